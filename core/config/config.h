@@ -1,0 +1,116 @@
+// Configuration and technology: the global settings file, the device syntax file
+// with every machine word of the NC program, the technology record filled from
+// the drawing's texts and the per-cut data of the technology file.
+#pragma once
+
+#include <cstdio>
+
+// --- global settings (settings file) ---
+extern float gNpTolerance;     // element tolerance: end points this close count as one point
+extern float fPlusTol;         // upper bound of the tolerance band (= gNpTolerance)
+extern float fMinusTol;        // lower bound of the tolerance band (= -gNpTolerance)
+extern float gStartPosition;   // grid radius: circles up to it are feed points, larger ones holes
+extern float gMaxAnkerLen;     // anchor length: longest admissible lead-in path
+extern char edmLayer[80];      // main EDM layer
+extern char optLayer[20];      // prefix of optional layers
+extern char gDevTarget[128];   // device syntax file name
+extern int gGlobTextInfo;      // 1: directives and the drawing name go into the NC program as remarks
+extern int gDataInfo;          // non-zero: additional data remarks in the NC program
+extern int gCancelTextInfo;    // 0: contour texts are copied as remarks; non-zero: left out
+extern int OpenDataFile;       // non-zero: show the NC program to the user after the run
+
+void SetGlobals(const char* arg);   // derives homepath, reads the settings file, adds the main layer
+
+// --- device syntax ---
+struct devSyntax {
+  char Device[32];
+  char TechFile[128];
+  char RemarkOn[32];
+  char RemarkOff[32];
+  char SubJump[32];
+  char SubReturn[32];
+  char WireCut[8];
+  char OptStop[32];
+  char HoldPoint[32];
+  char PrgEnd[8];
+  char Angel[8];
+  char VReg[8];
+  char OffsetR[8];
+  char OffsetC[8];
+  char NylOffset[8];
+  char SingleIsoRad[32];
+  char PrgPlane[32];
+  char HlpPlane[32];
+  char TopPlane[32];
+  char ProEpilog[8];
+  char EOL[8];
+  char Extension[8];
+  char AfterRapid[16];
+  char WireFeed[32];
+  char GenOn[16];
+  char GenOff[16];
+  char RotateOn[8];
+  char RotateOff[8];
+  char MirrorOn[8];
+  char MirrorOff[8];
+  char TechLine[32];
+  char Header[180];
+  char Footer[180];
+  char Reserv_C[8];
+  char Reserv_B[8];
+  char Reserv_A[8];
+};
+
+extern devSyntax mS;               // the device syntax of the run
+void SetDevSyntax(const char* dev);  // reads a device syntax file into mS, or installs the default syntax
+
+// --- technology ---
+enum dataModus { dmPLATE = 0, dmPIECE = 1 };
+
+struct coTechno {
+  int modif;
+  int dVMod;
+  int dReg;
+  int dDLage;
+  int dKLage;
+  int dQuali;
+  int G92Mode;
+  int HatRotation;
+  float dRotate;
+  int HatKonik;
+  float dkonik;
+  float dPE;
+  float dHE;
+  float dOE;
+  int dLWe;
+  int dAktL;
+  int dAktR;
+  int NoFeed;
+  int NoStop;
+  int NoCut;
+  float dHole;
+  float RoughOff;
+  float dROff[6];
+  float PltX, PltY;
+  float KonX, KonY;
+  char dInfo[40];
+  char sInfo[40];
+};
+
+struct eTechnologieData {
+  int ist;
+  char eTLine[16];
+  char eTechn[10];
+  float Oft;
+  int Verz;
+  float Speed;
+  char nwd[80];
+};
+
+extern coTechno ktechno;              // technology record of the run
+extern eTechnologieData eTD[5];       // per-cut data: 0 = entry A, 1..4 = cuts 1..4
+
+void SetTechnologie(const char* tLine, long elnum);  // resets ktechno (null text) or interprets a technology text
+void SetTechData(const char* tx);                    // fills eTD from the technology file for code tx ("reset": clears)
+
+void ResetConfigState();   // restores settings, device syntax and technology to their initial values (tests, fuzzing)

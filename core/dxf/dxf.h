@@ -1,0 +1,48 @@
+// DXF input: the version pass, the layer table and the layer list with its
+// per-layer overrides, the conversion of entities into element records, and
+// the entity scanners of the 12-format and 2000-format drawing layouts.
+#pragma once
+
+// --- version ---
+extern char acad_VersInfo[30];   // text of $ACADVER
+extern int acad_IntVers;         // version as a number (1009, 1015, ...)
+int getAcadVersion();            // version pass
+
+// --- layer list ---
+enum fllmod {
+  ll_ADD = 0,        // add a layer
+  ll_VARIA = 1,      // apply per-layer values from a technology text
+  ll_CLR_U = 2,      // clear usage marks and per-layer values
+  ll_LIST = 3,       // print the list
+  ll_AISO = 4,       // does the layer's name contain "ISO"
+  ll_AG0MOVE = 5,    // are the layer's moves rapid moves (sets moveType)
+  ll_APOSITION = 6,  // is the layer a positioning layer
+  ll_ERR = 7         // no operation
+};
+
+struct dxfLayerList {
+  char Name[32];
+  int GlobUsed;
+  int used;
+  int useReg;
+  float useOft;
+  float useKonik;
+};
+
+inline constexpr int kMaxLayers = 18;
+extern dxfLayerList fLL[kMaxLayers];  // the layer list
+extern int gAktLayEntry;              // entries in use
+extern int gMultiLayer;               // 1: the layer list is in use
+extern int gPositionLayer;            // 1 once a POSITION layer was added
+extern char moveType[8];              // move word of positioning moves, "G00" or "G01"
+
+int fLayerList(int modus, int nr, const char* lName, long elnum);  // the one operation on the layer list
+int IsValidLayer(int dxfVersion);     // reads a 12-format entity's layer and tests it against the list
+int getLayers();                      // layer pass
+
+// --- entities ---
+int getElementsPoints(int etype);     // reads one entity's groups and appends its records
+int get1009ElementsFromLayer();       // entity pass of 12-format drawings
+int get1015ElementsFromLayer();       // entity pass of 2000-format drawings
+
+void ResetDxfState();                 // restores version, layer list and scanner state (tests, fuzzing)

@@ -1,0 +1,67 @@
+// The element store: one fixed table of element records that every step of the
+// conversion reads and rewrites, the staging registers through which the DXF
+// reader fills new records, and the structure check and dump of the table.
+#pragma once
+
+#include <cstdio>
+
+enum etype {
+  etLINE = 0,   // straight line
+  etPOLY = 1,   // start or closing record of a polyline
+  etVERT = 2,   // polyline vertex
+  etARC = 3,    // arc
+  etCIR = 4,    // full circle
+  etINSE = 5,   // block insertion
+  etTEXT = 6,   // text
+  etPNT = 7,    // point
+  etDELETE = 8, // reserved or marker record
+  etCPY = 9,    // working copy slot
+  etERA = 10    // erased record
+};
+
+struct elementdaten {
+  long num;          // own index in elds
+  int type;          // etype
+  float sx, sy;      // start point
+  float ex, ey;      // end point
+  char kontur[10];   // contour name ($K01 ...) or a marker
+  int used;          // 0 while free
+  int IsFirst;       // lead-in mark / lead-in element index
+  long kElemX;       // copied index (slots), element count (regions), analysis value
+  int child;         // nesting mark
+  int fLayer;        // index into the layer list, -1 after clearing
+  char text[60];     // drawing text or record name
+  float cx, cy;      // centre / insertion point
+  float sw, ew;      // start and end angle, degrees, counter-clockwise
+  float r;           // radius
+  float len;         // length
+};
+
+inline constexpr long kMaxElements = 960;
+
+extern elementdaten elds[kMaxElements];  // the element table
+extern long eldsMaximum;                 // capacity of the table (960)
+extern long eldsCounter;                 // records in use; next add goes here
+extern int StructsChecked;               // completed structure checks
+extern int gMaxELemBarrier;              // 1 once an add was refused for a full table
+extern int gAktLayName;                  // layer-list index of the entity being read
+extern float sx, sy, ex, ey, cx, cy, sw, ew, rd;  // staging registers of the reader
+extern const char* const gNoText;        // "-na-", text of records without a name
+extern const char* const gtRegInfo;      // "-region info-", text of region records
+
+void ClearElements();                              // erases the used part of the table
+void AddElement(int typ, const char* opttext);     // appends a record from the staging registers
+void CopyElementInto(long des, long tar);          // copies record des into record tar
+void RotaElementCopy();                            // builds slot 3 from the arc in slot 2, turned to start at 0 degrees
+long GetRegionElement(const char* kn);             // index of contour kn's region record, or -1
+void ePrintToStream(elementdaten eld);             // prints one record to the console
+void ePrintTypeToStream(long elnum);               // prints the type tag of record elnum
+
+void ResetElementState();                          // restores the table, counters and registers (tests, fuzzing)
+
+// --- structure check, reorganisation, dump ---
+extern int gKilledElements;                        // lines deleted as too short
+extern int sPKonturCounter;                        // running contour number of contour loops
+void CheckStructs();                               // polylines to lines, rounding, short lines, lengths, texts
+void ReorgStructs();                               // moves points to the front of their contour
+void SaveStructs(const char* fname, const char* info);  // dumps the table into homepath + fname

@@ -1,0 +1,136 @@
+// Run-wide names and streams of a conversion, the flavour switch, and the one
+// place through which console diagnostics and log lines leave the core.
+#include "geometry/base.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+int gFlavour = kxCONSOLE;
+
+char in_filename[80];
+char log_filename[255];
+char ini_filename[80];
+char homepath[255];
+char data_filename[80];
+char dataPath[256];
+char fAktDate[20];
+FILE* i_stream = nullptr;
+FILE* log_stream = nullptr;
+char gAPPNAME[8];
+char gVersInf[16];
+int gBulkOut = 0;
+int gNameByInfile = 0;
+int gLogNameGiven = 0;
+
+KxSinkFn gConsoleSink = nullptr;
+
+static void closeStream(FILE*& f) {
+  if (f) fclose(f);
+  f = nullptr;
+}
+
+void ResetBaseState() {
+  closeStream(i_stream);
+  closeStream(log_stream);
+  KxCopy(in_filename, sizeof in_filename, "-not-set-");
+  KxCopy(log_filename, sizeof log_filename, KxConsole() ? "_outlog.txt" : "_outlogBe.txt");
+  KxCopy(ini_filename, sizeof ini_filename, "korvex.ini");
+  KxCopy(homepath, sizeof homepath, "/boot/home/VL-Source/korvex/");
+  KxCopy(data_filename, sizeof data_filename, "_nwd_out_.txt");
+  KxCopy(dataPath, sizeof dataPath, "unset");
+  KxCopy(fAktDate, sizeof fAktDate, "not-set");
+  KxCopy(gAPPNAME, sizeof gAPPNAME, "korvex");
+  KxCopy(gVersInf, sizeof gVersInf, KxConsole() ? "_081024" : "_081112");
+  gBulkOut = 0;
+  gNameByInfile = 0;
+  gLogNameGiven = 0;
+}
+
+void KxSetFlavour(int flavour) {
+  gFlavour = flavour == kxDESKTOP ? kxDESKTOP : kxCONSOLE;
+  ResetBaseState();
+}
+
+// Initial values for a fresh process, before any program chose its flavour.
+static const bool gBaseInitialised = (ResetBaseState(), true);
+
+static void emit(const char* fmt, va_list ap) {
+  if (!gConsoleSink) {
+    vfprintf(stdout, fmt, ap);
+    return;
+  }
+  char buf[4096];
+  va_list copy;
+  va_copy(copy, ap);
+  int n = vsnprintf(buf, sizeof buf, fmt, copy);
+  va_end(copy);
+  if (n < 0) return;
+  if ((size_t)n < sizeof buf) {
+    gConsoleSink(buf, (size_t)n);
+    return;
+  }
+  // Rare long message: format once more into a buffer of its own size.
+  char* big = (char*)malloc((size_t)n + 1);
+  if (!big) {
+    gConsoleSink(buf, sizeof buf - 1);
+    return;
+  }
+  vsnprintf(big, (size_t)n + 1, fmt, ap);
+  gConsoleSink(big, (size_t)n);
+  free(big);
+}
+
+void KxPrint(const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  emit(fmt, ap);
+  va_end(ap);
+}
+
+void KxLog(const char* fmt, ...) {
+  if (!log_stream) return;
+  va_list ap;
+  va_start(ap, fmt);
+  vfprintf(log_stream, fmt, ap);
+  va_end(ap);
+}
+
+void KxFlushConsole() {
+  if (!gConsoleSink) fflush(stdout);
+}
+
+void KxCopy(char* dst, size_t size, const char* src) {
+  if (!dst || size == 0) return;
+  if (!src) src = "";
+  size_t n = strnlen(src, size - 1);
+  memmove(dst, src, n);
+  dst[n] = '\0';
+}
+
+void KxCat(char* dst, size_t size, const char* src) {
+  if (!dst || size == 0) return;
+  size_t used = strnlen(dst, size);
+  if (used >= size) {
+    dst[size - 1] = '\0';
+    return;
+  }
+  KxCopy(dst + used, size - used, src);
+}
+
+double KxNumber(const char* text) {
+  if (!text) return 0;
+  double v = strtod(text, nullptr);
+  return std::isfinite(v) ? v : 0;
+}
+
+long KxInteger(const char* text) {
+  if (!text) return 0;
+  errno = 0;
+  long v = strtol(text, nullptr, 10);
+  if (v > INT_MAX) return INT_MAX;
+  if (v < INT_MIN) return INT_MIN;
+  return v;
+}

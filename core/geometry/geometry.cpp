@@ -1,0 +1,49 @@
+// Small geometry and string helpers shared by every step: polar offsets, segment
+// angle and length, arc sweep, three-decimal rounding, upper-casing, and the
+// line-end removal used by every text-file reader.
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "geometry/base.h"
+
+float YARC(double w, float a) { return (float)(sin(w * awPI / 180.0) * a); }
+
+float XARC(double w, float a) { return (float)(cos(w * awPI / 180.0) * a); }
+
+double WIV(float xa1, float ya1, float xb2, float yb2) {
+  return atan2((double)yb2 - ya1, (double)xb2 - xa1) * RAD2DEG;
+}
+
+float LENC(float xa1, float ya1, float xb2, float yb2) {
+  double dy = (double)yb2 - ya1, dx = (double)xb2 - xa1;
+  return (float)sqrt(dy * dy + dx * dx);
+}
+
+float BOGENWINKEL(float sW, float eW) {
+  if (eW < sW) return (float)(eW + 360.0f) - sW;
+  return eW - sW;
+}
+
+float FL3NKS(float in) {
+  static char buf[20];
+  int n = snprintf(buf, sizeof buf, "%10.3f", (double)in);
+  // A value too large for the buffer lies far outside any drawing; it is kept as it is.
+  if (n < 0 || (size_t)n >= sizeof buf) return in;
+  return (float)strtod(buf, nullptr);
+}
+
+void S2UP(char* fn) {
+  if (!fn) return;
+  for (; *fn; ++fn) *fn = (char)toupper((unsigned char)*fn);
+}
+
+char* stripLFCR(const char* text) {
+  static char buf[255];
+  KxCopy(buf, sizeof buf, text);
+  size_t n = strlen(buf);
+  if (n >= 1 && (buf[n - 1] == '\n' || buf[n - 1] == '\r')) buf[n - 1] = '\0';
+  if (n >= 2 && (buf[n - 2] == '\n' || buf[n - 2] == '\r')) buf[n - 2] = '\0';
+  return buf;
+}

@@ -1,0 +1,4 @@
+// Placeholder of the statistics page until it lands.
+#include "report/report.h"
+
+void SaveStatistic() {}
