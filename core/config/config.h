@@ -113,4 +113,13 @@ extern eTechnologieData eTD[5];       // per-cut data: 0 = entry A, 1..4 = cuts 
 void SetTechnologie(const char* tLine, long elnum);  // resets ktechno (null text) or interprets a technology text
 void SetTechData(const char* tx);                    // fills eTD from the technology file for code tx ("reset": clears)
 
+// --- technology assignment to contours (assign.cpp) ---
+void HolesAndTechno();                               // hole list and reference points, directives, texts to contours
+void TextToFeedPointKontur(long telem);              // attaches text element telem to the contour of the nearest circle
+void GetKonturName(const char* kn, FILE* ostream);   // writes the remark with contour kn's drawn name
+
+// --- front-end bridge (bridge.cpp) ---
+void GuiBridge(int ask, char* backCH, float* backFL, long* backLG);  // numbered read (<100) and set (+100) requests
+void ContactInfo(FILE* out);                         // writes the version line (stdout when out is null)
+
 void ResetConfigState();   // restores settings, device syntax and technology to their initial values (tests, fuzzing)

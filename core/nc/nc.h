@@ -3,7 +3,6 @@
 // holes, hold points, multi-cut sub-programs, inset contours and positioning.
 #pragma once
 
-void HolesAndTechno();           // assigns texts and holes to contours, sets the reference points
 void ProbeNwdOut();              // writes the NC program
 
 void ResetNcState();             // restores the counters of the output (tests, fuzzing)

@@ -1,6 +1,5 @@
 // Placeholder of the NC output until it lands.
 #include "nc/nc.h"
 
-void HolesAndTechno() {}
 void ProbeNwdOut() {}
 void ResetNcState() {}
