@@ -39,5 +39,4 @@ void SetGlobals(const char* arg) {
 void SetDevSyntax(const char*) {}
 void SetTechnologie(const char*, long) {}
 void SetTechData(const char*) {}
-void HolesAndTechno() {}
 void ResetConfigState() { memset(&ktechno, 0, sizeof ktechno); }
