@@ -1,0 +1,209 @@
+// The element table's behaviour that the reader, the analysis and the output rely on:
+// reserved indices, text rules, staging reset, copies into slots and records,
+// rotation of a copied arc, the limit at 960 and the region lookup.
+#include <cstring>
+#include <gtest/gtest.h>
+
+#include "elements/elements.h"
+#include "geometry/base.h"
+#include "support/support.h"
+
+namespace {
+
+void addReserved() {
+  ClearElements();
+  AddElement(etDELETE, "feedbuf");
+  AddElement(etDELETE, "sortbuf");
+  AddElement(etCPY, "arc copy");
+  AddElement(etCPY, "arc rotiert");
+  AddElement(etCPY, "point copy");
+  AddElement(etCPY, "point rotiert");
+  AddElement(etDELETE, "dabei");
+}
+
+void stageArc(float ccx, float ccy, float r, float a0, float a1) {
+  cx = ccx;
+  cy = ccy;
+  rd = r;
+  sw = a0;
+  ew = a1;
+  sx = XARC(a0, r) + ccx;
+  sy = YARC(a0, r) + ccy;
+  ex = XARC(a1, r) + ccx;
+  ey = YARC(a1, r) + ccy;
+}
+
+}  // namespace
+
+TEST(Elements, ReservedRecordsComeFirst) {
+  FreshCore();
+  addReserved();
+  ASSERT_EQ(eldsCounter, 7);
+  EXPECT_STREQ(elds[0].text, "feedbuf");
+  EXPECT_EQ(elds[2].type, etCPY);
+  EXPECT_STREQ(elds[5].text, "point rotiert");
+  sx = 1;
+  AddElement(etLINE, gNoText);
+  EXPECT_EQ(elds[7].num, 7);
+  EXPECT_STREQ(elds[7].text, "-na-");
+}
+
+TEST(Elements, TextsShorterThanThreeAreNotStoredAndLongOnesAreCut) {
+  FreshCore();
+  addReserved();
+  AddElement(etLINE, "ab");
+  EXPECT_STREQ(elds[7].text, "");
+  AddElement(etLINE, "abc");
+  EXPECT_STREQ(elds[8].text, "abc");
+  std::string longText(80, 'T');
+  AddElement(etTEXT, longText.c_str());
+  EXPECT_EQ(strlen(elds[9].text), 59u);
+  AddElement(etLINE, nullptr);
+  EXPECT_STREQ(elds[10].text, "");
+}
+
+TEST(Elements, StagingRulesForPointsTextsAndAngles) {
+  FreshCore();
+  addReserved();
+  gAktLayName = 3;
+  sx = 3; sy = 4; cx = 99; cy = 98; ex = 97; ey = 96;
+  AddElement(etPNT, gNoText);
+  const elementdaten& p = elds[7];
+  EXPECT_EQ(p.cx, 3); EXPECT_EQ(p.ex, 3);
+  EXPECT_EQ(p.cy, 4); EXPECT_EQ(p.ey, 4);
+  EXPECT_EQ(p.fLayer, 3);
+  // Every add resets the staging angles, so a following circle gets 0 and 360.
+  sw = 45; ew = 90;
+  AddElement(etARC, gNoText);
+  EXPECT_EQ(sw, 0); EXPECT_EQ(ew, 360);
+  AddElement(etCIR, gNoText);
+  EXPECT_EQ(elds[9].sw, 0); EXPECT_EQ(elds[9].ew, 360);
+}
+
+TEST(Elements, ClearingErasesOnlyTheUsedPartAndMarks) {
+  FreshCore();
+  addReserved();
+  sx = 5;
+  AddElement(etLINE, "keep-coords");
+  strcpy(elds[7].kontur, "$K01");
+  ClearElements();
+  EXPECT_EQ(eldsCounter, 0);
+  EXPECT_EQ(elds[7].type, etERA);
+  EXPECT_EQ(elds[7].fLayer, -1);
+  EXPECT_STREQ(elds[7].kontur, "");
+  EXPECT_STREQ(elds[7].text, "");
+  EXPECT_EQ(elds[7].sx, 5);  // coordinates stay
+  EXPECT_EQ(elds[8].type, etERA);  // the first free record is included
+}
+
+TEST(Elements, CopyIntoSlotKeepsSlotIdentityCopyIntoRecordTakesAll) {
+  FreshCore();
+  addReserved();
+  AddElement(etLINE, gNoText);
+  AddElement(etLINE, gNoText);
+  stageArc(1, 2, 3, 10, 80);
+  AddElement(etARC, "the arc");
+  elementdaten& src = elds[9];
+  strcpy(src.kontur, "$K02");
+  src.used = 1;
+  src.len = 12.5f;
+  CopyElementInto(9, 2);
+  EXPECT_EQ(elds[2].type, etCPY);
+  EXPECT_STREQ(elds[2].text, "arc copy");
+  EXPECT_EQ(elds[2].kElemX, 9);
+  EXPECT_EQ(elds[2].r, 3);
+  EXPECT_STREQ(elds[2].kontur, "");
+  CopyElementInto(9, 1);
+  EXPECT_EQ(elds[1].type, etARC);
+  EXPECT_STREQ(elds[1].text, "the arc");
+  EXPECT_STREQ(elds[1].kontur, "$K02");
+  EXPECT_EQ(elds[1].num, 1);
+  EXPECT_EQ(elds[1].len, 0);
+}
+
+TEST(Elements, CopyRefusesBadIndices) {
+  FreshCore();
+  addReserved();
+  ConsoleCapture out;
+  CopyElementInto(960, 1);
+  CopyElementInto(1, 960);
+  CopyElementInto(-1, 1);
+  CopyElementInto(1, -5);
+  EXPECT_EQ(out.Text(), "-Limit BiD>--Limit BiT>--Limit BiD0--Limit BiT0-");
+}
+
+TEST(Elements, RotatedCopyStartsAtZeroWithTheSameSweep) {
+  FreshCore(kxDESKTOP);
+  addReserved();
+  stageArc(10, 20, 5, 300, 30);
+  AddElement(etARC, gNoText);
+  CopyElementInto(7, 2);
+  ConsoleCapture out;
+  RotaElementCopy();
+  const elementdaten& t = elds[3];
+  EXPECT_EQ(t.sw, 0);
+  EXPECT_FLOAT_EQ(t.ew, 90);
+  EXPECT_FLOAT_EQ(t.sx, 15);
+  EXPECT_NEAR(t.ex, 10, 1e-5);
+  EXPECT_FLOAT_EQ(t.ey, 25);
+  EXPECT_EQ(out.Text().find("[rota 2]"), std::string::npos);
+  EXPECT_NE(out.Text().find(" ( orgIs:2 )"), std::string::npos);
+  EXPECT_NE(out.Text().find(" bw:90.000 "), std::string::npos);
+
+  FreshCore(kxCONSOLE);
+  addReserved();
+  stageArc(0, 0, 1, 0, 90);
+  AddElement(etARC, gNoText);
+  CopyElementInto(7, 2);
+  out.Clear();
+  RotaElementCopy();
+  EXPECT_NE(out.Text().find(" [rota 2]"), std::string::npos);
+}
+
+TEST(Elements, TableLimitRefusesTheNineHundredSixtyFirstAdd) {
+  FreshCore();
+  for (int i = 0; i < 960; ++i) AddElement(etLINE, gNoText);
+  EXPECT_EQ(eldsCounter, 960);
+  EXPECT_EQ(gMaxELemBarrier, 0);
+  ConsoleCapture out;
+  AddElement(etLINE, gNoText);
+  EXPECT_EQ(out.Text(), "-Limit B-");
+  EXPECT_EQ(eldsCounter, 960);
+  EXPECT_EQ(gMaxELemBarrier, 1);
+  out.Clear();
+  ePrintTypeToStream(5);
+  CopyElementInto(7, 8);
+  EXPECT_EQ(out.Text(), "-Limit A--Limit BiX-");
+}
+
+TEST(Elements, RegionLookupFindsTheHighestRecord) {
+  FreshCore();
+  addReserved();
+  EXPECT_EQ(GetRegionElement("$K01"), -1);
+  AddElement(etDELETE, gtRegInfo);
+  strcpy(elds[7].kontur, "$K01");
+  AddElement(etDELETE, gtRegInfo);
+  strcpy(elds[8].kontur, "$K01");
+  AddElement(etLINE, gNoText);
+  strcpy(elds[9].kontur, "$K01");
+  EXPECT_EQ(GetRegionElement("$K01"), 8);
+  EXPECT_EQ(GetRegionElement("$K02"), -1);
+}
+
+TEST(Elements, RecordPrints) {
+  FreshCore();
+  addReserved();
+  sx = 1; sy = 2; ex = 3; ey = 4;
+  AddElement(etLINE, gNoText);
+  ConsoleCapture out;
+  ePrintToStream(elds[7]);
+  EXPECT_EQ(out.Text(),
+            "\n [7]  (T:LINE) (K:) IsFirst:0  used:0  (kElemX:0 )\n"
+            " sx:1.000 sy:2.000 ex:3.000 ey:4.000  len:0.000 \n");
+  out.Clear();
+  for (long i : {7L, 2L, 0L}) ePrintTypeToStream(i);
+  elds[8].type = 42;
+  eldsCounter = 9;
+  ePrintTypeToStream(8);
+  EXPECT_EQ(out.Text(), "LINCPYDEL***");
+}
