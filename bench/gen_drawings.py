@@ -1,0 +1,123 @@
+#!/usr/bin/env python3
+"""Writes the benchmark drawings, deterministically, in both layouts.
+
+large_12.dxf / large_2000.dxf: 200,000 LINE entities on another layer and, on the
+main layer, 125 squares (500 lines) each with a feed circle.
+full_12.dxf / full_2000.dxf: enough main-layer records to fill the element table:
+one polygon contour of 900 segments and small squares with feed circles.
+"""
+import math
+import os
+import sys
+
+
+class Writer:
+    def __init__(self, f, version):
+        self.f = f
+        self.v2000 = version > "AC1014"
+        self.version = version
+        self.handle = 0x100
+
+    def g(self, code, value):
+        self.f.write("%3d\n%s\n" % (code, value))
+
+    def head(self, kind, layer, subclass):
+        self.g(0, kind)
+        self.g(5, "%X" % self.handle)
+        self.handle += 1
+        if self.v2000:
+            self.g(330, "1F")
+            self.g(100, "AcDbEntity")
+        self.g(8, layer)
+        if self.v2000:
+            self.g(100, subclass)
+
+    def line(self, layer, x1, y1, x2, y2, styled=False):
+        self.head("LINE", layer, "AcDbLine")
+        if styled:  # colour and line type, as exports of whole assemblies carry them
+            self.g(6, "CONTINUOUS")
+            self.g(62, 7)
+        for c, v in ((10, x1), (20, y1), (30, 0), (11, x2), (21, y2), (31, 0)):
+            self.g(c, "%.6f" % v)
+
+    def circle(self, layer, x, y, r):
+        self.head("CIRCLE", layer, "AcDbCircle")
+        for c, v in ((10, x), (20, y), (30, 0), (40, r)):
+            self.g(c, "%.6f" % v)
+
+    def start(self, layers):
+        self.g(0, "SECTION"); self.g(2, "HEADER"); self.g(9, "$ACADVER"); self.g(1, self.version)
+        self.g(0, "ENDSEC"); self.g(0, "SECTION"); self.g(2, "TABLES"); self.g(0, "TABLE"); self.g(2, "LAYER")
+        self.g(70, len(layers))
+        for i, name in enumerate(layers):
+            self.g(0, "LAYER")
+            if self.v2000:
+                self.g(5, "%X" % (0x10 + i)); self.g(330, "2")
+                self.g(100, "AcDbSymbolTableRecord"); self.g(100, "AcDbLayerTableRecord")
+            self.g(2, name); self.g(70, 0); self.g(62, 7); self.g(6, "CONTINUOUS")
+        self.g(0, "ENDTAB"); self.g(0, "ENDSEC"); self.g(0, "SECTION"); self.g(2, "ENTITIES")
+
+    def end(self):
+        self.g(0, "ENDSEC")
+        if self.v2000:
+            self.g(0, "SECTION"); self.g(2, "OBJECTS"); self.g(0, "DICTIONARY"); self.g(5, "C")
+            self.g(100, "AcDbDictionary"); self.g(0, "ENDSEC")
+        self.g(0, "EOF")
+
+
+def square(w, x, y, size=10.0):
+    pts = [(x, y), (x + size, y), (x + size, y + size), (x, y + size)]
+    for i in range(4):
+        a, b = pts[i], pts[(i + 1) % 4]
+        w.line("DXF_MAIN", a[0], a[1], b[0], b[1])
+    w.circle("DXF_MAIN", x + size / 2, y + 2.0, 0.5)
+
+
+def large(path, version):
+    with open(path, "w") as f:
+        w = Writer(f, version)
+        w.start(["0", "DXF_MAIN", "OTHER"])
+        # Deterministic pseudo-random clutter on another layer.
+        s = 12345
+        for i in range(200000):
+            s = (s * 1103515245 + 12345) & 0x7FFFFFFF
+            x = (s % 100000) / 100.0
+            s = (s * 1103515245 + 12345) & 0x7FFFFFFF
+            y = (s % 100000) / 100.0
+            w.line("OTHER", x, y, x + 3.25, y + 1.5, styled=True)
+            if i % 1600 == 0 and i // 1600 < 125:
+                k = i // 1600
+                square(w, 1000 + (k % 25) * 20, 1000 + (k // 25) * 20)
+        w.end()
+
+
+def full(path, version):
+    with open(path, "w") as f:
+        w = Writer(f, version)
+        w.start(["0", "DXF_MAIN"])
+        n = 900
+        r = 200.0
+        pts = [(r * math.cos(2 * math.pi * i / n), r * math.sin(2 * math.pi * i / n)) for i in range(n)]
+        for i in range(n):
+            a, b = pts[i], pts[(i + 1) % n]
+            w.line("DXF_MAIN", a[0], a[1], b[0], b[1])
+        w.circle("DXF_MAIN", 198.0, 0.0, 0.5)
+        # Small squares outside the polygon up to the table's size.
+        for k in range(10):
+            square(w, 400 + k * 20, 0)
+        w.end()
+
+
+def main():
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__)) + "/data"
+    os.makedirs(out, exist_ok=True)
+    for version, tag in (("AC1009", "12"), ("AC1015", "2000")):
+        for name, fn in (("large", large), ("full", full)):
+            path = "%s/%s_%s.dxf" % (out, name, tag)
+            if not os.path.exists(path):
+                fn(path, version)
+            print(path)
+
+
+if __name__ == "__main__":
+    main()

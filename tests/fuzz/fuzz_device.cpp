@@ -1,0 +1,17 @@
+// Fuzz target: the device syntax file reader, read twice so that a second file
+// meets the fields the first one left.
+#include <string>
+
+#include "config/config.h"
+#include "fuzz_support.h"
+#include "geometry/base.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string& home = FuzzHome();
+  FuzzFreshCore();
+  KxCopy(homepath, sizeof homepath, home.c_str());
+  FuzzWrite(home + "devices/FUZZ.SYN", data, size);
+  SetDevSyntax("FUZZ.SYN");
+  SetDevSyntax("FUZZ.SYN");
+  return 0;
+}

@@ -1,0 +1,13 @@
+// Fuzz target: the settings file reader.
+#include <string>
+
+#include "config/config.h"
+#include "fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string& home = FuzzHome();
+  FuzzFreshCore();
+  FuzzWrite(home + "korvex.ini", data, size);
+  SetGlobals((home + "korvex").c_str());
+  return 0;
+}

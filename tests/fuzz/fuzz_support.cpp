@@ -1,0 +1,44 @@
+// Fuzz target support: every input starts from the state of a fresh process.
+#include "fuzz_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "geometry/base.h"
+#include "report/report.h"
+
+static void quiet(const char*, size_t) {}
+
+const std::string& FuzzHome() {
+  static std::string home = [] {
+    // Nothing may be opened for a person while fuzzing.
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    char tmpl[] = "/tmp/korvex-fuzz-XXXXXX";
+    char* p = mkdtemp(tmpl);
+    std::string h = p ? p : "/tmp";
+    // The shipped settings, device and technology files lie beside the program.
+    std::error_code ec;
+    std::filesystem::copy(KORVEX_SOURCE_DIR "/devices", h + "/devices", std::filesystem::copy_options::recursive, ec);
+    std::filesystem::copy_file(KORVEX_SOURCE_DIR "/korvex.ini", h + "/korvex.ini", ec);
+    mkdir((h + "/devices").c_str(), 0755);
+    return h + "/";
+  }();
+  return home;
+}
+
+void FuzzFreshCore() {
+  ResetAllState();
+  KxSetFlavour(kxCONSOLE);
+  gConsoleSink = quiet;
+}
+
+void FuzzWrite(const std::string& path, const uint8_t* data, size_t size) {
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) abort();
+  if (size && fwrite(data, 1, size, f) != size) abort();
+  fclose(f);
+}

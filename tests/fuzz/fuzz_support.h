@@ -1,0 +1,11 @@
+// Shared ground of the fuzz targets: a private program folder per process and
+// a fresh core before every input, with console output swallowed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+const std::string& FuzzHome();                                   // program folder ending with "/"
+void FuzzFreshCore();                                            // initial process-wide state, quiet console
+void FuzzWrite(const std::string& path, const uint8_t* data, size_t size);  // writes bytes to a file

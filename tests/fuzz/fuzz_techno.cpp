@@ -1,0 +1,30 @@
+// Fuzz target: the technology text interpreter together with the technology
+// file reader. The first line of the input is the drawing's text, the rest the
+// technology file it may name.
+#include <cstring>
+#include <string>
+
+#include "config/config.h"
+#include "dxf/dxf.h"
+#include "elements/elements.h"
+#include "fuzz_support.h"
+#include "geometry/base.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string& home = FuzzHome();
+  FuzzFreshCore();
+  KxCopy(homepath, sizeof homepath, home.c_str());
+  SetDevSyntax("NONE.SYN");  // default syntax: technology file DEFAULT.TCH
+  const uint8_t* nl = static_cast<const uint8_t*>(memchr(data, '\n', size));
+  size_t textLen = nl ? (size_t)(nl - data) : size;
+  std::string text(reinterpret_cast<const char*>(data), textLen);
+  text = text.c_str();  // the drawing's texts never hold a NUL
+  size_t rest = nl ? size - textLen - 1 : 0;
+  FuzzWrite(home + "devices/DEFAULT.TCH", nl ? nl + 1 : data, rest);
+  fLayerList(ll_ADD, 0, edmLayer, 0);
+  for (int i = 0; i < 8; ++i) AddElement(etTEXT, "x");
+  SetTechnologie(nullptr, 0);
+  SetTechnologie(text.c_str(), 7);
+  SetTechData(text.c_str());
+  return 0;
+}
