@@ -12,19 +12,30 @@
 
 static void quiet(const char*, size_t) {}
 
+static std::string gHome;
+static void removeHome() {
+  std::error_code ec;
+  if (!gHome.empty()) std::filesystem::remove_all(gHome, ec);
+}
+
 const std::string& FuzzHome() {
   static std::string home = [] {
     // Nothing may be opened for a person while fuzzing.
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
-    char tmpl[] = "/tmp/korvex-fuzz-XXXXXX";
+    // Every input is written to and read from a file: keep them in memory when possible.
+    char tmpl[] = "/dev/shm/korvex-fuzz-XXXXXX";
     char* p = mkdtemp(tmpl);
+    char fallback[] = "/tmp/korvex-fuzz-XXXXXX";
+    if (!p) p = mkdtemp(fallback);
     std::string h = p ? p : "/tmp";
     // The shipped settings, device and technology files lie beside the program.
     std::error_code ec;
     std::filesystem::copy(KORVEX_SOURCE_DIR "/devices", h + "/devices", std::filesystem::copy_options::recursive, ec);
     std::filesystem::copy_file(KORVEX_SOURCE_DIR "/korvex.ini", h + "/korvex.ini", ec);
     mkdir((h + "/devices").c_str(), 0755);
+    gHome = h;
+    atexit(removeHome);
     return h + "/";
   }();
   return home;
