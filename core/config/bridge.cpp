@@ -1,5 +1,95 @@
-// Placeholder of the front-end bridge until it lands.
-#include "config/config.h"
+// The numbered bridge through which the desktop front end reads and sets core
+// values (settings path, anchor length, grid radius, tolerance, data mode,
+// hole offset, NC file extension), and the program's version line.
+#include <cmath>
+#include <cstring>
 
-void GuiBridge(int, char*, float*, long*) {}
-void ContactInfo(FILE*) {}
+#include "config/config.h"
+#include "geometry/base.h"
+
+// Request 9 hands back homepath + ini_filename; the caller's buffer must hold
+// this many bytes (the two names' capacities), as the desktop window's does.
+static constexpr size_t kSettingsPathSize = sizeof homepath + sizeof ini_filename;
+
+// Reports an absent place and tells whether the request can go on.
+static bool given(const void* place, const char* name) {
+  if (place) return true;
+  KxPrint("%s==NULL\n", name);
+  return false;
+}
+
+// A set request carries a float that must be a number: infinity or NaN would
+// poison every comparison of the conversion, so they change nothing.
+static bool givenNumber(const float* place) {
+  if (!given(place, "backFL")) return false;
+  if (std::isfinite(*place)) return true;
+  KxPrint("backFL not a number\n");
+  return false;
+}
+
+void GuiBridge(int ask, char* backCH, float* backFL, long* backLG) {
+  switch (ask) {
+    case 9:
+      if (given(backCH, "backCH")) snprintf(backCH, kSettingsPathSize, "%s%s", homepath, ini_filename);
+      break;
+    case 41:
+      if (given(backFL, "backFL")) *backFL = gMaxAnkerLen;
+      break;
+    case 42:
+      if (given(backFL, "backFL")) *backFL = gStartPosition;
+      break;
+    case 43:
+      if (given(backFL, "backFL")) *backFL = gNpTolerance;
+      break;
+    case 50:
+      if (given(backLG, "backLG")) *backLG = ktechno.G92Mode;
+      break;
+    case 51:
+      if (given(backFL, "backFL")) *backFL = ktechno.dHole;
+      break;
+    case 70:
+      if (given(backCH, "backCH")) KxCopy(backCH, sizeof mS.Extension, mS.Extension);
+      break;
+    case 141:
+      if (!givenNumber(backFL)) break;
+      gMaxAnkerLen = *backFL;
+      KxPrint("gMaxAnkerLen=%.3f\n", gMaxAnkerLen);
+      break;
+    case 142:
+      if (!givenNumber(backFL)) break;
+      gStartPosition = *backFL;
+      KxPrint("gStartPosition=%.3f\n", gStartPosition);
+      break;
+    case 143:
+      if (!givenNumber(backFL)) break;
+      // The chaining compares against the band, so a tolerance typed into the
+      // window must move the band as the settings file does.
+      gNpTolerance = *backFL;
+      fPlusTol = gNpTolerance;
+      fMinusTol = 0 - gNpTolerance;
+      KxPrint("gNpTolerance=%.3f\n", gNpTolerance);
+      break;
+    case 150:
+      if (!given(backLG, "backLG")) break;
+      ktechno.G92Mode = (int)*backLG;
+      KxPrint("G92M=%d\n", ktechno.G92Mode);
+      break;
+    case 151:
+      if (!givenNumber(backFL)) break;
+      ktechno.dHole = *backFL;
+      KxPrint("hOFF=%.3f\n", ktechno.dHole);
+      break;
+    case 170:
+      if (given(backCH, "backCH")) KxCopy(mS.Extension, sizeof mS.Extension, backCH);
+      break;
+    default:
+      break;
+  }
+}
+
+void ContactInfo(FILE* out) {
+  char line[64];
+  snprintf(line, sizeof line, "\n Version: %s%s \n", gAPPNAME, gVersInf);
+  if (out) fputs(line, out);
+  else KxPrint("%s", line);
+}

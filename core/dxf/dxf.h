@@ -3,6 +3,12 @@
 // the entity scanners of the 12-format and 2000-format drawing layouts.
 #pragma once
 
+// --- line reading shared by every pass ---
+inline constexpr int kDxfLineSize = 255;   // a drawing line holds at most 254 characters
+bool DxfReadLine(char* buf);               // next line of i_stream (buf: kDxfLineSize bytes) without its line end; false at end of file
+int DxfCode(const char* line);             // a group-code line as a base-10 integer (no digits give 0)
+float DxfValue(const char* line);          // a value line as a finite float (no number, overflow, inf or nan give 0)
+
 // --- version ---
 extern char acad_VersInfo[30];   // text of $ACADVER
 extern int acad_IntVers;         // version as a number (1009, 1015, ...)
@@ -35,6 +41,9 @@ extern int gAktLayEntry;              // entries in use
 extern int gMultiLayer;               // 1: the layer list is in use
 extern int gPositionLayer;            // 1 once a POSITION layer was added
 extern char moveType[8];              // move word of positioning moves, "G00" or "G01"
+
+typedef void (*KxLayerNameFn)(const char* name);
+extern KxLayerNameFn gLayerNameHook;  // desktop: receives every layer name of the layer pass for the window's list; null in the console
 
 int fLayerList(int modus, int nr, const char* lName, long elnum);  // the one operation on the layer list
 int IsValidLayer(int dxfVersion);     // reads a 12-format entity's layer and tests it against the list

@@ -15,7 +15,14 @@
 
 namespace fs = std::filesystem;
 
+// Tests never open files for a person, even when run inside a desktop session.
+static void noDesktop() {
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+}
+
 void FreshCore(int flavour) {
+  noDesktop();
   ResetAllState();
   KxSetFlavour(flavour);
 }
@@ -63,6 +70,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
   if (pipe(pipefd) != 0) return r;
   pid_t pid = fork();
   if (pid == 0) {
+    noDesktop();
     if (chdir(cwd.c_str()) != 0) _exit(127);
     int devnull = open("/dev/null", O_RDONLY);
     dup2(devnull, 0);

@@ -1,0 +1,32 @@
+// The version pass: finds the header variable $ACADVER, whose number decides
+// how the layer table and the entities of the drawing are read.
+#include "dxf/dxf.h"
+#include "geometry/base.h"
+
+#include <cstring>
+
+char acad_VersInfo[30] = "....";
+int acad_IntVers = 0;
+
+int getAcadVersion() {
+  char line[kDxfLineSize];
+  bool found = false;
+  while (DxfReadLine(line)) {
+    if (strcmp(line, "$ACADVER") == 0) {
+      found = true;
+      break;
+    }
+  }
+  // The group-code line, then the value; a file that ends before it keeps the old text.
+  if (found && DxfReadLine(line) && DxfReadLine(line)) KxCopy(acad_VersInfo, sizeof acad_VersInfo, line);
+
+  // "AC1015" -> "001015" -> 1015; only characters that exist are replaced.
+  char digits[sizeof acad_VersInfo];
+  KxCopy(digits, sizeof digits, acad_VersInfo);
+  for (int i = 0; i < 2 && digits[i] != '\0'; ++i) digits[i] = '0';
+  acad_IntVers = (int)KxInteger(digits);
+
+  KxPrint("\n ACAD-Version: %s", acad_VersInfo);
+  KxPrint("  Int-Version: %d \n", acad_IntVers);
+  return 0;
+}

@@ -1,0 +1,83 @@
+// Diagnostic dump of the whole element table into a text file in the program
+// folder ("-bulk" on the console): every record with its type, contour, marks,
+// layer, points, circle data, length and text.
+#include <cerrno>
+#include <cstring>
+
+#include "dxf/dxf.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+
+static const char* dumpTypeName(int t) {
+  switch (t) {
+    case etLINE: return "LINE";
+    case etPOLY: return "POLY";
+    case etVERT: return "VERT";
+    case etARC: return "ARC";
+    case etCIR: return "CIRC";
+    case etINSE: return "INSE";
+    case etTEXT: return "TEXT";
+    case etPNT: return "POINT";
+    case etDELETE: return "DELETE";
+    case etCPY: return "aCOPY";
+    default: return "****";
+  }
+}
+
+// Layer name of a record; records that name no layer of the list show none.
+static const char* layerName(int index, char* buf, size_t size) {
+  buf[0] = '\0';
+  int layers = gAktLayEntry < kMaxLayers ? gAktLayEntry : kMaxLayers;
+  if (index < 0 || index >= layers) return buf;
+  size_t n = strnlen(fLL[index].Name, sizeof fLL[index].Name);
+  if (n >= size) n = size - 1;
+  memcpy(buf, fLL[index].Name, n);
+  buf[n] = '\0';
+  return buf;
+}
+
+static void dumpRecord(FILE* f, const elementdaten& e) {
+  const bool console = KxConsole();
+  char lay[sizeof fLL[0].Name + 1];
+  fprintf(f, "\n [%ld]  (T:%s) (K:%.*s)  IsFirst:%d  used:%d ", e.num, dumpTypeName(e.type),
+          (int)sizeof e.kontur, e.kontur, e.IsFirst, e.used);
+  fputs(e.type == etCPY ? "(orgElem:" : " (kElemX:", f);
+  fprintf(f, "%4ld) ", e.kElemX);
+  fprintf(f, " LAY: '%s' (%d)\n", layerName(e.fLayer, lay, sizeof lay), e.fLayer);
+  fprintf(f, console ? "SP x:%.5f y:%.5f" : "SP x:%.3f y:%.3f", e.sx, e.sy);
+  fprintf(f, console ? " EP x:%.5f y:%.5f" : " EP x:%.3f y:%.3f", e.ex, e.ey);
+  if (e.type == etINSE || e.type == etARC || e.type == etCIR || e.type == etCPY)
+    fprintf(f, console ? " CP x:%.5f y:%.3f| Rad:%.5f \n" : "CP x:%.3f y:%.3f| Rad:%.3f \n", e.cx, e.cy, e.r);
+  if (e.type == etARC || e.type == etCIR || e.type == etCPY)
+    fprintf(f, " sw:%.3f ew:%.3f | bw:%.3f \n", e.sw, e.ew, BOGENWINKEL(e.sw, e.ew));
+  if (e.type == etPNT || e.type == etDELETE)
+    fprintf(f, console ? " CP x:%.5f y:%.5f  \n" : "CP x:%.3f y:%.3f  \n", e.cx, e.cy);
+  fprintf(f, " LEN: %.5f ", e.len);
+  if (e.child != 0) fprintf(f, "Child %d | ", e.child);
+  fprintf(f, " text:'%.*s' \n", (int)sizeof e.text, e.text);
+}
+
+void SaveStructs(const char* fname, const char* info) {
+  if (!fname) fname = "";
+  char path[sizeof homepath + 80];
+  int n = snprintf(path, sizeof path, "%s%s", homepath, fname);
+  if (n < 0 || (size_t)n >= sizeof path) {
+    KxPrint(" -dump not written: name too long: '%s'\n", fname);
+    return;
+  }
+  FILE* f = fopen(path, "w");
+  if (!f) {
+    KxPrint(" -dump not written: '%s' (%s)\n", path, strerror(errno));
+    return;
+  }
+  fprintf(f, " Info: %s \n", info ? info : "");
+  long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  for (long i = 0; i < top; ++i) dumpRecord(f, elds[i]);
+  bool failed = fflush(f) != 0 || ferror(f);
+  if (fclose(f) != 0) failed = true;
+  if (failed) {
+    KxPrint(" -dump incomplete: '%s' (%s)\n", path, strerror(errno));
+    return;
+  }
+  KxPrint(" -saved (%s)-\n", fname);
+}

@@ -1,4 +1,0 @@
-// Placeholder of the statistics page until it lands.
-#include "report/report.h"
-
-void SaveStatistic() {}

@@ -1,0 +1,180 @@
+// The entity pass: records of every entity type in both drawing layouts, the
+// scanners' layer rules and count lines, damaged input, and the shared corpus.
+#include <cmath>
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <sstream>
+
+#include "config/config.h"
+#include "dxf/dxf.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+#include "support/dxf_passes.h"
+#include "support/dxf_text.h"
+#include "support/support.h"
+
+static bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Type letters and texts of the drawing records (from index 7), e.g. "L C T(abc)".
+static std::string Records() {
+  static const char* letters = "LPVACITXDY";
+  std::string out;
+  for (long i = 7; i < eldsCounter; ++i) {
+    const elementdaten& e = elds[i];
+    for (float v : {e.sx, e.sy, e.ex, e.ey, e.cx, e.cy, e.sw, e.ew, e.r}) EXPECT_TRUE(std::isfinite(v));
+    if (!out.empty()) out += ' ';
+    out += e.type >= 0 && e.type < 10 ? letters[e.type] : '?';
+    if (std::string(e.text) != gNoText) out += "(" + std::string(e.text) + ")";
+  }
+  return out;
+}
+
+static DxfText Sample(const char* version) {
+  DxfText dxf(version);
+  dxf.Layer("DXF_MAIN")
+      .Line("DXF_MAIN", 0, 0, 10, 0)
+      .Arc("DXF_MAIN", 10, 0, 5, -90, 90)
+      .Circle("DXF_MAIN", 1, 1, 2)
+      .Text("DXF_MAIN", 3, 4, std::string(70, 'T'))
+      .Insert("DXF_MAIN", "#1", 5, 6)
+      .Insert("DXF_MAIN", "BOHRUNG", 7, 8)
+      .Point("DXF_MAIN", 9, 9)
+      .Polyline("DXF_MAIN", {{0, 0}, {4, 0}, {4, 4}})
+      .HeavyPolyline("DXF_MAIN", {{1, 2}, {3, 4}})
+      .Raw("  0\nELLIPSE\n  5\n99\n330\n1F\n100\nAcDbEntity\n  8\nDXF_MAIN\n100\nAcDbEllipse\n 10\n1\n  0\n")
+      .Line("OTHER", 1, 1, 2, 2);
+  return dxf;
+}
+
+TEST(DxfEntities, EveryTypeInBothLayouts) {
+  const std::string t59(59, 'T');
+  for (bool crlf : {false, true}) {
+    FreshCore();
+    ConsoleCapture cap;
+    TempDir d;
+    RunDxfText(d.Path(), Sample("AC1009").Str(crlf));
+    // 12-format: the heavy polyline has no subclass here and reads as POLYLINE/VERTEX.
+    EXPECT_EQ(Records(), "L A C T(" + t59 + ") I X P(begPoly) D(next PYL) P V V V P(begPoly) D(next PYL) P V V");
+    EXPECT_TRUE(Has(cap.Text(), "[Name:BOHRUNG] ..<Name break>\n"));
+    const elementdaten& arc = elds[8];
+    EXPECT_FLOAT_EQ(arc.sw, 270);
+    EXPECT_FLOAT_EQ(arc.ew, 90);
+    EXPECT_NEAR(arc.sx, 10, 1e-5);
+    EXPECT_NEAR(arc.sy, -5, 1e-5);
+    EXPECT_NEAR(arc.ey, 5, 1e-5);
+    const elementdaten& cir = elds[9];
+    EXPECT_TRUE(cir.sx == 3 && cir.ex == 3 && cir.sy == 1 && cir.sw == 0 && cir.ew == 360 && cir.r == 2);
+    EXPECT_TRUE(elds[10].ex == 3 && elds[10].ey == 4);          // text position
+    EXPECT_TRUE(elds[11].sx == 5 && elds[11].cy == 6);          // insert "#1"
+    EXPECT_TRUE(elds[12].cx == 9 && elds[12].ey == 9);          // point
+    EXPECT_TRUE(elds[18].sx == 4 && elds[18].sy == 4 && elds[18].ex == 0);
+  }
+  FreshCore();
+  ConsoleCapture cap;
+  TempDir d;
+  RunDxfText(d.Path(), Sample("AC1015").Str());
+  // 2000-format: points and inserts are not read, the arc is announced as a circle.
+  EXPECT_EQ(Records(), "L A C T(" + t59 + ") P(begPoly) V V V D(next PYL) P P(begPoly) V D(next PYL) P V V");
+  EXPECT_TRUE(Has(cap.Text(), " ..eftype changed2arc\n"));
+  EXPECT_TRUE(Has(cap.Text(), " ...BAD TYPE (AcDbText)\n"));
+  EXPECT_TRUE(Has(cap.Text(), "  AcDbEntity Element: AcDbEllipse\n\t\t\t\t [NOT SUPPORTED]\n "));
+  EXPECT_FLOAT_EQ(elds[8].sw, 270);
+  EXPECT_NEAR(elds[8].ex, 10, 1e-5);
+  EXPECT_STREQ(elds[11].kontur, "xPFirst");
+  EXPECT_EQ(elds[11].used, 1);
+  EXPECT_TRUE(elds[14].sx == 4 && elds[14].sy == 4 && elds[14].ex == 0);
+  EXPECT_TRUE(elds[22].sx == 3 && elds[22].sy == 4);
+}
+
+TEST(DxfScan, LayerRulesCountLinesAndLog) {
+  for (const char* ver : {"AC1009", "AC1015"}) {
+    FreshCore();
+    ConsoleCapture cap;
+    TempDir d;
+    log_stream = fopen(d.File("log.txt").c_str(), "w");
+    DxfText dxf(ver);
+    dxf.Layer("DXF_MAIN").Layer("EDMX_A").Layer("X");
+    dxf.Line("EDMX_A", 0, 0, 1, 1).Line("X", 0, 0, 2, 2).Line("DXF_MAIN", 0, 0, 3, 3);
+    RunDxfText(d.Path(), dxf.Str());
+    fflush(log_stream);
+    std::string log = ReadFile(d.File("log.txt"));
+    EXPECT_TRUE(Has(log, "\n " + d.File("drawing.dxf") + " (ACAD_VERSION: " + ver +
+                             ")\n Worklayer:DXF_MAIN\n\n-- Elements: ---\n"));
+    EXPECT_TRUE(Has(log, "\n-- Layers: ---\n"));
+    if (dxf.Is2000()) {  // only the main layer is read
+      EXPECT_EQ(Records(), "L");
+      EXPECT_TRUE(Has(log, "found 8 Elements\n\n") && Has(cap.Text(), "found 8 Elements\n\n"));
+    } else {
+      EXPECT_EQ(Records(), "L L");
+      EXPECT_EQ(elds[7].fLayer, 1);
+      EXPECT_EQ(elds[8].fLayer, 0);
+      EXPECT_TRUE(Has(log, " 9 Elemente found\n\n") && Has(cap.Text(), " 9 Elemente found\n\n"));
+    }
+  }
+  // No header: every 12-format entity is refused; 1010 to 1014: no scanner at all.
+  for (const char* ver : {"", "AC1012"}) {
+    FreshCore();
+    ConsoleCapture cap;
+    TempDir d;
+    RunDxfText(d.Path(), DxfText(ver).Line("DXF_MAIN", 0, 0, 1, 1).Str());
+    EXPECT_EQ(eldsCounter, 7);
+    EXPECT_EQ(Has(cap.Text(), "[BL:0]"), std::string(ver).empty());
+  }
+}
+
+TEST(DxfScan, DamagedInputNeverReachesTheTable) {
+  FreshCore();
+  ConsoleCapture cap;
+  TempDir d;
+  DxfText dxf("AC1009");
+  dxf.Text("DXF_MAIN", 0, 0, std::string(300, 'A'))   // 254 + 46 characters: the rest ends the entity
+      .Raw("  0\nLINE\n  5\n1\n  8\nDXF_MAIN\n 10\n1e999\n 20\nnan\n 11\n1e300\n 21\nabc\n 40\n-1e39\n")
+      .Arc("DXF_MAIN", 1e38, 0, 3e38, 0, 0);
+  RunDxfText(d.Path(), dxf.Str());
+  EXPECT_EQ(Records(), "T(" + std::string(59, 'A') + ") L A");
+  EXPECT_TRUE(elds[8].sx == 0 && elds[8].sy == 0 && elds[8].ex == 0 && elds[8].ey == 0);
+  // End of file inside an entity: nothing is added, nothing breaks.
+  std::string full = DxfText("AC1015").Line("DXF_MAIN", 0, 0, 1, 1).Str();
+  for (const char* cut : {" 20\n", " 21\n0.0", "AcDbLine\n"}) {
+    FreshCore();
+    RunDxfText(d.Path(), full.substr(0, full.find(cut) + strlen(cut)));
+    EXPECT_EQ(eldsCounter, 7) << cut;
+  }
+}
+
+// Expected $ACADVER of each corpus file, from the corpus's SOURCES.md table.
+static std::map<std::string, int> CorpusVersions(const std::string& dir) {
+  std::map<std::string, int> out;
+  std::ifstream f(dir + "/SOURCES.md");
+  std::string row;
+  while (std::getline(f, row)) {
+    std::vector<std::string> cols;
+    std::stringstream ss(row);
+    for (std::string c; std::getline(ss, c, '|');) {
+      size_t b = c.find_first_not_of(' ');
+      cols.push_back(b == std::string::npos ? std::string() : c.substr(b));
+    }
+    if (cols.size() < 8 || cols[2].find(".dxf") == std::string::npos) continue;
+    std::string file = cols[2].substr(0, cols[2].find(' ')), ver = cols[6].substr(0, cols[6].find(' '));
+    out[file] = ver == "-" ? 0 : atoi(ver.c_str() + 2);
+  }
+  return out;
+}
+
+TEST(DxfCorpus, EveryDrawingPassesWithItsVersion) {
+  std::string dir = CorpusDir();
+  if (dir.empty()) GTEST_SKIP() << "no DXF corpus at ../shared/corpus/dxf";
+  std::map<std::string, int> versions = CorpusVersions(dir);
+  ASSERT_FALSE(versions.empty());
+  for (const auto& [file, version] : versions) {
+    FreshCore();
+    ConsoleCapture cap;
+    ASSERT_TRUE(RunDxfPasses(dir + "/" + file)) << file;
+    EXPECT_EQ(acad_IntVers, version) << file;
+    EXPECT_LE(eldsCounter, kMaxElements) << file;
+    Records();
+  }
+}

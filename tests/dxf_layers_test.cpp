@@ -1,0 +1,184 @@
+// The version pass and the layer list: which layers a drawing selects, the
+// per-layer overrides of technology texts, and the layer test of 12-format entities.
+#include <cstring>
+#include <gtest/gtest.h>
+
+#include "config/config.h"
+#include "dxf/dxf.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+#include "support/dxf_passes.h"
+#include "support/dxf_text.h"
+#include "support/support.h"
+
+static bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+static int VersionOf(const TempDir& d, const std::string& text) {
+  WriteFile(d.File("v.dxf"), text);
+  OpenDrawing(d.File("v.dxf"));
+  getAcadVersion();
+  return acad_IntVers;
+}
+
+TEST(DxfVersion, HeaderSelectsTheNumber) {
+  FreshCore();
+  ConsoleCapture cap;
+  TempDir d;
+  EXPECT_EQ(VersionOf(d, DxfText("AC1009").Str()), 1009);
+  EXPECT_EQ(VersionOf(d, DxfText("AC1012").Str()), 1012);
+  EXPECT_EQ(VersionOf(d, DxfText("AC1024").Str(true)), 1024);
+  EXPECT_EQ(VersionOf(d, DxfText("AC1015").Str(true)), 1015);
+  EXPECT_STREQ(acad_VersInfo, "AC1015");
+  EXPECT_TRUE(Has(cap.Text(), "\n ACAD-Version: AC1015  Int-Version: 1015 \n"));
+  // Without a (recognised) header the text stays, the number follows the text.
+  EXPECT_EQ(VersionOf(d, DxfText("").Str()), 1015);
+  EXPECT_EQ(VersionOf(d, "  9\n$ACADVER \n  1\nAC1009\n"), 1015);
+  EXPECT_EQ(VersionOf(d, "  9\n$ACADVER\n"), 1015);
+  EXPECT_EQ(VersionOf(d, "  9\n$ACADVER\n  1\nA\n"), 0);
+  FreshCore();
+  EXPECT_EQ(VersionOf(d, DxfText("").Str()), 0);
+  EXPECT_STREQ(acad_VersInfo, "....");
+}
+
+static void Lay(const char* name) { fLayerList(ll_ADD, 0, name, 0); }
+
+TEST(DxfLayers, LayerPassSelectsMainAndOptionalLayers) {
+  for (const char* ver : {"AC1009", "AC1015"}) {
+    FreshCore();
+    ConsoleCapture cap;
+    TempDir d;
+    DxfText dxf(ver);
+    dxf.Layer("0").Layer("DXF_MAIN").Layer("EDMX_A").Layer("edmx_b").Layer("EDMX_POSITION");
+    RunDxfText(d.Path(), dxf.Str());
+    ASSERT_EQ(gAktLayEntry, 3) << ver;
+    EXPECT_STREQ(fLL[0].Name, "DXF_MAIN");
+    EXPECT_STREQ(fLL[1].Name, "EDMX_A");
+    EXPECT_STREQ(fLL[2].Name, "EDMX_POSITION");
+    EXPECT_EQ(gPositionLayer, 1);
+    EXPECT_TRUE(Has(cap.Text(), " nope\n"));
+    EXPECT_TRUE(Has(cap.Text(), dxf.Is2000() ? ".. 4 Layer found\n\n" : ".. 5 Layer found\n\n"));
+    EXPECT_FALSE(Has(cap.Text(), " 00 U:0"));  // the console lists only layers in use
+  }
+  // Full list, desktop texts, the hook, and the POSITION mark kept from the settings step.
+  FreshCore(kxDESKTOP);
+  ConsoleCapture cap;
+  static std::string handed;
+  handed.clear();
+  gLayerNameHook = [](const char* n) { handed += n; handed += ';'; };
+  TempDir d;
+  DxfText dxf("AC1009");
+  dxf.Layer("0");
+  for (int i = 0; i < 19; ++i) dxf.Layer("EDMX_" + std::to_string(i));
+  Lay("MAIN_POSITION");
+  RunDxfText(d.Path(), dxf.Str());
+  EXPECT_EQ(gAktLayEntry, kMaxLayers);
+  EXPECT_EQ(gPositionLayer, 1);
+  EXPECT_TRUE(Has(cap.Text(), "(full)(Layer 18)"));
+  EXPECT_TRUE(Has(handed, "0;EDMX_0;") && Has(handed, "EDMX_18;"));
+  EXPECT_TRUE(Has(cap.Text(), " 00 U:0 '       MAIN_POSITION' \n"));
+  EXPECT_FALSE(Has(cap.Text(), " nope"));
+  // The console clears the mark of the settings step and lists no unused layers.
+  FreshCore();
+  Lay("MAIN_POSITION");
+  RunDxfText(d.Path(), DxfText("AC1015").Layer("EDMX_A").Str());
+  EXPECT_EQ(gPositionLayer, 0);
+  FreshCore();
+  cap.Clear();
+  RunDxfText(d.Path(), DxfText("AC1024").Layer("EDMX_A").Str());
+  EXPECT_EQ(gAktLayEntry, 1);
+  EXPECT_TRUE(Has(cap.Text(), ".. vermisse Layerroutine fuer 1024 \n.. -1 Layer found"));
+}
+
+TEST(DxfLayers, TechnologyTextsSetLayerValues) {
+  for (int flavour : {kxCONSOLE, kxDESKTOP}) {
+    FreshCore(flavour);
+    TempDir d;
+    log_stream = fopen(d.File("log.txt").c_str(), "w");
+    ConsoleCapture cap;
+    EXPECT_EQ(fLayerList(ll_VARIA, 0, "EDMX_A A=1", 0), 0);  // empty list
+    Lay("DXF_MAIN");
+    Lay("EDMX_A");
+    cap.Clear();
+    EXPECT_EQ(fLayerList(ll_VARIA, 0, "EDMX_A A=2.5 OF=0.01 R=3", 7), 1);
+    EXPECT_FLOAT_EQ(fLL[1].useKonik, 2.5f);
+    EXPECT_FLOAT_EQ(fLL[1].useOft, 0.01f);
+    EXPECT_EQ(fLL[1].useReg, 3);
+    EXPECT_EQ(ktechno.HatKonik, 1);
+    EXPECT_EQ(fLayerList(ll_VARIA, 0, "EDMX_A R=7 A=12", 7), 1);
+    EXPECT_EQ(fLL[1].useReg, 2);
+    EXPECT_EQ(fLL[1].useKonik, 0.0f);
+    elds[9].fLayer = 1;
+    EXPECT_EQ(fLayerList(ll_VARIA, 0, "L> OF=-0.5 A=1e999", 9), 1);  // the text's own layer
+    EXPECT_FLOAT_EQ(fLL[1].useOft, -0.5f);
+    EXPECT_EQ(fLL[1].useKonik, 0.0f);
+    EXPECT_EQ(fLayerList(ll_VARIA, 0, "OTHER R=3", 9), 0);
+    EXPECT_EQ(fLayerList(ll_VARIA, 0, "L> R=3", -1), 0);
+    fflush(log_stream);
+    EXPECT_TRUE(Has(ReadFile(d.File("log.txt")), "\nvar LayerValues: 'EDMX_A A=2.5 OF=0.01 R=3' [LAngle][LOffset][LRegister]"));
+    if (flavour == kxCONSOLE) {
+      EXPECT_EQ(cap.Text(), "[useAng. oops][use Reg. oops]");
+    } else {
+      EXPECT_TRUE(Has(cap.Text(), "1 var LayerValues: (EDMX_A R=7 A=12)[LAngle][oops][LRegister][oops]"));
+    }
+    fLL[1].used = 1;
+    fLL[1].GlobUsed = 1;
+    cap.Clear();
+    fLayerList(ll_LIST, 1, nullptr, 0);
+    EXPECT_EQ(cap.Text(), " 01 U:1 '              EDMX_A' R:2 OFS:-0.500 A+0.000 \n");
+    EXPECT_EQ(fLayerList(ll_CLR_U, 0, nullptr, 0), 1);
+    EXPECT_EQ(fLL[1].used + fLL[1].useReg, 0);
+    EXPECT_EQ(fLL[1].GlobUsed, 1);
+    EXPECT_STREQ(fLL[1].Name, "EDMX_A");
+  }
+}
+
+TEST(DxfLayers, LayerQuestionsAndRapidMoves) {
+  for (int flavour : {kxCONSOLE, kxDESKTOP}) {
+    FreshCore(flavour);
+    ConsoleCapture cap;
+    for (const char* n : {"DXF_MAIN", "EDMX_ISO", "EDMX_EILGANG", "EDMX_G0MOVE", "EDMX_POSITION"}) Lay(n);
+    EXPECT_EQ(fLayerList(ll_AISO, 1, nullptr, 0) + fLayerList(ll_AISO, 0, nullptr, 0), 1);
+    EXPECT_EQ(fLayerList(ll_APOSITION, 4, nullptr, 0), 1);
+    EXPECT_EQ(fLayerList(ll_APOSITION, -1, nullptr, 0) + fLayerList(ll_AISO, 99, nullptr, 0), 0);
+    EXPECT_EQ(fLayerList(ll_ERR, 0, nullptr, 0), 0);
+    KxCopy(mS.AfterRapid, sizeof mS.AfterRapid, "M50M51M52");
+    EXPECT_EQ(fLayerList(ll_AG0MOVE, 0, nullptr, 0), 0);
+    EXPECT_STREQ(moveType, "G01");
+    EXPECT_EQ(fLayerList(ll_AG0MOVE, 2, nullptr, 0), 1);
+    EXPECT_STREQ(moveType, "G00");
+    EXPECT_EQ(fLayerList(ll_AG0MOVE, 3, nullptr, 0), 1);
+    EXPECT_EQ(fLayerList(ll_AG0MOVE, -1, nullptr, 0), 0);
+    EXPECT_STREQ(moveType, flavour == kxCONSOLE ? "M50M51M" : "G01");
+    gMultiLayer = 0;
+    EXPECT_EQ(fLayerList(ll_AG0MOVE, 2, nullptr, 0) + fLayerList(ll_ADD, 0, "EDMX_B", 0), 0);
+    EXPECT_EQ(gAktLayEntry, 5);
+  }
+}
+
+TEST(DxfLayers, TwelveFormatLayerTest) {
+  FreshCore();
+  ConsoleCapture cap;
+  TempDir d;
+  std::string longName = "EDMX_" + std::string(40, 'L');
+  std::string entities;
+  for (std::string layer : {"DXF_MAIN", "EDMX_A", "0", "EDMX_A", longName.c_str()})
+    entities += "  5\n1A\n  8\n" + layer + "\n";
+  WriteFile(d.File("e.dxf"), entities);
+  OpenDrawing(d.File("e.dxf"));
+  EXPECT_EQ(IsValidLayer(0), 0);
+  EXPECT_EQ(cap.Text(), "[BL:0]");
+  gAktLayName = 5;
+  EXPECT_EQ(IsValidLayer(1009), 1);  // empty list: only the main layer, by name
+  EXPECT_EQ(gAktLayName, 0);
+  EXPECT_EQ(IsValidLayer(1009), 0);
+  Lay("DXF_MAIN");
+  Lay("EDMX_A");
+  Lay(longName.c_str());
+  EXPECT_EQ(IsValidLayer(1009), 0);   // layer 0
+  EXPECT_EQ(IsValidLayer(1009), 1);
+  EXPECT_EQ(gAktLayName, 1);
+  EXPECT_EQ(IsValidLayer(1009), 1);   // long name, matched on its first 31 characters
+  EXPECT_EQ(gAktLayName, 2);
+  EXPECT_EQ(strlen(fLL[2].Name), 31u);
+  EXPECT_EQ(IsValidLayer(1009), 0);   // end of file
+}

@@ -1,0 +1,45 @@
+// In-process DXF passes for tests.
+#include "support/dxf_passes.h"
+
+#include <cstdio>
+
+#include "config/config.h"
+#include "dxf/dxf.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+#include "support/support.h"
+
+bool OpenDrawing(const std::string& path) {
+  if (i_stream) fclose(i_stream);
+  i_stream = fopen(path.c_str(), "r");
+  return i_stream != nullptr;
+}
+
+bool RunDxfPasses(const std::string& path) {
+  KxCopy(in_filename, sizeof in_filename, path.c_str());
+  if (gAktLayEntry == 0) fLayerList(ll_ADD, 0, edmLayer, 0);
+  if (!OpenDrawing(path)) return false;
+  getAcadVersion();
+  if (!OpenDrawing(path)) return false;
+  getLayers();
+  if (!OpenDrawing(path)) return false;
+  ClearElements();
+  AddElement(etDELETE, "feedbuf");
+  AddElement(etDELETE, "sortbuf");
+  AddElement(etCPY, "arc copy");
+  AddElement(etCPY, "arc rotiert");
+  AddElement(etCPY, "point copy");
+  AddElement(etCPY, "point rotiert");
+  AddElement(etDELETE, "dabei");
+  if (acad_IntVers <= 1009) get1009ElementsFromLayer();
+  if (acad_IntVers > 1014) get1015ElementsFromLayer();
+  fclose(i_stream);
+  i_stream = nullptr;
+  return true;
+}
+
+bool RunDxfText(const std::string& dir, const std::string& text, const std::string& name) {
+  std::string path = dir + "/" + name;
+  WriteFile(path, text);
+  return RunDxfPasses(path);
+}

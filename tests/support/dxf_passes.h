@@ -1,0 +1,16 @@
+// Runs the DXF passes in-process the way the console run does: the drawing is
+// reopened before every pass, and the reserved records precede the entities.
+#pragma once
+
+#include <string>
+
+// Closes i_stream and opens path for reading; false when it cannot be opened.
+bool OpenDrawing(const std::string& path);
+
+// Version pass, layer pass and entity pass over the file at path (the main layer
+// is added first when the layer list is still empty, as the settings step does).
+// The two closing records are not added. False when the file cannot be opened.
+bool RunDxfPasses(const std::string& path);
+
+// Writes text into dir/name and runs the three passes over it.
+bool RunDxfText(const std::string& dir, const std::string& text, const std::string& name = "drawing.dxf");
