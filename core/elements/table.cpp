@@ -23,6 +23,8 @@ void ResetElementState() {
   StructsChecked = 0;
   gMaxELemBarrier = 0;
   gAktLayName = 0;
+  gKilledElements = 0;
+  sPKonturCounter = 0;
   sx = sy = ex = ey = cx = cy = sw = ew = rd = 0;
 }
 

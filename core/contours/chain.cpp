@@ -1,0 +1,278 @@
+// Contour chaining: turns the loose lines, arcs and points of the element table
+// into named contours by growing chains through coinciding end points, makes
+// holes of large circles, and holds the tolerance tests the NC writers reuse.
+#include <cstring>
+
+#include "config/config.h"
+#include "contours/contours.h"
+#include "dxf/dxf.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+
+int gKonturCounter = 0;
+char gOrphan[8] = "$ORPHAN";
+
+void ResetContourState() {
+  // chaining
+  gKonturCounter = 0;
+  KxCopy(gOrphan, sizeof gOrphan, "$ORPHAN");
+  // analysis: regions, feed points, lead-in and nesting
+  ResetAnalysisState();
+}
+
+// Live part of the table, never past its physical end.
+static long liveCount() { return eldsCounter < kMaxElements ? eldsCounter : kMaxElements; }
+
+// A name of at most one character counts as no contour at all.
+static bool unnamed(const elementdaten& e) { return strnlen(e.kontur, sizeof e.kontur) <= 1; }
+
+static bool named(const elementdaten& e, const char* kn) {
+  return strncmp(e.kontur, kn, sizeof e.kontur) == 0;
+}
+
+static bool onPositionLayer(const elementdaten& e) {
+  if (e.fLayer < 0 || e.fLayer >= kMaxLayers) return false;
+  return fLayerList(ll_APOSITION, e.fLayer, "xx", 0) == 1;
+}
+
+static void contourName(char* buf, size_t size, int k) { snprintf(buf, size, "$K%02d", k); }
+
+int IsTolLenB2P(float ax, float ay, float bx, float by) {
+  float d = LENC(ax, ay, bx, by);
+  return (fMinusTol <= d && d <= fPlusTol) ? 1 : 0;
+}
+
+int IsTolLenBetween(long aElem, long bElem, int view) {
+  if (aElem < 0 || aElem >= kMaxElements || bElem < 0 || bElem >= kMaxElements) return 0;
+  const elementdaten& a = elds[aElem];
+  const elementdaten& b = elds[bElem];
+  if (view) KxPrint(" [%.4f|%.4f] ", fMinusTol, fPlusTol);
+
+  struct Probe {
+    const char* label;
+    float d;
+  } probes[4] = {
+      {" SPSP %.3f ", LENC(a.sx, a.sy, b.sx, b.sy)},
+      {" SPEP %.3f ", LENC(a.sx, a.sy, b.ex, b.ey)},
+      {" EPSP %.3f ", LENC(a.ex, a.ey, b.sx, b.sy)},
+      {" EPEP %.3f ", LENC(a.ex, a.ey, b.ex, b.ey)},
+  };
+  float smallest = 999.99f;
+  for (const Probe& p : probes) {
+    if (fMinusTol <= p.d && p.d <= fPlusTol) {
+      KxPrint(p.label, p.d);
+      return 1;
+    }
+    if (p.d < smallest) smallest = p.d;
+  }
+  if (view) KxPrint("\n OUT OF: [min was:%.4f | (+/-) %.4f] \n", smallest, gNpTolerance);
+  return 0;
+}
+
+// Takes element i into contour kn.
+static void take(long i, const char* kn) {
+  ++elds[i].used;
+  KxCopy(elds[i].kontur, sizeof elds[i].kontur, kn);
+}
+
+int FindNextWithPoint(float fx, float fy, const char* kn, long knX, long* foundIn) {
+  long dummy = -1;
+  if (!foundIn) foundIn = &dummy;
+  long n = liveCount();
+
+  // Points first: a point at the chain's end belongs to the contour before any
+  // line or arc that also ends there.
+  for (long i = 0; i < n; ++i) {
+    const elementdaten& e = elds[i];
+    if (i == knX || e.type != etPNT || e.used > 0) continue;
+    if (!unnamed(e) && !named(e, kn)) continue;
+    if (!IsTolLenB2P(e.sx, e.sy, fx, fy)) continue;
+    take(i, kn);
+    *foundIn = i;
+    KxPrint(" >PNT,%ld ", i);
+    ePrintTypeToStream(i);
+    return 1;
+  }
+
+  for (long i = 0; i < n; ++i) {
+    const elementdaten& e = elds[i];
+    if (i == knX) continue;
+    switch (e.type) {
+      case etDELETE: case etINSE: case etTEXT: case etCIR: case etPNT:
+      // Working slots and erased records hold no drawing geometry; a contour
+      // through the origin would otherwise swallow them.
+      case etCPY: case etERA:
+        continue;
+      default:
+        break;
+    }
+    if (!unnamed(e)) {
+      if (!named(e, kn)) continue;
+      if (e.used > 1) {
+        KxPrint(" -second used (closed) \n");
+        *foundIn = -1;
+        return 0;
+      }
+      continue;
+    }
+    // Lines and arcs of a positioning layer guide the rapid moves; they never
+    // become contour members.
+    if (onPositionLayer(e)) continue;
+    int side = 0;
+    if (IsTolLenB2P(e.sx, e.sy, fx, fy))
+      side = 1;
+    else if (IsTolLenB2P(e.ex, e.ey, fx, fy))
+      side = 2;
+    if (!side) continue;
+    take(i, kn);
+    *foundIn = i;
+    KxPrint(" >%ld ", i);
+    ePrintTypeToStream(i);
+    return side;
+  }
+
+  *foundIn = -1;
+  KxPrint(" >-- ");
+  return 0;
+}
+
+struct ChainCounts {
+  long lines = 0, arcs = 0, points = 0;
+  void add(int type) {
+    if (type == etLINE) ++lines;
+    else if (type == etARC) ++arcs;
+    else if (type == etPNT) ++points;
+  }
+};
+
+// Grows the chain from (x, y) until no element continues it.
+static void growChain(float x, float y, const char* name, long opener, long& count, long& last,
+                      ChainCounts& counts) {
+  long found = -1;
+  for (;;) {
+    int side = FindNextWithPoint(x, y, name, opener, &found);
+    if (side == 0 || found < 0) return;
+    const elementdaten& f = elds[found];
+    if (side == 1) {
+      x = f.ex;
+      y = f.ey;
+    } else {
+      x = f.sx;
+      y = f.sy;
+    }
+    last = found;
+    ++count;
+    KxCopy(elds[found].kontur, sizeof elds[found].kontur, name);
+    counts.add(f.type);
+    KxLog(" %d", f.type);
+    KxLog("[%ld]", found);
+  }
+}
+
+static void makeHole(long i) {
+  elementdaten& e = elds[i];
+  ++gKonturCounter;
+  char name[16];
+  contourName(name, sizeof name, gKonturCounter);
+  KxPrint("\n ..A search for %s ", name);
+  ePrintTypeToStream(i);
+  KxPrint(" :%ld\n", i);
+  KxPrint("%ld =CIRCLE %s Radius:%6.3f ", i, name, e.r);
+  KxPrint("  cx:%8.3f  cy:%8.3f \n", e.cx, e.cy);
+  ++e.used;
+  KxCopy(e.kontur, sizeof e.kontur, name);
+  e.kElemX = 0;
+  KxLog("\n %s: ", name);
+  KxLog("[%ld] HOLE ", i);
+}
+
+// A chain of one or two elements is no contour: every element it took is
+// renamed, so that the number used again cannot pick up a stale member.
+static void rejectChain(const char* name) {
+  long n = liveCount();
+  for (long k = 0; k < n; ++k)
+    if (named(elds[k], name)) KxCopy(elds[k].kontur, sizeof elds[k].kontur, gOrphan);
+  --gKonturCounter;
+  KxPrint("!! kECounter <=2  ELEMENTS NOT SUPPORTED !!\n");
+}
+
+static void chainFrom(long i) {
+  elementdaten& e = elds[i];
+  ++gKonturCounter;
+  char name[16];
+  contourName(name, sizeof name, gKonturCounter);
+  KxPrint("\n ..B search for %s ", name);
+  ePrintTypeToStream(i);
+  KxPrint(" :%ld\n", i);
+  KxLog("\n %s: ", name);
+  KxLog("%d", e.type);
+  KxLog("[%ld]", i);
+  ChainCounts counts;
+  counts.add(e.type);
+
+  if (onPositionLayer(e)) {
+    KxPrint(" %ld EDM_POS ", i);
+    --gKonturCounter;
+    return;
+  }
+
+  ++e.used;
+  KxCopy(e.kontur, sizeof e.kontur, name);
+  e.kElemX = 0;
+  float ax = e.ex, ay = e.ey;
+  float bx = e.sx, by = e.sy;
+  long count = 1;
+  long last = -1;
+
+  if (i + 1 < liveCount()) {
+    const elementdaten& next = elds[i + 1];
+    if (next.type == etPNT) KxPrint(" ## ATTENTION SEARCH FROM PNT ##\n");
+    if (next.type == etARC && next.sx == e.sx && next.sy == e.sy) {
+      ax = e.sx;
+      ay = e.sy;
+      KxPrint(" ## ATTENTION SEARCH FROM ARC ##\n");
+    }
+  }
+
+  KxPrint(" CHAIN:A| ");
+  growChain(ax, ay, name, i, count, last, counts);
+  KxPrint("\t CHAIN:B| ");
+  growChain(bx, by, name, i, count, last, counts);
+  KxPrint("\n");
+  KxPrint(" ..%s-ELEMENTS LINES:%ld  ARCS:%ld  POINTS:%ld \n", name, counts.lines, counts.arcs,
+          counts.points);
+
+  if (count < 3) rejectChain(name);
+
+  if (last < 0)
+    KxPrint(" [%ld|-1] SEEMS OPEN VERTEX..\n", i);
+  else if (!IsTolLenBetween(i, last, 0))
+    KxPrint(" [%ld|%ld] SEEMS OPEN VERTEX..\n", i, last);
+  else
+    KxPrint(" SEEMS CLOSED..\n");
+  KxPrint("\n");
+}
+
+int SearchKontur() {
+  gKonturCounter = 0;
+  if (eldsCounter >= eldsMaximum || eldsCounter >= kMaxElements) {
+    KxPrint("-Limit E-");
+    return gKonturCounter;
+  }
+  KxLog("\n SearchKontur(): \n");
+
+  for (long i = 0; i < liveCount(); ++i) {
+    const elementdaten& e = elds[i];
+    if (e.used == 0 && e.type == etCIR && gStartPosition < e.r) {
+      makeHole(i);
+      continue;
+    }
+    if (strnlen(e.kontur, sizeof e.kontur) >= 3 || e.used != 0) continue;
+    if (e.type != etLINE && e.type != etARC) continue;
+    chainFrom(i);
+  }
+
+  for (long i = 0; i < liveCount(); ++i)
+    if (elds[i].type == etLINE && onPositionLayer(elds[i])) KxPrint("POSITION: %ld\n", i);
+  return gKonturCounter;
+}

@@ -1,0 +1,206 @@
+// Structure check and reorganisation around the contour search: before it,
+// polylines become chains of lines, coordinates are rounded, too short lines are
+// marked deleted, lengths are computed and texts prepared; after it, the point
+// elements of each contour are moved towards the front of its records.
+#include <cmath>
+#include <cstring>
+
+#include "config/config.h"
+#include "contours/contours.h"
+#include "dxf/dxf.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+
+int gKilledElements = 0;
+int sPKonturCounter = 0;
+
+// Live part of the table, never past its physical end.
+static long liveCount() { return eldsCounter < kMaxElements ? eldsCounter : kMaxElements; }
+
+static void makeLineTo(elementdaten& e, float toX, float toY) {
+  e.type = etLINE;
+  e.ex = toX;
+  e.ey = toY;
+}
+
+// True when record k continues the polyline whose etPOLY record stands just
+// before it: a vertex, or the "next PYL" marker that a polyline header adds
+// between its start record and its closing record. Anything else belongs to
+// another entity and must come out of the check unchanged.
+static bool continuesPolyline(long k, long n) {
+  if (k >= n) return false;
+  if (elds[k].type == etVERT) return true;
+  return elds[k].type == etDELETE && strcmp(elds[k].text, "next PYL") == 0;
+}
+
+// Each vertex becomes the line to the next vertex and the last one closes the
+// figure back to the first record after the etPOLY. In a 2000-format drawing
+// the vertices stand before the closing etPOLY record; that record is then
+// followed by no vertex and becomes a line of its own without taking in the
+// records that follow it.
+static void convertPolylines() {
+  long n = liveCount();
+  for (long i = 0; i < n; ++i) {
+    elementdaten& head = elds[i];
+    if (head.type != etPOLY) continue;
+    head.type = etLINE;
+    ++head.used;
+    KxCopy(head.kontur, sizeof head.kontur, "xPF");
+    KxPrint("%ld-", i);
+    if (!continuesPolyline(i + 1, n)) continue;
+    for (long j = i + 1; j < n; ++j) {
+      if (j + 1 < n && elds[j + 1].type == etVERT) {
+        makeLineTo(elds[j], elds[j + 1].sx, elds[j + 1].sy);
+        continue;
+      }
+      makeLineTo(elds[j], elds[i + 1].sx, elds[i + 1].sy);
+      ++elds[j].used;
+      i = j;
+      break;
+    }
+  }
+}
+
+static void roundCoordinates() {
+  // The first free record is rounded too; it is harmless and keeps the
+  // table's tail in the same state as the drawing's records.
+  for (long i = 0; i <= eldsCounter && i < kMaxElements; ++i) {
+    elementdaten& e = elds[i];
+    e.sx = FL3NKS(e.sx);
+    e.sy = FL3NKS(e.sy);
+    e.ex = FL3NKS(e.ex);
+    e.ey = FL3NKS(e.ey);
+    e.cx = FL3NKS(e.cx);
+    e.cy = FL3NKS(e.cy);
+    e.r = FL3NKS(e.r);
+    e.child = 0;
+  }
+}
+
+// A line not longer than the element tolerance cannot be chained sensibly; it is
+// kept in the table but marked so that no contour takes it.
+static void deleteShortLines() {
+  long n = liveCount();
+  for (long i = 0; i < n; ++i) {
+    elementdaten& e = elds[i];
+    if (e.type != etLINE) continue;
+    float d = LENC(e.sx, e.sy, e.ex, e.ey);
+    if (d <= gNpTolerance || std::isnan(d)) {
+      KxCopy(e.kontur, sizeof e.kontur, "-del-");
+      KxCopy(e.text, sizeof e.text, "-del-");
+      e.used = 1;
+      KxPrint(" ## %ld LINE TOO SHORT ! ##\n", i);
+      ++gKilledElements;
+    }
+  }
+}
+
+static void computeLengths() {
+  long n = liveCount();
+  for (long i = 0; i < n; ++i) {
+    elementdaten& e = elds[i];
+    e.len = 0;
+    if (e.type == etLINE) {
+      e.len = LENC(e.sx, e.sy, e.ex, e.ey);
+    } else if (e.type == etCIR) {
+      // The diameter is added on purpose: a hole is entered and left across it.
+      e.len = (float)(2.0 * e.r * awPI + 2.0 * e.r);
+    } else if (e.type == etARC) {
+      e.len = (float)(BOGENWINKEL(e.sw, e.ew) * 2.0 * e.r * awPI / 360.0);
+    }
+  }
+}
+
+// Texts asking for their layer ("L>") get the layer's name appended, so that
+// the technology texts can later be matched to per-layer values.
+static void prepareTexts() {
+  long n = liveCount();
+  for (long i = 0; i < n; ++i)
+    if (elds[i].type == etTEXT) S2UP(elds[i].text);
+  KxPrint("\n --event. Layername einfuegen:\n");
+  for (long i = 0; i < n; ++i) {
+    elementdaten& e = elds[i];
+    if (e.type != etTEXT || !strstr(e.text, "L>")) continue;
+    // A record without a valid layer index has no name to append.
+    if (e.fLayer < 0 || e.fLayer >= kMaxLayers) continue;
+    char formed[128];
+    snprintf(formed, sizeof formed, "%s %s", e.text, fLL[e.fLayer].Name);
+    KxCopy(e.text, sizeof e.text, formed);
+    KxPrint("%ld  %s - \n", i, formed);
+  }
+}
+
+void CheckStructs() {
+  KxPrint("CheckStructs ");
+  if (StructsChecked > 0) {
+    KxPrint("-was checked-");
+    return;
+  }
+  if (eldsCounter >= eldsMaximum || eldsCounter >= kMaxElements) {
+    KxPrint("-Limit C-");
+    return;
+  }
+  convertPolylines();
+  roundCoordinates();
+  deleteShortLines();
+  computeLengths();
+  prepareTexts();
+  ++StructsChecked;
+  KxPrint("-checked- \n");
+}
+
+static void swapThroughSlot(long p, long q) {
+  CopyElementInto(q, 1);
+  CopyElementInto(p, q);
+  CopyElementInto(1, p);
+  elds[1].type = etDELETE;
+  elds[1].kontur[0] = '\0';
+}
+
+// Moves the contour's points towards its first records, one exchange per point.
+static void reorgContour(const char* name) {
+  long n = liveCount();
+  long first = -1, last = -1;
+  for (long i = 0; i < n; ++i) {
+    if (strcmp(elds[i].kontur, name) != 0) continue;
+    if (first < 0) first = i;
+    last = i;
+  }
+  long points = 0;
+  if (first >= 0)
+    for (long i = first; i <= last; ++i)
+      if (elds[i].type == etPNT && strcmp(elds[i].kontur, name) == 0) ++points;
+  KxPrint(" movable PNTs:%ld ", points);
+
+  for (long t = 0; t < points; ++t) {
+    long start = first + t;
+    if (start > last) break;
+    long p = 0, q = 0;
+    for (long k = start; k <= last; ++k) {
+      if (strcmp(elds[k].kontur, name) != 0) continue;
+      if (elds[k].type == etPNT)
+        p = k;
+      else if (q < 1)
+        q = k;
+      if (p >= 1 && q >= 1) {
+        swapThroughSlot(p, q);
+        break;
+      }
+    }
+  }
+}
+
+void ReorgStructs() {
+  if (eldsCounter >= eldsMaximum || eldsCounter >= kMaxElements) {
+    KxPrint("-Limit RS-");
+    return;
+  }
+  sPKonturCounter = 0;
+  for (int k = 1; k <= gKonturCounter; ++k) {
+    sPKonturCounter = k;
+    char name[16];
+    snprintf(name, sizeof name, "$K%02d", k);
+    KxPrint("\n [%ld] reorg: %s ", eldsCounter, name);
+    reorgContour(name);
+  }
+}

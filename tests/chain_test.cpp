@@ -1,0 +1,230 @@
+// Contour chaining: closed and open chains, the inclusive tolerance band, holes
+// versus feed circles, rejected chains, three lines at one point, points before
+// lines, position-layer lines, contours through the origin, whole drawings.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "dxf/dxf.h"
+#include "support/dxf_passes.h"
+#include "support/dxf_text.h"
+#include "support/table_rows.h"
+
+namespace {
+
+long point(float x, float y) {
+  sx = x; sy = y;
+  AddElement(etPNT, gNoText);
+  return eldsCounter - 1;
+}
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+TEST(Chain, ClosedSquareInAnyOrderAndDirection) {
+  const float corner[4][2] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+  std::vector<int> order = {0, 1, 2, 3};
+  do {
+    for (int flips : {0, 5, 10, 15}) {
+      StartTable();
+      ConsoleCapture cap;
+      for (int s : order) {
+        const float* a = corner[s];
+        const float* b = corner[(s + 1) % 4];
+        if (flips & (1 << s)) std::swap(a, b);
+        AddLine(a[0], a[1], b[0], b[1]);
+      }
+      CloseTable();
+      EXPECT_EQ(SearchKontur(), 1);
+      for (long i = 7; i < 11; ++i) EXPECT_STREQ(elds[i].kontur, "$K01");
+      EXPECT_TRUE(has(cap.Text(), "\t CHAIN:B|  >-- \n ..$K01-ELEMENTS LINES:4  ARCS:0  POINTS:0 \n"));
+      EXPECT_TRUE(has(cap.Text(), " SEEMS CLOSED..\n"));
+    }
+  } while (std::next_permutation(order.begin(), order.end()));
+}
+
+TEST(Chain, ToleranceBandIsInclusive) {
+  for (float gap : {0.002f, 0.0021f}) {
+    StartTable();
+    AddLine(-2, 0, 0, 0);
+    AddLine(gap, 0, 2, 0);
+    AddLine(2, 0, 4, 0);
+    CloseTable();
+    SearchKontur();
+    bool joins = gap <= 0.002f;
+    EXPECT_EQ(IsTolLenB2P(0, 0, gap, 0), joins ? 1 : 0);
+    EXPECT_EQ(gKonturCounter, joins ? 1 : 0);
+    EXPECT_STREQ(elds[7].kontur, joins ? "$K01" : "$ORPHAN");
+  }
+  // The pair test prints its label whatever the view, the nearest miss only on view.
+  ConsoleCapture cap;
+  EXPECT_EQ(IsTolLenBetween(7, 8, 0), 0);
+  EXPECT_EQ(IsTolLenBetween(8, 9, 0), 1);
+  EXPECT_EQ(cap.Text(), " EPSP 0.000 ");
+  cap.Clear();
+  EXPECT_EQ(IsTolLenBetween(7, 9, 1), 0);
+  EXPECT_EQ(cap.Text(), " [-0.0020|0.0020] \n OUT OF: [min was:2.0000 | (+/-) 0.0020] \n");
+}
+
+TEST(Chain, LargeCirclesBecomeHolesSmallOnesStayFree) {
+  StartTable();
+  TempDir dir;
+  log_stream = fopen(dir.File("log.txt").c_str(), "w");
+  ConsoleCapture cap;
+  long hole = AddCircle(5, 6, 3);
+  long grid = AddCircle(0, 0, gStartPosition);
+  CloseTable();
+  SearchKontur();
+  fclose(log_stream);
+  log_stream = nullptr;
+  EXPECT_EQ(gKonturCounter, 1);
+  EXPECT_STREQ(elds[hole].kontur, "$K01");
+  EXPECT_EQ(elds[hole].used, 1);
+  EXPECT_EQ(elds[grid].kontur[0], '\0');
+  EXPECT_EQ(elds[grid].used, 0);
+  EXPECT_TRUE(has(cap.Text(), "\n ..A search for $K01 CIR :7\n7 =CIRCLE $K01 Radius: 3.000   cx:   5.000  cy:   6.000 \n"));
+  EXPECT_EQ(ReadFile(dir.File("log.txt")), "\n SearchKontur(): \n\n $K01: [7] HOLE ");
+}
+
+TEST(Chain, RejectedChainsAreOrphansAndTheNumberIsReused) {
+  StartTable();
+  ConsoleCapture cap;
+  long lone = AddLine(50, 50, 60, 50);
+  long pairA = AddLine(0, 20, 5, 20), pairB = AddLine(5, 20, 9, 25);
+  long sq = AddRect(0, 0, 1, 1, "");
+  CloseTable();
+  SearchKontur();
+  EXPECT_EQ(gKonturCounter, 1);
+  for (long i : {lone, pairA, pairB}) EXPECT_STREQ(elds[i].kontur, "$ORPHAN");
+  for (long i = sq; i < sq + 4; ++i) EXPECT_STREQ(elds[i].kontur, "$K01");
+  EXPECT_TRUE(has(cap.Text(), "!! kECounter <=2  ELEMENTS NOT SUPPORTED !!\n [7|-1] SEEMS OPEN VERTEX..\n"));
+  EXPECT_TRUE(has(cap.Text(), "\n ..B search for $K01 LIN :8\n"));
+}
+
+TEST(Chain, OpenRunsAndForks) {
+  // Five lines whose middle one comes first: each search adds two.
+  StartTable();
+  ConsoleCapture cap;
+  AddLine(20, 0, 30, 0);
+  AddLine(10, 0, 20, 0);
+  AddLine(40, 0, 30, 0);   // reached through its end point
+  AddLine(0, 0, 10, 0);
+  AddLine(40, 0, 50, 0);
+  CloseTable();
+  SearchKontur();
+  EXPECT_EQ(gKonturCounter, 1);
+  for (long i = 7; i < 12; ++i) EXPECT_STREQ(elds[i].kontur, "$K01");
+  EXPECT_FLOAT_EQ(elds[9].sx, 40);   // geometry unchanged
+  EXPECT_TRUE(has(cap.Text(), " CHAIN:A|  >9 LIN >11 LIN >-- \t CHAIN:B|  >8 LIN >10 LIN >-- \n"));
+  EXPECT_TRUE(has(cap.Text(), " [7|10] SEEMS OPEN VERTEX..\n"));
+
+  // Three lines at one point: the lowest index wins, whichever end lies there.
+  StartTable();
+  AddLine(0, 0, 10, 0);
+  long low = AddLine(10, 10, 10, 0);
+  long spur = AddLine(10, 0, 20, 0);
+  AddLine(10, 10, 0, 0);
+  AddLine(20, 0, 30, 0);
+  AddLine(30, 0, 40, 0);
+  CloseTable();
+  SearchKontur();
+  EXPECT_EQ(gKonturCounter, 2);
+  EXPECT_STREQ(elds[low].kontur, "$K01");
+  EXPECT_STREQ(elds[spur].kontur, "$K02");
+}
+
+TEST(Chain, PointsComeBeforeLinesAndArcsMayTurnTheSearch) {
+  StartTable();
+  ConsoleCapture cap;
+  long first = AddRect(0, 0, 10, 10, "");
+  long p = point(10, 0);
+  long off = point(50, 50);
+  CloseTable();
+  SearchKontur();
+  EXPECT_STREQ(elds[p].kontur, "$K01");
+  EXPECT_EQ(elds[off].kontur[0], '\0');
+  EXPECT_TRUE(has(cap.Text(), " CHAIN:A|  >PNT,11 PNT >8 LIN"));
+  EXPECT_TRUE(has(cap.Text(), "LINES:4  ARCS:0  POINTS:1"));
+  ReorgStructs();
+  EXPECT_EQ(elds[first].type, etPNT);
+
+  StartTable();
+  cap.Clear();
+  AddLine(5, 0, 0, 0);
+  AddArc(0, 0, 5, 0, 180);   // starts where the line starts
+  point(0, 0);
+  AddLine(0, 0, -5, 0);
+  CloseTable();
+  SearchKontur();
+  EXPECT_EQ(gKonturCounter, 1);
+  EXPECT_TRUE(has(cap.Text(), " ## ATTENTION SEARCH FROM ARC ##\n CHAIN:A|  >8 ARC >10 LIN >PNT,9 PNT"));
+  cap.Clear();
+  StartTable();
+  AddLine(0, 0, 1, 0);
+  point(1, 0);
+  SearchKontur();
+  EXPECT_TRUE(has(cap.Text(), " ## ATTENTION SEARCH FROM PNT ##\n"));
+}
+
+TEST(Chain, PositionLinesAndWorkingSlotsAreNeverMembers) {
+  StartTable();
+  KxCopy(fLL[1].Name, sizeof fLL[1].Name, "EDMX_POSITION");
+  ConsoleCapture cap;
+  gAktLayName = 1;
+  long pos = AddLine(0, 0, 10, 0);
+  gAktLayName = 0;
+  AddLine(0, 0, 10, 0);   // this contour also passes through the origin of the slots
+  AddLine(10, 0, 10, 10);
+  AddLine(10, 10, 0, 0);
+  CloseTable();
+  SearchKontur();
+  EXPECT_EQ(gKonturCounter, 1);
+  for (long i : {0L, 1L, 2L, 3L, 4L, 5L, 6L, pos}) {
+    EXPECT_EQ(elds[i].kontur[0], '\0');
+    EXPECT_EQ(elds[i].used, 0);
+  }
+  EXPECT_STREQ(elds[pos + 1].kontur, "$K01");
+  if (fLayerList(ll_APOSITION, 1, "xx", 0) == 1) {
+    EXPECT_TRUE(has(cap.Text(), " 7 EDM_POS "));
+    EXPECT_TRUE(has(cap.Text(), "POSITION: 7\n"));
+  }
+  eldsMaximum = eldsCounter;
+  cap.Clear();
+  EXPECT_EQ(SearchKontur(), 0);
+  EXPECT_EQ(cap.Text(), "-Limit E-");
+}
+
+TEST(Chain, DrawingsOfBothLayoutsGiveTheSameOutlines) {
+  for (const char* version : {"AC1009", "AC1015"}) {
+    SCOPED_TRACE(version);
+    FreshCore();
+    TempDir dir;
+    DxfText d(version);
+    d.Layer("DXF_MAIN")
+        .Line("DXF_MAIN", 0, 0, 10, 0).Line("DXF_MAIN", 10, 10, 10, 0)
+        .Line("DXF_MAIN", 0, 10, 10, 10).Line("DXF_MAIN", 0, 0, 0, 10)
+        .Circle("DXF_MAIN", 30, 30, 3)
+        .Polyline("DXF_MAIN", {{50, 0}, {60, 0}, {60, 10}})
+        .Line("DXF_MAIN", 100, 100, 110, 100);
+    ASSERT_TRUE(RunDxfText(dir.Path(), d.Str()));
+    CloseTable();
+    CheckStructs();
+    SearchKontur();
+    ReorgStructs();
+    EXPECT_EQ(gKonturCounter, 3);
+    int members[4] = {0, 0, 0, 0}, orphans = 0;
+    for (long i = 7; i < eldsCounter; ++i) {
+      int k = 0;
+      if (sscanf(elds[i].kontur, "$K%d", &k) == 1 && k >= 1 && k <= 3) ++members[k];
+      orphans += strcmp(elds[i].kontur, gOrphan) == 0;
+    }
+    EXPECT_EQ(members[1], 4);
+    EXPECT_EQ(members[2], 1);
+    EXPECT_EQ(members[3], 3);
+    EXPECT_EQ(orphans, 1);
+  }
+}

@@ -1,0 +1,156 @@
+// The structure check and the reorganisation: polylines of both drawing layouts
+// turned into lines, rounding and the short-line limit, lengths, prepared texts,
+// and points moved to the front of their contour.
+#include <cstring>
+#include <gtest/gtest.h>
+#include <string>
+
+#include "dxf/dxf.h"
+#include "support/table_rows.h"
+
+namespace {
+
+long add(int type, float x1, float y1, float x2, float y2, const char* text = gNoText) {
+  sx = cx = x1; sy = cy = y1; ex = x2; ey = y2;
+  AddElement(type, text);
+  return eldsCounter - 1;
+}
+
+bool isLine(long i, float x1, float y1, float x2, float y2) {
+  const elementdaten& e = elds[i];
+  return e.type == etLINE && e.sx == x1 && e.sy == y1 && e.ex == x2 && e.ey == y2;
+}
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+TEST(Structure, PolylinesOfBothLayoutsBecomeClosedChains) {
+  StartTable();
+  gKilledElements = 0;
+  // 12-format: start record, header marker, closing record, then the vertices.
+  long before = add(etLINE, 20, 20, 30, 20);
+  long beg = add(etPOLY, 20, 20, 30, 20, "begPoly");
+  long marker = add(etDELETE, 0, 0, 0, 0, "next PYL");
+  add(etPOLY, 0, 0, 0, 0);
+  long v = add(etVERT, 0, 0, 0, 0);
+  add(etVERT, 10, 0, 0, 0);
+  add(etVERT, 10, 10, 0, 0);
+  // 2000-format: two lightweight polylines in a row, a line, one more as the last entity.
+  long lw[3], closing[3], after = 0;
+  for (int n = 0; n < 3; ++n) {
+    if (n == 2) after = add(etLINE, 100, 0, 110, 0);
+    long b = add(etPOLY, 5, 5, 6, 5, "begPoly");
+    KxCopy(elds[b].kontur, sizeof elds[b].kontur, "xPFirst");
+    elds[b].used = 1;
+    lw[n] = eldsCounter;
+    float o = 10.f * n;
+    add(etVERT, o, 0, 0, 0);
+    add(etVERT, o + 4, 0, 0, 0);
+    add(etVERT, o + 4, 4, 0, 0);
+    add(etDELETE, 0, 0, 0, 0, "next PYL");
+    closing[n] = add(etPOLY, 0, 0, 0, 0);
+  }
+  CloseTable();
+  CheckStructs();
+
+  EXPECT_TRUE(isLine(before, 20, 20, 30, 20));
+  EXPECT_TRUE(isLine(beg, 20, 20, 30, 20));
+  EXPECT_STREQ(elds[beg].kontur, "xPF");
+  EXPECT_STREQ(elds[marker].kontur, "-del-");   // zero length, deleted
+  EXPECT_TRUE(isLine(v, 0, 0, 10, 0) && isLine(v + 1, 10, 0, 10, 10) && isLine(v + 2, 10, 10, 0, 0));
+  EXPECT_EQ(elds[v + 2].used, 1);
+  for (int n = 0; n < 3; ++n) {
+    SCOPED_TRACE(n);
+    float o = 10.f * n;
+    EXPECT_STREQ(elds[lw[n] - 1].kontur, "xPF");
+    EXPECT_TRUE(isLine(lw[n], o, 0, o + 4, 0) && isLine(lw[n] + 2, o + 4, 4, o, 0));
+    EXPECT_EQ(elds[lw[n] + 3].type, etDELETE);   // its "next PYL" stays a marker
+    EXPECT_EQ(elds[closing[n]].type, etLINE);
+  }
+  EXPECT_TRUE(isLine(after, 100, 0, 110, 0));
+  EXPECT_EQ(elds[after].used, 0);
+  EXPECT_EQ(elds[eldsCounter - 2].type, etDELETE);
+  EXPECT_EQ(gKilledElements, 5);   // the header marker and the four closing records
+}
+
+TEST(Structure, RoundingShortLinesLengthsAndTexts) {
+  StartTable();
+  gKilledElements = 0;
+  ConsoleCapture cap;
+  long r = add(etLINE, 1.23449f, 1.2346f, 4.23449f, 5.2346f);
+  long at = add(etLINE, 0, 0, 0.002f, 0);
+  long rounded = add(etLINE, 0, 1, 0.0021f, 1);   // rounds to a length of 0.002
+  long kept = add(etLINE, 0, 2, 0.003f, 2);
+  long c = AddCircle(7, 7, 1);
+  long quarter = AddArc(0, 0, 2, 0, 90);
+  long across = AddArc(0, 0, 1, 350, 10);
+  KxCopy(fLL[1].Name, sizeof fLL[1].Name, "EDMX_A");
+  gAktLayName = 1;
+  long t = add(etTEXT, 0, 0, 0, 0, "l>test");
+  gAktLayName = 0;
+  long plain = add(etTEXT, 0, 0, 0, 0, "q=2 abc");
+  long cut = add(etTEXT, 0, 0, 0, 0, ("L>" + std::string(56, 'x')).c_str());
+  CloseTable();
+  CheckStructs();
+
+  EXPECT_TRUE(isLine(r, 1.234f, 1.235f, 4.234f, 5.235f));
+  EXPECT_FLOAT_EQ(elds[r].len, 5);
+  for (long d : {at, rounded}) {
+    EXPECT_STREQ(elds[d].kontur, "-del-");
+    EXPECT_STREQ(elds[d].text, "-del-");
+    EXPECT_EQ(elds[d].used, 1);
+  }
+  EXPECT_EQ(elds[kept].used, 0);
+  EXPECT_EQ(gKilledElements, 2);
+  EXPECT_TRUE(has(cap.Text(), " ## " + std::to_string(at) + " LINE TOO SHORT ! ##\n"));
+  EXPECT_NEAR(elds[c].len, 8.2831853, 1e-5);   // circumference plus diameter
+  EXPECT_NEAR(elds[quarter].len, 3.14159265, 1e-5);
+  EXPECT_NEAR(elds[across].len, 20 * 2 * 3.14159265 / 360, 1e-5);
+  EXPECT_EQ(elds[t].len, 0);
+  EXPECT_STREQ(elds[t].text, "L>TEST EDMX_A");
+  EXPECT_STREQ(elds[plain].text, "Q=2 ABC");
+  EXPECT_EQ(strlen(elds[cut].text), 59u);
+  EXPECT_TRUE(has(cap.Text(), "\n --event. Layername einfuegen:\n" + std::to_string(t) + "  L>TEST EDMX_A - \n"));
+
+  // A second check in the same run changes nothing; a full table is not checked.
+  cap.Clear();
+  elds[r].ex = 1.23456f;
+  CheckStructs();
+  EXPECT_EQ(cap.Text(), "CheckStructs -was checked-");
+  EXPECT_FLOAT_EQ(elds[r].ex, 1.23456f);
+  StartTable();
+  eldsMaximum = eldsCounter;
+  cap.Clear();
+  CheckStructs();
+  ReorgStructs();
+  EXPECT_EQ(cap.Text(), "CheckStructs -Limit C--Limit RS-");
+  EXPECT_EQ(StructsChecked, 0);
+}
+
+TEST(Structure, ReorgMovesPointsToTheFront) {
+  StartTable();
+  ConsoleCapture cap;
+  long a = AddLine(0, 0, 1, 0, "$K01");
+  AddLine(1, 0, 2, 0, "$K01");
+  long p = AddRow(etPNT, "$K01", 1);
+  long other = AddLine(9, 9, 8, 8);
+  long p2 = AddRow(etPNT, "$K02", 1);   // the only point, first of its contour
+  long e = AddLine(5, 5, 6, 6, "$K02");
+  AddLine(2, 0, 0, 0, "$K01");
+  CloseTable();
+  for (long i = 7; i < eldsCounter; ++i) elds[i].len = (float)i;
+  gKonturCounter = 2;
+  ReorgStructs();
+
+  EXPECT_EQ(elds[a].type, etPNT);
+  EXPECT_TRUE(isLine(p, 0, 0, 1, 0));     // the first line now stands at the point's place
+  EXPECT_FLOAT_EQ(elds[p].len, (float)p);  // lengths stay with the index
+  EXPECT_EQ(elds[other].kontur[0], '\0');
+  EXPECT_EQ(elds[p2].type, etLINE);
+  EXPECT_EQ(elds[e].type, etPNT);
+  EXPECT_EQ(elds[1].type, etDELETE);
+  EXPECT_EQ(elds[1].kontur[0], '\0');
+  EXPECT_EQ(sPKonturCounter, 2);
+  EXPECT_TRUE(has(cap.Text(), "\n [" + std::to_string(eldsCounter) + "] reorg: $K01  movable PNTs:1 "));
+}

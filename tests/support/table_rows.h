@@ -1,0 +1,76 @@
+// Test support for the contour analysis: composes element tables directly, as
+// the reader and the chaining leave them, without going through a drawing.
+#pragma once
+
+#include <string>
+
+#include "config/config.h"
+#include "contours/contours.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+#include "support/support.h"
+
+// Fresh core, default anchor length and grid radius, and the seven reserved records.
+inline void StartTable(int flavour = 0) {
+  FreshCore(flavour);
+  ResetAnalysisState();
+  gMaxAnkerLen = 4.5f;
+  gStartPosition = 2.605f;
+  ClearElements();
+  for (const char* name : {"feedbuf", "sortbuf"}) AddElement(etDELETE, name);
+  for (const char* name : {"arc copy", "arc rotiert", "point copy", "point rotiert"}) AddElement(etCPY, name);
+  AddElement(etDELETE, "dabei");
+}
+
+// The two closing records the run driver adds behind the drawing.
+inline void CloseTable() {
+  AddElement(etDELETE, gNoText);
+  AddElement(etDELETE, "end");
+}
+
+inline long AddRow(int type, const char* kontur, int used) {
+  AddElement(type, "");
+  long i = eldsCounter - 1;
+  KxCopy(elds[i].kontur, sizeof elds[i].kontur, kontur);
+  elds[i].used = used;
+  return i;
+}
+
+// A contour line as the chaining leaves it (named, used 1, length computed).
+inline long AddLine(float x1, float y1, float x2, float y2, const char* kontur = "") {
+  sx = x1; sy = y1; ex = x2; ey = y2; cx = x1; cy = y1; rd = 0;
+  long i = AddRow(etLINE, kontur, kontur[0] ? 1 : 0);
+  elds[i].len = LENC(x1, y1, x2, y2);
+  return i;
+}
+
+inline long AddArc(float acx, float acy, float r, float a0, float a1, const char* kontur = "") {
+  cx = acx; cy = acy; rd = r; sw = a0; ew = a1;
+  sx = acx + XARC(a0, r); sy = acy + YARC(a0, r);
+  ex = acx + XARC(a1, r); ey = acy + YARC(a1, r);
+  long i = AddRow(etARC, kontur, kontur[0] ? 1 : 0);
+  elds[i].len = (float)(BOGENWINKEL(a0, a1) * awPI / 180.0 * r);
+  return i;
+}
+
+inline long AddCircle(float ccx, float ccy, float r, const char* kontur = "", int used = 0) {
+  cx = ccx; cy = ccy; rd = r; sx = ex = ccx + r; sy = ey = ccy;
+  long i = AddRow(etCIR, kontur, used);
+  elds[i].len = (float)(2 * awPI * r);
+  return i;
+}
+
+inline long AddInsert(float x, float y, const char* kontur = "") {
+  sx = ex = cx = x; sy = ey = cy = y; rd = 0;
+  return AddRow(etINSE, kontur, 0);
+}
+
+// A closed rectangle as four named lines, counter-clockwise from the bottom side;
+// returns the index of the bottom line (the others follow).
+inline long AddRect(float x0, float y0, float x1, float y1, const char* kontur) {
+  long first = AddLine(x0, y0, x1, y0, kontur);
+  AddLine(x1, y0, x1, y1, kontur);
+  AddLine(x1, y1, x0, y1, kontur);
+  AddLine(x0, y1, x0, y0, kontur);
+  return first;
+}
