@@ -1,0 +1,118 @@
+// Second configuration step: reads the device syntax file that names every
+// machine word of the NC program into the record mS, or installs the built-in
+// syntax when the file cannot be read.
+#include <cstring>
+
+#include "config/config.h"
+#include "geometry/base.h"
+
+devSyntax mS;
+
+namespace {
+
+struct SyntaxKey {
+  const char* key;
+  char* field;
+  size_t width;
+  const char* fallback;
+};
+
+// Table order matters: when a line holds several keys, the last one wins.
+const SyntaxKey kKeys[] = {
+    {"$Device", mS.Device, sizeof mS.Device, "DefaultSyntax"},
+    {"$TechFile", mS.TechFile, sizeof mS.TechFile, "DEFAULT.TCH"},
+    {"$RemarkOn", mS.RemarkOn, sizeof mS.RemarkOn, "("},
+    {"$RemarkOff", mS.RemarkOff, sizeof mS.RemarkOff, ")"},
+    {"$SubJump", mS.SubJump, sizeof mS.SubJump, "M98P"},
+    {"$SubReturn", mS.SubReturn, sizeof mS.SubReturn, "M99"},
+    {"$WireCut", mS.WireCut, sizeof mS.WireCut, "M07"},
+    {"$OptStop", mS.OptStop, sizeof mS.OptStop, "M01"},
+    {"$HoldPoint", mS.HoldPoint, sizeof mS.HoldPoint, "/2M01;/1M07"},
+    {"$PrgEnd", mS.PrgEnd, sizeof mS.PrgEnd, "M02"},
+    {"$Angel", mS.Angel, sizeof mS.Angel, "T"},
+    {"$VReg", mS.VReg, sizeof mS.VReg, "#"},
+    {"$OffsetR", mS.OffsetR, sizeof mS.OffsetR, "D#"},
+    {"$OffsetC", mS.OffsetC, sizeof mS.OffsetC, "D"},
+    {"$NullOffset", mS.NylOffset, sizeof mS.NylOffset, " D0"},
+    {"$SingleIsoRad", mS.SingleIsoRad, sizeof mS.SingleIsoRad, "G24L"},
+    {"$PrgPlane", mS.PrgPlane, sizeof mS.PrgPlane, "G10L80P0R"},
+    {"$HlpPlane", mS.HlpPlane, sizeof mS.HlpPlane, "G10L80P1R"},
+    {"$TopPlane", mS.TopPlane, sizeof mS.TopPlane, "G10L80P1R"},
+    {"$ProEpilog", mS.ProEpilog, sizeof mS.ProEpilog, "%"},
+    {"$EOL", mS.EOL, sizeof mS.EOL, ";"},
+    {"$Extension", mS.Extension, sizeof mS.Extension, ".txt"},
+    {"$AfterRapid", mS.AfterRapid, sizeof mS.AfterRapid, "(M17);\n"},
+    {"$WireFeed", mS.WireFeed, sizeof mS.WireFeed, "M06"},
+    {"$GenOn", mS.GenOn, sizeof mS.GenOn, "M17"},
+    {"$GenOff", mS.GenOff, sizeof mS.GenOff, "M18"},
+    {"$RotateOn", mS.RotateOn, sizeof mS.RotateOn, "G68R"},
+    {"$RotateOff", mS.RotateOff, sizeof mS.RotateOff, "G69"},
+    {"$MirrorOn", mS.MirrorOn, sizeof mS.MirrorOn, "G71X1Y0"},
+    {"$MirrorOff", mS.MirrorOff, sizeof mS.MirrorOff, "G70"},
+    {"$TechLine", mS.TechLine, sizeof mS.TechLine, "RO T H"},
+    {"$Header", mS.Header, sizeof mS.Header, ""},
+    {"$Footer", mS.Footer, sizeof mS.Footer, ""},
+    {"$Reserv_C", mS.Reserv_C, sizeof mS.Reserv_C, "(na)"},
+    {"$Reserv_B", mS.Reserv_B, sizeof mS.Reserv_B, "(na)"},
+    {"$Reserv_A", mS.Reserv_A, sizeof mS.Reserv_A, "(na)"},
+};
+
+void installDefaultSyntax() {
+  for (const SyntaxKey& k : kKeys) KxCopy(k.field, k.width, k.fallback);
+}
+
+// One line of the file: "(na)" marks a key without value; the value stands in
+// double quotes, and "|" and "<" after its first character spell CR and LF so
+// that one line can carry a multi-line header.
+void applyLine(char* line) {
+  const SyntaxKey* target = nullptr;
+  for (const SyntaxKey& k : kKeys)
+    if (strstr(line, k.key)) target = &k;
+  if (target) KxCopy(target->field, target->width, "(na)");
+
+  char* value = strchr(line, '"');
+  if (!value) return;
+  ++value;
+  if (*value != '\0') {
+    if (char* close = strchr(value + 1, '"')) *close = '\0';
+    for (char* c = value + 1; *c; ++c) {
+      if (*c == '|') *c = '\r';
+      else if (*c == '<') *c = '\n';
+    }
+  }
+  if (target) KxCopy(target->field, target->width, value);
+}
+
+}  // namespace
+
+void SetDevSyntax(const char* dev) {
+  if (!dev) dev = "";
+  // Short names are looked up in the devices folder; a longer text is a path.
+  char path[sizeof homepath + 512];
+  if (strlen(dev) > 13)
+    snprintf(path, sizeof path, "%s", dev);
+  else
+    snprintf(path, sizeof path, "%sdevices//%s", homepath, dev);
+  KxPrint("  SetDevSyntax: ");
+  KxPrint(" '%s' \n", path);
+
+  FILE* f = fopen(path, "r");
+  if (!f) {
+    KxPrint("reset/open Error  ");
+    installDefaultSyntax();
+    KxPrint(" now set to: [%s]\n", mS.Device);
+    return;
+  }
+
+  mS.Header[0] = '\0';
+  mS.Footer[0] = '\0';
+  char buf[255];
+  char line[255];
+  while (fgets(buf, sizeof buf, f)) {
+    KxCopy(line, sizeof line, stripLFCR(buf));
+    if (line[0] == ';') continue;
+    applyLine(line);
+  }
+  fclose(f);
+  KxPrint(" now set to: [%s]\n", mS.Device);
+}

@@ -1,0 +1,201 @@
+// First configuration step of a conversion: finds the program folder, forms the
+// settings and log paths, puts every global setting to its built-in default and
+// then overrides the defaults from the settings file korvex.ini.
+#include <cfloat>
+#include <cstring>
+#include <unistd.h>
+
+#include "config/config.h"
+#include "dxf/dxf.h"
+#include "geometry/base.h"
+
+float gNpTolerance = 0.002f;
+float fPlusTol = 0.002f;
+float fMinusTol = -0.002f;
+float gStartPosition = 2.605f;
+float gMaxAnkerLen = 4.5f;
+char edmLayer[80] = "DXF_MAIN";
+char optLayer[20] = "EDMX_";
+char gDevTarget[128] = "MAK_EE3.SYN";
+int gGlobTextInfo = 0;
+int gDataInfo = 0;
+int gCancelTextInfo = 1;
+int OpenDataFile = 1;
+
+static const char kDevicesFolder[] = "devices/";
+
+float ConfigFloat(const char* text) {
+  double v = KxNumber(text);
+  if (v > FLT_MAX) return FLT_MAX;
+  if (v < -FLT_MAX) return -FLT_MAX;
+  return (float)v;
+}
+
+// Cuts the path after its last backslash, then after its last slash. A bare
+// program name says nothing about where the program lives, so the folder of
+// the running executable is taken instead.
+static void deriveHomepath(const char* arg) {
+  KxCopy(homepath, sizeof homepath, arg);
+  if (char* p = strrchr(homepath, '\\')) {
+    p[1] = '\0';
+    KxPrint(" WIN?  ");
+  }
+  if (char* p = strrchr(homepath, '/')) {
+    p[1] = '\0';
+    KxPrint(" UNIX? ");
+  }
+  if (strchr(homepath, '/') || strchr(homepath, '\\')) return;
+  char exe[sizeof homepath];
+  ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+  if (n <= 0) return;
+  exe[n] = '\0';
+  if (char* p = strrchr(exe, '/')) {
+    p[1] = '\0';
+    KxCopy(homepath, sizeof homepath, exe);
+  }
+}
+
+static void setDefaults() {
+  gNpTolerance = 0.002f;
+  fPlusTol = 0.002f;
+  fMinusTol = -0.002f;
+  gStartPosition = 2.605f;
+  gMaxAnkerLen = 4.5f;
+  KxCopy(edmLayer, sizeof edmLayer, "DXF_MAIN");
+  KxCopy(optLayer, sizeof optLayer, "EDMX_");
+  KxCopy(data_filename, sizeof data_filename, "_nwd_out");
+  gNameByInfile = 0;
+  gGlobTextInfo = 0;
+  gDataInfo = 0;
+  gCancelTextInfo = 1;
+  OpenDataFile = 1;
+  ktechno.dHole = -0.002f;
+  ktechno.dPE = 30.0f;
+  ktechno.dHE = 15.0f;
+  ktechno.dOE = 30.5f;
+}
+
+// A quoted value runs from the line's first single quote to the next one that
+// stands at least one character later; without that closing quote the line
+// leaves the value alone.
+static void takeQuoted(const char* line, char* dst, size_t size) {
+  const char* open = strchr(line, '\'');
+  if (!open || open[1] == '\0') return;
+  const char* close = strchr(open + 2, '\'');
+  if (!close) return;
+  size_t len = (size_t)(close - open - 1);
+  if (len >= size) len = size - 1;
+  memcpy(dst, open + 1, len);
+  dst[len] = '\0';
+}
+
+// Every key found anywhere in the line takes effect, in this order.
+static void applyLine(const char* line) {
+  const char* p;
+  if ((p = strstr(line, "GridRadius:"))) gStartPosition = ConfigFloat(p + 11);
+  if ((p = strstr(line, "HoleOffset:"))) ktechno.dHole = ConfigFloat(p + 11);
+  if ((p = strstr(line, "NextElemTol:"))) {
+    gNpTolerance = ConfigFloat(p + 12);
+    fPlusTol = gNpTolerance;
+    fMinusTol = 0 - gNpTolerance;
+  }
+  if ((p = strstr(line, "AnchorLength:"))) gMaxAnkerLen = ConfigFloat(p + 13);
+  if ((p = strstr(line, "OpenDataFile:"))) OpenDataFile = (int)KxInteger(p + 13);
+  if ((p = strstr(line, "AddDataInfo:"))) gDataInfo = (int)KxInteger(p + 12);
+  if ((p = strstr(line, "RemTextInfo:"))) gCancelTextInfo = (int)KxInteger(p + 12);
+  if ((p = strstr(line, "GlobTextInfo:"))) gGlobTextInfo = (int)KxInteger(p + 13);
+  if ((p = strstr(line, "G92Modus:"))) ktechno.G92Mode = (int)KxInteger(p + 9);
+  if (strstr(line, "DevTarget:")) takeQuoted(line, gDevTarget, sizeof gDevTarget);
+  if (strstr(line, "LayerName:")) takeQuoted(line, edmLayer, sizeof edmLayer);
+  if (strstr(line, "LayerOptN:")) takeQuoted(line, optLayer, sizeof optLayer);
+  if (strstr(line, "DataName:")) takeQuoted(line, data_filename, sizeof data_filename);
+}
+
+static const char* yesNo(int v) { return v ? "Yes" : "No"; }
+
+static void printSettingsBlock() {
+  KxPrint("\n ---Globals:\n");
+  KxPrint("  NextElemToleranz: %.3f\n", gNpTolerance);
+  KxPrint("    gStartPosition: %.3f\n", gStartPosition);
+  KxPrint("      gMaxAnkerLen: %.3f\n", gMaxAnkerLen);
+  KxPrint("        HoleOffset: %.3f\n", ktechno.dHole);
+  KxPrint("          edmLayer: '%s'\n", edmLayer);
+  KxPrint("          optLayer: '%s'\n", optLayer);
+  KxPrint("          G92Modus: '%s'\n", ktechno.G92Mode == 0 ? "PLATE" : "PIECES");
+  KxPrint("     data-filename: '%s'\n\n", data_filename);
+  KxPrint("   GlobaleTextInfo: '%d=%s'\t", gGlobTextInfo, yesNo(gGlobTextInfo));
+  KxPrint("OpenDataFile: '%d=%s'\n", OpenDataFile, yesNo(OpenDataFile));
+  KxPrint("       AddDataInfo: '%d=%s'\t", gDataInfo, yesNo(gDataInfo));
+  KxPrint(" RemTextInfo: '%d=%s'\n", gCancelTextInfo, yesNo(gCancelTextInfo));
+  KxPrint(" ---Globals end\n");
+}
+
+// Opens the settings file in the program folder, else below its devices
+// folder. The name keeps the devices prefix so that a reload and the bridge
+// look there; the prefix is only added while the name still fits.
+static FILE* openSettings() {
+  char path[sizeof homepath + sizeof ini_filename + sizeof kDevicesFolder];
+  snprintf(path, sizeof path, "%s%s", homepath, ini_filename);
+  KxPrint("\n\nINI-FILE: <%s> ", path);
+  FILE* f = fopen(path, "r");
+  if (f) return f;
+  snprintf(path, sizeof path, "%s%s%s", homepath, kDevicesFolder, ini_filename);
+  KxPrint("\nINI-FILE: <%s> (sec.try)", path);
+  f = fopen(path, "r");
+  if (strlen(kDevicesFolder) + strlen(ini_filename) < sizeof ini_filename) {
+    char prefixed[sizeof ini_filename];
+    KxCopy(prefixed, sizeof prefixed, kDevicesFolder);
+    KxCat(prefixed, sizeof prefixed, ini_filename);
+    KxCopy(ini_filename, sizeof ini_filename, prefixed);
+  }
+  return f;
+}
+
+void SetGlobals(const char* arg) {
+  deriveHomepath(arg);
+  KxPrint("\n-(homepath) '%s'\n", homepath);
+  KxPrint("-(ini_filename) '%s'\n", ini_filename);
+  if (!gLogNameGiven) {
+    KxCopy(log_filename, sizeof log_filename, homepath);
+    KxCat(log_filename, sizeof log_filename, "_outlog.txt");
+  }
+  setDefaults();
+
+  FILE* f = openSettings();
+  if (!f) {
+    KxPrint(" OPEN ERROR! ...using defaults\n");
+  } else {
+    KxPrint(" OK\n");
+    char buf[255];
+    char line[255];
+    while (fgets(buf, sizeof buf, f)) {
+      KxCopy(line, sizeof line, stripLFCR(buf));
+      if (line[0] == ';') continue;
+      applyLine(line);
+    }
+    fclose(f);
+  }
+
+  printSettingsBlock();
+  ktechno.dInfo[0] = '\0';
+  ktechno.sInfo[0] = '\0';
+  fLayerList(ll_ADD, 0, edmLayer, 0);
+}
+
+void ResetConfigState() {
+  gNpTolerance = 0.002f;
+  fPlusTol = 0.002f;
+  fMinusTol = -0.002f;
+  gStartPosition = 2.605f;
+  gMaxAnkerLen = 4.5f;
+  KxCopy(edmLayer, sizeof edmLayer, "DXF_MAIN");
+  KxCopy(optLayer, sizeof optLayer, "EDMX_");
+  KxCopy(gDevTarget, sizeof gDevTarget, "MAK_EE3.SYN");
+  gGlobTextInfo = 0;
+  gDataInfo = 0;
+  gCancelTextInfo = 1;
+  OpenDataFile = 1;
+  memset(&mS, 0, sizeof mS);
+  memset(&ktechno, 0, sizeof ktechno);
+  memset(eTD, 0, sizeof eTD);
+}

@@ -1,0 +1,337 @@
+// Technology of the contour being written: the record ktechno that the
+// drawing's texts steer (quality, taper, planes, registers, switches,
+// directives) and the per-cut lines of the technology file in eTD.
+#include <cstring>
+
+#include "config/config.h"
+#include "dxf/dxf.h"
+#include "geometry/base.h"
+
+coTechno ktechno;
+eTechnologieData eTD[5];
+
+namespace {
+
+// The number or integer standing right after a keyword found in the text.
+float numberAfter(const char* text, const char* key) {
+  const char* p = strstr(text, key);
+  return p ? ConfigFloat(p + strlen(key)) : 0.0f;
+}
+
+int integerAfter(const char* text, const char* key) {
+  const char* p = strstr(text, key);
+  return p ? (int)KxInteger(p + strlen(key)) : 0;
+}
+
+void correctQuality() {
+  if (ktechno.dQuali > 4) {
+    ktechno.dQuali = 1;
+    KxPrint("[oops]");
+  }
+}
+
+// A technology code starts at a Q; its digit after the Q is the number of cuts.
+void technologyCode(const char* fromQ, const char* closing) {
+  KxPrint("[TECHDATA: '%s'] ", fromQ);
+  SetTechData(fromQ);
+  ktechno.dQuali = (int)KxInteger(fromQ + 1);
+  ktechno.modif++;
+  KxPrint("[Quality now: %d]%s", ktechno.dQuali, closing);
+  correctQuality();
+}
+
+// At most 38 characters after the first star.
+void starText(const char* text, char* dst, size_t size) {
+  const char* star = strchr(text, '*');
+  char info[39];
+  KxCopy(info, sizeof info, star ? star + 1 : "");
+  KxCopy(dst, size, info);
+}
+
+void resetTechnologie() {
+  ktechno.modif = 0;
+  ktechno.dVMod = 1;
+  ktechno.dReg = 1;
+  ktechno.dDLage = 42;
+  ktechno.dKLage = 52;
+  ktechno.dQuali = 1;
+  ktechno.HatRotation = 0;
+  ktechno.dRotate = 0;
+  ktechno.HatKonik = 0;
+  ktechno.dkonik = 0;
+  ktechno.dLWe = 0;
+  ktechno.dAktL = 0;
+  ktechno.dAktR = 0;
+  ktechno.NoFeed = 0;
+  ktechno.NoStop = 0;
+  ktechno.NoCut = 0;
+  ktechno.RoughOff = 0;
+  ktechno.dROff[0] = ktechno.dHole;
+  for (int i = 1; i < 6; ++i) ktechno.dROff[i] = 0;
+  KxCopy(moveType, sizeof moveType, "G01");
+  KxPrint(" SetTechnologie RESET\n");
+}
+
+void directive(const char* t) {
+  ktechno.G92Mode = dmPLATE;
+  if (KxConsole())
+    KxPrint("[DIRECTIVE] '%s' ", t);
+  else
+    KxPrint("%s [DIRECTIVE]", t);
+  if (strstr(t, "G92_ALL_SEPARAT")) {
+    ktechno.G92Mode = dmPIECE;
+    KxPrint("[G92Mode=1]");
+    ktechno.modif++;
+  }
+  if (strstr(t, "G92_ALL_SAME")) {
+    ktechno.G92Mode = dmPLATE;
+    KxPrint("[G92Mode=0]");
+  }
+  if (strstr(t, "G92_PIECES")) {
+    ktechno.G92Mode = dmPIECE;
+    KxPrint("[G92Mode=1]");
+    ktechno.modif++;
+  }
+  if (strstr(t, "G92_PLATE")) {
+    ktechno.G92Mode = dmPLATE;
+    KxPrint("[G92Mode=0]");
+  }
+  if (strstr(t, "PE=")) {
+    ktechno.dPE = numberAfter(t, "PE=");
+    ktechno.dkonik += 0.0001f;
+    if (KxConsole()) ktechno.HatKonik = 1;
+    ktechno.modif++;
+    KxPrint("[PE]");
+  }
+  if (strstr(t, "HE=")) {
+    ktechno.dHE = numberAfter(t, "HE=");
+    ktechno.modif++;
+    KxPrint("[HE]");
+  }
+  if (strstr(t, "OE=")) {
+    ktechno.dOE = numberAfter(t, "OE=");
+    ktechno.modif++;
+    KxPrint("[OE]");
+  }
+  if (const char* q = strchr(t, 'Q')) technologyCode(q, "");
+  if (strchr(t, '*')) {
+    starText(t, ktechno.dInfo, sizeof ktechno.dInfo);
+    KxPrint("[dINFO: '%s'] ", ktechno.dInfo);
+  }
+  if (KxConsole()) KxPrint("[DIRECTIVE-end]\n");
+}
+
+void interpret(const char* t, long elnum) {
+  if (!strpbrk(t, "=#_*!")) {
+    KxPrint("'%s' =no Keywords return\n", t);
+    return;
+  }
+  if (const char* q = strchr(t, 'Q')) {
+    if (strstr(t, "CQ=")) {
+      ktechno.dQuali = integerAfter(t, "CQ=");
+      ktechno.modif++;
+      KxPrint("[Quality]");
+      correctQuality();
+    }
+    if (strchr(q, '_')) technologyCode(q, "\n");
+  }
+  if (strstr(t, "!NOFEED")) {
+    ktechno.NoFeed = 1;
+    ktechno.modif++;
+    KxPrint("[NoFeed]");
+  }
+  if (strstr(t, "!NOSTOP")) {
+    ktechno.NoStop = 1;
+    ktechno.modif++;
+    KxPrint("[NoStop]");
+  }
+  if (strstr(t, "!NOCUT")) {
+    ktechno.NoCut = 1;
+    ktechno.modif++;
+    KxPrint("[NoCut]");
+  }
+  // The console program never learnt the quoted compensation switch.
+  if (!KxConsole() && strstr(t, "'G41'")) {
+    ktechno.dDLage = 41;
+    ktechno.modif++;
+    KxPrint("[G41]");
+  }
+  if (strstr(t, "ROT=")) {
+    ktechno.dRotate = numberAfter(t, "ROT=");
+    ktechno.HatRotation = 1;
+    ktechno.modif++;
+    KxPrint("[ROTA]");
+  }
+  if (strstr(t, "ROUGH=")) {
+    ktechno.RoughOff = numberAfter(t, "ROUGH=");
+    KxPrint("[+ROUGH]");
+  }
+  if (strstr(t, "PE=")) {
+    ktechno.dPE = numberAfter(t, "PE=");
+    ktechno.dkonik += 0.0001f;
+    ktechno.HatKonik = 1;
+    ktechno.modif++;
+    KxPrint("[PE]");
+  }
+  if (strstr(t, "HE=")) {
+    ktechno.dHE = numberAfter(t, "HE=");
+    ktechno.modif++;
+    KxPrint("[HE]");
+  }
+  if (strstr(t, "OE=")) {
+    ktechno.dOE = numberAfter(t, "OE=");
+    ktechno.modif++;
+    KxPrint("[OE]");
+  }
+  if (strstr(t, "A=")) {
+    ktechno.dkonik = numberAfter(t, "A=");
+    ktechno.modif++;
+    KxPrint("[Angle]");
+    if (ktechno.dkonik > 10.5f) {
+      ktechno.dkonik = 0;
+      KxPrint(KxConsole() ? "[Ang. oops]" : "[oops]");
+    }
+  }
+  if (const char* r = strstr(t, "R=")) {
+    ktechno.dReg = integerAfter(t, "R=");
+    ktechno.modif++;
+    KxPrint("[Register]");
+    if (ktechno.dReg < 2 || ktechno.dReg > 5) {
+      ktechno.dReg = 2;
+      KxPrint(KxConsole() ? "[Reg. oops]" : "[oops]");
+    }
+    // Only an offset written behind the register belongs to it.
+    if (strstr(r, "OF=")) {
+      ktechno.dROff[ktechno.dReg] = numberAfter(r, "OF=");
+      KxPrint("[Offset]");
+    }
+  }
+  if (strchr(t, '*')) {
+    starText(t, ktechno.sInfo, sizeof ktechno.sInfo);
+    // A name keeps at most two words.
+    char* first = strchr(ktechno.sInfo, ' ');
+    if (first) {
+      char* second = strchr(first + 1, ' ');
+      *(second ? second : first) = '\0';
+    }
+    KxPrint("[sINFO: '%s'] ", ktechno.sInfo);
+  }
+  if (strstr(t, "#DIRECTIVE")) directive(t);
+  if (gMultiLayer == 1) fLayerList(ll_VARIA, 0, t, elnum);
+  KxPrint("\n");
+}
+
+// The entry's NC line from the device template: R register prefix, O offset,
+// T technology name, V integer value, S speed; other characters stay.
+void buildTechLine(eTechnologieData& e) {
+  e.nwd[0] = '\0';
+  char part[48];
+  for (const char* c = mS.TechLine; *c; ++c) {
+    switch (*c) {
+      case 'R': KxCopy(part, sizeof part, mS.VReg); break;
+      case 'O': snprintf(part, sizeof part, "%.3f", e.Oft); break;
+      case 'T': KxCopy(part, sizeof part, e.eTechn); break;
+      case 'V': snprintf(part, sizeof part, "%d", e.Verz); break;
+      case 'S': snprintf(part, sizeof part, "%.1f", e.Speed); break;
+      default: part[0] = *c; part[1] = '\0'; break;
+    }
+    KxCat(e.nwd, sizeof e.nwd, part);
+  }
+}
+
+int cutIndex(const char* line) {
+  int index = -1;
+  if (strstr(line, "_A*")) index = 0;
+  if (strstr(line, "_S*")) index = 1;
+  if (strstr(line, "_1*")) index = 1;
+  if (strstr(line, "_2*")) index = 2;
+  if (strstr(line, "_3*")) index = 3;
+  if (strstr(line, "_4*")) index = 4;
+  return index;
+}
+
+// One line of the technology file: code with cut marker, then technology
+// name, offset, integer value and speed, each closed by a star.
+void clearEntry(eTechnologieData& e, const char* tx) {
+  memset(&e, 0, sizeof e);
+  snprintf(e.nwd, sizeof e.nwd, "(-missing-TechData- %s)", tx);
+}
+
+// A later line of the same cut replaces the whole entry, so an incomplete
+// line never leaves a ready technology line of an earlier one behind.
+void readTechLine(const char* line, const char* key, const char* tx) {
+  int index = cutIndex(line);
+  if (index < 0) return;
+  eTechnologieData& e = eTD[index];
+  clearEntry(e, tx);
+  KxPrint("\n in: %d ", index);
+  char head[13];
+  KxCopy(head, sizeof head, line);
+  if (char* s = strchr(head, '*')) *s = '\0';
+  KxCopy(e.eTLine, sizeof e.eTLine, head);
+
+  const char* at = strstr(line, key);
+  const char* star = strlen(at) >= 3 ? strchr(at + 3, '*') : nullptr;
+  if (!star) return;
+  KxPrint(" E");
+  char name[10];
+  KxCopy(name, sizeof name, star + 1);
+  if (char* s = strchr(name, '*')) *s = '\0';
+  KxCopy(e.eTechn, sizeof e.eTechn, name);
+
+  if (!(star = strchr(star + 1, '*'))) return;
+  KxPrint("|O");
+  e.Oft = ConfigFloat(star + 1);
+  if (!(star = strchr(star + 1, '*'))) return;
+  KxPrint("|V");
+  e.Verz = (int)KxInteger(star + 1);
+  if (!(star = strchr(star + 1, '*'))) return;
+  KxPrint("|S");
+  e.Speed = ConfigFloat(star + 1);
+  if (!strchr(star + 1, '*')) return;
+  KxPrint("|T:'%s' ", mS.TechLine);
+  buildTechLine(e);
+  KxPrint("> '%s'", e.nwd);
+  e.ist = 1;
+  KxPrint(" -ok");
+}
+
+}  // namespace
+
+void SetTechnologie(const char* tLine, long elnum) {
+  if (!tLine)
+    resetTechnologie();
+  else
+    interpret(tLine, elnum);
+}
+
+void SetTechData(const char* tx) {
+  if (!tx) tx = "";
+  char key[17];
+  KxCopy(key, sizeof key, tx);
+  if (char* b = strchr(key, ' ')) *b = '\0';
+
+  char path[sizeof homepath + sizeof mS.TechFile + 16];
+  if (strlen(mS.TechFile) > 13)
+    snprintf(path, sizeof path, "%s", mS.TechFile);
+  else
+    snprintf(path, sizeof path, "%sdevices//%s", homepath, mS.TechFile);
+
+  for (eTechnologieData& e : eTD) clearEntry(e, tx);
+  if (strcmp(tx, "reset") == 0) return;
+
+  KxLog("\n\tSetTechData '%s'", tx);
+  FILE* f = fopen(path, "r");
+  if (!f) {
+    KxPrint("  -open Error\n");
+    KxLog("(err '%s' )", path);
+    return;
+  }
+  char buf[255];
+  char line[255];
+  while (fgets(buf, sizeof buf, f)) {
+    KxCopy(line, sizeof line, stripLFCR(buf));
+    if (strstr(line, key)) readTechLine(line, key, tx);
+  }
+  fclose(f);
+}
