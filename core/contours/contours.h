@@ -3,8 +3,28 @@
 // element, the approach test, the lead-in point and the nesting of contours.
 #pragma once
 
-extern int gKonturCounter;       // contours found by the chaining
-int SearchKontur();              // chains the elements into contours $K01, $K02, ...
+// --- chaining ---
+extern int gKonturCounter;       // contours found by the chaining; contour k is named "$K%02d" with k
+extern char gOrphan[8];          // "$ORPHAN", the name of the members of a rejected chain
+int SearchKontur();              // chains the elements into contours $K01, $K02, ...; returns gKonturCounter
+int FindNextWithPoint(float fx, float fy, const char* kn, long knX, long* foundIn);  // takes the next element of kn at (fx, fy): 1 from its start, 2 from its end, 0 none
+int IsTolLenB2P(float ax, float ay, float bx, float by);  // 1 when the two points coincide within the tolerance band
+int IsTolLenBetween(long aElem, long bElem, int view);    // 1 when the two elements share an end point within the band
+
+// --- start points ---
 int SearchStartPoints();         // regions, feed points and lead-in elements of all contours
 
-void ResetContourState();        // restores the counters of the analysis (tests, fuzzing)
+void ResetContourState();        // restores every global of the contour analysis (tests, fuzzing)
+
+// --- analysis ---
+#include <cstdio>
+extern long statFirstElem;                 // lead-in element chosen by the last FindFirstElemFor, 0 = none
+extern const char* const gtFeedPoint;      // "-possible feedpoint-", text of a chosen feed-point circle
+extern const char* const gtStartPoint;     // "-possible Startpoint-", text of a claimed feed-point candidate
+void GetRegionFor(const char* kName);      // appends contour kName's region record and claims the candidates in it
+int IsCircleInRegion(long Regi, long InCi);  // 1 when the centre of InCi lies strictly inside region record Regi
+void FindFirstElemFor(const char* kName, long regElem);  // chooses feed point and lead-in element with the shortest anchor
+int ApproachRWPossible(long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches elem shorter than *al
+void GetFirstDLagePnt(long feedE, long firstE, float* nX, float* nY, int* fS);  // end point and arc direction of the first cut
+int SearchInsetRegions(FILE* stream);      // finds contours inside contours and gives children a second feed search
+void ResetAnalysisState();                 // restores the globals of the region, feed and nesting search (tests, fuzzing)

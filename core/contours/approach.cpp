@@ -1,0 +1,160 @@
+// Approach test of the feed-point search: can the wire run straight from a feed
+// point to a contour element, meeting it at a right angle within the anchor
+// length, and is that anchor path shorter than the best one found so far?
+#include "config/config.h"
+#include "contours/contours.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+
+namespace {
+
+const float kMinArcSweep = 10.5f;    // narrower arcs leave no room for the end margins
+const float kArcEndMargin = 5.0f;    // degrees kept free at either end of an arc
+const double kLineImprovement = 0.02;  // a line must beat the best by more than this (mm)
+
+int arcApproach(long elem, long sPelem, float* al) {
+  const elementdaten& arc = elds[elem];
+  elementdaten& feed = elds[sPelem];
+  if (arc.r < gMaxAnkerLen) {
+    KxPrint("..Radius %.3f zu klein =FASLE", arc.r);
+    return 0;
+  }
+  CopyElementInto(elem, 2);
+  RotaElementCopy();
+  CopyElementInto(sPelem, 4);
+  // The feed point seen from the arc centre, kept in polar form in the last slot.
+  const float fpW = (float)WIV(arc.cx, arc.cy, feed.cx, feed.cy);
+  const float fpL = LENC(arc.cx, arc.cy, feed.cx, feed.cy);
+  elds[5].cx = arc.cx + XARC(fpW, fpL);
+  elds[5].cy = arc.cy + YARC(fpW, fpL);
+  KxPrint("..[elem:%ld]", elem);
+
+  // Angles and centre are read from the arc itself (the copy holds the same
+  // values, but a refused copy on a full table would leave stale ones there).
+  if (BOGENWINKEL(arc.sw, arc.ew) < kMinArcSweep) {
+    KxPrint(".. Bogenwinkel zu klein =FASLE");
+    return 0;
+  }
+  float cSPWink = (float)WIV(arc.cx, arc.cy, feed.cx, feed.cy);
+  const float px = arc.cx + XARC(cSPWink, arc.r);
+  const float py = arc.cy + YARC(cSPWink, arc.r);
+  elds[3].ex = px;
+  elds[3].ey = py;
+  const float d1 = LENC(feed.cx, feed.cy, px, py);
+  const float d2 = LENC(px, py, feed.cx, feed.cy);
+  KxPrint("\n Laengen FP(sPE)-SP(E3): %.3f mm | SP(E3)-FP(sPE): %.3f mm\n", d1, d2);
+  if (d1 > gMaxAnkerLen) {
+    KxPrint("..ausserhalb gMaxAnkerLen A =FASLE");
+    return 0;
+  }
+  if (d2 > gMaxAnkerLen) {
+    KxPrint("..ausserhalb gMaxAnkerLen B =FASLE");
+    return 0;
+  }
+  KxPrint("  normaler Winkelbereich: SW:%.3f  EW:%.3f  (CPFP-Wink %.3f)\n", arc.sw, arc.ew, cSPWink);
+
+  // The window keeps 5 degrees off both ends. For an arc through 0 degrees the
+  // window becomes asWink .. aeWink + 360 while the feed direction stays at or
+  // below 360, so only directions from asWink up to 360 pass.
+  float aeWink = arc.ew - kArcEndMargin;
+  if (aeWink < 0) aeWink += 360;
+  float asWink = arc.sw + kArcEndMargin;
+  if (aeWink < 0) asWink += 360;
+  if (cSPWink <= 0) cSPWink += 360;
+  if (aeWink < asWink) aeWink += 360;
+  if (asWink > cSPWink) {
+    KxPrint("..ausserhalb asWink C =FASLE");
+    return 0;
+  }
+  if (aeWink < cSPWink) {
+    KxPrint("..ausserhalb aeWink D =FASLE");
+    return 0;
+  }
+
+  KxPrint(" =TRUE \n");
+  const float ankL = LENC(feed.cx, feed.cy, px, py);
+  KxPrint(" >A> Ankerposition an Elem:%ld  x:%.3f y:%.3f \n", elem, px, py);
+  KxPrint(" >A> Ankerlaenge:%.3f Ankerwinkel CP-SpP %.3f \n", ankL, (float)WIV(feed.cx, feed.cy, px, py));
+  if (*al > ankL && ankL < gMaxAnkerLen) {
+    KxPrint(" ankL:%.3f al:%.3f  ", ankL, *al);
+    *al = ankL;
+    KxPrint(" | al wurde neu gesetzt al:%.3f \n", *al);
+    feed.ex = px;
+    feed.ey = py;
+    return 1;
+  }
+  return 0;
+}
+
+int lineApproach(long elem, long sPelem, float* al) {
+  const elementdaten& ln = elds[elem];
+  elementdaten& feed = elds[sPelem];
+  const float len = LENC(ln.sx, ln.sy, ln.ex, ln.ey);
+  float lineW = (float)WIV(ln.sx, ln.sy, ln.ex, ln.ey);
+  if (lineW < 0) lineW += 360;
+  const float dSP = LENC(ln.sx, ln.sy, feed.cx, feed.cy);
+  float w2 = (float)WIV(ln.sx, ln.sy, feed.cx, feed.cy) - lineW;
+  if (w2 < 0) w2 += 360;
+  if (w2 < 0) w2 += 360;
+
+  // Feed centre in the line's own frame: along the line from its start, and off it.
+  const float along = XARC(w2, dSP);
+  float perp = YARC(w2, dSP);
+  if (perp < 0) {
+    perp = -perp;
+    KxPrint(" (ankL <0)");
+  }
+  if (perp > gMaxAnkerLen) {
+    KxPrint(" %.3f =FALSE ", perp);
+    return 0;
+  }
+  const float x0 = ln.sx;
+  const float xa = ln.sx + along;
+  const float x1 = ln.sx + len;
+  if (xa < x0 || xa > x1) {
+    KxPrint(" =FALSE ");
+    return 0;
+  }
+  const float fx = ln.sx + XARC(lineW, along);
+  const float fy = ln.sy + YARC(lineW, along);
+  const float ankL = LENC(feed.cx, feed.cy, fx, fy);
+  const double beat = *al - kLineImprovement;
+  KxPrint("\n >zu unterbieten: %.3f (%.3f) ", beat, ankL);
+  int result = 0;
+  if (ankL < beat) {
+    KxPrint(" >ankL:%.3f al:%.3f  ", ankL, *al);
+    *al = ankL;
+    KxPrint(" | al wurde neu gesetzt al:%.3f \n", *al);
+    feed.ex = fx;
+    feed.ey = fy;
+    KxPrint(" >L> Ankerposition an Elem:%ld  x:%.3f y:%.3f \n", elem, fx, fy);
+    KxPrint(" >L> Ankerlaenge:%.3f Ankerwinkel CP-SpP %.3f \n", ankL, (float)WIV(feed.cx, feed.cy, fx, fy));
+    result = 1;
+  }
+  KxPrint(" back: %d=%s ", result, result ? "TRUE" : "FALSE");
+  return result;
+}
+
+}  // namespace
+
+int ApproachRWPossible(long elem, long sPelem, float* al) {
+  if (!al || elem < 0 || sPelem < 0 || elem >= eldsCounter || sPelem >= eldsCounter ||
+      elem >= kMaxElements || sPelem >= kMaxElements)
+    return 0;
+  KxPrint("\n ApproachRWPossible: %ld  ", sPelem);
+  ePrintTypeToStream(sPelem);
+  KxPrint(" zu: %ld ", elem);
+  ePrintTypeToStream(elem);
+  if (elem == sPelem) {
+    KxPrint(" ..oops same Element");
+    return 0;
+  }
+  const int t = elds[elem].type;
+  if (t == etCIR || t == etINSE) {
+    KxPrint(" ..BAD INSE/CIR etTYPE!");
+    return 0;
+  }
+  if (t == etARC) return arcApproach(elem, sPelem, al);
+  if (t == etLINE) return lineApproach(elem, sPelem, al);
+  return 0;
+}

@@ -1,0 +1,104 @@
+// Lead-in point of a contour: from the split point on the lead-in element the
+// first cut runs to the end point that keeps the wire on the compensation side
+// (G41/G42); for an arc lead-in also whether that part is cut G02 or G03.
+#include "config/config.h"
+#include "contours/contours.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+
+static bool validIndex(long i) { return i >= 0 && i < eldsCounter && i < kMaxElements; }
+
+static void lineLeadIn(const elementdaten& feed, const elementdaten& ln, float* nX, float* nY) {
+  KxPrint(" Erstes element = LINE\n");
+  float masterWinkel = (float)WIV(ln.sx, ln.sy, ln.ex, ln.ey);
+  float diffFeedWinkel = (float)WIV(ln.sx, ln.sy, feed.cx, feed.cy);
+  if (masterWinkel <= 0 && diffFeedWinkel <= 0) {
+    masterWinkel += 360;
+    diffFeedWinkel += 360;
+    KxPrint("added 360 to both Winkel    |");
+  }
+  if (masterWinkel <= 0) {
+    masterWinkel += 360;
+    KxPrint("added 360 to masterWinkel   |");
+  }
+  if (diffFeedWinkel <= 0) {
+    diffFeedWinkel += 360;
+    KxPrint("added 360 to diffFeedWinkel |");
+  }
+  KxPrint("masterWinkel: %6.2f    DiffWinkel zum FP:%6.2f\n", masterWinkel, diffFeedWinkel);
+  KxLog("masterWinkel: %6.2f    DiffWinkel zum FP:%6.2f\n", masterWinkel, diffFeedWinkel);
+
+  // A plain comparison of the two directions; the wrap at 360 is not looked at.
+  const bool g42 = ktechno.dDLage == 42;
+  KxPrint(g42 ? "ask for ktechno.dDLage == 42 \n" : "ask for ktechno.dDLage == 41 \n");
+  bool toStart;
+  if (masterWinkel < diffFeedWinkel) {
+    toStart = g42;
+    KxLog(g42 ? " use 80222 42 sp\n" : " use 80222 41 ep\n");
+  } else if (masterWinkel > diffFeedWinkel) {
+    toStart = !g42;
+    KxLog(g42 ? " use 80222 42 ep\n" : " use 80222 41 sp\n");
+  } else {
+    toStart = false;
+    KxPrint("OOPS Winkel sind gleich !!\n");
+  }
+  *nX = toStart ? ln.sx : ln.ex;
+  *nY = toStart ? ln.sy : ln.ey;
+}
+
+static void arcLeadIn(const elementdaten& feed, const elementdaten& arc, float* nX, float* nY, int* fS) {
+  KxPrint(" Erstes element = ARC\n");
+  const float arSW = arc.sw, arEW = arc.ew;
+  const float ioBLen = LENC(arc.cx, arc.cy, feed.ex, feed.ey);
+  const float ioFLen = LENC(arc.cx, arc.cy, feed.cx, feed.cy);
+  const float toSplit = (float)WIV(arc.cx, arc.cy, feed.ex, feed.ey);
+  KxPrint(" ioBLen:%.3f  ioFLen:%.3f (R:%.3f)\n", ioBLen, ioFLen, arc.r);
+  KxPrint(" Wink zum SP:%.3f |", arSW);
+  KxPrint(" zum BP:%.3f |", toSplit);
+  KxPrint(" zum EP:%.3f \n ", arEW);
+
+  const bool outside = ioFLen > ioBLen;
+  const bool inside = ioBLen > ioFLen;
+  const bool forward = arEW > arSW;   // otherwise the arc runs through 0 degrees
+  const bool through0 = arSW > arEW;
+  if ((outside || inside) && (forward || through0)) {
+    // Toward the start point the part is cut clockwise, toward the end point
+    // counter-clockwise; the side decides which end is the right one.
+    const bool toStart = ktechno.dDLage == 42 ? inside : outside;
+    const char* label = nullptr;
+    if (ktechno.dDLage == 42) {
+      if (outside) label = forward ? "a42 arEW>arSW EP G03" : "a42 arSW>arEW EP G03";
+      else label = forward ? "i42 arEW>arSW SP G02" : "i42 arSW>arEW SP G02";
+    } else if (inside && through0) {
+      label = "i41 arSW>arEW EP G03";
+    }
+    *nX = toStart ? arc.sx : arc.ex;
+    *nY = toStart ? arc.sy : arc.ey;
+    *fS = toStart ? 2 : 3;
+    if (label) KxPrint("%s", label);
+  }
+  KxPrint(" | X:%.3f  Y:%.3f |", *nX, *nY);
+  KxPrint(" *fS: G0%d \n", *fS);
+}
+
+void GetFirstDLagePnt(long feedE, long firstE, float* nX, float* nY, int* fS) {
+  if (!nX || !nY || !fS) return;
+  if (!validIndex(feedE) || (elds[feedE].type != etCIR && elds[feedE].type != etINSE)) {
+    KxPrint("\n ..GFDP-Feed=bad Type <return>\n");
+    return;
+  }
+  if (!validIndex(firstE) || (elds[firstE].type != etLINE && elds[firstE].type != etARC)) {
+    KxPrint("\n ..GFDP-First=bad Type <return>\n");
+    return;
+  }
+  if (ktechno.dDLage != 41 && ktechno.dDLage != 42) ktechno.dDLage = 42;
+  const elementdaten& feed = elds[feedE];
+  const elementdaten& first = elds[firstE];
+  KxPrint(" --GetFirstDLagePnt(%d)\n ", ktechno.dDLage);
+  KxLog("\n --GetFirstDLagePnt(%s)(%d)\n", first.kontur, ktechno.dDLage);
+  KxPrint(" splittpoint bei X:%3.3f Y:%3.3f\n", feed.ex, feed.ey);
+  if (first.type == etLINE)
+    lineLeadIn(feed, first, nX, nY);
+  else
+    arcLeadIn(feed, first, nX, nY, fS);
+}

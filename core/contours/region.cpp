@@ -1,0 +1,114 @@
+// Regions of the contours: each contour gets a record with its bounding box,
+// widened by the anchor length, its length and element count; the small circles
+// and inserts inside that box are claimed as the contour's feed-point candidates.
+#include <cstring>
+
+#include "config/config.h"
+#include "contours/contours.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+
+const char* const gtStartPoint = "-possible Startpoint-";
+
+static bool validIndex(long i) { return i >= 0 && i < eldsCounter && i < kMaxElements; }
+
+int IsCircleInRegion(long Regi, long InCi) {
+  if (!validIndex(Regi) || !validIndex(InCi)) return 0;
+  const elementdaten& rg = elds[Regi];
+  const elementdaten& c = elds[InCi];
+  // Strict on every side: a centre on the widened edge does not belong to the region.
+  return rg.sx < c.cx && c.cx < rg.ex && rg.ey < c.cy && c.cy < rg.sy ? 1 : 0;
+}
+
+// A claimed candidate is free again (used 0) and carries the contour's name; the
+// last region that claims it wins.
+static void claimCandidate(long j, const char* kName) {
+  KxCopy(elds[j].kontur, sizeof elds[j].kontur, kName);
+  elds[j].used = 0;
+  KxCopy(elds[j].text, sizeof elds[j].text, gtStartPoint);
+}
+
+void GetRegionFor(const char* kName) {
+  if (!kName) return;
+  float left = 5000, right = -5000, top = -5000, bottom = 5000, length = 0;
+  long circles = 0, lines = 0, arcs = 0, points = 0, inserts = 0;
+  const long n = eldsCounter;
+
+  AddElement(etDELETE, gNoText);
+  // A full table refused the record ("-Limit B-" is out): writing at n - 1 would
+  // overwrite a drawing element, so this contour simply gets no region.
+  if (eldsCounter != n + 1) return;
+  const long reg = n;
+  elementdaten& rg = elds[reg];
+  rg.used = 1;
+  KxCopy(rg.kontur, sizeof rg.kontur, kName);
+
+  KxPrint("\n - - - - - - - - - ");
+  KxPrint("\n [Region:%s] ", kName);
+
+  for (long i = 0; i < n; ++i) {
+    const elementdaten& e = elds[i];
+    if (strcmp(e.kontur, kName) != 0) continue;
+    KxPrint("[%ld]", i);
+    if (e.type == etCIR) {
+      // A hole contour is its circle alone: the box is the circle's square.
+      KxPrint(" =[BOHRUNG R:%7.3f]", e.r);
+      left = e.cx - e.r;
+      right = e.cx + e.r;
+      bottom = e.cy - e.r;
+      top = e.cy + e.r;
+      ++circles;
+    } else {
+      // Only the end points count; an arc's bulge beyond them stays outside the box.
+      if (e.sx < left) left = e.sx;
+      if (e.ex < left) left = e.ex;
+      if (e.sx > right) right = e.sx;
+      if (e.ex > right) right = e.ex;
+      if (e.sy < bottom) bottom = e.sy;
+      if (e.ey < bottom) bottom = e.ey;
+      if (e.sy > top) top = e.sy;
+      if (e.ey > top) top = e.ey;
+      if (e.type == etLINE) ++lines;
+      else if (e.type == etARC) ++arcs;
+      else if (e.type == etPNT) ++points;
+    }
+    length += e.len;
+  }
+
+  const float l = left - gMaxAnkerLen;
+  const float r = right + gMaxAnkerLen;
+  const float t = top + gMaxAnkerLen;
+  const float b = bottom - gMaxAnkerLen;
+  rg.sx = l;
+  rg.sy = t;
+  rg.ex = r;
+  rg.ey = b;
+  KxCopy(rg.text, sizeof rg.text, gtRegInfo);
+  rg.len = length;
+
+  KxPrint("\n [Region:%s] l:%7.3f  r:%7.3f t:%7.3f b:%7.3f \n", kName, l, r, t, b);
+  KxPrint(" [Region:%s] h:%7.3f  W:%7.3f ", kName, t - b, r - l);
+  KxPrint(" Konturlaenge:%.3f ", length);
+  KxPrint("\n [Region:%s] punch :", kName);
+
+  for (long j = 0; j < eldsCounter; ++j) {
+    if (elds[j].type != etINSE || !IsCircleInRegion(reg, j)) continue;
+    claimCandidate(j, kName);
+    KxPrint(" insert-%ld", j);
+    ++inserts;
+  }
+  // Circles chosen as another contour's feed point (child -1) stay with it.
+  for (long j = 0; j < eldsCounter; ++j) {
+    const elementdaten& e = elds[j];
+    if (e.type != etCIR || !(e.r < gStartPosition) || e.child == -1 || !IsCircleInRegion(reg, j)) continue;
+    claimCandidate(j, kName);
+    KxPrint(" circle-%ld", j);
+    ++circles;
+  }
+
+  const long sum = circles + lines + arcs + points + inserts;
+  rg.kElemX = sum;
+  KxPrint("\n [Region:%s] %ld Elemente ", kName, sum);
+  KxPrint(" -davon %ld LINE | %ld ARC | %ld PNT", lines, arcs, points);
+  KxPrint("| %ld TXT | %ld INS| %ld CIR\n", 0L, inserts, circles);
+}

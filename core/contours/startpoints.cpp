@@ -1,0 +1,132 @@
+// Start-point search: builds every contour's region, then picks the feed point
+// and lead-in element with the shortest feasible anchor path and leaves them
+// marked in the element table for the lead-in point and the NC output.
+#include <cstring>
+
+#include "config/config.h"
+#include "contours/contours.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+
+long statFirstElem = 0;
+const char* const gtFeedPoint = "-possible feedpoint-";
+
+void ResetAnalysisState() { statFirstElem = 0; }
+
+static void printCirclePassedOver(long pA, const elementdaten& e) {
+  if (!KxConsole()) {
+    KxPrint("\n [CIR %ld|r:%6.2f]  -> used (%s)", pA, e.r, e.kontur);
+  } else if (e.used > 0) {
+    KxPrint("\n [CIR %ld|r:%6.2f]  -> used A (%s)", pA, e.r, e.kontur);
+  } else {
+    KxPrint("\n [CIR %ld|r:%6.2f]  -> used B (%s)", pA, e.r, e.kontur);
+  }
+}
+
+void FindFirstElemFor(const char* kName, long regElem) {
+  if (!kName || regElem < 0 || regElem >= eldsCounter || regElem >= kMaxElements) return;
+  float AnkerLen = 20.0f;             // best anchor length accepted so far
+  float AnkerLenBuf = gMaxAnkerLen;   // running bound, lowered by the approach test
+  long lastFeedBuf = 0;               // chosen feed point (0: none yet, the "feedbuf" slot)
+  long AnfahrElemBuf = 0;             // chosen lead-in element
+  long CheckedCirIns = 0;             // candidates inside the region
+
+  KxPrint(KxConsole() ? "\n [FindFirstElementFor:%s %ld items)] " : " [FindFirstElementFor:%s %ld items)] ",
+          kName, eldsCounter);
+  KxPrint("[Region]:");
+  ePrintToStream(elds[regElem]);
+
+  for (long pA = 0; pA < eldsCounter; ++pA) {
+    elementdaten& cand = elds[pA];
+    if (cand.type == etCIR) {
+      if (cand.used > 0 || strcmp(cand.kontur, kName) != 0) {
+        printCirclePassedOver(pA, cand);
+        continue;
+      }
+      if (cand.r > gStartPosition) {
+        KxPrint("\n [CIR %ld|r:%6.2f]  -> r2big ", pA, cand.r);
+        continue;
+      }
+    } else if (cand.type != etINSE) {
+      continue;
+    }
+
+    KxPrint("\n [INSE/CIR %ld] ->", pA);
+    if (!IsCircleInRegion(regElem, pA)) {
+      KxPrint("OUT ");
+      continue;
+    }
+    ++CheckedCirIns;
+    KxPrint(" IN ");
+    if (CheckedCirIns > 1) {
+      KxPrint("\n ..oops, next poss.Feedpoint <break>\n");
+      ePrintToStream(elds[AnfahrElemBuf]);
+    }
+    KxPrint(" r:%6.2f]", cand.r);
+
+    for (long pB = 0; pB < eldsCounter; ++pB) {
+      const elementdaten& el = elds[pB];
+      if ((el.type != etLINE && el.type != etARC) || strcmp(el.kontur, kName) != 0) continue;
+      if (ApproachRWPossible(pB, pA, &AnkerLenBuf) == 1 && AnkerLen > AnkerLenBuf) {
+        // The better pair frees the feed point chosen before it.
+        elementdaten& old = elds[lastFeedBuf];
+        old.used = 0;
+        old.kontur[0] = '\0';
+        KxCopy(old.text, sizeof old.text, gNoText);
+        KxPrint(" | used removed by %ld |", lastFeedBuf);
+        AnkerLen = AnkerLenBuf;
+        lastFeedBuf = pA;
+        AnfahrElemBuf = pB;
+        KxPrint(" used new set by %ld\n", pB);
+      }
+    }
+
+    if (AnfahrElemBuf > 0) {
+      elementdaten& feed = elds[lastFeedBuf];
+      KxPrint("\n >> B[%s] ANFAHREL. = %ld ", kName, AnfahrElemBuf);
+      ePrintTypeToStream(AnfahrElemBuf);
+      KxCopy(feed.kontur, sizeof feed.kontur, kName);
+      ++feed.used;
+      KxPrint("\n >> B[%s] FEED IN = %ld  ", kName, lastFeedBuf);
+      ePrintTypeToStream(lastFeedBuf);
+      feed.IsFirst = (int)AnfahrElemBuf;
+      KxPrint("\n >> B[%s] SPLITT = x%.3fld y:%.3f \n", kName, feed.ex, feed.ey);
+      elds[AnfahrElemBuf].IsFirst = 1;
+      statFirstElem = AnfahrElemBuf;
+      if (feed.type == etCIR) {
+        KxCopy(feed.text, sizeof feed.text, gtFeedPoint);
+        // -1 keeps the circle from being claimed by the region of a later contour.
+        feed.child = -1;
+      }
+    }
+  }
+}
+
+int SearchStartPoints() {
+  sPKonturCounter = 0;
+  if (gKonturCounter < 1) return 0;
+  KxPrint("\n ...SearchStartPoints()\n");
+  if (eldsCounter >= eldsMaximum) {
+    KxPrint("-Limit E-");
+    return 0;
+  }
+  char name[16];
+  for (int k = 1; k <= gKonturCounter; ++k) {
+    sPKonturCounter = k;
+    snprintf(name, sizeof name, "$K%02d", k);
+    const long before = eldsCounter;
+    GetRegionFor(name);
+    // No room for the region record: the contour goes without region and feed point.
+    if (eldsCounter != before + 1) continue;
+    const long reg = eldsCounter - 1;
+    statFirstElem = 0;
+    FindFirstElemFor(name, reg);
+    elds[reg].IsFirst = (int)statFirstElem;
+    if (statFirstElem != 0) KxPrint("\n >>  [%s AnfahrElement %ld]\n", name, statFirstElem);
+  }
+  KxPrint(" > gKonturCounter <break>\n");
+  SearchInsetRegions(nullptr);
+  static const char kEnd[] = "\n ...SearchStartPoints() END\n";
+  KxPrint("%s", kEnd);
+  return (int)strlen(kEnd);
+}

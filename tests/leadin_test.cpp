@@ -1,0 +1,86 @@
+// End point and arc direction of the first cut from the split point, by the
+// compensation side G41/G42.
+#include <gtest/gtest.h>
+
+#include "support/table_rows.h"
+
+namespace {
+struct Cut {
+  float x = -1, y = -1;
+  int fS = 0;
+};
+
+// Feed circle at (fx, fy) with split point (px, py); outputs preset to (-1, -1) and 0.
+Cut leadIn(long first, float fx, float fy, float px, float py, int side) {
+  long feed = AddCircle(fx, fy, 1);
+  elds[feed].ex = px;
+  elds[feed].ey = py;
+  ktechno.dDLage = side;
+  Cut c;
+  GetFirstDLagePnt(feed, first, &c.x, &c.y, &c.fS);
+  return c;
+}
+}  // namespace
+
+TEST(LeadIn, LineEndByCompensationSide) {
+  StartTable();
+  long up = AddLine(0, 0, 0, 10, "$K01");
+  EXPECT_FLOAT_EQ(leadIn(up, 3, 5, 0, 5, 42).y, 10);
+  EXPECT_FLOAT_EQ(leadIn(up, 3, 5, 0, 5, 41).y, 0);
+  EXPECT_FLOAT_EQ(leadIn(up, -3, 5, 0, 5, 42).y, 0);
+  EXPECT_FLOAT_EQ(leadIn(up, -3, 5, 0, 5, 41).y, 10);
+  EXPECT_EQ(leadIn(up, 3, 5, 0, 5, 42).fS, 0);   // a line never sets the arc direction
+  // Direction 0 is raised to 360 and never the smaller angle: the end point on either side.
+  long right = AddLine(0, 0, 10, 0, "$K01");
+  EXPECT_FLOAT_EQ(leadIn(right, 5, 3, 5, 0, 42).x, 10);
+  EXPECT_FLOAT_EQ(leadIn(right, 5, -3, 5, 0, 42).x, 10);
+  ConsoleCapture cap;
+  EXPECT_FLOAT_EQ(leadIn(right, 5, 0, 5, 0, 42).x, 10);
+  EXPECT_NE(cap.Text().find("added 360 to both Winkel    |masterWinkel: 360.00    DiffWinkel zum FP:360.00\n"),
+            std::string::npos);
+  EXPECT_NE(cap.Text().find("OOPS Winkel sind gleich !!\n"), std::string::npos);
+  EXPECT_FLOAT_EQ(leadIn(AddLine(10, 0, 0, 0, "$K01"), 5, 3, 5, 0, 42).x, 0);
+  // Any other side becomes 42 in the technology record.
+  EXPECT_FLOAT_EQ(leadIn(up, 3, 5, 0, 5, 40).y, 10);
+  EXPECT_EQ(ktechno.dDLage, 42);
+}
+
+TEST(LeadIn, ArcEndAndDirectionByFeedSide) {
+  StartTable();
+  long arc = AddArc(0, 0, 10, 0, 90, "$K01");
+  const float s = 0.7071068f;
+  ConsoleCapture cap;
+  Cut c = leadIn(arc, 12 * s, 12 * s, 10 * s, 10 * s, 42);   // feed outside the circle
+  EXPECT_NEAR(c.y, 10, 1e-5);
+  EXPECT_EQ(c.fS, 3);
+  EXPECT_NE(cap.Text().find("a42 arEW>arSW EP G03 | X:0.000  Y:10.000 | *fS: G03 \n"), std::string::npos);
+  c = leadIn(arc, 12 * s, 12 * s, 10 * s, 10 * s, 41);
+  EXPECT_NEAR(c.x, 10, 1e-5);
+  EXPECT_EQ(c.fS, 2);
+  c = leadIn(arc, 8 * s, 8 * s, 10 * s, 10 * s, 42);         // feed inside
+  EXPECT_NEAR(c.x, 10, 1e-5);
+  EXPECT_EQ(c.fS, 2);
+  c = leadIn(arc, 8 * s, 8 * s, 10 * s, 10 * s, 41);
+  EXPECT_NEAR(c.y, 10, 1e-5);
+  EXPECT_EQ(c.fS, 3);
+  long wrap = AddArc(0, 0, 10, 300, 30, "$K01");
+  c = leadIn(wrap, 8, 0, 10, 0, 41);
+  EXPECT_FLOAT_EQ(c.y, elds[wrap].ey);
+  EXPECT_EQ(c.fS, 3);
+  EXPECT_NE(cap.Text().find("i41 arSW>arEW EP G03"), std::string::npos);
+  // Feed as far from the centre as the split point: no case, the caller's values stay.
+  c = leadIn(arc, 10 * s, 10 * s, 10 * s, 10 * s, 42);
+  EXPECT_FLOAT_EQ(c.x, -1);
+  EXPECT_EQ(c.fS, 0);
+
+  // Wrong types end the call before anything is changed.
+  float x = -1, y = -1;
+  int fS = 7;
+  ktechno.dDLage = 40;
+  cap.Clear();
+  GetFirstDLagePnt(arc, arc, &x, &y, &fS);
+  GetFirstDLagePnt(eldsCounter - 1, 5000, &x, &y, &fS);
+  EXPECT_EQ(cap.Text(), "\n ..GFDP-Feed=bad Type <return>\n\n ..GFDP-First=bad Type <return>\n");
+  EXPECT_EQ(fS, 7);
+  EXPECT_EQ(ktechno.dDLage, 40);
+}

@@ -1,0 +1,110 @@
+// Regions of contours (boxes, claiming of feed-point candidates) and the nesting
+// of contours inside contours.
+#include <cstring>
+#include <gtest/gtest.h>
+
+#include "support/table_rows.h"
+
+static const elementdaten& region(const char* name) { return elds[GetRegionElement(name)]; }
+
+TEST(Region, BoxIsWidenedByTheAnchorLengthFromEndPointsOnly) {
+  StartTable();
+  AddRect(0, 0, 20, 10, "$K01");
+  AddCircle(50, 50, 5, "$K02", 1);
+  AddArc(0, -30, 10, 0, 180, "$K03");   // semicircle bulging up to y = -20
+  AddLine(-10, -30, 10, -30, "$K03");
+  CloseTable();
+  ConsoleCapture cap;
+  for (const char* n : {"$K01", "$K02", "$K03"}) GetRegionFor(n);
+  const elementdaten& r1 = region("$K01");
+  EXPECT_EQ(r1.num, 16);
+  EXPECT_STREQ(r1.text, "-region info-");
+  EXPECT_EQ(r1.used, 1);
+  EXPECT_EQ(r1.kElemX, 4);
+  EXPECT_FLOAT_EQ(r1.len, 60);
+  EXPECT_FLOAT_EQ(r1.sx, -4.5f);
+  EXPECT_FLOAT_EQ(r1.ex, 24.5f);
+  EXPECT_FLOAT_EQ(r1.sy, 14.5f);
+  EXPECT_FLOAT_EQ(r1.ey, -4.5f);
+  EXPECT_NE(cap.Text().find(" [Region:$K01] h: 19.000  W: 29.000  Konturlaenge:60.000 "), std::string::npos);
+  const elementdaten& r2 = region("$K02");
+  EXPECT_FLOAT_EQ(r2.sx, 40.5f);
+  EXPECT_FLOAT_EQ(r2.sy, 59.5f);
+  EXPECT_EQ(r2.kElemX, 1);
+  EXPECT_FLOAT_EQ(region("$K03").sy, -25.5f);
+  EXPECT_NEAR(region("$K03").ex, 14.5f, 1e-5);
+}
+
+TEST(Region, ClaimsCandidatesStrictlyInsideTheWidenedBox) {
+  StartTable();
+  AddRect(0, 0, 20, 10, "$K01");
+  AddRect(23, 0, 40, 10, "$K02");
+  long near = AddCircle(-3, 5, 1), far = AddCircle(-5, 5, 1), onEdge = AddCircle(-4.5f, 5, 1);
+  long gridSize = AddCircle(10, 5, 2.605f), chosen = AddCircle(18, 5, 1), between = AddCircle(21.5f, 5, 1);
+  elds[chosen].child = -1;
+  long ins = AddInsert(10, -2, "$K07");
+  CloseTable();
+  GetRegionFor("$K01");
+  EXPECT_EQ(IsCircleInRegion(eldsCounter - 1, near), 1);
+  EXPECT_EQ(IsCircleInRegion(eldsCounter - 1, onEdge), 0);
+  EXPECT_EQ(IsCircleInRegion(eldsCounter - 1, -1), 0);
+  EXPECT_STREQ(elds[near].text, "-possible Startpoint-");
+  for (long i : {far, onEdge, gridSize, chosen}) EXPECT_STREQ(elds[i].kontur, "") << i;
+  EXPECT_STREQ(elds[ins].kontur, "$K01");
+  EXPECT_EQ(region("$K01").kElemX, 4 + 1 + 2);
+  EXPECT_STREQ(elds[between].kontur, "$K01");
+  GetRegionFor("$K02");
+  EXPECT_STREQ(elds[between].kontur, "$K02");   // the last claim wins
+}
+
+TEST(Region, FullTableWritesNoRecord) {
+  StartTable();
+  AddRect(0, 0, 20, 10, "$K01");
+  while (eldsCounter < eldsMaximum) AddCircle(500, 500, 1, "xx");
+  const elementdaten last = elds[eldsCounter - 1];
+  ConsoleCapture cap;
+  GetRegionFor("$K01");
+  EXPECT_EQ(cap.Text(), "-Limit B-");
+  EXPECT_EQ(memcmp(&last, &elds[eldsCounter - 1], sizeof last), 0);
+  EXPECT_EQ(GetRegionElement("$K01"), -1);
+}
+
+TEST(Inset, StrictlyContainedBoxesBecomeChildrenOfTheLowestParent) {
+  StartTable();
+  AddRect(0, 0, 100, 50, "$K01");
+  AddRect(40, 20, 60, 30, "$K02");
+  AddRect(150, 0, 200, 50, "$K03");   // beside contour 1
+  AddRect(0, 10, 20, 20, "$K04");     // touches contour 1's left edge from inside
+  AddRect(45, 22, 55, 28, "$K05");    // inside 2, which is inside 1
+  gKonturCounter = 5;
+  CloseTable();
+  ConsoleCapture cap;
+  SearchStartPoints();
+  const int parents[] = {0, 1, 0, 0, 1};
+  const char* names[] = {"$K01", "$K02", "$K03", "$K04", "$K05"};
+  for (int k = 0; k < 5; ++k) EXPECT_EQ(region(names[k]).child, parents[k]) << names[k];
+  EXPECT_NE(cap.Text().find(" [regB " + std::to_string(GetRegionElement("$K02")) + "]lrou"), std::string::npos);
+  EXPECT_NE(cap.Text().find(" [regB " + std::to_string(GetRegionElement("$K04")) + "]rou"), std::string::npos);
+  EXPECT_EQ(cap.Text().find(">$K02 InsetChild"), std::string::npos);
+}
+
+TEST(Inset, ChildClaimsFreeCirclesAndSearchesAgain) {
+  StartTable();
+  long inner = AddRect(40, 20, 60, 30, "$K01");
+  AddRect(0, 0, 100, 50, "$K02");
+  long first = AddCircle(50, 18, 1);   // 2 below the inner contour: its feed point
+  long second = AddCircle(50, 33, 1);  // 3 above it: left over, then claimed by the outer region
+  gKonturCounter = 2;
+  CloseTable();
+  ConsoleCapture cap;
+  SearchStartPoints();
+  EXPECT_EQ(elds[first].IsFirst, inner);
+  EXPECT_STREQ(elds[second].kontur, "$K01");
+  EXPECT_STREQ(elds[second].text, "-possible feedpoint-");
+  EXPECT_EQ(elds[second].IsFirst, inner + 2);
+  EXPECT_EQ(region("$K01").IsFirst, inner + 2);
+  EXPECT_EQ(region("$K01").child, 2);
+  EXPECT_NE(cap.Text().find("\n ( ex: $K02) $K01 ($K01)"), std::string::npos);
+  EXPECT_NE(cap.Text().find("\n >>  [$K02 AnfahrElement " + std::to_string(inner + 2) + " Child]\n"),
+            std::string::npos);
+}

@@ -1,0 +1,123 @@
+// Choice of feed point and lead-in element per contour, and what the search
+// leaves in the element table for the NC output.
+#include <cstring>
+#include <gtest/gtest.h>
+
+#include "support/table_rows.h"
+
+TEST(StartPoint, CircleBesideASideBecomesTheFeedPoint) {
+  StartTable();
+  long bottom = AddRect(0, 0, 10, 10, "$K01");
+  long feed = AddCircle(5, -2, 1);
+  gKonturCounter = 1;
+  CloseTable();
+  ConsoleCapture cap;
+  SearchStartPoints();
+  long reg = GetRegionElement("$K01");
+  EXPECT_EQ(reg, eldsCounter - 1);
+  EXPECT_EQ(elds[reg].IsFirst, bottom);
+  EXPECT_EQ(statFirstElem, bottom);
+  EXPECT_EQ(elds[bottom].IsFirst, 1);
+  EXPECT_EQ(elds[bottom + 1].IsFirst, 0);
+  const elementdaten& f = elds[feed];
+  EXPECT_STREQ(f.kontur, "$K01");
+  EXPECT_STREQ(f.text, "-possible feedpoint-");
+  EXPECT_EQ(f.used, 1);
+  EXPECT_EQ(f.child, -1);
+  EXPECT_EQ(f.IsFirst, bottom);
+  EXPECT_NEAR(f.ex, 5, 1e-5);
+  EXPECT_NEAR(f.ey, 0, 1e-5);
+  EXPECT_STREQ(elds[0].text, "-na-");   // the first release falls on the reserved slot 0
+  EXPECT_NE(cap.Text().find("\n >>  [$K01 AnfahrElement " + std::to_string(bottom) + "]\n"), std::string::npos);
+}
+
+TEST(StartPoint, ShortestAnchorWinsAndReleasesTheEarlierChoice) {
+  StartTable();
+  long bottom = AddRect(0, 0, 10, 10, "$K01");
+  long worse = AddCircle(5, -3, 1), better = AddCircle(5, 12, 1);
+  long tie = AddCircle(-2, 5, 1);   // as short as the better one, but met later
+  gKonturCounter = 1;
+  CloseTable();
+  ConsoleCapture cap;
+  SearchStartPoints();
+  EXPECT_EQ(statFirstElem, bottom + 2);
+  EXPECT_EQ(elds[better].used, 2);   // recorded for its own turn and again after the tie
+  EXPECT_STREQ(elds[worse].kontur, "");
+  EXPECT_STREQ(elds[worse].text, "-na-");
+  EXPECT_EQ(elds[worse].used, 0);
+  EXPECT_STREQ(elds[tie].text, "-possible Startpoint-");
+  EXPECT_NE(cap.Text().find(" | used removed by " + std::to_string(worse) + " |"), std::string::npos);
+}
+
+TEST(StartPoint, CandidatesThatCannotServe) {
+  for (int flavour : {kxCONSOLE, kxDESKTOP}) {
+    StartTable(flavour);
+    AddRect(0, 0, 10, 10, "$K01");
+    long big = AddCircle(5, -2, 3), taken = AddCircle(5, 12, 1), other = AddCircle(-2, 5, 1);
+    CloseTable();
+    GetRegionFor("$K01");
+    KxCopy(elds[big].kontur, sizeof elds[big].kontur, "$K01");
+    elds[taken].used = 1;
+    KxCopy(elds[other].kontur, sizeof elds[other].kontur, "$K02");
+    ConsoleCapture cap;
+    FindFirstElemFor("$K01", eldsCounter - 1);
+    EXPECT_EQ(statFirstElem, 0);
+    const std::string& out = cap.Text();
+    EXPECT_NE(out.find(std::to_string(big) + "|r:  3.00]  -> r2big "), std::string::npos);
+    bool console = flavour == kxCONSOLE;
+    EXPECT_NE(out.find(std::to_string(taken) + (console ? "|r:  1.00]  -> used A ($K01)" : "|r:  1.00]  -> used ($K01)")),
+              std::string::npos);
+    EXPECT_NE(out.find(std::to_string(other) + (console ? "|r:  1.00]  -> used B ($K02)" : "|r:  1.00]  -> used ($K02)")),
+              std::string::npos);
+  }
+}
+
+TEST(StartPoint, InsertsServeWhateverTheirNameAndArcsCanBeLeadIns) {
+  StartTable();
+  long bottom = AddRect(0, 0, 10, 10, "$K01");
+  long ins = AddInsert(5, -2);
+  long arc = AddArc(40, 0, 10, 0, 180, "$K02");
+  AddLine(30, 0, 50, 0, "$K02");
+  // 12 from the arc centre at 20 degrees: inside the box, which ends 4.5 above the chord.
+  long ring = AddCircle(40 + 12 * 0.9396926f, 12 * 0.3420201f, 1);
+  gKonturCounter = 2;
+  CloseTable();
+  GetRegionFor("$K01");
+  KxCopy(elds[ins].kontur, sizeof elds[ins].kontur, "$K09");
+  elds[ins].used = 3;
+  FindFirstElemFor("$K01", eldsCounter - 1);
+  EXPECT_EQ(statFirstElem, bottom);
+  EXPECT_STREQ(elds[ins].kontur, "$K01");
+  EXPECT_EQ(elds[ins].used, 4);
+  EXPECT_STREQ(elds[ins].text, "-possible Startpoint-");   // no feed-point text for inserts
+  EXPECT_EQ(elds[ins].child, 0);
+  GetRegionFor("$K02");
+  FindFirstElemFor("$K02", eldsCounter - 1);
+  EXPECT_EQ(statFirstElem, arc);
+  EXPECT_NEAR(elds[ring].ex, 49.3969f, 1e-3);
+  EXPECT_NEAR(elds[ring].ey, 3.4202f, 1e-3);
+}
+
+TEST(StartPoint, NoContoursOrNoRoom) {
+  StartTable();
+  AddRect(0, 0, 10, 10, "$K01");
+  AddCircle(5, -2, 1);
+  long before = eldsCounter;
+  ConsoleCapture cap;
+  EXPECT_EQ(SearchStartPoints(), 0);   // gKonturCounter is 0
+  EXPECT_EQ(eldsCounter, before);
+  EXPECT_EQ(cap.Text(), "");
+
+  // One record short of full: contour 1 takes the last record, contour 2 is left alone.
+  AddRect(20, 0, 30, 10, "$K02");
+  gKonturCounter = 2;
+  while (eldsCounter < eldsMaximum - 1) AddCircle(500, 500, 1, "xx");
+  const elementdaten last = elds[eldsMaximum - 2];
+  SearchStartPoints();
+  EXPECT_EQ(GetRegionElement("$K01"), eldsMaximum - 1);
+  EXPECT_EQ(GetRegionElement("$K02"), -1);
+  EXPECT_EQ(memcmp(&last, &elds[eldsMaximum - 2], sizeof last), 0);
+  cap.Clear();
+  SearchStartPoints();
+  EXPECT_EQ(cap.Text(), "\n ...SearchStartPoints()\n-Limit E-");
+}
