@@ -1,6 +1,138 @@
-// Placeholder of the technology assignment until it lands.
-#include "config/config.h"
+// Technology assignment: relates the drawing's texts and holes to the contours
+// before the NC output. Derives the plate and contour reference points from the
+// feed-point holes, applies free texts as directives, attaches keyword texts to
+// the contour of the nearest circle, and names contours by their star text.
+#include <cstring>
 
-void HolesAndTechno() {}
-void TextToFeedPointKontur(long) {}
-void GetKonturName(const char*, FILE*) {}
+#include "config/config.h"
+#include "contours/contours.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+
+// Hole centre of contour kn: the first member that is its feed point, a marker or a used circle.
+static bool contourHole(const char* kn, long* at, float* x, float* y) {
+  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+    const elementdaten& e = elds[i];
+    if (strcmp(e.kontur, kn) != 0) continue;
+    const char* tag = nullptr;
+    if (strcmp(e.text, gtFeedPoint) == 0) {
+      *x = e.cx;
+      *y = e.cy;
+      tag = "(F)";
+    } else if (e.type == etDELETE && e.kElemX > 0) {
+      *x = e.sx;
+      *y = e.sy;
+      tag = "(D)";
+    } else if (e.type == etCIR && e.used > 0) {
+      *x = e.sx;
+      *y = e.sy;
+      tag = "(C)";
+    }
+    if (!tag) continue;
+    KxPrint("%s", tag);
+    KxLog("%s", tag);
+    *at = i;
+    return true;
+  }
+  return false;
+}
+
+void HolesAndTechno() {
+  coTechno& t = ktechno;
+  t.PltX = t.KonX = 2899.9f;
+  t.PltY = t.KonY = 2999.9f;
+  KxLog("\n\n Bohrungsliste:");
+  KxPrint(" Bohrungsliste:");
+  sPKonturCounter = 0;
+  char name[16];
+  for (int k = 1; k <= gKonturCounter; ++k) {
+    sPKonturCounter = k;
+    snprintf(name, sizeof name, "$K%02d", k);
+    KxPrint("\n %s:", name);
+    KxLog("\n %s", name);
+    t.KonX = 1899.9f;
+    t.KonY = 1999.9f;
+    long at = -1;
+    float x = 0, y = 0;
+    if (!contourHole(name, &at, &x, &y)) continue;
+    KxPrint(" r:%.2f ", elds[at].r);
+    KxPrint(" x:%8.3f  y:%8.3f ", x, y);
+    if (x <= t.KonX) t.KonX = x;
+    if (y <= t.KonY) t.KonY = y;
+    // The plate point ends as the smallest x and the smallest y over all holes.
+    if (x <= t.PltX && y <= t.PltY) {
+      t.PltX = x;
+      t.PltY = y;
+    }
+    if (x <= t.PltX) t.PltX = x;
+    if (y <= t.PltY) t.PltY = y;
+    KxLog(" R:%.3f", elds[at].r);
+    KxLog(" x:%8.3f  y:%8.3f ", x, y);
+  }
+  KxLog("\n\n Plt X:%8.3f Y:%8.3f ", t.PltX, t.PltY);
+  KxLog("\n Kon X:%8.3f Y:%8.3f \n", t.KonX, t.KonY);
+  KxPrint("\n -ktechno.KonX: %8.3f   ktechno.KonY: %8.3f\n", t.KonX, t.KonY);
+  KxPrint(" -ktechno.PltX: %8.3f   ktechno.PltY: %8.3f\n", t.PltX, t.PltY);
+  KxPrint("\n");
+
+  KxPrint("\n >Direktiven:\n");
+  KxLog("\n\n Direktiven:");
+  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i)
+    if (elds[i].type == etTEXT && elds[i].kontur[0] == '\0') SetTechnologie(elds[i].text, i);
+  KxPrint("\n >Direktiven end\n\n");
+
+  KxPrint("\n >TEXT to holes:\n");
+  KxLog("\n\n TEXT to holes::");
+  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i)
+    if (elds[i].type == etTEXT) TextToFeedPointKontur(i);
+  KxPrint(" >TEXT to holes end\n\n");
+}
+
+void TextToFeedPointKontur(long telem) {
+  if (telem < 0 || telem >= eldsCounter || telem >= kMaxElements) return;
+  elementdaten& t = elds[telem];
+  t.len = 5000.0f;
+  KxCopy(t.kontur, sizeof t.kontur, "info");
+  bool candidate = strchr(t.text, '=') || strchr(t.text, '*') || strchr(t.text, '!') || strchr(t.text, 'Q');
+  if (strstr(t.text, "#DIR")) {
+    // A directive stays a global text for the program head.
+    KxPrint(" '#DIR' Directive found \n");
+    t.kontur[0] = '\0';
+    candidate = false;
+  }
+  if (candidate) {
+    for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+      const elementdaten& c = elds[i];
+      if (c.type != etCIR) continue;
+      if (strcmp(c.kontur, "$") == 0) {
+        KxPrint("etCIR no Konturname\n");
+        continue;
+      }
+      // Strictly nearer only: of two circles at the same distance the first one keeps the text.
+      float d = LENC(t.sx, t.sy, c.cx, c.cy);
+      if (d < t.len) {
+        t.len = d;
+        KxCopy(t.kontur, sizeof t.kontur, c.kontur);
+      }
+    }
+  }
+  KxPrint("Textelement %ld  an Kontur: %s  ", telem, t.kontur);
+  KxPrint(" (len:%f) %s \n", t.len, t.text);
+}
+
+void GetKonturName(const char* kn, FILE* ostream) {
+  char result[sizeof mS.RemarkOn + 40 + sizeof mS.RemarkOff];
+  snprintf(result, sizeof result, " %sNoName%s", mS.RemarkOn, mS.RemarkOff);
+  for (long i = 0; kn && i < eldsCounter && i < kMaxElements; ++i) {
+    const elementdaten& e = elds[i];
+    if (e.type != etTEXT || strcmp(e.kontur, kn) != 0) continue;
+    const char* star = strchr(e.text, '*');
+    if (!star) continue;
+    char drawn[33];
+    KxCopy(drawn, sizeof drawn, star + 1);
+    if (char* blank = strchr(drawn, ' ')) *blank = '\0';
+    snprintf(result, sizeof result, " %s%s%s", mS.RemarkOn, drawn, mS.RemarkOff);
+    break;
+  }
+  if (ostream) fputs(result, ostream);
+}

@@ -3,6 +3,40 @@
 // holes, hold points, multi-cut sub-programs, inset contours and positioning.
 #pragma once
 
-void ProbeNwdOut();              // writes the NC program
+#include <cstdio>
+
+struct dxfLayerList;
+
+// --- counters and state of the output ---
+extern int gNcWriteFailed;       // 1 when the last ProbeNwdOut could not write its NC file
+extern int gOpenKoCounter;       // contours whose chain did not come back to the first element
+extern int gBigTrouble;          // contours without feed point that are no single hole
+extern int gMissETechnologie;    // technology lines written without an entry in the technology file
+extern int gHolesCounter;        // holes written by the hole writer
+extern int gLastClockwiseType;   // 2 (G02) or 3 (G03): direction of the cut on an arc lead-in element
+
+// --- driver (driver.cpp) ---
+void ProbeNwdOut();                                   // writes the NC program of the run into its file
+void SortKontur(FILE* ostream, const char* kN);       // finds contour kN's region and feed records and writes its path
+
+// --- closed contour writer (closed.cpp) ---
+void SimpleClosedKontur(FILE* ostream, const char* kN, long feedElem, long firstElem);  // writes one contour's cutting program
+
+// --- hole writer (hole.cpp) ---
+void SimpleHoleForElement(FILE* ostream, long elem);  // writes the cutting program of the hole circle elem
+
+// --- position chain writer (position.cpp) ---
+void SimplePosition_Chain(FILE* ostream, const char* kN, long feedElem);  // rapid moves along the position layer to the feed point
+
+// --- hold point, multi-cut and inset contours (multicut.cpp) ---
+void SimpleHoldPoint(FILE* ostream, long feedElem, long firstElem, float qX, float qY);  // last part of the first element with the hold point
+void SimpleAsSubKontur(FILE* ostream, float ssX, float ssY);  // calls of the multi-cut sub-program and its head
+int SimpleAddChilds(FILE* ostream);                   // calls of the inset contours and the head of the own cut; result unused
+
+// --- shared writing helpers (driver.cpp) ---
+void NcPut(FILE* ostream, const char* fmt, ...) __attribute__((format(printf, 2, 3)));  // writes formatted text into the NC file (nothing when null)
+void NcPlaneLines(FILE* ostream);                     // the programming, auxiliary and top plane lines
+const dxfLayerList& NcLayer(int nr);                  // layer entry nr, or an empty entry for a number outside the list
+bool NcValidElement(long i);                          // true when i addresses a record in use
 
 void ResetNcState();             // restores the counters of the output (tests, fuzzing)

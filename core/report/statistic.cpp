@@ -217,6 +217,7 @@ void SaveStatistic() {
     return;
   }
   if (!KxConsole()) KxPrint("(BeOS) '%s' \n", dataPath);
-  KxOpenForUser(dataPath);
+  // A program that could not be written is not shown: the file there, if any, is an older one.
+  if (!gNcWriteFailed) KxOpenForUser(dataPath);
   KxPrint("SaveStatistic() end\n");
 }

@@ -1,0 +1,291 @@
+// The closed contour writer: one contour's sub-program from its feed point,
+// with technology and register lines, threading, lead-in to the split point,
+// every element in chain order, hold point, lead-out and wire cut. Contours
+// without feed point are checked for being a single hole.
+#include <cstring>
+
+#include "config/config.h"
+#include "contours/contours.h"
+#include "dxf/dxf.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+#include "nc/nc.h"
+
+static bool isContourMember(long i, const char* kN) { return strcmp(elds[i].kontur, kN) == 0; }
+
+static float radiusAt(long i) { return NcValidElement(i) ? elds[i].r : 0.0f; }
+
+static void writeTechnologyLine(FILE* os) {
+  NcPut(os, "%s%s\n", eTD[1].nwd, mS.EOL);
+  if (eTD[1].ist == 0) ++gMissETechnologie;
+}
+
+// A contour without feed-point record: a single large circle is a hole, anything else is trouble.
+static void writeHoleOrTrouble(FILE* os, const char* kN, long feedElem, long firstElem, int child) {
+  KxPrint("\n -(%s) Bohrungen abfangen:", kN);
+  long count = 0, lowest = eldsCounter, highest = 0;
+  KxPrint(" - fKMenge:%ld Erste:%ld  Letzte:%ld  \n ", count, lowest, highest);
+  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+    if (elds[i].type != etCIR || !isContourMember(i, kN) || !(elds[i].r > gStartPosition)) continue;
+    ++count;
+    if (i < lowest) lowest = i;
+    if (i > highest) highest = i;
+  }
+  KxPrint(" - fKMenge:%ld Erste:%ld  Letzte:%ld  \n ", count, lowest, highest);
+
+  if (count == 1) {
+    const elementdaten& h = elds[lowest];
+    NcPut(os, "%s--HOLE-R%.3f--%s%s\n", mS.RemarkOn, h.r, mS.RemarkOff, mS.EOL);
+    if (child == 0) {
+      if (ktechno.dQuali > 1) SimpleAsSubKontur(os, h.cx, h.cy);
+      else writeTechnologyLine(os);
+    }
+    KxPrint(" into: SimpleHoleForElement()\n");
+    SimpleHoleForElement(os, lowest);
+    KxLog("\n %s: [%ld] HOLE", kN, lowest);
+    return;
+  }
+  // Without an element behind an index the radius reads 0.
+  NcPut(os, "%s--HOLE-FI-R%.3f--%s%s\n", mS.RemarkOn, radiusAt(firstElem), mS.RemarkOff, mS.EOL);
+  NcPut(os, "%s--HOLE-FE-R%.3f--%s%s\n", mS.RemarkOn, radiusAt(feedElem), mS.RemarkOff, mS.EOL);
+  NcPut(os, "%s%s-- %s HOLE TROUBLE --%s%s\n", mS.SubReturn, mS.RemarkOn, kN, mS.RemarkOff, mS.EOL);
+  ++gBigTrouble;
+}
+
+// Register lines before the threading: per layer for a multi-layer contour, else for dReg.
+static void writeRegisterLines(FILE* os) {
+  coTechno& t = ktechno;
+  if (t.dLWe > 0) {
+    for (int y = 0; y < gAktLayEntry && y < kMaxLayers; ++y) {
+      const dxfLayerList& l = fLL[y];
+      if (l.useReg == 0 || l.used <= 0) continue;
+      NcPut(os, "%s%d=%s1%+.3f", mS.VReg, l.useReg, mS.VReg, l.useOft);
+      if (gDataInfo) NcPut(os, "%sLayer %s%s", mS.RemarkOn, l.Name, mS.RemarkOff);
+      NcPut(os, "%s\n", mS.EOL);
+    }
+    if (t.RoughOff != 0.0f) {
+      NcPut(os, "(Rough)%s\n", mS.EOL);
+      for (int y = 0; y < gAktLayEntry && y < kMaxLayers; ++y) {
+        const dxfLayerList& l = fLL[y];
+        if (l.useReg == 0 || l.used <= 0) continue;
+        NcPut(os, "%s%d=%s%d%+.3f", mS.VReg, l.useReg, mS.VReg, l.useReg, t.RoughOff);
+        NcPut(os, "%s\n", mS.EOL);
+      }
+      NcPut(os, "(Rough-End)%s\n", mS.EOL);
+    }
+    return;
+  }
+  // Register 1 is the base every other register is defined from; it is never redefined.
+  if (t.dReg == 1) return;
+  NcPut(os, "%s%d=%s1", mS.VReg, t.dReg, mS.VReg);
+  if (t.dReg >= 0 && t.dReg < 6 && t.dROff[t.dReg] != 0.0f) NcPut(os, "%+.3f", t.dROff[t.dReg]);
+  if (gDataInfo) NcPut(os, "%sDefault%s", mS.RemarkOn, mS.RemarkOff);
+  NcPut(os, "%s\n", mS.EOL);
+  if (t.RoughOff != 0.0f) {
+    NcPut(os, "(Rough)%s\n", mS.EOL);
+    NcPut(os, "%s%d=%s%d", mS.VReg, t.dReg, mS.VReg, t.dReg);
+    NcPut(os, "%+.3f", t.RoughOff);
+    NcPut(os, "%s\n", mS.EOL);
+    NcPut(os, "(Rough-End)%s\n", mS.EOL);
+    KxPrint("\n ROUGH offset: %+.3f \n", t.RoughOff);
+  }
+}
+
+// The word after an arc on an ISO layer: the single-radius word, with the radius where it says "$rad".
+static void writeIsoRadius(FILE* os, float r) {
+  const char* at = strstr(mS.SingleIsoRad, "$rad");
+  if (at) {
+    char head[sizeof mS.SingleIsoRad];
+    size_t n = (size_t)(at - mS.SingleIsoRad);
+    KxCopy(head, n + 1 < sizeof head ? n + 1 : sizeof head, mS.SingleIsoRad);
+    NcPut(os, " %s%.3f", head, r);
+  } else {
+    NcPut(os, " %s", mS.SingleIsoRad);
+  }
+  if (gDataInfo) NcPut(os, " (ISO)");
+}
+
+void SimpleClosedKontur(FILE* os, const char* kN, long feedElem, long firstElem) {
+  if (!kN) return;
+  KxPrint("[%s] SimpleClosedKontur FEED:%ld  FIRST:%ld ", kN, feedElem, firstElem);
+  long reg = GetRegionElement(kN);
+  int child = NcValidElement(reg) ? elds[reg].child : 0;
+
+  // An index that addresses no record in use is no feed point either.
+  if (!NcValidElement(feedElem) || !NcValidElement(firstElem)) {
+    writeHoleOrTrouble(os, kN, feedElem, firstElem, child);
+    return;
+  }
+
+  coTechno& t = ktechno;
+  const elementdaten& feed = elds[feedElem];
+  const elementdaten& first = elds[firstElem];
+
+  // C. Survey: members, their index range and the layer changes along the contour.
+  KxPrint("\n");
+  t.dAktL = first.fLayer;
+  long count = 0, lowest = eldsCounter, highest = 0;
+  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+    const elementdaten& e = elds[i];
+    if (!isContourMember(i, kN)) continue;
+    if (e.type != etARC && e.type != etLINE && e.type != etPNT && e.type != etTEXT) continue;
+    ++count;
+    if (i < lowest) lowest = i;
+    if (i > highest) highest = i;
+    if (e.type == etTEXT) KxPrint(" >%s \n", e.text);
+    if (e.fLayer != t.dAktL) {
+      ++t.dLWe;
+      KxPrint("-- Layer:%d (%s)\n", t.dAktL, NcLayer(t.dAktL).Name);
+      if (e.fLayer >= 0 && e.fLayer < kMaxLayers) fLL[e.fLayer].used = 1;
+      t.dAktL = e.fLayer;
+    }
+  }
+  t.dAktL = first.fLayer;
+  t.dAktR = t.dReg;
+  KxPrint("\n -gefundene fKMenge:%ld ", count);
+  KxPrint(" ErsteDerKontur:%ld  LetzteDerKontur:%ld \n", lowest, highest);
+  KxPrint(" Layerwechsel:%d  FirstLayer:%d (%s)\n", t.dLWe, first.fLayer, NcLayer(first.fLayer).Name);
+  KxPrint(" FeedLayer:%s  FirstLayer: %s \n", NcLayer(feed.fLayer).Name, NcLayer(first.fLayer).Name);
+  if (count < 2) {
+    KxPrint(" -canceld fKMenge:%ld\n ", count);
+    // No path, but the called block must still return to its caller.
+    NcPut(os, "%s%s\n", mS.SubReturn, mS.EOL);
+    return;
+  }
+  KxLog("\n %s: [%ld] %d", kN, firstElem, first.type);
+
+  // D. Technology part.
+  if (t.HatRotation) NcPut(os, "%s%.3f%s\n", mS.RotateOn, t.dRotate, mS.EOL);
+  if (child == 0) {
+    if (t.dQuali > 1) {
+      SimpleAsSubKontur(os, feed.cx, feed.cy);
+    } else {
+      if (t.G92Mode == dmPIECE) {
+        NcPut(os, "G92 X%.3f Y%.3f", feed.cx, feed.cy);
+        if (gDataInfo) NcPut(os, " (SetCoord)");
+        NcPut(os, "%s\n", mS.EOL);
+        t.KonX = feed.cx;
+        t.KonY = feed.cy;
+      }
+      writeTechnologyLine(os);
+    }
+  }
+  SimpleAddChilds(os);
+  SimplePosition_Chain(os, kN, feedElem);
+  NcPut(os, "G00 X%.3f Y%.3f", feed.cx, feed.cy);
+  if (gDataInfo) NcPut(os, " (FeedPoint)");
+  NcPut(os, "%s\n", mS.EOL);
+
+  const bool multiLayer = t.dLWe > 0;
+  if (multiLayer) {
+    t.dAktL = first.fLayer;
+    const dxfLayerList& l = NcLayer(first.fLayer);
+    if (l.useReg > 0) t.dAktR = t.dReg = l.useReg;
+    if (l.useKonik != 0.0f) t.dkonik = l.useKonik;
+  }
+  if (t.HatKonik == 1 && t.G92Mode == dmPIECE) NcPlaneLines(os);
+  writeRegisterLines(os);
+  if (t.NoFeed == 0) NcPut(os, "%s%s\n%s%s\n", mS.WireFeed, mS.EOL, mS.GenOn, mS.EOL);
+  else NcPut(os, "%sNoFeed%s%s\n%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL, mS.GenOn, mS.EOL);
+
+  // E. Lead-in: to the split point, then along the first element toward the side dDLage asks for.
+  float qX = first.ex, qY = first.ey;
+  int clockType = 3;   // the arc's own direction, toward its end point, unless the lead-in rule says otherwise
+  GetFirstDLagePnt(feedElem, firstElem, &qX, &qY, &clockType);
+  NcPut(os, "G90G%dG44G%d%s\n", t.dDLage, t.dKLage, mS.EOL);
+  fLayerList(ll_AG0MOVE, first.fLayer, nullptr, 0);
+  NcPut(os, "%s X%.3f Y%.3f", moveType, feed.ex, feed.ey);
+  NcPut(os, "%s%s0", mS.NylOffset, mS.Angel);
+  if (gDataInfo) NcPut(os, " (SplittPoint)");
+  NcPut(os, "%s\n", mS.EOL);
+  if (first.type == etARC) {
+    NcPut(os, "G%02d X%.3f Y%.3f", clockType, qX, qY);
+    NcPut(os, " I%.3f", first.cx - feed.ex);
+    NcPut(os, " J%.3f", first.cy - feed.ey);
+    gLastClockwiseType = clockType;
+  } else {
+    NcPut(os, "%s X%.3f Y%.3f", moveType, qX, qY);
+  }
+  NcPut(os, " %s%d", mS.OffsetR, t.dReg);
+  NcPut(os, " %s%.3f%s\n", mS.Angel, multiLayer ? NcLayer(first.fLayer).useKonik : t.dkonik, mS.EOL);
+  KxLog("First: %ld | Last: %ld (Count:%ld) \n", lowest, highest, count);
+
+  // F. The path: as many passes as members, each taking what joins the current point.
+  long last = 0, previous = firstElem;
+  for (long pass = 0; pass < count; ++pass) {
+    KxPrint("\nLoop: ");
+    for (long i = lowest; i <= highest && i < eldsCounter; ++i) {
+      if (i == firstElem || i == feedElem || i == last || i == previous) continue;
+      if (!isContourMember(i, kN)) continue;
+      if (IsTolLenBetween(i, last, 0) == 1) KxPrint(" %ld<>%ld ", i, last);
+      elementdaten& e = elds[i];
+      int dir = 0;
+      bool taken = false;
+      if (e.type == etLINE || e.type == etARC) {
+        if (IsTolLenB2P(e.sx, e.sy, qX, qY)) {
+          dir = 3;
+          qX = e.ex;
+          qY = e.ey;
+          taken = true;
+        } else if (IsTolLenB2P(e.ex, e.ey, qX, qY)) {
+          dir = 2;
+          qX = e.sx;
+          qY = e.sy;
+          taken = true;
+        }
+      } else if (e.type == etPNT && e.sx == qX && e.sy == qY) {
+        KxCopy(e.text, sizeof e.text, "-actionpoint-");
+        taken = true;
+      }
+      if (!taken) continue;
+      previous = last;
+      last = i;
+
+      if (e.type == etPNT) {
+        NcPut(os, "%s-actionpoint-%s", mS.RemarkOn, mS.RemarkOff);
+      } else if (e.type == etLINE) {
+        fLayerList(ll_AG0MOVE, e.fLayer, nullptr, 0);
+        NcPut(os, "%s X%.3f Y%.3f", moveType, qX, qY);
+      } else {
+        NcPut(os, "G%02d X%.3f Y%.3f ", dir, qX, qY);
+        if (dir == 3) NcPut(os, "I%.3f J%.3f", e.cx - e.sx, e.cy - e.sy);
+        else NcPut(os, "I%.3f J%.3f", e.cx - e.ex, e.cy - e.ey);
+      }
+      if (multiLayer && e.type != etPNT) {
+        if (e.fLayer != t.dAktL) t.dAktL = e.fLayer;
+        const dxfLayerList& l = NcLayer(e.fLayer);
+        if (l.useReg > 0 && l.useReg != t.dAktR) {
+          NcPut(os, " %s%d", mS.OffsetR, l.useReg);
+          t.dAktR = l.useReg;
+        }
+        if (e.type == etLINE) NcPut(os, " %s%.3f", mS.Angel, l.useKonik);
+        else if (fLayerList(ll_AISO, e.fLayer, nullptr, 0)) writeIsoRadius(os, e.r);
+        else NcPut(os, " %s%.3f", mS.Angel, l.useKonik);
+      }
+      NcPut(os, "%s\n", mS.EOL);
+      KxLog(" %d", e.type);
+    }
+  }
+
+  // G. Closing: hold point, lead-out, compensation off, wire cut, return.
+  SimpleHoldPoint(os, feedElem, firstElem, qX, qY);
+  fLayerList(ll_AG0MOVE, first.fLayer, nullptr, 0);
+  NcPut(os, "%s X%.3f Y%.3f", moveType, feed.cx, feed.cy);
+  NcPut(os, "%s%s0%s\n", mS.NylOffset, mS.Angel, mS.EOL);
+  NcPut(os, "G40G43G50%s\n", mS.EOL);
+  if (t.HatRotation && t.dQuali == 1) NcPut(os, "%s%s\n", mS.RotateOff, mS.EOL);
+  if (t.NoCut == 0) NcPut(os, "%s%s\n%s", mS.WireCut, mS.EOL, mS.SubReturn);
+  else NcPut(os, "%sNoCut%s%s\n%s", mS.RemarkOn, mS.RemarkOff, mS.EOL, mS.SubReturn);
+
+  const bool closed = (qX == first.sx || qX == first.ex) && (qY == first.sy || qY == first.ey);
+  if (closed) {
+    if (gDataInfo) NcPut(os, KxConsole() ? "(-CLOSED.CONTOUR-)" : "(-CLOSED KONTOUR-)");
+    KxPrint(" -CLOSED KONTOUR -\n");
+    KxLog(" (CLOSED)");
+  } else {
+    KxPrint(KxConsole() ? " -OPEN CONTOUR -\n" : " -OPEN KONTOUR -\n");
+  }
+  NcPut(os, "%s\n", mS.EOL);
+  fLayerList(ll_CLR_U, 0, nullptr, 0);
+  if (!closed) ++gOpenKoCounter;
+}

@@ -1,0 +1,289 @@
+// The NC output driver: opens the NC program, writes its head (remarks, mode,
+// planes, plate reference, group list, main program of sub-program calls), one
+// block per contour through the contour writers, and the foot. The file is
+// composed beside its target and only renamed over it once it is complete.
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+#include <ctime>
+
+#include "config/config.h"
+#include "contours/contours.h"
+#include "dxf/dxf.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+#include "nc/nc.h"
+
+int gNcWriteFailed = 0;
+int gOpenKoCounter = 0;
+int gBigTrouble = 0;
+int gMissETechnologie = 0;
+int gHolesCounter = 0;
+int gLastClockwiseType = 3;
+
+void ResetNcState() {
+  gNcWriteFailed = 0;
+  gOpenKoCounter = 0;
+  gBigTrouble = 0;
+  gMissETechnologie = 0;
+  gHolesCounter = 0;
+  gLastClockwiseType = 3;
+}
+
+void NcPut(FILE* ostream, const char* fmt, ...) {
+  if (!ostream) return;
+  // Written straight into the stream: no line can outgrow a buffer, whatever
+  // the number of contours in the group line or the length of a device word.
+  va_list ap;
+  va_start(ap, fmt);
+  vfprintf(ostream, fmt, ap);
+  va_end(ap);
+}
+
+void NcPlaneLines(FILE* ostream) {
+  NcPut(ostream, "%s%.3f%s\n", mS.PrgPlane, ktechno.dPE, mS.EOL);
+  NcPut(ostream, "%s%.3f%s\n", mS.HlpPlane, ktechno.dHE, mS.EOL);
+  // A top plane word that already names a register takes its height from there.
+  NcPut(ostream, "%s", mS.TopPlane);
+  if (!strstr(mS.TopPlane, mS.VReg)) NcPut(ostream, "%.3f", ktechno.dOE);
+  NcPut(ostream, "%s\n", mS.EOL);
+}
+
+const dxfLayerList& NcLayer(int nr) {
+  static const dxfLayerList none = {};
+  return nr >= 0 && nr < kMaxLayers ? fLL[nr] : none;
+}
+
+bool NcValidElement(long i) { return i >= 0 && i < eldsCounter && i < kMaxElements; }
+
+static void resetTechnology() {
+  SetTechnologie(nullptr, 0);
+  SetTechData("reset");
+}
+
+// Region record of contour kN: whether it is top level (no parent), its length.
+static int regionChild(const char* kN, float* len) {
+  long r = GetRegionElement(kN);
+  if (!NcValidElement(r)) {
+    // Without a region record the contour is treated as a top-level contour of length 0.
+    if (len) *len = 0;
+    return 0;
+  }
+  if (len) *len = elds[r].len;
+  return elds[r].child;
+}
+
+// Path of the NC program into dataPath; false when it does not fit.
+static bool composeDataPath() {
+  if (strstr(data_filename, "*infile*")) gNameByInfile = 1;
+  char path[sizeof homepath + sizeof data_filename + sizeof mS.Extension];
+  if (gNameByInfile) {
+    // Named after the drawing: its own folder, its name without ".dxf".
+    KxCopy(data_filename, sizeof data_filename, in_filename);
+    size_t n = strlen(data_filename);
+    data_filename[n >= 4 ? n - 4 : 0] = '\0';
+    snprintf(path, sizeof path, "%s%s", data_filename, mS.Extension);
+  } else {
+    snprintf(path, sizeof path, "%s%s%s", homepath, data_filename, mS.Extension);
+  }
+  KxCopy(dataPath, sizeof dataPath, path);
+  if (strlen(path) < sizeof dataPath) return true;
+  KxPrint("\n -NC program path too long (%zu characters, at most %zu): '%s'\n", strlen(path),
+          sizeof dataPath - 1, path);
+  return false;
+}
+
+static void writeHead(FILE* f) {
+  NcPut(f, "%s%s\n", mS.ProEpilog, mS.EOL);
+  if (gGlobTextInfo == 1) NcPut(f, "%sFILE: %s %s%s\n", mS.RemarkOn, in_filename, mS.RemarkOff, mS.EOL);
+  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+    if (elds[i].type != etTEXT || elds[i].kontur[0] != '\0') continue;
+    if (gGlobTextInfo == 1) NcPut(f, "%s %s %s%s\n", mS.RemarkOn, elds[i].text, mS.RemarkOff, mS.EOL);
+    SetTechnologie(elds[i].text, i);
+  }
+  const bool plate = ktechno.G92Mode == dmPLATE;
+  NcPut(f, plate ? "%s-Plattenmodus-%s%s\n" : "%s-Teilemodus-%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL);
+  NcPut(f, "G54G90%s\n", mS.EOL);
+  if (mS.Header[0]) NcPut(f, "%s%s\n", mS.Header, mS.EOL);
+  if (plate) {
+    NcPlaneLines(f);
+    NcPut(f, "G92 X%.3f Y%.3f%s\n", ktechno.PltX, ktechno.PltY, mS.EOL);
+    KxLog("\nPLATE LEFT/BOTTOM: G92 X%.3f Y%.3f%s\n", ktechno.PltX, ktechno.PltY, mS.EOL);
+  }
+
+  // The group list names every top-level contour; the last one is called in piece mode.
+  int lastTop = 0;
+  char name[16];
+  NcPut(f, "%s-Groups: ", mS.RemarkOn);
+  for (int k = 1; k <= gKonturCounter; ++k) {
+    snprintf(name, sizeof name, "$K%02d", k);
+    if (regionChild(name, nullptr) != 0) continue;
+    NcPut(f, "%d ", 10 * k);
+    lastTop = 10 * k;
+  }
+  NcPut(f, "-%s%s\n", mS.RemarkOff, mS.EOL);
+
+  if (plate) {
+    for (int k = 1; k <= gKonturCounter; ++k) {
+      snprintf(name, sizeof name, "$K%02d", k);
+      if (regionChild(name, nullptr) != 0) continue;
+      NcPut(f, "%s%d", mS.SubJump, 10 * k);
+      GetKonturName(name, f);
+      NcPut(f, "%s\n", mS.EOL);
+    }
+    NcPut(f, "G00 X%.3f Y%.3f%s\n", ktechno.PltX, ktechno.PltY, mS.EOL);
+  } else {
+    NcPut(f, "%s%d%s\n", mS.SubJump, lastTop, mS.EOL);
+  }
+  NcPut(f, "G92 X0.0 Y0.0%s\n", mS.EOL);
+  NcPut(f, "%s%s\n", mS.PrgEnd, mS.EOL);
+}
+
+static void writeContourBlock(FILE* f, int k) {
+  char name[16];
+  snprintf(name, sizeof name, "$K%02d", k);
+  sPKonturCounter = k;
+  int feedMarker = 0;
+  long pathCount = 0;
+  KxPrint(" %s-", name);
+
+  NcPut(f, "%s- - - - - - - - - - - -%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL);
+  float len = 0;
+  int child = regionChild(name, &len);
+  if (child == 0)
+    NcPut(f, KxConsole() ? "N%d%s-- Contour: %s --%s%s\n" : "N%d%s-- contour: %s --%s%s\n", 10 * k,
+          mS.RemarkOn, name, mS.RemarkOff, mS.EOL);
+  else
+    NcPut(f, "N%d%s-- child of N%d --%s%s\n", 10 * k, mS.RemarkOn, 10 * child, mS.RemarkOff, mS.EOL);
+  if (gDataInfo) NcPut(f, "%s--Len:%.3f--%s%s\n", mS.RemarkOn, len, mS.RemarkOff, mS.EOL);
+
+  // Every piece starts from the defaults; on a plate the technology carries over.
+  if (ktechno.G92Mode == dmPIECE) resetTechnology();
+  fLayerList(ll_CLR_U, 0, nullptr, 0);
+  ktechno.sInfo[0] = '\0';
+
+  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+    elementdaten& e = elds[i];
+    if (strcmp(e.kontur, name) != 0) continue;
+    switch (e.type) {
+      case etTEXT:
+        if (gCancelTextInfo == 0) NcPut(f, "%s--%s%s%s\n", mS.RemarkOn, e.text, mS.RemarkOff, mS.EOL);
+        SetTechnologie(e.text, i);
+        e.used += 1;
+        break;
+      case etCIR:
+        if (e.r < gStartPosition) feedMarker = 1;
+        break;
+      case etINSE:
+        feedMarker = 1;
+        break;
+      case etLINE:
+      case etARC:
+      case etPNT:
+        ++pathCount;
+        break;
+      default:
+        break;
+    }
+    if (e.fLayer >= 0 && e.fLayer < kMaxLayers) fLL[e.fLayer].used = fLL[e.fLayer].GlobUsed = 1;
+  }
+  if (pathCount > 0 && !feedMarker) NcPut(f, "(NO FEED-POINT FOUND : %ld ELEMENTS)%s\n", pathCount, mS.EOL);
+
+  KxPrint("\n -Sortiere Kontur '%s' ", name);
+  SortKontur(f, name);
+}
+
+static void writeFoot(FILE* f) {
+  NcPut(f, "%s-----%s%s\n%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL, mS.PrgEnd, mS.EOL);
+  if (mS.Footer[0]) NcPut(f, "%s%s\n", mS.Footer, mS.EOL);
+  NcPut(f, "%s%s\n", mS.ProEpilog, mS.EOL);
+}
+
+static void reportWriteError(const char* path, int err) {
+  gNcWriteFailed = 1;
+  KxPrint("\n -Error: the NC program '%s' could not be written: %s-\n", path, strerror(err));
+  KxLog("\n -Error: the NC program '%s' could not be written: %s-\n", path, strerror(err));
+}
+
+void ProbeNwdOut() {
+  gNcWriteFailed = 0;
+  if (eldsCounter >= eldsMaximum) {
+    KxPrint("-Limit D-");
+    // No program comes out of this run; the caller must not report success.
+    gNcWriteFailed = 1;
+    return;
+  }
+
+  time_t now = time(nullptr);
+  struct tm local = {};
+  localtime_r(&now, &local);
+  char date[64];
+  snprintf(date, sizeof date, "%02i/%02i/%d  %02i:%02i", local.tm_mday, local.tm_mon + 1, local.tm_year + 1900,
+           local.tm_hour, local.tm_min);
+  KxCopy(fAktDate, sizeof fAktDate, date);
+
+  resetTechnology();
+
+  bool pathOk = composeDataPath();
+  KxPrint("-NwdOut-\n");
+  KxLog("\n\nNwdOut()\n");
+
+  // The program is composed beside its target, so an earlier program survives
+  // every failure, and it replaces the target only when it is complete.
+  char tmpPath[sizeof dataPath + 8];
+  snprintf(tmpPath, sizeof tmpPath, "%s.kxtmp", dataPath);
+  FILE* f = pathOk ? fopen(tmpPath, "w") : nullptr;
+  if (!f) {
+    if (pathOk) reportWriteError(dataPath, errno);
+    else gNcWriteFailed = 1;
+  } else {
+    writeHead(f);
+    sPKonturCounter = 0;
+    for (int k = 1; k <= gKonturCounter; ++k) {
+      writeContourBlock(f, k);
+      if (k >= gKonturCounter) KxPrint("\n > gKonturCounter <break>\n");
+      else KxPrint("-\n");
+    }
+    writeFoot(f);
+
+    int err = 0;
+    if (fflush(f) != 0 || ferror(f)) err = errno ? errno : EIO;
+    if (fclose(f) != 0 && !err) err = errno ? errno : EIO;
+    if (!err && rename(tmpPath, dataPath) != 0) err = errno;
+    if (err) {
+      remove(tmpPath);
+      reportWriteError(dataPath, err);
+    } else {
+      KxPrint(" -saved (nwdout)-\n");
+    }
+  }
+
+  // The next run again names its program after its drawing.
+  if (gNameByInfile) KxCopy(data_filename, sizeof data_filename, "*infile*");
+}
+
+void SortKontur(FILE* ostream, const char* kN) {
+  long keep = eldsCounter;
+  long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  long count = 0, regFirst = 0;
+  for (long i = top - 1; i >= 0; --i) {
+    if (strcmp(elds[i].kontur, kN) == 0 && strcmp(elds[i].text, gtRegInfo) == 0) {
+      count = elds[i].kElemX;
+      regFirst = elds[i].IsFirst;
+      break;
+    }
+  }
+  long feed = -1, first = -1;
+  for (long i = top - 1; i >= 0; --i) {
+    if (strcmp(elds[i].kontur, kN) == 0 && strcmp(elds[i].text, gtFeedPoint) == 0) {
+      feed = i;
+      first = elds[i].IsFirst;
+      break;
+    }
+  }
+  KxPrint("\n[%s] : %ld Elemente | %ld=FirstElement | %ld=FeedPoint \n", kN, count, regFirst, feed);
+  if (count > 0) SimpleClosedKontur(ostream, kN, feed, first);
+  else NcPut(ostream, "%s%s\n", mS.SubReturn, mS.EOL);   // the called block still returns
+  // Working records appended while the contour was written are dropped.
+  eldsCounter = keep;
+}

@@ -1,0 +1,107 @@
+// Pieces of a contour's block that the closed contour writer calls at fixed
+// places: the hold point before the contour is cut free, the calls of a
+// multi-cut sub-program, and the calls of inset contours before the own cut.
+#include <cstring>
+
+#include "config/config.h"
+#include "contours/contours.h"
+#include "dxf/dxf.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+#include "nc/nc.h"
+
+void SimpleHoldPoint(FILE* ostream, long feedElem, long firstElem, float qX, float qY) {
+  if (!NcValidElement(feedElem) || !NcValidElement(firstElem)) return;
+  const float sX = elds[feedElem].ex, sY = elds[feedElem].ey;
+  const elementdaten& f = elds[firstElem];
+  const coTechno& t = ktechno;
+
+  if (f.type == etLINE) {
+    fLayerList(ll_AG0MOVE, f.fLayer, nullptr, 0);
+    // The wire stops short of the split point so the part still hangs on.
+    float px = qX + 0.8 * (sX - qX);
+    float py = qY + 0.8 * (sY - qY);
+    NcPut(ostream, "%s X%.3f Y%.3f", moveType, px, py);
+    if (t.dLWe > 0) {
+      NcPut(ostream, " %s%d", mS.OffsetR, t.dReg);
+      NcPut(ostream, " %s%.3f", mS.Angel, NcLayer(f.fLayer).useKonik);
+    }
+    if (gDataInfo) NcPut(ostream, " (StopPoint)");
+    NcPut(ostream, "%s\n", mS.EOL);
+    if (t.NoStop) NcPut(ostream, "%sNoStop%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL);
+    else NcPut(ostream, "%s%s\n", mS.HoldPoint, mS.EOL);
+    NcPut(ostream, "%s X%.3f Y%.3f", moveType, sX, sY);
+    if (gDataInfo) NcPut(ostream, " (SplittPoint)");
+    NcPut(ostream, "%s\n", mS.EOL);
+    return;
+  }
+  if (f.type != etARC) return;
+
+  KxPrint("\n >Holdpoint ");
+  const int d = gLastClockwiseType;
+  // The stop point lies 4 degrees before the split point in the direction of travel.
+  double a = WIV(f.cx, f.cy, sX, sY);
+  if (d == 2) a += 4.0;
+  if (d == 3) a -= 4.0;
+  const float px = f.cx + XARC(a, f.r);
+  const float py = f.cy + YARC(a, f.r);
+  NcPut(ostream, "G0%d X%.3f Y%.3f", d, px, py);
+  NcPut(ostream, " I%.3f J%.3f", f.cx - qX, f.cy - qY);
+  if (t.dLWe > 0) {
+    NcPut(ostream, " %s%d", mS.OffsetR, t.dReg);
+    NcPut(ostream, " %s%.3f", mS.Angel, NcLayer(f.fLayer).useKonik);
+  }
+  if (gDataInfo) NcPut(ostream, " (StopPoint)");
+  NcPut(ostream, "%s\n", mS.EOL);
+  NcPut(ostream, "%s%s\n", mS.HoldPoint, mS.EOL);
+  NcPut(ostream, "G0%d X%.3f Y%.3f", d, sX, sY);
+  NcPut(ostream, " I%.3f J%.3f", f.cx - px, f.cy - py);
+  if (gDataInfo) NcPut(ostream, " (SplittPoint)");
+  NcPut(ostream, "%s\n", mS.EOL);
+}
+
+void SimpleAsSubKontur(FILE* ostream, float ssX, float ssY) {
+  coTechno& t = ktechno;
+  if (t.dQuali <= 0) return;
+  KxPrint(" Quality: --AsSubKontur--\n");
+  const int n = 10 * sPKonturCounter + 1;
+  NcPut(ostream, "%s X%.3f Y%.3f%s\n", t.G92Mode == dmPIECE ? "G92" : "G00", ssX, ssY, mS.EOL);
+  // One technology line and one call of the sub-program per cut; there are four cut entries.
+  const int cuts = t.dQuali < 5 ? t.dQuali : 4;
+  for (int q = 1; q <= cuts; ++q) {
+    NcPut(ostream, "%s%s\n", eTD[q].nwd, mS.EOL);
+    if (eTD[q].ist == 0) ++gMissETechnologie;
+    NcPut(ostream, "%s%d%s\n", mS.SubJump, n, mS.EOL);
+  }
+  NcPut(ostream, "G00 X%.3f Y%.3f %s\n", ssX, ssY, mS.EOL);
+  if (t.HatRotation) NcPut(ostream, "%s%s\n", mS.RotateOff, mS.EOL);
+  NcPut(ostream, "%s%s\n", mS.SubReturn, mS.EOL);
+  NcPut(ostream, "%s- - - - - - - - - - - -%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL);
+  NcPut(ostream, "N%d%s--%.39s--%s%s\n", n, mS.RemarkOn, t.sInfo, mS.RemarkOff, mS.EOL);
+}
+
+int SimpleAddChilds(FILE* ostream) {
+  KxPrint(" --SimpleAddChilds >");
+  const int k = sPKonturCounter;
+  // The region records stand at the end of the table, after the two closing markers.
+  long from = eldsCounter - 3 - gKonturCounter;
+  if (from < 0) from = 0;
+  int found = 0;
+  for (long i = from; i < eldsCounter && i < kMaxElements; ++i) {
+    const elementdaten& e = elds[i];
+    if (k <= 0 || strcmp(e.text, gtRegInfo) != 0 || e.child != k || strncmp(e.kontur, "$K", 2) != 0) continue;
+    ++found;
+    const long m = 10 * KxInteger(e.kontur + 2);
+    KxPrint(" ADD CHILD(%s->%ld)  ", e.kontur, m);
+    NcPut(ostream, "%s%ld%s\n", mS.SubJump, m, mS.EOL);
+  }
+  if (found > 0) {
+    NcPut(ostream, "%s%d%s\n", mS.SubJump, 10 * k + 2, mS.EOL);
+    NcPut(ostream, "%s%s\n", mS.SubReturn, mS.EOL);
+    NcPut(ostream, "N%d%s--%.39s-%s%s\n", 10 * k + 2, mS.RemarkOn, ktechno.sInfo, mS.RemarkOff, mS.EOL);
+  } else {
+    KxPrint(" <keine>");
+  }
+  KxPrint("\n");
+  return found;
+}
