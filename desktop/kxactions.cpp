@@ -1,0 +1,369 @@
+// The window's real work: the device menu from the devices folder, the core's
+// values shown in the controls, the layers of a dropped drawing, the user's
+// choices, and the whole conversion run started with the Make button.
+#include <cstdio>
+#include <cstring>
+
+#include "config/config.h"
+#include "contours/contours.h"
+#include "dxf/dxf.h"
+#include "elements/elements.h"
+#include "frontend.h"
+#include "geometry/base.h"
+#include "nc/nc.h"
+#include "report/report.h"
+
+BList pLayList;
+
+void AddDrawingLayer(const char* name) { pLayList.AddItem(new BString(name)); }
+
+void ClearDrawingLayers() {
+  for (int32 i = 0; i < pLayList.CountItems(); ++i) delete static_cast<BString*>(pLayList.ItemAt(i));
+  pLayList.MakeEmpty();
+}
+
+// Empties a menu, deleting its items.
+static void emptyMenu(BMenu* menu) {
+  for (int32 i = menu->CountItems() - 1; i >= 0; --i) delete menu->RemoveItem(i);
+}
+
+// Every pass over the drawing starts at its first line.
+static bool reopenDrawing() {
+  if (i_stream) fclose(i_stream);
+  i_stream = fopen(in_filename, "r");
+  if (i_stream) return true;
+  KxPrint("open error\n");
+  return false;
+}
+
+void KXWindow::LookForSynFiles() {
+  KxPrint(" LookForSynFiles: ");
+  char devFolder[sizeof homepath + 8];
+  snprintf(devFolder, sizeof devFolder, "%sdevices", homepath);
+  BMenu* menu = fDevField ? fDevField->Menu() : nullptr;
+  if (!menu) {
+    KxPrint(".. no Menu\n");
+    return;
+  }
+  KxPrint(" clear List first... %ld Items\n", (long)menu->CountItems());
+  for (int32 i = menu->CountItems() - 1; i >= 0; --i) {
+    delete menu->RemoveItem(i);
+    snooze(500);
+  }
+  KxPrint(" :%ld Items in dLMen\n", (long)menu->CountItems());
+
+  float width = fDevField->Bounds().Width() - fDevField->Divider() - 36;
+  BDirectory dir(devFolder);
+  BEntry entry;
+  while (dir.GetNextEntry(&entry) == B_OK) {
+    if (!entry.IsFile()) continue;
+    char name[B_FILE_NAME_LENGTH];
+    entry.GetName(name);
+    if (!strstr(name, ".SYN") && !strstr(name, ".syn")) continue;
+    BPath path;
+    entry.GetPath(&path);
+    BMessage* msg = new BMessage(kxMSG_DEVICE);
+    msg->AddString("kxPath", path.Path());
+    BString label(path.Path());
+    fDevField->TruncateString(&label, B_TRUNCATE_BEGINNING, width);
+    menu->AddItem(new BMenuItem(label.String(), msg));
+  }
+  if (menu->CountItems() > 0) fDevField->ShowPopUpMarker();
+  else fDevField->HidePopUpMarker();
+}
+
+// The item of the device in force: its label shows the name, its message holds the full path.
+void KXWindow::markDevice() {
+  BMenu* menu = fDevField->Menu();
+  BMenuItem* hit = nullptr;
+  size_t want = strlen(gDevTarget);
+  for (int32 i = 0; i < menu->CountItems() && !hit && want > 0; ++i) {
+    BMenuItem* item = menu->ItemAt(i);
+    const char* path = nullptr;
+    item->Message()->FindString("kxPath", &path);
+    size_t have = path ? strlen(path) : 0;
+    bool pathEnds = have >= want && strcmp(path + have - want, gDevTarget) == 0 &&
+                    (have == want || path[have - want - 1] == '/');
+    if (strstr(item->Label(), gDevTarget) || pathEnds) hit = item;
+  }
+  if (hit) {
+    hit->SetMarked(true);
+  } else if (BMenuItem* marked = menu->FindMarked()) {
+    marked->SetMarked(false);
+  }
+}
+
+void KXWindow::SetGuiValues(BMessage*) {
+  char text[96];
+  snprintf(text, sizeof text, "%.3f", gNpTolerance);
+  fTolerance->SetText(text);
+  snprintf(text, sizeof text, "%.3f", gStartPosition);
+  fGridRadius->SetText(text);
+  snprintf(text, sizeof text, "%.3f", gMaxAnkerLen);
+  fAnchor->SetText(text);
+  snprintf(text, sizeof text, "%s", data_filename);
+  fOutName->SetText(text);
+
+  fGlobInfo->SetValue(gGlobTextInfo);
+  fDataInfo->SetValue(gDataInfo);
+  fRemarkInfo->SetValue(gCancelTextInfo);
+  fOpenData->SetValue(OpenDataFile);
+
+  float hole = 0;
+  GuiBridge(51, nullptr, &hole, nullptr);
+  snprintf(text, sizeof text, "%+.3f", hole);
+  fHoleOffset->SetText(text);
+
+  long mode = 0;
+  GuiBridge(50, nullptr, nullptr, &mode);
+  fPlate->SetValue(mode == 0);
+  fPiece->SetValue(mode != 0);
+
+  fOptLayer->SetText(optLayer);
+  SetDevSyntax(gDevTarget);
+
+  GuiBridge(9, fIniPath, nullptr, nullptr);
+  KxPrint(" GuiBridge: '%s' \n", fIniPath);
+  fIniBox->SetLabel(fIniPath);
+  FILE* ini = fopen(fIniPath, "r");
+  fIniOpen->SetEnabled(ini != nullptr);
+  if (ini) fclose(ini);
+
+  markDevice();
+  char ext[sizeof mS.Extension];
+  GuiBridge(70, ext, nullptr, nullptr);
+  fExtension->SetText(ext);
+
+  // Until a drawing is read, the layer menu offers the main layer alone.
+  BMenu* layers = fLayerField->Menu();
+  emptyMenu(layers);
+  BMessage* msg = new BMessage(kxMSG_LAYER);
+  msg->AddInt32("dLayer", 0);
+  msg->AddString("LName", edmLayer);
+  BMenuItem* item = new BMenuItem(edmLayer, msg);
+  layers->AddItem(item);
+  item->SetMarked(true);
+}
+
+void KXWindow::LookDxfLayers(int mode) {
+  BMenu* menu = fLayerField->Menu();
+  if (mode == 0) {
+    KxPrint("L:%d items  (modus 0 - clear)\n", (int)pLayList.CountItems());
+    ClearDrawingLayers();
+    emptyMenu(menu);
+    fLayerField->HidePopUpMarker();
+    fBack->Invalidate();
+    return;
+  }
+
+  // The list holds the layers of this reading alone.
+  ClearDrawingLayers();
+  if (reopenDrawing()) {
+    getAcadVersion();
+    if (reopenDrawing()) {
+      getLayers();
+      reopenDrawing();
+    }
+  }
+  int n = (int)pLayList.CountItems();
+  KxPrint("L:%d items\n", n);
+  KxPrint("L:%d items  (modus x - clear MenuItems)\n", n);
+  emptyMenu(menu);
+  for (int32 i = 0; i < pLayList.CountItems(); ++i) {
+    const char* name = static_cast<BString*>(pLayList.ItemAt(i))->String();
+    BMessage* msg = new BMessage(kxMSG_LAYER);
+    msg->AddInt32("dLayer", i);
+    msg->AddString("LName", name);
+    BMenuItem* item = new BMenuItem(name, msg);
+    menu->AddItem(item);
+    if (strcmp(name, edmLayer) == 0) {
+      item->SetMarked(true);
+      KxPrint("%s %p   marked MenuItem\n", name, (void*)item);
+    }
+  }
+  if (mode == 1 && menu->CountItems() > 0) fLayerField->ShowPopUpMarker();
+  fBack->Invalidate();
+}
+
+void KXWindow::deviceChosen(BMessage* msg) {
+  const char* path = nullptr;
+  if (msg->FindString("kxPath", &path) != B_OK) return;
+  // A cut path would name another file; the device in force stays.
+  if (strlen(path) >= sizeof gDevTarget) {
+    KxPrint(" device path too long (at most %zu characters): '%s'\n", sizeof gDevTarget - 1, path);
+    markDevice();
+    return;
+  }
+  KxCopy(gDevTarget, sizeof gDevTarget, path);
+  KxPrint(" > gDevTarget :'%s'\n", gDevTarget);
+  SetDevSyntax(gDevTarget);
+  char ext[sizeof mS.Extension];
+  GuiBridge(70, ext, nullptr, nullptr);
+  fExtension->SetText(ext);
+}
+
+void KXWindow::layerChosen(BMessage* msg) {
+  const char* name = nullptr;
+  if (msg->FindString("LName", &name) != B_OK) return;
+  KxCopy(edmLayer, sizeof edmLayer, name);
+  KxPrint("edmLayer: '%s'\n", edmLayer);
+  // The layer field is the menu field: the chosen item is marked and shown there.
+  BMenu* menu = fLayerField->Menu();
+  for (int32 i = 0; i < menu->CountItems(); ++i) {
+    if (strcmp(menu->ItemAt(i)->Label(), edmLayer) == 0) {
+      menu->ItemAt(i)->SetMarked(true);
+      break;
+    }
+  }
+}
+
+void KXWindow::filesDropped(BMessage* msg) {
+  int kind = 0;
+  entry_ref ref;
+  for (int32 i = 0; msg->FindRef("refs", i, &ref) == B_OK; ++i) {
+    BEntry entry(&ref);
+    BPath path;
+    entry.GetPath(&path);
+    const char* p = path.Path() ? path.Path() : "";
+    KxPrint(" > '%s' '%s'\n", ref.name, p);
+    int k = strstr(ref.name, ".dxf") ? 1 : strstr(ref.name, ".DXF") ? 2 : 0;
+    if (k == 0) {
+      fDxfView->SetText(p);
+      continue;
+    }
+    // The core keeps the drawing's path in a fixed name; a cut path would name another file.
+    if (strlen(p) >= sizeof in_filename) {
+      KxPrint(" path too long (at most %zu characters): '%s'\n", sizeof in_filename - 1, p);
+      char shown[B_PATH_NAME_LENGTH + 32];
+      snprintf(shown, sizeof shown, "%s (path too long)", p);
+      fDxfView->SetText(shown);
+      continue;
+    }
+    KxCopy(in_filename, sizeof in_filename, p);
+    kind = k;
+  }
+  if (kind != 0) {
+    LookDxfLayers(0);
+    if (i_stream) fclose(i_stream);
+    i_stream = fopen(in_filename, "r");
+    KxPrint("  INFILE: <%s> ", in_filename);
+    if (!i_stream) {
+      KxPrint("open error");
+      fMake->SetEnabled(false);
+    } else {
+      fDxfView->SetText(in_filename);
+      fMake->SetLabel(getLabel(6));
+      fMake->SetEnabled(true);
+      LookDxfLayers(1);
+    }
+  }
+  fBack->Invalidate();
+  KxPrint(" [%d]\n", kind);
+}
+
+void KXWindow::openSettingsFile() {
+  char path[sizeof fIniPath];
+  GuiBridge(9, path, nullptr, nullptr);
+  KxPrint("(BeOS) '%s' \n", path);
+  KxOpenForUser(path);
+}
+
+// The device file as the syntax reader finds it: a short name lies in the devices folder.
+void KXWindow::openDeviceFile() {
+  KxPrint(" >OPEN: '%s'\n", gDevTarget);
+  char path[sizeof homepath + sizeof gDevTarget + 16];
+  if (strlen(gDevTarget) > 13) snprintf(path, sizeof path, "%s", gDevTarget);
+  else snprintf(path, sizeof path, "%sdevices/%s", homepath, gDevTarget);
+  KxPrint("(BeOS) '%s' \n", path);
+  KxOpenForUser(path);
+}
+
+void KXWindow::closeStreams() {
+  if (log_stream) {
+    fprintf(log_stream, "\n\n");
+    fflush(log_stream);
+    fclose(log_stream);
+  } else {
+    KxPrint(" bad LOG_STREAM\n");
+  }
+  log_stream = nullptr;
+  if (i_stream) fclose(i_stream);
+  else KxPrint(" bad IN_STREAM\n");
+  i_stream = nullptr;
+}
+
+void KXWindow::MakeNwdFile() {
+  KxPrint("\n\n:: MakeNwdFile() \n");
+
+  gBigTrouble = 0;
+  StructsChecked = 0;
+  statFirstElem = 0;
+  gKonturCounter = 0;
+  sPKonturCounter = 0;
+  gHolesCounter = 0;
+  gOpenKoCounter = 0;
+  gKilledElements = 0;
+  gMissETechnologie = 0;
+  gMultiLayer = 1;
+  gAktLayName = 0;
+  gAktLayEntry = 0;
+
+  fLayerList(ll_CLR_U, 0, " ", 0);
+  ClearElements();
+  SetDevSyntax(gDevTarget);
+
+  if (log_stream) fclose(log_stream);
+  KxPrint("\n LOGFILE: <%s> ", log_filename);
+  log_stream = fopen(log_filename, "w");
+  if (!log_stream) KxPrint("open error");
+
+  if (reopenDrawing()) getAcadVersion();
+  if (reopenDrawing()) getLayers();
+  reopenDrawing();
+
+  AddElement(etDELETE, "feedbuf");
+  AddElement(etDELETE, "sortbuf");
+  AddElement(etCPY, "arc copy");
+  AddElement(etCPY, "arc rotiert");
+  AddElement(etCPY, "point copy");
+  AddElement(etCPY, "point rotiert");
+  AddElement(etDELETE, "dabei");
+
+  if (acad_IntVers < 1010) get1009ElementsFromLayer();
+  if (acad_IntVers > 1014) get1015ElementsFromLayer();
+
+  AddElement(etDELETE, gNoText);
+  AddElement(etDELETE, "end");
+
+  CheckStructs();
+  SearchKontur();
+  ReorgStructs();
+  KxPrint("\n\t = %d OUTLINES\n", gKonturCounter);
+
+  if (gKonturCounter >= 1) {
+    SearchStartPoints();
+    HolesAndTechno();
+    ProbeNwdOut();
+  } else {
+    KxPrint(" PLEASE CHECK THE EDM-LAYER %c", 7);
+  }
+
+  SaveStatistic();
+  closeStreams();
+
+  char shown[sizeof in_filename + 16];
+  snprintf(shown, sizeof shown, "%s (done)", in_filename);
+  fDxfView->SetText(shown);
+  KxCopy(in_filename, sizeof in_filename, "-drag new-");
+
+  fMake->SetLabel(getLabel(8));
+  fMake->SetEnabled(false);
+}
+
+bool KXWindow::QuitRequested() {
+  free(fProgramFolder);
+  fProgramFolder = nullptr;
+  closeStreams();
+  BMessenger(be_app).SendMessage(B_QUIT_REQUESTED);
+  return true;
+}

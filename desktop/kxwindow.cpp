@@ -1,0 +1,281 @@
+// The main window of the desktop program: its controls for the global
+// settings, the device and the drawing, and the handling of every message they
+// send. Values typed into the fields are range-tested and reach the core only
+// through the bridge; the work behind the buttons is in kxactions.cpp.
+#include <cstdlib>
+#include <cstring>
+
+#include "config/config.h"
+#include "dxf/dxf.h"
+#include "frontend.h"
+#include "geometry/base.h"
+
+static const char* const eLabel[kLabelCount] = {
+    "KORVEX",       "TagNum",       "Open",          "Save",
+    "Last: ",       "In: ",         "Make",          "Quit",
+    "done",         "reload",       "open",          "G92Plate",
+    "G92Piece",     "Element-Tolerance:", "GridRadius:", "AnchorLenght:",
+    "HoleOffset:",  "GlobTextInfo", "AddDataInfo",   "RemTextInfo",
+    "OpenDataFile", "DevTarget:",   "Def.Layer:",    "Optional Layer:",
+    "Outfile-Name:", "Extension:",  "26",            "unknown",
+    "28",           "29",           "30"};
+
+const char* getLabel(int index) {
+  if (index < 0 || index >= kLabelCount) return eLabel[27];
+  return eLabel[index];
+}
+
+// Layout of the window's content (500 x 370): the settings box on top, the
+// device box and the drawing box below it, the two big buttons at the bottom.
+static const float kFieldH = 24;
+static const float kLabelW = 128;   // divider of the number fields
+
+static BTextControl* numberField(BRect r, const char* name, int label, const char* text, uint32 code) {
+  BTextControl* t = new BTextControl(r, name, getLabel(label), text, new BMessage(code));
+  t->SetDivider(kLabelW);
+  return t;
+}
+
+KXWindow::KXWindow(BRect frame) : BWindow(frame, "KORVEX-GUI", B_DOCUMENT_WINDOW, 0x20001000, B_CURRENT_WORKSPACE) {
+  fIniPath[0] = '\0';
+  SetSizeLimits(WIN_W, 4096, WIN_H, 4096);
+
+  // The program folder is where the settings file and the devices folder are looked for.
+  char folder[sizeof homepath];
+  folder[0] = '\0';
+  app_info info;
+  if (be_app && be_app->GetAppInfo(&info) == B_OK) {
+    BEntry entry(&info.ref);
+    BPath path;
+    entry.GetPath(&path);
+    KxPrint(" %s (fPath)\n", path.Path());
+    BPath parent;
+    if (path.GetParent(&parent) == B_OK) {
+      KxPrint(" %s (fPath)\n", parent.Path());
+      // A folder that does not fit the core's names would be cut into a wrong one.
+      if (strlen(parent.Path()) + 2 <= sizeof folder) snprintf(folder, sizeof folder, "%s/", parent.Path());
+      else KxPrint(" program folder too long (at most %zu characters): '%s'\n", sizeof folder - 2, parent.Path());
+    }
+  }
+  fProgramFolder = strdup(folder);
+  snprintf(fIniPath, sizeof fIniPath, "%s%s", folder, ini_filename);
+  KxPrint("GUI-sPath: %s\nGUI-ini_path: %s\n", folder, fIniPath);
+
+  SetGlobals(folder);
+  gLayerNameHook = AddDrawingLayer;
+
+  fPrefs = new Prefs();
+  MoveTo(fPrefs->frame.left, fPrefs->frame.top);
+
+  fBack = new BView(Bounds(), "bview", B_FOLLOW_ALL, B_WILL_DRAW);
+  fBack->SetViewColor(216, 216, 216);
+  AddChild(fBack);
+
+  // --- settings ---
+  fIniBox = new BBox(BRect(6, 4, 494, 206), "iniBox");
+  fIniBox->SetLabel(fIniPath);
+  float y = 24;
+  fTolerance = numberField(BRect(10, y, 262, y + kFieldH), "nETol", 13, "---", kxMSG_TOLERANCE);
+  y += 28;
+  fGridRadius = numberField(BRect(10, y, 262, y + kFieldH), "grRad", 14, "", kxMSG_GRID_RADIUS);
+  y += 28;
+  fAnchor = numberField(BRect(10, y, 262, y + kFieldH), "anLen", 15, "", kxMSG_ANCHOR);
+  y += 28;
+  fHoleOffset = numberField(BRect(10, y, 262, y + kFieldH), "hoOff", 16, "", kxMSG_HOLE_OFFSET);
+  y += 28;
+  fOutName = numberField(BRect(10, y, 262, y + kFieldH), "ofName", 24, "", kxMSG_OUT_NAME);
+  y += 28;
+  fExtension = numberField(BRect(10, y, 262, y + kFieldH), "ofExtens", 25, "", kxMSG_EXTENSION);
+  fIniBox->AddChild(fTolerance);
+  fIniBox->AddChild(fGridRadius);
+  fIniBox->AddChild(fAnchor);
+  fIniBox->AddChild(fHoleOffset);
+  fIniBox->AddChild(fOutName);
+  fIniBox->AddChild(fExtension);
+
+  float x = 282;
+  fGlobInfo = new BCheckBox(BRect(x, 22, 478, 44), "infoGlob", getLabel(17), new BMessage(kxMSG_GLOB_INFO));
+  fDataInfo = new BCheckBox(BRect(x, 44, 478, 66), "infoGlob", getLabel(18), new BMessage(kxMSG_DATA_INFO));
+  fRemarkInfo = new BCheckBox(BRect(x, 66, 478, 88), "infoGlob", getLabel(19), new BMessage(kxMSG_REMARK_INFO));
+  fOpenData = new BCheckBox(BRect(x, 88, 478, 110), "infoGlob", getLabel(20), new BMessage(kxMSG_OPEN_DATA));
+  fPlate = new BRadioButton(BRect(x, 116, 478, 138), "G92Plate", getLabel(11), new BMessage(kxMSG_PLATE));
+  fPiece = new BRadioButton(BRect(x, 138, 478, 160), "G92Piece", getLabel(12), new BMessage(kxMSG_PIECE));
+  fIniOpen = new BButton(BRect(x, 166, 376, 194), "iniOpen", getLabel(10), new BMessage(kxMSG_INI_OPEN));
+  fIniReload = new BButton(BRect(384, 166, 478, 194), "iniReload", getLabel(9), new BMessage(kxMSG_INI_RELOAD));
+  fIniBox->AddChild(fGlobInfo);
+  fIniBox->AddChild(fDataInfo);
+  fIniBox->AddChild(fRemarkInfo);
+  fIniBox->AddChild(fOpenData);
+  fIniBox->AddChild(fPlate);
+  fIniBox->AddChild(fPiece);
+  fIniBox->AddChild(fIniOpen);
+  fIniBox->AddChild(fIniReload);
+  fBack->AddChild(fIniBox);
+
+  // --- device ---
+  fDevBox = new BBox(BRect(6, 210, 494, 262), "devBox");
+  fDevBox->SetLabel(" device: ");
+  BMenu* devMenu = new BMenu("--not set--");
+  devMenu->SetRadioMode(true);
+  devMenu->SetLabelFromMarked(true);
+  fDevField = new BMenuField(BRect(10, 20, 376, 46), "devMenu", getLabel(21), devMenu);
+  fDevField->SetDivider(kLabelW);
+  fDevOpen = new BButton(BRect(384, 19, 478, 47), "devOpen", getLabel(10), new BMessage(kxMSG_DEV_OPEN));
+  fDevBox->AddChild(fDevField);
+  fDevBox->AddChild(fDevOpen);
+  fBack->AddChild(fDevBox);
+
+  // --- drawing ---
+  fDxfBox = new BBox(BRect(6, 266, 494, 334), "dxfBox");
+  fDxfBox->SetLabel(" dxffile: ");
+  fDxfView = new BStringView(BRect(10, 18, 478, 36), "dxfStrV", "-- not set -- please drag --");
+  BMenu* layMenu = new BMenu("--not set--");
+  layMenu->SetRadioMode(true);
+  layMenu->SetLabelFromMarked(true);
+  fLayerField = new BMenuField(BRect(10, 38, 236, 64), "dxfLayMF", getLabel(22), layMenu);
+  fLayerField->SetDivider(76);
+  fOptLayer = new BTextControl(BRect(244, 39, 478, 63), "dxfLayGrp", getLabel(23), "", new BMessage(kxMSG_OPT_LAYER));
+  fOptLayer->SetDivider(104);
+  fDxfBox->AddChild(fDxfView);
+  fDxfBox->AddChild(fLayerField);
+  fDxfBox->AddChild(fOptLayer);
+  fBack->AddChild(fDxfBox);
+
+  // --- run ---
+  fMake = new BButton(BRect(6, 338, 246, 366), "MakeIt", getLabel(6), new BMessage(kxMSG_MAKE));
+  fEnd = new BButton(BRect(254, 338, 494, 366), "EndIt", getLabel(7), new BMessage(B_QUIT_REQUESTED));
+  // Nothing to convert until a drawing has been dropped.
+  fMake->SetEnabled(false);
+  fBack->AddChild(fMake);
+  fBack->AddChild(fEnd);
+
+  LookForSynFiles();
+  SetGuiValues(nullptr);
+  KxPrint("-- StartUp Window-End--\n");
+  fBack->Invalidate();
+}
+
+KXWindow::~KXWindow() {
+  if (fPrefs) fPrefs->SaveWin();
+  delete fPrefs;
+  fPrefs = nullptr;
+  free(fProgramFolder);
+  fProgramFolder = nullptr;
+  if (gLayerNameHook == AddDrawingLayer) gLayerNameHook = nullptr;
+  ClearDrawingLayers();
+}
+
+void KXWindow::FrameMoved(BPoint where) {
+  WIN_X = where.x;
+  WIN_Y = where.y;
+  if (fPrefs) fPrefs->frame = Frame();
+}
+
+void KXWindow::FrameResized(float, float) {
+  KxPrint("KXWindow FrameResized\n");
+  Frame().PrintToStream();
+  if (fBack) fBack->Invalidate();
+}
+
+void KXWindow::AddOptionalByWinKey(BMessage* msg) {
+  int32 mods = 0, key = 0;
+  msg->FindInt32("modifiers", &mods);
+  msg->FindInt32("key", &key);
+  if ((mods & B_LEFT_OPTION_KEY) || (mods & B_CONTROL_KEY)) KxPrint(".. B_LEFT_OPTION_KEY || B_CONTROL_KEY\n");
+  if (key == 102 || key == 103) {
+    KxPrint(" key 102 oder 103 \n");
+  } else {
+    KxPrint("use Left-Win-Key ");
+    KxPrint("KState: %ld KKey %ld \n", (long)mods, (long)key);
+  }
+}
+
+void KXWindow::AboutRequested() {}
+
+// A typed number is accepted inside its open range and handed to the core;
+// otherwise the value in force is read back and shown again.
+void KXWindow::fieldChanged(uint32 code) {
+  BTextControl* field = nullptr;
+  int setAsk = 0, getAsk = 0;
+  float low = 0, high = 0;
+  const char* format = "%.3f";
+  switch (code) {
+    case kxMSG_TOLERANCE: field = fTolerance; setAsk = 143; getAsk = 43; low = 0; high = 0.006f; break;
+    case kxMSG_GRID_RADIUS: field = fGridRadius; setAsk = 142; getAsk = 42; low = 0; high = 6.01f; break;
+    case kxMSG_ANCHOR: field = fAnchor; setAsk = 141; getAsk = 41; low = 0; high = 6.01f; break;
+    default: field = fHoleOffset; setAsk = 151; getAsk = 51; low = -0.03f; high = 0.03f; format = "%+.3f"; break;
+  }
+  float value = ConfigFloat(field->Text());
+  KxPrint(" >> float: %.3f \n", value);
+  if (value > low && value < high) {
+    GuiBridge(setAsk, nullptr, &value, nullptr);
+    return;
+  }
+  float inForce = 0;
+  GuiBridge(getAsk, nullptr, &inForce, nullptr);
+  char text[64];
+  snprintf(text, sizeof text, format, inForce);
+  field->SetText(text);
+}
+
+void KXWindow::MessageReceived(BMessage* msg) {
+  switch (msg->what) {
+    case kxMSG_TOLERANCE:
+    case kxMSG_GRID_RADIUS:
+    case kxMSG_ANCHOR:
+    case kxMSG_HOLE_OFFSET:
+      fieldChanged(msg->what);
+      break;
+    case kxMSG_OUT_NAME:
+      // An empty name would make a file of the extension alone; the name in force stays.
+      if (fOutName->Text()[0] == '\0') {
+        fOutName->SetText(data_filename);
+        break;
+      }
+      KxCopy(data_filename, sizeof data_filename, fOutName->Text());
+      KxPrint(" new OutFilename: '%s'\n", data_filename);
+      break;
+    case kxMSG_EXTENSION: {
+      char ext[sizeof mS.Extension];
+      KxCopy(ext, sizeof ext, fExtension->Text());
+      GuiBridge(170, ext, nullptr, nullptr);
+      break;
+    }
+    case kxMSG_GLOB_INFO: gGlobTextInfo = fGlobInfo->Value(); break;
+    case kxMSG_DATA_INFO: gDataInfo = fDataInfo->Value(); break;
+    case kxMSG_REMARK_INFO: gCancelTextInfo = fRemarkInfo->Value(); break;
+    case kxMSG_OPEN_DATA: OpenDataFile = fOpenData->Value(); break;
+    case kxMSG_PLATE:
+    case kxMSG_PIECE: {
+      long mode = fPiece->Value() ? 1 : 0;
+      GuiBridge(150, nullptr, nullptr, &mode);
+      break;
+    }
+    case kxMSG_OPT_LAYER:
+      LookDxfLayers(0);
+      KxCopy(optLayer, sizeof optLayer, fOptLayer->Text());
+      LookDxfLayers(1);
+      break;
+    case kxMSG_DEVICE: deviceChosen(msg); break;
+    case kxMSG_LAYER: layerChosen(msg); break;
+    case B_SIMPLE_DATA: filesDropped(msg); break;
+    case kxMSG_MAKE: MakeNwdFile(); break;
+    case kxMSG_INI_RELOAD:
+      SetGlobals(homepath);
+      SetGuiValues(nullptr);
+      LookDxfLayers(0);
+      break;
+    case kxMSG_INI_OPEN: openSettingsFile(); break;
+    case kxMSG_DEV_OPEN: openDeviceFile(); break;
+    case kxMSG_RELOAD_PREFS: fPrefs->LoadPrefs(); break;
+    case B_UNMAPPED_KEY_DOWN: AddOptionalByWinKey(msg); break;
+    case 'TICK': case '_MCH': case '_DPD': case '_KYD': case '_KDN': case '_KYU':
+    case '_MWC': case '_MMV': case '_MDN': case '_MUP': case '_PBL': case '_UKU':
+      break;
+    default:
+      KxPrint("KX_Window::MessageReceived\n");
+      msg->PrintToStream();
+      BWindow::MessageReceived(msg);
+      break;
+  }
+}
