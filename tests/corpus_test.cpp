@@ -1,0 +1,131 @@
+// Real drawings end to end: the examples and every drawing of the shared corpus
+// are converted by the console program with the shipped device files; each run
+// must finish, write log and page, and every NC program must pass the checker.
+// The outline count of each drawing is kept in corpus_expectations.tsv, with the
+// reason where a drawing yields nothing, so that a change in behaviour shows.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "config/config.h"
+#include "geometry/base.h"
+#include "support/nc_check.h"
+#include "support/support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The device record the shipped MAK_EE3.SYN gives, for the checker.
+devSyntax shippedDevice() {
+  FreshCore();
+  KxCopy(homepath, sizeof homepath, (SourceDir() + "/").c_str());
+  ConsoleCapture quiet;
+  SetDevSyntax("MAK_EE3.SYN");
+  return mS;
+}
+
+// The most used layer of each corpus drawing, from the first name of the
+// "Layers (top)" column of SOURCES.md.
+std::map<std::string, std::string> mainLayers(const std::string& corpus) {
+  std::map<std::string, std::string> layers;
+  std::ifstream f(corpus + "/SOURCES.md");
+  static const std::regex row(R"(^\| *[0-9]+ *\| *([^ |]+\.dxf) *\|.*\| *`([^`]*)` *[0-9]+[^|]*\|\s*$)");
+  for (std::string line; std::getline(f, line);) {
+    std::smatch m;
+    if (std::regex_match(line, m, row)) layers[m[1]] = m[2];
+  }
+  return layers;
+}
+
+struct Expectation {
+  int outlines = -1;
+  std::string reason;
+};
+
+std::map<std::string, Expectation> expectations() {
+  std::map<std::string, Expectation> out;
+  std::ifstream f(SourceDir() + "/tests/corpus_expectations.tsv");
+  for (std::string line; std::getline(f, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::stringstream ss(line);
+    std::string name, count, reason;
+    std::getline(ss, name, '\t');
+    std::getline(ss, count, '\t');
+    std::getline(ss, reason);
+    out[name] = {atoi(count.c_str()), reason};
+  }
+  return out;
+}
+
+struct RunResult {
+  int status = -1;
+  int outlines = -1;
+  std::string program;
+  std::string output;
+  bool logAndPage = false;
+};
+
+RunResult convert(const std::string& drawing, const std::string& layer) {
+  ProgramFolder home;
+  fs::copy(SourceDir() + "/devices", home.File("devices"), fs::copy_options::recursive);
+  WriteFile(home.File("korvex.ini"), "LayerName: '" + layer + "'\nAddDataInfo: 1\nOpenDataFile: 0\n");
+  fs::copy_file(drawing, home.File("in.dxf"));
+  RunResult r;
+  ProcessResult p = RunProcess({home.Binary(), "in.dxf"}, home.Path());
+  r.status = p.status;
+  r.output = p.output;
+  std::smatch m;
+  static const std::regex outlines("= ([0-9]+) OUTLINES");
+  if (std::regex_search(p.output, m, outlines)) r.outlines = std::stoi(m[1]);
+  r.logAndPage = FileExists(home.File("_outlog.txt")) && FileExists(home.File("_results.htm"));
+  for (const auto& e : fs::directory_iterator(home.Path()))
+    if (e.path().filename().string().rfind("_nwd_out", 0) == 0) r.program = ReadFile(e.path().string());
+  return r;
+}
+
+}  // namespace
+
+TEST(Corpus, ExamplesConvertIntoSoundPrograms) {
+  const devSyntax dev = shippedDevice();
+  for (const char* name : {"die_plate.dxf", "bracket_2000.dxf"}) {
+    SCOPED_TRACE(name);
+    RunResult r = convert(SourceDir() + "/examples/" + name, "DXF_MAIN");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.logAndPage);
+    ASSERT_FALSE(r.program.empty());
+    NcCheck c = CheckNcProgram(r.program, dev);
+    EXPECT_TRUE(c.Ok()) << c.Report();
+    EXPECT_GT(c.closedCuts, 0);
+  }
+}
+
+TEST(Corpus, EveryDrawingConvertsAndEveryProgramIsSound) {
+  const std::string corpus = CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "corpus not found at ../shared/corpus/dxf";
+  const devSyntax dev = shippedDevice();
+  const auto layers = mainLayers(corpus);
+  const auto expected = expectations();
+  ASSERT_GE(layers.size(), 30u) << "SOURCES.md table not understood";
+  std::string table;  // the actual table, printed when it differs
+  bool differs = false;
+  for (const auto& [name, layer] : layers) {
+    SCOPED_TRACE(name + " on layer " + layer);
+    RunResult r = convert(corpus + "/" + name, layer);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.logAndPage);
+    if (!r.program.empty()) {
+      NcCheck c = CheckNcProgram(r.program, dev);
+      EXPECT_TRUE(c.Ok()) << c.Report();
+    }
+    auto e = expected.find(name);
+    std::string reason = e != expected.end() ? e->second.reason : "";
+    table += name + "\t" + std::to_string(r.outlines) + "\t" + reason + "\n";
+    if (e == expected.end() || e->second.outlines != r.outlines) differs = true;
+  }
+  EXPECT_FALSE(differs) << "outline counts differ from tests/corpus_expectations.tsv; now:\n" << table;
+}
