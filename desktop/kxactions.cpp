@@ -321,19 +321,12 @@ void KXWindow::MakeNwdFile() {
   if (reopenDrawing()) getLayers();
   reopenDrawing();
 
-  AddElement(etDELETE, "feedbuf");
-  AddElement(etDELETE, "sortbuf");
-  AddElement(etCPY, "arc copy");
-  AddElement(etCPY, "arc rotiert");
-  AddElement(etCPY, "point copy");
-  AddElement(etCPY, "point rotiert");
-  AddElement(etDELETE, "dabei");
+  AddReservedElements();
 
   if (acad_IntVers < 1010) get1009ElementsFromLayer();
   if (acad_IntVers > 1014) get1015ElementsFromLayer();
 
-  AddElement(etDELETE, gNoText);
-  AddElement(etDELETE, "end");
+  AddClosingElements();
 
   CheckStructs();
   SearchKontur();

@@ -12,13 +12,7 @@ namespace {
 
 void addReserved() {
   ClearElements();
-  AddElement(etDELETE, "feedbuf");
-  AddElement(etDELETE, "sortbuf");
-  AddElement(etCPY, "arc copy");
-  AddElement(etCPY, "arc rotiert");
-  AddElement(etCPY, "point copy");
-  AddElement(etCPY, "point rotiert");
-  AddElement(etDELETE, "dabei");
+  AddReservedElements();
 }
 
 void stageArc(float ccx, float ccy, float r, float a0, float a1) {

@@ -72,6 +72,29 @@ void resetTechnologie() {
   KxPrint(" SetTechnologie RESET\n");
 }
 
+
+// PE=, HE= and OE= set the programming, auxiliary and top plane heights. A PE=
+// also nudges the taper angle so that taper output is switched on.
+void planeHeights(const char* t, bool markTaper) {
+  if (strstr(t, "PE=")) {
+    ktechno.dPE = numberAfter(t, "PE=");
+    ktechno.dkonik += 0.0001f;
+    if (markTaper) ktechno.HatKonik = 1;
+    ktechno.modif++;
+    KxPrint("[PE]");
+  }
+  if (strstr(t, "HE=")) {
+    ktechno.dHE = numberAfter(t, "HE=");
+    ktechno.modif++;
+    KxPrint("[HE]");
+  }
+  if (strstr(t, "OE=")) {
+    ktechno.dOE = numberAfter(t, "OE=");
+    ktechno.modif++;
+    KxPrint("[OE]");
+  }
+}
+
 void directive(const char* t) {
   ktechno.G92Mode = dmPLATE;
   if (KxConsole())
@@ -96,23 +119,8 @@ void directive(const char* t) {
     ktechno.G92Mode = dmPLATE;
     KxPrint("[G92Mode=0]");
   }
-  if (strstr(t, "PE=")) {
-    ktechno.dPE = numberAfter(t, "PE=");
-    ktechno.dkonik += 0.0001f;
-    if (KxConsole()) ktechno.HatKonik = 1;
-    ktechno.modif++;
-    KxPrint("[PE]");
-  }
-  if (strstr(t, "HE=")) {
-    ktechno.dHE = numberAfter(t, "HE=");
-    ktechno.modif++;
-    KxPrint("[HE]");
-  }
-  if (strstr(t, "OE=")) {
-    ktechno.dOE = numberAfter(t, "OE=");
-    ktechno.modif++;
-    KxPrint("[OE]");
-  }
+  // Plane heights in a directive mark a taper only in the console program.
+  planeHeights(t, KxConsole());
   if (const char* q = strchr(t, 'Q')) technologyCode(q, "");
   if (strchr(t, '*')) {
     starText(t, ktechno.dInfo, sizeof ktechno.dInfo);
@@ -166,23 +174,7 @@ void interpret(const char* t, long elnum) {
     ktechno.RoughOff = numberAfter(t, "ROUGH=");
     KxPrint("[+ROUGH]");
   }
-  if (strstr(t, "PE=")) {
-    ktechno.dPE = numberAfter(t, "PE=");
-    ktechno.dkonik += 0.0001f;
-    ktechno.HatKonik = 1;
-    ktechno.modif++;
-    KxPrint("[PE]");
-  }
-  if (strstr(t, "HE=")) {
-    ktechno.dHE = numberAfter(t, "HE=");
-    ktechno.modif++;
-    KxPrint("[HE]");
-  }
-  if (strstr(t, "OE=")) {
-    ktechno.dOE = numberAfter(t, "OE=");
-    ktechno.modif++;
-    KxPrint("[OE]");
-  }
+  planeHeights(t, true);
   if (strstr(t, "A=")) {
     ktechno.dkonik = numberAfter(t, "A=");
     ktechno.modif++;

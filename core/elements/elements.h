@@ -50,6 +50,8 @@ extern const char* const gNoText;        // "-na-", text of records without a na
 extern const char* const gtRegInfo;      // "-region info-", text of region records
 
 void ClearElements();                              // erases the used part of the table
+void AddReservedElements();                        // adds the seven working records at indices 0 to 6
+void AddClosingElements();                         // adds the two marker records behind the drawing's records
 void AddElement(int typ, const char* opttext);     // appends a record from the staging registers
 void CopyElementInto(long des, long tar);          // copies record des into record tar
 void RotaElementCopy();                            // builds slot 3 from the arc in slot 2, turned to start at 0 degrees

@@ -43,6 +43,21 @@ void ClearElements() {
   eldsCounter = 0;
 }
 
+void AddReservedElements() {
+  AddElement(etDELETE, "feedbuf");
+  AddElement(etDELETE, "sortbuf");
+  AddElement(etCPY, "arc copy");
+  AddElement(etCPY, "arc rotiert");
+  AddElement(etCPY, "point copy");
+  AddElement(etCPY, "point rotiert");
+  AddElement(etDELETE, "dabei");
+}
+
+void AddClosingElements() {
+  AddElement(etDELETE, gNoText);
+  AddElement(etDELETE, "end");
+}
+
 void AddElement(int typ, const char* opttext) {
   if (eldsCounter >= eldsMaximum || eldsCounter >= kMaxElements) {
     KxPrint("-Limit B-");

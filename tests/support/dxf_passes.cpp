@@ -24,13 +24,7 @@ bool RunDxfPasses(const std::string& path) {
   getLayers();
   if (!OpenDrawing(path)) return false;
   ClearElements();
-  AddElement(etDELETE, "feedbuf");
-  AddElement(etDELETE, "sortbuf");
-  AddElement(etCPY, "arc copy");
-  AddElement(etCPY, "arc rotiert");
-  AddElement(etCPY, "point copy");
-  AddElement(etCPY, "point rotiert");
-  AddElement(etDELETE, "dabei");
+  AddReservedElements();
   if (acad_IntVers <= 1009) get1009ElementsFromLayer();
   if (acad_IntVers > 1014) get1015ElementsFromLayer();
   fclose(i_stream);
