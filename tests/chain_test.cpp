@@ -3,10 +3,8 @@
 // lines, position-layer lines, contours through the origin, whole drawings.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <gtest/gtest.h>
-#include <string>
-#include <vector>
+#include <map>
 
 #include "dxf/dxf.h"
 #include "support/dxf_passes.h"
@@ -22,6 +20,7 @@ long point(float x, float y) {
 }
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+std::string K(long i) { return elds[i].kontur; }
 
 }  // namespace
 
@@ -33,14 +32,13 @@ TEST(Chain, ClosedSquareInAnyOrderAndDirection) {
       StartTable();
       ConsoleCapture cap;
       for (int s : order) {
-        const float* a = corner[s];
-        const float* b = corner[(s + 1) % 4];
+        const float *a = corner[s], *b = corner[(s + 1) % 4];
         if (flips & (1 << s)) std::swap(a, b);
         AddLine(a[0], a[1], b[0], b[1]);
       }
       CloseTable();
       EXPECT_EQ(SearchKontur(), 1);
-      for (long i = 7; i < 11; ++i) EXPECT_STREQ(elds[i].kontur, "$K01");
+      for (long i = 7; i < 11; ++i) EXPECT_EQ(K(i), "$K01");
       EXPECT_TRUE(has(cap.Text(), "\t CHAIN:B|  >-- \n ..$K01-ELEMENTS LINES:4  ARCS:0  POINTS:0 \n"));
       EXPECT_TRUE(has(cap.Text(), " SEEMS CLOSED..\n"));
     }
@@ -57,8 +55,7 @@ TEST(Chain, ToleranceBandIsInclusive) {
     SearchKontur();
     bool joins = gap <= 0.002f;
     EXPECT_EQ(IsTolLenB2P(0, 0, gap, 0), joins ? 1 : 0);
-    EXPECT_EQ(gKonturCounter, joins ? 1 : 0);
-    EXPECT_STREQ(elds[7].kontur, joins ? "$K01" : "$ORPHAN");
+    EXPECT_EQ(K(7), joins ? "$K01" : "$ORPHAN");
   }
   // The pair test prints its label whatever the view, the nearest miss only on view.
   ConsoleCapture cap;
@@ -75,17 +72,14 @@ TEST(Chain, LargeCirclesBecomeHolesSmallOnesStayFree) {
   TempDir dir;
   log_stream = fopen(dir.File("log.txt").c_str(), "w");
   ConsoleCapture cap;
-  long hole = AddCircle(5, 6, 3);
-  long grid = AddCircle(0, 0, gStartPosition);
+  long hole = AddCircle(5, 6, 3), grid = AddCircle(0, 0, gStartPosition);
   CloseTable();
   SearchKontur();
   fclose(log_stream);
   log_stream = nullptr;
   EXPECT_EQ(gKonturCounter, 1);
-  EXPECT_STREQ(elds[hole].kontur, "$K01");
-  EXPECT_EQ(elds[hole].used, 1);
-  EXPECT_EQ(elds[grid].kontur[0], '\0');
-  EXPECT_EQ(elds[grid].used, 0);
+  EXPECT_TRUE(K(hole) == "$K01" && elds[hole].used == 1);
+  EXPECT_TRUE(K(grid).empty() && elds[grid].used == 0);
   EXPECT_TRUE(has(cap.Text(), "\n ..A search for $K01 CIR :7\n7 =CIRCLE $K01 Radius: 3.000   cx:   5.000  cy:   6.000 \n"));
   EXPECT_EQ(ReadFile(dir.File("log.txt")), "\n SearchKontur(): \n\n $K01: [7] HOLE ");
 }
@@ -93,14 +87,13 @@ TEST(Chain, LargeCirclesBecomeHolesSmallOnesStayFree) {
 TEST(Chain, RejectedChainsAreOrphansAndTheNumberIsReused) {
   StartTable();
   ConsoleCapture cap;
-  long lone = AddLine(50, 50, 60, 50);
-  long pairA = AddLine(0, 20, 5, 20), pairB = AddLine(5, 20, 9, 25);
+  long lone = AddLine(50, 50, 60, 50), pairA = AddLine(0, 20, 5, 20), pairB = AddLine(5, 20, 9, 25);
   long sq = AddRect(0, 0, 1, 1, "");
   CloseTable();
   SearchKontur();
   EXPECT_EQ(gKonturCounter, 1);
-  for (long i : {lone, pairA, pairB}) EXPECT_STREQ(elds[i].kontur, "$ORPHAN");
-  for (long i = sq; i < sq + 4; ++i) EXPECT_STREQ(elds[i].kontur, "$K01");
+  for (long i : {lone, pairA, pairB}) EXPECT_EQ(K(i), "$ORPHAN");
+  for (long i = sq; i < sq + 4; ++i) EXPECT_EQ(K(i), "$K01");
   EXPECT_TRUE(has(cap.Text(), "!! kECounter <=2  ELEMENTS NOT SUPPORTED !!\n [7|-1] SEEMS OPEN VERTEX..\n"));
   EXPECT_TRUE(has(cap.Text(), "\n ..B search for $K01 LIN :8\n"));
 }
@@ -109,15 +102,12 @@ TEST(Chain, OpenRunsAndForks) {
   // Five lines whose middle one comes first: each search adds two.
   StartTable();
   ConsoleCapture cap;
-  AddLine(20, 0, 30, 0);
-  AddLine(10, 0, 20, 0);
-  AddLine(40, 0, 30, 0);   // reached through its end point
-  AddLine(0, 0, 10, 0);
-  AddLine(40, 0, 50, 0);
+  const float runs[5][2] = {{20, 30}, {10, 20}, {40, 30}, {0, 10}, {40, 50}};   // the third is met through its end
+  for (const auto& r : runs) AddLine(r[0], 0, r[1], 0);
   CloseTable();
   SearchKontur();
   EXPECT_EQ(gKonturCounter, 1);
-  for (long i = 7; i < 12; ++i) EXPECT_STREQ(elds[i].kontur, "$K01");
+  for (long i = 7; i < 12; ++i) EXPECT_EQ(K(i), "$K01");
   EXPECT_FLOAT_EQ(elds[9].sx, 40);   // geometry unchanged
   EXPECT_TRUE(has(cap.Text(), " CHAIN:A|  >9 LIN >11 LIN >-- \t CHAIN:B|  >8 LIN >10 LIN >-- \n"));
   EXPECT_TRUE(has(cap.Text(), " [7|10] SEEMS OPEN VERTEX..\n"));
@@ -125,28 +115,24 @@ TEST(Chain, OpenRunsAndForks) {
   // Three lines at one point: the lowest index wins, whichever end lies there.
   StartTable();
   AddLine(0, 0, 10, 0);
-  long low = AddLine(10, 10, 10, 0);
-  long spur = AddLine(10, 0, 20, 0);
+  long low = AddLine(10, 10, 10, 0), spur = AddLine(10, 0, 20, 0);
   AddLine(10, 10, 0, 0);
   AddLine(20, 0, 30, 0);
   AddLine(30, 0, 40, 0);
   CloseTable();
   SearchKontur();
   EXPECT_EQ(gKonturCounter, 2);
-  EXPECT_STREQ(elds[low].kontur, "$K01");
-  EXPECT_STREQ(elds[spur].kontur, "$K02");
+  EXPECT_TRUE(K(low) == "$K01" && K(spur) == "$K02");
 }
 
 TEST(Chain, PointsComeBeforeLinesAndArcsMayTurnTheSearch) {
   StartTable();
   ConsoleCapture cap;
   long first = AddRect(0, 0, 10, 10, "");
-  long p = point(10, 0);
-  long off = point(50, 50);
+  long p = point(10, 0), off = point(50, 50);
   CloseTable();
   SearchKontur();
-  EXPECT_STREQ(elds[p].kontur, "$K01");
-  EXPECT_EQ(elds[off].kontur[0], '\0');
+  EXPECT_TRUE(K(p) == "$K01" && K(off).empty());
   EXPECT_TRUE(has(cap.Text(), " CHAIN:A|  >PNT,11 PNT >8 LIN"));
   EXPECT_TRUE(has(cap.Text(), "LINES:4  ARCS:0  POINTS:1"));
   ReorgStructs();
@@ -183,11 +169,8 @@ TEST(Chain, PositionLinesAndWorkingSlotsAreNeverMembers) {
   CloseTable();
   SearchKontur();
   EXPECT_EQ(gKonturCounter, 1);
-  for (long i : {0L, 1L, 2L, 3L, 4L, 5L, 6L, pos}) {
-    EXPECT_EQ(elds[i].kontur[0], '\0');
-    EXPECT_EQ(elds[i].used, 0);
-  }
-  EXPECT_STREQ(elds[pos + 1].kontur, "$K01");
+  for (long i = 0; i <= pos; ++i) EXPECT_TRUE(K(i).empty() && elds[i].used == 0) << i;
+  EXPECT_EQ(K(pos + 1), "$K01");
   if (fLayerList(ll_APOSITION, 1, "xx", 0) == 1) {
     EXPECT_TRUE(has(cap.Text(), " 7 EDM_POS "));
     EXPECT_TRUE(has(cap.Text(), "POSITION: 7\n"));
@@ -216,15 +199,11 @@ TEST(Chain, DrawingsOfBothLayoutsGiveTheSameOutlines) {
     SearchKontur();
     ReorgStructs();
     EXPECT_EQ(gKonturCounter, 3);
-    int members[4] = {0, 0, 0, 0}, orphans = 0;
-    for (long i = 7; i < eldsCounter; ++i) {
-      int k = 0;
-      if (sscanf(elds[i].kontur, "$K%d", &k) == 1 && k >= 1 && k <= 3) ++members[k];
-      orphans += strcmp(elds[i].kontur, gOrphan) == 0;
-    }
-    EXPECT_EQ(members[1], 4);
-    EXPECT_EQ(members[2], 1);
-    EXPECT_EQ(members[3], 3);
-    EXPECT_EQ(orphans, 1);
+    std::map<std::string, int> members;
+    for (long i = 7; i < eldsCounter; ++i) ++members[K(i)];
+    EXPECT_EQ(members["$K01"], 4);
+    EXPECT_EQ(members["$K02"], 1);
+    EXPECT_EQ(members["$K03"], 3);
+    EXPECT_EQ(members[gOrphan], 1);
   }
 }

@@ -12,35 +12,29 @@
 #include "support/support.h"
 
 static bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-static int VersionOf(const TempDir& d, const std::string& text) {
-  WriteFile(d.File("v.dxf"), text);
-  OpenDrawing(d.File("v.dxf"));
-  getAcadVersion();
-  return acad_IntVers;
-}
+static void Lay(const char* name) { fLayerList(ll_ADD, 0, name, 0); }
 
 TEST(DxfVersion, HeaderSelectsTheNumber) {
   FreshCore();
   ConsoleCapture cap;
   TempDir d;
-  EXPECT_EQ(VersionOf(d, DxfText("AC1009").Str()), 1009);
-  EXPECT_EQ(VersionOf(d, DxfText("AC1012").Str()), 1012);
-  EXPECT_EQ(VersionOf(d, DxfText("AC1024").Str(true)), 1024);
-  EXPECT_EQ(VersionOf(d, DxfText("AC1015").Str(true)), 1015);
-  EXPECT_STREQ(acad_VersInfo, "AC1015");
-  EXPECT_TRUE(Has(cap.Text(), "\n ACAD-Version: AC1015  Int-Version: 1015 \n"));
   // Without a (recognised) header the text stays, the number follows the text.
-  EXPECT_EQ(VersionOf(d, DxfText("").Str()), 1015);
-  EXPECT_EQ(VersionOf(d, "  9\n$ACADVER \n  1\nAC1009\n"), 1015);
-  EXPECT_EQ(VersionOf(d, "  9\n$ACADVER\n"), 1015);
-  EXPECT_EQ(VersionOf(d, "  9\n$ACADVER\n  1\nA\n"), 0);
+  const struct { std::string text; int version; } cases[] = {
+      {DxfText("AC1009").Str(), 1009}, {DxfText("AC1012").Str(), 1012}, {DxfText("AC1024").Str(true), 1024},
+      {DxfText("AC1015").Str(true), 1015}, {DxfText("").Str(), 1015}, {"  9\n$ACADVER \n  1\nAC1009\n", 1015},
+      {"  9\n$ACADVER\n", 1015}, {"  9\n$ACADVER\n  1\nA\n", 0}};
+  auto versionOf = [&](const std::string& text) {
+    WriteFile(d.File("v.dxf"), text);
+    OpenDrawing(d.File("v.dxf"));
+    getAcadVersion();
+    return acad_IntVers;
+  };
+  for (const auto& c : cases) EXPECT_EQ(versionOf(c.text), c.version) << c.text;
+  EXPECT_TRUE(Has(cap.Text(), "\n ACAD-Version: AC1015  Int-Version: 1015 \n"));
   FreshCore();
-  EXPECT_EQ(VersionOf(d, DxfText("").Str()), 0);
+  EXPECT_EQ(versionOf(DxfText("").Str()), 0);
   EXPECT_STREQ(acad_VersInfo, "....");
 }
-
-static void Lay(const char* name) { fLayerList(ll_ADD, 0, name, 0); }
 
 TEST(DxfLayers, LayerPassSelectsMainAndOptionalLayers) {
   for (const char* ver : {"AC1009", "AC1015"}) {
@@ -51,7 +45,6 @@ TEST(DxfLayers, LayerPassSelectsMainAndOptionalLayers) {
     dxf.Layer("0").Layer("DXF_MAIN").Layer("EDMX_A").Layer("edmx_b").Layer("EDMX_POSITION");
     RunDxfText(d.Path(), dxf.Str());
     ASSERT_EQ(gAktLayEntry, 3) << ver;
-    EXPECT_STREQ(fLL[0].Name, "DXF_MAIN");
     EXPECT_STREQ(fLL[1].Name, "EDMX_A");
     EXPECT_STREQ(fLL[2].Name, "EDMX_POSITION");
     EXPECT_EQ(gPositionLayer, 1);
@@ -100,19 +93,14 @@ TEST(DxfLayers, TechnologyTextsSetLayerValues) {
     Lay("EDMX_A");
     cap.Clear();
     EXPECT_EQ(fLayerList(ll_VARIA, 0, "EDMX_A A=2.5 OF=0.01 R=3", 7), 1);
-    EXPECT_FLOAT_EQ(fLL[1].useKonik, 2.5f);
-    EXPECT_FLOAT_EQ(fLL[1].useOft, 0.01f);
-    EXPECT_EQ(fLL[1].useReg, 3);
+    EXPECT_TRUE(fLL[1].useKonik == 2.5f && fLL[1].useOft == 0.01f && fLL[1].useReg == 3);
     EXPECT_EQ(ktechno.HatKonik, 1);
     EXPECT_EQ(fLayerList(ll_VARIA, 0, "EDMX_A R=7 A=12", 7), 1);
-    EXPECT_EQ(fLL[1].useReg, 2);
-    EXPECT_EQ(fLL[1].useKonik, 0.0f);
+    EXPECT_TRUE(fLL[1].useReg == 2 && fLL[1].useKonik == 0.0f);
     elds[9].fLayer = 1;
     EXPECT_EQ(fLayerList(ll_VARIA, 0, "L> OF=-0.5 A=1e999", 9), 1);  // the text's own layer
-    EXPECT_FLOAT_EQ(fLL[1].useOft, -0.5f);
-    EXPECT_EQ(fLL[1].useKonik, 0.0f);
-    EXPECT_EQ(fLayerList(ll_VARIA, 0, "OTHER R=3", 9), 0);
-    EXPECT_EQ(fLayerList(ll_VARIA, 0, "L> R=3", -1), 0);
+    EXPECT_TRUE(fLL[1].useOft == -0.5f && fLL[1].useKonik == 0.0f);
+    EXPECT_EQ(fLayerList(ll_VARIA, 0, "OTHER R=3", 9) + fLayerList(ll_VARIA, 0, "L> R=3", -1), 0);
     fflush(log_stream);
     EXPECT_TRUE(Has(ReadFile(d.File("log.txt")), "\nvar LayerValues: 'EDMX_A A=2.5 OF=0.01 R=3' [LAngle][LOffset][LRegister]"));
     if (flavour == kxCONSOLE) {
@@ -120,14 +108,12 @@ TEST(DxfLayers, TechnologyTextsSetLayerValues) {
     } else {
       EXPECT_TRUE(Has(cap.Text(), "1 var LayerValues: (EDMX_A R=7 A=12)[LAngle][oops][LRegister][oops]"));
     }
-    fLL[1].used = 1;
-    fLL[1].GlobUsed = 1;
+    fLL[1].used = fLL[1].GlobUsed = 1;
     cap.Clear();
     fLayerList(ll_LIST, 1, nullptr, 0);
     EXPECT_EQ(cap.Text(), " 01 U:1 '              EDMX_A' R:2 OFS:-0.500 A+0.000 \n");
     EXPECT_EQ(fLayerList(ll_CLR_U, 0, nullptr, 0), 1);
-    EXPECT_EQ(fLL[1].used + fLL[1].useReg, 0);
-    EXPECT_EQ(fLL[1].GlobUsed, 1);
+    EXPECT_TRUE(fLL[1].used + fLL[1].useReg == 0 && fLL[1].GlobUsed == 1);
     EXPECT_STREQ(fLL[1].Name, "EDMX_A");
   }
 }
@@ -142,13 +128,13 @@ TEST(DxfLayers, LayerQuestionsAndRapidMoves) {
     EXPECT_EQ(fLayerList(ll_APOSITION, -1, nullptr, 0) + fLayerList(ll_AISO, 99, nullptr, 0), 0);
     EXPECT_EQ(fLayerList(ll_ERR, 0, nullptr, 0), 0);
     KxCopy(mS.AfterRapid, sizeof mS.AfterRapid, "M50M51M52");
-    EXPECT_EQ(fLayerList(ll_AG0MOVE, 0, nullptr, 0), 0);
-    EXPECT_STREQ(moveType, "G01");
-    EXPECT_EQ(fLayerList(ll_AG0MOVE, 2, nullptr, 0), 1);
-    EXPECT_STREQ(moveType, "G00");
-    EXPECT_EQ(fLayerList(ll_AG0MOVE, 3, nullptr, 0), 1);
-    EXPECT_EQ(fLayerList(ll_AG0MOVE, -1, nullptr, 0), 0);
-    EXPECT_STREQ(moveType, flavour == kxCONSOLE ? "M50M51M" : "G01");
+    // Layer, answer and the move type then in force.
+    const struct { int layer, answer; const char* move; } moves[] = {
+        {0, 0, "G01"}, {2, 1, "G00"}, {3, 1, "G00"}, {-1, 0, flavour == kxCONSOLE ? "M50M51M" : "G01"}};
+    for (const auto& m : moves) {
+      EXPECT_EQ(fLayerList(ll_AG0MOVE, m.layer, nullptr, 0), m.answer) << m.layer;
+      EXPECT_STREQ(moveType, m.move) << m.layer;
+    }
     gMultiLayer = 0;
     EXPECT_EQ(fLayerList(ll_AG0MOVE, 2, nullptr, 0) + fLayerList(ll_ADD, 0, "EDMX_B", 0), 0);
     EXPECT_EQ(gAktLayEntry, 5);
@@ -159,8 +145,7 @@ TEST(DxfLayers, TwelveFormatLayerTest) {
   FreshCore();
   ConsoleCapture cap;
   TempDir d;
-  std::string longName = "EDMX_" + std::string(40, 'L');
-  std::string entities;
+  std::string longName = "EDMX_" + std::string(40, 'L'), entities;
   for (std::string layer : {"DXF_MAIN", "EDMX_A", "0", "EDMX_A", longName.c_str()})
     entities += "  5\n1A\n  8\n" + layer + "\n";
   WriteFile(d.File("e.dxf"), entities);
@@ -171,14 +156,12 @@ TEST(DxfLayers, TwelveFormatLayerTest) {
   EXPECT_EQ(IsValidLayer(1009), 1);  // empty list: only the main layer, by name
   EXPECT_EQ(gAktLayName, 0);
   EXPECT_EQ(IsValidLayer(1009), 0);
-  Lay("DXF_MAIN");
-  Lay("EDMX_A");
-  Lay(longName.c_str());
-  EXPECT_EQ(IsValidLayer(1009), 0);   // layer 0
-  EXPECT_EQ(IsValidLayer(1009), 1);
-  EXPECT_EQ(gAktLayName, 1);
-  EXPECT_EQ(IsValidLayer(1009), 1);   // long name, matched on its first 31 characters
-  EXPECT_EQ(gAktLayName, 2);
+  for (const char* n : {"DXF_MAIN", "EDMX_A", longName.c_str()}) Lay(n);
+  // Layer 0 is refused; the long name matches on its first 31 characters; then the end of file.
+  const int valid[] = {0, 1, 1, 0}, layer[] = {-1, 1, 2, -1};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(IsValidLayer(1009), valid[i]) << i;
+    if (layer[i] >= 0) { EXPECT_EQ(gAktLayName, layer[i]) << i; }
+  }
   EXPECT_EQ(strlen(fLL[2].Name), 31u);
-  EXPECT_EQ(IsValidLayer(1009), 0);   // end of file
 }

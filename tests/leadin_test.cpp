@@ -25,11 +25,14 @@ Cut leadIn(long first, float fx, float fy, float px, float py, int side) {
 TEST(LeadIn, LineEndByCompensationSide) {
   StartTable();
   long up = AddLine(0, 0, 0, 10, "$K01");
-  EXPECT_FLOAT_EQ(leadIn(up, 3, 5, 0, 5, 42).y, 10);
-  EXPECT_FLOAT_EQ(leadIn(up, 3, 5, 0, 5, 41).y, 0);
-  EXPECT_FLOAT_EQ(leadIn(up, -3, 5, 0, 5, 42).y, 0);
-  EXPECT_FLOAT_EQ(leadIn(up, -3, 5, 0, 5, 41).y, 10);
-  EXPECT_EQ(leadIn(up, 3, 5, 0, 5, 42).fS, 0);   // a line never sets the arc direction
+  // Feed right or left of an upward line, the side, and the end point reached; any other side is 42.
+  const struct { float fx; int side; float y; } cases[] = {{3, 42, 10}, {3, 41, 0}, {-3, 42, 0}, {-3, 41, 10}, {3, 40, 10}};
+  for (const auto& c : cases) {
+    Cut cut = leadIn(up, c.fx, 5, 0, 5, c.side);
+    EXPECT_FLOAT_EQ(cut.y, c.y) << c.fx << " " << c.side;
+    EXPECT_EQ(cut.fS, 0);   // a line never sets the arc direction
+  }
+  EXPECT_EQ(ktechno.dDLage, 42);
   // Direction 0 is raised to 360 and never the smaller angle: the end point on either side.
   long right = AddLine(0, 0, 10, 0, "$K01");
   EXPECT_FLOAT_EQ(leadIn(right, 5, 3, 5, 0, 42).x, 10);
@@ -40,9 +43,6 @@ TEST(LeadIn, LineEndByCompensationSide) {
             std::string::npos);
   EXPECT_NE(cap.Text().find("OOPS Winkel sind gleich !!\n"), std::string::npos);
   EXPECT_FLOAT_EQ(leadIn(AddLine(10, 0, 0, 0, "$K01"), 5, 3, 5, 0, 42).x, 0);
-  // Any other side becomes 42 in the technology record.
-  EXPECT_FLOAT_EQ(leadIn(up, 3, 5, 0, 5, 40).y, 10);
-  EXPECT_EQ(ktechno.dDLage, 42);
 }
 
 TEST(LeadIn, ArcEndAndDirectionByFeedSide) {
@@ -50,28 +50,23 @@ TEST(LeadIn, ArcEndAndDirectionByFeedSide) {
   long arc = AddArc(0, 0, 10, 0, 90, "$K01");
   const float s = 0.7071068f;
   ConsoleCapture cap;
-  Cut c = leadIn(arc, 12 * s, 12 * s, 10 * s, 10 * s, 42);   // feed outside the circle
-  EXPECT_NEAR(c.y, 10, 1e-5);
-  EXPECT_EQ(c.fS, 3);
+  // Feed outside (12) or inside (8) the circle, side, end at the arc's start (x = 10) or end (y = 10), direction.
+  const struct { float r; int side; bool atStart; int fS; } cases[] = {
+      {12, 42, false, 3}, {12, 41, true, 2}, {8, 42, true, 2}, {8, 41, false, 3}};
+  for (const auto& c : cases) {
+    Cut cut = leadIn(arc, c.r * s, c.r * s, 10 * s, 10 * s, c.side);
+    EXPECT_NEAR(c.atStart ? cut.x : cut.y, 10, 1e-5) << c.r << " " << c.side;
+    EXPECT_EQ(cut.fS, c.fS) << c.r << " " << c.side;
+  }
   EXPECT_NE(cap.Text().find("a42 arEW>arSW EP G03 | X:0.000  Y:10.000 | *fS: G03 \n"), std::string::npos);
-  c = leadIn(arc, 12 * s, 12 * s, 10 * s, 10 * s, 41);
-  EXPECT_NEAR(c.x, 10, 1e-5);
-  EXPECT_EQ(c.fS, 2);
-  c = leadIn(arc, 8 * s, 8 * s, 10 * s, 10 * s, 42);         // feed inside
-  EXPECT_NEAR(c.x, 10, 1e-5);
-  EXPECT_EQ(c.fS, 2);
-  c = leadIn(arc, 8 * s, 8 * s, 10 * s, 10 * s, 41);
-  EXPECT_NEAR(c.y, 10, 1e-5);
-  EXPECT_EQ(c.fS, 3);
   long wrap = AddArc(0, 0, 10, 300, 30, "$K01");
-  c = leadIn(wrap, 8, 0, 10, 0, 41);
+  Cut c = leadIn(wrap, 8, 0, 10, 0, 41);
   EXPECT_FLOAT_EQ(c.y, elds[wrap].ey);
   EXPECT_EQ(c.fS, 3);
   EXPECT_NE(cap.Text().find("i41 arSW>arEW EP G03"), std::string::npos);
   // Feed as far from the centre as the split point: no case, the caller's values stay.
   c = leadIn(arc, 10 * s, 10 * s, 10 * s, 10 * s, 42);
-  EXPECT_FLOAT_EQ(c.x, -1);
-  EXPECT_EQ(c.fS, 0);
+  EXPECT_TRUE(c.x == -1 && c.fS == 0);
 
   // Wrong types end the call before anything is changed.
   float x = -1, y = -1;
@@ -81,6 +76,5 @@ TEST(LeadIn, ArcEndAndDirectionByFeedSide) {
   GetFirstDLagePnt(arc, arc, &x, &y, &fS);
   GetFirstDLagePnt(eldsCounter - 1, 5000, &x, &y, &fS);
   EXPECT_EQ(cap.Text(), "\n ..GFDP-Feed=bad Type <return>\n\n ..GFDP-First=bad Type <return>\n");
-  EXPECT_EQ(fS, 7);
-  EXPECT_EQ(ktechno.dDLage, 40);
+  EXPECT_TRUE(fS == 7 && ktechno.dDLage == 40);
 }

@@ -5,6 +5,9 @@
 
 #include "support/table_rows.h"
 
+static bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+static void Claim(long i, const char* kontur) { KxCopy(elds[i].kontur, sizeof elds[i].kontur, kontur); }
+
 TEST(StartPoint, CircleBesideASideBecomesTheFeedPoint) {
   StartTable();
   long bottom = AddRect(0, 0, 10, 10, "$K01");
@@ -15,20 +18,16 @@ TEST(StartPoint, CircleBesideASideBecomesTheFeedPoint) {
   SearchStartPoints();
   long reg = GetRegionElement("$K01");
   EXPECT_EQ(reg, eldsCounter - 1);
-  EXPECT_EQ(elds[reg].IsFirst, bottom);
-  EXPECT_EQ(statFirstElem, bottom);
-  EXPECT_EQ(elds[bottom].IsFirst, 1);
-  EXPECT_EQ(elds[bottom + 1].IsFirst, 0);
+  EXPECT_TRUE(elds[reg].IsFirst == bottom && statFirstElem == bottom);
+  EXPECT_TRUE(elds[bottom].IsFirst == 1 && elds[bottom + 1].IsFirst == 0);
   const elementdaten& f = elds[feed];
   EXPECT_STREQ(f.kontur, "$K01");
   EXPECT_STREQ(f.text, "-possible feedpoint-");
-  EXPECT_EQ(f.used, 1);
-  EXPECT_EQ(f.child, -1);
-  EXPECT_EQ(f.IsFirst, bottom);
+  EXPECT_TRUE(f.used == 1 && f.child == -1 && f.IsFirst == bottom);
   EXPECT_NEAR(f.ex, 5, 1e-5);
   EXPECT_NEAR(f.ey, 0, 1e-5);
   EXPECT_STREQ(elds[0].text, "-na-");   // the first release falls on the reserved slot 0
-  EXPECT_NE(cap.Text().find("\n >>  [$K01 AnfahrElement " + std::to_string(bottom) + "]\n"), std::string::npos);
+  EXPECT_TRUE(has(cap.Text(), "\n >>  [$K01 AnfahrElement " + std::to_string(bottom) + "]\n"));
 }
 
 TEST(StartPoint, ShortestAnchorWinsAndReleasesTheEarlierChoice) {
@@ -42,11 +41,10 @@ TEST(StartPoint, ShortestAnchorWinsAndReleasesTheEarlierChoice) {
   SearchStartPoints();
   EXPECT_EQ(statFirstElem, bottom + 2);
   EXPECT_EQ(elds[better].used, 2);   // recorded for its own turn and again after the tie
-  EXPECT_STREQ(elds[worse].kontur, "");
+  EXPECT_TRUE(elds[worse].kontur[0] == '\0' && elds[worse].used == 0);
   EXPECT_STREQ(elds[worse].text, "-na-");
-  EXPECT_EQ(elds[worse].used, 0);
   EXPECT_STREQ(elds[tie].text, "-possible Startpoint-");
-  EXPECT_NE(cap.Text().find(" | used removed by " + std::to_string(worse) + " |"), std::string::npos);
+  EXPECT_TRUE(has(cap.Text(), " | used removed by " + std::to_string(worse) + " |"));
 }
 
 TEST(StartPoint, CandidatesThatCannotServe) {
@@ -56,19 +54,16 @@ TEST(StartPoint, CandidatesThatCannotServe) {
     long big = AddCircle(5, -2, 3), taken = AddCircle(5, 12, 1), other = AddCircle(-2, 5, 1);
     CloseTable();
     GetRegionFor("$K01");
-    KxCopy(elds[big].kontur, sizeof elds[big].kontur, "$K01");
+    Claim(big, "$K01");
     elds[taken].used = 1;
-    KxCopy(elds[other].kontur, sizeof elds[other].kontur, "$K02");
+    Claim(other, "$K02");
     ConsoleCapture cap;
     FindFirstElemFor("$K01", eldsCounter - 1);
     EXPECT_EQ(statFirstElem, 0);
-    const std::string& out = cap.Text();
-    EXPECT_NE(out.find(std::to_string(big) + "|r:  3.00]  -> r2big "), std::string::npos);
     bool console = flavour == kxCONSOLE;
-    EXPECT_NE(out.find(std::to_string(taken) + (console ? "|r:  1.00]  -> used A ($K01)" : "|r:  1.00]  -> used ($K01)")),
-              std::string::npos);
-    EXPECT_NE(out.find(std::to_string(other) + (console ? "|r:  1.00]  -> used B ($K02)" : "|r:  1.00]  -> used ($K02)")),
-              std::string::npos);
+    EXPECT_TRUE(has(cap.Text(), std::to_string(big) + "|r:  3.00]  -> r2big "));
+    EXPECT_TRUE(has(cap.Text(), std::to_string(taken) + (console ? "|r:  1.00]  -> used A ($K01)" : "|r:  1.00]  -> used ($K01)")));
+    EXPECT_TRUE(has(cap.Text(), std::to_string(other) + (console ? "|r:  1.00]  -> used B ($K02)" : "|r:  1.00]  -> used ($K02)")));
   }
 }
 
@@ -83,14 +78,13 @@ TEST(StartPoint, InsertsServeWhateverTheirNameAndArcsCanBeLeadIns) {
   gKonturCounter = 2;
   CloseTable();
   GetRegionFor("$K01");
-  KxCopy(elds[ins].kontur, sizeof elds[ins].kontur, "$K09");
+  Claim(ins, "$K09");
   elds[ins].used = 3;
   FindFirstElemFor("$K01", eldsCounter - 1);
   EXPECT_EQ(statFirstElem, bottom);
   EXPECT_STREQ(elds[ins].kontur, "$K01");
-  EXPECT_EQ(elds[ins].used, 4);
+  EXPECT_TRUE(elds[ins].used == 4 && elds[ins].child == 0);
   EXPECT_STREQ(elds[ins].text, "-possible Startpoint-");   // no feed-point text for inserts
-  EXPECT_EQ(elds[ins].child, 0);
   GetRegionFor("$K02");
   FindFirstElemFor("$K02", eldsCounter - 1);
   EXPECT_EQ(statFirstElem, arc);
@@ -107,7 +101,6 @@ TEST(StartPoint, NoContoursOrNoRoom) {
   EXPECT_EQ(SearchStartPoints(), 0);   // gKonturCounter is 0
   EXPECT_EQ(eldsCounter, before);
   EXPECT_EQ(cap.Text(), "");
-
   // One record short of full: contour 1 takes the last record, contour 2 is left alone.
   AddRect(20, 0, 30, 10, "$K02");
   gKonturCounter = 2;

@@ -10,7 +10,7 @@
 
 namespace {
 
-long add(int type, float x1, float y1, float x2, float y2, const char* text = gNoText) {
+long add(int type, float x1, float y1, float x2 = 0, float y2 = 0, const char* text = gNoText) {
   sx = cx = x1; sy = cy = y1; ex = x2; ey = y2;
   AddElement(type, text);
   return eldsCounter - 1;
@@ -32,10 +32,10 @@ TEST(Structure, PolylinesOfBothLayoutsBecomeClosedChains) {
   long before = add(etLINE, 20, 20, 30, 20);
   long beg = add(etPOLY, 20, 20, 30, 20, "begPoly");
   long marker = add(etDELETE, 0, 0, 0, 0, "next PYL");
-  add(etPOLY, 0, 0, 0, 0);
-  long v = add(etVERT, 0, 0, 0, 0);
-  add(etVERT, 10, 0, 0, 0);
-  add(etVERT, 10, 10, 0, 0);
+  add(etPOLY, 0, 0);
+  long v = add(etVERT, 0, 0);
+  add(etVERT, 10, 0);
+  add(etVERT, 10, 10);
   // 2000-format: two lightweight polylines in a row, a line, one more as the last entity.
   long lw[3], closing[3], after = 0;
   for (int n = 0; n < 3; ++n) {
@@ -44,32 +44,26 @@ TEST(Structure, PolylinesOfBothLayoutsBecomeClosedChains) {
     KxCopy(elds[b].kontur, sizeof elds[b].kontur, "xPFirst");
     elds[b].used = 1;
     lw[n] = eldsCounter;
-    float o = 10.f * n;
-    add(etVERT, o, 0, 0, 0);
-    add(etVERT, o + 4, 0, 0, 0);
-    add(etVERT, o + 4, 4, 0, 0);
+    for (float x : {0, 4}) add(etVERT, 10.f * n + x, 0);
+    add(etVERT, 10.f * n + 4, 4);
     add(etDELETE, 0, 0, 0, 0, "next PYL");
-    closing[n] = add(etPOLY, 0, 0, 0, 0);
+    closing[n] = add(etPOLY, 0, 0);
   }
   CloseTable();
   CheckStructs();
 
-  EXPECT_TRUE(isLine(before, 20, 20, 30, 20));
-  EXPECT_TRUE(isLine(beg, 20, 20, 30, 20));
+  EXPECT_TRUE(isLine(before, 20, 20, 30, 20) && isLine(beg, 20, 20, 30, 20));
   EXPECT_STREQ(elds[beg].kontur, "xPF");
   EXPECT_STREQ(elds[marker].kontur, "-del-");   // zero length, deleted
   EXPECT_TRUE(isLine(v, 0, 0, 10, 0) && isLine(v + 1, 10, 0, 10, 10) && isLine(v + 2, 10, 10, 0, 0));
   EXPECT_EQ(elds[v + 2].used, 1);
   for (int n = 0; n < 3; ++n) {
-    SCOPED_TRACE(n);
     float o = 10.f * n;
-    EXPECT_STREQ(elds[lw[n] - 1].kontur, "xPF");
-    EXPECT_TRUE(isLine(lw[n], o, 0, o + 4, 0) && isLine(lw[n] + 2, o + 4, 4, o, 0));
-    EXPECT_EQ(elds[lw[n] + 3].type, etDELETE);   // its "next PYL" stays a marker
-    EXPECT_EQ(elds[closing[n]].type, etLINE);
+    EXPECT_STREQ(elds[lw[n] - 1].kontur, "xPF") << n;
+    EXPECT_TRUE(isLine(lw[n], o, 0, o + 4, 0) && isLine(lw[n] + 2, o + 4, 4, o, 0)) << n;
+    EXPECT_TRUE(elds[lw[n] + 3].type == etDELETE && elds[closing[n]].type == etLINE) << n;   // "next PYL" stays a marker
   }
-  EXPECT_TRUE(isLine(after, 100, 0, 110, 0));
-  EXPECT_EQ(elds[after].used, 0);
+  EXPECT_TRUE(isLine(after, 100, 0, 110, 0) && elds[after].used == 0);
   EXPECT_EQ(elds[eldsCounter - 2].type, etDELETE);
   EXPECT_EQ(gKilledElements, 5);   // the header marker and the four closing records
 }
@@ -82,9 +76,7 @@ TEST(Structure, RoundingShortLinesLengthsAndTexts) {
   long at = add(etLINE, 0, 0, 0.002f, 0);
   long rounded = add(etLINE, 0, 1, 0.0021f, 1);   // rounds to a length of 0.002
   long kept = add(etLINE, 0, 2, 0.003f, 2);
-  long c = AddCircle(7, 7, 1);
-  long quarter = AddArc(0, 0, 2, 0, 90);
-  long across = AddArc(0, 0, 1, 350, 10);
+  long c = AddCircle(7, 7, 1), quarter = AddArc(0, 0, 2, 0, 90), across = AddArc(0, 0, 1, 350, 10);
   KxCopy(fLL[1].Name, sizeof fLL[1].Name, "EDMX_A");
   gAktLayName = 1;
   long t = add(etTEXT, 0, 0, 0, 0, "l>test");
@@ -96,19 +88,14 @@ TEST(Structure, RoundingShortLinesLengthsAndTexts) {
 
   EXPECT_TRUE(isLine(r, 1.234f, 1.235f, 4.234f, 5.235f));
   EXPECT_FLOAT_EQ(elds[r].len, 5);
-  for (long d : {at, rounded}) {
-    EXPECT_STREQ(elds[d].kontur, "-del-");
-    EXPECT_STREQ(elds[d].text, "-del-");
-    EXPECT_EQ(elds[d].used, 1);
-  }
+  for (long d : {at, rounded}) EXPECT_TRUE(!strcmp(elds[d].kontur, "-del-") && !strcmp(elds[d].text, "-del-") && elds[d].used == 1);
   EXPECT_EQ(elds[kept].used, 0);
   EXPECT_EQ(gKilledElements, 2);
   EXPECT_TRUE(has(cap.Text(), " ## " + std::to_string(at) + " LINE TOO SHORT ! ##\n"));
   EXPECT_NEAR(elds[c].len, 8.2831853, 1e-5);   // circumference plus diameter
   EXPECT_NEAR(elds[quarter].len, 3.14159265, 1e-5);
   EXPECT_NEAR(elds[across].len, 20 * 2 * 3.14159265 / 360, 1e-5);
-  EXPECT_EQ(elds[t].len, 0);
-  EXPECT_STREQ(elds[t].text, "L>TEST EDMX_A");
+  EXPECT_TRUE(elds[t].len == 0 && !strcmp(elds[t].text, "L>TEST EDMX_A"));
   EXPECT_STREQ(elds[plain].text, "Q=2 ABC");
   EXPECT_EQ(strlen(elds[cut].text), 59u);
   EXPECT_TRUE(has(cap.Text(), "\n --event. Layername einfuegen:\n" + std::to_string(t) + "  L>TEST EDMX_A - \n"));
@@ -142,15 +129,12 @@ TEST(Structure, ReorgMovesPointsToTheFront) {
   for (long i = 7; i < eldsCounter; ++i) elds[i].len = (float)i;
   gKonturCounter = 2;
   ReorgStructs();
-
   EXPECT_EQ(elds[a].type, etPNT);
   EXPECT_TRUE(isLine(p, 0, 0, 1, 0));     // the first line now stands at the point's place
   EXPECT_FLOAT_EQ(elds[p].len, (float)p);  // lengths stay with the index
   EXPECT_EQ(elds[other].kontur[0], '\0');
-  EXPECT_EQ(elds[p2].type, etLINE);
-  EXPECT_EQ(elds[e].type, etPNT);
-  EXPECT_EQ(elds[1].type, etDELETE);
-  EXPECT_EQ(elds[1].kontur[0], '\0');
+  EXPECT_TRUE(elds[p2].type == etLINE && elds[e].type == etPNT);
+  EXPECT_TRUE(elds[1].type == etDELETE && elds[1].kontur[0] == '\0');
   EXPECT_EQ(sPKonturCounter, 2);
   EXPECT_TRUE(has(cap.Text(), "\n [" + std::to_string(eldsCounter) + "] reorg: $K01  movable PNTs:1 "));
 }
