@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "config/config.h"
 #include "contours/contours.h"
@@ -20,20 +21,12 @@ void Fresh() {
   for (int i = 0; i < 7; ++i) AddElement(etDELETE, "reserved");
 }
 
-long Circle(const char* k, float x, float y, float r, const char* text = nullptr) {
-  cx = x; cy = y; sx = x; sy = y; rd = r;
-  AddElement(etCIR, text);
-  long i = eldsCounter - 1;
-  KxCopy(elds[i].kontur, sizeof elds[i].kontur, k);
-  return i;
-}
-
-long Text(const char* k, float x, float y, const char* text) {
-  sx = x; sy = y;
-  AddElement(etTEXT, text);
-  long i = eldsCounter - 1;
-  KxCopy(elds[i].kontur, sizeof elds[i].kontur, k);
-  return i;
+// A circle (r > 0) or a text record of contour k.
+long Add(const char* k, float x, float y, float r, const char* text) {
+  cx = sx = x; cy = sy = y; rd = r;
+  AddElement(r > 0 ? etCIR : etTEXT, text);
+  KxCopy(elds[eldsCounter - 1].kontur, sizeof elds[eldsCounter - 1].kontur, k);
+  return eldsCounter - 1;
 }
 
 std::string NameOf(const char* kn) {
@@ -57,20 +50,17 @@ TEST(AssignHoles, ReferencePointsFromTheContoursHoles) {
   EXPECT_FLOAT_EQ(ktechno.KonY, 2999.9f);
 
   Fresh();
-  Circle("$K01", 10, 50, 0.5f, gtFeedPoint);
-  Circle("$K02", 20, 5, 0.5f, gtFeedPoint);
+  Add("$K01", 10, 50, 0.5f, gtFeedPoint);
+  Add("$K02", 20, 5, 0.5f, gtFeedPoint);
   gKonturCounter = 2;
   HolesAndTechno();
-  EXPECT_FLOAT_EQ(ktechno.PltX, 10);
-  EXPECT_FLOAT_EQ(ktechno.PltY, 5);
-  EXPECT_FLOAT_EQ(ktechno.KonX, 20);
-  EXPECT_FLOAT_EQ(ktechno.KonY, 5);
+  EXPECT_EQ(std::vector<float>({ktechno.PltX, ktechno.PltY, ktechno.KonX, ktechno.KonY}),
+            std::vector<float>({10, 5, 20, 5}));
   EXPECT_NE(cap.Text().find(" $K01:(F) r:0.50 "), std::string::npos) << cap.Text();
 
   // A used hole circle far right keeps the contour point's start x.
   Fresh();
-  long c = Circle("$K01", 1950, 7, 5);
-  elds[c].used = 1;
+  elds[Add("$K01", 1950, 7, 5, nullptr)].used = 1;
   gKonturCounter = 1;
   HolesAndTechno();
   EXPECT_FLOAT_EQ(ktechno.KonX, 1899.9f);
@@ -81,22 +71,18 @@ TEST(AssignHoles, ReferencePointsFromTheContoursHoles) {
 TEST(AssignTexts, KeywordTextsGoToTheNearestCircle) {
   ConsoleCapture cap;
   Fresh();
-  Circle("$K01", 0, 0, 0.5f, gtFeedPoint);
-  Circle("$K02", 20, 0, 0.5f, gtFeedPoint);
-  Circle("$", 9, 0, 0.5f);
-  long near2 = Text("", 14, 1, "A=1.2");
-  long tie = Text("", 10, 0, "Q *tie");
-  long plain = Text("", 1, 1, "just words");
-  long dir = Text("", 1, 1, "#DIRECTIVE G92_PIECES");
-  long far = Text("", 9000, 9000, "!NOSTOP");
+  Add("$K01", 0, 0, 0.5f, gtFeedPoint);
+  Add("$K02", 20, 0, 0.5f, gtFeedPoint);
+  Add("$", 9, 0, 0.5f, nullptr);
+  struct { float x, y; const char* text; const char* kontur; } texts[] = {
+      {14, 1, "A=1.2", "$K02"}, {10, 0, "Q *tie", "$K01"}, {1, 1, "just words", "info"},
+      {1, 1, "#DIRECTIVE G92_PIECES", ""}, {9000, 9000, "!NOSTOP", "info"}};
+  long first = eldsCounter;
+  for (const auto& t : texts) Add("", t.x, t.y, 0, t.text);
   gKonturCounter = 2;
   HolesAndTechno();
-  EXPECT_STREQ(elds[near2].kontur, "$K02");
-  EXPECT_STREQ(elds[tie].kontur, "$K01");
-  EXPECT_FLOAT_EQ(elds[tie].len, 10);
-  EXPECT_STREQ(elds[plain].kontur, "info");
-  EXPECT_STREQ(elds[dir].kontur, "");
-  EXPECT_STREQ(elds[far].kontur, "info");
+  for (const auto& t : texts) EXPECT_STREQ(elds[first + (&t - texts)].kontur, t.kontur) << t.text;
+  EXPECT_FLOAT_EQ(elds[first + 1].len, 10);  // the tie goes to the first circle
   EXPECT_NE(cap.Text().find("etCIR no Konturname"), std::string::npos);
   // Every text was still free when the directives ran.
   EXPECT_EQ(ktechno.G92Mode, 1);
@@ -106,9 +92,9 @@ TEST(AssignNames, StarTextNamesTheContour) {
   ConsoleCapture cap;
   Fresh();
   EXPECT_EQ(NameOf("$K01"), " (NoName)");
-  Text("$K01", 0, 0, "A=1");
-  Text("$K01", 0, 0, "Q1_A *Stempel links");
-  Text("$K02", 0, 0, "*ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
+  Add("$K01", 0, 0, 0, "A=1");
+  Add("$K01", 0, 0, 0, "Q1_A *Stempel links");
+  Add("$K02", 0, 0, 0, "*ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
   EXPECT_EQ(NameOf("$K01"), " (Stempel)");
   EXPECT_EQ(NameOf("$K02"), " (ABCDEFGHIJKLMNOPQRSTUVWXYZ012345)");
   GetKonturName("$K01", nullptr);

@@ -35,12 +35,8 @@ TEST(ConfigDevice, MissingFileInstallsTheDefaultSyntax) {
   EXPECT_EQ(ReadDevice("MAK_EE3.SYN"), "  SetDevSyntax:  '" + f.Path() + "/devices//MAK_EE3.SYN' \n"
                                        "reset/open Error   now set to: [DefaultSyntax]\n");
   EXPECT_STREQ(mS.TechFile, "DEFAULT.TCH");
-  EXPECT_STREQ(mS.HoldPoint, "/2M01;/1M07");
-  EXPECT_STREQ(mS.NylOffset, " D0");
-  EXPECT_STREQ(mS.AfterRapid, "(M17);\n");
   EXPECT_STREQ(mS.MirrorOn, "G71X1Y0");
-  EXPECT_STREQ(mS.TechLine, "RO T H");
-  EXPECT_STREQ(mS.Header, "");
+  EXPECT_STREQ(mS.Header, "");       // an earlier file's words are gone
   EXPECT_STREQ(mS.Reserv_A, "(na)");
 }
 
@@ -58,14 +54,10 @@ TEST(ConfigDevice, KeyAndValueRules) {
         "$SubJump \"\"P\"\n"                   // a quote as first character is text
         "$PrgEnd \"M30 and much more\"\n");    // cut to the field
   EXPECT_NE(ReadDevice("A.SYN").find("devices//A.SYN' \n now set to: [Test device]\n"), std::string::npos);
-  EXPECT_STREQ(mS.EOL, "(na)");
-  EXPECT_STREQ(mS.Extension, ".nc");
-  EXPECT_STREQ(mS.RemarkOff, "[");
-  EXPECT_STREQ(mS.RemarkOn, "");
-  EXPECT_STREQ(mS.Header, "<A\nB\rC");
-  EXPECT_STREQ(mS.Footer, "open to the end");
-  EXPECT_STREQ(mS.SubJump, "\"P");
-  EXPECT_STREQ(mS.PrgEnd, "M30 and");
+  const char* fields[][2] = {{mS.EOL, "(na)"}, {mS.Extension, ".nc"}, {mS.RemarkOff, "["}, {mS.RemarkOn, ""},
+                             {mS.Header, "<A\nB\rC"}, {mS.Footer, "open to the end"}, {mS.SubJump, "\"P"},
+                             {mS.PrgEnd, "M30 and"}};
+  for (const auto& f : fields) EXPECT_STREQ(f[0], f[1]);
 }
 
 TEST(ConfigDevice, WidthsAndASecondFile) {
@@ -77,15 +69,14 @@ TEST(ConfigDevice, WidthsAndASecondFile) {
   EXPECT_EQ(std::string(mS.Header), std::string(179, 'h'));
   ReadDevice("SECOND.SYN");
   EXPECT_STREQ(mS.TechLine, "T O");  // kept from the first file
-  EXPECT_STREQ(mS.Header, "");       // head and foot belong to each file
-  EXPECT_STREQ(mS.Footer, "");
+  EXPECT_STREQ(mS.Footer, "");       // head and foot belong to each file
 }
 
 TEST(ConfigDevice, NamesUpToThirteenCharactersAreLookedUpInDevices) {
   FreshCore();
   DeviceFolder f;
   f.Add("ABCDEFGHI.SYN", "$Device \"thirteen\"\n");
-  EXPECT_NE(ReadDevice("ABCDEFGHI.SYN").find("now set to: [thirteen]"), std::string::npos);
+  EXPECT_NE(ReadDevice("ABCDEFGHI.SYN").find("devices//ABCDEFGHI.SYN' \n now set to: [thirteen]"), std::string::npos);
   EXPECT_NE(ReadDevice("ABCDEFGHIJ.SYN").find("  SetDevSyntax:  'ABCDEFGHIJ.SYN' \n"), std::string::npos);
   WriteFile(f.File("ABCDEFGHIJ.SYN"), "$Device \"fourteen\"\n");
   EXPECT_NE(ReadDevice(f.File("ABCDEFGHIJ.SYN")).find("now set to: [fourteen]"), std::string::npos);
@@ -96,7 +87,5 @@ TEST(ConfigDevice, ShippedDeviceFile) {
   KxCopy(homepath, sizeof homepath, (SourceDir() + "/").c_str());
   EXPECT_NE(ReadDevice("MAK_EE3.SYN").find(" now set to: [MAK_EE3 plain ISO]\n"), std::string::npos);
   EXPECT_STREQ(mS.Header, "(KORVEX WIRE EDM);\nG21;\nG40G50G69");
-  EXPECT_STREQ(mS.AfterRapid, "(M17);\n");
   EXPECT_STREQ(mS.Extension, ".NC");
-  EXPECT_STREQ(mS.TechLine, "T HV FS (D O)");
 }

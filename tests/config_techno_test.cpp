@@ -53,44 +53,37 @@ TEST(ConfigTechno, ResetAndTheNoKeywordLine) {
   EXPECT_EQ(ktechno.modif, 0);
 }
 
-TEST(ConfigTechno, QualityAngleAndRegisterCorrections) {
-  FreshTechno();
-  EXPECT_EQ(Apply("CQ=7"), "[Quality][oops]\n");
-  EXPECT_EQ(ktechno.dQuali, 1);
-  Apply("CQ=4");
-  EXPECT_EQ(ktechno.dQuali, 4);
-  Apply("A=10.5");
-  EXPECT_FLOAT_EQ(ktechno.dkonik, 10.5f);
-  EXPECT_EQ(Apply("A=10.6"), "[Angle][Ang. oops]\n");
-  EXPECT_EQ(ktechno.dkonik, 0.0f);
-  EXPECT_EQ(Apply("R=9 OF=0.1"), "[Register][Reg. oops][Offset]\n");
-  EXPECT_FLOAT_EQ(ktechno.dROff[2], 0.1f);
-  EXPECT_EQ(Apply("OF=0.3 R=3"), "[Register]\n");  // the offset stands before the register
-  EXPECT_EQ(ktechno.dROff[3], 0.0f);
-
-  FreshTechno(kxDESKTOP);
-  EXPECT_EQ(Apply("A=11 R=1"), "[Angle][oops][Register][oops]\n");
-  EXPECT_EQ(ktechno.dReg, 2);
-}
-
-TEST(ConfigTechno, SwitchesPlanesAndTaper) {
-  FreshTechno();
-  EXPECT_EQ(Apply("!NOFEED !NOSTOP !NOCUT 'G41' ROT=12.5 ROUGH=0.02"),
-            "[NoFeed][NoStop][NoCut][ROTA][+ROUGH]\n");
-  EXPECT_EQ(ktechno.NoFeed + ktechno.NoStop + ktechno.NoCut + ktechno.HatRotation, 4);
-  EXPECT_EQ(ktechno.dDLage, 42);  // the console program ignores 'G41'
-  EXPECT_FLOAT_EQ(ktechno.RoughOff, 0.02f);
-  EXPECT_EQ(ktechno.modif, 4);    // ROUGH= does not count
-  EXPECT_EQ(Apply("PE=40 HE=20 OE=41"), "[PE][HE][OE]\n");
-  EXPECT_FLOAT_EQ(ktechno.dHE, 20);
-  EXPECT_FLOAT_EQ(ktechno.dOE, 41);
-  Apply("PE=40");
-  EXPECT_EQ(ktechno.HatKonik, 1);
-  EXPECT_FLOAT_EQ(ktechno.dkonik, 0.0002f);
-
-  FreshTechno(kxDESKTOP);
-  EXPECT_EQ(Apply("'G41' !NOSTOP"), "[NoStop][G41]\n");
-  EXPECT_EQ(ktechno.dDLage, 41);
+// Texts applied in turn to one record: the console text and one decisive value after each.
+TEST(ConfigTechno, KeywordsSwitchesAndCorrections) {
+  // fresh: a reset record in that flavour first (-1 goes on); text nullptr only checks; printed nullptr is not checked.
+  struct { int fresh; const char* text; const char* printed; double (*value)(); double want; } steps[] = {
+      {kxCONSOLE, "CQ=7", "[Quality][oops]\n", [] { return (double)ktechno.dQuali; }, 1},
+      {-1, "CQ=4", nullptr, [] { return (double)ktechno.dQuali; }, 4},
+      {-1, "A=10.5", nullptr, [] { return (double)ktechno.dkonik; }, 10.5},
+      {-1, "A=10.6", "[Angle][Ang. oops]\n", [] { return (double)ktechno.dkonik; }, 0},
+      {-1, "R=9 OF=0.1", "[Register][Reg. oops][Offset]\n", [] { return (double)ktechno.dROff[2]; }, 0.1},
+      // The offset stands before the register: it is not applied.
+      {-1, "OF=0.3 R=3", "[Register]\n", [] { return (double)ktechno.dROff[3]; }, 0},
+      {kxDESKTOP, "A=11 R=1", "[Angle][oops][Register][oops]\n", [] { return (double)ktechno.dReg; }, 2},
+      {kxCONSOLE, "!NOFEED !NOSTOP !NOCUT 'G41' ROT=12.5 ROUGH=0.02", "[NoFeed][NoStop][NoCut][ROTA][+ROUGH]\n",
+       [] { return double(ktechno.NoFeed + ktechno.NoStop + ktechno.NoCut + ktechno.HatRotation); }, 4},
+      {-1, nullptr, nullptr, [] { return (double)ktechno.dDLage; }, 42},   // the console program ignores 'G41'
+      {-1, nullptr, nullptr, [] { return (double)ktechno.RoughOff; }, 0.02},
+      {-1, nullptr, nullptr, [] { return (double)ktechno.modif; }, 4},     // ROUGH= does not count
+      {-1, "PE=40 HE=20 OE=41", "[PE][HE][OE]\n", [] { return (double)ktechno.dHE; }, 20},
+      {-1, nullptr, nullptr, [] { return (double)ktechno.dOE; }, 41},
+      {-1, "PE=40", nullptr, [] { return (double)ktechno.HatKonik; }, 1},
+      {-1, nullptr, nullptr, [] { return (double)ktechno.dkonik; }, 0.0002},
+      {kxDESKTOP, "'G41' !NOSTOP", "[NoStop][G41]\n", [] { return (double)ktechno.dDLage; }, 41},
+  };
+  for (const auto& s : steps) {
+    if (s.fresh >= 0) FreshTechno(s.fresh);
+    std::string printed = s.text ? Apply(s.text) : "";
+    if (s.printed) {
+      EXPECT_EQ(printed, s.printed) << s.text;
+    }
+    EXPECT_NEAR(s.value(), s.want, 1e-6) << (s.text ? s.text : "(same text)");
+  }
 }
 
 TEST(ConfigTechno, StarTextsKeepOneOrTwoWords) {
@@ -113,13 +106,12 @@ TEST(ConfigTechno, DirectivesInBothFlavours) {
 
   FreshTechno(kxDESKTOP);
   EXPECT_EQ(Apply("#DIRECTIVE G92_ALL_SEPARAT G92_PLATE HE=9 OE=8"),
-            "[HE][OE]#DIRECTIVE G92_ALL_SEPARAT G92_PLATE HE=9 OE=8 [DIRECTIVE]"
-            "[G92Mode=1][G92Mode=0][HE][OE]\n");
+            "[HE][OE]#DIRECTIVE G92_ALL_SEPARAT G92_PLATE HE=9 OE=8 [DIRECTIVE][G92Mode=1][G92Mode=0][HE][OE]\n");
   EXPECT_EQ(ktechno.G92Mode, 0);
-  Apply("#DIRECTIVE G92_ALL_SAME G92_PIECES");
-  EXPECT_EQ(ktechno.G92Mode, 1);
-  Apply("#DIRECTIVE");
-  EXPECT_EQ(ktechno.G92Mode, 0);
+  for (auto [text, mode] : {std::pair{"#DIRECTIVE G92_ALL_SAME G92_PIECES", 1}, {"#DIRECTIVE", 0}}) {
+    Apply(text);
+    EXPECT_EQ(ktechno.G92Mode, mode) << text;
+  }
 }
 
 TEST(ConfigTechno, TechnologyCodeReadsTheFile) {
@@ -169,6 +161,7 @@ TEST(ConfigTechno, TechnologyFileLines) {
 
   SetTechData("reset");
   for (const auto& e : eTD) EXPECT_STREQ(e.nwd, "(-missing-TechData- reset)");
+  // A missing file: said on the console and in the log.
   KxCopy(mS.TechFile, sizeof mS.TechFile, "/nonexistent/tech.tch");
   log_stream = tmpfile();
   cap.Clear();
