@@ -21,6 +21,7 @@ enum {
   kStatusUsage = 1,
   kStatusNoDrawing = 2,
   kStatusNoLog = 3,
+  kStatusNoProgram = 4,
   kStatusNoDxfArgument = 6
 };
 
@@ -97,19 +98,12 @@ static int runConversion() {
   if (!reopenDrawing()) return kStatusNoDrawing;
 
   ClearElements();
-  AddElement(etDELETE, "feedbuf");
-  AddElement(etDELETE, "sortbuf");
-  AddElement(etCPY, "arc copy");
-  AddElement(etCPY, "arc rotiert");
-  AddElement(etCPY, "point copy");
-  AddElement(etCPY, "point rotiert");
-  AddElement(etDELETE, "dabei");
+  AddReservedElements();
 
   if (acad_IntVers <= 1009) status = get1009ElementsFromLayer();
   if (acad_IntVers > 1014) status = get1015ElementsFromLayer();
 
-  AddElement(etDELETE, gNoText);
-  AddElement(etDELETE, "end");
+  AddClosingElements();
 
   CheckStructs();
   SearchKontur();
@@ -120,6 +114,7 @@ static int runConversion() {
     SearchStartPoints();
     HolesAndTechno();
     ProbeNwdOut();
+    if (gNcWriteFailed) status = kStatusNoProgram;
     if (gBulkOut) SaveStructs("_elemblk.txt", "nach ProbeNwdOut()");
   } else {
     KxPrint(" PLEASE CHECK THE EDM-LAYER %c", 7);
