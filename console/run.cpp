@@ -78,11 +78,11 @@ void KxWaitKey() {
   tcsetattr(STDIN_FILENO, TCSANOW, &saved);
 }
 
-// Every pass reads the drawing from its first line.
+// Every pass reads the drawing from its first line. The drawing stays in memory
+// after the first pass, so going back is cheap; a stream that cannot go back is
+// opened again by its name.
 static bool reopenDrawing() {
-  if (i_stream) fclose(i_stream);
-  i_stream = fopen(in_filename, "r");
-  if (i_stream) return true;
+  if (DxfRewindDrawing() || DxfOpenDrawing(in_filename)) return true;
   KxPrint("open error\n");
   return false;
 }
@@ -138,8 +138,7 @@ int KorvexConsoleMain(int argc, char** argv) {
       KxPrint(" no dxf-file \n");
       status = kStatusNoDxfArgument;
     } else {
-      i_stream = fopen(in_filename, "r");
-      if (!i_stream) {
+      if (!DxfOpenDrawing(in_filename)) {
         status = kStatusNoDrawing;
         KxPrint("open error\n");
       }
@@ -174,8 +173,7 @@ int KorvexConsoleMain(int argc, char** argv) {
     KxPrint(" no LOG_STREAM\n");
   }
   if (i_stream) {
-    fclose(i_stream);
-    i_stream = nullptr;
+    DxfCloseDrawing();
   } else {
     KxPrint(" no IN_STREAM\n");
   }

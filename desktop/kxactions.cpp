@@ -27,11 +27,10 @@ static void emptyMenu(BMenu* menu) {
   for (int32 i = menu->CountItems() - 1; i >= 0; --i) delete menu->RemoveItem(i);
 }
 
-// Every pass over the drawing starts at its first line.
+// Every pass over the drawing starts at its first line; within a run the drawing
+// read by the first pass is gone through again from memory.
 static bool reopenDrawing() {
-  if (i_stream) fclose(i_stream);
-  i_stream = fopen(in_filename, "r");
-  if (i_stream) return true;
+  if (DxfRewindDrawing() || DxfOpenDrawing(in_filename)) return true;
   KxPrint("open error\n");
   return false;
 }
@@ -244,8 +243,7 @@ void KXWindow::filesDropped(BMessage* msg) {
   }
   if (kind != 0) {
     LookDxfLayers(0);
-    if (i_stream) fclose(i_stream);
-    i_stream = fopen(in_filename, "r");
+    DxfOpenDrawing(in_filename);
     KxPrint("  INFILE: <%s> ", in_filename);
     if (!i_stream) {
       KxPrint("open error");
@@ -287,7 +285,7 @@ void KXWindow::closeStreams() {
     KxPrint(" bad LOG_STREAM\n");
   }
   log_stream = nullptr;
-  if (i_stream) fclose(i_stream);
+  if (i_stream) DxfCloseDrawing();
   else KxPrint(" bad IN_STREAM\n");
   i_stream = nullptr;
 }
@@ -317,7 +315,9 @@ void KXWindow::MakeNwdFile() {
   log_stream = fopen(log_filename, "w");
   if (!log_stream) KxPrint("open error");
 
-  if (reopenDrawing()) getAcadVersion();
+  // Each Make reads the drawing anew from disk: it may have been changed since the drop.
+  if (DxfOpenDrawing(in_filename)) getAcadVersion();
+  else KxPrint("open error\n");
   if (reopenDrawing()) getLayers();
   reopenDrawing();
 

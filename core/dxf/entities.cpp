@@ -71,12 +71,12 @@ static int typeOfMarker(const char* marker) {
       {"AcDbVertex", etVERT, " ..eftype changed2vert\n"},
       {"AcDb2dVertex", etVERT, " ..eftype changed2vert\n"},
   };
-  if (strcmp(marker, "AcDbDictionary") == 0) {
+  if (DxfIs(marker, "AcDbDictionary")) {
     KxPrint("  <return>\n");
     return -1;
   }
   for (const Switch& s : switches) {
-    if (strcmp(marker, s.marker) == 0) {
+    if (DxfIs(marker, s.marker)) {
       KxPrint("%s", s.note);
       return s.type;
     }
@@ -90,7 +90,7 @@ int getElementsPoints(int etype) {
   char line[kDxfLineSize];
   char value[kDxfLineSize];
   while (DxfReadLine(line)) {
-    if (strcmp(line, "SEQEND") == 0) {
+    if (DxfIs(line, "SEQEND")) {
       KxPrint(" ..<SEQEND break>\n");
       return 0;
     }

@@ -162,7 +162,7 @@ int IsValidLayer(int dxfVersion) {
     }
   }
   if (gAktLayEntry == 0) gAktLayName = 0;
-  return strcmp(line, edmLayer) == 0 ? 1 : 0;
+  return DxfIs(line, edmLayer) ? 1 : 0;
 }
 
 static void handOver(const char* name) {
@@ -173,7 +173,7 @@ static void handOver(const char* name) {
 static void read2000Table(long& count) {
   char line[kDxfLineSize];
   while (DxfReadLine(line)) {
-    if (strcmp(line, "AcDbLayerTableRecord") == 0) {
+    if (DxfIs(line, "AcDbLayerTableRecord")) {
       if (!DxfReadLine(line)) break;
       if (DxfCode(line) == 2) {
         if (!DxfReadLine(line)) break;
@@ -185,11 +185,11 @@ static void read2000Table(long& count) {
       }
     }
     if (count > 2) {
-      if (strcmp(line, "ENDTAB") == 0) {
+      if (DxfIs(line, "ENDTAB")) {
         KxPrint(" ..ENDTAB  <break>\n");
         break;
       }
-      if (strcmp(line, "AcDbDictionary") == 0) {
+      if (DxfIs(line, "AcDbDictionary")) {
         KxPrint("..nach AcDbDictionary <break>");
         break;
       }
@@ -200,9 +200,9 @@ static void read2000Table(long& count) {
 // 12-format table: the first "LAYER" is the table's own name line, the others
 // are followed by group 2 and the layer's name.
 static void read1009Table(long& count) {
+  static const char* const kLayer[] = {"LAYER"};
   char line[kDxfLineSize];
-  while (DxfReadLine(line)) {
-    if (strcmp(line, "LAYER") != 0) continue;
+  while (DxfFindLine(line, kLayer, 1) == 0) {
     if (!DxfReadLine(line) || !DxfReadLine(line)) break;
     ++count;
     if (count == 1) KxPrint("..possible Layer:\n");
@@ -212,11 +212,11 @@ static void read1009Table(long& count) {
       KxLog("%s\n", line);
       handOver(line);
     }
-    if (strcmp(line, "ENTITIES") == 0) {
+    if (DxfIs(line, "ENTITIES")) {
       KxPrint("..nach ENTITIES <break>");
       break;
     }
-    if (strcmp(line, "ENDSEC") == 0) {
+    if (DxfIs(line, "ENDSEC")) {
       KxPrint("..nach ENDSEC <break>\n");
       break;
     }

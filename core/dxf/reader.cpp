@@ -1,24 +1,352 @@
 // Line reading shared by every pass over the drawing: lines of at most 254
 // characters (longer ones arrive in pieces), line ends removed so DOS and Unix
-// drawings read alike, and the conversion of group codes and values.
+// drawings read alike, and the conversion of group codes and values. The drawing
+// is read into memory once, so a later pass starts again by a rewind.
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "dxf/dxf.h"
 #include "geometry/base.h"
 
+namespace {
+
+// The drawing as taken over from i_stream: everything from the stream's position
+// at that moment up to its end. Passes read lines out of it instead of the stream.
+struct DrawingImage {
+  size_t len = 0;              // bytes of the drawing
+  size_t pos = 0;              // start of the next line
+  size_t blockAt = 0;          // start of the 64-byte block whose line ends are in ends
+  uint64_t ends = 0;           // the '\n' of that block at or after pos, one bit each
+  char* data = nullptr;        // the bytes as read, followed by kSlack zero bytes
+  size_t cap = 0;              // usable bytes at data
+  void* block = nullptr;       // the allocation holding data
+  size_t blockSize = 0;        // its size (0: taken from malloc)
+  long base = -1;              // stream offset of data[0] (-1: not seekable)
+  FILE* owner = nullptr;       // the stream the bytes came from
+  bool hasNul = false;         // a NUL byte ends a line's text early: the careful path is needed
+  bool cut = false;            // memory ran out before the stream's end: the image ends early
+};
+
+DrawingImage gImage;
+
+// Zero bytes after the image: the line search reads whole 64-byte blocks and the
+// copy of a short line 32 bytes at once.
+constexpr size_t kSlack = 64;
+constexpr size_t kBlock = 64;
+constexpr size_t kPiece = kDxfLineSize - 1;   // characters of one line, as fgets(buf, 255) reads them
+
+#if defined(__GLIBC__) || defined(__APPLE__) || defined(__FreeBSD__)
+inline bool streamDone(FILE* f) { return feof_unlocked(f) || ferror_unlocked(f); }
+#else
+inline bool streamDone(FILE* f) { return feof(f) || ferror(f); }
+#endif
+
+// The image stays valid while its stream is the drawing stream and stands at its
+// end. A stream reopened by someone else (even at the same address) or rewound
+// has no end-of-file mark yet, and is taken over afresh.
+inline bool imageCurrent(FILE* f) { return f == gImage.owner && (streamDone(f) || gImage.cut); }
+
+// One bit for every '\n' among the 64 bytes at p.
+inline uint64_t newlinesOf(const char* p) {
+#if defined(__SSE2__)
+  const __m128i nl = _mm_set1_epi8('\n');
+  uint64_t ends = 0;
+  for (int i = 0; i < 4; ++i) {
+    __m128i v = _mm_loadu_si128((const __m128i*)(p + 16 * i));
+    ends |= (uint64_t)(uint32_t)_mm_movemask_epi8(_mm_cmpeq_epi8(v, nl)) << (16 * i);
+  }
+  return ends;
+#else
+  uint64_t ends = 0;
+  for (size_t i = 0; i < kBlock; ++i) ends |= (uint64_t)(p[i] == '\n') << i;
+  return ends;
+#endif
+}
+
+inline void scanBlock(DrawingImage& im) { im.ends = newlinesOf(im.data + im.blockAt); }
+
+// Starts the line-end search at the image's first byte.
+inline void startSearch(DrawingImage& im) {
+  im.pos = 0;
+  im.blockAt = 0;
+  scanBlock(im);
+}
+
+// Offset of the first '\n' in [pos, limitEnd), or limitEnd when there is none.
+// Drawing lines are short, so a block's mask usually serves several lines; every
+// '\n' between pos and the current block was used already.
+inline size_t nextNewline(DrawingImage& im, size_t limitEnd) {
+  for (;;) {
+    if (im.ends) {
+      size_t at = im.blockAt + (size_t)__builtin_ctzll(im.ends);
+      if (at >= limitEnd) return limitEnd;  // stays for a later piece
+      im.ends &= im.ends - 1;
+      return at;
+    }
+    if (im.blockAt + kBlock >= limitEnd) return limitEnd;
+    im.blockAt += kBlock;
+    scanBlock(im);
+  }
+}
+
+void releaseBlock(void* block, size_t size) {
+#if defined(__linux__)
+  if (size) {
+    munmap(block, size);
+    return;
+  }
+#endif
+  (void)size;
+  free(block);
+}
+
+// Large drawings go to huge pages where the system offers them. Measured on a
+// 34 MB drawing: in small pages the page faults and TLB misses cost more than
+// the scan itself; mapping the file directly saves the copy but keeps the small
+// pages, and a pass over it is slower than a pass over the huge-page copy.
+bool allocateBlock(size_t need, void*& block, size_t& blockSize, char*& data) {
+#if defined(__linux__)
+  constexpr size_t kHuge = (size_t)2 << 20;
+  if (need >= kHuge) {
+    size_t size = (need + 2 * kHuge - 1) & ~(kHuge - 1);
+    void* m = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (m != MAP_FAILED) {
+      uintptr_t aligned = ((uintptr_t)m + kHuge - 1) & ~(uintptr_t)(kHuge - 1);
+#ifdef MADV_HUGEPAGE
+      madvise((void*)aligned, size - (aligned - (uintptr_t)m), MADV_HUGEPAGE);
+#endif
+      block = m;
+      blockSize = size;
+      data = (char*)aligned;
+      return true;
+    }
+  }
+#endif
+  block = malloc(need);
+  blockSize = 0;
+  data = (char*)block;
+  return block != nullptr;
+}
+
+// Makes room for need bytes plus the slack, keeping the bytes read so far.
+bool reserve(size_t need) {
+  if (need + kSlack <= gImage.cap) return true;
+  size_t cap = gImage.cap ? gImage.cap : 64 * 1024;
+  while (cap < need + kSlack) cap *= 2;
+  void* block;
+  size_t blockSize;
+  char* data;
+  if (!allocateBlock(cap, block, blockSize, data)) return false;
+  if (gImage.len) memcpy(data, gImage.data, gImage.len);
+  if (gImage.block) releaseBlock(gImage.block, gImage.blockSize);
+  gImage.block = block;
+  gImage.blockSize = blockSize;
+  gImage.data = data;
+  gImage.cap = cap;
+  return true;
+}
+
+// Reads the rest of f (about expect bytes) into the buffer, leaving f at its end
+// (or in error). Without memory for all of it the image ends early.
+bool readRest(FILE* f, size_t expect) {
+  if (!reserve(expect) && !reserve(4096)) return false;
+  for (;;) {
+    if (gImage.cap - kSlack - gImage.len < 4096 && !reserve(gImage.len + gImage.len / 2 + 4096)) {
+      gImage.cut = true;
+      break;
+    }
+    size_t want = gImage.cap - kSlack - gImage.len;
+    size_t got = fread(gImage.data + gImage.len, 1, want, f);
+    gImage.len += got;
+    if (got < want) break;  // end of file or read error: the stream now says which
+  }
+  memset(gImage.data + gImage.len, 0, kSlack);
+  gImage.hasNul = memchr(gImage.data, '\0', gImage.len) != nullptr;
+  return true;
+}
+
+// Takes the rest of f into the image, from where f stands.
+bool takeOver(FILE* f) {
+  DrawingImage& im = gImage;
+  im.owner = nullptr;
+  im.len = 0;
+  im.hasNul = false;
+  im.cut = false;
+  im.base = ftell(f);
+  struct stat st;
+  bool plain = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && im.base >= 0 && st.st_size >= im.base;
+  // One byte more than the file holds: the read then meets the end at once.
+  size_t expect = plain ? (size_t)(st.st_size - im.base) + 1 : 64 * 1024;
+  if (!readRest(f, expect)) return false;
+  startSearch(im);
+  im.owner = f;
+  return true;
+}
+
+inline bool lineEnd(char c) { return c == '\n' || c == '\r'; }
+
+// The text of a piece with a NUL byte in it ends at that byte, as with a C string;
+// then the line end goes as stripLFCR removes it.
+size_t carefulLength(const char* p, size_t n) {
+  n = strnlen(p, n);
+  if (n >= 2 && lineEnd(p[n - 2])) return n - 2;
+  if (n >= 1 && lineEnd(p[n - 1])) return n - 1;
+  return n;
+}
+
+// Puts the n characters at p into buf as a C string. Most lines fit one fixed
+// 32-byte copy (buf holds 255 bytes, the image has slack behind its end).
+inline void give(char* buf, const char* p, size_t n) {
+  if (n <= 32) memcpy(buf, p, 32);
+  else memcpy(buf, p, n);
+  buf[n] = '\0';
+}
+
+// Every case the common one below leaves: the first read of a stream, a line
+// end in a later block, pieces of long lines, NUL bytes, the end of the file.
+// The piece's text is the n characters at p.
+bool slowPiece(const char*& p, size_t& n) {
+  if (!i_stream) return false;
+  if (!imageCurrent(i_stream) && !takeOver(i_stream)) return false;
+  DrawingImage& im = gImage;
+  if (im.pos >= im.len) return false;
+  // A piece ends after its '\n', after 254 characters, or at the end of the file.
+  size_t rest = im.len - im.pos;
+  size_t limitEnd = im.pos + (rest < kPiece ? rest : kPiece);
+  size_t nl = nextNewline(im, limitEnd);
+  p = im.data + im.pos;
+  if (im.hasNul) {
+    size_t end = nl < limitEnd ? nl + 1 : limitEnd;
+    n = carefulLength(p, end - im.pos);
+    im.pos = end;
+  } else if (nl < limitEnd) {
+    // As stripLFCR: the '\n' goes, and a '\r' before it.
+    n = nl - im.pos;
+    if (n >= 1 && p[n - 1] == '\r') --n;
+    im.pos = nl + 1;
+  } else {
+    // A piece without '\n': a line end in its last place goes, and one in the place
+    // before it, which also takes whatever followed it.
+    n = limitEnd - im.pos;
+    if (n >= 2 && lineEnd(p[n - 2])) n -= 2;
+    else if (lineEnd(p[n - 1])) n -= 1;
+    im.pos = limitEnd;
+  }
+  return true;
+}
+
+// The next line as fgets(buf, 255) and stripLFCR would give it, left in place:
+// its text is the n characters at p. False at the end of the drawing.
+inline bool nextPiece(const char*& p, size_t& n) {
+  DrawingImage& im = gImage;
+  FILE* f = i_stream;
+  // The common case: a short line whose '\n' is in this block or a later one before
+  // the image's end. A '\n' lies inside the image, so the end of the file needs no
+  // test of its own; blocks without one are passed, as nextNewline would.
+  if (f == im.owner && f && !im.hasNul && (streamDone(f) || im.cut)) {
+    while (!im.ends) {
+      if (im.blockAt + kBlock >= im.len) return slowPiece(p, n);
+      im.blockAt += kBlock;
+      scanBlock(im);
+    }
+    size_t at = im.blockAt + (size_t)__builtin_ctzll(im.ends);
+    size_t len = at - im.pos;
+    if (len < kPiece) {
+      im.ends &= im.ends - 1;
+      p = im.data + im.pos;
+      im.pos = at + 1;
+      if (len >= 1 && p[len - 1] == '\r') --len;
+      n = len;
+      return true;
+    }
+  }
+  return slowPiece(p, n);
+}
+
+}  // namespace
+
 bool DxfReadLine(char* buf) {
   if (!buf) return false;
-  buf[0] = '\0';
-  if (!i_stream) return false;
-  // fgets stops after 254 characters: the rest of a longer line is the next "line".
-  if (!fgets(buf, kDxfLineSize, i_stream)) {
+  const char* p;
+  size_t n;
+  if (!nextPiece(p, n)) {
     buf[0] = '\0';
     return false;
   }
-  KxCopy(buf, kDxfLineSize, stripLFCR(buf));
+  give(buf, p, n);
   return true;
+}
+
+int DxfFindLine(char* buf, const char* const* words, int count) {
+  if (!buf) return -1;
+  if (count < 0) count = 0;
+  if (count > 16) count = 16;
+  // Two quick sieves: the lengths of the words (63 standing for all longer ones)
+  // and their first characters. Group codes and values rarely pass both.
+  size_t lengths[16];
+  uint64_t lengthSet = 0;
+  uint64_t firstSet[4] = {0, 0, 0, 0};
+  for (int k = 0; k < count; ++k) {
+    lengths[k] = strlen(words[k]);
+    lengthSet |= (uint64_t)1 << (lengths[k] < 63 ? lengths[k] : 63);
+    unsigned char c = (unsigned char)words[k][0];
+    firstSet[c >> 6] |= (uint64_t)1 << (c & 63);
+  }
+  const char* p;
+  size_t n;
+  // The lines in between are looked at where they lie: no copy, no call per line.
+  while (nextPiece(p, n)) {
+    if (!((lengthSet >> (n < 63 ? n : 63)) & 1)) continue;
+    unsigned char c = n ? (unsigned char)p[0] : 0;
+    if (!((firstSet[c >> 6] >> (c & 63)) & 1)) continue;
+    for (int k = 0; k < count; ++k) {
+      if (n == lengths[k] && memcmp(p, words[k], n) == 0) {
+        give(buf, p, n);
+        return k;
+      }
+    }
+  }
+  buf[0] = '\0';
+  return -1;
+}
+
+int DxfOpenDrawing(const char* path) {
+  DxfCloseDrawing();
+  if (!path) return 0;
+  i_stream = fopen(path, "r");
+  if (!i_stream) return 0;
+  takeOver(i_stream);
+  return 1;
+}
+
+int DxfRewindDrawing() {
+  if (!i_stream) return 0;
+  if (imageCurrent(i_stream) && gImage.base == 0) {
+    startSearch(gImage);
+    return 1;
+  }
+  // Taken over from the middle (or not at all): the stream itself goes back, and the
+  // next read takes it over from its start. A pipe cannot go back.
+  if (fseek(i_stream, 0, SEEK_SET) != 0) return 0;
+  clearerr(i_stream);
+  return 1;
+}
+
+void DxfCloseDrawing() {
+  if (i_stream) fclose(i_stream);
+  i_stream = nullptr;
+  if (gImage.block) releaseBlock(gImage.block, gImage.blockSize);
+  gImage = DrawingImage();
 }
 
 int DxfCode(const char* line) { return (int)KxInteger(line); }

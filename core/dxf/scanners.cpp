@@ -23,21 +23,15 @@ static void addPolylineStart() {
 }
 
 int get1009ElementsFromLayer() {
-  struct Keyword { const char* line; int type; };
-  static const Keyword keywords[] = {
-      {"LINE", etLINE}, {"ARC", etARC},     {"CIRCLE", etCIR}, {"POLYLINE", etPOLY},
-      {"VERTEX", etVERT}, {"INSERT", etINSE}, {"TEXT", etTEXT}, {"POINT", etPNT},
-  };
+  static const char* const keywords[] = {"LINE", "ARC", "CIRCLE", "POLYLINE", "VERTEX", "INSERT", "TEXT", "POINT"};
+  static const int types[] = {etLINE, etARC, etCIR, etPOLY, etVERT, etINSE, etTEXT, etPNT};
   logHeader();
   char line[kDxfLineSize];
-  while (DxfReadLine(line)) {
-    for (const Keyword& k : keywords) {
-      if (strcmp(line, k.line) != 0) continue;
-      if (IsValidLayer(acad_IntVers) == 1) {
-        if (k.type == etPOLY) AddElement(etPOLY, "begPoly");
-        getElementsPoints(k.type);
-      }
-      break;
+  int k;
+  while ((k = DxfFindLine(line, keywords, 8)) >= 0) {
+    if (IsValidLayer(acad_IntVers) == 1) {
+      if (types[k] == etPOLY) AddElement(etPOLY, "begPoly");
+      getElementsPoints(types[k]);
     }
   }
   KxPrint(" %ld Elemente found\n\n", eldsCounter);
@@ -47,34 +41,34 @@ int get1009ElementsFromLayer() {
 
 int get1015ElementsFromLayer() {
   logHeader();
+  static const char* const kEntity[] = {"AcDbEntity"};
   char line[kDxfLineSize];
-  while (DxfReadLine(line)) {
-    if (strcmp(line, "AcDbEntity") != 0) continue;
+  while (DxfFindLine(line, kEntity, 1) == 0) {
     // Group code 8, then the layer name.
     if (!DxfReadLine(line) || !DxfReadLine(line)) break;
-    if (strcmp(line, "AcDbDictionary") == 0 || strcmp(line, "AcDbAlignedDimension") == 0 ||
-        strcmp(line, "AcDbIdBuffer") == 0) {
+    if (DxfIs(line, "AcDbDictionary") || DxfIs(line, "AcDbAlignedDimension") ||
+        DxfIs(line, "AcDbIdBuffer")) {
       KxPrint("  <break>\n");
       break;
     }
-    if (strcmp(line, edmLayer) != 0) continue;
+    if (!DxfIs(line, edmLayer)) continue;
     // Group code 100, then the subclass marker.
     if (!DxfReadLine(line) || !DxfReadLine(line)) break;
     KxPrint("  AcDbEntity Element: %s\n", line);
-    if (strcmp(line, "AcDbLine") == 0) {
+    if (DxfIs(line, "AcDbLine")) {
       getElementsPoints(etLINE);
-    } else if (strcmp(line, "AcDbPolyline") == 0 || strcmp(line, "AcDb2dPolyline") == 0) {
+    } else if (DxfIs(line, "AcDbPolyline") || DxfIs(line, "AcDb2dPolyline")) {
       addPolylineStart();
       getElementsPoints(etPOLY);
-    } else if (strcmp(line, "AcDbVertex") == 0) {
+    } else if (DxfIs(line, "AcDbVertex")) {
       getElementsPoints(etVERT);
-    } else if (strcmp(line, "AcDbCircle") == 0) {
+    } else if (DxfIs(line, "AcDbCircle")) {
       getElementsPoints(etCIR);  // arcs switch to etARC at their AcDbArc marker
-    } else if (strcmp(line, "AcDbArc") == 0) {
+    } else if (DxfIs(line, "AcDbArc")) {
       getElementsPoints(etARC);
-    } else if (strcmp(line, "AcDbMText") == 0 || strcmp(line, "AcDbText") == 0) {
+    } else if (DxfIs(line, "AcDbMText") || DxfIs(line, "AcDbText")) {
       getElementsPoints(etTEXT);
-    } else if (strcmp(line, "AcDbEllipse") == 0) {
+    } else if (DxfIs(line, "AcDbEllipse")) {
       KxPrint("\t\t\t\t [NOT SUPPORTED]\n ");
     }
   }

@@ -9,14 +9,9 @@ char acad_VersInfo[30] = "....";
 int acad_IntVers = 0;
 
 int getAcadVersion() {
+  static const char* const kVersion[] = {"$ACADVER"};
   char line[kDxfLineSize];
-  bool found = false;
-  while (DxfReadLine(line)) {
-    if (strcmp(line, "$ACADVER") == 0) {
-      found = true;
-      break;
-    }
-  }
+  bool found = DxfFindLine(line, kVersion, 1) == 0;
   // The group-code line, then the value; a file that ends before it keeps the old text.
   if (found && DxfReadLine(line) && DxfReadLine(line)) KxCopy(acad_VersInfo, sizeof acad_VersInfo, line);
 

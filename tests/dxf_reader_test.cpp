@@ -1,0 +1,249 @@
+// The line reader every DXF pass uses: whatever the drawing holds (long lines,
+// DOS, Unix or old Mac line ends, NUL bytes, no final line end), it must hand
+// out exactly the lines that fgets(buf, 255) followed by stripLFCR gives.
+#include <cstdio>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "dxf/dxf.h"
+#include "geometry/base.h"
+#include "support/dxf_passes.h"
+#include "support/dxf_text.h"
+#include "support/support.h"
+
+using Lines = std::vector<std::string>;
+
+// The straightforward reading the passes were written against.
+static Lines ReferenceLines(const std::string& path) {
+  Lines out;
+  FILE* f = fopen(path.c_str(), "r");
+  if (!f) return out;
+  char buf[kDxfLineSize];
+  while (fgets(buf, kDxfLineSize, f)) out.push_back(stripLFCR(buf));
+  fclose(f);
+  return out;
+}
+
+// Everything DxfReadLine hands out from where i_stream stands.
+static Lines ReaderLines() {
+  Lines out;
+  char buf[kDxfLineSize];
+  while (DxfReadLine(buf)) out.push_back(buf);
+  EXPECT_STREQ(buf, "");  // the end leaves an empty line behind
+  return out;
+}
+
+// Words a pass looks for, with the empty line and a group code among them.
+static const char* const kWords[] = {"LINE", "  0", "AcDbEntity", "SECTION", "", "aB", "LAYER"};
+constexpr int kWordCount = sizeof kWords / sizeof kWords[0];
+
+// What DxfFindLine must find: the lines equal to a word, with the word's index.
+static Lines Wanted(const Lines& lines) {
+  Lines out;
+  for (const std::string& l : lines)
+    for (int k = 0; k < kWordCount; ++k)
+      if (l == kWords[k]) {
+        out.push_back(std::to_string(k) + ":" + l);
+        break;
+      }
+  return out;
+}
+
+static Lines FoundLines() {
+  Lines out;
+  char buf[kDxfLineSize];
+  int k;
+  while ((k = DxfFindLine(buf, kWords, kWordCount)) >= 0) out.push_back(std::to_string(k) + ":" + buf);
+  EXPECT_STREQ(buf, "");
+  return out;
+}
+
+// Reads path three ways: opened by DxfOpenDrawing, after a rewind, and as a
+// stream opened by someone else; each must equal the reference reading. The
+// search for words must find what a line-by-line comparison finds.
+static void ExpectSameLines(const std::string& path, const std::string& what) {
+  Lines want = ReferenceLines(path);
+  ASSERT_EQ(DxfOpenDrawing(path.c_str()), 1) << what;
+  EXPECT_EQ(ReaderLines(), want) << what;
+  ASSERT_EQ(DxfRewindDrawing(), 1) << what;
+  EXPECT_EQ(ReaderLines(), want) << what << " (rewound)";
+  ASSERT_EQ(DxfRewindDrawing(), 1) << what;
+  EXPECT_EQ(FoundLines(), Wanted(want)) << what << " (search)";
+  ASSERT_TRUE(OpenDrawing(path)) << what;
+  EXPECT_EQ(ReaderLines(), want) << what << " (plain stream)";
+  DxfCloseDrawing();
+}
+
+static std::string Repeat(char c, size_t n) { return std::string(n, c); }
+
+TEST(DxfReader, CorpusDrawingsReadAsLineByLine) {
+  FreshCore();
+  std::string dir = CorpusDir();
+  if (dir.empty()) GTEST_SKIP() << "no drawing corpus on this machine";
+  int count = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    std::string path = e.path().string();
+    if (path.size() < 4 || path.substr(path.size() - 4) != ".dxf") continue;
+    ExpectSameLines(path, path);
+    ++count;
+  }
+  EXPECT_GT(count, 0);
+}
+
+TEST(DxfReader, EdgeCasesReadAsLineByLine) {
+  FreshCore();
+  TempDir d;
+  std::string nul(1, '\0');
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"empty", ""},
+      {"one line end", "\n"},
+      {"no final line end", "  0\nSECTION"},
+      {"crlf", DxfText("AC1015").Line("0", 0, 0, 1, 1).Str(true)},
+      {"unix", DxfText("AC1009").Circle("0", 1, 2, 3).Str()},
+      {"cr only", "  0\rSECTION\r  2\rHEADER\r"},
+      {"cr only, long", Repeat('a', 100) + "\r" + Repeat('b', 300) + "\r" + Repeat('c', 10)},
+      {"lone cr at the end", "LINE\r"},
+      {"cr cr lf", "LINE\r\r\n  8\n"},
+      {"cr inside", "a\rb\nAC\r1\n"},
+      {"253 characters", Repeat('x', 253) + "\n" + "next\n"},
+      {"254 characters", Repeat('x', 254) + "\n" + "next\n"},
+      {"254 characters with cr", Repeat('x', 253) + "\r\n" + "next\n"},
+      {"255 characters", Repeat('x', 255) + "\r\n" + "next\n"},
+      {"several pieces", Repeat('y', 254 * 3 + 17) + "\n" + Repeat('z', 508)},
+      {"piece ends in cr", Repeat('w', 253) + "\r" + "rest\n"},
+      {"piece ends in cr before last", Repeat('w', 252) + "\rq" + "rest\n"},
+      {"nul inside", "LI" + nul + "NE\n  8\nAcDb" + nul + "\r\n"},
+      {"nul first", nul + "LINE\n" + nul + "\n"},
+      {"nul before cr", "ab" + nul + "\r\nc\n"},
+      {"nul in a long line", Repeat('n', 100) + nul + Repeat('m', 400) + "\n"},
+      {"only nul bytes", Repeat('\0', 600)},
+      {"block edges", Repeat('e', 63) + "\n" + Repeat('f', 64) + "\n" + Repeat('g', 31) + "\r\n" +
+                          Repeat('h', 32) + "\n" + Repeat('i', 33) + "\n" + Repeat('j', 127) + "\n"},
+      {"empty lines", "\n\n\r\n\n"},
+  };
+  for (const auto& [name, text] : cases) {
+    std::string path = d.File("edge.dxf");
+    WriteFile(path, text);
+    ExpectSameLines(path, name);
+  }
+}
+
+// Random texts of line ends, NUL bytes and characters, at every length from
+// one character to several pieces: the quick path and the careful one must agree.
+TEST(DxfReader, RandomTextsReadAsLineByLine) {
+  FreshCore();
+  TempDir d;
+  std::mt19937 rng(20261206);
+  const char alphabet[] = {'a', 'B', ' ', '7', '\n', '\n', '\r', '\0'};
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    size_t lines = rng() % 40;
+    for (size_t i = 0; i < lines; ++i) {
+      size_t len = rng() % 4 == 0 ? rng() % 700 : rng() % 40;
+      for (size_t k = 0; k < len; ++k) {
+        // Most texts are plain; some get line ends and NUL bytes anywhere.
+        unsigned pick = round % 3 == 0 ? rng() % 8 : rng() % 4;
+        text += alphabet[pick];
+      }
+      text += round % 5 == 0 ? "\r\n" : "\n";
+    }
+    if (round % 7 == 0 && !text.empty()) text.pop_back();
+    std::string path = d.File("random.dxf");
+    WriteFile(path, text);
+    ExpectSameLines(path, "round " + std::to_string(round));
+  }
+}
+
+TEST(DxfReader, LargeDrawingReadsAsLineByLine) {
+  FreshCore();
+  TempDir d;
+  // Several megabytes: the drawing goes to the large-buffer path.
+  DxfText dxf("AC1015");
+  for (int i = 0; i < 24000; ++i) dxf.Line(i % 2 ? "OTHER" : "DXF_MAIN", i, i * 0.5, i + 1.25, i * 0.5 + 3);
+  std::string text = dxf.Str(true);
+  ASSERT_GT(text.size(), (size_t)(2 << 20));
+  WriteFile(d.File("large.dxf"), text);
+  ExpectSameLines(d.File("large.dxf"), "large");
+}
+
+TEST(DxfReader, StreamsOpenedElsewhereAreFollowed) {
+  FreshCore();
+  TempDir d;
+  WriteFile(d.File("a.dxf"), "A1\nA2\nA3\n");
+  WriteFile(d.File("b.dxf"), "B1\r\nB2\r\n");
+  char buf[kDxfLineSize];
+
+  // Closed and opened again in the middle of a pass (the stream may come back at
+  // the same address): the new stream starts at its first line.
+  ASSERT_TRUE(OpenDrawing(d.File("a.dxf")));
+  ASSERT_TRUE(DxfReadLine(buf));
+  EXPECT_STREQ(buf, "A1");
+  ASSERT_TRUE(OpenDrawing(d.File("a.dxf")));
+  EXPECT_EQ(ReaderLines(), (Lines{"A1", "A2", "A3"}));
+  ASSERT_TRUE(OpenDrawing(d.File("b.dxf")));
+  EXPECT_EQ(ReaderLines(), (Lines{"B1", "B2"}));
+
+  // A stream partly read by fgets goes on from where it stands, and a rewind
+  // then goes back to the file's first line.
+  ASSERT_TRUE(OpenDrawing(d.File("a.dxf")));
+  ASSERT_TRUE(fgets(buf, kDxfLineSize, i_stream));
+  EXPECT_EQ(ReaderLines(), (Lines{"A2", "A3"}));
+  ASSERT_EQ(DxfRewindDrawing(), 1);
+  EXPECT_EQ(ReaderLines(), (Lines{"A1", "A2", "A3"}));
+
+  // A rewind of the stream by anyone is a new start as well.
+  rewind(i_stream);
+  EXPECT_EQ(ReaderLines(), (Lines{"A1", "A2", "A3"}));
+
+  // No stream: nothing to read, nothing to rewind; a missing file does not open.
+  DxfCloseDrawing();
+  EXPECT_EQ(i_stream, nullptr);
+  EXPECT_FALSE(DxfReadLine(buf));
+  EXPECT_FALSE(DxfReadLine(nullptr));
+  EXPECT_EQ(DxfRewindDrawing(), 0);
+  EXPECT_EQ(DxfOpenDrawing(d.File("missing.dxf").c_str()), 0);
+  EXPECT_EQ(i_stream, nullptr);
+}
+
+TEST(DxfReader, PipeIsReadButCannotGoBack) {
+  FreshCore();
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  std::string text = "  0\nSECTION\r\n" + Repeat('p', 300) + "\n";
+  ASSERT_EQ(write(fds[1], text.data(), text.size()), (ssize_t)text.size());
+  close(fds[1]);
+  i_stream = fdopen(fds[0], "r");
+  ASSERT_NE(i_stream, nullptr);
+  EXPECT_EQ(ReaderLines(), (Lines{"  0", "SECTION", Repeat('p', 254), Repeat('p', 46)}));
+  EXPECT_EQ(DxfRewindDrawing(), 0);
+  DxfCloseDrawing();
+}
+
+TEST(DxfReader, SearchStopsAtEachWordAndGoesOnAfterIt) {
+  FreshCore();
+  TempDir d;
+  WriteFile(d.File("s.dxf"), "  0\nLINE\n  8\nLINE \n  0\r\nLINE\r\nX\n");
+  ASSERT_EQ(DxfOpenDrawing(d.File("s.dxf").c_str()), 1);
+  static const char* const line[] = {"LINE"};
+  char buf[kDxfLineSize];
+  ASSERT_EQ(DxfFindLine(buf, line, 1), 0);
+  EXPECT_STREQ(buf, "LINE");
+  ASSERT_TRUE(DxfReadLine(buf));  // the search leaves the next line to the pass
+  EXPECT_STREQ(buf, "  8");
+  ASSERT_EQ(DxfFindLine(buf, line, 1), 0);  // "LINE " is no match, the DOS line is
+  ASSERT_TRUE(DxfReadLine(buf));
+  EXPECT_STREQ(buf, "X");
+  EXPECT_EQ(DxfFindLine(buf, line, 1), -1);
+  EXPECT_EQ(DxfFindLine(buf, line, 0), -1);
+  EXPECT_EQ(DxfFindLine(nullptr, line, 1), -1);
+  DxfCloseDrawing();
+
+  // The quick keyword test is as exact as strcmp.
+  EXPECT_TRUE(DxfIs("LINE", "LINE"));
+  EXPECT_TRUE(DxfIs("", ""));
+  for (const char* other : {"LINE ", "LIN", "line", " LINE", ""}) EXPECT_FALSE(DxfIs(other, "LINE")) << other;
+}
