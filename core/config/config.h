@@ -20,7 +20,8 @@ extern int gCancelTextInfo;    // 0: contour texts are copied as remarks; non-ze
 extern int OpenDataFile;       // non-zero: show the NC program to the user after the run
 
 void SetGlobals(const char* arg);   // derives homepath, reads the settings file, adds the main layer
-float ConfigFloat(const char* text);  // decimal conversion into a float: no number gives 0, cut to the float range
+float ConfigFloat(const char* text);
+void ForEachTextLine(FILE* f, void (*use)(char* line), char comment);  // each line (254 characters at most, no line end) to use; lines starting with comment skipped  // decimal conversion into a float: no number gives 0, cut to the float range
 
 // --- device syntax ---
 struct devSyntax {

@@ -106,13 +106,7 @@ void SetDevSyntax(const char* dev) {
 
   mS.Header[0] = '\0';
   mS.Footer[0] = '\0';
-  char buf[255];
-  char line[255];
-  while (fgets(buf, sizeof buf, f)) {
-    KxCopy(line, sizeof line, stripLFCR(buf));
-    if (line[0] == ';') continue;
-    applyLine(line);
-  }
+  ForEachTextLine(f, applyLine, ';');
   fclose(f);
   KxPrint(" now set to: [%s]\n", mS.Device);
 }

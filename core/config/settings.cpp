@@ -55,7 +55,18 @@ static void deriveHomepath(const char* arg) {
   }
 }
 
-static void setDefaults() {
+void ForEachTextLine(FILE* f, void (*use)(char* line), char comment) {
+  char buf[255];
+  char line[255];
+  while (fgets(buf, sizeof buf, f)) {
+    KxCopy(line, sizeof line, stripLFCR(buf));
+    if (comment && line[0] == comment) continue;
+    use(line);
+  }
+}
+
+// The settings' own globals as a fresh program has them.
+static void settingsDefaults() {
   gNpTolerance = 0.002f;
   fPlusTol = 0.002f;
   fMinusTol = -0.002f;
@@ -63,12 +74,16 @@ static void setDefaults() {
   gMaxAnkerLen = 4.5f;
   KxCopy(edmLayer, sizeof edmLayer, "DXF_MAIN");
   KxCopy(optLayer, sizeof optLayer, "EDMX_");
-  KxCopy(data_filename, sizeof data_filename, "_nwd_out");
-  gNameByInfile = 0;
   gGlobTextInfo = 0;
   gDataInfo = 0;
   gCancelTextInfo = 1;
   OpenDataFile = 1;
+}
+
+static void setDefaults() {
+  settingsDefaults();
+  KxCopy(data_filename, sizeof data_filename, "_nwd_out");
+  gNameByInfile = 0;
   ktechno.dHole = -0.002f;
   ktechno.dPE = 30.0f;
   ktechno.dHE = 15.0f;
@@ -90,7 +105,7 @@ static void takeQuoted(const char* line, char* dst, size_t size) {
 }
 
 // Every key found anywhere in the line takes effect, in this order.
-static void applyLine(const char* line) {
+static void applyLine(char* line) {
   const char* p;
   if ((p = strstr(line, "GridRadius:"))) gStartPosition = ConfigFloat(p + 11);
   if ((p = strstr(line, "HoleOffset:"))) ktechno.dHole = ConfigFloat(p + 11);
@@ -166,13 +181,7 @@ void SetGlobals(const char* arg) {
     KxPrint(" OPEN ERROR! ...using defaults\n");
   } else {
     KxPrint(" OK\n");
-    char buf[255];
-    char line[255];
-    while (fgets(buf, sizeof buf, f)) {
-      KxCopy(line, sizeof line, stripLFCR(buf));
-      if (line[0] == ';') continue;
-      applyLine(line);
-    }
+    ForEachTextLine(f, applyLine, ';');
     fclose(f);
   }
 
@@ -183,18 +192,8 @@ void SetGlobals(const char* arg) {
 }
 
 void ResetConfigState() {
-  gNpTolerance = 0.002f;
-  fPlusTol = 0.002f;
-  fMinusTol = -0.002f;
-  gStartPosition = 2.605f;
-  gMaxAnkerLen = 4.5f;
-  KxCopy(edmLayer, sizeof edmLayer, "DXF_MAIN");
-  KxCopy(optLayer, sizeof optLayer, "EDMX_");
+  settingsDefaults();
   KxCopy(gDevTarget, sizeof gDevTarget, "MAK_EE3.SYN");
-  gGlobTextInfo = 0;
-  gDataInfo = 0;
-  gCancelTextInfo = 1;
-  OpenDataFile = 1;
   memset(&mS, 0, sizeof mS);
   memset(&ktechno, 0, sizeof ktechno);
   memset(eTD, 0, sizeof eTD);
