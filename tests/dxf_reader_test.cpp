@@ -73,6 +73,19 @@ static void ExpectSameLines(const std::string& path, const std::string& what) {
   EXPECT_EQ(ReaderLines(), want) << what << " (rewound)";
   ASSERT_EQ(DxfRewindDrawing(), 1) << what;
   EXPECT_EQ(FoundLines(), Wanted(want)) << what << " (search)";
+  // A search for one word takes another road: it must find the same lines.
+  for (const char* word : {"LAYER", "aB", "LINE", "  0"}) {
+    ASSERT_EQ(DxfRewindDrawing(), 1) << what;
+    size_t found = 0, wanted = 0;
+    char buf[kDxfLineSize];
+    while (DxfFindLine(buf, &word, 1) == 0) {
+      EXPECT_STREQ(buf, word) << what;
+      ++found;
+    }
+    for (const std::string& l : want) wanted += l == word;
+    EXPECT_EQ(found, wanted) << what << " (search for " << word << ")";
+    EXPECT_FALSE(DxfReadLine(buf)) << what;
+  }
   ASSERT_TRUE(OpenDrawing(path)) << what;
   EXPECT_EQ(ReaderLines(), want) << what << " (plain stream)";
   DxfCloseDrawing();
@@ -168,6 +181,10 @@ TEST(DxfReader, LargeDrawingReadsAsLineByLine) {
   ASSERT_GT(text.size(), (size_t)(2 << 20));
   WriteFile(d.File("large.dxf"), text);
   ExpectSameLines(d.File("large.dxf"), "large");
+  // A drawing that ends exactly at a page end: the bytes behind it are not the file's.
+  text.resize((text.size() / 4096 + 1) * 4096, 'x');
+  WriteFile(d.File("paged.dxf"), text);
+  ExpectSameLines(d.File("paged.dxf"), "paged");
 }
 
 TEST(DxfReader, StreamsOpenedElsewhereAreFollowed) {

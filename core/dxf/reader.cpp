@@ -273,6 +273,54 @@ inline bool nextPiece(const char*& p, size_t& n) {
   return slowPiece(p, n);
 }
 
+// Moves the next piece's start to offset at, which must be a piece boundary.
+void seekPiece(DrawingImage& im, size_t at) {
+  im.pos = at;
+  im.blockAt = at & ~(kBlock - 1);
+  scanBlock(im);
+  size_t skip = at - im.blockAt;
+  im.ends &= skip < 64 ? ~0ULL << skip : 0;
+}
+
+// Search for a single word over a drawing read from its start: the word's bytes
+// are looked for in the whole image, and only where they begin a piece (a line's
+// start, or 254 characters further on in a long line) is that piece read as a
+// line would be. The pieces in between need no look at all.
+int findOne(char* buf, const char* word, size_t len) {
+  DrawingImage& im = gImage;
+  size_t from = im.pos;
+  const char* back = from ? (const char*)memrchr(im.data, '\n', from) : nullptr;
+  size_t lineStart = back ? (size_t)(back - im.data) + 1 : 0;  // of the line holding from
+  for (;;) {
+    const char* hit = from < im.len ? (const char*)memmem(im.data + from, im.len - from, word, len) : nullptr;
+    if (!hit) {
+      seekPiece(im, im.len);
+      buf[0] = '\0';
+      return -1;
+    }
+    size_t at = (size_t)(hit - im.data);
+    const char* nl = at > from ? (const char*)memrchr(im.data + from, '\n', at - from) : nullptr;
+    if (nl) lineStart = (size_t)(nl - im.data) + 1;
+    if ((at - lineStart) % kPiece != 0) {
+      from = at + 1;
+      continue;
+    }
+    seekPiece(im, at);
+    const char* p;
+    size_t n;
+    if (!nextPiece(p, n)) {
+      buf[0] = '\0';
+      return -1;
+    }
+    if (n == len && memcmp(p, word, len) == 0) {
+      give(buf, p, n);
+      return 0;
+    }
+    from = im.pos;
+    if (im.data[from - 1] == '\n') lineStart = from;
+  }
+}
+
 }  // namespace
 
 bool DxfReadLine(char* buf) {
@@ -289,6 +337,9 @@ bool DxfReadLine(char* buf) {
 
 int DxfFindLine(char* buf, const char* const* words, int count) {
   if (!buf) return -1;
+  DrawingImage& im = gImage;
+  if (count == 1 && words[0][0] != '\0' && i_stream && imageCurrent(i_stream) && im.base == 0 && !im.cut)
+    return findOne(buf, words[0], strlen(words[0]));
   if (count < 0) count = 0;
   if (count > 16) count = 16;
   // Two quick sieves: the lengths of the words (63 standing for all longer ones)
