@@ -98,26 +98,9 @@ static int runConversion() {
   if (!reopenDrawing()) return kStatusNoDrawing;
 
   ClearElements();
-  AddReservedElements();
-
-  if (acad_IntVers <= 1009) status = get1009ElementsFromLayer();
-  if (acad_IntVers > 1014) status = get1015ElementsFromLayer();
-
-  AddClosingElements();
-
-  CheckStructs();
-  SearchKontur();
-  ReorgStructs();
-
-  KxPrint("\n\t = %d OUTLINES\n", gKonturCounter);
-  if (gKonturCounter >= 1) {
-    SearchStartPoints();
-    HolesAndTechno();
-    ProbeNwdOut();
+  if (ConvertDrawingElements() >= 1) {
     if (gNcWriteFailed) status = kStatusNoProgram;
     if (gBulkOut) SaveStructs("_elemblk.txt", "nach ProbeNwdOut()");
-  } else {
-    KxPrint(" PLEASE CHECK THE EDM-LAYER %c", 7);
   }
   SaveStatistic();
   return status;

@@ -321,25 +321,7 @@ void KXWindow::MakeNwdFile() {
   if (reopenDrawing()) getLayers();
   reopenDrawing();
 
-  AddReservedElements();
-
-  if (acad_IntVers < 1010) get1009ElementsFromLayer();
-  if (acad_IntVers > 1014) get1015ElementsFromLayer();
-
-  AddClosingElements();
-
-  CheckStructs();
-  SearchKontur();
-  ReorgStructs();
-  KxPrint("\n\t = %d OUTLINES\n", gKonturCounter);
-
-  if (gKonturCounter >= 1) {
-    SearchStartPoints();
-    HolesAndTechno();
-    ProbeNwdOut();
-  } else {
-    KxPrint(" PLEASE CHECK THE EDM-LAYER %c", 7);
-  }
+  ConvertDrawingElements();
 
   SaveStatistic();
   closeStreams();

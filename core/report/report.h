@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+int ConvertDrawingElements();   // entity pass, structure check, contours and NC program; the number of contours
 void SaveStatistic();            // writes the statistics page into the program folder and opens what is due
 
 // --- opening a file for the user (opener.cpp) ---
