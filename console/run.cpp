@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include "config/config.h"
-#include "contours/contours.h"
 #include "dxf/dxf.h"
 #include "elements/elements.h"
 #include "geometry/base.h"

@@ -169,14 +169,20 @@ static void growChain(float x, float y, const char* name, long opener, long& cou
   }
 }
 
-static void makeHole(long i) {
-  elementdaten& e = elds[i];
+// Opens the next contour number for element i and says which search found it
+// (A: a hole, B: a chain).
+static void openContour(long i, char search, char* name, size_t size) {
   ++gKonturCounter;
-  char name[16];
-  contourName(name, sizeof name, gKonturCounter);
-  KxPrint("\n ..A search for %s ", name);
+  contourName(name, size, gKonturCounter);
+  KxPrint("\n ..%c search for %s ", search, name);
   ePrintTypeToStream(i);
   KxPrint(" :%ld\n", i);
+}
+
+static void makeHole(long i) {
+  elementdaten& e = elds[i];
+  char name[16];
+  openContour(i, 'A', name, sizeof name);
   KxPrint("%ld =CIRCLE %s Radius:%6.3f ", i, name, e.r);
   KxPrint("  cx:%8.3f  cy:%8.3f \n", e.cx, e.cy);
   ++e.used;
@@ -198,12 +204,8 @@ static void rejectChain(const char* name) {
 
 static void chainFrom(long i) {
   elementdaten& e = elds[i];
-  ++gKonturCounter;
   char name[16];
-  contourName(name, sizeof name, gKonturCounter);
-  KxPrint("\n ..B search for %s ", name);
-  ePrintTypeToStream(i);
-  KxPrint(" :%ld\n", i);
+  openContour(i, 'B', name, sizeof name);
   KxLog("\n %s: ", name);
   KxLog("%d", e.type);
   KxLog("[%ld]", i);
