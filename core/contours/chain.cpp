@@ -1,6 +1,7 @@
 // Contour chaining: turns the loose lines, arcs and points of the element table
 // into named contours by growing chains through coinciding end points, makes
 // holes of large circles, and holds the tolerance tests the NC writers reuse.
+#include <cmath>
 #include <cstring>
 
 #include "config/config.h"
@@ -24,7 +25,7 @@ void ResetContourState() {
 static long liveCount() { return eldsCounter < kMaxElements ? eldsCounter : kMaxElements; }
 
 // A name of at most one character counts as no contour at all.
-static bool unnamed(const elementdaten& e) { return strnlen(e.kontur, sizeof e.kontur) <= 1; }
+static bool unnamed(const elementdaten& e) { return e.kontur[0] == '\0' || e.kontur[1] == '\0'; }
 
 static bool named(const elementdaten& e, const char* kn) {
   return strncmp(e.kontur, kn, sizeof e.kontur) == 0;
@@ -38,6 +39,11 @@ static bool onPositionLayer(const elementdaten& e) {
 static void contourName(char* buf, size_t size, int k) { snprintf(buf, size, "$K%02d", k); }
 
 int IsTolLenB2P(float ax, float ay, float bx, float by) {
+  // Chaining asks this for every free element at every step. A point farther
+  // than the tolerance on either axis is out without the root; the margin covers
+  // the rounding of the distance, so no answer differs from the full test.
+  const double reach = (double)fPlusTol * (1.0 + 1e-6) + 1e-30;
+  if (std::fabs((double)bx - ax) > reach || std::fabs((double)by - ay) > reach) return 0;
   float d = LENC(ax, ay, bx, by);
   return (fMinusTol <= d && d <= fPlusTol) ? 1 : 0;
 }
@@ -115,15 +121,15 @@ int FindNextWithPoint(float fx, float fy, const char* kn, long knX, long* foundI
       }
       continue;
     }
-    // Lines and arcs of a positioning layer guide the rapid moves; they never
-    // become contour members.
-    if (onPositionLayer(e)) continue;
     int side = 0;
     if (IsTolLenB2P(e.sx, e.sy, fx, fy))
       side = 1;
     else if (IsTolLenB2P(e.ex, e.ey, fx, fy))
       side = 2;
     if (!side) continue;
+    // Lines and arcs of a positioning layer guide the rapid moves; they never
+    // become contour members.
+    if (onPositionLayer(e)) continue;
     take(i, kn);
     *foundIn = i;
     KxPrint(" >%ld ", i);

@@ -1,40 +1,68 @@
 // Nesting of contours: a contour whose region lies strictly inside another
 // contour's region becomes that contour's child, claims the free small circles
 // inside its own region and gets a second feed-point search among them.
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "contours/contours.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
 
-// Backward scan so that the newest region record of a name wins; with
-// onlyTopLevel, records that already have a parent are not considered.
-static long findRegion(const char* name, bool onlyTopLevel) {
-  long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
-  for (long i = top - 1; i >= 1; --i) {
-    const elementdaten& e = elds[i];
-    if (strcmp(e.kontur, name) != 0 || strcmp(e.text, gtRegInfo) != 0) continue;
-    if (onlyTopLevel && e.child >= 1) continue;
-    return i;
+// The region records of contours 1..K, newest first: the nesting test asks for
+// them K*K times, and a scan of the table for each question made the nesting of
+// a few hundred contours cost more than reading the drawing. Only circle and
+// insert records and the regions' child marks change while the test runs, so the
+// lists stay valid as long as no record is added.
+struct RegionIndex {
+  std::vector<long> newest;  // by contour number: newest region record, -1 for none
+  std::vector<long> older;   // by record: the next older region record of the same name
+  long builtFor = -1;        // eldsCounter when the lists were made
+
+  void build(int konturs) {
+    long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+    newest.assign((size_t)konturs + 1, -1);
+    older.assign((size_t)(top > 0 ? top : 0), -1);
+    builtFor = eldsCounter;
+    char name[16];
+    for (long i = 1; i < top; ++i) {
+      const elementdaten& e = elds[i];
+      if (e.kontur[0] != '$' || e.kontur[1] != 'K' || strcmp(e.text, gtRegInfo) != 0) continue;
+      long k = strtol(e.kontur + 2, nullptr, 10);
+      if (k < 1 || k > konturs) continue;
+      // Only the exact name counts: "$K1" is not contour 1's "$K01".
+      snprintf(name, sizeof name, "$K%02ld", k);
+      if (strcmp(e.kontur, name) != 0) continue;
+      older[(size_t)i] = newest[(size_t)k];
+      newest[(size_t)k] = i;
+    }
   }
-  return -1;
-}
+
+  // The newest region record of contour k (1..konturs); with onlyTopLevel, the
+  // newest that has no parent yet. -1 when there is none.
+  long find(int k, int konturs, bool onlyTopLevel) {
+    if (builtFor != eldsCounter) build(konturs);
+    for (long i = newest[(size_t)k]; i >= 0; i = older[(size_t)i])
+      if (!onlyTopLevel || elds[i].child < 1) return i;
+    return -1;
+  }
+};
 
 int SearchInsetRegions(FILE* stream) {
   KxPrint("\n ...suche innenliegende Konturen\n");
   KxPrint(" ... sPKonturCounter %d  Stream: %p \n", sPKonturCounter, (void*)stream);
 
   char nameA[16], nameB[16];
+  RegionIndex regions;
   for (int a = 1; a <= gKonturCounter; ++a) {
     snprintf(nameA, sizeof nameA, "$K%02d", a);
     KxPrint("\n >%s", nameA);
-    const long regA = findRegion(nameA, false);
+    const long regA = regions.find(a, gKonturCounter, false);
     if (regA < 0) continue;
     KxPrint(" [regA %ld]", regA);
 
     for (int b = 1; b <= gKonturCounter; ++b) {
-      snprintf(nameB, sizeof nameB, "$K%02d", b);
-      const long regB = findRegion(nameB, true);
+      const long regB = regions.find(b, gKonturCounter, true);
       if (regB < 0) continue;
       KxPrint(" [regB %ld]", regB);
 
@@ -48,6 +76,7 @@ int SearchInsetRegions(FILE* stream) {
       if (ra.sy > rb.sy) { KxPrint("o"); ++inside; }
       if (ra.ey < rb.ey) { KxPrint("u"); ++inside; }
       if (inside != 4) continue;
+      snprintf(nameB, sizeof nameB, "$K%02d", b);
 
       KxPrint("\n >%s InsetChild: %s[regB %ld par:%d] ", nameA, nameB, regB, a);
       for (long j = 0; j < eldsCounter; ++j) {
@@ -59,7 +88,7 @@ int SearchInsetRegions(FILE* stream) {
         KxPrint(" %s (%s)", c.kontur, nameB);
       }
 
-      const long r = GetRegionElement(nameB);
+      const long r = regions.find(b, gKonturCounter, false);
       if (r >= 0) {
         statFirstElem = 0;
         FindFirstElemFor(nameB, r);
