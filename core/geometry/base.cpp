@@ -57,15 +57,27 @@ void KxSetFlavour(int flavour) {
 // Initial values for a fresh process, before any program chose its flavour.
 static const bool gBaseInitialised = (ResetBaseState(), true);
 
+static void deliver(const char* text, size_t len) {
+  if (gConsoleSink) gConsoleSink(text, len);
+  else fwrite_unlocked(text, 1, len, stdout);
+}
+
 static void emit(const char* fmt, va_list ap) {
+  char buf[4096];
+  va_list copy;
+  va_copy(copy, ap);
+  int n = KxFormat(buf, sizeof buf, fmt, copy);
+  va_end(copy);
+  if (n >= 0) {
+    deliver(buf, (size_t)n);
+    return;
+  }
   if (!gConsoleSink) {
     vfprintf(stdout, fmt, ap);
     return;
   }
-  char buf[4096];
-  va_list copy;
   va_copy(copy, ap);
-  int n = vsnprintf(buf, sizeof buf, fmt, copy);
+  n = vsnprintf(buf, sizeof buf, fmt, copy);
   va_end(copy);
   if (n < 0) return;
   if ((size_t)n < sizeof buf) {

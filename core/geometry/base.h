@@ -39,6 +39,7 @@ extern KxSinkFn gConsoleSink;   // receives console output instead of stdout whe
 void KxPrint(const char* fmt, ...) __attribute__((format(printf, 1, 2)));  // console diagnostics (stdout or the sink)
 void KxLog(const char* fmt, ...) __attribute__((format(printf, 1, 2)));    // appends to the log when it is open
 void KxFlushConsole();          // flushes buffered console output
+int KxFormat(char* out, size_t size, const char* fmt, va_list ap);  // printf's text for common formats (consumes ap); -1 where vsnprintf must do it
 
 // --- bounded string helpers ---
 void KxCopy(char* dst, size_t size, const char* src);   // copies src into dst, cut to size - 1 characters, always terminated

@@ -1,0 +1,120 @@
+// The fast console formatter must give printf's text to the byte, or decline.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdint>
+#include <random>
+#include <string>
+
+#include "geometry/base.h"
+
+namespace {
+
+struct Result {
+  int fast;           // KxFormat's length, -1 when it declined
+  std::string text;   // KxFormat's text
+  std::string libc;   // vsnprintf's text
+};
+
+Result both(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+Result both(const char* fmt, ...) {
+  char a[512], b[512];
+  va_list ap, copy;
+  va_start(ap, fmt);
+  va_copy(copy, ap);
+  int n = KxFormat(a, sizeof a, fmt, copy);
+  va_end(copy);
+  vsnprintf(b, sizeof b, fmt, ap);
+  va_end(ap);
+  return {n, n >= 0 ? std::string(a, (size_t)n) : std::string(), b};
+}
+
+#define EXPECT_FAST_SAME(r)                              \
+  do {                                                   \
+    Result r_ = (r);                                     \
+    EXPECT_GE(r_.fast, 0) << r_.libc;                    \
+    EXPECT_EQ(r_.text, r_.libc);                         \
+  } while (0)
+
+}  // namespace
+
+TEST(Format, CommonMessagesAreFormattedHereAndMatchPrintf) {
+  EXPECT_FAST_SAME(both("\n [CIR %ld|r:%6.2f]  -> used A (%s)", 123L, 0.5f * 1.0, "$K07"));
+  EXPECT_FAST_SAME(both(" [regB %ld]", 959L));
+  EXPECT_FAST_SAME(both("l"));
+  EXPECT_FAST_SAME(both("%d%%|%5d|%-5d|%05d|%+d|% d|%.3d|%.0d|%i", -42, 42, 42, -42, 0, 7, 5, 0, -1));
+  EXPECT_FAST_SAME(both("%ld %lld %lu %u %zu %zd", -9223372036854775807L - 1, 123456789012345LL,
+                        18446744073709551615UL, 4294967295u, (size_t)99, (ptrdiff_t)-3));
+  EXPECT_FAST_SAME(both("[%s|%10s|%-10s|%.2s|%5.1s|%c|%3c|%-3c]", "abc", "abc", "abc", "abc", "abc", 'x', 'y', 'z'));
+  EXPECT_FAST_SAME(both("%f %.0f %.3f %8.3f %-9.2f| %08.3f %+.1f % .1f %lf", 3.14159, 2.4, -0.0004, 1234.5678,
+                        -1.25e-3, -3.5, 2.26, 2.74, 1e6));
+  EXPECT_FAST_SAME(both("%.3f %.3f %.4f", -0.0, 0.0, 999999.99995e-3));
+  EXPECT_FAST_SAME(both(" SPLITT = x%.3fld y:%.3f ", 10.0, -20.0));
+}
+
+TEST(Format, DeclinesWhatItCannotPromise) {
+  // Exact ties of the binary value: printf rounds them to even.
+  EXPECT_EQ(both("%.2f", 0.125).fast, -1);
+  EXPECT_EQ(both("%.0f", 2.5).fast, -1);
+  // Formats and values outside the subset.
+  const char* volatile none = nullptr;
+  for (Result r : {both("%x", 255), both("%p", (void*)nullptr), both("%e", 1.0), both("%g", 1.0), both("%*d", 3, 1),
+                   both("%.*s", 2, "abc"), both("%s", none), both("%f", NAN), both("%f", INFINITY),
+                   both("%.3f", 1e300), both("%.12f", 1.0), both("%hd", 1), both("%Lf", 1.0L), both("%#x", 1)})
+    EXPECT_EQ(r.fast, -1) << r.libc;
+}
+
+TEST(Format, TextThatDoesNotFitIsDeclinedNotCut) {
+  char small[8];
+  auto format = [&](const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    int n = KxFormat(small, sizeof small, fmt, ap);
+    va_end(ap);
+    return n;
+  };
+  EXPECT_EQ(format("%s", "1234567"), 7);
+  EXPECT_STREQ(small, "1234567");
+  EXPECT_EQ(format("%s", "12345678"), -1);
+  EXPECT_EQ(format("%20d", 1), -1);
+  EXPECT_EQ(format("abcdefgh"), -1);
+}
+
+TEST(Format, RandomNumbersMatchPrintf) {
+  std::mt19937_64 rng(20261206);
+  const char* fmts[] = {"%.3f", "%8.3f", "%6.2f", "%.4f", "%f", "%-10.1f", "%010.5f", "%+.2f", "%.0f", "%.9f"};
+  long declined = 0, total = 0;
+  for (int i = 0; i < 200000; ++i) {
+    double v;
+    switch (i % 4) {
+      case 0: v = std::ldexp((double)(rng() >> 11), -(int)(rng() % 60)); break;   // any binary value
+      case 1: v = (double)(long)(rng() % 2000001 - 1000000) / 1000.0; break;     // drawing coordinates
+      case 2: v = (double)(float)((double)(rng() % 100000) / 1024.0); break;        // float radii, many ties
+      default: v = (double)(rng() % 1000) + 0.5 + (double)(rng() % 3 - 1) * 1e-12; break;  // near halves
+    }
+    if (rng() & 1) v = -v;
+    const char* f = fmts[i % 10];
+    Result r = both(f, v);
+    ++total;
+    if (r.fast < 0) {
+      ++declined;
+      continue;
+    }
+    ASSERT_EQ(r.text, r.libc) << f << " of " << std::hexfloat << v;
+  }
+  // The fast path must carry nearly all of them, or it buys nothing.
+  EXPECT_LT(declined, total / 10);
+}
+
+TEST(Format, RandomIntegersAndStringsMatchPrintf) {
+  std::mt19937_64 rng(7);
+  const char* fmts[] = {"%d", "%5d", "%-6d|", "%07d", "%+d", "% d", "%.4d", "%8.3d", "%-+8.3d|", "%0+6d", "% 05d"};
+  for (int i = 0; i < 50000; ++i) {
+    int v = (int)(rng() % 2000001) - 1000000;
+    if (i % 97 == 0) v = INT32_MIN;
+    const char* f = fmts[i % 11];
+    EXPECT_FAST_SAME(both(f, v));
+  }
+}
