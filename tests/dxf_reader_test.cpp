@@ -53,13 +53,42 @@ static Lines Wanted(const Lines& lines) {
   return out;
 }
 
-static Lines FoundLines() {
+static Lines FoundLines(const char* const* words = kWords, int count = kWordCount) {
   Lines out;
   char buf[kDxfLineSize];
   int k;
-  while ((k = DxfFindLine(buf, kWords, kWordCount)) >= 0) out.push_back(std::to_string(k) + ":" + buf);
+  while ((k = DxfFindLine(buf, words, count)) >= 0) out.push_back(std::to_string(k) + ":" + buf);
   EXPECT_STREQ(buf, "");
   return out;
+}
+
+// Searches and reads mixed as the passes mix them (a search, then the lines after
+// the word), in an order drawn from seed, against the same steps over want.
+static void ExpectSameMixedSteps(const Lines& want, unsigned seed, const std::string& what) {
+  static const char* const words[] = {"LINE", "  0", "aB", "LAYER", "B", "7a"};
+  std::mt19937 rng(seed);
+  size_t next = 0;  // the reference's next line
+  char buf[kDxfLineSize];
+  for (int step = 0; step < 400; ++step) {
+    if (rng() % 3 == 0) {
+      bool got = DxfReadLine(buf);
+      ASSERT_EQ(got, next < want.size()) << what << " step " << step;
+      if (got) {
+        EXPECT_EQ(buf, want[next++]) << what << " step " << step;
+      }
+    } else {
+      int count = 1 + (int)(rng() % 6);
+      int k = DxfFindLine(buf, words, count);
+      int expect = -1;
+      for (; next < want.size() && expect < 0; ++next)
+        for (int w = 0; w < count && expect < 0; ++w)
+          if (want[next] == words[w]) expect = w;
+      ASSERT_EQ(k, expect) << what << " step " << step;
+      if (k >= 0) {
+        EXPECT_STREQ(buf, words[k]) << what << " step " << step;
+      }
+    }
+  }
 }
 
 // Reads path three ways: opened by DxfOpenDrawing, after a rewind, and as a
@@ -73,6 +102,20 @@ static void ExpectSameLines(const std::string& path, const std::string& what) {
   EXPECT_EQ(ReaderLines(), want) << what << " (rewound)";
   ASSERT_EQ(DxfRewindDrawing(), 1) << what;
   EXPECT_EQ(FoundLines(), Wanted(want)) << what << " (search)";
+  // Without the empty word the search sieves the drawing in blocks.
+  ASSERT_EQ(DxfRewindDrawing(), 1) << what;
+  static const char* const sieveWords[] = {"LINE", "  0", "AcDbEntity", "SECTION", "-none-", "aB", "LAYER"};
+  Lines sieved;
+  for (const std::string& l : Wanted(want))
+    if (l != "4:") sieved.push_back(l);
+  EXPECT_EQ(FoundLines(sieveWords, kWordCount), sieved) << what << " (sieved search)";
+  for (unsigned seed : {1u, 2u, 3u}) {
+    // The machine's widest sieve, then the plain one every x86-64 has.
+    int wide = DxfSetWideSieve(seed != 2u);
+    ASSERT_EQ(DxfRewindDrawing(), 1) << what;
+    ExpectSameMixedSteps(want, seed, what + " (mixed, seed " + std::to_string(seed) + ")");
+    DxfSetWideSieve(wide);
+  }
   // A search for one word takes another road: it must find the same lines.
   for (const char* word : {"LAYER", "aB", "LINE", "  0"}) {
     ASSERT_EQ(DxfRewindDrawing(), 1) << what;

@@ -148,15 +148,17 @@ int IsValidLayer(int dxfVersion) {
     KxPrint("[BL:%d]", dxfVersion);
     return 0;
   }
-  // Handle code, handle, layer code, layer name.
+  // Handle code, handle, layer code, layer name. Every entity of the drawing
+  // comes by here, so the first three lines are passed without a copy.
   char line[kDxfLineSize];
-  for (int i = 0; i < 4; ++i)
-    if (!DxfReadLine(line)) return 0;
+  for (int i = 0; i < 3; ++i)
+    if (!DxfSkipLine()) return 0;
+  if (!DxfReadLine(line)) return 0;
   // Stored names are cut to 31 characters; a longer drawing name matches on those.
-  char name[sizeof fLL[0].Name];
-  KxCopy(name, sizeof name, line);
+  const size_t n = strnlen(line, sizeof fLL[0].Name - 1);
   for (int y = 0; y < gAktLayEntry; ++y) {
-    if (strcmp(fLL[y].Name, name) == 0) {
+    const char* stored = fLL[y].Name;
+    if (stored[0] == line[0] && memcmp(stored, line, n) == 0 && stored[n] == '\0') {
       gAktLayName = y;
       return 1;
     }

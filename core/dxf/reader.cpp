@@ -14,6 +14,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 #include "dxf/dxf.h"
 #include "geometry/base.h"
@@ -38,6 +41,8 @@ struct DrawingImage {
 };
 
 DrawingImage gImage;
+
+void forgetBlocks();  // the search's memory of sieved blocks no longer holds
 
 // Zero bytes after the image: the line search reads whole 64-byte blocks and the
 // copy of a short line 32 bytes at once.
@@ -178,6 +183,7 @@ bool readRest(FILE* f, size_t expect) {
 // Takes the rest of f into the image, from where f stands.
 bool takeOver(FILE* f) {
   DrawingImage& im = gImage;
+  forgetBlocks();
   im.owner = nullptr;
   im.len = 0;
   im.hasNul = false;
@@ -282,46 +288,256 @@ void seekPiece(DrawingImage& im, size_t at) {
   im.ends &= skip < 64 ? ~0ULL << skip : 0;
 }
 
-// Search for a single word over a drawing read from its start: the word's bytes
-// are looked for in the whole image, and only where they begin a piece (a line's
-// start, or 254 characters further on in a long line) is that piece read as a
-// line would be. The pieces in between need no look at all.
-int findOne(char* buf, const char* word, size_t len) {
-  DrawingImage& im = gImage;
-  size_t from = im.pos;
-  const char* back = from ? (const char*)memrchr(im.data, '\n', from) : nullptr;
-  size_t lineStart = back ? (size_t)(back - im.data) + 1 : 0;  // of the line holding from
-  for (;;) {
-    const char* hit = from < im.len ? (const char*)memmem(im.data + from, im.len - from, word, len) : nullptr;
-    if (!hit) {
-      seekPiece(im, im.len);
-      buf[0] = '\0';
-      return -1;
+// The keywords of a search, with the two quick sieves every piece passes first:
+// the lengths of the words (63 standing for all longer ones) and their first
+// characters. Group codes and values rarely pass both.
+struct Keywords {
+  const char* const* words = nullptr;
+  int count = 0;
+  const char* given[16] = {};     // the word pointers the sieves were made for
+  size_t lengths[16] = {};
+  uint64_t lengthSet = 0;
+  uint64_t firstSet[4] = {0, 0, 0, 0};
+  unsigned char firsts[16] = {};  // the distinct first characters
+  int firstCount = 0;
+  bool anyEmpty = false;
+  bool anyLong = false;           // a word of 64 characters or more: no line-end sieve
+
+  void prepare(const char* const* w, int n) {
+    forgetBlocks();
+    *this = Keywords();
+    words = w;
+    count = n;
+    for (int k = 0; k < count; ++k) {
+      given[k] = words[k];
+      lengths[k] = strlen(words[k]);
+      if (lengths[k] == 0) anyEmpty = true;
+      if (lengths[k] >= 64) anyLong = true;
+      lengthSet |= (uint64_t)1 << (lengths[k] < 63 ? lengths[k] : 63);
+      unsigned char c = (unsigned char)words[k][0];
+      if (!((firstSet[c >> 6] >> (c & 63)) & 1)) firsts[firstCount++] = c;
+      firstSet[c >> 6] |= (uint64_t)1 << (c & 63);
     }
-    size_t at = (size_t)(hit - im.data);
-    const char* nl = at > from ? (const char*)memrchr(im.data + from, '\n', at - from) : nullptr;
-    if (nl) lineStart = (size_t)(nl - im.data) + 1;
-    if ((at - lineStart) % kPiece != 0) {
-      from = at + 1;
-      continue;
-    }
-    seekPiece(im, at);
-    const char* p;
-    size_t n;
-    if (!nextPiece(p, n)) {
-      buf[0] = '\0';
-      return -1;
-    }
-    if (n == len && memcmp(p, word, len) == 0) {
-      give(buf, p, n);
-      return 0;
-    }
-    from = im.pos;
-    if (im.data[from - 1] == '\n') lineStart = from;
   }
+
+  // The passes search for the same fixed words again and again (the entity pass
+  // once per entity); the sieves are made once for them.
+  bool preparedFor(const char* const* w, int n) const {
+    if (w != words || n != count) return false;
+    for (int k = 0; k < n; ++k)
+      if (w[k] != given[k]) return false;
+    return true;
+  }
+
+  // The index of the word the piece equals, or -1.
+  int match(const char* p, size_t n) const {
+    if (!((lengthSet >> (n < 63 ? n : 63)) & 1)) return -1;
+    unsigned char c = n ? (unsigned char)p[0] : 0;
+    if (!((firstSet[c >> 6] >> (c & 63)) & 1)) return -1;
+    for (int k = 0; k < count; ++k)
+      if (n == lengths[k] && memcmp(p, words[k], n) == 0) return k;
+    return -1;
+  }
+};
+
+// One 64-byte block, one bit per byte.
+struct BlockBits {
+  uint64_t ends;    // '\n'
+  uint64_t stops;   // '\n', '\r' or NUL: where the text of a short line can end
+  uint64_t starts;  // a keyword's first character
+};
+
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx2"))) inline uint64_t bits(__m256i lo, __m256i hi) {
+  return (uint64_t)(uint32_t)_mm256_movemask_epi8(lo) | (uint64_t)(uint32_t)_mm256_movemask_epi8(hi) << 32;
+}
+
+__attribute__((target("avx2"))) BlockBits classifyAvx2(const char* p, const Keywords& kw) {
+  const __m256i lo = _mm256_loadu_si256((const __m256i*)p);
+  const __m256i hi = _mm256_loadu_si256((const __m256i*)(p + 32));
+  const __m256i nl = _mm256_set1_epi8('\n'), cr = _mm256_set1_epi8('\r'), nul = _mm256_setzero_si256();
+  const __m256i nlLo = _mm256_cmpeq_epi8(lo, nl), nlHi = _mm256_cmpeq_epi8(hi, nl);
+  BlockBits b;
+  b.ends = bits(nlLo, nlHi);
+  b.stops = bits(_mm256_or_si256(nlLo, _mm256_or_si256(_mm256_cmpeq_epi8(lo, cr), _mm256_cmpeq_epi8(lo, nul))),
+                 _mm256_or_si256(nlHi, _mm256_or_si256(_mm256_cmpeq_epi8(hi, cr), _mm256_cmpeq_epi8(hi, nul))));
+  __m256i a = _mm256_setzero_si256(), c = _mm256_setzero_si256();
+  for (int i = 0; i < kw.firstCount; ++i) {
+    const __m256i f = _mm256_set1_epi8((char)kw.firsts[i]);
+    a = _mm256_or_si256(a, _mm256_cmpeq_epi8(lo, f));
+    c = _mm256_or_si256(c, _mm256_cmpeq_epi8(hi, f));
+  }
+  b.starts = bits(a, c);
+  return b;
+}
+#endif
+
+BlockBits classifyPlain(const char* p, const Keywords& kw) {
+  BlockBits b{0, 0, 0};
+#if defined(__SSE2__)
+  const __m128i nl = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r'), nul = _mm_setzero_si128();
+  for (int j = 0; j < 4; ++j) {
+    const __m128i v = _mm_loadu_si128((const __m128i*)(p + 16 * j));
+    const __m128i isNl = _mm_cmpeq_epi8(v, nl);
+    const __m128i stop = _mm_or_si128(isNl, _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, nul)));
+    __m128i any = _mm_setzero_si128();
+    for (int i = 0; i < kw.firstCount; ++i) any = _mm_or_si128(any, _mm_cmpeq_epi8(v, _mm_set1_epi8((char)kw.firsts[i])));
+    b.ends |= (uint64_t)(uint32_t)_mm_movemask_epi8(isNl) << (16 * j);
+    b.stops |= (uint64_t)(uint32_t)_mm_movemask_epi8(stop) << (16 * j);
+    b.starts |= (uint64_t)(uint32_t)_mm_movemask_epi8(any) << (16 * j);
+  }
+#else
+  for (size_t i = 0; i < kBlock; ++i) {
+    unsigned char c = (unsigned char)p[i];
+    b.ends |= (uint64_t)(c == '\n') << i;
+    b.stops |= (uint64_t)(c == '\n' || c == '\r' || c == '\0') << i;
+    b.starts |= (uint64_t)((kw.firstSet[c >> 6] >> (c & 63)) & 1) << i;
+  }
+#endif
+  return b;
+}
+
+using Classifier = BlockBits (*)(const char*, const Keywords&);
+
+Classifier pickClassifier() {
+#if defined(__x86_64__) && defined(__GNUC__)
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) return classifyAvx2;
+#endif
+  return classifyPlain;
+}
+
+Classifier gClassify = pickClassifier();
+
+// The last blocks sieved. The entity pass searches again a few lines after each
+// entity type it found, in the block it stopped in; that block and the one after
+// it need no second look.
+struct BlockMemo {
+  size_t at = SIZE_MAX;
+  BlockBits bits{0, 0, 0};
+};
+BlockMemo gMemo[2];
+
+void forgetBlocks() { gMemo[0].at = gMemo[1].at = SIZE_MAX; }
+
+inline BlockBits classifyAt(const Keywords& kw, size_t at) {
+  BlockMemo& m = gMemo[(at / kBlock) & 1];
+  if (m.at != at) {
+    m.at = at;
+    m.bits = gClassify(gImage.data + at, kw);
+  }
+  return m.bits;
+}
+
+// Reads pieces one by one, as the plain search does, up to and including the
+// next piece that ends a line. Used where pieces start inside a line: a line
+// longer than a piece, or the position the search was started at.
+int stepToLineStart(char* buf, const Keywords& kw) {
+  DrawingImage& im = gImage;
+  const char* p;
+  size_t n;
+  while (im.pos < im.len && im.pos != 0 && im.data[im.pos - 1] != '\n') {
+    if (!nextPiece(p, n)) return -1;
+    int k = kw.match(p, n);
+    if (k >= 0) {
+      give(buf, p, n);
+      return k;
+    }
+  }
+  return -1;
+}
+
+// Line starts (bits of the block at `at`) whose line may end right after a word:
+// a stop `length` bytes further on, in this block or the next.
+inline uint64_t fitting(const Keywords& kw, uint64_t stops, uint64_t nextStops) {
+  if (kw.anyLong) return ~0ULL;
+  uint64_t fit = 0;
+  for (uint64_t set = kw.lengthSet; set; set &= set - 1) {
+    unsigned l = (unsigned)__builtin_ctzll(set);
+    fit |= (stops >> l) | (nextStops << (64 - l));
+  }
+  return fit;
+}
+
+// The search over a drawing held in memory. A piece that can equal a keyword
+// starts a line (or lies inside a line longer than a piece), begins with a
+// keyword's first character, and its line ends where a keyword would end. The
+// blocks are sieved for such line starts 64 bytes at a time and only those pieces
+// are read. A block without any line end belongs to a long line, whose pieces
+// are read one by one.
+int findInImage(char* buf, const Keywords& kw) {
+  DrawingImage& im = gImage;
+  const char* p;
+  size_t n;
+  for (;;) {
+    int k = stepToLineStart(buf, kw);
+    if (k >= 0) return k;
+    if (im.pos >= im.len) break;
+    // im.pos starts a line: the sieve runs from there.
+    size_t lineStart = im.pos;  // start of the line the sieve is in
+    size_t at = im.pos & ~(kBlock - 1);
+    uint64_t carry = 0;         // the block before ended with a line end
+    uint64_t below = (uint64_t)1 << (im.pos - at);
+    bool longLine = false;
+    BlockBits b = classifyAt(kw, at);
+    // Behind the drawing lie zero bytes: every place there ends a line.
+    const BlockBits behind{0, ~0ULL, 0};
+    for (; at < im.len; at += kBlock) {
+      const BlockBits next = at + kBlock < im.len ? classifyAt(kw, at + kBlock) : behind;
+      uint64_t lineStarts;
+      if (below) {
+        // The first block: nothing before im.pos counts, and im.pos starts a line.
+        b.ends &= ~(below - 1);
+        lineStarts = (b.ends << 1) | below;
+        below = 0;
+      } else {
+        lineStarts = (b.ends << 1) | carry;
+      }
+      carry = b.ends >> 63;
+      uint64_t cand = lineStarts & b.starts;
+      if (cand) cand &= fitting(kw, b.stops, next.stops);
+      while (cand) {
+        size_t c = at + (size_t)__builtin_ctzll(cand);
+        cand &= cand - 1;
+        if (c >= im.len) break;
+        seekPiece(im, c);
+        if (!nextPiece(p, n)) break;
+        k = kw.match(p, n);
+        if (k >= 0) {
+          give(buf, p, n);
+          return k;
+        }
+      }
+      if (!b.ends) {
+        longLine = true;
+        break;
+      }
+      lineStart = at + 64 - (size_t)__builtin_clzll(b.ends);
+      b = next;
+    }
+    if (!longLine) break;
+    // The pieces of the long line, read in order from its start.
+    seekPiece(im, lineStart);
+    if (!nextPiece(p, n)) break;
+    k = kw.match(p, n);
+    if (k >= 0) {
+      give(buf, p, n);
+      return k;
+    }
+  }
+  seekPiece(im, im.len);
+  buf[0] = '\0';
+  return -1;
 }
 
 }  // namespace
+
+int DxfSetWideSieve(int on) {
+  int was = gClassify != classifyPlain;
+  gClassify = on ? pickClassifier() : classifyPlain;
+  forgetBlocks();
+  return was;
+}
 
 bool DxfReadLine(char* buf) {
   if (!buf) return false;
@@ -335,36 +551,30 @@ bool DxfReadLine(char* buf) {
   return true;
 }
 
+bool DxfSkipLine() {
+  const char* p;
+  size_t n;
+  return nextPiece(p, n);
+}
+
 int DxfFindLine(char* buf, const char* const* words, int count) {
   if (!buf) return -1;
-  DrawingImage& im = gImage;
-  if (count == 1 && words[0][0] != '\0' && i_stream && imageCurrent(i_stream) && im.base == 0 && !im.cut)
-    return findOne(buf, words[0], strlen(words[0]));
   if (count < 0) count = 0;
   if (count > 16) count = 16;
-  // Two quick sieves: the lengths of the words (63 standing for all longer ones)
-  // and their first characters. Group codes and values rarely pass both.
-  size_t lengths[16];
-  uint64_t lengthSet = 0;
-  uint64_t firstSet[4] = {0, 0, 0, 0};
-  for (int k = 0; k < count; ++k) {
-    lengths[k] = strlen(words[k]);
-    lengthSet |= (uint64_t)1 << (lengths[k] < 63 ? lengths[k] : 63);
-    unsigned char c = (unsigned char)words[k][0];
-    firstSet[c >> 6] |= (uint64_t)1 << (c & 63);
-  }
+  static Keywords kw;
+  if (!kw.preparedFor(words, count)) kw.prepare(words, count);
+  // A drawing in memory without NUL bytes is sieved; anything else (the first
+  // read of a stream, NUL bytes, an empty keyword) goes line by line.
+  if (count > 0 && !kw.anyEmpty && i_stream && imageCurrent(i_stream) && !gImage.hasNul && !gImage.cut)
+    return findInImage(buf, kw);
   const char* p;
   size_t n;
   // The lines in between are looked at where they lie: no copy, no call per line.
   while (nextPiece(p, n)) {
-    if (!((lengthSet >> (n < 63 ? n : 63)) & 1)) continue;
-    unsigned char c = n ? (unsigned char)p[0] : 0;
-    if (!((firstSet[c >> 6] >> (c & 63)) & 1)) continue;
-    for (int k = 0; k < count; ++k) {
-      if (n == lengths[k] && memcmp(p, words[k], n) == 0) {
-        give(buf, p, n);
-        return k;
-      }
+    int k = kw.match(p, n);
+    if (k >= 0) {
+      give(buf, p, n);
+      return k;
     }
   }
   buf[0] = '\0';
@@ -396,6 +606,7 @@ int DxfRewindDrawing() {
 void DxfCloseDrawing() {
   if (i_stream) fclose(i_stream);
   i_stream = nullptr;
+  forgetBlocks();
   if (gImage.block) releaseBlock(gImage.block, gImage.blockSize);
   gImage = DrawingImage();
 }
