@@ -197,7 +197,7 @@ TEST(DxfReader, RandomTextsReadAsLineByLine) {
   const char alphabet[] = {'a', 'B', ' ', '7', '\n', '\n', '\r', '\0'};
   for (int round = 0; round < 300; ++round) {
     std::string text;
-    size_t lines = rng() % 40;
+    size_t lines = rng() % 120;
     for (size_t i = 0; i < lines; ++i) {
       size_t len = rng() % 4 == 0 ? rng() % 700 : rng() % 40;
       for (size_t k = 0; k < len; ++k) {

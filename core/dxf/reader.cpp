@@ -48,7 +48,8 @@ void forgetBlocks();  // the search's memory of sieved blocks no longer holds
 // copy of a short line 32 bytes at once.
 constexpr size_t kSlack = 64;
 constexpr size_t kBlock = 64;
-constexpr size_t kPiece = kDxfLineSize - 1;   // characters of one line, as fgets(buf, 255) reads them
+constexpr size_t kPiece = kDxfLineSize - 1;
+constexpr size_t kReadPiece = (size_t)2 << 20;   // characters of one line, as fgets(buf, 255) reads them
 
 #if defined(__GLIBC__) || defined(__APPLE__) || defined(__FreeBSD__)
 inline bool streamDone(FILE* f) { return feof_unlocked(f) || ferror_unlocked(f); }
@@ -170,13 +171,16 @@ bool readRest(FILE* f, size_t expect) {
       gImage.cut = true;
       break;
     }
+    // Pieces of 2 MB: each is looked at for NUL bytes while it is still in the
+    // cache, rather than in a pass of its own over the whole drawing.
     size_t want = gImage.cap - kSlack - gImage.len;
+    if (want > kReadPiece) want = kReadPiece;
     size_t got = fread(gImage.data + gImage.len, 1, want, f);
+    if (!gImage.hasNul && memchr(gImage.data + gImage.len, '\0', got)) gImage.hasNul = true;
     gImage.len += got;
     if (got < want) break;  // end of file or read error: the stream now says which
   }
   memset(gImage.data + gImage.len, 0, kSlack);
-  gImage.hasNul = memchr(gImage.data, '\0', gImage.len) != nullptr;
   return true;
 }
 
