@@ -48,8 +48,8 @@ void forgetBlocks();  // the search's memory of sieved blocks no longer holds
 // copy of a short line 32 bytes at once.
 constexpr size_t kSlack = 64;
 constexpr size_t kBlock = 64;
-constexpr size_t kPiece = kDxfLineSize - 1;
-constexpr size_t kReadPiece = (size_t)2 << 20;   // characters of one line, as fgets(buf, 255) reads them
+constexpr size_t kPiece = kDxfLineSize - 1;       // characters of one line, as fgets(buf, 255) reads them
+constexpr size_t kReadPiece = (size_t)2 << 20;    // bytes of one read while the drawing is taken in
 
 #if defined(__GLIBC__) || defined(__APPLE__) || defined(__FreeBSD__)
 inline bool streamDone(FILE* f) { return feof_unlocked(f) || ferror_unlocked(f); }
