@@ -44,9 +44,9 @@ DrawingImage gImage;
 
 void forgetBlocks();  // the search's memory of sieved blocks no longer holds
 
-// Zero bytes after the image: the line search reads whole 64-byte blocks and the
-// copy of a short line 32 bytes at once.
-constexpr size_t kSlack = 64;
+// Zero bytes after the image: the keyword search reads whole chunks of 512 bytes,
+// the line search whole 64-byte blocks, the copy of a short line 32 bytes at once.
+constexpr size_t kSlack = 576;
 constexpr size_t kBlock = 64;
 constexpr size_t kPiece = kDxfLineSize - 1;       // characters of one line, as fgets(buf, 255) reads them
 constexpr size_t kReadPiece = (size_t)2 << 20;    // bytes of one read while the drawing is taken in
@@ -344,64 +344,82 @@ struct Keywords {
   }
 };
 
-// One 64-byte block, one bit per byte.
-struct BlockBits {
-  uint64_t ends;    // '\n'
-  uint64_t stops;   // '\n', '\r' or NUL: where the text of a short line can end
-  uint64_t starts;  // a keyword's first character
+// Eight 64-byte blocks (a chunk), one bit per byte: the line ends and the
+// keywords' first characters. The entity pass searches again a few lines after
+// each entity type it found, mostly in the chunk it stopped in, which is then
+// sieved already.
+constexpr size_t kChunkBlocks = 8;
+constexpr size_t kChunk = kChunkBlocks * kBlock;
+
+struct ChunkBits {
+  size_t at = SIZE_MAX;           // offset of the chunk in the image
+  uint64_t ends[kChunkBlocks];    // '\n'
+  uint64_t starts[kChunkBlocks];  // a keyword's first character
 };
 
 #if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target("avx2"))) inline uint64_t bits(__m256i lo, __m256i hi) {
-  return (uint64_t)(uint32_t)_mm256_movemask_epi8(lo) | (uint64_t)(uint32_t)_mm256_movemask_epi8(hi) << 32;
-}
-
-__attribute__((target("avx2"))) BlockBits classifyAvx2(const char* p, const Keywords& kw) {
-  const __m256i lo = _mm256_loadu_si256((const __m256i*)p);
-  const __m256i hi = _mm256_loadu_si256((const __m256i*)(p + 32));
-  const __m256i nl = _mm256_set1_epi8('\n'), cr = _mm256_set1_epi8('\r'), nul = _mm256_setzero_si256();
-  const __m256i nlLo = _mm256_cmpeq_epi8(lo, nl), nlHi = _mm256_cmpeq_epi8(hi, nl);
-  BlockBits b;
-  b.ends = bits(nlLo, nlHi);
-  b.stops = bits(_mm256_or_si256(nlLo, _mm256_or_si256(_mm256_cmpeq_epi8(lo, cr), _mm256_cmpeq_epi8(lo, nul))),
-                 _mm256_or_si256(nlHi, _mm256_or_si256(_mm256_cmpeq_epi8(hi, cr), _mm256_cmpeq_epi8(hi, nul))));
-  __m256i a = _mm256_setzero_si256(), c = _mm256_setzero_si256();
-  for (int i = 0; i < kw.firstCount; ++i) {
-    const __m256i f = _mm256_set1_epi8((char)kw.firsts[i]);
-    a = _mm256_or_si256(a, _mm256_cmpeq_epi8(lo, f));
-    c = _mm256_or_si256(c, _mm256_cmpeq_epi8(hi, f));
+__attribute__((target("avx2"))) void classifyAvx2(const char* p, const Keywords& kw, ChunkBits& c) {
+  const __m256i nl = _mm256_set1_epi8('\n');
+  __m256i firsts[16];
+  for (int i = 0; i < kw.firstCount; ++i) firsts[i] = _mm256_set1_epi8((char)kw.firsts[i]);
+  for (size_t b = 0; b < kChunkBlocks; ++b, p += kBlock) {
+    const __m256i lo = _mm256_loadu_si256((const __m256i*)p);
+    const __m256i hi = _mm256_loadu_si256((const __m256i*)(p + 32));
+    __m256i a = _mm256_setzero_si256(), h = _mm256_setzero_si256();
+    for (int i = 0; i < kw.firstCount; ++i) {
+      a = _mm256_or_si256(a, _mm256_cmpeq_epi8(lo, firsts[i]));
+      h = _mm256_or_si256(h, _mm256_cmpeq_epi8(hi, firsts[i]));
+    }
+    c.ends[b] = (uint64_t)(uint32_t)_mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, nl)) |
+                (uint64_t)(uint32_t)_mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, nl)) << 32;
+    c.starts[b] = (uint64_t)(uint32_t)_mm256_movemask_epi8(a) | (uint64_t)(uint32_t)_mm256_movemask_epi8(h) << 32;
   }
-  b.starts = bits(a, c);
-  return b;
 }
 #endif
 
-BlockBits classifyPlain(const char* p, const Keywords& kw) {
-  BlockBits b{0, 0, 0};
+void classifyPlain(const char* p, const Keywords& kw, ChunkBits& c) {
+  for (size_t b = 0; b < kChunkBlocks; ++b, p += kBlock) {
+    c.ends[b] = newlinesOf(p);
+#if defined(__SSE2__)
+    uint64_t starts = 0;
+    for (int j = 0; j < 4; ++j) {
+      const __m128i v = _mm_loadu_si128((const __m128i*)(p + 16 * j));
+      __m128i any = _mm_setzero_si128();
+      for (int i = 0; i < kw.firstCount; ++i) any = _mm_or_si128(any, _mm_cmpeq_epi8(v, _mm_set1_epi8((char)kw.firsts[i])));
+      starts |= (uint64_t)(uint32_t)_mm_movemask_epi8(any) << (16 * j);
+    }
+    c.starts[b] = starts;
+#else
+    uint64_t starts = 0;
+    for (size_t i = 0; i < kBlock; ++i) {
+      unsigned char ch = (unsigned char)p[i];
+      starts |= (uint64_t)((kw.firstSet[ch >> 6] >> (ch & 63)) & 1) << i;
+    }
+    c.starts[b] = starts;
+#endif
+  }
+}
+
+// '\n', '\r' or NUL among the 64 bytes at p: where the text of a short line can
+// end (behind the image lie zero bytes).
+inline uint64_t stopsOf(const char* p) {
 #if defined(__SSE2__)
   const __m128i nl = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r'), nul = _mm_setzero_si128();
+  uint64_t stops = 0;
   for (int j = 0; j < 4; ++j) {
     const __m128i v = _mm_loadu_si128((const __m128i*)(p + 16 * j));
-    const __m128i isNl = _mm_cmpeq_epi8(v, nl);
-    const __m128i stop = _mm_or_si128(isNl, _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, nul)));
-    __m128i any = _mm_setzero_si128();
-    for (int i = 0; i < kw.firstCount; ++i) any = _mm_or_si128(any, _mm_cmpeq_epi8(v, _mm_set1_epi8((char)kw.firsts[i])));
-    b.ends |= (uint64_t)(uint32_t)_mm_movemask_epi8(isNl) << (16 * j);
-    b.stops |= (uint64_t)(uint32_t)_mm_movemask_epi8(stop) << (16 * j);
-    b.starts |= (uint64_t)(uint32_t)_mm_movemask_epi8(any) << (16 * j);
+    const __m128i stop = _mm_or_si128(_mm_cmpeq_epi8(v, nl), _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, nul)));
+    stops |= (uint64_t)(uint32_t)_mm_movemask_epi8(stop) << (16 * j);
   }
+  return stops;
 #else
-  for (size_t i = 0; i < kBlock; ++i) {
-    unsigned char c = (unsigned char)p[i];
-    b.ends |= (uint64_t)(c == '\n') << i;
-    b.stops |= (uint64_t)(c == '\n' || c == '\r' || c == '\0') << i;
-    b.starts |= (uint64_t)((kw.firstSet[c >> 6] >> (c & 63)) & 1) << i;
-  }
+  uint64_t stops = 0;
+  for (size_t i = 0; i < kBlock; ++i) stops |= (uint64_t)(p[i] == '\n' || p[i] == '\r' || p[i] == '\0') << i;
+  return stops;
 #endif
-  return b;
 }
 
-using Classifier = BlockBits (*)(const char*, const Keywords&);
+using Classifier = void (*)(const char*, const Keywords&, ChunkBits&);
 
 Classifier pickClassifier() {
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -412,25 +430,18 @@ Classifier pickClassifier() {
 }
 
 Classifier gClassify = pickClassifier();
+ChunkBits gChunk;   // the chunk sieved last
 
-// The last blocks sieved. The entity pass searches again a few lines after each
-// entity type it found, in the block it stopped in; that block and the one after
-// it need no second look.
-struct BlockMemo {
-  size_t at = SIZE_MAX;
-  BlockBits bits{0, 0, 0};
-};
-BlockMemo gMemo[2];
+void forgetBlocks() { gChunk.at = SIZE_MAX; }
 
-void forgetBlocks() { gMemo[0].at = gMemo[1].at = SIZE_MAX; }
-
-inline BlockBits classifyAt(const Keywords& kw, size_t at) {
-  BlockMemo& m = gMemo[(at / kBlock) & 1];
-  if (m.at != at) {
-    m.at = at;
-    m.bits = gClassify(gImage.data + at, kw);
+// The chunk holding the block at `at`, sieved.
+inline const ChunkBits& chunkFor(const Keywords& kw, size_t at) {
+  size_t c = at & ~(kChunk - 1);
+  if (gChunk.at != c) {
+    gChunk.at = c;
+    gClassify(gImage.data + c, kw, gChunk);
   }
-  return m.bits;
+  return gChunk;
 }
 
 // Reads pieces one by one, as the plain search does, up to and including the
@@ -451,8 +462,8 @@ int stepToLineStart(char* buf, const Keywords& kw) {
   return -1;
 }
 
-// Line starts (bits of the block at `at`) whose line may end right after a word:
-// a stop `length` bytes further on, in this block or the next.
+// Line starts (bits of the block whose line ends are stops) whose line may end
+// right after a word: a stop `length` bytes further on, in this block or the next.
 inline uint64_t fitting(const Keywords& kw, uint64_t stops, uint64_t nextStops) {
   if (kw.anyLong) return ~0ULL;
   uint64_t fit = 0;
@@ -483,23 +494,27 @@ int findInImage(char* buf, const Keywords& kw) {
     uint64_t carry = 0;         // the block before ended with a line end
     uint64_t below = (uint64_t)1 << (im.pos - at);
     bool longLine = false;
-    BlockBits b = classifyAt(kw, at);
-    // Behind the drawing lie zero bytes: every place there ends a line.
-    const BlockBits behind{0, ~0ULL, 0};
     for (; at < im.len; at += kBlock) {
-      const BlockBits next = at + kBlock < im.len ? classifyAt(kw, at + kBlock) : behind;
+      const ChunkBits& ch = chunkFor(kw, at);
+      const size_t i = (at / kBlock) & (kChunkBlocks - 1);
+      uint64_t ends = ch.ends[i];
+      const uint64_t starts = ch.starts[i];
       uint64_t lineStarts;
       if (below) {
         // The first block: nothing before im.pos counts, and im.pos starts a line.
-        b.ends &= ~(below - 1);
-        lineStarts = (b.ends << 1) | below;
+        ends &= ~(below - 1);
+        lineStarts = (ends << 1) | below;
         below = 0;
       } else {
-        lineStarts = (b.ends << 1) | carry;
+        lineStarts = (ends << 1) | carry;
       }
-      carry = b.ends >> 63;
-      uint64_t cand = lineStarts & b.starts;
-      if (cand) cand &= fitting(kw, b.stops, next.stops);
+      carry = ends >> 63;
+      uint64_t cand = lineStarts & starts;
+      if (cand) {
+        // Behind the drawing every place ends a line.
+        uint64_t nextStops = at + kBlock < im.len ? stopsOf(im.data + at + kBlock) : ~0ULL;
+        cand &= fitting(kw, stopsOf(im.data + at), nextStops);
+      }
       while (cand) {
         size_t c = at + (size_t)__builtin_ctzll(cand);
         cand &= cand - 1;
@@ -512,12 +527,11 @@ int findInImage(char* buf, const Keywords& kw) {
           return k;
         }
       }
-      if (!b.ends) {
+      if (!ends) {
         longLine = true;
         break;
       }
-      lineStart = at + 64 - (size_t)__builtin_clzll(b.ends);
-      b = next;
+      lineStart = at + 64 - (size_t)__builtin_clzll(ends);
     }
     if (!longLine) break;
     // The pieces of the long line, read in order from its start.
