@@ -1,12 +1,16 @@
-// The fast console formatter must give printf's text to the byte, or decline.
+// The fast console formatter must give printf's text to the byte, or decline;
+// the coordinates' rounding must equal printing and reading back.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdarg>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "geometry/base.h"
 
@@ -116,5 +120,33 @@ TEST(Format, RandomIntegersAndStringsMatchPrintf) {
     if (i % 97 == 0) v = INT32_MIN;
     const char* f = fmts[i % 11];
     EXPECT_FAST_SAME(both(f, v));
+  }
+}
+
+TEST(Format, RoundingToThreeDecimalsEqualsTheTextRoundTrip) {
+  // The coordinates' rounding must give what printing with "%10.3f" and reading
+  // the text back gives, bit for bit, ties and negative zero included.
+  auto viaText = [](float in) {
+    char buf[20];
+    int n = snprintf(buf, sizeof buf, "%10.3f", (double)in);
+    if (n < 0 || (size_t)n >= sizeof buf) return in;
+    return (float)strtod(buf, nullptr);
+  };
+  std::mt19937 rng(3);
+  std::vector<float> values = {0.0f, -0.0f, 0.0005f, -0.0005f, 0.125f, 2.5f, 1e-7f, 123456.789f, 3e9f, 1e30f, -1e30f,
+                               NAN, INFINITY, -INFINITY, 0.0015f, 0.0025f};
+  for (int i = 0; i < 300000; ++i) {
+    uint32_t bits = (uint32_t)rng();
+    float f;
+    memcpy(&f, &bits, sizeof f);
+    values.push_back(i % 2 ? f : (float)((double)(int)(rng() % 2000000 - 1000000) / 1024.0));
+  }
+  for (float v : values) {
+    float a = FL3NKS(v), b = viaText(v);
+    if (std::isnan(b)) {
+      EXPECT_TRUE(std::isnan(a)) << v;
+      continue;
+    }
+    ASSERT_EQ(memcmp(&a, &b, sizeof a), 0) << std::hexfloat << v << " " << a << " " << b;
   }
 }

@@ -5,6 +5,7 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 // --- numeric constants (rounded on purpose: results are reproduced with them) ---
@@ -39,6 +40,7 @@ extern KxSinkFn gConsoleSink;   // receives console output instead of stdout whe
 void KxPrint(const char* fmt, ...) __attribute__((format(printf, 1, 2)));  // console diagnostics (stdout or the sink)
 void KxLog(const char* fmt, ...) __attribute__((format(printf, 1, 2)));    // appends to the log when it is open
 void KxFlushConsole();          // flushes buffered console output
+bool KxScaledDecimal(double v, int prec, uint64_t* scaled);  // |v| rounded to prec (0-9) decimals as printf rounds it, times 10^prec; false where that is not certain
 int KxFormat(char* out, size_t size, const char* fmt, va_list ap);  // printf's text for common formats (consumes ap); -1 where vsnprintf must do it
 
 // --- bounded string helpers ---

@@ -93,16 +93,9 @@ constexpr uint64_t kIntPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 1000
 // differently from the double product used here.
 bool fixed(Out& o, const Spec& s, double v) {
   int prec = s.prec < 0 ? 6 : (int)s.prec;
-  if (prec > 9 || !std::isfinite(v)) return false;
+  uint64_t n;
+  if (!KxScaledDecimal(v, prec, &n)) return false;
   bool negative = std::signbit(v);
-  double x = std::fabs(v) * kPow10[prec];
-  if (!(x < 4.0e15)) return false;
-  // The product is within half a unit in its last place of the exact value; only
-  // a fraction that close to one half leaves the rounding in doubt.
-  double whole = std::floor(x);
-  double frac = x - whole;
-  if (std::fabs(frac - 0.5) <= x * 0x1p-50 + 0x1p-60) return false;
-  uint64_t n = (uint64_t)whole + (frac > 0.5 ? 1 : 0);
   char buf[40];
   char* end = buf + sizeof buf;
   char* d = end;
@@ -127,6 +120,19 @@ bool fixed(Out& o, const Spec& s, double v) {
 }
 
 }  // namespace
+
+bool KxScaledDecimal(double v, int prec, uint64_t* scaled) {
+  if (prec < 0 || prec > 9 || !std::isfinite(v)) return false;
+  double x = std::fabs(v) * kPow10[prec];
+  if (!(x < 4.0e15)) return false;
+  // The product is within half a unit in its last place of the exact value; only
+  // a fraction that close to one half leaves the rounding in doubt.
+  double whole = std::floor(x);
+  double frac = x - whole;
+  if (std::fabs(frac - 0.5) <= x * 0x1p-50 + 0x1p-60) return false;
+  *scaled = (uint64_t)whole + (frac > 0.5 ? 1 : 0);
+  return true;
+}
 
 int KxFormat(char* out, size_t size, const char* fmt, va_list ap) {
   if (!out || size == 0 || !fmt) return -1;

@@ -27,6 +27,13 @@ float BOGENWINKEL(float sW, float eW) {
 }
 
 float FL3NKS(float in) {
+  // Every coordinate of the drawing passes here: the rounding is done without a
+  // detour through text where it is certain to agree with it.
+  uint64_t scaled;
+  if (KxScaledDecimal(in, 3, &scaled)) {
+    double d = (double)scaled / 1000.0;
+    return (float)(std::signbit(in) ? -d : d);
+  }
   static char buf[20];
   int n = snprintf(buf, sizeof buf, "%10.3f", (double)in);
   // A value too large for the buffer lies far outside any drawing; it is kept as it is.
