@@ -355,50 +355,8 @@ struct ChunkBits {
   size_t at = SIZE_MAX;           // offset of the chunk in the image
   uint64_t ends[kChunkBlocks];    // '\n'
   uint64_t starts[kChunkBlocks];  // a keyword's first character
+  uint64_t stops[kChunkBlocks];   // '\n', '\r' or NUL: where the text of a short line can end
 };
-
-#if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target("avx2"))) void classifyAvx2(const char* p, const Keywords& kw, ChunkBits& c) {
-  const __m256i nl = _mm256_set1_epi8('\n');
-  __m256i firsts[16];
-  for (int i = 0; i < kw.firstCount; ++i) firsts[i] = _mm256_set1_epi8((char)kw.firsts[i]);
-  for (size_t b = 0; b < kChunkBlocks; ++b, p += kBlock) {
-    const __m256i lo = _mm256_loadu_si256((const __m256i*)p);
-    const __m256i hi = _mm256_loadu_si256((const __m256i*)(p + 32));
-    __m256i a = _mm256_setzero_si256(), h = _mm256_setzero_si256();
-    for (int i = 0; i < kw.firstCount; ++i) {
-      a = _mm256_or_si256(a, _mm256_cmpeq_epi8(lo, firsts[i]));
-      h = _mm256_or_si256(h, _mm256_cmpeq_epi8(hi, firsts[i]));
-    }
-    c.ends[b] = (uint64_t)(uint32_t)_mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, nl)) |
-                (uint64_t)(uint32_t)_mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, nl)) << 32;
-    c.starts[b] = (uint64_t)(uint32_t)_mm256_movemask_epi8(a) | (uint64_t)(uint32_t)_mm256_movemask_epi8(h) << 32;
-  }
-}
-#endif
-
-void classifyPlain(const char* p, const Keywords& kw, ChunkBits& c) {
-  for (size_t b = 0; b < kChunkBlocks; ++b, p += kBlock) {
-    c.ends[b] = newlinesOf(p);
-#if defined(__SSE2__)
-    uint64_t starts = 0;
-    for (int j = 0; j < 4; ++j) {
-      const __m128i v = _mm_loadu_si128((const __m128i*)(p + 16 * j));
-      __m128i any = _mm_setzero_si128();
-      for (int i = 0; i < kw.firstCount; ++i) any = _mm_or_si128(any, _mm_cmpeq_epi8(v, _mm_set1_epi8((char)kw.firsts[i])));
-      starts |= (uint64_t)(uint32_t)_mm_movemask_epi8(any) << (16 * j);
-    }
-    c.starts[b] = starts;
-#else
-    uint64_t starts = 0;
-    for (size_t i = 0; i < kBlock; ++i) {
-      unsigned char ch = (unsigned char)p[i];
-      starts |= (uint64_t)((kw.firstSet[ch >> 6] >> (ch & 63)) & 1) << i;
-    }
-    c.starts[b] = starts;
-#endif
-  }
-}
 
 // '\n', '\r' or NUL among the 64 bytes at p: where the text of a short line can
 // end (behind the image lie zero bytes).
@@ -417,6 +375,53 @@ inline uint64_t stopsOf(const char* p) {
   for (size_t i = 0; i < kBlock; ++i) stops |= (uint64_t)(p[i] == '\n' || p[i] == '\r' || p[i] == '\0') << i;
   return stops;
 #endif
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx2"))) void classifyAvx2(const char* p, const Keywords& kw, ChunkBits& c) {
+  const __m256i nl = _mm256_set1_epi8('\n'), cr = _mm256_set1_epi8('\r'), nul = _mm256_setzero_si256();
+  __m256i firsts[16];
+  for (int i = 0; i < kw.firstCount; ++i) firsts[i] = _mm256_set1_epi8((char)kw.firsts[i]);
+  for (size_t b = 0; b < kChunkBlocks; ++b, p += kBlock) {
+    const __m256i lo = _mm256_loadu_si256((const __m256i*)p);
+    const __m256i hi = _mm256_loadu_si256((const __m256i*)(p + 32));
+    __m256i a = _mm256_setzero_si256(), h = _mm256_setzero_si256();
+    for (int i = 0; i < kw.firstCount; ++i) {
+      a = _mm256_or_si256(a, _mm256_cmpeq_epi8(lo, firsts[i]));
+      h = _mm256_or_si256(h, _mm256_cmpeq_epi8(hi, firsts[i]));
+    }
+    const __m256i nlLo = _mm256_cmpeq_epi8(lo, nl), nlHi = _mm256_cmpeq_epi8(hi, nl);
+    const __m256i stopLo = _mm256_or_si256(nlLo, _mm256_or_si256(_mm256_cmpeq_epi8(lo, cr), _mm256_cmpeq_epi8(lo, nul)));
+    const __m256i stopHi = _mm256_or_si256(nlHi, _mm256_or_si256(_mm256_cmpeq_epi8(hi, cr), _mm256_cmpeq_epi8(hi, nul)));
+    c.ends[b] = (uint64_t)(uint32_t)_mm256_movemask_epi8(nlLo) | (uint64_t)(uint32_t)_mm256_movemask_epi8(nlHi) << 32;
+    c.stops[b] = (uint64_t)(uint32_t)_mm256_movemask_epi8(stopLo) | (uint64_t)(uint32_t)_mm256_movemask_epi8(stopHi) << 32;
+    c.starts[b] = (uint64_t)(uint32_t)_mm256_movemask_epi8(a) | (uint64_t)(uint32_t)_mm256_movemask_epi8(h) << 32;
+  }
+}
+#endif
+
+void classifyPlain(const char* p, const Keywords& kw, ChunkBits& c) {
+  for (size_t b = 0; b < kChunkBlocks; ++b, p += kBlock) {
+    c.ends[b] = newlinesOf(p);
+    c.stops[b] = stopsOf(p);
+#if defined(__SSE2__)
+    uint64_t starts = 0;
+    for (int j = 0; j < 4; ++j) {
+      const __m128i v = _mm_loadu_si128((const __m128i*)(p + 16 * j));
+      __m128i any = _mm_setzero_si128();
+      for (int i = 0; i < kw.firstCount; ++i) any = _mm_or_si128(any, _mm_cmpeq_epi8(v, _mm_set1_epi8((char)kw.firsts[i])));
+      starts |= (uint64_t)(uint32_t)_mm_movemask_epi8(any) << (16 * j);
+    }
+    c.starts[b] = starts;
+#else
+    uint64_t starts = 0;
+    for (size_t i = 0; i < kBlock; ++i) {
+      unsigned char ch = (unsigned char)p[i];
+      starts |= (uint64_t)((kw.firstSet[ch >> 6] >> (ch & 63)) & 1) << i;
+    }
+    c.starts[b] = starts;
+#endif
+  }
 }
 
 using Classifier = void (*)(const char*, const Keywords&, ChunkBits&);
@@ -511,9 +516,9 @@ int findInImage(char* buf, const Keywords& kw) {
       carry = ends >> 63;
       uint64_t cand = lineStarts & starts;
       if (cand) {
-        // Behind the drawing every place ends a line.
-        uint64_t nextStops = at + kBlock < im.len ? stopsOf(im.data + at + kBlock) : ~0ULL;
-        cand &= fitting(kw, stopsOf(im.data + at), nextStops);
+        // The zero bytes behind the drawing end a line everywhere.
+        uint64_t nextStops = i + 1 < kChunkBlocks ? ch.stops[i + 1] : stopsOf(im.data + at + kBlock);
+        cand &= fitting(kw, ch.stops[i], nextStops);
       }
       while (cand) {
         size_t c = at + (size_t)__builtin_ctzll(cand);
