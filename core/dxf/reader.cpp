@@ -479,6 +479,20 @@ inline uint64_t fitting(const Keywords& kw, uint64_t stops, uint64_t nextStops) 
   return fit;
 }
 
+constexpr int kNoPiece = -2;
+
+// Reads the piece at offset at (a piece boundary) and compares it: the word's
+// index with the piece in buf, -1 for another piece, kNoPiece at the end.
+int pieceAt(char* buf, const Keywords& kw, size_t at) {
+  const char* p;
+  size_t n;
+  seekPiece(gImage, at);
+  if (!nextPiece(p, n)) return kNoPiece;
+  int k = kw.match(p, n);
+  if (k >= 0) give(buf, p, n);
+  return k;
+}
+
 // The search over a drawing held in memory. A piece that can equal a keyword
 // starts a line (or lies inside a line longer than a piece), begins with a
 // keyword's first character, and its line ends where a keyword would end. The
@@ -487,8 +501,6 @@ inline uint64_t fitting(const Keywords& kw, uint64_t stops, uint64_t nextStops) 
 // are read one by one.
 int findInImage(char* buf, const Keywords& kw) {
   DrawingImage& im = gImage;
-  const char* p;
-  size_t n;
   for (;;) {
     int k = stepToLineStart(buf, kw);
     if (k >= 0) return k;
@@ -524,13 +536,9 @@ int findInImage(char* buf, const Keywords& kw) {
         size_t c = at + (size_t)__builtin_ctzll(cand);
         cand &= cand - 1;
         if (c >= im.len) break;
-        seekPiece(im, c);
-        if (!nextPiece(p, n)) break;
-        k = kw.match(p, n);
-        if (k >= 0) {
-          give(buf, p, n);
-          return k;
-        }
+        k = pieceAt(buf, kw, c);
+        if (k >= 0) return k;
+        if (k == kNoPiece) break;
       }
       if (!ends) {
         longLine = true;
@@ -540,13 +548,9 @@ int findInImage(char* buf, const Keywords& kw) {
     }
     if (!longLine) break;
     // The pieces of the long line, read in order from its start.
-    seekPiece(im, lineStart);
-    if (!nextPiece(p, n)) break;
-    k = kw.match(p, n);
-    if (k >= 0) {
-      give(buf, p, n);
-      return k;
-    }
+    k = pieceAt(buf, kw, lineStart);
+    if (k >= 0) return k;
+    if (k == kNoPiece) break;
   }
   seekPiece(im, im.len);
   buf[0] = '\0';
