@@ -101,23 +101,14 @@ void directive(const char* t) {
     KxPrint("[DIRECTIVE] '%s' ", t);
   else
     KxPrint("%s [DIRECTIVE]", t);
-  if (strstr(t, "G92_ALL_SEPARAT")) {
-    ktechno.G92Mode = dmPIECE;
-    KxPrint("[G92Mode=1]");
-    ktechno.modif++;
-  }
-  if (strstr(t, "G92_ALL_SAME")) {
-    ktechno.G92Mode = dmPLATE;
-    KxPrint("[G92Mode=0]");
-  }
-  if (strstr(t, "G92_PIECES")) {
-    ktechno.G92Mode = dmPIECE;
-    KxPrint("[G92Mode=1]");
-    ktechno.modif++;
-  }
-  if (strstr(t, "G92_PLATE")) {
-    ktechno.G92Mode = dmPLATE;
-    KxPrint("[G92Mode=0]");
+  // Each word found switches in this order; the last one found wins.
+  static const struct { const char* word; int mode; } kModes[] = {
+      {"G92_ALL_SEPARAT", dmPIECE}, {"G92_ALL_SAME", dmPLATE}, {"G92_PIECES", dmPIECE}, {"G92_PLATE", dmPLATE}};
+  for (const auto& m : kModes) {
+    if (!strstr(t, m.word)) continue;
+    ktechno.G92Mode = m.mode;
+    KxPrint("[G92Mode=%d]", m.mode == dmPIECE ? 1 : 0);
+    if (m.mode == dmPIECE) ktechno.modif++;
   }
   // Plane heights in a directive mark a taper only in the console program.
   planeHeights(t, KxConsole());

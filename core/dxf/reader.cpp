@@ -449,20 +449,28 @@ inline const ChunkBits& chunkFor(const Keywords& kw, size_t at) {
   return gChunk;
 }
 
+constexpr int kNoPiece = -2;
+
+// Reads the next piece and compares it: the word's index with the piece in buf,
+// -1 for another piece, kNoPiece at the end of the drawing.
+int matchNext(char* buf, const Keywords& kw) {
+  const char* p;
+  size_t n;
+  if (!nextPiece(p, n)) return kNoPiece;
+  int k = kw.match(p, n);
+  if (k >= 0) give(buf, p, n);
+  return k;
+}
+
 // Reads pieces one by one, as the plain search does, up to and including the
 // next piece that ends a line. Used where pieces start inside a line: a line
 // longer than a piece, or the position the search was started at.
 int stepToLineStart(char* buf, const Keywords& kw) {
   DrawingImage& im = gImage;
-  const char* p;
-  size_t n;
   while (im.pos < im.len && im.pos != 0 && im.data[im.pos - 1] != '\n') {
-    if (!nextPiece(p, n)) return -1;
-    int k = kw.match(p, n);
-    if (k >= 0) {
-      give(buf, p, n);
-      return k;
-    }
+    int k = matchNext(buf, kw);
+    if (k >= 0) return k;
+    if (k == kNoPiece) break;
   }
   return -1;
 }
@@ -479,18 +487,10 @@ inline uint64_t fitting(const Keywords& kw, uint64_t stops, uint64_t nextStops) 
   return fit;
 }
 
-constexpr int kNoPiece = -2;
-
-// Reads the piece at offset at (a piece boundary) and compares it: the word's
-// index with the piece in buf, -1 for another piece, kNoPiece at the end.
+// Reads the piece at offset at (a piece boundary) and compares it, as matchNext.
 int pieceAt(char* buf, const Keywords& kw, size_t at) {
-  const char* p;
-  size_t n;
   seekPiece(gImage, at);
-  if (!nextPiece(p, n)) return kNoPiece;
-  int k = kw.match(p, n);
-  if (k >= 0) give(buf, p, n);
-  return k;
+  return matchNext(buf, kw);
 }
 
 // The search over a drawing held in memory. A piece that can equal a keyword
@@ -594,15 +594,11 @@ int DxfFindLine(char* buf, const char* const* words, int count) {
   // read of a stream, NUL bytes, an empty keyword) goes line by line.
   if (count > 0 && !kw.anyEmpty && i_stream && imageCurrent(i_stream) && !gImage.hasNul && !gImage.cut)
     return findInImage(buf, kw);
-  const char* p;
-  size_t n;
   // The lines in between are looked at where they lie: no copy, no call per line.
-  while (nextPiece(p, n)) {
-    int k = kw.match(p, n);
-    if (k >= 0) {
-      give(buf, p, n);
-      return k;
-    }
+  for (;;) {
+    int k = matchNext(buf, kw);
+    if (k >= 0) return k;
+    if (k == kNoPiece) break;
   }
   buf[0] = '\0';
   return -1;

@@ -36,7 +36,7 @@ struct Out {
   }
 };
 
-struct Spec {
+struct Conversion {
   bool left = false, zero = false, plus = false, space = false;
   long width = 0;
   long prec = -1;  // -1: none given
@@ -52,7 +52,7 @@ char* digitsOf(uint64_t v, char* end) {
 }
 
 // Sign, padding and body in printf's order: blanks, sign, zeros, body, blanks.
-void field(Out& o, const Spec& s, char sign, const char* body, size_t len, long zeros) {
+void field(Out& o, const Conversion& s, char sign, const char* body, size_t len, long zeros) {
   long used = (sign ? 1 : 0) + zeros + (long)len;
   long pad = s.width > used ? s.width - used : 0;
   if (!s.left) o.fill(' ', pad);
@@ -62,14 +62,14 @@ void field(Out& o, const Spec& s, char sign, const char* body, size_t len, long 
   if (s.left) o.fill(' ', pad);
 }
 
-char signFor(bool negative, const Spec& s) {
+char signFor(bool negative, const Conversion& s) {
   if (negative) return '-';
   if (s.plus) return '+';
   if (s.space) return ' ';
   return 0;
 }
 
-void integer(Out& o, const Spec& s, bool negative, uint64_t magnitude) {
+void integer(Out& o, const Conversion& s, bool negative, uint64_t magnitude) {
   char buf[24];
   char* end = buf + sizeof buf;
   char* d = digitsOf(magnitude, end);
@@ -91,7 +91,7 @@ constexpr uint64_t kIntPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 1000
 
 // %f of v, or false where printf's exact decimal expansion could round
 // differently from the double product used here.
-bool fixed(Out& o, const Spec& s, double v) {
+bool fixed(Out& o, const Conversion& s, double v) {
   int prec = s.prec < 0 ? 6 : (int)s.prec;
   uint64_t n;
   if (!KxScaledDecimal(v, prec, &n)) return false;
@@ -146,7 +146,7 @@ int KxFormat(char* out, size_t size, const char* fmt, va_list ap) {
     }
     o.put(f, (size_t)(pct - f));
     f = pct + 1;
-    Spec s;
+    Conversion s;
     for (;; ++f) {
       if (*f == '-') s.left = true;
       else if (*f == '0') s.zero = true;
@@ -188,7 +188,7 @@ int KxFormat(char* out, size_t size, const char* fmt, va_list ap) {
                                : longs == 2 ? va_arg(ap, unsigned long long)
                                : longs == 1 ? (unsigned long long)va_arg(ap, unsigned long)
                                             : (unsigned long long)va_arg(ap, unsigned);
-        Spec u = s;
+        Conversion u = s;
         u.plus = u.space = false;
         integer(o, u, false, v);
         break;
@@ -202,7 +202,7 @@ int KxFormat(char* out, size_t size, const char* fmt, va_list ap) {
         const char* str = va_arg(ap, const char*);
         if (!str) return -1;
         size_t len = s.prec >= 0 ? strnlen(str, (size_t)s.prec) : strlen(str);
-        Spec t = s;
+        Conversion t = s;
         t.zero = false;
         field(o, t, 0, str, len, 0);
         break;

@@ -193,10 +193,7 @@ void BWindow::FrameResized(float, float) {}
 void BWindow::AddChild(BView* view) {
   if (!view || view->fParent || view->fWindow) return;
   view->fWindow = this;
-  QRect g = view->fWidget->geometry();
-  view->fWidget->setParent(fWidget);
-  view->fWidget->setGeometry(g);
-  view->fWidget->show();
+  KxAdoptWidget(view->fWidget, fWidget);
   fViews.push_back(view);
   layOutViews();
 }

@@ -9,6 +9,9 @@
 
 #include "platform/kits.h"
 
+// Moves child into parent at the position it already had, and shows it.
+void KxAdoptWidget(QWidget* child, QWidget* parent);
+
 // One queued message on its way to a looper.
 class KxMessageEvent : public QEvent {
  public:

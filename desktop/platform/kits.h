@@ -252,6 +252,7 @@ class BMessage {
     const void* p = nullptr;
   };
   const Field* find(const char* name, type_code type, int32 index) const;
+  Field& add(const char* name, type_code type);   // appends an empty field
   std::vector<Field> fFields;
 };
 

@@ -61,60 +61,46 @@ void BList::MakeEmpty() { fItems.clear(); }
 
 // --- BMessage ---
 
+BMessage::Field& BMessage::add(const char* name, type_code type) {
+  fFields.emplace_back();
+  Field& f = fFields.back();
+  f.name = name ? name : "";
+  f.type = type;
+  return f;
+}
+
 status_t BMessage::AddString(const char* name, const char* text) {
-  Field f;
-  f.name = name;
-  f.type = B_STRING_TYPE;
-  f.text = text ? text : "";
-  fFields.push_back(f);
+  add(name, B_STRING_TYPE).text = text ? text : "";
   return B_OK;
 }
 
 status_t BMessage::AddInt32(const char* name, int32 value) {
-  Field f;
-  f.name = name;
-  f.type = B_INT32_TYPE;
-  f.i = value;
-  fFields.push_back(f);
+  add(name, B_INT32_TYPE).i = value;
   return B_OK;
 }
 
 status_t BMessage::AddFloat(const char* name, float value) {
-  Field f;
-  f.name = name;
-  f.type = B_FLOAT_TYPE;
-  f.f[0] = value;
-  fFields.push_back(f);
+  add(name, B_FLOAT_TYPE).f[0] = value;
   return B_OK;
 }
 
 status_t BMessage::AddPoint(const char* name, BPoint value) {
-  Field f;
-  f.name = name;
-  f.type = B_POINT_TYPE;
+  Field& f = add(name, B_POINT_TYPE);
   f.f[0] = value.x;
   f.f[1] = value.y;
-  fFields.push_back(f);
   return B_OK;
 }
 
 status_t BMessage::AddPointer(const char* name, const void* pointer) {
-  Field f;
-  f.name = name;
-  f.type = B_POINTER_TYPE;
-  f.p = pointer;
-  fFields.push_back(f);
+  add(name, B_POINTER_TYPE).p = pointer;
   return B_OK;
 }
 
 status_t BMessage::AddRef(const char* name, const entry_ref* ref) {
   if (!ref || !ref->name) return B_BAD_VALUE;
-  Field f;
-  f.name = name;
-  f.type = B_REF_TYPE;
+  Field& f = add(name, B_REF_TYPE);
   f.text = ref->directory;
   f.leaf = ref->name;
-  fFields.push_back(f);
   return B_OK;
 }
 

@@ -15,6 +15,7 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "platform/glue.h"
 #include "platform/kits.h"
 
 static QRect toQRect(BRect r) {
@@ -40,13 +41,18 @@ BView::~BView() {
   delete fWidget;
 }
 
+void KxAdoptWidget(QWidget* child, QWidget* parent) {
+  // The frame given at construction stays the widget's place in its new parent.
+  QRect g = child->geometry();
+  child->setParent(parent);
+  child->setGeometry(g);
+  child->show();
+}
+
 void BView::AddChild(BView* child) {
   if (!child || child->fParent) return;
   child->fParent = this;
-  QRect g = child->fWidget->geometry();
-  child->fWidget->setParent(fWidget);
-  child->fWidget->setGeometry(g);
-  child->fWidget->show();
+  KxAdoptWidget(child->fWidget, fWidget);
   fChildren.push_back(child);
 }
 
