@@ -101,6 +101,7 @@ TEST(Corpus, ExamplesConvertIntoSoundPrograms) {
     NcCheck c = CheckNcProgram(r.program, dev);
     EXPECT_TRUE(c.Ok()) << c.Report();
     EXPECT_GT(c.closedCuts, 0);
+    EXPECT_GT(c.sideChecks, 2);
   }
 }
 

@@ -29,8 +29,8 @@ const char* kSquareProgram =
     "%;\n(-Plattenmodus-);\nG54G90;\nG10L80P0R30.000;\nG10L80P1R15.000;\nG10L80P1R30.500;\n"
     "G92 X5.000 Y2.000;\n(-Groups: 10 -);\nM98P10 (NoName);\nG00 X5.000 Y2.000;\nG92 X0.0 Y0.0;\nM02;\n"
     "(- - - - - - - - - - - -);\nN10(-- Contour: $K01 --);\n(-missing-TechData- reset);\nG00 X5.000 Y2.000;\n"
-    "M06;\nM17;\nG90G42G44G52;\nG01 X5.000 Y0.000 D0T0;\nG01 X10.000 Y0.000 D#1 T0.000;\nG01 X10.000 Y10.000;\n"
-    "G01 X0.000 Y10.000;\nG01 X0.000 Y0.000;\nG01 X4.000 Y0.000;\n/2M01;/1M07;\nG01 X5.000 Y0.000;\n"
+    "M06;\nM17;\nG90G42G44G52;\nG01 X5.000 Y0.000 D0T0;\nG01 X0.000 Y0.000 D#1 T0.000;\nG01 X0.000 Y10.000;\n"
+    "G01 X10.000 Y10.000;\nG01 X10.000 Y0.000;\nG01 X6.000 Y0.000;\n/2M01;/1M07;\nG01 X5.000 Y0.000;\n"
     "G01 X5.000 Y2.000 D0T0;\nG40G43G50;\nM07;\nM99;\n(-----);\nM02;\n%;\n";
 
 ProcessResult Convert(const ProgramFolder& pf, const std::string& drawing) {

@@ -81,23 +81,23 @@ template <class Write> std::string Written(Write write) {
 std::string Closed(long feed, long first) { return Written([&](FILE* f) { SimpleClosedKontur(f, "$K01", feed, first); }); }
 
 // Contour k as a square of side 10 at (x, y): bottom (first, returned), right, top (drawn right
-// to left unless flipped), left ending at y + leftEnd.
-long SquareSides(const char* k, float x, float y, bool topLeftToRight = false, float leftEnd = 0) {
+// to left unless flipped), left; the right side starts gap above the bottom's end.
+long SquareSides(const char* k, float x, float y, bool topLeftToRight = false, float gap = 0) {
   long first = Line(k, x, y, x + 10, y);
-  Line(k, x + 10, y, x + 10, y + 10);
+  Line(k, x + 10, y + gap, x + 10, y + 10);
   if (topLeftToRight) Line(k, x, y + 10, x + 10, y + 10);
   else Line(k, x + 10, y + 10, x, y + 10);
-  Line(k, x, y + 10, x, y + leftEnd);
+  Line(k, x, y + 10, x, y);
   return first;
 }
 // The same with its feed point feedDy off the bottom's middle, the split point; returns the feed point.
-long SquareContour(const char* k, float x, float y, float feedDy, bool topLeftToRight = false, float leftEnd = 0) {
-  return Feed(k, x + 5, y + feedDy, x + 5, y, SquareSides(k, x, y, topLeftToRight, leftEnd));
+long SquareContour(const char* k, float x, float y, float feedDy, bool topLeftToRight = false, float gap = 0) {
+  return Feed(k, x + 5, y + feedDy, x + 5, y, SquareSides(k, x, y, topLeftToRight, gap));
 }
 
 // The worked square with feed (5, 2) and split (5, 0), written as contour 1.
-std::string Square(bool topLeftToRight = false, float leftEnd = 0) {
-  long feed = SquareContour("$K01", 0, 0, 2, topLeftToRight, leftEnd);
+std::string Square(bool topLeftToRight = false, float gap = 0) {
+  long feed = SquareContour("$K01", 0, 0, 2, topLeftToRight, gap);
   Regions({0});
   sPKonturCounter = 1;
   return Closed(feed, elds[feed].IsFirst);
@@ -118,8 +118,8 @@ TEST(NcClosed, SquareChainsEverySideAndCountsOpenContours) {
     Fresh();
     EXPECT_EQ(Square(topLeftToRight),
               "(-missing-TechData- reset);\nG00 X5.000 Y2.000;\nM06;\nM17;\nG90G42G44G52;\n"
-              "G01 X5.000 Y0.000 D0T0;\nG01 X10.000 Y0.000 D#1 T0.000;\nG01 X10.000 Y10.000;\n"
-              "G01 X0.000 Y10.000;\nG01 X0.000 Y0.000;\nG01 X4.000 Y0.000;\n/2M01;/1M07;\n"
+              "G01 X5.000 Y0.000 D0T0;\nG01 X0.000 Y0.000 D#1 T0.000;\nG01 X0.000 Y10.000;\n"
+              "G01 X10.000 Y10.000;\nG01 X10.000 Y0.000;\nG01 X6.000 Y0.000;\n/2M01;/1M07;\n"
               "G01 X5.000 Y0.000;\nG01 X5.000 Y2.000 D0T0;\nG40G43G50;\nM07;\nM99;\n");
     EXPECT_EQ(gOpenKoCounter, 0);
     EXPECT_EQ(gMissETechnologie, 1);
@@ -127,7 +127,7 @@ TEST(NcClosed, SquareChainsEverySideAndCountsOpenContours) {
   // A gap larger than the tolerance leaves the contour open.
   Fresh();
   std::string nc = Square(false, 0.01f);
-  EXPECT_NE(nc.find("G01 X0.000 Y0.010;\nG01 X4.000 Y0.002;\n"), std::string::npos) << nc;
+  EXPECT_NE(nc.find("G01 X10.000 Y0.010;\nG01 X6.000 Y0.002;\n"), std::string::npos) << nc;
   EXPECT_EQ(gOpenKoCounter, 1);
 }
 
@@ -152,10 +152,10 @@ TEST(NcClosed, ActionPointsAndDataRemarks) {
   for (int flavour : {kxCONSOLE, kxDESKTOP}) {
     Fresh(flavour);
     gDataInfo = 1;
-    Put(etPNT, "$K01", 10, 0, 10, 0);
-    Put(etPNT, "$K01", 10.001f, 0, 10.001f, 0);   // a second point at the same place is dropped
+    Put(etPNT, "$K01", 0, 10, 0, 10);
+    Put(etPNT, "$K01", 0, 10.001f, 0, 10.001f);   // a second point at the same place is dropped
     std::string nc = Square();
-    EXPECT_NE(nc.find("D#1 T0.000;\n(-actionpoint-);\nG01 X10.000 Y10.000;"), std::string::npos) << nc;
+    EXPECT_NE(nc.find("G01 X0.000 Y10.000;\n(-actionpoint-);\nG01 X10.000 Y10.000;"), std::string::npos) << nc;
     EXPECT_EQ(nc.find("-actionpoint-"), nc.rfind("-actionpoint-")) << nc;
     EXPECT_STREQ(elds[8].text, gNoText);
     for (const char* remark : {"G00 X5.000 Y2.000 (FeedPoint);", "G01 X5.000 Y0.000 D0T0 (SplittPoint);",
@@ -193,8 +193,8 @@ TEST(NcClosed, RegisterAndRoughLines) {
   Line("$K01", 0, 10, 0, 0, 2);
   nc = Closed(Feed("$K01", 5, 2, 5, 0, first), first);
   EXPECT_NE(nc.find("#2=#1+0.010;\n#3=#1+0.020;\n(Rough);\n#2=#2+0.050;\n#3=#3+0.050;\n(Rough-End);\nM06;"), std::string::npos) << nc;
-  EXPECT_NE(nc.find("G01 X10.000 Y0.000 D#2 T0.000;\nG01 X10.000 Y10.000 T0.000;\n"
-                    "G03 X0.000 Y10.000 I-5.000 J0.000 D#3 G24L5.000;\nG01 X0.000 Y0.000 T1.500;\n"), std::string::npos) << nc;
+  EXPECT_NE(nc.find("G01 X0.000 Y0.000 D#2 T0.000;\nG01 X0.000 Y10.000 D#3 T1.500;\n"
+                    "G02 X10.000 Y10.000 I5.000 J0.000 G24L5.000;\nG01 X10.000 Y0.000 D#2 T0.000;\n"), std::string::npos) << nc;
   EXPECT_EQ(ktechno.dLWe, 1);
 }
 

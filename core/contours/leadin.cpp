@@ -28,14 +28,19 @@ static void lineLeadIn(const elementdaten& feed, const elementdaten& ln, float* 
   KxPrint("masterWinkel: %6.2f    DiffWinkel zum FP:%6.2f\n", masterWinkel, diffFeedWinkel);
   KxLog("masterWinkel: %6.2f    DiffWinkel zum FP:%6.2f\n", masterWinkel, diffFeedWinkel);
 
-  // A plain comparison of the two directions; the wrap at 360 is not looked at.
+  // The side is decided by the sign of the cross product of the line's direction
+  // and the vector to the feed point: comparing the two angles breaks wherever
+  // they lie on either side of 0 degrees. Feed point on the right: for G42 the
+  // wire stays on its side when the cut runs toward the end point.
   const bool g42 = ktechno.dDLage == 42;
   KxPrint(g42 ? "ask for ktechno.dDLage == 42 \n" : "ask for ktechno.dDLage == 41 \n");
+  const double cross = ((double)ln.ex - ln.sx) * ((double)feed.cy - ln.sy) -
+                       ((double)ln.ey - ln.sy) * ((double)feed.cx - ln.sx);
   bool toStart;
-  if (masterWinkel < diffFeedWinkel) {
+  if (cross > 0) {          // feed point left of the line
     toStart = g42;
     KxLog(g42 ? " use 80222 42 sp\n" : " use 80222 41 ep\n");
-  } else if (masterWinkel > diffFeedWinkel) {
+  } else if (cross < 0) {   // feed point right of the line
     toStart = !g42;
     KxLog(g42 ? " use 80222 42 ep\n" : " use 80222 41 sp\n");
   } else {

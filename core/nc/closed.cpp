@@ -40,11 +40,16 @@ static void writeHoleOrTrouble(FILE* os, const char* kN, long feedElem, long fir
       if (ktechno.dQuali > 1) SimpleAsSubKontur(os, h.cx, h.cy);
       else writeTechnologyLine(os);
     }
+    // Contours inside the hole are cut before it, as inside any other contour.
+    SimpleAddChilds(os);
     KxPrint(" into: SimpleHoleForElement()\n");
     SimpleHoleForElement(os, lowest);
     KxLog("\n %s: [%ld] HOLE", kN, lowest);
     return;
   }
+  // The contour itself cannot be cut, but what lies inside it has start holes of
+  // its own: call it, so that no block of the program is left without a caller.
+  SimpleAddChilds(os);
   // Without an element behind an index the radius reads 0.
   NcPut(os, "%s--HOLE-FI-R%.3f--%s%s\n", mS.RemarkOn, radiusAt(firstElem), mS.RemarkOff, mS.EOL);
   NcPut(os, "%s--HOLE-FE-R%.3f--%s%s\n", mS.RemarkOn, radiusAt(feedElem), mS.RemarkOff, mS.EOL);

@@ -1,6 +1,7 @@
 // NC program checker used by the end-to-end tests.
 #include "support/nc_check.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <regex>
@@ -33,6 +34,54 @@ bool isMove(const std::string& line, int* g) {
   if (!std::regex_search(line, m, move)) return false;
   *g = std::stoi(m[1].str().substr(1));
   return true;
+}
+
+// One cut loop between a compensation line and the lead-out: the start hole (the
+// position when compensation is switched on), the side and the path as points,
+// arcs sampled finely enough for the area sign and the inside test.
+struct CutLoop {
+  bool active = false;
+  int side = 0;               // 41: wire left of the path, 42: right
+  double holeX = 0, holeY = 0;
+  std::vector<std::pair<double, double>> pts;
+  size_t line = 0;
+};
+
+void addArc(CutLoop& c, double sx, double sy, double ex, double ey, double cx, double cy, bool clockwise) {
+  const double r = std::hypot(sx - cx, sy - cy);
+  double a0 = std::atan2(sy - cy, sx - cx), a1 = std::atan2(ey - cy, ex - cx);
+  double sweep = a1 - a0;
+  if (clockwise) { while (sweep >= -1e-9) sweep -= 2 * M_PI; }
+  else { while (sweep <= 1e-9) sweep += 2 * M_PI; }
+  const int n = 32;
+  for (int k = 1; k < n; ++k) c.pts.push_back({cx + r * std::cos(a0 + sweep * k / n), cy + r * std::sin(a0 + sweep * k / n)});
+  c.pts.push_back({ex, ey});
+}
+
+// Signed area (positive: counter-clockwise) and whether (x, y) lies inside the closed polygon.
+double signedArea(const std::vector<std::pair<double, double>>& p) {
+  double a = 0;
+  for (size_t i = 0, j = p.size() - 1; i < p.size(); j = i++) a += p[j].first * p[i].second - p[i].first * p[j].second;
+  return a / 2;
+}
+double distanceTo(const std::vector<std::pair<double, double>>& p, double x, double y) {
+  double best = 1e300;
+  for (size_t i = 0, j = p.size() - 1; i < p.size(); j = i++) {
+    const double dx = p[i].first - p[j].first, dy = p[i].second - p[j].second, len2 = dx * dx + dy * dy;
+    double t = len2 > 0 ? ((x - p[j].first) * dx + (y - p[j].second) * dy) / len2 : 0;
+    t = t < 0 ? 0 : t > 1 ? 1 : t;
+    best = std::min(best, std::hypot(p[j].first + t * dx - x, p[j].second + t * dy - y));
+  }
+  return best;
+}
+bool inside(const std::vector<std::pair<double, double>>& p, double x, double y) {
+  bool in = false;
+  for (size_t i = 0, j = p.size() - 1; i < p.size(); j = i++) {
+    if ((p[i].second > y) != (p[j].second > y) &&
+        x < (p[j].first - p[i].first) * (y - p[i].second) / (p[j].second - p[i].second) + p[i].first)
+      in = !in;
+  }
+  return in;
 }
 
 }  // namespace
@@ -75,6 +124,28 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev) {
   bool afterComp = false, haveSplit = false, closedRemark = false;
   double splitX = 0, splitY = 0, beforeX = 0, beforeY = 0, prevX = 0, prevY = 0;
   bool havePrev = false;
+  CutLoop loop;
+
+  // A loop that comes back to its split point has the wire inside when it runs
+  // counter-clockwise with G41 or clockwise with G42; its start hole must lie there too.
+  auto endLoop = [&]() {
+    if (!loop.active) return;
+    loop.active = false;
+    if (loop.pts.size() < 4) return;
+    // The first point is the split point; the last move before the lead-out returns to it.
+    const auto& a = loop.pts.front();
+    const auto& b = loop.pts.back();
+    if (std::hypot(a.first - b.first, a.second - b.second) > 0.0015) return;
+    const double area = signedArea(loop.pts);
+    // A start hole on the loop itself has no side to be checked.
+    if (std::fabs(area) < 1e-6 || distanceTo(loop.pts, loop.holeX, loop.holeY) < 0.01) return;
+    ++r.sideChecks;
+    const bool wireInside = (loop.side == 41) == (area > 0);
+    const bool holeInside = inside(loop.pts, loop.holeX, loop.holeY);
+    if (wireInside != holeInside)
+      problem(loop.line, std::string("wire ") + (wireInside ? "inside" : "outside") + " the loop, start hole " +
+                             (holeInside ? "inside" : "outside"));
+  };
 
   auto closeBlock = [&](size_t i) {
     if (open >= 0) problem(openLine, "block N" + std::to_string(open) + " has no " + ret + " before line " + std::to_string(i + 1));
@@ -115,11 +186,23 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev) {
       }
       open = -1;
     }
-    if (startsWith(l, "G40G43G50") && havePrev) {
-      beforeX = prevX;
-      beforeY = prevY;
+    if (startsWith(l, "G40G43G50")) {
+      if (havePrev) {
+        beforeX = prevX;
+        beforeY = prevY;
+      }
+      if (loop.active && !loop.pts.empty()) loop.pts.pop_back();   // the lead-out itself
+      endLoop();
     }
-    if (startsWith(l, "G90G4")) afterComp = true;
+    if (startsWith(l, "G90G4")) {
+      afterComp = true;
+      loop = CutLoop{};
+      loop.active = havePos;
+      loop.side = startsWith(l, "G90G41") ? 41 : 42;
+      loop.holeX = px;
+      loop.holeY = py;
+      loop.line = i;
+    }
     if (startsWith(l, "G92")) {
       double x, y;
       if (word(l, 'X', &x) && word(l, 'Y', &y)) {
@@ -149,6 +232,13 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev) {
       prevY = py;
       havePrev = true;
     }
+    if (loop.active) {
+      double ci, cj;
+      if (!loop.pts.empty() && (g == 2 || g == 3) && word(l, 'I', &ci) && word(l, 'J', &cj))
+        addArc(loop, px, py, x, y, px + ci, py + cj, g == 2);
+      else
+        loop.pts.push_back({x, y});
+    }
     px = x;
     py = y;
     havePos = true;
@@ -160,5 +250,7 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev) {
   }
   for (int n : called)
     if (!blocks.count(n)) r.problems.push_back("call of N" + std::to_string(n) + " has no block");
+  for (const auto& [n, at] : blocks)
+    if (!called.count(n)) problem(at, "block N" + std::to_string(n) + " is never called");
   return r;
 }
