@@ -3,7 +3,9 @@
 // Its result is the program's exit status.
 #include "run.h"
 
+#include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -13,16 +15,6 @@
 #include "geometry/base.h"
 #include "nc/nc.h"
 #include "report/report.h"
-
-// Run statuses, which are also the exit codes of the program.
-enum {
-  kStatusOk = 0,
-  kStatusUsage = 1,
-  kStatusNoDrawing = 2,
-  kStatusNoLog = 3,
-  kStatusNoProgram = 4,
-  kStatusNoDxfArgument = 6
-};
 
 // Stores an argument into a fixed name buffer, or refuses it when it does not fit.
 static bool storeArgument(char* dst, size_t size, const char* value, const char* what) {
@@ -46,14 +38,16 @@ int ParseOptions(int argc, char** argv) {
       gBulkOut = 1;
       KxPrint(" %d found: -bulk \n", i);
     }
-    if (strstr(a, ".dxf") || strstr(a, ".DXF")) storeArgument(in_filename, sizeof in_filename, a, "drawing name");
-    if (strstr(a, ".ini") || strstr(a, ".INI")) {
+    // Classified by their ending only: a folder named "old.logs" or "v2.initial"
+    // must not turn a drawing's path into the log or the settings name.
+    if (KxEndsWith(a, ".dxf") || KxEndsWith(a, ".DXF")) storeArgument(in_filename, sizeof in_filename, a, "drawing name");
+    if (KxEndsWith(a, ".ini") || KxEndsWith(a, ".INI")) {
       const char* name = a;
       if (const char* s = strrchr(a, '/')) name = s + 1;
       else if (const char* b = strrchr(a, '\\')) name = b + 1;
       storeArgument(ini_filename, sizeof ini_filename, name, "settings name");
     }
-    if (strstr(a, ".log") || strstr(a, ".LOG")) {
+    if (KxEndsWith(a, ".log") || KxEndsWith(a, ".LOG")) {
       if (storeArgument(log_filename, sizeof log_filename, a, "log name")) gLogNameGiven = 1;
     }
   }
@@ -86,63 +80,120 @@ static bool reopenDrawing() {
   return false;
 }
 
+// True when the log would be written over the drawing itself (the same file,
+// whatever names lead to it).
+static bool logIsDrawing() {
+  struct stat log, dxf;
+  return stat(log_filename, &log) == 0 && stat(in_filename, &dxf) == 0 && log.st_dev == dxf.st_dev &&
+         log.st_ino == dxf.st_ino;
+}
+
+static void printHelp() {
+  KxPrint("Usage: korvex [-bulk] DRAWING.dxf [SETTINGS.ini] [LOGFILE.log]\n"
+          "Converts a 2-D ASCII DXF drawing into an NC program for a wire EDM machine.\n\n"
+          "  DRAWING.dxf   the drawing (the argument ending in .dxf or .DXF)\n"
+          "  SETTINGS.ini  settings file, looked up in the program folder and its devices/\n"
+          "                folder (default korvex.ini)\n"
+          "  LOGFILE.log   write the log there instead of _outlog.txt in the program folder\n"
+          "  -bulk         also dump the element table into _elemblk.txt\n"
+          "  -h, --help    show this text;  --version  show the version\n\n"
+          "The program folder (where the korvex binary really lies) holds korvex.ini and\n"
+          "devices/; the NC program, the log _outlog.txt and the statistics page\n"
+          "_results.htm are written there (or, with DataName '*infile*', the NC program\n"
+          "beside the drawing).\n\n"
+          "Exit status: 0 converted; 1 no argument; 2 drawing not readable; 3 log not\n"
+          "writable; 4 NC program not written; 5 nothing to cut (no contour, or none\n"
+          "with a start hole); 6 no argument names a .dxf file.\n");
+}
+
+// Why a run that never reached the conversion ended; printed as its last line.
+static char failure[400];
+
 static int runConversion() {
   SetDevSyntax(gDevTarget);
 
   int status = getAcadVersion();
-  if (!reopenDrawing()) return kStatusNoDrawing;
+  if (!reopenDrawing()) return kxSTATUS_NO_DRAWING;
 
   KxPrint("\n --Details--\n");
   status = getLayers();
-  if (!reopenDrawing()) return kStatusNoDrawing;
+  if (!reopenDrawing()) return kxSTATUS_NO_DRAWING;
 
   ClearElements();
   if (ConvertDrawingElements() >= 1) {
-    if (gNcWriteFailed) status = kStatusNoProgram;
+    if (gNcWriteFailed) status = kxSTATUS_NO_PROGRAM;
     if (gBulkOut) SaveStructs("_elemblk.txt", "nach ProbeNwdOut()");
   }
   SaveStatistic();
+  if (status == kxSTATUS_OK && KxNothingCut()) status = kxSTATUS_NOTHING_CUT;
+  KxPrintRunSummary(status);
   return status;
 }
 
 int KorvexConsoleMain(int argc, char** argv) {
-  int status = kStatusOk;
+  for (int i = 1; i < argc; ++i) {
+    if (!argv[i]) continue;
+    if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
+      printHelp();
+      KxFlushConsole();
+      return kxSTATUS_OK;
+    }
+    if (strcmp(argv[i], "--version") == 0) {
+      KxPrint("%s %s\n", gAPPNAME, gVersInf);
+      KxFlushConsole();
+      return kxSTATUS_OK;
+    }
+  }
+  int status = kxSTATUS_OK;
+  failure[0] = '\0';
   KxPrint("\n KORVEX  V%s ", gVersInf);
   if (argc < 2) {
     KxPrint("\n Bitte so anwenden:\n KORVEX INFILE.DXF \n\n");
-    status = kStatusUsage;
+    status = kxSTATUS_USAGE;
   }
   ParseOptions(argc, argv);
 
-  if (status == kStatusOk) {
+  if (status == kxSTATUS_OK) {
     KxPrint("\n  INFILE: <%s> ", in_filename);
-    if (!strstr(in_filename, ".dxf") && !strstr(in_filename, ".DXF")) {
+    if (!KxEndsWith(in_filename, ".dxf") && !KxEndsWith(in_filename, ".DXF")) {
       KxPrint(" no dxf-file \n");
-      status = kStatusNoDxfArgument;
+      status = kxSTATUS_NO_DXF;
     } else {
       if (!DxfOpenDrawing(in_filename)) {
-        status = kStatusNoDrawing;
+        const int err = errno;
+        status = kxSTATUS_NO_DRAWING;
         KxPrint("open error\n");
+        snprintf(failure, sizeof failure, "cannot read the drawing '%s' (%s)", in_filename, strerror(err));
       }
     }
   }
-  if (status != kStatusOk) {
+  if (status == kxSTATUS_USAGE) snprintf(failure, sizeof failure, "no drawing given - korvex --help shows the usage");
+  if (status == kxSTATUS_NO_DXF) snprintf(failure, sizeof failure, "no argument ends in .dxf or .DXF - nothing converted");
+  if (status != kxSTATUS_OK) {
     KxPrint("\n ...press any key\n");
     KxWaitKey();
   }
 
-  if (status == kStatusOk) {
+  if (status == kxSTATUS_OK) {
     SetGlobals(argc > 0 && argv[0] ? argv[0] : "");
     if (log_stream) fclose(log_stream);
     KxPrint("\n LOGFILE: <%s> ", log_filename);
-    log_stream = fopen(log_filename, "w");
-    if (!log_stream) {
-      status = kStatusNoLog;
-      KxPrint("open error");
+    if (logIsDrawing()) {
+      status = kxSTATUS_NO_LOG;
+      snprintf(failure, sizeof failure, "the log '%s' is the drawing itself - not opened, the drawing is left as it is",
+               log_filename);
+    } else {
+      log_stream = fopen(log_filename, "w");
+      if (!log_stream) {
+        const int err = errno;
+        status = kxSTATUS_NO_LOG;
+        KxPrint("open error");
+        snprintf(failure, sizeof failure, "cannot write the log '%s' (%s)", log_filename, strerror(err));
+      }
     }
   }
 
-  if (status == kStatusOk) status = runConversion();
+  if (status == kxSTATUS_OK) status = runConversion();
 
   if (log_stream) {
     fprintf(log_stream, "\n\n Ref X:%.3f Y:%.3f ", ktechno.PltX, ktechno.PltY);
@@ -159,6 +210,7 @@ int KorvexConsoleMain(int argc, char** argv) {
   } else {
     KxPrint(" no IN_STREAM\n");
   }
+  if (failure[0]) KxPrint("\nkorvex: %s\n", failure);
   KxFlushConsole();
   return status;
 }

@@ -2,7 +2,10 @@
 // settings and log paths, puts every global setting to its built-in default and
 // then overrides the defaults from the settings file korvex.ini.
 #include <cfloat>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "config/config.h"
@@ -31,9 +34,21 @@ float ConfigFloat(const char* text) {
   return (float)v;
 }
 
+// The folder of the running executable with every symlink resolved.
+static bool executableFolder(char* out, size_t size) {
+  char real[PATH_MAX];
+  if (!realpath("/proc/self/exe", real)) return false;
+  char* p = strrchr(real, '/');
+  if (!p || (size_t)(p - real) + 2 > size) return false;
+  p[1] = '\0';
+  KxCopy(out, size, real);
+  return true;
+}
+
 // Cuts the path after its last backslash, then after its last slash. A bare
-// program name says nothing about where the program lives, so the folder of
-// the running executable is taken instead.
+// program name says nothing about where the program lives, and a link (say
+// ~/bin/korvex) lives elsewhere than its settings and devices: then the folder
+// of the running executable is taken instead.
 static void deriveHomepath(const char* arg) {
   KxCopy(homepath, sizeof homepath, arg);
   if (char* p = strrchr(homepath, '\\')) {
@@ -44,15 +59,10 @@ static void deriveHomepath(const char* arg) {
     p[1] = '\0';
     KxPrint(" UNIX? ");
   }
-  if (strchr(homepath, '/') || strchr(homepath, '\\')) return;
-  char exe[sizeof homepath];
-  ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-  if (n <= 0) return;
-  exe[n] = '\0';
-  if (char* p = strrchr(exe, '/')) {
-    p[1] = '\0';
-    KxCopy(homepath, sizeof homepath, exe);
-  }
+  struct stat st;
+  const bool link = lstat(arg, &st) == 0 && S_ISLNK(st.st_mode);
+  if (!link && (strchr(homepath, '/') || strchr(homepath, '\\'))) return;
+  executableFolder(homepath, sizeof homepath);
 }
 
 void ForEachTextLine(FILE* f, void (*use)(char* line), char comment) {

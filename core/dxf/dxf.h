@@ -64,4 +64,16 @@ int getElementsPoints(int etype);     // reads one entity's groups and appends i
 int get1009ElementsFromLayer();       // entity pass of 12-format drawings
 int get1015ElementsFromLayer();       // entity pass of 2000-format drawings
 
+// --- layers holding geometry (census.cpp) ---
+inline constexpr int kCensusLayers = 64;  // layers told apart; the rest are only counted
+struct DxfLayerCensus {
+  struct Layer {
+    char name[64];
+    long entities;
+  } layers[kCensusLayers];   // most entities first
+  int count;                 // entries of layers in use
+  int moreLayers;            // entities on layers beyond the table
+};
+int DxfCountLayerGeometry(DxfLayerCensus* census);  // rereads the drawing and counts its drawn entities per layer; layers found
+
 void ResetDxfState();                 // restores version, layer list and scanner state (tests, fuzzing)

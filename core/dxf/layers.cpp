@@ -232,8 +232,8 @@ int getLayers() {
   fLayerList(ll_ADD, 0, edmLayer, 0);
   // The console keeps the POSITION mark only for layers found in the drawing.
   if (KxConsole()) gPositionLayer = 0;
-  if (acad_IntVers > 1021) KxPrint(".. vermisse Layerroutine fuer %d \n", acad_IntVers);
-  if (acad_IntVers >= 1015 && acad_IntVers <= 1021) read2000Table(count);
+  // Later versions keep the table records of the 2000 format.
+  if (acad_IntVers >= 1015) read2000Table(count);
   if (acad_IntVers <= 1009) read1009Table(count);
   --count;
   KxPrint(".. %ld Layer found\n\n", count);

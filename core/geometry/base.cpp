@@ -137,6 +137,12 @@ void KxCat(char* dst, size_t size, const char* src) {
   KxCopy(dst + used, size - used, src);
 }
 
+bool KxEndsWith(const char* text, const char* end) {
+  if (!text || !end) return false;
+  const size_t n = strlen(text), m = strlen(end);
+  return n >= m && memcmp(text + n - m, end, m) == 0;
+}
+
 double KxNumber(const char* text) {
   if (!text) return 0;
   double v = strtod(text, nullptr);

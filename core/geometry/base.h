@@ -46,6 +46,7 @@ int KxFormat(char* out, size_t size, const char* fmt, va_list ap);  // printf's 
 // --- bounded string helpers ---
 void KxCopy(char* dst, size_t size, const char* src);   // copies src into dst, cut to size - 1 characters, always terminated
 void KxCat(char* dst, size_t size, const char* src);    // appends src to dst within size bytes, always terminated
+bool KxEndsWith(const char* text, const char* end);   // true when text ends with end (case as given)
 double KxNumber(const char* text);   // decimal conversion; no number, infinity or NaN give 0
 long KxInteger(const char* text);    // base-10 conversion with leading blanks; no digits give 0, clamped to the int range
 

@@ -73,18 +73,31 @@ static int regionChild(const char* kN, float* len) {
   return elds[r].child;
 }
 
+bool NcTargetPath(char* path, size_t size) {
+  if (!path || size == 0) return false;
+  int n;
+  if (gNameByInfile || strstr(data_filename, "*infile*")) {
+    // Named after the drawing: its own folder, its name without ".dxf".
+    char stem[sizeof in_filename];
+    KxCopy(stem, sizeof stem, in_filename);
+    size_t len = strlen(stem);
+    stem[len >= 4 ? len - 4 : 0] = '\0';
+    n = snprintf(path, size, "%s%s", stem, mS.Extension);
+  } else {
+    n = snprintf(path, size, "%s%s%s", homepath, data_filename, mS.Extension);
+  }
+  return n >= 0 && (size_t)n < size;
+}
+
 // Path of the NC program into dataPath; false when it does not fit.
 static bool composeDataPath() {
   if (strstr(data_filename, "*infile*")) gNameByInfile = 1;
   char path[sizeof homepath + sizeof data_filename + sizeof mS.Extension];
+  NcTargetPath(path, sizeof path);
   if (gNameByInfile) {
-    // Named after the drawing: its own folder, its name without ".dxf".
     KxCopy(data_filename, sizeof data_filename, in_filename);
     size_t n = strlen(data_filename);
     data_filename[n >= 4 ? n - 4 : 0] = '\0';
-    snprintf(path, sizeof path, "%s%s", data_filename, mS.Extension);
-  } else {
-    snprintf(path, sizeof path, "%s%s%s", homepath, data_filename, mS.Extension);
   }
   KxCopy(dataPath, sizeof dataPath, path);
   if (strlen(path) < sizeof dataPath) return true;

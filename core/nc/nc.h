@@ -17,6 +17,7 @@ extern int gLastClockwiseType;   // 2 (G02) or 3 (G03): direction of the cut on 
 
 // --- driver (driver.cpp) ---
 void ProbeNwdOut();                                   // writes the NC program of the run into its file
+bool NcTargetPath(char* path, size_t size);           // where the run's NC program goes; false when it does not fit
 void SortKontur(FILE* ostream, const char* kN);       // finds contour kN's region and feed records and writes its path
 
 // --- closed contour writer (closed.cpp) ---

@@ -32,4 +32,15 @@ int KxOpenForUser(const char* path);   // starts the desktop opener for path wit
 // --- page helpers (statistic.cpp) ---
 void KxHtmlText(FILE* out, const char* text);   // writes text with &, <, >, quotes as HTML entities
 
+// --- run statuses and the closing summary (summary.cpp) ---
+inline constexpr int kxSTATUS_OK = 0;           // the run went through
+inline constexpr int kxSTATUS_USAGE = 1;        // no argument: usage shown
+inline constexpr int kxSTATUS_NO_DRAWING = 2;   // the drawing could not be opened
+inline constexpr int kxSTATUS_NO_LOG = 3;       // the log could not be opened (or is the drawing itself)
+inline constexpr int kxSTATUS_NO_PROGRAM = 4;   // the NC program could not be written
+inline constexpr int kxSTATUS_NOTHING_CUT = 5;  // the drawing was read, but no contour is cut
+inline constexpr int kxSTATUS_NO_DXF = 6;       // no argument names a DXF file
+int KxNothingCut();                 // 1 when the run found no contour or none of its contours can be cut
+void KxPrintRunSummary(int status);  // the closing line of a conversion: contours, holes, target, or why nothing is cut
+
 void ResetAllState();            // restores every subsystem's globals to their initial values (tests, fuzzing)

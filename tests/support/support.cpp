@@ -62,7 +62,13 @@ std::string ReadFile(const std::string& path) {
 
 bool FileExists(const std::string& path) { return fs::exists(path); }
 
-ProgramFolder::ProgramFolder() { fs::create_symlink(KORVEX_BINARY, Binary()); }
+// A hard link (a copy across file systems): a symbolic link would lead korvex
+// back to its build folder as its program folder.
+ProgramFolder::ProgramFolder() {
+  std::error_code ec;
+  fs::create_hard_link(KORVEX_BINARY, Binary(), ec);
+  if (ec) fs::copy_file(KORVEX_BINARY, Binary());
+}
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& cwd) {
   ProcessResult r;

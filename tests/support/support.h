@@ -32,7 +32,7 @@ void WriteFile(const std::string& path, const std::string& text);
 std::string ReadFile(const std::string& path);   // empty when missing
 bool FileExists(const std::string& path);
 
-// A temporary program folder with the korvex binary linked into it.
+// A temporary program folder with the korvex binary hard-linked (or copied) into it.
 class ProgramFolder : public TempDir {
  public:
   ProgramFolder();

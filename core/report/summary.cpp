@@ -1,0 +1,47 @@
+// The last word of a console run: one plain line saying what was cut and where
+// the program went, or why nothing was, so that a run that cuts nothing never
+// passes for a success.
+#include <cstring>
+#include <sys/stat.h>
+
+#include "contours/contours.h"
+#include "config/config.h"
+#include "dxf/dxf.h"
+#include "geometry/base.h"
+#include "nc/nc.h"
+#include "report/report.h"
+
+int KxNothingCut() { return gKonturCounter < 1 || gBigTrouble >= gKonturCounter; }
+
+// The layers that do hold geometry, so the user sees what to put into LayerName.
+static void printLayersWithGeometry() {
+  static DxfLayerCensus census;   // large: kept out of the stack
+  if (DxfCountLayerGeometry(&census) == 0) {
+    KxPrint("; the drawing holds no lines, arcs, circles or polylines");
+    return;
+  }
+  KxPrint("; geometry on layer%s", census.count > 1 ? "s" : "");
+  const int shown = census.count < 8 ? census.count : 8;
+  for (int i = 0; i < shown; ++i)
+    KxPrint("%s '%s' (%ld element%s)", i ? "," : "", census.layers[i].name, census.layers[i].entities,
+            census.layers[i].entities == 1 ? "" : "s");
+  if (census.count > shown || census.moreLayers) KxPrint(" and more");
+}
+
+void KxPrintRunSummary(int status) {
+  char target[sizeof dataPath];
+  if (gKonturCounter < 1) {
+    KxPrint("\nkorvex: no contour on layer '%s' - no NC program written", edmLayer);
+    printLayersWithGeometry();
+    struct stat st;
+    if (NcTargetPath(target, sizeof target) && stat(target, &st) == 0)
+      KxPrint("; %s is from an earlier run", target);
+    KxPrint("\n");
+    return;
+  }
+  KxPrint("\nkorvex: %d contour%s (%d hole%s), %d without start hole", gKonturCounter, gKonturCounter == 1 ? "" : "s",
+          gHolesCounter, gHolesCounter == 1 ? "" : "s", gBigTrouble);
+  if (gOpenKoCounter > 0) KxPrint(", %d open", gOpenKoCounter);
+  if (status == kxSTATUS_NO_PROGRAM) KxPrint(" - the NC program %s could not be written\n", dataPath);
+  else KxPrint(" -> %s%s\n", dataPath, KxNothingCut() ? " (nothing to cut)" : "");
+}
