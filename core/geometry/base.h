@@ -60,5 +60,30 @@ float FL3NKS(float in);               // value rounded to three decimals through
 void S2UP(char* fn);                  // upper-cases fn in place
 char* stripLFCR(const char* text);    // copy of text without its line end, in a static buffer
 
+// --- curves as arcs (curves.cpp) ---
+inline constexpr int kKxSplineMaxDegree = 7;     // highest spline degree read
+inline constexpr int kKxSplineMaxPoints = 512;   // control or fit points of one spline
+struct KxCurvePiece {
+  bool line;              // a straight piece (the curve is flat there); otherwise an arc
+  double sx, sy, ex, ey;  // start and end, in the curve's direction
+  double cx, cy, r;       // centre and radius of an arc
+  bool ccw;               // the arc turns counter-clockwise from start to end
+};
+struct KxEllipse {
+  double cx, cy;          // centre
+  double mx, my;          // end of the major axis, relative to the centre
+  double ratio;           // minor to major axis
+  double t0, t1;          // start and end parameter in radians (0 to 2 pi: full ellipse)
+};
+struct KxSpline {
+  int degree;
+  int nKnots, nControl, nFit;
+  double knots[kKxSplineMaxPoints + kKxSplineMaxDegree + 1];
+  double x[kKxSplineMaxPoints], y[kKxSplineMaxPoints], weights[kKxSplineMaxPoints];
+  double fx[kKxSplineMaxPoints], fy[kKxSplineMaxPoints];   // fit points, used when there are no control points
+};
+int KxEllipseToPieces(const KxEllipse& e, double tol, KxCurvePiece* out, int max);  // tangent arcs within tol; count, -1 when unusable or more than max
+int KxSplineToPieces(const KxSpline& s, double tol, KxCurvePiece* out, int max);    // the same for a spline
+
 // --- state ---
 void ResetBaseState();   // restores the run-wide names, streams and flavour-dependent texts (tests, fuzzing)
