@@ -131,7 +131,7 @@ TEST(DxfLayers, LayerQuestionsAndRapidMoves) {
     KxCopy(mS.AfterRapid, sizeof mS.AfterRapid, "M50M51M52");
     // Layer, answer and the move type then in force.
     const struct { int layer, answer; const char* move; } moves[] = {
-        {0, 0, "G01"}, {2, 1, "G00"}, {3, 1, "G00"}, {-1, 0, flavour == kxCONSOLE ? "M50M51M" : "G01"}};
+        {0, 0, "G01"}, {2, 1, "G00"}, {3, 1, "G00"}, {-1, 0, flavour == kxCONSOLE ? "M50M51M52G01" : "G01"}};
     for (const auto& m : moves) {
       EXPECT_EQ(fLayerList(ll_AG0MOVE, m.layer, nullptr, 0), m.answer) << m.layer;
       EXPECT_STREQ(moveType, m.move) << m.layer;

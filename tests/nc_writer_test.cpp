@@ -124,10 +124,13 @@ TEST(NcClosed, SquareChainsEverySideAndCountsOpenContours) {
     EXPECT_EQ(gOpenKoCounter, 0);
     EXPECT_EQ(gMissETechnologie, 1);
   }
-  // A gap larger than the tolerance leaves the contour open.
+  // A gap larger than the tolerance leaves the contour open: it ends where its
+  // path ends, with no hold point and no cut across the part to the split point.
   Fresh();
   std::string nc = Square(false, 0.01f);
-  EXPECT_NE(nc.find("G01 X10.000 Y0.010;\nG01 X6.000 Y0.002;\n"), std::string::npos) << nc;
+  EXPECT_NE(nc.find("G01 X10.000 Y0.010;\nG40G43G50;\nM07;\nM99(-- $K01 OPEN CONTOUR TROUBLE --);\n"),
+            std::string::npos) << nc;
+  EXPECT_EQ(nc.find("/2M01"), std::string::npos) << nc;
   EXPECT_EQ(gOpenKoCounter, 1);
 }
 

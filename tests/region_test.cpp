@@ -8,7 +8,7 @@
 static const elementdaten& region(const char* name) { return elds[GetRegionElement(name)]; }
 static bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-TEST(Region, BoxIsWidenedByTheAnchorLengthFromEndPointsOnly) {
+TEST(Region, BoxIsWidenedByTheAnchorLengthAndHoldsTheArcsBulges) {
   StartTable();
   AddRect(0, 0, 20, 10, "$K01");
   AddCircle(50, 50, 5, "$K02", 1);
@@ -23,7 +23,8 @@ TEST(Region, BoxIsWidenedByTheAnchorLengthFromEndPointsOnly) {
   EXPECT_TRUE(r1.sx == -4.5f && r1.ex == 24.5f && r1.sy == 14.5f && r1.ey == -4.5f);
   EXPECT_TRUE(has(cap.Text(), " [Region:$K01] h: 19.000  W: 29.000  Konturlaenge:60.000 "));
   EXPECT_TRUE(region("$K02").sx == 40.5f && region("$K02").sy == 59.5f && region("$K02").kElemX == 1);
-  EXPECT_FLOAT_EQ(region("$K03").sy, -25.5f);
+  // The semicircle's top at y = -20, not its end points at y = -30, bounds the box.
+  EXPECT_FLOAT_EQ(region("$K03").sy, -15.5f);
   EXPECT_NEAR(region("$K03").ex, 14.5f, 1e-5);
 }
 
@@ -61,12 +62,12 @@ TEST(Region, FullTableWritesNoRecord) {
   EXPECT_EQ(GetRegionElement("$K01"), -1);
 }
 
-TEST(Inset, StrictlyContainedBoxesBecomeChildrenOfTheLowestParent) {
+TEST(Inset, StrictlyContainedBoxesBecomeChildrenOfTheSmallestParent) {
   StartTable();
   // Parent count of each: beside contour 1, touching its left edge from inside, inside 2 inside 1.
   const struct { float x0, y0, x1, y1; const char* name; int parents; } boxes[] = {
       {0, 0, 100, 50, "$K01", 0}, {40, 20, 60, 30, "$K02", 1}, {150, 0, 200, 50, "$K03", 0},
-      {0, 10, 20, 20, "$K04", 0}, {45, 22, 55, 28, "$K05", 1}};
+      {0, 10, 20, 20, "$K04", 0}, {45, 22, 55, 28, "$K05", 2}};
   for (const auto& b : boxes) AddRect(b.x0, b.y0, b.x1, b.y1, b.name);
   gKonturCounter = 5;
   CloseTable();
@@ -75,10 +76,12 @@ TEST(Inset, StrictlyContainedBoxesBecomeChildrenOfTheLowestParent) {
   for (const auto& b : boxes) EXPECT_EQ(region(b.name).child, b.parents) << b.name;
   EXPECT_TRUE(has(cap.Text(), " [regB " + std::to_string(GetRegionElement("$K02")) + "]lrou"));
   EXPECT_TRUE(has(cap.Text(), " [regB " + std::to_string(GetRegionElement("$K04")) + "]rou"));
-  EXPECT_FALSE(has(cap.Text(), ">$K02 InsetChild"));
+  // The part inside the opening is the opening's child, not the plate's.
+  EXPECT_TRUE(has(cap.Text(), ">$K02 InsetChild: $K05"));
+  EXPECT_FALSE(has(cap.Text(), ">$K01 InsetChild: $K05"));
 }
 
-TEST(Inset, ChildClaimsFreeCirclesAndSearchesAgain) {
+TEST(Inset, ChildKeepsTheFeedPointItFoundItself) {
   StartTable();
   long inner = AddRect(40, 20, 60, 30, "$K01");
   AddRect(0, 0, 100, 50, "$K02");
@@ -88,11 +91,12 @@ TEST(Inset, ChildClaimsFreeCirclesAndSearchesAgain) {
   CloseTable();
   ConsoleCapture cap;
   SearchStartPoints();
-  EXPECT_EQ(elds[first].IsFirst, inner);
-  EXPECT_STREQ(elds[second].kontur, "$K01");
-  EXPECT_STREQ(elds[second].text, "-possible feedpoint-");
-  EXPECT_TRUE(elds[second].IsFirst == inner + 2 && region("$K01").IsFirst == inner + 2);
+  // The second search would have traded the own start hole for the one left over.
+  EXPECT_TRUE(elds[first].IsFirst == inner && region("$K01").IsFirst == inner);
+  EXPECT_STREQ(elds[first].text, "-possible feedpoint-");
+  EXPECT_STREQ(elds[second].kontur, "$K02");
+  EXPECT_STREQ(elds[second].text, "-possible Startpoint-");
   EXPECT_EQ(region("$K01").child, 2);
-  EXPECT_TRUE(has(cap.Text(), "\n ( ex: $K02) $K01 ($K01)"));
-  EXPECT_TRUE(has(cap.Text(), "\n >>  [$K02 AnfahrElement " + std::to_string(inner + 2) + " Child]\n"));
+  EXPECT_TRUE(has(cap.Text(), ">$K02 InsetChild: $K01"));
+  EXPECT_TRUE(has(cap.Text(), " (feed point kept)"));
 }

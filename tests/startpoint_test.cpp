@@ -83,8 +83,9 @@ TEST(StartPoint, InsertsServeWhateverTheirNameAndArcsCanBeLeadIns) {
   FindFirstElemFor("$K01", eldsCounter - 1);
   EXPECT_EQ(statFirstElem, bottom);
   EXPECT_STREQ(elds[ins].kontur, "$K01");
-  EXPECT_TRUE(elds[ins].used == 4 && elds[ins].child == 0);
-  EXPECT_STREQ(elds[ins].text, "-possible Startpoint-");   // no feed-point text for inserts
+  // A chosen insert is marked as the feed point like a circle, so the NC output finds it.
+  EXPECT_TRUE(elds[ins].used == 4 && elds[ins].child == -1);
+  EXPECT_STREQ(elds[ins].text, "-possible feedpoint-");
   GetRegionFor("$K02");
   FindFirstElemFor("$K02", eldsCounter - 1);
   EXPECT_EQ(statFirstElem, arc);

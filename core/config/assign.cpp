@@ -101,6 +101,7 @@ void TextToFeedPointKontur(long telem) {
     candidate = false;
   }
   if (candidate) {
+    bool anyCircle = false;
     for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
       const elementdaten& c = elds[i];
       if (c.type != etCIR) continue;
@@ -108,12 +109,20 @@ void TextToFeedPointKontur(long telem) {
         KxPrint("etCIR no Konturname\n");
         continue;
       }
+      anyCircle = true;
+      // Only a circle of a contour can carry a text: a start hole that no contour
+      // uses (released, or never claimed) would turn it into a global directive.
+      if (strncmp(c.kontur, "$K", 2) != 0) continue;
       // Strictly nearer only: of two circles at the same distance the first one keeps the text.
       float d = LENC(t.sx, t.sy, c.cx, c.cy);
       if (d < t.len) {
         t.len = d;
         KxCopy(t.kontur, sizeof t.kontur, c.kontur);
       }
+    }
+    if (anyCircle && strcmp(t.kontur, "info") == 0) {
+      KxPrint("Textelement %ld  ohne Kontur, not applied: %s \n", telem, t.text);
+      KxLog("\n Textelement %ld without contour, not applied: %s", telem, t.text);
     }
   }
   KxPrint("Textelement %ld  an Kontur: %s  ", telem, t.kontur);

@@ -40,6 +40,20 @@ void technologyCode(const char* fromQ, const char* closing) {
   correctQuality();
 }
 
+// The technology code of a text: a Q at the start of a word, before any star
+// (the name behind a star may hold both letters, as *SQUARE_PUNCH does); in a
+// contour's text the word must also hold a "_". Null when the text names none.
+const char* technologyCodeIn(const char* text, bool needUnderscore) {
+  const char* star = strchr(text, '*');
+  for (const char* q = strchr(text, 'Q'); q && (!star || q < star); q = strchr(q + 1, 'Q')) {
+    if (q > text && q[-1] != ' ' && q[-1] != '\t') continue;
+    if (!needUnderscore) return q;
+    for (const char* c = q; *c && *c != ' ' && *c != '\t' && *c != '*'; ++c)
+      if (*c == '_') return q;
+  }
+  return nullptr;
+}
+
 // At most 38 characters after the first star.
 void starText(const char* text, char* dst, size_t size) {
   const char* star = strchr(text, '*');
@@ -112,7 +126,7 @@ void directive(const char* t) {
   }
   // Plane heights in a directive mark a taper only in the console program.
   planeHeights(t, KxConsole());
-  if (const char* q = strchr(t, 'Q')) technologyCode(q, "");
+  if (const char* q = technologyCodeIn(t, false)) technologyCode(q, "");
   if (strchr(t, '*')) {
     starText(t, ktechno.dInfo, sizeof ktechno.dInfo);
     KxPrint("[dINFO: '%s'] ", ktechno.dInfo);
@@ -125,15 +139,13 @@ void interpret(const char* t, long elnum) {
     KxPrint("'%s' =no Keywords return\n", t);
     return;
   }
-  if (const char* q = strchr(t, 'Q')) {
-    if (strstr(t, "CQ=")) {
-      ktechno.dQuali = integerAfter(t, "CQ=");
-      ktechno.modif++;
-      KxPrint("[Quality]");
-      correctQuality();
-    }
-    if (strchr(q, '_')) technologyCode(q, "\n");
+  if (strstr(t, "CQ=")) {
+    ktechno.dQuali = integerAfter(t, "CQ=");
+    ktechno.modif++;
+    KxPrint("[Quality]");
+    correctQuality();
   }
+  if (const char* q = technologyCodeIn(t, true)) technologyCode(q, "\n");
   if (strstr(t, "!NOFEED")) {
     ktechno.NoFeed = 1;
     ktechno.modif++;

@@ -1,6 +1,9 @@
 // Approach test of the feed-point search: can the wire run straight from a feed
 // point to a contour element, meeting it at a right angle within the anchor
 // length, and is that anchor path shorter than the best one found so far?
+#include <cmath>
+#include <cstring>
+
 #include "config/config.h"
 #include "contours/contours.h"
 #include "elements/elements.h"
@@ -11,6 +14,67 @@ namespace {
 const float kMinArcSweep = 10.5f;    // narrower arcs leave no room for the end margins
 const float kArcEndMargin = 5.0f;    // degrees kept free at either end of an arc
 const double kLineImprovement = 0.02;  // a line must beat the best by more than this (mm)
+
+// How close to its end on the target the anchor path may meet another element:
+// the target's neighbours touch it at its end points.
+const double kMeetMargin = 0.01;
+
+// Parameters t in [0, 1] where the segment p + t*d meets the circle (c, r), at most two.
+int segmentCircle(double px, double py, double dx, double dy, double cx, double cy, double r, double t[2]) {
+  const double fx = px - cx, fy = py - cy;
+  const double a = dx * dx + dy * dy, b = 2 * (fx * dx + fy * dy), c = fx * fx + fy * fy - r * r;
+  const double disc = b * b - 4 * a * c;
+  if (a <= 0 || disc < 0) return 0;
+  const double root = std::sqrt(disc);
+  int n = 0;
+  const double roots[2] = {(-b - root) / (2 * a), (-b + root) / (2 * a)};
+  for (double v : roots)
+    if (v >= 0 && v <= 1) t[n++] = v;
+  return n;
+}
+
+}  // namespace
+
+int AnchorCrossesMaterial(long elem, long sPelem, float ax, float ay) {
+  if (sPelem < 0 || sPelem >= eldsCounter || sPelem >= kMaxElements) return 0;
+  const double px = elds[sPelem].cx, py = elds[sPelem].cy;
+  const double dx = ax - px, dy = ay - py;
+  const double len = std::sqrt(dx * dx + dy * dy);
+  if (len <= 0) return 0;
+  // Meetings closer than the margin to the anchor point are the target's own corner.
+  const double tMax = 1.0 - kMeetMargin / len;
+  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  for (long i = 0; i < n; ++i) {
+    if (i == elem || i == sPelem) continue;
+    const elementdaten& e = elds[i];
+    // Only the drawn contours are material; start holes and marks are not.
+    if (strncmp(e.kontur, "$K", 2) != 0) continue;
+    if (e.type == etLINE) {
+      const double ex = e.ex - e.sx, ey = e.ey - e.sy;
+      const double den = dx * ey - dy * ex;
+      if (den == 0) continue;
+      const double qx = e.sx - px, qy = e.sy - py;
+      const double t = (qx * ey - qy * ex) / den;
+      const double u = (qx * dy - qy * dx) / den;
+      if (t >= 0 && t < tMax && u >= 0 && u <= 1) return 1;
+    } else if (e.type == etARC || (e.type == etCIR && e.r > gStartPosition)) {
+      double t[2];
+      const int k = segmentCircle(px, py, dx, dy, e.cx, e.cy, e.r, t);
+      for (int j = 0; j < k; ++j) {
+        if (t[j] >= tMax) continue;
+        if (e.type == etCIR) return 1;
+        float w = (float)WIV(e.cx, e.cy, (float)(px + t[j] * dx), (float)(py + t[j] * dy));
+        float from = w - e.sw;
+        while (from < 0) from += 360;
+        while (from >= 360) from -= 360;
+        if (from <= BOGENWINKEL(e.sw, e.ew)) return 1;
+      }
+    }
+  }
+  return 0;
+}
+
+namespace {
 
 int arcApproach(long elem, long sPelem, float* al) {
   const elementdaten& arc = elds[elem];
@@ -71,6 +135,11 @@ int arcApproach(long elem, long sPelem, float* al) {
     return 0;
   }
 
+  // A lead-in through another element would cut through material.
+  if (AnchorCrossesMaterial(elem, sPelem, px, py)) {
+    KxPrint("..anchor crosses an element =FALSE");
+    return 0;
+  }
   KxPrint(" =TRUE \n");
   const float ankL = LENC(feed.cx, feed.cy, px, py);
   KxPrint(" >A> Ankerposition an Elem:%ld  x:%.3f y:%.3f \n", elem, px, py);
@@ -121,7 +190,9 @@ int lineApproach(long elem, long sPelem, float* al) {
   const double beat = *al - kLineImprovement;
   KxPrint("\n >zu unterbieten: %.3f (%.3f) ", beat, ankL);
   int result = 0;
-  if (ankL < beat) {
+  // A lead-in through another element would cut through material.
+  if (ankL < beat && AnchorCrossesMaterial(elem, sPelem, fx, fy)) KxPrint(" anchor crosses an element ");
+  else if (ankL < beat) {
     KxPrint(" >ankL:%.3f al:%.3f  ", ankL, *al);
     *al = ankL;
     KxPrint(" | al wurde neu gesetzt al:%.3f \n", *al);

@@ -208,6 +208,17 @@ static void rejectChain(const char* name) {
   KxPrint("!! kECounter <=2  ELEMENTS NOT SUPPORTED !!\n");
 }
 
+// Whether elements a and b meet at both of their ends; two lines that do are one
+// line drawn twice, which encloses nothing.
+static bool closedPair(long a, long b) {
+  if (a < 0 || b < 0 || a >= liveCount() || b >= liveCount()) return false;
+  const elementdaten& p = elds[a];
+  const elementdaten& q = elds[b];
+  if (p.type == etLINE && q.type == etLINE) return false;
+  return (IsTolLenB2P(p.sx, p.sy, q.ex, q.ey) && IsTolLenB2P(p.ex, p.ey, q.sx, q.sy)) ||
+         (IsTolLenB2P(p.sx, p.sy, q.sx, q.sy) && IsTolLenB2P(p.ex, p.ey, q.ex, q.ey));
+}
+
 static void chainFrom(long i) {
   elementdaten& e = elds[i];
   char name[16];
@@ -250,7 +261,9 @@ static void chainFrom(long i) {
   KxPrint(" ..%s-ELEMENTS LINES:%ld  ARCS:%ld  POINTS:%ld \n", name, counts.lines, counts.arcs,
           counts.points);
 
-  if (count < 3) rejectChain(name);
+  // Two elements that meet at both ends (a D-shaped bore, a circle drawn as two
+  // half arcs) close a contour; any other chain of fewer than three does not.
+  if (count < 3 && !(count == 2 && closedPair(i, last))) rejectChain(name);
 
   if (last < 0)
     KxPrint(" [%ld|-1] SEEMS OPEN VERTEX..\n", i);

@@ -25,6 +25,7 @@ void GetRegionFor(const char* kName);      // appends contour kName's region rec
 int IsCircleInRegion(long Regi, long InCi);  // 1 when the centre of InCi lies strictly inside region record Regi
 void FindFirstElemFor(const char* kName, long regElem);  // chooses feed point and lead-in element with the shortest anchor
 int ApproachRWPossible(long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches elem shorter than *al
+int AnchorCrossesMaterial(long elem, long sPelem, float ax, float ay);  // 1 when the path from feed sPelem to (ax, ay) on elem meets another contour element
 void GetFirstDLagePnt(long feedE, long firstE, float* nX, float* nY, int* fS);  // end point and arc direction of the first cut
 int SearchInsetRegions(FILE* stream);      // finds contours inside contours and gives children a second feed search
 void ResetAnalysisState();                 // restores the globals of the region, feed and nesting search (tests, fuzzing)

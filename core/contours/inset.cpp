@@ -54,6 +54,27 @@ int SearchInsetRegions(FILE* stream) {
 
   char nameA[16], nameB[16];
   RegionIndex regions;
+  // The parent of a contour is the smallest contour whose box holds its box, so
+  // a part inside an opening inside a plate is the opening's child, not the
+  // plate's, and is cut before the opening frees it.
+  std::vector<int> parent((size_t)(gKonturCounter > 0 ? gKonturCounter : 0) + 1, 0);
+  for (int b = 1; b <= gKonturCounter; ++b) {
+    const long rb = regions.find(b, gKonturCounter, true);
+    if (rb < 0) continue;
+    double smallest = 0;
+    for (int a = 1; a <= gKonturCounter; ++a) {
+      const long ra = regions.find(a, gKonturCounter, false);
+      if (ra < 0 || a == b) continue;
+      const elementdaten& A = elds[ra];
+      const elementdaten& B = elds[rb];
+      if (!(A.sx < B.sx && A.ex > B.ex && A.sy > B.sy && A.ey < B.ey)) continue;
+      const double area = ((double)A.ex - A.sx) * ((double)A.sy - A.ey);
+      if (parent[(size_t)b] == 0 || area < smallest) {
+        parent[(size_t)b] = a;
+        smallest = area;
+      }
+    }
+  }
   for (int a = 1; a <= gKonturCounter; ++a) {
     snprintf(nameA, sizeof nameA, "$K%02d", a);
     KxPrint("\n >%s", nameA);
@@ -75,10 +96,18 @@ int SearchInsetRegions(FILE* stream) {
       if (ra.ex > rb.ex) { KxPrint("r"); ++inside; }
       if (ra.sy > rb.sy) { KxPrint("o"); ++inside; }
       if (ra.ey < rb.ey) { KxPrint("u"); ++inside; }
-      if (inside != 4) continue;
+      if (inside != 4 || parent[(size_t)b] != a) continue;
       snprintf(nameB, sizeof nameB, "$K%02d", b);
 
       KxPrint("\n >%s InsetChild: %s[regB %ld par:%d] ", nameA, nameB, regB, a);
+      const long r = regions.find(b, gKonturCounter, false);
+      // A child that found its own start hole keeps it: a second search could
+      // only trade it for a hole in the web between the contours.
+      if (r >= 0 && elds[r].IsFirst != 0) {
+        KxPrint(" (feed point kept)");
+        if (elds[regB].child == 0) elds[regB].child = a;
+        continue;
+      }
       for (long j = 0; j < eldsCounter; ++j) {
         elementdaten& c = elds[j];
         if (c.type != etCIR || c.used != 0 || !IsCircleInRegion(regB, j)) continue;
@@ -88,7 +117,6 @@ int SearchInsetRegions(FILE* stream) {
         KxPrint(" %s (%s)", c.kontur, nameB);
       }
 
-      const long r = regions.find(b, gKonturCounter, false);
       if (r >= 0) {
         statFirstElem = 0;
         FindFirstElemFor(nameB, r);

@@ -59,7 +59,7 @@ void GetRegionFor(const char* kName) {
       top = e.cy + e.r;
       ++circles;
     } else {
-      // Only the end points count; an arc's bulge beyond them stays outside the box.
+      // The end points, and for an arc the points where it bulges beyond them.
       if (e.sx < left) left = e.sx;
       if (e.ex < left) left = e.ex;
       if (e.sx > right) right = e.sx;
@@ -68,6 +68,22 @@ void GetRegionFor(const char* kName) {
       if (e.ey < bottom) bottom = e.ey;
       if (e.sy > top) top = e.sy;
       if (e.ey > top) top = e.ey;
+      // An arc bulges beyond its end points: every axis direction within its
+      // sweep is one of its extreme points.
+      if (e.type == etARC) {
+        const float sweep = BOGENWINKEL(e.sw, e.ew);
+        for (int q = 0; q < 4; ++q) {
+          float from = (float)(90 * q) - e.sw;
+          while (from < 0) from += 360;
+          while (from >= 360) from -= 360;
+          if (from > sweep) continue;
+          const float x = e.cx + XARC(90.0 * q, e.r), y = e.cy + YARC(90.0 * q, e.r);
+          if (x < left) left = x;
+          if (x > right) right = x;
+          if (y < bottom) bottom = y;
+          if (y > top) top = y;
+        }
+      }
       if (e.type == etLINE) ++lines;
       else if (e.type == etARC) ++arcs;
       else if (e.type == etPNT) ++points;

@@ -23,8 +23,57 @@ static void printCirclePassedOver(long pA, const elementdaten& e) {
   }
 }
 
+// A hole contour (one circle above the grid radius) with no start hole inside it
+// but one beside it is a round punch: it is cut from that start hole as an outer
+// profile, entering at the circle's nearest point. True when such a start hole
+// was chosen.
+static bool findPunchFeed(const char* kName, long regElem) {
+  long circle = 0;
+  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+    const elementdaten& e = elds[i];
+    if (strcmp(e.kontur, kName) != 0) continue;
+    if (e.type == etLINE || e.type == etARC) return false;
+    if (e.type == etCIR && e.r > gStartPosition) circle = i;
+  }
+  if (circle == 0) return false;
+  const elementdaten& c = elds[circle];
+  auto candidate = [&](long pA) {
+    const elementdaten& s = elds[pA];
+    return s.type == etCIR && s.used <= 0 && s.r < gStartPosition && strcmp(s.kontur, kName) == 0 &&
+           IsCircleInRegion(regElem, pA);
+  };
+  // A start hole inside the circle: it is a hole and cut as one.
+  for (long pA = 0; pA < eldsCounter && pA < kMaxElements; ++pA)
+    if (candidate(pA) && LENC(c.cx, c.cy, elds[pA].cx, elds[pA].cy) < c.r) return false;
+  long best = 0;
+  float bestGap = gMaxAnkerLen;
+  for (long pA = 0; pA < eldsCounter && pA < kMaxElements; ++pA) {
+    if (!candidate(pA)) continue;
+    const elementdaten& s = elds[pA];
+    const float gap = LENC(c.cx, c.cy, s.cx, s.cy) - c.r;
+    if (!(gap <= bestGap)) continue;
+    const float w = (float)WIV(c.cx, c.cy, s.cx, s.cy);
+    const float ax = c.cx + XARC(w, c.r), ay = c.cy + YARC(w, c.r);
+    if (AnchorCrossesMaterial(circle, pA, ax, ay)) continue;
+    best = pA;
+    bestGap = gap;
+    elds[pA].ex = ax;
+    elds[pA].ey = ay;
+  }
+  if (best == 0) return false;
+  elementdaten& feed = elds[best];
+  ++feed.used;
+  feed.IsFirst = (int)circle;
+  KxCopy(feed.text, sizeof feed.text, gtFeedPoint);
+  feed.child = -1;
+  statFirstElem = circle;
+  KxPrint("\n >> B[%s] PUNCH FEED IN = %ld  SPLITT = x%.3f y:%.3f \n", kName, best, feed.ex, feed.ey);
+  return true;
+}
+
 void FindFirstElemFor(const char* kName, long regElem) {
   if (!kName || regElem < 0 || regElem >= eldsCounter || regElem >= kMaxElements) return;
+  if (findPunchFeed(kName, regElem)) return;
   float AnkerLen = 20.0f;             // best anchor length accepted so far
   float AnkerLenBuf = gMaxAnkerLen;   // running bound, lowered by the approach test
   long lastFeedBuf = 0;               // chosen feed point (0: none yet, the "feedbuf" slot)
@@ -48,6 +97,10 @@ void FindFirstElemFor(const char* kName, long regElem) {
         continue;
       }
     } else if (cand.type != etINSE) {
+      continue;
+    } else if (cand.child == -1 && cand.used > 0 && strcmp(cand.kontur, kName) != 0) {
+      // An insert chosen as another contour's feed point stays with it.
+      KxPrint("\n [INSE %ld]  -> used (%s)", pA, cand.kontur);
       continue;
     }
 
@@ -93,11 +146,10 @@ void FindFirstElemFor(const char* kName, long regElem) {
       KxPrint("\n >> B[%s] SPLITT = x%.3fld y:%.3f \n", kName, feed.ex, feed.ey);
       elds[AnfahrElemBuf].IsFirst = 1;
       statFirstElem = AnfahrElemBuf;
-      if (feed.type == etCIR) {
-        KxCopy(feed.text, sizeof feed.text, gtFeedPoint);
-        // -1 keeps the circle from being claimed by the region of a later contour.
-        feed.child = -1;
-      }
+      // The feed-point text is how the NC output finds the feed point, for an
+      // insert as for a circle; -1 keeps it from being claimed by a later region.
+      KxCopy(feed.text, sizeof feed.text, gtFeedPoint);
+      feed.child = -1;
     }
   }
 }

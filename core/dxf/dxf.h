@@ -50,7 +50,7 @@ extern dxfLayerList fLL[kMaxLayers];  // the layer list
 extern int gAktLayEntry;              // entries in use
 extern int gMultiLayer;               // 1: the layer list is in use
 extern int gPositionLayer;            // 1 once a POSITION layer was added
-extern char moveType[8];              // move word of positioning moves, "G00" or "G01"
+extern char moveType[24];             // move word of the path: "G00", "G01", or the after-rapid word and "G01"
 
 typedef void (*KxLayerNameFn)(const char* name);
 extern KxLayerNameFn gLayerNameHook;  // desktop: receives every layer name of the layer pass for the window's list; null in the console

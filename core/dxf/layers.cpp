@@ -12,7 +12,7 @@ dxfLayerList fLL[kMaxLayers];
 int gAktLayEntry = 0;
 int gMultiLayer = 1;
 int gPositionLayer = 0;
-char moveType[8] = "G01";
+char moveType[24] = "G01";
 KxLayerNameFn gLayerNameHook = nullptr;
 
 static bool contains(const char* text, const char* part) { return strstr(text, part) != nullptr; }
@@ -100,7 +100,9 @@ static int layerMove(int nr) {
     KxCopy(moveType, sizeof moveType, "G01");
     return 0;
   }
-  // The console control needs its after-rapid word in front of the first feed move.
+  // The console control needs its after-rapid word in front of the first feed move;
+  // the word must never cut off the G01 behind it, or every later move stays rapid.
+  static_assert(sizeof moveType >= sizeof mS.AfterRapid + 3, "after-rapid word and G01 must fit");
   char word[sizeof moveType];
   KxCopy(word, sizeof word, mS.AfterRapid);
   KxCat(word, sizeof word, "G01");

@@ -12,6 +12,7 @@
 #include "geometry/base.h"
 
 int gKilledElements = 0;
+int gDuplicateElements = 0;
 int sPKonturCounter = 0;
 
 // Live part of the table, never past its physical end.
@@ -95,6 +96,45 @@ static void deleteShortLines() {
   }
 }
 
+static bool samePoint(float ax, float ay, float bx, float by) {
+  float d = LENC(ax, ay, bx, by);
+  return d <= gNpTolerance;
+}
+
+// Whether record b repeats record a: same type, the same end points (a line in
+// either direction), and for arcs and circles the same centre and radius.
+static bool sameElement(const elementdaten& a, const elementdaten& b) {
+  if (a.type != b.type) return false;
+  if (a.type == etLINE)
+    return (samePoint(a.sx, a.sy, b.sx, b.sy) && samePoint(a.ex, a.ey, b.ex, b.ey)) ||
+           (samePoint(a.sx, a.sy, b.ex, b.ey) && samePoint(a.ex, a.ey, b.sx, b.sy));
+  if (a.type != etARC && a.type != etCIR) return false;
+  if (!samePoint(a.cx, a.cy, b.cx, b.cy) || std::fabs(a.r - b.r) > gNpTolerance) return false;
+  return a.type == etCIR || (samePoint(a.sx, a.sy, b.sx, b.sy) && samePoint(a.ex, a.ey, b.ex, b.ey));
+}
+
+// An element drawn twice would let the contour walk turn back along the copy and
+// leave the rest of the contour uncut: the later copy is marked deleted.
+static void deleteDuplicates() {
+  long n = liveCount();
+  for (long i = 0; i < n; ++i) {
+    elementdaten& e = elds[i];
+    // Only records the chaining may take count: marked ones ("-del-", "xPF") never join a contour.
+    if ((e.type != etLINE && e.type != etARC && e.type != etCIR) || strnlen(e.kontur, 2) > 1) continue;
+    for (long j = 0; j < i; ++j) {
+      const elementdaten& o = elds[j];
+      if (strnlen(o.kontur, 2) > 1 || !sameElement(o, e)) continue;
+      KxCopy(e.kontur, sizeof e.kontur, "-del-");
+      KxCopy(e.text, sizeof e.text, "-del-");
+      e.used = 1;
+      KxPrint(" ## %ld DUPLICATE OF %ld ! ##\n", i, j);
+      KxLog("\n ## %ld DUPLICATE OF %ld ! ##", i, j);
+      ++gDuplicateElements;
+      break;
+    }
+  }
+}
+
 static void computeLengths() {
   long n = liveCount();
   for (long i = 0; i < n; ++i) {
@@ -143,6 +183,7 @@ void CheckStructs() {
   convertPolylines();
   roundCoordinates();
   deleteShortLines();
+  deleteDuplicates();
   computeLengths();
   prepareTexts();
   ++StructsChecked;

@@ -24,6 +24,7 @@ void ResetElementState() {
   gMaxELemBarrier = 0;
   gAktLayName = 0;
   gKilledElements = 0;
+  gDuplicateElements = 0;
   sPKonturCounter = 0;
   sx = sy = ex = ey = cx = cy = sw = ew = rd = 0;
 }

@@ -110,9 +110,87 @@ static void writeIsoRadius(FILE* os, float r) {
   if (gDataInfo) NcPut(os, " (ISO)");
 }
 
+// A round punch: the circle is cut as an outer profile from a start hole beside
+// it, so the wire stays outside and the punch keeps its size. The lead-in meets
+// the circle at its nearest point; the circle goes round in the direction that
+// keeps the wire on the start hole's side, with the hold point 4 degrees before
+// the split point.
+static void writePunch(FILE* os, const char* kN, long feedElem, long circleElem, int child) {
+  coTechno& t = ktechno;
+  const elementdaten& feed = elds[feedElem];
+  const elementdaten& c = elds[circleElem];
+  KxPrint("\n -(%s) round punch R%.3f from outside\n", kN, c.r);
+  KxLog("\n %s: [%ld] PUNCH", kN, circleElem);
+  t.dLWe = 0;
+  t.dAktL = c.fLayer;
+  t.dAktR = t.dReg;
+  if (t.HatRotation) NcPut(os, "%s%.3f%s\n", mS.RotateOn, t.dRotate, mS.EOL);
+  if (child == 0) {
+    if (t.dQuali > 1) {
+      SimpleAsSubKontur(os, feed.cx, feed.cy);
+    } else {
+      if (t.G92Mode == dmPIECE) {
+        NcPut(os, "G92 X%.3f Y%.3f", feed.cx, feed.cy);
+        if (gDataInfo) NcPut(os, " (SetCoord)");
+        NcPut(os, "%s\n", mS.EOL);
+        t.KonX = feed.cx;
+        t.KonY = feed.cy;
+      }
+      writeTechnologyLine(os);
+    }
+  }
+  SimpleAddChilds(os);
+  SimplePosition_Chain(os, kN, feedElem);
+  NcPut(os, "G00 X%.3f Y%.3f", feed.cx, feed.cy);
+  if (gDataInfo) NcPut(os, " (FeedPoint)");
+  NcPut(os, "%s\n", mS.EOL);
+  if (t.HatKonik == 1 && t.G92Mode == dmPIECE) NcPlaneLines(os);
+  writeRegisterLines(os);
+  if (t.NoFeed == 0) NcPut(os, "%s%s\n%s%s\n", mS.WireFeed, mS.EOL, mS.GenOn, mS.EOL);
+  else NcPut(os, "%sNoFeed%s%s\n%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL, mS.GenOn, mS.EOL);
+
+  if (t.dDLage != 41 && t.dDLage != 42) t.dDLage = 42;
+  // Wire right of the path (G42) stays outside when the circle runs counter-clockwise.
+  const int dir = t.dDLage == 42 ? 3 : 2;
+  const double step = dir == 3 ? 1.0 : -1.0;
+  NcPut(os, "G90G%dG44G%d%s\n", t.dDLage, t.dKLage, mS.EOL);
+  NcPut(os, "G01 X%.3f Y%.3f", feed.ex, feed.ey);
+  NcPut(os, "%s%s0", mS.NylOffset, mS.Angel);
+  if (gDataInfo) NcPut(os, " (SplittPoint)");
+  NcPut(os, "%s\n", mS.EOL);
+  const double a0 = WIV(c.cx, c.cy, feed.ex, feed.ey);
+  const double ends[3] = {a0 + step * 180.0, a0 + step * 356.0, a0};
+  float px = feed.ex, py = feed.ey;
+  for (int k = 0; k < 3; ++k) {
+    const float x = k == 2 ? feed.ex : c.cx + XARC(ends[k], c.r);
+    const float y = k == 2 ? feed.ey : c.cy + YARC(ends[k], c.r);
+    NcPut(os, "G%02d X%.3f Y%.3f I%.3f J%.3f", dir, x, y, c.cx - px, c.cy - py);
+    if (k == 0) NcPut(os, " %s%d %s%.3f", mS.OffsetR, t.dReg, mS.Angel, t.dkonik);
+    if (k == 1 && gDataInfo) NcPut(os, " (StopPoint)");
+    NcPut(os, "%s\n", mS.EOL);
+    if (k == 1) {
+      if (t.NoStop) NcPut(os, "%sNoStop%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL);
+      else NcPut(os, "%s%s\n", mS.HoldPoint, mS.EOL);
+    }
+    px = x;
+    py = y;
+  }
+  NcPut(os, "G01 X%.3f Y%.3f", feed.cx, feed.cy);
+  NcPut(os, "%s%s0%s\n", mS.NylOffset, mS.Angel, mS.EOL);
+  NcPut(os, "G40G43G50%s\n", mS.EOL);
+  if (t.HatRotation && t.dQuali == 1) NcPut(os, "%s%s\n", mS.RotateOff, mS.EOL);
+  if (t.NoCut == 0) NcPut(os, "%s%s\n%s", mS.WireCut, mS.EOL, mS.SubReturn);
+  else NcPut(os, "%sNoCut%s%s\n%s", mS.RemarkOn, mS.RemarkOff, mS.EOL, mS.SubReturn);
+  if (gDataInfo) NcPut(os, KxConsole() ? "(-CLOSED.CONTOUR-)" : "(-CLOSED KONTOUR-)");
+  NcPut(os, "%s\n", mS.EOL);
+  fLayerList(ll_CLR_U, 0, nullptr, 0);
+}
+
 void SimpleClosedKontur(FILE* os, const char* kN, long feedElem, long firstElem) {
   if (!kN) return;
   KxPrint("[%s] SimpleClosedKontur FEED:%ld  FIRST:%ld ", kN, feedElem, firstElem);
+  // A rapid move of the previous contour never carries over into this one.
+  KxCopy(moveType, sizeof moveType, "G01");
   long reg = GetRegionElement(kN);
   int child = NcValidElement(reg) ? elds[reg].child : 0;
 
@@ -125,9 +203,17 @@ void SimpleClosedKontur(FILE* os, const char* kN, long feedElem, long firstElem)
   coTechno& t = ktechno;
   const elementdaten& feed = elds[feedElem];
   const elementdaten& first = elds[firstElem];
+  // A round punch: a circle entered from a start hole outside it.
+  if (first.type == etCIR) {
+    writePunch(os, kN, feedElem, firstElem, child);
+    return;
+  }
 
   // C. Survey: members, their index range and the layer changes along the contour.
+  // The layer changes are this contour's own; the count of an earlier contour
+  // would ask for register lines this contour never writes.
   KxPrint("\n");
+  t.dLWe = 0;
   t.dAktL = first.fLayer;
   long count = 0, lowest = eldsCounter, highest = 0;
   for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
@@ -215,34 +301,43 @@ void SimpleClosedKontur(FILE* os, const char* kN, long feedElem, long firstElem)
   NcPut(os, " %s%.3f%s\n", mS.Angel, multiLayer ? NcLayer(first.fLayer).useKonik : t.dkonik, mS.EOL);
   KxLog("First: %ld | Last: %ld (Count:%ld) \n", lowest, highest, count);
 
+  // The far end of the first element: a closed walk comes back to it.
+  const bool leadToEnd = qX == first.ex && qY == first.ey;
+  const float farX = leadToEnd ? first.sx : first.ex, farY = leadToEnd ? first.sy : first.ey;
+
   // F. The path: as many passes as members, each taking what joins the current point.
+  // Every element is taken once: turning back along a taken one would cut it again
+  // and leave the rest of the contour uncut.
+  static bool taken[kMaxElements];
+  memset(taken, 0, sizeof taken);
   long last = 0, previous = firstElem;
   for (long pass = 0; pass < count; ++pass) {
     KxPrint("\nLoop: ");
     for (long i = lowest; i <= highest && i < eldsCounter; ++i) {
-      if (i == firstElem || i == feedElem || i == last || i == previous) continue;
+      if (i == firstElem || i == feedElem || i == last || i == previous || taken[i]) continue;
       if (!isContourMember(i, kN)) continue;
       if (IsTolLenBetween(i, last, 0) == 1) KxPrint(" %ld<>%ld ", i, last);
       elementdaten& e = elds[i];
       int dir = 0;
-      bool taken = false;
+      bool took = false;
       if (e.type == etLINE || e.type == etARC) {
         if (IsTolLenB2P(e.sx, e.sy, qX, qY)) {
           dir = 3;
           qX = e.ex;
           qY = e.ey;
-          taken = true;
+          took = true;
         } else if (IsTolLenB2P(e.ex, e.ey, qX, qY)) {
           dir = 2;
           qX = e.sx;
           qY = e.sy;
-          taken = true;
+          took = true;
         }
       } else if (e.type == etPNT && e.sx == qX && e.sy == qY) {
         KxCopy(e.text, sizeof e.text, "-actionpoint-");
-        taken = true;
+        took = true;
       }
-      if (!taken) continue;
+      if (!took) continue;
+      taken[i] = true;
       previous = last;
       last = i;
 
@@ -272,23 +367,29 @@ void SimpleClosedKontur(FILE* os, const char* kN, long feedElem, long firstElem)
     }
   }
 
-  // G. Closing: hold point, lead-out, compensation off, wire cut, return.
-  SimpleHoldPoint(os, feedElem, firstElem, qX, qY);
-  fLayerList(ll_AG0MOVE, first.fLayer, nullptr, 0);
-  NcPut(os, "%s X%.3f Y%.3f", moveType, feed.cx, feed.cy);
-  NcPut(os, "%s%s0%s\n", mS.NylOffset, mS.Angel, mS.EOL);
+  // G. Closing. Only a walk that came back to the first element is closed; the
+  // hold point and the move to the split point of an open one would cut straight
+  // through the part, so it ends where its path ends, reported as trouble.
+  const bool closed = IsTolLenB2P(qX, qY, farX, farY) == 1;
+  if (closed) {
+    SimpleHoldPoint(os, feedElem, firstElem, qX, qY);
+    fLayerList(ll_AG0MOVE, first.fLayer, nullptr, 0);
+    NcPut(os, "%s X%.3f Y%.3f", moveType, feed.cx, feed.cy);
+    NcPut(os, "%s%s0%s\n", mS.NylOffset, mS.Angel, mS.EOL);
+  }
   NcPut(os, "G40G43G50%s\n", mS.EOL);
   if (t.HatRotation && t.dQuali == 1) NcPut(os, "%s%s\n", mS.RotateOff, mS.EOL);
-  if (t.NoCut == 0) NcPut(os, "%s%s\n%s", mS.WireCut, mS.EOL, mS.SubReturn);
+  if (t.NoCut == 0 || !closed) NcPut(os, "%s%s\n%s", mS.WireCut, mS.EOL, mS.SubReturn);
   else NcPut(os, "%sNoCut%s%s\n%s", mS.RemarkOn, mS.RemarkOff, mS.EOL, mS.SubReturn);
 
-  const bool closed = (qX == first.sx || qX == first.ex) && (qY == first.sy || qY == first.ey);
   if (closed) {
     if (gDataInfo) NcPut(os, KxConsole() ? "(-CLOSED.CONTOUR-)" : "(-CLOSED KONTOUR-)");
     KxPrint(" -CLOSED KONTOUR -\n");
     KxLog(" (CLOSED)");
   } else {
+    NcPut(os, "%s-- %s OPEN CONTOUR TROUBLE --%s", mS.RemarkOn, kN, mS.RemarkOff);
     KxPrint(KxConsole() ? " -OPEN CONTOUR -\n" : " -OPEN KONTOUR -\n");
+    KxLog(" (OPEN)");
   }
   NcPut(os, "%s\n", mS.EOL);
   fLayerList(ll_CLR_U, 0, nullptr, 0);

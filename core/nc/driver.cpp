@@ -20,6 +20,12 @@ int gBigTrouble = 0;
 int gMissETechnologie = 0;
 int gHolesCounter = 0;
 int gLastClockwiseType = 3;
+int gInsetTechIgnored = 0;
+int gPiecesUncalled = 0;
+
+// The wire switches as the program head's directives leave them: every contour
+// starts from these, so a !NOCUT or !NOFEED of one contour never reaches the next.
+static int headNoCut = 0, headNoFeed = 0;
 
 void ResetNcState() {
   gNcWriteFailed = 0;
@@ -28,6 +34,9 @@ void ResetNcState() {
   gMissETechnologie = 0;
   gHolesCounter = 0;
   gLastClockwiseType = 3;
+  gInsetTechIgnored = 0;
+  gPiecesUncalled = 0;
+  headNoCut = headNoFeed = 0;
 }
 
 void NcPut(FILE* ostream, const char* fmt, ...) {
@@ -114,6 +123,8 @@ static void writeHead(FILE* f) {
     if (gGlobTextInfo == 1) NcPut(f, "%s %s %s%s\n", mS.RemarkOn, elds[i].text, mS.RemarkOff, mS.EOL);
     SetTechnologie(elds[i].text, i);
   }
+  headNoCut = ktechno.NoCut;
+  headNoFeed = ktechno.NoFeed;
   const bool plate = ktechno.G92Mode == dmPLATE;
   NcPut(f, plate ? "%s-Plattenmodus-%s%s\n" : "%s-Teilemodus-%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL);
   NcPut(f, "G54G90%s\n", mS.EOL);
@@ -125,7 +136,7 @@ static void writeHead(FILE* f) {
   }
 
   // The group list names every top-level contour; the last one is called in piece mode.
-  int lastTop = 0;
+  int lastTop = 0, tops = 0;
   char name[16];
   NcPut(f, "%s-Groups: ", mS.RemarkOn);
   for (int k = 1; k <= gKonturCounter; ++k) {
@@ -133,7 +144,11 @@ static void writeHead(FILE* f) {
     if (regionChild(name, nullptr) != 0) continue;
     NcPut(f, "%d ", 10 * k);
     lastTop = 10 * k;
+    ++tops;
   }
+  // In piece mode the main program calls the last piece only; the others wait
+  // in the program for the operator to call them.
+  gPiecesUncalled = plate || tops < 2 ? 0 : tops - 1;
   NcPut(f, "-%s%s\n", mS.RemarkOff, mS.EOL);
 
   if (plate) {
@@ -174,6 +189,13 @@ static void writeContourBlock(FILE* f, int k) {
   if (ktechno.G92Mode == dmPIECE) resetTechnology();
   fLayerList(ll_CLR_U, 0, nullptr, 0);
   ktechno.sInfo[0] = '\0';
+  ktechno.NoCut = headNoCut;
+  ktechno.NoFeed = headNoFeed;
+  // An inset contour is cut with its parent's cuts: its own number of cuts or
+  // technology code is not used, which the run reports.
+  const int quality = ktechno.dQuali;
+  char techLine[sizeof eTD[1].nwd];
+  KxCopy(techLine, sizeof techLine, eTD[1].nwd);
 
   for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
     elementdaten& e = elds[i];
@@ -199,6 +221,11 @@ static void writeContourBlock(FILE* f, int k) {
         break;
     }
     if (e.fLayer >= 0 && e.fLayer < kMaxLayers) fLL[e.fLayer].used = fLL[e.fLayer].GlobUsed = 1;
+  }
+  if (child != 0 && (ktechno.dQuali != quality || strcmp(techLine, eTD[1].nwd) != 0)) {
+    ++gInsetTechIgnored;
+    KxPrint("\n -%s: inset contour, its own technology is not used (cut with its parent's cuts)\n", name);
+    KxLog("\n %s: inset contour, own technology not used", name);
   }
   if (pathCount > 0 && !feedMarker) NcPut(f, "(NO FEED-POINT FOUND : %ld ELEMENTS)%s\n", pathCount, mS.EOL);
 

@@ -51,7 +51,8 @@ void SimpleHoleForElement(FILE* ostream, long elem) {
   }
   NcPut(ostream, "G02 X%.3f Y%.3f I%.3f J%.3f ", px[0], py[0], -c.r, 0.0);
   NcPut(ostream, "%s4", mS.OffsetR);
-  NcPut(ostream, " %s%.3f", mS.Angel, NcLayer(c.fLayer).useKonik);
+  // The hole is cut with the contour's taper, as every other contour.
+  NcPut(ostream, " %s%.3f", mS.Angel, t.dkonik);
   NcPut(ostream, "%s\n", mS.EOL);
   NcPut(ostream, "G02 X%.3f Y%.3f I%.3f J%.3f;\n", px[1], py[1], c.cx - px[0], c.cy - py[0]);
   NcPut(ostream, "G02 X%.3f Y%.3f I%.3f J%.3f;\n", px[2], py[2], c.cx - px[1], c.cy - py[1]);

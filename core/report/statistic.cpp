@@ -180,6 +180,19 @@ static int writePage(FILE* page) {
             gKilledElements == 1 ? "ignoriertes Element" : "ignorierte Elemente", gNpTolerance);
     ++warnings;
   }
+  if (gDuplicateElements > 0) {
+    fprintf(page, " %d doppelt gezeichnete(s) Element(e) ignoriert \n", gDuplicateElements);
+    ++warnings;
+  }
+  if (gInsetTechIgnored > 0) {
+    fprintf(page, " NOTE - %d inset contour(s): own technology not used, cut with the parent's cuts \n", gInsetTechIgnored);
+    ++warnings;
+  }
+  if (gPiecesUncalled > 0) {
+    fprintf(page, " NOTE - piece mode: the main program calls the last piece only, %d piece(s) not called \n",
+            gPiecesUncalled);
+    ++warnings;
+  }
 
   ContactInfo(page);
   fputs("</pre></font></body></html>\n", page);

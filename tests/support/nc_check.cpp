@@ -28,12 +28,61 @@ bool word(const std::string& line, char address, double* v) {
   return false;
 }
 
-bool isMove(const std::string& line, int* g) {
+// A move names its G word, or continues the modal one when the line starts with
+// its X word (a control keeps G00 in force until another move word comes).
+bool isMove(const std::string& line, int* g, int modal) {
   static const std::regex move("^(G00|G01|G02|G03)( |$)");
+  static const std::regex modalMove("^ *X[-+.0-9]");
   std::smatch m;
-  if (!std::regex_search(line, m, move)) return false;
-  *g = std::stoi(m[1].str().substr(1));
+  if (std::regex_search(line, m, move)) {
+    *g = std::stoi(m[1].str().substr(1));
+    return true;
+  }
+  if (!std::regex_search(line, modalMove) || modal < 0) return false;
+  *g = modal;
   return true;
+}
+
+// One cutting move of a loop: a line, or an arc stored counter-clockwise from
+// (x1, y1) to (x2, y2) around (cx, cy).
+struct Seg {
+  bool arc = false;
+  double x1 = 0, y1 = 0, x2 = 0, y2 = 0, cx = 0, cy = 0;
+  size_t line = 0;
+};
+
+bool near(double ax, double ay, double bx, double by, double tol) { return std::hypot(ax - bx, ay - by) <= tol; }
+
+bool sameSeg(const Seg& a, const Seg& b) {
+  const double t = 0.0015;
+  if (a.arc != b.arc) return false;
+  if (a.arc)
+    return near(a.cx, a.cy, b.cx, b.cy, t) && near(a.x1, a.y1, b.x1, b.y1, t) && near(a.x2, a.y2, b.x2, b.y2, t);
+  return (near(a.x1, a.y1, b.x1, b.y1, t) && near(a.x2, a.y2, b.x2, b.y2, t)) ||
+         (near(a.x1, a.y1, b.x2, b.y2, t) && near(a.x2, a.y2, b.x1, b.y1, t));
+}
+
+double pointToSegment(double x, double y, double x1, double y1, double x2, double y2) {
+  const double dx = x2 - x1, dy = y2 - y1, len2 = dx * dx + dy * dy;
+  double t = len2 > 0 ? ((x - x1) * dx + (y - y1) * dy) / len2 : 0;
+  t = t < 0 ? 0 : t > 1 ? 1 : t;
+  return std::hypot(x1 + t * dx - x, y1 + t * dy - y);
+}
+
+// Whether a cutting move runs along one of the drawing's elements.
+bool alongElement(const Seg& s, const std::vector<NcPathElement>& elements) {
+  const double t = 0.003;
+  for (const NcPathElement& e : elements) {
+    if (s.arc != e.arc) continue;
+    if (!s.arc) {
+      if (pointToSegment(s.x1, s.y1, e.x1, e.y1, e.x2, e.y2) <= t &&
+          pointToSegment(s.x2, s.y2, e.x1, e.y1, e.x2, e.y2) <= t)
+        return true;
+    } else if (near(s.cx, s.cy, e.cx, e.cy, t) && std::fabs(std::hypot(s.x1 - e.cx, s.y1 - e.cy) - e.r) <= t) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // One cut loop between a compensation line and the lead-out: the start hole (the
@@ -44,6 +93,7 @@ struct CutLoop {
   int side = 0;               // 41: wire left of the path, 42: right
   double holeX = 0, holeY = 0;
   std::vector<std::pair<double, double>> pts;
+  std::vector<Seg> segs;      // the cutting moves after the lead-in
   size_t line = 0;
 };
 
@@ -92,7 +142,7 @@ std::string NcCheck::Report() const {
   return out;
 }
 
-NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev) {
+NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const NcCheckOptions& opt) {
   NcCheck r;
   std::vector<std::string> lines;
   std::stringstream ss(program);
@@ -125,17 +175,47 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev) {
   double splitX = 0, splitY = 0, beforeX = 0, beforeY = 0, prevX = 0, prevY = 0;
   bool havePrev = false;
   CutLoop loop;
+  bool openPending = false;   // a loop of this block did not come back to its split point
+  size_t openLoopLine = 0;
+  int modalG = -1;            // the move word in force
+  // The wire is threaded from the threading word to the cut word; after a NoCut
+  // remark the drawing itself keeps it threaded on the way to the next contour.
+  bool threaded = false, noCutAsked = false;
+  size_t firstThreadedRapid = 0;
+  const std::string feedLine = std::string(dev.WireFeed) + dev.EOL;
+  const std::string cutLine = std::string(dev.WireCut) + dev.EOL;
+  const std::string noCutLine = std::string(dev.RemarkOn) + "NoCut" + dev.RemarkOff + dev.EOL;
 
   // A loop that comes back to its split point has the wire inside when it runs
   // counter-clockwise with G41 or clockwise with G42; its start hole must lie there too.
   auto endLoop = [&]() {
     if (!loop.active) return;
     loop.active = false;
-    if (loop.pts.size() < 4) return;
+    // A cut takes every element once: running an element again means the path turned back.
+    for (size_t i = 0; i < loop.segs.size(); ++i)
+      for (size_t j = i + 1; j < loop.segs.size(); ++j)
+        if (sameSeg(loop.segs[i], loop.segs[j])) problem(loop.segs[j].line, "element cut a second time");
+    if (!opt.elements.empty())
+      for (const Seg& sg : loop.segs) {
+        ++r.pathChecks;
+        if (!alongElement(sg, opt.elements)) problem(sg.line, "cutting move along no element of the drawing");
+      }
+    if (loop.pts.size() < 2) return;
     // The first point is the split point; the last move before the lead-out returns to it.
     const auto& a = loop.pts.front();
     const auto& b = loop.pts.back();
-    if (std::hypot(a.first - b.first, a.second - b.second) > 0.0015) return;
+    // A hole's last arc runs on beyond its split point: passing it closes the cut too.
+    bool passes = false;
+    for (size_t i = 2; i < loop.pts.size() && !passes; ++i)
+      passes = pointToSegment(a.first, a.second, loop.pts[i - 1].first, loop.pts[i - 1].second, loop.pts[i].first,
+                              loop.pts[i].second) <= 0.0015;
+    if (std::hypot(a.first - b.first, a.second - b.second) > 0.0015 && !passes) {
+      // Only a contour the writer reports as open may end elsewhere.
+      openLoopLine = loop.line;
+      openPending = true;
+      return;
+    }
+    if (loop.pts.size() < 4) return;
     const double area = signedArea(loop.pts);
     // A start hole on the loop itself has no side to be checked.
     if (std::fabs(area) < 1e-6 || distanceTo(loop.pts, loop.holeX, loop.holeY) < 0.01) return;
@@ -162,7 +242,7 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev) {
       open = n;
       openLine = i;
       ++r.blocks;
-      havePos = afterComp = haveSplit = closedRemark = havePrev = false;
+      havePos = afterComp = haveSplit = closedRemark = havePrev = openPending = false;
       continue;
     }
     if (l == foot) {
@@ -176,7 +256,16 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev) {
         ++r.calls;
       }
     }
+    if (l == feedLine) {
+      threaded = true;
+      noCutAsked = false;
+    }
+    if (l == cutLine) threaded = false;
+    if (l == noCutLine) noCutAsked = true;
     if (startsWith(l, ret)) {
+      if (openPending && l.find("TROUBLE") == std::string::npos)
+        problem(openLoopLine, "cut does not come back to its split point and is not reported open");
+      openPending = false;
       if (l.find("CLOSED") != std::string::npos) closedRemark = true;
       if (closedRemark && haveSplit) {
         ++r.closedCuts;
@@ -192,6 +281,7 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev) {
         beforeY = prevY;
       }
       if (loop.active && !loop.pts.empty()) loop.pts.pop_back();   // the lead-out itself
+      if (loop.active && !loop.segs.empty()) loop.segs.pop_back();
       endLoop();
     }
     if (startsWith(l, "G90G4")) {
@@ -213,7 +303,9 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev) {
       continue;
     }
     int g;
-    if (!isMove(l, &g)) continue;
+    if (!isMove(l, &g, modalG)) continue;
+    modalG = g;
+    if (g == 0 && threaded && !noCutAsked && r.threadedRapids++ == 0) firstThreadedRapid = i;
     double x, y;
     if (!word(l, 'X', &x) || !word(l, 'Y', &y)) continue;
     if ((g == 2 || g == 3) && havePos) {
@@ -234,7 +326,17 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev) {
     }
     if (loop.active) {
       double ci, cj;
-      if (!loop.pts.empty() && (g == 2 || g == 3) && word(l, 'I', &ci) && word(l, 'J', &cj))
+      const bool arc = (g == 2 || g == 3) && word(l, 'I', &ci) && word(l, 'J', &cj);
+      if (!loop.pts.empty()) {
+        Seg sg;
+        sg.line = i;
+        sg.arc = arc;
+        if (arc && g == 2) sg = Seg{true, x, y, px, py, px + ci, py + cj, i};
+        else if (arc) sg = Seg{true, px, py, x, y, px + ci, py + cj, i};
+        else sg = Seg{false, px, py, x, y, 0, 0, i};
+        loop.segs.push_back(sg);
+      }
+      if (!loop.pts.empty() && arc)
         addArc(loop, px, py, x, y, px + ci, py + cj, g == 2);
       else
         loop.pts.push_back({x, y});
@@ -248,6 +350,9 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev) {
       haveSplit = true;
     }
   }
+  if (r.threadedRapids > opt.askedRapids)
+    problem(firstThreadedRapid, std::to_string(r.threadedRapids) + " rapid move(s) with the wire threaded, " +
+                                    std::to_string(opt.askedRapids) + " asked for");
   for (int n : called)
     if (!blocks.count(n)) r.problems.push_back("call of N" + std::to_string(n) + " has no block");
   for (const auto& [n, at] : blocks)
