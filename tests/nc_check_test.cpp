@@ -14,6 +14,8 @@ devSyntax defaultWords() {
   snprintf(d.RemarkOff, sizeof d.RemarkOff, ")");
   snprintf(d.SubJump, sizeof d.SubJump, "M98P");
   snprintf(d.SubReturn, sizeof d.SubReturn, "M99");
+  snprintf(d.WireFeed, sizeof d.WireFeed, "M06");
+  snprintf(d.WireCut, sizeof d.WireCut, "M07");
   return d;
 }
 
@@ -39,11 +41,11 @@ TEST(NcChecker, AcceptsASoundProgram) {
 
 TEST(NcChecker, NamesEachKindOfFault) {
   const devSyntax d = defaultWords();
-  auto faults = [&](std::string text, const std::string& from, const std::string& to) {
+  auto faults = [&](std::string text, const std::string& from, const std::string& to, const NcCheckOptions& o = {}) {
     size_t at = text.find(from);
     EXPECT_NE(at, std::string::npos) << from;
     text.replace(at, from.size(), to);
-    return CheckNcProgram(text, d);
+    return CheckNcProgram(text, d, o);
   };
   EXPECT_FALSE(faults(kSound, "%;\n(-P", "(-P").Ok());                    // no opening delimiter
   EXPECT_FALSE(faults(kSound, "M98P10 ", "M98P20 ").Ok());                // call without block
@@ -55,4 +57,32 @@ TEST(NcChecker, NamesEachKindOfFault) {
   EXPECT_FALSE(faults(kSound, "(-----);\nM02", "(-----);\nN20(-- Contour: $K02 --);\nM99;\n(-----);\nM02").Ok());  // never called
   EXPECT_FALSE(faults(kSound, "G01 X5.000 Y0.000;\nG01 X5.000 Y2.000", "G01 X5.500 Y0.000;\nG01 X5.000 Y2.000").Ok());
   EXPECT_TRUE(faults(kSound, "(-missing-TechData- reset)", "(info: inferred)").Ok());  // words are no numbers
+
+  // Rapid moves with the wire threaded: an explicit G00, and a move that keeps G00 in force.
+  const std::string top = "G01 X0.000 Y10.000;\nG01 X10.000 Y10.000;\n";
+  EXPECT_FALSE(faults(kSound, top, "G00 X0.000 Y10.000;\nG01 X10.000 Y10.000;\n").Ok());
+  NcCheckOptions oneRapid;
+  oneRapid.askedRapids = 1;   // a rapid-move layer asks for one
+  EXPECT_TRUE(faults(kSound, top, "G00 X0.000 Y10.000;\nG01 X10.000 Y10.000;\n", oneRapid).Ok());
+  EXPECT_FALSE(faults(kSound, top, "G00 X0.000 Y10.000;\n X10.000 Y10.000;\n", oneRapid).Ok());
+  // The wire left threaded by a NoCut may travel at rapid to the next contour.
+  EXPECT_FALSE(faults(kSound, "G40G43G50;\nM07;\n", "G40G43G50;\nM07;\nM06;\nG00 X0.000 Y0.000;\n").Ok());
+  EXPECT_TRUE(faults(kSound, "G40G43G50;\nM07;\n", "G40G43G50;\n(NoCut);\nG00 X0.000 Y0.000;\n").Ok());
+  // An element cut twice: the path turns back along the top side.
+  EXPECT_FALSE(faults(kSound, top, top + "G01 X0.000 Y10.000;\nG01 X10.000 Y10.000;\n").Ok());
+  // A cut that does not come back is sound only when the writer reports the contour open.
+  const std::string close = "G01 X6.000 Y0.000;\n/2M01;/1M07;\nG01 X5.000 Y0.000;\n";
+  EXPECT_FALSE(faults(kSound, close, "").Ok());
+  std::string open = kSound;
+  open.replace(open.find("M99(-CLOSED"), 22, "M99(-- $K01 OPEN CONTOUR TROUBLE --);");
+  EXPECT_TRUE(faults(open, close, "").Ok());
+  // With the drawing's elements, every cutting move must run along one of them.
+  NcCheckOptions drawn;
+  drawn.elements = {{false, 0, 0, 10, 0}, {false, 0, 0, 0, 10}, {true, 0, 0, 0, 0, 10, 5, 5}};
+  NcCheck missingTop = CheckNcProgram(kSound, d, drawn);
+  EXPECT_FALSE(missingTop.Ok());
+  drawn.elements.push_back({false, 0, 10, 10, 10});
+  NcCheck along = CheckNcProgram(kSound, d, drawn);
+  EXPECT_TRUE(along.Ok()) << along.Report();
+  EXPECT_EQ(along.pathChecks, 6);
 }

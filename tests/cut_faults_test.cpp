@@ -1,0 +1,269 @@
+// Drawings the way a wire-EDM programmer draws them, converted by the console
+// program with the shipped device: each program must pass the checker with the
+// drawing's own elements (no rapid with the wire threaded, every cut along the
+// drawing, no element twice) and cut what the drawing says.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "config/config.h"
+#include "geometry/base.h"
+#include "support/dxf_text.h"
+#include "support/nc_check.h"
+#include "support/support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A drawing that remembers the lines and arcs it holds, for the checker.
+struct Drawing {
+  DxfText dxf{"AC1009"};
+  std::vector<NcPathElement> path;
+  Drawing() { dxf.Layer("DXF_MAIN"); }
+  Drawing& Line(double x1, double y1, double x2, double y2, const std::string& layer = "DXF_MAIN") {
+    dxf.Line(layer, x1, y1, x2, y2);
+    path.push_back({false, x1, y1, x2, y2});
+    return *this;
+  }
+  Drawing& Arc(double cx, double cy, double r, double a0, double a1) {
+    dxf.Arc("DXF_MAIN", cx, cy, r, a0, a1);
+    path.push_back({true, 0, 0, 0, 0, cx, cy, r});
+    return *this;
+  }
+  Drawing& Circle(double cx, double cy, double r) {
+    dxf.Circle("DXF_MAIN", cx, cy, r);
+    if (r > 2.605) path.push_back({true, 0, 0, 0, 0, cx, cy, r});
+    return *this;
+  }
+  Drawing& StartHole(double x, double y) {
+    dxf.Circle("DXF_MAIN", x, y, 0.5);
+    return *this;
+  }
+  Drawing& Text(double x, double y, const std::string& t) {
+    dxf.Text("DXF_MAIN", x, y, t);
+    return *this;
+  }
+  Drawing& Rect(double x0, double y0, double x1, double y1, const std::string& rightSide = "DXF_MAIN") {
+    return Line(x0, y0, x1, y0).Line(x1, y0, x1, y1, rightSide).Line(x1, y1, x0, y1).Line(x0, y1, x0, y0);
+  }
+};
+
+struct Outcome {
+  int status = -1;
+  std::string nc, page, output;
+  NcCheck check;
+  bool Has(const std::string& part) const { return nc.find(part) != std::string::npos; }
+};
+
+devSyntax shippedDevice() {
+  FreshCore();
+  KxCopy(homepath, sizeof homepath, (SourceDir() + "/").c_str());
+  ConsoleCapture quiet;
+  SetDevSyntax("MAK_EE3.SYN");
+  return mS;
+}
+
+Outcome Convert(const Drawing& d, const std::string& ini = "", int askedRapids = 0) {
+  ProgramFolder home;
+  fs::copy(SourceDir() + "/devices", home.File("devices"), fs::copy_options::recursive);
+  WriteFile(home.File("korvex.ini"), "LayerName: 'DXF_MAIN'\nAddDataInfo: 1\nOpenDataFile: 0\n" + ini);
+  WriteFile(home.File("part.dxf"), d.dxf.Str());
+  Outcome r;
+  ProcessResult p = RunProcess({home.Binary(), "part.dxf"}, home.Path());
+  r.status = p.status;
+  r.output = p.output;
+  r.nc = ReadFile(home.File("_nwd_out.NC"));
+  r.page = ReadFile(home.File("_results.htm"));
+  NcCheckOptions o;
+  o.askedRapids = askedRapids;
+  o.elements = d.path;
+  r.check = CheckNcProgram(r.nc, shippedDevice(), o);
+  return r;
+}
+
+// The sub-program block N<n> up to the next block head.
+std::string Block(const std::string& nc, int n) {
+  const std::string head = "\nN" + std::to_string(n) + "(";
+  size_t at = nc.find(head);
+  if (at == std::string::npos) return "";
+  size_t end = nc.find("\nN", at + 1);
+  return nc.substr(at + 1, end == std::string::npos ? std::string::npos : end - at);
+}
+
+#define EXPECT_SOUND(r) EXPECT_TRUE((r).check.Ok() && !(r).nc.empty()) << (r).check.Report() << (r).nc
+
+}  // namespace
+
+// A rapid-move layer element: the move after it gets the after-rapid word and
+// the full G01, and nothing of the G00 carries on to later moves or contours.
+TEST(CutFaults, RapidLayerEndsWithTheFullFeedWord) {
+  Drawing d;
+  d.dxf.Layer("EDMX_G0MOVE");
+  d.Rect(0, 0, 100, 50, "EDMX_G0MOVE").StartHole(50, 2).Rect(200, 0, 220, 20).StartHole(210, 2);
+  Outcome r = Convert(d, "", 1);
+  EXPECT_SOUND(r);
+  EXPECT_EQ(r.check.threadedRapids, 1);
+  EXPECT_TRUE(r.Has("(M17);\nG01 X")) << r.nc;
+  EXPECT_FALSE(r.Has("\n X")) << r.nc;
+}
+
+// Items of the walk: a side drawn twice is cut once and the contour closes; an
+// open contour ends where its path ends, reported, with no cut across the part.
+TEST(CutFaults, DuplicateSideAndOpenContour) {
+  Drawing twice;
+  twice.Rect(0, 0, 40, 20).Line(0, 20, 40, 20).StartHole(20, 2);
+  Outcome r = Convert(twice);
+  EXPECT_SOUND(r);
+  EXPECT_TRUE(r.Has("CLOSED")) << r.nc;
+  EXPECT_NE(r.page.find(" 1 doppelt gezeichnete(s) Element(e) ignoriert"), std::string::npos) << r.page;
+
+  Drawing open;
+  open.Line(0, 20, 0, 0).Line(0, 0, 40, 0).Line(40, 0, 40, 20).StartHole(20, 2);
+  r = Convert(open);
+  EXPECT_SOUND(r);
+  EXPECT_TRUE(r.Has("(-- $K01 OPEN CONTOUR TROUBLE --);")) << r.nc;
+  EXPECT_FALSE(r.Has("/M01")) << r.nc;
+  EXPECT_NE(r.page.find("OOPS - 1 offene Kontur(en)"), std::string::npos);
+}
+
+// A lead-in never crosses material: the outer profile does not take the start
+// hole inside the window 3 mm from its edge, and the window keeps that hole
+// although a pin hole in the web lies nearer to its lower side.
+TEST(CutFaults, LeadInsStayOutOfTheMaterial) {
+  Drawing d;
+  d.Rect(0, 0, 100, 60).StartHole(50, -2).Rect(3, 20, 30, 40).StartHole(4.2, 30).StartHole(5, 18.5);
+  Outcome r = Convert(d);
+  EXPECT_SOUND(r);
+  EXPECT_NE(Block(r.nc, 12).find("G00 X50.000 Y-2.000 (FeedPoint)"), std::string::npos) << r.nc;
+  EXPECT_NE(Block(r.nc, 20).find("G00 X4.200 Y30.000 (FeedPoint)"), std::string::npos) << r.nc;
+}
+
+// On a plate the technology carries over, but not a contour's count of layer
+// changes (its register line would be lost) nor its wire switches.
+TEST(CutFaults, WireSwitchesAndLayerChangesStayWithTheirContour) {
+  Drawing d;
+  d.dxf.Layer("EDMX_B");
+  d.Rect(0, 0, 20, 20, "EDMX_B").StartHole(10, 2).Text(11, 3, "!NOCUT");
+  d.Rect(40, 0, 60, 20).StartHole(50, 2).Text(51, 3, "!NOFEED R=3 OF=0.1");
+  d.Rect(80, 0, 100, 20).StartHole(90, 2);
+  Outcome r = Convert(d);
+  EXPECT_SOUND(r);
+  EXPECT_NE(Block(r.nc, 10).find("(NoCut);"), std::string::npos) << r.nc;
+  const std::string second = Block(r.nc, 20), third = Block(r.nc, 30);
+  EXPECT_NE(second.find("#3=#1+0.100"), std::string::npos) << second;
+  EXPECT_NE(second.find("(NoFeed);"), std::string::npos) << second;
+  EXPECT_NE(second.find("M50;\nM99"), std::string::npos) << second;
+  EXPECT_NE(third.find("M60;\nM82;"), std::string::npos) << third;
+  EXPECT_NE(third.find("M50;\nM99"), std::string::npos) << third;
+}
+
+// Nesting: a part inside an opening inside a plate is the opening's child and
+// cut before it; a bore near an obround's rounded end lies inside the obround,
+// whose start hole just beyond that end is claimed.
+TEST(CutFaults, NestingFollowsTheRealOutlines) {
+  Drawing nest;
+  nest.Rect(0, 0, 100, 100).StartHole(50, -2).Rect(20, 20, 80, 80).StartHole(50, 22);
+  nest.Rect(35, 35, 65, 65).StartHole(50, 37);
+  Outcome r = Convert(nest);
+  EXPECT_SOUND(r);
+  EXPECT_TRUE(r.Has("N20(-- child of N10 --);")) << r.nc;
+  EXPECT_TRUE(r.Has("N30(-- child of N20 --);")) << r.nc;
+  EXPECT_NE(Block(r.nc, 20).find("M98P30;\nM98P22;"), std::string::npos) << r.nc;
+
+  Drawing obround;
+  obround.Line(0, 0, 60, 0).Arc(60, 10, 10, 270, 90).Line(60, 20, 0, 20).Arc(0, 10, 10, 90, 270);
+  obround.StartHole(-12, 10).Circle(64, 10, 3);
+  r = Convert(obround);
+  EXPECT_SOUND(r);
+  EXPECT_TRUE(r.Has("N20(-- child of N10 --);")) << r.nc;
+  EXPECT_TRUE(r.Has("G00 X-12.000 Y10.000 (FeedPoint)")) << r.nc;
+  EXPECT_FALSE(r.Has("TROUBLE")) << r.nc;
+}
+
+// Texts and the start holes they belong to: a text beside the start hole the
+// contour did not use stays with the contour; a hole takes its contour's taper;
+// a technology code is a word of its own, never a piece of the star name.
+TEST(CutFaults, TextsReachTheirContour) {
+  Drawing released;
+  released.Rect(100, 0, 140, 20).StartHole(120, 2);
+  released.Rect(0, 0, 40, 20).StartHole(20, 2).StartHole(20, 17).Text(21, 16, "A=2");
+  Outcome r = Convert(released);
+  EXPECT_SOUND(r);
+  EXPECT_NE(Block(r.nc, 10).find("D#1 A0.000"), std::string::npos) << r.nc;
+  EXPECT_NE(Block(r.nc, 20).find("D#1 A2.000"), std::string::npos) << r.nc;
+
+  Drawing hole;
+  hole.Circle(10, 10, 4).Text(16, 10, "A=1.5");
+  r = Convert(hole);
+  EXPECT_SOUND(r);
+  EXPECT_TRUE(r.Has("D#4 A1.500")) << r.nc;
+
+  for (bool apart : {true, false}) {
+    Drawing punch;
+    punch.Rect(0, 0, 40, 20).StartHole(20, 2);
+    if (apart) punch.Text(21, 3, "Q3_ST20").Text(21, 5, "*SQUARE_PUNCH");
+    else punch.Text(21, 3, "Q3_ST20 *SQUARE_PUNCH");
+    r = Convert(punch);
+    EXPECT_SOUND(r);
+    EXPECT_FALSE(r.Has("missing-TechData")) << r.nc;
+    EXPECT_TRUE(r.Has("C310")) << r.nc;   // the third cut of Q3_ST20
+  }
+}
+
+// Closed contours of two elements, and an insert as start hole.
+TEST(CutFaults, TwoElementContoursAndInsertStartHoles) {
+  Drawing d;
+  d.Line(0, 0, 0, 20).Arc(0, 10, 10, 270, 90).StartHole(2, 10);     // D-shaped bore
+  d.Arc(50, 10, 10, 0, 180).Arc(50, 10, 10, 180, 360).StartHole(50, 17);   // circle of two half arcs
+  Outcome r = Convert(d);
+  EXPECT_SOUND(r);
+  EXPECT_TRUE(r.Has("N20(")) << r.nc;
+  EXPECT_EQ(r.check.sideChecks, 2) << r.nc;
+  EXPECT_EQ(r.page.find("Verwaiste"), std::string::npos) << r.page;
+
+  Drawing insert;
+  insert.Rect(0, 0, 40, 20);
+  insert.dxf.Insert("DXF_MAIN", "#1", 20, 2);   // a block named below "$" stands for a point
+  r = Convert(insert);
+  EXPECT_SOUND(r);
+  EXPECT_TRUE(r.Has("G00 X20.000 Y2.000 (FeedPoint)")) << r.nc;
+  EXPECT_FALSE(r.Has("TROUBLE")) << r.nc;
+}
+
+// A round punch: a circle with its start hole beside it is cut from there as an
+// outer profile, the wire outside; with a start hole inside it stays a hole.
+TEST(CutFaults, RoundPunchIsCutFromOutside) {
+  Drawing d;
+  d.Circle(50, 50, 10).StartHole(50, 38);
+  Outcome r = Convert(d);
+  EXPECT_SOUND(r);
+  EXPECT_EQ(r.check.sideChecks, 1);
+  EXPECT_TRUE(r.Has("G00 X50.000 Y38.000 (FeedPoint);\nM60;\nM82;\nG90G42G44G52;\nG01 X50.000 Y40.000 D0A0"))
+      << r.nc;
+  EXPECT_FALSE(r.Has("HOLE-R")) << r.nc;
+
+  d.StartHole(52, 50);
+  r = Convert(d);
+  EXPECT_SOUND(r);
+  EXPECT_TRUE(r.Has("(--HOLE-R10.000--);")) << r.nc;
+}
+
+// What stays as it is but is said: an inset contour's own cuts are not used,
+// and in piece mode the main program calls the last piece only.
+TEST(CutFaults, WarningsOnThePage) {
+  Drawing inset;
+  inset.Rect(0, 0, 100, 60).StartHole(50, -2).Rect(40, 20, 60, 40).StartHole(50, 22).Text(51, 23, "CQ=3");
+  Outcome r = Convert(inset);
+  EXPECT_SOUND(r);
+  EXPECT_NE(r.page.find("1 inset contour(s): own technology not used"), std::string::npos) << r.page;
+
+  Drawing pieces;
+  pieces.Rect(0, 0, 20, 20).StartHole(10, 2).Rect(40, 0, 60, 20).StartHole(50, 2);
+  r = Convert(pieces, "G92Modus: 1\n");
+  // The first piece's block waits for the operator: nothing calls it.
+  ASSERT_EQ(r.check.problems.size(), 1u) << r.check.Report();
+  EXPECT_NE(r.check.problems[0].find("block N10 is never called"), std::string::npos);
+  EXPECT_NE(r.page.find("piece mode: the main program calls the last piece only, 1 piece(s) not called"),
+            std::string::npos) << r.page;
+}
