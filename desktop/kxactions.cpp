@@ -301,6 +301,9 @@ void KXWindow::MakeNwdFile() {
   gHolesCounter = 0;
   gOpenKoCounter = 0;
   gKilledElements = 0;
+  gDuplicateElements = 0;
+  gInsetTechIgnored = 0;
+  gPiecesUncalled = 0;
   gMissETechnologie = 0;
   gMultiLayer = 1;
   gAktLayName = 0;

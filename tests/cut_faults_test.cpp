@@ -112,7 +112,10 @@ TEST(CutFaults, RapidLayerEndsWithTheFullFeedWord) {
 // open contour ends where its path ends, reported, with no cut across the part.
 TEST(CutFaults, DuplicateSideAndOpenContour) {
   Drawing twice;
-  twice.Rect(0, 0, 40, 20).Line(0, 20, 40, 20).StartHole(20, 2);
+  // The copy of the top side comes before the right side, so the chaining takes
+  // both copies and the walk meets the copy where the top side ends.
+  twice.Line(0, 0, 40, 0).Line(40, 20, 0, 20).Line(0, 20, 40, 20).Line(40, 0, 40, 20).Line(0, 20, 0, 0);
+  twice.StartHole(20, 2);
   Outcome r = Convert(twice);
   EXPECT_SOUND(r);
   EXPECT_TRUE(r.Has("CLOSED")) << r.nc;
@@ -132,11 +135,11 @@ TEST(CutFaults, DuplicateSideAndOpenContour) {
 // although a pin hole in the web lies nearer to its lower side.
 TEST(CutFaults, LeadInsStayOutOfTheMaterial) {
   Drawing d;
-  d.Rect(0, 0, 100, 60).StartHole(50, -2).Rect(3, 20, 30, 40).StartHole(4.2, 30).StartHole(5, 18.5);
+  d.Rect(0, 0, 100, 60).StartHole(50, -4).Rect(3, 20, 30, 40).StartHole(3.8, 30).StartHole(5, 18.5);
   Outcome r = Convert(d);
   EXPECT_SOUND(r);
-  EXPECT_NE(Block(r.nc, 12).find("G00 X50.000 Y-2.000 (FeedPoint)"), std::string::npos) << r.nc;
-  EXPECT_NE(Block(r.nc, 20).find("G00 X4.200 Y30.000 (FeedPoint)"), std::string::npos) << r.nc;
+  EXPECT_NE(Block(r.nc, 12).find("G00 X50.000 Y-4.000 (FeedPoint)"), std::string::npos) << r.nc;
+  EXPECT_NE(Block(r.nc, 20).find("G00 X3.800 Y30.000 (FeedPoint)"), std::string::npos) << r.nc;
 }
 
 // On a plate the technology carries over, but not a contour's count of layer
@@ -187,7 +190,8 @@ TEST(CutFaults, NestingFollowsTheRealOutlines) {
 TEST(CutFaults, TextsReachTheirContour) {
   Drawing released;
   released.Rect(100, 0, 140, 20).StartHole(120, 2);
-  released.Rect(0, 0, 40, 20).StartHole(20, 2).StartHole(20, 17).Text(21, 16, "A=2");
+  // The upper start hole is found first, then released for the nearer lower one.
+  released.Rect(0, 0, 40, 20).StartHole(20, 17).StartHole(20, 2).Text(21, 16, "A=2");
   Outcome r = Convert(released);
   EXPECT_SOUND(r);
   EXPECT_NE(Block(r.nc, 10).find("D#1 A0.000"), std::string::npos) << r.nc;
