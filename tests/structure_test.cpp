@@ -138,3 +138,22 @@ TEST(Structure, ReorgMovesPointsToTheFront) {
   EXPECT_EQ(sPKonturCounter, 2);
   EXPECT_TRUE(has(cap.Text(), "\n [" + std::to_string(eldsCounter) + "] reorg: $K01  movable PNTs:1 "));
 }
+
+TEST(Structure, ElementsDrawnTwiceAreDeletedOnce) {
+  StartTable();
+  gDuplicateElements = gKilledElements = 0;
+  ConsoleCapture cap;
+  long line = add(etLINE, 0, 0, 40, 0);
+  long reversed = add(etLINE, 40.001f, 0, 0, 0);       // the same line drawn the other way, within the tolerance
+  long longer = add(etLINE, 0, 0, 40.01f, 0);          // ends farther apart than the tolerance
+  long arc = AddArc(0, 0, 10, 0, 90), again = AddArc(0, 0, 10, 0, 90);
+  long wider = AddArc(0, 0, 10.01f, 0, 90), rest = AddArc(0, 0, 10, 90, 0);   // other radius; the other part of the circle
+  long hole = AddCircle(50, 50, 4), copy = AddCircle(50, 50, 4), other = AddCircle(50, 50, 3);
+  CloseTable();
+  CheckStructs();
+  for (long d : {reversed, again, copy}) EXPECT_TRUE(!strcmp(elds[d].kontur, "-del-") && elds[d].used == 1) << d;
+  for (long k : {line, longer, arc, wider, rest, hole, other}) EXPECT_STREQ(elds[k].kontur, "") << k;
+  EXPECT_EQ(gDuplicateElements, 3);
+  EXPECT_EQ(gKilledElements, 0);
+  EXPECT_TRUE(has(cap.Text(), " ## " + std::to_string(reversed) + " DUPLICATE OF " + std::to_string(line) + " ! ##\n"));
+}
