@@ -121,8 +121,8 @@ void TextToFeedPointKontur(long telem) {
       }
     }
     if (anyCircle && strcmp(t.kontur, "info") == 0) {
-      KxPrint("Textelement %ld  ohne Kontur, not applied: %s \n", telem, t.text);
-      KxLog("\n Textelement %ld without contour, not applied: %s", telem, t.text);
+      KxPrint("Textelement %ld belongs to no contour, not applied: %s \n", telem, t.text);
+      KxLog("\n Textelement %ld belongs to no contour, not applied: %s", telem, t.text);
     }
   }
   KxPrint("Textelement %ld  an Kontur: %s  ", telem, t.kontur);

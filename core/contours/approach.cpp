@@ -135,15 +135,15 @@ int arcApproach(long elem, long sPelem, float* al) {
     return 0;
   }
 
-  // A lead-in through another element would cut through material.
-  if (AnchorCrossesMaterial(elem, sPelem, px, py)) {
-    KxPrint("..anchor crosses an element =FALSE");
-    return 0;
-  }
   KxPrint(" =TRUE \n");
   const float ankL = LENC(feed.cx, feed.cy, px, py);
   KxPrint(" >A> Ankerposition an Elem:%ld  x:%.3f y:%.3f \n", elem, px, py);
   KxPrint(" >A> Ankerlaenge:%.3f Ankerwinkel CP-SpP %.3f \n", ankL, (float)WIV(feed.cx, feed.cy, px, py));
+  // A lead-in through another element would cut through material.
+  if (*al > ankL && ankL < gMaxAnkerLen && AnchorCrossesMaterial(elem, sPelem, px, py)) {
+    KxPrint(" anchor crosses an element ");
+    return 0;
+  }
   if (*al > ankL && ankL < gMaxAnkerLen) {
     KxPrint(" ankL:%.3f al:%.3f  ", ankL, *al);
     *al = ankL;
