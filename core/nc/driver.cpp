@@ -186,11 +186,14 @@ static void writeContourBlock(FILE* f, int k) {
   if (gDataInfo) NcPut(f, "%s--Len:%.3f--%s%s\n", mS.RemarkOn, len, mS.RemarkOff, mS.EOL);
 
   // Every piece starts from the defaults; on a plate the technology carries over.
-  if (ktechno.G92Mode == dmPIECE) resetTechnology();
+  if (ktechno.G92Mode == dmPIECE) {
+    resetTechnology();
+  } else {
+    ktechno.NoCut = headNoCut;
+    ktechno.NoFeed = headNoFeed;
+  }
   fLayerList(ll_CLR_U, 0, nullptr, 0);
   ktechno.sInfo[0] = '\0';
-  ktechno.NoCut = headNoCut;
-  ktechno.NoFeed = headNoFeed;
   // An inset contour is cut with its parent's cuts: its own number of cuts or
   // technology code is not used, which the run reports.
   const int quality = ktechno.dQuali;
