@@ -309,7 +309,7 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
     double x, y;
     if (!word(l, 'X', &x) || !word(l, 'Y', &y)) continue;
     if ((g == 2 || g == 3) && havePos) {
-      double ci, cj;
+      double ci = 0, cj = 0;
       if (!word(l, 'I', &ci) || !word(l, 'J', &cj)) {
         problem(i, "arc without I/J");
       } else {
@@ -325,16 +325,13 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
       havePrev = true;
     }
     if (loop.active) {
-      double ci, cj;
+      double ci = 0, cj = 0;
       const bool arc = (g == 2 || g == 3) && word(l, 'I', &ci) && word(l, 'J', &cj);
       if (!loop.pts.empty()) {
-        Seg sg;
-        sg.line = i;
-        sg.arc = arc;
-        if (arc && g == 2) sg = Seg{true, x, y, px, py, px + ci, py + cj, i};
-        else if (arc) sg = Seg{true, px, py, x, y, px + ci, py + cj, i};
-        else sg = Seg{false, px, py, x, y, 0, 0, i};
-        loop.segs.push_back(sg);
+        // Arcs are kept counter-clockwise, so an arc run back is the same element.
+        if (arc && g == 2) loop.segs.push_back(Seg{true, x, y, px, py, px + ci, py + cj, i});
+        else if (arc) loop.segs.push_back(Seg{true, px, py, x, y, px + ci, py + cj, i});
+        else loop.segs.push_back(Seg{false, px, py, x, y, 0, 0, i});
       }
       if (!loop.pts.empty() && arc)
         addArc(loop, px, py, x, y, px + ci, py + cj, g == 2);
