@@ -128,6 +128,7 @@ TEST(CutFaults, DuplicateSideAndOpenContour) {
   EXPECT_TRUE(r.Has("(-- $K01 OPEN CONTOUR TROUBLE --);")) << r.nc;
   EXPECT_FALSE(r.Has("/M01")) << r.nc;
   EXPECT_NE(r.page.find("OOPS - 1 offene Kontur(en)"), std::string::npos);
+  EXPECT_NE(r.output.find(", 1 open (not cut round) -> "), std::string::npos) << r.output;
 }
 
 // A lead-in never crosses material: the outer profile does not take the start
@@ -261,6 +262,7 @@ TEST(CutFaults, WarningsOnThePage) {
   Outcome r = Convert(inset);
   EXPECT_SOUND(r);
   EXPECT_NE(r.page.find("1 inset contour(s): own technology not used"), std::string::npos) << r.page;
+  EXPECT_NE(r.output.find("; note: 1 inset contour cut with the parent's cuts"), std::string::npos) << r.output;
 
   Drawing pieces;
   pieces.Rect(0, 0, 20, 20).StartHole(10, 2).Rect(40, 0, 60, 20).StartHole(50, 2);
@@ -270,4 +272,6 @@ TEST(CutFaults, WarningsOnThePage) {
   EXPECT_NE(r.check.problems[0].find("block N10 is never called"), std::string::npos);
   EXPECT_NE(r.page.find("piece mode: the main program calls the last piece only, 1 piece(s) not called"),
             std::string::npos) << r.page;
+  EXPECT_NE(r.output.find("; note: piece mode - the main program calls the last piece only, 1 piece to call by hand"),
+            std::string::npos) << r.output;
 }

@@ -41,7 +41,15 @@ void KxPrintRunSummary(int status) {
   }
   KxPrint("\nkorvex: %d contour%s (%d hole%s), %d without start hole", gKonturCounter, gKonturCounter == 1 ? "" : "s",
           gHolesCounter, gHolesCounter == 1 ? "" : "s", gBigTrouble);
-  if (gOpenKoCounter > 0) KxPrint(", %d open", gOpenKoCounter);
-  if (status == kxSTATUS_NO_PROGRAM) KxPrint(" - the NC program %s could not be written\n", dataPath);
-  else KxPrint(" -> %s%s\n", dataPath, KxNothingCut() ? " (nothing to cut)" : "");
+  if (gOpenKoCounter > 0) KxPrint(", %d open (not cut round)", gOpenKoCounter);
+  if (status == kxSTATUS_NO_PROGRAM) KxPrint(" - the NC program %s could not be written", dataPath);
+  else KxPrint(" -> %s%s", dataPath, KxNothingCut() ? " (nothing to cut)" : "");
+  // Behaviour that is meant, but easily missed when reading the program.
+  if (gInsetTechIgnored > 0)
+    KxPrint("; note: %d inset contour%s cut with the parent's cuts, not with %s own technology", gInsetTechIgnored,
+            gInsetTechIgnored == 1 ? "" : "s", gInsetTechIgnored == 1 ? "its" : "their");
+  if (gPiecesUncalled > 0)
+    KxPrint("; note: piece mode - the main program calls the last piece only, %d piece%s to call by hand",
+            gPiecesUncalled, gPiecesUncalled == 1 ? "" : "s");
+  KxPrint("\n");
 }
