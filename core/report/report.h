@@ -43,4 +43,49 @@ inline constexpr int kxSTATUS_NO_DXF = 6;       // no argument names a DXF file
 int KxNothingCut();                 // 1 when the run found no contour or none of its contours can be cut
 void KxPrintRunSummary(int status);  // the closing line of a conversion: contours, holes, target, or why nothing is cut
 
+// --- the written NC program followed like the machine does (toolpath.cpp) ---
+inline constexpr int kxTP_MAX_MOVES = 16384;
+inline constexpr int kxTP_MAX_LOOPS = 1024;
+inline constexpr int kxTP_MAX_RAPIDS = 4096;
+
+struct KxMove {
+  int g;                  // 0 rapid, 1 straight, 2 clockwise arc, 3 counter-clockwise arc
+  float x0, y0, x1, y1;   // from where the wire was to the move's own X/Y
+  float cx, cy;           // arc centre: start point plus the move's I/J
+};
+
+struct KxLoop {
+  int block;              // N number of the block whose moves cut it
+  int side;               // 41 wire left of the path, 42 right
+  int cuts;               // how often the program cuts it
+  int leadIn, leadOut;    // move index of the lead-in and the lead-out, -1 when missing
+  int firstMove, moveCount;  // the cut loop itself, from the split point on
+  float holeX, holeY;     // where the wire was threaded
+  int hold;               // 1 when the program stops at a hold point in the loop
+  float holdX, holdY;
+};
+
+struct KxRapid {
+  float x0, y0, x1, y1;   // a positioning move between start holes
+  int order;              // its number in cutting order, from 1
+};
+
+struct KxToolpath {
+  int valid;              // 1 when a program was read
+  int moveCount, loopCount, rapidCount, calledCount, troubleCount;
+  KxMove moves[kxTP_MAX_MOVES];
+  KxLoop loops[kxTP_MAX_LOOPS];     // in the order the program cuts them
+  KxRapid rapids[kxTP_MAX_RAPIDS];
+  int called[kxTP_MAX_LOOPS];       // every block number some call names
+  int trouble[kxTP_MAX_LOOPS];      // blocks that return uncut for want of a start hole
+};
+
+extern KxToolpath gToolpath;     // the program of the last run, read back for the page and the preview
+int ReadToolpath(const char* path, KxToolpath* tp);     // reads and follows the NC program at path; 0 when unreadable
+void KxArcSweep(const KxMove& m, double* a0, double* sweep);   // start angle and signed sweep of an arc move (radians)
+double KxMoveLength(const KxMove& m);                  // length of a move along its path
+
+// --- the picture of the page (picture.cpp) ---
+void WriteToolpathFigure(FILE* page, const KxToolpath& tp);  // the SVG figure, the contour table and the run's warnings
+
 void ResetAllState();            // restores every subsystem's globals to their initial values (tests, fuzzing)

@@ -15,4 +15,5 @@ void ResetAllState() {
   ResetConfigState();
   ResetContourState();
   ResetNcState();
+  ReadToolpath(nullptr, &gToolpath);
 }

@@ -195,6 +195,9 @@ static int writePage(FILE* page) {
   }
 
   ContactInfo(page);
+  // The picture follows the program as written; without a program it shows what was left uncut.
+  if (gKonturCounter < 1 || gNcWriteFailed || !ReadToolpath(dataPath, &gToolpath)) ReadToolpath(nullptr, &gToolpath);
+  WriteToolpathFigure(page, gToolpath);
   fputs("</pre></font></body></html>\n", page);
   return warnings;
 }

@@ -1,0 +1,431 @@
+// The picture on the statistics page: every cut loop of the written NC program
+// in the program's own coordinates, with start holes, leads, direction, wire
+// side, positioning moves and what was left uncut, then a table per contour.
+#include <cmath>
+#include <cstring>
+#include <initializer_list>
+
+#include "config/config.h"
+#include "contours/contours.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+#include "nc/nc.h"
+#include "report/report.h"
+
+namespace {
+
+struct Box {
+  double x0 = 1e30, y0 = 1e30, x1 = -1e30, y1 = -1e30;
+  void add(double x, double y) {
+    if (!std::isfinite(x) || !std::isfinite(y)) return;
+    if (x < x0) x0 = x;
+    if (y < y0) y0 = y;
+    if (x > x1) x1 = x;
+    if (y > y1) y1 = y;
+  }
+  bool empty() const { return x0 > x1; }
+};
+
+// Contour number of a block: the writer numbers contour k's blocks 10k, 10k+1, 10k+2.
+int contourOfBlock(int block) { return block / 10; }
+
+bool isMember(const elementdaten& e, const char* name) { return strncmp(e.kontur, name, sizeof e.kontur) == 0; }
+
+bool drawable(const elementdaten& e) {
+  return (e.type == etLINE || e.type == etARC || e.type == etCIR) && std::isfinite(e.sx) && std::isfinite(e.sy) &&
+         std::isfinite(e.ex) && std::isfinite(e.ey) && std::isfinite(e.cx) && std::isfinite(e.cy) &&
+         std::isfinite(e.r) && fabs(e.r) < 1e7;
+}
+
+void addElement(Box& b, const elementdaten& e) {
+  if (e.type == etLINE) {
+    b.add(e.sx, e.sy);
+    b.add(e.ex, e.ey);
+  } else {
+    b.add(e.cx - e.r, e.cy - e.r);
+    b.add(e.cx + e.r, e.cy + e.r);
+  }
+}
+
+// The arc's own part of a path: one A command, or two for a full circle.
+void arcData(FILE* f, const KxMove& m, double r) {
+  double a0, sweep;
+  KxArcSweep(m, &a0, &sweep);
+  int flag = sweep > 0 ? 1 : 0;   // counter-clockwise in the program's coordinates
+  if (fabs(sweep) >= 2 * M_PI - 1e-6) {
+    double mx = 2.0 * m.cx - m.x0, my = 2.0 * m.cy - m.y0;
+    fprintf(f, " A %.3f %.3f 0 0 %d %.3f %.3f", r, r, flag, mx, my);
+    fprintf(f, " A %.3f %.3f 0 0 %d %.3f %.3f", r, r, flag, (double)m.x1, (double)m.y1);
+    return;
+  }
+  fprintf(f, " A %.3f %.3f 0 %d %d %.3f %.3f", r, r, fabs(sweep) > M_PI ? 1 : 0, flag, (double)m.x1, (double)m.y1);
+}
+
+void moveData(FILE* f, const KxMove& m) {
+  if (m.g >= 2) arcData(f, m, hypot((double)m.x0 - m.cx, (double)m.y0 - m.cy));
+  else fprintf(f, " L %.3f %.3f", (double)m.x1, (double)m.y1);
+}
+
+// The wire side: each move shifted by d toward the side the compensation puts the wire.
+void sideData(FILE* f, const KxMove& m, int side, double d) {
+  double s = side == 41 ? 1.0 : -1.0;   // left of the direction of travel is positive
+  if (m.g < 2) {
+    double dx = m.x1 - m.x0, dy = m.y1 - m.y0, len = hypot(dx, dy);
+    if (len <= 0) return;
+    double nx = -dy / len * d * s, ny = dx / len * d * s;
+    fprintf(f, " M %.3f %.3f L %.3f %.3f", m.x0 + nx, m.y0 + ny, m.x1 + nx, m.y1 + ny);
+    return;
+  }
+  double r = hypot((double)m.x0 - m.cx, (double)m.y0 - m.cy);
+  // Counter-clockwise, the left side is toward the centre.
+  double r2 = r + (m.g == 3 ? -s * d : s * d);
+  if (r <= 0 || r2 <= 0) return;
+  double k = r2 / r;
+  KxMove o = m;
+  o.x0 = m.cx + (m.x0 - m.cx) * k;
+  o.y0 = m.cy + (m.y0 - m.cy) * k;
+  double r1 = hypot((double)m.x1 - m.cx, (double)m.y1 - m.cy);
+  double k1 = r1 > 0 ? r2 / r1 : k;
+  o.x1 = m.cx + (m.x1 - m.cx) * k1;
+  o.y1 = m.cy + (m.y1 - m.cy) * k1;
+  fprintf(f, " M %.3f %.3f", (double)o.x0, (double)o.y0);
+  arcData(f, o, r2);
+}
+
+void elementData(FILE* f, const elementdaten& e) {
+  if (e.type == etLINE) {
+    fprintf(f, "M %.3f %.3f L %.3f %.3f", e.sx, e.sy, e.ex, e.ey);
+    return;
+  }
+  if (e.type == etCIR) {
+    fprintf(f, "M %.3f %.3f A %.3f %.3f 0 0 1 %.3f %.3f A %.3f %.3f 0 0 1 %.3f %.3f", e.cx + e.r, e.cy, e.r, e.r,
+            e.cx - e.r, e.cy, e.r, e.r, e.cx + e.r, e.cy);
+    return;
+  }
+  double sw = e.sw / RAD2DEG, ew = e.ew / RAD2DEG;
+  double span = BOGENWINKEL(e.sw, e.ew);
+  fprintf(f, "M %.3f %.3f A %.3f %.3f 0 %d 1 %.3f %.3f", e.cx + e.r * cos(sw), e.cy + e.r * sin(sw), e.r, e.r,
+          span > 180.0 ? 1 : 0, e.cx + e.r * cos(ew), e.cy + e.r * sin(ew));
+}
+
+// Unit tangent at the start of a move.
+void startTangent(const KxMove& m, double* tx, double* ty) {
+  double dx, dy;
+  if (m.g < 2) {
+    dx = m.x1 - m.x0;
+    dy = m.y1 - m.y0;
+  } else {
+    double rx = m.x0 - m.cx, ry = m.y0 - m.cy;
+    dx = m.g == 3 ? -ry : ry;
+    dy = m.g == 3 ? rx : -rx;
+  }
+  double len = hypot(dx, dy);
+  *tx = len > 0 ? dx / len : 1;
+  *ty = len > 0 ? dy / len : 0;
+}
+
+// Ends of a contour's lines and arcs that meet no other end of it.
+int openEnds(const char* name, float* xs, float* ys, int room) {
+  int n = 0;
+  long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  for (long i = 0; i < top; ++i) {
+    const elementdaten& a = elds[i];
+    if ((a.type != etLINE && a.type != etARC) || !isMember(a, name)) continue;
+    for (int end = 0; end < 2; ++end) {
+      float x = end ? a.ex : a.sx, y = end ? a.ey : a.sy;
+      bool met = false;
+      for (long j = 0; j < top && !met; ++j) {
+        const elementdaten& b = elds[j];
+        if (j == i || (b.type != etLINE && b.type != etARC) || !isMember(b, name)) continue;
+        met = LENC(x, y, b.sx, b.sy) <= gNpTolerance + 1e-4 || LENC(x, y, b.ex, b.ey) <= gNpTolerance + 1e-4;
+      }
+      if (!met && n < room) {
+        xs[n] = x;
+        ys[n] = y;
+        ++n;
+      }
+    }
+  }
+  return n;
+}
+
+bool hasLoop(const KxToolpath& tp, int k) {
+  for (int l = 0; l < tp.loopCount; ++l)
+    if (contourOfBlock(tp.loops[l].block) == k) return true;
+  return false;
+}
+
+bool isTrouble(const KxToolpath& tp, int k) {
+  for (int t = 0; t < tp.troubleCount; ++t)
+    if (contourOfBlock(tp.trouble[t]) == k) return true;
+  return false;
+}
+
+// The first earlier positioning move along the same way (either direction), or -1.
+int sameWayBefore(const KxToolpath& tp, int r) {
+  const KxRapid& p = tp.rapids[r];
+  for (int q = 0; q < r; ++q) {
+    const KxRapid& o = tp.rapids[q];
+    if ((o.x0 == p.x0 && o.y0 == p.y0 && o.x1 == p.x1 && o.y1 == p.y1) ||
+        (o.x0 == p.x1 && o.y0 == p.y1 && o.x1 == p.x0 && o.y1 == p.y0))
+      return q;
+  }
+  return -1;
+}
+
+double loopLength(const KxToolpath& tp, const KxLoop& l) {
+  double len = 0;
+  for (int m = l.firstMove; m < l.firstMove + l.moveCount && m < tp.moveCount; ++m) len += KxMoveLength(tp.moves[m]);
+  return len;
+}
+
+const char* kCss =
+    "<style>\n"
+    ".kxfig svg{max-width:100%;height:auto;background:#fff;border:1px solid #9ab}\n"
+    ".kxfig path,.kxfig line,.kxfig circle,.kxfig polygon{vector-effect:non-scaling-stroke}\n"
+    ".cut{fill:none;stroke:#1040c0;stroke-width:1.6}\n"
+    ".lead{fill:none;stroke:#108030;stroke-width:1.2}\n"
+    ".side{fill:none;stroke:#c07000;stroke-width:0.7}\n"
+    ".hole{fill:none;stroke:#108030;stroke-width:1.2}\n"
+    ".hold{fill:#d02090;stroke:none}\n"
+    ".dir{fill:#1040c0;stroke:none}\n"
+    ".rapid{fill:none;stroke:#666;stroke-width:0.9;stroke-dasharray:6 4}\n"
+    ".notcut path,.notcut circle{fill:none;stroke:#e00000;stroke-width:2.2;stroke-dasharray:2 2}\n"
+    ".kxfig text{font-family:verdana,arial,sans-serif;fill:#222}\n"
+    ".kxtab{border-collapse:collapse;font-family:verdana,arial,sans-serif;font-size:13px}\n"
+    ".kxtab td,.kxtab th{border:1px solid #9ab;padding:2px 8px;text-align:left}\n"
+    "</style>\n";
+
+}  // namespace
+
+void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
+  if (!f) return;
+  char name[16];
+
+  // Extent: everything the picture shows.
+  Box b;
+  for (int m = 0; m < tp.moveCount; ++m) {
+    const KxMove& mv = tp.moves[m];
+    b.add(mv.x0, mv.y0);
+    b.add(mv.x1, mv.y1);
+    if (mv.g >= 2) {
+      double r = hypot((double)mv.x0 - mv.cx, (double)mv.y0 - mv.cy);
+      b.add(mv.cx - r, mv.cy - r);
+      b.add(mv.cx + r, mv.cy + r);
+    }
+  }
+  for (int r = 0; r < tp.rapidCount; ++r) {
+    b.add(tp.rapids[r].x0, tp.rapids[r].y0);
+    b.add(tp.rapids[r].x1, tp.rapids[r].y1);
+  }
+  long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  for (long i = 0; i < top; ++i) {
+    const elementdaten& e = elds[i];
+    if (!drawable(e) || e.kontur[0] == '\0') continue;
+    if (e.kontur[0] == '$' || strcmp(e.kontur, "-del-") == 0) addElement(b, e);
+  }
+  if (b.empty()) {
+    b.add(0, 0);
+    b.add(10, 10);
+  }
+  double w = b.x1 - b.x0, h = b.y1 - b.y0;
+  double size = w > h ? w : h;
+  if (size < 1) size = 1;
+  double margin = size * 0.06;
+  double fs = size * 0.022;                 // text height
+  double band = fs * 4.5;                   // legend and scale bar below the drawing
+  double vx = b.x0 - margin, vy = -b.y1 - margin, vw = w + 2 * margin, vh = h + 2 * margin + band;
+  if (vw < fs * 48) {   // wide enough for the legend
+    vx -= (fs * 48 - vw) / 2;
+    vw = fs * 48;
+  }
+  double mark = size * 0.008;
+
+  fputs("</pre>\n", f);
+  fputs(kCss, f);
+  fputs("<figure class='kxfig'>\n", f);
+  fprintf(f, "<svg xmlns='http://www.w3.org/2000/svg' width='960' viewBox='%.3f %.3f %.3f %.3f'>\n", vx, vy, vw, vh);
+  fputs("<title>Toolpath of the NC program</title>\n", f);
+  fputs("<g transform='scale(1,-1)'>\n", f);
+
+  // Positioning moves first, so the cuts are drawn over them.
+  fputs("<g class='rapids'>\n", f);
+  for (int r = 0; r < tp.rapidCount; ++r) {
+    const KxRapid& p = tp.rapids[r];
+    fprintf(f, "<line class='rapid' data-order='%d' x1='%.3f' y1='%.3f' x2='%.3f' y2='%.3f'><title>G00 #%d</title></line>\n",
+            p.order, p.x0, p.y0, p.x1, p.y1, p.order);
+  }
+  fputs("</g>\n", f);
+
+  fputs("<g class='cuts'>\n", f);
+  for (int l = 0; l < tp.loopCount; ++l) {
+    const KxLoop& lp = tp.loops[l];
+    snprintf(name, sizeof name, "$K%02d", contourOfBlock(lp.block));
+    fprintf(f, "<g class='loop' data-contour='%s'>\n", name);
+    fprintf(f, "<title>%s N%d: %d cut%s, G%d</title>\n", name, lp.block, lp.cuts, lp.cuts == 1 ? "" : "s", lp.side);
+    if (lp.moveCount > 0 && lp.firstMove < tp.moveCount) {
+      const KxMove& m0 = tp.moves[lp.firstMove];
+      fprintf(f, "<path class='cut' data-block='N%d' d='M %.3f %.3f", lp.block, m0.x0, m0.y0);
+      for (int m = lp.firstMove; m < lp.firstMove + lp.moveCount && m < tp.moveCount; ++m) moveData(f, tp.moves[m]);
+      fputs("'/>\n", f);
+      fputs("<path class='side' d='", f);
+      for (int m = lp.firstMove; m < lp.firstMove + lp.moveCount && m < tp.moveCount; ++m)
+        sideData(f, tp.moves[m], lp.side, mark * 0.8);
+      fputs("'/>\n", f);
+      // The cutting direction, an arrow just after the split point.
+      double tx, ty;
+      startTangent(m0, &tx, &ty);
+      double ax = m0.x0 + tx * mark * 2, ay = m0.y0 + ty * mark * 2, a = mark * 1.6;
+      fprintf(f, "<polygon class='dir' points='%.3f,%.3f %.3f,%.3f %.3f,%.3f'/>\n", ax + tx * a, ay + ty * a,
+              ax - ty * a * 0.5, ay + tx * a * 0.5, ax + ty * a * 0.5, ay - tx * a * 0.5);
+    }
+    for (int lead : {lp.leadIn, lp.leadOut}) {
+      if (lead < 0 || lead >= tp.moveCount) continue;
+      const KxMove& m = tp.moves[lead];
+      fprintf(f, "<path class='lead' d='M %.3f %.3f", m.x0, m.y0);
+      moveData(f, m);
+      fputs("'/>\n", f);
+    }
+    fprintf(f, "<circle class='hole' cx='%.3f' cy='%.3f' r='%.3f'/>\n", lp.holeX, lp.holeY, mark);
+    if (lp.hold)
+      fprintf(f, "<rect class='hold' x='%.3f' y='%.3f' width='%.3f' height='%.3f'><title>hold point</title></rect>\n",
+              lp.holdX - mark * 0.6, lp.holdY - mark * 0.6, mark * 1.2, mark * 1.2);
+    fputs("</g>\n", f);
+  }
+  fputs("</g>\n", f);
+
+  // What was left uncut, each with its reason as a tooltip.
+  fputs("<g class='notcut'>\n", f);
+  for (int k = 1; k <= gKonturCounter; ++k) {
+    snprintf(name, sizeof name, "$K%02d", k);
+    bool cut = hasLoop(tp, k);
+    float ox[64], oy[64];
+    int ends = cut ? openEnds(name, ox, oy, 64) : 0;
+    if (cut && ends == 0) continue;
+    const char* why = !cut ? (isTrouble(tp, k) ? "no start hole: not cut" : "not cut")
+                           : "open contour: its ends do not meet";
+    fprintf(f, "<g class='warn' data-contour='%s'><title>%s %s</title>\n", name, name, why);
+    for (long i = 0; i < top; ++i) {
+      const elementdaten& e = elds[i];
+      if (!drawable(e) || !isMember(e, name) || (cut && e.type == etCIR)) continue;
+      fputs("<path d='", f);
+      elementData(f, e);
+      fputs("'/>\n", f);
+    }
+    for (int o = 0; o < ends; ++o) fprintf(f, "<circle cx='%.3f' cy='%.3f' r='%.3f'/>\n", ox[o], oy[o], mark * 1.5);
+    fputs("</g>\n", f);
+  }
+  for (long i = 0; i < top; ++i) {
+    const elementdaten& e = elds[i];
+    if (!drawable(e)) continue;
+    bool orphan = strncmp(e.kontur, gOrphan, sizeof e.kontur) == 0;
+    bool killed = strcmp(e.kontur, "-del-") == 0;
+    if (!orphan && !killed) continue;
+    if (orphan) fputs("<g class='warn'><title>orphan: too few elements for a contour, not cut</title><path d='", f);
+    else fprintf(f, "<g class='warn'><title>short line removed (&lt;%.4f)</title><path d='", gNpTolerance);
+    elementData(f, e);
+    fputs("'/>", f);
+    if (killed) fprintf(f, "<circle cx='%.3f' cy='%.3f' r='%.3f'/>", e.sx, e.sy, mark * 1.5);
+    fputs("</g>\n", f);
+  }
+  fputs("</g>\n", f);
+  fputs("</g>\n", f);
+
+  // Texts stand upright: drawn outside the turned group at (x, -y).
+  fprintf(f, "<g class='labels' font-size='%.3f'>\n", fs);
+  for (int l = 0; l < tp.loopCount; ++l) {
+    const KxLoop& lp = tp.loops[l];
+    fprintf(f, "<text x='%.3f' y='%.3f'>$K%02d \u00d7%d</text>\n", lp.holeX + mark * 1.5, -lp.holeY - mark * 1.5,
+            contourOfBlock(lp.block), lp.cuts);
+  }
+  // A way travelled again is labelled once, with all its numbers.
+  for (int r = 0; r < tp.rapidCount; ++r) {
+    const KxRapid& p = tp.rapids[r];
+    if (sameWayBefore(tp, r) >= 0) continue;
+    fprintf(f, "<text x='%.3f' y='%.3f' fill='#666'>%d", (p.x0 + p.x1) / 2.0, -(p.y0 + p.y1) / 2.0 - fs * 0.2, p.order);
+    for (int q = r + 1; q < tp.rapidCount; ++q)
+      if (sameWayBefore(tp, q) == r) fprintf(f, ",%d", tp.rapids[q].order);
+    fputs("</text>\n", f);
+  }
+  fputs("</g>\n", f);
+
+  // Legend and scale bar in the band below the drawing.
+  double ly = -b.y0 + margin + fs * 1.5, lx = vx + fs;
+  fprintf(f, "<g class='legend' font-size='%.3f'>\n", fs * 0.9);
+  struct Item { const char* cls; const char* text; };
+  const Item items[] = {{"cut", "cut"}, {"lead", "lead-in/out"}, {"side", "wire side"}, {"rapid", "G00"},
+                        {"notcut", "not cut"}};
+  for (const Item& it : items) {
+    if (strcmp(it.cls, "notcut") == 0)
+      fprintf(f, "<g class='notcut'><path d='M %.3f %.3f h %.3f'/></g>", lx, ly - fs * 0.3, fs * 2);
+    else
+      fprintf(f, "<path class='%s' d='M %.3f %.3f h %.3f'/>", it.cls, lx, ly - fs * 0.3, fs * 2);
+    fprintf(f, "<text x='%.3f' y='%.3f'>%s</text>\n", lx + fs * 2.4, ly, it.text);
+    lx += fs * (3.2 + 0.6 * strlen(it.text));
+  }
+  fprintf(f, "<circle class='hole' cx='%.3f' cy='%.3f' r='%.3f'/><text x='%.3f' y='%.3f'>start hole</text>\n",
+          lx + fs * 0.5, ly - fs * 0.3, fs * 0.4, lx + fs * 1.2, ly);
+  lx += fs * 7.6;
+  fprintf(f, "<rect class='hold' x='%.3f' y='%.3f' width='%.3f' height='%.3f'/><text x='%.3f' y='%.3f'>hold point</text>\n",
+          lx, ly - fs * 0.6, fs * 0.6, fs * 0.6, lx + fs * 1.0, ly);
+  // A round length about a fifth of the drawing.
+  double want = size / 5, unit = pow(10.0, floor(log10(want)));
+  double bar = want / unit >= 5 ? 5 * unit : want / unit >= 2 ? 2 * unit : unit;
+  double sy = ly + fs * 1.6, sx = vx + fs;
+  fprintf(f, "<path class='cut' d='M %.3f %.3f v %.3f h %.3f v %.3f'/>", sx, sy - fs * 0.4, fs * 0.4, bar, -fs * 0.4);
+  fprintf(f, "<text x='%.3f' y='%.3f'>%g mm</text>\n", sx + bar + fs * 0.5, sy, bar);
+  fputs("</g>\n", f);
+  fputs("</svg>\n", f);
+  fputs("<figcaption>What the NC program cuts, in its own coordinates: blue the cut loops with their cutting "
+        "direction, orange the side the wire is offset to, green start holes and leads, grey dashed the "
+        "positioning moves in order, red what was left uncut (hover for the reason).</figcaption>\n",
+        f);
+  fputs("</figure>\n", f);
+
+  // One row per cut loop.
+  fputs("<table class='kxtab'>\n<tr><th>contour</th><th>block</th><th>cuts</th><th>length per cut</th>"
+        "<th>side</th><th>position</th><th>start hole</th></tr>\n",
+        f);
+  for (int l = 0; l < tp.loopCount; ++l) {
+    const KxLoop& lp = tp.loops[l];
+    int k = contourOfBlock(lp.block);
+    snprintf(name, sizeof name, "$K%02d", k);
+    long reg = GetRegionElement(name);
+    int parent = reg >= 0 && reg < kMaxElements ? elds[reg].child : 0;
+    fprintf(f, "<tr><td>%s</td><td>N%d", name, 10 * k);
+    if (lp.block != 10 * k) fprintf(f, " (cut in N%d)", lp.block);
+    fprintf(f, "</td><td>%d</td><td>%.3f mm</td><td>G%d (wire %s)</td>", lp.cuts, loopLength(tp, lp), lp.side,
+            lp.side == 41 ? "left" : "right");
+    if (parent > 0) fprintf(f, "<td>inside $K%02d</td>", parent);
+    else fputs("<td>outside</td>", f);
+    fprintf(f, "<td>X%.3f Y%.3f</td></tr>\n", lp.holeX, lp.holeY);
+  }
+  fputs("</table>\n", f);
+
+  // The run's warnings in words.
+  long orphans = 0;
+  for (long i = 0; i < top; ++i)
+    if (strncmp(elds[i].kontur, gOrphan, sizeof elds[i].kontur) == 0) ++orphans;
+  fputs("<ul class='kxwarn'>\n", f);
+  int said = 0;
+  auto say = [&](long n, const char* one, const char* many) {
+    if (n <= 0) return;
+    fprintf(f, "<li>%ld %s</li>\n", n, n == 1 ? one : many);
+    ++said;
+  };
+  if (gMaxELemBarrier > 0) {
+    fprintf(f, "<li>the drawing has more than %ld elements: the rest was not read</li>\n", eldsMaximum);
+    ++said;
+  }
+  if (gKonturCounter < 1) {
+    fputs("<li>no contour found on the EDM layer</li>\n", f);
+    ++said;
+  }
+  say(gOpenKoCounter, "open contour", "open contours");
+  say(gBigTrouble, "contour without start hole (not cut)", "contours without start hole (not cut)");
+  say(gMissETechnologie, "cut without technology data", "cuts without technology data");
+  say(orphans, "orphan element (not part of any contour)", "orphan elements (not part of any contour)");
+  say(gKilledElements, "short line removed", "short lines removed");
+  if (said == 0) fputs("<li>no warnings</li>\n", f);
+  fputs("</ul>\n<pre>", f);
+}

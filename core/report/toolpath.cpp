@@ -1,0 +1,319 @@
+// Reads the NC program back after it was written and follows it the way the
+// machine does (main program, sub-program calls, threading, compensation, cuts),
+// so the picture of the page and the desktop's preview show what will be cut.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "config/config.h"
+#include "geometry/base.h"
+#include "report/report.h"
+
+KxToolpath gToolpath;
+
+namespace {
+
+// One line of the program reduced to what moves the wire.
+enum StepKind { stCALL, stG92, stMOVE, stFEED, stCOMP, stCOMPOFF, stHOLD, stRETURN };
+
+struct Step {
+  int kind;
+  int g;             // move word 0..3, compensation side 40..42, called block number
+  float x, y, i, j;
+  bool ij;
+  int loop;          // loop record of a compensation line once it was executed
+  bool seen;         // executed before: its moves are in the picture already
+};
+
+struct Block {
+  int number;        // N number, 0 for the main program
+  int first, count;  // its steps
+  bool trouble;      // returns without a cut because no start hole was found
+};
+
+constexpr int kMaxSteps = 16384;
+constexpr int kMaxBlocks = 2048;
+constexpr long kMaxExecuted = 400000;   // steps followed, so call cycles cannot hang the reader
+constexpr int kMaxDepth = 16;
+
+Step steps[kMaxSteps];
+int stepCount;
+Block blocks[kMaxBlocks];
+int blockCount;
+
+bool startsWord(const char* line, const char* w) {
+  size_t n = strlen(w);
+  if (n == 0 || strncmp(line, w, n) != 0) return false;
+  return !(line[n] >= '0' && line[n] <= '9');   // "M9" is no prefix of "M98P10"
+}
+
+// An address letter followed by a number; the letter must not end a longer word.
+bool word(const char* line, char address, float* v) {
+  for (const char* p = line; *p; ++p) {
+    if (*p != address) continue;
+    if (p > line && ((p[-1] >= 'A' && p[-1] <= 'Z') || (p[-1] >= 'a' && p[-1] <= 'z'))) continue;
+    char* end = nullptr;
+    double d = strtod(p + 1, &end);
+    if (end == p + 1 || !std::isfinite(d)) continue;
+    *v = (float)d;
+    return true;
+  }
+  return false;
+}
+
+void addStep(const Step& s) {
+  if (stepCount >= kMaxSteps || blockCount == 0) return;
+  steps[stepCount] = s;
+  ++stepCount;
+  ++blocks[blockCount - 1].count;
+}
+
+void openBlock(int number) {
+  if (blockCount >= kMaxBlocks) return;
+  blocks[blockCount] = {number, stepCount, 0, false};
+  ++blockCount;
+}
+
+// Remarks removed, so that text inside them is never read as a word.
+void stripRemarks(char* line) {
+  const char* on = mS.RemarkOn;
+  const char* off = mS.RemarkOff;
+  if (!on[0] || !off[0]) return;
+  char* at;
+  while ((at = strstr(line, on)) != nullptr) {
+    char* end = strstr(at + strlen(on), off);
+    if (!end) {
+      *at = '\0';
+      return;
+    }
+    memmove(at, end + strlen(off), strlen(end + strlen(off)) + 1);
+  }
+}
+
+void readLine(char* line) {
+  if (line[0] == 'N' && line[1] >= '0' && line[1] <= '9') {
+    openBlock(atoi(line + 1));
+    return;
+  }
+  if (strstr(line, "HOLE TROUBLE") && blockCount > 0) blocks[blockCount - 1].trouble = true;
+  stripRemarks(line);
+  Step s = {};
+  s.loop = -1;
+  const char* jump = mS.SubJump;
+  if (jump[0]) {
+    for (const char* at = strstr(line, jump); at; at = strstr(at + 1, jump)) {
+      const char* p = at + strlen(jump);
+      if (*p < '0' || *p > '9') continue;
+      s.kind = stCALL;
+      s.g = atoi(p);
+      addStep(s);
+    }
+  }
+  if (startsWord(line, mS.SubReturn)) {
+    s.kind = stRETURN;
+    addStep(s);
+    return;
+  }
+  if (startsWord(line, mS.WireFeed)) s.kind = stFEED;
+  else if (startsWord(line, mS.HoldPoint)) s.kind = stHOLD;
+  else if (strncmp(line, "G90G4", 5) == 0) {
+    s.kind = stCOMP;
+    s.g = atoi(line + 4);
+  } else if (strncmp(line, "G40", 3) == 0) s.kind = stCOMPOFF;
+  else if (strncmp(line, "G92", 3) == 0) {
+    if (!word(line, 'X', &s.x) || !word(line, 'Y', &s.y)) return;
+    s.kind = stG92;
+  } else if (line[0] == 'G' && line[1] == '0' && line[2] >= '0' && line[2] <= '3' &&
+             (line[3] == ' ' || line[3] == 'X' || line[3] == 'Y')) {
+    if (!word(line, 'X', &s.x) || !word(line, 'Y', &s.y)) return;
+    s.kind = stMOVE;
+    s.g = line[2] - '0';
+    s.ij = word(line, 'I', &s.i) && word(line, 'J', &s.j);
+    if (s.g >= 2 && !s.ij) s.g = 1;   // an arc without centre is followed as a straight move
+  } else {
+    return;
+  }
+  addStep(s);
+}
+
+int findBlock(int number) {
+  for (int b = 1; b < blockCount; ++b)
+    if (blocks[b].number == number) return b;
+  return -1;
+}
+
+struct Runner {
+  KxToolpath& tp;
+  float px = 0, py = 0;        // where the wire is
+  float feedX = 0, feedY = 0;  // where it was threaded last
+  bool fed = false;
+  int loop = -1;               // loop being cut, -1 outside compensation
+  bool record = false;         // the loop is cut the first time: its moves are taken
+  int phase = 0;               // 0 lead-in next, 1 cutting
+  long executed = 0;
+
+  void move(const Step& s, bool first) {
+    KxMove m = {};
+    m.g = s.g;
+    m.x0 = px;
+    m.y0 = py;
+    m.x1 = s.x;
+    m.y1 = s.y;
+    if (s.g >= 2) {
+      m.cx = px + s.i;
+      m.cy = py + s.j;
+    }
+    px = s.x;
+    py = s.y;
+    if (loop < 0) {
+      // Rapid and straight moves outside a cut: positioning, drawn once.
+      if (!first || (m.x0 == m.x1 && m.y0 == m.y1) || tp.rapidCount >= kxTP_MAX_RAPIDS) return;
+      KxRapid& r = tp.rapids[tp.rapidCount++];
+      r.x0 = m.x0;
+      r.y0 = m.y0;
+      r.x1 = m.x1;
+      r.y1 = m.y1;
+      r.order = tp.rapidCount;
+      return;
+    }
+    if (!record || tp.moveCount >= kxTP_MAX_MOVES) return;
+    KxLoop& l = tp.loops[loop];
+    tp.moves[tp.moveCount] = m;
+    if (phase == 0) {
+      l.leadIn = tp.moveCount;
+      l.firstMove = tp.moveCount + 1;
+      phase = 1;
+    } else {
+      ++l.moveCount;
+    }
+    ++tp.moveCount;
+  }
+
+  void comp(Step& s, int block) {
+    loop = -1;
+    record = false;
+    if (s.g != 41 && s.g != 42) return;
+    if (s.loop >= 0) {
+      loop = s.loop;
+      ++tp.loops[loop].cuts;
+      return;
+    }
+    if (tp.loopCount >= kxTP_MAX_LOOPS) return;
+    loop = s.loop = tp.loopCount++;
+    record = true;
+    phase = 0;
+    KxLoop& l = tp.loops[loop];
+    l = {};
+    l.block = blocks[block].number;
+    l.side = s.g;
+    l.cuts = 1;
+    l.leadIn = l.leadOut = -1;
+    l.firstMove = tp.moveCount;
+    l.holeX = fed ? feedX : px;
+    l.holeY = fed ? feedY : py;
+  }
+
+  void compOff() {
+    if (loop >= 0 && record) {
+      KxLoop& l = tp.loops[loop];
+      // The last move back to the start hole is the lead-out, not part of the loop.
+      if (l.moveCount >= 2) {
+        --l.moveCount;
+        l.leadOut = l.firstMove + l.moveCount;
+      }
+    }
+    loop = -1;
+    record = false;
+    fed = false;
+  }
+
+  void run(int block, int depth) {
+    if (block < 0 || depth > kMaxDepth) return;
+    const Block& b = blocks[block];
+    for (int k = b.first; k < b.first + b.count && k < stepCount; ++k) {
+      if (++executed > kMaxExecuted) return;
+      Step& s = steps[k];
+      bool first = !s.seen;
+      s.seen = true;
+      switch (s.kind) {
+        case stCALL: {
+          int callee = findBlock(s.g);
+          if (callee < 0) break;
+          if (blocks[callee].number >= 0 && first) {
+            // Remember every called block, for the reader's check and the table.
+            bool known = false;
+            for (int c = 0; c < tp.calledCount; ++c) known = known || tp.called[c] == s.g;
+            if (!known && tp.calledCount < kxTP_MAX_LOOPS) tp.called[tp.calledCount++] = s.g;
+          }
+          run(callee, depth + 1);
+          break;
+        }
+        case stG92: px = s.x; py = s.y; break;
+        case stMOVE: move(s, first); break;
+        case stFEED: feedX = px; feedY = py; fed = true; break;
+        case stCOMP: comp(s, block); break;
+        case stCOMPOFF: compOff(); break;
+        case stHOLD:
+          if (loop >= 0 && record) {
+            tp.loops[loop].hold = 1;
+            tp.loops[loop].holdX = px;
+            tp.loops[loop].holdY = py;
+          }
+          break;
+        case stRETURN: return;
+        default: break;
+      }
+    }
+  }
+};
+
+}  // namespace
+
+int ReadToolpath(const char* path, KxToolpath* tp) {
+  if (!tp) return 0;
+  memset(tp, 0, sizeof *tp);
+  stepCount = 0;
+  blockCount = 0;
+  FILE* f = path && path[0] ? fopen(path, "r") : nullptr;
+  if (!f) return 0;
+  openBlock(-1);   // the main program
+  char line[1024];
+  while (fgets(line, sizeof line, f)) {
+    size_t n = strlen(line);
+    if (n > 0 && line[n - 1] != '\n' && !feof(f)) {
+      // A line longer than the buffer: the rest carries no move words we follow.
+      int c;
+      while ((c = fgetc(f)) != EOF && c != '\n') {
+      }
+    }
+    n = strlen(line);
+    while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r')) line[--n] = '\0';
+    readLine(line);
+  }
+  fclose(f);
+  for (int b = 1; b < blockCount; ++b)
+    if (blocks[b].trouble && tp->troubleCount < kxTP_MAX_LOOPS) tp->trouble[tp->troubleCount++] = blocks[b].number;
+  Runner r{*tp};
+  r.run(0, 0);
+  tp->valid = 1;
+  return 1;
+}
+
+void KxArcSweep(const KxMove& m, double* a0, double* sweep) {
+  double s = atan2((double)m.y0 - m.cy, (double)m.x0 - m.cx);
+  double e = atan2((double)m.y1 - m.cy, (double)m.x1 - m.cx);
+  double d = m.g == 3 ? e - s : s - e;
+  while (d <= 1e-9) d += 2 * M_PI;
+  while (d > 2 * M_PI + 1e-9) d -= 2 * M_PI;
+  // Start and end on the same point: a full circle.
+  if (fabs((double)m.x0 - m.x1) < 1e-4 && fabs((double)m.y0 - m.y1) < 1e-4) d = 2 * M_PI;
+  *a0 = s;
+  *sweep = m.g == 3 ? d : -d;
+}
+
+double KxMoveLength(const KxMove& m) {
+  if (m.g < 2) return hypot((double)m.x1 - m.x0, (double)m.y1 - m.y0);
+  double a0, sw;
+  KxArcSweep(m, &a0, &sw);
+  return fabs(sw) * hypot((double)m.x0 - m.cx, (double)m.y0 - m.cy);
+}
