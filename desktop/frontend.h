@@ -5,6 +5,8 @@
 
 #include "platform/kits.h"
 
+class KxDesktopParts;
+
 // --- window frame of the run (moved along by the window) ---
 extern float WIN_X;   // left edge of the window's frame
 extern float WIN_Y;   // top edge
@@ -97,6 +99,7 @@ class KXWindow : public BWindow {
   virtual void AboutRequested();                     // nothing
 
   Prefs* GetPrefs() const { return fPrefs; }
+  KxDesktopParts* Parts() const { return fParts; }   // menu, result line, preview, NC view
 
  private:
   void fieldChanged(uint32 code);        // range test of a number field
@@ -107,6 +110,9 @@ class KXWindow : public BWindow {
   void openDeviceFile();                 // 'oDev'
   void closeStreams();                   // closes log and drawing, reporting a missing one
   void markDevice();                     // marks the device item of gDevTarget
+  void refreshMake();                    // Make is on whenever a drawing is chosen
+  void previewDrawing();                 // reads the chosen layer's elements and shows them in the preview
+  void showRun(bool drawingRead);        // the result line and the preview after Make
 
   Prefs* fPrefs = nullptr;
   char* fProgramFolder = nullptr;        // folder of the program, ending with "/"
@@ -136,6 +142,8 @@ class KXWindow : public BWindow {
   BTextControl* fOptLayer = nullptr;
   BButton* fMake = nullptr;
   BButton* fEnd = nullptr;
+  KxDesktopParts* fParts = nullptr;
+  bool fHaveDrawing = false;             // a readable drawing was chosen
 };
 
 class KXApplication : public BApplication {

@@ -11,6 +11,8 @@
 #include "frontend.h"
 #include "geometry/base.h"
 #include "nc/nc.h"
+#include "parts.h"
+#include "preview.h"
 #include "report/report.h"
 
 BList pLayList;
@@ -226,8 +228,19 @@ void KXWindow::filesDropped(BMessage* msg) {
     const char* p = path.Path() ? path.Path() : "";
     KxPrint(" > '%s' '%s'\n", ref.name, p);
     int k = strstr(ref.name, ".dxf") ? 1 : strstr(ref.name, ".DXF") ? 2 : 0;
+    char why[300];
     if (k == 0) {
       fDxfView->SetText(p);
+      snprintf(why, sizeof why, "'%s' refused: the name does not end in .dxf", ref.name);
+      if (fParts) fParts->ShowResult(why, true);
+      continue;
+    }
+    // Refused before it replaces the chosen drawing: a text file or an empty one is no drawing.
+    char reason[256];
+    if (KxWhyNoDrawing(p, reason, sizeof reason)) {
+      KxPrint(" refused: %s\n", reason);
+      snprintf(why, sizeof why, "'%s' refused: %s", ref.name, reason);
+      if (fParts) fParts->ShowResult(why, true);
       continue;
     }
     // The core keeps the drawing's path in a fixed name; a cut path would name another file.
@@ -247,12 +260,16 @@ void KXWindow::filesDropped(BMessage* msg) {
     KxPrint("  INFILE: <%s> ", in_filename);
     if (!i_stream) {
       KxPrint("open error");
+      fHaveDrawing = false;
       fMake->SetEnabled(false);
     } else {
       fDxfView->SetText(in_filename);
       fMake->SetLabel(getLabel(6));
+      fHaveDrawing = true;
       fMake->SetEnabled(true);
       LookDxfLayers(1);
+      if (fParts) fParts->ShowResult("Drawing read; choose the layer and press Make.", false);
+      previewDrawing();
     }
   }
   fBack->Invalidate();
@@ -319,7 +336,8 @@ void KXWindow::MakeNwdFile() {
   if (!log_stream) KxPrint("open error");
 
   // Each Make reads the drawing anew from disk: it may have been changed since the drop.
-  if (DxfOpenDrawing(in_filename)) getAcadVersion();
+  bool drawingRead = DxfOpenDrawing(in_filename);
+  if (drawingRead) getAcadVersion();
   else KxPrint("open error\n");
   if (reopenDrawing()) getLayers();
   reopenDrawing();
@@ -332,10 +350,47 @@ void KXWindow::MakeNwdFile() {
   char shown[sizeof in_filename + 16];
   snprintf(shown, sizeof shown, "%s (done)", in_filename);
   fDxfView->SetText(shown);
-  KxCopy(in_filename, sizeof in_filename, "-drag new-");
+  // The drawing stays chosen: after a change of layer, device or setting it is made again.
+  fMake->SetLabel(getLabel(6));
+  refreshMake();
+  showRun(drawingRead);
+}
 
-  fMake->SetLabel(getLabel(8));
-  fMake->SetEnabled(false);
+void KXWindow::refreshMake() {
+  if (fHaveDrawing) fMake->SetEnabled(true);
+}
+
+void KXWindow::showRun(bool drawingRead) {
+  KxRunResult r;
+  KxDescribeRun(drawingRead, &r);
+  if (!fParts) return;
+  fParts->ShowResult(r.words, r.error);
+  fParts->Preview()->ShowProgram(gToolpath);
+}
+
+// The elements of the chosen layer as the conversion reads them, before anything is cut.
+void KXWindow::previewDrawing() {
+  if (!fParts || !fHaveDrawing) return;
+  gAktLayName = 0;
+  gAktLayEntry = 0;
+  gMultiLayer = 1;
+  fLayerList(ll_CLR_U, 0, " ", 0);
+  ClearElements();
+  if (!DxfOpenDrawing(in_filename)) return;
+  getAcadVersion();
+  // The layer menu is filled already; this pass only sets up the layer list of the core.
+  KxLayerNameFn hook = gLayerNameHook;
+  gLayerNameHook = nullptr;
+  if (reopenDrawing()) getLayers();
+  gLayerNameHook = hook;
+  if (!reopenDrawing()) return;
+  AddReservedElements();
+  if (acad_IntVers <= 1009) get1009ElementsFromLayer();
+  if (acad_IntVers > 1014) get1015ElementsFromLayer();
+  AddClosingElements();
+  CheckStructs();
+  reopenDrawing();
+  fParts->Preview()->ShowDrawing();
 }
 
 bool KXWindow::QuitRequested() {

@@ -3,6 +3,7 @@
 // to quit; also the frame globals and the program's begin and end lines.
 #include "frontend.h"
 #include "geometry/base.h"
+#include "parts.h"
 
 float WIN_X = 30.0f;
 float WIN_Y = 50.0f;
@@ -40,4 +41,5 @@ void ResetDesktopState() {
   WIN_H = 370.0f;
   ClearDrawingLayers();
   set_app_path(nullptr);
+  gStartDrawing = nullptr;
 }

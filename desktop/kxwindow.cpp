@@ -9,12 +9,15 @@
 #include "dxf/dxf.h"
 #include "frontend.h"
 #include "geometry/base.h"
+#include "parts.h"
+#include "preview.h"
+#include "report/report.h"
 
 static const char* const eLabel[kLabelCount] = {
     "KORVEX",       "TagNum",       "Open",          "Save",
     "Last: ",       "In: ",         "Make",          "Quit",
     "done",         "reload",       "open",          "G92Plate",
-    "G92Piece",     "Element-Tolerance:", "GridRadius:", "AnchorLenght:",
+    "G92Piece",     "Element-Tolerance:", "GridRadius:", "AnchorLength:",
     "HoleOffset:",  "GlobTextInfo", "AddDataInfo",   "RemTextInfo",
     "OpenDataFile", "DevTarget:",   "Def.Layer:",    "Optional Layer:",
     "Outfile-Name:", "Extension:",  "26",            "unknown",
@@ -67,7 +70,8 @@ KXWindow::KXWindow(BRect frame) : BWindow(frame, "KORVEX-GUI", B_DOCUMENT_WINDOW
   fPrefs = new Prefs();
   MoveTo(fPrefs->frame.left, fPrefs->frame.top);
 
-  fBack = new BView(Bounds(), "bview", B_FOLLOW_ALL, B_WILL_DRAW);
+  // The classic controls keep their size; the preview beside them takes what the window grows.
+  fBack = new BView(Bounds(), "bview", B_FOLLOW_LEFT_TOP, B_WILL_DRAW);
   fBack->SetViewColor(216, 216, 216);
   AddChild(fBack);
 
@@ -149,13 +153,21 @@ KXWindow::KXWindow(BRect frame) : BWindow(frame, "KORVEX-GUI", B_DOCUMENT_WINDOW
   fBack->AddChild(fMake);
   fBack->AddChild(fEnd);
 
+  fParts = new KxDesktopParts(this, QtWidget(), fBack->QtWidget());
+  SetSizeLimits(WIN_W + 330, 4096, WIN_H + 110, 4096);
+  ResizeTo(WIN_W + 460, WIN_H + 130);
+  // NC programs open in the window's own view; tests and front ends may have their own opener.
+  if (!gOpenHook) gOpenHook = KxDesktopOpener;
+
   LookForSynFiles();
   SetGuiValues(nullptr);
   KxPrint("-- StartUp Window-End--\n");
   fBack->Invalidate();
+  if (gStartDrawing) fParts->OpenDrawing(gStartDrawing);
 }
 
 KXWindow::~KXWindow() {
+  if (gOpenHook == KxDesktopOpener) gOpenHook = nullptr;
   if (fPrefs) fPrefs->SaveWin();
   delete fPrefs;
   fPrefs = nullptr;
@@ -225,6 +237,7 @@ void KXWindow::MessageReceived(BMessage* msg) {
     case kxMSG_ANCHOR:
     case kxMSG_HOLE_OFFSET:
       fieldChanged(msg->what);
+      refreshMake();
       break;
     case kxMSG_OUT_NAME:
       // An empty name would make a file of the extension alone; the name in force stays.
@@ -234,36 +247,41 @@ void KXWindow::MessageReceived(BMessage* msg) {
       }
       KxCopy(data_filename, sizeof data_filename, fOutName->Text());
       KxPrint(" new OutFilename: '%s'\n", data_filename);
+      refreshMake();
       break;
     case kxMSG_EXTENSION: {
       char ext[sizeof mS.Extension];
       KxCopy(ext, sizeof ext, fExtension->Text());
       GuiBridge(170, ext, nullptr, nullptr);
+      refreshMake();
       break;
     }
-    case kxMSG_GLOB_INFO: gGlobTextInfo = fGlobInfo->Value(); break;
-    case kxMSG_DATA_INFO: gDataInfo = fDataInfo->Value(); break;
-    case kxMSG_REMARK_INFO: gCancelTextInfo = fRemarkInfo->Value(); break;
-    case kxMSG_OPEN_DATA: OpenDataFile = fOpenData->Value(); break;
+    case kxMSG_GLOB_INFO: gGlobTextInfo = fGlobInfo->Value(); refreshMake(); break;
+    case kxMSG_DATA_INFO: gDataInfo = fDataInfo->Value(); refreshMake(); break;
+    case kxMSG_REMARK_INFO: gCancelTextInfo = fRemarkInfo->Value(); refreshMake(); break;
+    case kxMSG_OPEN_DATA: OpenDataFile = fOpenData->Value(); refreshMake(); break;
     case kxMSG_PLATE:
     case kxMSG_PIECE: {
       long mode = fPiece->Value() ? 1 : 0;
       GuiBridge(150, nullptr, nullptr, &mode);
+      refreshMake();
       break;
     }
     case kxMSG_OPT_LAYER:
       LookDxfLayers(0);
       KxCopy(optLayer, sizeof optLayer, fOptLayer->Text());
       LookDxfLayers(1);
+      refreshMake();
       break;
-    case kxMSG_DEVICE: deviceChosen(msg); break;
-    case kxMSG_LAYER: layerChosen(msg); break;
+    case kxMSG_DEVICE: deviceChosen(msg); refreshMake(); break;
+    case kxMSG_LAYER: layerChosen(msg); refreshMake(); previewDrawing(); break;
     case B_SIMPLE_DATA: filesDropped(msg); break;
     case kxMSG_MAKE: MakeNwdFile(); break;
     case kxMSG_INI_RELOAD:
       SetGlobals(homepath);
       SetGuiValues(nullptr);
       LookDxfLayers(0);
+      refreshMake();
       break;
     case kxMSG_INI_OPEN: openSettingsFile(); break;
     case kxMSG_DEV_OPEN: openDeviceFile(); break;

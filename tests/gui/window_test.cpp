@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QDropEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
@@ -16,6 +17,7 @@
 #include "dxf/dxf.h"
 #include "geometry/base.h"
 #include "gui_support.h"
+#include "parts.h"
 #include "support/dxf_text.h"
 
 namespace fs = std::filesystem;
@@ -235,10 +237,21 @@ TEST_F(WindowTest, DroppedOtherFileOnlyShowsItsPath) {
   Post(w, Drop({deep + "/long.dxf"}));
   EXPECT_STREQ(in_filename, dxf.c_str());
   EXPECT_TRUE(Has(out.Text(), " path too long"));
-  // A drawing that cannot be read disables Make.
-  Post(w, Drop({prog.File("gone.dxf")}));
-  EXPECT_TRUE(Has(out.Text(), "open error"));
-  EXPECT_FALSE(MakeEnabled(w));
+  // Files that are no readable drawing are refused with the reason; the chosen drawing stays.
+  WriteFile(prog.File("notes.dxf"), "shopping list\nmilk\n");
+  WriteFile(prog.File("empty.dxf"), "");
+  for (auto [name, why] : {std::pair{"gone.dxf", "cannot be opened"}, {"notes.dxf", "no DXF drawing"},
+                           {"empty.dxf", "the file is empty"}}) {
+    Post(w, Drop({prog.File(name)}));
+    std::string line = w->Parts()->ResultLine()->text().toStdString();
+    EXPECT_TRUE(Has(line, std::string("'") + name + "' refused: ") && Has(line, why)) << line;
+    EXPECT_STREQ(in_filename, dxf.c_str());
+    EXPECT_TRUE(MakeEnabled(w));
+  }
+  // Without a drawing chosen before, Make stays off.
+  KXWindow* fresh = OpenWindow();
+  Post(fresh, Drop({prog.File("notes.dxf")}));
+  EXPECT_FALSE(MakeEnabled(fresh));
 }
 
 TEST_F(WindowTest, DrawingOfVersion1012ReadsNoElements) {
@@ -276,19 +289,16 @@ TEST_F(WindowTest, RealWidgetsTypeMakeAndQuit) {
   EXPECT_EQ(log.substr(log.size() - 2), "\n\n");
   EXPECT_TRUE(log_stream == nullptr && i_stream == nullptr);
   EXPECT_EQ(opened.back(), dataPath);
-  EXPECT_FALSE(make->IsEnabled());
-  EXPECT_STREQ(make->Label(), "done");
-  EXPECT_STREQ(in_filename, "-drag new-");
+  // The drawing stays chosen and Make on, so a changed setting can be tried at once.
+  EXPECT_TRUE(make->IsEnabled());
+  EXPECT_STREQ(make->Label(), "Make");
+  EXPECT_STREQ(in_filename, dxf.c_str());
   EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), (dxf + " (done)").c_str());
 
-  // A second run needs a new drop; the drop gives the button back its label.
   out.Clear();
   QTest::mouseClick(make->QtWidget(), Qt::LeftButton);
   Pump();
-  EXPECT_FALSE(Has(out.Text(), "MakeNwdFile"));
-  Post(w, Drop({dxf}));
-  EXPECT_TRUE(make->IsEnabled());
-  EXPECT_STREQ(make->Label(), "Make");
+  EXPECT_TRUE(Has(out.Text(), "MakeNwdFile"));
   fs::remove(dataPath);
   Post(w, kxMSG_MAKE);
   EXPECT_TRUE(FileExists(prog.File("_nwd_out.NC")));
@@ -311,7 +321,7 @@ TEST_F(WindowTest, QuitStoresTheFrameAndTheNextStartRestoresIt) {
   EXPECT_EQ(BApplication::CountWindows(), 0);
   KXWindow* again = OpenWindow();
   EXPECT_TRUE(again->Frame().left == 222 && again->Frame().top == 111);
-  EXPECT_EQ(again->Frame().Width(), WIN_W);
+  EXPECT_EQ(again->Frame().Width(), WIN_W + 460);   // room for the preview beside the controls
 }
 
 TEST_F(WindowTest, ProgramStartsAndQuitsWithItsBeginAndEndLines) {
@@ -326,7 +336,7 @@ TEST_F(WindowTest, ProgramStartsAndQuitsWithItsBeginAndEndLines) {
   EXPECT_EQ(t.substr(t.size() - 14), "\n-KX_GUI end-\n");
   EXPECT_EQ(be_app, nullptr);
   EXPECT_EQ(BApplication::CountWindows(), 0);
-  EXPECT_EQ(Prefs().frame.right, 600);   // the window's frame, written when it closed
+  EXPECT_EQ(Prefs().frame.right, 100 + WIN_W + 460);   // the window's frame, written when it closed
 }
 
 }  // namespace

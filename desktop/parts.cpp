@@ -1,0 +1,196 @@
+// The plain-Qt parts of the desktop window: File menu (open a drawing, show the
+// NC program and the page), the result line after each Make, the preview pane
+// beside the controls and the read-only NC program view.
+#include "parts.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "config/config.h"
+#include "contours/contours.h"
+#include "dxf/dxf.h"
+#include "frontend.h"
+#include "geometry/base.h"
+#include "nc/nc.h"
+#include "preview.h"
+#include "report/report.h"
+
+const char* gStartDrawing = nullptr;
+
+static KxDesktopParts* sParts = nullptr;   // the window's parts, for the opener
+
+void KxDescribeRun(bool drawingRead, KxRunResult* r) {
+  const char* how;
+  // The same statuses the console program ends with.
+  if (!drawingRead) {
+    r->status = 2;
+    how = "the drawing could not be opened";
+  } else if (gKonturCounter < 1) {
+    r->status = 5;
+    how = "nothing to cut: no contour found on the layer";
+  } else if (gKonturCounter - gBigTrouble <= 0) {
+    r->status = 5;
+    how = "nothing to cut: no contour has a start hole";
+  } else if (gNcWriteFailed) {
+    r->status = 4;
+    how = "the NC program could not be written";
+  } else {
+    r->status = 0;
+    how = "done";
+  }
+  r->error = r->status != 0;
+  snprintf(r->words, sizeof r->words,
+           "%d contour%s, %d hole%s, %d start hole%s missing, %d open contour%s\n%s\nstatus %d: %s", gKonturCounter,
+           gKonturCounter == 1 ? "" : "s", gHolesCounter, gHolesCounter == 1 ? "" : "s", gBigTrouble,
+           gBigTrouble == 1 ? "" : "s", gOpenKoCounter, gOpenKoCounter == 1 ? "" : "s",
+           drawingRead && gKonturCounter >= 1 && !gNcWriteFailed ? dataPath : "no NC program written", r->status, how);
+}
+
+const char* KxWhyNoDrawing(const char* path, char* why, size_t size) {
+  FILE* f = path ? fopen(path, "rb") : nullptr;
+  if (!f) {
+    snprintf(why, size, "it cannot be opened (%s)", strerror(errno));
+    return why;
+  }
+  // An ASCII drawing starts with group code 0 and SECTION, perhaps after comments (999).
+  char line[256];
+  int lines = 0;
+  bool code0 = false, found = false, any = false, binary = false;
+  while (lines < 64 && fgets(line, sizeof line, f)) {
+    ++lines;
+    if (lines == 1 && strncmp(line, "AutoCAD Binary DXF", 18) == 0) binary = true;
+    char* s = line;
+    while (*s == ' ' || *s == '\t') ++s;
+    size_t n = strlen(s);
+    while (n > 0 && (s[n - 1] == '\n' || s[n - 1] == '\r' || s[n - 1] == ' ')) s[--n] = '\0';
+    if (n == 0) continue;
+    any = true;
+    if (code0 && strcmp(s, "SECTION") == 0) {
+      found = true;
+      break;
+    }
+    code0 = strcmp(s, "0") == 0;
+  }
+  fclose(f);
+  if (found) return nullptr;
+  if (binary) snprintf(why, size, "it is a binary DXF file; korvex reads ASCII drawings");
+  else if (!any) snprintf(why, size, "the file is empty");
+  else snprintf(why, size, "it is no DXF drawing (no SECTION at its start)");
+  return why;
+}
+
+void KxDesktopOpener(const char* path) {
+  if (sParts && path && strcmp(path, dataPath) == 0) {
+    sParts->ShowProgramText(path);
+    return;
+  }
+  // Everything else goes to the desktop's own opener.
+  KxOpenFn keep = gOpenHook;
+  gOpenHook = nullptr;
+  KxOpenForUser(path);
+  gOpenHook = keep;
+}
+
+KxDesktopParts::KxDesktopParts(KXWindow* window, QWidget* top, QWidget* back) : QObject(top), fWindow(window) {
+  sParts = this;
+  auto* grid = new QGridLayout(top);
+  grid->setContentsMargins(0, 0, 6, 6);
+  grid->setSpacing(6);
+
+  fMenu = new QMenuBar(top);
+  QMenu* file = fMenu->addMenu("&File");
+  fOpen = file->addAction("&Open drawing\u2026");
+  fOpen->setShortcut(QKeySequence::Open);
+  fOpen->setShortcutContext(Qt::ApplicationShortcut);
+  connect(fOpen, &QAction::triggered, this, [this] { ChooseDrawing(); });
+  QAction* program = file->addAction("Show &NC program");
+  program->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+  connect(program, &QAction::triggered, this, [this] { ShowProgramText(dataPath); });
+  QAction* page = file->addAction("Show statistics &page");
+  connect(page, &QAction::triggered, this, [] {
+    char path[sizeof homepath + 16];
+    snprintf(path, sizeof path, "%s_results.htm", homepath);
+    KxDesktopOpener(path);
+  });
+  file->addSeparator();
+  QAction* quit = file->addAction("&Quit");
+  quit->setShortcut(QKeySequence::Quit);
+  connect(quit, &QAction::triggered, this, [this] { fWindow->PostMessage(B_QUIT_REQUESTED); });
+  top->addAction(fOpen);
+  grid->setMenuBar(fMenu);
+
+  back->setFixedSize(back->size());
+  grid->addWidget(back, 0, 0, Qt::AlignLeft | Qt::AlignTop);
+  fResult = new QLabel(top);
+  fResult->setObjectName("resultLine");
+  fResult->setWordWrap(true);
+  fResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  fResult->setFixedWidth(back->width());
+  fResult->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  fResult->setContentsMargins(8, 2, 8, 2);
+  fResult->setText("Drop a DXF drawing on the window or use File \u25b8 Open (Ctrl+O).");
+  grid->addWidget(fResult, 1, 0);
+  fPreview = new KxPreview(top);
+  grid->addWidget(fPreview, 0, 1, 2, 1);
+  grid->setColumnStretch(1, 1);
+  grid->setRowStretch(1, 1);
+
+  fProgram = new QPlainTextEdit(top);
+  fProgram->setObjectName("ncView");
+  fProgram->setWindowFlag(Qt::Window);
+  fProgram->setReadOnly(true);
+  fProgram->setLineWrapMode(QPlainTextEdit::NoWrap);
+  fProgram->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  fProgram->resize(560, 640);
+  fProgram->hide();
+}
+
+KxDesktopParts::~KxDesktopParts() {
+  if (sParts == this) sParts = nullptr;
+}
+
+void KxDesktopParts::OpenDrawing(const char* path) {
+  if (!path || !path[0]) return;
+  QFileInfo info(QString::fromLocal8Bit(path));
+  BMessage msg(B_SIMPLE_DATA);
+  entry_ref ref(info.absolutePath().toLocal8Bit().constData(), info.fileName().toLocal8Bit().constData());
+  msg.AddRef("refs", &ref);
+  fWindow->PostMessage(&msg);
+}
+
+void KxDesktopParts::ChooseDrawing() {
+  QString start = QFileInfo(QString::fromLocal8Bit(in_filename)).absolutePath();
+  QString path = QFileDialog::getOpenFileName(fPreview->window(), "Open drawing", start,
+                                              "DXF drawings (*.dxf *.DXF);;All files (*)");
+  if (!path.isEmpty()) OpenDrawing(path.toLocal8Bit().constData());
+}
+
+void KxDesktopParts::ShowResult(const char* text, bool error) {
+  fResult->setStyleSheet(error ? "color: #c00000;" : "color: #1a5e20;");
+  fResult->setText(QString::fromLocal8Bit(text));
+}
+
+void KxDesktopParts::ShowProgramText(const char* path) {
+  QFile f(QString::fromLocal8Bit(path));
+  fProgram->setWindowTitle(QString("NC program \u2013 %1").arg(QString::fromLocal8Bit(path)));
+  if (!f.open(QIODevice::ReadOnly)) {
+    fProgram->setPlainText(QString("The NC program '%1' cannot be read: %2").arg(QString::fromLocal8Bit(path), f.errorString()));
+  } else {
+    // Programs of a few megabytes at most come out of one drawing; more is cut off.
+    QByteArray text = f.read(32 * 1024 * 1024);
+    fProgram->setPlainText(QString::fromLocal8Bit(text));
+  }
+  fProgram->show();
+  fProgram->raise();
+}
