@@ -371,6 +371,8 @@ void KXWindow::showRun(bool drawingRead) {
 // The elements of the chosen layer as the conversion reads them, before anything is cut.
 void KXWindow::previewDrawing() {
   if (!fParts || !fHaveDrawing) return;
+  StructsChecked = 0;
+  gKilledElements = 0;
   gAktLayName = 0;
   gAktLayEntry = 0;
   gMultiLayer = 1;

@@ -91,6 +91,20 @@ TEST_F(PreviewTest, CommandLineDrawingPreviewMakeAndResultLine) {
   EXPECT_TRUE(Has(view->toPlainText().toStdString(), "N10(-- contour: $K01 --);"));
 }
 
+TEST_F(PreviewTest, PolylinesOfTheDrawingArePreviewedAsLines) {
+  KXWindow* w = OpenWindow();
+  for (int run = 0; run < 2; ++run) {   // the second time after a Make
+    w->Parts()->OpenDrawing((SourceDir() + "/examples/bracket_2000.dxf").c_str());
+    Pump();
+    // The outline's polyline as lines, slot and window arcs, three start holes.
+    EXPECT_GE(w->Parts()->Preview()->Items().size(), 6u + 2u + 3u + 3u);
+    QRectF e = w->Parts()->Preview()->Extent();
+    EXPECT_NEAR(e.left(), 0, 0.01);
+    EXPECT_NEAR(e.bottom(), 60, 0.01);   // the upright leg of the L
+    Post(w, kxMSG_MAKE);
+  }
+}
+
 TEST_F(PreviewTest, NothingToCutIsSaidInRed) {
   DxfText d;
   d.Layer("DXF_MAIN");
