@@ -34,19 +34,17 @@ void KxDescribeRun(bool drawingRead, KxRunResult* r) {
   const char* how;
   // The same statuses the console program ends with.
   if (!drawingRead) {
-    r->status = 2;
+    r->status = kxSTATUS_NO_DRAWING;
     how = "the drawing could not be opened";
-  } else if (gKonturCounter < 1) {
-    r->status = 5;
-    how = "nothing to cut: no contour found on the layer";
-  } else if (gKonturCounter - gBigTrouble <= 0) {
-    r->status = 5;
-    how = "nothing to cut: no contour has a start hole";
+  } else if (KxNothingCut()) {
+    r->status = kxSTATUS_NOTHING_CUT;
+    how = gKonturCounter < 1 ? "nothing to cut: no contour found on the layer"
+                             : "nothing to cut: no contour has a start hole";
   } else if (gNcWriteFailed) {
-    r->status = 4;
+    r->status = kxSTATUS_NO_PROGRAM;
     how = "the NC program could not be written";
   } else {
-    r->status = 0;
+    r->status = kxSTATUS_OK;
     how = "done";
   }
   r->error = r->status != 0;
