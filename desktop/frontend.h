@@ -156,5 +156,17 @@ class KXApplication : public BApplication {
   KXWindow* fWindow;
 };
 
+// --- the plain-Qt parts around the classic controls (parts.cpp, preview.cpp) ---
+// The outcome of the last Make in numbers and words, from the core's counters.
+struct KxRunResult {
+  int status;            // exit status the console program gives for such a run
+  bool error;            // shown in red
+  char words[512];       // the result line
+};
+extern const char* gStartDrawing;    // drawing named on the command line, opened once the window is up
+void KxDescribeRun(bool drawingRead, KxRunResult* result);        // drawingRead: the drawing could be opened
+const char* KxWhyNoDrawing(const char* path, char* why, size_t size);   // why path is no ASCII DXF drawing, or null
+void KxDesktopOpener(const char* path);   // NC programs into the window's own view, anything else to the system
+
 int KorvexGuiMain();         // the desktop program: begin line, application, message loop, end line
 void ResetDesktopState();    // frame globals and layer names back to their start values (tests)

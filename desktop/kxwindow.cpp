@@ -272,6 +272,7 @@ void KXWindow::MessageReceived(BMessage* msg) {
       KxCopy(optLayer, sizeof optLayer, fOptLayer->Text());
       LookDxfLayers(1);
       refreshMake();
+      previewDrawing();
       break;
     case kxMSG_DEVICE: deviceChosen(msg); refreshMake(); break;
     case kxMSG_LAYER: layerChosen(msg); refreshMake(); previewDrawing(); break;

@@ -4,7 +4,8 @@
 #pragma once
 
 #include <QObject>
-#include <cstddef>
+
+#include "frontend.h"
 
 class QAction;
 class QLabel;
@@ -13,20 +14,6 @@ class QPlainTextEdit;
 class QWidget;
 class KXWindow;
 class KxPreview;
-
-// The outcome of the last Make in numbers and words, from the core's counters.
-struct KxRunResult {
-  int status;            // exit status the console program gives for such a run
-  bool error;            // shown in red
-  char words[512];       // the result line
-};
-// drawingRead: the drawing could be opened for the run.
-void KxDescribeRun(bool drawingRead, KxRunResult* result);
-
-// Why path is no readable ASCII DXF drawing, or nullptr when it is one.
-const char* KxWhyNoDrawing(const char* path, char* why, size_t size);
-
-extern const char* gStartDrawing;   // drawing named on the command line, opened once the window is up
 
 class KxDesktopParts : public QObject {
  public:
@@ -53,4 +40,3 @@ class KxDesktopParts : public QObject {
   QAction* fOpen = nullptr;
 };
 
-void KxDesktopOpener(const char* path);   // opener of the desktop: NC programs in the own view, the rest by the system

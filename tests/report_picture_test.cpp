@@ -330,3 +330,40 @@ TEST(ReportPicture, ContourWithoutStartHoleIsInTheWarningLayer) {
   EXPECT_NE(p.html.find("no start hole"), std::string::npos);
   EXPECT_NE(p.html.find("<li>1 contour without start hole (not cut)</li>"), std::string::npos);
 }
+
+TEST(ReportPicture, OpenContoursOrphansAndShortLinesAreInTheWarningLayer) {
+  TempDir dir;
+  DxfText d;
+  d.Layer("DXF_MAIN");
+  // A U of three lines with its start hole, two joined lines, one line too short to keep.
+  d.Line("DXF_MAIN", 0, 20, 0, 0).Line("DXF_MAIN", 0, 0, 20, 0).Line("DXF_MAIN", 20, 0, 20, 20);
+  d.Circle("DXF_MAIN", 3, 10, 1);
+  d.Line("DXF_MAIN", 100, 0, 110, 0).Line("DXF_MAIN", 110, 0, 110, 10);
+  d.Line("DXF_MAIN", 200, 0, 200.001, 0);
+  WriteFile(dir.File("odd.dxf"), d.Str());
+  Page p = convert(dir.File("odd.dxf"), "DXF_MAIN");
+  std::vector<const Node*> all;
+  collect(p.svg, &all);
+  std::string titles;
+  for (const Node* n : all) {
+    if (n->tag != "g" || !n->attrs.count("class") || n->attrs.at("class") != "warn") continue;
+    EXPECT_TRUE(hasAncestorClass(p.svg, n, "notcut"));
+    ASSERT_FALSE(n->kids.empty());
+    EXPECT_EQ(n->kids[0].tag, "title");
+    titles += (n->attrs.count("data-contour") ? n->attrs.at("data-contour") : "-") + ";";
+    if (!n->attrs.count("data-contour")) continue;
+    int paths = 0, ends = 0;
+    for (const Node& k : n->kids) {
+      paths += k.tag == "path";
+      ends += k.tag == "circle";
+    }
+    EXPECT_EQ(paths, 3);   // the three lines of the U
+    EXPECT_EQ(ends, 2);    // and its two loose ends
+  }
+  for (const char* want : {"open contour: its ends do not meet", "orphan: too few elements", "short line removed"})
+    EXPECT_NE(p.html.find(want), std::string::npos) << want;
+  EXPECT_EQ(titles, "$K01;-;-;-;") << "the open U, two orphans, one short line";
+  EXPECT_NE(p.html.find("<li>1 contour whose drawn ends do not meet (red in the picture)</li>"), std::string::npos);
+  EXPECT_NE(p.html.find("<li>2 orphan elements (not part of any contour)</li>"), std::string::npos);
+  EXPECT_NE(p.html.find("<li>1 short line removed</li>"), std::string::npos);
+}

@@ -295,6 +295,7 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
   fputs("</g>\n", f);
 
   // What was left uncut, each with its reason as a tooltip.
+  int openSeen = 0;   // cut contours whose drawn ends do not meet
   fputs("<g class='notcut'>\n", f);
   for (int k = 1; k <= gKonturCounter; ++k) {
     snprintf(name, sizeof name, "$K%02d", k);
@@ -302,6 +303,7 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
     float ox[64], oy[64];
     int ends = cut ? openEnds(name, ox, oy, 64) : 0;
     if (cut && ends == 0) continue;
+    if (cut) ++openSeen;
     const char* why = !cut ? (isTrouble(tp, k) ? "no start hole: not cut" : "not cut")
                            : "open contour: its ends do not meet";
     fprintf(f, "<g class='warn' data-contour='%s'><title>%s %s</title>\n", name, name, why);
@@ -422,6 +424,11 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
     ++said;
   }
   say(gOpenKoCounter, "open contour", "open contours");
+  // The writer counts a contour as open by where its path ends; a chain with loose
+  // ends can still end at its split point, so the drawing's ends are told as well.
+  if (openSeen > gOpenKoCounter)
+    say(openSeen, "contour whose drawn ends do not meet (red in the picture)",
+        "contours whose drawn ends do not meet (red in the picture)");
   say(gBigTrouble, "contour without start hole (not cut)", "contours without start hole (not cut)");
   say(gMissETechnologie, "cut without technology data", "cuts without technology data");
   say(orphans, "orphan element (not part of any contour)", "orphan elements (not part of any contour)");

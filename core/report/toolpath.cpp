@@ -54,7 +54,8 @@ bool word(const char* line, char address, float* v) {
     if (p > line && ((p[-1] >= 'A' && p[-1] <= 'Z') || (p[-1] >= 'a' && p[-1] <= 'z'))) continue;
     char* end = nullptr;
     double d = strtod(p + 1, &end);
-    if (end == p + 1 || !std::isfinite(d)) continue;
+    // No drawing reaches a kilometre: larger numbers are no coordinates we can draw.
+    if (end == p + 1 || !std::isfinite(d) || fabs(d) > 1e6) continue;
     *v = (float)d;
     return true;
   }
@@ -307,7 +308,8 @@ void KxArcSweep(const KxMove& m, double* a0, double* sweep) {
   while (d > 2 * M_PI + 1e-9) d -= 2 * M_PI;
   // Start and end on the same point: a full circle.
   if (fabs((double)m.x0 - m.x1) < 1e-4 && fabs((double)m.y0 - m.y1) < 1e-4) d = 2 * M_PI;
-  *a0 = s;
+  if (!std::isfinite(d)) d = 0;
+  *a0 = std::isfinite(s) ? s : 0;
   *sweep = m.g == 3 ? d : -d;
 }
 
