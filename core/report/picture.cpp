@@ -337,8 +337,11 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
   fprintf(f, "<g class='labels' font-size='%.3f'>\n", fs);
   for (int l = 0; l < tp.loopCount; ++l) {
     const KxLoop& lp = tp.loops[l];
-    fprintf(f, "<text x='%.3f' y='%.3f'>$K%02d \u00d7%d</text>\n", lp.holeX + mark * 1.5, -lp.holeY - mark * 1.5,
-            contourOfBlock(lp.block), lp.cuts);
+    // Contours threaded at the same hole get their names one under the other.
+    int below = 0;
+    for (int o = 0; o < l; ++o) below += tp.loops[o].holeX == lp.holeX && tp.loops[o].holeY == lp.holeY;
+    fprintf(f, "<text x='%.3f' y='%.3f'>$K%02d \u00d7%d</text>\n", lp.holeX + mark * 1.5,
+            -lp.holeY - mark * 1.5 + below * fs * 1.1, contourOfBlock(lp.block), lp.cuts);
   }
   // A way travelled again is labelled once, with all its numbers.
   for (int r = 0; r < tp.rapidCount; ++r) {
