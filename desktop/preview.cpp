@@ -17,7 +17,7 @@
 namespace {
 
 const QColor kCut(0x10, 0x40, 0xc0), kLead(0x10, 0x80, 0x30), kRapid(0x66, 0x66, 0x66), kWarn(0xe0, 0, 0),
-    kHold(0xd0, 0x20, 0x90), kElement(0x20, 0x20, 0x20);
+    kHold(0xd0, 0x20, 0x90), kElement(0x20, 0x20, 0x20), kSide(0xc0, 0x70, 0x00);
 
 // An arc as short straight pieces, enough to look round at any zoom the pane offers.
 void arcTo(QPainterPath& p, double cx, double cy, double r, double a0, double sweep) {
@@ -36,6 +36,50 @@ void addMove(QPainterPath& p, const KxMove& m) {
   double a0, sweep;
   KxArcSweep(m, &a0, &sweep);
   arcTo(p, m.cx, m.cy, std::hypot((double)m.x0 - m.cx, (double)m.y0 - m.cy), a0, sweep);
+}
+
+// The move shifted by d toward the side the compensation puts the wire (41 left, 42 right).
+void addSide(QPainterPath& p, const KxMove& m, int side, double d) {
+  double s = side == 41 ? 1.0 : -1.0;
+  if (m.g < 2) {
+    double dx = m.x1 - m.x0, dy = m.y1 - m.y0, len = std::hypot(dx, dy);
+    if (len <= 0) return;
+    double nx = -dy / len * d * s, ny = dx / len * d * s;
+    p.moveTo(m.x0 + nx, m.y0 + ny);
+    p.lineTo(m.x1 + nx, m.y1 + ny);
+    return;
+  }
+  double r = std::hypot((double)m.x0 - m.cx, (double)m.y0 - m.cy);
+  double r2 = r + (m.g == 3 ? -s * d : s * d);
+  if (r <= 0 || r2 <= 0) return;
+  double a0, sweep;
+  KxArcSweep(m, &a0, &sweep);
+  p.moveTo(m.cx + r2 * std::cos(a0), m.cy + r2 * std::sin(a0));
+  arcTo(p, m.cx, m.cy, r2, a0, sweep);
+}
+
+// A filled arrow just after the split point, pointing the way the wire cuts.
+QPainterPath arrow(const KxMove& m, double size) {
+  double dx, dy;
+  if (m.g < 2) {
+    dx = m.x1 - m.x0;
+    dy = m.y1 - m.y0;
+  } else {
+    double rx = m.x0 - m.cx, ry = m.y0 - m.cy;
+    dx = m.g == 3 ? -ry : ry;
+    dy = m.g == 3 ? rx : -rx;
+  }
+  double len = std::hypot(dx, dy);
+  QPainterPath p;
+  if (len <= 0) return p;
+  dx /= len;
+  dy /= len;
+  double ax = m.x0 + dx * size * 2, ay = m.y0 + dy * size * 2, a = size * 1.6;
+  p.moveTo(ax + dx * a, ay + dy * a);
+  p.lineTo(ax - dy * a * 0.5, ay + dx * a * 0.5);
+  p.lineTo(ax + dy * a * 0.5, ay - dx * a * 0.5);
+  p.closeSubpath();
+  return p;
 }
 
 bool finite(const elementdaten& e) {
@@ -74,7 +118,7 @@ KxPreview::KxPreview(QWidget* parent) : QWidget(parent) {
 
 void KxPreview::add(const QPainterPath& path, QColor color, double width, bool dashed, const QString& contour) {
   if (path.isEmpty()) return;
-  fItems.push_back({path, color, width, dashed, contour});
+  fItems.push_back({path, color, width, dashed, contour, false});
 }
 
 void KxPreview::Clear() {
@@ -126,6 +170,12 @@ void KxPreview::ShowProgram(const KxToolpath& tp) {
       p.moveTo(tp.moves[lp.firstMove].x0, tp.moves[lp.firstMove].y0);
       for (int m = lp.firstMove; m < lp.firstMove + lp.moveCount && m < tp.moveCount; ++m) addMove(p, tp.moves[m]);
       add(p, kCut, 1.8, false, name);
+      QPainterPath side;
+      for (int m = lp.firstMove; m < lp.firstMove + lp.moveCount && m < tp.moveCount; ++m)
+        addSide(side, tp.moves[m], lp.side, mark * 0.8);
+      add(side, kSide, 0.8, false, name);
+      add(arrow(tp.moves[lp.firstMove], mark), kCut, 1, false, name);
+      if (!fItems.empty()) fItems.back().filled = true;
     }
     for (int lead : {lp.leadIn, lp.leadOut}) {
       if (lead < 0 || lead >= tp.moveCount) continue;
@@ -196,7 +246,7 @@ void KxPreview::paintEvent(QPaintEvent*) {
     pen.setCosmetic(true);
     if (it.dashed) pen.setStyle(Qt::DashLine);
     p.setPen(pen);
-    p.setBrush(Qt::NoBrush);
+    p.setBrush(it.filled ? QBrush(it.color) : QBrush(Qt::NoBrush));
     p.drawPath(t.map(it.path));
   }
   p.setPen(QColor(0x22, 0x22, 0x22));

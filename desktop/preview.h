@@ -26,6 +26,7 @@ class KxPreview : public QWidget {
     double width;          // pen width in pixels
     bool dashed;
     QString contour;       // "$K01" for the parts of a contour, else empty
+    bool filled = false;   // arrows are filled with their colour
   };
   const std::vector<Item>& Items() const { return fItems; }
   QRectF Extent() const { return fExtent; }
