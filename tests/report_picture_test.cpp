@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -22,7 +23,6 @@ struct Node {
   std::string tag;
   std::map<std::string, std::string> attrs;
   std::vector<Node> kids;
-  const Node* parent = nullptr;
 };
 
 // Reads well-formed XML elements (no DTD, no CDATA); text content is skipped.
@@ -107,10 +107,10 @@ class Xml {
   size_t pos_ = 0;
 };
 
-void collect(const Node& n, std::vector<const Node*>* out, const std::string& cls = "") {
+void collect(const Node& n, std::vector<const Node*>* out) {
   for (const Node& k : n.kids) {
     out->push_back(&k);
-    collect(k, out, cls);
+    collect(k, out);
   }
 }
 
