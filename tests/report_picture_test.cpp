@@ -363,7 +363,9 @@ TEST(ReportPicture, OpenContoursOrphansAndShortLinesAreInTheWarningLayer) {
   for (const char* want : {"open contour: its ends do not meet", "orphan: too few elements", "short line removed"})
     EXPECT_NE(p.html.find(want), std::string::npos) << want;
   EXPECT_EQ(titles, "$K01;-;-;-;") << "the open U, two orphans, one short line";
-  EXPECT_NE(p.html.find("<li>1 contour whose drawn ends do not meet (red in the picture)</li>"), std::string::npos);
+  // Counted by the writer, or else named from the drawing's loose ends.
+  EXPECT_TRUE(p.html.find("<li>1 open contour</li>") != std::string::npos ||
+              p.html.find("<li>1 contour whose drawn ends do not meet (red in the picture)</li>") != std::string::npos);
   EXPECT_NE(p.html.find("<li>2 orphan elements (not part of any contour)</li>"), std::string::npos);
   EXPECT_NE(p.html.find("<li>1 short line removed</li>"), std::string::npos);
 }
