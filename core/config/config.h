@@ -18,6 +18,7 @@ extern int gGlobTextInfo;      // 1: directives and the drawing name go into the
 extern int gDataInfo;          // non-zero: additional data remarks in the NC program
 extern int gCancelTextInfo;    // 0: contour texts are copied as remarks; non-zero: left out
 extern int OpenDataFile;       // non-zero: show the NC program to the user after the run
+extern int gAutoStartHoles;    // 1: closed contours without a drawn start hole get one placed by korvex
 
 void SetGlobals(const char* arg);   // derives homepath, reads the settings file, adds the main layer
 float ConfigFloat(const char* text);

@@ -24,6 +24,7 @@ int gGlobTextInfo = 0;
 int gDataInfo = 0;
 int gCancelTextInfo = 1;
 int OpenDataFile = 1;
+int gAutoStartHoles = 0;
 
 static const char kDevicesFolder[] = "devices/";
 
@@ -88,6 +89,7 @@ static void settingsDefaults() {
   gDataInfo = 0;
   gCancelTextInfo = 1;
   OpenDataFile = 1;
+  gAutoStartHoles = 0;
 }
 
 static void setDefaults() {
@@ -134,6 +136,7 @@ static void applyLine(char* line) {
   if (strstr(line, "LayerName:")) takeQuoted(line, edmLayer, sizeof edmLayer);
   if (strstr(line, "LayerOptN:")) takeQuoted(line, optLayer, sizeof optLayer);
   if (strstr(line, "DataName:")) takeQuoted(line, data_filename, sizeof data_filename);
+  if ((p = strstr(line, "AutoStartHoles:"))) gAutoStartHoles = KxInteger(p + 15) != 0;
 }
 
 static const char* yesNo(int v) { return v ? "Yes" : "No"; }
@@ -152,6 +155,8 @@ static void printSettingsBlock() {
   KxPrint("OpenDataFile: '%d=%s'\n", OpenDataFile, yesNo(OpenDataFile));
   KxPrint("       AddDataInfo: '%d=%s'\t", gDataInfo, yesNo(gDataInfo));
   KxPrint(" RemTextInfo: '%d=%s'\n", gCancelTextInfo, yesNo(gCancelTextInfo));
+  // Shown only when on, so that a run without it prints what it always printed.
+  if (gAutoStartHoles) KxPrint("    AutoStartHoles: '%d=%s'\n", gAutoStartHoles, yesNo(gAutoStartHoles));
   KxPrint(" ---Globals end\n");
 }
 

@@ -19,6 +19,7 @@ void ResetContourState() {
   KxCopy(gOrphan, sizeof gOrphan, "$ORPHAN");
   // analysis: regions, feed points, lead-in and nesting
   ResetAnalysisState();
+  ResetAutoStartState();
 }
 
 // Live part of the table, never past its physical end.

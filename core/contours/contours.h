@@ -29,3 +29,11 @@ int AnchorCrossesMaterial(long elem, long sPelem, float ax, float ay);  // 1 whe
 void GetFirstDLagePnt(long feedE, long firstE, float* nX, float* nY, int* fS);  // end point and arc direction of the first cut
 int SearchInsetRegions(FILE* stream);      // finds contours inside contours and gives children a second feed search
 void ResetAnalysisState();                 // restores the globals of the region, feed and nesting search (tests, fuzzing)
+
+// --- start holes korvex places itself (autostart.cpp) ---
+inline constexpr long kAutoStartMark = -1;  // kElemX of a start hole korvex placed; drawing records carry 0 there
+extern int gAutoStartCount;                 // start holes korvex placed in this run
+int PlaceAutoStartHoles();                  // with AutoStartHoles on, a start hole for every closed contour left without one; the count
+long AutoStartHoleOf(const char* kN);       // index of the start hole korvex placed for contour kN, or -1
+const char* AutoStartRefusal(int k, char* buf, size_t size);  // why contour k got no start hole (into buf), or null
+void ResetAutoStartState();                 // forgets the start holes and refusals of the last run

@@ -231,6 +231,9 @@ static void writeContourBlock(FILE* f, int k) {
     KxLog("\n %s: inset contour, own technology not used", name);
   }
   if (pathCount > 0 && !feedMarker) NcPut(f, "(NO FEED-POINT FOUND : %ld ELEMENTS)%s\n", pathCount, mS.EOL);
+  const long drill = AutoStartHoleOf(name);
+  if (drill >= 0)
+    NcPut(f, "%sAUTO START HOLE X%.3f Y%.3f%s%s\n", mS.RemarkOn, elds[drill].cx, elds[drill].cy, mS.RemarkOff, mS.EOL);
 
   KxPrint("\n -Sortiere Kontur '%s' ", name);
   SortKontur(f, name);

@@ -83,8 +83,9 @@ void SimpleAsSubKontur(FILE* ostream, float ssX, float ssY) {
 int SimpleAddChilds(FILE* ostream) {
   KxPrint(" --SimpleAddChilds >");
   const int k = sPKonturCounter;
-  // The region records stand at the end of the table, after the two closing markers.
-  long from = eldsCounter - 3 - gKonturCounter;
+  // The region records stand at the end of the table, after the two closing
+  // markers; only the start holes korvex placed itself follow them.
+  long from = eldsCounter - 3 - gKonturCounter - gAutoStartCount;
   if (from < 0) from = 0;
   int found = 0;
   for (long i = from; i < eldsCounter && i < kMaxElements; ++i) {

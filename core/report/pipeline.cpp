@@ -21,6 +21,7 @@ int ConvertDrawingElements() {
   KxPrint("\n\t = %d OUTLINES\n", gKonturCounter);
   if (gKonturCounter >= 1) {
     SearchStartPoints();
+    PlaceAutoStartHoles();
     HolesAndTechno();
     ProbeNwdOut();
   } else {

@@ -50,6 +50,8 @@ static void countRecords(PageCounts& c) {
   long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
   for (long i = 0; i < top; ++i) {
     const elementdaten& e = elds[i];
+    // Start holes korvex placed are no drawing elements; the drill list shows them.
+    if (e.type == etCIR && e.kElemX == kAutoStartMark) continue;
     char name[sizeof e.kontur + 1];
     if (strcmp(field(e.kontur, sizeof e.kontur, name, sizeof name), gOrphan) == 0) ++c.orphans;
     RowCount* row = nullptr;
@@ -139,6 +141,7 @@ static int writePage(FILE* page) {
     writeContourName(page, kn);
   }
   fprintf(page, "\n1-cut sum: %.3f mm\n\n", cutSum);
+  KxWriteDrillList(page);
 
   if (gAktLayEntry > 1) {
     fputs("\tused Layer: \n", page);

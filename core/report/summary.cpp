@@ -41,6 +41,7 @@ void KxPrintRunSummary(int status) {
   }
   KxPrint("\nkorvex: %d contour%s (%d hole%s), %d without start hole", gKonturCounter, gKonturCounter == 1 ? "" : "s",
           gHolesCounter, gHolesCounter == 1 ? "" : "s", gBigTrouble);
+  if (gAutoStartCount > 0) KxPrint(", %d start hole%s to drill", gAutoStartCount, gAutoStartCount == 1 ? "" : "s");
   if (gOpenKoCounter > 0) KxPrint(", %d open (not cut round)", gOpenKoCounter);
   if (status == kxSTATUS_NO_PROGRAM) KxPrint(" - the NC program %s could not be written", dataPath);
   else KxPrint(" -> %s%s", dataPath, KxNothingCut() ? " (nothing to cut)" : "");

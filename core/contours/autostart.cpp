@@ -1,0 +1,356 @@
+// Start holes korvex places itself (setting AutoStartHoles): every closed contour
+// that the start-point search left without feed point gets a small circle beside
+// one of its elements, on the side its nesting asks for, and then runs through
+// the ordinary feed-point search, so lead-in, direction and output treat it as drawn.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "config/config.h"
+#include "contours/contours.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+
+int gAutoStartCount = 0;
+
+namespace {
+
+enum Verdict : signed char { kvNONE = 0, kvPLACED, kvTOO_SMALL, kvCROWDED, kvTABLE_FULL };
+
+// Per contour number: what became of it, and the neighbour that crowded it out.
+signed char verdicts[kMaxElements + 1];
+short crowdedBy[kMaxElements + 1];
+
+struct Seg {
+  double ax, ay, bx, by;
+};
+
+// One contour as the placement sees it: its lines, arcs and circles, whether they
+// close into a loop, the loop as segments (arcs in short chords) and its box.
+struct Contour {
+  std::vector<long> members;
+  std::vector<Seg> segs;
+  bool closed = false;
+  bool hole = false;   // a single large circle, cut by the hole writer
+  double l = 1e30, r = -1e30, b = 1e30, t = -1e30;
+};
+
+const double kChordDegrees = 3.0;   // arc sampling of the loops for the inside test
+
+double sweepOf(const elementdaten& a) { return BOGENWINKEL(a.sw, a.ew); }
+
+double segDist(double px, double py, const Seg& s) {
+  const double dx = s.bx - s.ax, dy = s.by - s.ay, len2 = dx * dx + dy * dy;
+  double u = len2 > 0 ? ((px - s.ax) * dx + (py - s.ay) * dy) / len2 : 0;
+  u = u < 0 ? 0 : u > 1 ? 1 : u;
+  return std::hypot(s.ax + u * dx - px, s.ay + u * dy - py);
+}
+
+// Distance from a point to a line, an arc (counter-clockwise from sw to ew) or a circle.
+double elemDist(const elementdaten& e, double px, double py) {
+  if (e.type == etLINE) return segDist(px, py, {e.sx, e.sy, e.ex, e.ey});
+  const double d = std::hypot(px - e.cx, py - e.cy);
+  if (e.type == etCIR) return std::fabs(d - e.r);
+  double w = std::atan2(py - e.cy, px - e.cx) * RAD2DEG - e.sw;
+  while (w < 0) w += 360;
+  while (w >= 360) w -= 360;
+  if (w <= sweepOf(e)) return std::fabs(d - e.r);
+  return std::min(std::hypot(px - e.sx, py - e.sy), std::hypot(px - e.ex, py - e.ey));
+}
+
+// The point halfway along a line or an arc, and the unit normal there.
+void midAndNormal(const elementdaten& e, double* mx, double* my, double* nx, double* ny) {
+  if (e.type == etLINE) {
+    *mx = (e.sx + (double)e.ex) / 2;
+    *my = (e.sy + (double)e.ey) / 2;
+    const double dx = e.ex - (double)e.sx, dy = e.ey - (double)e.sy, len = std::hypot(dx, dy);
+    *nx = len > 0 ? -dy / len : 0;
+    *ny = len > 0 ? dx / len : 0;
+    return;
+  }
+  const double w = (e.sw + sweepOf(e) / 2) / RAD2DEG;
+  *nx = std::cos(w);
+  *ny = std::sin(w);
+  *mx = e.cx + e.r * *nx;
+  *my = e.cy + e.r * *ny;
+}
+
+bool isGeometry(int type) { return type == etLINE || type == etARC || type == etCIR; }
+
+// Contour number of a record named exactly "$Knn", else 0.
+int contourNumber(const char* kn, int konturs) {
+  if (kn[0] != '$' || kn[1] != 'K') return 0;
+  const long k = strtol(kn + 2, nullptr, 10);
+  if (k < 1 || k > konturs) return 0;
+  char name[16];
+  snprintf(name, sizeof name, "$K%02ld", k);
+  return strcmp(kn, name) == 0 ? (int)k : 0;
+}
+
+// Every end point meets an end point of another member: the chain is a loop.
+bool closesIntoLoop(const std::vector<long>& m) {
+  if (m.size() < 2) return false;
+  for (long i : m) {
+    const elementdaten& a = elds[i];
+    if (a.type != etLINE && a.type != etARC) return false;
+    bool startMet = false, endMet = false;
+    for (long j : m) {
+      if (j == i) continue;
+      const elementdaten& o = elds[j];
+      startMet = startMet || IsTolLenB2P(a.sx, a.sy, o.sx, o.sy) || IsTolLenB2P(a.sx, a.sy, o.ex, o.ey);
+      endMet = endMet || IsTolLenB2P(a.ex, a.ey, o.sx, o.sy) || IsTolLenB2P(a.ex, a.ey, o.ex, o.ey);
+    }
+    if (!startMet || !endMet) return false;
+  }
+  return true;
+}
+
+void buildLoop(Contour& c) {
+  for (long i : c.members) {
+    const elementdaten& e = elds[i];
+    if (e.type == etLINE) {
+      c.segs.push_back({e.sx, e.sy, e.ex, e.ey});
+      continue;
+    }
+    const double sweep = sweepOf(e);
+    const int n = std::max(1, std::min(180, (int)std::ceil(sweep / kChordDegrees)));
+    double px = e.sx, py = e.sy;
+    for (int s = 1; s <= n; ++s) {
+      const double w = (e.sw + sweep * s / n) / RAD2DEG;
+      const double qx = s == n ? e.ex : e.cx + e.r * std::cos(w), qy = s == n ? e.ey : e.cy + e.r * std::sin(w);
+      c.segs.push_back({px, py, qx, qy});
+      px = qx;
+      py = qy;
+    }
+  }
+  for (const Seg& s : c.segs) {
+    c.l = std::min({c.l, s.ax, s.bx});
+    c.r = std::max({c.r, s.ax, s.bx});
+    c.b = std::min({c.b, s.ay, s.by});
+    c.t = std::max({c.t, s.ay, s.by});
+  }
+}
+
+// Even-odd test of a point against a closed contour (a hole contour is its circle).
+bool insideOf(const Contour& c, double x, double y) {
+  if (c.hole) {
+    const elementdaten& e = elds[c.members[0]];
+    return std::hypot(x - e.cx, y - e.cy) < e.r;
+  }
+  if (x < c.l || x > c.r || y < c.b || y > c.t) return false;
+  bool in = false;
+  for (const Seg& s : c.segs)
+    if ((s.ay > y) != (s.by > y) && x < (s.bx - s.ax) * (y - s.ay) / (s.by - s.ay) + s.ax) in = !in;
+  return in;
+}
+
+double distToContour(const Contour& c, double x, double y) {
+  double d = 1e30;
+  for (long i : c.members) d = std::min(d, elemDist(elds[i], x, y));
+  return d;
+}
+
+// How many closed contours enclose contour k: a member's midpoint clear of the
+// other contour's outline decides. Even: an outer profile; odd: an opening.
+int nestingDepth(const std::vector<Contour>& all, int k) {
+  int depth = 0;
+  for (size_t j = 1; j < all.size(); ++j) {
+    const Contour& o = all[j];
+    if ((int)j == k || !(o.closed || o.hole)) continue;
+    for (long i : all[(size_t)k].members) {
+      double mx, my, nx, ny;
+      midAndNormal(elds[i], &mx, &my, &nx, &ny);
+      if (distToContour(o, mx, my) < 0.01) continue;
+      if (insideOf(o, mx, my)) ++depth;
+      break;
+    }
+  }
+  return depth;
+}
+
+bool hasFeedPoint(const char* kn) {
+  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+    const elementdaten& e = elds[i];
+    if (strcmp(e.kontur, kn) != 0) continue;
+    if (strcmp(e.text, gtFeedPoint) == 0 || (e.type == etINSE && e.used > 0)) return true;
+  }
+  return false;
+}
+
+// The places to try, best first: line midpoints by falling length, then the
+// midpoints of arcs the approach test can reach, by falling length.
+std::vector<long> candidateBases(const Contour& c) {
+  std::vector<long> lines, arcs;
+  for (long i : c.members) {
+    const elementdaten& e = elds[i];
+    if (e.type == etLINE) lines.push_back(i);
+    else if (e.type == etARC && !(e.r < gMaxAnkerLen) && sweepOf(e) >= 10.5) arcs.push_back(i);
+  }
+  auto length = [](long i) {
+    const elementdaten& e = elds[i];
+    return e.type == etLINE ? (double)LENC(e.sx, e.sy, e.ex, e.ey) : e.r * sweepOf(e) / RAD2DEG;
+  };
+  auto longer = [&](long a, long b) { return length(a) > length(b); };
+  std::stable_sort(lines.begin(), lines.end(), longer);
+  std::stable_sort(arcs.begin(), arcs.end(), longer);
+  lines.insert(lines.end(), arcs.begin(), arcs.end());
+  return lines;
+}
+
+// Appends the start hole of contour kn at (x, y) as a claimed candidate and lets
+// the feed-point search take it. False (and the record gone again) when the
+// search does not choose it.
+bool tryHole(const char* kn, long reg, long base, double x, double y, double radius) {
+  sx = ex = (float)(x + radius);
+  sy = ey = (float)y;
+  cx = (float)x;
+  cy = (float)y;
+  rd = (float)radius;
+  AddElement(etCIR, gtStartPoint);
+  const long h = eldsCounter - 1;
+  elementdaten& hole = elds[h];
+  KxCopy(hole.kontur, sizeof hole.kontur, kn);
+  hole.kElemX = kAutoStartMark;
+  hole.fLayer = elds[base].fLayer;
+  hole.len = 0;
+  statFirstElem = 0;
+  FindFirstElemFor(kn, reg);
+  if (statFirstElem != 0 && strcmp(hole.text, gtFeedPoint) == 0 && strcmp(hole.kontur, kn) == 0) {
+    elds[reg].IsFirst = (int)statFirstElem;
+    return true;
+  }
+  hole = elementdaten{};
+  --eldsCounter;
+  if (statFirstElem != 0) elds[reg].IsFirst = (int)statFirstElem;
+  return false;
+}
+
+// Looks for a free place for contour k; the verdict says what became of it.
+signed char placeFor(const std::vector<Contour>& all, int k, const char* kn, long reg) {
+  const Contour& c = all[(size_t)k];
+  const double anchor = gMaxAnkerLen;
+  const double half = anchor / 2;
+  const double radius = gStartPosition / 2;
+  const bool wantInside = nestingDepth(all, k) % 2 == 1;
+  // A hole as wide as the anchor path is long would reach into its own contour.
+  if (!(radius < half)) return kvTOO_SMALL;
+  signed char verdict = kvTOO_SMALL;
+  const long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  for (long base : candidateBases(c)) {
+    double mx, my, nx, ny;
+    midAndNormal(elds[base], &mx, &my, &nx, &ny);
+    // Of the two places on the normal, the one on the wanted side; where both or
+    // neither lie there, the contour is too narrow at this element.
+    const double ax = FL3NKS((float)(mx + half * nx)), ay = FL3NKS((float)(my + half * ny));
+    const double bx = FL3NKS((float)(mx - half * nx)), by = FL3NKS((float)(my - half * ny));
+    const bool aIn = insideOf(c, ax, ay), bIn = insideOf(c, bx, by);
+    if (aIn == bIn) continue;
+    const double x = aIn == wantInside ? ax : bx, y = aIn == wantInside ? ay : by;
+
+    // Nothing of the own contour nearer than the element it starts from: the
+    // approach then takes that element, and the anchor path meets nothing else.
+    bool free = true;
+    for (long i : c.members)
+      if (i != base && elemDist(elds[i], x, y) < half - 0.001) free = false;
+    if (!free) continue;
+
+    // Every other contour at least an anchor length away (then the anchor path,
+    // half as long, cannot reach one), and no other start hole overlapping.
+    int neighbour = 0;
+    for (long i = 0; i < top && !neighbour; ++i) {
+      const elementdaten& e = elds[i];
+      const int o = contourNumber(e.kontur, (int)all.size() - 1);
+      if (isGeometry(e.type) && o != 0 && o != k && !(e.type == etCIR && !(e.r > gStartPosition))) {
+        if (elemDist(e, x, y) < anchor) neighbour = o;
+      } else if ((e.type == etCIR && !(e.r > gStartPosition)) || e.type == etINSE) {
+        if (std::hypot(x - e.cx, y - e.cy) < (e.type == etCIR ? e.r : 0) + radius) neighbour = o && o != k ? o : -1;
+      }
+    }
+    if (neighbour) {
+      verdict = kvCROWDED;
+      crowdedBy[k] = (short)neighbour;
+      continue;
+    }
+    // The last record stays free: the approach test and the NC output need it.
+    if (eldsCounter + 1 >= eldsMaximum) return kvTABLE_FULL;
+    if (tryHole(kn, reg, base, x, y, radius)) return kvPLACED;
+    if (hasFeedPoint(kn)) return kvNONE;
+  }
+  return verdict;
+}
+
+}  // namespace
+
+void ResetAutoStartState() {
+  gAutoStartCount = 0;
+  memset(verdicts, 0, sizeof verdicts);
+  memset(crowdedBy, 0, sizeof crowdedBy);
+}
+
+int PlaceAutoStartHoles() {
+  ResetAutoStartState();
+  if (!gAutoStartHoles || gKonturCounter < 1) return 0;
+  const int konturs = gKonturCounter < kMaxElements ? gKonturCounter : (int)kMaxElements;
+  KxPrint("\n ...AutoStartHoles()\n");
+  KxLog("\n\n AutoStartHoles:");
+
+  std::vector<Contour> all((size_t)konturs + 1);
+  const long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  for (long i = 0; i < top; ++i) {
+    if (!isGeometry(elds[i].type)) continue;
+    const int k = contourNumber(elds[i].kontur, konturs);
+    // Small circles are start holes, not contour geometry.
+    if (k && !(elds[i].type == etCIR && !(elds[i].r > gStartPosition))) all[(size_t)k].members.push_back(i);
+  }
+  for (int k = 1; k <= konturs; ++k) {
+    Contour& c = all[(size_t)k];
+    c.hole = c.members.size() == 1 && elds[c.members[0]].type == etCIR;
+    c.closed = closesIntoLoop(c.members);
+    if (c.closed) buildLoop(c);
+  }
+
+  char kn[16];
+  for (int k = 1; k <= konturs; ++k) {
+    snprintf(kn, sizeof kn, "$K%02d", k);
+    const long reg = GetRegionElement(kn);
+    if (!all[(size_t)k].closed || reg < 0 || hasFeedPoint(kn)) continue;
+    verdicts[k] = placeFor(all, k, kn, reg);
+    if (verdicts[k] == kvPLACED) {
+      ++gAutoStartCount;
+      const elementdaten& h = elds[AutoStartHoleOf(kn)];
+      KxPrint("\n AUTO START HOLE %s X%.3f Y%.3f D%.3f\n", kn, h.cx, h.cy, 2 * h.r);
+      KxLog("\n %s: AUTO START HOLE X%.3f Y%.3f D%.3f", kn, h.cx, h.cy, 2 * h.r);
+    } else if (verdicts[k] != kvNONE) {
+      char why[48];
+      AutoStartRefusal(k, why, sizeof why);
+      KxPrint("\n NO PLACE FOR A START HOLE %s: %s\n", kn, why);
+      KxLog("\n %s: NO PLACE FOR A START HOLE: %s", kn, why);
+    }
+  }
+  KxPrint("\n ...AutoStartHoles() END: %d\n", gAutoStartCount);
+  return gAutoStartCount;
+}
+
+long AutoStartHoleOf(const char* kN) {
+  if (!kN) return -1;
+  const long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  for (long i = top - 1; i >= 0; --i)
+    if (elds[i].type == etCIR && elds[i].kElemX == kAutoStartMark && strcmp(elds[i].kontur, kN) == 0) return i;
+  return -1;
+}
+
+const char* AutoStartRefusal(int k, char* buf, size_t size) {
+  if (!buf || size == 0 || k < 1 || k > kMaxElements || k > gKonturCounter) return nullptr;
+  switch (verdicts[k]) {
+    case kvTOO_SMALL: snprintf(buf, size, "too small"); break;
+    case kvTABLE_FULL: snprintf(buf, size, "element table full"); break;
+    case kvCROWDED:
+      if (crowdedBy[k] > 0) snprintf(buf, size, "crowded by $K%02d", crowdedBy[k]);
+      else snprintf(buf, size, "crowded by a start hole");
+      break;
+    default: return nullptr;
+  }
+  return buf;
+}

@@ -1,0 +1,25 @@
+// The drill list of the statistics page: where korvex placed start holes of its
+// own (setting AutoStartHoles), so the shop drills them before the wire is
+// threaded, and which closed contours found no place for one.
+#include "contours/contours.h"
+#include "elements/elements.h"
+#include "report/report.h"
+
+void KxWriteDrillList(FILE* page) {
+  if (!page || gKonturCounter < 1) return;
+  char kn[16], why[48];
+  int refused = 0;
+  for (int k = 1; k <= gKonturCounter; ++k) refused += AutoStartRefusal(k, why, sizeof why) != nullptr;
+  if (gAutoStartCount < 1 && refused < 1) return;
+
+  fputs("start holes to drill: \n", page);
+  fputs("CONTOUR  :        X |        Y | DIAMETER \n", page);
+  fputs("------------------------------------------\n", page);
+  for (int k = 1; k <= gKonturCounter; ++k) {
+    snprintf(kn, sizeof kn, "$K%02d", k);
+    const long h = AutoStartHoleOf(kn);
+    if (h >= 0) fprintf(page, "%-9s: %8.3f | %8.3f | %8.3f \n", kn, elds[h].cx, elds[h].cy, 2 * elds[h].r);
+    else if (AutoStartRefusal(k, why, sizeof why)) fprintf(page, "%-9s: no place for a start hole (%s) \n", kn, why);
+  }
+  fputs("------------------------------------------\n\n", page);
+}
