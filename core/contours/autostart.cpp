@@ -38,6 +38,7 @@ struct Contour {
 };
 
 const double kChordDegrees = 3.0;   // arc sampling of the loops for the inside test
+const double kSideProbe = 0.01;     // mm beside an element where its inside is looked for
 
 double sweepOf(const elementdaten& a) { return BOGENWINKEL(a.sw, a.ew); }
 
@@ -241,13 +242,14 @@ signed char placeFor(const std::vector<Contour>& all, int k, const char* kn, lon
   for (long base : candidateBases(c)) {
     double mx, my, nx, ny;
     midAndNormal(elds[base], &mx, &my, &nx, &ny);
-    // Of the two places on the normal, the one on the wanted side; where both or
-    // neither lie there, the contour is too narrow at this element.
-    const double ax = FL3NKS((float)(mx + half * nx)), ay = FL3NKS((float)(my + half * ny));
-    const double bx = FL3NKS((float)(mx - half * nx)), by = FL3NKS((float)(my - half * ny));
-    const bool aIn = insideOf(c, ax, ay), bIn = insideOf(c, bx, by);
-    if (aIn == bIn) continue;
-    const double x = aIn == wantInside ? ax : bx, y = aIn == wantInside ? ay : by;
+    // Which way the material of the contour lies, seen right beside the element;
+    // the place goes that way for an opening, the other way for an outer profile,
+    // and must still be on that side at its full distance.
+    const bool plusIn = insideOf(c, mx + kSideProbe * nx, my + kSideProbe * ny);
+    if (plusIn == insideOf(c, mx - kSideProbe * nx, my - kSideProbe * ny)) continue;
+    const double dir = plusIn == wantInside ? 1 : -1;
+    const double x = FL3NKS((float)(mx + dir * half * nx)), y = FL3NKS((float)(my + dir * half * ny));
+    if (insideOf(c, x, y) != wantInside) continue;
 
     // Nothing of the own contour nearer than the element it starts from: the
     // approach then takes that element, and the anchor path meets nothing else.
