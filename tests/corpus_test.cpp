@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -67,13 +68,14 @@ struct RunResult {
   int outlines = -1;
   std::string program;
   std::string output;
+  std::string page;
   bool logAndPage = false;
 };
 
-RunResult convert(const std::string& drawing, const std::string& layer) {
+RunResult convert(const std::string& drawing, const std::string& layer, const std::string& settings = "") {
   ProgramFolder home;
   fs::copy(SourceDir() + "/devices", home.File("devices"), fs::copy_options::recursive);
-  WriteFile(home.File("korvex.ini"), "LayerName: '" + layer + "'\nAddDataInfo: 1\nOpenDataFile: 0\n");
+  WriteFile(home.File("korvex.ini"), "LayerName: '" + layer + "'\nAddDataInfo: 1\nOpenDataFile: 0\n" + settings);
   fs::copy_file(drawing, home.File("in.dxf"));
   RunResult r;
   ProcessResult p = RunProcess({home.Binary(), "in.dxf"}, home.Path());
@@ -83,6 +85,7 @@ RunResult convert(const std::string& drawing, const std::string& layer) {
   static const std::regex outlines("= ([0-9]+) OUTLINES");
   if (std::regex_search(p.output, m, outlines)) r.outlines = std::stoi(m[1]);
   r.logAndPage = FileExists(home.File("_outlog.txt")) && FileExists(home.File("_results.htm"));
+  r.page = ReadFile(home.File("_results.htm"));
   for (const auto& e : fs::directory_iterator(home.Path()))
     if (e.path().filename().string().rfind("_nwd_out", 0) == 0) r.program = ReadFile(e.path().string());
   return r;
@@ -131,4 +134,39 @@ TEST(Corpus, EveryDrawingConvertsAndEveryProgramIsSound) {
     if (e == expected.end() || e->second.outlines != r.outlines) differs = true;
   }
   EXPECT_FALSE(differs) << "outline counts differ from tests/corpus_expectations.tsv; now:\n" << table;
+}
+
+// With start holes placed by korvex every closed contour is cut unless it is too
+// small or too crowded; each program stays sound, with every placed hole on the
+// drill list. The contours left without one are printed with the reason.
+TEST(Corpus, WithAutoStartHolesEveryProgramIsSound) {
+  const std::string corpus = CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "corpus not found at ../shared/corpus/dxf";
+  const devSyntax dev = shippedDevice();
+  auto layers = mainLayers(corpus);
+  std::map<std::string, std::string> drawings;
+  for (const auto& [name, layer] : layers) drawings[corpus + "/" + name] = layer;
+  for (const char* name : {"die_plate.dxf", "bracket_2000.dxf"}) drawings[SourceDir() + "/examples/" + name] = "DXF_MAIN";
+  static const std::regex placed(R"(\(AUTO START HOLE X(-?[0-9.]+) Y(-?[0-9.]+)\);)");
+  static const std::regex refused(R"(NO PLACE FOR A START HOLE (\$K[0-9]+): ([^\n]*))");
+  std::string left;
+  int holes = 0;
+  for (const auto& [drawing, layer] : drawings) {
+    const std::string name = fs::path(drawing).filename().string();
+    SCOPED_TRACE(name + " on layer " + layer);
+    RunResult r = convert(drawing, layer, "AutoStartHoles: 1\n");
+    EXPECT_TRUE(r.status == 0 || r.status == 5) << r.status;
+    if (r.program.empty()) continue;
+    NcCheck c = CheckNcProgram(r.program, dev);
+    EXPECT_TRUE(c.Ok()) << c.Report();
+    for (std::sregex_iterator m(r.program.begin(), r.program.end(), placed), end; m != end; ++m, ++holes) {
+      char row[64];
+      snprintf(row, sizeof row, "%8.3f | %8.3f |", atof((*m)[1].str().c_str()), atof((*m)[2].str().c_str()));
+      EXPECT_NE(r.page.find(row), std::string::npos) << "drill list lacks " << row;
+    }
+    for (std::sregex_iterator m(r.output.begin(), r.output.end(), refused), end; m != end; ++m)
+      left += name + "\t" + (*m)[1].str() + "\t" + (*m)[2].str() + "\n";
+  }
+  EXPECT_GT(holes, 40);
+  std::cout << "contours left without start hole:\n" << left;
 }

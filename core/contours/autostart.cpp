@@ -17,7 +17,7 @@ int gAutoStartCount = 0;
 
 namespace {
 
-enum Verdict : signed char { kvNONE = 0, kvPLACED, kvTOO_SMALL, kvCROWDED, kvTABLE_FULL };
+enum Verdict : signed char { kvNONE = 0, kvPLACED, kvTOO_SMALL, kvCROWDED, kvTABLE_FULL, kvCROSSING };
 
 // Per contour number: what became of it, and the neighbour that crowded it out.
 signed char verdicts[kMaxElements + 1];
@@ -147,6 +147,28 @@ bool insideOf(const Contour& c, double x, double y) {
   return in;
 }
 
+// A loop whose outline crosses itself has no one inside: the side of the wire
+// and of the start hole would contradict each other somewhere along it.
+bool crossesItself(const Contour& c) {
+  auto orient = [](double ax, double ay, double bx, double by, double px, double py) {
+    const double v = (bx - ax) * (py - ay) - (by - ay) * (px - ax);
+    return v > 1e-9 ? 1 : v < -1e-9 ? -1 : 0;
+  };
+  for (size_t i = 0; i < c.segs.size(); ++i) {
+    const Seg& p = c.segs[i];
+    for (size_t j = i + 1; j < c.segs.size(); ++j) {
+      const Seg& q = c.segs[j];
+      if (std::max(p.ax, p.bx) < std::min(q.ax, q.bx) || std::max(q.ax, q.bx) < std::min(p.ax, p.bx) ||
+          std::max(p.ay, p.by) < std::min(q.ay, q.by) || std::max(q.ay, q.by) < std::min(p.ay, p.by))
+        continue;
+      if (orient(p.ax, p.ay, p.bx, p.by, q.ax, q.ay) * orient(p.ax, p.ay, p.bx, p.by, q.bx, q.by) < 0 &&
+          orient(q.ax, q.ay, q.bx, q.by, p.ax, p.ay) * orient(q.ax, q.ay, q.bx, q.by, p.bx, p.by) < 0)
+        return true;
+    }
+  }
+  return false;
+}
+
 double distToContour(const Contour& c, double x, double y) {
   double d = 1e30;
   for (long i : c.members) d = std::min(d, elemDist(elds[i], x, y));
@@ -237,6 +259,7 @@ signed char placeFor(const std::vector<Contour>& all, int k, const char* kn, lon
   const bool wantInside = nestingDepth(all, k) % 2 == 1;
   // A hole as wide as the anchor path is long would reach into its own contour.
   if (!(radius < half)) return kvTOO_SMALL;
+  if (crossesItself(c)) return kvCROSSING;
   signed char verdict = kvTOO_SMALL;
   const long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
   for (long base : candidateBases(c)) {
@@ -348,6 +371,7 @@ const char* AutoStartRefusal(int k, char* buf, size_t size) {
   switch (verdicts[k]) {
     case kvTOO_SMALL: snprintf(buf, size, "too small"); break;
     case kvTABLE_FULL: snprintf(buf, size, "element table full"); break;
+    case kvCROSSING: snprintf(buf, size, "outline crosses itself"); break;
     case kvCROWDED:
       if (crowdedBy[k] > 0) snprintf(buf, size, "crowded by $K%02d", crowdedBy[k]);
       else snprintf(buf, size, "crowded by a start hole");
