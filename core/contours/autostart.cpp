@@ -38,6 +38,7 @@ struct Contour {
 };
 
 const double kChordDegrees = 3.0;   // arc sampling of the loops for the inside test
+const double kMaxChords = 3000;     // per loop, so that the crossing test stays quick on any drawing
 const double kSideProbe = 0.01;     // mm beside an element where its inside is looked for
 
 double sweepOf(const elementdaten& a) { return BOGENWINKEL(a.sw, a.ew); }
@@ -109,6 +110,10 @@ bool closesIntoLoop(const std::vector<long>& m) {
 }
 
 void buildLoop(Contour& c) {
+  double arcDegrees = 0;
+  for (long i : c.members)
+    if (elds[i].type == etARC) arcDegrees += sweepOf(elds[i]);
+  const double step = std::max(kChordDegrees, arcDegrees / kMaxChords);
   for (long i : c.members) {
     const elementdaten& e = elds[i];
     if (e.type == etLINE) {
@@ -116,7 +121,7 @@ void buildLoop(Contour& c) {
       continue;
     }
     const double sweep = sweepOf(e);
-    const int n = std::max(1, std::min(180, (int)std::ceil(sweep / kChordDegrees)));
+    const int n = std::max(1, (int)std::ceil(sweep / step));
     double px = e.sx, py = e.sy;
     for (int s = 1; s <= n; ++s) {
       const double w = (e.sw + sweep * s / n) / RAD2DEG;
