@@ -229,6 +229,18 @@ TEST(AutoStartHoles, EachContourGetsAFreePlaceOnTheSideItsNestingAsksFor) {
   EXPECT_EQ(Count(r.page, ": no place for a start hole (too small) \n"), 2u);
   EXPECT_NE(r.page.find("CIR-SP   :      1 |      1 \n"), std::string::npos);   // the drawn circle only
 
+  // A two-cut text beside A's placed hole finds that hole's contour, which
+  // becomes a multi-cut sub-program as with a drawn hole.
+  d.dxf.Text("DXF_MAIN", 160, -25, "CQ=2");
+  Conversion twoCuts = Convert(d.dxf.Str(), "AutoStartHoles: 1\n");
+  NcCheck cp = CheckNcProgram(twoCuts.program, ShippedDevice());
+  EXPECT_TRUE(cp.Ok()) << cp.Report();
+  EXPECT_EQ(cp.sideChecks, 9);
+  EXPECT_EQ(Count(twoCuts.program, "M98P71;"), 2u) << twoCuts.program;
+  EXPECT_NE(twoCuts.program.find("N70(-- Contour: $K07 --);\n(--Len:100.000--);\n(AUTO START HOLE X160.000 Y-27.750);\n"
+                                "G00 X160.000 Y-27.750;\n"),
+            std::string::npos) << twoCuts.program;
+
   // Off (the default): nothing of it anywhere, and ten contours stay uncut.
   Conversion off = Convert(d.dxf.Str(), "");
   EXPECT_EQ(off.program.find("AUTO START"), std::string::npos);
