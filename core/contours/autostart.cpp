@@ -278,6 +278,8 @@ signed char placeFor(const std::vector<Contour>& all, int k, const char* kn, lon
     const double dir = plusIn == wantInside ? 1 : -1;
     const double x = FL3NKS((float)(mx + dir * half * nx)), y = FL3NKS((float)(my + dir * half * ny));
     if (insideOf(c, x, y) != wantInside) continue;
+    // Far from the origin a float cannot hold the place to a thousandth.
+    if (std::fabs(elemDist(elds[base], x, y) - half) > 0.002) continue;
 
     // Nothing of the own contour nearer than the element it starts from: the
     // approach then takes that element, and the anchor path meets nothing else.
