@@ -35,6 +35,8 @@ struct elementdaten {
   float sw, ew;      // start and end angle, degrees, counter-clockwise
   float r;           // radius
   float len;         // length
+  float bulge;       // polyline vertex: tan(sweep/4) of the segment to the next vertex, 0 for a straight one
+  int polyOpen;      // polyline vertex: 1 when its polyline is open, so the last vertex closes nothing
 };
 
 inline constexpr long kMaxElements = 960;
