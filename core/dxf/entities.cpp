@@ -192,6 +192,13 @@ void finishVertex() {
 }  // namespace
 
 int DxfEntityKind(const char* name) {
+  // Most group 0 values of a drawing are none of these: their first letter says so.
+  switch (name[0]) {
+    case 'A': case 'C': case 'E': case 'I': case 'L': case 'M': case 'P': case 'S': case 'T': case 'V':
+      break;
+    default:
+      return dkNONE;
+  }
   struct Kind { const char* name; int kind; };
   static const Kind kinds[] = {
       {"LINE", dkLINE}, {"ARC", dkARC}, {"CIRCLE", dkCIRCLE}, {"POINT", dkPOINT},
@@ -206,7 +213,8 @@ int DxfEntityKind(const char* name) {
 bool PolylineTakesVertices() { return gPoly.open && !gPoly.skip; }
 
 void PolylineEnd() {
-  if (gPoly.open && !gPoly.skip && gPoly.threeD && gPoly.zDiffers) {
+  if (!gPoly.open) return;
+  if (!gPoly.skip && gPoly.threeD && gPoly.zDiffers) {
     dropSince(gPoly.start);
     KxLog(" POLYLINE [%s] skipped: 3-D, its vertices are not in one plane parallel to XY\n",
           gPoly.handle[0] ? gPoly.handle : "-");

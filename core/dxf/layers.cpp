@@ -147,10 +147,12 @@ int fLayerList(int modus, int nr, const char* lName, long elnum) {
 
 int LayerSelected(const char* name) {
   // Stored names are cut to 31 characters; a longer drawing name matches on those.
-  const size_t n = strnlen(name, sizeof fLL[0].Name - 1);
+  // Every entity of the drawing comes by here: compared without a library call.
   for (int y = 0; y < gAktLayEntry; ++y) {
     const char* stored = fLL[y].Name;
-    if (stored[0] == name[0] && memcmp(stored, name, n) == 0 && stored[n] == '\0') {
+    size_t i = 0;
+    while (i < sizeof fLL[0].Name - 1 && stored[i] && stored[i] == name[i]) ++i;
+    if (stored[i] == '\0' && (name[i] == '\0' || i == sizeof fLL[0].Name - 1)) {
       gAktLayName = y;
       return 1;
     }

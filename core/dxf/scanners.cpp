@@ -46,12 +46,17 @@ int gHeldCount = 0;
 int gHeldLost = 0;
 
 void hold(int code, const char* value) {
+  // The marker every entity of a 2000-format drawing carries says nothing.
+  if (code == 100 && value[0] == 'A' && memcmp(value, "AcDbEntity", 11) == 0) return;
   if (gHeldCount >= kHeldGroups) {
     ++gHeldLost;
     return;
   }
   gHeld[gHeldCount].code = code;
-  KxCopy(gHeld[gHeldCount].value, sizeof gHeld[0].value, value);
+  char* to = gHeld[gHeldCount].value;
+  size_t n = 0;
+  while (n < sizeof gHeld[0].value - 1 && value[n]) to[n] = value[n], ++n;
+  to[n] = '\0';
   ++gHeldCount;
 }
 
@@ -81,8 +86,8 @@ void decide(Scan& s, const char* layer) {
 
 // The group 0 that ends the current entity.
 void endEntity(Scan& s) {
-  // An entity without layer group lies on layer 0.
-  if (s.state == ssPending) decide(s, "0");
+  // Every entity a CAD program writes has its layer group; a group 0 value without
+  // one was a word inside some other group's text, and adds nothing.
   if (s.state == ssReading) EntityFinish();
   s.state = ssNone;
 }
@@ -126,6 +131,37 @@ bool groupZero(Scan& s, const char* value) {
   return true;
 }
 
+// The groups the entity conversion looks at; the values of all others are passed unread.
+inline bool relevant(int code) {
+  switch (code) {
+    case 1: case 2: case 5: case 8: case 10: case 11: case 20: case 21: case 30: case 40: case 42:
+    case 50: case 51: case 70: case 100: case 210: case 220: case 230:
+      return true;
+    default:
+      return false;
+  }
+}
+
+
+// Where nothing is read up to the next entity, the lines are passed by a search
+// for the words that start what the pass looks at. The search does not know
+// which group a line belongs to: a word found may be the value of another
+// group. Then it is still followed by a code line, so the pairs stay in step;
+// an entity type taken in such a place finds no layer group and adds nothing.
+// The words that change where the pass stands are checked by the group after them.
+// Lightweight polylines exist from AC1012 on; every further word costs the search time.
+const char* const kStarts[] = {"SECTION", "ENDSEC", "BLOCK", "ENDBLK", "LINE", "ARC", "CIRCLE", "POINT",
+                               "INSERT", "TEXT", "MTEXT", "POLYLINE", "VERTEX", "SEQEND", "ELLIPSE", "LWPOLYLINE"};
+constexpr int kSectionWords = 4;
+
+bool knownSection(const char* name) {
+  static const char* const names[] = {"HEADER", "CLASSES", "TABLES", "BLOCKS", "ENTITIES", "OBJECTS",
+                                      "THUMBNAILIMAGE", "ACDSDATA"};
+  for (const char* n : names)
+    if (DxfIs(name, n)) return true;
+  return false;
+}
+
 }  // namespace
 
 int getElementsFromLayer() {
@@ -133,24 +169,65 @@ int getElementsFromLayer() {
   Scan s;
   char line[kDxfLineSize];
   char value[kDxfLineSize];
-  while (DxfReadLine(line)) {
+  char word[kDxfLineSize];
+  bool haveLine = false;  // line holds a code line not yet looked at
+  for (;;) {
+    if (!haveLine && s.state == ssNone && !s.sectionName) {
+      int k = DxfFindLine(word, kStarts, DxfTwelveRules() ? 15 : 16);
+      if (k < 0) break;
+      if (!DxfReadLine(line)) break;
+      int next;
+      if (!codeOf(line, next)) continue;
+      haveLine = true;
+      if (k >= kSectionWords) {
+        groupZero(s, word);
+        continue;
+      }
+      if (DxfIs(word, "SECTION")) {
+        if (next != 2) continue;
+        haveLine = false;
+        if (!DxfReadLine(value)) break;
+        if (knownSection(value)) {
+          groupZero(s, word);
+          s.sectionName = false;
+          s.readable = DxfIs(value, "ENTITIES");
+        }
+        continue;
+      }
+      if (DxfIs(word, "ENDSEC")) {
+        if (next == 0) groupZero(s, word);
+        continue;
+      }
+      // BLOCK and ENDBLK open an entity of their own: a handle, an owner or a layer follows.
+      bool entityHead = next == 5 || next == 8 || next == 330 || next == 102;
+      if (next == 100) {
+        haveLine = false;
+        if (!DxfReadLine(value)) break;
+        entityHead = DxfIs(value, "AcDbEntity");
+      }
+      if (entityHead) groupZero(s, word);
+      continue;
+    }
+    if (!haveLine && !DxfReadLine(line)) break;
+    haveLine = false;
     int code;
     if (!codeOf(line, code)) continue;
-    // Most values of a drawing belong to entities that are not read: passed unread.
-    if (code != 0 && s.state == ssNone && !(code == 2 && s.sectionName)) {
-      if (!DxfSkipLine()) break;
-      continue;
+    if (code != 0) {
+      if (code == 2 && s.sectionName) {
+        if (!DxfReadLine(value)) break;
+        s.sectionName = false;
+        s.readable = DxfIs(value, "ENTITIES");
+        continue;
+      }
+      // Values of groups that say nothing here are passed unread.
+      if (s.state == ssNone || !relevant(code)) {
+        if (!DxfSkipLine()) break;
+        continue;
+      }
     }
     if (!DxfReadLine(value)) break;
     if (code == 0) {
       if (!groupZero(s, value)) break;
-      continue;
-    }
-    if (s.sectionName) {
-      if (code == 2) {
-        s.sectionName = false;
-        s.readable = DxfIs(value, "ENTITIES");
-      }
       continue;
     }
     if (s.state == ssPending) {
