@@ -3,6 +3,7 @@
 // object coordinates into drawing coordinates, and appends the element records
 // (polylines as start/vertex/close records, each vertex with its bulge).
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "dxf/dxf.h"
@@ -80,10 +81,14 @@ void dropSince(long start) {
   if (start >= 0 && start < eldsCounter) eldsCounter = start;
 }
 
+const char* kindName(int kind) {
+  static const char* const names[] = {"ENTITY", "LINE", "ARC", "CIRCLE", "POINT", "INSERT", "TEXT",
+                                      "MTEXT", "POLYLINE", "LWPOLYLINE", "VERTEX", "SEQEND", "ELLIPSE"};
+  return kind >= 0 && kind <= dkELLIPSE ? names[kind] : names[0];
+}
+
 void logSkipped(const char* what, const char* handle) {
-  KxLog(" %s [%s] skipped: %s\n", gEnt.kind == dkLWPOLYLINE ? "LWPOLYLINE"
-                                  : gEnt.kind == dkPOLYLINE ? "POLYLINE" : "entity",
-        handle[0] ? handle : "-", what);
+  KxLog(" %s [%s] skipped: %s\n", kindName(gEnt.kind), handle[0] ? handle : "-", what);
 }
 
 // Mirrors the vertices of records from..eldsCounter-1 in X; the turning sense of their bulges reverses.
@@ -296,8 +301,10 @@ void EntityFinish() {
   if (ext == 2) {
     // Drawn in a plane that is not parallel to the drawing's: nothing of it can be cut.
     dropSince(gEnt.start);
-    KxLog(" entity [%s] skipped: extrusion %.6g %.6g %.6g is not along Z\n", gEnt.handle[0] ? gEnt.handle : "-",
-          gEnt.extrusion[0], gEnt.extrusion[1], gEnt.extrusion[2]);
+    char what[96];
+    snprintf(what, sizeof what, "extrusion %.6g %.6g %.6g is not along Z", gEnt.extrusion[0], gEnt.extrusion[1],
+             gEnt.extrusion[2]);
+    logSkipped(what, gEnt.handle);
     if (gEnt.kind == dkPOLYLINE) {
       gPoly = Polyline();
       gPoly.open = gPoly.skip = true;

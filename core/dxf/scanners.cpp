@@ -71,10 +71,23 @@ struct Scan {
   bool inBlock = false;     // between BLOCK and ENDBLK
 };
 
+// Some writers pad values with blanks; a layer name is the same without them.
+bool trimmedSelected(const char* layer) {
+  size_t n = strlen(layer);
+  if (n == 0 || (layer[0] != ' ' && layer[n - 1] != ' ')) return false;
+  size_t b = 0;
+  while (b < n && layer[b] == ' ') ++b;
+  while (n > b && layer[n - 1] == ' ') --n;
+  char name[kDxfLineSize];
+  memcpy(name, layer + b, n - b);
+  name[n - b] = '\0';
+  return LayerSelected(name) != 0;
+}
+
 // The layer decides: the held groups are then read in their order.
 void decide(Scan& s, const char* layer) {
   s.layerSeen = true;
-  if (!LayerSelected(layer)) {
+  if (!LayerSelected(layer) && !trimmedSelected(layer)) {
     s.state = ssNone;
     return;
   }
@@ -199,7 +212,7 @@ int getElementsFromLayer() {
         continue;
       }
       // BLOCK and ENDBLK open an entity of their own: a handle, an owner or a layer follows.
-      bool entityHead = next == 5 || next == 8 || next == 330 || next == 102;
+      bool entityHead = next == 5 || next == 8 || next == 330 || next == 102 || next == 67;
       if (next == 100) {
         haveLine = false;
         if (!DxfReadLine(value)) break;
