@@ -151,6 +151,7 @@ TEST(DxfLayers, EntityLayerTest) {
   EXPECT_EQ(gAktLayName, 0);
   EXPECT_EQ(LayerSelected("EDMX_A"), 0);
   for (const char* n : {"DXF_MAIN", "EDMX_A", longName.c_str()}) Lay(n);
+  cap.Clear();
   // Layer 0 is refused; the long name matches on its first 31 characters.
   const char* names[] = {"0", "EDMX_A", longName.c_str(), "EDMX_"};
   const int valid[] = {0, 1, 1, 0}, layer[] = {-1, 1, 2, -1};

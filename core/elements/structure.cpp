@@ -95,6 +95,8 @@ static void convertPolylines() {
     KxCopy(head.kontur, sizeof head.kontur, "xPF");
     KxPrint("%ld-", i);
     if (!continuesPolyline(i + 1, n)) continue;
+    // The first vertex's own point: its record may turn into a clockwise arc stored from its end.
+    const float firstX = elds[i + 1].sx, firstY = elds[i + 1].sy;
     for (long j = i + 1; j < n; ++j) {
       if (j + 1 < n && elds[j + 1].type == etVERT) {
         makeSegment(elds[j], elds[j + 1].sx, elds[j + 1].sy);
@@ -103,7 +105,7 @@ static void convertPolylines() {
       if (elds[j].polyOpen) {
         elds[j].type = etDELETE;
       } else {
-        makeSegment(elds[j], elds[i + 1].sx, elds[i + 1].sy);
+        makeSegment(elds[j], firstX, firstY);
         ++elds[j].used;
       }
       i = j;
