@@ -197,21 +197,19 @@ void finishVertex() {
 }  // namespace
 
 int DxfEntityKind(const char* name) {
-  // Most group 0 values of a drawing are none of these: their first letter says so.
-  switch (name[0]) {
-    case 'A': case 'C': case 'E': case 'I': case 'L': case 'M': case 'P': case 'S': case 'T': case 'V':
-      break;
-    default:
-      return dkNONE;
-  }
-  struct Kind { const char* name; int kind; };
+  // Every group 0 of the drawing comes by here: compared without library calls.
+  struct Kind { const char* name; size_t size; int kind; };
   static const Kind kinds[] = {
-      {"LINE", dkLINE}, {"ARC", dkARC}, {"CIRCLE", dkCIRCLE}, {"POINT", dkPOINT},
-      {"INSERT", dkINSERT}, {"TEXT", dkTEXT}, {"MTEXT", dkMTEXT}, {"POLYLINE", dkPOLYLINE},
-      {"LWPOLYLINE", dkLWPOLYLINE}, {"VERTEX", dkVERTEX}, {"SEQEND", dkSEQEND}, {"ELLIPSE", dkELLIPSE},
+      {"LINE", 5, dkLINE}, {"ARC", 4, dkARC}, {"CIRCLE", 7, dkCIRCLE}, {"POINT", 6, dkPOINT},
+      {"INSERT", 7, dkINSERT}, {"TEXT", 5, dkTEXT}, {"MTEXT", 6, dkMTEXT}, {"POLYLINE", 9, dkPOLYLINE},
+      {"LWPOLYLINE", 11, dkLWPOLYLINE}, {"VERTEX", 7, dkVERTEX}, {"SEQEND", 7, dkSEQEND}, {"ELLIPSE", 8, dkELLIPSE},
   };
-  for (const Kind& k : kinds)
-    if (DxfIs(name, k.name)) return k.kind;
+  for (const Kind& k : kinds) {
+    if (name[0] != k.name[0]) continue;
+    size_t i = 1;
+    while (i < k.size && name[i] == k.name[i]) ++i;
+    if (i == k.size) return k.kind;
+  }
   return dkNONE;
 }
 
