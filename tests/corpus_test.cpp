@@ -132,7 +132,7 @@ TEST(Corpus, EveryDrawingConvertsAndEveryProgramIsSound) {
     RunResult r = convert(corpus + "/" + name, layer);
     // Nothing to cut is status 5, and certainly so without any contour.
     EXPECT_TRUE(r.status == 0 || r.status == 5) << r.status;
-    EXPECT_TRUE(r.outlines != 0 || r.status == 5);
+    EXPECT_TRUE(r.counts.outlines != 0 || r.status == 5);
     EXPECT_TRUE(r.logAndPage);
     if (!r.program.empty()) {
       NcCheck c = CheckNcProgram(r.program, dev);
