@@ -387,8 +387,7 @@ void KXWindow::previewDrawing() {
   gLayerNameHook = hook;
   if (!reopenDrawing()) return;
   AddReservedElements();
-  if (acad_IntVers <= 1009) get1009ElementsFromLayer();
-  if (acad_IntVers > 1014) get1015ElementsFromLayer();
+  getElementsFromLayer();
   AddClosingElements();
   CheckStructs();
   reopenDrawing();

@@ -1,8 +1,9 @@
 // Real drawings end to end: the examples and every drawing of the shared corpus
 // are converted by the console program with the shipped device files; each run
 // must finish, write log and page, and every NC program must pass the checker.
-// The outline count of each drawing is kept in corpus_expectations.tsv, with the
-// reason where a drawing yields nothing, so that a change in behaviour shows.
+// The contours (outlines), holes among them and open chains of each drawing are
+// kept in corpus_expectations.tsv, with the reason where a drawing yields
+// nothing, so that a change in behaviour shows.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -43,8 +44,13 @@ std::map<std::string, std::string> mainLayers(const std::string& corpus) {
   return layers;
 }
 
+struct Counts {
+  int outlines = -1, holes = -1, open = -1;
+  bool operator==(const Counts& o) const { return outlines == o.outlines && holes == o.holes && open == o.open; }
+};
+
 struct Expectation {
-  int outlines = -1;
+  Counts counts;
   std::string reason;
 };
 
@@ -54,18 +60,20 @@ std::map<std::string, Expectation> expectations() {
   for (std::string line; std::getline(f, line);) {
     if (line.empty() || line[0] == '#') continue;
     std::stringstream ss(line);
-    std::string name, count, reason;
+    std::string name, outlines, holes, open, reason;
     std::getline(ss, name, '\t');
-    std::getline(ss, count, '\t');
+    std::getline(ss, outlines, '\t');
+    std::getline(ss, holes, '\t');
+    std::getline(ss, open, '\t');
     std::getline(ss, reason);
-    out[name] = {atoi(count.c_str()), reason};
+    out[name] = {{atoi(outlines.c_str()), atoi(holes.c_str()), atoi(open.c_str())}, reason};
   }
   return out;
 }
 
 struct RunResult {
   int status = -1;
-  int outlines = -1;
+  Counts counts;
   std::string program;
   std::string output;
   std::string page;
@@ -83,9 +91,13 @@ RunResult convert(const std::string& drawing, const std::string& layer, const st
   r.output = p.output;
   std::smatch m;
   static const std::regex outlines("= ([0-9]+) OUTLINES");
-  if (std::regex_search(p.output, m, outlines)) r.outlines = std::stoi(m[1]);
+  if (std::regex_search(p.output, m, outlines)) r.counts.outlines = std::stoi(m[1]);
   r.logAndPage = FileExists(home.File("_outlog.txt")) && FileExists(home.File("_results.htm"));
   r.page = ReadFile(home.File("_results.htm"));
+  static const std::regex holes(", with ([0-9]+) HOLES");
+  static const std::regex open("OOPS - ([0-9]+) offene Kontur");
+  if (std::regex_search(r.page, m, holes)) r.counts.holes = std::stoi(m[1]);
+  r.counts.open = std::regex_search(r.page, m, open) ? std::stoi(m[1]) : 0;
   for (const auto& e : fs::directory_iterator(home.Path()))
     if (e.path().filename().string().rfind("_nwd_out", 0) == 0) r.program = ReadFile(e.path().string());
   return r;
@@ -122,7 +134,7 @@ TEST(Corpus, EveryDrawingConvertsAndEveryProgramIsSound) {
     RunResult r = convert(corpus + "/" + name, layer);
     // Nothing to cut is status 5, and certainly so without any contour.
     EXPECT_TRUE(r.status == 0 || r.status == 5) << r.status;
-    EXPECT_TRUE(r.outlines != 0 || r.status == 5);
+    EXPECT_TRUE(r.counts.outlines != 0 || r.status == 5);
     EXPECT_TRUE(r.logAndPage);
     if (!r.program.empty()) {
       NcCheck c = CheckNcProgram(r.program, dev);
@@ -130,10 +142,11 @@ TEST(Corpus, EveryDrawingConvertsAndEveryProgramIsSound) {
     }
     auto e = expected.find(name);
     std::string reason = e != expected.end() ? e->second.reason : "";
-    table += name + "\t" + std::to_string(r.outlines) + "\t" + reason + "\n";
-    if (e == expected.end() || e->second.outlines != r.outlines) differs = true;
+    table += name + "\t" + std::to_string(r.counts.outlines) + "\t" + std::to_string(r.counts.holes) + "\t" +
+             std::to_string(r.counts.open) + "\t" + reason + "\n";
+    if (e == expected.end() || !(e->second.counts == r.counts)) differs = true;
   }
-  EXPECT_FALSE(differs) << "outline counts differ from tests/corpus_expectations.tsv; now:\n" << table;
+  EXPECT_FALSE(differs) << "counts differ from tests/corpus_expectations.tsv; now:\n" << table;
 }
 
 // With start holes placed by korvex every closed contour is cut unless it is too

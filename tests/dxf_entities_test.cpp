@@ -76,16 +76,21 @@ TEST(DxfEntities, EveryTypeInBothLayouts) {
     EXPECT_TRUE(elds[12].cx == 9 && elds[12].ey == 9);   // point
     EXPECT_TRUE(StartEnd(18, 4, 4, 0));
   }
-  std::string out = Pass(Sample("AC1015"));
-  // 2000-format: points and inserts are not read, the arc is announced as a circle.
-  EXPECT_EQ(Records(), "L A C T(" + t59 + ") P(begPoly) V V V D(next PYL) P P(begPoly) V D(next PYL) P V V");
-  for (const char* s : {" ..eftype changed2arc\n", " ...BAD TYPE (AcDbText)\n", "  AcDbEntity Element: AcDbEllipse\n\t\t\t\t [NOT SUPPORTED]\n "})
-    EXPECT_TRUE(Has(out, s)) << s;
-  EXPECT_FLOAT_EQ(elds[8].sw, 270);
-  EXPECT_NEAR(elds[8].ex, 10, 1e-5);
-  EXPECT_TRUE(!strcmp(elds[11].kontur, "xPFirst") && elds[11].used == 1);
-  EXPECT_TRUE(StartEnd(14, 4, 4, 0));
-  EXPECT_TRUE(elds[22].sx == 3 && elds[22].sy == 4);
+  // 2000-format (AC1014 too): the same records; a polyline header is no vertex.
+  for (const char* ver : {"AC1015", "AC1014"}) {
+    std::string out = Pass(Sample(ver));
+    EXPECT_EQ(Records(), "L A C T(" + t59 + ") I X P(begPoly) V V V D(next PYL) P P(begPoly) D(next PYL) P V V") << ver;
+    for (const char* s : {" ..eftype changed2arc\n", " ...BAD TYPE (AcDbText)\n", "[Name:BOHRUNG] ..<Name break>\n",
+                          "  AcDbEntity Element: AcDbEllipse\n\t\t\t\t [NOT SUPPORTED]\n "})
+      EXPECT_TRUE(Has(out, s)) << s;
+    EXPECT_FLOAT_EQ(elds[8].sw, 270);
+    EXPECT_NEAR(elds[8].ex, 10, 1e-5);
+    EXPECT_TRUE(elds[11].sx == 5 && elds[11].cy == 6);   // insert "#1"
+    EXPECT_TRUE(elds[12].cx == 9 && elds[12].ey == 9);   // point
+    EXPECT_TRUE(!strcmp(elds[13].kontur, "xPFirst") && elds[13].used == 1);
+    EXPECT_TRUE(StartEnd(16, 4, 4, 0));
+    EXPECT_TRUE(elds[22].sx == 1 && elds[22].sy == 2 && elds[23].sx == 3 && elds[23].sy == 4);
+  }
 }
 
 TEST(DxfScan, LayerRulesCountLinesAndLog) {
@@ -103,18 +108,19 @@ TEST(DxfScan, LayerRulesCountLinesAndLog) {
     EXPECT_TRUE(Has(log, "\n " + d.File("drawing.dxf") + " (ACAD_VERSION: " + ver +
                              ")\n Worklayer:DXF_MAIN\n\n-- Elements: ---\n"));
     EXPECT_TRUE(Has(log, "\n-- Layers: ---\n"));
-    // 2000-format: only the main layer is read.
-    const char* count = dxf.Is2000() ? "found 8 Elements\n\n" : " 9 Elemente found\n\n";
+    // Both layouts read the optional layers of the list.
+    const char* count = dxf.Is2000() ? "found 9 Elements\n\n" : " 9 Elemente found\n\n";
     EXPECT_TRUE(Has(log, count) && Has(cap.Text(), count));
-    EXPECT_EQ(Records(), dxf.Is2000() ? "L" : "L L");
-    if (!dxf.Is2000()) { EXPECT_TRUE(elds[7].fLayer == 1 && elds[8].fLayer == 0); }
+    EXPECT_EQ(Records(), "L L");
+    EXPECT_TRUE(elds[7].fLayer == 1 && elds[8].fLayer == 0);
   }
-  // No header: every 12-format entity is refused; 1010 to 1014: no scanner at all.
-  for (const char* ver : {"", "AC1012"}) {
-    std::string out = Pass(DxfText(ver).Line("DXF_MAIN", 0, 0, 1, 1).Str());
-    EXPECT_EQ(eldsCounter, 7);
-    EXPECT_EQ(Has(out, "[BL:0]"), std::string(ver).empty());
+  // No header, no $ACADVER, AC1006, AC1012: the entities are read.
+  for (const char* ver : {"", "AC1006", "AC1012"}) {
+    Pass(DxfText(ver).Line("DXF_MAIN", 0, 0, 1, 1).Str());
+    EXPECT_EQ(Records(), "L") << ver;
   }
+  Pass("  0\nSECTION\n  2\nENTITIES\n" + DxfText("").Line("DXF_MAIN", 0, 0, 1, 1).Str().substr(0));
+  EXPECT_EQ(Records(), "L");
 }
 
 TEST(DxfScan, DamagedInputNeverReachesTheTable) {

@@ -142,27 +142,23 @@ TEST(DxfLayers, LayerQuestionsAndRapidMoves) {
   }
 }
 
-TEST(DxfLayers, TwelveFormatLayerTest) {
+TEST(DxfLayers, EntityLayerTest) {
   FreshCore();
   ConsoleCapture cap;
-  TempDir d;
-  std::string longName = "EDMX_" + std::string(40, 'L'), entities;
-  for (std::string layer : {"DXF_MAIN", "EDMX_A", "0", "EDMX_A", longName.c_str()})
-    entities += "  5\n1A\n  8\n" + layer + "\n";
-  WriteFile(d.File("e.dxf"), entities);
-  OpenDrawing(d.File("e.dxf"));
-  EXPECT_EQ(IsValidLayer(0), 0);
-  EXPECT_EQ(cap.Text(), "[BL:0]");
+  std::string longName = "EDMX_" + std::string(40, 'L');
   gAktLayName = 5;
-  EXPECT_EQ(IsValidLayer(1009), 1);  // empty list: only the main layer, by name
+  EXPECT_EQ(LayerSelected("DXF_MAIN"), 1);  // empty list: only the main layer, by name
   EXPECT_EQ(gAktLayName, 0);
-  EXPECT_EQ(IsValidLayer(1009), 0);
+  EXPECT_EQ(LayerSelected("EDMX_A"), 0);
   for (const char* n : {"DXF_MAIN", "EDMX_A", longName.c_str()}) Lay(n);
-  // Layer 0 is refused; the long name matches on its first 31 characters; then the end of file.
+  cap.Clear();
+  // Layer 0 is refused; the long name matches on its first 31 characters.
+  const char* names[] = {"0", "EDMX_A", longName.c_str(), "EDMX_"};
   const int valid[] = {0, 1, 1, 0}, layer[] = {-1, 1, 2, -1};
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(IsValidLayer(1009), valid[i]) << i;
+    EXPECT_EQ(LayerSelected(names[i]), valid[i]) << i;
     if (layer[i] >= 0) { EXPECT_EQ(gAktLayName, layer[i]) << i; }
   }
   EXPECT_EQ(strlen(fLL[2].Name), 31u);
+  EXPECT_EQ(cap.Text(), "");
 }

@@ -1,6 +1,6 @@
 // The element table's behaviour that the reader, the analysis and the output rely on:
 // reserved indices, text rules, staging reset, copies into slots and records,
-// rotation of a copied arc, the limit at 960 and the region lookup.
+// rotation of a copied arc, the limit at the table's size and the region lookup.
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -119,8 +119,8 @@ TEST(Elements, CopyRefusesBadIndices) {
   FreshCore();
   addReserved();
   ConsoleCapture out;
-  CopyElementInto(960, 1);
-  CopyElementInto(1, 960);
+  CopyElementInto(kMaxElements, 1);
+  CopyElementInto(1, kMaxElements);
   CopyElementInto(-1, 1);
   CopyElementInto(1, -5);
   EXPECT_EQ(out.Text(), "-Limit BiD>--Limit BiT>--Limit BiD0--Limit BiT0-");
@@ -154,15 +154,15 @@ TEST(Elements, RotatedCopyStartsAtZeroWithTheSameSweep) {
   EXPECT_NE(out.Text().find(" [rota 2]"), std::string::npos);
 }
 
-TEST(Elements, TableLimitRefusesTheNineHundredSixtyFirstAdd) {
+TEST(Elements, TableLimitRefusesTheAddBeyondTheTable) {
   FreshCore();
-  for (int i = 0; i < 960; ++i) AddElement(etLINE, gNoText);
-  EXPECT_EQ(eldsCounter, 960);
+  for (long i = 0; i < kMaxElements; ++i) AddElement(etLINE, gNoText);
+  EXPECT_EQ(eldsCounter, kMaxElements);
   EXPECT_EQ(gMaxELemBarrier, 0);
   ConsoleCapture out;
   AddElement(etLINE, gNoText);
   EXPECT_EQ(out.Text(), "-Limit B-");
-  EXPECT_EQ(eldsCounter, 960);
+  EXPECT_EQ(eldsCounter, kMaxElements);
   EXPECT_EQ(gMaxELemBarrier, 1);
   out.Clear();
   ePrintTypeToStream(5);

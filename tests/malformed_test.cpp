@@ -7,6 +7,7 @@
 #include <regex>
 #include <string>
 
+#include "elements/elements.h"
 #include "support/dxf_text.h"
 #include "support/support.h"
 
@@ -85,11 +86,11 @@ const Case kCases[] = {
        for (int i = 0; i < 5000; ++i) d.Layer("EDMX_L" + std::to_string(i));
        return d.Layer("DXF_MAIN").Line("DXF_MAIN", 0, 0, 1, 1).Str();
      }},
-    {"more than 960 entities on the main layer",
+    {"more entities on the main layer than the table holds",
      [] {
        DxfText d("AC1009");
        d.Layer("DXF_MAIN");
-       for (int i = 0; i < 400; ++i) {
+       for (long i = 0; i < kMaxElements / 4 + 50; ++i) {
          double x = (i % 20) * 20, y = (i / 20) * 20.0;
          d.Line("DXF_MAIN", x, y, x + 10, y).Line("DXF_MAIN", x + 10, y, x + 10, y + 10)
              .Line("DXF_MAIN", x + 10, y + 10, x, y).Circle("DXF_MAIN", x + 5, y + 1, 0.4);

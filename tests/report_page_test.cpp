@@ -140,7 +140,8 @@ TEST_F(ReportPage, WarningsComeInOrderWithSingularAndPlural) {
   gMissETechnologie = 3;
   Add(etLINE, 0, 0, "$ORPHAN");
   std::string p = Page();
-  EXPECT_NE(p.find("\n1-cut sum: 0.000 mm\n\n Abbruch, mehr als 960 DXF-Elemente \n  ..pruefe EDMLAYER "
+  EXPECT_NE(p.find("\n1-cut sum: 0.000 mm\n\n Abbruch, mehr als " + std::to_string(kMaxElements) +
+                   " DXF-Elemente \n  ..pruefe EDMLAYER "
                    " OOPS - 2 offene Kontur(en) \n OOPS - 3 vermisste Technologie(n)\n OOPS - 1 Fehlende Startpunkte \n"
                    " Verwaiste Elemente: 1 \n 1 ignoriertes Element (&lt;0.0020)\n\n Version: korvex_081112 \n"),
             std::string::npos) << p;

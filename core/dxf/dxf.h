@@ -56,13 +56,27 @@ typedef void (*KxLayerNameFn)(const char* name);
 extern KxLayerNameFn gLayerNameHook;  // desktop: receives every layer name of the layer pass for the window's list; null in the console
 
 int fLayerList(int modus, int nr, const char* lName, long elnum);  // the one operation on the layer list
-int IsValidLayer(int dxfVersion);     // reads a 12-format entity's layer and tests it against the list
+int LayerSelected(const char* name);  // is an entity on this layer read (a listed layer or the main layer)? sets gAktLayName
 int getLayers();                      // layer pass
 
 // --- entities ---
-int getElementsPoints(int etype);     // reads one entity's groups and appends its records
-int get1009ElementsFromLayer();       // entity pass of 12-format drawings
-int get1015ElementsFromLayer();       // entity pass of 2000-format drawings
+// The entity types the entity pass reads, from the value of an entity's group 0.
+enum dxfKind {
+  dkNONE = 0,     // not read
+  dkLINE, dkARC, dkCIRCLE, dkPOINT, dkINSERT, dkTEXT, dkMTEXT,
+  dkPOLYLINE,     // header of a polyline whose VERTEX entities follow up to SEQEND
+  dkLWPOLYLINE,   // lightweight polyline with its vertices as repeated groups
+  dkVERTEX, dkSEQEND,
+  dkELLIPSE       // reported as not supported
+};
+inline bool DxfTwelveRules() { return acad_IntVers < 1012; }  // no header, or a version up to AC1011
+int DxfEntityKind(const char* name);  // the kind of a group-0 value; dkNONE for types that are not read
+void EntityStart(int kind);           // an entity on a selected layer begins (a polyline adds its start record)
+void EntityGroup(int code, const char* value);  // one group of the entity being read, in the drawing's order
+void EntityFinish();                  // the entity's ending group 0: its records, in drawing coordinates
+bool PolylineTakesVertices();         // is a polyline open whose VERTEX entities are read?
+void PolylineEnd();                   // SEQEND, or anything else that ends the open polyline
+int getElementsFromLayer();           // entity pass, both layouts: one forward scan over the group pairs
 
 // --- layers holding geometry (census.cpp) ---
 inline constexpr int kCensusLayers = 64;  // layers told apart; the rest are only counted

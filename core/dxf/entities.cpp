@@ -1,67 +1,109 @@
-// Entity conversion: reads the group-code/value pairs of one accepted entity
-// into the staging registers, follows the subclass markers of 2000-format
-// drawings, and appends the element records (polylines as start/vertex/close).
+// Entity conversion: applies the group-code/value pairs of one entity on a
+// selected layer to the staging registers, follows the subclass markers, turns
+// object coordinates into drawing coordinates, and appends the element records
+// (polylines as start/vertex/close records, each vertex with its bulge).
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "dxf/dxf.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
 
+namespace {
+
+// The entity being read.
+struct Entity {
+  int kind = dkNONE;
+  int argument = -1;        // the type the entity began as
+  int type = -1;            // effective type; a subclass marker may change it
+  long start = 0;           // first record the entity added
+  long lastVertex = -1;     // lightweight polyline: the vertex its bulge belongs to
+  bool classSeen = false;   // the entity's own subclass marker (the first after AcDbEntity) was met
+  bool rest = false;        // a foreign subclass marker or a block name ended the reading of its groups
+  bool nothing = false;     // ... and the entity adds no record at its end
+  double extrusion[3] = {0, 0, 1};
+  int flags = 0;            // group 70
+  float z = 0;              // group 30
+  bool hasZ = false;
+  float bulge = 0;          // group 42 of a VERTEX
+  char handle[32] = "";
+};
+
+// The polyline whose VERTEX entities are being read (up to its SEQEND).
+struct Polyline {
+  bool open = false;
+  bool skip = false;        // its vertices are not read
+  bool closed = false;      // flag 70 bit 1: the last vertex joins the first
+  bool mirror = false;      // extrusion (0,0,-1)
+  bool threeD = false;      // flag 70 bit 8
+  bool zSet = false;
+  bool zDiffers = false;    // the vertices do not lie in one plane parallel to XY
+  float z0 = 0;
+  long start = 0;           // its start record
+  char handle[32] = "";
+};
+
+Entity gEnt;
+Polyline gPoly;
+
 // A point computed from huge coordinates may overflow; the table only takes finite values.
-static float finite(float v) { return std::isfinite(v) ? v : 0.0f; }
+float finite(float v) { return std::isfinite(v) ? v : 0.0f; }
 
 // Appends a record from the staging registers; true when the table took it.
-static bool add(int typ, const char* text) {
+bool add(int typ, const char* text) {
   long before = eldsCounter;
   AddElement(typ, text);
   return eldsCounter > before;
 }
 
-// The records an entity leaves when its ending group 0 is reached.
-static void addAtEnd(int eftype, int argument) {
-  switch (eftype) {
-    case etLINE:
-      add(etLINE, gNoText);
-      break;
-    case etPOLY:
-      sx = sy = ex = ey = 0;
-      add(etDELETE, "next PYL");
-      add(etPOLY, gNoText);
-      break;
-    case etVERT:
-      ex = ey = 0;
-      add(etVERT, gNoText);
-      break;
-    case etARC:
-      if (sw < 0) sw += 360;
-      if (ew < 0) ew += 360;
-      sx = finite(XARC(sw, rd) + cx);
-      sy = finite(YARC(sw, rd) + cy);
-      ex = finite(XARC(ew, rd) + cx);
-      ey = finite(YARC(ew, rd) + cy);
-      add(etARC, gNoText);
-      break;
-    case etCIR:
-      sx = ex = finite(cx + rd);
-      sy = ey = cy;
-      add(etCIR, gNoText);
-      break;
-    case etINSE:
-    case etPNT:
-      add(eftype, gNoText);
-      break;
-    case etTEXT:
-      // A text was already added at its group 1.
-      if (argument != etTEXT) add(etTEXT, gNoText);
-      break;
+// Entities whose coordinates are given in the object coordinate system of their
+// extrusion direction; lines, points and multi-line texts are in drawing coordinates.
+bool inObjectCoordinates(int kind) {
+  switch (kind) {
+    case dkARC: case dkCIRCLE: case dkTEXT: case dkINSERT: case dkPOLYLINE: case dkLWPOLYLINE:
+      return true;
     default:
-      break;
+      return false;
+  }
+}
+
+// 0: extrusion along +Z; 1: along -Z (object X is drawing -X); 2: any other direction.
+int extrusionCase() {
+  if (!inObjectCoordinates(gEnt.kind)) return 0;
+  const double* n = gEnt.extrusion;
+  constexpr double eps = 1e-6;
+  if (std::fabs(n[0]) > eps || std::fabs(n[1]) > eps || !(std::fabs(n[2]) > eps)) return 2;
+  return n[2] < 0 ? 1 : 0;
+}
+
+void dropSince(long start) {
+  if (start >= 0 && start < eldsCounter) eldsCounter = start;
+}
+
+const char* kindName(int kind) {
+  static const char* const names[] = {"ENTITY", "LINE", "ARC", "CIRCLE", "POINT", "INSERT", "TEXT",
+                                      "MTEXT", "POLYLINE", "LWPOLYLINE", "VERTEX", "SEQEND", "ELLIPSE"};
+  return kind >= 0 && kind <= dkELLIPSE ? names[kind] : names[0];
+}
+
+void logSkipped(const char* what, const char* handle) {
+  KxLog(" %s [%s] skipped: %s\n", kindName(gEnt.kind), handle[0] ? handle : "-", what);
+}
+
+// Mirrors the vertices of records from..eldsCounter-1 in X; the turning sense of their bulges reverses.
+void mirrorVertices(long from) {
+  for (long i = from; i < eldsCounter; ++i) {
+    elementdaten& e = elds[i];
+    if (e.type != etVERT) continue;
+    e.sx = -e.sx;
+    e.cx = -e.cx;
+    e.bulge = -e.bulge;
   }
 }
 
 // Effective type after a subclass marker, or -1 when the marker ends the entity.
-static int typeOfMarker(const char* marker) {
+int typeOfMarker(const char* marker) {
   struct Switch { const char* marker; int type; const char* note; };
   static const Switch switches[] = {
       {"AcDbLine", etLINE, " ..eftype changed2line\n"},
@@ -70,6 +112,7 @@ static int typeOfMarker(const char* marker) {
       {"AcDbPolyline", etPOLY, " ..eftype changed2poly\n"},
       {"AcDbVertex", etVERT, " ..eftype changed2vert\n"},
       {"AcDb2dVertex", etVERT, " ..eftype changed2vert\n"},
+      {"AcDb3dPolylineVertex", etVERT, " ..eftype changed2vert\n"},
   };
   if (DxfIs(marker, "AcDbDictionary")) {
     KxPrint("  <return>\n");
@@ -85,65 +128,249 @@ static int typeOfMarker(const char* marker) {
   return -1;
 }
 
-int getElementsPoints(int etype) {
-  int eftype = etype;
-  char line[kDxfLineSize];
-  char value[kDxfLineSize];
-  while (DxfReadLine(line)) {
-    if (DxfIs(line, "SEQEND")) {
-      KxPrint(" ..<SEQEND break>\n");
-      return 0;
+void marker(const char* value) {
+  if (DxfIs(value, "AcDbEntity")) return;
+  if (!gEnt.classSeen) {
+    // The entity's own class: its type is known from its group 0 already.
+    gEnt.classSeen = true;
+    if (!DxfTwelveRules()) KxPrint("  AcDbEntity Element: %s\n", value);
+    if (gEnt.kind == dkELLIPSE) KxPrint("\t\t\t\t [NOT SUPPORTED]\n ");
+    return;
+  }
+  KxPrint(" ..%s \n", value);
+  int t = typeOfMarker(value);
+  if (t < 0) {
+    gEnt.rest = gEnt.nothing = true;
+    return;
+  }
+  gEnt.type = t;
+}
+
+// The end of a polyline header: its closing records, or nothing for a mesh.
+void finishPolylineHeader(int ext) {
+  if (gEnt.kind == dkPOLYLINE) {
+    gPoly.open = true;
+    gPoly.start = gEnt.start;
+    KxCopy(gPoly.handle, sizeof gPoly.handle, gEnt.handle);
+    if (gEnt.flags & (16 | 64)) {
+      dropSince(gEnt.start);
+      gPoly.skip = true;
+      logSkipped("polyface or polygon mesh", gEnt.handle);
+      return;
     }
-    int code = DxfCode(line);
-    float number = DxfValue(line);
-    if (code == 100) {
-      if (!DxfReadLine(value)) return 0;
-      KxPrint(" ..%s \n", value);
-      eftype = typeOfMarker(value);
-      if (eftype < 0) return 0;
-      // The next group code is taken as it comes; the end test below still sees
-      // the number 100, so a 0 right after a marker does not end the entity.
-      if (!DxfReadLine(line)) return 0;
-      code = DxfCode(line);
-    }
-    if (code == 0 && number == 0) {
-      addAtEnd(eftype, etype);
-      return 0;
-    }
-    if (code == 0) continue;  // a code 0 with another number reads no value
-    if (!DxfReadLine(value)) return 0;
-    float v = DxfValue(value);
-    switch (code) {
-      case 10: sx = cx = v; break;
-      case 20: sy = cy = v; break;
-      case 11: ex = v; break;
-      case 21: ey = v; break;
-      case 40: rd = v; break;
-      case 50: sw = v; break;
-      case 51: ew = v; break;
-      case 1:
-        if (add(eftype, gNoText)) KxCopy(elds[eldsCounter - 1].text, sizeof elds[0].text, value);
-        break;
-      case 2:
-        KxPrint("[Name:%s]", value);
-        // Only inserts of blocks named below "$" (such as "#1") stand for a point;
-        // any other block is a drawing of its own and is left out.
-        if (strcmp(value, "$") >= 0) {
-          KxPrint(" ..<Name break>\n");
-          return 0;
-        }
-        break;
-      case 8:
-        KxPrint("[8 CckL]");
-        break;
-      default:
-        break;
-    }
-    // Lightweight polylines give their vertices as repeated 10/20 pairs.
-    if (code == 20 && eftype == etPOLY && acad_IntVers > 1014) {
-      ex = ey = 0;
-      add(etVERT, gNoText);
+    gPoly.closed = (gEnt.flags & 1) != 0;
+    gPoly.mirror = ext == 1;
+    gPoly.threeD = (gEnt.flags & 8) != 0;
+  } else {
+    if (ext == 1) mirrorVertices(gEnt.start);
+    if (!(gEnt.flags & 1))
+      for (long i = gEnt.start; i < eldsCounter; ++i)
+        if (elds[i].type == etVERT) elds[i].polyOpen = 1;
+  }
+  sx = sy = ex = ey = 0;
+  add(etDELETE, "next PYL");
+  add(etPOLY, gNoText);
+}
+
+void finishVertex() {
+  // Frame control points of a spline-fitted polyline do not lie on its path.
+  if (gEnt.flags & 16) return;
+  if (gPoly.threeD) {
+    float z = gEnt.hasZ ? gEnt.z : 0;
+    if (!gPoly.zSet) {
+      gPoly.z0 = z;
+      gPoly.zSet = true;
+    } else if (std::fabs(z - gPoly.z0) > 1e-6f * (1 + std::fabs(gPoly.z0))) {
+      gPoly.zDiffers = true;
     }
   }
-  return 0;
+  if (gPoly.mirror) {
+    sx = cx = -sx;
+    gEnt.bulge = -gEnt.bulge;
+  }
+  ex = ey = 0;
+  if (!add(etVERT, gNoText)) return;
+  elds[eldsCounter - 1].bulge = gEnt.bulge;
+  elds[eldsCounter - 1].polyOpen = gPoly.closed ? 0 : 1;
+}
+
+}  // namespace
+
+int DxfEntityKind(const char* name) {
+  // Every group 0 of the drawing comes by here: compared without library calls.
+  struct Kind { const char* name; size_t size; int kind; };
+  static const Kind kinds[] = {
+      {"LINE", 5, dkLINE}, {"ARC", 4, dkARC}, {"CIRCLE", 7, dkCIRCLE}, {"POINT", 6, dkPOINT},
+      {"INSERT", 7, dkINSERT}, {"TEXT", 5, dkTEXT}, {"MTEXT", 6, dkMTEXT}, {"POLYLINE", 9, dkPOLYLINE},
+      {"LWPOLYLINE", 11, dkLWPOLYLINE}, {"VERTEX", 7, dkVERTEX}, {"SEQEND", 7, dkSEQEND}, {"ELLIPSE", 8, dkELLIPSE},
+  };
+  for (const Kind& k : kinds) {
+    if (name[0] != k.name[0]) continue;
+    size_t i = 1;
+    while (i < k.size && name[i] == k.name[i]) ++i;
+    if (i == k.size) return k.kind;
+  }
+  return dkNONE;
+}
+
+bool PolylineTakesVertices() { return gPoly.open && !gPoly.skip; }
+
+void PolylineEnd() {
+  if (!gPoly.open) return;
+  if (!gPoly.skip && gPoly.threeD && gPoly.zDiffers) {
+    dropSince(gPoly.start);
+    KxLog(" POLYLINE [%s] skipped: 3-D, its vertices are not in one plane parallel to XY\n",
+          gPoly.handle[0] ? gPoly.handle : "-");
+  }
+  gPoly = Polyline();
+}
+
+void EntityStart(int kind) {
+  static const int types[] = {-1, etLINE, etARC, etCIR, etPNT, etINSE, etTEXT, etTEXT,
+                              etPOLY, etPOLY, etVERT, -1, -1};
+  gEnt = Entity();
+  gEnt.kind = kind;
+  gEnt.argument = gEnt.type = kind >= 0 && kind <= dkELLIPSE ? types[kind] : -1;
+  gEnt.start = eldsCounter;
+  if (kind == dkELLIPSE) gEnt.nothing = true;
+  if (kind != dkPOLYLINE && kind != dkLWPOLYLINE) return;
+  // The start record carries the staging values of the entity before it; the
+  // structure check marks it so that no contour takes it.
+  if (!add(etPOLY, "begPoly") || DxfTwelveRules()) return;
+  elementdaten& e = elds[eldsCounter - 1];
+  KxCopy(e.kontur, sizeof e.kontur, "xPFirst");
+  e.used += 1;
+}
+
+void EntityGroup(int code, const char* value) {
+  switch (code) {
+    case 5: KxCopy(gEnt.handle, sizeof gEnt.handle, value); return;
+    case 210: case 220: case 230: gEnt.extrusion[(code - 210) / 10] = KxNumber(value); return;
+    case 100: if (!gEnt.rest) marker(value); return;
+    default: break;
+  }
+  if (gEnt.rest) return;
+  float v = DxfValue(value);
+  switch (code) {
+    case 10: sx = cx = v; break;
+    case 20: sy = cy = v; break;
+    case 11: ex = v; break;
+    case 21: ey = v; break;
+    case 30: gEnt.z = v; gEnt.hasZ = true; break;
+    case 40: rd = v; break;
+    case 42:
+      if (gEnt.kind == dkLWPOLYLINE) {
+        if (gEnt.lastVertex >= gEnt.start && gEnt.lastVertex < eldsCounter) elds[gEnt.lastVertex].bulge = v;
+      } else {
+        gEnt.bulge = v;
+      }
+      break;
+    case 50: sw = v; break;
+    case 51: ew = v; break;
+    case 70: gEnt.flags = (int)KxInteger(value); break;
+    case 1:
+      if (gEnt.type >= 0 && add(gEnt.type, gNoText)) KxCopy(elds[eldsCounter - 1].text, sizeof elds[0].text, value);
+      break;
+    case 2:
+      KxPrint("[Name:%s]", value);
+      // Only inserts of blocks named below "$" (such as "#1") stand for a point;
+      // any other block is a drawing of its own and is left out.
+      if (strcmp(value, "$") >= 0) {
+        KxPrint(" ..<Name break>\n");
+        gEnt.rest = gEnt.nothing = true;
+      }
+      break;
+    case 8:
+      KxPrint("[8 CckL]");
+      break;
+    default:
+      break;
+  }
+  // Lightweight polylines give their vertices as repeated 10/20 pairs.
+  if (code == 20 && gEnt.kind == dkLWPOLYLINE && gEnt.type == etPOLY) {
+    ex = ey = 0;
+    if (add(etVERT, gNoText)) gEnt.lastVertex = eldsCounter - 1;
+  }
+}
+
+void EntityFinish() {
+  if (gEnt.kind == dkNONE) return;
+  const int ext = extrusionCase();
+  if (ext == 2) {
+    // Drawn in a plane that is not parallel to the drawing's: nothing of it can be cut.
+    dropSince(gEnt.start);
+    char what[96];
+    snprintf(what, sizeof what, "extrusion %.6g %.6g %.6g is not along Z", gEnt.extrusion[0], gEnt.extrusion[1],
+             gEnt.extrusion[2]);
+    logSkipped(what, gEnt.handle);
+    if (gEnt.kind == dkPOLYLINE) {
+      gPoly = Polyline();
+      gPoly.open = gPoly.skip = true;
+    }
+    gEnt = Entity();
+    return;
+  }
+  if (gEnt.nothing) {
+    // A polyline header always gets its closing records: its vertices follow.
+    if (gEnt.kind == dkPOLYLINE || gEnt.kind == dkLWPOLYLINE) finishPolylineHeader(ext);
+    gEnt = Entity();
+    return;
+  }
+  switch (gEnt.type) {
+    case etLINE:
+      add(etLINE, gNoText);
+      break;
+    case etPOLY:
+      finishPolylineHeader(ext);
+      break;
+    case etVERT:
+      if (gEnt.kind == dkVERTEX) {
+        finishVertex();
+      } else {
+        ex = ey = 0;
+        add(etVERT, gNoText);
+      }
+      break;
+    case etARC:
+      if (ext == 1) {
+        // Seen from below, the arc turns the other way: its end becomes its start.
+        cx = -cx;
+        float s = sw;
+        sw = 180 - ew;
+        ew = 180 - s;
+      }
+      if (sw < 0) sw += 360;
+      if (ew < 0) ew += 360;
+      sx = finite(XARC(sw, rd) + cx);
+      sy = finite(YARC(sw, rd) + cy);
+      ex = finite(XARC(ew, rd) + cx);
+      ey = finite(YARC(ew, rd) + cy);
+      add(etARC, gNoText);
+      break;
+    case etCIR:
+      if (ext == 1) cx = -cx;
+      sx = ex = finite(cx + rd);
+      sy = ey = cy;
+      add(etCIR, gNoText);
+      break;
+    case etINSE:
+    case etPNT:
+      if (ext == 1) sx = cx = -sx;
+      add(gEnt.type, gNoText);
+      break;
+    case etTEXT:
+      // A text was already added at its group 1.
+      if (gEnt.argument != etTEXT) {
+        if (ext == 1) sx = cx = -sx;
+        add(etTEXT, gNoText);
+      } else if (ext == 1) {
+        for (long i = gEnt.start; i < eldsCounter; ++i) {
+          elds[i].sx = elds[i].cx = elds[i].ex = -elds[i].sx;
+        }
+      }
+      break;
+    default:
+      break;
+  }
+  gEnt = Entity();
 }

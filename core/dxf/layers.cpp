@@ -1,6 +1,6 @@
 // The layer list that selects which drawing layers are converted, with the
 // per-layer technology overrides, the layer pass over the drawing's layer
-// table, and the layer test of 12-format entities.
+// table, and the layer test of the entities.
 #include <cstring>
 
 #include "config/config.h"
@@ -145,28 +145,20 @@ int fLayerList(int modus, int nr, const char* lName, long elnum) {
   }
 }
 
-int IsValidLayer(int dxfVersion) {
-  if (dxfVersion != 1009) {
-    KxPrint("[BL:%d]", dxfVersion);
-    return 0;
-  }
-  // Handle code, handle, layer code, layer name. Every entity of the drawing
-  // comes by here, so the first three lines are passed without a copy.
-  char line[kDxfLineSize];
-  for (int i = 0; i < 3; ++i)
-    if (!DxfSkipLine()) return 0;
-  if (!DxfReadLine(line)) return 0;
+int LayerSelected(const char* name) {
   // Stored names are cut to 31 characters; a longer drawing name matches on those.
-  const size_t n = strnlen(line, sizeof fLL[0].Name - 1);
+  // Every entity of the drawing comes by here: compared without a library call.
   for (int y = 0; y < gAktLayEntry; ++y) {
     const char* stored = fLL[y].Name;
-    if (stored[0] == line[0] && memcmp(stored, line, n) == 0 && stored[n] == '\0') {
+    size_t i = 0;
+    while (i < sizeof fLL[0].Name - 1 && stored[i] && stored[i] == name[i]) ++i;
+    if (stored[i] == '\0' && (name[i] == '\0' || i == sizeof fLL[0].Name - 1)) {
       gAktLayName = y;
       return 1;
     }
   }
   if (gAktLayEntry == 0) gAktLayName = 0;
-  return DxfIs(line, edmLayer) ? 1 : 0;
+  return DxfIs(name, edmLayer) ? 1 : 0;
 }
 
 static void handOver(const char* name) {
@@ -234,9 +226,9 @@ int getLayers() {
   fLayerList(ll_ADD, 0, edmLayer, 0);
   // The console keeps the POSITION mark only for layers found in the drawing.
   if (KxConsole()) gPositionLayer = 0;
-  // Later versions keep the table records of the 2000 format.
-  if (acad_IntVers >= 1015) read2000Table(count);
-  if (acad_IntVers <= 1009) read1009Table(count);
+  // Versions from AC1012 on write the subclass markers of the 2000-format table.
+  if (acad_IntVers >= 1012) read2000Table(count);
+  if (DxfTwelveRules()) read1009Table(count);
   --count;
   KxPrint(".. %ld Layer found\n\n", count);
   fLayerList(ll_LIST, KxConsole() ? 1 : 0, nullptr, 0);

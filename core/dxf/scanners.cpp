@@ -1,6 +1,7 @@
-// The entity pass: finds the entities of the selected layers, by their type
-// line in 12-format drawings and by their AcDbEntity subclass marker in
-// 2000-format drawings, and hands each to the entity conversion.
+// The entity pass: one forward scan over the drawing's group-code/value pairs.
+// An entity begins at a group 0 naming its type and ends at the next group 0;
+// its layer is its group 8 wherever that stands. Entities of the selected layers
+// outside block definitions go to the entity conversion.
 #include <cstring>
 
 #include "config/config.h"
@@ -8,71 +9,261 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 
-static void logHeader() {
+namespace {
+
+void logHeader() {
   KxLog("\n %s (ACAD_VERSION: %s)\n Worklayer:%s\n\n-- Elements: ---\n", in_filename, acad_VersInfo, edmLayer);
 }
 
-// 2000-format polylines start with a record marked as the first of its polyline.
-static void addPolylineStart() {
-  long before = eldsCounter;
-  AddElement(etPOLY, "begPoly");
-  if (eldsCounter == before) return;
-  elementdaten& e = elds[eldsCounter - 1];
-  KxCopy(e.kontur, sizeof e.kontur, "xPFirst");
-  e.used += 1;
+// A group-code line: blanks, an optional sign, digits, blanks. Anything else is
+// a stray line (the rest of a value longer than a line piece, or damage); the
+// pairs go on after it.
+bool codeOf(const char* line, int& code) {
+  const char* p = line;
+  while (*p == ' ' || *p == '\t') ++p;
+  bool negative = *p == '-';
+  if (negative) ++p;
+  if (*p < '0' || *p > '9') return false;
+  long v = 0;
+  for (; *p >= '0' && *p <= '9'; ++p)
+    if (v < 100000000) v = v * 10 + (*p - '0');
+  while (*p == ' ' || *p == '\t') ++p;
+  if (*p != '\0') return false;
+  code = (int)(negative ? -v : v);
+  return true;
 }
 
-int get1009ElementsFromLayer() {
-  static const char* const keywords[] = {"LINE", "ARC", "CIRCLE", "POLYLINE", "VERTEX", "INSERT", "TEXT", "POINT"};
-  static const int types[] = {etLINE, etARC, etCIR, etPOLY, etVERT, etINSE, etTEXT, etPNT};
-  logHeader();
-  char line[kDxfLineSize];
-  int k;
-  while ((k = DxfFindLine(line, keywords, 8)) >= 0) {
-    if (IsValidLayer(acad_IntVers) == 1) {
-      if (types[k] == etPOLY) AddElement(etPOLY, "begPoly");
-      getElementsPoints(types[k]);
-    }
+// Groups of an entity that come before its layer group wait here until the
+// layer decides whether the entity is read. Writers put the layer among the
+// first groups, so a few places are enough.
+constexpr int kHeldGroups = 24;
+struct HeldGroup {
+  int code;
+  char value[kDxfLineSize];
+};
+HeldGroup gHeld[kHeldGroups];
+int gHeldCount = 0;
+int gHeldLost = 0;
+
+void hold(int code, const char* value) {
+  // The marker every entity of a 2000-format drawing carries says nothing.
+  if (code == 100 && value[0] == 'A' && memcmp(value, "AcDbEntity", 11) == 0) return;
+  if (gHeldCount >= kHeldGroups) {
+    ++gHeldLost;
+    return;
   }
-  KxPrint(" %ld Elemente found\n\n", eldsCounter);
-  KxLog(" %ld Elemente found\n\n", eldsCounter);
-  return 0;
+  gHeld[gHeldCount].code = code;
+  char* to = gHeld[gHeldCount].value;
+  size_t n = 0;
+  while (n < sizeof gHeld[0].value - 1 && value[n]) to[n] = value[n], ++n;
+  to[n] = '\0';
+  ++gHeldCount;
 }
 
-int get1015ElementsFromLayer() {
-  logHeader();
-  static const char* const kEntity[] = {"AcDbEntity"};
-  char line[kDxfLineSize];
-  while (DxfFindLine(line, kEntity, 1) == 0) {
-    // Group code 8, then the layer name.
-    if (!DxfReadLine(line) || !DxfReadLine(line)) break;
-    if (DxfIs(line, "AcDbDictionary") || DxfIs(line, "AcDbAlignedDimension") ||
-        DxfIs(line, "AcDbIdBuffer")) {
-      KxPrint("  <break>\n");
-      break;
-    }
-    if (!DxfIs(line, edmLayer)) continue;
-    // Group code 100, then the subclass marker.
-    if (!DxfReadLine(line) || !DxfReadLine(line)) break;
-    KxPrint("  AcDbEntity Element: %s\n", line);
-    if (DxfIs(line, "AcDbLine")) {
-      getElementsPoints(etLINE);
-    } else if (DxfIs(line, "AcDbPolyline") || DxfIs(line, "AcDb2dPolyline")) {
-      addPolylineStart();
-      getElementsPoints(etPOLY);
-    } else if (DxfIs(line, "AcDbVertex")) {
-      getElementsPoints(etVERT);
-    } else if (DxfIs(line, "AcDbCircle")) {
-      getElementsPoints(etCIR);  // arcs switch to etARC at their AcDbArc marker
-    } else if (DxfIs(line, "AcDbArc")) {
-      getElementsPoints(etARC);
-    } else if (DxfIs(line, "AcDbMText") || DxfIs(line, "AcDbText")) {
-      getElementsPoints(etTEXT);
-    } else if (DxfIs(line, "AcDbEllipse")) {
-      KxPrint("\t\t\t\t [NOT SUPPORTED]\n ");
-    }
+enum ScanState { ssNone, ssPending, ssReading };
+
+struct Scan {
+  ScanState state = ssNone;
+  int kind = dkNONE;
+  bool layerSeen = false;   // the entity's first group 8 was taken as its layer
+  bool sectionName = false; // the last group 0 was SECTION: its group 2 names it
+  bool readable = true;     // in the ENTITIES section or outside any section
+  bool inBlock = false;     // between BLOCK and ENDBLK
+};
+
+// Some writers pad values with blanks; a layer name is the same without them.
+bool trimmedSelected(const char* layer) {
+  size_t n = strlen(layer);
+  if (n == 0 || (layer[0] != ' ' && layer[n - 1] != ' ')) return false;
+  size_t b = 0;
+  while (b < n && layer[b] == ' ') ++b;
+  while (n > b && layer[n - 1] == ' ') --n;
+  char name[kDxfLineSize];
+  memcpy(name, layer + b, n - b);
+  name[n - b] = '\0';
+  return LayerSelected(name) != 0;
+}
+
+// The layer decides: the held groups are then read in their order.
+void decide(Scan& s, const char* layer) {
+  s.layerSeen = true;
+  if (!LayerSelected(layer) && !trimmedSelected(layer)) {
+    s.state = ssNone;
+    return;
   }
-  KxPrint("found %ld Elements\n\n", eldsCounter);
-  KxLog("found %ld Elements\n\n", eldsCounter);
+  EntityStart(s.kind);
+  for (int i = 0; i < gHeldCount; ++i) EntityGroup(gHeld[i].code, gHeld[i].value);
+  if (gHeldLost) KxLog(" entity: %d groups before its layer not read\n", gHeldLost);
+  s.state = ssReading;
+}
+
+// The group 0 that ends the current entity.
+void endEntity(Scan& s) {
+  // Every entity a CAD program writes has its layer group; a group 0 value without
+  // one was a word inside some other group's text, and adds nothing.
+  if (s.state == ssReading) EntityFinish();
+  s.state = ssNone;
+}
+
+// A group 0: the end of the current entity and the start of whatever it names.
+// False at the end of the drawing.
+bool groupZero(Scan& s, const char* value) {
+  endEntity(s);
+  s.sectionName = false;
+  int kind = DxfEntityKind(value);
+  if (kind != dkVERTEX) PolylineEnd();
+  if (kind == dkNONE) {
+    if (DxfIs(value, "SECTION")) {
+      s.sectionName = true;
+      s.readable = false;
+    } else if (DxfIs(value, "ENDSEC")) {
+      s.readable = true;
+    } else if (DxfIs(value, "BLOCK")) {
+      s.inBlock = true;
+    } else if (DxfIs(value, "ENDBLK")) {
+      s.inBlock = false;
+    } else if (DxfIs(value, "EOF")) {
+      return false;
+    }
+    return true;
+  }
+  // Block definitions are placed where the drawing inserts them, not at their own coordinates.
+  if (!s.readable || s.inBlock || kind == dkSEQEND) return true;
+  s.kind = kind;
+  s.layerSeen = false;
+  if (kind == dkVERTEX) {
+    // A vertex belongs to its polyline, whatever its own layer.
+    if (PolylineTakesVertices()) {
+      EntityStart(kind);
+      s.state = ssReading;
+    }
+    return true;
+  }
+  gHeldCount = gHeldLost = 0;
+  s.state = ssPending;
+  return true;
+}
+
+// The groups the entity conversion looks at; the values of all others are passed unread.
+inline bool relevant(int code) {
+  switch (code) {
+    case 1: case 2: case 5: case 8: case 10: case 11: case 20: case 21: case 30: case 40: case 42:
+    case 50: case 51: case 70: case 100: case 210: case 220: case 230:
+      return true;
+    default:
+      return false;
+  }
+}
+
+
+// Where nothing is read up to the next entity, the lines are passed by a search
+// for the words that start what the pass looks at. The search does not know
+// which group a line belongs to: a word found may be the value of another
+// group. Then it is still followed by a code line, so the pairs stay in step;
+// an entity type taken in such a place finds no layer group and adds nothing.
+// The words that change where the pass stands are checked by the group after them.
+// Lightweight polylines exist from AC1012 on; every further word costs the search time.
+const char* const kStarts[] = {"SECTION", "ENDSEC", "BLOCK", "ENDBLK", "LINE", "ARC", "CIRCLE", "POINT",
+                               "INSERT", "TEXT", "MTEXT", "POLYLINE", "VERTEX", "SEQEND", "ELLIPSE", "LWPOLYLINE"};
+constexpr int kSectionWords = 4;
+
+bool knownSection(const char* name) {
+  static const char* const names[] = {"HEADER", "CLASSES", "TABLES", "BLOCKS", "ENTITIES", "OBJECTS",
+                                      "THUMBNAILIMAGE", "ACDSDATA"};
+  for (const char* n : names)
+    if (DxfIs(name, n)) return true;
+  return false;
+}
+
+}  // namespace
+
+int getElementsFromLayer() {
+  logHeader();
+  Scan s;
+  char line[kDxfLineSize];
+  char value[kDxfLineSize];
+  char word[kDxfLineSize];
+  bool haveLine = false;  // line holds a code line not yet looked at
+  for (;;) {
+    if (!haveLine && s.state == ssNone && !s.sectionName) {
+      int k = DxfFindLine(word, kStarts, DxfTwelveRules() ? 15 : 16);
+      if (k < 0) break;
+      if (!DxfReadLine(line)) break;
+      int next;
+      if (!codeOf(line, next)) continue;
+      haveLine = true;
+      if (k >= kSectionWords) {
+        groupZero(s, word);
+        continue;
+      }
+      if (DxfIs(word, "SECTION")) {
+        if (next != 2) continue;
+        haveLine = false;
+        if (!DxfReadLine(value)) break;
+        if (knownSection(value)) {
+          groupZero(s, word);
+          s.sectionName = false;
+          s.readable = DxfIs(value, "ENTITIES");
+        }
+        continue;
+      }
+      if (DxfIs(word, "ENDSEC")) {
+        if (next == 0) groupZero(s, word);
+        continue;
+      }
+      // BLOCK and ENDBLK open an entity of their own: a handle, an owner or a layer follows.
+      bool entityHead = next == 5 || next == 8 || next == 330 || next == 102 || next == 67;
+      if (next == 100) {
+        haveLine = false;
+        if (!DxfReadLine(value)) break;
+        entityHead = DxfIs(value, "AcDbEntity");
+      }
+      if (entityHead) groupZero(s, word);
+      continue;
+    }
+    if (!haveLine && !DxfReadLine(line)) break;
+    haveLine = false;
+    int code;
+    if (!codeOf(line, code)) continue;
+    if (code != 0) {
+      if (code == 2 && s.sectionName) {
+        if (!DxfReadLine(value)) break;
+        s.sectionName = false;
+        s.readable = DxfIs(value, "ENTITIES");
+        continue;
+      }
+      // Values of groups that say nothing here are passed unread.
+      if (s.state == ssNone || !relevant(code)) {
+        if (!DxfSkipLine()) break;
+        continue;
+      }
+    }
+    if (!DxfReadLine(value)) break;
+    if (code == 0) {
+      if (!groupZero(s, value)) break;
+      continue;
+    }
+    if (s.state == ssPending) {
+      if (code == 8)
+        decide(s, value);
+      else
+        hold(code, value);
+      continue;
+    }
+    if (code == 8 && !s.layerSeen) {
+      s.layerSeen = true;
+      continue;
+    }
+    EntityGroup(code, value);
+  }
+  // An entity cut off by the end of the file adds nothing more.
+  PolylineEnd();
+  if (DxfTwelveRules()) {
+    KxPrint(" %ld Elemente found\n\n", eldsCounter);
+    KxLog(" %ld Elemente found\n\n", eldsCounter);
+  } else {
+    KxPrint("found %ld Elements\n\n", eldsCounter);
+    KxLog("found %ld Elements\n\n", eldsCounter);
+  }
   return 0;
 }

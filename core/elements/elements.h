@@ -35,12 +35,14 @@ struct elementdaten {
   float sw, ew;      // start and end angle, degrees, counter-clockwise
   float r;           // radius
   float len;         // length
+  float bulge;       // polyline vertex: tan(sweep/4) of the segment to the next vertex, 0 for a straight one
+  int polyOpen;      // polyline vertex: 1 when its polyline is open, so the last vertex closes nothing
 };
 
-inline constexpr long kMaxElements = 960;
+inline constexpr long kMaxElements = 4096;
 
 extern elementdaten elds[kMaxElements];  // the element table
-extern long eldsMaximum;                 // capacity of the table (960)
+extern long eldsMaximum;                 // capacity of the table (kMaxElements)
 extern long eldsCounter;                 // records in use; next add goes here
 extern int StructsChecked;               // completed structure checks
 extern int gMaxELemBarrier;              // 1 once an add was refused for a full table

@@ -34,11 +34,57 @@ static bool continuesPolyline(long k, long n) {
   return elds[k].type == etDELETE && strcmp(elds[k].text, "next PYL") == 0;
 }
 
-// Each vertex becomes the line to the next vertex and the last one closes the
-// figure back to the first record after the etPOLY. In a 2000-format drawing
-// the vertices stand before the closing etPOLY record; that record is then
-// followed by no vertex and becomes a line of its own without taking in the
-// records that follow it.
+// The segment from vertex e to the point (toX, toY): a line, or an arc when the
+// vertex carries a bulge (the tangent of a quarter of the arc's sweep, positive
+// when the arc turns counter-clockwise). Arcs are stored counter-clockwise, so a
+// clockwise segment is stored from its end; its end points are the vertices
+// themselves, so that the chaining finds them exactly.
+static void makeSegment(elementdaten& e, float toX, float toY) {
+  const double b = e.bulge;
+  const double x1 = e.sx, y1 = e.sy, x2 = toX, y2 = toY;
+  const double dx = x2 - x1, dy = y2 - y1;
+  const double chord = std::sqrt(dx * dx + dy * dy);
+  if (b == 0 || !std::isfinite(b) || !(chord > 0) || !std::isfinite(chord)) {
+    makeLineTo(e, toX, toY);
+    return;
+  }
+  // The centre lies on the chord's perpendicular, to its left for a positive bulge.
+  const double off = chord * (1 - b * b) / (4 * b);
+  const double ccx = (x1 + x2) / 2 - off * dy / chord;
+  const double ccy = (y1 + y2) / 2 + off * dx / chord;
+  const double r = chord * (1 + b * b) / (4 * std::fabs(b));
+  auto angle = [&](double x, double y) {
+    double a = std::atan2(y - ccy, x - ccx) * RAD2DEG;
+    return (float)(a < 0 ? a + 360 : a);
+  };
+  if (!std::isfinite(ccx) || !std::isfinite(ccy) || !std::isfinite(r) || r > 3e38) {
+    makeLineTo(e, toX, toY);
+    return;
+  }
+  e.type = etARC;
+  e.cx = (float)ccx;
+  e.cy = (float)ccy;
+  e.r = (float)r;
+  if (b > 0) {
+    e.sw = angle(x1, y1);
+    e.ew = angle(x2, y2);
+    e.ex = toX;
+    e.ey = toY;
+  } else {
+    e.sw = angle(x2, y2);
+    e.ew = angle(x1, y1);
+    e.ex = e.sx;
+    e.ey = e.sy;
+    e.sx = toX;
+    e.sy = toY;
+  }
+}
+
+// Each vertex becomes the segment to the next vertex, and the last one closes
+// the figure back to the first record after the etPOLY, unless its polyline is
+// open: then it adds nothing. In a 2000-format drawing the vertices stand
+// before the closing etPOLY record; that record is then followed by no vertex
+// and becomes a line of its own without taking in the records that follow it.
 static void convertPolylines() {
   long n = liveCount();
   for (long i = 0; i < n; ++i) {
@@ -49,13 +95,19 @@ static void convertPolylines() {
     KxCopy(head.kontur, sizeof head.kontur, "xPF");
     KxPrint("%ld-", i);
     if (!continuesPolyline(i + 1, n)) continue;
+    // The first vertex's own point: its record may turn into a clockwise arc stored from its end.
+    const float firstX = elds[i + 1].sx, firstY = elds[i + 1].sy;
     for (long j = i + 1; j < n; ++j) {
       if (j + 1 < n && elds[j + 1].type == etVERT) {
-        makeLineTo(elds[j], elds[j + 1].sx, elds[j + 1].sy);
+        makeSegment(elds[j], elds[j + 1].sx, elds[j + 1].sy);
         continue;
       }
-      makeLineTo(elds[j], elds[i + 1].sx, elds[i + 1].sy);
-      ++elds[j].used;
+      if (elds[j].polyOpen) {
+        elds[j].type = etDELETE;
+      } else {
+        makeSegment(elds[j], firstX, firstY);
+        ++elds[j].used;
+      }
       i = j;
       break;
     }

@@ -80,6 +80,8 @@ void AddElement(int typ, const char* opttext) {
   e.used = e.IsFirst = 0;
   e.kElemX = 0;
   e.child = 0;
+  e.bulge = 0;
+  e.polyOpen = 0;
   e.fLayer = gAktLayName;
   if (opttext && strlen(opttext) > 2) KxCopy(e.text, sizeof e.text, opttext);
   if (typ == etPNT || typ == etTEXT) {

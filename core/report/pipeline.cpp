@@ -10,8 +10,7 @@
 
 int ConvertDrawingElements() {
   AddReservedElements();
-  if (acad_IntVers <= 1009) get1009ElementsFromLayer();
-  if (acad_IntVers > 1014) get1015ElementsFromLayer();
+  getElementsFromLayer();
   AddClosingElements();
 
   CheckStructs();

@@ -25,8 +25,7 @@ bool RunDxfPasses(const std::string& path) {
   if (!OpenDrawing(path)) return false;
   ClearElements();
   AddReservedElements();
-  if (acad_IntVers <= 1009) get1009ElementsFromLayer();
-  if (acad_IntVers > 1014) get1015ElementsFromLayer();
+  getElementsFromLayer();
   fclose(i_stream);
   i_stream = nullptr;
   return true;

@@ -12,7 +12,7 @@ std::string Num(double v) {
 DxfText::DxfText(std::string version) : version_(std::move(version)) {}
 
 bool DxfText::Is2000() const {
-  return version_.size() >= 6 && version_.compare(0, 2, "AC") == 0 && version_ > "AC1014";
+  return version_.size() >= 6 && version_.compare(0, 2, "AC") == 0 && version_ > "AC1011";
 }
 
 void DxfText::group(std::string& out, int code, const std::string& value) const {
@@ -29,76 +29,142 @@ DxfText& DxfText::Layer(const std::string& name) {
   return *this;
 }
 
+DxfText& DxfText::Handles(bool on) { handles_ = on; return *this; }
+DxfText& DxfText::StyleGroups(bool on) { style_ = on; return *this; }
+DxfText& DxfText::LayerAfterMarkers(bool on) { layerLate_ = on; return *this; }
+
+DxfText& DxfText::Extrusion(double x, double y, double z) {
+  ext_[0] = x; ext_[1] = y; ext_[2] = z;
+  return *this;
+}
+
+void DxfText::extrusion() {
+  if (ext_[0] == 0 && ext_[1] == 0 && ext_[2] == 1) return;
+  group(out(), 210, Num(ext_[0]));
+  group(out(), 220, Num(ext_[1]));
+  group(out(), 230, Num(ext_[2]));
+}
+
+DxfText& DxfText::Block(const std::string& name) {
+  inBlock_ = true;
+  group(blocks_, 0, "BLOCK");
+  if (Is2000()) {
+    group(blocks_, 100, "AcDbEntity");
+    group(blocks_, 8, "0");
+    group(blocks_, 100, "AcDbBlockBegin");
+  } else {
+    group(blocks_, 8, "0");
+  }
+  group(blocks_, 2, name);
+  group(blocks_, 70, "0");
+  group(blocks_, 10, Num(0));
+  group(blocks_, 20, Num(0));
+  group(blocks_, 30, Num(0));
+  group(blocks_, 3, name);
+  return *this;
+}
+
+DxfText& DxfText::EndBlock() {
+  group(blocks_, 0, "ENDBLK");
+  if (Is2000()) group(blocks_, 100, "AcDbEntity");
+  group(blocks_, 8, "0");
+  if (Is2000()) group(blocks_, 100, "AcDbBlockEnd");
+  inBlock_ = false;
+  return *this;
+}
+
 void DxfText::entityHead(const std::string& type, const std::string& layer, const char* subclass) {
+  std::string& o = out();
   char h[16];
   snprintf(h, sizeof h, "%X", handle_++);
-  group(entities_, 0, type);
-  group(entities_, 5, h);
-  if (Is2000()) {
-    group(entities_, 330, "1F");
-    group(entities_, 100, "AcDbEntity");
+  group(o, 0, type);
+  if (handles_) group(o, 5, h);
+  auto style = [&] {
+    if (!style_) return;
+    group(o, 6, "CONTINUOUS");
+    group(o, 62, "7");
+    group(o, 370, "-1");
+    group(o, 60, "0");
+  };
+  if (!Is2000()) {
+    style();
+    group(o, 8, layer);
+    return;
   }
-  group(entities_, 8, layer);
-  if (Is2000() && subclass) group(entities_, 100, subclass);
+  group(o, 330, "1F");
+  group(o, 100, "AcDbEntity");
+  if (layerLate_) {
+    if (subclass) group(o, 100, subclass);
+    group(o, 8, layer);
+    style();
+    return;
+  }
+  group(o, 8, layer);
+  style();
+  if (subclass) group(o, 100, subclass);
 }
 
 DxfText& DxfText::Line(const std::string& layer, double x1, double y1, double x2, double y2) {
   entityHead("LINE", layer, "AcDbLine");
-  group(entities_, 10, Num(x1));
-  group(entities_, 20, Num(y1));
-  group(entities_, 30, Num(0));
-  group(entities_, 11, Num(x2));
-  group(entities_, 21, Num(y2));
-  group(entities_, 31, Num(0));
+  group(out(), 10, Num(x1));
+  group(out(), 20, Num(y1));
+  group(out(), 30, Num(0));
+  group(out(), 11, Num(x2));
+  group(out(), 21, Num(y2));
+  group(out(), 31, Num(0));
   return *this;
 }
 
 DxfText& DxfText::Arc(const std::string& layer, double cx, double cy, double r, double a0, double a1) {
   entityHead("ARC", layer, "AcDbCircle");
-  group(entities_, 10, Num(cx));
-  group(entities_, 20, Num(cy));
-  group(entities_, 30, Num(0));
-  group(entities_, 40, Num(r));
-  if (Is2000()) group(entities_, 100, "AcDbArc");
-  group(entities_, 50, Num(a0));
-  group(entities_, 51, Num(a1));
+  group(out(), 10, Num(cx));
+  group(out(), 20, Num(cy));
+  group(out(), 30, Num(0));
+  group(out(), 40, Num(r));
+  extrusion();
+  if (Is2000()) group(out(), 100, "AcDbArc");
+  group(out(), 50, Num(a0));
+  group(out(), 51, Num(a1));
   return *this;
 }
 
 DxfText& DxfText::Circle(const std::string& layer, double cx, double cy, double r) {
   entityHead("CIRCLE", layer, "AcDbCircle");
-  group(entities_, 10, Num(cx));
-  group(entities_, 20, Num(cy));
-  group(entities_, 30, Num(0));
-  group(entities_, 40, Num(r));
+  group(out(), 10, Num(cx));
+  group(out(), 20, Num(cy));
+  group(out(), 30, Num(0));
+  group(out(), 40, Num(r));
+  extrusion();
   return *this;
 }
 
 DxfText& DxfText::Text(const std::string& layer, double x, double y, const std::string& text) {
   entityHead("TEXT", layer, "AcDbText");
-  group(entities_, 10, Num(x));
-  group(entities_, 20, Num(y));
-  group(entities_, 30, Num(0));
-  group(entities_, 40, Num(2.5));
-  group(entities_, 1, text);
-  if (Is2000()) group(entities_, 100, "AcDbText");
+  group(out(), 10, Num(x));
+  group(out(), 20, Num(y));
+  group(out(), 30, Num(0));
+  group(out(), 40, Num(2.5));
+  group(out(), 1, text);
+  if (Is2000()) group(out(), 100, "AcDbText");
+  extrusion();
   return *this;
 }
 
 DxfText& DxfText::Point(const std::string& layer, double x, double y) {
   entityHead("POINT", layer, "AcDbPoint");
-  group(entities_, 10, Num(x));
-  group(entities_, 20, Num(y));
-  group(entities_, 30, Num(0));
+  group(out(), 10, Num(x));
+  group(out(), 20, Num(y));
+  group(out(), 30, Num(0));
   return *this;
 }
 
 DxfText& DxfText::Insert(const std::string& layer, const std::string& block, double x, double y) {
   entityHead("INSERT", layer, "AcDbBlockReference");
-  group(entities_, 2, block);
-  group(entities_, 10, Num(x));
-  group(entities_, 20, Num(y));
-  group(entities_, 30, Num(0));
+  group(out(), 2, block);
+  group(out(), 10, Num(x));
+  group(out(), 20, Num(y));
+  group(out(), 30, Num(0));
+  extrusion();
   return *this;
 }
 
@@ -106,26 +172,26 @@ DxfText& DxfText::Polyline(const std::string& layer, const std::vector<std::pair
                            bool closed) {
   if (Is2000()) {
     entityHead("LWPOLYLINE", layer, "AcDbPolyline");
-    group(entities_, 90, std::to_string(pts.size()));
-    group(entities_, 70, closed ? "1" : "0");
-    group(entities_, 43, Num(0));
+    group(out(), 90, std::to_string(pts.size()));
+    group(out(), 70, closed ? "1" : "0");
+    group(out(), 43, Num(0));
     for (const auto& p : pts) {
-      group(entities_, 10, Num(p.first));
-      group(entities_, 20, Num(p.second));
+      group(out(), 10, Num(p.first));
+      group(out(), 20, Num(p.second));
     }
     return *this;
   }
   entityHead("POLYLINE", layer, nullptr);
-  group(entities_, 66, "1");
-  group(entities_, 10, Num(0));
-  group(entities_, 20, Num(0));
-  group(entities_, 30, Num(0));
-  group(entities_, 70, closed ? "1" : "0");
+  group(out(), 66, "1");
+  group(out(), 10, Num(0));
+  group(out(), 20, Num(0));
+  group(out(), 30, Num(0));
+  group(out(), 70, closed ? "1" : "0");
   for (const auto& p : pts) {
     entityHead("VERTEX", layer, nullptr);
-    group(entities_, 10, Num(p.first));
-    group(entities_, 20, Num(p.second));
-    group(entities_, 30, Num(0));
+    group(out(), 10, Num(p.first));
+    group(out(), 20, Num(p.second));
+    group(out(), 30, Num(0));
   }
   entityHead("SEQEND", layer, nullptr);
   return *this;
@@ -133,25 +199,77 @@ DxfText& DxfText::Polyline(const std::string& layer, const std::vector<std::pair
 
 DxfText& DxfText::HeavyPolyline(const std::string& layer, const std::vector<std::pair<double, double>>& pts) {
   entityHead("POLYLINE", layer, "AcDb2dPolyline");
-  group(entities_, 66, "1");
-  group(entities_, 10, Num(0));
-  group(entities_, 20, Num(0));
-  group(entities_, 30, Num(0));
-  group(entities_, 70, "1");
+  group(out(), 66, "1");
+  group(out(), 10, Num(0));
+  group(out(), 20, Num(0));
+  group(out(), 30, Num(0));
+  group(out(), 70, "1");
   for (const auto& p : pts) {
     entityHead("VERTEX", layer, "AcDbVertex");
-    group(entities_, 100, "AcDb2dVertex");
-    group(entities_, 10, Num(p.first));
-    group(entities_, 20, Num(p.second));
-    group(entities_, 30, Num(0));
+    group(out(), 100, "AcDb2dVertex");
+    group(out(), 10, Num(p.first));
+    group(out(), 20, Num(p.second));
+    group(out(), 30, Num(0));
   }
   char h[16];
   snprintf(h, sizeof h, "%X", handle_++);
-  group(entities_, 0, "SEQEND");
-  group(entities_, 5, h);
-  group(entities_, 330, "1F");
-  group(entities_, 100, "AcDbEntity");
-  group(entities_, 8, layer);
+  group(out(), 0, "SEQEND");
+  group(out(), 5, h);
+  group(out(), 330, "1F");
+  group(out(), 100, "AcDbEntity");
+  group(out(), 8, layer);
+  return *this;
+}
+
+DxfText& DxfText::BulgedPolyline(const std::string& layer, const std::vector<std::array<double, 3>>& pts,
+                                  bool closed) {
+  if (Is2000()) {
+    entityHead("LWPOLYLINE", layer, "AcDbPolyline");
+    group(out(), 90, std::to_string(pts.size()));
+    group(out(), 70, closed ? "1" : "0");
+    for (const auto& p : pts) {
+      group(out(), 10, Num(p[0]));
+      group(out(), 20, Num(p[1]));
+      if (p[2] != 0) group(out(), 42, Num(p[2]));
+    }
+    extrusion();
+    return *this;
+  }
+  entityHead("POLYLINE", layer, nullptr);
+  group(out(), 66, "1");
+  group(out(), 10, Num(0));
+  group(out(), 20, Num(0));
+  group(out(), 30, Num(0));
+  group(out(), 70, closed ? "1" : "0");
+  extrusion();
+  for (const auto& p : pts) {
+    entityHead("VERTEX", layer, nullptr);
+    group(out(), 10, Num(p[0]));
+    group(out(), 20, Num(p[1]));
+    group(out(), 30, Num(0));
+    if (p[2] != 0) group(out(), 42, Num(p[2]));
+  }
+  entityHead("SEQEND", layer, nullptr);
+  return *this;
+}
+
+DxfText& DxfText::Polyline3D(const std::string& layer, const std::vector<std::array<double, 3>>& pts,
+                              int extraFlags) {
+  entityHead("POLYLINE", layer, Is2000() ? "AcDb3dPolyline" : nullptr);
+  group(out(), 66, "1");
+  group(out(), 10, Num(0));
+  group(out(), 20, Num(0));
+  group(out(), 30, Num(0));
+  group(out(), 70, std::to_string(1 | 8 | extraFlags));
+  for (const auto& p : pts) {
+    entityHead("VERTEX", layer, Is2000() ? "AcDbVertex" : nullptr);
+    if (Is2000()) group(out(), 100, "AcDb3dPolylineVertex");
+    group(out(), 10, Num(p[0]));
+    group(out(), 20, Num(p[1]));
+    group(out(), 30, Num(p[2]));
+    group(out(), 70, "32");
+  }
+  entityHead("SEQEND", layer, nullptr);
   return *this;
 }
 
@@ -196,6 +314,12 @@ std::string DxfText::Str(bool crlf) const {
   }
   group(out, 0, "ENDTAB");
   group(out, 0, "ENDSEC");
+  if (!blocks_.empty()) {
+    group(out, 0, "SECTION");
+    group(out, 2, "BLOCKS");
+    out += blocks_;
+    group(out, 0, "ENDSEC");
+  }
   group(out, 0, "SECTION");
   group(out, 2, "ENTITIES");
   out += entities_;

@@ -1,15 +1,19 @@
 // Composes small drawings as DXF text in the two layouts CAD programs write:
 // the 12-format (entities with handle and layer groups) and the 2000-format
-// (entities with AcDbEntity and subclass markers).
+// (entities with AcDbEntity and subclass markers), with the variations real
+// writers show: no handles, style groups before the subclass marker, the layer
+// after the markers, object coordinates, block definitions, bulged polylines.
 #pragma once
 
+#include <array>
 #include <string>
 #include <utility>
 #include <vector>
 
 class DxfText {
  public:
-  // version: "AC1009" (12-format), "AC1015" (2000-format), any other text, or "" for no header.
+  // version: "AC1009" (12-format), "AC1015" (2000-format; AC1012 and later), any other text,
+  // or "" for no header.
   explicit DxfText(std::string version = "AC1009");
 
   bool Is2000() const;
@@ -27,16 +31,35 @@ class DxfText {
   DxfText& HeavyPolyline(const std::string& layer, const std::vector<std::pair<double, double>>& pts);
   DxfText& Raw(const std::string& lines);    // lines placed verbatim into the entity section
 
+  // How the following entities are written.
+  DxfText& Handles(bool on);             // group 5 in every entity head (default on)
+  DxfText& StyleGroups(bool on);         // line type, colour, line weight, visibility next to the layer group
+  DxfText& LayerAfterMarkers(bool on);   // 2000-format: the layer group after the subclass markers
+  DxfText& Extrusion(double x, double y, double z);  // groups 210/220/230; (0, 0, 1) writes none
+  DxfText& Block(const std::string& name);  // following entities go into a block definition ...
+  DxfText& EndBlock();                      // ... up to here
+
+  // Polylines whose points carry (x, y, bulge of the segment to the next point);
+  // 12-format: POLYLINE/VERTEX/SEQEND, 2000-format: LWPOLYLINE.
+  DxfText& BulgedPolyline(const std::string& layer, const std::vector<std::array<double, 3>>& pts, bool closed);
+  // POLYLINE with flag 8 (3-D) and points (x, y, z); extraFlags adds 16 or 64 for meshes.
+  DxfText& Polyline3D(const std::string& layer, const std::vector<std::array<double, 3>>& pts, int extraFlags = 0);
+
   // The whole drawing; crlf selects DOS line ends.
   std::string Str(bool crlf = false) const;
 
  private:
   void group(std::string& out, int code, const std::string& value) const;
   void entityHead(const std::string& type, const std::string& layer, const char* subclass);
+  void extrusion();
+  std::string& out() { return inBlock_ ? blocks_ : entities_; }
   std::string version_;
   std::vector<std::string> layers_;
   std::string entities_;
+  std::string blocks_;
   int handle_ = 0x100;
+  bool handles_ = true, style_ = false, layerLate_ = false, inBlock_ = false;
+  double ext_[3] = {0, 0, 1};
 };
 
 std::string Num(double v);   // a coordinate as CAD programs write it
