@@ -404,31 +404,35 @@ struct ChunkBits {
   size_t at = SIZE_MAX;           // offset of the chunk in the window
   uint64_t ends[kChunkBlocks];    // '\n'
   uint64_t starts[kChunkBlocks];  // a keyword's first character
-  uint64_t stops[kChunkBlocks];   // '\n', '\r' or NUL: where the text of a short line can end
+  uint64_t stops[kChunkBlocks];   // control characters up to '\r': where the text of a short line can end
 };
 
-// '\n', '\r' or NUL among the 64 bytes at p: where the text of a short line can
-// end (behind the image lie zero bytes).
+// Where the text of a short line can end among the 64 bytes at p: '\n', '\r'
+// and the zero bytes behind the text, found in one compare as every byte up to
+// '\r'. The few other control characters only add candidates that are read and
+// refused.
+constexpr char kLastStop = '\r';
+
 inline uint64_t stopsOf(const char* p) {
 #if defined(__SSE2__)
-  const __m128i nl = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r'), nul = _mm_setzero_si128();
+  const __m128i last = _mm_set1_epi8(kLastStop);
   uint64_t stops = 0;
   for (int j = 0; j < 4; ++j) {
     const __m128i v = _mm_loadu_si128((const __m128i*)(p + 16 * j));
-    const __m128i stop = _mm_or_si128(_mm_cmpeq_epi8(v, nl), _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, nul)));
+    const __m128i stop = _mm_cmpeq_epi8(_mm_min_epu8(v, last), v);
     stops |= (uint64_t)(uint32_t)_mm_movemask_epi8(stop) << (16 * j);
   }
   return stops;
 #else
   uint64_t stops = 0;
-  for (size_t i = 0; i < kBlock; ++i) stops |= (uint64_t)(p[i] == '\n' || p[i] == '\r' || p[i] == '\0') << i;
+  for (size_t i = 0; i < kBlock; ++i) stops |= (uint64_t)((unsigned char)p[i] <= (unsigned char)kLastStop) << i;
   return stops;
 #endif
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
 __attribute__((target("avx2"))) void classifyAvx2(const char* p, const Keywords& kw, ChunkBits& c) {
-  const __m256i nl = _mm256_set1_epi8('\n'), cr = _mm256_set1_epi8('\r'), nul = _mm256_setzero_si256();
+  const __m256i nl = _mm256_set1_epi8('\n'), last = _mm256_set1_epi8(kLastStop);
   __m256i firsts[16];
   for (int i = 0; i < kw.firstCount; ++i) firsts[i] = _mm256_set1_epi8((char)kw.firsts[i]);
   for (size_t b = 0; b < kChunkBlocks; ++b, p += kBlock) {
@@ -440,8 +444,8 @@ __attribute__((target("avx2"))) void classifyAvx2(const char* p, const Keywords&
       h = _mm256_or_si256(h, _mm256_cmpeq_epi8(hi, firsts[i]));
     }
     const __m256i nlLo = _mm256_cmpeq_epi8(lo, nl), nlHi = _mm256_cmpeq_epi8(hi, nl);
-    const __m256i stopLo = _mm256_or_si256(nlLo, _mm256_or_si256(_mm256_cmpeq_epi8(lo, cr), _mm256_cmpeq_epi8(lo, nul)));
-    const __m256i stopHi = _mm256_or_si256(nlHi, _mm256_or_si256(_mm256_cmpeq_epi8(hi, cr), _mm256_cmpeq_epi8(hi, nul)));
+    const __m256i stopLo = _mm256_cmpeq_epi8(_mm256_min_epu8(lo, last), lo);
+    const __m256i stopHi = _mm256_cmpeq_epi8(_mm256_min_epu8(hi, last), hi);
     c.ends[b] = (uint64_t)(uint32_t)_mm256_movemask_epi8(nlLo) | (uint64_t)(uint32_t)_mm256_movemask_epi8(nlHi) << 32;
     c.stops[b] = (uint64_t)(uint32_t)_mm256_movemask_epi8(stopLo) | (uint64_t)(uint32_t)_mm256_movemask_epi8(stopHi) << 32;
     c.starts[b] = (uint64_t)(uint32_t)_mm256_movemask_epi8(a) | (uint64_t)(uint32_t)_mm256_movemask_epi8(h) << 32;
