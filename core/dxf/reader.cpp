@@ -26,16 +26,17 @@ namespace {
 
 // Zero bytes after the window's text: the keyword search reads whole chunks of
 // 512 bytes, the line search whole 64-byte blocks, the copy of a short line 32
-// bytes at once. Zero bytes end no line but stop every keyword, so what lies
-// behind the text read so far can only make the sieve look closer, never miss.
+// bytes at once. Zero bytes end no line, and the sieve takes them for places
+// where a line can end, so text not read yet can add candidates, never hide one.
 constexpr size_t kSlack = 576;
 constexpr size_t kBlock = 64;
 constexpr size_t kPiece = kDxfLineSize - 1;   // characters of one line, as fgets(buf, 255) reads them
 // A window of 512 KB stays in the second-level cache while the sieve and the
 // passes go over what one read brought in; 128 KB to 1 MB measured within 5%.
 constexpr size_t kWindow = (size_t)512 << 10;
-// The smallest window still holds a whole piece with the line before it after
-// the text kept at a refill (at most 254 + 2 * 64 bytes).
+// The smallest window still has room for a whole piece after the text a refill
+// keeps (the unread rest of a piece, the held line start up to two blocks before
+// it, and the block it starts in: under 450 bytes).
 constexpr size_t kMinWindow = 512;
 
 alignas(64) char gBytes[kWindow + kSlack];
