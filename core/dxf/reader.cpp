@@ -343,6 +343,12 @@ struct Keywords {
   bool anyEmpty = false;
   bool anyLong = false;           // a word of 64 characters or more: no line-end sieve
   alignas(16) char head[16][16];  // each word's first 16 characters, zero-padded: one compare for a short word
+  // The first characters as a set for a table look-up by nibbles: a character
+  // is in it when the bits of its low and its high nibble meet. Eight bits keep up
+  // to eight characters apart; more share bits and let a few others through.
+  // Written four times over, so a vector of any width loads its table at once.
+  alignas(64) unsigned char lowNibble[64] = {};
+  alignas(64) unsigned char highNibble[64] = {};
 
   void prepare(const char* const* w, int n) {
     forgetBlocks();
@@ -357,7 +363,13 @@ struct Keywords {
       if (lengths[k] >= 64) anyLong = true;
       lengthSet |= (uint64_t)1 << (lengths[k] < 63 ? lengths[k] : 63);
       unsigned char c = (unsigned char)words[k][0];
-      if (!((firstSet[c >> 6] >> (c & 63)) & 1)) firsts[firstCount++] = c;
+      if (!((firstSet[c >> 6] >> (c & 63)) & 1)) {
+        for (int r = 0; r < 64; r += 16) {
+          lowNibble[r + (c & 15)] |= (unsigned char)(1u << (firstCount & 7));
+          highNibble[r + (c >> 4)] |= (unsigned char)(1u << (firstCount & 7));
+        }
+        firsts[firstCount++] = c;
+      }
       firstSet[c >> 6] |= (uint64_t)1 << (c & 63);
     }
   }
@@ -432,24 +444,64 @@ inline uint64_t stopsOf(const char* p) {
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
+// Up to two first characters are compared one by one; more are looked up by nibbles.
+constexpr int kCompareFirsts = 2;
+
+// The bits of the 32 bytes of v that are a keyword's first character.
+__attribute__((target("avx2"))) inline uint32_t startsAvx2(__m256i v, const Keywords& kw, const __m256i* firsts,
+                                                         __m256i lowTab, __m256i highTab) {
+  const __m256i nibble = _mm256_set1_epi8(0x0f), zero = _mm256_setzero_si256();
+  if (kw.firstCount > kCompareFirsts) {
+    const __m256i l = _mm256_shuffle_epi8(lowTab, _mm256_and_si256(v, nibble));
+    const __m256i h = _mm256_shuffle_epi8(highTab, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble));
+    return ~(uint32_t)_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_and_si256(l, h), zero));
+  }
+  __m256i a = zero;
+  for (int i = 0; i < kw.firstCount; ++i) a = _mm256_or_si256(a, _mm256_cmpeq_epi8(v, firsts[i]));
+  return (uint32_t)_mm256_movemask_epi8(a);
+}
+
 __attribute__((target("avx2"))) void classifyAvx2(const char* p, const Keywords& kw, ChunkBits& c) {
   const __m256i nl = _mm256_set1_epi8('\n'), last = _mm256_set1_epi8(kLastStop);
-  __m256i firsts[16];
-  for (int i = 0; i < kw.firstCount; ++i) firsts[i] = _mm256_set1_epi8((char)kw.firsts[i]);
+  const __m256i lowTab = _mm256_load_si256((const __m256i*)kw.lowNibble);
+  const __m256i highTab = _mm256_load_si256((const __m256i*)kw.highNibble);
+  __m256i firsts[kCompareFirsts];
+  for (int i = 0; i < kw.firstCount && i < kCompareFirsts; ++i) firsts[i] = _mm256_set1_epi8((char)kw.firsts[i]);
   for (size_t b = 0; b < kChunkBlocks; ++b, p += kBlock) {
     const __m256i lo = _mm256_loadu_si256((const __m256i*)p);
     const __m256i hi = _mm256_loadu_si256((const __m256i*)(p + 32));
-    __m256i a = _mm256_setzero_si256(), h = _mm256_setzero_si256();
-    for (int i = 0; i < kw.firstCount; ++i) {
-      a = _mm256_or_si256(a, _mm256_cmpeq_epi8(lo, firsts[i]));
-      h = _mm256_or_si256(h, _mm256_cmpeq_epi8(hi, firsts[i]));
-    }
     const __m256i nlLo = _mm256_cmpeq_epi8(lo, nl), nlHi = _mm256_cmpeq_epi8(hi, nl);
     const __m256i stopLo = _mm256_cmpeq_epi8(_mm256_min_epu8(lo, last), lo);
     const __m256i stopHi = _mm256_cmpeq_epi8(_mm256_min_epu8(hi, last), hi);
     c.ends[b] = (uint64_t)(uint32_t)_mm256_movemask_epi8(nlLo) | (uint64_t)(uint32_t)_mm256_movemask_epi8(nlHi) << 32;
     c.stops[b] = (uint64_t)(uint32_t)_mm256_movemask_epi8(stopLo) | (uint64_t)(uint32_t)_mm256_movemask_epi8(stopHi) << 32;
-    c.starts[b] = (uint64_t)(uint32_t)_mm256_movemask_epi8(a) | (uint64_t)(uint32_t)_mm256_movemask_epi8(h) << 32;
+    c.starts[b] = (uint64_t)startsAvx2(lo, kw, firsts, lowTab, highTab) |
+                  (uint64_t)startsAvx2(hi, kw, firsts, lowTab, highTab) << 32;
+  }
+}
+
+// One compare per 64-byte block, straight into a bit mask.
+__attribute__((target("avx512f,avx512bw"))) void classifyAvx512(const char* p, const Keywords& kw, ChunkBits& c) {
+  const __m512i nl = _mm512_set1_epi8('\n'), last = _mm512_set1_epi8(kLastStop);
+  const __m512i lowTab = _mm512_load_si512((const void*)kw.lowNibble);
+  const __m512i highTab = _mm512_load_si512((const void*)kw.highNibble);
+  const __m512i nibble = _mm512_set1_epi8(0x0f);
+  __m512i firsts[kCompareFirsts];
+  for (int i = 0; i < kw.firstCount && i < kCompareFirsts; ++i) firsts[i] = _mm512_set1_epi8((char)kw.firsts[i]);
+  const bool lookUp = kw.firstCount > kCompareFirsts;
+  for (size_t b = 0; b < kChunkBlocks; ++b, p += kBlock) {
+    const __m512i v = _mm512_loadu_si512((const void*)p);
+    __mmask64 starts = 0;
+    if (lookUp) {
+      const __m512i l = _mm512_shuffle_epi8(lowTab, _mm512_and_si512(v, nibble));
+      const __m512i h = _mm512_shuffle_epi8(highTab, _mm512_and_si512(_mm512_srli_epi16(v, 4), nibble));
+      starts = _mm512_test_epi8_mask(l, h);
+    } else {
+      for (int i = 0; i < kw.firstCount; ++i) starts |= _mm512_cmpeq_epi8_mask(v, firsts[i]);
+    }
+    c.ends[b] = _mm512_cmpeq_epi8_mask(v, nl);
+    c.stops[b] = _mm512_cmple_epu8_mask(v, last);
+    c.starts[b] = starts;
   }
 }
 #endif
@@ -480,15 +532,27 @@ void classifyPlain(const char* p, const Keywords& kw, ChunkBits& c) {
 
 using Classifier = void (*)(const char*, const Keywords&, ChunkBits&);
 
-Classifier pickClassifier() {
+// The widest sieve this processor has, up to `bits` wide: 512 (AVX-512BW), 256
+// (AVX2), 128 (SSE2, which every x86-64 has). All give the same bits.
+Classifier pickClassifier(int bits, int& width) {
 #if defined(__x86_64__) && defined(__GNUC__)
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx2")) return classifyAvx2;
+  if (bits >= 512 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) {
+    width = 512;
+    return classifyAvx512;
+  }
+  if (bits >= 256 && __builtin_cpu_supports("avx2")) {
+    width = 256;
+    return classifyAvx2;
+  }
 #endif
+  (void)bits;
+  width = 128;
   return classifyPlain;
 }
 
-Classifier gClassify = pickClassifier();
+int gSieveWidth = 128;
+Classifier gClassify = pickClassifier(512, gSieveWidth);
 ChunkBits gChunk;   // the chunk sieved last
 
 void forgetBlocks() { gChunk.at = SIZE_MAX; }
@@ -654,9 +718,9 @@ int findInWindow(char* buf, const Keywords& kw) {
 
 }  // namespace
 
-int DxfSetWideSieve(int on) {
-  int was = gClassify != classifyPlain;
-  gClassify = on ? pickClassifier() : classifyPlain;
+int DxfSetSieveWidth(int bits) {
+  int was = gSieveWidth;
+  gClassify = pickClassifier(bits > 0 ? bits : 512, gSieveWidth);
   forgetBlocks();
   return was;
 }
