@@ -44,7 +44,7 @@ def main():
         del args[i:i + 2]
     program_dir, runs, drawings = os.path.abspath(args[0]), int(args[1]), args[2:]
     korvex = os.path.join(program_dir, "korvex")
-    print("%-11s %8s %9s %9s %6s %8s %8s %6s %8s %9s" % (
+    print("%-24s %8s %9s %9s %6s %8s %8s %6s %8s %9s" % (
         "drawing", "size MB", "korvex ms", "wc -l ms", "ratio", "cpu ms", "wc cpu", "ratio", "peak MB",
         "base ms" if baseline else ""))
     worst, worst_peak = 0.0, 0.0
@@ -78,7 +78,7 @@ def main():
         if size >= 10:
             worst = max(worst, ratio)
         worst_peak = max(worst_peak, peak / 1024.0)
-        print("%-11s %8.1f %9.1f %9.1f %6.2f %8.1f %8.1f %6.2f %8.1f %9s" % (
+        print("%-24s %8.1f %9.1f %9.1f %6.2f %8.1f %8.1f %6.2f %8.1f %9s" % (
             name, size, km * 1e3, wm * 1e3, ratio, kcm * 1e3, wcm * 1e3, kcm / wcm if wcm > 0 else float("nan"),
             peak / 1024.0, "%.1f" % (statistics.median(bw) * 1e3) if bw else ""), flush=True)
     print("runs per command: %d; worst wall ratio of the drawings over 10 MB: %.2f (goal 3); "
