@@ -198,6 +198,8 @@ TEST(DxfReader, EdgeCasesReadAsLineByLine) {
       {"block edges", Repeat('e', 63) + "\n" + Repeat('f', 64) + "\n" + Repeat('g', 31) + "\r\n" +
                           Repeat('h', 32) + "\n" + Repeat('i', 33) + "\n" + Repeat('j', 127) + "\n"},
       {"empty lines", "\n\n\r\n\n"},
+      {"keywords as the last piece of long lines",
+       Repeat('y', 508) + "LINE\n" + Repeat('z', 254) + "LINE\r\n" + Repeat('v', 2000) + "\nLINE\n"},
   };
   for (const auto& [name, text] : cases) {
     std::string path = d.File("edge.dxf");
