@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """Writes the benchmark drawings, deterministically, in both layouts.
 
-large_12.dxf / large_2000.dxf: 200,000 LINE entities on another layer and, on the
-main layer, 125 squares (500 lines) each with a feed circle.
+<size>_12.dxf / <size>_2000.dxf for the sizes 20mb, 300mb and 2gb: LINE entities
+on another layer (the clutter of a large assembly) up to about that size and,
+spread over the file, 125 squares on the main layer, each with a feed circle.
 full_12.dxf / full_2000.dxf: enough main-layer records to fill the element table:
 one polygon contour of 900 segments and small squares with feed circles.
+
+Usage: gen_drawings.py FOLDER [SIZE...]   (sizes: full 20mb 300mb 2gb; default all)
 """
 import math
 import os
@@ -73,21 +76,54 @@ def square(w, x, y, size=10.0):
     w.circle("DXF_MAIN", x + size / 2, y + 2.0, 0.5)
 
 
-def large(path, version):
-    with open(path, "w") as f:
-        w = Writer(f, version)
-        w.start(["0", "DXF_MAIN", "OTHER"])
-        # Deterministic pseudo-random clutter on another layer.
-        s = 12345
-        for i in range(200000):
+SIZES = {"20mb": 20e6, "300mb": 300e6, "2gb": 2e9}
+
+
+class Text:
+    """Collects what a Writer writes, for text that is written many times."""
+
+    def __init__(self):
+        self.parts = []
+
+    def write(self, s):
+        self.parts.append(s)
+
+    def value(self):
+        return "".join(self.parts)
+
+
+def clutter_blocks(version, count=16, per_block=1600):
+    """Distinct runs of pseudo-random LINE entities on another layer; large drawings
+    repeat them, which keeps writing gigabytes quick."""
+    s = 12345
+    blocks = []
+    for _ in range(count):
+        t = Text()
+        w = Writer(t, version)
+        for _ in range(per_block):
             s = (s * 1103515245 + 12345) & 0x7FFFFFFF
             x = (s % 100000) / 100.0
             s = (s * 1103515245 + 12345) & 0x7FFFFFFF
             y = (s % 100000) / 100.0
             w.line("OTHER", x, y, x + 3.25, y + 1.5, styled=True)
-            if i % 1600 == 0 and i // 1600 < 125:
-                k = i // 1600
+        blocks.append(t.value())
+    return blocks
+
+
+def large(path, version, size):
+    blocks = clutter_blocks(version)
+    average = sum(len(b) for b in blocks) / len(blocks)
+    count = max(1, int(round(size / average)))
+    with open(path, "w") as f:
+        w = Writer(f, version)
+        w.start(["0", "DXF_MAIN", "OTHER"])
+        k = 0
+        for b in range(count):
+            f.write(blocks[b % len(blocks)])
+            # The squares spread evenly over the clutter, the last one before the end.
+            while k < 125 and k * count // 125 <= b:
                 square(w, 1000 + (k % 25) * 20, 1000 + (k // 25) * 20)
+                k += 1
         w.end()
 
 
@@ -110,12 +146,16 @@ def full(path, version):
 
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__)) + "/data"
+    sizes = sys.argv[2:] or ["full"] + list(SIZES)
     os.makedirs(out, exist_ok=True)
-    for version, tag in (("AC1009", "12"), ("AC1015", "2000")):
-        for name, fn in (("large", large), ("full", full)):
-            path = "%s/%s_%s.dxf" % (out, name, tag)
+    for size in sizes:
+        for version, tag in (("AC1009", "12"), ("AC1015", "2000")):
+            path = "%s/%s_%s.dxf" % (out, size, tag)
             if not os.path.exists(path):
-                fn(path, version)
+                if size == "full":
+                    full(path, version)
+                else:
+                    large(path, version, SIZES[size])
             print(path)
 
 

@@ -71,9 +71,9 @@ void KxWaitKey() {
   tcsetattr(STDIN_FILENO, TCSANOW, &saved);
 }
 
-// Every pass reads the drawing from its first line. The drawing stays in memory
-// after the first pass, so going back is cheap; a stream that cannot go back is
-// opened again by its name.
+// Every pass reads the drawing from its first line: the reader reads the file
+// again from its start (a piped drawing from the copy it kept); a stream that
+// cannot go back is opened again by its name.
 static bool reopenDrawing() {
   if (DxfRewindDrawing() || DxfOpenDrawing(in_filename)) return true;
   KxPrint("open error\n");

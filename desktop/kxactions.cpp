@@ -29,8 +29,8 @@ static void emptyMenu(BMenu* menu) {
   for (int32 i = menu->CountItems() - 1; i >= 0; --i) delete menu->RemoveItem(i);
 }
 
-// Every pass over the drawing starts at its first line; within a run the drawing
-// read by the first pass is gone through again from memory.
+// Every pass over the drawing starts at its first line; within a run the reader
+// reads the file again from its start.
 static bool reopenDrawing() {
   if (DxfRewindDrawing() || DxfOpenDrawing(in_filename)) return true;
   KxPrint("open error\n");

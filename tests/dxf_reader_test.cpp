@@ -42,11 +42,11 @@ static const char* const kWords[] = {"LINE", "  0", "AcDbEntity", "SECTION", "",
 constexpr int kWordCount = sizeof kWords / sizeof kWords[0];
 
 // What DxfFindLine must find: the lines equal to a word, with the word's index.
-static Lines Wanted(const Lines& lines) {
+static Lines Wanted(const Lines& lines, const char* const* words = kWords, int count = kWordCount) {
   Lines out;
   for (const std::string& l : lines)
-    for (int k = 0; k < kWordCount; ++k)
-      if (l == kWords[k]) {
+    for (int k = 0; k < count; ++k)
+      if (l == words[k]) {
         out.push_back(std::to_string(k) + ":" + l);
         break;
       }
@@ -91,47 +91,65 @@ static void ExpectSameMixedSteps(const Lines& want, unsigned seed, const std::st
   }
 }
 
-// Reads path three ways: opened by DxfOpenDrawing, after a rewind, and as a
-// stream opened by someone else; each must equal the reference reading. The
-// search for words must find what a line-by-line comparison finds.
-static void ExpectSameLines(const std::string& path, const std::string& what) {
+// Reads path in every way the passes read: opened by DxfOpenDrawing, after a
+// rewind, and as a stream opened by someone else, each through the normal window
+// and through the smallest one (whose borders fall everywhere); each must equal
+// the reference reading. The search for words must find what a line-by-line
+// comparison finds, with every sieve width this machine has (AVX-512, AVX2, SSE2).
+static void ExpectSameLines(const std::string& path, const std::string& what, bool smallWindow = true) {
   Lines want = ReferenceLines(path);
-  ASSERT_EQ(DxfOpenDrawing(path.c_str()), 1) << what;
-  EXPECT_EQ(ReaderLines(), want) << what;
-  ASSERT_EQ(DxfRewindDrawing(), 1) << what;
-  EXPECT_EQ(ReaderLines(), want) << what << " (rewound)";
-  ASSERT_EQ(DxfRewindDrawing(), 1) << what;
-  EXPECT_EQ(FoundLines(), Wanted(want)) << what << " (search)";
-  // Without the empty word the search sieves the drawing in blocks.
-  ASSERT_EQ(DxfRewindDrawing(), 1) << what;
   static const char* const sieveWords[] = {"LINE", "  0", "AcDbEntity", "SECTION", "-none-", "aB", "LAYER"};
   Lines sieved;
   for (const std::string& l : Wanted(want))
     if (l != "4:") sieved.push_back(l);
-  EXPECT_EQ(FoundLines(sieveWords, kWordCount), sieved) << what << " (sieved search)";
-  for (unsigned seed : {1u, 2u, 3u}) {
-    // The machine's widest sieve, then the plain one every x86-64 has.
-    int wide = DxfSetWideSieve(seed != 2u);
-    ASSERT_EQ(DxfRewindDrawing(), 1) << what;
-    ExpectSameMixedSteps(want, seed, what + " (mixed, seed " + std::to_string(seed) + ")");
-    DxfSetWideSieve(wide);
-  }
-  // A search for one word takes another road: it must find the same lines.
-  for (const char* word : {"LAYER", "aB", "LINE", "  0"}) {
-    ASSERT_EQ(DxfRewindDrawing(), 1) << what;
-    size_t found = 0, wanted = 0;
-    char buf[kDxfLineSize];
-    while (DxfFindLine(buf, &word, 1) == 0) {
-      EXPECT_STREQ(buf, word) << what;
-      ++found;
+  // More different first characters than the sieve keeps apart.
+  static const char* const manyWords[] = {"LINE", "  0", "AcDbEntity", "SECTION", "-none-", "aB", "LAYER",
+                                          "B", "7a", "CIRCLE", "POINT", "TEXT", "VERTEX", "\r", "ppp"};
+  constexpr int kMany = sizeof manyWords / sizeof manyWords[0];
+  const Lines manyWanted = Wanted(want, manyWords, kMany);
+  for (int window : {0, 512}) {
+    if (window && !smallWindow) continue;
+    std::string how = what + (window ? " (small window)" : "");
+    int was = DxfSetWindowSize(window);
+    ASSERT_EQ(DxfOpenDrawing(path.c_str()), 1) << how;
+    EXPECT_EQ(ReaderLines(), want) << how;
+    ASSERT_EQ(DxfRewindDrawing(), 1) << how;
+    EXPECT_EQ(ReaderLines(), want) << how << " (rewound)";
+    // The empty word sends the search line by line.
+    ASSERT_EQ(DxfRewindDrawing(), 1) << how;
+    EXPECT_EQ(FoundLines(), Wanted(want)) << how << " (search)";
+    for (int width : {512, 256, 128}) {
+      // A width this processor lacks runs the widest one below it once more.
+      std::string sieve = how + " (" + std::to_string(width) + "-bit sieve)";
+      int wasWidth = DxfSetSieveWidth(width);
+      ASSERT_EQ(DxfRewindDrawing(), 1) << sieve;
+      EXPECT_EQ(FoundLines(sieveWords, kWordCount), sieved) << sieve << " (sieved search)";
+      ASSERT_EQ(DxfRewindDrawing(), 1) << sieve;
+      EXPECT_EQ(FoundLines(manyWords, kMany), manyWanted) << sieve << " (search for many words)";
+      unsigned seed = (unsigned)width / 128u + 8u * (unsigned)(window != 0);
+      ASSERT_EQ(DxfRewindDrawing(), 1) << sieve;
+      ExpectSameMixedSteps(want, seed, sieve + " (mixed, seed " + std::to_string(seed) + ")");
+      // A search for one word takes another road: it must find the same lines.
+      static const char* const single[] = {"LAYER", "aB", "LINE", "  0"};
+      for (const char* word : {single[seed % 4], single[(seed + 1) % 4]}) {
+        ASSERT_EQ(DxfRewindDrawing(), 1) << sieve;
+        size_t found = 0, wanted = 0;
+        char buf[kDxfLineSize];
+        while (DxfFindLine(buf, &word, 1) == 0) {
+          EXPECT_STREQ(buf, word) << sieve;
+          ++found;
+        }
+        for (const std::string& l : want) wanted += l == word;
+        EXPECT_EQ(found, wanted) << sieve << " (search for " << word << ")";
+        EXPECT_FALSE(DxfReadLine(buf)) << sieve;
+      }
+      DxfSetSieveWidth(wasWidth);
     }
-    for (const std::string& l : want) wanted += l == word;
-    EXPECT_EQ(found, wanted) << what << " (search for " << word << ")";
-    EXPECT_FALSE(DxfReadLine(buf)) << what;
+    ASSERT_TRUE(OpenDrawing(path)) << how;
+    EXPECT_EQ(ReaderLines(), want) << how << " (plain stream)";
+    DxfCloseDrawing();
+    DxfSetWindowSize(was);
   }
-  ASSERT_TRUE(OpenDrawing(path)) << what;
-  EXPECT_EQ(ReaderLines(), want) << what << " (plain stream)";
-  DxfCloseDrawing();
 }
 
 static std::string Repeat(char c, size_t n) { return std::string(n, c); }
@@ -180,6 +198,8 @@ TEST(DxfReader, EdgeCasesReadAsLineByLine) {
       {"block edges", Repeat('e', 63) + "\n" + Repeat('f', 64) + "\n" + Repeat('g', 31) + "\r\n" +
                           Repeat('h', 32) + "\n" + Repeat('i', 33) + "\n" + Repeat('j', 127) + "\n"},
       {"empty lines", "\n\n\r\n\n"},
+      {"keywords as the last piece of long lines",
+       Repeat('y', 508) + "LINE\n" + Repeat('z', 254) + "LINE\r\n" + Repeat('v', 2000) + "\nLINE\n"},
   };
   for (const auto& [name, text] : cases) {
     std::string path = d.File("edge.dxf");
@@ -227,7 +247,7 @@ TEST(DxfReader, LargeDrawingReadsAsLineByLine) {
   // A drawing that ends exactly at a page end: the bytes behind it are not the file's.
   text.resize((text.size() / 4096 + 1) * 4096, 'x');
   WriteFile(d.File("paged.dxf"), text);
-  ExpectSameLines(d.File("paged.dxf"), "paged");
+  ExpectSameLines(d.File("paged.dxf"), "paged", false);
 }
 
 TEST(DxfReader, StreamsOpenedElsewhereAreFollowed) {
@@ -269,18 +289,84 @@ TEST(DxfReader, StreamsOpenedElsewhereAreFollowed) {
   EXPECT_EQ(i_stream, nullptr);
 }
 
-TEST(DxfReader, PipeIsReadButCannotGoBack) {
+// A drawing on a pipe is read once from the pipe and kept in a temporary file,
+// so that every pass can read it from its first line.
+TEST(DxfReader, PipeIsKeptForTheNextPass) {
   FreshCore();
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
-  std::string text = "  0\nSECTION\r\n" + Repeat('p', 300) + "\n";
+  std::string text = "  0\nSECTION\r\n" + Repeat('p', 300) + "\nLINE\n";
   ASSERT_EQ(write(fds[1], text.data(), text.size()), (ssize_t)text.size());
   close(fds[1]);
   i_stream = fdopen(fds[0], "r");
   ASSERT_NE(i_stream, nullptr);
-  EXPECT_EQ(ReaderLines(), (Lines{"  0", "SECTION", Repeat('p', 254), Repeat('p', 46)}));
-  EXPECT_EQ(DxfRewindDrawing(), 0);
+  const Lines want = {"  0", "SECTION", Repeat('p', 254), Repeat('p', 46), "LINE"};
+  EXPECT_EQ(ReaderLines(), want);
+  ASSERT_EQ(DxfRewindDrawing(), 1);
+  EXPECT_EQ(ReaderLines(), want);
+  ASSERT_EQ(DxfRewindDrawing(), 1);
+  static const char* const line[] = {"LINE"};
+  char buf[kDxfLineSize];
+  EXPECT_EQ(DxfFindLine(buf, line, 1), 0);
+  EXPECT_FALSE(DxfReadLine(buf));
   DxfCloseDrawing();
+}
+
+// Window borders fall inside whatever the drawing holds there. With the smallest
+// window, a keyword, a line end, a CR/LF pair and 254-character pieces are put
+// at every offset of the window and across its first border.
+TEST(DxfReader, WindowBordersSplitNothing) {
+  FreshCore();
+  TempDir d;
+  const std::string items[] = {
+      "  0\nLINE\n  8\n",                            // a keyword and the line ends around it
+      "  0\r\nAcDbEntity\r\n  8\r\n",                  // CR/LF pairs
+      Repeat('p', 300) + "\nLAYER\n",                  // a 254-character piece and the rest of its line
+      Repeat('r', 253) + "\r\nSECTION\n",              // a piece that ends in CR, its LF the next piece
+      Repeat('s', 254) + "\nLINE\r\n",                 // a piece that ends just before its LF
+  };
+  constexpr int kWindowBytes = 512;
+  int was = DxfSetWindowSize(kWindowBytes);
+  EXPECT_EQ(DxfSetWindowSize(kWindowBytes), kWindowBytes);
+  static const char* const words[] = {"LINE", "AcDbEntity", "LAYER", "SECTION"};
+  for (const std::string& item : items) {
+    for (size_t at = 0; at < kWindowBytes + 300; ++at) {
+      // Short lines up to the offset, the item, and more of them behind it.
+      std::string text;
+      while (text.size() + 41 < at) text += Repeat('q', 39) + "\n";
+      if (at > text.size()) text += Repeat('q', at - text.size() - 1) + "\n";
+      text += item + "  0\nEOF\n" + Repeat('t', 100) + "\n";
+      std::string path = d.File("border.dxf");
+      WriteFile(path, text);
+      Lines want = ReferenceLines(path);
+      std::string what = "item " + item.substr(0, 12) + " at " + std::to_string(at);
+      ASSERT_EQ(DxfOpenDrawing(path.c_str()), 1);
+      EXPECT_EQ(ReaderLines(), want) << what;
+      for (int width : {512, 256, 128}) {
+        int wasWidth = DxfSetSieveWidth(width);
+        ASSERT_EQ(DxfRewindDrawing(), 1);
+        Lines found, wanted;
+        char buf[kDxfLineSize];
+        int k;
+        while ((k = DxfFindLine(buf, words, 4)) >= 0) {
+          found.push_back(buf);
+          // The search leaves the next line to the pass.
+          if (DxfReadLine(buf)) found.push_back(buf);
+        }
+        for (size_t i = 0; i < want.size(); ++i)
+          for (const char* w : words)
+            if (want[i] == w) {
+              wanted.push_back(want[i]);
+              if (i + 1 < want.size()) wanted.push_back(want[++i]);
+              break;
+            }
+        EXPECT_EQ(found, wanted) << what << " (" << width << "-bit sieve)";
+        DxfSetSieveWidth(wasWidth);
+      }
+      DxfCloseDrawing();
+    }
+  }
+  DxfSetWindowSize(was);
 }
 
 TEST(DxfReader, SearchStopsAtEachWordAndGoesOnAfterIt) {

@@ -11,11 +11,12 @@ bool DxfReadLine(char* buf);               // next line of i_stream (buf: kDxfLi
 bool DxfSkipLine();                        // passes over the next line as DxfReadLine would read it; false at end of file
 int DxfCode(const char* line);             // a group-code line as a base-10 integer (no digits give 0)
 float DxfValue(const char* line);          // a value line as a finite float (no number, overflow, inf or nan give 0)
-int DxfOpenDrawing(const char* path);      // closes i_stream, opens path as i_stream and reads it into memory; 0 when it cannot be opened
-int DxfRewindDrawing();                    // sets i_stream back to the drawing's first line for the next pass; 0 when there is no stream or it cannot go back
-void DxfCloseDrawing();                    // closes i_stream and frees the drawing's memory
+int DxfOpenDrawing(const char* path);      // closes i_stream and opens path as i_stream for the passes; 0 when it cannot be opened
+int DxfRewindDrawing();                    // the next pass reads from the drawing's first line (a piped drawing from its temporary copy); 0 when there is no stream or it cannot go back
+void DxfCloseDrawing();                    // closes i_stream and drops the temporary copy of a piped drawing
 int DxfFindLine(char* buf, const char* const* words, int count);  // reads lines until one equals one of words (at most 16, fixed strings: kept prepared per array) and puts it into buf; its index, or -1 at end of file
-int DxfSetWideSieve(int on);               // tests: 0 makes the search use the plain vector instructions only; returns the previous setting
+int DxfSetSieveWidth(int bits);            // tests: the search's vector width, 512, 256 or 128 bits (0: the widest), or the widest below it this processor has; returns the width in use before
+int DxfSetWindowSize(int bytes);           // tests: the reading window's size for drawings taken over from now on (512 bytes up to the normal size, 0 restores it); returns the previous size
 // true when line is exactly word; the first characters are compared inline, since nearly no line of a drawing starts like a keyword
 inline bool DxfIs(const char* line, const char* word) { return line[0] == word[0] && strcmp(line, word) == 0; }
 

@@ -1,16 +1,17 @@
 // Line reading shared by every pass over the drawing: lines of at most 254
 // characters (longer ones arrive in pieces), line ends removed so DOS and Unix
-// drawings read alike, and the conversion of group codes and values. The drawing
-// is read into memory once, so a later pass starts again by a rewind.
+// drawings read alike, and the conversion of group codes and values. Every pass
+// reads the drawing forward through one reused window, so memory stays the same
+// for drawings of any size; a rewind reads the file again.
+#include <cerrno>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
+#include <unistd.h>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -23,33 +24,47 @@
 
 namespace {
 
-// The drawing as taken over from i_stream: everything from the stream's position
-// at that moment up to its end. Passes read lines out of it instead of the stream.
-struct DrawingImage {
-  size_t len = 0;              // bytes of the drawing
-  size_t pos = 0;              // start of the next line
-  size_t blockAt = 0;          // start of the 64-byte block whose line ends are in ends
-  uint64_t ends = 0;           // the '\n' of that block at or after pos, one bit each
-  char* data = nullptr;        // the bytes as read, followed by kSlack zero bytes
-  size_t cap = 0;              // usable bytes at data
-  void* block = nullptr;       // the allocation holding data
-  size_t blockSize = 0;        // its size (0: taken from malloc)
-  long base = -1;              // stream offset of data[0] (-1: not seekable)
-  FILE* owner = nullptr;       // the stream the bytes came from
-  bool hasNul = false;         // a NUL byte ends a line's text early: the careful path is needed
-  bool cut = false;            // memory ran out before the stream's end: the image ends early
-};
-
-DrawingImage gImage;
-
-void forgetBlocks();  // the search's memory of sieved blocks no longer holds
-
-// Zero bytes after the image: the keyword search reads whole chunks of 512 bytes,
-// the line search whole 64-byte blocks, the copy of a short line 32 bytes at once.
+// Zero bytes after the window's text: the keyword search reads whole chunks of
+// 512 bytes, the line search whole 64-byte blocks, the copy of a short line 32
+// bytes at once. Zero bytes end no line, and the sieve takes them for places
+// where a line can end, so text not read yet can add candidates, never hide one.
 constexpr size_t kSlack = 576;
 constexpr size_t kBlock = 64;
-constexpr size_t kPiece = kDxfLineSize - 1;       // characters of one line, as fgets(buf, 255) reads them
-constexpr size_t kReadPiece = (size_t)2 << 20;    // bytes of one read while the drawing is taken in
+constexpr size_t kPiece = kDxfLineSize - 1;   // characters of one line, as fgets(buf, 255) reads them
+// A window of 512 KB stays in the second-level cache while the sieve and the
+// passes go over what one read brought in; 128 KB to 1 MB measured within 5%.
+constexpr size_t kWindow = (size_t)512 << 10;
+// The smallest window still has room for a whole piece after the text a refill
+// keeps (the unread rest of a piece, the held line start up to two blocks before
+// it, and the block it starts in: under 450 bytes).
+constexpr size_t kMinWindow = 512;
+
+alignas(64) char gBytes[kWindow + kSlack];
+size_t gWindowSize = kWindow;   // the window's size for drawings taken over from now on
+
+// The part of the drawing in memory: bytes [start, start + len) of the source,
+// read from fd. Offsets in the window (pos, blockAt, hold) count from data[0].
+struct Window {
+  char* data = gBytes;
+  size_t cap = kWindow;       // bytes a refill may fill
+  size_t len = 0;             // bytes of text in the window
+  size_t pos = 0;             // start of the next piece
+  size_t blockAt = 0;         // start of the 64-byte block whose line ends are in ends
+  uint64_t ends = 0;          // the '\n' of that block at or after pos, one bit each
+  size_t hold = SIZE_MAX;     // a line start the keyword search may go back to: a refill keeps it
+  uint64_t start = 0;         // source offset of data[0]
+  uint64_t next = 0;          // source offset of the next read
+  uint64_t first = 0;         // source offset the reading began at: it counts as a line start
+  int fd = -1;                // the drawing file, or the temporary copy of a stream
+  FILE* owner = nullptr;      // the stream the drawing came from
+  FILE* spool = nullptr;      // temporary copy of a stream that cannot be read twice
+  bool eof = false;           // the window holds the drawing's last byte
+  bool hasNul = false;        // a NUL byte ends a line's text early: the careful path is needed
+};
+
+Window gWin;
+
+void forgetBlocks();  // the search's memory of sieved blocks no longer holds
 
 #if defined(__GLIBC__) || defined(__APPLE__) || defined(__FreeBSD__)
 inline bool streamDone(FILE* f) { return feof_unlocked(f) || ferror_unlocked(f); }
@@ -57,10 +72,11 @@ inline bool streamDone(FILE* f) { return feof_unlocked(f) || ferror_unlocked(f);
 inline bool streamDone(FILE* f) { return feof(f) || ferror(f); }
 #endif
 
-// The image stays valid while its stream is the drawing stream and stands at its
-// end. A stream reopened by someone else (even at the same address) or rewound
-// has no end-of-file mark yet, and is taken over afresh.
-inline bool imageCurrent(FILE* f) { return f == gImage.owner && (streamDone(f) || gImage.cut); }
+// The window belongs to f while f is the drawing stream and stands at its end:
+// the reader reads the file itself and leaves the stream there. A stream reopened
+// by someone else (even at the same address) or rewound has no end-of-file mark
+// yet, and is taken over afresh.
+inline bool windowCurrent(FILE* f) { return f == gWin.owner && streamDone(f); }
 
 // One bit for every '\n' among the 64 bytes at p.
 inline uint64_t newlinesOf(const char* p) {
@@ -79,127 +95,138 @@ inline uint64_t newlinesOf(const char* p) {
 #endif
 }
 
-inline void scanBlock(DrawingImage& im) { im.ends = newlinesOf(im.data + im.blockAt); }
+inline void scanBlock(Window& w) { w.ends = newlinesOf(w.data + w.blockAt); }
 
-// Starts the line-end search at the image's first byte.
-inline void startSearch(DrawingImage& im) {
-  im.pos = 0;
-  im.blockAt = 0;
-  scanBlock(im);
+// Moves the next piece's start to offset at, which must be a piece boundary,
+// with the line ends of its block when they are known already.
+inline void seekPiece(Window& w, size_t at, uint64_t blockEnds) {
+  w.pos = at;
+  w.blockAt = at & ~(kBlock - 1);
+  size_t skip = at - w.blockAt;
+  w.ends = blockEnds & (skip < 64 ? ~0ULL << skip : 0);
 }
 
-// Offset of the first '\n' in [pos, limitEnd), or limitEnd when there is none.
-// Drawing lines are short, so a block's mask usually serves several lines; every
-// '\n' between pos and the current block was used already.
-inline size_t nextNewline(DrawingImage& im, size_t limitEnd) {
-  for (;;) {
-    if (im.ends) {
-      size_t at = im.blockAt + (size_t)__builtin_ctzll(im.ends);
-      if (at >= limitEnd) return limitEnd;  // stays for a later piece
-      im.ends &= im.ends - 1;
-      return at;
-    }
-    if (im.blockAt + kBlock >= limitEnd) return limitEnd;
-    im.blockAt += kBlock;
-    scanBlock(im);
+void seekPiece(Window& w, size_t at) { seekPiece(w, at, newlinesOf(w.data + (at & ~(kBlock - 1)))); }
+
+// Empties the window; the next refill reads from source offset from.
+void restartAt(uint64_t from) {
+  Window& w = gWin;
+  forgetBlocks();
+  w.cap = gWindowSize;
+  w.len = 0;
+  w.hold = SIZE_MAX;
+  w.start = w.next = w.first = from;
+  w.eof = false;
+  w.hasNul = false;
+  memset(w.data, 0, kSlack);
+  seekPiece(w, 0);
+}
+
+// Moves the text from the next piece on (with the byte before it, which tells
+// whether a line starts there, and the held line start) to the window's front,
+// in whole blocks so that block masks keep their meaning, and fills the rest
+// from the file. Offsets in the window go down by the bytes dropped, which the
+// callers learn from start. False when nothing more came.
+bool refill() {
+  Window& w = gWin;
+  if (w.eof) return false;
+  size_t from = w.pos < w.hold ? w.pos : w.hold;
+  if (from > w.len) from = w.len;
+  if (from > 0) --from;
+  from &= ~(kBlock - 1);
+  // The held line start lies at most two blocks before the next piece, so this
+  // only guards against a window left without room to read into.
+  if (w.len - from >= w.cap) {
+    w.hold = SIZE_MAX;
+    from = w.pos & ~(kBlock - 1);
   }
-}
-
-void releaseBlock(void* block, size_t size) {
-#if defined(__linux__)
-  if (size) {
-    munmap(block, size);
-    return;
-  }
-#endif
-  (void)size;
-  free(block);
-}
-
-// Large drawings go to huge pages where the system offers them. Measured on a
-// 34 MB drawing: in small pages the page faults and TLB misses cost more than
-// the scan itself; mapping the file directly saves the copy but keeps the small
-// pages, and a pass over it is slower than a pass over the huge-page copy.
-bool allocateBlock(size_t need, void*& block, size_t& blockSize, char*& data) {
-#if defined(__linux__)
-  constexpr size_t kHuge = (size_t)2 << 20;
-  if (need >= kHuge) {
-    size_t size = (need + 2 * kHuge - 1) & ~(kHuge - 1);
-    void* m = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (m != MAP_FAILED) {
-      uintptr_t aligned = ((uintptr_t)m + kHuge - 1) & ~(uintptr_t)(kHuge - 1);
-#ifdef MADV_HUGEPAGE
-      madvise((void*)aligned, size - (aligned - (uintptr_t)m), MADV_HUGEPAGE);
-#endif
-      block = m;
-      blockSize = size;
-      data = (char*)aligned;
-      return true;
-    }
-  }
-#endif
-  block = malloc(need);
-  blockSize = 0;
-  data = (char*)block;
-  return block != nullptr;
-}
-
-// Makes room for need bytes plus the slack, keeping the bytes read so far.
-bool reserve(size_t need) {
-  if (need + kSlack <= gImage.cap) return true;
-  size_t cap = gImage.cap ? gImage.cap : 64 * 1024;
-  while (cap < need + kSlack) cap *= 2;
-  void* block;
-  size_t blockSize;
-  char* data;
-  if (!allocateBlock(cap, block, blockSize, data)) return false;
-  if (gImage.len) memcpy(data, gImage.data, gImage.len);
-  if (gImage.block) releaseBlock(gImage.block, gImage.blockSize);
-  gImage.block = block;
-  gImage.blockSize = blockSize;
-  gImage.data = data;
-  gImage.cap = cap;
-  return true;
-}
-
-// Reads the rest of f (about expect bytes) into the buffer, leaving f at its end
-// (or in error). Without memory for all of it the image ends early.
-bool readRest(FILE* f, size_t expect) {
-  if (!reserve(expect) && !reserve(4096)) return false;
-  for (;;) {
-    if (gImage.cap - kSlack - gImage.len < 4096 && !reserve(gImage.len + gImage.len / 2 + 4096)) {
-      gImage.cut = true;
+  size_t kept = w.len - from;
+  if (from) memmove(w.data, w.data + from, kept);
+  w.start += from;
+  w.len = kept;
+  w.pos -= from;
+  w.blockAt = w.blockAt >= from ? w.blockAt - from : 0;
+  if (w.hold != SIZE_MAX) w.hold -= from;
+  forgetBlocks();
+  bool got = false;
+  while (w.len < w.cap) {
+    ssize_t n = pread(w.fd, w.data + w.len, w.cap - w.len, (off_t)w.next);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {  // the end of the file (a read error ends the drawing there too)
+      w.eof = true;
       break;
     }
-    // Pieces of 2 MB: each is looked at for NUL bytes while it is still in the
-    // cache, rather than in a pass of its own over the whole drawing.
-    size_t want = gImage.cap - kSlack - gImage.len;
-    if (want > kReadPiece) want = kReadPiece;
-    size_t got = fread(gImage.data + gImage.len, 1, want, f);
-    if (!gImage.hasNul && memchr(gImage.data + gImage.len, '\0', got)) gImage.hasNul = true;
-    gImage.len += got;
-    if (got < want) break;  // end of file or read error: the stream now says which
+    w.len += (size_t)n;
+    w.next += (uint64_t)n;
+    got = true;
   }
-  memset(gImage.data + gImage.len, 0, kSlack);
+  memset(w.data + w.len, 0, kSlack);
+  // Looked at while the text is still in the cache, rather than in a pass of its own.
+  w.hasNul = memchr(w.data, '\0', w.len) != nullptr;
+  return got;
+}
+
+// Makes sure the window holds the next `need` bytes, or the drawing's end.
+inline void ensure(size_t need) {
+  Window& w = gWin;
+  if (w.len - w.pos >= need || w.eof) return;
+  while (w.len - w.pos < need && !w.eof) refill();
+  seekPiece(w, w.pos);
+}
+
+void dropSpool() {
+  if (gWin.spool) fclose(gWin.spool);
+  gWin.spool = nullptr;
+}
+
+// Copies the rest of f into a temporary file, which the passes then read like
+// the drawing itself: a pipe cannot be read a second time, and memory would
+// have to grow with the drawing.
+bool spool(FILE* f) {
+  FILE* s = tmpfile();
+  if (!s) return false;
+  for (;;) {
+    size_t got = fread(gBytes, 1, kWindow, f);
+    if (got && fwrite(gBytes, 1, got, s) != got) {
+      fclose(s);
+      return false;
+    }
+    if (got < kWindow) break;  // end of the stream or a read error: the stream now says which
+  }
+  if (fflush(s) != 0) {
+    fclose(s);
+    return false;
+  }
+  gWin.spool = s;
+  gWin.fd = fileno(s);
   return true;
 }
 
-// Takes the rest of f into the image, from where f stands.
+// Takes the drawing over from f, from where f stands. A file is read through
+// its descriptor at explicit offsets, and f is left at its end.
 bool takeOver(FILE* f) {
-  DrawingImage& im = gImage;
-  forgetBlocks();
-  im.owner = nullptr;
-  im.len = 0;
-  im.hasNul = false;
-  im.cut = false;
-  im.base = ftell(f);
+  Window& w = gWin;
+  dropSpool();
+  w.owner = nullptr;
+  w.fd = -1;
+  long at = ftell(f);
+  int fd = fileno(f);
   struct stat st;
-  bool plain = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && im.base >= 0 && st.st_size >= im.base;
-  // One byte more than the file holds: the read then meets the end at once.
-  size_t expect = plain ? (size_t)(st.st_size - im.base) + 1 : 64 * 1024;
-  if (!readRest(f, expect)) return false;
-  startSearch(im);
-  im.owner = f;
+  bool plain = at >= 0 && fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (plain) {
+    w.fd = fd;
+#if defined(POSIX_FADV_SEQUENTIAL)
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+    if (fseek(f, 0, SEEK_END) != 0) return false;
+    while (getc(f) != EOF) {
+    }
+  } else {
+    at = 0;
+    if (!spool(f)) return false;
+  }
+  restartAt((uint64_t)at);
+  w.owner = f;
   return true;
 }
 
@@ -215,42 +242,60 @@ size_t carefulLength(const char* p, size_t n) {
 }
 
 // Puts the n characters at p into buf as a C string. Most lines fit one fixed
-// 32-byte copy (buf holds 255 bytes, the image has slack behind its end).
+// 32-byte copy (buf holds 255 bytes, the window has slack behind its text).
 inline void give(char* buf, const char* p, size_t n) {
   if (n <= 32) memcpy(buf, p, 32);
   else memcpy(buf, p, n);
   buf[n] = '\0';
 }
 
+// Offset of the first '\n' in [pos, limitEnd), or limitEnd when there is none.
+// Drawing lines are short, so a block's mask usually serves several lines; every
+// '\n' between pos and the current block was used already.
+inline size_t nextNewline(Window& w, size_t limitEnd) {
+  for (;;) {
+    if (w.ends) {
+      size_t at = w.blockAt + (size_t)__builtin_ctzll(w.ends);
+      if (at >= limitEnd) return limitEnd;  // stays for a later piece
+      w.ends &= w.ends - 1;
+      return at;
+    }
+    if (w.blockAt + kBlock >= limitEnd) return limitEnd;
+    w.blockAt += kBlock;
+    scanBlock(w);
+  }
+}
+
 // Every case the common one below leaves: the first read of a stream, a line
-// end in a later block, pieces of long lines, NUL bytes, the end of the file.
-// The piece's text is the n characters at p.
+// end in a later block, a line that runs past the window, pieces of long lines,
+// NUL bytes, the end of the file. The piece's text is the n characters at p.
 bool slowPiece(const char*& p, size_t& n) {
   if (!i_stream) return false;
-  if (!imageCurrent(i_stream) && !takeOver(i_stream)) return false;
-  DrawingImage& im = gImage;
-  if (im.pos >= im.len) return false;
+  if (!windowCurrent(i_stream) && !takeOver(i_stream)) return false;
+  Window& w = gWin;
+  ensure(kPiece);
+  if (w.pos >= w.len) return false;
   // A piece ends after its '\n', after 254 characters, or at the end of the file.
-  size_t rest = im.len - im.pos;
-  size_t limitEnd = im.pos + (rest < kPiece ? rest : kPiece);
-  size_t nl = nextNewline(im, limitEnd);
-  p = im.data + im.pos;
-  if (im.hasNul) {
+  size_t rest = w.len - w.pos;
+  size_t limitEnd = w.pos + (rest < kPiece ? rest : kPiece);
+  size_t nl = nextNewline(w, limitEnd);
+  p = w.data + w.pos;
+  if (w.hasNul) {
     size_t end = nl < limitEnd ? nl + 1 : limitEnd;
-    n = carefulLength(p, end - im.pos);
-    im.pos = end;
+    n = carefulLength(p, end - w.pos);
+    w.pos = end;
   } else if (nl < limitEnd) {
     // As stripLFCR: the '\n' goes, and a '\r' before it.
-    n = nl - im.pos;
+    n = nl - w.pos;
     if (n >= 1 && p[n - 1] == '\r') --n;
-    im.pos = nl + 1;
+    w.pos = nl + 1;
   } else {
     // A piece without '\n': a line end in its last place goes, and one in the place
     // before it, which also takes whatever followed it.
-    n = limitEnd - im.pos;
+    n = limitEnd - w.pos;
     if (n >= 2 && lineEnd(p[n - 2])) n -= 2;
     else if (lineEnd(p[n - 1])) n -= 1;
-    im.pos = limitEnd;
+    w.pos = limitEnd;
   }
   return true;
 }
@@ -258,38 +303,29 @@ bool slowPiece(const char*& p, size_t& n) {
 // The next line as fgets(buf, 255) and stripLFCR would give it, left in place:
 // its text is the n characters at p. False at the end of the drawing.
 inline bool nextPiece(const char*& p, size_t& n) {
-  DrawingImage& im = gImage;
+  Window& w = gWin;
   FILE* f = i_stream;
-  // The common case: a short line whose '\n' is in this block or a later one before
-  // the image's end. A '\n' lies inside the image, so the end of the file needs no
-  // test of its own; blocks without one are passed, as nextNewline would.
-  if (f == im.owner && f && !im.hasNul && (streamDone(f) || im.cut)) {
-    while (!im.ends) {
-      if (im.blockAt + kBlock >= im.len) return slowPiece(p, n);
-      im.blockAt += kBlock;
-      scanBlock(im);
+  // The common case: a short line whose '\n' is in this block or a later one of
+  // the window. Behind the text lie zero bytes, so a '\n' found is the text's;
+  // blocks without one are passed, as nextNewline would.
+  if (f == w.owner && f && !w.hasNul && streamDone(f)) {
+    while (!w.ends) {
+      if (w.blockAt + kBlock >= w.len) return slowPiece(p, n);
+      w.blockAt += kBlock;
+      scanBlock(w);
     }
-    size_t at = im.blockAt + (size_t)__builtin_ctzll(im.ends);
-    size_t len = at - im.pos;
+    size_t at = w.blockAt + (size_t)__builtin_ctzll(w.ends);
+    size_t len = at - w.pos;
     if (len < kPiece) {
-      im.ends &= im.ends - 1;
-      p = im.data + im.pos;
-      im.pos = at + 1;
+      w.ends &= w.ends - 1;
+      p = w.data + w.pos;
+      w.pos = at + 1;
       if (len >= 1 && p[len - 1] == '\r') --len;
       n = len;
       return true;
     }
   }
   return slowPiece(p, n);
-}
-
-// Moves the next piece's start to offset at, which must be a piece boundary.
-void seekPiece(DrawingImage& im, size_t at) {
-  im.pos = at;
-  im.blockAt = at & ~(kBlock - 1);
-  scanBlock(im);
-  size_t skip = at - im.blockAt;
-  im.ends &= skip < 64 ? ~0ULL << skip : 0;
 }
 
 // The keywords of a search, with the two quick sieves every piece passes first:
@@ -306,6 +342,13 @@ struct Keywords {
   int firstCount = 0;
   bool anyEmpty = false;
   bool anyLong = false;           // a word of 64 characters or more: no line-end sieve
+  alignas(16) char head[16][16];  // each word's first 16 characters, zero-padded: one compare for a short word
+  // The first characters as a set for a table look-up by nibbles: a character
+  // is in it when the bits of its low and its high nibble meet. Eight bits keep up
+  // to eight characters apart; more share bits and let a few others through.
+  // Written four times over, so a vector of any width loads its table at once.
+  alignas(64) unsigned char lowNibble[64] = {};
+  alignas(64) unsigned char highNibble[64] = {};
 
   void prepare(const char* const* w, int n) {
     forgetBlocks();
@@ -315,11 +358,18 @@ struct Keywords {
     for (int k = 0; k < count; ++k) {
       given[k] = words[k];
       lengths[k] = strlen(words[k]);
+      memcpy(head[k], words[k], lengths[k] < 16 ? lengths[k] : 16);
       if (lengths[k] == 0) anyEmpty = true;
       if (lengths[k] >= 64) anyLong = true;
       lengthSet |= (uint64_t)1 << (lengths[k] < 63 ? lengths[k] : 63);
       unsigned char c = (unsigned char)words[k][0];
-      if (!((firstSet[c >> 6] >> (c & 63)) & 1)) firsts[firstCount++] = c;
+      if (!((firstSet[c >> 6] >> (c & 63)) & 1)) {
+        for (int r = 0; r < 64; r += 16) {
+          lowNibble[r + (c & 15)] |= (unsigned char)(1u << (firstCount & 7));
+          highNibble[r + (c >> 4)] |= (unsigned char)(1u << (firstCount & 7));
+        }
+        firsts[firstCount++] = c;
+      }
       firstSet[c >> 6] |= (uint64_t)1 << (c & 63);
     }
   }
@@ -339,8 +389,20 @@ struct Keywords {
     unsigned char c = n ? (unsigned char)p[0] : 0;
     if (!((firstSet[c >> 6] >> (c & 63)) & 1)) return -1;
     for (int k = 0; k < count; ++k)
-      if (n == lengths[k] && memcmp(p, words[k], n) == 0) return k;
+      if (n == lengths[k] && (n <= 16 ? sameHead(p, k, n) : memcmp(p, words[k], n) == 0)) return k;
     return -1;
+  }
+
+  // Whether the n (at most 16) characters at p are word k. The piece lies in the
+  // window, with slack behind it, so 16 bytes can always be loaded.
+  bool sameHead(const char* p, int k, size_t n) const {
+#if defined(__SSE2__)
+    const __m128i eq = _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)p), _mm_load_si128((const __m128i*)head[k]));
+    const unsigned want = (1u << n) - 1;
+    return ((unsigned)_mm_movemask_epi8(eq) & want) == want;
+#else
+    return memcmp(p, head[k], n) == 0;
+#endif
   }
 };
 
@@ -352,50 +414,94 @@ constexpr size_t kChunkBlocks = 8;
 constexpr size_t kChunk = kChunkBlocks * kBlock;
 
 struct ChunkBits {
-  size_t at = SIZE_MAX;           // offset of the chunk in the image
+  size_t at = SIZE_MAX;           // offset of the chunk in the window
   uint64_t ends[kChunkBlocks];    // '\n'
   uint64_t starts[kChunkBlocks];  // a keyword's first character
-  uint64_t stops[kChunkBlocks];   // '\n', '\r' or NUL: where the text of a short line can end
+  uint64_t stops[kChunkBlocks];   // control characters up to '\r': where the text of a short line can end
 };
 
-// '\n', '\r' or NUL among the 64 bytes at p: where the text of a short line can
-// end (behind the image lie zero bytes).
+// Where the text of a short line can end among the 64 bytes at p: '\n', '\r'
+// and the zero bytes behind the text, found in one compare as every byte up to
+// '\r'. The few other control characters only add candidates that are read and
+// refused.
+constexpr char kLastStop = '\r';
+
 inline uint64_t stopsOf(const char* p) {
 #if defined(__SSE2__)
-  const __m128i nl = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r'), nul = _mm_setzero_si128();
+  const __m128i last = _mm_set1_epi8(kLastStop);
   uint64_t stops = 0;
   for (int j = 0; j < 4; ++j) {
     const __m128i v = _mm_loadu_si128((const __m128i*)(p + 16 * j));
-    const __m128i stop = _mm_or_si128(_mm_cmpeq_epi8(v, nl), _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, nul)));
+    const __m128i stop = _mm_cmpeq_epi8(_mm_min_epu8(v, last), v);
     stops |= (uint64_t)(uint32_t)_mm_movemask_epi8(stop) << (16 * j);
   }
   return stops;
 #else
   uint64_t stops = 0;
-  for (size_t i = 0; i < kBlock; ++i) stops |= (uint64_t)(p[i] == '\n' || p[i] == '\r' || p[i] == '\0') << i;
+  for (size_t i = 0; i < kBlock; ++i) stops |= (uint64_t)((unsigned char)p[i] <= (unsigned char)kLastStop) << i;
   return stops;
 #endif
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
+// Up to two first characters are compared one by one; more are looked up by nibbles.
+constexpr int kCompareFirsts = 2;
+
+// The bits of the 32 bytes of v that are a keyword's first character.
+__attribute__((target("avx2"))) inline uint32_t startsAvx2(__m256i v, const Keywords& kw, const __m256i* firsts,
+                                                         __m256i lowTab, __m256i highTab) {
+  const __m256i nibble = _mm256_set1_epi8(0x0f), zero = _mm256_setzero_si256();
+  if (kw.firstCount > kCompareFirsts) {
+    const __m256i l = _mm256_shuffle_epi8(lowTab, _mm256_and_si256(v, nibble));
+    const __m256i h = _mm256_shuffle_epi8(highTab, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble));
+    return ~(uint32_t)_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_and_si256(l, h), zero));
+  }
+  __m256i a = zero;
+  for (int i = 0; i < kw.firstCount; ++i) a = _mm256_or_si256(a, _mm256_cmpeq_epi8(v, firsts[i]));
+  return (uint32_t)_mm256_movemask_epi8(a);
+}
+
 __attribute__((target("avx2"))) void classifyAvx2(const char* p, const Keywords& kw, ChunkBits& c) {
-  const __m256i nl = _mm256_set1_epi8('\n'), cr = _mm256_set1_epi8('\r'), nul = _mm256_setzero_si256();
-  __m256i firsts[16];
-  for (int i = 0; i < kw.firstCount; ++i) firsts[i] = _mm256_set1_epi8((char)kw.firsts[i]);
+  const __m256i nl = _mm256_set1_epi8('\n'), last = _mm256_set1_epi8(kLastStop);
+  const __m256i lowTab = _mm256_load_si256((const __m256i*)kw.lowNibble);
+  const __m256i highTab = _mm256_load_si256((const __m256i*)kw.highNibble);
+  __m256i firsts[kCompareFirsts];
+  for (int i = 0; i < kw.firstCount && i < kCompareFirsts; ++i) firsts[i] = _mm256_set1_epi8((char)kw.firsts[i]);
   for (size_t b = 0; b < kChunkBlocks; ++b, p += kBlock) {
     const __m256i lo = _mm256_loadu_si256((const __m256i*)p);
     const __m256i hi = _mm256_loadu_si256((const __m256i*)(p + 32));
-    __m256i a = _mm256_setzero_si256(), h = _mm256_setzero_si256();
-    for (int i = 0; i < kw.firstCount; ++i) {
-      a = _mm256_or_si256(a, _mm256_cmpeq_epi8(lo, firsts[i]));
-      h = _mm256_or_si256(h, _mm256_cmpeq_epi8(hi, firsts[i]));
-    }
     const __m256i nlLo = _mm256_cmpeq_epi8(lo, nl), nlHi = _mm256_cmpeq_epi8(hi, nl);
-    const __m256i stopLo = _mm256_or_si256(nlLo, _mm256_or_si256(_mm256_cmpeq_epi8(lo, cr), _mm256_cmpeq_epi8(lo, nul)));
-    const __m256i stopHi = _mm256_or_si256(nlHi, _mm256_or_si256(_mm256_cmpeq_epi8(hi, cr), _mm256_cmpeq_epi8(hi, nul)));
+    const __m256i stopLo = _mm256_cmpeq_epi8(_mm256_min_epu8(lo, last), lo);
+    const __m256i stopHi = _mm256_cmpeq_epi8(_mm256_min_epu8(hi, last), hi);
     c.ends[b] = (uint64_t)(uint32_t)_mm256_movemask_epi8(nlLo) | (uint64_t)(uint32_t)_mm256_movemask_epi8(nlHi) << 32;
     c.stops[b] = (uint64_t)(uint32_t)_mm256_movemask_epi8(stopLo) | (uint64_t)(uint32_t)_mm256_movemask_epi8(stopHi) << 32;
-    c.starts[b] = (uint64_t)(uint32_t)_mm256_movemask_epi8(a) | (uint64_t)(uint32_t)_mm256_movemask_epi8(h) << 32;
+    c.starts[b] = (uint64_t)startsAvx2(lo, kw, firsts, lowTab, highTab) |
+                  (uint64_t)startsAvx2(hi, kw, firsts, lowTab, highTab) << 32;
+  }
+}
+
+// One compare per 64-byte block, straight into a bit mask.
+__attribute__((target("avx512f,avx512bw"))) void classifyAvx512(const char* p, const Keywords& kw, ChunkBits& c) {
+  const __m512i nl = _mm512_set1_epi8('\n'), last = _mm512_set1_epi8(kLastStop);
+  const __m512i lowTab = _mm512_load_si512((const void*)kw.lowNibble);
+  const __m512i highTab = _mm512_load_si512((const void*)kw.highNibble);
+  const __m512i nibble = _mm512_set1_epi8(0x0f);
+  __m512i firsts[kCompareFirsts];
+  for (int i = 0; i < kw.firstCount && i < kCompareFirsts; ++i) firsts[i] = _mm512_set1_epi8((char)kw.firsts[i]);
+  const bool lookUp = kw.firstCount > kCompareFirsts;
+  for (size_t b = 0; b < kChunkBlocks; ++b, p += kBlock) {
+    const __m512i v = _mm512_loadu_si512((const void*)p);
+    __mmask64 starts = 0;
+    if (lookUp) {
+      const __m512i l = _mm512_shuffle_epi8(lowTab, _mm512_and_si512(v, nibble));
+      const __m512i h = _mm512_shuffle_epi8(highTab, _mm512_and_si512(_mm512_srli_epi16(v, 4), nibble));
+      starts = _mm512_test_epi8_mask(l, h);
+    } else {
+      for (int i = 0; i < kw.firstCount; ++i) starts |= _mm512_cmpeq_epi8_mask(v, firsts[i]);
+    }
+    c.ends[b] = _mm512_cmpeq_epi8_mask(v, nl);
+    c.stops[b] = _mm512_cmple_epu8_mask(v, last);
+    c.starts[b] = starts;
   }
 }
 #endif
@@ -426,15 +532,27 @@ void classifyPlain(const char* p, const Keywords& kw, ChunkBits& c) {
 
 using Classifier = void (*)(const char*, const Keywords&, ChunkBits&);
 
-Classifier pickClassifier() {
+// The widest sieve this processor has, up to `bits` wide: 512 (AVX-512BW), 256
+// (AVX2), 128 (SSE2, which every x86-64 has). All give the same bits.
+Classifier pickClassifier(int bits, int& width) {
 #if defined(__x86_64__) && defined(__GNUC__)
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx2")) return classifyAvx2;
+  if (bits >= 512 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) {
+    width = 512;
+    return classifyAvx512;
+  }
+  if (bits >= 256 && __builtin_cpu_supports("avx2")) {
+    width = 256;
+    return classifyAvx2;
+  }
 #endif
+  (void)bits;
+  width = 128;
   return classifyPlain;
 }
 
-Classifier gClassify = pickClassifier();
+int gSieveWidth = 128;
+Classifier gClassify = pickClassifier(512, gSieveWidth);
 ChunkBits gChunk;   // the chunk sieved last
 
 void forgetBlocks() { gChunk.at = SIZE_MAX; }
@@ -444,12 +562,13 @@ inline const ChunkBits& chunkFor(const Keywords& kw, size_t at) {
   size_t c = at & ~(kChunk - 1);
   if (gChunk.at != c) {
     gChunk.at = c;
-    gClassify(gImage.data + c, kw, gChunk);
+    gClassify(gWin.data + c, kw, gChunk);
   }
   return gChunk;
 }
 
 constexpr int kNoPiece = -2;
+constexpr int kCareful = -3;  // the search meets NUL bytes: it goes on line by line
 
 // Reads the next piece and compares it: the word's index with the piece in buf,
 // -1 for another piece, kNoPiece at the end of the drawing.
@@ -462,12 +581,16 @@ int matchNext(char* buf, const Keywords& kw) {
   return k;
 }
 
+// Whether the next piece starts a line (the first piece read counts as one).
+inline bool atLineStart(const Window& w) {
+  return w.start + w.pos == w.first || w.pos == 0 || w.data[w.pos - 1] == '\n';
+}
+
 // Reads pieces one by one, as the plain search does, up to and including the
 // next piece that ends a line. Used where pieces start inside a line: a line
 // longer than a piece, or the position the search was started at.
 int stepToLineStart(char* buf, const Keywords& kw) {
-  DrawingImage& im = gImage;
-  while (im.pos < im.len && im.pos != 0 && im.data[im.pos - 1] != '\n') {
+  while (!atLineStart(gWin)) {
     int k = matchNext(buf, kw);
     if (k >= 0) return k;
     if (k == kNoPiece) break;
@@ -489,36 +612,57 @@ inline uint64_t fitting(const Keywords& kw, uint64_t stops, uint64_t nextStops) 
 
 // Reads the piece at offset at (a piece boundary) and compares it, as matchNext.
 int pieceAt(char* buf, const Keywords& kw, size_t at) {
-  seekPiece(gImage, at);
+  seekPiece(gWin, at);
   return matchNext(buf, kw);
 }
 
-// The search over a drawing held in memory. A piece that can equal a keyword
-// starts a line (or lies inside a line longer than a piece), begins with a
-// keyword's first character, and its line ends where a keyword would end. The
-// blocks are sieved for such line starts 64 bytes at a time and only those pieces
-// are read. A block without any line end belongs to a long line, whose pieces
-// are read one by one.
-int findInImage(char* buf, const Keywords& kw) {
-  DrawingImage& im = gImage;
+// The search through the window. A piece that can equal a keyword starts a line
+// (or lies inside a line longer than a piece), begins with a keyword's first
+// character, and its line ends where a keyword would end. The blocks are sieved
+// for such line starts 64 bytes at a time and only those pieces are read. A
+// block without any line end belongs to a long line, whose pieces are read one
+// by one. A block reaching past the text read so far is sieved after a refill,
+// which moves the text (and so every offset held here) towards the front.
+int findInWindow(char* buf, const Keywords& kw) {
+  Window& w = gWin;
   for (;;) {
     int k = stepToLineStart(buf, kw);
     if (k >= 0) return k;
-    if (im.pos >= im.len) break;
-    // im.pos starts a line: the sieve runs from there.
-    size_t lineStart = im.pos;  // start of the line the sieve is in
-    size_t at = im.pos & ~(kBlock - 1);
-    uint64_t carry = 0;         // the block before ended with a line end
-    uint64_t below = (uint64_t)1 << (im.pos - at);
+    ensure(1);
+    if (w.pos >= w.len) break;
+    if (w.hasNul) return kCareful;
+    // w.pos starts a line: the sieve runs from there.
+    size_t lineStart = w.pos;  // start of the line the sieve is in
+    size_t at = w.pos & ~(kBlock - 1);
+    uint64_t carry = 0;        // the block before ended with a line end
+    uint64_t below = (uint64_t)1 << (w.pos - at);
     bool longLine = false;
-    for (; at < im.len; at += kBlock) {
+    for (;;) {
+      if (at + kBlock > w.len) {
+        if (w.eof) {
+          if (at >= w.len) break;
+        } else {
+          // No line before lineStart can match: the reader may drop them.
+          w.pos = lineStart;
+          uint64_t was = w.start;
+          refill();
+          size_t moved = (size_t)(w.start - was);
+          at -= moved;
+          lineStart -= moved;
+          if (w.hasNul) {
+            seekPiece(w, lineStart);
+            return kCareful;
+          }
+          continue;
+        }
+      }
       const ChunkBits& ch = chunkFor(kw, at);
       const size_t i = (at / kBlock) & (kChunkBlocks - 1);
       uint64_t ends = ch.ends[i];
       const uint64_t starts = ch.starts[i];
       uint64_t lineStarts;
       if (below) {
-        // The first block: nothing before im.pos counts, and im.pos starts a line.
+        // The first block: nothing before w.pos counts, and w.pos starts a line.
         ends &= ~(below - 1);
         lineStarts = (ends << 1) | below;
         below = 0;
@@ -528,23 +672,38 @@ int findInImage(char* buf, const Keywords& kw) {
       carry = ends >> 63;
       uint64_t cand = lineStarts & starts;
       if (cand) {
-        // The zero bytes behind the drawing end a line everywhere.
-        uint64_t nextStops = i + 1 < kChunkBlocks ? ch.stops[i + 1] : stopsOf(im.data + at + kBlock);
+        // The zero bytes behind the text end a line everywhere.
+        uint64_t nextStops = i + 1 < kChunkBlocks ? ch.stops[i + 1] : stopsOf(w.data + at + kBlock);
         cand &= fitting(kw, ch.stops[i], nextStops);
       }
+      const uint64_t blockEnds = ch.ends[i];
+      bool done = false;
       while (cand) {
         size_t c = at + (size_t)__builtin_ctzll(cand);
         cand &= cand - 1;
-        if (c >= im.len) break;
-        k = pieceAt(buf, kw, c);
+        if (c >= w.len) break;
+        // Reading the piece may refill the window; the held line start survives.
+        uint64_t was = w.start;
+        w.hold = lineStart;
+        seekPiece(w, c, blockEnds);
+        k = matchNext(buf, kw);
+        w.hold = SIZE_MAX;
         if (k >= 0) return k;
-        if (k == kNoPiece) break;
+        if (k == kNoPiece) {
+          done = true;
+          break;
+        }
+        size_t moved = (size_t)(w.start - was);
+        at -= moved;
+        lineStart -= moved;
       }
+      if (done) break;
       if (!ends) {
         longLine = true;
         break;
       }
       lineStart = at + 64 - (size_t)__builtin_clzll(ends);
+      at += kBlock;
     }
     if (!longLine) break;
     // The pieces of the long line, read in order from its start.
@@ -552,17 +711,24 @@ int findInImage(char* buf, const Keywords& kw) {
     if (k >= 0) return k;
     if (k == kNoPiece) break;
   }
-  seekPiece(im, im.len);
+  seekPiece(w, w.len);
   buf[0] = '\0';
   return -1;
 }
 
 }  // namespace
 
-int DxfSetWideSieve(int on) {
-  int was = gClassify != classifyPlain;
-  gClassify = on ? pickClassifier() : classifyPlain;
+int DxfSetSieveWidth(int bits) {
+  int was = gSieveWidth;
+  gClassify = pickClassifier(bits > 0 ? bits : 512, gSieveWidth);
   forgetBlocks();
+  return was;
+}
+
+int DxfSetWindowSize(int bytes) {
+  int was = (int)gWindowSize;
+  size_t want = bytes <= 0 ? kWindow : (size_t)bytes;
+  gWindowSize = want < kMinWindow ? kMinWindow : want > kWindow ? kWindow : want;
   return was;
 }
 
@@ -590,10 +756,13 @@ int DxfFindLine(char* buf, const char* const* words, int count) {
   if (count > 16) count = 16;
   static Keywords kw;
   if (!kw.preparedFor(words, count)) kw.prepare(words, count);
-  // A drawing in memory without NUL bytes is sieved; anything else (the first
-  // read of a stream, NUL bytes, an empty keyword) goes line by line.
-  if (count > 0 && !kw.anyEmpty && i_stream && imageCurrent(i_stream) && !gImage.hasNul && !gImage.cut)
-    return findInImage(buf, kw);
+  if (i_stream && !windowCurrent(i_stream)) takeOver(i_stream);
+  // A window without NUL bytes is sieved; anything else (NUL bytes, an empty
+  // keyword) goes line by line.
+  if (count > 0 && !kw.anyEmpty && i_stream && windowCurrent(i_stream)) {
+    int k = findInWindow(buf, kw);
+    if (k != kCareful) return k;
+  }
   // The lines in between are looked at where they lie: no copy, no call per line.
   for (;;) {
     int k = matchNext(buf, kw);
@@ -615,12 +784,20 @@ int DxfOpenDrawing(const char* path) {
 
 int DxfRewindDrawing() {
   if (!i_stream) return 0;
-  if (imageCurrent(i_stream) && gImage.base == 0) {
-    startSearch(gImage);
+  Window& w = gWin;
+  if (windowCurrent(i_stream)) {
+    // A drawing that fits the window is still there whole.
+    if (w.start == 0 && w.eof && w.cap == gWindowSize) {
+      forgetBlocks();
+      w.first = 0;
+      seekPiece(w, 0);
+    } else {
+      restartAt(0);
+    }
     return 1;
   }
-  // Taken over from the middle (or not at all): the stream itself goes back, and the
-  // next read takes it over from its start. A pipe cannot go back.
+  // Not taken over yet: the stream itself goes back, and the next read takes it
+  // over from its start. A pipe cannot go back.
   if (fseek(i_stream, 0, SEEK_SET) != 0) return 0;
   clearerr(i_stream);
   return 1;
@@ -629,9 +806,10 @@ int DxfRewindDrawing() {
 void DxfCloseDrawing() {
   if (i_stream) fclose(i_stream);
   i_stream = nullptr;
-  forgetBlocks();
-  if (gImage.block) releaseBlock(gImage.block, gImage.blockSize);
-  gImage = DrawingImage();
+  dropSpool();
+  gWin.owner = nullptr;
+  gWin.fd = -1;
+  restartAt(0);
 }
 
 int DxfCode(const char* line) { return (int)KxInteger(line); }
