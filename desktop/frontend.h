@@ -39,7 +39,8 @@ enum : uint32 {
   kxMSG_INI_RELOAD = 'oIRe',
   kxMSG_INI_OPEN = 'oIni',
   kxMSG_DEV_OPEN = 'oDev',
-  kxMSG_RELOAD_PREFS = 'rPrf'
+  kxMSG_RELOAD_PREFS = 'rPrf',
+  kxMSG_AUTO_START = 'aStH'   // Settings > start holes where the drawing has none: toggled
 };
 
 // The preferences of the desktop program: attributes of the file

@@ -109,6 +109,7 @@ void KXWindow::SetGuiValues(BMessage*) {
   fDataInfo->SetValue(gDataInfo);
   fRemarkInfo->SetValue(gCancelTextInfo);
   fOpenData->SetValue(OpenDataFile);
+  if (fParts) fParts->ShowSettings();
 
   float hole = 0;
   GuiBridge(51, nullptr, &hole, nullptr);

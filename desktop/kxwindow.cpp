@@ -260,6 +260,7 @@ void KXWindow::MessageReceived(BMessage* msg) {
     case kxMSG_DATA_INFO: gDataInfo = fDataInfo->Value(); refreshMake(); break;
     case kxMSG_REMARK_INFO: gCancelTextInfo = fRemarkInfo->Value(); refreshMake(); break;
     case kxMSG_OPEN_DATA: OpenDataFile = fOpenData->Value(); refreshMake(); break;
+    case kxMSG_AUTO_START: refreshMake(); break;
     case kxMSG_PLATE:
     case kxMSG_PIECE: {
       long mode = fPiece->Value() ? 1 : 0;

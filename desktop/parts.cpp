@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QSignalBlocker>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -126,6 +127,16 @@ KxDesktopParts::KxDesktopParts(KXWindow* window, QWidget* top, QWidget* back) : 
   quit->setShortcut(QKeySequence::Quit);
   connect(quit, &QAction::triggered, this, [this] { fWindow->PostMessage(B_QUIT_REQUESTED); });
   top->addAction(fOpen);
+  // Settings of korvex.ini that have no place among the classic controls.
+  QMenu* settings = fMenu->addMenu("&Settings");
+  fAutoStart = settings->addAction("Place &start holes where the drawing has none");
+  fAutoStart->setCheckable(true);
+  fAutoStart->setToolTip("AutoStartHoles: every closed contour without a drawn start hole gets one; "
+                         "the statistics page lists them to drill");
+  connect(fAutoStart, &QAction::toggled, this, [this](bool on) {
+    gAutoStartHoles = on ? 1 : 0;
+    fWindow->PostMessage(kxMSG_AUTO_START);
+  });
   grid->setMenuBar(fMenu);
 
   back->setFixedSize(back->size());
@@ -172,6 +183,11 @@ void KxDesktopParts::ChooseDrawing() {
   QString path = QFileDialog::getOpenFileName(fPreview->window(), "Open drawing", start,
                                               "DXF drawings (*.dxf *.DXF);;All files (*)");
   if (!path.isEmpty()) OpenDrawing(path.toLocal8Bit().constData());
+}
+
+void KxDesktopParts::ShowSettings() {
+  QSignalBlocker quiet(fAutoStart);
+  fAutoStart->setChecked(gAutoStartHoles != 0);
 }
 
 void KxDesktopParts::ShowResult(const char* text, bool error) {

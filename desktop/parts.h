@@ -26,10 +26,12 @@ class KxDesktopParts : public QObject {
   void ChooseDrawing();                       // File > Open: a file dialog for DXF drawings
   void ShowResult(const char* text, bool error);   // the result line
   void ShowProgramText(const char* path);     // the NC program in the read-only view
+  void ShowSettings();                        // the Settings menu's checks from the core's values
   KxPreview* Preview() const { return fPreview; }
   QLabel* ResultLine() const { return fResult; }
   QPlainTextEdit* ProgramView() const { return fProgram; }
   QAction* OpenAction() const { return fOpen; }
+  QAction* AutoStartAction() const { return fAutoStart; }
 
  private:
   KXWindow* fWindow;
@@ -38,5 +40,6 @@ class KxDesktopParts : public QObject {
   KxPreview* fPreview = nullptr;
   QPlainTextEdit* fProgram = nullptr;
   QAction* fOpen = nullptr;
+  QAction* fAutoStart = nullptr;
 };
 

@@ -18,6 +18,8 @@
 #include "geometry/base.h"
 #include "gui_support.h"
 #include "parts.h"
+
+#include <QAction>
 #include "support/dxf_text.h"
 
 namespace fs = std::filesystem;
@@ -134,6 +136,30 @@ TEST_F(WindowTest, ReloadReadsTheSettingsFileAgain) {
   Post(w, kxMSG_INI_RELOAD);
   EXPECT_FLOAT_EQ(gStartPosition, 2.605f);
   EXPECT_FALSE(View<BButton>(w, "iniOpen")->IsEnabled());
+}
+
+TEST_F(WindowTest, SettingsMenuPlacesStartHoles) {
+  std::string ini = ReadFile(prog.File("korvex.ini"));
+  WriteFile(prog.File("korvex.ini"), ini + "\nAutoStartHoles: 1\n");
+  KXWindow* w = OpenWindow();
+  QAction* autoStart = w->Parts()->AutoStartAction();
+  EXPECT_TRUE(autoStart->isChecked());
+  autoStart->setChecked(false);
+  Pump();
+  EXPECT_EQ(gAutoStartHoles, 0);
+  WriteFile(prog.File("square.dxf"), DxfText("AC1009").Layer("DXF_MAIN").Line("DXF_MAIN", 0, 0, 40, 0)
+      .Line("DXF_MAIN", 40, 0, 40, 20).Line("DXF_MAIN", 40, 20, 0, 20).Line("DXF_MAIN", 0, 20, 0, 0).Str());
+  Post(w, Drop({prog.File("square.dxf")}));
+  autoStart->trigger();
+  Pump();
+  EXPECT_EQ(gAutoStartHoles, 1);
+  EXPECT_TRUE(MakeEnabled(w));
+  Post(w, kxMSG_MAKE);
+  EXPECT_TRUE(Has(ReadFile(prog.File("_nwd_out.NC")), "AUTO START HOLE"));
+  // The settings file wins again on reload.
+  WriteFile(prog.File("korvex.ini"), ini);
+  Post(w, kxMSG_INI_RELOAD);
+  EXPECT_FALSE(autoStart->isChecked());
 }
 
 TEST_F(WindowTest, DeviceMenuListsTheSyntaxFiles) {
