@@ -3,6 +3,7 @@
 // menus, dropped files, the conversion run, quitting and the next start.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QDropEvent>
 #include <QLabel>
@@ -18,8 +19,6 @@
 #include "geometry/base.h"
 #include "gui_support.h"
 #include "parts.h"
-
-#include <QAction>
 #include "support/dxf_text.h"
 
 namespace fs = std::filesystem;
