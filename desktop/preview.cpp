@@ -60,20 +60,10 @@ void addSide(QPainterPath& p, const KxMove& m, int side, double d) {
 
 // A filled arrow just after the split point, pointing the way the wire cuts.
 QPainterPath arrow(const KxMove& m, double size) {
-  double dx, dy;
-  if (m.g < 2) {
-    dx = m.x1 - m.x0;
-    dy = m.y1 - m.y0;
-  } else {
-    double rx = m.x0 - m.cx, ry = m.y0 - m.cy;
-    dx = m.g == 3 ? -ry : ry;
-    dy = m.g == 3 ? rx : -rx;
-  }
-  double len = std::hypot(dx, dy);
   QPainterPath p;
-  if (len <= 0) return p;
-  dx /= len;
-  dy /= len;
+  if (m.x0 == m.x1 && m.y0 == m.y1 && m.g < 2) return p;
+  double dx, dy;
+  KxMoveStartTangent(m, &dx, &dy);
   double ax = m.x0 + dx * size * 2, ay = m.y0 + dy * size * 2, a = size * 1.6;
   p.moveTo(ax + dx * a, ay + dy * a);
   p.lineTo(ax - dy * a * 0.5, ay + dx * a * 0.5);

@@ -108,21 +108,6 @@ void elementData(FILE* f, const elementdaten& e) {
           span > 180.0 ? 1 : 0, e.cx + e.r * cos(ew), e.cy + e.r * sin(ew));
 }
 
-// Unit tangent at the start of a move.
-void startTangent(const KxMove& m, double* tx, double* ty) {
-  double dx, dy;
-  if (m.g < 2) {
-    dx = m.x1 - m.x0;
-    dy = m.y1 - m.y0;
-  } else {
-    double rx = m.x0 - m.cx, ry = m.y0 - m.cy;
-    dx = m.g == 3 ? -ry : ry;
-    dy = m.g == 3 ? rx : -rx;
-  }
-  double len = hypot(dx, dy);
-  *tx = len > 0 ? dx / len : 1;
-  *ty = len > 0 ? dy / len : 0;
-}
 
 // Ends of a contour's lines and arcs that meet no other end of it.
 int openEnds(const char* name, float* xs, float* ys, int room) {
@@ -274,7 +259,7 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
       fputs("'/>\n", f);
       // The cutting direction, an arrow just after the split point.
       double tx, ty;
-      startTangent(m0, &tx, &ty);
+      KxMoveStartTangent(m0, &tx, &ty);
       double ax = m0.x0 + tx * mark * 2, ay = m0.y0 + ty * mark * 2, a = mark * 1.6;
       fprintf(f, "<polygon class='dir' points='%.3f,%.3f %.3f,%.3f %.3f,%.3f'/>\n", ax + tx * a, ay + ty * a,
               ax - ty * a * 0.5, ay + tx * a * 0.5, ax + ty * a * 0.5, ay - tx * a * 0.5);

@@ -83,6 +83,7 @@ struct KxToolpath {
 
 extern KxToolpath gToolpath;     // the program of the last run, read back for the page and the preview
 int ReadToolpath(const char* path, KxToolpath* tp);     // reads and follows the NC program at path; 0 when unreadable
+void KxMoveStartTangent(const KxMove& m, double* tx, double* ty);   // unit direction of travel where a move starts
 void KxArcSweep(const KxMove& m, double* a0, double* sweep);   // start angle and signed sweep of an arc move (radians)
 double KxMoveLength(const KxMove& m);                  // length of a move along its path
 

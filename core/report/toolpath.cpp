@@ -300,6 +300,21 @@ int ReadToolpath(const char* path, KxToolpath* tp) {
   return 1;
 }
 
+void KxMoveStartTangent(const KxMove& m, double* tx, double* ty) {
+  double dx, dy;
+  if (m.g < 2) {
+    dx = m.x1 - m.x0;
+    dy = m.y1 - m.y0;
+  } else {
+    double rx = m.x0 - m.cx, ry = m.y0 - m.cy;
+    dx = m.g == 3 ? -ry : ry;
+    dy = m.g == 3 ? rx : -rx;
+  }
+  double len = hypot(dx, dy);
+  *tx = len > 0 ? dx / len : 1;
+  *ty = len > 0 ? dy / len : 0;
+}
+
 void KxArcSweep(const KxMove& m, double* a0, double* sweep) {
   double s = atan2((double)m.y0 - m.cy, (double)m.x0 - m.cx);
   double e = atan2((double)m.y1 - m.cy, (double)m.x1 - m.cx);
