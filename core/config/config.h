@@ -19,6 +19,8 @@ extern int gDataInfo;          // non-zero: additional data remarks in the NC pr
 extern int gCancelTextInfo;    // 0: contour texts are copied as remarks; non-zero: left out
 extern int OpenDataFile;       // non-zero: show the NC program to the user after the run
 extern int gAutoStartHoles;    // 1: closed contours without a drawn start hole get one placed by korvex
+extern float gCurveTolerance;  // largest distance of the arcs that replace an ellipse or spline from the true curve, mm
+inline constexpr float kDefaultCurveTolerance = 0.001f;  // CurveTolerance when the settings file names none
 
 void SetGlobals(const char* arg);   // derives homepath, reads the settings file, adds the main layer
 float ConfigFloat(const char* text);

@@ -25,6 +25,7 @@ int gDataInfo = 0;
 int gCancelTextInfo = 1;
 int OpenDataFile = 1;
 int gAutoStartHoles = 0;
+float gCurveTolerance = kDefaultCurveTolerance;
 
 static const char kDevicesFolder[] = "devices/";
 
@@ -90,6 +91,7 @@ static void settingsDefaults() {
   gCancelTextInfo = 1;
   OpenDataFile = 1;
   gAutoStartHoles = 0;
+  gCurveTolerance = kDefaultCurveTolerance;
 }
 
 static void setDefaults() {
@@ -137,6 +139,11 @@ static void applyLine(char* line) {
   if (strstr(line, "LayerOptN:")) takeQuoted(line, optLayer, sizeof optLayer);
   if (strstr(line, "DataName:")) takeQuoted(line, data_filename, sizeof data_filename);
   if ((p = strstr(line, "AutoStartHoles:"))) gAutoStartHoles = KxInteger(p + 15) != 0;
+  if ((p = strstr(line, "CurveTolerance:"))) {
+    // A tolerance of nothing (or less) would split a curve forever: such a value keeps the default.
+    float v = ConfigFloat(p + 15);
+    gCurveTolerance = v >= 0.00001f ? v : kDefaultCurveTolerance;
+  }
 }
 
 static const char* yesNo(int v) { return v ? "Yes" : "No"; }
@@ -157,6 +164,7 @@ static void printSettingsBlock() {
   KxPrint(" RemTextInfo: '%d=%s'\n", gCancelTextInfo, yesNo(gCancelTextInfo));
   // Shown only when on, so that a run without it prints what it always printed.
   if (gAutoStartHoles) KxPrint("    AutoStartHoles: '%d=%s'\n", gAutoStartHoles, yesNo(gAutoStartHoles));
+  if (gCurveTolerance != kDefaultCurveTolerance) KxPrint("    CurveTolerance: %.4f\n", gCurveTolerance);
   KxPrint(" ---Globals end\n");
 }
 

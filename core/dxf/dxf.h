@@ -68,7 +68,8 @@ enum dxfKind {
   dkPOLYLINE,     // header of a polyline whose VERTEX entities follow up to SEQEND
   dkLWPOLYLINE,   // lightweight polyline with its vertices as repeated groups
   dkVERTEX, dkSEQEND,
-  dkELLIPSE       // reported as not supported
+  dkELLIPSE,      // cut as a chain of arcs
+  dkSPLINE        // the same
 };
 inline bool DxfTwelveRules() { return acad_IntVers < 1012; }  // no header, or a version up to AC1011
 int DxfEntityKind(const char* name);  // the kind of a group-0 value; dkNONE for types that are not read
@@ -78,6 +79,44 @@ void EntityFinish();                  // the entity's ending group 0: its record
 bool PolylineTakesVertices();         // is a polyline open whose VERTEX entities are read?
 void PolylineEnd();                   // SEQEND, or anything else that ends the open polyline
 int getElementsFromLayer();           // entity pass, both layouts: one forward scan over the group pairs
+
+// --- ellipses and splines as arc records (shapes.cpp) ---
+inline constexpr int kMaxCurvePieces = 4096;  // arcs one curve may become; a curve needing more is left out
+struct KxEllipse;
+struct KxCurvePiece;
+// The ellipse c + a cos t + b sin t for t from t0 to t1 (radians, t1 > t0) with any two conjugate
+// half-axes a and b (a mirrored one included), as pieces within tol; count, or -1 when it cannot be made.
+int ConjugateEllipsePieces(double cx, double cy, double ax, double ay, double bx, double by, double t0, double t1,
+                           double tol, KxCurvePiece* out, int max);
+long AddCurvePieces(const KxCurvePiece* pieces, int n, int* arcs);  // appends them as ARC and LINE records; records added, arcs counted in *arcs
+KxCurvePiece* CurvePieceBuffer();     // the one scratch buffer of kMaxCurvePieces pieces
+
+// --- block definitions and their inserts (blocks.cpp) ---
+inline constexpr int kMaxBlocks = 1024;          // block definitions kept
+inline constexpr int kMaxBlockItems = 16384;     // lines, arcs, circles and nested inserts of all blocks together
+inline constexpr int kMaxBlockNameChars = 32768; // characters of all block names together
+inline constexpr int kMaxInsertDepth = 8;        // inserts within inserts followed
+inline constexpr int kBlockLayerZero = -1;       // item layer: "0", takes the layer of the insert
+inline constexpr int kBlockLayerOther = -2;      // item layer: a layer that is not read (nested inserts only)
+struct DxfInsert {
+  double x = 0, y = 0;          // insertion point (object coordinates)
+  double sx = 1, sy = 1;        // scale factors 41, 42
+  double rotation = 0;          // degrees, 50
+  int columns = 1, rows = 1;    // 70, 71
+  double dx = 0, dy = 0;        // column and row spacing 44, 45
+  bool mirror = false;          // extrusion along -Z
+};
+void BlocksClear();                          // forgets every definition (start of the entity pass)
+void BlockBegin();                           // a BLOCK entity opens a definition; its groups follow
+void BlockHeadGroup(int code, const char* value);  // name (2) and base point (10, 20) of the open definition
+void BlockEnd();                             // ENDBLK, or anything else that closes the open definition
+bool BlockEntityLayer(int layer);            // the next entity belongs to the open definition with this layer (or kBlockLayer...); false when none is open
+void BlockEntityOutside();                   // the next entity is drawing geometry
+bool BlockEntity();                          // does the entity being read go into a definition?
+void BlockTake(long from);                   // moves records from..eldsCounter-1 into the open definition as its items
+void BlockTakeInsert(const char* name, const DxfInsert& ins);  // a nested insert of the entity being read
+bool BlockHasGeometry(const char* name);     // does the block hold geometry on a layer being read (through nested inserts too)?
+long BlockPlace(const char* name, const DxfInsert& ins);  // adds the block's geometry as records where the insert puts it; records added
 
 // --- layers holding geometry (census.cpp) ---
 inline constexpr int kCensusLayers = 64;  // layers told apart; the rest are only counted

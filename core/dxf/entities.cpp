@@ -3,9 +3,11 @@
 // object coordinates into drawing coordinates, and appends the element records
 // (polylines as start/vertex/close records, each vertex with its bulge).
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
+#include "config/config.h"
 #include "dxf/dxf.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
@@ -28,6 +30,12 @@ struct Entity {
   bool hasZ = false;
   float bulge = 0;          // group 42 of a VERTEX
   char handle[32] = "";
+  bool captured = false;    // read into a block definition, not into the drawing
+  bool expand = false;      // an INSERT whose block holds geometry that is read
+  char block[kDxfLineSize] = "";  // an INSERT's block name
+  DxfInsert insert;         // an INSERT's placement
+  double d10 = 0, d20 = 0, d11 = 0, d21 = 0, d40 = 0, d41 = 0, d42 = 0;  // an ELLIPSE's groups, unrounded
+  bool splineBad = false;   // a SPLINE with more points than are read
 };
 
 // The polyline whose VERTEX entities are being read (up to its SEQEND).
@@ -36,6 +44,7 @@ struct Polyline {
   bool skip = false;        // its vertices are not read
   bool closed = false;      // flag 70 bit 1: the last vertex joins the first
   bool mirror = false;      // extrusion (0,0,-1)
+  bool captured = false;    // its records go into a block definition
   bool threeD = false;      // flag 70 bit 8
   bool zSet = false;
   bool zDiffers = false;    // the vertices do not lie in one plane parallel to XY
@@ -46,6 +55,20 @@ struct Polyline {
 
 Entity gEnt;
 Polyline gPoly;
+KxSpline gSpline;
+
+// Console notes of an entity; the entities of block definitions are read quietly,
+// since most of them are never placed.
+void say(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void say(const char* fmt, ...) {
+  if (gEnt.captured) return;
+  char text[kDxfLineSize + 64];
+  va_list ap;
+  va_start(ap, fmt);
+  vsnprintf(text, sizeof text, fmt, ap);
+  va_end(ap);
+  KxPrint("%s", text);
+}
 
 // A point computed from huge coordinates may overflow; the table only takes finite values.
 float finite(float v) { return std::isfinite(v) ? v : 0.0f; }
@@ -83,8 +106,8 @@ void dropSince(long start) {
 
 const char* kindName(int kind) {
   static const char* const names[] = {"ENTITY", "LINE", "ARC", "CIRCLE", "POINT", "INSERT", "TEXT",
-                                      "MTEXT", "POLYLINE", "LWPOLYLINE", "VERTEX", "SEQEND", "ELLIPSE"};
-  return kind >= 0 && kind <= dkELLIPSE ? names[kind] : names[0];
+                                      "MTEXT", "POLYLINE", "LWPOLYLINE", "VERTEX", "SEQEND", "ELLIPSE", "SPLINE"};
+  return kind >= 0 && kind <= dkSPLINE ? names[kind] : names[0];
 }
 
 void logSkipped(const char* what, const char* handle) {
@@ -115,16 +138,16 @@ int typeOfMarker(const char* marker) {
       {"AcDb3dPolylineVertex", etVERT, " ..eftype changed2vert\n"},
   };
   if (DxfIs(marker, "AcDbDictionary")) {
-    KxPrint("  <return>\n");
+    say("  <return>\n");
     return -1;
   }
   for (const Switch& s : switches) {
     if (DxfIs(marker, s.marker)) {
-      KxPrint("%s", s.note);
+      say("%s", s.note);
       return s.type;
     }
   }
-  KxPrint(" ...BAD TYPE (%s)\n", marker);
+  say(" ...BAD TYPE (%s)\n", marker);
   return -1;
 }
 
@@ -133,11 +156,12 @@ void marker(const char* value) {
   if (!gEnt.classSeen) {
     // The entity's own class: its type is known from its group 0 already.
     gEnt.classSeen = true;
-    if (!DxfTwelveRules()) KxPrint("  AcDbEntity Element: %s\n", value);
-    if (gEnt.kind == dkELLIPSE) KxPrint("\t\t\t\t [NOT SUPPORTED]\n ");
+    if (!DxfTwelveRules()) say("  AcDbEntity Element: %s\n", value);
     return;
   }
-  KxPrint(" ..%s \n", value);
+  // An array insert names its own class after the one of every insert.
+  if (gEnt.kind == dkINSERT && DxfIs(value, "AcDbMInsertBlock")) return;
+  say(" ..%s \n", value);
   int t = typeOfMarker(value);
   if (t < 0) {
     gEnt.rest = gEnt.nothing = true;
@@ -150,6 +174,7 @@ void marker(const char* value) {
 void finishPolylineHeader(int ext) {
   if (gEnt.kind == dkPOLYLINE) {
     gPoly.open = true;
+    gPoly.captured = gEnt.captured;
     gPoly.start = gEnt.start;
     KxCopy(gPoly.handle, sizeof gPoly.handle, gEnt.handle);
     if (gEnt.flags & (16 | 64)) {
@@ -194,6 +219,143 @@ void finishVertex() {
   elds[eldsCounter - 1].polyOpen = gPoly.closed ? 0 : 1;
 }
 
+void finishEntity();
+
+// Groups of splines, ellipses and inserts that mean something else for them; true when taken.
+bool curveOrInsertGroup(int code, const char* value) {
+  const double v = KxNumber(value);
+  if (gEnt.kind == dkINSERT) {
+    DxfInsert& in = gEnt.insert;
+    switch (code) {
+      case 10: in.x = v; break;
+      case 20: in.y = v; break;
+      case 41: in.sx = v; return true;
+      case 42: in.sy = v; return true;
+      case 50: in.rotation = v; break;
+      case 44: in.dx = v; return true;
+      case 45: in.dy = v; return true;
+      case 70: in.columns = (int)KxInteger(value); return true;
+      case 71: in.rows = (int)KxInteger(value); return true;
+      default: break;
+    }
+    return false;   // the staging registers take point and angle as well
+  }
+  if (gEnt.kind == dkELLIPSE) {
+    switch (code) {
+      case 10: gEnt.d10 = v; break;
+      case 20: gEnt.d20 = v; break;
+      case 11: gEnt.d11 = v; return true;
+      case 21: gEnt.d21 = v; return true;
+      case 40: gEnt.d40 = v; return true;
+      case 41: gEnt.d41 = v; return true;
+      case 42: gEnt.d42 = v; return true;
+      default: break;
+    }
+    return false;
+  }
+  // A spline: points, knots and weights come as repeated groups.
+  KxSpline& sp = gSpline;
+  switch (code) {
+    case 10: gEnt.d10 = v; return true;
+    case 20:
+      if (sp.nControl < kKxSplineMaxPoints) {
+        sp.x[sp.nControl] = gEnt.d10;
+        sp.y[sp.nControl] = v;
+        sp.weights[sp.nControl] = 1;
+        ++sp.nControl;
+      } else {
+        gEnt.splineBad = true;
+      }
+      return true;
+    case 11: gEnt.d11 = v; return true;
+    case 21:
+      if (sp.nFit < kKxSplineMaxPoints) {
+        sp.fx[sp.nFit] = gEnt.d11;
+        sp.fy[sp.nFit] = v;
+        ++sp.nFit;
+      } else {
+        gEnt.splineBad = true;
+      }
+      return true;
+    case 40:
+      if (sp.nKnots < kKxSplineMaxPoints + kKxSplineMaxDegree + 1)
+        sp.knots[sp.nKnots++] = v;
+      else
+        gEnt.splineBad = true;
+      return true;
+    case 41:
+      // Weights follow the control points, in their order.
+      if (gEnt.d41 < kKxSplineMaxPoints) sp.weights[(int)gEnt.d41] = v;
+      gEnt.d41 += 1;
+      return true;
+    case 71: sp.degree = (int)KxInteger(value); return true;
+    case 42: case 43: case 44: case 70: case 72: case 73: case 74: return true;
+    default: return false;
+  }
+}
+
+// An ellipse or a spline becomes arcs within the curve tolerance (a quarter of it,
+// so that the arcs stay within it after the program rounds them to thousandths).
+void finishCurve() {
+  KxCurvePiece* pieces = CurvePieceBuffer();
+  // A block may be placed enlarged: its curves are cut finer.
+  const double tol = gCurveTolerance / (gEnt.captured ? 16.0 : 4.0);
+  const char* what = kindName(gEnt.kind);
+  int n = -1;
+  if (gEnt.kind == dkELLIPSE) {
+    const double* nz = gEnt.extrusion;
+    if (std::fabs(nz[0]) > 1e-6 || std::fabs(nz[1]) > 1e-6 || !(std::fabs(nz[2]) > 1e-6)) {
+      logSkipped("its plane is not parallel to XY", gEnt.handle);
+      return;
+    }
+    // The minor axis lies to the left of the major one, seen from the extrusion side.
+    const double side = nz[2] < 0 ? -1 : 1;
+    const double mx = gEnt.d11, my = gEnt.d21, q = gEnt.d40 * side;
+    double t0 = gEnt.d41, t1 = gEnt.d42;
+    while (t1 <= t0 && std::isfinite(t0) && std::isfinite(t1) && t0 - t1 < 1e6) t1 += 2 * M_PI;
+    n = ConjugateEllipsePieces(gEnt.d10, gEnt.d20, mx, my, -my * q, mx * q, t0, t1, tol, pieces, kMaxCurvePieces);
+  } else {
+    KxSpline& sp = gSpline;
+    // Weights only for the control points there are; a spline without control points is taken by its fit points.
+    if (gEnt.splineBad) {
+      logSkipped("more points than are read", gEnt.handle);
+      say(" ..%s: more than %d points, left out\n", what, kKxSplineMaxPoints);
+      return;
+    }
+    n = KxSplineToPieces(sp, tol, pieces, kMaxCurvePieces);
+  }
+  if (n < 0) {
+    logSkipped("no arcs within the curve tolerance could be made of it", gEnt.handle);
+    say(" ..%s: not cut, no arcs within %.4f mm\n", what, gCurveTolerance);
+    return;
+  }
+  int arcs = 0;
+  long added = AddCurvePieces(pieces, n, &arcs);
+  if (gEnt.captured) return;
+  KxPrint(" ..%s: %d arcs", what, arcs);
+  KxLog(" %s [%s]: %d arcs", what, gEnt.handle[0] ? gEnt.handle : "-", arcs);
+  if (added > arcs) {
+    KxPrint(", %ld lines", added - arcs);
+    KxLog(", %ld lines", added - arcs);
+  }
+  KxPrint("\n");
+  KxLog(" (tolerance %.4f mm)\n", gCurveTolerance);
+}
+
+void finishInsert(int ext) {
+  DxfInsert in = gEnt.insert;
+  in.mirror = ext == 1;
+  if (in.columns < 1) in.columns = 1;
+  if (in.rows < 1) in.rows = 1;
+  if (gEnt.captured) {
+    BlockTakeInsert(gEnt.block, in);
+    return;
+  }
+  long added = BlockPlace(gEnt.block, in);
+  KxPrint(" ..<Block placed: %ld elements>\n", added);
+  KxLog(" INSERT [%s] of block %s: %ld elements placed\n", gEnt.handle[0] ? gEnt.handle : "-", gEnt.block, added);
+}
+
 }  // namespace
 
 int DxfEntityKind(const char* name) {
@@ -203,6 +365,7 @@ int DxfEntityKind(const char* name) {
       {"LINE", 5, dkLINE}, {"ARC", 4, dkARC}, {"CIRCLE", 7, dkCIRCLE}, {"POINT", 6, dkPOINT},
       {"INSERT", 7, dkINSERT}, {"TEXT", 5, dkTEXT}, {"MTEXT", 6, dkMTEXT}, {"POLYLINE", 9, dkPOLYLINE},
       {"LWPOLYLINE", 11, dkLWPOLYLINE}, {"VERTEX", 7, dkVERTEX}, {"SEQEND", 7, dkSEQEND}, {"ELLIPSE", 8, dkELLIPSE},
+      {"SPLINE", 7, dkSPLINE},
   };
   for (const Kind& k : kinds) {
     if (name[0] != k.name[0]) continue;
@@ -222,17 +385,24 @@ void PolylineEnd() {
     KxLog(" POLYLINE [%s] skipped: 3-D, its vertices are not in one plane parallel to XY\n",
           gPoly.handle[0] ? gPoly.handle : "-");
   }
+  if (gPoly.captured) BlockTake(gPoly.start);
   gPoly = Polyline();
 }
 
 void EntityStart(int kind) {
   static const int types[] = {-1, etLINE, etARC, etCIR, etPNT, etINSE, etTEXT, etTEXT,
-                              etPOLY, etPOLY, etVERT, -1, -1};
+                              etPOLY, etPOLY, etVERT, -1, -1, -1};
   gEnt = Entity();
   gEnt.kind = kind;
-  gEnt.argument = gEnt.type = kind >= 0 && kind <= dkELLIPSE ? types[kind] : -1;
+  gEnt.argument = gEnt.type = kind >= 0 && kind <= dkSPLINE ? types[kind] : -1;
   gEnt.start = eldsCounter;
-  if (kind == dkELLIPSE) gEnt.nothing = true;
+  gEnt.captured = BlockEntity();
+  if (kind == dkSPLINE) {
+    gSpline.degree = 3;
+    gSpline.nKnots = gSpline.nControl = gSpline.nFit = 0;
+  }
+  // The texts of a block definition are not read: they are no geometry.
+  if (gEnt.captured && (kind == dkTEXT || kind == dkMTEXT || kind == dkPOINT)) gEnt.rest = gEnt.nothing = true;
   if (kind != dkPOLYLINE && kind != dkLWPOLYLINE) return;
   // The start record carries the staging values of the entity before it; the
   // structure check marks it so that no contour takes it.
@@ -250,6 +420,9 @@ void EntityGroup(int code, const char* value) {
     default: break;
   }
   if (gEnt.rest) return;
+  if (gEnt.kind == dkSPLINE || gEnt.kind == dkELLIPSE || gEnt.kind == dkINSERT) {
+    if (curveOrInsertGroup(code, value)) return;
+  }
   float v = DxfValue(value);
   switch (code) {
     case 10: sx = cx = v; break;
@@ -272,16 +445,24 @@ void EntityGroup(int code, const char* value) {
       if (gEnt.type >= 0 && add(gEnt.type, gNoText)) KxCopy(elds[eldsCounter - 1].text, sizeof elds[0].text, value);
       break;
     case 2:
-      KxPrint("[Name:%s]", value);
+      say("[Name:%s]", value);
+      if (gEnt.kind == dkINSERT) {
+        KxCopy(gEnt.block, sizeof gEnt.block, value);
+        // A block holding geometry that is read is placed where the insert puts it.
+        if (gEnt.captured || BlockHasGeometry(value)) {
+          gEnt.expand = true;
+          break;
+        }
+      }
       // Only inserts of blocks named below "$" (such as "#1") stand for a point;
       // any other block is a drawing of its own and is left out.
       if (strcmp(value, "$") >= 0) {
-        KxPrint(" ..<Name break>\n");
+        say(" ..<Name break>\n");
         gEnt.rest = gEnt.nothing = true;
       }
       break;
     case 8:
-      KxPrint("[8 CckL]");
+      say("[8 CckL]");
       break;
     default:
       break;
@@ -295,6 +476,15 @@ void EntityGroup(int code, const char* value) {
 
 void EntityFinish() {
   if (gEnt.kind == dkNONE) return;
+  finishEntity();
+  // A block's entity leaves its records to the definition; a polyline's when its vertices are read.
+  if (gEnt.captured && !(gPoly.open && gPoly.captured)) BlockTake(gEnt.start);
+  gEnt = Entity();
+}
+
+namespace {
+
+void finishEntity() {
   const int ext = extrusionCase();
   if (ext == 2) {
     // Drawn in a plane that is not parallel to the drawing's: nothing of it can be cut.
@@ -307,13 +497,19 @@ void EntityFinish() {
       gPoly = Polyline();
       gPoly.open = gPoly.skip = true;
     }
-    gEnt = Entity();
     return;
   }
   if (gEnt.nothing) {
     // A polyline header always gets its closing records: its vertices follow.
     if (gEnt.kind == dkPOLYLINE || gEnt.kind == dkLWPOLYLINE) finishPolylineHeader(ext);
-    gEnt = Entity();
+    return;
+  }
+  if (gEnt.kind == dkELLIPSE || gEnt.kind == dkSPLINE) {
+    finishCurve();
+    return;
+  }
+  if (gEnt.kind == dkINSERT && gEnt.expand) {
+    finishInsert(ext);
     return;
   }
   switch (gEnt.type) {
@@ -372,5 +568,7 @@ void EntityFinish() {
     default:
       break;
   }
-  gEnt = Entity();
 }
+
+}  // namespace
+

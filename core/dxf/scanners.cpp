@@ -60,7 +60,7 @@ void hold(int code, const char* value) {
   ++gHeldCount;
 }
 
-enum ScanState { ssNone, ssPending, ssReading };
+enum ScanState { ssNone, ssPending, ssReading, ssBlockHead };
 
 struct Scan {
   ScanState state = ssNone;
@@ -68,7 +68,9 @@ struct Scan {
   bool layerSeen = false;   // the entity's first group 8 was taken as its layer
   bool sectionName = false; // the last group 0 was SECTION: its group 2 names it
   bool readable = true;     // in the ENTITIES section or outside any section
+  bool blocks = false;      // in the BLOCKS section
   bool inBlock = false;     // between BLOCK and ENDBLK
+  bool capture = false;     // the entity goes into the open block definition
 };
 
 // Some writers pad values with blanks; a layer name is the same without them.
@@ -87,9 +89,27 @@ bool trimmedSelected(const char* layer) {
 // The layer decides: the held groups are then read in their order.
 void decide(Scan& s, const char* layer) {
   s.layerSeen = true;
-  if (!LayerSelected(layer) && !trimmedSelected(layer)) {
-    s.state = ssNone;
-    return;
+  if (s.capture) {
+    // In a block definition, layer 0 stands for the layer of the insert; an
+    // insert on a layer not read may still place geometry of layers that are.
+    int as = kBlockLayerOther;
+    if (DxfIs(layer, "0"))
+      as = kBlockLayerZero;
+    else if (LayerSelected(layer) || trimmedSelected(layer))
+      as = gAktLayName;
+    else if (s.kind != dkINSERT)
+      as = -100;
+    // A definition the store has no room for keeps nothing.
+    if (as == -100 || !BlockEntityLayer(as)) {
+      s.state = ssNone;
+      return;
+    }
+  } else {
+    if (!LayerSelected(layer) && !trimmedSelected(layer)) {
+      s.state = ssNone;
+      return;
+    }
+    BlockEntityOutside();
   }
   EntityStart(s.kind);
   for (int i = 0; i < gHeldCount; ++i) EntityGroup(gHeld[i].code, gHeld[i].value);
@@ -116,19 +136,37 @@ bool groupZero(Scan& s, const char* value) {
     if (DxfIs(value, "SECTION")) {
       s.sectionName = true;
       s.readable = false;
+      s.inBlock = s.blocks = false;
+      BlockEnd();
     } else if (DxfIs(value, "ENDSEC")) {
       s.readable = true;
+      s.inBlock = s.blocks = false;
+      BlockEnd();
     } else if (DxfIs(value, "BLOCK")) {
       s.inBlock = true;
+      if (s.blocks) {
+        // Its name and base point follow as its groups.
+        BlockBegin();
+        s.state = ssBlockHead;
+      }
     } else if (DxfIs(value, "ENDBLK")) {
       s.inBlock = false;
+      BlockEnd();
     } else if (DxfIs(value, "EOF")) {
       return false;
     }
     return true;
   }
-  // Block definitions are placed where the drawing inserts them, not at their own coordinates.
-  if (!s.readable || s.inBlock || kind == dkSEQEND) return true;
+  // Block definitions are placed where the drawing inserts them, not at their own
+  // coordinates: their geometry is kept for the inserts.
+  if (kind == dkSEQEND) return true;
+  s.capture = false;
+  if (s.inBlock) {
+    if (!s.blocks || kind == dkTEXT || kind == dkMTEXT || kind == dkPOINT) return true;
+    s.capture = true;
+  } else if (!s.readable) {
+    return true;
+  }
   s.kind = kind;
   s.layerSeen = false;
   if (kind == dkVERTEX) {
@@ -147,8 +185,8 @@ bool groupZero(Scan& s, const char* value) {
 // The groups the entity conversion looks at; the values of all others are passed unread.
 inline bool relevant(int code) {
   switch (code) {
-    case 1: case 2: case 5: case 8: case 10: case 11: case 20: case 21: case 30: case 40: case 42:
-    case 50: case 51: case 70: case 100: case 210: case 220: case 230:
+    case 1: case 2: case 5: case 8: case 10: case 11: case 20: case 21: case 30: case 40: case 41: case 42:
+    case 44: case 45: case 50: case 51: case 70: case 71: case 100: case 210: case 220: case 230:
       return true;
     default:
       return false;
@@ -162,10 +200,13 @@ inline bool relevant(int code) {
 // group. Then it is still followed by a code line, so the pairs stay in step;
 // an entity type taken in such a place finds no layer group and adds nothing.
 // The words that change where the pass stands are checked by the group after them.
-// Lightweight polylines exist from AC1012 on; every further word costs the search time.
-const char* const kStarts[] = {"SECTION", "ENDSEC", "BLOCK", "ENDBLK", "LINE", "ARC", "CIRCLE", "POINT",
-                               "INSERT", "TEXT", "MTEXT", "POLYLINE", "VERTEX", "SEQEND", "ELLIPSE", "LWPOLYLINE"};
-constexpr int kSectionWords = 4;
+// Lightweight polylines and splines exist from AC1012 on; every further word
+// costs the search time. ENDBLK is not searched: a block definition is followed
+// by the next BLOCK or the ENDSEC, which close it as well.
+const char* const kStarts[] = {"SECTION", "ENDSEC", "BLOCK", "LINE", "ARC", "CIRCLE", "POINT", "INSERT",
+                               "TEXT", "MTEXT", "POLYLINE", "VERTEX", "SEQEND", "ELLIPSE", "LWPOLYLINE", "SPLINE"};
+constexpr int kSectionWords = 3;
+constexpr int kTwelveWords = 14;   // up to ELLIPSE
 
 bool knownSection(const char* name) {
   static const char* const names[] = {"HEADER", "CLASSES", "TABLES", "BLOCKS", "ENTITIES", "OBJECTS",
@@ -179,6 +220,7 @@ bool knownSection(const char* name) {
 
 int getElementsFromLayer() {
   logHeader();
+  BlocksClear();
   Scan s;
   char line[kDxfLineSize];
   char value[kDxfLineSize];
@@ -186,7 +228,7 @@ int getElementsFromLayer() {
   bool haveLine = false;  // line holds a code line not yet looked at
   for (;;) {
     if (!haveLine && s.state == ssNone && !s.sectionName) {
-      int k = DxfFindLine(word, kStarts, DxfTwelveRules() ? 15 : 16);
+      int k = DxfFindLine(word, kStarts, DxfTwelveRules() ? kTwelveWords : 16);
       if (k < 0) break;
       if (!DxfReadLine(line)) break;
       int next;
@@ -204,6 +246,7 @@ int getElementsFromLayer() {
           groupZero(s, word);
           s.sectionName = false;
           s.readable = DxfIs(value, "ENTITIES");
+          s.blocks = DxfIs(value, "BLOCKS");
         }
         continue;
       }
@@ -230,6 +273,7 @@ int getElementsFromLayer() {
         if (!DxfReadLine(value)) break;
         s.sectionName = false;
         s.readable = DxfIs(value, "ENTITIES");
+        s.blocks = DxfIs(value, "BLOCKS");
         continue;
       }
       // Values of groups that say nothing here are passed unread.
@@ -241,6 +285,10 @@ int getElementsFromLayer() {
     if (!DxfReadLine(value)) break;
     if (code == 0) {
       if (!groupZero(s, value)) break;
+      continue;
+    }
+    if (s.state == ssBlockHead) {
+      BlockHeadGroup(code, value);
       continue;
     }
     if (s.state == ssPending) {

@@ -1,0 +1,424 @@
+// Block definitions and their inserts: the entity pass keeps the geometry of
+// every block (lines, arcs, circles, polyline segments, curves as arcs, nested
+// inserts) in a bounded store, and an INSERT on a layer being read places that
+// geometry into the drawing with its transform, MINSERT arrays included.
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "config/config.h"
+#include "dxf/dxf.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+
+namespace {
+
+enum ItemKind : uint8_t { ikLine, ikArc, ikCircle, ikInsert, ikInsertMore };
+
+// One piece of a block's geometry, in the block's own coordinates.
+//   line: x1 y1 x2 y2; arc: cx cy r sw ew (degrees, counter-clockwise); circle: cx cy r;
+//   insert: x y sx sy rotation, ref = the block name; insert-more (always behind it):
+//   columns rows dx dy mirror.
+struct Item {
+  uint8_t kind;
+  int8_t layer;   // layer-list index, kBlockLayerZero or kBlockLayerOther
+  int32_t ref;
+  float v[5];
+};
+
+struct Block {
+  int32_t name;   // offset into gNames
+  float bx, by;   // base point
+  int32_t first, count;
+  bool full;      // items were left out
+};
+
+Item gItems[kMaxBlockItems];
+int gItemCount = 0;
+Block gBlocks[kMaxBlocks];
+int gBlockCount = 0;
+char gNames[kMaxBlockNameChars];
+int gNameUsed = 0;
+int gOpen = -1;            // the definition being read
+bool gNamed = false;       // its name was taken
+bool gEntityIn = false;    // the entity being read goes into it
+int gLayer = kBlockLayerZero;
+int8_t gMemo[kMaxBlocks][2];  // BlockHasGeometry per block and whether layer 0 is read: 0 unknown, 1 no, 2 yes, 3 asked
+
+// Work of one placement; a drawing that nests inserts into a huge tree is cut off here.
+constexpr long kMaxPlacementSteps = 4000000;
+long gSteps = 0;
+bool gCut = false;
+
+int storeName(const char* name) {
+  size_t n = strlen(name) + 1;
+  if (gNameUsed + (long)n > kMaxBlockNameChars) return -1;
+  memcpy(gNames + gNameUsed, name, n);
+  int at = gNameUsed;
+  gNameUsed += (int)n;
+  return at;
+}
+
+int findBlock(const char* name) {
+  for (int i = 0; i < gBlockCount; ++i)
+    if (gBlocks[i].name >= 0 && strcmp(gNames + gBlocks[i].name, name) == 0) return i;
+  return -1;
+}
+
+const char* blockName(int b) { return gBlocks[b].name >= 0 ? gNames + gBlocks[b].name : "?"; }
+
+bool addItem(const Item& it) {
+  if (gOpen < 0) return false;
+  Block& b = gBlocks[gOpen];
+  if (gItemCount >= kMaxBlockItems) {
+    if (!b.full) KxLog(" BLOCK %s: the block store is full (%d items), the rest of it is left out\n", blockName(gOpen),
+                       kMaxBlockItems);
+    b.full = true;
+    return false;
+  }
+  gItems[gItemCount++] = it;
+  ++b.count;
+  return true;
+}
+
+void addLine(double x1, double y1, double x2, double y2) {
+  if (x1 == x2 && y1 == y2) return;
+  addItem(Item{ikLine, (int8_t)gLayer, 0, {(float)x1, (float)y1, (float)x2, (float)y2, 0}});
+}
+
+void addArc(double ccx, double ccy, double r, double a0, double a1) {
+  addItem(Item{ikArc, (int8_t)gLayer, 0, {(float)ccx, (float)ccy, (float)r, (float)a0, (float)a1}});
+}
+
+// A polyline segment from (x1, y1) with bulge b to (x2, y2): a line or an arc.
+void addSegment(double x1, double y1, double b, double x2, double y2) {
+  const double dx = x2 - x1, dy = y2 - y1;
+  const double chord = std::sqrt(dx * dx + dy * dy);
+  if (b == 0 || !std::isfinite(b) || !(chord > 0)) {
+    addLine(x1, y1, x2, y2);
+    return;
+  }
+  const double off = chord * (1 - b * b) / (4 * b);
+  const double ccx = (x1 + x2) / 2 - off * dy / chord;
+  const double ccy = (y1 + y2) / 2 + off * dx / chord;
+  const double r = chord * (1 + b * b) / (4 * std::fabs(b));
+  if (!std::isfinite(ccx) || !std::isfinite(ccy) || !std::isfinite(r) || r > 3e38) {
+    addLine(x1, y1, x2, y2);
+    return;
+  }
+  auto angle = [&](double x, double y) {
+    double a = std::atan2(y - ccy, x - ccx) * RAD2DEG;
+    return a < 0 ? a + 360 : a;
+  };
+  if (b > 0)
+    addArc(ccx, ccy, r, angle(x1, y1), angle(x2, y2));
+  else
+    addArc(ccx, ccy, r, angle(x2, y2), angle(x1, y1));
+}
+
+// x' = a x + b y + e, y' = c x + d y + f
+struct Affine {
+  double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
+  void apply(double x, double y, double& ox, double& oy) const {
+    ox = a * x + b * y + e;
+    oy = c * x + d * y + f;
+  }
+};
+
+Affine compose(const Affine& outer, const Affine& inner) {
+  Affine r;
+  r.a = outer.a * inner.a + outer.b * inner.c;
+  r.b = outer.a * inner.b + outer.b * inner.d;
+  r.c = outer.c * inner.a + outer.d * inner.c;
+  r.d = outer.c * inner.b + outer.d * inner.d;
+  r.e = outer.a * inner.e + outer.b * inner.f + outer.e;
+  r.f = outer.c * inner.e + outer.d * inner.f + outer.f;
+  return r;
+}
+
+// Where one copy of a block goes: base point to the insertion point, scaled,
+// turned, shifted by its place in a MINSERT array, and mirrored when the insert
+// is seen from below.
+Affine insertTransform(const DxfInsert& ins, double bx, double by, int column, int row) {
+  const double w = ins.rotation / RAD2DEG;
+  const double cs = std::cos(w), sn = std::sin(w);
+  Affine t;
+  t.a = cs * ins.sx;
+  t.b = -sn * ins.sy;
+  t.c = sn * ins.sx;
+  t.d = cs * ins.sy;
+  const double ox = column * ins.dx, oy = row * ins.dy;
+  t.e = ins.x + cs * ox - sn * oy - (t.a * bx + t.b * by);
+  t.f = ins.y + sn * ox + cs * oy - (t.c * bx + t.d * by);
+  if (ins.mirror) {
+    t.a = -t.a;
+    t.b = -t.b;
+    t.e = -t.e;
+  }
+  return t;
+}
+
+DxfInsert insertOf(const Item& it, const Item& more) {
+  DxfInsert ins;
+  ins.x = it.v[0];
+  ins.y = it.v[1];
+  ins.sx = it.v[2];
+  ins.sy = it.v[3];
+  ins.rotation = it.v[4];
+  ins.columns = (int)more.v[0];
+  ins.rows = (int)more.v[1];
+  ins.dx = more.v[2];
+  ins.dy = more.v[3];
+  ins.mirror = more.v[4] != 0;
+  return ins;
+}
+
+float finiteOr0(double v) { return std::isfinite(v) && std::fabs(v) < 3e38 ? (float)v : 0.0f; }
+
+double norm360(double a) {
+  a = std::fmod(a, 360.0);
+  if (a < 0) a += 360;
+  return a;
+}
+
+// A circle or an arc (a0..a1 degrees) seen through t: an arc again when t keeps
+// shapes, else an elliptical arc cut into arcs.
+void emitRound(const Item& it, const Affine& t, bool full) {
+  const double r = it.v[2];
+  double ocx, ocy;
+  t.apply(it.v[0], it.v[1], ocx, ocy);
+  const double k1 = std::hypot(t.a, t.c), k2 = std::hypot(t.b, t.d);
+  const double det = t.a * t.d - t.b * t.c;
+  const double skew = t.a * t.b + t.c * t.d;
+  const bool similar = std::fabs(k1 - k2) <= 1e-9 * (k1 + k2) && std::fabs(skew) <= 1e-9 * (k1 * k2 + 1e-300);
+  if (similar) {
+    cx = finiteOr0(ocx);
+    cy = finiteOr0(ocy);
+    rd = finiteOr0(r * k1);
+    if (full) {
+      sx = ex = finiteOr0(cx + (double)rd);
+      sy = ey = cy;
+      AddElement(etCIR, gNoText);
+      return;
+    }
+    const double phi = std::atan2(t.c, t.a) * RAD2DEG;
+    double a0 = det > 0 ? it.v[3] + phi : phi - it.v[4];
+    double a1 = det > 0 ? it.v[4] + phi : phi - it.v[3];
+    sw = (float)norm360(a0);
+    ew = (float)norm360(a1);
+    sx = finiteOr0(XARC(sw, rd) + cx);
+    sy = finiteOr0(YARC(sw, rd) + cy);
+    ex = finiteOr0(XARC(ew, rd) + cx);
+    ey = finiteOr0(YARC(ew, rd) + cy);
+    AddElement(etARC, gNoText);
+    return;
+  }
+  double t0 = 0, t1 = 2 * M_PI;
+  if (!full) {
+    t0 = it.v[3] / RAD2DEG;
+    t1 = it.v[4] / RAD2DEG;
+    while (t1 <= t0) t1 += 2 * M_PI;
+  }
+  KxCurvePiece* pieces = CurvePieceBuffer();
+  int n = ConjugateEllipsePieces(ocx, ocy, t.a * r, t.c * r, t.b * r, t.d * r, t0, t1, gCurveTolerance / 4, pieces,
+                                 kMaxCurvePieces);
+  if (n < 0) {
+    KxLog(" INSERT: an arc of radius %.3f scaled unevenly could not be cut into arcs, left out\n", r);
+    return;
+  }
+  AddCurvePieces(pieces, n, nullptr);
+}
+
+bool stop() {
+  if (gCut) return true;
+  if (++gSteps > kMaxPlacementSteps || eldsCounter >= eldsMaximum) {
+    gCut = true;
+    KxLog(" INSERT: placing stopped, %s\n", eldsCounter >= eldsMaximum ? "the element table is full"
+                                                                        : "the inserts nest into too many copies");
+  }
+  return gCut;
+}
+
+void place(int bi, const Affine& t, int inherit, int depth) {
+  const Block& b = gBlocks[bi];
+  for (int i = b.first; i < b.first + b.count; ++i) {
+    if (stop()) return;
+    const Item& it = gItems[i];
+    const int layer = it.layer == kBlockLayerZero ? inherit : it.layer;
+    if (it.kind == ikInsertMore) continue;
+    if (it.kind == ikInsert) {
+      if (i + 1 >= b.first + b.count) continue;
+      const int child = findBlock(gNames + it.ref);
+      if (child < 0) continue;
+      if (depth + 1 >= kMaxInsertDepth) {
+        KxLog(" INSERT of %s: nested deeper than %d inserts, left out\n", blockName(child), kMaxInsertDepth);
+        continue;
+      }
+      const DxfInsert ins = insertOf(it, gItems[i + 1]);
+      for (int r = 0; r < ins.rows; ++r)
+        for (int c = 0; c < ins.columns; ++c) {
+          if (stop()) return;
+          place(child, compose(t, insertTransform(ins, gBlocks[child].bx, gBlocks[child].by, c, r)), layer,
+                depth + 1);
+        }
+      continue;
+    }
+    if (layer < 0) continue;
+    gAktLayName = layer;
+    if (it.kind == ikLine) {
+      double x1, y1, x2, y2;
+      t.apply(it.v[0], it.v[1], x1, y1);
+      t.apply(it.v[2], it.v[3], x2, y2);
+      sx = cx = finiteOr0(x1);
+      sy = cy = finiteOr0(y1);
+      ex = finiteOr0(x2);
+      ey = finiteOr0(y2);
+      AddElement(etLINE, gNoText);
+    } else {
+      emitRound(it, t, it.kind == ikCircle);
+    }
+  }
+}
+
+// state: 1 no, 2 yes, 3 being asked (a block inserting itself adds nothing)
+bool hasGeometry(int bi, bool zeroRead, int depth) {
+  int8_t& m = gMemo[bi][zeroRead ? 1 : 0];
+  if (m == 1 || m == 3) return false;
+  if (m == 2) return true;
+  if (depth >= kMaxInsertDepth) return false;
+  m = 3;
+  bool yes = false;
+  const Block& b = gBlocks[bi];
+  for (int i = b.first; i < b.first + b.count && !yes; ++i) {
+    const Item& it = gItems[i];
+    const bool read = it.layer >= 0 || (it.layer == kBlockLayerZero && zeroRead);
+    if (it.kind == ikInsertMore) continue;
+    if (it.kind != ikInsert) {
+      yes = read;
+      continue;
+    }
+    const int child = findBlock(gNames + it.ref);
+    const DxfInsert ins = i + 1 < b.first + b.count ? insertOf(it, gItems[i + 1]) : DxfInsert();
+    if (child >= 0 && ins.columns > 0 && ins.rows > 0) yes = hasGeometry(child, read, depth + 1);
+  }
+  m = yes ? 2 : 1;
+  return yes;
+}
+
+}  // namespace
+
+void BlocksClear() {
+  gItemCount = gBlockCount = gNameUsed = 0;
+  gOpen = -1;
+  gEntityIn = false;
+  memset(gMemo, 0, sizeof gMemo);
+}
+
+void BlockBegin() {
+  BlockEnd();
+  memset(gMemo, 0, sizeof gMemo);
+  if (gBlockCount >= kMaxBlocks) {
+    KxLog(" BLOCK: more than %d block definitions, the rest are not kept\n", kMaxBlocks);
+    return;
+  }
+  gOpen = gBlockCount++;
+  gBlocks[gOpen] = Block{-1, 0, 0, gItemCount, 0, false};
+  gNamed = false;
+}
+
+void BlockHeadGroup(int code, const char* value) {
+  if (gOpen < 0) return;
+  Block& b = gBlocks[gOpen];
+  if (code == 2 && !gNamed) {
+    gNamed = true;
+    b.name = storeName(value);
+    if (b.name < 0) KxLog(" BLOCK: the names of the block definitions take more than %d characters\n", kMaxBlockNameChars);
+  } else if (code == 10) {
+    b.bx = DxfValue(value);
+  } else if (code == 20) {
+    b.by = DxfValue(value);
+  }
+}
+
+void BlockEnd() {
+  gOpen = -1;
+  gEntityIn = false;
+}
+
+bool BlockEntityLayer(int layer) {
+  gEntityIn = gOpen >= 0;
+  gLayer = layer;
+  return gEntityIn;
+}
+
+void BlockEntityOutside() { gEntityIn = false; }
+
+bool BlockEntity() { return gEntityIn; }
+
+void BlockTake(long from) {
+  if (from < 0) from = 0;
+  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  for (long i = from; i < n; ++i) {
+    const elementdaten& e = elds[i];
+    switch (e.type) {
+      case etLINE:
+        addLine(e.sx, e.sy, e.ex, e.ey);
+        break;
+      case etARC:
+        addArc(e.cx, e.cy, e.r, e.sw, e.ew);
+        break;
+      case etCIR:
+        addItem(Item{ikCircle, (int8_t)gLayer, 0, {e.cx, e.cy, e.r, 0, 360}});
+        break;
+      case etVERT: {
+        // A run of vertices is one polyline: each vertex to the next, the last
+        // back to the first unless the polyline is open.
+        long j = i;
+        while (j + 1 < n && elds[j + 1].type == etVERT) ++j;
+        for (long k = i; k < j; ++k) addSegment(elds[k].sx, elds[k].sy, elds[k].bulge, elds[k + 1].sx, elds[k + 1].sy);
+        if (j > i && !elds[j].polyOpen) addSegment(elds[j].sx, elds[j].sy, elds[j].bulge, elds[i].sx, elds[i].sy);
+        i = j;
+        break;
+      }
+      default:
+        break;  // polyline start and closing records, points, texts
+    }
+  }
+  if (from < eldsCounter) eldsCounter = from;
+}
+
+void BlockTakeInsert(const char* name, const DxfInsert& ins) {
+  if (gOpen < 0) return;
+  if (gItemCount + 2 > kMaxBlockItems) {
+    gItemCount = kMaxBlockItems;  // an insert is kept whole or not at all
+    addItem(Item{});              // reports the full store
+    return;
+  }
+  int ref = storeName(name);
+  if (ref < 0) return;
+  addItem(Item{ikInsert, (int8_t)gLayer, ref,
+               {(float)ins.x, (float)ins.y, (float)ins.sx, (float)ins.sy, (float)ins.rotation}});
+  addItem(Item{ikInsertMore, (int8_t)gLayer, 0,
+               {(float)ins.columns, (float)ins.rows, (float)ins.dx, (float)ins.dy, ins.mirror ? 1.0f : 0.0f}});
+}
+
+bool BlockHasGeometry(const char* name) {
+  const int b = findBlock(name);
+  return b >= 0 && hasGeometry(b, true, 0);
+}
+
+long BlockPlace(const char* name, const DxfInsert& ins) {
+  const int b = findBlock(name);
+  if (b < 0) return 0;
+  const long before = eldsCounter;
+  const int layer = gAktLayName;
+  gSteps = 0;
+  gCut = false;
+  for (int r = 0; r < ins.rows; ++r)
+    for (int c = 0; c < ins.columns; ++c) {
+      if (stop()) break;
+      place(b, insertTransform(ins, gBlocks[b].bx, gBlocks[b].by, c, r), layer, 0);
+    }
+  gAktLayName = layer;
+  return eldsCounter - before;
+}

@@ -1,0 +1,82 @@
+// Ellipses and splines of the drawing as element records: the curve module
+// turns a curve into tangent arcs, which are appended here as ARC records (and
+// LINE records where the curve is straight) that the chaining joins like any other.
+#include <cmath>
+
+#include "dxf/dxf.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+
+namespace {
+
+KxCurvePiece gPieces[kMaxCurvePieces];
+
+float angleOf(double x, double y, double ccx, double ccy) {
+  double a = std::atan2(y - ccy, x - ccx) * (180.0 / M_PI);
+  if (a < 0) a += 360;
+  if (a >= 360) a -= 360;
+  return (float)a;
+}
+
+bool finitePiece(const KxCurvePiece& p) {
+  return std::isfinite(p.sx) && std::isfinite(p.sy) && std::isfinite(p.ex) && std::isfinite(p.ey) &&
+         (p.line || (std::isfinite(p.cx) && std::isfinite(p.cy) && std::isfinite(p.r) && p.r < 3e38));
+}
+
+}  // namespace
+
+KxCurvePiece* CurvePieceBuffer() { return gPieces; }
+
+int ConjugateEllipsePieces(double cx, double cy, double ax, double ay, double bx, double by, double t0, double t1,
+                           double tol, KxCurvePiece* out, int max) {
+  // The principal axes: the parameter shift phi makes the two half-axes
+  // u and v perpendicular, with u the longer one.
+  const double aa = ax * ax + ay * ay, bb = bx * bx + by * by, ab = ax * bx + ay * by;
+  const double phi = 0.5 * std::atan2(2 * ab, aa - bb);
+  const double c = std::cos(phi), s = std::sin(phi);
+  const double ux = ax * c + bx * s, uy = ay * c + by * s;
+  const double vx = -ax * s + bx * c, vy = -ay * s + by * c;
+  const double lu = std::hypot(ux, uy), lv = std::hypot(vx, vy);
+  if (!(lu > 0) || !(lv > 1e-9 * lu) || !std::isfinite(lu) || !std::isfinite(t0) || !std::isfinite(t1)) return -1;
+  KxEllipse e{cx, cy, ux, uy, lv / lu, t0 - phi, t1 - phi};
+  if (ux * vy - uy * vx < 0) {
+    // A mirrored ellipse runs clockwise: the same points counter-clockwise, from its end.
+    e.t0 = -(t1 - phi);
+    e.t1 = -(t0 - phi);
+  }
+  return KxEllipseToPieces(e, tol, out, max);
+}
+
+long AddCurvePieces(const KxCurvePiece* pieces, int n, int* arcs) {
+  long before = eldsCounter;
+  int arcCount = 0;
+  for (int i = 0; i < n; ++i) {
+    const KxCurvePiece& p = pieces[i];
+    if (!finitePiece(p)) continue;
+    if (p.line) {
+      sx = cx = (float)p.sx;
+      sy = cy = (float)p.sy;
+      ex = (float)p.ex;
+      ey = (float)p.ey;
+      AddElement(etLINE, gNoText);
+      continue;
+    }
+    // Arcs are stored counter-clockwise: a clockwise piece from its end.
+    const bool ccw = p.ccw;
+    const double x1 = ccw ? p.sx : p.ex, y1 = ccw ? p.sy : p.ey;
+    const double x2 = ccw ? p.ex : p.sx, y2 = ccw ? p.ey : p.sy;
+    cx = (float)p.cx;
+    cy = (float)p.cy;
+    rd = (float)p.r;
+    sw = angleOf(x1, y1, p.cx, p.cy);
+    ew = angleOf(x2, y2, p.cx, p.cy);
+    sx = (float)x1;
+    sy = (float)y1;
+    ex = (float)x2;
+    ey = (float)y2;
+    AddElement(etARC, gNoText);
+    ++arcCount;
+  }
+  if (arcs) *arcs = arcCount;
+  return eldsCounter - before;
+}
