@@ -384,6 +384,16 @@ void BlockTake(long from) {
         break;  // polyline start and closing records, points, texts
     }
   }
+  // The records are free again, as after clearing: a record added there later
+  // must not inherit the marks of a polyline start.
+  for (long i = from; i < n; ++i) {
+    elementdaten& e = elds[i];
+    e.type = etERA;
+    e.used = e.IsFirst = e.child = 0;
+    e.kElemX = 0;
+    e.fLayer = -1;
+    e.kontur[0] = e.text[0] = '\0';
+  }
   if (from < eldsCounter) eldsCounter = from;
 }
 

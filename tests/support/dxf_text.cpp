@@ -45,7 +45,7 @@ void DxfText::extrusion() {
   group(out(), 230, Num(ext_[2]));
 }
 
-DxfText& DxfText::Block(const std::string& name) {
+DxfText& DxfText::Block(const std::string& name, double bx, double by) {
   inBlock_ = true;
   group(blocks_, 0, "BLOCK");
   if (Is2000()) {
@@ -57,8 +57,8 @@ DxfText& DxfText::Block(const std::string& name) {
   }
   group(blocks_, 2, name);
   group(blocks_, 70, "0");
-  group(blocks_, 10, Num(0));
-  group(blocks_, 20, Num(0));
+  group(blocks_, 10, Num(bx));
+  group(blocks_, 20, Num(by));
   group(blocks_, 30, Num(0));
   group(blocks_, 3, name);
   return *this;
@@ -165,6 +165,65 @@ DxfText& DxfText::Insert(const std::string& layer, const std::string& block, dou
   group(out(), 20, Num(y));
   group(out(), 30, Num(0));
   extrusion();
+  return *this;
+}
+
+DxfText& DxfText::Insert(const std::string& layer, const std::string& block, double x, double y, double sx,
+                         double sy, double rotation, int columns, int rows, double dx, double dy) {
+  const bool array = columns > 1 || rows > 1;
+  entityHead("INSERT", layer, array ? "AcDbMInsertBlock" : "AcDbBlockReference");
+  group(out(), 2, block);
+  group(out(), 10, Num(x));
+  group(out(), 20, Num(y));
+  group(out(), 30, Num(0));
+  group(out(), 41, Num(sx));
+  group(out(), 42, Num(sy));
+  group(out(), 43, Num(1));
+  group(out(), 50, Num(rotation));
+  if (array) {
+    group(out(), 70, std::to_string(columns));
+    group(out(), 71, std::to_string(rows));
+    group(out(), 44, Num(dx));
+    group(out(), 45, Num(dy));
+  }
+  extrusion();
+  return *this;
+}
+
+DxfText& DxfText::Ellipse(const std::string& layer, double cx, double cy, double mx, double my, double ratio,
+                          double t0, double t1) {
+  entityHead("ELLIPSE", layer, "AcDbEllipse");
+  group(out(), 10, Num(cx));
+  group(out(), 20, Num(cy));
+  group(out(), 30, Num(0));
+  group(out(), 11, Num(mx));
+  group(out(), 21, Num(my));
+  group(out(), 31, Num(0));
+  extrusion();
+  group(out(), 40, Num(ratio));
+  group(out(), 41, Num(t0));
+  group(out(), 42, Num(t1));
+  return *this;
+}
+
+DxfText& DxfText::Spline(const std::string& layer, int degree, const std::vector<double>& knots,
+                         const std::vector<std::pair<double, double>>& points, const std::vector<double>& weights) {
+  entityHead("SPLINE", layer, "AcDbSpline");
+  extrusion();
+  group(out(), 70, weights.empty() ? "8" : "12");
+  group(out(), 71, std::to_string(degree));
+  group(out(), 72, std::to_string(knots.size()));
+  group(out(), 73, std::to_string(points.size()));
+  group(out(), 74, "0");
+  group(out(), 42, "0.000000001");
+  group(out(), 43, "0.0000000001");
+  for (double k : knots) group(out(), 40, Num(k));
+  for (size_t i = 0; i < points.size(); ++i) {
+    group(out(), 10, Num(points[i].first));
+    group(out(), 20, Num(points[i].second));
+    group(out(), 30, Num(0));
+    if (i < weights.size()) group(out(), 41, Num(weights[i]));
+  }
   return *this;
 }
 

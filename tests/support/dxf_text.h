@@ -24,6 +24,15 @@ class DxfText {
   DxfText& Text(const std::string& layer, double x, double y, const std::string& text);
   DxfText& Point(const std::string& layer, double x, double y);
   DxfText& Insert(const std::string& layer, const std::string& block, double x, double y);
+  // An insert scaled (41, 42) and turned (50 degrees); more than one column or row makes it an array (MINSERT).
+  DxfText& Insert(const std::string& layer, const std::string& block, double x, double y, double sx, double sy,
+                  double rotation, int columns = 1, int rows = 1, double dx = 0, double dy = 0);
+  // ELLIPSE: centre, end of the major axis relative to it, minor/major ratio, start and end parameter (radians).
+  DxfText& Ellipse(const std::string& layer, double cx, double cy, double mx, double my, double ratio, double t0,
+                   double t1);
+  // SPLINE of a degree with its knots and control points (x, y); weights empty for a non-rational one.
+  DxfText& Spline(const std::string& layer, int degree, const std::vector<double>& knots,
+                  const std::vector<std::pair<double, double>>& points, const std::vector<double>& weights = {});
   // 12-format: POLYLINE/VERTEX/SEQEND; 2000-format: LWPOLYLINE.
   DxfText& Polyline(const std::string& layer, const std::vector<std::pair<double, double>>& pts,
                     bool closed = true);
@@ -36,7 +45,7 @@ class DxfText {
   DxfText& StyleGroups(bool on);         // line type, colour, line weight, visibility next to the layer group
   DxfText& LayerAfterMarkers(bool on);   // 2000-format: the layer group after the subclass markers
   DxfText& Extrusion(double x, double y, double z);  // groups 210/220/230; (0, 0, 1) writes none
-  DxfText& Block(const std::string& name);  // following entities go into a block definition ...
+  DxfText& Block(const std::string& name, double bx = 0, double by = 0);  // following entities go into a block definition with this base point ...
   DxfText& EndBlock();                      // ... up to here
 
   // Polylines whose points carry (x, y, bulge of the segment to the next point);
