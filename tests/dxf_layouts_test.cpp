@@ -88,13 +88,13 @@ TEST(DxfLayouts, EveryLayoutGivesTheSameRecords) {
         .Insert("DXF_MAIN", "ARROW", 7, 8).Line("ARC", 1, 1, 2, 2);
     Read(d.Str());
     std::string got = Records();
-    EXPECT_EQ(eldsCounter, 13);
+    EXPECT_EQ(eldsCounter, 15);
     if (reference.empty()) reference = got;
     EXPECT_EQ(got, reference);
   }
   EXPECT_TRUE(Has(reference, "L(0,0)(10,0)") && Has(reference, "A(25,0)(20,5)c(20,0)r5 a0-90") &&
               Has(reference, "T(1,2)(1,2)") && Has(reference, " LINE\n") && Has(reference, "X(3,4)") &&
-              Has(reference, "I(5,6)"))
+              Has(reference, "I(5,6)") && Has(reference, "L(7,8)(8,9)") && Has(reference, "C(16,8)(16,8)c(7,8)r9"))
       << reference;
 }
 

@@ -325,8 +325,8 @@ void finishCurve() {
     n = KxSplineToPieces(sp, tol, pieces, kMaxCurvePieces);
   }
   if (n < 0) {
-    logSkipped("no arcs within the curve tolerance could be made of it", gEnt.handle);
-    say(" ..%s: not cut, no arcs within %.4f mm\n", what, gCurveTolerance);
+    logSkipped("degenerate, or more arcs than one curve may become", gEnt.handle);
+    say(" ..%s: no arcs can be made of it, left out\n", what);
     return;
   }
   int arcs = 0;
@@ -338,8 +338,22 @@ void finishCurve() {
     KxPrint(", %ld lines", added - arcs);
     KxLog(", %ld lines", added - arcs);
   }
+  // The length of the arcs, for comparison with what a CAD program measures.
+  double length = 0;
+  for (int i = 0; i < n; ++i) {
+    const KxCurvePiece& p = pieces[i];
+    if (p.line) {
+      length += std::hypot(p.ex - p.sx, p.ey - p.sy);
+      continue;
+    }
+    double sweep = std::atan2((p.sx - p.cx) * (p.ey - p.cy) - (p.sy - p.cy) * (p.ex - p.cx),
+                              (p.sx - p.cx) * (p.ex - p.cx) + (p.sy - p.cy) * (p.ey - p.cy));
+    if (p.ccw && sweep < 0) sweep += 2 * M_PI;
+    if (!p.ccw && sweep > 0) sweep -= 2 * M_PI;
+    length += std::fabs(sweep) * p.r;
+  }
   KxPrint("\n");
-  KxLog(" (tolerance %.4f mm)\n", gCurveTolerance);
+  KxLog(", length %.3f mm (tolerance %.4f mm)\n", length, gCurveTolerance);
 }
 
 void finishInsert(int ext) {
