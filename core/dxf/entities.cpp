@@ -365,9 +365,18 @@ void finishInsert(int ext) {
     BlockTakeInsert(gEnt.block, in);
     return;
   }
+  const long from = eldsCounter;
   long added = BlockPlace(gEnt.block, in);
+  double length = 0;
+  for (long i = from; i < eldsCounter && i < kMaxElements; ++i) {
+    const elementdaten& e = elds[i];
+    if (e.type == etLINE) length += std::hypot((double)e.ex - e.sx, (double)e.ey - e.sy);
+    if (e.type == etARC) length += BOGENWINKEL(e.sw, e.ew) * M_PI / 180 * e.r;
+    if (e.type == etCIR) length += 2 * M_PI * e.r;
+  }
   KxPrint(" ..<Block placed: %ld elements>\n", added);
-  KxLog(" INSERT [%s] of block %s: %ld elements placed\n", gEnt.handle[0] ? gEnt.handle : "-", gEnt.block, added);
+  KxLog(" INSERT [%s] of block %s: %ld elements placed, length %.3f mm\n", gEnt.handle[0] ? gEnt.handle : "-",
+        gEnt.block, added, length);
 }
 
 }  // namespace

@@ -50,7 +50,30 @@ int ConjugateEllipsePieces(double cx, double cy, double ax, double ay, double bx
 long AddCurvePieces(const KxCurvePiece* pieces, int n, int* arcs) {
   long before = eldsCounter;
   int arcCount = 0;
-  for (int i = 0; i < n; ++i) {
+  // Pieces shorter than kMinPiece (a knot span of almost nothing) are joined
+  // into one line: a run of pieces each too short to chain would leave a gap.
+  constexpr double kMinPiece = 0.01;
+  int runFrom = -1;
+  for (int i = 0; i <= n; ++i) {
+    const bool tiny = i < n && finitePiece(pieces[i]) &&
+                      std::hypot(pieces[i].ex - pieces[i].sx, pieces[i].ey - pieces[i].sy) < kMinPiece;
+    if (tiny) {
+      if (runFrom < 0) runFrom = i;
+      continue;
+    }
+    if (runFrom >= 0) {
+      const KxCurvePiece& a = pieces[runFrom];
+      const KxCurvePiece& b = pieces[i - 1];
+      if (a.sx != b.ex || a.sy != b.ey) {
+        sx = cx = (float)a.sx;
+        sy = cy = (float)a.sy;
+        ex = (float)b.ex;
+        ey = (float)b.ey;
+        AddElement(etLINE, gNoText);
+      }
+      runFrom = -1;
+    }
+    if (i == n) break;
     const KxCurvePiece& p = pieces[i];
     if (!finitePiece(p)) continue;
     if (p.line) {
