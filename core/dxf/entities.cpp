@@ -57,6 +57,25 @@ Entity gEnt;
 Polyline gPoly;
 KxSpline gSpline;
 
+// The staging registers as the drawing's entities left them. An entity that does
+// not set a register inherits it from the entity before; block definitions, placed
+// blocks and curves must not change what the drawing's next entity inherits.
+struct Staging {
+  float sx, sy, ex, ey, cx, cy, sw, ew, rd;
+};
+Staging gSaved;
+bool gSavedValid = false;
+Staging saveStaging() { return Staging{sx, sy, ex, ey, cx, cy, sw, ew, rd}; }
+void restoreStaging(const Staging& s) {
+  sx = s.sx, sy = s.sy, ex = s.ex, ey = s.ey, cx = s.cx, cy = s.cy, sw = s.sw, ew = s.ew, rd = s.rd;
+}
+// Records of a block's entity go into its definition; the registers are as before it.
+void takeIntoBlock(long from) {
+  BlockTake(from);
+  if (gSavedValid) restoreStaging(gSaved);
+  gSavedValid = false;
+}
+
 // Console notes of an entity; the entities of block definitions are read quietly,
 // since most of them are never placed.
 void say(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
@@ -330,7 +349,9 @@ void finishCurve() {
     return;
   }
   int arcs = 0;
+  const Staging before = saveStaging();
   long added = AddCurvePieces(pieces, n, &arcs);
+  restoreStaging(before);
   if (gEnt.captured) return;
   KxPrint(" ..%s: %d arcs", what, arcs);
   KxLog(" %s [%s]: %d arcs", what, gEnt.handle[0] ? gEnt.handle : "-", arcs);
@@ -366,7 +387,9 @@ void finishInsert(int ext) {
     return;
   }
   const long from = eldsCounter;
+  const Staging before = saveStaging();
   long added = BlockPlace(gEnt.block, in);
+  restoreStaging(before);
   double length = 0;
   for (long i = from; i < eldsCounter && i < kMaxElements; ++i) {
     const elementdaten& e = elds[i];
@@ -408,7 +431,7 @@ void PolylineEnd() {
     KxLog(" POLYLINE [%s] skipped: 3-D, its vertices are not in one plane parallel to XY\n",
           gPoly.handle[0] ? gPoly.handle : "-");
   }
-  if (gPoly.captured) BlockTake(gPoly.start);
+  if (gPoly.captured) takeIntoBlock(gPoly.start);
   gPoly = Polyline();
 }
 
@@ -420,6 +443,10 @@ void EntityStart(int kind) {
   gEnt.argument = gEnt.type = kind >= 0 && kind <= dkSPLINE ? types[kind] : -1;
   gEnt.start = eldsCounter;
   gEnt.captured = BlockEntity();
+  if (gEnt.captured && !gSavedValid) {
+    gSaved = saveStaging();
+    gSavedValid = true;
+  }
   if (kind == dkSPLINE) {
     gSpline.degree = 3;
     gSpline.nKnots = gSpline.nControl = gSpline.nFit = 0;
@@ -501,7 +528,7 @@ void EntityFinish() {
   if (gEnt.kind == dkNONE) return;
   finishEntity();
   // A block's entity leaves its records to the definition; a polyline's when its vertices are read.
-  if (gEnt.captured && !(gPoly.open && gPoly.captured)) BlockTake(gEnt.start);
+  if (gEnt.captured && !(gPoly.open && gPoly.captured)) takeIntoBlock(gEnt.start);
   gEnt = Entity();
 }
 
