@@ -404,3 +404,19 @@ TEST(DxfCurves, CutWithArcMovesWithinTheTolerance) {
     CheckCut(nc, [](double t) { return Pt{15 * std::cos(t), 15 * std::sin(t)}; }, 0, M_PI, {0, -3}, 0);
   }
 }
+
+// Hostile drawings end quickly and within the table: a block inserting itself,
+// arrays of two billion copies, curve parameters of any size.
+TEST(DxfBlocks, HostileInsertsAndCurvesEndWithinTheTable) {
+  DxfText d("AC1015");
+  d.Layer("DXF_MAIN");
+  d.Block("SELF").Line("0", 0, 0, 1, 0).Insert("0", "SELF", 1, 1, 1, 1, 0, 2000000000, 2000000000, 1, 1).EndBlock();
+  d.Insert("DXF_MAIN", "SELF", 0, 0, 1, 1, 0, 2000000000, 3, 1, 1)
+      .Insert("DXF_MAIN", "SELF", 0, 0, 1e300, -1e300, 1e300)
+      .Ellipse("DXF_MAIN", 0, 0, 5, 0, 0.5, 1e300, -1e20)
+      .Ellipse("DXF_MAIN", 0, 0, 5, 0, 0.5, 1e20, 1e20 + 1)
+      .Spline("DXF_MAIN", 3, {0, 0, 0, 0, 1e300, 1e300, 1e300, 1e300}, {{0, 0}, {1, 1}, {2, 0}, {3, 1}});
+  Read(d.Str());
+  EXPECT_LE(eldsCounter, eldsMaximum);
+  EXPECT_EQ(gMaxELemBarrier, 1);   // the arrays filled the table
+}

@@ -217,7 +217,6 @@ void emitRound(const Item& it, const Affine& t, bool full) {
   if (!full) {
     t0 = it.v[3] / RAD2DEG;
     t1 = it.v[4] / RAD2DEG;
-    while (t1 <= t0) t1 += 2 * M_PI;
   }
   KxCurvePiece* pieces = CurvePieceBuffer();
   int n = ConjugateEllipsePieces(ocx, ocy, t.a * r, t.c * r, t.b * r, t.d * r, t0, t1, gCurveTolerance / 4, pieces,

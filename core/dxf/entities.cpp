@@ -330,8 +330,7 @@ void finishCurve() {
     // The minor axis lies to the left of the major one, seen from the extrusion side.
     const double side = nz[2] < 0 ? -1 : 1;
     const double mx = gEnt.d11, my = gEnt.d21, q = gEnt.d40 * side;
-    double t0 = gEnt.d41, t1 = gEnt.d42;
-    while (t1 <= t0 && std::isfinite(t0) && std::isfinite(t1) && t0 - t1 < 1e6) t1 += 2 * M_PI;
+    const double t0 = gEnt.d41, t1 = gEnt.d42;
     n = ConjugateEllipsePieces(gEnt.d10, gEnt.d20, mx, my, -my * q, mx * q, t0, t1, tol, pieces, kMaxCurvePieces);
   } else {
     KxSpline& sp = gSpline;
@@ -380,8 +379,10 @@ void finishCurve() {
 void finishInsert(int ext) {
   DxfInsert in = gEnt.insert;
   in.mirror = ext == 1;
-  if (in.columns < 1) in.columns = 1;
-  if (in.rows < 1) in.rows = 1;
+  // An array of more copies than the table could ever hold is as good as one of that many.
+  constexpr int kMaxArray = 100000;
+  in.columns = in.columns < 1 ? 1 : in.columns > kMaxArray ? kMaxArray : in.columns;
+  in.rows = in.rows < 1 ? 1 : in.rows > kMaxArray ? kMaxArray : in.rows;
   if (gEnt.captured) {
     BlockTakeInsert(gEnt.block, in);
     return;

@@ -38,6 +38,14 @@ int ConjugateEllipsePieces(double cx, double cy, double ax, double ay, double bx
   const double vx = -ax * s + bx * c, vy = -ay * s + by * c;
   const double lu = std::hypot(ux, uy), lv = std::hypot(vx, vy);
   if (!(lu > 0) || !(lv > 1e-9 * lu) || !std::isfinite(lu) || !std::isfinite(t0) || !std::isfinite(t1)) return -1;
+  // Parameters of any size: the start within one turn, the sweep up to one turn
+  // (a sweep of a whole turn, or of nothing, is the full ellipse).
+  constexpr double kTurn = 2 * M_PI;
+  double sweep = std::fmod(t1 - t0, kTurn);
+  if (!(sweep > 1e-12)) sweep += kTurn;
+  if (!std::isfinite(sweep)) return -1;
+  t0 = std::fmod(t0, kTurn);
+  t1 = t0 + sweep;
   KxEllipse e{cx, cy, ux, uy, lv / lu, t0 - phi, t1 - phi};
   if (ux * vy - uy * vx < 0) {
     // A mirrored ellipse runs clockwise: the same points counter-clockwise, from its end.
