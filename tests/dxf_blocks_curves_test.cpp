@@ -228,7 +228,7 @@ std::string CutProgram(const DxfText& d, std::string* page = nullptr) {
 // Nested inserts, each with its own scale and rotation, one mirroring by a
 // negative scale and one by extrusion -Z; block entities on layer 0 take the
 // insert's layer, those of layers not read stay out, and an insert on a layer
-// not read places nothing.
+// not read places only what its block holds on layers read.
 TEST(DxfBlocks, NestedInsertsPlaceGeometryWithTheirTransforms) {
   for (const char* version : {"AC1009", "AC1015"}) {
     SCOPED_TRACE(version);
@@ -250,6 +250,8 @@ TEST(DxfBlocks, NestedInsertsPlaceGeometryWithTheirTransforms) {
     for (const Tf& t : {Then(outer, Place({1, 2}, {5, 5}, -2, 2, 30)), Then(outer, Place({1, 2}, {-3, 0}, 1, 1, 0)),
                         Then(mirrorX, Place({1, 2}, {20, 0}, 1, 1, 0))})
       for (const Shape& s : Leaf(t)) want.push_back(s);
+    // The insert on layer OTHER: only the circles of layer DXF_MAIN.
+    for (const Tf& t : {Place({1, 2}, {5, 5}, -2, 2, 30), Place({1, 2}, {-3, 0}, 1, 1, 0)}) want.push_back(Leaf(t)[2]);
     std::vector<Shape> got = Placed();
     EXPECT_EQ(got.size(), want.size());
     for (const Shape& w : want) {

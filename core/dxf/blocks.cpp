@@ -42,6 +42,7 @@ int gNameUsed = 0;
 int gOpen = -1;            // the definition being read
 bool gNamed = false;       // its name was taken
 bool gEntityIn = false;    // the entity being read goes into it
+bool gForeign = false;     // the entity being read is an INSERT on a layer not read
 int gLayer = kBlockLayerZero;
 int8_t gMemo[kMaxBlocks][2];  // BlockHasGeometry per block and whether layer 0 is read: 0 unknown, 1 no, 2 yes, 3 asked
 
@@ -345,12 +346,18 @@ void BlockEnd() {
 }
 
 bool BlockEntityLayer(int layer) {
+  gForeign = false;
   gEntityIn = gOpen >= 0;
   gLayer = layer;
   return gEntityIn;
 }
 
-void BlockEntityOutside() { gEntityIn = false; }
+void BlockEntityOutside(bool layerRead) {
+  gEntityIn = false;
+  gForeign = !layerRead;
+}
+
+bool BlockEntityOnLayerNotRead() { return gForeign; }
 
 bool BlockEntity() { return gEntityIn; }
 
@@ -411,16 +418,17 @@ void BlockTakeInsert(const char* name, const DxfInsert& ins) {
                {(float)ins.columns, (float)ins.rows, (float)ins.dx, (float)ins.dy, ins.mirror ? 1.0f : 0.0f}});
 }
 
-bool BlockHasGeometry(const char* name) {
+bool BlockHasGeometry(const char* name, bool layerRead) {
   const int b = findBlock(name);
-  return b >= 0 && hasGeometry(b, true, 0);
+  return b >= 0 && hasGeometry(b, layerRead, 0);
 }
 
-long BlockPlace(const char* name, const DxfInsert& ins) {
+long BlockPlace(const char* name, const DxfInsert& ins, bool layerRead) {
   const int b = findBlock(name);
   if (b < 0) return 0;
   const long before = eldsCounter;
-  const int layer = gAktLayName;
+  const int own = gAktLayName;
+  const int layer = layerRead ? own : kBlockLayerOther;
   gSteps = 0;
   gCut = false;
   for (int r = 0; r < ins.rows; ++r)
@@ -428,6 +436,6 @@ long BlockPlace(const char* name, const DxfInsert& ins) {
       if (stop()) break;
       place(b, insertTransform(ins, gBlocks[b].bx, gBlocks[b].by, c, r), layer, 0);
     }
-  gAktLayName = layer;
+  gAktLayName = own;
   return eldsCounter - before;
 }

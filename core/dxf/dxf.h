@@ -111,12 +111,13 @@ void BlockBegin();                           // a BLOCK entity opens a definitio
 void BlockHeadGroup(int code, const char* value);  // name (2) and base point (10, 20) of the open definition
 void BlockEnd();                             // ENDBLK, or anything else that closes the open definition
 bool BlockEntityLayer(int layer);            // the next entity belongs to the open definition with this layer (or kBlockLayer...); false when none is open
-void BlockEntityOutside();                   // the next entity is drawing geometry
+void BlockEntityOutside(bool layerRead);     // the next entity is drawing geometry (an INSERT may stand on a layer not read)
 bool BlockEntity();                          // does the entity being read go into a definition?
+bool BlockEntityOnLayerNotRead();            // is the entity being read an INSERT on a layer not read?
 void BlockTake(long from);                   // moves records from..eldsCounter-1 into the open definition as its items
 void BlockTakeInsert(const char* name, const DxfInsert& ins);  // a nested insert of the entity being read
-bool BlockHasGeometry(const char* name);     // does the block hold geometry on a layer being read (through nested inserts too)?
-long BlockPlace(const char* name, const DxfInsert& ins);  // adds the block's geometry as records where the insert puts it; records added
+bool BlockHasGeometry(const char* name, bool layerRead);  // does the block hold geometry on a layer being read (through nested inserts too), its layer-0 entities on a layer read or not?
+long BlockPlace(const char* name, const DxfInsert& ins, bool layerRead);  // adds the block's geometry as records where the insert puts it (layer 0 as gAktLayName, or not read); records added
 
 // --- layers holding geometry (census.cpp) ---
 inline constexpr int kCensusLayers = 64;  // layers told apart; the rest are only counted

@@ -31,6 +31,7 @@ struct Entity {
   float bulge = 0;          // group 42 of a VERTEX
   char handle[32] = "";
   bool captured = false;    // read into a block definition, not into the drawing
+  bool foreign = false;     // an INSERT on a layer not read: only its block's geometry on layers read counts
   bool expand = false;      // an INSERT whose block holds geometry that is read
   char block[kDxfLineSize] = "";  // an INSERT's block name
   DxfInsert insert;         // an INSERT's placement
@@ -80,7 +81,7 @@ void takeIntoBlock(long from) {
 // since most of them are never placed.
 void say(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void say(const char* fmt, ...) {
-  if (gEnt.captured) return;
+  if (gEnt.captured || gEnt.foreign) return;
   char text[kDxfLineSize + 64];
   va_list ap;
   va_start(ap, fmt);
@@ -389,7 +390,7 @@ void finishInsert(int ext) {
   }
   const long from = eldsCounter;
   const Staging before = saveStaging();
-  long added = BlockPlace(gEnt.block, in);
+  long added = BlockPlace(gEnt.block, in, !gEnt.foreign);
   restoreStaging(before);
   double length = 0;
   for (long i = from; i < eldsCounter && i < kMaxElements; ++i) {
@@ -444,6 +445,9 @@ void EntityStart(int kind) {
   gEnt.argument = gEnt.type = kind >= 0 && kind <= dkSPLINE ? types[kind] : -1;
   gEnt.start = eldsCounter;
   gEnt.captured = BlockEntity();
+  // An insert on a layer not read adds nothing unless its block has geometry that is read.
+  gEnt.foreign = !gEnt.captured && kind == dkINSERT && BlockEntityOnLayerNotRead();
+  if (gEnt.foreign) gEnt.nothing = true;
   if (gEnt.captured && !gSavedValid) {
     gSaved = saveStaging();
     gSavedValid = true;
@@ -500,8 +504,13 @@ void EntityGroup(int code, const char* value) {
       if (gEnt.kind == dkINSERT) {
         KxCopy(gEnt.block, sizeof gEnt.block, value);
         // A block holding geometry that is read is placed where the insert puts it.
-        if (gEnt.captured || BlockHasGeometry(value)) {
+        if (gEnt.captured || BlockHasGeometry(value, !gEnt.foreign)) {
           gEnt.expand = true;
+          gEnt.nothing = false;
+          break;
+        }
+        if (gEnt.foreign) {
+          gEnt.rest = true;
           break;
         }
       }
@@ -536,6 +545,8 @@ void EntityFinish() {
 namespace {
 
 void finishEntity() {
+  // An insert on a layer not read whose block has nothing that is read: as if never seen.
+  if (gEnt.foreign && !gEnt.expand) return;
   const int ext = extrusionCase();
   if (ext == 2) {
     // Drawn in a plane that is not parallel to the drawing's: nothing of it can be cut.

@@ -105,15 +105,17 @@ void decide(Scan& s, const char* layer) {
       return;
     }
   } else {
-    if (!LayerSelected(layer) && !trimmedSelected(layer)) {
+    const bool read = LayerSelected(layer) || trimmedSelected(layer);
+    // An insert on a layer not read may still place geometry of layers that are.
+    if (!read && s.kind != dkINSERT) {
       s.state = ssNone;
       return;
     }
-    BlockEntityOutside();
+    BlockEntityOutside(read);
   }
   EntityStart(s.kind);
   for (int i = 0; i < gHeldCount; ++i) EntityGroup(gHeld[i].code, gHeld[i].value);
-  if (gHeldLost) KxLog(" entity: %d groups before its layer not read\n", gHeldLost);
+  if (gHeldLost && !BlockEntityOnLayerNotRead()) KxLog(" entity: %d groups before its layer not read\n", gHeldLost);
   s.state = ssReading;
 }
 
