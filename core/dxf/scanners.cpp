@@ -97,10 +97,9 @@ void decide(Scan& s, const char* layer) {
       as = kBlockLayerZero;
     else if (LayerSelected(layer) || trimmedSelected(layer))
       as = gAktLayName;
-    else if (s.kind != dkINSERT)
-      as = -100;
-    // A definition the store has no room for keeps nothing.
-    if (as == -100 || !BlockEntityLayer(as)) {
+    // Other geometry of a layer not read is never placed; a definition the store
+    // has no room for keeps nothing.
+    if ((as == kBlockLayerOther && s.kind != dkINSERT) || !BlockEntityLayer(as)) {
       s.state = ssNone;
       return;
     }
