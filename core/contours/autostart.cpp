@@ -88,7 +88,7 @@ int contourNumber(const char* kn, int konturs) {
   if (k < 1 || k > konturs) return 0;
   char name[16];
   snprintf(name, sizeof name, "$K%02ld", k);
-  return strcmp(kn, name) == 0 ? (int)k : 0;
+  return KxSameName(kn, name) ? (int)k : 0;
 }
 
 // Every end point meets an end point of another member: the chain is a loop.
@@ -201,8 +201,8 @@ int nestingDepth(const std::vector<Contour>& all, int k) {
 bool hasFeedPoint(const char* kn) {
   for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
     const elementdaten& e = elds[i];
-    if (strcmp(e.kontur, kn) != 0) continue;
-    if (strcmp(e.text, gtFeedPoint) == 0 || (e.type == etINSE && e.used > 0)) return true;
+    if (!KxSameName(e.kontur, kn)) continue;
+    if (KxSameName(e.text, gtFeedPoint) || (e.type == etINSE && e.used > 0)) return true;
   }
   return false;
 }
@@ -245,7 +245,7 @@ bool tryHole(const char* kn, long reg, long base, double x, double y, double rad
   hole.len = 0;
   statFirstElem = 0;
   FindFirstElemFor(kn, reg);
-  if (statFirstElem != 0 && strcmp(hole.text, gtFeedPoint) == 0 && strcmp(hole.kontur, kn) == 0) {
+  if (statFirstElem != 0 && KxSameName(hole.text, gtFeedPoint) && KxSameName(hole.kontur, kn)) {
     elds[reg].IsFirst = (int)statFirstElem;
     return true;
   }
@@ -369,7 +369,7 @@ long AutoStartHoleOf(const char* kN) {
   if (!kN) return -1;
   const long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
   for (long i = top - 1; i >= 0; --i)
-    if (elds[i].type == etCIR && elds[i].kElemX == kAutoStartMark && strcmp(elds[i].kontur, kN) == 0) return i;
+    if (elds[i].type == etCIR && elds[i].kElemX == kAutoStartMark && KxSameName(elds[i].kontur, kN)) return i;
   return -1;
 }
 

@@ -28,8 +28,14 @@ static long liveCount() { return eldsCounter < kMaxElements ? eldsCounter : kMax
 // A name of at most one character counts as no contour at all.
 static bool unnamed(const elementdaten& e) { return e.kontur[0] == '\0' || e.kontur[1] == '\0'; }
 
+// As strncmp over the name's size, without the library call: every growth step
+// asks it for every element of the table.
 static bool named(const elementdaten& e, const char* kn) {
-  return strncmp(e.kontur, kn, sizeof e.kontur) == 0;
+  for (size_t i = 0; i < sizeof e.kontur; ++i) {
+    if (e.kontur[i] != kn[i]) return false;
+    if (kn[i] == '\0') return true;
+  }
+  return true;
 }
 
 static bool onPositionLayer(const elementdaten& e) {

@@ -7,6 +7,14 @@
 extern int gKonturCounter;       // contours found by the chaining; contour k is named "$K%02d" with k
 extern char gOrphan[8];          // "$ORPHAN", the name of the members of a rejected chain
 int SearchKontur();              // chains the elements into contours $K01, $K02, ...; returns gKonturCounter
+// true when the two names are equal, as strcmp would say; the analysis compares the name of every
+// element of the table for every contour, and names are a few characters: inline, no library call
+inline bool KxSameName(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    if (*a != *b) return false;
+    if (*a == '\0') return true;
+  }
+}
 int FindNextWithPoint(float fx, float fy, const char* kn, long knX, long* foundIn);  // takes the next element of kn at (fx, fy): 1 from its start, 2 from its end, 0 none
 int IsTolLenB2P(float ax, float ay, float bx, float by);  // 1 when the two points coincide within the tolerance band
 int IsTolLenBetween(long aElem, long bElem, int view);    // 1 when the two elements share an end point within the band

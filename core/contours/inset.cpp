@@ -27,12 +27,12 @@ struct RegionIndex {
     char name[16];
     for (long i = 1; i < top; ++i) {
       const elementdaten& e = elds[i];
-      if (e.kontur[0] != '$' || e.kontur[1] != 'K' || strcmp(e.text, gtRegInfo) != 0) continue;
+      if (e.kontur[0] != '$' || e.kontur[1] != 'K' || !KxSameName(e.text, gtRegInfo)) continue;
       long k = strtol(e.kontur + 2, nullptr, 10);
       if (k < 1 || k > konturs) continue;
       // Only the exact name counts: "$K1" is not contour 1's "$K01".
       snprintf(name, sizeof name, "$K%02ld", k);
-      if (strcmp(e.kontur, name) != 0) continue;
+      if (!KxSameName(e.kontur, name)) continue;
       older[(size_t)i] = newest[(size_t)k];
       newest[(size_t)k] = i;
     }

@@ -48,7 +48,7 @@ void GetRegionFor(const char* kName) {
 
   for (long i = 0; i < n; ++i) {
     const elementdaten& e = elds[i];
-    if (strcmp(e.kontur, kName) != 0) continue;
+    if (!KxSameName(e.kontur, kName)) continue;
     KxPrint("[%ld]", i);
     if (e.type == etCIR) {
       // A hole contour is its circle alone: the box is the circle's square.

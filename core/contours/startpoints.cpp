@@ -31,7 +31,7 @@ static bool findPunchFeed(const char* kName, long regElem) {
   long circle = 0;
   for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
     const elementdaten& e = elds[i];
-    if (strcmp(e.kontur, kName) != 0) continue;
+    if (!KxSameName(e.kontur, kName)) continue;
     if (e.type == etLINE || e.type == etARC) return false;
     if (e.type == etCIR && e.r > gStartPosition) circle = i;
   }
@@ -39,7 +39,7 @@ static bool findPunchFeed(const char* kName, long regElem) {
   const elementdaten& c = elds[circle];
   auto candidate = [&](long pA) {
     const elementdaten& s = elds[pA];
-    return s.type == etCIR && s.used <= 0 && s.r < gStartPosition && strcmp(s.kontur, kName) == 0 &&
+    return s.type == etCIR && s.used <= 0 && s.r < gStartPosition && KxSameName(s.kontur, kName) &&
            IsCircleInRegion(regElem, pA);
   };
   // A start hole inside the circle: it is a hole and cut as one.
@@ -88,7 +88,7 @@ void FindFirstElemFor(const char* kName, long regElem) {
   for (long pA = 0; pA < eldsCounter; ++pA) {
     elementdaten& cand = elds[pA];
     if (cand.type == etCIR) {
-      if (cand.used > 0 || strcmp(cand.kontur, kName) != 0) {
+      if (cand.used > 0 || !KxSameName(cand.kontur, kName)) {
         printCirclePassedOver(pA, cand);
         continue;
       }
@@ -98,7 +98,7 @@ void FindFirstElemFor(const char* kName, long regElem) {
       }
     } else if (cand.type != etINSE) {
       continue;
-    } else if (cand.child == -1 && cand.used > 0 && strcmp(cand.kontur, kName) != 0) {
+    } else if (cand.child == -1 && cand.used > 0 && !KxSameName(cand.kontur, kName)) {
       // An insert chosen as another contour's feed point stays with it.
       KxPrint("\n [INSE %ld]  -> used (%s)", pA, cand.kontur);
       continue;
@@ -119,7 +119,7 @@ void FindFirstElemFor(const char* kName, long regElem) {
 
     for (long pB = 0; pB < eldsCounter; ++pB) {
       const elementdaten& el = elds[pB];
-      if ((el.type != etLINE && el.type != etARC) || strcmp(el.kontur, kName) != 0) continue;
+      if ((el.type != etLINE && el.type != etARC) || !KxSameName(el.kontur, kName)) continue;
       if (ApproachRWPossible(pB, pA, &AnkerLenBuf) == 1 && AnkerLen > AnkerLenBuf) {
         // The better pair frees the feed point chosen before it.
         elementdaten& old = elds[lastFeedBuf];

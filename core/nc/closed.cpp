@@ -11,7 +11,7 @@
 #include "geometry/base.h"
 #include "nc/nc.h"
 
-static bool isContourMember(long i, const char* kN) { return strcmp(elds[i].kontur, kN) == 0; }
+static bool isContourMember(long i, const char* kN) { return KxSameName(elds[i].kontur, kN); }
 
 static float radiusAt(long i) { return NcValidElement(i) ? elds[i].r : 0.0f; }
 

@@ -202,7 +202,7 @@ static void writeContourBlock(FILE* f, int k) {
 
   for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
     elementdaten& e = elds[i];
-    if (strcmp(e.kontur, name) != 0) continue;
+    if (!KxSameName(e.kontur, name)) continue;
     switch (e.type) {
       case etTEXT:
         if (gCancelTextInfo == 0) NcPut(f, "%s--%s%s%s\n", mS.RemarkOn, e.text, mS.RemarkOff, mS.EOL);
@@ -313,7 +313,7 @@ void SortKontur(FILE* ostream, const char* kN) {
   long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
   long count = 0, regFirst = 0;
   for (long i = top - 1; i >= 0; --i) {
-    if (strcmp(elds[i].kontur, kN) == 0 && strcmp(elds[i].text, gtRegInfo) == 0) {
+    if (KxSameName(elds[i].kontur, kN) && KxSameName(elds[i].text, gtRegInfo)) {
       count = elds[i].kElemX;
       regFirst = elds[i].IsFirst;
       break;
@@ -321,7 +321,7 @@ void SortKontur(FILE* ostream, const char* kN) {
   }
   long feed = -1, first = -1;
   for (long i = top - 1; i >= 0; --i) {
-    if (strcmp(elds[i].kontur, kN) == 0 && strcmp(elds[i].text, gtFeedPoint) == 0) {
+    if (KxSameName(elds[i].kontur, kN) && KxSameName(elds[i].text, gtFeedPoint)) {
       feed = i;
       first = elds[i].IsFirst;
       break;

@@ -90,7 +90,7 @@ int SimpleAddChilds(FILE* ostream) {
   int found = 0;
   for (long i = from; i < eldsCounter && i < kMaxElements; ++i) {
     const elementdaten& e = elds[i];
-    if (k <= 0 || strcmp(e.text, gtRegInfo) != 0 || e.child != k || strncmp(e.kontur, "$K", 2) != 0) continue;
+    if (k <= 0 || !KxSameName(e.text, gtRegInfo) || e.child != k || strncmp(e.kontur, "$K", 2) != 0) continue;
     ++found;
     const long m = 10 * KxInteger(e.kontur + 2);
     KxPrint(" ADD CHILD(%s->%ld)  ", e.kontur, m);

@@ -29,7 +29,15 @@ struct Box {
 // Contour number of a block: the writer numbers contour k's blocks 10k, 10k+1, 10k+2.
 int contourOfBlock(int block) { return block / 10; }
 
-bool isMember(const elementdaten& e, const char* name) { return strncmp(e.kontur, name, sizeof e.kontur) == 0; }
+// As strncmp over the name's size, without the library call: the open ends of a
+// contour compare every pair of elements of the table.
+bool isMember(const elementdaten& e, const char* name) {
+  for (size_t i = 0; i < sizeof e.kontur; ++i) {
+    if (e.kontur[i] != name[i]) return false;
+    if (name[i] == '\0') return true;
+  }
+  return true;
+}
 
 bool drawable(const elementdaten& e) {
   return (e.type == etLINE || e.type == etARC || e.type == etCIR) && std::isfinite(e.sx) && std::isfinite(e.sy) &&
