@@ -342,6 +342,8 @@ struct Keywords {
   int firstCount = 0;
   bool anyEmpty = false;
   bool anyLong = false;           // a word of 64 characters or more: no line-end sieve
+  bool plainWords = true;         // no word holds a byte up to '\r': its line's text ends at the first stop after it
+  uint64_t lengthsOf[256] = {};   // per first character, the lengths of the words starting with it
   alignas(16) char head[16][16];  // each word's first 16 characters, zero-padded: one compare for a short word
   // The first characters as a set for a table look-up by nibbles: a character
   // is in it when the bits of its low and its high nibble meet. Eight bits keep up
@@ -361,6 +363,9 @@ struct Keywords {
       memcpy(head[k], words[k], lengths[k] < 16 ? lengths[k] : 16);
       if (lengths[k] == 0) anyEmpty = true;
       if (lengths[k] >= 64) anyLong = true;
+      for (size_t i = 0; i < lengths[k]; ++i)
+        if ((unsigned char)words[k][i] <= (unsigned char)'\r') plainWords = false;
+      if (lengths[k] > 0 && lengths[k] < 64) lengthsOf[(unsigned char)words[k][0]] |= (uint64_t)1 << lengths[k];
       lengthSet |= (uint64_t)1 << (lengths[k] < 63 ? lengths[k] : 63);
       unsigned char c = (unsigned char)words[k][0];
       if (!((firstSet[c >> 6] >> (c & 63)) & 1)) {
@@ -610,6 +615,12 @@ inline uint64_t fitting(const Keywords& kw, uint64_t stops, uint64_t nextStops) 
   return fit;
 }
 
+// The stops of the block after block i of the chunk (at its offset at). The zero
+// bytes behind the text end a line everywhere.
+inline uint64_t nextStopsOf(const ChunkBits& ch, size_t i, size_t at) {
+  return i + 1 < kChunkBlocks ? ch.stops[i + 1] : stopsOf(gWin.data + at + kBlock);
+}
+
 // Reads the piece at offset at (a piece boundary) and compares it, as matchNext.
 int pieceAt(char* buf, const Keywords& kw, size_t at) {
   seekPiece(gWin, at);
@@ -671,17 +682,28 @@ int findInWindow(char* buf, const Keywords& kw) {
       }
       carry = ends >> 63;
       uint64_t cand = lineStarts & starts;
-      if (cand) {
-        // The zero bytes behind the text end a line everywhere.
-        uint64_t nextStops = i + 1 < kChunkBlocks ? ch.stops[i + 1] : stopsOf(w.data + at + kBlock);
-        cand &= fitting(kw, ch.stops[i], nextStops);
-      }
+      if (cand) cand &= fitting(kw, ch.stops[i], nextStopsOf(ch, i, at));
       const uint64_t blockEnds = ch.ends[i];
       bool done = false;
+      const bool exact = kw.plainWords && !kw.anyLong;
       while (cand) {
-        size_t c = at + (size_t)__builtin_ctzll(cand);
+        const unsigned off = (unsigned)__builtin_ctzll(cand);
+        size_t c = at + off;
         cand &= cand - 1;
         if (c >= w.len) break;
+        if (exact) {
+          // The line's text ends at its first stop; only a line as long as a word
+          // beginning with its first character is read (most candidates are
+          // group values such as AcDbLine or CONTINUOUS).
+          const uint64_t here = ch.stops[i] >> off;
+          const uint64_t after = off ? nextStopsOf(ch, i, at) << (64 - off) : 0;
+          // Past the text read so far the zero bytes are no line end yet: such a
+          // line is read, which brings in the rest of it.
+          const uint64_t from = here | after;
+          const unsigned len = from ? (unsigned)__builtin_ctzll(from) : 64;
+          if ((w.eof || c + len < w.len) && (len == 64 || !((kw.lengthsOf[(unsigned char)w.data[c]] >> len) & 1)))
+            continue;
+        }
         // Reading the piece may refill the window; the held line start survives.
         uint64_t was = w.start;
         w.hold = lineStart;
