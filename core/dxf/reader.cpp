@@ -648,6 +648,7 @@ int findInWindow(char* buf, const Keywords& kw) {
     uint64_t carry = 0;        // the block before ended with a line end
     uint64_t below = (uint64_t)1 << (w.pos - at);
     bool longLine = false;
+    const bool exact = kw.plainWords && !kw.anyLong;
     for (;;) {
       if (at + kBlock > w.len) {
         if (w.eof) {
@@ -682,10 +683,12 @@ int findInWindow(char* buf, const Keywords& kw) {
       }
       carry = ends >> 63;
       uint64_t cand = lineStarts & starts;
-      if (cand) cand &= fitting(kw, ch.stops[i], nextStopsOf(ch, i, at));
+      // Words without control characters are checked one candidate at a time
+      // below, by the length of the candidate's line; the others here, by every
+      // length a word has.
+      if (cand && !exact) cand &= fitting(kw, ch.stops[i], nextStopsOf(ch, i, at));
       const uint64_t blockEnds = ch.ends[i];
       bool done = false;
-      const bool exact = kw.plainWords && !kw.anyLong;
       while (cand) {
         const unsigned off = (unsigned)__builtin_ctzll(cand);
         size_t c = at + off;
