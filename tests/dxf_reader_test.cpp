@@ -2,6 +2,7 @@
 // DOS, Unix or old Mac line ends, NUL bytes, no final line end), it must hand
 // out exactly the lines that fgets(buf, 255) followed by stripLFCR gives.
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
@@ -392,4 +393,60 @@ TEST(DxfReader, SearchStopsAtEachWordAndGoesOnAfterIt) {
   EXPECT_TRUE(DxfIs("LINE", "LINE"));
   EXPECT_TRUE(DxfIs("", ""));
   for (const char* other : {"LINE ", "LIN", "line", " LINE", ""}) EXPECT_FALSE(DxfIs(other, "LINE")) << other;
+}
+
+// The entity pass passes the head of an entity on a layer it does not read in
+// place: exactly the lines up to the layer's value, or nothing at all, wherever
+// the window's borders fall.
+TEST(DxfReader, ForeignEntityHeadsArePassedUpToTheirLayer) {
+  FreshCore();
+  TempDir d;
+  // The entity's lines after its first group code "  5", and how many of them are
+  // passed (up to and including the layer's value), or -1 when nothing may be.
+  const std::pair<std::string, int> heads[] = {
+      {"1A\n330\n1F\n100\nAcDbEntity\n  8\nOTHER\n 10\n1.0\n", 7},
+      {"1A\r\n330\r\n1F\r\n  8\r\nOTHER\r\n 10\r\n1.0\r\n", 5},
+      {"1A\nstray line\n\t-3 \nx\n 8\nOTHER\n", 6},            // a line that is no code is passed alone
+      {"1A\n  8\nDXF_MAIN\n 10\n1.0\n", -1},                   // a layer that is read
+      {"1A\n  0\nLINE\n  8\nOTHER\n", -1},                     // a group 0 before the layer
+      {"1A\n  1\n" + Repeat('v', 300) + "\n  8\nOTHER\n", -1},  // a value longer than a piece
+      {"1A\n  8\n" + Repeat('o', 253) + "\n", 3},
+  };
+  constexpr int kWindowBytes = 512;
+  int was = DxfSetWindowSize(kWindowBytes);
+  static const char* const kLine[] = {"LINE"};
+  auto refused = [](const char* layer) { return strcmp(layer, "DXF_MAIN") != 0; };
+  for (const auto& [head, passed] : heads) {
+    int passes = 0;
+    for (size_t at = 0; at < kWindowBytes + 100; ++at) {
+      std::string text;
+      while (text.size() + 41 < at) text += Repeat('q', 39) + "\n";
+      if (at > text.size()) text += Repeat('q', at - text.size() - 1) + "\n";
+      text += "  0\nLINE\n  5\n" + head + "  0\nEOF\n";
+      std::string path = d.File("head.dxf");
+      WriteFile(path, text);
+      Lines want = ReferenceLines(path);
+      size_t code = 0;  // the line "  5" after LINE
+      while (want[code] != "LINE") ++code;
+      ++code;
+      std::string what = "head " + head.substr(0, 12) + " at " + std::to_string(at);
+      ASSERT_EQ(DxfOpenDrawing(path.c_str()), 1);
+      char buf[kDxfLineSize];
+      ASSERT_EQ(DxfFindLine(buf, kLine, 1), 0) << what;
+      ASSERT_TRUE(DxfReadLine(buf)) << what;
+      int got = DxfPassForeignHead(DxfCode(buf), refused);
+      if (passed < 0) {
+        EXPECT_EQ(got, 0) << what;
+      }
+      passes += got;
+      Lines rest(want.begin() + (long)code + 1 + (got ? passed : 0), want.end());
+      EXPECT_EQ(ReaderLines(), rest) << what;
+      DxfCloseDrawing();
+    }
+    // Only heads across the window's end are left to the line reading.
+    if (passed >= 0) {
+      EXPECT_GT(passes, kWindowBytes / 2) << head;
+    }
+  }
+  DxfSetWindowSize(was);
 }

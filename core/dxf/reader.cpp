@@ -775,6 +775,78 @@ bool DxfSkipLine() {
   return nextPiece(p, n);
 }
 
+namespace {
+
+// A group-code line as the entity pass takes it: blanks, an optional minus,
+// digits, blanks, and nothing else.
+bool plainCode(const char* p, size_t n, int& code) {
+  size_t i = 0;
+  while (i < n && (p[i] == ' ' || p[i] == '\t')) ++i;
+  bool negative = i < n && p[i] == '-';
+  if (negative) ++i;
+  if (i >= n || p[i] < '0' || p[i] > '9') return false;
+  long v = 0;
+  for (; i < n && p[i] >= '0' && p[i] <= '9'; ++i)
+    if (v < 100000000) v = v * 10 + (p[i] - '0');
+  while (i < n && (p[i] == ' ' || p[i] == '\t')) ++i;
+  if (i != n) return false;
+  code = (int)(negative ? -v : v);
+  return true;
+}
+
+}  // namespace
+
+int DxfPassForeignHead(int code, bool (*refused)(const char* layer)) {
+  Window& w = gWin;
+  FILE* f = i_stream;
+  if (code == 0 || !refused || !(f == w.owner && f && !w.hasNul && streamDone(f))) return 0;
+  // Only whole short lines inside the window are looked at; anything else (a
+  // line at the window's end, a long line) is left to the line by line reading.
+  constexpr int kMostLines = 64;
+  size_t at = w.pos;
+  size_t blockAt = w.blockAt;  // the line ends as nextPiece finds them, from the same masks
+  uint64_t ends = w.ends;
+  bool value = true;  // the line at `at` is the value of group `code`
+  for (int lines = 0; lines < kMostLines; ++lines) {
+    while (!ends) {
+      blockAt += kBlock;
+      if (blockAt >= w.len) return 0;
+      ends = newlinesOf(w.data + blockAt);
+    }
+    const size_t nl = blockAt + (size_t)__builtin_ctzll(ends);
+    ends &= ends - 1;
+    if (nl >= w.len) return 0;
+    const char* p = w.data + at;
+    size_t n = nl - at;
+    if (n >= kPiece) return 0;
+    const size_t next = nl + 1;
+    if (n >= 1 && p[n - 1] == '\r') --n;
+    if (value) {
+      if (code == 8) {
+        char layer[kDxfLineSize];
+        memcpy(layer, p, n);
+        layer[n] = '\0';
+        if (!refused(layer)) return 0;
+        w.pos = next;
+        w.blockAt = blockAt;
+        w.ends = ends;
+        return 1;
+      }
+      value = false;
+    } else {
+      int c;
+      // A line that is no group code is passed alone, as the entity pass does.
+      if (plainCode(p, n, c)) {
+        if (c == 0) return 0;
+        code = c;
+        value = true;
+      }
+    }
+    at = next;
+  }
+  return 0;
+}
+
 int DxfFindLine(char* buf, const char* const* words, int count) {
   if (!buf) return -1;
   if (count < 0) count = 0;
