@@ -415,7 +415,7 @@ TEST(DxfReader, ForeignEntityHeadsArePassedUpToTheirLayer) {
   constexpr int kWindowBytes = 512;
   int was = DxfSetWindowSize(kWindowBytes);
   static const char* const kLine[] = {"LINE"};
-  auto refused = [](const char* layer) { return strcmp(layer, "DXF_MAIN") != 0; };
+  auto refused = [](const char* layer, size_t n) { return n != 8 || strcmp(layer, "DXF_MAIN") != 0; };
   for (const auto& [head, passed] : heads) {
     int passes = 0;
     for (size_t at = 0; at < kWindowBytes + 100; ++at) {

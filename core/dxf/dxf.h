@@ -15,7 +15,7 @@ int DxfOpenDrawing(const char* path);      // closes i_stream and opens path as 
 int DxfRewindDrawing();                    // the next pass reads from the drawing's first line (a piped drawing from its temporary copy); 0 when there is no stream or it cannot go back
 void DxfCloseDrawing();                    // closes i_stream and drops the temporary copy of a piped drawing
 int DxfFindLine(char* buf, const char* const* words, int count);  // reads lines until one equals one of words (at most 16, fixed strings: kept prepared per array) and puts it into buf; its index, or -1 at end of file
-int DxfPassForeignHead(int code, bool (*refused)(const char* layer));  // entity pass, the value of group code next: passes the groups up to the layer group when refused says yes to that layer (1), else reads nothing (0; also at a group 0 or a long line)
+int DxfPassForeignHead(int code, bool (*refused)(const char* layer, size_t length));  // entity pass, the value of group code next: passes the groups up to the layer group when refused says yes to that layer (1), else reads nothing (0; also at a group 0 or a long line)
 int DxfSetSieveWidth(int bits);            // tests: the search's vector width, 512, 256 or 128 bits (0: the widest), or the widest below it this processor has; returns the width in use before
 int DxfSetWindowSize(int bytes);           // tests: the reading window's size for drawings taken over from now on (512 bytes up to the normal size, 0 restores it); returns the previous size
 // true when line is exactly word; the first characters are compared inline, since nearly no line of a drawing starts like a keyword

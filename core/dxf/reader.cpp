@@ -796,7 +796,7 @@ bool plainCode(const char* p, size_t n, int& code) {
 
 }  // namespace
 
-int DxfPassForeignHead(int code, bool (*refused)(const char* layer)) {
+int DxfPassForeignHead(int code, bool (*refused)(const char* layer, size_t length)) {
   Window& w = gWin;
   FILE* f = i_stream;
   if (code == 0 || !refused || !(f == w.owner && f && !w.hasNul && streamDone(f))) return 0;
@@ -826,7 +826,7 @@ int DxfPassForeignHead(int code, bool (*refused)(const char* layer)) {
         char layer[kDxfLineSize];
         memcpy(layer, p, n);
         layer[n] = '\0';
-        if (!refused(layer)) return 0;
+        if (!refused(layer, n)) return 0;
         w.pos = next;
         w.blockAt = blockAt;
         w.ends = ends;
