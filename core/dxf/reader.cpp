@@ -331,6 +331,12 @@ inline bool nextPiece(const char*& p, size_t& n) {
 // The keywords of a search, with the two quick sieves every piece passes first:
 // the lengths of the words (63 standing for all longer ones) and their first
 // characters. Group codes and values rarely pass both.
+constexpr int kCompareSeconds = 2;  // first characters up to which the second one is sieved too
+
+// Starts whose next byte is a second character (bits of those bytes in sec); the
+// last byte's next one lies in the next block and is not asked.
+inline uint64_t beforeSeconds(uint64_t sec) { return (sec >> 1) | (1ULL << 63); }
+
 struct Keywords {
   const char* const* words = nullptr;
   int count = 0;
@@ -340,6 +346,10 @@ struct Keywords {
   uint64_t firstSet[4] = {0, 0, 0, 0};
   unsigned char firsts[16] = {};  // the distinct first characters
   int firstCount = 0;
+  // With one or two first characters the sieve also asks for a second one, when
+  // the words have one or two: a search for LAYER then passes over every LINE.
+  unsigned char seconds[2] = {};
+  int secondCount = 0;
   bool anyEmpty = false;
   bool anyLong = false;           // a word of 64 characters or more: no line-end sieve
   bool plainWords = true;         // no word holds a byte up to '\r': its line's text ends at the first stop after it
@@ -377,15 +387,21 @@ struct Keywords {
       }
       firstSet[c >> 6] |= (uint64_t)1 << (c & 63);
     }
+    for (int k = 0; k < count && secondCount >= 0; ++k) {
+      unsigned char c2 = lengths[k] >= 2 ? (unsigned char)words[k][1] : 0;
+      bool known = false;
+      for (int i = 0; i < secondCount; ++i) known = known || seconds[i] == c2;
+      if (known) continue;
+      if (c2 == 0 || secondCount == 2) secondCount = -1;  // a word of one character, or too many
+      else seconds[secondCount++] = c2;
+    }
+    if (firstCount > kCompareSeconds || secondCount <= 0) secondCount = 0;
   }
 
   // The passes search for the same fixed words again and again (the entity pass
   // once per entity); the sieves are made once for them.
   bool preparedFor(const char* const* w, int n) const {
-    if (w != words || n != count) return false;
-    for (int k = 0; k < n; ++k)
-      if (w[k] != given[k]) return false;
-    return true;
+    return w == words && n == count && memcmp(w, given, (size_t)n * sizeof *w) == 0;
   }
 
   // The index of the word the piece equals, or -1.
@@ -470,7 +486,7 @@ __attribute__((target("avx2"))) void classifyAvx2(const char* p, const Keywords&
   const __m256i nl = _mm256_set1_epi8('\n'), last = _mm256_set1_epi8(kLastStop);
   const __m256i lowTab = _mm256_load_si256((const __m256i*)kw.lowNibble);
   const __m256i highTab = _mm256_load_si256((const __m256i*)kw.highNibble);
-  __m256i firsts[kCompareFirsts];
+  __m256i firsts[kCompareFirsts] = {};
   for (int i = 0; i < kw.firstCount && i < kCompareFirsts; ++i) firsts[i] = _mm256_set1_epi8((char)kw.firsts[i]);
   for (size_t b = 0; b < kChunkBlocks; ++b, p += kBlock) {
     const __m256i lo = _mm256_loadu_si256((const __m256i*)p);
@@ -482,6 +498,16 @@ __attribute__((target("avx2"))) void classifyAvx2(const char* p, const Keywords&
     c.stops[b] = (uint64_t)(uint32_t)_mm256_movemask_epi8(stopLo) | (uint64_t)(uint32_t)_mm256_movemask_epi8(stopHi) << 32;
     c.starts[b] = (uint64_t)startsAvx2(lo, kw, firsts, lowTab, highTab) |
                   (uint64_t)startsAvx2(hi, kw, firsts, lowTab, highTab) << 32;
+    if (kw.secondCount) {
+      __m256i secLo = _mm256_setzero_si256(), secHi = _mm256_setzero_si256();
+      for (int i = 0; i < kw.secondCount; ++i) {
+        const __m256i s = _mm256_set1_epi8((char)kw.seconds[i]);
+        secLo = _mm256_or_si256(secLo, _mm256_cmpeq_epi8(lo, s));
+        secHi = _mm256_or_si256(secHi, _mm256_cmpeq_epi8(hi, s));
+      }
+      c.starts[b] &= beforeSeconds((uint64_t)(uint32_t)_mm256_movemask_epi8(secLo) |
+                                   (uint64_t)(uint32_t)_mm256_movemask_epi8(secHi) << 32);
+    }
   }
 }
 
@@ -491,7 +517,7 @@ __attribute__((target("avx512f,avx512bw"))) void classifyAvx512(const char* p, c
   const __m512i lowTab = _mm512_load_si512((const void*)kw.lowNibble);
   const __m512i highTab = _mm512_load_si512((const void*)kw.highNibble);
   const __m512i nibble = _mm512_set1_epi8(0x0f);
-  __m512i firsts[kCompareFirsts];
+  __m512i firsts[kCompareFirsts] = {};
   for (int i = 0; i < kw.firstCount && i < kCompareFirsts; ++i) firsts[i] = _mm512_set1_epi8((char)kw.firsts[i]);
   const bool lookUp = kw.firstCount > kCompareFirsts;
   for (size_t b = 0; b < kChunkBlocks; ++b, p += kBlock) {
@@ -503,6 +529,11 @@ __attribute__((target("avx512f,avx512bw"))) void classifyAvx512(const char* p, c
       starts = _mm512_test_epi8_mask(l, h);
     } else {
       for (int i = 0; i < kw.firstCount; ++i) starts |= _mm512_cmpeq_epi8_mask(v, firsts[i]);
+    }
+    if (kw.secondCount) {
+      __mmask64 sec = 0;
+      for (int i = 0; i < kw.secondCount; ++i) sec |= _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8((char)kw.seconds[i]));
+      starts &= beforeSeconds(sec);
     }
     c.ends[b] = _mm512_cmpeq_epi8_mask(v, nl);
     c.stops[b] = _mm512_cmple_epu8_mask(v, last);
@@ -516,21 +547,26 @@ void classifyPlain(const char* p, const Keywords& kw, ChunkBits& c) {
     c.ends[b] = newlinesOf(p);
     c.stops[b] = stopsOf(p);
 #if defined(__SSE2__)
-    uint64_t starts = 0;
+    uint64_t starts = 0, sec = 0;
     for (int j = 0; j < 4; ++j) {
       const __m128i v = _mm_loadu_si128((const __m128i*)(p + 16 * j));
       __m128i any = _mm_setzero_si128();
       for (int i = 0; i < kw.firstCount; ++i) any = _mm_or_si128(any, _mm_cmpeq_epi8(v, _mm_set1_epi8((char)kw.firsts[i])));
       starts |= (uint64_t)(uint32_t)_mm_movemask_epi8(any) << (16 * j);
+      __m128i second = _mm_setzero_si128();
+      for (int i = 0; i < kw.secondCount; ++i)
+        second = _mm_or_si128(second, _mm_cmpeq_epi8(v, _mm_set1_epi8((char)kw.seconds[i])));
+      sec |= (uint64_t)(uint32_t)_mm_movemask_epi8(second) << (16 * j);
     }
-    c.starts[b] = starts;
+    c.starts[b] = kw.secondCount ? starts & beforeSeconds(sec) : starts;
 #else
-    uint64_t starts = 0;
+    uint64_t starts = 0, sec = 0;
     for (size_t i = 0; i < kBlock; ++i) {
       unsigned char ch = (unsigned char)p[i];
       starts |= (uint64_t)((kw.firstSet[ch >> 6] >> (ch & 63)) & 1) << i;
+      for (int k = 0; k < kw.secondCount; ++k) sec |= (uint64_t)(ch == kw.seconds[k]) << i;
     }
-    c.starts[b] = starts;
+    c.starts[b] = kw.secondCount ? starts & beforeSeconds(sec) : starts;
 #endif
   }
 }
