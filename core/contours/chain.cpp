@@ -45,12 +45,18 @@ static bool onPositionLayer(const elementdaten& e) {
 
 static void contourName(char* buf, size_t size, int k) { snprintf(buf, size, "$K%02d", k); }
 
+// False when the two points lie farther apart than the tolerance on either axis,
+// which a point farther than the tolerance is, without the root; the margin
+// covers the rounding of the distance, so no answer differs from the full test.
+static double toleranceReach() { return (double)fPlusTol * (1.0 + 1e-6) + 1e-30; }
+
+static bool mayCoincide(float ax, float ay, float bx, float by, double reach = toleranceReach()) {
+  return !(std::fabs((double)bx - ax) > reach || std::fabs((double)by - ay) > reach);
+}
+
 int IsTolLenB2P(float ax, float ay, float bx, float by) {
-  // Chaining asks this for every free element at every step. A point farther
-  // than the tolerance on either axis is out without the root; the margin covers
-  // the rounding of the distance, so no answer differs from the full test.
-  const double reach = (double)fPlusTol * (1.0 + 1e-6) + 1e-30;
-  if (std::fabs((double)bx - ax) > reach || std::fabs((double)by - ay) > reach) return 0;
+  // Chaining asks this for every free element at every step.
+  if (!mayCoincide(ax, ay, bx, by)) return 0;
   float d = LENC(ax, ay, bx, by);
   return (fMinusTol <= d && d <= fPlusTol) ? 1 : 0;
 }
@@ -63,20 +69,25 @@ int IsTolLenBetween(long aElem, long bElem, int view) {
 
   struct Probe {
     const char* label;
-    float d;
+    float ax, ay, bx, by;
   } probes[4] = {
-      {" SPSP %.3f ", LENC(a.sx, a.sy, b.sx, b.sy)},
-      {" SPEP %.3f ", LENC(a.sx, a.sy, b.ex, b.ey)},
-      {" EPSP %.3f ", LENC(a.ex, a.ey, b.sx, b.sy)},
-      {" EPEP %.3f ", LENC(a.ex, a.ey, b.ex, b.ey)},
+      {" SPSP %.3f ", a.sx, a.sy, b.sx, b.sy},
+      {" SPEP %.3f ", a.sx, a.sy, b.ex, b.ey},
+      {" EPSP %.3f ", a.ex, a.ey, b.sx, b.sy},
+      {" EPEP %.3f ", a.ex, a.ey, b.ex, b.ey},
   };
   float smallest = 999.99f;
+  const double reach = toleranceReach();
   for (const Probe& p : probes) {
-    if (fMinusTol <= p.d && p.d <= fPlusTol) {
-      KxPrint(p.label, p.d);
+    // The NC writer asks this for every pair of members while it walks a
+    // contour; only the view needs the distance of a pair that is far apart.
+    if (!view && !mayCoincide(p.ax, p.ay, p.bx, p.by, reach)) continue;
+    const float d = LENC(p.ax, p.ay, p.bx, p.by);
+    if (fMinusTol <= d && d <= fPlusTol) {
+      KxPrint(p.label, d);
       return 1;
     }
-    if (p.d < smallest) smallest = p.d;
+    if (d < smallest) smallest = d;
   }
   if (view) KxPrint("\n OUT OF: [min was:%.4f | (+/-) %.4f] \n", smallest, gNpTolerance);
   return 0;
