@@ -86,6 +86,13 @@ bool trimmedSelected(const char* layer) {
   return LayerSelected(name) != 0;
 }
 
+// Whether the entity pass reads nothing of an entity on this layer (of n characters).
+bool foreignLayer(const char* layer, size_t n) {
+  if (LayerSelected(layer)) return false;
+  // Only a name with a blank at either end may be read trimmed.
+  return n == 0 || (layer[0] != ' ' && layer[n - 1] != ' ') || !trimmedSelected(layer);
+}
+
 // The layer decides: the held groups are then read in their order.
 void decide(Scan& s, const char* layer) {
   s.layerSeen = true;
@@ -237,6 +244,13 @@ int getElementsFromLayer() {
       haveLine = true;
       if (k >= kSectionWords) {
         groupZero(s, word);
+        // The head of an entity on a layer not read is passed where it lies (an
+        // insert may still place what its block holds, a definition keeps more).
+        if (s.state == ssPending && !s.capture && s.kind != dkINSERT && DxfPassForeignHead(next, foreignLayer)) {
+          haveLine = false;
+          s.layerSeen = true;
+          s.state = ssNone;
+        }
         continue;
       }
       if (DxfIs(word, "SECTION")) {
