@@ -819,6 +819,17 @@ namespace {
 // A group-code line as the entity pass takes it: blanks, an optional minus,
 // digits, blanks, and nothing else.
 bool plainCode(const char* p, size_t n, int& code) {
+  // Most code lines are three characters: blanks, then digits.
+  if (n == 3) {
+    // Digits as unsigned differences: anything else is more than 9.
+    const unsigned a = (unsigned char)p[0] - (unsigned)'0', b = (unsigned char)p[1] - (unsigned)'0';
+    const unsigned c = (unsigned char)p[2] - (unsigned)'0';
+    const unsigned blank = (unsigned)' ' - (unsigned)'0';
+    if (c <= 9 && (a <= 9 || a == blank) && (b <= 9 || (b == blank && a == blank))) {
+      code = (int)((a <= 9 ? a * 100 : 0) + (b <= 9 ? b * 10 : 0) + c);
+      return true;
+    }
+  }
   size_t i = 0;
   while (i < n && (p[i] == ' ' || p[i] == '\t')) ++i;
   bool negative = i < n && p[i] == '-';
