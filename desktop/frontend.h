@@ -78,6 +78,30 @@ class Prefs {
 };
 
 inline constexpr size_t kLogoSize = 256;            // bytes of the logo path buffer
+// Indices of the label table (the entries without a name are unused).
+enum KxLabel {
+  kxLBL_TITLE = 0,         // "KORVEX"
+  kxLBL_MAKE = 6,          // "Make": the conversion button
+  kxLBL_QUIT = 7,          // "Quit"
+  kxLBL_RELOAD = 9,        // "reload": reads the settings file again
+  kxLBL_OPEN = 10,         // "open": shows the settings or device file
+  kxLBL_PLATE = 11,        // "G92Plate"
+  kxLBL_PIECE = 12,        // "G92Piece"
+  kxLBL_TOLERANCE = 13,    // "Element-Tolerance:"
+  kxLBL_GRID_RADIUS = 14,  // "GridRadius:"
+  kxLBL_ANCHOR = 15,       // "AnchorLength:"
+  kxLBL_HOLE_OFFSET = 16,  // "HoleOffset:"
+  kxLBL_GLOB_INFO = 17,    // "GlobTextInfo"
+  kxLBL_DATA_INFO = 18,    // "AddDataInfo"
+  kxLBL_REMARK_INFO = 19,  // "RemTextInfo"
+  kxLBL_OPEN_DATA = 20,    // "OpenDataFile"
+  kxLBL_DEVICE = 21,       // "DevTarget:"
+  kxLBL_LAYER = 22,        // "Def.Layer:"
+  kxLBL_OPT_LAYER = 23,    // "Optional Layer:"
+  kxLBL_OUT_NAME = 24,     // "Outfile-Name:"
+  kxLBL_EXTENSION = 25,    // "Extension:"
+  kxLBL_UNKNOWN = 27       // "unknown": the text of every index outside the table
+};
 inline constexpr int kLabelCount = 31;              // entries of the label table
 const char* getLabel(int index);                    // text of the label table; "unknown" outside it
 

@@ -112,19 +112,19 @@ void KXWindow::SetGuiValues(BMessage*) {
   if (fParts) fParts->ShowSettings();
 
   float hole = 0;
-  GuiBridge(51, nullptr, &hole, nullptr);
+  GuiBridge(kxASK_HOLE_OFFSET, nullptr, &hole, nullptr);
   snprintf(text, sizeof text, "%+.3f", hole);
   fHoleOffset->SetText(text);
 
   long mode = 0;
-  GuiBridge(50, nullptr, nullptr, &mode);
+  GuiBridge(kxASK_DATA_MODE, nullptr, nullptr, &mode);
   fPlate->SetValue(mode == 0);
   fPiece->SetValue(mode != 0);
 
   fOptLayer->SetText(optLayer);
   SetDevSyntax(gDevTarget);
 
-  GuiBridge(9, fIniPath, nullptr, nullptr);
+  GuiBridge(kxASK_SETTINGS_PATH, fIniPath, nullptr, nullptr);
   KxPrint(" GuiBridge: '%s' \n", fIniPath);
   fIniBox->SetLabel(fIniPath);
   FILE* ini = fopen(fIniPath, "r");
@@ -133,7 +133,7 @@ void KXWindow::SetGuiValues(BMessage*) {
 
   markDevice();
   char ext[sizeof mS.Extension];
-  GuiBridge(70, ext, nullptr, nullptr);
+  GuiBridge(kxASK_EXTENSION, ext, nullptr, nullptr);
   fExtension->SetText(ext);
 
   // Until a drawing is read, the layer menu offers the main layer alone.
@@ -200,7 +200,7 @@ void KXWindow::deviceChosen(BMessage* msg) {
   KxPrint(" > gDevTarget :'%s'\n", gDevTarget);
   SetDevSyntax(gDevTarget);
   char ext[sizeof mS.Extension];
-  GuiBridge(70, ext, nullptr, nullptr);
+  GuiBridge(kxASK_EXTENSION, ext, nullptr, nullptr);
   fExtension->SetText(ext);
 }
 
@@ -265,7 +265,7 @@ void KXWindow::filesDropped(BMessage* msg) {
       fMake->SetEnabled(false);
     } else {
       fDxfView->SetText(in_filename);
-      fMake->SetLabel(getLabel(6));
+      fMake->SetLabel(getLabel(kxLBL_MAKE));
       fHaveDrawing = true;
       fMake->SetEnabled(true);
       LookDxfLayers(1);
@@ -279,7 +279,7 @@ void KXWindow::filesDropped(BMessage* msg) {
 
 void KXWindow::openSettingsFile() {
   char path[sizeof fIniPath];
-  GuiBridge(9, path, nullptr, nullptr);
+  GuiBridge(kxASK_SETTINGS_PATH, path, nullptr, nullptr);
   KxPrint("(BeOS) '%s' \n", path);
   KxOpenForUser(path);
 }
@@ -288,8 +288,7 @@ void KXWindow::openSettingsFile() {
 void KXWindow::openDeviceFile() {
   KxPrint(" >OPEN: '%s'\n", gDevTarget);
   char path[sizeof homepath + sizeof gDevTarget + 16];
-  if (strlen(gDevTarget) > 13) snprintf(path, sizeof path, "%s", gDevTarget);
-  else snprintf(path, sizeof path, "%sdevices/%s", homepath, gDevTarget);
+  DeviceFilePath(path, sizeof path, gDevTarget, "devices/");
   KxPrint("(BeOS) '%s' \n", path);
   KxOpenForUser(path);
 }
@@ -352,7 +351,7 @@ void KXWindow::MakeNwdFile() {
   snprintf(shown, sizeof shown, "%s (done)", in_filename);
   fDxfView->SetText(shown);
   // The drawing stays chosen: after a change of layer, device or setting it is made again.
-  fMake->SetLabel(getLabel(6));
+  fMake->SetLabel(getLabel(kxLBL_MAKE));
   refreshMake();
   showRun(drawingRead);
 }

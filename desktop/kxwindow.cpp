@@ -24,7 +24,7 @@ static const char* const eLabel[kLabelCount] = {
     "28",           "29",           "30"};
 
 const char* getLabel(int index) {
-  if (index < 0 || index >= kLabelCount) return eLabel[27];
+  if (index < 0 || index >= kLabelCount) return eLabel[kxLBL_UNKNOWN];
   return eLabel[index];
 }
 
@@ -79,17 +79,17 @@ KXWindow::KXWindow(BRect frame) : BWindow(frame, "KORVEX-GUI", B_DOCUMENT_WINDOW
   fIniBox = new BBox(BRect(6, 4, 494, 206), "iniBox");
   fIniBox->SetLabel(fIniPath);
   float y = 24;
-  fTolerance = numberField(BRect(10, y, 262, y + kFieldH), "nETol", 13, "---", kxMSG_TOLERANCE);
+  fTolerance = numberField(BRect(10, y, 262, y + kFieldH), "nETol", kxLBL_TOLERANCE, "---", kxMSG_TOLERANCE);
   y += 28;
-  fGridRadius = numberField(BRect(10, y, 262, y + kFieldH), "grRad", 14, "", kxMSG_GRID_RADIUS);
+  fGridRadius = numberField(BRect(10, y, 262, y + kFieldH), "grRad", kxLBL_GRID_RADIUS, "", kxMSG_GRID_RADIUS);
   y += 28;
-  fAnchor = numberField(BRect(10, y, 262, y + kFieldH), "anLen", 15, "", kxMSG_ANCHOR);
+  fAnchor = numberField(BRect(10, y, 262, y + kFieldH), "anLen", kxLBL_ANCHOR, "", kxMSG_ANCHOR);
   y += 28;
-  fHoleOffset = numberField(BRect(10, y, 262, y + kFieldH), "hoOff", 16, "", kxMSG_HOLE_OFFSET);
+  fHoleOffset = numberField(BRect(10, y, 262, y + kFieldH), "hoOff", kxLBL_HOLE_OFFSET, "", kxMSG_HOLE_OFFSET);
   y += 28;
-  fOutName = numberField(BRect(10, y, 262, y + kFieldH), "ofName", 24, "", kxMSG_OUT_NAME);
+  fOutName = numberField(BRect(10, y, 262, y + kFieldH), "ofName", kxLBL_OUT_NAME, "", kxMSG_OUT_NAME);
   y += 28;
-  fExtension = numberField(BRect(10, y, 262, y + kFieldH), "ofExtens", 25, "", kxMSG_EXTENSION);
+  fExtension = numberField(BRect(10, y, 262, y + kFieldH), "ofExtens", kxLBL_EXTENSION, "", kxMSG_EXTENSION);
   fIniBox->AddChild(fTolerance);
   fIniBox->AddChild(fGridRadius);
   fIniBox->AddChild(fAnchor);
@@ -98,14 +98,14 @@ KXWindow::KXWindow(BRect frame) : BWindow(frame, "KORVEX-GUI", B_DOCUMENT_WINDOW
   fIniBox->AddChild(fExtension);
 
   float x = 282;
-  fGlobInfo = new BCheckBox(BRect(x, 22, 478, 44), "infoGlob", getLabel(17), new BMessage(kxMSG_GLOB_INFO));
-  fDataInfo = new BCheckBox(BRect(x, 44, 478, 66), "infoGlob", getLabel(18), new BMessage(kxMSG_DATA_INFO));
-  fRemarkInfo = new BCheckBox(BRect(x, 66, 478, 88), "infoGlob", getLabel(19), new BMessage(kxMSG_REMARK_INFO));
-  fOpenData = new BCheckBox(BRect(x, 88, 478, 110), "infoGlob", getLabel(20), new BMessage(kxMSG_OPEN_DATA));
-  fPlate = new BRadioButton(BRect(x, 116, 478, 138), "G92Plate", getLabel(11), new BMessage(kxMSG_PLATE));
-  fPiece = new BRadioButton(BRect(x, 138, 478, 160), "G92Piece", getLabel(12), new BMessage(kxMSG_PIECE));
-  fIniOpen = new BButton(BRect(x, 166, 376, 194), "iniOpen", getLabel(10), new BMessage(kxMSG_INI_OPEN));
-  fIniReload = new BButton(BRect(384, 166, 478, 194), "iniReload", getLabel(9), new BMessage(kxMSG_INI_RELOAD));
+  fGlobInfo = new BCheckBox(BRect(x, 22, 478, 44), "infoGlob", getLabel(kxLBL_GLOB_INFO), new BMessage(kxMSG_GLOB_INFO));
+  fDataInfo = new BCheckBox(BRect(x, 44, 478, 66), "infoGlob", getLabel(kxLBL_DATA_INFO), new BMessage(kxMSG_DATA_INFO));
+  fRemarkInfo = new BCheckBox(BRect(x, 66, 478, 88), "infoGlob", getLabel(kxLBL_REMARK_INFO), new BMessage(kxMSG_REMARK_INFO));
+  fOpenData = new BCheckBox(BRect(x, 88, 478, 110), "infoGlob", getLabel(kxLBL_OPEN_DATA), new BMessage(kxMSG_OPEN_DATA));
+  fPlate = new BRadioButton(BRect(x, 116, 478, 138), "G92Plate", getLabel(kxLBL_PLATE), new BMessage(kxMSG_PLATE));
+  fPiece = new BRadioButton(BRect(x, 138, 478, 160), "G92Piece", getLabel(kxLBL_PIECE), new BMessage(kxMSG_PIECE));
+  fIniOpen = new BButton(BRect(x, 166, 376, 194), "iniOpen", getLabel(kxLBL_OPEN), new BMessage(kxMSG_INI_OPEN));
+  fIniReload = new BButton(BRect(384, 166, 478, 194), "iniReload", getLabel(kxLBL_RELOAD), new BMessage(kxMSG_INI_RELOAD));
   fIniBox->AddChild(fGlobInfo);
   fIniBox->AddChild(fDataInfo);
   fIniBox->AddChild(fRemarkInfo);
@@ -122,9 +122,9 @@ KXWindow::KXWindow(BRect frame) : BWindow(frame, "KORVEX-GUI", B_DOCUMENT_WINDOW
   BMenu* devMenu = new BMenu("--not set--");
   devMenu->SetRadioMode(true);
   devMenu->SetLabelFromMarked(true);
-  fDevField = new BMenuField(BRect(10, 20, 376, 46), "devMenu", getLabel(21), devMenu);
+  fDevField = new BMenuField(BRect(10, 20, 376, 46), "devMenu", getLabel(kxLBL_DEVICE), devMenu);
   fDevField->SetDivider(kLabelW);
-  fDevOpen = new BButton(BRect(384, 19, 478, 47), "devOpen", getLabel(10), new BMessage(kxMSG_DEV_OPEN));
+  fDevOpen = new BButton(BRect(384, 19, 478, 47), "devOpen", getLabel(kxLBL_OPEN), new BMessage(kxMSG_DEV_OPEN));
   fDevBox->AddChild(fDevField);
   fDevBox->AddChild(fDevOpen);
   fBack->AddChild(fDevBox);
@@ -136,9 +136,9 @@ KXWindow::KXWindow(BRect frame) : BWindow(frame, "KORVEX-GUI", B_DOCUMENT_WINDOW
   BMenu* layMenu = new BMenu("--not set--");
   layMenu->SetRadioMode(true);
   layMenu->SetLabelFromMarked(true);
-  fLayerField = new BMenuField(BRect(10, 38, 236, 64), "dxfLayMF", getLabel(22), layMenu);
+  fLayerField = new BMenuField(BRect(10, 38, 236, 64), "dxfLayMF", getLabel(kxLBL_LAYER), layMenu);
   fLayerField->SetDivider(76);
-  fOptLayer = new BTextControl(BRect(244, 39, 478, 63), "dxfLayGrp", getLabel(23), "", new BMessage(kxMSG_OPT_LAYER));
+  fOptLayer = new BTextControl(BRect(244, 39, 478, 63), "dxfLayGrp", getLabel(kxLBL_OPT_LAYER), "", new BMessage(kxMSG_OPT_LAYER));
   fOptLayer->SetDivider(104);
   fDxfBox->AddChild(fDxfView);
   fDxfBox->AddChild(fLayerField);
@@ -146,8 +146,8 @@ KXWindow::KXWindow(BRect frame) : BWindow(frame, "KORVEX-GUI", B_DOCUMENT_WINDOW
   fBack->AddChild(fDxfBox);
 
   // --- run ---
-  fMake = new BButton(BRect(6, 338, 246, 366), "MakeIt", getLabel(6), new BMessage(kxMSG_MAKE));
-  fEnd = new BButton(BRect(254, 338, 494, 366), "EndIt", getLabel(7), new BMessage(B_QUIT_REQUESTED));
+  fMake = new BButton(BRect(6, 338, 246, 366), "MakeIt", getLabel(kxLBL_MAKE), new BMessage(kxMSG_MAKE));
+  fEnd = new BButton(BRect(254, 338, 494, 366), "EndIt", getLabel(kxLBL_QUIT), new BMessage(B_QUIT_REQUESTED));
   // Nothing to convert until a drawing has been dropped.
   fMake->SetEnabled(false);
   fBack->AddChild(fMake);
@@ -208,14 +208,14 @@ void KXWindow::AboutRequested() {}
 // otherwise the value in force is read back and shown again.
 void KXWindow::fieldChanged(uint32 code) {
   BTextControl* field = nullptr;
-  int setAsk = 0, getAsk = 0;
+  int setAsk = 0, getAsk = 0;   // KxBridgeAsk requests of the field's value
   float low = 0, high = 0;
   const char* format = "%.3f";
   switch (code) {
-    case kxMSG_TOLERANCE: field = fTolerance; setAsk = 143; getAsk = 43; low = 0; high = 0.006f; break;
-    case kxMSG_GRID_RADIUS: field = fGridRadius; setAsk = 142; getAsk = 42; low = 0; high = 6.01f; break;
-    case kxMSG_ANCHOR: field = fAnchor; setAsk = 141; getAsk = 41; low = 0; high = 6.01f; break;
-    default: field = fHoleOffset; setAsk = 151; getAsk = 51; low = -0.03f; high = 0.03f; format = "%+.3f"; break;
+    case kxMSG_TOLERANCE: field = fTolerance; setAsk = kxSET_TOLERANCE; getAsk = kxASK_TOLERANCE; low = 0; high = 0.006f; break;
+    case kxMSG_GRID_RADIUS: field = fGridRadius; setAsk = kxSET_GRID_RADIUS; getAsk = kxASK_GRID_RADIUS; low = 0; high = 6.01f; break;
+    case kxMSG_ANCHOR: field = fAnchor; setAsk = kxSET_ANCHOR; getAsk = kxASK_ANCHOR; low = 0; high = 6.01f; break;
+    default: field = fHoleOffset; setAsk = kxSET_HOLE_OFFSET; getAsk = kxASK_HOLE_OFFSET; low = -0.03f; high = 0.03f; format = "%+.3f"; break;
   }
   float value = ConfigFloat(field->Text());
   KxPrint(" >> float: %.3f \n", value);
@@ -252,7 +252,7 @@ void KXWindow::MessageReceived(BMessage* msg) {
     case kxMSG_EXTENSION: {
       char ext[sizeof mS.Extension];
       KxCopy(ext, sizeof ext, fExtension->Text());
-      GuiBridge(170, ext, nullptr, nullptr);
+      GuiBridge(kxSET_EXTENSION, ext, nullptr, nullptr);
       refreshMake();
       break;
     }
@@ -264,7 +264,7 @@ void KXWindow::MessageReceived(BMessage* msg) {
     case kxMSG_PLATE:
     case kxMSG_PIECE: {
       long mode = fPiece->Value() ? 1 : 0;
-      GuiBridge(150, nullptr, nullptr, &mode);
+      GuiBridge(kxSET_DATA_MODE, nullptr, nullptr, &mode);
       refreshMake();
       break;
     }

@@ -7,7 +7,7 @@
 #include "config/config.h"
 #include "geometry/base.h"
 
-// Request 9 hands back homepath + ini_filename; the caller's buffer must hold
+// The settings path request hands back homepath + ini_filename; the caller's buffer must hold
 // this many bytes (the two names' capacities), as the desktop window's does.
 static constexpr size_t kSettingsPathSize = sizeof homepath + sizeof ini_filename;
 
@@ -29,38 +29,38 @@ static bool givenNumber(const float* place) {
 
 void GuiBridge(int ask, char* backCH, float* backFL, long* backLG) {
   switch (ask) {
-    case 9:
+    case kxASK_SETTINGS_PATH:
       if (given(backCH, "backCH")) snprintf(backCH, kSettingsPathSize, "%s%s", homepath, ini_filename);
       break;
-    case 41:
+    case kxASK_ANCHOR:
       if (given(backFL, "backFL")) *backFL = gMaxAnkerLen;
       break;
-    case 42:
+    case kxASK_GRID_RADIUS:
       if (given(backFL, "backFL")) *backFL = gStartPosition;
       break;
-    case 43:
+    case kxASK_TOLERANCE:
       if (given(backFL, "backFL")) *backFL = gNpTolerance;
       break;
-    case 50:
+    case kxASK_DATA_MODE:
       if (given(backLG, "backLG")) *backLG = ktechno.G92Mode;
       break;
-    case 51:
+    case kxASK_HOLE_OFFSET:
       if (given(backFL, "backFL")) *backFL = ktechno.dHole;
       break;
-    case 70:
+    case kxASK_EXTENSION:
       if (given(backCH, "backCH")) KxCopy(backCH, sizeof mS.Extension, mS.Extension);
       break;
-    case 141:
+    case kxSET_ANCHOR:
       if (!givenNumber(backFL)) break;
       gMaxAnkerLen = *backFL;
       KxPrint("gMaxAnkerLen=%.3f\n", gMaxAnkerLen);
       break;
-    case 142:
+    case kxSET_GRID_RADIUS:
       if (!givenNumber(backFL)) break;
       gStartPosition = *backFL;
       KxPrint("gStartPosition=%.3f\n", gStartPosition);
       break;
-    case 143:
+    case kxSET_TOLERANCE:
       if (!givenNumber(backFL)) break;
       // The chaining compares against the band, so a tolerance typed into the
       // window must move the band as the settings file does.
@@ -69,17 +69,17 @@ void GuiBridge(int ask, char* backCH, float* backFL, long* backLG) {
       fMinusTol = 0 - gNpTolerance;
       KxPrint("gNpTolerance=%.3f\n", gNpTolerance);
       break;
-    case 150:
+    case kxSET_DATA_MODE:
       if (!given(backLG, "backLG")) break;
       ktechno.G92Mode = (int)*backLG;
       KxPrint("G92M=%d\n", ktechno.G92Mode);
       break;
-    case 151:
+    case kxSET_HOLE_OFFSET:
       if (!givenNumber(backFL)) break;
       ktechno.dHole = *backFL;
       KxPrint("hOFF=%.3f\n", ktechno.dHole);
       break;
-    case 170:
+    case kxSET_EXTENSION:
       if (given(backCH, "backCH")) KxCopy(mS.Extension, sizeof mS.Extension, backCH);
       break;
     default:

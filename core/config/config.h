@@ -3,7 +3,10 @@
 // the drawing's texts and the per-cut data of the technology file.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
+
+#include "geometry/limits.h"   // cut, register and name limits
 
 // --- global settings (settings file) ---
 extern float gNpTolerance;     // element tolerance: end points this close count as one point
@@ -68,6 +71,9 @@ struct devSyntax {
 
 extern devSyntax mS;               // the device syntax of the run
 void SetDevSyntax(const char* dev);  // reads a device syntax file into mS, or installs the default syntax
+// The file named name: a name longer than kShortDeviceName characters is a full path, a shorter one
+// lies in homepath's devices folder (folder: "devices//" for the core's readers, "devices/" for the window).
+void DeviceFilePath(char* out, size_t size, const char* name, const char* folder = "devices//");
 
 // --- technology ---
 enum dataModus { dmPLATE = 0, dmPIECE = 1 };
@@ -95,7 +101,7 @@ struct coTechno {
   int NoCut;
   float dHole;
   float RoughOff;
-  float dROff[6];
+  float dROff[kRegisterCount];
   float PltX, PltY;
   float KonX, KonY;
   char dInfo[40];
@@ -113,7 +119,7 @@ struct eTechnologieData {
 };
 
 extern coTechno ktechno;              // technology record of the run
-extern eTechnologieData eTD[5];       // per-cut data: 0 = entry A, 1..4 = cuts 1..4
+extern eTechnologieData eTD[kTechEntries];   // per-cut data: 0 = entry A, 1..4 = cuts 1..4
 
 void SetTechnologie(const char* tLine, long elnum);  // resets ktechno (null text) or interprets a technology text
 void SetTechData(const char* tx);                    // fills eTD from the technology file for code tx ("reset": clears)
@@ -124,7 +130,24 @@ void TextToFeedPointKontur(long telem);              // attaches text element te
 void GetKonturName(const char* kn, FILE* ostream);   // writes the remark with contour kn's drawn name
 
 // --- front-end bridge (bridge.cpp) ---
-void GuiBridge(int ask, char* backCH, float* backFL, long* backLG);  // numbered read (<100) and set (+100) requests
+// Requests of the bridge: a read hands the value back, the set request (read + 100) takes it.
+enum KxBridgeAsk {
+  kxASK_SETTINGS_PATH = 9,    // backCH: homepath + ini_filename (homepath's and ini_filename's size)
+  kxASK_ANCHOR = 41,          // backFL: gMaxAnkerLen
+  kxASK_GRID_RADIUS = 42,     // backFL: gStartPosition
+  kxASK_TOLERANCE = 43,       // backFL: gNpTolerance
+  kxASK_DATA_MODE = 50,       // backLG: ktechno.G92Mode
+  kxASK_HOLE_OFFSET = 51,     // backFL: ktechno.dHole
+  kxASK_EXTENSION = 70,       // backCH: mS.Extension
+  kxSET = 100,                // added to a read request: the set request of the same value
+  kxSET_ANCHOR = kxSET + kxASK_ANCHOR,              // gMaxAnkerLen from backFL
+  kxSET_GRID_RADIUS = kxSET + kxASK_GRID_RADIUS,    // gStartPosition from backFL
+  kxSET_TOLERANCE = kxSET + kxASK_TOLERANCE,        // gNpTolerance and its band from backFL
+  kxSET_DATA_MODE = kxSET + kxASK_DATA_MODE,        // ktechno.G92Mode from backLG
+  kxSET_HOLE_OFFSET = kxSET + kxASK_HOLE_OFFSET,    // ktechno.dHole from backFL
+  kxSET_EXTENSION = kxSET + kxASK_EXTENSION         // mS.Extension from backCH
+};
+void GuiBridge(int ask, char* backCH, float* backFL, long* backLG);  // one KxBridgeAsk request; others do nothing
 void ContactInfo(FILE* out);                         // writes the version line (stdout when out is null)
 
 void ResetConfigState();   // restores settings, device syntax and technology to their initial values (tests, fuzzing)

@@ -57,6 +57,8 @@ const SyntaxKey kKeys[] = {
     {"$Reserv_A", mS.Reserv_A, sizeof mS.Reserv_A, "(na)"},
 };
 
+static_assert(sizeof kKeys / sizeof kKeys[0] == kDeviceKeyCount, "one entry per keyword of the device file");
+
 void installDefaultSyntax() {
   for (const SyntaxKey& k : kKeys) KxCopy(k.field, k.width, k.fallback);
 }
@@ -85,14 +87,18 @@ void applyLine(char* line) {
 
 }  // namespace
 
+// Short names are looked up in the devices folder; a longer text is a path.
+void DeviceFilePath(char* out, size_t size, const char* name, const char* folder) {
+  if (strlen(name) > (size_t)kShortDeviceName)
+    snprintf(out, size, "%s", name);
+  else
+    snprintf(out, size, "%s%s%s", homepath, folder, name);
+}
+
 void SetDevSyntax(const char* dev) {
   if (!dev) dev = "";
-  // Short names are looked up in the devices folder; a longer text is a path.
   char path[sizeof homepath + 512];
-  if (strlen(dev) > 13)
-    snprintf(path, sizeof path, "%s", dev);
-  else
-    snprintf(path, sizeof path, "%sdevices//%s", homepath, dev);
+  DeviceFilePath(path, sizeof path, dev);
   KxPrint("  SetDevSyntax: ");
   KxPrint(" '%s' \n", path);
 

@@ -8,7 +8,7 @@
 #include "geometry/base.h"
 
 coTechno ktechno;
-eTechnologieData eTD[5];
+eTechnologieData eTD[kTechEntries];
 
 namespace {
 
@@ -24,7 +24,7 @@ int integerAfter(const char* text, const char* key) {
 }
 
 void correctQuality() {
-  if (ktechno.dQuali > 4) {
+  if (ktechno.dQuali > kCutCount) {
     ktechno.dQuali = 1;
     KxPrint("[oops]");
   }
@@ -81,7 +81,7 @@ void resetTechnologie() {
   ktechno.NoCut = 0;
   ktechno.RoughOff = 0;
   ktechno.dROff[0] = ktechno.dHole;
-  for (int i = 1; i < 6; ++i) ktechno.dROff[i] = 0;
+  for (int i = 1; i < kRegisterCount; ++i) ktechno.dROff[i] = 0;
   KxCopy(moveType, sizeof moveType, "G01");
   KxPrint(" SetTechnologie RESET\n");
 }
@@ -182,7 +182,7 @@ void interpret(const char* t, long elnum) {
     ktechno.dkonik = numberAfter(t, "A=");
     ktechno.modif++;
     KxPrint("[Angle]");
-    if (ktechno.dkonik > 10.5f) {
+    if (ktechno.dkonik > kMaxTaper) {
       ktechno.dkonik = 0;
       KxPrint(KxConsole() ? "[Ang. oops]" : "[oops]");
     }
@@ -191,8 +191,8 @@ void interpret(const char* t, long elnum) {
     ktechno.dReg = integerAfter(t, "R=");
     ktechno.modif++;
     KxPrint("[Register]");
-    if (ktechno.dReg < 2 || ktechno.dReg > 5) {
-      ktechno.dReg = 2;
+    if (ktechno.dReg < kFirstTextRegister || ktechno.dReg > kLastTextRegister) {
+      ktechno.dReg = kFirstTextRegister;
       KxPrint(KxConsole() ? "[Reg. oops]" : "[oops]");
     }
     // Only an offset written behind the register belongs to it.
@@ -307,10 +307,7 @@ void SetTechData(const char* tx) {
   if (char* b = strchr(key, ' ')) *b = '\0';
 
   char path[sizeof homepath + sizeof mS.TechFile + 16];
-  if (strlen(mS.TechFile) > 13)
-    snprintf(path, sizeof path, "%s", mS.TechFile);
-  else
-    snprintf(path, sizeof path, "%sdevices//%s", homepath, mS.TechFile);
+  DeviceFilePath(path, sizeof path, mS.TechFile);
 
   for (eTechnologieData& e : eTD) clearEntry(e, tx);
   if (strcmp(tx, "reset") == 0) return;
@@ -322,8 +319,8 @@ void SetTechData(const char* tx) {
     KxLog("(err '%s' )", path);
     return;
   }
-  char buf[255];
-  char line[255];
+  char buf[kTextLineSize];
+  char line[kTextLineSize];
   while (fgets(buf, sizeof buf, f)) {
     KxCopy(line, sizeof line, stripLFCR(buf));
     if (strstr(line, key)) readTechLine(line, key, tx);

@@ -4,6 +4,10 @@
 #pragma once
 
 // --- chaining ---
+// Arc directions as the NC program writes them ("G%02d"): the number of the arc word.
+inline constexpr int kxG02 = 2;   // G02: clockwise
+inline constexpr int kxG03 = 3;   // G03: counter-clockwise
+
 extern int gKonturCounter;       // contours found by the chaining; contour k is named "$K%02d" with k
 extern char gOrphan[8];          // "$ORPHAN", the name of the members of a rejected chain
 int SearchKontur();              // chains the elements into contours $K01, $K02, ...; returns gKonturCounter

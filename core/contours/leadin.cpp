@@ -79,7 +79,7 @@ static void arcLeadIn(const elementdaten& feed, const elementdaten& arc, float* 
     }
     *nX = toStart ? arc.sx : arc.ex;
     *nY = toStart ? arc.sy : arc.ey;
-    *fS = toStart ? 2 : 3;
+    *fS = toStart ? kxG02 : kxG03;
     if (label) KxPrint("%s", label);
   }
   KxPrint(" | X:%.3f  Y:%.3f |", *nX, *nY);

@@ -5,8 +5,10 @@
 
 #include <cstring>
 
+#include "geometry/limits.h"   // kMaxLayers, kTextLineSize
+
 // --- line reading shared by every pass ---
-inline constexpr int kDxfLineSize = 255;   // a drawing line holds at most 254 characters
+inline constexpr int kDxfLineSize = kTextLineSize;   // a drawing line holds at most 254 characters
 bool DxfReadLine(char* buf);               // next line of i_stream (buf: kDxfLineSize bytes) without its line end; false at end of file
 bool DxfSkipLine();                        // passes over the next line as DxfReadLine would read it; false at end of file
 int DxfCode(const char* line);             // a group-code line as a base-10 integer (no digits give 0)
@@ -47,7 +49,6 @@ struct dxfLayerList {
   float useKonik;
 };
 
-inline constexpr int kMaxLayers = 18;
 extern dxfLayerList fLL[kMaxLayers];  // the layer list
 extern int gAktLayEntry;              // entries in use
 extern int gMultiLayer;               // 1: the layer list is in use

@@ -68,7 +68,7 @@ static int layerVaria(const char* text, long elnum) {
     ktechno.HatKonik = 1;
     if (!console) KxPrint("[LAngle]");
     KxLog("[LAngle]");
-    if (e.useKonik > 10.5f) {
+    if (e.useKonik > kMaxTaper) {
       e.useKonik = 0;
       KxPrint(console ? "[useAng. oops]" : "[oops]");
     }

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "geometry/limits.h"   // kMaxElements
+
 enum etype {
   etLINE = 0,   // straight line
   etPOLY = 1,   // start or closing record of a polyline
@@ -38,8 +40,6 @@ struct elementdaten {
   float bulge;       // polyline vertex: tan(sweep/4) of the segment to the next vertex, 0 for a straight one
   int polyOpen;      // polyline vertex: 1 when its polyline is open, so the last vertex closes nothing
 };
-
-inline constexpr long kMaxElements = 4096;
 
 extern elementdaten elds[kMaxElements];  // the element table
 extern long eldsMaximum;                 // capacity of the table (kMaxElements)

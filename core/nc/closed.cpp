@@ -83,7 +83,7 @@ static void writeRegisterLines(FILE* os) {
   // Register 1 is the base every other register is defined from; it is never redefined.
   if (t.dReg == 1) return;
   NcPut(os, "%s%d=%s1", mS.VReg, t.dReg, mS.VReg);
-  if (t.dReg >= 0 && t.dReg < 6 && t.dROff[t.dReg] != 0.0f) NcPut(os, "%+.3f", t.dROff[t.dReg]);
+  if (t.dReg >= 0 && t.dReg < kRegisterCount && t.dROff[t.dReg] != 0.0f) NcPut(os, "%+.3f", t.dROff[t.dReg]);
   if (gDataInfo) NcPut(os, "%sDefault%s", mS.RemarkOn, mS.RemarkOff);
   NcPut(os, "%s\n", mS.EOL);
   if (t.RoughOff != 0.0f) {
@@ -151,8 +151,8 @@ static void writePunch(FILE* os, const char* kN, long feedElem, long circleElem,
 
   if (t.dDLage != 41 && t.dDLage != 42) t.dDLage = 42;
   // Wire right of the path (G42) stays outside when the circle runs counter-clockwise.
-  const int dir = t.dDLage == 42 ? 3 : 2;
-  const double step = dir == 3 ? 1.0 : -1.0;
+  const int dir = t.dDLage == 42 ? kxG03 : kxG02;
+  const double step = dir == kxG03 ? 1.0 : -1.0;
   NcPut(os, "G90G%dG44G%d%s\n", t.dDLage, t.dKLage, mS.EOL);
   NcPut(os, "G01 X%.3f Y%.3f", feed.ex, feed.ey);
   NcPut(os, "%s%s0", mS.NylOffset, mS.Angel);
@@ -281,7 +281,7 @@ void SimpleClosedKontur(FILE* os, const char* kN, long feedElem, long firstElem)
 
   // E. Lead-in: to the split point, then along the first element toward the side dDLage asks for.
   float qX = first.ex, qY = first.ey;
-  int clockType = 3;   // the arc's own direction, toward its end point, unless the lead-in rule says otherwise
+  int clockType = kxG03;   // the arc's own direction, toward its end point, unless the lead-in rule says otherwise
   GetFirstDLagePnt(feedElem, firstElem, &qX, &qY, &clockType);
   NcPut(os, "G90G%dG44G%d%s\n", t.dDLage, t.dKLage, mS.EOL);
   fLayerList(ll_AG0MOVE, first.fLayer, nullptr, 0);
@@ -322,12 +322,12 @@ void SimpleClosedKontur(FILE* os, const char* kN, long feedElem, long firstElem)
       bool took = false;
       if (e.type == etLINE || e.type == etARC) {
         if (IsTolLenB2P(e.sx, e.sy, qX, qY)) {
-          dir = 3;
+          dir = kxG03;
           qX = e.ex;
           qY = e.ey;
           took = true;
         } else if (IsTolLenB2P(e.ex, e.ey, qX, qY)) {
-          dir = 2;
+          dir = kxG02;
           qX = e.sx;
           qY = e.sy;
           took = true;
@@ -348,7 +348,7 @@ void SimpleClosedKontur(FILE* os, const char* kN, long feedElem, long firstElem)
         NcPut(os, "%s X%.3f Y%.3f", moveType, qX, qY);
       } else {
         NcPut(os, "G%02d X%.3f Y%.3f ", dir, qX, qY);
-        if (dir == 3) NcPut(os, "I%.3f J%.3f", e.cx - e.sx, e.cy - e.sy);
+        if (dir == kxG03) NcPut(os, "I%.3f J%.3f", e.cx - e.sx, e.cy - e.sy);
         else NcPut(os, "I%.3f J%.3f", e.cx - e.ex, e.cy - e.ey);
       }
       if (multiLayer && e.type != etPNT) {

@@ -27,7 +27,7 @@ void SimpleHoleForElement(FILE* ostream, long elem) {
   if (t.HatKonik == 1 && t.G92Mode == dmPIECE) NcPlaneLines(ostream);
   if (t.dReg != 1) {
     NcPut(ostream, "%s%d=%s1", mS.VReg, t.dReg, mS.VReg);
-    if (t.dReg >= 0 && t.dReg < 6 && t.dROff[t.dReg] != 0.0f) NcPut(ostream, "%+.3f", t.dROff[t.dReg]);
+    if (t.dReg >= 0 && t.dReg < kRegisterCount && t.dROff[t.dReg] != 0.0f) NcPut(ostream, "%+.3f", t.dROff[t.dReg]);
     NcPut(ostream, "%s\n", mS.EOL);
   }
   // Register 4 carries the hole offset on top of the register in force.

@@ -41,8 +41,8 @@ void SimpleHoldPoint(FILE* ostream, long feedElem, long firstElem, float qX, flo
   const int d = gLastClockwiseType;
   // The stop point lies 4 degrees before the split point in the direction of travel.
   double a = WIV(f.cx, f.cy, sX, sY);
-  if (d == 2) a += 4.0;
-  if (d == 3) a -= 4.0;
+  if (d == kxG02) a += 4.0;
+  if (d == kxG03) a -= 4.0;
   const float px = f.cx + XARC(a, f.r);
   const float py = f.cy + YARC(a, f.r);
   NcPut(ostream, "G0%d X%.3f Y%.3f", d, px, py);
@@ -67,7 +67,7 @@ void SimpleAsSubKontur(FILE* ostream, float ssX, float ssY) {
   const int n = 10 * sPKonturCounter + 1;
   NcPut(ostream, "%s X%.3f Y%.3f%s\n", t.G92Mode == dmPIECE ? "G92" : "G00", ssX, ssY, mS.EOL);
   // One technology line and one call of the sub-program per cut; there are four cut entries.
-  const int cuts = t.dQuali < 5 ? t.dQuali : 4;
+  const int cuts = t.dQuali <= kCutCount ? t.dQuali : kCutCount;
   for (int q = 1; q <= cuts; ++q) {
     NcPut(ostream, "%s%s\n", eTD[q].nwd, mS.EOL);
     if (eTD[q].ist == 0) ++gMissETechnologie;

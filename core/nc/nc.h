@@ -15,7 +15,7 @@ extern int gMissETechnologie;    // technology lines written without an entry in
 extern int gHolesCounter;        // holes written by the hole writer
 extern int gInsetTechIgnored;    // inset contours whose own technology text (cuts, code) is not used: they run with the parent's cuts
 extern int gPiecesUncalled;      // piece mode: pieces the main program does not call (it calls the last piece only)
-extern int gLastClockwiseType;   // 2 (G02) or 3 (G03): direction of the cut on an arc lead-in element
+extern int gLastClockwiseType;   // kxG02 or kxG03: direction of the cut on an arc lead-in element
 
 // --- driver (driver.cpp) ---
 void ProbeNwdOut();                                   // writes the NC program of the run into its file

@@ -1,0 +1,41 @@
+// The fixed limits of a conversion in one place: table sizes, counts of cuts,
+// registers and keywords, text lengths and the admissible taper, and the short
+// codes that a step prints when one of its tables is full or a record is wrong.
+#pragma once
+
+// --- tables ---
+inline constexpr long kMaxElements = 4096;       // records of the element table elds
+inline constexpr int kMaxLayers = 18;            // entries of the layer list fLL (main, optional and positioning layers)
+
+// --- technology ---
+inline constexpr int kCutCount = 4;              // cuts one contour can get (quality 1 to 4; more is corrected to 1)
+inline constexpr int kTechEntries = kCutCount + 1;   // entries of eTD: the entry cut A and cuts 1 to 4
+inline constexpr int kRegisterCount = 6;         // compensation registers 0 to 5 with their offsets (dROff); 0 and 1 are the hole's
+inline constexpr int kFirstTextRegister = 2;     // lowest register a contour's "R=" may name
+inline constexpr int kLastTextRegister = kRegisterCount - 1;   // highest register a contour's "R=" may name
+inline constexpr float kMaxTaper = 10.5f;        // largest taper angle in degrees ("A="); a larger one is set to 0
+
+// --- texts and files ---
+inline constexpr int kTextLineSize = 255;        // a line of a drawing, settings, device or technology file: 254 characters
+inline constexpr int kDeviceKeyCount = 36;       // keywords of a device syntax file ($Device ... $Reserv_A)
+inline constexpr int kShortDeviceName = 13;      // a device or technology file name up to this length lies in the devices folder; a longer one is a full path
+
+// --- diagnostic codes ---
+// A step that meets a full table or a record it cannot use prints a short code
+// on the console, reports nothing else and lets the run go on:
+//   "-Limit A-"     ePrintTypeToStream: type tag asked for while the element table is full
+//   "-Limit B-"     AddElement: the element table is full, the record is not added (gMaxELemBarrier = 1)
+//   "-Limit BiX-"   CopyElementInto: the table is full
+//   "-Limit BiD>-"  CopyElementInto: source index beyond the table
+//   "-Limit BiT>-"  CopyElementInto: target index beyond the table
+//   "-Limit BiD0-"  CopyElementInto: negative source index
+//   "-Limit BiT0-"  CopyElementInto: negative target index
+//   "-Limit C-"     CheckStructs: the table is full, the structure check is skipped
+//   "-Limit RS-"    ReorgStructs: the table is full, the reorganisation is skipped
+//   "-Limit D-"     ProbeNwdOut: the table is full, no NC program is written
+//   "-Limit E-"     two places print it when the table is full: SearchKontur (no contour is chained)
+//                   and SearchStartPoints (no start point is searched); the console text tells them
+//                   apart, since the start-point search prints "\n ...SearchStartPoints()\n" first
+//   "-Limit Ho-"    SimpleHoleForElement: element index outside the table
+//   "-Err HoS-"     SimpleHoleForElement: no NC stream
+//   "-Err HoT-"     SimpleHoleForElement: the element is not a circle
