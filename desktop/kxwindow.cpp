@@ -39,6 +39,11 @@ static BTextControl* numberField(BRect r, const char* name, int label, const cha
   return t;
 }
 
+// The window, in these steps: the program folder from the application's file;
+// the settings file read (SetGlobals) and the layer hook set; the preferences and
+// the window's place; the classic controls (settings box, device box, drawing
+// box, Make and Quit); the plain-Qt parts and the window's size; the device menu
+// and the values shown; a drawing named on the command line opened.
 KXWindow::KXWindow(BRect frame) : BWindow(frame, "KORVEX-GUI", B_DOCUMENT_WINDOW, 0x20001000, B_CURRENT_WORKSPACE) {
   fIniPath[0] = '\0';
   SetSizeLimits(WIN_W, 4096, WIN_H, 4096);

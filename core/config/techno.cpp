@@ -134,6 +134,11 @@ void directive(const char* t) {
   if (KxConsole()) KxPrint("[DIRECTIVE-end]\n");
 }
 
+// One technology text, in these steps: a text without any keyword character is
+// left; quality (CQ= and a technology code Q.._..); switches !NOFEED, !NOSTOP,
+// !NOCUT and 'G41'; rotation ROT=, rough offset ROUGH=, planes PE= HE= OE=; taper
+// A= (at most kMaxTaper); register R= with its offset OF=; the name after *; a
+// #DIRECTIVE; the per-layer values of the layer list.
 void interpret(const char* t, long elnum) {
   if (!strpbrk(t, "=#_*!")) {
     KxPrint("'%s' =no Keywords return\n", t);

@@ -28,6 +28,12 @@ static void claimCandidate(long j, const char* kName) {
   KxCopy(elds[j].text, sizeof elds[j].text, gtStartPoint);
 }
 
+// The region record of contour kName, in these steps:
+//   1. append the record (a full table leaves the contour without one);
+//   2. bounding box, length and element counts of the members (arcs with their bulges);
+//   3. the box widened by the anchor length on every side, stored in the record;
+//   4. inserts and small circles inside the box claimed as the contour's start points;
+//   5. the element count stored and reported.
 void GetRegionFor(const char* kName) {
   if (!kName) return;
   float left = 5000, right = -5000, top = -5000, bottom = 5000, length = 0;

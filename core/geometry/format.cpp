@@ -134,6 +134,10 @@ bool KxScaledDecimal(double v, int prec, uint64_t* scaled) {
   return true;
 }
 
+// printf's text for fmt, in these steps per conversion: the text before it
+// copied; flags, width and precision read; length modifiers (l, ll, z) read;
+// the conversion written (d i u f F s c %). Any other conversion, modifier or
+// rounding in doubt, and a full buffer, give -1 so that vsnprintf does it.
 int KxFormat(char* out, size_t size, const char* fmt, va_list ap) {
   if (!out || size == 0 || !fmt) return -1;
   Out o{out, out + size - 1};

@@ -2,6 +2,8 @@
 // angle and length, arc sweep, three-decimal rounding, upper-casing, and the
 // line-end removal used by every text-file reader.
 #include <cctype>
+#include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -53,4 +55,45 @@ char* stripLFCR(const char* text) {
   if (n >= 1 && (buf[n - 1] == '\n' || buf[n - 1] == '\r')) buf[n - 1] = '\0';
   if (n >= 2 && (buf[n - 2] == '\n' || buf[n - 2] == '\r')) buf[n - 2] = '\0';
   return buf;
+}
+
+// --- bounded strings and numbers from text ---
+
+void KxCopy(char* dst, size_t size, const char* src) {
+  if (!dst || size == 0) return;
+  if (!src) src = "";
+  size_t n = strnlen(src, size - 1);
+  memmove(dst, src, n);
+  dst[n] = '\0';
+}
+
+void KxCat(char* dst, size_t size, const char* src) {
+  if (!dst || size == 0) return;
+  size_t used = strnlen(dst, size);
+  if (used >= size) {
+    dst[size - 1] = '\0';
+    return;
+  }
+  KxCopy(dst + used, size - used, src);
+}
+
+bool KxEndsWith(const char* text, const char* end) {
+  if (!text || !end) return false;
+  const size_t n = strlen(text), m = strlen(end);
+  return n >= m && memcmp(text + n - m, end, m) == 0;
+}
+
+double KxNumber(const char* text) {
+  if (!text) return 0;
+  double v = strtod(text, nullptr);
+  return std::isfinite(v) ? v : 0;
+}
+
+long KxInteger(const char* text) {
+  if (!text) return 0;
+  errno = 0;
+  long v = strtol(text, nullptr, 10);
+  if (v > INT_MAX) return INT_MAX;
+  if (v < INT_MIN) return INT_MIN;
+  return v;
 }

@@ -15,6 +15,28 @@ static bool isContourMember(long i, const char* kN) { return KxSameName(elds[i].
 
 static float radiusAt(long i) { return NcValidElement(i) ? elds[i].r : 0.0f; }
 
+// The survey of a contour: its members that accept takes, counted, with the
+// lowest and highest index; visit sees each of them in table order.
+struct Members {
+  long count = 0;
+  long lowest = eldsCounter;
+  long highest = 0;
+};
+
+template <class Accept, class Visit>
+static Members surveyMembers(const char* kN, Accept accept, Visit visit) {
+  Members m;
+  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+    const elementdaten& e = elds[i];
+    if (!isContourMember(i, kN) || !accept(e)) continue;
+    ++m.count;
+    if (i < m.lowest) m.lowest = i;
+    if (i > m.highest) m.highest = i;
+    visit(e);
+  }
+  return m;
+}
+
 static void writeTechnologyLine(FILE* os) {
   NcPut(os, "%s%s\n", eTD[1].nwd, mS.EOL);
   if (eTD[1].ist == 0) ++gMissETechnologie;
@@ -23,14 +45,10 @@ static void writeTechnologyLine(FILE* os) {
 // A contour without feed-point record: a single large circle is a hole, anything else is trouble.
 static void writeHoleOrTrouble(FILE* os, const char* kN, long feedElem, long firstElem, int child) {
   KxPrint("\n -(%s) Bohrungen abfangen:", kN);
-  long count = 0, lowest = eldsCounter, highest = 0;
-  KxPrint(" - fKMenge:%ld Erste:%ld  Letzte:%ld  \n ", count, lowest, highest);
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
-    if (elds[i].type != etCIR || !isContourMember(i, kN) || !(elds[i].r > gStartPosition)) continue;
-    ++count;
-    if (i < lowest) lowest = i;
-    if (i > highest) highest = i;
-  }
+  KxPrint(" - fKMenge:%ld Erste:%ld  Letzte:%ld  \n ", 0L, eldsCounter, 0L);
+  const Members m = surveyMembers(kN, [](const elementdaten& e) { return e.type == etCIR && e.r > gStartPosition; },
+                                  [](const elementdaten&) {});
+  const long count = m.count, lowest = m.lowest, highest = m.highest;
   KxPrint(" - fKMenge:%ld Erste:%ld  Letzte:%ld  \n ", count, lowest, highest);
 
   if (count == 1) {
@@ -110,20 +128,14 @@ static void writeIsoRadius(FILE* os, float r) {
   if (gDataInfo) NcPut(os, " (ISO)");
 }
 
-// A round punch: the circle is cut as an outer profile from a start hole beside
-// it, so the wire stays outside and the punch keeps its size. The lead-in meets
-// the circle at its nearest point; the circle goes round in the direction that
-// keeps the wire on the start hole's side, with the hold point 4 degrees before
-// the split point.
-static void writePunch(FILE* os, const char* kN, long feedElem, long circleElem, int child) {
+// The technology part of a contour cut from a start hole (a round punch or a
+// closed contour): rotation, then, for a contour no other one calls, its cuts as
+// a multi-cut sub-contour or its one technology line (with the piece origin in
+// piece mode), the inset contours, the positioning chain and the rapid move to
+// the feed point.
+static void writeTechnologyPart(FILE* os, const char* kN, long feedElem, int child) {
   coTechno& t = ktechno;
   const elementdaten& feed = elds[feedElem];
-  const elementdaten& c = elds[circleElem];
-  KxPrint("\n -(%s) round punch R%.3f from outside\n", kN, c.r);
-  KxLog("\n %s: [%ld] PUNCH", kN, circleElem);
-  t.dLWe = 0;
-  t.dAktL = c.fLayer;
-  t.dAktR = t.dReg;
   if (t.HatRotation) NcPut(os, "%s%.3f%s\n", mS.RotateOn, t.dRotate, mS.EOL);
   if (child == 0) {
     if (t.dQuali > 1) {
@@ -144,10 +156,33 @@ static void writePunch(FILE* os, const char* kN, long feedElem, long circleElem,
   NcPut(os, "G00 X%.3f Y%.3f", feed.cx, feed.cy);
   if (gDataInfo) NcPut(os, " (FeedPoint)");
   NcPut(os, "%s\n", mS.EOL);
+}
+
+// Planes (taper in piece mode), register lines, threading and generator on.
+static void writeThreading(FILE* os) {
+  const coTechno& t = ktechno;
   if (t.HatKonik == 1 && t.G92Mode == dmPIECE) NcPlaneLines(os);
   writeRegisterLines(os);
   if (t.NoFeed == 0) NcPut(os, "%s%s\n%s%s\n", mS.WireFeed, mS.EOL, mS.GenOn, mS.EOL);
   else NcPut(os, "%sNoFeed%s%s\n%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL, mS.GenOn, mS.EOL);
+}
+
+// A round punch: the circle is cut as an outer profile from a start hole beside
+// it, so the wire stays outside and the punch keeps its size. The lead-in meets
+// the circle at its nearest point; the circle goes round in the direction that
+// keeps the wire on the start hole's side, with the hold point 4 degrees before
+// the split point.
+static void writePunch(FILE* os, const char* kN, long feedElem, long circleElem, int child) {
+  coTechno& t = ktechno;
+  const elementdaten& feed = elds[feedElem];
+  const elementdaten& c = elds[circleElem];
+  KxPrint("\n -(%s) round punch R%.3f from outside\n", kN, c.r);
+  KxLog("\n %s: [%ld] PUNCH", kN, circleElem);
+  t.dLWe = 0;
+  t.dAktL = c.fLayer;
+  t.dAktR = t.dReg;
+  writeTechnologyPart(os, kN, feedElem, child);
+  writeThreading(os);
 
   if (t.dDLage != 41 && t.dDLage != 42) t.dDLage = 42;
   // Wire right of the path (G42) stays outside when the circle runs counter-clockwise.
@@ -186,6 +221,14 @@ static void writePunch(FILE* os, const char* kN, long feedElem, long circleElem,
   fLayerList(ll_CLR_U, 0, nullptr, 0);
 }
 
+// One closed contour's sub-program, in these steps:
+//   A. a contour without a usable feed point: hole or trouble (writeHoleOrTrouble);
+//   B. a circle entered from outside: round punch (writePunch);
+//   C. survey: members, their index range and the layer changes;
+//   D. technology part, register lines and threading (shared with the punch);
+//   E. lead-in to the split point and along the first element;
+//   F. the path, element by element in chain order;
+//   G. closing: hold point, lead-out, wire cut and return, or open-contour trouble.
 void SimpleClosedKontur(FILE* os, const char* kN, long feedElem, long firstElem) {
   if (!kN) return;
   KxPrint("[%s] SimpleClosedKontur FEED:%ld  FIRST:%ld ", kN, feedElem, firstElem);
@@ -215,22 +258,18 @@ void SimpleClosedKontur(FILE* os, const char* kN, long feedElem, long firstElem)
   KxPrint("\n");
   t.dLWe = 0;
   t.dAktL = first.fLayer;
-  long count = 0, lowest = eldsCounter, highest = 0;
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
-    const elementdaten& e = elds[i];
-    if (!isContourMember(i, kN)) continue;
-    if (e.type != etARC && e.type != etLINE && e.type != etPNT && e.type != etTEXT) continue;
-    ++count;
-    if (i < lowest) lowest = i;
-    if (i > highest) highest = i;
-    if (e.type == etTEXT) KxPrint(" >%s \n", e.text);
-    if (e.fLayer != t.dAktL) {
-      ++t.dLWe;
-      KxPrint("-- Layer:%d (%s)\n", t.dAktL, NcLayer(t.dAktL).Name);
-      if (e.fLayer >= 0 && e.fLayer < kMaxLayers) fLL[e.fLayer].used = 1;
-      t.dAktL = e.fLayer;
-    }
-  }
+  const Members m = surveyMembers(
+      kN, [](const elementdaten& e) { return e.type == etARC || e.type == etLINE || e.type == etPNT || e.type == etTEXT; },
+      [&t](const elementdaten& e) {
+        if (e.type == etTEXT) KxPrint(" >%s \n", e.text);
+        if (e.fLayer != t.dAktL) {
+          ++t.dLWe;
+          KxPrint("-- Layer:%d (%s)\n", t.dAktL, NcLayer(t.dAktL).Name);
+          if (e.fLayer >= 0 && e.fLayer < kMaxLayers) fLL[e.fLayer].used = 1;
+          t.dAktL = e.fLayer;
+        }
+      });
+  const long count = m.count, lowest = m.lowest, highest = m.highest;
   t.dAktL = first.fLayer;
   t.dAktR = t.dReg;
   KxPrint("\n -gefundene fKMenge:%ld ", count);
@@ -246,26 +285,7 @@ void SimpleClosedKontur(FILE* os, const char* kN, long feedElem, long firstElem)
   KxLog("\n %s: [%ld] %d", kN, firstElem, first.type);
 
   // D. Technology part.
-  if (t.HatRotation) NcPut(os, "%s%.3f%s\n", mS.RotateOn, t.dRotate, mS.EOL);
-  if (child == 0) {
-    if (t.dQuali > 1) {
-      SimpleAsSubKontur(os, feed.cx, feed.cy);
-    } else {
-      if (t.G92Mode == dmPIECE) {
-        NcPut(os, "G92 X%.3f Y%.3f", feed.cx, feed.cy);
-        if (gDataInfo) NcPut(os, " (SetCoord)");
-        NcPut(os, "%s\n", mS.EOL);
-        t.KonX = feed.cx;
-        t.KonY = feed.cy;
-      }
-      writeTechnologyLine(os);
-    }
-  }
-  SimpleAddChilds(os);
-  SimplePosition_Chain(os, kN, feedElem);
-  NcPut(os, "G00 X%.3f Y%.3f", feed.cx, feed.cy);
-  if (gDataInfo) NcPut(os, " (FeedPoint)");
-  NcPut(os, "%s\n", mS.EOL);
+  writeTechnologyPart(os, kN, feedElem, child);
 
   const bool multiLayer = t.dLWe > 0;
   if (multiLayer) {
@@ -274,10 +294,7 @@ void SimpleClosedKontur(FILE* os, const char* kN, long feedElem, long firstElem)
     if (l.useReg > 0) t.dAktR = t.dReg = l.useReg;
     if (l.useKonik != 0.0f) t.dkonik = l.useKonik;
   }
-  if (t.HatKonik == 1 && t.G92Mode == dmPIECE) NcPlaneLines(os);
-  writeRegisterLines(os);
-  if (t.NoFeed == 0) NcPut(os, "%s%s\n%s%s\n", mS.WireFeed, mS.EOL, mS.GenOn, mS.EOL);
-  else NcPut(os, "%sNoFeed%s%s\n%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL, mS.GenOn, mS.EOL);
+  writeThreading(os);
 
   // E. Lead-in: to the split point, then along the first element toward the side dDLage asks for.
   float qX = first.ex, qY = first.ey;

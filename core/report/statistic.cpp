@@ -90,7 +90,11 @@ static void writeContourName(FILE* page, const char* kn) {
 
 static void writeRow(FILE* page, const char* fmt, const RowCount& r) { fprintf(page, fmt, r.sum, r.used); }
 
-// Writes the page body; returns the number of warning lines.
+// Writes the page body, in these steps: record counts; head (date, drawing,
+// version, layer, device, technology file, data mode, log); the table of element
+// types; contours with their lengths and the one-cut sum; the drill list; the
+// used layers; the warnings; the version line; the tool-path picture. Returns
+// the number of warning lines.
 static int writePage(FILE* page) {
   PageCounts c;
   countRecords(c);

@@ -1,10 +1,10 @@
 // Run-wide names and streams of a conversion, the flavour switch, and the one
-// place through which console diagnostics and log lines leave the core.
-#include "geometry/base.h"
+// place through which console diagnostics and log lines leave the core
+// (declared in runwide.h).
+#include "geometry/runwide.h"
 
-#include <cerrno>
-#include <climits>
-#include <cmath>
+#include "geometry/base.h"   // KxCopy
+
 #include <cstdlib>
 #include <cstring>
 
@@ -117,43 +117,4 @@ void KxLog(const char* fmt, ...) {
 
 void KxFlushConsole() {
   if (!gConsoleSink) fflush(stdout);
-}
-
-void KxCopy(char* dst, size_t size, const char* src) {
-  if (!dst || size == 0) return;
-  if (!src) src = "";
-  size_t n = strnlen(src, size - 1);
-  memmove(dst, src, n);
-  dst[n] = '\0';
-}
-
-void KxCat(char* dst, size_t size, const char* src) {
-  if (!dst || size == 0) return;
-  size_t used = strnlen(dst, size);
-  if (used >= size) {
-    dst[size - 1] = '\0';
-    return;
-  }
-  KxCopy(dst + used, size - used, src);
-}
-
-bool KxEndsWith(const char* text, const char* end) {
-  if (!text || !end) return false;
-  const size_t n = strlen(text), m = strlen(end);
-  return n >= m && memcmp(text + n - m, end, m) == 0;
-}
-
-double KxNumber(const char* text) {
-  if (!text) return 0;
-  double v = strtod(text, nullptr);
-  return std::isfinite(v) ? v : 0;
-}
-
-long KxInteger(const char* text) {
-  if (!text) return 0;
-  errno = 0;
-  long v = strtol(text, nullptr, 10);
-  if (v > INT_MAX) return INT_MAX;
-  if (v < INT_MIN) return INT_MIN;
-  return v;
 }

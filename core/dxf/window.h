@@ -1,0 +1,150 @@
+// The reading window that the line reader (reader.cpp) and the keyword sieve
+// (sieve.cpp) share: the part of the drawing in memory, the position of the next
+// line in it and the few steps both need to move through it. Used only there.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "dxf/dxf.h"
+#include "geometry/base.h"
+
+namespace dxfwindow {
+
+// Zero bytes after the window's text: the keyword search reads whole chunks of
+// 512 bytes, the line search whole 64-byte blocks, the copy of a short line 32
+// bytes at once. Zero bytes end no line, and the sieve takes them for places
+// where a line can end, so text not read yet can add candidates, never hide one.
+constexpr size_t kSlack = 576;
+constexpr size_t kBlock = 64;
+constexpr size_t kPiece = kDxfLineSize - 1;   // characters of one line, as fgets(buf, 255) reads them
+// A window of 512 KB stays in the second-level cache while the sieve and the
+// passes go over what one read brought in; 128 KB to 1 MB measured within 5%.
+constexpr size_t kWindow = (size_t)512 << 10;
+// The smallest window still has room for a whole piece after the text a refill
+// keeps (the unread rest of a piece, the held line start up to two blocks before
+// it, and the block it starts in: under 450 bytes).
+constexpr size_t kMinWindow = 512;
+
+extern char gBytes[];         // the window's text with its slack (reader.cpp)
+
+// The part of the drawing in memory: bytes [start, start + len) of the source,
+// read from fd. Offsets in the window (pos, blockAt, hold) count from data[0].
+struct Window {
+  char* data = gBytes;
+  size_t cap = kWindow;       // bytes a refill may fill
+  size_t len = 0;             // bytes of text in the window
+  size_t pos = 0;             // start of the next piece
+  size_t blockAt = 0;         // start of the 64-byte block whose line ends are in ends
+  uint64_t ends = 0;          // the '\n' of that block at or after pos, one bit each
+  size_t hold = SIZE_MAX;     // a line start the keyword search may go back to: a refill keeps it
+  uint64_t start = 0;         // source offset of data[0]
+  uint64_t next = 0;          // source offset of the next read
+  uint64_t first = 0;         // source offset the reading began at: it counts as a line start
+  int fd = -1;                // the drawing file, or the temporary copy of a stream
+  FILE* owner = nullptr;      // the stream the drawing came from
+  FILE* spool = nullptr;      // temporary copy of a stream that cannot be read twice
+  bool eof = false;           // the window holds the drawing's last byte
+  bool hasNul = false;        // a NUL byte ends a line's text early: the careful path is needed
+};
+
+extern Window gWin;           // the window of the drawing stream i_stream
+extern size_t gWindowSize;    // the window's size for drawings taken over from now on (reader.cpp)
+
+void forgetBlocks();          // the search's memory of sieved blocks no longer holds (sieve.cpp)
+bool refill();                // moves the unread text to the front and reads on; false when nothing more came
+bool takeOver(FILE* f);       // takes the drawing over from f, from where f stands
+bool slowPiece(const char*& p, size_t& n);   // nextPiece for every case but the common one
+
+#if defined(__GLIBC__) || defined(__APPLE__) || defined(__FreeBSD__)
+inline bool streamDone(FILE* f) { return feof_unlocked(f) || ferror_unlocked(f); }
+#else
+inline bool streamDone(FILE* f) { return feof(f) || ferror(f); }
+#endif
+
+// The window belongs to f while f is the drawing stream and stands at its end:
+// the reader reads the file itself and leaves the stream there. A stream reopened
+// by someone else (even at the same address) or rewound has no end-of-file mark
+// yet, and is taken over afresh.
+inline bool windowCurrent(FILE* f) { return f == gWin.owner && streamDone(f); }
+
+// One bit for every '\n' among the 64 bytes at p.
+inline uint64_t newlinesOf(const char* p) {
+#if defined(__SSE2__)
+  const __m128i nl = _mm_set1_epi8('\n');
+  uint64_t ends = 0;
+  for (int i = 0; i < 4; ++i) {
+    __m128i v = _mm_loadu_si128((const __m128i*)(p + 16 * i));
+    ends |= (uint64_t)(uint32_t)_mm_movemask_epi8(_mm_cmpeq_epi8(v, nl)) << (16 * i);
+  }
+  return ends;
+#else
+  uint64_t ends = 0;
+  for (size_t i = 0; i < kBlock; ++i) ends |= (uint64_t)(p[i] == '\n') << i;
+  return ends;
+#endif
+}
+
+inline void scanBlock(Window& w) { w.ends = newlinesOf(w.data + w.blockAt); }
+
+// Moves the next piece's start to offset at, which must be a piece boundary,
+// with the line ends of its block when they are known already.
+inline void seekPiece(Window& w, size_t at, uint64_t blockEnds) {
+  w.pos = at;
+  w.blockAt = at & ~(kBlock - 1);
+  size_t skip = at - w.blockAt;
+  w.ends = blockEnds & (skip < 64 ? ~0ULL << skip : 0);
+}
+
+inline void seekPiece(Window& w, size_t at) { seekPiece(w, at, newlinesOf(w.data + (at & ~(kBlock - 1)))); }
+
+// Makes sure the window holds the next `need` bytes, or the drawing's end.
+inline void ensure(size_t need) {
+  Window& w = gWin;
+  if (w.len - w.pos >= need || w.eof) return;
+  while (w.len - w.pos < need && !w.eof) refill();
+  seekPiece(w, w.pos);
+}
+
+// Puts the n characters at p into buf as a C string. Most lines fit one fixed
+// 32-byte copy (buf holds 255 bytes, the window has slack behind its text).
+inline void give(char* buf, const char* p, size_t n) {
+  if (n <= 32) memcpy(buf, p, 32);
+  else memcpy(buf, p, n);
+  buf[n] = '\0';
+}
+
+// The next line as fgets(buf, 255) and stripLFCR would give it, left in place:
+// its text is the n characters at p. False at the end of the drawing.
+inline bool nextPiece(const char*& p, size_t& n) {
+  Window& w = gWin;
+  FILE* f = i_stream;
+  // The common case: a short line whose '\n' is in this block or a later one of
+  // the window. Behind the text lie zero bytes, so a '\n' found is the text's;
+  // blocks without one are passed, as nextNewline would.
+  if (f == w.owner && f && !w.hasNul && streamDone(f)) {
+    while (!w.ends) {
+      if (w.blockAt + kBlock >= w.len) return slowPiece(p, n);
+      w.blockAt += kBlock;
+      scanBlock(w);
+    }
+    size_t at = w.blockAt + (size_t)__builtin_ctzll(w.ends);
+    size_t len = at - w.pos;
+    if (len < kPiece) {
+      w.ends &= w.ends - 1;
+      p = w.data + w.pos;
+      w.pos = at + 1;
+      if (len >= 1 && p[len - 1] == '\r') --len;
+      n = len;
+      return true;
+    }
+  }
+  return slowPiece(p, n);
+}
+
+}  // namespace dxfwindow
