@@ -150,10 +150,6 @@ BWindow::~BWindow() {
 
 void BWindow::Show() { fWidget->show(); }
 
-void BWindow::Hide() { fWidget->hide(); }
-
-bool BWindow::IsHidden() const { return fWidget->isHidden(); }
-
 // The window is deleted once the message that asked for it has been handled,
 // not in the middle of it.
 void BWindow::Quit() {

@@ -71,8 +71,6 @@ struct BRect {
   BRect() = default;
   BRect(float l, float t, float r, float b) : left(l), top(t), right(r), bottom(b) {}
   float Width() const { return right - left; }    // horizontal extent
-  float Height() const { return bottom - top; }   // vertical extent
-  BPoint LeftTop() const { return BPoint(left, top); }
   void PrintToStream() const;                      // prints "BRect(l:.., t:.., r:.., b:..)"
 };
 
@@ -82,7 +80,6 @@ class BString {
   BString() = default;
   BString(const char* text) : fText(text ? text : "") {}
   const char* String() const { return fText.c_str(); }   // the text, NUL-terminated
-  int32 Length() const { return (int32)fText.size(); }    // characters without the NUL
   BString& operator=(const char* text) { fText = text ? text : ""; return *this; }
   BString& operator+=(const char* text) { fText += text ? text : ""; return *this; }
  private:
@@ -96,7 +93,6 @@ class BList {
   void* RemoveItem(int32 index);       // takes the item out and hands it back
   int32 CountItems() const;            // number of items
   void MakeEmpty();                    // forgets every item (does not free them)
-  bool IsEmpty() const { return fItems.empty(); }
  private:
   std::vector<void*> fItems;
 };
@@ -157,8 +153,6 @@ class BDirectory {
   status_t SetTo(const char* path);        // reads the folder's entries, sorted by name
   status_t InitCheck() const { return fInit; }
   status_t GetNextEntry(BEntry* entry);    // B_ENTRY_NOT_FOUND after the last one
-  status_t Rewind();
-  int32 CountEntries() const;
  private:
   std::string fPath;
   std::vector<std::string> fNames;
@@ -208,7 +202,6 @@ class BFile : public BNode {
   status_t SetTo(const char* path, uint32 openMode);   // opens (and creates) the file
   ssize_t Write(const void* buffer, size_t size);       // at the current position
   ssize_t WriteAt(off_t position, const void* buffer, size_t size);
-  ssize_t ReadAt(off_t position, void* buffer, size_t size) const;
 };
 
 enum directory_which { B_USER_SETTINGS_DIRECTORY = 0 };
@@ -234,7 +227,6 @@ class BMessage {
   status_t FindInt32(const char* name, int32* value) const;
   status_t FindFloat(const char* name, float* value) const;
   status_t FindPoint(const char* name, BPoint* value) const;
-  status_t FindPointer(const char* name, void** pointer) const;
   status_t FindRef(const char* name, entry_ref* ref) const;
   status_t FindRef(const char* name, int32 index, entry_ref* ref) const;
   bool HasString(const char* name, int32 index = 0) const;
@@ -279,7 +271,6 @@ class BLooper {
 class BMessenger {
  public:
   explicit BMessenger(const BLooper* target) : fTarget(const_cast<BLooper*>(target)) {}
-  bool IsValid() const { return fTarget != nullptr; }
   status_t SendMessage(uint32 code) const;
   status_t SendMessage(const BMessage* msg) const;
  private:
@@ -477,7 +468,6 @@ class BMenuField : public BView {
   bool IsPopUpMarkerShown() const { return fMarker; }
   const char* Label() const { return fLabel.c_str(); }
   const char* MenuText() const;   // what the field shows: the marked item or the menu's name
-  QWidget* QtButton() const;      // the button that opens the menu
  private:
   friend class BMenu;
   void refresh();
@@ -502,8 +492,6 @@ class BWindow : public BLooper {
   BWindow(BRect frame, const char* title, int32 type, uint32 flags, uint32 workspace = B_CURRENT_WORKSPACE);
   ~BWindow() override;
   void Show();
-  void Hide();
-  bool IsHidden() const;
   void Quit() override;                 // hides the window and deletes it once its message is handled
   void DispatchMessage(BMessage* msg) override;   // also turns moves and resizes into FrameMoved and FrameResized
   virtual void FrameMoved(BPoint where);

@@ -168,13 +168,6 @@ status_t BDirectory::GetNextEntry(BEntry* entry) {
   return entry->SetTo(p.Path());
 }
 
-status_t BDirectory::Rewind() {
-  fNext = 0;
-  return fInit;
-}
-
-int32 BDirectory::CountEntries() const { return (int32)fNames.size(); }
-
 status_t create_directory(const char* path, mode_t mode) {
   if (!path || !path[0]) return B_BAD_VALUE;
   std::string p(path);
@@ -312,8 +305,3 @@ ssize_t BFile::WriteAt(off_t position, const void* buffer, size_t size) {
   return n < 0 ? fromErrno(errno) : n;
 }
 
-ssize_t BFile::ReadAt(off_t position, void* buffer, size_t size) const {
-  if (fInit != B_OK) return fInit;
-  ssize_t n = pread(fFd, buffer, size, position);
-  return n < 0 ? fromErrno(errno) : n;
-}

@@ -146,13 +146,6 @@ status_t BMessage::FindPoint(const char* name, BPoint* value) const {
   return B_OK;
 }
 
-status_t BMessage::FindPointer(const char* name, void** pointer) const {
-  const Field* f = find(name, B_POINTER_TYPE, 0);
-  if (!f) return B_NAME_NOT_FOUND;
-  if (pointer) *pointer = const_cast<void*>(f->p);
-  return B_OK;
-}
-
 status_t BMessage::FindRef(const char* name, entry_ref* ref) const { return FindRef(name, 0, ref); }
 
 status_t BMessage::FindRef(const char* name, int32 index, entry_ref* ref) const {

@@ -327,8 +327,6 @@ const char* BMenuField::MenuText() const {
   return fMenu->Name();
 }
 
-QWidget* BMenuField::QtButton() const { return fButton; }
-
 void BMenuField::refresh() {
   QString text = qs(MenuText());
   if (fMarker) text += QString::fromUtf8("  \u25BE");
