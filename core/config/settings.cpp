@@ -68,8 +68,8 @@ static void deriveHomepath(const char* arg) {
 }
 
 void ForEachTextLine(FILE* f, void (*use)(char* line), char comment) {
-  char buf[255];
-  char line[255];
+  char buf[kTextLineSize];
+  char line[kTextLineSize];
   while (fgets(buf, sizeof buf, f)) {
     KxCopy(line, sizeof line, stripLFCR(buf));
     if (comment && line[0] == comment) continue;

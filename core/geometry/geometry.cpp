@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "geometry/base.h"
+#include "geometry/limits.h"
 
 float YARC(double w, float a) { return (float)(sin(w * awPI / 180.0) * a); }
 
@@ -49,7 +50,7 @@ void S2UP(char* fn) {
 }
 
 char* stripLFCR(const char* text) {
-  static char buf[255];
+  static char buf[kTextLineSize];
   KxCopy(buf, sizeof buf, text);
   size_t n = strlen(buf);
   if (n >= 1 && (buf[n - 1] == '\n' || buf[n - 1] == '\r')) buf[n - 1] = '\0';
