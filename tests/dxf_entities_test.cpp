@@ -138,36 +138,3 @@ TEST(DxfScan, DamagedInputNeverReachesTheTable) {
     EXPECT_EQ(eldsCounter, 7) << cut;
   }
 }
-
-// Expected $ACADVER of each corpus file, from the corpus's SOURCES.md table.
-static std::map<std::string, int> CorpusVersions(const std::string& dir) {
-  std::map<std::string, int> out;
-  std::ifstream f(dir + "/SOURCES.md");
-  for (std::string row; std::getline(f, row);) {
-    std::vector<std::string> cols;
-    std::stringstream ss(row);
-    for (std::string c; std::getline(ss, c, '|');) {
-      size_t b = c.find_first_not_of(' ');
-      cols.push_back(b == std::string::npos ? std::string() : c.substr(b));
-    }
-    if (cols.size() < 8 || cols[2].find(".dxf") == std::string::npos) continue;
-    std::string ver = cols[6].substr(0, cols[6].find(' '));
-    out[cols[2].substr(0, cols[2].find(' '))] = ver == "-" ? 0 : atoi(ver.c_str() + 2);
-  }
-  return out;
-}
-
-TEST(DxfCorpus, EveryDrawingPassesWithItsVersion) {
-  std::string dir = CorpusDir();
-  if (dir.empty()) GTEST_SKIP() << "no DXF corpus at ../shared/corpus/dxf";
-  std::map<std::string, int> versions = CorpusVersions(dir);
-  ASSERT_FALSE(versions.empty());
-  for (const auto& [file, version] : versions) {
-    FreshCore();
-    ConsoleCapture cap;
-    ASSERT_TRUE(RunDxfPasses(dir + "/" + file)) << file;
-    EXPECT_EQ(acad_IntVers, version) << file;
-    EXPECT_LE(eldsCounter, kMaxElements) << file;
-    Records();
-  }
-}

@@ -14,6 +14,7 @@
 #include "geometry/base.h"
 #include "support/dxf_passes.h"
 #include "support/dxf_text.h"
+#include "support/runs.h"
 #include "support/support.h"
 
 using Lines = std::vector<std::string>;
@@ -157,16 +158,9 @@ static std::string Repeat(char c, size_t n) { return std::string(n, c); }
 
 TEST(DxfReader, CorpusDrawingsReadAsLineByLine) {
   FreshCore();
-  std::string dir = CorpusDir();
-  if (dir.empty()) GTEST_SKIP() << "no drawing corpus on this machine";
-  int count = 0;
-  for (const auto& e : std::filesystem::directory_iterator(dir)) {
-    std::string path = e.path().string();
-    if (path.size() < 4 || path.substr(path.size() - 4) != ".dxf") continue;
-    ExpectSameLines(path, path);
-    ++count;
-  }
-  EXPECT_GT(count, 0);
+  const auto drawings = CorpusDrawings();
+  EXPECT_GE(drawings.size(), 30u);
+  for (const CorpusDrawing& d : drawings) ExpectSameLines(d.path, d.name);
 }
 
 TEST(DxfReader, EdgeCasesReadAsLineByLine) {

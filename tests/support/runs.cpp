@@ -1,0 +1,78 @@
+// Test support for whole conversions: runs the console program in a program
+// folder of its own and reads the corpus table once for every corpus check.
+#include "support/runs.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "geometry/base.h"
+#include "support/support.h"
+
+namespace fs = std::filesystem;
+
+Conversion ConvertText(const std::string& dxf, const std::string& extraIni, const std::string& layer) {
+  TempDir dir;
+  WriteFile(dir.File("part.dxf"), dxf);
+  return ConvertFile(dir.File("part.dxf"), layer, extraIni);
+}
+
+Conversion ConvertFile(const std::string& drawing, const std::string& layer, const std::string& extraIni) {
+  ProgramFolder home;
+  fs::copy(SourceDir() + "/devices", home.File("devices"), fs::copy_options::recursive);
+  WriteFile(home.File("korvex.ini"),
+            "LayerName: '" + layer + "'\nAddDataInfo: 1\nOpenDataFile: 0\n" + extraIni);
+  fs::copy_file(drawing, home.File("part.dxf"));
+  ProcessResult p = RunProcess({home.Binary(), "part.dxf"}, home.Path());
+  Conversion r;
+  r.status = p.status;
+  r.output = p.output;
+  r.page = ReadFile(home.File("_results.htm"));
+  r.log = ReadFile(home.File("_outlog.txt"));
+  for (const auto& e : fs::directory_iterator(home.Path()))
+    if (e.path().filename().string().rfind("_nwd_out", 0) == 0) r.program = ReadFile(e.path().string());
+  return r;
+}
+
+devSyntax ShippedDevice() {
+  FreshCore();
+  KxCopy(homepath, sizeof homepath, (SourceDir() + "/").c_str());
+  ConsoleCapture quiet;
+  SetDevSyntax("MAK_EE3.SYN");
+  devSyntax d = mS;
+  FreshCore();
+  return d;
+}
+
+static std::string trimmed(const std::string& s) {
+  size_t b = s.find_first_not_of(' '), e = s.find_last_not_of(' ');
+  return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+}
+
+std::vector<CorpusDrawing> CorpusDrawings() {
+  std::vector<CorpusDrawing> out;
+  const std::string dir = CorpusDir();
+  if (dir.empty()) return out;
+  std::ifstream f(dir + "/SOURCES.md");
+  for (std::string row; std::getline(f, row);) {
+    std::vector<std::string> cols;
+    std::stringstream ss(row);
+    for (std::string c; std::getline(ss, c, '|');) cols.push_back(trimmed(c));
+    // | # | File | Source | Path | License | $ACADVER | Size | Entities | Other | Layers (top) |
+    if (cols.size() < 11 || cols[2].size() < 5 || cols[2].substr(cols[2].size() - 4) != ".dxf") continue;
+    CorpusDrawing d;
+    d.name = cols[2];
+    d.path = dir + "/" + d.name;
+    d.version = cols[6] == "-" ? 0 : atoi(cols[6].c_str() + 2);
+    size_t a = cols[10].find('`'), b = cols[10].find('`', a + 1);
+    if (a != std::string::npos && b != std::string::npos) d.layer = cols[10].substr(a + 1, b - a - 1);
+    out.push_back(d);
+  }
+  return out;
+}
+
+size_t CountOf(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
