@@ -188,8 +188,10 @@ TEST(AutoStartHoles, EachContourGetsAFreePlaceOnTheSideItsNestingAsksFor) {
     if (!b.hole) continue;
     SCOPED_TRACE("$K" + std::to_string(k));
     ++placed;
-    ASSERT_TRUE(b.feed && b.split);
-    EXPECT_TRUE(b.fx == b.hx && b.fy == b.hy);   // threaded where the remark says
+    ASSERT_TRUE(b.feed);
+    ASSERT_TRUE(b.split);
+    EXPECT_EQ(b.fx, b.hx);   // threaded where the remark says
+    EXPECT_EQ(b.fy, b.hy);
     size_t own = d.shapes.size();
     for (size_t s = 0; s < d.shapes.size(); ++s)
       if (dist(d.shapes[s], b.sx, b.sy) < 0.01) own = s;

@@ -78,8 +78,10 @@ TEST(Chain, LargeCirclesBecomeHolesSmallOnesStayFree) {
   fclose(log_stream);
   log_stream = nullptr;
   EXPECT_EQ(gKonturCounter, 1);
-  EXPECT_TRUE(K(hole) == "$K01" && elds[hole].used == 1);
-  EXPECT_TRUE(K(grid).empty() && elds[grid].used == 0);
+  EXPECT_EQ(K(hole), "$K01");
+  EXPECT_EQ(elds[hole].used, 1);
+  EXPECT_TRUE(K(grid).empty());
+  EXPECT_EQ(elds[grid].used, 0);
   EXPECT_TRUE(has(cap.Text(), "\n ..A search for $K01 CIR :7\n7 =CIRCLE $K01 Radius: 3.000   cx:   5.000  cy:   6.000 \n"));
   EXPECT_EQ(ReadFile(dir.File("log.txt")), "\n SearchKontur(): \n\n $K01: [7] HOLE ");
 }
@@ -122,7 +124,8 @@ TEST(Chain, OpenRunsAndForks) {
   CloseTable();
   SearchKontur();
   EXPECT_EQ(gKonturCounter, 2);
-  EXPECT_TRUE(K(low) == "$K01" && K(spur) == "$K02");
+  EXPECT_EQ(K(low), "$K01");
+  EXPECT_EQ(K(spur), "$K02");
 }
 
 TEST(Chain, PointsComeBeforeLinesAndArcsMayTurnTheSearch) {
@@ -132,7 +135,8 @@ TEST(Chain, PointsComeBeforeLinesAndArcsMayTurnTheSearch) {
   long p = point(10, 0), off = point(50, 50);
   CloseTable();
   SearchKontur();
-  EXPECT_TRUE(K(p) == "$K01" && K(off).empty());
+  EXPECT_EQ(K(p), "$K01");
+  EXPECT_TRUE(K(off).empty());
   EXPECT_TRUE(has(cap.Text(), " CHAIN:A|  >PNT,11 PNT >8 LIN"));
   EXPECT_TRUE(has(cap.Text(), "LINES:4  ARCS:0  POINTS:1"));
   ReorgStructs();

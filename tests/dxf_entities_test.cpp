@@ -67,13 +67,20 @@ TEST(DxfEntities, EveryTypeInBothLayouts) {
     EXPECT_EQ(Records(), "L A C T(" + t59 + ") I X P(begPoly) D(next PYL) P V V V P(begPoly) D(next PYL) P V V");
     EXPECT_TRUE(Has(out, "[Name:BOHRUNG] ..<Name break>\n"));
     const elementdaten& arc = elds[8];
-    EXPECT_TRUE(arc.sw == 270 && arc.ew == 90);
+    EXPECT_EQ(arc.sw, 270);
+    EXPECT_EQ(arc.ew, 90);
     EXPECT_NEAR(arc.sy, -5, 1e-5);
     EXPECT_NEAR(arc.ey, 5, 1e-5);
-    EXPECT_TRUE(StartEnd(9, 3, 1, 3) && elds[9].sw == 0 && elds[9].ew == 360 && elds[9].r == 2);   // circle
-    EXPECT_TRUE(elds[10].ex == 3 && elds[10].ey == 4);   // text position
-    EXPECT_TRUE(elds[11].sx == 5 && elds[11].cy == 6);   // insert "#1"
-    EXPECT_TRUE(elds[12].cx == 9 && elds[12].ey == 9);   // point
+    EXPECT_TRUE(StartEnd(9, 3, 1, 3));   // circle
+    EXPECT_EQ(elds[9].sw, 0);
+    EXPECT_EQ(elds[9].ew, 360);
+    EXPECT_EQ(elds[9].r, 2);
+    EXPECT_EQ(elds[10].ex, 3);   // text position
+    EXPECT_EQ(elds[10].ey, 4);
+    EXPECT_EQ(elds[11].sx, 5);   // insert "#1"
+    EXPECT_EQ(elds[11].cy, 6);
+    EXPECT_EQ(elds[12].cx, 9);   // point
+    EXPECT_EQ(elds[12].ey, 9);
     EXPECT_TRUE(StartEnd(18, 4, 4, 0));
   }
   // 2000-format (AC1014 too): the same records; a polyline header is no vertex.
@@ -85,11 +92,17 @@ TEST(DxfEntities, EveryTypeInBothLayouts) {
       EXPECT_TRUE(Has(out, s)) << s;
     EXPECT_FLOAT_EQ(elds[8].sw, 270);
     EXPECT_NEAR(elds[8].ex, 10, 1e-5);
-    EXPECT_TRUE(elds[11].sx == 5 && elds[11].cy == 6);   // insert "#1"
-    EXPECT_TRUE(elds[12].cx == 9 && elds[12].ey == 9);   // point
-    EXPECT_TRUE(!strcmp(elds[13].kontur, "xPFirst") && elds[13].used == 1);
+    EXPECT_EQ(elds[11].sx, 5);   // insert "#1"
+    EXPECT_EQ(elds[11].cy, 6);
+    EXPECT_EQ(elds[12].cx, 9);   // point
+    EXPECT_EQ(elds[12].ey, 9);
+    EXPECT_STREQ(elds[13].kontur, "xPFirst");
+    EXPECT_EQ(elds[13].used, 1);
     EXPECT_TRUE(StartEnd(16, 4, 4, 0));
-    EXPECT_TRUE(elds[22].sx == 1 && elds[22].sy == 2 && elds[23].sx == 3 && elds[23].sy == 4);
+    EXPECT_EQ(elds[22].sx, 1);
+    EXPECT_EQ(elds[22].sy, 2);
+    EXPECT_EQ(elds[23].sx, 3);
+    EXPECT_EQ(elds[23].sy, 4);
   }
 }
 
@@ -110,9 +123,11 @@ TEST(DxfScan, LayerRulesCountLinesAndLog) {
     EXPECT_TRUE(Has(log, "\n-- Layers: ---\n"));
     // Both layouts read the optional layers of the list.
     const char* count = dxf.Is2000() ? "found 9 Elements\n\n" : " 9 Elemente found\n\n";
-    EXPECT_TRUE(Has(log, count) && Has(cap.Text(), count));
+    EXPECT_TRUE(Has(log, count));
+    EXPECT_TRUE(Has(cap.Text(), count));
     EXPECT_EQ(Records(), "L L");
-    EXPECT_TRUE(elds[7].fLayer == 1 && elds[8].fLayer == 0);
+    EXPECT_EQ(elds[7].fLayer, 1);
+    EXPECT_EQ(elds[8].fLayer, 0);
   }
   // No header, no $ACADVER, AC1006, AC1012: the entities are read.
   for (const char* ver : {"", "AC1006", "AC1012"}) {
@@ -130,7 +145,8 @@ TEST(DxfScan, DamagedInputNeverReachesTheTable) {
       .Arc("DXF_MAIN", 1e38, 0, 3e38, 0, 0);
   Pass(dxf.Str());
   EXPECT_EQ(Records(), "T(" + std::string(59, 'A') + ") L A");
-  EXPECT_TRUE(StartEnd(8, 0, 0, 0) && elds[8].ey == 0);
+  EXPECT_TRUE(StartEnd(8, 0, 0, 0));
+  EXPECT_EQ(elds[8].ey, 0);
   // End of file inside an entity: nothing is added, nothing breaks.
   std::string full = DxfText("AC1015").Line("DXF_MAIN", 0, 0, 1, 1).Str();
   for (const char* cut : {" 20\n", " 21\n0.0", "AcDbLine\n"}) {

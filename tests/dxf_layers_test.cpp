@@ -67,7 +67,8 @@ TEST(DxfLayers, LayerPassSelectsMainAndOptionalLayers) {
   EXPECT_EQ(gAktLayEntry, kMaxLayers);
   EXPECT_EQ(gPositionLayer, 1);
   EXPECT_TRUE(Has(cap.Text(), "(full)(Layer 18)"));
-  EXPECT_TRUE(Has(handed, "0;EDMX_0;") && Has(handed, "EDMX_18;"));
+  EXPECT_TRUE(Has(handed, "0;EDMX_0;"));
+  EXPECT_TRUE(Has(handed, "EDMX_18;"));
   EXPECT_TRUE(Has(cap.Text(), " 00 U:0 '       MAIN_POSITION' \n"));
   EXPECT_FALSE(Has(cap.Text(), " nope"));
   // The console clears the mark of the settings step and lists no unused layers.
@@ -94,14 +95,19 @@ TEST(DxfLayers, TechnologyTextsSetLayerValues) {
     Lay("EDMX_A");
     cap.Clear();
     EXPECT_EQ(fLayerList(ll_VARIA, 0, "EDMX_A A=2.5 OF=0.01 R=3", 7), 1);
-    EXPECT_TRUE(fLL[1].useKonik == 2.5f && fLL[1].useOft == 0.01f && fLL[1].useReg == 3);
+    EXPECT_EQ(fLL[1].useKonik, 2.5f);
+    EXPECT_EQ(fLL[1].useOft, 0.01f);
+    EXPECT_EQ(fLL[1].useReg, 3);
     EXPECT_EQ(ktechno.HatKonik, 1);
     EXPECT_EQ(fLayerList(ll_VARIA, 0, "EDMX_A R=7 A=12", 7), 1);
-    EXPECT_TRUE(fLL[1].useReg == 2 && fLL[1].useKonik == 0.0f);
+    EXPECT_EQ(fLL[1].useReg, 2);
+    EXPECT_EQ(fLL[1].useKonik, 0.0f);
     elds[9].fLayer = 1;
     EXPECT_EQ(fLayerList(ll_VARIA, 0, "L> OF=-0.5 A=1e999", 9), 1);  // the text's own layer
-    EXPECT_TRUE(fLL[1].useOft == -0.5f && fLL[1].useKonik == 0.0f);
-    EXPECT_EQ(fLayerList(ll_VARIA, 0, "OTHER R=3", 9) + fLayerList(ll_VARIA, 0, "L> R=3", -1), 0);
+    EXPECT_EQ(fLL[1].useOft, -0.5f);
+    EXPECT_EQ(fLL[1].useKonik, 0.0f);
+    EXPECT_EQ(fLayerList(ll_VARIA, 0, "OTHER R=3", 9), 0);
+    EXPECT_EQ(fLayerList(ll_VARIA, 0, "L> R=3", -1), 0);
     fflush(log_stream);
     EXPECT_TRUE(Has(ReadFile(d.File("log.txt")), "\nvar LayerValues: 'EDMX_A A=2.5 OF=0.01 R=3' [LAngle][LOffset][LRegister]"));
     if (flavour == kxCONSOLE) {
@@ -114,7 +120,9 @@ TEST(DxfLayers, TechnologyTextsSetLayerValues) {
     fLayerList(ll_LIST, 1, nullptr, 0);
     EXPECT_EQ(cap.Text(), " 01 U:1 '              EDMX_A' R:2 OFS:-0.500 A+0.000 \n");
     EXPECT_EQ(fLayerList(ll_CLR_U, 0, nullptr, 0), 1);
-    EXPECT_TRUE(fLL[1].used + fLL[1].useReg == 0 && fLL[1].GlobUsed == 1);
+    EXPECT_EQ(fLL[1].used, 0);
+    EXPECT_EQ(fLL[1].useReg, 0);
+    EXPECT_EQ(fLL[1].GlobUsed, 1);
     EXPECT_STREQ(fLL[1].Name, "EDMX_A");
   }
 }
@@ -124,9 +132,11 @@ TEST(DxfLayers, LayerQuestionsAndRapidMoves) {
     FreshCore(flavour);
     ConsoleCapture cap;
     for (const char* n : {"DXF_MAIN", "EDMX_ISO", "EDMX_EILGANG", "EDMX_G0MOVE", "EDMX_POSITION"}) Lay(n);
-    EXPECT_EQ(fLayerList(ll_AISO, 1, nullptr, 0) + fLayerList(ll_AISO, 0, nullptr, 0), 1);
+    EXPECT_EQ(fLayerList(ll_AISO, 1, nullptr, 0), 1);
+    EXPECT_EQ(fLayerList(ll_AISO, 0, nullptr, 0), 0);
     EXPECT_EQ(fLayerList(ll_APOSITION, 4, nullptr, 0), 1);
-    EXPECT_EQ(fLayerList(ll_APOSITION, -1, nullptr, 0) + fLayerList(ll_AISO, 99, nullptr, 0), 0);
+    EXPECT_EQ(fLayerList(ll_APOSITION, -1, nullptr, 0), 0);
+    EXPECT_EQ(fLayerList(ll_AISO, 99, nullptr, 0), 0);
     EXPECT_EQ(fLayerList(ll_ERR, 0, nullptr, 0), 0);
     KxCopy(mS.AfterRapid, sizeof mS.AfterRapid, "M50M51M52");
     // Layer, answer and the move type then in force.
@@ -137,7 +147,8 @@ TEST(DxfLayers, LayerQuestionsAndRapidMoves) {
       EXPECT_STREQ(moveType, m.move) << m.layer;
     }
     gMultiLayer = 0;
-    EXPECT_EQ(fLayerList(ll_AG0MOVE, 2, nullptr, 0) + fLayerList(ll_ADD, 0, "EDMX_B", 0), 0);
+    EXPECT_EQ(fLayerList(ll_AG0MOVE, 2, nullptr, 0), 0);
+    EXPECT_EQ(fLayerList(ll_ADD, 0, "EDMX_B", 0), 0);
     EXPECT_EQ(gAktLayEntry, 5);
   }
 }

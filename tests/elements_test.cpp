@@ -184,20 +184,3 @@ TEST(Elements, RegionLookupFindsTheHighestRecord) {
   EXPECT_EQ(GetRegionElement("$K02"), -1);
 }
 
-TEST(Elements, RecordPrints) {
-  FreshCore();
-  addReserved();
-  sx = 1; sy = 2; ex = 3; ey = 4;
-  AddElement(etLINE, gNoText);
-  ConsoleCapture out;
-  ePrintToStream(elds[7]);
-  EXPECT_EQ(out.Text(),
-            "\n [7]  (T:LINE) (K:) IsFirst:0  used:0  (kElemX:0 )\n"
-            " sx:1.000 sy:2.000 ex:3.000 ey:4.000  len:0.000 \n");
-  out.Clear();
-  for (long i : {7L, 2L, 0L}) ePrintTypeToStream(i);
-  elds[8].type = 42;
-  eldsCounter = 9;
-  ePrintTypeToStream(8);
-  EXPECT_EQ(out.Text(), "LINCPYDEL***");
-}

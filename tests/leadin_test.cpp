@@ -72,7 +72,8 @@ TEST(LeadIn, ArcEndAndDirectionByFeedSide) {
   EXPECT_NE(cap.Text().find("i41 arSW>arEW EP G03"), std::string::npos);
   // Feed as far from the centre as the split point: no case, the caller's values stay.
   c = leadIn(arc, 10 * s, 10 * s, 10 * s, 10 * s, 42);
-  EXPECT_TRUE(c.x == -1 && c.fS == 0);
+  EXPECT_EQ(c.x, -1);
+  EXPECT_EQ(c.fS, 0);
 
   // Wrong types end the call before anything is changed.
   float x = -1, y = -1;
@@ -82,5 +83,6 @@ TEST(LeadIn, ArcEndAndDirectionByFeedSide) {
   GetFirstDLagePnt(arc, arc, &x, &y, &fS);
   GetFirstDLagePnt(eldsCounter - 1, 5000, &x, &y, &fS);
   EXPECT_EQ(cap.Text(), "\n ..GFDP-Feed=bad Type <return>\n\n ..GFDP-First=bad Type <return>\n");
-  EXPECT_TRUE(fS == 7 && ktechno.dDLage == 40);
+  EXPECT_EQ(fS, 7);
+  EXPECT_EQ(ktechno.dDLage, 40);
 }

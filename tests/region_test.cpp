@@ -18,11 +18,18 @@ TEST(Region, BoxIsWidenedByTheAnchorLengthAndHoldsTheArcsBulges) {
   ConsoleCapture cap;
   for (const char* n : {"$K01", "$K02", "$K03"}) GetRegionFor(n);
   const elementdaten& r1 = region("$K01");
-  EXPECT_TRUE(r1.num == 16 && r1.used == 1 && r1.kElemX == 4);
+  EXPECT_EQ(r1.num, 16);
+  EXPECT_EQ(r1.used, 1);
+  EXPECT_EQ(r1.kElemX, 4);
   EXPECT_STREQ(r1.text, "-region info-");
-  EXPECT_TRUE(r1.sx == -4.5f && r1.ex == 24.5f && r1.sy == 14.5f && r1.ey == -4.5f);
+  EXPECT_EQ(r1.sx, -4.5f);
+  EXPECT_EQ(r1.ex, 24.5f);
+  EXPECT_EQ(r1.sy, 14.5f);
+  EXPECT_EQ(r1.ey, -4.5f);
   EXPECT_TRUE(has(cap.Text(), " [Region:$K01] h: 19.000  W: 29.000  Konturlaenge:60.000 "));
-  EXPECT_TRUE(region("$K02").sx == 40.5f && region("$K02").sy == 59.5f && region("$K02").kElemX == 1);
+  EXPECT_EQ(region("$K02").sx, 40.5f);
+  EXPECT_EQ(region("$K02").sy, 59.5f);
+  EXPECT_EQ(region("$K02").kElemX, 1);
   // The semicircle's top at y = -20, not its end points at y = -30, bounds the box.
   EXPECT_FLOAT_EQ(region("$K03").sy, -15.5f);
   EXPECT_NEAR(region("$K03").ex, 14.5f, 1e-5);
@@ -92,7 +99,8 @@ TEST(Inset, ChildKeepsTheFeedPointItFoundItself) {
   ConsoleCapture cap;
   SearchStartPoints();
   // The second search would have traded the own start hole for the one left over.
-  EXPECT_TRUE(elds[first].IsFirst == inner && region("$K01").IsFirst == inner);
+  EXPECT_EQ(elds[first].IsFirst, inner);
+  EXPECT_EQ(region("$K01").IsFirst, inner);
   EXPECT_STREQ(elds[first].text, "-possible feedpoint-");
   EXPECT_STREQ(elds[second].kontur, "$K02");
   EXPECT_STREQ(elds[second].text, "-possible Startpoint-");

@@ -18,12 +18,16 @@ TEST(StartPoint, CircleBesideASideBecomesTheFeedPoint) {
   SearchStartPoints();
   long reg = GetRegionElement("$K01");
   EXPECT_EQ(reg, eldsCounter - 1);
-  EXPECT_TRUE(elds[reg].IsFirst == bottom && statFirstElem == bottom);
-  EXPECT_TRUE(elds[bottom].IsFirst == 1 && elds[bottom + 1].IsFirst == 0);
+  EXPECT_EQ(elds[reg].IsFirst, bottom);
+  EXPECT_EQ(statFirstElem, bottom);
+  EXPECT_EQ(elds[bottom].IsFirst, 1);
+  EXPECT_EQ(elds[bottom + 1].IsFirst, 0);
   const elementdaten& f = elds[feed];
   EXPECT_STREQ(f.kontur, "$K01");
   EXPECT_STREQ(f.text, "-possible feedpoint-");
-  EXPECT_TRUE(f.used == 1 && f.child == -1 && f.IsFirst == bottom);
+  EXPECT_EQ(f.used, 1);
+  EXPECT_EQ(f.child, -1);
+  EXPECT_EQ(f.IsFirst, bottom);
   EXPECT_NEAR(f.ex, 5, 1e-5);
   EXPECT_NEAR(f.ey, 0, 1e-5);
   EXPECT_STREQ(elds[0].text, "-na-");   // the first release falls on the reserved slot 0
@@ -41,7 +45,8 @@ TEST(StartPoint, ShortestAnchorWinsAndReleasesTheEarlierChoice) {
   SearchStartPoints();
   EXPECT_EQ(statFirstElem, bottom + 2);
   EXPECT_EQ(elds[better].used, 2);   // recorded for its own turn and again after the tie
-  EXPECT_TRUE(elds[worse].kontur[0] == '\0' && elds[worse].used == 0);
+  EXPECT_EQ(elds[worse].kontur[0], '\0');
+  EXPECT_EQ(elds[worse].used, 0);
   EXPECT_STREQ(elds[worse].text, "-na-");
   EXPECT_STREQ(elds[tie].text, "-possible Startpoint-");
   EXPECT_TRUE(has(cap.Text(), " | used removed by " + std::to_string(worse) + " |"));
@@ -84,7 +89,8 @@ TEST(StartPoint, InsertsServeWhateverTheirNameAndArcsCanBeLeadIns) {
   EXPECT_EQ(statFirstElem, bottom);
   EXPECT_STREQ(elds[ins].kontur, "$K01");
   // A chosen insert is marked as the feed point like a circle, so the NC output finds it.
-  EXPECT_TRUE(elds[ins].used == 4 && elds[ins].child == -1);
+  EXPECT_EQ(elds[ins].used, 4);
+  EXPECT_EQ(elds[ins].child, -1);
   EXPECT_STREQ(elds[ins].text, "-possible feedpoint-");
   GetRegionFor("$K02");
   FindFirstElemFor("$K02", eldsCounter - 1);

@@ -30,7 +30,10 @@ TEST_F(PrefsTest, FirstStartWritesTheDefaultsAndReadsThemBack) {
   {
     Prefs prefs;
     EXPECT_FALSE(prefs.error);
-    EXPECT_TRUE(prefs.frame.left == 100 && prefs.frame.top == 100 && prefs.frame.right == 415 && prefs.frame.bottom == 329);
+    EXPECT_EQ(prefs.frame.left, 100);
+    EXPECT_EQ(prefs.frame.top, 100);
+    EXPECT_EQ(prefs.frame.right, 415);
+    EXPECT_EQ(prefs.frame.bottom, 329);
     EXPECT_FALSE(prefs.winByBegin);
     EXPECT_STREQ(prefs.logoPath, "/boot/home/logoimage");
   }
@@ -50,7 +53,8 @@ TEST_F(PrefsTest, FirstStartWritesTheDefaultsAndReadsThemBack) {
   // The second start finds everything in place.
   out.Clear();
   Prefs again;
-  EXPECT_TRUE(Has(">> schon da: ") && Has("[File found]\n"));
+  EXPECT_TRUE(Has(">> schon da: "));
+  EXPECT_TRUE(Has("[File found]\n"));
   EXPECT_FALSE(again.error);
   EXPECT_EQ(again.frame.right, 415);
 }
@@ -58,19 +62,22 @@ TEST_F(PrefsTest, FirstStartWritesTheDefaultsAndReadsThemBack) {
 TEST_F(PrefsTest, StoredValuesReadBackExactly) {
   {
     Prefs prefs;
-    EXPECT_TRUE(prefs.PutStr("logo_fuji", "/x") && prefs.PutBool("window_by_begin", true));
+    EXPECT_TRUE(prefs.PutStr("logo_fuji", "/x"));
+    EXPECT_TRUE(prefs.PutBool("window_by_begin", true));
     prefs.frame = BRect(7, 8, 507, 378);
     EXPECT_TRUE(prefs.SaveWin());
     int32 n = 0;
     EXPECT_TRUE(prefs.GetInt("some_count", &n, 42));   // missing: default written
     EXPECT_EQ(n, 42);
-    EXPECT_TRUE(prefs.PutInt("some_count", -5) && prefs.GetInt("some_count", &n, 42));
+    EXPECT_TRUE(prefs.PutInt("some_count", -5));
+    EXPECT_TRUE(prefs.GetInt("some_count", &n, 42));
     EXPECT_EQ(n, -5);
   }
   Prefs prefs;
   EXPECT_STREQ(prefs.logoPath, "/x");
   EXPECT_TRUE(prefs.winByBegin);
-  EXPECT_TRUE(prefs.frame.left == 7 && prefs.frame.bottom == 378);
+  EXPECT_EQ(prefs.frame.left, 7);
+  EXPECT_EQ(prefs.frame.bottom, 378);
   out.Clear();
   EXPECT_TRUE(prefs.Save());
   EXPECT_EQ(out.Text(), "Prefs -Save ok\n");
@@ -83,7 +90,8 @@ TEST_F(PrefsTest, WrongTypeOrSizeIsAnErrorAndLeavesTheValue) {
   SetAttr("prefs_window_rect", bad);
   out.Clear();
   Prefs prefs;
-  EXPECT_TRUE(Has(kWrongType) && Has("Prefs -Save ok\n"));
+  EXPECT_TRUE(Has(kWrongType));
+  EXPECT_TRUE(Has("Prefs -Save ok\n"));
   EXPECT_FALSE(prefs.error);
   EXPECT_EQ(prefs.frame.left, WIN_X);   // the constructor's frame, now stored
 
@@ -92,7 +100,8 @@ TEST_F(PrefsTest, WrongTypeOrSizeIsAnErrorAndLeavesTheValue) {
   BRect r(1, 2, 3, 4);
   EXPECT_FALSE(prefs.GetRect("prefs_window_rect", &r, BRect(9, 9, 9, 9)));
   EXPECT_TRUE(prefs.error);
-  EXPECT_TRUE(r.left == 1 && r.bottom == 4);
+  EXPECT_EQ(r.left, 1);
+  EXPECT_EQ(r.bottom, 4);
   EXPECT_EQ(out.Text(), kWrongType);
   SetAttr("window_by_begin", "BOOL\1\1");
   bool flag = false;
@@ -106,10 +115,12 @@ TEST_F(PrefsTest, FolderThatCannotBeMadeLeavesTheDefaults) {
   setenv("XDG_CONFIG_HOME", config.File("blocked").c_str(), 1);
   Prefs prefs;
   EXPECT_TRUE(prefs.error);
-  EXPECT_TRUE(prefs.frame.left == WIN_X && prefs.frame.right == WIN_X + WIN_W);
+  EXPECT_EQ(prefs.frame.left, WIN_X);
+  EXPECT_EQ(prefs.frame.right, WIN_X + WIN_W);
   EXPECT_TRUE(prefs.winByBegin);
   EXPECT_STREQ(prefs.logoPath, "/boot/home/logoimage");
-  EXPECT_TRUE(Has("[init error]\n") && Has("Unknown error reading prefs_window_rect:\n"));
+  EXPECT_TRUE(Has("[init error]\n"));
+  EXPECT_TRUE(Has("Unknown error reading prefs_window_rect:\n"));
   EXPECT_TRUE(Has("Unknown error writing logo_fuji '/boot/home/logoimage' \n"));
 }
 

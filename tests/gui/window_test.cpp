@@ -269,7 +269,8 @@ TEST_F(WindowTest, DroppedOtherFileOnlyShowsItsPath) {
                            {"empty.dxf", "the file is empty"}}) {
     Post(w, Drop({prog.File(name)}));
     std::string line = w->Parts()->ResultLine()->text().toStdString();
-    EXPECT_TRUE(Has(line, std::string("'") + name + "' refused: ") && Has(line, why)) << line;
+    EXPECT_TRUE(Has(line, std::string("'") + name + "' refused: ")) << line;
+    EXPECT_TRUE(Has(line, why)) << line;
     EXPECT_STREQ(in_filename, dxf.c_str());
     EXPECT_TRUE(MakeEnabled(w));
   }
@@ -312,7 +313,8 @@ TEST_F(WindowTest, RealWidgetsTypeMakeAndQuit) {
   EXPECT_TRUE(Has(ReadFile(prog.File("_results.htm")), "DATAMODE: PLATE"));
   std::string log = ReadFile(prog.File("_outlog.txt"));
   EXPECT_EQ(log.substr(log.size() - 2), "\n\n");
-  EXPECT_TRUE(log_stream == nullptr && i_stream == nullptr);
+  EXPECT_EQ(log_stream, nullptr);
+  EXPECT_EQ(i_stream, nullptr);
   EXPECT_EQ(opened.back(), dataPath);
   // The drawing stays chosen and Make on, so a changed setting can be tried at once.
   EXPECT_TRUE(make->IsEnabled());
@@ -341,11 +343,13 @@ TEST_F(WindowTest, QuitStoresTheFrameAndTheNextStartRestoresIt) {
   EXPECT_EQ(w->Frame().left, 100);   // first start: the stored default
   w->MoveTo(222, 111);
   Pump();
-  EXPECT_TRUE(WIN_X == 222 && WIN_Y == 111);
+  EXPECT_EQ(WIN_X, 222);
+  EXPECT_EQ(WIN_Y, 111);
   Post(w, B_QUIT_REQUESTED);
   EXPECT_EQ(BApplication::CountWindows(), 0);
   KXWindow* again = OpenWindow();
-  EXPECT_TRUE(again->Frame().left == 222 && again->Frame().top == 111);
+  EXPECT_EQ(again->Frame().left, 222);
+  EXPECT_EQ(again->Frame().top, 111);
   EXPECT_EQ(again->Frame().Width(), WIN_W + 460);   // room for the preview beside the controls
 }
 
