@@ -115,71 +115,6 @@ double CurveDistance(const std::function<Pt(double)>& at, double t0, double t1, 
   return std::min(best, Dist(at((lo + hi) / 2), p));
 }
 
-// B-spline point by de Boor, weights for a rational one.
-Pt DeBoor(int p, const std::vector<double>& U, const std::vector<Pt>& P, const std::vector<double>& W, double t) {
-  int k = p;
-  while (k < (int)P.size() - 1 && t >= U[k + 1]) ++k;
-  std::vector<double> x(p + 1), y(p + 1), w(p + 1);
-  for (int j = 0; j <= p; ++j) {
-    const double wi = W.empty() ? 1 : W[k - p + j];
-    x[j] = P[k - p + j].x * wi, y[j] = P[k - p + j].y * wi, w[j] = wi;
-  }
-  for (int r = 1; r <= p; ++r)
-    for (int j = p; j >= r; --j) {
-      const int i = k - p + j;
-      const double a = (t - U[i]) / (U[i + p - r + 1] - U[i]);
-      x[j] = (1 - a) * x[j - 1] + a * x[j], y[j] = (1 - a) * y[j - 1] + a * y[j], w[j] = (1 - a) * w[j - 1] + a * w[j];
-    }
-  return {x[p] / w[p], y[p] / w[p]};
-}
-
-// The records of one curve: arcs only, within tol of the curve, chained end to
-// end tangentially from the curve's start to its end; their number is the one printed.
-void CheckArcs(const std::function<Pt(double)>& at, double t0, double t1, bool closed, const std::string& console) {
-  ASSERT_GT(Count(etARC), 2);
-  EXPECT_EQ(Count(etLINE), 0);
-  std::smatch m;
-  ASSERT_TRUE(std::regex_search(console, m, std::regex("\\.\\.(ELLIPSE|SPLINE): ([0-9]+) arcs\n"))) << console;
-  EXPECT_EQ(std::stol(m[2]), Count(etARC));
-  double worst = 0;
-  std::vector<Shape> arcs = Placed();
-  for (const Shape& a : arcs) {
-    for (int i = 0; i <= 8; ++i) {
-      // points along the arc from its start to its end, counter-clockwise
-      const double a0 = std::atan2(a.s.y - a.c.y, a.s.x - a.c.x);
-      double a1 = std::atan2(a.e.y - a.c.y, a.e.x - a.c.x);
-      if (a1 <= a0) a1 += 2 * M_PI;
-      const double w = a0 + (a1 - a0) * i / 8;
-      worst = std::max(worst, CurveDistance(at, t0, t1, {a.c.x + a.r * std::cos(w), a.c.y + a.r * std::sin(w)}));
-    }
-  }
-  EXPECT_LT(worst, gCurveTolerance / 4 + 2e-5);
-  // Consecutive arcs share a point where both radii lie on one line: the tangents agree.
-  int joints = 0;
-  for (size_t i = 0; i + 1 < arcs.size() + (closed ? 1 : 0); ++i) {
-    const Shape& p = arcs[i];
-    const Shape& q = arcs[(i + 1) % arcs.size()];
-    Pt j{1e300, 1e300};
-    for (Pt u : {p.s, p.e})
-      for (Pt v : {q.s, q.e})
-        if (Dist(u, v) < 1e-4) j = u;
-    ASSERT_LT(j.x, 1e299) << "arcs " << i << " and " << i + 1 << " do not meet";
-    const double cr = ((j.x - p.c.x) * (j.y - q.c.y) - (j.y - p.c.y) * (j.x - q.c.x)) / (p.r * q.r);
-    EXPECT_LT(std::fabs(cr), 2e-4) << "joint " << i;
-    ++joints;
-  }
-  EXPECT_GT(joints, 1);
-  if (!closed) {
-    auto touches = [&](Pt p) {
-      for (const Shape& a : arcs)
-        if (Dist(a.s, p) < 1e-4 || Dist(a.e, p) < 1e-4) return true;
-      return false;
-    };
-    EXPECT_TRUE(touches(at(t0)));
-    EXPECT_TRUE(touches(at(t1)));
-  }
-}
-
 // The cutting moves of an NC program: every arc move sampled against the curve,
 // and every straight move a lead-in or lead-out from the start hole at feed or
 // part of the line y = lineY that closes the curve.
@@ -323,51 +258,6 @@ TEST(DxfBlocks, MarkerBlockStaysFeedPointBlockWithGeometryIsPlaced) {
   const std::string nc = CutProgram(e);
   EXPECT_NE(nc.find("G00 X2.000 Y-4.000"), std::string::npos) << nc;
   EXPECT_NE(nc.find("Y-5.000"), std::string::npos) << nc;
-}
-
-// Ellipses (full and partial, turned) and splines of degree 2 and 3 become
-// tangent arcs within a quarter of CurveTolerance, from the curve's start to its end.
-TEST(DxfCurves, EllipsesAndSplinesBecomeTangentArcs) {
-  const double c30 = std::cos(M_PI / 6), s30 = std::sin(M_PI / 6);
-  {
-    SCOPED_TRACE("full ellipse turned by 30 degrees");
-    DxfText d("AC1015");
-    d.Layer("DXF_MAIN").Ellipse("DXF_MAIN", 30, 40, 20 * c30, 20 * s30, 0.5, 0, 2 * M_PI);
-    std::string console = Read(d.Str());
-    auto at = [&](double t) {
-      return Pt{30 + 20 * c30 * std::cos(t) - 10 * s30 * std::sin(t), 40 + 20 * s30 * std::cos(t) + 10 * c30 * std::sin(t)};
-    };
-    CheckArcs(at, 0, 2 * M_PI, true, console);
-  }
-  {
-    SCOPED_TRACE("partial ellipse, major axis along Y");
-    DxfText d("AC1015");
-    d.Layer("DXF_MAIN").Ellipse("DXF_MAIN", -10, 5, 0, 15, 0.4, 1.0, 4.0);
-    std::string console = Read(d.Str());
-    auto at = [&](double t) { return Pt{-10 - 6 * std::sin(t), 5 + 15 * std::cos(t)}; };
-    CheckArcs(at, 1.0, 4.0, false, console);
-  }
-  {
-    SCOPED_TRACE("rational quadratic spline: a circle of radius 12");
-    const double w = std::sqrt(0.5);
-    DxfText d("AC1015");
-    d.Layer("DXF_MAIN").Spline("DXF_MAIN", 2, {0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4},
-                               {{112, 0}, {112, 12}, {100, 12}, {88, 12}, {88, 0}, {88, -12}, {100, -12}, {112, -12}, {112, 0}},
-                               {1, w, 1, w, 1, w, 1, w, 1});
-    std::string console = Read(d.Str());
-    auto at = [&](double t) { return Pt{100 + 12 * std::cos(t), 12 * std::sin(t)}; };
-    CheckArcs(at, 0, 2 * M_PI, true, console);
-  }
-  {
-    SCOPED_TRACE("cubic spline of five control points");
-    const std::vector<double> U{0, 0, 0, 0, 0.5, 1, 1, 1, 1};
-    const std::vector<Pt> P{{0, 0}, {10, 25}, {30, -10}, {45, 20}, {60, 5}};
-    DxfText d("AC1015");
-    d.Layer("DXF_MAIN").Spline("DXF_MAIN", 3, U, {{0, 0}, {10, 25}, {30, -10}, {45, 20}, {60, 5}});
-    std::string console = Read(d.Str());
-    auto at = [&](double t) { return DeBoor(3, U, P, {}, t); };
-    CheckArcs(at, 0, 1, false, console);
-  }
 }
 
 // End to end: half an ellipse with semi-axes 20 and 10 and a spline half circle,
