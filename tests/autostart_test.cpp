@@ -16,6 +16,7 @@
 #include "geometry/base.h"
 #include "support/dxf_text.h"
 #include "support/nc_check.h"
+#include "support/runs.h"
 #include "support/support.h"
 
 namespace fs = std::filesystem;
@@ -126,38 +127,6 @@ std::map<int, Block> Blocks(const std::string& program) {
   return out;
 }
 
-struct Conversion {
-  ProcessResult process;
-  std::string program, page, log;
-};
-
-Conversion Convert(const std::string& dxf, const std::string& settings) {
-  ProgramFolder home;
-  fs::copy(SourceDir() + "/devices", home.File("devices"), fs::copy_options::recursive);
-  WriteFile(home.File("korvex.ini"), "AddDataInfo: 1\nOpenDataFile: 0\n" + settings);
-  WriteFile(home.File("part.dxf"), dxf);
-  Conversion r;
-  r.process = RunProcess({home.Binary(), "part.dxf"}, home.Path());
-  r.program = ReadFile(home.File("_nwd_out.NC"));
-  r.page = ReadFile(home.File("_results.htm"));
-  r.log = ReadFile(home.File("_outlog.txt"));
-  return r;
-}
-
-devSyntax ShippedDevice() {
-  FreshCore();
-  KxCopy(homepath, sizeof homepath, (SourceDir() + "/").c_str());
-  ConsoleCapture quiet;
-  SetDevSyntax("MAK_EE3.SYN");
-  return mS;
-}
-
-size_t Count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-
 }  // namespace
 
 TEST(AutoStartHoles, EachContourGetsAFreePlaceOnTheSideItsNestingAsksFor) {
@@ -176,8 +145,8 @@ TEST(AutoStartHoles, EachContourGetsAFreePlaceOnTheSideItsNestingAsksFor) {
   d.dxf.Circle("DXF_MAIN", 210, -2, 0.5);
   const double anchor = 4.5, half = anchor / 2;
 
-  Conversion r = Convert(d.dxf.Str(), "AutoStartHoles: 1\n");
-  ASSERT_EQ(r.process.status, 0) << r.process.output;
+  Conversion r = ConvertText(d.dxf.Str(), "AutoStartHoles: 1\n");
+  ASSERT_EQ(r.status, 0) << r.output;
   NcCheck c = CheckNcProgram(r.program, ShippedDevice());
   EXPECT_TRUE(c.Ok()) << c.Report();
   EXPECT_EQ(c.sideChecks, 9);   // every cut contour, its wire on the start hole's side
@@ -219,35 +188,35 @@ TEST(AutoStartHoles, EachContourGetsAFreePlaceOnTheSideItsNestingAsksFor) {
   EXPECT_EQ(placed, 8);
 
   // The two openings that are too small are reported, keep their remark and are not cut.
-  EXPECT_EQ(Count(r.process.output, ": too small"), 2u) << r.process.output;
-  EXPECT_EQ(Count(r.program, "(NO FEED-POINT FOUND"), 2u);
-  EXPECT_NE(r.process.output.find("korvex: 11 contours (0 holes), 2 without start hole, 8 start holes to drill ->"),
-            std::string::npos) << r.process.output;
-  EXPECT_NE(r.process.output.find("    AutoStartHoles: '1=Yes'\n"), std::string::npos);
-  EXPECT_EQ(Count(r.log, "AUTO START HOLE X"), 8u);
-  EXPECT_EQ(Count(r.log, "NO PLACE FOR A START HOLE: too small"), 2u);
+  EXPECT_EQ(CountOf(r.output, ": too small"), 2u) << r.output;
+  EXPECT_EQ(CountOf(r.program, "(NO FEED-POINT FOUND"), 2u);
+  EXPECT_NE(r.output.find("korvex: 11 contours (0 holes), 2 without start hole, 8 start holes to drill ->"),
+            std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("    AutoStartHoles: '1=Yes'\n"), std::string::npos);
+  EXPECT_EQ(CountOf(r.log, "AUTO START HOLE X"), 8u);
+  EXPECT_EQ(CountOf(r.log, "NO PLACE FOR A START HOLE: too small"), 2u);
   EXPECT_NE(r.page.find("start holes to drill: \nCONTOUR  :        X |        Y | DIAMETER \n"), std::string::npos);
-  EXPECT_EQ(Count(r.page, "|    2.605 \n"), 8u) << r.page;
-  EXPECT_EQ(Count(r.page, ": no place for a start hole (too small) \n"), 2u);
+  EXPECT_EQ(CountOf(r.page, "|    2.605 \n"), 8u) << r.page;
+  EXPECT_EQ(CountOf(r.page, ": no place for a start hole (too small) \n"), 2u);
   EXPECT_NE(r.page.find("CIR-SP   :      1 |      1 \n"), std::string::npos);   // the drawn circle only
 
   // A two-cut text beside A's placed hole finds that hole's contour, which
   // becomes a multi-cut sub-program as with a drawn hole.
   d.dxf.Text("DXF_MAIN", 160, -25, "CQ=2");
-  Conversion twoCuts = Convert(d.dxf.Str(), "AutoStartHoles: 1\n");
+  Conversion twoCuts = ConvertText(d.dxf.Str(), "AutoStartHoles: 1\n");
   NcCheck cp = CheckNcProgram(twoCuts.program, ShippedDevice());
   EXPECT_TRUE(cp.Ok()) << cp.Report();
   EXPECT_EQ(cp.sideChecks, 9);
-  EXPECT_EQ(Count(twoCuts.program, "M98P71;"), 2u) << twoCuts.program;
+  EXPECT_EQ(CountOf(twoCuts.program, "M98P71;"), 2u) << twoCuts.program;
   EXPECT_NE(twoCuts.program.find("N70(-- Contour: $K07 --);\n(--Len:100.000--);\n(AUTO START HOLE X160.000 Y-27.750);\n"
                                 "G00 X160.000 Y-27.750;\n"),
             std::string::npos) << twoCuts.program;
 
   // Off (the default): nothing of it anywhere, and ten contours stay uncut.
-  Conversion off = Convert(d.dxf.Str(), "");
+  Conversion off = ConvertText(d.dxf.Str(), "");
   EXPECT_EQ(off.program.find("AUTO START"), std::string::npos);
   EXPECT_EQ(off.page.find("start holes to drill"), std::string::npos);
-  EXPECT_EQ(off.process.output.find("AutoStartHoles"), std::string::npos);
-  EXPECT_NE(off.process.output.find("korvex: 11 contours (0 holes), 10 without start hole ->"), std::string::npos)
-      << off.process.output;
+  EXPECT_EQ(off.output.find("AutoStartHoles"), std::string::npos);
+  EXPECT_NE(off.output.find("korvex: 11 contours (0 holes), 10 without start hole ->"), std::string::npos)
+      << off.output;
 }

@@ -92,10 +92,9 @@ TEST(DxfLayouts, EveryLayoutGivesTheSameRecords) {
     if (reference.empty()) reference = got;
     EXPECT_EQ(got, reference);
   }
-  EXPECT_TRUE(Has(reference, "L(0,0)(10,0)") && Has(reference, "A(25,0)(20,5)c(20,0)r5 a0-90") &&
-              Has(reference, "T(1,2)(1,2)") && Has(reference, " LINE\n") && Has(reference, "X(3,4)") &&
-              Has(reference, "I(5,6)") && Has(reference, "L(7,8)(8,9)") && Has(reference, "C(16,8)(16,8)c(7,8)r9"))
-      << reference;
+  for (const char* rec : {"L(0,0)(10,0)", "A(25,0)(20,5)c(20,0)r5 a0-90", "T(1,2)(1,2)", " LINE\n", "X(3,4)", "I(5,6)",
+                          "L(7,8)(8,9)", "C(16,8)(16,8)c(7,8)r9"})
+    EXPECT_TRUE(Has(reference, rec)) << rec << " in\n" << reference;
 }
 
 TEST(DxfBulges, SegmentsBecomeArcsAndOpenPolylinesStayOpen) {
@@ -125,8 +124,11 @@ TEST(DxfBulges, SegmentsBecomeArcsAndOpenPolylinesStayOpen) {
       }
       // The clockwise half circle is stored counter-clockwise from its end: the upper half.
       if (e.type == etARC && e.cx == 105) {
-        EXPECT_TRUE(e.sx == 110 && e.ex == 100 && e.r == 5 && std::fabs(e.sw) < 1e-4 && std::fabs(e.ew - 180) < 1e-4)
-            << Rec(i);
+        EXPECT_EQ(e.sx, 110) << Rec(i);
+        EXPECT_EQ(e.ex, 100) << Rec(i);
+        EXPECT_EQ(e.r, 5) << Rec(i);
+        EXPECT_NEAR(e.sw, 0, 1e-4) << Rec(i);
+        EXPECT_NEAR(e.ew, 180, 1e-4) << Rec(i);
       }
       // Nothing joins the last point of an open polyline to its first.
       if (e.type == etLINE && strcmp(e.kontur, "-del-") != 0 && strcmp(e.kontur, "xPF") != 0) {
