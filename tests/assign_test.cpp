@@ -11,6 +11,7 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "support/support.h"
+#include "support/table_rows.h"
 
 namespace {
 
@@ -23,10 +24,7 @@ void Fresh() {
 
 // A circle (r > 0) or a text record of contour k.
 long Add(const char* k, float x, float y, float r, const char* text) {
-  cx = sx = x; cy = sy = y; rd = r;
-  AddElement(r > 0 ? etCIR : etTEXT, text);
-  KxCopy(elds[eldsCounter - 1].kontur, sizeof elds[eldsCounter - 1].kontur, k);
-  return eldsCounter - 1;
+  return AddRecord(r > 0 ? etCIR : etTEXT, k, x, y, x, y, text, r);
 }
 
 std::string NameOf(const char* kn) {

@@ -13,12 +13,6 @@
 
 namespace {
 
-long point(float x, float y) {
-  sx = x; sy = y;
-  AddElement(etPNT, gNoText);
-  return eldsCounter - 1;
-}
-
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 std::string K(long i) { return elds[i].kontur; }
 
@@ -132,7 +126,7 @@ TEST(Chain, PointsComeBeforeLinesAndArcsMayTurnTheSearch) {
   StartTable();
   ConsoleCapture cap;
   long first = AddRect(0, 0, 10, 10, "");
-  long p = point(10, 0), off = point(50, 50);
+  long p = AddRecord(etPNT, "", 10, 0), off = AddRecord(etPNT, "", 50, 50);
   CloseTable();
   SearchKontur();
   EXPECT_EQ(K(p), "$K01");
@@ -146,7 +140,7 @@ TEST(Chain, PointsComeBeforeLinesAndArcsMayTurnTheSearch) {
   cap.Clear();
   AddLine(5, 0, 0, 0);
   AddArc(0, 0, 5, 0, 180);   // starts where the line starts
-  point(0, 0);
+  AddRecord(etPNT, "", 0, 0);
   AddLine(0, 0, -5, 0);
   CloseTable();
   SearchKontur();
@@ -155,7 +149,7 @@ TEST(Chain, PointsComeBeforeLinesAndArcsMayTurnTheSearch) {
   cap.Clear();
   StartTable();
   AddLine(0, 0, 1, 0);
-  point(1, 0);
+  AddRecord(etPNT, "", 1, 0);
   SearchKontur();
   EXPECT_TRUE(has(cap.Text(), " ## ATTENTION SEARCH FROM PNT ##\n"));
 }

@@ -15,17 +15,15 @@
 #include "geometry/base.h"
 #include "nc/nc.h"
 #include "support/support.h"
+#include "support/table_rows.h"
 
 namespace {
 
 long Put(int type, const char* kontur, float x1, float y1, float x2, float y2, int layer = 0) {
-  sx = x1; sy = y1; ex = x2; ey = y2;
   gAktLayName = layer;
-  AddElement(type, gNoText);
-  elementdaten& e = elds[eldsCounter - 1];
-  KxCopy(e.kontur, sizeof e.kontur, kontur);
-  e.used = 1;
-  return eldsCounter - 1;
+  long i = AddRecord(type, kontur, x1, y1, x2, y2);
+  elds[i].used = 1;
+  return i;
 }
 long Line(const char* k, float x1, float y1, float x2, float y2, int layer = 0) { return Put(etLINE, k, x1, y1, x2, y2, layer); }
 long Arc(const char* k, float ccx, float ccy, float r, float a0, float a1, int layer = 0) {
@@ -40,23 +38,8 @@ long Circle(const char* k, float ccx, float ccy, float r) {
   elds[i].cx = ccx; elds[i].cy = ccy; elds[i].r = r;
   return i;
 }
-long Feed(const char* k, float ccx, float ccy, float splitX, float splitY, long first) {
-  long i = Circle(k, ccx, ccy, 0.5f);
-  elds[i].ex = splitX; elds[i].ey = splitY; elds[i].IsFirst = (int)first; elds[i].child = -1;
-  KxCopy(elds[i].text, sizeof elds[i].text, gtFeedPoint);
-  return i;
-}
-// Region records of contours $K01.. with their parents.
-void Regions(const std::vector<int>& parents, int from = 1) {
-  char name[16];
-  for (size_t k = 0; k < parents.size(); ++k) {
-    snprintf(name, sizeof name, "$K%02d", (int)k + from);
-    long i = Put(etDELETE, name, 0, 0, 0, 0);
-    KxCopy(elds[i].text, sizeof elds[i].text, gtRegInfo);
-    elds[i].child = parents[k]; elds[i].kElemX = 5;
-  }
-  gKonturCounter = (int)parents.size() + from - 1;
-}
+
+
 
 // A fresh core with the default device words, the reserved records and a reset technology.
 void Fresh(int flavour = kxCONSOLE) {
@@ -92,13 +75,13 @@ long SquareSides(const char* k, float x, float y, bool topLeftToRight = false, f
 }
 // The same with its feed point feedDy off the bottom's middle, the split point; returns the feed point.
 long SquareContour(const char* k, float x, float y, float feedDy, bool topLeftToRight = false, float gap = 0) {
-  return Feed(k, x + 5, y + feedDy, x + 5, y, SquareSides(k, x, y, topLeftToRight, gap));
+  return AddFeed(k, x + 5, y + feedDy, x + 5, y, SquareSides(k, x, y, topLeftToRight, gap));
 }
 
 // The worked square with feed (5, 2) and split (5, 0), written as contour 1.
 std::string Square(bool topLeftToRight = false, float gap = 0) {
   long feed = SquareContour("$K01", 0, 0, 2, topLeftToRight, gap);
-  Regions({0});
+  AddRegions({0});
   sPKonturCounter = 1;
   return Closed(feed, elds[feed].IsFirst);
 }
@@ -140,7 +123,7 @@ TEST(NcClosed, ArcsForwardG03AndBackwardG02WithCentreFromTheirStart) {
     Fresh();
     long first = Line("$K01", 0, 0, 20, 0);
     Arc("$K01", 10, 0, 10, 0, 180);
-    long feed = Feed("$K01", 10, -2, 10, 0, first);
+    long feed = AddFeed("$K01", 10, -2, 10, 0, first);
     ktechno.dDLage = side;
     std::string nc = Closed(feed, first);
     EXPECT_NE(nc.find(side == 42 ? "G01 X20.000 Y0.000 D#1 T0.000;\nG03 X0.000 Y0.000 I-10.000 J0.000;\n"
@@ -194,7 +177,7 @@ TEST(NcClosed, RegisterAndRoughLines) {
   Line("$K01", 10, 0, 10, 10, 1);
   Arc("$K01", 5, 10, 5, 0, 180, 2);
   Line("$K01", 0, 10, 0, 0, 2);
-  nc = Closed(Feed("$K01", 5, 2, 5, 0, first), first);
+  nc = Closed(AddFeed("$K01", 5, 2, 5, 0, first), first);
   EXPECT_NE(nc.find("#2=#1+0.010;\n#3=#1+0.020;\n(Rough);\n#2=#2+0.050;\n#3=#3+0.050;\n(Rough-End);\nM06;"), std::string::npos) << nc;
   EXPECT_NE(nc.find("G01 X0.000 Y0.000 D#2 T0.000;\nG01 X0.000 Y10.000 D#3 T1.500;\n"
                     "G02 X10.000 Y10.000 I5.000 J0.000 G24L5.000;\nG01 X10.000 Y0.000 D#2 T0.000;\n"), std::string::npos) << nc;
@@ -206,7 +189,7 @@ TEST(NcHole, SingleLargeCircleIsCutAsAHoleAndEverythingElseIsTrouble) {
   Fresh();
   ktechno.dHole = ktechno.dROff[0] = -0.002f;
   Circle("$K01", 10, 10, 2);
-  Regions({0});
+  AddRegions({0});
   gStartPosition = 1.0f;
   EXPECT_EQ(Closed(-1, -1).substr(0, 50), "(--HOLE-R2.000--);\n(-missing-TechData- reset);\n#4=");
   EXPECT_EQ(gHolesCounter, 1);
@@ -239,7 +222,7 @@ TEST(NcHoldPoint, LineStopsAtFourFifthsArcFourDegreesBefore) {
   ConsoleCapture cap;
   Fresh();
   long line = Line("$K01", -10, 0, 20, 0);
-  long feed = Feed("$K01", 10, 2, 10, 0, line);
+  long feed = AddFeed("$K01", 10, 2, 10, 0, line);
   auto hold = [&](long first, float qx, float qy) {
     return Written([&](FILE* f) { SimpleHoldPoint(f, feed, first, qx, qy); });
   };
@@ -267,7 +250,7 @@ TEST(NcPosition, ChainFollowsPositionLinesExactly) {
     KxCopy(fLL[1].Name, sizeof fLL[1].Name, "EDMX_POSITION");
     Line("", 0, 0, 0, c.y0, 1);
     Line("", c.x1, 50, c.x2, 50, 1);
-    feed = Feed("$K01", 30, 50, 30, 52, 0);
+    feed = AddFeed("$K01", 30, 50, 30, 52, 0);
     EXPECT_EQ(chain(), std::string("G00 X0.000 Y0.000 (PosVector);\n") + c.tail);
   }
   // Standing on the feed point already (piece mode): no moves.
@@ -291,7 +274,7 @@ TEST(NcDriver, HeadGroupsAndMainProgramInPlateAndPieceMode) {
     SquareContour("$K01", 0, 0, -2);
     SquareContour("$K02", 20, 20, -2);
     SquareContour("$K03", 100, 0, -2);
-    Regions({0, 1, 0});
+    AddRegions({0, 1, 0});
     std::string nc = Probe(dir);
     EXPECT_EQ(gNcWriteFailed, 0);
     EXPECT_EQ(std::string(dataPath), dir.Path() + "/_nwd_out.txt");
@@ -325,7 +308,7 @@ TEST(NcDriver, ContourTextsFeedRemarkAndLongGroupLine) {
     SquareSides("$K02", 50, 0);
     Circle("$K02", 55, -2, gStartPosition);
     Circle("$K03", 100, 100, 10);   // a hole: no path elements, no remark
-    Regions({0, 0, 0});
+    AddRegions({0, 0, 0});
     std::string nc = Probe(dir);
     EXPECT_EQ(nc.find("(--A=1.5 *Stempel);\n") != std::string::npos, cancel == 0) << nc;
     EXPECT_NE(nc.find("G01 X10.000 Y0.000 D#1 T1.500;"), std::string::npos) << nc;
@@ -336,7 +319,7 @@ TEST(NcDriver, ContourTextsFeedRemarkAndLongGroupLine) {
   }
   // Hundreds of top-level contours: the group line is written whole.
   Fresh();
-  Regions(std::vector<int>(300, 0));
+  AddRegions(std::vector<int>(300, 0));
   std::string nc = Probe(dir);
   for (const char* part : {"-Groups: 10 20 30 ", " 2990 3000 -);\n", "N3000(-- Contour: $K300 --);\n"})
     EXPECT_NE(nc.find(part), std::string::npos) << part;
@@ -352,7 +335,7 @@ TEST(NcDriver, NamingAfterTheDrawingAndFailedOutput) {
   KxCopy(data_filename, sizeof data_filename, "x*infile*");
   KxCopy(mS.Extension, sizeof mS.Extension, ".nc");
   SquareContour("$K01", 0, 0, -2);
-  Regions({0});
+  AddRegions({0});
   ProbeNwdOut();
   EXPECT_EQ(std::string(dataPath), parts + "/plate7.nc");
   EXPECT_TRUE(FileExists(parts + "/plate7.nc"));

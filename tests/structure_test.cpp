@@ -10,12 +10,6 @@
 
 namespace {
 
-long add(int type, float x1, float y1, float x2 = 0, float y2 = 0, const char* text = gNoText) {
-  sx = cx = x1; sy = cy = y1; ex = x2; ey = y2;
-  AddElement(type, text);
-  return eldsCounter - 1;
-}
-
 bool isLine(long i, float x1, float y1, float x2, float y2) {
   const elementdaten& e = elds[i];
   return e.type == etLINE && e.sx == x1 && e.sy == y1 && e.ex == x2 && e.ey == y2;
@@ -29,25 +23,25 @@ TEST(Structure, PolylinesOfBothLayoutsBecomeClosedChains) {
   StartTable();
   gKilledElements = 0;
   // 12-format: start record, header marker, closing record, then the vertices.
-  long before = add(etLINE, 20, 20, 30, 20);
-  long beg = add(etPOLY, 20, 20, 30, 20, "begPoly");
-  long marker = add(etDELETE, 0, 0, 0, 0, "next PYL");
-  add(etPOLY, 0, 0);
-  long v = add(etVERT, 0, 0);
-  add(etVERT, 10, 0);
-  add(etVERT, 10, 10);
+  long before = AddRecord(etLINE, "", 20, 20, 30, 20);
+  long beg = AddRecord(etPOLY, "", 20, 20, 30, 20, "begPoly");
+  long marker = AddRecord(etDELETE, "", 0, 0, 0, 0, "next PYL");
+  AddRecord(etPOLY, "", 0, 0);
+  long v = AddRecord(etVERT, "", 0, 0);
+  AddRecord(etVERT, "", 10, 0);
+  AddRecord(etVERT, "", 10, 10);
   // 2000-format: two lightweight polylines in a row, a line, one more as the last entity.
   long lw[3], closing[3], after = 0;
   for (int n = 0; n < 3; ++n) {
-    if (n == 2) after = add(etLINE, 100, 0, 110, 0);
-    long b = add(etPOLY, 5, 5, 6, 5, "begPoly");
+    if (n == 2) after = AddRecord(etLINE, "", 100, 0, 110, 0);
+    long b = AddRecord(etPOLY, "", 5, 5, 6, 5, "begPoly");
     KxCopy(elds[b].kontur, sizeof elds[b].kontur, "xPFirst");
     elds[b].used = 1;
     lw[n] = eldsCounter;
-    for (float x : {0, 4}) add(etVERT, 10.f * n + x, 0);
-    add(etVERT, 10.f * n + 4, 4);
-    add(etDELETE, 0, 0, 0, 0, "next PYL");
-    closing[n] = add(etPOLY, 0, 0);
+    for (float x : {0, 4}) AddRecord(etVERT, "", 10.f * n + x, 0);
+    AddRecord(etVERT, "", 10.f * n + 4, 4);
+    AddRecord(etDELETE, "", 0, 0, 0, 0, "next PYL");
+    closing[n] = AddRecord(etPOLY, "", 0, 0);
   }
   CloseTable();
   CheckStructs();
@@ -78,17 +72,17 @@ TEST(Structure, RoundingShortLinesLengthsAndTexts) {
   StartTable();
   gKilledElements = 0;
   ConsoleCapture cap;
-  long r = add(etLINE, 1.23449f, 1.2346f, 4.23449f, 5.2346f);
-  long at = add(etLINE, 0, 0, 0.002f, 0);
-  long rounded = add(etLINE, 0, 1, 0.0021f, 1);   // rounds to a length of 0.002
-  long kept = add(etLINE, 0, 2, 0.003f, 2);
+  long r = AddRecord(etLINE, "", 1.23449f, 1.2346f, 4.23449f, 5.2346f);
+  long at = AddRecord(etLINE, "", 0, 0, 0.002f, 0);
+  long rounded = AddRecord(etLINE, "", 0, 1, 0.0021f, 1);   // rounds to a length of 0.002
+  long kept = AddRecord(etLINE, "", 0, 2, 0.003f, 2);
   long c = AddCircle(7, 7, 1), quarter = AddArc(0, 0, 2, 0, 90), across = AddArc(0, 0, 1, 350, 10);
   KxCopy(fLL[1].Name, sizeof fLL[1].Name, "EDMX_A");
   gAktLayName = 1;
-  long t = add(etTEXT, 0, 0, 0, 0, "l>test");
+  long t = AddRecord(etTEXT, "", 0, 0, 0, 0, "l>test");
   gAktLayName = 0;
-  long plain = add(etTEXT, 0, 0, 0, 0, "q=2 abc");
-  long cut = add(etTEXT, 0, 0, 0, 0, ("L>" + std::string(56, 'x')).c_str());
+  long plain = AddRecord(etTEXT, "", 0, 0, 0, 0, "q=2 abc");
+  long cut = AddRecord(etTEXT, "", 0, 0, 0, 0, ("L>" + std::string(56, 'x')).c_str());
   CloseTable();
   CheckStructs();
 
@@ -155,9 +149,9 @@ TEST(Structure, ElementsDrawnTwiceAreDeletedOnce) {
   StartTable();
   gDuplicateElements = gKilledElements = 0;
   ConsoleCapture cap;
-  long line = add(etLINE, 0, 0, 40, 0);
-  long reversed = add(etLINE, 40.001f, 0, 0, 0);       // the same line drawn the other way, within the tolerance
-  long longer = add(etLINE, 0, 0, 40.01f, 0);          // ends farther apart than the tolerance
+  long line = AddRecord(etLINE, "", 0, 0, 40, 0);
+  long reversed = AddRecord(etLINE, "", 40.001f, 0, 0, 0);       // the same line drawn the other way, within the tolerance
+  long longer = AddRecord(etLINE, "", 0, 0, 40.01f, 0);          // ends farther apart than the tolerance
   long arc = AddArc(0, 0, 10, 0, 90), again = AddArc(0, 0, 10, 0, 90);
   long wider = AddArc(0, 0, 10.01f, 0, 90), rest = AddArc(0, 0, 10, 90, 0);   // other radius; the other part of the circle
   long hole = AddCircle(50, 50, 4), copy = AddCircle(50, 50, 4), other = AddCircle(50, 50, 3);

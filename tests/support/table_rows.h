@@ -1,8 +1,10 @@
-// Test support for the contour analysis: composes element tables directly, as
-// the reader and the chaining leave them, without going through a drawing.
+// Test support for every test that composes element tables directly, as the
+// reader, the chaining and the analysis leave them, without going through a drawing.
 #pragma once
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "config/config.h"
 #include "contours/contours.h"
@@ -26,6 +28,15 @@ inline void StartTable(int flavour = 0) {
 inline void CloseTable() {
   AddElement(etDELETE, gNoText);
   AddElement(etDELETE, "end");
+}
+
+// Any record: start (also the centre) and end point, text, radius, in contour kontur.
+inline long AddRecord(int type, const char* kontur, float x1, float y1, float x2 = 0, float y2 = 0,
+                      const char* text = gNoText, float r = 0) {
+  sx = cx = x1; sy = cy = y1; ex = x2; ey = y2; rd = r;
+  AddElement(type, text);
+  KxCopy(elds[eldsCounter - 1].kontur, sizeof elds[eldsCounter - 1].kontur, kontur);
+  return eldsCounter - 1;
 }
 
 inline long AddRow(int type, const char* kontur, int used) {
@@ -73,4 +84,23 @@ inline long AddRect(float x0, float y0, float x1, float y1, const char* kontur) 
   AddLine(x1, y1, x0, y1, kontur);
   AddLine(x0, y1, x0, y0, kontur);
   return first;
+}
+
+// The feed point circle of contour k at (x, y) with its split point and first element.
+inline long AddFeed(const char* k, float x, float y, float splitX, float splitY, long first) {
+  long i = AddRecord(etCIR, k, x, y, x, y, gtFeedPoint, 0.5f);
+  elds[i].r = 0.5f; elds[i].ex = splitX; elds[i].ey = splitY; elds[i].IsFirst = (int)first; elds[i].child = -1;
+  elds[i].used = 1;
+  return i;
+}
+
+// Region records of contours $K<from>.. with their parents; the contour count follows.
+inline void AddRegions(const std::vector<int>& parents, int from = 1) {
+  char name[16];
+  for (size_t k = 0; k < parents.size(); ++k) {
+    snprintf(name, sizeof name, "$K%02d", (int)k + from);
+    long i = AddRecord(etDELETE, name, 0, 0, 0, 0, gtRegInfo);
+    elds[i].used = 1; elds[i].child = parents[k]; elds[i].kElemX = 5;
+  }
+  gKonturCounter = (int)parents.size() + from - 1;
 }
