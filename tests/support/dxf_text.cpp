@@ -2,11 +2,25 @@
 #include "support/dxf_text.h"
 
 #include <cstdio>
+#include <initializer_list>
+#include <utility>
 
 std::string Num(double v) {
   char b[64];
   snprintf(b, sizeof b, "%.6f", v);
   return b;
+}
+
+// Several groups in a row.
+static void groups(std::string& out, std::initializer_list<std::pair<int, std::string>> gs) {
+  char c[16];
+  for (const auto& [code, value] : gs) {
+    snprintf(c, sizeof c, "%3d", code);
+    out += c;
+    out += '\n';
+    out += value;
+    out += '\n';
+  }
 }
 
 DxfText::DxfText(std::string version) : version_(std::move(version)) {}
@@ -40,27 +54,18 @@ DxfText& DxfText::Extrusion(double x, double y, double z) {
 
 void DxfText::extrusion() {
   if (ext_[0] == 0 && ext_[1] == 0 && ext_[2] == 1) return;
-  group(out(), 210, Num(ext_[0]));
-  group(out(), 220, Num(ext_[1]));
-  group(out(), 230, Num(ext_[2]));
+  groups(out(), {{210, Num(ext_[0])}, {220, Num(ext_[1])}, {230, Num(ext_[2])}});
 }
 
 DxfText& DxfText::Block(const std::string& name, double bx, double by) {
   inBlock_ = true;
   group(blocks_, 0, "BLOCK");
   if (Is2000()) {
-    group(blocks_, 100, "AcDbEntity");
-    group(blocks_, 8, "0");
-    group(blocks_, 100, "AcDbBlockBegin");
+    groups(blocks_, {{100, "AcDbEntity"}, {8, "0"}, {100, "AcDbBlockBegin"}});
   } else {
     group(blocks_, 8, "0");
   }
-  group(blocks_, 2, name);
-  group(blocks_, 70, "0");
-  group(blocks_, 10, Num(bx));
-  group(blocks_, 20, Num(by));
-  group(blocks_, 30, Num(0));
-  group(blocks_, 3, name);
+  groups(blocks_, {{2, name}, {70, "0"}, {10, Num(bx)}, {20, Num(by)}, {30, Num(0)}, {3, name}});
   return *this;
 }
 
@@ -81,18 +86,14 @@ void DxfText::entityHead(const std::string& type, const std::string& layer, cons
   if (handles_) group(o, 5, h);
   auto style = [&] {
     if (!style_) return;
-    group(o, 6, "CONTINUOUS");
-    group(o, 62, "7");
-    group(o, 370, "-1");
-    group(o, 60, "0");
+    groups(o, {{6, "CONTINUOUS"}, {62, "7"}, {370, "-1"}, {60, "0"}});
   };
   if (!Is2000()) {
     style();
     group(o, 8, layer);
     return;
   }
-  group(o, 330, "1F");
-  group(o, 100, "AcDbEntity");
+  groups(o, {{330, "1F"}, {100, "AcDbEntity"}});
   if (layerLate_) {
     if (subclass) group(o, 100, subclass);
     group(o, 8, layer);
@@ -106,45 +107,29 @@ void DxfText::entityHead(const std::string& type, const std::string& layer, cons
 
 DxfText& DxfText::Line(const std::string& layer, double x1, double y1, double x2, double y2) {
   entityHead("LINE", layer, "AcDbLine");
-  group(out(), 10, Num(x1));
-  group(out(), 20, Num(y1));
-  group(out(), 30, Num(0));
-  group(out(), 11, Num(x2));
-  group(out(), 21, Num(y2));
-  group(out(), 31, Num(0));
+  groups(out(), {{10, Num(x1)}, {20, Num(y1)}, {30, Num(0)}, {11, Num(x2)}, {21, Num(y2)}, {31, Num(0)}});
   return *this;
 }
 
 DxfText& DxfText::Arc(const std::string& layer, double cx, double cy, double r, double a0, double a1) {
   entityHead("ARC", layer, "AcDbCircle");
-  group(out(), 10, Num(cx));
-  group(out(), 20, Num(cy));
-  group(out(), 30, Num(0));
-  group(out(), 40, Num(r));
+  groups(out(), {{10, Num(cx)}, {20, Num(cy)}, {30, Num(0)}, {40, Num(r)}});
   extrusion();
   if (Is2000()) group(out(), 100, "AcDbArc");
-  group(out(), 50, Num(a0));
-  group(out(), 51, Num(a1));
+  groups(out(), {{50, Num(a0)}, {51, Num(a1)}});
   return *this;
 }
 
 DxfText& DxfText::Circle(const std::string& layer, double cx, double cy, double r) {
   entityHead("CIRCLE", layer, "AcDbCircle");
-  group(out(), 10, Num(cx));
-  group(out(), 20, Num(cy));
-  group(out(), 30, Num(0));
-  group(out(), 40, Num(r));
+  groups(out(), {{10, Num(cx)}, {20, Num(cy)}, {30, Num(0)}, {40, Num(r)}});
   extrusion();
   return *this;
 }
 
 DxfText& DxfText::Text(const std::string& layer, double x, double y, const std::string& text) {
   entityHead("TEXT", layer, "AcDbText");
-  group(out(), 10, Num(x));
-  group(out(), 20, Num(y));
-  group(out(), 30, Num(0));
-  group(out(), 40, Num(2.5));
-  group(out(), 1, text);
+  groups(out(), {{10, Num(x)}, {20, Num(y)}, {30, Num(0)}, {40, Num(2.5)}, {1, text}});
   if (Is2000()) group(out(), 100, "AcDbText");
   extrusion();
   return *this;
@@ -152,18 +137,13 @@ DxfText& DxfText::Text(const std::string& layer, double x, double y, const std::
 
 DxfText& DxfText::Point(const std::string& layer, double x, double y) {
   entityHead("POINT", layer, "AcDbPoint");
-  group(out(), 10, Num(x));
-  group(out(), 20, Num(y));
-  group(out(), 30, Num(0));
+  groups(out(), {{10, Num(x)}, {20, Num(y)}, {30, Num(0)}});
   return *this;
 }
 
 DxfText& DxfText::Insert(const std::string& layer, const std::string& block, double x, double y) {
   entityHead("INSERT", layer, "AcDbBlockReference");
-  group(out(), 2, block);
-  group(out(), 10, Num(x));
-  group(out(), 20, Num(y));
-  group(out(), 30, Num(0));
+  groups(out(), {{2, block}, {10, Num(x)}, {20, Num(y)}, {30, Num(0)}});
   extrusion();
   return *this;
 }
@@ -172,19 +152,10 @@ DxfText& DxfText::Insert(const std::string& layer, const std::string& block, dou
                          double sy, double rotation, int columns, int rows, double dx, double dy) {
   const bool array = columns > 1 || rows > 1;
   entityHead("INSERT", layer, array ? "AcDbMInsertBlock" : "AcDbBlockReference");
-  group(out(), 2, block);
-  group(out(), 10, Num(x));
-  group(out(), 20, Num(y));
-  group(out(), 30, Num(0));
-  group(out(), 41, Num(sx));
-  group(out(), 42, Num(sy));
-  group(out(), 43, Num(1));
-  group(out(), 50, Num(rotation));
+  groups(out(), {{2, block}, {10, Num(x)}, {20, Num(y)}, {30, Num(0)}, {41, Num(sx)}, {42, Num(sy)}, {43, Num(1)},
+      {50, Num(rotation)}});
   if (array) {
-    group(out(), 70, std::to_string(columns));
-    group(out(), 71, std::to_string(rows));
-    group(out(), 44, Num(dx));
-    group(out(), 45, Num(dy));
+    groups(out(), {{70, std::to_string(columns)}, {71, std::to_string(rows)}, {44, Num(dx)}, {45, Num(dy)}});
   }
   extrusion();
   return *this;
@@ -193,16 +164,9 @@ DxfText& DxfText::Insert(const std::string& layer, const std::string& block, dou
 DxfText& DxfText::Ellipse(const std::string& layer, double cx, double cy, double mx, double my, double ratio,
                           double t0, double t1) {
   entityHead("ELLIPSE", layer, "AcDbEllipse");
-  group(out(), 10, Num(cx));
-  group(out(), 20, Num(cy));
-  group(out(), 30, Num(0));
-  group(out(), 11, Num(mx));
-  group(out(), 21, Num(my));
-  group(out(), 31, Num(0));
+  groups(out(), {{10, Num(cx)}, {20, Num(cy)}, {30, Num(0)}, {11, Num(mx)}, {21, Num(my)}, {31, Num(0)}});
   extrusion();
-  group(out(), 40, Num(ratio));
-  group(out(), 41, Num(t0));
-  group(out(), 42, Num(t1));
+  groups(out(), {{40, Num(ratio)}, {41, Num(t0)}, {42, Num(t1)}});
   return *this;
 }
 
@@ -210,18 +174,12 @@ DxfText& DxfText::Spline(const std::string& layer, int degree, const std::vector
                          const std::vector<std::pair<double, double>>& points, const std::vector<double>& weights) {
   entityHead("SPLINE", layer, "AcDbSpline");
   extrusion();
-  group(out(), 70, weights.empty() ? "8" : "12");
-  group(out(), 71, std::to_string(degree));
-  group(out(), 72, std::to_string(knots.size()));
-  group(out(), 73, std::to_string(points.size()));
-  group(out(), 74, "0");
-  group(out(), 42, "0.000000001");
-  group(out(), 43, "0.0000000001");
+  groups(out(), {{70, weights.empty() ? "8" : "12"}, {71, std::to_string(degree)},
+      {72, std::to_string(knots.size())}, {73, std::to_string(points.size())}, {74, "0"}, {42, "0.000000001"},
+      {43, "0.0000000001"}});
   for (double k : knots) group(out(), 40, Num(k));
   for (size_t i = 0; i < points.size(); ++i) {
-    group(out(), 10, Num(points[i].first));
-    group(out(), 20, Num(points[i].second));
-    group(out(), 30, Num(0));
+    groups(out(), {{10, Num(points[i].first)}, {20, Num(points[i].second)}, {30, Num(0)}});
     if (i < weights.size()) group(out(), 41, Num(weights[i]));
   }
   return *this;
@@ -231,26 +189,17 @@ DxfText& DxfText::Polyline(const std::string& layer, const std::vector<std::pair
                            bool closed) {
   if (Is2000()) {
     entityHead("LWPOLYLINE", layer, "AcDbPolyline");
-    group(out(), 90, std::to_string(pts.size()));
-    group(out(), 70, closed ? "1" : "0");
-    group(out(), 43, Num(0));
+    groups(out(), {{90, std::to_string(pts.size())}, {70, closed ? "1" : "0"}, {43, Num(0)}});
     for (const auto& p : pts) {
-      group(out(), 10, Num(p.first));
-      group(out(), 20, Num(p.second));
+      groups(out(), {{10, Num(p.first)}, {20, Num(p.second)}});
     }
     return *this;
   }
   entityHead("POLYLINE", layer, nullptr);
-  group(out(), 66, "1");
-  group(out(), 10, Num(0));
-  group(out(), 20, Num(0));
-  group(out(), 30, Num(0));
-  group(out(), 70, closed ? "1" : "0");
+  groups(out(), {{66, "1"}, {10, Num(0)}, {20, Num(0)}, {30, Num(0)}, {70, closed ? "1" : "0"}});
   for (const auto& p : pts) {
     entityHead("VERTEX", layer, nullptr);
-    group(out(), 10, Num(p.first));
-    group(out(), 20, Num(p.second));
-    group(out(), 30, Num(0));
+    groups(out(), {{10, Num(p.first)}, {20, Num(p.second)}, {30, Num(0)}});
   }
   entityHead("SEQEND", layer, nullptr);
   return *this;
@@ -258,25 +207,14 @@ DxfText& DxfText::Polyline(const std::string& layer, const std::vector<std::pair
 
 DxfText& DxfText::HeavyPolyline(const std::string& layer, const std::vector<std::pair<double, double>>& pts) {
   entityHead("POLYLINE", layer, "AcDb2dPolyline");
-  group(out(), 66, "1");
-  group(out(), 10, Num(0));
-  group(out(), 20, Num(0));
-  group(out(), 30, Num(0));
-  group(out(), 70, "1");
+  groups(out(), {{66, "1"}, {10, Num(0)}, {20, Num(0)}, {30, Num(0)}, {70, "1"}});
   for (const auto& p : pts) {
     entityHead("VERTEX", layer, "AcDbVertex");
-    group(out(), 100, "AcDb2dVertex");
-    group(out(), 10, Num(p.first));
-    group(out(), 20, Num(p.second));
-    group(out(), 30, Num(0));
+    groups(out(), {{100, "AcDb2dVertex"}, {10, Num(p.first)}, {20, Num(p.second)}, {30, Num(0)}});
   }
   char h[16];
   snprintf(h, sizeof h, "%X", handle_++);
-  group(out(), 0, "SEQEND");
-  group(out(), 5, h);
-  group(out(), 330, "1F");
-  group(out(), 100, "AcDbEntity");
-  group(out(), 8, layer);
+  groups(out(), {{0, "SEQEND"}, {5, h}, {330, "1F"}, {100, "AcDbEntity"}, {8, layer}});
   return *this;
 }
 
@@ -284,28 +222,20 @@ DxfText& DxfText::BulgedPolyline(const std::string& layer, const std::vector<std
                                   bool closed) {
   if (Is2000()) {
     entityHead("LWPOLYLINE", layer, "AcDbPolyline");
-    group(out(), 90, std::to_string(pts.size()));
-    group(out(), 70, closed ? "1" : "0");
+    groups(out(), {{90, std::to_string(pts.size())}, {70, closed ? "1" : "0"}});
     for (const auto& p : pts) {
-      group(out(), 10, Num(p[0]));
-      group(out(), 20, Num(p[1]));
+      groups(out(), {{10, Num(p[0])}, {20, Num(p[1])}});
       if (p[2] != 0) group(out(), 42, Num(p[2]));
     }
     extrusion();
     return *this;
   }
   entityHead("POLYLINE", layer, nullptr);
-  group(out(), 66, "1");
-  group(out(), 10, Num(0));
-  group(out(), 20, Num(0));
-  group(out(), 30, Num(0));
-  group(out(), 70, closed ? "1" : "0");
+  groups(out(), {{66, "1"}, {10, Num(0)}, {20, Num(0)}, {30, Num(0)}, {70, closed ? "1" : "0"}});
   extrusion();
   for (const auto& p : pts) {
     entityHead("VERTEX", layer, nullptr);
-    group(out(), 10, Num(p[0]));
-    group(out(), 20, Num(p[1]));
-    group(out(), 30, Num(0));
+    groups(out(), {{10, Num(p[0])}, {20, Num(p[1])}, {30, Num(0)}});
     if (p[2] != 0) group(out(), 42, Num(p[2]));
   }
   entityHead("SEQEND", layer, nullptr);
@@ -315,18 +245,11 @@ DxfText& DxfText::BulgedPolyline(const std::string& layer, const std::vector<std
 DxfText& DxfText::Polyline3D(const std::string& layer, const std::vector<std::array<double, 3>>& pts,
                               int extraFlags) {
   entityHead("POLYLINE", layer, Is2000() ? "AcDb3dPolyline" : nullptr);
-  group(out(), 66, "1");
-  group(out(), 10, Num(0));
-  group(out(), 20, Num(0));
-  group(out(), 30, Num(0));
-  group(out(), 70, std::to_string(1 | 8 | extraFlags));
+  groups(out(), {{66, "1"}, {10, Num(0)}, {20, Num(0)}, {30, Num(0)}, {70, std::to_string(1 | 8 | extraFlags)}});
   for (const auto& p : pts) {
     entityHead("VERTEX", layer, Is2000() ? "AcDbVertex" : nullptr);
     if (Is2000()) group(out(), 100, "AcDb3dPolylineVertex");
-    group(out(), 10, Num(p[0]));
-    group(out(), 20, Num(p[1]));
-    group(out(), 30, Num(p[2]));
-    group(out(), 70, "32");
+    groups(out(), {{10, Num(p[0])}, {20, Num(p[1])}, {30, Num(p[2])}, {70, "32"}});
   }
   entityHead("SEQEND", layer, nullptr);
   return *this;
@@ -340,19 +263,11 @@ DxfText& DxfText::Raw(const std::string& lines) {
 std::string DxfText::Str(bool crlf) const {
   std::string out;
   if (!version_.empty()) {
-    group(out, 0, "SECTION");
-    group(out, 2, "HEADER");
-    group(out, 9, "$ACADVER");
-    group(out, 1, version_);
-    group(out, 0, "ENDSEC");
+    groups(out, {{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, version_}, {0, "ENDSEC"}});
   }
-  group(out, 0, "SECTION");
-  group(out, 2, "TABLES");
-  group(out, 0, "TABLE");
-  group(out, 2, "LAYER");
+  groups(out, {{0, "SECTION"}, {2, "TABLES"}, {0, "TABLE"}, {2, "LAYER"}});
   if (Is2000()) {
-    group(out, 5, "2");
-    group(out, 100, "AcDbSymbolTable");
+    groups(out, {{5, "2"}, {100, "AcDbSymbolTable"}});
   }
   group(out, 70, std::to_string(layers_.size()));
   int h = 0x10;
@@ -361,38 +276,22 @@ std::string DxfText::Str(bool crlf) const {
     if (Is2000()) {
       char hb[16];
       snprintf(hb, sizeof hb, "%X", h++);
-      group(out, 5, hb);
-      group(out, 330, "2");
-      group(out, 100, "AcDbSymbolTableRecord");
-      group(out, 100, "AcDbLayerTableRecord");
+      groups(out, {{5, hb}, {330, "2"}, {100, "AcDbSymbolTableRecord"}, {100, "AcDbLayerTableRecord"}});
     }
-    group(out, 2, name);
-    group(out, 70, "0");
-    group(out, 62, "7");
-    group(out, 6, "CONTINUOUS");
+    groups(out, {{2, name}, {70, "0"}, {62, "7"}, {6, "CONTINUOUS"}});
   }
-  group(out, 0, "ENDTAB");
-  group(out, 0, "ENDSEC");
+  groups(out, {{0, "ENDTAB"}, {0, "ENDSEC"}});
   if (!blocks_.empty()) {
-    group(out, 0, "SECTION");
-    group(out, 2, "BLOCKS");
+    groups(out, {{0, "SECTION"}, {2, "BLOCKS"}});
     out += blocks_;
     group(out, 0, "ENDSEC");
   }
-  group(out, 0, "SECTION");
-  group(out, 2, "ENTITIES");
+  groups(out, {{0, "SECTION"}, {2, "ENTITIES"}});
   out += entities_;
   group(out, 0, "ENDSEC");
   if (Is2000()) {
-    group(out, 0, "SECTION");
-    group(out, 2, "OBJECTS");
-    group(out, 0, "DICTIONARY");
-    group(out, 5, "C");
-    group(out, 330, "0");
-    group(out, 100, "AcDbDictionary");
-    group(out, 3, "ACAD_GROUP");
-    group(out, 350, "D");
-    group(out, 0, "ENDSEC");
+    groups(out, {{0, "SECTION"}, {2, "OBJECTS"}, {0, "DICTIONARY"}, {5, "C"}, {330, "0"}, {100, "AcDbDictionary"},
+        {3, "ACAD_GROUP"}, {350, "D"}, {0, "ENDSEC"}});
   }
   group(out, 0, "EOF");
   if (!crlf) return out;
