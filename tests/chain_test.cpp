@@ -167,12 +167,14 @@ TEST(Chain, PositionLinesAndWorkingSlotsAreNeverMembers) {
   CloseTable();
   SearchKontur();
   EXPECT_EQ(gKonturCounter, 1);
-  for (long i = 0; i <= pos; ++i) EXPECT_TRUE(K(i).empty() && elds[i].used == 0) << i;
-  EXPECT_EQ(K(pos + 1), "$K01");
-  if (fLayerList(ll_APOSITION, 1, "xx", 0) == 1) {
-    EXPECT_TRUE(has(cap.Text(), " 7 EDM_POS "));
-    EXPECT_TRUE(has(cap.Text(), "POSITION: 7\n"));
+  for (long i = 0; i <= pos; ++i) {
+    EXPECT_EQ(K(i), "") << i;
+    EXPECT_EQ(elds[i].used, 0) << i;
   }
+  EXPECT_EQ(K(pos + 1), "$K01");
+  EXPECT_EQ(fLayerList(ll_APOSITION, 1, "xx", 0), 1);
+  EXPECT_TRUE(has(cap.Text(), " 7 EDM_POS "));
+  EXPECT_TRUE(has(cap.Text(), "POSITION: 7\n"));
   eldsMaximum = eldsCounter;
   cap.Clear();
   EXPECT_EQ(SearchKontur(), 0);

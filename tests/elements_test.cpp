@@ -56,40 +56,6 @@ TEST(Elements, TextsShorterThanThreeAreNotStoredAndLongOnesAreCut) {
   EXPECT_STREQ(elds[10].text, "");
 }
 
-TEST(Elements, StagingRulesForPointsTextsAndAngles) {
-  FreshCore();
-  addReserved();
-  gAktLayName = 3;
-  sx = 3; sy = 4; cx = 99; cy = 98; ex = 97; ey = 96;
-  AddElement(etPNT, gNoText);
-  const elementdaten& p = elds[7];
-  EXPECT_EQ(p.cx, 3); EXPECT_EQ(p.ex, 3);
-  EXPECT_EQ(p.cy, 4); EXPECT_EQ(p.ey, 4);
-  EXPECT_EQ(p.fLayer, 3);
-  // Every add resets the staging angles, so a following circle gets 0 and 360.
-  sw = 45; ew = 90;
-  AddElement(etARC, gNoText);
-  EXPECT_EQ(sw, 0); EXPECT_EQ(ew, 360);
-  AddElement(etCIR, gNoText);
-  EXPECT_EQ(elds[9].sw, 0); EXPECT_EQ(elds[9].ew, 360);
-}
-
-TEST(Elements, ClearingErasesOnlyTheUsedPartAndMarks) {
-  FreshCore();
-  addReserved();
-  sx = 5;
-  AddElement(etLINE, "keep-coords");
-  strcpy(elds[7].kontur, "$K01");
-  ClearElements();
-  EXPECT_EQ(eldsCounter, 0);
-  EXPECT_EQ(elds[7].type, etERA);
-  EXPECT_EQ(elds[7].fLayer, -1);
-  EXPECT_STREQ(elds[7].kontur, "");
-  EXPECT_STREQ(elds[7].text, "");
-  EXPECT_EQ(elds[7].sx, 5);  // coordinates stay
-  EXPECT_EQ(elds[8].type, etERA);  // the first free record is included
-}
-
 TEST(Elements, CopyIntoSlotKeepsSlotIdentityCopyIntoRecordTakesAll) {
   FreshCore();
   addReserved();

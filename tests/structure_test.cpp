@@ -157,7 +157,10 @@ TEST(Structure, ElementsDrawnTwiceAreDeletedOnce) {
   long hole = AddCircle(50, 50, 4), copy = AddCircle(50, 50, 4), other = AddCircle(50, 50, 3);
   CloseTable();
   CheckStructs();
-  for (long d : {reversed, again, copy}) EXPECT_TRUE(!strcmp(elds[d].kontur, "-del-") && elds[d].used == 1) << d;
+  for (long d : {reversed, again, copy}) {
+    EXPECT_STREQ(elds[d].kontur, "-del-") << d;
+    EXPECT_EQ(elds[d].used, 1) << d;
+  }
   for (long k : {line, longer, arc, wider, rest, hole, other}) EXPECT_STREQ(elds[k].kontur, "") << k;
   EXPECT_EQ(gDuplicateElements, 3);
   EXPECT_EQ(gKilledElements, 0);
