@@ -50,8 +50,6 @@ TEST_F(WindowTest, StartShowsTheCoreValuesInTheControls) {
   EXPECT_FALSE(MakeEnabled(w));
   EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), "-- not set -- please drag --");
   EXPECT_STREQ(View<BMenuField>(w, "dxfLayMF")->MenuText(), "DXF_MAIN");
-  EXPECT_TRUE(Has(out.Text(), "GUI-sPath: " + prog.Path() + "/\nGUI-ini_path: " + prog.File("korvex.ini") + "\n"));
-  EXPECT_TRUE(Has(out.Text(), "-- StartUp Window-End--\n"));
   EXPECT_STREQ(getLabel(31), "unknown");   // a code without a label
 }
 
@@ -72,7 +70,6 @@ TEST_F(WindowTest, NumberFieldsAcceptOnlyTheirOpenRanges) {
       EXPECT_FLOAT_EQ(*f.global, s.value) << s.typed;
     }
   }
-  EXPECT_TRUE(Has(out.Text(), " >> float: 0.006 \n"));
   w->SetGuiValues();
   EXPECT_STREQ(Text(w, "hoOff"), "-0.029");
 }
@@ -100,24 +97,11 @@ TEST_F(WindowTest, SwitchesNamesAndKeysReachTheCore) {
   EXPECT_EQ(ktechno.G92Mode, 0);
 
   Type(View<BTextControl>(w, "ofName"), "part7", kxMSG_OUT_NAME);
-  EXPECT_TRUE(Has(out.Text(), " new OutFilename: 'part7'\n"));
   Type(View<BTextControl>(w, "ofName"), "", kxMSG_OUT_NAME);   // an empty name is refused
   EXPECT_STREQ(data_filename, "part7");
   EXPECT_STREQ(Text(w, "ofName"), "part7");
   Type(View<BTextControl>(w, "ofExtens"), ".nc", kxMSG_EXTENSION);
   EXPECT_STREQ(mS.Extension, ".nc");
-
-  out.Clear();
-  BMessage key(B_UNMAPPED_KEY_DOWN);
-  key.AddInt32("modifiers", B_CONTROL_KEY);
-  key.AddInt32("key", 102);
-  Post(w, key);
-  EXPECT_EQ(out.Text(), ".. B_LEFT_OPTION_KEY || B_CONTROL_KEY\n key 102 oder 103 \n");
-  out.Clear();
-  Post(w, 'TICK');
-  EXPECT_EQ(out.Text(), "");
-  Post(w, 'zzzz');
-  EXPECT_EQ(out.Text().rfind("KX_Window::MessageReceived\nBMessage('zzzz') {\n", 0), 0u);
 }
 
 TEST_F(WindowTest, ReloadReadsTheSettingsFileAgain) {
@@ -129,7 +113,6 @@ TEST_F(WindowTest, ReloadReadsTheSettingsFileAgain) {
   Post(w, kxMSG_INI_OPEN);
   Post(w, kxMSG_DEV_OPEN);
   EXPECT_EQ(opened, (std::vector<std::string>{prog.File("korvex.ini"), prog.File("devices/MAK_EE3.SYN")}));
-  EXPECT_TRUE(Has(out.Text(), " >OPEN: 'MAK_EE3.SYN'\n"));
   // Without a settings file the defaults hold and there is nothing to open.
   fs::remove(prog.File("korvex.ini"));
   Post(w, kxMSG_INI_RELOAD);
@@ -178,7 +161,6 @@ TEST_F(WindowTest, DeviceMenuListsTheSyntaxFiles) {
   Pump();
   EXPECT_STREQ(gDevTarget, path);
   EXPECT_STREQ(Text(w, "ofExtens"), ".ISO");
-  EXPECT_TRUE(Has(out.Text(), " > gDevTarget :'" + prog.File("devices/OTHER.syn") + "'\n"));
   // The full path keeps its item marked although the label shows only the path's end.
   w->SetGuiValues();
   EXPECT_TRUE(other->IsMarked());
@@ -229,7 +211,6 @@ TEST_F(WindowTest, DroppedDrawingFillsTheLayerMenuAndEnablesMake) {
   menu->Invoke(menu->ItemAt(0));
   Pump();
   EXPECT_STREQ(edmLayer, "0");
-  EXPECT_TRUE(Has(out.Text(), "edmLayer: '0'\n"));
   // A new optional-layer prefix reads the layers again.
   Type(View<BTextControl>(w, "dxfLayGrp"), "EDMY_", kxMSG_OPT_LAYER);
   EXPECT_STREQ(optLayer, "EDMY_");
@@ -239,7 +220,6 @@ TEST_F(WindowTest, DroppedDrawingFillsTheLayerMenuAndEnablesMake) {
   std::string upper = Drawing("PLATE.DXF");
   Post(w, Drop({upper}));
   EXPECT_STREQ(in_filename, upper.c_str());
-  EXPECT_TRUE(Has(out.Text(), " [2]\n"));
 }
 
 TEST_F(WindowTest, DroppedOtherFileOnlyShowsItsPath) {
@@ -249,7 +229,6 @@ TEST_F(WindowTest, DroppedOtherFileOnlyShowsItsPath) {
   EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), prog.File("part.Dxf").c_str());
   EXPECT_FALSE(MakeEnabled(w));
   EXPECT_STREQ(in_filename, "-not-set-");
-  EXPECT_TRUE(Has(out.Text(), " [0]\n"));
   // After a good drop a stray file leaves Make enabled and the drawing chosen.
   std::string dxf = Drawing();
   Post(w, Drop({dxf}));
@@ -325,7 +304,6 @@ TEST_F(WindowTest, RealWidgetsTypeMakeAndQuit) {
   out.Clear();
   QTest::mouseClick(make->QtWidget(), Qt::LeftButton);
   Pump();
-  EXPECT_TRUE(Has(out.Text(), "MakeNwdFile"));
   fs::remove(dataPath);
   Post(w, kxMSG_MAKE);
   EXPECT_TRUE(FileExists(prog.File("_nwd_out.NC")));
