@@ -13,7 +13,6 @@
 
 namespace {
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 std::string K(long i) { return elds[i].kontur; }
 
 }  // namespace
@@ -33,8 +32,8 @@ TEST(Chain, ClosedSquareInAnyOrderAndDirection) {
       CloseTable();
       EXPECT_EQ(SearchKontur(), 1);
       for (long i = 7; i < 11; ++i) EXPECT_EQ(K(i), "$K01");
-      EXPECT_TRUE(has(cap.Text(), "\t CHAIN:B|  >-- \n ..$K01-ELEMENTS LINES:4  ARCS:0  POINTS:0 \n"));
-      EXPECT_TRUE(has(cap.Text(), " SEEMS CLOSED..\n"));
+      EXPECT_TRUE(Has(cap.Text(), "\t CHAIN:B|  >-- \n ..$K01-ELEMENTS LINES:4  ARCS:0  POINTS:0 \n"));
+      EXPECT_TRUE(Has(cap.Text(), " SEEMS CLOSED..\n"));
     }
   } while (std::next_permutation(order.begin(), order.end()));
 }
@@ -76,7 +75,7 @@ TEST(Chain, LargeCirclesBecomeHolesSmallOnesStayFree) {
   EXPECT_EQ(elds[hole].used, 1);
   EXPECT_TRUE(K(grid).empty());
   EXPECT_EQ(elds[grid].used, 0);
-  EXPECT_TRUE(has(cap.Text(), "\n ..A search for $K01 CIR :7\n7 =CIRCLE $K01 Radius: 3.000   cx:   5.000  cy:   6.000 \n"));
+  EXPECT_TRUE(Has(cap.Text(), "\n ..A search for $K01 CIR :7\n7 =CIRCLE $K01 Radius: 3.000   cx:   5.000  cy:   6.000 \n"));
   EXPECT_EQ(ReadFile(dir.File("log.txt")), "\n SearchKontur(): \n\n $K01: [7] HOLE ");
 }
 
@@ -90,8 +89,8 @@ TEST(Chain, RejectedChainsAreOrphansAndTheNumberIsReused) {
   EXPECT_EQ(gKonturCounter, 1);
   for (long i : {lone, pairA, pairB}) EXPECT_EQ(K(i), "$ORPHAN");
   for (long i = sq; i < sq + 4; ++i) EXPECT_EQ(K(i), "$K01");
-  EXPECT_TRUE(has(cap.Text(), "!! kECounter <=2  ELEMENTS NOT SUPPORTED !!\n [7|-1] SEEMS OPEN VERTEX..\n"));
-  EXPECT_TRUE(has(cap.Text(), "\n ..B search for $K01 LIN :8\n"));
+  EXPECT_TRUE(Has(cap.Text(), "!! kECounter <=2  ELEMENTS NOT SUPPORTED !!\n [7|-1] SEEMS OPEN VERTEX..\n"));
+  EXPECT_TRUE(Has(cap.Text(), "\n ..B search for $K01 LIN :8\n"));
 }
 
 TEST(Chain, OpenRunsAndForks) {
@@ -105,8 +104,8 @@ TEST(Chain, OpenRunsAndForks) {
   EXPECT_EQ(gKonturCounter, 1);
   for (long i = 7; i < 12; ++i) EXPECT_EQ(K(i), "$K01");
   EXPECT_FLOAT_EQ(elds[9].sx, 40);   // geometry unchanged
-  EXPECT_TRUE(has(cap.Text(), " CHAIN:A|  >9 LIN >11 LIN >-- \t CHAIN:B|  >8 LIN >10 LIN >-- \n"));
-  EXPECT_TRUE(has(cap.Text(), " [7|10] SEEMS OPEN VERTEX..\n"));
+  EXPECT_TRUE(Has(cap.Text(), " CHAIN:A|  >9 LIN >11 LIN >-- \t CHAIN:B|  >8 LIN >10 LIN >-- \n"));
+  EXPECT_TRUE(Has(cap.Text(), " [7|10] SEEMS OPEN VERTEX..\n"));
 
   // Three lines at one point: the lowest index wins, whichever end lies there.
   StartTable();
@@ -131,8 +130,8 @@ TEST(Chain, PointsComeBeforeLinesAndArcsMayTurnTheSearch) {
   SearchKontur();
   EXPECT_EQ(K(p), "$K01");
   EXPECT_TRUE(K(off).empty());
-  EXPECT_TRUE(has(cap.Text(), " CHAIN:A|  >PNT,11 PNT >8 LIN"));
-  EXPECT_TRUE(has(cap.Text(), "LINES:4  ARCS:0  POINTS:1"));
+  EXPECT_TRUE(Has(cap.Text(), " CHAIN:A|  >PNT,11 PNT >8 LIN"));
+  EXPECT_TRUE(Has(cap.Text(), "LINES:4  ARCS:0  POINTS:1"));
   ReorgStructs();
   EXPECT_EQ(elds[first].type, etPNT);
 
@@ -145,13 +144,13 @@ TEST(Chain, PointsComeBeforeLinesAndArcsMayTurnTheSearch) {
   CloseTable();
   SearchKontur();
   EXPECT_EQ(gKonturCounter, 1);
-  EXPECT_TRUE(has(cap.Text(), " ## ATTENTION SEARCH FROM ARC ##\n CHAIN:A|  >8 ARC >10 LIN >PNT,9 PNT"));
+  EXPECT_TRUE(Has(cap.Text(), " ## ATTENTION SEARCH FROM ARC ##\n CHAIN:A|  >8 ARC >10 LIN >PNT,9 PNT"));
   cap.Clear();
   StartTable();
   AddLine(0, 0, 1, 0);
   AddRecord(etPNT, "", 1, 0);
   SearchKontur();
-  EXPECT_TRUE(has(cap.Text(), " ## ATTENTION SEARCH FROM PNT ##\n"));
+  EXPECT_TRUE(Has(cap.Text(), " ## ATTENTION SEARCH FROM PNT ##\n"));
 }
 
 TEST(Chain, PositionLinesAndWorkingSlotsAreNeverMembers) {
@@ -173,8 +172,8 @@ TEST(Chain, PositionLinesAndWorkingSlotsAreNeverMembers) {
   }
   EXPECT_EQ(K(pos + 1), "$K01");
   EXPECT_EQ(fLayerList(ll_APOSITION, 1, "xx", 0), 1);
-  EXPECT_TRUE(has(cap.Text(), " 7 EDM_POS "));
-  EXPECT_TRUE(has(cap.Text(), "POSITION: 7\n"));
+  EXPECT_TRUE(Has(cap.Text(), " 7 EDM_POS "));
+  EXPECT_TRUE(Has(cap.Text(), "POSITION: 7\n"));
   eldsMaximum = eldsCounter;
   cap.Clear();
   EXPECT_EQ(SearchKontur(), 0);

@@ -15,8 +15,6 @@
 #include "support/dxf_text.h"
 #include "support/support.h"
 
-static bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 // Type letters and texts of the drawing records (from index 7), e.g. "L C T(abc)".
 static std::string Records() {
   static const char* letters = "LPVACITXDY";

@@ -11,7 +11,6 @@
 #include "support/dxf_text.h"
 #include "support/support.h"
 
-static bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 static void Lay(const char* name) { fLayerList(ll_ADD, 0, name, 0); }
 
 TEST(DxfVersion, HeaderSelectsTheNumber) {

@@ -20,8 +20,6 @@
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 // One drawing record as text: type letter, points, centre, radius, angles, text.
 double R4(float v) { return std::round(v * 1e4) / 1e4 + 0.0; }
 

@@ -6,8 +6,6 @@
 #include "support/table_rows.h"
 
 static const elementdaten& region(const char* name) { return elds[GetRegionElement(name)]; }
-static bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 TEST(Region, BoxIsWidenedByTheAnchorLengthAndHoldsTheArcsBulges) {
   StartTable();
   AddRect(0, 0, 20, 10, "$K01");
@@ -26,7 +24,7 @@ TEST(Region, BoxIsWidenedByTheAnchorLengthAndHoldsTheArcsBulges) {
   EXPECT_EQ(r1.ex, 24.5f);
   EXPECT_EQ(r1.sy, 14.5f);
   EXPECT_EQ(r1.ey, -4.5f);
-  EXPECT_TRUE(has(cap.Text(), " [Region:$K01] h: 19.000  W: 29.000  Konturlaenge:60.000 "));
+  EXPECT_TRUE(Has(cap.Text(), " [Region:$K01] h: 19.000  W: 29.000  Konturlaenge:60.000 "));
   EXPECT_EQ(region("$K02").sx, 40.5f);
   EXPECT_EQ(region("$K02").sy, 59.5f);
   EXPECT_EQ(region("$K02").kElemX, 1);
@@ -81,11 +79,11 @@ TEST(Inset, StrictlyContainedBoxesBecomeChildrenOfTheSmallestParent) {
   ConsoleCapture cap;
   SearchStartPoints();
   for (const auto& b : boxes) EXPECT_EQ(region(b.name).child, b.parents) << b.name;
-  EXPECT_TRUE(has(cap.Text(), " [regB " + std::to_string(GetRegionElement("$K02")) + "]lrou"));
-  EXPECT_TRUE(has(cap.Text(), " [regB " + std::to_string(GetRegionElement("$K04")) + "]rou"));
+  EXPECT_TRUE(Has(cap.Text(), " [regB " + std::to_string(GetRegionElement("$K02")) + "]lrou"));
+  EXPECT_TRUE(Has(cap.Text(), " [regB " + std::to_string(GetRegionElement("$K04")) + "]rou"));
   // The part inside the opening is the opening's child, not the plate's.
-  EXPECT_TRUE(has(cap.Text(), ">$K02 InsetChild: $K05"));
-  EXPECT_FALSE(has(cap.Text(), ">$K01 InsetChild: $K05"));
+  EXPECT_TRUE(Has(cap.Text(), ">$K02 InsetChild: $K05"));
+  EXPECT_FALSE(Has(cap.Text(), ">$K01 InsetChild: $K05"));
 }
 
 TEST(Inset, ChildKeepsTheFeedPointItFoundItself) {
@@ -105,6 +103,6 @@ TEST(Inset, ChildKeepsTheFeedPointItFoundItself) {
   EXPECT_STREQ(elds[second].kontur, "$K02");
   EXPECT_STREQ(elds[second].text, "-possible Startpoint-");
   EXPECT_EQ(region("$K01").child, 2);
-  EXPECT_TRUE(has(cap.Text(), ">$K02 InsetChild: $K01"));
-  EXPECT_TRUE(has(cap.Text(), " (feed point kept)"));
+  EXPECT_TRUE(Has(cap.Text(), ">$K02 InsetChild: $K01"));
+  EXPECT_TRUE(Has(cap.Text(), " (feed point kept)"));
 }

@@ -5,7 +5,6 @@
 
 #include "support/table_rows.h"
 
-static bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 static void Claim(long i, const char* kontur) { KxCopy(elds[i].kontur, sizeof elds[i].kontur, kontur); }
 
 TEST(StartPoint, CircleBesideASideBecomesTheFeedPoint) {
@@ -31,7 +30,7 @@ TEST(StartPoint, CircleBesideASideBecomesTheFeedPoint) {
   EXPECT_NEAR(f.ex, 5, 1e-5);
   EXPECT_NEAR(f.ey, 0, 1e-5);
   EXPECT_STREQ(elds[0].text, "-na-");   // the first release falls on the reserved slot 0
-  EXPECT_TRUE(has(cap.Text(), "\n >>  [$K01 AnfahrElement " + std::to_string(bottom) + "]\n"));
+  EXPECT_TRUE(Has(cap.Text(), "\n >>  [$K01 AnfahrElement " + std::to_string(bottom) + "]\n"));
 }
 
 TEST(StartPoint, ShortestAnchorWinsAndReleasesTheEarlierChoice) {
@@ -49,7 +48,7 @@ TEST(StartPoint, ShortestAnchorWinsAndReleasesTheEarlierChoice) {
   EXPECT_EQ(elds[worse].used, 0);
   EXPECT_STREQ(elds[worse].text, "-na-");
   EXPECT_STREQ(elds[tie].text, "-possible Startpoint-");
-  EXPECT_TRUE(has(cap.Text(), " | used removed by " + std::to_string(worse) + " |"));
+  EXPECT_TRUE(Has(cap.Text(), " | used removed by " + std::to_string(worse) + " |"));
 }
 
 TEST(StartPoint, CandidatesThatCannotServe) {
@@ -66,9 +65,9 @@ TEST(StartPoint, CandidatesThatCannotServe) {
     FindFirstElemFor("$K01", eldsCounter - 1);
     EXPECT_EQ(statFirstElem, 0);
     bool console = flavour == kxCONSOLE;
-    EXPECT_TRUE(has(cap.Text(), std::to_string(big) + "|r:  3.00]  -> r2big "));
-    EXPECT_TRUE(has(cap.Text(), std::to_string(taken) + (console ? "|r:  1.00]  -> used A ($K01)" : "|r:  1.00]  -> used ($K01)")));
-    EXPECT_TRUE(has(cap.Text(), std::to_string(other) + (console ? "|r:  1.00]  -> used B ($K02)" : "|r:  1.00]  -> used ($K02)")));
+    EXPECT_TRUE(Has(cap.Text(), std::to_string(big) + "|r:  3.00]  -> r2big "));
+    EXPECT_TRUE(Has(cap.Text(), std::to_string(taken) + (console ? "|r:  1.00]  -> used A ($K01)" : "|r:  1.00]  -> used ($K01)")));
+    EXPECT_TRUE(Has(cap.Text(), std::to_string(other) + (console ? "|r:  1.00]  -> used B ($K02)" : "|r:  1.00]  -> used ($K02)")));
   }
 }
 

@@ -15,8 +15,6 @@ bool isLine(long i, float x1, float y1, float x2, float y2) {
   return e.type == etLINE && e.sx == x1 && e.sy == y1 && e.ex == x2 && e.ey == y2;
 }
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 }  // namespace
 
 TEST(Structure, PolylinesOfBothLayoutsBecomeClosedChains) {
@@ -95,7 +93,7 @@ TEST(Structure, RoundingShortLinesLengthsAndTexts) {
   }
   EXPECT_EQ(elds[kept].used, 0);
   EXPECT_EQ(gKilledElements, 2);
-  EXPECT_TRUE(has(cap.Text(), " ## " + std::to_string(at) + " LINE TOO SHORT ! ##\n"));
+  EXPECT_TRUE(Has(cap.Text(), " ## " + std::to_string(at) + " LINE TOO SHORT ! ##\n"));
   EXPECT_NEAR(elds[c].len, 8.2831853, 1e-5);   // circumference plus diameter
   EXPECT_NEAR(elds[quarter].len, 3.14159265, 1e-5);
   EXPECT_NEAR(elds[across].len, 20 * 2 * 3.14159265 / 360, 1e-5);
@@ -142,7 +140,7 @@ TEST(Structure, ReorgMovesPointsToTheFront) {
   EXPECT_EQ(elds[1].type, etDELETE);
   EXPECT_EQ(elds[1].kontur[0], '\0');
   EXPECT_EQ(sPKonturCounter, 2);
-  EXPECT_TRUE(has(cap.Text(), "\n [" + std::to_string(eldsCounter) + "] reorg: $K01  movable PNTs:1 "));
+  EXPECT_TRUE(Has(cap.Text(), "\n [" + std::to_string(eldsCounter) + "] reorg: $K01  movable PNTs:1 "));
 }
 
 TEST(Structure, ElementsDrawnTwiceAreDeletedOnce) {
@@ -164,5 +162,5 @@ TEST(Structure, ElementsDrawnTwiceAreDeletedOnce) {
   for (long k : {line, longer, arc, wider, rest, hole, other}) EXPECT_STREQ(elds[k].kontur, "") << k;
   EXPECT_EQ(gDuplicateElements, 3);
   EXPECT_EQ(gKilledElements, 0);
-  EXPECT_TRUE(has(cap.Text(), " ## " + std::to_string(reversed) + " DUPLICATE OF " + std::to_string(line) + " ! ##\n"));
+  EXPECT_TRUE(Has(cap.Text(), " ## " + std::to_string(reversed) + " DUPLICATE OF " + std::to_string(line) + " ! ##\n"));
 }

@@ -24,8 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 class PreviewTest : public GuiTest {
  protected:
   std::string Line(KXWindow* w) { return w->Parts()->ResultLine()->text().toStdString(); }

@@ -25,8 +25,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 class WindowTest : public GuiTest {
  protected:
   std::string Drawing(const char* name = "die_plate.dxf") {

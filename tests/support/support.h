@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+// Whether part occurs in text.
+inline bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
 // Resets every subsystem and selects the flavour (console unless told otherwise).
 void FreshCore(int flavour = 0);
 
