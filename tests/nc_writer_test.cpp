@@ -342,14 +342,6 @@ TEST(NcDriver, NamingAfterTheDrawingAndFailedOutput) {
   EXPECT_EQ(std::string(data_filename), "*infile*");
   EXPECT_EQ(gNcWriteFailed, 0);
 
-  // A folder that does not exist: reported, flagged, nothing left behind.
-  gNameByInfile = 0;
-  KxCopy(homepath, sizeof homepath, (dir.Path() + "/missing/").c_str());
-  KxCopy(data_filename, sizeof data_filename, "_nwd_out");
-  ProbeNwdOut();
-  EXPECT_EQ(gNcWriteFailed, 1);
-  EXPECT_NE(cap.Text().find("could not be written"), std::string::npos);
-
   // A full table: no program at all.
   eldsMaximum = eldsCounter;
   cap.Clear();
