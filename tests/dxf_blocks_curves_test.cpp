@@ -76,25 +76,11 @@ std::vector<Shape> Leaf(const Tf& t) {
           Shape{'C', {0, 0}, {0, 0}, t({1, 7}), {0, 0}, 1 * k}};
 }
 
-std::string Read(const std::string& text) {
-  FreshCore();
-  ConsoleCapture out;
-  TempDir d;
-  RunDxfText(d.Path(), text);
-  return out.Text();
-}
-
 std::vector<Shape> Placed() {
   std::vector<Shape> got;
   for (long i = 7; i < eldsCounter; ++i)
     if (elds[i].type == etLINE || elds[i].type == etARC || elds[i].type == etCIR) got.push_back(FromRecord(elds[i]));
   return got;
-}
-
-long Count(int type) {
-  long n = 0;
-  for (long i = 7; i < eldsCounter; ++i) n += elds[i].type == type;
-  return n;
 }
 
 // --- curves ---
@@ -178,7 +164,7 @@ TEST(DxfBlocks, NestedInsertsPlaceGeometryWithTheirTransforms) {
     d.Block("MID").Insert("0", "LEAF", 5, 5, -2, 2, 30).Insert("0", "LEAF", -3, 0, 1, 1, 0).EndBlock();
     d.Insert("DXF_MAIN", "MID", 100, 50, 1.5, 1.5, 90).Insert("OTHER", "MID", 0, 0);
     d.Extrusion(0, 0, -1).Insert("DXF_MAIN", "LEAF", 20, 0).Extrusion(0, 0, 1);
-    std::string console = Read(d.Str());
+    std::string console = PassText(d.Str());
     const Tf outer = Place({0, 0}, {100, 50}, 1.5, 1.5, 90);
     std::vector<Shape> want;
     const Tf mirrorX{-1, 0, 0, 1, 0, 0};
@@ -194,7 +180,7 @@ TEST(DxfBlocks, NestedInsertsPlaceGeometryWithTheirTransforms) {
       for (const Shape& g : got) found = found || Same(g, w);
       EXPECT_TRUE(found) << w.kind << " (" << w.s.x << "," << w.s.y << ") c(" << w.c.x << "," << w.c.y << ") r" << w.r;
     }
-    EXPECT_EQ(Count(etINSE), 0);
+    EXPECT_EQ(RecordsOfType(etINSE), 0);
     EXPECT_NE(console.find("..<Block placed: 6 elements>"), std::string::npos) << console;
   }
 }
@@ -208,7 +194,7 @@ TEST(DxfBlocks, MinsertArrayBecomesOneContourPerCopy) {
     d.Layer("DXF_MAIN");
     d.Block("SQ").Polyline("0", {{0, 0}, {10, 0}, {10, 10}, {0, 10}}, true).EndBlock();
     d.Insert("DXF_MAIN", "SQ", 50, 0, 1, 1, 90, 3, 2, 20, 15);
-    Read(d.Str());
+    PassText(d.Str());
     std::vector<Shape> got = Placed();
     for (int c = 0; c < 3; ++c)
       for (int r = 0; r < 2; ++r) {
@@ -238,15 +224,15 @@ TEST(DxfBlocks, MarkerBlockStaysFeedPointBlockWithGeometryIsPlaced) {
   d.Block("#2").Line("0", 0, 0, 4, 0).EndBlock();
   d.Block("HOLE").Circle("OTHER", 0, 0, 1).EndBlock();
   d.Insert("DXF_MAIN", "#1", 3, 4).Insert("DXF_MAIN", "#2", 5, 5).Insert("DXF_MAIN", "HOLE", 7, 7);
-  std::string console = Read(d.Str());
-  ASSERT_EQ(Count(etINSE), 1);
+  std::string console = PassText(d.Str());
+  ASSERT_EQ(RecordsOfType(etINSE), 1);
   for (long i = 7; i < eldsCounter; ++i)
     if (elds[i].type == etINSE) {
       EXPECT_FLOAT_EQ(elds[i].cx, 3);
       EXPECT_FLOAT_EQ(elds[i].cy, 4);
     }
-  ASSERT_EQ(Count(etLINE), 1);
-  EXPECT_EQ(Count(etCIR), 0);
+  ASSERT_EQ(RecordsOfType(etLINE), 1);
+  EXPECT_EQ(RecordsOfType(etCIR), 0);
   EXPECT_NE(console.find("[Name:HOLE] ..<Name break>"), std::string::npos) << console;
 
   // End to end: the marker is the start hole of a square around it.
@@ -308,7 +294,7 @@ TEST(DxfBlocks, HostileInsertsAndCurvesEndWithinTheTable) {
       .Ellipse("DXF_MAIN", 0, 0, 5, 0, 0.5, 1e300, -1e20)
       .Ellipse("DXF_MAIN", 0, 0, 5, 0, 0.5, 1e20, 1e20 + 1)
       .Spline("DXF_MAIN", 3, {0, 0, 0, 0, 1e300, 1e300, 1e300, 1e300}, {{0, 0}, {1, 1}, {2, 0}, {3, 1}});
-  Read(d.Str());
+  PassText(d.Str());
   EXPECT_LE(eldsCounter, eldsMaximum);
   EXPECT_EQ(gMaxELemBarrier, 1);   // the arrays filled the table
 }

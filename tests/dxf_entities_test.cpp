@@ -29,15 +29,6 @@ static std::string Records() {
   return out;
 }
 
-// Runs the passes over text in a fresh core; the console output is returned.
-static std::string Pass(const std::string& text) {
-  FreshCore();
-  ConsoleCapture cap;
-  TempDir d;
-  RunDxfText(d.Path(), text);
-  return cap.Text();
-}
-
 static bool StartEnd(long i, float x1, float y1, float x2) { return elds[i].sx == x1 && elds[i].sy == y1 && elds[i].ex == x2; }
 
 static std::string Sample(const char* version, bool crlf = false) {
@@ -60,7 +51,7 @@ static std::string Sample(const char* version, bool crlf = false) {
 TEST(DxfEntities, EveryTypeInBothLayouts) {
   const std::string t59(59, 'T');
   for (bool crlf : {false, true}) {
-    std::string out = Pass(Sample("AC1009", crlf));
+    std::string out = PassText(Sample("AC1009", crlf));
     // 12-format: the heavy polyline has no subclass here and reads as POLYLINE/VERTEX.
     EXPECT_EQ(Records(), "L A C T(" + t59 + ") I X P(begPoly) D(next PYL) P V V V P(begPoly) D(next PYL) P V V");
     EXPECT_TRUE(Has(out, "[Name:BOHRUNG] ..<Name break>\n"));
@@ -83,7 +74,7 @@ TEST(DxfEntities, EveryTypeInBothLayouts) {
   }
   // 2000-format (AC1014 too): the same records; a polyline header is no vertex.
   for (const char* ver : {"AC1015", "AC1014"}) {
-    std::string out = Pass(Sample(ver));
+    std::string out = PassText(Sample(ver));
     EXPECT_EQ(Records(), "L A C T(" + t59 + ") I X P(begPoly) V V V D(next PYL) P P(begPoly) D(next PYL) P V V") << ver;
     for (const char* s : {" ..eftype changed2arc\n", " ...BAD TYPE (AcDbText)\n", "[Name:BOHRUNG] ..<Name break>\n",
                           "  AcDbEntity Element: AcDbEllipse\n ..ELLIPSE: no arcs can be made of it, left out\n"})
@@ -129,10 +120,10 @@ TEST(DxfScan, LayerRulesCountLinesAndLog) {
   }
   // No header, no $ACADVER, AC1006, AC1012: the entities are read.
   for (const char* ver : {"", "AC1006", "AC1012"}) {
-    Pass(DxfText(ver).Line("DXF_MAIN", 0, 0, 1, 1).Str());
+    PassText(DxfText(ver).Line("DXF_MAIN", 0, 0, 1, 1).Str());
     EXPECT_EQ(Records(), "L") << ver;
   }
-  Pass("  0\nSECTION\n  2\nENTITIES\n" + DxfText("").Line("DXF_MAIN", 0, 0, 1, 1).Str().substr(0));
+  PassText("  0\nSECTION\n  2\nENTITIES\n" + DxfText("").Line("DXF_MAIN", 0, 0, 1, 1).Str().substr(0));
   EXPECT_EQ(Records(), "L");
 }
 
@@ -141,14 +132,14 @@ TEST(DxfScan, DamagedInputNeverReachesTheTable) {
   dxf.Text("DXF_MAIN", 0, 0, std::string(300, 'A'))   // 254 + 46 characters: the rest ends the entity
       .Raw("  0\nLINE\n  5\n1\n  8\nDXF_MAIN\n 10\n1e999\n 20\nnan\n 11\n1e300\n 21\nabc\n 40\n-1e39\n")
       .Arc("DXF_MAIN", 1e38, 0, 3e38, 0, 0);
-  Pass(dxf.Str());
+  PassText(dxf.Str());
   EXPECT_EQ(Records(), "T(" + std::string(59, 'A') + ") L A");
   EXPECT_TRUE(StartEnd(8, 0, 0, 0));
   EXPECT_EQ(elds[8].ey, 0);
   // End of file inside an entity: nothing is added, nothing breaks.
   std::string full = DxfText("AC1015").Line("DXF_MAIN", 0, 0, 1, 1).Str();
   for (const char* cut : {" 20\n", " 21\n0.0", "AcDbLine\n"}) {
-    Pass(full.substr(0, full.find(cut) + strlen(cut)));
+    PassText(full.substr(0, full.find(cut) + strlen(cut)));
     EXPECT_EQ(eldsCounter, 7) << cut;
   }
 }

@@ -15,12 +15,6 @@
 
 namespace {
 
-long CountOf(int type) {
-  long n = 0;
-  for (long i = 7; i < eldsCounter; ++i) n += elds[i].type == type;
-  return n;
-}
-
 // A LINE on the main layer with blanks around the layer's name, in the layout's own head.
 std::string PaddedMainLine(bool v2000) {
   std::string head = "  0\nLINE\n  5\nFFF\n";
@@ -54,8 +48,8 @@ TEST(DxfForeignHeads, EntitiesAfterARefusedOneReadAsBefore) {
       ConsoleCapture out;
       TempDir dir;
       ASSERT_TRUE(RunDxfText(dir.Path(), d.Str(crlf)));
-      EXPECT_EQ(CountOf(etLINE), 3);
-      EXPECT_EQ(CountOf(etCIR), 2);
+      EXPECT_EQ(RecordsOfType(etLINE), 3);
+      EXPECT_EQ(RecordsOfType(etCIR), 2);
     }
   }
 }

@@ -36,3 +36,17 @@ bool RunDxfText(const std::string& dir, const std::string& text, const std::stri
   WriteFile(path, text);
   return RunDxfPasses(path);
 }
+
+std::string PassText(const std::string& text) {
+  FreshCore();
+  ConsoleCapture cap;
+  TempDir d;
+  RunDxfText(d.Path(), text);
+  return cap.Text();
+}
+
+long RecordsOfType(int type) {
+  long n = 0;
+  for (long i = 7; i < eldsCounter; ++i) n += elds[i].type == type;
+  return n;
+}

@@ -14,3 +14,9 @@ bool RunDxfPasses(const std::string& path);
 
 // Writes text into dir/name and runs the three passes over it.
 bool RunDxfText(const std::string& dir, const std::string& text, const std::string& name = "drawing.dxf");
+
+// Runs the three passes over text in a fresh core; returns what they printed.
+std::string PassText(const std::string& text);
+
+// How many drawing records (from index 7) are of the given type.
+long RecordsOfType(int type);
