@@ -234,6 +234,26 @@ TEST(NcHoldPoint, LineStopsAtFourFifthsArcFourDegreesBefore) {
   EXPECT_EQ(hold(arc, 0, -10), "G03 X9.976 Y-0.698 I0.000 J10.000;\n/2M01;/1M07;\nG03 X10.000 Y0.000 I-9.976 J0.698;\n");
 }
 
+// The whole-program tests cover plate mode with one inset; piece mode gives each
+// cut its own origin, and several insets are called in their order.
+TEST(NcMultiCut, PieceModeCutsStartAtTheirOriginAndInsetsAreCalledInOrder) {
+  ConsoleCapture cap;
+  Fresh();
+  sPKonturCounter = 2;
+  ktechno.G92Mode = dmPIECE;
+  ktechno.dQuali = 2;
+  EXPECT_EQ(Written([](FILE* f) { SimpleAsSubKontur(f, 5, 2); }).substr(0, 19), "G92 X5.000 Y2.000;\n");
+  EXPECT_EQ(gMissETechnologie, 2);
+  // Contour 1 with inset contours 2 and 3; contour 2 has none.
+  Fresh();
+  AddRegions({0, 1, 1});
+  auto childs = [] { return Written([](FILE* f) { SimpleAddChilds(f); }); };
+  sPKonturCounter = 1;
+  EXPECT_EQ(childs(), "M98P20;\nM98P30;\nM98P12;\nM99;\nN12(---);\n");
+  sPKonturCounter = 2;
+  EXPECT_EQ(childs(), "");
+}
+
 TEST(NcPosition, ChainFollowsPositionLinesExactly) {
   ConsoleCapture cap;
   // First line from the origin up to y0, second line as given; the feed point is (30, 50).
