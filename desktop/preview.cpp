@@ -192,7 +192,7 @@ void KxPreview::ShowProgram(const KxToolpath& tp) {
     for (int l = 0; l < tp.loopCount && !cut; ++l) cut = tp.loops[l].block / 10 == k;
     if (cut) continue;
     char name[16];
-    snprintf(name, sizeof name, "$K%02d", k);
+    KxContourName(name, sizeof name, k);
     for (long i = 0; i < top; ++i) {
       const elementdaten& e = elds[i];
       if (strncmp(e.kontur, name, sizeof e.kontur) != 0 || !finite(e)) continue;

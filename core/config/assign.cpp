@@ -47,7 +47,7 @@ void HolesAndTechno() {
   char name[16];
   for (int k = 1; k <= gKonturCounter; ++k) {
     sPKonturCounter = k;
-    snprintf(name, sizeof name, "$K%02d", k);
+    KxContourName(name, sizeof name, k);
     KxPrint("\n %s:", name);
     KxLog("\n %s", name);
     t.KonX = 1899.9f;

@@ -345,7 +345,7 @@ int PlaceAutoStartHoles() {
 
   char kn[16];
   for (int k = 1; k <= konturs; ++k) {
-    snprintf(kn, sizeof kn, "$K%02d", k);
+    KxContourName(kn, sizeof kn, k);
     const long reg = GetRegionElement(kn);
     if (!all[(size_t)k].closed || reg < 0 || hasFeedPoint(kn)) continue;
     verdicts[k] = placeFor(all, k, kn, reg);

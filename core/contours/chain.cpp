@@ -43,7 +43,6 @@ static bool onPositionLayer(const elementdaten& e) {
   return fLayerList(ll_APOSITION, e.fLayer, "xx", 0) == 1;
 }
 
-static void contourName(char* buf, size_t size, int k) { snprintf(buf, size, "$K%02d", k); }
 
 // False when the two points lie farther apart than the tolerance on either axis,
 // which a point farther than the tolerance is, without the root; the margin
@@ -197,7 +196,7 @@ static void growChain(float x, float y, const char* name, long opener, long& cou
 // (A: a hole, B: a chain).
 static void openContour(long i, char search, char* name, size_t size) {
   ++gKonturCounter;
-  contourName(name, size, gKonturCounter);
+  KxContourName(name, size, gKonturCounter);
   KxPrint("\n ..%c search for %s ", search, name);
   ePrintTypeToStream(i);
   KxPrint(" :%ld\n", i);
@@ -315,3 +314,5 @@ int SearchKontur() {
     if (elds[i].type == etLINE && onPositionLayer(elds[i])) KxPrint("POSITION: %ld\n", i);
   return gKonturCounter;
 }
+
+void KxContourName(char* buf, size_t size, int k) { snprintf(buf, size, "$K%02d", k); }

@@ -3,6 +3,9 @@
 // element, the approach test, the lead-in point and the nesting of contours.
 #pragma once
 
+#include <cstddef>
+#include <cstdio>
+
 // --- chaining ---
 // Arc directions as the NC program writes them ("G%02d"): the number of the arc word.
 inline constexpr int kxG02 = 2;   // G02: clockwise
@@ -10,6 +13,7 @@ inline constexpr int kxG03 = 3;   // G03: counter-clockwise
 
 extern int gKonturCounter;       // contours found by the chaining; contour k is named "$K%02d" with k
 extern char gOrphan[8];          // "$ORPHAN", the name of the members of a rejected chain
+void KxContourName(char* buf, size_t size, int k);  // the name of contour k: "$K01" ... "$K100"
 int SearchKontur();              // chains the elements into contours $K01, $K02, ...; returns gKonturCounter
 // true when the two names are equal, as strcmp would say; the analysis compares the name of every
 // element of the table for every contour, and names are a few characters: inline, no library call
@@ -29,7 +33,6 @@ int SearchStartPoints();         // regions, feed points and lead-in elements of
 void ResetContourState();        // restores every global of the contour analysis (tests, fuzzing)
 
 // --- analysis ---
-#include <cstdio>
 extern long statFirstElem;                 // lead-in element chosen by the last FindFirstElemFor, 0 = none
 extern const char* const gtFeedPoint;      // "-possible feedpoint-", text of a chosen feed-point circle
 extern const char* const gtStartPoint;     // "-possible Startpoint-", text of a claimed feed-point candidate

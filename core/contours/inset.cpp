@@ -76,7 +76,7 @@ int SearchInsetRegions(FILE* stream) {
     }
   }
   for (int a = 1; a <= gKonturCounter; ++a) {
-    snprintf(nameA, sizeof nameA, "$K%02d", a);
+    KxContourName(nameA, sizeof nameA, a);
     KxPrint("\n >%s", nameA);
     const long regA = regions.find(a, gKonturCounter, false);
     if (regA < 0) continue;
@@ -97,7 +97,7 @@ int SearchInsetRegions(FILE* stream) {
       if (ra.sy > rb.sy) { KxPrint("o"); ++inside; }
       if (ra.ey < rb.ey) { KxPrint("u"); ++inside; }
       if (inside != 4 || parent[(size_t)b] != a) continue;
-      snprintf(nameB, sizeof nameB, "$K%02d", b);
+      KxContourName(nameB, sizeof nameB, b);
 
       KxPrint("\n >%s InsetChild: %s[regB %ld par:%d] ", nameA, nameB, regB, a);
       const long r = regions.find(b, gKonturCounter, false);

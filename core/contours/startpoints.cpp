@@ -165,7 +165,7 @@ int SearchStartPoints() {
   char name[16];
   for (int k = 1; k <= gKonturCounter; ++k) {
     sPKonturCounter = k;
-    snprintf(name, sizeof name, "$K%02d", k);
+    KxContourName(name, sizeof name, k);
     const long before = eldsCounter;
     GetRegionFor(name);
     // No room for the region record: the contour goes without region and feed point.

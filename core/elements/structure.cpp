@@ -292,7 +292,7 @@ void ReorgStructs() {
   for (int k = 1; k <= gKonturCounter; ++k) {
     sPKonturCounter = k;
     char name[16];
-    snprintf(name, sizeof name, "$K%02d", k);
+    KxContourName(name, sizeof name, k);
     KxPrint("\n [%ld] reorg: %s ", eldsCounter, name);
     reorgContour(name);
   }

@@ -140,7 +140,7 @@ static void writeHead(FILE* f) {
   char name[16];
   NcPut(f, "%s-Groups: ", mS.RemarkOn);
   for (int k = 1; k <= gKonturCounter; ++k) {
-    snprintf(name, sizeof name, "$K%02d", k);
+    KxContourName(name, sizeof name, k);
     if (regionChild(name, nullptr) != 0) continue;
     NcPut(f, "%d ", 10 * k);
     lastTop = 10 * k;
@@ -153,7 +153,7 @@ static void writeHead(FILE* f) {
 
   if (plate) {
     for (int k = 1; k <= gKonturCounter; ++k) {
-      snprintf(name, sizeof name, "$K%02d", k);
+      KxContourName(name, sizeof name, k);
       if (regionChild(name, nullptr) != 0) continue;
       NcPut(f, "%s%d", mS.SubJump, 10 * k);
       GetKonturName(name, f);
@@ -169,7 +169,7 @@ static void writeHead(FILE* f) {
 
 static void writeContourBlock(FILE* f, int k) {
   char name[16];
-  snprintf(name, sizeof name, "$K%02d", k);
+  KxContourName(name, sizeof name, k);
   sPKonturCounter = k;
   int feedMarker = 0;
   long pathCount = 0;

@@ -253,7 +253,7 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
   fputs("<g class='cuts'>\n", f);
   for (int l = 0; l < tp.loopCount; ++l) {
     const KxLoop& lp = tp.loops[l];
-    snprintf(name, sizeof name, "$K%02d", contourOfBlock(lp.block));
+    KxContourName(name, sizeof name, contourOfBlock(lp.block));
     fprintf(f, "<g class='loop' data-contour='%s'>\n", name);
     fprintf(f, "<title>%s N%d: %d cut%s, G%d</title>\n", name, lp.block, lp.cuts, lp.cuts == 1 ? "" : "s", lp.side);
     if (lp.moveCount > 0 && lp.firstMove < tp.moveCount) {
@@ -291,7 +291,7 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
   int openSeen = 0;   // cut contours whose drawn ends do not meet
   fputs("<g class='notcut'>\n", f);
   for (int k = 1; k <= gKonturCounter; ++k) {
-    snprintf(name, sizeof name, "$K%02d", k);
+    KxContourName(name, sizeof name, k);
     bool cut = hasLoop(tp, k);
     float ox[64], oy[64];
     int ends = cut ? openEnds(name, ox, oy, 64) : 0;
@@ -387,7 +387,7 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
   for (int l = 0; l < tp.loopCount; ++l) {
     const KxLoop& lp = tp.loops[l];
     int k = contourOfBlock(lp.block);
-    snprintf(name, sizeof name, "$K%02d", k);
+    KxContourName(name, sizeof name, k);
     long reg = GetRegionElement(name);
     int parent = reg >= 0 && reg < kMaxElements ? elds[reg].child : 0;
     fprintf(f, "<tr><td>%s</td><td>N%d", name, 10 * k);

@@ -136,7 +136,7 @@ static int writePage(FILE* page) {
   float cutSum = 0;
   for (sPKonturCounter = 1; sPKonturCounter <= gKonturCounter; ++sPKonturCounter) {
     char kn[16];
-    snprintf(kn, sizeof kn, "$K%02d", sPKonturCounter);
+    KxContourName(kn, sizeof kn, sPKonturCounter);
     long reg = GetRegionElement(kn);
     float len = reg >= 0 ? elds[reg].len : 0.0f;
     cutSum += len;
