@@ -207,10 +207,7 @@ void emitRound(const Item& it, const Affine& t, bool full) {
     double a1 = det > 0 ? it.v[4] + phi : phi - it.v[3];
     sw = (float)norm360(a0);
     ew = (float)norm360(a1);
-    sx = finiteOr0(XARC(sw, rd) + cx);
-    sy = finiteOr0(YARC(sw, rd) + cy);
-    ex = finiteOr0(XARC(ew, rd) + cx);
-    ey = finiteOr0(YARC(ew, rd) + cy);
+    DxfStageArcEnds();
     AddElement(etARC, gNoText);
     return;
   }

@@ -78,6 +78,7 @@ int DxfEntityKind(const char* name);  // the kind of a group-0 value; dkNONE for
 void EntityStart(int kind);           // an entity on a selected layer begins (a polyline adds its start record)
 void EntityGroup(int code, const char* value);  // one group of the entity being read, in the drawing's order
 void EntityFinish();                  // the entity's ending group 0: its records, in drawing coordinates
+void DxfStageArcEnds();              // arc end points from the staged centre, radius and angles (non-finite ones become 0)
 bool PolylineTakesVertices();         // is a polyline open whose VERTEX entities are read?
 void PolylineEnd();                   // SEQEND, or anything else that ends the open polyline
 int getElementsFromLayer();           // entity pass, both layouts: one forward scan over the group pairs

@@ -406,6 +406,13 @@ void finishInsert(int ext) {
 
 }  // namespace
 
+void DxfStageArcEnds() {
+  sx = finite(XARC(sw, rd) + cx);
+  sy = finite(YARC(sw, rd) + cy);
+  ex = finite(XARC(ew, rd) + cx);
+  ey = finite(YARC(ew, rd) + cy);
+}
+
 int DxfEntityKind(const char* name) {
   // Every group 0 of the drawing comes by here: compared without library calls.
   struct Kind { const char* name; size_t size; int kind; };
@@ -599,10 +606,7 @@ void finishEntity() {
       }
       if (sw < 0) sw += 360;
       if (ew < 0) ew += 360;
-      sx = finite(XARC(sw, rd) + cx);
-      sy = finite(YARC(sw, rd) + cy);
-      ex = finite(XARC(ew, rd) + cx);
-      ey = finite(YARC(ew, rd) + cy);
+      DxfStageArcEnds();
       add(etARC, gNoText);
       break;
     case etCIR:
