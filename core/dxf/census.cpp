@@ -7,13 +7,13 @@
 #include <cstdlib>
 #include <cstring>
 
-// Entities that can become part of a contour or a feed point.
+// Entities that can become part of a contour or a feed point: what the entity
+// pass reads, less texts and the pieces of a polyline.
 static bool isGeometry(const char* type) {
-  static const char* const kTypes[] = {"LINE", "ARC", "CIRCLE", "POLYLINE", "LWPOLYLINE",
-                                       "SPLINE", "ELLIPSE", "INSERT", "POINT"};
-  for (const char* t : kTypes)
-    if (strcmp(type, t) == 0) return true;
-  return false;
+  switch (DxfEntityKind(type)) {
+    case dkNONE: case dkTEXT: case dkMTEXT: case dkVERTEX: case dkSEQEND: return false;
+    default: return true;
+  }
 }
 
 static void countLayer(DxfLayerCensus* c, const char* name) {
