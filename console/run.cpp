@@ -1,5 +1,5 @@
-// The console run: the command line, the opening of drawing and log, the fixed
-// order of the conversion steps, and the closing lines that end every run.
+// The console program: the command line, the opening of drawing and log, the
+// core's conversion run, and the lines that close the log and end every run.
 // Its result is the program's exit status.
 #include "run.h"
 
@@ -11,9 +11,7 @@
 
 #include "config/config.h"
 #include "dxf/dxf.h"
-#include "elements/elements.h"
 #include "geometry/base.h"
-#include "nc/nc.h"
 #include "report/report.h"
 
 // Stores an argument into a fixed name buffer, or refuses it when it does not fit.
@@ -71,15 +69,6 @@ void KxWaitKey() {
   tcsetattr(STDIN_FILENO, TCSANOW, &saved);
 }
 
-// Every pass reads the drawing from its first line: the reader reads the file
-// again from its start (a piped drawing from the copy it kept); a stream that
-// cannot go back is opened again by its name.
-static bool reopenDrawing() {
-  if (DxfRewindDrawing() || DxfOpenDrawing(in_filename)) return true;
-  KxPrint("open error\n");
-  return false;
-}
-
 // True when the log would be written over the drawing itself (the same file,
 // whatever names lead to it).
 static bool logIsDrawing() {
@@ -108,27 +97,6 @@ static void printHelp() {
 
 // Why a run that never reached the conversion ended; printed as its last line.
 static char failure[400];
-
-static int runConversion() {
-  SetDevSyntax(gDevTarget);
-
-  int status = getAcadVersion();
-  if (!reopenDrawing()) return kxSTATUS_NO_DRAWING;
-
-  KxPrint("\n --Details--\n");
-  status = getLayers();
-  if (!reopenDrawing()) return kxSTATUS_NO_DRAWING;
-
-  ClearElements();
-  if (ConvertDrawingElements() >= 1) {
-    if (gNcWriteFailed) status = kxSTATUS_NO_PROGRAM;
-    if (gBulkOut) SaveStructs("_elemblk.txt", "nach ProbeNwdOut()");
-  }
-  SaveStatistic();
-  if (status == kxSTATUS_OK && KxNothingCut()) status = kxSTATUS_NOTHING_CUT;
-  KxPrintRunSummary(status);
-  return status;
-}
 
 int KorvexConsoleMain(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
@@ -193,7 +161,7 @@ int KorvexConsoleMain(int argc, char** argv) {
     }
   }
 
-  if (status == kxSTATUS_OK) status = runConversion();
+  if (status == kxSTATUS_OK) status = KxConvertDrawing();
 
   if (log_stream) {
     fprintf(log_stream, "\n\n Ref X:%.3f Y:%.3f ", ktechno.PltX, ktechno.PltY);

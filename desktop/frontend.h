@@ -137,7 +137,7 @@ class KXWindow : public BWindow {
   void markDevice();                     // marks the device item of gDevTarget
   void refreshMake();                    // Make is on whenever a drawing is chosen
   void previewDrawing();                 // reads the chosen layer's elements and shows them in the preview
-  void showRun(bool drawingRead);        // the result line and the preview after Make
+  void showRun(int status);              // the result line and the preview after Make
 
   Prefs* fPrefs = nullptr;
   char* fProgramFolder = nullptr;        // folder of the program, ending with "/"
@@ -189,7 +189,7 @@ struct KxRunResult {
   char words[512];       // the result line
 };
 extern const char* gStartDrawing;    // drawing named on the command line, opened once the window is up
-void KxDescribeRun(bool drawingRead, KxRunResult* result);        // drawingRead: the drawing could be opened
+void KxDescribeRun(int status, KxRunResult* result);        // the result line of a run that ended with status
 const char* KxWhyNoDrawing(const char* path, char* why, size_t size);   // why path is no ASCII DXF drawing, or null
 void KxDesktopOpener(const char* path);   // NC programs into the window's own view, anything else to the system
 

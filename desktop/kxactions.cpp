@@ -29,14 +29,6 @@ static void emptyMenu(BMenu* menu) {
   for (int32 i = menu->CountItems() - 1; i >= 0; --i) delete menu->RemoveItem(i);
 }
 
-// Every pass over the drawing starts at its first line; within a run the reader
-// reads the file again from its start.
-static bool reopenDrawing() {
-  if (DxfRewindDrawing() || DxfOpenDrawing(in_filename)) return true;
-  KxPrint("open error\n");
-  return false;
-}
-
 void KXWindow::LookForSynFiles() {
   KxPrint(" LookForSynFiles: ");
   char devFolder[sizeof homepath + 8];
@@ -160,13 +152,8 @@ void KXWindow::LookDxfLayers(int mode) {
 
   // The list holds the layers of this reading alone.
   ClearDrawingLayers();
-  if (reopenDrawing()) {
-    getAcadVersion();
-    if (reopenDrawing()) {
-      getLayers();
-      reopenDrawing();
-    }
-  }
+  KxResetRun();
+  if (KxRewindDrawing()) KxReadLayers();
   int n = (int)pLayList.CountItems();
   KxPrint("L:%d items\n", n);
   KxPrint("L:%d items  (modus x - clear MenuItems)\n", n);
@@ -310,41 +297,15 @@ void KXWindow::closeStreams() {
 void KXWindow::MakeNwdFile() {
   KxPrint("\n\n:: MakeNwdFile() \n");
 
-  gBigTrouble = 0;
-  StructsChecked = 0;
-  statFirstElem = 0;
-  gKonturCounter = 0;
-  sPKonturCounter = 0;
-  gHolesCounter = 0;
-  gOpenKoCounter = 0;
-  gKilledElements = 0;
-  gDuplicateElements = 0;
-  gInsetTechIgnored = 0;
-  gPiecesUncalled = 0;
-  gMissETechnologie = 0;
-  gMultiLayer = 1;
-  gAktLayName = 0;
-  gAktLayEntry = 0;
-
-  fLayerList(ll_CLR_U, 0, " ", 0);
-  ClearElements();
-  SetDevSyntax(gDevTarget);
-
   if (log_stream) fclose(log_stream);
   KxPrint("\n LOGFILE: <%s> ", log_filename);
   log_stream = fopen(log_filename, "w");
   if (!log_stream) KxPrint("open error");
 
   // Each Make reads the drawing anew from disk: it may have been changed since the drop.
-  bool drawingRead = DxfOpenDrawing(in_filename);
-  if (drawingRead) getAcadVersion();
+  int status = kxSTATUS_NO_DRAWING;
+  if (DxfOpenDrawing(in_filename)) status = KxConvertDrawing();
   else KxPrint("open error\n");
-  if (reopenDrawing()) getLayers();
-  reopenDrawing();
-
-  ConvertDrawingElements();
-
-  SaveStatistic();
   closeStreams();
 
   char shown[sizeof in_filename + 16];
@@ -353,16 +314,16 @@ void KXWindow::MakeNwdFile() {
   // The drawing stays chosen: after a change of layer, device or setting it is made again.
   fMake->SetLabel(getLabel(kxLBL_MAKE));
   refreshMake();
-  showRun(drawingRead);
+  showRun(status);
 }
 
 void KXWindow::refreshMake() {
   if (fHaveDrawing) fMake->SetEnabled(true);
 }
 
-void KXWindow::showRun(bool drawingRead) {
+void KXWindow::showRun(int status) {
   KxRunResult r;
-  KxDescribeRun(drawingRead, &r);
+  KxDescribeRun(status, &r);
   if (!fParts) return;
   fParts->ShowResult(r.words, r.error);
   fParts->Preview()->ShowProgram(gToolpath);
@@ -371,26 +332,15 @@ void KXWindow::showRun(bool drawingRead) {
 // The elements of the chosen layer as the conversion reads them, before anything is cut.
 void KXWindow::previewDrawing() {
   if (!fParts || !fHaveDrawing) return;
-  StructsChecked = 0;
-  gKilledElements = 0;
-  gAktLayName = 0;
-  gAktLayEntry = 0;
-  gMultiLayer = 1;
-  fLayerList(ll_CLR_U, 0, " ", 0);
-  ClearElements();
+  KxResetRun();
   if (!DxfOpenDrawing(in_filename)) return;
-  getAcadVersion();
-  // The layer menu is filled already; this pass only sets up the layer list of the core.
+  // The layer menu is filled already; this reading only sets up the core's layer list.
   KxLayerNameFn hook = gLayerNameHook;
   gLayerNameHook = nullptr;
-  if (reopenDrawing()) getLayers();
+  int status = KxReadDrawing();
   gLayerNameHook = hook;
-  if (!reopenDrawing()) return;
-  AddReservedElements();
-  getElementsFromLayer();
-  AddClosingElements();
-  CheckStructs();
-  reopenDrawing();
+  if (status != kxSTATUS_OK) return;
+  DxfRewindDrawing();
   fParts->Preview()->ShowDrawing();
 }
 

@@ -31,29 +31,27 @@ const char* gStartDrawing = nullptr;
 
 static KxDesktopParts* sParts = nullptr;   // the window's parts, for the opener
 
-void KxDescribeRun(bool drawingRead, KxRunResult* r) {
+void KxDescribeRun(int status, KxRunResult* r) {
   const char* how;
   // The same statuses the console program ends with.
-  if (!drawingRead) {
-    r->status = kxSTATUS_NO_DRAWING;
-    how = "the drawing could not be opened";
-  } else if (KxNothingCut()) {
-    r->status = kxSTATUS_NOTHING_CUT;
-    how = gKonturCounter < 1 ? "nothing to cut: no contour found on the layer"
-                             : "nothing to cut: no contour has a start hole";
-  } else if (gNcWriteFailed) {
-    r->status = kxSTATUS_NO_PROGRAM;
-    how = "the NC program could not be written";
-  } else {
-    r->status = kxSTATUS_OK;
-    how = "done";
+  switch (status) {
+    case kxSTATUS_OK: how = "done"; break;
+    case kxSTATUS_NO_DRAWING: how = "the drawing could not be opened"; break;
+    case kxSTATUS_NO_PROGRAM: how = "the NC program could not be written"; break;
+    case kxSTATUS_NOTHING_CUT:
+      how = gKonturCounter < 1 ? "nothing to cut: no contour found on the layer"
+                               : "nothing to cut: no contour has a start hole";
+      break;
+    default: how = "not converted"; break;
   }
-  r->error = r->status != 0;
+  r->status = status;
+  r->error = status != kxSTATUS_OK;
+  const bool written = status != kxSTATUS_NO_DRAWING && gKonturCounter >= 1 && !gNcWriteFailed;
   snprintf(r->words, sizeof r->words,
            "%d contour%s, %d hole%s, %d start hole%s missing, %d open contour%s\n%s\nstatus %d: %s", gKonturCounter,
            gKonturCounter == 1 ? "" : "s", gHolesCounter, gHolesCounter == 1 ? "" : "s", gBigTrouble,
            gBigTrouble == 1 ? "" : "s", gOpenKoCounter, gOpenKoCounter == 1 ? "" : "s",
-           drawingRead && gKonturCounter >= 1 && !gNcWriteFailed ? dataPath : "no NC program written", r->status, how);
+           written ? dataPath : "no NC program written", r->status, how);
 }
 
 const char* KxWhyNoDrawing(const char* path, char* why, size_t size) {

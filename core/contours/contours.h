@@ -30,7 +30,7 @@ int IsTolLenBetween(long aElem, long bElem, int view);    // 1 when the two elem
 // --- start points ---
 int SearchStartPoints();         // regions, feed points and lead-in elements of all contours
 
-void ResetContourState();        // restores every global of the contour analysis (tests, fuzzing)
+void ResetContourState();        // forgets every contour, region and start hole of the last run
 
 // --- analysis ---
 extern long statFirstElem;                 // lead-in element chosen by the last FindFirstElemFor, 0 = none

@@ -58,6 +58,7 @@ extern char moveType[24];             // move word of the path: "G00", "G01", or
 typedef void (*KxLayerNameFn)(const char* name);
 extern KxLayerNameFn gLayerNameHook;  // desktop: receives every layer name of the layer pass for the window's list; null in the console
 
+void ResetDxfRun();                    // the layer list of the main layer alone, as the settings leave it
 int fLayerList(int modus, int nr, const char* lName, long elnum);  // the one operation on the layer list
 int LayerSelected(const char* name);  // is an entity on this layer read (a listed layer or the main layer)? sets gAktLayName
 int getLayers();                      // layer pass

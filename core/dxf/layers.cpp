@@ -110,6 +110,16 @@ static int layerMove(int nr) {
   return 0;
 }
 
+void ResetDxfRun() {
+  memset(fLL, 0, sizeof fLL);
+  // The list starts as the settings leave it: the main layer alone, as entry 0.
+  KxCopy(fLL[0].Name, sizeof fLL[0].Name, edmLayer);
+  gAktLayEntry = 1;
+  gMultiLayer = 1;
+  gPositionLayer = contains(edmLayer, "POSITION") ? 1 : 0;
+  KxCopy(moveType, sizeof moveType, "G01");
+}
+
 int fLayerList(int modus, int nr, const char* lName, long elnum) {
   if (gMultiLayer == 0) return 0;
   if (!lName) lName = "";

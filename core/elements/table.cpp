@@ -22,11 +22,17 @@ void ResetElementState() {
   eldsCounter = 0;
   StructsChecked = 0;
   gMaxELemBarrier = 0;
+  ResetElementRun();
+  sx = sy = ex = ey = cx = cy = sw = ew = rd = 0;
+}
+
+void ResetElementRun() {
+  ClearElements();
+  StructsChecked = 0;
   gAktLayName = 0;
   gKilledElements = 0;
   gDuplicateElements = 0;
   sPKonturCounter = 0;
-  sx = sy = ex = ey = cx = cy = sw = ew = rd = 0;
 }
 
 void ClearElements() {

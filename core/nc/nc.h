@@ -42,4 +42,4 @@ void NcPlaneLines(FILE* ostream);                     // the programming, auxili
 const dxfLayerList& NcLayer(int nr);                  // layer entry nr, or an empty entry for a number outside the list
 bool NcValidElement(long i);                          // true when i addresses a record in use
 
-void ResetNcState();             // restores the counters of the output (tests, fuzzing)
+void ResetNcState();             // restores the counters of the output before every run

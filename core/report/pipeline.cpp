@@ -1,5 +1,6 @@
-// The middle of every conversion, shared by the console run and the desktop's
-// Make: from the entity pass over the rewound drawing to the NC program.
+// The conversion run that the console program and the desktop's Make share:
+// the per-run resets, the passes over the open drawing (version, layers,
+// entities), the structure check, contours, NC program, page and closing line.
 #include "config/config.h"
 #include "contours/contours.h"
 #include "dxf/dxf.h"
@@ -8,12 +9,42 @@
 #include "nc/nc.h"
 #include "report/report.h"
 
-int ConvertDrawingElements() {
+// Every pass reads the drawing from its first line: the reader reads the file
+// again from its start (a piped drawing from the copy it kept); a stream that
+// cannot go back is opened again by its name.
+bool KxRewindDrawing() {
+  if (DxfRewindDrawing() || DxfOpenDrawing(in_filename)) return true;
+  KxPrint("open error\n");
+  return false;
+}
+
+void KxResetRun() {
+  ResetDxfRun();
+  ResetElementRun();
+  ResetContourState();
+  ResetNcState();
+  ReadToolpath(nullptr, &gToolpath);
+}
+
+int KxReadLayers() {
+  getAcadVersion();
+  if (!KxRewindDrawing()) return kxSTATUS_NO_DRAWING;
+  KxPrint("\n --Details--\n");
+  getLayers();
+  if (!KxRewindDrawing()) return kxSTATUS_NO_DRAWING;
+  return kxSTATUS_OK;
+}
+
+int KxReadDrawing() {
+  if (int status = KxReadLayers(); status != kxSTATUS_OK) return status;
   AddReservedElements();
   getElementsFromLayer();
   AddClosingElements();
-
   CheckStructs();
+  return kxSTATUS_OK;
+}
+
+int ConvertDrawingElements() {
   SearchKontur();
   ReorgStructs();
 
@@ -27,4 +58,19 @@ int ConvertDrawingElements() {
     KxPrint(" PLEASE CHECK THE EDM-LAYER %c", 7);
   }
   return gKonturCounter;
+}
+
+int KxConvertDrawing() {
+  KxResetRun();
+  SetDevSyntax(gDevTarget);
+  int status = KxReadDrawing();
+  if (status != kxSTATUS_OK) return status;
+  if (ConvertDrawingElements() >= 1) {
+    if (gNcWriteFailed) status = kxSTATUS_NO_PROGRAM;
+    if (gBulkOut) SaveStructs("_elemblk.txt", "nach ProbeNwdOut()");
+  }
+  SaveStatistic();
+  if (status == kxSTATUS_OK && KxNothingCut()) status = kxSTATUS_NOTHING_CUT;
+  KxPrintRunSummary(status);
+  return status;
 }

@@ -1,11 +1,17 @@
-// Reports of a run: the HTML statistics page, opening the page and the NC
-// program for the user without any shell, and the one reset that brings the
-// whole core back to a fresh process's state.
+// The conversion run and its reports: the HTML statistics page, opening the
+// page and the NC program for the user without any shell, and the one reset
+// that brings the whole core back to a fresh process's state.
 #pragma once
 
 #include <cstdio>
 
-int ConvertDrawingElements();   // entity pass, structure check, contours and NC program; the number of contours
+// --- the conversion run (pipeline.cpp) ---
+int KxConvertDrawing();         // the whole run over the drawing opened at its start, log open; a kxSTATUS_ value
+void KxResetRun();              // every subsystem forgets what the last run found; settings and device stay
+bool KxRewindDrawing();         // puts the drawing back to its first line for the next pass (reopens it by name if need be)
+int KxReadLayers();             // version and layer passes over the drawing opened at its start; kxSTATUS_OK or _NO_DRAWING
+int KxReadDrawing();            // KxReadLayers, then the chosen layers' elements, checked; kxSTATUS_OK or _NO_DRAWING
+int ConvertDrawingElements();   // contours and NC program from the checked table; the number of contours
 void SaveStatistic();            // writes the statistics page into the program folder and opens what is due
 
 // --- opening a file for the user (opener.cpp) ---
