@@ -142,8 +142,8 @@ static void writeHead(FILE* f) {
   for (int k = 1; k <= gKonturCounter; ++k) {
     KxContourName(name, sizeof name, k);
     if (regionChild(name, nullptr) != 0) continue;
-    NcPut(f, "%d ", 10 * k);
-    lastTop = 10 * k;
+    lastTop = KxContourBlock(k);
+    NcPut(f, "%d ", lastTop);
     ++tops;
   }
   // In piece mode the main program calls the last piece only; the others wait
@@ -155,7 +155,7 @@ static void writeHead(FILE* f) {
     for (int k = 1; k <= gKonturCounter; ++k) {
       KxContourName(name, sizeof name, k);
       if (regionChild(name, nullptr) != 0) continue;
-      NcPut(f, "%s%d", mS.SubJump, 10 * k);
+      NcPut(f, "%s%d", mS.SubJump, KxContourBlock(k));
       GetKonturName(name, f);
       NcPut(f, "%s\n", mS.EOL);
     }
@@ -179,10 +179,11 @@ static void writeContourBlock(FILE* f, int k) {
   float len = 0;
   int child = regionChild(name, &len);
   if (child == 0)
-    NcPut(f, KxConsole() ? "N%d%s-- Contour: %s --%s%s\n" : "N%d%s-- contour: %s --%s%s\n", 10 * k,
+    NcPut(f, KxConsole() ? "N%d%s-- Contour: %s --%s%s\n" : "N%d%s-- contour: %s --%s%s\n", KxContourBlock(k),
           mS.RemarkOn, name, mS.RemarkOff, mS.EOL);
   else
-    NcPut(f, "N%d%s-- child of N%d --%s%s\n", 10 * k, mS.RemarkOn, 10 * child, mS.RemarkOff, mS.EOL);
+    NcPut(f, "N%d%s-- child of N%d --%s%s\n", KxContourBlock(k), mS.RemarkOn, KxContourBlock(child), mS.RemarkOff,
+          mS.EOL);
   if (gDataInfo) NcPut(f, "%s--Len:%.3f--%s%s\n", mS.RemarkOn, len, mS.RemarkOff, mS.EOL);
 
   // Every piece starts from the defaults; on a plate the technology carries over.

@@ -64,7 +64,7 @@ void SimpleAsSubKontur(FILE* ostream, float ssX, float ssY) {
   coTechno& t = ktechno;
   if (t.dQuali <= 0) return;
   KxPrint(" Quality: --AsSubKontur--\n");
-  const int n = 10 * sPKonturCounter + 1;
+  const int n = KxContourBlock(sPKonturCounter, kxBLOCK_CUTS);
   NcPut(ostream, "%s X%.3f Y%.3f%s\n", t.G92Mode == dmPIECE ? "G92" : "G00", ssX, ssY, mS.EOL);
   // One technology line and one call of the sub-program per cut; there are four cut entries.
   const int cuts = t.dQuali <= kCutCount ? t.dQuali : kCutCount;
@@ -92,14 +92,15 @@ int SimpleAddChilds(FILE* ostream) {
     const elementdaten& e = elds[i];
     if (k <= 0 || !KxSameName(e.text, gtRegInfo) || e.child != k || strncmp(e.kontur, "$K", 2) != 0) continue;
     ++found;
-    const long m = 10 * KxInteger(e.kontur + 2);
+    const long m = KxContourBlock((int)KxInteger(e.kontur + 2));
     KxPrint(" ADD CHILD(%s->%ld)  ", e.kontur, m);
     NcPut(ostream, "%s%ld%s\n", mS.SubJump, m, mS.EOL);
   }
   if (found > 0) {
-    NcPut(ostream, "%s%d%s\n", mS.SubJump, 10 * k + 2, mS.EOL);
+    const int own = KxContourBlock(k, kxBLOCK_OWN_CUT);
+    NcPut(ostream, "%s%d%s\n", mS.SubJump, own, mS.EOL);
     NcPut(ostream, "%s%s\n", mS.SubReturn, mS.EOL);
-    NcPut(ostream, "N%d%s--%.39s-%s%s\n", 10 * k + 2, mS.RemarkOn, ktechno.sInfo, mS.RemarkOff, mS.EOL);
+    NcPut(ostream, "N%d%s--%.39s-%s%s\n", own, mS.RemarkOn, ktechno.sInfo, mS.RemarkOff, mS.EOL);
   } else {
     KxPrint(" <keine>");
   }
