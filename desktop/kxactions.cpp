@@ -314,7 +314,6 @@ void KXWindow::MakeNwdFile() {
   StructsChecked = 0;
   statFirstElem = 0;
   gKonturCounter = 0;
-  sPKonturCounter = 0;
   gHolesCounter = 0;
   gOpenKoCounter = 0;
   gKilledElements = 0;

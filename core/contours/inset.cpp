@@ -50,7 +50,8 @@ struct RegionIndex {
 
 int SearchInsetRegions(FILE* stream) {
   KxPrint("\n ...suche innenliegende Konturen\n");
-  KxPrint(" ... sPKonturCounter %d  Stream: %p \n", sPKonturCounter, (void*)stream);
+  // The number of contours to search, under the name earlier traces gave it.
+  KxPrint(" ... sPKonturCounter %d  Stream: %p \n", gKonturCounter, (void*)stream);
 
   char nameA[16], nameB[16];
   RegionIndex regions;

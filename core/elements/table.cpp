@@ -25,7 +25,6 @@ void ResetElementState() {
   gAktLayName = 0;
   gKilledElements = 0;
   gDuplicateElements = 0;
-  sPKonturCounter = 0;
   sx = sy = ex = ey = cx = cy = sw = ew = rd = 0;
 }
 

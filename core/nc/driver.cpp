@@ -170,7 +170,6 @@ static void writeHead(FILE* f) {
 static void writeContourBlock(FILE* f, int k) {
   char name[16];
   KxContourName(name, sizeof name, k);
-  sPKonturCounter = k;
   int feedMarker = 0;
   long pathCount = 0;
   KxPrint(" %s-", name);
@@ -237,7 +236,7 @@ static void writeContourBlock(FILE* f, int k) {
     NcPut(f, "%sAUTO START HOLE X%.3f Y%.3f%s%s\n", mS.RemarkOn, elds[drill].cx, elds[drill].cy, mS.RemarkOff, mS.EOL);
 
   KxPrint("\n -Sortiere Kontur '%s' ", name);
-  SortKontur(f, name);
+  SortKontur(f, k);
 }
 
 static void writeFoot(FILE* f) {
@@ -285,7 +284,6 @@ void ProbeNwdOut() {
     else gNcWriteFailed = 1;
   } else {
     writeHead(f);
-    sPKonturCounter = 0;
     for (int k = 1; k <= gKonturCounter; ++k) {
       writeContourBlock(f, k);
       if (k >= gKonturCounter) KxPrint("\n > gKonturCounter <break>\n");
@@ -309,7 +307,9 @@ void ProbeNwdOut() {
   if (gNameByInfile) KxCopy(data_filename, sizeof data_filename, "*infile*");
 }
 
-void SortKontur(FILE* ostream, const char* kN) {
+void SortKontur(FILE* ostream, int k) {
+  char kN[16];
+  KxContourName(kN, sizeof kN, k);
   long keep = eldsCounter;
   long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
   long count = 0, regFirst = 0;
@@ -329,7 +329,7 @@ void SortKontur(FILE* ostream, const char* kN) {
     }
   }
   KxPrint("\n[%s] : %ld Elemente | %ld=FirstElement | %ld=FeedPoint \n", kN, count, regFirst, feed);
-  if (count > 0) SimpleClosedKontur(ostream, kN, feed, first);
+  if (count > 0) SimpleClosedKontur(ostream, k, feed, first);
   else NcPut(ostream, "%s%s\n", mS.SubReturn, mS.EOL);   // the called block still returns
   // Working records appended while the contour was written are dropped.
   eldsCounter = keep;

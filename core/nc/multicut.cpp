@@ -60,11 +60,11 @@ void SimpleHoldPoint(FILE* ostream, long feedElem, long firstElem, float qX, flo
   NcPut(ostream, "%s\n", mS.EOL);
 }
 
-void SimpleAsSubKontur(FILE* ostream, float ssX, float ssY) {
+void SimpleAsSubKontur(FILE* ostream, int k, float ssX, float ssY) {
   coTechno& t = ktechno;
   if (t.dQuali <= 0) return;
   KxPrint(" Quality: --AsSubKontur--\n");
-  const int n = KxContourBlock(sPKonturCounter, kxBLOCK_CUTS);
+  const int n = KxContourBlock(k, kxBLOCK_CUTS);
   NcPut(ostream, "%s X%.3f Y%.3f%s\n", t.G92Mode == dmPIECE ? "G92" : "G00", ssX, ssY, mS.EOL);
   // One technology line and one call of the sub-program per cut; there are four cut entries.
   const int cuts = t.dQuali <= kCutCount ? t.dQuali : kCutCount;
@@ -80,9 +80,8 @@ void SimpleAsSubKontur(FILE* ostream, float ssX, float ssY) {
   NcPut(ostream, "N%d%s--%.39s--%s%s\n", n, mS.RemarkOn, t.sInfo, mS.RemarkOff, mS.EOL);
 }
 
-int SimpleAddChilds(FILE* ostream) {
+int SimpleAddChilds(FILE* ostream, int k) {
   KxPrint(" --SimpleAddChilds >");
-  const int k = sPKonturCounter;
   // The region records stand at the end of the table, after the two closing
   // markers; only the start holes korvex placed itself follow them.
   long from = eldsCounter - 3 - gKonturCounter - gAutoStartCount;
