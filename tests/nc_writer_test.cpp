@@ -355,8 +355,13 @@ TEST(NcDriver, NamingAfterTheDrawingAndFailedOutput) {
   ProbeNwdOut();
   EXPECT_EQ(std::string(dataPath), parts + "/plate7.nc");
   EXPECT_TRUE(FileExists(parts + "/plate7.nc"));
-  EXPECT_EQ(std::string(data_filename), "*infile*");
+  EXPECT_EQ(std::string(data_filename), "x*infile*");   // the setting stays as the user gave it
   EXPECT_EQ(gNcWriteFailed, 0);
+  // A name given after that run (the desktop's field) names the next program.
+  KxCopy(data_filename, sizeof data_filename, "plate8");
+  char target[512];
+  ASSERT_TRUE(NcTargetPath(target, sizeof target));
+  EXPECT_EQ(std::string(target), std::string(homepath) + "plate8.nc");
 
   // A full table: no program at all.
   eldsMaximum = eldsCounter;

@@ -82,10 +82,12 @@ static int regionChild(const char* kN, float* len) {
   return elds[r].child;
 }
 
+bool NcNamedAfterDrawing() { return strstr(data_filename, "*infile*") != nullptr; }
+
 bool NcTargetPath(char* path, size_t size) {
   if (!path || size == 0) return false;
   int n;
-  if (gNameByInfile || strstr(data_filename, "*infile*")) {
+  if (NcNamedAfterDrawing()) {
     // Named after the drawing: its own folder, its name without ".dxf".
     char stem[sizeof in_filename];
     KxCopy(stem, sizeof stem, in_filename);
@@ -100,14 +102,8 @@ bool NcTargetPath(char* path, size_t size) {
 
 // Path of the NC program into dataPath; false when it does not fit.
 static bool composeDataPath() {
-  if (strstr(data_filename, "*infile*")) gNameByInfile = 1;
   char path[sizeof homepath + sizeof data_filename + sizeof mS.Extension];
   NcTargetPath(path, sizeof path);
-  if (gNameByInfile) {
-    KxCopy(data_filename, sizeof data_filename, in_filename);
-    size_t n = strlen(data_filename);
-    data_filename[n >= 4 ? n - 4 : 0] = '\0';
-  }
   KxCopy(dataPath, sizeof dataPath, path);
   if (strlen(path) < sizeof dataPath) return true;
   KxPrint("\n -NC program path too long (%zu characters, at most %zu): '%s'\n", strlen(path),
@@ -302,9 +298,6 @@ void ProbeNwdOut() {
       KxPrint(" -saved (nwdout)-\n");
     }
   }
-
-  // The next run again names its program after its drawing.
-  if (gNameByInfile) KxCopy(data_filename, sizeof data_filename, "*infile*");
 }
 
 void SortKontur(FILE* ostream, int k) {

@@ -19,6 +19,7 @@ extern int gLastClockwiseType;   // kxG02 or kxG03: direction of the cut on an a
 
 // --- driver (driver.cpp) ---
 void ProbeNwdOut();                                   // writes the NC program of the run into its file
+bool NcNamedAfterDrawing();                           // true when the program name setting holds "*infile*": the program takes the drawing's name and folder
 bool NcTargetPath(char* path, size_t size);           // where the run's NC program goes; false when it does not fit
 void SortKontur(FILE* ostream, int k);                // finds contour k's region and feed records and writes its path
 
