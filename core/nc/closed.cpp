@@ -302,8 +302,8 @@ void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
   int clockType = kxG03;   // the arc's own direction, toward its end point, unless the lead-in rule says otherwise
   GetFirstDLagePnt(feedElem, firstElem, &qX, &qY, &clockType);
   NcPut(os, "G90G%dG44G%d%s\n", t.dDLage, t.dKLage, mS.EOL);
-  fLayerList(ll_AG0MOVE, first.fLayer, nullptr, 0);
-  NcPut(os, "%s X%.3f Y%.3f", moveType, feed.ex, feed.ey);
+  const char* move = SetMoveTypeForLayer(first.fLayer);
+  NcPut(os, "%s X%.3f Y%.3f", move, feed.ex, feed.ey);
   NcPut(os, "%s%s0", mS.NylOffset, mS.Angel);
   if (gDataInfo) NcPut(os, " (SplittPoint)");
   NcPut(os, "%s\n", mS.EOL);
@@ -313,7 +313,7 @@ void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
     NcPut(os, " J%.3f", first.cy - feed.ey);
     gLastClockwiseType = clockType;
   } else {
-    NcPut(os, "%s X%.3f Y%.3f", moveType, qX, qY);
+    NcPut(os, "%s X%.3f Y%.3f", move, qX, qY);
   }
   NcPut(os, " %s%d", mS.OffsetR, t.dReg);
   NcPut(os, " %s%.3f%s\n", mS.Angel, multiLayer ? NcLayer(first.fLayer).useKonik : t.dkonik, mS.EOL);
@@ -362,8 +362,7 @@ void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
       if (e.type == etPNT) {
         NcPut(os, "%s-actionpoint-%s", mS.RemarkOn, mS.RemarkOff);
       } else if (e.type == etLINE) {
-        fLayerList(ll_AG0MOVE, e.fLayer, nullptr, 0);
-        NcPut(os, "%s X%.3f Y%.3f", moveType, qX, qY);
+        NcPut(os, "%s X%.3f Y%.3f", SetMoveTypeForLayer(e.fLayer), qX, qY);
       } else {
         NcPut(os, "G%02d X%.3f Y%.3f ", dir, qX, qY);
         if (dir == kxG03) NcPut(os, "I%.3f J%.3f", e.cx - e.sx, e.cy - e.sy);
@@ -391,8 +390,7 @@ void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
   const bool closed = IsTolLenB2P(qX, qY, farX, farY) == 1;
   if (closed) {
     SimpleHoldPoint(os, feedElem, firstElem, qX, qY);
-    fLayerList(ll_AG0MOVE, first.fLayer, nullptr, 0);
-    NcPut(os, "%s X%.3f Y%.3f", moveType, feed.cx, feed.cy);
+    NcPut(os, "%s X%.3f Y%.3f", SetMoveTypeForLayer(first.fLayer), feed.cx, feed.cy);
     NcPut(os, "%s%s0%s\n", mS.NylOffset, mS.Angel, mS.EOL);
   }
   NcPut(os, "G40G43G50%s\n", mS.EOL);

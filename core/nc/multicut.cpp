@@ -17,11 +17,11 @@ void SimpleHoldPoint(FILE* ostream, long feedElem, long firstElem, float qX, flo
   const coTechno& t = ktechno;
 
   if (f.type == etLINE) {
-    fLayerList(ll_AG0MOVE, f.fLayer, nullptr, 0);
+    const char* move = SetMoveTypeForLayer(f.fLayer);
     // The wire stops short of the split point so the part still hangs on.
     float px = qX + 0.8 * (sX - qX);
     float py = qY + 0.8 * (sY - qY);
-    NcPut(ostream, "%s X%.3f Y%.3f", moveType, px, py);
+    NcPut(ostream, "%s X%.3f Y%.3f", move, px, py);
     if (t.dLWe > 0) {
       NcPut(ostream, " %s%d", mS.OffsetR, t.dReg);
       NcPut(ostream, " %s%.3f", mS.Angel, NcLayer(f.fLayer).useKonik);
@@ -30,7 +30,7 @@ void SimpleHoldPoint(FILE* ostream, long feedElem, long firstElem, float qX, flo
     NcPut(ostream, "%s\n", mS.EOL);
     if (t.NoStop) NcPut(ostream, "%sNoStop%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL);
     else NcPut(ostream, "%s%s\n", mS.HoldPoint, mS.EOL);
-    NcPut(ostream, "%s X%.3f Y%.3f", moveType, sX, sY);
+    NcPut(ostream, "%s X%.3f Y%.3f", move, sX, sY);
     if (gDataInfo) NcPut(ostream, " (SplittPoint)");
     NcPut(ostream, "%s\n", mS.EOL);
     return;
