@@ -154,7 +154,9 @@ void KxPreview::ShowProgram(const KxToolpath& tp) {
   }
   for (int l = 0; l < tp.loopCount; ++l) {
     const KxLoop& lp = tp.loops[l];
-    QString name = QString::asprintf("$K%02d", lp.block / 10);
+    char contour[16];
+    KxContourName(contour, sizeof contour, KxBlockContour(lp.block));
+    QString name = QString::fromLatin1(contour);
     if (lp.moveCount > 0 && lp.firstMove < tp.moveCount) {
       QPainterPath p;
       p.moveTo(tp.moves[lp.firstMove].x0, tp.moves[lp.firstMove].y0);
@@ -189,7 +191,7 @@ void KxPreview::ShowProgram(const KxToolpath& tp) {
   long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
   for (int k = 1; k <= gKonturCounter; ++k) {
     bool cut = false;
-    for (int l = 0; l < tp.loopCount && !cut; ++l) cut = tp.loops[l].block / 10 == k;
+    for (int l = 0; l < tp.loopCount && !cut; ++l) cut = KxBlockContour(tp.loops[l].block) == k;
     if (cut) continue;
     char name[16];
     KxContourName(name, sizeof name, k);

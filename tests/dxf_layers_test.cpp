@@ -138,15 +138,15 @@ TEST(DxfLayers, LayerQuestionsAndRapidMoves) {
     EXPECT_EQ(fLayerList(ll_AISO, 99, nullptr, 0), 0);
     EXPECT_EQ(fLayerList(ll_ERR, 0, nullptr, 0), 0);
     KxCopy(mS.AfterRapid, sizeof mS.AfterRapid, "M50M51M52");
-    // Layer, answer and the move type then in force.
-    const struct { int layer, answer; const char* move; } moves[] = {
-        {0, 0, "G01"}, {2, 1, "G00"}, {3, 1, "G00"}, {-1, 0, flavour == kxCONSOLE ? "M50M51M52G01" : "G01"}};
+    // Layer and the move type then in force.
+    const char* afterRapid = flavour == kxCONSOLE ? "M50M51M52G01" : "G01";
+    const struct { int layer; const char* move; } moves[] = {{0, "G01"}, {2, "G00"}, {3, "G00"}, {-1, afterRapid}};
     for (const auto& m : moves) {
-      EXPECT_EQ(fLayerList(ll_AG0MOVE, m.layer, nullptr, 0), m.answer) << m.layer;
+      EXPECT_STREQ(SetMoveTypeForLayer(m.layer), m.move) << m.layer;
       EXPECT_STREQ(moveType, m.move) << m.layer;
     }
     gMultiLayer = 0;
-    EXPECT_EQ(fLayerList(ll_AG0MOVE, 2, nullptr, 0), 0);
+    EXPECT_STREQ(SetMoveTypeForLayer(2), afterRapid);
     EXPECT_EQ(fLayerList(ll_ADD, 0, "EDMX_B", 0), 0);
     EXPECT_EQ(gAktLayEntry, 5);
   }

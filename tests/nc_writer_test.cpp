@@ -61,7 +61,7 @@ template <class Write> std::string Written(Write write) {
   free(buf);
   return s;
 }
-std::string Closed(long feed, long first) { return Written([&](FILE* f) { SimpleClosedKontur(f, "$K01", feed, first); }); }
+std::string Closed(long feed, long first) { return Written([&](FILE* f) { SimpleClosedKontur(f, 1, feed, first); }); }
 
 // Contour k as a square of side 10 at (x, y): bottom (first, returned), right, top (drawn right
 // to left unless flipped), left; the right side starts gap above the bottom's end.
@@ -82,7 +82,6 @@ long SquareContour(const char* k, float x, float y, float feedDy, bool topLeftTo
 std::string Square(bool topLeftToRight = false, float gap = 0) {
   long feed = SquareContour("$K01", 0, 0, 2, topLeftToRight, gap);
   AddRegions({0});
-  sPKonturCounter = 1;
   return Closed(feed, elds[feed].IsFirst);
 }
 
@@ -239,19 +238,16 @@ TEST(NcHoldPoint, LineStopsAtFourFifthsArcFourDegreesBefore) {
 TEST(NcMultiCut, PieceModeCutsStartAtTheirOriginAndInsetsAreCalledInOrder) {
   ConsoleCapture cap;
   Fresh();
-  sPKonturCounter = 2;
   ktechno.G92Mode = dmPIECE;
   ktechno.dQuali = 2;
-  EXPECT_EQ(Written([](FILE* f) { SimpleAsSubKontur(f, 5, 2); }).substr(0, 19), "G92 X5.000 Y2.000;\n");
+  EXPECT_EQ(Written([](FILE* f) { SimpleAsSubKontur(f, 2, 5, 2); }).substr(0, 19), "G92 X5.000 Y2.000;\n");
   EXPECT_EQ(gMissETechnologie, 2);
   // Contour 1 with inset contours 2 and 3; contour 2 has none.
   Fresh();
   AddRegions({0, 1, 1});
-  auto childs = [] { return Written([](FILE* f) { SimpleAddChilds(f); }); };
-  sPKonturCounter = 1;
-  EXPECT_EQ(childs(), "M98P20;\nM98P30;\nM98P12;\nM99;\nN12(---);\n");
-  sPKonturCounter = 2;
-  EXPECT_EQ(childs(), "");
+  auto childs = [](int k) { return Written([k](FILE* f) { SimpleAddChilds(f, k); }); };
+  EXPECT_EQ(childs(1), "M98P20;\nM98P30;\nM98P12;\nM99;\nN12(---);\n");
+  EXPECT_EQ(childs(2), "");
 }
 
 TEST(NcPosition, ChainFollowsPositionLinesExactly) {
@@ -359,8 +355,13 @@ TEST(NcDriver, NamingAfterTheDrawingAndFailedOutput) {
   ProbeNwdOut();
   EXPECT_EQ(std::string(dataPath), parts + "/plate7.nc");
   EXPECT_TRUE(FileExists(parts + "/plate7.nc"));
-  EXPECT_EQ(std::string(data_filename), "*infile*");
+  EXPECT_EQ(std::string(data_filename), "x*infile*");   // the setting stays as the user gave it
   EXPECT_EQ(gNcWriteFailed, 0);
+  // A name given after that run (the desktop's field) names the next program.
+  KxCopy(data_filename, sizeof data_filename, "plate8");
+  char target[512];
+  ASSERT_TRUE(NcTargetPath(target, sizeof target));
+  EXPECT_EQ(std::string(target), std::string(homepath) + "plate8.nc");
 
   // A full table: no program at all.
   eldsMaximum = eldsCounter;

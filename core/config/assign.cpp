@@ -43,10 +43,8 @@ void HolesAndTechno() {
   t.PltY = t.KonY = 2999.9f;
   KxLog("\n\n Bohrungsliste:");
   KxPrint(" Bohrungsliste:");
-  sPKonturCounter = 0;
   char name[16];
   for (int k = 1; k <= gKonturCounter; ++k) {
-    sPKonturCounter = k;
     KxContourName(name, sizeof name, k);
     KxPrint("\n %s:", name);
     KxLog("\n %s", name);

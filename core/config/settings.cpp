@@ -97,7 +97,6 @@ static void settingsDefaults() {
 static void setDefaults() {
   settingsDefaults();
   KxCopy(data_filename, sizeof data_filename, "_nwd_out");
-  gNameByInfile = 0;
   ktechno.dHole = -0.002f;
   ktechno.dPE = 30.0f;
   ktechno.dHE = 15.0f;

@@ -87,7 +87,7 @@ int contourNumber(const char* kn, int konturs) {
   const long k = strtol(kn + 2, nullptr, 10);
   if (k < 1 || k > konturs) return 0;
   char name[16];
-  snprintf(name, sizeof name, "$K%02ld", k);
+  KxContourName(name, sizeof name, (int)k);
   return KxSameName(kn, name) ? (int)k : 0;
 }
 
@@ -380,8 +380,13 @@ const char* AutoStartRefusal(int k, char* buf, size_t size) {
     case kvTABLE_FULL: snprintf(buf, size, "element table full"); break;
     case kvCROSSING: snprintf(buf, size, "outline crosses itself"); break;
     case kvCROWDED:
-      if (crowdedBy[k] > 0) snprintf(buf, size, "crowded by $K%02d", crowdedBy[k]);
-      else snprintf(buf, size, "crowded by a start hole");
+      if (crowdedBy[k] > 0) {
+        char name[16];
+        KxContourName(name, sizeof name, crowdedBy[k]);
+        snprintf(buf, size, "crowded by %s", name);
+      } else {
+        snprintf(buf, size, "crowded by a start hole");
+      }
       break;
     default: return nullptr;
   }

@@ -316,3 +316,7 @@ int SearchKontur() {
 }
 
 void KxContourName(char* buf, size_t size, int k) { snprintf(buf, size, "$K%02d", k); }
+
+int KxContourBlock(int k, KxBlockPart part) { return 10 * k + part; }
+
+int KxBlockContour(int block) { return block / 10; }

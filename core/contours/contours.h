@@ -11,9 +11,17 @@
 inline constexpr int kxG02 = 2;   // G02: clockwise
 inline constexpr int kxG03 = 3;   // G03: counter-clockwise
 
-extern int gKonturCounter;       // contours found by the chaining; contour k is named "$K%02d" with k
+extern int gKonturCounter;       // contours found by the chaining, numbered 1 .. gKonturCounter
 extern char gOrphan[8];          // "$ORPHAN", the name of the members of a rejected chain
 void KxContourName(char* buf, size_t size, int k);  // the name of contour k: "$K01" ... "$K100"
+// The blocks of contour k in the NC program: N(10k), N(10k+1) and N(10k+2).
+enum KxBlockPart {
+  kxBLOCK_CONTOUR = 0,  // the contour's own block, called by the main program or by its parent
+  kxBLOCK_CUTS = 1,     // the multi-cut sub-program, called once per cut
+  kxBLOCK_OWN_CUT = 2   // the contour's own cut, called after its inset contours
+};
+int KxContourBlock(int k, KxBlockPart part = kxBLOCK_CONTOUR);  // the N number of that block of contour k
+int KxBlockContour(int block);   // the contour whose block has N number block
 int SearchKontur();              // chains the elements into contours $K01, $K02, ...; returns gKonturCounter
 // true when the two names are equal, as strcmp would say; the analysis compares the name of every
 // element of the table for every contour, and names are a few characters: inline, no library call

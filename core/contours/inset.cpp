@@ -31,7 +31,7 @@ struct RegionIndex {
       long k = strtol(e.kontur + 2, nullptr, 10);
       if (k < 1 || k > konturs) continue;
       // Only the exact name counts: "$K1" is not contour 1's "$K01".
-      snprintf(name, sizeof name, "$K%02ld", k);
+      KxContourName(name, sizeof name, (int)k);
       if (!KxSameName(e.kontur, name)) continue;
       older[(size_t)i] = newest[(size_t)k];
       newest[(size_t)k] = i;
@@ -50,7 +50,8 @@ struct RegionIndex {
 
 int SearchInsetRegions(FILE* stream) {
   KxPrint("\n ...suche innenliegende Konturen\n");
-  KxPrint(" ... sPKonturCounter %d  Stream: %p \n", sPKonturCounter, (void*)stream);
+  // The number of contours to search, under the name earlier traces gave it.
+  KxPrint(" ... sPKonturCounter %d  Stream: %p \n", gKonturCounter, (void*)stream);
 
   char nameA[16], nameB[16];
   RegionIndex regions;

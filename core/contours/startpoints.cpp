@@ -155,7 +155,6 @@ void FindFirstElemFor(const char* kName, long regElem) {
 }
 
 int SearchStartPoints() {
-  sPKonturCounter = 0;
   if (gKonturCounter < 1) return 0;
   KxPrint("\n ...SearchStartPoints()\n");
   if (eldsCounter >= eldsMaximum) {
@@ -164,7 +163,6 @@ int SearchStartPoints() {
   }
   char name[16];
   for (int k = 1; k <= gKonturCounter; ++k) {
-    sPKonturCounter = k;
     KxContourName(name, sizeof name, k);
     const long before = eldsCounter;
     GetRegionFor(name);

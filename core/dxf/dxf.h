@@ -35,7 +35,6 @@ enum fllmod {
   ll_CLR_U = 2,      // clear usage marks and per-layer values
   ll_LIST = 3,       // print the list
   ll_AISO = 4,       // does the layer's name contain "ISO"
-  ll_AG0MOVE = 5,    // are the layer's moves rapid moves (sets moveType)
   ll_APOSITION = 6,  // is the layer a positioning layer
   ll_ERR = 7         // no operation
 };
@@ -59,7 +58,8 @@ typedef void (*KxLayerNameFn)(const char* name);
 extern KxLayerNameFn gLayerNameHook;  // desktop: receives every layer name of the layer pass for the window's list; null in the console
 
 void ResetDxfRun();                    // the layer list of the main layer alone, as the settings leave it
-int fLayerList(int modus, int nr, const char* lName, long elnum);  // the one operation on the layer list
+int fLayerList(int modus, int nr, const char* lName, long elnum);  // the questions and changes of the layer list
+const char* SetMoveTypeForLayer(int nr);  // sets moveType for a path element on layer nr and returns it ("G00" on a rapid-move layer)
 int LayerSelected(const char* name);  // is an entity on this layer read (a listed layer or the main layer)? sets gAktLayName
 int getLayers();                      // layer pass
 

@@ -90,15 +90,17 @@ static int layerVaria(const char* text, long elnum) {
   return 1;
 }
 
-static int layerMove(int nr) {
+// Without the layer list the move type stays as it is.
+const char* SetMoveTypeForLayer(int nr) {
+  if (gMultiLayer == 0) return moveType;
   const char* name = entryName(nr);
   if (contains(name, "G0MOVE") || contains(name, "EILGANG")) {
     KxCopy(moveType, sizeof moveType, "G00");
-    return 1;
+    return moveType;
   }
   if (!KxConsole() || contains(moveType, "G01")) {
     KxCopy(moveType, sizeof moveType, "G01");
-    return 0;
+    return moveType;
   }
   // The console control needs its after-rapid word in front of the first feed move;
   // the word must never cut off the G01 behind it, or every later move stays rapid.
@@ -107,7 +109,7 @@ static int layerMove(int nr) {
   KxCopy(word, sizeof word, mS.AfterRapid);
   KxCat(word, sizeof word, "G01");
   KxCopy(moveType, sizeof moveType, word);
-  return 0;
+  return moveType;
 }
 
 void ResetDxfRun() {
@@ -146,8 +148,6 @@ int fLayerList(int modus, int nr, const char* lName, long elnum) {
       return 1;
     case ll_AISO:
       return contains(entryName(nr), "ISO") ? 1 : 0;
-    case ll_AG0MOVE:
-      return layerMove(nr);
     case ll_APOSITION:
       return contains(entryName(nr), "POSITION") ? 1 : 0;
     default:

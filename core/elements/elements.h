@@ -67,7 +67,6 @@ void ResetElementState();                          // restores the table, counte
 // --- structure check, reorganisation, dump ---
 extern int gKilledElements;                        // lines deleted as too short
 extern int gDuplicateElements;                     // elements deleted as drawn twice (same type, ends, centre, radius)
-extern int sPKonturCounter;                        // running contour number of contour loops
 void CheckStructs();                               // polylines to lines, rounding, short lines, lengths, texts
 void ReorgStructs();                               // moves points to the front of their contour
 void SaveStructs(const char* fname, const char* info);  // dumps the table into homepath + fname

@@ -13,7 +13,6 @@
 
 int gKilledElements = 0;
 int gDuplicateElements = 0;
-int sPKonturCounter = 0;
 
 // Live part of the table, never past its physical end.
 static long liveCount() { return eldsCounter < kMaxElements ? eldsCounter : kMaxElements; }
@@ -288,9 +287,7 @@ void ReorgStructs() {
     KxPrint("-Limit RS-");
     return;
   }
-  sPKonturCounter = 0;
   for (int k = 1; k <= gKonturCounter; ++k) {
-    sPKonturCounter = k;
     char name[16];
     KxContourName(name, sizeof name, k);
     KxPrint("\n [%ld] reorg: %s ", eldsCounter, name);

@@ -20,7 +20,6 @@ void ResetElementState() {
   memset(elds, 0, sizeof elds);
   eldsMaximum = kMaxElements;
   eldsCounter = 0;
-  StructsChecked = 0;
   gMaxELemBarrier = 0;
   ResetElementRun();
   sx = sy = ex = ey = cx = cy = sw = ew = rd = 0;
@@ -32,7 +31,6 @@ void ResetElementRun() {
   gAktLayName = 0;
   gKilledElements = 0;
   gDuplicateElements = 0;
-  sPKonturCounter = 0;
 }
 
 void ClearElements() {

@@ -22,7 +22,6 @@ FILE* log_stream = nullptr;
 char gAPPNAME[8];
 char gVersInf[16];
 int gBulkOut = 0;
-int gNameByInfile = 0;
 int gLogNameGiven = 0;
 
 KxSinkFn gConsoleSink = nullptr;
@@ -45,7 +44,6 @@ void ResetBaseState() {
   KxCopy(gAPPNAME, sizeof gAPPNAME, "korvex");
   KxCopy(gVersInf, sizeof gVersInf, KxConsole() ? "_081024" : "_081112");
   gBulkOut = 0;
-  gNameByInfile = 0;
   gLogNameGiven = 0;
 }
 

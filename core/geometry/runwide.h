@@ -27,7 +27,6 @@ extern FILE* log_stream;        // the log file, open while the conversion runs
 extern char gAPPNAME[8];        // program name
 extern char gVersInf[16];       // version text of the banner
 extern int gBulkOut;            // 1: write the element dump after the NC program
-extern int gNameByInfile;       // 1 while the NC program is named after the drawing
 extern int gLogNameGiven;       // 1 when the command line named the log file; it then wins over the default
 
 // --- output ---

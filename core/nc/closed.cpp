@@ -43,7 +43,7 @@ static void writeTechnologyLine(FILE* os) {
 }
 
 // A contour without feed-point record: a single large circle is a hole, anything else is trouble.
-static void writeHoleOrTrouble(FILE* os, const char* kN, long feedElem, long firstElem, int child) {
+static void writeHoleOrTrouble(FILE* os, int k, const char* kN, long feedElem, long firstElem, int child) {
   KxPrint("\n -(%s) Bohrungen abfangen:", kN);
   KxPrint(" - fKMenge:%ld Erste:%ld  Letzte:%ld  \n ", 0L, eldsCounter, 0L);
   const Members m = surveyMembers(kN, [](const elementdaten& e) { return e.type == etCIR && e.r > gStartPosition; },
@@ -55,11 +55,11 @@ static void writeHoleOrTrouble(FILE* os, const char* kN, long feedElem, long fir
     const elementdaten& h = elds[lowest];
     NcPut(os, "%s--HOLE-R%.3f--%s%s\n", mS.RemarkOn, h.r, mS.RemarkOff, mS.EOL);
     if (child == 0) {
-      if (ktechno.dQuali > 1) SimpleAsSubKontur(os, h.cx, h.cy);
+      if (ktechno.dQuali > 1) SimpleAsSubKontur(os, k, h.cx, h.cy);
       else writeTechnologyLine(os);
     }
     // Contours inside the hole are cut before it, as inside any other contour.
-    SimpleAddChilds(os);
+    SimpleAddChilds(os, k);
     KxPrint(" into: SimpleHoleForElement()\n");
     SimpleHoleForElement(os, lowest);
     KxLog("\n %s: [%ld] HOLE", kN, lowest);
@@ -67,7 +67,7 @@ static void writeHoleOrTrouble(FILE* os, const char* kN, long feedElem, long fir
   }
   // The contour itself cannot be cut, but what lies inside it has start holes of
   // its own: call it, so that no block of the program is left without a caller.
-  SimpleAddChilds(os);
+  SimpleAddChilds(os, k);
   // Without an element behind an index the radius reads 0.
   NcPut(os, "%s--HOLE-FI-R%.3f--%s%s\n", mS.RemarkOn, radiusAt(firstElem), mS.RemarkOff, mS.EOL);
   NcPut(os, "%s--HOLE-FE-R%.3f--%s%s\n", mS.RemarkOn, radiusAt(feedElem), mS.RemarkOff, mS.EOL);
@@ -133,13 +133,13 @@ static void writeIsoRadius(FILE* os, float r) {
 // a multi-cut sub-contour or its one technology line (with the piece origin in
 // piece mode), the inset contours, the positioning chain and the rapid move to
 // the feed point.
-static void writeTechnologyPart(FILE* os, const char* kN, long feedElem, int child) {
+static void writeTechnologyPart(FILE* os, int k, const char* kN, long feedElem, int child) {
   coTechno& t = ktechno;
   const elementdaten& feed = elds[feedElem];
   if (t.HatRotation) NcPut(os, "%s%.3f%s\n", mS.RotateOn, t.dRotate, mS.EOL);
   if (child == 0) {
     if (t.dQuali > 1) {
-      SimpleAsSubKontur(os, feed.cx, feed.cy);
+      SimpleAsSubKontur(os, k, feed.cx, feed.cy);
     } else {
       if (t.G92Mode == dmPIECE) {
         NcPut(os, "G92 X%.3f Y%.3f", feed.cx, feed.cy);
@@ -151,7 +151,7 @@ static void writeTechnologyPart(FILE* os, const char* kN, long feedElem, int chi
       writeTechnologyLine(os);
     }
   }
-  SimpleAddChilds(os);
+  SimpleAddChilds(os, k);
   SimplePosition_Chain(os, kN, feedElem);
   NcPut(os, "G00 X%.3f Y%.3f", feed.cx, feed.cy);
   if (gDataInfo) NcPut(os, " (FeedPoint)");
@@ -172,7 +172,7 @@ static void writeThreading(FILE* os) {
 // the circle at its nearest point; the circle goes round in the direction that
 // keeps the wire on the start hole's side, with the hold point 4 degrees before
 // the split point.
-static void writePunch(FILE* os, const char* kN, long feedElem, long circleElem, int child) {
+static void writePunch(FILE* os, int k, const char* kN, long feedElem, long circleElem, int child) {
   coTechno& t = ktechno;
   const elementdaten& feed = elds[feedElem];
   const elementdaten& c = elds[circleElem];
@@ -181,7 +181,7 @@ static void writePunch(FILE* os, const char* kN, long feedElem, long circleElem,
   t.dLWe = 0;
   t.dAktL = c.fLayer;
   t.dAktR = t.dReg;
-  writeTechnologyPart(os, kN, feedElem, child);
+  writeTechnologyPart(os, k, kN, feedElem, child);
   writeThreading(os);
 
   if (t.dDLage != 41 && t.dDLage != 42) t.dDLage = 42;
@@ -196,14 +196,14 @@ static void writePunch(FILE* os, const char* kN, long feedElem, long circleElem,
   const double a0 = WIV(c.cx, c.cy, feed.ex, feed.ey);
   const double ends[3] = {a0 + step * 180.0, a0 + step * 356.0, a0};
   float px = feed.ex, py = feed.ey;
-  for (int k = 0; k < 3; ++k) {
-    const float x = k == 2 ? feed.ex : c.cx + XARC(ends[k], c.r);
-    const float y = k == 2 ? feed.ey : c.cy + YARC(ends[k], c.r);
+  for (int n = 0; n < 3; ++n) {
+    const float x = n == 2 ? feed.ex : c.cx + XARC(ends[n], c.r);
+    const float y = n == 2 ? feed.ey : c.cy + YARC(ends[n], c.r);
     NcPut(os, "G%02d X%.3f Y%.3f I%.3f J%.3f", dir, x, y, c.cx - px, c.cy - py);
-    if (k == 0) NcPut(os, " %s%d %s%.3f", mS.OffsetR, t.dReg, mS.Angel, t.dkonik);
-    if (k == 1 && gDataInfo) NcPut(os, " (StopPoint)");
+    if (n == 0) NcPut(os, " %s%d %s%.3f", mS.OffsetR, t.dReg, mS.Angel, t.dkonik);
+    if (n == 1 && gDataInfo) NcPut(os, " (StopPoint)");
     NcPut(os, "%s\n", mS.EOL);
-    if (k == 1) {
+    if (n == 1) {
       if (t.NoStop) NcPut(os, "%sNoStop%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL);
       else NcPut(os, "%s%s\n", mS.HoldPoint, mS.EOL);
     }
@@ -229,8 +229,9 @@ static void writePunch(FILE* os, const char* kN, long feedElem, long circleElem,
 //   E. lead-in to the split point and along the first element;
 //   F. the path, element by element in chain order;
 //   G. closing: hold point, lead-out, wire cut and return, or open-contour trouble.
-void SimpleClosedKontur(FILE* os, const char* kN, long feedElem, long firstElem) {
-  if (!kN) return;
+void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
+  char kN[16];
+  KxContourName(kN, sizeof kN, k);
   KxPrint("[%s] SimpleClosedKontur FEED:%ld  FIRST:%ld ", kN, feedElem, firstElem);
   // A rapid move of the previous contour never carries over into this one.
   KxCopy(moveType, sizeof moveType, "G01");
@@ -239,7 +240,7 @@ void SimpleClosedKontur(FILE* os, const char* kN, long feedElem, long firstElem)
 
   // An index that addresses no record in use is no feed point either.
   if (!NcValidElement(feedElem) || !NcValidElement(firstElem)) {
-    writeHoleOrTrouble(os, kN, feedElem, firstElem, child);
+    writeHoleOrTrouble(os, k, kN, feedElem, firstElem, child);
     return;
   }
 
@@ -248,7 +249,7 @@ void SimpleClosedKontur(FILE* os, const char* kN, long feedElem, long firstElem)
   const elementdaten& first = elds[firstElem];
   // A round punch: a circle entered from a start hole outside it.
   if (first.type == etCIR) {
-    writePunch(os, kN, feedElem, firstElem, child);
+    writePunch(os, k, kN, feedElem, firstElem, child);
     return;
   }
 
@@ -285,7 +286,7 @@ void SimpleClosedKontur(FILE* os, const char* kN, long feedElem, long firstElem)
   KxLog("\n %s: [%ld] %d", kN, firstElem, first.type);
 
   // D. Technology part.
-  writeTechnologyPart(os, kN, feedElem, child);
+  writeTechnologyPart(os, k, kN, feedElem, child);
 
   const bool multiLayer = t.dLWe > 0;
   if (multiLayer) {
@@ -301,8 +302,8 @@ void SimpleClosedKontur(FILE* os, const char* kN, long feedElem, long firstElem)
   int clockType = kxG03;   // the arc's own direction, toward its end point, unless the lead-in rule says otherwise
   GetFirstDLagePnt(feedElem, firstElem, &qX, &qY, &clockType);
   NcPut(os, "G90G%dG44G%d%s\n", t.dDLage, t.dKLage, mS.EOL);
-  fLayerList(ll_AG0MOVE, first.fLayer, nullptr, 0);
-  NcPut(os, "%s X%.3f Y%.3f", moveType, feed.ex, feed.ey);
+  const char* move = SetMoveTypeForLayer(first.fLayer);
+  NcPut(os, "%s X%.3f Y%.3f", move, feed.ex, feed.ey);
   NcPut(os, "%s%s0", mS.NylOffset, mS.Angel);
   if (gDataInfo) NcPut(os, " (SplittPoint)");
   NcPut(os, "%s\n", mS.EOL);
@@ -312,7 +313,7 @@ void SimpleClosedKontur(FILE* os, const char* kN, long feedElem, long firstElem)
     NcPut(os, " J%.3f", first.cy - feed.ey);
     gLastClockwiseType = clockType;
   } else {
-    NcPut(os, "%s X%.3f Y%.3f", moveType, qX, qY);
+    NcPut(os, "%s X%.3f Y%.3f", move, qX, qY);
   }
   NcPut(os, " %s%d", mS.OffsetR, t.dReg);
   NcPut(os, " %s%.3f%s\n", mS.Angel, multiLayer ? NcLayer(first.fLayer).useKonik : t.dkonik, mS.EOL);
@@ -361,8 +362,7 @@ void SimpleClosedKontur(FILE* os, const char* kN, long feedElem, long firstElem)
       if (e.type == etPNT) {
         NcPut(os, "%s-actionpoint-%s", mS.RemarkOn, mS.RemarkOff);
       } else if (e.type == etLINE) {
-        fLayerList(ll_AG0MOVE, e.fLayer, nullptr, 0);
-        NcPut(os, "%s X%.3f Y%.3f", moveType, qX, qY);
+        NcPut(os, "%s X%.3f Y%.3f", SetMoveTypeForLayer(e.fLayer), qX, qY);
       } else {
         NcPut(os, "G%02d X%.3f Y%.3f ", dir, qX, qY);
         if (dir == kxG03) NcPut(os, "I%.3f J%.3f", e.cx - e.sx, e.cy - e.sy);
@@ -390,8 +390,7 @@ void SimpleClosedKontur(FILE* os, const char* kN, long feedElem, long firstElem)
   const bool closed = IsTolLenB2P(qX, qY, farX, farY) == 1;
   if (closed) {
     SimpleHoldPoint(os, feedElem, firstElem, qX, qY);
-    fLayerList(ll_AG0MOVE, first.fLayer, nullptr, 0);
-    NcPut(os, "%s X%.3f Y%.3f", moveType, feed.cx, feed.cy);
+    NcPut(os, "%s X%.3f Y%.3f", SetMoveTypeForLayer(first.fLayer), feed.cx, feed.cy);
     NcPut(os, "%s%s0%s\n", mS.NylOffset, mS.Angel, mS.EOL);
   }
   NcPut(os, "G40G43G50%s\n", mS.EOL);

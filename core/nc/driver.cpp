@@ -82,10 +82,12 @@ static int regionChild(const char* kN, float* len) {
   return elds[r].child;
 }
 
+bool NcNamedAfterDrawing() { return strstr(data_filename, "*infile*") != nullptr; }
+
 bool NcTargetPath(char* path, size_t size) {
   if (!path || size == 0) return false;
   int n;
-  if (gNameByInfile || strstr(data_filename, "*infile*")) {
+  if (NcNamedAfterDrawing()) {
     // Named after the drawing: its own folder, its name without ".dxf".
     char stem[sizeof in_filename];
     KxCopy(stem, sizeof stem, in_filename);
@@ -100,14 +102,8 @@ bool NcTargetPath(char* path, size_t size) {
 
 // Path of the NC program into dataPath; false when it does not fit.
 static bool composeDataPath() {
-  if (strstr(data_filename, "*infile*")) gNameByInfile = 1;
   char path[sizeof homepath + sizeof data_filename + sizeof mS.Extension];
   NcTargetPath(path, sizeof path);
-  if (gNameByInfile) {
-    KxCopy(data_filename, sizeof data_filename, in_filename);
-    size_t n = strlen(data_filename);
-    data_filename[n >= 4 ? n - 4 : 0] = '\0';
-  }
   KxCopy(dataPath, sizeof dataPath, path);
   if (strlen(path) < sizeof dataPath) return true;
   KxPrint("\n -NC program path too long (%zu characters, at most %zu): '%s'\n", strlen(path),
@@ -142,8 +138,8 @@ static void writeHead(FILE* f) {
   for (int k = 1; k <= gKonturCounter; ++k) {
     KxContourName(name, sizeof name, k);
     if (regionChild(name, nullptr) != 0) continue;
-    NcPut(f, "%d ", 10 * k);
-    lastTop = 10 * k;
+    lastTop = KxContourBlock(k);
+    NcPut(f, "%d ", lastTop);
     ++tops;
   }
   // In piece mode the main program calls the last piece only; the others wait
@@ -155,7 +151,7 @@ static void writeHead(FILE* f) {
     for (int k = 1; k <= gKonturCounter; ++k) {
       KxContourName(name, sizeof name, k);
       if (regionChild(name, nullptr) != 0) continue;
-      NcPut(f, "%s%d", mS.SubJump, 10 * k);
+      NcPut(f, "%s%d", mS.SubJump, KxContourBlock(k));
       GetKonturName(name, f);
       NcPut(f, "%s\n", mS.EOL);
     }
@@ -170,7 +166,6 @@ static void writeHead(FILE* f) {
 static void writeContourBlock(FILE* f, int k) {
   char name[16];
   KxContourName(name, sizeof name, k);
-  sPKonturCounter = k;
   int feedMarker = 0;
   long pathCount = 0;
   KxPrint(" %s-", name);
@@ -179,10 +174,11 @@ static void writeContourBlock(FILE* f, int k) {
   float len = 0;
   int child = regionChild(name, &len);
   if (child == 0)
-    NcPut(f, KxConsole() ? "N%d%s-- Contour: %s --%s%s\n" : "N%d%s-- contour: %s --%s%s\n", 10 * k,
+    NcPut(f, KxConsole() ? "N%d%s-- Contour: %s --%s%s\n" : "N%d%s-- contour: %s --%s%s\n", KxContourBlock(k),
           mS.RemarkOn, name, mS.RemarkOff, mS.EOL);
   else
-    NcPut(f, "N%d%s-- child of N%d --%s%s\n", 10 * k, mS.RemarkOn, 10 * child, mS.RemarkOff, mS.EOL);
+    NcPut(f, "N%d%s-- child of N%d --%s%s\n", KxContourBlock(k), mS.RemarkOn, KxContourBlock(child), mS.RemarkOff,
+          mS.EOL);
   if (gDataInfo) NcPut(f, "%s--Len:%.3f--%s%s\n", mS.RemarkOn, len, mS.RemarkOff, mS.EOL);
 
   // Every piece starts from the defaults; on a plate the technology carries over.
@@ -236,7 +232,7 @@ static void writeContourBlock(FILE* f, int k) {
     NcPut(f, "%sAUTO START HOLE X%.3f Y%.3f%s%s\n", mS.RemarkOn, elds[drill].cx, elds[drill].cy, mS.RemarkOff, mS.EOL);
 
   KxPrint("\n -Sortiere Kontur '%s' ", name);
-  SortKontur(f, name);
+  SortKontur(f, k);
 }
 
 static void writeFoot(FILE* f) {
@@ -284,7 +280,6 @@ void ProbeNwdOut() {
     else gNcWriteFailed = 1;
   } else {
     writeHead(f);
-    sPKonturCounter = 0;
     for (int k = 1; k <= gKonturCounter; ++k) {
       writeContourBlock(f, k);
       if (k >= gKonturCounter) KxPrint("\n > gKonturCounter <break>\n");
@@ -303,12 +298,11 @@ void ProbeNwdOut() {
       KxPrint(" -saved (nwdout)-\n");
     }
   }
-
-  // The next run again names its program after its drawing.
-  if (gNameByInfile) KxCopy(data_filename, sizeof data_filename, "*infile*");
 }
 
-void SortKontur(FILE* ostream, const char* kN) {
+void SortKontur(FILE* ostream, int k) {
+  char kN[16];
+  KxContourName(kN, sizeof kN, k);
   long keep = eldsCounter;
   long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
   long count = 0, regFirst = 0;
@@ -328,7 +322,7 @@ void SortKontur(FILE* ostream, const char* kN) {
     }
   }
   KxPrint("\n[%s] : %ld Elemente | %ld=FirstElement | %ld=FeedPoint \n", kN, count, regFirst, feed);
-  if (count > 0) SimpleClosedKontur(ostream, kN, feed, first);
+  if (count > 0) SimpleClosedKontur(ostream, k, feed, first);
   else NcPut(ostream, "%s%s\n", mS.SubReturn, mS.EOL);   // the called block still returns
   // Working records appended while the contour was written are dropped.
   eldsCounter = keep;

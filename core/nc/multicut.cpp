@@ -17,11 +17,11 @@ void SimpleHoldPoint(FILE* ostream, long feedElem, long firstElem, float qX, flo
   const coTechno& t = ktechno;
 
   if (f.type == etLINE) {
-    fLayerList(ll_AG0MOVE, f.fLayer, nullptr, 0);
+    const char* move = SetMoveTypeForLayer(f.fLayer);
     // The wire stops short of the split point so the part still hangs on.
     float px = qX + 0.8 * (sX - qX);
     float py = qY + 0.8 * (sY - qY);
-    NcPut(ostream, "%s X%.3f Y%.3f", moveType, px, py);
+    NcPut(ostream, "%s X%.3f Y%.3f", move, px, py);
     if (t.dLWe > 0) {
       NcPut(ostream, " %s%d", mS.OffsetR, t.dReg);
       NcPut(ostream, " %s%.3f", mS.Angel, NcLayer(f.fLayer).useKonik);
@@ -30,7 +30,7 @@ void SimpleHoldPoint(FILE* ostream, long feedElem, long firstElem, float qX, flo
     NcPut(ostream, "%s\n", mS.EOL);
     if (t.NoStop) NcPut(ostream, "%sNoStop%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL);
     else NcPut(ostream, "%s%s\n", mS.HoldPoint, mS.EOL);
-    NcPut(ostream, "%s X%.3f Y%.3f", moveType, sX, sY);
+    NcPut(ostream, "%s X%.3f Y%.3f", move, sX, sY);
     if (gDataInfo) NcPut(ostream, " (SplittPoint)");
     NcPut(ostream, "%s\n", mS.EOL);
     return;
@@ -60,11 +60,11 @@ void SimpleHoldPoint(FILE* ostream, long feedElem, long firstElem, float qX, flo
   NcPut(ostream, "%s\n", mS.EOL);
 }
 
-void SimpleAsSubKontur(FILE* ostream, float ssX, float ssY) {
+void SimpleAsSubKontur(FILE* ostream, int k, float ssX, float ssY) {
   coTechno& t = ktechno;
   if (t.dQuali <= 0) return;
   KxPrint(" Quality: --AsSubKontur--\n");
-  const int n = 10 * sPKonturCounter + 1;
+  const int n = KxContourBlock(k, kxBLOCK_CUTS);
   NcPut(ostream, "%s X%.3f Y%.3f%s\n", t.G92Mode == dmPIECE ? "G92" : "G00", ssX, ssY, mS.EOL);
   // One technology line and one call of the sub-program per cut; there are four cut entries.
   const int cuts = t.dQuali <= kCutCount ? t.dQuali : kCutCount;
@@ -80,9 +80,8 @@ void SimpleAsSubKontur(FILE* ostream, float ssX, float ssY) {
   NcPut(ostream, "N%d%s--%.39s--%s%s\n", n, mS.RemarkOn, t.sInfo, mS.RemarkOff, mS.EOL);
 }
 
-int SimpleAddChilds(FILE* ostream) {
+int SimpleAddChilds(FILE* ostream, int k) {
   KxPrint(" --SimpleAddChilds >");
-  const int k = sPKonturCounter;
   // The region records stand at the end of the table, after the two closing
   // markers; only the start holes korvex placed itself follow them.
   long from = eldsCounter - 3 - gKonturCounter - gAutoStartCount;
@@ -92,14 +91,15 @@ int SimpleAddChilds(FILE* ostream) {
     const elementdaten& e = elds[i];
     if (k <= 0 || !KxSameName(e.text, gtRegInfo) || e.child != k || strncmp(e.kontur, "$K", 2) != 0) continue;
     ++found;
-    const long m = 10 * KxInteger(e.kontur + 2);
+    const long m = KxContourBlock((int)KxInteger(e.kontur + 2));
     KxPrint(" ADD CHILD(%s->%ld)  ", e.kontur, m);
     NcPut(ostream, "%s%ld%s\n", mS.SubJump, m, mS.EOL);
   }
   if (found > 0) {
-    NcPut(ostream, "%s%d%s\n", mS.SubJump, 10 * k + 2, mS.EOL);
+    const int own = KxContourBlock(k, kxBLOCK_OWN_CUT);
+    NcPut(ostream, "%s%d%s\n", mS.SubJump, own, mS.EOL);
     NcPut(ostream, "%s%s\n", mS.SubReturn, mS.EOL);
-    NcPut(ostream, "N%d%s--%.39s-%s%s\n", 10 * k + 2, mS.RemarkOn, ktechno.sInfo, mS.RemarkOff, mS.EOL);
+    NcPut(ostream, "N%d%s--%.39s-%s%s\n", own, mS.RemarkOn, ktechno.sInfo, mS.RemarkOff, mS.EOL);
   } else {
     KxPrint(" <keine>");
   }

@@ -19,11 +19,12 @@ extern int gLastClockwiseType;   // kxG02 or kxG03: direction of the cut on an a
 
 // --- driver (driver.cpp) ---
 void ProbeNwdOut();                                   // writes the NC program of the run into its file
+bool NcNamedAfterDrawing();                           // true when the program name setting holds "*infile*": the program takes the drawing's name and folder
 bool NcTargetPath(char* path, size_t size);           // where the run's NC program goes; false when it does not fit
-void SortKontur(FILE* ostream, const char* kN);       // finds contour kN's region and feed records and writes its path
+void SortKontur(FILE* ostream, int k);                // finds contour k's region and feed records and writes its path
 
 // --- closed contour writer (closed.cpp) ---
-void SimpleClosedKontur(FILE* ostream, const char* kN, long feedElem, long firstElem);  // writes one contour's cutting program
+void SimpleClosedKontur(FILE* ostream, int k, long feedElem, long firstElem);  // writes contour k's cutting program
 
 // --- hole writer (hole.cpp) ---
 void SimpleHoleForElement(FILE* ostream, long elem);  // writes the cutting program of the hole circle elem
@@ -33,8 +34,8 @@ void SimplePosition_Chain(FILE* ostream, const char* kN, long feedElem);  // rap
 
 // --- hold point, multi-cut and inset contours (multicut.cpp) ---
 void SimpleHoldPoint(FILE* ostream, long feedElem, long firstElem, float qX, float qY);  // last part of the first element with the hold point
-void SimpleAsSubKontur(FILE* ostream, float ssX, float ssY);  // calls of the multi-cut sub-program and its head
-int SimpleAddChilds(FILE* ostream);                   // calls of the inset contours and the head of the own cut; result unused
+void SimpleAsSubKontur(FILE* ostream, int k, float ssX, float ssY);  // calls of contour k's multi-cut sub-program and its head
+int SimpleAddChilds(FILE* ostream, int k);            // calls of contour k's inset contours and the head of its own cut; result unused
 
 // --- shared writing helpers (driver.cpp) ---
 void NcPut(FILE* ostream, const char* fmt, ...) __attribute__((format(printf, 2, 3)));  // writes formatted text into the NC file (nothing when null)

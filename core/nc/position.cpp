@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "config/config.h"
+#include "contours/contours.h"
 #include "dxf/dxf.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
@@ -22,7 +23,7 @@ static void chainStart(const char* kN, float* x, float* y) {
   long n = strncmp(kN, "$K", 2) == 0 ? KxInteger(kN + 2) : 0;
   if (n <= 1) return;
   char prev[24];
-  snprintf(prev, sizeof prev, "$K%02ld", n - 1);
+  KxContourName(prev, sizeof prev, (int)(n - 1));
   for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
     if (elds[i].type == etCIR && strstr(elds[i].kontur, prev)) {
       *x = elds[i].cx;

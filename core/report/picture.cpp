@@ -26,9 +26,6 @@ struct Box {
   bool empty() const { return x0 > x1; }
 };
 
-// Contour number of a block: the writer numbers contour k's blocks 10k, 10k+1, 10k+2.
-int contourOfBlock(int block) { return block / 10; }
-
 // As strncmp over the name's size, without the library call: the open ends of a
 // contour compare every pair of elements of the table.
 bool isMember(const elementdaten& e, const char* name) {
@@ -144,13 +141,13 @@ int openEnds(const char* name, float* xs, float* ys, int room) {
 
 bool hasLoop(const KxToolpath& tp, int k) {
   for (int l = 0; l < tp.loopCount; ++l)
-    if (contourOfBlock(tp.loops[l].block) == k) return true;
+    if (KxBlockContour(tp.loops[l].block) == k) return true;
   return false;
 }
 
 bool isTrouble(const KxToolpath& tp, int k) {
   for (int t = 0; t < tp.troubleCount; ++t)
-    if (contourOfBlock(tp.trouble[t]) == k) return true;
+    if (KxBlockContour(tp.trouble[t]) == k) return true;
   return false;
 }
 
@@ -253,7 +250,7 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
   fputs("<g class='cuts'>\n", f);
   for (int l = 0; l < tp.loopCount; ++l) {
     const KxLoop& lp = tp.loops[l];
-    KxContourName(name, sizeof name, contourOfBlock(lp.block));
+    KxContourName(name, sizeof name, KxBlockContour(lp.block));
     fprintf(f, "<g class='loop' data-contour='%s'>\n", name);
     fprintf(f, "<title>%s N%d: %d cut%s, G%d</title>\n", name, lp.block, lp.cuts, lp.cuts == 1 ? "" : "s", lp.side);
     if (lp.moveCount > 0 && lp.firstMove < tp.moveCount) {
@@ -333,8 +330,10 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
     // Contours threaded at the same hole get their names one under the other.
     int below = 0;
     for (int o = 0; o < l; ++o) below += tp.loops[o].holeX == lp.holeX && tp.loops[o].holeY == lp.holeY;
-    fprintf(f, "<text x='%.3f' y='%.3f'>$K%02d \u00d7%d</text>\n", lp.holeX + mark * 1.5,
-            -lp.holeY - mark * 1.5 + below * fs * 1.1, contourOfBlock(lp.block), lp.cuts);
+    char name[16];
+    KxContourName(name, sizeof name, KxBlockContour(lp.block));
+    fprintf(f, "<text x='%.3f' y='%.3f'>%s \u00d7%d</text>\n", lp.holeX + mark * 1.5,
+            -lp.holeY - mark * 1.5 + below * fs * 1.1, name, lp.cuts);
   }
   // A way travelled again is labelled once, with all its numbers.
   for (int r = 0; r < tp.rapidCount; ++r) {
@@ -386,16 +385,21 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
         f);
   for (int l = 0; l < tp.loopCount; ++l) {
     const KxLoop& lp = tp.loops[l];
-    int k = contourOfBlock(lp.block);
+    int k = KxBlockContour(lp.block);
     KxContourName(name, sizeof name, k);
     long reg = GetRegionElement(name);
     int parent = reg >= 0 && reg < kMaxElements ? elds[reg].child : 0;
-    fprintf(f, "<tr><td>%s</td><td>N%d", name, 10 * k);
-    if (lp.block != 10 * k) fprintf(f, " (cut in N%d)", lp.block);
+    fprintf(f, "<tr><td>%s</td><td>N%d", name, KxContourBlock(k));
+    if (lp.block != KxContourBlock(k)) fprintf(f, " (cut in N%d)", lp.block);
     fprintf(f, "</td><td>%d</td><td>%.3f mm</td><td>G%d (wire %s)</td>", lp.cuts, loopLength(tp, lp), lp.side,
             lp.side == 41 ? "left" : "right");
-    if (parent > 0) fprintf(f, "<td>inside $K%02d</td>", parent);
-    else fputs("<td>outside</td>", f);
+    if (parent > 0) {
+      char outer[16];
+      KxContourName(outer, sizeof outer, parent);
+      fprintf(f, "<td>inside %s</td>", outer);
+    } else {
+      fputs("<td>outside</td>", f);
+    }
     fprintf(f, "<td>X%.3f Y%.3f</td></tr>\n", lp.holeX, lp.holeY);
   }
   fputs("</table>\n", f);

@@ -134,9 +134,9 @@ static int writePage(FILE* page) {
   // Contours with their lengths: the integer part right-aligned in four
   // places; longer lengths widen the field instead of losing digits.
   float cutSum = 0;
-  for (sPKonturCounter = 1; sPKonturCounter <= gKonturCounter; ++sPKonturCounter) {
+  for (int k = 1; k <= gKonturCounter; ++k) {
     char kn[16];
-    KxContourName(kn, sizeof kn, sPKonturCounter);
+    KxContourName(kn, sizeof kn, k);
     long reg = GetRegionElement(kn);
     float len = reg >= 0 ? elds[reg].len : 0.0f;
     cutSum += len;
