@@ -222,14 +222,13 @@ TEST(NcHoldPoint, LineStopsAtFourFifthsArcFourDegreesBefore) {
   Fresh();
   long line = Line("$K01", -10, 0, 20, 0);
   long feed = AddFeed("$K01", 10, 2, 10, 0, line);
-  auto hold = [&](long first, float qx, float qy) {
-    return Written([&](FILE* f) { SimpleHoldPoint(f, feed, first, qx, qy); });
+  auto hold = [&](long first, float qx, float qy, int arcWord = kxG03) {
+    return Written([&](FILE* f) { SimpleHoldPoint(f, feed, first, qx, qy, arcWord); });
   };
   EXPECT_EQ(hold(line, 0, 0), "G01 X8.000 Y0.000;\n/2M01;/1M07;\nG01 X10.000 Y0.000;\n");
   ktechno.NoStop = 1;
   EXPECT_EQ(hold(line, 0, 0), "G01 X8.000 Y0.000;\n(NoStop);\nG01 X10.000 Y0.000;\n");
   long arc = Arc("$K01", 0, 0, 10, 270, 90);
-  gLastClockwiseType = 3;
   EXPECT_EQ(hold(arc, 0, -10), "G03 X9.976 Y-0.698 I0.000 J10.000;\n/2M01;/1M07;\nG03 X10.000 Y0.000 I-9.976 J0.698;\n");
 }
 

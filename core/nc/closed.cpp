@@ -311,7 +311,6 @@ void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
     NcPut(os, "G%02d X%.3f Y%.3f", clockType, qX, qY);
     NcPut(os, " I%.3f", first.cx - feed.ex);
     NcPut(os, " J%.3f", first.cy - feed.ey);
-    gLastClockwiseType = clockType;
   } else {
     NcPut(os, "%s X%.3f Y%.3f", move, qX, qY);
   }
@@ -389,7 +388,7 @@ void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
   // through the part, so it ends where its path ends, reported as trouble.
   const bool closed = IsTolLenB2P(qX, qY, farX, farY) == 1;
   if (closed) {
-    SimpleHoldPoint(os, feedElem, firstElem, qX, qY);
+    SimpleHoldPoint(os, feedElem, firstElem, qX, qY, clockType);
     NcPut(os, "%s X%.3f Y%.3f", SetMoveTypeForLayer(first.fLayer), feed.cx, feed.cy);
     NcPut(os, "%s%s0%s\n", mS.NylOffset, mS.Angel, mS.EOL);
   }

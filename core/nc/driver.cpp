@@ -19,7 +19,6 @@ int gOpenKoCounter = 0;
 int gBigTrouble = 0;
 int gMissETechnologie = 0;
 int gHolesCounter = 0;
-int gLastClockwiseType = kxG03;
 int gInsetTechIgnored = 0;
 int gPiecesUncalled = 0;
 
@@ -33,7 +32,6 @@ void ResetNcState() {
   gBigTrouble = 0;
   gMissETechnologie = 0;
   gHolesCounter = 0;
-  gLastClockwiseType = kxG03;
   gInsetTechIgnored = 0;
   gPiecesUncalled = 0;
   headNoCut = headNoFeed = 0;

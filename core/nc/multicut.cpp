@@ -10,7 +10,7 @@
 #include "geometry/base.h"
 #include "nc/nc.h"
 
-void SimpleHoldPoint(FILE* ostream, long feedElem, long firstElem, float qX, float qY) {
+void SimpleHoldPoint(FILE* ostream, long feedElem, long firstElem, float qX, float qY, int arcWord) {
   if (!NcValidElement(feedElem) || !NcValidElement(firstElem)) return;
   const float sX = elds[feedElem].ex, sY = elds[feedElem].ey;
   const elementdaten& f = elds[firstElem];
@@ -38,7 +38,7 @@ void SimpleHoldPoint(FILE* ostream, long feedElem, long firstElem, float qX, flo
   if (f.type != etARC) return;
 
   KxPrint("\n >Holdpoint ");
-  const int d = gLastClockwiseType;
+  const int d = arcWord;
   // The stop point lies 4 degrees before the split point in the direction of travel.
   double a = WIV(f.cx, f.cy, sX, sY);
   if (d == kxG02) a += 4.0;

@@ -15,7 +15,6 @@ extern int gMissETechnologie;    // technology lines written without an entry in
 extern int gHolesCounter;        // holes written by the hole writer
 extern int gInsetTechIgnored;    // inset contours whose own technology text (cuts, code) is not used: they run with the parent's cuts
 extern int gPiecesUncalled;      // piece mode: pieces the main program does not call (it calls the last piece only)
-extern int gLastClockwiseType;   // kxG02 or kxG03: direction of the cut on an arc lead-in element
 
 // --- driver (driver.cpp) ---
 void ProbeNwdOut();                                   // writes the NC program of the run into its file
@@ -33,7 +32,7 @@ void SimpleHoleForElement(FILE* ostream, long elem);  // writes the cutting prog
 void SimplePosition_Chain(FILE* ostream, const char* kN, long feedElem);  // rapid moves along the position layer to the feed point
 
 // --- hold point, multi-cut and inset contours (multicut.cpp) ---
-void SimpleHoldPoint(FILE* ostream, long feedElem, long firstElem, float qX, float qY);  // last part of the first element with the hold point
+void SimpleHoldPoint(FILE* ostream, long feedElem, long firstElem, float qX, float qY, int arcWord);  // last part of the first element with the hold point; arcWord kxG02/kxG03 on an arc
 void SimpleAsSubKontur(FILE* ostream, int k, float ssX, float ssY);  // calls of contour k's multi-cut sub-program and its head
 int SimpleAddChilds(FILE* ostream, int k);            // calls of contour k's inset contours and the head of its own cut; result unused
 
