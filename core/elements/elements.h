@@ -61,7 +61,7 @@ long GetRegionElement(const char* kn);             // index of contour kn's regi
 void ePrintToStream(elementdaten eld);             // prints one record to the console
 void ePrintTypeToStream(long elnum);               // prints the type tag of record elnum
 
-void ResetElementRun();                            // erases the table and the counters of the last run
+void ResetElementRun();                            // erases the table, the counters and the staging registers of the last run
 void ResetElementState();                          // restores the table, counters and registers (tests, fuzzing)
 
 // --- structure check, reorganisation, dump ---

@@ -22,7 +22,6 @@ void ResetElementState() {
   eldsCounter = 0;
   gMaxELemBarrier = 0;
   ResetElementRun();
-  sx = sy = ex = ey = cx = cy = sw = ew = rd = 0;
 }
 
 void ResetElementRun() {
@@ -31,6 +30,8 @@ void ResetElementRun() {
   gAktLayName = 0;
   gKilledElements = 0;
   gDuplicateElements = 0;
+  // A polyline's start record takes the registers as the entity before it left them.
+  sx = sy = ex = ey = cx = cy = sw = ew = rd = 0;
 }
 
 void ClearElements() {
