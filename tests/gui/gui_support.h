@@ -33,4 +33,4 @@ class GuiTest : public ::testing::Test {
   BApplication* app = nullptr;
 };
 
-std::string SettingsFile(const TempDir& config);   // path of korvex_settings below config
+std::string SettingsFile(const std::string& folder);   // path of korvex_settings below a settings folder

@@ -3,7 +3,6 @@
 // the wrong type or a folder that cannot be made leaves the defaults in hand.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <sys/xattr.h>
 
@@ -13,18 +12,16 @@ namespace {
 
 class PrefsTest : public GuiTest {
  protected:
+  std::string File() { return SettingsFile(config.Path()); }
   std::string RawAttr(const char* name) {
     char buf[512];
-    ssize_t n = getxattr(SettingsFile(config).c_str(), (std::string("user.") + name).c_str(), buf, sizeof buf);
+    ssize_t n = getxattr(File().c_str(), (std::string("user.") + name).c_str(), buf, sizeof buf);
     return n < 0 ? std::string() : std::string(buf, (size_t)n);
   }
   void SetAttr(const char* name, const std::string& raw) {
-    ASSERT_EQ(setxattr(SettingsFile(config).c_str(), (std::string("user.") + name).c_str(), raw.data(), raw.size(), 0), 0);
+    ASSERT_EQ(setxattr(File().c_str(), (std::string("user.") + name).c_str(), raw.data(), raw.size(), 0), 0);
   }
-  bool Has(const std::string& part) { return out.Text().find(part) != std::string::npos; }
 };
-
-const char* kWrongType = "Unknown error reading prefs_window_rect:\nAttribute holds another type\n";
 
 TEST_F(PrefsTest, FirstStartWritesTheDefaultsAndReadsThemBack) {
   {
@@ -37,21 +34,23 @@ TEST_F(PrefsTest, FirstStartWritesTheDefaultsAndReadsThemBack) {
     EXPECT_FALSE(prefs.winByBegin);
     EXPECT_STREQ(prefs.logoPath, "/boot/home/logoimage");
   }
-  EXPECT_EQ(ReadFile(SettingsFile(config)), "Hello !\n");
+  EXPECT_EQ(ReadFile(File()), "Hello !\n");
   // Each value is its type code, most significant byte first, then the data.
-  std::string rect = RawAttr("prefs_window_rect");
-  ASSERT_EQ(rect.size(), 20u);
-  EXPECT_EQ(rect.substr(0, 4), "RECT");
-  float f[4];
-  memcpy(f, rect.data() + 4, sizeof f);
-  EXPECT_EQ(f[2], 415);
+  EXPECT_EQ(RawAttr("prefs_window_rect").substr(0, 4), "RECT");
+  EXPECT_EQ(RawAttr("prefs_window_rect").size(), 20u);
   EXPECT_EQ(RawAttr("window_by_begin"), std::string("BOOL\0", 5));
   EXPECT_EQ(RawAttr("logo_fuji"), std::string("CSTR/boot/home/logoimage\0", 25));
-  // The second start finds everything in place.
-  out.Clear();
-  Prefs again;
+  Prefs again;   // the second start finds everything in place
   EXPECT_FALSE(again.error);
   EXPECT_EQ(again.frame.right, 415);
+
+  // Without XDG_CONFIG_HOME the settings folder is ~/.config.
+  unsetenv("XDG_CONFIG_HOME");
+  std::string home = getenv("HOME") ? getenv("HOME") : "";
+  setenv("HOME", prog.Path().c_str(), 1);
+  { Prefs byHome; }
+  setenv("HOME", home.c_str(), 1);
+  EXPECT_EQ(ReadFile(SettingsFile(prog.Path() + "/.config")), "Hello !\n");
 }
 
 TEST_F(PrefsTest, StoredValuesReadBackExactly) {
@@ -61,19 +60,12 @@ TEST_F(PrefsTest, StoredValuesReadBackExactly) {
     EXPECT_TRUE(prefs.PutBool("window_by_begin", true));
     prefs.frame = BRect(7, 8, 507, 378);
     EXPECT_TRUE(prefs.SaveWin());
-    int32 n = 0;
-    EXPECT_TRUE(prefs.GetInt("some_count", &n, 42));   // missing: default written
-    EXPECT_EQ(n, 42);
-    EXPECT_TRUE(prefs.PutInt("some_count", -5));
-    EXPECT_TRUE(prefs.GetInt("some_count", &n, 42));
-    EXPECT_EQ(n, -5);
   }
   Prefs prefs;
   EXPECT_STREQ(prefs.logoPath, "/x");
   EXPECT_TRUE(prefs.winByBegin);
   EXPECT_EQ(prefs.frame.left, 7);
   EXPECT_EQ(prefs.frame.bottom, 378);
-  out.Clear();
   EXPECT_TRUE(prefs.Save());
 }
 
@@ -82,20 +74,16 @@ TEST_F(PrefsTest, WrongTypeOrSizeIsAnErrorAndLeavesTheValue) {
   // A rectangle stored as a string: the first load fails, the values in hand are written once.
   const std::string bad = std::string("CSTRoops") + '\0';
   SetAttr("prefs_window_rect", bad);
-  out.Clear();
   Prefs prefs;
-  EXPECT_TRUE(Has(kWrongType));
   EXPECT_FALSE(prefs.error);
   EXPECT_EQ(prefs.frame.left, WIN_X);   // the constructor's frame, now stored
 
   SetAttr("prefs_window_rect", bad);
-  out.Clear();
   BRect r(1, 2, 3, 4);
   EXPECT_FALSE(prefs.GetRect("prefs_window_rect", &r, BRect(9, 9, 9, 9)));
   EXPECT_TRUE(prefs.error);
   EXPECT_EQ(r.left, 1);
   EXPECT_EQ(r.bottom, 4);
-  EXPECT_EQ(out.Text(), kWrongType);
   SetAttr("window_by_begin", "BOOL\1\1");
   bool flag = false;
   EXPECT_FALSE(prefs.GetBool("window_by_begin", &flag, true));
@@ -112,9 +100,6 @@ TEST_F(PrefsTest, FolderThatCannotBeMadeLeavesTheDefaults) {
   EXPECT_EQ(prefs.frame.right, WIN_X + WIN_W);
   EXPECT_TRUE(prefs.winByBegin);
   EXPECT_STREQ(prefs.logoPath, "/boot/home/logoimage");
-  EXPECT_TRUE(Has("[init error]\n"));
-  EXPECT_TRUE(Has("Unknown error reading prefs_window_rect:\n"));
-  EXPECT_TRUE(Has("Unknown error writing logo_fuji '/boot/home/logoimage' \n"));
 }
 
 }  // namespace
