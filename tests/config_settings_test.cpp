@@ -1,5 +1,7 @@
 // The settings file: where it is looked for, how its keys are read, the
-// printed settings block and the defaults that a reload brings back.
+// printed settings block, the defaults that a reload brings back and the
+// values a front end hands over.
+#include <cmath>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -114,4 +116,12 @@ TEST(ConfigSettings, ShippedSettingsFile) {
   std::string out = RunSettings(SourceDir() + "/korvex");
   EXPECT_TRUE(Has(out, "korvex.ini>  OK\n" + std::string(kDefaultBlock))) << out;
   EXPECT_STREQ(ini_filename, "korvex.ini");
+}
+
+TEST(ConfigSettings, FrontEndValuesThatAreNoNumberAreRefused) {
+  FreshCore(kxDESKTOP);
+  for (float typed : {0.005f, NAN, INFINITY}) {
+    GuiBridge(kxSET_TOLERANCE, nullptr, &typed, nullptr);
+    EXPECT_FLOAT_EQ(gNpTolerance, 0.005f) << typed;
+  }
 }

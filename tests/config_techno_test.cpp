@@ -59,7 +59,7 @@ TEST(ConfigTechno, ResetKeepsTheModeAndTheHoleOffset) {
 }
 
 // Texts applied in turn to one record: one value after each (text nullptr: the same text's next value).
-TEST(ConfigTechno, KeywordsSwitchesAndCorrections) {
+TEST(ConfigTechno, KeywordsSwitchesCorrectionsAndDirectives) {
   // fresh: a reset record in that flavour first (-1 goes on); printed nullptr is not checked.
   const struct { int fresh; const char* text; const char* printed; Field value; double want; } steps[] = {
       {kxCONSOLE, "CQ=7", "[Quality][oops]\n", &ktechno.dQuali, 1},
@@ -82,6 +82,13 @@ TEST(ConfigTechno, KeywordsSwitchesAndCorrections) {
       {-1, "PE=40", nullptr, &ktechno.HatKonik, 1},
       {-1, nullptr, nullptr, &ktechno.dkonik, 0.0002},
       {kxDESKTOP, "'G41' !NOSTOP", nullptr, &ktechno.dDLage, 41},
+      {kxDESKTOP, "#DIRECTIVE G92_ALL_SEPARAT G92_PLATE HE=9 OE=8", nullptr, &ktechno.G92Mode, 0},
+      {-1, nullptr, nullptr, &ktechno.dHE, 9},
+      {-1, nullptr, nullptr, &ktechno.dOE, 8},
+      {-1, "#DIRECTIVE G92_ALL_SAME G92_PIECES", nullptr, &ktechno.G92Mode, 1},
+      {-1, "#DIRECTIVE", nullptr, &ktechno.G92Mode, 0},
+      {kxCONSOLE, "#DIRECTIVE G92_PIECES PE=50 *Plate 7", nullptr, &ktechno.G92Mode, 1},
+      {-1, nullptr, nullptr, &ktechno.dkonik, 0.0002},   // raised by both readings of PE=
   };
   for (const auto& s : steps) {
     if (s.fresh >= 0) FreshTechno(s.fresh);
@@ -91,29 +98,12 @@ TEST(ConfigTechno, KeywordsSwitchesAndCorrections) {
     }
     EXPECT_NEAR(s.value(), s.want, 1e-6) << (s.text ? s.text : "(same text)") << " row " << &s - steps;
   }
+  EXPECT_STREQ(ktechno.dInfo, "Plate 7");   // the directive's star text, and the text's first word
+  EXPECT_STREQ(ktechno.sInfo, "Plate");
   Apply("*Die plate left side");   // a star text keeps its first two words, cut to the field
   EXPECT_STREQ(ktechno.sInfo, "Die plate");
   Apply("*" + std::string(60, 'n'));
   EXPECT_EQ(std::string(ktechno.sInfo), std::string(38, 'n'));
-}
-
-TEST(ConfigTechno, DirectivesInBothFlavours) {
-  FreshTechno();
-  ktechno.G92Mode = 1;
-  Apply("#DIRECTIVE G92_PIECES PE=50 *Plate 7");
-  EXPECT_FLOAT_EQ(ktechno.dkonik, 0.0002f);  // raised by both readings of PE=
-  EXPECT_STREQ(ktechno.dInfo, "Plate 7");
-  EXPECT_STREQ(ktechno.sInfo, "Plate");
-
-  FreshTechno(kxDESKTOP);
-  Apply("#DIRECTIVE G92_ALL_SEPARAT G92_PLATE HE=9 OE=8");
-  EXPECT_EQ(ktechno.G92Mode, 0);
-  EXPECT_FLOAT_EQ(ktechno.dHE, 9);
-  EXPECT_FLOAT_EQ(ktechno.dOE, 8);
-  for (auto [text, mode] : {std::pair{"#DIRECTIVE G92_ALL_SAME G92_PIECES", 1}, {"#DIRECTIVE", 0}}) {
-    Apply(text);
-    EXPECT_EQ(ktechno.G92Mode, mode) << text;
-  }
 }
 
 TEST(ConfigTechno, TechnologyCodeReadsTheFile) {

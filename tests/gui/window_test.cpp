@@ -1,10 +1,13 @@
-// The main window on the offscreen platform, driven as a person would: range
-// tests of the number fields, switches reaching the core, reloading the
-// settings, the device and layer menus, dropped files, Make with its result
-// line, preview and NC view, quitting and the next start.
+// The desktop program on the offscreen platform, driven as a person would: the
+// number fields' ranges, switches reaching the core, the settings and device
+// menus, dropped files, Make with its result line, preview and NC view, quitting
+// and the next start; and the preferences store below the window. One Qt
+// application serves the whole run; every case has fresh core and desktop
+// state, a program folder of its own and a settings folder of its own.
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDropEvent>
 #include <QImage>
@@ -16,20 +19,101 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
+#include <cstdlib>
 #include <filesystem>
+#include <sys/xattr.h>
 
 #include "config/config.h"
 #include "dxf/dxf.h"
+#include "frontend.h"
 #include "geometry/base.h"
-#include "gui_support.h"
 #include "parts.h"
 #include "preview.h"
 #include "report/report.h"
 #include "support/dxf_text.h"
+#include "support/support.h"
 
 namespace fs = std::filesystem;
 
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  ::testing::InitGoogleTest(&argc, argv);
+  QApplication qt(argc, argv);
+  return RUN_ALL_TESTS();
+}
+
 namespace {
+
+std::vector<std::string>* sOpened = nullptr;
+void recordOpen(const char* path) { sOpened->push_back(path); }
+
+// Path of korvex_settings below a settings folder.
+std::string SettingsFile(const std::string& folder) { return folder + "/_LP_x-vnd.VL/korvex_settings"; }
+
+class GuiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FreshCore(kxDESKTOP);
+    ResetDesktopState();
+    setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+    fs::copy_file(SourceDir() + "/korvex.ini", prog.File("korvex.ini"));
+    fs::create_directory(prog.File("devices"));
+    for (const char* f : {"MAK_EE3.SYN", "DEFAULT.TCH"})
+      fs::copy_file(SourceDir() + "/devices/" + f, prog.File("devices/" + std::string(f)));
+    set_app_path(prog.File("korvex-gui").c_str());
+    sOpened = &opened;
+    gOpenHook = recordOpen;
+    app = new BApplication("application/x-vnd.korvex-test");
+  }
+  void TearDown() override {
+    delete app;
+    Pump();
+    gOpenHook = nullptr;
+    unsetenv("XDG_CONFIG_HOME");
+    ResetDesktopState();
+    ResetAllState();
+  }
+  // A shown window at the frame of the run.
+  KXWindow* OpenWindow() {
+    KXWindow* w = new KXWindow(BRect(WIN_X, WIN_Y, WIN_X + WIN_W, WIN_Y + WIN_H));
+    w->Show();
+    Pump();
+    return w;
+  }
+  // Handles every message waiting in the queues.
+  static void Pump() {
+    for (int i = 0; i < 5; ++i) {
+      QCoreApplication::sendPostedEvents();
+      QCoreApplication::processEvents();
+    }
+  }
+  static void Post(BLooper* looper, const BMessage& msg) {
+    looper->PostMessage(&msg);
+    Pump();
+  }
+  static void Post(BLooper* looper, uint32 code) { Post(looper, BMessage(code)); }
+  // A 'DATA' message of dropped files, as the window's widget makes it of a real drop.
+  static BMessage Drop(const std::vector<std::string>& paths) {
+    BMessage msg(B_SIMPLE_DATA);
+    for (const std::string& p : paths) {
+      entry_ref ref(fs::path(p).parent_path().c_str(), fs::path(p).filename().c_str());
+      msg.AddRef("refs", &ref);
+    }
+    return msg;
+  }
+  // New text in a field, then the field's message.
+  void Type(BTextControl* field, const char* text, uint32 code) {
+    field->SetText(text);
+    Post(field->Window(), code);
+  }
+  template <class T> T* View(KXWindow* w, const char* name) { return dynamic_cast<T*>(w->FindView(name)); }
+
+  ConsoleCapture out;
+  TempDir prog;      // the program folder: korvex.ini and devices/
+  TempDir config;    // the user's settings folder
+  std::vector<std::string> opened;   // paths handed to the opener
+  BApplication* app = nullptr;
+};
 
 class WindowTest : public GuiTest {
  protected:
@@ -77,6 +161,7 @@ TEST_F(WindowTest, FieldsAcceptOnlyTheirOpenRangesAndSwitchesReachTheCore) {
       EXPECT_FLOAT_EQ(*f.global, s.value) << s.typed;
     }
   }
+  EXPECT_FLOAT_EQ(fMinusTol, -0.0059f);   // the chaining's band follows the typed tolerance
   w->SetGuiValues();
   EXPECT_STREQ(Text(w, "hoOff"), "-0.029");
   // Typed with the keys into the real widget.
@@ -109,8 +194,8 @@ TEST_F(WindowTest, FieldsAcceptOnlyTheirOpenRangesAndSwitchesReachTheCore) {
   Type(View<BTextControl>(w, "ofName"), "", kxMSG_OUT_NAME);   // an empty name is refused
   EXPECT_STREQ(data_filename, "part7");
   EXPECT_STREQ(Text(w, "ofName"), "part7");
-  Type(View<BTextControl>(w, "ofExtens"), ".nc", kxMSG_EXTENSION);
-  EXPECT_STREQ(mS.Extension, ".nc");
+  Type(View<BTextControl>(w, "ofExtens"), ".longextension", kxMSG_EXTENSION);
+  EXPECT_STREQ(mS.Extension, ".longex");   // held to its field
 }
 
 TEST_F(WindowTest, StartHoleMenuAndReloadFollowTheSettingsFile) {
@@ -354,6 +439,98 @@ TEST_F(WindowTest, QuitStoresTheFrameAndTheNextStartRestoresIt) {
   EXPECT_EQ(be_app, nullptr);
   EXPECT_EQ(BApplication::CountWindows(), 0);
   EXPECT_EQ(Prefs().frame.right, 222 + WIN_W + 460);
+}
+
+class PrefsTest : public GuiTest {
+ protected:
+  std::string File() { return SettingsFile(config.Path()); }
+  std::string RawAttr(const char* name) {
+    char buf[512];
+    ssize_t n = getxattr(File().c_str(), (std::string("user.") + name).c_str(), buf, sizeof buf);
+    return n < 0 ? std::string() : std::string(buf, (size_t)n);
+  }
+  void SetAttr(const char* name, const std::string& raw) {
+    ASSERT_EQ(setxattr(File().c_str(), (std::string("user.") + name).c_str(), raw.data(), raw.size(), 0), 0);
+  }
+};
+
+TEST_F(PrefsTest, FirstStartWritesTheDefaultsAndReadsThemBack) {
+  {
+    Prefs prefs;
+    EXPECT_FALSE(prefs.error);
+    EXPECT_EQ(prefs.frame.left, 100);
+    EXPECT_EQ(prefs.frame.top, 100);
+    EXPECT_EQ(prefs.frame.right, 415);
+    EXPECT_EQ(prefs.frame.bottom, 329);
+    EXPECT_FALSE(prefs.winByBegin);
+    EXPECT_STREQ(prefs.logoPath, "/boot/home/logoimage");
+  }
+  EXPECT_EQ(ReadFile(File()), "Hello !\n");
+  // Each value is its type code, most significant byte first, then the data.
+  EXPECT_EQ(RawAttr("prefs_window_rect").substr(0, 4), "RECT");
+  EXPECT_EQ(RawAttr("prefs_window_rect").size(), 20u);
+  EXPECT_EQ(RawAttr("window_by_begin"), std::string("BOOL\0", 5));
+  EXPECT_EQ(RawAttr("logo_fuji"), std::string("CSTR/boot/home/logoimage\0", 25));
+  Prefs again;   // the second start finds everything in place
+  EXPECT_FALSE(again.error);
+  EXPECT_EQ(again.frame.right, 415);
+
+  // Without XDG_CONFIG_HOME the settings folder is ~/.config.
+  unsetenv("XDG_CONFIG_HOME");
+  std::string home = getenv("HOME") ? getenv("HOME") : "";
+  setenv("HOME", prog.Path().c_str(), 1);
+  { Prefs byHome; }
+  setenv("HOME", home.c_str(), 1);
+  EXPECT_EQ(ReadFile(SettingsFile(prog.Path() + "/.config")), "Hello !\n");
+}
+
+TEST_F(PrefsTest, StoredValuesReadBackExactly) {
+  {
+    Prefs prefs;
+    EXPECT_TRUE(prefs.PutStr("logo_fuji", "/x"));
+    EXPECT_TRUE(prefs.PutBool("window_by_begin", true));
+    prefs.frame = BRect(7, 8, 507, 378);
+    EXPECT_TRUE(prefs.SaveWin());
+  }
+  Prefs prefs;
+  EXPECT_STREQ(prefs.logoPath, "/x");
+  EXPECT_TRUE(prefs.winByBegin);
+  EXPECT_EQ(prefs.frame.left, 7);
+  EXPECT_EQ(prefs.frame.bottom, 378);
+  EXPECT_TRUE(prefs.Save());
+}
+
+TEST_F(PrefsTest, WrongTypeOrSizeIsAnErrorAndLeavesTheValue) {
+  { Prefs prefs; }
+  // A rectangle stored as a string: the first load fails, the values in hand are written once.
+  const std::string bad = std::string("CSTRoops") + '\0';
+  SetAttr("prefs_window_rect", bad);
+  Prefs prefs;
+  EXPECT_FALSE(prefs.error);
+  EXPECT_EQ(prefs.frame.left, WIN_X);   // the constructor's frame, now stored
+
+  SetAttr("prefs_window_rect", bad);
+  BRect r(1, 2, 3, 4);
+  EXPECT_FALSE(prefs.GetRect("prefs_window_rect", &r, BRect(9, 9, 9, 9)));
+  EXPECT_TRUE(prefs.error);
+  EXPECT_EQ(r.left, 1);
+  EXPECT_EQ(r.bottom, 4);
+  SetAttr("window_by_begin", "BOOL\1\1");
+  bool flag = false;
+  EXPECT_FALSE(prefs.GetBool("window_by_begin", &flag, true));
+  EXPECT_FALSE(flag);
+}
+
+TEST_F(PrefsTest, FolderThatCannotBeMadeLeavesTheDefaults) {
+  // The settings "folder" is a plain file: nothing can be made below it.
+  WriteFile(config.File("blocked"), "x");
+  setenv("XDG_CONFIG_HOME", config.File("blocked").c_str(), 1);
+  Prefs prefs;
+  EXPECT_TRUE(prefs.error);
+  EXPECT_EQ(prefs.frame.left, WIN_X);
+  EXPECT_EQ(prefs.frame.right, WIN_X + WIN_W);
+  EXPECT_TRUE(prefs.winByBegin);
+  EXPECT_STREQ(prefs.logoPath, "/boot/home/logoimage");
 }
 
 }  // namespace
