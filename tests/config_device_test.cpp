@@ -1,6 +1,5 @@
 // The device syntax file: the built-in syntax, the key and value rules of a
 // file, the fields a later file keeps, and the path rule for device names.
-#include <cstring>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -29,17 +28,7 @@ std::string ReadDevice(const std::string& name) {
 
 }  // namespace
 
-TEST(ConfigDevice, MissingFileInstallsTheDefaultSyntax) {
-  DeviceFolder f;
-  strcpy(mS.Header, "old header");
-  EXPECT_TRUE(Has(ReadDevice("MAK_EE3.SYN"), "reset/open Error   now set to: [DefaultSyntax]\n"));
-  EXPECT_STREQ(mS.TechFile, "DEFAULT.TCH");
-  EXPECT_STREQ(mS.MirrorOn, "G71X1Y0");
-  EXPECT_STREQ(mS.Header, "");       // an earlier file's words are gone
-  EXPECT_STREQ(mS.Reserv_A, "(na)");
-}
-
-TEST(ConfigDevice, KeyAndValueRulesWidthsAndASecondFile) {
+TEST(ConfigDevice, KeyAndValueRulesWidthsTheNextFileAndTheBuiltInSyntax) {
   DeviceFolder f;
   f.Add("A.SYN",
         "$Device \"Test device\"\n"
@@ -62,6 +51,11 @@ TEST(ConfigDevice, KeyAndValueRulesWidthsAndASecondFile) {
   EXPECT_EQ(std::string(mS.Header), std::string(179, 'h'));
   EXPECT_STREQ(mS.TechLine, "T O");   // kept from the first file
   EXPECT_STREQ(mS.Footer, "");        // head and foot belong to each file
+  // A missing file installs the built-in syntax; the earlier file's words are gone.
+  EXPECT_TRUE(Has(ReadDevice("MAK_EE3.SYN"), "reset/open Error   now set to: [DefaultSyntax]\n"));
+  const char* builtIn[][2] = {{mS.TechFile, "DEFAULT.TCH"}, {mS.MirrorOn, "G71X1Y0"}, {mS.Header, ""},
+                              {mS.Reserv_A, "(na)"}, {mS.TechLine, "RO T H"}};
+  for (const auto& field : builtIn) EXPECT_STREQ(field[0], field[1]);
 }
 
 TEST(ConfigDevice, NamesUpToThirteenCharactersAreLookedUpInDevices) {

@@ -1,7 +1,6 @@
 // Technology texts of the drawing and the technology file: what each keyword
 // does to the record, the corrections, the flavours' differences, and the
 // per-cut lines built from the device template.
-#include <cstring>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -25,11 +24,6 @@ std::string Apply(const std::string& text) {
   ConsoleCapture cap;
   SetTechnologie(text.c_str(), 7);
   return cap.Text();
-}
-
-void UseTechFile(const TempDir& dir, const std::string& text) {
-  WriteFile(dir.File("tech.tch"), text);
-  KxCopy(mS.TechFile, sizeof mS.TechFile, dir.File("tech.tch").c_str());
 }
 
 // A whole or a decimal field of the record.
@@ -106,10 +100,19 @@ TEST(ConfigTechno, KeywordsSwitchesCorrectionsAndDirectives) {
   EXPECT_EQ(std::string(ktechno.sInfo), std::string(38, 'n'));
 }
 
-TEST(ConfigTechno, TechnologyCodeReadsTheFile) {
+TEST(ConfigTechno, TechnologyCodesReadTheFile) {
   FreshTechno();
   TempDir dir;
-  UseTechFile(dir, "Q2_AB_1*E1*0.125*7*2.5*\nQ2_AB_2*E2*0.100*8*4.0*\n");
+  WriteFile(dir.File("tech.tch"),
+            "Q2_AB_1*E1*0.125*7*2.5*\nQ2_AB_2*E2*0.100*8*4.0*\n"
+            "; comment Q9_X without marker\n"
+            "Q9_X_A*NA*0.5*1*1.0*\n"
+            "Q9_X_S*ES*0.1*2*2.0*\n"
+            "Q9_X_1*E1*0.2*3*3.0*\n"              // same entry as _S: overwrites it
+            "Q9_X_2*EE2*0.3*\n"                   // fewer stars
+            "Q9_X_4*LONGNAME12*0.4*5*6.5* _A*\n"  // _4 wins over _A
+            "Q9_X_3*BAD*1*1*1*\nQ9_X_3*E3*\n");   // the later line replaces the whole entry
+  KxCopy(mS.TechFile, sizeof mS.TechFile, dir.File("tech.tch").c_str());
   Apply("Q2_AB C");
   EXPECT_EQ(ktechno.dQuali, 2);
   EXPECT_STREQ(eTD[1].nwd, "#0.125 E1 H");
@@ -117,19 +120,7 @@ TEST(ConfigTechno, TechnologyCodeReadsTheFile) {
   EXPECT_STREQ(eTD[0].nwd, "(-missing-TechData- Q2_AB C)");
   Apply("#DIRECTIVE Q5_AB");   // a quality above 4 falls back to 1
   EXPECT_EQ(ktechno.dQuali, 1);
-}
 
-TEST(ConfigTechno, TechnologyFileLines) {
-  FreshTechno();
-  TempDir dir;
-  UseTechFile(dir,
-              "; comment Q9_X without marker\n"
-              "Q9_X_A*NA*0.5*1*1.0*\n"
-              "Q9_X_S*ES*0.1*2*2.0*\n"
-              "Q9_X_1*E1*0.2*3*3.0*\n"              // same entry as _S: overwrites it
-              "Q9_X_2*EE2*0.3*\n"                   // fewer stars
-              "Q9_X_4*LONGNAME12*0.4*5*6.5* _A*\n"  // _4 wins over _A
-              "Q9_X_3*BAD*1*1*1*\nQ9_X_3*E3*\n");   // the later line replaces the whole entry
   KxCopy(mS.TechLine, sizeof mS.TechLine, "R|O|T|V|S|x");
   KxCopy(mS.VReg, sizeof mS.VReg, "@");
   ConsoleCapture cap;

@@ -1,9 +1,8 @@
 // The statistics page: element counts, contour lines, warnings, layers, the
 // flavour differences, escaping of drawn names, what is opened afterwards, and
-// the element table dump beside it.
+// a page or dump that cannot be written.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -38,11 +37,9 @@ struct ReportPage : ::testing::Test {
   void Core(int flavour) {
     FreshCore(flavour);
     KxCopy(homepath, sizeof homepath, (dir.Path() + "/").c_str());
-    gHolesCounter = gOpenKoCounter = gMissETechnologie = gBigTrouble = gKilledElements = gKonturCounter = 0;
     gOpened.clear();
     gOpenHook = recordOpen;
     OpenDataFile = 0;
-    ClearElements();
     for (const char* n : {"feedbuf", "sortbuf"}) AddElement(etDELETE, n);
     for (const char* n : {"arc copy", "arc rotiert", "point copy", "point rotiert"}) AddElement(etCPY, n);
     AddElement(etDELETE, "dabei");
@@ -181,18 +178,6 @@ TEST_F(ReportPage, UnwritablePageOrDumpIsReportedAndTheRunGoesOn) {
   for (const char* what : {" -result page not written: '", " -dump not written: '"})
     EXPECT_TRUE(Has(out.Text(), what + dir.Path() + "/missing/_")) << out.Text();
   EXPECT_EQ(gOpened, std::vector<std::string>{"/nc/a.txt"});   // only the NC program, never the missing page
-}
-
-TEST_F(ReportPage, DumpOfFullTextFieldsStaysWithinThem) {
-  Core(kxCONSOLE);
-  ClearElements();
-  AddElement(etPNT, "p");
-  memset(elds[0].kontur, 'K', sizeof elds[0].kontur);
-  memset(elds[0].text, 'T', sizeof elds[0].text);
-  SaveStructs("d.txt", "full");
-  std::string d = ReadFile(dir.File("d.txt"));
-  EXPECT_TRUE(Has(d, "(K:" + std::string(sizeof elds[0].kontur, 'K') + ")")) << d;
-  EXPECT_TRUE(Has(d, "text:'" + std::string(sizeof elds[0].text, 'T') + "' \n"));
 }
 
 }  // namespace
