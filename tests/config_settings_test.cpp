@@ -97,18 +97,13 @@ TEST(ConfigSettings, ReloadRestoresDefaultsButKeepsDeviceAndG92Mode) {
   EXPECT_EQ(ktechno.G92Mode, 1);
 }
 
-TEST(ConfigSettings, ProgramFolderAndLogName) {
+TEST(ConfigSettings, ProgramFolder) {
   FreshCore();
   RunSettings("C:\\kx\\korvex.exe");
   EXPECT_STREQ(homepath, "C:\\kx\\");
   // A bare program name: the folder of the running program.
   RunSettings("korvex");
   EXPECT_TRUE(FileExists(std::string(homepath) + "korvex_tests"));
-  // A log named on the command line stays.
-  gLogNameGiven = 1;
-  KxCopy(log_filename, sizeof log_filename, "/tmp/mine.log");
-  RunSettings("/opt/kx/korvex");
-  EXPECT_STREQ(log_filename, "/tmp/mine.log");
 }
 
 TEST(ConfigSettings, ShippedSettingsFile) {

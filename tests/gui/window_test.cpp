@@ -471,9 +471,21 @@ TEST_F(PrefsTest, FirstStartWritesTheDefaultsAndReadsThemBack) {
   EXPECT_EQ(RawAttr("prefs_window_rect").size(), 20u);
   EXPECT_EQ(RawAttr("window_by_begin"), std::string("BOOL\0", 5));
   EXPECT_EQ(RawAttr("logo_fuji"), std::string("CSTR/boot/home/logoimage\0", 25));
-  Prefs again;   // the second start finds everything in place
-  EXPECT_FALSE(again.error);
-  EXPECT_EQ(again.frame.right, 415);
+  {
+    Prefs again;   // the second start finds everything in place; stored values read back exactly
+    EXPECT_FALSE(again.error);
+    EXPECT_EQ(again.frame.right, 415);
+    EXPECT_TRUE(again.PutStr("logo_fuji", "/x"));
+    EXPECT_TRUE(again.PutBool("window_by_begin", true));
+    again.frame = BRect(7, 8, 507, 378);
+    EXPECT_TRUE(again.SaveWin());
+  }
+  Prefs prefs;
+  EXPECT_STREQ(prefs.logoPath, "/x");
+  EXPECT_TRUE(prefs.winByBegin);
+  EXPECT_EQ(prefs.frame.left, 7);
+  EXPECT_EQ(prefs.frame.bottom, 378);
+  EXPECT_TRUE(prefs.Save());
 
   // Without XDG_CONFIG_HOME the settings folder is ~/.config.
   unsetenv("XDG_CONFIG_HOME");
@@ -482,22 +494,6 @@ TEST_F(PrefsTest, FirstStartWritesTheDefaultsAndReadsThemBack) {
   { Prefs byHome; }
   setenv("HOME", home.c_str(), 1);
   EXPECT_EQ(ReadFile(SettingsFile(prog.Path() + "/.config")), "Hello !\n");
-}
-
-TEST_F(PrefsTest, StoredValuesReadBackExactly) {
-  {
-    Prefs prefs;
-    EXPECT_TRUE(prefs.PutStr("logo_fuji", "/x"));
-    EXPECT_TRUE(prefs.PutBool("window_by_begin", true));
-    prefs.frame = BRect(7, 8, 507, 378);
-    EXPECT_TRUE(prefs.SaveWin());
-  }
-  Prefs prefs;
-  EXPECT_STREQ(prefs.logoPath, "/x");
-  EXPECT_TRUE(prefs.winByBegin);
-  EXPECT_EQ(prefs.frame.left, 7);
-  EXPECT_EQ(prefs.frame.bottom, 378);
-  EXPECT_TRUE(prefs.Save());
 }
 
 TEST_F(PrefsTest, WrongTypeOrSizeIsAnErrorAndLeavesTheValue) {
