@@ -34,10 +34,6 @@ TEST(Install, PrefixGetsProgramFolderLinksAndDesktopEntry) {
     ASSERT_TRUE(FileExists(entry));
     EXPECT_TRUE(Has(ReadFile(entry), "MimeType=image/vnd.dxf;"));
     EXPECT_TRUE(Has(ReadFile(p + "/share/icons/hicolor/scalable/apps/korvex-gui.svg"), "<svg"));
-    const char* validate = "/usr/bin/desktop-file-validate";   // where the machine has it
-    if (FileExists(validate)) {
-      EXPECT_EQ(RunProcess({validate, entry}, p).output, "");
-    }
   }
 
   // Started through its link, korvex works in the program folder it was installed into.

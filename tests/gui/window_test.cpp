@@ -107,16 +107,6 @@ class GuiTest : public ::testing::Test {
     Post(field->Window(), code);
   }
   template <class T> T* View(KXWindow* w, const char* name) { return dynamic_cast<T*>(w->FindView(name)); }
-
-  ConsoleCapture out;
-  TempDir prog;      // the program folder: korvex.ini and devices/
-  TempDir config;    // the user's settings folder
-  std::vector<std::string> opened;   // paths handed to the opener
-  BApplication* app = nullptr;
-};
-
-class WindowTest : public GuiTest {
- protected:
   std::string Drawing(const char* name = "die_plate.dxf") {
     fs::copy_file(SourceDir() + "/examples/die_plate.dxf", prog.File(name));
     return prog.File(name);
@@ -133,7 +123,25 @@ class WindowTest : public GuiTest {
       for (int x = r.left(); x <= r.right(); ++x) n += img.pixelColor(x, y) != QColor(Qt::white);
     return n;
   }
+  // The preferences file and its raw attributes.
+  std::string File() { return SettingsFile(config.Path()); }
+  std::string RawAttr(const char* name) {
+    char buf[512];
+    ssize_t n = getxattr(File().c_str(), (std::string("user.") + name).c_str(), buf, sizeof buf);
+    return n < 0 ? std::string() : std::string(buf, (size_t)n);
+  }
+  void SetAttr(const char* name, const std::string& raw) {
+    ASSERT_EQ(setxattr(File().c_str(), (std::string("user.") + name).c_str(), raw.data(), raw.size(), 0), 0);
+  }
+
+  ConsoleCapture out;
+  TempDir prog;      // the program folder: korvex.ini and devices/
+  TempDir config;    // the user's settings folder
+  std::vector<std::string> opened;   // paths handed to the opener
+  BApplication* app = nullptr;
 };
+using WindowTest = GuiTest;
+using PrefsTest = GuiTest;
 
 TEST_F(WindowTest, FieldsAcceptOnlyTheirOpenRangesAndSwitchesReachTheCore) {
   KXWindow* w = OpenWindow();
@@ -440,19 +448,6 @@ TEST_F(WindowTest, QuitStoresTheFrameAndTheNextStartRestoresIt) {
   EXPECT_EQ(BApplication::CountWindows(), 0);
   EXPECT_EQ(Prefs().frame.right, 222 + WIN_W + 460);
 }
-
-class PrefsTest : public GuiTest {
- protected:
-  std::string File() { return SettingsFile(config.Path()); }
-  std::string RawAttr(const char* name) {
-    char buf[512];
-    ssize_t n = getxattr(File().c_str(), (std::string("user.") + name).c_str(), buf, sizeof buf);
-    return n < 0 ? std::string() : std::string(buf, (size_t)n);
-  }
-  void SetAttr(const char* name, const std::string& raw) {
-    ASSERT_EQ(setxattr(File().c_str(), (std::string("user.") + name).c_str(), raw.data(), raw.size(), 0), 0);
-  }
-};
 
 TEST_F(PrefsTest, FirstStartWritesTheDefaultsAndReadsThemBack) {
   {
