@@ -97,16 +97,13 @@ TEST(ConfigSettings, ReloadRestoresDefaultsButKeepsDeviceAndG92Mode) {
   EXPECT_EQ(ktechno.G92Mode, 1);
 }
 
-TEST(ConfigSettings, ProgramFolder) {
+TEST(ConfigSettings, ProgramFolderAndTheShippedFile) {
   FreshCore();
   RunSettings("C:\\kx\\korvex.exe");
   EXPECT_STREQ(homepath, "C:\\kx\\");
   // A bare program name: the folder of the running program.
   RunSettings("korvex");
   EXPECT_TRUE(FileExists(std::string(homepath) + "korvex_tests"));
-}
-
-TEST(ConfigSettings, ShippedSettingsFile) {
   FreshCore();
   std::string out = RunSettings(SourceDir() + "/korvex");
   EXPECT_TRUE(Has(out, "korvex.ini>  OK\n" + std::string(kDefaultBlock))) << out;

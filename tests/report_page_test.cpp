@@ -6,28 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "config/config.h"
-#include "contours/contours.h"
 #include "dxf/dxf.h"
-#include "elements/elements.h"
-#include "geometry/base.h"
 #include "nc/nc.h"
 #include "report/report.h"
-#include "support/dxf_text.h"
-#include "support/support.h"
+#include "support/table_rows.h"
 
 namespace {
 
 std::vector<std::string> gOpened;
 void recordOpen(const char* path) { gOpened.push_back(path); }
-
-long Add(int type, float r = 0, int used = 0, const char* kontur = "", const char* text = "-na-") {
-  rd = r;
-  AddElement(type, text);
-  elds[eldsCounter - 1].used = used;
-  KxCopy(elds[eldsCounter - 1].kontur, sizeof elds[eldsCounter - 1].kontur, kontur);
-  return eldsCounter - 1;
-}
 
 struct ReportPage : ::testing::Test {
   ConsoleCapture out;
@@ -35,14 +22,11 @@ struct ReportPage : ::testing::Test {
   void TearDown() override { gOpenHook = nullptr; }
   // A fresh core whose program folder is dir, with the reserved records of a run.
   void Core(int flavour) {
-    FreshCore(flavour);
+    StartTable(flavour);
     KxCopy(homepath, sizeof homepath, (dir.Path() + "/").c_str());
     gOpened.clear();
     gOpenHook = recordOpen;
     OpenDataFile = 0;
-    for (const char* n : {"feedbuf", "sortbuf"}) AddElement(etDELETE, n);
-    for (const char* n : {"arc copy", "arc rotiert", "point copy", "point rotiert"}) AddElement(etCPY, n);
-    AddElement(etDELETE, "dabei");
   }
   std::string Page() {
     SaveStatistic();
@@ -59,7 +43,7 @@ TEST_F(ReportPage, RowsCountEveryTypeAndItsUsedRecords) {
       {etCIR, 1.5f, 1, ""}, {etCIR, 2.605f, 0, ""},   // feed points, up to the grid radius
       {etINSE, 0, 0, ""}, {etPNT, 0, 1, ""}, {etTEXT, 0, 0, "$ORPHAN"}, {etERA, 0, 1, ""}, {42, 0, 0, ""},
       {etDELETE, 0, 1, ""}};   // markers are never counted
-  for (const auto& r : rows) Add(r.type, r.r, r.used, r.kontur);
+  for (const auto& r : rows) elds[AddRecord(r.type, r.kontur, 0, 0, 0, 0, gNoText, r.r)].used = r.used;
   std::string p = Page();
   // unknown: four copy slots, the erased record and the unknown type.
   EXPECT_TRUE(Has(p, "LINES    :      4 |      2 \nARC      :      1 |      1 \nCIRCLE   :      2 |      1 \n"
@@ -70,8 +54,7 @@ TEST_F(ReportPage, RowsCountEveryTypeAndItsUsedRecords) {
 
 TEST_F(ReportPage, EmptyRunWarnsAboutTheEdmLayerAndOpensThePage) {
   Core(kxCONSOLE);
-  AddElement(etDELETE, gNoText);
-  AddElement(etDELETE, "end");
+  CloseTable();
   KxCopy(fAktDate, sizeof fAktDate, "06/12/2026  10:00");
   KxCopy(in_filename, sizeof in_filename, "plate.dxf");
   KxCopy(acad_VersInfo, sizeof acad_VersInfo, "AC1009");
@@ -104,10 +87,10 @@ TEST_F(ReportPage, ContourLinesAlignLengthsAndSumThem) {
     gKonturCounter = 4;
     gHolesCounter = 1;
     for (auto [kn, len] : {std::pair{"$K01", 123.4567f}, {"$K02", 5.0f}, {"$K03", 12345.5f}})  // $K03: no digit lost
-      elds[Add(etDELETE, 0, 0, kn, gtRegInfo)].len = len;
+      elds[AddRecord(etDELETE, kn, 0, 0, 0, 0, gtRegInfo)].len = len;
     KxCopy(mS.RemarkOn, sizeof mS.RemarkOn, "(");   // $K04 has no region, only its drawn name
     KxCopy(mS.RemarkOff, sizeof mS.RemarkOff, ")");
-    Add(etTEXT, 0, 0, "$K04", "Q2 *<Stempel> rest");
+    AddRecord(etTEXT, "$K04", 0, 0, 0, 0, "Q2 *<Stempel> rest");
     std::string p = Page();
     const char* lines[][2] = {{"CONTOURS  :      4 , with 1 HOLES \n\n", "CONTOURES :      4 , with 1 HOLES \n\n"},
                               {"\n$K01  +123.457 ", "\n$K01   123.457 "},
@@ -128,7 +111,7 @@ TEST_F(ReportPage, WarningsComeInOrderWithSingularAndPlural) {
   gMaxELemBarrier = gBigTrouble = gKilledElements = 1;
   gOpenKoCounter = 2;
   gMissETechnologie = 3;
-  Add(etLINE, 0, 0, "$ORPHAN");
+  AddRow(etLINE, "$ORPHAN", 0);
   std::string p = Page();
   EXPECT_TRUE(Has(p, "\n1-cut sum: 0.000 mm\n\n Abbruch, mehr als " + std::to_string(kMaxElements) +
                          " DXF-Elemente \n  ..pruefe EDMLAYER  OOPS - 2 offene Kontur(en) \n"
