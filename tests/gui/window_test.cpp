@@ -191,12 +191,11 @@ TEST_F(WindowTest, FieldsAcceptOnlyTheirOpenRangesAndSwitchesReachTheCore) {
       EXPECT_EQ(*b.global, on) << b.label;
     }
   }
-  View<BRadioButton>(w, "G92Piece")->SetValue(1);
-  Post(w, kxMSG_PIECE);
-  EXPECT_EQ(ktechno.G92Mode, 1);
-  View<BRadioButton>(w, "G92Plate")->SetValue(1);
-  Post(w, kxMSG_PLATE);
-  EXPECT_EQ(ktechno.G92Mode, 0);
+  for (auto [name, code, mode] : {std::tuple{"G92Piece", kxMSG_PIECE, 1}, {"G92Plate", kxMSG_PLATE, 0}}) {
+    View<BRadioButton>(w, name)->SetValue(1);
+    Post(w, code);
+    EXPECT_EQ(ktechno.G92Mode, mode) << name;
+  }
 
   Type(View<BTextControl>(w, "ofName"), "part7", kxMSG_OUT_NAME);
   Type(View<BTextControl>(w, "ofName"), "", kxMSG_OUT_NAME);   // an empty name is refused
