@@ -92,14 +92,16 @@ class GuiTest : public ::testing::Test {
     Pump();
   }
   static void Post(BLooper* looper, uint32 code) { Post(looper, BMessage(code)); }
-  // A 'DATA' message of dropped files, as the window's widget makes it of a real drop.
-  static BMessage Drop(const std::vector<std::string>& paths) {
-    BMessage msg(B_SIMPLE_DATA);
-    for (const std::string& p : paths) {
-      entry_ref ref(fs::path(p).parent_path().c_str(), fs::path(p).filename().c_str());
-      msg.AddRef("refs", &ref);
-    }
-    return msg;
+  // A file dropped on the window from a file manager: its URL arrives at the window's widget.
+  static void Drop(KXWindow* w, const std::string& path) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    QDragEnterEvent enter(QPoint(250, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w->QtWidget(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(250, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w->QtWidget(), &drop);
+    Pump();
   }
   // New text in a field, then the field's message.
   void Type(BTextControl* field, const char* text, uint32 code) {
@@ -219,7 +221,7 @@ TEST_F(WindowTest, StartHoleMenuAndReloadFollowTheSettingsFile) {
   EXPECT_EQ(gAutoStartHoles, 0);
   WriteFile(prog.File("square.dxf"), DxfText("AC1009").Layer("DXF_MAIN").Line("DXF_MAIN", 0, 0, 40, 0)
       .Line("DXF_MAIN", 40, 0, 40, 20).Line("DXF_MAIN", 40, 20, 0, 20).Line("DXF_MAIN", 0, 20, 0, 0).Str());
-  Post(w, Drop({prog.File("square.dxf")}));
+  Drop(w, prog.File("square.dxf"));
   Post(w, kxMSG_MAKE);
   std::string line = Line(w);
   EXPECT_TRUE(Has(line, "1 contour, 0 holes, 1 start hole missing")) << line;
@@ -278,15 +280,7 @@ TEST_F(WindowTest, DeviceMenuListsTheSyntaxFiles) {
 TEST_F(WindowTest, DroppedDrawingFillsTheLayerMenuAndEnablesMake) {
   KXWindow* w = OpenWindow();
   std::string dxf = Drawing();
-  // Dropped from a file manager: a list of file URLs arrives at the window's widget.
-  QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dxf))});
-  QDragEnterEvent enter(QPoint(250, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(w->QtWidget(), &enter);
-  EXPECT_TRUE(enter.isAccepted());
-  QDropEvent drop(QPointF(250, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(w->QtWidget(), &drop);
-  Pump();
+  Drop(w, dxf);
   EXPECT_STREQ(in_filename, dxf.c_str());
   EXPECT_TRUE(MakeEnabled(w));
   EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), dxf.c_str());
@@ -304,26 +298,26 @@ TEST_F(WindowTest, DroppedDrawingFillsTheLayerMenuAndEnablesMake) {
   EXPECT_EQ(menu->CountItems(), 3);
   EXPECT_STREQ(View<BMenuField>(w, "dxfLayMF")->MenuText(), "0");
   std::string upper = Drawing("PLATE.DXF");   // the upper-case ending is a drawing too
-  Post(w, Drop({upper}));
+  Drop(w, upper);
   EXPECT_STREQ(in_filename, upper.c_str());
 }
 
 TEST_F(WindowTest, DropsThatAreNoDrawingAreRefusedAndTheChosenOneStays) {
   KXWindow* w = OpenWindow();
   WriteFile(prog.File("part.Dxf"), "x");
-  Post(w, Drop({prog.File("part.Dxf")}));   // another ending: only its path is shown
+  Drop(w, prog.File("part.Dxf"));   // another ending: only its path is shown
   EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), prog.File("part.Dxf").c_str());
   EXPECT_FALSE(MakeEnabled(w));
   EXPECT_STREQ(in_filename, "-not-set-");
   std::string dxf = Drawing();
-  Post(w, Drop({dxf}));
-  Post(w, Drop({prog.File("korvex.ini")}));
+  Drop(w, dxf);
+  Drop(w, prog.File("korvex.ini"));
   EXPECT_TRUE(MakeEnabled(w));
   // A drawing whose path does not fit the core's name is refused, not cut.
   std::string deep = prog.File(std::string(60, 'd'));
   fs::create_directory(deep);
   fs::copy_file(dxf, deep + "/long.dxf");
-  Post(w, Drop({deep + "/long.dxf"}));
+  Drop(w, deep + "/long.dxf");
   EXPECT_STREQ(in_filename, dxf.c_str());
   EXPECT_TRUE(Has(out.Text(), " path too long"));
   // Files that are no readable drawing are refused with the reason; the chosen drawing stays.
@@ -331,7 +325,7 @@ TEST_F(WindowTest, DropsThatAreNoDrawingAreRefusedAndTheChosenOneStays) {
   WriteFile(prog.File("empty.dxf"), "");
   for (auto [name, why] : {std::pair{"gone.dxf", "cannot be opened"}, {"notes.dxf", "no DXF drawing"},
                            {"empty.dxf", "the file is empty"}}) {
-    Post(w, Drop({prog.File(name)}));
+    Drop(w, prog.File(name));
     std::string line = Line(w);
     EXPECT_TRUE(Has(line, std::string("'") + name + "' refused: ")) << line;
     EXPECT_TRUE(Has(line, why)) << line;
@@ -340,7 +334,7 @@ TEST_F(WindowTest, DropsThatAreNoDrawingAreRefusedAndTheChosenOneStays) {
   }
   // Without a drawing chosen before, Make stays off.
   KXWindow* fresh = OpenWindow();
-  Post(fresh, Drop({prog.File("notes.dxf")}));
+  Drop(fresh, prog.File("notes.dxf"));
   EXPECT_FALSE(MakeEnabled(fresh));
 }
 
