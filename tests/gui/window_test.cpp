@@ -57,9 +57,7 @@ class GuiTest : public ::testing::Test {
     ResetDesktopState();
     setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
     fs::copy_file(SourceDir() + "/korvex.ini", prog.File("korvex.ini"));
-    fs::create_directory(prog.File("devices"));
-    for (const char* f : {"MAK_EE3.SYN", "DEFAULT.TCH"})
-      fs::copy_file(SourceDir() + "/devices/" + f, prog.File("devices/" + std::string(f)));
+    fs::copy(SourceDir() + "/devices", prog.File("devices"));
     set_app_path(prog.File("korvex-gui").c_str());
     sOpened = &opened;
     gOpenHook = recordOpen;
@@ -87,11 +85,12 @@ class GuiTest : public ::testing::Test {
       QCoreApplication::processEvents();
     }
   }
-  static void Post(BLooper* looper, const BMessage& msg) {
+  // Posts a message and handles it.
+  static void Post(BLooper* looper, uint32 code) {
+    BMessage msg(code);
     looper->PostMessage(&msg);
     Pump();
   }
-  static void Post(BLooper* looper, uint32 code) { Post(looper, BMessage(code)); }
   // A file dropped on the window from a file manager: its URL arrives at the window's widget.
   static void Drop(KXWindow* w, const std::string& path) {
     QMimeData data;
