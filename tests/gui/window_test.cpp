@@ -479,7 +479,19 @@ TEST_F(PrefsTest, FirstStartWritesTheDefaultsAndReadsThemBack) {
   EXPECT_EQ(ReadFile(SettingsFile(prog.Path() + "/.config")), "Hello !\n");
 }
 
-TEST_F(PrefsTest, WrongTypeOrSizeIsAnErrorAndLeavesTheValue) {
+TEST_F(PrefsTest, NoFolderOrAValueOfTheWrongTypeLeavesTheDefaults) {
+  // The settings "folder" is a plain file: nothing can be made below it.
+  WriteFile(config.File("blocked"), "x");
+  setenv("XDG_CONFIG_HOME", config.File("blocked").c_str(), 1);
+  {
+    Prefs prefs;
+    EXPECT_TRUE(prefs.error);
+    EXPECT_EQ(prefs.frame.left, WIN_X);
+    EXPECT_EQ(prefs.frame.right, WIN_X + WIN_W);
+    EXPECT_TRUE(prefs.winByBegin);
+    EXPECT_STREQ(prefs.logoPath, "/boot/home/logoimage");
+  }
+  setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
   { Prefs prefs; }
   // A rectangle stored as a string: the first load fails, the values in hand are written once.
   const std::string bad = std::string("CSTRoops") + '\0';
@@ -498,18 +510,6 @@ TEST_F(PrefsTest, WrongTypeOrSizeIsAnErrorAndLeavesTheValue) {
   bool flag = false;
   EXPECT_FALSE(prefs.GetBool("window_by_begin", &flag, true));
   EXPECT_FALSE(flag);
-}
-
-TEST_F(PrefsTest, FolderThatCannotBeMadeLeavesTheDefaults) {
-  // The settings "folder" is a plain file: nothing can be made below it.
-  WriteFile(config.File("blocked"), "x");
-  setenv("XDG_CONFIG_HOME", config.File("blocked").c_str(), 1);
-  Prefs prefs;
-  EXPECT_TRUE(prefs.error);
-  EXPECT_EQ(prefs.frame.left, WIN_X);
-  EXPECT_EQ(prefs.frame.right, WIN_X + WIN_W);
-  EXPECT_TRUE(prefs.winByBegin);
-  EXPECT_STREQ(prefs.logoPath, "/boot/home/logoimage");
 }
 
 }  // namespace
