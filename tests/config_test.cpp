@@ -322,13 +322,3 @@ TEST(ConfigTechno, TechnologyCodesReadTheFile) {
   EXPECT_EQ(cap.Text(), "  -open Error\n");
   EXPECT_EQ(ReadFile(dir.File("log")), "\n\tSetTechData 'Q1_Z'(err '/nonexistent/tech.tch' )");
 }
-
-TEST(ConfigTechno, ShippedTechnologyFileWithTheShippedDevice) {
-  FreshTechno();
-  KxCopy(homepath, sizeof homepath, (SourceDir() + "/").c_str());
-  ConsoleCapture cap;
-  SetDevSyntax("MAK_EE3.SYN");
-  SetTechData("Q3_ST20");
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(eTD[i].ist, i < 4 ? 1 : 0) << i;
-  EXPECT_STREQ(eTD[1].nwd, "C120 H1 F3.2 (D 0.185)");
-}

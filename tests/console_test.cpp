@@ -51,7 +51,6 @@ TEST(Console, RunsEndWithTheirStatusAndTheirLines) {
       {{}, 1, {"\n KORVEX  V_081024 ", "\n Bitte so anwenden:\n KORVEX INFILE.DXF \n\n", "\n ...press any key\n"},
        {"!_outlog.txt"}},
       {{"part.Dxf"}, 6, {"\n  INFILE: <-not-set->  no dxf-file \n"}, {"!_outlog.txt"}},
-      {{"part.txt"}, 6, {"\n  INFILE: <-not-set->  no dxf-file \n"}, {"!_outlog.txt"}},
       {{"-bulk"}, 6, {"\n  INFILE: <-not-set->  no dxf-file \n"}, {"!_outlog.txt"}},
       {{std::string(90, 'd') + ".dxf"}, 6,
        {"drawing name too long (94 characters, at most 79)", "shorter relative path", " no dxf-file "}, {}},

@@ -146,8 +146,6 @@ using PrefsTest = GuiTest;
 
 TEST_F(WindowTest, FieldsAcceptOnlyTheirOpenRangesAndSwitchesReachTheCore) {
   KXWindow* w = OpenWindow();
-  for (auto [name, text] : {std::pair{"ofName", "_nwd_out"}, {"ofExtens", ".NC"}, {"dxfLayGrp", "EDMX_"}})
-    EXPECT_STREQ(Text(w, name), text) << name;
   EXPECT_STREQ(View<BBox>(w, "iniBox")->Label(), prog.File("korvex.ini").c_str());
   EXPECT_FALSE(MakeEnabled(w));
   EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), "-- not set -- please drag --");
