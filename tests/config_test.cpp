@@ -107,14 +107,16 @@ TEST(ConfigSettings, KeysNumbersCommentsAndQuotedValues) {
   TempDir dir;
   std::string out = WithIni(dir, ";GridRadius: 9\nx ;GridRadius: 9\nNextElemTol: 0.01\r\nAnchorLength:   6.25mm\n"
                                  "HoleOffset: none\nOpenDataFile: 0 AddDataInfo: 3 RemTextInfo: 0 GlobTextInfo: 1\n"
-                                 "G92Modus: 1\nAnchorLength: 1e999\nLayerName: 'A'\nLayerOptN: 'OPT_\nDataName: '' later'\n"
-                                 "DevTarget: '" + std::string(150, 'D') + "'\nLayerOptN: '" + std::string(30, 'P') + "'\n");
+                                 "G92Modus: 1\nAnchorLength: 1e999\nLayerName: 'A'\nLayerOptN: 'OPT_\n"
+                                 "DataName: '' later'\nDevTarget: '" + std::string(150, 'D') + "'\n"
+                                 "LayerOptN: '" + std::string(30, 'P') + "'\n");
   EXPECT_FLOAT_EQ(gStartPosition, 9.0f);  // the semicolon only counts in the first column
   EXPECT_FLOAT_EQ(fMinusTol, -0.01f);     // the chaining's band follows the tolerance
   EXPECT_EQ(gMaxAnkerLen, 0.0f);          // the later line wins; infinity is no number
   EXPECT_EQ(ktechno.dHole, 0.0f);
-  for (const char* line : {"  NextElemToleranz: 0.010\n", "          G92Modus: 'PIECES'\n", "   GlobaleTextInfo: '1=Yes'"
-                           "\tOpenDataFile: '0=No'\n       AddDataInfo: '3=Yes'\t RemTextInfo: '0=No'\n"})
+  for (const char* line : {"  NextElemToleranz: 0.010\n", "          G92Modus: 'PIECES'\n",
+                           "   GlobaleTextInfo: '1=Yes'\tOpenDataFile: '0=No'\n"
+                           "       AddDataInfo: '3=Yes'\t RemTextInfo: '0=No'\n"})
     EXPECT_TRUE(Has(out, line)) << line;
   EXPECT_STREQ(edmLayer, "A");
   EXPECT_STREQ(fLL[0].Name, "A");  // the main layer enters the layer list
@@ -197,8 +199,8 @@ TEST(ConfigDevice, NamesUpToThirteenCharactersAreLookedUpInDevices) {
   f.Add("ABCDEFGHI.SYN", "$Device \"thirteen\"\n");
   f.Add("ABCDEFGHIJ.SYN", "$Device \"in devices\"\n");
   WriteFile(f.File("ABCDEFGHIJ.SYN"), "$Device \"fourteen\"\n");
-  for (auto [name, device] : {std::pair{std::string("ABCDEFGHI.SYN"), "thirteen"}, {"ABCDEFGHIJ.SYN", "DefaultSyntax"},
-                              {f.File("ABCDEFGHIJ.SYN"), "fourteen"}}) {
+  for (auto [name, device] : {std::pair{std::string("ABCDEFGHI.SYN"), "thirteen"},
+                              {"ABCDEFGHIJ.SYN", "DefaultSyntax"}, {f.File("ABCDEFGHIJ.SYN"), "fourteen"}}) {
     ReadDevice(name);
     EXPECT_STREQ(mS.Device, device) << name;
   }

@@ -39,7 +39,8 @@ const std::vector<std::pair<std::string, std::string>> kFiles = {
     {"v2.initial/part.dxf", squareDrawing()}};
 
 std::string At(std::string text, const std::string& home) {
-  for (size_t p = text.find('@'); p != std::string::npos; p = text.find('@', p + home.size())) text.replace(p, 1, home);
+  for (size_t p = text.find('@'); p != std::string::npos; p = text.find('@', p + home.size()))
+    text.replace(p, 1, home);
   return text;
 }
 

@@ -97,7 +97,8 @@ TEST_F(ReportPage, ContourLinesAlignLengthsAndSumThem) {
                               {"\n$K01  +123.457 ", "\n$K01   123.457 "},
                               {"\n$K02    +5.000 ", "\n$K02     5.000 "},
                               {"\n$K03  +12345.500  (NoName)", "\n$K03  12345.500  (NoName)"},
-                              {"\n$K04    +0.000  (&lt;Stempel&gt;)\n1-cut", "\n$K04     0.000  (&lt;Stempel&gt;)\n1-cut"}};
+                              {"\n$K04    +0.000  (&lt;Stempel&gt;)\n1-cut",
+                               "\n$K04     0.000  (&lt;Stempel&gt;)\n1-cut"}};
     for (const auto& line : lines) EXPECT_TRUE(Has(p, line[flavour == kxDESKTOP])) << line[0] << p;
     char sum[64];
     snprintf(sum, sizeof sum, "\n1-cut sum: %.3f mm\n\n", 0.0f + 123.4567f + 5.0f + 12345.5f);
@@ -116,7 +117,8 @@ TEST_F(ReportPage, WarningsComeInOrderWithSingularAndPlural) {
   std::string p = Page();
   EXPECT_TRUE(Has(p, "\n1-cut sum: 0.000 mm\n\n Abbruch, mehr als " + std::to_string(kMaxElements) +
                          " DXF-Elemente \n  ..pruefe EDMLAYER  OOPS - 2 offene Kontur(en) \n"
-                         " OOPS - 3 vermisste Technologie(n)\n OOPS - 1 Fehlende Startpunkte \n Verwaiste Elemente: 1 \n"
+                         " OOPS - 3 vermisste Technologie(n)\n OOPS - 1 Fehlende Startpunkte \n"
+                         " Verwaiste Elemente: 1 \n"
                          " 1 ignoriertes Element (&lt;0.0020)\n\n Version: korvex_081112 \n")) << p;
   EXPECT_EQ(gOpened, std::vector<std::string>{dir.File("_results.htm")});
 
@@ -145,8 +147,8 @@ TEST_F(ReportPage, LayerSectionOnlyWithSeveralLayersAndNamesEscaped) {
   KxCopy(in_filename, sizeof in_filename, "a<script>&'x\".dxf");
   KxCopy(log_filename, sizeof log_filename, "l'og.txt");
   std::string p = Page();
-  EXPECT_TRUE(Has(p, "1-cut sum: 0.000 mm\n\n\tused Layer: \n 00 'DXF_MAIN' \n 02 'EDMX_&lt;b&gt;&amp;&#39;&quot;' \n\n"))
-      << p;
+  EXPECT_TRUE(Has(p, "1-cut sum: 0.000 mm\n\n\tused Layer: \n 00 'DXF_MAIN' \n"
+                     " 02 'EDMX_&lt;b&gt;&amp;&#39;&quot;' \n\n")) << p;
   EXPECT_TRUE(Has(p, "     FILE: a&lt;script&gt;&amp;&#39;x&quot;.dxf \n"));
   EXPECT_TRUE(Has(p, "<A HREF='l&#39;og.txt'> l&#39;og.txt </A>"));
   EXPECT_FALSE(Has(p, "<script>"));
@@ -177,11 +179,13 @@ TEST(ReportOpener, PlanHandsThePathOverAsOneArgumentOrRefuses) {
   EXPECT_STREQ(plan.argv[1], "./--help.htm");
 
   std::string longPath(2000, 'a');
-  const struct { const char* path; const char* display; const char* wayland; KxOpenPlan* plan; int result; } refused[] = {
+  // Path, display, Wayland display, where the plan goes, and the answer.
+  const struct { const char* path; const char* x; const char* wl; KxOpenPlan* plan; int result; } refused[] = {
       {"/tmp/p.htm", nullptr, nullptr, &plan, kxOPEN_NO_SESSION}, {"/tmp/p.htm", "", "", &plan, kxOPEN_NO_SESSION},
       {"", ":0", nullptr, &plan, kxOPEN_NO_PATH}, {nullptr, ":0", nullptr, &plan, kxOPEN_NO_PATH},
-      {"/tmp/p.htm", ":0", nullptr, nullptr, kxOPEN_NO_PATH}, {longPath.c_str(), ":0", nullptr, &plan, kxOPEN_TOO_LONG}};
-  for (const auto& r : refused) EXPECT_EQ(KxPlanOpen(r.path, r.display, r.wayland, r.plan), r.result) << &r - refused;
+      {"/tmp/p.htm", ":0", nullptr, nullptr, kxOPEN_NO_PATH},
+      {longPath.c_str(), ":0", nullptr, &plan, kxOPEN_TOO_LONG}};
+  for (const auto& r : refused) EXPECT_EQ(KxPlanOpen(r.path, r.x, r.wl, r.plan), r.result) << &r - refused;
   EXPECT_STREQ(plan.argv[1], "");
 }
 
