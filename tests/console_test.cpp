@@ -1,10 +1,18 @@
-// The console program run as a process from a temporary program folder: run
-// statuses with their texts, argument precedence, and the log's closing lines.
+// The console program run as a process from a temporary program folder: exit
+// statuses with their texts and summary lines, argument precedence, the log's
+// closing lines, the help, a program reached through a link; and installing
+// into a prefix (program folder, links, desktop entry) and running from there.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <unistd.h>
+
 #include "support/dxf_text.h"
 #include "support/support.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -17,171 +25,144 @@ std::string squareDrawing(bool startHole = true) {
   return d.Str();
 }
 
-}  // namespace
+// Every run's folder holds these files; "@" in a row's texts stands for the folder.
+const std::vector<std::pair<std::string, std::string>> kFiles = {
+    {"korvex.ini", "DataName: 'fromini'\n"},
+    {"a.dxf", squareDrawing()},
+    {"garbage.dxf", "garbage"},
+    {"nohole.dxf", squareDrawing(false)},
+    {"text.dxf", "just some text\n"},
+    {"other.dxf", DxfText("AC1015").Layer("DXF_MAIN").Layer("CUT").Line("CUT", 0, 0, 10, 0)
+                      .Line("CUT", 10, 0, 10, 10).Circle("0", 5, 5, 1).Str()},
+    {"fromini.txt", "earlier\n"},
+    {"old.logs/part.dxf", squareDrawing()},
+    {"v2.initial/part.dxf", squareDrawing()}};
 
-TEST(Console, NoArgumentShowsUsageAndDoesNotWait) {
-  ProgramFolder home;
-  ProcessResult r = RunProcess({home.Binary()}, home.Path());
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.output.find("\n KORVEX  V_081024 "), std::string::npos);
-  EXPECT_NE(r.output.find("\n Bitte so anwenden:\n KORVEX INFILE.DXF \n\n"), std::string::npos);
-  EXPECT_NE(r.output.find(" argv[0]: " + home.Binary() + " \n"), std::string::npos);
-  EXPECT_NE(r.output.find("\n ...press any key\n no LOG_STREAM\n no IN_STREAM\n"), std::string::npos);
+std::string At(std::string text, const std::string& home) {
+  for (size_t p = text.find('@'); p != std::string::npos; p = text.find('@', p + home.size()))
+    text.replace(p, 1, home);
+  return text;
 }
 
-TEST(Console, ArgumentsThatNameNoDrawing) {
-  ProgramFolder home;
-  for (const char* arg : {"part.Dxf", "part.txt", "-bulk"}) {
-    ProcessResult r = RunProcess({home.Binary(), arg}, home.Path());
-    EXPECT_EQ(r.status, 6) << arg;
-    EXPECT_NE(r.output.find("\n  INFILE: <-not-set->  no dxf-file \n"), std::string::npos) << arg;
-    EXPECT_FALSE(FileExists(home.File("_outlog.txt")));
+}  // namespace
+
+TEST(Console, RunsEndWithTheirStatusAndTheirLines) {
+  // Texts said and files made by a run; "!" before one: not said, not made.
+  const struct { std::vector<std::string> args; int status; std::vector<std::string> said, files; } runs[] = {
+      {{}, 1, {"\n KORVEX  V_081024 ", "\n Bitte so anwenden:\n KORVEX INFILE.DXF \n\n", "\n ...press any key\n"},
+       {"!_outlog.txt"}},
+      {{"part.Dxf"}, 6, {"\n  INFILE: <-not-set->  no dxf-file \n"}, {"!_outlog.txt"}},
+      {{"-bulk"}, 6, {"\n  INFILE: <-not-set->  no dxf-file \n"}, {"!_outlog.txt"}},
+      {{std::string(90, 'd') + ".dxf"}, 6,
+       {"drawing name too long (94 characters, at most 79)", "shorter relative path", " no dxf-file "}, {}},
+      {{"missing.dxf"}, 2,
+       {"open error\n", " no LOG_STREAM\n no IN_STREAM\n",
+        "\nkorvex: cannot read the drawing 'missing.dxf' (No such file or directory)\n"},
+       {"!_outlog.txt"}},
+      {{"a.dxf", "locked/x/run.log"}, 3,
+       {" LOGFILE: <locked/x/run.log> open error", " no LOG_STREAM\n", "! no IN_STREAM"}, {}},
+      {{"a.dxf", "a.log"}, 3, {"\nkorvex: the log 'a.log' is the drawing itself"}, {}},   // a link to it
+      {{"a.dxf"}, 0,
+       {"\n LOGFILE: <@/_outlog.txt> ", "\nkorvex: 1 contour (0 holes), 0 without start hole -> @/fromini.txt\n",
+        " -not opened (no graphical session): '", "     data-filename: 'fromini'\n",
+        "reset/open Error   now set to: [DefaultSyntax]\n"},
+       {"_outlog.txt", "fromini.txt"}},
+      // Later arguments win; the settings argument keeps only its name; -bulk dumps the element table.
+      {{"garbage.dxf", "a.dxf", "c:\\x\\my.ini", "-bulk"}, 0,
+       {"\n  INFILE: <a.dxf> ", " 4 found: -bulk \n", "my.ini", "!c:\\x\\my.ini'"}, {"_elemblk.txt"}},
+      // Only the ending of an argument counts, not a folder's name.
+      {{"old.logs/part.dxf"}, 0, {}, {"_outlog.txt", "fromini.txt"}},
+      {{"v2.initial/part.dxf"}, 0, {}, {"_outlog.txt", "fromini.txt"}},
+      {{"other.dxf"}, 5,
+       {"\nkorvex: no contour on layer 'DXF_MAIN' - no NC program written; geometry on layers 'CUT' (2 elements), "
+        "'0' (1 element); @/fromini.txt is from an earlier run\n", "!vermisse"},
+       {}},
+      {{"text.dxf"}, 5, {"; the drawing holds no lines, arcs, circles or polylines"}, {}},
+      {{"nohole.dxf"}, 5, {"1 without start hole -> @/fromini.txt (nothing to cut)\n"}, {"fromini.txt"}},
+      {{"--help"}, 0, {"Usage: korvex [-bulk] DRAWING.dxf", "5 nothing to cut"}, {}},
+      {{"-h"}, 0, {"Usage: korvex [-bulk] DRAWING.dxf", "5 nothing to cut"}, {}},
+      {{"--version"}, 0, {"korvex _081024\n", "!KORVEX", "!Usage"}, {}},
+  };
+  auto bare = [](const std::string& s) { return s[0] == '!' ? s.substr(1) : s; };
+  for (const auto& run : runs) {
+    ProgramFolder home;
+    mkdir(home.File("old.logs").c_str(), 0755);
+    mkdir(home.File("v2.initial").c_str(), 0755);
+    for (const auto& [name, text] : kFiles) WriteFile(home.File(name), text);
+    symlink("a.dxf", home.File("a.log").c_str());
+    std::vector<std::string> argv = {home.Binary()};
+    argv.insert(argv.end(), run.args.begin(), run.args.end());
+    ProcessResult r = RunProcess(argv, home.Path());
+    SCOPED_TRACE((run.args.empty() ? "(none)" : run.args[0]) + "\n" + r.output);
+    EXPECT_EQ(r.status, run.status);
+    for (const std::string& s : run.said) EXPECT_EQ(Has(r.output, At(bare(s), home.Path())), s[0] != '!') << s;
+    for (const std::string& f : run.files) EXPECT_EQ(FileExists(home.File(bare(f))), f[0] != '!') << f;
+    // What a run does not make stays as it was: drawings are never written, an earlier program is left.
+    for (const auto& [name, text] : kFiles) {
+      bool made = std::find(run.files.begin(), run.files.end(), name) != run.files.end();
+      EXPECT_EQ(ReadFile(home.File(name)) != text, made) << name;
+    }
   }
 }
 
-TEST(Console, UnreadableDrawingGivesTwoAndNoLog) {
-  ProgramFolder home;
-  ProcessResult r = RunProcess({home.Binary(), "missing.dxf"}, home.Path());
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.output.find("open error\n"), std::string::npos);
-  EXPECT_NE(r.output.find(" no LOG_STREAM\n no IN_STREAM\n"), std::string::npos);
-  EXPECT_FALSE(FileExists(home.File("_outlog.txt")));
-}
-
-TEST(Console, UnwritableLogGivesThree) {
-  ProgramFolder home;
-  WriteFile(home.File("a.dxf"), squareDrawing());
-  mkdir(home.File("locked").c_str(), 0755);
-  // A folder in the log's place cannot be opened for writing, even by root.
-  ProcessResult r = RunProcess({home.Binary(), "a.dxf", "locked/x/run.log"}, home.Path());
-  EXPECT_EQ(r.status, 3);
-  EXPECT_NE(r.output.find(" LOGFILE: <locked/x/run.log> open error"), std::string::npos);
-  EXPECT_NE(r.output.find(" no LOG_STREAM\n"), std::string::npos);
-  EXPECT_EQ(r.output.find(" no IN_STREAM"), std::string::npos);
-}
-
-TEST(Console, ReadableDrawingClosesTheLogWithReferenceLines) {
-  ProgramFolder home;
-  WriteFile(home.File("a.dxf"), squareDrawing());
-  ProcessResult r = RunProcess({home.Binary(), "a.dxf"}, home.Path());
-  EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_NE(r.output.find("\n LOGFILE: <" + home.Path() + "/_outlog.txt> "), std::string::npos);
-  std::string log = ReadFile(home.File("_outlog.txt"));
-  ASSERT_GE(log.size(), 20u);
-  const std::string tail = "\n\n Ref X:";
-  EXPECT_NE(log.rfind(tail), std::string::npos);
-  EXPECT_EQ(log.substr(log.size() - 2), "\n\n");
-  EXPECT_NE(log.find(" Kon X:"), std::string::npos);
-}
-
-TEST(Console, LaterArgumentsWinAndSettingsKeepOnlyTheirName) {
-  ProgramFolder home;
-  WriteFile(home.File("a.dxf"), "garbage");
-  WriteFile(home.File("b.dxf"), squareDrawing());
-  ProcessResult r = RunProcess({home.Binary(), "a.dxf", "b.dxf", "c:\\x\\my.ini", "-bulk"}, home.Path());
-  EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_NE(r.output.find("\n  INFILE: <b.dxf> "), std::string::npos);
-  EXPECT_NE(r.output.find(" 4 found: -bulk \n"), std::string::npos);
-  EXPECT_NE(r.output.find("my.ini"), std::string::npos);
-  EXPECT_EQ(r.output.find("c:\\x\\my.ini'"), std::string::npos);
-}
-
-TEST(Console, LogNameOnTheCommandLineWins) {
+TEST(Console, LogNameOnTheCommandLineWinsAndEndsWithReferenceLines) {
   ProgramFolder home;
   WriteFile(home.File("a.dxf"), squareDrawing());
   ProcessResult r = RunProcess({home.Binary(), "a.dxf", "mine.log"}, home.Path());
-  EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(FileExists(home.File("mine.log")));
+  EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_FALSE(FileExists(home.File("_outlog.txt")));
+  std::string log = ReadFile(home.File("mine.log"));
+  ASSERT_GE(log.size(), 20u);
+  EXPECT_TRUE(Has(log, "\n\n Ref X:"));
+  EXPECT_TRUE(Has(log, " Kon X:"));
+  EXPECT_EQ(log.substr(log.size() - 2), "\n\n");
 }
 
-TEST(Console, OverlongArgumentsAreRefusedWithAClearMessage) {
+TEST(Console, ALinkedProgramFindsItsFolder) {
   ProgramFolder home;
-  std::string longName = std::string(90, 'd') + ".dxf";
-  ProcessResult r = RunProcess({home.Binary(), longName}, home.Path());
-  EXPECT_EQ(r.status, 6);
-  EXPECT_NE(r.output.find("drawing name too long (94 characters, at most 79)"), std::string::npos);
-  EXPECT_NE(r.output.find("shorter relative path"), std::string::npos);
-  EXPECT_NE(r.output.find(" no dxf-file "), std::string::npos);
-}
-
-TEST(Console, ArgumentsAreTakenByTheirEndingAndTheLogNeverReplacesTheDrawing) {
-  ProgramFolder home;
-  WriteFile(home.File("korvex.ini"), "DataName: 'fromini'\n");
-  for (const char* folder : {"old.logs", "v2.initial"}) {
-    mkdir(home.File(folder).c_str(), 0755);
-    const std::string drawing = std::string(folder) + "/part.dxf";
-    WriteFile(home.File(drawing), squareDrawing());
-    ProcessResult r = RunProcess({home.Binary(), drawing}, home.Path());
-    EXPECT_EQ(r.status, 0) << folder << r.output;
-    EXPECT_EQ(ReadFile(home.File(drawing)), squareDrawing()) << folder;
-    EXPECT_TRUE(FileExists(home.File("_outlog.txt"))) << folder;
-    EXPECT_TRUE(FileExists(home.File("fromini.txt"))) << folder;   // korvex.ini was read
-  }
-  // A log name that leads to the drawing itself is refused.
-  WriteFile(home.File("part.dxf"), squareDrawing());
-  symlink("part.dxf", home.File("part.log").c_str());
-  ProcessResult r = RunProcess({home.Binary(), "part.dxf", "part.log"}, home.Path());
-  EXPECT_EQ(r.status, 3) << r.output;
-  EXPECT_NE(r.output.find("\nkorvex: the log 'part.log' is the drawing itself"), std::string::npos) << r.output;
-  EXPECT_EQ(ReadFile(home.File("part.dxf")), squareDrawing());
-}
-
-TEST(Console, EveryRunEndsWithASummaryAndNothingToCutIsStatusFive) {
-  ProgramFolder home;
-  WriteFile(home.File("ok.dxf"), squareDrawing());
-  ProcessResult r = RunProcess({home.Binary(), "ok.dxf"}, home.Path());
-  EXPECT_EQ(r.status, 0);
-  EXPECT_NE(r.output.find("\nkorvex: 1 contour (0 holes), 0 without start hole -> " + home.File("_nwd_out.txt") + "\n"),
-            std::string::npos) << r.output;
-
-  // Geometry on other layers only: no program, an earlier one is left and named as such.
-  WriteFile(home.File("_nwd_out.txt"), "earlier\n");
-  DxfText other("AC1015");
-  other.Layer("DXF_MAIN").Layer("CUT").Line("CUT", 0, 0, 10, 0).Line("CUT", 10, 0, 10, 10).Circle("0", 5, 5, 1);
-  WriteFile(home.File("other.dxf"), other.Str());
-  r = RunProcess({home.Binary(), "other.dxf"}, home.Path());
-  EXPECT_EQ(r.status, 5);
-  EXPECT_NE(r.output.find("\nkorvex: no contour on layer 'DXF_MAIN' - no NC program written; geometry on layers "
-                          "'CUT' (2 elements), '0' (1 element); " + home.File("_nwd_out.txt") + " is from an earlier run\n"),
-            std::string::npos) << r.output;
-  EXPECT_EQ(ReadFile(home.File("_nwd_out.txt")), "earlier\n");
-  EXPECT_EQ(r.output.find("vermisse"), std::string::npos);
-
-  // Not a drawing at all; and a contour without start hole, whose program is written.
-  WriteFile(home.File("text.dxf"), "just some text\n");
-  r = RunProcess({home.Binary(), "text.dxf"}, home.Path());
-  EXPECT_EQ(r.status, 5);
-  EXPECT_NE(r.output.find("; the drawing holds no lines, arcs, circles or polylines"), std::string::npos) << r.output;
-  WriteFile(home.File("nohole.dxf"), squareDrawing(false));
-  r = RunProcess({home.Binary(), "nohole.dxf"}, home.Path());
-  EXPECT_EQ(r.status, 5) << r.output;
-  EXPECT_NE(r.output.find("1 without start hole -> " + home.File("_nwd_out.txt") + " (nothing to cut)\n"),
-            std::string::npos) << r.output;
-  r = RunProcess({home.Binary(), "missing.dxf"}, home.Path());
-  EXPECT_NE(r.output.find("\nkorvex: cannot read the drawing 'missing.dxf' (No such file or directory)\n"),
-            std::string::npos) << r.output;
-}
-
-TEST(Console, HelpVersionAndALinkedProgramFindItsFolder) {
-  ProgramFolder home;
-  for (const char* opt : {"--help", "-h"}) {
-    ProcessResult r = RunProcess({home.Binary(), opt}, home.Path());
-    EXPECT_EQ(r.status, 0) << opt;
-    EXPECT_NE(r.output.find("Usage: korvex [-bulk] DRAWING.dxf"), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("5 nothing to cut"), std::string::npos);
-  }
-  ProcessResult r = RunProcess({home.Binary(), "--version"}, home.Path());
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.output, "korvex _081024\n");
-
   // ~/bin/korvex -> the program folder: settings, devices and outputs are the folder's.
   WriteFile(home.File("korvex.ini"), "DataName: 'linked'\n");
   TempDir bin, work;
   symlink(home.Binary().c_str(), bin.File("korvex").c_str());
   WriteFile(work.File("part.dxf"), squareDrawing());
-  r = RunProcess({bin.File("korvex"), "part.dxf"}, work.Path());
+  ProcessResult r = RunProcess({bin.File("korvex"), "part.dxf"}, work.Path());
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_TRUE(FileExists(home.File("linked.txt"))) << r.output;
   EXPECT_TRUE(FileExists(home.File("_outlog.txt")));
+}
+
+TEST(Install, PrefixGetsProgramFolderLinksAndDesktopEntry) {
+  TempDir prefix;
+  const std::string p = prefix.Path();
+  ProcessResult inst = RunProcess({KORVEX_CMAKE, "--install", KORVEX_BUILD_DIR, "--prefix", p}, p);
+  ASSERT_EQ(inst.status, 0) << inst.output;
+
+  const bool gui = fs::exists(fs::path(KORVEX_BUILD_DIR) / "desktop" / "korvex-gui");
+  std::vector<std::string> programs = {"korvex"};
+  if (gui) programs.push_back("korvex-gui");
+  for (const std::string& name : programs) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(access((p + "/lib/korvex/" + name).c_str(), X_OK), 0);
+    fs::path link = p + "/bin/" + name;
+    ASSERT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::read_symlink(link), fs::path("../lib/korvex/" + name));   // relative: the prefix can move
+    EXPECT_EQ(fs::canonical(link), fs::canonical(p + "/lib/korvex/" + name));
+  }
+  for (const char* file : {"korvex.ini", "devices/MAK_EE3.SYN", "devices/DEFAULT.TCH"})
+    EXPECT_TRUE(FileExists(p + "/lib/korvex/" + file)) << file;
+
+  if (gui) {
+    const std::string entry = p + "/share/applications/korvex-gui.desktop";
+    ASSERT_TRUE(FileExists(entry));
+    EXPECT_TRUE(Has(ReadFile(entry), "MimeType=image/vnd.dxf;"));
+    EXPECT_TRUE(Has(ReadFile(p + "/share/icons/hicolor/scalable/apps/korvex-gui.svg"), "<svg"));
+  }
+
+  // Started through its link, korvex works in the program folder it was installed into.
+  TempDir work;
+  fs::copy_file(SourceDir() + "/examples/die_plate.dxf", work.File("die_plate.dxf"));
+  ProcessResult run = RunProcess({p + "/bin/korvex", "die_plate.dxf"}, work.Path());
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(FileExists(p + "/lib/korvex/_results.htm"));
+  EXPECT_TRUE(FileExists(p + "/lib/korvex/_outlog.txt"));
 }

@@ -23,12 +23,10 @@ const std::string& FuzzHome() {
     // Nothing may be opened for a person while fuzzing.
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
-    // Every input is written to and read from a file: keep them in memory when possible.
+    // Every input is written to and read from a file: keep them in memory.
     char tmpl[] = "/dev/shm/korvex-fuzz-XXXXXX";
-    char* p = mkdtemp(tmpl);
-    char fallback[] = "/tmp/korvex-fuzz-XXXXXX";
-    if (!p) p = mkdtemp(fallback);
-    std::string h = p ? p : "/tmp";
+    if (!mkdtemp(tmpl)) abort();
+    std::string h = tmpl;
     // The shipped settings, device and technology files lie beside the program.
     std::error_code ec;
     std::filesystem::copy(KORVEX_SOURCE_DIR "/devices", h + "/devices", std::filesystem::copy_options::recursive, ec);

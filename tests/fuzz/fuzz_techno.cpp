@@ -17,10 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SetDevSyntax("NONE.SYN");  // default syntax: technology file DEFAULT.TCH
   const uint8_t* nl = static_cast<const uint8_t*>(memchr(data, '\n', size));
   size_t textLen = nl ? (size_t)(nl - data) : size;
-  std::string text(reinterpret_cast<const char*>(data), textLen);
-  text = text.c_str();  // the drawing's texts never hold a NUL
-  size_t rest = nl ? size - textLen - 1 : 0;
-  FuzzWrite(home + "devices/DEFAULT.TCH", nl ? nl + 1 : data, rest);
+  // The drawing's texts never hold a NUL: the text ends at the first one.
+  std::string text(reinterpret_cast<const char*>(data), strnlen(reinterpret_cast<const char*>(data), textLen));
+  FuzzWrite(home + "devices/DEFAULT.TCH", nl ? nl + 1 : data, nl ? size - textLen - 1 : 0);
   fLayerList(ll_ADD, 0, edmLayer, 0);
   for (int i = 0; i < 8; ++i) AddElement(etTEXT, "x");
   SetTechnologie(nullptr, 0);

@@ -1,84 +1,188 @@
-// The main window on the offscreen platform: range tests of the number fields,
-// switches reaching the core, reloading the settings, the device and layer
-// menus, dropped files, the conversion run, quitting and the next start.
+// The desktop program on the offscreen platform, driven as a person would: the
+// number fields' ranges, switches reaching the core, the settings and device
+// menus, dropped files, Make with its result line, preview and NC view, quitting
+// and the next start; and the preferences store below the window. One Qt
+// application serves the whole run; every case has fresh core and desktop
+// state, a program folder of its own and a settings folder of its own.
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDropEvent>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <QWheelEvent>
+#include <cstdlib>
 #include <filesystem>
+#include <sys/xattr.h>
 
 #include "config/config.h"
 #include "dxf/dxf.h"
+#include "frontend.h"
 #include "geometry/base.h"
-#include "gui_support.h"
 #include "parts.h"
+#include "preview.h"
+#include "report/report.h"
 #include "support/dxf_text.h"
+#include "support/support.h"
 
 namespace fs = std::filesystem;
 
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  ::testing::InitGoogleTest(&argc, argv);
+  QApplication qt(argc, argv);
+  return RUN_ALL_TESTS();
+}
+
 namespace {
 
-class WindowTest : public GuiTest {
+std::vector<std::string>* sOpened = nullptr;
+void recordOpen(const char* path) { sOpened->push_back(path); }
+
+// Path of korvex_settings below a settings folder.
+std::string SettingsFile(const std::string& folder) { return folder + "/_LP_x-vnd.VL/korvex_settings"; }
+
+class GuiTest : public ::testing::Test {
  protected:
+  void SetUp() override {
+    FreshCore(kxDESKTOP);
+    ResetDesktopState();
+    setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+    fs::copy_file(SourceDir() + "/korvex.ini", prog.File("korvex.ini"));
+    fs::copy(SourceDir() + "/devices", prog.File("devices"));
+    set_app_path(prog.File("korvex-gui").c_str());
+    sOpened = &opened;
+    gOpenHook = recordOpen;
+    app = new BApplication("application/x-vnd.korvex-test");
+  }
+  void TearDown() override {
+    delete app;
+    Pump();
+    gOpenHook = nullptr;
+    unsetenv("XDG_CONFIG_HOME");
+    ResetDesktopState();
+    ResetAllState();
+  }
+  // A shown window at the frame of the run.
+  KXWindow* OpenWindow() {
+    KXWindow* w = new KXWindow(BRect(WIN_X, WIN_Y, WIN_X + WIN_W, WIN_Y + WIN_H));
+    w->Show();
+    Pump();
+    return w;
+  }
+  // Handles every message waiting in the queues.
+  static void Pump() {
+    for (int i = 0; i < 5; ++i) {
+      QCoreApplication::sendPostedEvents();
+      QCoreApplication::processEvents();
+    }
+  }
+  // Posts a message and handles it.
+  static void Post(BLooper* looper, uint32 code) {
+    BMessage msg(code);
+    looper->PostMessage(&msg);
+    Pump();
+  }
+  // A file dropped on the window from a file manager: its URL arrives at the window's widget.
+  static void Drop(KXWindow* w, const std::string& path) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    QDragEnterEvent enter(QPoint(250, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w->QtWidget(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(250, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w->QtWidget(), &drop);
+    Pump();
+  }
+  // New text in a field, then the field's message.
+  void Type(BTextControl* field, const char* text, uint32 code) {
+    field->SetText(text);
+    Post(field->Window(), code);
+  }
+  template <class T> T* View(KXWindow* w, const char* name) { return dynamic_cast<T*>(w->FindView(name)); }
   std::string Drawing(const char* name = "die_plate.dxf") {
     fs::copy_file(SourceDir() + "/examples/die_plate.dxf", prog.File(name));
     return prog.File(name);
   }
   const char* Text(KXWindow* w, const char* name) { return View<BTextControl>(w, name)->Text(); }
   bool MakeEnabled(KXWindow* w) { return View<BButton>(w, "MakeIt")->IsEnabled(); }
-};
+  std::string Line(KXWindow* w) { return w->Parts()->ResultLine()->text().toStdString(); }
+  bool Red(KXWindow* w) { return Has(w->Parts()->ResultLine()->styleSheet().toStdString(), "#c00000"); }
+  // Pixels that are not the pane's white inside the box of drawing coordinates.
+  static int inked(KxPreview* p, const QImage& img, QRectF box) {
+    QRect r = p->ViewTransform().mapRect(box).toAlignedRect().adjusted(-2, -2, 2, 2).intersected(img.rect());
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x) n += img.pixelColor(x, y) != QColor(Qt::white);
+    return n;
+  }
+  // The preferences file and its raw attributes.
+  std::string File() { return SettingsFile(config.Path()); }
+  std::string RawAttr(const char* name) {
+    char buf[512];
+    ssize_t n = getxattr(File().c_str(), (std::string("user.") + name).c_str(), buf, sizeof buf);
+    return n < 0 ? std::string() : std::string(buf, (size_t)n);
+  }
+  void SetAttr(const char* name, const std::string& raw) {
+    ASSERT_EQ(setxattr(File().c_str(), (std::string("user.") + name).c_str(), raw.data(), raw.size(), 0), 0);
+  }
 
-TEST_F(WindowTest, StartShowsTheCoreValuesInTheControls) {
+  ConsoleCapture out;
+  TempDir prog;      // the program folder: korvex.ini and devices/
+  TempDir config;    // the user's settings folder
+  std::vector<std::string> opened;   // paths handed to the opener
+  BApplication* app = nullptr;
+};
+using WindowTest = GuiTest;
+using PrefsTest = GuiTest;
+
+TEST_F(WindowTest, FieldsAcceptOnlyTheirOpenRangesAndSwitchesReachTheCore) {
   KXWindow* w = OpenWindow();
-  EXPECT_STREQ(w->Title(), "KORVEX-GUI");
-  const std::pair<const char*, const char*> fields[] = {{"nETol", "0.002"}, {"grRad", "2.605"}, {"anLen", "4.500"},
-      {"hoOff", "-0.002"}, {"ofName", "_nwd_out"}, {"ofExtens", ".NC"}, {"dxfLayGrp", "EDMX_"}};
-  for (const auto& [name, text] : fields) EXPECT_STREQ(Text(w, name), text) << name;
-  EXPECT_STREQ(View<BTextControl>(w, "nETol")->Label(), "Element-Tolerance:");
-  EXPECT_EQ(View<BRadioButton>(w, "G92Plate")->Value(), 1);
   EXPECT_STREQ(View<BBox>(w, "iniBox")->Label(), prog.File("korvex.ini").c_str());
-  EXPECT_TRUE(View<BButton>(w, "iniOpen")->IsEnabled());
   EXPECT_FALSE(MakeEnabled(w));
   EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), "-- not set -- please drag --");
   EXPECT_STREQ(View<BMenuField>(w, "dxfLayMF")->MenuText(), "DXF_MAIN");
-  EXPECT_STREQ(getLabel(31), "unknown");   // a code without a label
-}
 
-TEST_F(WindowTest, NumberFieldsAcceptOnlyTheirOpenRanges) {
-  KXWindow* w = OpenWindow();
-  // Per field: typed text, then the text shown (nullptr: not checked) and the core's value.
+  // Per field: typed text, then the text shown and the core's value; a refused value shows the one
+  // before, at first the settings file's.
   struct Step { const char* typed; const char* shown; float value; };
   const struct { const char* field; uint32 code; float* global; std::vector<Step> steps; } fields[] = {
-      {"nETol", kxMSG_TOLERANCE, &gNpTolerance, {{"0.006", "0.002", 0.002f}, {"0.0059", nullptr, 0.0059f}, {"0", "0.006", 0.0059f}}},
-      {"grRad", kxMSG_GRID_RADIUS, &gStartPosition, {{"6.01", "2.605", 2.605f}, {"6", nullptr, 6}, {"abc", "6.000", 6}}},
-      {"anLen", kxMSG_ANCHOR, &gMaxAnkerLen, {{"6.01", "4.500", 4.5f}, {"-1", "4.500", 4.5f}, {"6", nullptr, 6}}},
+      {"nETol", kxMSG_TOLERANCE, &gNpTolerance,
+       {{"0.006", "0.002", 0.002f}, {"0.0059", "0.0059", 0.0059f}, {"0", "0.006", 0.0059f}}},
+      {"grRad", kxMSG_GRID_RADIUS, &gStartPosition, {{"6.01", "2.605", 2.605f}, {"6", "6", 6}, {"abc", "6.000", 6}}},
+      {"anLen", kxMSG_ANCHOR, &gMaxAnkerLen, {{"6.01", "4.500", 4.5f}, {"-1", "4.500", 4.5f}, {"6", "6", 6}}},
       {"hoOff", kxMSG_HOLE_OFFSET, &ktechno.dHole,   // no number is 0, inside this range
-       {{"-0.03", "-0.002", -0.002f}, {"0.03", "-0.002", -0.002f}, {"xyz", nullptr, 0}, {"-0.029", nullptr, -0.029f}}}};
+       {{"-0.03", "-0.002", -0.002f}, {"0.03", "-0.002", -0.002f}, {"xyz", "xyz", 0}, {"-0.029", "-0.029", -0.029f}}}};
   for (const auto& f : fields) {
     for (const Step& s : f.steps) {
       Type(View<BTextControl>(w, f.field), s.typed, f.code);
-      if (s.shown) { EXPECT_STREQ(Text(w, f.field), s.shown) << s.typed; }
+      EXPECT_STREQ(Text(w, f.field), s.shown) << s.typed;
       EXPECT_FLOAT_EQ(*f.global, s.value) << s.typed;
     }
   }
+  EXPECT_FLOAT_EQ(fMinusTol, -0.0059f);   // the chaining's band follows the typed tolerance
   w->SetGuiValues();
   EXPECT_STREQ(Text(w, "hoOff"), "-0.029");
-}
+  // Typed with the keys into the real widget.
+  auto* edit = static_cast<QLineEdit*>(View<BTextControl>(w, "grRad")->QtField());
+  edit->setFocus();
+  edit->selectAll();
+  QTest::keyClicks(edit, "3.25");
+  QTest::keyClick(edit, Qt::Key_Return);
+  Pump();
+  EXPECT_FLOAT_EQ(gStartPosition, 3.25f);
 
-TEST_F(WindowTest, SwitchesNamesAndKeysReachTheCore) {
-  KXWindow* w = OpenWindow();
   const struct { const char* label; uint32 code; int* global; } boxes[] = {
       {"GlobTextInfo", kxMSG_GLOB_INFO, &gGlobTextInfo}, {"AddDataInfo", kxMSG_DATA_INFO, &gDataInfo},
       {"RemTextInfo", kxMSG_REMARK_INFO, &gCancelTextInfo}, {"OpenDataFile", kxMSG_OPEN_DATA, &OpenDataFile}};
-  // The four boxes share one view name; the first found is the first built.
-  EXPECT_STREQ(View<BCheckBox>(w, "infoGlob")->Label(), "GlobTextInfo");
   for (int on : {1, 0}) {   // each box posts its own code; its value becomes the core's switch
     for (QCheckBox* q : w->QtWidget()->findChildren<QCheckBox*>()) q->setChecked(on);
     for (const auto& b : boxes) {
@@ -86,42 +190,27 @@ TEST_F(WindowTest, SwitchesNamesAndKeysReachTheCore) {
       EXPECT_EQ(*b.global, on) << b.label;
     }
   }
-  View<BRadioButton>(w, "G92Piece")->SetValue(1);
-  Post(w, kxMSG_PIECE);
-  EXPECT_EQ(ktechno.G92Mode, 1);
-  View<BRadioButton>(w, "G92Plate")->SetValue(1);
-  EXPECT_EQ(View<BRadioButton>(w, "G92Piece")->Value(), 0);
-  Post(w, kxMSG_PLATE);
-  EXPECT_EQ(ktechno.G92Mode, 0);
+  for (auto [name, code, mode] : {std::tuple{"G92Piece", kxMSG_PIECE, 1}, {"G92Plate", kxMSG_PLATE, 0}}) {
+    View<BRadioButton>(w, name)->SetValue(1);
+    Post(w, code);
+    EXPECT_EQ(ktechno.G92Mode, mode) << name;
+  }
 
   Type(View<BTextControl>(w, "ofName"), "part7", kxMSG_OUT_NAME);
   Type(View<BTextControl>(w, "ofName"), "", kxMSG_OUT_NAME);   // an empty name is refused
   EXPECT_STREQ(data_filename, "part7");
   EXPECT_STREQ(Text(w, "ofName"), "part7");
-  Type(View<BTextControl>(w, "ofExtens"), ".nc", kxMSG_EXTENSION);
-  EXPECT_STREQ(mS.Extension, ".nc");
+  Type(View<BTextControl>(w, "ofExtens"), ".longextension", kxMSG_EXTENSION);
+  EXPECT_STREQ(mS.Extension, ".longex");   // held to its field
 }
 
-TEST_F(WindowTest, ReloadReadsTheSettingsFileAgain) {
-  KXWindow* w = OpenWindow();
-  std::string ini = ReadFile(prog.File("korvex.ini"));
-  WriteFile(prog.File("korvex.ini"), ini.replace(ini.find("GridRadius: 2.605"), 17, "GridRadius: 1.5"));
-  Post(w, kxMSG_INI_RELOAD);
-  EXPECT_STREQ(Text(w, "grRad"), "1.500");
-  Post(w, kxMSG_INI_OPEN);
-  Post(w, kxMSG_DEV_OPEN);
-  EXPECT_EQ(opened, (std::vector<std::string>{prog.File("korvex.ini"), prog.File("devices/MAK_EE3.SYN")}));
-  // Without a settings file the defaults hold and there is nothing to open.
-  fs::remove(prog.File("korvex.ini"));
-  Post(w, kxMSG_INI_RELOAD);
-  EXPECT_FLOAT_EQ(gStartPosition, 2.605f);
-  EXPECT_FALSE(View<BButton>(w, "iniOpen")->IsEnabled());
-}
-
-TEST_F(WindowTest, SettingsMenuPlacesStartHoles) {
+TEST_F(WindowTest, StartHoleMenuAndReloadFollowTheSettingsFile) {
   std::string ini = ReadFile(prog.File("korvex.ini"));
   WriteFile(prog.File("korvex.ini"), ini + "\nAutoStartHoles: 1\n");
   KXWindow* w = OpenWindow();
+  Post(w, kxMSG_INI_OPEN);
+  Post(w, kxMSG_DEV_OPEN);
+  EXPECT_EQ(opened, (std::vector<std::string>{prog.File("korvex.ini"), prog.File("devices/MAK_EE3.SYN")}));
   QAction* autoStart = w->Parts()->AutoStartAction();
   EXPECT_TRUE(autoStart->isChecked());
   autoStart->setChecked(false);
@@ -129,17 +218,31 @@ TEST_F(WindowTest, SettingsMenuPlacesStartHoles) {
   EXPECT_EQ(gAutoStartHoles, 0);
   WriteFile(prog.File("square.dxf"), DxfText("AC1009").Layer("DXF_MAIN").Line("DXF_MAIN", 0, 0, 40, 0)
       .Line("DXF_MAIN", 40, 0, 40, 20).Line("DXF_MAIN", 40, 20, 0, 20).Line("DXF_MAIN", 0, 20, 0, 0).Str());
-  Post(w, Drop({prog.File("square.dxf")}));
+  Drop(w, prog.File("square.dxf"));
+  Post(w, kxMSG_MAKE);
+  std::string line = Line(w);
+  EXPECT_TRUE(Has(line, "1 contour, 0 holes, 1 start hole missing")) << line;
+  EXPECT_TRUE(Has(line, "status 5: nothing to cut: no contour has a start hole")) << line;
+  EXPECT_TRUE(Red(w));
+  // The uncut contour is in the preview, in the warning colour.
+  ASSERT_FALSE(w->Parts()->Preview()->Items().empty());
+  EXPECT_EQ(w->Parts()->Preview()->Items()[0].color, QColor(0xe0, 0, 0));
   autoStart->trigger();
   Pump();
   EXPECT_EQ(gAutoStartHoles, 1);
-  EXPECT_TRUE(MakeEnabled(w));
   Post(w, kxMSG_MAKE);
   EXPECT_TRUE(Has(ReadFile(prog.File("_nwd_out.NC")), "AUTO START HOLE"));
+  EXPECT_FALSE(Red(w));
   // The settings file wins again on reload.
-  WriteFile(prog.File("korvex.ini"), ini);
+  WriteFile(prog.File("korvex.ini"), ini.replace(ini.find("GridRadius: 2.605"), 17, "GridRadius: 1.5"));
   Post(w, kxMSG_INI_RELOAD);
   EXPECT_FALSE(autoStart->isChecked());
+  EXPECT_STREQ(Text(w, "grRad"), "1.500");
+  // Without a settings file the defaults hold and there is nothing to open.
+  fs::remove(prog.File("korvex.ini"));
+  Post(w, kxMSG_INI_RELOAD);
+  EXPECT_FLOAT_EQ(gStartPosition, 2.605f);
+  EXPECT_FALSE(View<BButton>(w, "iniOpen")->IsEnabled());
 }
 
 TEST_F(WindowTest, DeviceMenuListsTheSyntaxFiles) {
@@ -149,15 +252,11 @@ TEST_F(WindowTest, DeviceMenuListsTheSyntaxFiles) {
   KXWindow* w = OpenWindow();
   BMenuField* dev = View<BMenuField>(w, "devMenu");
   ASSERT_EQ(dev->Menu()->CountItems(), 2);
-  EXPECT_TRUE(dev->IsPopUpMarkerShown());
   BMenuItem *mak = dev->Menu()->ItemAt(0), *other = dev->Menu()->ItemAt(1);
-  const char* path = nullptr;
-  ASSERT_EQ(other->Message()->FindString("kxPath", &path), B_OK);
-  EXPECT_EQ(std::string(path), prog.File("devices/OTHER.syn"));
   EXPECT_TRUE(mak->IsMarked());
   dev->Menu()->Invoke(other);
   Pump();
-  EXPECT_STREQ(gDevTarget, path);
+  EXPECT_EQ(std::string(gDevTarget), prog.File("devices/OTHER.syn"));
   EXPECT_STREQ(Text(w, "ofExtens"), ".ISO");
   // The full path keeps its item marked although the label shows only the path's end.
   w->SetGuiValues();
@@ -167,29 +266,18 @@ TEST_F(WindowTest, DeviceMenuListsTheSyntaxFiles) {
   Post(w, kxMSG_INI_RELOAD);
   EXPECT_STREQ(gDevTarget, "MAK_EE3.SYN");
   EXPECT_TRUE(mak->IsMarked());
-}
-
-TEST_F(WindowTest, DeviceFolderWithoutSyntaxFilesLeavesTheMenuEmpty) {
+  // A devices folder without syntax files leaves the menu empty.
   fs::remove(prog.File("devices/MAK_EE3.SYN"));
-  BMenuField* dev = View<BMenuField>(OpenWindow(), "devMenu");
+  fs::remove(prog.File("devices/OTHER.syn"));
+  dev = View<BMenuField>(OpenWindow(), "devMenu");
   EXPECT_EQ(dev->Menu()->CountItems(), 0);
-  EXPECT_FALSE(dev->IsPopUpMarkerShown());
   EXPECT_STREQ(dev->MenuText(), "--not set--");
 }
 
 TEST_F(WindowTest, DroppedDrawingFillsTheLayerMenuAndEnablesMake) {
   KXWindow* w = OpenWindow();
   std::string dxf = Drawing();
-  out.Clear();
-  // Dropped from a file manager: a list of file URLs arrives at the window's widget.
-  QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dxf))});
-  QDragEnterEvent enter(QPoint(250, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(w->QtWidget(), &enter);
-  EXPECT_TRUE(enter.isAccepted());
-  QDropEvent drop(QPointF(250, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(w->QtWidget(), &drop);
-  Pump();
+  Drop(w, dxf);
   EXPECT_STREQ(in_filename, dxf.c_str());
   EXPECT_TRUE(MakeEnabled(w));
   EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), dxf.c_str());
@@ -198,14 +286,6 @@ TEST_F(WindowTest, DroppedDrawingFillsTheLayerMenuAndEnablesMake) {
   for (int32 i = 0; i < menu->CountItems(); ++i) labels += std::string(menu->ItemAt(i)->Label()) + ";";
   EXPECT_EQ(labels, "0;DXF_MAIN;EDMX_POSITION;");
   EXPECT_STREQ(View<BMenuField>(w, "dxfLayMF")->MenuText(), "DXF_MAIN");
-  EXPECT_TRUE(View<BMenuField>(w, "dxfLayMF")->IsPopUpMarkerShown());
-  int32 pos = -1;
-  EXPECT_EQ(menu->ItemAt(2)->Message()->FindInt32("dLayer", &pos), B_OK);
-  EXPECT_EQ(pos, 2);
-  for (const std::string& s : {" > 'die_plate.dxf' '" + dxf + "'\n", std::string("L:3 items\nL:3 items  (modus x - clear MenuItems)\n"),
-                               "  INFILE: <" + dxf + "> ", std::string(" [1]\n")})
-    EXPECT_TRUE(Has(out.Text(), s)) << s;
-
   menu->Invoke(menu->ItemAt(0));
   Pump();
   EXPECT_STREQ(edmLayer, "0");
@@ -214,29 +294,27 @@ TEST_F(WindowTest, DroppedDrawingFillsTheLayerMenuAndEnablesMake) {
   EXPECT_STREQ(optLayer, "EDMY_");
   EXPECT_EQ(menu->CountItems(), 3);
   EXPECT_STREQ(View<BMenuField>(w, "dxfLayMF")->MenuText(), "0");
-  // Upper-case extension: kind 2.
-  std::string upper = Drawing("PLATE.DXF");
-  Post(w, Drop({upper}));
+  std::string upper = Drawing("PLATE.DXF");   // the upper-case ending is a drawing too
+  Drop(w, upper);
   EXPECT_STREQ(in_filename, upper.c_str());
 }
 
-TEST_F(WindowTest, DroppedOtherFileOnlyShowsItsPath) {
+TEST_F(WindowTest, DropsThatAreNoDrawingAreRefusedAndTheChosenOneStays) {
   KXWindow* w = OpenWindow();
   WriteFile(prog.File("part.Dxf"), "x");
-  Post(w, Drop({prog.File("part.Dxf")}));
+  Drop(w, prog.File("part.Dxf"));   // another ending: only its path is shown
   EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), prog.File("part.Dxf").c_str());
   EXPECT_FALSE(MakeEnabled(w));
   EXPECT_STREQ(in_filename, "-not-set-");
-  // After a good drop a stray file leaves Make enabled and the drawing chosen.
   std::string dxf = Drawing();
-  Post(w, Drop({dxf}));
-  Post(w, Drop({prog.File("korvex.ini")}));
+  Drop(w, dxf);
+  Drop(w, prog.File("korvex.ini"));
   EXPECT_TRUE(MakeEnabled(w));
   // A drawing whose path does not fit the core's name is refused, not cut.
   std::string deep = prog.File(std::string(60, 'd'));
   fs::create_directory(deep);
   fs::copy_file(dxf, deep + "/long.dxf");
-  Post(w, Drop({deep + "/long.dxf"}));
+  Drop(w, deep + "/long.dxf");
   EXPECT_STREQ(in_filename, dxf.c_str());
   EXPECT_TRUE(Has(out.Text(), " path too long"));
   // Files that are no readable drawing are refused with the reason; the chosen drawing stays.
@@ -244,8 +322,8 @@ TEST_F(WindowTest, DroppedOtherFileOnlyShowsItsPath) {
   WriteFile(prog.File("empty.dxf"), "");
   for (auto [name, why] : {std::pair{"gone.dxf", "cannot be opened"}, {"notes.dxf", "no DXF drawing"},
                            {"empty.dxf", "the file is empty"}}) {
-    Post(w, Drop({prog.File(name)}));
-    std::string line = w->Parts()->ResultLine()->text().toStdString();
+    Drop(w, prog.File(name));
+    std::string line = Line(w);
     EXPECT_TRUE(Has(line, std::string("'") + name + "' refused: ")) << line;
     EXPECT_TRUE(Has(line, why)) << line;
     EXPECT_STREQ(in_filename, dxf.c_str());
@@ -253,65 +331,83 @@ TEST_F(WindowTest, DroppedOtherFileOnlyShowsItsPath) {
   }
   // Without a drawing chosen before, Make stays off.
   KXWindow* fresh = OpenWindow();
-  Post(fresh, Drop({prog.File("notes.dxf")}));
+  Drop(fresh, prog.File("notes.dxf"));
   EXPECT_FALSE(MakeEnabled(fresh));
 }
 
-TEST_F(WindowTest, DrawingOfVersion1012ReadsNoElements) {
-  KXWindow* w = OpenWindow();
-  WriteFile(prog.File("v12.dxf"), DxfText("AC1012").Layer("DXF_MAIN").Line("DXF_MAIN", 0, 0, 10, 0).Str());
-  Post(w, Drop({prog.File("v12.dxf")}));
-  Post(w, kxMSG_MAKE);
-  EXPECT_TRUE(Has(out.Text(), "\n\t = 0 OUTLINES\n PLEASE CHECK THE EDM-LAYER \a"));
-  EXPECT_TRUE(FileExists(prog.File("_results.htm")));
-}
-
-TEST_F(WindowTest, RealWidgetsTypeMakeAndQuit) {
-  KXWindow* w = OpenWindow();
-  auto* edit = static_cast<QLineEdit*>(View<BTextControl>(w, "grRad")->QtField());
-  edit->setFocus();
-  edit->selectAll();
-  QTest::keyClicks(edit, "3.25");
-  QTest::keyClick(edit, Qt::Key_Return);
-  Pump();
-  EXPECT_FLOAT_EQ(gStartPosition, 3.25f);
-
+TEST_F(WindowTest, MakeShowsTheResultThePreviewAndTheProgram) {
   std::string dxf = Drawing();
-  Post(w, Drop({dxf}));
-  out.Clear();
+  gStartDrawing = dxf.c_str();   // named on the command line
+  KXWindow* w = OpenWindow();
+  KxPreview* pane = w->Parts()->Preview();
+  EXPECT_EQ(pane->Items().size(), 16u + 6u + 6u);   // before Make: the main layer's lines, arcs and circles
   BButton* make = View<BButton>(w, "MakeIt");
   QTest::mouseClick(make->QtWidget(), Qt::LeftButton);
   Pump();
-  EXPECT_EQ(out.Text().rfind("\n\n:: MakeNwdFile() \n", 0), 0u);
-  EXPECT_TRUE(Has(out.Text(), "\n LOGFILE: <" + prog.File("_outlog.txt") + "> "));
-  EXPECT_FALSE(Has(out.Text(), " PLEASE CHECK THE EDM-LAYER"));
-  EXPECT_STREQ(dataPath, prog.File("_nwd_out.NC").c_str());
-  EXPECT_TRUE(Has(ReadFile(dataPath), "N10"));
+  std::string line = Line(w);
+  EXPECT_TRUE(Has(line, "6 contours, 2 holes, 0 start holes missing, 0 open contours")) << line;
+  EXPECT_TRUE(Has(line, prog.File("_nwd_out.NC"))) << line;
+  EXPECT_TRUE(Has(line, "status 0: done")) << line;
+  EXPECT_FALSE(Red(w));
   EXPECT_TRUE(Has(ReadFile(prog.File("_results.htm")), "DATAMODE: PLATE"));
   std::string log = ReadFile(prog.File("_outlog.txt"));
   EXPECT_EQ(log.substr(log.size() - 2), "\n\n");
   EXPECT_EQ(log_stream, nullptr);
   EXPECT_EQ(i_stream, nullptr);
-  EXPECT_EQ(opened.back(), dataPath);
+  EXPECT_EQ(opened.back(), prog.File("_nwd_out.NC"));
   // The drawing stays chosen and Make on, so a changed setting can be tried at once.
   EXPECT_TRUE(make->IsEnabled());
-  EXPECT_STREQ(make->Label(), "Make");
   EXPECT_STREQ(in_filename, dxf.c_str());
   EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), (dxf + " (done)").c_str());
 
-  out.Clear();
+  // After Make: every cut loop of the program is drawn where it lies, nothing outside the drawing.
+  ASSERT_EQ(gToolpath.loopCount, 6);
+  QImage img = pane->grab().toImage();
+  for (int l = 0; l < gToolpath.loopCount; ++l) {
+    const KxLoop& lp = gToolpath.loops[l];
+    QRectF box;
+    for (int m = lp.firstMove; m < lp.firstMove + lp.moveCount; ++m)
+      box |= QRectF(QPointF(gToolpath.moves[m].x0, gToolpath.moves[m].y0), QSizeF(0.001, 0.001));
+    EXPECT_GT(inked(pane, img, box), 20) << "N" << lp.block;
+  }
+  EXPECT_EQ(inked(pane, img, QRectF(pane->Extent().right() + 30, pane->Extent().top(), 5, 5)), 0);
+  // Wheel zooms about the cursor, double-click fits again.
+  QTransform before = pane->ViewTransform();
+  QWheelEvent wheel(QPointF(100, 100), pane->mapToGlobal(QPointF(100, 100)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(pane, &wheel);
+  EXPECT_GT(pane->ViewTransform().m11(), before.m11() * 1.2);
+  QTest::mouseDClick(pane, Qt::LeftButton);
+  EXPECT_DOUBLE_EQ(pane->ViewTransform().m11(), before.m11());
+  // The NC program opens in the window's own read-only view.
+  EXPECT_EQ(w->Parts()->OpenAction()->shortcut(), QKeySequence(QKeySequence::Open));
+  KxDesktopOpener(dataPath);
+  QPlainTextEdit* view = w->Parts()->ProgramView();
+  EXPECT_TRUE(view->isVisible());
+  EXPECT_TRUE(view->isReadOnly());
+  EXPECT_TRUE(Has(view->toPlainText().toStdString(), "N10(-- contour: $K01 --);"));
+
+  fs::remove(dataPath);
   QTest::mouseClick(make->QtWidget(), Qt::LeftButton);
   Pump();
-  fs::remove(dataPath);
-  Post(w, kxMSG_MAKE);
   EXPECT_TRUE(FileExists(prog.File("_nwd_out.NC")));
   EXPECT_EQ(gAktLayEntry, 2);   // the layer list was rebuilt, not grown
-
-  // The quit button asks the window, which closes the streams and asks the application.
   QTest::mouseClick(View<BButton>(w, "EndIt")->QtWidget(), Qt::LeftButton);
   Pump();
   EXPECT_EQ(BApplication::CountWindows(), 0);
-  EXPECT_TRUE(Has(out.Text(), " bad LOG_STREAM\n bad IN_STREAM\n"));
+}
+
+TEST_F(WindowTest, PolylinesArePreviewedBeforeAndAfterAMake) {
+  KXWindow* w = OpenWindow();
+  for (int run = 0; run < 2; ++run) {
+    w->Parts()->OpenDrawing((SourceDir() + "/examples/bracket_2000.dxf").c_str());
+    Pump();
+    // The outline's polyline as lines, slot and window arcs, three start holes.
+    EXPECT_GE(w->Parts()->Preview()->Items().size(), 6u + 2u + 3u + 3u);
+    EXPECT_NEAR(w->Parts()->Preview()->Extent().left(), 0, 0.01);
+    EXPECT_NEAR(w->Parts()->Preview()->Extent().bottom(), 60, 0.01);   // the upright leg of the L
+    Post(w, kxMSG_MAKE);
+  }
 }
 
 TEST_F(WindowTest, QuitStoresTheFrameAndTheNextStartRestoresIt) {
@@ -319,29 +415,99 @@ TEST_F(WindowTest, QuitStoresTheFrameAndTheNextStartRestoresIt) {
   EXPECT_EQ(w->Frame().left, 100);   // first start: the stored default
   w->MoveTo(222, 111);
   Pump();
-  EXPECT_EQ(WIN_X, 222);
-  EXPECT_EQ(WIN_Y, 111);
   Post(w, B_QUIT_REQUESTED);
   EXPECT_EQ(BApplication::CountWindows(), 0);
   KXWindow* again = OpenWindow();
   EXPECT_EQ(again->Frame().left, 222);
   EXPECT_EQ(again->Frame().top, 111);
   EXPECT_EQ(again->Frame().Width(), WIN_W + 460);   // room for the preview beside the controls
-}
 
-TEST_F(WindowTest, ProgramStartsAndQuitsWithItsBeginAndEndLines) {
+  // The whole program: started and quit, the window's frame is stored when it closes.
+  Post(again, B_QUIT_REQUESTED);
   delete app;
   app = nullptr;
   QTimer::singleShot(0, [] {
     if (BWindow* w = BApplication::WindowAt(0)) w->PostMessage(B_QUIT_REQUESTED);
   });
   EXPECT_EQ(KorvexGuiMain(), 0);
-  const std::string& t = out.Text();
-  EXPECT_EQ(t.rfind("-KX_GUI begin-\n", 0), 0u);
-  EXPECT_EQ(t.substr(t.size() - 14), "\n-KX_GUI end-\n");
   EXPECT_EQ(be_app, nullptr);
   EXPECT_EQ(BApplication::CountWindows(), 0);
-  EXPECT_EQ(Prefs().frame.right, 100 + WIN_W + 460);   // the window's frame, written when it closed
+  EXPECT_EQ(Prefs().frame.right, 222 + WIN_W + 460);
+}
+
+TEST_F(PrefsTest, FirstStartWritesTheDefaultsAndReadsThemBack) {
+  {
+    Prefs prefs;
+    EXPECT_FALSE(prefs.error);
+    EXPECT_EQ(prefs.frame.left, 100);
+    EXPECT_EQ(prefs.frame.top, 100);
+    EXPECT_EQ(prefs.frame.right, 415);
+    EXPECT_EQ(prefs.frame.bottom, 329);
+    EXPECT_FALSE(prefs.winByBegin);
+    EXPECT_STREQ(prefs.logoPath, "/boot/home/logoimage");
+  }
+  EXPECT_EQ(ReadFile(File()), "Hello !\n");
+  // Each value is its type code, most significant byte first, then the data.
+  EXPECT_EQ(RawAttr("prefs_window_rect").substr(0, 4), "RECT");
+  EXPECT_EQ(RawAttr("prefs_window_rect").size(), 20u);
+  EXPECT_EQ(RawAttr("window_by_begin"), std::string("BOOL\0", 5));
+  EXPECT_EQ(RawAttr("logo_fuji"), std::string("CSTR/boot/home/logoimage\0", 25));
+  {
+    Prefs again;   // the second start finds everything in place; stored values read back exactly
+    EXPECT_FALSE(again.error);
+    EXPECT_EQ(again.frame.right, 415);
+    EXPECT_TRUE(again.PutStr("logo_fuji", "/x"));
+    EXPECT_TRUE(again.PutBool("window_by_begin", true));
+    again.frame = BRect(7, 8, 507, 378);
+    EXPECT_TRUE(again.SaveWin());
+  }
+  Prefs prefs;
+  EXPECT_STREQ(prefs.logoPath, "/x");
+  EXPECT_TRUE(prefs.winByBegin);
+  EXPECT_EQ(prefs.frame.left, 7);
+  EXPECT_EQ(prefs.frame.bottom, 378);
+  EXPECT_TRUE(prefs.Save());
+
+  // Without XDG_CONFIG_HOME the settings folder is ~/.config.
+  unsetenv("XDG_CONFIG_HOME");
+  std::string home = getenv("HOME") ? getenv("HOME") : "";
+  setenv("HOME", prog.Path().c_str(), 1);
+  { Prefs byHome; }
+  setenv("HOME", home.c_str(), 1);
+  EXPECT_EQ(ReadFile(SettingsFile(prog.Path() + "/.config")), "Hello !\n");
+}
+
+TEST_F(PrefsTest, NoFolderOrAValueOfTheWrongTypeLeavesTheDefaults) {
+  // The settings "folder" is a plain file: nothing can be made below it.
+  WriteFile(config.File("blocked"), "x");
+  setenv("XDG_CONFIG_HOME", config.File("blocked").c_str(), 1);
+  {
+    Prefs prefs;
+    EXPECT_TRUE(prefs.error);
+    EXPECT_EQ(prefs.frame.left, WIN_X);
+    EXPECT_EQ(prefs.frame.right, WIN_X + WIN_W);
+    EXPECT_TRUE(prefs.winByBegin);
+    EXPECT_STREQ(prefs.logoPath, "/boot/home/logoimage");
+  }
+  setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+  { Prefs prefs; }
+  // A rectangle stored as a string: the first load fails, the values in hand are written once.
+  const std::string bad = std::string("CSTRoops") + '\0';
+  SetAttr("prefs_window_rect", bad);
+  Prefs prefs;
+  EXPECT_FALSE(prefs.error);
+  EXPECT_EQ(prefs.frame.left, WIN_X);   // the constructor's frame, now stored
+
+  SetAttr("prefs_window_rect", bad);
+  BRect r(1, 2, 3, 4);
+  EXPECT_FALSE(prefs.GetRect("prefs_window_rect", &r, BRect(9, 9, 9, 9)));
+  EXPECT_TRUE(prefs.error);
+  EXPECT_EQ(r.left, 1);
+  EXPECT_EQ(r.bottom, 4);
+  SetAttr("window_by_begin", "BOOL\1\1");
+  bool flag = false;
+  EXPECT_FALSE(prefs.GetBool("window_by_begin", &flag, true));
+  EXPECT_FALSE(flag);
 }
 
 }  // namespace

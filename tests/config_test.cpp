@@ -1,0 +1,326 @@
+// The configuration readers: the settings file (where it is looked for, how its
+// keys are read, the printed settings block, the defaults a reload brings back,
+// the values a front end hands over), the device syntax file (the built-in
+// syntax, the key and value rules, the fields a later file keeps, the path rule
+// for device names) and the technology texts and file (what each keyword does to
+// the record, the corrections, the flavours' differences, the per-cut lines built
+// from the device template).
+#include <cmath>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+
+#include "config/config.h"
+#include "dxf/dxf.h"
+#include "geometry/base.h"
+#include "support/support.h"
+
+namespace {
+
+std::string RunSettings(const std::string& programPath) {
+  ConsoleCapture cap;
+  SetGlobals(programPath.c_str());
+  return cap.Text();
+}
+
+// Writes the settings file of the program folder dir and reads it.
+std::string WithIni(const TempDir& dir, const std::string& ini) {
+  WriteFile(dir.File("korvex.ini"), ini);
+  return RunSettings(dir.File("korvex"));
+}
+
+const char kDefaultBlock[] =
+    "\n ---Globals:\n  NextElemToleranz: 0.002\n    gStartPosition: 2.605\n"
+    "      gMaxAnkerLen: 4.500\n        HoleOffset: -0.002\n          edmLayer: 'DXF_MAIN'\n"
+    "          optLayer: 'EDMX_'\n          G92Modus: 'PLATE'\n     data-filename: '_nwd_out'\n\n"
+    "   GlobaleTextInfo: '0=No'\tOpenDataFile: '1=Yes'\n"
+    "       AddDataInfo: '0=No'\t RemTextInfo: '1=Yes'\n ---Globals end\n";
+
+// A program folder with a devices folder; homepath points at it.
+struct DeviceFolder : TempDir {
+  DeviceFolder() {
+    FreshCore();
+    mkdir(File("devices").c_str(), 0755);
+    KxCopy(homepath, sizeof homepath, (Path() + "/").c_str());
+  }
+  void Add(const std::string& name, const std::string& text) { WriteFile(File("devices/" + name), text); }
+};
+
+std::string ReadDevice(const std::string& name) {
+  ConsoleCapture cap;
+  SetDevSyntax(name.c_str());
+  return cap.Text();
+}
+
+// A reset record in the given flavour with the built-in device words.
+void FreshTechno(int flavour = kxCONSOLE) {
+  FreshCore(flavour);
+  KxCopy(homepath, sizeof homepath, "/nonexistent/");
+  ConsoleCapture cap;
+  SetDevSyntax("NONE.SYN");
+  SetTechnologie(nullptr, 0);
+}
+
+std::string Apply(const std::string& text) {
+  ConsoleCapture cap;
+  SetTechnologie(text.c_str(), 7);
+  return cap.Text();
+}
+
+// A whole or a decimal field of the record.
+struct Field {
+  Field(int* p) : i(p) {}
+  Field(float* p) : f(p) {}
+  double operator()() const { return i ? *i : *f; }
+  int* i = nullptr;
+  float* f = nullptr;
+};
+
+}  // namespace
+
+TEST(ConfigSettings, MissingFileKeepsDefaultsAndLooksBelowDevices) {
+  FreshCore();
+  TempDir dir;
+  std::string home = dir.Path() + "/";
+  std::string out = RunSettings(home + "korvex");
+  EXPECT_EQ(std::string(log_filename), home + "_outlog.txt");
+  EXPECT_TRUE(Has(out, "INI-FILE: <" + home + "devices/korvex.ini> (sec.try) OPEN ERROR! ...using defaults\n" +
+                           kDefaultBlock)) << out;
+  EXPECT_STREQ(ini_filename, "devices/korvex.ini");
+  // Each failed first try adds the prefix again, but only while it fits.
+  for (int i = 0; i < 20; ++i) RunSettings(home + "korvex");
+  EXPECT_EQ(std::string(ini_filename).find("devices/devices/"), 0u);
+  EXPECT_NE(std::string(ini_filename).find("korvex.ini"), std::string::npos);
+
+  // The second place is read, and a reload looks there at once.
+  FreshCore();
+  mkdir(dir.File("devices").c_str(), 0755);
+  WriteFile(dir.File("devices/korvex.ini"), "GridRadius: 7\n");
+  EXPECT_TRUE(Has(RunSettings(home + "korvex"), "(sec.try) OK\n"));
+  EXPECT_FLOAT_EQ(gStartPosition, 7.0f);
+  EXPECT_FALSE(Has(RunSettings(homepath), "sec.try"));
+  EXPECT_STREQ(ini_filename, "devices/korvex.ini");
+}
+
+TEST(ConfigSettings, KeysNumbersCommentsAndQuotedValues) {
+  FreshCore();
+  TempDir dir;
+  std::string out = WithIni(dir, ";GridRadius: 9\nx ;GridRadius: 9\nNextElemTol: 0.01\r\nAnchorLength:   6.25mm\n"
+                                 "HoleOffset: none\nOpenDataFile: 0 AddDataInfo: 3 RemTextInfo: 0 GlobTextInfo: 1\n"
+                                 "G92Modus: 1\nAnchorLength: 1e999\nLayerName: 'A'\nLayerOptN: 'OPT_\n"
+                                 "DataName: '' later'\nDevTarget: '" + std::string(150, 'D') + "'\n"
+                                 "LayerOptN: '" + std::string(30, 'P') + "'\n");
+  EXPECT_FLOAT_EQ(gStartPosition, 9.0f);  // the semicolon only counts in the first column
+  EXPECT_FLOAT_EQ(fMinusTol, -0.01f);     // the chaining's band follows the tolerance
+  EXPECT_EQ(gMaxAnkerLen, 0.0f);          // the later line wins; infinity is no number
+  EXPECT_EQ(ktechno.dHole, 0.0f);
+  for (const char* line : {"  NextElemToleranz: 0.010\n", "          G92Modus: 'PIECES'\n",
+                           "   GlobaleTextInfo: '1=Yes'\tOpenDataFile: '0=No'\n"
+                           "       AddDataInfo: '3=Yes'\t RemTextInfo: '0=No'\n"})
+    EXPECT_TRUE(Has(out, line)) << line;
+  EXPECT_STREQ(edmLayer, "A");
+  EXPECT_STREQ(fLL[0].Name, "A");  // the main layer enters the layer list
+  EXPECT_STREQ(data_filename, "' later");
+  EXPECT_EQ(std::string(gDevTarget), std::string(127, 'D'));
+  EXPECT_EQ(std::string(optLayer), std::string(19, 'P'));
+  // The first quote of the line feeds every quoted key on it.
+  WithIni(dir, "LayerName: 'M1' LayerOptN: 'O1'\n");
+  EXPECT_STREQ(optLayer, "M1");
+}
+
+TEST(ConfigSettings, ReloadRestoresDefaultsButKeepsDeviceAndG92Mode) {
+  FreshCore();
+  TempDir dir;
+  WithIni(dir, "GridRadius: 3\nDevTarget: 'OTHER.SYN'\nG92Modus: 1\nDataName: 'p'\n");
+  ktechno.dPE = 99;
+  WriteFile(dir.File("korvex.ini"), "; emptied\n");
+  RunSettings(homepath);  // the desktop program reloads with the folder itself
+  EXPECT_EQ(std::string(homepath), dir.Path() + "/");
+  EXPECT_FLOAT_EQ(gStartPosition, 2.605f);
+  EXPECT_STREQ(data_filename, "_nwd_out");
+  EXPECT_FLOAT_EQ(ktechno.dPE, 30.0f);
+  EXPECT_STREQ(gDevTarget, "OTHER.SYN");
+  EXPECT_EQ(ktechno.G92Mode, 1);
+}
+
+TEST(ConfigSettings, ProgramFolderAndTheShippedFile) {
+  FreshCore();
+  RunSettings("C:\\kx\\korvex.exe");
+  EXPECT_STREQ(homepath, "C:\\kx\\");
+  // A bare program name: the folder of the running program.
+  RunSettings("korvex");
+  EXPECT_TRUE(FileExists(std::string(homepath) + "korvex_tests"));
+  FreshCore();
+  std::string out = RunSettings(SourceDir() + "/korvex");
+  EXPECT_TRUE(Has(out, "korvex.ini>  OK\n" + std::string(kDefaultBlock))) << out;
+  EXPECT_STREQ(ini_filename, "korvex.ini");
+}
+
+TEST(ConfigSettings, FrontEndValuesThatAreNoNumberAreRefused) {
+  FreshCore(kxDESKTOP);
+  for (float typed : {0.005f, NAN, INFINITY}) {
+    GuiBridge(kxSET_TOLERANCE, nullptr, &typed, nullptr);
+    EXPECT_FLOAT_EQ(gNpTolerance, 0.005f) << typed;
+  }
+}
+
+TEST(ConfigDevice, KeyAndValueRulesWidthsTheNextFileAndTheBuiltInSyntax) {
+  DeviceFolder f;
+  f.Add("A.SYN",
+        "$Device \"Test device\"\n"
+        "$EOL\n"                               // key without value
+        "; $Extension \".bad\"\n"              // comment
+        "  x $Extension \".nc\" trailing\n"    // key anywhere, text after the value
+        "$RemarkOn \"[\" $RemarkOff \"]\"\n"   // the later key of the table takes the first value
+        "$Header \"<A<B|C\"\n"                 // first character stays, then LF and CR
+        "$Footer \"open to the end\n"
+        "$SubJump \"\"P\"\n"                   // a quote as first character is text
+        "$PrgEnd \"M30 and much more\"\n"      // cut to the field
+        "$TechLine \"T O\"\n");
+  ReadDevice("A.SYN");
+  const char* fields[][2] = {{mS.Device, "Test device"}, {mS.EOL, "(na)"}, {mS.Extension, ".nc"},
+                             {mS.RemarkOff, "["}, {mS.RemarkOn, ""}, {mS.Header, "<A\nB\rC"},
+                             {mS.Footer, "open to the end"}, {mS.SubJump, "\"P"}, {mS.PrgEnd, "M30 and"}};
+  for (const auto& field : fields) EXPECT_STREQ(field[0], field[1]);
+  f.Add("LONG.SYN", "$Header \"" + std::string(300, 'h') + "\"\n");
+  ReadDevice("LONG.SYN");
+  EXPECT_EQ(std::string(mS.Header), std::string(179, 'h'));
+  EXPECT_STREQ(mS.TechLine, "T O");   // kept from the first file
+  EXPECT_STREQ(mS.Footer, "");        // head and foot belong to each file
+  // A missing file installs the built-in syntax; the earlier file's words are gone.
+  EXPECT_TRUE(Has(ReadDevice("MAK_EE3.SYN"), "reset/open Error   now set to: [DefaultSyntax]\n"));
+  const char* builtIn[][2] = {{mS.TechFile, "DEFAULT.TCH"}, {mS.MirrorOn, "G71X1Y0"}, {mS.Header, ""},
+                              {mS.Reserv_A, "(na)"}, {mS.TechLine, "RO T H"}};
+  for (const auto& field : builtIn) EXPECT_STREQ(field[0], field[1]);
+}
+
+TEST(ConfigDevice, NamesUpToThirteenCharactersAreLookedUpInDevices) {
+  DeviceFolder f;
+  f.Add("ABCDEFGHI.SYN", "$Device \"thirteen\"\n");
+  f.Add("ABCDEFGHIJ.SYN", "$Device \"in devices\"\n");
+  WriteFile(f.File("ABCDEFGHIJ.SYN"), "$Device \"fourteen\"\n");
+  for (auto [name, device] : {std::pair{std::string("ABCDEFGHI.SYN"), "thirteen"},
+                              {"ABCDEFGHIJ.SYN", "DefaultSyntax"}, {f.File("ABCDEFGHIJ.SYN"), "fourteen"}}) {
+    ReadDevice(name);
+    EXPECT_STREQ(mS.Device, device) << name;
+  }
+}
+
+TEST(ConfigDevice, ShippedDeviceFile) {
+  FreshCore();
+  KxCopy(homepath, sizeof homepath, (SourceDir() + "/").c_str());
+  ReadDevice("MAK_EE3.SYN");
+  EXPECT_STREQ(mS.Device, "MAK_EE3 plain ISO");
+  EXPECT_STREQ(mS.Header, "(KORVEX WIRE EDM);\nG21;\nG40G50G69");
+  EXPECT_STREQ(mS.Extension, ".NC");
+}
+
+TEST(ConfigTechno, ResetKeepsTheModeAndTheHoleOffset) {
+  FreshCore();   // the reset keeps the mode and the hole offset
+  ktechno.dHole = 0.25f;
+  ktechno.G92Mode = 1;
+  ktechno.dROff[3] = 1;
+  KxCopy(moveType, sizeof moveType, "G00");
+  SetTechnologie(nullptr, 0);
+  const std::pair<Field, double> values[] = {{&ktechno.dReg, 1}, {&ktechno.dDLage, 42}, {&ktechno.dQuali, 1},
+      {&ktechno.dKLage, 52}, {&ktechno.dROff[0], 0.25}, {&ktechno.dROff[3], 0}, {&ktechno.G92Mode, 1}};
+  for (const auto& v : values) EXPECT_FLOAT_EQ(v.first(), v.second) << "value " << &v - values;
+  EXPECT_STREQ(moveType, "G01");
+  Apply("plain note Q3 'G41'");   // no keyword
+  EXPECT_EQ(ktechno.modif, 0);
+}
+
+// Texts applied in turn to one record: one value after each (text nullptr: the same text's next value).
+TEST(ConfigTechno, KeywordsSwitchesCorrectionsAndDirectives) {
+  // fresh: a reset record in that flavour first (-1 goes on); printed nullptr is not checked.
+  const struct { int fresh; const char* text; const char* printed; Field value; double want; } steps[] = {
+      {kxCONSOLE, "CQ=7", "[Quality][oops]\n", &ktechno.dQuali, 1},
+      {-1, "CQ=4", nullptr, &ktechno.dQuali, 4},
+      {-1, "A=10.5", nullptr, &ktechno.dkonik, 10.5},
+      {-1, "A=10.6", "[Angle][Ang. oops]\n", &ktechno.dkonik, 0},
+      {-1, "R=9 OF=0.1", "[Register][Reg. oops][Offset]\n", &ktechno.dROff[2], 0.1},
+      {-1, "OF=0.3 R=3", "[Register]\n", &ktechno.dROff[3], 0},   // an offset before the register is not applied
+      {kxDESKTOP, "A=11 R=1", "[Angle][oops][Register][oops]\n", &ktechno.dReg, 2},
+      {kxCONSOLE, "!NOFEED !NOSTOP !NOCUT 'G41' ROT=12.5 ROUGH=0.02", nullptr, &ktechno.NoFeed, 1},
+      {-1, nullptr, nullptr, &ktechno.NoStop, 1},
+      {-1, nullptr, nullptr, &ktechno.NoCut, 1},
+      {-1, nullptr, nullptr, &ktechno.HatRotation, 1},
+      {-1, nullptr, nullptr, &ktechno.dRotate, 12.5},
+      {-1, nullptr, nullptr, &ktechno.dDLage, 42},   // the console program ignores 'G41'
+      {-1, nullptr, nullptr, &ktechno.RoughOff, 0.02},
+      {-1, nullptr, nullptr, &ktechno.modif, 4},     // ROUGH= does not count
+      {-1, "PE=40 HE=20 OE=41", nullptr, &ktechno.dHE, 20},
+      {-1, nullptr, nullptr, &ktechno.dOE, 41},
+      {-1, "PE=40", nullptr, &ktechno.HatKonik, 1},
+      {-1, nullptr, nullptr, &ktechno.dkonik, 0.0002},
+      {kxDESKTOP, "'G41' !NOSTOP", nullptr, &ktechno.dDLage, 41},
+      {kxDESKTOP, "#DIRECTIVE G92_ALL_SEPARAT G92_PLATE HE=9 OE=8", nullptr, &ktechno.G92Mode, 0},
+      {-1, nullptr, nullptr, &ktechno.dHE, 9},
+      {-1, nullptr, nullptr, &ktechno.dOE, 8},
+      {-1, "#DIRECTIVE G92_ALL_SAME G92_PIECES", nullptr, &ktechno.G92Mode, 1},
+      {-1, "#DIRECTIVE", nullptr, &ktechno.G92Mode, 0},
+      {kxCONSOLE, "#DIRECTIVE G92_PIECES PE=50 *Plate 7", nullptr, &ktechno.G92Mode, 1},
+      {-1, nullptr, nullptr, &ktechno.dkonik, 0.0002},   // raised by both readings of PE=
+  };
+  for (const auto& s : steps) {
+    if (s.fresh >= 0) FreshTechno(s.fresh);
+    std::string printed = s.text ? Apply(s.text) : "";
+    if (s.printed) {
+      EXPECT_EQ(printed, s.printed) << s.text;
+    }
+    EXPECT_NEAR(s.value(), s.want, 1e-6) << (s.text ? s.text : "(same text)") << " row " << &s - steps;
+  }
+  EXPECT_STREQ(ktechno.dInfo, "Plate 7");   // the directive's star text, and the text's first word
+  EXPECT_STREQ(ktechno.sInfo, "Plate");
+  Apply("*Die plate left side");   // a star text keeps its first two words, cut to the field
+  EXPECT_STREQ(ktechno.sInfo, "Die plate");
+  Apply("*" + std::string(60, 'n'));
+  EXPECT_EQ(std::string(ktechno.sInfo), std::string(38, 'n'));
+}
+
+TEST(ConfigTechno, TechnologyCodesReadTheFile) {
+  FreshTechno();
+  TempDir dir;
+  WriteFile(dir.File("tech.tch"),
+            "Q2_AB_1*E1*0.125*7*2.5*\nQ2_AB_2*E2*0.100*8*4.0*\n"
+            "; comment Q9_X without marker\n"
+            "Q9_X_A*NA*0.5*1*1.0*\n"
+            "Q9_X_S*ES*0.1*2*2.0*\n"
+            "Q9_X_1*E1*0.2*3*3.0*\n"              // same entry as _S: overwrites it
+            "Q9_X_2*EE2*0.3*\n"                   // fewer stars
+            "Q9_X_4*LONGNAME12*0.4*5*6.5* _A*\n"  // _4 wins over _A
+            "Q9_X_3*BAD*1*1*1*\nQ9_X_3*E3*\n");   // the later line replaces the whole entry
+  KxCopy(mS.TechFile, sizeof mS.TechFile, dir.File("tech.tch").c_str());
+  Apply("Q2_AB C");
+  EXPECT_EQ(ktechno.dQuali, 2);
+  EXPECT_STREQ(eTD[1].nwd, "#0.125 E1 H");
+  EXPECT_STREQ(eTD[2].nwd, "#0.100 E2 H");
+  EXPECT_STREQ(eTD[0].nwd, "(-missing-TechData- Q2_AB C)");
+  Apply("#DIRECTIVE Q5_AB");   // a quality above 4 falls back to 1
+  EXPECT_EQ(ktechno.dQuali, 1);
+
+  KxCopy(mS.TechLine, sizeof mS.TechLine, "R|O|T|V|S|x");
+  KxCopy(mS.VReg, sizeof mS.VReg, "@");
+  ConsoleCapture cap;
+  SetTechData("Q9_X");
+  const char* texts[][2] = {{eTD[0].nwd, "@|0.500|NA|1|1.0|x"}, {eTD[1].nwd, "@|0.200|E1|3|3.0|x"},
+                            {eTD[1].eTLine, "Q9_X_1"}, {eTD[2].eTechn, "EE2"},
+                            {eTD[2].nwd, "(-missing-TechData- Q9_X)"}, {eTD[4].nwd, "@|0.400|LONGNAME1|5|6.5|x"}};
+  for (const auto& t : texts) EXPECT_STREQ(t[0], t[1]);
+  EXPECT_EQ(eTD[2].ist, 0);
+  EXPECT_FLOAT_EQ(eTD[2].Oft, 0.3f);
+  EXPECT_EQ(eTD[3].ist, 0);
+  EXPECT_EQ(eTD[3].Verz, 0);
+
+  SetTechData("reset");
+  for (const auto& e : eTD) EXPECT_STREQ(e.nwd, "(-missing-TechData- reset)");
+  // A missing file: said on the console and in the log.
+  KxCopy(mS.TechFile, sizeof mS.TechFile, "/nonexistent/tech.tch");
+  log_stream = fopen(dir.File("log").c_str(), "w");
+  cap.Clear();
+  SetTechData("Q1_Z");
+  fclose(log_stream);
+  log_stream = nullptr;
+  EXPECT_EQ(cap.Text(), "  -open Error\n");
+  EXPECT_EQ(ReadFile(dir.File("log")), "\n\tSetTechData 'Q1_Z'(err '/nonexistent/tech.tch' )");
+}
