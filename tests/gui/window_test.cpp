@@ -387,10 +387,19 @@ TEST_F(WindowTest, MakeShowsTheResultThePreviewAndTheProgram) {
   EXPECT_TRUE(view->isReadOnly());
   EXPECT_TRUE(Has(view->toPlainText().toStdString(), "N10(-- contour: $K01 --);"));
 
-  fs::remove(dataPath);
+  // A failed run is forgotten by the next one: each Make starts from the same state.
+  Type(View<BTextControl>(w, "ofName"), "no-such-folder/part", kxMSG_OUT_NAME);
+  QTest::mouseClick(make->QtWidget(), Qt::LeftButton);
+  Pump();
+  EXPECT_TRUE(Has(Line(w), "status 4: the NC program could not be written")) << Line(w);
+  EXPECT_TRUE(Red(w));
+  Type(View<BTextControl>(w, "ofName"), "_nwd_out", kxMSG_OUT_NAME);
+  fs::remove(prog.File("_nwd_out.NC"));
   QTest::mouseClick(make->QtWidget(), Qt::LeftButton);
   Pump();
   EXPECT_TRUE(FileExists(prog.File("_nwd_out.NC")));
+  EXPECT_TRUE(Has(Line(w), "6 contours, 2 holes, 0 start holes missing, 0 open contours")) << Line(w);
+  EXPECT_TRUE(Has(Line(w), "status 0: done")) << Line(w);
   EXPECT_EQ(gAktLayEntry, 2);   // the layer list was rebuilt, not grown
   QTest::mouseClick(View<BButton>(w, "EndIt")->QtWidget(), Qt::LeftButton);
   Pump();
@@ -399,6 +408,9 @@ TEST_F(WindowTest, MakeShowsTheResultThePreviewAndTheProgram) {
 
 TEST_F(WindowTest, PolylinesArePreviewedBeforeAndAfterAMake) {
   KXWindow* w = OpenWindow();
+  // A larger drawing first: nothing of it may stay in the bracket's preview.
+  w->Parts()->OpenDrawing(Drawing().c_str());
+  Pump();
   for (int run = 0; run < 2; ++run) {
     w->Parts()->OpenDrawing((SourceDir() + "/examples/bracket_2000.dxf").c_str());
     Pump();
@@ -406,6 +418,7 @@ TEST_F(WindowTest, PolylinesArePreviewedBeforeAndAfterAMake) {
     EXPECT_GE(w->Parts()->Preview()->Items().size(), 6u + 2u + 3u + 3u);
     EXPECT_NEAR(w->Parts()->Preview()->Extent().left(), 0, 0.01);
     EXPECT_NEAR(w->Parts()->Preview()->Extent().bottom(), 60, 0.01);   // the upright leg of the L
+    EXPECT_NEAR(w->Parts()->Preview()->Extent().right(), 80, 0.01);
     Post(w, kxMSG_MAKE);
   }
 }
