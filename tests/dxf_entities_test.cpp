@@ -127,6 +127,28 @@ TEST(DxfScan, LayerRulesCountLinesAndLog) {
   EXPECT_EQ(Records(), "L");
 }
 
+// The pass skips the head of an entity on a layer it does not read without reading
+// it line by line; what it reads after one must be what a line-by-line reading gave.
+TEST(DxfScan, EntitiesAfterARefusedOneReadAsBefore) {
+  for (const char* version : {"AC1009", "AC1015"}) {
+    for (bool crlf : {false, true}) {
+      SCOPED_TRACE(std::string(version) + (crlf ? " crlf" : ""));
+      DxfText d(version);
+      d.Layer("DXF_MAIN").Layer("OTHER");
+      d.Block("SQ").Line("OTHER", 0, 0, 1, 1).Line("0", 0, 0, 10, 0).Line("OTHER", 0, 0, 1, 1);
+      d.Circle("DXF_MAIN", 5, 5, 1).EndBlock();
+      d.StyleGroups(true).Line("OTHER", 0, 0, 1, 1).StyleGroups(false);
+      d.Insert("DXF_MAIN", "SQ", 100, 0);                         // the layer-0 line as the main layer's, and the circle
+      d.Line("OTHER", 0, 0, 1, 1).Insert("OTHER", "SQ", 200, 0);  // only the circle
+      d.Line("OTHER", 0, 0, 1, 1).Line(" DXF_MAIN ", 0, 50, 5, 50);  // the main layer with blanks around its name
+      d.Line("OTHER", 0, 0, 1, 1).Line("DXF_MAIN", 0, 0, 5, 0);
+      PassText(d.Str(crlf));
+      EXPECT_EQ(RecordsOfType(etLINE), 3);
+      EXPECT_EQ(RecordsOfType(etCIR), 2);
+    }
+  }
+}
+
 TEST(DxfScan, DamagedInputNeverReachesTheTable) {
   DxfText dxf("AC1009");
   dxf.Text("DXF_MAIN", 0, 0, std::string(300, 'A'))   // 254 + 46 characters: the rest ends the entity

@@ -9,61 +9,12 @@
 #include <regex>
 #include <set>
 
-#include "config/config.h"
-#include "contours/contours.h"
-#include "dxf/dxf.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "support/dxf_passes.h"
 #include "support/dxf_text.h"
 #include "support/support.h"
 
-namespace {
-
-// One drawing record as text: type letter, points, centre, radius, angles, text.
-double R4(float v) { return std::round(v * 1e4) / 1e4 + 0.0; }
-
-std::string Rec(long i) {
-  const elementdaten& e = elds[i];
-  char b[256];
-  snprintf(b, sizeof b, "%c(%g,%g)(%g,%g)c(%g,%g)r%g a%g-%g %s", "LPVACITXDY"[e.type], R4(e.sx), R4(e.sy), R4(e.ex),
-           R4(e.ey), R4(e.cx), R4(e.cy), R4(e.r), R4(e.sw), R4(e.ew), strcmp(e.text, gNoText) ? e.text : "");
-  return b;
-}
-
-std::string Records() {
-  std::string out;
-  for (long i = 7; i < eldsCounter; ++i) out += Rec(i) + "\n";
-  return out;
-}
-
-// Runs the passes over text in a fresh core with an open log; returns the log.
-std::string Read(const std::string& text) {
-  FreshCore();
-  ConsoleCapture quiet;
-  TempDir d;
-  log_stream = fopen(d.File("log.txt").c_str(), "w");
-  RunDxfText(d.Path(), text);
-  fclose(log_stream);
-  log_stream = nullptr;
-  return ReadFile(d.File("log.txt"));
-}
-
-// Structure check and chaining; the length of every contour, by name.
-std::map<std::string, double> Contours() {
-  ConsoleCapture quiet;
-  AddClosingElements();
-  CheckStructs();
-  SearchKontur();
-  std::map<std::string, double> len;
-  for (long i = 0; i < eldsCounter; ++i)
-    if (strncmp(elds[i].kontur, "$K", 2) == 0) len[elds[i].kontur] += elds[i].len;
-  return len;
-}
-
-const double kQuarter = std::tan(M_PI / 8);  // bulge of a quarter circle
-
-}  // namespace
 
 TEST(DxfLayouts, EveryLayoutGivesTheSameRecords) {
   struct Layout { const char* version; bool handles, style, late; };
@@ -84,8 +35,8 @@ TEST(DxfLayouts, EveryLayoutGivesTheSameRecords) {
     d.Line("DXF_MAIN", 0, 0, 10, 0).Arc("DXF_MAIN", 20, 0, 5, 0, 90).Circle("DXF_MAIN", 30, 0, 2)
         .Text("DXF_MAIN", 1, 2, "LINE").Point("DXF_MAIN", 3, 4).Insert("DXF_MAIN", "#1", 5, 6)
         .Insert("DXF_MAIN", "ARROW", 7, 8).Line("ARC", 1, 1, 2, 2);
-    Read(d.Str());
-    std::string got = Records();
+    PassLog(d.Str());
+    std::string got = RecordsText();
     EXPECT_EQ(eldsCounter, 15);
     if (reference.empty()) reference = got;
     EXPECT_EQ(got, reference);
@@ -96,7 +47,7 @@ TEST(DxfLayouts, EveryLayoutGivesTheSameRecords) {
 }
 
 TEST(DxfBulges, SegmentsBecomeArcsAndOpenPolylinesStayOpen) {
-  const double b = kQuarter;
+  const double b = std::tan(M_PI / 8);  // bulge of a quarter circle
   for (const char* ver : {"AC1009", "AC1015"}) {
     SCOPED_TRACE(ver);
     DxfText d(ver);
@@ -105,8 +56,8 @@ TEST(DxfBulges, SegmentsBecomeArcsAndOpenPolylinesStayOpen) {
                                   {0, 15, 0}, {0, 5, b}}, true)
         .BulgedPolyline("DXF_MAIN", {{100, 0, -1}, {110, 0, 0}, {110, 10, 0}}, false)
         .BulgedPolyline("DXF_MAIN", {{200, 0, 0}, {210, 0, 0}, {210, 10, 0}}, false);
-    Read(d.Str());
-    auto len = Contours();
+    PassLog(d.Str());
+    auto len = ContourLengths();
     ASSERT_EQ(len.size(), 1u);
     EXPECT_NEAR(len["$K01"], 2 * 30 + 2 * 10 + 2 * M_PI * 5, 1e-3);
     int arcs = 0, lines = 0;
@@ -114,24 +65,24 @@ TEST(DxfBulges, SegmentsBecomeArcsAndOpenPolylinesStayOpen) {
       const elementdaten& e = elds[i];
       if (e.type == etARC && std::fabs(e.cx - 35) < 1e-3 && std::fabs(e.cy - 5) < 1e-3) {
         EXPECT_NEAR(e.r, 5, 1e-4);
-        EXPECT_EQ(e.sx, 35) << Rec(i);
-        EXPECT_EQ(e.sy, 0) << Rec(i);
-        EXPECT_EQ(e.ex, 40) << Rec(i);
-        EXPECT_EQ(e.ey, 5) << Rec(i);
-        EXPECT_NEAR(BOGENWINKEL(e.sw, e.ew), 90, 1e-3) << Rec(i);
+        EXPECT_EQ(e.sx, 35) << RecordText(i);
+        EXPECT_EQ(e.sy, 0) << RecordText(i);
+        EXPECT_EQ(e.ex, 40) << RecordText(i);
+        EXPECT_EQ(e.ey, 5) << RecordText(i);
+        EXPECT_NEAR(BOGENWINKEL(e.sw, e.ew), 90, 1e-3) << RecordText(i);
       }
       // The clockwise half circle is stored counter-clockwise from its end: the upper half.
       if (e.type == etARC && e.cx == 105) {
-        EXPECT_EQ(e.sx, 110) << Rec(i);
-        EXPECT_EQ(e.ex, 100) << Rec(i);
-        EXPECT_EQ(e.r, 5) << Rec(i);
-        EXPECT_NEAR(e.sw, 0, 1e-4) << Rec(i);
-        EXPECT_NEAR(e.ew, 180, 1e-4) << Rec(i);
+        EXPECT_EQ(e.sx, 110) << RecordText(i);
+        EXPECT_EQ(e.ex, 100) << RecordText(i);
+        EXPECT_EQ(e.r, 5) << RecordText(i);
+        EXPECT_NEAR(e.sw, 0, 1e-4) << RecordText(i);
+        EXPECT_NEAR(e.ew, 180, 1e-4) << RecordText(i);
       }
       // Nothing joins the last point of an open polyline to its first.
       if (e.type == etLINE && strcmp(e.kontur, "-del-") != 0 && strcmp(e.kontur, "xPF") != 0) {
-        EXPECT_FALSE((e.sx == 110 && e.sy == 10) || (e.ex == 110 && e.ey == 10 && e.sx != 110)) << Rec(i);
-        EXPECT_FALSE((e.sx == 210 && e.sy == 10) || (e.ex == 210 && e.ey == 10 && e.sx != 210)) << Rec(i);
+        EXPECT_FALSE((e.sx == 110 && e.sy == 10) || (e.ex == 110 && e.ey == 10 && e.sx != 110)) << RecordText(i);
+        EXPECT_FALSE((e.sx == 210 && e.sy == 10) || (e.ex == 210 && e.ey == 10 && e.sx != 210)) << RecordText(i);
       }
       arcs += e.type == etARC;
       lines += e.type == etLINE && e.len > 0 && strcmp(e.kontur, "xPF") != 0;
@@ -158,8 +109,8 @@ TEST(DxfObjectCoordinates, MinusZIsMirroredOtherPlanesAndSolidsAreSkipped) {
         .Polyline3D("DXF_MAIN", {{0, 200, 0}, {10, 200, 1}, {10, 210, 0}})
         .Polyline3D("DXF_MAIN", {{0, 300, 0}, {10, 300, 0}, {10, 310, 0}}, 64)
         .Circle("DXF_MAIN", 0, 0, 1);
-    std::string log = Read(d.Str());
-    std::string recs = Records();
+    std::string log = PassLog(d.Str());
+    std::string recs = RecordsText();
     EXPECT_TRUE(Has(recs, "A(-10,5)(-15,0)c(-10,0)r5 a90-180")) << recs;
     EXPECT_TRUE(Has(recs, "C(-1,4)(-1,4)c(-3,4)r2")) << recs;
     EXPECT_TRUE(Has(recs, "L(1,1)(2,2)")) << recs;
@@ -175,14 +126,14 @@ TEST(DxfObjectCoordinates, MinusZIsMirroredOtherPlanesAndSolidsAreSkipped) {
     EXPECT_TRUE(Has(log, "skipped: polyface or polygon mesh\n")) << log;
     // The mirrored circle of two bulges: centre (-5, 50).
     // The mirrored circle of two bulges and the flat triangle are the contours.
-    auto len = Contours();
+    auto len = ContourLengths();
     ASSERT_EQ(len.size(), 2u);
     EXPECT_NEAR(len["$K01"], 2 * M_PI * 5, 1e-3);
     EXPECT_NEAR(len["$K02"], 20 + std::sqrt(200.0), 1e-3);
     bool mirrored = false;
     for (long i = 7; i < eldsCounter; ++i)
       if (elds[i].type == etARC && elds[i].cx == -5 && elds[i].cy == 50 && elds[i].r == 5) mirrored = true;
-    EXPECT_TRUE(mirrored) << Records();
+    EXPECT_TRUE(mirrored) << RecordsText();
   }
 }
 

@@ -25,11 +25,10 @@ std::string truncatedAt(const std::string& text, const std::string& marker) {
   return at == std::string::npos ? text : text.substr(0, at + marker.size() + 3);
 }
 
-std::string nonFiniteSquare() {
-  std::string s = squareWithFeed("AC1009");
-  s.replace(s.find("10.000000"), 9, "1e999");
-  s.replace(s.find("10.000000"), 9, "-1e999");
-  s.replace(s.find("10.000000"), 9, "nan");
+// The square with coordinates and a radius that are no finite numbers.
+std::string nonFiniteSquare(const std::string& version) {
+  std::string s = squareWithFeed(version);
+  for (const char* bad : {"1e999", "-1e999", "nan"}) s.replace(s.find("10.000000"), 9, bad);
   s.replace(s.find("0.500000"), 8, "inf");
   return s;
 }
@@ -65,14 +64,8 @@ const Case kCases[] = {
        s.replace(s.find(" 21\n"), 4, "-2147483649\n");
        return s;
      }},
-    {"non-finite coordinates in 12-format", nonFiniteSquare},
-    {"non-finite coordinates in 2000-format",
-     [] {
-       std::string s = squareWithFeed("AC1015");
-       s.replace(s.find("10.000000"), 9, "1e999");
-       s.replace(s.find("0.500000"), 8, "nan");
-       return s;
-     }},
+    {"non-finite coordinates in 12-format", [] { return nonFiniteSquare("AC1009"); }},
+    {"non-finite coordinates in 2000-format", [] { return nonFiniteSquare("AC1015"); }},
     {"NUL bytes inside lines",
      [] {
        std::string s = squareWithFeed("AC1009");

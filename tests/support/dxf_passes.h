@@ -2,6 +2,7 @@
 // reopened before every pass, and the reserved records precede the entities.
 #pragma once
 
+#include <map>
 #include <string>
 
 // Closes i_stream and opens path for reading; false when it cannot be opened.
@@ -20,3 +21,15 @@ std::string PassText(const std::string& text);
 
 // How many drawing records (from index 7) are of the given type.
 long RecordsOfType(int type);
+
+// One drawing record as text: type letter, start, end, centre, radius, angles (four decimals), text.
+std::string RecordText(long i);
+
+// Every drawing record (from index 7) as text, one a line.
+std::string RecordsText();
+
+// Runs the three passes over text in a fresh core with an open log; returns the log.
+std::string PassLog(const std::string& text);
+
+// Closing records, structure check and chaining of what was read; the length of every contour, by name.
+std::map<std::string, double> ContourLengths();

@@ -11,31 +11,21 @@ std::string Num(double v) {
   return b;
 }
 
+static void group(std::string& out, int code, const std::string& value) {
+  char c[16];
+  snprintf(c, sizeof c, "%3d\n", code);
+  out += c + value + '\n';
+}
+
 // Several groups in a row.
 static void groups(std::string& out, std::initializer_list<std::pair<int, std::string>> gs) {
-  char c[16];
-  for (const auto& [code, value] : gs) {
-    snprintf(c, sizeof c, "%3d", code);
-    out += c;
-    out += '\n';
-    out += value;
-    out += '\n';
-  }
+  for (const auto& [code, value] : gs) group(out, code, value);
 }
 
 DxfText::DxfText(std::string version) : version_(std::move(version)) {}
 
 bool DxfText::Is2000() const {
   return version_.size() >= 6 && version_.compare(0, 2, "AC") == 0 && version_ > "AC1011";
-}
-
-void DxfText::group(std::string& out, int code, const std::string& value) const {
-  char c[16];
-  snprintf(c, sizeof c, "%3d", code);
-  out += c;
-  out += '\n';
-  out += value;
-  out += '\n';
 }
 
 DxfText& DxfText::Layer(const std::string& name) {
@@ -187,22 +177,9 @@ DxfText& DxfText::Spline(const std::string& layer, int degree, const std::vector
 
 DxfText& DxfText::Polyline(const std::string& layer, const std::vector<std::pair<double, double>>& pts,
                            bool closed) {
-  if (Is2000()) {
-    entityHead("LWPOLYLINE", layer, "AcDbPolyline");
-    groups(out(), {{90, std::to_string(pts.size())}, {70, closed ? "1" : "0"}, {43, Num(0)}});
-    for (const auto& p : pts) {
-      groups(out(), {{10, Num(p.first)}, {20, Num(p.second)}});
-    }
-    return *this;
-  }
-  entityHead("POLYLINE", layer, nullptr);
-  groups(out(), {{66, "1"}, {10, Num(0)}, {20, Num(0)}, {30, Num(0)}, {70, closed ? "1" : "0"}});
-  for (const auto& p : pts) {
-    entityHead("VERTEX", layer, nullptr);
-    groups(out(), {{10, Num(p.first)}, {20, Num(p.second)}, {30, Num(0)}});
-  }
-  entityHead("SEQEND", layer, nullptr);
-  return *this;
+  std::vector<std::array<double, 3>> flat;
+  for (const auto& [x, y] : pts) flat.push_back({x, y, 0});
+  return BulgedPolyline(layer, flat, closed);
 }
 
 DxfText& DxfText::HeavyPolyline(const std::string& layer, const std::vector<std::pair<double, double>>& pts) {

@@ -58,7 +58,6 @@ class DxfText {
   std::string Str(bool crlf = false) const;
 
  private:
-  void group(std::string& out, int code, const std::string& value) const;
   void entityHead(const std::string& type, const std::string& layer, const char* subclass);
   void extrusion();
   std::string& out() { return inBlock_ ? blocks_ : entities_; }
