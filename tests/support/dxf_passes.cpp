@@ -69,14 +69,15 @@ std::string RecordsText() {
   return out;
 }
 
-std::string PassLog(const std::string& text) {
+std::string PassLog(const std::string& text, std::string* console) {
   FreshCore();
-  ConsoleCapture quiet;
+  ConsoleCapture cap;
   TempDir d;
   log_stream = fopen(d.File("log.txt").c_str(), "w");
   RunDxfText(d.Path(), text);
   fclose(log_stream);
   log_stream = nullptr;
+  if (console) *console = cap.Text();
   return ReadFile(d.File("log.txt"));
 }
 

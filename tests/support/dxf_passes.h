@@ -28,8 +28,8 @@ std::string RecordText(long i);
 // Every drawing record (from index 7) as text, one a line.
 std::string RecordsText();
 
-// Runs the three passes over text in a fresh core with an open log; returns the log.
-std::string PassLog(const std::string& text);
+// Runs the three passes over text in a fresh core with an open log; returns the log (and what they printed).
+std::string PassLog(const std::string& text, std::string* console = nullptr);
 
 // Closing records, structure check and chaining of what was read; the length of every contour, by name.
 std::map<std::string, double> ContourLengths();
