@@ -112,8 +112,8 @@ double ArcDeviation(const std::vector<Pt>& poly, Pt c, double r0, double r1, dou
 
 // The cutting moves of an NC program: every arc move sampled against the curve,
 // and every straight move a lead-in or lead-out from the start hole at feed or
-// part of the line y = lineY that closes the curve.
-void CheckCut(const std::string& nc, const Curve& at, double t0, double t1, Pt feed, double lineY) {
+// part of the line y = lineY that closes the curve. Returns the number of arc moves.
+int CheckCut(const std::string& nc, const Curve& at, double t0, double t1, Pt feed, double lineY = NAN) {
   static const std::regex move(R"(\n(G0[0123]) X(-?[0-9.]+) Y(-?[0-9.]+)(?: I(-?[0-9.]+) J(-?[0-9.]+))?)");
   const std::vector<Pt> poly = Polygon(at, t0, t1);
   Pt cur{0, 0};
@@ -138,8 +138,8 @@ void CheckCut(const std::string& nc, const Curve& at, double t0, double t1, Pt f
     }
     cur = to;
   }
-  EXPECT_GT(arcMoves, 4) << nc;
   EXPECT_LE(worst, 0.001) << nc;
+  return arcMoves;
 }
 
 // Pieces of a curve: ends on the curve's own, every piece an arc within tol of the
@@ -170,6 +170,13 @@ void ExpectFollows(const KxCurvePiece* pieces, int n, const Curve& at, double t0
     EXPECT_GT(tx * ux + ty * uy, 0) << i;
   }
   EXPECT_LE(worst, tol);
+}
+
+// The length of contour $K01 on the statistics page.
+double PageLength(const std::string& page) {
+  std::smatch m;
+  EXPECT_TRUE(std::regex_search(page, m, std::regex("\\$K01 +\\+([0-9.]+) "))) << page;
+  return m.empty() ? 0 : std::stod(m[1]);
 }
 
 std::string CutProgram(const DxfText& d, std::string* page = nullptr) {
@@ -293,10 +300,10 @@ TEST(DxfCurves, CutWithArcMovesWithinTheTolerance) {
         .Circle("DXF_MAIN", 50, 47, 0.5);
     std::string page;
     const std::string nc = CutProgram(d, &page);
-    CheckCut(nc, [](double t) { return Pt{50 + 20 * std::cos(t), 50 + 10 * std::sin(t)}; }, 0, M_PI, {50, 47}, 50);
+    const Curve ellipse = [](double t) { return Pt{50 + 20 * std::cos(t), 50 + 10 * std::sin(t)}; };
+    EXPECT_GT(CheckCut(nc, ellipse, 0, M_PI, {50, 47}, 50), 4);
+    EXPECT_NEAR(PageLength(page), 96.8845 / 2 + 40, 0.005);   // half the perimeter and the line
     std::smatch m;
-    ASSERT_TRUE(std::regex_search(page, m, std::regex("\\$K01 +\\+([0-9.]+) "))) << page;
-    EXPECT_NEAR(std::stod(m[1]), 96.8845 / 2 + 40, 0.005);   // half the perimeter and the line
     ASSERT_TRUE(std::regex_search(page, m, std::regex("ARC      : +([0-9]+) \\| +([0-9]+) "))) << page;
     EXPECT_GT(std::stol(m[1]), 4);
     EXPECT_EQ(m[1], m[2]);
@@ -310,7 +317,26 @@ TEST(DxfCurves, CutWithArcMovesWithinTheTolerance) {
         .Line("DXF_MAIN", -15, 0, 15, 0)
         .Circle("DXF_MAIN", 0, -3, 0.5);
     const std::string nc = CutProgram(d);
-    CheckCut(nc, [](double t) { return Pt{15 * std::cos(t), 15 * std::sin(t)}; }, 0, M_PI, {0, -3}, 0);
+    EXPECT_GT(CheckCut(nc, [](double t) { return Pt{15 * std::cos(t), 15 * std::sin(t)}; }, 0, M_PI, {0, -3}, 0), 4);
+  }
+}
+
+// A closed polyline of two bulged segments is one contour of 2 pi 10 cut with arc
+// moves; with extrusion -Z it is cut where a CAD program shows it, mirrored in X.
+TEST(DxfCurves, CircleOfTwoBulgesIsCutWithArcMoves) {
+  for (double z : {1.0, -1.0}) {
+    SCOPED_TRACE(z);
+    DxfText d("AC1015");
+    d.Layer("DXF_MAIN").Extrusion(0, 0, z);
+    d.BulgedPolyline("DXF_MAIN", {{20, 30, 1}, {40, 30, 1}}, true).Circle("DXF_MAIN", 23.4, 32.4, 0.5);
+    std::string page;
+    const std::string nc = CutProgram(d, &page);
+    EXPECT_TRUE(Has(page, "CONTOURS  :      1 ")) << page;
+    EXPECT_NEAR(PageLength(page), 62.832, 1e-3);
+    EXPECT_TRUE(Has(page, "ARC      :      2 |      2 \n")) << page;
+    EXPECT_TRUE(Has(nc, z > 0 ? "G00 X23.400 Y32.400" : "G00 X-23.400 Y32.400")) << nc;
+    const Curve circle = [&](double t) { return Pt{z * (30 + 10 * std::cos(t)), 30 + 10 * std::sin(t)}; };
+    EXPECT_GE(CheckCut(nc, circle, 0, 2 * M_PI, {z * 23.4, 32.4}), 2);
   }
 }
 
