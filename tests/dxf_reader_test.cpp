@@ -42,13 +42,15 @@ static Lines ReaderLines() {
 // Words a pass looks for, with the empty line (which sends the search line by line) and a group code.
 static const char* const kWords[] = {"LINE", "  0", "AcDbEntity", "SECTION", "", "aB", "LAYER"};
 
-// What DxfFindLine must find: the lines equal to a word, with the word's index.
+// What a pass finds searching for words: each line equal to a word, with the word's index
+// and the line after it (the search leaves that line to the pass, which reads it).
 static Lines Wanted(const Lines& lines, const char* const* words, int count) {
   Lines out;
-  for (const std::string& l : lines)
+  for (size_t i = 0; i < lines.size(); ++i)
     for (int k = 0; k < count; ++k)
-      if (l == words[k]) {
-        out.push_back(std::to_string(k) + ":" + l);
+      if (lines[i] == words[k]) {
+        out.push_back(std::to_string(k) + ":" + lines[i]);
+        if (i + 1 < lines.size()) out.back() += "|" + lines[++i];
         break;
       }
   return out;
@@ -58,7 +60,10 @@ static Lines FoundLines(const char* const* words, int count) {
   Lines out;
   char buf[kDxfLineSize];
   int k;
-  while ((k = DxfFindLine(buf, words, count)) >= 0) out.push_back(std::to_string(k) + ":" + buf);
+  while ((k = DxfFindLine(buf, words, count)) >= 0) {
+    out.push_back(std::to_string(k) + ":" + buf);
+    if (DxfReadLine(buf)) out.back() += "|" + std::string(buf);
+  }
   EXPECT_STREQ(buf, "");
   EXPECT_FALSE(DxfReadLine(buf));
   return out;
@@ -72,12 +77,11 @@ static void ExpectSameMixedSteps(const Lines& want, unsigned seed, const std::st
   size_t next = 0;  // the reference's next line
   char buf[kDxfLineSize];
   for (int step = 0; step < 400; ++step) {
-    SCOPED_TRACE(what + " step " + std::to_string(step));
     if (rng() % 3 == 0) {
       bool got = DxfReadLine(buf);
-      ASSERT_EQ(got, next < want.size());
+      ASSERT_EQ(got, next < want.size()) << what << " step " << step;
       if (got) {
-        EXPECT_EQ(buf, want[next++]);
+        EXPECT_EQ(buf, want[next++]) << what << " step " << step;
       }
       continue;
     }
@@ -87,20 +91,21 @@ static void ExpectSameMixedSteps(const Lines& want, unsigned seed, const std::st
     for (; next < want.size() && expect < 0; ++next)
       for (int w = 0; w < count && expect < 0; ++w)
         if (want[next] == words[w]) expect = w;
-    ASSERT_EQ(k, expect);
+    ASSERT_EQ(k, expect) << what << " step " << step;
     if (k >= 0) {
-      EXPECT_STREQ(buf, words[k]);
+      EXPECT_STREQ(buf, words[k]) << what << " step " << step;
     }
   }
 }
 
 // Reads path in every way the passes read: opened by DxfOpenDrawing, after a
-// rewind, and as a stream opened by someone else, each through the normal window
-// and through the smallest one (whose borders fall everywhere); each must equal
+// rewind, and as a stream opened by someone else, each through the normal window (0)
+// and the smallest one (512 bytes, whose borders fall everywhere); each must equal
 // the reference reading. The search for words must find what a line-by-line
 // comparison finds, with every sieve width this machine has (AVX-512, AVX2, SSE2;
 // a width it lacks runs the widest one below it once more).
-static void ExpectSameLines(const std::string& path, const std::string& what, bool smallWindow = true) {
+static void ExpectSameLines(const std::string& path, const std::string& what,
+                            const std::vector<int>& windows = {0, 512}) {
   const Lines want = ReferenceLines(path);
   static const char* const sieved[] = {"LINE", "  0", "AcDbEntity", "SECTION", "-none-", "aB", "LAYER"};
   // More different first characters than the sieve keeps apart.
@@ -108,8 +113,7 @@ static void ExpectSameLines(const std::string& path, const std::string& what, bo
                                      "7a", "CIRCLE", "POINT", "TEXT", "VERTEX", "\r", "ppp"};
   // A search for one word takes another road.
   static const char* const single[] = {"LAYER", "aB", "LINE", "  0"};
-  for (int window : {0, 512}) {
-    if (window && !smallWindow) continue;
+  for (int window : windows) {
     std::string how = what + (window ? " (small window)" : "");
     int was = DxfSetWindowSize(window);
     ASSERT_EQ(DxfOpenDrawing(path.c_str()), 1) << how;
@@ -221,7 +225,7 @@ TEST(DxfReader, EdgeCasesRandomAndLargeTextsReadAsLineByLine) {
   // A drawing that ends exactly at a page end: the bytes behind it are not the file's.
   text.resize((text.size() / 4096 + 1) * 4096, 'x');
   WriteFile(d.File("paged.dxf"), text);
-  ExpectSameLines(d.File("paged.dxf"), "paged", false);
+  ExpectSameLines(d.File("paged.dxf"), "paged", {0});
 }
 
 TEST(DxfReader, StreamsOpenedElsewhereAreFollowed) {
@@ -287,48 +291,19 @@ TEST(DxfReader, WindowBordersSplitNothing) {
   FreshCore();
   TempDir d;
   const std::string items[] = {
-      "  0\nLINE\n  8\n",                            // a keyword and the line ends around it
-      "  0\r\nAcDbEntity\r\n  8\r\n",                  // CR/LF pairs
-      Repeat('p', 300) + "\nLAYER\n",                  // a 254-character piece and the rest of its line
-      Repeat('r', 253) + "\r\nSECTION\n",              // a piece that ends in CR, its LF the next piece
-      Repeat('s', 254) + "\nLINE\r\n",                 // a piece that ends just before its LF
+      "  0\nLINE\n  8\n",                // a keyword and the line ends around it
+      "  0\r\nAcDbEntity\r\n  8\r\n",      // CR/LF pairs
+      Repeat('p', 300) + "\nLAYER\n",      // a 254-character piece and the rest of its line
+      Repeat('r', 253) + "\r\nSECTION\n",  // a piece that ends in CR, its LF the next piece
+      Repeat('s', 254) + "\nLINE\r\n",     // a piece that ends just before its LF
   };
-  constexpr int kWindowBytes = 512;
-  int was = DxfSetWindowSize(kWindowBytes);
-  static const char* const words[] = {"LINE", "AcDbEntity", "LAYER", "SECTION"};
   for (const std::string& item : items) {
-    for (size_t at = 0; at < kWindowBytes + 300; ++at) {
-      std::string path = d.File("border.dxf");
-      WriteFile(path, LinesUpTo(at) + item + "  0\nEOF\n" + Repeat('t', 100) + "\n");
-      Lines want = ReferenceLines(path);
-      std::string what = "item " + item.substr(0, 12) + " at " + std::to_string(at);
-      ASSERT_EQ(DxfOpenDrawing(path.c_str()), 1);
-      EXPECT_EQ(ReaderLines(), want) << what;
-      for (int width : {512, 256, 128}) {
-        int wasWidth = DxfSetSieveWidth(width);
-        ASSERT_EQ(DxfRewindDrawing(), 1);
-        Lines found, wanted;
-        char buf[kDxfLineSize];
-        int k;
-        while ((k = DxfFindLine(buf, words, 4)) >= 0) {
-          found.push_back(buf);
-          // The search leaves the next line to the pass.
-          if (DxfReadLine(buf)) found.push_back(buf);
-        }
-        for (size_t i = 0; i < want.size(); ++i)
-          for (const char* w : words)
-            if (want[i] == w) {
-              wanted.push_back(want[i]);
-              if (i + 1 < want.size()) wanted.push_back(want[++i]);
-              break;
-            }
-        EXPECT_EQ(found, wanted) << what << " (" << width << "-bit sieve)";
-        DxfSetSieveWidth(wasWidth);
-      }
-      DxfCloseDrawing();
+    for (size_t at = 0; at < 512 + 300; ++at) {
+      WriteFile(d.File("border.dxf"), LinesUpTo(at) + item + "  0\nEOF\n" + Repeat('t', 100) + "\n");
+      const std::string what = "item " + item.substr(0, 12) + " at " + std::to_string(at);
+      ExpectSameLines(d.File("border.dxf"), what, {512});
     }
   }
-  DxfSetWindowSize(was);
 }
 
 // The entity pass passes the head of an entity on a layer it does not read in
