@@ -43,36 +43,33 @@ Tf Then(const Tf& o, const Tf& i) {
           o.a * i.e + o.b * i.f + o.e, o.c * i.e + o.d * i.f + o.f};
 }
 
-// A line, arc or circle by its points: ends (either order), centre, radius, middle of an arc.
+// A line (its ends), an arc (ends, centre and middle) or a circle (centre), and its radius.
 struct Shape {
   char kind;
-  Pt s, e, c, m;
+  std::vector<Pt> pts;
   double r;
 };
 Shape FromRecord(const elementdaten& el) {
-  Shape sh{"LPVAC"[el.type < 5 ? el.type : 0], {el.sx, el.sy}, {el.ex, el.ey}, {el.cx, el.cy}, {0, 0}, el.r};
-  double sweep = el.ew - el.sw;
-  if (sweep <= 0) sweep += 360;
-  const double mid = (el.sw + sweep / 2) * M_PI / 180;
-  sh.m = {el.cx + el.r * std::cos(mid), el.cy + el.r * std::sin(mid)};
-  return sh;
+  if (el.type == etCIR) return {'C', {{el.cx, el.cy}}, el.r};
+  if (el.type == etLINE) return {'L', {{el.sx, el.sy}, {el.ex, el.ey}}, 0};
+  const double mid = (el.sw + BOGENWINKEL(el.sw, el.ew) / 2) * M_PI / 180;
+  const Pt m{el.cx + el.r * std::cos(mid), el.cy + el.r * std::sin(mid)};
+  return {'A', {{el.sx, el.sy}, {el.ex, el.ey}, {el.cx, el.cy}, m}, el.r};
 }
+// The same kind and radius, and the same points in any order.
 bool Same(const Shape& a, const Shape& b) {
-  const double tol = 2e-3;
-  if (a.kind != b.kind) return false;
-  if (a.kind == 'C') return Dist(a.c, b.c) < tol && std::fabs(a.r - b.r) < tol;
-  const bool ends = (Dist(a.s, b.s) < tol && Dist(a.e, b.e) < tol) || (Dist(a.s, b.e) < tol && Dist(a.e, b.s) < tol);
-  if (a.kind == 'L') return ends;
-  return ends && Dist(a.c, b.c) < tol && std::fabs(a.r - b.r) < tol && Dist(a.m, b.m) < tol;
+  if (a.kind != b.kind || std::fabs(a.r - b.r) > 2e-3 || a.pts.size() != b.pts.size()) return false;
+  return std::all_of(a.pts.begin(), a.pts.end(), [&](Pt p) {
+    return std::any_of(b.pts.begin(), b.pts.end(), [&](Pt q) { return Dist(p, q) < 2e-3; });
+  });
 }
 
 // The shapes of block LEAF (base point (1, 2)) seen through t.
 std::vector<Shape> Leaf(const Tf& t) {
-  const double k = t.Scale();
   const double q = 3 / std::sqrt(2.0);
-  return {Shape{'L', t({1, 2}), t({11, 2}), {0, 0}, {0, 0}, 0},
-          Shape{'A', t({9, 2}), t({6, 5}), t({6, 2}), t({6 + q, 2 + q}), 3 * k},
-          Shape{'C', {0, 0}, {0, 0}, t({1, 7}), {0, 0}, 1 * k}};
+  return {{'L', {t({1, 2}), t({11, 2})}, 0},
+          {'A', {t({9, 2}), t({6, 5}), t({6, 2}), t({6 + q, 2 + q})}, 3 * t.Scale()},
+          {'C', {t({1, 7})}, t.Scale()}};
 }
 
 std::vector<Shape> Placed() {
@@ -221,7 +218,7 @@ TEST(DxfBlocks, NestedInsertsPlaceGeometryWithTheirTransforms) {
     for (const Shape& w : want) {
       bool found = false;
       for (const Shape& g : got) found = found || Same(g, w);
-      EXPECT_TRUE(found) << w.kind << " (" << w.s.x << "," << w.s.y << ") c(" << w.c.x << "," << w.c.y << ") r" << w.r;
+      EXPECT_TRUE(found) << w.kind << " (" << w.pts[0].x << "," << w.pts[0].y << ") r" << w.r;
     }
     EXPECT_EQ(RecordsOfType(etINSE), 0);
     EXPECT_NE(console.find("..<Block placed: 6 elements>"), std::string::npos) << console;
@@ -243,7 +240,7 @@ TEST(DxfBlocks, MinsertArrayBecomesOneContourPerCopy) {
       for (int r = 0; r < 2; ++r) {
         const Pt corner{50 - 15.0 * r, 20.0 * c};  // (0, 0) of copy (c, r), turned by 90 degrees
         bool found = false;
-        for (const Shape& g : got) found = found || Dist(g.s, corner) < 1e-3 || Dist(g.e, corner) < 1e-3;
+        for (const Shape& g : got) found = found || Dist(g.pts[0], corner) < 1e-3 || Dist(g.pts.back(), corner) < 1e-3;
         EXPECT_TRUE(found) << c << " " << r;
       }
     const auto len = ContourLengths();
