@@ -2,15 +2,9 @@
 // scanners' layer rules and count lines, damaged input, and the shared corpus.
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <map>
-#include <sstream>
 
-#include "config/config.h"
-#include "dxf/dxf.h"
 #include "elements/elements.h"
-#include "geometry/base.h"
 #include "support/dxf_passes.h"
 #include "support/dxf_text.h"
 #include "support/support.h"

@@ -9,7 +9,6 @@
 #include <regex>
 
 #include "elements/elements.h"
-#include "geometry/base.h"
 #include "support/dxf_passes.h"
 #include "support/dxf_text.h"
 #include "support/support.h"

@@ -1,5 +1,4 @@
 // Numbers of the geometry and string helpers that the rest of the conversion relies on.
-#include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
 
