@@ -1,6 +1,6 @@
 // The element table's behaviour that the reader, the analysis and the output rely on:
-// reserved indices, text rules, staging reset, copies into slots and records,
-// rotation of a copied arc, the limit at the table's size and the region lookup.
+// reserved indices, text rules, copies into slots and records, the turned copy of an
+// arc, the limit at the table's size and the region lookup.
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -56,7 +56,7 @@ TEST(Elements, CopyIntoSlotKeepsSlotIdentityCopyIntoRecordTakesAll) {
   addReserved();
   AddElement(etLINE, gNoText);
   AddElement(etLINE, gNoText);
-  stageArc(1, 2, 3, 10, 80);
+  stageArc(10, 20, 5, 300, 30);
   AddElement(etARC, "the arc");
   elementdaten& src = elds[9];
   strcpy(src.kontur, "$K02");
@@ -66,8 +66,16 @@ TEST(Elements, CopyIntoSlotKeepsSlotIdentityCopyIntoRecordTakesAll) {
   EXPECT_EQ(elds[2].type, etCPY);
   EXPECT_STREQ(elds[2].text, "arc copy");
   EXPECT_EQ(elds[2].kElemX, 9);
-  EXPECT_EQ(elds[2].r, 3);
+  EXPECT_EQ(elds[2].r, 5);
   EXPECT_STREQ(elds[2].kontur, "");
+  // The copy turned to start at 0 degrees keeps its sweep, across 0 as well.
+  ConsoleCapture quiet;
+  RotaElementCopy();
+  EXPECT_EQ(elds[3].sw, 0);
+  EXPECT_FLOAT_EQ(elds[3].ew, 90);
+  EXPECT_FLOAT_EQ(elds[3].sx, 15);
+  EXPECT_NEAR(elds[3].ex, 10, 1e-5);
+  EXPECT_FLOAT_EQ(elds[3].ey, 25);
   CopyElementInto(9, 1);
   EXPECT_EQ(elds[1].type, etARC);
   EXPECT_STREQ(elds[1].text, "the arc");
@@ -85,30 +93,12 @@ TEST(Elements, CopiesAndAddsBeyondTheTableAreRefused) {
   CopyElementInto(-1, 1);
   CopyElementInto(1, -5);
   EXPECT_EQ(out.Text(), "-Limit BiD>--Limit BiT>--Limit BiD0--Limit BiT0-");
-}
-
-TEST(Elements, RotatedCopyStartsAtZeroWithTheSameSweep) {
-  FreshCore(kxDESKTOP);
-  addReserved();
-  stageArc(10, 20, 5, 300, 30);
-  AddElement(etARC, gNoText);
-  CopyElementInto(7, 2);
-  ConsoleCapture quiet;
-  RotaElementCopy();
-  const elementdaten& t = elds[3];
-  EXPECT_EQ(t.sw, 0);
-  EXPECT_FLOAT_EQ(t.ew, 90);
-  EXPECT_FLOAT_EQ(t.sx, 15);
-  EXPECT_NEAR(t.ex, 10, 1e-5);
-  EXPECT_FLOAT_EQ(t.ey, 25);
-}
-
-TEST(Elements, TableLimitRefusesTheAddBeyondTheTable) {
+  // The add beyond the table is refused.
   FreshCore();
   for (long i = 0; i < kMaxElements; ++i) AddElement(etLINE, gNoText);
   EXPECT_EQ(eldsCounter, kMaxElements);
   EXPECT_EQ(gMaxELemBarrier, 0);
-  ConsoleCapture out;
+  out.Clear();
   AddElement(etLINE, gNoText);
   EXPECT_EQ(out.Text(), "-Limit B-");
   EXPECT_EQ(eldsCounter, kMaxElements);
