@@ -1,8 +1,8 @@
 // Blocks and curves: inserts place their block's geometry with the insert's
 // transform (nested, scaled, turned, mirrored, in arrays, layer 0 taking the
-// insert's layer), a block without geometry stays a feed point, and ellipses and
+// insert's layer), a block without geometry stays a feed point; ellipses and
 // splines become tangent arcs, sampled against the true curve, that the NC program
-// cuts within CurveTolerance.
+// cuts within CurveTolerance, as it cuts a circle drawn as two bulges.
 #include <gtest/gtest.h>
 
 #include <algorithm>

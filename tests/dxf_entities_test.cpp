@@ -1,5 +1,5 @@
 // The entity pass: records of every entity type in both drawing layouts, the
-// scanners' layer rules and count lines, damaged input, and the shared corpus.
+// scanners' layer rules and count lines, entities after a skipped one, damaged input.
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>

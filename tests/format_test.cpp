@@ -57,7 +57,7 @@ TEST(Format, CommonMessagesAreFormattedHereAndMatchPrintf) {
   ExpectFastSame(both(" SPLITT = x%.3fld y:%.3f ", 10.0, -20.0));
 }
 
-TEST(Format, DeclinesWhatItCannotPromise) {
+TEST(Format, DeclinesWhatItCannotPromiseOrFit) {
   // Exact ties of the binary value: printf rounds them to even.
   EXPECT_EQ(both("%.2f", 0.125).fast, -1);
   EXPECT_EQ(both("%.0f", 2.5).fast, -1);
@@ -67,9 +67,7 @@ TEST(Format, DeclinesWhatItCannotPromise) {
                    both("%.*s", 2, "abc"), both("%s", none), both("%f", NAN), both("%f", INFINITY),
                    both("%.3f", 1e300), both("%.12f", 1.0), both("%hd", 1), both("%Lf", 1.0L), both("%#x", 1)})
     EXPECT_EQ(r.fast, -1) << r.libc;
-}
-
-TEST(Format, TextThatDoesNotFitIsDeclinedNotCut) {
+  // Text that does not fit is declined, not cut.
   char small[8];
   auto format = [&](const char* fmt, ...) {
     va_list ap;

@@ -1,5 +1,6 @@
 // Runs the DXF passes in-process the way the console run does: the drawing is
-// reopened before every pass, and the reserved records precede the entities.
+// reopened before every pass, and the reserved records precede the entities;
+// shows the records they leave as text and chains them into contours.
 #pragma once
 
 #include <map>
