@@ -107,6 +107,7 @@ static void ExpectSameMixedSteps(const Lines& want, unsigned seed, const std::st
 static void ExpectSameLines(const std::string& path, const std::string& what,
                             const std::vector<int>& windows = {0, 512}) {
   const Lines want = ReferenceLines(path);
+  // Without the empty word the search sieves.
   static const char* const sieved[] = {"LINE", "  0", "AcDbEntity", "SECTION", "-none-", "aB", "LAYER"};
   // More different first characters than the sieve keeps apart.
   static const char* const many[] = {"LINE", "  0", "AcDbEntity", "SECTION", "-none-", "aB", "LAYER", "B",
