@@ -37,19 +37,17 @@ TEST(DxfVersion, HeaderSelectsTheNumber) {
 
 TEST(DxfLayers, LayerPassSelectsMainAndOptionalLayers) {
   for (const char* ver : {"AC1009", "AC1015"}) {
-    FreshCore();
-    ConsoleCapture cap;
-    TempDir d;
+    SCOPED_TRACE(ver);
     DxfText dxf(ver);
-    dxf.Layer("0").Layer("DXF_MAIN").Layer("EDMX_A").Layer("edmx_b").Layer("EDMX_POSITION");
-    RunDxfText(d.Path(), dxf.Str());
-    ASSERT_EQ(gAktLayEntry, 3) << ver;
+    const std::string out =
+        PassText(dxf.Layer("0").Layer("DXF_MAIN").Layer("EDMX_A").Layer("edmx_b").Layer("EDMX_POSITION").Str());
+    ASSERT_EQ(gAktLayEntry, 3);
     EXPECT_STREQ(fLL[1].Name, "EDMX_A");
     EXPECT_STREQ(fLL[2].Name, "EDMX_POSITION");
     EXPECT_EQ(gPositionLayer, 1);
-    EXPECT_TRUE(Has(cap.Text(), " nope\n"));
-    EXPECT_TRUE(Has(cap.Text(), dxf.Is2000() ? ".. 4 Layer found\n\n" : ".. 5 Layer found\n\n"));
-    EXPECT_FALSE(Has(cap.Text(), " 00 U:0"));  // the console lists only layers in use
+    EXPECT_TRUE(Has(out, " nope\n"));
+    EXPECT_TRUE(Has(out, dxf.Is2000() ? ".. 4 Layer found\n\n" : ".. 5 Layer found\n\n"));
+    EXPECT_FALSE(Has(out, " 00 U:0"));  // the console lists only layers in use
   }
   // Full list, desktop texts, the hook, and the POSITION mark kept from the settings step.
   FreshCore(kxDESKTOP);
@@ -75,12 +73,10 @@ TEST(DxfLayers, LayerPassSelectsMainAndOptionalLayers) {
   Lay("MAIN_POSITION");
   RunDxfText(d.Path(), DxfText("AC1015").Layer("EDMX_A").Str());
   EXPECT_EQ(gPositionLayer, 0);
-  FreshCore();
-  cap.Clear();
   // Later versions keep the layer table of the 2000 format.
-  RunDxfText(d.Path(), DxfText("AC1024").Layer("EDMX_A").Str());
+  const std::string out = PassText(DxfText("AC1024").Layer("EDMX_A").Str());
   EXPECT_EQ(gAktLayEntry, 2);
-  EXPECT_FALSE(Has(cap.Text(), "vermisse"));
+  EXPECT_FALSE(Has(out, "vermisse"));
 }
 
 TEST(DxfLayers, TechnologyTextsSetLayerValues) {
@@ -109,11 +105,8 @@ TEST(DxfLayers, TechnologyTextsSetLayerValues) {
     EXPECT_EQ(fLayerList(ll_VARIA, 0, "L> R=3", -1), 0);
     fflush(log_stream);
     EXPECT_TRUE(Has(ReadFile(d.File("log.txt")), "\nvar LayerValues: 'EDMX_A A=2.5 OF=0.01 R=3' [LAngle][LOffset][LRegister]"));
-    if (flavour == kxCONSOLE) {
-      EXPECT_EQ(cap.Text(), "[useAng. oops][use Reg. oops]");
-    } else {
-      EXPECT_TRUE(Has(cap.Text(), "1 var LayerValues: (EDMX_A R=7 A=12)[LAngle][oops][LRegister][oops]"));
-    }
+    EXPECT_TRUE(Has(cap.Text(), flavour == kxCONSOLE ? "[useAng. oops][use Reg. oops]"
+                                                      : "1 var LayerValues: (EDMX_A R=7 A=12)[LAngle][oops][LRegister][oops]"));
     fLL[1].used = fLL[1].GlobUsed = 1;
     cap.Clear();
     fLayerList(ll_LIST, 1, nullptr, 0);
@@ -163,11 +156,12 @@ TEST(DxfLayers, EntityLayerTest) {
   for (const char* n : {"DXF_MAIN", "EDMX_A", longName.c_str()}) Lay(n);
   cap.Clear();
   // Layer 0 is refused; the long name matches on its first 31 characters.
-  const char* names[] = {"0", "EDMX_A", longName.c_str(), "EDMX_"};
-  const int valid[] = {0, 1, 1, 0}, layer[] = {-1, 1, 2, -1};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(LayerSelected(names[i]), valid[i]) << i;
-    if (layer[i] >= 0) { EXPECT_EQ(gAktLayName, layer[i]) << i; }
+  const struct { const char* name; int selected, layer; } cases[] = {
+      {"0", 0, -1}, {"EDMX_A", 1, 1}, {longName.c_str(), 1, 2}, {"EDMX_", 0, -1}};
+  for (const auto& c : cases) {
+    gAktLayName = -1;
+    EXPECT_EQ(LayerSelected(c.name), c.selected) << c.name;
+    EXPECT_EQ(gAktLayName, c.layer) << c.name;
   }
   EXPECT_EQ(strlen(fLL[2].Name), 31u);
   EXPECT_EQ(cap.Text(), "");

@@ -1,6 +1,6 @@
 // The element table's behaviour that the reader, the analysis and the output rely on:
-// reserved indices, text rules, staging reset, copies into slots and records,
-// rotation of a copied arc, the limit at the table's size and the region lookup.
+// reserved indices, text rules, copies into slots and records, the turned copy of an
+// arc, the limit at the table's size and the region lookup.
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -29,7 +29,7 @@ void stageArc(float ccx, float ccy, float r, float a0, float a1) {
 
 }  // namespace
 
-TEST(Elements, ReservedRecordsComeFirst) {
+TEST(Elements, ReservedRecordsComeFirstAndTextsAreBounded) {
   FreshCore();
   addReserved();
   ASSERT_EQ(eldsCounter, 7);
@@ -40,20 +40,15 @@ TEST(Elements, ReservedRecordsComeFirst) {
   AddElement(etLINE, gNoText);
   EXPECT_EQ(elds[7].num, 7);
   EXPECT_STREQ(elds[7].text, "-na-");
-}
-
-TEST(Elements, TextsShorterThanThreeAreNotStoredAndLongOnesAreCut) {
-  FreshCore();
-  addReserved();
+  // Texts shorter than three characters are not stored, long ones are cut.
   AddElement(etLINE, "ab");
-  EXPECT_STREQ(elds[7].text, "");
+  EXPECT_STREQ(elds[8].text, "");
   AddElement(etLINE, "abc");
-  EXPECT_STREQ(elds[8].text, "abc");
-  std::string longText(80, 'T');
-  AddElement(etTEXT, longText.c_str());
-  EXPECT_EQ(strlen(elds[9].text), 59u);
+  EXPECT_STREQ(elds[9].text, "abc");
+  AddElement(etTEXT, std::string(80, 'T').c_str());
+  EXPECT_EQ(strlen(elds[10].text), 59u);
   AddElement(etLINE, nullptr);
-  EXPECT_STREQ(elds[10].text, "");
+  EXPECT_STREQ(elds[11].text, "");
 }
 
 TEST(Elements, CopyIntoSlotKeepsSlotIdentityCopyIntoRecordTakesAll) {
@@ -61,7 +56,7 @@ TEST(Elements, CopyIntoSlotKeepsSlotIdentityCopyIntoRecordTakesAll) {
   addReserved();
   AddElement(etLINE, gNoText);
   AddElement(etLINE, gNoText);
-  stageArc(1, 2, 3, 10, 80);
+  stageArc(10, 20, 5, 300, 30);
   AddElement(etARC, "the arc");
   elementdaten& src = elds[9];
   strcpy(src.kontur, "$K02");
@@ -71,8 +66,16 @@ TEST(Elements, CopyIntoSlotKeepsSlotIdentityCopyIntoRecordTakesAll) {
   EXPECT_EQ(elds[2].type, etCPY);
   EXPECT_STREQ(elds[2].text, "arc copy");
   EXPECT_EQ(elds[2].kElemX, 9);
-  EXPECT_EQ(elds[2].r, 3);
+  EXPECT_EQ(elds[2].r, 5);
   EXPECT_STREQ(elds[2].kontur, "");
+  // The copy turned to start at 0 degrees keeps its sweep, across 0 as well.
+  ConsoleCapture quiet;
+  RotaElementCopy();
+  EXPECT_EQ(elds[3].sw, 0);
+  EXPECT_FLOAT_EQ(elds[3].ew, 90);
+  EXPECT_FLOAT_EQ(elds[3].sx, 15);
+  EXPECT_NEAR(elds[3].ex, 10, 1e-5);
+  EXPECT_FLOAT_EQ(elds[3].ey, 25);
   CopyElementInto(9, 1);
   EXPECT_EQ(elds[1].type, etARC);
   EXPECT_STREQ(elds[1].text, "the arc");
@@ -81,7 +84,7 @@ TEST(Elements, CopyIntoSlotKeepsSlotIdentityCopyIntoRecordTakesAll) {
   EXPECT_EQ(elds[1].len, 0);
 }
 
-TEST(Elements, CopyRefusesBadIndices) {
+TEST(Elements, CopiesAndAddsBeyondTheTableAreRefused) {
   FreshCore();
   addReserved();
   ConsoleCapture out;
@@ -90,42 +93,12 @@ TEST(Elements, CopyRefusesBadIndices) {
   CopyElementInto(-1, 1);
   CopyElementInto(1, -5);
   EXPECT_EQ(out.Text(), "-Limit BiD>--Limit BiT>--Limit BiD0--Limit BiT0-");
-}
-
-TEST(Elements, RotatedCopyStartsAtZeroWithTheSameSweep) {
-  FreshCore(kxDESKTOP);
-  addReserved();
-  stageArc(10, 20, 5, 300, 30);
-  AddElement(etARC, gNoText);
-  CopyElementInto(7, 2);
-  ConsoleCapture out;
-  RotaElementCopy();
-  const elementdaten& t = elds[3];
-  EXPECT_EQ(t.sw, 0);
-  EXPECT_FLOAT_EQ(t.ew, 90);
-  EXPECT_FLOAT_EQ(t.sx, 15);
-  EXPECT_NEAR(t.ex, 10, 1e-5);
-  EXPECT_FLOAT_EQ(t.ey, 25);
-  EXPECT_EQ(out.Text().find("[rota 2]"), std::string::npos);
-  EXPECT_NE(out.Text().find(" ( orgIs:2 )"), std::string::npos);
-  EXPECT_NE(out.Text().find(" bw:90.000 "), std::string::npos);
-
-  FreshCore(kxCONSOLE);
-  addReserved();
-  stageArc(0, 0, 1, 0, 90);
-  AddElement(etARC, gNoText);
-  CopyElementInto(7, 2);
-  out.Clear();
-  RotaElementCopy();
-  EXPECT_NE(out.Text().find(" [rota 2]"), std::string::npos);
-}
-
-TEST(Elements, TableLimitRefusesTheAddBeyondTheTable) {
+  // The add beyond the table is refused.
   FreshCore();
   for (long i = 0; i < kMaxElements; ++i) AddElement(etLINE, gNoText);
   EXPECT_EQ(eldsCounter, kMaxElements);
   EXPECT_EQ(gMaxELemBarrier, 0);
-  ConsoleCapture out;
+  out.Clear();
   AddElement(etLINE, gNoText);
   EXPECT_EQ(out.Text(), "-Limit B-");
   EXPECT_EQ(eldsCounter, kMaxElements);

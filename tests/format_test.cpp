@@ -1,5 +1,6 @@
 // The fast console formatter must give printf's text to the byte, or decline;
-// the coordinates' rounding must equal printing and reading back.
+// the coordinates' rounding must equal printing and reading back; the geometry
+// and string helpers give the numbers the rest of the conversion relies on.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -35,30 +36,29 @@ Result both(const char* fmt, ...) {
   return {n, n >= 0 ? std::string(a, (size_t)n) : std::string(), b};
 }
 
-#define EXPECT_FAST_SAME(r)                              \
-  do {                                                   \
-    Result r_ = (r);                                     \
-    EXPECT_GE(r_.fast, 0) << r_.libc;                    \
-    EXPECT_EQ(r_.text, r_.libc);                         \
-  } while (0)
+// Formatted here, not declined, and printf's text.
+void ExpectFastSame(const Result& r) {
+  EXPECT_GE(r.fast, 0) << r.libc;
+  EXPECT_EQ(r.text, r.libc);
+}
 
 }  // namespace
 
 TEST(Format, CommonMessagesAreFormattedHereAndMatchPrintf) {
-  EXPECT_FAST_SAME(both("\n [CIR %ld|r:%6.2f]  -> used A (%s)", 123L, 0.5f * 1.0, "$K07"));
-  EXPECT_FAST_SAME(both(" [regB %ld]", 959L));
-  EXPECT_FAST_SAME(both("l"));
-  EXPECT_FAST_SAME(both("%d%%|%5d|%-5d|%05d|%+d|% d|%.3d|%.0d|%i", -42, 42, 42, -42, 0, 7, 5, 0, -1));
-  EXPECT_FAST_SAME(both("%ld %lld %lu %u %zu %zd", -9223372036854775807L - 1, 123456789012345LL,
+  ExpectFastSame(both("\n [CIR %ld|r:%6.2f]  -> used A (%s)", 123L, 0.5f * 1.0, "$K07"));
+  ExpectFastSame(both(" [regB %ld]", 959L));
+  ExpectFastSame(both("l"));
+  ExpectFastSame(both("%d%%|%5d|%-5d|%05d|%+d|% d|%.3d|%.0d|%i", -42, 42, 42, -42, 0, 7, 5, 0, -1));
+  ExpectFastSame(both("%ld %lld %lu %u %zu %zd", -9223372036854775807L - 1, 123456789012345LL,
                         18446744073709551615UL, 4294967295u, (size_t)99, (ptrdiff_t)-3));
-  EXPECT_FAST_SAME(both("[%s|%10s|%-10s|%.2s|%5.1s|%c|%3c|%-3c]", "abc", "abc", "abc", "abc", "abc", 'x', 'y', 'z'));
-  EXPECT_FAST_SAME(both("%f %.0f %.3f %8.3f %-9.2f| %08.3f %+.1f % .1f %lf", 3.14159, 2.4, -0.0004, 1234.5678,
+  ExpectFastSame(both("[%s|%10s|%-10s|%.2s|%5.1s|%c|%3c|%-3c]", "abc", "abc", "abc", "abc", "abc", 'x', 'y', 'z'));
+  ExpectFastSame(both("%f %.0f %.3f %8.3f %-9.2f| %08.3f %+.1f % .1f %lf", 3.14159, 2.4, -0.0004, 1234.5678,
                         -1.25e-3, -3.5, 2.26, 2.74, 1e6));
-  EXPECT_FAST_SAME(both("%.3f %.3f %.4f", -0.0, 0.0, 999999.99995e-3));
-  EXPECT_FAST_SAME(both(" SPLITT = x%.3fld y:%.3f ", 10.0, -20.0));
+  ExpectFastSame(both("%.3f %.3f %.4f", -0.0, 0.0, 999999.99995e-3));
+  ExpectFastSame(both(" SPLITT = x%.3fld y:%.3f ", 10.0, -20.0));
 }
 
-TEST(Format, DeclinesWhatItCannotPromise) {
+TEST(Format, DeclinesWhatItCannotPromiseOrFit) {
   // Exact ties of the binary value: printf rounds them to even.
   EXPECT_EQ(both("%.2f", 0.125).fast, -1);
   EXPECT_EQ(both("%.0f", 2.5).fast, -1);
@@ -68,9 +68,7 @@ TEST(Format, DeclinesWhatItCannotPromise) {
                    both("%.*s", 2, "abc"), both("%s", none), both("%f", NAN), both("%f", INFINITY),
                    both("%.3f", 1e300), both("%.12f", 1.0), both("%hd", 1), both("%Lf", 1.0L), both("%#x", 1)})
     EXPECT_EQ(r.fast, -1) << r.libc;
-}
-
-TEST(Format, TextThatDoesNotFitIsDeclinedNotCut) {
+  // Text that does not fit is declined, not cut.
   char small[8];
   auto format = [&](const char* fmt, ...) {
     va_list ap;
@@ -110,16 +108,11 @@ TEST(Format, RandomNumbersMatchPrintf) {
   }
   // The fast path must carry nearly all of them, or it buys nothing.
   EXPECT_LT(declined, total / 10);
-}
-
-TEST(Format, RandomIntegersAndStringsMatchPrintf) {
-  std::mt19937_64 rng(7);
-  const char* fmts[] = {"%d", "%5d", "%-6d|", "%07d", "%+d", "% d", "%.4d", "%8.3d", "%-+8.3d|", "%0+6d", "% 05d"};
+  // Integers: every flag, width and precision, always formatted here.
+  const char* ints[] = {"%d", "%5d", "%-6d|", "%07d", "%+d", "% d", "%.4d", "%8.3d", "%-+8.3d|", "%0+6d", "% 05d"};
   for (int i = 0; i < 50000; ++i) {
-    int v = (int)(rng() % 2000001) - 1000000;
-    if (i % 97 == 0) v = INT32_MIN;
-    const char* f = fmts[i % 11];
-    EXPECT_FAST_SAME(both(f, v));
+    int v = i % 97 == 0 ? INT32_MIN : (int)(rng() % 2000001) - 1000000;
+    ExpectFastSame(both(ints[i % 11], v));
   }
 }
 
@@ -134,7 +127,7 @@ TEST(Format, RoundingToThreeDecimalsEqualsTheTextRoundTrip) {
   };
   std::mt19937 rng(3);
   std::vector<float> values = {0.0f, -0.0f, 0.0005f, -0.0005f, 0.125f, 2.5f, 1e-7f, 123456.789f, 3e9f, 1e30f, -1e30f,
-                               NAN, INFINITY, -INFINITY, 0.0015f, 0.0025f};
+                               -3e38f, NAN, INFINITY, -INFINITY, 0.0015f, 0.0025f};
   for (int i = 0; i < 300000; ++i) {
     uint32_t bits = (uint32_t)rng();
     float f;
@@ -149,4 +142,59 @@ TEST(Format, RoundingToThreeDecimalsEqualsTheTextRoundTrip) {
     }
     ASSERT_EQ(memcmp(&a, &b, sizeof a), 0) << std::hexfloat << v << " " << a << " " << b;
   }
+}
+
+TEST(Geometry, ArcSweepIsCounterClockwiseAndZeroForEqualAngles) {
+  EXPECT_FLOAT_EQ(BOGENWINKEL(350, 10), 20);
+  EXPECT_FLOAT_EQ(BOGENWINKEL(10, 350), 340);
+  EXPECT_FLOAT_EQ(BOGENWINKEL(90, 90), 0);
+  EXPECT_FLOAT_EQ(BOGENWINKEL(0, 360), 360);
+}
+
+TEST(Geometry, PolarOffsetsUseTheRoundedPi) {
+  EXPECT_EQ(XARC(0, 2.5f), 2.5f);
+  EXPECT_EQ(YARC(0, 2.5f), 0.0f);
+  float x = XARC(90, 1);
+  EXPECT_NE(x, 0.0f);  // the rounded pi leaves about 1.8e-9
+  EXPECT_NEAR(x, 1.79e-9, 0.02e-9);
+  EXPECT_NEAR(YARC(90, 1), 1.0f, 1e-7);
+}
+
+TEST(Geometry, SegmentDirectionFallsJustShortOfRightAngles) {
+  EXPECT_NEAR(WIV(0, 0, 0, 1), 89.9999999952, 1e-10);
+  EXPECT_NEAR(WIV(0, 0, -1, 0), 179.9999999903, 1e-10);
+  EXPECT_LT(WIV(0, 0, 0, 1), 90.0);
+  EXPECT_EQ(WIV(1, 1, 1, 1), 0.0);
+  EXPECT_FLOAT_EQ(LENC(0, 0, 3, 4), 5.0f);
+}
+
+TEST(Geometry, LineEndsAreRemoved) {
+  EXPECT_STREQ(stripLFCR("LINE\r\n"), "LINE");
+  EXPECT_STREQ(stripLFCR("LINE\n"), "LINE");
+  EXPECT_STREQ(stripLFCR("LINE\r"), "LINE");
+  EXPECT_STREQ(stripLFCR("a\rb"), "a");
+  EXPECT_STREQ(stripLFCR(""), "");
+  EXPECT_STREQ(stripLFCR("\n"), "");
+  std::string longer(400, 'x');
+  EXPECT_EQ(strlen(stripLFCR(longer.c_str())), 254u);
+}
+
+TEST(Geometry, NumbersNeverBecomeNonFinite) {
+  EXPECT_EQ(KxNumber("1e999"), 0);
+  EXPECT_EQ(KxNumber("-1e999"), 0);
+  EXPECT_EQ(KxNumber("nan"), 0);
+  EXPECT_EQ(KxNumber("abc"), 0);
+  EXPECT_DOUBLE_EQ(KxNumber("  12.5xyz"), 12.5);
+  EXPECT_EQ(KxInteger("  70"), 70);
+  EXPECT_EQ(KxInteger("99999999999999999999"), 2147483647);
+  EXPECT_EQ(KxInteger("x"), 0);
+}
+
+TEST(Geometry, BoundedCopies) {
+  char buf[5];
+  KxCopy(buf, sizeof buf, "abcdefgh");
+  EXPECT_STREQ(buf, "abcd");
+  KxCopy(buf, sizeof buf, "ab");
+  KxCat(buf, sizeof buf, "cdef");
+  EXPECT_STREQ(buf, "abcd");
 }

@@ -3,6 +3,7 @@
 // non-finite number into an NC program. Each case runs in its own program folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <regex>
 #include <string>
@@ -25,11 +26,10 @@ std::string truncatedAt(const std::string& text, const std::string& marker) {
   return at == std::string::npos ? text : text.substr(0, at + marker.size() + 3);
 }
 
-std::string nonFiniteSquare() {
-  std::string s = squareWithFeed("AC1009");
-  s.replace(s.find("10.000000"), 9, "1e999");
-  s.replace(s.find("10.000000"), 9, "-1e999");
-  s.replace(s.find("10.000000"), 9, "nan");
+// The square with coordinates and a radius that are no finite numbers.
+std::string nonFiniteSquare(const std::string& version) {
+  std::string s = squareWithFeed(version);
+  for (const char* bad : {"1e999", "-1e999", "nan"}) s.replace(s.find("10.000000"), 9, bad);
   s.replace(s.find("0.500000"), 8, "inf");
   return s;
 }
@@ -65,14 +65,8 @@ const Case kCases[] = {
        s.replace(s.find(" 21\n"), 4, "-2147483649\n");
        return s;
      }},
-    {"non-finite coordinates in 12-format", nonFiniteSquare},
-    {"non-finite coordinates in 2000-format",
-     [] {
-       std::string s = squareWithFeed("AC1015");
-       s.replace(s.find("10.000000"), 9, "1e999");
-       s.replace(s.find("0.500000"), 8, "nan");
-       return s;
-     }},
+    {"non-finite coordinates in 12-format", [] { return nonFiniteSquare("AC1009"); }},
+    {"non-finite coordinates in 2000-format", [] { return nonFiniteSquare("AC1015"); }},
     {"NUL bytes inside lines",
      [] {
        std::string s = squareWithFeed("AC1009");
@@ -108,8 +102,7 @@ const Case kCases[] = {
     {"CR-only line ends",
      [] {
        std::string s = squareWithFeed("AC1009");
-       for (char& c : s)
-         if (c == '\n') c = '\r';
+       std::replace(s.begin(), s.end(), '\n', '\r');
        return s;
      }},
     {"square with feed circle (sound)", [] { return squareWithFeed("AC1009"); }},
@@ -129,11 +122,9 @@ TEST(Malformed, EveryDrawingEndsWithLogPageAndFiniteProgram) {
     EXPECT_TRUE(r.status == 0 || r.status == 5) << r.output.substr(r.output.size() > 2000 ? r.output.size() - 2000 : 0);
     EXPECT_TRUE(FileExists(home.File("_outlog.txt")));
     EXPECT_TRUE(FileExists(home.File("_results.htm")));
-    if (FileExists(home.File("_nwd_out.txt"))) {
-      ++programs;
-      std::string nc = ReadFile(home.File("_nwd_out.txt"));
-      EXPECT_FALSE(std::regex_search(nc, nonFinite)) << nc;
-    }
+    const std::string nc = ReadFile(home.File("_nwd_out.txt"));   // empty when no program was written
+    programs += !nc.empty();
+    EXPECT_FALSE(std::regex_search(nc, nonFinite)) << nc;
   }
   EXPECT_GE(programs, 1);  // the sound drawing at least gives a program
 }

@@ -1,9 +1,12 @@
 // In-process DXF passes for tests.
 #include "support/dxf_passes.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "config/config.h"
+#include "contours/contours.h"
 #include "dxf/dxf.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
@@ -49,4 +52,42 @@ long RecordsOfType(int type) {
   long n = 0;
   for (long i = 7; i < eldsCounter; ++i) n += elds[i].type == type;
   return n;
+}
+
+std::string RecordText(long i) {
+  const elementdaten& e = elds[i];
+  auto r4 = [](float v) { return std::round(v * 1e4) / 1e4 + 0.0; };
+  char b[256];
+  snprintf(b, sizeof b, "%c(%g,%g)(%g,%g)c(%g,%g)r%g a%g-%g %s", "LPVACITXDY"[e.type], r4(e.sx), r4(e.sy), r4(e.ex),
+           r4(e.ey), r4(e.cx), r4(e.cy), r4(e.r), r4(e.sw), r4(e.ew), strcmp(e.text, gNoText) ? e.text : "");
+  return b;
+}
+
+std::string RecordsText() {
+  std::string out;
+  for (long i = 7; i < eldsCounter; ++i) out += RecordText(i) + "\n";
+  return out;
+}
+
+std::string PassLog(const std::string& text, std::string* console) {
+  FreshCore();
+  ConsoleCapture cap;
+  TempDir d;
+  log_stream = fopen(d.File("log.txt").c_str(), "w");
+  RunDxfText(d.Path(), text);
+  fclose(log_stream);
+  log_stream = nullptr;
+  if (console) *console = cap.Text();
+  return ReadFile(d.File("log.txt"));
+}
+
+std::map<std::string, double> ContourLengths() {
+  ConsoleCapture quiet;
+  AddClosingElements();
+  CheckStructs();
+  SearchKontur();
+  std::map<std::string, double> len;
+  for (long i = 0; i < eldsCounter; ++i)
+    if (strncmp(elds[i].kontur, "$K", 2) == 0) len[elds[i].kontur] += elds[i].len;
+  return len;
 }

@@ -1,7 +1,9 @@
 // Runs the DXF passes in-process the way the console run does: the drawing is
-// reopened before every pass, and the reserved records precede the entities.
+// reopened before every pass, and the reserved records precede the entities;
+// shows the records they leave as text and chains them into contours.
 #pragma once
 
+#include <map>
 #include <string>
 
 // Closes i_stream and opens path for reading; false when it cannot be opened.
@@ -20,3 +22,15 @@ std::string PassText(const std::string& text);
 
 // How many drawing records (from index 7) are of the given type.
 long RecordsOfType(int type);
+
+// One drawing record as text: type letter, start, end, centre, radius, angles (four decimals), text.
+std::string RecordText(long i);
+
+// Every drawing record (from index 7) as text, one a line.
+std::string RecordsText();
+
+// Runs the three passes over text in a fresh core with an open log; returns the log (and what they printed).
+std::string PassLog(const std::string& text, std::string* console = nullptr);
+
+// Closing records, structure check and chaining of what was read; the length of every contour, by name.
+std::map<std::string, double> ContourLengths();

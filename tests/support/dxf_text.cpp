@@ -11,31 +11,27 @@ std::string Num(double v) {
   return b;
 }
 
+static void group(std::string& out, int code, const std::string& value) {
+  char c[16];
+  snprintf(c, sizeof c, "%3d\n", code);
+  out += c + value + '\n';
+}
+
 // Several groups in a row.
 static void groups(std::string& out, std::initializer_list<std::pair<int, std::string>> gs) {
-  char c[16];
-  for (const auto& [code, value] : gs) {
-    snprintf(c, sizeof c, "%3d", code);
-    out += c;
-    out += '\n';
-    out += value;
-    out += '\n';
-  }
+  for (const auto& [code, value] : gs) group(out, code, value);
+}
+
+static std::string hex(int v) {
+  char b[16];
+  snprintf(b, sizeof b, "%X", v);
+  return b;
 }
 
 DxfText::DxfText(std::string version) : version_(std::move(version)) {}
 
 bool DxfText::Is2000() const {
   return version_.size() >= 6 && version_.compare(0, 2, "AC") == 0 && version_ > "AC1011";
-}
-
-void DxfText::group(std::string& out, int code, const std::string& value) const {
-  char c[16];
-  snprintf(c, sizeof c, "%3d", code);
-  out += c;
-  out += '\n';
-  out += value;
-  out += '\n';
 }
 
 DxfText& DxfText::Layer(const std::string& name) {
@@ -60,11 +56,8 @@ void DxfText::extrusion() {
 DxfText& DxfText::Block(const std::string& name, double bx, double by) {
   inBlock_ = true;
   group(blocks_, 0, "BLOCK");
-  if (Is2000()) {
-    groups(blocks_, {{100, "AcDbEntity"}, {8, "0"}, {100, "AcDbBlockBegin"}});
-  } else {
-    group(blocks_, 8, "0");
-  }
+  if (Is2000()) groups(blocks_, {{100, "AcDbEntity"}, {8, "0"}, {100, "AcDbBlockBegin"}});
+  else group(blocks_, 8, "0");
   groups(blocks_, {{2, name}, {70, "0"}, {10, Num(bx)}, {20, Num(by)}, {30, Num(0)}, {3, name}});
   return *this;
 }
@@ -78,31 +71,20 @@ DxfText& DxfText::EndBlock() {
   return *this;
 }
 
+// 12-format: style groups, then the layer; 2000-format: the layer, the style groups and the
+// subclass marker, or the marker first when the layer comes after the markers.
 void DxfText::entityHead(const std::string& type, const std::string& layer, const char* subclass) {
   std::string& o = out();
-  char h[16];
-  snprintf(h, sizeof h, "%X", handle_++);
+  const bool v2000 = Is2000(), late = v2000 && layerLate_ && subclass;
+  const std::string handle = hex(handle_++);
   group(o, 0, type);
-  if (handles_) group(o, 5, h);
-  auto style = [&] {
-    if (!style_) return;
-    groups(o, {{6, "CONTINUOUS"}, {62, "7"}, {370, "-1"}, {60, "0"}});
-  };
-  if (!Is2000()) {
-    style();
-    group(o, 8, layer);
-    return;
-  }
-  groups(o, {{330, "1F"}, {100, "AcDbEntity"}});
-  if (layerLate_) {
-    if (subclass) group(o, 100, subclass);
-    group(o, 8, layer);
-    style();
-    return;
-  }
+  if (handles_) group(o, 5, handle);
+  if (v2000) groups(o, {{330, "1F"}, {100, "AcDbEntity"}});
+  if (late) group(o, 100, subclass);
+  if (style_ && !v2000) groups(o, {{6, "CONTINUOUS"}, {62, "7"}, {370, "-1"}, {60, "0"}});
   group(o, 8, layer);
-  style();
-  if (subclass) group(o, 100, subclass);
+  if (style_ && v2000) groups(o, {{6, "CONTINUOUS"}, {62, "7"}, {370, "-1"}, {60, "0"}});
+  if (v2000 && subclass && !late) group(o, 100, subclass);
 }
 
 DxfText& DxfText::Line(const std::string& layer, double x1, double y1, double x2, double y2) {
@@ -141,22 +123,13 @@ DxfText& DxfText::Point(const std::string& layer, double x, double y) {
   return *this;
 }
 
-DxfText& DxfText::Insert(const std::string& layer, const std::string& block, double x, double y) {
-  entityHead("INSERT", layer, "AcDbBlockReference");
-  groups(out(), {{2, block}, {10, Num(x)}, {20, Num(y)}, {30, Num(0)}});
-  extrusion();
-  return *this;
-}
-
 DxfText& DxfText::Insert(const std::string& layer, const std::string& block, double x, double y, double sx,
                          double sy, double rotation, int columns, int rows, double dx, double dy) {
   const bool array = columns > 1 || rows > 1;
   entityHead("INSERT", layer, array ? "AcDbMInsertBlock" : "AcDbBlockReference");
   groups(out(), {{2, block}, {10, Num(x)}, {20, Num(y)}, {30, Num(0)}, {41, Num(sx)}, {42, Num(sy)}, {43, Num(1)},
       {50, Num(rotation)}});
-  if (array) {
-    groups(out(), {{70, std::to_string(columns)}, {71, std::to_string(rows)}, {44, Num(dx)}, {45, Num(dy)}});
-  }
+  if (array) groups(out(), {{70, std::to_string(columns)}, {71, std::to_string(rows)}, {44, Num(dx)}, {45, Num(dy)}});
   extrusion();
   return *this;
 }
@@ -187,22 +160,9 @@ DxfText& DxfText::Spline(const std::string& layer, int degree, const std::vector
 
 DxfText& DxfText::Polyline(const std::string& layer, const std::vector<std::pair<double, double>>& pts,
                            bool closed) {
-  if (Is2000()) {
-    entityHead("LWPOLYLINE", layer, "AcDbPolyline");
-    groups(out(), {{90, std::to_string(pts.size())}, {70, closed ? "1" : "0"}, {43, Num(0)}});
-    for (const auto& p : pts) {
-      groups(out(), {{10, Num(p.first)}, {20, Num(p.second)}});
-    }
-    return *this;
-  }
-  entityHead("POLYLINE", layer, nullptr);
-  groups(out(), {{66, "1"}, {10, Num(0)}, {20, Num(0)}, {30, Num(0)}, {70, closed ? "1" : "0"}});
-  for (const auto& p : pts) {
-    entityHead("VERTEX", layer, nullptr);
-    groups(out(), {{10, Num(p.first)}, {20, Num(p.second)}, {30, Num(0)}});
-  }
-  entityHead("SEQEND", layer, nullptr);
-  return *this;
+  std::vector<std::array<double, 3>> flat;
+  for (const auto& [x, y] : pts) flat.push_back({x, y, 0});
+  return BulgedPolyline(layer, flat, closed);
 }
 
 DxfText& DxfText::HeavyPolyline(const std::string& layer, const std::vector<std::pair<double, double>>& pts) {
@@ -212,9 +172,7 @@ DxfText& DxfText::HeavyPolyline(const std::string& layer, const std::vector<std:
     entityHead("VERTEX", layer, "AcDbVertex");
     groups(out(), {{100, "AcDb2dVertex"}, {10, Num(p.first)}, {20, Num(p.second)}, {30, Num(0)}});
   }
-  char h[16];
-  snprintf(h, sizeof h, "%X", handle_++);
-  groups(out(), {{0, "SEQEND"}, {5, h}, {330, "1F"}, {100, "AcDbEntity"}, {8, layer}});
+  entityHead("SEQEND", layer, nullptr);
   return *this;
 }
 
@@ -262,22 +220,14 @@ DxfText& DxfText::Raw(const std::string& lines) {
 
 std::string DxfText::Str(bool crlf) const {
   std::string out;
-  if (!version_.empty()) {
-    groups(out, {{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, version_}, {0, "ENDSEC"}});
-  }
+  if (!version_.empty()) groups(out, {{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, version_}, {0, "ENDSEC"}});
   groups(out, {{0, "SECTION"}, {2, "TABLES"}, {0, "TABLE"}, {2, "LAYER"}});
-  if (Is2000()) {
-    groups(out, {{5, "2"}, {100, "AcDbSymbolTable"}});
-  }
+  if (Is2000()) groups(out, {{5, "2"}, {100, "AcDbSymbolTable"}});
   group(out, 70, std::to_string(layers_.size()));
   int h = 0x10;
   for (const auto& name : layers_) {
     group(out, 0, "LAYER");
-    if (Is2000()) {
-      char hb[16];
-      snprintf(hb, sizeof hb, "%X", h++);
-      groups(out, {{5, hb}, {330, "2"}, {100, "AcDbSymbolTableRecord"}, {100, "AcDbLayerTableRecord"}});
-    }
+    if (Is2000()) groups(out, {{5, hex(h++)}, {330, "2"}, {100, "AcDbSymbolTableRecord"}, {100, "AcDbLayerTableRecord"}});
     groups(out, {{2, name}, {70, "0"}, {62, "7"}, {6, "CONTINUOUS"}});
   }
   groups(out, {{0, "ENDTAB"}, {0, "ENDSEC"}});

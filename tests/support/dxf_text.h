@@ -23,10 +23,9 @@ class DxfText {
   DxfText& Circle(const std::string& layer, double cx, double cy, double r);
   DxfText& Text(const std::string& layer, double x, double y, const std::string& text);
   DxfText& Point(const std::string& layer, double x, double y);
-  DxfText& Insert(const std::string& layer, const std::string& block, double x, double y);
-  // An insert scaled (41, 42) and turned (50 degrees); more than one column or row makes it an array (MINSERT).
-  DxfText& Insert(const std::string& layer, const std::string& block, double x, double y, double sx, double sy,
-                  double rotation, int columns = 1, int rows = 1, double dx = 0, double dy = 0);
+  // An insert, scaled (41, 42) and turned (50 degrees); more than one column or row makes it an array (MINSERT).
+  DxfText& Insert(const std::string& layer, const std::string& block, double x, double y, double sx = 1,
+                  double sy = 1, double rotation = 0, int columns = 1, int rows = 1, double dx = 0, double dy = 0);
   // ELLIPSE: centre, end of the major axis relative to it, minor/major ratio, start and end parameter (radians).
   DxfText& Ellipse(const std::string& layer, double cx, double cy, double mx, double my, double ratio, double t0,
                    double t1);
@@ -58,7 +57,6 @@ class DxfText {
   std::string Str(bool crlf = false) const;
 
  private:
-  void group(std::string& out, int code, const std::string& value) const;
   void entityHead(const std::string& type, const std::string& layer, const char* subclass);
   void extrusion();
   std::string& out() { return inBlock_ ? blocks_ : entities_; }
