@@ -132,6 +132,8 @@ void KxPreview::ShowDrawing() {
   for (long i = 0; i < top; ++i) {
     const elementdaten& e = elds[i];
     if ((e.type != etLINE && e.type != etARC && e.type != etCIR) || !finite(e)) continue;
+    // A polyline's head record is no geometry of the drawing: its ends are left-over values.
+    if (strncmp(e.kontur, "xPF", sizeof e.kontur) == 0) continue;
     add(elementPath(e), kElement, 1.2, false);
   }
   finish();
