@@ -3,14 +3,6 @@
 // contour names in remarks.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <vector>
-
-#include "config/config.h"
-#include "contours/contours.h"
-#include "elements/elements.h"
-#include "geometry/base.h"
-#include "support/support.h"
 #include "support/table_rows.h"
 
 namespace {
@@ -28,14 +20,7 @@ long Add(const char* k, float x, float y, float r, const char* text) {
 }
 
 std::string NameOf(const char* kn) {
-  char* buf = nullptr;
-  size_t n = 0;
-  FILE* f = open_memstream(&buf, &n);
-  GetKonturName(kn, f);
-  fclose(f);
-  std::string s(buf, n);
-  free(buf);
-  return s;
+  return Written([&](FILE* f) { GetKonturName(kn, f); });
 }
 
 }  // namespace
@@ -52,9 +37,10 @@ TEST(AssignHoles, ReferencePointsFromTheContoursHoles) {
   Add("$K02", 20, 5, 0.5f, gtFeedPoint);
   gKonturCounter = 2;
   HolesAndTechno();
-  EXPECT_EQ(std::vector<float>({ktechno.PltX, ktechno.PltY, ktechno.KonX, ktechno.KonY}),
-            std::vector<float>({10, 5, 20, 5}));
-  EXPECT_NE(cap.Text().find(" $K01:(F) r:0.50 "), std::string::npos) << cap.Text();
+  EXPECT_FLOAT_EQ(ktechno.PltX, 10);
+  EXPECT_FLOAT_EQ(ktechno.PltY, 5);
+  EXPECT_FLOAT_EQ(ktechno.KonX, 20);
+  EXPECT_FLOAT_EQ(ktechno.KonY, 5);
 
   // A used hole circle far right keeps the contour point's start x.
   Fresh();
@@ -63,7 +49,6 @@ TEST(AssignHoles, ReferencePointsFromTheContoursHoles) {
   HolesAndTechno();
   EXPECT_FLOAT_EQ(ktechno.KonX, 1899.9f);
   EXPECT_FLOAT_EQ(ktechno.KonY, 7);
-  EXPECT_NE(cap.Text().find("(C)"), std::string::npos);
 }
 
 TEST(AssignTexts, KeywordTextsGoToTheNearestCircle) {
@@ -81,16 +66,14 @@ TEST(AssignTexts, KeywordTextsGoToTheNearestCircle) {
   HolesAndTechno();
   for (const auto& t : texts) EXPECT_STREQ(elds[first + (&t - texts)].kontur, t.kontur) << t.text;
   EXPECT_FLOAT_EQ(elds[first + 1].len, 10);  // the tie goes to the first circle
-  EXPECT_NE(cap.Text().find("etCIR no Konturname"), std::string::npos);
   // Every text was still free when the directives ran.
   EXPECT_EQ(ktechno.G92Mode, 1);
 }
 
+// Star names in the programs: die plate and nc_program_test; here the first word only, at most 32 characters.
 TEST(AssignNames, StarTextNamesTheContour) {
   ConsoleCapture cap;
   Fresh();
-  EXPECT_EQ(NameOf("$K01"), " (NoName)");
-  Add("$K01", 0, 0, 0, "A=1");
   Add("$K01", 0, 0, 0, "Q1_A *Stempel links");
   Add("$K02", 0, 0, 0, "*ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
   EXPECT_EQ(NameOf("$K01"), " (Stempel)");

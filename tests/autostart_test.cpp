@@ -6,55 +6,25 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
 #include <map>
 #include <regex>
 #include <set>
 #include <sstream>
 
-#include "config/config.h"
-#include "geometry/base.h"
 #include "support/dxf_text.h"
 #include "support/nc_check.h"
 #include "support/runs.h"
 #include "support/support.h"
 
-namespace fs = std::filesystem;
-
 namespace {
 
-struct Seg {
-  double ax, ay, bx, by;
-};
-
-// A contour of the drawing as this test knows it: its outline in short
-// segments, how deep it is nested, and what should become of it.
+// A contour of the drawing as this test knows it: its outline as a polygon, how
+// deep it is nested, and what should become of it.
 struct Shape {
   std::string what;   // "placed", "too small" or "drawn"
   int depth;
-  std::vector<Seg> segs;
+  NcPolygon outline;
 };
-
-double segDist(double x, double y, const Seg& s) {
-  const double dx = s.bx - s.ax, dy = s.by - s.ay, len2 = dx * dx + dy * dy;
-  double u = len2 > 0 ? ((x - s.ax) * dx + (y - s.ay) * dy) / len2 : 0;
-  u = std::max(0.0, std::min(1.0, u));
-  return std::hypot(s.ax + u * dx - x, s.ay + u * dy - y);
-}
-
-double dist(const Shape& s, double x, double y) {
-  double d = 1e30;
-  for (const Seg& g : s.segs) d = std::min(d, segDist(x, y, g));
-  return d;
-}
-
-// Ray casting to the right: inside when an odd number of segments is crossed.
-bool inside(const Shape& s, double x, double y) {
-  int crossings = 0;
-  for (const Seg& g : s.segs)
-    if ((g.ay > y) != (g.by > y) && x < g.ax + (g.bx - g.ax) * (y - g.ay) / (g.by - g.ay)) ++crossings;
-  return crossings % 2 == 1;
-}
 
 struct Drawing {
   DxfText dxf{"AC1009"};
@@ -62,67 +32,29 @@ struct Drawing {
   Drawing() { dxf.Layer("DXF_MAIN"); }
 
   void Rect(double x0, double y0, double x1, double y1, int depth, const std::string& what) {
-    const double p[5][2] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}, {x0, y0}};
-    Shape s{what, depth, {}};
-    for (int i = 0; i < 4; ++i) {
-      dxf.Line("DXF_MAIN", p[i][0], p[i][1], p[i + 1][0], p[i + 1][1]);
-      s.segs.push_back({p[i][0], p[i][1], p[i + 1][0], p[i + 1][1]});
-    }
-    shapes.push_back(s);
+    dxf.Line("DXF_MAIN", x0, y0, x1, y0).Line("DXF_MAIN", x1, y0, x1, y1);
+    dxf.Line("DXF_MAIN", x1, y1, x0, y1).Line("DXF_MAIN", x0, y1, x0, y0);
+    shapes.push_back({what, depth, {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}});
   }
 
   // A circle drawn as three arcs, so that it is a contour and not a hole.
   void Ring(double cx, double cy, double r, int depth, const std::string& what) {
     dxf.Arc("DXF_MAIN", cx, cy, r, 0, 120).Arc("DXF_MAIN", cx, cy, r, 120, 240).Arc("DXF_MAIN", cx, cy, r, 240, 360);
-    Shape s{what, depth, {}};
-    for (int i = 0; i < 720; ++i) {
-      const double a = i * M_PI / 360, b = (i + 1) * M_PI / 360;
-      s.segs.push_back({cx + r * cos(a), cy + r * sin(a), cx + r * cos(b), cy + r * sin(b)});
-    }
-    shapes.push_back(s);
+    shapes.push_back({what, depth, {}});
+    for (int i = 0; i < 720; ++i) shapes.back().outline.push_back({cx + r * cos(i * M_PI / 360), cy + r * sin(i * M_PI / 360)});
   }
 };
 
-struct Block {
-  bool hole = false, noFeed = false;
-  double hx = 0, hy = 0, fx = 0, fy = 0, sx = 0, sy = 0;
-  bool feed = false, split = false;
-};
-
-// Per contour number: the drilled hole of its remark, where the wire is threaded
-// and where the lead-in meets the contour (the first move after compensation).
-std::map<int, Block> Blocks(const std::string& program) {
-  std::map<int, Block> out;
-  static const std::regex head(R"(^N([0-9]+)\()"), remark(R"(^\(AUTO START HOLE X(-?[0-9.]+) Y(-?[0-9.]+)\);$)"),
-      xy(R"(X(-?[0-9.]+) Y(-?[0-9.]+))");
+// Per block: the start hole its remark names.
+std::map<int, std::pair<double, double>> placedHoles(const std::string& program) {
+  std::map<int, std::pair<double, double>> out;
+  static const std::regex head(R"(^N([0-9]+)\()"), hole(R"(^\(AUTO START HOLE X(-?[0-9.]+) Y(-?[0-9.]+)\);$)");
   std::stringstream ss(program);
-  int k = 0;
-  bool afterComp = false;
+  int block = 0;
   for (std::string l; std::getline(ss, l);) {
     std::smatch m;
-    if (std::regex_search(l, m, head)) {
-      k = std::stoi(m[1]) / 10;
-      afterComp = false;
-    } else if (std::regex_search(l, m, remark)) {
-      out[k].hole = true;
-      out[k].hx = std::stod(m[1]);
-      out[k].hy = std::stod(m[2]);
-    } else if (l.rfind("(NO FEED-POINT FOUND", 0) == 0) {
-      out[k].noFeed = true;
-    } else if (l.rfind("G90G4", 0) == 0) {
-      afterComp = true;
-    } else if (l.rfind("G0", 0) == 0 && std::regex_search(l, m, xy) && k > 0) {
-      Block& b = out[k];
-      if (l.rfind("G00", 0) == 0 && !afterComp && !b.feed) {
-        b.feed = true;
-        b.fx = std::stod(m[1]);
-        b.fy = std::stod(m[2]);
-      } else if (afterComp && !b.split) {
-        b.split = true;
-        b.sx = std::stod(m[1]);
-        b.sy = std::stod(m[2]);
-      }
-    }
+    if (std::regex_search(l, m, head)) block = std::stoi(m[1]);
+    else if (std::regex_search(l, m, hole)) out[block] = {std::stod(m[1]), std::stod(m[2])};
   }
   return out;
 }
@@ -151,41 +83,42 @@ TEST(AutoStartHoles, EachContourGetsAFreePlaceOnTheSideItsNestingAsksFor) {
   EXPECT_TRUE(c.Ok()) << c.Report();
   EXPECT_EQ(c.sideChecks, 9);   // every cut contour, its wire on the start hole's side
 
-  int placed = 0;
+  const auto placed = placedHoles(r.program);
+  EXPECT_EQ(placed.size(), 8u);
   std::set<size_t> seen;
-  for (const auto& [k, b] : Blocks(r.program)) {
-    if (!b.hole) continue;
-    SCOPED_TRACE("$K" + std::to_string(k));
-    ++placed;
-    ASSERT_TRUE(b.feed);
-    ASSERT_TRUE(b.split);
-    EXPECT_EQ(b.fx, b.hx);   // threaded where the remark says
-    EXPECT_EQ(b.fy, b.hy);
-    size_t own = d.shapes.size();
+  for (const auto& [block, hole] : placed) {
+    SCOPED_TRACE("N" + std::to_string(block));
+    auto own = c.cuts.lower_bound(block);   // the contour's blocks are N<10k> to N<10k+2>
+    ASSERT_TRUE(own != c.cuts.end() && own->first < block + 10);
+    const NcCut& cut = own->second;
+    const auto [hx, hy] = hole;
+    const double sx = cut.moves[0].x0, sy = cut.moves[0].y0;   // the split point
+    EXPECT_EQ(cut.holeX, hx);   // threaded where the remark says
+    EXPECT_EQ(cut.holeY, hy);
+    size_t k = d.shapes.size();
     for (size_t s = 0; s < d.shapes.size(); ++s)
-      if (dist(d.shapes[s], b.sx, b.sy) < 0.01) own = s;
-    ASSERT_LT(own, d.shapes.size());
-    EXPECT_TRUE(seen.insert(own).second);
-    const Shape& shape = d.shapes[own];
+      if (NcDistanceTo(d.shapes[s].outline, sx, sy) < 0.01) k = s;
+    ASSERT_LT(k, d.shapes.size());
+    EXPECT_TRUE(seen.insert(k).second);
+    const Shape& shape = d.shapes[k];
     EXPECT_EQ(shape.what, "placed");
-    EXPECT_EQ(inside(shape, b.hx, b.hy), shape.depth % 2 == 1);
-    EXPECT_NEAR(std::hypot(b.hx - b.sx, b.hy - b.sy), half, 0.01);
-    EXPECT_NEAR(dist(shape, b.hx, b.hy), half, 0.01);
+    EXPECT_EQ(NcInside(shape.outline, hx, hy), shape.depth % 2 == 1);
+    EXPECT_NEAR(std::hypot(hx - sx, hy - sy), half, 0.01);
+    EXPECT_NEAR(NcDistanceTo(shape.outline, hx, hy), half, 0.01);
     for (size_t s = 0; s < d.shapes.size(); ++s) {
-      if (s != own) {
-        EXPECT_GE(dist(d.shapes[s], b.hx, b.hy), anchor - 1e-3) << "shape " << s;
+      if (s != k) {
+        EXPECT_GE(NcDistanceTo(d.shapes[s].outline, hx, hy), anchor - 1e-3) << "shape " << s;
       }
       // The anchor path meets nothing before it reaches the contour.
       for (int i = 0; i < 200; ++i) {
         const double t = i / 200.0;
-        EXPECT_GT(dist(d.shapes[s], b.hx + t * (b.sx - b.hx), b.hy + t * (b.sy - b.hy)), 1e-3) << "shape " << s;
+        EXPECT_GT(NcDistanceTo(d.shapes[s].outline, hx + t * (sx - hx), hy + t * (sy - hy)), 1e-3) << "shape " << s;
       }
     }
-    if (own == 6) {
-      EXPECT_GT(b.hy, -30);   // the first place, facing B, was refused
+    if (k == 6) {
+      EXPECT_GT(hy, -30);   // the first place, facing B, was refused
     }
   }
-  EXPECT_EQ(placed, 8);
 
   // The two openings that are too small are reported, keep their remark and are not cut.
   EXPECT_EQ(CountOf(r.output, ": too small"), 2u) << r.output;

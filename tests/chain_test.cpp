@@ -1,14 +1,11 @@
-// Contour chaining: closed and open chains, the inclusive tolerance band, holes
-// versus feed circles, rejected chains, three lines at one point, points before
-// lines, position-layer lines, contours through the origin, whole drawings.
+// Contour chaining on element tables: closed and open chains, the inclusive
+// tolerance band, holes versus feed circles, rejected chains, three lines at one
+// point, points before lines, position-layer lines. Whole drawings of both
+// layouts are chained in the corpus and program tests.
 #include <algorithm>
-#include <cstdio>
 #include <gtest/gtest.h>
-#include <map>
 
 #include "dxf/dxf.h"
-#include "support/dxf_passes.h"
-#include "support/dxf_text.h"
 #include "support/table_rows.h"
 
 namespace {
@@ -32,8 +29,6 @@ TEST(Chain, ClosedSquareInAnyOrderAndDirection) {
       CloseTable();
       EXPECT_EQ(SearchKontur(), 1);
       for (long i = 7; i < 11; ++i) EXPECT_EQ(K(i), "$K01");
-      EXPECT_TRUE(Has(cap.Text(), "\t CHAIN:B|  >-- \n ..$K01-ELEMENTS LINES:4  ARCS:0  POINTS:0 \n"));
-      EXPECT_TRUE(Has(cap.Text(), " SEEMS CLOSED..\n"));
     }
   } while (std::next_permutation(order.begin(), order.end()));
 }
@@ -45,19 +40,15 @@ TEST(Chain, ToleranceBandIsInclusive) {
     AddLine(gap, 0, 2, 0);
     AddLine(2, 0, 4, 0);
     CloseTable();
+    ConsoleCapture cap;
     SearchKontur();
     bool joins = gap <= 0.002f;
     EXPECT_EQ(IsTolLenB2P(0, 0, gap, 0), joins ? 1 : 0);
     EXPECT_EQ(K(7), joins ? "$K01" : "$ORPHAN");
   }
-  // The pair test prints its label whatever the view, the nearest miss only on view.
   ConsoleCapture cap;
   EXPECT_EQ(IsTolLenBetween(7, 8, 0), 0);
   EXPECT_EQ(IsTolLenBetween(8, 9, 0), 1);
-  EXPECT_EQ(cap.Text(), " EPSP 0.000 ");
-  cap.Clear();
-  EXPECT_EQ(IsTolLenBetween(7, 9, 1), 0);
-  EXPECT_EQ(cap.Text(), " [-0.0020|0.0020] \n OUT OF: [min was:2.0000 | (+/-) 0.0020] \n");
 }
 
 TEST(Chain, LargeCirclesBecomeHolesSmallOnesStayFree) {
@@ -73,13 +64,15 @@ TEST(Chain, LargeCirclesBecomeHolesSmallOnesStayFree) {
   EXPECT_EQ(gKonturCounter, 1);
   EXPECT_EQ(K(hole), "$K01");
   EXPECT_EQ(elds[hole].used, 1);
-  EXPECT_TRUE(K(grid).empty());
+  EXPECT_EQ(K(grid), "");
   EXPECT_EQ(elds[grid].used, 0);
-  EXPECT_TRUE(Has(cap.Text(), "\n ..A search for $K01 CIR :7\n7 =CIRCLE $K01 Radius: 3.000   cx:   5.000  cy:   6.000 \n"));
   EXPECT_EQ(ReadFile(dir.File("log.txt")), "\n SearchKontur(): \n\n $K01: [7] HOLE ");
 }
 
-TEST(Chain, RejectedChainsAreOrphansAndTheNumberIsReused) {
+// A lone line and a pair are orphans (their number is taken by the next chain);
+// five lines in a row whose middle one comes first are one open chain; of three
+// lines at one point the lowest index wins, whichever end lies there.
+TEST(Chain, OrphansOpenRunsAndForks) {
   StartTable();
   ConsoleCapture cap;
   long lone = AddLine(50, 50, 60, 50), pairA = AddLine(0, 20, 5, 20), pairB = AddLine(5, 20, 9, 25);
@@ -89,14 +82,9 @@ TEST(Chain, RejectedChainsAreOrphansAndTheNumberIsReused) {
   EXPECT_EQ(gKonturCounter, 1);
   for (long i : {lone, pairA, pairB}) EXPECT_EQ(K(i), "$ORPHAN");
   for (long i = sq; i < sq + 4; ++i) EXPECT_EQ(K(i), "$K01");
-  EXPECT_TRUE(Has(cap.Text(), "!! kECounter <=2  ELEMENTS NOT SUPPORTED !!\n [7|-1] SEEMS OPEN VERTEX..\n"));
-  EXPECT_TRUE(Has(cap.Text(), "\n ..B search for $K01 LIN :8\n"));
-}
+  EXPECT_TRUE(Has(cap.Text(), " [7|-1] SEEMS OPEN VERTEX..\n"));
 
-TEST(Chain, OpenRunsAndForks) {
-  // Five lines whose middle one comes first: each search adds two.
   StartTable();
-  ConsoleCapture cap;
   const float runs[5][2] = {{20, 30}, {10, 20}, {40, 30}, {0, 10}, {40, 50}};   // the third is met through its end
   for (const auto& r : runs) AddLine(r[0], 0, r[1], 0);
   CloseTable();
@@ -104,10 +92,7 @@ TEST(Chain, OpenRunsAndForks) {
   EXPECT_EQ(gKonturCounter, 1);
   for (long i = 7; i < 12; ++i) EXPECT_EQ(K(i), "$K01");
   EXPECT_FLOAT_EQ(elds[9].sx, 40);   // geometry unchanged
-  EXPECT_TRUE(Has(cap.Text(), " CHAIN:A|  >9 LIN >11 LIN >-- \t CHAIN:B|  >8 LIN >10 LIN >-- \n"));
-  EXPECT_TRUE(Has(cap.Text(), " [7|10] SEEMS OPEN VERTEX..\n"));
 
-  // Three lines at one point: the lowest index wins, whichever end lies there.
   StartTable();
   AddLine(0, 0, 10, 0);
   long low = AddLine(10, 10, 10, 0), spur = AddLine(10, 0, 20, 0);
@@ -129,28 +114,19 @@ TEST(Chain, PointsComeBeforeLinesAndArcsMayTurnTheSearch) {
   CloseTable();
   SearchKontur();
   EXPECT_EQ(K(p), "$K01");
-  EXPECT_TRUE(K(off).empty());
-  EXPECT_TRUE(Has(cap.Text(), " CHAIN:A|  >PNT,11 PNT >8 LIN"));
-  EXPECT_TRUE(Has(cap.Text(), "LINES:4  ARCS:0  POINTS:1"));
+  EXPECT_EQ(K(off), "");
   ReorgStructs();
   EXPECT_EQ(elds[first].type, etPNT);
 
   StartTable();
-  cap.Clear();
   AddLine(5, 0, 0, 0);
   AddArc(0, 0, 5, 0, 180);   // starts where the line starts
-  AddRecord(etPNT, "", 0, 0);
+  long q = AddRecord(etPNT, "", 0, 0);
   AddLine(0, 0, -5, 0);
   CloseTable();
   SearchKontur();
   EXPECT_EQ(gKonturCounter, 1);
-  EXPECT_TRUE(Has(cap.Text(), " ## ATTENTION SEARCH FROM ARC ##\n CHAIN:A|  >8 ARC >10 LIN >PNT,9 PNT"));
-  cap.Clear();
-  StartTable();
-  AddLine(0, 0, 1, 0);
-  AddRecord(etPNT, "", 1, 0);
-  SearchKontur();
-  EXPECT_TRUE(Has(cap.Text(), " ## ATTENTION SEARCH FROM PNT ##\n"));
+  EXPECT_EQ(K(q), "$K01");
 }
 
 TEST(Chain, PositionLinesAndWorkingSlotsAreNeverMembers) {
@@ -171,38 +147,8 @@ TEST(Chain, PositionLinesAndWorkingSlotsAreNeverMembers) {
     EXPECT_EQ(elds[i].used, 0) << i;
   }
   EXPECT_EQ(K(pos + 1), "$K01");
-  EXPECT_EQ(fLayerList(ll_APOSITION, 1, "xx", 0), 1);
-  EXPECT_TRUE(Has(cap.Text(), " 7 EDM_POS "));
-  EXPECT_TRUE(Has(cap.Text(), "POSITION: 7\n"));
   eldsMaximum = eldsCounter;
   cap.Clear();
   EXPECT_EQ(SearchKontur(), 0);
   EXPECT_EQ(cap.Text(), "-Limit E-");
-}
-
-TEST(Chain, DrawingsOfBothLayoutsGiveTheSameOutlines) {
-  for (const char* version : {"AC1009", "AC1015"}) {
-    SCOPED_TRACE(version);
-    FreshCore();
-    TempDir dir;
-    DxfText d(version);
-    d.Layer("DXF_MAIN")
-        .Line("DXF_MAIN", 0, 0, 10, 0).Line("DXF_MAIN", 10, 10, 10, 0)
-        .Line("DXF_MAIN", 0, 10, 10, 10).Line("DXF_MAIN", 0, 0, 0, 10)
-        .Circle("DXF_MAIN", 30, 30, 3)
-        .Polyline("DXF_MAIN", {{50, 0}, {60, 0}, {60, 10}})
-        .Line("DXF_MAIN", 100, 100, 110, 100);
-    ASSERT_TRUE(RunDxfText(dir.Path(), d.Str()));
-    CloseTable();
-    CheckStructs();
-    SearchKontur();
-    ReorgStructs();
-    EXPECT_EQ(gKonturCounter, 3);
-    std::map<std::string, int> members;
-    for (long i = 7; i < eldsCounter; ++i) ++members[K(i)];
-    EXPECT_EQ(members["$K01"], 4);
-    EXPECT_EQ(members["$K02"], 1);
-    EXPECT_EQ(members["$K03"], 3);
-    EXPECT_EQ(members[gOrphan], 1);
-  }
 }

@@ -11,16 +11,18 @@
 
 namespace {
 
-// A square of side s at (x, y) on the main layer with its feed circle at (x + s/2, feedY).
-DxfText& Square(DxfText& d, double x, double y, double s, double feedY) {
-  return d.Line("DXF_MAIN", x, y, x + s, y).Line("DXF_MAIN", x + s, y, x + s, y + s)
-      .Line("DXF_MAIN", x + s, y + s, x, y + s).Line("DXF_MAIN", x, y + s, x, y)
-      .Circle("DXF_MAIN", x + s / 2, feedY, 0.5);
+// A square of side s at (x, y) on the main layer with its feed circle at (x + s/2, feedY);
+// the top side is drawn right to left unless flipped (the cut runs the same way).
+DxfText& Square(DxfText& d, double x, double y, double s, double feedY, bool flipTop = false) {
+  d.Line("DXF_MAIN", x, y, x + s, y).Line("DXF_MAIN", x + s, y, x + s, y + s);
+  if (flipTop) d.Line("DXF_MAIN", x, y + s, x + s, y + s);
+  else d.Line("DXF_MAIN", x + s, y + s, x, y + s);
+  return d.Line("DXF_MAIN", x, y + s, x, y).Circle("DXF_MAIN", x + s / 2, feedY, 0.5);
 }
 
 std::string SquareDrawing(const std::string& version) {
   DxfText d(version);
-  return Square(d.Layer("DXF_MAIN"), 0, 0, 10, 2).Str();
+  return Square(d.Layer("DXF_MAIN"), 0, 0, 10, 2, version == "AC1015").Str();
 }
 
 // The head of the worked example with the plate reference that the run derives

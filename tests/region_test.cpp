@@ -24,7 +24,6 @@ TEST(Region, BoxIsWidenedByTheAnchorLengthAndHoldsTheArcsBulges) {
   EXPECT_EQ(r1.ex, 24.5f);
   EXPECT_EQ(r1.sy, 14.5f);
   EXPECT_EQ(r1.ey, -4.5f);
-  EXPECT_TRUE(Has(cap.Text(), " [Region:$K01] h: 19.000  W: 29.000  Konturlaenge:60.000 "));
   EXPECT_EQ(region("$K02").sx, 40.5f);
   EXPECT_EQ(region("$K02").sy, 59.5f);
   EXPECT_EQ(region("$K02").kElemX, 1);
@@ -78,12 +77,8 @@ TEST(Inset, StrictlyContainedBoxesBecomeChildrenOfTheSmallestParent) {
   CloseTable();
   ConsoleCapture cap;
   SearchStartPoints();
+  // Which parent calls a child is seen in the programs (cut_faults_test).
   for (const auto& b : boxes) EXPECT_EQ(region(b.name).child, b.parents) << b.name;
-  EXPECT_TRUE(Has(cap.Text(), " [regB " + std::to_string(GetRegionElement("$K02")) + "]lrou"));
-  EXPECT_TRUE(Has(cap.Text(), " [regB " + std::to_string(GetRegionElement("$K04")) + "]rou"));
-  // The part inside the opening is the opening's child, not the plate's.
-  EXPECT_TRUE(Has(cap.Text(), ">$K02 InsetChild: $K05"));
-  EXPECT_FALSE(Has(cap.Text(), ">$K01 InsetChild: $K05"));
 }
 
 TEST(Inset, ChildKeepsTheFeedPointItFoundItself) {
@@ -103,6 +98,4 @@ TEST(Inset, ChildKeepsTheFeedPointItFoundItself) {
   EXPECT_STREQ(elds[second].kontur, "$K02");
   EXPECT_STREQ(elds[second].text, "-possible Startpoint-");
   EXPECT_EQ(region("$K01").child, 2);
-  EXPECT_TRUE(Has(cap.Text(), ">$K02 InsetChild: $K01"));
-  EXPECT_TRUE(Has(cap.Text(), " (feed point kept)"));
 }

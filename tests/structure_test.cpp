@@ -1,21 +1,16 @@
 // The structure check and the reorganisation: polylines of both drawing layouts
 // turned into lines, rounding and the short-line limit, lengths, prepared texts,
-// and points moved to the front of their contour.
+// copies deleted, and points moved to the front of their contour.
 #include <cstring>
 #include <gtest/gtest.h>
-#include <string>
 
 #include "dxf/dxf.h"
 #include "support/table_rows.h"
 
-namespace {
-
-bool isLine(long i, float x1, float y1, float x2, float y2) {
+static bool isLine(long i, float x1, float y1, float x2, float y2) {
   const elementdaten& e = elds[i];
   return e.type == etLINE && e.sx == x1 && e.sy == y1 && e.ex == x2 && e.ey == y2;
 }
-
-}  // namespace
 
 TEST(Structure, PolylinesOfBothLayoutsBecomeClosedChains) {
   StartTable();
@@ -93,7 +88,6 @@ TEST(Structure, RoundingShortLinesLengthsAndTexts) {
   }
   EXPECT_EQ(elds[kept].used, 0);
   EXPECT_EQ(gKilledElements, 2);
-  EXPECT_TRUE(Has(cap.Text(), " ## " + std::to_string(at) + " LINE TOO SHORT ! ##\n"));
   EXPECT_NEAR(elds[c].len, 8.2831853, 1e-5);   // circumference plus diameter
   EXPECT_NEAR(elds[quarter].len, 3.14159265, 1e-5);
   EXPECT_NEAR(elds[across].len, 20 * 2 * 3.14159265 / 360, 1e-5);
@@ -103,10 +97,8 @@ TEST(Structure, RoundingShortLinesLengthsAndTexts) {
   EXPECT_EQ(strlen(elds[cut].text), 59u);
 
   // A second check in the same run changes nothing; a full table is not checked.
-  cap.Clear();
   elds[r].ex = 1.23456f;
   CheckStructs();
-  EXPECT_EQ(cap.Text(), "CheckStructs -was checked-");
   EXPECT_FLOAT_EQ(elds[r].ex, 1.23456f);
   StartTable();
   eldsMaximum = eldsCounter;
@@ -139,7 +131,6 @@ TEST(Structure, ReorgMovesPointsToTheFront) {
   EXPECT_EQ(elds[e].type, etPNT);
   EXPECT_EQ(elds[1].type, etDELETE);
   EXPECT_EQ(elds[1].kontur[0], '\0');
-  EXPECT_TRUE(Has(cap.Text(), "\n [" + std::to_string(eldsCounter) + "] reorg: $K01  movable PNTs:1 "));
 }
 
 TEST(Structure, ElementsDrawnTwiceAreDeletedOnce) {
@@ -161,5 +152,4 @@ TEST(Structure, ElementsDrawnTwiceAreDeletedOnce) {
   for (long k : {line, longer, arc, wider, rest, hole, other}) EXPECT_STREQ(elds[k].kontur, "") << k;
   EXPECT_EQ(gDuplicateElements, 3);
   EXPECT_EQ(gKilledElements, 0);
-  EXPECT_TRUE(Has(cap.Text(), " ## " + std::to_string(reversed) + " DUPLICATE OF " + std::to_string(line) + " ! ##\n"));
 }

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <map>
 #include <regex>
-#include <set>
 #include <sstream>
 
 namespace {
@@ -92,8 +91,9 @@ struct CutLoop {
   bool active = false;
   int side = 0;               // 41: wire left of the path, 42: right
   double holeX = 0, holeY = 0;
-  std::vector<std::pair<double, double>> pts;
+  NcPolygon pts;
   std::vector<Seg> segs;      // the cutting moves after the lead-in
+  NcCut cut;                  // the same as the program writes them
   size_t line = 0;
 };
 
@@ -108,23 +108,23 @@ void addArc(CutLoop& c, double sx, double sy, double ex, double ey, double cx, d
   c.pts.push_back({ex, ey});
 }
 
-// Signed area (positive: counter-clockwise) and whether (x, y) lies inside the closed polygon.
-double signedArea(const std::vector<std::pair<double, double>>& p) {
+// Signed area (positive: counter-clockwise) of a closed polygon.
+double signedArea(const NcPolygon& p) {
   double a = 0;
   for (size_t i = 0, j = p.size() - 1; i < p.size(); j = i++) a += p[j].first * p[i].second - p[i].first * p[j].second;
   return a / 2;
 }
-double distanceTo(const std::vector<std::pair<double, double>>& p, double x, double y) {
+
+}  // namespace
+
+double NcDistanceTo(const NcPolygon& p, double x, double y) {
   double best = 1e300;
-  for (size_t i = 0, j = p.size() - 1; i < p.size(); j = i++) {
-    const double dx = p[i].first - p[j].first, dy = p[i].second - p[j].second, len2 = dx * dx + dy * dy;
-    double t = len2 > 0 ? ((x - p[j].first) * dx + (y - p[j].second) * dy) / len2 : 0;
-    t = t < 0 ? 0 : t > 1 ? 1 : t;
-    best = std::min(best, std::hypot(p[j].first + t * dx - x, p[j].second + t * dy - y));
-  }
+  for (size_t i = 0, j = p.size() - 1; i < p.size(); j = i++)
+    best = std::min(best, pointToSegment(x, y, p[j].first, p[j].second, p[i].first, p[i].second));
   return best;
 }
-bool inside(const std::vector<std::pair<double, double>>& p, double x, double y) {
+
+bool NcInside(const NcPolygon& p, double x, double y) {
   bool in = false;
   for (size_t i = 0, j = p.size() - 1; i < p.size(); j = i++) {
     if ((p[i].second > y) != (p[j].second > y) &&
@@ -133,8 +133,6 @@ bool inside(const std::vector<std::pair<double, double>>& p, double x, double y)
   }
   return in;
 }
-
-}  // namespace
 
 std::string NcCheck::Report() const {
   std::string out;
@@ -163,17 +161,11 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
   const std::string ret = dev.SubReturn;
   const std::string foot = std::string(dev.RemarkOn) + "-----" + dev.RemarkOff + dev.EOL;
 
-  std::multiset<int> called;
   std::map<int, size_t> blocks;
   int open = -1;          // block number whose return is still missing
   size_t openLine = 0;
   bool havePos = false;
   double px = 0, py = 0;
-  // Per block: the split point (end of the first move after the compensation line)
-  // and the position before the lead-out, to test that a closed cut comes back.
-  bool afterComp = false, haveSplit = false, closedRemark = false;
-  double splitX = 0, splitY = 0, beforeX = 0, beforeY = 0, prevX = 0, prevY = 0;
-  bool havePrev = false;
   CutLoop loop;
   bool openPending = false;   // a loop of this block did not come back to its split point
   size_t openLoopLine = 0;
@@ -191,6 +183,7 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
   auto endLoop = [&]() {
     if (!loop.active) return;
     loop.active = false;
+    if (open >= 0 && !loop.cut.moves.empty()) r.cuts.emplace(open, loop.cut);
     // A cut takes every element once: running an element again means the path turned back.
     for (size_t i = 0; i < loop.segs.size(); ++i)
       for (size_t j = i + 1; j < loop.segs.size(); ++j)
@@ -215,13 +208,14 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
       openPending = true;
       return;
     }
+    ++r.closedCuts;
     if (loop.pts.size() < 4) return;
     const double area = signedArea(loop.pts);
     // A start hole on the loop itself has no side to be checked.
-    if (std::fabs(area) < 1e-6 || distanceTo(loop.pts, loop.holeX, loop.holeY) < 0.01) return;
+    if (std::fabs(area) < 1e-6 || NcDistanceTo(loop.pts, loop.holeX, loop.holeY) < 0.01) return;
     ++r.sideChecks;
     const bool wireInside = (loop.side == 41) == (area > 0);
-    const bool holeInside = inside(loop.pts, loop.holeX, loop.holeY);
+    const bool holeInside = NcInside(loop.pts, loop.holeX, loop.holeY);
     if (wireInside != holeInside)
       problem(loop.line, std::string("wire ") + (wireInside ? "inside" : "outside") + " the loop, start hole " +
                              (holeInside ? "inside" : "outside"));
@@ -242,7 +236,7 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
       open = n;
       openLine = i;
       ++r.blocks;
-      havePos = afterComp = haveSplit = closedRemark = havePrev = openPending = false;
+      havePos = openPending = false;
       continue;
     }
     if (l == foot) {
@@ -252,7 +246,7 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
     for (size_t at = l.find(jump); !jump.empty() && at != std::string::npos; at = l.find(jump, at + 1)) {
       const char* p = l.c_str() + at + jump.size();
       if (std::isdigit((unsigned char)*p)) {
-        called.insert(atoi(p));
+        r.called.insert(atoi(p));
         ++r.calls;
       }
     }
@@ -266,31 +260,20 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
       if (openPending && l.find("TROUBLE") == std::string::npos)
         problem(openLoopLine, "cut does not come back to its split point and is not reported open");
       openPending = false;
-      if (l.find("CLOSED") != std::string::npos) closedRemark = true;
-      if (closedRemark && haveSplit) {
-        ++r.closedCuts;
-        if (std::fabs(beforeX - splitX) > 0.0015 || std::fabs(beforeY - splitY) > 0.0015)
-          problem(i, "closed cut ends at " + std::to_string(beforeX) + "," + std::to_string(beforeY) +
-                         " instead of its split point " + std::to_string(splitX) + "," + std::to_string(splitY));
-      }
       open = -1;
     }
     if (startsWith(l, "G40G43G50")) {
-      if (havePrev) {
-        beforeX = prevX;
-        beforeY = prevY;
-      }
       if (loop.active && !loop.pts.empty()) loop.pts.pop_back();   // the lead-out itself
       if (loop.active && !loop.segs.empty()) loop.segs.pop_back();
+      if (loop.active && !loop.cut.moves.empty()) loop.cut.moves.pop_back();
       endLoop();
     }
     if (startsWith(l, "G90G4")) {
-      afterComp = true;
       loop = CutLoop{};
       loop.active = havePos;
       loop.side = startsWith(l, "G90G41") ? 41 : 42;
-      loop.holeX = px;
-      loop.holeY = py;
+      loop.holeX = loop.cut.holeX = px;
+      loop.holeY = loop.cut.holeY = py;
       loop.line = i;
     }
     if (startsWith(l, "G92")) {
@@ -319,11 +302,6 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
         if (std::fabs(r0 - r1) > 0.005) problem(i, "arc centre not equidistant (" + std::to_string(r0) + " vs " + std::to_string(r1) + ")");
       }
     }
-    if (havePos) {
-      prevX = px;
-      prevY = py;
-      havePrev = true;
-    }
     if (loop.active) {
       double ci = 0, cj = 0;
       const bool arc = (g == 2 || g == 3) && word(l, 'I', &ci) && word(l, 'J', &cj);
@@ -332,6 +310,7 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
         if (arc && g == 2) loop.segs.push_back(Seg{true, x, y, px, py, px + ci, py + cj, i});
         else if (arc) loop.segs.push_back(Seg{true, px, py, x, y, px + ci, py + cj, i});
         else loop.segs.push_back(Seg{false, px, py, x, y, 0, 0, i});
+        loop.cut.moves.push_back({g, px, py, x, y, arc ? px + ci : 0, arc ? py + cj : 0});
       }
       if (!loop.pts.empty() && arc)
         addArc(loop, px, py, x, y, px + ci, py + cj, g == 2);
@@ -341,18 +320,13 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
     px = x;
     py = y;
     havePos = true;
-    if (afterComp && !haveSplit) {
-      splitX = x;
-      splitY = y;
-      haveSplit = true;
-    }
   }
   if (r.threadedRapids > opt.askedRapids)
     problem(firstThreadedRapid, std::to_string(r.threadedRapids) + " rapid move(s) with the wire threaded, " +
                                     std::to_string(opt.askedRapids) + " asked for");
-  for (int n : called)
+  for (int n : r.called)
     if (!blocks.count(n)) r.problems.push_back("call of N" + std::to_string(n) + " has no block");
   for (const auto& [n, at] : blocks)
-    if (!called.count(n)) problem(at, "block N" + std::to_string(n) + " is never called");
+    if (!r.called.count(n)) problem(at, "block N" + std::to_string(n) + " is never called");
   return r;
 }

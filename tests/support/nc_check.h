@@ -5,6 +5,8 @@
 // with the wire threaded, and no element of a cut taken twice.
 #pragma once
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,19 @@ struct NcPathElement {
   double cx = 0, cy = 0, r = 0;
 };
 
+// One move of a cut as written: G word, start, end and (arcs) centre.
+struct NcMove {
+  int g = 1;
+  double x0 = 0, y0 = 0, x1 = 0, y1 = 0, cx = 0, cy = 0;
+};
+
+// The first loop of a block: where the wire was threaded and the moves from the split
+// point up to the lead-out.
+struct NcCut {
+  double holeX = 0, holeY = 0;
+  std::vector<NcMove> moves;
+};
+
 struct NcCheckOptions {
   int askedRapids = 0;                  // G00 moves with the wire threaded that the drawing asks for (rapid-move layer)
   std::vector<NcPathElement> elements;  // when given, every cutting move must run along one of them
@@ -28,12 +43,19 @@ struct NcCheck {
   int blocks = 0;                     // sub-program blocks found
   int calls = 0;                      // sub-program calls found
   int arcs = 0;                       // G02/G03 moves whose centre was checked
-  int closedCuts = 0;                 // closed contours whose return to the split point was checked
+  int closedCuts = 0;                 // cut loops that came back to their split point
   int sideChecks = 0;                 // closed cut loops whose wire side was checked against the start hole
   int threadedRapids = 0;             // G00 moves written while the wire was threaded (not after a NoCut)
   int pathChecks = 0;                 // cutting moves checked against the drawing's elements
+  std::set<int> called;               // block numbers called
+  std::map<int, NcCut> cuts;          // per block, its first loop
   bool Ok() const { return problems.empty(); }
   std::string Report() const;         // the problems, one a line
 };
 
 NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const NcCheckOptions& opt = {});
+
+// A closed polygon; the distance of (x, y) to its edges and whether it lies inside.
+using NcPolygon = std::vector<std::pair<double, double>>;
+double NcDistanceTo(const NcPolygon& p, double x, double y);
+bool NcInside(const NcPolygon& p, double x, double y);

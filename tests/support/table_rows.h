@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -103,4 +104,16 @@ inline void AddRegions(const std::vector<int>& parents, int from = 1) {
     elds[i].used = 1; elds[i].child = parents[k]; elds[i].kElemX = 5;
   }
   gKonturCounter = (int)parents.size() + from - 1;
+}
+
+// What write(FILE*) writes, as text (the writers' output without a file).
+template <class Write> std::string Written(Write write) {
+  char* buf = nullptr;
+  size_t n = 0;
+  FILE* f = open_memstream(&buf, &n);
+  write(f);
+  fclose(f);
+  std::string s(buf, n);
+  free(buf);
+  return s;
 }
