@@ -28,71 +28,32 @@ struct Node {
   std::string Attr(const std::string& key) const { return attrs.count(key) ? attrs.at(key) : ""; }
 };
 
-// Reads well-formed XML elements (no DTD, no CDATA); text content is skipped.
-struct Xml {
-  const std::string& s;
-  size_t pos = 0;
-  std::string error;
-
-  bool fail(const std::string& why) {
-    error = why + " at " + std::to_string(pos);
-    return false;
-  }
-  void ws() {
-    while (pos < s.size() && isspace((unsigned char)s[pos])) ++pos;
-  }
-  bool at(const char* t) const { return s.compare(pos, strlen(t), t) == 0; }
-  bool name(std::string* out) {
-    size_t b = pos;
-    while (pos < s.size() && (isalnum((unsigned char)s[pos]) || strchr("-_:.", s[pos]))) ++pos;
-    *out = s.substr(b, pos - b);
-    return !out->empty();
-  }
-  bool content(Node* n) {
-    while (pos < s.size() && !at("</")) {
-      if (s[pos] != '<') {
-        ++pos;
-      } else if (at("<!--")) {
-        size_t e = s.find("-->", pos);
-        if (e == std::string::npos) return fail("open comment");
-        pos = e + 3;
-      } else {
-        n->kids.emplace_back();
-        if (!element(&n->kids.back())) return false;
-      }
+// Reads the picture's elements: every tag closed in order, attributes quoted once
+// each, no "<" outside a tag or comment; text content is skipped.
+bool parseXml(const std::string& s, Node* root, std::string* error) {
+  static const std::regex tag(R"x(<!--[^]*?-->|<(/?)([A-Za-z][-\w:.]*)((?:\s+[-\w:.]+\s*=\s*(?:"[^"<]*"|'[^'<]*'))*)\s*(/?)>)x");
+  static const std::regex attr(R"x(([-\w:.]+)\s*=\s*(?:"([^"]*)"|'([^']*)'))x");
+  std::vector<Node*> open{root};
+  size_t at = 0;
+  for (std::sregex_iterator m(s.begin(), s.end(), tag), end; m != end; at = m->position() + m->length(), ++m) {
+    *error = "at " + std::to_string(m->position()) + ": ";
+    if (s.find('<', at) < (size_t)m->position()) return *error += "not a tag", false;
+    if ((*m)[2].length() == 0) continue;   // a comment
+    if ((*m)[1] == "/") {
+      if (open.size() < 2 || open.back()->tag != (*m)[2]) return *error += "</" + (*m)[2].str() + "> out of order", false;
+      open.pop_back();
+      continue;
     }
-    return true;
+    Node& n = open.back()->kids.emplace_back();
+    n.tag = (*m)[2];
+    const std::string a = (*m)[3];
+    for (std::sregex_iterator k(a.begin(), a.end(), attr); k != end; ++k)
+      if (!n.attrs.emplace((*k)[1], (*k)[2].matched ? (*k)[2] : (*k)[3]).second) return *error += "attribute twice", false;
+    if ((*m)[4] != "/") open.push_back(&n);
   }
-  bool element(Node* n) {
-    ++pos;
-    if (!name(&n->tag)) return fail("element without name");
-    for (ws(); !at(">"); ws()) {
-      if (at("/>")) return pos += 2, true;
-      std::string key;
-      if (!name(&key)) return fail("bad attribute in <" + n->tag + ">");
-      ws();
-      if (!at("=")) return fail("attribute without value");
-      ++pos;
-      ws();
-      char q = pos < s.size() ? s[pos] : 0;
-      size_t e = s.find(q, pos + 1);
-      if ((q != '\'' && q != '"') || e == std::string::npos) return fail("badly quoted attribute");
-      if (n->attrs.count(key)) return fail("attribute twice");
-      n->attrs[key] = s.substr(pos + 1, e - pos - 1);
-      if (n->attrs[key].find('<') != std::string::npos) return fail("< in attribute");
-      pos = e + 1;
-    }
-    ++pos;
-    if (!content(n)) return false;
-    std::string end;
-    pos += 2;
-    if (!name(&end) || end != n->tag) return fail("</" + end + "> closes <" + n->tag + ">");
-    ws();
-    if (!at(">")) return fail("bad end tag");
-    ++pos;
-    return true;
-  }
-};
+  *error = open.size() == 1 ? "" : "<" + open.back()->tag + "> not closed";
+  return open.size() == 1 && s.find('<', at) == std::string::npos;
+}
 
 // Every element of the page's picture, with whether it lies inside a group of class "notcut".
 std::vector<std::pair<const Node*, bool>> pictureElements(const std::string& html, Node* svg) {
@@ -101,8 +62,8 @@ std::vector<std::pair<const Node*, bool>> pictureElements(const std::string& htm
   std::vector<std::pair<const Node*, bool>> out;
   if (a == std::string::npos || b == std::string::npos) return out;
   const std::string text = html.substr(a, b + 6 - a);
-  Xml x{text, 0, {}};
-  EXPECT_TRUE(x.content(svg) && x.pos == text.size()) << x.error;
+  std::string error;
+  EXPECT_TRUE(parseXml(text, svg, &error)) << error;
   auto collect = [&](auto& self, const Node& n, bool notcut) -> void {
     for (const Node& k : n.kids) {
       out.push_back({&k, notcut || k.Attr("class") == "notcut"});

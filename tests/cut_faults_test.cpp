@@ -254,7 +254,11 @@ TEST(CutFaults, WarningsOnThePage) {
   Drawing pieces;
   pieces.Rect(0, 0, 20, 20).StartHole(10, 2).Rect(40, 0, 60, 20).StartHole(50, 2);
   r = Convert(pieces, "G92Modus: 1\n");
-  // The first piece's block waits for the operator: nothing calls it.
+  // Each piece has its origin at its start hole; the main program calls the last piece,
+  // the first piece's block waits for the operator: nothing calls it.
+  EXPECT_EQ(r.nc.substr(0, r.nc.find("(- - -")), "%;\n(-Teilemodus-);\nG54G90;\n(KORVEX WIRE EDM);\nG21;\n"
+                                                 "G40G50G69;\n(-Groups: 10 20 -);\nM98P20;\nG92 X0.0 Y0.0;\nM30;\n");
+  EXPECT_TRUE(r.Has("G92 X50.000 Y2.000 (SetCoord);\n")) << r.nc;
   ASSERT_EQ(r.check.problems.size(), 1u) << r.check.Report();
   EXPECT_NE(r.check.problems[0].find("block N10 is never called"), std::string::npos);
   EXPECT_NE(r.page.find("piece mode: the main program calls the last piece only, 1 piece(s) not called"),

@@ -190,25 +190,12 @@ TEST(NcMultiCut, PieceModeCutsStartAtTheirOrigin) {
   EXPECT_EQ(gMissETechnologie, 2);
 }
 
-// Plate mode's head is in the whole programs; in piece mode the main program calls
-// the last piece only and every piece gets its own origin at its feed point.
-TEST(NcDriver, PieceModeHeadAndMainProgram) {
+// The heads of both modes are in the whole programs (piece mode: cut_faults_test);
+// a top plane word holding the register word takes no height.
+TEST(NcDriver, TopPlaneWordWithTheRegisterWordTakesNoHeight) {
   ConsoleCapture cap;
-  TempDir dir;
-  Fresh(kxDESKTOP);
-  KxCopy(data_filename, sizeof data_filename, "_nwd_out");
-  ktechno.G92Mode = dmPIECE;
+  Fresh();
   ktechno.dPE = 30; ktechno.dHE = 15; ktechno.dOE = 30.5f;
-  SquareContour("$K01", 0, 0, -2);
-  SquareContour("$K02", 20, 20, -2);
-  SquareContour("$K03", 100, 0, -2);
-  AddRegions({0, 1, 0});
-  std::string nc = Probe(dir);
-  EXPECT_EQ(nc.substr(0, nc.find("(- - -")),
-            "%;\n(-Teilemodus-);\nG54G90;\n(-Groups: 10 30 -);\nM98P30;\nG92 X0.0 Y0.0;\nM02;\n");
-  EXPECT_NE(nc.find("N10(-- contour: $K01 --);\n"), std::string::npos) << nc;
-  EXPECT_NE(nc.find("G92 X105.000 Y-2.000;\n"), std::string::npos) << nc;
-  // A top plane word holding the register word takes no height.
   KxCopy(mS.TopPlane, sizeof mS.TopPlane, "ZH");
   KxCopy(mS.VReg, sizeof mS.VReg, "H");
   EXPECT_EQ(Written([](FILE* f) { NcPlaneLines(f); }), "G10L80P0R30.000;\nG10L80P1R15.000;\nZH;\n");
