@@ -42,23 +42,19 @@ bool isMove(const std::string& line, int* g, int modal) {
   return true;
 }
 
-// One cutting move of a loop: a line, or an arc stored counter-clockwise from
-// (x1, y1) to (x2, y2) around (cx, cy).
-struct Seg {
-  bool arc = false;
-  double x1 = 0, y1 = 0, x2 = 0, y2 = 0, cx = 0, cy = 0;
-  size_t line = 0;
-};
-
 bool near(double ax, double ay, double bx, double by, double tol) { return std::hypot(ax - bx, ay - by) <= tol; }
 
-bool sameSeg(const Seg& a, const Seg& b) {
+// Whether two moves run along the same element, in either direction (an arc run
+// back is compared counter-clockwise).
+bool sameElement(NcMove a, NcMove b) {
   const double t = 0.0015;
-  if (a.arc != b.arc) return false;
-  if (a.arc)
-    return near(a.cx, a.cy, b.cx, b.cy, t) && near(a.x1, a.y1, b.x1, b.y1, t) && near(a.x2, a.y2, b.x2, b.y2, t);
-  return (near(a.x1, a.y1, b.x1, b.y1, t) && near(a.x2, a.y2, b.x2, b.y2, t)) ||
-         (near(a.x1, a.y1, b.x2, b.y2, t) && near(a.x2, a.y2, b.x1, b.y1, t));
+  if ((a.g >= 2) != (b.g >= 2)) return false;
+  if (a.g == 2) std::swap(a.x0, a.x1), std::swap(a.y0, a.y1);
+  if (b.g == 2) std::swap(b.x0, b.x1), std::swap(b.y0, b.y1);
+  if (a.g >= 2)
+    return near(a.cx, a.cy, b.cx, b.cy, t) && near(a.x0, a.y0, b.x0, b.y0, t) && near(a.x1, a.y1, b.x1, b.y1, t);
+  return (near(a.x0, a.y0, b.x0, b.y0, t) && near(a.x1, a.y1, b.x1, b.y1, t)) ||
+         (near(a.x0, a.y0, b.x1, b.y1, t) && near(a.x1, a.y1, b.x0, b.y0, t));
 }
 
 double pointToSegment(double x, double y, double x1, double y1, double x2, double y2) {
@@ -69,15 +65,15 @@ double pointToSegment(double x, double y, double x1, double y1, double x2, doubl
 }
 
 // Whether a cutting move runs along one of the drawing's elements.
-bool alongElement(const Seg& s, const std::vector<NcPathElement>& elements) {
+bool alongElement(const NcMove& s, const std::vector<NcPathElement>& elements) {
   const double t = 0.003;
   for (const NcPathElement& e : elements) {
-    if (s.arc != e.arc) continue;
-    if (!s.arc) {
-      if (pointToSegment(s.x1, s.y1, e.x1, e.y1, e.x2, e.y2) <= t &&
-          pointToSegment(s.x2, s.y2, e.x1, e.y1, e.x2, e.y2) <= t)
+    if ((s.g >= 2) != e.arc) continue;
+    if (!e.arc) {
+      if (pointToSegment(s.x0, s.y0, e.x1, e.y1, e.x2, e.y2) <= t &&
+          pointToSegment(s.x1, s.y1, e.x1, e.y1, e.x2, e.y2) <= t)
         return true;
-    } else if (near(s.cx, s.cy, e.cx, e.cy, t) && std::fabs(std::hypot(s.x1 - e.cx, s.y1 - e.cy) - e.r) <= t) {
+    } else if (near(s.cx, s.cy, e.cx, e.cy, t) && std::fabs(std::hypot(s.x0 - e.cx, s.y0 - e.cy) - e.r) <= t) {
       return true;
     }
   }
@@ -90,10 +86,8 @@ bool alongElement(const Seg& s, const std::vector<NcPathElement>& elements) {
 struct CutLoop {
   bool active = false;
   int side = 0;               // 41: wire left of the path, 42: right
-  double holeX = 0, holeY = 0;
   NcPolygon pts;
-  std::vector<Seg> segs;      // the cutting moves after the lead-in
-  NcCut cut;                  // the same as the program writes them
+  NcCut cut;                  // start hole and the cutting moves after the lead-in
   size_t line = 0;
 };
 
@@ -185,13 +179,14 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
     loop.active = false;
     if (open >= 0 && !loop.cut.moves.empty()) r.cuts.emplace(open, loop.cut);
     // A cut takes every element once: running an element again means the path turned back.
-    for (size_t i = 0; i < loop.segs.size(); ++i)
-      for (size_t j = i + 1; j < loop.segs.size(); ++j)
-        if (sameSeg(loop.segs[i], loop.segs[j])) problem(loop.segs[j].line, "element cut a second time");
+    const std::vector<NcMove>& moves = loop.cut.moves;
+    for (size_t i = 0; i < moves.size(); ++i)
+      for (size_t j = i + 1; j < moves.size(); ++j)
+        if (sameElement(moves[i], moves[j])) problem(moves[j].line, "element cut a second time");
     if (!opt.elements.empty())
-      for (const Seg& sg : loop.segs) {
+      for (const NcMove& m : moves) {
         ++r.pathChecks;
-        if (!alongElement(sg, opt.elements)) problem(sg.line, "cutting move along no element of the drawing");
+        if (!alongElement(m, opt.elements)) problem(m.line, "cutting move along no element of the drawing");
       }
     if (loop.pts.size() < 2) return;
     // The first point is the split point; the last move before the lead-out returns to it.
@@ -212,10 +207,10 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
     if (loop.pts.size() < 4) return;
     const double area = signedArea(loop.pts);
     // A start hole on the loop itself has no side to be checked.
-    if (std::fabs(area) < 1e-6 || NcDistanceTo(loop.pts, loop.holeX, loop.holeY) < 0.01) return;
+    if (std::fabs(area) < 1e-6 || NcDistanceTo(loop.pts, loop.cut.holeX, loop.cut.holeY) < 0.01) return;
     ++r.sideChecks;
     const bool wireInside = (loop.side == 41) == (area > 0);
-    const bool holeInside = NcInside(loop.pts, loop.holeX, loop.holeY);
+    const bool holeInside = NcInside(loop.pts, loop.cut.holeX, loop.cut.holeY);
     if (wireInside != holeInside)
       problem(loop.line, std::string("wire ") + (wireInside ? "inside" : "outside") + " the loop, start hole " +
                              (holeInside ? "inside" : "outside"));
@@ -264,7 +259,6 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
     }
     if (startsWith(l, "G40G43G50")) {
       if (loop.active && !loop.pts.empty()) loop.pts.pop_back();   // the lead-out itself
-      if (loop.active && !loop.segs.empty()) loop.segs.pop_back();
       if (loop.active && !loop.cut.moves.empty()) loop.cut.moves.pop_back();
       endLoop();
     }
@@ -272,8 +266,8 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
       loop = CutLoop{};
       loop.active = havePos;
       loop.side = startsWith(l, "G90G41") ? 41 : 42;
-      loop.holeX = loop.cut.holeX = px;
-      loop.holeY = loop.cut.holeY = py;
+      loop.cut.holeX = px;
+      loop.cut.holeY = py;
       loop.line = i;
     }
     if (startsWith(l, "G92")) {
@@ -291,27 +285,16 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
     if (g == 0 && threaded && !noCutAsked && r.threadedRapids++ == 0) firstThreadedRapid = i;
     double x, y;
     if (!word(l, 'X', &x) || !word(l, 'Y', &y)) continue;
-    if ((g == 2 || g == 3) && havePos) {
-      double ci = 0, cj = 0;
-      if (!word(l, 'I', &ci) || !word(l, 'J', &cj)) {
-        problem(i, "arc without I/J");
-      } else {
-        ++r.arcs;
-        double ccx = px + ci, ccy = py + cj;
-        double r0 = std::hypot(px - ccx, py - ccy), r1 = std::hypot(x - ccx, y - ccy);
-        if (std::fabs(r0 - r1) > 0.005) problem(i, "arc centre not equidistant (" + std::to_string(r0) + " vs " + std::to_string(r1) + ")");
-      }
+    double ci = 0, cj = 0;
+    const bool arc = (g == 2 || g == 3) && word(l, 'I', &ci) && word(l, 'J', &cj);
+    if ((g == 2 || g == 3) && havePos && !arc) problem(i, "arc without I/J");
+    if (arc && havePos) {
+      ++r.arcs;
+      double r0 = std::hypot(ci, cj), r1 = std::hypot(x - px - ci, y - py - cj);
+      if (std::fabs(r0 - r1) > 0.005) problem(i, "arc centre not equidistant (" + std::to_string(r0) + " vs " + std::to_string(r1) + ")");
     }
     if (loop.active) {
-      double ci = 0, cj = 0;
-      const bool arc = (g == 2 || g == 3) && word(l, 'I', &ci) && word(l, 'J', &cj);
-      if (!loop.pts.empty()) {
-        // Arcs are kept counter-clockwise, so an arc run back is the same element.
-        if (arc && g == 2) loop.segs.push_back(Seg{true, x, y, px, py, px + ci, py + cj, i});
-        else if (arc) loop.segs.push_back(Seg{true, px, py, x, y, px + ci, py + cj, i});
-        else loop.segs.push_back(Seg{false, px, py, x, y, 0, 0, i});
-        loop.cut.moves.push_back({g, px, py, x, y, arc ? px + ci : 0, arc ? py + cj : 0});
-      }
+      if (!loop.pts.empty()) loop.cut.moves.push_back({arc ? g : 1, px, py, x, y, px + ci, py + cj, i});
       if (!loop.pts.empty() && arc)
         addArc(loop, px, py, x, y, px + ci, py + cj, g == 2);
       else

@@ -20,10 +20,11 @@ struct NcPathElement {
   double cx = 0, cy = 0, r = 0;
 };
 
-// One move of a cut as written: G word, start, end and (arcs) centre.
+// One move of a cut as written: G word, start, end, (arcs) centre, line of the program.
 struct NcMove {
   int g = 1;
   double x0 = 0, y0 = 0, x1 = 0, y1 = 0, cx = 0, cy = 0;
+  size_t line = 0;
 };
 
 // The first loop of a block: where the wire was threaded and the moves from the split
