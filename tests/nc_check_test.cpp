@@ -3,20 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "support/nc_check.h"
+#include "support/support.h"
 
 namespace {
 
+// The words of a device file that cannot be found.
 devSyntax defaultWords() {
-  devSyntax d{};
-  snprintf(d.ProEpilog, sizeof d.ProEpilog, "%%");
-  snprintf(d.EOL, sizeof d.EOL, ";");
-  snprintf(d.RemarkOn, sizeof d.RemarkOn, "(");
-  snprintf(d.RemarkOff, sizeof d.RemarkOff, ")");
-  snprintf(d.SubJump, sizeof d.SubJump, "M98P");
-  snprintf(d.SubReturn, sizeof d.SubReturn, "M99");
-  snprintf(d.WireFeed, sizeof d.WireFeed, "M06");
-  snprintf(d.WireCut, sizeof d.WireCut, "M07");
-  return d;
+  FreshCore();
+  ConsoleCapture quiet;
+  SetDevSyntax("no-such-device.SYN");
+  return mS;
 }
 
 const char* kSound =
