@@ -4,16 +4,10 @@
 // drawing, no element twice) and cut what the drawing says.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
-#include "config/config.h"
-#include "geometry/base.h"
 #include "support/dxf_text.h"
 #include "support/nc_check.h"
 #include "support/runs.h"
 #include "support/support.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -50,20 +44,15 @@ struct Drawing {
   }
 };
 
-struct Outcome {
-  int status = -1;
-  std::string nc, page, output;
+struct Outcome : Conversion {
   NcCheck check;
-  bool Has(const std::string& part) const { return nc.find(part) != std::string::npos; }
+  bool Has(const std::string& part) const { return program.find(part) != std::string::npos; }
 };
 
+// The conversion and the checker's verdict with the drawing's own elements.
 Outcome Convert(const Drawing& d, const std::string& ini = "", int askedRapids = 0) {
-  Conversion c = ConvertText(d.dxf.Str(), ini);
-  Outcome r{c.status, c.program, c.page, c.output, {}};
-  NcCheckOptions o;
-  o.askedRapids = askedRapids;
-  o.elements = d.path;
-  r.check = CheckNcProgram(r.nc, ShippedDevice(), o);
+  Outcome r{ConvertText(d.dxf.Str(), ini), {}};
+  r.check = CheckNcProgram(r.program, ShippedDevice(), {askedRapids, d.path});
   return r;
 }
 
@@ -77,8 +66,8 @@ std::string Block(const std::string& nc, int n) {
 }
 
 #define EXPECT_SOUND(r)                                    \
-  EXPECT_FALSE((r).nc.empty()) << (r).output;               \
-  EXPECT_TRUE((r).check.Ok()) << (r).check.Report() << (r).nc
+  EXPECT_FALSE((r).program.empty()) << (r).output;          \
+  EXPECT_TRUE((r).check.Ok()) << (r).check.Report() << (r).program
 
 }  // namespace
 
@@ -91,8 +80,8 @@ TEST(CutFaults, RapidLayerEndsWithTheFullFeedWord) {
   Outcome r = Convert(d, "", 1);
   EXPECT_SOUND(r);
   EXPECT_EQ(r.check.threadedRapids, 1);
-  EXPECT_TRUE(r.Has("(M17);\nG01 X")) << r.nc;
-  EXPECT_FALSE(r.Has("\n X")) << r.nc;
+  EXPECT_TRUE(r.Has("(M17);\nG01 X")) << r.program;
+  EXPECT_FALSE(r.Has("\n X")) << r.program;
 }
 
 // Items of the walk: a side drawn twice is cut once and the contour closes; an
@@ -105,15 +94,15 @@ TEST(CutFaults, DuplicateSideAndOpenContour) {
   twice.StartHole(20, 2);
   Outcome r = Convert(twice);
   EXPECT_SOUND(r);
-  EXPECT_TRUE(r.Has("CLOSED")) << r.nc;
+  EXPECT_TRUE(r.Has("CLOSED")) << r.program;
   EXPECT_NE(r.page.find(" 1 doppelt gezeichnete(s) Element(e) ignoriert"), std::string::npos) << r.page;
 
   Drawing open;
   open.Line(0, 20, 0, 0).Line(0, 0, 40, 0).Line(40, 0, 40, 20).StartHole(20, 2);
   r = Convert(open);
   EXPECT_SOUND(r);
-  EXPECT_TRUE(r.Has("(-- $K01 OPEN CONTOUR TROUBLE --);")) << r.nc;
-  EXPECT_FALSE(r.Has("/M01")) << r.nc;
+  EXPECT_TRUE(r.Has("(-- $K01 OPEN CONTOUR TROUBLE --);")) << r.program;
+  EXPECT_FALSE(r.Has("/M01")) << r.program;
   EXPECT_NE(r.page.find("OOPS - 1 offene Kontur(en)"), std::string::npos);
   EXPECT_NE(r.output.find(", 1 open (not cut round) -> "), std::string::npos) << r.output;
 }
@@ -126,8 +115,8 @@ TEST(CutFaults, LeadInsStayOutOfTheMaterial) {
   d.Rect(0, 0, 100, 60).StartHole(50, -4).Rect(3, 20, 30, 40).StartHole(3.8, 30).StartHole(5, 18.5);
   Outcome r = Convert(d);
   EXPECT_SOUND(r);
-  EXPECT_NE(Block(r.nc, 12).find("G00 X50.000 Y-4.000 (FeedPoint)"), std::string::npos) << r.nc;
-  EXPECT_NE(Block(r.nc, 20).find("G00 X3.800 Y30.000 (FeedPoint)"), std::string::npos) << r.nc;
+  EXPECT_NE(Block(r.program, 12).find("G00 X50.000 Y-4.000 (FeedPoint)"), std::string::npos) << r.program;
+  EXPECT_NE(Block(r.program, 20).find("G00 X3.800 Y30.000 (FeedPoint)"), std::string::npos) << r.program;
 }
 
 // On a plate the technology carries over, but not a contour's count of layer
@@ -140,8 +129,8 @@ TEST(CutFaults, WireSwitchesAndLayerChangesStayWithTheirContour) {
   d.Rect(80, 0, 100, 20).StartHole(90, 2);
   Outcome r = Convert(d);
   EXPECT_SOUND(r);
-  EXPECT_NE(Block(r.nc, 10).find("(NoCut);"), std::string::npos) << r.nc;
-  const std::string second = Block(r.nc, 20), third = Block(r.nc, 30);
+  EXPECT_NE(Block(r.program, 10).find("(NoCut);"), std::string::npos) << r.program;
+  const std::string second = Block(r.program, 20), third = Block(r.program, 30);
   EXPECT_NE(second.find("#3=#1+0.100"), std::string::npos) << second;
   EXPECT_NE(second.find("(NoFeed);"), std::string::npos) << second;
   EXPECT_NE(second.find("M50;\nM99"), std::string::npos) << second;
@@ -158,18 +147,18 @@ TEST(CutFaults, NestingFollowsTheRealOutlines) {
   nest.Rect(35, 35, 65, 65).StartHole(50, 37);
   Outcome r = Convert(nest);
   EXPECT_SOUND(r);
-  EXPECT_TRUE(r.Has("N20(-- child of N10 --);")) << r.nc;
-  EXPECT_TRUE(r.Has("N30(-- child of N20 --);")) << r.nc;
-  EXPECT_NE(Block(r.nc, 20).find("M98P30;\nM98P22;"), std::string::npos) << r.nc;
+  EXPECT_TRUE(r.Has("N20(-- child of N10 --);")) << r.program;
+  EXPECT_TRUE(r.Has("N30(-- child of N20 --);")) << r.program;
+  EXPECT_NE(Block(r.program, 20).find("M98P30;\nM98P22;"), std::string::npos) << r.program;
 
   Drawing obround;
   obround.Line(0, 0, 60, 0).Arc(60, 10, 10, 270, 90).Line(60, 20, 0, 20).Arc(0, 10, 10, 90, 270);
   obround.StartHole(-12, 10).Circle(64, 10, 3);
   r = Convert(obround);
   EXPECT_SOUND(r);
-  EXPECT_TRUE(r.Has("N20(-- child of N10 --);")) << r.nc;
-  EXPECT_TRUE(r.Has("G00 X-12.000 Y10.000 (FeedPoint)")) << r.nc;
-  EXPECT_FALSE(r.Has("TROUBLE")) << r.nc;
+  EXPECT_TRUE(r.Has("N20(-- child of N10 --);")) << r.program;
+  EXPECT_TRUE(r.Has("G00 X-12.000 Y10.000 (FeedPoint)")) << r.program;
+  EXPECT_FALSE(r.Has("TROUBLE")) << r.program;
 }
 
 // Texts and the start holes they belong to: a text beside the start hole the
@@ -182,14 +171,14 @@ TEST(CutFaults, TextsReachTheirContour) {
   released.Rect(0, 0, 40, 20).StartHole(20, 17).StartHole(20, 2).Text(21, 16, "A=2");
   Outcome r = Convert(released);
   EXPECT_SOUND(r);
-  EXPECT_NE(Block(r.nc, 10).find("D#1 A0.000"), std::string::npos) << r.nc;
-  EXPECT_NE(Block(r.nc, 20).find("D#1 A2.000"), std::string::npos) << r.nc;
+  EXPECT_NE(Block(r.program, 10).find("D#1 A0.000"), std::string::npos) << r.program;
+  EXPECT_NE(Block(r.program, 20).find("D#1 A2.000"), std::string::npos) << r.program;
 
   Drawing hole;
   hole.Circle(10, 10, 4).Text(16, 10, "A=1.5");
   r = Convert(hole);
   EXPECT_SOUND(r);
-  EXPECT_TRUE(r.Has("D#4 A1.500")) << r.nc;
+  EXPECT_TRUE(r.Has("D#4 A1.500")) << r.program;
 
   for (bool apart : {true, false}) {
     Drawing punch;
@@ -198,8 +187,8 @@ TEST(CutFaults, TextsReachTheirContour) {
     else punch.Text(21, 3, "Q3_ST20 *SQUARE_PUNCH");
     r = Convert(punch);
     EXPECT_SOUND(r);
-    EXPECT_FALSE(r.Has("missing-TechData")) << r.nc;
-    EXPECT_TRUE(r.Has("C310")) << r.nc;   // the third cut of Q3_ST20
+    EXPECT_FALSE(r.Has("missing-TechData")) << r.program;
+    EXPECT_TRUE(r.Has("C310")) << r.program;   // the third cut of Q3_ST20
   }
 }
 
@@ -210,8 +199,8 @@ TEST(CutFaults, TwoElementContoursAndInsertStartHoles) {
   d.Arc(50, 10, 10, 0, 180).Arc(50, 10, 10, 180, 360).StartHole(50, 17);   // circle of two half arcs
   Outcome r = Convert(d);
   EXPECT_SOUND(r);
-  EXPECT_TRUE(r.Has("N20(")) << r.nc;
-  EXPECT_EQ(r.check.sideChecks, 2) << r.nc;
+  EXPECT_TRUE(r.Has("N20(")) << r.program;
+  EXPECT_EQ(r.check.sideChecks, 2) << r.program;
   EXPECT_EQ(r.page.find("Verwaiste"), std::string::npos) << r.page;
 
   Drawing insert;
@@ -219,8 +208,8 @@ TEST(CutFaults, TwoElementContoursAndInsertStartHoles) {
   insert.dxf.Insert("DXF_MAIN", "#1", 20, 2);   // a block named below "$" stands for a point
   r = Convert(insert);
   EXPECT_SOUND(r);
-  EXPECT_TRUE(r.Has("G00 X20.000 Y2.000 (FeedPoint)")) << r.nc;
-  EXPECT_FALSE(r.Has("TROUBLE")) << r.nc;
+  EXPECT_TRUE(r.Has("G00 X20.000 Y2.000 (FeedPoint)")) << r.program;
+  EXPECT_FALSE(r.Has("TROUBLE")) << r.program;
 }
 
 // A round punch: a circle with its start hole beside it is cut from there as an
@@ -232,13 +221,13 @@ TEST(CutFaults, RoundPunchIsCutFromOutside) {
   EXPECT_SOUND(r);
   EXPECT_EQ(r.check.sideChecks, 1);
   EXPECT_TRUE(r.Has("G00 X50.000 Y38.000 (FeedPoint);\nM60;\nM82;\nG90G42G44G52;\nG01 X50.000 Y40.000 D0A0"))
-      << r.nc;
-  EXPECT_FALSE(r.Has("HOLE-R")) << r.nc;
+      << r.program;
+  EXPECT_FALSE(r.Has("HOLE-R")) << r.program;
 
   d.StartHole(52, 50);
   r = Convert(d);
   EXPECT_SOUND(r);
-  EXPECT_TRUE(r.Has("(--HOLE-R10.000--);")) << r.nc;
+  EXPECT_TRUE(r.Has("(--HOLE-R10.000--);")) << r.program;
 }
 
 // What stays as it is but is said: an inset contour's own cuts are not used,
@@ -256,9 +245,9 @@ TEST(CutFaults, WarningsOnThePage) {
   r = Convert(pieces, "G92Modus: 1\n");
   // Each piece has its origin at its start hole; the main program calls the last piece,
   // the first piece's block waits for the operator: nothing calls it.
-  EXPECT_EQ(r.nc.substr(0, r.nc.find("(- - -")), "%;\n(-Teilemodus-);\nG54G90;\n(KORVEX WIRE EDM);\nG21;\n"
+  EXPECT_EQ(r.program.substr(0, r.program.find("(- - -")), "%;\n(-Teilemodus-);\nG54G90;\n(KORVEX WIRE EDM);\nG21;\n"
                                                  "G40G50G69;\n(-Groups: 10 20 -);\nM98P20;\nG92 X0.0 Y0.0;\nM30;\n");
-  EXPECT_TRUE(r.Has("G92 X50.000 Y2.000 (SetCoord);\n")) << r.nc;
+  EXPECT_TRUE(r.Has("G92 X50.000 Y2.000 (SetCoord);\n")) << r.program;
   ASSERT_EQ(r.check.problems.size(), 1u) << r.check.Report();
   EXPECT_NE(r.check.problems[0].find("block N10 is never called"), std::string::npos);
   EXPECT_NE(r.page.find("piece mode: the main program calls the last piece only, 1 piece(s) not called"),

@@ -25,11 +25,6 @@ long Arc(const char* k, float ccx, float ccy, float r, float a0, float a1, int l
   elds[i].cx = ccx; elds[i].cy = ccy; elds[i].r = r; elds[i].sw = a0; elds[i].ew = a1;
   return i;
 }
-long Circle(const char* k, float ccx, float ccy, float r) {
-  long i = Put(etCIR, k, ccx, ccy, ccx, ccy);
-  elds[i].cx = ccx; elds[i].cy = ccy; elds[i].r = r;
-  return i;
-}
 
 // A fresh core with the default device words, the reserved records and a reset technology.
 void Fresh(int flavour = kxCONSOLE) {
@@ -43,17 +38,10 @@ void Fresh(int flavour = kxCONSOLE) {
 
 std::string Closed(long feed, long first) { return Written([&](FILE* f) { SimpleClosedKontur(f, 1, feed, first); }); }
 
-// Contour k as a square of side 10 at (x, y), counter-clockwise from the bottom (returned).
-long SquareSides(const char* k, float x, float y) {
-  long first = Line(k, x, y, x + 10, y);
-  Line(k, x + 10, y, x + 10, y + 10);
-  Line(k, x + 10, y + 10, x, y + 10);
-  Line(k, x, y + 10, x, y);
-  return first;
-}
-// The same with its feed point feedDy off the bottom's middle, the split point; returns the feed point.
+// Contour k as a square of side 10 at (x, y) with its feed point feedDy off the bottom's
+// middle, the split point; returns the feed point.
 long SquareContour(const char* k, float x, float y, float feedDy) {
-  return AddFeed(k, x + 5, y + feedDy, x + 5, y, SquareSides(k, x, y));
+  return AddFeed(k, x + 5, y + feedDy, x + 5, y, AddRect(x, y, x + 10, y + 10, k));
 }
 
 // The worked square with feed (5, 2) and split (5, 0), written as contour 1.
@@ -143,7 +131,7 @@ TEST(NcHole, RegistersPieceModeAndTrouble) {
   ConsoleCapture cap;
   Fresh();
   ktechno.dHole = ktechno.dROff[0] = -0.002f;
-  Circle("$K01", 10, 10, 2);
+  AddCircle(10, 10, 2, "$K01", 1);
   AddRegions({0});
   auto hole = [](long elem) { return Written([&](FILE* f) { fputs("M02;\n", f); SimpleHoleForElement(f, elem); }); };
   // Register lines of the hole for other registers.
@@ -165,7 +153,7 @@ TEST(NcHole, RegistersPieceModeAndTrouble) {
   EXPECT_NE(cap.Text().find("-Err HoT-"), std::string::npos);
 
   // Two large circles and no feed point: trouble, radius 0 for the missing indices.
-  Circle("$K01", 30, 10, 2);
+  AddCircle(30, 10, 2, "$K01", 1);
   EXPECT_EQ(Closed(-1, -1), "(--HOLE-FI-R0.000--);\n(--HOLE-FE-R0.000--);\nM99(-- $K01 HOLE TROUBLE --);\n");
   EXPECT_EQ(gBigTrouble, 1);
 }

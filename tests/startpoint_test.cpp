@@ -1,30 +1,12 @@
 // Choice of feed point and lead-in element per contour, and what the search
-// leaves in the element table for the NC output. Inserts as start holes and arc
-// lead-ins are seen in whole programs (cut_faults_test).
+// leaves in the element table for the NC output. The plain case, inserts as start
+// holes and arc lead-ins are seen in whole programs (nc_program_test, cut_faults_test).
 #include <cstring>
 #include <gtest/gtest.h>
 
 #include "support/table_rows.h"
 
 static void Claim(long i, const char* kontur) { KxCopy(elds[i].kontur, sizeof elds[i].kontur, kontur); }
-
-TEST(StartPoint, CircleBesideASideBecomesTheFeedPoint) {
-  StartTable();
-  long bottom = AddRect(0, 0, 10, 10, "$K01");
-  long feed = AddCircle(5, -2, 1);
-  gKonturCounter = 1;
-  CloseTable();
-  ConsoleCapture cap;
-  SearchStartPoints();
-  EXPECT_EQ(elds[GetRegionElement("$K01")].IsFirst, bottom);
-  EXPECT_EQ(elds[bottom].IsFirst, 1);
-  const elementdaten& f = elds[feed];
-  EXPECT_STREQ(f.kontur, "$K01");
-  EXPECT_STREQ(f.text, "-possible feedpoint-");
-  EXPECT_EQ(f.IsFirst, bottom);
-  EXPECT_NEAR(f.ex, 5, 1e-5);
-  EXPECT_NEAR(f.ey, 0, 1e-5);
-}
 
 TEST(StartPoint, ShortestAnchorWinsAndReleasesTheEarlierChoice) {
   StartTable();
