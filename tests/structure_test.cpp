@@ -4,7 +4,11 @@
 #include <cstring>
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "dxf/dxf.h"
+#include "support/dxf_passes.h"
+#include "support/dxf_text.h"
 #include "support/table_rows.h"
 
 static bool isLine(long i, float x1, float y1, float x2, float y2) {
@@ -12,53 +16,29 @@ static bool isLine(long i, float x1, float y1, float x2, float y2) {
   return e.type == etLINE && e.sx == x1 && e.sy == y1 && e.ex == x2 && e.ey == y2;
 }
 
+// Polylines of both layouts become chains of lines: closed ones in a row and as the
+// last entity close, an open one stays open.
 TEST(Structure, PolylinesOfBothLayoutsBecomeClosedChains) {
-  StartTable();
-  gKilledElements = 0;
-  // 12-format: start record, header marker, closing record, then the vertices.
-  long before = AddRecord(etLINE, "", 20, 20, 30, 20);
-  long beg = AddRecord(etPOLY, "", 20, 20, 30, 20, "begPoly");
-  long marker = AddRecord(etDELETE, "", 0, 0, 0, 0, "next PYL");
-  AddRecord(etPOLY, "", 0, 0);
-  long v = AddRecord(etVERT, "", 0, 0);
-  AddRecord(etVERT, "", 10, 0);
-  AddRecord(etVERT, "", 10, 10);
-  // 2000-format: two lightweight polylines in a row, a line, one more as the last entity.
-  long lw[3], closing[3], after = 0;
-  for (int n = 0; n < 3; ++n) {
-    if (n == 2) after = AddRecord(etLINE, "", 100, 0, 110, 0);
-    long b = AddRecord(etPOLY, "", 5, 5, 6, 5, "begPoly");
-    KxCopy(elds[b].kontur, sizeof elds[b].kontur, "xPFirst");
-    elds[b].used = 1;
-    lw[n] = eldsCounter;
-    for (float x : {0, 4}) AddRecord(etVERT, "", 10.f * n + x, 0);
-    AddRecord(etVERT, "", 10.f * n + 4, 4);
-    AddRecord(etDELETE, "", 0, 0, 0, 0, "next PYL");
-    closing[n] = AddRecord(etPOLY, "", 0, 0);
+  for (const char* version : {"AC1009", "AC1015"}) {
+    SCOPED_TRACE(version);
+    FreshCore();
+    TempDir dir;
+    DxfText d(version);
+    d.Layer("DXF_MAIN").Polyline("DXF_MAIN", {{0, 0}, {4, 0}, {4, 4}}).Polyline("DXF_MAIN", {{10, 0}, {14, 0}, {14, 4}});
+    d.Polyline("DXF_MAIN", {{50, 0}, {60, 0}, {60, 10}, {50, 10}}, false).Line("DXF_MAIN", 100, 0, 110, 0);
+    d.Polyline("DXF_MAIN", {{20, 0}, {24, 0}, {24, 4}});
+    ConsoleCapture quiet;
+    ASSERT_TRUE(RunDxfText(dir.Path(), d.Str()));
+    CloseTable();
+    CheckStructs();
+    SearchKontur();
+    EXPECT_EQ(gKonturCounter, 4);
+    std::map<std::string, int> members;
+    for (long i = 7; i < eldsCounter; ++i) members[elds[i].kontur] += elds[i].type == etLINE;
+    // Three sides each: the closed triangles with their closing side, the open one of four points without.
+    for (const char* k : {"$K01", "$K02", "$K03", "$K04"}) EXPECT_EQ(members[k], 3) << k;
+    EXPECT_EQ(members[gOrphan], 1);
   }
-  CloseTable();
-  CheckStructs();
-
-  EXPECT_TRUE(isLine(before, 20, 20, 30, 20));
-  EXPECT_TRUE(isLine(beg, 20, 20, 30, 20));
-  EXPECT_STREQ(elds[beg].kontur, "xPF");
-  EXPECT_STREQ(elds[marker].kontur, "-del-");   // zero length, deleted
-  EXPECT_TRUE(isLine(v, 0, 0, 10, 0));
-  EXPECT_TRUE(isLine(v + 1, 10, 0, 10, 10));
-  EXPECT_TRUE(isLine(v + 2, 10, 10, 0, 0));
-  EXPECT_EQ(elds[v + 2].used, 1);
-  for (int n = 0; n < 3; ++n) {
-    float o = 10.f * n;
-    EXPECT_STREQ(elds[lw[n] - 1].kontur, "xPF") << n;
-    EXPECT_TRUE(isLine(lw[n], o, 0, o + 4, 0)) << n;
-    EXPECT_TRUE(isLine(lw[n] + 2, o + 4, 4, o, 0)) << n;
-    EXPECT_EQ(elds[lw[n] + 3].type, etDELETE) << n;   // "next PYL" stays a marker
-    EXPECT_EQ(elds[closing[n]].type, etLINE) << n;
-  }
-  EXPECT_TRUE(isLine(after, 100, 0, 110, 0));
-  EXPECT_EQ(elds[after].used, 0);
-  EXPECT_EQ(elds[eldsCounter - 2].type, etDELETE);
-  EXPECT_EQ(gKilledElements, 5);   // the header marker and the four closing records
 }
 
 TEST(Structure, RoundingShortLinesLengthsAndTexts) {
