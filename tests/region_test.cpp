@@ -40,7 +40,7 @@ TEST(Region, ClaimsCandidatesStrictlyInsideTheWidenedBox) {
   long near = AddCircle(-3, 5, 1), far = AddCircle(-5, 5, 1), onEdge = AddCircle(-4.5f, 5, 1);
   long gridSize = AddCircle(10, 5, 2.605f), chosen = AddCircle(18, 5, 1), between = AddCircle(21.5f, 5, 1);
   elds[chosen].child = -1;
-  long ins = AddInsert(10, -2, "$K07");
+  long ins = AddRecord(etINSE, "$K07", 10, -2, 10, -2);
   CloseTable();
   GetRegionFor("$K01");
   EXPECT_EQ(IsCircleInRegion(eldsCounter - 1, near), 1);

@@ -72,11 +72,6 @@ inline long AddCircle(float ccx, float ccy, float r, const char* kontur = "", in
   return i;
 }
 
-inline long AddInsert(float x, float y, const char* kontur = "") {
-  sx = ex = cx = x; sy = ey = cy = y; rd = 0;
-  return AddRow(etINSE, kontur, 0);
-}
-
 // A closed rectangle as four named lines, counter-clockwise from the bottom side;
 // returns the index of the bottom line (the others follow).
 inline long AddRect(float x0, float y0, float x1, float y1, const char* kontur) {
