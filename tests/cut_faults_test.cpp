@@ -58,11 +58,8 @@ Outcome Convert(const Drawing& d, const std::string& ini = "", int askedRapids =
 
 // The sub-program block N<n> up to the next block head.
 std::string Block(const std::string& nc, int n) {
-  const std::string head = "\nN" + std::to_string(n) + "(";
-  size_t at = nc.find(head);
-  if (at == std::string::npos) return "";
-  size_t end = nc.find("\nN", at + 1);
-  return nc.substr(at + 1, end == std::string::npos ? std::string::npos : end - at);
+  size_t at = nc.find("\nN" + std::to_string(n) + "(");
+  return at == std::string::npos ? "" : nc.substr(at + 1, nc.find("\nN", at + 1) - at);
 }
 
 #define EXPECT_SOUND(r)                                    \

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -11,18 +12,15 @@ namespace {
 
 bool startsWith(const std::string& s, const std::string& p) { return !p.empty() && s.compare(0, p.size(), p) == 0; }
 
+// The number after an address letter that follows no other letter, e.g..
 bool word(const std::string& line, char address, double* v) {
-  // An address letter followed by a signed decimal number, e.g..
-  for (size_t i = 0; i + 1 < line.size(); ++i) {
-    if (line[i] != address) continue;
-    if (i > 0 && std::isalpha((unsigned char)line[i - 1])) continue;
+  for (size_t i = line.find(address); i != std::string::npos; i = line.find(address, i + 1)) {
     const char* p = line.c_str() + i + 1;
-    if (!(std::isdigit((unsigned char)*p) || *p == '-' || *p == '+' || *p == '.')) continue;
     char* end = nullptr;
-    double d = strtod(p, &end);
-    if (end == p) continue;
-    *v = d;
-    return true;
+    if ((i > 0 && std::isalpha((unsigned char)line[i - 1])) || !(std::isdigit((unsigned char)*p) || strchr("-+.", *p)))
+      continue;
+    *v = strtod(p, &end);
+    if (end != p) return true;
   }
   return false;
 }
