@@ -32,16 +32,7 @@ TEST(AssignHoles, ReferencePointsFromTheContoursHoles) {
   EXPECT_FLOAT_EQ(ktechno.PltX, 2899.9f);
   EXPECT_FLOAT_EQ(ktechno.KonY, 2999.9f);
 
-  Fresh();
-  Add("$K01", 10, 50, 0.5f, gtFeedPoint);
-  Add("$K02", 20, 5, 0.5f, gtFeedPoint);
-  gKonturCounter = 2;
-  HolesAndTechno();
-  EXPECT_FLOAT_EQ(ktechno.PltX, 10);
-  EXPECT_FLOAT_EQ(ktechno.PltY, 5);
-  EXPECT_FLOAT_EQ(ktechno.KonX, 20);
-  EXPECT_FLOAT_EQ(ktechno.KonY, 5);
-
+  // From the feed points: the die plate's program (G92 X3.000 Y23.000).
   // A used hole circle far right keeps the contour point's start x.
   Fresh();
   elds[Add("$K01", 1950, 7, 5, nullptr)].used = 1;

@@ -168,21 +168,16 @@ TEST(NcHoldPoint, ArcStopsFourDegreesBeforeTheSplitPoint) {
             "G03 X9.976 Y-0.698 I0.000 J10.000;\n/2M01;/1M07;\nG03 X10.000 Y0.000 I-9.976 J0.698;\n");
 }
 
-// Piece mode gives each cut its own origin (several insets in their order: the die plate).
-TEST(NcMultiCut, PieceModeCutsStartAtTheirOrigin) {
+// The heads of both modes are in the whole programs (piece mode: cut_faults_test). In
+// piece mode each cut of a multi-cut contour starts at its own origin; a top plane
+// word holding the register word takes no height.
+TEST(NcMultiCut, PieceModeCutsStartAtTheirOriginAndPlaneWords) {
   ConsoleCapture cap;
   Fresh();
   ktechno.G92Mode = dmPIECE;
   ktechno.dQuali = 2;
   EXPECT_EQ(Written([](FILE* f) { SimpleAsSubKontur(f, 2, 5, 2); }).substr(0, 19), "G92 X5.000 Y2.000;\n");
   EXPECT_EQ(gMissETechnologie, 2);
-}
-
-// The heads of both modes are in the whole programs (piece mode: cut_faults_test);
-// a top plane word holding the register word takes no height.
-TEST(NcDriver, TopPlaneWordWithTheRegisterWordTakesNoHeight) {
-  ConsoleCapture cap;
-  Fresh();
   ktechno.dPE = 30; ktechno.dHE = 15; ktechno.dOE = 30.5f;
   KxCopy(mS.TopPlane, sizeof mS.TopPlane, "ZH");
   KxCopy(mS.VReg, sizeof mS.VReg, "H");
