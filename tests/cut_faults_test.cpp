@@ -49,10 +49,13 @@ struct Outcome : Conversion {
   bool Has(const std::string& part) const { return program.find(part) != std::string::npos; }
 };
 
-// The conversion and the checker's verdict with the drawing's own elements.
-Outcome Convert(const Drawing& d, const std::string& ini = "", int askedRapids = 0) {
+// The conversion and the checker's verdict with the drawing's own elements: a
+// program with the problems expected (none but where a test says).
+Outcome Convert(const Drawing& d, const std::string& ini = "", int askedRapids = 0, size_t problems = 0) {
   Outcome r{ConvertText(d.dxf.Str(), ini), {}};
   r.check = CheckNcProgram(r.program, ShippedDevice(), {askedRapids, d.path});
+  EXPECT_FALSE(r.program.empty()) << r.output;
+  EXPECT_EQ(r.check.problems.size(), problems) << r.check.Report() << r.program;
   return r;
 }
 
@@ -61,10 +64,6 @@ std::string Block(const std::string& nc, int n) {
   size_t at = nc.find("\nN" + std::to_string(n) + "(");
   return at == std::string::npos ? "" : nc.substr(at + 1, nc.find("\nN", at + 1) - at);
 }
-
-#define EXPECT_SOUND(r)                                    \
-  EXPECT_FALSE((r).program.empty()) << (r).output;          \
-  EXPECT_TRUE((r).check.Ok()) << (r).check.Report() << (r).program
 
 }  // namespace
 
@@ -75,7 +74,6 @@ TEST(CutFaults, RapidLayerEndsWithTheFullFeedWord) {
   d.dxf.Layer("EDMX_G0MOVE");
   d.Rect(0, 0, 100, 50, "EDMX_G0MOVE").StartHole(50, 2).Rect(200, 0, 220, 20).StartHole(210, 2);
   Outcome r = Convert(d, "", 1);
-  EXPECT_SOUND(r);
   EXPECT_EQ(r.check.threadedRapids, 1);
   EXPECT_TRUE(r.Has("(M17);\nG01 X")) << r.program;
   EXPECT_FALSE(r.Has("\n X")) << r.program;
@@ -90,14 +88,12 @@ TEST(CutFaults, DuplicateSideAndOpenContour) {
   twice.Line(0, 0, 40, 0).Line(40, 20, 0, 20).Line(0, 20, 40, 20).Line(40, 0, 40, 20).Line(0, 20, 0, 0);
   twice.StartHole(20, 2);
   Outcome r = Convert(twice);
-  EXPECT_SOUND(r);
   EXPECT_TRUE(r.Has("CLOSED")) << r.program;
   EXPECT_NE(r.page.find(" 1 doppelt gezeichnete(s) Element(e) ignoriert"), std::string::npos) << r.page;
 
   Drawing open;
   open.Line(0, 20, 0, 0).Line(0, 0, 40, 0).Line(40, 0, 40, 20).StartHole(20, 2);
   r = Convert(open);
-  EXPECT_SOUND(r);
   EXPECT_TRUE(r.Has("(-- $K01 OPEN CONTOUR TROUBLE --);")) << r.program;
   EXPECT_FALSE(r.Has("/M01")) << r.program;
   EXPECT_NE(r.page.find("OOPS - 1 offene Kontur(en)"), std::string::npos);
@@ -111,7 +107,6 @@ TEST(CutFaults, LeadInsStayOutOfTheMaterial) {
   Drawing d;
   d.Rect(0, 0, 100, 60).StartHole(50, -4).Rect(3, 20, 30, 40).StartHole(3.8, 30).StartHole(5, 18.5);
   Outcome r = Convert(d);
-  EXPECT_SOUND(r);
   EXPECT_NE(Block(r.program, 12).find("G00 X50.000 Y-4.000 (FeedPoint)"), std::string::npos) << r.program;
   EXPECT_NE(Block(r.program, 20).find("G00 X3.800 Y30.000 (FeedPoint)"), std::string::npos) << r.program;
 }
@@ -125,7 +120,6 @@ TEST(CutFaults, WireSwitchesAndLayerChangesStayWithTheirContour) {
   d.Rect(40, 0, 60, 20).StartHole(50, 2).Text(51, 3, "!NOFEED R=3 OF=0.1");
   d.Rect(80, 0, 100, 20).StartHole(90, 2);
   Outcome r = Convert(d);
-  EXPECT_SOUND(r);
   EXPECT_NE(Block(r.program, 10).find("(NoCut);"), std::string::npos) << r.program;
   const std::string second = Block(r.program, 20), third = Block(r.program, 30);
   EXPECT_NE(second.find("#3=#1+0.100"), std::string::npos) << second;
@@ -143,7 +137,6 @@ TEST(CutFaults, NestingFollowsTheRealOutlines) {
   nest.Rect(0, 0, 100, 100).StartHole(50, -2).Rect(20, 20, 80, 80).StartHole(50, 22);
   nest.Rect(35, 35, 65, 65).StartHole(50, 37);
   Outcome r = Convert(nest);
-  EXPECT_SOUND(r);
   EXPECT_TRUE(r.Has("N20(-- child of N10 --);")) << r.program;
   EXPECT_TRUE(r.Has("N30(-- child of N20 --);")) << r.program;
   EXPECT_NE(Block(r.program, 20).find("M98P30;\nM98P22;"), std::string::npos) << r.program;
@@ -152,7 +145,6 @@ TEST(CutFaults, NestingFollowsTheRealOutlines) {
   obround.Line(0, 0, 60, 0).Arc(60, 10, 10, 270, 90).Line(60, 20, 0, 20).Arc(0, 10, 10, 90, 270);
   obround.StartHole(-12, 10).Circle(64, 10, 3);
   r = Convert(obround);
-  EXPECT_SOUND(r);
   EXPECT_TRUE(r.Has("N20(-- child of N10 --);")) << r.program;
   EXPECT_TRUE(r.Has("G00 X-12.000 Y10.000 (FeedPoint)")) << r.program;
   EXPECT_FALSE(r.Has("TROUBLE")) << r.program;
@@ -167,14 +159,12 @@ TEST(CutFaults, TextsReachTheirContour) {
   // The upper start hole is found first, then released for the nearer lower one.
   released.Rect(0, 0, 40, 20).StartHole(20, 17).StartHole(20, 2).Text(21, 16, "A=2");
   Outcome r = Convert(released);
-  EXPECT_SOUND(r);
   EXPECT_NE(Block(r.program, 10).find("D#1 A0.000"), std::string::npos) << r.program;
   EXPECT_NE(Block(r.program, 20).find("D#1 A2.000"), std::string::npos) << r.program;
 
   Drawing hole;
   hole.Circle(10, 10, 4).Text(16, 10, "A=1.5");
   r = Convert(hole);
-  EXPECT_SOUND(r);
   EXPECT_TRUE(r.Has("D#4 A1.500")) << r.program;
 
   for (bool apart : {true, false}) {
@@ -183,7 +173,6 @@ TEST(CutFaults, TextsReachTheirContour) {
     if (apart) punch.Text(21, 3, "Q3_ST20").Text(21, 5, "*SQUARE_PUNCH");
     else punch.Text(21, 3, "Q3_ST20 *SQUARE_PUNCH");
     r = Convert(punch);
-    EXPECT_SOUND(r);
     EXPECT_FALSE(r.Has("missing-TechData")) << r.program;
     EXPECT_TRUE(r.Has("C310")) << r.program;   // the third cut of Q3_ST20
   }
@@ -195,7 +184,6 @@ TEST(CutFaults, TwoElementContoursAndInsertStartHoles) {
   d.Line(0, 0, 0, 20).Arc(0, 10, 10, 270, 90).StartHole(2, 10);     // D-shaped bore
   d.Arc(50, 10, 10, 0, 180).Arc(50, 10, 10, 180, 360).StartHole(50, 17);   // circle of two half arcs
   Outcome r = Convert(d);
-  EXPECT_SOUND(r);
   EXPECT_TRUE(r.Has("N20(")) << r.program;
   EXPECT_EQ(r.check.sideChecks, 2) << r.program;
   EXPECT_EQ(r.page.find("Verwaiste"), std::string::npos) << r.page;
@@ -204,7 +192,6 @@ TEST(CutFaults, TwoElementContoursAndInsertStartHoles) {
   insert.Rect(0, 0, 40, 20);
   insert.dxf.Insert("DXF_MAIN", "#1", 20, 2);   // a block named below "$" stands for a point
   r = Convert(insert);
-  EXPECT_SOUND(r);
   EXPECT_TRUE(r.Has("G00 X20.000 Y2.000 (FeedPoint)")) << r.program;
   EXPECT_FALSE(r.Has("TROUBLE")) << r.program;
 }
@@ -215,7 +202,6 @@ TEST(CutFaults, RoundPunchIsCutFromOutside) {
   Drawing d;
   d.Circle(50, 50, 10).StartHole(50, 38);
   Outcome r = Convert(d);
-  EXPECT_SOUND(r);
   EXPECT_EQ(r.check.sideChecks, 1);
   EXPECT_TRUE(r.Has("G00 X50.000 Y38.000 (FeedPoint);\nM60;\nM82;\nG90G42G44G52;\nG01 X50.000 Y40.000 D0A0"))
       << r.program;
@@ -223,7 +209,6 @@ TEST(CutFaults, RoundPunchIsCutFromOutside) {
 
   d.StartHole(52, 50);
   r = Convert(d);
-  EXPECT_SOUND(r);
   EXPECT_TRUE(r.Has("(--HOLE-R10.000--);")) << r.program;
 }
 
@@ -233,13 +218,12 @@ TEST(CutFaults, WarningsOnThePage) {
   Drawing inset;
   inset.Rect(0, 0, 100, 60).StartHole(50, -2).Rect(40, 20, 60, 40).StartHole(50, 22).Text(51, 23, "CQ=3");
   Outcome r = Convert(inset);
-  EXPECT_SOUND(r);
   EXPECT_NE(r.page.find("1 inset contour(s): own technology not used"), std::string::npos) << r.page;
   EXPECT_NE(r.output.find("; note: 1 inset contour cut with the parent's cuts"), std::string::npos) << r.output;
 
   Drawing pieces;
   pieces.Rect(0, 0, 20, 20).StartHole(10, 2).Rect(40, 0, 60, 20).StartHole(50, 2);
-  r = Convert(pieces, "G92Modus: 1\n");
+  r = Convert(pieces, "G92Modus: 1\n", 0, 1);
   // Each piece has its origin at its start hole; the main program calls the last piece,
   // the first piece's block waits for the operator: nothing calls it.
   EXPECT_EQ(r.program.substr(0, r.program.find("(- - -")), "%;\n(-Teilemodus-);\nG54G90;\n(KORVEX WIRE EDM);\nG21;\n"
