@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <list>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -24,53 +25,48 @@ namespace {
 struct Node {
   std::string tag;
   std::map<std::string, std::string> attrs;
-  std::vector<Node> kids;
+  std::list<Node> kids;
   std::string Attr(const std::string& key) const { return attrs.count(key) ? attrs.at(key) : ""; }
 };
+using Elements = std::vector<std::pair<const Node*, bool>>;   // each with whether it lies in a "notcut" group
 
 // Reads the picture's elements: every tag closed in order, attributes quoted once
 // each, no "<" outside a tag or comment; text content is skipped.
-bool parseXml(const std::string& s, Node* root, std::string* error) {
+bool parseXml(const std::string& s, Node* root, Elements* all, std::string* error) {
   static const std::regex tag(R"x(<!--[^]*?-->|<(/?)([A-Za-z][-\w:.]*)((?:\s+[-\w:.]+\s*=\s*(?:"[^"<]*"|'[^'<]*'))*)\s*(/?)>)x");
   static const std::regex attr(R"x(([-\w:.]+)\s*=\s*(?:"([^"]*)"|'([^']*)'))x");
-  std::vector<Node*> open{root};
+  std::vector<std::pair<Node*, bool>> open{{root, false}};
   size_t at = 0;
   for (std::sregex_iterator m(s.begin(), s.end(), tag), end; m != end; at = m->position() + m->length(), ++m) {
     *error = "at " + std::to_string(m->position()) + ": ";
     if (s.find('<', at) < (size_t)m->position()) return *error += "not a tag", false;
     if ((*m)[2].length() == 0) continue;   // a comment
     if ((*m)[1] == "/") {
-      if (open.size() < 2 || open.back()->tag != (*m)[2]) return *error += "</" + (*m)[2].str() + "> out of order", false;
+      if (open.size() < 2 || open.back().first->tag != (*m)[2]) return *error += "</" + (*m)[2].str() + "> out of order", false;
       open.pop_back();
       continue;
     }
-    Node& n = open.back()->kids.emplace_back();
+    Node& n = open.back().first->kids.emplace_back();
     n.tag = (*m)[2];
     const std::string a = (*m)[3];
     for (std::sregex_iterator k(a.begin(), a.end(), attr); k != end; ++k)
       if (!n.attrs.emplace((*k)[1], (*k)[2].matched ? (*k)[2] : (*k)[3]).second) return *error += "attribute twice", false;
-    if ((*m)[4] != "/") open.push_back(&n);
+    all->push_back({&n, open.back().second || n.Attr("class") == "notcut"});
+    if ((*m)[4] != "/") open.push_back({&n, all->back().second});
   }
-  *error = open.size() == 1 ? "" : "<" + open.back()->tag + "> not closed";
+  *error = open.size() == 1 ? "" : "<" + open.back().first->tag + "> not closed";
   return open.size() == 1 && s.find('<', at) == std::string::npos;
 }
 
-// Every element of the page's picture, with whether it lies inside a group of class "notcut".
-std::vector<std::pair<const Node*, bool>> pictureElements(const std::string& html, Node* svg) {
+// Every element of the page's picture.
+Elements pictureElements(const std::string& html, Node* svg) {
   size_t a = html.find("<svg"), b = html.find("</svg>");
-  EXPECT_NE(b, std::string::npos);
-  std::vector<std::pair<const Node*, bool>> out;
-  if (a == std::string::npos || b == std::string::npos) return out;
-  const std::string text = html.substr(a, b + 6 - a);
+  EXPECT_LT(a, b) << "no picture";
+  Elements out;
   std::string error;
-  EXPECT_TRUE(parseXml(text, svg, &error)) << error;
-  auto collect = [&](auto& self, const Node& n, bool notcut) -> void {
-    for (const Node& k : n.kids) {
-      out.push_back({&k, notcut || k.Attr("class") == "notcut"});
-      self(self, k, out.back().second);
-    }
-  };
-  collect(collect, *svg, false);
+  if (a < b && b != std::string::npos) {
+    EXPECT_TRUE(parseXml(html.substr(a, b + 6 - a), svg, &out, &error)) << error;
+  }
   return out;
 }
 
@@ -274,7 +270,7 @@ TEST(Corpus, UncutContoursOrphansAndShortLinesAreInTheWarningLayer) {
     cut += n->tag == "path" && n->attrs.count("data-block");
     if (n->tag != "g" || n->Attr("class") != "warn") continue;
     EXPECT_TRUE(notcut);
-    EXPECT_EQ(n->kids.empty() ? "" : n->kids[0].tag, "title");
+    EXPECT_EQ(n->kids.empty() ? "" : n->kids.front().tag, "title");
     titles += (n->attrs.count("data-contour") ? n->Attr("data-contour") : "-") + ";";
     int paths = 0, ends = 0;
     for (const Node& k : n->kids) paths += k.tag == "path", ends += k.tag == "circle";
