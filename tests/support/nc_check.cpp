@@ -28,15 +28,10 @@ bool word(const std::string& line, char address, double* v) {
 // A move names its G word, or continues the modal one when the line starts with
 // its X word (a control keeps G00 in force until another move word comes).
 bool isMove(const std::string& line, int* g, int modal) {
-  static const std::regex move("^(G00|G01|G02|G03)( |$)");
-  static const std::regex modalMove("^ *X[-+.0-9]");
+  static const std::regex move("^(?:G0([0-3])( |$)| *X[-+.0-9])");
   std::smatch m;
-  if (std::regex_search(line, m, move)) {
-    *g = std::stoi(m[1].str().substr(1));
-    return true;
-  }
-  if (!std::regex_search(line, modalMove) || modal < 0) return false;
-  *g = modal;
+  if (!std::regex_search(line, m, move) || (!m[1].matched && modal < 0)) return false;
+  *g = m[1].matched ? m[1].str()[0] - '0' : modal;
   return true;
 }
 
