@@ -41,7 +41,8 @@ struct Drawing {
   void Ring(double cx, double cy, double r, int depth, const std::string& what) {
     dxf.Arc("DXF_MAIN", cx, cy, r, 0, 120).Arc("DXF_MAIN", cx, cy, r, 120, 240).Arc("DXF_MAIN", cx, cy, r, 240, 360);
     shapes.push_back({what, depth, {}});
-    for (int i = 0; i < 720; ++i) shapes.back().outline.push_back({cx + r * cos(i * M_PI / 360), cy + r * sin(i * M_PI / 360)});
+    for (int i = 0; i < 720; ++i)
+      shapes.back().outline.push_back({cx + r * cos(i * M_PI / 360), cy + r * sin(i * M_PI / 360)});
   }
 };
 

@@ -33,7 +33,9 @@ using Elements = std::vector<std::pair<const Node*, bool>>;   // each with wheth
 // Reads the picture's elements: every tag closed in order, attributes quoted once
 // each, no "<" outside a tag or comment; text content is skipped.
 bool parseXml(const std::string& s, Node* root, Elements* all, std::string* error) {
-  static const std::regex tag(R"x(<!--[^]*?-->|<(/?)([A-Za-z][-\w:.]*)((?:\s+[-\w:.]+\s*=\s*(?:"[^"<]*"|'[^'<]*'))*)\s*(/?)>)x");
+  // A comment, or a tag: end mark, name, attributes, empty-element mark.
+  static const std::regex tag(R"x(<!--[^]*?-->|<(/?)([A-Za-z][-\w:.]*))x"
+                              R"x(((?:\s+[-\w:.]+\s*=\s*(?:"[^"<]*"|'[^'<]*'))*)\s*(/?)>)x");
   static const std::regex attr(R"x(([-\w:.]+)\s*=\s*(?:"([^"]*)"|'([^']*)'))x");
   std::vector<std::pair<Node*, bool>> open{{root, false}};
   size_t at = 0;
@@ -42,7 +44,8 @@ bool parseXml(const std::string& s, Node* root, Elements* all, std::string* erro
     if (s.find('<', at) < (size_t)m->position()) return *error += "not a tag", false;
     if ((*m)[2].length() == 0) continue;   // a comment
     if ((*m)[1] == "/") {
-      if (open.size() < 2 || open.back().first->tag != (*m)[2]) return *error += "</" + (*m)[2].str() + "> out of order", false;
+      if (open.size() < 2 || open.back().first->tag != (*m)[2])
+        return *error += "</" + (*m)[2].str() + "> out of order", false;
       open.pop_back();
       continue;
     }
@@ -50,7 +53,8 @@ bool parseXml(const std::string& s, Node* root, Elements* all, std::string* erro
     n.tag = (*m)[2];
     const std::string a = (*m)[3];
     for (std::sregex_iterator k(a.begin(), a.end(), attr); k != end; ++k)
-      if (!n.attrs.emplace((*k)[1], (*k)[2].matched ? (*k)[2] : (*k)[3]).second) return *error += "attribute twice", false;
+      if (!n.attrs.emplace((*k)[1], (*k)[2].matched ? (*k)[2] : (*k)[3]).second)
+        return *error += "attribute twice", false;
     all->push_back({&n, open.back().second || n.Attr("class") == "notcut"});
     if ((*m)[4] != "/") open.push_back({&n, all->back().second});
   }

@@ -226,8 +226,9 @@ TEST(CutFaults, WarningsOnThePage) {
   r = Convert(pieces, "G92Modus: 1\n", 0, 1);
   // Each piece has its origin at its start hole; the main program calls the last piece,
   // the first piece's block waits for the operator: nothing calls it.
-  EXPECT_EQ(r.program.substr(0, r.program.find("(- - -")), "%;\n(-Teilemodus-);\nG54G90;\n(KORVEX WIRE EDM);\nG21;\n"
-                                                 "G40G50G69;\n(-Groups: 10 20 -);\nM98P20;\nG92 X0.0 Y0.0;\nM30;\n");
+  EXPECT_EQ(r.program.substr(0, r.program.find("(- - -")),
+            "%;\n(-Teilemodus-);\nG54G90;\n(KORVEX WIRE EDM);\nG21;\nG40G50G69;\n(-Groups: 10 20 -);\nM98P20;\n"
+            "G92 X0.0 Y0.0;\nM30;\n");
   EXPECT_TRUE(r.Has("G92 X50.000 Y2.000 (SetCoord);\n")) << r.program;
   ASSERT_EQ(r.check.problems.size(), 1u) << r.check.Report();
   EXPECT_NE(r.check.problems[0].find("block N10 is never called"), std::string::npos);

@@ -24,7 +24,8 @@ TEST(Structure, PolylinesOfBothLayoutsBecomeClosedChains) {
     FreshCore();
     TempDir dir;
     DxfText d(version);
-    d.Layer("DXF_MAIN").Polyline("DXF_MAIN", {{0, 0}, {4, 0}, {4, 4}}).Polyline("DXF_MAIN", {{10, 0}, {14, 0}, {14, 4}});
+    d.Layer("DXF_MAIN").Polyline("DXF_MAIN", {{0, 0}, {4, 0}, {4, 4}});
+    d.Polyline("DXF_MAIN", {{10, 0}, {14, 0}, {14, 4}});
     d.Polyline("DXF_MAIN", {{50, 0}, {60, 0}, {60, 10}, {50, 10}}, false).Line("DXF_MAIN", 100, 0, 110, 0);
     d.Polyline("DXF_MAIN", {{20, 0}, {24, 0}, {24, 4}});
     ConsoleCapture quiet;

@@ -17,8 +17,8 @@ bool word(const std::string& line, char address, double* v) {
   for (size_t i = line.find(address); i != std::string::npos; i = line.find(address, i + 1)) {
     const char* p = line.c_str() + i + 1;
     char* end = nullptr;
-    if ((i > 0 && std::isalpha((unsigned char)line[i - 1])) || !(std::isdigit((unsigned char)*p) || strchr("-+.", *p)))
-      continue;
+    if (i > 0 && std::isalpha((unsigned char)line[i - 1])) continue;
+    if (!std::isdigit((unsigned char)*p) && !strchr("-+.", *p)) continue;
     *v = strtod(p, &end);
     if (end != p) return true;
   }
