@@ -32,8 +32,8 @@ TEST(AssignHoles, ReferencePointsFromTheContoursHoles) {
   EXPECT_FLOAT_EQ(ktechno.PltX, 2899.9f);
   EXPECT_FLOAT_EQ(ktechno.KonY, 2999.9f);
 
-  // From the feed points: the die plate's program (G92 X3.000 Y23.000).
-  // A used hole circle far right keeps the contour point's start x.
+  // The reference from the feed points is in the die plate's program (G92 X3.000 Y23.000);
+  // a used hole circle far right keeps the contour point's start x.
   Fresh();
   elds[Add("$K01", 1950, 7, 5, nullptr)].used = 1;
   gKonturCounter = 1;

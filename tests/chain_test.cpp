@@ -1,7 +1,7 @@
 // Contour chaining on element tables: closed and open chains, the inclusive
 // tolerance band, holes versus feed circles, rejected chains, three lines at one
-// point, points before lines, position-layer lines. Whole drawings of both
-// layouts are chained in the corpus and program tests.
+// point, points on a contour, position-layer lines. Whole drawings of both
+// layouts are chained in the structure, corpus and program tests.
 #include <algorithm>
 #include <gtest/gtest.h>
 
