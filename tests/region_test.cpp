@@ -11,29 +11,9 @@
 static const elementdaten& region(const char* name) { return elds[GetRegionElement(name)]; }
 static void Claim(long i, const char* kontur) { KxCopy(elds[i].kontur, sizeof elds[i].kontur, kontur); }
 
-TEST(Region, BoxIsWidenedByTheAnchorLengthAndHoldsTheArcsBulges) {
-  StartTable();
-  AddRect(0, 0, 20, 10, "$K01");
-  AddCircle(50, 50, 5, "$K02", 1);
-  AddArc(0, -30, 10, 0, 180, "$K03");   // semicircle bulging up to y = -20
-  AddLine(-10, -30, 10, -30, "$K03");
-  CloseTable();
-  ConsoleCapture cap;
-  for (const char* n : {"$K01", "$K02", "$K03"}) GetRegionFor(n);
-  const elementdaten& r1 = region("$K01");
-  EXPECT_EQ(r1.kElemX, 4);
-  EXPECT_EQ(r1.sx, -4.5f);
-  EXPECT_EQ(r1.ex, 24.5f);
-  EXPECT_EQ(r1.sy, 14.5f);
-  EXPECT_EQ(r1.ey, -4.5f);
-  EXPECT_EQ(region("$K02").sx, 40.5f);
-  EXPECT_EQ(region("$K02").sy, 59.5f);
-  EXPECT_EQ(region("$K02").kElemX, 1);
-  // The semicircle's top at y = -20, not its end points at y = -30, bounds the box.
-  EXPECT_FLOAT_EQ(region("$K03").sy, -15.5f);
-  EXPECT_NEAR(region("$K03").ex, 14.5f, 1e-5);
-}
-
+// The box's widening by the anchor length and the bulges of its arcs decide which
+// start holes a contour claims: narrowing either fails the corpus, start-hole and
+// fault tests. Here what their drawings do not show.
 TEST(Region, ClaimsCandidatesStrictlyInsideTheWidenedBox) {
   StartTable();
   AddRect(0, 0, 20, 10, "$K01");
