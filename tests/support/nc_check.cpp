@@ -223,7 +223,6 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
       blocks[n] = i;
       open = n;
       openLine = i;
-      ++r.blocks;
       havePos = openPending = false;
       continue;
     }
@@ -233,10 +232,7 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
     }
     for (size_t at = l.find(jump); !jump.empty() && at != std::string::npos; at = l.find(jump, at + 1)) {
       const char* p = l.c_str() + at + jump.size();
-      if (std::isdigit((unsigned char)*p)) {
-        r.called.insert(atoi(p));
-        ++r.calls;
-      }
+      if (std::isdigit((unsigned char)*p)) r.called.insert(atoi(p));
     }
     if (l == feedLine) {
       threaded = true;
@@ -282,7 +278,6 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
     const bool arc = (g == 2 || g == 3) && word(l, 'I', &ci) && word(l, 'J', &cj);
     if ((g == 2 || g == 3) && havePos && !arc) problem(i, "arc without I/J");
     if (arc && havePos) {
-      ++r.arcs;
       double r0 = std::hypot(ci, cj), r1 = std::hypot(x - px - ci, y - py - cj);
       if (std::fabs(r0 - r1) > 0.005) problem(i, "arc centre not equidistant (" + std::to_string(r0) + " vs " + std::to_string(r1) + ")");
     }

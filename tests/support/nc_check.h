@@ -41,9 +41,6 @@ struct NcCheckOptions {
 
 struct NcCheck {
   std::vector<std::string> problems;  // empty when the program passed
-  int blocks = 0;                     // sub-program blocks found
-  int calls = 0;                      // sub-program calls found
-  int arcs = 0;                       // G02/G03 moves whose centre was checked
   int closedCuts = 0;                 // cut loops that came back to their split point
   int sideChecks = 0;                 // closed cut loops whose wire side was checked against the start hole
   int threadedRapids = 0;             // G00 moves written while the wire was threaded (not after a NoCut)

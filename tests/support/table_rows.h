@@ -31,21 +31,20 @@ inline void CloseTable() {
   AddElement(etDELETE, "end");
 }
 
-// Any record: start (also the centre) and end point, text, radius, in contour kontur.
-inline long AddRecord(int type, const char* kontur, float x1, float y1, float x2 = 0, float y2 = 0,
-                      const char* text = gNoText, float r = 0) {
-  sx = cx = x1; sy = cy = y1; ex = x2; ey = y2; rd = r;
+// A record of the staged geometry with its text, in contour kontur, used as given.
+inline long AddRow(int type, const char* kontur, int used, const char* text = "") {
   AddElement(type, text);
-  KxCopy(elds[eldsCounter - 1].kontur, sizeof elds[eldsCounter - 1].kontur, kontur);
-  return eldsCounter - 1;
-}
-
-inline long AddRow(int type, const char* kontur, int used) {
-  AddElement(type, "");
   long i = eldsCounter - 1;
   KxCopy(elds[i].kontur, sizeof elds[i].kontur, kontur);
   elds[i].used = used;
   return i;
+}
+
+// Any record: start (also the centre) and end point, text, radius, in contour kontur.
+inline long AddRecord(int type, const char* kontur, float x1, float y1, float x2 = 0, float y2 = 0,
+                      const char* text = gNoText, float r = 0) {
+  sx = cx = x1; sy = cy = y1; ex = x2; ey = y2; rd = r;
+  return AddRow(type, kontur, 0, text);
 }
 
 // A contour line as the chaining leaves it (named, used 1, length computed).
