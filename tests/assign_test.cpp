@@ -19,10 +19,6 @@ long Add(const char* k, float x, float y, float r, const char* text) {
   return AddRecord(r > 0 ? etCIR : etTEXT, k, x, y, x, y, text, r);
 }
 
-std::string NameOf(const char* kn) {
-  return Written([&](FILE* f) { GetKonturName(kn, f); });
-}
-
 }  // namespace
 
 TEST(AssignHoles, ReferencePointsFromTheContoursHoles) {
@@ -67,7 +63,7 @@ TEST(AssignNames, StarTextNamesTheContour) {
   Fresh();
   Add("$K01", 0, 0, 0, "Q1_A *Stempel links");
   Add("$K02", 0, 0, 0, "*ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
-  EXPECT_EQ(NameOf("$K01"), " (Stempel)");
-  EXPECT_EQ(NameOf("$K02"), " (ABCDEFGHIJKLMNOPQRSTUVWXYZ012345)");
+  EXPECT_EQ(Written([](FILE* f) { GetKonturName("$K01", f); }), " (Stempel)");
+  EXPECT_EQ(Written([](FILE* f) { GetKonturName("$K02", f); }), " (ABCDEFGHIJKLMNOPQRSTUVWXYZ012345)");
   GetKonturName("$K01", nullptr);
 }

@@ -36,19 +36,16 @@ ProcessResult Convert(const ProgramFolder& pf, const std::string& drawing) {
   return RunProcess({pf.Binary(), "part.dxf"}, pf.Path());
 }
 
-// Converts in a fresh program folder; the run succeeds and leaves no temporary file.
-std::string Program(const std::string& drawing) {
-  ProgramFolder pf;
-  ProcessResult r = Convert(pf, drawing);
-  EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_FALSE(FileExists(pf.File("_nwd_out.txt.kxtmp")));
-  return ReadFile(pf.File("_nwd_out.txt"));
-}
-
 }  // namespace
 
+// Each in a fresh program folder: the run succeeds and leaves no temporary file.
 TEST(NcProgram, WorkedSquareComesOutLineForLineInBothLayouts) {
-  for (const char* version : {"AC1009", "AC1015"}) EXPECT_EQ(Program(SquareDrawing(version)), kSquareProgram) << version;
+  for (const char* version : {"AC1009", "AC1015"}) {
+    ProgramFolder pf;
+    EXPECT_EQ(Convert(pf, SquareDrawing(version)).status, 0) << version;
+    EXPECT_FALSE(FileExists(pf.File("_nwd_out.txt.kxtmp")));
+    EXPECT_EQ(ReadFile(pf.File("_nwd_out.txt")), kSquareProgram) << version;
+  }
 }
 
 TEST(NcProgram, UnwritableProgramEndsWithStatus4AndKeepsTheEarlierFile) {

@@ -9,7 +9,6 @@
 #include "support/table_rows.h"
 
 static const elementdaten& region(const char* name) { return elds[GetRegionElement(name)]; }
-static void Claim(long i, const char* kontur) { KxCopy(elds[i].kontur, sizeof elds[i].kontur, kontur); }
 
 // The box's widening by the anchor length and the bulges of its arcs decide which
 // start holes a contour claims: narrowing either fails the corpus, start-hole and
@@ -77,7 +76,7 @@ TEST(StartPoint, CandidatesThatCannotServe) {
     long circle = AddCircle(5, -2, c.r);
     CloseTable();
     GetRegionFor("$K01");
-    Claim(circle, c.kontur);
+    KxCopy(elds[circle].kontur, sizeof elds[circle].kontur, c.kontur);
     elds[circle].used = c.used;
     ConsoleCapture cap;
     FindFirstElemFor("$K01", eldsCounter - 1);
