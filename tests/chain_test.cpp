@@ -8,11 +8,7 @@
 #include "dxf/dxf.h"
 #include "support/table_rows.h"
 
-namespace {
-
-std::string K(long i) { return elds[i].kontur; }
-
-}  // namespace
+static std::string K(long i) { return elds[i].kontur; }
 
 TEST(Chain, ToleranceBandIsInclusive) {
   for (float gap : {0.002f, 0.0021f}) {
