@@ -5,9 +5,8 @@
 
 #include "support/table_rows.h"
 
-namespace {
-
-void Fresh() {
+// A fresh core with the default device words and the reserved records.
+static void Fresh() {
   FreshCore();
   SetDevSyntax("no-such-device.SYN");
   ClearElements();
@@ -15,11 +14,9 @@ void Fresh() {
 }
 
 // A circle (r > 0) or a text record of contour k.
-long Add(const char* k, float x, float y, float r, const char* text) {
+static long Add(const char* k, float x, float y, float r, const char* text) {
   return AddRecord(r > 0 ? etCIR : etTEXT, k, x, y, x, y, text, r);
 }
-
-}  // namespace
 
 TEST(AssignHoles, ReferencePointsFromTheContoursHoles) {
   ConsoleCapture cap;
