@@ -55,11 +55,9 @@ class Prefs {
   bool Save();         // writes frame, flag and logo path
   bool SaveWin();      // writes the frame alone
 
-  bool GetInt(const char* name, int32* value, int32 def);       // 'LONG', 4 bytes
   bool GetBool(const char* name, bool* value, bool def);        // 'BOOL', 1 byte
   bool GetRect(const char* name, BRect* value, BRect def);      // 'RECT', 16 bytes
   bool GetStr(const char* name, char* value, const char* def);  // 'CSTR', at most 256 bytes into value
-  bool PutInt(const char* name, int32 value);
   bool PutBool(const char* name, bool value);
   bool PutRect(const char* name, BRect value);
   bool PutStr(const char* name, const char* value);

@@ -112,21 +112,6 @@ bool Prefs::readFailed(const char* name, ssize_t got) {
 
 // --- reading: a missing attribute is written with its default ---
 
-bool Prefs::GetInt(const char* name, int32* value, int32 def) {
-  char raw[sizeof *value + 1];   // one byte more: a stored value of another size shows
-  ssize_t got = fFile->ReadAttr(name, B_INT32_TYPE, 0, raw, sizeof raw);
-  if (got == (ssize_t)sizeof *value) {
-    memcpy(value, raw, sizeof *value);
-    return true;
-  }
-  if (got != B_ENTRY_NOT_FOUND) return readFailed(name, got);
-  *value = def;
-  if (fFile->WriteAttr(name, B_INT32_TYPE, 0, value, sizeof *value) == (ssize_t)sizeof *value) return true;
-  KxPrint("WriteAttr on %s died\n", name);
-  error = true;
-  return false;
-}
-
 bool Prefs::GetBool(const char* name, bool* value, bool def) {
   char raw[2];
   ssize_t got = fFile->ReadAttr(name, B_BOOL_TYPE, 0, raw, sizeof raw);
@@ -181,14 +166,6 @@ bool Prefs::GetStr(const char* name, char* value, const char* def) {
 }
 
 // --- writing ---
-
-bool Prefs::PutInt(const char* name, int32 value) {
-  ssize_t put = fFile->WriteAttr(name, B_INT32_TYPE, 0, &value, sizeof value);
-  if (put == (ssize_t)sizeof value) return true;
-  KxPrint("Unknown error writing %s:\n%s\n", name, kx_strerror(put < 0 ? (status_t)put : B_ERROR));
-  error = true;
-  return false;
-}
 
 bool Prefs::PutBool(const char* name, bool value) {
   char byte = value ? 1 : 0;

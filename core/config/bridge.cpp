@@ -87,9 +87,4 @@ void GuiBridge(int ask, char* backCH, float* backFL, long* backLG) {
   }
 }
 
-void ContactInfo(FILE* out) {
-  char line[64];
-  snprintf(line, sizeof line, "\n Version: %s%s \n", gAPPNAME, gVersInf);
-  if (out) fputs(line, out);
-  else KxPrint("%s", line);
-}
+void ContactInfo(FILE* out) { fprintf(out, "\n Version: %s%s \n", gAPPNAME, gVersInf); }

@@ -148,6 +148,6 @@ enum KxBridgeAsk {
   kxSET_EXTENSION = kxSET + kxASK_EXTENSION         // mS.Extension from backCH
 };
 void GuiBridge(int ask, char* backCH, float* backFL, long* backLG);  // one KxBridgeAsk request; others do nothing
-void ContactInfo(FILE* out);                         // writes the version line (stdout when out is null)
+void ContactInfo(FILE* out);                         // writes the version line to out
 
 void ResetConfigState();   // restores settings, device syntax and technology to their initial values (tests, fuzzing)
