@@ -206,15 +206,6 @@ TEST(ConfigDevice, NamesUpToThirteenCharactersAreLookedUpInDevices) {
   }
 }
 
-TEST(ConfigDevice, ShippedDeviceFile) {
-  FreshCore();
-  KxCopy(homepath, sizeof homepath, (SourceDir() + "/").c_str());
-  ReadDevice("MAK_EE3.SYN");
-  EXPECT_STREQ(mS.Device, "MAK_EE3 plain ISO");
-  EXPECT_STREQ(mS.Header, "(KORVEX WIRE EDM);\nG21;\nG40G50G69");
-  EXPECT_STREQ(mS.Extension, ".NC");
-}
-
 TEST(ConfigTechno, ResetKeepsTheModeAndTheHoleOffset) {
   FreshCore();   // the reset keeps the mode and the hole offset
   ktechno.dHole = 0.25f;
@@ -230,45 +221,38 @@ TEST(ConfigTechno, ResetKeepsTheModeAndTheHoleOffset) {
   EXPECT_EQ(ktechno.modif, 0);
 }
 
-// Texts applied in turn to one record: one value after each (text nullptr: the same text's next value).
+// Texts applied in turn to one record: what a refused keyword prints, and the values after each text.
 TEST(ConfigTechno, KeywordsSwitchesCorrectionsAndDirectives) {
-  // fresh: a reset record in that flavour first (-1 goes on); printed nullptr is not checked.
-  const struct { int fresh; const char* text; const char* printed; Field value; double want; } steps[] = {
-      {kxCONSOLE, "CQ=7", "[Quality][oops]\n", &ktechno.dQuali, 1},
-      {-1, "CQ=4", nullptr, &ktechno.dQuali, 4},
-      {-1, "A=10.5", nullptr, &ktechno.dkonik, 10.5},
-      {-1, "A=10.6", "[Angle][Ang. oops]\n", &ktechno.dkonik, 0},
-      {-1, "R=9 OF=0.1", "[Register][Reg. oops][Offset]\n", &ktechno.dROff[2], 0.1},
-      {-1, "OF=0.3 R=3", "[Register]\n", &ktechno.dROff[3], 0},   // an offset before the register is not applied
-      {kxDESKTOP, "A=11 R=1", "[Angle][oops][Register][oops]\n", &ktechno.dReg, 2},
-      {kxCONSOLE, "!NOFEED !NOSTOP !NOCUT 'G41' ROT=12.5 ROUGH=0.02", nullptr, &ktechno.NoFeed, 1},
-      {-1, nullptr, nullptr, &ktechno.NoStop, 1},
-      {-1, nullptr, nullptr, &ktechno.NoCut, 1},
-      {-1, nullptr, nullptr, &ktechno.HatRotation, 1},
-      {-1, nullptr, nullptr, &ktechno.dRotate, 12.5},
-      {-1, nullptr, nullptr, &ktechno.dDLage, 42},   // the console program ignores 'G41'
-      {-1, nullptr, nullptr, &ktechno.RoughOff, 0.02},
-      {-1, nullptr, nullptr, &ktechno.modif, 4},     // ROUGH= does not count
-      {-1, "PE=40 HE=20 OE=41", nullptr, &ktechno.dHE, 20},
-      {-1, nullptr, nullptr, &ktechno.dOE, 41},
-      {-1, "PE=40", nullptr, &ktechno.HatKonik, 1},
-      {-1, nullptr, nullptr, &ktechno.dkonik, 0.0002},
-      {kxDESKTOP, "'G41' !NOSTOP", nullptr, &ktechno.dDLage, 41},
-      {kxDESKTOP, "#DIRECTIVE G92_ALL_SEPARAT G92_PLATE HE=9 OE=8", nullptr, &ktechno.G92Mode, 0},
-      {-1, nullptr, nullptr, &ktechno.dHE, 9},
-      {-1, nullptr, nullptr, &ktechno.dOE, 8},
-      {-1, "#DIRECTIVE G92_ALL_SAME G92_PIECES", nullptr, &ktechno.G92Mode, 1},
-      {-1, "#DIRECTIVE", nullptr, &ktechno.G92Mode, 0},
-      {kxCONSOLE, "#DIRECTIVE G92_PIECES PE=50 *Plate 7", nullptr, &ktechno.G92Mode, 1},
-      {-1, nullptr, nullptr, &ktechno.dkonik, 0.0002},   // raised by both readings of PE=
+  struct Value { Field field; double want; };
+  // fresh: a reset record in that flavour first (-1 goes on with the record as it is).
+  // refused: the whole console text of a text with a refused keyword ("oops"), "" where none is refused.
+  const struct { int fresh; const char* text; const char* refused; std::vector<Value> values; } steps[] = {
+      {kxCONSOLE, "CQ=7", "[Quality][oops]\n", {{&ktechno.dQuali, 1}}},
+      {-1, "CQ=4", "", {{&ktechno.dQuali, 4}}},
+      {-1, "A=10.5", "", {{&ktechno.dkonik, 10.5}}},
+      {-1, "A=10.6", "[Angle][Ang. oops]\n", {{&ktechno.dkonik, 0}}},
+      {-1, "R=9 OF=0.1", "[Register][Reg. oops][Offset]\n", {{&ktechno.dROff[2], 0.1}}},
+      {-1, "OF=0.3 R=3", "", {{&ktechno.dROff[3], 0}}},   // an offset before the register is not applied
+      {kxDESKTOP, "A=11 R=1", "[Angle][oops][Register][oops]\n", {{&ktechno.dReg, 2}}},
+      // The console program ignores 'G41'; ROUGH= does not count as a change.
+      {kxCONSOLE, "!NOFEED !NOSTOP !NOCUT 'G41' ROT=12.5 ROUGH=0.02", "",
+       {{&ktechno.NoFeed, 1}, {&ktechno.NoStop, 1}, {&ktechno.NoCut, 1}, {&ktechno.HatRotation, 1},
+        {&ktechno.dRotate, 12.5}, {&ktechno.dDLage, 42}, {&ktechno.RoughOff, 0.02}, {&ktechno.modif, 4}}},
+      {-1, "PE=40 HE=20 OE=41", "", {{&ktechno.dHE, 20}, {&ktechno.dOE, 41}}},
+      {-1, "PE=40", "", {{&ktechno.HatKonik, 1}, {&ktechno.dkonik, 0.0002}}},
+      {kxDESKTOP, "'G41' !NOSTOP", "", {{&ktechno.dDLage, 41}}},
+      {kxDESKTOP, "#DIRECTIVE G92_ALL_SEPARAT G92_PLATE HE=9 OE=8", "",
+       {{&ktechno.G92Mode, 0}, {&ktechno.dHE, 9}, {&ktechno.dOE, 8}}},
+      {-1, "#DIRECTIVE G92_ALL_SAME G92_PIECES", "", {{&ktechno.G92Mode, 1}}},
+      {-1, "#DIRECTIVE", "", {{&ktechno.G92Mode, 0}}},
+      // PE= raises the taper in both readings of the text.
+      {kxCONSOLE, "#DIRECTIVE G92_PIECES PE=50 *Plate 7", "", {{&ktechno.G92Mode, 1}, {&ktechno.dkonik, 0.0002}}},
   };
   for (const auto& s : steps) {
     if (s.fresh >= 0) FreshTechno(s.fresh);
-    std::string printed = s.text ? Apply(s.text) : "";
-    if (s.printed) {
-      EXPECT_EQ(printed, s.printed) << s.text;
-    }
-    EXPECT_NEAR(s.value(), s.want, 1e-6) << (s.text ? s.text : "(same text)") << " row " << &s - steps;
+    std::string printed = Apply(s.text);
+    EXPECT_EQ(Has(printed, "oops") ? printed : "", s.refused) << s.text;
+    for (const Value& v : s.values) EXPECT_NEAR(v.field(), v.want, 1e-6) << s.text << " value " << &v - &s.values[0];
   }
   EXPECT_STREQ(ktechno.dInfo, "Plate 7");   // the directive's star text, and the text's first word
   EXPECT_STREQ(ktechno.sInfo, "Plate");

@@ -1,7 +1,7 @@
 // The console program run as a process from a temporary program folder: exit
-// statuses with their texts and summary lines, argument precedence, the log's
-// closing lines, the help, a program reached through a link; and installing
-// into a prefix (program folder, links, desktop entry) and running from there.
+// statuses with their texts and summary lines, argument precedence, the help;
+// and installing into a prefix (program folder, links, desktop entry) and
+// running from there through a link, with the log's closing lines.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -105,35 +105,9 @@ TEST(Console, RunsEndWithTheirStatusAndTheirLines) {
   }
 }
 
-TEST(Console, LogNameOnTheCommandLineWinsAndEndsWithReferenceLines) {
-  ProgramFolder home;
-  WriteFile(home.File("a.dxf"), squareDrawing());
-  ProcessResult r = RunProcess({home.Binary(), "a.dxf", "mine.log"}, home.Path());
-  EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_FALSE(FileExists(home.File("_outlog.txt")));
-  std::string log = ReadFile(home.File("mine.log"));
-  ASSERT_GE(log.size(), 20u);
-  EXPECT_TRUE(Has(log, "\n\n Ref X:"));
-  EXPECT_TRUE(Has(log, " Kon X:"));
-  EXPECT_EQ(log.substr(log.size() - 2), "\n\n");
-}
-
-TEST(Console, ALinkedProgramFindsItsFolder) {
-  ProgramFolder home;
-  // ~/bin/korvex -> the program folder: settings, devices and outputs are the folder's.
-  WriteFile(home.File("korvex.ini"), "DataName: 'linked'\n");
-  TempDir bin, work;
-  symlink(home.Binary().c_str(), bin.File("korvex").c_str());
-  WriteFile(work.File("part.dxf"), squareDrawing());
-  ProcessResult r = RunProcess({bin.File("korvex"), "part.dxf"}, work.Path());
-  EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_TRUE(FileExists(home.File("linked.txt"))) << r.output;
-  EXPECT_TRUE(FileExists(home.File("_outlog.txt")));
-}
-
 TEST(Install, PrefixGetsProgramFolderLinksAndDesktopEntry) {
   TempDir prefix;
-  const std::string p = prefix.Path();
+  const std::string p = prefix.Path(), home = p + "/lib/korvex/";
   ProcessResult inst = RunProcess({KORVEX_CMAKE, "--install", KORVEX_BUILD_DIR, "--prefix", p}, p);
   ASSERT_EQ(inst.status, 0) << inst.output;
 
@@ -142,14 +116,14 @@ TEST(Install, PrefixGetsProgramFolderLinksAndDesktopEntry) {
   if (gui) programs.push_back("korvex-gui");
   for (const std::string& name : programs) {
     SCOPED_TRACE(name);
-    EXPECT_EQ(access((p + "/lib/korvex/" + name).c_str(), X_OK), 0);
+    EXPECT_EQ(access((home + name).c_str(), X_OK), 0);
     fs::path link = p + "/bin/" + name;
     ASSERT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(fs::read_symlink(link), fs::path("../lib/korvex/" + name));   // relative: the prefix can move
-    EXPECT_EQ(fs::canonical(link), fs::canonical(p + "/lib/korvex/" + name));
+    EXPECT_EQ(fs::canonical(link), fs::canonical(home + name));
   }
   for (const char* file : {"korvex.ini", "devices/MAK_EE3.SYN", "devices/DEFAULT.TCH"})
-    EXPECT_TRUE(FileExists(p + "/lib/korvex/" + file)) << file;
+    EXPECT_TRUE(FileExists(home + file)) << file;
 
   if (gui) {
     const std::string entry = p + "/share/applications/korvex-gui.desktop";
@@ -158,11 +132,18 @@ TEST(Install, PrefixGetsProgramFolderLinksAndDesktopEntry) {
     EXPECT_TRUE(Has(ReadFile(p + "/share/icons/hicolor/scalable/apps/korvex-gui.svg"), "<svg"));
   }
 
-  // Started through its link, korvex works in the program folder it was installed into.
+  // Started through its link from another folder, korvex reads its settings and devices in the program
+  // folder it was installed into and writes there; a log the caller names is the caller's.
+  WriteFile(home + "korvex.ini", ReadFile(home + "korvex.ini") + "\nDataName: 'linked'\n");
   TempDir work;
   fs::copy_file(SourceDir() + "/examples/die_plate.dxf", work.File("die_plate.dxf"));
-  ProcessResult run = RunProcess({p + "/bin/korvex", "die_plate.dxf"}, work.Path());
+  ProcessResult run = RunProcess({p + "/bin/korvex", "die_plate.dxf", "mine.log"}, work.Path());
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_TRUE(FileExists(p + "/lib/korvex/_results.htm"));
-  EXPECT_TRUE(FileExists(p + "/lib/korvex/_outlog.txt"));
+  EXPECT_TRUE(FileExists(home + "linked.NC"));
+  EXPECT_TRUE(FileExists(home + "_results.htm"));
+  EXPECT_FALSE(FileExists(home + "_outlog.txt"));
+  std::string log = ReadFile(work.File("mine.log"));
+  EXPECT_TRUE(Has(log, "\n\n Ref X:"));
+  EXPECT_TRUE(Has(log, " Kon X:"));
+  EXPECT_TRUE(log.ends_with("\n\n"));
 }

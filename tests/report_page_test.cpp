@@ -189,16 +189,4 @@ TEST(ReportOpener, PlanHandsThePathOverAsOneArgumentOrRefuses) {
   EXPECT_STREQ(plan.argv[1], "");
 }
 
-TEST(ReportOpener, WithoutDisplayNothingStarts) {
-  FreshCore();   // no display
-  ConsoleCapture out;
-  TempDir dir;
-  std::string marker = dir.File("ran");
-  std::string hostile = dir.File("x;touch " + marker + ".htm");
-  WriteFile(hostile, "<html></html>");
-  EXPECT_EQ(KxOpenForUser(hostile.c_str()), kxOPEN_NO_SESSION);
-  EXPECT_EQ(out.Text(), " -not opened (no graphical session): '" + hostile + "'\n");
-  EXPECT_FALSE(FileExists(marker));
-}
-
 }  // namespace

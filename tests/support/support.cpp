@@ -3,12 +3,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include "geometry/base.h"
 #include "report/report.h"
@@ -70,32 +68,22 @@ ProgramFolder::ProgramFolder() {
   if (ec) fs::copy_file(KORVEX_BINARY, Binary());
 }
 
+// One word for the shell, whatever characters it holds.
+static std::string quoted(std::string s) {
+  for (size_t p = s.find('\''); p != std::string::npos; p = s.find('\'', p + 4)) s.replace(p, 1, "'\\''");
+  return "'" + s + "'";
+}
+
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& cwd) {
+  noDesktop();
+  std::string command = "cd " + quoted(cwd) + " && exec";
+  for (const auto& a : argv) command += " " + quoted(a);
   ProcessResult r;
-  int pipefd[2];
-  if (pipe(pipefd) != 0) return r;
-  pid_t pid = fork();
-  if (pid == 0) {
-    noDesktop();
-    if (chdir(cwd.c_str()) != 0) _exit(127);
-    int devnull = open("/dev/null", O_RDONLY);
-    dup2(devnull, 0);
-    dup2(pipefd[1], 1);
-    dup2(pipefd[1], 2);
-    close(pipefd[0]);
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  close(pipefd[1]);
+  FILE* out = popen((command + " </dev/null 2>&1").c_str(), "r");
+  if (!out) return r;
   char buf[4096];
-  ssize_t n;
-  while ((n = read(pipefd[0], buf, sizeof buf)) > 0) r.output.append(buf, (size_t)n);
-  close(pipefd[0]);
-  int st = 0;
-  waitpid(pid, &st, 0);
+  for (size_t n; (n = fread(buf, 1, sizeof buf, out)) > 0;) r.output.append(buf, n);
+  int st = pclose(out);
   r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
   return r;
 }
