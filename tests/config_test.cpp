@@ -36,16 +36,6 @@ const char kDefaultBlock[] =
     "   GlobaleTextInfo: '0=No'\tOpenDataFile: '1=Yes'\n"
     "       AddDataInfo: '0=No'\t RemTextInfo: '1=Yes'\n ---Globals end\n";
 
-// A program folder with a devices folder; homepath points at it.
-struct DeviceFolder : TempDir {
-  DeviceFolder() {
-    FreshCore();
-    mkdir(File("devices").c_str(), 0755);
-    KxCopy(homepath, sizeof homepath, (Path() + "/").c_str());
-  }
-  void Add(const std::string& name, const std::string& text) { WriteFile(File("devices/" + name), text); }
-};
-
 std::string ReadDevice(const std::string& name) {
   ConsoleCapture cap;
   SetDevSyntax(name.c_str());
@@ -78,7 +68,18 @@ struct Field {
 
 }  // namespace
 
-TEST(ConfigSettings, MissingFileKeepsDefaultsAndLooksBelowDevices) {
+TEST(ConfigSettings, ProgramFolderShippedFileAndAMissingFileLookedForBelowDevices) {
+  FreshCore();
+  RunSettings("C:\\kx\\korvex.exe");
+  EXPECT_STREQ(homepath, "C:\\kx\\");
+  // A bare program name: the folder of the running program.
+  RunSettings("korvex");
+  EXPECT_TRUE(FileExists(std::string(homepath) + "korvex_tests"));
+  FreshCore();
+  std::string shipped = RunSettings(SourceDir() + "/korvex");
+  EXPECT_TRUE(Has(shipped, "korvex.ini>  OK\n" + std::string(kDefaultBlock))) << shipped;
+  EXPECT_STREQ(ini_filename, "korvex.ini");
+
   FreshCore();
   TempDir dir;
   std::string home = dir.Path() + "/";
@@ -128,8 +129,8 @@ TEST(ConfigSettings, KeysNumbersCommentsAndQuotedValues) {
   EXPECT_STREQ(optLayer, "M1");
 }
 
-TEST(ConfigSettings, ReloadRestoresDefaultsButKeepsDeviceAndG92Mode) {
-  FreshCore();
+TEST(ConfigSettings, DesktopReloadKeepsDeviceAndModeAndRefusesNonNumbers) {
+  FreshCore(kxDESKTOP);
   TempDir dir;
   WithIni(dir, "GridRadius: 3\nDevTarget: 'OTHER.SYN'\nG92Modus: 1\nDataName: 'p'\n");
   ktechno.dPE = 99;
@@ -141,48 +142,35 @@ TEST(ConfigSettings, ReloadRestoresDefaultsButKeepsDeviceAndG92Mode) {
   EXPECT_FLOAT_EQ(ktechno.dPE, 30.0f);
   EXPECT_STREQ(gDevTarget, "OTHER.SYN");
   EXPECT_EQ(ktechno.G92Mode, 1);
-}
-
-TEST(ConfigSettings, ProgramFolderAndTheShippedFile) {
-  FreshCore();
-  RunSettings("C:\\kx\\korvex.exe");
-  EXPECT_STREQ(homepath, "C:\\kx\\");
-  // A bare program name: the folder of the running program.
-  RunSettings("korvex");
-  EXPECT_TRUE(FileExists(std::string(homepath) + "korvex_tests"));
-  FreshCore();
-  std::string out = RunSettings(SourceDir() + "/korvex");
-  EXPECT_TRUE(Has(out, "korvex.ini>  OK\n" + std::string(kDefaultBlock))) << out;
-  EXPECT_STREQ(ini_filename, "korvex.ini");
-}
-
-TEST(ConfigSettings, FrontEndValuesThatAreNoNumberAreRefused) {
-  FreshCore(kxDESKTOP);
+  // A value the window hands over must be a number.
   for (float typed : {0.005f, NAN, INFINITY}) {
     GuiBridge(kxSET_TOLERANCE, nullptr, &typed, nullptr);
     EXPECT_FLOAT_EQ(gNpTolerance, 0.005f) << typed;
   }
 }
 
-TEST(ConfigDevice, KeyAndValueRulesWidthsTheNextFileAndTheBuiltInSyntax) {
-  DeviceFolder f;
-  f.Add("A.SYN",
-        "$Device \"Test device\"\n"
-        "$EOL\n"                               // key without value
-        "; $Extension \".bad\"\n"              // comment
-        "  x $Extension \".nc\" trailing\n"    // key anywhere, text after the value
-        "$RemarkOn \"[\" $RemarkOff \"]\"\n"   // the later key of the table takes the first value
-        "$Header \"<A<B|C\"\n"                 // first character stays, then LF and CR
-        "$Footer \"open to the end\n"
-        "$SubJump \"\"P\"\n"                   // a quote as first character is text
-        "$PrgEnd \"M30 and much more\"\n"      // cut to the field
-        "$TechLine \"T O\"\n");
+TEST(ConfigDevice, KeyAndValueRulesWidthsTheNextFileTheBuiltInSyntaxAndThePathRule) {
+  FreshCore();
+  TempDir dir;
+  mkdir(dir.File("devices").c_str(), 0755);
+  KxCopy(homepath, sizeof homepath, (dir.Path() + "/").c_str());
+  WriteFile(dir.File("devices/A.SYN"),
+            "$Device \"Test device\"\n"
+            "$EOL\n"                               // key without value
+            "; $Extension \".bad\"\n"              // comment
+            "  x $Extension \".nc\" trailing\n"    // key anywhere, text after the value
+            "$RemarkOn \"[\" $RemarkOff \"]\"\n"   // the later key of the table takes the first value
+            "$Header \"<A<B|C\"\n"                 // first character stays, then LF and CR
+            "$Footer \"open to the end\n"
+            "$SubJump \"\"P\"\n"                   // a quote as first character is text
+            "$PrgEnd \"M30 and much more\"\n"      // cut to the field
+            "$TechLine \"T O\"\n");
   ReadDevice("A.SYN");
   const char* fields[][2] = {{mS.Device, "Test device"}, {mS.EOL, "(na)"}, {mS.Extension, ".nc"},
                              {mS.RemarkOff, "["}, {mS.RemarkOn, ""}, {mS.Header, "<A\nB\rC"},
                              {mS.Footer, "open to the end"}, {mS.SubJump, "\"P"}, {mS.PrgEnd, "M30 and"}};
   for (const auto& field : fields) EXPECT_STREQ(field[0], field[1]);
-  f.Add("LONG.SYN", "$Header \"" + std::string(300, 'h') + "\"\n");
+  WriteFile(dir.File("devices/LONG.SYN"), "$Header \"" + std::string(300, 'h') + "\"\n");
   ReadDevice("LONG.SYN");
   EXPECT_EQ(std::string(mS.Header), std::string(179, 'h'));
   EXPECT_STREQ(mS.TechLine, "T O");   // kept from the first file
@@ -192,15 +180,12 @@ TEST(ConfigDevice, KeyAndValueRulesWidthsTheNextFileAndTheBuiltInSyntax) {
   const char* builtIn[][2] = {{mS.TechFile, "DEFAULT.TCH"}, {mS.MirrorOn, "G71X1Y0"}, {mS.Header, ""},
                               {mS.Reserv_A, "(na)"}, {mS.TechLine, "RO T H"}};
   for (const auto& field : builtIn) EXPECT_STREQ(field[0], field[1]);
-}
-
-TEST(ConfigDevice, NamesUpToThirteenCharactersAreLookedUpInDevices) {
-  DeviceFolder f;
-  f.Add("ABCDEFGHI.SYN", "$Device \"thirteen\"\n");
-  f.Add("ABCDEFGHIJ.SYN", "$Device \"in devices\"\n");
-  WriteFile(f.File("ABCDEFGHIJ.SYN"), "$Device \"fourteen\"\n");
+  // Names up to thirteen characters are looked up in devices/, longer ones are paths.
+  WriteFile(dir.File("devices/ABCDEFGHI.SYN"), "$Device \"thirteen\"\n");
+  WriteFile(dir.File("devices/ABCDEFGHIJ.SYN"), "$Device \"in devices\"\n");
+  WriteFile(dir.File("ABCDEFGHIJ.SYN"), "$Device \"fourteen\"\n");
   for (auto [name, device] : {std::pair{std::string("ABCDEFGHI.SYN"), "thirteen"},
-                              {"ABCDEFGHIJ.SYN", "DefaultSyntax"}, {f.File("ABCDEFGHIJ.SYN"), "fourteen"}}) {
+                              {"ABCDEFGHIJ.SYN", "DefaultSyntax"}, {dir.File("ABCDEFGHIJ.SYN"), "fourteen"}}) {
     ReadDevice(name);
     EXPECT_STREQ(mS.Device, device) << name;
   }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <regex>
 #include <unistd.h>
 
 #include "support/dxf_text.h"
@@ -19,8 +20,7 @@ namespace {
 // A square on the main layer, with its start hole inside unless told otherwise.
 std::string squareDrawing(bool startHole = true) {
   DxfText d("AC1009");
-  d.Layer("0").Layer("DXF_MAIN").Line("DXF_MAIN", 0, 0, 10, 0).Line("DXF_MAIN", 10, 0, 10, 10)
-      .Line("DXF_MAIN", 10, 10, 0, 10).Line("DXF_MAIN", 0, 10, 0, 0);
+  d.Layer("0").Layer("DXF_MAIN").Polyline("DXF_MAIN", {{0, 0}, {10, 0}, {10, 10}, {0, 10}});
   if (startHole) d.Circle("DXF_MAIN", 5, 2, 0.5);
   return d.Str();
 }
@@ -37,12 +37,6 @@ const std::vector<std::pair<std::string, std::string>> kFiles = {
     {"fromini.txt", "earlier\n"},
     {"old.logs/part.dxf", squareDrawing()},
     {"v2.initial/part.dxf", squareDrawing()}};
-
-std::string At(std::string text, const std::string& home) {
-  for (size_t p = text.find('@'); p != std::string::npos; p = text.find('@', p + home.size()))
-    text.replace(p, 1, home);
-  return text;
-}
 
 }  // namespace
 
@@ -83,9 +77,11 @@ TEST(Console, RunsEndWithTheirStatusAndTheirLines) {
       {{"-h"}, 0, {"Usage: korvex [-bulk] DRAWING.dxf", "5 nothing to cut"}, {}},
       {{"--version"}, 0, {"korvex _081024\n", "!KORVEX", "!Usage"}, {}},
   };
-  auto bare = [](const std::string& s) { return s[0] == '!' ? s.substr(1) : s; };
   for (const auto& run : runs) {
     ProgramFolder home;
+    auto bare = [&](const std::string& s) {   // without its "!", "@" standing for the folder
+      return std::regex_replace(s[0] == '!' ? s.substr(1) : s, std::regex("@"), home.Path());
+    };
     mkdir(home.File("old.logs").c_str(), 0755);
     mkdir(home.File("v2.initial").c_str(), 0755);
     for (const auto& [name, text] : kFiles) WriteFile(home.File(name), text);
@@ -95,7 +91,7 @@ TEST(Console, RunsEndWithTheirStatusAndTheirLines) {
     ProcessResult r = RunProcess(argv, home.Path());
     SCOPED_TRACE((run.args.empty() ? "(none)" : run.args[0]) + "\n" + r.output);
     EXPECT_EQ(r.status, run.status);
-    for (const std::string& s : run.said) EXPECT_EQ(Has(r.output, At(bare(s), home.Path())), s[0] != '!') << s;
+    for (const std::string& s : run.said) EXPECT_EQ(Has(r.output, bare(s)), s[0] != '!') << s;
     for (const std::string& f : run.files) EXPECT_EQ(FileExists(home.File(bare(f))), f[0] != '!') << f;
     // What a run does not make stays as it was: drawings are never written, an earlier program is left.
     for (const auto& [name, text] : kFiles) {

@@ -86,8 +86,7 @@ class GuiTest : public ::testing::Test {
   }
   // Posts a message and handles it.
   static void Post(BLooper* looper, uint32 code) {
-    BMessage msg(code);
-    looper->PostMessage(&msg);
+    looper->PostMessage(code);
     Pump();
   }
   // A file dropped on the window from a file manager: its URL arrives at the window's widget.
@@ -150,9 +149,7 @@ using PrefsTest = GuiTest;
 TEST_F(WindowTest, FieldsAcceptOnlyTheirOpenRangesAndSwitchesReachTheCore) {
   KXWindow* w = OpenWindow();
   EXPECT_STREQ(View<BBox>(w, "iniBox")->Label(), prog.File("korvex.ini").c_str());
-  EXPECT_FALSE(MakeEnabled(w));
   EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), "-- not set -- please drag --");
-  EXPECT_STREQ(View<BMenuField>(w, "dxfLayMF")->MenuText(), "DXF_MAIN");
 
   // Per field: typed text, then the text shown and the core's value; a refused value shows the one
   // before, at first the settings file's.
@@ -171,8 +168,6 @@ TEST_F(WindowTest, FieldsAcceptOnlyTheirOpenRangesAndSwitchesReachTheCore) {
     }
   }
   EXPECT_FLOAT_EQ(fMinusTol, -0.0059f);   // the chaining's band follows the typed tolerance
-  w->SetGuiValues();
-  EXPECT_STREQ(Text(w, "hoOff"), "-0.029");
 
   const struct { const char* label; uint32 code; int* global; } boxes[] = {
       {"GlobTextInfo", kxMSG_GLOB_INFO, &gGlobTextInfo}, {"AddDataInfo", kxMSG_DATA_INFO, &gDataInfo},
@@ -210,8 +205,7 @@ TEST_F(WindowTest, StartHoleMenuAndReloadFollowTheSettingsFile) {
   autoStart->setChecked(false);
   Pump();
   EXPECT_EQ(gAutoStartHoles, 0);
-  WriteFile(prog.File("square.dxf"), DxfText("AC1009").Layer("DXF_MAIN").Line("DXF_MAIN", 0, 0, 40, 0)
-      .Line("DXF_MAIN", 40, 0, 40, 20).Line("DXF_MAIN", 40, 20, 0, 20).Line("DXF_MAIN", 0, 20, 0, 0).Str());
+  WriteFile(prog.File("square.dxf"), DxfText().Layer("DXF_MAIN").Polyline("DXF_MAIN", {{0, 0}, {40, 0}, {40, 20}, {0, 20}}).Str());
   Drop(w, prog.File("square.dxf"));
   Post(w, kxMSG_MAKE);
   std::string line = Line(w);
@@ -336,8 +330,7 @@ TEST_F(WindowTest, MakeShowsTheResultThePreviewAndTheProgram) {
   EXPECT_TRUE(Has(line, "status 0: done")) << line;
   EXPECT_FALSE(Red(w));
   EXPECT_TRUE(Has(ReadFile(prog.File("_results.htm")), "DATAMODE: PLATE"));
-  std::string log = ReadFile(prog.File("_outlog.txt"));
-  EXPECT_EQ(log.substr(log.size() - 2), "\n\n");
+  EXPECT_TRUE(ReadFile(prog.File("_outlog.txt")).ends_with("\n\n"));
   EXPECT_EQ(log_stream, nullptr);
   EXPECT_EQ(i_stream, nullptr);
   EXPECT_EQ(opened.back(), prog.File("_nwd_out.NC"));

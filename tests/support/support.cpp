@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <sys/wait.h>
 
 #include "geometry/base.h"
@@ -53,9 +53,7 @@ void WriteFile(const std::string& path, const std::string& text) {
 
 std::string ReadFile(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
+  return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
 bool FileExists(const std::string& path) { return fs::exists(path); }
