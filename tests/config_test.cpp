@@ -103,7 +103,7 @@ TEST(ConfigSettings, ProgramFolderShippedFileAndAMissingFileLookedForBelowDevice
   EXPECT_STREQ(ini_filename, "devices/korvex.ini");
 }
 
-TEST(ConfigSettings, KeysNumbersCommentsAndQuotedValues) {
+TEST(ConfigSettings, KeysNumbersQuotedValuesAndTheDesktopsReload) {
   FreshCore();
   TempDir dir;
   std::string out = WithIni(dir, ";GridRadius: 9\nx ;GridRadius: 9\nNextElemTol: 0.01\r\nAnchorLength:   6.25mm\n"
@@ -127,11 +127,9 @@ TEST(ConfigSettings, KeysNumbersCommentsAndQuotedValues) {
   // The first quote of the line feeds every quoted key on it.
   WithIni(dir, "LayerName: 'M1' LayerOptN: 'O1'\n");
   EXPECT_STREQ(optLayer, "M1");
-}
 
-TEST(ConfigSettings, DesktopReloadKeepsDeviceAndModeAndRefusesNonNumbers) {
+  // The desktop program's reload brings the defaults back but keeps the device and the mode.
   FreshCore(kxDESKTOP);
-  TempDir dir;
   WithIni(dir, "GridRadius: 3\nDevTarget: 'OTHER.SYN'\nG92Modus: 1\nDataName: 'p'\n");
   ktechno.dPE = 99;
   WriteFile(dir.File("korvex.ini"), "; emptied\n");
@@ -191,8 +189,10 @@ TEST(ConfigDevice, KeyAndValueRulesWidthsTheNextFileTheBuiltInSyntaxAndThePathRu
   }
 }
 
-TEST(ConfigTechno, ResetKeepsTheModeAndTheHoleOffset) {
-  FreshCore();   // the reset keeps the mode and the hole offset
+// The reset keeps the mode and the hole offset; then texts applied in turn to one record: what a
+// refused keyword prints, and the values after each text.
+TEST(ConfigTechno, ResetKeywordsSwitchesCorrectionsAndDirectives) {
+  FreshCore();
   ktechno.dHole = 0.25f;
   ktechno.G92Mode = 1;
   ktechno.dROff[3] = 1;
@@ -204,10 +204,7 @@ TEST(ConfigTechno, ResetKeepsTheModeAndTheHoleOffset) {
   EXPECT_STREQ(moveType, "G01");
   Apply("plain note Q3 'G41'");   // no keyword
   EXPECT_EQ(ktechno.modif, 0);
-}
 
-// Texts applied in turn to one record: what a refused keyword prints, and the values after each text.
-TEST(ConfigTechno, KeywordsSwitchesCorrectionsAndDirectives) {
   struct Value { Field field; double want; };
   // fresh: a reset record in that flavour first (-1 goes on with the record as it is).
   // refused: the whole console text of a text with a refused keyword ("oops"), "" where none is refused.

@@ -7,8 +7,7 @@
 #include "geometry/base.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string& home = FuzzHome();
-  FuzzFreshCore();
+  const std::string& home = FuzzStart();
   KxCopy(homepath, sizeof homepath, home.c_str());
   FuzzWrite(home + "devices/FUZZ.SYN", data, size);
   SetDevSyntax("FUZZ.SYN");

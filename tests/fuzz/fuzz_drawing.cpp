@@ -6,8 +6,7 @@
 #include "run.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string& home = FuzzHome();
-  FuzzFreshCore();
+  const std::string& home = FuzzStart();
   std::string drawing = home + "in.dxf";
   FuzzWrite(drawing, data, size);
   std::string program = home + "korvex";

@@ -5,8 +5,7 @@
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string& home = FuzzHome();
-  FuzzFreshCore();
+  const std::string& home = FuzzStart();
   FuzzWrite(home + "korvex.ini", data, size);
   SetGlobals((home + "korvex").c_str());
   return 0;

@@ -5,44 +5,43 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "geometry/base.h"
 #include "report/report.h"
 
+namespace fs = std::filesystem;
+
 static void quiet(const char*, size_t) {}
 
-static std::string gHome;
-static void removeHome() {
-  std::error_code ec;
-  if (!gHome.empty()) std::filesystem::remove_all(gHome, ec);
-}
-
-const std::string& FuzzHome() {
-  static std::string home = [] {
+// The program folder of this process with the shipped settings, device and
+// technology files beside the program; removed when the process ends.
+struct FuzzFolder {
+  std::string path;
+  FuzzFolder() {
     // Nothing may be opened for a person while fuzzing.
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     // Every input is written to and read from a file: keep them in memory.
     char tmpl[] = "/dev/shm/korvex-fuzz-XXXXXX";
     if (!mkdtemp(tmpl)) abort();
-    std::string h = tmpl;
-    // The shipped settings, device and technology files lie beside the program.
+    path = std::string(tmpl) + "/";
     std::error_code ec;
-    std::filesystem::copy(KORVEX_SOURCE_DIR "/devices", h + "/devices", std::filesystem::copy_options::recursive, ec);
-    std::filesystem::copy_file(KORVEX_SOURCE_DIR "/korvex.ini", h + "/korvex.ini", ec);
-    mkdir((h + "/devices").c_str(), 0755);
-    gHome = h;
-    atexit(removeHome);
-    return h + "/";
-  }();
-  return home;
-}
+    fs::copy(KORVEX_SOURCE_DIR "/devices", path + "devices", fs::copy_options::recursive, ec);
+    fs::copy_file(KORVEX_SOURCE_DIR "/korvex.ini", path + "korvex.ini", ec);
+    mkdir((path + "devices").c_str(), 0755);
+  }
+  ~FuzzFolder() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+};
 
-void FuzzFreshCore() {
+const std::string& FuzzStart() {
+  static FuzzFolder home;
   ResetAllState();
   KxSetFlavour(kxCONSOLE);
   gConsoleSink = quiet;
+  return home.path;
 }
 
 void FuzzWrite(const std::string& path, const uint8_t* data, size_t size) {

@@ -11,8 +11,7 @@
 #include "geometry/base.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string& home = FuzzHome();
-  FuzzFreshCore();
+  const std::string& home = FuzzStart();
   KxCopy(homepath, sizeof homepath, home.c_str());
   SetDevSyntax("NONE.SYN");  // default syntax: technology file DEFAULT.TCH
   const uint8_t* nl = static_cast<const uint8_t*>(memchr(data, '\n', size));
