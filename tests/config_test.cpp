@@ -9,41 +9,40 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
+#include <variant>
 
 #include "config/config.h"
 #include "dxf/dxf.h"
 #include "geometry/base.h"
 #include "support/support.h"
 
-namespace {
-
-std::string RunSettings(const std::string& programPath) {
+static std::string RunSettings(const std::string& programPath) {
   ConsoleCapture cap;
   SetGlobals(programPath.c_str());
   return cap.Text();
 }
 
 // Writes the settings file of the program folder dir and reads it.
-std::string WithIni(const TempDir& dir, const std::string& ini) {
+static std::string WithIni(const TempDir& dir, const std::string& ini) {
   WriteFile(dir.File("korvex.ini"), ini);
   return RunSettings(dir.File("korvex"));
 }
 
-const char kDefaultBlock[] =
+static const char kDefaultBlock[] =
     "\n ---Globals:\n  NextElemToleranz: 0.002\n    gStartPosition: 2.605\n"
     "      gMaxAnkerLen: 4.500\n        HoleOffset: -0.002\n          edmLayer: 'DXF_MAIN'\n"
     "          optLayer: 'EDMX_'\n          G92Modus: 'PLATE'\n     data-filename: '_nwd_out'\n\n"
     "   GlobaleTextInfo: '0=No'\tOpenDataFile: '1=Yes'\n"
     "       AddDataInfo: '0=No'\t RemTextInfo: '1=Yes'\n ---Globals end\n";
 
-std::string ReadDevice(const std::string& name) {
+static std::string ReadDevice(const std::string& name) {
   ConsoleCapture cap;
   SetDevSyntax(name.c_str());
   return cap.Text();
 }
 
 // A reset record in the given flavour with the built-in device words.
-void FreshTechno(int flavour = kxCONSOLE) {
+static void FreshTechno(int flavour = kxCONSOLE) {
   FreshCore(flavour);
   KxCopy(homepath, sizeof homepath, "/nonexistent/");
   ConsoleCapture cap;
@@ -51,22 +50,15 @@ void FreshTechno(int flavour = kxCONSOLE) {
   SetTechnologie(nullptr, 0);
 }
 
-std::string Apply(const std::string& text) {
+static std::string Apply(const std::string& text) {
   ConsoleCapture cap;
   SetTechnologie(text.c_str(), 7);
   return cap.Text();
 }
 
-// A whole or a decimal field of the record.
-struct Field {
-  Field(int* p) : i(p) {}
-  Field(float* p) : f(p) {}
-  double operator()() const { return i ? *i : *f; }
-  int* i = nullptr;
-  float* f = nullptr;
-};
-
-}  // namespace
+// A whole or a decimal field of the record, and its value.
+using Field = std::variant<int*, float*>;
+static double ValueOf(Field f) { return std::visit([](auto* p) { return double(*p); }, f); }
 
 TEST(ConfigSettings, ProgramFolderShippedFileAndAMissingFileLookedForBelowDevices) {
   FreshCore();
@@ -200,7 +192,7 @@ TEST(ConfigTechno, ResetKeywordsSwitchesCorrectionsAndDirectives) {
   SetTechnologie(nullptr, 0);
   const std::pair<Field, double> values[] = {{&ktechno.dReg, 1}, {&ktechno.dDLage, 42}, {&ktechno.dQuali, 1},
       {&ktechno.dKLage, 52}, {&ktechno.dROff[0], 0.25}, {&ktechno.dROff[3], 0}, {&ktechno.G92Mode, 1}};
-  for (const auto& v : values) EXPECT_FLOAT_EQ(v.first(), v.second) << "value " << &v - values;
+  for (const auto& v : values) EXPECT_FLOAT_EQ(ValueOf(v.first), v.second) << "value " << &v - values;
   EXPECT_STREQ(moveType, "G01");
   Apply("plain note Q3 'G41'");   // no keyword
   EXPECT_EQ(ktechno.modif, 0);
@@ -234,7 +226,7 @@ TEST(ConfigTechno, ResetKeywordsSwitchesCorrectionsAndDirectives) {
     if (s.fresh >= 0) FreshTechno(s.fresh);
     std::string printed = Apply(s.text);
     EXPECT_EQ(Has(printed, "oops") ? printed : "", s.refused) << s.text;
-    for (const Value& v : s.values) EXPECT_NEAR(v.field(), v.want, 1e-6) << s.text << " value " << &v - &s.values[0];
+    for (const Value& v : s.values) EXPECT_NEAR(ValueOf(v.field), v.want, 1e-6) << s.text << " #" << &v - &s.values[0];
   }
   EXPECT_STREQ(ktechno.dInfo, "Plate 7");   // the directive's star text, and the text's first word
   EXPECT_STREQ(ktechno.sInfo, "Plate");

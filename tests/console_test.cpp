@@ -15,10 +15,8 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
 // A square on the main layer, with its start hole inside unless told otherwise.
-std::string squareDrawing(bool startHole = true) {
+static std::string squareDrawing(bool startHole = true) {
   DxfText d("AC1009");
   d.Layer("0").Layer("DXF_MAIN").Polyline("DXF_MAIN", {{0, 0}, {10, 0}, {10, 10}, {0, 10}});
   if (startHole) d.Circle("DXF_MAIN", 5, 2, 0.5);
@@ -26,7 +24,7 @@ std::string squareDrawing(bool startHole = true) {
 }
 
 // Every run's folder holds these files; "@" in a row's texts stands for the folder.
-const std::vector<std::pair<std::string, std::string>> kFiles = {
+static const std::vector<std::pair<std::string, std::string>> kFiles = {
     {"korvex.ini", "DataName: 'fromini'\n"},
     {"a.dxf", squareDrawing()},
     {"garbage.dxf", "garbage"},
@@ -37,8 +35,6 @@ const std::vector<std::pair<std::string, std::string>> kFiles = {
     {"fromini.txt", "earlier\n"},
     {"old.logs/part.dxf", squareDrawing()},
     {"v2.initial/part.dxf", squareDrawing()}};
-
-}  // namespace
 
 TEST(Console, RunsEndWithTheirStatusAndTheirLines) {
   // Texts said and files made by a run; "!" before one: not said, not made.

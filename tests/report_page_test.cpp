@@ -12,10 +12,8 @@
 #include "report/report.h"
 #include "support/table_rows.h"
 
-namespace {
-
-std::vector<std::string> gOpened;
-void recordOpen(const char* path) { gOpened.push_back(path); }
+static std::vector<std::string> gOpened;
+static void recordOpen(const char* path) { gOpened.push_back(path); }
 
 struct ReportPage : ::testing::Test {
   ConsoleCapture out;
@@ -178,5 +176,3 @@ TEST(ReportOpener, PlanHandsThePathOverAsOneArgumentOrRefuses) {
   for (const auto& r : refused) EXPECT_EQ(KxPlanOpen(r.path, r.x, r.wl, r.plan), r.result) << &r - refused;
   EXPECT_STREQ(plan.argv[1], "");
 }
-
-}  // namespace

@@ -6,5 +6,5 @@
 #include <cstdint>
 #include <string>
 
-const std::string& FuzzStart();   // initial process-wide state, quiet console; the program folder ending with "/"
+const std::string& FuzzStart();   // fresh process-wide state, quiet console; gives the folder ending with "/"
 void FuzzWrite(const std::string& path, const uint8_t* data, size_t size);  // writes bytes to a file

@@ -42,12 +42,10 @@ int main(int argc, char** argv) {
   return RUN_ALL_TESTS();
 }
 
-namespace {
-
-std::vector<std::string>* sOpened = nullptr;
+static std::vector<std::string>* sOpened = nullptr;
 
 // Path of korvex_settings below a settings folder.
-std::string SettingsFile(const std::string& folder) { return folder + "/_LP_x-vnd.VL/korvex_settings"; }
+static std::string SettingsFile(const std::string& dir) { return dir + "/_LP_x-vnd.VL/korvex_settings"; }
 
 class GuiTest : public ::testing::Test {
  protected:
@@ -66,7 +64,6 @@ class GuiTest : public ::testing::Test {
     delete app;
     Pump();
     gOpenHook = nullptr;
-    unsetenv("XDG_CONFIG_HOME");
     ResetDesktopState();
     ResetAllState();
   }
@@ -205,7 +202,8 @@ TEST_F(WindowTest, StartHoleMenuAndReloadFollowTheSettingsFile) {
   autoStart->setChecked(false);
   Pump();
   EXPECT_EQ(gAutoStartHoles, 0);
-  WriteFile(prog.File("square.dxf"), DxfText().Layer("DXF_MAIN").Polyline("DXF_MAIN", {{0, 0}, {40, 0}, {40, 20}, {0, 20}}).Str());
+  WriteFile(prog.File("square.dxf"),
+            DxfText().Layer("DXF_MAIN").Polyline("DXF_MAIN", {{0, 0}, {40, 0}, {40, 20}, {0, 20}}).Str());
   Drop(w, prog.File("square.dxf"));
   Post(w, kxMSG_MAKE);
   std::string line = Line(w);
@@ -481,5 +479,3 @@ TEST_F(PrefsTest, FirstStartWritesTheDefaultsAndFailuresLeaveThem) {
   setenv("HOME", home.c_str(), 1);
   EXPECT_EQ(ReadFile(SettingsFile(prog.Path() + "/.config")), "Hello !\n");
 }
-
-}  // namespace

@@ -13,14 +13,10 @@
 
 namespace fs = std::filesystem;
 
-// Tests never open files for a person, even when run inside a desktop session.
-static void noDesktop() {
+void FreshCore(int flavour) {
+  // Tests never open files for a person, even when run inside a desktop session.
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
-}
-
-void FreshCore(int flavour) {
-  noDesktop();
   ResetAllState();
   KxSetFlavour(flavour);
 }
@@ -73,8 +69,7 @@ static std::string quoted(std::string s) {
 }
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& cwd) {
-  noDesktop();
-  std::string command = "cd " + quoted(cwd) + " && exec";
+  std::string command = "cd " + quoted(cwd) + " && exec env -u DISPLAY -u WAYLAND_DISPLAY";
   for (const auto& a : argv) command += " " + quoted(a);
   ProcessResult r;
   FILE* out = popen((command + " </dev/null 2>&1").c_str(), "r");
