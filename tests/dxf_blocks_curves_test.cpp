@@ -15,6 +15,7 @@
 #include "geometry/base.h"
 #include "support/dxf_passes.h"
 #include "support/dxf_text.h"
+#include "support/runs.h"
 #include "support/support.h"
 
 namespace {
@@ -169,21 +170,6 @@ void ExpectFollows(const KxCurvePiece* pieces, int n, const Curve& at, double t0
   EXPECT_LE(worst, tol);
 }
 
-// The length of contour $K01 on the statistics page.
-double PageLength(const std::string& page) {
-  std::smatch m;
-  EXPECT_TRUE(std::regex_search(page, m, std::regex("\\$K01 +\\+([0-9.]+) "))) << page;
-  return m.empty() ? 0 : std::stod(m[1]);
-}
-
-std::string CutProgram(const DxfText& d, std::string* page = nullptr) {
-  ProgramFolder pf;
-  WriteFile(pf.File("part.dxf"), d.Str());
-  RunProcess({pf.Binary(), "part.dxf"}, pf.Path());
-  if (page) *page = ReadFile(pf.File("_results.htm"));
-  return ReadFile(pf.File("_nwd_out.txt"));
-}
-
 }  // namespace
 
 // Nested inserts, each with its own scale and rotation, one mirroring by a
@@ -230,7 +216,7 @@ TEST(DxfBlocks, MinsertArrayBecomesOneContourPerCopy) {
     SCOPED_TRACE(version);
     DxfText d(version);
     d.Layer("DXF_MAIN");
-    d.Block("SQ").Polyline("0", {{0, 0}, {10, 0}, {10, 10}, {0, 10}}, true).EndBlock();
+    d.Block("SQ").Polyline("0", {{0, 0}, {10, 0}, {10, 10}, {0, 10}}).EndBlock();
     d.Insert("DXF_MAIN", "SQ", 50, 0, 1, 1, 90, 3, 2, 20, 15);
     PassText(d.Str());
     std::vector<Shape> got = Placed();
@@ -266,66 +252,67 @@ TEST(DxfBlocks, MarkerBlockStaysFeedPointBlockWithGeometryIsPlaced) {
   DxfText e("AC1015");
   e.Layer("DXF_MAIN");
   e.Block("#1").Point("0", 0, 0).EndBlock();
-  e.Block("SQ", 5, 5).Polyline("0", {{0, 0}, {10, 0}, {10, 10}, {0, 10}}, true).EndBlock();
+  e.Block("SQ", 5, 5).Polyline("0", {{0, 0}, {10, 0}, {10, 10}, {0, 10}}).EndBlock();
   e.Insert("DXF_MAIN", "SQ", 0, 0).Insert("DXF_MAIN", "#1", 2, -4);
-  const std::string nc = CutProgram(e);
+  const std::string nc = ConvertText(e.Str()).program;
   EXPECT_TRUE(Has(nc, "G00 X2.000 Y-4.000")) << nc;
   EXPECT_TRUE(Has(nc, "Y-5.000")) << nc;
 }
 
-// End to end: half an ellipse with semi-axes 20 and 10 and a spline half circle,
-// each closed by a line along its axis (a lead-in reaches a line or a wide arc,
-// not the short arcs of a curve), are cut with arc moves along the curve, every
-// one within 0.001 of the true curve after the program has written its
-// coordinates with three decimals; the statistics page counts the arcs under
-// ARC and the contour has the curve's length.
+// End to end: half an ellipse with semi-axes 20 and 10 and a spline half circle, each closed by a line along
+// its axis (a lead-in reaches a line or a wide arc, not the short arcs of a curve), and a circle of two bulges,
+// also with extrusion -Z (cut where a CAD program shows it, mirrored in X): one contour of the curve's length,
+// cut with arc moves each within 0.001 of the true curve after the program has written its coordinates with
+// three decimals, and counted under ARC on the page.
 TEST(DxfCurves, CutWithArcMovesWithinTheTolerance) {
-  {
-    SCOPED_TRACE("ellipse 20 x 10");
-    DxfText d("AC1015");
-    d.Layer("DXF_MAIN")
-        .Ellipse("DXF_MAIN", 50, 50, 20, 0, 0.5, 0, M_PI)
-        .Line("DXF_MAIN", 30, 50, 70, 50)
-        .Circle("DXF_MAIN", 50, 47, 0.5);
-    std::string page;
-    const std::string nc = CutProgram(d, &page);
-    const Curve ellipse = [](double t) { return Pt{50 + 20 * std::cos(t), 50 + 10 * std::sin(t)}; };
-    EXPECT_GT(CheckCut(nc, ellipse, 0, M_PI, {50, 47}, 50), 4);
-    EXPECT_NEAR(PageLength(page), 96.8845 / 2 + 40, 0.005);   // half the perimeter and the line
+  const double w = std::sqrt(0.5);
+  DxfText bulges[2] = {DxfText("AC1015"), DxfText("AC1015")};
+  for (int i = 0; i < 2; ++i) {
+    bulges[i].Layer("DXF_MAIN").Extrusion(0, 0, i ? -1 : 1);
+    bulges[i].BulgedPolyline("DXF_MAIN", {{20, 30, 1}, {40, 30, 1}}, true).Circle("DXF_MAIN", 23.4, 32.4, 0.5);
+  }
+  struct Case {
+    const char* name;
+    std::string dxf;
+    Curve at;
+    double t1;
+    Pt feed;
+    double lineY, length;
+    long arcs, maxArcs;   // the least and the most arc records and arc moves
+  };
+  const Case cases[] = {
+      {"ellipse 20 x 10",
+       DxfText("AC1015").Layer("DXF_MAIN").Ellipse("DXF_MAIN", 50, 50, 20, 0, 0.5, 0, M_PI)
+           .Line("DXF_MAIN", 30, 50, 70, 50).Circle("DXF_MAIN", 50, 47, 0.5).Str(),
+       [](double t) { return Pt{50 + 20 * std::cos(t), 50 + 10 * std::sin(t)}; }, M_PI, {50, 47}, 50,
+       96.8845 / 2 + 40, 5, 200},
+      {"spline half circle of radius 15",
+       DxfText("AC1015").Layer("DXF_MAIN")
+           .Spline("DXF_MAIN", 2, {0, 0, 0, 1, 1, 2, 2, 2}, {{15, 0}, {15, 15}, {0, 15}, {-15, 15}, {-15, 0}},
+                   {1, w, 1, w, 1})
+           .Line("DXF_MAIN", -15, 0, 15, 0).Circle("DXF_MAIN", 0, -3, 0.5).Str(),
+       [](double t) { return Pt{15 * std::cos(t), 15 * std::sin(t)}; }, M_PI, {0, -3}, 0, 15 * M_PI + 30, 5, 200},
+      {"circle of two bulges", bulges[0].Str(), [](double t) { return Pt{30 + 10 * std::cos(t), 30 + 10 * std::sin(t)}; },
+       2 * M_PI, {23.4, 32.4}, NAN, 62.832, 2, 2},
+      {"circle of two bulges along -Z", bulges[1].Str(),
+       [](double t) { return Pt{-30 - 10 * std::cos(t), 30 + 10 * std::sin(t)}; }, 2 * M_PI, {-23.4, 32.4}, NAN,
+       62.832, 2, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Conversion r = ConvertText(c.dxf);
+    EXPECT_TRUE(Has(r.page, "CONTOURS  :      1 ")) << r.page;
     std::smatch m;
-    ASSERT_TRUE(std::regex_search(page, m, std::regex("ARC      : +([0-9]+) \\| +([0-9]+) "))) << page;
-    EXPECT_GT(std::stol(m[1]), 4);
+    ASSERT_TRUE(std::regex_search(r.page, m, std::regex("\\$K01 +\\+([0-9.]+) "))) << r.page;
+    EXPECT_NEAR(std::stod(m[1]), c.length, 0.005);
+    ASSERT_TRUE(std::regex_search(r.page, m, std::regex("ARC      : +([0-9]+) \\| +([0-9]+) "))) << r.page;
+    EXPECT_GE(std::stol(m[1]), c.arcs);
+    EXPECT_LE(std::stol(m[1]), c.maxArcs);
     EXPECT_EQ(m[1], m[2]);
-  }
-  {
-    SCOPED_TRACE("spline half circle of radius 15");
-    const double w = std::sqrt(0.5);
-    DxfText d("AC1015");
-    d.Layer("DXF_MAIN")
-        .Spline("DXF_MAIN", 2, {0, 0, 0, 1, 1, 2, 2, 2}, {{15, 0}, {15, 15}, {0, 15}, {-15, 15}, {-15, 0}}, {1, w, 1, w, 1})
-        .Line("DXF_MAIN", -15, 0, 15, 0)
-        .Circle("DXF_MAIN", 0, -3, 0.5);
-    const std::string nc = CutProgram(d);
-    EXPECT_GT(CheckCut(nc, [](double t) { return Pt{15 * std::cos(t), 15 * std::sin(t)}; }, 0, M_PI, {0, -3}, 0), 4);
-  }
-}
-
-// A closed polyline of two bulged segments is one contour of 2 pi 10 cut with arc
-// moves; with extrusion -Z it is cut where a CAD program shows it, mirrored in X.
-TEST(DxfCurves, CircleOfTwoBulgesIsCutWithArcMoves) {
-  for (double z : {1.0, -1.0}) {
-    SCOPED_TRACE(z);
-    DxfText d("AC1015");
-    d.Layer("DXF_MAIN").Extrusion(0, 0, z);
-    d.BulgedPolyline("DXF_MAIN", {{20, 30, 1}, {40, 30, 1}}, true).Circle("DXF_MAIN", 23.4, 32.4, 0.5);
-    std::string page;
-    const std::string nc = CutProgram(d, &page);
-    EXPECT_TRUE(Has(page, "CONTOURS  :      1 ")) << page;
-    EXPECT_NEAR(PageLength(page), 62.832, 1e-3);
-    EXPECT_TRUE(Has(page, "ARC      :      2 |      2 \n")) << page;
-    EXPECT_TRUE(Has(nc, z > 0 ? "G00 X23.400 Y32.400" : "G00 X-23.400 Y32.400")) << nc;
-    const Curve circle = [&](double t) { return Pt{z * (30 + 10 * std::cos(t)), 30 + 10 * std::sin(t)}; };
-    EXPECT_GE(CheckCut(nc, circle, 0, 2 * M_PI, {z * 23.4, 32.4}), 2);
+    char feed[64];
+    snprintf(feed, sizeof feed, "G00 X%.3f Y%.3f", c.feed.x, c.feed.y);
+    EXPECT_TRUE(Has(r.program, feed)) << r.program;
+    EXPECT_GE(CheckCut(r.program, c.at, 0, c.t1, c.feed, c.lineY), c.arcs);
   }
 }
 

@@ -24,7 +24,7 @@ TEST(DxfLayouts, EveryLayoutGivesTheSameRecords) {
     SCOPED_TRACE(std::string(l.version) + (l.handles ? " handles" : "") + (l.style ? " style" : "") +
                  (l.late ? " late layer" : ""));
     DxfText d(l.version);
-    d.Handles(l.handles).StyleGroups(l.style).LayerAfterMarkers(l.late).Layer("DXF_MAIN").Layer("ARC");
+    d.Layout(l.handles, l.style, l.late).Layer("DXF_MAIN").Layer("ARC");
     // A block definition on the main layer: placed where the drawing inserts it, never at its own place.
     d.Block("ARROW").Line("DXF_MAIN", 0, 0, 1, 1).Circle("DXF_MAIN", 0, 0, 9).EndBlock();
     d.Line("ARC", 0, 0, 5, 5).Text("OTHER", 0, 0, "LINE").Text("OTHER", 0, 0, "ARC");
@@ -87,9 +87,9 @@ TEST(DxfObjectCoordinates, MinusZIsMirroredOtherPlanesAndSolidsAreSkipped) {
         .Circle("DXF_MAIN", 7, 7, 1)
         .BulgedPolyline("DXF_MAIN", {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}, true)
         .Extrusion(0, 0, 1)
-        .Polyline3D("DXF_MAIN", {{0, 100, 5}, {10, 100, 5}, {10, 110, 5}})
-        .Polyline3D("DXF_MAIN", {{0, 200, 0}, {10, 200, 1}, {10, 210, 0}})
-        .Polyline3D("DXF_MAIN", {{0, 300, 0}, {10, 300, 0}, {10, 310, 0}}, 64)
+        .VertexPolyline("DXF_MAIN", {{0, 100, 5}, {10, 100, 5}, {10, 110, 5}}, 9)
+        .VertexPolyline("DXF_MAIN", {{0, 200, 0}, {10, 200, 1}, {10, 210, 0}}, 9)
+        .VertexPolyline("DXF_MAIN", {{0, 300, 0}, {10, 300, 0}, {10, 310, 0}}, 9 | 64)
         .Circle("DXF_MAIN", 0, 0, 1);
     const std::string log = PassLog(d.Str()), recs = RecordsText();
     // Mirrored; lines as they are; the flat 3-D polyline; reading goes on after the skipped ones.

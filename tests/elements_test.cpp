@@ -7,31 +7,12 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "support/support.h"
-
-namespace {
-
-void addReserved() {
-  ClearElements();
-  AddReservedElements();
-}
-
-void stageArc(float ccx, float ccy, float r, float a0, float a1) {
-  cx = ccx;
-  cy = ccy;
-  rd = r;
-  sw = a0;
-  ew = a1;
-  sx = XARC(a0, r) + ccx;
-  sy = YARC(a0, r) + ccy;
-  ex = XARC(a1, r) + ccx;
-  ey = YARC(a1, r) + ccy;
-}
-
-}  // namespace
+#include "support/table_rows.h"
 
 TEST(Elements, ReservedRecordsComeFirstAndTextsAreBounded) {
   FreshCore();
-  addReserved();
+  ClearElements();
+  AddReservedElements();
   ASSERT_EQ(eldsCounter, 7);
   EXPECT_STREQ(elds[0].text, "feedbuf");
   EXPECT_EQ(elds[2].type, etCPY);
@@ -52,20 +33,12 @@ TEST(Elements, ReservedRecordsComeFirstAndTextsAreBounded) {
 }
 
 TEST(Elements, CopyIntoSlotKeepsSlotIdentityCopyIntoRecordTakesAll) {
-  FreshCore();
-  addReserved();
-  AddElement(etLINE, gNoText);
-  AddElement(etLINE, gNoText);
-  stageArc(10, 20, 5, 300, 30);
-  AddElement(etARC, "the arc");
-  elementdaten& src = elds[9];
-  strcpy(src.kontur, "$K02");
-  src.used = 1;
-  src.len = 12.5f;
-  CopyElementInto(9, 2);
+  StartTable();
+  const long arc = AddArc(10, 20, 5, 300, 30, "$K02");
+  CopyElementInto(arc, 2);
   EXPECT_EQ(elds[2].type, etCPY);
   EXPECT_STREQ(elds[2].text, "arc copy");
-  EXPECT_EQ(elds[2].kElemX, 9);
+  EXPECT_EQ(elds[2].kElemX, arc);
   EXPECT_EQ(elds[2].r, 5);
   EXPECT_STREQ(elds[2].kontur, "");
   // The copy turned to start at 0 degrees keeps its sweep, across 0 as well.
@@ -76,17 +49,16 @@ TEST(Elements, CopyIntoSlotKeepsSlotIdentityCopyIntoRecordTakesAll) {
   EXPECT_FLOAT_EQ(elds[3].sx, 15);
   EXPECT_NEAR(elds[3].ex, 10, 1e-5);
   EXPECT_FLOAT_EQ(elds[3].ey, 25);
-  CopyElementInto(9, 1);
+  CopyElementInto(arc, 1);
   EXPECT_EQ(elds[1].type, etARC);
-  EXPECT_STREQ(elds[1].text, "the arc");
+  EXPECT_STREQ(elds[1].text, "");
   EXPECT_STREQ(elds[1].kontur, "$K02");
   EXPECT_EQ(elds[1].num, 1);
   EXPECT_EQ(elds[1].len, 0);
 }
 
 TEST(Elements, CopiesAndAddsBeyondTheTableAreRefused) {
-  FreshCore();
-  addReserved();
+  StartTable();
   ConsoleCapture out;
   CopyElementInto(kMaxElements, 1);
   CopyElementInto(1, kMaxElements);
@@ -110,16 +82,12 @@ TEST(Elements, CopiesAndAddsBeyondTheTableAreRefused) {
 }
 
 TEST(Elements, RegionLookupFindsTheHighestRecord) {
-  FreshCore();
-  addReserved();
+  StartTable();
   EXPECT_EQ(GetRegionElement("$K01"), -1);
-  AddElement(etDELETE, gtRegInfo);
-  strcpy(elds[7].kontur, "$K01");
-  AddElement(etDELETE, gtRegInfo);
-  strcpy(elds[8].kontur, "$K01");
-  AddElement(etLINE, gNoText);
-  strcpy(elds[9].kontur, "$K01");
-  EXPECT_EQ(GetRegionElement("$K01"), 8);
+  AddRecord(etDELETE, "$K01", 0, 0, 0, 0, gtRegInfo);
+  const long last = AddRecord(etDELETE, "$K01", 0, 0, 0, 0, gtRegInfo);
+  AddRecord(etLINE, "$K01", 0, 0);
+  EXPECT_EQ(GetRegionElement("$K01"), last);
   EXPECT_EQ(GetRegionElement("$K02"), -1);
 }
 

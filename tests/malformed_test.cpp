@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "elements/elements.h"
 #include "support/dxf_text.h"
@@ -34,89 +34,60 @@ std::string nonFiniteSquare(const std::string& version) {
   return s;
 }
 
-struct Case {
-  const char* name;
-  std::function<std::string()> drawing;
-};
-
-const Case kCases[] = {
-    {"empty file", [] { return std::string(); }},
-    {"binary junk",
-     [] {
-       std::string s;
-       unsigned x = 7;
-       for (int i = 0; i < 20000; ++i) s += (char)((x = x * 1103515245 + 12345) >> 16);
-       return s;
-     }},
-    {"no header", [] { return squareWithFeed(""); }},
-    {"header only", [] { return g(0, "SECTION") + g(2, "HEADER") + g(9, "$ACADVER") + g(1, "AC1009") + g(0, "ENDSEC"); }},
-    {"truncated inside an entity", [] { return truncatedAt(squareWithFeed("AC1009"), "CIRCLE"); }},
-    {"truncated inside a polyline",
-     [] { return truncatedAt(DxfText("AC1009").Layer("DXF_MAIN").Polyline("DXF_MAIN", {{0, 0}, {5, 0}, {5, 5}}).Str(), "VERTEX"); }},
-    {"truncated inside a 2000 polyline",
-     [] { return truncatedAt(DxfText("AC1015").Layer("DXF_MAIN").Polyline("DXF_MAIN", {{0, 0}, {5, 0}, {5, 5}}).Str(), "AcDbPolyline"); }},
-    {"truncated inside the layer table", [] { return truncatedAt(squareWithFeed("AC1015"), "AcDbLayerTableRecord"); }},
-    {"one 10 MB line", [] { return g(9, "$ACADVER") + g(1, "AC1009") + std::string(10 << 20, 'L') + "\n" + squareWithFeed("AC1009"); }},
-    {"group codes that are no numbers or huge",
-     [] {
-       std::string s = squareWithFeed("AC1009");
-       for (const char* from : {" 10\n", " 20\n", " 40\n"}) s.replace(s.find(from), 4, "x9\n");
-       s.replace(s.find(" 11\n"), 4, "99999999999999999999\n");
-       s.replace(s.find(" 21\n"), 4, "-2147483649\n");
-       return s;
-     }},
-    {"non-finite coordinates in 12-format", [] { return nonFiniteSquare("AC1009"); }},
-    {"non-finite coordinates in 2000-format", [] { return nonFiniteSquare("AC1015"); }},
-    {"NUL bytes inside lines",
-     [] {
-       std::string s = squareWithFeed("AC1009");
-       for (size_t at = s.find("LINE"); at != std::string::npos; at = s.find("LINE", at + 6)) s.insert(at + 2, 1, '\0');
-       s.replace(s.find("DXF_MAIN", s.find("ENTITIES")), 8, std::string("DXF\0MAIN", 8));
-       return s;
-     }},
-    {"5000 layers",
-     [] {
-       DxfText d("AC1015");
-       for (int i = 0; i < 5000; ++i) d.Layer("EDMX_L" + std::to_string(i));
-       return d.Layer("DXF_MAIN").Line("DXF_MAIN", 0, 0, 1, 1).Str();
-     }},
-    {"more entities on the main layer than the table holds",
-     [] {
-       DxfText d("AC1009");
-       d.Layer("DXF_MAIN");
-       for (long i = 0; i < kMaxElements / 4 + 50; ++i) {
-         double x = (i % 20) * 20, y = (i / 20) * 20.0;
-         d.Line("DXF_MAIN", x, y, x + 10, y).Line("DXF_MAIN", x + 10, y, x + 10, y + 10)
-             .Line("DXF_MAIN", x + 10, y + 10, x, y).Circle("DXF_MAIN", x + 5, y + 1, 0.4);
-       }
-       return d.Str();
-     }},
-    {"a thousand SEQEND lines",
-     [] {
-       std::string s = squareWithFeed("AC1009");
-       std::string seq;
-       for (int i = 0; i < 1000; ++i) seq += g(0, "SEQEND");
-       s.insert(s.find("  0\nCIRCLE"), seq);
-       return s;
-     }},
-    {"CR-only line ends",
-     [] {
-       std::string s = squareWithFeed("AC1009");
-       std::replace(s.begin(), s.end(), '\n', '\r');
-       return s;
-     }},
-    {"square with feed circle (sound)", [] { return squareWithFeed("AC1009"); }},
-};
+// Every malformed drawing, by name.
+std::vector<std::pair<std::string, std::string>> Drawings() {
+  const std::string square = squareWithFeed("AC1009");
+  std::string junk, badCodes = square, nuls = square, seqends = square, crOnly = square;
+  for (unsigned i = 0, x = 7; i < 20000; ++i) junk += (char)((x = x * 1103515245 + 12345) >> 16);
+  for (const char* from : {" 10\n", " 20\n", " 40\n"}) badCodes.replace(badCodes.find(from), 4, "x9\n");
+  badCodes.replace(badCodes.find(" 11\n"), 4, "99999999999999999999\n");
+  badCodes.replace(badCodes.find(" 21\n"), 4, "-2147483649\n");
+  for (size_t at = nuls.find("LINE"); at != std::string::npos; at = nuls.find("LINE", at + 6)) nuls.insert(at + 2, 1, '\0');
+  nuls.replace(nuls.find("DXF_MAIN", nuls.find("ENTITIES")), 8, std::string("DXF\0MAIN", 8));
+  for (int i = 0; i < 1000; ++i) seqends.insert(seqends.find("  0\nCIRCLE"), g(0, "SEQEND"));
+  std::replace(crOnly.begin(), crOnly.end(), '\n', '\r');
+  DxfText layers("AC1015"), full("AC1009");
+  for (int i = 0; i < 5000; ++i) layers.Layer("EDMX_L" + std::to_string(i));
+  full.Layer("DXF_MAIN");
+  for (long i = 0; i < kMaxElements / 4 + 50; ++i) {
+    double x = (i % 20) * 20, y = (i / 20) * 20.0;
+    full.Line("DXF_MAIN", x, y, x + 10, y).Line("DXF_MAIN", x + 10, y, x + 10, y + 10)
+        .Line("DXF_MAIN", x + 10, y + 10, x, y).Circle("DXF_MAIN", x + 5, y + 1, 0.4);
+  }
+  const std::vector<std::pair<double, double>> open = {{0, 0}, {5, 0}, {5, 5}};
+  return {
+      {"empty file", ""},
+      {"binary junk", junk},
+      {"no header", squareWithFeed("")},
+      {"header only", g(0, "SECTION") + g(2, "HEADER") + g(9, "$ACADVER") + g(1, "AC1009") + g(0, "ENDSEC")},
+      {"truncated inside an entity", truncatedAt(square, "CIRCLE")},
+      {"truncated inside a polyline",
+       truncatedAt(DxfText("AC1009").Layer("DXF_MAIN").Polyline("DXF_MAIN", open).Str(), "VERTEX")},
+      {"truncated inside a 2000 polyline",
+       truncatedAt(DxfText("AC1015").Layer("DXF_MAIN").Polyline("DXF_MAIN", open).Str(), "AcDbPolyline")},
+      {"truncated inside the layer table", truncatedAt(squareWithFeed("AC1015"), "AcDbLayerTableRecord")},
+      {"one 10 MB line", g(9, "$ACADVER") + g(1, "AC1009") + std::string(10 << 20, 'L') + "\n" + square},
+      {"group codes that are no numbers or huge", badCodes},
+      {"non-finite coordinates in 12-format", nonFiniteSquare("AC1009")},
+      {"non-finite coordinates in 2000-format", nonFiniteSquare("AC1015")},
+      {"NUL bytes inside lines", nuls},
+      {"5000 layers", layers.Layer("DXF_MAIN").Line("DXF_MAIN", 0, 0, 1, 1).Str()},
+      {"more entities on the main layer than the table holds", full.Str()},
+      {"a thousand SEQEND lines", seqends},
+      {"CR-only line ends", crOnly},
+      {"square with feed circle (sound)", square},
+  };
+}
 
 }  // namespace
 
 TEST(Malformed, EveryDrawingEndsWithLogPageAndFiniteProgram) {
   static const std::regex nonFinite("(^|[^A-Za-z])-?(nan|inf)([^A-Za-z]|$)", std::regex::icase);
   int programs = 0;
-  for (const Case& c : kCases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, drawing] : Drawings()) {
+    SCOPED_TRACE(name);
     ProgramFolder home;
-    WriteFile(home.File("in.dxf"), c.drawing());
+    WriteFile(home.File("in.dxf"), drawing);
     ProcessResult r = RunProcess({home.Binary(), "in.dxf"}, home.Path());
     // Converted, or read with nothing to cut.
     EXPECT_TRUE(r.status == 0 || r.status == 5) << r.output.substr(r.output.size() > 2000 ? r.output.size() - 2000 : 0);

@@ -41,11 +41,9 @@ bool RunDxfText(const std::string& dir, const std::string& text, const std::stri
 }
 
 std::string PassText(const std::string& text) {
-  FreshCore();
-  ConsoleCapture cap;
-  TempDir d;
-  RunDxfText(d.Path(), text);
-  return cap.Text();
+  std::string console;
+  PassLog(text, &console);
+  return console;
 }
 
 long RecordsOfType(int type) {
@@ -54,18 +52,16 @@ long RecordsOfType(int type) {
   return n;
 }
 
-std::string RecordText(long i) {
-  const elementdaten& e = elds[i];
-  auto r4 = [](float v) { return std::round(v * 1e4) / 1e4 + 0.0; };
-  char b[256];
-  snprintf(b, sizeof b, "%c(%g,%g)(%g,%g)c(%g,%g)r%g a%g-%g %s", "LPVACITXDY"[e.type], r4(e.sx), r4(e.sy), r4(e.ex),
-           r4(e.ey), r4(e.cx), r4(e.cy), r4(e.r), r4(e.sw), r4(e.ew), strcmp(e.text, gNoText) ? e.text : "");
-  return b;
-}
-
 std::string RecordsText() {
+  auto r4 = [](float v) { return std::round(v * 1e4) / 1e4 + 0.0; };
   std::string out;
-  for (long i = 7; i < eldsCounter; ++i) out += RecordText(i) + "\n";
+  for (long i = 7; i < eldsCounter; ++i) {
+    const elementdaten& e = elds[i];
+    char b[256];
+    snprintf(b, sizeof b, "%c(%g,%g)(%g,%g)c(%g,%g)r%g a%g-%g %s\n", "LPVACITXDY"[e.type], r4(e.sx), r4(e.sy),
+             r4(e.ex), r4(e.ey), r4(e.cx), r4(e.cy), r4(e.r), r4(e.sw), r4(e.ew), strcmp(e.text, gNoText) ? e.text : "");
+    out += b;
+  }
   return out;
 }
 

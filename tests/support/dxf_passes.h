@@ -23,10 +23,8 @@ std::string PassText(const std::string& text);
 // How many drawing records (from index 7) are of the given type.
 long RecordsOfType(int type);
 
-// One drawing record as text: type letter, start, end, centre, radius, angles (four decimals), text.
-std::string RecordText(long i);
-
-// Every drawing record (from index 7) as text, one a line.
+// Every drawing record (from index 7) as text, one a line: type letter, start, end, centre, radius,
+// angles (four decimals), text.
 std::string RecordsText();
 
 // Runs the three passes over text in a fresh core with an open log; returns the log (and what they printed).

@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <utility>
 
-std::string Num(double v) {
+static std::string Num(double v) {
   char b[64];
   snprintf(b, sizeof b, "%.6f", v);
   return b;
@@ -39,9 +39,12 @@ DxfText& DxfText::Layer(const std::string& name) {
   return *this;
 }
 
-DxfText& DxfText::Handles(bool on) { handles_ = on; return *this; }
-DxfText& DxfText::StyleGroups(bool on) { style_ = on; return *this; }
-DxfText& DxfText::LayerAfterMarkers(bool on) { layerLate_ = on; return *this; }
+DxfText& DxfText::Layout(bool handles, bool style, bool layerLate) {
+  handles_ = handles;
+  style_ = style;
+  layerLate_ = layerLate;
+  return *this;
+}
 
 DxfText& DxfText::Extrusion(double x, double y, double z) {
   ext_[0] = x; ext_[1] = y; ext_[2] = z;
@@ -158,22 +161,10 @@ DxfText& DxfText::Spline(const std::string& layer, int degree, const std::vector
   return *this;
 }
 
-DxfText& DxfText::Polyline(const std::string& layer, const std::vector<std::pair<double, double>>& pts,
-                           bool closed) {
+DxfText& DxfText::Polyline(const std::string& layer, const std::vector<std::pair<double, double>>& pts) {
   std::vector<std::array<double, 3>> flat;
   for (const auto& [x, y] : pts) flat.push_back({x, y, 0});
-  return BulgedPolyline(layer, flat, closed);
-}
-
-DxfText& DxfText::HeavyPolyline(const std::string& layer, const std::vector<std::pair<double, double>>& pts) {
-  entityHead("POLYLINE", layer, "AcDb2dPolyline");
-  groups(out(), {{66, "1"}, {10, Num(0)}, {20, Num(0)}, {30, Num(0)}, {70, "1"}});
-  for (const auto& p : pts) {
-    entityHead("VERTEX", layer, "AcDbVertex");
-    groups(out(), {{100, "AcDb2dVertex"}, {10, Num(p.first)}, {20, Num(p.second)}, {30, Num(0)}});
-  }
-  entityHead("SEQEND", layer, nullptr);
-  return *this;
+  return BulgedPolyline(layer, flat, true);
 }
 
 DxfText& DxfText::BulgedPolyline(const std::string& layer, const std::vector<std::array<double, 3>>& pts,
@@ -200,14 +191,16 @@ DxfText& DxfText::BulgedPolyline(const std::string& layer, const std::vector<std
   return *this;
 }
 
-DxfText& DxfText::Polyline3D(const std::string& layer, const std::vector<std::array<double, 3>>& pts,
-                              int extraFlags) {
-  entityHead("POLYLINE", layer, Is2000() ? "AcDb3dPolyline" : nullptr);
-  groups(out(), {{66, "1"}, {10, Num(0)}, {20, Num(0)}, {30, Num(0)}, {70, std::to_string(1 | 8 | extraFlags)}});
+DxfText& DxfText::VertexPolyline(const std::string& layer, const std::vector<std::array<double, 3>>& pts,
+                                  int flags) {
+  const bool solid = flags & 8;
+  entityHead("POLYLINE", layer, solid ? "AcDb3dPolyline" : "AcDb2dPolyline");
+  groups(out(), {{66, "1"}, {10, Num(0)}, {20, Num(0)}, {30, Num(0)}, {70, std::to_string(flags)}});
   for (const auto& p : pts) {
-    entityHead("VERTEX", layer, Is2000() ? "AcDbVertex" : nullptr);
-    if (Is2000()) group(out(), 100, "AcDb3dPolylineVertex");
-    groups(out(), {{10, Num(p[0])}, {20, Num(p[1])}, {30, Num(p[2])}, {70, "32"}});
+    entityHead("VERTEX", layer, "AcDbVertex");
+    if (Is2000()) group(out(), 100, solid ? "AcDb3dPolylineVertex" : "AcDb2dVertex");
+    groups(out(), {{10, Num(p[0])}, {20, Num(p[1])}, {30, Num(p[2])}});
+    if (solid) group(out(), 70, "32");
   }
   entityHead("SEQEND", layer, nullptr);
   return *this;

@@ -32,17 +32,14 @@ class DxfText {
   // SPLINE of a degree with its knots and control points (x, y); weights empty for a non-rational one.
   DxfText& Spline(const std::string& layer, int degree, const std::vector<double>& knots,
                   const std::vector<std::pair<double, double>>& points, const std::vector<double>& weights = {});
-  // 12-format: POLYLINE/VERTEX/SEQEND; 2000-format: LWPOLYLINE.
-  DxfText& Polyline(const std::string& layer, const std::vector<std::pair<double, double>>& pts,
-                    bool closed = true);
-  // 2000-format heavy polyline (AcDb2dPolyline with AcDb2dVertex entities).
-  DxfText& HeavyPolyline(const std::string& layer, const std::vector<std::pair<double, double>>& pts);
+  // A closed polyline; 12-format: POLYLINE/VERTEX/SEQEND; 2000-format: LWPOLYLINE.
+  DxfText& Polyline(const std::string& layer, const std::vector<std::pair<double, double>>& pts);
   DxfText& Raw(const std::string& lines);    // lines placed verbatim into the entity section
 
   // How the following entities are written.
-  DxfText& Handles(bool on);             // group 5 in every entity head (default on)
-  DxfText& StyleGroups(bool on);         // line type, colour, line weight, visibility next to the layer group
-  DxfText& LayerAfterMarkers(bool on);   // 2000-format: the layer group after the subclass markers
+  // handles: group 5 in every entity head (the default); style: line type, colour, line weight and
+  // visibility next to the layer group; layerLate: 2000-format, the layer group after the subclass markers.
+  DxfText& Layout(bool handles, bool style, bool layerLate);
   DxfText& Extrusion(double x, double y, double z);  // groups 210/220/230; (0, 0, 1) writes none
   DxfText& Block(const std::string& name, double bx = 0, double by = 0);  // following entities go into a block definition with this base point ...
   DxfText& EndBlock();                      // ... up to here
@@ -50,8 +47,9 @@ class DxfText {
   // Polylines whose points carry (x, y, bulge of the segment to the next point);
   // 12-format: POLYLINE/VERTEX/SEQEND, 2000-format: LWPOLYLINE.
   DxfText& BulgedPolyline(const std::string& layer, const std::vector<std::array<double, 3>>& pts, bool closed);
-  // POLYLINE with flag 8 (3-D) and points (x, y, z); extraFlags adds 16 or 64 for meshes.
-  DxfText& Polyline3D(const std::string& layer, const std::vector<std::array<double, 3>>& pts, int extraFlags = 0);
+  // POLYLINE with VERTEX entities (x, y, z) and flag 70 (8: 3-D, 16 or 64 added: a mesh); in the 2000-format
+  // with the subclass markers of a heavy 2-D or a 3-D polyline.
+  DxfText& VertexPolyline(const std::string& layer, const std::vector<std::array<double, 3>>& pts, int flags);
 
   // The whole drawing; crlf selects DOS line ends.
   std::string Str(bool crlf = false) const;
@@ -68,5 +66,3 @@ class DxfText {
   bool handles_ = true, style_ = false, layerLate_ = false, inBlock_ = false;
   double ext_[3] = {0, 0, 1};
 };
-
-std::string Num(double v);   // a coordinate as CAD programs write it
