@@ -408,9 +408,8 @@ TEST(Curves, SplinesOfDegreeTwoAndThreeAndFitPoints) {
   int n = KxSplineToPieces(s, 0.001, out, 4096);
   ASSERT_GT(n, 0);
   for (double px : fx) {
-    bool through = false;
-    for (int i = 0; i < n; ++i) through |= std::fabs(out[i].ex - px) < 1e-9 || std::fabs(out[i].sx - px) < 1e-9;
-    EXPECT_TRUE(through) << px;
+    auto through = [&](const KxCurvePiece& p) { return std::fabs(p.ex - px) < 1e-9 || std::fabs(p.sx - px) < 1e-9; };
+    EXPECT_TRUE(std::any_of(out, out + n, through)) << px;
   }
   s.nFit = 1;
   EXPECT_EQ(KxSplineToPieces(s, 0.001, out, 4096), -1);

@@ -1,5 +1,5 @@
 // The entity pass: records of every entity type in both drawing layouts, the
-// scanners' layer rules and count lines, entities after a skipped one, damaged input.
+// scanners' layer rules and count lines, damaged input.
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -72,35 +72,9 @@ TEST(DxfScan, LayerRulesCountLinesAndLog) {
     EXPECT_EQ(elds[7].fLayer, 1);
     EXPECT_EQ(elds[8].fLayer, 0);
   }
-  // No header, no $ACADVER, AC1006, AC1012: the entities are read.
-  for (const char* ver : {"", "AC1006", "AC1012"}) {
-    PassText(DxfText(ver).Line("DXF_MAIN", 0, 0, 1, 1).Str());
-    EXPECT_EQ(Records(), "L") << ver;
-  }
+  // Without a header, after a section that never ends: the entities are read.
   PassText("  0\nSECTION\n  2\nENTITIES\n" + DxfText("").Line("DXF_MAIN", 0, 0, 1, 1).Str());
   EXPECT_EQ(Records(), "L");
-}
-
-// The pass skips the head of an entity on a layer it does not read without reading
-// it line by line; what it reads after one must be what a line-by-line reading gave.
-TEST(DxfScan, EntitiesAfterARefusedOneReadAsBefore) {
-  for (const char* version : {"AC1009", "AC1015"}) {
-    for (bool crlf : {false, true}) {
-      SCOPED_TRACE(std::string(version) + (crlf ? " crlf" : ""));
-      DxfText d(version);
-      d.Layer("DXF_MAIN").Layer("OTHER");
-      d.Block("SQ").Line("OTHER", 0, 0, 1, 1).Line("0", 0, 0, 10, 0).Line("OTHER", 0, 0, 1, 1);
-      d.Circle("DXF_MAIN", 5, 5, 1).EndBlock();
-      d.Layout(true, true, false).Line("OTHER", 0, 0, 1, 1).Layout(true, false, false);
-      d.Insert("DXF_MAIN", "SQ", 100, 0);                         // the layer-0 line as the main layer's, and the circle
-      d.Line("OTHER", 0, 0, 1, 1).Insert("OTHER", "SQ", 200, 0);  // only the circle
-      d.Line("OTHER", 0, 0, 1, 1).Line(" DXF_MAIN ", 0, 50, 5, 50);  // the main layer with blanks around its name
-      d.Line("OTHER", 0, 0, 1, 1).Line("DXF_MAIN", 0, 0, 5, 0);
-      PassText(d.Str(crlf));
-      EXPECT_EQ(RecordsOfType(etLINE), 3);
-      EXPECT_EQ(RecordsOfType(etCIR), 2);
-    }
-  }
 }
 
 TEST(DxfScan, DamagedInputNeverReachesTheTable) {

@@ -16,9 +16,10 @@
 
 TEST(DxfLayouts, EveryLayoutGivesTheSameRecords) {
   struct Layout { const char* version; bool handles, style, late; };
-  const Layout layouts[] = {{"AC1009", true, false, false}, {"AC1009", false, true, false}, {"", false, false, false},
-                            {"AC1006", false, false, false}, {"AC1014", true, false, false}, {"AC1015", true, true, false},
-                            {"AC1015", true, false, true},   {"AC1018", false, true, true}};
+  const Layout layouts[] = {
+      {"AC1009", true, false, false}, {"AC1009", false, true, false}, {"", false, false, false},
+      {"AC1006", false, false, false}, {"AC1012", true, false, false}, {"AC1014", true, false, false},
+      {"AC1015", true, true, false},  {"AC1015", true, false, true},  {"AC1018", false, true, true}};
   std::string reference;
   for (const Layout& l : layouts) {
     SCOPED_TRACE(std::string(l.version) + (l.handles ? " handles" : "") + (l.style ? " style" : "") +

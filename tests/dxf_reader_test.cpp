@@ -30,21 +30,25 @@ static Lines ReferenceLines(const std::string& path) {
   return out;
 }
 
-// Everything DxfReadLine hands out from where i_stream stands.
-static Lines ReaderLines() {
+// What the reader hands out from where i_stream stands: every line, or with words each line a
+// search for them finds (with the word's index) and the line after it, which the search leaves
+// to the pass.
+static Lines Read(const char* const* words = nullptr, int count = 0) {
   Lines out;
   char buf[kDxfLineSize];
-  while (DxfReadLine(buf)) out.push_back(buf);
+  int k = 0;
+  while (words ? (k = DxfFindLine(buf, words, count)) >= 0 : DxfReadLine(buf)) {
+    out.push_back(words ? std::to_string(k) + ":" + buf : std::string(buf));
+    if (words && DxfReadLine(buf)) out.back() += "|" + std::string(buf);
+  }
   EXPECT_STREQ(buf, "");  // the end leaves an empty line behind
+  EXPECT_FALSE(DxfReadLine(buf));
   return out;
 }
 
-// Words a pass looks for, with the empty line (which sends the search line by line) and a group code.
-static const char* const kWords[] = {"LINE", "  0", "AcDbEntity", "SECTION", "", "aB", "LAYER"};
-
-// What a pass finds searching for words: each line equal to a word, with the word's index
-// and the line after it (the search leaves that line to the pass, which reads it).
+// The same from the reference lines: each line equal to a word, and the line after it.
 static Lines Wanted(const Lines& lines, const char* const* words, int count) {
+  if (!words) return lines;
   Lines out;
   for (size_t i = 0; i < lines.size(); ++i)
     for (int k = 0; k < count; ++k)
@@ -53,19 +57,6 @@ static Lines Wanted(const Lines& lines, const char* const* words, int count) {
         if (i + 1 < lines.size()) out.back() += "|" + lines[++i];
         break;
       }
-  return out;
-}
-
-static Lines FoundLines(const char* const* words, int count) {
-  Lines out;
-  char buf[kDxfLineSize];
-  int k;
-  while ((k = DxfFindLine(buf, words, count)) >= 0) {
-    out.push_back(std::to_string(k) + ":" + buf);
-    if (DxfReadLine(buf)) out.back() += "|" + std::string(buf);
-  }
-  EXPECT_STREQ(buf, "");
-  EXPECT_FALSE(DxfReadLine(buf));
   return out;
 }
 
@@ -78,11 +69,8 @@ static void ExpectSameMixedSteps(const Lines& want, unsigned seed, const std::st
   char buf[kDxfLineSize];
   for (int step = 0; step < 400; ++step) {
     if (rng() % 3 == 0) {
-      bool got = DxfReadLine(buf);
-      ASSERT_EQ(got, next < want.size()) << what << " step " << step;
-      if (got) {
-        EXPECT_EQ(buf, want[next++]) << what << " step " << step;
-      }
+      const bool got = DxfReadLine(buf);
+      ASSERT_EQ(got ? buf : "(end)", next < want.size() ? want[next++] : "(end)") << what << " step " << step;
       continue;
     }
     int count = 1 + (int)(rng() % 6);
@@ -92,53 +80,46 @@ static void ExpectSameMixedSteps(const Lines& want, unsigned seed, const std::st
       for (int w = 0; w < count && expect < 0; ++w)
         if (want[next] == words[w]) expect = w;
     ASSERT_EQ(k, expect) << what << " step " << step;
-    if (k >= 0) {
-      EXPECT_STREQ(buf, words[k]) << what << " step " << step;
-    }
+    EXPECT_STREQ(buf, k >= 0 ? words[k] : "") << what << " step " << step;
   }
 }
 
-// Reads path in every way the passes read: opened by DxfOpenDrawing, after a
-// rewind, and as a stream opened by someone else, each through the normal window (0)
-// and the smallest one (512 bytes, whose borders fall everywhere); each must equal
-// the reference reading. The search for words must find what a line-by-line
-// comparison finds, with every sieve width this machine has (AVX-512, AVX2, SSE2;
-// a width it lacks runs the widest one below it once more).
+// Reads path in every way the passes read: opened by DxfOpenDrawing, after a rewind, and as a
+// stream opened by someone else, each through the normal window (0) and the smallest one (512
+// bytes, whose borders fall everywhere); each must equal the reference reading. Searches for
+// words must find what a line-by-line comparison finds, with every sieve width this machine has
+// (AVX-512, AVX2, SSE2; a width it lacks runs the widest one below it once more).
 static void ExpectSameLines(const std::string& path, const std::string& what,
                             const std::vector<int>& windows = {0, 512}) {
   const Lines want = ReferenceLines(path);
-  // Without the empty word the search sieves.
+  // With the empty word the search goes line by line; without it the search sieves, also for
+  // more different first characters than the sieve keeps apart; one word takes another road.
+  static const char* const stepwise[] = {"LINE", "  0", "AcDbEntity", "SECTION", "", "aB", "LAYER"};
   static const char* const sieved[] = {"LINE", "  0", "AcDbEntity", "SECTION", "-none-", "aB", "LAYER"};
-  // More different first characters than the sieve keeps apart.
   static const char* const many[] = {"LINE", "  0", "AcDbEntity", "SECTION", "-none-", "aB", "LAYER", "B",
                                      "7a", "CIRCLE", "POINT", "TEXT", "VERTEX", "\r", "ppp"};
-  // A search for one word takes another road.
   static const char* const single[] = {"LAYER", "aB", "LINE", "  0"};
   for (int window : windows) {
-    std::string how = what + (window ? " (small window)" : "");
-    int was = DxfSetWindowSize(window);
+    const std::string how = what + (window ? " (small window)" : "");
+    const int was = DxfSetWindowSize(window);
     ASSERT_EQ(DxfOpenDrawing(path.c_str()), 1) << how;
-    EXPECT_EQ(ReaderLines(), want) << how;
-    ASSERT_EQ(DxfRewindDrawing(), 1) << how;
-    EXPECT_EQ(ReaderLines(), want) << how << " (rewound)";
-    ASSERT_EQ(DxfRewindDrawing(), 1) << how;
-    EXPECT_EQ(FoundLines(kWords, 7), Wanted(want, kWords, 7)) << how << " (search)";
+    EXPECT_EQ(Read(), want) << how;
     for (int width : {512, 256, 128}) {
-      std::string sieve = how + " (" + std::to_string(width) + "-bit sieve)";
-      int wasWidth = DxfSetSieveWidth(width);
-      unsigned seed = (unsigned)width / 128u + 8u * (unsigned)(window != 0);
+      const std::string sieve = how + " (" + std::to_string(width) + "-bit sieve)";
+      const int wasWidth = DxfSetSieveWidth(width);
+      const unsigned seed = (unsigned)width / 128u + 8u * (unsigned)(window != 0);
       const std::pair<const char* const*, int> searches[] = {
-          {sieved, 7}, {many, 15}, {&single[seed % 4], 1}, {&single[(seed + 1) % 4], 1}};
+          {nullptr, 0}, {stepwise, 7}, {sieved, 7}, {many, 15}, {&single[seed % 4], 1}, {&single[(seed + 1) % 4], 1}};
       for (const auto& [words, count] : searches) {
         ASSERT_EQ(DxfRewindDrawing(), 1) << sieve;
-        EXPECT_EQ(FoundLines(words, count), Wanted(want, words, count)) << sieve << " (" << words[0] << "...)";
+        EXPECT_EQ(Read(words, count), Wanted(want, words, count)) << sieve << " " << (words ? words[0] : "rewound");
       }
       ASSERT_EQ(DxfRewindDrawing(), 1) << sieve;
       ExpectSameMixedSteps(want, seed, sieve + " (mixed, seed " + std::to_string(seed) + ")");
       DxfSetSieveWidth(wasWidth);
     }
     ASSERT_TRUE(OpenDrawing(path)) << how;
-    EXPECT_EQ(ReaderLines(), want) << how << " (plain stream)";
+    EXPECT_EQ(Read(), want) << how << " (plain stream)";
     DxfCloseDrawing();
     DxfSetWindowSize(was);
   }
@@ -242,18 +223,18 @@ TEST(DxfReader, StreamsOpenedElsewhereAreFollowed) {
   ASSERT_TRUE(DxfReadLine(buf));
   EXPECT_STREQ(buf, "A1");
   ASSERT_TRUE(OpenDrawing(d.File("a.dxf")));
-  EXPECT_EQ(ReaderLines(), a);
+  EXPECT_EQ(Read(), a);
   ASSERT_TRUE(OpenDrawing(d.File("b.dxf")));
-  EXPECT_EQ(ReaderLines(), (Lines{"B1", "B2"}));
+  EXPECT_EQ(Read(), (Lines{"B1", "B2"}));
   // A stream partly read by fgets goes on from where it stands; a rewind by the
   // reader or by anyone else goes back to the file's first line.
   ASSERT_TRUE(OpenDrawing(d.File("a.dxf")));
   ASSERT_TRUE(fgets(buf, kDxfLineSize, i_stream));
-  EXPECT_EQ(ReaderLines(), (Lines{"A2", "A3"}));
+  EXPECT_EQ(Read(), (Lines{"A2", "A3"}));
   ASSERT_EQ(DxfRewindDrawing(), 1);
-  EXPECT_EQ(ReaderLines(), a);
+  EXPECT_EQ(Read(), a);
   rewind(i_stream);
-  EXPECT_EQ(ReaderLines(), a);
+  EXPECT_EQ(Read(), a);
   // No stream: nothing to read, nothing to rewind; a missing file does not open.
   DxfCloseDrawing();
   EXPECT_EQ(i_stream, nullptr);
@@ -275,9 +256,9 @@ TEST(DxfReader, StreamsOpenedElsewhereAreFollowed) {
   i_stream = fdopen(fds[0], "r");
   ASSERT_NE(i_stream, nullptr);
   const Lines want = {"  0", "SECTION", Repeat('p', 254), Repeat('p', 46), "LINE"};
-  EXPECT_EQ(ReaderLines(), want);
+  EXPECT_EQ(Read(), want);
   ASSERT_EQ(DxfRewindDrawing(), 1);
-  EXPECT_EQ(ReaderLines(), want);
+  EXPECT_EQ(Read(), want);
   ASSERT_EQ(DxfRewindDrawing(), 1);
   EXPECT_EQ(DxfFindLine(buf, line, 1), 0);
   EXPECT_EQ(DxfFindLine(buf, line, 0), -1);
@@ -344,7 +325,7 @@ TEST(DxfReader, ForeignEntityHeadsArePassedUpToTheirLayer) {
       EXPECT_TRUE(got == 0 || passed >= 0) << what;
       passes += got;
       Lines rest(want.begin() + code + 1 + (got ? passed : 0), want.end());
-      EXPECT_EQ(ReaderLines(), rest) << what;
+      EXPECT_EQ(Read(), rest) << what;
       DxfCloseDrawing();
     }
     // Only heads across the window's end are left to the line reading.

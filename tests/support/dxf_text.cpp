@@ -22,12 +22,6 @@ static void groups(std::string& out, std::initializer_list<std::pair<int, std::s
   for (const auto& [code, value] : gs) group(out, code, value);
 }
 
-static std::string hex(int v) {
-  char b[16];
-  snprintf(b, sizeof b, "%X", v);
-  return b;
-}
-
 DxfText::DxfText(std::string version) : version_(std::move(version)) {}
 
 bool DxfText::Is2000() const {
@@ -79,7 +73,7 @@ DxfText& DxfText::EndBlock() {
 void DxfText::entityHead(const std::string& type, const std::string& layer, const char* subclass) {
   std::string& o = out();
   const bool v2000 = Is2000(), late = v2000 && layerLate_ && subclass;
-  const std::string handle = hex(handle_++);
+  const std::string handle = std::to_string(handle_++);
   group(o, 0, type);
   if (handles_) group(o, 5, handle);
   if (v2000) groups(o, {{330, "1F"}, {100, "AcDbEntity"}});
@@ -220,7 +214,7 @@ std::string DxfText::Str(bool crlf) const {
   int h = 0x10;
   for (const auto& name : layers_) {
     group(out, 0, "LAYER");
-    if (Is2000()) groups(out, {{5, hex(h++)}, {330, "2"}, {100, "AcDbSymbolTableRecord"}, {100, "AcDbLayerTableRecord"}});
+    if (Is2000()) groups(out, {{5, std::to_string(h++)}, {330, "2"}, {100, "AcDbSymbolTableRecord"}, {100, "AcDbLayerTableRecord"}});
     groups(out, {{2, name}, {70, "0"}, {62, "7"}, {6, "CONTINUOUS"}});
   }
   groups(out, {{0, "ENDTAB"}, {0, "ENDSEC"}});
