@@ -90,9 +90,13 @@ std::vector<Pt> Polygon(const Curve& at, double t0, double t1) {
   return p;
 }
 
-// The largest distance from the polygon of points along an arc around c, from angle a0 (radius r0) over sweep
-// radians (radius r1 at its end).
-double ArcDeviation(const std::vector<Pt>& poly, Pt c, double r0, double r1, double a0, double sweep) {
+// The largest distance from the polygon of points along the arc around c from s to e, counter-clockwise
+// or clockwise, its radius going from |s - c| to |e - c|.
+double ArcDeviation(const std::vector<Pt>& poly, Pt c, Pt s, Pt e, bool ccw) {
+  const double a0 = std::atan2(s.y - c.y, s.x - c.x), r0 = Dist(s, c), r1 = Dist(e, c);
+  double sweep = std::atan2(e.y - c.y, e.x - c.x) - a0;
+  if (ccw && sweep <= 0) sweep += 2 * M_PI;
+  if (!ccw && sweep >= 0) sweep -= 2 * M_PI;
   double worst = 0;
   for (int k = 0; k <= 10; ++k) {
     const double u = k / 10.0, w = a0 + sweep * u, r = r0 + (r1 - r0) * u;
@@ -128,11 +132,7 @@ int CheckCut(const std::string& nc, const Curve& at, double t0, double t1, Pt fe
     if ((g == "G02" || g == "G03") && (*it)[4].matched) {
       ++arcMoves;
       const Pt c{cur.x + std::stod((*it)[4]), cur.y + std::stod((*it)[5])};
-      const double a0 = std::atan2(cur.y - c.y, cur.x - c.x);
-      double a1 = std::atan2(to.y - c.y, to.x - c.x);
-      if (g == "G03" && a1 <= a0) a1 += 2 * M_PI;
-      if (g == "G02" && a1 >= a0) a1 -= 2 * M_PI;
-      worst = std::max(worst, ArcDeviation(poly, c, Dist(cur, c), Dist(to, c), a0, a1 - a0));
+      worst = std::max(worst, ArcDeviation(poly, c, cur, to, g == "G03"));
     }
     cur = to;
   }
@@ -153,11 +153,7 @@ void ExpectFollows(const KxCurvePiece* pieces, int n, const Curve& at, double t0
     EXPECT_FALSE(p.line) << i;
     EXPECT_NEAR(std::hypot(p.sx - p.cx, p.sy - p.cy), p.r, 1e-9);
     EXPECT_NEAR(std::hypot(p.ex - p.cx, p.ey - p.cy), p.r, 1e-9);
-    const double a0 = std::atan2(p.sy - p.cy, p.sx - p.cx);
-    double sweep = std::atan2(p.ey - p.cy, p.ex - p.cx) - a0;
-    while (p.ccw && sweep < 0) sweep += 2 * M_PI;
-    while (!p.ccw && sweep > 0) sweep -= 2 * M_PI;
-    worst = std::max(worst, ArcDeviation(poly, {p.cx, p.cy}, p.r, p.r, a0, sweep));
+    worst = std::max(worst, ArcDeviation(poly, {p.cx, p.cy}, {p.sx, p.sy}, {p.ex, p.ey}, p.ccw));
     if (i + 1 == n) continue;
     const KxCurvePiece& q = pieces[i + 1];
     EXPECT_LT(Dist({p.ex, p.ey}, {q.sx, q.sy}), 1e-9) << i;

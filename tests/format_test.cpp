@@ -57,14 +57,12 @@ TEST(Format, CommonMessagesAreFormattedHereAndMatchPrintf) {
 }
 
 TEST(Format, DeclinesWhatItCannotPromiseOrFit) {
-  // Exact ties of the binary value: printf rounds them to even.
-  EXPECT_EQ(both("%.2f", 0.125).fast, -1);
-  EXPECT_EQ(both("%.0f", 2.5).fast, -1);
-  // Formats and values outside the subset.
+  // Exact ties of the binary value (printf rounds them to even), formats and values outside the subset.
   const char* volatile none = nullptr;
-  for (Result r : {both("%x", 255), both("%p", (void*)nullptr), both("%e", 1.0), both("%g", 1.0), both("%*d", 3, 1),
-                   both("%.*s", 2, "abc"), both("%s", none), both("%f", NAN), both("%f", INFINITY),
-                   both("%.3f", 1e300), both("%.12f", 1.0), both("%hd", 1), both("%Lf", 1.0L), both("%#x", 1)})
+  for (Result r : {both("%.2f", 0.125), both("%.0f", 2.5), both("%x", 255), both("%p", (void*)nullptr),
+                   both("%e", 1.0), both("%g", 1.0), both("%*d", 3, 1), both("%.*s", 2, "abc"), both("%s", none),
+                   both("%f", NAN), both("%f", INFINITY), both("%.3f", 1e300), both("%.12f", 1.0), both("%hd", 1),
+                   both("%Lf", 1.0L), both("%#x", 1)})
     EXPECT_EQ(r.fast, -1) << r.libc;
   // Text that does not fit is declined, not cut.
   char small[8];
