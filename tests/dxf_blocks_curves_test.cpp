@@ -178,10 +178,10 @@ TEST(DxfBlocks, NestedInsertsPlaceGeometryWithTheirTransforms) {
     DxfText d(version);
     d.Layer("DXF_MAIN").Layer("OTHER");
     d.Block("LEAF", 1, 2)
+        .Line("OTHER", 0, 0, 5, 5)
         .Line("0", 1, 2, 11, 2)
         .Arc("0", 6, 2, 3, 0, 90)
         .Circle("DXF_MAIN", 1, 7, 1)
-        .Line("OTHER", 0, 0, 5, 5)
         .EndBlock();
     d.Block("MID").Insert("0", "LEAF", 5, 5, -2, 2, 30).Insert("0", "LEAF", -3, 0, 1, 1, 0).EndBlock();
     d.Insert("DXF_MAIN", "MID", 100, 50, 1.5, 1.5, 90).Insert("OTHER", "MID", 0, 0);
@@ -255,10 +255,11 @@ TEST(DxfBlocks, MarkerBlockStaysFeedPointBlockWithGeometryIsPlaced) {
   EXPECT_TRUE(Has(nc, "Y-5.000")) << nc;
 }
 
-// End to end: half an ellipse with semi-axes 20 and 10 and a spline half circle, each closed by a line along
-// its axis (a lead-in reaches a line or a wide arc, not the short arcs of a curve), and a circle of two bulges,
-// also with extrusion -Z (cut where a CAD program shows it, mirrored in X): one contour of the curve's length,
-// cut with arc moves each within 0.001 of the true curve after the program has written its coordinates with
+// End to end: half an ellipse with semi-axes 20 and 10 and a spline half circle, each
+// closed by a line along its axis (a lead-in reaches a line or a wide arc, not the short
+// arcs of a curve), and a circle of two bulges, also with extrusion -Z (cut where a CAD
+// program shows it, mirrored in X): one contour of the curve's length, cut with arc moves
+// each within 0.001 of the true curve after the program has written its coordinates with
 // three decimals, and counted under ARC on the page.
 TEST(DxfCurves, CutWithArcMovesWithinTheTolerance) {
   const double w = std::sqrt(0.5);
@@ -287,9 +288,10 @@ TEST(DxfCurves, CutWithArcMovesWithinTheTolerance) {
            .Spline("DXF_MAIN", 2, {0, 0, 0, 1, 1, 2, 2, 2}, {{15, 0}, {15, 15}, {0, 15}, {-15, 15}, {-15, 0}},
                    {1, w, 1, w, 1})
            .Line("DXF_MAIN", -15, 0, 15, 0).Circle("DXF_MAIN", 0, -3, 0.5).Str(),
-       [](double t) { return Pt{15 * std::cos(t), 15 * std::sin(t)}; }, M_PI, {0, -3}, 0, 15 * M_PI + 30, 5, 200},
-      {"circle of two bulges", bulges[0].Str(), [](double t) { return Pt{30 + 10 * std::cos(t), 30 + 10 * std::sin(t)}; },
-       2 * M_PI, {23.4, 32.4}, NAN, 62.832, 2, 2},
+       [](double t) { return Pt{15 * std::cos(t), 15 * std::sin(t)}; }, M_PI, {0, -3}, 0, 15 * M_PI + 30, 5,
+       200},
+      {"circle of two bulges", bulges[0].Str(),
+       [](double t) { return Pt{30 + 10 * std::cos(t), 30 + 10 * std::sin(t)}; }, 2 * M_PI, {23.4, 32.4}, NAN, 62.832, 2, 2},
       {"circle of two bulges along -Z", bulges[1].Str(),
        [](double t) { return Pt{-30 - 10 * std::cos(t), 30 + 10 * std::sin(t)}; }, 2 * M_PI, {-23.4, 32.4}, NAN,
        62.832, 2, 2},
@@ -404,7 +406,9 @@ TEST(Curves, SplinesOfDegreeTwoAndThreeAndFitPoints) {
   int n = KxSplineToPieces(s, 0.001, out, 4096);
   ASSERT_GT(n, 0);
   for (double px : fx) {
-    auto through = [&](const KxCurvePiece& p) { return std::fabs(p.ex - px) < 1e-9 || std::fabs(p.sx - px) < 1e-9; };
+    auto through = [&](const KxCurvePiece& p) {
+      return std::fabs(p.ex - px) < 1e-9 || std::fabs(p.sx - px) < 1e-9;
+    };
     EXPECT_TRUE(std::any_of(out, out + n, through)) << px;
   }
   s.nFit = 1;

@@ -109,10 +109,12 @@ static void ExpectSameLines(const std::string& path, const std::string& what,
       const int wasWidth = DxfSetSieveWidth(width);
       const unsigned seed = (unsigned)width / 128u + 8u * (unsigned)(window != 0);
       const std::pair<const char* const*, int> searches[] = {
-          {nullptr, 0}, {stepwise, 7}, {sieved, 7}, {many, 15}, {&single[seed % 4], 1}, {&single[(seed + 1) % 4], 1}};
+          {nullptr, 0}, {stepwise, 7}, {sieved, 7}, {many, 15}, {&single[seed % 4], 1},
+          {&single[(seed + 1) % 4], 1}};
       for (const auto& [words, count] : searches) {
         ASSERT_EQ(DxfRewindDrawing(), 1) << sieve;
-        EXPECT_EQ(Read(words, count), Wanted(want, words, count)) << sieve << " " << (words ? words[0] : "rewound");
+        EXPECT_EQ(Read(words, count), Wanted(want, words, count))
+            << sieve << " " << (words ? words[0] : "rewound");
       }
       ASSERT_EQ(DxfRewindDrawing(), 1) << sieve;
       ExpectSameMixedSteps(want, seed, sieve + " (mixed, seed " + std::to_string(seed) + ")");

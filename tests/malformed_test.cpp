@@ -42,7 +42,8 @@ std::vector<std::pair<std::string, std::string>> Drawings() {
   for (const char* from : {" 10\n", " 20\n", " 40\n"}) badCodes.replace(badCodes.find(from), 4, "x9\n");
   badCodes.replace(badCodes.find(" 11\n"), 4, "99999999999999999999\n");
   badCodes.replace(badCodes.find(" 21\n"), 4, "-2147483649\n");
-  for (size_t at = nuls.find("LINE"); at != std::string::npos; at = nuls.find("LINE", at + 6)) nuls.insert(at + 2, 1, '\0');
+  for (size_t at = nuls.find("LINE"); at != std::string::npos; at = nuls.find("LINE", at + 6))
+    nuls.insert(at + 2, 1, '\0');
   nuls.replace(nuls.find("DXF_MAIN", nuls.find("ENTITIES")), 8, std::string("DXF\0MAIN", 8));
   for (int i = 0; i < 1000; ++i) seqends.insert(seqends.find("  0\nCIRCLE"), g(0, "SEQEND"));
   std::replace(crOnly.begin(), crOnly.end(), '\n', '\r');

@@ -59,7 +59,8 @@ std::string RecordsText() {
     const elementdaten& e = elds[i];
     char b[256];
     snprintf(b, sizeof b, "%c(%g,%g)(%g,%g)c(%g,%g)r%g a%g-%g %s\n", "LPVACITXDY"[e.type], r4(e.sx), r4(e.sy),
-             r4(e.ex), r4(e.ey), r4(e.cx), r4(e.cy), r4(e.r), r4(e.sw), r4(e.ew), strcmp(e.text, gNoText) ? e.text : "");
+             r4(e.ex), r4(e.ey), r4(e.cx), r4(e.cy), r4(e.r), r4(e.sw), r4(e.ew),
+             strcmp(e.text, gNoText) ? e.text : "");
     out += b;
   }
   return out;

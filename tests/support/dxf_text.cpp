@@ -214,7 +214,9 @@ std::string DxfText::Str(bool crlf) const {
   int h = 0x10;
   for (const auto& name : layers_) {
     group(out, 0, "LAYER");
-    if (Is2000()) groups(out, {{5, std::to_string(h++)}, {330, "2"}, {100, "AcDbSymbolTableRecord"}, {100, "AcDbLayerTableRecord"}});
+    if (Is2000())
+      groups(out, {{5, std::to_string(h++)}, {330, "2"}, {100, "AcDbSymbolTableRecord"},
+          {100, "AcDbLayerTableRecord"}});
     groups(out, {{2, name}, {70, "0"}, {62, "7"}, {6, "CONTINUOUS"}});
   }
   groups(out, {{0, "ENDTAB"}, {0, "ENDSEC"}});
