@@ -237,20 +237,16 @@ TEST(DxfBlocks, MarkerBlockStaysFeedPointBlockWithGeometryIsPlaced) {
   d.Block("#1").Point("0", 0, 0).EndBlock();
   d.Block("#2").Line("0", 0, 0, 4, 0).EndBlock();
   d.Block("HOLE").Circle("OTHER", 0, 0, 1).EndBlock();
-  d.Insert("DXF_MAIN", "#1", 3, 4).Insert("DXF_MAIN", "#2", 5, 5).Insert("DXF_MAIN", "HOLE", 7, 7);
+  d.Block("SQ", 5, 5).Polyline("0", {{0, 0}, {10, 0}, {10, 10}, {0, 10}}).EndBlock();
+  d.Insert("DXF_MAIN", "SQ", 0, 0).Insert("DXF_MAIN", "#1", 2, -4);
+  d.Insert("DXF_MAIN", "#2", 100, 100).Insert("DXF_MAIN", "HOLE", 200, 200);
   PassText(d.Str());
   EXPECT_EQ(RecordsOfType(etINSE), 1);
-  EXPECT_TRUE(Has(RecordsText(), "I(3,4)")) << RecordsText();
-  EXPECT_EQ(RecordsOfType(etLINE), 1);
+  EXPECT_TRUE(Has(RecordsText(), "I(2,-4)")) << RecordsText();
+  EXPECT_TRUE(Has(RecordsText(), "L(100,100)(104,100)")) << RecordsText();
   EXPECT_EQ(RecordsOfType(etCIR), 0);
-
-  // End to end: the marker is the start hole of a square around it.
-  DxfText e("AC1015");
-  e.Layer("DXF_MAIN");
-  e.Block("#1").Point("0", 0, 0).EndBlock();
-  e.Block("SQ", 5, 5).Polyline("0", {{0, 0}, {10, 0}, {10, 10}, {0, 10}}).EndBlock();
-  e.Insert("DXF_MAIN", "SQ", 0, 0).Insert("DXF_MAIN", "#1", 2, -4);
-  const std::string nc = ConvertText(e.Str()).program;
+  // End to end: the marker is the start hole of the square around it.
+  const std::string nc = ConvertText(d.Str()).program;
   EXPECT_TRUE(Has(nc, "G00 X2.000 Y-4.000")) << nc;
   EXPECT_TRUE(Has(nc, "Y-5.000")) << nc;
 }
