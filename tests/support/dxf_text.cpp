@@ -173,27 +173,20 @@ DxfText& DxfText::BulgedPolyline(const std::string& layer, const std::vector<std
     extrusion();
     return *this;
   }
-  entityHead("POLYLINE", layer, nullptr);
-  groups(out(), {{66, "1"}, {10, Num(0)}, {20, Num(0)}, {30, Num(0)}, {70, closed ? "1" : "0"}});
-  extrusion();
-  for (const auto& p : pts) {
-    entityHead("VERTEX", layer, nullptr);
-    groups(out(), {{10, Num(p[0])}, {20, Num(p[1])}, {30, Num(0)}});
-    if (p[2] != 0) group(out(), 42, Num(p[2]));
-  }
-  entityHead("SEQEND", layer, nullptr);
-  return *this;
+  return VertexPolyline(layer, pts, closed ? 1 : 0, true);
 }
 
 DxfText& DxfText::VertexPolyline(const std::string& layer, const std::vector<std::array<double, 3>>& pts,
-                                  int flags) {
+                                  int flags, bool bulged) {
   const bool solid = flags & 8;
   entityHead("POLYLINE", layer, solid ? "AcDb3dPolyline" : "AcDb2dPolyline");
   groups(out(), {{66, "1"}, {10, Num(0)}, {20, Num(0)}, {30, Num(0)}, {70, std::to_string(flags)}});
+  extrusion();
   for (const auto& p : pts) {
     entityHead("VERTEX", layer, "AcDbVertex");
     if (Is2000()) group(out(), 100, solid ? "AcDb3dPolylineVertex" : "AcDb2dVertex");
-    groups(out(), {{10, Num(p[0])}, {20, Num(p[1])}, {30, Num(p[2])}});
+    groups(out(), {{10, Num(p[0])}, {20, Num(p[1])}, {30, Num(bulged ? 0 : p[2])}});
+    if (bulged && p[2] != 0) group(out(), 42, Num(p[2]));
     if (solid) group(out(), 70, "32");
   }
   entityHead("SEQEND", layer, nullptr);

@@ -48,8 +48,9 @@ class DxfText {
   // 12-format: POLYLINE/VERTEX/SEQEND, 2000-format: LWPOLYLINE.
   DxfText& BulgedPolyline(const std::string& layer, const std::vector<std::array<double, 3>>& pts, bool closed);
   // POLYLINE with VERTEX entities (x, y, z) and flag 70 (8: 3-D, 16 or 64 added: a mesh); in the 2000-format
-  // with the subclass markers of a heavy 2-D or a 3-D polyline.
-  DxfText& VertexPolyline(const std::string& layer, const std::vector<std::array<double, 3>>& pts, int flags);
+  // with the subclass markers of a heavy 2-D or a 3-D polyline. Bulged: (x, y, bulge to the next point) at z 0.
+  DxfText& VertexPolyline(const std::string& layer, const std::vector<std::array<double, 3>>& pts, int flags,
+                          bool bulged = false);
 
   // The whole drawing; crlf selects DOS line ends.
   std::string Str(bool crlf = false) const;
