@@ -397,6 +397,13 @@ TEST_F(WindowTest, PolylinesArePreviewedBeforeAndAfterAMake) {
     EXPECT_NEAR(w->Parts()->Preview()->Extent().right(), 80, 0.01);
     Post(w, kxMSG_MAKE);
   }
+  // The head record of a 12-format polyline is no line of the drawing (it runs from the last point read to the origin).
+  DxfText far("AC1009");
+  far.Layer("DXF_MAIN").VertexPolyline("DXF_MAIN", {{50, 50, 0}, {60, 60, 0}}, 8, false);
+  WriteFile(prog.File("far.dxf"), far.VertexPolyline("DXF_MAIN", {{70, 50, 0}, {80, 60, 0}}, 8, false).Str());
+  w->Parts()->OpenDrawing(prog.File("far.dxf").c_str());
+  Pump();
+  EXPECT_NEAR(w->Parts()->Preview()->Extent().left(), 50, 0.01);
 }
 
 TEST_F(WindowTest, QuitStoresTheFrameAndTheNextStartRestoresIt) {
