@@ -16,11 +16,7 @@
 #include "geometry/base.h"
 #include "support/support.h"
 
-static std::string RunSettings(const std::string& programPath) {
-  ConsoleCapture cap;
-  SetGlobals(programPath.c_str());
-  return cap.Text();
-}
+static std::string RunSettings(const std::string& path) { return Printed([&] { SetGlobals(path.c_str()); }); }
 
 // Writes the settings file of the program folder dir and reads it.
 static std::string WithIni(const TempDir& dir, const std::string& ini) {
@@ -35,11 +31,7 @@ static const char kDefaultBlock[] =
     "   GlobaleTextInfo: '0=No'\tOpenDataFile: '1=Yes'\n"
     "       AddDataInfo: '0=No'\t RemTextInfo: '1=Yes'\n ---Globals end\n";
 
-static std::string ReadDevice(const std::string& name) {
-  ConsoleCapture cap;
-  SetDevSyntax(name.c_str());
-  return cap.Text();
-}
+static std::string ReadDevice(const std::string& name) { return Printed([&] { SetDevSyntax(name.c_str()); }); }
 
 // A reset record in the given flavour with the built-in device words.
 static void FreshTechno(int flavour = kxCONSOLE) {
@@ -50,11 +42,7 @@ static void FreshTechno(int flavour = kxCONSOLE) {
   SetTechnologie(nullptr, 0);
 }
 
-static std::string Apply(const std::string& text) {
-  ConsoleCapture cap;
-  SetTechnologie(text.c_str(), 7);
-  return cap.Text();
-}
+static std::string Apply(const std::string& text) { return Printed([&] { SetTechnologie(text.c_str(), 7); }); }
 
 // A whole or a decimal field of the record, and its value.
 using Field = std::variant<int*, float*>;

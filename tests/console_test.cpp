@@ -112,7 +112,6 @@ TEST(Install, PrefixGetsProgramFolderLinksAndDesktopEntry) {
     fs::path link = p + "/bin/" + name;
     ASSERT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(fs::read_symlink(link), fs::path("../lib/korvex/" + name));   // relative: the prefix can move
-    EXPECT_EQ(fs::canonical(link), fs::canonical(home + name));
   }
   for (const char* file : {"korvex.ini", "devices/MAK_EE3.SYN", "devices/DEFAULT.TCH"})
     EXPECT_TRUE(FileExists(home + file)) << file;

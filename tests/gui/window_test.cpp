@@ -46,6 +46,8 @@ static std::vector<std::string>* sOpened = nullptr;
 
 // Path of korvex_settings below a settings folder.
 static std::string SettingsFile(const std::string& dir) { return dir + "/_LP_x-vnd.VL/korvex_settings"; }
+// A frame's edges: left, top, right, bottom.
+static std::vector<float> Edges(const BRect& r) { return {r.left, r.top, r.right, r.bottom}; }
 
 class GuiTest : public ::testing::Test {
  protected:
@@ -206,9 +208,8 @@ TEST_F(WindowTest, StartHoleMenuAndReloadFollowTheSettingsFile) {
             DxfText().Layer("DXF_MAIN").Polyline("DXF_MAIN", {{0, 0}, {40, 0}, {40, 20}, {0, 20}}).Str());
   Drop(w, prog.File("square.dxf"));
   Post(w, kxMSG_MAKE);
-  std::string line = Line(w);
-  EXPECT_TRUE(Has(line, "1 contour, 0 holes, 1 start hole missing")) << line;
-  EXPECT_TRUE(Has(line, "status 5: nothing to cut: no contour has a start hole")) << line;
+  EXPECT_EQ(Line(w), "1 contour, 0 holes, 1 start hole missing, 0 open contours\n" + prog.File("_nwd_out.NC") +
+                        "\nstatus 5: nothing to cut: no contour has a start hole");
   EXPECT_TRUE(Red(w));
   // The uncut contour is in the preview, in the warning colour.
   ASSERT_FALSE(w->Parts()->Preview()->Items().empty());
@@ -322,10 +323,8 @@ TEST_F(WindowTest, MakeShowsTheResultThePreviewAndTheProgram) {
     Pump();
   };
   clickMake();
-  std::string line = Line(w);
-  EXPECT_TRUE(Has(line, "6 contours, 2 holes, 0 start holes missing, 0 open contours")) << line;
-  EXPECT_TRUE(Has(line, prog.File("_nwd_out.NC"))) << line;
-  EXPECT_TRUE(Has(line, "status 0: done")) << line;
+  const std::string counts = "6 contours, 2 holes, 0 start holes missing, 0 open contours\n";
+  EXPECT_EQ(Line(w), counts + prog.File("_nwd_out.NC") + "\nstatus 0: done");
   EXPECT_FALSE(Red(w));
   EXPECT_TRUE(Has(ReadFile(prog.File("_results.htm")), "DATAMODE: PLATE"));
   EXPECT_TRUE(ReadFile(prog.File("_outlog.txt")).ends_with("\n\n"));
@@ -368,14 +367,13 @@ TEST_F(WindowTest, MakeShowsTheResultThePreviewAndTheProgram) {
   // A failed run is forgotten by the next one: each Make starts from the same state.
   Type(w, "ofName", "no-such-folder/part");
   clickMake();
-  EXPECT_TRUE(Has(Line(w), "status 4: the NC program could not be written")) << Line(w);
+  EXPECT_TRUE(Line(w).ends_with("\nno NC program written\nstatus 4: the NC program could not be written")) << Line(w);
   EXPECT_TRUE(Red(w));
   Type(w, "ofName", "_nwd_out");
   fs::remove(prog.File("_nwd_out.NC"));
   clickMake();
   EXPECT_TRUE(FileExists(prog.File("_nwd_out.NC")));
-  EXPECT_TRUE(Has(Line(w), "6 contours, 2 holes, 0 start holes missing, 0 open contours")) << Line(w);
-  EXPECT_TRUE(Has(Line(w), "status 0: done")) << Line(w);
+  EXPECT_EQ(Line(w), counts + prog.File("_nwd_out.NC") + "\nstatus 0: done");
   EXPECT_EQ(gAktLayEntry, 2);   // the layer list was rebuilt, not grown
   QTest::mouseClick(View<BButton>(w, "EndIt")->QtWidget(), Qt::LeftButton);
   Pump();
@@ -422,20 +420,15 @@ TEST_F(WindowTest, QuitStoresTheFrameAndTheNextStartRestoresIt) {
   EXPECT_EQ(KorvexGuiMain(), 0);
   EXPECT_EQ(be_app, nullptr);
   EXPECT_EQ(BApplication::CountWindows(), 0);
-  Prefs stored;
-  EXPECT_EQ(stored.frame.left, 222);
-  EXPECT_EQ(stored.frame.top, 111);
-  EXPECT_EQ(stored.frame.right, 222 + WIN_W + 460);   // room for the preview beside the controls
+  // Room for the preview beside the controls.
+  EXPECT_EQ(Edges(Prefs().frame), (std::vector<float>{222, 111, 222 + WIN_W + 460, 111 + WIN_H + 130}));
 }
 
 TEST_F(PrefsTest, FirstStartWritesTheDefaultsAndFailuresLeaveThem) {
   {
     Prefs prefs;
     EXPECT_FALSE(prefs.error);
-    EXPECT_EQ(prefs.frame.left, 100);
-    EXPECT_EQ(prefs.frame.top, 100);
-    EXPECT_EQ(prefs.frame.right, 415);
-    EXPECT_EQ(prefs.frame.bottom, 329);
+    EXPECT_EQ(Edges(prefs.frame), (std::vector<float>{100, 100, 415, 329}));
     EXPECT_FALSE(prefs.winByBegin);
     EXPECT_STREQ(prefs.logoPath, "/boot/home/logoimage");
   }
@@ -472,8 +465,7 @@ TEST_F(PrefsTest, FirstStartWritesTheDefaultsAndFailuresLeaveThem) {
   {
     Prefs prefs;
     EXPECT_TRUE(prefs.error);
-    EXPECT_EQ(prefs.frame.left, WIN_X);
-    EXPECT_EQ(prefs.frame.right, WIN_X + WIN_W);
+    EXPECT_EQ(Edges(prefs.frame), (std::vector<float>{WIN_X, WIN_Y, WIN_X + WIN_W, WIN_Y + WIN_H}));
     EXPECT_TRUE(prefs.winByBegin);
     EXPECT_STREQ(prefs.logoPath, "/boot/home/logoimage");
   }

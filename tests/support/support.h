@@ -20,6 +20,13 @@ class ConsoleCapture {
   void Clear();
 };
 
+// What the core prints while f runs.
+template <class F> std::string Printed(F f) {
+  ConsoleCapture cap;
+  f();
+  return cap.Text();
+}
+
 // A temporary folder that is removed with the object.
 class TempDir {
  public:
