@@ -98,7 +98,6 @@ TEST(DxfLayers, TechnologyTextsSetLayerValues) {
     EXPECT_EQ(fLL[1].used, 0);
     EXPECT_EQ(fLL[1].useReg, 0);
     EXPECT_EQ(fLL[1].GlobUsed, 1);
-    EXPECT_STREQ(fLL[1].Name, "EDMX_A");
   }
 }
 
