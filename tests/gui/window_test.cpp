@@ -366,7 +366,8 @@ TEST_F(WindowTest, MakeShowsTheResultThePreviewAndTheProgram) {
   // A failed run is forgotten by the next one: each Make starts from the same state.
   Type(w, "ofName", "no-such-folder/part");
   clickMake();
-  EXPECT_TRUE(Line(w).ends_with("\nno NC program written\nstatus 4: the NC program could not be written")) << Line(w);
+  EXPECT_TRUE(Line(w).ends_with("\nno NC program written\nstatus 4: the NC program could not be written"))
+      << Line(w);
   EXPECT_TRUE(Red(w));
   Type(w, "ofName", "_nwd_out");
   fs::remove(prog.File("_nwd_out.NC"));
