@@ -14,7 +14,6 @@
 #include "support/dxf_text.h"
 #include "support/nc_check.h"
 #include "support/runs.h"
-#include "support/support.h"
 
 namespace {
 

@@ -5,7 +5,6 @@
 // program tests.
 #include <gtest/gtest.h>
 
-#include "dxf/dxf.h"
 #include "support/table_rows.h"
 
 static std::string K(long i) { return elds[i].kontur; }

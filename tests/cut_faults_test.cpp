@@ -7,7 +7,6 @@
 #include "support/dxf_text.h"
 #include "support/nc_check.h"
 #include "support/runs.h"
-#include "support/support.h"
 
 namespace {
 
@@ -178,8 +177,8 @@ TEST(CutFaults, TextsReachTheirContour) {
   }
 }
 
-// Closed contours of two elements, and an insert as start hole.
-TEST(CutFaults, TwoElementContoursAndInsertStartHoles) {
+// Closed contours of two elements.
+TEST(CutFaults, TwoElementContours) {
   Drawing d;
   d.Line(0, 0, 0, 20).Arc(0, 10, 10, 270, 90).StartHole(2, 10);     // D-shaped bore
   d.Arc(50, 10, 10, 0, 180).Arc(50, 10, 10, 180, 360).StartHole(50, 17);   // circle of two half arcs
@@ -187,13 +186,6 @@ TEST(CutFaults, TwoElementContoursAndInsertStartHoles) {
   EXPECT_TRUE(r.Has("N20(")) << r.program;
   EXPECT_EQ(r.check.sideChecks, 2) << r.program;
   EXPECT_EQ(r.page.find("Verwaiste"), std::string::npos) << r.page;
-
-  Drawing insert;
-  insert.Rect(0, 0, 40, 20);
-  insert.dxf.Insert("DXF_MAIN", "#1", 20, 2);   // a block named below "$" stands for a point
-  r = Convert(insert);
-  EXPECT_TRUE(r.Has("G00 X20.000 Y2.000 (FeedPoint)")) << r.program;
-  EXPECT_FALSE(r.Has("TROUBLE")) << r.program;
 }
 
 // A round punch: a circle with its start hole beside it is cut from there as an
