@@ -11,13 +11,12 @@
 
 // Type letters and texts of the drawing records (from index 7), e.g. "L C T(abc)".
 static std::string Records() {
-  static const char* letters = "LPVACITXDY";
   std::string out;
   for (long i = 7; i < eldsCounter; ++i) {
     const elementdaten& e = elds[i];
     for (float v : {e.sx, e.sy, e.ex, e.ey, e.cx, e.cy, e.sw, e.ew, e.r}) EXPECT_TRUE(std::isfinite(v));
     if (!out.empty()) out += ' ';
-    out += e.type >= 0 && e.type < 10 ? letters[e.type] : '?';
+    out += e.type >= 0 && e.type < 10 ? "LPVACITXDY"[e.type] : '?';
     if (std::string(e.text) != gNoText) out += "(" + std::string(e.text) + ")";
   }
   return out;

@@ -29,8 +29,7 @@ bool RunDxfPasses(const std::string& path) {
   ClearElements();
   AddReservedElements();
   getElementsFromLayer();
-  fclose(i_stream);
-  i_stream = nullptr;
+  DxfCloseDrawing();
   return true;
 }
 
