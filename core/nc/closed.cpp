@@ -261,13 +261,13 @@ void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
   t.dAktL = first.fLayer;
   const Members m = surveyMembers(
       kN, [](const elementdaten& e) { return e.type == etARC || e.type == etLINE || e.type == etPNT || e.type == etTEXT; },
-      [&t](const elementdaten& e) {
+      [](const elementdaten& e) {
         if (e.type == etTEXT) KxPrint(" >%s \n", e.text);
-        if (e.fLayer != t.dAktL) {
-          ++t.dLWe;
-          KxPrint("-- Layer:%d (%s)\n", t.dAktL, NcLayer(t.dAktL).Name);
+        if (e.fLayer != ktechno.dAktL) {
+          ++ktechno.dLWe;
+          KxPrint("-- Layer:%d (%s)\n", ktechno.dAktL, NcLayer(ktechno.dAktL).Name);
           if (e.fLayer >= 0 && e.fLayer < kMaxLayers) fLL[e.fLayer].used = 1;
-          t.dAktL = e.fLayer;
+          ktechno.dAktL = e.fLayer;
         }
       });
   const long count = m.count, lowest = m.lowest, highest = m.highest;
