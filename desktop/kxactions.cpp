@@ -340,7 +340,6 @@ void KXWindow::previewDrawing() {
   int status = KxReadDrawing();
   gLayerNameHook = hook;
   if (status != kxSTATUS_OK) return;
-  DxfRewindDrawing();
   fParts->Preview()->ShowDrawing();
 }
 

@@ -46,7 +46,7 @@ void KxDescribeRun(int status, KxRunResult* r) {
   }
   r->status = status;
   r->error = status != kxSTATUS_OK;
-  const bool written = status != kxSTATUS_NO_DRAWING && gKonturCounter >= 1 && !gNcWriteFailed;
+  const bool written = status != kxSTATUS_NO_DRAWING && status != kxSTATUS_NO_PROGRAM && gKonturCounter >= 1;
   snprintf(r->words, sizeof r->words,
            "%d contour%s, %d hole%s, %d start hole%s missing, %d open contour%s\n%s\nstatus %d: %s", gKonturCounter,
            gKonturCounter == 1 ? "" : "s", gHolesCounter, gHolesCounter == 1 ? "" : "s", gBigTrouble,

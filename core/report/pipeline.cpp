@@ -44,7 +44,8 @@ int KxReadDrawing() {
   return kxSTATUS_OK;
 }
 
-int ConvertDrawingElements() {
+// Contours and NC program from the checked table; the number of contours.
+static int ConvertDrawingElements() {
   SearchKontur();
   ReorgStructs();
 

@@ -11,7 +11,6 @@ void KxResetRun();              // every subsystem forgets what the last run fou
 bool KxRewindDrawing();         // puts the drawing back to its first line for the next pass (reopens it by name if need be)
 int KxReadLayers();             // version and layer passes over the drawing opened at its start; kxSTATUS_OK or _NO_DRAWING
 int KxReadDrawing();            // KxReadLayers, then the chosen layers' elements, checked; kxSTATUS_OK or _NO_DRAWING
-int ConvertDrawingElements();   // contours and NC program from the checked table; the number of contours
 void SaveStatistic();            // writes the statistics page into the program folder and opens what is due
 
 // --- opening a file for the user (opener.cpp) ---
