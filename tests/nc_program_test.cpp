@@ -1,10 +1,12 @@
 // Whole NC programs from drawings, through the console program in a program
 // folder: the worked square example line for line in both drawing layouts, and a
-// program that cannot be written. Holes, multi-cut blocks and the order of inset
+// program that cannot be written, and texts from outside that must stay remarks. Holes, multi-cut blocks and the order of inset
 // calls are compared text for text in the die plate example (corpus_test).
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+
+#include <filesystem>
 
 #include "support/dxf_text.h"
 #include "support/support.h"
@@ -63,4 +65,63 @@ TEST(NcProgram, UnwritableProgramEndsWithStatus4AndKeepsTheEarlierFile) {
   mkdir(pf2.File("_nwd_out.txt.kxtmp").c_str(), 0755);
   EXPECT_EQ(Convert(pf2, SquareDrawing("AC1009")).status, 4);
   EXPECT_EQ(ReadFile(pf2.File("_nwd_out.txt")), "earlier\n");
+}
+
+// What the control executes: the program without its remarks.
+static std::string MachineWords(const std::string& program, const std::string& on, const std::string& off) {
+  std::string out;
+  for (size_t i = 0; i < program.size();) {
+    if (program.compare(i, on.size(), on) != 0) {
+      out += program[i++];
+      continue;
+    }
+    const size_t end = program.find(off, i + on.size());
+    const size_t line = program.find('\n', i);
+    i = end != std::string::npos && end < line ? end + off.size() : line;
+  }
+  return out;
+}
+
+// A drawing's texts, its file name and its layer reach the program only as
+// remarks: with the characters that end a remark or a block in them, the
+// machine words are those of the same drawing with plain texts.
+TEST(NcProgram, TextsFromOutsideNeverBecomeMachineWords) {
+  struct Device { const char* name; const char* file; const char* on; const char* off; };
+  const Device devices[] = {
+      {"built-in words", nullptr, "(", ")"},
+      {"shipped", "MAK_EE3.SYN", "(", ")"},
+      {"braces", "BRACES.SYN", "{", "}"},
+  };
+  const std::string hostile = "*A);G00X-500;M30;({G01}$%\t\x1b|<";
+  const std::string plain(hostile.size(), 'X');
+  for (const Device& dev : devices) {
+    std::string programs[2];
+    for (int variant = 0; variant < 2; ++variant) {
+      const std::string& t = variant ? plain : hostile;
+      ProgramFolder pf;
+      std::string ini = "GlobTextInfo: 1\nRemTextInfo: 0\nOpenDataFile: 0\nAddDataInfo: 1\n";
+      if (dev.file) {
+        std::filesystem::copy(SourceDir() + "/devices", pf.File("devices"), std::filesystem::copy_options::recursive);
+        ini += std::string("DevTarget: '") + dev.file + "'\n";
+        WriteFile(pf.File("devices/BRACES.SYN"),
+                  "$RemarkOn \"{\"\n$RemarkOff \"}\"\n$EOL \"$\"\n$Extension \".NC\"\n$SubJump \"M98P\"\n");
+      }
+      WriteFile(pf.File("korvex.ini"), ini);
+      const std::string layer = "DXF_MAIN";
+      DxfText d("AC1009");
+      d.Layer(layer).Line(layer, 0, 0, 10, 0).Line(layer, 10, 0, 10, 10).Line(layer, 10, 10, 0, 10);
+      d.Line(layer, 0, 10, 0, 0).Circle(layer, 5, 2, 0.5).Text(layer, 5, 1, "Q2_ST20 " + t);
+      d.Text(layer, 500, 500, "#DIRECTIVE Q2 " + t);
+      const std::string name = variant ? "pXXXXXXXXXXXX.dxf" : "p;)(%{}$%;)(%.dxf";
+      WriteFile(pf.File(name), d.Str());
+      ProcessResult r = RunProcess({pf.Binary(), name}, pf.Path());
+      ASSERT_EQ(r.status, 0) << dev.name << r.output;
+      for (const auto& e : std::filesystem::directory_iterator(pf.Path()))
+        if (e.path().filename().string().rfind("_nwd_out", 0) == 0) programs[variant] = ReadFile(e.path().string());
+    }
+    SCOPED_TRACE(dev.name);
+    ASSERT_TRUE(Has(programs[1], "XXXXXXXX")) << programs[1];  // the texts are in the program
+    EXPECT_EQ(MachineWords(programs[0], dev.on, dev.off), MachineWords(programs[1], dev.on, dev.off))
+        << programs[0];
+  }
 }

@@ -8,6 +8,7 @@
 #include "contours/contours.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
+#include "nc/nc.h"
 
 // Hole centre of contour kn: the first member that is its feed point, a marker or a used circle.
 static bool contourHole(const char* kn, long* at, float* x, float* y) {
@@ -138,7 +139,7 @@ void GetKonturName(const char* kn, FILE* ostream) {
     char drawn[33];
     KxCopy(drawn, sizeof drawn, star + 1);
     if (char* blank = strchr(drawn, ' ')) *blank = '\0';
-    snprintf(result, sizeof result, " %s%s%s", mS.RemarkOn, drawn, mS.RemarkOff);
+    snprintf(result, sizeof result, " %s%s%s", mS.RemarkOn, NcRemarkText(drawn).c_str(), mS.RemarkOff);
     break;
   }
   if (ostream) fputs(result, ostream);

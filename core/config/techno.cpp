@@ -2,10 +2,12 @@
 // drawing's texts steer (quality, taper, planes, registers, switches,
 // directives) and the per-cut lines of the technology file in eTD.
 #include <cstring>
+#include <string>
 
 #include "config/config.h"
 #include "dxf/dxf.h"
 #include "geometry/base.h"
+#include "nc/nc.h"
 
 coTechno ktechno;
 eTechnologieData eTD[kTechEntries];
@@ -254,7 +256,12 @@ int cutIndex(const char* line) {
 // name, offset, integer value and speed, each closed by a star.
 void clearEntry(eTechnologieData& e, const char* tx) {
   memset(&e, 0, sizeof e);
-  snprintf(e.nwd, sizeof e.nwd, "(-missing-TechData- %s)", tx);
+  // A remark in the device's words, cut inside so that it is always closed.
+  const std::string head = std::string(mS.RemarkOn) + "-missing-TechData- ";
+  std::string text = NcRemarkText(tx);
+  const size_t room = sizeof e.nwd - 1 - head.size() - strlen(mS.RemarkOff);
+  if (head.size() + strlen(mS.RemarkOff) < sizeof e.nwd && text.size() > room) text.resize(room);
+  snprintf(e.nwd, sizeof e.nwd, "%s%s%s", head.c_str(), text.c_str(), mS.RemarkOff);
 }
 
 // A later line of the same cut replaces the whole entry, so an incomplete

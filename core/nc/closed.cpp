@@ -83,7 +83,7 @@ static void writeRegisterLines(FILE* os) {
       const dxfLayerList& l = fLL[y];
       if (l.useReg == 0 || l.used <= 0) continue;
       NcPut(os, "%s%d=%s1%+.3f", mS.VReg, l.useReg, mS.VReg, l.useOft);
-      if (gDataInfo) NcPut(os, "%sLayer %s%s", mS.RemarkOn, l.Name, mS.RemarkOff);
+      if (gDataInfo) NcPut(os, "%sLayer %s%s", mS.RemarkOn, NcRemarkText(l.Name).c_str(), mS.RemarkOff);
       NcPut(os, "%s\n", mS.EOL);
     }
     if (t.RoughOff != 0.0f) {

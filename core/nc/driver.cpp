@@ -47,6 +47,23 @@ void NcPut(FILE* ostream, const char* fmt, ...) {
   va_end(ap);
 }
 
+std::string NcRemarkText(const char* text) {
+  std::string out = text ? text : "";
+  // A remark delimiter inside the text would close the remark early (or open a
+  // second one), and what followed would reach the control as machine words.
+  for (const char* word : {mS.RemarkOff, mS.RemarkOn}) {
+    const size_t n = strlen(word);
+    if (n == 0) continue;
+    for (size_t at = out.find(word); at != std::string::npos; at = out.find(word, at + n)) out.replace(at, n, n, ' ');
+  }
+  // The block end, the program delimiter and line breaks end the line itself.
+  for (char& c : out) {
+    const unsigned char u = (unsigned char)c;
+    if (u < 0x20 || u == 0x7f || c == '%' || (mS.EOL[0] && strchr(mS.EOL, c))) c = ' ';
+  }
+  return out;
+}
+
 void NcPlaneLines(FILE* ostream) {
   NcPut(ostream, "%s%.3f%s\n", mS.PrgPlane, ktechno.dPE, mS.EOL);
   NcPut(ostream, "%s%.3f%s\n", mS.HlpPlane, ktechno.dHE, mS.EOL);
@@ -111,10 +128,10 @@ static bool composeDataPath() {
 
 static void writeHead(FILE* f) {
   NcPut(f, "%s%s\n", mS.ProEpilog, mS.EOL);
-  if (gGlobTextInfo == 1) NcPut(f, "%sFILE: %s %s%s\n", mS.RemarkOn, in_filename, mS.RemarkOff, mS.EOL);
+  if (gGlobTextInfo == 1) NcPut(f, "%sFILE: %s %s%s\n", mS.RemarkOn, NcRemarkText(in_filename).c_str(), mS.RemarkOff, mS.EOL);
   for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
     if (elds[i].type != etTEXT || elds[i].kontur[0] != '\0') continue;
-    if (gGlobTextInfo == 1) NcPut(f, "%s %s %s%s\n", mS.RemarkOn, elds[i].text, mS.RemarkOff, mS.EOL);
+    if (gGlobTextInfo == 1) NcPut(f, "%s %s %s%s\n", mS.RemarkOn, NcRemarkText(elds[i].text).c_str(), mS.RemarkOff, mS.EOL);
     SetTechnologie(elds[i].text, i);
   }
   headNoCut = ktechno.NoCut;
@@ -199,7 +216,7 @@ static void writeContourBlock(FILE* f, int k) {
     if (!KxSameName(e.kontur, name)) continue;
     switch (e.type) {
       case etTEXT:
-        if (gCancelTextInfo == 0) NcPut(f, "%s--%s%s%s\n", mS.RemarkOn, e.text, mS.RemarkOff, mS.EOL);
+        if (gCancelTextInfo == 0) NcPut(f, "%s--%s%s%s\n", mS.RemarkOn, NcRemarkText(e.text).c_str(), mS.RemarkOff, mS.EOL);
         SetTechnologie(e.text, i);
         e.used += 1;
         break;

@@ -77,7 +77,7 @@ void SimpleAsSubKontur(FILE* ostream, int k, float ssX, float ssY) {
   if (t.HatRotation) NcPut(ostream, "%s%s\n", mS.RotateOff, mS.EOL);
   NcPut(ostream, "%s%s\n", mS.SubReturn, mS.EOL);
   NcPut(ostream, "%s- - - - - - - - - - - -%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL);
-  NcPut(ostream, "N%d%s--%.39s--%s%s\n", n, mS.RemarkOn, t.sInfo, mS.RemarkOff, mS.EOL);
+  NcPut(ostream, "N%d%s--%.39s--%s%s\n", n, mS.RemarkOn, NcRemarkText(t.sInfo).c_str(), mS.RemarkOff, mS.EOL);
 }
 
 int SimpleAddChilds(FILE* ostream, int k) {
@@ -99,7 +99,7 @@ int SimpleAddChilds(FILE* ostream, int k) {
     const int own = KxContourBlock(k, kxBLOCK_OWN_CUT);
     NcPut(ostream, "%s%d%s\n", mS.SubJump, own, mS.EOL);
     NcPut(ostream, "%s%s\n", mS.SubReturn, mS.EOL);
-    NcPut(ostream, "N%d%s--%.39s-%s%s\n", own, mS.RemarkOn, ktechno.sInfo, mS.RemarkOff, mS.EOL);
+    NcPut(ostream, "N%d%s--%.39s-%s%s\n", own, mS.RemarkOn, NcRemarkText(ktechno.sInfo).c_str(), mS.RemarkOff, mS.EOL);
   } else {
     KxPrint(" <keine>");
   }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 struct dxfLayerList;
 
@@ -38,6 +39,7 @@ int SimpleAddChilds(FILE* ostream, int k);            // calls of contour k's in
 
 // --- shared writing helpers (driver.cpp) ---
 void NcPut(FILE* ostream, const char* fmt, ...) __attribute__((format(printf, 2, 3)));  // writes formatted text into the NC file (nothing when null)
+std::string NcRemarkText(const char* text);          // text from outside (drawing, file names, settings) safe inside a remark: whatever would end the remark or the block becomes a blank
 void NcPlaneLines(FILE* ostream);                     // the programming, auxiliary and top plane lines
 const dxfLayerList& NcLayer(int nr);                  // layer entry nr, or an empty entry for a number outside the list
 bool NcValidElement(long i);                          // true when i addresses a record in use
