@@ -43,7 +43,7 @@ int ParseOptions(int argc, char** argv) {
       const char* name = a;
       if (const char* s = strrchr(a, '/')) name = s + 1;
       else if (const char* b = strrchr(a, '\\')) name = b + 1;
-      storeArgument(ini_filename, sizeof ini_filename, name, "settings name");
+      if (storeArgument(ini_filename, sizeof ini_filename, name, "settings name")) gIniNameGiven = 1;
     }
     if (KxEndsWith(a, ".log") || KxEndsWith(a, ".LOG")) {
       if (storeArgument(log_filename, sizeof log_filename, a, "log name")) gLogNameGiven = 1;
@@ -144,6 +144,12 @@ int KorvexConsoleMain(int argc, char** argv) {
 
   if (status == kxSTATUS_OK) {
     SetGlobals(argc > 0 && argv[0] ? argv[0] : "");
+    if (ConfigRefusal()[0]) {
+      status = kxSTATUS_BAD_CONFIG;
+      snprintf(failure, sizeof failure, "%s - nothing converted", ConfigRefusal());
+    }
+  }
+  if (status == kxSTATUS_OK) {
     if (log_stream) fclose(log_stream);
     KxPrint("\n LOGFILE: <%s> ", log_filename);
     if (logIsDrawing()) {

@@ -3,6 +3,8 @@
 // choices, and the whole conversion run started with the Make button.
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "config/config.h"
 #include "contours/contours.h"
@@ -119,9 +121,9 @@ void KXWindow::SetGuiValues(BMessage*) {
   GuiBridge(kxASK_SETTINGS_PATH, fIniPath, nullptr, nullptr);
   KxPrint(" GuiBridge: '%s' \n", fIniPath);
   fIniBox->SetLabel(fIniPath);
-  FILE* ini = fopen(fIniPath, "r");
-  fIniOpen->SetEnabled(ini != nullptr);
-  if (ini) fclose(ini);
+  // Looked at, not opened: opening a pipe would wait for a writer.
+  struct stat ini;
+  fIniOpen->SetEnabled(stat(fIniPath, &ini) == 0 && S_ISREG(ini.st_mode) && access(fIniPath, R_OK) == 0);
 
   markDevice();
   char ext[sizeof mS.Extension];

@@ -38,6 +38,7 @@ void KxDescribeRun(int status, KxRunResult* r) {
     case kxSTATUS_OK: how = "done"; break;
     case kxSTATUS_NO_DRAWING: how = "the drawing could not be opened"; break;
     case kxSTATUS_NO_PROGRAM: how = "the NC program could not be written"; break;
+    case kxSTATUS_BAD_CONFIG: how = "a settings, device syntax or technology file could not be used"; break;
     case kxSTATUS_NOTHING_CUT:
       how = gKonturCounter < 1 ? "nothing to cut: no contour found on the layer"
                                : "nothing to cut: no contour has a start hole";

@@ -34,7 +34,18 @@ static const std::vector<std::pair<std::string, std::string>> kFiles = {
                       .Line("CUT", 10, 0, 10, 10).Circle("0", 5, 5, 1).Str()},
     {"fromini.txt", "earlier\n"},
     {"old.logs/part.dxf", squareDrawing()},
-    {"v2.initial/part.dxf", squareDrawing()}};
+    {"v2.initial/part.dxf", squareDrawing()},
+    {"my.ini", "DataName: 'fromini'\n"},
+    // Settings naming device and technology files that cannot be used.
+    {"zero.ini", "DevTarget: '/dev/../dev/zero'\n"},
+    {"dir.ini", "DevTarget: 'old.logs/../old.logs'\n"},
+    {"fifo.ini", "DevTarget: 'old.logs/fifo.SYN'\n"},
+    {"empty.ini", "DevTarget: 'v2.initial/empty.SYN'\n"},
+    {"v2.initial/empty.SYN", "; no keys\n"},
+    {"tech.ini", "DevTarget: 'v2.initial/tech.SYN'\n"},
+    {"v2.initial/tech.SYN", "$RemarkOn \"(\"\n$TechFile \"/dev/../dev/zero\"\n"},
+    {"notech.ini", "DevTarget: 'v2.initial/notech.SYN'\n"},
+    {"v2.initial/notech.SYN", "$TechFile \"v2.initial/part.dxf\"\n"}};
 
 TEST(Console, RunsEndWithTheirStatusAndTheirLines) {
   // Texts said and files made by a run; "!" before one: not said, not made.
@@ -59,7 +70,21 @@ TEST(Console, RunsEndWithTheirStatusAndTheirLines) {
        {"_outlog.txt", "fromini.txt"}},
       // Later arguments win; the settings argument keeps only its name; -bulk dumps the element table.
       {{"garbage.dxf", "a.dxf", "c:\\x\\my.ini", "-bulk"}, 0,
-       {"\n  INFILE: <a.dxf> ", " 4 found: -bulk \n", "my.ini", "!c:\\x\\my.ini'"}, {"_elemblk.txt"}},
+       {"\n  INFILE: <a.dxf> ", " 4 found: -bulk \n", "my.ini", "!c:\\x\\my.ini'"}, {"_elemblk.txt", "fromini.txt"}},
+      // A settings, device or technology file that cannot be used stops the run before anything is written.
+      {{"a.dxf", "nothere.ini"}, 7,
+       {"\nkorvex: the settings file '@/nothere.ini' cannot be used (No such file, nor below devices/) - nothing "
+        "converted\n"},
+       {"!_outlog.txt"}},
+      {{"a.dxf", "folder.ini"}, 7, {"the settings file '@/folder.ini' cannot be used (it is a folder)"}, {}},
+      {{"a.dxf", "zero.ini"}, 7, {"device syntax file '/dev/../dev/zero' cannot be used (it is not a regular file)"},
+       {"!fromini.txt.NC"}},
+      {{"a.dxf", "dir.ini"}, 7, {"device syntax file 'old.logs/../old.logs' cannot be used (it is a folder)"}, {}},
+      {{"a.dxf", "fifo.ini"}, 7, {"device syntax file 'old.logs/fifo.SYN' cannot be used (it is not a regular"}, {}},
+      {{"a.dxf", "empty.ini"}, 7, {"(it holds none of the device keys such as $RemarkOn or $EOL) - nothing"}, {}},
+      {{"a.dxf", "tech.ini"}, 7, {"technology file '/dev/../dev/zero' cannot be used (it is not a regular file)"}, {}},
+      {{"a.dxf", "notech.ini"}, 7, {"technology file 'v2.initial/part.dxf' cannot be used (it holds no technology"},
+       {}},
       // Only the ending of an argument counts, not a folder's name.
       {{"old.logs/part.dxf"}, 0, {}, {"_outlog.txt", "fromini.txt"}},
       {{"v2.initial/part.dxf"}, 0, {}, {"_outlog.txt", "fromini.txt"}},
@@ -82,6 +107,8 @@ TEST(Console, RunsEndWithTheirStatusAndTheirLines) {
     mkdir(home.File("v2.initial").c_str(), 0755);
     for (const auto& [name, text] : kFiles) WriteFile(home.File(name), text);
     symlink("a.dxf", home.File("a.log").c_str());
+    mkdir(home.File("folder.ini").c_str(), 0755);
+    mkfifo(home.File("old.logs/fifo.SYN").c_str(), 0644);
     std::vector<std::string> argv = {home.Binary()};
     argv.insert(argv.end(), run.args.begin(), run.args.end());
     ProcessResult r = RunProcess(argv, home.Path());

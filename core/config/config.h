@@ -26,6 +26,10 @@ extern float gCurveTolerance;  // largest distance of the arcs that replace an e
 inline constexpr float kDefaultCurveTolerance = 0.001f;  // CurveTolerance when the settings file names none
 
 void SetGlobals(const char* arg);   // derives homepath, reads the settings file, adds the main layer
+FILE* ConfigOpenFile(const char* path, const char* what);  // a settings, device or technology file to read; null when it does not exist or (recorded as the refusal) is no readable regular file
+void ConfigRefuse(const char* what, const char* path, const char* reason);  // records why such a file cannot be used (the first refusal of a run is kept)
+const char* ConfigRefusal();        // the recorded refusal as one sentence, "" when every file could be used
+void ConfigClearRefusal();          // forgets the refusal (start of a run, settings read again)
 float ConfigFloat(const char* text);
 void ForEachTextLine(FILE* f, void (*use)(char* line), char comment);  // each line (254 characters at most, no line end) to use; lines starting with comment skipped  // decimal conversion into a float: no number gives 0, cut to the float range
 
@@ -123,6 +127,7 @@ extern eTechnologieData eTD[kTechEntries];   // per-cut data: 0 = entry A, 1..4 
 
 void SetTechnologie(const char* tLine, long elnum);  // resets ktechno (null text) or interprets a technology text
 void SetTechData(const char* tx);                    // fills eTD from the technology file for code tx ("reset": clears)
+void CheckTechFile();                                // refuses the device's technology file when it exists but is no regular file or holds no technology line
 
 // --- technology assignment to contours (assign.cpp) ---
 void HolesAndTechno();                               // hole list and reference points, directives, texts to contours

@@ -66,11 +66,16 @@ void installDefaultSyntax() {
 // One line of the file: "(na)" marks a key without value; the value stands in
 // double quotes, and "|" and "<" after its first character spell CR and LF so
 // that one line can carry a multi-line header.
+int keysRead = 0;   // keys of the device file being read
+
 void applyLine(char* line) {
   const SyntaxKey* target = nullptr;
   for (const SyntaxKey& k : kKeys)
     if (strstr(line, k.key)) target = &k;
-  if (target) KxCopy(target->field, target->width, "(na)");
+  if (target) {
+    KxCopy(target->field, target->width, "(na)");
+    ++keysRead;
+  }
 
   char* value = strchr(line, '"');
   if (!value) return;
@@ -102,7 +107,7 @@ void SetDevSyntax(const char* dev) {
   KxPrint("  SetDevSyntax: ");
   KxPrint(" '%s' \n", path);
 
-  FILE* f = fopen(path, "r");
+  FILE* f = ConfigOpenFile(path, "device syntax file");
   if (!f) {
     KxPrint("reset/open Error  ");
     installDefaultSyntax();
@@ -112,7 +117,13 @@ void SetDevSyntax(const char* dev) {
 
   mS.Header[0] = '\0';
   mS.Footer[0] = '\0';
+  keysRead = 0;
   ForEachTextLine(f, applyLine, ';');
   fclose(f);
+  // A file without a single key would leave a program without machine words.
+  if (keysRead == 0) {
+    ConfigRefuse("device syntax file", path, "it holds none of the device keys such as $RemarkOn or $EOL");
+    installDefaultSyntax();
+  }
   KxPrint(" now set to: [%s]\n", mS.Device);
 }

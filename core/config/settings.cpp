@@ -174,11 +174,16 @@ static FILE* openSettings() {
   char path[sizeof homepath + sizeof ini_filename + sizeof kDevicesFolder];
   snprintf(path, sizeof path, "%s%s", homepath, ini_filename);
   KxPrint("\n\nINI-FILE: <%s> ", path);
-  FILE* f = fopen(path, "r");
-  if (f) return f;
+  FILE* f = ConfigOpenFile(path, "settings file");
+  if (f || ConfigRefusal()[0]) return f;
+  char first[sizeof path];
+  KxCopy(first, sizeof first, path);
   snprintf(path, sizeof path, "%s%s%s", homepath, kDevicesFolder, ini_filename);
   KxPrint("\nINI-FILE: <%s> (sec.try)", path);
-  f = fopen(path, "r");
+  f = ConfigOpenFile(path, "settings file");
+  // A settings file the user named must be there: a run on the defaults would
+  // cut with tolerances and layers nobody chose.
+  if (!f && gIniNameGiven) ConfigRefuse("settings file", first, "No such file, nor below devices/");
   if (strlen(kDevicesFolder) + strlen(ini_filename) < sizeof ini_filename) {
     char prefixed[sizeof ini_filename];
     KxCopy(prefixed, sizeof prefixed, kDevicesFolder);
@@ -198,6 +203,7 @@ void SetGlobals(const char* arg) {
   }
   setDefaults();
 
+  ConfigClearRefusal();
   FILE* f = openSettings();
   if (!f) {
     KxPrint(" OPEN ERROR! ...using defaults\n");

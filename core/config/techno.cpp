@@ -257,7 +257,8 @@ int cutIndex(const char* line) {
 void clearEntry(eTechnologieData& e, const char* tx) {
   memset(&e, 0, sizeof e);
   // A remark in the device's words, cut inside so that it is always closed.
-  const std::string head = std::string(mS.RemarkOn) + "-missing-TechData- ";
+  std::string head = mS.RemarkOn;
+  head += "-missing-TechData- ";
   std::string text = NcRemarkText(tx);
   const size_t room = sizeof e.nwd - 1 - head.size() - strlen(mS.RemarkOff);
   if (head.size() + strlen(mS.RemarkOff) < sizeof e.nwd && text.size() > room) text.resize(room);
@@ -312,6 +313,24 @@ void SetTechnologie(const char* tLine, long elnum) {
     interpret(tLine, elnum);
 }
 
+// The technology file the device names into path; false when it names none
+// (path is then the devices folder, as the log has always said).
+static bool techFilePath(char* path, size_t size) {
+  DeviceFilePath(path, size, mS.TechFile);
+  return mS.TechFile[0] && strcmp(mS.TechFile, "(na)") != 0;
+}
+
+void CheckTechFile() {
+  char path[sizeof homepath + sizeof mS.TechFile + 16];
+  FILE* f = techFilePath(path, sizeof path) ? ConfigOpenFile(path, "technology file") : nullptr;
+  if (!f) return;   // missing: every contour's technology line says so, as always
+  char buf[kTextLineSize];
+  bool any = false;
+  while (!any && fgets(buf, sizeof buf, f)) any = buf[0] != ';' && cutIndex(buf) >= 0;
+  fclose(f);
+  if (!any) ConfigRefuse("technology file", path, "it holds no technology line such as Q1_ST20_S*C120*0.145*1*3.8*");
+}
+
 void SetTechData(const char* tx) {
   if (!tx) tx = "";
   char key[17];
@@ -319,13 +338,13 @@ void SetTechData(const char* tx) {
   if (char* b = strchr(key, ' ')) *b = '\0';
 
   char path[sizeof homepath + sizeof mS.TechFile + 16];
-  DeviceFilePath(path, sizeof path, mS.TechFile);
+  const bool named = techFilePath(path, sizeof path);
 
   for (eTechnologieData& e : eTD) clearEntry(e, tx);
   if (strcmp(tx, "reset") == 0) return;
 
   KxLog("\n\tSetTechData '%s'", tx);
-  FILE* f = fopen(path, "r");
+  FILE* f = named ? ConfigOpenFile(path, "technology file") : nullptr;
   if (!f) {
     KxPrint("  -open Error\n");
     KxLog("(err '%s' )", path);

@@ -23,6 +23,7 @@ char gAPPNAME[8];
 char gVersInf[16];
 int gBulkOut = 0;
 int gLogNameGiven = 0;
+int gIniNameGiven = 0;
 
 KxSinkFn gConsoleSink = nullptr;
 
@@ -45,6 +46,7 @@ void ResetBaseState() {
   KxCopy(gVersInf, sizeof gVersInf, KxConsole() ? "_081024" : "_081112");
   gBulkOut = 0;
   gLogNameGiven = 0;
+  gIniNameGiven = 0;
 }
 
 void KxSetFlavour(int flavour) {

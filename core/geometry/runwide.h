@@ -28,6 +28,7 @@ extern char gAPPNAME[8];        // program name
 extern char gVersInf[16];       // version text of the banner
 extern int gBulkOut;            // 1: write the element dump after the NC program
 extern int gLogNameGiven;       // 1 when the command line named the log file; it then wins over the default
+extern int gIniNameGiven;       // 1 when the command line named the settings file; it must then be there
 
 // --- output ---
 typedef void (*KxSinkFn)(const char* text, size_t len);

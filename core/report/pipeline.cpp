@@ -63,7 +63,14 @@ static int ConvertDrawingElements() {
 
 int KxConvertDrawing() {
   KxResetRun();
+  ConfigClearRefusal();
   SetDevSyntax(gDevTarget);
+  CheckTechFile();
+  // Without its machine words or cutting data a program must not be written.
+  if (ConfigRefusal()[0]) {
+    KxPrintRunSummary(kxSTATUS_BAD_CONFIG);
+    return kxSTATUS_BAD_CONFIG;
+  }
   int status = KxReadDrawing();
   if (status != kxSTATUS_OK) return status;
   if (ConvertDrawingElements() >= 1) {

@@ -46,6 +46,7 @@ inline constexpr int kxSTATUS_NO_LOG = 3;       // the log could not be opened (
 inline constexpr int kxSTATUS_NO_PROGRAM = 4;   // the NC program could not be written
 inline constexpr int kxSTATUS_NOTHING_CUT = 5;  // the drawing was read, but no contour is cut
 inline constexpr int kxSTATUS_NO_DXF = 6;       // no argument names a DXF file
+inline constexpr int kxSTATUS_BAD_CONFIG = 7;   // a settings, device syntax or technology file could not be used
 int KxNothingCut();                 // 1 when the run found no contour or none of its contours can be cut
 void KxPrintRunSummary(int status);  // the closing line of a conversion: contours, holes, target, or why nothing is cut
 

@@ -30,6 +30,10 @@ static void printLayersWithGeometry() {
 
 void KxPrintRunSummary(int status) {
   char target[sizeof dataPath];
+  if (status == kxSTATUS_BAD_CONFIG) {
+    KxPrint("\nkorvex: %s - nothing converted\n", ConfigRefusal());
+    return;
+  }
   if (gKonturCounter < 1) {
     KxPrint("\nkorvex: no contour on layer '%s' - no NC program written", edmLayer);
     printLayersWithGeometry();
