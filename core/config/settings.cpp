@@ -225,4 +225,5 @@ void ResetConfigState() {
   memset(&mS, 0, sizeof mS);
   memset(&ktechno, 0, sizeof ktechno);
   memset(eTD, 0, sizeof eTD);
+  ConfigClearRefusal();
 }
