@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "support/dxf_text.h"
+#include "support/runs.h"
 #include "support/support.h"
 
 namespace fs = std::filesystem;
@@ -64,7 +65,7 @@ TEST(Console, RunsEndWithTheirStatusAndTheirLines) {
        {" LOGFILE: <locked/x/run.log> open error", " no LOG_STREAM\n", "! no IN_STREAM"}, {}},
       {{"a.dxf", "a.log"}, 3, {"\nkorvex: the log 'a.log' is the drawing itself"}, {}},   // a link to it
       {{"a.dxf"}, 0,
-       {"\n LOGFILE: <@/_outlog.txt> ", "\nkorvex: 1 contour (0 holes), 0 without start hole -> @/fromini.txt\n",
+       {"\n LOGFILE: <@/_outlog.txt> ", "\nkorvex: 1 contour (0 holes), 0 without start hole, 1 without technology data -> @/fromini.txt\n",
         " -not opened (no graphical session): '", "     data-filename: 'fromini'\n",
         "reset/open Error   now set to: [DefaultSyntax]\n"},
        {"_outlog.txt", "fromini.txt"}},
@@ -164,4 +165,33 @@ TEST(Install, PrefixGetsProgramFolderLinksAndDesktopEntry) {
   EXPECT_TRUE(Has(log, "\n\n Ref X:"));
   EXPECT_TRUE(Has(log, " Kon X:"));
   EXPECT_TRUE(log.ends_with("\n\n"));
+}
+
+// The summary line names what cut a run short or what the program lacks.
+TEST(Console, SummaryNamesTheTableLimitAndMissingTechnology) {
+  // 1100 squares do not fit the table; 1020 fit, but their analysis records do not.
+  for (int squares : {1100, 1020}) {
+    DxfText d("AC1009");
+    for (int i = 0; i < squares; ++i) {
+      const double x = (i % 40) * 30, y = (i / 40) * 30;
+      d.Line("DXF_MAIN", x, y, x + 10, y).Line("DXF_MAIN", x + 10, y, x + 10, y + 10);
+      d.Line("DXF_MAIN", x + 10, y + 10, x, y + 10).Line("DXF_MAIN", x, y + 10, x, y);
+    }
+    Conversion r = ConvertText(d.Str());
+    EXPECT_TRUE(Has(r.output, "\nkorvex: the drawing holds more elements than korvex can take (4096); nothing beyond "
+                              "was read - no NC program written\n"))
+        << squares << r.output.substr(r.output.size() - 300);
+    EXPECT_NE(r.status, 0);
+  }
+  DxfText d("AC1009");
+  d.Polyline("DXF_MAIN", {{0, 0}, {10, 0}, {10, 10}, {0, 10}}).Circle("DXF_MAIN", 5, 2, 0.5);
+  // No technology text, or a code the technology file lacks: one contour each, however many cuts.
+  for (const char* text : {"", "Q2_NOPE99", "Q2_ST20"}) {
+    DxfText t = d;
+    if (text[0]) t.Text("DXF_MAIN", 5, 1, text);
+    Conversion r = ConvertText(t.Str());
+    const bool known = std::string(text) == "Q2_ST20";
+    EXPECT_EQ(Has(r.output, "0 without start hole, 1 without technology data -> "), !known)
+        << text << r.output.substr(r.output.size() - 200);
+  }
 }

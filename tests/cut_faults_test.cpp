@@ -96,7 +96,7 @@ TEST(CutFaults, DuplicateSideAndOpenContour) {
   EXPECT_TRUE(r.Has("(-- $K01 OPEN CONTOUR TROUBLE --);")) << r.program;
   EXPECT_FALSE(r.Has("/M01")) << r.program;
   EXPECT_NE(r.page.find("OOPS - 1 offene Kontur(en)"), std::string::npos);
-  EXPECT_NE(r.output.find(", 1 open (not cut round) -> "), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find(", 1 open (not cut round), 1 without technology data -> "), std::string::npos) << r.output;
 }
 
 // A lead-in never crosses material: the outer profile does not take the start

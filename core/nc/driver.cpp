@@ -18,6 +18,7 @@ int gNcWriteFailed = 0;
 int gOpenKoCounter = 0;
 int gBigTrouble = 0;
 int gMissETechnologie = 0;
+int gContoursWithoutTech = 0;
 int gHolesCounter = 0;
 int gInsetTechIgnored = 0;
 int gPiecesUncalled = 0;
@@ -31,6 +32,7 @@ void ResetNcState() {
   gOpenKoCounter = 0;
   gBigTrouble = 0;
   gMissETechnologie = 0;
+  gContoursWithoutTech = 0;
   gHolesCounter = 0;
   gInsetTechIgnored = 0;
   gPiecesUncalled = 0;
@@ -247,7 +249,9 @@ static void writeContourBlock(FILE* f, int k) {
     NcPut(f, "%sAUTO START HOLE X%.3f Y%.3f%s%s\n", mS.RemarkOn, elds[drill].cx, elds[drill].cy, mS.RemarkOff, mS.EOL);
 
   KxPrint("\n -Sortiere Kontur '%s' ", name);
+  const int missing = gMissETechnologie;
   SortKontur(f, k);
+  if (gMissETechnologie > missing) ++gContoursWithoutTech;
 }
 
 static void writeFoot(FILE* f) {

@@ -13,6 +13,7 @@ extern int gNcWriteFailed;       // 1 when the last ProbeNwdOut could not write 
 extern int gOpenKoCounter;       // open contours: the walk did not come back to the first element (written without closing, with a trouble remark)
 extern int gBigTrouble;          // contours without feed point that are no single hole
 extern int gMissETechnologie;    // technology lines written without an entry in the technology file
+extern int gContoursWithoutTech; // contours with at least one such line
 extern int gHolesCounter;        // holes written by the hole writer
 extern int gInsetTechIgnored;    // inset contours whose own technology text (cuts, code) is not used: they run with the parent's cuts
 extern int gPiecesUncalled;      // piece mode: pieces the main program does not call (it calls the last piece only)

@@ -7,6 +7,7 @@
 #include "contours/contours.h"
 #include "config/config.h"
 #include "dxf/dxf.h"
+#include "elements/elements.h"
 #include "geometry/base.h"
 #include "nc/nc.h"
 #include "report/report.h"
@@ -34,6 +35,12 @@ void KxPrintRunSummary(int status) {
     KxPrint("\nkorvex: %s - nothing converted\n", ConfigRefusal());
     return;
   }
+  // A drawing cut short by the table's size must not read like one without contours.
+  if (gMaxELemBarrier > 0) {
+    KxPrint("\nkorvex: the drawing holds more elements than korvex can take (%ld); nothing beyond was read - no NC "
+            "program written\n", kMaxElements);
+    return;
+  }
   if (gKonturCounter < 1) {
     KxPrint("\nkorvex: no contour on layer '%s' - no NC program written", edmLayer);
     printLayersWithGeometry();
@@ -47,6 +54,7 @@ void KxPrintRunSummary(int status) {
           gHolesCounter, gHolesCounter == 1 ? "" : "s", gBigTrouble);
   if (gAutoStartCount > 0) KxPrint(", %d start hole%s to drill", gAutoStartCount, gAutoStartCount == 1 ? "" : "s");
   if (gOpenKoCounter > 0) KxPrint(", %d open (not cut round)", gOpenKoCounter);
+  if (gContoursWithoutTech > 0) KxPrint(", %d without technology data", gContoursWithoutTech);
   if (status == kxSTATUS_NO_PROGRAM) KxPrint(" - the NC program %s could not be written", dataPath);
   else KxPrint(" -> %s%s", dataPath, KxNothingCut() ? " (nothing to cut)" : "");
   // Behaviour that is meant, but easily missed when reading the program.
