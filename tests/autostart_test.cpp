@@ -154,3 +154,25 @@ TEST(AutoStartHoles, EachContourGetsAFreePlaceOnTheSideItsNestingAsksFor) {
   EXPECT_NE(off.output.find("korvex: 11 contours (0 holes), 10 without start hole, 1 without technology data ->"), std::string::npos)
       << off.output;
 }
+
+// A placed hole is for every later step what a drawn hole at that place is: the
+// program differs by the remark alone (plate reference, positioning, cut). An open
+// chain gets no hole and is reported as open.
+TEST(AutoStartHoles, APlacedHoleIsADrawnHoleAndOpenChainsAreSaidToBeOpen) {
+  auto part = [](bool drawn) {
+    DxfText d("AC1009");
+    d.Layer("DXF_MAIN").Line("DXF_MAIN", 0, 0, 40, 0).Line("DXF_MAIN", 40, 0, 40, 20);
+    d.Line("DXF_MAIN", 40, 20, 0, 20).Line("DXF_MAIN", 0, 20, 0, 0);
+    d.Line("DXF_MAIN", 100, 0, 140, 0).Line("DXF_MAIN", 140, 0, 140, 20).Line("DXF_MAIN", 140, 20, 100, 20);
+    if (drawn) d.Circle("DXF_MAIN", 20, -2.25, 1.3025);
+    return d.Str();
+  };
+  Conversion placed = ConvertText(part(false), "AutoStartHoles: 1\n");
+  Conversion drawn = ConvertText(part(true));
+  ASSERT_TRUE(Has(placed.program, "(AUTO START HOLE X20.000 Y-2.250);\n")) << placed.program;
+  EXPECT_TRUE(Has(placed.program, "G92 X20.000 Y-2.250;\n")) << placed.program;
+  EXPECT_EQ(std::regex_replace(placed.program, std::regex("\\(AUTO START HOLE [^)]*\\);\n"), ""), drawn.program);
+  EXPECT_TRUE(Has(placed.output, "NO PLACE FOR A START HOLE $K02: open: its ends do not meet")) << placed.output;
+  EXPECT_TRUE(Has(placed.page, "$K02     : no place for a start hole (open: its ends do not meet)")) << placed.page;
+  EXPECT_TRUE(Has(placed.page, "$K02 no start hole (open: its ends do not meet): not cut")) << placed.page;
+}

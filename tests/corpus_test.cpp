@@ -141,10 +141,10 @@ int checkPaths(const NcCheck& program, const std::string& html) {
 }
 
 // corpus_expectations.tsv: outlines, holes, open chains and, with AutoStartHoles 1,
-// "placed/too small/crowded/crossing itself" per drawing.
+// "placed/too small/crowded/crossing itself/open" per drawing.
 struct Expectation {
   int outlines = -1, holes = -1, open = -1;
-  int placed = -1, small = -1, crowded = -1, crossing = -1;
+  int placed = -1, small = -1, crowded = -1, crossing = -1, openChains = -1;
 };
 
 std::map<std::string, Expectation> expectations() {
@@ -156,7 +156,7 @@ std::map<std::string, Expectation> expectations() {
     Expectation& e = out[name];
     std::string autoHoles;
     row >> e.outlines >> e.holes >> e.open >> autoHoles;
-    sscanf(autoHoles.c_str(), "%d/%d/%d/%d", &e.placed, &e.small, &e.crowded, &e.crossing);
+    sscanf(autoHoles.c_str(), "%d/%d/%d/%d/%d", &e.placed, &e.small, &e.crowded, &e.crossing, &e.openChains);
   }
   return out;
 }
@@ -233,8 +233,9 @@ TEST(Corpus, EveryDrawingConvertsIntoASoundProgramAndItsPicture) {
       EXPECT_NE(a.page.find(row), std::string::npos) << "drill list lacks " << row;
     }
     const size_t small = CountOf(a.output, ": too small"), crowded = CountOf(a.output, ": crowded"),
-                 crossing = CountOf(a.output, ": outline crosses itself");
-    EXPECT_EQ(CountOf(a.output, "NO PLACE FOR A START HOLE $K"), small + crowded + crossing) << "a reason not known";
+                 crossing = CountOf(a.output, ": outline crosses itself"), openChains = CountOf(a.output, ": open: ");
+    EXPECT_EQ(CountOf(a.output, "NO PLACE FOR A START HOLE $K"), small + crowded + crossing + openChains)
+        << "a reason not known";
     if (isExample(d)) continue;
     ASSERT_TRUE(expected.count(d.name)) << "missing from tests/corpus_expectations.tsv";
     const Expectation& e = expected.at(d.name);
@@ -245,6 +246,7 @@ TEST(Corpus, EveryDrawingConvertsIntoASoundProgramAndItsPicture) {
     EXPECT_EQ(small, (size_t)e.small);
     EXPECT_EQ(crowded, (size_t)e.crowded);
     EXPECT_EQ(crossing, (size_t)e.crossing);
+    EXPECT_EQ(openChains, (size_t)e.openChains);
   }
   if (CorpusDir().empty()) GTEST_SKIP() << "corpus not found at ../shared/corpus/dxf: only the examples were converted";
   EXPECT_GE(withPaths, 10);

@@ -10,30 +10,34 @@
 #include "geometry/base.h"
 #include "nc/nc.h"
 
-// Hole centre of contour kn: the first member that is its feed point, a marker or a used circle.
+// Hole centre of contour kn: its feed point, else the first member that is a marker or a used circle.
+// The feed point wins wherever it stands in the table: a start hole placed by
+// korvex comes after the contour's region record, and the wire is threaded there.
 static bool contourHole(const char* kn, long* at, float* x, float* y) {
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
-    const elementdaten& e = elds[i];
-    if (strcmp(e.kontur, kn) != 0) continue;
-    const char* tag = nullptr;
-    if (strcmp(e.text, gtFeedPoint) == 0) {
-      *x = e.cx;
-      *y = e.cy;
-      tag = "(F)";
-    } else if (e.type == etDELETE && e.kElemX > 0) {
-      *x = e.sx;
-      *y = e.sy;
-      tag = "(D)";
-    } else if (e.type == etCIR && e.used > 0) {
-      *x = e.sx;
-      *y = e.sy;
-      tag = "(C)";
+  for (int pass = 0; pass < 2; ++pass) {
+    for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+      const elementdaten& e = elds[i];
+      if (strcmp(e.kontur, kn) != 0) continue;
+      const char* tag = nullptr;
+      if (strcmp(e.text, gtFeedPoint) == 0) {
+        *x = e.cx;
+        *y = e.cy;
+        tag = "(F)";
+      } else if (pass == 1 && e.type == etDELETE && e.kElemX > 0) {
+        *x = e.sx;
+        *y = e.sy;
+        tag = "(D)";
+      } else if (pass == 1 && e.type == etCIR && e.used > 0) {
+        *x = e.sx;
+        *y = e.sy;
+        tag = "(C)";
+      }
+      if (!tag) continue;
+      KxPrint("%s", tag);
+      KxLog("%s", tag);
+      *at = i;
+      return true;
     }
-    if (!tag) continue;
-    KxPrint("%s", tag);
-    KxLog("%s", tag);
-    *at = i;
-    return true;
   }
   return false;
 }

@@ -17,7 +17,7 @@ int gAutoStartCount = 0;
 
 namespace {
 
-enum Verdict : signed char { kvNONE = 0, kvPLACED, kvTOO_SMALL, kvCROWDED, kvTABLE_FULL, kvCROSSING };
+enum Verdict : signed char { kvNONE = 0, kvPLACED, kvTOO_SMALL, kvCROWDED, kvTABLE_FULL, kvCROSSING, kvOPEN };
 
 // Per contour number: what became of it, and the neighbour that crowded it out.
 signed char verdicts[kMaxElements + 1];
@@ -347,8 +347,10 @@ int PlaceAutoStartHoles() {
   for (int k = 1; k <= konturs; ++k) {
     KxContourName(kn, sizeof kn, k);
     const long reg = GetRegionElement(kn);
-    if (!all[(size_t)k].closed || reg < 0 || hasFeedPoint(kn)) continue;
-    verdicts[k] = placeFor(all, k, kn, reg);
+    const Contour& c = all[(size_t)k];
+    if (c.hole || reg < 0 || hasFeedPoint(kn)) continue;
+    // An open chain has no side to place a hole on; it is said to be open, as a drawn hole would show.
+    verdicts[k] = c.closed ? placeFor(all, k, kn, reg) : kvOPEN;
     if (verdicts[k] == kvPLACED) {
       ++gAutoStartCount;
       const elementdaten& h = elds[AutoStartHoleOf(kn)];
@@ -379,6 +381,7 @@ const char* AutoStartRefusal(int k, char* buf, size_t size) {
     case kvTOO_SMALL: snprintf(buf, size, "too small"); break;
     case kvTABLE_FULL: snprintf(buf, size, "element table full"); break;
     case kvCROSSING: snprintf(buf, size, "outline crosses itself"); break;
+    case kvOPEN: snprintf(buf, size, "open: its ends do not meet"); break;
     case kvCROWDED:
       if (crowdedBy[k] > 0) {
         char name[16];

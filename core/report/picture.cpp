@@ -294,8 +294,14 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
     int ends = cut ? openEnds(name, ox, oy, 64) : 0;
     if (cut && ends == 0) continue;
     if (cut) ++openSeen;
+    char reason[48], refused[96];
     const char* why = !cut ? (isTrouble(tp, k) ? "no start hole: not cut" : "not cut")
                            : "open contour: its ends do not meet";
+    // With start holes placed by korvex, why this one got none.
+    if (!cut && AutoStartRefusal(k, reason, sizeof reason)) {
+      snprintf(refused, sizeof refused, "no start hole (%s): not cut", reason);
+      why = refused;
+    }
     fprintf(f, "<g class='warn' data-contour='%s'><title>%s %s</title>\n", name, name, why);
     for (long i = 0; i < top; ++i) {
       const elementdaten& e = elds[i];
