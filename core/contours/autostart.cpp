@@ -350,7 +350,7 @@ int PlaceAutoStartHoles() {
     const Contour& c = all[(size_t)k];
     if (c.hole || reg < 0 || hasFeedPoint(kn)) continue;
     // An open chain has no side to place a hole on; it is said to be open, as a drawn hole would show.
-    verdicts[k] = c.closed ? placeFor(all, k, kn, reg) : kvOPEN;
+    verdicts[k] = c.closed ? placeFor(all, k, kn, reg) : (signed char)kvOPEN;
     if (verdicts[k] == kvPLACED) {
       ++gAutoStartCount;
       const elementdaten& h = elds[AutoStartHoleOf(kn)];
