@@ -1,8 +1,9 @@
 // The line reader every DXF pass uses: whatever the drawing holds (long lines,
 // DOS, Unix or old Mac line ends, NUL bytes, no final line end), it must hand
-// out exactly the lines that fgets(buf, 255) followed by stripLFCR gives.
+// out exactly the lines that reading each whole (getline) and stripLFCR give.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <random>
@@ -19,13 +20,16 @@
 
 using Lines = std::vector<std::string>;
 
-// The straightforward reading the passes were written against.
+// The straightforward reading the passes were written against: a line of any
+// length is one line, of which stripLFCR keeps the first 254 characters.
 static Lines ReferenceLines(const std::string& path) {
   Lines out;
   FILE* f = fopen(path.c_str(), "r");
   if (!f) return out;
-  char buf[kDxfLineSize];
-  while (fgets(buf, kDxfLineSize, f)) out.push_back(stripLFCR(buf));
+  char* line = nullptr;
+  size_t size = 0;
+  while (getline(&line, &size, f) >= 0) out.push_back(stripLFCR(line));
+  free(line);
   fclose(f);
   return out;
 }
@@ -169,16 +173,17 @@ TEST(DxfReader, EdgeCasesRandomAndLargeTextsReadAsLineByLine) {
       {"only nul bytes", Repeat('\0', 600)},
       {"block edges", Repeat('e', 63) + "\n" + Repeat('f', 64) + "\n" + Repeat('g', 31) + "\r\n" +
                           Repeat('h', 32) + "\n" + Repeat('i', 33) + "\n" + Repeat('j', 127) + "\n"},
-      {"keywords as the last piece of long lines",
+      {"keywords at the end of long lines",
        Repeat('y', 508) + "LINE\n" + Repeat('z', 254) + "LINE\r\n" + Repeat('v', 2000) + "\nLINE\n"},
+      {"a line longer than the window", "  0\n" + Repeat('k', 600000) + "LINE\r\nLINE\n" + Repeat('k', 300)},
   };
   for (const auto& [name, text] : cases) {
     WriteFile(d.File("edge.dxf"), text);
     ExpectSameLines(d.File("edge.dxf"), name);
   }
   // Random texts of line ends (LF, CR/LF, CR alone, empty lines), NUL bytes anywhere and
-  // characters, at every length from one character to several pieces: the quick path and the
-  // careful one must agree.
+  // characters, at every length from one character to several times what is handed out: the
+  // quick path and the careful one must agree.
   std::mt19937 rng(20261206);
   const char alphabet[] = {'a', 'B', ' ', '7', '\n', '\n', '\r', '\0'};
   for (int round = 0; round < 300; ++round) {
@@ -252,7 +257,7 @@ TEST(DxfReader, StreamsOpenedElsewhereAreFollowed) {
   close(fds[1]);
   i_stream = fdopen(fds[0], "r");
   ASSERT_NE(i_stream, nullptr);
-  const Lines want = {"  0", "SECTION", Repeat('p', 254), Repeat('p', 46), "LINE"};
+  const Lines want = {"  0", "SECTION", Repeat('p', 254), "LINE"};
   EXPECT_EQ(Read(), want);
   ASSERT_EQ(DxfRewindDrawing(), 1);
   EXPECT_EQ(Read(), want);
@@ -264,17 +269,17 @@ TEST(DxfReader, StreamsOpenedElsewhereAreFollowed) {
 }
 
 // Window borders fall inside whatever the drawing holds there. With the smallest
-// window, a keyword, a line end, a CR/LF pair and 254-character pieces are put
-// at every offset of the window and across its first border.
+// window, a keyword, a line end, a CR/LF pair and lines of 254 characters and
+// more are put at every offset of the window and across its first border.
 TEST(DxfReader, WindowBordersSplitNothing) {
   FreshCore();
   TempDir d;
   const std::string items[] = {
       "  0\nLINE\n  8\n",                // a keyword and the line ends around it
       "  0\r\nAcDbEntity\r\n  8\r\n",      // CR/LF pairs
-      Repeat('p', 300) + "\nLAYER\n",      // a 254-character piece and the rest of its line
-      Repeat('r', 253) + "\r\nSECTION\n",  // a piece that ends in CR, its LF the next piece
-      Repeat('s', 254) + "\nLINE\r\n",     // a piece that ends just before its LF
+      Repeat('p', 300) + "\nLAYER\n",      // a line longer than what is handed out
+      Repeat('r', 253) + "\r\nSECTION\n",  // its CR the last character handed out
+      Repeat('s', 254) + "\nLINE\r\n",     // its LF just after what is handed out
   };
   for (const std::string& item : items) {
     for (size_t at = 0; at < 512 + 300; ++at) {
@@ -299,7 +304,7 @@ TEST(DxfReader, ForeignEntityHeadsArePassedUpToTheirLayer) {
       {"1A\nstray line\n\t-3 \nx\n 8\nOTHER\n", 6},            // a line that is no code is passed alone
       {"1A\n  8\nDXF_MAIN\n 10\n1.0\n", -1},                   // a layer that is read
       {"1A\n  0\nLINE\n  8\nOTHER\n", -1},                     // a group 0 before the layer
-      {"1A\n  1\n" + Repeat('v', 300) + "\n  8\nOTHER\n", -1},  // a value longer than a piece
+      {"1A\n  1\n" + Repeat('v', 300) + "\n  8\nOTHER\n", -1},  // a value longer than what is handed out
       {"1A\n  8\n" + Repeat('o', 253) + "\n", 3},
   };
   constexpr int kWindowBytes = 512;

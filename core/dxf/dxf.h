@@ -8,8 +8,8 @@
 #include "geometry/limits.h"   // kMaxLayers, kTextLineSize
 
 // --- line reading shared by every pass ---
-inline constexpr int kDxfLineSize = kTextLineSize;   // a drawing line holds at most 254 characters
-bool DxfReadLine(char* buf);               // next line of i_stream (buf: kDxfLineSize bytes) without its line end; false at end of file
+inline constexpr int kDxfLineSize = kTextLineSize;   // a line buffer: the reader hands out at most 254 characters of a line
+bool DxfReadLine(char* buf);               // next line of i_stream (buf: kDxfLineSize bytes) without its line end, a longer one cut there and passed whole; false at end of file
 bool DxfSkipLine();                        // passes over the next line as DxfReadLine would read it; false at end of file
 int DxfCode(const char* line);             // a group-code line as a base-10 integer (no digits give 0)
 float DxfValue(const char* line);          // a value line as a finite float (no number, overflow, inf or nan give 0)
