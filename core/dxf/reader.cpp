@@ -7,6 +7,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -84,23 +85,51 @@ void dropSpool() {
   gWin.spool = nullptr;
 }
 
+// Why the last take-over of a stream refused it, completing "the drawing ...";
+// empty when it did not.
+static char gRefusal[200];
+
 // Copies the rest of f into a temporary file, which the passes then read like
 // the drawing itself: a pipe cannot be read a second time, and memory would
-// have to grow with the drawing.
+// have to grow with the drawing. A stream without end (a device such as
+// /dev/zero, a writer that never stops) must not fill the disk: one that holds
+// more than kMaxStreamDrawing bytes is refused.
 bool spool(FILE* f) {
+  auto refuse = [](const char* why, int err) {
+    snprintf(gRefusal, sizeof gRefusal, "is not a regular file and %s (%s)", why, strerror(err));
+    return false;
+  };
   FILE* s = tmpfile();
-  if (!s) return false;
+  if (!s) return refuse("could not be copied into a temporary file", errno);
+  unsigned long long total = 0;
   for (;;) {
     size_t got = fread(gBytes, 1, kWindow, f);
-    if (got && fwrite(gBytes, 1, got, s) != got) {
+    total += got;
+    if (total > kMaxStreamDrawing) {
       fclose(s);
+      snprintf(gRefusal, sizeof gRefusal, "is not a regular file and holds more than %g GiB",
+               (double)kMaxStreamDrawing / (double)(1ULL << 30));
       return false;
     }
-    if (got < kWindow) break;  // end of the stream or a read error: the stream now says which
+    if (got && fwrite(gBytes, 1, got, s) != got) {
+      const int err = errno;
+      fclose(s);
+      return refuse("could not be copied into a temporary file", err);
+    }
+    if (got < kWindow) {
+      // The end of the stream, or a read error (a folder, a device that fails).
+      if (ferror(f)) {
+        const int err = errno;
+        fclose(s);
+        return refuse("could not be read", err);
+      }
+      break;
+    }
   }
   if (fflush(s) != 0) {
+    const int err = errno;
     fclose(s);
-    return false;
+    return refuse("could not be copied into a temporary file", err);
   }
   gWin.spool = s;
   gWin.fd = fileno(s);
@@ -333,12 +362,21 @@ int DxfPassForeignHead(int code, bool (*refused)(const char* layer, size_t lengt
 
 int DxfOpenDrawing(const char* path) {
   DxfCloseDrawing();
+  gRefusal[0] = '\0';
   if (!path) return 0;
   i_stream = fopen(path, "r");
   if (!i_stream) return 0;
-  takeOver(i_stream);
+  if (!takeOver(i_stream)) {
+    // Nothing of it is read: every pass would try the stream again.
+    fclose(i_stream);
+    i_stream = nullptr;
+    if (!gRefusal[0]) snprintf(gRefusal, sizeof gRefusal, "cannot be read from its start");
+    return 0;
+  }
   return 1;
 }
+
+const char* DxfOpenRefusal() { return gRefusal[0] ? gRefusal : nullptr; }
 
 int DxfRewindDrawing() {
   if (!i_stream) return 0;
