@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "dxf/dxf.h"
+#include "elements/elements.h"
 #include "geometry/base.h"
 #include "support/dxf_passes.h"
 #include "support/dxf_text.h"
@@ -334,4 +335,70 @@ TEST(DxfReader, ForeignEntityHeadsArePassedUpToTheirLayer) {
     EXPECT_GT(passes, passed >= 0 ? kWindowBytes / 2 : -1) << head;
   }
   DxfSetWindowSize(was);
+}
+
+// Values longer than what is handed out, as CAD programs write texts: each is one value, whatever
+// follows it in the line, so the drawing reads as ezdxf reads it and no text becomes geometry.
+TEST(DxfReader, LongValuesReadAsEzdxfReadsThem) {
+  FreshCore();
+  TempDir d;
+  static const char kScript[] = R"(import sys, ezdxf
+for e in ezdxf.readfile(sys.argv[1]).modelspace():
+    t, x = e.dxftype(), e.dxf
+    if t == 'LINE': print('L %.4f %.4f %.4f %.4f' % (x.start.x, x.start.y, x.end.x, x.end.y))
+    elif t == 'ARC': print('A %.4f %.4f %.4f %.4f %.4f' % (x.center.x, x.center.y, x.radius, x.start_angle, x.end_angle))
+    elif t == 'CIRCLE': print('C %.4f %.4f %.4f' % (x.center.x, x.center.y, x.radius))
+    elif t == 'TEXT': print('T %.4f %.4f %s' % (x.insert.x, x.insert.y, x.text[:20]))
+    else: print(t)
+)";
+  WriteFile(d.File("entities.py"), kScript);
+  const ProcessResult probe = RunProcess({"/usr/bin/python3", "-c", "import ezdxf"}, d.Path());
+  if (probe.status != 0) GTEST_SKIP() << "ezdxf not installed for /usr/bin/python3 (Debian: python3-ezdxf)";
+  // A value of any length, one that looks like a group code and its value where a piece of 254
+  // characters would end, one with an entity type there.
+  const std::string x(254, 'x'), pad(251, ' ');   // a group code of three characters and pad: 254
+  const std::string texts[] = {std::string(512, 'A'), "B" + std::string(4999, 'b'), x + " 10" + pad + "99"};
+  // Texts whose layer and alignment point follow their value: read in pieces, four were a square
+  // and the fifth its start hole.
+  std::string raw;
+  const double corners[][4] = {{50, 0, 60, 0}, {60, 0, 60, 10}, {60, 10, 50, 10}, {50, 10, 50, 0}, {55, 2, 0, 0}};
+  for (const auto& c : corners) {
+    raw += "  0\nTEXT\n 10\n" + std::to_string(c[0]) + "\n 20\n" + std::to_string(c[1]) + "\n 40\n0.5\n  1\n" + x +
+           "  0" + pad + (c[2] == 0 ? "CIRCLE" : "LINE") + "\n  8\nDXF_MAIN\n 11\n" + std::to_string(c[2]) +
+           "\n 21\n" + std::to_string(c[3]) + "\n";
+  }
+  for (const char* version : {"AC1009", "AC1015"}) {
+    for (bool crlf : {false, true}) {
+      const std::string what = std::string(version) + (crlf ? " CR/LF" : " LF");
+      DxfText dxf(version);
+      dxf.Layer("DXF_MAIN").Line("DXF_MAIN", 0, 0, 10, 0).Line("DXF_MAIN", 10, 0, 10, 10)
+          .Line("DXF_MAIN", 10, 10, 0, 10).Line("DXF_MAIN", 0, 10, 0, 0).Circle("DXF_MAIN", 5, 2, 0.5);
+      for (size_t i = 0; i < std::size(texts); ++i)
+        dxf.Text("DXF_MAIN", 20 + (double)i, 3, texts[i]).Line("DXF_MAIN", 0, 20 + (double)i, 5, 25)
+            .Arc("DXF_MAIN", 30, 0, 2, 0, 90);
+      dxf.Raw(raw);
+      WriteFile(d.File("long.dxf"), dxf.Str(crlf));
+      const ProcessResult ez = RunProcess({"/usr/bin/python3", d.File("entities.py"), d.File("long.dxf")}, d.Path());
+      ASSERT_EQ(ez.status, 0) << what << "\n" << ez.output;
+      FreshCore();
+      ConsoleCapture quiet;
+      ASSERT_TRUE(RunDxfPasses(d.File("long.dxf"))) << what;
+      std::string got;
+      for (long i = 7; i < eldsCounter; ++i) {
+        const elementdaten& e = elds[i];
+        char b[128];
+        if (e.type == etLINE) snprintf(b, sizeof b, "L %.4f %.4f %.4f %.4f\n", e.sx, e.sy, e.ex, e.ey);
+        else if (e.type == etARC) snprintf(b, sizeof b, "A %.4f %.4f %.4f %.4f %.4f\n", e.cx, e.cy, e.r, e.sw, e.ew);
+        else if (e.type == etCIR) snprintf(b, sizeof b, "C %.4f %.4f %.4f\n", e.cx, e.cy, e.r);
+        else if (e.type == etTEXT) snprintf(b, sizeof b, "T %.4f %.4f %.20s\n", e.sx, e.sy, e.text);
+        else snprintf(b, sizeof b, "type %d\n", e.type);
+        got += b;
+      }
+      EXPECT_EQ(got, ez.output) << what;
+      // The square with its start hole is the only contour.
+      const auto contours = ContourLengths();
+      EXPECT_EQ(contours.size(), 1u) << what;
+      EXPECT_NEAR(contours.begin()->second, 40, 1e-3) << what;
+    }
+  }
 }
