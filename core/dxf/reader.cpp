@@ -200,9 +200,9 @@ inline size_t nextNewline(Window& w, size_t limitEnd) {
   }
 }
 
-// The text of a line longer than kLineChars, kept while the rest of the line is
-// passed, which may read the window full again; the zero bytes behind it serve
-// the fixed-size copies and compares as the window's slack does.
+// The text of a line without '\n' in its first kLineChars bytes, kept while the
+// rest of the line is passed, which may read the window full again; the bytes
+// behind it serve the fixed-size copies and compares as the window's slack does.
 alignas(64) char gLongHead[kLineChars + 64];
 
 // Passes the rest of the line the search for '\n' stands in, up to and with its
