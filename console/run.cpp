@@ -131,7 +131,10 @@ int KorvexConsoleMain(int argc, char** argv) {
         const int err = errno;
         status = kxSTATUS_NO_DRAWING;
         KxPrint("open error\n");
-        snprintf(failure, sizeof failure, "cannot read the drawing '%s' (%s)", in_filename, strerror(err));
+        if (const char* why = DxfOpenRefusal())
+          snprintf(failure, sizeof failure, "the drawing '%s' %s - not read", in_filename, why);
+        else
+          snprintf(failure, sizeof failure, "cannot read the drawing '%s' (%s)", in_filename, strerror(err));
       }
     }
   }

@@ -188,7 +188,6 @@ struct KxRunResult {
 };
 extern const char* gStartDrawing;    // drawing named on the command line, opened once the window is up
 void KxDescribeRun(int status, KxRunResult* result);        // the result line of a run that ended with status
-const char* KxWhyNoDrawing(const char* path, char* why, size_t size);   // why path is no ASCII DXF drawing, or null
 void KxDesktopOpener(const char* path);   // NC programs into the window's own view, anything else to the system
 
 int KorvexGuiMain();         // the desktop program: begin line, application, message loop, end line

@@ -227,7 +227,7 @@ void KXWindow::filesDropped(BMessage* msg) {
     }
     // Refused before it replaces the chosen drawing: a text file or an empty one is no drawing.
     char reason[256];
-    if (KxWhyNoDrawing(p, reason, sizeof reason)) {
+    if (DxfWhyNotADrawing(p, reason, sizeof reason)) {
       KxPrint(" refused: %s\n", reason);
       snprintf(why, sizeof why, "'%s' refused: %s", ref.name, reason);
       if (fParts) fParts->ShowResult(why, true);

@@ -14,7 +14,6 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -53,39 +52,6 @@ void KxDescribeRun(int status, KxRunResult* r) {
            gKonturCounter == 1 ? "" : "s", gHolesCounter, gHolesCounter == 1 ? "" : "s", gBigTrouble,
            gBigTrouble == 1 ? "" : "s", gOpenKoCounter, gOpenKoCounter == 1 ? "" : "s",
            written ? dataPath : "no NC program written", r->status, how);
-}
-
-const char* KxWhyNoDrawing(const char* path, char* why, size_t size) {
-  FILE* f = path ? fopen(path, "rb") : nullptr;
-  if (!f) {
-    snprintf(why, size, "it cannot be opened (%s)", strerror(errno));
-    return why;
-  }
-  // An ASCII drawing starts with group code 0 and SECTION, perhaps after comments (999).
-  char line[256];
-  int lines = 0;
-  bool code0 = false, found = false, any = false, binary = false;
-  while (lines < 64 && fgets(line, sizeof line, f)) {
-    ++lines;
-    if (lines == 1 && strncmp(line, "AutoCAD Binary DXF", 18) == 0) binary = true;
-    char* s = line;
-    while (*s == ' ' || *s == '\t') ++s;
-    size_t n = strlen(s);
-    while (n > 0 && (s[n - 1] == '\n' || s[n - 1] == '\r' || s[n - 1] == ' ')) s[--n] = '\0';
-    if (n == 0) continue;
-    any = true;
-    if (code0 && strcmp(s, "SECTION") == 0) {
-      found = true;
-      break;
-    }
-    code0 = strcmp(s, "0") == 0;
-  }
-  fclose(f);
-  if (found) return nullptr;
-  if (binary) snprintf(why, size, "it is a binary DXF file; korvex reads ASCII drawings");
-  else if (!any) snprintf(why, size, "the file is empty");
-  else snprintf(why, size, "it is no DXF drawing (no SECTION at its start)");
-  return why;
 }
 
 void KxDesktopOpener(const char* path) {

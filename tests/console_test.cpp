@@ -24,6 +24,9 @@ static std::string squareDrawing(bool startHole = true) {
   return d.Str();
 }
 
+// The bytes of a literal, NUL bytes included.
+template <size_t N> static std::string Bytes(const char (&s)[N]) { return std::string(s, N - 1); }
+
 // Every run's folder holds these files; "@" in a row's texts stands for the folder.
 static const std::vector<std::pair<std::string, std::string>> kFiles = {
     {"korvex.ini", "DataName: 'fromini'\n"},
@@ -31,6 +34,10 @@ static const std::vector<std::pair<std::string, std::string>> kFiles = {
     {"garbage.dxf", "garbage"},
     {"nohole.dxf", squareDrawing(false)},
     {"text.dxf", "just some text\n"},
+    {"png.dxf", Bytes("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10")},
+    {"binary.dxf", Bytes("AutoCAD Binary DXF\r\n\x1a\0\0\0SECTION\0\x02\0HEADER\0")},
+    {"utf16.dxf", Bytes("\xff\xfe \0 \0" "0\0\r\0\n\0S\0E\0C\0T\0I\0O\0N\0\r\0\n\0")},
+    {"notes.dxf", DxfText("AC1015").Layer("DXF_MAIN").Text("DXF_MAIN", 0, 0, "a note").Str()},
     {"other.dxf", DxfText("AC1015").Layer("DXF_MAIN").Layer("CUT").Line("CUT", 0, 0, 10, 0)
                       .Line("CUT", 10, 0, 10, 10).Circle("0", 5, 5, 1).Str()},
     {"fromini.txt", "earlier\n"},
@@ -49,6 +56,7 @@ static const std::vector<std::pair<std::string, std::string>> kFiles = {
     {"v2.initial/notech.SYN", "$TechFile \"v2.initial/part.dxf\"\n"}};
 
 TEST(Console, RunsEndWithTheirStatusAndTheirLines) {
+  const std::string earlier = "; @/fromini.txt is from an earlier run\n";
   // Texts said and files made by a run; "!" before one: not said, not made.
   const struct { std::vector<std::string> args; int status; std::vector<std::string> said, files; } runs[] = {
       {{}, 1, {"\n KORVEX  V_081024 ", "\n Bitte so anwenden:\n KORVEX INFILE.DXF \n\n", "\n ...press any key\n"},
@@ -93,7 +101,12 @@ TEST(Console, RunsEndWithTheirStatusAndTheirLines) {
        {"\nkorvex: no contour on layer 'DXF_MAIN' - no NC program written; geometry on layers 'CUT' (2 elements), "
         "'0' (1 element); @/fromini.txt is from an earlier run\n", "!vermisse"},
        {}},
-      {{"text.dxf"}, 5, {"; the drawing holds no lines, arcs, circles or polylines"}, {}},
+      // A file that is no ASCII drawing is named for what it is; a drawing without geometry says so.
+      {{"text.dxf"}, 5, {"- no NC program written; it is no DXF drawing (no SECTION at its start)" + earlier}, {}},
+      {{"png.dxf"}, 5, {"- no NC program written; it is no DXF drawing (no SECTION at its start)" + earlier}, {}},
+      {{"binary.dxf"}, 5, {"- no NC program written; it is a binary DXF file; korvex reads ASCII drawings" + earlier}, {}},
+      {{"utf16.dxf"}, 5, {"- no NC program written; it is a UTF-16 text file; korvex reads ASCII drawings" + earlier}, {}},
+      {{"notes.dxf"}, 5, {"- no NC program written; the drawing holds no lines, arcs, circles or polylines" + earlier}, {}},
       {{"nohole.dxf"}, 5, {"1 without start hole -> @/fromini.txt (nothing to cut)\n"}, {"fromini.txt"}},
       {{"--help"}, 0, {"Usage: korvex [-bulk] DRAWING.dxf", "5 nothing to cut"}, {}},
       {{"-h"}, 0, {"Usage: korvex [-bulk] DRAWING.dxf", "5 nothing to cut"}, {}},
@@ -122,6 +135,30 @@ TEST(Console, RunsEndWithTheirStatusAndTheirLines) {
       bool made = std::find(run.files.begin(), run.files.end(), name) != run.files.end();
       EXPECT_EQ(ReadFile(home.File(name)) != text, made) << name;
     }
+  }
+}
+
+// A drawing that is no regular file (a pipe, a device) is copied to be read by every pass: up to
+// 1 GiB, then it is refused, however long its writer goes on and whether it has line ends or not.
+TEST(Console, DrawingsThatAreNoRegularFileAreReadUpToTheirLimit) {
+  const struct { std::string writer; int status; std::string said; } runs[] = {
+      {"cat square.txt", 0, "\nkorvex: 1 contour (0 holes), 0 without start hole -> "},
+      {"yes '  0'", 2, "\nkorvex: the drawing 'part.dxf' is not a regular file and holds more than 1 GiB - not read\n"},
+      {"", 2, "\nkorvex: the drawing 'zero.dxf' is not a regular file and holds more than 1 GiB - not read\n"},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(run.writer);
+    ProgramFolder home;
+    WriteFile(home.File("square.txt"), squareDrawing());
+    ASSERT_EQ(symlink("/dev/zero", home.File("zero.dxf").c_str()), 0);
+    ASSERT_EQ(mkfifo(home.File("part.dxf").c_str(), 0600), 0);
+    // The writer goes into the pipe in the background; it ends when korvex closes it (or at its time limit).
+    const std::string command = run.writer.empty()
+        ? "exec ./korvex zero.dxf"
+        : "timeout 60 " + run.writer + " >part.dxf 2>/dev/null & exec ./korvex part.dxf";
+    ProcessResult r = RunProcess({"sh", "-c", command}, home.Path());
+    EXPECT_EQ(r.status, run.status) << r.output;
+    EXPECT_TRUE(Has(r.output, run.said)) << r.output;
   }
 }
 

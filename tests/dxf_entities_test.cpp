@@ -77,7 +77,7 @@ TEST(DxfScan, LayerRulesCountLinesAndLog) {
 
 TEST(DxfScan, DamagedInputNeverReachesTheTable) {
   DxfText dxf("AC1009");
-  dxf.Text("DXF_MAIN", 0, 0, std::string(300, 'A'))   // 254 + 46 characters: the rest ends the entity
+  dxf.Text("DXF_MAIN", 0, 0, std::string(300, 'A'))   // one value, longer than what is kept of it
       .Raw("  0\nLINE\n  5\n1\n  8\nDXF_MAIN\n 10\n1e999\n 20\nnan\n 11\n1e300\n 21\nabc\n 40\n-1e39\n")
       .Arc("DXF_MAIN", 1e38, 0, 3e38, 0, 0);
   PassText(dxf.Str());

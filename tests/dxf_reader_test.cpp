@@ -1,8 +1,9 @@
 // The line reader every DXF pass uses: whatever the drawing holds (long lines,
 // DOS, Unix or old Mac line ends, NUL bytes, no final line end), it must hand
-// out exactly the lines that fgets(buf, 255) followed by stripLFCR gives.
+// out exactly the lines that reading each whole (getline) and stripLFCR give.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <random>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "dxf/dxf.h"
+#include "elements/elements.h"
 #include "geometry/base.h"
 #include "support/dxf_passes.h"
 #include "support/dxf_text.h"
@@ -19,13 +21,16 @@
 
 using Lines = std::vector<std::string>;
 
-// The straightforward reading the passes were written against.
+// The straightforward reading the passes were written against: a line of any
+// length is one line, of which stripLFCR keeps the first 254 characters.
 static Lines ReferenceLines(const std::string& path) {
   Lines out;
   FILE* f = fopen(path.c_str(), "r");
   if (!f) return out;
-  char buf[kDxfLineSize];
-  while (fgets(buf, kDxfLineSize, f)) out.push_back(stripLFCR(buf));
+  char* line = nullptr;
+  size_t size = 0;
+  while (getline(&line, &size, f) >= 0) out.push_back(stripLFCR(line));
+  free(line);
   fclose(f);
   return out;
 }
@@ -169,16 +174,17 @@ TEST(DxfReader, EdgeCasesRandomAndLargeTextsReadAsLineByLine) {
       {"only nul bytes", Repeat('\0', 600)},
       {"block edges", Repeat('e', 63) + "\n" + Repeat('f', 64) + "\n" + Repeat('g', 31) + "\r\n" +
                           Repeat('h', 32) + "\n" + Repeat('i', 33) + "\n" + Repeat('j', 127) + "\n"},
-      {"keywords as the last piece of long lines",
+      {"keywords at the end of long lines",
        Repeat('y', 508) + "LINE\n" + Repeat('z', 254) + "LINE\r\n" + Repeat('v', 2000) + "\nLINE\n"},
+      {"a line longer than the window", "  0\n" + Repeat('k', 600000) + "LINE\r\nLINE\n" + Repeat('k', 300)},
   };
   for (const auto& [name, text] : cases) {
     WriteFile(d.File("edge.dxf"), text);
     ExpectSameLines(d.File("edge.dxf"), name);
   }
   // Random texts of line ends (LF, CR/LF, CR alone, empty lines), NUL bytes anywhere and
-  // characters, at every length from one character to several pieces: the quick path and the
-  // careful one must agree.
+  // characters, at every length from one character to several times what is handed out: the
+  // quick path and the careful one must agree.
   std::mt19937 rng(20261206);
   const char alphabet[] = {'a', 'B', ' ', '7', '\n', '\n', '\r', '\0'};
   for (int round = 0; round < 300; ++round) {
@@ -252,7 +258,7 @@ TEST(DxfReader, StreamsOpenedElsewhereAreFollowed) {
   close(fds[1]);
   i_stream = fdopen(fds[0], "r");
   ASSERT_NE(i_stream, nullptr);
-  const Lines want = {"  0", "SECTION", Repeat('p', 254), Repeat('p', 46), "LINE"};
+  const Lines want = {"  0", "SECTION", Repeat('p', 254), "LINE"};
   EXPECT_EQ(Read(), want);
   ASSERT_EQ(DxfRewindDrawing(), 1);
   EXPECT_EQ(Read(), want);
@@ -264,17 +270,17 @@ TEST(DxfReader, StreamsOpenedElsewhereAreFollowed) {
 }
 
 // Window borders fall inside whatever the drawing holds there. With the smallest
-// window, a keyword, a line end, a CR/LF pair and 254-character pieces are put
-// at every offset of the window and across its first border.
+// window, a keyword, a line end, a CR/LF pair and lines of 254 characters and
+// more are put at every offset of the window and across its first border.
 TEST(DxfReader, WindowBordersSplitNothing) {
   FreshCore();
   TempDir d;
   const std::string items[] = {
       "  0\nLINE\n  8\n",                // a keyword and the line ends around it
       "  0\r\nAcDbEntity\r\n  8\r\n",      // CR/LF pairs
-      Repeat('p', 300) + "\nLAYER\n",      // a 254-character piece and the rest of its line
-      Repeat('r', 253) + "\r\nSECTION\n",  // a piece that ends in CR, its LF the next piece
-      Repeat('s', 254) + "\nLINE\r\n",     // a piece that ends just before its LF
+      Repeat('p', 300) + "\nLAYER\n",      // a line longer than what is handed out
+      Repeat('r', 253) + "\r\nSECTION\n",  // its CR the last character handed out
+      Repeat('s', 254) + "\nLINE\r\n",     // its LF just after what is handed out
   };
   for (const std::string& item : items) {
     for (size_t at = 0; at < 512 + 300; ++at) {
@@ -299,7 +305,7 @@ TEST(DxfReader, ForeignEntityHeadsArePassedUpToTheirLayer) {
       {"1A\nstray line\n\t-3 \nx\n 8\nOTHER\n", 6},            // a line that is no code is passed alone
       {"1A\n  8\nDXF_MAIN\n 10\n1.0\n", -1},                   // a layer that is read
       {"1A\n  0\nLINE\n  8\nOTHER\n", -1},                     // a group 0 before the layer
-      {"1A\n  1\n" + Repeat('v', 300) + "\n  8\nOTHER\n", -1},  // a value longer than a piece
+      {"1A\n  1\n" + Repeat('v', 300) + "\n  8\nOTHER\n", -1},  // a value longer than what is handed out
       {"1A\n  8\n" + Repeat('o', 253) + "\n", 3},
   };
   constexpr int kWindowBytes = 512;
@@ -329,4 +335,70 @@ TEST(DxfReader, ForeignEntityHeadsArePassedUpToTheirLayer) {
     EXPECT_GT(passes, passed >= 0 ? kWindowBytes / 2 : -1) << head;
   }
   DxfSetWindowSize(was);
+}
+
+// Values longer than what is handed out, as CAD programs write texts: each is one value, whatever
+// follows it in the line, so the drawing reads as ezdxf reads it and no text becomes geometry.
+TEST(DxfReader, LongValuesReadAsEzdxfReadsThem) {
+  FreshCore();
+  TempDir d;
+  static const char kScript[] = R"(import sys, ezdxf
+for e in ezdxf.readfile(sys.argv[1]).modelspace():
+    t, x = e.dxftype(), e.dxf
+    if t == 'LINE': print('L %.4f %.4f %.4f %.4f' % (x.start.x, x.start.y, x.end.x, x.end.y))
+    elif t == 'ARC': print('A %.4f %.4f %.4f %.4f %.4f' % (x.center.x, x.center.y, x.radius, x.start_angle, x.end_angle))
+    elif t == 'CIRCLE': print('C %.4f %.4f %.4f' % (x.center.x, x.center.y, x.radius))
+    elif t == 'TEXT': print('T %.4f %.4f %s' % (x.insert.x, x.insert.y, x.text[:20]))
+    else: print(t)
+)";
+  WriteFile(d.File("entities.py"), kScript);
+  const ProcessResult probe = RunProcess({"/usr/bin/python3", "-c", "import ezdxf"}, d.Path());
+  if (probe.status != 0) GTEST_SKIP() << "ezdxf not installed for /usr/bin/python3 (Debian: python3-ezdxf)";
+  // A value of any length, one that looks like a group code and its value where a piece of 254
+  // characters would end, one with an entity type there.
+  const std::string x(254, 'x'), pad(251, ' ');   // a group code of three characters and pad: 254
+  const std::string texts[] = {std::string(512, 'A'), "B" + std::string(4999, 'b'), x + " 10" + pad + "99"};
+  // Texts whose layer and alignment point follow their value: read in pieces, four were a square
+  // and the fifth its start hole.
+  std::string raw;
+  const double corners[][4] = {{50, 0, 60, 0}, {60, 0, 60, 10}, {60, 10, 50, 10}, {50, 10, 50, 0}, {55, 2, 0, 0}};
+  for (const auto& c : corners) {
+    raw += "  0\nTEXT\n 10\n" + std::to_string(c[0]) + "\n 20\n" + std::to_string(c[1]) + "\n 40\n0.5\n  1\n" + x +
+           "  0" + pad + (c[2] == 0 ? "CIRCLE" : "LINE") + "\n  8\nDXF_MAIN\n 11\n" + std::to_string(c[2]) +
+           "\n 21\n" + std::to_string(c[3]) + "\n";
+  }
+  for (const char* version : {"AC1009", "AC1015"}) {
+    for (bool crlf : {false, true}) {
+      const std::string what = std::string(version) + (crlf ? " CR/LF" : " LF");
+      DxfText dxf(version);
+      dxf.Layer("DXF_MAIN").Line("DXF_MAIN", 0, 0, 10, 0).Line("DXF_MAIN", 10, 0, 10, 10)
+          .Line("DXF_MAIN", 10, 10, 0, 10).Line("DXF_MAIN", 0, 10, 0, 0).Circle("DXF_MAIN", 5, 2, 0.5);
+      for (size_t i = 0; i < std::size(texts); ++i)
+        dxf.Text("DXF_MAIN", 20 + (double)i, 3, texts[i]).Line("DXF_MAIN", 0, 20 + (double)i, 5, 25)
+            .Arc("DXF_MAIN", 30, 0, 2, 0, 90);
+      dxf.Raw(raw);
+      WriteFile(d.File("long.dxf"), dxf.Str(crlf));
+      const ProcessResult ez = RunProcess({"/usr/bin/python3", d.File("entities.py"), d.File("long.dxf")}, d.Path());
+      ASSERT_EQ(ez.status, 0) << what << "\n" << ez.output;
+      FreshCore();
+      ConsoleCapture quiet;
+      ASSERT_TRUE(RunDxfPasses(d.File("long.dxf"))) << what;
+      std::string got;
+      for (long i = 7; i < eldsCounter; ++i) {
+        const elementdaten& e = elds[i];
+        char b[128];
+        if (e.type == etLINE) snprintf(b, sizeof b, "L %.4f %.4f %.4f %.4f\n", e.sx, e.sy, e.ex, e.ey);
+        else if (e.type == etARC) snprintf(b, sizeof b, "A %.4f %.4f %.4f %.4f %.4f\n", e.cx, e.cy, e.r, e.sw, e.ew);
+        else if (e.type == etCIR) snprintf(b, sizeof b, "C %.4f %.4f %.4f\n", e.cx, e.cy, e.r);
+        else if (e.type == etTEXT) snprintf(b, sizeof b, "T %.4f %.4f %.20s\n", e.sx, e.sy, e.text);
+        else snprintf(b, sizeof b, "type %d\n", e.type);
+        got += b;
+      }
+      EXPECT_EQ(got, ez.output) << what;
+      // The square with its start hole is the only contour.
+      const auto contours = ContourLengths();
+      EXPECT_EQ(contours.size(), 1u) << what;
+      EXPECT_NEAR(contours.begin()->second, 40, 1e-3) << what;
+    }
+  }
 }

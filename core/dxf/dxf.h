@@ -8,12 +8,13 @@
 #include "geometry/limits.h"   // kMaxLayers, kTextLineSize
 
 // --- line reading shared by every pass ---
-inline constexpr int kDxfLineSize = kTextLineSize;   // a drawing line holds at most 254 characters
-bool DxfReadLine(char* buf);               // next line of i_stream (buf: kDxfLineSize bytes) without its line end; false at end of file
+inline constexpr int kDxfLineSize = kTextLineSize;   // a line buffer: the reader hands out at most 254 characters of a line
+bool DxfReadLine(char* buf);               // next line of i_stream (buf: kDxfLineSize bytes) without its line end, a longer one cut there and passed whole; false at end of file
 bool DxfSkipLine();                        // passes over the next line as DxfReadLine would read it; false at end of file
 int DxfCode(const char* line);             // a group-code line as a base-10 integer (no digits give 0)
 float DxfValue(const char* line);          // a value line as a finite float (no number, overflow, inf or nan give 0)
-int DxfOpenDrawing(const char* path);      // closes i_stream and opens path as i_stream for the passes; 0 when it cannot be opened
+int DxfOpenDrawing(const char* path);      // closes i_stream and opens path as i_stream for the passes; 0 when it cannot be opened or is refused
+const char* DxfOpenRefusal();              // why the last DxfOpenDrawing refused a file it opened, completing "the drawing 'name' ..." (a stream too large to copy); null when it did not
 int DxfRewindDrawing();                    // the next pass reads from the drawing's first line (a piped drawing from its temporary copy); 0 when there is no stream or it cannot go back
 void DxfCloseDrawing();                    // closes i_stream and drops the temporary copy of a piped drawing
 int DxfFindLine(char* buf, const char* const* words, int count);  // reads lines until one equals one of words (at most 16, fixed strings: kept prepared per array) and puts it into buf; its index, or -1 at end of file
@@ -134,5 +135,6 @@ struct DxfLayerCensus {
   int moreLayers;            // entities on layers beyond the table
 };
 int DxfCountLayerGeometry(DxfLayerCensus* census);  // rereads the drawing and counts its drawn entities per layer; layers found
+const char* DxfWhyNotADrawing(const char* path, char* why, size_t size);  // why the file at path (null: the open drawing, reread) is no ASCII DXF drawing, written into why; null when it is one (or a pipe or device, not looked into)
 
 void ResetDxfState();                 // restores version, layer list and scanner state (tests, fuzzing)

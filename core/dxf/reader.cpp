@@ -1,12 +1,13 @@
-// Line reading shared by every pass over the drawing: lines of at most 254
-// characters (longer ones arrive in pieces), line ends removed so DOS and Unix
-// drawings read alike, and the conversion of group codes and values. Every pass
-// reads the drawing forward through one reused window (window.h), so memory stays
-// the same for drawings of any size; a rewind reads the file again.
+// Line reading shared by every pass: a line of any length is one line (its
+// first 254 characters handed out, the rest passed), line ends removed so DOS
+// and Unix drawings read alike, group codes and values converted. Every pass
+// reads forward through one reused window (window.h): memory stays the same for
+// drawings of any size; a rewind reads the file again.
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -30,26 +31,24 @@ void restartAt(uint64_t from) {
   w.cap = gWindowSize;
   w.len = 0;
   w.hold = SIZE_MAX;
-  w.start = w.next = w.first = from;
+  w.start = w.next = from;
   w.eof = false;
   w.hasNul = false;
   memset(w.data, 0, kSlack);
-  seekPiece(w, 0);
+  seekLine(w, 0);
 }
 
-// Moves the text from the next piece on (with the byte before it, which tells
-// whether a line starts there, and the held line start) to the window's front,
-// in whole blocks so that block masks keep their meaning, and fills the rest
-// from the file. Offsets in the window go down by the bytes dropped, which the
-// callers learn from start. False when nothing more came.
+// Moves the text from the next line on (and from the held line start) to the
+// window's front, in whole blocks so that block masks keep their meaning, and
+// fills the rest from the file. Offsets in the window go down by the bytes
+// dropped, which the callers learn from start. False when nothing more came.
 bool refill() {
   Window& w = gWin;
   if (w.eof) return false;
   size_t from = w.pos < w.hold ? w.pos : w.hold;
   if (from > w.len) from = w.len;
-  if (from > 0) --from;
   from &= ~(kBlock - 1);
-  // The held line start lies at most two blocks before the next piece, so this
+  // The held line start lies at most two blocks before the next line, so this
   // only guards against a window left without room to read into.
   if (w.len - from >= w.cap) {
     w.hold = SIZE_MAX;
@@ -86,23 +85,51 @@ void dropSpool() {
   gWin.spool = nullptr;
 }
 
+// Why the last take-over of a stream refused it, completing "the drawing ...";
+// empty when it did not.
+static char gRefusal[200];
+
 // Copies the rest of f into a temporary file, which the passes then read like
 // the drawing itself: a pipe cannot be read a second time, and memory would
-// have to grow with the drawing.
+// have to grow with the drawing. A stream without end (a device such as
+// /dev/zero, a writer that never stops) must not fill the disk: one that holds
+// more than kMaxStreamDrawing bytes is refused.
 bool spool(FILE* f) {
+  auto refuse = [](const char* why, int err) {
+    snprintf(gRefusal, sizeof gRefusal, "is not a regular file and %s (%s)", why, strerror(err));
+    return false;
+  };
   FILE* s = tmpfile();
-  if (!s) return false;
+  if (!s) return refuse("could not be copied into a temporary file", errno);
+  unsigned long long total = 0;
   for (;;) {
     size_t got = fread(gBytes, 1, kWindow, f);
-    if (got && fwrite(gBytes, 1, got, s) != got) {
+    total += got;
+    if (total > kMaxStreamDrawing) {
       fclose(s);
+      snprintf(gRefusal, sizeof gRefusal, "is not a regular file and holds more than %g GiB",
+               (double)kMaxStreamDrawing / (double)(1ULL << 30));
       return false;
     }
-    if (got < kWindow) break;  // end of the stream or a read error: the stream now says which
+    if (got && fwrite(gBytes, 1, got, s) != got) {
+      const int err = errno;
+      fclose(s);
+      return refuse("could not be copied into a temporary file", err);
+    }
+    if (got < kWindow) {
+      // The end of the stream, or a read error (a folder, a device that fails).
+      if (ferror(f)) {
+        const int err = errno;
+        fclose(s);
+        return refuse("could not be read", err);
+      }
+      break;
+    }
   }
   if (fflush(s) != 0) {
+    const int err = errno;
     fclose(s);
-    return false;
+    return refuse("could not be copied into a temporary file", err);
   }
   gWin.spool = s;
   gWin.fd = fileno(s);
@@ -145,10 +172,12 @@ namespace {
 
 inline bool lineEnd(char c) { return c == '\n' || c == '\r'; }
 
-// The text of a piece with a NUL byte in it ends at that byte, as with a C string;
-// then the line end goes as stripLFCR removes it.
-size_t carefulLength(const char* p, size_t n) {
-  n = strnlen(p, n);
+// The text of a line whose first m bytes lie at p, as stripLFCR gives it: up to
+// a NUL byte, as a C string, of at most kLineChars characters; a line end in its
+// last place goes, and one in the place before it, which also takes whatever
+// followed it. Only a line's first kLineChars bytes decide its text.
+size_t lineText(const char* p, size_t m) {
+  size_t n = strnlen(p, m < kLineChars ? m : kLineChars);
   if (n >= 2 && lineEnd(p[n - 2])) return n - 2;
   if (n >= 1 && lineEnd(p[n - 1])) return n - 1;
   return n;
@@ -161,7 +190,7 @@ inline size_t nextNewline(Window& w, size_t limitEnd) {
   for (;;) {
     if (w.ends) {
       size_t at = w.blockAt + (size_t)__builtin_ctzll(w.ends);
-      if (at >= limitEnd) return limitEnd;  // stays for a later piece
+      if (at >= limitEnd) return limitEnd;  // stays for a later line
       w.ends &= w.ends - 1;
       return at;
     }
@@ -171,39 +200,55 @@ inline size_t nextNewline(Window& w, size_t limitEnd) {
   }
 }
 
+// The text of a line without '\n' in its first kLineChars bytes, kept while the
+// rest of the line is passed, which may read the window full again; the bytes
+// behind it serve the fixed-size copies and compares as the window's slack does.
+alignas(64) char gLongHead[kLineChars + 64];
+
+// Passes the rest of the line the search for '\n' stands in, up to and with its
+// '\n' or to the end of the drawing, reading on as far as that is. A line start
+// the keyword search held is given up: the search goes on after the line.
+void passLine(Window& w) {
+  w.hold = SIZE_MAX;
+  for (;;) {
+    const size_t nl = nextNewline(w, w.len);
+    if (nl < w.len) {
+      w.pos = nl + 1;
+      return;
+    }
+    w.pos = w.len;
+    if (w.eof) return;
+    refill();
+    seekLine(w, w.pos);
+  }
+}
+
 }  // namespace
 
 // Every case the common one below leaves: the first read of a stream, a line
-// end in a later block, a line that runs past the window, pieces of long lines,
-// NUL bytes, the end of the file. The piece's text is the n characters at p.
-bool dxfwindow::slowPiece(const char*& p, size_t& n) {
+// end in a later block, a line that runs past the window, long lines, NUL bytes,
+// the end of the file. The line's text is the n characters at p.
+bool dxfwindow::slowLine(const char*& p, size_t& n) {
   if (!i_stream) return false;
   if (!windowCurrent(i_stream) && !takeOver(i_stream)) return false;
   Window& w = gWin;
-  ensure(kPiece);
+  ensure(kLineChars);
   if (w.pos >= w.len) return false;
-  // A piece ends after its '\n', after 254 characters, or at the end of the file.
-  size_t rest = w.len - w.pos;
-  size_t limitEnd = w.pos + (rest < kPiece ? rest : kPiece);
-  size_t nl = nextNewline(w, limitEnd);
+  const size_t rest = w.len - w.pos;
+  const size_t limitEnd = w.pos + (rest < kLineChars ? rest : kLineChars);
+  const size_t nl = nextNewline(w, limitEnd);
   p = w.data + w.pos;
-  if (w.hasNul) {
-    size_t end = nl < limitEnd ? nl + 1 : limitEnd;
-    n = carefulLength(p, end - w.pos);
-    w.pos = end;
-  } else if (nl < limitEnd) {
-    // As stripLFCR: the '\n' goes, and a '\r' before it.
-    n = nl - w.pos;
-    if (n >= 1 && p[n - 1] == '\r') --n;
+  if (nl < limitEnd) {
+    n = lineText(p, nl + 1 - w.pos);
     w.pos = nl + 1;
-  } else {
-    // A piece without '\n': a line end in its last place goes, and one in the place
-    // before it, which also takes whatever followed it.
-    n = limitEnd - w.pos;
-    if (n >= 2 && lineEnd(p[n - 2])) n -= 2;
-    else if (lineEnd(p[n - 1])) n -= 1;
-    w.pos = limitEnd;
+    return true;
   }
+  // No '\n' in the bytes that decide the text (or the drawing's last line
+  // without one): the text is kept aside, the rest of the line passed.
+  n = lineText(p, limitEnd - w.pos);
+  memcpy(gLongHead, p, n);
+  p = gLongHead;
+  passLine(w);
   return true;
 }
 
@@ -218,7 +263,7 @@ bool DxfReadLine(char* buf) {
   if (!buf) return false;
   const char* p;
   size_t n;
-  if (!nextPiece(p, n)) {
+  if (!nextLine(p, n)) {
     buf[0] = '\0';
     return false;
   }
@@ -229,7 +274,7 @@ bool DxfReadLine(char* buf) {
 bool DxfSkipLine() {
   const char* p;
   size_t n;
-  return nextPiece(p, n);
+  return nextLine(p, n);
 }
 
 namespace {
@@ -272,7 +317,7 @@ int DxfPassForeignHead(int code, bool (*refused)(const char* layer, size_t lengt
   // line at the window's end, a long line) is left to the line by line reading.
   constexpr int kMostLines = 64;
   size_t at = w.pos;
-  size_t blockAt = w.blockAt;  // the line ends as nextPiece finds them, from the same masks
+  size_t blockAt = w.blockAt;  // the line ends as nextLine finds them, from the same masks
   uint64_t ends = w.ends;
   bool value = true;  // the line at `at` is the value of group `code`
   for (int lines = 0; lines < kMostLines; ++lines) {
@@ -286,7 +331,7 @@ int DxfPassForeignHead(int code, bool (*refused)(const char* layer, size_t lengt
     if (nl >= w.len) return 0;
     const char* p = w.data + at;
     size_t n = nl - at;
-    if (n >= kPiece) return 0;
+    if (n >= kLineChars) return 0;
     const size_t next = nl + 1;
     if (n >= 1 && p[n - 1] == '\r') --n;
     if (value) {
@@ -317,12 +362,21 @@ int DxfPassForeignHead(int code, bool (*refused)(const char* layer, size_t lengt
 
 int DxfOpenDrawing(const char* path) {
   DxfCloseDrawing();
+  gRefusal[0] = '\0';
   if (!path) return 0;
   i_stream = fopen(path, "r");
   if (!i_stream) return 0;
-  takeOver(i_stream);
+  if (!takeOver(i_stream)) {
+    // Nothing of it is read: every pass would try the stream again.
+    fclose(i_stream);
+    i_stream = nullptr;
+    if (!gRefusal[0]) snprintf(gRefusal, sizeof gRefusal, "cannot be read from its start");
+    return 0;
+  }
   return 1;
 }
+
+const char* DxfOpenRefusal() { return gRefusal[0] ? gRefusal : nullptr; }
 
 int DxfRewindDrawing() {
   if (!i_stream) return 0;
@@ -331,8 +385,7 @@ int DxfRewindDrawing() {
     // A drawing that fits the window is still there whole.
     if (w.start == 0 && w.eof && w.cap == gWindowSize) {
       forgetBlocks();
-      w.first = 0;
-      seekPiece(w, 0);
+      seekLine(w, 0);
     } else {
       restartAt(0);
     }

@@ -16,8 +16,7 @@ void logHeader() {
 }
 
 // A group-code line: blanks, an optional sign, digits, blanks. Anything else is
-// a stray line (the rest of a value longer than a line piece, or damage); the
-// pairs go on after it.
+// a stray line (damage); the pairs go on after it.
 bool codeOf(const char* line, int& code) {
   const char* p = line;
   while (*p == ' ' || *p == '\t') ++p;

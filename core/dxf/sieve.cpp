@@ -19,7 +19,7 @@ using namespace dxfwindow;
 
 namespace {
 
-// The keywords of a search, with the two quick sieves every piece passes first:
+// The keywords of a search, with the two quick sieves every line passes first:
 // the lengths of the words (63 standing for all longer ones) and their first
 // characters. Group codes and values rarely pass both.
 constexpr int kCompareSeconds = 2;  // first characters up to which the second one is sieved too
@@ -98,7 +98,7 @@ struct Keywords {
     return differ == 0;
   }
 
-  // The index of the word the piece equals, or -1.
+  // The index of the word the line equals, or -1.
   int match(const char* p, size_t n) const {
     if (!((lengthSet >> (n < 63 ? n : 63)) & 1)) return -1;
     unsigned char c = n ? (unsigned char)p[0] : 0;
@@ -108,8 +108,9 @@ struct Keywords {
     return -1;
   }
 
-  // Whether the n (at most 16) characters at p are word k. The piece lies in the
-  // window, with slack behind it, so 16 bytes can always be loaded.
+  // Whether the n (at most 16) characters at p are word k. The line lies in the
+  // window or in the reader's copy of a long line's start, both with zero bytes
+  // behind them, so 16 bytes can always be loaded.
   bool sameHead(const char* p, int k, size_t n) const {
 #if defined(__SSE2__)
     const __m128i eq = _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)p), _mm_load_si128((const __m128i*)head[k]));
@@ -300,35 +301,18 @@ inline const ChunkBits& chunkFor(const Keywords& kw, size_t at) {
   return gChunk;
 }
 
-constexpr int kNoPiece = -2;
+constexpr int kNoLine = -2;
 constexpr int kCareful = -3;  // the search meets NUL bytes: it goes on line by line
 
-// Reads the next piece and compares it: the word's index with the piece in buf,
-// -1 for another piece, kNoPiece at the end of the drawing.
+// Reads the next line and compares it: the word's index with the line in buf,
+// -1 for another line, kNoLine at the end of the drawing.
 int matchNext(char* buf, const Keywords& kw) {
   const char* p;
   size_t n;
-  if (!nextPiece(p, n)) return kNoPiece;
+  if (!nextLine(p, n)) return kNoLine;
   int k = kw.match(p, n);
   if (k >= 0) give(buf, p, n);
   return k;
-}
-
-// Whether the next piece starts a line (the first piece read counts as one).
-inline bool atLineStart(const Window& w) {
-  return w.start + w.pos == w.first || w.pos == 0 || w.data[w.pos - 1] == '\n';
-}
-
-// Reads pieces one by one, as the plain search does, up to and including the
-// next piece that ends a line. Used where pieces start inside a line: a line
-// longer than a piece, or the position the search was started at.
-int stepToLineStart(char* buf, const Keywords& kw) {
-  while (!atLineStart(gWin)) {
-    int k = matchNext(buf, kw);
-    if (k >= 0) return k;
-    if (k == kNoPiece) break;
-  }
-  return -1;
 }
 
 // Line starts (bits of the block whose line ends are stops) whose line may end
@@ -349,24 +333,24 @@ inline uint64_t nextStopsOf(const ChunkBits& ch, size_t i, size_t at) {
   return i + 1 < kChunkBlocks ? ch.stops[i + 1] : stopsOf(gWin.data + at + kBlock);
 }
 
-// Reads the piece at offset at (a piece boundary) and compares it, as matchNext.
-int pieceAt(char* buf, const Keywords& kw, size_t at) {
-  seekPiece(gWin, at);
+// Reads the line at offset at (a line start) and compares it, as matchNext.
+int lineAt(char* buf, const Keywords& kw, size_t at) {
+  seekLine(gWin, at);
   return matchNext(buf, kw);
 }
 
-// The search through the window. A piece that can equal a keyword starts a line
-// (or lies inside a line longer than a piece), begins with a keyword's first
-// character, and its line ends where a keyword would end. The blocks are sieved
-// for such line starts 64 bytes at a time and only those pieces are read. A
-// block without any line end belongs to a long line, whose pieces are read one
-// by one. A block reaching past the text read so far is sieved after a refill,
-// which moves the text (and so every offset held here) towards the front.
+// The search through the window. A line that can equal a keyword begins with a
+// keyword's first character and ends where a keyword would end. The blocks are
+// sieved for such line starts 64 bytes at a time and only those lines are read.
+// A line that runs past its block, read or found in a block without any line
+// end, is read whole, and the sieve starts again after it. A block reaching past
+// the text read so far is sieved after a refill, which moves the text (and so
+// every offset held here) towards the front. Every read leaves the window at a
+// line start, so the search always starts at one.
 int findInWindow(char* buf, const Keywords& kw) {
   Window& w = gWin;
   for (;;) {
-    int k = stepToLineStart(buf, kw);
-    if (k >= 0) return k;
+    int k;
     ensure(1);
     if (w.pos >= w.len) break;
     if (w.hasNul) return kCareful;
@@ -376,6 +360,7 @@ int findInWindow(char* buf, const Keywords& kw) {
     uint64_t carry = 0;        // the block before ended with a line end
     uint64_t below = (uint64_t)1 << (w.pos - at);
     bool longLine = false;
+    bool again = false;   // a line read ran past its block: the sieve starts after it
     const bool exact = kw.plainWords && !kw.anyLong;
     for (;;) {
       if (at + kBlock > w.len) {
@@ -390,7 +375,7 @@ int findInWindow(char* buf, const Keywords& kw) {
           at -= moved;
           lineStart -= moved;
           if (w.hasNul) {
-            seekPiece(w, lineStart);
+            seekLine(w, lineStart);
             return kCareful;
           }
           continue;
@@ -435,22 +420,27 @@ int findInWindow(char* buf, const Keywords& kw) {
           if ((w.eof || c + len < w.len) && (len == 64 || !((kw.lengthsOf[(unsigned char)w.data[c]] >> len) & 1)))
             continue;
         }
-        // Reading the piece may refill the window; the held line start survives.
+        // Reading the line may refill the window; the held line start survives
+        // unless the line runs on past the block.
         uint64_t was = w.start;
         w.hold = lineStart;
-        seekPiece(w, c, blockEnds);
+        seekLine(w, c, blockEnds);
         k = matchNext(buf, kw);
         w.hold = SIZE_MAX;
         if (k >= 0) return k;
-        if (k == kNoPiece) {
+        if (k == kNoLine) {
           done = true;
+          break;
+        }
+        if (w.start + w.pos > was + at + kBlock) {
+          again = true;
           break;
         }
         size_t moved = (size_t)(w.start - was);
         at -= moved;
         lineStart -= moved;
       }
-      if (done) break;
+      if (done || again) break;
       if (!ends) {
         longLine = true;
         break;
@@ -458,13 +448,14 @@ int findInWindow(char* buf, const Keywords& kw) {
       lineStart = at + 64 - (size_t)__builtin_clzll(ends);
       at += kBlock;
     }
+    if (again) continue;
     if (!longLine) break;
-    // The pieces of the long line, read in order from its start.
-    k = pieceAt(buf, kw, lineStart);
+    // The long line, read whole from its start.
+    k = lineAt(buf, kw, lineStart);
     if (k >= 0) return k;
-    if (k == kNoPiece) break;
+    if (k == kNoLine) break;
   }
-  seekPiece(w, w.len);
+  seekLine(w, w.len);
   buf[0] = '\0';
   return -1;
 }
@@ -497,7 +488,7 @@ int DxfFindLine(char* buf, const char* const* words, int count) {
   for (;;) {
     int k = matchNext(buf, kw);
     if (k >= 0) return k;
-    if (k == kNoPiece) break;
+    if (k == kNoLine) break;
   }
   buf[0] = '\0';
   return -1;

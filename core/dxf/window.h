@@ -22,13 +22,13 @@ namespace dxfwindow {
 // where a line can end, so text not read yet can add candidates, never hide one.
 constexpr size_t kSlack = 576;
 constexpr size_t kBlock = 64;
-constexpr size_t kPiece = kDxfLineSize - 1;   // characters of one line, as fgets(buf, 255) reads them
+constexpr size_t kLineChars = kDxfLineSize - 1;   // characters of a line handed out; a longer one's rest is passed
 // A window of 512 KB stays in the second-level cache while the sieve and the
 // passes go over what one read brought in; 128 KB to 1 MB measured within 5%.
 constexpr size_t kWindow = (size_t)512 << 10;
-// The smallest window still has room for a whole piece after the text a refill
-// keeps (the unread rest of a piece, the held line start up to two blocks before
-// it, and the block it starts in: under 450 bytes).
+// The smallest window still has room for the bytes that decide a line's text
+// (its first kLineChars) after the text a refill keeps (the held line start up to
+// two blocks before the line, and the block the line starts in: under 450 bytes).
 constexpr size_t kMinWindow = 512;
 
 extern char gBytes[];         // the window's text with its slack (reader.cpp)
@@ -39,13 +39,12 @@ struct Window {
   char* data = gBytes;
   size_t cap = kWindow;       // bytes a refill may fill
   size_t len = 0;             // bytes of text in the window
-  size_t pos = 0;             // start of the next piece
+  size_t pos = 0;             // start of the next line
   size_t blockAt = 0;         // start of the 64-byte block whose line ends are in ends
   uint64_t ends = 0;          // the '\n' of that block at or after pos, one bit each
   size_t hold = SIZE_MAX;     // a line start the keyword search may go back to: a refill keeps it
   uint64_t start = 0;         // source offset of data[0]
   uint64_t next = 0;          // source offset of the next read
-  uint64_t first = 0;         // source offset the reading began at: it counts as a line start
   int fd = -1;                // the drawing file, or the temporary copy of a stream
   FILE* owner = nullptr;      // the stream the drawing came from
   FILE* spool = nullptr;      // temporary copy of a stream that cannot be read twice
@@ -59,7 +58,7 @@ extern size_t gWindowSize;    // the window's size for drawings taken over from 
 void forgetBlocks();          // the search's memory of sieved blocks no longer holds (sieve.cpp)
 bool refill();                // moves the unread text to the front and reads on; false when nothing more came
 bool takeOver(FILE* f);       // takes the drawing over from f, from where f stands
-bool slowPiece(const char*& p, size_t& n);   // nextPiece for every case but the common one
+bool slowLine(const char*& p, size_t& n);   // nextLine for every case but the common one
 
 #if defined(__GLIBC__) || defined(__APPLE__) || defined(__FreeBSD__)
 inline bool streamDone(FILE* f) { return feof_unlocked(f) || ferror_unlocked(f); }
@@ -92,23 +91,23 @@ inline uint64_t newlinesOf(const char* p) {
 
 inline void scanBlock(Window& w) { w.ends = newlinesOf(w.data + w.blockAt); }
 
-// Moves the next piece's start to offset at, which must be a piece boundary,
+// Moves the next line's start to offset at, which must be a line start,
 // with the line ends of its block when they are known already.
-inline void seekPiece(Window& w, size_t at, uint64_t blockEnds) {
+inline void seekLine(Window& w, size_t at, uint64_t blockEnds) {
   w.pos = at;
   w.blockAt = at & ~(kBlock - 1);
   size_t skip = at - w.blockAt;
   w.ends = blockEnds & (skip < 64 ? ~0ULL << skip : 0);
 }
 
-inline void seekPiece(Window& w, size_t at) { seekPiece(w, at, newlinesOf(w.data + (at & ~(kBlock - 1)))); }
+inline void seekLine(Window& w, size_t at) { seekLine(w, at, newlinesOf(w.data + (at & ~(kBlock - 1)))); }
 
 // Makes sure the window holds the next `need` bytes, or the drawing's end.
 inline void ensure(size_t need) {
   Window& w = gWin;
   if (w.len - w.pos >= need || w.eof) return;
   while (w.len - w.pos < need && !w.eof) refill();
-  seekPiece(w, w.pos);
+  seekLine(w, w.pos);
 }
 
 // Puts the n characters at p into buf as a C string. Most lines fit one fixed
@@ -119,9 +118,10 @@ inline void give(char* buf, const char* p, size_t n) {
   buf[n] = '\0';
 }
 
-// The next line as fgets(buf, 255) and stripLFCR would give it, left in place:
-// its text is the n characters at p. False at the end of the drawing.
-inline bool nextPiece(const char*& p, size_t& n) {
+// The next line, whatever its length, as reading it whole (getline) and
+// stripLFCR would give it, left in place: its text is the n characters at p, at
+// most kLineChars. False at the end of the drawing.
+inline bool nextLine(const char*& p, size_t& n) {
   Window& w = gWin;
   FILE* f = i_stream;
   // The common case: a short line whose '\n' is in this block or a later one of
@@ -129,13 +129,13 @@ inline bool nextPiece(const char*& p, size_t& n) {
   // blocks without one are passed, as nextNewline would.
   if (f == w.owner && f && !w.hasNul && streamDone(f)) {
     while (!w.ends) {
-      if (w.blockAt + kBlock >= w.len) return slowPiece(p, n);
+      if (w.blockAt + kBlock >= w.len) return slowLine(p, n);
       w.blockAt += kBlock;
       scanBlock(w);
     }
     size_t at = w.blockAt + (size_t)__builtin_ctzll(w.ends);
     size_t len = at - w.pos;
-    if (len < kPiece) {
+    if (len < kLineChars) {
       w.ends &= w.ends - 1;
       p = w.data + w.pos;
       w.pos = at + 1;
@@ -144,7 +144,7 @@ inline bool nextPiece(const char*& p, size_t& n) {
       return true;
     }
   }
-  return slowPiece(p, n);
+  return slowLine(p, n);
 }
 
 }  // namespace dxfwindow

@@ -14,11 +14,14 @@
 
 int KxNothingCut() { return gKonturCounter < 1 || gBigTrouble >= gKonturCounter; }
 
-// The layers that do hold geometry, so the user sees what to put into LayerName.
+// The layers that do hold geometry, so the user sees what to put into LayerName;
+// for a file that is no ASCII drawing at all, what it is instead.
 static void printLayersWithGeometry() {
   static DxfLayerCensus census;   // large: kept out of the stack
   if (DxfCountLayerGeometry(&census) == 0) {
-    KxPrint("; the drawing holds no lines, arcs, circles or polylines");
+    char why[128];
+    if (const char* cause = DxfWhyNotADrawing(nullptr, why, sizeof why)) KxPrint("; %s", cause);
+    else KxPrint("; the drawing holds no lines, arcs, circles or polylines");
     return;
   }
   KxPrint("; geometry on layer%s", census.count > 1 ? "s" : "");
