@@ -142,7 +142,7 @@ TEST(Console, RunsEndWithTheirStatusAndTheirLines) {
 // 1 GiB, then it is refused, however long its writer goes on and whether it has line ends or not.
 TEST(Console, DrawingsThatAreNoRegularFileAreReadUpToTheirLimit) {
   const struct { std::string writer; int status; std::string said; } runs[] = {
-      {"cat square.txt", 0, "\nkorvex: 1 contour (0 holes), 0 without start hole -> "},
+      {"cat square.txt", 0, "\nkorvex: 1 contour (0 holes), 0 without start hole, 1 without technology data -> "},
       {"yes '  0'", 2, "\nkorvex: the drawing 'part.dxf' is not a regular file and holds more than 1 GiB - not read\n"},
       {"", 2, "\nkorvex: the drawing 'zero.dxf' is not a regular file and holds more than 1 GiB - not read\n"},
   };
