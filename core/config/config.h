@@ -26,6 +26,7 @@ extern float gCurveTolerance;  // largest distance of the arcs that replace an e
 inline constexpr float kDefaultCurveTolerance = 0.001f;  // CurveTolerance when the settings file names none
 
 void SetGlobals(const char* arg);   // derives homepath, reads the settings file, adds the main layer
+void KxLogSettingNotes();           // writes the settings file's values that were no number (and kept their key as it was) into the log
 float ConfigFloat(const char* text);
 void ForEachTextLine(FILE* f, void (*use)(char* line), char comment);  // each line (254 characters at most, no line end) to use; lines starting with comment skipped  // decimal conversion into a float: no number gives 0, cut to the float range
 

@@ -62,6 +62,7 @@ static int ConvertDrawingElements() {
 }
 
 int KxConvertDrawing() {
+  KxLogSettingNotes();
   KxResetRun();
   SetDevSyntax(gDevTarget);
   int status = KxReadDrawing();
