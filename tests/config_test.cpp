@@ -93,8 +93,8 @@ TEST(ConfigSettings, KeysNumbersQuotedValuesAndTheDesktopsReload) {
                                  "LayerOptN: '" + std::string(30, 'P') + "'\n");
   EXPECT_FLOAT_EQ(gStartPosition, 9.0f);  // the semicolon only counts in the first column
   EXPECT_FLOAT_EQ(fMinusTol, -0.01f);     // the chaining's band follows the tolerance
-  EXPECT_EQ(gMaxAnkerLen, 0.0f);          // the later line wins; infinity is no number
-  EXPECT_EQ(ktechno.dHole, 0.0f);
+  EXPECT_FLOAT_EQ(gMaxAnkerLen, 6.25f);   // infinity is no number: the value before stays
+  EXPECT_FLOAT_EQ(ktechno.dHole, -0.002f);
   for (const char* line : {"  NextElemToleranz: 0.010\n", "          G92Modus: 'PIECES'\n",
                            "   GlobaleTextInfo: '1=Yes'\tOpenDataFile: '0=No'\n"
                            "       AddDataInfo: '3=Yes'\t RemTextInfo: '0=No'\n"})
@@ -125,6 +125,36 @@ TEST(ConfigSettings, KeysNumbersQuotedValuesAndTheDesktopsReload) {
     GuiBridge(kxSET_TOLERANCE, nullptr, &typed, nullptr);
     EXPECT_FLOAT_EQ(gNpTolerance, 0.005f) << typed;
   }
+}
+
+TEST(ConfigSettings, ValuesThatAreNoNumbersKeepTheKeyAndSaySoOnTheConsoleAndInTheLog) {
+  FreshCore();
+  TempDir dir;
+  const std::string out = WithIni(dir, "GridRadius: nan\nHoleOffset: 12abc\nNextElemTol:\nAnchorLength: -inf\n"
+                                       "CurveTolerance: 1e39\nOpenDataFile: x AddDataInfo: 2\nG92Modus: 1.5\n"
+                                       "AutoStartHoles: on\nRemTextInfo:\n");
+  const char* notes =
+      "GridRadius: 'nan' is no number - 2.605 kept\nHoleOffset: '12abc' is no number - -0.002 kept\n"
+      "NextElemTol: '' is no number - 0.002 kept\nAnchorLength: '-inf' is no number - 4.500 kept\n"
+      "CurveTolerance: '1e39' is no number - 0.0010 kept\nOpenDataFile: 'x' is no whole number - 1 kept\n"
+      "G92Modus: '1.5' is no whole number - 0 kept\nAutoStartHoles: 'on' is no whole number - 0 kept\n"
+      "RemTextInfo: '' is no whole number - 1 kept\n";
+  EXPECT_TRUE(Has(out, std::string(" OK\n") + notes + "\n ---Globals:")) << out;
+  EXPECT_FLOAT_EQ(gStartPosition, 2.605f);
+  EXPECT_FLOAT_EQ(fMinusTol, -0.002f);
+  EXPECT_FLOAT_EQ(gCurveTolerance, kDefaultCurveTolerance);
+  EXPECT_EQ(gDataInfo, 2);   // a sound key on the line of a bad one is taken
+  EXPECT_EQ(OpenDataFile, 1);
+  // Each conversion's log starts with them; a settings file read again forgets them.
+  log_stream = fopen(dir.File("log.txt").c_str(), "w");
+  KxLogSettingNotes();
+  fclose(log_stream);
+  log_stream = nullptr;
+  EXPECT_EQ(ReadFile(dir.File("log.txt")), notes);
+  // A decimal comma ends the number, as it always did; a unit of mm may follow it.
+  EXPECT_FALSE(Has(WithIni(dir, "GridRadius: 3,5\nAnchorLength: 2mm\n"), "kept"));
+  EXPECT_FLOAT_EQ(gStartPosition, 3.0f);
+  EXPECT_FLOAT_EQ(gMaxAnkerLen, 2.0f);
 }
 
 TEST(ConfigDevice, KeyAndValueRulesWidthsTheNextFileTheBuiltInSyntaxAndThePathRule) {

@@ -30,6 +30,7 @@ FILE* ConfigOpenFile(const char* path, const char* what);  // a settings, device
 void ConfigRefuse(const char* what, const char* path, const char* reason);  // records why such a file cannot be used (the first refusal of a run is kept)
 const char* ConfigRefusal();        // the recorded refusal as one sentence, "" when every file could be used
 void ConfigClearRefusal();          // forgets the refusal (start of a run, settings read again)
+void KxLogSettingNotes();           // writes the settings file's values that were no number (and kept their key as it was) into the log
 float ConfigFloat(const char* text);
 void ForEachTextLine(FILE* f, void (*use)(char* line), char comment);  // each line (254 characters at most, no line end) to use; lines starting with comment skipped  // decimal conversion into a float: no number gives 0, cut to the float range
 

@@ -3,8 +3,10 @@
 // then overrides the defaults from the settings file korvex.ini.
 #include <cfloat>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +30,10 @@ int gAutoStartHoles = 0;
 float gCurveTolerance = kDefaultCurveTolerance;
 
 static const char kDevicesFolder[] = "devices/";
+
+// What the settings file said that was no number, for the console at once and for
+// the log of each conversion (which is opened after the settings are read).
+static std::string gSettingNotes;
 
 float ConfigFloat(const char* text) {
   double v = KxNumber(text);
@@ -117,31 +123,76 @@ static void takeQuoted(const char* line, char* dst, size_t size) {
   dst[len] = '\0';
 }
 
+// Blanks, tabs, and the end of the line stand between the keys of a line.
+static bool keyEnd(const char* p) { return *p == '\0' || *p == ' ' || *p == '\t'; }
+
+// A key's value that is no number (what: "number" or "whole number") keeps the key
+// as it is, and says so.
+static void notANumber(const char* key, const char* value, const char* what, const char* kept) {
+  while (*value == ' ' || *value == '\t') ++value;
+  size_t n = 0;
+  while (!keyEnd(value + n)) ++n;
+  std::string note = std::string(key) + ": '" + std::string(value, n) + "' is no " + what + " - " + kept + " kept\n";
+  KxPrint("%s", note.c_str());
+  gSettingNotes += note;
+}
+
+// A decimal key (its value in mm, where "6.25mm" says the same as "6.25"): true
+// with *v set when the value is a finite number, else the key is left as it is.
+static bool settingNumber(const char* key, const char* text, float* v, const char* printed) {
+  double d;
+  const char* rest = nullptr;
+  int read = KxReadNumber(text, &d, &rest);
+  if (read == kxNUMBER && strncmp(rest, "mm", 2) == 0) rest += 2;
+  if (read == kxNUMBER && keyEnd(rest) && std::fabs(d) <= FLT_MAX) {
+    *v = (float)d;
+    return true;
+  }
+  char kept[48];
+  snprintf(kept, sizeof kept, printed, (double)*v);
+  notANumber(key, text, "number", kept);
+  return false;
+}
+
+// A whole-number key: the value is taken as before when it is a whole number.
+static void settingWhole(const char* key, const char* text, int* v) {
+  char* end = nullptr;
+  strtol(text, &end, 10);
+  if (end != text && keyEnd(end)) {
+    *v = (int)KxInteger(text);
+    return;
+  }
+  notANumber(key, text, "whole number", std::to_string(*v).c_str());
+}
+
 // Every key found anywhere in the line takes effect, in this order.
 static void applyLine(char* line) {
   const char* p;
-  if ((p = strstr(line, "GridRadius:"))) gStartPosition = ConfigFloat(p + 11);
-  if ((p = strstr(line, "HoleOffset:"))) ktechno.dHole = ConfigFloat(p + 11);
-  if ((p = strstr(line, "NextElemTol:"))) {
-    gNpTolerance = ConfigFloat(p + 12);
+  if ((p = strstr(line, "GridRadius:"))) settingNumber("GridRadius", p + 11, &gStartPosition, "%.3f");
+  if ((p = strstr(line, "HoleOffset:"))) settingNumber("HoleOffset", p + 11, &ktechno.dHole, "%.3f");
+  if ((p = strstr(line, "NextElemTol:")) && settingNumber("NextElemTol", p + 12, &gNpTolerance, "%.3f")) {
     fPlusTol = gNpTolerance;
     fMinusTol = 0 - gNpTolerance;
   }
-  if ((p = strstr(line, "AnchorLength:"))) gMaxAnkerLen = ConfigFloat(p + 13);
-  if ((p = strstr(line, "OpenDataFile:"))) OpenDataFile = (int)KxInteger(p + 13);
-  if ((p = strstr(line, "AddDataInfo:"))) gDataInfo = (int)KxInteger(p + 12);
-  if ((p = strstr(line, "RemTextInfo:"))) gCancelTextInfo = (int)KxInteger(p + 12);
-  if ((p = strstr(line, "GlobTextInfo:"))) gGlobTextInfo = (int)KxInteger(p + 13);
-  if ((p = strstr(line, "G92Modus:"))) ktechno.G92Mode = (int)KxInteger(p + 9);
+  if ((p = strstr(line, "AnchorLength:"))) settingNumber("AnchorLength", p + 13, &gMaxAnkerLen, "%.3f");
+  if ((p = strstr(line, "OpenDataFile:"))) settingWhole("OpenDataFile", p + 13, &OpenDataFile);
+  if ((p = strstr(line, "AddDataInfo:"))) settingWhole("AddDataInfo", p + 12, &gDataInfo);
+  if ((p = strstr(line, "RemTextInfo:"))) settingWhole("RemTextInfo", p + 12, &gCancelTextInfo);
+  if ((p = strstr(line, "GlobTextInfo:"))) settingWhole("GlobTextInfo", p + 13, &gGlobTextInfo);
+  if ((p = strstr(line, "G92Modus:"))) settingWhole("G92Modus", p + 9, &ktechno.G92Mode);
   if (strstr(line, "DevTarget:")) takeQuoted(line, gDevTarget, sizeof gDevTarget);
   if (strstr(line, "LayerName:")) takeQuoted(line, edmLayer, sizeof edmLayer);
   if (strstr(line, "LayerOptN:")) takeQuoted(line, optLayer, sizeof optLayer);
   if (strstr(line, "DataName:")) takeQuoted(line, data_filename, sizeof data_filename);
-  if ((p = strstr(line, "AutoStartHoles:"))) gAutoStartHoles = KxInteger(p + 15) != 0;
+  if ((p = strstr(line, "AutoStartHoles:"))) {
+    int on = gAutoStartHoles;
+    settingWhole("AutoStartHoles", p + 15, &on);
+    gAutoStartHoles = on != 0;
+  }
   if ((p = strstr(line, "CurveTolerance:"))) {
     // A tolerance of nothing (or less) would split a curve forever: such a value keeps the default.
-    float v = ConfigFloat(p + 15);
-    gCurveTolerance = v >= 0.00001f ? v : kDefaultCurveTolerance;
+    float v = gCurveTolerance;
+    if (settingNumber("CurveTolerance", p + 15, &v, "%.4f")) gCurveTolerance = v >= 0.00001f ? v : kDefaultCurveTolerance;
   }
 }
 
@@ -202,6 +253,7 @@ void SetGlobals(const char* arg) {
     KxCat(log_filename, sizeof log_filename, "_outlog.txt");
   }
   setDefaults();
+  gSettingNotes.clear();
 
   ConfigClearRefusal();
   FILE* f = openSettings();
@@ -219,8 +271,13 @@ void SetGlobals(const char* arg) {
   fLayerList(ll_ADD, 0, edmLayer, 0);
 }
 
+void KxLogSettingNotes() {
+  if (!gSettingNotes.empty()) KxLog("%s", gSettingNotes.c_str());
+}
+
 void ResetConfigState() {
   settingsDefaults();
+  gSettingNotes.clear();
   KxCopy(gDevTarget, sizeof gDevTarget, "MAK_EE3.SYN");
   memset(&mS, 0, sizeof mS);
   memset(&ktechno, 0, sizeof ktechno);

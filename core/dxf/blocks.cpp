@@ -2,9 +2,11 @@
 // every block (lines, arcs, circles, polyline segments, curves as arcs, nested
 // inserts) in a bounded store, and an INSERT on a layer being read places that
 // geometry into the drawing with its transform, MINSERT arrays included.
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 #include "config/config.h"
 #include "dxf/dxf.h"
@@ -50,6 +52,9 @@ int8_t gMemo[kMaxBlocks][2];  // BlockHasGeometry per block and whether layer 0 
 constexpr long kMaxPlacementSteps = 4000000;
 long gSteps = 0;
 bool gCut = false;
+// A placement whose geometry reaches beyond the coordinate limit refuses its insert.
+bool gBeyond = false;
+double gBeyondValue = 0;
 
 int storeName(const char* name) {
   size_t n = strlen(name) + 1;
@@ -174,7 +179,24 @@ DxfInsert insertOf(const Item& it, const Item& more) {
   return ins;
 }
 
-float finiteOr0(double v) { return std::isfinite(v) && std::fabs(v) < 3e38 ? (float)v : 0.0f; }
+// A placed coordinate or circle radius; one beyond the coordinate limit is noted
+// (its insert is refused) and recorded as 0 meanwhile.
+float placed(double v) {
+  if (std::fabs(v) <= kMaxCoordinate) return (float)v;
+  if (!gBeyond) gBeyondValue = v;
+  gBeyond = true;
+  return 0.0f;
+}
+
+// The centre and radius of a placed arc: an arc a curve was cut into may be nearly
+// straight, with a far centre; only a value its end points cannot be computed from
+// is noted. The end points themselves are checked with the records.
+float placedFar(double v) {
+  if (std::fabs(v) < 1e37) return (float)v;
+  if (!gBeyond) gBeyondValue = v;
+  gBeyond = true;
+  return 0.0f;
+}
 
 double norm360(double a) {
   a = std::fmod(a, 360.0);
@@ -193,15 +215,18 @@ void emitRound(const Item& it, const Affine& t, bool full) {
   const double skew = t.a * t.b + t.c * t.d;
   const bool similar = std::fabs(k1 - k2) <= 1e-9 * (k1 + k2) && std::fabs(skew) <= 1e-9 * (k1 * k2 + 1e-300);
   if (similar) {
-    cx = finiteOr0(ocx);
-    cy = finiteOr0(ocy);
-    rd = finiteOr0(r * k1);
     if (full) {
-      sx = ex = finiteOr0(cx + (double)rd);
+      cx = placed(ocx);
+      cy = placed(ocy);
+      rd = placed(r * k1);
+      sx = ex = placed(cx + (double)rd);
       sy = ey = cy;
       AddElement(etCIR, gNoText);
       return;
     }
+    cx = placedFar(ocx);
+    cy = placedFar(ocy);
+    rd = placedFar(r * k1);
     const double phi = std::atan2(t.c, t.a) * RAD2DEG;
     double a0 = det > 0 ? it.v[3] + phi : phi - it.v[4];
     double a1 = det > 0 ? it.v[4] + phi : phi - it.v[3];
@@ -223,6 +248,8 @@ void emitRound(const Item& it, const Affine& t, bool full) {
     KxLog(" INSERT: an arc of radius %.3f scaled unevenly could not be cut into arcs, left out\n", r);
     return;
   }
+  for (int i = 0; i < n; ++i)
+    for (double v : {pieces[i].sx, pieces[i].sy, pieces[i].ex, pieces[i].ey}) placed(v);
   AddCurvePieces(pieces, n, nullptr);
 }
 
@@ -266,10 +293,10 @@ void place(int bi, const Affine& t, int inherit, int depth) {
       double x1, y1, x2, y2;
       t.apply(it.v[0], it.v[1], x1, y1);
       t.apply(it.v[2], it.v[3], x2, y2);
-      sx = cx = finiteOr0(x1);
-      sy = cy = finiteOr0(y1);
-      ex = finiteOr0(x2);
-      ey = finiteOr0(y2);
+      sx = cx = placed(x1);
+      sy = cy = placed(y1);
+      ex = placed(x2);
+      ey = placed(y2);
       AddElement(etLINE, gNoText);
     } else {
       emitRound(it, t, it.kind == ikCircle);
@@ -330,10 +357,16 @@ void BlockHeadGroup(int code, const char* value) {
     gNamed = true;
     b.name = storeName(value);
     if (b.name < 0) KxLog(" BLOCK: the names of the block definitions take more than %d characters\n", kMaxBlockNameChars);
-  } else if (code == 10) {
-    b.bx = DxfValue(value);
-  } else if (code == 20) {
-    b.by = DxfValue(value);
+  } else if (code == 10 || code == 20) {
+    // A base point that is no plausible number makes every placement of the block
+    // unusable: it stays no number, and each insert of the block is refused.
+    double v;
+    const int read = DxfNumber(value, &v);
+    float& at = code == 10 ? b.bx : b.by;
+    at = read == kxNUMBER && std::fabs(v) <= kMaxCoordinate ? (float)v : NAN;
+    if (std::isnan(at))
+      KxLog(" BLOCK %s: base point group %d '%.40s' is no plausible number, its inserts are refused\n",
+            blockName(gOpen), code, value);
   }
 }
 
@@ -421,6 +454,7 @@ bool BlockHasGeometry(const char* name, bool layerRead) {
 }
 
 long BlockPlace(const char* name, const DxfInsert& ins, bool layerRead) {
+  gBeyond = false;
   const int b = findBlock(name);
   if (b < 0) return 0;
   const long before = eldsCounter;
@@ -435,4 +469,9 @@ long BlockPlace(const char* name, const DxfInsert& ins, bool layerRead) {
     }
   gAktLayName = own;
   return eldsCounter - before;
+}
+
+bool BlockPlacedBeyond(double* value) {
+  if (gBeyond) *value = gBeyondValue;
+  return gBeyond;
 }

@@ -58,7 +58,7 @@ extern char moveType[24];             // move word of the path: "G00", "G01", or
 typedef void (*KxLayerNameFn)(const char* name);
 extern KxLayerNameFn gLayerNameHook;  // desktop: receives every layer name of the layer pass for the window's list; null in the console
 
-void ResetDxfRun();                    // the layer list of the main layer alone, as the settings leave it
+void ResetDxfRun();                    // the layer list of the main layer alone, as the settings leave it; no entity refused yet
 int fLayerList(int modus, int nr, const char* lName, long elnum);  // the questions and changes of the layer list
 const char* SetMoveTypeForLayer(int nr);  // sets moveType for a path element on layer nr and returns it ("G00" on a rapid-move layer)
 int LayerSelected(const char* name);  // is an entity on this layer read (a listed layer or the main layer)? sets gAktLayName
@@ -80,6 +80,8 @@ int DxfEntityKind(const char* name);  // the kind of a group-0 value; dkNONE for
 void EntityStart(int kind);           // an entity on a selected layer begins (a polyline adds its start record)
 void EntityGroup(int code, const char* value);  // one group of the entity being read, in the drawing's order
 void EntityFinish();                  // the entity's ending group 0: its records, in drawing coordinates
+int DxfNumber(const char* value, double* v);  // a group value as a number with nothing but blanks after it (a decimal comma ends it: "1,5" gives 1): kxNUMBER, kxNO_NUMBER or kxNOT_FINITE, *v 0 unless a number
+extern int gRefusedEntities;          // entities refused for a value that is no number, not finite or beyond the plausibility limits (limits.h), each named in the log; set to 0 per run
 void DxfStageArcEnds();              // arc end points from the staged centre, radius and angles (non-finite ones become 0)
 bool PolylineTakesVertices();         // is a polyline open whose VERTEX entities are read?
 void PolylineEnd();                   // SEQEND, or anything else that ends the open polyline
@@ -123,6 +125,7 @@ void BlockTake(long from);                   // moves records from..eldsCounter-
 void BlockTakeInsert(const char* name, const DxfInsert& ins);  // a nested insert of the entity being read
 bool BlockHasGeometry(const char* name, bool layerRead);  // does the block hold geometry on a layer being read (through nested inserts too), its layer-0 entities on a layer read or not?
 long BlockPlace(const char* name, const DxfInsert& ins, bool layerRead);  // adds the block's geometry as records where the insert puts it (layer 0 as gAktLayName, or not read); records added
+bool BlockPlacedBeyond(double* value);   // did the last BlockPlace meet a coordinate or circle radius beyond kMaxCoordinate or one that is no finite number (then recorded as 0)? *value: the first such
 
 // --- layers holding geometry (census.cpp) ---
 inline constexpr int kCensusLayers = 64;  // layers told apart; the rest are only counted

@@ -2,17 +2,34 @@
 // selected layer to the staging registers, follows the subclass markers, turns
 // object coordinates into drawing coordinates, and appends the element records
 // (polylines as start/vertex/close records, each vertex with its bulge).
+#include <cfloat>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "config/config.h"
 #include "dxf/dxf.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
 
+int gRefusedEntities = 0;
+
 namespace {
+
+// The staging registers as the drawing's entities left them. An entity that does
+// not set a register inherits it from the entity before; block definitions, placed
+// blocks, curves and refused entities must not change what the drawing's next
+// entity inherits.
+struct Staging {
+  float sx, sy, ex, ey, cx, cy, sw, ew, rd;
+};
+Staging saveStaging() { return Staging{sx, sy, ex, ey, cx, cy, sw, ew, rd}; }
+void restoreStaging(const Staging& s) {
+  sx = s.sx, sy = s.sy, ex = s.ex, ey = s.ey, cx = s.cx, cy = s.cy, sw = s.sw, ew = s.ew, rd = s.rd;
+}
 
 // The entity being read.
 struct Entity {
@@ -37,6 +54,9 @@ struct Entity {
   DxfInsert insert;         // an INSERT's placement
   double d10 = 0, d20 = 0, d11 = 0, d21 = 0, d40 = 0, d41 = 0, d42 = 0;  // an ELLIPSE's groups, unrounded
   bool splineBad = false;   // a SPLINE with more points than are read
+  Staging before{};         // the staging registers as the entity found them
+  std::string refusal;      // why a value of a group it uses refuses it ("" while none does)
+  std::string placement;    // the same for an insert's scale, rotation and array groups: they count when its block is placed
 };
 
 // The polyline whose VERTEX entities are being read (up to its SEQEND).
@@ -52,24 +72,16 @@ struct Polyline {
   float z0 = 0;
   long start = 0;           // its start record
   char handle[32] = "";
+  Staging before{};         // the staging registers as its header found them
 };
 
 Entity gEnt;
 Polyline gPoly;
 KxSpline gSpline;
 
-// The staging registers as the drawing's entities left them. An entity that does
-// not set a register inherits it from the entity before; block definitions, placed
-// blocks and curves must not change what the drawing's next entity inherits.
-struct Staging {
-  float sx, sy, ex, ey, cx, cy, sw, ew, rd;
-};
+// The registers before a block definition's entities, which leave them as they were.
 Staging gSaved;
 bool gSavedValid = false;
-Staging saveStaging() { return Staging{sx, sy, ex, ey, cx, cy, sw, ew, rd}; }
-void restoreStaging(const Staging& s) {
-  sx = s.sx, sy = s.sy, ex = s.ex, ey = s.ey, cx = s.cx, cy = s.cy, sw = s.sw, ew = s.ew, rd = s.rd;
-}
 // Records of a block's entity go into its definition; the registers are as before it.
 void takeIntoBlock(long from) {
   BlockTake(from);
@@ -120,8 +132,12 @@ int extrusionCase() {
   return n[2] < 0 ? 1 : 0;
 }
 
+// Drops the records from start on; a record added there later must not inherit
+// the contour mark of a polyline start.
 void dropSince(long start) {
-  if (start >= 0 && start < eldsCounter) eldsCounter = start;
+  if (start < 0 || start >= eldsCounter) return;
+  for (long i = start; i < eldsCounter && i < kMaxElements; ++i) elds[i].kontur[0] = '\0';
+  eldsCounter = start;
 }
 
 const char* kindName(int kind) {
@@ -132,6 +148,234 @@ const char* kindName(int kind) {
 
 void logSkipped(const char* what, const char* handle) {
   KxLog(" %s [%s] skipped: %s\n", kindName(gEnt.kind), handle[0] ? handle : "-", what);
+}
+
+// --- values that refuse an entity ---
+
+// How the entity being read uses a group for its geometry: not at all, as a
+// coordinate or radius (mm), as a scale, as another number (angle, bulge, knot,
+// weight, axis ratio, curve parameter, extrusion), or as a whole number (flags,
+// array size, degree). Values of the groups it does not use are never judged.
+enum GroupUse { guNone, guCoordinate, guScale, guNumber, guWhole };
+
+GroupUse groupUse(int code) {
+  if (code == 210 || code == 220 || code == 230)
+    return inObjectCoordinates(gEnt.kind) || gEnt.kind == dkELLIPSE ? guNumber : guNone;
+  switch (gEnt.kind) {
+    case dkINSERT:
+      switch (code) {
+        case 10: case 20: case 44: case 45: return guCoordinate;
+        case 41: case 42: return guScale;
+        case 50: return guNumber;
+        case 70: case 71: return guWhole;
+        default: return guNone;
+      }
+    case dkELLIPSE:
+      switch (code) {
+        case 10: case 20: case 11: case 21: return guCoordinate;
+        case 40: case 41: case 42: return guNumber;
+        default: return guNone;
+      }
+    case dkSPLINE:
+      switch (code) {
+        case 10: case 20: case 11: case 21: return guCoordinate;
+        case 40: case 41: return guNumber;
+        case 71: return guWhole;
+        default: return guNone;
+      }
+    case dkLWPOLYLINE:
+      switch (code) {
+        case 10: case 20: return guCoordinate;
+        case 42: return guNumber;
+        case 70: return guWhole;
+        default: return guNone;
+      }
+    case dkPOLYLINE:
+      // The header's point only carries the elevation, which is not read.
+      return code == 70 ? guWhole : guNone;
+    case dkVERTEX:
+      switch (code) {
+        case 10: case 20: return guCoordinate;
+        case 30: return gPoly.threeD ? guCoordinate : guNone;   // a 3-D polyline must lie in one plane
+        case 42: return guNumber;
+        case 70: return guWhole;
+        default: return guNone;
+      }
+    default:
+      break;
+  }
+  switch (gEnt.type) {
+    case etLINE:
+      return code == 10 || code == 20 || code == 11 || code == 21 ? guCoordinate : guNone;
+    case etARC:
+      if (code == 10 || code == 20 || code == 40) return guCoordinate;
+      return code == 50 || code == 51 ? guNumber : guNone;
+    case etCIR:
+      return code == 10 || code == 20 || code == 40 ? guCoordinate : guNone;
+    case etPNT: case etINSE: case etTEXT: case etVERT:
+      return code == 10 || code == 20 ? guCoordinate : guNone;
+    default:
+      return guNone;
+  }
+}
+
+bool onlyBlanks(const char* p) {
+  while (*p == ' ' || *p == '\t' || *p == '\r') ++p;
+  return *p == '\0';
+}
+
+// The value as the log quotes it: a long one is cut.
+std::string quoted(const char* value) {
+  constexpr size_t kShown = 40;
+  std::string q = "'";
+  const size_t n = strlen(value);
+  q.append(value, n < kShown ? n : kShown);
+  return q + (n > kShown ? "...'" : "'");
+}
+
+std::string numberText(const char* fmt, double v) {
+  char b[64];
+  snprintf(b, sizeof b, fmt, v);
+  return b;
+}
+
+// Judges the value of a group the entity uses and keeps the first reason that
+// refuses it; the number, when it is one.
+bool checkGroup(int code, const char* value, double* v) {
+  const GroupUse use = groupUse(code);
+  if (use == guNone) return false;
+  // The reason is only put into words for a value that refuses the entity.
+  const char* quotedWhy = nullptr;   // said of the value as written
+  const char* valueWhy = nullptr;    // said of the number it is
+  double limit = 0;
+  if (use == guWhole) {
+    char* end = nullptr;
+    strtol(value, &end, 10);
+    *v = (double)KxInteger(value);
+    if (end == value || !onlyBlanks(end)) quotedWhy = " is no whole number";
+  } else {
+    const int read = DxfNumber(value, v);
+    const double a = std::fabs(*v);
+    if (read == kxNO_NUMBER) quotedWhy = " is no number";
+    else if (read == kxNOT_FINITE) quotedWhy = " is no finite number";
+    else if (use == guCoordinate && !(a <= kMaxCoordinate)) valueWhy = " beyond %.0f mm", limit = kMaxCoordinate;
+    else if (use == guScale && !(a <= kMaxScale && a != 0)) valueWhy = " is no scale (at most %.0f, not 0)", limit = kMaxScale;
+    else if (!(a <= FLT_MAX)) valueWhy = " beyond the float range";
+  }
+  if (!quotedWhy && !valueWhy) return true;
+  // An insert that stands for a feed point is not placed: its placement groups say nothing.
+  const bool placement = gEnt.kind == dkINSERT && code != 10 && code != 20 && code < 210;
+  std::string& slot = placement ? gEnt.placement : gEnt.refusal;
+  if (slot.empty()) {
+    slot = "group " + std::to_string(code) + " ";
+    if (quotedWhy) slot += quoted(value) + quotedWhy;
+    else slot += numberText("%g", *v) + numberText(valueWhy, limit);
+  }
+  *v = 0;
+  return false;
+}
+
+// The reason for geometry that reaches too far: what reaches it, and how far.
+std::string reaches(const std::string& what, double v) {
+  if (!std::isfinite(v)) return what + " holds a value that is no finite number";
+  return what + numberText(" reaches %.10g mm", v) + numberText(", beyond %.0f mm", kMaxCoordinate);
+}
+
+bool beyond(double v, double* value) {
+  if (std::fabs(v) <= kMaxCoordinate) return false;
+  *value = v;
+  return true;
+}
+
+// Whether a record from from on lies beyond the coordinate limit or holds no
+// finite number: the points of every record and the radius of a circle (and,
+// with arcRadius, of an arc: an arc a curve is cut into may be nearly straight,
+// with any radius). *value: the first such value.
+bool recordBeyond(long from, bool arcRadius, double* value) {
+  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  for (long i = from < 0 ? 0 : from; i < n; ++i) {
+    const elementdaten& e = elds[i];
+    switch (e.type) {
+      case etARC:
+        if (!std::isfinite(e.cx) || !std::isfinite(e.cy) || !std::isfinite(e.r)) {
+          *value = NAN;
+          return true;
+        }
+        if (arcRadius && beyond(e.r, value)) return true;
+        [[fallthrough]];
+      case etLINE:
+        if (beyond(e.sx, value) || beyond(e.sy, value) || beyond(e.ex, value) || beyond(e.ey, value)) return true;
+        break;
+      case etCIR:
+        if (beyond(e.cx, value) || beyond(e.cy, value) || beyond(e.r, value) || beyond(e.sx, value)) return true;
+        break;
+      case etVERT: case etPNT: case etINSE: case etTEXT:
+        if (beyond(e.sx, value) || beyond(e.sy, value)) return true;
+        break;
+      default:
+        break;
+    }
+  }
+  return false;
+}
+
+// Whether a bulged segment of the vertex records from from on reaches beyond the
+// coordinate limit: the middle of its arc, and for more than a half turn the
+// circle it lies on. A nearly straight segment has a huge radius and is no fault.
+bool bulgeBeyond(long from, double* value) {
+  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  for (long i = from < 0 ? 0 : from; i < n; ++i) {
+    if (elds[i].type != etVERT) continue;
+    long j = i;
+    while (j + 1 < n && elds[j + 1].type == etVERT) ++j;
+    for (long k = i; k <= j; ++k) {
+      const elementdaten& a = elds[k];
+      const elementdaten* b = k < j ? &elds[k + 1] : (j > i && !a.polyOpen) ? &elds[i] : nullptr;
+      if (!b || a.bulge == 0) continue;
+      const double bu = a.bulge, dx = (double)b->sx - a.sx, dy = (double)b->sy - a.sy;
+      const double mx = ((double)a.sx + b->sx) / 2, my = ((double)a.sy + b->sy) / 2;
+      // The arc's middle lies off the chord's middle by the bulge times half the chord.
+      double far = std::fmax(std::fabs(mx + bu * dy / 2), std::fabs(my - bu * dx / 2));
+      const double chord = std::hypot(dx, dy);
+      if (std::fabs(bu) > 1 && chord > 0) {
+        const double off = chord * (1 - bu * bu) / (4 * bu);
+        const double r = chord * (1 + bu * bu) / (4 * std::fabs(bu));
+        far = std::fmax(far, std::fmax(std::fabs(mx - off * dy / chord), std::fabs(my + off * dx / chord)) + r);
+      }
+      if (!(far <= kMaxCoordinate)) {
+        *value = far;
+        return true;
+      }
+    }
+    i = j;
+  }
+  return false;
+}
+
+// Drops the records from from on, puts the staging registers back as they were
+// before, and names the entity and the reason in the log.
+void refuse(const char* type, const char* handle, const std::string& why, long from, const Staging& before) {
+  dropSince(from);
+  restoreStaging(before);
+  KxLog(" %s [%s] refused: %s\n", type, handle[0] ? handle : "-", why.c_str());
+  ++gRefusedEntities;
+}
+
+// Refuses the entity being read. A polyline without one of its corners would be
+// another figure: a vertex refuses its whole polyline.
+void refuseEntity(const std::string& why) {
+  if (gEnt.kind == dkVERTEX) {
+    refuse("POLYLINE", gPoly.handle, "VERTEX [" + std::string(gEnt.handle[0] ? gEnt.handle : "-") + "] " + why,
+           gPoly.start, gPoly.before);
+    gPoly.skip = true;
+    return;
+  }
+  refuse(kindName(gEnt.kind), gEnt.handle, why, gEnt.start, gEnt.before);
+  if (gEnt.kind == dkPOLYLINE) {
+    // Its vertices are passed over.
+    gPoly = Polyline();
+    gPoly.open = gPoly.skip = true;
+  }
 }
 
 // Mirrors the vertices of records from..eldsCounter-1 in X; the turning sense of their bulges reverses.
@@ -196,6 +440,7 @@ void finishPolylineHeader(int ext) {
     gPoly.open = true;
     gPoly.captured = gEnt.captured;
     gPoly.start = gEnt.start;
+    gPoly.before = gEnt.before;
     KxCopy(gPoly.handle, sizeof gPoly.handle, gEnt.handle);
     if (gEnt.flags & (16 | 64)) {
       dropSince(gEnt.start);
@@ -241,9 +486,15 @@ void finishVertex() {
 
 void finishEntity();
 
-// Groups of splines, ellipses and inserts that mean something else for them; true when taken.
-bool curveOrInsertGroup(int code, const char* value) {
-  const double v = KxNumber(value);
+// The number of a group value: judged when the entity uses the group, else read as ever.
+double groupNumber(int code, const char* value) {
+  double v;
+  return checkGroup(code, value, &v) ? v : KxNumber(value);
+}
+
+// Groups of splines, ellipses and inserts that mean something else for them (v: the
+// value as a number); true when taken.
+bool curveOrInsertGroup(int code, const char* value, double v) {
   if (gEnt.kind == dkINSERT) {
     DxfInsert& in = gEnt.insert;
     switch (code) {
@@ -348,6 +599,14 @@ void finishCurve() {
     say(" ..%s: no arcs can be made of it, left out\n", what);
     return;
   }
+  for (int i = 0; i < n; ++i) {
+    const KxCurvePiece& p = pieces[i];
+    double far;
+    if (!p.line && !(std::isfinite(p.cx) && std::isfinite(p.cy) && std::isfinite(p.r))) far = NAN;
+    else if (!beyond(p.sx, &far) && !beyond(p.sy, &far) && !beyond(p.ex, &far) && !beyond(p.ey, &far)) continue;
+    refuseEntity(reaches("an arc of it", far));
+    return;
+  }
   int arcs = 0;
   const Staging before = saveStaging();
   long added = AddCurvePieces(pieces, n, &arcs);
@@ -392,6 +651,11 @@ void finishInsert(int ext) {
   const Staging before = saveStaging();
   long added = BlockPlace(gEnt.block, in, !gEnt.foreign);
   restoreStaging(before);
+  double far;
+  if (BlockPlacedBeyond(&far) || recordBeyond(from, false, &far)) {
+    refuse("INSERT", gEnt.handle, reaches("block " + std::string(gEnt.block) + " placed", far), from, gEnt.before);
+    return;
+  }
   double length = 0;
   for (long i = from; i < eldsCounter && i < kMaxElements; ++i) {
     const elementdaten& e = elds[i];
@@ -405,6 +669,16 @@ void finishInsert(int ext) {
 }
 
 }  // namespace
+
+int DxfNumber(const char* value, double* v) {
+  const char* rest = nullptr;
+  const int read = KxReadNumber(value, v, &rest);
+  if (read == kxNUMBER && !onlyBlanks(rest)) {
+    *v = 0;
+    return kxNO_NUMBER;
+  }
+  return read;
+}
 
 void DxfStageArcEnds() {
   sx = finite(XARC(sw, rd) + cx);
@@ -435,10 +709,13 @@ bool PolylineTakesVertices() { return gPoly.open && !gPoly.skip; }
 
 void PolylineEnd() {
   if (!gPoly.open) return;
+  double far;
   if (!gPoly.skip && gPoly.threeD && gPoly.zDiffers) {
     dropSince(gPoly.start);
     KxLog(" POLYLINE [%s] skipped: 3-D, its vertices are not in one plane parallel to XY\n",
           gPoly.handle[0] ? gPoly.handle : "-");
+  } else if (!gPoly.skip && bulgeBeyond(gPoly.start, &far)) {
+    refuse("POLYLINE", gPoly.handle, reaches("a bulged segment", far), gPoly.start, gPoly.before);
   }
   if (gPoly.captured) takeIntoBlock(gPoly.start);
   gPoly = Polyline();
@@ -448,6 +725,7 @@ void EntityStart(int kind) {
   static const int types[] = {-1, etLINE, etARC, etCIR, etPNT, etINSE, etTEXT, etTEXT,
                               etPOLY, etPOLY, etVERT, -1, -1, -1};
   gEnt = Entity();
+  gEnt.before = saveStaging();
   gEnt.kind = kind;
   gEnt.argument = gEnt.type = kind >= 0 && kind <= dkSPLINE ? types[kind] : -1;
   gEnt.start = eldsCounter;
@@ -477,15 +755,17 @@ void EntityStart(int kind) {
 void EntityGroup(int code, const char* value) {
   switch (code) {
     case 5: KxCopy(gEnt.handle, sizeof gEnt.handle, value); return;
-    case 210: case 220: case 230: gEnt.extrusion[(code - 210) / 10] = KxNumber(value); return;
+    case 210: case 220: case 230: gEnt.extrusion[(code - 210) / 10] = groupNumber(code, value); return;
     case 100: if (!gEnt.rest) marker(value); return;
     default: break;
   }
   if (gEnt.rest) return;
+  const double number = groupNumber(code, value);
   if (gEnt.kind == dkSPLINE || gEnt.kind == dkELLIPSE || gEnt.kind == dkINSERT) {
-    if (curveOrInsertGroup(code, value)) return;
+    if (curveOrInsertGroup(code, value, number)) return;
   }
-  float v = DxfValue(value);
+  // A finite number beyond the float range would become infinite in the table.
+  float v = std::fabs(number) <= (double)FLT_MAX ? (float)number : 0.0f;
   switch (code) {
     case 10: sx = cx = v; break;
     case 20: sy = cy = v; break;
@@ -554,6 +834,14 @@ namespace {
 void finishEntity() {
   // An insert on a layer not read whose block has nothing that is read: as if never seen.
   if (gEnt.foreign && !gEnt.expand) return;
+  // A value that refuses the entity counts when the entity would add something (a
+  // spline frame's control point is no corner of its polyline).
+  const std::string& why = gEnt.refusal.empty() && gEnt.kind == dkINSERT && gEnt.expand ? gEnt.placement : gEnt.refusal;
+  const bool adds = !gEnt.nothing || gEnt.kind == dkPOLYLINE || gEnt.kind == dkLWPOLYLINE;
+  if (!why.empty() && adds && !(gEnt.kind == dkVERTEX && (gEnt.flags & 16))) {
+    refuseEntity(why);
+    return;
+  }
   const int ext = extrusionCase();
   if (ext == 2) {
     // Drawn in a plane that is not parallel to the drawing's: nothing of it can be cut.
@@ -634,6 +922,11 @@ void finishEntity() {
     default:
       break;
   }
+  // What the numbers give must lie within the plausible size of a drawing as well:
+  // an arc's end points, a circle's point on its rim, a polyline's bulged segments.
+  double far;
+  if (recordBeyond(gEnt.start, true, &far) || (gEnt.kind == dkLWPOLYLINE && bulgeBeyond(gEnt.start, &far)))
+    refuseEntity(reaches("its geometry", far));
 }
 
 }  // namespace

@@ -120,6 +120,7 @@ void ResetDxfRun() {
   gMultiLayer = 1;
   gPositionLayer = contains(edmLayer, "POSITION") ? 1 : 0;
   KxCopy(moveType, sizeof moveType, "G01");
+  gRefusedEntities = 0;
 }
 
 int fLayerList(int modus, int nr, const char* lName, long elnum) {

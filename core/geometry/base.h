@@ -17,6 +17,8 @@ inline constexpr double RAD2DEG = 57.29577951; // radians to degrees
 void KxCopy(char* dst, size_t size, const char* src);   // copies src into dst, cut to size - 1 characters, always terminated
 void KxCat(char* dst, size_t size, const char* src);    // appends src to dst within size bytes, always terminated
 bool KxEndsWith(const char* text, const char* end);   // true when text ends with end (case as given)
+enum KxNumberRead { kxNUMBER = 0, kxNO_NUMBER, kxNOT_FINITE };   // what KxReadNumber found
+int KxReadNumber(const char* text, double* v, const char** rest);   // the finite number after leading blanks into *v (0 otherwise), a decimal comma read as the end of it ("1,5" gives 1); *rest (when given): what follows it
 double KxNumber(const char* text);   // decimal conversion; no number, infinity or NaN give 0
 long KxInteger(const char* text);    // base-10 conversion with leading blanks; no digits give 0, clamped to the int range
 

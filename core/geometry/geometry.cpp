@@ -84,10 +84,28 @@ bool KxEndsWith(const char* text, const char* end) {
   return n >= m && memcmp(text + n - m, end, m) == 0;
 }
 
+int KxReadNumber(const char* text, double* v, const char** rest) {
+  *v = 0;
+  if (rest) *rest = text ? text : "";
+  if (!text) return kxNO_NUMBER;
+  char* end = nullptr;
+  const double d = strtod(text, &end);
+  if (end == text) return kxNO_NUMBER;
+  // strtod reads "nan", "inf" and overflowing digits as what they are; none is a usable number.
+  if (!std::isfinite(d)) return kxNOT_FINITE;
+  // Drawings written with a decimal comma have always been read up to the comma:
+  // "1,5" stays 1, and the comma with its digits is no rest to complain about.
+  if (*end == ',' && isdigit((unsigned char)end[1]))
+    for (++end; isdigit((unsigned char)*end);) ++end;
+  *v = d;
+  if (rest) *rest = end;
+  return kxNUMBER;
+}
+
 double KxNumber(const char* text) {
-  if (!text) return 0;
-  double v = strtod(text, nullptr);
-  return std::isfinite(v) ? v : 0;
+  double v;
+  KxReadNumber(text, &v, nullptr);
+  return v;
 }
 
 long KxInteger(const char* text) {

@@ -1,11 +1,18 @@
-// The fixed limits of a conversion in one place: table sizes, counts of cuts,
-// registers and keywords, text lengths and the admissible taper, and the short
-// codes that a step prints when one of its tables is full or a record is wrong.
+// The fixed limits of a conversion in one place: table sizes, the plausible size
+// of a drawing, counts of cuts, registers and keywords, text lengths and the
+// admissible taper, and the short codes that a step prints when one of its
+// tables is full or a record is wrong.
 #pragma once
 
 // --- tables ---
 inline constexpr long kMaxElements = 4096;       // records of the element table elds
 inline constexpr int kMaxLayers = 18;            // entries of the layer list fLL (main, optional and positioning layers)
+
+// --- plausibility of a drawing's numbers ---
+// No part cut on a wire machine reaches a kilometre: a value beyond these is a
+// damaged or misread drawing, and its entity is refused rather than cut.
+inline constexpr double kMaxCoordinate = 1000000;   // mm: coordinates and radii, as drawn and as placed, in absolute value
+inline constexpr double kMaxScale = 1000000;        // scale factors of an insert in absolute value (0 is no scale either)
 
 // --- technology ---
 inline constexpr int kCutCount = 4;              // cuts one contour can get (quality 1 to 4; more is corrected to 1)

@@ -62,6 +62,7 @@ static int ConvertDrawingElements() {
 }
 
 int KxConvertDrawing() {
+  KxLogSettingNotes();
   KxResetRun();
   ConfigClearRefusal();
   SetDevSyntax(gDevTarget);

@@ -12,6 +12,7 @@ void ResetAllState() {
   ResetBaseState();
   ResetElementState();
   ResetDxfState();
+  gRefusedEntities = 0;   // the entity conversion's count, which the reader's reset leaves alone
   ResetConfigState();
   ResetContourState();
   ResetNcState();

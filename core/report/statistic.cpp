@@ -191,6 +191,11 @@ static int writePage(FILE* page) {
     fprintf(page, " %d doppelt gezeichnete(s) Element(e) ignoriert \n", gDuplicateElements);
     ++warnings;
   }
+  if (gRefusedEntities > 0) {
+    fprintf(page, " NOTE - %d entit%s refused for %s numbers (see the log) \n", gRefusedEntities,
+            gRefusedEntities == 1 ? "y" : "ies", gRefusedEntities == 1 ? "its" : "their");
+    ++warnings;
+  }
   if (gInsetTechIgnored > 0) {
     fprintf(page, " NOTE - %d inset contour(s): own technology not used, cut with the parent's cuts \n", gInsetTechIgnored);
     ++warnings;

@@ -32,6 +32,12 @@ static void printLayersWithGeometry() {
   if (census.count > shown || census.moreLayers) KxPrint(" and more");
 }
 
+// Entities the reading refused for their numbers: left out of the drawing, named in the log.
+static void printRefused(const char* lead) {
+  if (gRefusedEntities > 0)
+    KxPrint("%s%d entit%s refused (see log)", lead, gRefusedEntities, gRefusedEntities == 1 ? "y" : "ies");
+}
+
 void KxPrintRunSummary(int status) {
   char target[sizeof dataPath];
   if (status == kxSTATUS_BAD_CONFIG) {
@@ -47,6 +53,7 @@ void KxPrintRunSummary(int status) {
   if (gKonturCounter < 1) {
     KxPrint("\nkorvex: no contour on layer '%s' - no NC program written", edmLayer);
     printLayersWithGeometry();
+    printRefused("; ");
     struct stat st;
     if (NcTargetPath(target, sizeof target) && stat(target, &st) == 0)
       KxPrint("; %s is from an earlier run", target);
@@ -58,6 +65,7 @@ void KxPrintRunSummary(int status) {
   if (gAutoStartCount > 0) KxPrint(", %d start hole%s to drill", gAutoStartCount, gAutoStartCount == 1 ? "" : "s");
   if (gOpenKoCounter > 0) KxPrint(", %d open (not cut round)", gOpenKoCounter);
   if (gContoursWithoutTech > 0) KxPrint(", %d without technology data", gContoursWithoutTech);
+  printRefused(", ");
   if (status == kxSTATUS_NO_PROGRAM) KxPrint(" - the NC program %s could not be written", dataPath);
   else KxPrint(" -> %s%s", dataPath, KxNothingCut() ? " (nothing to cut)" : "");
   // Behaviour that is meant, but easily missed when reading the program.
