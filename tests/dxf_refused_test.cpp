@@ -119,7 +119,7 @@ TEST(DxfRefused, EachEntityWithANumberItCannotMeanIsLeftOutNamedAndCounted) {
     if (c.logged[0]) {
       EXPECT_TRUE(Has(r.log, std::string(" ") + c.logged)) << r.log;
       EXPECT_EQ(CountOf(r.log, " refused: "), 1u);
-      EXPECT_TRUE(Has(r.output, "0 without start hole, 1 entity refused (see log) -> ")) << r.output;
+      EXPECT_TRUE(Has(r.output, "0 without start hole, 1 without technology data, 1 entity refused (see log) -> ")) << r.output;
       EXPECT_TRUE(Has(r.page, " NOTE - 1 entity refused for its numbers (see the log) \n"));
       EXPECT_EQ(r.program, square[c.version].program);
     } else {
