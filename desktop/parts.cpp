@@ -37,7 +37,11 @@ void KxDescribeRun(int status, KxRunResult* r) {
   switch (status) {
     case kxSTATUS_OK: how = "done"; break;
     case kxSTATUS_NO_DRAWING: how = "the drawing could not be opened"; break;
-    case kxSTATUS_NO_PROGRAM: how = "the NC program could not be written"; break;
+    case kxSTATUS_NO_PROGRAM:
+      how = gNcWriteFailed == kxNC_ONTO_DRAWING
+                ? "the NC program would be the drawing itself - not written, the drawing is left as it is"
+                : "the NC program could not be written";
+      break;
     case kxSTATUS_NOTHING_CUT:
       how = gKonturCounter < 1 ? "nothing to cut: no contour found on the layer"
                                : "nothing to cut: no contour has a start hole";
