@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -67,14 +66,6 @@ void KxWaitKey() {
   ssize_t got = read(STDIN_FILENO, &c, 1);
   (void)got;
   tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-}
-
-// True when the log would be written over the drawing itself (the same file,
-// whatever names lead to it).
-static bool logIsDrawing() {
-  struct stat log, dxf;
-  return stat(log_filename, &log) == 0 && stat(in_filename, &dxf) == 0 && log.st_dev == dxf.st_dev &&
-         log.st_ino == dxf.st_ino;
 }
 
 static void printHelp() {
@@ -155,17 +146,16 @@ int KorvexConsoleMain(int argc, char** argv) {
   if (status == kxSTATUS_OK) {
     if (log_stream) fclose(log_stream);
     KxPrint("\n LOGFILE: <%s> ", log_filename);
-    if (logIsDrawing()) {
+    // Never over the drawing (whatever names lead to it), never through a link at its name.
+    if (KxIsDrawing(log_filename)) {
       status = kxSTATUS_NO_LOG;
       snprintf(failure, sizeof failure, "the log '%s' is the drawing itself - not opened, the drawing is left as it is",
                log_filename);
     } else {
-      log_stream = fopen(log_filename, "w");
+      log_stream = KxOpenLog(log_filename, failure, sizeof failure);
       if (!log_stream) {
-        const int err = errno;
         status = kxSTATUS_NO_LOG;
         KxPrint("open error");
-        snprintf(failure, sizeof failure, "cannot write the log '%s' (%s)", log_filename, strerror(err));
       }
     }
   }

@@ -301,8 +301,13 @@ void KXWindow::MakeNwdFile() {
 
   if (log_stream) fclose(log_stream);
   KxPrint("\n LOGFILE: <%s> ", log_filename);
-  log_stream = fopen(log_filename, "w");
-  if (!log_stream) KxPrint("open error");
+  // Never over the drawing, never through a link at its name; the run goes on without a log.
+  char why[sizeof log_filename + 96];
+  if (KxIsDrawing(log_filename))
+    snprintf(why, sizeof why, "the log '%s' is the drawing itself - not opened, the drawing is left as it is",
+             log_filename);
+  else log_stream = KxOpenLog(log_filename, why, sizeof why);
+  if (!log_stream) KxPrint("open error: %s\n", why);
 
   // Each Make reads the drawing anew from disk: it may have been changed since the drop.
   int status = kxSTATUS_NO_DRAWING;

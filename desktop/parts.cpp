@@ -36,7 +36,11 @@ void KxDescribeRun(int status, KxRunResult* r) {
   switch (status) {
     case kxSTATUS_OK: how = "done"; break;
     case kxSTATUS_NO_DRAWING: how = "the drawing could not be opened"; break;
-    case kxSTATUS_NO_PROGRAM: how = "the NC program could not be written"; break;
+    case kxSTATUS_NO_PROGRAM:
+      how = gNcWriteFailed == kxNC_ONTO_DRAWING
+                ? "the NC program would be the drawing itself - not written, the drawing is left as it is"
+                : "the NC program could not be written";
+      break;
     case kxSTATUS_BAD_CONFIG: how = "a settings, device syntax or technology file could not be used"; break;
     case kxSTATUS_NOTHING_CUT:
       how = gKonturCounter < 1 ? "nothing to cut: no contour found on the layer"

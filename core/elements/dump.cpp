@@ -1,7 +1,6 @@
 // Diagnostic dump of the whole element table into a text file in the program
 // folder ("-bulk" on the console): every record with its type, contour, marks,
 // layer, points, circle data, length and text.
-#include <cerrno>
 #include <cstring>
 
 #include "dxf/dxf.h"
@@ -65,18 +64,17 @@ void SaveStructs(const char* fname, const char* info) {
     KxPrint(" -dump not written: name too long: '%s'\n", fname);
     return;
   }
-  FILE* f = fopen(path, "w");
+  KxOutFile out;
+  FILE* f = KxOutOpen(&out, path);
   if (!f) {
-    KxPrint(" -dump not written: '%s' (%s)\n", path, strerror(errno));
+    KxPrint(" -dump not written: '%s' (%s)\n", path, out.drawing ? "it is the drawing itself" : strerror(out.error));
     return;
   }
   fprintf(f, " Info: %s \n", info ? info : "");
   long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
   for (long i = 0; i < top; ++i) dumpRecord(f, elds[i]);
-  bool failed = fflush(f) != 0 || ferror(f);
-  if (fclose(f) != 0) failed = true;
-  if (failed) {
-    KxPrint(" -dump incomplete: '%s' (%s)\n", path, strerror(errno));
+  if (!KxOutCommit(&out)) {
+    KxPrint(" -dump not written: '%s' (%s)\n", path, strerror(out.error));
     return;
   }
   KxPrint(" -saved (%s)-\n", fname);

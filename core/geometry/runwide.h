@@ -1,6 +1,7 @@
 // What one conversion run shares beyond its tables: the file names and streams
-// of the run, the console and log output every step reports through, and the
-// switch between the console and the desktop flavour of the core.
+// of the run, the console and log output every step reports through, the way
+// its output files are written, and the switch between the console and the
+// desktop flavour of the core.
 #pragma once
 
 #include <cstdarg>
@@ -38,6 +39,21 @@ void KxLog(const char* fmt, ...) __attribute__((format(printf, 1, 2)));    // ap
 void KxFlushConsole();          // flushes buffered console output
 bool KxScaledDecimal(double v, int prec, uint64_t* scaled);  // |v| rounded to prec (0-9) decimals as printf rounds it, times 10^prec; false where that is not certain
 int KxFormat(char* out, size_t size, const char* fmt, va_list ap);  // printf's text for common formats (consumes ap); -1 where vsnprintf must do it
+
+// --- output files (outfile.cpp) ---
+struct KxOutFile {              // an output composed in a temporary file beside its target
+  FILE* f = nullptr;            // the temporary, open for writing until commit or abort
+  char* temp = nullptr;         // its path; removed by SIGINT/SIGTERM while it exists
+  char* target = nullptr;       // the path it is renamed to when complete
+  int slot = -1;                // its entry in the signal handler's list, -1 when none
+  int error = 0;                // errno of the step that failed, 0 when none did
+  bool drawing = false;         // the target is the drawing itself: nothing was opened
+};
+bool KxIsDrawing(const char* path);                  // true when path leads to the drawing's file (same device and inode)
+FILE* KxOutOpen(KxOutFile* out, const char* target);  // opens a temporary beside target with a new file's mode; null (error or drawing set) when it cannot or target is the drawing
+bool KxOutCommit(KxOutFile* out);                     // closes the temporary and renames it over target (a link there is replaced, not followed); false with error set, temporary removed
+void KxOutAbort(KxOutFile* out);                      // closes and removes the temporary; the target stays as it was
+FILE* KxOpenLog(const char* path, char* why, size_t size);  // opens the log for writing, never through a symbolic link at path; null with the reason line in why
 
 // --- state ---
 void ResetBaseState();   // restores the run-wide names, streams and flavour-dependent texts (tests, fuzzing)

@@ -2,7 +2,6 @@
 // planes, plate reference, group list, main program of sub-program calls), one
 // block per contour through the contour writers, and the foot. The file is
 // composed beside its target and only renamed over it once it is complete.
-#include <cerrno>
 #include <cstdarg>
 #include <cstring>
 #include <ctime>
@@ -266,6 +265,16 @@ static void reportWriteError(const char* path, int err) {
   KxLog("\n -Error: the NC program '%s' could not be written: %s-\n", path, strerror(err));
 }
 
+// The program's path leads to the drawing (a device extension ".dxf" with the
+// program named after the drawing): writing it would take the drawing's place.
+static void reportOntoDrawing(const char* path) {
+  gNcWriteFailed = kxNC_ONTO_DRAWING;
+  KxPrint("\n -Error: the NC program '%s' would be the drawing itself - not written, the drawing is left as it is-\n",
+          path);
+  KxLog("\n -Error: the NC program '%s' would be the drawing itself - not written, the drawing is left as it is-\n",
+        path);
+}
+
 void ProbeNwdOut() {
   gNcWriteFailed = 0;
   if (eldsCounter >= eldsMaximum) {
@@ -289,13 +298,14 @@ void ProbeNwdOut() {
   KxPrint("-NwdOut-\n");
   KxLog("\n\nNwdOut()\n");
 
-  // The program is composed beside its target, so an earlier program survives
-  // every failure, and it replaces the target only when it is complete.
-  char tmpPath[sizeof dataPath + 8];
-  snprintf(tmpPath, sizeof tmpPath, "%s.kxtmp", dataPath);
-  FILE* f = pathOk ? fopen(tmpPath, "w") : nullptr;
+  // The program is composed in a temporary file of its own beside its target,
+  // so an earlier program survives every failure, a run beside it never mixes
+  // into it, and it replaces the target only when it is complete.
+  KxOutFile out;
+  FILE* f = pathOk ? KxOutOpen(&out, dataPath) : nullptr;
   if (!f) {
-    if (pathOk) reportWriteError(dataPath, errno);
+    if (out.drawing) reportOntoDrawing(dataPath);
+    else if (pathOk) reportWriteError(dataPath, out.error);
     else gNcWriteFailed = 1;
   } else {
     writeHead(f);
@@ -306,16 +316,8 @@ void ProbeNwdOut() {
     }
     writeFoot(f);
 
-    int err = 0;
-    if (fflush(f) != 0 || ferror(f)) err = errno ? errno : EIO;
-    if (fclose(f) != 0 && !err) err = errno ? errno : EIO;
-    if (!err && rename(tmpPath, dataPath) != 0) err = errno;
-    if (err) {
-      remove(tmpPath);
-      reportWriteError(dataPath, err);
-    } else {
-      KxPrint(" -saved (nwdout)-\n");
-    }
+    if (KxOutCommit(&out)) KxPrint(" -saved (nwdout)-\n");
+    else reportWriteError(dataPath, out.error);
   }
 }
 

@@ -9,7 +9,8 @@
 struct dxfLayerList;
 
 // --- counters and state of the output ---
-extern int gNcWriteFailed;       // 1 when the last ProbeNwdOut could not write its NC file
+extern int gNcWriteFailed;       // 1 when the last ProbeNwdOut could not write its NC file, kxNC_ONTO_DRAWING when it would have been the drawing
+inline constexpr int kxNC_ONTO_DRAWING = 2;   // gNcWriteFailed: the program's path leads to the drawing, nothing was written
 extern int gOpenKoCounter;       // open contours: the walk did not come back to the first element (written without closing, with a trouble remark)
 extern int gBigTrouble;          // contours without feed point that are no single hole
 extern int gMissETechnologie;    // technology lines written without an entry in the technology file

@@ -1,7 +1,6 @@
 // The last step of every conversion: the HTML statistics page "_results.htm"
 // with the run's data, element counts, contour lengths, used layers and
 // warnings, and the opening of the page and the NC program for the user.
-#include <cerrno>
 #include <cstring>
 
 #include "config/config.h"
@@ -218,15 +217,16 @@ void SaveStatistic() {
   char pagePath[sizeof homepath + 16];
   snprintf(pagePath, sizeof pagePath, "%s%s", homepath, "_results.htm");
 
+  // Composed beside its target and renamed over it: a link there is replaced, not written through.
   int warnings = 0;
-  FILE* page = fopen(pagePath, "w");
+  KxOutFile out;
+  FILE* page = KxOutOpen(&out, pagePath);
   if (!page) {
-    KxPrint(" -result page not written: '%s' (%s)\n", pagePath, strerror(errno));
+    KxPrint(" -result page not written: '%s' (%s)\n", pagePath,
+            out.drawing ? "it is the drawing itself" : strerror(out.error));
   } else {
     warnings = writePage(page);
-    bool failed = fflush(page) != 0 || ferror(page);
-    if (fclose(page) != 0) failed = true;
-    if (failed) KxPrint(" -result page incomplete: '%s' (%s)\n", pagePath, strerror(errno));
+    if (!KxOutCommit(&out)) KxPrint(" -result page not written: '%s' (%s)\n", pagePath, strerror(out.error));
     else if (!KxConsole()) KxPrint(" -saved (result)-\n");
 
     if (warnings > 0) {

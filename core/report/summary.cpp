@@ -66,7 +66,9 @@ void KxPrintRunSummary(int status) {
   if (gOpenKoCounter > 0) KxPrint(", %d open (not cut round)", gOpenKoCounter);
   if (gContoursWithoutTech > 0) KxPrint(", %d without technology data", gContoursWithoutTech);
   printRefused(", ");
-  if (status == kxSTATUS_NO_PROGRAM) KxPrint(" - the NC program %s could not be written", dataPath);
+  if (status == kxSTATUS_NO_PROGRAM && gNcWriteFailed == kxNC_ONTO_DRAWING)
+    KxPrint(" - the NC program %s would be the drawing itself - not written, the drawing is left as it is", dataPath);
+  else if (status == kxSTATUS_NO_PROGRAM) KxPrint(" - the NC program %s could not be written", dataPath);
   else KxPrint(" -> %s%s", dataPath, KxNothingCut() ? " (nothing to cut)" : "");
   // Behaviour that is meant, but easily missed when reading the program.
   if (gInsetTechIgnored > 0)

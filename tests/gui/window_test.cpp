@@ -369,6 +369,16 @@ TEST_F(WindowTest, MakeShowsTheResultThePreviewAndTheProgram) {
   EXPECT_TRUE(Line(w).ends_with("\nno NC program written\nstatus 4: the NC program could not be written"))
       << Line(w);
   EXPECT_TRUE(Red(w));
+  // Named after the drawing by a device whose extension is the drawing's: refused, the drawing kept.
+  const std::string drawing = ReadFile(dxf), device = ReadFile(prog.File("devices/MAK_EE3.SYN"));
+  std::string asDrawing = device;
+  WriteFile(prog.File("devices/MAK_EE3.SYN"), asDrawing.replace(asDrawing.find("\".NC\""), 5, "\".dxf\""));
+  Type(w, "ofName", "*infile*");
+  clickMake();
+  EXPECT_TRUE(Line(w).ends_with("\nstatus 4: the NC program would be the drawing itself - not written, the drawing is "
+                                "left as it is")) << Line(w);
+  EXPECT_EQ(ReadFile(dxf), drawing);
+  WriteFile(prog.File("devices/MAK_EE3.SYN"), device);
   Type(w, "ofName", "_nwd_out");
   fs::remove(prog.File("_nwd_out.NC"));
   clickMake();
