@@ -21,14 +21,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// n squares in a row on the main layer, each with its start hole.
-std::string Squares(int n, double side = 10) {
+// n squares in a row on the main layer, each with its start hole; and a round hole after them.
+std::string Squares(int n, double side = 10, bool roundHole = false) {
   DxfText d("AC1009");
   d.Layer("DXF_MAIN");
   for (int i = 0; i < n; ++i) {
     const double x = i * (side + 5);
     d.Polyline("DXF_MAIN", {{x, 0}, {x + side, 0}, {x + side, side}, {x, side}}).Circle("DXF_MAIN", x + side / 2, 2, 0.5);
   }
+  if (roundHole) d.Circle("DXF_MAIN", n * (side + 5) + 10, 5, 5);
   return d.Str();
 }
 
@@ -77,13 +78,15 @@ TEST(Outputs, FailedRunsKeepTheEarlierProgramAndLeaveNoTemporary) {
       {"", "trap '' XFSZ; ulimit -f 0; ", false},            // no file can grow: the program is cut short
   };
   for (const auto& run : runs) {
-    Home home(run.ini);
+    Home home(run.ini, Squares(2, 10, true));
     if (run.folder) mkdir(home.File("_nwd_out.NC").c_str(), 0755);
     else WriteFile(home.File("_nwd_out.NC"), "earlier\n");
     ProcessResult r = RunProcess({"sh", "-c", run.shell + "exec ./korvex part.dxf"}, home.Path());
     SCOPED_TRACE(run.ini + run.shell + "\n" + r.output);
     EXPECT_EQ(r.status, 4);
     EXPECT_TRUE(Has(r.output, "could not be written"));
+    // What was found is counted as if the program had been written.
+    EXPECT_TRUE(Has(r.output, "\nkorvex: 3 contours (1 hole), 0 without start hole, 3 without technology data - "));
     if (!run.folder) {
       EXPECT_EQ(ReadFile(home.File("_nwd_out.NC")), "earlier\n");
     }

@@ -45,5 +45,4 @@ inline constexpr unsigned long long kMaxStreamDrawing = 1ULL << 30;   // bytes r
 //                   and SearchStartPoints (no start point is searched); the console text tells them
 //                   apart, since the start-point search prints "\n ...SearchStartPoints()\n" first
 //   "-Limit Ho-"    SimpleHoleForElement: element index outside the table
-//   "-Err HoS-"     SimpleHoleForElement: no NC stream
 //   "-Err HoT-"     SimpleHoleForElement: the element is not a circle

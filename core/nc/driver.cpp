@@ -307,18 +307,19 @@ void ProbeNwdOut() {
     if (out.drawing) reportOntoDrawing(dataPath);
     else if (pathOk) reportWriteError(dataPath, out.error);
     else gNcWriteFailed = 1;
-  } else {
-    writeHead(f);
-    for (int k = 1; k <= gKonturCounter; ++k) {
-      writeContourBlock(f, k);
-      if (k >= gKonturCounter) KxPrint("\n > gKonturCounter <break>\n");
-      else KxPrint("-\n");
-    }
-    writeFoot(f);
-
-    if (KxOutCommit(&out)) KxPrint(" -saved (nwdout)-\n");
-    else reportWriteError(dataPath, out.error);
   }
+  // Composed even when it cannot be written (into nothing): the summary and the
+  // page then count the holes, open contours and missing technologies as found.
+  writeHead(f);
+  for (int k = 1; k <= gKonturCounter; ++k) {
+    writeContourBlock(f, k);
+    if (k >= gKonturCounter) KxPrint("\n > gKonturCounter <break>\n");
+    else KxPrint("-\n");
+  }
+  writeFoot(f);
+  if (!f) return;
+  if (KxOutCommit(&out)) KxPrint(" -saved (nwdout)-\n");
+  else reportWriteError(dataPath, out.error);
 }
 
 void SortKontur(FILE* ostream, int k) {

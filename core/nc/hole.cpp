@@ -13,7 +13,6 @@ static const double kHoleAngles[4] = {240.0, 120.0, 15.0, 350.0};
 void SimpleHoleForElement(FILE* ostream, long elem) {
   const char* refusal = nullptr;
   if (elem >= eldsMaximum || elem < 0 || elem >= kMaxElements) refusal = "-Limit Ho-";
-  else if (!ostream) refusal = "-Err HoS-";
   else if (elds[elem].type != etCIR) refusal = "-Err HoT-";
   if (refusal) {
     KxPrint("%s", refusal);
