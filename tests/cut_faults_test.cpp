@@ -7,6 +7,7 @@
 #include "support/dxf_text.h"
 #include "support/nc_check.h"
 #include "support/runs.h"
+#include "support/support.h"
 
 namespace {
 
@@ -108,6 +109,58 @@ TEST(CutFaults, LeadInsStayOutOfTheMaterial) {
   Outcome r = Convert(d);
   EXPECT_NE(Block(r.program, 12).find("G00 X50.000 Y-4.000 (FeedPoint)"), std::string::npos) << r.program;
   EXPECT_NE(Block(r.program, 20).find("G00 X3.800 Y30.000 (FeedPoint)"), std::string::npos) << r.program;
+}
+
+// A start hole off a corner, where no side can be met square: the lead-in runs
+// straight to the corner, the cut leaves it along one side and comes back along
+// the other, the wire on the start hole's side. A punch with its hole off each of
+// its corners, and an L-shaped opening with its hole off its inner corner.
+TEST(CutFaults, StartHoleOffACornerLeadsInToTheCorner) {
+  const double corners[4][2] = {{0, 0}, {40, 0}, {40, 20}, {0, 20}};
+  for (const auto& c : corners) {
+    Drawing d;
+    d.Rect(0, 0, 40, 20).StartHole(c[0] == 0 ? -2 : 42, c[1] == 0 ? -2.5 : 22.5);
+    Outcome r = Convert(d);
+    char lead[64];
+    snprintf(lead, sizeof lead, " (FeedPoint);\nM60;\nM82;\nG90G42G44G52;\nG01 X%.3f Y%.3f D0A0", c[0], c[1]);
+    EXPECT_TRUE(r.Has(lead)) << r.program;
+    EXPECT_EQ(r.check.sideChecks, 1) << r.program;
+    EXPECT_EQ(r.check.leadInChecks, 1) << r.program;
+    EXPECT_EQ(r.check.pathChecks, 5) << r.program;   // four sides, the last one in two parts around the hold point
+    EXPECT_FALSE(r.Has("TROUBLE")) << r.program;
+  }
+  Drawing opening;
+  opening.Rect(0, 0, 100, 60).StartHole(50, -2);
+  opening.Line(20, 20, 60, 20).Line(60, 20, 60, 30).Line(60, 30, 35, 30).Line(35, 30, 35, 45).Line(35, 45, 20, 45);
+  opening.Line(20, 45, 20, 20).StartHole(33, 28);
+  Outcome r = Convert(opening);
+  EXPECT_TRUE(r.Has("G00 X33.000 Y28.000 (FeedPoint);\nM60;\nM82;\nG90G42G44G52;\nG01 X35.000 Y30.000 D0A0"))
+      << r.program;
+  EXPECT_EQ(r.check.sideChecks, 2) << r.program;
+  EXPECT_EQ(r.check.leadInChecks, 2) << r.program;
+}
+
+// A start hole that cannot lead in to the punch, off its corner with a bar on the
+// way or beyond the anchor length: the punch's block says it has no feed point,
+// the page says why; the bar, searched after it, is cut from that hole.
+TEST(CutFaults, UnusableStartHoleIsNamedWithItsReason) {
+  struct Case {
+    double x, y;
+    const char* why;
+  };
+  const Case cases[] = {{-2, -2, "material on the way to the contour"},
+                        {-4, -4, "farther from the contour than the anchor length"}};
+  for (const Case& c : cases) {
+    Drawing d;
+    d.Rect(0, 0, 40, 20).Rect(-1.6, -1.1, -0.4, -0.9).StartHole(c.x, c.y);
+    Outcome r = Convert(d);
+    EXPECT_NE(Block(r.program, 10).find("(NO FEED-POINT FOUND : 4 ELEMENTS);"), std::string::npos) << r.program;
+    char line[128];
+    snprintf(line, sizeof line, "start holes that give no lead-in: \n$K01     : start hole X%.3f Y%.3f: %s \n", c.x,
+             c.y, c.why);
+    EXPECT_TRUE(Has(r.page, line)) << r.page;
+    EXPECT_EQ(r.check.closedCuts, 1);
+  }
 }
 
 // On a plate the technology carries over, but not a contour's count of layer

@@ -15,6 +15,7 @@
 #include "geometry/base.h"
 #include "support/dxf_passes.h"
 #include "support/dxf_text.h"
+#include "support/nc_check.h"
 #include "support/runs.h"
 #include "support/support.h"
 
@@ -252,8 +253,8 @@ TEST(DxfBlocks, MarkerBlockStaysFeedPointBlockWithGeometryIsPlaced) {
 }
 
 // End to end: half an ellipse with semi-axes 20 and 10 and a spline half circle, each
-// closed by a line along its axis (a lead-in reaches a line or a wide arc, not the short
-// arcs of a curve), and a circle of two bulges: one contour of the curve's length, cut with arc moves
+// closed by a line along its axis (where the lead-in goes, the line being nearer than
+// the curve), and a circle of two bulges: one contour of the curve's length, cut with arc moves
 // each within 0.001 of the true curve after the program has written its coordinates with
 // three decimals, and counted under ARC on the page.
 TEST(DxfCurves, CutWithArcMovesWithinTheTolerance) {
@@ -300,6 +301,62 @@ TEST(DxfCurves, CutWithArcMovesWithinTheTolerance) {
     snprintf(feed, sizeof feed, "G00 X%.3f Y%.3f", c.feed.x, c.feed.y);
     EXPECT_TRUE(Has(r.program, feed)) << r.program;
     EXPECT_GE(CheckCut(r.program, c.at, 0, c.t1, c.feed, c.lineY), c.arcs);
+  }
+}
+
+// A contour made of a curve alone, whose arcs are all too short for the arc
+// approach: the lead-in meets the arc chain square at its nearest point, from a
+// drawn start hole and from one korvex places. A lone ellipse opening (a hole
+// inside, or nested in a plate) and a closed spline punch (an ellipse 15 x 7.5 as
+// a rational spline); the curve's block is cut closed, the wire on the start
+// hole's side, the lead-in clear of material, every arc within the tolerance.
+TEST(DxfCurves, ACurveAloneIsCutFromItsStartHole) {
+  const double w = std::sqrt(0.5);
+  const std::vector<std::pair<double, double>> oval = {{15, 0}, {15, 7.5}, {0, 7.5}, {-15, 7.5}, {-15, 0},
+                                                       {-15, -7.5}, {0, -7.5}, {15, -7.5}, {15, 0}};
+  auto ellipse = [](bool plate) {
+    DxfText d("AC1015");
+    d.Layer("DXF_MAIN");
+    if (plate) d.Line("DXF_MAIN", 0, 0, 100, 0).Line("DXF_MAIN", 100, 0, 100, 100).Line("DXF_MAIN", 100, 100, 0, 100)
+        .Line("DXF_MAIN", 0, 100, 0, 0).Circle("DXF_MAIN", 50, -2, 0.5);
+    return d.Ellipse("DXF_MAIN", 50, 50, 20, 0, 0.5, 0, 2 * M_PI);
+  };
+  auto spline = [&]() {
+    DxfText d("AC1015");
+    d.Layer("DXF_MAIN").Spline("DXF_MAIN", 2, {0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4}, oval, {1, w, 1, w, 1, w, 1, w, 1});
+    return d;
+  };
+  const Curve onEllipse = [](double t) { return Pt{50 + 20 * std::cos(t), 50 + 10 * std::sin(t)}; };
+  const Curve onOval = [](double t) { return Pt{15 * std::cos(t), 7.5 * std::sin(t)}; };
+  struct Case {
+    const char* name;
+    std::string dxf, ini;
+    Curve at;
+    int block;   // the curve's block
+  };
+  const Case cases[] = {
+      {"ellipse opening, drawn hole", ellipse(false).Circle("DXF_MAIN", 50, 57.5, 0.5).Str(), "", onEllipse, 10},
+      {"ellipse opening in a plate, hole placed", ellipse(true).Str(), "AutoStartHoles: 1\n", onEllipse, 20},
+      {"spline punch, drawn hole", spline().Circle("DXF_MAIN", 3, -9.5, 0.5).Str(), "", onOval, 10},
+      {"spline punch, hole placed", spline().Str(), "AutoStartHoles: 1\n", onOval, 10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Conversion r = ConvertText(c.dxf, c.ini);
+    const NcCheck check = CheckNcProgram(r.program, ShippedDevice());
+    EXPECT_TRUE(check.Ok()) << check.Report() << r.program;
+    EXPECT_FALSE(Has(r.program, "TROUBLE")) << r.program;
+    EXPECT_FALSE(Has(r.program, "NO FEED-POINT")) << r.program;
+    EXPECT_EQ(check.sideChecks, check.closedCuts);
+    EXPECT_EQ(check.leadInChecks, check.closedCuts);
+    const std::string n = "\nN" + std::to_string(c.block) + "(";
+    const size_t from = r.program.find(n), to = r.program.find("\nN", from + 1);
+    ASSERT_NE(from, std::string::npos) << r.program;
+    const std::string block = r.program.substr(from, to - from);
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(block, m, std::regex("G00 X(-?[0-9.]+) Y(-?[0-9.]+) \\(FeedPoint\\)"))) << block;
+    EXPECT_GE(CheckCut(block, c.at, 0, 2 * M_PI, {std::stod(m[1]), std::stod(m[2])}), 10) << block;
+    EXPECT_TRUE(Has(block, "(-CLOSED.CONTOUR-)")) << block;
   }
 }
 

@@ -44,6 +44,12 @@ TEST(NcChecker, NamesEachKindOfFault) {
   EXPECT_FALSE(faults(kSound, "(-----);\nM02", "(-----);\nN20(-- Contour: $K02 --);\nM99;\n(-----);\nM02").Ok());  // never called
   EXPECT_FALSE(faults(kSound, "G01 X5.000 Y0.000;\nG01 X5.000 Y2.000", "G01 X5.500 Y0.000;\nG01 X5.000 Y2.000").Ok());
   EXPECT_TRUE(faults(kSound, "(-missing-TechData- reset)", "(info: inferred)").Ok());  // words are no numbers
+  // A start hole outside, the wire outside: sound from below, through the top side from above.
+  const std::string inside = "G00 X5.000 Y2.000;\nM06;\nM17;\nG90G42";
+  EXPECT_TRUE(faults(kSound, inside, "G00 X5.000 Y-2.000;\nM06;\nM17;\nG90G41").Ok());
+  NcCheck across = faults(kSound, inside, "G00 X5.000 Y12.000;\nM06;\nM17;\nG90G41");
+  ASSERT_EQ(across.problems.size(), 1u) << across.Report();
+  EXPECT_NE(across.problems[0].find("lead-in crosses a cut contour"), std::string::npos);
 
   // Rapid moves with the wire threaded: an explicit G00, and a move that keeps G00 in force.
   const std::string top = "G01 X0.000 Y10.000;\nG01 X10.000 Y10.000;\n";

@@ -208,6 +208,146 @@ int lineApproach(long elem, long sPelem, float* al) {
 
 }  // namespace
 
+namespace {
+
+// A split point closer than this to an end of a curve piece is put on that end:
+// a remainder of almost nothing would be written as an arc whose start and end
+// print alike, which a control reads as a full circle.
+const double kCurveEndSnap = 0.01;
+
+bool validPair(long elem, long sPelem, const float* al) {
+  return al && elem >= 0 && sPelem >= 0 && elem != sPelem && elem < eldsCounter && sPelem < eldsCounter &&
+         elem < kMaxElements && sPelem < kMaxElements;
+}
+
+// Unit tangent of a line or an arc at one of its ends, pointing along the element
+// away from that end.
+void tangentFrom(const elementdaten& e, bool atStart, double* tx, double* ty) {
+  if (e.type == etLINE) {
+    const double dx = (double)e.ex - e.sx, dy = (double)e.ey - e.sy, len = std::hypot(dx, dy);
+    *tx = len > 0 ? (atStart ? dx : -dx) / len : 0;
+    *ty = len > 0 ? (atStart ? dy : -dy) / len : 0;
+    return;
+  }
+  // Counter-clockwise from the start angle, clockwise from the end angle.
+  const double w = (atStart ? e.sw : e.ew) / RAD2DEG;
+  *tx = atStart ? -std::sin(w) : std::sin(w);
+  *ty = atStart ? std::cos(w) : -std::cos(w);
+}
+
+// How far the hole (wx, wy from the corner) lies off element e's side away from
+// its neighbour (tangents te, tn at the corner): above 0 when e may take the lead-in
+// there, so that the side of e the lead-in rule sees is the side the hole is on.
+double cornerSide(const elementdaten& e, double vx, double vy, double tex, double tey, double tnx, double tny,
+                  double wx, double wy) {
+  const double hole = tex * wy - tey * wx, other = tex * tny - tey * tnx;
+  if (!(hole * other < 0)) return 0;
+  if (e.type == etARC) {
+    // An arc tells the side by its circle: a hole on the centre's side of the
+    // tangent must also lie inside the circle.
+    const double centre = tex * (e.cy - vy) - tey * (e.cx - vx);
+    if (centre * hole > 0 && !(std::hypot(vx + wx - e.cx, vy + wy - e.cy) < e.r)) return 0;
+  }
+  return std::fabs(hole) / std::hypot(wx, wy);
+}
+
+}  // namespace
+
+// The other line or arc of elem's contour that has an end at (vx, vy), or -1;
+// *atStart says which of its ends it is.
+long ContourNeighbourAt(long elem, float vx, float vy, bool* atStart) {
+  if (elem < 0 || elem >= eldsCounter || elem >= kMaxElements || !atStart) return -1;
+  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  for (long i = 0; i < n; ++i) {
+    const elementdaten& e = elds[i];
+    if (i == elem || (e.type != etLINE && e.type != etARC) || !KxSameName(e.kontur, elds[elem].kontur)) continue;
+    const bool s = IsTolLenB2P(e.sx, e.sy, vx, vy) == 1, t = IsTolLenB2P(e.ex, e.ey, vx, vy) == 1;
+    if (!s && !t) continue;
+    *atStart = s && (!t || LENC(e.sx, e.sy, vx, vy) <= LENC(e.ex, e.ey, vx, vy));
+    return i;
+  }
+  return -1;
+}
+
+int CurveApproachPossible(long elem, long sPelem, float* al) {
+  if (!validPair(elem, sPelem, al)) return 0;
+  const elementdaten& arc = elds[elem];
+  elementdaten& feed = elds[sPelem];
+  if (arc.type != etARC || !arc.curve) return 0;
+  KxPrint("\n CurveApproach: %ld zu: %ld ", sPelem, elem);
+  // The nearest point of the arc's circle, which must lie on the arc itself.
+  const double w = std::atan2((double)feed.cy - arc.cy, (double)feed.cx - arc.cx) * RAD2DEG;
+  double from = w - arc.sw;
+  while (from < 0) from += 360;
+  while (from >= 360) from -= 360;
+  const double sweep = BOGENWINKEL(arc.sw, arc.ew);
+  if (from > sweep) {
+    KxPrint(" ..ausserhalb =FALSE ");
+    return 0;
+  }
+  float px = arc.cx + (float)(arc.r * std::cos(w / RAD2DEG));
+  float py = arc.cy + (float)(arc.r * std::sin(w / RAD2DEG));
+  const double toStart = arc.r * from / RAD2DEG, toEnd = arc.r * (sweep - from) / RAD2DEG;
+  if (toStart < kCurveEndSnap && toStart <= toEnd) {
+    px = arc.sx;
+    py = arc.sy;
+  } else if (toEnd < kCurveEndSnap) {
+    px = arc.ex;
+    py = arc.ey;
+  }
+  const float ankL = LENC(feed.cx, feed.cy, px, py);
+  KxPrint(" Ankerlaenge:%.3f ", ankL);
+  if (!(ankL < gMaxAnkerLen) || !(ankL < *al)) return 0;
+  if (AnchorCrossesMaterial(elem, sPelem, px, py)) {
+    KxPrint(" anchor crosses an element ");
+    return 0;
+  }
+  *al = ankL;
+  feed.ex = px;
+  feed.ey = py;
+  KxPrint(" >C> Ankerposition an Elem:%ld  x:%.3f y:%.3f \n", elem, px, py);
+  return 1;
+}
+
+int CornerApproachPossible(long elem, long sPelem, float* al) {
+  if (!validPair(elem, sPelem, al)) return 0;
+  const elementdaten& e = elds[elem];
+  elementdaten& feed = elds[sPelem];
+  if (e.type != etLINE && e.type != etARC) return 0;
+  int result = 0;
+  for (int end = 0; end < 2; ++end) {
+    const bool atStart = end == 0;
+    const float vx = atStart ? e.sx : e.ex, vy = atStart ? e.sy : e.ey;
+    bool nStart = false;
+    const long nb = ContourNeighbourAt(elem, vx, vy, &nStart);
+    if (nb < 0) continue;
+    const double wx = (double)feed.cx - vx, wy = (double)feed.cy - vy;
+    const float ankL = LENC(feed.cx, feed.cy, vx, vy);
+    if (!(ankL > 0) || !(ankL < gMaxAnkerLen) || !(ankL < *al)) continue;
+    double tex, tey, tnx, tny;
+    tangentFrom(e, atStart, &tex, &tey);
+    tangentFrom(elds[nb], nStart, &tnx, &tny);
+    // The corner is the nearest point of both elements: the hole lies between
+    // their normals there, on the side where they enclose the wider angle.
+    if (wx * tex + wy * tey > 0 || wx * tnx + wy * tny > 0) continue;
+    // Of the two elements, the one the hole lies farther off takes the lead-in
+    // (on a tie the lower index).
+    const double mine = cornerSide(e, vx, vy, tex, tey, tnx, tny, wx, wy);
+    const double theirs = cornerSide(elds[nb], vx, vy, tnx, tny, tex, tey, wx, wy);
+    if (!(mine > 0) || theirs > mine || (theirs == mine && nb < elem)) continue;
+    KxPrint("\n CornerApproach: %ld zu: %ld (%ld) x:%.3f y:%.3f Ankerlaenge:%.3f ", sPelem, elem, nb, vx, vy, ankL);
+    if (AnchorCrossesMaterial(elem, sPelem, vx, vy)) {
+      KxPrint(" anchor crosses an element ");
+      continue;
+    }
+    *al = ankL;
+    feed.ex = vx;
+    feed.ey = vy;
+    result = 1;
+  }
+  return result;
+}
+
 int ApproachRWPossible(long elem, long sPelem, float* al) {
   if (!al || elem < 0 || sPelem < 0 || elem >= eldsCounter || sPelem >= eldsCounter ||
       elem >= kMaxElements || sPelem >= kMaxElements)

@@ -208,13 +208,14 @@ bool hasFeedPoint(const char* kn) {
 }
 
 // The places to try, best first: line midpoints by falling length, then the
-// midpoints of arcs the approach test can reach, by falling length.
+// midpoints of arcs the approach test can reach (any piece of a curve), by
+// falling length.
 std::vector<long> candidateBases(const Contour& c) {
   std::vector<long> lines, arcs;
   for (long i : c.members) {
     const elementdaten& e = elds[i];
     if (e.type == etLINE) lines.push_back(i);
-    else if (e.type == etARC && !(e.r < gMaxAnkerLen) && sweepOf(e) >= 10.5) arcs.push_back(i);
+    else if (e.type == etARC && (e.curve || (!(e.r < gMaxAnkerLen) && sweepOf(e) >= 10.5))) arcs.push_back(i);
   }
   auto length = [](long i) {
     const elementdaten& e = elds[i];

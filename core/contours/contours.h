@@ -48,8 +48,12 @@ void GetRegionFor(const char* kName);      // appends contour kName's region rec
 int IsCircleInRegion(long Regi, long InCi);  // 1 when the centre of InCi lies strictly inside region record Regi
 void FindFirstElemFor(const char* kName, long regElem);  // chooses feed point and lead-in element with the shortest anchor
 int ApproachRWPossible(long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches elem shorter than *al
+int CurveApproachPossible(long elem, long sPelem, float* al);  // 1 when feed point sPelem meets curve piece elem square, shorter than *al
+int CornerApproachPossible(long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches a corner of elem from outside its angle, shorter than *al
+long ContourNeighbourAt(long elem, float x, float y, bool* atStart);  // the other line or arc of elem's contour with an end at (x, y) (*atStart: which end), or -1
 int AnchorCrossesMaterial(long elem, long sPelem, float ax, float ay);  // 1 when the path from feed sPelem to (ax, ay) on elem meets another contour element
 void GetFirstDLagePnt(long feedE, long firstE, float* nX, float* nY, int* fS);  // end point and arc direction of the first cut
+const char* FeedPointRefusal(int k, char* buf, size_t size);  // why the start holes drawn for contour k give it no lead-in (into buf), or null
 int SearchInsetRegions(FILE* stream);      // finds contours inside contours and gives children a second feed search
 void ResetAnalysisState();                 // restores the globals of the region, feed and nesting search (tests, fuzzing)
 

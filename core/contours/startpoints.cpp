@@ -1,7 +1,11 @@
 // Start-point search: builds every contour's region, then picks the feed point
 // and lead-in element with the shortest feasible anchor path and leaves them
 // marked in the element table for the lead-in point and the NC output.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "config/config.h"
 #include "contours/contours.h"
@@ -11,7 +15,97 @@
 long statFirstElem = 0;
 const char* const gtFeedPoint = "-possible feedpoint-";
 
-void ResetAnalysisState() { statFirstElem = 0; }
+namespace {
+
+// Why the start holes drawn for a contour give it no lead-in, per contour number,
+// with the hole the reason is told for.
+enum FeedRefusal : signed char { kfNONE = 0, kfFAR, kfCROSSING, kfNO_SQUARE };
+signed char feedRefusals[kMaxElements + 1];
+float refusedX[kMaxElements + 1], refusedY[kMaxElements + 1];
+
+int contourNumberOf(const char* kName) {
+  const long k = kName[0] == '$' && kName[1] == 'K' ? strtol(kName + 2, nullptr, 10) : 0;
+  return k >= 1 && k <= kMaxElements ? (int)k : 0;
+}
+
+// The point of line or arc e nearest to (x, y).
+void nearestOn(const elementdaten& e, double x, double y, float* px, float* py) {
+  if (e.type == etLINE) {
+    const double dx = (double)e.ex - e.sx, dy = (double)e.ey - e.sy, len2 = dx * dx + dy * dy;
+    double u = len2 > 0 ? ((x - e.sx) * dx + (y - e.sy) * dy) / len2 : 0;
+    u = u < 0 ? 0 : u > 1 ? 1 : u;
+    *px = (float)(e.sx + u * dx);
+    *py = (float)(e.sy + u * dy);
+    return;
+  }
+  const double w = std::atan2(y - e.cy, x - e.cx) * RAD2DEG;
+  double from = w - e.sw;
+  while (from < 0) from += 360;
+  while (from >= 360) from -= 360;
+  if (from <= BOGENWINKEL(e.sw, e.ew)) {
+    *px = e.cx + (float)(e.r * std::cos(w / RAD2DEG));
+    *py = e.cy + (float)(e.r * std::sin(w / RAD2DEG));
+  } else {
+    const bool start = std::hypot(x - e.sx, y - e.sy) <= std::hypot(x - e.ex, y - e.ey);
+    *px = start ? e.sx : e.ex;
+    *py = start ? e.sy : e.ey;
+  }
+}
+
+// The contour got no lead-in from any of its drawn start holes: the reason is
+// told for the one nearest to it, by its straight way to the nearest point.
+void noteRefusal(const char* kName, const std::vector<long>& candidates) {
+  const int k = contourNumberOf(kName);
+  if (k == 0) return;
+  double best = 1e30;
+  long hole = -1, target = -1;
+  float tx = 0, ty = 0;
+  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  for (long pA : candidates) {
+    // A hole korvex tried itself is gone again when it was not taken.
+    if (elds[pA].type == etCIR && elds[pA].kElemX == kAutoStartMark) continue;
+    for (long i = 0; i < n; ++i) {
+      const elementdaten& e = elds[i];
+      if ((e.type != etLINE && e.type != etARC) || !KxSameName(e.kontur, kName)) continue;
+      float px, py;
+      nearestOn(e, elds[pA].cx, elds[pA].cy, &px, &py);
+      const double d = std::hypot((double)px - elds[pA].cx, (double)py - elds[pA].cy);
+      if (d < best) {
+        best = d;
+        hole = pA;
+        target = i;
+        tx = px;
+        ty = py;
+      }
+    }
+  }
+  if (hole < 0) return;
+  if (!(best <= gMaxAnkerLen)) feedRefusals[k] = kfFAR;
+  else if (AnchorCrossesMaterial(target, hole, tx, ty)) feedRefusals[k] = kfCROSSING;
+  else feedRefusals[k] = kfNO_SQUARE;
+  refusedX[k] = elds[hole].cx;
+  refusedY[k] = elds[hole].cy;
+}
+
+}  // namespace
+
+void ResetAnalysisState() {
+  statFirstElem = 0;
+  memset(feedRefusals, 0, sizeof feedRefusals);
+}
+
+const char* FeedPointRefusal(int k, char* buf, size_t size) {
+  if (!buf || size == 0 || k < 1 || k > kMaxElements || k > gKonturCounter) return nullptr;
+  const char* why = nullptr;
+  switch (feedRefusals[k]) {
+    case kfFAR: why = "farther from the contour than the anchor length"; break;
+    case kfCROSSING: why = "material on the way to the contour"; break;
+    case kfNO_SQUARE: why = "no element to meet square and no corner facing it"; break;
+    default: return nullptr;
+  }
+  snprintf(buf, size, "start hole X%.3f Y%.3f: %s", refusedX[k], refusedY[k], why);
+  return buf;
+}
 
 static void printCirclePassedOver(long pA, const elementdaten& e) {
   if (!KxConsole()) {
@@ -79,6 +173,39 @@ void FindFirstElemFor(const char* kName, long regElem) {
   long lastFeedBuf = 0;               // chosen feed point (0: none yet, the "feedbuf" slot)
   long AnfahrElemBuf = 0;             // chosen lead-in element
   long CheckedCirIns = 0;             // candidates inside the region
+  std::vector<long> candidates;       // their indices, for the passes when no element admits one
+
+  // A better pair: it frees the feed point chosen before it.
+  auto take = [&](long pA, long pB) {
+    elementdaten& old = elds[lastFeedBuf];
+    old.used = 0;
+    old.kontur[0] = '\0';
+    KxCopy(old.text, sizeof old.text, gNoText);
+    KxPrint(" | used removed by %ld |", lastFeedBuf);
+    AnkerLen = AnkerLenBuf;
+    lastFeedBuf = pA;
+    AnfahrElemBuf = pB;
+    KxPrint(" used new set by %ld\n", pB);
+  };
+  // The pair accepted so far is recorded in the table.
+  auto record = [&]() {
+    if (AnfahrElemBuf <= 0) return;
+    elementdaten& feed = elds[lastFeedBuf];
+    KxPrint("\n >> B[%s] ANFAHREL. = %ld ", kName, AnfahrElemBuf);
+    ePrintTypeToStream(AnfahrElemBuf);
+    KxCopy(feed.kontur, sizeof feed.kontur, kName);
+    ++feed.used;
+    KxPrint("\n >> B[%s] FEED IN = %ld  ", kName, lastFeedBuf);
+    ePrintTypeToStream(lastFeedBuf);
+    feed.IsFirst = (int)AnfahrElemBuf;
+    KxPrint("\n >> B[%s] SPLITT = x%.3fld y:%.3f \n", kName, feed.ex, feed.ey);
+    elds[AnfahrElemBuf].IsFirst = 1;
+    statFirstElem = AnfahrElemBuf;
+    // The feed-point text is how the NC output finds the feed point, for an
+    // insert as for a circle; -1 keeps it from being claimed by a later region.
+    KxCopy(feed.text, sizeof feed.text, gtFeedPoint);
+    feed.child = -1;
+  };
 
   KxPrint(KxConsole() ? "\n [FindFirstElementFor:%s %ld items)] " : " [FindFirstElementFor:%s %ld items)] ",
           kName, eldsCounter);
@@ -110,6 +237,7 @@ void FindFirstElemFor(const char* kName, long regElem) {
       continue;
     }
     ++CheckedCirIns;
+    candidates.push_back(pA);
     KxPrint(" IN ");
     if (CheckedCirIns > 1) {
       KxPrint("\n ..oops, next poss.Feedpoint <break>\n");
@@ -120,38 +248,27 @@ void FindFirstElemFor(const char* kName, long regElem) {
     for (long pB = 0; pB < eldsCounter; ++pB) {
       const elementdaten& el = elds[pB];
       if ((el.type != etLINE && el.type != etARC) || !KxSameName(el.kontur, kName)) continue;
-      if (ApproachRWPossible(pB, pA, &AnkerLenBuf) == 1 && AnkerLen > AnkerLenBuf) {
-        // The better pair frees the feed point chosen before it.
-        elementdaten& old = elds[lastFeedBuf];
-        old.used = 0;
-        old.kontur[0] = '\0';
-        KxCopy(old.text, sizeof old.text, gNoText);
-        KxPrint(" | used removed by %ld |", lastFeedBuf);
-        AnkerLen = AnkerLenBuf;
-        lastFeedBuf = pA;
-        AnfahrElemBuf = pB;
-        KxPrint(" used new set by %ld\n", pB);
-      }
+      if (ApproachRWPossible(pB, pA, &AnkerLenBuf) == 1 && AnkerLen > AnkerLenBuf) take(pA, pB);
     }
-
-    if (AnfahrElemBuf > 0) {
-      elementdaten& feed = elds[lastFeedBuf];
-      KxPrint("\n >> B[%s] ANFAHREL. = %ld ", kName, AnfahrElemBuf);
-      ePrintTypeToStream(AnfahrElemBuf);
-      KxCopy(feed.kontur, sizeof feed.kontur, kName);
-      ++feed.used;
-      KxPrint("\n >> B[%s] FEED IN = %ld  ", kName, lastFeedBuf);
-      ePrintTypeToStream(lastFeedBuf);
-      feed.IsFirst = (int)AnfahrElemBuf;
-      KxPrint("\n >> B[%s] SPLITT = x%.3fld y:%.3f \n", kName, feed.ex, feed.ey);
-      elds[AnfahrElemBuf].IsFirst = 1;
-      statFirstElem = AnfahrElemBuf;
-      // The feed-point text is how the NC output finds the feed point, for an
-      // insert as for a circle; -1 keeps it from being claimed by a later region.
-      KxCopy(feed.text, sizeof feed.text, gtFeedPoint);
-      feed.child = -1;
-    }
+    record();
   }
+
+  // No element admits a square lead-in from any candidate: next the pieces of a
+  // curve, which may be met anywhere since they join tangentially, then the
+  // corners, entered from outside their angle.
+  for (int pass = 0; pass < 2 && AnfahrElemBuf == 0 && !candidates.empty(); ++pass) {
+    for (long pA : candidates)
+      for (long pB = 0; pB < eldsCounter && pB < kMaxElements; ++pB) {
+        const elementdaten& el = elds[pB];
+        if ((el.type != etLINE && el.type != etARC) || !KxSameName(el.kontur, kName)) continue;
+        const int ok = pass == 0 ? CurveApproachPossible(pB, pA, &AnkerLenBuf) : CornerApproachPossible(pB, pA, &AnkerLenBuf);
+        if (ok == 1 && AnkerLen > AnkerLenBuf) take(pA, pB);
+      }
+    record();
+  }
+  const int k = contourNumberOf(kName);
+  if (AnfahrElemBuf > 0 && k > 0) feedRefusals[k] = kfNONE;
+  else if (AnfahrElemBuf == 0) noteRefusal(kName, candidates);
 }
 
 int SearchStartPoints() {

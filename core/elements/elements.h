@@ -39,6 +39,7 @@ struct elementdaten {
   float len;         // length
   float bulge;       // polyline vertex: tan(sweep/4) of the segment to the next vertex, 0 for a straight one
   int polyOpen;      // polyline vertex: 1 when its polyline is open, so the last vertex closes nothing
+  int curve;         // 1: a piece of an ellipse or spline, tangent to the pieces beside it; 0: drawn as it is
 };
 
 extern elementdaten elds[kMaxElements];  // the element table

@@ -87,6 +87,7 @@ void AddElement(int typ, const char* opttext) {
   e.child = 0;
   e.bulge = 0;
   e.polyOpen = 0;
+  e.curve = 0;
   e.fLayer = gAktLayName;
   if (opttext && strlen(opttext) > 2) KxCopy(e.text, sizeof e.text, opttext);
   if (typ == etPNT || typ == etTEXT) {
@@ -111,7 +112,7 @@ void CopyElementInto(long des, long tar) {
   if (&s == &t) return;
   t.sx = s.sx; t.sy = s.sy; t.ex = s.ex; t.ey = s.ey;
   t.cx = s.cx; t.cy = s.cy; t.sw = s.sw; t.ew = s.ew;
-  t.r = s.r; t.child = s.child; t.fLayer = s.fLayer;
+  t.r = s.r; t.child = s.child; t.fLayer = s.fLayer; t.curve = s.curve;
   if (isCopySlot(tar)) {
     t.kElemX = des;
     return;

@@ -221,6 +221,45 @@ static void writePunch(FILE* os, int k, const char* kN, long feedElem, long circ
   fLayerList(ll_CLR_U, 0, nullptr, 0);
 }
 
+// A split point on an end of the first element, a corner: the cut leaves the
+// corner along one of the two elements that meet there, the one the lead-in rule
+// points along, and comes back along the other, which is cut last, with the hold
+// point on it (the first element keeps nothing to hold the part by).
+struct CornerSplit {
+  long lead;     // the element cut from the split point
+  long back;     // the element cut last, back into the corner; -1: the split point lies inside the first element
+  int backDir;   // its arc word toward the corner, kxG02 or kxG03 (forward: toward its end point)
+};
+
+static CornerSplit cornerSplit(long feedElem, long firstElem, float* qX, float* qY, int* clockType) {
+  CornerSplit c{firstElem, -1, kxG03};
+  const elementdaten& feed = elds[feedElem];
+  const elementdaten& first = elds[firstElem];
+  // Closer than half a thousandth the two points are written alike.
+  const float kSame = 0.0005f;
+  const bool atStart = LENC(feed.ex, feed.ey, first.sx, first.sy) <= kSame;
+  if (!atStart && !(LENC(feed.ex, feed.ey, first.ex, first.ey) <= kSame)) return c;
+  bool nStart = false;
+  const long nb = ContourNeighbourAt(firstElem, feed.ex, feed.ey, &nStart);
+  if (nb < 0) return c;
+  const elementdaten& n = elds[nb];
+  if (LENC(*qX, *qY, feed.ex, feed.ey) <= kSame) {
+    // The rule runs the first element into the corner: the cut leaves along the
+    // neighbour and comes back along the first element.
+    c.lead = nb;
+    c.back = firstElem;
+    c.backDir = atStart ? kxG02 : kxG03;
+    *qX = nStart ? n.ex : n.sx;
+    *qY = nStart ? n.ey : n.sy;
+    *clockType = nStart ? kxG03 : kxG02;
+  } else {
+    c.back = nb;
+    c.backDir = nStart ? kxG02 : kxG03;
+  }
+  KxPrint("\n corner split: lead %ld, back %ld G%02d\n", c.lead, c.back, c.backDir);
+  return c;
+}
+
 // One closed contour's sub-program, in these steps:
 //   A. a contour without a usable feed point: hole or trouble (writeHoleOrTrouble);
 //   B. a circle entered from outside: round punch (writePunch);
@@ -301,37 +340,46 @@ void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
   float qX = first.ex, qY = first.ey;
   int clockType = kxG03;   // the arc's own direction, toward its end point, unless the lead-in rule says otherwise
   GetFirstDLagePnt(feedElem, firstElem, &qX, &qY, &clockType);
+  const CornerSplit corner = cornerSplit(feedElem, firstElem, &qX, &qY, &clockType);
+  const elementdaten& lead = elds[corner.lead];
   NcPut(os, "G90G%dG44G%d%s\n", t.dDLage, t.dKLage, mS.EOL);
   const char* move = SetMoveTypeForLayer(first.fLayer);
   NcPut(os, "%s X%.3f Y%.3f", move, feed.ex, feed.ey);
   NcPut(os, "%s%s0", mS.NylOffset, mS.Angel);
   if (gDataInfo) NcPut(os, " (SplittPoint)");
   NcPut(os, "%s\n", mS.EOL);
-  if (first.type == etARC) {
+  if (lead.type == etARC) {
     NcPut(os, "G%02d X%.3f Y%.3f", clockType, qX, qY);
-    NcPut(os, " I%.3f", first.cx - feed.ex);
-    NcPut(os, " J%.3f", first.cy - feed.ey);
+    NcPut(os, " I%.3f", lead.cx - feed.ex);
+    NcPut(os, " J%.3f", lead.cy - feed.ey);
   } else {
-    NcPut(os, "%s X%.3f Y%.3f", move, qX, qY);
+    NcPut(os, "%s X%.3f Y%.3f", corner.lead == firstElem ? move : SetMoveTypeForLayer(lead.fLayer), qX, qY);
   }
   NcPut(os, " %s%d", mS.OffsetR, t.dReg);
   NcPut(os, " %s%.3f%s\n", mS.Angel, multiLayer ? NcLayer(first.fLayer).useKonik : t.dkonik, mS.EOL);
   KxLog("First: %ld | Last: %ld (Count:%ld) \n", lowest, highest, count);
 
-  // The far end of the first element: a closed walk comes back to it.
+  // The far end of the first element: a closed walk comes back to it. From a
+  // corner the walk ends where the element back into the corner begins.
   const bool leadToEnd = qX == first.ex && qY == first.ey;
-  const float farX = leadToEnd ? first.sx : first.ex, farY = leadToEnd ? first.sy : first.ey;
+  float farX = leadToEnd ? first.sx : first.ex, farY = leadToEnd ? first.sy : first.ey;
+  if (corner.back >= 0) {
+    const elementdaten& b = elds[corner.back];
+    farX = corner.backDir == kxG03 ? b.sx : b.ex;
+    farY = corner.backDir == kxG03 ? b.sy : b.ey;
+  }
 
   // F. The path: as many passes as members, each taking what joins the current point.
   // Every element is taken once: turning back along a taken one would cut it again
   // and leave the rest of the contour uncut.
   static bool taken[kMaxElements];
   memset(taken, 0, sizeof taken);
-  long last = 0, previous = firstElem;
+  if (corner.back >= 0) taken[corner.back] = true;   // cut last, with the hold point
+  long last = 0, previous = corner.lead;
   for (long pass = 0; pass < count; ++pass) {
     KxPrint("\nLoop: ");
     for (long i = lowest; i <= highest && i < eldsCounter; ++i) {
-      if (i == firstElem || i == feedElem || i == last || i == previous || taken[i]) continue;
+      if (i == corner.lead || i == feedElem || i == last || i == previous || taken[i]) continue;
       if (!isContourMember(i, kN)) continue;
       if (IsTolLenBetween(i, last, 0) == 1) KxPrint(" %ld<>%ld ", i, last);
       elementdaten& e = elds[i];
@@ -388,7 +436,8 @@ void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
   // through the part, so it ends where its path ends, reported as trouble.
   const bool closed = IsTolLenB2P(qX, qY, farX, farY) == 1;
   if (closed) {
-    SimpleHoldPoint(os, feedElem, firstElem, qX, qY, clockType);
+    if (corner.back >= 0) SimpleHoldPoint(os, feedElem, corner.back, qX, qY, corner.backDir);
+    else SimpleHoldPoint(os, feedElem, firstElem, qX, qY, clockType);
     NcPut(os, "%s X%.3f Y%.3f", SetMoveTypeForLayer(first.fLayer), feed.cx, feed.cy);
     NcPut(os, "%s%s0%s\n", mS.NylOffset, mS.Angel, mS.EOL);
   }

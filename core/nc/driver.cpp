@@ -222,10 +222,9 @@ static void writeContourBlock(FILE* f, int k) {
         e.used += 1;
         break;
       case etCIR:
-        if (e.r < gStartPosition) feedMarker = 1;
-        break;
       case etINSE:
-        feedMarker = 1;
+        // A start hole the search claimed but could not lead in from is no feed point.
+        if ((e.type == etINSE || e.r < gStartPosition) && KxSameName(e.text, gtFeedPoint)) feedMarker = 1;
         break;
       case etLINE:
       case etARC:

@@ -39,10 +39,15 @@ void SimpleHoldPoint(FILE* ostream, long feedElem, long firstElem, float qX, flo
 
   KxPrint("\n >Holdpoint ");
   const int d = arcWord;
-  // The stop point lies 4 degrees before the split point in the direction of travel.
+  // The stop point lies 4 degrees before the split point in the direction of
+  // travel; on a shorter remainder (a piece of a curve) halfway there.
   double a = WIV(f.cx, f.cy, sX, sY);
-  if (d == kxG02) a += 4.0;
-  if (d == kxG03) a -= 4.0;
+  double rest = d == kxG02 ? WIV(f.cx, f.cy, qX, qY) - a : a - WIV(f.cx, f.cy, qX, qY);
+  while (rest < 0) rest += 360;
+  while (rest >= 360) rest -= 360;
+  const double back = rest < 4.5 ? rest / 2 : 4.0;
+  if (d == kxG02) a += back;
+  if (d == kxG03) a -= back;
   const float px = f.cx + XARC(a, f.r);
   const float py = f.cy + YARC(a, f.r);
   NcPut(ostream, "G0%d X%.3f Y%.3f", d, px, py);

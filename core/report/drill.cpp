@@ -1,12 +1,28 @@
 // The drill list of the statistics page: where korvex placed start holes of its
 // own (setting AutoStartHoles), so the shop drills them before the wire is
-// threaded, and which closed contours found no place for one.
+// threaded, which closed contours found no place for one, and which drawn start
+// holes give their contour no lead-in, and why.
 #include "contours/contours.h"
 #include "elements/elements.h"
 #include "report/report.h"
 
+// The contours left uncut although start holes are drawn for them.
+static void writeUnusableHoles(FILE* page) {
+  char kn[16], why[160];
+  int unusable = 0;
+  for (int k = 1; k <= gKonturCounter; ++k) unusable += FeedPointRefusal(k, why, sizeof why) != nullptr;
+  if (unusable < 1) return;
+  fputs("start holes that give no lead-in: \n", page);
+  for (int k = 1; k <= gKonturCounter; ++k) {
+    KxContourName(kn, sizeof kn, k);
+    if (FeedPointRefusal(k, why, sizeof why)) fprintf(page, "%-9s: %s \n", kn, why);
+  }
+  fputs("\n", page);
+}
+
 void KxWriteDrillList(FILE* page) {
   if (!page || gKonturCounter < 1) return;
+  writeUnusableHoles(page);
   char kn[16], why[48];
   int refused = 0;
   for (int k = 1; k <= gKonturCounter; ++k) refused += AutoStartRefusal(k, why, sizeof why) != nullptr;

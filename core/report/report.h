@@ -36,7 +36,7 @@ int KxOpenForUser(const char* path);   // starts the desktop opener for path wit
 
 // --- page helpers (statistic.cpp) ---
 void KxHtmlText(FILE* out, const char* text);   // writes text with &, <, >, quotes as HTML entities
-void KxWriteDrillList(FILE* page);               // the start holes korvex placed, and the contours that got none (drill.cpp)
+void KxWriteDrillList(FILE* page);               // drawn start holes that give no lead-in, the start holes korvex placed and the contours that got none (drill.cpp)
 
 // --- run statuses and the closing summary (summary.cpp) ---
 inline constexpr int kxSTATUS_OK = 0;           // the run went through

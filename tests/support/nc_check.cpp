@@ -2,6 +2,7 @@
 #include "support/nc_check.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -95,6 +96,27 @@ void addArc(CutLoop& c, double sx, double sy, double ex, double ey, double cx, d
   c.pts.push_back({ex, ey});
 }
 
+// Whether segment p-q meets segment a-b (touching counts).
+bool segmentsMeet(double px, double py, double qx, double qy, double ax, double ay, double bx, double by) {
+  auto orient = [](double ox, double oy, double ux, double uy, double vx, double vy) {
+    const double c = (ux - ox) * (vy - oy) - (uy - oy) * (vx - ox);
+    return c > 1e-12 ? 1 : c < -1e-12 ? -1 : 0;
+  };
+  const int d1 = orient(px, py, qx, qy, ax, ay), d2 = orient(px, py, qx, qy, bx, by);
+  const int d3 = orient(ax, ay, bx, by, px, py), d4 = orient(ax, ay, bx, by, qx, qy);
+  if (d1 * d2 > 0 || d3 * d4 > 0) return false;
+  if (d1 != 0 || d2 != 0) return true;
+  // On one line: they meet when their extents overlap.
+  return std::max(px, qx) >= std::min(ax, bx) && std::max(ax, bx) >= std::min(px, qx) &&
+         std::max(py, qy) >= std::min(ay, by) && std::max(ay, by) >= std::min(py, qy);
+}
+
+// A lead-in: from the start hole to the split point.
+struct LeadIn {
+  double hx, hy, sx, sy;
+  size_t line;
+};
+
 // Signed area (positive: counter-clockwise) of a closed polygon.
 double signedArea(const NcPolygon& p) {
   double a = 0;
@@ -149,6 +171,8 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
   const std::string foot = std::string(dev.RemarkOn) + "-----" + dev.RemarkOff + dev.EOL;
 
   std::map<int, size_t> blocks;
+  std::vector<LeadIn> leadIns;     // of the closed cuts
+  std::vector<std::pair<NcPolygon, std::array<double, 4>>> loops;  // the closed cuts with their boxes, material for every lead-in
   int open = -1;          // block number whose return is still missing
   size_t openLine = 0;
   bool havePos = false;
@@ -197,6 +221,11 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
       return;
     }
     ++r.closedCuts;
+    leadIns.push_back({loop.cut.holeX, loop.cut.holeY, a.first, a.second, loop.line});
+    std::array<double, 4> box{1e300, 1e300, -1e300, -1e300};
+    for (const auto& q : loop.pts)
+      box = {std::min(box[0], q.first), std::min(box[1], q.second), std::max(box[2], q.first), std::max(box[3], q.second)};
+    loops.emplace_back(loop.pts, box);
     if (loop.pts.size() < 4) return;
     const double area = signedArea(loop.pts);
     // A start hole on the loop itself has no side to be checked.
@@ -295,6 +324,29 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
   if (r.threadedRapids > opt.askedRapids)
     problem(firstThreadedRapid, std::to_string(r.threadedRapids) + " rapid move(s) with the wire threaded, " +
                                     std::to_string(opt.askedRapids) + " asked for");
+  // No lead-in runs through a cut loop, its own short of its split point or another
+  // one; inside an opening (its start hole within its loop) all is scrap, and the
+  // loops there may be crossed.
+  for (size_t k = 0; k < leadIns.size(); ++k) {
+    const LeadIn& l = leadIns[k];
+    const double len = std::hypot(l.sx - l.hx, l.sy - l.hy);
+    if (len <= 0.01) continue;
+    ++r.leadInChecks;
+    const double ex = l.sx - (l.sx - l.hx) * 0.01 / len, ey = l.sy - (l.sy - l.hy) * 0.01 / len;
+    const NcPolygon& own = loops[k].first;
+    const bool opening = own.size() >= 3 && NcInside(own, l.hx, l.hy);
+    bool crosses = false;
+    for (size_t j = 0; j < loops.size() && !crosses; ++j) {
+      const auto& [p, box] = loops[j];
+      if (std::max(l.hx, ex) < box[0] || std::min(l.hx, ex) > box[2] || std::max(l.hy, ey) < box[1] ||
+          std::min(l.hy, ey) > box[3])
+        continue;
+      if (j != k && opening && !p.empty() && NcInside(own, p[0].first, p[0].second)) continue;
+      for (size_t i = 0, h = p.size() - 1; i < p.size() && !crosses; h = i++)
+        crosses = segmentsMeet(l.hx, l.hy, ex, ey, p[h].first, p[h].second, p[i].first, p[i].second);
+    }
+    if (crosses) problem(l.line, "lead-in crosses a cut contour");
+  }
   for (int n : r.called)
     if (!blocks.count(n)) r.problems.push_back("call of N" + std::to_string(n) + " has no block");
   for (const auto& [n, at] : blocks)

@@ -1,8 +1,9 @@
 // Checks an NC program written with a given device syntax for the properties a
 // machine relies on: program delimiters, every called sub-program present and
 // returning and called, no non-finite numbers, consistent arc centres, closed
-// cuts, the wire on the start hole's side of every closed cut, no rapid move
-// with the wire threaded, and no element of a cut taken twice.
+// cuts, the wire on the start hole's side of every closed cut, no lead-in through
+// a cut contour, no rapid move with the wire threaded, and no element of a cut
+// taken twice.
 #pragma once
 
 #include <map>
@@ -45,6 +46,7 @@ struct NcCheck {
   int sideChecks = 0;                 // closed cut loops whose wire side was checked against the start hole
   int threadedRapids = 0;             // G00 moves written while the wire was threaded (not after a NoCut)
   int pathChecks = 0;                 // cutting moves checked against the drawing's elements
+  int leadInChecks = 0;               // lead-ins of closed cuts checked for crossing a cut contour
   std::set<int> called;               // block numbers called
   std::map<int, NcCut> cuts;          // per block, its first loop
   bool Ok() const { return problems.empty(); }
