@@ -1,7 +1,8 @@
 // Start holes korvex places itself (AutoStartHoles): a plate with openings and
 // punches at nesting depths 0 to 2, made of rectangles and circles of arcs, a
 // piece crowded by a neighbour, openings too small for a hole and a piece with a
-// drawn hole, converted by the console program. The holes are checked against
+// drawn hole; narrow openings and gaps, where the hole goes closer; converted by
+// the console program. The holes are checked against
 // the drawing's geometry here, and the program against the NC checker.
 #include <gtest/gtest.h>
 
@@ -19,28 +20,33 @@
 namespace {
 
 // A contour of the drawing as this test knows it: its outline as a polygon, how
-// deep it is nested, and what should become of it.
+// deep it is nested, what should become of it and, when it gets a hole, the
+// length of its lead-in.
 struct Shape {
   std::string what;   // "placed", "too small" or "drawn"
   int depth;
   NcPolygon outline;
+  double lead = 0;
 };
+
+const double kAnchor = 4.5, kHalf = kAnchor / 2;
+const double kClear = 0.3;   // the placed hole's edge from every contour
 
 struct Drawing {
   DxfText dxf{"AC1009"};
   std::vector<Shape> shapes;
   Drawing() { dxf.Layer("DXF_MAIN"); }
 
-  void Rect(double x0, double y0, double x1, double y1, int depth, const std::string& what) {
+  void Rect(double x0, double y0, double x1, double y1, int depth, const std::string& what, double lead = kHalf) {
     dxf.Line("DXF_MAIN", x0, y0, x1, y0).Line("DXF_MAIN", x1, y0, x1, y1);
     dxf.Line("DXF_MAIN", x1, y1, x0, y1).Line("DXF_MAIN", x0, y1, x0, y0);
-    shapes.push_back({what, depth, {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}});
+    shapes.push_back({what, depth, {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}, lead});
   }
 
   // A circle drawn as three arcs, so that it is a contour and not a hole.
   void Ring(double cx, double cy, double r, int depth, const std::string& what) {
     dxf.Arc("DXF_MAIN", cx, cy, r, 0, 120).Arc("DXF_MAIN", cx, cy, r, 120, 240).Arc("DXF_MAIN", cx, cy, r, 240, 360);
-    shapes.push_back({what, depth, {}});
+    shapes.push_back({what, depth, {}, kHalf});
     for (int i = 0; i < 720; ++i)
       shapes.back().outline.push_back({cx + r * cos(i * M_PI / 360), cy + r * sin(i * M_PI / 360)});
   }
@@ -60,6 +66,59 @@ std::map<int, std::pair<double, double>> placedHoles(const std::string& program)
   return out;
 }
 
+// Every hole the program names against the drawing: threaded where the remark
+// says, each for a different shape meant to get one, on the side its nesting asks
+// for, its lead-in as long as the shape says and meeting nothing before the
+// contour, its edge the clearance away from every contour (and at a half anchor
+// length's lead-in, every other contour an anchor length away) and from every
+// other hole. The shapes that got one, by hole.
+std::map<std::pair<double, double>, size_t> checkHoles(const Drawing& d, const NcCheck& c, const std::string& program,
+                                                       double radius) {
+  std::map<std::pair<double, double>, size_t> out;
+  for (const auto& [block, hole] : placedHoles(program)) {
+    SCOPED_TRACE(testing::Message() << "N" << block);
+    auto own = c.cuts.lower_bound(block);   // the contour's blocks are N<10k> to N<10k+2>
+    if (own == c.cuts.end() || own->first >= block + 10) {
+      ADD_FAILURE() << "no cut";
+      continue;
+    }
+    const NcCut& cut = own->second;
+    const auto [hx, hy] = hole;
+    const double sx = cut.moves[0].x0, sy = cut.moves[0].y0;   // the split point
+    EXPECT_EQ(cut.holeX, hx);
+    EXPECT_EQ(cut.holeY, hy);
+    size_t k = d.shapes.size();
+    for (size_t s = 0; s < d.shapes.size(); ++s)
+      if (NcDistanceTo(d.shapes[s].outline, sx, sy) < 0.01) k = s;
+    if (k == d.shapes.size()) {
+      ADD_FAILURE() << "split point on no shape";
+      continue;
+    }
+    SCOPED_TRACE(testing::Message() << "shape " << k);
+    const Shape& shape = d.shapes[k];
+    EXPECT_EQ(shape.what, "placed");
+    EXPECT_EQ(NcInside(shape.outline, hx, hy), shape.depth % 2 == 1);
+    EXPECT_NEAR(std::hypot(hx - sx, hy - sy), shape.lead, 0.01);
+    EXPECT_NEAR(NcDistanceTo(shape.outline, hx, hy), shape.lead, 0.01);
+    for (size_t s = 0; s < d.shapes.size(); ++s) {
+      EXPECT_GE(NcDistanceTo(d.shapes[s].outline, hx, hy), radius + kClear - 1e-3) << "shape " << s;
+      if (s != k && shape.lead == kHalf) {
+        EXPECT_GE(NcDistanceTo(d.shapes[s].outline, hx, hy), kAnchor - 1e-3) << "shape " << s;
+      }
+      for (int i = 0; i < 200; ++i) {
+        const double t = i / 200.0;
+        EXPECT_GT(NcDistanceTo(d.shapes[s].outline, hx + t * (sx - hx), hy + t * (sy - hy)), 1e-3) << "shape " << s;
+      }
+    }
+    for (const auto& [other, s] : out) {
+      EXPECT_GE(std::hypot(hx - other.first, hy - other.second), 2 * radius + kClear - 1e-3) << "hole of " << s;
+    }
+    for (const auto& [other, s] : out) EXPECT_NE(s, k) << "two holes for one shape";
+    out[hole] = k;
+  }
+  return out;
+}
+
 }  // namespace
 
 TEST(AutoStartHoles, EachContourGetsAFreePlaceOnTheSideItsNestingAsksFor) {
@@ -72,52 +131,21 @@ TEST(AutoStartHoles, EachContourGetsAFreePlaceOnTheSideItsNestingAsksFor) {
   d.Ring(160, 40, 20, 0, "placed");              // round piece beside the plate
   d.Rect(140, -40, 180, -30, 0, "placed");       // its long lower side faces B closely
   d.Rect(155, -46, 165, -43, 0, "placed");       // B
-  d.Rect(40, 10, 43, 13, 1, "too small");        // opening narrower than the anchor path
+  d.Rect(40, 10, 41.2, 13, 1, "too small");      // opening narrower than a hole and its clearance
   d.Ring(45, 70, 3, 1, "too small");             // opening with arcs the approach cannot use
   d.Rect(200, 0, 220, 20, 0, "drawn");
   d.dxf.Circle("DXF_MAIN", 210, -2, 0.5);
-  const double anchor = 4.5, half = anchor / 2;
 
   Conversion r = ConvertText(d.dxf.Str(), "AutoStartHoles: 1\n");
   ASSERT_EQ(r.status, 0) << r.output;
   NcCheck c = CheckNcProgram(r.program, ShippedDevice());
   EXPECT_TRUE(c.Ok()) << c.Report();
   EXPECT_EQ(c.sideChecks, 9);   // every cut contour, its wire on the start hole's side
-
-  const auto placed = placedHoles(r.program);
-  EXPECT_EQ(placed.size(), 8u);
-  std::set<size_t> seen;
-  for (const auto& [block, hole] : placed) {
-    SCOPED_TRACE(testing::Message() << "N" << block);
-    auto own = c.cuts.lower_bound(block);   // the contour's blocks are N<10k> to N<10k+2>
-    ASSERT_TRUE(own != c.cuts.end() && own->first < block + 10);
-    const NcCut& cut = own->second;
-    const auto [hx, hy] = hole;
-    const double sx = cut.moves[0].x0, sy = cut.moves[0].y0;   // the split point
-    EXPECT_EQ(cut.holeX, hx);   // threaded where the remark says
-    EXPECT_EQ(cut.holeY, hy);
-    size_t k = d.shapes.size();
-    for (size_t s = 0; s < d.shapes.size(); ++s)
-      if (NcDistanceTo(d.shapes[s].outline, sx, sy) < 0.01) k = s;
-    ASSERT_LT(k, d.shapes.size());
-    EXPECT_TRUE(seen.insert(k).second);
-    const Shape& shape = d.shapes[k];
-    EXPECT_EQ(shape.what, "placed");
-    EXPECT_EQ(NcInside(shape.outline, hx, hy), shape.depth % 2 == 1);
-    EXPECT_NEAR(std::hypot(hx - sx, hy - sy), half, 0.01);
-    EXPECT_NEAR(NcDistanceTo(shape.outline, hx, hy), half, 0.01);
-    for (size_t s = 0; s < d.shapes.size(); ++s) {
-      if (s != k) {
-        EXPECT_GE(NcDistanceTo(d.shapes[s].outline, hx, hy), anchor - 1e-3) << "shape " << s;
-      }
-      // The anchor path meets nothing before it reaches the contour.
-      for (int i = 0; i < 200; ++i) {
-        const double t = i / 200.0;
-        EXPECT_GT(NcDistanceTo(d.shapes[s].outline, hx + t * (sx - hx), hy + t * (sy - hy)), 1e-3) << "shape " << s;
-      }
-    }
+  const auto holes = checkHoles(d, c, r.program, 0.5);
+  EXPECT_EQ(holes.size(), 8u);
+  for (const auto& [hole, k] : holes) {
     if (k == 6) {
-      EXPECT_GT(hy, -30);   // the first place, facing B, was refused
+      EXPECT_GT(hole.second, -30);   // the first place, facing B, was refused
     }
   }
 
@@ -130,8 +158,9 @@ TEST(AutoStartHoles, EachContourGetsAFreePlaceOnTheSideItsNestingAsksFor) {
   EXPECT_EQ(CountOf(r.log, "AUTO START HOLE X"), 8u);
   EXPECT_EQ(CountOf(r.log, "NO PLACE FOR A START HOLE: too small"), 2u);
   EXPECT_NE(r.page.find("start holes to drill: \nCONTOUR  :        X |        Y | DIAMETER \n"), std::string::npos);
-  EXPECT_EQ(CountOf(r.page, "|    2.605 \n"), 8u) << r.page;
-  EXPECT_EQ(CountOf(r.page, ": no place for a start hole (too small) \n"), 2u);
+  EXPECT_EQ(CountOf(r.page, "|    1.000 \n"), 8u) << r.page;   // AutoHoleDiameter
+  EXPECT_TRUE(Has(r.page, ": no place for a start hole (too small (room 1.20 mm, needs 1.60 mm)) \n")) << r.page;
+  EXPECT_TRUE(Has(r.page, ": no place for a start hole (too small (only arcs under R4.50 mm/10.5 deg)) \n"));
   EXPECT_NE(r.page.find("CIR-SP   :      1 |      1 \n"), std::string::npos);   // the drawn circle only
 
   // A two-cut text beside A's placed hole finds that hole's contour, which
@@ -153,6 +182,60 @@ TEST(AutoStartHoles, EachContourGetsAFreePlaceOnTheSideItsNestingAsksFor) {
   EXPECT_EQ(off.output.find("AutoStartHoles"), std::string::npos);
   EXPECT_NE(off.output.find("korvex: 11 contours (0 holes), 10 without start hole, 1 without technology data ->"), std::string::npos)
       << off.output;
+}
+
+// Where half the anchor length off no element is free, the hole goes closer: into
+// the centre of a narrow opening, into the middle of the gap between a part and
+// its neighbour, with a lead-in of that room's radius; what has less room than the
+// hole and twice its clearance is refused with the room measured.
+TEST(AutoStartHoles, WithoutRoomHalfAnAnchorOffTheHoleGoesCloserKeepingItsClearance) {
+  Drawing d;
+  d.Rect(0, 0, 100, 60, 0, "placed");               // plate
+  d.Rect(10, 10, 40, 13, 1, "placed", 1.5);         // slot 3 mm wide: its centre line
+  d.Rect(50, 10, 52.5, 12.5, 1, "placed", 1.25);    // square opening of 2.5 mm: its centre
+  d.Rect(10, 30, 40, 31.4, 1, "too small");         // slot of 1.4 mm
+  d.Rect(10, 40, 40, 41.7, 1, "placed", 0.85);      // slot of 1.7 mm: 0.35 mm beside the hole
+  d.Rect(60, 30, 80, 50, 1, "too small");           // opening whose punch leaves 1 mm all round
+  d.Rect(61, 31, 79, 49, 2, "too small");
+  d.Rect(105, -5, 135, 25, 0, "placed");            // frame
+  d.Rect(107.5, -2.5, 132.5, 17.5, 1, "placed", 1.25);   // its opening and the part in it, 2.5 mm apart:
+  d.Rect(110, 0, 130, 15, 2, "placed", 1.25);             // both holes in the gap, clear of each other
+
+  Conversion r = ConvertText(d.dxf.Str(), "AutoStartHoles: 1\n");
+  ASSERT_EQ(r.status, 0) << r.output;
+  NcCheck c = CheckNcProgram(r.program, ShippedDevice());
+  EXPECT_TRUE(c.Ok()) << c.Report();
+  EXPECT_EQ(c.sideChecks, 7);
+  const auto holes = checkHoles(d, c, r.program, 0.5);
+  EXPECT_EQ(holes.size(), 7u);
+  for (const auto& [hole, k] : holes) {
+    if (k == 1) {
+      EXPECT_EQ(hole.second, 11.5);
+    }
+    if (k == 2) {
+      EXPECT_EQ(hole, std::make_pair(51.25, 11.25));
+    }
+  }
+  EXPECT_EQ(CountOf(r.output, ": too small (room 1.40 mm, needs 1.60 mm)\n"), 1u) << r.output;
+  EXPECT_EQ(CountOf(r.output, " (gap 1.00 mm, needs 1.60 mm)\n"), 2u);
+  EXPECT_TRUE(std::regex_search(r.output, std::regex(R"(HOLE (\$K[0-9]+): crowded by (?!\1 )\$K[0-9]+ \(gap 1)")))
+      << "the opening and its punch crowd each other";
+  EXPECT_FALSE(Has(r.output, "AutoHoleDiameter"));   // the default is not shown
+
+  // A wider hole needs more room: the square opening and the gap no longer have it.
+  Conversion wide = ConvertText(d.dxf.Str(), "AutoStartHoles: 1\nAutoHoleDiameter: 2\n");
+  EXPECT_TRUE(Has(wide.output, "  AutoHoleDiameter: 2.000\n")) << wide.output;
+  EXPECT_TRUE(Has(wide.output, ": too small (room 2.50 mm, needs 2.60 mm)\n")) << wide.output;
+  NcCheck cw = CheckNcProgram(wide.program, ShippedDevice());
+  EXPECT_TRUE(cw.Ok()) << cw.Report();
+  EXPECT_EQ(CountOf(wide.output, " (gap 2.50 mm, needs 2.60 mm)\n"), 2u);
+  EXPECT_EQ(checkHoles(d, cw, wide.program, 1.0).size(), 3u);   // plate, frame and the slot of 3 mm
+  EXPECT_EQ(CountOf(wide.page, "|    2.000 \n"), 3u);
+  // No width keeps the default; wider than the grid radius is a hole to cut, so that is the most.
+  for (const auto& [key, drilled] :
+       {std::pair{"AutoHoleDiameter: 0\n", "|    1.000 \n"}, {"AutoHoleDiameter: 5\n", "|    2.605 \n"}}) {
+    EXPECT_TRUE(Has(ConvertText(d.dxf.Str(), std::string("AutoStartHoles: 1\n") + key).page, drilled)) << key;
+  }
 }
 
 // A placed hole is for every later step what a drawn hole at that place is: the

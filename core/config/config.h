@@ -24,6 +24,8 @@ extern int OpenDataFile;       // non-zero: show the NC program to the user afte
 extern int gAutoStartHoles;    // 1: closed contours without a drawn start hole get one placed by korvex
 extern float gCurveTolerance;  // largest distance of the arcs that replace an ellipse or spline from the true curve, mm
 inline constexpr float kDefaultCurveTolerance = 0.001f;  // CurveTolerance when the settings file names none
+extern float gAutoHoleDiameter;  // diameter of the start holes korvex places (AutoStartHoles), mm; at most the grid radius is used
+inline constexpr float kDefaultAutoHoleDiameter = 1.0f;  // AutoHoleDiameter when the settings file names none
 
 void SetGlobals(const char* arg);   // derives homepath, reads the settings file, adds the main layer
 FILE* ConfigOpenFile(const char* path, const char* what);  // a settings, device or technology file to read; null when it does not exist or (recorded as the refusal) is no readable regular file

@@ -28,6 +28,7 @@ int gCancelTextInfo = 1;
 int OpenDataFile = 1;
 int gAutoStartHoles = 0;
 float gCurveTolerance = kDefaultCurveTolerance;
+float gAutoHoleDiameter = kDefaultAutoHoleDiameter;
 
 static const char kDevicesFolder[] = "devices/";
 
@@ -98,6 +99,7 @@ static void settingsDefaults() {
   OpenDataFile = 1;
   gAutoStartHoles = 0;
   gCurveTolerance = kDefaultCurveTolerance;
+  gAutoHoleDiameter = kDefaultAutoHoleDiameter;
 }
 
 static void setDefaults() {
@@ -194,6 +196,11 @@ static void applyLine(char* line) {
     float v = gCurveTolerance;
     if (settingNumber("CurveTolerance", p + 15, &v, "%.4f")) gCurveTolerance = v >= 0.00001f ? v : kDefaultCurveTolerance;
   }
+  if ((p = strstr(line, "AutoHoleDiameter:"))) {
+    // A hole of no width cannot be drilled: such a value keeps the default.
+    float v = ConfigFloat(p + 17);
+    gAutoHoleDiameter = v > 0 ? v : kDefaultAutoHoleDiameter;
+  }
 }
 
 static const char* yesNo(int v) { return v ? "Yes" : "No"; }
@@ -215,6 +222,7 @@ static void printSettingsBlock() {
   // Shown only when on, so that a run without it prints what it always printed.
   if (gAutoStartHoles) KxPrint("    AutoStartHoles: '%d=%s'\n", gAutoStartHoles, yesNo(gAutoStartHoles));
   if (gCurveTolerance != kDefaultCurveTolerance) KxPrint("    CurveTolerance: %.4f\n", gCurveTolerance);
+  if (gAutoHoleDiameter != kDefaultAutoHoleDiameter) KxPrint("  AutoHoleDiameter: %.3f\n", gAutoHoleDiameter);
   KxPrint(" ---Globals end\n");
 }
 

@@ -1,9 +1,11 @@
 // Start holes korvex places itself (setting AutoStartHoles): every closed contour
 // that the start-point search left without feed point gets a small circle beside
-// one of its elements, on the side its nesting asks for, and then runs through
-// the ordinary feed-point search, so lead-in, direction and output treat it as drawn.
+// one of its elements, on the side its nesting asks for (half the anchor length off,
+// else in the widest free room with a shorter lead-in), and then runs through the
+// ordinary feed-point search, so lead-in, direction and output treat it as drawn.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -19,9 +21,14 @@ namespace {
 
 enum Verdict : signed char { kvNONE = 0, kvPLACED, kvTOO_SMALL, kvCROWDED, kvTABLE_FULL, kvCROSSING, kvOPEN };
 
-// Per contour number: what became of it, and the neighbour that crowded it out.
+// Per contour number: what became of it, the neighbour that crowded it out, and
+// the room measured at its best place (diameter of the widest free circle beside
+// one of its elements, mm; negative when none was measured).
 signed char verdicts[kMaxElements + 1];
 short crowdedBy[kMaxElements + 1];
+float roomOf[kMaxElements + 1];
+bool onlyShortArcs[kMaxElements + 1];   // no line, and no arc the lead-in may end on
+float roomNeeded = 0;   // hole diameter and twice the clearance, as measured against in this run
 
 struct Seg {
   double ax, ay, bx, by;
@@ -40,6 +47,13 @@ struct Contour {
 const double kChordDegrees = 3.0;   // arc sampling of the loops for the inside test
 const double kMaxChords = 3000;     // per loop, so that the crossing test stays quick on any drawing
 const double kSideProbe = 0.01;     // mm beside an element where its inside is looked for
+// mm the edge of a start hole korvex places in the room left beside a contour keeps
+// from every contour: the drill must not touch the outline the wire is to cut.
+const double kAutoHoleClearance = 0.3;
+// The lead-in ends on a line, or on an arc of at least this sweep (degrees) and the
+// anchor length as radius: the approach test's own limits.
+const double kMinLeadInSweep = 10.5;
+const double kHoleStep = 0.05;      // mm the lead-in shortens by while another start hole is in the way
 
 double sweepOf(const elementdaten& a) { return BOGENWINKEL(a.sw, a.ew); }
 
@@ -174,6 +188,26 @@ bool crossesItself(const Contour& c) {
   return false;
 }
 
+// A loop that passes through one of its corners twice (three or more element ends
+// meet there) has no one inside either: the cut may take the corner either way,
+// and the start hole's side then need not be the wire's.
+bool touchesItself(const Contour& c) {
+  for (long i : c.members) {
+    const elementdaten& a = elds[i];
+    for (int end = 0; end < 2; ++end) {
+      const float px = end ? a.ex : a.sx, py = end ? a.ey : a.sy;
+      int met = 0;
+      for (long j : c.members) {
+        if (j == i) continue;
+        const elementdaten& o = elds[j];
+        met += IsTolLenB2P(px, py, o.sx, o.sy) + IsTolLenB2P(px, py, o.ex, o.ey);
+      }
+      if (met > 1) return true;
+    }
+  }
+  return false;
+}
+
 double distToContour(const Contour& c, double x, double y) {
   double d = 1e30;
   for (long i : c.members) d = std::min(d, elemDist(elds[i], x, y));
@@ -215,7 +249,7 @@ std::vector<long> candidateBases(const Contour& c) {
   for (long i : c.members) {
     const elementdaten& e = elds[i];
     if (e.type == etLINE) lines.push_back(i);
-    else if (e.type == etARC && (e.curve || (!(e.r < gMaxAnkerLen) && sweepOf(e) >= 10.5))) arcs.push_back(i);
+    else if (e.type == etARC && (e.curve || (!(e.r < gMaxAnkerLen) && sweepOf(e) >= kMinLeadInSweep))) arcs.push_back(i);
   }
   auto length = [](long i) {
     const elementdaten& e = elds[i];
@@ -256,12 +290,174 @@ bool tryHole(const char* kn, long reg, long base, double x, double y, double rad
   return false;
 }
 
+// The radius of the start holes korvex places: AutoHoleDiameter, at most the grid
+// radius wide, so that the circle stays a start hole and is not cut as a hole.
+double holeRadius() { return std::min((double)gAutoHoleDiameter, (double)gStartPosition) / 2; }
+
+// A place beside a base element: its midpoint and the unit normal toward the side the
+// nesting asks for, the elements near enough to matter, and the room found there.
+struct Beside {
+  long base = 0;
+  double mx = 0, my = 0, ux = 0, uy = 0;
+  std::vector<long> near;    // contour elements but the base: the own contour's and the other contours'
+  std::vector<long> holes;   // start holes and inserts
+  double room = 0;           // radius of the widest free circle touching the base at its midpoint
+  long binder = -1;          // the element that ends that circle (-1: it reached its limit)
+};
+
+// Which way from the base's midpoint the material of the contour lies, seen right
+// beside the element; the place goes that way for an opening, the other way for an
+// outer profile. False when both sides look alike.
+bool sideOf(const Contour& c, long base, bool wantInside, Beside* b) {
+  double nx, ny;
+  midAndNormal(elds[base], &b->mx, &b->my, &nx, &ny);
+  const bool plusIn = insideOf(c, b->mx + kSideProbe * nx, b->my + kSideProbe * ny);
+  if (plusIn == insideOf(c, b->mx - kSideProbe * nx, b->my - kSideProbe * ny)) return false;
+  const double dir = plusIn == wantInside ? 1 : -1;
+  b->base = base;
+  b->ux = dir * nx;
+  b->uy = dir * ny;
+  return true;
+}
+
+bool isSmallCircle(const elementdaten& e) { return e.type == etCIR && !(e.r > gStartPosition); }
+
+// The contour elements within reach of the base's midpoint, and the start holes
+// whose edge is within holeReach of it.
+void gatherNear(int konturs, Beside* b, double reach, double holeReach) {
+  const long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  for (long i = 0; i < top; ++i) {
+    const elementdaten& e = elds[i];
+    if (isSmallCircle(e) || e.type == etINSE) {
+      if (std::hypot(e.cx - b->mx, e.cy - b->my) < holeReach + (e.type == etCIR ? e.r : 0)) b->holes.push_back(i);
+    } else if (i != b->base && isGeometry(e.type) && contourNumber(e.kontur, konturs) != 0 &&
+               elemDist(e, b->mx, b->my) < reach) {
+      b->near.push_back(i);
+    }
+  }
+}
+
+// The widest circle, up to radius limit, that touches the base at its midpoint on
+// the wanted side and holds no other contour element. A distance changes no faster
+// than the circle's radius grows, so an element stays outside the circle from
+// radius 0 up to one radius and lies inside beyond it: halving finds the room.
+void measureRoom(Beside* b, double limit) {
+  auto firstInside = [b](double d) -> long {
+    const double x = b->mx + d * b->ux, y = b->my + d * b->uy;
+    for (long i : b->near)
+      if (elemDist(elds[i], x, y) < d) return i;
+    return -1;
+  };
+  b->binder = firstInside(limit);
+  b->room = limit;
+  if (b->binder < 0) return;
+  double lo = 0, hi = limit;
+  for (int n = 0; n < 40; ++n) {
+    const double mid = (lo + hi) / 2;
+    const long i = firstInside(mid);
+    if (i < 0) {
+      lo = mid;
+    } else {
+      hi = mid;
+      b->binder = i;
+    }
+  }
+  b->room = lo;
+}
+
+enum PlaceCheck { kFits, kContourInTheWay, kHoleInTheWay };
+
+// The place d along the base's normal, rounded as the program writes it: on the
+// wanted side, its base the nearest element (so the approach takes it and the
+// lead-in meets nothing else), the hole's edge the clearance away from every
+// contour and from every other start hole.
+PlaceCheck placeAt(const Contour& c, bool wantInside, const Beside& b, double d, double radius, double* x,
+                   double* y) {
+  *x = FL3NKS((float)(b.mx + d * b.ux));
+  *y = FL3NKS((float)(b.my + d * b.uy));
+  if (insideOf(c, *x, *y) != wantInside) return kContourInTheWay;
+  const double need = radius + kAutoHoleClearance - 0.001;
+  const double toBase = elemDist(elds[b.base], *x, *y);
+  // Far from the origin a float cannot hold the place to a thousandth.
+  if (std::fabs(toBase - d) > 0.002 || toBase < need) return kContourInTheWay;
+  for (long i : b.near) {
+    const double gap = elemDist(elds[i], *x, *y);
+    if (gap < need || gap < toBase - 0.002) return kContourInTheWay;
+  }
+  for (long i : b.holes) {
+    const elementdaten& e = elds[i];
+    if (std::hypot(*x - e.cx, *y - e.cy) < (e.type == etCIR ? e.r : 0) + radius + kAutoHoleClearance)
+      return kHoleInTheWay;
+  }
+  return kFits;
+}
+
+// No element has a free place half the anchor length off: the hole goes where the
+// room beside an element is widest, with a lead-in as long as that room's radius
+// (at the centre of an opening's largest inscribed circle, in the middle of the gap
+// between an outer profile and its neighbours). What has too little room for the
+// hole and its clearance on both sides is refused with the room measured.
+signed char placeCloser(const std::vector<Contour>& all, int k, const char* kn, long reg, bool wantInside,
+                        double radius, signed char firstVerdict) {
+  const Contour& c = all[(size_t)k];
+  // Half the anchor length off, such a loop usually has room enough for either
+  // way of the cut; closer to it, it does not.
+  if (touchesItself(c)) return kvCROSSING;
+  const int konturs = (int)all.size() - 1;
+  const double half = gMaxAnkerLen / 2, need = radius + kAutoHoleClearance;
+  std::vector<Beside> places;
+  const std::vector<long> bases = candidateBases(c);
+  onlyShortArcs[k] = bases.empty();
+  for (long base : bases) {
+    Beside b;
+    if (!sideOf(c, base, wantInside, &b)) continue;
+    // Farther than twice the room's largest radius an element cannot come into it.
+    gatherNear(konturs, &b, 2 * half + 0.01, half + need);
+    measureRoom(&b, half);
+    places.push_back(std::move(b));
+  }
+  std::stable_sort(places.begin(), places.end(), [](const Beside& p, const Beside& q) { return p.room > q.room; });
+  bool holeInTheWay = false;
+  for (const Beside& b : places) {
+    if (b.room < need - 0.001) break;
+    // The room holds no contour at any shorter distance either; another start
+    // hole may still be in the way, and a shorter lead-in may pass it.
+    for (double d = b.room; d >= need - 0.001; d -= kHoleStep) {
+      double x, y;
+      const PlaceCheck fit = placeAt(c, wantInside, b, d, radius, &x, &y);
+      if (fit == kContourInTheWay) break;
+      if (fit == kHoleInTheWay) {
+        holeInTheWay = true;
+        continue;
+      }
+      if (eldsCounter + 1 >= eldsMaximum) return kvTABLE_FULL;
+      if (tryHole(kn, reg, b.base, x, y, radius)) return kvPLACED;
+      if (hasFeedPoint(kn)) return kvNONE;
+      break;
+    }
+  }
+  if (places.empty() || !(places[0].room < need - 0.001)) {
+    if (!holeInTheWay) return firstVerdict;
+    crowdedBy[k] = -1;
+    return kvCROWDED;
+  }
+  const Beside& best = places[0];
+  roomOf[k] = (float)(2 * best.room);
+  // Without a binder the room is half the anchor length, and that is too small for the hole.
+  const int o = best.binder < 0 ? k : contourNumber(elds[best.binder].kontur, konturs);
+  if (o == k || o == 0) return kvTOO_SMALL;
+  crowdedBy[k] = (short)o;
+  return kvCROWDED;
+}
+
 // Looks for a free place for contour k; the verdict says what became of it.
+// First half the anchor length off an element with every other contour an anchor
+// length away, as a drawn start hole would usually lie; else closer (placeCloser).
 signed char placeFor(const std::vector<Contour>& all, int k, const char* kn, long reg) {
   const Contour& c = all[(size_t)k];
   const double anchor = gMaxAnkerLen;
   const double half = anchor / 2;
-  const double radius = gStartPosition / 2;
+  const double radius = holeRadius();
   const bool wantInside = nestingDepth(all, k) % 2 == 1;
   // A hole as wide as the anchor path is long would reach into its own contour.
   if (!(radius < half)) return kvTOO_SMALL;
@@ -269,15 +465,10 @@ signed char placeFor(const std::vector<Contour>& all, int k, const char* kn, lon
   signed char verdict = kvTOO_SMALL;
   const long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
   for (long base : candidateBases(c)) {
-    double mx, my, nx, ny;
-    midAndNormal(elds[base], &mx, &my, &nx, &ny);
-    // Which way the material of the contour lies, seen right beside the element;
-    // the place goes that way for an opening, the other way for an outer profile,
-    // and must still be on that side at its full distance.
-    const bool plusIn = insideOf(c, mx + kSideProbe * nx, my + kSideProbe * ny);
-    if (plusIn == insideOf(c, mx - kSideProbe * nx, my - kSideProbe * ny)) continue;
-    const double dir = plusIn == wantInside ? 1 : -1;
-    const double x = FL3NKS((float)(mx + dir * half * nx)), y = FL3NKS((float)(my + dir * half * ny));
+    // The place must still be on the wanted side at its full distance.
+    Beside b;
+    if (!sideOf(c, base, wantInside, &b)) continue;
+    const double x = FL3NKS((float)(b.mx + half * b.ux)), y = FL3NKS((float)(b.my + half * b.uy));
     if (insideOf(c, x, y) != wantInside) continue;
     // Far from the origin a float cannot hold the place to a thousandth.
     if (std::fabs(elemDist(elds[base], x, y) - half) > 0.002) continue;
@@ -295,9 +486,9 @@ signed char placeFor(const std::vector<Contour>& all, int k, const char* kn, lon
     for (long i = 0; i < top && !neighbour; ++i) {
       const elementdaten& e = elds[i];
       const int o = contourNumber(e.kontur, (int)all.size() - 1);
-      if (isGeometry(e.type) && o != 0 && o != k && !(e.type == etCIR && !(e.r > gStartPosition))) {
+      if (isGeometry(e.type) && o != 0 && o != k && !isSmallCircle(e)) {
         if (elemDist(e, x, y) < anchor) neighbour = o;
-      } else if ((e.type == etCIR && !(e.r > gStartPosition)) || e.type == etINSE) {
+      } else if (isSmallCircle(e) || e.type == etINSE) {
         if (std::hypot(x - e.cx, y - e.cy) < (e.type == etCIR ? e.r : 0) + radius) neighbour = o && o != k ? o : -1;
       }
     }
@@ -311,7 +502,7 @@ signed char placeFor(const std::vector<Contour>& all, int k, const char* kn, lon
     if (tryHole(kn, reg, base, x, y, radius)) return kvPLACED;
     if (hasFeedPoint(kn)) return kvNONE;
   }
-  return verdict;
+  return placeCloser(all, k, kn, reg, wantInside, radius, verdict);
 }
 
 }  // namespace
@@ -320,6 +511,9 @@ void ResetAutoStartState() {
   gAutoStartCount = 0;
   memset(verdicts, 0, sizeof verdicts);
   memset(crowdedBy, 0, sizeof crowdedBy);
+  std::fill(std::begin(roomOf), std::end(roomOf), -1.0f);
+  memset(onlyShortArcs, 0, sizeof onlyShortArcs);
+  roomNeeded = 0;
 }
 
 int PlaceAutoStartHoles() {
@@ -328,6 +522,7 @@ int PlaceAutoStartHoles() {
   const int konturs = gKonturCounter < kMaxElements ? gKonturCounter : (int)kMaxElements;
   KxPrint("\n ...AutoStartHoles()\n");
   KxLog("\n\n AutoStartHoles:");
+  roomNeeded = (float)(2 * (holeRadius() + kAutoHoleClearance));
 
   std::vector<Contour> all((size_t)konturs + 1);
   const long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
@@ -376,23 +571,39 @@ long AutoStartHoleOf(const char* kN) {
   return -1;
 }
 
+// A measured room to hundredths, cut rather than rounded: a room just short of
+// what is needed must not read as enough.
+static double roomShown(float room) { return std::floor(room * 100.0 + 1e-4) / 100.0; }
+
 const char* AutoStartRefusal(int k, char* buf, size_t size) {
   if (!buf || size == 0 || k < 1 || k > kMaxElements || k > gKonturCounter) return nullptr;
+  // A reason longer than buf is cut short there.
+  int n = 0;
   switch (verdicts[k]) {
-    case kvTOO_SMALL: snprintf(buf, size, "too small"); break;
-    case kvTABLE_FULL: snprintf(buf, size, "element table full"); break;
-    case kvCROSSING: snprintf(buf, size, "outline crosses itself"); break;
-    case kvOPEN: snprintf(buf, size, "open: its ends do not meet"); break;
+    case kvTOO_SMALL:
+      if (onlyShortArcs[k])
+        n = snprintf(buf, size, "too small (only arcs under R%.2f mm/%.1f deg)", gMaxAnkerLen, kMinLeadInSweep);
+      else if (roomOf[k] < 0)
+        n = snprintf(buf, size, "too small");
+      else
+        n = snprintf(buf, size, "too small (room %.2f mm, needs %.2f mm)", roomShown(roomOf[k]), roomNeeded);
+      break;
+    case kvTABLE_FULL: n = snprintf(buf, size, "element table full"); break;
+    case kvCROSSING: n = snprintf(buf, size, "outline crosses itself"); break;
+    case kvOPEN: n = snprintf(buf, size, "open: its ends do not meet"); break;
     case kvCROWDED:
       if (crowdedBy[k] > 0) {
         char name[16];
         KxContourName(name, sizeof name, crowdedBy[k]);
-        snprintf(buf, size, "crowded by %s", name);
+        if (roomOf[k] < 0)
+          n = snprintf(buf, size, "crowded by %s", name);
+        else
+          n = snprintf(buf, size, "crowded by %s (gap %.2f mm, needs %.2f mm)", name, roomShown(roomOf[k]), roomNeeded);
       } else {
-        snprintf(buf, size, "crowded by a start hole");
+        n = snprintf(buf, size, "crowded by a start hole");
       }
       break;
     default: return nullptr;
   }
-  return buf;
+  return n < 0 ? nullptr : buf;
 }
