@@ -4,6 +4,10 @@
 // drawing, no element twice) and cut what the drawing says.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <regex>
+#include <sstream>
+
 #include "support/dxf_text.h"
 #include "support/nc_check.h"
 #include "support/runs.h"
@@ -62,6 +66,31 @@ Outcome Convert(const Drawing& d, const std::string& ini = "", int askedRapids =
 std::string Block(const std::string& nc, int n) {
   size_t at = nc.find("\nN" + std::to_string(n) + "(");
   return at == std::string::npos ? "" : nc.substr(at + 1, nc.find("\nN", at + 1) - at);
+}
+
+// Where a second program differs from the first with its X and Y words moved by
+// (dx, dy): every other number (I, J, lengths) and every text must stay as it is.
+std::string ShiftedDifferences(const std::string& near, const std::string& far, double dx, double dy) {
+  static const std::regex number("([A-Za-z:]?)(-?[0-9]+\\.[0-9]{3})(?![0-9])");
+  auto lines = [](const std::string& text) {
+    std::vector<std::string> out;
+    std::stringstream ss(text);
+    for (std::string l; std::getline(ss, l);) out.push_back(l);
+    return out;
+  };
+  const std::vector<std::string> a = lines(near), b = lines(far);
+  std::string out = a.size() == b.size() ? "" : "line counts differ\n";
+  for (size_t n = 0; n < a.size() && n < b.size(); ++n) {
+    bool same = std::regex_replace(a[n], number, "$1#") == std::regex_replace(b[n], number, "$1#");
+    for (std::sregex_iterator i(a[n].begin(), a[n].end(), number), j(b[n].begin(), b[n].end(), number), end;
+         same && i != end && j != end; ++i, ++j) {
+      const std::string w = (*i)[1];
+      const double shift = w == "X" ? dx : w == "Y" ? dy : 0;
+      same = std::fabs(std::stod((*j)[2]) - std::stod((*i)[2]) - shift) <= 0.002;
+    }
+    if (!same) out += "line " + std::to_string(n + 1) + ": " + a[n] + " | " + b[n] + "\n";
+  }
+  return out;
 }
 
 }  // namespace
@@ -228,4 +257,28 @@ TEST(CutFaults, WarningsOnThePage) {
             std::string::npos) << r.page;
   EXPECT_NE(r.output.find("; note: piece mode - the main program calls the last piece only, 1 piece to call by hand"),
             std::string::npos) << r.output;
+}
+
+// A drawing in machine coordinates converts as the same drawing at the origin:
+// the opening is found inside its part and cut before it, the plate point is a
+// hole's, the last contour's position is known; only the X and Y words move.
+TEST(CutFaults, FarFromTheOriginAsNearIt) {
+  auto drawing = [](double dx, double dy) {
+    Drawing d;
+    d.dxf.Layer("EDMX_POSITION");
+    d.Circle(dx + 70, dy + 30, 5).Rect(dx, dy, dx + 100, dy + 60).StartHole(dx + 50, dy - 2);
+    // An obround opening with its start hole, and a positioning line to it.
+    d.Line(dx + 20, dy + 20, dx + 40, dy + 20).Arc(dx + 40, dy + 30, 10, 270, 90);
+    d.Line(dx + 40, dy + 40, dx + 20, dy + 40).Arc(dx + 20, dy + 30, 10, 90, 270);
+    d.StartHole(dx + 30, dy + 22).Text(dx + 31, dy + 23, "A=1");
+    d.Line(dx + 70, dy + 30, dx + 30, dy + 22, "EDMX_POSITION");
+    return d;
+  };
+  const Outcome near = Convert(drawing(0, 0));
+  EXPECT_TRUE(near.Has("N30(-- child of N20 --);")) << near.program;
+  EXPECT_TRUE(near.Has("(On Position);")) << near.program;
+  for (auto [dx, dy] : {std::pair{6000.0, 0.0}, {-6000.0, 0.0}, {-6000.0, 6000.0}}) {
+    const Outcome far = Convert(drawing(dx, dy));
+    EXPECT_EQ(ShiftedDifferences(near.program, far.program, dx, dy), "") << dx << " " << dy << "\n" << far.program;
+  }
 }
