@@ -4,9 +4,11 @@
 // drawing, no element twice) and cut what the drawing says.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <regex>
 #include <sstream>
+#include <tuple>
 
 #include "support/dxf_text.h"
 #include "support/nc_check.h"
@@ -281,4 +283,36 @@ TEST(CutFaults, FarFromTheOriginAsNearIt) {
     const Outcome far = Convert(drawing(dx, dy));
     EXPECT_EQ(ShiftedDifferences(near.program, far.program, dx, dy), "") << dx << " " << dy << "\n" << far.program;
   }
+}
+
+// A round opening is threaded where its start hole is drawn: the lead-in runs
+// along the radius through the hole, the four arcs, the hold point 15 degrees
+// before the split point and the overlap turn with it; at the centre (drawn or
+// not) the program is the one a hole always had.
+TEST(CutFaults, RoundOpeningIsThreadedAtItsStartHole) {
+  const double pi = std::acos(-1.0);
+  Drawing d;
+  d.Circle(50, 50, 10).StartHole(47, 53).Circle(150, 50, 10).StartHole(154, 44);
+  d.Circle(250, 50, 10).StartHole(250, 50).Circle(350, 50, 10);
+  Outcome r = Convert(d);
+  EXPECT_EQ(r.check.sideChecks, 4) << r.program;
+  EXPECT_EQ(r.check.pathChecks, 16) << r.program;   // every arc on its circle
+  for (auto [cx, hx, hy] : {std::tuple{50.0, 47.0, 53.0}, {150.0, 154.0, 44.0}}) {
+    const auto cut = std::find_if(r.check.cuts.begin(), r.check.cuts.end(), [&](const auto& c) {
+      return std::hypot(c.second.holeX - hx, c.second.holeY - hy) < 0.001;
+    });
+    ASSERT_NE(cut, r.check.cuts.end()) << r.program;
+    const std::vector<NcMove>& m = cut->second.moves;
+    ASSERT_EQ(m.size(), 4u) << r.program;
+    const double toHole = std::atan2(hy - 50, hx - cx), toSplit = std::atan2(m[0].y0 - 50, m[0].x0 - cx);
+    const double toHold = std::atan2(m[2].y1 - 50, m[2].x1 - cx);
+    EXPECT_NEAR(std::hypot(m[0].x0 - cx, m[0].y0 - 50), 10, 0.001);
+    EXPECT_NEAR(std::remainder(toSplit - toHole, 2 * pi), 0, 0.0002);
+    EXPECT_NEAR(std::remainder(toHold - toSplit, 2 * pi) * 180 / pi, 15, 0.01);
+  }
+  for (int x : {250, 350})
+    EXPECT_TRUE(r.Has("G00 X" + std::to_string(x) + ".000 Y50.000;\nM60;\nM82;\nG90G42G44G52;\nG01 X" +
+                      std::to_string(x + 10) + ".000 Y50.000 D0A0;\nG02 X" + std::to_string(x - 5) +
+                      ".000 Y41.340 I-10.000 J0.000 D#4"))
+        << r.program;
 }
