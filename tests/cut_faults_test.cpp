@@ -268,6 +268,10 @@ TEST(CutFaults, FarFromTheOriginAsNearIt) {
   auto drawing = [](double dx, double dy) {
     Drawing d;
     d.dxf.Layer("EDMX_POSITION");
+    // A round opening beside the plate with start holes inside at equal lead-ins.
+    d.Circle(dx + 150, dy + 30, 20);
+    for (auto [x, y] : {std::pair{17.5, 0.0}, {12.374, 12.374}, {0.0, 17.5}, {-12.374, 12.374}, {-17.5, 0.0}})
+      d.StartHole(dx + 150 + x, dy + 30 + y);
     d.Circle(dx + 70, dy + 30, 5).Rect(dx, dy, dx + 100, dy + 60).StartHole(dx + 50, dy - 2);
     // An obround opening with its start hole, and a positioning line to it.
     d.Line(dx + 20, dy + 20, dx + 40, dy + 20).Arc(dx + 40, dy + 30, 10, 270, 90);
@@ -277,7 +281,7 @@ TEST(CutFaults, FarFromTheOriginAsNearIt) {
     return d;
   };
   const Outcome near = Convert(drawing(0, 0));
-  EXPECT_TRUE(near.Has("N30(-- child of N20 --);")) << near.program;
+  EXPECT_EQ(CountOf(near.program, "-- child of "), 2u) << near.program;   // the opening and the hole in the plate
   EXPECT_TRUE(near.Has("(On Position);")) << near.program;
   for (auto [dx, dy] : {std::pair{6000.0, 0.0}, {-6000.0, 0.0}, {-6000.0, 6000.0}}) {
     const Outcome far = Convert(drawing(dx, dy));
@@ -294,9 +298,12 @@ TEST(CutFaults, RoundOpeningIsThreadedAtItsStartHole) {
   Drawing d;
   d.Circle(50, 50, 10).StartHole(47, 53).Circle(150, 50, 10).StartHole(154, 44);
   d.Circle(250, 50, 10).StartHole(250, 50).Circle(350, 50, 10);
+  // Lead-ins equal within the tolerance: the start hole drawn first.
+  d.Circle(450, 50, 10).StartHole(450, 57.499).StartHole(457.5, 50);
   Outcome r = Convert(d);
-  EXPECT_EQ(r.check.sideChecks, 4) << r.program;
-  EXPECT_EQ(r.check.pathChecks, 16) << r.program;   // every arc on its circle
+  EXPECT_EQ(r.check.sideChecks, 5) << r.program;
+  EXPECT_EQ(r.check.pathChecks, 20) << r.program;   // every arc on its circle
+  EXPECT_TRUE(r.Has("G00 X450.000 Y57.499;")) << r.program;
   for (auto [cx, hx, hy] : {std::tuple{50.0, 47.0, 53.0}, {150.0, 154.0, 44.0}}) {
     const auto cut = std::find_if(r.check.cuts.begin(), r.check.cuts.end(), [&](const auto& c) {
       return std::hypot(c.second.holeX - hx, c.second.holeY - hy) < 0.001;

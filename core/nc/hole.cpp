@@ -25,8 +25,10 @@ long HoleStartFor(const char* kN, long elem) {
     if (!(d < c.r)) continue;
     // A start hole at the centre is where a hole is threaded anyway.
     if (IsTolLenB2P(c.cx, c.cy, s.cx, s.cy)) return -1;
-    // Of several, the one with the shortest lead-in, as for any contour.
-    if (best < 0 || c.r - d < bestGap) {
+    // Of several, the one with the shortest lead-in, as for any contour; of
+    // lead-ins equal within the tolerance the first drawn, so that rounding
+    // never decides between them.
+    if (best < 0 || c.r - d < bestGap - fPlusTol) {
       best = i;
       bestGap = c.r - d;
     }
