@@ -26,13 +26,14 @@ TEST(AssignHoles, ReferencePointsFromTheContoursHoles) {
   EXPECT_FLOAT_EQ(ktechno.KonY, 2999.9f);
 
   // The reference from the feed points is in the die plate's program (G92 X3.000 Y23.000);
-  // a used hole circle far right keeps the contour point's start x.
+  // a used hole circle far right is both points, whatever lies beyond the start marks.
   Fresh();
-  elds[Add("$K01", 1950, 7, 5, nullptr)].used = 1;
+  elds[Add("$K01", 6000, 7, 5, nullptr)].used = 1;
   gKonturCounter = 1;
   HolesAndTechno();
-  EXPECT_FLOAT_EQ(ktechno.KonX, 1899.9f);
+  EXPECT_FLOAT_EQ(ktechno.KonX, 6000);
   EXPECT_FLOAT_EQ(ktechno.KonY, 7);
+  EXPECT_FLOAT_EQ(ktechno.PltX, 6000);
 }
 
 TEST(AssignTexts, KeywordTextsGoToTheNearestCircle) {

@@ -4,6 +4,12 @@
 // drawing, no element twice) and cut what the drawing says.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <regex>
+#include <sstream>
+#include <tuple>
+
 #include "support/dxf_text.h"
 #include "support/nc_check.h"
 #include "support/runs.h"
@@ -63,6 +69,31 @@ Outcome Convert(const Drawing& d, const std::string& ini = "", int askedRapids =
 std::string Block(const std::string& nc, int n) {
   size_t at = nc.find("\nN" + std::to_string(n) + "(");
   return at == std::string::npos ? "" : nc.substr(at + 1, nc.find("\nN", at + 1) - at);
+}
+
+// Where a second program differs from the first with its X and Y words moved by
+// (dx, dy): every other number (I, J, lengths) and every text must stay as it is.
+std::string ShiftedDifferences(const std::string& near, const std::string& far, double dx, double dy) {
+  static const std::regex number("([A-Za-z:]?)(-?[0-9]+\\.[0-9]{3})(?![0-9])");
+  auto lines = [](const std::string& text) {
+    std::vector<std::string> out;
+    std::stringstream ss(text);
+    for (std::string l; std::getline(ss, l);) out.push_back(l);
+    return out;
+  };
+  const std::vector<std::string> a = lines(near), b = lines(far);
+  std::string out = a.size() == b.size() ? "" : "line counts differ\n";
+  for (size_t n = 0; n < a.size() && n < b.size(); ++n) {
+    bool same = std::regex_replace(a[n], number, "$1#") == std::regex_replace(b[n], number, "$1#");
+    for (std::sregex_iterator i(a[n].begin(), a[n].end(), number), j(b[n].begin(), b[n].end(), number), end;
+         same && i != end && j != end; ++i, ++j) {
+      const std::string w = (*i)[1];
+      const double shift = w == "X" ? dx : w == "Y" ? dy : 0;
+      same = std::fabs(std::stod((*j)[2]) - std::stod((*i)[2]) - shift) <= 0.002;
+    }
+    if (!same) out += "line " + std::to_string(n + 1) + ": " + a[n] + " | " + b[n] + "\n";
+  }
+  return out;
 }
 
 }  // namespace
@@ -281,4 +312,67 @@ TEST(CutFaults, WarningsOnThePage) {
             std::string::npos) << r.page;
   EXPECT_NE(r.output.find("; note: piece mode - the main program calls the last piece only, 1 piece to call by hand"),
             std::string::npos) << r.output;
+}
+
+// A drawing in machine coordinates converts as the same drawing at the origin:
+// the opening is found inside its part and cut before it, the plate point is a
+// hole's, the last contour's position is known; only the X and Y words move.
+TEST(CutFaults, FarFromTheOriginAsNearIt) {
+  auto drawing = [](double dx, double dy) {
+    Drawing d;
+    d.dxf.Layer("EDMX_POSITION");
+    // A round opening beside the plate with start holes inside at equal lead-ins.
+    d.Circle(dx + 150, dy + 30, 20);
+    for (auto [x, y] : {std::pair{17.5, 0.0}, {12.374, 12.374}, {0.0, 17.5}, {-12.374, 12.374}, {-17.5, 0.0}})
+      d.StartHole(dx + 150 + x, dy + 30 + y);
+    d.Circle(dx + 70, dy + 30, 5).Rect(dx, dy, dx + 100, dy + 60).StartHole(dx + 50, dy - 2);
+    // An obround opening with its start hole, and a positioning line to it.
+    d.Line(dx + 20, dy + 20, dx + 40, dy + 20).Arc(dx + 40, dy + 30, 10, 270, 90);
+    d.Line(dx + 40, dy + 40, dx + 20, dy + 40).Arc(dx + 20, dy + 30, 10, 90, 270);
+    d.StartHole(dx + 30, dy + 22).Text(dx + 31, dy + 23, "A=1");
+    d.Line(dx + 70, dy + 30, dx + 30, dy + 22, "EDMX_POSITION");
+    return d;
+  };
+  const Outcome near = Convert(drawing(0, 0));
+  EXPECT_EQ(CountOf(near.program, "-- child of "), 2u) << near.program;   // the opening and the hole in the plate
+  EXPECT_TRUE(near.Has("(On Position);")) << near.program;
+  for (auto [dx, dy] : {std::pair{6000.0, 0.0}, {-6000.0, 0.0}, {-6000.0, 6000.0}}) {
+    const Outcome far = Convert(drawing(dx, dy));
+    EXPECT_EQ(ShiftedDifferences(near.program, far.program, dx, dy), "") << dx << " " << dy << "\n" << far.program;
+  }
+}
+
+// A round opening is threaded where its start hole is drawn: the lead-in runs
+// along the radius through the hole, the four arcs, the hold point 15 degrees
+// before the split point and the overlap turn with it; at the centre (drawn or
+// not) the program is the one a hole always had.
+TEST(CutFaults, RoundOpeningIsThreadedAtItsStartHole) {
+  const double pi = std::acos(-1.0);
+  Drawing d;
+  d.Circle(50, 50, 10).StartHole(47, 53).Circle(150, 50, 10).StartHole(154, 44);
+  d.Circle(250, 50, 10).StartHole(250, 50).Circle(350, 50, 10);
+  // Lead-ins equal within the tolerance: the start hole drawn first.
+  d.Circle(450, 50, 10).StartHole(450, 57.499).StartHole(457.5, 50);
+  Outcome r = Convert(d);
+  EXPECT_EQ(r.check.sideChecks, 5) << r.program;
+  EXPECT_EQ(r.check.pathChecks, 20) << r.program;   // every arc on its circle
+  EXPECT_TRUE(r.Has("G00 X450.000 Y57.499;")) << r.program;
+  for (auto [cx, hx, hy] : {std::tuple{50.0, 47.0, 53.0}, {150.0, 154.0, 44.0}}) {
+    const auto cut = std::find_if(r.check.cuts.begin(), r.check.cuts.end(), [&](const auto& c) {
+      return std::hypot(c.second.holeX - hx, c.second.holeY - hy) < 0.001;
+    });
+    ASSERT_NE(cut, r.check.cuts.end()) << r.program;
+    const std::vector<NcMove>& m = cut->second.moves;
+    ASSERT_EQ(m.size(), 4u) << r.program;
+    const double toHole = std::atan2(hy - 50, hx - cx), toSplit = std::atan2(m[0].y0 - 50, m[0].x0 - cx);
+    const double toHold = std::atan2(m[2].y1 - 50, m[2].x1 - cx);
+    EXPECT_NEAR(std::hypot(m[0].x0 - cx, m[0].y0 - 50), 10, 0.001);
+    EXPECT_NEAR(std::remainder(toSplit - toHole, 2 * pi), 0, 0.0002);
+    EXPECT_NEAR(std::remainder(toHold - toSplit, 2 * pi) * 180 / pi, 15, 0.01);
+  }
+  for (int x : {250, 350})
+    EXPECT_TRUE(r.Has("G00 X" + std::to_string(x) + ".000 Y50.000;\nM60;\nM82;\nG90G42G44G52;\nG01 X" +
+                      std::to_string(x + 10) + ".000 Y50.000 D0A0;\nG02 X" + std::to_string(x - 5) +
+                      ".000 Y41.340 I-10.000 J0.000 D#4"))
+        << r.program;
 }

@@ -49,6 +49,10 @@ void HolesAndTechno() {
   KxLog("\n\n Bohrungsliste:");
   KxPrint(" Bohrungsliste:");
   char name[16];
+  // The reference points start from the first hole: a fixed start value would
+  // stand in for every hole beyond it, and a drawing in machine coordinates got a
+  // plate point no hole lies at. Without a hole they keep their marks.
+  bool anyHole = false;
   for (int k = 1; k <= gKonturCounter; ++k) {
     KxContourName(name, sizeof name, k);
     KxPrint("\n %s:", name);
@@ -60,15 +64,13 @@ void HolesAndTechno() {
     if (!contourHole(name, &at, &x, &y)) continue;
     KxPrint(" r:%.2f ", elds[at].r);
     KxPrint(" x:%8.3f  y:%8.3f ", x, y);
-    if (x <= t.KonX) t.KonX = x;
-    if (y <= t.KonY) t.KonY = y;
-    // The plate point ends as the smallest x and the smallest y over all holes.
-    if (x <= t.PltX && y <= t.PltY) {
-      t.PltX = x;
-      t.PltY = y;
-    }
-    if (x <= t.PltX) t.PltX = x;
-    if (y <= t.PltY) t.PltY = y;
+    // The contour point is the contour's hole; the plate point ends as the
+    // smallest x and the smallest y over all holes.
+    t.KonX = x;
+    t.KonY = y;
+    if (!anyHole || x <= t.PltX) t.PltX = x;
+    if (!anyHole || y <= t.PltY) t.PltY = y;
+    anyHole = true;
     KxLog(" R:%.3f", elds[at].r);
     KxLog(" x:%8.3f  y:%8.3f ", x, y);
   }

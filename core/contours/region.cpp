@@ -36,7 +36,12 @@ static void claimCandidate(long j, const char* kName) {
 //   5. the element count stored and reported.
 void GetRegionFor(const char* kName) {
   if (!kName) return;
+  // The box starts from the first member, so that it holds at any coordinate: a
+  // fixed start value would stay one side of every contour lying beyond it, and
+  // the nesting test could no longer tell an opening inside its part. A contour
+  // without a member keeps the empty box.
   float left = 5000, right = -5000, top = -5000, bottom = 5000, length = 0;
+  bool boxed = false;
   long circles = 0, lines = 0, arcs = 0, points = 0, inserts = 0;
   const long n = eldsCounter;
 
@@ -64,7 +69,13 @@ void GetRegionFor(const char* kName) {
       bottom = e.cy - e.r;
       top = e.cy + e.r;
       ++circles;
+      boxed = true;
     } else {
+      if (!boxed) {
+        left = right = e.sx;
+        bottom = top = e.sy;
+        boxed = true;
+      }
       // The end points, and for an arc the points where it bulges beyond them.
       if (e.sx < left) left = e.sx;
       if (e.ex < left) left = e.ex;

@@ -53,15 +53,18 @@ static void writeHoleOrTrouble(FILE* os, int k, const char* kN, long feedElem, l
 
   if (count == 1) {
     const elementdaten& h = elds[lowest];
+    // The wire goes in at a start hole drawn inside the hole, else at its centre.
+    const long start = HoleStartFor(kN, lowest);
+    const elementdaten& in = start >= 0 ? elds[start] : h;
     NcPut(os, "%s--HOLE-R%.3f--%s%s\n", mS.RemarkOn, h.r, mS.RemarkOff, mS.EOL);
     if (child == 0) {
-      if (ktechno.dQuali > 1) SimpleAsSubKontur(os, k, h.cx, h.cy);
+      if (ktechno.dQuali > 1) SimpleAsSubKontur(os, k, in.cx, in.cy);
       else writeTechnologyLine(os);
     }
     // Contours inside the hole are cut before it, as inside any other contour.
     SimpleAddChilds(os, k);
     KxPrint(" into: SimpleHoleForElement()\n");
-    SimpleHoleForElement(os, lowest);
+    SimpleHoleForElement(os, lowest, start);
     KxLog("\n %s: [%ld] HOLE", kN, lowest);
     return;
   }

@@ -1,16 +1,42 @@
 // The hole writer: a contour made of one circle larger than the grid radius is
-// cut from its centre, entering at 0 degrees and going round clockwise in four
-// arcs with the hold point before the last, which overlaps the start by 10 degrees.
+// cut from the start hole drawn inside it, else from its centre (entering at 0
+// degrees), along the radius through that point and round clockwise in four arcs
+// with the hold point before the last, which overlaps the start by 10 degrees.
 #include "config/config.h"
+#include "contours/contours.h"
 #include "dxf/dxf.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "nc/nc.h"
 
-// End angles of the four arcs, counter-clockwise from the positive x axis.
+// End angles of the four arcs, counter-clockwise from the split point (at 0
+// degrees when the hole is threaded at its centre).
 static const double kHoleAngles[4] = {240.0, 120.0, 15.0, 350.0};
 
-void SimpleHoleForElement(FILE* ostream, long elem) {
+long HoleStartFor(const char* kN, long elem) {
+  if (!kN || !NcValidElement(elem) || elds[elem].type != etCIR) return -1;
+  const elementdaten& c = elds[elem];
+  long best = -1;
+  float bestGap = 0;
+  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+    const elementdaten& s = elds[i];
+    if (i == elem || s.type != etCIR || !(s.r < gStartPosition) || s.used > 0 || !KxSameName(s.kontur, kN)) continue;
+    const float d = LENC(c.cx, c.cy, s.cx, s.cy);
+    if (!(d < c.r)) continue;
+    // A start hole at the centre is where a hole is threaded anyway.
+    if (IsTolLenB2P(c.cx, c.cy, s.cx, s.cy)) return -1;
+    // Of several, the one with the shortest lead-in, as for any contour; of
+    // lead-ins equal within the tolerance the first drawn, so that rounding
+    // never decides between them.
+    if (best < 0 || c.r - d < bestGap - fPlusTol) {
+      best = i;
+      bestGap = c.r - d;
+    }
+  }
+  return best;
+}
+
+void SimpleHoleForElement(FILE* ostream, long elem, long startHole) {
   const char* refusal = nullptr;
   if (elem >= eldsMaximum || elem < 0 || elem >= kMaxElements) refusal = "-Limit Ho-";
   else if (elds[elem].type != etCIR) refusal = "-Err HoT-";
@@ -37,18 +63,32 @@ void SimpleHoleForElement(FILE* ostream, long elem) {
     NcPut(ostream, "%s\n", mS.EOL);
   }
 
-  NcPut(ostream, "G00 X%.3f Y%.3f;\n", c.cx, c.cy);
+  // The wire is threaded where the shop drilled: at the start hole drawn inside
+  // the circle, else at the centre. The lead-in runs along the radius through
+  // the threading point, so the circle is split where that radius meets it and
+  // every arc, the hold point and the overlap turn with the split point.
+  const bool drawn = NcValidElement(startHole) && startHole != elem;
+  const float tx = drawn ? elds[startHole].cx : c.cx, ty = drawn ? elds[startHole].cy : c.cy;
+  const double a0 = drawn ? WIV(c.cx, c.cy, tx, ty) : 0.0;
+  float sx = c.cx + c.r, sy = c.cy;
+  if (drawn) {
+    sx = c.cx + XARC(a0, c.r);
+    sy = c.cy + YARC(a0, c.r);
+    KxPrint(" threaded at the start hole %ld drawn inside the hole\n", startHole);
+  }
+  NcPut(ostream, "G00 X%.3f Y%.3f;\n", tx, ty);
   NcPut(ostream, "%s%s\n%s%s\n", mS.WireFeed, mS.EOL, mS.GenOn, mS.EOL);
   NcPut(ostream, "G90G%dG44G%d%s\n", t.dDLage, t.dKLage, mS.EOL);
-  NcPut(ostream, "G01 X%.3f Y%.3f", c.cx + c.r, c.cy);
+  NcPut(ostream, "G01 X%.3f Y%.3f", sx, sy);
   NcPut(ostream, "%s%s0%s\n", mS.NylOffset, mS.Angel, mS.EOL);
 
   float px[4], py[4];
   for (int a = 0; a < 4; ++a) {
-    px[a] = c.cx + XARC(kHoleAngles[a], c.r);
-    py[a] = c.cy + YARC(kHoleAngles[a], c.r);
+    px[a] = c.cx + XARC(a0 + kHoleAngles[a], c.r);
+    py[a] = c.cy + YARC(a0 + kHoleAngles[a], c.r);
   }
-  NcPut(ostream, "G02 X%.3f Y%.3f I%.3f J%.3f ", px[0], py[0], -c.r, 0.0);
+  if (drawn) NcPut(ostream, "G02 X%.3f Y%.3f I%.3f J%.3f ", px[0], py[0], c.cx - sx, c.cy - sy);
+  else NcPut(ostream, "G02 X%.3f Y%.3f I%.3f J%.3f ", px[0], py[0], -c.r, 0.0);
   NcPut(ostream, "%s4", mS.OffsetR);
   // The hole is cut with the contour's taper, as every other contour.
   NcPut(ostream, " %s%.3f", mS.Angel, t.dkonik);
@@ -57,7 +97,7 @@ void SimpleHoleForElement(FILE* ostream, long elem) {
   NcPut(ostream, "G02 X%.3f Y%.3f I%.3f J%.3f;\n", px[2], py[2], c.cx - px[1], c.cy - py[1]);
   NcPut(ostream, "%s%s\n", mS.HoldPoint, mS.EOL);
   NcPut(ostream, "G02 X%.3f Y%.3f I%.3f J%.3f;\n", px[3], py[3], c.cx - px[2], c.cy - py[2]);
-  NcPut(ostream, "G01 X%.3f Y%.3f%s%s0%s\n", c.cx, c.cy, mS.NylOffset, mS.Angel, mS.EOL);
+  NcPut(ostream, "G01 X%.3f Y%.3f%s%s0%s\n", tx, ty, mS.NylOffset, mS.Angel, mS.EOL);
   NcPut(ostream, "G40G43G50%s\n", mS.EOL);
   NcPut(ostream, "%s%s\n%s", mS.WireCut, mS.EOL, mS.SubReturn);
   if (gDataInfo) NcPut(ostream, "(--END HOLE--)");

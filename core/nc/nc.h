@@ -29,7 +29,8 @@ void SortKontur(FILE* ostream, int k);                // finds contour k's regio
 void SimpleClosedKontur(FILE* ostream, int k, long feedElem, long firstElem);  // writes contour k's cutting program
 
 // --- hole writer (hole.cpp) ---
-void SimpleHoleForElement(FILE* ostream, long elem);  // writes the cutting program of the hole circle elem
+long HoleStartFor(const char* kN, long elem);         // the start hole drawn inside contour kN's hole circle elem, off its centre; -1: none (threaded at the centre)
+void SimpleHoleForElement(FILE* ostream, long elem, long startHole = -1);  // writes the cutting program of the hole circle elem, threaded at startHole or the centre
 
 // --- position chain writer (position.cpp) ---
 void SimplePosition_Chain(FILE* ostream, const char* kN, long feedElem);  // rapid moves along the position layer to the feed point
