@@ -41,7 +41,10 @@ void KxDescribeRun(int status, KxRunResult* r) {
                 ? "the NC program would be the drawing itself - not written, the drawing is left as it is"
                 : "the NC program could not be written";
       break;
-    case kxSTATUS_BAD_CONFIG: how = "a settings, device syntax or technology file could not be used"; break;
+    case kxSTATUS_BAD_CONFIG:
+      // Which file, and why, as the console's summary says it.
+      how = ConfigRefusal()[0] ? ConfigRefusal() : "a settings, device syntax or technology file could not be used";
+      break;
     case kxSTATUS_NOTHING_CUT:
       how = gKonturCounter < 1 ? "nothing to cut: no contour found on the layer"
                                : "nothing to cut: no contour has a start hole";
