@@ -198,8 +198,8 @@ static void applyLine(char* line) {
   }
   if ((p = strstr(line, "AutoHoleDiameter:"))) {
     // A hole of no width cannot be drilled: such a value keeps the default.
-    float v = ConfigFloat(p + 17);
-    gAutoHoleDiameter = v > 0 ? v : kDefaultAutoHoleDiameter;
+    float v = gAutoHoleDiameter;
+    if (settingNumber("AutoHoleDiameter", p + 17, &v, "%.3f")) gAutoHoleDiameter = v > 0 ? v : kDefaultAutoHoleDiameter;
   }
 }
 
