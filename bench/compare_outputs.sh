@@ -2,7 +2,8 @@
 # Runs two korvex builds on the same drawings and reports any difference in what
 # they print or write (console text, NC program, log, statistics page).
 # Usage: bench/compare_outputs.sh OLD_BUILD_DIR NEW_BUILD_DIR DRAWING[@LAYER]...
-# A layer after "@" is set as the work layer in both settings files.
+# A layer after "@" is set as the work layer in both settings files; lines in
+# COMPARE_SETTINGS (e.g. "AutoStartHoles: 1") are added to both settings files.
 set -u
 old=$1 new=$2; shift 2
 work=$(mktemp -d)
@@ -26,6 +27,7 @@ for arg in "$@"; do
       grep -v '^LayerName:' "$src/korvex.ini" >"$work/$side/korvex.ini"
       printf "LayerName: '%s'\n" "$layer" >>"$work/$side/korvex.ini"
     fi
+    [ -n "${COMPARE_SETTINGS:-}" ] && printf '%s\n' "$COMPARE_SETTINGS" >>"$work/$side/korvex.ini"
     cp "$dxf" "$work/$side/drawing.dxf"
     rm -f "$work/$side"/_nwd_out* "$work/$side"/_outlog.txt "$work/$side"/_results.htm
     (cd "$work/$side" && ./korvex drawing.dxf >stdout.txt 2>&1 </dev/null; echo "status $?" >>stdout.txt)
