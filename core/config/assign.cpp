@@ -90,6 +90,7 @@ void HolesAndTechno() {
   KxLog("\n\n TEXT to holes::");
   for (long i = 0; i < eldsCounter && i < kMaxElements; ++i)
     if (elds[i].type == etTEXT) TextToFeedPointKontur(i);
+  KxTraceCounts();
   KxPrint(" >TEXT to holes end\n\n");
 }
 
@@ -111,7 +112,7 @@ void TextToFeedPointKontur(long telem) {
       const elementdaten& c = elds[i];
       if (c.type != etCIR) continue;
       if (strcmp(c.kontur, "$") == 0) {
-        KxPrint("etCIR no Konturname\n");
+        if (KxTraceNext(ktTEXT_CIRCLE)) KxPrint("etCIR no Konturname\n");
         continue;
       }
       anyCircle = true;

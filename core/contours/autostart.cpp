@@ -559,6 +559,7 @@ int PlaceAutoStartHoles() {
       KxLog("\n %s: NO PLACE FOR A START HOLE: %s", kn, why);
     }
   }
+  KxTraceCounts();
   KxPrint("\n ...AutoStartHoles() END: %d\n", gAutoStartCount);
   return gAutoStartCount;
 }

@@ -86,17 +86,18 @@ int SearchInsetRegions(FILE* stream) {
     for (int b = 1; b <= gKonturCounter; ++b) {
       const long regB = regions.find(b, gKonturCounter, true);
       if (regB < 0) continue;
-      KxPrint(" [regB %ld]", regB);
+      const bool shown = KxTraceNext(ktREGION_PAIR);
+      if (shown) KxPrint(" [regB %ld]", regB);
 
       // All four strict: B's box must lie inside A's without touching an edge,
       // so a contour is never its own child.
       const elementdaten& ra = elds[regA];
       const elementdaten& rb = elds[regB];
       int inside = 0;
-      if (ra.sx < rb.sx) { KxPrint("l"); ++inside; }
-      if (ra.ex > rb.ex) { KxPrint("r"); ++inside; }
-      if (ra.sy > rb.sy) { KxPrint("o"); ++inside; }
-      if (ra.ey < rb.ey) { KxPrint("u"); ++inside; }
+      if (ra.sx < rb.sx) { if (shown) KxPrint("l"); ++inside; }
+      if (ra.ex > rb.ex) { if (shown) KxPrint("r"); ++inside; }
+      if (ra.sy > rb.sy) { if (shown) KxPrint("o"); ++inside; }
+      if (ra.ey < rb.ey) { if (shown) KxPrint("u"); ++inside; }
       if (inside != 4 || parent[(size_t)b] != a) continue;
       KxContourName(nameB, sizeof nameB, b);
 
@@ -127,6 +128,7 @@ int SearchInsetRegions(FILE* stream) {
       if (elds[regB].child == 0) elds[regB].child = a;
     }
   }
+  KxTraceCounts();
   KxPrint("\n > gKonturCounter <break>\n");
   static const char kEnd[] = "\n- SearchInsetRegions() END-\n";
   KxPrint("%s", kEnd);

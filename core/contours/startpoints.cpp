@@ -108,6 +108,7 @@ const char* FeedPointRefusal(int k, char* buf, size_t size) {
 }
 
 static void printCirclePassedOver(long pA, const elementdaten& e) {
+  if (!KxTraceNext(ktPASSED_OVER)) return;
   if (!KxConsole()) {
     KxPrint("\n [CIR %ld|r:%6.2f]  -> used (%s)", pA, e.r, e.kontur);
   } else if (e.used > 0) {
@@ -220,22 +221,22 @@ void FindFirstElemFor(const char* kName, long regElem) {
         continue;
       }
       if (cand.r > gStartPosition) {
-        KxPrint("\n [CIR %ld|r:%6.2f]  -> r2big ", pA, cand.r);
+        if (KxTraceNext(ktPASSED_OVER)) KxPrint("\n [CIR %ld|r:%6.2f]  -> r2big ", pA, cand.r);
         continue;
       }
     } else if (cand.type != etINSE) {
       continue;
     } else if (cand.child == -1 && cand.used > 0 && !KxSameName(cand.kontur, kName)) {
       // An insert chosen as another contour's feed point stays with it.
-      KxPrint("\n [INSE %ld]  -> used (%s)", pA, cand.kontur);
+      if (KxTraceNext(ktPASSED_OVER)) KxPrint("\n [INSE %ld]  -> used (%s)", pA, cand.kontur);
       continue;
     }
 
-    KxPrint("\n [INSE/CIR %ld] ->", pA);
     if (!IsCircleInRegion(regElem, pA)) {
-      KxPrint("OUT ");
+      if (KxTraceNext(ktPASSED_OVER)) KxPrint("\n [INSE/CIR %ld] ->OUT ", pA);
       continue;
     }
+    KxPrint("\n [INSE/CIR %ld] ->", pA);
     ++CheckedCirIns;
     candidates.push_back(pA);
     KxPrint(" IN ");
@@ -248,7 +249,11 @@ void FindFirstElemFor(const char* kName, long regElem) {
     for (long pB = 0; pB < eldsCounter; ++pB) {
       const elementdaten& el = elds[pB];
       if ((el.type != etLINE && el.type != etARC) || !KxSameName(el.kontur, kName)) continue;
+      // The first start hole is tested against each element once; the further
+      // ones of the same contour would repeat that for every hole.
+      KxTraceQuiet(CheckedCirIns > 1 && !KxTraceNext(ktFURTHER_APPROACH));
       if (ApproachRWPossible(pB, pA, &AnkerLenBuf) == 1 && AnkerLen > AnkerLenBuf) take(pA, pB);
+      KxTraceQuiet(false);
     }
     record();
   }
@@ -261,8 +266,10 @@ void FindFirstElemFor(const char* kName, long regElem) {
       for (long pB = 0; pB < eldsCounter && pB < kMaxElements; ++pB) {
         const elementdaten& el = elds[pB];
         if ((el.type != etLINE && el.type != etARC) || !KxSameName(el.kontur, kName)) continue;
+        KxTraceQuiet(pA != candidates.front() && !KxTraceNext(ktFURTHER_APPROACH));
         const int ok = pass == 0 ? CurveApproachPossible(pB, pA, &AnkerLenBuf) : CornerApproachPossible(pB, pA, &AnkerLenBuf);
         if (ok == 1 && AnkerLen > AnkerLenBuf) take(pA, pB);
+        KxTraceQuiet(false);
       }
     record();
   }
@@ -291,6 +298,7 @@ int SearchStartPoints() {
     elds[reg].IsFirst = (int)statFirstElem;
     if (statFirstElem != 0) KxPrint("\n >>  [%s AnfahrElement %ld]\n", name, statFirstElem);
   }
+  KxTraceCounts();
   KxPrint(" > gKonturCounter <break>\n");
   SearchInsetRegions(nullptr);
   static const char kEnd[] = "\n ...SearchStartPoints() END\n";

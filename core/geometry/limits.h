@@ -27,6 +27,7 @@ inline constexpr int kTextLineSize = 255;        // a line of a drawing, setting
 inline constexpr int kDeviceKeyCount = 36;       // keywords of a device syntax file ($Device ... $Reserv_A)
 inline constexpr int kShortDeviceName = 13;      // a device or technology file name up to this length lies in the devices folder; a longer one is a full path
 inline constexpr unsigned long long kMaxStreamDrawing = 1ULL << 30;   // bytes read of a drawing that is no regular file (a pipe, a device): one holding more is refused
+inline constexpr long kMaxTraceLines = 1000;   // console traces of one kind printed per run where a kind comes once per pair of elements or contours; the rest is counted
 
 // --- diagnostic codes ---
 // A step that meets a full table or a record it cannot use prints a short code

@@ -4,6 +4,7 @@
 #include "geometry/runwide.h"
 
 #include "geometry/base.h"   // KxCopy
+#include "geometry/limits.h"   // kMaxTraceLines
 
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +28,36 @@ int gIniNameGiven = 0;
 
 KxSinkFn gConsoleSink = nullptr;
 
+long gTraceShown[kTraceKinds];
+long gTraceLeftOut[kTraceKinds];
+bool gTraceQuiet = false;
+
+// What the count line of each kind calls the traces it left out.
+static const char* const kTraceNames[kTraceKinds] = {
+    "start holes passed over",
+    "approach tests from further start holes",
+    "region comparisons [regB]",
+    "circles without contour (etCIR no Konturname)",
+};
+
+void ResetTraceState() {
+  memset(gTraceShown, 0, sizeof gTraceShown);
+  memset(gTraceLeftOut, 0, sizeof gTraceLeftOut);
+  gTraceQuiet = false;
+}
+
+bool KxTraceNext(int kind) {
+  if (kind < 0 || kind >= kTraceKinds) return true;
+  if (gTraceShown[kind] < kMaxTraceLines) {
+    ++gTraceShown[kind];
+    return true;
+  }
+  ++gTraceLeftOut[kind];
+  return false;
+}
+
+void KxTraceQuiet(bool quiet) { gTraceQuiet = quiet; }
+
 static void closeStream(FILE*& f) {
   if (f) fclose(f);
   f = nullptr;
@@ -47,6 +78,7 @@ void ResetBaseState() {
   gBulkOut = 0;
   gLogNameGiven = 0;
   gIniNameGiven = 0;
+  ResetTraceState();
 }
 
 void KxSetFlavour(int flavour) {
@@ -101,10 +133,19 @@ static void emit(const char* fmt, va_list ap) {
 }
 
 void KxPrint(const char* fmt, ...) {
+  if (gTraceQuiet) return;
   va_list ap;
   va_start(ap, fmt);
   emit(fmt, ap);
   va_end(ap);
+}
+
+void KxTraceCounts() {
+  for (int kind = 0; kind < kTraceKinds; ++kind) {
+    if (gTraceLeftOut[kind] == 0) continue;
+    KxPrint("\n ... %ld more traces left out: %s\n", gTraceLeftOut[kind], kTraceNames[kind]);
+    gTraceLeftOut[kind] = 0;
+  }
 }
 
 void KxLog(const char* fmt, ...) {

@@ -40,6 +40,25 @@ void KxFlushConsole();          // flushes buffered console output
 bool KxScaledDecimal(double v, int prec, uint64_t* scaled);  // |v| rounded to prec (0-9) decimals as printf rounds it, times 10^prec; false where that is not certain
 int KxFormat(char* out, size_t size, const char* fmt, va_list ap);  // printf's text for common formats (consumes ap); -1 where vsnprintf must do it
 
+// --- bounded traces ---
+// A trace printed once per pair of contours or elements would grow with the
+// square of the drawing: of each such kind a run prints the first
+// kMaxTraceLines and counts the rest, told in one line at the end of the step.
+enum KxTraceKind {
+  ktPASSED_OVER = 0,   // feed-point search: a circle or insert of another contour, too big or outside the region
+  ktFURTHER_APPROACH,  // feed-point search: approach test from the second and later start hole of a contour
+  ktREGION_PAIR,       // nesting search: one contour's box against another's
+  ktTEXT_CIRCLE,       // texts to holes: a circle without contour met by a text
+  kTraceKinds
+};
+extern long gTraceShown[kTraceKinds];    // traces of each kind printed in this run
+extern long gTraceLeftOut[kTraceKinds];  // traces of each kind left out since its last count line
+extern bool gTraceQuiet;                 // true while KxPrint drops its text: a trace left out is running
+bool KxTraceNext(int kind);              // counts one trace of kind; true when it is to be printed
+void KxTraceQuiet(bool quiet);           // KxPrint drops its text while quiet (the calls of a trace left out)
+void KxTraceCounts();                    // prints a count line for each kind left out since its last one
+void ResetTraceState();                  // a new run prints every kind again from its first trace
+
 // --- output files (outfile.cpp) ---
 struct KxOutFile {              // an output composed in a temporary file beside its target
   FILE* f = nullptr;            // the temporary, open for writing until commit or abort
@@ -56,4 +75,4 @@ void KxOutAbort(KxOutFile* out);                      // closes and removes the 
 FILE* KxOpenLog(const char* path, char* why, size_t size);  // opens the log for writing, never through a symbolic link at path; null with the reason line in why
 
 // --- state ---
-void ResetBaseState();   // restores the run-wide names, streams and flavour-dependent texts (tests, fuzzing)
+void ResetBaseState();   // restores the run-wide names, streams and flavour-dependent texts and the trace counts (tests, fuzzing)

@@ -19,6 +19,7 @@ bool KxRewindDrawing() {
 }
 
 void KxResetRun() {
+  ResetTraceState();
   ResetDxfRun();
   ResetElementRun();
   ResetContourState();
