@@ -232,3 +232,38 @@ TEST(Console, SummaryNamesTheTableLimitAndMissingTechnology) {
         << text << r.output.substr(r.output.size() - 200);
   }
 }
+
+// Traces printed once per pair of contours or start holes stop at their limit,
+// and one line at the end of the step counts the rest; a drawing within the
+// limit prints every one of them and no count line.
+TEST(Console, PairTracesStopAtTheirLimitAndOneLineCountsTheRest) {
+  const long limit = kMaxTraceLines;
+  auto leftOut = [](long n, const char* kind) {
+    return "\n ... " + std::to_string(n) + " more traces left out: " + kind + "\n";
+  };
+  // n squares, each with its start hole: every contour's search passes over
+  // the other n - 1 holes, and the nesting search compares n * n boxes.
+  for (long n : {10L, 40L}) {
+    DxfText d("AC1009");
+    for (long i = 0; i < n; ++i) {
+      const double x = (double)(i % 8) * 20, y = (double)(i / 8) * 20;
+      d.Polyline("DXF_MAIN", {{x, y}, {x + 10, y}, {x + 10, y + 10}, {x, y + 10}}).Circle("DXF_MAIN", x + 5, y + 2, 0.5);
+    }
+    const Conversion r = ConvertText(d.Str());
+    EXPECT_EQ(r.status, 0) << n;
+    const long passed = n * (n - 1), boxes = n * n;
+    EXPECT_EQ((long)CountOf(r.output, "]  -> used "), std::min(passed, limit)) << n;
+    EXPECT_EQ((long)CountOf(r.output, " [regB "), std::min(boxes, limit)) << n;
+    EXPECT_EQ(Has(r.output, leftOut(passed - limit, "start holes passed over")), passed > limit) << n;
+    EXPECT_EQ(Has(r.output, leftOut(boxes - limit, "region comparisons [regB]")), boxes > limit) << n;
+    EXPECT_EQ(CountOf(r.output, " more traces left out: "), n > 31 ? 2u : 0u) << n;
+  }
+  // One contour with 300 start holes: the first is tested against its four
+  // sides, the others' tests count against the limit.
+  DxfText d("AC1009");
+  d.Polyline("DXF_MAIN", {{0, 0}, {100, 0}, {100, 100}, {0, 100}});
+  for (int i = 0; i < 300; ++i) d.Circle("DXF_MAIN", 2 + (i % 20) * 5, 2 + (i / 20) * 5, 0.5);
+  const Conversion r = ConvertText(d.Str());
+  EXPECT_EQ((long)CountOf(r.output, "\n ApproachRWPossible: "), 4 + limit);
+  EXPECT_TRUE(Has(r.output, leftOut(299 * 4 - limit, "approach tests from further start holes"))) << r.output.substr(0, 300);
+}
