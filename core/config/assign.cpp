@@ -136,18 +136,23 @@ void TextToFeedPointKontur(long telem) {
 }
 
 void GetKonturName(const char* kn, FILE* ostream) {
+  long found = -1;
+  for (long i = 0; kn && i < eldsCounter && i < kMaxElements && found < 0; ++i) {
+    const elementdaten& e = elds[i];
+    if (e.type == etTEXT && strcmp(e.kontur, kn) == 0 && strchr(e.text, '*')) found = i;
+  }
+  PutKonturName(found, ostream);
+}
+
+void PutKonturName(long textElem, FILE* ostream) {
   char result[sizeof mS.RemarkOn + 40 + sizeof mS.RemarkOff];
   snprintf(result, sizeof result, " %sNoName%s", mS.RemarkOn, mS.RemarkOff);
-  for (long i = 0; kn && i < eldsCounter && i < kMaxElements; ++i) {
-    const elementdaten& e = elds[i];
-    if (e.type != etTEXT || strcmp(e.kontur, kn) != 0) continue;
-    const char* star = strchr(e.text, '*');
-    if (!star) continue;
+  const char* star = textElem >= 0 && textElem < eldsCounter && textElem < kMaxElements ? strchr(elds[textElem].text, '*') : nullptr;
+  if (star) {
     char drawn[33];
     KxCopy(drawn, sizeof drawn, star + 1);
     if (char* blank = strchr(drawn, ' ')) *blank = '\0';
     snprintf(result, sizeof result, " %s%s%s", mS.RemarkOn, NcRemarkText(drawn).c_str(), mS.RemarkOff);
-    break;
   }
   if (ostream) fputs(result, ostream);
 }

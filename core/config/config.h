@@ -136,6 +136,7 @@ void CheckTechFile();                                // refuses the device's tec
 void HolesAndTechno();                               // hole list and reference points, directives, texts to contours
 void TextToFeedPointKontur(long telem);              // attaches text element telem to the contour of the nearest circle
 void GetKonturName(const char* kn, FILE* ostream);   // writes the remark with contour kn's drawn name
+void PutKonturName(long textElem, FILE* ostream);   // writes that remark from text record textElem ("NoName" for -1)
 
 // --- front-end bridge (bridge.cpp) ---
 // Requests of the bridge: a read hands the value back, the set request (read + 100) takes it.

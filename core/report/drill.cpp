@@ -31,9 +31,10 @@ void KxWriteDrillList(FILE* page) {
   fputs("start holes to drill: \n", page);
   fputs("CONTOUR  :        X |        Y | DIAMETER \n", page);
   fputs("------------------------------------------\n", page);
+  const KxContourRecords records(eldsCounter < kMaxElements ? eldsCounter : kMaxElements);
   for (int k = 1; k <= gKonturCounter; ++k) {
     KxContourName(kn, sizeof kn, k);
-    const long h = AutoStartHoleOf(kn);
+    const long h = records.AutoStartHole(kn);
     if (h >= 0) fprintf(page, "%-9s: %8.3f | %8.3f | %8.3f \n", kn, elds[h].cx, elds[h].cy, 2 * elds[h].r);
     else if (AutoStartRefusal(k, why, sizeof why)) fprintf(page, "%-9s: no place for a start hole (%s) \n", kn, why);
   }

@@ -1,9 +1,14 @@
 // The picture on the statistics page: every cut loop of the written NC program
 // in the program's own coordinates, with start holes, leads, direction, wire
 // side, positioning moves and what was left uncut, then a table per contour.
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
+#include <map>
+#include <utility>
+#include <vector>
 
 #include "config/config.h"
 #include "contours/contours.h"
@@ -26,15 +31,8 @@ struct Box {
   bool empty() const { return x0 > x1; }
 };
 
-// As strncmp over the name's size, without the library call: the open ends of a
-// contour compare every pair of elements of the table.
-bool isMember(const elementdaten& e, const char* name) {
-  for (size_t i = 0; i < sizeof e.kontur; ++i) {
-    if (e.kontur[i] != name[i]) return false;
-    if (name[i] == '\0') return true;
-  }
-  return true;
-}
+// A point as a key: -0 and 0 are the same point, as == says.
+float samePoint(float v) { return v + 0.0f; }
 
 bool drawable(const elementdaten& e) {
   return (e.type == etLINE || e.type == etARC || e.type == etCIR) && std::isfinite(e.sx) && std::isfinite(e.sy) &&
@@ -114,21 +112,35 @@ void elementData(FILE* f, const elementdaten& e) {
 }
 
 
-// Ends of a contour's lines and arcs that meet no other end of it.
-int openEnds(const char* name, float* xs, float* ys, int room) {
+// Ends of a contour's lines and arcs (members: its records) that meet no other end of it.
+int openEnds(const std::vector<long>& members, float* xs, float* ys, int room) {
+  // The ends sorted by X: an end within the tolerance lies in a narrow window.
+  struct End {
+    float x, y;
+    long elem;
+  };
+  std::vector<End> all;
+  for (long i : members) {
+    const elementdaten& b = elds[i];
+    if (b.type != etLINE && b.type != etARC) continue;
+    // An end that is no number meets nothing.
+    if (!std::isnan(b.sx)) all.push_back({b.sx, b.sy, i});
+    if (!std::isnan(b.ex)) all.push_back({b.ex, b.ey, i});
+  }
+  std::sort(all.begin(), all.end(), [](const End& p, const End& q) { return p.x < q.x; });
+  const double reach = gNpTolerance + 1e-4;
+  const double window = reach * (1 + 1e-5) + 1e-6;   // wider than any distance LENC keeps within reach
   int n = 0;
-  long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
-  for (long i = 0; i < top; ++i) {
+  for (long i : members) {
     const elementdaten& a = elds[i];
-    if ((a.type != etLINE && a.type != etARC) || !isMember(a, name)) continue;
+    if (a.type != etLINE && a.type != etARC) continue;
     for (int end = 0; end < 2; ++end) {
       float x = end ? a.ex : a.sx, y = end ? a.ey : a.sy;
       bool met = false;
-      for (long j = 0; j < top && !met; ++j) {
-        const elementdaten& b = elds[j];
-        if (j == i || (b.type != etLINE && b.type != etARC) || !isMember(b, name)) continue;
-        met = LENC(x, y, b.sx, b.sy) <= gNpTolerance + 1e-4 || LENC(x, y, b.ex, b.ey) <= gNpTolerance + 1e-4;
-      }
+      auto b = std::lower_bound(all.begin(), all.end(), (double)x - window,
+                                [](const End& p, double v) { return (double)p.x < v; });
+      for (; b != all.end() && (double)b->x <= (double)x + window && !met; ++b)
+        met = b->elem != i && LENC(x, y, b->x, b->y) <= reach;
       if (!met && n < room) {
         xs[n] = x;
         ys[n] = y;
@@ -139,28 +151,30 @@ int openEnds(const char* name, float* xs, float* ys, int room) {
   return n;
 }
 
-bool hasLoop(const KxToolpath& tp, int k) {
-  for (int l = 0; l < tp.loopCount; ++l)
-    if (KxBlockContour(tp.loops[l].block) == k) return true;
-  return false;
-}
-
-bool isTrouble(const KxToolpath& tp, int k) {
-  for (int t = 0; t < tp.troubleCount; ++t)
-    if (KxBlockContour(tp.trouble[t]) == k) return true;
-  return false;
-}
-
-// The first earlier positioning move along the same way (either direction), or -1.
-int sameWayBefore(const KxToolpath& tp, int r) {
-  const KxRapid& p = tp.rapids[r];
-  for (int q = 0; q < r; ++q) {
-    const KxRapid& o = tp.rapids[q];
-    if ((o.x0 == p.x0 && o.y0 == p.y0 && o.x1 == p.x1 && o.y1 == p.y1) ||
-        (o.x0 == p.x1 && o.y0 == p.y1 && o.x1 == p.x0 && o.y1 == p.y0))
-      return q;
+// Per contour number 1..gKonturCounter: 1 where one of the blocks holds it.
+std::vector<char> contoursOf(const std::vector<int>& blocks, int count) {
+  std::vector<char> has((size_t)(gKonturCounter > 0 ? gKonturCounter : 0) + 1, 0);
+  for (int i = 0; i < count; ++i) {
+    const int k = KxBlockContour(blocks[(size_t)i]);
+    if (k >= 1 && k <= gKonturCounter) has[(size_t)k] = 1;
   }
-  return -1;
+  return has;
+}
+
+// For each positioning move the first one along the same way (either
+// direction): itself when it is the first, -1 for a way that is no number.
+std::vector<int> firstOfWays(const KxToolpath& tp) {
+  std::vector<int> first((size_t)tp.rapidCount, -1);
+  std::map<std::array<float, 4>, int> seen;
+  for (int r = 0; r < tp.rapidCount; ++r) {
+    const KxRapid& p = tp.rapids[(size_t)r];
+    if (std::isnan(p.x0) || std::isnan(p.y0) || std::isnan(p.x1) || std::isnan(p.y1)) continue;
+    std::array<float, 4> way = {samePoint(p.x0), samePoint(p.y0), samePoint(p.x1), samePoint(p.y1)};
+    // Both directions of a way give one key: its ends in order.
+    if (std::make_pair(way[2], way[3]) < std::make_pair(way[0], way[1])) way = {way[2], way[3], way[0], way[1]};
+    first[(size_t)r] = seen.emplace(way, r).first->second;
+  }
+  return first;
 }
 
 double loopLength(const KxToolpath& tp, const KxLoop& l) {
@@ -209,6 +223,7 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
     b.add(tp.rapids[r].x1, tp.rapids[r].y1);
   }
   long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  const KxContourRecords records(top);
   for (long i = 0; i < top; ++i) {
     const elementdaten& e = elds[i];
     if (!drawable(e) || e.kontur[0] == '\0') continue;
@@ -286,16 +301,21 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
 
   // What was left uncut, each with its reason as a tooltip.
   int openSeen = 0;   // cut contours whose drawn ends do not meet
+  std::vector<int> loopBlocks;
+  for (int l = 0; l < tp.loopCount; ++l) loopBlocks.push_back(tp.loops[(size_t)l].block);
+  const std::vector<char> cutContours = contoursOf(loopBlocks, tp.loopCount);
+  const std::vector<char> troubleContours = contoursOf(tp.trouble, tp.troubleCount);
   fputs("<g class='notcut'>\n", f);
   for (int k = 1; k <= gKonturCounter; ++k) {
     KxContourName(name, sizeof name, k);
-    bool cut = hasLoop(tp, k);
+    const std::vector<long>& members = records.Of(name);
+    bool cut = cutContours[(size_t)k];
     float ox[64], oy[64];
-    int ends = cut ? openEnds(name, ox, oy, 64) : 0;
+    int ends = cut ? openEnds(members, ox, oy, 64) : 0;
     if (cut && ends == 0) continue;
     if (cut) ++openSeen;
     char reason[48], refused[96];
-    const char* why = !cut ? (isTrouble(tp, k) ? "no start hole: not cut" : "not cut")
+    const char* why = !cut ? (troubleContours[(size_t)k] ? "no start hole: not cut" : "not cut")
                            : "open contour: its ends do not meet";
     // With start holes placed by korvex, why this one got none.
     if (!cut && AutoStartRefusal(k, reason, sizeof reason)) {
@@ -303,9 +323,9 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
       why = refused;
     }
     fprintf(f, "<g class='warn' data-contour='%s'><title>%s %s</title>\n", name, name, why);
-    for (long i = 0; i < top; ++i) {
+    for (long i : members) {
       const elementdaten& e = elds[i];
-      if (!drawable(e) || !isMember(e, name) || (cut && e.type == etCIR)) continue;
+      if (!drawable(e) || (cut && e.type == etCIR)) continue;
       fputs("<path d='", f);
       elementData(f, e);
       fputs("'/>\n", f);
@@ -331,23 +351,27 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
 
   // Texts stand upright: drawn outside the turned group at (x, -y).
   fprintf(f, "<g class='labels' font-size='%.3f'>\n", fs);
+  std::map<std::pair<float, float>, int> threadedAt;   // loops labelled so far at each hole
   for (int l = 0; l < tp.loopCount; ++l) {
     const KxLoop& lp = tp.loops[l];
     // Contours threaded at the same hole get their names one under the other.
     int below = 0;
-    for (int o = 0; o < l; ++o) below += tp.loops[o].holeX == lp.holeX && tp.loops[o].holeY == lp.holeY;
+    if (!std::isnan(lp.holeX) && !std::isnan(lp.holeY)) below = threadedAt[{samePoint(lp.holeX), samePoint(lp.holeY)}]++;
     char name[16];
     KxContourName(name, sizeof name, KxBlockContour(lp.block));
     fprintf(f, "<text x='%.3f' y='%.3f'>%s \u00d7%d</text>\n", lp.holeX + mark * 1.5,
             -lp.holeY - mark * 1.5 + below * fs * 1.1, name, lp.cuts);
   }
   // A way travelled again is labelled once, with all its numbers.
+  const std::vector<int> first = firstOfWays(tp);
+  std::vector<std::vector<int>> again((size_t)tp.rapidCount);   // the later moves along the way of each first one
+  for (int q = 0; q < tp.rapidCount; ++q)
+    if (first[(size_t)q] >= 0 && first[(size_t)q] != q) again[(size_t)first[(size_t)q]].push_back(q);
   for (int r = 0; r < tp.rapidCount; ++r) {
     const KxRapid& p = tp.rapids[r];
-    if (sameWayBefore(tp, r) >= 0) continue;
+    if (first[(size_t)r] >= 0 && first[(size_t)r] != r) continue;
     fprintf(f, "<text x='%.3f' y='%.3f' fill='#666'>%d", (p.x0 + p.x1) / 2.0, -(p.y0 + p.y1) / 2.0 - fs * 0.2, p.order);
-    for (int q = r + 1; q < tp.rapidCount; ++q)
-      if (sameWayBefore(tp, q) == r) fprintf(f, ",%d", tp.rapids[q].order);
+    for (int q : again[(size_t)r]) fprintf(f, ",%d", tp.rapids[(size_t)q].order);
     fputs("</text>\n", f);
   }
   fputs("</g>\n", f);
@@ -393,7 +417,7 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
     const KxLoop& lp = tp.loops[l];
     int k = KxBlockContour(lp.block);
     KxContourName(name, sizeof name, k);
-    long reg = GetRegionElement(name);
+    long reg = records.Region(name);
     int parent = reg >= 0 && reg < kMaxElements ? elds[reg].child : 0;
     fprintf(f, "<tr><td>%s</td><td>N%d", name, KxContourBlock(k));
     if (lp.block != KxContourBlock(k)) fprintf(f, " (cut in N%d)", lp.block);

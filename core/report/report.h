@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 // --- the conversion run (pipeline.cpp) ---
 int KxConvertDrawing();         // the whole run over the drawing opened at its start, log open; a kxSTATUS_ value
@@ -38,6 +41,21 @@ int KxOpenForUser(const char* path);   // starts the desktop opener for path wit
 void KxHtmlText(FILE* out, const char* text);   // writes text with &, <, >, quotes as HTML entities
 void KxWriteDrillList(FILE* page);               // drawn start holes that give no lead-in, the start holes korvex placed and the contours that got none (drill.cpp)
 
+// The element table's records by contour name, in table order, made once for a
+// page: a scan of the table for each contour cost the page of a large nest more
+// than the conversion. The name is compared as the record holds it (strncmp).
+class KxContourRecords {
+ public:
+  explicit KxContourRecords(long top);                   // indexes records 0..top-1
+  const std::vector<long>& Of(const char* name) const;   // the records of contour name, in table order
+  long Region(const char* name) const;                   // its newest region record, as GetRegionElement finds it; -1 when none
+  long NameText(const char* name) const;                 // its first text holding a '*' name, as GetKonturName takes it; -1 when none
+  long AutoStartHole(const char* name) const;            // the start hole korvex placed for it, as AutoStartHoleOf finds it; -1 when none
+ private:
+  std::unordered_map<std::string, std::vector<long>> of_;
+  std::vector<long> none_;
+};
+
 // --- run statuses and the closing summary (summary.cpp) ---
 inline constexpr int kxSTATUS_OK = 0;           // the run went through
 inline constexpr int kxSTATUS_USAGE = 1;        // no argument: usage shown
@@ -51,10 +69,6 @@ int KxNothingCut();                 // 1 when the run found no contour or none o
 void KxPrintRunSummary(int status);  // the closing line of a conversion: contours, holes, target, or why nothing is cut
 
 // --- the written NC program followed like the machine does (toolpath.cpp) ---
-inline constexpr int kxTP_MAX_MOVES = 16384;
-inline constexpr int kxTP_MAX_LOOPS = 1024;
-inline constexpr int kxTP_MAX_RAPIDS = 4096;
-
 struct KxMove {
   int g;                  // 0 rapid, 1 straight, 2 clockwise arc, 3 counter-clockwise arc
   float x0, y0, x1, y1;   // from where the wire was to the move's own X/Y
@@ -77,14 +91,15 @@ struct KxRapid {
   int order;              // its number in cutting order, from 1
 };
 
+// As long as the program is: the page and the preview show every move of it.
 struct KxToolpath {
-  int valid;              // 1 when a program was read
-  int moveCount, loopCount, rapidCount, calledCount, troubleCount;
-  KxMove moves[kxTP_MAX_MOVES];
-  KxLoop loops[kxTP_MAX_LOOPS];     // in the order the program cuts them
-  KxRapid rapids[kxTP_MAX_RAPIDS];
-  int called[kxTP_MAX_LOOPS];       // every block number some call names
-  int trouble[kxTP_MAX_LOOPS];      // blocks that return uncut for want of a start hole
+  int valid = 0;          // 1 when a program was read
+  int moveCount = 0, loopCount = 0, rapidCount = 0, calledCount = 0, troubleCount = 0;   // the sizes of the lists below
+  std::vector<KxMove> moves;
+  std::vector<KxLoop> loops;        // in the order the program cuts them
+  std::vector<KxRapid> rapids;
+  std::vector<int> called;          // every block number some call names
+  std::vector<int> trouble;         // blocks that return uncut for want of a start hole
 };
 
 extern KxToolpath gToolpath;     // the program of the last run, read back for the page and the preview

@@ -25,6 +25,38 @@ void KxHtmlText(FILE* out, const char* text) {
   }
 }
 
+// A name as a record holds it: at most its field's size, as strncmp compares it.
+static std::string recordName(const char* name) { return std::string(name, strnlen(name, sizeof(elementdaten::kontur))); }
+
+KxContourRecords::KxContourRecords(long top) {
+  for (long i = 0; i < top; ++i) of_[recordName(elds[i].kontur)].push_back(i);
+}
+
+const std::vector<long>& KxContourRecords::Of(const char* name) const {
+  const auto at = of_.find(recordName(name));
+  return at == of_.end() ? none_ : at->second;
+}
+
+long KxContourRecords::Region(const char* name) const {
+  const std::vector<long>& m = Of(name);
+  for (auto i = m.rbegin(); i != m.rend() && *i >= 1; ++i)
+    if (strcmp(elds[*i].text, gtRegInfo) == 0) return *i;
+  return -1;
+}
+
+long KxContourRecords::NameText(const char* name) const {
+  for (long i : Of(name))
+    if (elds[i].type == etTEXT && strchr(elds[i].text, '*')) return i;
+  return -1;
+}
+
+long KxContourRecords::AutoStartHole(const char* name) const {
+  const std::vector<long>& m = Of(name);
+  for (auto i = m.rbegin(); i != m.rend(); ++i)
+    if (elds[*i].type == etCIR && elds[*i].kElemX == kAutoStartMark) return *i;
+  return -1;
+}
+
 // Fixed-size text field of a record, terminated even when the record is not.
 static const char* field(const char* f, size_t size, char* buf, size_t bufSize) {
   size_t n = strnlen(f, size);
@@ -72,16 +104,16 @@ static void countRecords(PageCounts& c) {
   }
 }
 
-// The contour's drawn name remark, escaped like every other name on the page.
-static void writeContourName(FILE* page, const char* kn) {
+// The contour's drawn name remark (from its text record, -1 for none), escaped like every other name on the page.
+static void writeContourName(FILE* page, long textElem) {
   char remark[160];
   memset(remark, 0, sizeof remark);
   FILE* mem = fmemopen(remark, sizeof remark - 1, "w");
   if (!mem) {
-    GetKonturName(kn, page);
+    PutKonturName(textElem, page);
     return;
   }
-  GetKonturName(kn, mem);
+  PutKonturName(textElem, mem);
   fclose(mem);
   remark[sizeof remark - 1] = '\0';
   KxHtmlText(page, remark);
@@ -133,15 +165,16 @@ static int writePage(FILE* page) {
   // Contours with their lengths: the integer part right-aligned in four
   // places; longer lengths widen the field instead of losing digits.
   float cutSum = 0;
+  const KxContourRecords records(eldsCounter < kMaxElements ? eldsCounter : kMaxElements);
   for (int k = 1; k <= gKonturCounter; ++k) {
     char kn[16];
     KxContourName(kn, sizeof kn, k);
-    long reg = GetRegionElement(kn);
+    long reg = records.Region(kn);
     float len = reg >= 0 ? elds[reg].len : 0.0f;
     cutSum += len;
     fputs("\n", page); KxHtmlText(page, kn); fputs(" ", page);
     fprintf(page, KxConsole() ? " %+8.3f " : " %8.3f ", len);
-    writeContourName(page, kn);
+    writeContourName(page, records.NameText(kn));
   }
   fprintf(page, "\n1-cut sum: %.3f mm\n\n", cutSum);
   KxWriteDrillList(page);

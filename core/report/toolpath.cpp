@@ -1,9 +1,13 @@
 // Reads the NC program back after it was written and follows it the way the
 // machine does (main program, sub-program calls, threading, compensation, cuts),
 // so the picture of the page and the desktop's preview show what will be cut.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "config/config.h"
 #include "geometry/base.h"
@@ -31,15 +35,17 @@ struct Block {
   bool trouble;      // returns without a cut because no start hole was found
 };
 
-constexpr int kMaxSteps = 16384;
-constexpr int kMaxBlocks = 2048;
-constexpr long kMaxExecuted = 400000;   // steps followed, so call cycles cannot hang the reader
+// Steps followed, so call cycles cannot hang the reader: a program that cuts
+// each contour a few times follows each step a few times, a cycle without end.
+constexpr long kMaxExecuted = 400000;
+constexpr long kMaxRunsPerStep = 64;
 constexpr int kMaxDepth = 16;
 
-Step steps[kMaxSteps];
-int stepCount;
-Block blocks[kMaxBlocks];
-int blockCount;
+std::vector<Step> steps;                       // the program's steps, block after block
+int stepCount;                                 // steps.size()
+std::vector<Block> blocks;                     // the main program, then every N block
+int blockCount;                                // blocks.size()
+std::unordered_map<int, int> blockOfNumber;    // N number -> its first block (the main program is none)
 
 bool startsWord(const char* line, const char* w) {
   size_t n = strlen(w);
@@ -63,15 +69,15 @@ bool word(const char* line, char address, float* v) {
 }
 
 void addStep(const Step& s) {
-  if (stepCount >= kMaxSteps || blockCount == 0) return;
-  steps[stepCount] = s;
+  if (blockCount == 0) return;
+  steps.push_back(s);
   ++stepCount;
   ++blocks[blockCount - 1].count;
 }
 
 void openBlock(int number) {
-  if (blockCount >= kMaxBlocks) return;
-  blocks[blockCount] = {number, stepCount, 0, false};
+  if (blockCount > 0) blockOfNumber.emplace(number, blockCount);
+  blocks.push_back({number, stepCount, 0, false});
   ++blockCount;
 }
 
@@ -138,9 +144,8 @@ void readLine(char* line) {
 }
 
 int findBlock(int number) {
-  for (int b = 1; b < blockCount; ++b)
-    if (blocks[b].number == number) return b;
-  return -1;
+  const auto at = blockOfNumber.find(number);
+  return at == blockOfNumber.end() ? -1 : at->second;
 }
 
 struct Runner {
@@ -152,6 +157,8 @@ struct Runner {
   bool record = false;         // the loop is cut the first time: its moves are taken
   int phase = 0;               // 0 lead-in next, 1 cutting
   long executed = 0;
+  long maxExecuted = 0;        // steps followed at most
+  std::unordered_set<int> calledSeen{};   // the block numbers in tp.called
 
   void move(const Step& s, bool first) {
     KxMove m = {};
@@ -168,18 +175,14 @@ struct Runner {
     py = s.y;
     if (loop < 0) {
       // Rapid and straight moves outside a cut: positioning, drawn once.
-      if (!first || (m.x0 == m.x1 && m.y0 == m.y1) || tp.rapidCount >= kxTP_MAX_RAPIDS) return;
-      KxRapid& r = tp.rapids[tp.rapidCount++];
-      r.x0 = m.x0;
-      r.y0 = m.y0;
-      r.x1 = m.x1;
-      r.y1 = m.y1;
-      r.order = tp.rapidCount;
+      if (!first || (m.x0 == m.x1 && m.y0 == m.y1)) return;
+      ++tp.rapidCount;
+      tp.rapids.push_back({m.x0, m.y0, m.x1, m.y1, tp.rapidCount});
       return;
     }
-    if (!record || tp.moveCount >= kxTP_MAX_MOVES) return;
+    if (!record) return;
     KxLoop& l = tp.loops[loop];
-    tp.moves[tp.moveCount] = m;
+    tp.moves.push_back(m);
     if (phase == 0) {
       l.leadIn = tp.moveCount;
       l.firstMove = tp.moveCount + 1;
@@ -199,12 +202,10 @@ struct Runner {
       ++tp.loops[loop].cuts;
       return;
     }
-    if (tp.loopCount >= kxTP_MAX_LOOPS) return;
     loop = s.loop = tp.loopCount++;
     record = true;
     phase = 0;
-    KxLoop& l = tp.loops[loop];
-    l = {};
+    KxLoop& l = tp.loops.emplace_back();
     l.block = blocks[block].number;
     l.side = s.g;
     l.cuts = 1;
@@ -232,7 +233,7 @@ struct Runner {
     if (block < 0 || depth > kMaxDepth) return;
     const Block& b = blocks[block];
     for (int k = b.first; k < b.first + b.count && k < stepCount; ++k) {
-      if (++executed > kMaxExecuted) return;
+      if (++executed > maxExecuted) return;
       Step& s = steps[k];
       bool first = !s.seen;
       s.seen = true;
@@ -242,9 +243,10 @@ struct Runner {
           if (callee < 0) break;
           if (blocks[callee].number >= 0 && first) {
             // Remember every called block, for the reader's check and the table.
-            bool known = false;
-            for (int c = 0; c < tp.calledCount; ++c) known = known || tp.called[c] == s.g;
-            if (!known && tp.calledCount < kxTP_MAX_LOOPS) tp.called[tp.calledCount++] = s.g;
+            if (calledSeen.insert(s.g).second) {
+              tp.called.push_back(s.g);
+              ++tp.calledCount;
+            }
           }
           run(callee, depth + 1);
           break;
@@ -272,9 +274,12 @@ struct Runner {
 
 int ReadToolpath(const char* path, KxToolpath* tp) {
   if (!tp) return 0;
-  memset(tp, 0, sizeof *tp);
+  *tp = KxToolpath();
+  steps.clear();
   stepCount = 0;
+  blocks.clear();
   blockCount = 0;
+  blockOfNumber.clear();
   FILE* f = path && path[0] ? fopen(path, "r") : nullptr;
   if (!f) return 0;
   openBlock(-1);   // the main program
@@ -292,9 +297,13 @@ int ReadToolpath(const char* path, KxToolpath* tp) {
     readLine(line);
   }
   fclose(f);
-  for (int b = 1; b < blockCount; ++b)
-    if (blocks[b].trouble && tp->troubleCount < kxTP_MAX_LOOPS) tp->trouble[tp->troubleCount++] = blocks[b].number;
+  for (int b = 1; b < blockCount; ++b) {
+    if (!blocks[b].trouble) continue;
+    tp->trouble.push_back(blocks[b].number);
+    ++tp->troubleCount;
+  }
   Runner r{*tp};
+  r.maxExecuted = std::max(kMaxExecuted, kMaxRunsPerStep * stepCount);
   r.run(0, 0);
   tp->valid = 1;
   return 1;
