@@ -191,15 +191,19 @@ void KxPreview::ShowProgram(const KxToolpath& tp) {
   }
   // Contours the program does not cut, from the element table, in the warning colour.
   long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  std::vector<char> cut((size_t)std::max(gKonturCounter, 0) + 1, 0);
+  for (int l = 0; l < tp.loopCount; ++l) {
+    const int k = KxBlockContour(tp.loops[l].block);
+    if (k >= 1 && k <= gKonturCounter) cut[(size_t)k] = 1;
+  }
+  const KxContourRecords records(top);
   for (int k = 1; k <= gKonturCounter; ++k) {
-    bool cut = false;
-    for (int l = 0; l < tp.loopCount && !cut; ++l) cut = KxBlockContour(tp.loops[l].block) == k;
-    if (cut) continue;
+    if (cut[(size_t)k]) continue;
     char name[16];
     KxContourName(name, sizeof name, k);
-    for (long i = 0; i < top; ++i) {
+    for (long i : records.Of(name)) {
       const elementdaten& e = elds[i];
-      if (strncmp(e.kontur, name, sizeof e.kontur) != 0 || !finite(e)) continue;
+      if (!finite(e)) continue;
       add(elementPath(e), kWarn, 2, true, name);
     }
   }

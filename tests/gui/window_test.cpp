@@ -414,6 +414,38 @@ TEST_F(WindowTest, PolylinesArePreviewedBeforeAndAfterAMake) {
   EXPECT_NEAR(w->Parts()->Preview()->Extent().left(), 50, 0.01);
 }
 
+// A program longer than any fixed list: the preview draws every loop, lead and
+// positioning move of it, the last one as the first.
+TEST_F(WindowTest, PreviewDrawsEveryLoopOfALongProgram) {
+  KxCopy(homepath, sizeof homepath, (prog.Path() + "/").c_str());
+  SetDevSyntax("MAK_EE3.SYN");
+  const int n = 4200;   // squares in a row, each a block with its start hole, cut loop and leads
+  std::string nc = "G92 X0.000 Y0.000;\n", blocks;
+  for (int b = 1; b <= n; ++b) {
+    const int x = b * 20;
+    nc += "M98P" + std::to_string(b * 10) + ";\n";
+    char block[400];
+    snprintf(block, sizeof block,
+             "N%d;\nG00 X%d.000 Y2.000;\nM60;\nG90G42G44G52;\nG01 X%d.000 Y0.000;\nG01 X%d.000 Y0.000;\n"
+             "G01 X%d.000 Y10.000;\nG01 X%d.000 Y10.000;\nG01 X%d.000 Y0.000;\nG01 X%d.000 Y0.000;\n"
+             "G01 X%d.000 Y2.000;\nG40G43G50;\nM99;\n",
+             b * 10, x + 5, x + 5, x, x, x + 10, x + 10, x + 5, x + 5);
+    blocks += block;
+  }
+  WriteFile(prog.File("long.NC"), nc + "M30;\n" + blocks);
+  ASSERT_EQ(ReadToolpath(prog.File("long.NC").c_str(), &gToolpath), 1);
+  EXPECT_EQ(gToolpath.loopCount, n);
+  EXPECT_EQ(gToolpath.rapidCount, n);
+  EXPECT_EQ(gToolpath.moveCount, 7 * n);
+  KxPreview pane;
+  pane.resize(800, 400);
+  pane.ShowProgram(gToolpath);
+  EXPECT_EQ(pane.Items().size(), 7u * n);   // per loop: cut, wire side, arrow, lead-in, lead-out, start hole; and its G00
+  EXPECT_GE(pane.Extent().right(), n * 20 + 10);
+  const QImage img = pane.grab().toImage();
+  EXPECT_GT(inked(&pane, img, QRectF(n * 20, 0, 10, 10)), 0);
+}
+
 TEST_F(WindowTest, QuitStoresTheFrameAndTheNextStartRestoresIt) {
   KXWindow* w = OpenWindow();
   w->MoveTo(222, 111);
