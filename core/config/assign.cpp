@@ -147,7 +147,8 @@ void GetKonturName(const char* kn, FILE* ostream) {
 void PutKonturName(long textElem, FILE* ostream) {
   char result[sizeof mS.RemarkOn + 40 + sizeof mS.RemarkOff];
   snprintf(result, sizeof result, " %sNoName%s", mS.RemarkOn, mS.RemarkOff);
-  const char* star = textElem >= 0 && textElem < eldsCounter && textElem < kMaxElements ? strchr(elds[textElem].text, '*') : nullptr;
+  const bool valid = textElem >= 0 && textElem < eldsCounter && textElem < kMaxElements;
+  const char* star = valid ? strchr(elds[textElem].text, '*') : nullptr;
   if (star) {
     char drawn[33];
     KxCopy(drawn, sizeof drawn, star + 1);
