@@ -139,7 +139,7 @@ class KXWindow : public BWindow {
 
   Prefs* fPrefs = nullptr;
   char* fProgramFolder = nullptr;        // folder of the program, ending with "/"
-  char fIniPath[B_PATH_NAME_LENGTH];     // the settings file path
+  std::string fIniPath;                  // the settings file path
   BView* fBack = nullptr;
   BBox* fIniBox = nullptr;
   BTextControl* fTolerance = nullptr;
@@ -184,7 +184,7 @@ class KXApplication : public BApplication {
 struct KxRunResult {
   int status;            // exit status the console program gives for such a run
   bool error;            // shown in red
-  char words[512];       // the result line
+  std::string words;     // the result line
 };
 extern const char* gStartDrawing;    // drawing named on the command line, opened once the window is up
 void KxDescribeRun(int status, KxRunResult* result);        // the result line of a run that ended with status

@@ -186,7 +186,7 @@ TEST_F(WindowTest, FieldsAcceptOnlyTheirOpenRangesAndSwitchesReachTheCore) {
 
   Type(w, "ofName", "part7");
   Type(w, "ofName", "");   // an empty name is refused
-  EXPECT_STREQ(data_filename, "part7");
+  EXPECT_EQ(data_filename, "part7");
   EXPECT_STREQ(Text(w, "ofName"), "part7");
   Type(w, "ofExtens", ".longextension");
   EXPECT_STREQ(mS.Extension, ".longex");   // held to its field
@@ -243,7 +243,7 @@ TEST_F(WindowTest, DeviceMenuListsTheSyntaxFiles) {
   EXPECT_TRUE(mak->IsMarked());
   dev->Menu()->Invoke(other);
   Pump();
-  EXPECT_EQ(std::string(gDevTarget), prog.File("devices/OTHER.syn"));
+  EXPECT_EQ(gDevTarget, prog.File("devices/OTHER.syn"));
   EXPECT_STREQ(Text(w, "ofExtens"), ".ISO");
   // The full path keeps its item marked although the label shows only the path's end.
   w->SetGuiValues();
@@ -251,7 +251,7 @@ TEST_F(WindowTest, DeviceMenuListsTheSyntaxFiles) {
   EXPECT_TRUE(Has(dev->MenuText(), "OTHER.syn"));
   // Reloading reads the device of the settings file again.
   Post(w, kxMSG_INI_RELOAD);
-  EXPECT_STREQ(gDevTarget, "MAK_EE3.SYN");
+  EXPECT_EQ(gDevTarget, "MAK_EE3.SYN");
   EXPECT_TRUE(mak->IsMarked());
   // A devices folder without syntax files leaves the menu empty.
   fs::remove(prog.File("devices/MAK_EE3.SYN"));
@@ -269,10 +269,10 @@ TEST_F(WindowTest, DroppedDrawingFillsTheLayerMenuAndWhatIsNoDrawingIsRefused) {
   // Without a drawing chosen before, Make stays off.
   Drop(w, prog.File("notes.dxf"));
   EXPECT_FALSE(MakeEnabled(w));
-  EXPECT_STREQ(in_filename, "-not-set-");
+  EXPECT_EQ(in_filename, "-not-set-");
   std::string dxf = Drawing();
   Drop(w, dxf);
-  EXPECT_STREQ(in_filename, dxf.c_str());
+  EXPECT_EQ(in_filename, dxf);
   EXPECT_TRUE(MakeEnabled(w));
   EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), dxf.c_str());
   BMenu* menu = View<BMenuField>(w, "dxfLayMF")->Menu();
@@ -289,13 +289,14 @@ TEST_F(WindowTest, DroppedDrawingFillsTheLayerMenuAndWhatIsNoDrawingIsRefused) {
   EXPECT_EQ(menu->CountItems(), 3);
   EXPECT_STREQ(View<BMenuField>(w, "dxfLayMF")->MenuText(), "0");
 
-  // A drawing whose path does not fit the core's name is refused, not cut.
-  std::string deep = prog.File(std::string(60, 'd'));
+  // A long path is taken whole.
+  std::string deep = prog.File(std::string(200, 'd'));
   fs::create_directory(deep);
   fs::copy_file(dxf, deep + "/long.dxf");
   Drop(w, deep + "/long.dxf");
-  EXPECT_EQ(View<BStringView>(w, "dxfStrV")->Text(), deep + "/long.dxf (path too long)");
-  EXPECT_STREQ(in_filename, dxf.c_str());
+  EXPECT_EQ(View<BStringView>(w, "dxfStrV")->Text(), deep + "/long.dxf");
+  EXPECT_EQ(in_filename, deep + "/long.dxf");
+  Drop(w, dxf);
   // Files that are no readable drawing are refused with the reason; the chosen drawing stays.
   for (auto [name, why] : {std::pair{"gone.dxf", "cannot be opened"}, {"notes.dxf", "no DXF drawing"},
                            {"empty.dxf", "the file is empty"}, {"part.Dxf", "the name does not end in .dxf"}}) {
@@ -303,12 +304,12 @@ TEST_F(WindowTest, DroppedDrawingFillsTheLayerMenuAndWhatIsNoDrawingIsRefused) {
     std::string line = Line(w);
     EXPECT_TRUE(Has(line, std::string("'") + name + "' refused: ")) << line;
     EXPECT_TRUE(Has(line, why)) << line;
-    EXPECT_STREQ(in_filename, dxf.c_str());
+    EXPECT_EQ(in_filename, dxf);
     EXPECT_TRUE(MakeEnabled(w));
   }
   std::string upper = Drawing("PLATE.DXF");   // the upper-case ending is a drawing too
   Drop(w, upper);
-  EXPECT_STREQ(in_filename, upper.c_str());
+  EXPECT_EQ(in_filename, upper);
 }
 
 TEST_F(WindowTest, MakeShowsTheResultThePreviewAndTheProgram) {
@@ -332,7 +333,7 @@ TEST_F(WindowTest, MakeShowsTheResultThePreviewAndTheProgram) {
   EXPECT_EQ(opened.back(), prog.File("_nwd_out.NC"));
   // The drawing stays chosen and Make on, so a changed setting can be tried at once.
   EXPECT_TRUE(make->IsEnabled());
-  EXPECT_STREQ(in_filename, dxf.c_str());
+  EXPECT_EQ(in_filename, dxf);
   EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), (dxf + " (done)").c_str());
 
   // After Make: every cut loop of the program is drawn where it lies, nothing outside the drawing.
@@ -355,7 +356,7 @@ TEST_F(WindowTest, MakeShowsTheResultThePreviewAndTheProgram) {
   QTest::mouseDClick(pane, Qt::LeftButton);
   EXPECT_DOUBLE_EQ(pane->ViewTransform().m11(), before.m11());
   // The NC program opens in the window's own read-only view.
-  KxDesktopOpener(dataPath);
+  KxDesktopOpener(dataPath.c_str());
   QPlainTextEdit* view = w->Parts()->ProgramView();
   EXPECT_TRUE(view->isVisible());
   EXPECT_TRUE(view->isReadOnly());
