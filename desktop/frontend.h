@@ -136,6 +136,7 @@ class KXWindow : public BWindow {
   void refreshMake();                    // Make is on whenever a drawing is chosen
   void previewDrawing();                 // reads the chosen layer's elements and shows them in the preview
   void showRun(int status);              // the result line and the preview after Make
+  void forgetDrawing(std::string path, const char* reason);  // the chosen drawing cannot be opened: nothing of the one before stays
 
   Prefs* fPrefs = nullptr;
   char* fProgramFolder = nullptr;        // folder of the program, ending with "/"

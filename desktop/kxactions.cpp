@@ -1,6 +1,7 @@
 // The window's real work: the device menu from the devices folder, the core's
 // values shown in the controls, the layers of a dropped drawing, the user's
 // choices, and the whole conversion run started with the Make button.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -205,6 +206,7 @@ void KXWindow::layerChosen(BMessage* msg) {
 
 void KXWindow::filesDropped(BMessage* msg) {
   int kind = 0;
+  std::string chosen;
   entry_ref ref;
   for (int32 i = 0; msg->FindRef("refs", i, &ref) == B_OK; ++i) {
     BEntry entry(&ref);
@@ -213,10 +215,16 @@ void KXWindow::filesDropped(BMessage* msg) {
     const char* p = path.Path() ? path.Path() : "";
     KxPrint(" > '%s' '%s'\n", ref.name, p);
     int k = strstr(ref.name, ".dxf") ? 1 : strstr(ref.name, ".DXF") ? 2 : 0;
+    // What is refused leaves the chosen drawing as it is, and shown as it is.
     if (k == 0) {
-      fDxfView->SetText(p);
       const std::string why = std::string("'") + ref.name + "' refused: the name does not end in .dxf";
       if (fParts) fParts->ShowResult(why.c_str(), true);
+      continue;
+    }
+    // A drawing that cannot be opened is chosen all the same: it must not leave the one before to a Make.
+    if (access(p, R_OK) != 0) {
+      forgetDrawing(p, strerror(errno));
+      kind = 0;
       continue;
     }
     // Refused before it replaces the chosen drawing: a text file or an empty one is no drawing.
@@ -226,19 +234,21 @@ void KXWindow::filesDropped(BMessage* msg) {
       if (fParts) fParts->ShowResult((std::string("'") + ref.name + "' refused: " + reason).c_str(), true);
       continue;
     }
-    in_filename = p;
+    chosen = p;
     kind = k;
   }
   if (kind != 0) {
+    in_filename = chosen;
     LookDxfLayers(0);
-    DxfOpenDrawing(in_filename.c_str());
-    KxPrint("  INFILE: <%s> ", in_filename.c_str());
+    const char* drawing = in_filename.c_str();
+    DxfOpenDrawing(drawing);
+    const int err = errno;
+    KxPrint("  INFILE: <%s> ", drawing);
     if (!i_stream) {
       KxPrint("open error");
-      fHaveDrawing = false;
-      fMake->SetEnabled(false);
+      forgetDrawing(drawing, DxfOpenRefusal() ? DxfOpenRefusal() : strerror(err));
     } else {
-      fDxfView->SetText(in_filename.c_str());
+      fDxfView->SetText(drawing);
       fMake->SetLabel(getLabel(kxLBL_MAKE));
       fHaveDrawing = true;
       fMake->SetEnabled(true);
@@ -249,6 +259,23 @@ void KXWindow::filesDropped(BMessage* msg) {
   }
   fBack->Invalidate();
   KxPrint(" [%d]\n", kind);
+}
+
+// The drawing named is the one chosen now, but unreadable: Make stays off, and
+// neither its name nor its layers nor its picture are left of the drawing before.
+void KXWindow::forgetDrawing(std::string path, const char* reason) {
+  const std::string line = "'" + path + "' cannot be opened (" + reason + ") - no drawing chosen";
+  KxPrint(" %s\n", line.c_str());
+  in_filename = path;
+  if (i_stream) DxfCloseDrawing();
+  KxResetRun();
+  fHaveDrawing = false;
+  fMake->SetEnabled(false);
+  LookDxfLayers(0);
+  fDxfView->SetText(path.c_str());
+  if (!fParts) return;
+  fParts->Preview()->Clear();
+  fParts->ShowResult(line.c_str(), true);
 }
 
 void KXWindow::openSettingsFile() {
@@ -295,7 +322,10 @@ void KXWindow::MakeNwdFile() {
   // Each Make reads the drawing anew from disk: it may have been changed since the drop.
   int status = kxSTATUS_NO_DRAWING;
   if (DxfOpenDrawing(in_filename.c_str())) status = KxConvertDrawing();
-  else KxPrint("open error\n");
+  else {
+    KxPrint("open error\n");
+    KxResetRun();   // the counts and the picture of an earlier Make are not this drawing's
+  }
   closeStreams();
 
   fDxfView->SetText((in_filename + " (done)").c_str());

@@ -289,27 +289,62 @@ TEST_F(WindowTest, DroppedDrawingFillsTheLayerMenuAndWhatIsNoDrawingIsRefused) {
   EXPECT_EQ(menu->CountItems(), 3);
   EXPECT_STREQ(View<BMenuField>(w, "dxfLayMF")->MenuText(), "0");
 
-  // A long path is taken whole.
-  std::string deep = prog.File(std::string(200, 'd'));
-  fs::create_directory(deep);
-  fs::copy_file(dxf, deep + "/long.dxf");
-  Drop(w, deep + "/long.dxf");
-  EXPECT_EQ(View<BStringView>(w, "dxfStrV")->Text(), deep + "/long.dxf");
-  EXPECT_EQ(in_filename, deep + "/long.dxf");
-  Drop(w, dxf);
-  // Files that are no readable drawing are refused with the reason; the chosen drawing stays.
-  for (auto [name, why] : {std::pair{"gone.dxf", "cannot be opened"}, {"notes.dxf", "no DXF drawing"},
-                           {"empty.dxf", "the file is empty"}, {"part.Dxf", "the name does not end in .dxf"}}) {
+  // Files that are no drawing are refused with the reason; the chosen drawing stays, and stays shown.
+  for (auto [name, why] : {std::pair{"notes.dxf", "no DXF drawing"}, {"empty.dxf", "the file is empty"},
+                           {"part.Dxf", "the name does not end in .dxf"}}) {
     Drop(w, prog.File(name));
     std::string line = Line(w);
     EXPECT_TRUE(Has(line, std::string("'") + name + "' refused: ")) << line;
     EXPECT_TRUE(Has(line, why)) << line;
     EXPECT_EQ(in_filename, dxf);
+    EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), dxf.c_str());
     EXPECT_TRUE(MakeEnabled(w));
   }
   std::string upper = Drawing("PLATE.DXF");   // the upper-case ending is a drawing too
   Drop(w, upper);
   EXPECT_EQ(in_filename, upper);
+}
+
+// A drawing 300 characters deep, with blanks and umlauts, is read and made when dropped or opened; a drawing that
+// cannot be opened is chosen all the same, says why, and leaves nothing of the drawing before to Make.
+TEST_F(WindowTest, LongPathsAreMadeAndAnUnreadableDrawingLeavesNothingOfTheOneBefore) {
+  KXWindow* w = OpenWindow();
+  std::string deep = prog.Path();
+  for (int i = 1; deep.size() < 280; ++i) deep += "/Zeichnungen für Kunden/Übergröße " + std::to_string(i);
+  fs::create_directories(deep);
+  const std::string dxf = deep + "/Teil für Kunde Ö.dxf";
+  fs::copy_file(Drawing(), dxf);
+  ASSERT_GE(dxf.size(), 300u);
+  const std::string other = Drawing("other.dxf");
+  BMenu* menu = View<BMenuField>(w, "dxfLayMF")->Menu();
+  for (bool dropped : {true, false}) {
+    Drop(w, other);
+    if (dropped) Drop(w, dxf);
+    else w->Parts()->OpenDrawing(dxf.c_str());
+    Pump();
+    EXPECT_EQ(in_filename, dxf);
+    EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), dxf.c_str());
+    EXPECT_EQ(menu->CountItems(), 3);
+    Post(w, kxMSG_MAKE);
+    EXPECT_EQ(Line(w), "6 contours, 2 holes, 0 start holes missing, 0 open contours\n" + prog.File("_nwd_out.NC") +
+                          "\nstatus 0: done");
+  }
+  EXPECT_TRUE(Has(ReadFile(prog.File("_results.htm")), "Teil für Kunde Ö.dxf"));
+
+  fs::remove(prog.File("_nwd_out.NC"));
+  const std::string gone = deep + "/gone.dxf";
+  Drop(w, gone);
+  EXPECT_EQ(Line(w), "'" + gone + "' cannot be opened (No such file or directory) - no drawing chosen");
+  EXPECT_TRUE(Red(w));
+  EXPECT_FALSE(MakeEnabled(w));
+  EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), gone.c_str());
+  EXPECT_EQ(menu->CountItems(), 0);
+  EXPECT_TRUE(w->Parts()->Preview()->Items().empty());
+  Post(w, kxMSG_MAKE);   // even when asked, the drawing before is not made
+  EXPECT_FALSE(FileExists(prog.File("_nwd_out.NC")));
+  EXPECT_EQ(Line(w), "0 contours, 0 holes, 0 start holes missing, 0 open contours\nno NC program written\n"
+                    "status 2: the drawing could not be opened");
+  EXPECT_TRUE(w->Parts()->Preview()->Items().empty());
 }
 
 TEST_F(WindowTest, MakeShowsTheResultThePreviewAndTheProgram) {
