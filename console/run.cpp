@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <termios.h>
 #include <unistd.h>
 
@@ -12,19 +13,6 @@
 #include "dxf/dxf.h"
 #include "geometry/base.h"
 #include "report/report.h"
-
-// Stores an argument into a fixed name buffer, or refuses it when it does not fit.
-static bool storeArgument(char* dst, size_t size, const char* value, const char* what) {
-  size_t n = strlen(value);
-  if (n < size) {
-    KxCopy(dst, size, value);
-    return true;
-  }
-  KxPrint(" %s too long (%zu characters, at most %zu): '%s' ignored;\n"
-          " run korvex from the drawing's folder with a shorter relative path\n",
-          what, n, size - 1, value);
-  return false;
-}
 
 int ParseOptions(int argc, char** argv) {
   KxPrint("\n");
@@ -37,15 +25,17 @@ int ParseOptions(int argc, char** argv) {
     }
     // Classified by their ending only: a folder named "old.logs" or "v2.initial"
     // must not turn a drawing's path into the log or the settings name.
-    if (KxEndsWith(a, ".dxf") || KxEndsWith(a, ".DXF")) storeArgument(in_filename, sizeof in_filename, a, "drawing name");
+    if (KxEndsWith(a, ".dxf") || KxEndsWith(a, ".DXF")) in_filename = a;
     if (KxEndsWith(a, ".ini") || KxEndsWith(a, ".INI")) {
       const char* name = a;
       if (const char* s = strrchr(a, '/')) name = s + 1;
       else if (const char* b = strrchr(a, '\\')) name = b + 1;
-      if (storeArgument(ini_filename, sizeof ini_filename, name, "settings name")) gIniNameGiven = 1;
+      ini_filename = name;
+      gIniNameGiven = 1;
     }
     if (KxEndsWith(a, ".log") || KxEndsWith(a, ".LOG")) {
-      if (storeArgument(log_filename, sizeof log_filename, a, "log name")) gLogNameGiven = 1;
+      log_filename = a;
+      gLogNameGiven = 1;
     }
   }
   return 0;
@@ -87,7 +77,7 @@ static void printHelp() {
 }
 
 // Why a run that never reached the conversion ended; printed as its last line.
-static char failure[400];
+static std::string failure;
 
 int KorvexConsoleMain(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
@@ -104,7 +94,7 @@ int KorvexConsoleMain(int argc, char** argv) {
     }
   }
   int status = kxSTATUS_OK;
-  failure[0] = '\0';
+  failure.clear();
   KxPrint("\n KORVEX  V%s ", gVersInf);
   if (argc < 2) {
     KxPrint("\n Bitte so anwenden:\n KORVEX INFILE.DXF \n\n");
@@ -113,24 +103,25 @@ int KorvexConsoleMain(int argc, char** argv) {
   ParseOptions(argc, argv);
 
   if (status == kxSTATUS_OK) {
-    KxPrint("\n  INFILE: <%s> ", in_filename);
-    if (!KxEndsWith(in_filename, ".dxf") && !KxEndsWith(in_filename, ".DXF")) {
+    const char* drawing = in_filename.c_str();
+    KxPrint("\n  INFILE: <%s> ", drawing);
+    if (!KxEndsWith(drawing, ".dxf") && !KxEndsWith(drawing, ".DXF")) {
       KxPrint(" no dxf-file \n");
       status = kxSTATUS_NO_DXF;
     } else {
-      if (!DxfOpenDrawing(in_filename)) {
+      if (!DxfOpenDrawing(drawing)) {
         const int err = errno;
         status = kxSTATUS_NO_DRAWING;
         KxPrint("open error\n");
         if (const char* why = DxfOpenRefusal())
-          snprintf(failure, sizeof failure, "the drawing '%s' %s - not read", in_filename, why);
+          failure = "the drawing '" + in_filename + "' " + why + " - not read";
         else
-          snprintf(failure, sizeof failure, "cannot read the drawing '%s' (%s)", in_filename, strerror(err));
+          failure = "cannot read the drawing '" + in_filename + "' (" + strerror(err) + ")";
       }
     }
   }
-  if (status == kxSTATUS_USAGE) snprintf(failure, sizeof failure, "no drawing given - korvex --help shows the usage");
-  if (status == kxSTATUS_NO_DXF) snprintf(failure, sizeof failure, "no argument ends in .dxf or .DXF - nothing converted");
+  if (status == kxSTATUS_USAGE) failure = "no drawing given - korvex --help shows the usage";
+  if (status == kxSTATUS_NO_DXF) failure = "no argument ends in .dxf or .DXF - nothing converted";
   if (status != kxSTATUS_OK) {
     KxPrint("\n ...press any key\n");
     KxWaitKey();
@@ -140,19 +131,18 @@ int KorvexConsoleMain(int argc, char** argv) {
     SetGlobals(argc > 0 && argv[0] ? argv[0] : "");
     if (ConfigRefusal()[0]) {
       status = kxSTATUS_BAD_CONFIG;
-      snprintf(failure, sizeof failure, "%s - nothing converted", ConfigRefusal());
+      failure = std::string(ConfigRefusal()) + " - nothing converted";
     }
   }
   if (status == kxSTATUS_OK) {
     if (log_stream) fclose(log_stream);
-    KxPrint("\n LOGFILE: <%s> ", log_filename);
+    KxPrint("\n LOGFILE: <%s> ", log_filename.c_str());
     // Never over the drawing (whatever names lead to it), never through a link at its name.
-    if (KxIsDrawing(log_filename)) {
+    if (KxIsDrawing(log_filename.c_str())) {
       status = kxSTATUS_NO_LOG;
-      snprintf(failure, sizeof failure, "the log '%s' is the drawing itself - not opened, the drawing is left as it is",
-               log_filename);
+      failure = "the log '" + log_filename + "' is the drawing itself - not opened, the drawing is left as it is";
     } else {
-      log_stream = KxOpenLog(log_filename, failure, sizeof failure);
+      log_stream = KxOpenLog(log_filename.c_str(), &failure);
       if (!log_stream) {
         status = kxSTATUS_NO_LOG;
         KxPrint("open error");
@@ -177,7 +167,7 @@ int KorvexConsoleMain(int argc, char** argv) {
   } else {
     KxPrint(" no IN_STREAM\n");
   }
-  if (failure[0]) KxPrint("\nkorvex: %s\n", failure);
+  if (!failure.empty()) KxPrint("\nkorvex: %s\n", failure.c_str());
   KxFlushConsole();
   return status;
 }

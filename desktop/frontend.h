@@ -136,10 +136,11 @@ class KXWindow : public BWindow {
   void refreshMake();                    // Make is on whenever a drawing is chosen
   void previewDrawing();                 // reads the chosen layer's elements and shows them in the preview
   void showRun(int status);              // the result line and the preview after Make
+  void forgetDrawing(std::string path, const char* reason);  // the chosen drawing cannot be opened: nothing of the one before stays
 
   Prefs* fPrefs = nullptr;
   char* fProgramFolder = nullptr;        // folder of the program, ending with "/"
-  char fIniPath[B_PATH_NAME_LENGTH];     // the settings file path
+  std::string fIniPath;                  // the settings file path
   BView* fBack = nullptr;
   BBox* fIniBox = nullptr;
   BTextControl* fTolerance = nullptr;
@@ -184,7 +185,7 @@ class KXApplication : public BApplication {
 struct KxRunResult {
   int status;            // exit status the console program gives for such a run
   bool error;            // shown in red
-  char words[512];       // the result line
+  std::string words;     // the result line
 };
 extern const char* gStartDrawing;    // drawing named on the command line, opened once the window is up
 void KxDescribeRun(int status, KxRunResult* result);        // the result line of a run that ended with status

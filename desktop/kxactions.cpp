@@ -1,8 +1,10 @@
 // The window's real work: the device menu from the devices folder, the core's
 // values shown in the controls, the layers of a dropped drawing, the user's
 // choices, and the whole conversion run started with the Make button.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,8 +35,7 @@ static void emptyMenu(BMenu* menu) {
 
 void KXWindow::LookForSynFiles() {
   KxPrint(" LookForSynFiles: ");
-  char devFolder[sizeof homepath + 8];
-  snprintf(devFolder, sizeof devFolder, "%sdevices", homepath);
+  const std::string devFolder = homepath + "devices";
   BMenu* menu = fDevField ? fDevField->Menu() : nullptr;
   if (!menu) {
     KxPrint(".. no Menu\n");
@@ -48,7 +49,7 @@ void KXWindow::LookForSynFiles() {
   KxPrint(" :%ld Items in dLMen\n", (long)menu->CountItems());
 
   float width = fDevField->Bounds().Width() - fDevField->Divider() - 36;
-  BDirectory dir(devFolder);
+  BDirectory dir(devFolder.c_str());
   BEntry entry;
   while (dir.GetNextEntry(&entry) == B_OK) {
     if (!entry.IsFile()) continue;
@@ -71,15 +72,16 @@ void KXWindow::LookForSynFiles() {
 void KXWindow::markDevice() {
   BMenu* menu = fDevField->Menu();
   BMenuItem* hit = nullptr;
-  size_t want = strlen(gDevTarget);
+  const char* device = gDevTarget.c_str();
+  size_t want = gDevTarget.size();
   for (int32 i = 0; i < menu->CountItems() && !hit && want > 0; ++i) {
     BMenuItem* item = menu->ItemAt(i);
     const char* path = nullptr;
     item->Message()->FindString("kxPath", &path);
     size_t have = path ? strlen(path) : 0;
-    bool pathEnds = have >= want && strcmp(path + have - want, gDevTarget) == 0 &&
+    bool pathEnds = have >= want && strcmp(path + have - want, device) == 0 &&
                     (have == want || path[have - want - 1] == '/');
-    if (strstr(item->Label(), gDevTarget) || pathEnds) hit = item;
+    if (strstr(item->Label(), device) || pathEnds) hit = item;
   }
   if (hit) {
     hit->SetMarked(true);
@@ -96,8 +98,7 @@ void KXWindow::SetGuiValues(BMessage*) {
   fGridRadius->SetText(text);
   snprintf(text, sizeof text, "%.3f", gMaxAnkerLen);
   fAnchor->SetText(text);
-  snprintf(text, sizeof text, "%s", data_filename);
-  fOutName->SetText(text);
+  fOutName->SetText(data_filename.c_str());
 
   fGlobInfo->SetValue(gGlobTextInfo);
   fDataInfo->SetValue(gDataInfo);
@@ -116,14 +117,15 @@ void KXWindow::SetGuiValues(BMessage*) {
   fPiece->SetValue(mode != 0);
 
   fOptLayer->SetText(optLayer);
-  SetDevSyntax(gDevTarget);
+  SetDevSyntax(gDevTarget.c_str());
 
-  GuiBridge(kxASK_SETTINGS_PATH, fIniPath, nullptr, nullptr);
-  KxPrint(" GuiBridge: '%s' \n", fIniPath);
-  fIniBox->SetLabel(fIniPath);
+  fIniPath = GuiBridgeText(kxASK_SETTINGS_PATH);
+  const char* ini = fIniPath.c_str();
+  KxPrint(" GuiBridge: '%s' \n", ini);
+  fIniBox->SetLabel(ini);
   // Looked at, not opened: opening a pipe would wait for a writer.
-  struct stat ini;
-  fIniOpen->SetEnabled(stat(fIniPath, &ini) == 0 && S_ISREG(ini.st_mode) && access(fIniPath, R_OK) == 0);
+  struct stat st;
+  fIniOpen->SetEnabled(stat(ini, &st) == 0 && S_ISREG(st.st_mode) && access(ini, R_OK) == 0);
 
   markDevice();
   char ext[sizeof mS.Extension];
@@ -179,15 +181,9 @@ void KXWindow::LookDxfLayers(int mode) {
 void KXWindow::deviceChosen(BMessage* msg) {
   const char* path = nullptr;
   if (msg->FindString("kxPath", &path) != B_OK) return;
-  // A cut path would name another file; the device in force stays.
-  if (strlen(path) >= sizeof gDevTarget) {
-    KxPrint(" device path too long (at most %zu characters): '%s'\n", sizeof gDevTarget - 1, path);
-    markDevice();
-    return;
-  }
-  KxCopy(gDevTarget, sizeof gDevTarget, path);
-  KxPrint(" > gDevTarget :'%s'\n", gDevTarget);
-  SetDevSyntax(gDevTarget);
+  gDevTarget = path;
+  KxPrint(" > gDevTarget :'%s'\n", path);
+  SetDevSyntax(path);
   char ext[sizeof mS.Extension];
   GuiBridge(kxASK_EXTENSION, ext, nullptr, nullptr);
   fExtension->SetText(ext);
@@ -210,6 +206,7 @@ void KXWindow::layerChosen(BMessage* msg) {
 
 void KXWindow::filesDropped(BMessage* msg) {
   int kind = 0;
+  std::string chosen;
   entry_ref ref;
   for (int32 i = 0; msg->FindRef("refs", i, &ref) == B_OK; ++i) {
     BEntry entry(&ref);
@@ -218,42 +215,40 @@ void KXWindow::filesDropped(BMessage* msg) {
     const char* p = path.Path() ? path.Path() : "";
     KxPrint(" > '%s' '%s'\n", ref.name, p);
     int k = strstr(ref.name, ".dxf") ? 1 : strstr(ref.name, ".DXF") ? 2 : 0;
-    char why[300];
+    // What is refused leaves the chosen drawing as it is, and shown as it is.
     if (k == 0) {
-      fDxfView->SetText(p);
-      snprintf(why, sizeof why, "'%s' refused: the name does not end in .dxf", ref.name);
-      if (fParts) fParts->ShowResult(why, true);
+      const std::string why = std::string("'") + ref.name + "' refused: the name does not end in .dxf";
+      if (fParts) fParts->ShowResult(why.c_str(), true);
+      continue;
+    }
+    // A drawing that cannot be opened is chosen all the same: it must not leave the one before to a Make.
+    if (access(p, R_OK) != 0) {
+      forgetDrawing(p, strerror(errno));
+      kind = 0;
       continue;
     }
     // Refused before it replaces the chosen drawing: a text file or an empty one is no drawing.
     char reason[256];
     if (DxfWhyNotADrawing(p, reason, sizeof reason)) {
       KxPrint(" refused: %s\n", reason);
-      snprintf(why, sizeof why, "'%s' refused: %s", ref.name, reason);
-      if (fParts) fParts->ShowResult(why, true);
+      if (fParts) fParts->ShowResult((std::string("'") + ref.name + "' refused: " + reason).c_str(), true);
       continue;
     }
-    // The core keeps the drawing's path in a fixed name; a cut path would name another file.
-    if (strlen(p) >= sizeof in_filename) {
-      KxPrint(" path too long (at most %zu characters): '%s'\n", sizeof in_filename - 1, p);
-      char shown[B_PATH_NAME_LENGTH + 32];
-      snprintf(shown, sizeof shown, "%s (path too long)", p);
-      fDxfView->SetText(shown);
-      continue;
-    }
-    KxCopy(in_filename, sizeof in_filename, p);
+    chosen = p;
     kind = k;
   }
   if (kind != 0) {
+    in_filename = chosen;
     LookDxfLayers(0);
-    DxfOpenDrawing(in_filename);
-    KxPrint("  INFILE: <%s> ", in_filename);
+    const char* drawing = in_filename.c_str();
+    DxfOpenDrawing(drawing);
+    const int err = errno;
+    KxPrint("  INFILE: <%s> ", drawing);
     if (!i_stream) {
       KxPrint("open error");
-      fHaveDrawing = false;
-      fMake->SetEnabled(false);
+      forgetDrawing(drawing, DxfOpenRefusal() ? DxfOpenRefusal() : strerror(err));
     } else {
-      fDxfView->SetText(in_filename);
+      fDxfView->SetText(drawing);
       fMake->SetLabel(getLabel(kxLBL_MAKE));
       fHaveDrawing = true;
       fMake->SetEnabled(true);
@@ -266,20 +261,35 @@ void KXWindow::filesDropped(BMessage* msg) {
   KxPrint(" [%d]\n", kind);
 }
 
+// The drawing named is the one chosen now, but unreadable: Make stays off, and
+// neither its name nor its layers nor its picture are left of the drawing before.
+void KXWindow::forgetDrawing(std::string path, const char* reason) {
+  const std::string line = "'" + path + "' cannot be opened (" + reason + ") - no drawing chosen";
+  KxPrint(" %s\n", line.c_str());
+  in_filename = path;
+  if (i_stream) DxfCloseDrawing();
+  KxResetRun();
+  fHaveDrawing = false;
+  fMake->SetEnabled(false);
+  LookDxfLayers(0);
+  fDxfView->SetText(path.c_str());
+  if (!fParts) return;
+  fParts->Preview()->Clear();
+  fParts->ShowResult(line.c_str(), true);
+}
+
 void KXWindow::openSettingsFile() {
-  char path[sizeof fIniPath];
-  GuiBridge(kxASK_SETTINGS_PATH, path, nullptr, nullptr);
+  const char* path = GuiBridgeText(kxASK_SETTINGS_PATH);
   KxPrint("(BeOS) '%s' \n", path);
   KxOpenForUser(path);
 }
 
 // The device file as the syntax reader finds it: a short name lies in the devices folder.
 void KXWindow::openDeviceFile() {
-  KxPrint(" >OPEN: '%s'\n", gDevTarget);
-  char path[sizeof homepath + sizeof gDevTarget + 16];
-  DeviceFilePath(path, sizeof path, gDevTarget, "devices/");
-  KxPrint("(BeOS) '%s' \n", path);
-  KxOpenForUser(path);
+  KxPrint(" >OPEN: '%s'\n", gDevTarget.c_str());
+  const std::string path = DeviceFilePath(gDevTarget.c_str(), "devices/");
+  KxPrint("(BeOS) '%s' \n", path.c_str());
+  KxOpenForUser(path.c_str());
 }
 
 void KXWindow::closeStreams() {
@@ -300,24 +310,25 @@ void KXWindow::MakeNwdFile() {
   KxPrint("\n\n:: MakeNwdFile() \n");
 
   if (log_stream) fclose(log_stream);
-  KxPrint("\n LOGFILE: <%s> ", log_filename);
+  const char* log = log_filename.c_str();
+  KxPrint("\n LOGFILE: <%s> ", log);
   // Never over the drawing, never through a link at its name; the run goes on without a log.
-  char why[sizeof log_filename + 96];
-  if (KxIsDrawing(log_filename))
-    snprintf(why, sizeof why, "the log '%s' is the drawing itself - not opened, the drawing is left as it is",
-             log_filename);
-  else log_stream = KxOpenLog(log_filename, why, sizeof why);
-  if (!log_stream) KxPrint("open error: %s\n", why);
+  std::string why;
+  if (KxIsDrawing(log))
+    why = "the log '" + log_filename + "' is the drawing itself - not opened, the drawing is left as it is";
+  else log_stream = KxOpenLog(log, &why);
+  if (!log_stream) KxPrint("open error: %s\n", why.c_str());
 
   // Each Make reads the drawing anew from disk: it may have been changed since the drop.
   int status = kxSTATUS_NO_DRAWING;
-  if (DxfOpenDrawing(in_filename)) status = KxConvertDrawing();
-  else KxPrint("open error\n");
+  if (DxfOpenDrawing(in_filename.c_str())) status = KxConvertDrawing();
+  else {
+    KxPrint("open error\n");
+    KxResetRun();   // the counts and the picture of an earlier Make are not this drawing's
+  }
   closeStreams();
 
-  char shown[sizeof in_filename + 16];
-  snprintf(shown, sizeof shown, "%s (done)", in_filename);
-  fDxfView->SetText(shown);
+  fDxfView->SetText((in_filename + " (done)").c_str());
   // The drawing stays chosen: after a change of layer, device or setting it is made again.
   fMake->SetLabel(getLabel(kxLBL_MAKE));
   refreshMake();
@@ -332,7 +343,7 @@ void KXWindow::showRun(int status) {
   KxRunResult r;
   KxDescribeRun(status, &r);
   if (!fParts) return;
-  fParts->ShowResult(r.words, r.error);
+  fParts->ShowResult(r.words.c_str(), r.error);
   fParts->Preview()->ShowProgram(gToolpath);
 }
 
@@ -340,7 +351,7 @@ void KXWindow::showRun(int status) {
 void KXWindow::previewDrawing() {
   if (!fParts || !fHaveDrawing) return;
   KxResetRun();
-  if (!DxfOpenDrawing(in_filename)) return;
+  if (!DxfOpenDrawing(in_filename.c_str())) return;
   // The layer menu is filled already; this reading only sets up the core's layer list.
   KxLayerNameFn hook = gLayerNameHook;
   gLayerNameHook = nullptr;

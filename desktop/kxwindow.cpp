@@ -45,12 +45,10 @@ static BTextControl* numberField(BRect r, const char* name, int label, const cha
 // box, Make and Quit); the plain-Qt parts and the window's size; the device menu
 // and the values shown; a drawing named on the command line opened.
 KXWindow::KXWindow(BRect frame) : BWindow(frame, "KORVEX-GUI", B_DOCUMENT_WINDOW, 0x20001000, B_CURRENT_WORKSPACE) {
-  fIniPath[0] = '\0';
   SetSizeLimits(WIN_W, 4096, WIN_H, 4096);
 
   // The program folder is where the settings file and the devices folder are looked for.
-  char folder[sizeof homepath];
-  folder[0] = '\0';
+  std::string folder;
   app_info info;
   if (be_app && be_app->GetAppInfo(&info) == B_OK) {
     BEntry entry(&info.ref);
@@ -60,16 +58,14 @@ KXWindow::KXWindow(BRect frame) : BWindow(frame, "KORVEX-GUI", B_DOCUMENT_WINDOW
     BPath parent;
     if (path.GetParent(&parent) == B_OK) {
       KxPrint(" %s (fPath)\n", parent.Path());
-      // A folder that does not fit the core's names would be cut into a wrong one.
-      if (strlen(parent.Path()) + 2 <= sizeof folder) snprintf(folder, sizeof folder, "%s/", parent.Path());
-      else KxPrint(" program folder too long (at most %zu characters): '%s'\n", sizeof folder - 2, parent.Path());
+      folder = std::string(parent.Path()) + "/";
     }
   }
-  fProgramFolder = strdup(folder);
-  snprintf(fIniPath, sizeof fIniPath, "%s%s", folder, ini_filename);
-  KxPrint("GUI-sPath: %s\nGUI-ini_path: %s\n", folder, fIniPath);
+  fProgramFolder = strdup(folder.c_str());
+  fIniPath = folder + ini_filename;
+  KxPrint("GUI-sPath: %s\nGUI-ini_path: %s\n", folder.c_str(), fIniPath.c_str());
 
-  SetGlobals(folder);
+  SetGlobals(folder.c_str());
   gLayerNameHook = AddDrawingLayer;
 
   fPrefs = new Prefs();
@@ -82,7 +78,7 @@ KXWindow::KXWindow(BRect frame) : BWindow(frame, "KORVEX-GUI", B_DOCUMENT_WINDOW
 
   // --- settings ---
   fIniBox = new BBox(BRect(6, 4, 494, 206), "iniBox");
-  fIniBox->SetLabel(fIniPath);
+  fIniBox->SetLabel(fIniPath.c_str());
   float y = 24;
   fTolerance = numberField(BRect(10, y, 262, y + kFieldH), "nETol", kxLBL_TOLERANCE, "---", kxMSG_TOLERANCE);
   y += 28;
@@ -247,11 +243,11 @@ void KXWindow::MessageReceived(BMessage* msg) {
     case kxMSG_OUT_NAME:
       // An empty name would make a file of the extension alone; the name in force stays.
       if (fOutName->Text()[0] == '\0') {
-        fOutName->SetText(data_filename);
+        fOutName->SetText(data_filename.c_str());
         break;
       }
-      KxCopy(data_filename, sizeof data_filename, fOutName->Text());
-      KxPrint(" new OutFilename: '%s'\n", data_filename);
+      data_filename = fOutName->Text();
+      KxPrint(" new OutFilename: '%s'\n", data_filename.c_str());
       refreshMake();
       break;
     case kxMSG_EXTENSION: {
@@ -285,7 +281,7 @@ void KXWindow::MessageReceived(BMessage* msg) {
     case B_SIMPLE_DATA: filesDropped(msg); break;
     case kxMSG_MAKE: MakeNwdFile(); break;
     case kxMSG_INI_RELOAD:
-      SetGlobals(homepath);
+      SetGlobals(homepath.c_str());
       SetGuiValues(nullptr);
       LookDxfLayers(0);
       refreshMake();

@@ -54,15 +54,15 @@ void KxDescribeRun(int status, KxRunResult* r) {
   r->status = status;
   r->error = status != kxSTATUS_OK;
   const bool written = status != kxSTATUS_NO_DRAWING && status != kxSTATUS_NO_PROGRAM && gKonturCounter >= 1;
-  snprintf(r->words, sizeof r->words,
-           "%d contour%s, %d hole%s, %d start hole%s missing, %d open contour%s\n%s\nstatus %d: %s", gKonturCounter,
-           gKonturCounter == 1 ? "" : "s", gHolesCounter, gHolesCounter == 1 ? "" : "s", gBigTrouble,
-           gBigTrouble == 1 ? "" : "s", gOpenKoCounter, gOpenKoCounter == 1 ? "" : "s",
-           written ? dataPath : "no NC program written", r->status, how);
+  auto count = [](int n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); };
+  r->words = count(gKonturCounter, "contour") + ", " + count(gHolesCounter, "hole") + ", " +
+             count(gBigTrouble, "start hole") + " missing, " + count(gOpenKoCounter, "open contour") + "\n" +
+             (written ? dataPath : std::string("no NC program written")) + "\nstatus " + std::to_string(r->status) +
+             ": " + how;
 }
 
 void KxDesktopOpener(const char* path) {
-  if (sParts && path && strcmp(path, dataPath) == 0) {
+  if (sParts && path && dataPath == path) {
     sParts->ShowProgramText(path);
     return;
   }
@@ -87,12 +87,10 @@ KxDesktopParts::KxDesktopParts(KXWindow* window, QWidget* top, QWidget* back) : 
   connect(fOpen, &QAction::triggered, this, [this] { ChooseDrawing(); });
   QAction* program = file->addAction("Show &NC program");
   program->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-  connect(program, &QAction::triggered, this, [this] { ShowProgramText(dataPath); });
+  connect(program, &QAction::triggered, this, [this] { ShowProgramText(dataPath.c_str()); });
   QAction* page = file->addAction("Show statistics &page");
   connect(page, &QAction::triggered, this, [] {
-    char path[sizeof homepath + 16];
-    snprintf(path, sizeof path, "%s_results.htm", homepath);
-    KxDesktopOpener(path);
+    KxDesktopOpener((homepath + "_results.htm").c_str());
   });
   file->addSeparator();
   QAction* quit = file->addAction("&Quit");
@@ -151,7 +149,7 @@ void KxDesktopParts::OpenDrawing(const char* path) {
 }
 
 void KxDesktopParts::ChooseDrawing() {
-  QString start = QFileInfo(QString::fromLocal8Bit(in_filename)).absolutePath();
+  QString start = QFileInfo(QString::fromLocal8Bit(in_filename.c_str())).absolutePath();
   QString path = QFileDialog::getOpenFileName(fPreview->window(), "Open drawing", start,
                                               "DXF drawings (*.dxf *.DXF);;All files (*)");
   if (!path.isEmpty()) OpenDrawing(path.toLocal8Bit().constData());

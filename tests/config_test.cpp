@@ -36,7 +36,7 @@ static std::string ReadDevice(const std::string& name) { return Printed([&] { Se
 // A reset record in the given flavour with the built-in device words.
 static void FreshTechno(int flavour = kxCONSOLE) {
   FreshCore(flavour);
-  KxCopy(homepath, sizeof homepath, "/nonexistent/");
+  homepath = "/nonexistent/";
   ConsoleCapture cap;
   SetDevSyntax("NONE.SYN");
   SetTechnologie(nullptr, 0);
@@ -51,27 +51,26 @@ static double ValueOf(Field f) { return std::visit([](auto* p) { return double(*
 TEST(ConfigSettings, ProgramFolderShippedFileAndAMissingFileLookedForBelowDevices) {
   FreshCore();
   RunSettings("C:\\kx\\korvex.exe");
-  EXPECT_STREQ(homepath, "C:\\kx\\");
+  EXPECT_EQ(homepath, "C:\\kx\\");
   // A bare program name: the folder of the running program.
   RunSettings("korvex");
-  EXPECT_TRUE(FileExists(std::string(homepath) + "korvex_tests"));
+  EXPECT_TRUE(FileExists(homepath + "korvex_tests"));
   FreshCore();
   std::string shipped = RunSettings(SourceDir() + "/korvex");
   EXPECT_TRUE(Has(shipped, "korvex.ini>  OK\n" + std::string(kDefaultBlock))) << shipped;
-  EXPECT_STREQ(ini_filename, "korvex.ini");
+  EXPECT_EQ(ini_filename, "korvex.ini");
 
   FreshCore();
   TempDir dir;
   std::string home = dir.Path() + "/";
   std::string out = RunSettings(home + "korvex");
-  EXPECT_EQ(std::string(log_filename), home + "_outlog.txt");
+  EXPECT_EQ(log_filename, home + "_outlog.txt");
   EXPECT_TRUE(Has(out, "INI-FILE: <" + home + "devices/korvex.ini> (sec.try) OPEN ERROR! ...using defaults\n" +
                            kDefaultBlock)) << out;
-  EXPECT_STREQ(ini_filename, "devices/korvex.ini");
-  // Each failed first try adds the prefix again, but only while it fits.
-  for (int i = 0; i < 20; ++i) RunSettings(home + "korvex");
-  EXPECT_EQ(std::string(ini_filename).find("devices/devices/"), 0u);
-  EXPECT_NE(std::string(ini_filename).find("korvex.ini"), std::string::npos);
+  EXPECT_EQ(ini_filename, "devices/korvex.ini");
+  // The prefix is put before the name once, however often the file is looked for.
+  for (int i = 0; i < 3; ++i) RunSettings(home + "korvex");
+  EXPECT_EQ(ini_filename, "devices/korvex.ini");
 
   // The second place is read, and a reload looks there at once.
   FreshCore();
@@ -80,7 +79,7 @@ TEST(ConfigSettings, ProgramFolderShippedFileAndAMissingFileLookedForBelowDevice
   EXPECT_TRUE(Has(RunSettings(home + "korvex"), "(sec.try) OK\n"));
   EXPECT_FLOAT_EQ(gStartPosition, 7.0f);
   EXPECT_FALSE(Has(RunSettings(homepath), "sec.try"));
-  EXPECT_STREQ(ini_filename, "devices/korvex.ini");
+  EXPECT_EQ(ini_filename, "devices/korvex.ini");
 }
 
 TEST(ConfigSettings, KeysNumbersQuotedValuesAndTheDesktopsReload) {
@@ -90,7 +89,8 @@ TEST(ConfigSettings, KeysNumbersQuotedValuesAndTheDesktopsReload) {
                                  "HoleOffset: none\nOpenDataFile: 0 AddDataInfo: 3 RemTextInfo: 0 GlobTextInfo: 1\n"
                                  "G92Modus: 1\nAnchorLength: 1e999\nLayerName: 'A'\nLayerOptN: 'OPT_\n"
                                  "DataName: '' later'\nDevTarget: '" + std::string(150, 'D') + "'\n"
-                                 "LayerOptN: '" + std::string(30, 'P') + "'\n");
+                                 "LayerOptN: '" + std::string(30, 'P') + "'\n"
+                                 "LayerName: '" + std::string(80, 'L') + "'\n");
   EXPECT_FLOAT_EQ(gStartPosition, 9.0f);  // the semicolon only counts in the first column
   EXPECT_FLOAT_EQ(fMinusTol, -0.01f);     // the chaining's band follows the tolerance
   EXPECT_FLOAT_EQ(gMaxAnkerLen, 6.25f);   // infinity is no number: the value before stays
@@ -101,9 +101,12 @@ TEST(ConfigSettings, KeysNumbersQuotedValuesAndTheDesktopsReload) {
     EXPECT_TRUE(Has(out, line)) << line;
   EXPECT_STREQ(edmLayer, "A");
   EXPECT_STREQ(fLL[0].Name, "A");  // the main layer enters the layer list
-  EXPECT_STREQ(data_filename, "' later");
-  EXPECT_EQ(std::string(gDevTarget), std::string(127, 'D'));
-  EXPECT_EQ(std::string(optLayer), std::string(19, 'P'));
+  EXPECT_EQ(data_filename, "' later");
+  EXPECT_EQ(gDevTarget, std::string(150, 'D'));   // a path, taken whole
+  // A layer name that does not fit is not cut into another one.
+  EXPECT_TRUE(Has(out, "LayerOptN: '" + std::string(30, 'P') + "' is longer than 19 characters - 'EDMX_' kept\n"
+                       "LayerName: '" + std::string(80, 'L') + "' is longer than 79 characters - 'A' kept\n")) << out;
+  EXPECT_STREQ(optLayer, "EDMX_");
   // The first quote of the line feeds every quoted key on it.
   WithIni(dir, "LayerName: 'M1' LayerOptN: 'O1'\n");
   EXPECT_STREQ(optLayer, "M1");
@@ -114,11 +117,11 @@ TEST(ConfigSettings, KeysNumbersQuotedValuesAndTheDesktopsReload) {
   ktechno.dPE = 99;
   WriteFile(dir.File("korvex.ini"), "; emptied\n");
   RunSettings(homepath);  // the desktop program reloads with the folder itself
-  EXPECT_EQ(std::string(homepath), dir.Path() + "/");
+  EXPECT_EQ(homepath, dir.Path() + "/");
   EXPECT_FLOAT_EQ(gStartPosition, 2.605f);
-  EXPECT_STREQ(data_filename, "_nwd_out");
+  EXPECT_EQ(data_filename, "_nwd_out");
   EXPECT_FLOAT_EQ(ktechno.dPE, 30.0f);
-  EXPECT_STREQ(gDevTarget, "OTHER.SYN");
+  EXPECT_EQ(gDevTarget, "OTHER.SYN");
   EXPECT_EQ(ktechno.G92Mode, 1);
   // A value the window hands over must be a number.
   for (float typed : {0.005f, NAN, INFINITY}) {
@@ -161,7 +164,7 @@ TEST(ConfigDevice, KeyAndValueRulesWidthsTheNextFileTheBuiltInSyntaxAndThePathRu
   FreshCore();
   TempDir dir;
   mkdir(dir.File("devices").c_str(), 0755);
-  KxCopy(homepath, sizeof homepath, (dir.Path() + "/").c_str());
+  homepath = dir.Path() + "/";
   WriteFile(dir.File("devices/A.SYN"),
             "$Device \"Test device\"\n"
             "$EOL\n"                               // key without value

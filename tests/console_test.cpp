@@ -53,7 +53,9 @@ static const std::vector<std::pair<std::string, std::string>> kFiles = {
     {"tech.ini", "DevTarget: 'v2.initial/tech.SYN'\n"},
     {"v2.initial/tech.SYN", "$RemarkOn \"(\"\n$TechFile \"/dev/../dev/zero\"\n"},
     {"notech.ini", "DevTarget: 'v2.initial/notech.SYN'\n"},
-    {"v2.initial/notech.SYN", "$TechFile \"v2.initial/part.dxf\"\n"}};
+    {"v2.initial/notech.SYN", "$TechFile \"v2.initial/part.dxf\"\n"},
+    {"longtech.ini", "DevTarget: 'v2.initial/longtech.SYN'\n"},
+    {"v2.initial/longtech.SYN", "$TechFile \"" + std::string(128, 'T') + "\"\n"}};
 
 TEST(Console, RunsEndWithTheirStatusAndTheirLines) {
   const std::string earlier = "; @/fromini.txt is from an earlier run\n";
@@ -63,8 +65,8 @@ TEST(Console, RunsEndWithTheirStatusAndTheirLines) {
        {"!_outlog.txt"}},
       {{"part.Dxf"}, 6, {"\n  INFILE: <-not-set->  no dxf-file \n"}, {"!_outlog.txt"}},
       {{"-bulk"}, 6, {"\n  INFILE: <-not-set->  no dxf-file \n"}, {"!_outlog.txt"}},
-      {{std::string(90, 'd') + ".dxf"}, 6,
-       {"drawing name too long (94 characters, at most 79)", "shorter relative path", " no dxf-file "}, {}},
+      {{std::string(90, 'd') + ".dxf"}, 2,   // a long name is taken whole
+       {"\nkorvex: cannot read the drawing '" + std::string(90, 'd') + ".dxf' (No such file or directory)\n"}, {}},
       {{"missing.dxf"}, 2,
        {"open error\n", " no LOG_STREAM\n no IN_STREAM\n",
         "\nkorvex: cannot read the drawing 'missing.dxf' (No such file or directory)\n"},
@@ -94,6 +96,8 @@ TEST(Console, RunsEndWithTheirStatusAndTheirLines) {
       {{"a.dxf", "tech.ini"}, 7, {"technology file '/dev/../dev/zero' cannot be used (it is not a regular file)"}, {}},
       {{"a.dxf", "notech.ini"}, 7, {"technology file 'v2.initial/part.dxf' cannot be used (it holds no technology"},
        {}},
+      {{"a.dxf", "longtech.ini"}, 7,
+       {"'v2.initial/longtech.SYN' cannot be used (its $TechFile value is longer than 127 characters) - nothing"}, {}},
       // Only the ending of an argument counts, not a folder's name.
       {{"old.logs/part.dxf"}, 0, {}, {"_outlog.txt", "fromini.txt"}},
       {{"v2.initial/part.dxf"}, 0, {}, {"_outlog.txt", "fromini.txt"}},
@@ -135,6 +139,58 @@ TEST(Console, RunsEndWithTheirStatusAndTheirLines) {
       bool made = std::find(run.files.begin(), run.files.end(), name) != run.files.end();
       EXPECT_EQ(ReadFile(home.File(name)) != text, made) << name;
     }
+  }
+}
+
+// A program folder 300 characters deep, with blanks and umlauts in every folder, holding the
+// drawing, the settings file (named on the command line by its whole path) and the log: the run
+// says, writes and cuts what the same run does at short names; once with the log named and the
+// program beside the drawing, once with the log and the program in the program folder.
+TEST(Console, PathsOfAnyLengthConvertAsShortOnes) {
+  struct Place {
+    ProgramFolder top;
+    std::string home, drawing, settings, log;
+  };
+  const char* const variants[][2] = {{"DataName: '*infile*'\nGlobTextInfo: 1\n", "named"}, {"", ""}};
+  for (const auto& [ini, logGiven] : variants) {
+    Place shortPlace, longPlace;
+    shortPlace.home = shortPlace.top.Path();
+    longPlace.home = longPlace.top.Path();
+    for (int i = 1; longPlace.home.size() < 300; ++i)
+      longPlace.home += "/Zeichnungen für Kunden/Übergröße " + std::to_string(i);
+    fs::create_directories(longPlace.home);
+    fs::create_hard_link(longPlace.top.Binary(), longPlace.home + "/korvex");
+    std::vector<std::string> texts[2];   // console, NC program, log, page
+    for (Place* p : {&shortPlace, &longPlace}) {
+      const bool isLong = p == &longPlace;
+      fs::copy(SourceDir() + "/devices", p->home + "/devices", fs::copy_options::recursive);
+      p->drawing = p->home + (isLong ? "/Teil für Kunde Ö.dxf" : "/p.dxf");
+      p->settings = p->home + (isLong ? "/Einstellungen für Übergröße.ini" : "/s.ini");
+      p->log = p->home + (isLong ? "/Protokoll für Kunden.log" : "/p.log");
+      fs::copy_file(SourceDir() + "/examples/die_plate.dxf", p->drawing);
+      WriteFile(p->settings, std::string("OpenDataFile: 0\n") + ini);
+      std::vector<std::string> argv = {p->home + "/korvex", p->drawing, p->settings};
+      if (logGiven[0]) argv.push_back(p->log);
+      ProcessResult r = RunProcess(argv, p->home);
+      EXPECT_EQ(r.status, 0) << r.output;
+      const std::string stem = p->drawing.substr(0, p->drawing.size() - 4);
+      texts[isLong] = {r.output, ReadFile(logGiven[0] ? stem + ".NC" : p->home + "/_nwd_out.NC"),
+                       ReadFile(logGiven[0] ? p->log : p->home + "/_outlog.txt"),
+                       std::regex_replace(ReadFile(p->home + "/_results.htm"), std::regex("DATE: [^\n]*"), "DATE:")};
+      if (!isLong) continue;
+      // Named the long way, everything reads as the short names (the drawing's, also its program's beside it).
+      for (std::string& t : texts[1]) {
+        for (const auto& [from, to] : {std::pair{stem, shortPlace.home + "/p"}, {p->settings, shortPlace.settings},
+                                       {p->log, shortPlace.log}, {p->home, shortPlace.home}})
+          for (size_t at = t.find(from); at != std::string::npos; at = t.find(from, at + to.size()))
+            t.replace(at, from.size(), to);
+        t = std::regex_replace(t, std::regex("Einstellungen für Übergröße.ini"), "s.ini");
+      }
+    }
+    ASSERT_GE(longPlace.drawing.size(), 300u);
+    EXPECT_TRUE(Has(texts[1][1], "$K01")) << texts[1][1];
+    const char* what[] = {"console", "NC program", "log", "page"};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(texts[1][i], texts[0][i]) << what[i] << (logGiven[0] ? " (named log)" : "");
   }
 }
 

@@ -54,7 +54,7 @@ std::string Square() {
 
 // Runs the whole writer with the program folder dir and returns the program.
 std::string Probe(const TempDir& dir) {
-  KxCopy(homepath, sizeof homepath, (dir.Path() + "/").c_str());
+  homepath = dir.Path() + "/";
   ProbeNwdOut();
   return ReadFile(dataPath);
 }
@@ -197,21 +197,19 @@ TEST(NcDriver, NamingAfterTheDrawingAndFailedOutput) {
   Fresh();
   std::string parts = dir.Path() + "/parts";
   mkdir(parts.c_str(), 0755);
-  KxCopy(in_filename, sizeof in_filename, (parts + "/plate7.dxf").c_str());
-  KxCopy(data_filename, sizeof data_filename, "x*infile*");
+  in_filename = parts + "/plate7.dxf";
+  data_filename = "x*infile*";
   KxCopy(mS.Extension, sizeof mS.Extension, ".nc");
   SquareContour("$K01", 0, 0, -2);
   AddRegions({0});
   ProbeNwdOut();
-  EXPECT_EQ(std::string(dataPath), parts + "/plate7.nc");
+  EXPECT_EQ(dataPath, parts + "/plate7.nc");
   EXPECT_TRUE(FileExists(parts + "/plate7.nc"));
-  EXPECT_EQ(std::string(data_filename), "x*infile*");   // the setting stays as the user gave it
+  EXPECT_EQ(data_filename, "x*infile*");   // the setting stays as the user gave it
   EXPECT_EQ(gNcWriteFailed, 0);
   // A name given after that run (the desktop's field) names the next program.
-  KxCopy(data_filename, sizeof data_filename, "plate8");
-  char target[512];
-  ASSERT_TRUE(NcTargetPath(target, sizeof target));
-  EXPECT_EQ(std::string(target), std::string(homepath) + "plate8.nc");
+  data_filename = "plate8";
+  EXPECT_EQ(NcTargetPath(), homepath + "plate8.nc");
 
   // A full table: no program at all.
   eldsMaximum = eldsCounter;

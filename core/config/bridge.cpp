@@ -3,13 +3,13 @@
 // hole offset, NC file extension), and the program's version line.
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "config/config.h"
 #include "geometry/base.h"
 
-// The settings path request hands back homepath + ini_filename; the caller's buffer must hold
-// this many bytes (the two names' capacities), as the desktop window's does.
-static constexpr size_t kSettingsPathSize = sizeof homepath + sizeof ini_filename;
+// The path the last text request handed out; it stays valid until the next one.
+static std::string gBridgeText;
 
 // Reports an absent place and tells whether the request can go on.
 static bool given(const void* place, const char* name) {
@@ -29,9 +29,6 @@ static bool givenNumber(const float* place) {
 
 void GuiBridge(int ask, char* backCH, float* backFL, long* backLG) {
   switch (ask) {
-    case kxASK_SETTINGS_PATH:
-      if (given(backCH, "backCH")) snprintf(backCH, kSettingsPathSize, "%s%s", homepath, ini_filename);
-      break;
     case kxASK_ANCHOR:
       if (given(backFL, "backFL")) *backFL = gMaxAnkerLen;
       break;
@@ -85,6 +82,14 @@ void GuiBridge(int ask, char* backCH, float* backFL, long* backLG) {
     default:
       break;
   }
+}
+
+const char* GuiBridgeText(int ask) {
+  switch (ask) {
+    case kxASK_SETTINGS_PATH: gBridgeText = homepath + ini_filename; break;
+    default: gBridgeText.clear(); break;
+  }
+  return gBridgeText.c_str();
 }
 
 void ContactInfo(FILE* out) { fprintf(out, "\n Version: %s%s \n", gAPPNAME, gVersInf); }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 #include "geometry/limits.h"   // cut, register and name limits
 
@@ -16,7 +17,7 @@ extern float gStartPosition;   // grid radius: circles up to it are feed points,
 extern float gMaxAnkerLen;     // anchor length: longest admissible lead-in path
 extern char edmLayer[80];      // main EDM layer
 extern char optLayer[20];      // prefix of optional layers
-extern char gDevTarget[128];   // device syntax file name
+extern std::string gDevTarget;  // device syntax file: a name in the devices folder or a path
 extern int gGlobTextInfo;      // 1: directives and the drawing name go into the NC program as remarks
 extern int gDataInfo;          // non-zero: additional data remarks in the NC program
 extern int gCancelTextInfo;    // 0: contour texts are copied as remarks; non-zero: left out
@@ -80,7 +81,7 @@ extern devSyntax mS;               // the device syntax of the run
 void SetDevSyntax(const char* dev);  // reads a device syntax file into mS, or installs the default syntax
 // The file named name: a name longer than kShortDeviceName characters is a full path, a shorter one
 // lies in homepath's devices folder (folder: "devices//" for the core's readers, "devices/" for the window).
-void DeviceFilePath(char* out, size_t size, const char* name, const char* folder = "devices//");
+std::string DeviceFilePath(const char* name, const char* folder = "devices//");
 
 // --- technology ---
 enum dataModus { dmPLATE = 0, dmPIECE = 1 };
@@ -141,7 +142,7 @@ void PutKonturName(long textElem, FILE* ostream);   // writes that remark from t
 // --- front-end bridge (bridge.cpp) ---
 // Requests of the bridge: a read hands the value back, the set request (read + 100) takes it.
 enum KxBridgeAsk {
-  kxASK_SETTINGS_PATH = 9,    // backCH: homepath + ini_filename (homepath's and ini_filename's size)
+  kxASK_SETTINGS_PATH = 9,    // GuiBridgeText only: homepath + ini_filename
   kxASK_ANCHOR = 41,          // backFL: gMaxAnkerLen
   kxASK_GRID_RADIUS = 42,     // backFL: gStartPosition
   kxASK_TOLERANCE = 43,       // backFL: gNpTolerance
@@ -157,6 +158,7 @@ enum KxBridgeAsk {
   kxSET_EXTENSION = kxSET + kxASK_EXTENSION         // mS.Extension from backCH
 };
 void GuiBridge(int ask, char* backCH, float* backFL, long* backLG);  // one KxBridgeAsk request; others do nothing
+const char* GuiBridgeText(int ask);  // the text of a read request (the settings path), valid until the next call; "" for others
 void ContactInfo(FILE* out);                         // writes the version line to out
 
 void ResetConfigState();   // restores settings, device syntax and technology to their initial values (tests, fuzzing)

@@ -67,6 +67,7 @@ void installDefaultSyntax() {
 // double quotes, and "|" and "<" after its first character spell CR and LF so
 // that one line can carry a multi-line header.
 int keysRead = 0;   // keys of the device file being read
+bool techFileCut = false;   // its $TechFile value does not fit the name: another file would be read
 
 void applyLine(char* line) {
   const SyntaxKey* target = nullptr;
@@ -87,23 +88,23 @@ void applyLine(char* line) {
       else if (*c == '<') *c = '\n';
     }
   }
-  if (target) KxCopy(target->field, target->width, value);
+  if (!target) return;
+  if (target->field == mS.TechFile && strlen(value) >= target->width) techFileCut = true;
+  else KxCopy(target->field, target->width, value);
 }
 
 }  // namespace
 
 // Short names are looked up in the devices folder; a longer text is a path.
-void DeviceFilePath(char* out, size_t size, const char* name, const char* folder) {
-  if (strlen(name) > (size_t)kShortDeviceName)
-    snprintf(out, size, "%s", name);
-  else
-    snprintf(out, size, "%s%s%s", homepath, folder, name);
+std::string DeviceFilePath(const char* name, const char* folder) {
+  if (strlen(name) > (size_t)kShortDeviceName) return name;
+  return homepath + folder + name;
 }
 
 void SetDevSyntax(const char* dev) {
   if (!dev) dev = "";
-  char path[sizeof homepath + 512];
-  DeviceFilePath(path, sizeof path, dev);
+  const std::string file = DeviceFilePath(dev);
+  const char* path = file.c_str();
   KxPrint("  SetDevSyntax: ");
   KxPrint(" '%s' \n", path);
 
@@ -118,8 +119,13 @@ void SetDevSyntax(const char* dev) {
   mS.Header[0] = '\0';
   mS.Footer[0] = '\0';
   keysRead = 0;
+  techFileCut = false;
   ForEachTextLine(f, applyLine, ';');
   fclose(f);
+  if (techFileCut) {
+    const std::string why = "its $TechFile value is longer than " + std::to_string(sizeof mS.TechFile - 1) + " characters";
+    ConfigRefuse("device syntax file", path, why.c_str());
+  }
   // A file without a single key would leave a program without machine words.
   if (keysRead == 0) {
     ConfigRefuse("device syntax file", path, "it holds none of the device keys such as $RemarkOn or $EOL");

@@ -21,7 +21,7 @@ float gStartPosition = 2.605f;
 float gMaxAnkerLen = 4.5f;
 char edmLayer[80] = "DXF_MAIN";
 char optLayer[20] = "EDMX_";
-char gDevTarget[128] = "MAK_EE3.SYN";
+std::string gDevTarget = "MAK_EE3.SYN";
 int gGlobTextInfo = 0;
 int gDataInfo = 0;
 int gCancelTextInfo = 1;
@@ -43,15 +43,14 @@ float ConfigFloat(const char* text) {
   return (float)v;
 }
 
-// The folder of the running executable with every symlink resolved.
-static bool executableFolder(char* out, size_t size) {
-  char real[PATH_MAX];
-  if (!realpath("/proc/self/exe", real)) return false;
-  char* p = strrchr(real, '/');
-  if (!p || (size_t)(p - real) + 2 > size) return false;
-  p[1] = '\0';
-  KxCopy(out, size, real);
-  return true;
+// The folder of the running executable with every symlink resolved, ending with
+// its separator; empty when it cannot be found.
+static std::string executableFolder() {
+  char* real = realpath("/proc/self/exe", nullptr);
+  std::string folder = real ? real : "";
+  free(real);
+  size_t slash = folder.rfind('/');
+  return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
 }
 
 // Cuts the path after its last backslash, then after its last slash. A bare
@@ -59,19 +58,22 @@ static bool executableFolder(char* out, size_t size) {
 // ~/bin/korvex) lives elsewhere than its settings and devices: then the folder
 // of the running executable is taken instead.
 static void deriveHomepath(const char* arg) {
-  KxCopy(homepath, sizeof homepath, arg);
-  if (char* p = strrchr(homepath, '\\')) {
-    p[1] = '\0';
+  homepath = arg;
+  size_t cut = homepath.rfind('\\');
+  if (cut != std::string::npos) {
+    homepath.erase(cut + 1);
     KxPrint(" WIN?  ");
   }
-  if (char* p = strrchr(homepath, '/')) {
-    p[1] = '\0';
+  cut = homepath.rfind('/');
+  if (cut != std::string::npos) {
+    homepath.erase(cut + 1);
     KxPrint(" UNIX? ");
   }
   struct stat st;
   const bool link = lstat(arg, &st) == 0 && S_ISLNK(st.st_mode);
-  if (!link && (strchr(homepath, '/') || strchr(homepath, '\\'))) return;
-  executableFolder(homepath, sizeof homepath);
+  if (!link && homepath.find_first_of("/\\") != std::string::npos) return;
+  std::string exe = executableFolder();
+  if (!exe.empty()) homepath = exe;
 }
 
 void ForEachTextLine(FILE* f, void (*use)(char* line), char comment) {
@@ -104,7 +106,7 @@ static void settingsDefaults() {
 
 static void setDefaults() {
   settingsDefaults();
-  KxCopy(data_filename, sizeof data_filename, "_nwd_out");
+  data_filename = "_nwd_out";
   ktechno.dHole = -0.002f;
   ktechno.dPE = 30.0f;
   ktechno.dHE = 15.0f;
@@ -113,16 +115,38 @@ static void setDefaults() {
 
 // A quoted value runs from the line's first single quote to the next one that
 // stands at least one character later; without that closing quote the line
-// leaves the value alone.
-static void takeQuoted(const char* line, char* dst, size_t size) {
+// leaves the value alone (false).
+static bool quotedValue(const char* line, std::string* value) {
   const char* open = strchr(line, '\'');
-  if (!open || open[1] == '\0') return;
+  if (!open || open[1] == '\0') return false;
   const char* close = strchr(open + 2, '\'');
-  if (!close) return;
-  size_t len = (size_t)(close - open - 1);
-  if (len >= size) len = size - 1;
-  memcpy(dst, open + 1, len);
-  dst[len] = '\0';
+  if (!close) return false;
+  value->assign(open + 1, (size_t)(close - open - 1));
+  return true;
+}
+
+static void takeQuoted(const char* line, std::string* dst) {
+  std::string value;
+  if (quotedValue(line, &value)) *dst = value;
+}
+
+// A value of the settings file that was not taken, for the console and the log.
+static void noteSetting(const std::string& note) {
+  KxPrint("%s", note.c_str());
+  gSettingNotes += note;
+}
+
+// A quoted value for a name of fixed size: one that does not fit keeps the name as
+// it is and says so, for a cut name would be another layer.
+static void takeQuoted(const char* key, const char* line, char* dst, size_t size) {
+  std::string value;
+  if (!quotedValue(line, &value)) return;
+  if (value.size() < size) {
+    memcpy(dst, value.c_str(), value.size() + 1);
+    return;
+  }
+  noteSetting(std::string(key) + ": '" + value + "' is longer than " + std::to_string(size - 1) + " characters - '" +
+              dst + "' kept\n");
 }
 
 // Blanks, tabs, and the end of the line stand between the keys of a line.
@@ -134,9 +158,7 @@ static void notANumber(const char* key, const char* value, const char* what, con
   while (*value == ' ' || *value == '\t') ++value;
   size_t n = 0;
   while (!keyEnd(value + n)) ++n;
-  std::string note = std::string(key) + ": '" + std::string(value, n) + "' is no " + what + " - " + kept + " kept\n";
-  KxPrint("%s", note.c_str());
-  gSettingNotes += note;
+  noteSetting(std::string(key) + ": '" + std::string(value, n) + "' is no " + what + " - " + kept + " kept\n");
 }
 
 // A decimal key (its value in mm, where "6.25mm" says the same as "6.25"): true
@@ -182,10 +204,10 @@ static void applyLine(char* line) {
   if ((p = strstr(line, "RemTextInfo:"))) settingWhole("RemTextInfo", p + 12, &gCancelTextInfo);
   if ((p = strstr(line, "GlobTextInfo:"))) settingWhole("GlobTextInfo", p + 13, &gGlobTextInfo);
   if ((p = strstr(line, "G92Modus:"))) settingWhole("G92Modus", p + 9, &ktechno.G92Mode);
-  if (strstr(line, "DevTarget:")) takeQuoted(line, gDevTarget, sizeof gDevTarget);
-  if (strstr(line, "LayerName:")) takeQuoted(line, edmLayer, sizeof edmLayer);
-  if (strstr(line, "LayerOptN:")) takeQuoted(line, optLayer, sizeof optLayer);
-  if (strstr(line, "DataName:")) takeQuoted(line, data_filename, sizeof data_filename);
+  if (strstr(line, "DevTarget:")) takeQuoted(line, &gDevTarget);
+  if (strstr(line, "LayerName:")) takeQuoted("LayerName", line, edmLayer, sizeof edmLayer);
+  if (strstr(line, "LayerOptN:")) takeQuoted("LayerOptN", line, optLayer, sizeof optLayer);
+  if (strstr(line, "DataName:")) takeQuoted(line, &data_filename);
   if ((p = strstr(line, "AutoStartHoles:"))) {
     int on = gAutoStartHoles;
     settingWhole("AutoStartHoles", p + 15, &on);
@@ -214,7 +236,7 @@ static void printSettingsBlock() {
   KxPrint("          edmLayer: '%s'\n", edmLayer);
   KxPrint("          optLayer: '%s'\n", optLayer);
   KxPrint("          G92Modus: '%s'\n", ktechno.G92Mode == 0 ? "PLATE" : "PIECES");
-  KxPrint("     data-filename: '%s'\n\n", data_filename);
+  KxPrint("     data-filename: '%s'\n\n", data_filename.c_str());
   KxPrint("   GlobaleTextInfo: '%d=%s'\t", gGlobTextInfo, yesNo(gGlobTextInfo));
   KxPrint("OpenDataFile: '%d=%s'\n", OpenDataFile, yesNo(OpenDataFile));
   KxPrint("       AddDataInfo: '%d=%s'\t", gDataInfo, yesNo(gDataInfo));
@@ -227,39 +249,28 @@ static void printSettingsBlock() {
 }
 
 // Opens the settings file in the program folder, else below its devices
-// folder. The name keeps the devices prefix so that a reload and the bridge
-// look there; the prefix is only added while the name still fits.
+// folder. The name then keeps the devices prefix (once) so that a reload and the
+// bridge look there.
 static FILE* openSettings() {
-  char path[sizeof homepath + sizeof ini_filename + sizeof kDevicesFolder];
-  snprintf(path, sizeof path, "%s%s", homepath, ini_filename);
-  KxPrint("\n\nINI-FILE: <%s> ", path);
-  FILE* f = ConfigOpenFile(path, "settings file");
+  const std::string first = homepath + ini_filename;
+  KxPrint("\n\nINI-FILE: <%s> ", first.c_str());
+  FILE* f = ConfigOpenFile(first.c_str(), "settings file");
   if (f || ConfigRefusal()[0]) return f;
-  char first[sizeof path];
-  KxCopy(first, sizeof first, path);
-  snprintf(path, sizeof path, "%s%s%s", homepath, kDevicesFolder, ini_filename);
-  KxPrint("\nINI-FILE: <%s> (sec.try)", path);
-  f = ConfigOpenFile(path, "settings file");
+  const std::string second = homepath + kDevicesFolder + ini_filename;
+  KxPrint("\nINI-FILE: <%s> (sec.try)", second.c_str());
+  f = ConfigOpenFile(second.c_str(), "settings file");
   // A settings file the user named must be there: a run on the defaults would
   // cut with tolerances and layers nobody chose.
-  if (!f && gIniNameGiven) ConfigRefuse("settings file", first, "No such file, nor below devices/");
-  if (strlen(kDevicesFolder) + strlen(ini_filename) < sizeof ini_filename) {
-    char prefixed[sizeof ini_filename];
-    KxCopy(prefixed, sizeof prefixed, kDevicesFolder);
-    KxCat(prefixed, sizeof prefixed, ini_filename);
-    KxCopy(ini_filename, sizeof ini_filename, prefixed);
-  }
+  if (!f && gIniNameGiven) ConfigRefuse("settings file", first.c_str(), "No such file, nor below devices/");
+  if (ini_filename.compare(0, strlen(kDevicesFolder), kDevicesFolder) != 0) ini_filename.insert(0, kDevicesFolder);
   return f;
 }
 
 void SetGlobals(const char* arg) {
   deriveHomepath(arg);
-  KxPrint("\n-(homepath) '%s'\n", homepath);
-  KxPrint("-(ini_filename) '%s'\n", ini_filename);
-  if (!gLogNameGiven) {
-    KxCopy(log_filename, sizeof log_filename, homepath);
-    KxCat(log_filename, sizeof log_filename, "_outlog.txt");
-  }
+  KxPrint("\n-(homepath) '%s'\n", homepath.c_str());
+  KxPrint("-(ini_filename) '%s'\n", ini_filename.c_str());
+  if (!gLogNameGiven) log_filename = homepath + "_outlog.txt";
   setDefaults();
   gSettingNotes.clear();
 
@@ -286,7 +297,7 @@ void KxLogSettingNotes() {
 void ResetConfigState() {
   settingsDefaults();
   gSettingNotes.clear();
-  KxCopy(gDevTarget, sizeof gDevTarget, "MAK_EE3.SYN");
+  gDevTarget = "MAK_EE3.SYN";
   memset(&mS, 0, sizeof mS);
   memset(&ktechno, 0, sizeof ktechno);
   memset(eTD, 0, sizeof eTD);

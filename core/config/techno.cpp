@@ -315,14 +315,16 @@ void SetTechnologie(const char* tLine, long elnum) {
 
 // The technology file the device names into path; false when it names none
 // (path is then the devices folder, as the log has always said).
-static bool techFilePath(char* path, size_t size) {
-  DeviceFilePath(path, size, mS.TechFile);
+static bool techFilePath(std::string* path) {
+  *path = DeviceFilePath(mS.TechFile);
   return mS.TechFile[0] && strcmp(mS.TechFile, "(na)") != 0;
 }
 
 void CheckTechFile() {
-  char path[sizeof homepath + sizeof mS.TechFile + 16];
-  FILE* f = techFilePath(path, sizeof path) ? ConfigOpenFile(path, "technology file") : nullptr;
+  std::string file;
+  const bool named = techFilePath(&file);
+  const char* path = file.c_str();
+  FILE* f = named ? ConfigOpenFile(path, "technology file") : nullptr;
   if (!f) return;   // missing: every contour's technology line says so, as always
   char buf[kTextLineSize];
   bool any = false;
@@ -337,8 +339,9 @@ void SetTechData(const char* tx) {
   KxCopy(key, sizeof key, tx);
   if (char* b = strchr(key, ' ')) *b = '\0';
 
-  char path[sizeof homepath + sizeof mS.TechFile + 16];
-  const bool named = techFilePath(path, sizeof path);
+  std::string file;
+  const bool named = techFilePath(&file);
+  const char* path = file.c_str();
 
   for (eTechnologieData& e : eTD) clearEntry(e, tx);
   if (strcmp(tx, "reset") == 0) return;

@@ -12,7 +12,7 @@
 namespace {
 
 void logHeader() {
-  KxLog("\n %s (ACAD_VERSION: %s)\n Worklayer:%s\n\n-- Elements: ---\n", in_filename, acad_VersInfo, edmLayer);
+  KxLog("\n %s (ACAD_VERSION: %s)\n Worklayer:%s\n\n-- Elements: ---\n", in_filename.c_str(), acad_VersInfo, edmLayer);
 }
 
 // A group-code line: blanks, an optional sign, digits, blanks. Anything else is

@@ -58,12 +58,8 @@ static void dumpRecord(FILE* f, const elementdaten& e) {
 
 void SaveStructs(const char* fname, const char* info) {
   if (!fname) fname = "";
-  char path[sizeof homepath + 80];
-  int n = snprintf(path, sizeof path, "%s%s", homepath, fname);
-  if (n < 0 || (size_t)n >= sizeof path) {
-    KxPrint(" -dump not written: name too long: '%s'\n", fname);
-    return;
-  }
+  const std::string file = homepath + fname;
+  const char* path = file.c_str();
   KxOutFile out;
   FILE* f = KxOutOpen(&out, path);
   if (!f) {

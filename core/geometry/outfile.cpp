@@ -75,7 +75,7 @@ static mode_t newFileMode() {
 
 bool KxIsDrawing(const char* path) {
   struct stat out, dxf;
-  return path && stat(path, &out) == 0 && stat(in_filename, &dxf) == 0 && out.st_dev == dxf.st_dev &&
+  return path && stat(path, &out) == 0 && stat(in_filename.c_str(), &dxf) == 0 && out.st_dev == dxf.st_dev &&
          out.st_ino == dxf.st_ino;
 }
 
@@ -161,7 +161,7 @@ void KxOutAbort(KxOutFile* out) {
   out->target = nullptr;
 }
 
-FILE* KxOpenLog(const char* path, char* why, size_t size) {
+FILE* KxOpenLog(const char* path, std::string* why) {
   int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
   FILE* f = fd >= 0 ? fdopen(fd, "w") : nullptr;
   if (f) return f;
@@ -169,8 +169,8 @@ FILE* KxOpenLog(const char* path, char* why, size_t size) {
   if (fd >= 0) close(fd);
   struct stat st;
   if (err == ELOOP && lstat(path, &st) == 0 && S_ISLNK(st.st_mode))
-    snprintf(why, size, "the log '%s' is a symbolic link - not written through it", path);
+    *why = std::string("the log '") + path + "' is a symbolic link - not written through it";
   else
-    snprintf(why, size, "cannot write the log '%s' (%s)", path, strerror(err));
+    *why = std::string("cannot write the log '") + path + "' (" + strerror(err) + ")";
   return nullptr;
 }

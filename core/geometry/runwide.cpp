@@ -11,12 +11,12 @@
 
 int gFlavour = kxCONSOLE;
 
-char in_filename[80];
-char log_filename[255];
-char ini_filename[80];
-char homepath[255];
-char data_filename[80];
-char dataPath[256];
+std::string in_filename;
+std::string log_filename;
+std::string ini_filename;
+std::string homepath;
+std::string data_filename;
+std::string dataPath;
 char fAktDate[20];
 FILE* i_stream = nullptr;
 FILE* log_stream = nullptr;
@@ -66,12 +66,12 @@ static void closeStream(FILE*& f) {
 void ResetBaseState() {
   closeStream(i_stream);
   closeStream(log_stream);
-  KxCopy(in_filename, sizeof in_filename, "-not-set-");
-  KxCopy(log_filename, sizeof log_filename, KxConsole() ? "_outlog.txt" : "_outlogBe.txt");
-  KxCopy(ini_filename, sizeof ini_filename, "korvex.ini");
-  KxCopy(homepath, sizeof homepath, "/boot/home/VL-Source/korvex/");
-  KxCopy(data_filename, sizeof data_filename, "_nwd_out_.txt");
-  KxCopy(dataPath, sizeof dataPath, "unset");
+  in_filename = "-not-set-";
+  log_filename = KxConsole() ? "_outlog.txt" : "_outlogBe.txt";
+  ini_filename = "korvex.ini";
+  homepath = "/boot/home/VL-Source/korvex/";
+  data_filename = "_nwd_out_.txt";
+  dataPath = "unset";
   KxCopy(fAktDate, sizeof fAktDate, "not-set");
   KxCopy(gAPPNAME, sizeof gAPPNAME, "korvex");
   KxCopy(gVersInf, sizeof gVersInf, KxConsole() ? "_081024" : "_081112");

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 // --- flavour of the core ---
 enum KxFlavour { kxCONSOLE = 0, kxDESKTOP = 1 };
@@ -16,12 +17,12 @@ void KxSetFlavour(int flavour);      // selects the flavour and resets the run-w
 inline bool KxConsole() { return gFlavour == kxCONSOLE; }  // true in the console flavour
 
 // --- run-wide names and streams ---
-extern char in_filename[80];    // path of the DXF drawing as given
-extern char log_filename[255];  // path of the log file
-extern char ini_filename[80];   // name of the settings file below homepath
-extern char homepath[255];      // folder of the program, ending with its separator
-extern char data_filename[80];  // name of the NC program file
-extern char dataPath[256];      // full path of the NC program file
+extern std::string in_filename;    // path of the DXF drawing as given
+extern std::string log_filename;   // path of the log file
+extern std::string ini_filename;   // name of the settings file below homepath
+extern std::string homepath;       // folder of the program, ending with its separator
+extern std::string data_filename;  // name of the NC program file
+extern std::string dataPath;       // full path of the NC program file
 extern char fAktDate[20];       // date and time of the run as text
 extern FILE* i_stream;          // the drawing, read by every DXF pass from its start
 extern FILE* log_stream;        // the log file, open while the conversion runs
@@ -72,7 +73,7 @@ bool KxIsDrawing(const char* path);                  // true when path leads to 
 FILE* KxOutOpen(KxOutFile* out, const char* target);  // opens a temporary beside target with a new file's mode; null (error or drawing set) when it cannot or target is the drawing
 bool KxOutCommit(KxOutFile* out);                     // closes the temporary and renames it over target (a link there is replaced, not followed); false with error set, temporary removed
 void KxOutAbort(KxOutFile* out);                      // closes and removes the temporary; the target stays as it was
-FILE* KxOpenLog(const char* path, char* why, size_t size);  // opens the log for writing, never through a symbolic link at path; null with the reason line in why
+FILE* KxOpenLog(const char* path, std::string* why);  // opens the log for writing, never through a symbolic link at path; null with the reason line in why
 
 // --- state ---
 void ResetBaseState();   // restores the run-wide names, streams and flavour-dependent texts and the trace counts (tests, fuzzing)

@@ -98,38 +98,18 @@ static int regionChild(const char* kN, float* len) {
   return elds[r].child;
 }
 
-bool NcNamedAfterDrawing() { return strstr(data_filename, "*infile*") != nullptr; }
+bool NcNamedAfterDrawing() { return data_filename.find("*infile*") != std::string::npos; }
 
-bool NcTargetPath(char* path, size_t size) {
-  if (!path || size == 0) return false;
-  int n;
-  if (NcNamedAfterDrawing()) {
-    // Named after the drawing: its own folder, its name without ".dxf".
-    char stem[sizeof in_filename];
-    KxCopy(stem, sizeof stem, in_filename);
-    size_t len = strlen(stem);
-    stem[len >= 4 ? len - 4 : 0] = '\0';
-    n = snprintf(path, size, "%s%s", stem, mS.Extension);
-  } else {
-    n = snprintf(path, size, "%s%s%s", homepath, data_filename, mS.Extension);
-  }
-  return n >= 0 && (size_t)n < size;
-}
-
-// Path of the NC program into dataPath; false when it does not fit.
-static bool composeDataPath() {
-  char path[sizeof homepath + sizeof data_filename + sizeof mS.Extension];
-  NcTargetPath(path, sizeof path);
-  KxCopy(dataPath, sizeof dataPath, path);
-  if (strlen(path) < sizeof dataPath) return true;
-  KxPrint("\n -NC program path too long (%zu characters, at most %zu): '%s'\n", strlen(path),
-          sizeof dataPath - 1, path);
-  return false;
+std::string NcTargetPath() {
+  // Named after the drawing: its own folder, its name without ".dxf".
+  if (NcNamedAfterDrawing())
+    return in_filename.substr(0, in_filename.size() < 4 ? 0 : in_filename.size() - 4) + mS.Extension;
+  return homepath + data_filename + mS.Extension;
 }
 
 static void writeHead(FILE* f) {
   NcPut(f, "%s%s\n", mS.ProEpilog, mS.EOL);
-  if (gGlobTextInfo == 1) NcPut(f, "%sFILE: %s %s%s\n", mS.RemarkOn, NcRemarkText(in_filename).c_str(), mS.RemarkOff, mS.EOL);
+  if (gGlobTextInfo == 1) NcPut(f, "%sFILE: %s %s%s\n", mS.RemarkOn, NcRemarkText(in_filename.c_str()).c_str(), mS.RemarkOff, mS.EOL);
   for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
     if (elds[i].type != etTEXT || elds[i].kontur[0] != '\0') continue;
     if (gGlobTextInfo == 1) NcPut(f, "%s %s %s%s\n", mS.RemarkOn, NcRemarkText(elds[i].text).c_str(), mS.RemarkOff, mS.EOL);
@@ -293,7 +273,7 @@ void ProbeNwdOut() {
 
   resetTechnology();
 
-  bool pathOk = composeDataPath();
+  dataPath = NcTargetPath();
   KxPrint("-NwdOut-\n");
   KxLog("\n\nNwdOut()\n");
 
@@ -301,11 +281,10 @@ void ProbeNwdOut() {
   // so an earlier program survives every failure, a run beside it never mixes
   // into it, and it replaces the target only when it is complete.
   KxOutFile out;
-  FILE* f = pathOk ? KxOutOpen(&out, dataPath) : nullptr;
+  FILE* f = KxOutOpen(&out, dataPath.c_str());
   if (!f) {
-    if (out.drawing) reportOntoDrawing(dataPath);
-    else if (pathOk) reportWriteError(dataPath, out.error);
-    else gNcWriteFailed = 1;
+    if (out.drawing) reportOntoDrawing(dataPath.c_str());
+    else reportWriteError(dataPath.c_str(), out.error);
   }
   // Composed even when it cannot be written (into nothing): the summary and the
   // page then count the holes, open contours and missing technologies as found.
@@ -318,7 +297,7 @@ void ProbeNwdOut() {
   writeFoot(f);
   if (!f) return;
   if (KxOutCommit(&out)) KxPrint(" -saved (nwdout)-\n");
-  else reportWriteError(dataPath, out.error);
+  else reportWriteError(dataPath.c_str(), out.error);
 }
 
 void SortKontur(FILE* ostream, int k) {

@@ -22,7 +22,7 @@ extern int gPiecesUncalled;      // piece mode: pieces the main program does not
 // --- driver (driver.cpp) ---
 void ProbeNwdOut();                                   // writes the NC program of the run into its file
 bool NcNamedAfterDrawing();                           // true when the program name setting holds "*infile*": the program takes the drawing's name and folder
-bool NcTargetPath(char* path, size_t size);           // where the run's NC program goes; false when it does not fit
+std::string NcTargetPath();                          // where the run's NC program goes
 void SortKontur(FILE* ostream, int k);                // finds contour k's region and feed records and writes its path
 
 // --- closed contour writer (closed.cpp) ---

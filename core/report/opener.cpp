@@ -42,18 +42,16 @@ static bool present(const char* value) { return value && value[0] != '\0'; }
 
 int KxPlanOpen(const char* path, const char* display, const char* wayland, KxOpenPlan* plan) {
   if (!plan) return kxOPEN_NO_PATH;
-  plan->path[0] = '\0';
+  plan->path.clear();
+  if (present(path)) {
+    // A name that starts with '-' would be read as an option by the opener.
+    if (path[0] == '-') plan->path = "./";
+    plan->path += path;
+  }
   plan->argv[0] = kOpener;
-  plan->argv[1] = plan->path;
+  plan->argv[1] = plan->path.c_str();
   plan->argv[2] = nullptr;
   if (!present(path)) return plan->verdict = kxOPEN_NO_PATH;
-  // A name that starts with '-' would be read as an option by the opener.
-  const char* prefix = path[0] == '-' ? "./" : "";
-  int n = snprintf(plan->path, sizeof plan->path, "%s%s", prefix, path);
-  if (n < 0 || (size_t)n >= sizeof plan->path) {
-    plan->path[0] = '\0';
-    return plan->verdict = kxOPEN_TOO_LONG;
-  }
   if (!present(display) && !present(wayland)) return plan->verdict = kxOPEN_NO_SESSION;
   return plan->verdict = kxOPEN_SPAWNED;
 }
@@ -64,15 +62,12 @@ int KxOpenForUser(const char* path) {
     return kxOPEN_HOOKED;
   }
   reapOpeners();
-  static KxOpenPlan plan;  // kept out of the stack: the path buffer is large
+  KxOpenPlan plan;
   int verdict = KxPlanOpen(path, getenv("DISPLAY"), getenv("WAYLAND_DISPLAY"), &plan);
   const char* shown = path ? path : "";
   switch (verdict) {
     case kxOPEN_NO_PATH:
       KxPrint(" -not opened: no file name given\n");
-      return verdict;
-    case kxOPEN_TOO_LONG:
-      KxPrint(" -not opened: path too long: '%s'\n", shown);
       return verdict;
     case kxOPEN_NO_SESSION:
       KxPrint(" -not opened (no graphical session): '%s'\n", shown);
@@ -80,7 +75,7 @@ int KxOpenForUser(const char* path) {
     default:
       break;
   }
-  if (access(plan.path, F_OK) != 0) {
+  if (access(plan.path.c_str(), F_OK) != 0) {
     KxPrint(" -not opened (no such file): '%s'\n", shown);
     return kxOPEN_MISSING;
   }

@@ -13,7 +13,7 @@
 // again from its start (a piped drawing from the copy it kept); a stream that
 // cannot go back is opened again by its name.
 bool KxRewindDrawing() {
-  if (DxfRewindDrawing() || DxfOpenDrawing(in_filename)) return true;
+  if (DxfRewindDrawing() || DxfOpenDrawing(in_filename.c_str())) return true;
   KxPrint("open error\n");
   return false;
 }
@@ -66,7 +66,7 @@ int KxConvertDrawing() {
   KxLogSettingNotes();
   KxResetRun();
   ConfigClearRefusal();
-  SetDevSyntax(gDevTarget);
+  SetDevSyntax(gDevTarget.c_str());
   CheckTechFile();
   // Without its machine words or cutting data a program must not be written.
   if (ConfigRefusal()[0]) {

@@ -22,12 +22,11 @@ inline constexpr int kxOPEN_NO_SESSION = 1;   // no graphical session: nothing w
 inline constexpr int kxOPEN_NO_PATH = 2;      // empty or missing path: nothing was started
 inline constexpr int kxOPEN_FAILED = 3;       // the opener could not be started (not installed, ...)
 inline constexpr int kxOPEN_HOOKED = 4;       // the request went to gOpenHook instead
-inline constexpr int kxOPEN_TOO_LONG = 5;     // the path does not fit the plan: nothing was started
 inline constexpr int kxOPEN_MISSING = 6;      // there is no such file: nothing was started
 
 struct KxOpenPlan {
   int verdict;            // kxOPEN_SPAWNED when the opener is to be started, else the reason not to
-  char path[1024];         // the path as handed over; "./" put before a leading '-' so it is never an option
+  std::string path;       // the path as handed over; "./" put before a leading '-' so it is never an option
   const char* argv[3];    // opener, path, terminating null: for posix_spawnp, never for a shell
 };
 

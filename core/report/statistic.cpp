@@ -137,14 +137,14 @@ static int writePage(FILE* page) {
   fputs("<body bgcolor='#ebf5ed'><basefont size='4' face='verdana,arial'><pre>\n", page);
 
   fprintf(page, "     DATE: %s \n", fAktDate);
-  fputs("     FILE: ", page); KxHtmlText(page, in_filename); fputs(" \n", page);
+  fputs("     FILE: ", page); KxHtmlText(page, in_filename.c_str()); fputs(" \n", page);
   fputs("  VERSION: ", page); KxHtmlText(page, acad_VersInfo); fputs(" \t", page);
   fputs("\tEDMLAYER: ", page); KxHtmlText(page, edmLayer); fputs(" \n", page);
-  fputs("   DEVICE: ", page); KxHtmlText(page, gDevTarget); fputs(" \n", page);
+  fputs("   DEVICE: ", page); KxHtmlText(page, gDevTarget.c_str()); fputs(" \n", page);
   fputs(" TECHFILE: ", page); KxHtmlText(page, mS.TechFile); fputs(" \t", page);
   fprintf(page, "\tDATAMODE: %s \n", ktechno.G92Mode != 0 ? "PIECES" : "PLATE");
-  fputs("  LOGFILE: <A HREF='", page); KxHtmlText(page, log_filename); fputs("'> ", page);
-  KxHtmlText(page, log_filename); fputs(" </A>\n", page);
+  fputs("  LOGFILE: <A HREF='", page); KxHtmlText(page, log_filename.c_str()); fputs("'> ", page);
+  KxHtmlText(page, log_filename.c_str()); fputs(" </A>\n", page);
 
   fputs("\nTYPE     :    SUM |   USED \n", page);
   fputs("---------------------------\n", page);
@@ -240,15 +240,15 @@ static int writePage(FILE* page) {
 
   ContactInfo(page);
   // The picture follows the program as written; without a program it shows what was left uncut.
-  if (gKonturCounter < 1 || gNcWriteFailed || !ReadToolpath(dataPath, &gToolpath)) ReadToolpath(nullptr, &gToolpath);
+  if (gKonturCounter < 1 || gNcWriteFailed || !ReadToolpath(dataPath.c_str(), &gToolpath)) ReadToolpath(nullptr, &gToolpath);
   WriteToolpathFigure(page, gToolpath);
   fputs("</pre></font></body></html>\n", page);
   return warnings;
 }
 
 void SaveStatistic() {
-  char pagePath[sizeof homepath + 16];
-  snprintf(pagePath, sizeof pagePath, "%s%s", homepath, "_results.htm");
+  const std::string pageFile = homepath + "_results.htm";
+  const char* pagePath = pageFile.c_str();
 
   // Composed beside its target and renamed over it: a link there is replaced, not written through.
   int warnings = 0;
@@ -277,8 +277,8 @@ void SaveStatistic() {
     KxPrint("SaveStatistic() end\n");
     return;
   }
-  if (!KxConsole()) KxPrint("(BeOS) '%s' \n", dataPath);
+  if (!KxConsole()) KxPrint("(BeOS) '%s' \n", dataPath.c_str());
   // A program that could not be written is not shown: the file there, if any, is an older one.
-  if (!gNcWriteFailed) KxOpenForUser(dataPath);
+  if (!gNcWriteFailed) KxOpenForUser(dataPath.c_str());
   KxPrint("SaveStatistic() end\n");
 }

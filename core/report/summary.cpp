@@ -39,7 +39,6 @@ static void printRefused(const char* lead) {
 }
 
 void KxPrintRunSummary(int status) {
-  char target[sizeof dataPath];
   if (status == kxSTATUS_BAD_CONFIG) {
     KxPrint("\nkorvex: %s - nothing converted\n", ConfigRefusal());
     return;
@@ -55,8 +54,8 @@ void KxPrintRunSummary(int status) {
     printLayersWithGeometry();
     printRefused("; ");
     struct stat st;
-    if (NcTargetPath(target, sizeof target) && stat(target, &st) == 0)
-      KxPrint("; %s is from an earlier run", target);
+    const std::string target = NcTargetPath();
+    if (stat(target.c_str(), &st) == 0) KxPrint("; %s is from an earlier run", target.c_str());
     KxPrint("\n");
     return;
   }
@@ -67,9 +66,9 @@ void KxPrintRunSummary(int status) {
   if (gContoursWithoutTech > 0) KxPrint(", %d without technology data", gContoursWithoutTech);
   printRefused(", ");
   if (status == kxSTATUS_NO_PROGRAM && gNcWriteFailed == kxNC_ONTO_DRAWING)
-    KxPrint(" - the NC program %s would be the drawing itself - not written, the drawing is left as it is", dataPath);
-  else if (status == kxSTATUS_NO_PROGRAM) KxPrint(" - the NC program %s could not be written", dataPath);
-  else KxPrint(" -> %s%s", dataPath, KxNothingCut() ? " (nothing to cut)" : "");
+    KxPrint(" - the NC program %s would be the drawing itself - not written, the drawing is left as it is", dataPath.c_str());
+  else if (status == kxSTATUS_NO_PROGRAM) KxPrint(" - the NC program %s could not be written", dataPath.c_str());
+  else KxPrint(" -> %s%s", dataPath.c_str(), KxNothingCut() ? " (nothing to cut)" : "");
   // Behaviour that is meant, but easily missed when reading the program.
   if (gInsetTechIgnored > 0)
     KxPrint("; note: %d inset contour%s cut with the parent's cuts, not with %s own technology", gInsetTechIgnored,

@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QUrl>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
@@ -106,11 +107,10 @@ status_t BApplication::GetAppInfo(app_info* info) const {
   if (!info) return B_BAD_VALUE;
   std::string path = sAppPath;
   if (path.empty()) {
-    char exe[B_PATH_NAME_LENGTH];
-    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) return B_ENTRY_NOT_FOUND;
-    exe[n] = '\0';
+    char* exe = realpath("/proc/self/exe", nullptr);
+    if (!exe) return B_ENTRY_NOT_FOUND;
     path = exe;
+    free(exe);
   }
   BEntry entry(path.c_str());
   status_t err = entry.GetRef(&info->ref);

@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string& home = FuzzStart();
-  KxCopy(homepath, sizeof homepath, home.c_str());
+  homepath = home;
   FuzzWrite(home + "devices/FUZZ.SYN", data, size);
   SetDevSyntax("FUZZ.SYN");
   SetDevSyntax("FUZZ.SYN");

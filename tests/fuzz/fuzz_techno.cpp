@@ -12,7 +12,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string& home = FuzzStart();
-  KxCopy(homepath, sizeof homepath, home.c_str());
+  homepath = home;
   SetDevSyntax("NONE.SYN");  // default syntax: technology file DEFAULT.TCH
   const uint8_t* nl = static_cast<const uint8_t*>(memchr(data, '\n', size));
   size_t textLen = nl ? (size_t)(nl - data) : size;

@@ -186,7 +186,7 @@ TEST_F(WindowTest, FieldsAcceptOnlyTheirOpenRangesAndSwitchesReachTheCore) {
 
   Type(w, "ofName", "part7");
   Type(w, "ofName", "");   // an empty name is refused
-  EXPECT_STREQ(data_filename, "part7");
+  EXPECT_EQ(data_filename, "part7");
   EXPECT_STREQ(Text(w, "ofName"), "part7");
   Type(w, "ofExtens", ".longextension");
   EXPECT_STREQ(mS.Extension, ".longex");   // held to its field
@@ -243,7 +243,7 @@ TEST_F(WindowTest, DeviceMenuListsTheSyntaxFiles) {
   EXPECT_TRUE(mak->IsMarked());
   dev->Menu()->Invoke(other);
   Pump();
-  EXPECT_EQ(std::string(gDevTarget), prog.File("devices/OTHER.syn"));
+  EXPECT_EQ(gDevTarget, prog.File("devices/OTHER.syn"));
   EXPECT_STREQ(Text(w, "ofExtens"), ".ISO");
   // The full path keeps its item marked although the label shows only the path's end.
   w->SetGuiValues();
@@ -251,7 +251,7 @@ TEST_F(WindowTest, DeviceMenuListsTheSyntaxFiles) {
   EXPECT_TRUE(Has(dev->MenuText(), "OTHER.syn"));
   // Reloading reads the device of the settings file again.
   Post(w, kxMSG_INI_RELOAD);
-  EXPECT_STREQ(gDevTarget, "MAK_EE3.SYN");
+  EXPECT_EQ(gDevTarget, "MAK_EE3.SYN");
   EXPECT_TRUE(mak->IsMarked());
   // A devices folder without syntax files leaves the menu empty.
   fs::remove(prog.File("devices/MAK_EE3.SYN"));
@@ -269,10 +269,10 @@ TEST_F(WindowTest, DroppedDrawingFillsTheLayerMenuAndWhatIsNoDrawingIsRefused) {
   // Without a drawing chosen before, Make stays off.
   Drop(w, prog.File("notes.dxf"));
   EXPECT_FALSE(MakeEnabled(w));
-  EXPECT_STREQ(in_filename, "-not-set-");
+  EXPECT_EQ(in_filename, "-not-set-");
   std::string dxf = Drawing();
   Drop(w, dxf);
-  EXPECT_STREQ(in_filename, dxf.c_str());
+  EXPECT_EQ(in_filename, dxf);
   EXPECT_TRUE(MakeEnabled(w));
   EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), dxf.c_str());
   BMenu* menu = View<BMenuField>(w, "dxfLayMF")->Menu();
@@ -289,26 +289,62 @@ TEST_F(WindowTest, DroppedDrawingFillsTheLayerMenuAndWhatIsNoDrawingIsRefused) {
   EXPECT_EQ(menu->CountItems(), 3);
   EXPECT_STREQ(View<BMenuField>(w, "dxfLayMF")->MenuText(), "0");
 
-  // A drawing whose path does not fit the core's name is refused, not cut.
-  std::string deep = prog.File(std::string(60, 'd'));
-  fs::create_directory(deep);
-  fs::copy_file(dxf, deep + "/long.dxf");
-  Drop(w, deep + "/long.dxf");
-  EXPECT_EQ(View<BStringView>(w, "dxfStrV")->Text(), deep + "/long.dxf (path too long)");
-  EXPECT_STREQ(in_filename, dxf.c_str());
-  // Files that are no readable drawing are refused with the reason; the chosen drawing stays.
-  for (auto [name, why] : {std::pair{"gone.dxf", "cannot be opened"}, {"notes.dxf", "no DXF drawing"},
-                           {"empty.dxf", "the file is empty"}, {"part.Dxf", "the name does not end in .dxf"}}) {
+  // Files that are no drawing are refused with the reason; the chosen drawing stays, and stays shown.
+  for (auto [name, why] : {std::pair{"notes.dxf", "no DXF drawing"}, {"empty.dxf", "the file is empty"},
+                           {"part.Dxf", "the name does not end in .dxf"}}) {
     Drop(w, prog.File(name));
     std::string line = Line(w);
     EXPECT_TRUE(Has(line, std::string("'") + name + "' refused: ")) << line;
     EXPECT_TRUE(Has(line, why)) << line;
-    EXPECT_STREQ(in_filename, dxf.c_str());
+    EXPECT_EQ(in_filename, dxf);
+    EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), dxf.c_str());
     EXPECT_TRUE(MakeEnabled(w));
   }
   std::string upper = Drawing("PLATE.DXF");   // the upper-case ending is a drawing too
   Drop(w, upper);
-  EXPECT_STREQ(in_filename, upper.c_str());
+  EXPECT_EQ(in_filename, upper);
+}
+
+// A drawing 300 characters deep, with blanks and umlauts, is read and made when dropped or opened; a drawing that
+// cannot be opened is chosen all the same, says why, and leaves nothing of the drawing before to Make.
+TEST_F(WindowTest, LongPathsAreMadeAndAnUnreadableDrawingLeavesNothingOfTheOneBefore) {
+  KXWindow* w = OpenWindow();
+  std::string deep = prog.Path();
+  for (int i = 1; deep.size() < 280; ++i) deep += "/Zeichnungen für Kunden/Übergröße " + std::to_string(i);
+  fs::create_directories(deep);
+  const std::string dxf = deep + "/Teil für Kunde Ö.dxf";
+  fs::copy_file(Drawing(), dxf);
+  ASSERT_GE(dxf.size(), 300u);
+  const std::string other = Drawing("other.dxf");
+  BMenu* menu = View<BMenuField>(w, "dxfLayMF")->Menu();
+  for (bool dropped : {true, false}) {
+    Drop(w, other);
+    if (dropped) Drop(w, dxf);
+    else w->Parts()->OpenDrawing(dxf.c_str());
+    Pump();
+    EXPECT_EQ(in_filename, dxf);
+    EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), dxf.c_str());
+    EXPECT_EQ(menu->CountItems(), 3);
+    Post(w, kxMSG_MAKE);
+    EXPECT_EQ(Line(w), "6 contours, 2 holes, 0 start holes missing, 0 open contours\n" + prog.File("_nwd_out.NC") +
+                          "\nstatus 0: done");
+  }
+  EXPECT_TRUE(Has(ReadFile(prog.File("_results.htm")), "Teil für Kunde Ö.dxf"));
+
+  fs::remove(prog.File("_nwd_out.NC"));
+  const std::string gone = deep + "/gone.dxf";
+  Drop(w, gone);
+  EXPECT_EQ(Line(w), "'" + gone + "' cannot be opened (No such file or directory) - no drawing chosen");
+  EXPECT_TRUE(Red(w));
+  EXPECT_FALSE(MakeEnabled(w));
+  EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), gone.c_str());
+  EXPECT_EQ(menu->CountItems(), 0);
+  EXPECT_TRUE(w->Parts()->Preview()->Items().empty());
+  Post(w, kxMSG_MAKE);   // even when asked, the drawing before is not made
+  EXPECT_FALSE(FileExists(prog.File("_nwd_out.NC")));
+  EXPECT_EQ(Line(w), "0 contours, 0 holes, 0 start holes missing, 0 open contours\nno NC program written\n"
+                    "status 2: the drawing could not be opened");
+  EXPECT_TRUE(w->Parts()->Preview()->Items().empty());
 }
 
 TEST_F(WindowTest, MakeShowsTheResultThePreviewAndTheProgram) {
@@ -332,7 +368,7 @@ TEST_F(WindowTest, MakeShowsTheResultThePreviewAndTheProgram) {
   EXPECT_EQ(opened.back(), prog.File("_nwd_out.NC"));
   // The drawing stays chosen and Make on, so a changed setting can be tried at once.
   EXPECT_TRUE(make->IsEnabled());
-  EXPECT_STREQ(in_filename, dxf.c_str());
+  EXPECT_EQ(in_filename, dxf);
   EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), (dxf + " (done)").c_str());
 
   // After Make: every cut loop of the program is drawn where it lies, nothing outside the drawing.
@@ -355,7 +391,7 @@ TEST_F(WindowTest, MakeShowsTheResultThePreviewAndTheProgram) {
   QTest::mouseDClick(pane, Qt::LeftButton);
   EXPECT_DOUBLE_EQ(pane->ViewTransform().m11(), before.m11());
   // The NC program opens in the window's own read-only view.
-  KxDesktopOpener(dataPath);
+  KxDesktopOpener(dataPath.c_str());
   QPlainTextEdit* view = w->Parts()->ProgramView();
   EXPECT_TRUE(view->isVisible());
   EXPECT_TRUE(view->isReadOnly());

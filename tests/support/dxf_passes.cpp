@@ -19,7 +19,7 @@ bool OpenDrawing(const std::string& path) {
 }
 
 bool RunDxfPasses(const std::string& path) {
-  KxCopy(in_filename, sizeof in_filename, path.c_str());
+  in_filename = path;
   if (gAktLayEntry == 0) fLayerList(ll_ADD, 0, edmLayer, 0);
   if (!OpenDrawing(path)) return false;
   getAcadVersion();

@@ -36,7 +36,7 @@ Conversion ConvertFile(const std::string& drawing, const std::string& layer, con
 
 devSyntax ShippedDevice() {
   FreshCore();
-  KxCopy(homepath, sizeof homepath, (SourceDir() + "/").c_str());
+  homepath = (SourceDir() + "/");
   ConsoleCapture quiet;
   SetDevSyntax("MAK_EE3.SYN");
   devSyntax d = mS;
