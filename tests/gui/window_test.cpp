@@ -453,7 +453,7 @@ TEST_F(WindowTest, PolylinesArePreviewedBeforeAndAfterAMake) {
 // A program longer than any fixed list: the preview draws every loop, lead and
 // positioning move of it, the last one as the first.
 TEST_F(WindowTest, PreviewDrawsEveryLoopOfALongProgram) {
-  KxCopy(homepath, sizeof homepath, (prog.Path() + "/").c_str());
+  homepath = prog.Path() + "/";
   SetDevSyntax("MAK_EE3.SYN");
   const int n = 4200;   // squares in a row, each a block with its start hole, cut loop and leads
   std::string nc = "G92 X0.000 Y0.000;\n", blocks;
