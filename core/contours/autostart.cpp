@@ -275,6 +275,7 @@ bool tryHole(const char* kn, long reg, long base, double x, double y, double rad
   const long h = eldsCounter - 1;
   elementdaten& hole = elds[h];
   KxCopy(hole.kontur, sizeof hole.kontur, kn);
+  KxNoteMember(h);
   hole.kElemX = kAutoStartMark;
   hole.fLayer = elds[base].fLayer;
   hole.len = 0;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <vector>
 
 // --- chaining ---
 // Arc directions as the NC program writes them ("G%02d"): the number of the arc word.
@@ -34,6 +35,17 @@ inline bool KxSameName(const char* a, const char* b) {
 int FindNextWithPoint(float fx, float fy, const char* kn, long knX, long* foundIn);  // takes the next element of kn at (fx, fy): 1 from its start, 2 from its end, 0 none
 int IsTolLenB2P(float ax, float ay, float bx, float by);  // 1 when the two points coincide within the tolerance band
 int IsTolLenBetween(long aElem, long bElem, int view);    // 1 when the two elements share an end point within the band
+
+// --- members by name (members.cpp) ---
+// While a step that asks for the members of one contour after another runs, the
+// records are filed by contour name once. The lists may hold records that have
+// lost the name since, so a caller still tests every record it gets; a step that
+// gives a record a contour name meanwhile must note it.
+extern bool gMembersIndexed;     // true between KxIndexMembers and KxForgetMembers
+void KxIndexMembers();           // files every record under its contour name
+void KxForgetMembers();          // back to scanning the whole table
+void KxNoteMember(long i);       // record i got a new contour name while the lists are in use
+void KxMemberCandidates(const char* name, long n, std::vector<long>& out);  // ascending records below n that may be named name: the working records and the filed ones, or all without the lists
 
 // --- start points ---
 int SearchStartPoints();         // regions, feed points and lead-in elements of all contours

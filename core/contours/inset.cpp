@@ -114,6 +114,7 @@ int SearchInsetRegions(FILE* stream) {
         if (c.type != etCIR || c.used != 0 || !IsCircleInRegion(regB, j)) continue;
         KxPrint("\n ( ex: %s)", c.kontur);
         KxCopy(c.kontur, sizeof c.kontur, nameB);
+        KxNoteMember(j);
         KxCopy(c.text, sizeof c.text, gtStartPoint);
         KxPrint(" %s (%s)", c.kontur, nameB);
       }

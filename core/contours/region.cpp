@@ -10,6 +10,8 @@
 
 const char* const gtStartPoint = "-possible Startpoint-";
 
+static std::vector<long> gRegionMembers;   // records that may belong to the contour whose region is built
+
 static bool validIndex(long i) { return i >= 0 && i < eldsCounter && i < kMaxElements; }
 
 int IsCircleInRegion(long Regi, long InCi) {
@@ -24,6 +26,7 @@ int IsCircleInRegion(long Regi, long InCi) {
 // last region that claims it wins.
 static void claimCandidate(long j, const char* kName) {
   KxCopy(elds[j].kontur, sizeof elds[j].kontur, kName);
+  KxNoteMember(j);
   elds[j].used = 0;
   KxCopy(elds[j].text, sizeof elds[j].text, gtStartPoint);
 }
@@ -53,11 +56,14 @@ void GetRegionFor(const char* kName) {
   elementdaten& rg = elds[reg];
   rg.used = 1;
   KxCopy(rg.kontur, sizeof rg.kontur, kName);
+  KxNoteMember(reg);
 
   KxPrint("\n - - - - - - - - - ");
   KxPrint("\n [Region:%s] ", kName);
 
-  for (long i = 0; i < n; ++i) {
+  std::vector<long>& members = gRegionMembers;
+  KxMemberCandidates(kName, n, members);
+  for (long i : members) {
     const elementdaten& e = elds[i];
     if (!KxSameName(e.kontur, kName)) continue;
     KxPrint("[%ld]", i);

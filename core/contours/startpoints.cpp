@@ -60,11 +60,12 @@ void noteRefusal(const char* kName, const std::vector<long>& candidates) {
   double best = 1e30;
   long hole = -1, target = -1;
   float tx = 0, ty = 0;
-  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  std::vector<long> members;
+  KxMemberCandidates(kName, eldsCounter, members);
   for (long pA : candidates) {
     // A hole korvex tried itself is gone again when it was not taken.
     if (elds[pA].type == etCIR && elds[pA].kElemX == kAutoStartMark) continue;
-    for (long i = 0; i < n; ++i) {
+    for (long i : members) {
       const elementdaten& e = elds[i];
       if ((e.type != etLINE && e.type != etARC) || !KxSameName(e.kontur, kName)) continue;
       float px, py;
@@ -123,7 +124,9 @@ static void printCirclePassedOver(long pA, const elementdaten& e) {
 // was chosen.
 static bool findPunchFeed(const char* kName, long regElem) {
   long circle = 0;
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+  std::vector<long> members;
+  KxMemberCandidates(kName, eldsCounter, members);
+  for (long i : members) {
     const elementdaten& e = elds[i];
     if (!KxSameName(e.kontur, kName)) continue;
     if (e.type == etLINE || e.type == etARC) return false;
@@ -137,11 +140,11 @@ static bool findPunchFeed(const char* kName, long regElem) {
            IsCircleInRegion(regElem, pA);
   };
   // A start hole inside the circle: it is a hole and cut as one.
-  for (long pA = 0; pA < eldsCounter && pA < kMaxElements; ++pA)
+  for (long pA : members)
     if (candidate(pA) && LENC(c.cx, c.cy, elds[pA].cx, elds[pA].cy) < c.r) return false;
   long best = 0;
   float bestGap = gMaxAnkerLen;
-  for (long pA = 0; pA < eldsCounter && pA < kMaxElements; ++pA) {
+  for (long pA : members) {
     if (!candidate(pA)) continue;
     const elementdaten& s = elds[pA];
     const float gap = LENC(c.cx, c.cy, s.cx, s.cy) - c.r;
@@ -174,6 +177,7 @@ void FindFirstElemFor(const char* kName, long regElem) {
   long AnfahrElemBuf = 0;             // chosen lead-in element
   long CheckedCirIns = 0;             // candidates inside the region
   std::vector<long> candidates;       // their indices, for the passes when no element admits one
+  std::vector<long> members;          // records that may be lines and arcs of the contour
 
   // A better pair: it frees the feed point chosen before it.
   auto take = [&](long pA, long pB) {
@@ -194,6 +198,7 @@ void FindFirstElemFor(const char* kName, long regElem) {
     KxPrint("\n >> B[%s] ANFAHREL. = %ld ", kName, AnfahrElemBuf);
     ePrintTypeToStream(AnfahrElemBuf);
     KxCopy(feed.kontur, sizeof feed.kontur, kName);
+    KxNoteMember(lastFeedBuf);
     ++feed.used;
     KxPrint("\n >> B[%s] FEED IN = %ld  ", kName, lastFeedBuf);
     ePrintTypeToStream(lastFeedBuf);
@@ -245,7 +250,8 @@ void FindFirstElemFor(const char* kName, long regElem) {
     }
     KxPrint(" r:%6.2f]", cand.r);
 
-    for (long pB = 0; pB < eldsCounter; ++pB) {
+    KxMemberCandidates(kName, eldsCounter, members);
+    for (long pB : members) {
       const elementdaten& el = elds[pB];
       if ((el.type != etLINE && el.type != etARC) || !KxSameName(el.kontur, kName)) continue;
       if (ApproachRWPossible(pB, pA, &AnkerLenBuf) == 1 && AnkerLen > AnkerLenBuf) take(pA, pB);
@@ -257,13 +263,15 @@ void FindFirstElemFor(const char* kName, long regElem) {
   // curve, which may be met anywhere since they join tangentially, then the
   // corners, entered from outside their angle.
   for (int pass = 0; pass < 2 && AnfahrElemBuf == 0 && !candidates.empty(); ++pass) {
-    for (long pA : candidates)
-      for (long pB = 0; pB < eldsCounter && pB < kMaxElements; ++pB) {
+    for (long pA : candidates) {
+      KxMemberCandidates(kName, eldsCounter, members);
+      for (long pB : members) {
         const elementdaten& el = elds[pB];
         if ((el.type != etLINE && el.type != etARC) || !KxSameName(el.kontur, kName)) continue;
         const int ok = pass == 0 ? CurveApproachPossible(pB, pA, &AnkerLenBuf) : CornerApproachPossible(pB, pA, &AnkerLenBuf);
         if (ok == 1 && AnkerLen > AnkerLenBuf) take(pA, pB);
       }
+    }
     record();
   }
   const int k = contourNumberOf(kName);
@@ -279,6 +287,7 @@ int SearchStartPoints() {
     return 0;
   }
   char name[16];
+  KxIndexMembers();
   for (int k = 1; k <= gKonturCounter; ++k) {
     KxContourName(name, sizeof name, k);
     const long before = eldsCounter;
@@ -293,6 +302,7 @@ int SearchStartPoints() {
   }
   KxPrint(" > gKonturCounter <break>\n");
   SearchInsetRegions(nullptr);
+  KxForgetMembers();
   static const char kEnd[] = "\n ...SearchStartPoints() END\n";
   KxPrint("%s", kEnd);
   return (int)strlen(kEnd);
