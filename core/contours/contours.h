@@ -58,11 +58,16 @@ extern const char* const gtFeedPoint;      // "-possible feedpoint-", text of a 
 extern const char* const gtStartPoint;     // "-possible Startpoint-", text of a claimed feed-point candidate
 void GetRegionFor(const char* kName);      // appends contour kName's region record and claims the candidates in it
 int IsCircleInRegion(long Regi, long InCi);  // 1 when the centre of InCi lies strictly inside region record Regi
+void KxIndexCandidates(double cell);       // files circles and inserts by their centres (cells of that side) for KxCandidatesIn, until KxForgetCandidates
+void KxForgetCandidates();                 // KxCandidatesIn gives the whole table again
+void KxCandidatesIn(long reg, std::vector<long>& out);  // ascending records that may lie inside region record reg: the working records and the filed circles and inserts near it, or all
 void FindFirstElemFor(const char* kName, long regElem);  // chooses feed point and lead-in element with the shortest anchor
 int ApproachRWPossible(long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches elem shorter than *al
 int CurveApproachPossible(long elem, long sPelem, float* al);  // 1 when feed point sPelem meets curve piece elem square, shorter than *al
 int CornerApproachPossible(long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches a corner of elem from outside its angle, shorter than *al
 long ContourNeighbourAt(long elem, float x, float y, bool* atStart);  // the other line or arc of elem's contour with an end at (x, y) (*atStart: which end), or -1
+double KxIndexMaterial();  // files the contour elements by their boxes for AnchorCrossesMaterial, until KxForgetMaterial; the side of its cells
+void KxForgetMaterial();   // AnchorCrossesMaterial scans the whole table again
 int AnchorCrossesMaterial(long elem, long sPelem, float ax, float ay);  // 1 when the path from feed sPelem to (ax, ay) on elem meets another contour element
 void GetFirstDLagePnt(long feedE, long firstE, float* nX, float* nY, int* fS);  // end point and arc direction of the first cut
 const char* FeedPointRefusal(int k, char* buf, size_t size);  // why the start holes drawn for contour k give it no lead-in (into buf), or null

@@ -55,6 +55,7 @@ int SearchInsetRegions(FILE* stream) {
 
   char nameA[16], nameB[16];
   RegionIndex regions;
+  std::vector<long> inBox;   // the circles region B may hold
   // The parent of a contour is the smallest contour whose box holds its box, so
   // a part inside an opening inside a plate is the opening's child, not the
   // plate's, and is cut before the opening frees it.
@@ -109,7 +110,8 @@ int SearchInsetRegions(FILE* stream) {
         if (elds[regB].child == 0) elds[regB].child = a;
         continue;
       }
-      for (long j = 0; j < eldsCounter; ++j) {
+      KxCandidatesIn(regB, inBox);
+      for (long j : inBox) {
         elementdaten& c = elds[j];
         if (c.type != etCIR || c.used != 0 || !IsCircleInRegion(regB, j)) continue;
         KxPrint("\n ( ex: %s)", c.kontur);

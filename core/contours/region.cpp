@@ -22,6 +22,51 @@ int IsCircleInRegion(long Regi, long InCi) {
   return rg.sx < c.cx && c.cx < rg.ex && rg.ey < c.cy && c.cy < rg.sy ? 1 : 0;
 }
 
+// While the start-point search runs, the circles and inserts are filed by their
+// centres, which it never moves: a region looks only at those its box may hold.
+// Records added meanwhile are filed on the next question.
+static bool gCandidatesIndexed = false;      // gCandidateGrid is in use
+static KxBoxGrid gCandidateGrid;             // circles and inserts by their centres
+static long gCandidatesUpTo = 0;             // records below this are filed
+static constexpr long kCandidateWorkingRecords = 7;   // the working records in front, looked at always
+
+static void fileCandidates(long top) {
+  for (long i = gCandidatesUpTo > kCandidateWorkingRecords ? gCandidatesUpTo : kCandidateWorkingRecords; i < top; ++i) {
+    const elementdaten& e = elds[i];
+    if (e.type == etCIR || e.type == etINSE) gCandidateGrid.Add(e.cx, e.cy, e.cx, e.cy, i);
+  }
+  if (top > gCandidatesUpTo) gCandidatesUpTo = top;
+}
+
+void KxIndexCandidates(double cell) {
+  gCandidateGrid.Reset(cell);
+  gCandidatesUpTo = 0;
+  gCandidatesIndexed = true;
+  fileCandidates(eldsCounter < kMaxElements ? eldsCounter : kMaxElements);
+}
+
+void KxForgetCandidates() {
+  gCandidatesIndexed = false;
+  gCandidateGrid.Reset(1);
+  gCandidatesUpTo = 0;
+}
+
+void KxCandidatesIn(long reg, std::vector<long>& out) {
+  out.clear();
+  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  if (!gCandidatesIndexed || !validIndex(reg)) {
+    for (long i = 0; i < n; ++i) out.push_back(i);
+    return;
+  }
+  fileCandidates(n);
+  const elementdaten& rg = elds[reg];
+  std::vector<long> near;
+  gCandidateGrid.Overlapping(rg.sx, rg.ey, rg.ex, rg.sy, near);
+  for (long i = 0; i < kCandidateWorkingRecords && i < n; ++i) out.push_back(i);
+  for (long i : near)
+    if (i < n) out.push_back(i);
+}
+
 // A claimed candidate is free again (used 0) and carries the contour's name; the
 // last region that claims it wins.
 static void claimCandidate(long j, const char* kName) {
@@ -130,14 +175,16 @@ void GetRegionFor(const char* kName) {
   KxPrint(" Konturlaenge:%.3f ", length);
   KxPrint("\n [Region:%s] punch :", kName);
 
-  for (long j = 0; j < eldsCounter; ++j) {
+  std::vector<long> inBox;
+  KxCandidatesIn(reg, inBox);
+  for (long j : inBox) {
     if (elds[j].type != etINSE || !IsCircleInRegion(reg, j)) continue;
     claimCandidate(j, kName);
     KxPrint(" insert-%ld", j);
     ++inserts;
   }
   // Circles chosen as another contour's feed point (child -1) stay with it.
-  for (long j = 0; j < eldsCounter; ++j) {
+  for (long j : inBox) {
     const elementdaten& e = elds[j];
     if (e.type != etCIR || !(e.r < gStartPosition) || e.child == -1 || !IsCircleInRegion(reg, j)) continue;
     claimCandidate(j, kName);

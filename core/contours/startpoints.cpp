@@ -93,6 +93,9 @@ void noteRefusal(const char* kName, const std::vector<long>& candidates) {
 void ResetAnalysisState() {
   statFirstElem = 0;
   memset(feedRefusals, 0, sizeof feedRefusals);
+  KxForgetMembers();
+  KxForgetMaterial();
+  KxForgetCandidates();
 }
 
 const char* FeedPointRefusal(int k, char* buf, size_t size) {
@@ -288,6 +291,8 @@ int SearchStartPoints() {
   }
   char name[16];
   KxIndexMembers();
+  // Regions are the contours' boxes widened by the anchor length on every side.
+  KxIndexCandidates(2 * KxIndexMaterial());
   for (int k = 1; k <= gKonturCounter; ++k) {
     KxContourName(name, sizeof name, k);
     const long before = eldsCounter;
@@ -303,6 +308,8 @@ int SearchStartPoints() {
   KxPrint(" > gKonturCounter <break>\n");
   SearchInsetRegions(nullptr);
   KxForgetMembers();
+  KxForgetMaterial();
+  KxForgetCandidates();
   static const char kEnd[] = "\n ...SearchStartPoints() END\n";
   KxPrint("%s", kEnd);
   return (int)strlen(kEnd);

@@ -53,6 +53,26 @@ class KxPointGrid {
   std::unordered_map<uint64_t, std::vector<long>> cells_;
 };
 
+// The same for boxes: a box is filed in every cell it covers, one covering many
+// cells in a list that every search returns; a search gives the boxes that may
+// overlap its own box.
+class KxBoxGrid {
+ public:
+  void Reset(double cell);   // empties the grid, with cells of that side (at least 1e-3)
+  void Add(double x0, double y0, double x1, double y1, long id);  // files the box from (x0, y0) to (x1, y1); one not made of finite numbers is always returned
+  void Overlapping(double x0, double y0, double x1, double y1, std::vector<long>& out) const;  // the ids whose boxes may overlap that box, and some more, ascending, each once
+  long Size() const { return count_; }   // boxes filed
+ private:
+  static constexpr long kSpan = 1L << 30;      // cell numbers beyond this are held at it
+  static constexpr long kWideCells = 64;       // a box covering more cells goes to the wide list
+  long cellOf(double v) const;
+  double cell_ = 1;
+  long count_ = 0;
+  std::unordered_map<uint64_t, std::vector<long>> cells_;
+  std::vector<long> wide_;   // boxes every search returns
+  std::vector<long> all_;    // every filed id, for a search covering more cells than that
+};
+
 // --- curves as arcs (curves.cpp) ---
 inline constexpr int kKxSplineMaxDegree = 7;     // highest spline degree read
 inline constexpr int kKxSplineMaxPoints = 512;   // control or fit points of one spline
