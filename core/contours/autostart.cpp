@@ -567,8 +567,12 @@ int PlaceAutoStartHoles() {
 long AutoStartHoleOf(const char* kN) {
   if (!kN) return -1;
   const long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
-  for (long i = top - 1; i >= 0; --i)
+  std::vector<long> members;
+  KxMemberCandidates(kN, top, members);
+  for (auto it = members.rbegin(); it != members.rend(); ++it) {
+    const long i = *it;
     if (elds[i].type == etCIR && elds[i].kElemX == kAutoStartMark && KxSameName(elds[i].kontur, kN)) return i;
+  }
   return -1;
 }
 

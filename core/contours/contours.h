@@ -40,9 +40,10 @@ int IsTolLenBetween(long aElem, long bElem, int view);    // 1 when the two elem
 // While a step that asks for the members of one contour after another runs, the
 // records are filed by contour name once. The lists may hold records that have
 // lost the name since, so a caller still tests every record it gets; a step that
-// gives a record a contour name meanwhile must note it.
+// gives a record a contour name meanwhile must note it, or file with withLater
+// when it names only records it adds itself (the NC output's working records).
 extern bool gMembersIndexed;     // true between KxIndexMembers and KxForgetMembers
-void KxIndexMembers();           // files every record under its contour name
+void KxIndexMembers(bool withLater);  // files every record under its contour name; withLater: records added afterwards are always candidates
 void KxForgetMembers();          // back to scanning the whole table
 void KxNoteMember(long i);       // record i got a new contour name while the lists are in use
 void KxMemberCandidates(const char* name, long n, std::vector<long>& out);  // ascending records below n that may be named name: the working records and the filed ones, or all without the lists

@@ -24,14 +24,18 @@ struct MemberList {
 }  // namespace
 
 bool gMembersIndexed = false;                                    // the lists below are in use
+static long gMembersFiledUpTo = 0;                               // records below this were filed (or are noted)
+static bool gMembersWithLater = false;                           // records added after the filing are always candidates
 static std::unordered_map<std::string, MemberList> gMemberLists;  // records by their contour name
 
 static std::string nameOf(const elementdaten& e) { return std::string(e.kontur, strnlen(e.kontur, sizeof e.kontur)); }
 
-void KxIndexMembers() {
+void KxIndexMembers(bool withLater) {
   gMemberLists.clear();
   gMembersIndexed = true;
+  gMembersWithLater = withLater;
   const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  gMembersFiledUpTo = n;
   for (long i = kWorkingRecords; i < n; ++i)
     if (elds[i].kontur[0] != '\0') gMemberLists[nameOf(elds[i])].ids.push_back(i);
 }
@@ -57,8 +61,16 @@ void KxMemberCandidates(const char* name, long n, std::vector<long>& out) {
     return;
   }
   for (long i = 0; i < kWorkingRecords && i < n; ++i) out.push_back(i);
+  // Records added after the filing follow the filed ones.
+  auto later = [&] {
+    if (gMembersWithLater)
+      for (long i = std::max(gMembersFiledUpTo, kWorkingRecords); i < n; ++i) out.push_back(i);
+  };
   auto it = gMemberLists.find(std::string(name, strnlen(name, sizeof elds[0].kontur)));
-  if (it == gMemberLists.end()) return;
+  if (it == gMemberLists.end()) {
+    later();
+    return;
+  }
   MemberList& list = it->second;
   if (!list.sorted) {
     std::sort(list.ids.begin(), list.ids.end());
@@ -66,5 +78,6 @@ void KxMemberCandidates(const char* name, long n, std::vector<long>& out) {
     list.sorted = true;
   }
   for (long i : list.ids)
-    if (i < n) out.push_back(i);
+    if (i < n && (!gMembersWithLater || i < gMembersFiledUpTo)) out.push_back(i);
+  later();
 }

@@ -290,7 +290,7 @@ int SearchStartPoints() {
     return 0;
   }
   char name[16];
-  KxIndexMembers();
+  KxIndexMembers(false);
   // Regions are the contours' boxes widened by the anchor length on every side.
   KxIndexCandidates(2 * KxIndexMaterial());
   for (int k = 1; k <= gKonturCounter; ++k) {

@@ -328,7 +328,7 @@ void ReorgStructs() {
     KxPrint("-Limit RS-");
     return;
   }
-  KxIndexMembers();
+  KxIndexMembers(false);
   for (int k = 1; k <= gKonturCounter; ++k) {
     char name[16];
     KxContourName(name, sizeof name, k);

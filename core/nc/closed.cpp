@@ -3,6 +3,7 @@
 // every element in chain order, hold point, lead-out and wire cut. Contours
 // without feed point are checked for being a single hole.
 #include <cstring>
+#include <vector>
 
 #include "config/config.h"
 #include "contours/contours.h"
@@ -26,7 +27,9 @@ struct Members {
 template <class Accept, class Visit>
 static Members surveyMembers(const char* kN, Accept accept, Visit visit) {
   Members m;
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+  std::vector<long> members;
+  KxMemberCandidates(kN, eldsCounter, members);
+  for (long i : members) {
     const elementdaten& e = elds[i];
     if (!isContourMember(i, kN) || !accept(e)) continue;
     ++m.count;
