@@ -314,6 +314,7 @@ void ProbeNwdOut() {
   // page then count the holes, open contours and missing technologies as found.
   // Writing renames no record; it only adds working records of its own.
   KxIndexMembers(true);
+  NcIndexChildren();
   writeHead(f);
   for (int k = 1; k <= gKonturCounter; ++k) {
     writeContourBlock(f, k);
@@ -322,6 +323,7 @@ void ProbeNwdOut() {
   }
   writeFoot(f);
   KxForgetMembers();
+  NcForgetChildren();
   if (!f) return;
   if (KxOutCommit(&out)) KxPrint(" -saved (nwdout)-\n");
   else reportWriteError(dataPath, out.error);
