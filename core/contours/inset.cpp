@@ -1,6 +1,7 @@
 // Nesting of contours: a contour whose region lies strictly inside another
 // contour's region becomes that contour's child, claims the free small circles
 // inside its own region and gets a second feed-point search among them.
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -60,12 +61,35 @@ int SearchInsetRegions(FILE* stream) {
   // a part inside an opening inside a plate is the opening's child, not the
   // plate's, and is cut before the opening frees it.
   std::vector<int> parent((size_t)(gKonturCounter > 0 ? gKonturCounter : 0) + 1, 0);
+  // A box holding another overlaps it: the contours are filed by their region
+  // boxes, and only those overlapping B's box are tried, in number order.
+  std::vector<long> newest((size_t)(gKonturCounter > 0 ? gKonturCounter : 0) + 1, -1);
+  double sizes = 0;
+  long boxes = 0;
+  for (int a = 1; a <= gKonturCounter; ++a) {
+    const long ra = newest[(size_t)a] = regions.find(a, gKonturCounter, false);
+    if (ra < 0) continue;
+    const double s = std::fmax(std::fabs((double)elds[ra].ex - elds[ra].sx), std::fabs((double)elds[ra].sy - elds[ra].ey));
+    if (std::isfinite(s)) {
+      sizes += s;
+      ++boxes;
+    }
+  }
+  KxBoxGrid holders;
+  holders.Reset(boxes ? sizes / (double)boxes : 1.0);
+  for (int a = 1; a <= gKonturCounter; ++a) {
+    const long ra = newest[(size_t)a];
+    if (ra >= 0) holders.Add(elds[ra].sx, elds[ra].ey, elds[ra].ex, elds[ra].sy, a);
+  }
+  std::vector<long> near;
   for (int b = 1; b <= gKonturCounter; ++b) {
     const long rb = regions.find(b, gKonturCounter, true);
     if (rb < 0) continue;
     double smallest = 0;
-    for (int a = 1; a <= gKonturCounter; ++a) {
-      const long ra = regions.find(a, gKonturCounter, false);
+    holders.Overlapping(elds[rb].sx, elds[rb].ey, elds[rb].ex, elds[rb].sy, near);
+    for (long na : near) {
+      const int a = (int)na;
+      const long ra = newest[(size_t)a];
       if (ra < 0 || a == b) continue;
       const elementdaten& A = elds[ra];
       const elementdaten& B = elds[rb];
