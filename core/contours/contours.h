@@ -42,7 +42,6 @@ int IsTolLenBetween(long aElem, long bElem, int view);    // 1 when the two elem
 // lost the name since, so a caller still tests every record it gets; a step that
 // gives a record a contour name meanwhile must note it, or file with withLater
 // when it names only records it adds itself (the NC output's working records).
-extern bool gMembersIndexed;     // true between KxIndexMembers and KxForgetMembers
 void KxIndexMembers(bool withLater);  // files every record under its contour name; withLater: records added afterwards are always candidates
 void KxForgetMembers();          // back to scanning the whole table
 void KxNoteMember(long i);       // record i got a new contour name while the lists are in use

@@ -23,7 +23,7 @@ struct MemberList {
 
 }  // namespace
 
-bool gMembersIndexed = false;                                    // the lists below are in use
+static bool gMembersIndexed = false;                             // the lists below are in use
 static long gMembersFiledUpTo = 0;                               // records below this were filed (or are noted)
 static bool gMembersWithLater = false;                           // records added after the filing are always candidates
 static std::unordered_map<std::string, MemberList> gMemberLists;  // records by their contour name
