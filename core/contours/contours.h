@@ -60,6 +60,7 @@ void GetRegionFor(const char* kName);      // appends contour kName's region rec
 int IsCircleInRegion(long Regi, long InCi);  // 1 when the centre of InCi lies strictly inside region record Regi
 void KxIndexCandidates(double cell);       // files circles and inserts by their centres (cells of that side) for KxCandidatesIn, until KxForgetCandidates
 void KxForgetCandidates();                 // KxCandidatesIn gives the whole table again
+const std::vector<long>& KxCandidateRecords();  // ascending records that may be circles or inserts: the working records and the filed ones, or all
 void KxCandidatesIn(long reg, std::vector<long>& out);  // ascending records that may lie inside region record reg: the working records and the filed circles and inserts near it, or all
 void FindFirstElemFor(const char* kName, long regElem);  // chooses feed point and lead-in element with the shortest anchor
 int ApproachRWPossible(long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches elem shorter than *al

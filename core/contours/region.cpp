@@ -28,12 +28,16 @@ int IsCircleInRegion(long Regi, long InCi) {
 static bool gCandidatesIndexed = false;      // gCandidateGrid is in use
 static KxBoxGrid gCandidateGrid;             // circles and inserts by their centres
 static long gCandidatesUpTo = 0;             // records below this are filed
+static std::vector<long> gCandidateRecords;  // the working records, then the filed circles and inserts, ascending
 static constexpr long kCandidateWorkingRecords = 7;   // the working records in front, looked at always
 
 static void fileCandidates(long top) {
   for (long i = gCandidatesUpTo > kCandidateWorkingRecords ? gCandidatesUpTo : kCandidateWorkingRecords; i < top; ++i) {
     const elementdaten& e = elds[i];
-    if (e.type == etCIR || e.type == etINSE) gCandidateGrid.Add(e.cx, e.cy, e.cx, e.cy, i);
+    if (e.type == etCIR || e.type == etINSE) {
+      gCandidateGrid.Add(e.cx, e.cy, e.cx, e.cy, i);
+      gCandidateRecords.push_back(i);
+    }
   }
   if (top > gCandidatesUpTo) gCandidatesUpTo = top;
 }
@@ -41,6 +45,8 @@ static void fileCandidates(long top) {
 void KxIndexCandidates(double cell) {
   gCandidateGrid.Reset(cell);
   gCandidatesUpTo = 0;
+  gCandidateRecords.clear();
+  for (long i = 0; i < kCandidateWorkingRecords; ++i) gCandidateRecords.push_back(i);
   gCandidatesIndexed = true;
   fileCandidates(eldsCounter < kMaxElements ? eldsCounter : kMaxElements);
 }
@@ -49,6 +55,18 @@ void KxForgetCandidates() {
   gCandidatesIndexed = false;
   gCandidateGrid.Reset(1);
   gCandidatesUpTo = 0;
+  gCandidateRecords.clear();
+}
+
+const std::vector<long>& KxCandidateRecords() {
+  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  if (gCandidatesIndexed) {
+    fileCandidates(n);
+    return gCandidateRecords;
+  }
+  gCandidateRecords.clear();
+  for (long i = 0; i < n; ++i) gCandidateRecords.push_back(i);
+  return gCandidateRecords;
 }
 
 void KxCandidatesIn(long reg, std::vector<long>& out) {

@@ -220,7 +220,10 @@ void FindFirstElemFor(const char* kName, long regElem) {
   KxPrint("[Region]:");
   ePrintToStream(elds[regElem]);
 
-  for (long pA = 0; pA < eldsCounter; ++pA) {
+  // Only circles and inserts are candidates; the walk keeps their table order.
+  const std::vector<long>& circles = KxCandidateRecords();
+  for (size_t c = 0; c < circles.size() && circles[c] < eldsCounter; ++c) {
+    const long pA = circles[c];
     elementdaten& cand = elds[pA];
     if (cand.type == etCIR) {
       if (cand.used > 0 || !KxSameName(cand.kontur, kName)) {
