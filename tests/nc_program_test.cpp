@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "support/dxf_text.h"
+#include "support/runs.h"
 #include "support/support.h"
 
 namespace {
@@ -104,5 +105,38 @@ TEST(NcProgram, TextsFromOutsideNeverBecomeMachineWords) {
     ASSERT_TRUE(Has(programs[1], "XXXXXXXX")) << programs[1];  // the texts are in the program
     EXPECT_EQ(MachineWords(programs[0], dev.on, dev.off), MachineWords(programs[1], dev.on, dev.off))
         << programs[0];
+  }
+}
+
+// The analysis looks only at records near a point or a box; what it picks must be
+// what a scan of the whole table in its order picked. Four parts far apart: a
+// start hole as near to two sides (the side drawn first is entered), ends
+// joined at exactly the tolerance across x 1000 and one just beyond it, three
+// nested squares (each the child of the next larger one) and a side drawn twice.
+TEST(NcProgram, NearestAndFirstAreTheSameWithTheSearchNarrowedByPlace) {
+  const std::string L = "DXF_MAIN";
+  DxfText d("AC1009");
+  d.Layer(L).Line(L, 0, 0, 10, 0).Line(L, 10, 0, 10, 10).Line(L, 10, 10, 0, 10).Line(L, 0, 10, 0, 0);
+  d.Circle(L, 2, 2, 0.5);
+  d.Line(L, 999.999, 0, 1009.999, 0).Line(L, 1009.999, 0, 1009.999, 10).Line(L, 1009.999, 10, 1000.001, 10);
+  d.Line(L, 1000.001, 10, 1000.001, 0).Circle(L, 1005, 2, 0.5);
+  d.Line(L, 2000, 0, 2010, 0).Line(L, 2010, 0, 2010, 10).Line(L, 2010, 10, 2000.003, 10);
+  d.Line(L, 2000.003, 10, 2000.003, 0).Circle(L, 2005, 2, 0.5);
+  for (double s : {20.0, 28.0, 36.0}) {
+    const double x = -486 - s / 2, y = 14 - s / 2;
+    d.Line(L, x, y, x + s, y).Line(L, x + s, y, x + s, y + s).Line(L, x + s, y + s, x, y + s).Line(L, x, y + s, x, y);
+    d.Circle(L, x + s / 2, y + 2, 0.5);
+  }
+  d.Line(L, 3000, 0, 3010, 0).Line(L, 3010, 0, 3010, 10).Line(L, 3010, 10, 3000, 10).Line(L, 3000, 10, 3000, 0);
+  d.Line(L, 3010.001, 0, 3000, 0).Circle(L, 3005, 2, 0.5);
+  for (const char* more : {"", "AutoStartHoles: 1\n"}) {
+    const Conversion r = ConvertText(d.Str(), more);
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(Has(r.program, "G01 X2.000 Y0.000 D0A0")) << r.program;
+    EXPECT_FALSE(Has(r.program, "$K02 OPEN CONTOUR")) << r.program;
+    EXPECT_TRUE(Has(r.program, "$K03 OPEN CONTOUR")) << r.program;
+    EXPECT_TRUE(Has(r.program, "N40(-- child of N50 --)")) << r.program;
+    EXPECT_TRUE(Has(r.program, "N50(-- child of N60 --)")) << r.program;
+    EXPECT_EQ(CountOf(r.output, "DUPLICATE OF"), 1u) << r.output;
   }
 }

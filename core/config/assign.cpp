@@ -3,6 +3,7 @@
 // feed-point holes, applies free texts as directives, attaches keyword texts to
 // the contour of the nearest circle, and names contours by their star text.
 #include <cstring>
+#include <vector>
 
 #include "config/config.h"
 #include "contours/contours.h"
@@ -14,8 +15,10 @@
 // The feed point wins wherever it stands in the table: a start hole placed by
 // korvex comes after the contour's region record, and the wire is threaded there.
 static bool contourHole(const char* kn, long* at, float* x, float* y) {
+  std::vector<long> members;
+  KxMemberCandidates(kn, eldsCounter, members);
   for (int pass = 0; pass < 2; ++pass) {
-    for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+    for (long i : members) {
       const elementdaten& e = elds[i];
       if (strcmp(e.kontur, kn) != 0) continue;
       const char* tag = nullptr;
@@ -53,6 +56,8 @@ void HolesAndTechno() {
   // stand in for every hole beyond it, and a drawing in machine coordinates got a
   // plate point no hole lies at. Without a hole they keep their marks.
   bool anyHole = false;
+  // The hole search renames nothing: the contours' records are filed once.
+  KxIndexMembers(false);
   for (int k = 1; k <= gKonturCounter; ++k) {
     KxContourName(name, sizeof name, k);
     KxPrint("\n %s:", name);
@@ -74,6 +79,7 @@ void HolesAndTechno() {
     KxLog(" R:%.3f", elds[at].r);
     KxLog(" x:%8.3f  y:%8.3f ", x, y);
   }
+  KxForgetMembers();
   KxLog("\n\n Plt X:%8.3f Y:%8.3f ", t.PltX, t.PltY);
   KxLog("\n Kon X:%8.3f Y:%8.3f \n", t.KonX, t.KonY);
   KxPrint("\n -ktechno.KonX: %8.3f   ktechno.KonY: %8.3f\n", t.KonX, t.KonY);
@@ -137,9 +143,14 @@ void TextToFeedPointKontur(long telem) {
 
 void GetKonturName(const char* kn, FILE* ostream) {
   long found = -1;
-  for (long i = 0; kn && i < eldsCounter && i < kMaxElements && found < 0; ++i) {
+  std::vector<long> members;
+  if (kn) KxMemberCandidates(kn, eldsCounter, members);
+  for (long i : members) {
     const elementdaten& e = elds[i];
-    if (e.type == etTEXT && strcmp(e.kontur, kn) == 0 && strchr(e.text, '*')) found = i;
+    if (e.type == etTEXT && strcmp(e.kontur, kn) == 0 && strchr(e.text, '*')) {
+      found = i;
+      break;
+    }
   }
   PutKonturName(found, ostream);
 }

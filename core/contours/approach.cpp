@@ -3,6 +3,7 @@
 // length, and is that anchor path shorter than the best one found so far?
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "config/config.h"
 #include "contours/contours.h"
@@ -35,6 +36,86 @@ int segmentCircle(double px, double py, double dx, double dy, double cx, double 
 
 }  // namespace
 
+// Whether contour element e meets the path p + t*d before tMax.
+static bool meetsPath(const elementdaten& e, double px, double py, double dx, double dy, double tMax) {
+  // Only the drawn contours are material; start holes and marks are not.
+  if (strncmp(e.kontur, "$K", 2) != 0) return false;
+  if (e.type == etLINE) {
+    const double ex = e.ex - e.sx, ey = e.ey - e.sy;
+    const double den = dx * ey - dy * ex;
+    if (den == 0) return false;
+    const double qx = e.sx - px, qy = e.sy - py;
+    const double t = (qx * ey - qy * ex) / den;
+    const double u = (qx * dy - qy * dx) / den;
+    if (t >= 0 && t < tMax && u >= 0 && u <= 1) return true;
+  } else if (e.type == etARC || (e.type == etCIR && e.r > gStartPosition)) {
+    double t[2];
+    const int k = segmentCircle(px, py, dx, dy, e.cx, e.cy, e.r, t);
+    for (int j = 0; j < k; ++j) {
+      if (t[j] >= tMax) continue;
+      if (e.type == etCIR) return true;
+      float w = (float)WIV(e.cx, e.cy, (float)(px + t[j] * dx), (float)(py + t[j] * dy));
+      float from = w - e.sw;
+      while (from < 0) from += 360;
+      while (from >= 360) from -= 360;
+      if (from <= BOGENWINKEL(e.sw, e.ew)) return true;
+    }
+  }
+  return false;
+}
+
+// While the start-point search runs, the lines, arcs and circles are filed by
+// their boxes: a path meets only elements whose box meets its own. Records added
+// meanwhile are filed on the next question; lines, arcs and circles keep their
+// place while the search runs (it moves only the split points of feed points).
+static bool gMaterialIndexed = false;      // gMaterialGrid is in use
+static KxBoxGrid gMaterialGrid;            // lines, arcs and circles by their boxes
+static long gMaterialUpTo = 0;             // records below this are filed
+static std::vector<long> gMaterialNear;    // candidates of the current question
+static constexpr long kMaterialWorkingRecords = 7;   // the working records in front, looked at always
+
+static void fileMaterial(long top) {
+  for (long i = gMaterialUpTo; i < top; ++i) {
+    const elementdaten& e = elds[i];
+    if (i < kMaterialWorkingRecords) continue;
+    if (e.type == etLINE)
+      gMaterialGrid.Add(e.sx, e.sy, e.ex, e.ey, i);
+    else if (e.type == etARC || e.type == etCIR)
+      gMaterialGrid.Add((double)e.cx - e.r, (double)e.cy - e.r, (double)e.cx + e.r, (double)e.cy + e.r, i);
+  }
+  if (top > gMaterialUpTo) gMaterialUpTo = top;
+}
+
+double KxIndexMaterial() {
+  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  // Cells about the size of an anchor path or of an average element, whichever is larger.
+  double sizes = 0;
+  long counted = 0;
+  for (long i = kMaterialWorkingRecords; i < n; ++i) {
+    const elementdaten& e = elds[i];
+    double s = -1;
+    if (e.type == etLINE) s = std::fmax(std::fabs((double)e.ex - e.sx), std::fabs((double)e.ey - e.sy));
+    else if (e.type == etARC || e.type == etCIR) s = 2.0 * e.r;
+    if (s >= 0 && std::isfinite(s)) {
+      sizes += s;
+      ++counted;
+    }
+  }
+  double cell = counted ? sizes / (double)counted : 1.0;
+  if ((double)gMaxAnkerLen > cell) cell = gMaxAnkerLen;
+  gMaterialGrid.Reset(cell);
+  gMaterialUpTo = 0;
+  fileMaterial(n);
+  gMaterialIndexed = true;
+  return cell;
+}
+
+void KxForgetMaterial() {
+  gMaterialIndexed = false;
+  gMaterialGrid.Reset(1);
+  gMaterialUpTo = 0;
+}
+
 int AnchorCrossesMaterial(long elem, long sPelem, float ax, float ay) {
   if (sPelem < 0 || sPelem >= eldsCounter || sPelem >= kMaxElements) return 0;
   const double px = elds[sPelem].cx, py = elds[sPelem].cy;
@@ -44,33 +125,20 @@ int AnchorCrossesMaterial(long elem, long sPelem, float ax, float ay) {
   // Meetings closer than the margin to the anchor point are the target's own corner.
   const double tMax = 1.0 - kMeetMargin / len;
   const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
-  for (long i = 0; i < n; ++i) {
-    if (i == elem || i == sPelem) continue;
-    const elementdaten& e = elds[i];
-    // Only the drawn contours are material; start holes and marks are not.
-    if (strncmp(e.kontur, "$K", 2) != 0) continue;
-    if (e.type == etLINE) {
-      const double ex = e.ex - e.sx, ey = e.ey - e.sy;
-      const double den = dx * ey - dy * ex;
-      if (den == 0) continue;
-      const double qx = e.sx - px, qy = e.sy - py;
-      const double t = (qx * ey - qy * ex) / den;
-      const double u = (qx * dy - qy * dx) / den;
-      if (t >= 0 && t < tMax && u >= 0 && u <= 1) return 1;
-    } else if (e.type == etARC || (e.type == etCIR && e.r > gStartPosition)) {
-      double t[2];
-      const int k = segmentCircle(px, py, dx, dy, e.cx, e.cy, e.r, t);
-      for (int j = 0; j < k; ++j) {
-        if (t[j] >= tMax) continue;
-        if (e.type == etCIR) return 1;
-        float w = (float)WIV(e.cx, e.cy, (float)(px + t[j] * dx), (float)(py + t[j] * dy));
-        float from = w - e.sw;
-        while (from < 0) from += 360;
-        while (from >= 360) from -= 360;
-        if (from <= BOGENWINKEL(e.sw, e.ew)) return 1;
-      }
-    }
+  if (!gMaterialIndexed) {
+    for (long i = 0; i < n; ++i)
+      if (i != elem && i != sPelem && meetsPath(elds[i], px, py, dx, dy, tMax)) return 1;
+    return 0;
   }
+  fileMaterial(n);
+  for (long i = 0; i < kMaterialWorkingRecords && i < n; ++i)
+    if (i != elem && i != sPelem && meetsPath(elds[i], px, py, dx, dy, tMax)) return 1;
+  // A little more than the path's box: the crossing tests round.
+  const double margin = 1e-4 + 1e-6 * (std::fabs(px) + std::fabs(py) + len);
+  gMaterialGrid.Overlapping(std::fmin(px, (double)ax) - margin, std::fmin(py, (double)ay) - margin,
+                            std::fmax(px, (double)ax) + margin, std::fmax(py, (double)ay) + margin, gMaterialNear);
+  for (long i : gMaterialNear)
+    if (i < n && i != elem && i != sPelem && meetsPath(elds[i], px, py, dx, dy, tMax)) return 1;
   return 0;
 }
 

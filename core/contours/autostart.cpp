@@ -275,6 +275,7 @@ bool tryHole(const char* kn, long reg, long base, double x, double y, double rad
   const long h = eldsCounter - 1;
   elementdaten& hole = elds[h];
   KxCopy(hole.kontur, sizeof hole.kontur, kn);
+  KxNoteMember(h);
   hole.kElemX = kAutoStartMark;
   hole.fLayer = elds[base].fLayer;
   hole.len = 0;
@@ -567,8 +568,12 @@ int PlaceAutoStartHoles() {
 long AutoStartHoleOf(const char* kN) {
   if (!kN) return -1;
   const long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
-  for (long i = top - 1; i >= 0; --i)
+  std::vector<long> members;
+  KxMemberCandidates(kN, top, members);
+  for (auto it = members.rbegin(); it != members.rend(); ++it) {
+    const long i = *it;
     if (elds[i].type == etCIR && elds[i].kElemX == kAutoStartMark && KxSameName(elds[i].kontur, kN)) return i;
+  }
   return -1;
 }
 

@@ -1,8 +1,10 @@
 // Contour chaining: turns the loose lines, arcs and points of the element table
 // into named contours by growing chains through coinciding end points, makes
 // holes of large circles, and holds the tolerance tests the NC writers reuse.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "config/config.h"
 #include "contours/contours.h"
@@ -13,9 +15,20 @@
 int gKonturCounter = 0;
 char gOrphan[8] = "$ORPHAN";
 
+// While SearchKontur runs, the end points of the elements are filed in grids, so
+// that a growth step looks only at the elements near the chain's end; everything
+// it skips would have failed the tolerance test. gChainUsedTwice holds the
+// elements taken more than once, which end a chain wherever they lie.
+static bool gChainIndexed = false;          // the grids below are filled and current
+static KxPointGrid gChainEnds;              // start and end points of the lines and arcs
+static KxPointGrid gChainPoints;            // the point elements
+static std::vector<long> gChainUsedTwice;   // elements with used above 1
+static std::vector<long> gChainNear;        // candidates of the current step
+
 void ResetContourState() {
   // chaining
   gKonturCounter = 0;
+  gChainIndexed = false;
   KxCopy(gOrphan, sizeof gOrphan, "$ORPHAN");
   // analysis: regions, feed points, lead-in and nesting
   ResetAnalysisState();
@@ -92,9 +105,44 @@ int IsTolLenBetween(long aElem, long bElem, int view) {
   return 0;
 }
 
+static bool chainable(int type) {
+  switch (type) {
+    case etDELETE: case etINSE: case etTEXT: case etCIR: case etPNT:
+    // Working slots and erased records hold no drawing geometry; a contour
+    // through the origin would otherwise swallow them.
+    case etCPY: case etERA:
+      return false;
+    default:
+      return true;
+  }
+}
+
+static void noteUse(long i) {
+  if (gChainIndexed && elds[i].used == 2) gChainUsedTwice.push_back(i);
+}
+
+static void indexChaining() {
+  const double reach = toleranceReach();
+  gChainEnds.Reset(reach);
+  gChainPoints.Reset(reach);
+  gChainUsedTwice.clear();
+  gChainIndexed = gChainEnds.Usable();
+  if (!gChainIndexed) return;
+  const long n = liveCount();
+  for (long i = 0; i < n; ++i) {
+    const elementdaten& e = elds[i];
+    if (e.type == etPNT) gChainPoints.Add(e.sx, e.sy, i);
+    if (!chainable(e.type)) continue;
+    gChainEnds.Add(e.sx, e.sy, i);
+    gChainEnds.Add(e.ex, e.ey, i);
+    if (e.used > 1) gChainUsedTwice.push_back(i);
+  }
+}
+
 // Takes element i into contour kn.
 static void take(long i, const char* kn) {
   ++elds[i].used;
+  noteUse(i);
   KxCopy(elds[i].kontur, sizeof elds[i].kontur, kn);
 }
 
@@ -102,57 +150,71 @@ int FindNextWithPoint(float fx, float fy, const char* kn, long knX, long* foundI
   long dummy = -1;
   if (!foundIn) foundIn = &dummy;
   long n = liveCount();
+  // The elements to look at, in table order: all of them, or those the grids give.
+  std::vector<long>& near = gChainNear;
+  auto each = [&](const KxPointGrid& grid, bool usedTwice, auto&& visit) {
+    if (!gChainIndexed) {
+      for (long i = 0; i < n; ++i)
+        if (int r = visit(i)) return r;
+      return 0;
+    }
+    grid.Near(fx, fy, near);
+    if (usedTwice && !gChainUsedTwice.empty()) {
+      near.insert(near.end(), gChainUsedTwice.begin(), gChainUsedTwice.end());
+      std::sort(near.begin(), near.end());
+      near.erase(std::unique(near.begin(), near.end()), near.end());
+    }
+    for (long i : near)
+      if (i < n)
+        if (int r = visit(i)) return r;
+    return 0;
+  };
 
   // Points first: a point at the chain's end belongs to the contour before any
   // line or arc that also ends there.
-  for (long i = 0; i < n; ++i) {
+  int found = each(gChainPoints, false, [&](long i) {
     const elementdaten& e = elds[i];
-    if (i == knX || e.type != etPNT || e.used > 0) continue;
-    if (!unnamed(e) && !named(e, kn)) continue;
-    if (!IsTolLenB2P(e.sx, e.sy, fx, fy)) continue;
+    if (i == knX || e.type != etPNT || e.used > 0) return 0;
+    if (!unnamed(e) && !named(e, kn)) return 0;
+    if (!IsTolLenB2P(e.sx, e.sy, fx, fy)) return 0;
     take(i, kn);
     *foundIn = i;
     KxPrint(" >PNT,%ld ", i);
     ePrintTypeToStream(i);
     return 1;
-  }
+  });
+  if (found) return 1;
 
-  for (long i = 0; i < n; ++i) {
+  // 3: the chain meets an element of its own contour taken twice.
+  found = each(gChainEnds, true, [&](long i) {
     const elementdaten& e = elds[i];
-    if (i == knX) continue;
-    switch (e.type) {
-      case etDELETE: case etINSE: case etTEXT: case etCIR: case etPNT:
-      // Working slots and erased records hold no drawing geometry; a contour
-      // through the origin would otherwise swallow them.
-      case etCPY: case etERA:
-        continue;
-      default:
-        break;
-    }
+    if (i == knX || !chainable(e.type)) return 0;
     if (!unnamed(e)) {
-      if (!named(e, kn)) continue;
+      if (!named(e, kn)) return 0;
       if (e.used > 1) {
         KxPrint(" -second used (closed) \n");
         *foundIn = -1;
-        return 0;
+        return 3;
       }
-      continue;
+      return 0;
     }
     int side = 0;
     if (IsTolLenB2P(e.sx, e.sy, fx, fy))
       side = 1;
     else if (IsTolLenB2P(e.ex, e.ey, fx, fy))
       side = 2;
-    if (!side) continue;
+    if (!side) return 0;
     // Lines and arcs of a positioning layer guide the rapid moves; they never
     // become contour members.
-    if (onPositionLayer(e)) continue;
+    if (onPositionLayer(e)) return 0;
     take(i, kn);
     *foundIn = i;
     KxPrint(" >%ld ", i);
     ePrintTypeToStream(i);
     return side;
-  }
+  });
+  if (found == 3) return 0;
+  if (found) return found;
 
   *foundIn = -1;
   KxPrint(" >-- ");
@@ -209,6 +271,7 @@ static void makeHole(long i) {
   KxPrint("%ld =CIRCLE %s Radius:%6.3f ", i, name, e.r);
   KxPrint("  cx:%8.3f  cy:%8.3f \n", e.cx, e.cy);
   ++e.used;
+  noteUse(i);
   KxCopy(e.kontur, sizeof e.kontur, name);
   e.kElemX = 0;
   KxLog("\n %s: ", name);
@@ -253,6 +316,7 @@ static void chainFrom(long i) {
   }
 
   ++e.used;
+  noteUse(i);
   KxCopy(e.kontur, sizeof e.kontur, name);
   e.kElemX = 0;
   float ax = e.ex, ay = e.ey;
@@ -298,6 +362,7 @@ int SearchKontur() {
     return gKonturCounter;
   }
   KxLog("\n SearchKontur(): \n");
+  indexChaining();
 
   for (long i = 0; i < liveCount(); ++i) {
     const elementdaten& e = elds[i];
@@ -312,6 +377,7 @@ int SearchKontur() {
 
   for (long i = 0; i < liveCount(); ++i)
     if (elds[i].type == etLINE && onPositionLayer(elds[i])) KxPrint("POSITION: %ld\n", i);
+  gChainIndexed = false;
   return gKonturCounter;
 }
 

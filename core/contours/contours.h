@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <vector>
 
 // --- chaining ---
 // Arc directions as the NC program writes them ("G%02d"): the number of the arc word.
@@ -35,6 +36,17 @@ int FindNextWithPoint(float fx, float fy, const char* kn, long knX, long* foundI
 int IsTolLenB2P(float ax, float ay, float bx, float by);  // 1 when the two points coincide within the tolerance band
 int IsTolLenBetween(long aElem, long bElem, int view);    // 1 when the two elements share an end point within the band
 
+// --- members by name (members.cpp) ---
+// While a step that asks for the members of one contour after another runs, the
+// records are filed by contour name once. The lists may hold records that have
+// lost the name since, so a caller still tests every record it gets; a step that
+// gives a record a contour name meanwhile must note it, or file with withLater
+// when it names only records it adds itself (the NC output's working records).
+void KxIndexMembers(bool withLater);  // files every record under its contour name; withLater: records added afterwards are always candidates
+void KxForgetMembers();          // back to scanning the whole table
+void KxNoteMember(long i);       // record i got a new contour name while the lists are in use
+void KxMemberCandidates(const char* name, long n, std::vector<long>& out);  // ascending records below n that may be named name: the working records and the filed ones, or all without the lists
+
 // --- start points ---
 int SearchStartPoints();         // regions, feed points and lead-in elements of all contours
 
@@ -46,11 +58,17 @@ extern const char* const gtFeedPoint;      // "-possible feedpoint-", text of a 
 extern const char* const gtStartPoint;     // "-possible Startpoint-", text of a claimed feed-point candidate
 void GetRegionFor(const char* kName);      // appends contour kName's region record and claims the candidates in it
 int IsCircleInRegion(long Regi, long InCi);  // 1 when the centre of InCi lies strictly inside region record Regi
+void KxIndexCandidates(double cell);       // files circles and inserts by their centres (cells of that side) for KxCandidatesIn, until KxForgetCandidates
+void KxForgetCandidates();                 // KxCandidatesIn gives the whole table again
+const std::vector<long>& KxCandidateRecords();  // ascending records that may be circles or inserts: the working records and the filed ones, or all
+void KxCandidatesIn(long reg, std::vector<long>& out);  // ascending records that may lie inside region record reg: the working records and the filed circles and inserts near it, or all
 void FindFirstElemFor(const char* kName, long regElem);  // chooses feed point and lead-in element with the shortest anchor
 int ApproachRWPossible(long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches elem shorter than *al
 int CurveApproachPossible(long elem, long sPelem, float* al);  // 1 when feed point sPelem meets curve piece elem square, shorter than *al
 int CornerApproachPossible(long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches a corner of elem from outside its angle, shorter than *al
 long ContourNeighbourAt(long elem, float x, float y, bool* atStart);  // the other line or arc of elem's contour with an end at (x, y) (*atStart: which end), or -1
+double KxIndexMaterial();  // files the contour elements by their boxes for AnchorCrossesMaterial, until KxForgetMaterial; the side of its cells
+void KxForgetMaterial();   // AnchorCrossesMaterial scans the whole table again
 int AnchorCrossesMaterial(long elem, long sPelem, float ax, float ay);  // 1 when the path from feed sPelem to (ax, ay) on elem meets another contour element
 void GetFirstDLagePnt(long feedE, long firstE, float* nX, float* nY, int* fS);  // end point and arc direction of the first cut
 const char* FeedPointRefusal(int k, char* buf, size_t size);  // why the start holes drawn for contour k give it no lead-in (into buf), or null

@@ -1,6 +1,7 @@
 // Nesting of contours: a contour whose region lies strictly inside another
 // contour's region becomes that contour's child, claims the free small circles
 // inside its own region and gets a second feed-point search among them.
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -55,16 +56,40 @@ int SearchInsetRegions(FILE* stream) {
 
   char nameA[16], nameB[16];
   RegionIndex regions;
+  std::vector<long> inBox;   // the circles region B may hold
   // The parent of a contour is the smallest contour whose box holds its box, so
   // a part inside an opening inside a plate is the opening's child, not the
   // plate's, and is cut before the opening frees it.
   std::vector<int> parent((size_t)(gKonturCounter > 0 ? gKonturCounter : 0) + 1, 0);
+  // A box holding another overlaps it: the contours are filed by their region
+  // boxes, and only those overlapping B's box are tried, in number order.
+  std::vector<long> newest((size_t)(gKonturCounter > 0 ? gKonturCounter : 0) + 1, -1);
+  double sizes = 0;
+  long boxes = 0;
+  for (int a = 1; a <= gKonturCounter; ++a) {
+    const long ra = newest[(size_t)a] = regions.find(a, gKonturCounter, false);
+    if (ra < 0) continue;
+    const double s = std::fmax(std::fabs((double)elds[ra].ex - elds[ra].sx), std::fabs((double)elds[ra].sy - elds[ra].ey));
+    if (std::isfinite(s)) {
+      sizes += s;
+      ++boxes;
+    }
+  }
+  KxBoxGrid holders;
+  holders.Reset(boxes ? sizes / (double)boxes : 1.0);
+  for (int a = 1; a <= gKonturCounter; ++a) {
+    const long ra = newest[(size_t)a];
+    if (ra >= 0) holders.Add(elds[ra].sx, elds[ra].ey, elds[ra].ex, elds[ra].sy, a);
+  }
+  std::vector<long> near;
   for (int b = 1; b <= gKonturCounter; ++b) {
     const long rb = regions.find(b, gKonturCounter, true);
     if (rb < 0) continue;
     double smallest = 0;
-    for (int a = 1; a <= gKonturCounter; ++a) {
-      const long ra = regions.find(a, gKonturCounter, false);
+    holders.Overlapping(elds[rb].sx, elds[rb].ey, elds[rb].ex, elds[rb].sy, near);
+    for (long na : near) {
+      const int a = (int)na;
+      const long ra = newest[(size_t)a];
       if (ra < 0 || a == b) continue;
       const elementdaten& A = elds[ra];
       const elementdaten& B = elds[rb];
@@ -110,11 +135,13 @@ int SearchInsetRegions(FILE* stream) {
         if (elds[regB].child == 0) elds[regB].child = a;
         continue;
       }
-      for (long j = 0; j < eldsCounter; ++j) {
+      KxCandidatesIn(regB, inBox);
+      for (long j : inBox) {
         elementdaten& c = elds[j];
         if (c.type != etCIR || c.used != 0 || !IsCircleInRegion(regB, j)) continue;
         KxPrint("\n ( ex: %s)", c.kontur);
         KxCopy(c.kontur, sizeof c.kontur, nameB);
+        KxNoteMember(j);
         KxCopy(c.text, sizeof c.text, gtStartPoint);
         KxPrint(" %s (%s)", c.kontur, nameB);
       }

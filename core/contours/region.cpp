@@ -10,6 +10,8 @@
 
 const char* const gtStartPoint = "-possible Startpoint-";
 
+static std::vector<long> gRegionMembers;   // records that may belong to the contour whose region is built
+
 static bool validIndex(long i) { return i >= 0 && i < eldsCounter && i < kMaxElements; }
 
 int IsCircleInRegion(long Regi, long InCi) {
@@ -20,10 +22,74 @@ int IsCircleInRegion(long Regi, long InCi) {
   return rg.sx < c.cx && c.cx < rg.ex && rg.ey < c.cy && c.cy < rg.sy ? 1 : 0;
 }
 
+// While the start-point search runs, the circles and inserts are filed by their
+// centres, which it never moves: a region looks only at those its box may hold.
+// Records added meanwhile are filed on the next question.
+static bool gCandidatesIndexed = false;      // gCandidateGrid is in use
+static KxBoxGrid gCandidateGrid;             // circles and inserts by their centres
+static long gCandidatesUpTo = 0;             // records below this are filed
+static std::vector<long> gCandidateRecords;  // the working records, then the filed circles and inserts, ascending
+static constexpr long kCandidateWorkingRecords = 7;   // the working records in front, looked at always
+
+static void fileCandidates(long top) {
+  for (long i = gCandidatesUpTo > kCandidateWorkingRecords ? gCandidatesUpTo : kCandidateWorkingRecords; i < top; ++i) {
+    const elementdaten& e = elds[i];
+    if (e.type == etCIR || e.type == etINSE) {
+      gCandidateGrid.Add(e.cx, e.cy, e.cx, e.cy, i);
+      gCandidateRecords.push_back(i);
+    }
+  }
+  if (top > gCandidatesUpTo) gCandidatesUpTo = top;
+}
+
+void KxIndexCandidates(double cell) {
+  gCandidateGrid.Reset(cell);
+  gCandidatesUpTo = 0;
+  gCandidateRecords.clear();
+  for (long i = 0; i < kCandidateWorkingRecords; ++i) gCandidateRecords.push_back(i);
+  gCandidatesIndexed = true;
+  fileCandidates(eldsCounter < kMaxElements ? eldsCounter : kMaxElements);
+}
+
+void KxForgetCandidates() {
+  gCandidatesIndexed = false;
+  gCandidateGrid.Reset(1);
+  gCandidatesUpTo = 0;
+  gCandidateRecords.clear();
+}
+
+const std::vector<long>& KxCandidateRecords() {
+  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  if (gCandidatesIndexed) {
+    fileCandidates(n);
+    return gCandidateRecords;
+  }
+  gCandidateRecords.clear();
+  for (long i = 0; i < n; ++i) gCandidateRecords.push_back(i);
+  return gCandidateRecords;
+}
+
+void KxCandidatesIn(long reg, std::vector<long>& out) {
+  out.clear();
+  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  if (!gCandidatesIndexed || !validIndex(reg)) {
+    for (long i = 0; i < n; ++i) out.push_back(i);
+    return;
+  }
+  fileCandidates(n);
+  const elementdaten& rg = elds[reg];
+  std::vector<long> near;
+  gCandidateGrid.Overlapping(rg.sx, rg.ey, rg.ex, rg.sy, near);
+  for (long i = 0; i < kCandidateWorkingRecords && i < n; ++i) out.push_back(i);
+  for (long i : near)
+    if (i < n) out.push_back(i);
+}
+
 // A claimed candidate is free again (used 0) and carries the contour's name; the
 // last region that claims it wins.
 static void claimCandidate(long j, const char* kName) {
   KxCopy(elds[j].kontur, sizeof elds[j].kontur, kName);
+  KxNoteMember(j);
   elds[j].used = 0;
   KxCopy(elds[j].text, sizeof elds[j].text, gtStartPoint);
 }
@@ -53,11 +119,14 @@ void GetRegionFor(const char* kName) {
   elementdaten& rg = elds[reg];
   rg.used = 1;
   KxCopy(rg.kontur, sizeof rg.kontur, kName);
+  KxNoteMember(reg);
 
   KxPrint("\n - - - - - - - - - ");
   KxPrint("\n [Region:%s] ", kName);
 
-  for (long i = 0; i < n; ++i) {
+  std::vector<long>& members = gRegionMembers;
+  KxMemberCandidates(kName, n, members);
+  for (long i : members) {
     const elementdaten& e = elds[i];
     if (!KxSameName(e.kontur, kName)) continue;
     KxPrint("[%ld]", i);
@@ -124,14 +193,16 @@ void GetRegionFor(const char* kName) {
   KxPrint(" Konturlaenge:%.3f ", length);
   KxPrint("\n [Region:%s] punch :", kName);
 
-  for (long j = 0; j < eldsCounter; ++j) {
+  std::vector<long> inBox;
+  KxCandidatesIn(reg, inBox);
+  for (long j : inBox) {
     if (elds[j].type != etINSE || !IsCircleInRegion(reg, j)) continue;
     claimCandidate(j, kName);
     KxPrint(" insert-%ld", j);
     ++inserts;
   }
   // Circles chosen as another contour's feed point (child -1) stay with it.
-  for (long j = 0; j < eldsCounter; ++j) {
+  for (long j : inBox) {
     const elementdaten& e = elds[j];
     if (e.type != etCIR || !(e.r < gStartPosition) || e.child == -1 || !IsCircleInRegion(reg, j)) continue;
     claimCandidate(j, kName);

@@ -60,11 +60,12 @@ void noteRefusal(const char* kName, const std::vector<long>& candidates) {
   double best = 1e30;
   long hole = -1, target = -1;
   float tx = 0, ty = 0;
-  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  std::vector<long> members;
+  KxMemberCandidates(kName, eldsCounter, members);
   for (long pA : candidates) {
     // A hole korvex tried itself is gone again when it was not taken.
     if (elds[pA].type == etCIR && elds[pA].kElemX == kAutoStartMark) continue;
-    for (long i = 0; i < n; ++i) {
+    for (long i : members) {
       const elementdaten& e = elds[i];
       if ((e.type != etLINE && e.type != etARC) || !KxSameName(e.kontur, kName)) continue;
       float px, py;
@@ -92,6 +93,9 @@ void noteRefusal(const char* kName, const std::vector<long>& candidates) {
 void ResetAnalysisState() {
   statFirstElem = 0;
   memset(feedRefusals, 0, sizeof feedRefusals);
+  KxForgetMembers();
+  KxForgetMaterial();
+  KxForgetCandidates();
 }
 
 const char* FeedPointRefusal(int k, char* buf, size_t size) {
@@ -124,7 +128,9 @@ static void printCirclePassedOver(long pA, const elementdaten& e) {
 // was chosen.
 static bool findPunchFeed(const char* kName, long regElem) {
   long circle = 0;
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+  std::vector<long> members;
+  KxMemberCandidates(kName, eldsCounter, members);
+  for (long i : members) {
     const elementdaten& e = elds[i];
     if (!KxSameName(e.kontur, kName)) continue;
     if (e.type == etLINE || e.type == etARC) return false;
@@ -138,11 +144,11 @@ static bool findPunchFeed(const char* kName, long regElem) {
            IsCircleInRegion(regElem, pA);
   };
   // A start hole inside the circle: it is a hole and cut as one.
-  for (long pA = 0; pA < eldsCounter && pA < kMaxElements; ++pA)
+  for (long pA : members)
     if (candidate(pA) && LENC(c.cx, c.cy, elds[pA].cx, elds[pA].cy) < c.r) return false;
   long best = 0;
   float bestGap = gMaxAnkerLen;
-  for (long pA = 0; pA < eldsCounter && pA < kMaxElements; ++pA) {
+  for (long pA : members) {
     if (!candidate(pA)) continue;
     const elementdaten& s = elds[pA];
     const float gap = LENC(c.cx, c.cy, s.cx, s.cy) - c.r;
@@ -175,6 +181,7 @@ void FindFirstElemFor(const char* kName, long regElem) {
   long AnfahrElemBuf = 0;             // chosen lead-in element
   long CheckedCirIns = 0;             // candidates inside the region
   std::vector<long> candidates;       // their indices, for the passes when no element admits one
+  std::vector<long> members;          // records that may be lines and arcs of the contour
 
   // A better pair: it frees the feed point chosen before it.
   auto take = [&](long pA, long pB) {
@@ -195,6 +202,7 @@ void FindFirstElemFor(const char* kName, long regElem) {
     KxPrint("\n >> B[%s] ANFAHREL. = %ld ", kName, AnfahrElemBuf);
     ePrintTypeToStream(AnfahrElemBuf);
     KxCopy(feed.kontur, sizeof feed.kontur, kName);
+    KxNoteMember(lastFeedBuf);
     ++feed.used;
     KxPrint("\n >> B[%s] FEED IN = %ld  ", kName, lastFeedBuf);
     ePrintTypeToStream(lastFeedBuf);
@@ -213,7 +221,10 @@ void FindFirstElemFor(const char* kName, long regElem) {
   KxPrint("[Region]:");
   ePrintToStream(elds[regElem]);
 
-  for (long pA = 0; pA < eldsCounter; ++pA) {
+  // Only circles and inserts are candidates; the walk keeps their table order.
+  const std::vector<long>& circles = KxCandidateRecords();
+  for (size_t c = 0; c < circles.size() && circles[c] < eldsCounter; ++c) {
+    const long pA = circles[c];
     elementdaten& cand = elds[pA];
     if (cand.type == etCIR) {
       if (cand.used > 0 || !KxSameName(cand.kontur, kName)) {
@@ -246,7 +257,8 @@ void FindFirstElemFor(const char* kName, long regElem) {
     }
     KxPrint(" r:%6.2f]", cand.r);
 
-    for (long pB = 0; pB < eldsCounter; ++pB) {
+    KxMemberCandidates(kName, eldsCounter, members);
+    for (long pB : members) {
       const elementdaten& el = elds[pB];
       if ((el.type != etLINE && el.type != etARC) || !KxSameName(el.kontur, kName)) continue;
       // The first start hole is tested against each element once; the further
@@ -262,8 +274,9 @@ void FindFirstElemFor(const char* kName, long regElem) {
   // curve, which may be met anywhere since they join tangentially, then the
   // corners, entered from outside their angle.
   for (int pass = 0; pass < 2 && AnfahrElemBuf == 0 && !candidates.empty(); ++pass) {
-    for (long pA : candidates)
-      for (long pB = 0; pB < eldsCounter && pB < kMaxElements; ++pB) {
+    for (long pA : candidates) {
+      KxMemberCandidates(kName, eldsCounter, members);
+      for (long pB : members) {
         const elementdaten& el = elds[pB];
         if ((el.type != etLINE && el.type != etARC) || !KxSameName(el.kontur, kName)) continue;
         KxTraceQuiet(pA != candidates.front() && !KxTraceNext(ktFURTHER_APPROACH));
@@ -271,6 +284,7 @@ void FindFirstElemFor(const char* kName, long regElem) {
         if (ok == 1 && AnkerLen > AnkerLenBuf) take(pA, pB);
         KxTraceQuiet(false);
       }
+    }
     record();
   }
   const int k = contourNumberOf(kName);
@@ -286,6 +300,9 @@ int SearchStartPoints() {
     return 0;
   }
   char name[16];
+  KxIndexMembers(false);
+  // Regions are the contours' boxes widened by the anchor length on every side.
+  KxIndexCandidates(2 * KxIndexMaterial());
   for (int k = 1; k <= gKonturCounter; ++k) {
     KxContourName(name, sizeof name, k);
     const long before = eldsCounter;
@@ -301,6 +318,9 @@ int SearchStartPoints() {
   KxTraceCounts();
   KxPrint(" > gKonturCounter <break>\n");
   SearchInsetRegions(nullptr);
+  KxForgetMembers();
+  KxForgetMaterial();
+  KxForgetCandidates();
   static const char kEnd[] = "\n ...SearchStartPoints() END\n";
   KxPrint("%s", kEnd);
   return (int)strlen(kEnd);

@@ -2,8 +2,10 @@
 // polylines become chains of lines, coordinates are rounded, too short lines are
 // marked deleted, lengths are computed and texts prepared; after it, the point
 // elements of each contour are moved towards the front of its records.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "config/config.h"
 #include "contours/contours.h"
@@ -164,15 +166,42 @@ static bool sameElement(const elementdaten& a, const elementdaten& b) {
   return a.type == etCIR || (samePoint(a.sx, a.sy, b.sx, b.sy) && samePoint(a.ex, a.ey, b.ex, b.ey));
 }
 
+// The records already checked that later ones may repeat, filed by their start
+// point (lines) or centre (arcs, circles): a repeat lies within the tolerance of
+// one of them, so only the records near it need the full comparison.
+static KxPointGrid gDuplicateGrid;          // checked records by start point or centre
+static std::vector<long> gDuplicateNear;    // candidates for the record being checked
+
+static bool mayRepeat(const elementdaten& e) {
+  return (e.type == etLINE || e.type == etARC || e.type == etCIR) && strnlen(e.kontur, 2) <= 1;
+}
+
 // An element drawn twice would let the contour walk turn back along the copy and
 // leave the rest of the contour uncut: the later copy is marked deleted.
 static void deleteDuplicates() {
   long n = liveCount();
+  gDuplicateGrid.Reset(gNpTolerance < 0 ? 0.0 : (double)gNpTolerance);
+  const bool indexed = gDuplicateGrid.Usable();
+  std::vector<long>& near = gDuplicateNear;
   for (long i = 0; i < n; ++i) {
     elementdaten& e = elds[i];
     // Only records the chaining may take count: marked ones ("-del-", "xPF") never join a contour.
-    if ((e.type != etLINE && e.type != etARC && e.type != etCIR) || strnlen(e.kontur, 2) > 1) continue;
-    for (long j = 0; j < i; ++j) {
+    if (!mayRepeat(e)) continue;
+    near.clear();
+    if (!indexed) {
+      for (long j = 0; j < i; ++j) near.push_back(j);
+    } else if (e.type == etLINE) {
+      // The earlier line starts where this one starts or, drawn the other way, ends.
+      std::vector<long> other;
+      gDuplicateGrid.Near(e.sx, e.sy, near);
+      gDuplicateGrid.Near(e.ex, e.ey, other);
+      near.insert(near.end(), other.begin(), other.end());
+      std::sort(near.begin(), near.end());
+      near.erase(std::unique(near.begin(), near.end()), near.end());
+    } else {
+      gDuplicateGrid.Near(e.cx, e.cy, near);
+    }
+    for (long j : near) {
       const elementdaten& o = elds[j];
       if (strnlen(o.kontur, 2) > 1 || !sameElement(o, e)) continue;
       KxCopy(e.kontur, sizeof e.kontur, "-del-");
@@ -183,7 +212,12 @@ static void deleteDuplicates() {
       ++gDuplicateElements;
       break;
     }
+    if (indexed && mayRepeat(e)) {
+      if (e.type == etLINE) gDuplicateGrid.Add(e.sx, e.sy, i);
+      else gDuplicateGrid.Add(e.cx, e.cy, i);
+    }
   }
+  gDuplicateGrid.Reset(0);
 }
 
 static void computeLengths() {
@@ -250,25 +284,32 @@ static void swapThroughSlot(long p, long q) {
 }
 
 // Moves the contour's points towards its first records, one exchange per point.
+// Exchanges stay among the contour's own records, so the records holding its
+// name stay the same ones throughout.
+static std::vector<long> gReorgMembers;   // records that may belong to the contour being reorganised
+
 static void reorgContour(const char* name) {
   long n = liveCount();
+  std::vector<long>& members = gReorgMembers;
+  KxMemberCandidates(name, n, members);
   long first = -1, last = -1;
-  for (long i = 0; i < n; ++i) {
+  for (long i : members) {
     if (strcmp(elds[i].kontur, name) != 0) continue;
     if (first < 0) first = i;
     last = i;
   }
   long points = 0;
   if (first >= 0)
-    for (long i = first; i <= last; ++i)
-      if (elds[i].type == etPNT && strcmp(elds[i].kontur, name) == 0) ++points;
+    for (long i : members)
+      if (i >= first && i <= last && elds[i].type == etPNT && strcmp(elds[i].kontur, name) == 0) ++points;
   KxPrint(" movable PNTs:%ld ", points);
 
   for (long t = 0; t < points; ++t) {
     long start = first + t;
     if (start > last) break;
     long p = 0, q = 0;
-    for (long k = start; k <= last; ++k) {
+    for (long k : members) {
+      if (k < start || k > last) continue;
       if (strcmp(elds[k].kontur, name) != 0) continue;
       if (elds[k].type == etPNT)
         p = k;
@@ -287,10 +328,12 @@ void ReorgStructs() {
     KxPrint("-Limit RS-");
     return;
   }
+  KxIndexMembers(false);
   for (int k = 1; k <= gKonturCounter; ++k) {
     char name[16];
     KxContourName(name, sizeof name, k);
     KxPrint("\n [%ld] reorg: %s ", eldsCounter, name);
     reorgContour(name);
   }
+  KxForgetMembers();
 }

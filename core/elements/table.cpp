@@ -2,7 +2,9 @@
 // copying records into working slots and rotating a copied arc, finding a
 // contour's region record, and the one-record console prints of the analysis.
 #include <cstring>
+#include <vector>
 
+#include "contours/contours.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
 
@@ -140,11 +142,16 @@ void RotaElementCopy() {
   ePrintToStream(t);
 }
 
+static std::vector<long> gRegionLookup;   // records that may be contour kn's, for GetRegionElement
+
 long GetRegionElement(const char* kn) {
   if (!kn) return -1;
   long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
-  for (long i = top - 1; i >= 1; --i) {
-    if (strcmp(elds[i].kontur, kn) == 0 && strcmp(elds[i].text, gtRegInfo) == 0) return i;
+  std::vector<long>& members = gRegionLookup;
+  KxMemberCandidates(kn, top, members);
+  for (auto it = members.rbegin(); it != members.rend(); ++it) {
+    const long i = *it;
+    if (i >= 1 && strcmp(elds[i].kontur, kn) == 0 && strcmp(elds[i].text, gtRegInfo) == 0) return i;
   }
   return -1;
 }

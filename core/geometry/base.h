@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <unordered_map>
+#include <vector>
 
 #include "geometry/runwide.h"
 
@@ -31,6 +33,45 @@ float BOGENWINKEL(float sW, float eW);                    // counter-clockwise s
 float FL3NKS(float in);               // value rounded to three decimals through its "%10.3f" text
 void S2UP(char* fn);                  // upper-cases fn in place
 char* stripLFCR(const char* text);    // copy of text without its line end, in a static buffer
+
+// --- search near a point (grid.cpp) ---
+// The analysis asks, element after element, which others lie near one point;
+// scanning the table for each makes a large drawing take the square of its size.
+// The grid files points by square cells, so that a search looks at the few
+// points in the cells around it. It only narrows the search: the caller still
+// applies its own exact test to what comes back.
+class KxPointGrid {
+ public:
+  void Reset(double reach);                  // empties the grid for searches reaching reach on each axis
+  void Add(double x, double y, long id);     // files id under (x, y); a point that is no finite number is never found
+  void Near(double x, double y, std::vector<long>& out) const;  // the ids within reach of (x, y) on both axes, and some beyond, ascending, each once
+  bool Usable() const { return cell_ > 0; }  // false when reach is no finite number of at least 0: search everything then
+ private:
+  static constexpr long kSpan = 1L << 30;    // cell numbers beyond this are held at it
+  long cellOf(double v) const;
+  double reach_ = 0, cell_ = 0;
+  std::unordered_map<uint64_t, std::vector<long>> cells_;
+};
+
+// The same for boxes: a box is filed in every cell it covers, one covering many
+// cells in a list that every search returns; a search gives the boxes that may
+// overlap its own box.
+class KxBoxGrid {
+ public:
+  void Reset(double cell);   // empties the grid, with cells of that side (at least 1e-3)
+  void Add(double x0, double y0, double x1, double y1, long id);  // files the box from (x0, y0) to (x1, y1); one not made of finite numbers is always returned
+  void Overlapping(double x0, double y0, double x1, double y1, std::vector<long>& out) const;  // the ids whose boxes may overlap that box, and some more, ascending, each once
+  long Size() const { return count_; }   // boxes filed
+ private:
+  static constexpr long kSpan = 1L << 30;      // cell numbers beyond this are held at it
+  static constexpr long kWideCells = 64;       // a box covering more cells goes to the wide list
+  long cellOf(double v) const;
+  double cell_ = 1;
+  long count_ = 0;
+  std::unordered_map<uint64_t, std::vector<long>> cells_;
+  std::vector<long> wide_;   // boxes every search returns
+  std::vector<long> all_;    // every filed id, for a search covering more cells than that
+};
 
 // --- curves as arcs (curves.cpp) ---
 inline constexpr int kKxSplineMaxDegree = 7;     // highest spline degree read

@@ -2,7 +2,9 @@
 // with technology and register lines, threading, lead-in to the split point,
 // every element in chain order, hold point, lead-out and wire cut. Contours
 // without feed point are checked for being a single hole.
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "config/config.h"
 #include "contours/contours.h"
@@ -10,6 +12,8 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "nc/nc.h"
+
+static KxPointGrid gWalkGrid;   // ends of the members of the contour being walked
 
 static bool isContourMember(long i, const char* kN) { return KxSameName(elds[i].kontur, kN); }
 
@@ -26,7 +30,9 @@ struct Members {
 template <class Accept, class Visit>
 static Members surveyMembers(const char* kN, Accept accept, Visit visit) {
   Members m;
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+  std::vector<long> members;
+  KxMemberCandidates(kN, eldsCounter, members);
+  for (long i : members) {
     const elementdaten& e = elds[i];
     if (!isContourMember(i, kN) || !accept(e)) continue;
     ++m.count;
@@ -376,61 +382,103 @@ void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
   // Every element is taken once: turning back along a taken one would cut it again
   // and leave the rest of the contour uncut.
   static bool taken[kMaxElements];
-  memset(taken, 0, sizeof taken);
+  // Only the member range is read below: clearing the whole table for every
+  // contour would cost the square of the drawing's size.
+  memset(taken + lowest, 0, (size_t)(highest - lowest + 1) * sizeof taken[0]);
   if (corner.back >= 0) taken[corner.back] = true;   // cut last, with the hold point
   long last = 0, previous = corner.lead;
-  for (long pass = 0; pass < count; ++pass) {
-    KxPrint("\nLoop: ");
-    for (long i = lowest; i <= highest && i < eldsCounter; ++i) {
-      if (i == corner.lead || i == feedElem || i == last || i == previous || taken[i]) continue;
-      if (!isContourMember(i, kN)) continue;
-      if (IsTolLenBetween(i, last, 0) == 1) KxPrint(" %ld<>%ld ", i, last);
-      elementdaten& e = elds[i];
-      int dir = 0;
-      bool took = false;
-      if (e.type == etLINE || e.type == etARC) {
-        if (IsTolLenB2P(e.sx, e.sy, qX, qY)) {
-          dir = kxG03;
-          qX = e.ex;
-          qY = e.ey;
-          took = true;
-        } else if (IsTolLenB2P(e.ex, e.ey, qX, qY)) {
-          dir = kxG02;
-          qX = e.sx;
-          qY = e.sy;
-          took = true;
-        }
-      } else if (e.type == etPNT && e.sx == qX && e.sy == qY) {
-        KxCopy(e.text, sizeof e.text, "-actionpoint-");
+  // One member at the current point: taken (true) or passed over.
+  auto visit = [&](long i) -> bool {
+    if (i == corner.lead || i == feedElem || i == last || i == previous || taken[i]) return false;
+    if (!isContourMember(i, kN)) return false;
+    if (IsTolLenBetween(i, last, 0) == 1) KxPrint(" %ld<>%ld ", i, last);
+    elementdaten& e = elds[i];
+    int dir = 0;
+    bool took = false;
+    if (e.type == etLINE || e.type == etARC) {
+      if (IsTolLenB2P(e.sx, e.sy, qX, qY)) {
+        dir = kxG03;
+        qX = e.ex;
+        qY = e.ey;
+        took = true;
+      } else if (IsTolLenB2P(e.ex, e.ey, qX, qY)) {
+        dir = kxG02;
+        qX = e.sx;
+        qY = e.sy;
         took = true;
       }
-      if (!took) continue;
-      taken[i] = true;
-      previous = last;
-      last = i;
+    } else if (e.type == etPNT && e.sx == qX && e.sy == qY) {
+      KxCopy(e.text, sizeof e.text, "-actionpoint-");
+      took = true;
+    }
+    if (!took) return false;
+    taken[i] = true;
+    previous = last;
+    last = i;
 
-      if (e.type == etPNT) {
-        NcPut(os, "%s-actionpoint-%s", mS.RemarkOn, mS.RemarkOff);
-      } else if (e.type == etLINE) {
-        NcPut(os, "%s X%.3f Y%.3f", SetMoveTypeForLayer(e.fLayer), qX, qY);
-      } else {
-        NcPut(os, "G%02d X%.3f Y%.3f ", dir, qX, qY);
-        if (dir == kxG03) NcPut(os, "I%.3f J%.3f", e.cx - e.sx, e.cy - e.sy);
-        else NcPut(os, "I%.3f J%.3f", e.cx - e.ex, e.cy - e.ey);
+    if (e.type == etPNT) {
+      NcPut(os, "%s-actionpoint-%s", mS.RemarkOn, mS.RemarkOff);
+    } else if (e.type == etLINE) {
+      NcPut(os, "%s X%.3f Y%.3f", SetMoveTypeForLayer(e.fLayer), qX, qY);
+    } else {
+      NcPut(os, "G%02d X%.3f Y%.3f ", dir, qX, qY);
+      if (dir == kxG03) NcPut(os, "I%.3f J%.3f", e.cx - e.sx, e.cy - e.sy);
+      else NcPut(os, "I%.3f J%.3f", e.cx - e.ex, e.cy - e.ey);
+    }
+    if (multiLayer && e.type != etPNT) {
+      if (e.fLayer != t.dAktL) t.dAktL = e.fLayer;
+      const dxfLayerList& l = NcLayer(e.fLayer);
+      if (l.useReg > 0 && l.useReg != t.dAktR) {
+        NcPut(os, " %s%d", mS.OffsetR, l.useReg);
+        t.dAktR = l.useReg;
       }
-      if (multiLayer && e.type != etPNT) {
-        if (e.fLayer != t.dAktL) t.dAktL = e.fLayer;
-        const dxfLayerList& l = NcLayer(e.fLayer);
-        if (l.useReg > 0 && l.useReg != t.dAktR) {
-          NcPut(os, " %s%d", mS.OffsetR, l.useReg);
-          t.dAktR = l.useReg;
+      if (e.type == etLINE) NcPut(os, " %s%.3f", mS.Angel, l.useKonik);
+      else if (fLayerList(ll_AISO, e.fLayer, nullptr, 0)) writeIsoRadius(os, e.r);
+      else NcPut(os, " %s%.3f", mS.Angel, l.useKonik);
+    }
+    NcPut(os, "%s\n", mS.EOL);
+    KxLog(" %d", e.type);
+    return true;
+  };
+  // The members' ends in a grid: a step can only take a member with an end at the
+  // current point, or report one that meets the last element taken; the rest of
+  // the range would be passed over without a word.
+  std::vector<long> members, near, more;
+  gWalkGrid.Reset((double)fPlusTol * (1.0 + 1e-6) + 1e-30);
+  const bool gridWalk = gWalkGrid.Usable();
+  if (gridWalk) {
+    KxMemberCandidates(kN, eldsCounter, members);
+    for (long i : members)
+      if (i >= lowest && i <= highest && isContourMember(i, kN)) {
+        gWalkGrid.Add(elds[i].sx, elds[i].sy, i);
+        gWalkGrid.Add(elds[i].ex, elds[i].ey, i);
+      }
+  }
+  for (long pass = 0; pass < count; ++pass) {
+    KxPrint("\nLoop: ");
+    if (!gridWalk) {
+      for (long i = lowest; i <= highest && i < eldsCounter; ++i) visit(i);
+      continue;
+    }
+    for (long from = lowest;;) {
+      const elementdaten& l = elds[last];
+      gWalkGrid.Near(qX, qY, near);
+      gWalkGrid.Near(l.sx, l.sy, more);
+      near.insert(near.end(), more.begin(), more.end());
+      gWalkGrid.Near(l.ex, l.ey, more);
+      near.insert(near.end(), more.begin(), more.end());
+      std::sort(near.begin(), near.end());
+      near.erase(std::unique(near.begin(), near.end()), near.end());
+      long took = -1;
+      for (long i : near) {
+        if (i < from || i > highest || i >= eldsCounter) continue;
+        if (visit(i)) {
+          took = i;
+          break;
         }
-        if (e.type == etLINE) NcPut(os, " %s%.3f", mS.Angel, l.useKonik);
-        else if (fLayerList(ll_AISO, e.fLayer, nullptr, 0)) writeIsoRadius(os, e.r);
-        else NcPut(os, " %s%.3f", mS.Angel, l.useKonik);
       }
-      NcPut(os, "%s\n", mS.EOL);
-      KxLog(" %d", e.type);
+      if (took < 0) break;
+      from = took + 1;
     }
   }
 

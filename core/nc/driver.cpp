@@ -4,6 +4,7 @@
 // composed beside its target and only renamed over it once it is complete.
 #include <cstdarg>
 #include <cstring>
+#include <vector>
 #include <ctime>
 
 #include "config/config.h"
@@ -192,7 +193,9 @@ static void writeContourBlock(FILE* f, int k) {
   char techLine[sizeof eTD[1].nwd];
   KxCopy(techLine, sizeof techLine, eTD[1].nwd);
 
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+  std::vector<long> members;
+  KxMemberCandidates(name, eldsCounter, members);
+  for (long i : members) {
     elementdaten& e = elds[i];
     if (!KxSameName(e.kontur, name)) continue;
     switch (e.type) {
@@ -288,6 +291,9 @@ void ProbeNwdOut() {
   }
   // Composed even when it cannot be written (into nothing): the summary and the
   // page then count the holes, open contours and missing technologies as found.
+  // Writing renames no record; it only adds working records of its own.
+  KxIndexMembers(true);
+  NcIndexChildren();
   writeHead(f);
   for (int k = 1; k <= gKonturCounter; ++k) {
     writeContourBlock(f, k);
@@ -295,6 +301,8 @@ void ProbeNwdOut() {
     else KxPrint("-\n");
   }
   writeFoot(f);
+  KxForgetMembers();
+  NcForgetChildren();
   if (!f) return;
   if (KxOutCommit(&out)) KxPrint(" -saved (nwdout)-\n");
   else reportWriteError(dataPath.c_str(), out.error);
@@ -306,7 +314,10 @@ void SortKontur(FILE* ostream, int k) {
   long keep = eldsCounter;
   long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
   long count = 0, regFirst = 0;
-  for (long i = top - 1; i >= 0; --i) {
+  std::vector<long> members;
+  KxMemberCandidates(kN, top, members);
+  for (auto it = members.rbegin(); it != members.rend(); ++it) {
+    const long i = *it;
     if (KxSameName(elds[i].kontur, kN) && KxSameName(elds[i].text, gtRegInfo)) {
       count = elds[i].kElemX;
       regFirst = elds[i].IsFirst;
@@ -314,7 +325,8 @@ void SortKontur(FILE* ostream, int k) {
     }
   }
   long feed = -1, first = -1;
-  for (long i = top - 1; i >= 0; --i) {
+  for (auto it = members.rbegin(); it != members.rend(); ++it) {
+    const long i = *it;
     if (KxSameName(elds[i].kontur, kN) && KxSameName(elds[i].text, gtFeedPoint)) {
       feed = i;
       first = elds[i].IsFirst;

@@ -2,6 +2,8 @@
 // cut from the start hole drawn inside it, else from its centre (entering at 0
 // degrees), along the radius through that point and round clockwise in four arcs
 // with the hold point before the last, which overlaps the start by 10 degrees.
+#include <vector>
+
 #include "config/config.h"
 #include "contours/contours.h"
 #include "dxf/dxf.h"
@@ -18,7 +20,9 @@ long HoleStartFor(const char* kN, long elem) {
   const elementdaten& c = elds[elem];
   long best = -1;
   float bestGap = 0;
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+  std::vector<long> members;
+  KxMemberCandidates(kN, eldsCounter, members);
+  for (long i : members) {
     const elementdaten& s = elds[i];
     if (i == elem || s.type != etCIR || !(s.r < gStartPosition) || s.used > 0 || !KxSameName(s.kontur, kN)) continue;
     const float d = LENC(c.cx, c.cy, s.cx, s.cy);

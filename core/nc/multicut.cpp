@@ -1,7 +1,10 @@
 // Pieces of a contour's block that the closed contour writer calls at fixed
 // places: the hold point before the contour is cut free, the calls of a
 // multi-cut sub-program, and the calls of inset contours before the own cut.
+#include <algorithm>
 #include <cstring>
+#include <unordered_map>
+#include <vector>
 
 #include "config/config.h"
 #include "contours/contours.h"
@@ -85,6 +88,28 @@ void SimpleAsSubKontur(FILE* ostream, int k, float ssX, float ssY) {
   NcPut(ostream, "N%d%s--%.39s--%s%s\n", n, mS.RemarkOn, NcRemarkText(t.sInfo).c_str(), mS.RemarkOff, mS.EOL);
 }
 
+// While the program is written, the region records by the contour they are
+// inset in: every contour asks for its children, and the output changes no
+// region record. Records added meanwhile (working records) are looked at always.
+static bool gChildrenIndexed = false;                                // the lists below are in use
+static long gChildrenFiledUpTo = 0;                                  // records below this were filed
+static std::unordered_map<int, std::vector<long>> gChildrenOf;       // region records by their parent
+static std::vector<long> gChildCandidates;                           // records to look at for one contour
+
+void NcIndexChildren() {
+  gChildrenOf.clear();
+  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  for (long i = 0; i < n; ++i)
+    if (KxSameName(elds[i].text, gtRegInfo)) gChildrenOf[elds[i].child].push_back(i);
+  gChildrenFiledUpTo = n;
+  gChildrenIndexed = true;
+}
+
+void NcForgetChildren() {
+  gChildrenIndexed = false;
+  gChildrenOf.clear();
+}
+
 int SimpleAddChilds(FILE* ostream, int k) {
   KxPrint(" --SimpleAddChilds >");
   // The region records stand at the end of the table, after the two closing
@@ -92,7 +117,19 @@ int SimpleAddChilds(FILE* ostream, int k) {
   long from = eldsCounter - 3 - gKonturCounter - gAutoStartCount;
   if (from < 0) from = 0;
   int found = 0;
-  for (long i = from; i < eldsCounter && i < kMaxElements; ++i) {
+  std::vector<long>& look = gChildCandidates;
+  look.clear();
+  const long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  if (!gChildrenIndexed) {
+    for (long i = from; i < top; ++i) look.push_back(i);
+  } else {
+    auto it = gChildrenOf.find(k);
+    if (it != gChildrenOf.end())
+      for (long i : it->second)
+        if (i >= from && i < top) look.push_back(i);
+    for (long i = std::max(from, gChildrenFiledUpTo); i < top; ++i) look.push_back(i);
+  }
+  for (long i : look) {
     const elementdaten& e = elds[i];
     if (k <= 0 || !KxSameName(e.text, gtRegInfo) || e.child != k || strncmp(e.kontur, "$K", 2) != 0) continue;
     ++found;
