@@ -213,7 +213,8 @@ def goals(rows):
             print("%s-format: peak under 128 MB: %s (%.1f MB at most)" % (
                 fmt, "PASS" if max(peaks) < 128 * 1024 else "FAIL", max(peaks) / 1024.0))
         else:
-            print("%s-format: peak under 128 MB: FAIL (200k not converted in full)" % fmt)
+            print("%s-format: peak under 128 MB: FAIL (200k not converted in full%s)" % (
+                fmt, "; %.1f MB at most" % (max(peaks) / 1024.0) if peaks else ""))
         if ok(big) and ok(ten):
             ratio = big[3] / ten[3]
             print("%s-format: time(200k) / time(10k) at most 25: %s (%.1f)" % (
