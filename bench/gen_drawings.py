@@ -6,10 +6,17 @@ on another layer (the clutter of a large assembly) up to about that size and,
 spread over the file, 125 squares on the main layer, each with a feed circle.
 full_12.dxf / full_2000.dxf: enough main-layer records to fill the element table:
 one polygon contour of 900 segments and small squares with feed circles.
+nest<N>_12.dxf / nest<N>_2000.dxf (N written as 1k, 20k, 200k or a number): N
+elements on the main layer and nothing else: a grid of 10 x 6 mm rectangles, each
+with a feed circle near its lower side, and around them one toothed outline of
+about a tenth of N line segments with its own feed circle. Every part is a
+contour inset in the outline; all of it is the analysis' work, none the reader's.
 
-Usage: gen_drawings.py FOLDER [SIZE...]   (sizes: full 20mb 300mb 2gb; default all)
+Usage: gen_drawings.py FOLDER [SIZE...]   (sizes: full 20mb 300mb 2gb nest<N>;
+default full 20mb 300mb 2gb)
 """
 import math
+import re
 import os
 import sys
 
@@ -144,9 +151,60 @@ def full(path, version):
         w.end()
 
 
+def nest_layout(n):
+    """Parts and outline segments for a nest of about n elements: 5 per part
+    (4 lines, 1 circle), the outline a tenth of them (at least 100), 1 circle for it."""
+    segments = max(100, n // 10)
+    segments += segments % 2  # teeth go out and in: an even count closes the outline
+    parts = max(1, (n - segments - 1) // 5)
+    return parts, segments
+
+
+def nest(path, version, n):
+    parts, segments = nest_layout(n)
+    cols = max(1, int(math.ceil(math.sqrt(parts))))
+    rows = (parts + cols - 1) // cols
+    pitch_x, pitch_y = 16.0, 10.0
+    cx, cy = cols * pitch_x / 2, rows * pitch_y / 2
+    # The outline's circle holds the grid's corners with room for its feed point.
+    r = math.hypot(cx, cy) + 10.0
+    with open(path, "w") as f:
+        w = Writer(f, version)
+        w.start(["0", "DXF_MAIN"])
+        for k in range(parts):
+            x, y = (k % cols) * pitch_x + 3.0, (k // cols) * pitch_y + 2.0
+            pts = [(x, y), (x + 10.0, y), (x + 10.0, y + 6.0), (x, y + 6.0)]
+            for i in range(4):
+                a, b = pts[i], pts[(i + 1) % 4]
+                w.line("DXF_MAIN", a[0], a[1], b[0], b[1])
+            w.circle("DXF_MAIN", x + 5.0, y + 1.5, 0.4)
+        # Teeth of 0.5 mm: every other corner lies on the smaller circle.
+        pts = []
+        for i in range(segments):
+            a = 2 * math.pi * i / segments
+            ri = r if i % 2 == 0 else r - 0.5
+            pts.append((cx + ri * math.cos(a), cy + ri * math.sin(a)))
+        for i in range(segments):
+            a, b = pts[i], pts[(i + 1) % segments]
+            w.line("DXF_MAIN", a[0], a[1], b[0], b[1])
+        w.circle("DXF_MAIN", cx + r - 3.0, cy, 0.5)
+        w.end()
+
+
+def nest_count(size):
+    """The element count of a size named nest<N>: nest20k, nest200000."""
+    m = re.fullmatch(r"nest(\d+)(k?)", size)
+    if not m:
+        return None
+    return int(m.group(1)) * (1000 if m.group(2) else 1)
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__)) + "/data"
     sizes = sys.argv[2:] or ["full"] + list(SIZES)
+    for size in sizes:
+        if size != "full" and size not in SIZES and not nest_count(size):
+            sys.exit("gen_drawings.py: unknown size '%s'" % size)
     os.makedirs(out, exist_ok=True)
     for size in sizes:
         for version, tag in (("AC1009", "12"), ("AC1015", "2000")):
@@ -154,6 +212,8 @@ def main():
             if not os.path.exists(path):
                 if size == "full":
                     full(path, version)
+                elif nest_count(size):
+                    nest(path, version, nest_count(size))
                 else:
                     large(path, version, SIZES[size])
             print(path)

@@ -337,6 +337,42 @@ TEST(DxfReader, ForeignEntityHeadsArePassedUpToTheirLayer) {
   DxfSetWindowSize(was);
 }
 
+// The entity pass takes a group code where the line lies: blanks or tabs around
+// an optional minus and digits, nothing else; any other line is no code.
+TEST(DxfReader, GroupCodesAreReadInPlace) {
+  FreshCore();
+  TempDir d;
+  const std::pair<std::string, int> lines[] = {
+      {"  8", 8}, {" 10", 10}, {"100", 100}, {"1", 1}, {"\t-3 ", -3}, {"  1071  ", 1071},
+      {"999999999999", 999999999}, {"1 5", -1}, {" 8x", -1}, {"- 5", -1}, {"", -1}, {"   ", -1},
+      {"LINE", -1}, {std::string(300, '7'), 777777777},  // its first 254 characters, as DxfReadLine gives them
+  };
+  for (const char* end : {"\n", "\r\n"}) {
+    for (int window : {512, 0}) {
+      int was = DxfSetWindowSize(window);
+      std::string text;
+      for (int i = 0; i < 40; ++i)
+        for (const auto& line : lines) text += line.first + end;
+      WriteFile(d.File("codes.dxf"), text);
+      ASSERT_EQ(DxfOpenDrawing(d.File("codes.dxf").c_str()), 1);
+      for (int i = 0; i < 40; ++i) {
+        for (const auto& [line, want] : lines) {
+          int code = -12345;
+          const int got = DxfReadCode(&code);
+          EXPECT_EQ(got, want == -1 ? 0 : 1) << line.substr(0, 12);
+          if (got == 1) {
+            EXPECT_EQ(code, want) << line.substr(0, 12);
+          }
+        }
+      }
+      int code;
+      EXPECT_EQ(DxfReadCode(&code), -1);
+      DxfCloseDrawing();
+      DxfSetWindowSize(was);
+    }
+  }
+}
+
 // Values longer than what is handed out, as CAD programs write texts: each is one value, whatever
 // follows it in the line, so the drawing reads as ezdxf reads it and no text becomes geometry.
 TEST(DxfReader, LongValuesReadAsEzdxfReadsThem) {

@@ -11,6 +11,7 @@
 inline constexpr int kDxfLineSize = kTextLineSize;   // a line buffer: the reader hands out at most 254 characters of a line
 bool DxfReadLine(char* buf);               // next line of i_stream (buf: kDxfLineSize bytes) without its line end, a longer one cut there and passed whole; false at end of file
 bool DxfSkipLine();                        // passes over the next line as DxfReadLine would read it; false at end of file
+int DxfReadCode(int* code);                // reads the next line as a group code line, in place: 1 with its code, 0 for a line that is no group code, -1 at end of file
 int DxfCode(const char* line);             // a group-code line as a base-10 integer (no digits give 0)
 float DxfValue(const char* line);          // a value line as a finite float (no number, overflow, inf or nan give 0)
 int DxfOpenDrawing(const char* path);      // closes i_stream and opens path as i_stream for the passes; 0 when it cannot be opened or is refused

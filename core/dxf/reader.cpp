@@ -309,6 +309,13 @@ bool plainCode(const char* p, size_t n, int& code) {
 
 }  // namespace
 
+int DxfReadCode(int* code) {
+  const char* p;
+  size_t n;
+  if (!nextLine(p, n)) return -1;
+  return plainCode(p, n, *code) ? 1 : 0;
+}
+
 int DxfPassForeignHead(int code, bool (*refused)(const char* layer, size_t length)) {
   Window& w = gWin;
   FILE* f = i_stream;

@@ -15,23 +15,6 @@ void logHeader() {
   KxLog("\n %s (ACAD_VERSION: %s)\n Worklayer:%s\n\n-- Elements: ---\n", in_filename.c_str(), acad_VersInfo, edmLayer);
 }
 
-// A group-code line: blanks, an optional sign, digits, blanks. Anything else is
-// a stray line (damage); the pairs go on after it.
-bool codeOf(const char* line, int& code) {
-  const char* p = line;
-  while (*p == ' ' || *p == '\t') ++p;
-  bool negative = *p == '-';
-  if (negative) ++p;
-  if (*p < '0' || *p > '9') return false;
-  long v = 0;
-  for (; *p >= '0' && *p <= '9'; ++p)
-    if (v < 100000000) v = v * 10 + (*p - '0');
-  while (*p == ' ' || *p == '\t') ++p;
-  if (*p != '\0') return false;
-  code = (int)(negative ? -v : v);
-  return true;
-}
-
 // Groups of an entity that come before its layer group wait here until the
 // layer decides whether the entity is read. Writers put the layer among the
 // first groups, so a few places are enough.
@@ -132,12 +115,11 @@ void endEntity(Scan& s) {
   s.state = ssNone;
 }
 
-// A group 0: the end of the current entity and the start of whatever it names.
-// False at the end of the drawing.
-bool groupZero(Scan& s, const char* value) {
+// A group 0: the end of the current entity and the start of whatever it names,
+// of the given kind (DxfEntityKind of the value). False at the end of the drawing.
+bool groupZero(Scan& s, const char* value, int kind) {
   endEntity(s);
   s.sectionName = false;
-  int kind = DxfEntityKind(value);
   if (kind != dkVERTEX) PolylineEnd();
   if (kind == dkNONE) {
     if (DxfIs(value, "SECTION")) {
@@ -189,6 +171,8 @@ bool groupZero(Scan& s, const char* value) {
   return true;
 }
 
+bool groupZero(Scan& s, const char* value) { return groupZero(s, value, DxfEntityKind(value)); }
+
 // The groups the entity conversion looks at; the values of all others are passed unread.
 inline bool relevant(int code) {
   switch (code) {
@@ -213,6 +197,11 @@ inline bool relevant(int code) {
 const char* const kStarts[] = {"SECTION", "ENDSEC", "BLOCK", "LINE", "ARC", "CIRCLE", "POINT", "INSERT",
                                "TEXT", "MTEXT", "POLYLINE", "VERTEX", "SEQEND", "ELLIPSE", "LWPOLYLINE", "SPLINE"};
 constexpr int kSectionWords = 3;
+// The kinds of the words from kSectionWords on, as DxfEntityKind names them.
+const int kStartKinds[] = {dkLINE, dkARC, dkCIRCLE, dkPOINT, dkINSERT, dkTEXT, dkMTEXT, dkPOLYLINE,
+                           dkVERTEX, dkSEQEND, dkELLIPSE, dkLWPOLYLINE, dkSPLINE};
+static_assert(sizeof kStartKinds / sizeof kStartKinds[0] + kSectionWords == sizeof kStarts / sizeof kStarts[0],
+              "one kind for every entity word");
 constexpr int kTwelveWords = 14;   // up to ELLIPSE
 
 bool knownSection(const char* name) {
@@ -229,20 +218,20 @@ int getElementsFromLayer() {
   logHeader();
   BlocksClear();
   Scan s;
-  char line[kDxfLineSize];
   char value[kDxfLineSize];
   char word[kDxfLineSize];
-  bool haveLine = false;  // line holds a code line not yet looked at
+  bool haveLine = false;  // next holds the code of a code line read and not yet looked at
+  int next = 0;
   for (;;) {
     if (!haveLine && s.state == ssNone && !s.sectionName) {
       int k = DxfFindLine(word, kStarts, DxfTwelveRules() ? kTwelveWords : 16);
       if (k < 0) break;
-      if (!DxfReadLine(line)) break;
-      int next;
-      if (!codeOf(line, next)) continue;
+      const int got = DxfReadCode(&next);
+      if (got < 0) break;
+      if (got == 0) continue;
       haveLine = true;
       if (k >= kSectionWords) {
-        groupZero(s, word);
+        groupZero(s, word, kStartKinds[k - kSectionWords]);
         // The head of an entity on a layer not read is passed where it lies (an
         // insert may still place what its block holds, a definition keeps more).
         if (s.state == ssPending && !s.capture && s.kind != dkINSERT && DxfPassForeignHead(next, foreignLayer)) {
@@ -278,10 +267,13 @@ int getElementsFromLayer() {
       if (entityHead) groupZero(s, word);
       continue;
     }
-    if (!haveLine && !DxfReadLine(line)) break;
+    int code = next;
+    if (!haveLine) {
+      const int got = DxfReadCode(&code);
+      if (got < 0) break;
+      if (got == 0) continue;
+    }
     haveLine = false;
-    int code;
-    if (!codeOf(line, code)) continue;
     if (code != 0) {
       if (code == 2 && s.sectionName) {
         if (!DxfReadLine(value)) break;
