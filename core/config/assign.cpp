@@ -15,7 +15,7 @@
 // korvex comes after the contour's region record, and the wire is threaded there.
 static bool contourHole(const char* kn, long* at, float* x, float* y) {
   for (int pass = 0; pass < 2; ++pass) {
-    for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+    for (long i = 0; i < eldsCounter; ++i) {
       const elementdaten& e = elds[i];
       if (strcmp(e.kontur, kn) != 0) continue;
       const char* tag = nullptr;
@@ -82,19 +82,19 @@ void HolesAndTechno() {
 
   KxPrint("\n >Direktiven:\n");
   KxLog("\n\n Direktiven:");
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i)
+  for (long i = 0; i < eldsCounter; ++i)
     if (elds[i].type == etTEXT && elds[i].kontur[0] == '\0') SetTechnologie(elds[i].text, i);
   KxPrint("\n >Direktiven end\n\n");
 
   KxPrint("\n >TEXT to holes:\n");
   KxLog("\n\n TEXT to holes::");
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i)
+  for (long i = 0; i < eldsCounter; ++i)
     if (elds[i].type == etTEXT) TextToFeedPointKontur(i);
   KxPrint(" >TEXT to holes end\n\n");
 }
 
 void TextToFeedPointKontur(long telem) {
-  if (telem < 0 || telem >= eldsCounter || telem >= kMaxElements) return;
+  if (telem < 0 || telem >= eldsCounter) return;
   elementdaten& t = elds[telem];
   t.len = 5000.0f;
   KxCopy(t.kontur, sizeof t.kontur, "info");
@@ -107,7 +107,7 @@ void TextToFeedPointKontur(long telem) {
   }
   if (candidate) {
     bool anyCircle = false;
-    for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+    for (long i = 0; i < eldsCounter; ++i) {
       const elementdaten& c = elds[i];
       if (c.type != etCIR) continue;
       if (strcmp(c.kontur, "$") == 0) {
@@ -137,7 +137,7 @@ void TextToFeedPointKontur(long telem) {
 void GetKonturName(const char* kn, FILE* ostream) {
   char result[sizeof mS.RemarkOn + 40 + sizeof mS.RemarkOff];
   snprintf(result, sizeof result, " %sNoName%s", mS.RemarkOn, mS.RemarkOff);
-  for (long i = 0; kn && i < eldsCounter && i < kMaxElements; ++i) {
+  for (long i = 0; kn && i < eldsCounter; ++i) {
     const elementdaten& e = elds[i];
     if (e.type != etTEXT || strcmp(e.kontur, kn) != 0) continue;
     const char* star = strchr(e.text, '*');

@@ -10,7 +10,7 @@
 
 const char* const gtStartPoint = "-possible Startpoint-";
 
-static bool validIndex(long i) { return i >= 0 && i < eldsCounter && i < kMaxElements; }
+static bool validIndex(long i) { return i >= 0 && i < eldsCounter; }
 
 int IsCircleInRegion(long Regi, long InCi) {
   if (!validIndex(Regi) || !validIndex(InCi)) return 0;

@@ -20,12 +20,12 @@ namespace {
 // Why the start holes drawn for a contour give it no lead-in, per contour number,
 // with the hole the reason is told for.
 enum FeedRefusal : signed char { kfNONE = 0, kfFAR, kfCROSSING, kfNO_SQUARE };
-signed char feedRefusals[kMaxElements + 1];
-float refusedX[kMaxElements + 1], refusedY[kMaxElements + 1];
+KxGrowingTable<signed char> feedRefusals;
+KxGrowingTable<float> refusedX, refusedY;
 
 int contourNumberOf(const char* kName) {
   const long k = kName[0] == '$' && kName[1] == 'K' ? strtol(kName + 2, nullptr, 10) : 0;
-  return k >= 1 && k <= kMaxElements ? (int)k : 0;
+  return k >= 1 && k <= eldsMaximum ? (int)k : 0;
 }
 
 // The point of line or arc e nearest to (x, y).
@@ -60,7 +60,7 @@ void noteRefusal(const char* kName, const std::vector<long>& candidates) {
   double best = 1e30;
   long hole = -1, target = -1;
   float tx = 0, ty = 0;
-  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  const long n = eldsCounter;
   for (long pA : candidates) {
     // A hole korvex tried itself is gone again when it was not taken.
     if (elds[pA].type == etCIR && elds[pA].kElemX == kAutoStartMark) continue;
@@ -91,11 +91,11 @@ void noteRefusal(const char* kName, const std::vector<long>& candidates) {
 
 void ResetAnalysisState() {
   statFirstElem = 0;
-  memset(feedRefusals, 0, sizeof feedRefusals);
+  feedRefusals.Clear();
 }
 
 const char* FeedPointRefusal(int k, char* buf, size_t size) {
-  if (!buf || size == 0 || k < 1 || k > kMaxElements || k > gKonturCounter) return nullptr;
+  if (!buf || size == 0 || k < 1 || k > gKonturCounter) return nullptr;
   const char* why = nullptr;
   switch (feedRefusals[k]) {
     case kfFAR: why = "farther from the contour than the anchor length"; break;
@@ -123,7 +123,7 @@ static void printCirclePassedOver(long pA, const elementdaten& e) {
 // was chosen.
 static bool findPunchFeed(const char* kName, long regElem) {
   long circle = 0;
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+  for (long i = 0; i < eldsCounter; ++i) {
     const elementdaten& e = elds[i];
     if (!KxSameName(e.kontur, kName)) continue;
     if (e.type == etLINE || e.type == etARC) return false;
@@ -137,11 +137,11 @@ static bool findPunchFeed(const char* kName, long regElem) {
            IsCircleInRegion(regElem, pA);
   };
   // A start hole inside the circle: it is a hole and cut as one.
-  for (long pA = 0; pA < eldsCounter && pA < kMaxElements; ++pA)
+  for (long pA = 0; pA < eldsCounter; ++pA)
     if (candidate(pA) && LENC(c.cx, c.cy, elds[pA].cx, elds[pA].cy) < c.r) return false;
   long best = 0;
   float bestGap = gMaxAnkerLen;
-  for (long pA = 0; pA < eldsCounter && pA < kMaxElements; ++pA) {
+  for (long pA = 0; pA < eldsCounter; ++pA) {
     if (!candidate(pA)) continue;
     const elementdaten& s = elds[pA];
     const float gap = LENC(c.cx, c.cy, s.cx, s.cy) - c.r;
@@ -166,7 +166,7 @@ static bool findPunchFeed(const char* kName, long regElem) {
 }
 
 void FindFirstElemFor(const char* kName, long regElem) {
-  if (!kName || regElem < 0 || regElem >= eldsCounter || regElem >= kMaxElements) return;
+  if (!kName || regElem < 0 || regElem >= eldsCounter) return;
   if (findPunchFeed(kName, regElem)) return;
   float AnkerLen = 20.0f;             // best anchor length accepted so far
   float AnkerLenBuf = gMaxAnkerLen;   // running bound, lowered by the approach test
@@ -258,7 +258,7 @@ void FindFirstElemFor(const char* kName, long regElem) {
   // corners, entered from outside their angle.
   for (int pass = 0; pass < 2 && AnfahrElemBuf == 0 && !candidates.empty(); ++pass) {
     for (long pA : candidates)
-      for (long pB = 0; pB < eldsCounter && pB < kMaxElements; ++pB) {
+      for (long pB = 0; pB < eldsCounter; ++pB) {
         const elementdaten& el = elds[pB];
         if ((el.type != etLINE && el.type != etARC) || !KxSameName(el.kontur, kName)) continue;
         const int ok = pass == 0 ? CurveApproachPossible(pB, pA, &AnkerLenBuf) : CornerApproachPossible(pB, pA, &AnkerLenBuf);

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "geometry/limits.h"   // kMaxLayers, kTextLineSize
+#include "geometry/limits.h"   // kMaxLayerEntries, kTextLineSize, KxGrowingTable
 
 // --- line reading shared by every pass ---
 inline constexpr int kDxfLineSize = kTextLineSize;   // a line buffer: the reader hands out at most 254 characters of a line
@@ -49,7 +49,7 @@ struct dxfLayerList {
   float useKonik;
 };
 
-extern dxfLayerList fLL[kMaxLayers];  // the layer list
+extern KxGrowingTable<dxfLayerList, 6> fLL;  // the layer list, growing up to kMaxLayerEntries
 extern int gAktLayEntry;              // entries in use
 extern int gMultiLayer;               // 1: the layer list is in use
 extern int gPositionLayer;            // 1 once a POSITION layer was added
@@ -99,9 +99,6 @@ long AddCurvePieces(const KxCurvePiece* pieces, int n, int* arcs);  // appends t
 KxCurvePiece* CurvePieceBuffer();     // the one scratch buffer of kMaxCurvePieces pieces
 
 // --- block definitions and their inserts (blocks.cpp) ---
-inline constexpr int kMaxBlocks = 1024;          // block definitions kept
-inline constexpr int kMaxBlockItems = 16384;     // lines, arcs, circles and nested inserts of all blocks together
-inline constexpr int kMaxBlockNameChars = 32768; // characters of all block names together
 inline constexpr int kMaxInsertDepth = 8;        // inserts within inserts followed
 inline constexpr int kBlockLayerZero = -1;       // item layer: "0", takes the layer of the insert
 inline constexpr int kBlockLayerOther = -2;      // item layer: a layer that is not read (nested inserts only)

@@ -136,7 +136,7 @@ int extrusionCase() {
 // the contour mark of a polyline start.
 void dropSince(long start) {
   if (start < 0 || start >= eldsCounter) return;
-  for (long i = start; i < eldsCounter && i < kMaxElements; ++i) elds[i].kontur[0] = '\0';
+  for (long i = start; i < eldsCounter; ++i) elds[i].kontur[0] = '\0';
   eldsCounter = start;
 }
 
@@ -292,7 +292,7 @@ bool beyond(double v, double* value) {
 // with arcRadius, of an arc: an arc a curve is cut into may be nearly straight,
 // with any radius). *value: the first such value.
 bool recordBeyond(long from, bool arcRadius, double* value) {
-  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  const long n = eldsCounter;
   for (long i = from < 0 ? 0 : from; i < n; ++i) {
     const elementdaten& e = elds[i];
     switch (e.type) {
@@ -323,7 +323,7 @@ bool recordBeyond(long from, bool arcRadius, double* value) {
 // coordinate limit: the middle of its arc, and for more than a half turn the
 // circle it lies on. A nearly straight segment has a huge radius and is no fault.
 bool bulgeBeyond(long from, double* value) {
-  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  const long n = eldsCounter;
   for (long i = from < 0 ? 0 : from; i < n; ++i) {
     if (elds[i].type != etVERT) continue;
     long j = i;
@@ -657,7 +657,7 @@ void finishInsert(int ext) {
     return;
   }
   double length = 0;
-  for (long i = from; i < eldsCounter && i < kMaxElements; ++i) {
+  for (long i = from; i < eldsCounter; ++i) {
     const elementdaten& e = elds[i];
     if (e.type == etLINE) length += std::hypot((double)e.ex - e.sx, (double)e.ey - e.sy);
     if (e.type == etARC) length += BOGENWINKEL(e.sw, e.ew) * M_PI / 180 * e.r;

@@ -109,7 +109,7 @@ long AddCurvePieces(const KxCurvePiece* pieces, int n, int* arcs) {
     ++arcCount;
   }
   // The pieces join tangentially: the feed-point search may meet any of them.
-  for (long i = before; i < eldsCounter && i < kMaxElements; ++i) elds[i].curve = 1;
+  for (long i = before; i < eldsCounter; ++i) elds[i].curve = 1;
   if (arcs) *arcs = arcCount;
   return eldsCounter - before;
 }

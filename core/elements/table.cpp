@@ -6,8 +6,8 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 
-elementdaten elds[kMaxElements];
-long eldsMaximum = kMaxElements;
+KxGrowingTable<elementdaten> elds;
+long eldsMaximum = kMaxElementRecords;
 long eldsCounter = 0;
 int StructsChecked = 0;
 int gMaxELemBarrier = 0;
@@ -17,8 +17,8 @@ const char* const gNoText = "-na-";
 const char* const gtRegInfo = "-region info-";
 
 void ResetElementState() {
-  memset(elds, 0, sizeof elds);
-  eldsMaximum = kMaxElements;
+  elds.Clear();
+  eldsMaximum = kMaxElementRecords;
   eldsCounter = 0;
   gMaxELemBarrier = 0;
   ResetElementRun();
@@ -35,7 +35,7 @@ void ResetElementRun() {
 }
 
 void ClearElements() {
-  for (long i = 0; i <= eldsCounter && i < kMaxElements; ++i) {
+  for (long i = 0; i <= eldsCounter; ++i) {
     elementdaten& e = elds[i];
     e.type = etERA;
     e.child = 0;
@@ -65,8 +65,12 @@ void AddClosingElements() {
 }
 
 void AddElement(int typ, const char* opttext) {
-  if (eldsCounter >= eldsMaximum || eldsCounter >= kMaxElements) {
-    KxPrint("-Limit B-");
+  if (eldsCounter >= eldsMaximum) {
+    // Said once: a drawing at the bound would otherwise print a line per refused entity.
+    if (!gMaxELemBarrier) {
+      KxPrint("\n -more than %ld element records: nothing more is added, the drawing is cut short-\n", eldsMaximum);
+      KxLog("\n -more than %ld element records: nothing more is added, the drawing is cut short-\n", eldsMaximum);
+    }
     gMaxELemBarrier = 1;
     return;
   }
@@ -142,7 +146,7 @@ void RotaElementCopy() {
 
 long GetRegionElement(const char* kn) {
   if (!kn) return -1;
-  long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  long top = eldsCounter;
   for (long i = top - 1; i >= 1; --i) {
     if (strcmp(elds[i].kontur, kn) == 0 && strcmp(elds[i].text, gtRegInfo) == 0) return i;
   }
@@ -178,7 +182,7 @@ void ePrintToStream(elementdaten eld) {
 }
 
 void ePrintTypeToStream(long elnum) {
-  if (eldsCounter < eldsMaximum && elnum >= 0 && elnum < kMaxElements)
+  if (eldsCounter < eldsMaximum && elnum >= 0 && elnum < eldsMaximum)
     KxPrint("%s", typeTag(elds[elnum].type));
   else
     KxPrint("-Limit A-");

@@ -3,6 +3,7 @@
 // every element in chain order, hold point, lead-out and wire cut. Contours
 // without feed point are checked for being a single hole.
 #include <cstring>
+#include <vector>
 
 #include "config/config.h"
 #include "contours/contours.h"
@@ -26,7 +27,7 @@ struct Members {
 template <class Accept, class Visit>
 static Members surveyMembers(const char* kN, Accept accept, Visit visit) {
   Members m;
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+  for (long i = 0; i < eldsCounter; ++i) {
     const elementdaten& e = elds[i];
     if (!isContourMember(i, kN) || !accept(e)) continue;
     ++m.count;
@@ -82,7 +83,7 @@ static void writeHoleOrTrouble(FILE* os, int k, const char* kN, long feedElem, l
 static void writeRegisterLines(FILE* os) {
   coTechno& t = ktechno;
   if (t.dLWe > 0) {
-    for (int y = 0; y < gAktLayEntry && y < kMaxLayers; ++y) {
+    for (int y = 0; y < gAktLayEntry; ++y) {
       const dxfLayerList& l = fLL[y];
       if (l.useReg == 0 || l.used <= 0) continue;
       NcPut(os, "%s%d=%s1%+.3f", mS.VReg, l.useReg, mS.VReg, l.useOft);
@@ -91,7 +92,7 @@ static void writeRegisterLines(FILE* os) {
     }
     if (t.RoughOff != 0.0f) {
       NcPut(os, "(Rough)%s\n", mS.EOL);
-      for (int y = 0; y < gAktLayEntry && y < kMaxLayers; ++y) {
+      for (int y = 0; y < gAktLayEntry; ++y) {
         const dxfLayerList& l = fLL[y];
         if (l.useReg == 0 || l.used <= 0) continue;
         NcPut(os, "%s%d=%s%d%+.3f", mS.VReg, l.useReg, mS.VReg, l.useReg, t.RoughOff);
@@ -308,7 +309,7 @@ void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
         if (e.fLayer != ktechno.dAktL) {
           ++ktechno.dLWe;
           KxPrint("-- Layer:%d (%s)\n", ktechno.dAktL, NcLayer(ktechno.dAktL).Name);
-          if (e.fLayer >= 0 && e.fLayer < kMaxLayers) fLL[e.fLayer].used = 1;
+          if (e.fLayer >= 0 && e.fLayer < kMaxLayerEntries) fLL[e.fLayer].used = 1;
           ktechno.dAktL = e.fLayer;
         }
       });
@@ -375,14 +376,14 @@ void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
   // F. The path: as many passes as members, each taking what joins the current point.
   // Every element is taken once: turning back along a taken one would cut it again
   // and leave the rest of the contour uncut.
-  static bool taken[kMaxElements];
-  memset(taken, 0, sizeof taken);
-  if (corner.back >= 0) taken[corner.back] = true;   // cut last, with the hold point
+  // Only the members' span lowest..highest is ever looked at, so only that is marked.
+  std::vector<char> taken(highest >= lowest ? (size_t)(highest - lowest + 1) : 0, 0);
+  if (corner.back >= lowest && corner.back <= highest) taken[corner.back - lowest] = 1;   // cut last, with the hold point
   long last = 0, previous = corner.lead;
   for (long pass = 0; pass < count; ++pass) {
     KxPrint("\nLoop: ");
     for (long i = lowest; i <= highest && i < eldsCounter; ++i) {
-      if (i == corner.lead || i == feedElem || i == last || i == previous || taken[i]) continue;
+      if (i == corner.lead || i == feedElem || i == last || i == previous || taken[i - lowest]) continue;
       if (!isContourMember(i, kN)) continue;
       if (IsTolLenBetween(i, last, 0) == 1) KxPrint(" %ld<>%ld ", i, last);
       elementdaten& e = elds[i];
@@ -405,7 +406,7 @@ void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
         took = true;
       }
       if (!took) continue;
-      taken[i] = true;
+      taken[i - lowest] = 1;
       previous = last;
       last = i;
 

@@ -18,7 +18,7 @@ long HoleStartFor(const char* kN, long elem) {
   const elementdaten& c = elds[elem];
   long best = -1;
   float bestGap = 0;
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+  for (long i = 0; i < eldsCounter; ++i) {
     const elementdaten& s = elds[i];
     if (i == elem || s.type != etCIR || !(s.r < gStartPosition) || s.used > 0 || !KxSameName(s.kontur, kN)) continue;
     const float d = LENC(c.cx, c.cy, s.cx, s.cy);
@@ -38,7 +38,7 @@ long HoleStartFor(const char* kN, long elem) {
 
 void SimpleHoleForElement(FILE* ostream, long elem, long startHole) {
   const char* refusal = nullptr;
-  if (elem >= eldsMaximum || elem < 0 || elem >= kMaxElements) refusal = "-Limit Ho-";
+  if (elem >= eldsMaximum || elem < 0) refusal = "-Limit Ho-";
   else if (elds[elem].type != etCIR) refusal = "-Err HoT-";
   if (refusal) {
     KxPrint("%s", refusal);

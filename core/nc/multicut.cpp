@@ -92,7 +92,7 @@ int SimpleAddChilds(FILE* ostream, int k) {
   long from = eldsCounter - 3 - gKonturCounter - gAutoStartCount;
   if (from < 0) from = 0;
   int found = 0;
-  for (long i = from; i < eldsCounter && i < kMaxElements; ++i) {
+  for (long i = from; i < eldsCounter; ++i) {
     const elementdaten& e = elds[i];
     if (k <= 0 || !KxSameName(e.text, gtRegInfo) || e.child != k || strncmp(e.kontur, "$K", 2) != 0) continue;
     ++found;

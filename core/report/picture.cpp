@@ -117,7 +117,7 @@ void elementData(FILE* f, const elementdaten& e) {
 // Ends of a contour's lines and arcs that meet no other end of it.
 int openEnds(const char* name, float* xs, float* ys, int room) {
   int n = 0;
-  long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  long top = eldsCounter;
   for (long i = 0; i < top; ++i) {
     const elementdaten& a = elds[i];
     if ((a.type != etLINE && a.type != etARC) || !isMember(a, name)) continue;
@@ -208,7 +208,7 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
     b.add(tp.rapids[r].x0, tp.rapids[r].y0);
     b.add(tp.rapids[r].x1, tp.rapids[r].y1);
   }
-  long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  long top = eldsCounter;
   for (long i = 0; i < top; ++i) {
     const elementdaten& e = elds[i];
     if (!drawable(e) || e.kontur[0] == '\0') continue;
@@ -394,7 +394,7 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
     int k = KxBlockContour(lp.block);
     KxContourName(name, sizeof name, k);
     long reg = GetRegionElement(name);
-    int parent = reg >= 0 && reg < kMaxElements ? elds[reg].child : 0;
+    int parent = reg >= 0 ? elds[reg].child : 0;
     fprintf(f, "<tr><td>%s</td><td>N%d", name, KxContourBlock(k));
     if (lp.block != KxContourBlock(k)) fprintf(f, " (cut in N%d)", lp.block);
     fprintf(f, "</td><td>%d</td><td>%.3f mm</td><td>G%d (wire %s)</td>", lp.cuts, loopLength(tp, lp), lp.side,

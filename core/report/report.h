@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "geometry/limits.h"   // KxGrowingTable
+
 // --- the conversion run (pipeline.cpp) ---
 int KxConvertDrawing();         // the whole run over the drawing opened at its start, log open; a kxSTATUS_ value
 void KxResetRun();              // every subsystem forgets what the last run found; settings and device stay
@@ -51,10 +53,6 @@ int KxNothingCut();                 // 1 when the run found no contour or none o
 void KxPrintRunSummary(int status);  // the closing line of a conversion: contours, holes, target, or why nothing is cut
 
 // --- the written NC program followed like the machine does (toolpath.cpp) ---
-inline constexpr int kxTP_MAX_MOVES = 16384;
-inline constexpr int kxTP_MAX_LOOPS = 1024;
-inline constexpr int kxTP_MAX_RAPIDS = 4096;
-
 struct KxMove {
   int g;                  // 0 rapid, 1 straight, 2 clockwise arc, 3 counter-clockwise arc
   float x0, y0, x1, y1;   // from where the wire was to the move's own X/Y
@@ -80,11 +78,12 @@ struct KxRapid {
 struct KxToolpath {
   int valid;              // 1 when a program was read
   int moveCount, loopCount, rapidCount, calledCount, troubleCount;
-  KxMove moves[kxTP_MAX_MOVES];
-  KxLoop loops[kxTP_MAX_LOOPS];     // in the order the program cuts them
-  KxRapid rapids[kxTP_MAX_RAPIDS];
-  int called[kxTP_MAX_LOOPS];       // every block number some call names
-  int trouble[kxTP_MAX_LOOPS];      // blocks that return uncut for want of a start hole
+  // The tables grow with the program; a program is no bigger than the drawing's table allows.
+  KxGrowingTable<KxMove> moves;
+  KxGrowingTable<KxLoop> loops;     // in the order the program cuts them
+  KxGrowingTable<KxRapid> rapids;
+  KxGrowingTable<int> called;       // every block number some call names
+  KxGrowingTable<int> trouble;      // blocks that return uncut for want of a start hole
 };
 
 extern KxToolpath gToolpath;     // the program of the last run, read back for the page and the preview

@@ -46,7 +46,7 @@ struct PageCounts {
 
 static void countRecords(PageCounts& c) {
   memset(&c, 0, sizeof c);
-  long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  long top = eldsCounter;
   for (long i = 0; i < top; ++i) {
     const elementdaten& e = elds[i];
     // Start holes korvex placed are no drawing elements; the drill list shows them.
@@ -148,7 +148,7 @@ static int writePage(FILE* page) {
 
   if (gAktLayEntry > 1) {
     fputs("\tused Layer: \n", page);
-    int layers = gAktLayEntry < kMaxLayers ? gAktLayEntry : kMaxLayers;
+    int layers = gAktLayEntry;
     for (int i = 0; i < layers; ++i) {
       if (!fLL[i].GlobUsed) continue;
       char name[sizeof fLL[i].Name + 1];

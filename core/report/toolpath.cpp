@@ -31,14 +31,16 @@ struct Block {
   bool trouble;      // returns without a cut because no start hole was found
 };
 
-constexpr int kMaxSteps = 16384;
-constexpr int kMaxBlocks = 2048;
-constexpr long kMaxExecuted = 400000;   // steps followed, so call cycles cannot hang the reader
+// Steps followed, so call cycles cannot hang the reader: this many, or a few
+// times the program's steps for a big program that cuts every one of them.
+constexpr long kMaxExecuted = 400000;
+constexpr long kExecutedPerStep = 32;
 constexpr int kMaxDepth = 16;
 
-Step steps[kMaxSteps];
+// The program's steps and blocks; both grow with the program read.
+KxGrowingTable<Step> steps;
 int stepCount;
-Block blocks[kMaxBlocks];
+KxGrowingTable<Block> blocks;
 int blockCount;
 
 bool startsWord(const char* line, const char* w) {
@@ -63,14 +65,13 @@ bool word(const char* line, char address, float* v) {
 }
 
 void addStep(const Step& s) {
-  if (stepCount >= kMaxSteps || blockCount == 0) return;
+  if (blockCount == 0) return;
   steps[stepCount] = s;
   ++stepCount;
   ++blocks[blockCount - 1].count;
 }
 
 void openBlock(int number) {
-  if (blockCount >= kMaxBlocks) return;
   blocks[blockCount] = {number, stepCount, 0, false};
   ++blockCount;
 }
@@ -152,6 +153,7 @@ struct Runner {
   bool record = false;         // the loop is cut the first time: its moves are taken
   int phase = 0;               // 0 lead-in next, 1 cutting
   long executed = 0;
+  long executedLimit = kMaxExecuted > kExecutedPerStep * stepCount ? kMaxExecuted : kExecutedPerStep * stepCount;
 
   void move(const Step& s, bool first) {
     KxMove m = {};
@@ -168,7 +170,7 @@ struct Runner {
     py = s.y;
     if (loop < 0) {
       // Rapid and straight moves outside a cut: positioning, drawn once.
-      if (!first || (m.x0 == m.x1 && m.y0 == m.y1) || tp.rapidCount >= kxTP_MAX_RAPIDS) return;
+      if (!first || (m.x0 == m.x1 && m.y0 == m.y1)) return;
       KxRapid& r = tp.rapids[tp.rapidCount++];
       r.x0 = m.x0;
       r.y0 = m.y0;
@@ -177,7 +179,7 @@ struct Runner {
       r.order = tp.rapidCount;
       return;
     }
-    if (!record || tp.moveCount >= kxTP_MAX_MOVES) return;
+    if (!record) return;
     KxLoop& l = tp.loops[loop];
     tp.moves[tp.moveCount] = m;
     if (phase == 0) {
@@ -199,7 +201,6 @@ struct Runner {
       ++tp.loops[loop].cuts;
       return;
     }
-    if (tp.loopCount >= kxTP_MAX_LOOPS) return;
     loop = s.loop = tp.loopCount++;
     record = true;
     phase = 0;
@@ -232,7 +233,7 @@ struct Runner {
     if (block < 0 || depth > kMaxDepth) return;
     const Block& b = blocks[block];
     for (int k = b.first; k < b.first + b.count && k < stepCount; ++k) {
-      if (++executed > kMaxExecuted) return;
+      if (++executed > executedLimit) return;
       Step& s = steps[k];
       bool first = !s.seen;
       s.seen = true;
@@ -244,7 +245,7 @@ struct Runner {
             // Remember every called block, for the reader's check and the table.
             bool known = false;
             for (int c = 0; c < tp.calledCount; ++c) known = known || tp.called[c] == s.g;
-            if (!known && tp.calledCount < kxTP_MAX_LOOPS) tp.called[tp.calledCount++] = s.g;
+            if (!known) tp.called[tp.calledCount++] = s.g;
           }
           run(callee, depth + 1);
           break;
@@ -272,7 +273,14 @@ struct Runner {
 
 int ReadToolpath(const char* path, KxToolpath* tp) {
   if (!tp) return 0;
-  memset(tp, 0, sizeof *tp);
+  tp->valid = tp->moveCount = tp->loopCount = tp->rapidCount = tp->calledCount = tp->troubleCount = 0;
+  tp->moves.Clear();
+  tp->loops.Clear();
+  tp->rapids.Clear();
+  tp->called.Clear();
+  tp->trouble.Clear();
+  steps.Clear();
+  blocks.Clear();
   stepCount = 0;
   blockCount = 0;
   FILE* f = path && path[0] ? fopen(path, "r") : nullptr;
@@ -293,7 +301,7 @@ int ReadToolpath(const char* path, KxToolpath* tp) {
   }
   fclose(f);
   for (int b = 1; b < blockCount; ++b)
-    if (blocks[b].trouble && tp->troubleCount < kxTP_MAX_LOOPS) tp->trouble[tp->troubleCount++] = blocks[b].number;
+    if (blocks[b].trouble) tp->trouble[tp->troubleCount++] = blocks[b].number;
   Runner r{*tp};
   r.run(0, 0);
   tp->valid = 1;
