@@ -374,6 +374,21 @@ TEST(DxfBlocks, ManyBlocksAndBigArraysArePlacedWhole) {
   EXPECT_EQ(elds[eldsCounter - 1].sx, -50.0f);
 }
 
+// A curve that needs more arcs than the first scratch buffer holds is cut whole, as
+// a drawn one and as one placed from a block enlarged unevenly.
+TEST(DxfCurves, CurvesOfThousandsOfArcsAreKept) {
+  FreshCore();
+  gCurveTolerance = 0.00001f;
+  DxfText d("AC1015");
+  d.Layer("DXF_MAIN").Ellipse("DXF_MAIN", 0, 0, 200000, 0, 0.3, 0, 2 * M_PI);
+  d.Block("C").Circle("0", 0, 0, 1).EndBlock().Insert("DXF_MAIN", "C", 0, 0, 200000, 60000);
+  TempDir dir;
+  ConsoleCapture quiet;
+  RunDxfText(dir.Path(), d.Str());
+  EXPECT_GT(RecordsOfType(etARC), 2 * 4096);
+  EXPECT_EQ(gMaxELemBarrier, 0);
+}
+
 // Hostile drawings end quickly and within the table: a block inserting itself,
 // arrays of two billion copies, curve parameters of any size.
 TEST(DxfBlocks, HostileInsertsAndCurvesEndWithinTheTable) {
@@ -411,7 +426,7 @@ TEST(Curves, EllipsesFullPartialAndTurnedStayWithinTheTolerance) {
     ExpectFollows(out, n, at, e.t0, e.t1 <= e.t0 ? e.t1 + 2 * M_PI : e.t1, c.tol);
   }
   EXPECT_EQ(KxEllipseToPieces({0, 0, 0, 0, 0.5, 0, 1}, 0.001, out, 4096), -1);          // no axis
-  EXPECT_EQ(KxEllipseToPieces({0, 0, 20, 0, 0.5, 0, 2 * M_PI}, 1e-9, out, 8), -1);      // too many pieces
+  EXPECT_EQ(KxEllipseToPieces({0, 0, 20, 0, 0.5, 0, 2 * M_PI}, 1e-9, out, 8), kKxTooManyPieces);
 }
 
 TEST(Curves, SplinesOfDegreeTwoAndThreeAndFitPoints) {

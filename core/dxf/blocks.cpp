@@ -250,9 +250,11 @@ void emitRound(const Item& it, const Affine& t, bool full) {
     t0 = it.v[3] / RAD2DEG;
     t1 = it.v[4] / RAD2DEG;
   }
-  KxCurvePiece* pieces = CurvePieceBuffer();
-  int n = ConjugateEllipsePieces(ocx, ocy, t.a * r, t.c * r, t.b * r, t.d * r, t0, t1, gCurveTolerance / 4, pieces,
-                                 kMaxCurvePieces);
+  int n;
+  do n = ConjugateEllipsePieces(ocx, ocy, t.a * r, t.c * r, t.b * r, t.d * r, t0, t1, gCurveTolerance / 4,
+                                CurvePieceBuffer(), CurvePieceRoom());
+  while (n == kKxTooManyPieces && GrowCurvePieces());
+  const KxCurvePiece* pieces = CurvePieceBuffer();
   if (n < 0) {
     KxLog(" INSERT: an arc of radius %.3f scaled unevenly could not be cut into arcs, left out\n", r);
     return;

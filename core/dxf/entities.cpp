@@ -568,7 +568,6 @@ bool curveOrInsertGroup(int code, const char* value, double v) {
 // An ellipse or a spline becomes arcs within the curve tolerance (a quarter of it,
 // so that the arcs stay within it after the program rounds them to thousandths).
 void finishCurve() {
-  KxCurvePiece* pieces = CurvePieceBuffer();
   // A block may be placed enlarged: its curves are cut finer.
   const double tol = gCurveTolerance / (gEnt.captured ? 16.0 : 4.0);
   const char* what = kindName(gEnt.kind);
@@ -583,7 +582,9 @@ void finishCurve() {
     const double side = nz[2] < 0 ? -1 : 1;
     const double mx = gEnt.d11, my = gEnt.d21, q = gEnt.d40 * side;
     const double t0 = gEnt.d41, t1 = gEnt.d42;
-    n = ConjugateEllipsePieces(gEnt.d10, gEnt.d20, mx, my, -my * q, mx * q, t0, t1, tol, pieces, kMaxCurvePieces);
+    do n = ConjugateEllipsePieces(gEnt.d10, gEnt.d20, mx, my, -my * q, mx * q, t0, t1, tol, CurvePieceBuffer(),
+                                  CurvePieceRoom());
+    while (n == kKxTooManyPieces && GrowCurvePieces());
   } else {
     KxSpline& sp = gSpline;
     // Weights only for the control points there are; a spline without control points is taken by its fit points.
@@ -592,8 +593,10 @@ void finishCurve() {
       say(" ..%s: more than %d points, left out\n", what, kKxSplineMaxPoints);
       return;
     }
-    n = KxSplineToPieces(sp, tol, pieces, kMaxCurvePieces);
+    do n = KxSplineToPieces(sp, tol, CurvePieceBuffer(), CurvePieceRoom());
+    while (n == kKxTooManyPieces && GrowCurvePieces());
   }
+  const KxCurvePiece* pieces = CurvePieceBuffer();
   if (n < 0) {
     logSkipped("degenerate, or more arcs than one curve may become", gEnt.handle);
     say(" ..%s: no arcs can be made of it, left out\n", what);
