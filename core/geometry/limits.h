@@ -23,11 +23,22 @@ class KxGrowingTable {
  public:
   T& operator[](long i) {
     const unsigned long u = (unsigned long)i;
-    if ((u >> Bits) < chunks_.size()) return chunks_[u >> Bits][u & kMask];
+    if ((u >> Bits) < chunkCount_) return index_[u >> Bits][u & kMask];
     return grow(u);
   }
-  const T& operator[](long i) const { return const_cast<KxGrowingTable&>(*this)[i]; }
-  void Clear() { chunks_.clear(); }   // frees every record: all read as zero again
+  // A read through a const table never grows it: an index not yet touched reads the
+  // same value-initialised record a growing touch would make.
+  const T& operator[](long i) const {
+    const unsigned long u = (unsigned long)i;
+    if ((u >> Bits) < chunkCount_) return index_[u >> Bits][u & kMask];
+    return kUntouched;
+  }
+  void Clear() {   // frees every record: all read as zero again
+    chunks_.clear();
+    starts_.clear();
+    index_ = nullptr;
+    chunkCount_ = 0;
+  }
 
  private:
   static constexpr unsigned long kChunk = 1UL << Bits, kMask = kChunk - 1;
@@ -36,11 +47,21 @@ class KxGrowingTable {
       spare_ = T{};
       return spare_;
     }
-    while (chunks_.size() <= (u >> Bits)) chunks_.push_back(std::make_unique<T[]>(kChunk));
-    return chunks_[u >> Bits][u & kMask];
+    while (chunks_.size() <= (u >> Bits)) {
+      chunks_.push_back(std::make_unique<T[]>(kChunk));
+      starts_.push_back(chunks_.back().get());
+    }
+    index_ = starts_.data();
+    chunkCount_ = starts_.size();
+    return index_[u >> Bits][u & kMask];
   }
-  std::vector<std::unique_ptr<T[]>> chunks_;
+  // The lookup reads index_ and chunkCount_ only, which keeps it nearly as quick as a static array.
+  std::vector<std::unique_ptr<T[]>> chunks_;   // owns the chunks
+  std::vector<T*> starts_;                      // their starts, in order
+  T** index_ = nullptr;
+  unsigned long chunkCount_ = 0;
   T spare_{};
+  static inline const T kUntouched{};
 };
 
 // --- plausibility of a drawing's numbers ---

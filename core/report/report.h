@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "geometry/limits.h"   // KxGrowingTable
+#include <vector>
 
 // --- the conversion run (pipeline.cpp) ---
 int KxConvertDrawing();         // the whole run over the drawing opened at its start, log open; a kxSTATUS_ value
@@ -78,12 +78,13 @@ struct KxRapid {
 struct KxToolpath {
   int valid;              // 1 when a program was read
   int moveCount, loopCount, rapidCount, calledCount, troubleCount;
-  // The tables grow with the program; a program is no bigger than the drawing's table allows.
-  KxGrowingTable<KxMove> moves;
-  KxGrowingTable<KxLoop> loops;     // in the order the program cuts them
-  KxGrowingTable<KxRapid> rapids;
-  KxGrowingTable<int> called;       // every block number some call names
-  KxGrowingTable<int> trouble;      // blocks that return uncut for want of a start hole
+  // The tables grow with the program, each holding at least its count of records;
+  // the page and the preview walk them in tight loops, so they are plain vectors.
+  std::vector<KxMove> moves;
+  std::vector<KxLoop> loops;        // in the order the program cuts them
+  std::vector<KxRapid> rapids;
+  std::vector<int> called;          // every block number some call names
+  std::vector<int> trouble;         // blocks that return uncut for want of a start hole
 };
 
 extern KxToolpath gToolpath;     // the program of the last run, read back for the page and the preview

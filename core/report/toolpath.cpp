@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "config/config.h"
 #include "geometry/base.h"
@@ -38,10 +39,17 @@ constexpr long kExecutedPerStep = 32;
 constexpr int kMaxDepth = 16;
 
 // The program's steps and blocks; both grow with the program read.
-KxGrowingTable<Step> steps;
+std::vector<Step> steps;
 int stepCount;
-KxGrowingTable<Block> blocks;
+std::vector<Block> blocks;
 int blockCount;
+
+// Record i of a table that grows on writing: every record up to i exists afterwards.
+template <class T>
+T& slot(std::vector<T>& v, int i) {
+  if ((size_t)i >= v.size()) v.resize((size_t)i + 1);
+  return v[i];
+}
 
 bool startsWord(const char* line, const char* w) {
   size_t n = strlen(w);
@@ -66,13 +74,13 @@ bool word(const char* line, char address, float* v) {
 
 void addStep(const Step& s) {
   if (blockCount == 0) return;
-  steps[stepCount] = s;
+  slot(steps, stepCount) = s;
   ++stepCount;
   ++blocks[blockCount - 1].count;
 }
 
 void openBlock(int number) {
-  blocks[blockCount] = {number, stepCount, 0, false};
+  slot(blocks, blockCount) = {number, stepCount, 0, false};
   ++blockCount;
 }
 
@@ -171,7 +179,7 @@ struct Runner {
     if (loop < 0) {
       // Rapid and straight moves outside a cut: positioning, drawn once.
       if (!first || (m.x0 == m.x1 && m.y0 == m.y1)) return;
-      KxRapid& r = tp.rapids[tp.rapidCount++];
+      KxRapid& r = slot(tp.rapids, tp.rapidCount++);
       r.x0 = m.x0;
       r.y0 = m.y0;
       r.x1 = m.x1;
@@ -181,7 +189,7 @@ struct Runner {
     }
     if (!record) return;
     KxLoop& l = tp.loops[loop];
-    tp.moves[tp.moveCount] = m;
+    slot(tp.moves, tp.moveCount) = m;
     if (phase == 0) {
       l.leadIn = tp.moveCount;
       l.firstMove = tp.moveCount + 1;
@@ -204,7 +212,7 @@ struct Runner {
     loop = s.loop = tp.loopCount++;
     record = true;
     phase = 0;
-    KxLoop& l = tp.loops[loop];
+    KxLoop& l = slot(tp.loops, loop);
     l = {};
     l.block = blocks[block].number;
     l.side = s.g;
@@ -245,7 +253,7 @@ struct Runner {
             // Remember every called block, for the reader's check and the table.
             bool known = false;
             for (int c = 0; c < tp.calledCount; ++c) known = known || tp.called[c] == s.g;
-            if (!known) tp.called[tp.calledCount++] = s.g;
+            if (!known) slot(tp.called, tp.calledCount++) = s.g;
           }
           run(callee, depth + 1);
           break;
@@ -274,13 +282,11 @@ struct Runner {
 int ReadToolpath(const char* path, KxToolpath* tp) {
   if (!tp) return 0;
   tp->valid = tp->moveCount = tp->loopCount = tp->rapidCount = tp->calledCount = tp->troubleCount = 0;
-  tp->moves.Clear();
-  tp->loops.Clear();
-  tp->rapids.Clear();
-  tp->called.Clear();
-  tp->trouble.Clear();
-  steps.Clear();
-  blocks.Clear();
+  tp->moves.clear();
+  tp->loops.clear();
+  tp->rapids.clear();
+  tp->called.clear();
+  tp->trouble.clear();
   stepCount = 0;
   blockCount = 0;
   FILE* f = path && path[0] ? fopen(path, "r") : nullptr;
@@ -301,7 +307,7 @@ int ReadToolpath(const char* path, KxToolpath* tp) {
   }
   fclose(f);
   for (int b = 1; b < blockCount; ++b)
-    if (blocks[b].trouble) tp->trouble[tp->troubleCount++] = blocks[b].number;
+    if (blocks[b].trouble) slot(tp->trouble, tp->troubleCount++) = blocks[b].number;
   Runner r{*tp};
   r.run(0, 0);
   tp->valid = 1;
