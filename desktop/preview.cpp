@@ -128,7 +128,7 @@ void KxPreview::finish() {
 
 void KxPreview::ShowDrawing() {
   Clear();
-  long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  long top = eldsCounter;
   for (long i = 0; i < top; ++i) {
     const elementdaten& e = elds[i];
     if ((e.type != etLINE && e.type != etARC && e.type != etCIR) || !finite(e)) continue;
@@ -190,7 +190,7 @@ void KxPreview::ShowProgram(const KxToolpath& tp) {
                        QString("%1 \u00d7%2").arg(name).arg(lp.cuts)});
   }
   // Contours the program does not cut, from the element table, in the warning colour.
-  long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  long top = eldsCounter;
   std::vector<char> cut((size_t)std::max(gKonturCounter, 0) + 1, 0);
   for (int l = 0; l < tp.loopCount; ++l) {
     const int k = KxBlockContour(tp.loops[l].block);

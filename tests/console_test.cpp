@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "support/dxf_text.h"
+#include "support/nc_check.h"
 #include "support/runs.h"
 #include "support/support.h"
 
@@ -260,21 +261,25 @@ TEST(Install, PrefixGetsProgramFolderLinksAndDesktopEntry) {
   EXPECT_TRUE(log.ends_with("\n\n"));
 }
 
-// The summary line names what cut a run short or what the program lacks.
-TEST(Console, SummaryNamesTheTableLimitAndMissingTechnology) {
-  // 1100 squares do not fit the table; 1020 fit, but their analysis records do not.
-  for (int squares : {1100, 1020}) {
+// A plate of many parts is cut whole, and the summary line names what the program lacks.
+TEST(Console, BigPlatesAreCutWholeAndTheSummaryNamesMissingTechnology) {
+  // 1000 squares with their start holes: 5000 elements, and as many analysis records again.
+  {
     DxfText d("AC1009");
-    for (int i = 0; i < squares; ++i) {
+    for (int i = 0; i < 1000; ++i) {
       const double x = (i % 40) * 30, y = (i / 40) * 30;
       d.Line("DXF_MAIN", x, y, x + 10, y).Line("DXF_MAIN", x + 10, y, x + 10, y + 10);
       d.Line("DXF_MAIN", x + 10, y + 10, x, y + 10).Line("DXF_MAIN", x, y + 10, x, y);
+      d.Circle("DXF_MAIN", x + 5, y + 2, 0.5);
     }
     Conversion r = ConvertText(d.Str());
-    EXPECT_TRUE(Has(r.output, "\nkorvex: the drawing holds more elements than korvex can take (4096); nothing beyond "
-                              "was read - no NC program written\n"))
-        << squares << r.output.substr(r.output.size() - 300);
-    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(Has(r.output, "\nkorvex: 1000 contours (0 holes), 0 without start hole"))
+        << r.output.substr(r.output.size() - 300);
+    NcCheck c = CheckNcProgram(r.program, ShippedDevice());
+    EXPECT_TRUE(c.Ok()) << c.Report();
+    EXPECT_EQ(c.called.size(), 1000u);
+    EXPECT_EQ(c.closedCuts, 1000);
   }
   DxfText d("AC1009");
   d.Polyline("DXF_MAIN", {{0, 0}, {10, 0}, {10, 10}, {0, 10}}).Circle("DXF_MAIN", 5, 2, 0.5);

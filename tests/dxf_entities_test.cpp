@@ -55,6 +55,18 @@ TEST(DxfEntities, EveryTypeInBothLayouts) {
   }
 }
 
+// A writer that puts the layer behind many groups: every group before it is kept.
+TEST(DxfScan, AnEntityWithManyGroupsBeforeItsLayerIsReadWhole) {
+  std::string raw = "  0\nLINE\n";
+  for (int i = 0; i < 100; ++i) raw += " 62\n1\n";
+  raw += " 10\n1\n 20\n2\n 11\n3\n 21\n4\n  8\nDXF_MAIN\n";
+  const std::string log = PassLog(DxfText("AC1009").Layer("DXF_MAIN").Raw(raw).Str());
+  ASSERT_EQ(Records(), "L");
+  EXPECT_EQ(elds[7].sx, 1);
+  EXPECT_EQ(elds[7].ey, 4);
+  EXPECT_FALSE(Has(log, "before its layer not read")) << log;
+}
+
 TEST(DxfScan, LayerRulesCountLinesAndLog) {
   for (const char* ver : {"AC1009", "AC1015"}) {
     DxfText dxf(ver);

@@ -52,13 +52,14 @@ TEST(DxfLayers, LayerPassSelectsMainAndOptionalLayers) {
   TempDir d;
   DxfText dxf("AC1009");
   dxf.Layer("0");
-  for (int i = 0; i < 19; ++i) dxf.Layer("EDMX_" + std::to_string(i));
+  for (int i = 0; i < 40; ++i) dxf.Layer("EDMX_" + std::to_string(i));
   Lay("MAIN_POSITION");
   RunDxfText(d.Path(), dxf.Str());
-  EXPECT_EQ(gAktLayEntry, kMaxLayers);
+  EXPECT_EQ(gAktLayEntry, 41);   // the main layer and all 40 optional ones
+  EXPECT_STREQ(fLL[40].Name, "EDMX_39");
   EXPECT_EQ(gPositionLayer, 1);
   EXPECT_TRUE(Has(handed, "0;EDMX_0;"));
-  EXPECT_TRUE(Has(handed, "EDMX_18;"));
+  EXPECT_TRUE(Has(handed, "EDMX_39;"));
   // The console clears the mark of the settings step and lists no unused layers.
   FreshCore();
   Lay("MAIN_POSITION");

@@ -1,10 +1,11 @@
 // The element table's behaviour that the reader, the analysis and the output rely on:
 // reserved indices, text rules, copies into slots and records, the turned copy of an
-// arc, the limit at the table's size and the region lookup.
+// arc, the growing table and its bound, and the region lookup.
 #include <gtest/gtest.h>
 
 #include "elements/elements.h"
 #include "geometry/base.h"
+#include "report/report.h"
 #include "support/support.h"
 #include "support/table_rows.h"
 
@@ -47,23 +48,45 @@ TEST(Elements, TurnedArcCopyKeepsItsSweepCopyIntoRecordTakesAll) {
   EXPECT_EQ(elds[1].len, 0);
 }
 
-TEST(Elements, CopiesAndAddsBeyondTheTableAreRefused) {
+// The table grows past any chunk with its records in place; at its bound (lowered
+// here) the first refused add says so once, and copies beyond it are refused.
+TEST(Elements, TheTableGrowsUpToItsBound) {
   StartTable();
+  EXPECT_EQ(eldsMaximum, kMaxElementRecords);
+  const elementdaten& early = elds[2];
+  for (long i = eldsCounter; i < 10000; ++i) {
+    sx = (float)i;
+    AddElement(etLINE, gNoText);
+  }
+  EXPECT_EQ(&early, &elds[2]);   // a reference held while records are appended stays good
+  EXPECT_EQ(elds[9999].num, 9999);
+  EXPECT_EQ(elds[9999].sx, 9999.0f);
+  EXPECT_EQ(elds[123456].type, 0);   // a record never touched reads as zero
+  EXPECT_EQ(gMaxELemBarrier, 0);
+  eldsMaximum = 10000;
   ConsoleCapture out;
-  CopyElementInto(kMaxElements, 1);
-  CopyElementInto(1, kMaxElements);
+  CopyElementInto(10000, 1);
+  CopyElementInto(1, 10000);
+  CopyElementInto(-1, 1);
+  CopyElementInto(1, -5);
+  EXPECT_EQ(out.Text(), "-Limit BiX--Limit BiX--Limit BiX--Limit BiX-");
+  eldsMaximum = 10001;
+  out.Clear();
+  CopyElementInto(10001, 1);
+  CopyElementInto(1, 10001);
   CopyElementInto(-1, 1);
   CopyElementInto(1, -5);
   EXPECT_EQ(out.Text(), "-Limit BiD>--Limit BiT>--Limit BiD0--Limit BiT0-");
-  // The add beyond the table is refused.
-  FreshCore();
-  for (long i = 0; i < kMaxElements; ++i) AddElement(etLINE, gNoText);
-  EXPECT_EQ(gMaxELemBarrier, 0);
   out.Clear();
   AddElement(etLINE, gNoText);
-  EXPECT_EQ(out.Text(), "-Limit B-");
-  EXPECT_EQ(eldsCounter, kMaxElements);
+  AddElement(etLINE, gNoText);
+  EXPECT_EQ(out.Text(), "\n -more than 10001 element records: nothing more is added, the drawing is cut short-\n");
+  EXPECT_EQ(eldsCounter, 10001);
   EXPECT_EQ(gMaxELemBarrier, 1);
+  out.Clear();
+  KxPrintRunSummary(kxSTATUS_OK);   // the run says it was cut short, not that it found no contour
+  EXPECT_EQ(out.Text(), "\nkorvex: the drawing holds more elements than korvex can take (10001); nothing beyond was "
+                        "read - no NC program written\n");
   out.Clear();
   ePrintTypeToStream(5);
   CopyElementInto(7, 8);

@@ -50,7 +50,7 @@ std::vector<std::pair<std::string, std::string>> Drawings() {
   DxfText layers("AC1015"), full("AC1009");
   for (int i = 0; i < 5000; ++i) layers.Layer("EDMX_L" + std::to_string(i));
   full.Layer("DXF_MAIN");
-  for (long i = 0; i < kMaxElements / 4 + 50; ++i) {
+  for (long i = 0; i < 1100; ++i) {
     double x = (i % 20) * 20, y = (i / 20) * 20.0;
     full.Line("DXF_MAIN", x, y, x + 10, y).Line("DXF_MAIN", x + 10, y, x + 10, y + 10)
         .Line("DXF_MAIN", x + 10, y + 10, x, y).Circle("DXF_MAIN", x + 5, y + 1, 0.4);
@@ -73,7 +73,7 @@ std::vector<std::pair<std::string, std::string>> Drawings() {
       {"non-finite coordinates in 2000-format", nonFiniteSquare("AC1015")},
       {"NUL bytes inside lines", nuls},
       {"5000 layers", layers.Layer("DXF_MAIN").Line("DXF_MAIN", 0, 0, 1, 1).Str()},
-      {"more entities on the main layer than the table holds", full.Str()},
+      {"more entities on the main layer than one chunk of the table holds", full.Str()},
       {"a thousand SEQEND lines", seqends},
       {"CR-only line ends", crOnly},
       {"square with feed circle (sound)", square},

@@ -84,19 +84,21 @@ TEST(StartPoint, CandidatesThatCannotServe) {
   }
 }
 
-// Nothing to search, or no room in the table: no record is written over.
+// Nothing to search, or no room in the table (its bound lowered): no record is written over.
 TEST(StartPoint, NoContoursOrNoRoom) {
   StartTable();
+  eldsMaximum = 200;
   AddRect(0, 0, 20, 10, "$K01");
   while (eldsCounter < eldsMaximum) AddCircle(500, 500, 1, "xx");
   const elementdaten full = elds[eldsCounter - 1];
   ConsoleCapture cap;
   GetRegionFor("$K01");
-  EXPECT_EQ(cap.Text(), "-Limit B-");
+  EXPECT_EQ(cap.Text(), "\n -more than 200 element records: nothing more is added, the drawing is cut short-\n");
   EXPECT_EQ(memcmp(&full, &elds[eldsCounter - 1], sizeof full), 0);
   EXPECT_EQ(GetRegionElement("$K01"), -1);
 
   StartTable();
+  eldsMaximum = 200;
   AddRect(0, 0, 10, 10, "$K01");
   AddCircle(5, -2, 1);
   long before = eldsCounter;

@@ -103,7 +103,7 @@ TEST_F(ReportPage, WarningsComeInOrderWithSingularAndPlural) {
   gMissETechnologie = 3;
   AddRow(etLINE, "$ORPHAN", 0);
   std::string p = Page();
-  EXPECT_TRUE(Has(p, "\n1-cut sum: 0.000 mm\n\n Abbruch, mehr als " + std::to_string(kMaxElements) +
+  EXPECT_TRUE(Has(p, "\n1-cut sum: 0.000 mm\n\n Abbruch, mehr als " + std::to_string(kMaxElementRecords) +
                          " DXF-Elemente \n  ..pruefe EDMLAYER  OOPS - 2 offene Kontur(en) \n"
                          " OOPS - 3 vermisste Technologie(n)\n OOPS - 1 Fehlende Startpunkte \n"
                          " Verwaiste Elemente: 1 \n"

@@ -88,20 +88,20 @@ void HolesAndTechno() {
 
   KxPrint("\n >Direktiven:\n");
   KxLog("\n\n Direktiven:");
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i)
+  for (long i = 0; i < eldsCounter; ++i)
     if (elds[i].type == etTEXT && elds[i].kontur[0] == '\0') SetTechnologie(elds[i].text, i);
   KxPrint("\n >Direktiven end\n\n");
 
   KxPrint("\n >TEXT to holes:\n");
   KxLog("\n\n TEXT to holes::");
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i)
+  for (long i = 0; i < eldsCounter; ++i)
     if (elds[i].type == etTEXT) TextToFeedPointKontur(i);
   KxTraceCounts();
   KxPrint(" >TEXT to holes end\n\n");
 }
 
 void TextToFeedPointKontur(long telem) {
-  if (telem < 0 || telem >= eldsCounter || telem >= kMaxElements) return;
+  if (telem < 0 || telem >= eldsCounter) return;
   elementdaten& t = elds[telem];
   t.len = 5000.0f;
   KxCopy(t.kontur, sizeof t.kontur, "info");
@@ -114,7 +114,7 @@ void TextToFeedPointKontur(long telem) {
   }
   if (candidate) {
     bool anyCircle = false;
-    for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+    for (long i = 0; i < eldsCounter; ++i) {
       const elementdaten& c = elds[i];
       if (c.type != etCIR) continue;
       if (strcmp(c.kontur, "$") == 0) {
@@ -158,7 +158,7 @@ void GetKonturName(const char* kn, FILE* ostream) {
 void PutKonturName(long textElem, FILE* ostream) {
   char result[sizeof mS.RemarkOn + 40 + sizeof mS.RemarkOff];
   snprintf(result, sizeof result, " %sNoName%s", mS.RemarkOn, mS.RemarkOff);
-  const bool valid = textElem >= 0 && textElem < eldsCounter && textElem < kMaxElements;
+  const bool valid = textElem >= 0 && textElem < eldsCounter;
   const char* star = valid ? strchr(elds[textElem].text, '*') : nullptr;
   if (star) {
     char drawn[33];

@@ -87,7 +87,7 @@ static void fileMaterial(long top) {
 }
 
 double KxIndexMaterial() {
-  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  const long n = eldsCounter;
   // Cells about the size of an anchor path or of an average element, whichever is larger.
   double sizes = 0;
   long counted = 0;
@@ -117,14 +117,14 @@ void KxForgetMaterial() {
 }
 
 int AnchorCrossesMaterial(long elem, long sPelem, float ax, float ay) {
-  if (sPelem < 0 || sPelem >= eldsCounter || sPelem >= kMaxElements) return 0;
+  if (sPelem < 0 || sPelem >= eldsCounter) return 0;
   const double px = elds[sPelem].cx, py = elds[sPelem].cy;
   const double dx = ax - px, dy = ay - py;
   const double len = std::sqrt(dx * dx + dy * dy);
   if (len <= 0) return 0;
   // Meetings closer than the margin to the anchor point are the target's own corner.
   const double tMax = 1.0 - kMeetMargin / len;
-  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  const long n = eldsCounter;
   if (!gMaterialIndexed) {
     for (long i = 0; i < n; ++i)
       if (i != elem && i != sPelem && meetsPath(elds[i], px, py, dx, dy, tMax)) return 1;
@@ -284,8 +284,7 @@ namespace {
 const double kCurveEndSnap = 0.01;
 
 bool validPair(long elem, long sPelem, const float* al) {
-  return al && elem >= 0 && sPelem >= 0 && elem != sPelem && elem < eldsCounter && sPelem < eldsCounter &&
-         elem < kMaxElements && sPelem < kMaxElements;
+  return al && elem >= 0 && sPelem >= 0 && elem != sPelem && elem < eldsCounter && sPelem < eldsCounter;
 }
 
 // Unit tangent of a line or an arc at one of its ends, pointing along the element
@@ -324,8 +323,8 @@ double cornerSide(const elementdaten& e, double vx, double vy, double tex, doubl
 // The other line or arc of elem's contour that has an end at (vx, vy), or -1;
 // *atStart says which of its ends it is.
 long ContourNeighbourAt(long elem, float vx, float vy, bool* atStart) {
-  if (elem < 0 || elem >= eldsCounter || elem >= kMaxElements || !atStart) return -1;
-  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  if (elem < 0 || elem >= eldsCounter || !atStart) return -1;
+  const long n = eldsCounter;
   for (long i = 0; i < n; ++i) {
     const elementdaten& e = elds[i];
     if (i == elem || (e.type != etLINE && e.type != etARC) || !KxSameName(e.kontur, elds[elem].kontur)) continue;
@@ -417,8 +416,7 @@ int CornerApproachPossible(long elem, long sPelem, float* al) {
 }
 
 int ApproachRWPossible(long elem, long sPelem, float* al) {
-  if (!al || elem < 0 || sPelem < 0 || elem >= eldsCounter || sPelem >= eldsCounter ||
-      elem >= kMaxElements || sPelem >= kMaxElements)
+  if (!al || elem < 0 || sPelem < 0 || elem >= eldsCounter || sPelem >= eldsCounter)
     return 0;
   KxPrint("\n ApproachRWPossible: %ld  ", sPelem);
   ePrintTypeToStream(sPelem);

@@ -24,10 +24,14 @@ enum Verdict : signed char { kvNONE = 0, kvPLACED, kvTOO_SMALL, kvCROWDED, kvTAB
 // Per contour number: what became of it, the neighbour that crowded it out, and
 // the room measured at its best place (diameter of the widest free circle beside
 // one of its elements, mm; negative when none was measured).
-signed char verdicts[kMaxElements + 1];
-short crowdedBy[kMaxElements + 1];
-float roomOf[kMaxElements + 1];
-bool onlyShortArcs[kMaxElements + 1];   // no line, and no arc the lead-in may end on
+// The room found for a hole, in mm; -1 while none was measured.
+struct Room {
+  float mm = -1.0f;
+};
+KxGrowingTable<signed char> verdicts;
+KxGrowingTable<int> crowdedBy;
+KxGrowingTable<Room> roomOf;
+KxGrowingTable<bool> onlyShortArcs;   // no line, and no arc the lead-in may end on
 float roomNeeded = 0;   // hole diameter and twice the clearance, as measured against in this run
 
 struct Seg {
@@ -233,7 +237,7 @@ int nestingDepth(const std::vector<Contour>& all, int k) {
 }
 
 bool hasFeedPoint(const char* kn) {
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+  for (long i = 0; i < eldsCounter; ++i) {
     const elementdaten& e = elds[i];
     if (!KxSameName(e.kontur, kn)) continue;
     if (KxSameName(e.text, gtFeedPoint) || (e.type == etINSE && e.used > 0)) return true;
@@ -326,7 +330,7 @@ bool isSmallCircle(const elementdaten& e) { return e.type == etCIR && !(e.r > gS
 // The contour elements within reach of the base's midpoint, and the start holes
 // whose edge is within holeReach of it.
 void gatherNear(int konturs, Beside* b, double reach, double holeReach) {
-  const long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  const long top = eldsCounter;
   for (long i = 0; i < top; ++i) {
     const elementdaten& e = elds[i];
     if (isSmallCircle(e) || e.type == etINSE) {
@@ -443,11 +447,11 @@ signed char placeCloser(const std::vector<Contour>& all, int k, const char* kn, 
     return kvCROWDED;
   }
   const Beside& best = places[0];
-  roomOf[k] = (float)(2 * best.room);
+  roomOf[k].mm = (float)(2 * best.room);
   // Without a binder the room is half the anchor length, and that is too small for the hole.
   const int o = best.binder < 0 ? k : contourNumber(elds[best.binder].kontur, konturs);
   if (o == k || o == 0) return kvTOO_SMALL;
-  crowdedBy[k] = (short)o;
+  crowdedBy[k] = (int)o;
   return kvCROWDED;
 }
 
@@ -464,7 +468,7 @@ signed char placeFor(const std::vector<Contour>& all, int k, const char* kn, lon
   if (!(radius < half)) return kvTOO_SMALL;
   if (crossesItself(c)) return kvCROSSING;
   signed char verdict = kvTOO_SMALL;
-  const long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  const long top = eldsCounter;
   for (long base : candidateBases(c)) {
     // The place must still be on the wanted side at its full distance.
     Beside b;
@@ -495,7 +499,7 @@ signed char placeFor(const std::vector<Contour>& all, int k, const char* kn, lon
     }
     if (neighbour) {
       verdict = kvCROWDED;
-      crowdedBy[k] = (short)neighbour;
+      crowdedBy[k] = (int)neighbour;
       continue;
     }
     // The last record stays free: the approach test and the NC output need it.
@@ -510,23 +514,23 @@ signed char placeFor(const std::vector<Contour>& all, int k, const char* kn, lon
 
 void ResetAutoStartState() {
   gAutoStartCount = 0;
-  memset(verdicts, 0, sizeof verdicts);
-  memset(crowdedBy, 0, sizeof crowdedBy);
-  std::fill(std::begin(roomOf), std::end(roomOf), -1.0f);
-  memset(onlyShortArcs, 0, sizeof onlyShortArcs);
+  verdicts.Clear();
+  crowdedBy.Clear();
+  roomOf.Clear();
+  onlyShortArcs.Clear();
   roomNeeded = 0;
 }
 
 int PlaceAutoStartHoles() {
   ResetAutoStartState();
   if (!gAutoStartHoles || gKonturCounter < 1) return 0;
-  const int konturs = gKonturCounter < kMaxElements ? gKonturCounter : (int)kMaxElements;
+  const int konturs = gKonturCounter;
   KxPrint("\n ...AutoStartHoles()\n");
   KxLog("\n\n AutoStartHoles:");
   roomNeeded = (float)(2 * (holeRadius() + kAutoHoleClearance));
 
   std::vector<Contour> all((size_t)konturs + 1);
-  const long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  const long top = eldsCounter;
   for (long i = 0; i < top; ++i) {
     if (!isGeometry(elds[i].type)) continue;
     const int k = contourNumber(elds[i].kontur, konturs);
@@ -567,7 +571,7 @@ int PlaceAutoStartHoles() {
 
 long AutoStartHoleOf(const char* kN) {
   if (!kN) return -1;
-  const long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  const long top = eldsCounter;
   std::vector<long> members;
   KxMemberCandidates(kN, top, members);
   for (auto it = members.rbegin(); it != members.rend(); ++it) {
@@ -582,17 +586,17 @@ long AutoStartHoleOf(const char* kN) {
 static double roomShown(float room) { return std::floor(room * 100.0 + 1e-4) / 100.0; }
 
 const char* AutoStartRefusal(int k, char* buf, size_t size) {
-  if (!buf || size == 0 || k < 1 || k > kMaxElements || k > gKonturCounter) return nullptr;
+  if (!buf || size == 0 || k < 1 || k > gKonturCounter) return nullptr;
   // A reason longer than buf is cut short there.
   int n = 0;
   switch (verdicts[k]) {
     case kvTOO_SMALL:
       if (onlyShortArcs[k])
         n = snprintf(buf, size, "too small (only arcs under R%.2f mm/%.1f deg)", gMaxAnkerLen, kMinLeadInSweep);
-      else if (roomOf[k] < 0)
+      else if (roomOf[k].mm < 0)
         n = snprintf(buf, size, "too small");
       else
-        n = snprintf(buf, size, "too small (room %.2f mm, needs %.2f mm)", roomShown(roomOf[k]), roomNeeded);
+        n = snprintf(buf, size, "too small (room %.2f mm, needs %.2f mm)", roomShown(roomOf[k].mm), roomNeeded);
       break;
     case kvTABLE_FULL: n = snprintf(buf, size, "element table full"); break;
     case kvCROSSING: n = snprintf(buf, size, "outline crosses itself"); break;
@@ -601,10 +605,10 @@ const char* AutoStartRefusal(int k, char* buf, size_t size) {
       if (crowdedBy[k] > 0) {
         char name[16];
         KxContourName(name, sizeof name, crowdedBy[k]);
-        if (roomOf[k] < 0)
+        if (roomOf[k].mm < 0)
           n = snprintf(buf, size, "crowded by %s", name);
         else
-          n = snprintf(buf, size, "crowded by %s (gap %.2f mm, needs %.2f mm)", name, roomShown(roomOf[k]), roomNeeded);
+          n = snprintf(buf, size, "crowded by %s (gap %.2f mm, needs %.2f mm)", name, roomShown(roomOf[k].mm), roomNeeded);
       } else {
         n = snprintf(buf, size, "crowded by a start hole");
       }

@@ -36,7 +36,7 @@ void ResetContourState() {
 }
 
 // Live part of the table, never past its physical end.
-static long liveCount() { return eldsCounter < kMaxElements ? eldsCounter : kMaxElements; }
+static long liveCount() { return eldsCounter; }
 
 // A name of at most one character counts as no contour at all.
 static bool unnamed(const elementdaten& e) { return e.kontur[0] == '\0' || e.kontur[1] == '\0'; }
@@ -52,7 +52,7 @@ static bool named(const elementdaten& e, const char* kn) {
 }
 
 static bool onPositionLayer(const elementdaten& e) {
-  if (e.fLayer < 0 || e.fLayer >= kMaxLayers) return false;
+  if (e.fLayer < 0 || e.fLayer >= kMaxLayerEntries) return false;
   return fLayerList(ll_APOSITION, e.fLayer, "xx", 0) == 1;
 }
 
@@ -74,7 +74,7 @@ int IsTolLenB2P(float ax, float ay, float bx, float by) {
 }
 
 int IsTolLenBetween(long aElem, long bElem, int view) {
-  if (aElem < 0 || aElem >= kMaxElements || bElem < 0 || bElem >= kMaxElements) return 0;
+  if (aElem < 0 || aElem >= eldsMaximum || bElem < 0 || bElem >= eldsMaximum) return 0;
   const elementdaten& a = elds[aElem];
   const elementdaten& b = elds[bElem];
   if (view) KxPrint(" [%.4f|%.4f] ", fMinusTol, fPlusTol);
@@ -357,7 +357,7 @@ static void chainFrom(long i) {
 
 int SearchKontur() {
   gKonturCounter = 0;
-  if (eldsCounter >= eldsMaximum || eldsCounter >= kMaxElements) {
+  if (eldsCounter >= eldsMaximum) {
     KxPrint("-Limit E-");
     return gKonturCounter;
   }

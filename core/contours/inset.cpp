@@ -21,7 +21,7 @@ struct RegionIndex {
   long builtFor = -1;        // eldsCounter when the lists were made
 
   void build(int konturs) {
-    long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+    long top = eldsCounter;
     newest.assign((size_t)konturs + 1, -1);
     older.assign((size_t)(top > 0 ? top : 0), -1);
     builtFor = eldsCounter;

@@ -6,7 +6,7 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 
-static bool validIndex(long i) { return i >= 0 && i < eldsCounter && i < kMaxElements; }
+static bool validIndex(long i) { return i >= 0 && i < eldsCounter; }
 
 static void lineLeadIn(const elementdaten& feed, const elementdaten& ln, float* nX, float* nY) {
   KxPrint(" Erstes element = LINE\n");

@@ -34,7 +34,7 @@ void KxIndexMembers(bool withLater) {
   gMemberLists.clear();
   gMembersIndexed = true;
   gMembersWithLater = withLater;
-  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  const long n = eldsCounter;
   gMembersFiledUpTo = n;
   for (long i = kWorkingRecords; i < n; ++i)
     if (elds[i].kontur[0] != '\0') gMemberLists[nameOf(elds[i])].ids.push_back(i);
@@ -46,7 +46,7 @@ void KxForgetMembers() {
 }
 
 void KxNoteMember(long i) {
-  if (!gMembersIndexed || i < kWorkingRecords || i >= eldsCounter || i >= kMaxElements || elds[i].kontur[0] == '\0')
+  if (!gMembersIndexed || i < kWorkingRecords || i >= eldsCounter || elds[i].kontur[0] == '\0')
     return;
   MemberList& list = gMemberLists[nameOf(elds[i])];
   if (!list.ids.empty() && list.ids.back() >= i) list.sorted = false;
@@ -55,7 +55,6 @@ void KxNoteMember(long i) {
 
 void KxMemberCandidates(const char* name, long n, std::vector<long>& out) {
   out.clear();
-  if (n > kMaxElements) n = kMaxElements;
   if (!gMembersIndexed || !name) {
     for (long i = 0; i < n; ++i) out.push_back(i);
     return;

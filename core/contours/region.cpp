@@ -12,7 +12,7 @@ const char* const gtStartPoint = "-possible Startpoint-";
 
 static std::vector<long> gRegionMembers;   // records that may belong to the contour whose region is built
 
-static bool validIndex(long i) { return i >= 0 && i < eldsCounter && i < kMaxElements; }
+static bool validIndex(long i) { return i >= 0 && i < eldsCounter; }
 
 int IsCircleInRegion(long Regi, long InCi) {
   if (!validIndex(Regi) || !validIndex(InCi)) return 0;
@@ -48,7 +48,7 @@ void KxIndexCandidates(double cell) {
   gCandidateRecords.clear();
   for (long i = 0; i < kCandidateWorkingRecords; ++i) gCandidateRecords.push_back(i);
   gCandidatesIndexed = true;
-  fileCandidates(eldsCounter < kMaxElements ? eldsCounter : kMaxElements);
+  fileCandidates(eldsCounter);
 }
 
 void KxForgetCandidates() {
@@ -59,7 +59,7 @@ void KxForgetCandidates() {
 }
 
 const std::vector<long>& KxCandidateRecords() {
-  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  const long n = eldsCounter;
   if (gCandidatesIndexed) {
     fileCandidates(n);
     return gCandidateRecords;
@@ -71,7 +71,7 @@ const std::vector<long>& KxCandidateRecords() {
 
 void KxCandidatesIn(long reg, std::vector<long>& out) {
   out.clear();
-  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  const long n = eldsCounter;
   if (!gCandidatesIndexed || !validIndex(reg)) {
     for (long i = 0; i < n; ++i) out.push_back(i);
     return;

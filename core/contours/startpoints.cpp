@@ -20,12 +20,12 @@ namespace {
 // Why the start holes drawn for a contour give it no lead-in, per contour number,
 // with the hole the reason is told for.
 enum FeedRefusal : signed char { kfNONE = 0, kfFAR, kfCROSSING, kfNO_SQUARE };
-signed char feedRefusals[kMaxElements + 1];
-float refusedX[kMaxElements + 1], refusedY[kMaxElements + 1];
+KxGrowingTable<signed char> feedRefusals;
+KxGrowingTable<float> refusedX, refusedY;
 
 int contourNumberOf(const char* kName) {
   const long k = kName[0] == '$' && kName[1] == 'K' ? strtol(kName + 2, nullptr, 10) : 0;
-  return k >= 1 && k <= kMaxElements ? (int)k : 0;
+  return k >= 1 && k <= eldsMaximum ? (int)k : 0;
 }
 
 // The point of line or arc e nearest to (x, y).
@@ -92,14 +92,14 @@ void noteRefusal(const char* kName, const std::vector<long>& candidates) {
 
 void ResetAnalysisState() {
   statFirstElem = 0;
-  memset(feedRefusals, 0, sizeof feedRefusals);
+  feedRefusals.Clear();
   KxForgetMembers();
   KxForgetMaterial();
   KxForgetCandidates();
 }
 
 const char* FeedPointRefusal(int k, char* buf, size_t size) {
-  if (!buf || size == 0 || k < 1 || k > kMaxElements || k > gKonturCounter) return nullptr;
+  if (!buf || size == 0 || k < 1 || k > gKonturCounter) return nullptr;
   const char* why = nullptr;
   switch (feedRefusals[k]) {
     case kfFAR: why = "farther from the contour than the anchor length"; break;
@@ -173,7 +173,7 @@ static bool findPunchFeed(const char* kName, long regElem) {
 }
 
 void FindFirstElemFor(const char* kName, long regElem) {
-  if (!kName || regElem < 0 || regElem >= eldsCounter || regElem >= kMaxElements) return;
+  if (!kName || regElem < 0 || regElem >= eldsCounter) return;
   if (findPunchFeed(kName, regElem)) return;
   float AnkerLen = 20.0f;             // best anchor length accepted so far
   float AnkerLenBuf = gMaxAnkerLen;   // running bound, lowered by the approach test

@@ -1,12 +1,13 @@
 // Block definitions and their inserts: the entity pass keeps the geometry of
 // every block (lines, arcs, circles, polyline segments, curves as arcs, nested
-// inserts) in a bounded store, and an INSERT on a layer being read places that
+// inserts) in a store that grows with them, and an INSERT on a layer being read places that
 // geometry into the drawing with its transform, MINSERT arrays included.
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <vector>
 
 #include "config/config.h"
 #include "dxf/dxf.h"
@@ -23,7 +24,7 @@ enum ItemKind : uint8_t { ikLine, ikArc, ikCircle, ikInsert, ikInsertMore };
 //   columns rows dx dy mirror.
 struct Item {
   uint8_t kind;
-  int8_t layer;   // layer-list index, kBlockLayerZero or kBlockLayerOther
+  int32_t layer;  // layer-list index, kBlockLayerZero or kBlockLayerOther
   int32_t ref;
   float v[5];
 };
@@ -35,18 +36,25 @@ struct Block {
   bool full;      // items were left out
 };
 
-Item gItems[kMaxBlockItems];
+// The stores grow as the definitions come; placing holds references into them,
+// which their fixed chunks keep valid. The items are bounded like the element
+// table, as every item may become a record.
+KxGrowingTable<Item> gItems;
 int gItemCount = 0;
-Block gBlocks[kMaxBlocks];
+KxGrowingTable<Block> gBlocks;
 int gBlockCount = 0;
-char gNames[kMaxBlockNameChars];
+std::vector<char> gNames;   // every block name, each ended by its '\0'; the offsets stay, the pointers do not
 int gNameUsed = 0;
 int gOpen = -1;            // the definition being read
 bool gNamed = false;       // its name was taken
 bool gEntityIn = false;    // the entity being read goes into it
 bool gForeign = false;     // the entity being read is an INSERT on a layer not read
 int gLayer = kBlockLayerZero;
-int8_t gMemo[kMaxBlocks][2];  // BlockHasGeometry per block and whether layer 0 is read: 0 unknown, 1 no, 2 yes, 3 asked
+// BlockHasGeometry per block and whether layer 0 is read: 0 unknown, 1 no, 2 yes, 3 asked
+struct Memo {
+  int8_t m[2];
+};
+KxGrowingTable<Memo> gMemo;
 
 // Work of one placement; a drawing that nests inserts into a huge tree is cut off here.
 constexpr long kMaxPlacementSteps = 4000000;
@@ -58,8 +66,9 @@ double gBeyondValue = 0;
 
 int storeName(const char* name) {
   size_t n = strlen(name) + 1;
-  if (gNameUsed + (long)n > kMaxBlockNameChars) return -1;
-  memcpy(gNames + gNameUsed, name, n);
+  if (gNameUsed + (long)n > INT32_MAX) return -1;
+  gNames.resize((size_t)gNameUsed + n);
+  memcpy(gNames.data() + gNameUsed, name, n);
   int at = gNameUsed;
   gNameUsed += (int)n;
   return at;
@@ -67,18 +76,18 @@ int storeName(const char* name) {
 
 int findBlock(const char* name) {
   for (int i = 0; i < gBlockCount; ++i)
-    if (gBlocks[i].name >= 0 && strcmp(gNames + gBlocks[i].name, name) == 0) return i;
+    if (gBlocks[i].name >= 0 && strcmp(gNames.data() + gBlocks[i].name, name) == 0) return i;
   return -1;
 }
 
-const char* blockName(int b) { return gBlocks[b].name >= 0 ? gNames + gBlocks[b].name : "?"; }
+const char* blockName(int b) { return gBlocks[b].name >= 0 ? gNames.data() + gBlocks[b].name : "?"; }
 
 bool addItem(const Item& it) {
   if (gOpen < 0) return false;
   Block& b = gBlocks[gOpen];
-  if (gItemCount >= kMaxBlockItems) {
-    if (!b.full) KxLog(" BLOCK %s: the block store is full (%d items), the rest of it is left out\n", blockName(gOpen),
-                       kMaxBlockItems);
+  if (gItemCount >= eldsMaximum) {
+    if (!b.full) KxLog(" BLOCK %s: the block store is full (%ld items), the rest of it is left out\n", blockName(gOpen),
+                       eldsMaximum);
     b.full = true;
     return false;
   }
@@ -89,11 +98,11 @@ bool addItem(const Item& it) {
 
 void addLine(double x1, double y1, double x2, double y2) {
   if (x1 == x2 && y1 == y2) return;
-  addItem(Item{ikLine, (int8_t)gLayer, 0, {(float)x1, (float)y1, (float)x2, (float)y2, 0}});
+  addItem(Item{ikLine, (int32_t)gLayer, 0, {(float)x1, (float)y1, (float)x2, (float)y2, 0}});
 }
 
 void addArc(double ccx, double ccy, double r, double a0, double a1) {
-  addItem(Item{ikArc, (int8_t)gLayer, 0, {(float)ccx, (float)ccy, (float)r, (float)a0, (float)a1}});
+  addItem(Item{ikArc, (int32_t)gLayer, 0, {(float)ccx, (float)ccy, (float)r, (float)a0, (float)a1}});
 }
 
 // A polyline segment from (x1, y1) with bulge b to (x2, y2): a line or an arc.
@@ -241,9 +250,11 @@ void emitRound(const Item& it, const Affine& t, bool full) {
     t0 = it.v[3] / RAD2DEG;
     t1 = it.v[4] / RAD2DEG;
   }
-  KxCurvePiece* pieces = CurvePieceBuffer();
-  int n = ConjugateEllipsePieces(ocx, ocy, t.a * r, t.c * r, t.b * r, t.d * r, t0, t1, gCurveTolerance / 4, pieces,
-                                 kMaxCurvePieces);
+  int n;
+  do n = ConjugateEllipsePieces(ocx, ocy, t.a * r, t.c * r, t.b * r, t.d * r, t0, t1, gCurveTolerance / 4,
+                                CurvePieceBuffer(), CurvePieceRoom());
+  while (n == kKxTooManyPieces && GrowCurvePieces());
+  const KxCurvePiece* pieces = CurvePieceBuffer();
   if (n < 0) {
     KxLog(" INSERT: an arc of radius %.3f scaled unevenly could not be cut into arcs, left out\n", r);
     return;
@@ -272,7 +283,7 @@ void place(int bi, const Affine& t, int inherit, int depth) {
     if (it.kind == ikInsertMore) continue;
     if (it.kind == ikInsert) {
       if (i + 1 >= b.first + b.count) continue;
-      const int child = findBlock(gNames + it.ref);
+      const int child = findBlock(gNames.data() + it.ref);
       if (child < 0) continue;
       if (depth + 1 >= kMaxInsertDepth) {
         KxLog(" INSERT of %s: nested deeper than %d inserts, left out\n", blockName(child), kMaxInsertDepth);
@@ -306,7 +317,7 @@ void place(int bi, const Affine& t, int inherit, int depth) {
 
 // state: 1 no, 2 yes, 3 being asked (a block inserting itself adds nothing)
 bool hasGeometry(int bi, bool zeroRead, int depth) {
-  int8_t& m = gMemo[bi][zeroRead ? 1 : 0];
+  int8_t& m = gMemo[bi].m[zeroRead ? 1 : 0];
   if (m == 1 || m == 3) return false;
   if (m == 2) return true;
   if (depth >= kMaxInsertDepth) return false;
@@ -321,7 +332,7 @@ bool hasGeometry(int bi, bool zeroRead, int depth) {
       yes = read;
       continue;
     }
-    const int child = findBlock(gNames + it.ref);
+    const int child = findBlock(gNames.data() + it.ref);
     const DxfInsert ins = i + 1 < b.first + b.count ? insertOf(it, gItems[i + 1]) : DxfInsert();
     if (child >= 0 && ins.columns > 0 && ins.rows > 0) yes = hasGeometry(child, read, depth + 1);
   }
@@ -335,16 +346,12 @@ void BlocksClear() {
   gItemCount = gBlockCount = gNameUsed = 0;
   gOpen = -1;
   gEntityIn = false;
-  memset(gMemo, 0, sizeof gMemo);
+  gMemo.Clear();
 }
 
 void BlockBegin() {
   BlockEnd();
-  memset(gMemo, 0, sizeof gMemo);
-  if (gBlockCount >= kMaxBlocks) {
-    KxLog(" BLOCK: more than %d block definitions, the rest are not kept\n", kMaxBlocks);
-    return;
-  }
+  gMemo.Clear();
   gOpen = gBlockCount++;
   gBlocks[gOpen] = Block{-1, 0, 0, gItemCount, 0, false};
   gNamed = false;
@@ -356,7 +363,7 @@ void BlockHeadGroup(int code, const char* value) {
   if (code == 2 && !gNamed) {
     gNamed = true;
     b.name = storeName(value);
-    if (b.name < 0) KxLog(" BLOCK: the names of the block definitions take more than %d characters\n", kMaxBlockNameChars);
+    if (b.name < 0) KxLog(" BLOCK: the names of the block definitions take more than %d characters\n", INT32_MAX);
   } else if (code == 10 || code == 20) {
     // A base point that is no plausible number makes every placement of the block
     // unusable: it stays no number, and each insert of the block is refused.
@@ -393,7 +400,7 @@ bool BlockEntity() { return gEntityIn; }
 
 void BlockTake(long from) {
   if (from < 0) from = 0;
-  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  const long n = eldsCounter;
   for (long i = from; i < n; ++i) {
     const elementdaten& e = elds[i];
     switch (e.type) {
@@ -404,7 +411,7 @@ void BlockTake(long from) {
         addArc(e.cx, e.cy, e.r, e.sw, e.ew);
         break;
       case etCIR:
-        addItem(Item{ikCircle, (int8_t)gLayer, 0, {e.cx, e.cy, e.r, 0, 360}});
+        addItem(Item{ikCircle, (int32_t)gLayer, 0, {e.cx, e.cy, e.r, 0, 360}});
         break;
       case etVERT: {
         // A run of vertices is one polyline: each vertex to the next, the last
@@ -435,16 +442,16 @@ void BlockTake(long from) {
 
 void BlockTakeInsert(const char* name, const DxfInsert& ins) {
   if (gOpen < 0) return;
-  if (gItemCount + 2 > kMaxBlockItems) {
-    gItemCount = kMaxBlockItems;  // an insert is kept whole or not at all
+  if (gItemCount + 2 > eldsMaximum) {
+    gItemCount = (int)eldsMaximum;  // an insert is kept whole or not at all
     addItem(Item{});              // reports the full store
     return;
   }
   int ref = storeName(name);
   if (ref < 0) return;
-  addItem(Item{ikInsert, (int8_t)gLayer, ref,
+  addItem(Item{ikInsert, (int32_t)gLayer, ref,
                {(float)ins.x, (float)ins.y, (float)ins.sx, (float)ins.sy, (float)ins.rotation}});
-  addItem(Item{ikInsertMore, (int8_t)gLayer, 0,
+  addItem(Item{ikInsertMore, (int32_t)gLayer, 0,
                {(float)ins.columns, (float)ins.rows, (float)ins.dx, (float)ins.dy, ins.mirror ? 1.0f : 0.0f}});
 }
 

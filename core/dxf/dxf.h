@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "geometry/limits.h"   // kMaxLayers, kTextLineSize
+#include "geometry/limits.h"   // kMaxLayerEntries, kTextLineSize, KxGrowingTable
 
 // --- line reading shared by every pass ---
 inline constexpr int kDxfLineSize = kTextLineSize;   // a line buffer: the reader hands out at most 254 characters of a line
@@ -50,7 +50,7 @@ struct dxfLayerList {
   float useKonik;
 };
 
-extern dxfLayerList fLL[kMaxLayers];  // the layer list
+extern KxGrowingTable<dxfLayerList, 6> fLL;  // the layer list, growing up to kMaxLayerEntries
 extern int gAktLayEntry;              // entries in use
 extern int gMultiLayer;               // 1: the layer list is in use
 extern int gPositionLayer;            // 1 once a POSITION layer was added
@@ -89,20 +89,20 @@ void PolylineEnd();                   // SEQEND, or anything else that ends the 
 int getElementsFromLayer();           // entity pass, both layouts: one forward scan over the group pairs
 
 // --- ellipses and splines as arc records (shapes.cpp) ---
-inline constexpr int kMaxCurvePieces = 4096;  // arcs one curve may become; a curve needing more is left out
 struct KxEllipse;
 struct KxCurvePiece;
 // The ellipse c + a cos t + b sin t for t from t0 to t1 (radians, t1 > t0) with any two conjugate
-// half-axes a and b (a mirrored one included), as pieces within tol; count, or -1 when it cannot be made.
+// half-axes a and b (a mirrored one included), as pieces within tol; count, -1 when it cannot be made,
+// kKxTooManyPieces when it needs more than max.
 int ConjugateEllipsePieces(double cx, double cy, double ax, double ay, double bx, double by, double t0, double t1,
                            double tol, KxCurvePiece* out, int max);
 long AddCurvePieces(const KxCurvePiece* pieces, int n, int* arcs);  // appends them as ARC and LINE records; records added, arcs counted in *arcs
-KxCurvePiece* CurvePieceBuffer();     // the one scratch buffer of kMaxCurvePieces pieces
+KxCurvePiece* CurvePieceBuffer();     // the one scratch buffer of pieces; it moves when it grows
+int CurvePieceRoom();                 // pieces the scratch buffer holds now
+bool GrowCurvePieces();               // doubles the buffer while the element table has room for its pieces; false when it may not
+
 
 // --- block definitions and their inserts (blocks.cpp) ---
-inline constexpr int kMaxBlocks = 1024;          // block definitions kept
-inline constexpr int kMaxBlockItems = 16384;     // lines, arcs, circles and nested inserts of all blocks together
-inline constexpr int kMaxBlockNameChars = 32768; // characters of all block names together
 inline constexpr int kMaxInsertDepth = 8;        // inserts within inserts followed
 inline constexpr int kBlockLayerZero = -1;       // item layer: "0", takes the layer of the insert
 inline constexpr int kBlockLayerOther = -2;      // item layer: a layer that is not read (nested inserts only)

@@ -136,7 +136,7 @@ int extrusionCase() {
 // the contour mark of a polyline start.
 void dropSince(long start) {
   if (start < 0 || start >= eldsCounter) return;
-  for (long i = start; i < eldsCounter && i < kMaxElements; ++i) elds[i].kontur[0] = '\0';
+  for (long i = start; i < eldsCounter; ++i) elds[i].kontur[0] = '\0';
   eldsCounter = start;
 }
 
@@ -292,7 +292,7 @@ bool beyond(double v, double* value) {
 // with arcRadius, of an arc: an arc a curve is cut into may be nearly straight,
 // with any radius). *value: the first such value.
 bool recordBeyond(long from, bool arcRadius, double* value) {
-  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  const long n = eldsCounter;
   for (long i = from < 0 ? 0 : from; i < n; ++i) {
     const elementdaten& e = elds[i];
     switch (e.type) {
@@ -323,7 +323,7 @@ bool recordBeyond(long from, bool arcRadius, double* value) {
 // coordinate limit: the middle of its arc, and for more than a half turn the
 // circle it lies on. A nearly straight segment has a huge radius and is no fault.
 bool bulgeBeyond(long from, double* value) {
-  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  const long n = eldsCounter;
   for (long i = from < 0 ? 0 : from; i < n; ++i) {
     if (elds[i].type != etVERT) continue;
     long j = i;
@@ -568,7 +568,6 @@ bool curveOrInsertGroup(int code, const char* value, double v) {
 // An ellipse or a spline becomes arcs within the curve tolerance (a quarter of it,
 // so that the arcs stay within it after the program rounds them to thousandths).
 void finishCurve() {
-  KxCurvePiece* pieces = CurvePieceBuffer();
   // A block may be placed enlarged: its curves are cut finer.
   const double tol = gCurveTolerance / (gEnt.captured ? 16.0 : 4.0);
   const char* what = kindName(gEnt.kind);
@@ -583,7 +582,9 @@ void finishCurve() {
     const double side = nz[2] < 0 ? -1 : 1;
     const double mx = gEnt.d11, my = gEnt.d21, q = gEnt.d40 * side;
     const double t0 = gEnt.d41, t1 = gEnt.d42;
-    n = ConjugateEllipsePieces(gEnt.d10, gEnt.d20, mx, my, -my * q, mx * q, t0, t1, tol, pieces, kMaxCurvePieces);
+    do n = ConjugateEllipsePieces(gEnt.d10, gEnt.d20, mx, my, -my * q, mx * q, t0, t1, tol, CurvePieceBuffer(),
+                                  CurvePieceRoom());
+    while (n == kKxTooManyPieces && GrowCurvePieces());
   } else {
     KxSpline& sp = gSpline;
     // Weights only for the control points there are; a spline without control points is taken by its fit points.
@@ -592,8 +593,10 @@ void finishCurve() {
       say(" ..%s: more than %d points, left out\n", what, kKxSplineMaxPoints);
       return;
     }
-    n = KxSplineToPieces(sp, tol, pieces, kMaxCurvePieces);
+    do n = KxSplineToPieces(sp, tol, CurvePieceBuffer(), CurvePieceRoom());
+    while (n == kKxTooManyPieces && GrowCurvePieces());
   }
+  const KxCurvePiece* pieces = CurvePieceBuffer();
   if (n < 0) {
     logSkipped("degenerate, or more arcs than one curve may become", gEnt.handle);
     say(" ..%s: no arcs can be made of it, left out\n", what);
@@ -657,7 +660,7 @@ void finishInsert(int ext) {
     return;
   }
   double length = 0;
-  for (long i = from; i < eldsCounter && i < kMaxElements; ++i) {
+  for (long i = from; i < eldsCounter; ++i) {
     const elementdaten& e = elds[i];
     if (e.type == etLINE) length += std::hypot((double)e.ex - e.sx, (double)e.ey - e.sy);
     if (e.type == etARC) length += BOGENWINKEL(e.sw, e.ew) * M_PI / 180 * e.r;

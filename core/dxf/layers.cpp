@@ -8,7 +8,7 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 
-dxfLayerList fLL[kMaxLayers];
+KxGrowingTable<dxfLayerList, 6> fLL;
 int gAktLayEntry = 0;
 int gMultiLayer = 1;
 int gPositionLayer = 0;
@@ -18,10 +18,10 @@ KxLayerNameFn gLayerNameHook = nullptr;
 static bool contains(const char* text, const char* part) { return strstr(text, part) != nullptr; }
 
 // Name of entry nr, or "" for an index outside the list (an element without layer has -1).
-static const char* entryName(int nr) { return nr >= 0 && nr < kMaxLayers ? fLL[nr].Name : ""; }
+static const char* entryName(int nr) { return nr >= 0 && nr < kMaxLayerEntries ? fLL[nr].Name : ""; }
 
 static int layerAdd(const char* lName) {
-  if (gAktLayEntry >= kMaxLayers) {
+  if (gAktLayEntry >= kMaxLayerEntries) {
     KxLog("(full)");
     KxPrint("(full)");
     return 0;
@@ -51,7 +51,7 @@ static int layerAdd(const char* lName) {
 // with "L>", for the layer of the text's own element.
 static int layerVaria(const char* text, long elnum) {
   if (gAktLayEntry == 0) return 0;
-  int ownLayer = elnum >= 0 && elnum < kMaxElements ? elds[elnum].fLayer : -1;
+  int ownLayer = elnum >= 0 && elnum < eldsMaximum ? elds[elnum].fLayer : -1;
   int y = 0;
   for (; y < gAktLayEntry; ++y) {
     if (contains(text, fLL[y].Name)) break;
@@ -113,7 +113,7 @@ const char* SetMoveTypeForLayer(int nr) {
 }
 
 void ResetDxfRun() {
-  memset(fLL, 0, sizeof fLL);
+  fLL.Clear();
   // The list starts as the settings leave it: the main layer alone, as entry 0.
   KxCopy(fLL[0].Name, sizeof fLL[0].Name, edmLayer);
   gAktLayEntry = 1;

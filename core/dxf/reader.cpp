@@ -426,7 +426,7 @@ float DxfValue(const char* line) {
 void ResetDxfState() {
   KxCopy(acad_VersInfo, sizeof acad_VersInfo, "....");
   acad_IntVers = 0;
-  memset(fLL, 0, sizeof fLL);
+  fLL.Clear();
   gAktLayEntry = 0;
   gMultiLayer = 1;
   gPositionLayer = 0;

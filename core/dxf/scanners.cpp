@@ -3,6 +3,8 @@
 // its layer is its group 8 wherever that stands. Entities of the selected layers
 // outside block definitions go to the entity conversion.
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "config/config.h"
 #include "dxf/dxf.h"
@@ -17,28 +19,26 @@ void logHeader() {
 
 // Groups of an entity that come before its layer group wait here until the
 // layer decides whether the entity is read. Writers put the layer among the
-// first groups, so a few places are enough.
-constexpr int kHeldGroups = 24;
+// first groups; the places grow for one that does not, up to the bound of the
+// element table, and are kept for the next entity.
 struct HeldGroup {
   int code;
-  char value[kDxfLineSize];
+  std::string value;
 };
-HeldGroup gHeld[kHeldGroups];
+std::vector<HeldGroup> gHeld;
 int gHeldCount = 0;
 int gHeldLost = 0;
 
 void hold(int code, const char* value) {
   // The marker every entity of a 2000-format drawing carries says nothing.
   if (code == 100 && value[0] == 'A' && memcmp(value, "AcDbEntity", 11) == 0) return;
-  if (gHeldCount >= kHeldGroups) {
+  if (gHeldCount >= eldsMaximum) {
     ++gHeldLost;
     return;
   }
+  if ((size_t)gHeldCount == gHeld.size()) gHeld.emplace_back();
   gHeld[gHeldCount].code = code;
-  char* to = gHeld[gHeldCount].value;
-  size_t n = 0;
-  while (n < sizeof gHeld[0].value - 1 && value[n]) to[n] = value[n], ++n;
-  to[n] = '\0';
+  gHeld[gHeldCount].value.assign(value, strnlen(value, kDxfLineSize - 1));
   ++gHeldCount;
 }
 
@@ -102,7 +102,7 @@ void decide(Scan& s, const char* layer) {
     BlockEntityOutside(read);
   }
   EntityStart(s.kind);
-  for (int i = 0; i < gHeldCount; ++i) EntityGroup(gHeld[i].code, gHeld[i].value);
+  for (int i = 0; i < gHeldCount; ++i) EntityGroup(gHeld[i].code, gHeld[i].value.c_str());
   if (gHeldLost && !BlockEntityOnLayerNotRead()) KxLog(" entity: %d groups before its layer not read\n", gHeldLost);
   s.state = ssReading;
 }

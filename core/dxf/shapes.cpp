@@ -2,6 +2,8 @@
 // turns a curve into tangent arcs, which are appended here as ARC records (and
 // LINE records where the curve is straight) that the chaining joins like any other.
 #include <cmath>
+#include <cstdint>
+#include <vector>
 
 #include "dxf/dxf.h"
 #include "elements/elements.h"
@@ -9,7 +11,10 @@
 
 namespace {
 
-KxCurvePiece gPieces[kMaxCurvePieces];
+// Starts at what most curves need and doubles for a curve that needs more: every
+// piece becomes a record, so the room left in the element table bounds it.
+constexpr size_t kFirstCurvePieces = 4096;
+std::vector<KxCurvePiece> gPieces;
 
 float angleOf(double x, double y, double ccx, double ccy) {
   double a = std::atan2(y - ccy, x - ccx) * (180.0 / M_PI);
@@ -25,7 +30,19 @@ bool finitePiece(const KxCurvePiece& p) {
 
 }  // namespace
 
-KxCurvePiece* CurvePieceBuffer() { return gPieces; }
+KxCurvePiece* CurvePieceBuffer() {
+  if (gPieces.empty()) gPieces.resize(kFirstCurvePieces);
+  return gPieces.data();
+}
+
+int CurvePieceRoom() { return gPieces.empty() ? (int)kFirstCurvePieces : (int)gPieces.size(); }
+
+bool GrowCurvePieces() {
+  const long room = CurvePieceRoom();
+  if (room >= eldsMaximum - eldsCounter || room > INT32_MAX / 2) return false;
+  gPieces.resize((size_t)room * 2);
+  return true;
+}
 
 int ConjugateEllipsePieces(double cx, double cy, double ax, double ay, double bx, double by, double t0, double t1,
                            double tol, KxCurvePiece* out, int max) {
@@ -109,7 +126,7 @@ long AddCurvePieces(const KxCurvePiece* pieces, int n, int* arcs) {
     ++arcCount;
   }
   // The pieces join tangentially: the feed-point search may meet any of them.
-  for (long i = before; i < eldsCounter && i < kMaxElements; ++i) elds[i].curve = 1;
+  for (long i = before; i < eldsCounter; ++i) elds[i].curve = 1;
   if (arcs) *arcs = arcCount;
   return eldsCounter - before;
 }

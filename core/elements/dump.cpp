@@ -26,7 +26,7 @@ static const char* dumpTypeName(int t) {
 // Layer name of a record; records that name no layer of the list show none.
 static const char* layerName(int index, char* buf, size_t size) {
   buf[0] = '\0';
-  int layers = gAktLayEntry < kMaxLayers ? gAktLayEntry : kMaxLayers;
+  int layers = gAktLayEntry;
   if (index < 0 || index >= layers) return buf;
   size_t n = strnlen(fLL[index].Name, sizeof fLL[index].Name);
   if (n >= size) n = size - 1;
@@ -67,7 +67,7 @@ void SaveStructs(const char* fname, const char* info) {
     return;
   }
   fprintf(f, " Info: %s \n", info ? info : "");
-  long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  long top = eldsCounter;
   for (long i = 0; i < top; ++i) dumpRecord(f, elds[i]);
   if (!KxOutCommit(&out)) {
     KxPrint(" -dump not written: '%s' (%s)\n", path, strerror(out.error));

@@ -1,11 +1,11 @@
-// The element store: one fixed table of element records that every step of the
+// The element store: one growing table of element records that every step of the
 // conversion reads and rewrites, the staging registers through which the DXF
 // reader fills new records, and the structure check and dump of the table.
 #pragma once
 
 #include <cstdio>
 
-#include "geometry/limits.h"   // kMaxElements
+#include "geometry/limits.h"   // kMaxElementRecords, KxGrowingTable
 
 enum etype {
   etLINE = 0,   // straight line
@@ -42,11 +42,11 @@ struct elementdaten {
   int curve;         // 1: a piece of an ellipse or spline, tangent to the pieces beside it; 0: drawn as it is
 };
 
-extern elementdaten elds[kMaxElements];  // the element table
-extern long eldsMaximum;                 // capacity of the table (kMaxElements)
+extern KxGrowingTable<elementdaten> elds;  // the element table; references into it survive appends
+extern long eldsMaximum;                 // bound of the table (kMaxElementRecords; tests lower it)
 extern long eldsCounter;                 // records in use; next add goes here
 extern int StructsChecked;               // completed structure checks
-extern int gMaxELemBarrier;              // 1 once an add was refused for a full table
+extern int gMaxELemBarrier;              // 1 once an add was refused at the bound of the table
 extern int gAktLayName;                  // layer-list index of the entity being read
 extern float sx, sy, ex, ey, cx, cy, sw, ew, rd;  // staging registers of the reader
 extern const char* const gNoText;        // "-na-", text of records without a name

@@ -17,7 +17,7 @@ int gKilledElements = 0;
 int gDuplicateElements = 0;
 
 // Live part of the table, never past its physical end.
-static long liveCount() { return eldsCounter < kMaxElements ? eldsCounter : kMaxElements; }
+static long liveCount() { return eldsCounter; }
 
 static void makeLineTo(elementdaten& e, float toX, float toY) {
   e.type = etLINE;
@@ -118,7 +118,7 @@ static void convertPolylines() {
 static void roundCoordinates() {
   // The first free record is rounded too; it is harmless and keeps the
   // table's tail in the same state as the drawing's records.
-  for (long i = 0; i <= eldsCounter && i < kMaxElements; ++i) {
+  for (long i = 0; i <= eldsCounter; ++i) {
     elementdaten& e = elds[i];
     e.sx = FL3NKS(e.sx);
     e.sy = FL3NKS(e.sy);
@@ -247,7 +247,7 @@ static void prepareTexts() {
     elementdaten& e = elds[i];
     if (e.type != etTEXT || !strstr(e.text, "L>")) continue;
     // A record without a valid layer index has no name to append.
-    if (e.fLayer < 0 || e.fLayer >= kMaxLayers) continue;
+    if (e.fLayer < 0 || e.fLayer >= kMaxLayerEntries) continue;
     char formed[128];
     snprintf(formed, sizeof formed, "%s %s", e.text, fLL[e.fLayer].Name);
     KxCopy(e.text, sizeof e.text, formed);
@@ -261,7 +261,7 @@ void CheckStructs() {
     KxPrint("-was checked-");
     return;
   }
-  if (eldsCounter >= eldsMaximum || eldsCounter >= kMaxElements) {
+  if (eldsCounter >= eldsMaximum) {
     KxPrint("-Limit C-");
     return;
   }
@@ -324,7 +324,7 @@ static void reorgContour(const char* name) {
 }
 
 void ReorgStructs() {
-  if (eldsCounter >= eldsMaximum || eldsCounter >= kMaxElements) {
+  if (eldsCounter >= eldsMaximum) {
     KxPrint("-Limit RS-");
     return;
   }

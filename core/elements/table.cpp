@@ -8,8 +8,8 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 
-elementdaten elds[kMaxElements];
-long eldsMaximum = kMaxElements;
+KxGrowingTable<elementdaten> elds;
+long eldsMaximum = kMaxElementRecords;
 long eldsCounter = 0;
 int StructsChecked = 0;
 int gMaxELemBarrier = 0;
@@ -19,8 +19,8 @@ const char* const gNoText = "-na-";
 const char* const gtRegInfo = "-region info-";
 
 void ResetElementState() {
-  memset(elds, 0, sizeof elds);
-  eldsMaximum = kMaxElements;
+  elds.Clear();
+  eldsMaximum = kMaxElementRecords;
   eldsCounter = 0;
   gMaxELemBarrier = 0;
   ResetElementRun();
@@ -37,7 +37,7 @@ void ResetElementRun() {
 }
 
 void ClearElements() {
-  for (long i = 0; i <= eldsCounter && i < kMaxElements; ++i) {
+  for (long i = 0; i <= eldsCounter; ++i) {
     elementdaten& e = elds[i];
     e.type = etERA;
     e.child = 0;
@@ -67,8 +67,12 @@ void AddClosingElements() {
 }
 
 void AddElement(int typ, const char* opttext) {
-  if (eldsCounter >= eldsMaximum || eldsCounter >= kMaxElements) {
-    KxPrint("-Limit B-");
+  if (eldsCounter >= eldsMaximum) {
+    // Said once: a drawing at the bound would otherwise print a line per refused entity.
+    if (!gMaxELemBarrier) {
+      KxPrint("\n -more than %ld element records: nothing more is added, the drawing is cut short-\n", eldsMaximum);
+      KxLog("\n -more than %ld element records: nothing more is added, the drawing is cut short-\n", eldsMaximum);
+    }
     gMaxELemBarrier = 1;
     return;
   }
@@ -146,7 +150,7 @@ static std::vector<long> gRegionLookup;   // records that may be contour kn's, f
 
 long GetRegionElement(const char* kn) {
   if (!kn) return -1;
-  long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  long top = eldsCounter;
   std::vector<long>& members = gRegionLookup;
   KxMemberCandidates(kn, top, members);
   for (auto it = members.rbegin(); it != members.rend(); ++it) {
@@ -185,7 +189,7 @@ void ePrintToStream(elementdaten eld) {
 }
 
 void ePrintTypeToStream(long elnum) {
-  if (eldsCounter < eldsMaximum && elnum >= 0 && elnum < kMaxElements)
+  if (eldsCounter < eldsMaximum && elnum >= 0 && elnum < eldsMaximum)
     KxPrint("%s", typeTag(elds[elnum].type));
   else
     KxPrint("-Limit A-");

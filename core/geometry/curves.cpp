@@ -289,7 +289,7 @@ int KxEllipseToPieces(const KxEllipse& e, double tol, KxCurvePiece* out, int max
   // Start from quarters of the sweep at most, so a full ellipse never becomes one biarc.
   const int spans = (int)std::ceil((t1 - t0) / (kTwoPi / 4) - 1e-9);
   for (int i = 0; i < spans; ++i) f.span(t0 + (t1 - t0) * i / spans, t0 + (t1 - t0) * (i + 1) / spans);
-  return f.overflow ? -1 : f.count;
+  return f.overflow ? kKxTooManyPieces : f.count;
 }
 
 int KxSplineToPieces(const KxSpline& s, double tol, KxCurvePiece* out, int max) {
@@ -304,14 +304,14 @@ int KxSplineToPieces(const KxSpline& s, double tol, KxCurvePiece* out, int max) 
     Fitter f{c, tol, out, max, 0, false};
     // Each knot span is one polynomial piece: fit span by span.
     for (int k = s.degree; k < s.nControl; ++k) f.span(s.knots[k], s.knots[k + 1]);
-    return f.overflow ? -1 : f.count;
+    return f.overflow ? kKxTooManyPieces : f.count;
   }
   if (s.nFit >= 2 && s.nFit <= kKxSplineMaxPoints) {
     FitCurve fc{&s};
     const Curve c{fitAt, &fc};
     Fitter f{c, tol, out, max, 0, false};
     for (int i = 0; i + 1 < s.nFit; ++i) f.span(i, i + 1);
-    return f.overflow ? -1 : f.count;
+    return f.overflow ? kKxTooManyPieces : f.count;
   }
   return -1;
 }

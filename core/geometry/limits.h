@@ -1,12 +1,68 @@
-// The fixed limits of a conversion in one place: table sizes, the plausible size
-// of a drawing, counts of cuts, registers and keywords, text lengths and the
-// admissible taper, and the short codes that a step prints when one of its
-// tables is full or a record is wrong.
+// The limits of a conversion in one place: the tables that grow with the drawing
+// and the one bound on each that keeps memory in reach, the plausible size of a
+// drawing, counts of cuts, registers and keywords, text lengths and the admissible
+// taper, and the short codes a step prints when a record is wrong.
 #pragma once
 
+#include <memory>
+#include <vector>
+
 // --- tables ---
-inline constexpr long kMaxElements = 4096;       // records of the element table elds
-inline constexpr int kMaxLayers = 18;            // entries of the layer list fLL (main, optional and positioning layers)
+// The tables grow as the drawing needs; these bounds only keep a runaway drawing
+// (an array of a billion inserts) from taking all the memory of the machine.
+inline constexpr long kMaxElementRecords = 50000000;   // records of the element table elds (about 170 bytes each)
+inline constexpr int kMaxLayerEntries = 100000;        // entries of the layer list fLL (main, optional and positioning layers)
+
+// A table indexed like an array that grows on the first touch of an index. Its
+// records lie in chunks of 2^Bits that never move, so a reference into the table
+// stays valid while records are appended behind it; a record never touched reads
+// as a value-initialised T (zero for a plain record), as in a static array. A
+// negative or absurd index (beyond 2^31) gets a fresh spare record instead of memory.
+template <class T, int Bits = 12>
+class KxGrowingTable {
+ public:
+  T& operator[](long i) {
+    const unsigned long u = (unsigned long)i;
+    if ((u >> Bits) < chunkCount_) return index_[u >> Bits][u & kMask];
+    return grow(u);
+  }
+  // A read through a const table never grows it: an index not yet touched reads the
+  // same value-initialised record a growing touch would make.
+  const T& operator[](long i) const {
+    const unsigned long u = (unsigned long)i;
+    if ((u >> Bits) < chunkCount_) return index_[u >> Bits][u & kMask];
+    return kUntouched;
+  }
+  void Clear() {   // frees every record: all read as zero again
+    chunks_.clear();
+    starts_.clear();
+    index_ = nullptr;
+    chunkCount_ = 0;
+  }
+
+ private:
+  static constexpr unsigned long kChunk = 1UL << Bits, kMask = kChunk - 1;
+  T& grow(unsigned long u) {
+    if (u >= (1UL << 31)) {
+      spare_ = T{};
+      return spare_;
+    }
+    while (chunks_.size() <= (u >> Bits)) {
+      chunks_.push_back(std::make_unique<T[]>(kChunk));
+      starts_.push_back(chunks_.back().get());
+    }
+    index_ = starts_.data();
+    chunkCount_ = starts_.size();
+    return index_[u >> Bits][u & kMask];
+  }
+  // The lookup reads index_ and chunkCount_ only, which keeps it nearly as quick as a static array.
+  std::vector<std::unique_ptr<T[]>> chunks_;   // owns the chunks
+  std::vector<T*> starts_;                      // their starts, in order
+  T** index_ = nullptr;
+  unsigned long chunkCount_ = 0;
+  T spare_{};
+  static inline const T kUntouched{};
+};
 
 // --- plausibility of a drawing's numbers ---
 // No part cut on a wire machine reaches a kilometre: a value beyond these is a
@@ -30,10 +86,11 @@ inline constexpr unsigned long long kMaxStreamDrawing = 1ULL << 30;   // bytes r
 inline constexpr long kMaxTraceLines = 1000;   // console traces of one kind printed per run where a kind comes once per pair of elements or contours; the rest is counted
 
 // --- diagnostic codes ---
-// A step that meets a full table or a record it cannot use prints a short code
-// on the console, reports nothing else and lets the run go on:
-//   "-Limit A-"     ePrintTypeToStream: type tag asked for while the element table is full
-//   "-Limit B-"     AddElement: the element table is full, the record is not added (gMaxELemBarrier = 1)
+// A step that meets the element table at its bound (kMaxElementRecords, eldsMaximum)
+// or a record it cannot use prints a short code on the console, reports nothing
+// else and lets the run go on. The add that first meets the bound says so in one
+// line on the console and in the log (gMaxELemBarrier = 1); the later ones are quiet.
+//   "-Limit A-"     ePrintTypeToStream: type tag asked for while the element table is at its bound
 //   "-Limit BiX-"   CopyElementInto: the table is full
 //   "-Limit BiD>-"  CopyElementInto: source index beyond the table
 //   "-Limit BiT>-"  CopyElementInto: target index beyond the table

@@ -88,7 +88,7 @@ static void writeHoleOrTrouble(FILE* os, int k, const char* kN, long feedElem, l
 static void writeRegisterLines(FILE* os) {
   coTechno& t = ktechno;
   if (t.dLWe > 0) {
-    for (int y = 0; y < gAktLayEntry && y < kMaxLayers; ++y) {
+    for (int y = 0; y < gAktLayEntry; ++y) {
       const dxfLayerList& l = fLL[y];
       if (l.useReg == 0 || l.used <= 0) continue;
       NcPut(os, "%s%d=%s1%+.3f", mS.VReg, l.useReg, mS.VReg, l.useOft);
@@ -97,7 +97,7 @@ static void writeRegisterLines(FILE* os) {
     }
     if (t.RoughOff != 0.0f) {
       NcPut(os, "(Rough)%s\n", mS.EOL);
-      for (int y = 0; y < gAktLayEntry && y < kMaxLayers; ++y) {
+      for (int y = 0; y < gAktLayEntry; ++y) {
         const dxfLayerList& l = fLL[y];
         if (l.useReg == 0 || l.used <= 0) continue;
         NcPut(os, "%s%d=%s%d%+.3f", mS.VReg, l.useReg, mS.VReg, l.useReg, t.RoughOff);
@@ -314,7 +314,7 @@ void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
         if (e.fLayer != ktechno.dAktL) {
           ++ktechno.dLWe;
           KxPrint("-- Layer:%d (%s)\n", ktechno.dAktL, NcLayer(ktechno.dAktL).Name);
-          if (e.fLayer >= 0 && e.fLayer < kMaxLayers) fLL[e.fLayer].used = 1;
+          if (e.fLayer >= 0 && e.fLayer < kMaxLayerEntries) fLL[e.fLayer].used = 1;
           ktechno.dAktL = e.fLayer;
         }
       });
@@ -381,15 +381,14 @@ void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
   // F. The path: as many passes as members, each taking what joins the current point.
   // Every element is taken once: turning back along a taken one would cut it again
   // and leave the rest of the contour uncut.
-  static bool taken[kMaxElements];
-  // Only the member range is read below: clearing the whole table for every
+  // Only the member range is kept: a mark per record of the table for every
   // contour would cost the square of the drawing's size.
-  memset(taken + lowest, 0, (size_t)(highest - lowest + 1) * sizeof taken[0]);
-  if (corner.back >= 0) taken[corner.back] = true;   // cut last, with the hold point
+  std::vector<char> taken(highest >= lowest ? (size_t)(highest - lowest + 1) : 0, 0);
+  if (corner.back >= lowest && corner.back <= highest) taken[corner.back - lowest] = 1;   // cut last, with the hold point
   long last = 0, previous = corner.lead;
   // One member at the current point: taken (true) or passed over.
   auto visit = [&](long i) -> bool {
-    if (i == corner.lead || i == feedElem || i == last || i == previous || taken[i]) return false;
+    if (i == corner.lead || i == feedElem || i == last || i == previous || taken[i - lowest]) return false;
     if (!isContourMember(i, kN)) return false;
     if (IsTolLenBetween(i, last, 0) == 1) KxPrint(" %ld<>%ld ", i, last);
     elementdaten& e = elds[i];
@@ -412,7 +411,7 @@ void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
       took = true;
     }
     if (!took) return false;
-    taken[i] = true;
+    taken[i - lowest] = 1;
     previous = last;
     last = i;
 

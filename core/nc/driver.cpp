@@ -77,10 +77,10 @@ void NcPlaneLines(FILE* ostream) {
 
 const dxfLayerList& NcLayer(int nr) {
   static const dxfLayerList none = {};
-  return nr >= 0 && nr < kMaxLayers ? fLL[nr] : none;
+  return nr >= 0 && nr < kMaxLayerEntries ? fLL[nr] : none;
 }
 
-bool NcValidElement(long i) { return i >= 0 && i < eldsCounter && i < kMaxElements; }
+bool NcValidElement(long i) { return i >= 0 && i < eldsCounter; }
 
 static void resetTechnology() {
   SetTechnologie(nullptr, 0);
@@ -111,7 +111,7 @@ std::string NcTargetPath() {
 static void writeHead(FILE* f) {
   NcPut(f, "%s%s\n", mS.ProEpilog, mS.EOL);
   if (gGlobTextInfo == 1) NcPut(f, "%sFILE: %s %s%s\n", mS.RemarkOn, NcRemarkText(in_filename.c_str()).c_str(), mS.RemarkOff, mS.EOL);
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+  for (long i = 0; i < eldsCounter; ++i) {
     if (elds[i].type != etTEXT || elds[i].kontur[0] != '\0') continue;
     if (gGlobTextInfo == 1) NcPut(f, "%s %s %s%s\n", mS.RemarkOn, NcRemarkText(elds[i].text).c_str(), mS.RemarkOff, mS.EOL);
     SetTechnologie(elds[i].text, i);
@@ -217,7 +217,7 @@ static void writeContourBlock(FILE* f, int k) {
       default:
         break;
     }
-    if (e.fLayer >= 0 && e.fLayer < kMaxLayers) fLL[e.fLayer].used = fLL[e.fLayer].GlobUsed = 1;
+    if (e.fLayer >= 0 && e.fLayer < kMaxLayerEntries) fLL[e.fLayer].used = fLL[e.fLayer].GlobUsed = 1;
   }
   if (child != 0 && (ktechno.dQuali != quality || strcmp(techLine, eTD[1].nwd) != 0)) {
     ++gInsetTechIgnored;
@@ -312,7 +312,7 @@ void SortKontur(FILE* ostream, int k) {
   char kN[16];
   KxContourName(kN, sizeof kN, k);
   long keep = eldsCounter;
-  long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  long top = eldsCounter;
   long count = 0, regFirst = 0;
   std::vector<long> members;
   KxMemberCandidates(kN, top, members);

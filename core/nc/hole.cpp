@@ -42,7 +42,7 @@ long HoleStartFor(const char* kN, long elem) {
 
 void SimpleHoleForElement(FILE* ostream, long elem, long startHole) {
   const char* refusal = nullptr;
-  if (elem >= eldsMaximum || elem < 0 || elem >= kMaxElements) refusal = "-Limit Ho-";
+  if (elem >= eldsMaximum || elem < 0) refusal = "-Limit Ho-";
   else if (elds[elem].type != etCIR) refusal = "-Err HoT-";
   if (refusal) {
     KxPrint("%s", refusal);

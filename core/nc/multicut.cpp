@@ -98,7 +98,7 @@ static std::vector<long> gChildCandidates;                           // records 
 
 void NcIndexChildren() {
   gChildrenOf.clear();
-  const long n = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  const long n = eldsCounter;
   for (long i = 0; i < n; ++i)
     if (KxSameName(elds[i].text, gtRegInfo)) gChildrenOf[elds[i].child].push_back(i);
   gChildrenFiledUpTo = n;
@@ -119,7 +119,7 @@ int SimpleAddChilds(FILE* ostream, int k) {
   int found = 0;
   std::vector<long>& look = gChildCandidates;
   look.clear();
-  const long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  const long top = eldsCounter;
   if (!gChildrenIndexed) {
     for (long i = from; i < top; ++i) look.push_back(i);
   } else {

@@ -12,7 +12,7 @@
 
 static bool isPositionLine(long i, const char* kN) {
   const elementdaten& e = elds[i];
-  if (e.type != etLINE || e.fLayer < 0 || e.fLayer >= kMaxLayers) return false;
+  if (e.type != etLINE || e.fLayer < 0 || e.fLayer >= kMaxLayerEntries) return false;
   return fLayerList(ll_APOSITION, e.fLayer, kN, i) == 1;
 }
 
@@ -24,7 +24,7 @@ static void chainStart(const char* kN, float* x, float* y) {
   if (n <= 1) return;
   char prev[24];
   KxContourName(prev, sizeof prev, (int)(n - 1));
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+  for (long i = 0; i < eldsCounter; ++i) {
     if (elds[i].type == etCIR && strstr(elds[i].kontur, prev)) {
       *x = elds[i].cx;
       *y = elds[i].cy;
@@ -61,12 +61,12 @@ void SimplePosition_Chain(FILE* ostream, const char* kN, long feedElem) {
   if (gDataInfo) NcPut(ostream, " %sPosVector%s", mS.RemarkOn, mS.RemarkOff);
   NcPut(ostream, "%s\n", mS.EOL);
 
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i)
+  for (long i = 0; i < eldsCounter; ++i)
     if (isPositionLine(i, kN)) elds[i].used = 0;
 
   // Lines must meet end to end exactly; the first matching line in table order is followed.
   KxPrint(" Suche position-kette:\n");
-  for (long i = 0; i < eldsCounter && i < kMaxElements; ++i) {
+  for (long i = 0; i < eldsCounter; ++i) {
     if (!isPositionLine(i, kN) || elds[i].used != 0) continue;
     if (qx == fx && qy == fy) break;
     elementdaten& e = elds[i];

@@ -31,7 +31,7 @@ void KxWriteDrillList(FILE* page) {
   fputs("start holes to drill: \n", page);
   fputs("CONTOUR  :        X |        Y | DIAMETER \n", page);
   fputs("------------------------------------------\n", page);
-  const KxContourRecords records(eldsCounter < kMaxElements ? eldsCounter : kMaxElements);
+  const KxContourRecords records(eldsCounter);
   for (int k = 1; k <= gKonturCounter; ++k) {
     KxContourName(kn, sizeof kn, k);
     const long h = records.AutoStartHole(kn);

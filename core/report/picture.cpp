@@ -222,7 +222,7 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
     b.add(tp.rapids[r].x0, tp.rapids[r].y0);
     b.add(tp.rapids[r].x1, tp.rapids[r].y1);
   }
-  long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  long top = eldsCounter;
   const KxContourRecords records(top);
   for (long i = 0; i < top; ++i) {
     const elementdaten& e = elds[i];
@@ -418,7 +418,7 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
     int k = KxBlockContour(lp.block);
     KxContourName(name, sizeof name, k);
     long reg = records.Region(name);
-    int parent = reg >= 0 && reg < kMaxElements ? elds[reg].child : 0;
+    int parent = reg >= 0 ? elds[reg].child : 0;
     fprintf(f, "<tr><td>%s</td><td>N%d", name, KxContourBlock(k));
     if (lp.block != KxContourBlock(k)) fprintf(f, " (cut in N%d)", lp.block);
     fprintf(f, "</td><td>%d</td><td>%.3f mm</td><td>G%d (wire %s)</td>", lp.cuts, loopLength(tp, lp), lp.side,

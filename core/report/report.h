@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include <vector>
+
 // --- the conversion run (pipeline.cpp) ---
 int KxConvertDrawing();         // the whole run over the drawing opened at its start, log open; a kxSTATUS_ value
 void KxResetRun();              // every subsystem forgets what the last run found; settings and device stay

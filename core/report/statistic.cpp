@@ -78,7 +78,7 @@ struct PageCounts {
 
 static void countRecords(PageCounts& c) {
   memset(&c, 0, sizeof c);
-  long top = eldsCounter < kMaxElements ? eldsCounter : kMaxElements;
+  long top = eldsCounter;
   for (long i = 0; i < top; ++i) {
     const elementdaten& e = elds[i];
     // Start holes korvex placed are no drawing elements; the drill list shows them.
@@ -165,7 +165,7 @@ static int writePage(FILE* page) {
   // Contours with their lengths: the integer part right-aligned in four
   // places; longer lengths widen the field instead of losing digits.
   float cutSum = 0;
-  const KxContourRecords records(eldsCounter < kMaxElements ? eldsCounter : kMaxElements);
+  const KxContourRecords records(eldsCounter);
   for (int k = 1; k <= gKonturCounter; ++k) {
     char kn[16];
     KxContourName(kn, sizeof kn, k);
@@ -181,7 +181,7 @@ static int writePage(FILE* page) {
 
   if (gAktLayEntry > 1) {
     fputs("\tused Layer: \n", page);
-    int layers = gAktLayEntry < kMaxLayers ? gAktLayEntry : kMaxLayers;
+    int layers = gAktLayEntry;
     for (int i = 0; i < layers; ++i) {
       if (!fLL[i].GlobUsed) continue;
       char name[sizeof fLL[i].Name + 1];

@@ -46,7 +46,7 @@ void KxPrintRunSummary(int status) {
   // A drawing cut short by the table's size must not read like one without contours.
   if (gMaxELemBarrier > 0) {
     KxPrint("\nkorvex: the drawing holds more elements than korvex can take (%ld); nothing beyond was read - no NC "
-            "program written\n", kMaxElements);
+            "program written\n", eldsMaximum);
     return;
   }
   if (gKonturCounter < 1) {

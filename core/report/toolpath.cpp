@@ -47,6 +47,13 @@ std::vector<Block> blocks;                     // the main program, then every N
 int blockCount;                                // blocks.size()
 std::unordered_map<int, int> blockOfNumber;    // N number -> its first block (the main program is none)
 
+// Record i of a table that grows on writing: every record up to i exists afterwards.
+template <class T>
+T& slot(std::vector<T>& v, int i) {
+  if ((size_t)i >= v.size()) v.resize((size_t)i + 1);
+  return v[i];
+}
+
 bool startsWord(const char* line, const char* w) {
   size_t n = strlen(w);
   if (n == 0 || strncmp(line, w, n) != 0) return false;
