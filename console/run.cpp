@@ -15,27 +15,27 @@
 #include "report/report.h"
 
 int ParseOptions(int argc, char** argv) {
-  KxPrint("\n");
+  KxPrint(run, "\n");
   for (int i = 0; i < argc; ++i) {
     const char* a = argv[i] ? argv[i] : "";
-    KxPrint(" argv[%d]: %s \n", i, a);
+    KxPrint(run, " argv[%d]: %s \n", i, a);
     if (strcmp(a, "-bulk") == 0) {
-      gBulkOut = 1;
-      KxPrint(" %d found: -bulk \n", i);
+      run.cfg.gBulkOut = 1;
+      KxPrint(run, " %d found: -bulk \n", i);
     }
     // Classified by their ending only: a folder named "old.logs" or "v2.initial"
     // must not turn a drawing's path into the log or the settings name.
-    if (KxEndsWith(a, ".dxf") || KxEndsWith(a, ".DXF")) in_filename = a;
+    if (KxEndsWith(a, ".dxf") || KxEndsWith(a, ".DXF")) run.in_filename = a;
     if (KxEndsWith(a, ".ini") || KxEndsWith(a, ".INI")) {
       const char* name = a;
       if (const char* s = strrchr(a, '/')) name = s + 1;
       else if (const char* b = strrchr(a, '\\')) name = b + 1;
-      ini_filename = name;
-      gIniNameGiven = 1;
+      run.cfg.ini_filename = name;
+      run.cfg.gIniNameGiven = 1;
     }
     if (KxEndsWith(a, ".log") || KxEndsWith(a, ".LOG")) {
-      log_filename = a;
-      gLogNameGiven = 1;
+      run.cfg.log_filename = a;
+      run.cfg.gLogNameGiven = 1;
     }
   }
   return 0;
@@ -44,7 +44,7 @@ int ParseOptions(int argc, char** argv) {
 void KxWaitKey() {
   // Only a person at a terminal is asked; a script, a pipe or CI must never hang.
   if (!isatty(STDIN_FILENO)) return;
-  KxFlushConsole();
+  KxFlushConsole(run);
   termios saved;
   if (tcgetattr(STDIN_FILENO, &saved) != 0) return;
   termios raw = saved;
@@ -59,7 +59,7 @@ void KxWaitKey() {
 }
 
 static void printHelp() {
-  KxPrint("Usage: korvex [-bulk] DRAWING.dxf [SETTINGS.ini] [LOGFILE.log]\n"
+  KxPrint(run, "Usage: korvex [-bulk] DRAWING.dxf [SETTINGS.ini] [LOGFILE.log]\n"
           "Converts a 2-D ASCII DXF drawing into an NC program for a wire EDM machine.\n\n"
           "  DRAWING.dxf   the drawing (the argument ending in .dxf or .DXF)\n"
           "  SETTINGS.ini  settings file, looked up in the program folder and its devices/\n"
@@ -84,90 +84,90 @@ int KorvexConsoleMain(int argc, char** argv) {
     if (!argv[i]) continue;
     if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
       printHelp();
-      KxFlushConsole();
+      KxFlushConsole(run);
       return kxSTATUS_OK;
     }
     if (strcmp(argv[i], "--version") == 0) {
-      KxPrint("%s %s\n", gAPPNAME, gVersInf);
-      KxFlushConsole();
+      KxPrint(run, "%s %s\n", gAPPNAME, gVersInf);
+      KxFlushConsole(run);
       return kxSTATUS_OK;
     }
   }
   int status = kxSTATUS_OK;
   failure.clear();
-  KxPrint("\n KORVEX  V%s ", gVersInf);
+  KxPrint(run, "\n KORVEX  V%s ", gVersInf);
   if (argc < 2) {
-    KxPrint("\n Bitte so anwenden:\n KORVEX INFILE.DXF \n\n");
+    KxPrint(run, "\n Bitte so anwenden:\n KORVEX INFILE.DXF \n\n");
     status = kxSTATUS_USAGE;
   }
   ParseOptions(argc, argv);
 
   if (status == kxSTATUS_OK) {
-    const char* drawing = in_filename.c_str();
-    KxPrint("\n  INFILE: <%s> ", drawing);
+    const char* drawing = run.in_filename.c_str();
+    KxPrint(run, "\n  INFILE: <%s> ", drawing);
     if (!KxEndsWith(drawing, ".dxf") && !KxEndsWith(drawing, ".DXF")) {
-      KxPrint(" no dxf-file \n");
+      KxPrint(run, " no dxf-file \n");
       status = kxSTATUS_NO_DXF;
     } else {
-      if (!DxfOpenDrawing(drawing)) {
+      if (!DxfOpenDrawing(run, drawing)) {
         const int err = errno;
         status = kxSTATUS_NO_DRAWING;
-        KxPrint("open error\n");
-        if (const char* why = DxfOpenRefusal())
-          failure = "the drawing '" + in_filename + "' " + why + " - not read";
+        KxPrint(run, "open error\n");
+        if (const char* why = DxfOpenRefusal(run))
+          failure = "the drawing '" + run.in_filename + "' " + why + " - not read";
         else
-          failure = "cannot read the drawing '" + in_filename + "' (" + strerror(err) + ")";
+          failure = "cannot read the drawing '" + run.in_filename + "' (" + strerror(err) + ")";
       }
     }
   }
   if (status == kxSTATUS_USAGE) failure = "no drawing given - korvex --help shows the usage";
   if (status == kxSTATUS_NO_DXF) failure = "no argument ends in .dxf or .DXF - nothing converted";
   if (status != kxSTATUS_OK) {
-    KxPrint("\n ...press any key\n");
+    KxPrint(run, "\n ...press any key\n");
     KxWaitKey();
   }
 
   if (status == kxSTATUS_OK) {
-    SetGlobals(argc > 0 && argv[0] ? argv[0] : "");
-    if (ConfigRefusal()[0]) {
+    SetGlobals(run, argc > 0 && argv[0] ? argv[0] : "");
+    if (ConfigRefusal(run.cfg)[0]) {
       status = kxSTATUS_BAD_CONFIG;
-      failure = std::string(ConfigRefusal()) + " - nothing converted";
+      failure = std::string(ConfigRefusal(run.cfg)) + " - nothing converted";
     }
   }
   if (status == kxSTATUS_OK) {
-    if (log_stream) fclose(log_stream);
-    KxPrint("\n LOGFILE: <%s> ", log_filename.c_str());
+    if (run.log_stream) fclose(run.log_stream);
+    KxPrint(run, "\n LOGFILE: <%s> ", run.cfg.log_filename.c_str());
     // Never over the drawing (whatever names lead to it), never through a link at its name.
-    if (KxIsDrawing(log_filename.c_str())) {
+    if (KxIsDrawing(run, run.cfg.log_filename.c_str())) {
       status = kxSTATUS_NO_LOG;
-      failure = "the log '" + log_filename + "' is the drawing itself - not opened, the drawing is left as it is";
+      failure = "the log '" + run.cfg.log_filename + "' is the drawing itself - not opened, the drawing is left as it is";
     } else {
-      log_stream = KxOpenLog(log_filename.c_str(), &failure);
-      if (!log_stream) {
+      run.log_stream = KxOpenLog(run.cfg.log_filename.c_str(), &failure);
+      if (!run.log_stream) {
         status = kxSTATUS_NO_LOG;
-        KxPrint("open error");
+        KxPrint(run, "open error");
       }
     }
   }
 
-  if (status == kxSTATUS_OK) status = KxConvertDrawing();
+  if (status == kxSTATUS_OK) status = KxConvertDrawing(run);
 
-  if (log_stream) {
-    fprintf(log_stream, "\n\n Ref X:%.3f Y:%.3f ", ktechno.PltX, ktechno.PltY);
-    fprintf(log_stream, " Kon X:%.3f Y:%.3f \n", ktechno.KonX, ktechno.KonY);
-    fprintf(log_stream, "\n");
-    fflush(log_stream);
-    fclose(log_stream);
-    log_stream = nullptr;
+  if (run.log_stream) {
+    fprintf(run.log_stream, "\n\n Ref X:%.3f Y:%.3f ", run.cfg.ktechno.PltX, run.cfg.ktechno.PltY);
+    fprintf(run.log_stream, " Kon X:%.3f Y:%.3f \n", run.cfg.ktechno.KonX, run.cfg.ktechno.KonY);
+    fprintf(run.log_stream, "\n");
+    fflush(run.log_stream);
+    fclose(run.log_stream);
+    run.log_stream = nullptr;
   } else {
-    KxPrint(" no LOG_STREAM\n");
+    KxPrint(run, " no LOG_STREAM\n");
   }
-  if (i_stream) {
-    DxfCloseDrawing();
+  if (run.i_stream) {
+    DxfCloseDrawing(run);
   } else {
-    KxPrint(" no IN_STREAM\n");
+    KxPrint(run, " no IN_STREAM\n");
   }
-  if (!failure.empty()) KxPrint("\nkorvex: %s\n", failure.c_str());
-  KxFlushConsole();
+  if (!failure.empty()) KxPrint(run, "\nkorvex: %s\n", failure.c_str());
+  KxFlushConsole(run);
   return status;
 }

@@ -34,19 +34,19 @@ static void emptyMenu(BMenu* menu) {
 }
 
 void KXWindow::LookForSynFiles() {
-  KxPrint(" LookForSynFiles: ");
-  const std::string devFolder = homepath + "devices";
+  KxPrint(run, " LookForSynFiles: ");
+  const std::string devFolder = run.cfg.homepath + "devices";
   BMenu* menu = fDevField ? fDevField->Menu() : nullptr;
   if (!menu) {
-    KxPrint(".. no Menu\n");
+    KxPrint(run, ".. no Menu\n");
     return;
   }
-  KxPrint(" clear List first... %ld Items\n", (long)menu->CountItems());
+  KxPrint(run, " clear List first... %ld Items\n", (long)menu->CountItems());
   for (int32 i = menu->CountItems() - 1; i >= 0; --i) {
     delete menu->RemoveItem(i);
     snooze(500);
   }
-  KxPrint(" :%ld Items in dLMen\n", (long)menu->CountItems());
+  KxPrint(run, " :%ld Items in dLMen\n", (long)menu->CountItems());
 
   float width = fDevField->Bounds().Width() - fDevField->Divider() - 36;
   BDirectory dir(devFolder.c_str());
@@ -72,8 +72,8 @@ void KXWindow::LookForSynFiles() {
 void KXWindow::markDevice() {
   BMenu* menu = fDevField->Menu();
   BMenuItem* hit = nullptr;
-  const char* device = gDevTarget.c_str();
-  size_t want = gDevTarget.size();
+  const char* device = run.cfg.gDevTarget.c_str();
+  size_t want = run.cfg.gDevTarget.size();
   for (int32 i = 0; i < menu->CountItems() && !hit && want > 0; ++i) {
     BMenuItem* item = menu->ItemAt(i);
     const char* path = nullptr;
@@ -92,44 +92,44 @@ void KXWindow::markDevice() {
 
 void KXWindow::SetGuiValues(BMessage*) {
   char text[96];
-  snprintf(text, sizeof text, "%.3f", gNpTolerance);
+  snprintf(text, sizeof text, "%.3f", run.cfg.gNpTolerance);
   fTolerance->SetText(text);
-  snprintf(text, sizeof text, "%.3f", gStartPosition);
+  snprintf(text, sizeof text, "%.3f", run.cfg.gStartPosition);
   fGridRadius->SetText(text);
-  snprintf(text, sizeof text, "%.3f", gMaxAnkerLen);
+  snprintf(text, sizeof text, "%.3f", run.cfg.gMaxAnkerLen);
   fAnchor->SetText(text);
-  fOutName->SetText(data_filename.c_str());
+  fOutName->SetText(run.cfg.data_filename.c_str());
 
-  fGlobInfo->SetValue(gGlobTextInfo);
-  fDataInfo->SetValue(gDataInfo);
-  fRemarkInfo->SetValue(gCancelTextInfo);
-  fOpenData->SetValue(OpenDataFile);
+  fGlobInfo->SetValue(run.cfg.gGlobTextInfo);
+  fDataInfo->SetValue(run.cfg.gDataInfo);
+  fRemarkInfo->SetValue(run.cfg.gCancelTextInfo);
+  fOpenData->SetValue(run.cfg.OpenDataFile);
   if (fParts) fParts->ShowSettings();
 
   float hole = 0;
-  GuiBridge(kxASK_HOLE_OFFSET, nullptr, &hole, nullptr);
+  GuiBridge(run, kxASK_HOLE_OFFSET, nullptr, &hole, nullptr);
   snprintf(text, sizeof text, "%+.3f", hole);
   fHoleOffset->SetText(text);
 
   long mode = 0;
-  GuiBridge(kxASK_DATA_MODE, nullptr, nullptr, &mode);
+  GuiBridge(run, kxASK_DATA_MODE, nullptr, nullptr, &mode);
   fPlate->SetValue(mode == 0);
   fPiece->SetValue(mode != 0);
 
-  fOptLayer->SetText(optLayer);
-  SetDevSyntax(gDevTarget.c_str());
+  fOptLayer->SetText(run.cfg.optLayer);
+  SetDevSyntax(run, run.cfg.gDevTarget.c_str());
 
-  fIniPath = GuiBridgeText(kxASK_SETTINGS_PATH);
+  fIniPath = GuiBridgeText(run, kxASK_SETTINGS_PATH);
   const char* ini = fIniPath.c_str();
-  KxPrint(" GuiBridge: '%s' \n", ini);
+  KxPrint(run, " GuiBridge: '%s' \n", ini);
   fIniBox->SetLabel(ini);
   // Looked at, not opened: opening a pipe would wait for a writer.
   struct stat st;
   fIniOpen->SetEnabled(stat(ini, &st) == 0 && S_ISREG(st.st_mode) && access(ini, R_OK) == 0);
 
   markDevice();
-  char ext[sizeof mS.Extension];
-  GuiBridge(kxASK_EXTENSION, ext, nullptr, nullptr);
+  char ext[sizeof run.cfg.mS.Extension];
+  GuiBridge(run, kxASK_EXTENSION, ext, nullptr, nullptr);
   fExtension->SetText(ext);
 
   // Until a drawing is read, the layer menu offers the main layer alone.
@@ -137,8 +137,8 @@ void KXWindow::SetGuiValues(BMessage*) {
   emptyMenu(layers);
   BMessage* msg = new BMessage(kxMSG_LAYER);
   msg->AddInt32("dLayer", 0);
-  msg->AddString("LName", edmLayer);
-  BMenuItem* item = new BMenuItem(edmLayer, msg);
+  msg->AddString("LName", run.cfg.edmLayer);
+  BMenuItem* item = new BMenuItem(run.cfg.edmLayer, msg);
   layers->AddItem(item);
   item->SetMarked(true);
 }
@@ -146,7 +146,7 @@ void KXWindow::SetGuiValues(BMessage*) {
 void KXWindow::LookDxfLayers(int mode) {
   BMenu* menu = fLayerField->Menu();
   if (mode == 0) {
-    KxPrint("L:%d items  (modus 0 - clear)\n", (int)pLayList.CountItems());
+    KxPrint(run, "L:%d items  (modus 0 - clear)\n", (int)pLayList.CountItems());
     ClearDrawingLayers();
     emptyMenu(menu);
     fLayerField->HidePopUpMarker();
@@ -156,11 +156,11 @@ void KXWindow::LookDxfLayers(int mode) {
 
   // The list holds the layers of this reading alone.
   ClearDrawingLayers();
-  KxResetRun();
-  if (KxRewindDrawing()) KxReadLayers();
+  KxResetRun(run);
+  if (KxRewindDrawing(run)) KxReadLayers(run);
   int n = (int)pLayList.CountItems();
-  KxPrint("L:%d items\n", n);
-  KxPrint("L:%d items  (modus x - clear MenuItems)\n", n);
+  KxPrint(run, "L:%d items\n", n);
+  KxPrint(run, "L:%d items  (modus x - clear MenuItems)\n", n);
   emptyMenu(menu);
   for (int32 i = 0; i < pLayList.CountItems(); ++i) {
     const char* name = static_cast<BString*>(pLayList.ItemAt(i))->String();
@@ -169,9 +169,9 @@ void KXWindow::LookDxfLayers(int mode) {
     msg->AddString("LName", name);
     BMenuItem* item = new BMenuItem(name, msg);
     menu->AddItem(item);
-    if (strcmp(name, edmLayer) == 0) {
+    if (strcmp(name, run.cfg.edmLayer) == 0) {
       item->SetMarked(true);
-      KxPrint("%s %p   marked MenuItem\n", name, (void*)item);
+      KxPrint(run, "%s %p   marked MenuItem\n", name, (void*)item);
     }
   }
   if (mode == 1 && menu->CountItems() > 0) fLayerField->ShowPopUpMarker();
@@ -181,23 +181,23 @@ void KXWindow::LookDxfLayers(int mode) {
 void KXWindow::deviceChosen(BMessage* msg) {
   const char* path = nullptr;
   if (msg->FindString("kxPath", &path) != B_OK) return;
-  gDevTarget = path;
-  KxPrint(" > gDevTarget :'%s'\n", path);
-  SetDevSyntax(path);
-  char ext[sizeof mS.Extension];
-  GuiBridge(kxASK_EXTENSION, ext, nullptr, nullptr);
+  run.cfg.gDevTarget = path;
+  KxPrint(run, " > gDevTarget :'%s'\n", path);
+  SetDevSyntax(run, path);
+  char ext[sizeof run.cfg.mS.Extension];
+  GuiBridge(run, kxASK_EXTENSION, ext, nullptr, nullptr);
   fExtension->SetText(ext);
 }
 
 void KXWindow::layerChosen(BMessage* msg) {
   const char* name = nullptr;
   if (msg->FindString("LName", &name) != B_OK) return;
-  KxCopy(edmLayer, sizeof edmLayer, name);
-  KxPrint("edmLayer: '%s'\n", edmLayer);
+  KxCopy(run.cfg.edmLayer, sizeof run.cfg.edmLayer, name);
+  KxPrint(run, "edmLayer: '%s'\n", run.cfg.edmLayer);
   // The layer field is the menu field: the chosen item is marked and shown there.
   BMenu* menu = fLayerField->Menu();
   for (int32 i = 0; i < menu->CountItems(); ++i) {
-    if (strcmp(menu->ItemAt(i)->Label(), edmLayer) == 0) {
+    if (strcmp(menu->ItemAt(i)->Label(), run.cfg.edmLayer) == 0) {
       menu->ItemAt(i)->SetMarked(true);
       break;
     }
@@ -213,7 +213,7 @@ void KXWindow::filesDropped(BMessage* msg) {
     BPath path;
     entry.GetPath(&path);
     const char* p = path.Path() ? path.Path() : "";
-    KxPrint(" > '%s' '%s'\n", ref.name, p);
+    KxPrint(run, " > '%s' '%s'\n", ref.name, p);
     int k = strstr(ref.name, ".dxf") ? 1 : strstr(ref.name, ".DXF") ? 2 : 0;
     // What is refused leaves the chosen drawing as it is, and shown as it is.
     if (k == 0) {
@@ -229,8 +229,8 @@ void KXWindow::filesDropped(BMessage* msg) {
     }
     // Refused before it replaces the chosen drawing: a text file or an empty one is no drawing.
     char reason[256];
-    if (DxfWhyNotADrawing(p, reason, sizeof reason)) {
-      KxPrint(" refused: %s\n", reason);
+    if (DxfWhyNotADrawing(run, p, reason, sizeof reason)) {
+      KxPrint(run, " refused: %s\n", reason);
       if (fParts) fParts->ShowResult((std::string("'") + ref.name + "' refused: " + reason).c_str(), true);
       continue;
     }
@@ -238,15 +238,15 @@ void KXWindow::filesDropped(BMessage* msg) {
     kind = k;
   }
   if (kind != 0) {
-    in_filename = chosen;
+    run.in_filename = chosen;
     LookDxfLayers(0);
-    const char* drawing = in_filename.c_str();
-    DxfOpenDrawing(drawing);
+    const char* drawing = run.in_filename.c_str();
+    DxfOpenDrawing(run, drawing);
     const int err = errno;
-    KxPrint("  INFILE: <%s> ", drawing);
-    if (!i_stream) {
-      KxPrint("open error");
-      forgetDrawing(drawing, DxfOpenRefusal() ? DxfOpenRefusal() : strerror(err));
+    KxPrint(run, "  INFILE: <%s> ", drawing);
+    if (!run.i_stream) {
+      KxPrint(run, "open error");
+      forgetDrawing(drawing, DxfOpenRefusal(run) ? DxfOpenRefusal(run) : strerror(err));
     } else {
       fDxfView->SetText(drawing);
       fMake->SetLabel(getLabel(kxLBL_MAKE));
@@ -258,17 +258,17 @@ void KXWindow::filesDropped(BMessage* msg) {
     }
   }
   fBack->Invalidate();
-  KxPrint(" [%d]\n", kind);
+  KxPrint(run, " [%d]\n", kind);
 }
 
 // The drawing named is the one chosen now, but unreadable: Make stays off, and
 // neither its name nor its layers nor its picture are left of the drawing before.
 void KXWindow::forgetDrawing(std::string path, const char* reason) {
   const std::string line = "'" + path + "' cannot be opened (" + reason + ") - no drawing chosen";
-  KxPrint(" %s\n", line.c_str());
-  in_filename = path;
-  if (i_stream) DxfCloseDrawing();
-  KxResetRun();
+  KxPrint(run, " %s\n", line.c_str());
+  run.in_filename = path;
+  if (run.i_stream) DxfCloseDrawing(run);
+  KxResetRun(run);
   fHaveDrawing = false;
   fMake->SetEnabled(false);
   LookDxfLayers(0);
@@ -279,56 +279,56 @@ void KXWindow::forgetDrawing(std::string path, const char* reason) {
 }
 
 void KXWindow::openSettingsFile() {
-  const char* path = GuiBridgeText(kxASK_SETTINGS_PATH);
-  KxPrint("(BeOS) '%s' \n", path);
-  KxOpenForUser(path);
+  const char* path = GuiBridgeText(run, kxASK_SETTINGS_PATH);
+  KxPrint(run, "(BeOS) '%s' \n", path);
+  KxOpenForUser(run, path);
 }
 
 // The device file as the syntax reader finds it: a short name lies in the devices folder.
 void KXWindow::openDeviceFile() {
-  KxPrint(" >OPEN: '%s'\n", gDevTarget.c_str());
-  const std::string path = DeviceFilePath(gDevTarget.c_str(), "devices/");
-  KxPrint("(BeOS) '%s' \n", path.c_str());
-  KxOpenForUser(path.c_str());
+  KxPrint(run, " >OPEN: '%s'\n", run.cfg.gDevTarget.c_str());
+  const std::string path = DeviceFilePath(run.cfg, run.cfg.gDevTarget.c_str(), "devices/");
+  KxPrint(run, "(BeOS) '%s' \n", path.c_str());
+  KxOpenForUser(run, path.c_str());
 }
 
 void KXWindow::closeStreams() {
-  if (log_stream) {
-    fprintf(log_stream, "\n\n");
-    fflush(log_stream);
-    fclose(log_stream);
+  if (run.log_stream) {
+    fprintf(run.log_stream, "\n\n");
+    fflush(run.log_stream);
+    fclose(run.log_stream);
   } else {
-    KxPrint(" bad LOG_STREAM\n");
+    KxPrint(run, " bad LOG_STREAM\n");
   }
-  log_stream = nullptr;
-  if (i_stream) DxfCloseDrawing();
-  else KxPrint(" bad IN_STREAM\n");
-  i_stream = nullptr;
+  run.log_stream = nullptr;
+  if (run.i_stream) DxfCloseDrawing(run);
+  else KxPrint(run, " bad IN_STREAM\n");
+  run.i_stream = nullptr;
 }
 
 void KXWindow::MakeNwdFile() {
-  KxPrint("\n\n:: MakeNwdFile() \n");
+  KxPrint(run, "\n\n:: MakeNwdFile() \n");
 
-  if (log_stream) fclose(log_stream);
-  const char* log = log_filename.c_str();
-  KxPrint("\n LOGFILE: <%s> ", log);
+  if (run.log_stream) fclose(run.log_stream);
+  const char* log = run.cfg.log_filename.c_str();
+  KxPrint(run, "\n LOGFILE: <%s> ", log);
   // Never over the drawing, never through a link at its name; the run goes on without a log.
   std::string why;
-  if (KxIsDrawing(log))
-    why = "the log '" + log_filename + "' is the drawing itself - not opened, the drawing is left as it is";
-  else log_stream = KxOpenLog(log, &why);
-  if (!log_stream) KxPrint("open error: %s\n", why.c_str());
+  if (KxIsDrawing(run, log))
+    why = "the log '" + run.cfg.log_filename + "' is the drawing itself - not opened, the drawing is left as it is";
+  else run.log_stream = KxOpenLog(log, &why);
+  if (!run.log_stream) KxPrint(run, "open error: %s\n", why.c_str());
 
   // Each Make reads the drawing anew from disk: it may have been changed since the drop.
   int status = kxSTATUS_NO_DRAWING;
-  if (DxfOpenDrawing(in_filename.c_str())) status = KxConvertDrawing();
+  if (DxfOpenDrawing(run, run.in_filename.c_str())) status = KxConvertDrawing(run);
   else {
-    KxPrint("open error\n");
-    KxResetRun();   // the counts and the picture of an earlier Make are not this drawing's
+    KxPrint(run, "open error\n");
+    KxResetRun(run);   // the counts and the picture of an earlier Make are not this drawing's
   }
   closeStreams();
 
-  fDxfView->SetText((in_filename + " (done)").c_str());
+  fDxfView->SetText((run.in_filename + " (done)").c_str());
   // The drawing stays chosen: after a change of layer, device or setting it is made again.
   fMake->SetLabel(getLabel(kxLBL_MAKE));
   refreshMake();
@@ -344,19 +344,19 @@ void KXWindow::showRun(int status) {
   KxDescribeRun(status, &r);
   if (!fParts) return;
   fParts->ShowResult(r.words.c_str(), r.error);
-  fParts->Preview()->ShowProgram(gToolpath);
+  fParts->Preview()->ShowProgram(run.gToolpath);
 }
 
 // The elements of the chosen layer as the conversion reads them, before anything is cut.
 void KXWindow::previewDrawing() {
   if (!fParts || !fHaveDrawing) return;
-  KxResetRun();
-  if (!DxfOpenDrawing(in_filename.c_str())) return;
+  KxResetRun(run);
+  if (!DxfOpenDrawing(run, run.in_filename.c_str())) return;
   // The layer menu is filled already; this reading only sets up the core's layer list.
-  KxLayerNameFn hook = gLayerNameHook;
-  gLayerNameHook = nullptr;
-  int status = KxReadDrawing();
-  gLayerNameHook = hook;
+  KxLayerNameFn hook = run.gLayerNameHook;
+  run.gLayerNameHook = nullptr;
+  int status = KxReadDrawing(run);
+  run.gLayerNameHook = hook;
   if (status != kxSTATUS_OK) return;
   fParts->Preview()->ShowDrawing();
 }

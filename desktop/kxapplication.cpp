@@ -18,19 +18,19 @@ KXApplication::KXApplication() : BApplication("application/KX_BeOS") {
 KXApplication::~KXApplication() {}
 
 void KXApplication::MessageReceived(BMessage* msg) {
-  KxPrint("KX_gui: ");
+  KxPrint(run, "KX_gui: ");
   msg->PrintToStream();
   BApplication::MessageReceived(msg);
 }
 
 int KorvexGuiMain() {
-  KxSetFlavour(kxDESKTOP);
-  KxPrint("-KX_GUI begin-\n");
+  KxSetFlavour(run, kxDESKTOP);
+  KxPrint(run, "-KX_GUI begin-\n");
   KXApplication* app = new KXApplication();
   app->Run();
-  KxPrint("\n-KX_GUI end-\n");
+  KxPrint(run, "\n-KX_GUI end-\n");
   delete app;
-  KxFlushConsole();
+  KxFlushConsole(run);
   return 0;
 }
 

@@ -54,19 +54,19 @@ KXWindow::KXWindow(BRect frame) : BWindow(frame, "KORVEX-GUI", B_DOCUMENT_WINDOW
     BEntry entry(&info.ref);
     BPath path;
     entry.GetPath(&path);
-    KxPrint(" %s (fPath)\n", path.Path());
+    KxPrint(run, " %s (fPath)\n", path.Path());
     BPath parent;
     if (path.GetParent(&parent) == B_OK) {
-      KxPrint(" %s (fPath)\n", parent.Path());
+      KxPrint(run, " %s (fPath)\n", parent.Path());
       folder = std::string(parent.Path()) + "/";
     }
   }
   fProgramFolder = strdup(folder.c_str());
-  fIniPath = folder + ini_filename;
-  KxPrint("GUI-sPath: %s\nGUI-ini_path: %s\n", folder.c_str(), fIniPath.c_str());
+  fIniPath = folder + run.cfg.ini_filename;
+  KxPrint(run, "GUI-sPath: %s\nGUI-ini_path: %s\n", folder.c_str(), fIniPath.c_str());
 
-  SetGlobals(folder.c_str());
-  gLayerNameHook = AddDrawingLayer;
+  SetGlobals(run, folder.c_str());
+  run.gLayerNameHook = AddDrawingLayer;
 
   fPrefs = new Prefs();
   MoveTo(fPrefs->frame.left, fPrefs->frame.top);
@@ -162,7 +162,7 @@ KXWindow::KXWindow(BRect frame) : BWindow(frame, "KORVEX-GUI", B_DOCUMENT_WINDOW
 
   LookForSynFiles();
   SetGuiValues(nullptr);
-  KxPrint("-- StartUp Window-End--\n");
+  KxPrint(run, "-- StartUp Window-End--\n");
   fBack->Invalidate();
   if (gStartDrawing) fParts->OpenDrawing(gStartDrawing);
 }
@@ -185,7 +185,7 @@ void KXWindow::FrameMoved(BPoint where) {
 }
 
 void KXWindow::FrameResized(float, float) {
-  KxPrint("KXWindow FrameResized\n");
+  KxPrint(run, "KXWindow FrameResized\n");
   Frame().PrintToStream();
   if (fBack) fBack->Invalidate();
 }
@@ -194,12 +194,12 @@ void KXWindow::AddOptionalByWinKey(BMessage* msg) {
   int32 mods = 0, key = 0;
   msg->FindInt32("modifiers", &mods);
   msg->FindInt32("key", &key);
-  if ((mods & B_LEFT_OPTION_KEY) || (mods & B_CONTROL_KEY)) KxPrint(".. B_LEFT_OPTION_KEY || B_CONTROL_KEY\n");
+  if ((mods & B_LEFT_OPTION_KEY) || (mods & B_CONTROL_KEY)) KxPrint(run, ".. B_LEFT_OPTION_KEY || B_CONTROL_KEY\n");
   if (key == 102 || key == 103) {
-    KxPrint(" key 102 oder 103 \n");
+    KxPrint(run, " key 102 oder 103 \n");
   } else {
-    KxPrint("use Left-Win-Key ");
-    KxPrint("KState: %ld KKey %ld \n", (long)mods, (long)key);
+    KxPrint(run, "use Left-Win-Key ");
+    KxPrint(run, "KState: %ld KKey %ld \n", (long)mods, (long)key);
   }
 }
 
@@ -219,13 +219,13 @@ void KXWindow::fieldChanged(uint32 code) {
     default: field = fHoleOffset; setAsk = kxSET_HOLE_OFFSET; getAsk = kxASK_HOLE_OFFSET; low = -0.03f; high = 0.03f; format = "%+.3f"; break;
   }
   float value = ConfigFloat(field->Text());
-  KxPrint(" >> float: %.3f \n", value);
+  KxPrint(run, " >> float: %.3f \n", value);
   if (value > low && value < high) {
-    GuiBridge(setAsk, nullptr, &value, nullptr);
+    GuiBridge(run, setAsk, nullptr, &value, nullptr);
     return;
   }
   float inForce = 0;
-  GuiBridge(getAsk, nullptr, &inForce, nullptr);
+  GuiBridge(run, getAsk, nullptr, &inForce, nullptr);
   char text[64];
   snprintf(text, sizeof text, format, inForce);
   field->SetText(text);
@@ -243,35 +243,35 @@ void KXWindow::MessageReceived(BMessage* msg) {
     case kxMSG_OUT_NAME:
       // An empty name would make a file of the extension alone; the name in force stays.
       if (fOutName->Text()[0] == '\0') {
-        fOutName->SetText(data_filename.c_str());
+        fOutName->SetText(run.cfg.data_filename.c_str());
         break;
       }
-      data_filename = fOutName->Text();
-      KxPrint(" new OutFilename: '%s'\n", data_filename.c_str());
+      run.cfg.data_filename = fOutName->Text();
+      KxPrint(run, " new OutFilename: '%s'\n", run.cfg.data_filename.c_str());
       refreshMake();
       break;
     case kxMSG_EXTENSION: {
-      char ext[sizeof mS.Extension];
+      char ext[sizeof run.cfg.mS.Extension];
       KxCopy(ext, sizeof ext, fExtension->Text());
-      GuiBridge(kxSET_EXTENSION, ext, nullptr, nullptr);
+      GuiBridge(run, kxSET_EXTENSION, ext, nullptr, nullptr);
       refreshMake();
       break;
     }
-    case kxMSG_GLOB_INFO: gGlobTextInfo = fGlobInfo->Value(); refreshMake(); break;
-    case kxMSG_DATA_INFO: gDataInfo = fDataInfo->Value(); refreshMake(); break;
-    case kxMSG_REMARK_INFO: gCancelTextInfo = fRemarkInfo->Value(); refreshMake(); break;
-    case kxMSG_OPEN_DATA: OpenDataFile = fOpenData->Value(); refreshMake(); break;
+    case kxMSG_GLOB_INFO: run.cfg.gGlobTextInfo = fGlobInfo->Value(); refreshMake(); break;
+    case kxMSG_DATA_INFO: run.cfg.gDataInfo = fDataInfo->Value(); refreshMake(); break;
+    case kxMSG_REMARK_INFO: run.cfg.gCancelTextInfo = fRemarkInfo->Value(); refreshMake(); break;
+    case kxMSG_OPEN_DATA: run.cfg.OpenDataFile = fOpenData->Value(); refreshMake(); break;
     case kxMSG_AUTO_START: refreshMake(); break;
     case kxMSG_PLATE:
     case kxMSG_PIECE: {
       long mode = fPiece->Value() ? 1 : 0;
-      GuiBridge(kxSET_DATA_MODE, nullptr, nullptr, &mode);
+      GuiBridge(run, kxSET_DATA_MODE, nullptr, nullptr, &mode);
       refreshMake();
       break;
     }
     case kxMSG_OPT_LAYER:
       LookDxfLayers(0);
-      KxCopy(optLayer, sizeof optLayer, fOptLayer->Text());
+      KxCopy(run.cfg.optLayer, sizeof run.cfg.optLayer, fOptLayer->Text());
       LookDxfLayers(1);
       refreshMake();
       previewDrawing();
@@ -281,7 +281,7 @@ void KXWindow::MessageReceived(BMessage* msg) {
     case B_SIMPLE_DATA: filesDropped(msg); break;
     case kxMSG_MAKE: MakeNwdFile(); break;
     case kxMSG_INI_RELOAD:
-      SetGlobals(homepath.c_str());
+      SetGlobals(run, run.cfg.homepath.c_str());
       SetGuiValues(nullptr);
       LookDxfLayers(0);
       refreshMake();
@@ -294,7 +294,7 @@ void KXWindow::MessageReceived(BMessage* msg) {
     case '_MWC': case '_MMV': case '_MDN': case '_MUP': case '_PBL': case '_UKU':
       break;
     default:
-      KxPrint("KX_Window::MessageReceived\n");
+      KxPrint(run, "KX_Window::MessageReceived\n");
       msg->PrintToStream();
       BWindow::MessageReceived(msg);
       break;

@@ -37,39 +37,39 @@ void KxDescribeRun(int status, KxRunResult* r) {
     case kxSTATUS_OK: how = "done"; break;
     case kxSTATUS_NO_DRAWING: how = "the drawing could not be opened"; break;
     case kxSTATUS_NO_PROGRAM:
-      how = gNcWriteFailed == kxNC_ONTO_DRAWING
+      how = run.gNcWriteFailed == kxNC_ONTO_DRAWING
                 ? "the NC program would be the drawing itself - not written, the drawing is left as it is"
                 : "the NC program could not be written";
       break;
     case kxSTATUS_BAD_CONFIG:
       // Which file, and why, as the console's summary says it.
-      how = ConfigRefusal()[0] ? ConfigRefusal() : "a settings, device syntax or technology file could not be used";
+      how = ConfigRefusal(run.cfg)[0] ? ConfigRefusal(run.cfg) : "a settings, device syntax or technology file could not be used";
       break;
     case kxSTATUS_NOTHING_CUT:
-      how = gKonturCounter < 1 ? "nothing to cut: no contour found on the layer"
+      how = run.gKonturCounter < 1 ? "nothing to cut: no contour found on the layer"
                                : "nothing to cut: no contour has a start hole";
       break;
     default: how = "not converted"; break;
   }
   r->status = status;
   r->error = status != kxSTATUS_OK;
-  const bool written = status != kxSTATUS_NO_DRAWING && status != kxSTATUS_NO_PROGRAM && gKonturCounter >= 1;
+  const bool written = status != kxSTATUS_NO_DRAWING && status != kxSTATUS_NO_PROGRAM && run.gKonturCounter >= 1;
   auto count = [](int n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); };
-  r->words = count(gKonturCounter, "contour") + ", " + count(gHolesCounter, "hole") + ", " +
-             count(gBigTrouble, "start hole") + " missing, " + count(gOpenKoCounter, "open contour") + "\n" +
-             (written ? dataPath : std::string("no NC program written")) + "\nstatus " + std::to_string(r->status) +
+  r->words = count(run.gKonturCounter, "contour") + ", " + count(run.gHolesCounter, "hole") + ", " +
+             count(run.gBigTrouble, "start hole") + " missing, " + count(run.gOpenKoCounter, "open contour") + "\n" +
+             (written ? run.dataPath : std::string("no NC program written")) + "\nstatus " + std::to_string(r->status) +
              ": " + how;
 }
 
 void KxDesktopOpener(const char* path) {
-  if (sParts && path && dataPath == path) {
+  if (sParts && path && run.dataPath == path) {
     sParts->ShowProgramText(path);
     return;
   }
   // Everything else goes to the desktop's own opener.
   KxOpenFn keep = gOpenHook;
   gOpenHook = nullptr;
-  KxOpenForUser(path);
+  KxOpenForUser(run, path);
   gOpenHook = keep;
 }
 
@@ -87,10 +87,10 @@ KxDesktopParts::KxDesktopParts(KXWindow* window, QWidget* top, QWidget* back) : 
   connect(fOpen, &QAction::triggered, this, [this] { ChooseDrawing(); });
   QAction* program = file->addAction("Show &NC program");
   program->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-  connect(program, &QAction::triggered, this, [this] { ShowProgramText(dataPath.c_str()); });
+  connect(program, &QAction::triggered, this, [this] { ShowProgramText(run.dataPath.c_str()); });
   QAction* page = file->addAction("Show statistics &page");
   connect(page, &QAction::triggered, this, [] {
-    KxDesktopOpener((homepath + "_results.htm").c_str());
+    KxDesktopOpener((run.cfg.homepath + "_results.htm").c_str());
   });
   file->addSeparator();
   QAction* quit = file->addAction("&Quit");
@@ -104,7 +104,7 @@ KxDesktopParts::KxDesktopParts(KXWindow* window, QWidget* top, QWidget* back) : 
   fAutoStart->setToolTip("AutoStartHoles: every closed contour without a drawn start hole gets one; "
                          "the statistics page lists them to drill");
   connect(fAutoStart, &QAction::toggled, this, [this](bool on) {
-    gAutoStartHoles = on ? 1 : 0;
+    run.cfg.gAutoStartHoles = on ? 1 : 0;
     fWindow->PostMessage(kxMSG_AUTO_START);
   });
   grid->setMenuBar(fMenu);
@@ -149,7 +149,7 @@ void KxDesktopParts::OpenDrawing(const char* path) {
 }
 
 void KxDesktopParts::ChooseDrawing() {
-  QString start = QFileInfo(QString::fromLocal8Bit(in_filename.c_str())).absolutePath();
+  QString start = QFileInfo(QString::fromLocal8Bit(run.in_filename.c_str())).absolutePath();
   QString path = QFileDialog::getOpenFileName(fPreview->window(), "Open drawing", start,
                                               "DXF drawings (*.dxf *.DXF);;All files (*)");
   if (!path.isEmpty()) OpenDrawing(path.toLocal8Bit().constData());
@@ -157,7 +157,7 @@ void KxDesktopParts::ChooseDrawing() {
 
 void KxDesktopParts::ShowSettings() {
   QSignalBlocker quiet(fAutoStart);
-  fAutoStart->setChecked(gAutoStartHoles != 0);
+  fAutoStart->setChecked(run.cfg.gAutoStartHoles != 0);
 }
 
 void KxDesktopParts::ShowResult(const char* text, bool error) {

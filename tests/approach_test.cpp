@@ -17,18 +17,18 @@ struct Case {
 // One call with a fresh feed circle; a refused pair must leave its anchor point alone.
 int probe(long elem, const Case& c, float* al = nullptr) {
   long feed = AddCircle(c.fx, c.fy, 1);
-  elds[feed].ex = elds[feed].ey = -99;
+  TestRun().elds[feed].ex = TestRun().elds[feed].ey = -99;
   float best = c.al;
   ConsoleCapture quiet;
-  int result = ApproachRWPossible(elem, feed, al ? al : &best);
+  int result = ApproachRWPossible(TestRun(), elem, feed, al ? al : &best);
   EXPECT_EQ(result, c.result) << c.fx << "," << c.fy << " best " << c.al;
   if (!c.result) {
-    EXPECT_EQ(elds[feed].ex, -99);
+    EXPECT_EQ(TestRun().elds[feed].ex, -99);
   }
   return result;
 }
 
-const elementdaten& lastFeed() { return elds[eldsCounter - 1]; }
+const elementdaten& lastFeed() { return TestRun().elds[TestRun().eldsCounter - 1]; }
 
 struct Cut {
   float x = -1, y = -1;
@@ -38,11 +38,11 @@ struct Cut {
 // Feed circle at (fx, fy) with split point (px, py); outputs preset to (-1, -1) and 0.
 Cut leadIn(long first, float fx, float fy, float px, float py, int side) {
   long feed = AddCircle(fx, fy, 1);
-  elds[feed].ex = px;
-  elds[feed].ey = py;
-  ktechno.dDLage = side;
+  TestRun().elds[feed].ex = px;
+  TestRun().elds[feed].ey = py;
+  TestRun().cfg.ktechno.dDLage = side;
   Cut c;
-  GetFirstDLagePnt(feed, first, &c.x, &c.y, &c.fS);
+  GetFirstDLagePnt(TestRun(), feed, first, &c.x, &c.y, &c.fS);
   return c;
 }
 
@@ -65,9 +65,9 @@ TEST(Approach, LineNeedsTheFootOnTheSegmentWithinTheAnchorLength) {
   EXPECT_NEAR(lastFeed().ey, 4, 1e-4);
   // The same element twice, a line as feed point, an index outside the table.
   ConsoleCapture cap;
-  EXPECT_EQ(ApproachRWPossible(line, line, &al), 0);
-  EXPECT_EQ(ApproachRWPossible(eldsCounter - 1, line, &al), 0);
-  EXPECT_EQ(ApproachRWPossible(line, 5000, &al), 0);
+  EXPECT_EQ(ApproachRWPossible(TestRun(), line, line, &al), 0);
+  EXPECT_EQ(ApproachRWPossible(TestRun(), TestRun().eldsCounter - 1, line, &al), 0);
+  EXPECT_EQ(ApproachRWPossible(TestRun(), line, 5000, &al), 0);
 }
 
 TEST(Approach, ArcNeedsRadiusSweepAndTheAngleWindow) {
@@ -101,7 +101,7 @@ TEST(LeadIn, OtherSideWordsTheExtensionAndCasesWithoutAnAnswer) {
   Cut c = leadIn(AddLine(0, 0, 0, 10, "$K01"), 3, 5, 0, 5, 40);
   EXPECT_FLOAT_EQ(c.y, 10);
   EXPECT_EQ(c.fS, 0);
-  EXPECT_EQ(ktechno.dDLage, 42);
+  EXPECT_EQ(TestRun().cfg.ktechno.dDLage, 42);
   // A feed point on the line's extension: the end point, with the angles printed as before.
   EXPECT_FLOAT_EQ(leadIn(AddLine(0, 0, 10, 0, "$K01"), 5, 0, 5, 0, 42).x, 10);
   EXPECT_NE(cap.Text().find("added 360 to both Winkel    |masterWinkel: 360.00    DiffWinkel zum FP:360.00\n"),
@@ -110,7 +110,7 @@ TEST(LeadIn, OtherSideWordsTheExtensionAndCasesWithoutAnAnswer) {
   // An arc through 0 degrees with the feed point inside, G41: to its end, counter-clockwise.
   long wrap = AddArc(0, 0, 10, 300, 30, "$K01");
   c = leadIn(wrap, 8, 0, 10, 0, 41);
-  EXPECT_FLOAT_EQ(c.y, elds[wrap].ey);
+  EXPECT_FLOAT_EQ(c.y, TestRun().elds[wrap].ey);
   EXPECT_EQ(c.fS, 3);
   // Feed as far from the centre as the split point: no case, the caller's values stay.
   const float s = 0.7071068f;
@@ -121,9 +121,9 @@ TEST(LeadIn, OtherSideWordsTheExtensionAndCasesWithoutAnAnswer) {
   // Wrong types end the call before anything is changed.
   float x = -1, y = -1;
   int fS = 7;
-  ktechno.dDLage = 40;
-  GetFirstDLagePnt(arc, arc, &x, &y, &fS);
-  GetFirstDLagePnt(eldsCounter - 1, 5000, &x, &y, &fS);
+  TestRun().cfg.ktechno.dDLage = 40;
+  GetFirstDLagePnt(TestRun(), arc, arc, &x, &y, &fS);
+  GetFirstDLagePnt(TestRun(), TestRun().eldsCounter - 1, 5000, &x, &y, &fS);
   EXPECT_EQ(fS, 7);
-  EXPECT_EQ(ktechno.dDLage, 40);
+  EXPECT_EQ(TestRun().cfg.ktechno.dDLage, 40);
 }

@@ -8,9 +8,9 @@
 // A fresh core with the default device words and the reserved records.
 static void Fresh() {
   FreshCore();
-  SetDevSyntax("no-such-device.SYN");
-  ClearElements();
-  for (int i = 0; i < 7; ++i) AddElement(etDELETE, "reserved");
+  SetDevSyntax(TestRun(), "no-such-device.SYN");
+  ClearElements(TestRun());
+  for (int i = 0; i < 7; ++i) AddElement(TestRun(), etDELETE, "reserved");
 }
 
 // A circle (r > 0) or a text record of contour k.
@@ -21,19 +21,19 @@ static long Add(const char* k, float x, float y, float r, const char* text) {
 TEST(AssignHoles, ReferencePointsFromTheContoursHoles) {
   ConsoleCapture cap;
   Fresh();
-  HolesAndTechno();
-  EXPECT_FLOAT_EQ(ktechno.PltX, 2899.9f);
-  EXPECT_FLOAT_EQ(ktechno.KonY, 2999.9f);
+  HolesAndTechno(TestRun());
+  EXPECT_FLOAT_EQ(TestRun().cfg.ktechno.PltX, 2899.9f);
+  EXPECT_FLOAT_EQ(TestRun().cfg.ktechno.KonY, 2999.9f);
 
   // The reference from the feed points is in the die plate's program (G92 X3.000 Y23.000);
   // a used hole circle far right is both points, whatever lies beyond the start marks.
   Fresh();
-  elds[Add("$K01", 6000, 7, 5, nullptr)].used = 1;
-  gKonturCounter = 1;
-  HolesAndTechno();
-  EXPECT_FLOAT_EQ(ktechno.KonX, 6000);
-  EXPECT_FLOAT_EQ(ktechno.KonY, 7);
-  EXPECT_FLOAT_EQ(ktechno.PltX, 6000);
+  TestRun().elds[Add("$K01", 6000, 7, 5, nullptr)].used = 1;
+  TestRun().gKonturCounter = 1;
+  HolesAndTechno(TestRun());
+  EXPECT_FLOAT_EQ(TestRun().cfg.ktechno.KonX, 6000);
+  EXPECT_FLOAT_EQ(TestRun().cfg.ktechno.KonY, 7);
+  EXPECT_FLOAT_EQ(TestRun().cfg.ktechno.PltX, 6000);
 }
 
 TEST(AssignTexts, KeywordTextsGoToTheNearestCircle) {
@@ -45,14 +45,14 @@ TEST(AssignTexts, KeywordTextsGoToTheNearestCircle) {
   struct { float x, y; const char* text; const char* kontur; } texts[] = {
       {14, 1, "A=1.2", "$K02"}, {10, 0, "Q *tie", "$K01"}, {1, 1, "just words", "info"},
       {1, 1, "#DIRECTIVE G92_PIECES", ""}, {9000, 9000, "!NOSTOP", "info"}};
-  long first = eldsCounter;
+  long first = TestRun().eldsCounter;
   for (const auto& t : texts) Add("", t.x, t.y, 0, t.text);
-  gKonturCounter = 2;
-  HolesAndTechno();
-  for (const auto& t : texts) EXPECT_STREQ(elds[first + (&t - texts)].kontur, t.kontur) << t.text;
-  EXPECT_FLOAT_EQ(elds[first + 1].len, 10);  // the tie goes to the first circle
+  TestRun().gKonturCounter = 2;
+  HolesAndTechno(TestRun());
+  for (const auto& t : texts) EXPECT_STREQ(TestRun().elds[first + (&t - texts)].kontur, t.kontur) << t.text;
+  EXPECT_FLOAT_EQ(TestRun().elds[first + 1].len, 10);  // the tie goes to the first circle
   // Every text was still free when the directives ran.
-  EXPECT_EQ(ktechno.G92Mode, 1);
+  EXPECT_EQ(TestRun().cfg.ktechno.G92Mode, 1);
 }
 
 // Star names in the programs: die plate and nc_program_test; here the first word only, at most 32 characters.
@@ -61,7 +61,7 @@ TEST(AssignNames, StarTextNamesTheContour) {
   Fresh();
   Add("$K01", 0, 0, 0, "Q1_A *Stempel links");
   Add("$K02", 0, 0, 0, "*ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
-  EXPECT_EQ(Written([](FILE* f) { GetKonturName("$K01", f); }), " (Stempel)");
-  EXPECT_EQ(Written([](FILE* f) { GetKonturName("$K02", f); }), " (ABCDEFGHIJKLMNOPQRSTUVWXYZ012345)");
-  GetKonturName("$K01", nullptr);
+  EXPECT_EQ(Written([](FILE* f) { GetKonturName(TestRun(), "$K01", f); }), " (Stempel)");
+  EXPECT_EQ(Written([](FILE* f) { GetKonturName(TestRun(), "$K02", f); }), " (ABCDEFGHIJKLMNOPQRSTUVWXYZ012345)");
+  GetKonturName(TestRun(), "$K01", nullptr);
 }

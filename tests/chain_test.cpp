@@ -11,7 +11,7 @@
 
 #include "support/table_rows.h"
 
-static std::string K(long i) { return elds[i].kontur; }
+static std::string K(long i) { return TestRun().elds[i].kontur; }
 
 TEST(Chain, ToleranceBandIsInclusive) {
   for (float gap : {0.002f, 0.0021f}) {
@@ -21,31 +21,31 @@ TEST(Chain, ToleranceBandIsInclusive) {
     AddLine(2, 0, 4, 0);
     CloseTable();
     ConsoleCapture cap;
-    SearchKontur();
+    SearchKontur(TestRun());
     bool joins = gap <= 0.002f;
-    EXPECT_EQ(IsTolLenB2P(0, 0, gap, 0), joins ? 1 : 0);
+    EXPECT_EQ(IsTolLenB2P(TestRun().cfg, 0, 0, gap, 0), joins ? 1 : 0);
     EXPECT_EQ(K(7), joins ? "$K01" : "$ORPHAN");
   }
   ConsoleCapture cap;
-  EXPECT_EQ(IsTolLenBetween(7, 8, 0), 0);
-  EXPECT_EQ(IsTolLenBetween(8, 9, 0), 1);
+  EXPECT_EQ(IsTolLenBetween(TestRun(), 7, 8, 0), 0);
+  EXPECT_EQ(IsTolLenBetween(TestRun(), 8, 9, 0), 1);
 }
 
 TEST(Chain, LargeCirclesBecomeHolesSmallOnesStayFree) {
   StartTable();
   ConsoleCapture cap;
-  long hole = AddCircle(5, 6, 3), grid = AddCircle(0, 0, gStartPosition);
+  long hole = AddCircle(5, 6, 3), grid = AddCircle(0, 0, TestRun().cfg.gStartPosition);
   CloseTable();
-  SearchKontur();
-  EXPECT_EQ(gKonturCounter, 1);
+  SearchKontur(TestRun());
+  EXPECT_EQ(TestRun().gKonturCounter, 1);
   EXPECT_EQ(K(hole), "$K01");
-  EXPECT_EQ(elds[hole].used, 1);
+  EXPECT_EQ(TestRun().elds[hole].used, 1);
   EXPECT_EQ(K(grid), "");
-  EXPECT_EQ(elds[grid].used, 0);
+  EXPECT_EQ(TestRun().elds[grid].used, 0);
   // A full table is not searched.
-  eldsMaximum = eldsCounter;
+  TestRun().eldsMaximum = TestRun().eldsCounter;
   cap.Clear();
-  EXPECT_EQ(SearchKontur(), 0);
+  EXPECT_EQ(SearchKontur(TestRun()), 0);
   EXPECT_EQ(cap.Text(), "-Limit E-");
 }
 
@@ -59,8 +59,8 @@ TEST(Chain, ForksGoToTheLowestIndex) {
   AddLine(20, 0, 30, 0);
   AddLine(30, 0, 40, 0);
   CloseTable();
-  SearchKontur();
-  EXPECT_EQ(gKonturCounter, 2);
+  SearchKontur(TestRun());
+  EXPECT_EQ(TestRun().gKonturCounter, 2);
   EXPECT_EQ(K(low), "$K01");
   EXPECT_EQ(K(spur), "$K02");
 }
@@ -75,8 +75,8 @@ TEST(Chain, PointsJoinTheirContourAndArcsMayTurnTheSearch) {
   long p = AddRecord(etPNT, "", 0, 0), off = AddRecord(etPNT, "", 50, 50);
   AddLine(0, 0, -5, 0);
   CloseTable();
-  SearchKontur();
-  EXPECT_EQ(gKonturCounter, 1);
+  SearchKontur(TestRun());
+  EXPECT_EQ(TestRun().gKonturCounter, 1);
   EXPECT_EQ(K(p), "$K01");
   EXPECT_EQ(K(off), "");
 }

@@ -16,7 +16,7 @@
 #include "geometry/base.h"
 #include "support/support.h"
 
-static std::string RunSettings(const std::string& path) { return Printed([&] { SetGlobals(path.c_str()); }); }
+static std::string RunSettings(const std::string& path) { return Printed([&] { SetGlobals(TestRun(), path.c_str()); }); }
 
 // Writes the settings file of the program folder dir and reads it.
 static std::string WithIni(const TempDir& dir, const std::string& ini) {
@@ -31,18 +31,18 @@ static const char kDefaultBlock[] =
     "   GlobaleTextInfo: '0=No'\tOpenDataFile: '1=Yes'\n"
     "       AddDataInfo: '0=No'\t RemTextInfo: '1=Yes'\n ---Globals end\n";
 
-static std::string ReadDevice(const std::string& name) { return Printed([&] { SetDevSyntax(name.c_str()); }); }
+static std::string ReadDevice(const std::string& name) { return Printed([&] { SetDevSyntax(TestRun(), name.c_str()); }); }
 
 // A reset record in the given flavour with the built-in device words.
 static void FreshTechno(int flavour = kxCONSOLE) {
   FreshCore(flavour);
-  homepath = "/nonexistent/";
+  TestRun().cfg.homepath = "/nonexistent/";
   ConsoleCapture cap;
-  SetDevSyntax("NONE.SYN");
-  SetTechnologie(nullptr, 0);
+  SetDevSyntax(TestRun(), "NONE.SYN");
+  SetTechnologie(TestRun(), nullptr, 0);
 }
 
-static std::string Apply(const std::string& text) { return Printed([&] { SetTechnologie(text.c_str(), 7); }); }
+static std::string Apply(const std::string& text) { return Printed([&] { SetTechnologie(TestRun(), text.c_str(), 7); }); }
 
 // A whole or a decimal field of the record, and its value.
 using Field = std::variant<int*, float*>;
@@ -51,35 +51,35 @@ static double ValueOf(Field f) { return std::visit([](auto* p) { return double(*
 TEST(ConfigSettings, ProgramFolderShippedFileAndAMissingFileLookedForBelowDevices) {
   FreshCore();
   RunSettings("C:\\kx\\korvex.exe");
-  EXPECT_EQ(homepath, "C:\\kx\\");
+  EXPECT_EQ(TestRun().cfg.homepath, "C:\\kx\\");
   // A bare program name: the folder of the running program.
   RunSettings("korvex");
-  EXPECT_TRUE(FileExists(homepath + "korvex_tests"));
+  EXPECT_TRUE(FileExists(TestRun().cfg.homepath + "korvex_tests"));
   FreshCore();
   std::string shipped = RunSettings(SourceDir() + "/korvex");
   EXPECT_TRUE(Has(shipped, "korvex.ini>  OK\n" + std::string(kDefaultBlock))) << shipped;
-  EXPECT_EQ(ini_filename, "korvex.ini");
+  EXPECT_EQ(TestRun().cfg.ini_filename, "korvex.ini");
 
   FreshCore();
   TempDir dir;
   std::string home = dir.Path() + "/";
   std::string out = RunSettings(home + "korvex");
-  EXPECT_EQ(log_filename, home + "_outlog.txt");
+  EXPECT_EQ(TestRun().cfg.log_filename, home + "_outlog.txt");
   EXPECT_TRUE(Has(out, "INI-FILE: <" + home + "devices/korvex.ini> (sec.try) OPEN ERROR! ...using defaults\n" +
                            kDefaultBlock)) << out;
-  EXPECT_EQ(ini_filename, "devices/korvex.ini");
+  EXPECT_EQ(TestRun().cfg.ini_filename, "devices/korvex.ini");
   // The prefix is put before the name once, however often the file is looked for.
   for (int i = 0; i < 3; ++i) RunSettings(home + "korvex");
-  EXPECT_EQ(ini_filename, "devices/korvex.ini");
+  EXPECT_EQ(TestRun().cfg.ini_filename, "devices/korvex.ini");
 
   // The second place is read, and a reload looks there at once.
   FreshCore();
   mkdir(dir.File("devices").c_str(), 0755);
   WriteFile(dir.File("devices/korvex.ini"), "GridRadius: 7\n");
   EXPECT_TRUE(Has(RunSettings(home + "korvex"), "(sec.try) OK\n"));
-  EXPECT_FLOAT_EQ(gStartPosition, 7.0f);
-  EXPECT_FALSE(Has(RunSettings(homepath), "sec.try"));
-  EXPECT_EQ(ini_filename, "devices/korvex.ini");
+  EXPECT_FLOAT_EQ(TestRun().cfg.gStartPosition, 7.0f);
+  EXPECT_FALSE(Has(RunSettings(TestRun().cfg.homepath), "sec.try"));
+  EXPECT_EQ(TestRun().cfg.ini_filename, "devices/korvex.ini");
 }
 
 TEST(ConfigSettings, KeysNumbersQuotedValuesAndTheDesktopsReload) {
@@ -91,42 +91,42 @@ TEST(ConfigSettings, KeysNumbersQuotedValuesAndTheDesktopsReload) {
                                  "DataName: '' later'\nDevTarget: '" + std::string(150, 'D') + "'\n"
                                  "LayerOptN: '" + std::string(30, 'P') + "'\n"
                                  "LayerName: '" + std::string(80, 'L') + "'\n");
-  EXPECT_FLOAT_EQ(gStartPosition, 9.0f);  // the semicolon only counts in the first column
-  EXPECT_FLOAT_EQ(fMinusTol, -0.01f);     // the chaining's band follows the tolerance
-  EXPECT_FLOAT_EQ(gMaxAnkerLen, 6.25f);   // infinity is no number: the value before stays
-  EXPECT_FLOAT_EQ(ktechno.dHole, -0.002f);
+  EXPECT_FLOAT_EQ(TestRun().cfg.gStartPosition, 9.0f);  // the semicolon only counts in the first column
+  EXPECT_FLOAT_EQ(TestRun().cfg.fMinusTol, -0.01f);     // the chaining's band follows the tolerance
+  EXPECT_FLOAT_EQ(TestRun().cfg.gMaxAnkerLen, 6.25f);   // infinity is no number: the value before stays
+  EXPECT_FLOAT_EQ(TestRun().cfg.ktechno.dHole, -0.002f);
   for (const char* line : {"  NextElemToleranz: 0.010\n", "          G92Modus: 'PIECES'\n",
                            "   GlobaleTextInfo: '1=Yes'\tOpenDataFile: '0=No'\n"
                            "       AddDataInfo: '3=Yes'\t RemTextInfo: '0=No'\n"})
     EXPECT_TRUE(Has(out, line)) << line;
-  EXPECT_STREQ(edmLayer, "A");
-  EXPECT_STREQ(fLL[0].Name, "A");  // the main layer enters the layer list
-  EXPECT_EQ(data_filename, "' later");
-  EXPECT_EQ(gDevTarget, std::string(150, 'D'));   // a path, taken whole
+  EXPECT_STREQ(TestRun().cfg.edmLayer, "A");
+  EXPECT_STREQ(TestRun().fLL[0].Name, "A");  // the main layer enters the layer list
+  EXPECT_EQ(TestRun().cfg.data_filename, "' later");
+  EXPECT_EQ(TestRun().cfg.gDevTarget, std::string(150, 'D'));   // a path, taken whole
   // A layer name that does not fit is not cut into another one.
   EXPECT_TRUE(Has(out, "LayerOptN: '" + std::string(30, 'P') + "' is longer than 19 characters - 'EDMX_' kept\n"
                        "LayerName: '" + std::string(80, 'L') + "' is longer than 79 characters - 'A' kept\n")) << out;
-  EXPECT_STREQ(optLayer, "EDMX_");
+  EXPECT_STREQ(TestRun().cfg.optLayer, "EDMX_");
   // The first quote of the line feeds every quoted key on it.
   WithIni(dir, "LayerName: 'M1' LayerOptN: 'O1'\n");
-  EXPECT_STREQ(optLayer, "M1");
+  EXPECT_STREQ(TestRun().cfg.optLayer, "M1");
 
   // The desktop program's reload brings the defaults back but keeps the device and the mode.
   FreshCore(kxDESKTOP);
   WithIni(dir, "GridRadius: 3\nDevTarget: 'OTHER.SYN'\nG92Modus: 1\nDataName: 'p'\n");
-  ktechno.dPE = 99;
+  TestRun().cfg.ktechno.dPE = 99;
   WriteFile(dir.File("korvex.ini"), "; emptied\n");
-  RunSettings(homepath);  // the desktop program reloads with the folder itself
-  EXPECT_EQ(homepath, dir.Path() + "/");
-  EXPECT_FLOAT_EQ(gStartPosition, 2.605f);
-  EXPECT_EQ(data_filename, "_nwd_out");
-  EXPECT_FLOAT_EQ(ktechno.dPE, 30.0f);
-  EXPECT_EQ(gDevTarget, "OTHER.SYN");
-  EXPECT_EQ(ktechno.G92Mode, 1);
+  RunSettings(TestRun().cfg.homepath);  // the desktop program reloads with the folder itself
+  EXPECT_EQ(TestRun().cfg.homepath, dir.Path() + "/");
+  EXPECT_FLOAT_EQ(TestRun().cfg.gStartPosition, 2.605f);
+  EXPECT_EQ(TestRun().cfg.data_filename, "_nwd_out");
+  EXPECT_FLOAT_EQ(TestRun().cfg.ktechno.dPE, 30.0f);
+  EXPECT_EQ(TestRun().cfg.gDevTarget, "OTHER.SYN");
+  EXPECT_EQ(TestRun().cfg.ktechno.G92Mode, 1);
   // A value the window hands over must be a number.
   for (float typed : {0.005f, NAN, INFINITY}) {
-    GuiBridge(kxSET_TOLERANCE, nullptr, &typed, nullptr);
-    EXPECT_FLOAT_EQ(gNpTolerance, 0.005f) << typed;
+    GuiBridge(TestRun(), kxSET_TOLERANCE, nullptr, &typed, nullptr);
+    EXPECT_FLOAT_EQ(TestRun().cfg.gNpTolerance, 0.005f) << typed;
   }
 }
 
@@ -143,28 +143,28 @@ TEST(ConfigSettings, ValuesThatAreNoNumbersKeepTheKeyAndSaySoOnTheConsoleAndInTh
       "G92Modus: '1.5' is no whole number - 0 kept\nAutoStartHoles: 'on' is no whole number - 0 kept\n"
       "RemTextInfo: '' is no whole number - 1 kept\n";
   EXPECT_TRUE(Has(out, std::string(" OK\n") + notes + "\n ---Globals:")) << out;
-  EXPECT_FLOAT_EQ(gStartPosition, 2.605f);
-  EXPECT_FLOAT_EQ(fMinusTol, -0.002f);
-  EXPECT_FLOAT_EQ(gCurveTolerance, kDefaultCurveTolerance);
-  EXPECT_EQ(gDataInfo, 2);   // a sound key on the line of a bad one is taken
-  EXPECT_EQ(OpenDataFile, 1);
+  EXPECT_FLOAT_EQ(TestRun().cfg.gStartPosition, 2.605f);
+  EXPECT_FLOAT_EQ(TestRun().cfg.fMinusTol, -0.002f);
+  EXPECT_FLOAT_EQ(TestRun().cfg.gCurveTolerance, kDefaultCurveTolerance);
+  EXPECT_EQ(TestRun().cfg.gDataInfo, 2);   // a sound key on the line of a bad one is taken
+  EXPECT_EQ(TestRun().cfg.OpenDataFile, 1);
   // Each conversion's log starts with them; a settings file read again forgets them.
-  log_stream = fopen(dir.File("log.txt").c_str(), "w");
-  KxLogSettingNotes();
-  fclose(log_stream);
-  log_stream = nullptr;
+  TestRun().log_stream = fopen(dir.File("log.txt").c_str(), "w");
+  KxLogSettingNotes(TestRun());
+  fclose(TestRun().log_stream);
+  TestRun().log_stream = nullptr;
   EXPECT_EQ(ReadFile(dir.File("log.txt")), notes);
   // A decimal comma ends the number, as it always did; a unit of mm may follow it.
   EXPECT_FALSE(Has(WithIni(dir, "GridRadius: 3,5\nAnchorLength: 2mm\n"), "kept"));
-  EXPECT_FLOAT_EQ(gStartPosition, 3.0f);
-  EXPECT_FLOAT_EQ(gMaxAnkerLen, 2.0f);
+  EXPECT_FLOAT_EQ(TestRun().cfg.gStartPosition, 3.0f);
+  EXPECT_FLOAT_EQ(TestRun().cfg.gMaxAnkerLen, 2.0f);
 }
 
 TEST(ConfigDevice, KeyAndValueRulesWidthsTheNextFileTheBuiltInSyntaxAndThePathRule) {
   FreshCore();
   TempDir dir;
   mkdir(dir.File("devices").c_str(), 0755);
-  homepath = dir.Path() + "/";
+  TestRun().cfg.homepath = dir.Path() + "/";
   WriteFile(dir.File("devices/A.SYN"),
             "$Device \"Test device\"\n"
             "$EOL\n"                               // key without value
@@ -177,19 +177,19 @@ TEST(ConfigDevice, KeyAndValueRulesWidthsTheNextFileTheBuiltInSyntaxAndThePathRu
             "$PrgEnd \"M30 and much more\"\n"      // cut to the field
             "$TechLine \"T O\"\n");
   ReadDevice("A.SYN");
-  const char* fields[][2] = {{mS.Device, "Test device"}, {mS.EOL, "(na)"}, {mS.Extension, ".nc"},
-                             {mS.RemarkOff, "["}, {mS.RemarkOn, ""}, {mS.Header, "<A\nB\rC"},
-                             {mS.Footer, "open to the end"}, {mS.SubJump, "\"P"}, {mS.PrgEnd, "M30 and"}};
+  const char* fields[][2] = {{TestRun().cfg.mS.Device, "Test device"}, {TestRun().cfg.mS.EOL, "(na)"}, {TestRun().cfg.mS.Extension, ".nc"},
+                             {TestRun().cfg.mS.RemarkOff, "["}, {TestRun().cfg.mS.RemarkOn, ""}, {TestRun().cfg.mS.Header, "<A\nB\rC"},
+                             {TestRun().cfg.mS.Footer, "open to the end"}, {TestRun().cfg.mS.SubJump, "\"P"}, {TestRun().cfg.mS.PrgEnd, "M30 and"}};
   for (const auto& field : fields) EXPECT_STREQ(field[0], field[1]);
   WriteFile(dir.File("devices/LONG.SYN"), "$Header \"" + std::string(300, 'h') + "\"\n");
   ReadDevice("LONG.SYN");
-  EXPECT_EQ(std::string(mS.Header), std::string(179, 'h'));
-  EXPECT_STREQ(mS.TechLine, "T O");   // kept from the first file
-  EXPECT_STREQ(mS.Footer, "");        // head and foot belong to each file
+  EXPECT_EQ(std::string(TestRun().cfg.mS.Header), std::string(179, 'h'));
+  EXPECT_STREQ(TestRun().cfg.mS.TechLine, "T O");   // kept from the first file
+  EXPECT_STREQ(TestRun().cfg.mS.Footer, "");        // head and foot belong to each file
   // A missing file installs the built-in syntax; the earlier file's words are gone.
   EXPECT_TRUE(Has(ReadDevice("MAK_EE3.SYN"), "reset/open Error   now set to: [DefaultSyntax]\n"));
-  const char* builtIn[][2] = {{mS.TechFile, "DEFAULT.TCH"}, {mS.MirrorOn, "G71X1Y0"}, {mS.Header, ""},
-                              {mS.Reserv_A, "(na)"}, {mS.TechLine, "RO T H"}};
+  const char* builtIn[][2] = {{TestRun().cfg.mS.TechFile, "DEFAULT.TCH"}, {TestRun().cfg.mS.MirrorOn, "G71X1Y0"}, {TestRun().cfg.mS.Header, ""},
+                              {TestRun().cfg.mS.Reserv_A, "(na)"}, {TestRun().cfg.mS.TechLine, "RO T H"}};
   for (const auto& field : builtIn) EXPECT_STREQ(field[0], field[1]);
   // Names up to thirteen characters are looked up in devices/, longer ones are paths.
   WriteFile(dir.File("devices/ABCDEFGHI.SYN"), "$Device \"thirteen\"\n");
@@ -198,7 +198,7 @@ TEST(ConfigDevice, KeyAndValueRulesWidthsTheNextFileTheBuiltInSyntaxAndThePathRu
   for (auto [name, device] : {std::pair{std::string("ABCDEFGHI.SYN"), "thirteen"},
                               {"ABCDEFGHIJ.SYN", "DefaultSyntax"}, {dir.File("ABCDEFGHIJ.SYN"), "fourteen"}}) {
     ReadDevice(name);
-    EXPECT_STREQ(mS.Device, device) << name;
+    EXPECT_STREQ(TestRun().cfg.mS.Device, device) << name;
   }
 }
 
@@ -206,42 +206,42 @@ TEST(ConfigDevice, KeyAndValueRulesWidthsTheNextFileTheBuiltInSyntaxAndThePathRu
 // refused keyword prints, and the values after each text.
 TEST(ConfigTechno, ResetKeywordsSwitchesCorrectionsAndDirectives) {
   FreshCore();
-  ktechno.dHole = 0.25f;
-  ktechno.G92Mode = 1;
-  ktechno.dROff[3] = 1;
-  KxCopy(moveType, sizeof moveType, "G00");
-  SetTechnologie(nullptr, 0);
-  const std::pair<Field, double> values[] = {{&ktechno.dReg, 1}, {&ktechno.dDLage, 42}, {&ktechno.dQuali, 1},
-      {&ktechno.dKLage, 52}, {&ktechno.dROff[0], 0.25}, {&ktechno.dROff[3], 0}, {&ktechno.G92Mode, 1}};
+  TestRun().cfg.ktechno.dHole = 0.25f;
+  TestRun().cfg.ktechno.G92Mode = 1;
+  TestRun().cfg.ktechno.dROff[3] = 1;
+  KxCopy(TestRun().moveType, sizeof TestRun().moveType, "G00");
+  SetTechnologie(TestRun(), nullptr, 0);
+  const std::pair<Field, double> values[] = {{&TestRun().cfg.ktechno.dReg, 1}, {&TestRun().cfg.ktechno.dDLage, 42}, {&TestRun().cfg.ktechno.dQuali, 1},
+      {&TestRun().cfg.ktechno.dKLage, 52}, {&TestRun().cfg.ktechno.dROff[0], 0.25}, {&TestRun().cfg.ktechno.dROff[3], 0}, {&TestRun().cfg.ktechno.G92Mode, 1}};
   for (const auto& v : values) EXPECT_FLOAT_EQ(ValueOf(v.first), v.second) << "value " << &v - values;
-  EXPECT_STREQ(moveType, "G01");
+  EXPECT_STREQ(TestRun().moveType, "G01");
   Apply("plain note Q3 'G41'");   // no keyword
-  EXPECT_EQ(ktechno.modif, 0);
+  EXPECT_EQ(TestRun().cfg.ktechno.modif, 0);
 
   struct Value { Field field; double want; };
   // fresh: a reset record in that flavour first (-1 goes on with the record as it is).
   // refused: the whole console text of a text with a refused keyword ("oops"), "" where none is refused.
   const struct { int fresh; const char* text; const char* refused; std::vector<Value> values; } steps[] = {
-      {kxCONSOLE, "CQ=7", "[Quality][oops]\n", {{&ktechno.dQuali, 1}}},
-      {-1, "CQ=4", "", {{&ktechno.dQuali, 4}}},
-      {-1, "A=10.5", "", {{&ktechno.dkonik, 10.5}}},
-      {-1, "A=10.6", "[Angle][Ang. oops]\n", {{&ktechno.dkonik, 0}}},
-      {-1, "R=9 OF=0.1", "[Register][Reg. oops][Offset]\n", {{&ktechno.dROff[2], 0.1}}},
-      {-1, "OF=0.3 R=3", "", {{&ktechno.dROff[3], 0}}},   // an offset before the register is not applied
-      {kxDESKTOP, "A=11 R=1", "[Angle][oops][Register][oops]\n", {{&ktechno.dReg, 2}}},
+      {kxCONSOLE, "CQ=7", "[Quality][oops]\n", {{&TestRun().cfg.ktechno.dQuali, 1}}},
+      {-1, "CQ=4", "", {{&TestRun().cfg.ktechno.dQuali, 4}}},
+      {-1, "A=10.5", "", {{&TestRun().cfg.ktechno.dkonik, 10.5}}},
+      {-1, "A=10.6", "[Angle][Ang. oops]\n", {{&TestRun().cfg.ktechno.dkonik, 0}}},
+      {-1, "R=9 OF=0.1", "[Register][Reg. oops][Offset]\n", {{&TestRun().cfg.ktechno.dROff[2], 0.1}}},
+      {-1, "OF=0.3 R=3", "", {{&TestRun().cfg.ktechno.dROff[3], 0}}},   // an offset before the register is not applied
+      {kxDESKTOP, "A=11 R=1", "[Angle][oops][Register][oops]\n", {{&TestRun().cfg.ktechno.dReg, 2}}},
       // The console program ignores 'G41'; ROUGH= does not count as a change.
       {kxCONSOLE, "!NOFEED !NOSTOP !NOCUT 'G41' ROT=12.5 ROUGH=0.02", "",
-       {{&ktechno.NoFeed, 1}, {&ktechno.NoStop, 1}, {&ktechno.NoCut, 1}, {&ktechno.HatRotation, 1},
-        {&ktechno.dRotate, 12.5}, {&ktechno.dDLage, 42}, {&ktechno.RoughOff, 0.02}, {&ktechno.modif, 4}}},
-      {-1, "PE=40 HE=20 OE=41", "", {{&ktechno.dHE, 20}, {&ktechno.dOE, 41}}},
-      {-1, "PE=40", "", {{&ktechno.HatKonik, 1}, {&ktechno.dkonik, 0.0002}}},
-      {kxDESKTOP, "'G41' !NOSTOP", "", {{&ktechno.dDLage, 41}}},
+       {{&TestRun().cfg.ktechno.NoFeed, 1}, {&TestRun().cfg.ktechno.NoStop, 1}, {&TestRun().cfg.ktechno.NoCut, 1}, {&TestRun().cfg.ktechno.HatRotation, 1},
+        {&TestRun().cfg.ktechno.dRotate, 12.5}, {&TestRun().cfg.ktechno.dDLage, 42}, {&TestRun().cfg.ktechno.RoughOff, 0.02}, {&TestRun().cfg.ktechno.modif, 4}}},
+      {-1, "PE=40 HE=20 OE=41", "", {{&TestRun().cfg.ktechno.dHE, 20}, {&TestRun().cfg.ktechno.dOE, 41}}},
+      {-1, "PE=40", "", {{&TestRun().cfg.ktechno.HatKonik, 1}, {&TestRun().cfg.ktechno.dkonik, 0.0002}}},
+      {kxDESKTOP, "'G41' !NOSTOP", "", {{&TestRun().cfg.ktechno.dDLage, 41}}},
       {kxDESKTOP, "#DIRECTIVE G92_ALL_SEPARAT G92_PLATE HE=9 OE=8", "",
-       {{&ktechno.G92Mode, 0}, {&ktechno.dHE, 9}, {&ktechno.dOE, 8}}},
-      {-1, "#DIRECTIVE G92_ALL_SAME G92_PIECES", "", {{&ktechno.G92Mode, 1}}},
-      {-1, "#DIRECTIVE", "", {{&ktechno.G92Mode, 0}}},
+       {{&TestRun().cfg.ktechno.G92Mode, 0}, {&TestRun().cfg.ktechno.dHE, 9}, {&TestRun().cfg.ktechno.dOE, 8}}},
+      {-1, "#DIRECTIVE G92_ALL_SAME G92_PIECES", "", {{&TestRun().cfg.ktechno.G92Mode, 1}}},
+      {-1, "#DIRECTIVE", "", {{&TestRun().cfg.ktechno.G92Mode, 0}}},
       // PE= raises the taper in both readings of the text.
-      {kxCONSOLE, "#DIRECTIVE G92_PIECES PE=50 *Plate 7", "", {{&ktechno.G92Mode, 1}, {&ktechno.dkonik, 0.0002}}},
+      {kxCONSOLE, "#DIRECTIVE G92_PIECES PE=50 *Plate 7", "", {{&TestRun().cfg.ktechno.G92Mode, 1}, {&TestRun().cfg.ktechno.dkonik, 0.0002}}},
   };
   for (const auto& s : steps) {
     if (s.fresh >= 0) FreshTechno(s.fresh);
@@ -249,12 +249,12 @@ TEST(ConfigTechno, ResetKeywordsSwitchesCorrectionsAndDirectives) {
     EXPECT_EQ(Has(printed, "oops") ? printed : "", s.refused) << s.text;
     for (const Value& v : s.values) EXPECT_NEAR(ValueOf(v.field), v.want, 1e-6) << s.text << " #" << &v - &s.values[0];
   }
-  EXPECT_STREQ(ktechno.dInfo, "Plate 7");   // the directive's star text, and the text's first word
-  EXPECT_STREQ(ktechno.sInfo, "Plate");
+  EXPECT_STREQ(TestRun().cfg.ktechno.dInfo, "Plate 7");   // the directive's star text, and the text's first word
+  EXPECT_STREQ(TestRun().cfg.ktechno.sInfo, "Plate");
   Apply("*Die plate left side");   // a star text keeps its first two words, cut to the field
-  EXPECT_STREQ(ktechno.sInfo, "Die plate");
+  EXPECT_STREQ(TestRun().cfg.ktechno.sInfo, "Die plate");
   Apply("*" + std::string(60, 'n'));
-  EXPECT_EQ(std::string(ktechno.sInfo), std::string(38, 'n'));
+  EXPECT_EQ(std::string(TestRun().cfg.ktechno.sInfo), std::string(38, 'n'));
 }
 
 TEST(ConfigTechno, TechnologyCodesReadTheFile) {
@@ -269,37 +269,37 @@ TEST(ConfigTechno, TechnologyCodesReadTheFile) {
             "Q9_X_2*EE2*0.3*\n"                   // fewer stars
             "Q9_X_4*LONGNAME12*0.4*5*6.5* _A*\n"  // _4 wins over _A
             "Q9_X_3*BAD*1*1*1*\nQ9_X_3*E3*\n");   // the later line replaces the whole entry
-  KxCopy(mS.TechFile, sizeof mS.TechFile, dir.File("tech.tch").c_str());
+  KxCopy(TestRun().cfg.mS.TechFile, sizeof TestRun().cfg.mS.TechFile, dir.File("tech.tch").c_str());
   Apply("Q2_AB C");
-  EXPECT_EQ(ktechno.dQuali, 2);
-  EXPECT_STREQ(eTD[1].nwd, "#0.125 E1 H");
-  EXPECT_STREQ(eTD[2].nwd, "#0.100 E2 H");
-  EXPECT_STREQ(eTD[0].nwd, "(-missing-TechData- Q2_AB C)");
+  EXPECT_EQ(TestRun().cfg.ktechno.dQuali, 2);
+  EXPECT_STREQ(TestRun().cfg.eTD[1].nwd, "#0.125 E1 H");
+  EXPECT_STREQ(TestRun().cfg.eTD[2].nwd, "#0.100 E2 H");
+  EXPECT_STREQ(TestRun().cfg.eTD[0].nwd, "(-missing-TechData- Q2_AB C)");
   Apply("#DIRECTIVE Q5_AB");   // a quality above 4 falls back to 1
-  EXPECT_EQ(ktechno.dQuali, 1);
+  EXPECT_EQ(TestRun().cfg.ktechno.dQuali, 1);
 
-  KxCopy(mS.TechLine, sizeof mS.TechLine, "R|O|T|V|S|x");
-  KxCopy(mS.VReg, sizeof mS.VReg, "@");
+  KxCopy(TestRun().cfg.mS.TechLine, sizeof TestRun().cfg.mS.TechLine, "R|O|T|V|S|x");
+  KxCopy(TestRun().cfg.mS.VReg, sizeof TestRun().cfg.mS.VReg, "@");
   ConsoleCapture cap;
-  SetTechData("Q9_X");
-  const char* texts[][2] = {{eTD[0].nwd, "@|0.500|NA|1|1.0|x"}, {eTD[1].nwd, "@|0.200|E1|3|3.0|x"},
-                            {eTD[1].eTLine, "Q9_X_1"}, {eTD[2].eTechn, "EE2"},
-                            {eTD[2].nwd, "(-missing-TechData- Q9_X)"}, {eTD[4].nwd, "@|0.400|LONGNAME1|5|6.5|x"}};
+  SetTechData(TestRun(), "Q9_X");
+  const char* texts[][2] = {{TestRun().cfg.eTD[0].nwd, "@|0.500|NA|1|1.0|x"}, {TestRun().cfg.eTD[1].nwd, "@|0.200|E1|3|3.0|x"},
+                            {TestRun().cfg.eTD[1].eTLine, "Q9_X_1"}, {TestRun().cfg.eTD[2].eTechn, "EE2"},
+                            {TestRun().cfg.eTD[2].nwd, "(-missing-TechData- Q9_X)"}, {TestRun().cfg.eTD[4].nwd, "@|0.400|LONGNAME1|5|6.5|x"}};
   for (const auto& t : texts) EXPECT_STREQ(t[0], t[1]);
-  EXPECT_EQ(eTD[2].ist, 0);
-  EXPECT_FLOAT_EQ(eTD[2].Oft, 0.3f);
-  EXPECT_EQ(eTD[3].ist, 0);
-  EXPECT_EQ(eTD[3].Verz, 0);
+  EXPECT_EQ(TestRun().cfg.eTD[2].ist, 0);
+  EXPECT_FLOAT_EQ(TestRun().cfg.eTD[2].Oft, 0.3f);
+  EXPECT_EQ(TestRun().cfg.eTD[3].ist, 0);
+  EXPECT_EQ(TestRun().cfg.eTD[3].Verz, 0);
 
-  SetTechData("reset");
-  for (const auto& e : eTD) EXPECT_STREQ(e.nwd, "(-missing-TechData- reset)");
+  SetTechData(TestRun(), "reset");
+  for (const auto& e : TestRun().cfg.eTD) EXPECT_STREQ(e.nwd, "(-missing-TechData- reset)");
   // A missing file: said on the console and in the log.
-  KxCopy(mS.TechFile, sizeof mS.TechFile, "/nonexistent/tech.tch");
-  log_stream = fopen(dir.File("log").c_str(), "w");
+  KxCopy(TestRun().cfg.mS.TechFile, sizeof TestRun().cfg.mS.TechFile, "/nonexistent/tech.tch");
+  TestRun().log_stream = fopen(dir.File("log").c_str(), "w");
   cap.Clear();
-  SetTechData("Q1_Z");
-  fclose(log_stream);
-  log_stream = nullptr;
+  SetTechData(TestRun(), "Q1_Z");
+  fclose(TestRun().log_stream);
+  TestRun().log_stream = nullptr;
   EXPECT_EQ(cap.Text(), "  -open Error\n");
   EXPECT_EQ(ReadFile(dir.File("log")), "\n\tSetTechData 'Q1_Z'(err '/nonexistent/tech.tch' )");
 }

@@ -196,8 +196,8 @@ TEST(Corpus, EveryDrawingConvertsIntoASoundProgramAndItsPicture) {
       FreshCore();
       ConsoleCapture quiet;
       EXPECT_TRUE(RunDxfPasses(d.path));
-      EXPECT_EQ(acad_IntVers, d.version);
-      EXPECT_EQ(gMaxELemBarrier, 0);
+      EXPECT_EQ(TestRun().acad_IntVers, d.version);
+      EXPECT_EQ(TestRun().gMaxELemBarrier, 0);
     }
     const bool diePlate = d.name == "die_plate.dxf";
     Conversion r = ConvertFile(d.path, d.layer, diePlate ? "AddDataInfo: 0\n" : "");

@@ -76,8 +76,8 @@ std::vector<Shape> Leaf(const Tf& t) {
 
 std::vector<Shape> Placed() {
   std::vector<Shape> got;
-  for (long i = 7; i < eldsCounter; ++i)
-    if (elds[i].type == etLINE || elds[i].type == etARC || elds[i].type == etCIR) got.push_back(FromRecord(elds[i]));
+  for (long i = 7; i < TestRun().eldsCounter; ++i)
+    if (TestRun().elds[i].type == etLINE || TestRun().elds[i].type == etARC || TestRun().elds[i].type == etCIR) got.push_back(FromRecord(TestRun().elds[i]));
   return got;
 }
 
@@ -369,16 +369,16 @@ TEST(DxfBlocks, ManyBlocksAndBigArraysArePlacedWhole) {
   for (int b = 0; b < 4500; ++b) d.Block("B" + std::to_string(b)).Polyline("0", square).EndBlock();
   d.Insert("DXF_MAIN", "B4499", 0, 0, 1, 1, 0, 80, 80, 20, 20).Insert("DXF_MAIN", "B0", -50, -50);
   PassText(d.Str());
-  EXPECT_EQ(gMaxELemBarrier, 0);
+  EXPECT_EQ(TestRun().gMaxELemBarrier, 0);
   EXPECT_EQ(RecordsOfType(etLINE), 80 * 80 * 4 + 4);
-  EXPECT_EQ(elds[eldsCounter - 1].sx, -50.0f);
+  EXPECT_EQ(TestRun().elds[TestRun().eldsCounter - 1].sx, -50.0f);
 }
 
 // A curve that needs more arcs than the first scratch buffer holds is cut whole, as
 // a drawn one and as one placed from a block enlarged unevenly.
 TEST(DxfCurves, CurvesOfThousandsOfArcsAreKept) {
   FreshCore();
-  gCurveTolerance = 0.00001f;
+  TestRun().cfg.gCurveTolerance = 0.00001f;
   DxfText d("AC1015");
   d.Layer("DXF_MAIN").Ellipse("DXF_MAIN", 0, 0, 200000, 0, 0.3, 0, 2 * M_PI);
   d.Block("C").Circle("0", 0, 0, 1).EndBlock().Insert("DXF_MAIN", "C", 0, 0, 200000, 60000);
@@ -386,7 +386,7 @@ TEST(DxfCurves, CurvesOfThousandsOfArcsAreKept) {
   ConsoleCapture quiet;
   RunDxfText(dir.Path(), d.Str());
   EXPECT_GT(RecordsOfType(etARC), 2 * 4096);
-  EXPECT_EQ(gMaxELemBarrier, 0);
+  EXPECT_EQ(TestRun().gMaxELemBarrier, 0);
 }
 
 // Hostile drawings end quickly and within the table: a block inserting itself,
@@ -401,8 +401,8 @@ TEST(DxfBlocks, HostileInsertsAndCurvesEndWithinTheTable) {
       .Ellipse("DXF_MAIN", 0, 0, 5, 0, 0.5, 1e20, 1e20 + 1)
       .Spline("DXF_MAIN", 3, {0, 0, 0, 0, 1e300, 1e300, 1e300, 1e300}, {{0, 0}, {1, 1}, {2, 0}, {3, 1}});
   const std::string log = PassLog(d.Str());
-  EXPECT_TRUE(Has(log, "INSERT: placing stopped, the inserts nest into too many copies")) << eldsCounter;
-  EXPECT_LE(eldsCounter, 5000000) << eldsCounter;
+  EXPECT_TRUE(Has(log, "INSERT: placing stopped, the inserts nest into too many copies")) << TestRun().eldsCounter;
+  EXPECT_LE(TestRun().eldsCounter, 5000000) << TestRun().eldsCounter;
 }
 
 TEST(Curves, EllipsesFullPartialAndTurnedStayWithinTheTolerance) {

@@ -42,12 +42,12 @@ static Lines Read(const char* const* words = nullptr, int count = 0) {
   Lines out;
   char buf[kDxfLineSize];
   int k = 0;
-  while (words ? (k = DxfFindLine(buf, words, count)) >= 0 : DxfReadLine(buf)) {
+  while (words ? (k = DxfFindLine(TestRun(), buf, words, count)) >= 0 : DxfReadLine(TestRun(), buf)) {
     out.push_back(words ? std::to_string(k) + ":" + buf : std::string(buf));
-    if (words && DxfReadLine(buf)) out.back() += "|" + std::string(buf);
+    if (words && DxfReadLine(TestRun(), buf)) out.back() += "|" + std::string(buf);
   }
   EXPECT_STREQ(buf, "");  // the end leaves an empty line behind
-  EXPECT_FALSE(DxfReadLine(buf));
+  EXPECT_FALSE(DxfReadLine(TestRun(), buf));
   return out;
 }
 
@@ -74,12 +74,12 @@ static void ExpectSameMixedSteps(const Lines& want, unsigned seed, const std::st
   char buf[kDxfLineSize];
   for (int step = 0; step < 400; ++step) {
     if (rng() % 3 == 0) {
-      const bool got = DxfReadLine(buf);
+      const bool got = DxfReadLine(TestRun(), buf);
       ASSERT_EQ(got ? buf : "(end)", next < want.size() ? want[next++] : "(end)") << what << " step " << step;
       continue;
     }
     int count = 1 + (int)(rng() % 6);
-    int k = DxfFindLine(buf, words, count);
+    int k = DxfFindLine(TestRun(), buf, words, count);
     int expect = -1;
     for (; next < want.size() && expect < 0; ++next)
       for (int w = 0; w < count && expect < 0; ++w)
@@ -106,29 +106,29 @@ static void ExpectSameLines(const std::string& path, const std::string& what,
   static const char* const single[] = {"LAYER", "aB", "LINE", "  0"};
   for (int window : windows) {
     const std::string how = what + (window ? " (small window)" : "");
-    const int was = DxfSetWindowSize(window);
-    ASSERT_EQ(DxfOpenDrawing(path.c_str()), 1) << how;
+    const int was = DxfSetWindowSize(TestRun(), window);
+    ASSERT_EQ(DxfOpenDrawing(TestRun(), path.c_str()), 1) << how;
     EXPECT_EQ(Read(), want) << how;
     for (int width : {512, 256, 128}) {
       const std::string sieve = how + " (" + std::to_string(width) + "-bit sieve)";
-      const int wasWidth = DxfSetSieveWidth(width);
+      const int wasWidth = DxfSetSieveWidth(TestRun(), width);
       const unsigned seed = (unsigned)width / 128u + 8u * (unsigned)(window != 0);
       const std::pair<const char* const*, int> searches[] = {
           {nullptr, 0}, {stepwise, 7}, {sieved, 7}, {many, 15}, {&single[seed % 4], 1},
           {&single[(seed + 1) % 4], 1}};
       for (const auto& [words, count] : searches) {
-        ASSERT_EQ(DxfRewindDrawing(), 1) << sieve;
+        ASSERT_EQ(DxfRewindDrawing(TestRun()), 1) << sieve;
         EXPECT_EQ(Read(words, count), Wanted(want, words, count))
             << sieve << " " << (words ? words[0] : "rewound");
       }
-      ASSERT_EQ(DxfRewindDrawing(), 1) << sieve;
+      ASSERT_EQ(DxfRewindDrawing(TestRun()), 1) << sieve;
       ExpectSameMixedSteps(want, seed, sieve + " (mixed, seed " + std::to_string(seed) + ")");
-      DxfSetSieveWidth(wasWidth);
+      DxfSetSieveWidth(TestRun(), wasWidth);
     }
     ASSERT_TRUE(OpenDrawing(path)) << how;
     EXPECT_EQ(Read(), want) << how << " (plain stream)";
-    DxfCloseDrawing();
-    DxfSetWindowSize(was);
+    DxfCloseDrawing(TestRun());
+    DxfSetWindowSize(TestRun(), was);
   }
 }
 
@@ -223,7 +223,7 @@ TEST(DxfReader, StreamsOpenedElsewhereAreFollowed) {
   // Closed and opened again in the middle of a pass (the stream may come back at
   // the same address): the new stream starts at its first line.
   ASSERT_TRUE(OpenDrawing(d.File("a.dxf")));
-  ASSERT_TRUE(DxfReadLine(buf));
+  ASSERT_TRUE(DxfReadLine(TestRun(), buf));
   EXPECT_STREQ(buf, "A1");
   ASSERT_TRUE(OpenDrawing(d.File("a.dxf")));
   EXPECT_EQ(Read(), a);
@@ -232,23 +232,23 @@ TEST(DxfReader, StreamsOpenedElsewhereAreFollowed) {
   // A stream partly read by fgets goes on from where it stands; a rewind by the
   // reader or by anyone else goes back to the file's first line.
   ASSERT_TRUE(OpenDrawing(d.File("a.dxf")));
-  ASSERT_TRUE(fgets(buf, kDxfLineSize, i_stream));
+  ASSERT_TRUE(fgets(buf, kDxfLineSize, TestRun().i_stream));
   EXPECT_EQ(Read(), (Lines{"A2", "A3"}));
-  ASSERT_EQ(DxfRewindDrawing(), 1);
+  ASSERT_EQ(DxfRewindDrawing(TestRun()), 1);
   EXPECT_EQ(Read(), a);
-  rewind(i_stream);
+  rewind(TestRun().i_stream);
   EXPECT_EQ(Read(), a);
   // No stream: nothing to read, nothing to rewind; a missing file does not open.
-  DxfCloseDrawing();
-  EXPECT_EQ(i_stream, nullptr);
-  EXPECT_FALSE(DxfReadLine(buf));
-  EXPECT_FALSE(DxfReadLine(nullptr));
+  DxfCloseDrawing(TestRun());
+  EXPECT_EQ(TestRun().i_stream, nullptr);
+  EXPECT_FALSE(DxfReadLine(TestRun(), buf));
+  EXPECT_FALSE(DxfReadLine(TestRun(), nullptr));
   static const char* const line[] = {"LINE"};
-  EXPECT_EQ(DxfFindLine(buf, line, 1), -1);
-  EXPECT_EQ(DxfFindLine(nullptr, line, 1), -1);
-  EXPECT_EQ(DxfRewindDrawing(), 0);
-  EXPECT_EQ(DxfOpenDrawing(d.File("missing.dxf").c_str()), 0);
-  EXPECT_EQ(i_stream, nullptr);
+  EXPECT_EQ(DxfFindLine(TestRun(), buf, line, 1), -1);
+  EXPECT_EQ(DxfFindLine(TestRun(), nullptr, line, 1), -1);
+  EXPECT_EQ(DxfRewindDrawing(TestRun()), 0);
+  EXPECT_EQ(DxfOpenDrawing(TestRun(), d.File("missing.dxf").c_str()), 0);
+  EXPECT_EQ(TestRun().i_stream, nullptr);
   // A drawing on a pipe is read once from the pipe and kept in a temporary file,
   // so that every pass can read it from its first line.
   int fds[2];
@@ -256,17 +256,17 @@ TEST(DxfReader, StreamsOpenedElsewhereAreFollowed) {
   std::string text = "  0\nSECTION\r\n" + Repeat('p', 300) + "\nLINE\n";
   ASSERT_EQ(write(fds[1], text.data(), text.size()), (ssize_t)text.size());
   close(fds[1]);
-  i_stream = fdopen(fds[0], "r");
-  ASSERT_NE(i_stream, nullptr);
+  TestRun().i_stream = fdopen(fds[0], "r");
+  ASSERT_NE(TestRun().i_stream, nullptr);
   const Lines want = {"  0", "SECTION", Repeat('p', 254), "LINE"};
   EXPECT_EQ(Read(), want);
-  ASSERT_EQ(DxfRewindDrawing(), 1);
+  ASSERT_EQ(DxfRewindDrawing(TestRun()), 1);
   EXPECT_EQ(Read(), want);
-  ASSERT_EQ(DxfRewindDrawing(), 1);
-  EXPECT_EQ(DxfFindLine(buf, line, 1), 0);
-  EXPECT_EQ(DxfFindLine(buf, line, 0), -1);
-  EXPECT_FALSE(DxfReadLine(buf));
-  DxfCloseDrawing();
+  ASSERT_EQ(DxfRewindDrawing(TestRun()), 1);
+  EXPECT_EQ(DxfFindLine(TestRun(), buf, line, 1), 0);
+  EXPECT_EQ(DxfFindLine(TestRun(), buf, line, 0), -1);
+  EXPECT_FALSE(DxfReadLine(TestRun(), buf));
+  DxfCloseDrawing(TestRun());
 }
 
 // Window borders fall inside whatever the drawing holds there. With the smallest
@@ -309,7 +309,7 @@ TEST(DxfReader, ForeignEntityHeadsArePassedUpToTheirLayer) {
       {"1A\n  8\n" + Repeat('o', 253) + "\n", 3},
   };
   constexpr int kWindowBytes = 512;
-  int was = DxfSetWindowSize(kWindowBytes);
+  int was = DxfSetWindowSize(TestRun(), kWindowBytes);
   static const char* const kLine[] = {"LINE"};
   auto refused = [](const char* layer, size_t n) { return n != 8 || strcmp(layer, "DXF_MAIN") != 0; };
   for (const auto& [head, passed] : heads) {
@@ -320,21 +320,21 @@ TEST(DxfReader, ForeignEntityHeadsArePassedUpToTheirLayer) {
       const Lines want = ReferenceLines(path);
       const long code = std::find(want.begin(), want.end(), "LINE") - want.begin() + 1;  // the line "  5"
       std::string what = "head " + head.substr(0, 12) + " at " + std::to_string(at);
-      ASSERT_EQ(DxfOpenDrawing(path.c_str()), 1);
+      ASSERT_EQ(DxfOpenDrawing(TestRun(), path.c_str()), 1);
       char buf[kDxfLineSize];
-      ASSERT_EQ(DxfFindLine(buf, kLine, 1), 0) << what;
-      ASSERT_TRUE(DxfReadLine(buf)) << what;
-      int got = DxfPassForeignHead(DxfCode(buf), refused);
+      ASSERT_EQ(DxfFindLine(TestRun(), buf, kLine, 1), 0) << what;
+      ASSERT_TRUE(DxfReadLine(TestRun(), buf)) << what;
+      int got = DxfPassForeignHead(TestRun(), DxfCode(buf), refused);
       EXPECT_TRUE(got == 0 || passed >= 0) << what;
       passes += got;
       Lines rest(want.begin() + code + 1 + (got ? passed : 0), want.end());
       EXPECT_EQ(Read(), rest) << what;
-      DxfCloseDrawing();
+      DxfCloseDrawing(TestRun());
     }
     // Only heads across the window's end are left to the line reading.
     EXPECT_GT(passes, passed >= 0 ? kWindowBytes / 2 : -1) << head;
   }
-  DxfSetWindowSize(was);
+  DxfSetWindowSize(TestRun(), was);
 }
 
 // The entity pass takes a group code where the line lies: blanks or tabs around
@@ -349,16 +349,16 @@ TEST(DxfReader, GroupCodesAreReadInPlace) {
   };
   for (const char* end : {"\n", "\r\n"}) {
     for (int window : {512, 0}) {
-      int was = DxfSetWindowSize(window);
+      int was = DxfSetWindowSize(TestRun(), window);
       std::string text;
       for (int i = 0; i < 40; ++i)
         for (const auto& line : lines) text += line.first + end;
       WriteFile(d.File("codes.dxf"), text);
-      ASSERT_EQ(DxfOpenDrawing(d.File("codes.dxf").c_str()), 1);
+      ASSERT_EQ(DxfOpenDrawing(TestRun(), d.File("codes.dxf").c_str()), 1);
       for (int i = 0; i < 40; ++i) {
         for (const auto& [line, want] : lines) {
           int code = -12345;
-          const int got = DxfReadCode(&code);
+          const int got = DxfReadCode(TestRun(), &code);
           EXPECT_EQ(got, want == -1 ? 0 : 1) << line.substr(0, 12);
           if (got == 1) {
             EXPECT_EQ(code, want) << line.substr(0, 12);
@@ -366,9 +366,9 @@ TEST(DxfReader, GroupCodesAreReadInPlace) {
         }
       }
       int code;
-      EXPECT_EQ(DxfReadCode(&code), -1);
-      DxfCloseDrawing();
-      DxfSetWindowSize(was);
+      EXPECT_EQ(DxfReadCode(TestRun(), &code), -1);
+      DxfCloseDrawing(TestRun());
+      DxfSetWindowSize(TestRun(), was);
     }
   }
 }
@@ -420,8 +420,8 @@ for e in ezdxf.readfile(sys.argv[1]).modelspace():
       ConsoleCapture quiet;
       ASSERT_TRUE(RunDxfPasses(d.File("long.dxf"))) << what;
       std::string got;
-      for (long i = 7; i < eldsCounter; ++i) {
-        const elementdaten& e = elds[i];
+      for (long i = 7; i < TestRun().eldsCounter; ++i) {
+        const elementdaten& e = TestRun().elds[i];
         char b[128];
         if (e.type == etLINE) snprintf(b, sizeof b, "L %.4f %.4f %.4f %.4f\n", e.sx, e.sy, e.ex, e.ey);
         else if (e.type == etARC) snprintf(b, sizeof b, "A %.4f %.4f %.4f %.4f %.4f\n", e.cx, e.cy, e.r, e.sw, e.ew);

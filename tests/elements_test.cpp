@@ -11,19 +11,19 @@
 
 TEST(Elements, ReservedRecordsComeFirstAndTextsAreBounded) {
   FreshCore();
-  ClearElements();
-  AddReservedElements();
-  ASSERT_EQ(eldsCounter, 7);
-  sx = 1;
+  ClearElements(TestRun());
+  AddReservedElements(TestRun());
+  ASSERT_EQ(TestRun().eldsCounter, 7);
+  TestRun().sx = 1;
   // Texts shorter than three characters are not stored, long ones are cut.
   const std::string longText(80, 'T');
   const struct { const char* text; std::string stored; } rows[] = {
       {gNoText, "-na-"}, {"ab", ""}, {"abc", "abc"}, {longText.c_str(), std::string(59, 'T')}, {nullptr, ""}};
   for (const auto& r : rows) {
-    AddElement(etLINE, r.text);
-    EXPECT_EQ(elds[eldsCounter - 1].text, r.stored) << &r - rows;
+    AddElement(TestRun(), etLINE, r.text);
+    EXPECT_EQ(TestRun().elds[TestRun().eldsCounter - 1].text, r.stored) << &r - rows;
   }
-  EXPECT_EQ(elds[7].num, 7);
+  EXPECT_EQ(TestRun().elds[7].num, 7);
 }
 
 // A copy into a working slot keeps the slot's identity (every contour analysis relies on
@@ -32,64 +32,64 @@ TEST(Elements, ReservedRecordsComeFirstAndTextsAreBounded) {
 TEST(Elements, TurnedArcCopyKeepsItsSweepCopyIntoRecordTakesAll) {
   StartTable();
   const long arc = AddArc(10, 20, 5, 300, 30, "$K02");
-  CopyElementInto(arc, 2);
+  CopyElementInto(TestRun(), arc, 2);
   ConsoleCapture quiet;
-  RotaElementCopy();
-  EXPECT_EQ(elds[3].sw, 0);
-  EXPECT_FLOAT_EQ(elds[3].ew, 90);
-  EXPECT_FLOAT_EQ(elds[3].sx, 15);
-  EXPECT_NEAR(elds[3].ex, 10, 1e-5);
-  EXPECT_FLOAT_EQ(elds[3].ey, 25);
-  CopyElementInto(arc, 1);
-  EXPECT_EQ(elds[1].type, etARC);
-  EXPECT_STREQ(elds[1].text, "");
-  EXPECT_STREQ(elds[1].kontur, "$K02");
-  EXPECT_EQ(elds[1].num, 1);
-  EXPECT_EQ(elds[1].len, 0);
+  RotaElementCopy(TestRun());
+  EXPECT_EQ(TestRun().elds[3].sw, 0);
+  EXPECT_FLOAT_EQ(TestRun().elds[3].ew, 90);
+  EXPECT_FLOAT_EQ(TestRun().elds[3].sx, 15);
+  EXPECT_NEAR(TestRun().elds[3].ex, 10, 1e-5);
+  EXPECT_FLOAT_EQ(TestRun().elds[3].ey, 25);
+  CopyElementInto(TestRun(), arc, 1);
+  EXPECT_EQ(TestRun().elds[1].type, etARC);
+  EXPECT_STREQ(TestRun().elds[1].text, "");
+  EXPECT_STREQ(TestRun().elds[1].kontur, "$K02");
+  EXPECT_EQ(TestRun().elds[1].num, 1);
+  EXPECT_EQ(TestRun().elds[1].len, 0);
 }
 
 // The table grows past any chunk with its records in place; at its bound (lowered
 // here) the first refused add says so once, and copies beyond it are refused.
 TEST(Elements, TheTableGrowsUpToItsBound) {
   StartTable();
-  EXPECT_EQ(eldsMaximum, kMaxElementRecords);
-  const elementdaten& early = elds[2];
-  for (long i = eldsCounter; i < 10000; ++i) {
-    sx = (float)i;
-    AddElement(etLINE, gNoText);
+  EXPECT_EQ(TestRun().eldsMaximum, kMaxElementRecords);
+  const elementdaten& early = TestRun().elds[2];
+  for (long i = TestRun().eldsCounter; i < 10000; ++i) {
+    TestRun().sx = (float)i;
+    AddElement(TestRun(), etLINE, gNoText);
   }
-  EXPECT_EQ(&early, &elds[2]);   // a reference held while records are appended stays good
-  EXPECT_EQ(elds[9999].num, 9999);
-  EXPECT_EQ(elds[9999].sx, 9999.0f);
-  EXPECT_EQ(elds[123456].type, 0);   // a record never touched reads as zero
-  EXPECT_EQ(gMaxELemBarrier, 0);
-  eldsMaximum = 10000;
+  EXPECT_EQ(&early, &TestRun().elds[2]);   // a reference held while records are appended stays good
+  EXPECT_EQ(TestRun().elds[9999].num, 9999);
+  EXPECT_EQ(TestRun().elds[9999].sx, 9999.0f);
+  EXPECT_EQ(TestRun().elds[123456].type, 0);   // a record never touched reads as zero
+  EXPECT_EQ(TestRun().gMaxELemBarrier, 0);
+  TestRun().eldsMaximum = 10000;
   ConsoleCapture out;
-  CopyElementInto(10000, 1);
-  CopyElementInto(1, 10000);
-  CopyElementInto(-1, 1);
-  CopyElementInto(1, -5);
+  CopyElementInto(TestRun(), 10000, 1);
+  CopyElementInto(TestRun(), 1, 10000);
+  CopyElementInto(TestRun(), -1, 1);
+  CopyElementInto(TestRun(), 1, -5);
   EXPECT_EQ(out.Text(), "-Limit BiX--Limit BiX--Limit BiX--Limit BiX-");
-  eldsMaximum = 10001;
+  TestRun().eldsMaximum = 10001;
   out.Clear();
-  CopyElementInto(10001, 1);
-  CopyElementInto(1, 10001);
-  CopyElementInto(-1, 1);
-  CopyElementInto(1, -5);
+  CopyElementInto(TestRun(), 10001, 1);
+  CopyElementInto(TestRun(), 1, 10001);
+  CopyElementInto(TestRun(), -1, 1);
+  CopyElementInto(TestRun(), 1, -5);
   EXPECT_EQ(out.Text(), "-Limit BiD>--Limit BiT>--Limit BiD0--Limit BiT0-");
   out.Clear();
-  AddElement(etLINE, gNoText);
-  AddElement(etLINE, gNoText);
+  AddElement(TestRun(), etLINE, gNoText);
+  AddElement(TestRun(), etLINE, gNoText);
   EXPECT_EQ(out.Text(), "\n -more than 10001 element records: nothing more is added, the drawing is cut short-\n");
-  EXPECT_EQ(eldsCounter, 10001);
-  EXPECT_EQ(gMaxELemBarrier, 1);
+  EXPECT_EQ(TestRun().eldsCounter, 10001);
+  EXPECT_EQ(TestRun().gMaxELemBarrier, 1);
   out.Clear();
-  KxPrintRunSummary(kxSTATUS_OK);   // the run says it was cut short, not that it found no contour
+  KxPrintRunSummary(TestRun(), kxSTATUS_OK);   // the run says it was cut short, not that it found no contour
   EXPECT_EQ(out.Text(), "\nkorvex: the drawing holds more elements than korvex can take (10001); nothing beyond was "
                         "read - no NC program written\n");
   out.Clear();
-  ePrintTypeToStream(5);
-  CopyElementInto(7, 8);
+  ePrintTypeToStream(TestRun(), 5);
+  CopyElementInto(TestRun(), 7, 8);
   EXPECT_EQ(out.Text(), "-Limit A--Limit BiX-");
 }
 
@@ -98,6 +98,6 @@ TEST(Elements, RegionLookupFindsTheHighestRecord) {
   AddRecord(etDELETE, "$K01", 0, 0, 0, 0, gtRegInfo);
   const long last = AddRecord(etDELETE, "$K01", 0, 0, 0, 0, gtRegInfo);
   AddRecord(etLINE, "$K01", 0, 0);
-  EXPECT_EQ(GetRegionElement("$K01"), last);
+  EXPECT_EQ(GetRegionElement(TestRun(), "$K01"), last);
 }
 

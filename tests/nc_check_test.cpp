@@ -12,8 +12,8 @@ namespace {
 devSyntax defaultWords() {
   FreshCore();
   ConsoleCapture quiet;
-  SetDevSyntax("no-such-device.SYN");
-  return mS;
+  SetDevSyntax(TestRun(), "no-such-device.SYN");
+  return TestRun().cfg.mS;
 }
 
 const char* kSound =

@@ -22,13 +22,13 @@ struct ReportPage : ::testing::Test {
   // A fresh core whose program folder is dir, with the reserved records of a run.
   void Core(int flavour) {
     StartTable(flavour);
-    homepath = dir.Path() + "/";
+    TestRun().cfg.homepath = dir.Path() + "/";
     gOpened.clear();
     gOpenHook = recordOpen;
-    OpenDataFile = 0;
+    TestRun().cfg.OpenDataFile = 0;
   }
   std::string Page() {
-    SaveStatistic();
+    SaveStatistic(TestRun());
     return ReadFile(dir.File("_results.htm"));
   }
 };
@@ -43,13 +43,13 @@ TEST_F(ReportPage, RowsCountEveryTypeAndARunWithoutContoursOpensThePage) {
       {etCIR, 1.5f, 1, ""}, {etCIR, 2.605f, 0, ""},   // feed points, up to the grid radius
       {etINSE, 0, 0, ""}, {etPNT, 0, 1, ""}, {etTEXT, 0, 0, "$ORPHAN"}, {etERA, 0, 1, ""}, {42, 0, 0, ""},
       {etDELETE, 0, 1, ""}};   // markers are never counted
-  for (const auto& r : rows) elds[AddRecord(r.type, r.kontur, 0, 0, 0, 0, gNoText, r.r)].used = r.used;
+  for (const auto& r : rows) TestRun().elds[AddRecord(r.type, r.kontur, 0, 0, 0, 0, gNoText, r.r)].used = r.used;
   CloseTable();
-  KxCopy(fAktDate, sizeof fAktDate, "06/12/2026  10:00");
-  in_filename = "plate.dxf";
-  KxCopy(acad_VersInfo, sizeof acad_VersInfo, "AC1009");
-  KxCopy(mS.TechFile, sizeof mS.TechFile, "DEFAULT.TCH");
-  log_filename = "/p/_outlog.txt";
+  KxCopy(TestRun().fAktDate, sizeof TestRun().fAktDate, "06/12/2026  10:00");
+  TestRun().in_filename = "plate.dxf";
+  KxCopy(TestRun().acad_VersInfo, sizeof TestRun().acad_VersInfo, "AC1009");
+  KxCopy(TestRun().cfg.mS.TechFile, sizeof TestRun().cfg.mS.TechFile, "DEFAULT.TCH");
+  TestRun().cfg.log_filename = "/p/_outlog.txt";
   // Everything but the picture between the version line and the end line, byte for byte; unknown: the
   // four copy slots, the erased record and the type 42.
   std::string whole = Page();
@@ -75,12 +75,12 @@ TEST_F(ReportPage, RowsCountEveryTypeAndARunWithoutContoursOpensThePage) {
 TEST_F(ReportPage, ContourLinesAlignLengthsAndSumThem) {
   for (int flavour : {kxCONSOLE, kxDESKTOP}) {
     Core(flavour);
-    gKonturCounter = 4;
-    gHolesCounter = 1;
+    TestRun().gKonturCounter = 4;
+    TestRun().gHolesCounter = 1;
     for (auto [kn, len] : {std::pair{"$K01", 123.4567f}, {"$K02", 5.0f}, {"$K03", 12345.5f}})  // $K03: no digit lost
-      elds[AddRecord(etDELETE, kn, 0, 0, 0, 0, gtRegInfo)].len = len;
-    KxCopy(mS.RemarkOn, sizeof mS.RemarkOn, "(");   // $K04 has no region, only its drawn name
-    KxCopy(mS.RemarkOff, sizeof mS.RemarkOff, ")");
+      TestRun().elds[AddRecord(etDELETE, kn, 0, 0, 0, 0, gtRegInfo)].len = len;
+    KxCopy(TestRun().cfg.mS.RemarkOn, sizeof TestRun().cfg.mS.RemarkOn, "(");   // $K04 has no region, only its drawn name
+    KxCopy(TestRun().cfg.mS.RemarkOff, sizeof TestRun().cfg.mS.RemarkOff, ")");
     AddRecord(etTEXT, "$K04", 0, 0, 0, 0, "Q2 *<Stempel> rest");
     std::string p = Page();
     const char* lines[][2] = {{"CONTOURS  :      4 , with 1 HOLES \n\n", "CONTOURES :      4 , with 1 HOLES \n\n"},
@@ -98,9 +98,9 @@ TEST_F(ReportPage, ContourLinesAlignLengthsAndSumThem) {
 
 TEST_F(ReportPage, WarningsComeInOrderWithSingularAndPlural) {
   Core(kxDESKTOP);
-  gMaxELemBarrier = gBigTrouble = gKilledElements = 1;
-  gOpenKoCounter = 2;
-  gMissETechnologie = 3;
+  TestRun().gMaxELemBarrier = TestRun().gBigTrouble = TestRun().gKilledElements = 1;
+  TestRun().gOpenKoCounter = 2;
+  TestRun().gMissETechnologie = 3;
   AddRow(etLINE, "$ORPHAN", 0);
   std::string p = Page();
   EXPECT_TRUE(Has(p, "\n1-cut sum: 0.000 mm\n\n Abbruch, mehr als " + std::to_string(kMaxElementRecords) +
@@ -112,10 +112,10 @@ TEST_F(ReportPage, WarningsComeInOrderWithSingularAndPlural) {
 
   // Deleted short lines alone are a warning too; two take the plural.
   Core(kxDESKTOP);
-  gKonturCounter = OpenDataFile = 1;
-  gKilledElements = 2;
-  gNpTolerance = 0.005f;
-  dataPath = "/nc/_nwd_out.txt";
+  TestRun().gKonturCounter = TestRun().cfg.OpenDataFile = 1;
+  TestRun().gKilledElements = 2;
+  TestRun().cfg.gNpTolerance = 0.005f;
+  TestRun().dataPath = "/nc/_nwd_out.txt";
   p = Page();
   EXPECT_TRUE(Has(p, "\n1-cut sum: 0.000 mm\n\n 2 ignorierte Elemente (&lt;0.0050)\n\n Version:")) << p;
   EXPECT_EQ(gOpened, (std::vector<std::string>{dir.File("_results.htm"), "/nc/_nwd_out.txt"}));
@@ -123,17 +123,17 @@ TEST_F(ReportPage, WarningsComeInOrderWithSingularAndPlural) {
 
 TEST_F(ReportPage, LayerSectionOnlyWithSeveralLayersAndNamesEscaped) {
   Core(kxCONSOLE);
-  gKonturCounter = gAktLayEntry = 1;
-  KxCopy(fLL[0].Name, sizeof fLL[0].Name, "DXF_MAIN");
-  fLL[0].GlobUsed = 1;
+  TestRun().gKonturCounter = TestRun().gAktLayEntry = 1;
+  KxCopy(TestRun().fLL[0].Name, sizeof TestRun().fLL[0].Name, "DXF_MAIN");
+  TestRun().fLL[0].GlobUsed = 1;
   EXPECT_FALSE(Has(Page(), "used Layer"));
 
-  gAktLayEntry = 3;
-  KxCopy(fLL[1].Name, sizeof fLL[1].Name, "EDMX_A");
-  KxCopy(fLL[2].Name, sizeof fLL[2].Name, "EDMX_<b>&'\"");
-  fLL[2].GlobUsed = 1;
-  in_filename = "a<script>&'x\".dxf";
-  log_filename = "l'og.txt";
+  TestRun().gAktLayEntry = 3;
+  KxCopy(TestRun().fLL[1].Name, sizeof TestRun().fLL[1].Name, "EDMX_A");
+  KxCopy(TestRun().fLL[2].Name, sizeof TestRun().fLL[2].Name, "EDMX_<b>&'\"");
+  TestRun().fLL[2].GlobUsed = 1;
+  TestRun().in_filename = "a<script>&'x\".dxf";
+  TestRun().cfg.log_filename = "l'og.txt";
   std::string p = Page();
   EXPECT_TRUE(Has(p, "1-cut sum: 0.000 mm\n\n\tused Layer: \n 00 'DXF_MAIN' \n"
                      " 02 'EDMX_&lt;b&gt;&amp;&#39;&quot;' \n\n")) << p;
@@ -144,11 +144,11 @@ TEST_F(ReportPage, LayerSectionOnlyWithSeveralLayersAndNamesEscaped) {
 
 TEST_F(ReportPage, UnwritablePageOrDumpIsReportedAndTheRunGoesOn) {
   Core(kxDESKTOP);
-  homepath = dir.Path() + "/missing/";
-  OpenDataFile = 1;
-  dataPath = "/nc/a.txt";
-  SaveStatistic();
-  SaveStructs("_elemblk.txt", "x");
+  TestRun().cfg.homepath = dir.Path() + "/missing/";
+  TestRun().cfg.OpenDataFile = 1;
+  TestRun().dataPath = "/nc/a.txt";
+  SaveStatistic(TestRun());
+  SaveStructs(TestRun(), "_elemblk.txt", "x");
   for (const char* what : {" -result page not written: '", " -dump not written: '"})
     EXPECT_TRUE(Has(out.Text(), what + dir.Path() + "/missing/_")) << out.Text();
   EXPECT_EQ(gOpened, std::vector<std::string>{"/nc/a.txt"});   // only the NC program, never the missing page

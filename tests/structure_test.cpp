@@ -9,56 +9,56 @@
 #include "support/table_rows.h"
 
 static bool isLine(long i, float x1, float y1, float x2, float y2) {
-  const elementdaten& e = elds[i];
+  const elementdaten& e = TestRun().elds[i];
   return e.type == etLINE && e.sx == x1 && e.sy == y1 && e.ex == x2 && e.ey == y2;
 }
 
 TEST(Structure, RoundingShortLinesLengthsAndTexts) {
   StartTable();
-  gKilledElements = 0;
+  TestRun().gKilledElements = 0;
   ConsoleCapture cap;
   long r = AddRecord(etLINE, "", 1.23449f, 1.2346f, 4.23449f, 5.2346f);
   long at = AddRecord(etLINE, "", 0, 0, 0.002f, 0);
   long rounded = AddRecord(etLINE, "", 0, 1, 0.0021f, 1);   // rounds to a length of 0.002
   long kept = AddRecord(etLINE, "", 0, 2, 0.003f, 2);
   long c = AddCircle(7, 7, 1), quarter = AddArc(0, 0, 2, 0, 90), across = AddArc(0, 0, 1, 350, 10);
-  KxCopy(fLL[1].Name, sizeof fLL[1].Name, "EDMX_A");
-  gAktLayName = 1;
+  KxCopy(TestRun().fLL[1].Name, sizeof TestRun().fLL[1].Name, "EDMX_A");
+  TestRun().gAktLayName = 1;
   long t = AddRecord(etTEXT, "", 0, 0, 0, 0, "l>test");
-  gAktLayName = 0;
+  TestRun().gAktLayName = 0;
   long plain = AddRecord(etTEXT, "", 0, 0, 0, 0, "q=2 abc");
   long cut = AddRecord(etTEXT, "", 0, 0, 0, 0, ("L>" + std::string(56, 'x')).c_str());
   CloseTable();
-  CheckStructs();
+  CheckStructs(TestRun());
 
   EXPECT_TRUE(isLine(r, 1.234f, 1.235f, 4.234f, 5.235f));
-  EXPECT_FLOAT_EQ(elds[r].len, 5);
+  EXPECT_FLOAT_EQ(TestRun().elds[r].len, 5);
   for (long d : {at, rounded}) {
-    EXPECT_STREQ(elds[d].kontur, "-del-");
-    EXPECT_STREQ(elds[d].text, "-del-");
-    EXPECT_EQ(elds[d].used, 1);
+    EXPECT_STREQ(TestRun().elds[d].kontur, "-del-");
+    EXPECT_STREQ(TestRun().elds[d].text, "-del-");
+    EXPECT_EQ(TestRun().elds[d].used, 1);
   }
-  EXPECT_EQ(elds[kept].used, 0);
-  EXPECT_EQ(gKilledElements, 2);
-  EXPECT_NEAR(elds[c].len, 8.2831853, 1e-5);   // circumference plus diameter
-  EXPECT_NEAR(elds[quarter].len, 3.14159265, 1e-5);
-  EXPECT_NEAR(elds[across].len, 20 * 2 * 3.14159265 / 360, 1e-5);
-  EXPECT_EQ(elds[t].len, 0);
-  EXPECT_STREQ(elds[t].text, "L>TEST EDMX_A");
-  EXPECT_STREQ(elds[plain].text, "Q=2 ABC");
-  EXPECT_EQ(strlen(elds[cut].text), 59u);
+  EXPECT_EQ(TestRun().elds[kept].used, 0);
+  EXPECT_EQ(TestRun().gKilledElements, 2);
+  EXPECT_NEAR(TestRun().elds[c].len, 8.2831853, 1e-5);   // circumference plus diameter
+  EXPECT_NEAR(TestRun().elds[quarter].len, 3.14159265, 1e-5);
+  EXPECT_NEAR(TestRun().elds[across].len, 20 * 2 * 3.14159265 / 360, 1e-5);
+  EXPECT_EQ(TestRun().elds[t].len, 0);
+  EXPECT_STREQ(TestRun().elds[t].text, "L>TEST EDMX_A");
+  EXPECT_STREQ(TestRun().elds[plain].text, "Q=2 ABC");
+  EXPECT_EQ(strlen(TestRun().elds[cut].text), 59u);
 
   // A second check in the same run changes nothing; a full table is not checked.
-  elds[r].ex = 1.23456f;
-  CheckStructs();
-  EXPECT_FLOAT_EQ(elds[r].ex, 1.23456f);
+  TestRun().elds[r].ex = 1.23456f;
+  CheckStructs(TestRun());
+  EXPECT_FLOAT_EQ(TestRun().elds[r].ex, 1.23456f);
   StartTable();
-  eldsMaximum = eldsCounter;
+  TestRun().eldsMaximum = TestRun().eldsCounter;
   cap.Clear();
-  CheckStructs();
-  ReorgStructs();
+  CheckStructs(TestRun());
+  ReorgStructs(TestRun());
   EXPECT_EQ(cap.Text(), "CheckStructs -Limit C--Limit RS-");
-  EXPECT_EQ(StructsChecked, 0);
+  EXPECT_EQ(TestRun().StructsChecked, 0);
 }
 
 TEST(Structure, ReorgMovesPointsToTheFront) {
@@ -72,22 +72,22 @@ TEST(Structure, ReorgMovesPointsToTheFront) {
   long e = AddLine(5, 5, 6, 6, "$K02");
   AddLine(2, 0, 0, 0, "$K01");
   CloseTable();
-  for (long i = 7; i < eldsCounter; ++i) elds[i].len = (float)i;
-  gKonturCounter = 2;
-  ReorgStructs();
-  EXPECT_EQ(elds[a].type, etPNT);
+  for (long i = 7; i < TestRun().eldsCounter; ++i) TestRun().elds[i].len = (float)i;
+  TestRun().gKonturCounter = 2;
+  ReorgStructs(TestRun());
+  EXPECT_EQ(TestRun().elds[a].type, etPNT);
   EXPECT_TRUE(isLine(p, 0, 0, 1, 0));     // the first line now stands at the point's place
-  EXPECT_FLOAT_EQ(elds[p].len, (float)p);  // lengths stay with the index
-  EXPECT_EQ(elds[other].kontur[0], '\0');
-  EXPECT_EQ(elds[p2].type, etLINE);
-  EXPECT_EQ(elds[e].type, etPNT);
-  EXPECT_EQ(elds[1].type, etDELETE);
-  EXPECT_EQ(elds[1].kontur[0], '\0');
+  EXPECT_FLOAT_EQ(TestRun().elds[p].len, (float)p);  // lengths stay with the index
+  EXPECT_EQ(TestRun().elds[other].kontur[0], '\0');
+  EXPECT_EQ(TestRun().elds[p2].type, etLINE);
+  EXPECT_EQ(TestRun().elds[e].type, etPNT);
+  EXPECT_EQ(TestRun().elds[1].type, etDELETE);
+  EXPECT_EQ(TestRun().elds[1].kontur[0], '\0');
 }
 
 TEST(Structure, ElementsDrawnTwiceAreDeletedOnce) {
   StartTable();
-  gDuplicateElements = gKilledElements = 0;
+  TestRun().gDuplicateElements = TestRun().gKilledElements = 0;
   ConsoleCapture cap;
   long line = AddRecord(etLINE, "", 0, 0, 40, 0);
   long reversed = AddRecord(etLINE, "", 40.001f, 0, 0, 0);       // the same line drawn the other way, within the tolerance
@@ -96,12 +96,12 @@ TEST(Structure, ElementsDrawnTwiceAreDeletedOnce) {
   long wider = AddArc(0, 0, 10.01f, 0, 90), rest = AddArc(0, 0, 10, 90, 0);   // other radius; the other part of the circle
   long hole = AddCircle(50, 50, 4), copy = AddCircle(50, 50, 4), other = AddCircle(50, 50, 3);
   CloseTable();
-  CheckStructs();
+  CheckStructs(TestRun());
   for (long d : {reversed, again, copy}) {
-    EXPECT_STREQ(elds[d].kontur, "-del-") << d;
-    EXPECT_EQ(elds[d].used, 1) << d;
+    EXPECT_STREQ(TestRun().elds[d].kontur, "-del-") << d;
+    EXPECT_EQ(TestRun().elds[d].used, 1) << d;
   }
-  for (long k : {line, longer, arc, wider, rest, hole, other}) EXPECT_STREQ(elds[k].kontur, "") << k;
-  EXPECT_EQ(gDuplicateElements, 3);
-  EXPECT_EQ(gKilledElements, 0);
+  for (long k : {line, longer, arc, wider, rest, hole, other}) EXPECT_STREQ(TestRun().elds[k].kontur, "") << k;
+  EXPECT_EQ(TestRun().gDuplicateElements, 3);
+  EXPECT_EQ(TestRun().gKilledElements, 0);
 }

@@ -14,12 +14,12 @@
 // Hole centre of contour kn: its feed point, else the first member that is a marker or a used circle.
 // The feed point wins wherever it stands in the table: a start hole placed by
 // korvex comes after the contour's region record, and the wire is threaded there.
-static bool contourHole(const char* kn, long* at, float* x, float* y) {
+static bool contourHole(KxRun& run, const char* kn, long* at, float* x, float* y) {
   std::vector<long> members;
-  KxMemberCandidates(kn, eldsCounter, members);
+  KxMemberCandidates(run, kn, run.eldsCounter, members);
   for (int pass = 0; pass < 2; ++pass) {
     for (long i : members) {
-      const elementdaten& e = elds[i];
+      const elementdaten& e = run.elds[i];
       if (strcmp(e.kontur, kn) != 0) continue;
       const char* tag = nullptr;
       if (strcmp(e.text, gtFeedPoint) == 0) {
@@ -36,8 +36,8 @@ static bool contourHole(const char* kn, long* at, float* x, float* y) {
         tag = "(C)";
       }
       if (!tag) continue;
-      KxPrint("%s", tag);
-      KxLog("%s", tag);
+      KxPrint(run, "%s", tag);
+      KxLog(run, "%s", tag);
       *at = i;
       return true;
     }
@@ -45,30 +45,30 @@ static bool contourHole(const char* kn, long* at, float* x, float* y) {
   return false;
 }
 
-void HolesAndTechno() {
-  coTechno& t = ktechno;
+void HolesAndTechno(KxRun& run) {
+  coTechno& t = run.cfg.ktechno;
   t.PltX = t.KonX = 2899.9f;
   t.PltY = t.KonY = 2999.9f;
-  KxLog("\n\n Bohrungsliste:");
-  KxPrint(" Bohrungsliste:");
+  KxLog(run, "\n\n Bohrungsliste:");
+  KxPrint(run, " Bohrungsliste:");
   char name[16];
   // The reference points start from the first hole: a fixed start value would
   // stand in for every hole beyond it, and a drawing in machine coordinates got a
   // plate point no hole lies at. Without a hole they keep their marks.
   bool anyHole = false;
   // The hole search renames nothing: the contours' records are filed once.
-  KxIndexMembers(false);
-  for (int k = 1; k <= gKonturCounter; ++k) {
+  KxIndexMembers(run, false);
+  for (int k = 1; k <= run.gKonturCounter; ++k) {
     KxContourName(name, sizeof name, k);
-    KxPrint("\n %s:", name);
-    KxLog("\n %s", name);
+    KxPrint(run, "\n %s:", name);
+    KxLog(run, "\n %s", name);
     t.KonX = 1899.9f;
     t.KonY = 1999.9f;
     long at = -1;
     float x = 0, y = 0;
-    if (!contourHole(name, &at, &x, &y)) continue;
-    KxPrint(" r:%.2f ", elds[at].r);
-    KxPrint(" x:%8.3f  y:%8.3f ", x, y);
+    if (!contourHole(run, name, &at, &x, &y)) continue;
+    KxPrint(run, " r:%.2f ", run.elds[at].r);
+    KxPrint(run, " x:%8.3f  y:%8.3f ", x, y);
     // The contour point is the contour's hole; the plate point ends as the
     // smallest x and the smallest y over all holes.
     t.KonX = x;
@@ -76,49 +76,49 @@ void HolesAndTechno() {
     if (!anyHole || x <= t.PltX) t.PltX = x;
     if (!anyHole || y <= t.PltY) t.PltY = y;
     anyHole = true;
-    KxLog(" R:%.3f", elds[at].r);
-    KxLog(" x:%8.3f  y:%8.3f ", x, y);
+    KxLog(run, " R:%.3f", run.elds[at].r);
+    KxLog(run, " x:%8.3f  y:%8.3f ", x, y);
   }
-  KxForgetMembers();
-  KxLog("\n\n Plt X:%8.3f Y:%8.3f ", t.PltX, t.PltY);
-  KxLog("\n Kon X:%8.3f Y:%8.3f \n", t.KonX, t.KonY);
-  KxPrint("\n -ktechno.KonX: %8.3f   ktechno.KonY: %8.3f\n", t.KonX, t.KonY);
-  KxPrint(" -ktechno.PltX: %8.3f   ktechno.PltY: %8.3f\n", t.PltX, t.PltY);
-  KxPrint("\n");
+  KxForgetMembers(run);
+  KxLog(run, "\n\n Plt X:%8.3f Y:%8.3f ", t.PltX, t.PltY);
+  KxLog(run, "\n Kon X:%8.3f Y:%8.3f \n", t.KonX, t.KonY);
+  KxPrint(run, "\n -ktechno.KonX: %8.3f   ktechno.KonY: %8.3f\n", t.KonX, t.KonY);
+  KxPrint(run, " -ktechno.PltX: %8.3f   ktechno.PltY: %8.3f\n", t.PltX, t.PltY);
+  KxPrint(run, "\n");
 
-  KxPrint("\n >Direktiven:\n");
-  KxLog("\n\n Direktiven:");
-  for (long i = 0; i < eldsCounter; ++i)
-    if (elds[i].type == etTEXT && elds[i].kontur[0] == '\0') SetTechnologie(elds[i].text, i);
-  KxPrint("\n >Direktiven end\n\n");
+  KxPrint(run, "\n >Direktiven:\n");
+  KxLog(run, "\n\n Direktiven:");
+  for (long i = 0; i < run.eldsCounter; ++i)
+    if (run.elds[i].type == etTEXT && run.elds[i].kontur[0] == '\0') SetTechnologie(run, run.elds[i].text, i);
+  KxPrint(run, "\n >Direktiven end\n\n");
 
-  KxPrint("\n >TEXT to holes:\n");
-  KxLog("\n\n TEXT to holes::");
-  for (long i = 0; i < eldsCounter; ++i)
-    if (elds[i].type == etTEXT) TextToFeedPointKontur(i);
-  KxTraceCounts();
-  KxPrint(" >TEXT to holes end\n\n");
+  KxPrint(run, "\n >TEXT to holes:\n");
+  KxLog(run, "\n\n TEXT to holes::");
+  for (long i = 0; i < run.eldsCounter; ++i)
+    if (run.elds[i].type == etTEXT) TextToFeedPointKontur(run, i);
+  KxTraceCounts(run);
+  KxPrint(run, " >TEXT to holes end\n\n");
 }
 
-void TextToFeedPointKontur(long telem) {
-  if (telem < 0 || telem >= eldsCounter) return;
-  elementdaten& t = elds[telem];
+void TextToFeedPointKontur(KxRun& run, long telem) {
+  if (telem < 0 || telem >= run.eldsCounter) return;
+  elementdaten& t = run.elds[telem];
   t.len = 5000.0f;
   KxCopy(t.kontur, sizeof t.kontur, "info");
   bool candidate = strchr(t.text, '=') || strchr(t.text, '*') || strchr(t.text, '!') || strchr(t.text, 'Q');
   if (strstr(t.text, "#DIR")) {
     // A directive stays a global text for the program head.
-    KxPrint(" '#DIR' Directive found \n");
+    KxPrint(run, " '#DIR' Directive found \n");
     t.kontur[0] = '\0';
     candidate = false;
   }
   if (candidate) {
     bool anyCircle = false;
-    for (long i = 0; i < eldsCounter; ++i) {
-      const elementdaten& c = elds[i];
+    for (long i = 0; i < run.eldsCounter; ++i) {
+      const elementdaten& c = run.elds[i];
       if (c.type != etCIR) continue;
       if (strcmp(c.kontur, "$") == 0) {
-        if (KxTraceNext(ktTEXT_CIRCLE)) KxPrint("etCIR no Konturname\n");
+        if (KxTraceNext(run, ktTEXT_CIRCLE)) KxPrint(run, "etCIR no Konturname\n");
         continue;
       }
       anyCircle = true;
@@ -133,38 +133,38 @@ void TextToFeedPointKontur(long telem) {
       }
     }
     if (anyCircle && strcmp(t.kontur, "info") == 0) {
-      KxPrint("Textelement %ld belongs to no contour, not applied: %s \n", telem, t.text);
-      KxLog("\n Textelement %ld belongs to no contour, not applied: %s", telem, t.text);
+      KxPrint(run, "Textelement %ld belongs to no contour, not applied: %s \n", telem, t.text);
+      KxLog(run, "\n Textelement %ld belongs to no contour, not applied: %s", telem, t.text);
     }
   }
-  KxPrint("Textelement %ld  an Kontur: %s  ", telem, t.kontur);
-  KxPrint(" (len:%f) %s \n", t.len, t.text);
+  KxPrint(run, "Textelement %ld  an Kontur: %s  ", telem, t.kontur);
+  KxPrint(run, " (len:%f) %s \n", t.len, t.text);
 }
 
-void GetKonturName(const char* kn, FILE* ostream) {
+void GetKonturName(KxRun& run, const char* kn, FILE* ostream) {
   long found = -1;
   std::vector<long> members;
-  if (kn) KxMemberCandidates(kn, eldsCounter, members);
+  if (kn) KxMemberCandidates(run, kn, run.eldsCounter, members);
   for (long i : members) {
-    const elementdaten& e = elds[i];
+    const elementdaten& e = run.elds[i];
     if (e.type == etTEXT && strcmp(e.kontur, kn) == 0 && strchr(e.text, '*')) {
       found = i;
       break;
     }
   }
-  PutKonturName(found, ostream);
+  PutKonturName(run, found, ostream);
 }
 
-void PutKonturName(long textElem, FILE* ostream) {
-  char result[sizeof mS.RemarkOn + 40 + sizeof mS.RemarkOff];
-  snprintf(result, sizeof result, " %sNoName%s", mS.RemarkOn, mS.RemarkOff);
-  const bool valid = textElem >= 0 && textElem < eldsCounter;
-  const char* star = valid ? strchr(elds[textElem].text, '*') : nullptr;
+void PutKonturName(KxRun& run, long textElem, FILE* ostream) {
+  char result[sizeof run.cfg.mS.RemarkOn + 40 + sizeof run.cfg.mS.RemarkOff];
+  snprintf(result, sizeof result, " %sNoName%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff);
+  const bool valid = textElem >= 0 && textElem < run.eldsCounter;
+  const char* star = valid ? strchr(run.elds[textElem].text, '*') : nullptr;
   if (star) {
     char drawn[33];
     KxCopy(drawn, sizeof drawn, star + 1);
     if (char* blank = strchr(drawn, ' ')) *blank = '\0';
-    snprintf(result, sizeof result, " %s%s%s", mS.RemarkOn, NcRemarkText(drawn).c_str(), mS.RemarkOff);
+    snprintf(result, sizeof result, " %s%s%s", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, drawn).c_str(), run.cfg.mS.RemarkOff);
   }
   if (ostream) fputs(result, ostream);
 }

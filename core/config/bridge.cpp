@@ -9,87 +9,92 @@
 #include "geometry/base.h"
 
 // The path the last text request handed out; it stays valid until the next one.
-static std::string gBridgeText;
+// What this file keeps of a run, owned by the run.
+struct BridgeState {
+  std::string gBridgeText;
+};
+
+static BridgeState& fileState(KxRun& run) { return run.bridgeState.get(); }
 
 // Reports an absent place and tells whether the request can go on.
-static bool given(const void* place, const char* name) {
+static bool given(KxRun& run, const void* place, const char* name) {
   if (place) return true;
-  KxPrint("%s==NULL\n", name);
+  KxPrint(run, "%s==NULL\n", name);
   return false;
 }
 
 // A set request carries a float that must be a number: infinity or NaN would
 // poison every comparison of the conversion, so they change nothing.
-static bool givenNumber(const float* place) {
-  if (!given(place, "backFL")) return false;
+static bool givenNumber(KxRun& run, const float* place) {
+  if (!given(run, place, "backFL")) return false;
   if (std::isfinite(*place)) return true;
-  KxPrint("backFL not a number\n");
+  KxPrint(run, "backFL not a number\n");
   return false;
 }
 
-void GuiBridge(int ask, char* backCH, float* backFL, long* backLG) {
+void GuiBridge(KxRun& run, int ask, char* backCH, float* backFL, long* backLG) {
   switch (ask) {
     case kxASK_ANCHOR:
-      if (given(backFL, "backFL")) *backFL = gMaxAnkerLen;
+      if (given(run, backFL, "backFL")) *backFL = run.cfg.gMaxAnkerLen;
       break;
     case kxASK_GRID_RADIUS:
-      if (given(backFL, "backFL")) *backFL = gStartPosition;
+      if (given(run, backFL, "backFL")) *backFL = run.cfg.gStartPosition;
       break;
     case kxASK_TOLERANCE:
-      if (given(backFL, "backFL")) *backFL = gNpTolerance;
+      if (given(run, backFL, "backFL")) *backFL = run.cfg.gNpTolerance;
       break;
     case kxASK_DATA_MODE:
-      if (given(backLG, "backLG")) *backLG = ktechno.G92Mode;
+      if (given(run, backLG, "backLG")) *backLG = run.cfg.ktechno.G92Mode;
       break;
     case kxASK_HOLE_OFFSET:
-      if (given(backFL, "backFL")) *backFL = ktechno.dHole;
+      if (given(run, backFL, "backFL")) *backFL = run.cfg.ktechno.dHole;
       break;
     case kxASK_EXTENSION:
-      if (given(backCH, "backCH")) KxCopy(backCH, sizeof mS.Extension, mS.Extension);
+      if (given(run, backCH, "backCH")) KxCopy(backCH, sizeof run.cfg.mS.Extension, run.cfg.mS.Extension);
       break;
     case kxSET_ANCHOR:
-      if (!givenNumber(backFL)) break;
-      gMaxAnkerLen = *backFL;
-      KxPrint("gMaxAnkerLen=%.3f\n", gMaxAnkerLen);
+      if (!givenNumber(run, backFL)) break;
+      run.cfg.gMaxAnkerLen = *backFL;
+      KxPrint(run, "gMaxAnkerLen=%.3f\n", run.cfg.gMaxAnkerLen);
       break;
     case kxSET_GRID_RADIUS:
-      if (!givenNumber(backFL)) break;
-      gStartPosition = *backFL;
-      KxPrint("gStartPosition=%.3f\n", gStartPosition);
+      if (!givenNumber(run, backFL)) break;
+      run.cfg.gStartPosition = *backFL;
+      KxPrint(run, "gStartPosition=%.3f\n", run.cfg.gStartPosition);
       break;
     case kxSET_TOLERANCE:
-      if (!givenNumber(backFL)) break;
+      if (!givenNumber(run, backFL)) break;
       // The chaining compares against the band, so a tolerance typed into the
       // window must move the band as the settings file does.
-      gNpTolerance = *backFL;
-      fPlusTol = gNpTolerance;
-      fMinusTol = 0 - gNpTolerance;
-      KxPrint("gNpTolerance=%.3f\n", gNpTolerance);
+      run.cfg.gNpTolerance = *backFL;
+      run.cfg.fPlusTol = run.cfg.gNpTolerance;
+      run.cfg.fMinusTol = 0 - run.cfg.gNpTolerance;
+      KxPrint(run, "gNpTolerance=%.3f\n", run.cfg.gNpTolerance);
       break;
     case kxSET_DATA_MODE:
-      if (!given(backLG, "backLG")) break;
-      ktechno.G92Mode = (int)*backLG;
-      KxPrint("G92M=%d\n", ktechno.G92Mode);
+      if (!given(run, backLG, "backLG")) break;
+      run.cfg.ktechno.G92Mode = (int)*backLG;
+      KxPrint(run, "G92M=%d\n", run.cfg.ktechno.G92Mode);
       break;
     case kxSET_HOLE_OFFSET:
-      if (!givenNumber(backFL)) break;
-      ktechno.dHole = *backFL;
-      KxPrint("hOFF=%.3f\n", ktechno.dHole);
+      if (!givenNumber(run, backFL)) break;
+      run.cfg.ktechno.dHole = *backFL;
+      KxPrint(run, "hOFF=%.3f\n", run.cfg.ktechno.dHole);
       break;
     case kxSET_EXTENSION:
-      if (given(backCH, "backCH")) KxCopy(mS.Extension, sizeof mS.Extension, backCH);
+      if (given(run, backCH, "backCH")) KxCopy(run.cfg.mS.Extension, sizeof run.cfg.mS.Extension, backCH);
       break;
     default:
       break;
   }
 }
 
-const char* GuiBridgeText(int ask) {
+const char* GuiBridgeText(KxRun& run, int ask) {
   switch (ask) {
-    case kxASK_SETTINGS_PATH: gBridgeText = homepath + ini_filename; break;
-    default: gBridgeText.clear(); break;
+    case kxASK_SETTINGS_PATH: fileState(run).gBridgeText = run.cfg.homepath + run.cfg.ini_filename; break;
+    default: fileState(run).gBridgeText.clear(); break;
   }
-  return gBridgeText.c_str();
+  return fileState(run).gBridgeText.c_str();
 }
 
 void ContactInfo(FILE* out) { fprintf(out, "\n Version: %s%s \n", gAPPNAME, gVersInf); }

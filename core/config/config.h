@@ -28,12 +28,12 @@ inline constexpr float kDefaultCurveTolerance = 0.001f;  // CurveTolerance when 
 extern float gAutoHoleDiameter;  // diameter of the start holes korvex places (AutoStartHoles), mm; at most the grid radius is used
 inline constexpr float kDefaultAutoHoleDiameter = 1.0f;  // AutoHoleDiameter when the settings file names none
 
-void SetGlobals(const char* arg);   // derives homepath, reads the settings file, adds the main layer
-FILE* ConfigOpenFile(const char* path, const char* what);  // a settings, device or technology file to read; null when it does not exist or (recorded as the refusal) is no readable regular file
-void ConfigRefuse(const char* what, const char* path, const char* reason);  // records why such a file cannot be used (the first refusal of a run is kept)
-const char* ConfigRefusal();        // the recorded refusal as one sentence, "" when every file could be used
-void ConfigClearRefusal();          // forgets the refusal (start of a run, settings read again)
-void KxLogSettingNotes();           // writes the settings file's values that were no number (and kept their key as it was) into the log
+void SetGlobals(KxRun& run, const char* arg);   // derives homepath, reads the settings file, adds the main layer
+FILE* ConfigOpenFile(KxRun& run, const char* path, const char* what);  // a settings, device or technology file to read; null when it does not exist or (recorded as the refusal) is no readable regular file
+void ConfigRefuse(KxRun& run, const char* what, const char* path, const char* reason);  // records why such a file cannot be used (the first refusal of a run is kept)
+const char* ConfigRefusal(KxSettings& cfg);        // the recorded refusal as one sentence, "" when every file could be used
+void ConfigClearRefusal(KxSettings& cfg);          // forgets the refusal (start of a run, settings read again)
+void KxLogSettingNotes(KxRun& run);           // writes the settings file's values that were no number (and kept their key as it was) into the log
 float ConfigFloat(const char* text);
 void ForEachTextLine(FILE* f, void (*use)(char* line), char comment);  // each line (254 characters at most, no line end) to use; lines starting with comment skipped  // decimal conversion into a float: no number gives 0, cut to the float range
 
@@ -78,10 +78,10 @@ struct devSyntax {
 };
 
 extern devSyntax mS;               // the device syntax of the run
-void SetDevSyntax(const char* dev);  // reads a device syntax file into mS, or installs the default syntax
+void SetDevSyntax(KxRun& run, const char* dev);  // reads a device syntax file into mS, or installs the default syntax
 // The file named name: a name longer than kShortDeviceName characters is a full path, a shorter one
 // lies in homepath's devices folder (folder: "devices//" for the core's readers, "devices/" for the window).
-std::string DeviceFilePath(const char* name, const char* folder = "devices//");
+std::string DeviceFilePath(KxSettings& cfg, const char* name, const char* folder = "devices//");
 
 // --- technology ---
 enum dataModus { dmPLATE = 0, dmPIECE = 1 };
@@ -129,15 +129,15 @@ struct eTechnologieData {
 extern coTechno ktechno;              // technology record of the run
 extern eTechnologieData eTD[kTechEntries];   // per-cut data: 0 = entry A, 1..4 = cuts 1..4
 
-void SetTechnologie(const char* tLine, long elnum);  // resets ktechno (null text) or interprets a technology text
-void SetTechData(const char* tx);                    // fills eTD from the technology file for code tx ("reset": clears)
-void CheckTechFile();                                // refuses the device's technology file when it exists but is no regular file or holds no technology line
+void SetTechnologie(KxRun& run, const char* tLine, long elnum);  // resets ktechno (null text) or interprets a technology text
+void SetTechData(KxRun& run, const char* tx);                    // fills eTD from the technology file for code tx ("reset": clears)
+void CheckTechFile(KxRun& run);                                // refuses the device's technology file when it exists but is no regular file or holds no technology line
 
 // --- technology assignment to contours (assign.cpp) ---
-void HolesAndTechno();                               // hole list and reference points, directives, texts to contours
-void TextToFeedPointKontur(long telem);              // attaches text element telem to the contour of the nearest circle
-void GetKonturName(const char* kn, FILE* ostream);   // writes the remark with contour kn's drawn name
-void PutKonturName(long textElem, FILE* ostream);   // writes that remark from text record textElem ("NoName" for -1)
+void HolesAndTechno(KxRun& run);                               // hole list and reference points, directives, texts to contours
+void TextToFeedPointKontur(KxRun& run, long telem);              // attaches text element telem to the contour of the nearest circle
+void GetKonturName(KxRun& run, const char* kn, FILE* ostream);   // writes the remark with contour kn's drawn name
+void PutKonturName(KxRun& run, long textElem, FILE* ostream);   // writes that remark from text record textElem ("NoName" for -1)
 
 // --- front-end bridge (bridge.cpp) ---
 // Requests of the bridge: a read hands the value back, the set request (read + 100) takes it.
@@ -157,8 +157,8 @@ enum KxBridgeAsk {
   kxSET_HOLE_OFFSET = kxSET + kxASK_HOLE_OFFSET,    // ktechno.dHole from backFL
   kxSET_EXTENSION = kxSET + kxASK_EXTENSION         // mS.Extension from backCH
 };
-void GuiBridge(int ask, char* backCH, float* backFL, long* backLG);  // one KxBridgeAsk request; others do nothing
-const char* GuiBridgeText(int ask);  // the text of a read request (the settings path), valid until the next call; "" for others
+void GuiBridge(KxRun& run, int ask, char* backCH, float* backFL, long* backLG);  // one KxBridgeAsk request; others do nothing
+const char* GuiBridgeText(KxRun& run, int ask);  // the text of a read request (the settings path), valid until the next call; "" for others
 void ContactInfo(FILE* out);                         // writes the version line to out
 
-void ResetConfigState();   // restores settings, device syntax and technology to their initial values (tests, fuzzing)
+void ResetConfigState(KxSettings& cfg);   // restores settings, device syntax and technology to their initial values (tests, fuzzing)

@@ -66,16 +66,25 @@ void installDefaultSyntax() {
 // One line of the file: "(na)" marks a key without value; the value stands in
 // double quotes, and "|" and "<" after its first character spell CR and LF so
 // that one line can carry a multi-line header.
-int keysRead = 0;   // keys of the device file being read
-bool techFileCut = false;   // its $TechFile value does not fit the name: another file would be read
+}  // namespace
 
-void applyLine(char* line) {
+// What this file keeps of a run, owned by the run.
+struct DevsyntaxState {
+  int keysRead = 0;   // keys of the device file being read
+  bool techFileCut = false;   // its $TechFile value does not fit the name: another file would be read
+};
+
+namespace {
+
+static DevsyntaxState& fileState(KxRun& run) { return run.devsyntaxState.get(); }
+
+void applyLine(KxRun& run, char* line) {
   const SyntaxKey* target = nullptr;
   for (const SyntaxKey& k : kKeys)
     if (strstr(line, k.key)) target = &k;
   if (target) {
     KxCopy(target->field, target->width, "(na)");
-    ++keysRead;
+    ++fileState(run).keysRead;
   }
 
   char* value = strchr(line, '"');
@@ -89,47 +98,47 @@ void applyLine(char* line) {
     }
   }
   if (!target) return;
-  if (target->field == mS.TechFile && strlen(value) >= target->width) techFileCut = true;
+  if (target->field == run.cfg.mS.TechFile && strlen(value) >= target->width) fileState(run).techFileCut = true;
   else KxCopy(target->field, target->width, value);
 }
 
 }  // namespace
 
 // Short names are looked up in the devices folder; a longer text is a path.
-std::string DeviceFilePath(const char* name, const char* folder) {
+std::string DeviceFilePath(KxSettings& cfg, const char* name, const char* folder) {
   if (strlen(name) > (size_t)kShortDeviceName) return name;
-  return homepath + folder + name;
+  return cfg.homepath + folder + name;
 }
 
-void SetDevSyntax(const char* dev) {
+void SetDevSyntax(KxRun& run, const char* dev) {
   if (!dev) dev = "";
-  const std::string file = DeviceFilePath(dev);
+  const std::string file = DeviceFilePath(run.cfg, dev);
   const char* path = file.c_str();
-  KxPrint("  SetDevSyntax: ");
-  KxPrint(" '%s' \n", path);
+  KxPrint(run, "  SetDevSyntax: ");
+  KxPrint(run, " '%s' \n", path);
 
-  FILE* f = ConfigOpenFile(path, "device syntax file");
+  FILE* f = ConfigOpenFile(run, path, "device syntax file");
   if (!f) {
-    KxPrint("reset/open Error  ");
+    KxPrint(run, "reset/open Error  ");
     installDefaultSyntax();
-    KxPrint(" now set to: [%s]\n", mS.Device);
+    KxPrint(run, " now set to: [%s]\n", run.cfg.mS.Device);
     return;
   }
 
-  mS.Header[0] = '\0';
-  mS.Footer[0] = '\0';
-  keysRead = 0;
-  techFileCut = false;
+  run.cfg.mS.Header[0] = '\0';
+  run.cfg.mS.Footer[0] = '\0';
+  fileState(run).keysRead = 0;
+  fileState(run).techFileCut = false;
   ForEachTextLine(f, applyLine, ';');
   fclose(f);
-  if (techFileCut) {
-    const std::string why = "its $TechFile value is longer than " + std::to_string(sizeof mS.TechFile - 1) + " characters";
-    ConfigRefuse("device syntax file", path, why.c_str());
+  if (fileState(run).techFileCut) {
+    const std::string why = "its $TechFile value is longer than " + std::to_string(sizeof run.cfg.mS.TechFile - 1) + " characters";
+    ConfigRefuse(run, "device syntax file", path, why.c_str());
   }
   // A file without a single key would leave a program without machine words.
-  if (keysRead == 0) {
-    ConfigRefuse("device syntax file", path, "it holds none of the device keys such as $RemarkOn or $EOL");
+  if (fileState(run).keysRead == 0) {
+    ConfigRefuse(run, "device syntax file", path, "it holds none of the device keys such as $RemarkOn or $EOL");
     installDefaultSyntax();
   }
-  KxPrint(" now set to: [%s]\n", mS.Device);
+  KxPrint(run, " now set to: [%s]\n", run.cfg.mS.Device);
 }

@@ -15,24 +15,24 @@
 // The first refusal of the run as a sentence; empty while every file could be used.
 static std::string gRefusal;
 
-void ConfigRefuse(const char* what, const char* path, const char* reason) {
-  if (!gRefusal.empty()) return;
-  gRefusal.append("the ").append(what).append(" '").append(path ? path : "").append("' cannot be used (");
-  gRefusal.append(reason).append(")");
-  KxPrint("\n %s\n", gRefusal.c_str());
-  KxLog("\n %s\n", gRefusal.c_str());
+void ConfigRefuse(KxRun& run, const char* what, const char* path, const char* reason) {
+  if (!run.cfg.configRefusal.empty()) return;
+  run.cfg.configRefusal.append("the ").append(what).append(" '").append(path ? path : "").append("' cannot be used (");
+  run.cfg.configRefusal.append(reason).append(")");
+  KxPrint(run, "\n %s\n", run.cfg.configRefusal.c_str());
+  KxLog(run, "\n %s\n", run.cfg.configRefusal.c_str());
 }
 
-const char* ConfigRefusal() { return gRefusal.c_str(); }
+const char* ConfigRefusal(KxSettings& cfg) { return cfg.configRefusal.c_str(); }
 
-void ConfigClearRefusal() { gRefusal.clear(); }
+void ConfigClearRefusal(KxSettings& cfg) { cfg.configRefusal.clear(); }
 
-FILE* ConfigOpenFile(const char* path, const char* what) {
+FILE* ConfigOpenFile(KxRun& run, const char* path, const char* what) {
   if (!path || !path[0]) return nullptr;
   // Not blocking: a pipe without a writer must not stop the run at its opening.
   const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    if (errno != ENOENT && errno != ENOTDIR) ConfigRefuse(what, path, strerror(errno));
+    if (errno != ENOENT && errno != ENOTDIR) ConfigRefuse(run, what, path, strerror(errno));
     return nullptr;
   }
   struct stat st;
@@ -44,7 +44,7 @@ FILE* ConfigOpenFile(const char* path, const char* what) {
   if (!f) {
     if (!why) why = strerror(errno);
     close(fd);
-    ConfigRefuse(what, path, why);
+    ConfigRefuse(run, what, path, why);
   }
   return f;
 }

@@ -57,23 +57,23 @@ static std::string executableFolder() {
 // program name says nothing about where the program lives, and a link (say
 // ~/bin/korvex) lives elsewhere than its settings and devices: then the folder
 // of the running executable is taken instead.
-static void deriveHomepath(const char* arg) {
-  homepath = arg;
-  size_t cut = homepath.rfind('\\');
+static void deriveHomepath(KxRun& run, const char* arg) {
+  run.cfg.homepath = arg;
+  size_t cut = run.cfg.homepath.rfind('\\');
   if (cut != std::string::npos) {
-    homepath.erase(cut + 1);
-    KxPrint(" WIN?  ");
+    run.cfg.homepath.erase(cut + 1);
+    KxPrint(run, " WIN?  ");
   }
-  cut = homepath.rfind('/');
+  cut = run.cfg.homepath.rfind('/');
   if (cut != std::string::npos) {
-    homepath.erase(cut + 1);
-    KxPrint(" UNIX? ");
+    run.cfg.homepath.erase(cut + 1);
+    KxPrint(run, " UNIX? ");
   }
   struct stat st;
   const bool link = lstat(arg, &st) == 0 && S_ISLNK(st.st_mode);
-  if (!link && homepath.find_first_of("/\\") != std::string::npos) return;
+  if (!link && run.cfg.homepath.find_first_of("/\\") != std::string::npos) return;
   std::string exe = executableFolder();
-  if (!exe.empty()) homepath = exe;
+  if (!exe.empty()) run.cfg.homepath = exe;
 }
 
 void ForEachTextLine(FILE* f, void (*use)(char* line), char comment) {
@@ -87,30 +87,30 @@ void ForEachTextLine(FILE* f, void (*use)(char* line), char comment) {
 }
 
 // The settings' own globals as a fresh program has them.
-static void settingsDefaults() {
-  gNpTolerance = 0.002f;
-  fPlusTol = 0.002f;
-  fMinusTol = -0.002f;
-  gStartPosition = 2.605f;
-  gMaxAnkerLen = 4.5f;
-  KxCopy(edmLayer, sizeof edmLayer, "DXF_MAIN");
-  KxCopy(optLayer, sizeof optLayer, "EDMX_");
-  gGlobTextInfo = 0;
-  gDataInfo = 0;
-  gCancelTextInfo = 1;
-  OpenDataFile = 1;
-  gAutoStartHoles = 0;
-  gCurveTolerance = kDefaultCurveTolerance;
-  gAutoHoleDiameter = kDefaultAutoHoleDiameter;
+static void settingsDefaults(KxSettings& cfg) {
+  cfg.gNpTolerance = 0.002f;
+  cfg.fPlusTol = 0.002f;
+  cfg.fMinusTol = -0.002f;
+  cfg.gStartPosition = 2.605f;
+  cfg.gMaxAnkerLen = 4.5f;
+  KxCopy(cfg.edmLayer, sizeof cfg.edmLayer, "DXF_MAIN");
+  KxCopy(cfg.optLayer, sizeof cfg.optLayer, "EDMX_");
+  cfg.gGlobTextInfo = 0;
+  cfg.gDataInfo = 0;
+  cfg.gCancelTextInfo = 1;
+  cfg.OpenDataFile = 1;
+  cfg.gAutoStartHoles = 0;
+  cfg.gCurveTolerance = kDefaultCurveTolerance;
+  cfg.gAutoHoleDiameter = kDefaultAutoHoleDiameter;
 }
 
-static void setDefaults() {
-  settingsDefaults();
-  data_filename = "_nwd_out";
-  ktechno.dHole = -0.002f;
-  ktechno.dPE = 30.0f;
-  ktechno.dHE = 15.0f;
-  ktechno.dOE = 30.5f;
+static void setDefaults(KxSettings& cfg) {
+  settingsDefaults(cfg);
+  cfg.data_filename = "_nwd_out";
+  cfg.ktechno.dHole = -0.002f;
+  cfg.ktechno.dPE = 30.0f;
+  cfg.ktechno.dHE = 15.0f;
+  cfg.ktechno.dOE = 30.5f;
 }
 
 // A quoted value runs from the line's first single quote to the next one that
@@ -131,21 +131,21 @@ static void takeQuoted(const char* line, std::string* dst) {
 }
 
 // A value of the settings file that was not taken, for the console and the log.
-static void noteSetting(const std::string& note) {
-  KxPrint("%s", note.c_str());
-  gSettingNotes += note;
+static void noteSetting(KxRun& run, const std::string& note) {
+  KxPrint(run, "%s", note.c_str());
+  run.cfg.gSettingNotes += note;
 }
 
 // A quoted value for a name of fixed size: one that does not fit keeps the name as
 // it is and says so, for a cut name would be another layer.
-static void takeQuoted(const char* key, const char* line, char* dst, size_t size) {
+static void takeQuoted(KxRun& run, const char* key, const char* line, char* dst, size_t size) {
   std::string value;
   if (!quotedValue(line, &value)) return;
   if (value.size() < size) {
     memcpy(dst, value.c_str(), value.size() + 1);
     return;
   }
-  noteSetting(std::string(key) + ": '" + value + "' is longer than " + std::to_string(size - 1) + " characters - '" +
+  noteSetting(run, std::string(key) + ": '" + value + "' is longer than " + std::to_string(size - 1) + " characters - '" +
               dst + "' kept\n");
 }
 
@@ -154,16 +154,16 @@ static bool keyEnd(const char* p) { return *p == '\0' || *p == ' ' || *p == '\t'
 
 // A key's value that is no number (what: "number" or "whole number") keeps the key
 // as it is, and says so.
-static void notANumber(const char* key, const char* value, const char* what, const char* kept) {
+static void notANumber(KxRun& run, const char* key, const char* value, const char* what, const char* kept) {
   while (*value == ' ' || *value == '\t') ++value;
   size_t n = 0;
   while (!keyEnd(value + n)) ++n;
-  noteSetting(std::string(key) + ": '" + std::string(value, n) + "' is no " + what + " - " + kept + " kept\n");
+  noteSetting(run, std::string(key) + ": '" + std::string(value, n) + "' is no " + what + " - " + kept + " kept\n");
 }
 
 // A decimal key (its value in mm, where "6.25mm" says the same as "6.25"): true
 // with *v set when the value is a finite number, else the key is left as it is.
-static bool settingNumber(const char* key, const char* text, float* v, const char* printed) {
+static bool settingNumber(KxRun& run, const char* key, const char* text, float* v, const char* printed) {
   double d;
   const char* rest = nullptr;
   int read = KxReadNumber(text, &d, &rest);
@@ -174,132 +174,132 @@ static bool settingNumber(const char* key, const char* text, float* v, const cha
   }
   char kept[48];
   snprintf(kept, sizeof kept, printed, (double)*v);
-  notANumber(key, text, "number", kept);
+  notANumber(run, key, text, "number", kept);
   return false;
 }
 
 // A whole-number key: the value is taken as before when it is a whole number.
-static void settingWhole(const char* key, const char* text, int* v) {
+static void settingWhole(KxRun& run, const char* key, const char* text, int* v) {
   char* end = nullptr;
   strtol(text, &end, 10);
   if (end != text && keyEnd(end)) {
     *v = (int)KxInteger(text);
     return;
   }
-  notANumber(key, text, "whole number", std::to_string(*v).c_str());
+  notANumber(run, key, text, "whole number", std::to_string(*v).c_str());
 }
 
 // Every key found anywhere in the line takes effect, in this order.
-static void applyLine(char* line) {
+static void applyLine(KxRun& run, char* line) {
   const char* p;
-  if ((p = strstr(line, "GridRadius:"))) settingNumber("GridRadius", p + 11, &gStartPosition, "%.3f");
-  if ((p = strstr(line, "HoleOffset:"))) settingNumber("HoleOffset", p + 11, &ktechno.dHole, "%.3f");
-  if ((p = strstr(line, "NextElemTol:")) && settingNumber("NextElemTol", p + 12, &gNpTolerance, "%.3f")) {
-    fPlusTol = gNpTolerance;
-    fMinusTol = 0 - gNpTolerance;
+  if ((p = strstr(line, "GridRadius:"))) settingNumber(run, "GridRadius", p + 11, &run.cfg.gStartPosition, "%.3f");
+  if ((p = strstr(line, "HoleOffset:"))) settingNumber(run, "HoleOffset", p + 11, &run.cfg.ktechno.dHole, "%.3f");
+  if ((p = strstr(line, "NextElemTol:")) && settingNumber(run, "NextElemTol", p + 12, &run.cfg.gNpTolerance, "%.3f")) {
+    run.cfg.fPlusTol = run.cfg.gNpTolerance;
+    run.cfg.fMinusTol = 0 - run.cfg.gNpTolerance;
   }
-  if ((p = strstr(line, "AnchorLength:"))) settingNumber("AnchorLength", p + 13, &gMaxAnkerLen, "%.3f");
-  if ((p = strstr(line, "OpenDataFile:"))) settingWhole("OpenDataFile", p + 13, &OpenDataFile);
-  if ((p = strstr(line, "AddDataInfo:"))) settingWhole("AddDataInfo", p + 12, &gDataInfo);
-  if ((p = strstr(line, "RemTextInfo:"))) settingWhole("RemTextInfo", p + 12, &gCancelTextInfo);
-  if ((p = strstr(line, "GlobTextInfo:"))) settingWhole("GlobTextInfo", p + 13, &gGlobTextInfo);
-  if ((p = strstr(line, "G92Modus:"))) settingWhole("G92Modus", p + 9, &ktechno.G92Mode);
-  if (strstr(line, "DevTarget:")) takeQuoted(line, &gDevTarget);
-  if (strstr(line, "LayerName:")) takeQuoted("LayerName", line, edmLayer, sizeof edmLayer);
-  if (strstr(line, "LayerOptN:")) takeQuoted("LayerOptN", line, optLayer, sizeof optLayer);
-  if (strstr(line, "DataName:")) takeQuoted(line, &data_filename);
+  if ((p = strstr(line, "AnchorLength:"))) settingNumber(run, "AnchorLength", p + 13, &run.cfg.gMaxAnkerLen, "%.3f");
+  if ((p = strstr(line, "OpenDataFile:"))) settingWhole(run, "OpenDataFile", p + 13, &run.cfg.OpenDataFile);
+  if ((p = strstr(line, "AddDataInfo:"))) settingWhole(run, "AddDataInfo", p + 12, &run.cfg.gDataInfo);
+  if ((p = strstr(line, "RemTextInfo:"))) settingWhole(run, "RemTextInfo", p + 12, &run.cfg.gCancelTextInfo);
+  if ((p = strstr(line, "GlobTextInfo:"))) settingWhole(run, "GlobTextInfo", p + 13, &run.cfg.gGlobTextInfo);
+  if ((p = strstr(line, "G92Modus:"))) settingWhole(run, "G92Modus", p + 9, &run.cfg.ktechno.G92Mode);
+  if (strstr(line, "DevTarget:")) takeQuoted(line, &run.cfg.gDevTarget);
+  if (strstr(line, "LayerName:")) takeQuoted(run, "LayerName", line, run.cfg.edmLayer, sizeof run.cfg.edmLayer);
+  if (strstr(line, "LayerOptN:")) takeQuoted(run, "LayerOptN", line, run.cfg.optLayer, sizeof run.cfg.optLayer);
+  if (strstr(line, "DataName:")) takeQuoted(line, &run.cfg.data_filename);
   if ((p = strstr(line, "AutoStartHoles:"))) {
-    int on = gAutoStartHoles;
-    settingWhole("AutoStartHoles", p + 15, &on);
-    gAutoStartHoles = on != 0;
+    int on = run.cfg.gAutoStartHoles;
+    settingWhole(run, "AutoStartHoles", p + 15, &on);
+    run.cfg.gAutoStartHoles = on != 0;
   }
   if ((p = strstr(line, "CurveTolerance:"))) {
     // A tolerance of nothing (or less) would split a curve forever: such a value keeps the default.
-    float v = gCurveTolerance;
-    if (settingNumber("CurveTolerance", p + 15, &v, "%.4f")) gCurveTolerance = v >= 0.00001f ? v : kDefaultCurveTolerance;
+    float v = run.cfg.gCurveTolerance;
+    if (settingNumber(run, "CurveTolerance", p + 15, &v, "%.4f")) run.cfg.gCurveTolerance = v >= 0.00001f ? v : kDefaultCurveTolerance;
   }
   if ((p = strstr(line, "AutoHoleDiameter:"))) {
     // A hole of no width cannot be drilled: such a value keeps the default.
-    float v = gAutoHoleDiameter;
-    if (settingNumber("AutoHoleDiameter", p + 17, &v, "%.3f")) gAutoHoleDiameter = v > 0 ? v : kDefaultAutoHoleDiameter;
+    float v = run.cfg.gAutoHoleDiameter;
+    if (settingNumber(run, "AutoHoleDiameter", p + 17, &v, "%.3f")) run.cfg.gAutoHoleDiameter = v > 0 ? v : kDefaultAutoHoleDiameter;
   }
 }
 
 static const char* yesNo(int v) { return v ? "Yes" : "No"; }
 
-static void printSettingsBlock() {
-  KxPrint("\n ---Globals:\n");
-  KxPrint("  NextElemToleranz: %.3f\n", gNpTolerance);
-  KxPrint("    gStartPosition: %.3f\n", gStartPosition);
-  KxPrint("      gMaxAnkerLen: %.3f\n", gMaxAnkerLen);
-  KxPrint("        HoleOffset: %.3f\n", ktechno.dHole);
-  KxPrint("          edmLayer: '%s'\n", edmLayer);
-  KxPrint("          optLayer: '%s'\n", optLayer);
-  KxPrint("          G92Modus: '%s'\n", ktechno.G92Mode == 0 ? "PLATE" : "PIECES");
-  KxPrint("     data-filename: '%s'\n\n", data_filename.c_str());
-  KxPrint("   GlobaleTextInfo: '%d=%s'\t", gGlobTextInfo, yesNo(gGlobTextInfo));
-  KxPrint("OpenDataFile: '%d=%s'\n", OpenDataFile, yesNo(OpenDataFile));
-  KxPrint("       AddDataInfo: '%d=%s'\t", gDataInfo, yesNo(gDataInfo));
-  KxPrint(" RemTextInfo: '%d=%s'\n", gCancelTextInfo, yesNo(gCancelTextInfo));
+static void printSettingsBlock(KxRun& run) {
+  KxPrint(run, "\n ---Globals:\n");
+  KxPrint(run, "  NextElemToleranz: %.3f\n", run.cfg.gNpTolerance);
+  KxPrint(run, "    gStartPosition: %.3f\n", run.cfg.gStartPosition);
+  KxPrint(run, "      gMaxAnkerLen: %.3f\n", run.cfg.gMaxAnkerLen);
+  KxPrint(run, "        HoleOffset: %.3f\n", run.cfg.ktechno.dHole);
+  KxPrint(run, "          edmLayer: '%s'\n", run.cfg.edmLayer);
+  KxPrint(run, "          optLayer: '%s'\n", run.cfg.optLayer);
+  KxPrint(run, "          G92Modus: '%s'\n", run.cfg.ktechno.G92Mode == 0 ? "PLATE" : "PIECES");
+  KxPrint(run, "     data-filename: '%s'\n\n", run.cfg.data_filename.c_str());
+  KxPrint(run, "   GlobaleTextInfo: '%d=%s'\t", run.cfg.gGlobTextInfo, yesNo(run.cfg.gGlobTextInfo));
+  KxPrint(run, "OpenDataFile: '%d=%s'\n", run.cfg.OpenDataFile, yesNo(run.cfg.OpenDataFile));
+  KxPrint(run, "       AddDataInfo: '%d=%s'\t", run.cfg.gDataInfo, yesNo(run.cfg.gDataInfo));
+  KxPrint(run, " RemTextInfo: '%d=%s'\n", run.cfg.gCancelTextInfo, yesNo(run.cfg.gCancelTextInfo));
   // Shown only when on, so that a run without it prints what it always printed.
-  if (gAutoStartHoles) KxPrint("    AutoStartHoles: '%d=%s'\n", gAutoStartHoles, yesNo(gAutoStartHoles));
-  if (gCurveTolerance != kDefaultCurveTolerance) KxPrint("    CurveTolerance: %.4f\n", gCurveTolerance);
-  if (gAutoHoleDiameter != kDefaultAutoHoleDiameter) KxPrint("  AutoHoleDiameter: %.3f\n", gAutoHoleDiameter);
-  KxPrint(" ---Globals end\n");
+  if (run.cfg.gAutoStartHoles) KxPrint(run, "    AutoStartHoles: '%d=%s'\n", run.cfg.gAutoStartHoles, yesNo(run.cfg.gAutoStartHoles));
+  if (run.cfg.gCurveTolerance != kDefaultCurveTolerance) KxPrint(run, "    CurveTolerance: %.4f\n", run.cfg.gCurveTolerance);
+  if (run.cfg.gAutoHoleDiameter != kDefaultAutoHoleDiameter) KxPrint(run, "  AutoHoleDiameter: %.3f\n", run.cfg.gAutoHoleDiameter);
+  KxPrint(run, " ---Globals end\n");
 }
 
 // Opens the settings file in the program folder, else below its devices
 // folder. The name then keeps the devices prefix (once) so that a reload and the
 // bridge look there.
-static FILE* openSettings() {
-  const std::string first = homepath + ini_filename;
-  KxPrint("\n\nINI-FILE: <%s> ", first.c_str());
-  FILE* f = ConfigOpenFile(first.c_str(), "settings file");
-  if (f || ConfigRefusal()[0]) return f;
-  const std::string second = homepath + kDevicesFolder + ini_filename;
-  KxPrint("\nINI-FILE: <%s> (sec.try)", second.c_str());
-  f = ConfigOpenFile(second.c_str(), "settings file");
+static FILE* openSettings(KxRun& run) {
+  const std::string first = run.cfg.homepath + run.cfg.ini_filename;
+  KxPrint(run, "\n\nINI-FILE: <%s> ", first.c_str());
+  FILE* f = ConfigOpenFile(run, first.c_str(), "settings file");
+  if (f || ConfigRefusal(run.cfg)[0]) return f;
+  const std::string second = run.cfg.homepath + kDevicesFolder + run.cfg.ini_filename;
+  KxPrint(run, "\nINI-FILE: <%s> (sec.try)", second.c_str());
+  f = ConfigOpenFile(run, second.c_str(), "settings file");
   // A settings file the user named must be there: a run on the defaults would
   // cut with tolerances and layers nobody chose.
-  if (!f && gIniNameGiven) ConfigRefuse("settings file", first.c_str(), "No such file, nor below devices/");
-  if (ini_filename.compare(0, strlen(kDevicesFolder), kDevicesFolder) != 0) ini_filename.insert(0, kDevicesFolder);
+  if (!f && run.cfg.gIniNameGiven) ConfigRefuse(run, "settings file", first.c_str(), "No such file, nor below devices/");
+  if (run.cfg.ini_filename.compare(0, strlen(kDevicesFolder), kDevicesFolder) != 0) run.cfg.ini_filename.insert(0, kDevicesFolder);
   return f;
 }
 
-void SetGlobals(const char* arg) {
-  deriveHomepath(arg);
-  KxPrint("\n-(homepath) '%s'\n", homepath.c_str());
-  KxPrint("-(ini_filename) '%s'\n", ini_filename.c_str());
-  if (!gLogNameGiven) log_filename = homepath + "_outlog.txt";
-  setDefaults();
-  gSettingNotes.clear();
+void SetGlobals(KxRun& run, const char* arg) {
+  deriveHomepath(run, arg);
+  KxPrint(run, "\n-(homepath) '%s'\n", run.cfg.homepath.c_str());
+  KxPrint(run, "-(ini_filename) '%s'\n", run.cfg.ini_filename.c_str());
+  if (!run.cfg.gLogNameGiven) run.cfg.log_filename = run.cfg.homepath + "_outlog.txt";
+  setDefaults(run.cfg);
+  run.cfg.gSettingNotes.clear();
 
-  ConfigClearRefusal();
-  FILE* f = openSettings();
+  ConfigClearRefusal(run.cfg);
+  FILE* f = openSettings(run);
   if (!f) {
-    KxPrint(" OPEN ERROR! ...using defaults\n");
+    KxPrint(run, " OPEN ERROR! ...using defaults\n");
   } else {
-    KxPrint(" OK\n");
+    KxPrint(run, " OK\n");
     ForEachTextLine(f, applyLine, ';');
     fclose(f);
   }
 
-  printSettingsBlock();
-  ktechno.dInfo[0] = '\0';
-  ktechno.sInfo[0] = '\0';
-  fLayerList(ll_ADD, 0, edmLayer, 0);
+  printSettingsBlock(run);
+  run.cfg.ktechno.dInfo[0] = '\0';
+  run.cfg.ktechno.sInfo[0] = '\0';
+  fLayerList(run, ll_ADD, 0, run.cfg.edmLayer, 0);
 }
 
-void KxLogSettingNotes() {
-  if (!gSettingNotes.empty()) KxLog("%s", gSettingNotes.c_str());
+void KxLogSettingNotes(KxRun& run) {
+  if (!run.cfg.gSettingNotes.empty()) KxLog(run, "%s", run.cfg.gSettingNotes.c_str());
 }
 
-void ResetConfigState() {
-  settingsDefaults();
-  gSettingNotes.clear();
-  gDevTarget = "MAK_EE3.SYN";
-  memset(&mS, 0, sizeof mS);
-  memset(&ktechno, 0, sizeof ktechno);
-  memset(eTD, 0, sizeof eTD);
-  ConfigClearRefusal();
+void ResetConfigState(KxSettings& cfg) {
+  settingsDefaults(cfg);
+  cfg.gSettingNotes.clear();
+  cfg.gDevTarget = "MAK_EE3.SYN";
+  memset(&cfg.mS, 0, sizeof cfg.mS);
+  memset(&cfg.ktechno, 0, sizeof cfg.ktechno);
+  memset(cfg.eTD, 0, sizeof cfg.eTD);
+  ConfigClearRefusal(cfg);
 }

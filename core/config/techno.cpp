@@ -25,21 +25,21 @@ int integerAfter(const char* text, const char* key) {
   return p ? (int)KxInteger(p + strlen(key)) : 0;
 }
 
-void correctQuality() {
-  if (ktechno.dQuali > kCutCount) {
-    ktechno.dQuali = 1;
-    KxPrint("[oops]");
+void correctQuality(KxRun& run) {
+  if (run.cfg.ktechno.dQuali > kCutCount) {
+    run.cfg.ktechno.dQuali = 1;
+    KxPrint(run, "[oops]");
   }
 }
 
 // A technology code starts at a Q; its digit after the Q is the number of cuts.
-void technologyCode(const char* fromQ, const char* closing) {
-  KxPrint("[TECHDATA: '%s'] ", fromQ);
-  SetTechData(fromQ);
-  ktechno.dQuali = (int)KxInteger(fromQ + 1);
-  ktechno.modif++;
-  KxPrint("[Quality now: %d]%s", ktechno.dQuali, closing);
-  correctQuality();
+void technologyCode(KxRun& run, const char* fromQ, const char* closing) {
+  KxPrint(run, "[TECHDATA: '%s'] ", fromQ);
+  SetTechData(run, fromQ);
+  run.cfg.ktechno.dQuali = (int)KxInteger(fromQ + 1);
+  run.cfg.ktechno.modif++;
+  KxPrint(run, "[Quality now: %d]%s", run.cfg.ktechno.dQuali, closing);
+  correctQuality(run);
 }
 
 // The technology code of a text: a Q at the start of a word, before any star
@@ -64,76 +64,76 @@ void starText(const char* text, char* dst, size_t size) {
   KxCopy(dst, size, info);
 }
 
-void resetTechnologie() {
-  ktechno.modif = 0;
-  ktechno.dVMod = 1;
-  ktechno.dReg = 1;
-  ktechno.dDLage = 42;
-  ktechno.dKLage = 52;
-  ktechno.dQuali = 1;
-  ktechno.HatRotation = 0;
-  ktechno.dRotate = 0;
-  ktechno.HatKonik = 0;
-  ktechno.dkonik = 0;
-  ktechno.dLWe = 0;
-  ktechno.dAktL = 0;
-  ktechno.dAktR = 0;
-  ktechno.NoFeed = 0;
-  ktechno.NoStop = 0;
-  ktechno.NoCut = 0;
-  ktechno.RoughOff = 0;
-  ktechno.dROff[0] = ktechno.dHole;
-  for (int i = 1; i < kRegisterCount; ++i) ktechno.dROff[i] = 0;
-  KxCopy(moveType, sizeof moveType, "G01");
-  KxPrint(" SetTechnologie RESET\n");
+void resetTechnologie(KxRun& run) {
+  run.cfg.ktechno.modif = 0;
+  run.cfg.ktechno.dVMod = 1;
+  run.cfg.ktechno.dReg = 1;
+  run.cfg.ktechno.dDLage = 42;
+  run.cfg.ktechno.dKLage = 52;
+  run.cfg.ktechno.dQuali = 1;
+  run.cfg.ktechno.HatRotation = 0;
+  run.cfg.ktechno.dRotate = 0;
+  run.cfg.ktechno.HatKonik = 0;
+  run.cfg.ktechno.dkonik = 0;
+  run.cfg.ktechno.dLWe = 0;
+  run.cfg.ktechno.dAktL = 0;
+  run.cfg.ktechno.dAktR = 0;
+  run.cfg.ktechno.NoFeed = 0;
+  run.cfg.ktechno.NoStop = 0;
+  run.cfg.ktechno.NoCut = 0;
+  run.cfg.ktechno.RoughOff = 0;
+  run.cfg.ktechno.dROff[0] = run.cfg.ktechno.dHole;
+  for (int i = 1; i < kRegisterCount; ++i) run.cfg.ktechno.dROff[i] = 0;
+  KxCopy(run.moveType, sizeof run.moveType, "G01");
+  KxPrint(run, " SetTechnologie RESET\n");
 }
 
 
 // PE=, HE= and OE= set the programming, auxiliary and top plane heights. A PE=
 // also nudges the taper angle so that taper output is switched on.
-void planeHeights(const char* t, bool markTaper) {
+void planeHeights(KxRun& run, const char* t, bool markTaper) {
   if (strstr(t, "PE=")) {
-    ktechno.dPE = numberAfter(t, "PE=");
-    ktechno.dkonik += 0.0001f;
-    if (markTaper) ktechno.HatKonik = 1;
-    ktechno.modif++;
-    KxPrint("[PE]");
+    run.cfg.ktechno.dPE = numberAfter(t, "PE=");
+    run.cfg.ktechno.dkonik += 0.0001f;
+    if (markTaper) run.cfg.ktechno.HatKonik = 1;
+    run.cfg.ktechno.modif++;
+    KxPrint(run, "[PE]");
   }
   if (strstr(t, "HE=")) {
-    ktechno.dHE = numberAfter(t, "HE=");
-    ktechno.modif++;
-    KxPrint("[HE]");
+    run.cfg.ktechno.dHE = numberAfter(t, "HE=");
+    run.cfg.ktechno.modif++;
+    KxPrint(run, "[HE]");
   }
   if (strstr(t, "OE=")) {
-    ktechno.dOE = numberAfter(t, "OE=");
-    ktechno.modif++;
-    KxPrint("[OE]");
+    run.cfg.ktechno.dOE = numberAfter(t, "OE=");
+    run.cfg.ktechno.modif++;
+    KxPrint(run, "[OE]");
   }
 }
 
-void directive(const char* t) {
-  ktechno.G92Mode = dmPLATE;
+void directive(KxRun& run, const char* t) {
+  run.cfg.ktechno.G92Mode = dmPLATE;
   if (KxConsole())
-    KxPrint("[DIRECTIVE] '%s' ", t);
+    KxPrint(run, "[DIRECTIVE] '%s' ", t);
   else
-    KxPrint("%s [DIRECTIVE]", t);
+    KxPrint(run, "%s [DIRECTIVE]", t);
   // Each word found switches in this order; the last one found wins.
   static const struct { const char* word; int mode; } kModes[] = {
       {"G92_ALL_SEPARAT", dmPIECE}, {"G92_ALL_SAME", dmPLATE}, {"G92_PIECES", dmPIECE}, {"G92_PLATE", dmPLATE}};
   for (const auto& m : kModes) {
     if (!strstr(t, m.word)) continue;
-    ktechno.G92Mode = m.mode;
-    KxPrint("[G92Mode=%d]", m.mode == dmPIECE ? 1 : 0);
-    if (m.mode == dmPIECE) ktechno.modif++;
+    run.cfg.ktechno.G92Mode = m.mode;
+    KxPrint(run, "[G92Mode=%d]", m.mode == dmPIECE ? 1 : 0);
+    if (m.mode == dmPIECE) run.cfg.ktechno.modif++;
   }
   // Plane heights in a directive mark a taper only in the console program.
-  planeHeights(t, KxConsole());
-  if (const char* q = technologyCodeIn(t, false)) technologyCode(q, "");
+  planeHeights(run, t, KxConsole());
+  if (const char* q = technologyCodeIn(t, false)) technologyCode(run, q, "");
   if (strchr(t, '*')) {
-    starText(t, ktechno.dInfo, sizeof ktechno.dInfo);
-    KxPrint("[dINFO: '%s'] ", ktechno.dInfo);
+    starText(t, run.cfg.ktechno.dInfo, sizeof run.cfg.ktechno.dInfo);
+    KxPrint(run, "[dINFO: '%s'] ", run.cfg.ktechno.dInfo);
   }
-  if (KxConsole()) KxPrint("[DIRECTIVE-end]\n");
+  if (KxConsole()) KxPrint(run, "[DIRECTIVE-end]\n");
 }
 
 // One technology text, in these steps: a text without any keyword character is
@@ -141,96 +141,96 @@ void directive(const char* t) {
 // !NOCUT and 'G41'; rotation ROT=, rough offset ROUGH=, planes PE= HE= OE=; taper
 // A= (at most kMaxTaper); register R= with its offset OF=; the name after *; a
 // #DIRECTIVE; the per-layer values of the layer list.
-void interpret(const char* t, long elnum) {
+void interpret(KxRun& run, const char* t, long elnum) {
   if (!strpbrk(t, "=#_*!")) {
-    KxPrint("'%s' =no Keywords return\n", t);
+    KxPrint(run, "'%s' =no Keywords return\n", t);
     return;
   }
   if (strstr(t, "CQ=")) {
-    ktechno.dQuali = integerAfter(t, "CQ=");
-    ktechno.modif++;
-    KxPrint("[Quality]");
-    correctQuality();
+    run.cfg.ktechno.dQuali = integerAfter(t, "CQ=");
+    run.cfg.ktechno.modif++;
+    KxPrint(run, "[Quality]");
+    correctQuality(run);
   }
-  if (const char* q = technologyCodeIn(t, true)) technologyCode(q, "\n");
+  if (const char* q = technologyCodeIn(t, true)) technologyCode(run, q, "\n");
   if (strstr(t, "!NOFEED")) {
-    ktechno.NoFeed = 1;
-    ktechno.modif++;
-    KxPrint("[NoFeed]");
+    run.cfg.ktechno.NoFeed = 1;
+    run.cfg.ktechno.modif++;
+    KxPrint(run, "[NoFeed]");
   }
   if (strstr(t, "!NOSTOP")) {
-    ktechno.NoStop = 1;
-    ktechno.modif++;
-    KxPrint("[NoStop]");
+    run.cfg.ktechno.NoStop = 1;
+    run.cfg.ktechno.modif++;
+    KxPrint(run, "[NoStop]");
   }
   if (strstr(t, "!NOCUT")) {
-    ktechno.NoCut = 1;
-    ktechno.modif++;
-    KxPrint("[NoCut]");
+    run.cfg.ktechno.NoCut = 1;
+    run.cfg.ktechno.modif++;
+    KxPrint(run, "[NoCut]");
   }
   // The console program never learnt the quoted compensation switch.
   if (!KxConsole() && strstr(t, "'G41'")) {
-    ktechno.dDLage = 41;
-    ktechno.modif++;
-    KxPrint("[G41]");
+    run.cfg.ktechno.dDLage = 41;
+    run.cfg.ktechno.modif++;
+    KxPrint(run, "[G41]");
   }
   if (strstr(t, "ROT=")) {
-    ktechno.dRotate = numberAfter(t, "ROT=");
-    ktechno.HatRotation = 1;
-    ktechno.modif++;
-    KxPrint("[ROTA]");
+    run.cfg.ktechno.dRotate = numberAfter(t, "ROT=");
+    run.cfg.ktechno.HatRotation = 1;
+    run.cfg.ktechno.modif++;
+    KxPrint(run, "[ROTA]");
   }
   if (strstr(t, "ROUGH=")) {
-    ktechno.RoughOff = numberAfter(t, "ROUGH=");
-    KxPrint("[+ROUGH]");
+    run.cfg.ktechno.RoughOff = numberAfter(t, "ROUGH=");
+    KxPrint(run, "[+ROUGH]");
   }
-  planeHeights(t, true);
+  planeHeights(run, t, true);
   if (strstr(t, "A=")) {
-    ktechno.dkonik = numberAfter(t, "A=");
-    ktechno.modif++;
-    KxPrint("[Angle]");
-    if (ktechno.dkonik > kMaxTaper) {
-      ktechno.dkonik = 0;
-      KxPrint(KxConsole() ? "[Ang. oops]" : "[oops]");
+    run.cfg.ktechno.dkonik = numberAfter(t, "A=");
+    run.cfg.ktechno.modif++;
+    KxPrint(run, "[Angle]");
+    if (run.cfg.ktechno.dkonik > kMaxTaper) {
+      run.cfg.ktechno.dkonik = 0;
+      KxPrint(run, KxConsole() ? "[Ang. oops]" : "[oops]");
     }
   }
   if (const char* r = strstr(t, "R=")) {
-    ktechno.dReg = integerAfter(t, "R=");
-    ktechno.modif++;
-    KxPrint("[Register]");
-    if (ktechno.dReg < kFirstTextRegister || ktechno.dReg > kLastTextRegister) {
-      ktechno.dReg = kFirstTextRegister;
-      KxPrint(KxConsole() ? "[Reg. oops]" : "[oops]");
+    run.cfg.ktechno.dReg = integerAfter(t, "R=");
+    run.cfg.ktechno.modif++;
+    KxPrint(run, "[Register]");
+    if (run.cfg.ktechno.dReg < kFirstTextRegister || run.cfg.ktechno.dReg > kLastTextRegister) {
+      run.cfg.ktechno.dReg = kFirstTextRegister;
+      KxPrint(run, KxConsole() ? "[Reg. oops]" : "[oops]");
     }
     // Only an offset written behind the register belongs to it.
     if (strstr(r, "OF=")) {
-      ktechno.dROff[ktechno.dReg] = numberAfter(r, "OF=");
-      KxPrint("[Offset]");
+      run.cfg.ktechno.dROff[run.cfg.ktechno.dReg] = numberAfter(r, "OF=");
+      KxPrint(run, "[Offset]");
     }
   }
   if (strchr(t, '*')) {
-    starText(t, ktechno.sInfo, sizeof ktechno.sInfo);
+    starText(t, run.cfg.ktechno.sInfo, sizeof run.cfg.ktechno.sInfo);
     // A name keeps at most two words.
-    char* first = strchr(ktechno.sInfo, ' ');
+    char* first = strchr(run.cfg.ktechno.sInfo, ' ');
     if (first) {
       char* second = strchr(first + 1, ' ');
       *(second ? second : first) = '\0';
     }
-    KxPrint("[sINFO: '%s'] ", ktechno.sInfo);
+    KxPrint(run, "[sINFO: '%s'] ", run.cfg.ktechno.sInfo);
   }
-  if (strstr(t, "#DIRECTIVE")) directive(t);
-  if (gMultiLayer == 1) fLayerList(ll_VARIA, 0, t, elnum);
-  KxPrint("\n");
+  if (strstr(t, "#DIRECTIVE")) directive(run, t);
+  if (run.gMultiLayer == 1) fLayerList(run, ll_VARIA, 0, t, elnum);
+  KxPrint(run, "\n");
 }
 
 // The entry's NC line from the device template: R register prefix, O offset,
 // T technology name, V integer value, S speed; other characters stay.
-void buildTechLine(eTechnologieData& e) {
+void buildTechLine(KxSettings& cfg, eTechnologieData& e) {
   e.nwd[0] = '\0';
   char part[48];
-  for (const char* c = mS.TechLine; *c; ++c) {
+  for (const char* c = cfg.mS.TechLine; *c; ++c) {
     switch (*c) {
-      case 'R': KxCopy(part, sizeof part, mS.VReg); break;
+      case 'R': KxCopy(part, sizeof part, cfg.mS.VReg); break;
       case 'O': snprintf(part, sizeof part, "%.3f", e.Oft); break;
       case 'T': KxCopy(part, sizeof part, e.eTechn); break;
       case 'V': snprintf(part, sizeof part, "%d", e.Verz); break;
@@ -254,25 +254,25 @@ int cutIndex(const char* line) {
 
 // One line of the technology file: code with cut marker, then technology
 // name, offset, integer value and speed, each closed by a star.
-void clearEntry(eTechnologieData& e, const char* tx) {
+void clearEntry(KxSettings& cfg, eTechnologieData& e, const char* tx) {
   memset(&e, 0, sizeof e);
   // A remark in the device's words, cut inside so that it is always closed.
-  std::string head = mS.RemarkOn;
+  std::string head = cfg.mS.RemarkOn;
   head += "-missing-TechData- ";
-  std::string text = NcRemarkText(tx);
-  const size_t room = sizeof e.nwd - 1 - head.size() - strlen(mS.RemarkOff);
-  if (head.size() + strlen(mS.RemarkOff) < sizeof e.nwd && text.size() > room) text.resize(room);
-  snprintf(e.nwd, sizeof e.nwd, "%s%s%s", head.c_str(), text.c_str(), mS.RemarkOff);
+  std::string text = NcRemarkText(cfg, tx);
+  const size_t room = sizeof e.nwd - 1 - head.size() - strlen(cfg.mS.RemarkOff);
+  if (head.size() + strlen(cfg.mS.RemarkOff) < sizeof e.nwd && text.size() > room) text.resize(room);
+  snprintf(e.nwd, sizeof e.nwd, "%s%s%s", head.c_str(), text.c_str(), cfg.mS.RemarkOff);
 }
 
 // A later line of the same cut replaces the whole entry, so an incomplete
 // line never leaves a ready technology line of an earlier one behind.
-void readTechLine(const char* line, const char* key, const char* tx) {
+void readTechLine(KxRun& run, const char* line, const char* key, const char* tx) {
   int index = cutIndex(line);
   if (index < 0) return;
-  eTechnologieData& e = eTD[index];
-  clearEntry(e, tx);
-  KxPrint("\n in: %d ", index);
+  eTechnologieData& e = run.cfg.eTD[index];
+  clearEntry(run.cfg, e, tx);
+  KxPrint(run, "\n in: %d ", index);
   char head[13];
   KxCopy(head, sizeof head, line);
   if (char* s = strchr(head, '*')) *s = '\0';
@@ -281,83 +281,83 @@ void readTechLine(const char* line, const char* key, const char* tx) {
   const char* at = strstr(line, key);
   const char* star = strlen(at) >= 3 ? strchr(at + 3, '*') : nullptr;
   if (!star) return;
-  KxPrint(" E");
+  KxPrint(run, " E");
   char name[10];
   KxCopy(name, sizeof name, star + 1);
   if (char* s = strchr(name, '*')) *s = '\0';
   KxCopy(e.eTechn, sizeof e.eTechn, name);
 
   if (!(star = strchr(star + 1, '*'))) return;
-  KxPrint("|O");
+  KxPrint(run, "|O");
   e.Oft = ConfigFloat(star + 1);
   if (!(star = strchr(star + 1, '*'))) return;
-  KxPrint("|V");
+  KxPrint(run, "|V");
   e.Verz = (int)KxInteger(star + 1);
   if (!(star = strchr(star + 1, '*'))) return;
-  KxPrint("|S");
+  KxPrint(run, "|S");
   e.Speed = ConfigFloat(star + 1);
   if (!strchr(star + 1, '*')) return;
-  KxPrint("|T:'%s' ", mS.TechLine);
-  buildTechLine(e);
-  KxPrint("> '%s'", e.nwd);
+  KxPrint(run, "|T:'%s' ", run.cfg.mS.TechLine);
+  buildTechLine(run.cfg, e);
+  KxPrint(run, "> '%s'", e.nwd);
   e.ist = 1;
-  KxPrint(" -ok");
+  KxPrint(run, " -ok");
 }
 
 }  // namespace
 
-void SetTechnologie(const char* tLine, long elnum) {
+void SetTechnologie(KxRun& run, const char* tLine, long elnum) {
   if (!tLine)
-    resetTechnologie();
+    resetTechnologie(run);
   else
-    interpret(tLine, elnum);
+    interpret(run, tLine, elnum);
 }
 
 // The technology file the device names into path; false when it names none
 // (path is then the devices folder, as the log has always said).
-static bool techFilePath(std::string* path) {
-  *path = DeviceFilePath(mS.TechFile);
-  return mS.TechFile[0] && strcmp(mS.TechFile, "(na)") != 0;
+static bool techFilePath(KxSettings& cfg, std::string* path) {
+  *path = DeviceFilePath(cfg, cfg.mS.TechFile);
+  return cfg.mS.TechFile[0] && strcmp(cfg.mS.TechFile, "(na)") != 0;
 }
 
-void CheckTechFile() {
+void CheckTechFile(KxRun& run) {
   std::string file;
-  const bool named = techFilePath(&file);
+  const bool named = techFilePath(run.cfg, &file);
   const char* path = file.c_str();
-  FILE* f = named ? ConfigOpenFile(path, "technology file") : nullptr;
+  FILE* f = named ? ConfigOpenFile(run, path, "technology file") : nullptr;
   if (!f) return;   // missing: every contour's technology line says so, as always
   char buf[kTextLineSize];
   bool any = false;
   while (!any && fgets(buf, sizeof buf, f)) any = buf[0] != ';' && cutIndex(buf) >= 0;
   fclose(f);
-  if (!any) ConfigRefuse("technology file", path, "it holds no technology line such as Q1_ST20_S*C120*0.145*1*3.8*");
+  if (!any) ConfigRefuse(run, "technology file", path, "it holds no technology line such as Q1_ST20_S*C120*0.145*1*3.8*");
 }
 
-void SetTechData(const char* tx) {
+void SetTechData(KxRun& run, const char* tx) {
   if (!tx) tx = "";
   char key[17];
   KxCopy(key, sizeof key, tx);
   if (char* b = strchr(key, ' ')) *b = '\0';
 
   std::string file;
-  const bool named = techFilePath(&file);
+  const bool named = techFilePath(run.cfg, &file);
   const char* path = file.c_str();
 
-  for (eTechnologieData& e : eTD) clearEntry(e, tx);
+  for (eTechnologieData& e : run.cfg.eTD) clearEntry(run.cfg, e, tx);
   if (strcmp(tx, "reset") == 0) return;
 
-  KxLog("\n\tSetTechData '%s'", tx);
-  FILE* f = named ? ConfigOpenFile(path, "technology file") : nullptr;
+  KxLog(run, "\n\tSetTechData '%s'", tx);
+  FILE* f = named ? ConfigOpenFile(run, path, "technology file") : nullptr;
   if (!f) {
-    KxPrint("  -open Error\n");
-    KxLog("(err '%s' )", path);
+    KxPrint(run, "  -open Error\n");
+    KxLog(run, "(err '%s' )", path);
     return;
   }
   char buf[kTextLineSize];
   char line[kTextLineSize];
   while (fgets(buf, sizeof buf, f)) {
     KxCopy(line, sizeof line, stripLFCR(buf));
-    if (strstr(line, key)) readTechLine(line, key, tx);
+    if (strstr(line, key)) readTechLine(run, line, key, tx);
   }
   fclose(f);
 }

@@ -37,7 +37,7 @@ int segmentCircle(double px, double py, double dx, double dy, double cx, double 
 }  // namespace
 
 // Whether contour element e meets the path p + t*d before tMax.
-static bool meetsPath(const elementdaten& e, double px, double py, double dx, double dy, double tMax) {
+static bool meetsPath(KxSettings& cfg, const elementdaten& e, double px, double py, double dx, double dy, double tMax) {
   // Only the drawn contours are material; start holes and marks are not.
   if (strncmp(e.kontur, "$K", 2) != 0) return false;
   if (e.type == etLINE) {
@@ -48,7 +48,7 @@ static bool meetsPath(const elementdaten& e, double px, double py, double dx, do
     const double t = (qx * ey - qy * ex) / den;
     const double u = (qx * dy - qy * dx) / den;
     if (t >= 0 && t < tMax && u >= 0 && u <= 1) return true;
-  } else if (e.type == etARC || (e.type == etCIR && e.r > gStartPosition)) {
+  } else if (e.type == etARC || (e.type == etCIR && e.r > cfg.gStartPosition)) {
     double t[2];
     const int k = segmentCircle(px, py, dx, dy, e.cx, e.cy, e.r, t);
     for (int j = 0; j < k; ++j) {
@@ -68,31 +68,36 @@ static bool meetsPath(const elementdaten& e, double px, double py, double dx, do
 // their boxes: a path meets only elements whose box meets its own. Records added
 // meanwhile are filed on the next question; lines, arcs and circles keep their
 // place while the search runs (it moves only the split points of feed points).
-static bool gMaterialIndexed = false;      // gMaterialGrid is in use
-static KxBoxGrid gMaterialGrid;            // lines, arcs and circles by their boxes
-static long gMaterialUpTo = 0;             // records below this are filed
-static std::vector<long> gMaterialNear;    // candidates of the current question
+// What this file keeps of a run, owned by the run.
+struct ApproachState {
+  bool gMaterialIndexed = false;      // gMaterialGrid is in use
+  KxBoxGrid gMaterialGrid;            // lines, arcs and circles by their boxes
+  long gMaterialUpTo = 0;             // records below this are filed
+  std::vector<long> gMaterialNear;    // candidates of the current question
+};
+
+static ApproachState& fileState(KxRun& run) { return run.approachState.get(); }
 static constexpr long kMaterialWorkingRecords = 7;   // the working records in front, looked at always
 
-static void fileMaterial(long top) {
-  for (long i = gMaterialUpTo; i < top; ++i) {
-    const elementdaten& e = elds[i];
+static void fileMaterial(KxRun& run, long top) {
+  for (long i = fileState(run).gMaterialUpTo; i < top; ++i) {
+    const elementdaten& e = run.elds[i];
     if (i < kMaterialWorkingRecords) continue;
     if (e.type == etLINE)
-      gMaterialGrid.Add(e.sx, e.sy, e.ex, e.ey, i);
+      fileState(run).gMaterialGrid.Add(e.sx, e.sy, e.ex, e.ey, i);
     else if (e.type == etARC || e.type == etCIR)
-      gMaterialGrid.Add((double)e.cx - e.r, (double)e.cy - e.r, (double)e.cx + e.r, (double)e.cy + e.r, i);
+      fileState(run).gMaterialGrid.Add((double)e.cx - e.r, (double)e.cy - e.r, (double)e.cx + e.r, (double)e.cy + e.r, i);
   }
-  if (top > gMaterialUpTo) gMaterialUpTo = top;
+  if (top > fileState(run).gMaterialUpTo) fileState(run).gMaterialUpTo = top;
 }
 
-double KxIndexMaterial() {
-  const long n = eldsCounter;
+double KxIndexMaterial(KxRun& run) {
+  const long n = run.eldsCounter;
   // Cells about the size of an anchor path or of an average element, whichever is larger.
   double sizes = 0;
   long counted = 0;
   for (long i = kMaterialWorkingRecords; i < n; ++i) {
-    const elementdaten& e = elds[i];
+    const elementdaten& e = run.elds[i];
     double s = -1;
     if (e.type == etLINE) s = std::fmax(std::fabs((double)e.ex - e.sx), std::fabs((double)e.ey - e.sy));
     else if (e.type == etARC || e.type == etCIR) s = 2.0 * e.r;
@@ -102,88 +107,88 @@ double KxIndexMaterial() {
     }
   }
   double cell = counted ? sizes / (double)counted : 1.0;
-  if ((double)gMaxAnkerLen > cell) cell = gMaxAnkerLen;
-  gMaterialGrid.Reset(cell);
-  gMaterialUpTo = 0;
-  fileMaterial(n);
-  gMaterialIndexed = true;
+  if ((double)run.cfg.gMaxAnkerLen > cell) cell = run.cfg.gMaxAnkerLen;
+  fileState(run).gMaterialGrid.Reset(cell);
+  fileState(run).gMaterialUpTo = 0;
+  fileMaterial(run, n);
+  fileState(run).gMaterialIndexed = true;
   return cell;
 }
 
-void KxForgetMaterial() {
-  gMaterialIndexed = false;
-  gMaterialGrid.Reset(1);
-  gMaterialUpTo = 0;
+void KxForgetMaterial(KxRun& run) {
+  fileState(run).gMaterialIndexed = false;
+  fileState(run).gMaterialGrid.Reset(1);
+  fileState(run).gMaterialUpTo = 0;
 }
 
-int AnchorCrossesMaterial(long elem, long sPelem, float ax, float ay) {
-  if (sPelem < 0 || sPelem >= eldsCounter) return 0;
-  const double px = elds[sPelem].cx, py = elds[sPelem].cy;
+int AnchorCrossesMaterial(KxRun& run, long elem, long sPelem, float ax, float ay) {
+  if (sPelem < 0 || sPelem >= run.eldsCounter) return 0;
+  const double px = run.elds[sPelem].cx, py = run.elds[sPelem].cy;
   const double dx = ax - px, dy = ay - py;
   const double len = std::sqrt(dx * dx + dy * dy);
   if (len <= 0) return 0;
   // Meetings closer than the margin to the anchor point are the target's own corner.
   const double tMax = 1.0 - kMeetMargin / len;
-  const long n = eldsCounter;
-  if (!gMaterialIndexed) {
+  const long n = run.eldsCounter;
+  if (!fileState(run).gMaterialIndexed) {
     for (long i = 0; i < n; ++i)
-      if (i != elem && i != sPelem && meetsPath(elds[i], px, py, dx, dy, tMax)) return 1;
+      if (i != elem && i != sPelem && meetsPath(run.cfg, run.elds[i], px, py, dx, dy, tMax)) return 1;
     return 0;
   }
-  fileMaterial(n);
+  fileMaterial(run, n);
   for (long i = 0; i < kMaterialWorkingRecords && i < n; ++i)
-    if (i != elem && i != sPelem && meetsPath(elds[i], px, py, dx, dy, tMax)) return 1;
+    if (i != elem && i != sPelem && meetsPath(run.cfg, run.elds[i], px, py, dx, dy, tMax)) return 1;
   // A little more than the path's box: the crossing tests round.
   const double margin = 1e-4 + 1e-6 * (std::fabs(px) + std::fabs(py) + len);
-  gMaterialGrid.Overlapping(std::fmin(px, (double)ax) - margin, std::fmin(py, (double)ay) - margin,
-                            std::fmax(px, (double)ax) + margin, std::fmax(py, (double)ay) + margin, gMaterialNear);
-  for (long i : gMaterialNear)
-    if (i < n && i != elem && i != sPelem && meetsPath(elds[i], px, py, dx, dy, tMax)) return 1;
+  fileState(run).gMaterialGrid.Overlapping(std::fmin(px, (double)ax) - margin, std::fmin(py, (double)ay) - margin,
+                            std::fmax(px, (double)ax) + margin, std::fmax(py, (double)ay) + margin, fileState(run).gMaterialNear);
+  for (long i : fileState(run).gMaterialNear)
+    if (i < n && i != elem && i != sPelem && meetsPath(run.cfg, run.elds[i], px, py, dx, dy, tMax)) return 1;
   return 0;
 }
 
 namespace {
 
-int arcApproach(long elem, long sPelem, float* al) {
-  const elementdaten& arc = elds[elem];
-  elementdaten& feed = elds[sPelem];
-  if (arc.r < gMaxAnkerLen) {
-    KxPrint("..Radius %.3f zu klein =FASLE", arc.r);
+int arcApproach(KxRun& run, long elem, long sPelem, float* al) {
+  const elementdaten& arc = run.elds[elem];
+  elementdaten& feed = run.elds[sPelem];
+  if (arc.r < run.cfg.gMaxAnkerLen) {
+    KxPrint(run, "..Radius %.3f zu klein =FASLE", arc.r);
     return 0;
   }
-  CopyElementInto(elem, 2);
-  RotaElementCopy();
-  CopyElementInto(sPelem, 4);
+  CopyElementInto(run, elem, 2);
+  RotaElementCopy(run);
+  CopyElementInto(run, sPelem, 4);
   // The feed point seen from the arc centre, kept in polar form in the last slot.
   const float fpW = (float)WIV(arc.cx, arc.cy, feed.cx, feed.cy);
   const float fpL = LENC(arc.cx, arc.cy, feed.cx, feed.cy);
-  elds[5].cx = arc.cx + XARC(fpW, fpL);
-  elds[5].cy = arc.cy + YARC(fpW, fpL);
-  KxPrint("..[elem:%ld]", elem);
+  run.elds[5].cx = arc.cx + XARC(fpW, fpL);
+  run.elds[5].cy = arc.cy + YARC(fpW, fpL);
+  KxPrint(run, "..[elem:%ld]", elem);
 
   // Angles and centre are read from the arc itself (the copy holds the same
   // values, but a refused copy on a full table would leave stale ones there).
   if (BOGENWINKEL(arc.sw, arc.ew) < kMinArcSweep) {
-    KxPrint(".. Bogenwinkel zu klein =FASLE");
+    KxPrint(run, ".. Bogenwinkel zu klein =FASLE");
     return 0;
   }
   float cSPWink = (float)WIV(arc.cx, arc.cy, feed.cx, feed.cy);
   const float px = arc.cx + XARC(cSPWink, arc.r);
   const float py = arc.cy + YARC(cSPWink, arc.r);
-  elds[3].ex = px;
-  elds[3].ey = py;
+  run.elds[3].ex = px;
+  run.elds[3].ey = py;
   const float d1 = LENC(feed.cx, feed.cy, px, py);
   const float d2 = LENC(px, py, feed.cx, feed.cy);
-  KxPrint("\n Laengen FP(sPE)-SP(E3): %.3f mm | SP(E3)-FP(sPE): %.3f mm\n", d1, d2);
-  if (d1 > gMaxAnkerLen) {
-    KxPrint("..ausserhalb gMaxAnkerLen A =FASLE");
+  KxPrint(run, "\n Laengen FP(sPE)-SP(E3): %.3f mm | SP(E3)-FP(sPE): %.3f mm\n", d1, d2);
+  if (d1 > run.cfg.gMaxAnkerLen) {
+    KxPrint(run, "..ausserhalb gMaxAnkerLen A =FASLE");
     return 0;
   }
-  if (d2 > gMaxAnkerLen) {
-    KxPrint("..ausserhalb gMaxAnkerLen B =FASLE");
+  if (d2 > run.cfg.gMaxAnkerLen) {
+    KxPrint(run, "..ausserhalb gMaxAnkerLen B =FASLE");
     return 0;
   }
-  KxPrint("  normaler Winkelbereich: SW:%.3f  EW:%.3f  (CPFP-Wink %.3f)\n", arc.sw, arc.ew, cSPWink);
+  KxPrint(run, "  normaler Winkelbereich: SW:%.3f  EW:%.3f  (CPFP-Wink %.3f)\n", arc.sw, arc.ew, cSPWink);
 
   // The window keeps 5 degrees off both ends. For an arc through 0 degrees the
   // window becomes asWink .. aeWink + 360 while the feed direction stays at or
@@ -195,27 +200,27 @@ int arcApproach(long elem, long sPelem, float* al) {
   if (cSPWink <= 0) cSPWink += 360;
   if (aeWink < asWink) aeWink += 360;
   if (asWink > cSPWink) {
-    KxPrint("..ausserhalb asWink C =FASLE");
+    KxPrint(run, "..ausserhalb asWink C =FASLE");
     return 0;
   }
   if (aeWink < cSPWink) {
-    KxPrint("..ausserhalb aeWink D =FASLE");
+    KxPrint(run, "..ausserhalb aeWink D =FASLE");
     return 0;
   }
 
-  KxPrint(" =TRUE \n");
+  KxPrint(run, " =TRUE \n");
   const float ankL = LENC(feed.cx, feed.cy, px, py);
-  KxPrint(" >A> Ankerposition an Elem:%ld  x:%.3f y:%.3f \n", elem, px, py);
-  KxPrint(" >A> Ankerlaenge:%.3f Ankerwinkel CP-SpP %.3f \n", ankL, (float)WIV(feed.cx, feed.cy, px, py));
+  KxPrint(run, " >A> Ankerposition an Elem:%ld  x:%.3f y:%.3f \n", elem, px, py);
+  KxPrint(run, " >A> Ankerlaenge:%.3f Ankerwinkel CP-SpP %.3f \n", ankL, (float)WIV(feed.cx, feed.cy, px, py));
   // A lead-in through another element would cut through material.
-  if (*al > ankL && ankL < gMaxAnkerLen && AnchorCrossesMaterial(elem, sPelem, px, py)) {
-    KxPrint(" anchor crosses an element ");
+  if (*al > ankL && ankL < run.cfg.gMaxAnkerLen && AnchorCrossesMaterial(run, elem, sPelem, px, py)) {
+    KxPrint(run, " anchor crosses an element ");
     return 0;
   }
-  if (*al > ankL && ankL < gMaxAnkerLen) {
-    KxPrint(" ankL:%.3f al:%.3f  ", ankL, *al);
+  if (*al > ankL && ankL < run.cfg.gMaxAnkerLen) {
+    KxPrint(run, " ankL:%.3f al:%.3f  ", ankL, *al);
     *al = ankL;
-    KxPrint(" | al wurde neu gesetzt al:%.3f \n", *al);
+    KxPrint(run, " | al wurde neu gesetzt al:%.3f \n", *al);
     feed.ex = px;
     feed.ey = py;
     return 1;
@@ -223,9 +228,9 @@ int arcApproach(long elem, long sPelem, float* al) {
   return 0;
 }
 
-int lineApproach(long elem, long sPelem, float* al) {
-  const elementdaten& ln = elds[elem];
-  elementdaten& feed = elds[sPelem];
+int lineApproach(KxRun& run, long elem, long sPelem, float* al) {
+  const elementdaten& ln = run.elds[elem];
+  elementdaten& feed = run.elds[sPelem];
   const float len = LENC(ln.sx, ln.sy, ln.ex, ln.ey);
   float lineW = (float)WIV(ln.sx, ln.sy, ln.ex, ln.ey);
   if (lineW < 0) lineW += 360;
@@ -239,38 +244,38 @@ int lineApproach(long elem, long sPelem, float* al) {
   float perp = YARC(w2, dSP);
   if (perp < 0) {
     perp = -perp;
-    KxPrint(" (ankL <0)");
+    KxPrint(run, " (ankL <0)");
   }
-  if (perp > gMaxAnkerLen) {
-    KxPrint(" %.3f =FALSE ", perp);
+  if (perp > run.cfg.gMaxAnkerLen) {
+    KxPrint(run, " %.3f =FALSE ", perp);
     return 0;
   }
   const float x0 = ln.sx;
   const float xa = ln.sx + along;
   const float x1 = ln.sx + len;
   if (xa < x0 || xa > x1) {
-    KxPrint(" =FALSE ");
+    KxPrint(run, " =FALSE ");
     return 0;
   }
   const float fx = ln.sx + XARC(lineW, along);
   const float fy = ln.sy + YARC(lineW, along);
   const float ankL = LENC(feed.cx, feed.cy, fx, fy);
   const double beat = *al - kLineImprovement;
-  KxPrint("\n >zu unterbieten: %.3f (%.3f) ", beat, ankL);
+  KxPrint(run, "\n >zu unterbieten: %.3f (%.3f) ", beat, ankL);
   int result = 0;
   // A lead-in through another element would cut through material.
-  if (ankL < beat && AnchorCrossesMaterial(elem, sPelem, fx, fy)) KxPrint(" anchor crosses an element ");
+  if (ankL < beat && AnchorCrossesMaterial(run, elem, sPelem, fx, fy)) KxPrint(run, " anchor crosses an element ");
   else if (ankL < beat) {
-    KxPrint(" >ankL:%.3f al:%.3f  ", ankL, *al);
+    KxPrint(run, " >ankL:%.3f al:%.3f  ", ankL, *al);
     *al = ankL;
-    KxPrint(" | al wurde neu gesetzt al:%.3f \n", *al);
+    KxPrint(run, " | al wurde neu gesetzt al:%.3f \n", *al);
     feed.ex = fx;
     feed.ey = fy;
-    KxPrint(" >L> Ankerposition an Elem:%ld  x:%.3f y:%.3f \n", elem, fx, fy);
-    KxPrint(" >L> Ankerlaenge:%.3f Ankerwinkel CP-SpP %.3f \n", ankL, (float)WIV(feed.cx, feed.cy, fx, fy));
+    KxPrint(run, " >L> Ankerposition an Elem:%ld  x:%.3f y:%.3f \n", elem, fx, fy);
+    KxPrint(run, " >L> Ankerlaenge:%.3f Ankerwinkel CP-SpP %.3f \n", ankL, (float)WIV(feed.cx, feed.cy, fx, fy));
     result = 1;
   }
-  KxPrint(" back: %d=%s ", result, result ? "TRUE" : "FALSE");
+  KxPrint(run, " back: %d=%s ", result, result ? "TRUE" : "FALSE");
   return result;
 }
 
@@ -283,8 +288,8 @@ namespace {
 // print alike, which a control reads as a full circle.
 const double kCurveEndSnap = 0.01;
 
-bool validPair(long elem, long sPelem, const float* al) {
-  return al && elem >= 0 && sPelem >= 0 && elem != sPelem && elem < eldsCounter && sPelem < eldsCounter;
+bool validPair(KxRun& run, long elem, long sPelem, const float* al) {
+  return al && elem >= 0 && sPelem >= 0 && elem != sPelem && elem < run.eldsCounter && sPelem < run.eldsCounter;
 }
 
 // Unit tangent of a line or an arc at one of its ends, pointing along the element
@@ -322,13 +327,13 @@ double cornerSide(const elementdaten& e, double vx, double vy, double tex, doubl
 
 // The other line or arc of elem's contour that has an end at (vx, vy), or -1;
 // *atStart says which of its ends it is.
-long ContourNeighbourAt(long elem, float vx, float vy, bool* atStart) {
-  if (elem < 0 || elem >= eldsCounter || !atStart) return -1;
-  const long n = eldsCounter;
+long ContourNeighbourAt(KxRun& run, long elem, float vx, float vy, bool* atStart) {
+  if (elem < 0 || elem >= run.eldsCounter || !atStart) return -1;
+  const long n = run.eldsCounter;
   for (long i = 0; i < n; ++i) {
-    const elementdaten& e = elds[i];
-    if (i == elem || (e.type != etLINE && e.type != etARC) || !KxSameName(e.kontur, elds[elem].kontur)) continue;
-    const bool s = IsTolLenB2P(e.sx, e.sy, vx, vy) == 1, t = IsTolLenB2P(e.ex, e.ey, vx, vy) == 1;
+    const elementdaten& e = run.elds[i];
+    if (i == elem || (e.type != etLINE && e.type != etARC) || !KxSameName(e.kontur, run.elds[elem].kontur)) continue;
+    const bool s = IsTolLenB2P(run.cfg, e.sx, e.sy, vx, vy) == 1, t = IsTolLenB2P(run.cfg, e.ex, e.ey, vx, vy) == 1;
     if (!s && !t) continue;
     *atStart = s && (!t || LENC(e.sx, e.sy, vx, vy) <= LENC(e.ex, e.ey, vx, vy));
     return i;
@@ -336,12 +341,12 @@ long ContourNeighbourAt(long elem, float vx, float vy, bool* atStart) {
   return -1;
 }
 
-int CurveApproachPossible(long elem, long sPelem, float* al) {
-  if (!validPair(elem, sPelem, al)) return 0;
-  const elementdaten& arc = elds[elem];
-  elementdaten& feed = elds[sPelem];
+int CurveApproachPossible(KxRun& run, long elem, long sPelem, float* al) {
+  if (!validPair(run, elem, sPelem, al)) return 0;
+  const elementdaten& arc = run.elds[elem];
+  elementdaten& feed = run.elds[sPelem];
   if (arc.type != etARC || !arc.curve) return 0;
-  KxPrint("\n CurveApproach: %ld zu: %ld ", sPelem, elem);
+  KxPrint(run, "\n CurveApproach: %ld zu: %ld ", sPelem, elem);
   // The nearest point of the arc's circle, which must lie on the arc itself.
   const double w = std::atan2((double)feed.cy - arc.cy, (double)feed.cx - arc.cx) * RAD2DEG;
   double from = w - arc.sw;
@@ -349,7 +354,7 @@ int CurveApproachPossible(long elem, long sPelem, float* al) {
   while (from >= 360) from -= 360;
   const double sweep = BOGENWINKEL(arc.sw, arc.ew);
   if (from > sweep) {
-    KxPrint(" ..ausserhalb =FALSE ");
+    KxPrint(run, " ..ausserhalb =FALSE ");
     return 0;
   }
   float px = arc.cx + (float)(arc.r * std::cos(w / RAD2DEG));
@@ -363,48 +368,48 @@ int CurveApproachPossible(long elem, long sPelem, float* al) {
     py = arc.ey;
   }
   const float ankL = LENC(feed.cx, feed.cy, px, py);
-  KxPrint(" Ankerlaenge:%.3f ", ankL);
-  if (!(ankL < gMaxAnkerLen) || !(ankL < *al)) return 0;
-  if (AnchorCrossesMaterial(elem, sPelem, px, py)) {
-    KxPrint(" anchor crosses an element ");
+  KxPrint(run, " Ankerlaenge:%.3f ", ankL);
+  if (!(ankL < run.cfg.gMaxAnkerLen) || !(ankL < *al)) return 0;
+  if (AnchorCrossesMaterial(run, elem, sPelem, px, py)) {
+    KxPrint(run, " anchor crosses an element ");
     return 0;
   }
   *al = ankL;
   feed.ex = px;
   feed.ey = py;
-  KxPrint(" >C> Ankerposition an Elem:%ld  x:%.3f y:%.3f \n", elem, px, py);
+  KxPrint(run, " >C> Ankerposition an Elem:%ld  x:%.3f y:%.3f \n", elem, px, py);
   return 1;
 }
 
-int CornerApproachPossible(long elem, long sPelem, float* al) {
-  if (!validPair(elem, sPelem, al)) return 0;
-  const elementdaten& e = elds[elem];
-  elementdaten& feed = elds[sPelem];
+int CornerApproachPossible(KxRun& run, long elem, long sPelem, float* al) {
+  if (!validPair(run, elem, sPelem, al)) return 0;
+  const elementdaten& e = run.elds[elem];
+  elementdaten& feed = run.elds[sPelem];
   if (e.type != etLINE && e.type != etARC) return 0;
   int result = 0;
   for (int end = 0; end < 2; ++end) {
     const bool atStart = end == 0;
     const float vx = atStart ? e.sx : e.ex, vy = atStart ? e.sy : e.ey;
     bool nStart = false;
-    const long nb = ContourNeighbourAt(elem, vx, vy, &nStart);
+    const long nb = ContourNeighbourAt(run, elem, vx, vy, &nStart);
     if (nb < 0) continue;
     const double wx = (double)feed.cx - vx, wy = (double)feed.cy - vy;
     const float ankL = LENC(feed.cx, feed.cy, vx, vy);
-    if (!(ankL > 0) || !(ankL < gMaxAnkerLen) || !(ankL < *al)) continue;
+    if (!(ankL > 0) || !(ankL < run.cfg.gMaxAnkerLen) || !(ankL < *al)) continue;
     double tex, tey, tnx, tny;
     tangentFrom(e, atStart, &tex, &tey);
-    tangentFrom(elds[nb], nStart, &tnx, &tny);
+    tangentFrom(run.elds[nb], nStart, &tnx, &tny);
     // The corner is the nearest point of both elements: the hole lies between
     // their normals there, on the side where they enclose the wider angle.
     if (wx * tex + wy * tey > 0 || wx * tnx + wy * tny > 0) continue;
     // Of the two elements, the one the hole lies farther off takes the lead-in
     // (on a tie the lower index).
     const double mine = cornerSide(e, vx, vy, tex, tey, tnx, tny, wx, wy);
-    const double theirs = cornerSide(elds[nb], vx, vy, tnx, tny, tex, tey, wx, wy);
+    const double theirs = cornerSide(run.elds[nb], vx, vy, tnx, tny, tex, tey, wx, wy);
     if (!(mine > 0) || theirs > mine || (theirs == mine && nb < elem)) continue;
-    KxPrint("\n CornerApproach: %ld zu: %ld (%ld) x:%.3f y:%.3f Ankerlaenge:%.3f ", sPelem, elem, nb, vx, vy, ankL);
-    if (AnchorCrossesMaterial(elem, sPelem, vx, vy)) {
-      KxPrint(" anchor crosses an element ");
+    KxPrint(run, "\n CornerApproach: %ld zu: %ld (%ld) x:%.3f y:%.3f Ankerlaenge:%.3f ", sPelem, elem, nb, vx, vy, ankL);
+    if (AnchorCrossesMaterial(run, elem, sPelem, vx, vy)) {
+      KxPrint(run, " anchor crosses an element ");
       continue;
     }
     *al = ankL;
@@ -415,23 +420,23 @@ int CornerApproachPossible(long elem, long sPelem, float* al) {
   return result;
 }
 
-int ApproachRWPossible(long elem, long sPelem, float* al) {
-  if (!al || elem < 0 || sPelem < 0 || elem >= eldsCounter || sPelem >= eldsCounter)
+int ApproachRWPossible(KxRun& run, long elem, long sPelem, float* al) {
+  if (!al || elem < 0 || sPelem < 0 || elem >= run.eldsCounter || sPelem >= run.eldsCounter)
     return 0;
-  KxPrint("\n ApproachRWPossible: %ld  ", sPelem);
-  ePrintTypeToStream(sPelem);
-  KxPrint(" zu: %ld ", elem);
-  ePrintTypeToStream(elem);
+  KxPrint(run, "\n ApproachRWPossible: %ld  ", sPelem);
+  ePrintTypeToStream(run, sPelem);
+  KxPrint(run, " zu: %ld ", elem);
+  ePrintTypeToStream(run, elem);
   if (elem == sPelem) {
-    KxPrint(" ..oops same Element");
+    KxPrint(run, " ..oops same Element");
     return 0;
   }
-  const int t = elds[elem].type;
+  const int t = run.elds[elem].type;
   if (t == etCIR || t == etINSE) {
-    KxPrint(" ..BAD INSE/CIR etTYPE!");
+    KxPrint(run, " ..BAD INSE/CIR etTYPE!");
     return 0;
   }
-  if (t == etARC) return arcApproach(elem, sPelem, al);
-  if (t == etLINE) return lineApproach(elem, sPelem, al);
+  if (t == etARC) return arcApproach(run, elem, sPelem, al);
+  if (t == etLINE) return lineApproach(run, elem, sPelem, al);
   return 0;
 }

@@ -28,11 +28,20 @@ enum Verdict : signed char { kvNONE = 0, kvPLACED, kvTOO_SMALL, kvCROWDED, kvTAB
 struct Room {
   float mm = -1.0f;
 };
-KxGrowingTable<signed char> verdicts;
-KxGrowingTable<int> crowdedBy;
-KxGrowingTable<Room> roomOf;
-KxGrowingTable<bool> onlyShortArcs;   // no line, and no arc the lead-in may end on
-float roomNeeded = 0;   // hole diameter and twice the clearance, as measured against in this run
+}  // namespace
+
+// What this file keeps of a run, owned by the run.
+struct AutostartState {
+  KxGrowingTable<signed char> verdicts;
+  KxGrowingTable<int> crowdedBy;
+  KxGrowingTable<Room> roomOf;
+  KxGrowingTable<bool> onlyShortArcs;   // no line, and no arc the lead-in may end on
+  float roomNeeded = 0;   // hole diameter and twice the clearance, as measured against in this run
+};
+
+namespace {
+
+static AutostartState& fileState(KxRun& run) { return run.autostartState.get(); }
 
 struct Seg {
   double ax, ay, bx, by;
@@ -110,30 +119,30 @@ int contourNumber(const char* kn, int konturs) {
 }
 
 // Every end point meets an end point of another member: the chain is a loop.
-bool closesIntoLoop(const std::vector<long>& m) {
+bool closesIntoLoop(KxRun& run, const std::vector<long>& m) {
   if (m.size() < 2) return false;
   for (long i : m) {
-    const elementdaten& a = elds[i];
+    const elementdaten& a = run.elds[i];
     if (a.type != etLINE && a.type != etARC) return false;
     bool startMet = false, endMet = false;
     for (long j : m) {
       if (j == i) continue;
-      const elementdaten& o = elds[j];
-      startMet = startMet || IsTolLenB2P(a.sx, a.sy, o.sx, o.sy) || IsTolLenB2P(a.sx, a.sy, o.ex, o.ey);
-      endMet = endMet || IsTolLenB2P(a.ex, a.ey, o.sx, o.sy) || IsTolLenB2P(a.ex, a.ey, o.ex, o.ey);
+      const elementdaten& o = run.elds[j];
+      startMet = startMet || IsTolLenB2P(run.cfg, a.sx, a.sy, o.sx, o.sy) || IsTolLenB2P(run.cfg, a.sx, a.sy, o.ex, o.ey);
+      endMet = endMet || IsTolLenB2P(run.cfg, a.ex, a.ey, o.sx, o.sy) || IsTolLenB2P(run.cfg, a.ex, a.ey, o.ex, o.ey);
     }
     if (!startMet || !endMet) return false;
   }
   return true;
 }
 
-void buildLoop(Contour& c) {
+void buildLoop(KxRun& run, Contour& c) {
   double arcDegrees = 0;
   for (long i : c.members)
-    if (elds[i].type == etARC) arcDegrees += sweepOf(elds[i]);
+    if (run.elds[i].type == etARC) arcDegrees += sweepOf(run.elds[i]);
   const double step = std::max(kChordDegrees, arcDegrees / kMaxChords);
   for (long i : c.members) {
-    const elementdaten& e = elds[i];
+    const elementdaten& e = run.elds[i];
     if (e.type == etLINE) {
       c.segs.push_back({e.sx, e.sy, e.ex, e.ey});
       continue;
@@ -158,9 +167,9 @@ void buildLoop(Contour& c) {
 }
 
 // Even-odd test of a point against a closed contour (a hole contour is its circle).
-bool insideOf(const Contour& c, double x, double y) {
+bool insideOf(KxRun& run, const Contour& c, double x, double y) {
   if (c.hole) {
-    const elementdaten& e = elds[c.members[0]];
+    const elementdaten& e = run.elds[c.members[0]];
     return std::hypot(x - e.cx, y - e.cy) < e.r;
   }
   if (x < c.l || x > c.r || y < c.b || y > c.t) return false;
@@ -195,16 +204,16 @@ bool crossesItself(const Contour& c) {
 // A loop that passes through one of its corners twice (three or more element ends
 // meet there) has no one inside either: the cut may take the corner either way,
 // and the start hole's side then need not be the wire's.
-bool touchesItself(const Contour& c) {
+bool touchesItself(KxRun& run, const Contour& c) {
   for (long i : c.members) {
-    const elementdaten& a = elds[i];
+    const elementdaten& a = run.elds[i];
     for (int end = 0; end < 2; ++end) {
       const float px = end ? a.ex : a.sx, py = end ? a.ey : a.sy;
       int met = 0;
       for (long j : c.members) {
         if (j == i) continue;
-        const elementdaten& o = elds[j];
-        met += IsTolLenB2P(px, py, o.sx, o.sy) + IsTolLenB2P(px, py, o.ex, o.ey);
+        const elementdaten& o = run.elds[j];
+        met += IsTolLenB2P(run.cfg, px, py, o.sx, o.sy) + IsTolLenB2P(run.cfg, px, py, o.ex, o.ey);
       }
       if (met > 1) return true;
     }
@@ -212,33 +221,33 @@ bool touchesItself(const Contour& c) {
   return false;
 }
 
-double distToContour(const Contour& c, double x, double y) {
+double distToContour(KxRun& run, const Contour& c, double x, double y) {
   double d = 1e30;
-  for (long i : c.members) d = std::min(d, elemDist(elds[i], x, y));
+  for (long i : c.members) d = std::min(d, elemDist(run.elds[i], x, y));
   return d;
 }
 
 // How many closed contours enclose contour k: a member's midpoint clear of the
 // other contour's outline decides. Even: an outer profile; odd: an opening.
-int nestingDepth(const std::vector<Contour>& all, int k) {
+int nestingDepth(KxRun& run, const std::vector<Contour>& all, int k) {
   int depth = 0;
   for (size_t j = 1; j < all.size(); ++j) {
     const Contour& o = all[j];
     if ((int)j == k || !(o.closed || o.hole)) continue;
     for (long i : all[(size_t)k].members) {
       double mx, my, nx, ny;
-      midAndNormal(elds[i], &mx, &my, &nx, &ny);
-      if (distToContour(o, mx, my) < 0.01) continue;
-      if (insideOf(o, mx, my)) ++depth;
+      midAndNormal(run.elds[i], &mx, &my, &nx, &ny);
+      if (distToContour(run, o, mx, my) < 0.01) continue;
+      if (insideOf(run, o, mx, my)) ++depth;
       break;
     }
   }
   return depth;
 }
 
-bool hasFeedPoint(const char* kn) {
-  for (long i = 0; i < eldsCounter; ++i) {
-    const elementdaten& e = elds[i];
+bool hasFeedPoint(KxRun& run, const char* kn) {
+  for (long i = 0; i < run.eldsCounter; ++i) {
+    const elementdaten& e = run.elds[i];
     if (!KxSameName(e.kontur, kn)) continue;
     if (KxSameName(e.text, gtFeedPoint) || (e.type == etINSE && e.used > 0)) return true;
   }
@@ -248,15 +257,15 @@ bool hasFeedPoint(const char* kn) {
 // The places to try, best first: line midpoints by falling length, then the
 // midpoints of arcs the approach test can reach (any piece of a curve), by
 // falling length.
-std::vector<long> candidateBases(const Contour& c) {
+std::vector<long> candidateBases(KxRun& run, const Contour& c) {
   std::vector<long> lines, arcs;
   for (long i : c.members) {
-    const elementdaten& e = elds[i];
+    const elementdaten& e = run.elds[i];
     if (e.type == etLINE) lines.push_back(i);
-    else if (e.type == etARC && (e.curve || (!(e.r < gMaxAnkerLen) && sweepOf(e) >= kMinLeadInSweep))) arcs.push_back(i);
+    else if (e.type == etARC && (e.curve || (!(e.r < run.cfg.gMaxAnkerLen) && sweepOf(e) >= kMinLeadInSweep))) arcs.push_back(i);
   }
   auto length = [](long i) {
-    const elementdaten& e = elds[i];
+    const elementdaten& e = run.elds[i];
     return e.type == etLINE ? (double)LENC(e.sx, e.sy, e.ex, e.ey) : e.r * sweepOf(e) / RAD2DEG;
   };
   auto longer = [&](long a, long b) { return length(a) > length(b); };
@@ -269,35 +278,35 @@ std::vector<long> candidateBases(const Contour& c) {
 // Appends the start hole of contour kn at (x, y) as a claimed candidate and lets
 // the feed-point search take it. False (and the record gone again) when the
 // search does not choose it.
-bool tryHole(const char* kn, long reg, long base, double x, double y, double radius) {
-  sx = ex = (float)(x + radius);
-  sy = ey = (float)y;
-  cx = (float)x;
-  cy = (float)y;
-  rd = (float)radius;
-  AddElement(etCIR, gtStartPoint);
-  const long h = eldsCounter - 1;
-  elementdaten& hole = elds[h];
+bool tryHole(KxRun& run, const char* kn, long reg, long base, double x, double y, double radius) {
+  run.sx = run.ex = (float)(x + radius);
+  run.sy = run.ey = (float)y;
+  run.cx = (float)x;
+  run.cy = (float)y;
+  run.rd = (float)radius;
+  AddElement(run, etCIR, gtStartPoint);
+  const long h = run.eldsCounter - 1;
+  elementdaten& hole = run.elds[h];
   KxCopy(hole.kontur, sizeof hole.kontur, kn);
-  KxNoteMember(h);
+  KxNoteMember(run, h);
   hole.kElemX = kAutoStartMark;
-  hole.fLayer = elds[base].fLayer;
+  hole.fLayer = run.elds[base].fLayer;
   hole.len = 0;
-  statFirstElem = 0;
-  FindFirstElemFor(kn, reg);
-  if (statFirstElem != 0 && KxSameName(hole.text, gtFeedPoint) && KxSameName(hole.kontur, kn)) {
-    elds[reg].IsFirst = (int)statFirstElem;
+  run.statFirstElem = 0;
+  FindFirstElemFor(run, kn, reg);
+  if (run.statFirstElem != 0 && KxSameName(hole.text, gtFeedPoint) && KxSameName(hole.kontur, kn)) {
+    run.elds[reg].IsFirst = (int)run.statFirstElem;
     return true;
   }
   hole = elementdaten{};
-  --eldsCounter;
-  if (statFirstElem != 0) elds[reg].IsFirst = (int)statFirstElem;
+  --run.eldsCounter;
+  if (run.statFirstElem != 0) run.elds[reg].IsFirst = (int)run.statFirstElem;
   return false;
 }
 
 // The radius of the start holes korvex places: AutoHoleDiameter, at most the grid
 // radius wide, so that the circle stays a start hole and is not cut as a hole.
-double holeRadius() { return std::min((double)gAutoHoleDiameter, (double)gStartPosition) / 2; }
+double holeRadius(KxSettings& cfg) { return std::min((double)cfg.gAutoHoleDiameter, (double)cfg.gStartPosition) / 2; }
 
 // A place beside a base element: its midpoint and the unit normal toward the side the
 // nesting asks for, the elements near enough to matter, and the room found there.
@@ -313,11 +322,11 @@ struct Beside {
 // Which way from the base's midpoint the material of the contour lies, seen right
 // beside the element; the place goes that way for an opening, the other way for an
 // outer profile. False when both sides look alike.
-bool sideOf(const Contour& c, long base, bool wantInside, Beside* b) {
+bool sideOf(KxRun& run, const Contour& c, long base, bool wantInside, Beside* b) {
   double nx, ny;
-  midAndNormal(elds[base], &b->mx, &b->my, &nx, &ny);
-  const bool plusIn = insideOf(c, b->mx + kSideProbe * nx, b->my + kSideProbe * ny);
-  if (plusIn == insideOf(c, b->mx - kSideProbe * nx, b->my - kSideProbe * ny)) return false;
+  midAndNormal(run.elds[base], &b->mx, &b->my, &nx, &ny);
+  const bool plusIn = insideOf(run, c, b->mx + kSideProbe * nx, b->my + kSideProbe * ny);
+  if (plusIn == insideOf(run, c, b->mx - kSideProbe * nx, b->my - kSideProbe * ny)) return false;
   const double dir = plusIn == wantInside ? 1 : -1;
   b->base = base;
   b->ux = dir * nx;
@@ -325,15 +334,15 @@ bool sideOf(const Contour& c, long base, bool wantInside, Beside* b) {
   return true;
 }
 
-bool isSmallCircle(const elementdaten& e) { return e.type == etCIR && !(e.r > gStartPosition); }
+bool isSmallCircle(KxSettings& cfg, const elementdaten& e) { return e.type == etCIR && !(e.r > cfg.gStartPosition); }
 
 // The contour elements within reach of the base's midpoint, and the start holes
 // whose edge is within holeReach of it.
-void gatherNear(int konturs, Beside* b, double reach, double holeReach) {
-  const long top = eldsCounter;
+void gatherNear(KxRun& run, int konturs, Beside* b, double reach, double holeReach) {
+  const long top = run.eldsCounter;
   for (long i = 0; i < top; ++i) {
-    const elementdaten& e = elds[i];
-    if (isSmallCircle(e) || e.type == etINSE) {
+    const elementdaten& e = run.elds[i];
+    if (isSmallCircle(run.cfg, e) || e.type == etINSE) {
       if (std::hypot(e.cx - b->mx, e.cy - b->my) < holeReach + (e.type == etCIR ? e.r : 0)) b->holes.push_back(i);
     } else if (i != b->base && isGeometry(e.type) && contourNumber(e.kontur, konturs) != 0 &&
                elemDist(e, b->mx, b->my) < reach) {
@@ -346,11 +355,11 @@ void gatherNear(int konturs, Beside* b, double reach, double holeReach) {
 // the wanted side and holds no other contour element. A distance changes no faster
 // than the circle's radius grows, so an element stays outside the circle from
 // radius 0 up to one radius and lies inside beyond it: halving finds the room.
-void measureRoom(Beside* b, double limit) {
+void measureRoom(KxRun& run, Beside* b, double limit) {
   auto firstInside = [b](double d) -> long {
     const double x = b->mx + d * b->ux, y = b->my + d * b->uy;
     for (long i : b->near)
-      if (elemDist(elds[i], x, y) < d) return i;
+      if (elemDist(run.elds[i], x, y) < d) return i;
     return -1;
   };
   b->binder = firstInside(limit);
@@ -376,21 +385,21 @@ enum PlaceCheck { kFits, kContourInTheWay, kHoleInTheWay };
 // wanted side, its base the nearest element (so the approach takes it and the
 // lead-in meets nothing else), the hole's edge the clearance away from every
 // contour and from every other start hole.
-PlaceCheck placeAt(const Contour& c, bool wantInside, const Beside& b, double d, double radius, double* x,
+PlaceCheck placeAt(KxRun& run, const Contour& c, bool wantInside, const Beside& b, double d, double radius, double* x,
                    double* y) {
   *x = FL3NKS((float)(b.mx + d * b.ux));
   *y = FL3NKS((float)(b.my + d * b.uy));
-  if (insideOf(c, *x, *y) != wantInside) return kContourInTheWay;
+  if (insideOf(run, c, *x, *y) != wantInside) return kContourInTheWay;
   const double need = radius + kAutoHoleClearance - 0.001;
-  const double toBase = elemDist(elds[b.base], *x, *y);
+  const double toBase = elemDist(run.elds[b.base], *x, *y);
   // Far from the origin a float cannot hold the place to a thousandth.
   if (std::fabs(toBase - d) > 0.002 || toBase < need) return kContourInTheWay;
   for (long i : b.near) {
-    const double gap = elemDist(elds[i], *x, *y);
+    const double gap = elemDist(run.elds[i], *x, *y);
     if (gap < need || gap < toBase - 0.002) return kContourInTheWay;
   }
   for (long i : b.holes) {
-    const elementdaten& e = elds[i];
+    const elementdaten& e = run.elds[i];
     if (std::hypot(*x - e.cx, *y - e.cy) < (e.type == etCIR ? e.r : 0) + radius + kAutoHoleClearance)
       return kHoleInTheWay;
   }
@@ -402,23 +411,23 @@ PlaceCheck placeAt(const Contour& c, bool wantInside, const Beside& b, double d,
 // (at the centre of an opening's largest inscribed circle, in the middle of the gap
 // between an outer profile and its neighbours). What has too little room for the
 // hole and its clearance on both sides is refused with the room measured.
-signed char placeCloser(const std::vector<Contour>& all, int k, const char* kn, long reg, bool wantInside,
+signed char placeCloser(KxRun& run, const std::vector<Contour>& all, int k, const char* kn, long reg, bool wantInside,
                         double radius, signed char firstVerdict) {
   const Contour& c = all[(size_t)k];
   // Half the anchor length off, such a loop usually has room enough for either
   // way of the cut; closer to it, it does not.
-  if (touchesItself(c)) return kvCROSSING;
+  if (touchesItself(run, c)) return kvCROSSING;
   const int konturs = (int)all.size() - 1;
-  const double half = gMaxAnkerLen / 2, need = radius + kAutoHoleClearance;
+  const double half = run.cfg.gMaxAnkerLen / 2, need = radius + kAutoHoleClearance;
   std::vector<Beside> places;
-  const std::vector<long> bases = candidateBases(c);
-  onlyShortArcs[k] = bases.empty();
+  const std::vector<long> bases = candidateBases(run, c);
+  fileState(run).onlyShortArcs[k] = bases.empty();
   for (long base : bases) {
     Beside b;
-    if (!sideOf(c, base, wantInside, &b)) continue;
+    if (!sideOf(run, c, base, wantInside, &b)) continue;
     // Farther than twice the room's largest radius an element cannot come into it.
-    gatherNear(konturs, &b, 2 * half + 0.01, half + need);
-    measureRoom(&b, half);
+    gatherNear(run, konturs, &b, 2 * half + 0.01, half + need);
+    measureRoom(run, &b, half);
     places.push_back(std::move(b));
   }
   std::stable_sort(places.begin(), places.end(), [](const Beside& p, const Beside& q) { return p.room > q.room; });
@@ -429,154 +438,154 @@ signed char placeCloser(const std::vector<Contour>& all, int k, const char* kn, 
     // hole may still be in the way, and a shorter lead-in may pass it.
     for (double d = b.room; d >= need - 0.001; d -= kHoleStep) {
       double x, y;
-      const PlaceCheck fit = placeAt(c, wantInside, b, d, radius, &x, &y);
+      const PlaceCheck fit = placeAt(run, c, wantInside, b, d, radius, &x, &y);
       if (fit == kContourInTheWay) break;
       if (fit == kHoleInTheWay) {
         holeInTheWay = true;
         continue;
       }
-      if (eldsCounter + 1 >= eldsMaximum) return kvTABLE_FULL;
-      if (tryHole(kn, reg, b.base, x, y, radius)) return kvPLACED;
-      if (hasFeedPoint(kn)) return kvNONE;
+      if (run.eldsCounter + 1 >= run.eldsMaximum) return kvTABLE_FULL;
+      if (tryHole(run, kn, reg, b.base, x, y, radius)) return kvPLACED;
+      if (hasFeedPoint(run, kn)) return kvNONE;
       break;
     }
   }
   if (places.empty() || !(places[0].room < need - 0.001)) {
     if (!holeInTheWay) return firstVerdict;
-    crowdedBy[k] = -1;
+    fileState(run).crowdedBy[k] = -1;
     return kvCROWDED;
   }
   const Beside& best = places[0];
-  roomOf[k].mm = (float)(2 * best.room);
+  fileState(run).roomOf[k].mm = (float)(2 * best.room);
   // Without a binder the room is half the anchor length, and that is too small for the hole.
-  const int o = best.binder < 0 ? k : contourNumber(elds[best.binder].kontur, konturs);
+  const int o = best.binder < 0 ? k : contourNumber(run.elds[best.binder].kontur, konturs);
   if (o == k || o == 0) return kvTOO_SMALL;
-  crowdedBy[k] = (int)o;
+  fileState(run).crowdedBy[k] = (int)o;
   return kvCROWDED;
 }
 
 // Looks for a free place for contour k; the verdict says what became of it.
 // First half the anchor length off an element with every other contour an anchor
 // length away, as a drawn start hole would usually lie; else closer (placeCloser).
-signed char placeFor(const std::vector<Contour>& all, int k, const char* kn, long reg) {
+signed char placeFor(KxRun& run, const std::vector<Contour>& all, int k, const char* kn, long reg) {
   const Contour& c = all[(size_t)k];
-  const double anchor = gMaxAnkerLen;
+  const double anchor = run.cfg.gMaxAnkerLen;
   const double half = anchor / 2;
-  const double radius = holeRadius();
-  const bool wantInside = nestingDepth(all, k) % 2 == 1;
+  const double radius = holeRadius(run.cfg);
+  const bool wantInside = nestingDepth(run, all, k) % 2 == 1;
   // A hole as wide as the anchor path is long would reach into its own contour.
   if (!(radius < half)) return kvTOO_SMALL;
   if (crossesItself(c)) return kvCROSSING;
   signed char verdict = kvTOO_SMALL;
-  const long top = eldsCounter;
-  for (long base : candidateBases(c)) {
+  const long top = run.eldsCounter;
+  for (long base : candidateBases(run, c)) {
     // The place must still be on the wanted side at its full distance.
     Beside b;
-    if (!sideOf(c, base, wantInside, &b)) continue;
+    if (!sideOf(run, c, base, wantInside, &b)) continue;
     const double x = FL3NKS((float)(b.mx + half * b.ux)), y = FL3NKS((float)(b.my + half * b.uy));
-    if (insideOf(c, x, y) != wantInside) continue;
+    if (insideOf(run, c, x, y) != wantInside) continue;
     // Far from the origin a float cannot hold the place to a thousandth.
-    if (std::fabs(elemDist(elds[base], x, y) - half) > 0.002) continue;
+    if (std::fabs(elemDist(run.elds[base], x, y) - half) > 0.002) continue;
 
     // Nothing of the own contour nearer than the element it starts from: the
     // approach then takes that element, and the anchor path meets nothing else.
     bool free = true;
     for (long i : c.members)
-      if (i != base && elemDist(elds[i], x, y) < half - 0.001) free = false;
+      if (i != base && elemDist(run.elds[i], x, y) < half - 0.001) free = false;
     if (!free) continue;
 
     // Every other contour at least an anchor length away (then the anchor path,
     // half as long, cannot reach one), and no other start hole overlapping.
     int neighbour = 0;
     for (long i = 0; i < top && !neighbour; ++i) {
-      const elementdaten& e = elds[i];
+      const elementdaten& e = run.elds[i];
       const int o = contourNumber(e.kontur, (int)all.size() - 1);
-      if (isGeometry(e.type) && o != 0 && o != k && !isSmallCircle(e)) {
+      if (isGeometry(e.type) && o != 0 && o != k && !isSmallCircle(run.cfg, e)) {
         if (elemDist(e, x, y) < anchor) neighbour = o;
-      } else if (isSmallCircle(e) || e.type == etINSE) {
+      } else if (isSmallCircle(run.cfg, e) || e.type == etINSE) {
         if (std::hypot(x - e.cx, y - e.cy) < (e.type == etCIR ? e.r : 0) + radius) neighbour = o && o != k ? o : -1;
       }
     }
     if (neighbour) {
       verdict = kvCROWDED;
-      crowdedBy[k] = (int)neighbour;
+      fileState(run).crowdedBy[k] = (int)neighbour;
       continue;
     }
     // The last record stays free: the approach test and the NC output need it.
-    if (eldsCounter + 1 >= eldsMaximum) return kvTABLE_FULL;
-    if (tryHole(kn, reg, base, x, y, radius)) return kvPLACED;
-    if (hasFeedPoint(kn)) return kvNONE;
+    if (run.eldsCounter + 1 >= run.eldsMaximum) return kvTABLE_FULL;
+    if (tryHole(run, kn, reg, base, x, y, radius)) return kvPLACED;
+    if (hasFeedPoint(run, kn)) return kvNONE;
   }
-  return placeCloser(all, k, kn, reg, wantInside, radius, verdict);
+  return placeCloser(run, all, k, kn, reg, wantInside, radius, verdict);
 }
 
 }  // namespace
 
-void ResetAutoStartState() {
-  gAutoStartCount = 0;
-  verdicts.Clear();
-  crowdedBy.Clear();
-  roomOf.Clear();
-  onlyShortArcs.Clear();
-  roomNeeded = 0;
+void ResetAutoStartState(KxRun& run) {
+  run.gAutoStartCount = 0;
+  fileState(run).verdicts.Clear();
+  fileState(run).crowdedBy.Clear();
+  fileState(run).roomOf.Clear();
+  fileState(run).onlyShortArcs.Clear();
+  fileState(run).roomNeeded = 0;
 }
 
-int PlaceAutoStartHoles() {
-  ResetAutoStartState();
-  if (!gAutoStartHoles || gKonturCounter < 1) return 0;
-  const int konturs = gKonturCounter;
-  KxPrint("\n ...AutoStartHoles()\n");
-  KxLog("\n\n AutoStartHoles:");
-  roomNeeded = (float)(2 * (holeRadius() + kAutoHoleClearance));
+int PlaceAutoStartHoles(KxRun& run) {
+  ResetAutoStartState(run);
+  if (!run.cfg.gAutoStartHoles || run.gKonturCounter < 1) return 0;
+  const int konturs = run.gKonturCounter;
+  KxPrint(run, "\n ...AutoStartHoles()\n");
+  KxLog(run, "\n\n AutoStartHoles:");
+  fileState(run).roomNeeded = (float)(2 * (holeRadius(run.cfg) + kAutoHoleClearance));
 
   std::vector<Contour> all((size_t)konturs + 1);
-  const long top = eldsCounter;
+  const long top = run.eldsCounter;
   for (long i = 0; i < top; ++i) {
-    if (!isGeometry(elds[i].type)) continue;
-    const int k = contourNumber(elds[i].kontur, konturs);
+    if (!isGeometry(run.elds[i].type)) continue;
+    const int k = contourNumber(run.elds[i].kontur, konturs);
     // Small circles are start holes, not contour geometry.
-    if (k && !(elds[i].type == etCIR && !(elds[i].r > gStartPosition))) all[(size_t)k].members.push_back(i);
+    if (k && !(run.elds[i].type == etCIR && !(run.elds[i].r > run.cfg.gStartPosition))) all[(size_t)k].members.push_back(i);
   }
   for (int k = 1; k <= konturs; ++k) {
     Contour& c = all[(size_t)k];
-    c.hole = c.members.size() == 1 && elds[c.members[0]].type == etCIR;
-    c.closed = closesIntoLoop(c.members);
-    if (c.closed) buildLoop(c);
+    c.hole = c.members.size() == 1 && run.elds[c.members[0]].type == etCIR;
+    c.closed = closesIntoLoop(run, c.members);
+    if (c.closed) buildLoop(run, c);
   }
 
   char kn[16];
   for (int k = 1; k <= konturs; ++k) {
     KxContourName(kn, sizeof kn, k);
-    const long reg = GetRegionElement(kn);
+    const long reg = GetRegionElement(run, kn);
     const Contour& c = all[(size_t)k];
-    if (c.hole || reg < 0 || hasFeedPoint(kn)) continue;
+    if (c.hole || reg < 0 || hasFeedPoint(run, kn)) continue;
     // An open chain has no side to place a hole on; it is said to be open, as a drawn hole would show.
-    verdicts[k] = c.closed ? placeFor(all, k, kn, reg) : (signed char)kvOPEN;
-    if (verdicts[k] == kvPLACED) {
-      ++gAutoStartCount;
-      const elementdaten& h = elds[AutoStartHoleOf(kn)];
-      KxPrint("\n AUTO START HOLE %s X%.3f Y%.3f D%.3f\n", kn, h.cx, h.cy, 2 * h.r);
-      KxLog("\n %s: AUTO START HOLE X%.3f Y%.3f D%.3f", kn, h.cx, h.cy, 2 * h.r);
-    } else if (verdicts[k] != kvNONE) {
+    fileState(run).verdicts[k] = c.closed ? placeFor(run, all, k, kn, reg) : (signed char)kvOPEN;
+    if (fileState(run).verdicts[k] == kvPLACED) {
+      ++run.gAutoStartCount;
+      const elementdaten& h = run.elds[AutoStartHoleOf(run, kn)];
+      KxPrint(run, "\n AUTO START HOLE %s X%.3f Y%.3f D%.3f\n", kn, h.cx, h.cy, 2 * h.r);
+      KxLog(run, "\n %s: AUTO START HOLE X%.3f Y%.3f D%.3f", kn, h.cx, h.cy, 2 * h.r);
+    } else if (fileState(run).verdicts[k] != kvNONE) {
       char why[48];
-      AutoStartRefusal(k, why, sizeof why);
-      KxPrint("\n NO PLACE FOR A START HOLE %s: %s\n", kn, why);
-      KxLog("\n %s: NO PLACE FOR A START HOLE: %s", kn, why);
+      AutoStartRefusal(run, k, why, sizeof why);
+      KxPrint(run, "\n NO PLACE FOR A START HOLE %s: %s\n", kn, why);
+      KxLog(run, "\n %s: NO PLACE FOR A START HOLE: %s", kn, why);
     }
   }
-  KxTraceCounts();
-  KxPrint("\n ...AutoStartHoles() END: %d\n", gAutoStartCount);
-  return gAutoStartCount;
+  KxTraceCounts(run);
+  KxPrint(run, "\n ...AutoStartHoles() END: %d\n", run.gAutoStartCount);
+  return run.gAutoStartCount;
 }
 
-long AutoStartHoleOf(const char* kN) {
+long AutoStartHoleOf(KxRun& run, const char* kN) {
   if (!kN) return -1;
-  const long top = eldsCounter;
+  const long top = run.eldsCounter;
   std::vector<long> members;
-  KxMemberCandidates(kN, top, members);
+  KxMemberCandidates(run, kN, top, members);
   for (auto it = members.rbegin(); it != members.rend(); ++it) {
     const long i = *it;
-    if (elds[i].type == etCIR && elds[i].kElemX == kAutoStartMark && KxSameName(elds[i].kontur, kN)) return i;
+    if (run.elds[i].type == etCIR && run.elds[i].kElemX == kAutoStartMark && KxSameName(run.elds[i].kontur, kN)) return i;
   }
   return -1;
 }
@@ -585,30 +594,30 @@ long AutoStartHoleOf(const char* kN) {
 // what is needed must not read as enough.
 static double roomShown(float room) { return std::floor(room * 100.0 + 1e-4) / 100.0; }
 
-const char* AutoStartRefusal(int k, char* buf, size_t size) {
-  if (!buf || size == 0 || k < 1 || k > gKonturCounter) return nullptr;
+const char* AutoStartRefusal(KxRun& run, int k, char* buf, size_t size) {
+  if (!buf || size == 0 || k < 1 || k > run.gKonturCounter) return nullptr;
   // A reason longer than buf is cut short there.
   int n = 0;
-  switch (verdicts[k]) {
+  switch (fileState(run).verdicts[k]) {
     case kvTOO_SMALL:
-      if (onlyShortArcs[k])
-        n = snprintf(buf, size, "too small (only arcs under R%.2f mm/%.1f deg)", gMaxAnkerLen, kMinLeadInSweep);
-      else if (roomOf[k].mm < 0)
+      if (fileState(run).onlyShortArcs[k])
+        n = snprintf(buf, size, "too small (only arcs under R%.2f mm/%.1f deg)", run.cfg.gMaxAnkerLen, kMinLeadInSweep);
+      else if (fileState(run).roomOf[k].mm < 0)
         n = snprintf(buf, size, "too small");
       else
-        n = snprintf(buf, size, "too small (room %.2f mm, needs %.2f mm)", roomShown(roomOf[k].mm), roomNeeded);
+        n = snprintf(buf, size, "too small (room %.2f mm, needs %.2f mm)", roomShown(fileState(run).roomOf[k].mm), fileState(run).roomNeeded);
       break;
     case kvTABLE_FULL: n = snprintf(buf, size, "element table full"); break;
     case kvCROSSING: n = snprintf(buf, size, "outline crosses itself"); break;
     case kvOPEN: n = snprintf(buf, size, "open: its ends do not meet"); break;
     case kvCROWDED:
-      if (crowdedBy[k] > 0) {
+      if (fileState(run).crowdedBy[k] > 0) {
         char name[16];
-        KxContourName(name, sizeof name, crowdedBy[k]);
-        if (roomOf[k].mm < 0)
+        KxContourName(name, sizeof name, fileState(run).crowdedBy[k]);
+        if (fileState(run).roomOf[k].mm < 0)
           n = snprintf(buf, size, "crowded by %s", name);
         else
-          n = snprintf(buf, size, "crowded by %s (gap %.2f mm, needs %.2f mm)", name, roomShown(roomOf[k].mm), roomNeeded);
+          n = snprintf(buf, size, "crowded by %s (gap %.2f mm, needs %.2f mm)", name, roomShown(fileState(run).roomOf[k].mm), fileState(run).roomNeeded);
       } else {
         n = snprintf(buf, size, "crowded by a start hole");
       }

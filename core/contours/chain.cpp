@@ -19,24 +19,29 @@ char gOrphan[8] = "$ORPHAN";
 // that a growth step looks only at the elements near the chain's end; everything
 // it skips would have failed the tolerance test. gChainUsedTwice holds the
 // elements taken more than once, which end a chain wherever they lie.
-static bool gChainIndexed = false;          // the grids below are filled and current
-static KxPointGrid gChainEnds;              // start and end points of the lines and arcs
-static KxPointGrid gChainPoints;            // the point elements
-static std::vector<long> gChainUsedTwice;   // elements with used above 1
-static std::vector<long> gChainNear;        // candidates of the current step
+// What this file keeps of a run, owned by the run.
+struct ChainState {
+  bool gChainIndexed = false;          // the grids below are filled and current
+  KxPointGrid gChainEnds;              // start and end points of the lines and arcs
+  KxPointGrid gChainPoints;            // the point elements
+  std::vector<long> gChainUsedTwice;   // elements with used above 1
+  std::vector<long> gChainNear;        // candidates of the current step
+};
 
-void ResetContourState() {
+static ChainState& fileState(KxRun& run) { return run.chainState.get(); }
+
+void ResetContourState(KxRun& run) {
   // chaining
-  gKonturCounter = 0;
-  gChainIndexed = false;
-  KxCopy(gOrphan, sizeof gOrphan, "$ORPHAN");
+  run.gKonturCounter = 0;
+  fileState(run).gChainIndexed = false;
+  KxCopy(run.gOrphan, sizeof run.gOrphan, "$ORPHAN");
   // analysis: regions, feed points, lead-in and nesting
-  ResetAnalysisState();
-  ResetAutoStartState();
+  ResetAnalysisState(run);
+  ResetAutoStartState(run);
 }
 
 // Live part of the table, never past its physical end.
-static long liveCount() { return eldsCounter; }
+static long liveCount(KxRun& run) { return run.eldsCounter; }
 
 // A name of at most one character counts as no contour at all.
 static bool unnamed(const elementdaten& e) { return e.kontur[0] == '\0' || e.kontur[1] == '\0'; }
@@ -51,33 +56,33 @@ static bool named(const elementdaten& e, const char* kn) {
   return true;
 }
 
-static bool onPositionLayer(const elementdaten& e) {
+static bool onPositionLayer(KxRun& run, const elementdaten& e) {
   if (e.fLayer < 0 || e.fLayer >= kMaxLayerEntries) return false;
-  return fLayerList(ll_APOSITION, e.fLayer, "xx", 0) == 1;
+  return fLayerList(run, ll_APOSITION, e.fLayer, "xx", 0) == 1;
 }
 
 
 // False when the two points lie farther apart than the tolerance on either axis,
 // which a point farther than the tolerance is, without the root; the margin
 // covers the rounding of the distance, so no answer differs from the full test.
-static double toleranceReach() { return (double)fPlusTol * (1.0 + 1e-6) + 1e-30; }
+static double toleranceReach(KxSettings& cfg) { return (double)cfg.fPlusTol * (1.0 + 1e-6) + 1e-30; }
 
-static bool mayCoincide(float ax, float ay, float bx, float by, double reach = toleranceReach()) {
+static bool mayCoincide(KxSettings& cfg, float ax, float ay, float bx, float by, double reach = toleranceReach(cfg)) {
   return !(std::fabs((double)bx - ax) > reach || std::fabs((double)by - ay) > reach);
 }
 
-int IsTolLenB2P(float ax, float ay, float bx, float by) {
+int IsTolLenB2P(KxSettings& cfg, float ax, float ay, float bx, float by) {
   // Chaining asks this for every free element at every step.
-  if (!mayCoincide(ax, ay, bx, by)) return 0;
+  if (!mayCoincide(cfg, ax, ay, bx, by)) return 0;
   float d = LENC(ax, ay, bx, by);
-  return (fMinusTol <= d && d <= fPlusTol) ? 1 : 0;
+  return (cfg.fMinusTol <= d && d <= cfg.fPlusTol) ? 1 : 0;
 }
 
-int IsTolLenBetween(long aElem, long bElem, int view) {
-  if (aElem < 0 || aElem >= eldsMaximum || bElem < 0 || bElem >= eldsMaximum) return 0;
-  const elementdaten& a = elds[aElem];
-  const elementdaten& b = elds[bElem];
-  if (view) KxPrint(" [%.4f|%.4f] ", fMinusTol, fPlusTol);
+int IsTolLenBetween(KxRun& run, long aElem, long bElem, int view) {
+  if (aElem < 0 || aElem >= run.eldsMaximum || bElem < 0 || bElem >= run.eldsMaximum) return 0;
+  const elementdaten& a = run.elds[aElem];
+  const elementdaten& b = run.elds[bElem];
+  if (view) KxPrint(run, " [%.4f|%.4f] ", run.cfg.fMinusTol, run.cfg.fPlusTol);
 
   struct Probe {
     const char* label;
@@ -89,19 +94,19 @@ int IsTolLenBetween(long aElem, long bElem, int view) {
       {" EPEP %.3f ", a.ex, a.ey, b.ex, b.ey},
   };
   float smallest = 999.99f;
-  const double reach = toleranceReach();
+  const double reach = toleranceReach(run.cfg);
   for (const Probe& p : probes) {
     // The NC writer asks this for every pair of members while it walks a
     // contour; only the view needs the distance of a pair that is far apart.
-    if (!view && !mayCoincide(p.ax, p.ay, p.bx, p.by, reach)) continue;
+    if (!view && !mayCoincide(run.cfg, p.ax, p.ay, p.bx, p.by, reach)) continue;
     const float d = LENC(p.ax, p.ay, p.bx, p.by);
-    if (fMinusTol <= d && d <= fPlusTol) {
-      KxPrint(p.label, d);
+    if (run.cfg.fMinusTol <= d && d <= run.cfg.fPlusTol) {
+      KxPrint(run, p.label, d);
       return 1;
     }
     if (d < smallest) smallest = d;
   }
-  if (view) KxPrint("\n OUT OF: [min was:%.4f | (+/-) %.4f] \n", smallest, gNpTolerance);
+  if (view) KxPrint(run, "\n OUT OF: [min was:%.4f | (+/-) %.4f] \n", smallest, run.cfg.gNpTolerance);
   return 0;
 }
 
@@ -117,50 +122,50 @@ static bool chainable(int type) {
   }
 }
 
-static void noteUse(long i) {
-  if (gChainIndexed && elds[i].used == 2) gChainUsedTwice.push_back(i);
+static void noteUse(KxRun& run, long i) {
+  if (fileState(run).gChainIndexed && run.elds[i].used == 2) fileState(run).gChainUsedTwice.push_back(i);
 }
 
-static void indexChaining() {
-  const double reach = toleranceReach();
-  gChainEnds.Reset(reach);
-  gChainPoints.Reset(reach);
-  gChainUsedTwice.clear();
-  gChainIndexed = gChainEnds.Usable();
-  if (!gChainIndexed) return;
-  const long n = liveCount();
+static void indexChaining(KxRun& run) {
+  const double reach = toleranceReach(run.cfg);
+  fileState(run).gChainEnds.Reset(reach);
+  fileState(run).gChainPoints.Reset(reach);
+  fileState(run).gChainUsedTwice.clear();
+  fileState(run).gChainIndexed = fileState(run).gChainEnds.Usable();
+  if (!fileState(run).gChainIndexed) return;
+  const long n = liveCount(run);
   for (long i = 0; i < n; ++i) {
-    const elementdaten& e = elds[i];
-    if (e.type == etPNT) gChainPoints.Add(e.sx, e.sy, i);
+    const elementdaten& e = run.elds[i];
+    if (e.type == etPNT) fileState(run).gChainPoints.Add(e.sx, e.sy, i);
     if (!chainable(e.type)) continue;
-    gChainEnds.Add(e.sx, e.sy, i);
-    gChainEnds.Add(e.ex, e.ey, i);
-    if (e.used > 1) gChainUsedTwice.push_back(i);
+    fileState(run).gChainEnds.Add(e.sx, e.sy, i);
+    fileState(run).gChainEnds.Add(e.ex, e.ey, i);
+    if (e.used > 1) fileState(run).gChainUsedTwice.push_back(i);
   }
 }
 
 // Takes element i into contour kn.
-static void take(long i, const char* kn) {
-  ++elds[i].used;
-  noteUse(i);
-  KxCopy(elds[i].kontur, sizeof elds[i].kontur, kn);
+static void take(KxRun& run, long i, const char* kn) {
+  ++run.elds[i].used;
+  noteUse(run, i);
+  KxCopy(run.elds[i].kontur, sizeof run.elds[i].kontur, kn);
 }
 
-int FindNextWithPoint(float fx, float fy, const char* kn, long knX, long* foundIn) {
+int FindNextWithPoint(KxRun& run, float fx, float fy, const char* kn, long knX, long* foundIn) {
   long dummy = -1;
   if (!foundIn) foundIn = &dummy;
-  long n = liveCount();
+  long n = liveCount(run);
   // The elements to look at, in table order: all of them, or those the grids give.
-  std::vector<long>& near = gChainNear;
+  std::vector<long>& near = fileState(run).gChainNear;
   auto each = [&](const KxPointGrid& grid, bool usedTwice, auto&& visit) {
-    if (!gChainIndexed) {
+    if (!fileState(run).gChainIndexed) {
       for (long i = 0; i < n; ++i)
         if (int r = visit(i)) return r;
       return 0;
     }
     grid.Near(fx, fy, near);
-    if (usedTwice && !gChainUsedTwice.empty()) {
-      near.insert(near.end(), gChainUsedTwice.begin(), gChainUsedTwice.end());
+    if (usedTwice && !fileState(run).gChainUsedTwice.empty()) {
+      near.insert(near.end(), fileState(run).gChainUsedTwice.begin(), fileState(run).gChainUsedTwice.end());
       std::sort(near.begin(), near.end());
       near.erase(std::unique(near.begin(), near.end()), near.end());
     }
@@ -172,52 +177,52 @@ int FindNextWithPoint(float fx, float fy, const char* kn, long knX, long* foundI
 
   // Points first: a point at the chain's end belongs to the contour before any
   // line or arc that also ends there.
-  int found = each(gChainPoints, false, [&](long i) {
-    const elementdaten& e = elds[i];
+  int found = each(fileState(run).gChainPoints, false, [&](long i) {
+    const elementdaten& e = run.elds[i];
     if (i == knX || e.type != etPNT || e.used > 0) return 0;
     if (!unnamed(e) && !named(e, kn)) return 0;
-    if (!IsTolLenB2P(e.sx, e.sy, fx, fy)) return 0;
-    take(i, kn);
+    if (!IsTolLenB2P(run.cfg, e.sx, e.sy, fx, fy)) return 0;
+    take(run, i, kn);
     *foundIn = i;
-    KxPrint(" >PNT,%ld ", i);
-    ePrintTypeToStream(i);
+    KxPrint(run, " >PNT,%ld ", i);
+    ePrintTypeToStream(run, i);
     return 1;
   });
   if (found) return 1;
 
   // 3: the chain meets an element of its own contour taken twice.
-  found = each(gChainEnds, true, [&](long i) {
-    const elementdaten& e = elds[i];
+  found = each(fileState(run).gChainEnds, true, [&](long i) {
+    const elementdaten& e = run.elds[i];
     if (i == knX || !chainable(e.type)) return 0;
     if (!unnamed(e)) {
       if (!named(e, kn)) return 0;
       if (e.used > 1) {
-        KxPrint(" -second used (closed) \n");
+        KxPrint(run, " -second used (closed) \n");
         *foundIn = -1;
         return 3;
       }
       return 0;
     }
     int side = 0;
-    if (IsTolLenB2P(e.sx, e.sy, fx, fy))
+    if (IsTolLenB2P(run.cfg, e.sx, e.sy, fx, fy))
       side = 1;
-    else if (IsTolLenB2P(e.ex, e.ey, fx, fy))
+    else if (IsTolLenB2P(run.cfg, e.ex, e.ey, fx, fy))
       side = 2;
     if (!side) return 0;
     // Lines and arcs of a positioning layer guide the rapid moves; they never
     // become contour members.
-    if (onPositionLayer(e)) return 0;
-    take(i, kn);
+    if (onPositionLayer(run, e)) return 0;
+    take(run, i, kn);
     *foundIn = i;
-    KxPrint(" >%ld ", i);
-    ePrintTypeToStream(i);
+    KxPrint(run, " >%ld ", i);
+    ePrintTypeToStream(run, i);
     return side;
   });
   if (found == 3) return 0;
   if (found) return found;
 
   *foundIn = -1;
-  KxPrint(" >-- ");
+  KxPrint(run, " >-- ");
   return 0;
 }
 
@@ -231,13 +236,13 @@ struct ChainCounts {
 };
 
 // Grows the chain from (x, y) until no element continues it.
-static void growChain(float x, float y, const char* name, long opener, long& count, long& last,
+static void growChain(KxRun& run, float x, float y, const char* name, long opener, long& count, long& last,
                       ChainCounts& counts) {
   long found = -1;
   for (;;) {
-    int side = FindNextWithPoint(x, y, name, opener, &found);
+    int side = FindNextWithPoint(run, x, y, name, opener, &found);
     if (side == 0 || found < 0) return;
-    const elementdaten& f = elds[found];
+    const elementdaten& f = run.elds[found];
     if (side == 1) {
       x = f.ex;
       y = f.ey;
@@ -247,76 +252,76 @@ static void growChain(float x, float y, const char* name, long opener, long& cou
     }
     last = found;
     ++count;
-    KxCopy(elds[found].kontur, sizeof elds[found].kontur, name);
+    KxCopy(run.elds[found].kontur, sizeof run.elds[found].kontur, name);
     counts.add(f.type);
-    KxLog(" %d", f.type);
-    KxLog("[%ld]", found);
+    KxLog(run, " %d", f.type);
+    KxLog(run, "[%ld]", found);
   }
 }
 
 // Opens the next contour number for element i and says which search found it
 // (A: a hole, B: a chain).
-static void openContour(long i, char search, char* name, size_t size) {
-  ++gKonturCounter;
-  KxContourName(name, size, gKonturCounter);
-  KxPrint("\n ..%c search for %s ", search, name);
-  ePrintTypeToStream(i);
-  KxPrint(" :%ld\n", i);
+static void openContour(KxRun& run, long i, char search, char* name, size_t size) {
+  ++run.gKonturCounter;
+  KxContourName(name, size, run.gKonturCounter);
+  KxPrint(run, "\n ..%c search for %s ", search, name);
+  ePrintTypeToStream(run, i);
+  KxPrint(run, " :%ld\n", i);
 }
 
-static void makeHole(long i) {
-  elementdaten& e = elds[i];
+static void makeHole(KxRun& run, long i) {
+  elementdaten& e = run.elds[i];
   char name[16];
-  openContour(i, 'A', name, sizeof name);
-  KxPrint("%ld =CIRCLE %s Radius:%6.3f ", i, name, e.r);
-  KxPrint("  cx:%8.3f  cy:%8.3f \n", e.cx, e.cy);
+  openContour(run, i, 'A', name, sizeof name);
+  KxPrint(run, "%ld =CIRCLE %s Radius:%6.3f ", i, name, e.r);
+  KxPrint(run, "  cx:%8.3f  cy:%8.3f \n", e.cx, e.cy);
   ++e.used;
-  noteUse(i);
+  noteUse(run, i);
   KxCopy(e.kontur, sizeof e.kontur, name);
   e.kElemX = 0;
-  KxLog("\n %s: ", name);
-  KxLog("[%ld] HOLE ", i);
+  KxLog(run, "\n %s: ", name);
+  KxLog(run, "[%ld] HOLE ", i);
 }
 
 // A chain of one or two elements is no contour: every element it took is
 // renamed, so that the number used again cannot pick up a stale member.
-static void rejectChain(const char* name) {
-  long n = liveCount();
+static void rejectChain(KxRun& run, const char* name) {
+  long n = liveCount(run);
   for (long k = 0; k < n; ++k)
-    if (named(elds[k], name)) KxCopy(elds[k].kontur, sizeof elds[k].kontur, gOrphan);
-  --gKonturCounter;
-  KxPrint("!! kECounter <=2  ELEMENTS NOT SUPPORTED !!\n");
+    if (named(run.elds[k], name)) KxCopy(run.elds[k].kontur, sizeof run.elds[k].kontur, run.gOrphan);
+  --run.gKonturCounter;
+  KxPrint(run, "!! kECounter <=2  ELEMENTS NOT SUPPORTED !!\n");
 }
 
 // Whether elements a and b meet at both of their ends; two lines that do are one
 // line drawn twice, which encloses nothing.
-static bool closedPair(long a, long b) {
-  if (a < 0 || b < 0 || a >= liveCount() || b >= liveCount()) return false;
-  const elementdaten& p = elds[a];
-  const elementdaten& q = elds[b];
+static bool closedPair(KxRun& run, long a, long b) {
+  if (a < 0 || b < 0 || a >= liveCount(run) || b >= liveCount(run)) return false;
+  const elementdaten& p = run.elds[a];
+  const elementdaten& q = run.elds[b];
   if (p.type == etLINE && q.type == etLINE) return false;
-  return (IsTolLenB2P(p.sx, p.sy, q.ex, q.ey) && IsTolLenB2P(p.ex, p.ey, q.sx, q.sy)) ||
-         (IsTolLenB2P(p.sx, p.sy, q.sx, q.sy) && IsTolLenB2P(p.ex, p.ey, q.ex, q.ey));
+  return (IsTolLenB2P(run.cfg, p.sx, p.sy, q.ex, q.ey) && IsTolLenB2P(run.cfg, p.ex, p.ey, q.sx, q.sy)) ||
+         (IsTolLenB2P(run.cfg, p.sx, p.sy, q.sx, q.sy) && IsTolLenB2P(run.cfg, p.ex, p.ey, q.ex, q.ey));
 }
 
-static void chainFrom(long i) {
-  elementdaten& e = elds[i];
+static void chainFrom(KxRun& run, long i) {
+  elementdaten& e = run.elds[i];
   char name[16];
-  openContour(i, 'B', name, sizeof name);
-  KxLog("\n %s: ", name);
-  KxLog("%d", e.type);
-  KxLog("[%ld]", i);
+  openContour(run, i, 'B', name, sizeof name);
+  KxLog(run, "\n %s: ", name);
+  KxLog(run, "%d", e.type);
+  KxLog(run, "[%ld]", i);
   ChainCounts counts;
   counts.add(e.type);
 
-  if (onPositionLayer(e)) {
-    KxPrint(" %ld EDM_POS ", i);
-    --gKonturCounter;
+  if (onPositionLayer(run, e)) {
+    KxPrint(run, " %ld EDM_POS ", i);
+    --run.gKonturCounter;
     return;
   }
 
   ++e.used;
-  noteUse(i);
+  noteUse(run, i);
   KxCopy(e.kontur, sizeof e.kontur, name);
   e.kElemX = 0;
   float ax = e.ex, ay = e.ey;
@@ -324,61 +329,61 @@ static void chainFrom(long i) {
   long count = 1;
   long last = -1;
 
-  if (i + 1 < liveCount()) {
-    const elementdaten& next = elds[i + 1];
-    if (next.type == etPNT) KxPrint(" ## ATTENTION SEARCH FROM PNT ##\n");
+  if (i + 1 < liveCount(run)) {
+    const elementdaten& next = run.elds[i + 1];
+    if (next.type == etPNT) KxPrint(run, " ## ATTENTION SEARCH FROM PNT ##\n");
     if (next.type == etARC && next.sx == e.sx && next.sy == e.sy) {
       ax = e.sx;
       ay = e.sy;
-      KxPrint(" ## ATTENTION SEARCH FROM ARC ##\n");
+      KxPrint(run, " ## ATTENTION SEARCH FROM ARC ##\n");
     }
   }
 
-  KxPrint(" CHAIN:A| ");
-  growChain(ax, ay, name, i, count, last, counts);
-  KxPrint("\t CHAIN:B| ");
-  growChain(bx, by, name, i, count, last, counts);
-  KxPrint("\n");
-  KxPrint(" ..%s-ELEMENTS LINES:%ld  ARCS:%ld  POINTS:%ld \n", name, counts.lines, counts.arcs,
+  KxPrint(run, " CHAIN:A| ");
+  growChain(run, ax, ay, name, i, count, last, counts);
+  KxPrint(run, "\t CHAIN:B| ");
+  growChain(run, bx, by, name, i, count, last, counts);
+  KxPrint(run, "\n");
+  KxPrint(run, " ..%s-ELEMENTS LINES:%ld  ARCS:%ld  POINTS:%ld \n", name, counts.lines, counts.arcs,
           counts.points);
 
   // Two elements that meet at both ends (a D-shaped bore, a circle drawn as two
   // half arcs) close a contour; any other chain of fewer than three does not.
-  if (count < 3 && !(count == 2 && closedPair(i, last))) rejectChain(name);
+  if (count < 3 && !(count == 2 && closedPair(run, i, last))) rejectChain(run, name);
 
   if (last < 0)
-    KxPrint(" [%ld|-1] SEEMS OPEN VERTEX..\n", i);
-  else if (!IsTolLenBetween(i, last, 0))
-    KxPrint(" [%ld|%ld] SEEMS OPEN VERTEX..\n", i, last);
+    KxPrint(run, " [%ld|-1] SEEMS OPEN VERTEX..\n", i);
+  else if (!IsTolLenBetween(run, i, last, 0))
+    KxPrint(run, " [%ld|%ld] SEEMS OPEN VERTEX..\n", i, last);
   else
-    KxPrint(" SEEMS CLOSED..\n");
-  KxPrint("\n");
+    KxPrint(run, " SEEMS CLOSED..\n");
+  KxPrint(run, "\n");
 }
 
-int SearchKontur() {
-  gKonturCounter = 0;
-  if (eldsCounter >= eldsMaximum) {
-    KxPrint("-Limit E-");
-    return gKonturCounter;
+int SearchKontur(KxRun& run) {
+  run.gKonturCounter = 0;
+  if (run.eldsCounter >= run.eldsMaximum) {
+    KxPrint(run, "-Limit E-");
+    return run.gKonturCounter;
   }
-  KxLog("\n SearchKontur(): \n");
-  indexChaining();
+  KxLog(run, "\n SearchKontur(): \n");
+  indexChaining(run);
 
-  for (long i = 0; i < liveCount(); ++i) {
-    const elementdaten& e = elds[i];
-    if (e.used == 0 && e.type == etCIR && gStartPosition < e.r) {
-      makeHole(i);
+  for (long i = 0; i < liveCount(run); ++i) {
+    const elementdaten& e = run.elds[i];
+    if (e.used == 0 && e.type == etCIR && run.cfg.gStartPosition < e.r) {
+      makeHole(run, i);
       continue;
     }
     if (strnlen(e.kontur, sizeof e.kontur) >= 3 || e.used != 0) continue;
     if (e.type != etLINE && e.type != etARC) continue;
-    chainFrom(i);
+    chainFrom(run, i);
   }
 
-  for (long i = 0; i < liveCount(); ++i)
-    if (elds[i].type == etLINE && onPositionLayer(elds[i])) KxPrint("POSITION: %ld\n", i);
-  gChainIndexed = false;
-  return gKonturCounter;
+  for (long i = 0; i < liveCount(run); ++i)
+    if (run.elds[i].type == etLINE && onPositionLayer(run, run.elds[i])) KxPrint(run, "POSITION: %ld\n", i);
+  fileState(run).gChainIndexed = false;
+  return run.gKonturCounter;
 }
 
 void KxContourName(char* buf, size_t size, int k) { snprintf(buf, size, "$K%02d", k); }

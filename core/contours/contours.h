@@ -23,7 +23,7 @@ enum KxBlockPart {
 };
 int KxContourBlock(int k, KxBlockPart part = kxBLOCK_CONTOUR);  // the N number of that block of contour k
 int KxBlockContour(int block);   // the contour whose block has N number block
-int SearchKontur();              // chains the elements into contours $K01, $K02, ...; returns gKonturCounter
+int SearchKontur(KxRun& run);              // chains the elements into contours $K01, $K02, ...; returns gKonturCounter
 // true when the two names are equal, as strcmp would say; the analysis compares the name of every
 // element of the table for every contour, and names are a few characters: inline, no library call
 inline bool KxSameName(const char* a, const char* b) {
@@ -32,9 +32,9 @@ inline bool KxSameName(const char* a, const char* b) {
     if (*a == '\0') return true;
   }
 }
-int FindNextWithPoint(float fx, float fy, const char* kn, long knX, long* foundIn);  // takes the next element of kn at (fx, fy): 1 from its start, 2 from its end, 0 none
-int IsTolLenB2P(float ax, float ay, float bx, float by);  // 1 when the two points coincide within the tolerance band
-int IsTolLenBetween(long aElem, long bElem, int view);    // 1 when the two elements share an end point within the band
+int FindNextWithPoint(KxRun& run, float fx, float fy, const char* kn, long knX, long* foundIn);  // takes the next element of kn at (fx, fy): 1 from its start, 2 from its end, 0 none
+int IsTolLenB2P(KxSettings& cfg, float ax, float ay, float bx, float by);  // 1 when the two points coincide within the tolerance band
+int IsTolLenBetween(KxRun& run, long aElem, long bElem, int view);    // 1 when the two elements share an end point within the band
 
 // --- members by name (members.cpp) ---
 // While a step that asks for the members of one contour after another runs, the
@@ -42,43 +42,43 @@ int IsTolLenBetween(long aElem, long bElem, int view);    // 1 when the two elem
 // lost the name since, so a caller still tests every record it gets; a step that
 // gives a record a contour name meanwhile must note it, or file with withLater
 // when it names only records it adds itself (the NC output's working records).
-void KxIndexMembers(bool withLater);  // files every record under its contour name; withLater: records added afterwards are always candidates
-void KxForgetMembers();          // back to scanning the whole table
-void KxNoteMember(long i);       // record i got a new contour name while the lists are in use
-void KxMemberCandidates(const char* name, long n, std::vector<long>& out);  // ascending records below n that may be named name: the working records and the filed ones, or all without the lists
+void KxIndexMembers(KxRun& run, bool withLater);  // files every record under its contour name; withLater: records added afterwards are always candidates
+void KxForgetMembers(KxRun& run);          // back to scanning the whole table
+void KxNoteMember(KxRun& run, long i);       // record i got a new contour name while the lists are in use
+void KxMemberCandidates(KxRun& run, const char* name, long n, std::vector<long>& out);  // ascending records below n that may be named name: the working records and the filed ones, or all without the lists
 
 // --- start points ---
-int SearchStartPoints();         // regions, feed points and lead-in elements of all contours
+int SearchStartPoints(KxRun& run);         // regions, feed points and lead-in elements of all contours
 
-void ResetContourState();        // forgets every contour, region and start hole of the last run
+void ResetContourState(KxRun& run);        // forgets every contour, region and start hole of the last run
 
 // --- analysis ---
 extern long statFirstElem;                 // lead-in element chosen by the last FindFirstElemFor, 0 = none
 extern const char* const gtFeedPoint;      // "-possible feedpoint-", text of a chosen feed-point circle
 extern const char* const gtStartPoint;     // "-possible Startpoint-", text of a claimed feed-point candidate
-void GetRegionFor(const char* kName);      // appends contour kName's region record and claims the candidates in it
-int IsCircleInRegion(long Regi, long InCi);  // 1 when the centre of InCi lies strictly inside region record Regi
-void KxIndexCandidates(double cell);       // files circles and inserts by their centres (cells of that side) for KxCandidatesIn, until KxForgetCandidates
-void KxForgetCandidates();                 // KxCandidatesIn gives the whole table again
-const std::vector<long>& KxCandidateRecords();  // ascending records that may be circles or inserts: the working records and the filed ones, or all
-void KxCandidatesIn(long reg, std::vector<long>& out);  // ascending records that may lie inside region record reg: the working records and the filed circles and inserts near it, or all
-void FindFirstElemFor(const char* kName, long regElem);  // chooses feed point and lead-in element with the shortest anchor
-int ApproachRWPossible(long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches elem shorter than *al
-int CurveApproachPossible(long elem, long sPelem, float* al);  // 1 when feed point sPelem meets curve piece elem square, shorter than *al
-int CornerApproachPossible(long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches a corner of elem from outside its angle, shorter than *al
-long ContourNeighbourAt(long elem, float x, float y, bool* atStart);  // the other line or arc of elem's contour with an end at (x, y) (*atStart: which end), or -1
-double KxIndexMaterial();  // files the contour elements by their boxes for AnchorCrossesMaterial, until KxForgetMaterial; the side of its cells
-void KxForgetMaterial();   // AnchorCrossesMaterial scans the whole table again
-int AnchorCrossesMaterial(long elem, long sPelem, float ax, float ay);  // 1 when the path from feed sPelem to (ax, ay) on elem meets another contour element
-void GetFirstDLagePnt(long feedE, long firstE, float* nX, float* nY, int* fS);  // end point and arc direction of the first cut
-const char* FeedPointRefusal(int k, char* buf, size_t size);  // why the start holes drawn for contour k give it no lead-in (into buf), or null
-int SearchInsetRegions(FILE* stream);      // finds contours inside contours and gives children a second feed search
-void ResetAnalysisState();                 // restores the globals of the region, feed and nesting search (tests, fuzzing)
+void GetRegionFor(KxRun& run, const char* kName);      // appends contour kName's region record and claims the candidates in it
+int IsCircleInRegion(KxRun& run, long Regi, long InCi);  // 1 when the centre of InCi lies strictly inside region record Regi
+void KxIndexCandidates(KxRun& run, double cell);       // files circles and inserts by their centres (cells of that side) for KxCandidatesIn, until KxForgetCandidates
+void KxForgetCandidates(KxRun& run);                 // KxCandidatesIn gives the whole table again
+const std::vector<long>& KxCandidateRecords(KxRun& run);  // ascending records that may be circles or inserts: the working records and the filed ones, or all
+void KxCandidatesIn(KxRun& run, long reg, std::vector<long>& out);  // ascending records that may lie inside region record reg: the working records and the filed circles and inserts near it, or all
+void FindFirstElemFor(KxRun& run, const char* kName, long regElem);  // chooses feed point and lead-in element with the shortest anchor
+int ApproachRWPossible(KxRun& run, long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches elem shorter than *al
+int CurveApproachPossible(KxRun& run, long elem, long sPelem, float* al);  // 1 when feed point sPelem meets curve piece elem square, shorter than *al
+int CornerApproachPossible(KxRun& run, long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches a corner of elem from outside its angle, shorter than *al
+long ContourNeighbourAt(KxRun& run, long elem, float x, float y, bool* atStart);  // the other line or arc of elem's contour with an end at (x, y) (*atStart: which end), or -1
+double KxIndexMaterial(KxRun& run);  // files the contour elements by their boxes for AnchorCrossesMaterial, until KxForgetMaterial; the side of its cells
+void KxForgetMaterial(KxRun& run);   // AnchorCrossesMaterial scans the whole table again
+int AnchorCrossesMaterial(KxRun& run, long elem, long sPelem, float ax, float ay);  // 1 when the path from feed sPelem to (ax, ay) on elem meets another contour element
+void GetFirstDLagePnt(KxRun& run, long feedE, long firstE, float* nX, float* nY, int* fS);  // end point and arc direction of the first cut
+const char* FeedPointRefusal(KxRun& run, int k, char* buf, size_t size);  // why the start holes drawn for contour k give it no lead-in (into buf), or null
+int SearchInsetRegions(KxRun& run, FILE* stream);      // finds contours inside contours and gives children a second feed search
+void ResetAnalysisState(KxRun& run);                 // restores the globals of the region, feed and nesting search (tests, fuzzing)
 
 // --- start holes korvex places itself (autostart.cpp) ---
 inline constexpr long kAutoStartMark = -1;  // kElemX of a start hole korvex placed; drawing records carry 0 there
 extern int gAutoStartCount;                 // start holes korvex placed in this run
-int PlaceAutoStartHoles();                  // with AutoStartHoles on, a start hole for every closed contour left without one; the count
-long AutoStartHoleOf(const char* kN);       // index of the start hole korvex placed for contour kN, or -1
-const char* AutoStartRefusal(int k, char* buf, size_t size);  // why contour k got no start hole (into buf), or null
-void ResetAutoStartState();                 // forgets the start holes and refusals of the last run
+int PlaceAutoStartHoles(KxRun& run);                  // with AutoStartHoles on, a start hole for every closed contour left without one; the count
+long AutoStartHoleOf(KxRun& run, const char* kN);       // index of the start hole korvex placed for contour kN, or -1
+const char* AutoStartRefusal(KxRun& run, int k, char* buf, size_t size);  // why contour k got no start hole (into buf), or null
+void ResetAutoStartState(KxRun& run);                 // forgets the start holes and refusals of the last run

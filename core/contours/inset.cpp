@@ -20,14 +20,14 @@ struct RegionIndex {
   std::vector<long> older;   // by record: the next older region record of the same name
   long builtFor = -1;        // eldsCounter when the lists were made
 
-  void build(int konturs) {
-    long top = eldsCounter;
+  void build(KxRun& run, int konturs) {
+    long top = run.eldsCounter;
     newest.assign((size_t)konturs + 1, -1);
     older.assign((size_t)(top > 0 ? top : 0), -1);
-    builtFor = eldsCounter;
+    builtFor = run.eldsCounter;
     char name[16];
     for (long i = 1; i < top; ++i) {
-      const elementdaten& e = elds[i];
+      const elementdaten& e = run.elds[i];
       if (e.kontur[0] != '$' || e.kontur[1] != 'K' || !KxSameName(e.text, gtRegInfo)) continue;
       long k = strtol(e.kontur + 2, nullptr, 10);
       if (k < 1 || k > konturs) continue;
@@ -41,18 +41,18 @@ struct RegionIndex {
 
   // The newest region record of contour k (1..konturs); with onlyTopLevel, the
   // newest that has no parent yet. -1 when there is none.
-  long find(int k, int konturs, bool onlyTopLevel) {
-    if (builtFor != eldsCounter) build(konturs);
+  long find(KxRun& run, int k, int konturs, bool onlyTopLevel) {
+    if (builtFor != run.eldsCounter) build(run, konturs);
     for (long i = newest[(size_t)k]; i >= 0; i = older[(size_t)i])
-      if (!onlyTopLevel || elds[i].child < 1) return i;
+      if (!onlyTopLevel || run.elds[i].child < 1) return i;
     return -1;
   }
 };
 
-int SearchInsetRegions(FILE* stream) {
-  KxPrint("\n ...suche innenliegende Konturen\n");
+int SearchInsetRegions(KxRun& run, FILE* stream) {
+  KxPrint(run, "\n ...suche innenliegende Konturen\n");
   // The number of contours to search, under the name earlier traces gave it.
-  KxPrint(" ... sPKonturCounter %d  Stream: %p \n", gKonturCounter, (void*)stream);
+  KxPrint(run, " ... sPKonturCounter %d  Stream: %p \n", run.gKonturCounter, (void*)stream);
 
   char nameA[16], nameB[16];
   RegionIndex regions;
@@ -60,16 +60,16 @@ int SearchInsetRegions(FILE* stream) {
   // The parent of a contour is the smallest contour whose box holds its box, so
   // a part inside an opening inside a plate is the opening's child, not the
   // plate's, and is cut before the opening frees it.
-  std::vector<int> parent((size_t)(gKonturCounter > 0 ? gKonturCounter : 0) + 1, 0);
+  std::vector<int> parent((size_t)(run.gKonturCounter > 0 ? run.gKonturCounter : 0) + 1, 0);
   // A box holding another overlaps it: the contours are filed by their region
   // boxes, and only those overlapping B's box are tried, in number order.
-  std::vector<long> newest((size_t)(gKonturCounter > 0 ? gKonturCounter : 0) + 1, -1);
+  std::vector<long> newest((size_t)(run.gKonturCounter > 0 ? run.gKonturCounter : 0) + 1, -1);
   double sizes = 0;
   long boxes = 0;
-  for (int a = 1; a <= gKonturCounter; ++a) {
-    const long ra = newest[(size_t)a] = regions.find(a, gKonturCounter, false);
+  for (int a = 1; a <= run.gKonturCounter; ++a) {
+    const long ra = newest[(size_t)a] = regions.find(run, a, run.gKonturCounter, false);
     if (ra < 0) continue;
-    const double s = std::fmax(std::fabs((double)elds[ra].ex - elds[ra].sx), std::fabs((double)elds[ra].sy - elds[ra].ey));
+    const double s = std::fmax(std::fabs((double)run.elds[ra].ex - run.elds[ra].sx), std::fabs((double)run.elds[ra].sy - run.elds[ra].ey));
     if (std::isfinite(s)) {
       sizes += s;
       ++boxes;
@@ -77,22 +77,22 @@ int SearchInsetRegions(FILE* stream) {
   }
   KxBoxGrid holders;
   holders.Reset(boxes ? sizes / (double)boxes : 1.0);
-  for (int a = 1; a <= gKonturCounter; ++a) {
+  for (int a = 1; a <= run.gKonturCounter; ++a) {
     const long ra = newest[(size_t)a];
-    if (ra >= 0) holders.Add(elds[ra].sx, elds[ra].ey, elds[ra].ex, elds[ra].sy, a);
+    if (ra >= 0) holders.Add(run.elds[ra].sx, run.elds[ra].ey, run.elds[ra].ex, run.elds[ra].sy, a);
   }
   std::vector<long> near;
-  for (int b = 1; b <= gKonturCounter; ++b) {
-    const long rb = regions.find(b, gKonturCounter, true);
+  for (int b = 1; b <= run.gKonturCounter; ++b) {
+    const long rb = regions.find(run, b, run.gKonturCounter, true);
     if (rb < 0) continue;
     double smallest = 0;
-    holders.Overlapping(elds[rb].sx, elds[rb].ey, elds[rb].ex, elds[rb].sy, near);
+    holders.Overlapping(run.elds[rb].sx, run.elds[rb].ey, run.elds[rb].ex, run.elds[rb].sy, near);
     for (long na : near) {
       const int a = (int)na;
       const long ra = newest[(size_t)a];
       if (ra < 0 || a == b) continue;
-      const elementdaten& A = elds[ra];
-      const elementdaten& B = elds[rb];
+      const elementdaten& A = run.elds[ra];
+      const elementdaten& B = run.elds[rb];
       if (!(A.sx < B.sx && A.ex > B.ex && A.sy > B.sy && A.ey < B.ey)) continue;
       const double area = ((double)A.ex - A.sx) * ((double)A.sy - A.ey);
       if (parent[(size_t)b] == 0 || area < smallest) {
@@ -101,63 +101,63 @@ int SearchInsetRegions(FILE* stream) {
       }
     }
   }
-  for (int a = 1; a <= gKonturCounter; ++a) {
+  for (int a = 1; a <= run.gKonturCounter; ++a) {
     KxContourName(nameA, sizeof nameA, a);
-    KxPrint("\n >%s", nameA);
-    const long regA = regions.find(a, gKonturCounter, false);
+    KxPrint(run, "\n >%s", nameA);
+    const long regA = regions.find(run, a, run.gKonturCounter, false);
     if (regA < 0) continue;
-    KxPrint(" [regA %ld]", regA);
+    KxPrint(run, " [regA %ld]", regA);
 
-    for (int b = 1; b <= gKonturCounter; ++b) {
-      const long regB = regions.find(b, gKonturCounter, true);
+    for (int b = 1; b <= run.gKonturCounter; ++b) {
+      const long regB = regions.find(run, b, run.gKonturCounter, true);
       if (regB < 0) continue;
-      const bool shown = KxTraceNext(ktREGION_PAIR);
-      if (shown) KxPrint(" [regB %ld]", regB);
+      const bool shown = KxTraceNext(run, ktREGION_PAIR);
+      if (shown) KxPrint(run, " [regB %ld]", regB);
 
       // All four strict: B's box must lie inside A's without touching an edge,
       // so a contour is never its own child.
-      const elementdaten& ra = elds[regA];
-      const elementdaten& rb = elds[regB];
+      const elementdaten& ra = run.elds[regA];
+      const elementdaten& rb = run.elds[regB];
       int inside = 0;
-      if (ra.sx < rb.sx) { if (shown) KxPrint("l"); ++inside; }
-      if (ra.ex > rb.ex) { if (shown) KxPrint("r"); ++inside; }
-      if (ra.sy > rb.sy) { if (shown) KxPrint("o"); ++inside; }
-      if (ra.ey < rb.ey) { if (shown) KxPrint("u"); ++inside; }
+      if (ra.sx < rb.sx) { if (shown) KxPrint(run, "l"); ++inside; }
+      if (ra.ex > rb.ex) { if (shown) KxPrint(run, "r"); ++inside; }
+      if (ra.sy > rb.sy) { if (shown) KxPrint(run, "o"); ++inside; }
+      if (ra.ey < rb.ey) { if (shown) KxPrint(run, "u"); ++inside; }
       if (inside != 4 || parent[(size_t)b] != a) continue;
       KxContourName(nameB, sizeof nameB, b);
 
-      KxPrint("\n >%s InsetChild: %s[regB %ld par:%d] ", nameA, nameB, regB, a);
-      const long r = regions.find(b, gKonturCounter, false);
+      KxPrint(run, "\n >%s InsetChild: %s[regB %ld par:%d] ", nameA, nameB, regB, a);
+      const long r = regions.find(run, b, run.gKonturCounter, false);
       // A child that found its own start hole keeps it: a second search could
       // only trade it for a hole in the web between the contours.
-      if (r >= 0 && elds[r].IsFirst != 0) {
-        KxPrint(" (feed point kept)");
-        if (elds[regB].child == 0) elds[regB].child = a;
+      if (r >= 0 && run.elds[r].IsFirst != 0) {
+        KxPrint(run, " (feed point kept)");
+        if (run.elds[regB].child == 0) run.elds[regB].child = a;
         continue;
       }
-      KxCandidatesIn(regB, inBox);
+      KxCandidatesIn(run, regB, inBox);
       for (long j : inBox) {
-        elementdaten& c = elds[j];
-        if (c.type != etCIR || c.used != 0 || !IsCircleInRegion(regB, j)) continue;
-        KxPrint("\n ( ex: %s)", c.kontur);
+        elementdaten& c = run.elds[j];
+        if (c.type != etCIR || c.used != 0 || !IsCircleInRegion(run, regB, j)) continue;
+        KxPrint(run, "\n ( ex: %s)", c.kontur);
         KxCopy(c.kontur, sizeof c.kontur, nameB);
-        KxNoteMember(j);
+        KxNoteMember(run, j);
         KxCopy(c.text, sizeof c.text, gtStartPoint);
-        KxPrint(" %s (%s)", c.kontur, nameB);
+        KxPrint(run, " %s (%s)", c.kontur, nameB);
       }
 
       if (r >= 0) {
-        statFirstElem = 0;
-        FindFirstElemFor(nameB, r);
-        elds[r].IsFirst = (int)statFirstElem;
-        if (statFirstElem != 0) KxPrint("\n >>  [%s AnfahrElement %ld Child]\n", nameA, statFirstElem);
+        run.statFirstElem = 0;
+        FindFirstElemFor(run, nameB, r);
+        run.elds[r].IsFirst = (int)run.statFirstElem;
+        if (run.statFirstElem != 0) KxPrint(run, "\n >>  [%s AnfahrElement %ld Child]\n", nameA, run.statFirstElem);
       }
-      if (elds[regB].child == 0) elds[regB].child = a;
+      if (run.elds[regB].child == 0) run.elds[regB].child = a;
     }
   }
-  KxTraceCounts();
-  KxPrint("\n > gKonturCounter <break>\n");
+  KxTraceCounts(run);
+  KxPrint(run, "\n > gKonturCounter <break>\n");
   static const char kEnd[] = "\n- SearchInsetRegions() END-\n";
-  KxPrint("%s", kEnd);
+  KxPrint(run, "%s", kEnd);
   return (int)strlen(kEnd);
 }

@@ -6,61 +6,61 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 
-static bool validIndex(long i) { return i >= 0 && i < eldsCounter; }
+static bool validIndex(KxRun& run, long i) { return i >= 0 && i < run.eldsCounter; }
 
-static void lineLeadIn(const elementdaten& feed, const elementdaten& ln, float* nX, float* nY) {
-  KxPrint(" Erstes element = LINE\n");
+static void lineLeadIn(KxRun& run, const elementdaten& feed, const elementdaten& ln, float* nX, float* nY) {
+  KxPrint(run, " Erstes element = LINE\n");
   float masterWinkel = (float)WIV(ln.sx, ln.sy, ln.ex, ln.ey);
   float diffFeedWinkel = (float)WIV(ln.sx, ln.sy, feed.cx, feed.cy);
   if (masterWinkel <= 0 && diffFeedWinkel <= 0) {
     masterWinkel += 360;
     diffFeedWinkel += 360;
-    KxPrint("added 360 to both Winkel    |");
+    KxPrint(run, "added 360 to both Winkel    |");
   }
   if (masterWinkel <= 0) {
     masterWinkel += 360;
-    KxPrint("added 360 to masterWinkel   |");
+    KxPrint(run, "added 360 to masterWinkel   |");
   }
   if (diffFeedWinkel <= 0) {
     diffFeedWinkel += 360;
-    KxPrint("added 360 to diffFeedWinkel |");
+    KxPrint(run, "added 360 to diffFeedWinkel |");
   }
-  KxPrint("masterWinkel: %6.2f    DiffWinkel zum FP:%6.2f\n", masterWinkel, diffFeedWinkel);
-  KxLog("masterWinkel: %6.2f    DiffWinkel zum FP:%6.2f\n", masterWinkel, diffFeedWinkel);
+  KxPrint(run, "masterWinkel: %6.2f    DiffWinkel zum FP:%6.2f\n", masterWinkel, diffFeedWinkel);
+  KxLog(run, "masterWinkel: %6.2f    DiffWinkel zum FP:%6.2f\n", masterWinkel, diffFeedWinkel);
 
   // The side is decided by the sign of the cross product of the line's direction
   // and the vector to the feed point: comparing the two angles breaks wherever
   // they lie on either side of 0 degrees. Feed point on the right: for G42 the
   // wire stays on its side when the cut runs toward the end point.
-  const bool g42 = ktechno.dDLage == 42;
-  KxPrint(g42 ? "ask for ktechno.dDLage == 42 \n" : "ask for ktechno.dDLage == 41 \n");
+  const bool g42 = run.cfg.ktechno.dDLage == 42;
+  KxPrint(run, g42 ? "ask for ktechno.dDLage == 42 \n" : "ask for ktechno.dDLage == 41 \n");
   const double cross = ((double)ln.ex - ln.sx) * ((double)feed.cy - ln.sy) -
                        ((double)ln.ey - ln.sy) * ((double)feed.cx - ln.sx);
   bool toStart;
   if (cross > 0) {          // feed point left of the line
     toStart = g42;
-    KxLog(g42 ? " use 80222 42 sp\n" : " use 80222 41 ep\n");
+    KxLog(run, g42 ? " use 80222 42 sp\n" : " use 80222 41 ep\n");
   } else if (cross < 0) {   // feed point right of the line
     toStart = !g42;
-    KxLog(g42 ? " use 80222 42 ep\n" : " use 80222 41 sp\n");
+    KxLog(run, g42 ? " use 80222 42 ep\n" : " use 80222 41 sp\n");
   } else {
     toStart = false;
-    KxPrint("OOPS Winkel sind gleich !!\n");
+    KxPrint(run, "OOPS Winkel sind gleich !!\n");
   }
   *nX = toStart ? ln.sx : ln.ex;
   *nY = toStart ? ln.sy : ln.ey;
 }
 
-static void arcLeadIn(const elementdaten& feed, const elementdaten& arc, float* nX, float* nY, int* fS) {
-  KxPrint(" Erstes element = ARC\n");
+static void arcLeadIn(KxRun& run, const elementdaten& feed, const elementdaten& arc, float* nX, float* nY, int* fS) {
+  KxPrint(run, " Erstes element = ARC\n");
   const float arSW = arc.sw, arEW = arc.ew;
   const float ioBLen = LENC(arc.cx, arc.cy, feed.ex, feed.ey);
   const float ioFLen = LENC(arc.cx, arc.cy, feed.cx, feed.cy);
   const float toSplit = (float)WIV(arc.cx, arc.cy, feed.ex, feed.ey);
-  KxPrint(" ioBLen:%.3f  ioFLen:%.3f (R:%.3f)\n", ioBLen, ioFLen, arc.r);
-  KxPrint(" Wink zum SP:%.3f |", arSW);
-  KxPrint(" zum BP:%.3f |", toSplit);
-  KxPrint(" zum EP:%.3f \n ", arEW);
+  KxPrint(run, " ioBLen:%.3f  ioFLen:%.3f (R:%.3f)\n", ioBLen, ioFLen, arc.r);
+  KxPrint(run, " Wink zum SP:%.3f |", arSW);
+  KxPrint(run, " zum BP:%.3f |", toSplit);
+  KxPrint(run, " zum EP:%.3f \n ", arEW);
 
   const bool outside = ioFLen > ioBLen;
   const bool inside = ioBLen > ioFLen;
@@ -69,9 +69,9 @@ static void arcLeadIn(const elementdaten& feed, const elementdaten& arc, float* 
   if ((outside || inside) && (forward || through0)) {
     // Toward the start point the part is cut clockwise, toward the end point
     // counter-clockwise; the side decides which end is the right one.
-    const bool toStart = ktechno.dDLage == 42 ? inside : outside;
+    const bool toStart = run.cfg.ktechno.dDLage == 42 ? inside : outside;
     const char* label = nullptr;
-    if (ktechno.dDLage == 42) {
+    if (run.cfg.ktechno.dDLage == 42) {
       if (outside) label = forward ? "a42 arEW>arSW EP G03" : "a42 arSW>arEW EP G03";
       else label = forward ? "i42 arEW>arSW SP G02" : "i42 arSW>arEW SP G02";
     } else if (inside && through0) {
@@ -80,30 +80,30 @@ static void arcLeadIn(const elementdaten& feed, const elementdaten& arc, float* 
     *nX = toStart ? arc.sx : arc.ex;
     *nY = toStart ? arc.sy : arc.ey;
     *fS = toStart ? kxG02 : kxG03;
-    if (label) KxPrint("%s", label);
+    if (label) KxPrint(run, "%s", label);
   }
-  KxPrint(" | X:%.3f  Y:%.3f |", *nX, *nY);
-  KxPrint(" *fS: G0%d \n", *fS);
+  KxPrint(run, " | X:%.3f  Y:%.3f |", *nX, *nY);
+  KxPrint(run, " *fS: G0%d \n", *fS);
 }
 
-void GetFirstDLagePnt(long feedE, long firstE, float* nX, float* nY, int* fS) {
+void GetFirstDLagePnt(KxRun& run, long feedE, long firstE, float* nX, float* nY, int* fS) {
   if (!nX || !nY || !fS) return;
-  if (!validIndex(feedE) || (elds[feedE].type != etCIR && elds[feedE].type != etINSE)) {
-    KxPrint("\n ..GFDP-Feed=bad Type <return>\n");
+  if (!validIndex(run, feedE) || (run.elds[feedE].type != etCIR && run.elds[feedE].type != etINSE)) {
+    KxPrint(run, "\n ..GFDP-Feed=bad Type <return>\n");
     return;
   }
-  if (!validIndex(firstE) || (elds[firstE].type != etLINE && elds[firstE].type != etARC)) {
-    KxPrint("\n ..GFDP-First=bad Type <return>\n");
+  if (!validIndex(run, firstE) || (run.elds[firstE].type != etLINE && run.elds[firstE].type != etARC)) {
+    KxPrint(run, "\n ..GFDP-First=bad Type <return>\n");
     return;
   }
-  if (ktechno.dDLage != 41 && ktechno.dDLage != 42) ktechno.dDLage = 42;
-  const elementdaten& feed = elds[feedE];
-  const elementdaten& first = elds[firstE];
-  KxPrint(" --GetFirstDLagePnt(%d)\n ", ktechno.dDLage);
-  KxLog("\n --GetFirstDLagePnt(%s)(%d)\n", first.kontur, ktechno.dDLage);
-  KxPrint(" splittpoint bei X:%3.3f Y:%3.3f\n", feed.ex, feed.ey);
+  if (run.cfg.ktechno.dDLage != 41 && run.cfg.ktechno.dDLage != 42) run.cfg.ktechno.dDLage = 42;
+  const elementdaten& feed = run.elds[feedE];
+  const elementdaten& first = run.elds[firstE];
+  KxPrint(run, " --GetFirstDLagePnt(%d)\n ", run.cfg.ktechno.dDLage);
+  KxLog(run, "\n --GetFirstDLagePnt(%s)(%d)\n", first.kontur, run.cfg.ktechno.dDLage);
+  KxPrint(run, " splittpoint bei X:%3.3f Y:%3.3f\n", feed.ex, feed.ey);
   if (first.type == etLINE)
-    lineLeadIn(feed, first, nX, nY);
+    lineLeadIn(run, feed, first, nX, nY);
   else
-    arcLeadIn(feed, first, nX, nY, fS);
+    arcLeadIn(run, feed, first, nX, nY, fS);
 }

@@ -23,50 +23,55 @@ struct MemberList {
 
 }  // namespace
 
-static bool gMembersIndexed = false;                             // the lists below are in use
-static long gMembersFiledUpTo = 0;                               // records below this were filed (or are noted)
-static bool gMembersWithLater = false;                           // records added after the filing are always candidates
-static std::unordered_map<std::string, MemberList> gMemberLists;  // records by their contour name
+// What this file keeps of a run, owned by the run.
+struct MembersState {
+  bool gMembersIndexed = false;                             // the lists below are in use
+  long gMembersFiledUpTo = 0;                               // records below this were filed (or are noted)
+  bool gMembersWithLater = false;                           // records added after the filing are always candidates
+  std::unordered_map<std::string, MemberList> gMemberLists;  // records by their contour name
+};
+
+static MembersState& fileState(KxRun& run) { return run.membersState.get(); }
 
 static std::string nameOf(const elementdaten& e) { return std::string(e.kontur, strnlen(e.kontur, sizeof e.kontur)); }
 
-void KxIndexMembers(bool withLater) {
-  gMemberLists.clear();
-  gMembersIndexed = true;
-  gMembersWithLater = withLater;
-  const long n = eldsCounter;
-  gMembersFiledUpTo = n;
+void KxIndexMembers(KxRun& run, bool withLater) {
+  fileState(run).gMemberLists.clear();
+  fileState(run).gMembersIndexed = true;
+  fileState(run).gMembersWithLater = withLater;
+  const long n = run.eldsCounter;
+  fileState(run).gMembersFiledUpTo = n;
   for (long i = kWorkingRecords; i < n; ++i)
-    if (elds[i].kontur[0] != '\0') gMemberLists[nameOf(elds[i])].ids.push_back(i);
+    if (run.elds[i].kontur[0] != '\0') fileState(run).gMemberLists[nameOf(run.elds[i])].ids.push_back(i);
 }
 
-void KxForgetMembers() {
-  gMembersIndexed = false;
-  gMemberLists.clear();
+void KxForgetMembers(KxRun& run) {
+  fileState(run).gMembersIndexed = false;
+  fileState(run).gMemberLists.clear();
 }
 
-void KxNoteMember(long i) {
-  if (!gMembersIndexed || i < kWorkingRecords || i >= eldsCounter || elds[i].kontur[0] == '\0')
+void KxNoteMember(KxRun& run, long i) {
+  if (!fileState(run).gMembersIndexed || i < kWorkingRecords || i >= run.eldsCounter || run.elds[i].kontur[0] == '\0')
     return;
-  MemberList& list = gMemberLists[nameOf(elds[i])];
+  MemberList& list = fileState(run).gMemberLists[nameOf(run.elds[i])];
   if (!list.ids.empty() && list.ids.back() >= i) list.sorted = false;
   list.ids.push_back(i);
 }
 
-void KxMemberCandidates(const char* name, long n, std::vector<long>& out) {
+void KxMemberCandidates(KxRun& run, const char* name, long n, std::vector<long>& out) {
   out.clear();
-  if (!gMembersIndexed || !name) {
+  if (!fileState(run).gMembersIndexed || !name) {
     for (long i = 0; i < n; ++i) out.push_back(i);
     return;
   }
   for (long i = 0; i < kWorkingRecords && i < n; ++i) out.push_back(i);
   // Records added after the filing follow the filed ones.
   auto later = [&] {
-    if (gMembersWithLater)
-      for (long i = std::max(gMembersFiledUpTo, kWorkingRecords); i < n; ++i) out.push_back(i);
+    if (fileState(run).gMembersWithLater)
+      for (long i = std::max(fileState(run).gMembersFiledUpTo, kWorkingRecords); i < n; ++i) out.push_back(i);
   };
-  auto it = gMemberLists.find(std::string(name, strnlen(name, sizeof elds[0].kontur)));
-  if (it == gMemberLists.end()) {
+  auto it = fileState(run).gMemberLists.find(std::string(name, strnlen(name, sizeof run.elds[0].kontur)));
+  if (it == fileState(run).gMemberLists.end()) {
     later();
     return;
   }
@@ -77,6 +82,6 @@ void KxMemberCandidates(const char* name, long n, std::vector<long>& out) {
     list.sorted = true;
   }
   for (long i : list.ids)
-    if (i < n && (!gMembersWithLater || i < gMembersFiledUpTo)) out.push_back(i);
+    if (i < n && (!fileState(run).gMembersWithLater || i < fileState(run).gMembersFiledUpTo)) out.push_back(i);
   later();
 }

@@ -10,14 +10,13 @@
 
 const char* const gtStartPoint = "-possible Startpoint-";
 
-static std::vector<long> gRegionMembers;   // records that may belong to the contour whose region is built
 
-static bool validIndex(long i) { return i >= 0 && i < eldsCounter; }
+static bool validIndex(KxRun& run, long i) { return i >= 0 && i < run.eldsCounter; }
 
-int IsCircleInRegion(long Regi, long InCi) {
-  if (!validIndex(Regi) || !validIndex(InCi)) return 0;
-  const elementdaten& rg = elds[Regi];
-  const elementdaten& c = elds[InCi];
+int IsCircleInRegion(KxRun& run, long Regi, long InCi) {
+  if (!validIndex(run, Regi) || !validIndex(run, InCi)) return 0;
+  const elementdaten& rg = run.elds[Regi];
+  const elementdaten& c = run.elds[InCi];
   // Strict on every side: a centre on the widened edge does not belong to the region.
   return rg.sx < c.cx && c.cx < rg.ex && rg.ey < c.cy && c.cy < rg.sy ? 1 : 0;
 }
@@ -25,61 +24,67 @@ int IsCircleInRegion(long Regi, long InCi) {
 // While the start-point search runs, the circles and inserts are filed by their
 // centres, which it never moves: a region looks only at those its box may hold.
 // Records added meanwhile are filed on the next question.
-static bool gCandidatesIndexed = false;      // gCandidateGrid is in use
-static KxBoxGrid gCandidateGrid;             // circles and inserts by their centres
-static long gCandidatesUpTo = 0;             // records below this are filed
-static std::vector<long> gCandidateRecords;  // the working records, then the filed circles and inserts, ascending
+// What this file keeps of a run, owned by the run.
+struct RegionState {
+  std::vector<long> gRegionMembers;   // records that may belong to the contour whose region is built
+  bool gCandidatesIndexed = false;      // gCandidateGrid is in use
+  KxBoxGrid gCandidateGrid;             // circles and inserts by their centres
+  long gCandidatesUpTo = 0;             // records below this are filed
+  std::vector<long> gCandidateRecords;  // the working records, then the filed circles and inserts, ascending
+};
+
+static RegionState& fileState(KxRun& run) { return run.regionState.get(); }
 static constexpr long kCandidateWorkingRecords = 7;   // the working records in front, looked at always
 
-static void fileCandidates(long top) {
-  for (long i = gCandidatesUpTo > kCandidateWorkingRecords ? gCandidatesUpTo : kCandidateWorkingRecords; i < top; ++i) {
-    const elementdaten& e = elds[i];
+static void fileCandidates(KxRun& run, long top) {
+  for (long i = fileState(run).gCandidatesUpTo > kCandidateWorkingRecords ? fileState(run).gCandidatesUpTo : kCandidateWorkingRecords; i < top; ++i) {
+    const elementdaten& e = run.elds[i];
     if (e.type == etCIR || e.type == etINSE) {
-      gCandidateGrid.Add(e.cx, e.cy, e.cx, e.cy, i);
-      gCandidateRecords.push_back(i);
+      fileState(run).gCandidateGrid.Add(e.cx, e.cy, e.cx, e.cy, i);
+      fileState(run).gCandidateRecords.push_back(i);
     }
   }
-  if (top > gCandidatesUpTo) gCandidatesUpTo = top;
+  if (top > fileState(run).gCandidatesUpTo) fileState(run).gCandidatesUpTo = top;
 }
 
-void KxIndexCandidates(double cell) {
-  gCandidateGrid.Reset(cell);
-  gCandidatesUpTo = 0;
-  gCandidateRecords.clear();
-  for (long i = 0; i < kCandidateWorkingRecords; ++i) gCandidateRecords.push_back(i);
-  gCandidatesIndexed = true;
-  fileCandidates(eldsCounter);
+void KxIndexCandidates(KxRun& run, double cell) {
+  fileState(run).gCandidateGrid.Reset(cell);
+  fileState(run).gCandidatesUpTo = 0;
+  fileState(run).gCandidateRecords.clear();
+  for (long i = 0; i < kCandidateWorkingRecords; ++i) fileState(run).gCandidateRecords.push_back(i);
+  fileState(run).gCandidatesIndexed = true;
+  fileCandidates(run, run.eldsCounter);
 }
 
-void KxForgetCandidates() {
-  gCandidatesIndexed = false;
-  gCandidateGrid.Reset(1);
-  gCandidatesUpTo = 0;
-  gCandidateRecords.clear();
+void KxForgetCandidates(KxRun& run) {
+  fileState(run).gCandidatesIndexed = false;
+  fileState(run).gCandidateGrid.Reset(1);
+  fileState(run).gCandidatesUpTo = 0;
+  fileState(run).gCandidateRecords.clear();
 }
 
-const std::vector<long>& KxCandidateRecords() {
-  const long n = eldsCounter;
-  if (gCandidatesIndexed) {
-    fileCandidates(n);
-    return gCandidateRecords;
+const std::vector<long>& KxCandidateRecords(KxRun& run) {
+  const long n = run.eldsCounter;
+  if (fileState(run).gCandidatesIndexed) {
+    fileCandidates(run, n);
+    return fileState(run).gCandidateRecords;
   }
-  gCandidateRecords.clear();
-  for (long i = 0; i < n; ++i) gCandidateRecords.push_back(i);
-  return gCandidateRecords;
+  fileState(run).gCandidateRecords.clear();
+  for (long i = 0; i < n; ++i) fileState(run).gCandidateRecords.push_back(i);
+  return fileState(run).gCandidateRecords;
 }
 
-void KxCandidatesIn(long reg, std::vector<long>& out) {
+void KxCandidatesIn(KxRun& run, long reg, std::vector<long>& out) {
   out.clear();
-  const long n = eldsCounter;
-  if (!gCandidatesIndexed || !validIndex(reg)) {
+  const long n = run.eldsCounter;
+  if (!fileState(run).gCandidatesIndexed || !validIndex(run, reg)) {
     for (long i = 0; i < n; ++i) out.push_back(i);
     return;
   }
-  fileCandidates(n);
-  const elementdaten& rg = elds[reg];
+  fileCandidates(run, n);
+  const elementdaten& rg = run.elds[reg];
   std::vector<long> near;
-  gCandidateGrid.Overlapping(rg.sx, rg.ey, rg.ex, rg.sy, near);
+  fileState(run).gCandidateGrid.Overlapping(rg.sx, rg.ey, rg.ex, rg.sy, near);
   for (long i = 0; i < kCandidateWorkingRecords && i < n; ++i) out.push_back(i);
   for (long i : near)
     if (i < n) out.push_back(i);
@@ -87,11 +92,11 @@ void KxCandidatesIn(long reg, std::vector<long>& out) {
 
 // A claimed candidate is free again (used 0) and carries the contour's name; the
 // last region that claims it wins.
-static void claimCandidate(long j, const char* kName) {
-  KxCopy(elds[j].kontur, sizeof elds[j].kontur, kName);
-  KxNoteMember(j);
-  elds[j].used = 0;
-  KxCopy(elds[j].text, sizeof elds[j].text, gtStartPoint);
+static void claimCandidate(KxRun& run, long j, const char* kName) {
+  KxCopy(run.elds[j].kontur, sizeof run.elds[j].kontur, kName);
+  KxNoteMember(run, j);
+  run.elds[j].used = 0;
+  KxCopy(run.elds[j].text, sizeof run.elds[j].text, gtStartPoint);
 }
 
 // The region record of contour kName, in these steps:
@@ -100,7 +105,7 @@ static void claimCandidate(long j, const char* kName) {
 //   3. the box widened by the anchor length on every side, stored in the record;
 //   4. inserts and small circles inside the box claimed as the contour's start points;
 //   5. the element count stored and reported.
-void GetRegionFor(const char* kName) {
+void GetRegionFor(KxRun& run, const char* kName) {
   if (!kName) return;
   // The box starts from the first member, so that it holds at any coordinate: a
   // fixed start value would stay one side of every contour lying beyond it, and
@@ -109,30 +114,30 @@ void GetRegionFor(const char* kName) {
   float left = 5000, right = -5000, top = -5000, bottom = 5000, length = 0;
   bool boxed = false;
   long circles = 0, lines = 0, arcs = 0, points = 0, inserts = 0;
-  const long n = eldsCounter;
+  const long n = run.eldsCounter;
 
-  AddElement(etDELETE, gNoText);
+  AddElement(run, etDELETE, gNoText);
   // A full table refused the record ("-Limit B-" is out): writing at n - 1 would
   // overwrite a drawing element, so this contour simply gets no region.
-  if (eldsCounter != n + 1) return;
+  if (run.eldsCounter != n + 1) return;
   const long reg = n;
-  elementdaten& rg = elds[reg];
+  elementdaten& rg = run.elds[reg];
   rg.used = 1;
   KxCopy(rg.kontur, sizeof rg.kontur, kName);
-  KxNoteMember(reg);
+  KxNoteMember(run, reg);
 
-  KxPrint("\n - - - - - - - - - ");
-  KxPrint("\n [Region:%s] ", kName);
+  KxPrint(run, "\n - - - - - - - - - ");
+  KxPrint(run, "\n [Region:%s] ", kName);
 
-  std::vector<long>& members = gRegionMembers;
-  KxMemberCandidates(kName, n, members);
+  std::vector<long>& members = fileState(run).gRegionMembers;
+  KxMemberCandidates(run, kName, n, members);
   for (long i : members) {
-    const elementdaten& e = elds[i];
+    const elementdaten& e = run.elds[i];
     if (!KxSameName(e.kontur, kName)) continue;
-    KxPrint("[%ld]", i);
+    KxPrint(run, "[%ld]", i);
     if (e.type == etCIR) {
       // A hole contour is its circle alone: the box is the circle's square.
-      KxPrint(" =[BOHRUNG R:%7.3f]", e.r);
+      KxPrint(run, " =[BOHRUNG R:%7.3f]", e.r);
       left = e.cx - e.r;
       right = e.cx + e.r;
       bottom = e.cy - e.r;
@@ -177,10 +182,10 @@ void GetRegionFor(const char* kName) {
     length += e.len;
   }
 
-  const float l = left - gMaxAnkerLen;
-  const float r = right + gMaxAnkerLen;
-  const float t = top + gMaxAnkerLen;
-  const float b = bottom - gMaxAnkerLen;
+  const float l = left - run.cfg.gMaxAnkerLen;
+  const float r = right + run.cfg.gMaxAnkerLen;
+  const float t = top + run.cfg.gMaxAnkerLen;
+  const float b = bottom - run.cfg.gMaxAnkerLen;
   rg.sx = l;
   rg.sy = t;
   rg.ex = r;
@@ -188,31 +193,31 @@ void GetRegionFor(const char* kName) {
   KxCopy(rg.text, sizeof rg.text, gtRegInfo);
   rg.len = length;
 
-  KxPrint("\n [Region:%s] l:%7.3f  r:%7.3f t:%7.3f b:%7.3f \n", kName, l, r, t, b);
-  KxPrint(" [Region:%s] h:%7.3f  W:%7.3f ", kName, t - b, r - l);
-  KxPrint(" Konturlaenge:%.3f ", length);
-  KxPrint("\n [Region:%s] punch :", kName);
+  KxPrint(run, "\n [Region:%s] l:%7.3f  r:%7.3f t:%7.3f b:%7.3f \n", kName, l, r, t, b);
+  KxPrint(run, " [Region:%s] h:%7.3f  W:%7.3f ", kName, t - b, r - l);
+  KxPrint(run, " Konturlaenge:%.3f ", length);
+  KxPrint(run, "\n [Region:%s] punch :", kName);
 
   std::vector<long> inBox;
-  KxCandidatesIn(reg, inBox);
+  KxCandidatesIn(run, reg, inBox);
   for (long j : inBox) {
-    if (elds[j].type != etINSE || !IsCircleInRegion(reg, j)) continue;
-    claimCandidate(j, kName);
-    KxPrint(" insert-%ld", j);
+    if (run.elds[j].type != etINSE || !IsCircleInRegion(run, reg, j)) continue;
+    claimCandidate(run, j, kName);
+    KxPrint(run, " insert-%ld", j);
     ++inserts;
   }
   // Circles chosen as another contour's feed point (child -1) stay with it.
   for (long j : inBox) {
-    const elementdaten& e = elds[j];
-    if (e.type != etCIR || !(e.r < gStartPosition) || e.child == -1 || !IsCircleInRegion(reg, j)) continue;
-    claimCandidate(j, kName);
-    KxPrint(" circle-%ld", j);
+    const elementdaten& e = run.elds[j];
+    if (e.type != etCIR || !(e.r < run.cfg.gStartPosition) || e.child == -1 || !IsCircleInRegion(run, reg, j)) continue;
+    claimCandidate(run, j, kName);
+    KxPrint(run, " circle-%ld", j);
     ++circles;
   }
 
   const long sum = circles + lines + arcs + points + inserts;
   rg.kElemX = sum;
-  KxPrint("\n [Region:%s] %ld Elemente ", kName, sum);
-  KxPrint(" -davon %ld LINE | %ld ARC | %ld PNT", lines, arcs, points);
-  KxPrint("| %ld TXT | %ld INS| %ld CIR\n", 0L, inserts, circles);
+  KxPrint(run, "\n [Region:%s] %ld Elemente ", kName, sum);
+  KxPrint(run, " -davon %ld LINE | %ld ARC | %ld PNT", lines, arcs, points);
+  KxPrint(run, "| %ld TXT | %ld INS| %ld CIR\n", 0L, inserts, circles);
 }

@@ -20,12 +20,21 @@ namespace {
 // Why the start holes drawn for a contour give it no lead-in, per contour number,
 // with the hole the reason is told for.
 enum FeedRefusal : signed char { kfNONE = 0, kfFAR, kfCROSSING, kfNO_SQUARE };
-KxGrowingTable<signed char> feedRefusals;
-KxGrowingTable<float> refusedX, refusedY;
+}  // namespace
 
-int contourNumberOf(const char* kName) {
+// What this file keeps of a run, owned by the run.
+struct StartpointsState {
+  KxGrowingTable<signed char> feedRefusals;
+  KxGrowingTable<float> refusedX, refusedY;
+};
+
+namespace {
+
+static StartpointsState& fileState(KxRun& run) { return run.startpointsState.get(); }
+
+int contourNumberOf(KxRun& run, const char* kName) {
   const long k = kName[0] == '$' && kName[1] == 'K' ? strtol(kName + 2, nullptr, 10) : 0;
-  return k >= 1 && k <= eldsMaximum ? (int)k : 0;
+  return k >= 1 && k <= run.eldsMaximum ? (int)k : 0;
 }
 
 // The point of line or arc e nearest to (x, y).
@@ -54,23 +63,23 @@ void nearestOn(const elementdaten& e, double x, double y, float* px, float* py) 
 
 // The contour got no lead-in from any of its drawn start holes: the reason is
 // told for the one nearest to it, by its straight way to the nearest point.
-void noteRefusal(const char* kName, const std::vector<long>& candidates) {
-  const int k = contourNumberOf(kName);
+void noteRefusal(KxRun& run, const char* kName, const std::vector<long>& candidates) {
+  const int k = contourNumberOf(run, kName);
   if (k == 0) return;
   double best = 1e30;
   long hole = -1, target = -1;
   float tx = 0, ty = 0;
   std::vector<long> members;
-  KxMemberCandidates(kName, eldsCounter, members);
+  KxMemberCandidates(run, kName, run.eldsCounter, members);
   for (long pA : candidates) {
     // A hole korvex tried itself is gone again when it was not taken.
-    if (elds[pA].type == etCIR && elds[pA].kElemX == kAutoStartMark) continue;
+    if (run.elds[pA].type == etCIR && run.elds[pA].kElemX == kAutoStartMark) continue;
     for (long i : members) {
-      const elementdaten& e = elds[i];
+      const elementdaten& e = run.elds[i];
       if ((e.type != etLINE && e.type != etARC) || !KxSameName(e.kontur, kName)) continue;
       float px, py;
-      nearestOn(e, elds[pA].cx, elds[pA].cy, &px, &py);
-      const double d = std::hypot((double)px - elds[pA].cx, (double)py - elds[pA].cy);
+      nearestOn(e, run.elds[pA].cx, run.elds[pA].cy, &px, &py);
+      const double d = std::hypot((double)px - run.elds[pA].cx, (double)py - run.elds[pA].cy);
       if (d < best) {
         best = d;
         hole = pA;
@@ -81,44 +90,44 @@ void noteRefusal(const char* kName, const std::vector<long>& candidates) {
     }
   }
   if (hole < 0) return;
-  if (!(best <= gMaxAnkerLen)) feedRefusals[k] = kfFAR;
-  else if (AnchorCrossesMaterial(target, hole, tx, ty)) feedRefusals[k] = kfCROSSING;
-  else feedRefusals[k] = kfNO_SQUARE;
-  refusedX[k] = elds[hole].cx;
-  refusedY[k] = elds[hole].cy;
+  if (!(best <= run.cfg.gMaxAnkerLen)) fileState(run).feedRefusals[k] = kfFAR;
+  else if (AnchorCrossesMaterial(run, target, hole, tx, ty)) fileState(run).feedRefusals[k] = kfCROSSING;
+  else fileState(run).feedRefusals[k] = kfNO_SQUARE;
+  fileState(run).refusedX[k] = run.elds[hole].cx;
+  fileState(run).refusedY[k] = run.elds[hole].cy;
 }
 
 }  // namespace
 
-void ResetAnalysisState() {
-  statFirstElem = 0;
-  feedRefusals.Clear();
-  KxForgetMembers();
-  KxForgetMaterial();
-  KxForgetCandidates();
+void ResetAnalysisState(KxRun& run) {
+  run.statFirstElem = 0;
+  fileState(run).feedRefusals.Clear();
+  KxForgetMembers(run);
+  KxForgetMaterial(run);
+  KxForgetCandidates(run);
 }
 
-const char* FeedPointRefusal(int k, char* buf, size_t size) {
-  if (!buf || size == 0 || k < 1 || k > gKonturCounter) return nullptr;
+const char* FeedPointRefusal(KxRun& run, int k, char* buf, size_t size) {
+  if (!buf || size == 0 || k < 1 || k > run.gKonturCounter) return nullptr;
   const char* why = nullptr;
-  switch (feedRefusals[k]) {
+  switch (fileState(run).feedRefusals[k]) {
     case kfFAR: why = "farther from the contour than the anchor length"; break;
     case kfCROSSING: why = "material on the way to the contour"; break;
     case kfNO_SQUARE: why = "no element to meet square and no corner facing it"; break;
     default: return nullptr;
   }
-  snprintf(buf, size, "start hole X%.3f Y%.3f: %s", refusedX[k], refusedY[k], why);
+  snprintf(buf, size, "start hole X%.3f Y%.3f: %s", fileState(run).refusedX[k], fileState(run).refusedY[k], why);
   return buf;
 }
 
-static void printCirclePassedOver(long pA, const elementdaten& e) {
-  if (!KxTraceNext(ktPASSED_OVER)) return;
+static void printCirclePassedOver(KxRun& run, long pA, const elementdaten& e) {
+  if (!KxTraceNext(run, ktPASSED_OVER)) return;
   if (!KxConsole()) {
-    KxPrint("\n [CIR %ld|r:%6.2f]  -> used (%s)", pA, e.r, e.kontur);
+    KxPrint(run, "\n [CIR %ld|r:%6.2f]  -> used (%s)", pA, e.r, e.kontur);
   } else if (e.used > 0) {
-    KxPrint("\n [CIR %ld|r:%6.2f]  -> used A (%s)", pA, e.r, e.kontur);
+    KxPrint(run, "\n [CIR %ld|r:%6.2f]  -> used A (%s)", pA, e.r, e.kontur);
   } else {
-    KxPrint("\n [CIR %ld|r:%6.2f]  -> used B (%s)", pA, e.r, e.kontur);
+    KxPrint(run, "\n [CIR %ld|r:%6.2f]  -> used B (%s)", pA, e.r, e.kontur);
   }
 }
 
@@ -126,57 +135,57 @@ static void printCirclePassedOver(long pA, const elementdaten& e) {
 // but one beside it is a round punch: it is cut from that start hole as an outer
 // profile, entering at the circle's nearest point. True when such a start hole
 // was chosen.
-static bool findPunchFeed(const char* kName, long regElem) {
+static bool findPunchFeed(KxRun& run, const char* kName, long regElem) {
   long circle = 0;
   std::vector<long> members;
-  KxMemberCandidates(kName, eldsCounter, members);
+  KxMemberCandidates(run, kName, run.eldsCounter, members);
   for (long i : members) {
-    const elementdaten& e = elds[i];
+    const elementdaten& e = run.elds[i];
     if (!KxSameName(e.kontur, kName)) continue;
     if (e.type == etLINE || e.type == etARC) return false;
-    if (e.type == etCIR && e.r > gStartPosition) circle = i;
+    if (e.type == etCIR && e.r > run.cfg.gStartPosition) circle = i;
   }
   if (circle == 0) return false;
-  const elementdaten& c = elds[circle];
+  const elementdaten& c = run.elds[circle];
   auto candidate = [&](long pA) {
-    const elementdaten& s = elds[pA];
-    return s.type == etCIR && s.used <= 0 && s.r < gStartPosition && KxSameName(s.kontur, kName) &&
-           IsCircleInRegion(regElem, pA);
+    const elementdaten& s = run.elds[pA];
+    return s.type == etCIR && s.used <= 0 && s.r < run.cfg.gStartPosition && KxSameName(s.kontur, kName) &&
+           IsCircleInRegion(run, regElem, pA);
   };
   // A start hole inside the circle: it is a hole and cut as one.
   for (long pA : members)
-    if (candidate(pA) && LENC(c.cx, c.cy, elds[pA].cx, elds[pA].cy) < c.r) return false;
+    if (candidate(pA) && LENC(c.cx, c.cy, run.elds[pA].cx, run.elds[pA].cy) < c.r) return false;
   long best = 0;
-  float bestGap = gMaxAnkerLen;
+  float bestGap = run.cfg.gMaxAnkerLen;
   for (long pA : members) {
     if (!candidate(pA)) continue;
-    const elementdaten& s = elds[pA];
+    const elementdaten& s = run.elds[pA];
     const float gap = LENC(c.cx, c.cy, s.cx, s.cy) - c.r;
     if (!(gap <= bestGap)) continue;
     const float w = (float)WIV(c.cx, c.cy, s.cx, s.cy);
     const float ax = c.cx + XARC(w, c.r), ay = c.cy + YARC(w, c.r);
-    if (AnchorCrossesMaterial(circle, pA, ax, ay)) continue;
+    if (AnchorCrossesMaterial(run, circle, pA, ax, ay)) continue;
     best = pA;
     bestGap = gap;
-    elds[pA].ex = ax;
-    elds[pA].ey = ay;
+    run.elds[pA].ex = ax;
+    run.elds[pA].ey = ay;
   }
   if (best == 0) return false;
-  elementdaten& feed = elds[best];
+  elementdaten& feed = run.elds[best];
   ++feed.used;
   feed.IsFirst = (int)circle;
   KxCopy(feed.text, sizeof feed.text, gtFeedPoint);
   feed.child = -1;
-  statFirstElem = circle;
-  KxPrint("\n >> B[%s] PUNCH FEED IN = %ld  SPLITT = x%.3f y:%.3f \n", kName, best, feed.ex, feed.ey);
+  run.statFirstElem = circle;
+  KxPrint(run, "\n >> B[%s] PUNCH FEED IN = %ld  SPLITT = x%.3f y:%.3f \n", kName, best, feed.ex, feed.ey);
   return true;
 }
 
-void FindFirstElemFor(const char* kName, long regElem) {
-  if (!kName || regElem < 0 || regElem >= eldsCounter) return;
-  if (findPunchFeed(kName, regElem)) return;
+void FindFirstElemFor(KxRun& run, const char* kName, long regElem) {
+  if (!kName || regElem < 0 || regElem >= run.eldsCounter) return;
+  if (findPunchFeed(run, kName, regElem)) return;
   float AnkerLen = 20.0f;             // best anchor length accepted so far
-  float AnkerLenBuf = gMaxAnkerLen;   // running bound, lowered by the approach test
+  float AnkerLenBuf = run.cfg.gMaxAnkerLen;   // running bound, lowered by the approach test
   long lastFeedBuf = 0;               // chosen feed point (0: none yet, the "feedbuf" slot)
   long AnfahrElemBuf = 0;             // chosen lead-in element
   long CheckedCirIns = 0;             // candidates inside the region
@@ -185,87 +194,87 @@ void FindFirstElemFor(const char* kName, long regElem) {
 
   // A better pair: it frees the feed point chosen before it.
   auto take = [&](long pA, long pB) {
-    elementdaten& old = elds[lastFeedBuf];
+    elementdaten& old = run.elds[lastFeedBuf];
     old.used = 0;
     old.kontur[0] = '\0';
     KxCopy(old.text, sizeof old.text, gNoText);
-    KxPrint(" | used removed by %ld |", lastFeedBuf);
+    KxPrint(run, " | used removed by %ld |", lastFeedBuf);
     AnkerLen = AnkerLenBuf;
     lastFeedBuf = pA;
     AnfahrElemBuf = pB;
-    KxPrint(" used new set by %ld\n", pB);
+    KxPrint(run, " used new set by %ld\n", pB);
   };
   // The pair accepted so far is recorded in the table.
   auto record = [&]() {
     if (AnfahrElemBuf <= 0) return;
-    elementdaten& feed = elds[lastFeedBuf];
-    KxPrint("\n >> B[%s] ANFAHREL. = %ld ", kName, AnfahrElemBuf);
-    ePrintTypeToStream(AnfahrElemBuf);
+    elementdaten& feed = run.elds[lastFeedBuf];
+    KxPrint(run, "\n >> B[%s] ANFAHREL. = %ld ", kName, AnfahrElemBuf);
+    ePrintTypeToStream(run, AnfahrElemBuf);
     KxCopy(feed.kontur, sizeof feed.kontur, kName);
-    KxNoteMember(lastFeedBuf);
+    KxNoteMember(run, lastFeedBuf);
     ++feed.used;
-    KxPrint("\n >> B[%s] FEED IN = %ld  ", kName, lastFeedBuf);
-    ePrintTypeToStream(lastFeedBuf);
+    KxPrint(run, "\n >> B[%s] FEED IN = %ld  ", kName, lastFeedBuf);
+    ePrintTypeToStream(run, lastFeedBuf);
     feed.IsFirst = (int)AnfahrElemBuf;
-    KxPrint("\n >> B[%s] SPLITT = x%.3fld y:%.3f \n", kName, feed.ex, feed.ey);
-    elds[AnfahrElemBuf].IsFirst = 1;
-    statFirstElem = AnfahrElemBuf;
+    KxPrint(run, "\n >> B[%s] SPLITT = x%.3fld y:%.3f \n", kName, feed.ex, feed.ey);
+    run.elds[AnfahrElemBuf].IsFirst = 1;
+    run.statFirstElem = AnfahrElemBuf;
     // The feed-point text is how the NC output finds the feed point, for an
     // insert as for a circle; -1 keeps it from being claimed by a later region.
     KxCopy(feed.text, sizeof feed.text, gtFeedPoint);
     feed.child = -1;
   };
 
-  KxPrint(KxConsole() ? "\n [FindFirstElementFor:%s %ld items)] " : " [FindFirstElementFor:%s %ld items)] ",
-          kName, eldsCounter);
-  KxPrint("[Region]:");
-  ePrintToStream(elds[regElem]);
+  KxPrint(run, KxConsole() ? "\n [FindFirstElementFor:%s %ld items)] " : " [FindFirstElementFor:%s %ld items)] ",
+          kName, run.eldsCounter);
+  KxPrint(run, "[Region]:");
+  ePrintToStream(run, run.elds[regElem]);
 
   // Only circles and inserts are candidates; the walk keeps their table order.
-  const std::vector<long>& circles = KxCandidateRecords();
-  for (size_t c = 0; c < circles.size() && circles[c] < eldsCounter; ++c) {
+  const std::vector<long>& circles = KxCandidateRecords(run);
+  for (size_t c = 0; c < circles.size() && circles[c] < run.eldsCounter; ++c) {
     const long pA = circles[c];
-    elementdaten& cand = elds[pA];
+    elementdaten& cand = run.elds[pA];
     if (cand.type == etCIR) {
       if (cand.used > 0 || !KxSameName(cand.kontur, kName)) {
-        printCirclePassedOver(pA, cand);
+        printCirclePassedOver(run, pA, cand);
         continue;
       }
-      if (cand.r > gStartPosition) {
-        if (KxTraceNext(ktPASSED_OVER)) KxPrint("\n [CIR %ld|r:%6.2f]  -> r2big ", pA, cand.r);
+      if (cand.r > run.cfg.gStartPosition) {
+        if (KxTraceNext(run, ktPASSED_OVER)) KxPrint(run, "\n [CIR %ld|r:%6.2f]  -> r2big ", pA, cand.r);
         continue;
       }
     } else if (cand.type != etINSE) {
       continue;
     } else if (cand.child == -1 && cand.used > 0 && !KxSameName(cand.kontur, kName)) {
       // An insert chosen as another contour's feed point stays with it.
-      if (KxTraceNext(ktPASSED_OVER)) KxPrint("\n [INSE %ld]  -> used (%s)", pA, cand.kontur);
+      if (KxTraceNext(run, ktPASSED_OVER)) KxPrint(run, "\n [INSE %ld]  -> used (%s)", pA, cand.kontur);
       continue;
     }
 
-    if (!IsCircleInRegion(regElem, pA)) {
-      if (KxTraceNext(ktPASSED_OVER)) KxPrint("\n [INSE/CIR %ld] ->OUT ", pA);
+    if (!IsCircleInRegion(run, regElem, pA)) {
+      if (KxTraceNext(run, ktPASSED_OVER)) KxPrint(run, "\n [INSE/CIR %ld] ->OUT ", pA);
       continue;
     }
-    KxPrint("\n [INSE/CIR %ld] ->", pA);
+    KxPrint(run, "\n [INSE/CIR %ld] ->", pA);
     ++CheckedCirIns;
     candidates.push_back(pA);
-    KxPrint(" IN ");
+    KxPrint(run, " IN ");
     if (CheckedCirIns > 1) {
-      KxPrint("\n ..oops, next poss.Feedpoint <break>\n");
-      ePrintToStream(elds[AnfahrElemBuf]);
+      KxPrint(run, "\n ..oops, next poss.Feedpoint <break>\n");
+      ePrintToStream(run, run.elds[AnfahrElemBuf]);
     }
-    KxPrint(" r:%6.2f]", cand.r);
+    KxPrint(run, " r:%6.2f]", cand.r);
 
-    KxMemberCandidates(kName, eldsCounter, members);
+    KxMemberCandidates(run, kName, run.eldsCounter, members);
     for (long pB : members) {
-      const elementdaten& el = elds[pB];
+      const elementdaten& el = run.elds[pB];
       if ((el.type != etLINE && el.type != etARC) || !KxSameName(el.kontur, kName)) continue;
       // The first start hole is tested against each element once; the further
       // ones of the same contour would repeat that for every hole.
-      KxTraceQuiet(CheckedCirIns > 1 && !KxTraceNext(ktFURTHER_APPROACH));
-      if (ApproachRWPossible(pB, pA, &AnkerLenBuf) == 1 && AnkerLen > AnkerLenBuf) take(pA, pB);
-      KxTraceQuiet(false);
+      KxTraceQuiet(run, CheckedCirIns > 1 && !KxTraceNext(run, ktFURTHER_APPROACH));
+      if (ApproachRWPossible(run, pB, pA, &AnkerLenBuf) == 1 && AnkerLen > AnkerLenBuf) take(pA, pB);
+      KxTraceQuiet(run, false);
     }
     record();
   }
@@ -275,53 +284,53 @@ void FindFirstElemFor(const char* kName, long regElem) {
   // corners, entered from outside their angle.
   for (int pass = 0; pass < 2 && AnfahrElemBuf == 0 && !candidates.empty(); ++pass) {
     for (long pA : candidates) {
-      KxMemberCandidates(kName, eldsCounter, members);
+      KxMemberCandidates(run, kName, run.eldsCounter, members);
       for (long pB : members) {
-        const elementdaten& el = elds[pB];
+        const elementdaten& el = run.elds[pB];
         if ((el.type != etLINE && el.type != etARC) || !KxSameName(el.kontur, kName)) continue;
-        KxTraceQuiet(pA != candidates.front() && !KxTraceNext(ktFURTHER_APPROACH));
-        const int ok = pass == 0 ? CurveApproachPossible(pB, pA, &AnkerLenBuf) : CornerApproachPossible(pB, pA, &AnkerLenBuf);
+        KxTraceQuiet(run, pA != candidates.front() && !KxTraceNext(run, ktFURTHER_APPROACH));
+        const int ok = pass == 0 ? CurveApproachPossible(run, pB, pA, &AnkerLenBuf) : CornerApproachPossible(run, pB, pA, &AnkerLenBuf);
         if (ok == 1 && AnkerLen > AnkerLenBuf) take(pA, pB);
-        KxTraceQuiet(false);
+        KxTraceQuiet(run, false);
       }
     }
     record();
   }
-  const int k = contourNumberOf(kName);
-  if (AnfahrElemBuf > 0 && k > 0) feedRefusals[k] = kfNONE;
-  else if (AnfahrElemBuf == 0) noteRefusal(kName, candidates);
+  const int k = contourNumberOf(run, kName);
+  if (AnfahrElemBuf > 0 && k > 0) fileState(run).feedRefusals[k] = kfNONE;
+  else if (AnfahrElemBuf == 0) noteRefusal(run, kName, candidates);
 }
 
-int SearchStartPoints() {
-  if (gKonturCounter < 1) return 0;
-  KxPrint("\n ...SearchStartPoints()\n");
-  if (eldsCounter >= eldsMaximum) {
-    KxPrint("-Limit E-");
+int SearchStartPoints(KxRun& run) {
+  if (run.gKonturCounter < 1) return 0;
+  KxPrint(run, "\n ...SearchStartPoints()\n");
+  if (run.eldsCounter >= run.eldsMaximum) {
+    KxPrint(run, "-Limit E-");
     return 0;
   }
   char name[16];
-  KxIndexMembers(false);
+  KxIndexMembers(run, false);
   // Regions are the contours' boxes widened by the anchor length on every side.
-  KxIndexCandidates(2 * KxIndexMaterial());
-  for (int k = 1; k <= gKonturCounter; ++k) {
+  KxIndexCandidates(run, 2 * KxIndexMaterial(run));
+  for (int k = 1; k <= run.gKonturCounter; ++k) {
     KxContourName(name, sizeof name, k);
-    const long before = eldsCounter;
-    GetRegionFor(name);
+    const long before = run.eldsCounter;
+    GetRegionFor(run, name);
     // No room for the region record: the contour goes without region and feed point.
-    if (eldsCounter != before + 1) continue;
-    const long reg = eldsCounter - 1;
-    statFirstElem = 0;
-    FindFirstElemFor(name, reg);
-    elds[reg].IsFirst = (int)statFirstElem;
-    if (statFirstElem != 0) KxPrint("\n >>  [%s AnfahrElement %ld]\n", name, statFirstElem);
+    if (run.eldsCounter != before + 1) continue;
+    const long reg = run.eldsCounter - 1;
+    run.statFirstElem = 0;
+    FindFirstElemFor(run, name, reg);
+    run.elds[reg].IsFirst = (int)run.statFirstElem;
+    if (run.statFirstElem != 0) KxPrint(run, "\n >>  [%s AnfahrElement %ld]\n", name, run.statFirstElem);
   }
-  KxTraceCounts();
-  KxPrint(" > gKonturCounter <break>\n");
-  SearchInsetRegions(nullptr);
-  KxForgetMembers();
-  KxForgetMaterial();
-  KxForgetCandidates();
+  KxTraceCounts(run);
+  KxPrint(run, " > gKonturCounter <break>\n");
+  SearchInsetRegions(run, nullptr);
+  KxForgetMembers(run);
+  KxForgetMaterial(run);
+  KxForgetCandidates(run);
   static const char kEnd[] = "\n ...SearchStartPoints() END\n";
-  KxPrint("%s", kEnd);
+  KxPrint(run, "%s", kEnd);
   return (int)strlen(kEnd);
 }

@@ -39,78 +39,87 @@ struct Block {
 // The stores grow as the definitions come; placing holds references into them,
 // which their fixed chunks keep valid. The items are bounded like the element
 // table, as every item may become a record.
-KxGrowingTable<Item> gItems;
-int gItemCount = 0;
-KxGrowingTable<Block> gBlocks;
-int gBlockCount = 0;
-std::vector<char> gNames;   // every block name, each ended by its '\0'; the offsets stay, the pointers do not
-int gNameUsed = 0;
-int gOpen = -1;            // the definition being read
-bool gNamed = false;       // its name was taken
-bool gEntityIn = false;    // the entity being read goes into it
-bool gForeign = false;     // the entity being read is an INSERT on a layer not read
-int gLayer = kBlockLayerZero;
 // BlockHasGeometry per block and whether layer 0 is read: 0 unknown, 1 no, 2 yes, 3 asked
 struct Memo {
   int8_t m[2];
 };
-KxGrowingTable<Memo> gMemo;
 
 // Work of one placement; a drawing that nests inserts into a huge tree is cut off here.
 constexpr long kMaxPlacementSteps = 4000000;
-long gSteps = 0;
-bool gCut = false;
 // A placement whose geometry reaches beyond the coordinate limit refuses its insert.
-bool gBeyond = false;
-double gBeyondValue = 0;
+}  // namespace
 
-int storeName(const char* name) {
+// What this file keeps of a run, owned by the run.
+struct BlocksState {
+  KxGrowingTable<Item> gItems;
+  int gItemCount = 0;
+  KxGrowingTable<Block> gBlocks;
+  int gBlockCount = 0;
+  std::vector<char> gNames;   // every block name, each ended by its '\0'; the offsets stay, the pointers do not
+  int gNameUsed = 0;
+  int gOpen = -1;            // the definition being read
+  bool gNamed = false;       // its name was taken
+  bool gEntityIn = false;    // the entity being read goes into it
+  bool gForeign = false;     // the entity being read is an INSERT on a layer not read
+  int gLayer = kBlockLayerZero;
+  KxGrowingTable<Memo> gMemo;
+  long gSteps = 0;
+  bool gCut = false;
+  bool gBeyond = false;
+  double gBeyondValue = 0;
+};
+
+namespace {
+
+static BlocksState& fileState(KxRun& run) { return run.blocksState.get(); }
+
+int storeName(KxRun& run, const char* name) {
   size_t n = strlen(name) + 1;
-  if (gNameUsed + (long)n > INT32_MAX) return -1;
-  gNames.resize((size_t)gNameUsed + n);
-  memcpy(gNames.data() + gNameUsed, name, n);
-  int at = gNameUsed;
-  gNameUsed += (int)n;
+  if (fileState(run).gNameUsed + (long)n > INT32_MAX) return -1;
+  fileState(run).gNames.resize((size_t)fileState(run).gNameUsed + n);
+  memcpy(fileState(run).gNames.data() + fileState(run).gNameUsed, name, n);
+  int at = fileState(run).gNameUsed;
+  fileState(run).gNameUsed += (int)n;
   return at;
 }
 
-int findBlock(const char* name) {
-  for (int i = 0; i < gBlockCount; ++i)
-    if (gBlocks[i].name >= 0 && strcmp(gNames.data() + gBlocks[i].name, name) == 0) return i;
+int findBlock(KxRun& run, const char* name) {
+  for (int i = 0; i < fileState(run).gBlockCount; ++i)
+    if (fileState(run).gBlocks[i].name >= 0 && strcmp(fileState(run).gNames.data() + fileState(run).gBlocks[i].name, name) == 0) return i;
   return -1;
 }
 
-const char* blockName(int b) { return gBlocks[b].name >= 0 ? gNames.data() + gBlocks[b].name : "?"; }
+const char* blockName(KxRun& run, int b) { return fileState(run).gBlocks[b].name >= 0 ? fileState(run).gNames.data() + fileState(run).gBlocks[b].name : "?"; }
 
-bool addItem(const Item& it) {
-  if (gOpen < 0) return false;
-  Block& b = gBlocks[gOpen];
-  if (gItemCount >= eldsMaximum) {
-    if (!b.full) KxLog(" BLOCK %s: the block store is full (%ld items), the rest of it is left out\n", blockName(gOpen),
-                       eldsMaximum);
+bool addItem(KxRun& run, const Item& it) {
+  if (fileState(run).gOpen < 0) return false;
+  Block& b = fileState(run).gBlocks[fileState(run).gOpen];
+  if (fileState(run).gItemCount >= run.eldsMaximum) {
+    if (!b.full) KxLog(run, " BLOCK %s: the block store is full (%ld items), the rest of it is left out\n", blockName(run, fileState(run).gOpen),
+                       run.eldsMaximum);
     b.full = true;
     return false;
   }
-  gItems[gItemCount++] = it;
+  fileState(run).gItems[fileState(run).gItemCount++] = it;
   ++b.count;
   return true;
 }
 
-void addLine(double x1, double y1, double x2, double y2) {
+void addLine(KxRun& run, double x1, double y1, double x2, double y2) {
   if (x1 == x2 && y1 == y2) return;
-  addItem(Item{ikLine, (int32_t)gLayer, 0, {(float)x1, (float)y1, (float)x2, (float)y2, 0}});
+  addItem(run, Item{ikLine, (int32_t)fileState(run).gLayer, 0, {(float)x1, (float)y1, (float)x2, (float)y2, 0}});
 }
 
-void addArc(double ccx, double ccy, double r, double a0, double a1) {
-  addItem(Item{ikArc, (int32_t)gLayer, 0, {(float)ccx, (float)ccy, (float)r, (float)a0, (float)a1}});
+void addArc(KxRun& run, double ccx, double ccy, double r, double a0, double a1) {
+  addItem(run, Item{ikArc, (int32_t)fileState(run).gLayer, 0, {(float)ccx, (float)ccy, (float)r, (float)a0, (float)a1}});
 }
 
 // A polyline segment from (x1, y1) with bulge b to (x2, y2): a line or an arc.
-void addSegment(double x1, double y1, double b, double x2, double y2) {
+void addSegment(KxRun& run, double x1, double y1, double b, double x2, double y2) {
   const double dx = x2 - x1, dy = y2 - y1;
   const double chord = std::sqrt(dx * dx + dy * dy);
   if (b == 0 || !std::isfinite(b) || !(chord > 0)) {
-    addLine(x1, y1, x2, y2);
+    addLine(run, x1, y1, x2, y2);
     return;
   }
   const double off = chord * (1 - b * b) / (4 * b);
@@ -118,7 +127,7 @@ void addSegment(double x1, double y1, double b, double x2, double y2) {
   const double ccy = (y1 + y2) / 2 + off * dx / chord;
   const double r = chord * (1 + b * b) / (4 * std::fabs(b));
   if (!std::isfinite(ccx) || !std::isfinite(ccy) || !std::isfinite(r) || r > 3e38) {
-    addLine(x1, y1, x2, y2);
+    addLine(run, x1, y1, x2, y2);
     return;
   }
   auto angle = [&](double x, double y) {
@@ -126,9 +135,9 @@ void addSegment(double x1, double y1, double b, double x2, double y2) {
     return a < 0 ? a + 360 : a;
   };
   if (b > 0)
-    addArc(ccx, ccy, r, angle(x1, y1), angle(x2, y2));
+    addArc(run, ccx, ccy, r, angle(x1, y1), angle(x2, y2));
   else
-    addArc(ccx, ccy, r, angle(x2, y2), angle(x1, y1));
+    addArc(run, ccx, ccy, r, angle(x2, y2), angle(x1, y1));
 }
 
 // x' = a x + b y + e, y' = c x + d y + f
@@ -190,20 +199,20 @@ DxfInsert insertOf(const Item& it, const Item& more) {
 
 // A placed coordinate or circle radius; one beyond the coordinate limit is noted
 // (its insert is refused) and recorded as 0 meanwhile.
-float placed(double v) {
+float placed(KxRun& run, double v) {
   if (std::fabs(v) <= kMaxCoordinate) return (float)v;
-  if (!gBeyond) gBeyondValue = v;
-  gBeyond = true;
+  if (!fileState(run).gBeyond) fileState(run).gBeyondValue = v;
+  fileState(run).gBeyond = true;
   return 0.0f;
 }
 
 // The centre and radius of a placed arc: an arc a curve was cut into may be nearly
 // straight, with a far centre; only a value its end points cannot be computed from
 // is noted. The end points themselves are checked with the records.
-float placedFar(double v) {
+float placedFar(KxRun& run, double v) {
   if (std::fabs(v) < 1e37) return (float)v;
-  if (!gBeyond) gBeyondValue = v;
-  gBeyond = true;
+  if (!fileState(run).gBeyond) fileState(run).gBeyondValue = v;
+  fileState(run).gBeyond = true;
   return 0.0f;
 }
 
@@ -215,7 +224,7 @@ double norm360(double a) {
 
 // A circle or an arc (a0..a1 degrees) seen through t: an arc again when t keeps
 // shapes, else an elliptical arc cut into arcs.
-void emitRound(const Item& it, const Affine& t, bool full) {
+void emitRound(KxRun& run, const Item& it, const Affine& t, bool full) {
   const double r = it.v[2];
   double ocx, ocy;
   t.apply(it.v[0], it.v[1], ocx, ocy);
@@ -225,24 +234,24 @@ void emitRound(const Item& it, const Affine& t, bool full) {
   const bool similar = std::fabs(k1 - k2) <= 1e-9 * (k1 + k2) && std::fabs(skew) <= 1e-9 * (k1 * k2 + 1e-300);
   if (similar) {
     if (full) {
-      cx = placed(ocx);
-      cy = placed(ocy);
-      rd = placed(r * k1);
-      sx = ex = placed(cx + (double)rd);
-      sy = ey = cy;
-      AddElement(etCIR, gNoText);
+      run.cx = placed(run, ocx);
+      run.cy = placed(run, ocy);
+      run.rd = placed(run, r * k1);
+      run.sx = run.ex = placed(run, run.cx + (double)run.rd);
+      run.sy = run.ey = run.cy;
+      AddElement(run, etCIR, gNoText);
       return;
     }
-    cx = placedFar(ocx);
-    cy = placedFar(ocy);
-    rd = placedFar(r * k1);
+    run.cx = placedFar(run, ocx);
+    run.cy = placedFar(run, ocy);
+    run.rd = placedFar(run, r * k1);
     const double phi = std::atan2(t.c, t.a) * RAD2DEG;
     double a0 = det > 0 ? it.v[3] + phi : phi - it.v[4];
     double a1 = det > 0 ? it.v[4] + phi : phi - it.v[3];
-    sw = (float)norm360(a0);
-    ew = (float)norm360(a1);
-    DxfStageArcEnds();
-    AddElement(etARC, gNoText);
+    run.sw = (float)norm360(a0);
+    run.ew = (float)norm360(a1);
+    DxfStageArcEnds(run);
+    AddElement(run, etARC, gNoText);
     return;
   }
   double t0 = 0, t1 = 2 * M_PI;
@@ -251,90 +260,90 @@ void emitRound(const Item& it, const Affine& t, bool full) {
     t1 = it.v[4] / RAD2DEG;
   }
   int n;
-  do n = ConjugateEllipsePieces(ocx, ocy, t.a * r, t.c * r, t.b * r, t.d * r, t0, t1, gCurveTolerance / 4,
-                                CurvePieceBuffer(), CurvePieceRoom());
-  while (n == kKxTooManyPieces && GrowCurvePieces());
-  const KxCurvePiece* pieces = CurvePieceBuffer();
+  do n = ConjugateEllipsePieces(ocx, ocy, t.a * r, t.c * r, t.b * r, t.d * r, t0, t1, run.cfg.gCurveTolerance / 4,
+                                CurvePieceBuffer(run), CurvePieceRoom(run));
+  while (n == kKxTooManyPieces && GrowCurvePieces(run));
+  const KxCurvePiece* pieces = CurvePieceBuffer(run);
   if (n < 0) {
-    KxLog(" INSERT: an arc of radius %.3f scaled unevenly could not be cut into arcs, left out\n", r);
+    KxLog(run, " INSERT: an arc of radius %.3f scaled unevenly could not be cut into arcs, left out\n", r);
     return;
   }
   for (int i = 0; i < n; ++i)
-    for (double v : {pieces[i].sx, pieces[i].sy, pieces[i].ex, pieces[i].ey}) placed(v);
-  AddCurvePieces(pieces, n, nullptr);
+    for (double v : {pieces[i].sx, pieces[i].sy, pieces[i].ex, pieces[i].ey}) placed(run, v);
+  AddCurvePieces(run, pieces, n, nullptr);
 }
 
-bool stop() {
-  if (gCut) return true;
-  if (++gSteps > kMaxPlacementSteps || eldsCounter >= eldsMaximum) {
-    gCut = true;
-    KxLog(" INSERT: placing stopped, %s\n", eldsCounter >= eldsMaximum ? "the element table is full"
+bool stop(KxRun& run) {
+  if (fileState(run).gCut) return true;
+  if (++fileState(run).gSteps > kMaxPlacementSteps || run.eldsCounter >= run.eldsMaximum) {
+    fileState(run).gCut = true;
+    KxLog(run, " INSERT: placing stopped, %s\n", run.eldsCounter >= run.eldsMaximum ? "the element table is full"
                                                                         : "the inserts nest into too many copies");
   }
-  return gCut;
+  return fileState(run).gCut;
 }
 
-void place(int bi, const Affine& t, int inherit, int depth) {
-  const Block& b = gBlocks[bi];
+void place(KxRun& run, int bi, const Affine& t, int inherit, int depth) {
+  const Block& b = fileState(run).gBlocks[bi];
   for (int i = b.first; i < b.first + b.count; ++i) {
-    if (stop()) return;
-    const Item& it = gItems[i];
+    if (stop(run)) return;
+    const Item& it = fileState(run).gItems[i];
     const int layer = it.layer == kBlockLayerZero ? inherit : it.layer;
     if (it.kind == ikInsertMore) continue;
     if (it.kind == ikInsert) {
       if (i + 1 >= b.first + b.count) continue;
-      const int child = findBlock(gNames.data() + it.ref);
+      const int child = findBlock(run, fileState(run).gNames.data() + it.ref);
       if (child < 0) continue;
       if (depth + 1 >= kMaxInsertDepth) {
-        KxLog(" INSERT of %s: nested deeper than %d inserts, left out\n", blockName(child), kMaxInsertDepth);
+        KxLog(run, " INSERT of %s: nested deeper than %d inserts, left out\n", blockName(run, child), kMaxInsertDepth);
         continue;
       }
-      const DxfInsert ins = insertOf(it, gItems[i + 1]);
+      const DxfInsert ins = insertOf(it, fileState(run).gItems[i + 1]);
       for (int r = 0; r < ins.rows; ++r)
         for (int c = 0; c < ins.columns; ++c) {
-          if (stop()) return;
-          place(child, compose(t, insertTransform(ins, gBlocks[child].bx, gBlocks[child].by, c, r)), layer,
+          if (stop(run)) return;
+          place(run, child, compose(t, insertTransform(ins, fileState(run).gBlocks[child].bx, fileState(run).gBlocks[child].by, c, r)), layer,
                 depth + 1);
         }
       continue;
     }
     if (layer < 0) continue;
-    gAktLayName = layer;
+    run.gAktLayName = layer;
     if (it.kind == ikLine) {
       double x1, y1, x2, y2;
       t.apply(it.v[0], it.v[1], x1, y1);
       t.apply(it.v[2], it.v[3], x2, y2);
-      sx = cx = placed(x1);
-      sy = cy = placed(y1);
-      ex = placed(x2);
-      ey = placed(y2);
-      AddElement(etLINE, gNoText);
+      run.sx = run.cx = placed(run, x1);
+      run.sy = run.cy = placed(run, y1);
+      run.ex = placed(run, x2);
+      run.ey = placed(run, y2);
+      AddElement(run, etLINE, gNoText);
     } else {
-      emitRound(it, t, it.kind == ikCircle);
+      emitRound(run, it, t, it.kind == ikCircle);
     }
   }
 }
 
 // state: 1 no, 2 yes, 3 being asked (a block inserting itself adds nothing)
-bool hasGeometry(int bi, bool zeroRead, int depth) {
-  int8_t& m = gMemo[bi].m[zeroRead ? 1 : 0];
+bool hasGeometry(KxRun& run, int bi, bool zeroRead, int depth) {
+  int8_t& m = fileState(run).gMemo[bi].m[zeroRead ? 1 : 0];
   if (m == 1 || m == 3) return false;
   if (m == 2) return true;
   if (depth >= kMaxInsertDepth) return false;
   m = 3;
   bool yes = false;
-  const Block& b = gBlocks[bi];
+  const Block& b = fileState(run).gBlocks[bi];
   for (int i = b.first; i < b.first + b.count && !yes; ++i) {
-    const Item& it = gItems[i];
+    const Item& it = fileState(run).gItems[i];
     const bool read = it.layer >= 0 || (it.layer == kBlockLayerZero && zeroRead);
     if (it.kind == ikInsertMore) continue;
     if (it.kind != ikInsert) {
       yes = read;
       continue;
     }
-    const int child = findBlock(gNames.data() + it.ref);
-    const DxfInsert ins = i + 1 < b.first + b.count ? insertOf(it, gItems[i + 1]) : DxfInsert();
-    if (child >= 0 && ins.columns > 0 && ins.rows > 0) yes = hasGeometry(child, read, depth + 1);
+    const int child = findBlock(run, fileState(run).gNames.data() + it.ref);
+    const DxfInsert ins = i + 1 < b.first + b.count ? insertOf(it, fileState(run).gItems[i + 1]) : DxfInsert();
+    if (child >= 0 && ins.columns > 0 && ins.rows > 0) yes = hasGeometry(run, child, read, depth + 1);
   }
   m = yes ? 2 : 1;
   return yes;
@@ -342,28 +351,28 @@ bool hasGeometry(int bi, bool zeroRead, int depth) {
 
 }  // namespace
 
-void BlocksClear() {
-  gItemCount = gBlockCount = gNameUsed = 0;
-  gOpen = -1;
-  gEntityIn = false;
-  gMemo.Clear();
+void BlocksClear(KxRun& run) {
+  fileState(run).gItemCount = fileState(run).gBlockCount = fileState(run).gNameUsed = 0;
+  fileState(run).gOpen = -1;
+  fileState(run).gEntityIn = false;
+  fileState(run).gMemo.Clear();
 }
 
-void BlockBegin() {
-  BlockEnd();
-  gMemo.Clear();
-  gOpen = gBlockCount++;
-  gBlocks[gOpen] = Block{-1, 0, 0, gItemCount, 0, false};
-  gNamed = false;
+void BlockBegin(KxRun& run) {
+  BlockEnd(run);
+  fileState(run).gMemo.Clear();
+  fileState(run).gOpen = fileState(run).gBlockCount++;
+  fileState(run).gBlocks[fileState(run).gOpen] = Block{-1, 0, 0, fileState(run).gItemCount, 0, false};
+  fileState(run).gNamed = false;
 }
 
-void BlockHeadGroup(int code, const char* value) {
-  if (gOpen < 0) return;
-  Block& b = gBlocks[gOpen];
-  if (code == 2 && !gNamed) {
-    gNamed = true;
-    b.name = storeName(value);
-    if (b.name < 0) KxLog(" BLOCK: the names of the block definitions take more than %d characters\n", INT32_MAX);
+void BlockHeadGroup(KxRun& run, int code, const char* value) {
+  if (fileState(run).gOpen < 0) return;
+  Block& b = fileState(run).gBlocks[fileState(run).gOpen];
+  if (code == 2 && !fileState(run).gNamed) {
+    fileState(run).gNamed = true;
+    b.name = storeName(run, value);
+    if (b.name < 0) KxLog(run, " BLOCK: the names of the block definitions take more than %d characters\n", INT32_MAX);
   } else if (code == 10 || code == 20) {
     // A base point that is no plausible number makes every placement of the block
     // unusable: it stays no number, and each insert of the block is refused.
@@ -372,54 +381,54 @@ void BlockHeadGroup(int code, const char* value) {
     float& at = code == 10 ? b.bx : b.by;
     at = read == kxNUMBER && std::fabs(v) <= kMaxCoordinate ? (float)v : NAN;
     if (std::isnan(at))
-      KxLog(" BLOCK %s: base point group %d '%.40s' is no plausible number, its inserts are refused\n",
-            blockName(gOpen), code, value);
+      KxLog(run, " BLOCK %s: base point group %d '%.40s' is no plausible number, its inserts are refused\n",
+            blockName(run, fileState(run).gOpen), code, value);
   }
 }
 
-void BlockEnd() {
-  gOpen = -1;
-  gEntityIn = false;
+void BlockEnd(KxRun& run) {
+  fileState(run).gOpen = -1;
+  fileState(run).gEntityIn = false;
 }
 
-bool BlockEntityLayer(int layer) {
-  gForeign = false;
-  gEntityIn = gOpen >= 0;
-  gLayer = layer;
-  return gEntityIn;
+bool BlockEntityLayer(KxRun& run, int layer) {
+  fileState(run).gForeign = false;
+  fileState(run).gEntityIn = fileState(run).gOpen >= 0;
+  fileState(run).gLayer = layer;
+  return fileState(run).gEntityIn;
 }
 
-void BlockEntityOutside(bool layerRead) {
-  gEntityIn = false;
-  gForeign = !layerRead;
+void BlockEntityOutside(KxRun& run, bool layerRead) {
+  fileState(run).gEntityIn = false;
+  fileState(run).gForeign = !layerRead;
 }
 
-bool BlockEntityOnLayerNotRead() { return gForeign; }
+bool BlockEntityOnLayerNotRead(KxRun& run) { return fileState(run).gForeign; }
 
-bool BlockEntity() { return gEntityIn; }
+bool BlockEntity(KxRun& run) { return fileState(run).gEntityIn; }
 
-void BlockTake(long from) {
+void BlockTake(KxRun& run, long from) {
   if (from < 0) from = 0;
-  const long n = eldsCounter;
+  const long n = run.eldsCounter;
   for (long i = from; i < n; ++i) {
-    const elementdaten& e = elds[i];
+    const elementdaten& e = run.elds[i];
     switch (e.type) {
       case etLINE:
-        addLine(e.sx, e.sy, e.ex, e.ey);
+        addLine(run, e.sx, e.sy, e.ex, e.ey);
         break;
       case etARC:
-        addArc(e.cx, e.cy, e.r, e.sw, e.ew);
+        addArc(run, e.cx, e.cy, e.r, e.sw, e.ew);
         break;
       case etCIR:
-        addItem(Item{ikCircle, (int32_t)gLayer, 0, {e.cx, e.cy, e.r, 0, 360}});
+        addItem(run, Item{ikCircle, (int32_t)fileState(run).gLayer, 0, {e.cx, e.cy, e.r, 0, 360}});
         break;
       case etVERT: {
         // A run of vertices is one polyline: each vertex to the next, the last
         // back to the first unless the polyline is open.
         long j = i;
-        while (j + 1 < n && elds[j + 1].type == etVERT) ++j;
-        for (long k = i; k < j; ++k) addSegment(elds[k].sx, elds[k].sy, elds[k].bulge, elds[k + 1].sx, elds[k + 1].sy);
-        if (j > i && !elds[j].polyOpen) addSegment(elds[j].sx, elds[j].sy, elds[j].bulge, elds[i].sx, elds[i].sy);
+        while (j + 1 < n && run.elds[j + 1].type == etVERT) ++j;
+        for (long k = i; k < j; ++k) addSegment(run, run.elds[k].sx, run.elds[k].sy, run.elds[k].bulge, run.elds[k + 1].sx, run.elds[k + 1].sy);
+        if (j > i && !run.elds[j].polyOpen) addSegment(run, run.elds[j].sx, run.elds[j].sy, run.elds[j].bulge, run.elds[i].sx, run.elds[i].sy);
         i = j;
         break;
       }
@@ -430,55 +439,55 @@ void BlockTake(long from) {
   // The records are free again, as after clearing: a record added there later
   // must not inherit the marks of a polyline start.
   for (long i = from; i < n; ++i) {
-    elementdaten& e = elds[i];
+    elementdaten& e = run.elds[i];
     e.type = etERA;
     e.used = e.IsFirst = e.child = 0;
     e.kElemX = 0;
     e.fLayer = -1;
     e.kontur[0] = e.text[0] = '\0';
   }
-  if (from < eldsCounter) eldsCounter = from;
+  if (from < run.eldsCounter) run.eldsCounter = from;
 }
 
-void BlockTakeInsert(const char* name, const DxfInsert& ins) {
-  if (gOpen < 0) return;
-  if (gItemCount + 2 > eldsMaximum) {
-    gItemCount = (int)eldsMaximum;  // an insert is kept whole or not at all
-    addItem(Item{});              // reports the full store
+void BlockTakeInsert(KxRun& run, const char* name, const DxfInsert& ins) {
+  if (fileState(run).gOpen < 0) return;
+  if (fileState(run).gItemCount + 2 > run.eldsMaximum) {
+    fileState(run).gItemCount = (int)run.eldsMaximum;  // an insert is kept whole or not at all
+    addItem(run, Item{});              // reports the full store
     return;
   }
-  int ref = storeName(name);
+  int ref = storeName(run, name);
   if (ref < 0) return;
-  addItem(Item{ikInsert, (int32_t)gLayer, ref,
+  addItem(run, Item{ikInsert, (int32_t)fileState(run).gLayer, ref,
                {(float)ins.x, (float)ins.y, (float)ins.sx, (float)ins.sy, (float)ins.rotation}});
-  addItem(Item{ikInsertMore, (int32_t)gLayer, 0,
+  addItem(run, Item{ikInsertMore, (int32_t)fileState(run).gLayer, 0,
                {(float)ins.columns, (float)ins.rows, (float)ins.dx, (float)ins.dy, ins.mirror ? 1.0f : 0.0f}});
 }
 
-bool BlockHasGeometry(const char* name, bool layerRead) {
-  const int b = findBlock(name);
-  return b >= 0 && hasGeometry(b, layerRead, 0);
+bool BlockHasGeometry(KxRun& run, const char* name, bool layerRead) {
+  const int b = findBlock(run, name);
+  return b >= 0 && hasGeometry(run, b, layerRead, 0);
 }
 
-long BlockPlace(const char* name, const DxfInsert& ins, bool layerRead) {
-  gBeyond = false;
-  const int b = findBlock(name);
+long BlockPlace(KxRun& run, const char* name, const DxfInsert& ins, bool layerRead) {
+  fileState(run).gBeyond = false;
+  const int b = findBlock(run, name);
   if (b < 0) return 0;
-  const long before = eldsCounter;
-  const int own = gAktLayName;
+  const long before = run.eldsCounter;
+  const int own = run.gAktLayName;
   const int layer = layerRead ? own : kBlockLayerOther;
-  gSteps = 0;
-  gCut = false;
+  fileState(run).gSteps = 0;
+  fileState(run).gCut = false;
   for (int r = 0; r < ins.rows; ++r)
     for (int c = 0; c < ins.columns; ++c) {
-      if (stop()) break;
-      place(b, insertTransform(ins, gBlocks[b].bx, gBlocks[b].by, c, r), layer, 0);
+      if (stop(run)) break;
+      place(run, b, insertTransform(ins, fileState(run).gBlocks[b].bx, fileState(run).gBlocks[b].by, c, r), layer, 0);
     }
-  gAktLayName = own;
-  return eldsCounter - before;
+  run.gAktLayName = own;
+  return run.eldsCounter - before;
 }
 
-bool BlockPlacedBeyond(double* value) {
-  if (gBeyond) *value = gBeyondValue;
-  return gBeyond;
+bool BlockPlacedBeyond(KxRun& run, double* value) {
+  if (fileState(run).gBeyond) *value = fileState(run).gBeyondValue;
+  return fileState(run).gBeyond;
 }

@@ -35,13 +35,13 @@ static void countLayer(DxfLayerCensus* c, const char* name) {
   ++c->count;
 }
 
-int DxfCountLayerGeometry(DxfLayerCensus* c) {
+int DxfCountLayerGeometry(KxRun& run, DxfLayerCensus* c) {
   memset(c, 0, sizeof *c);
-  if (!DxfRewindDrawing()) return 0;
+  if (!DxfRewindDrawing(run)) return 0;
   char code[kDxfLineSize], value[kDxfLineSize];
   // A drawing without sections (entities only) is read as one entity section.
   bool inEntities = true, sectionName = false, inEntity = false, counted = false;
-  while (DxfReadLine(code) && DxfReadLine(value)) {
+  while (DxfReadLine(run, code) && DxfReadLine(run, value)) {
     const int g = DxfCode(code);
     if (g == 0) {
       sectionName = strcmp(value, "SECTION") == 0;
@@ -90,7 +90,7 @@ bool headLine(FILE* f, char* buf, long& budget) {
 
 }  // namespace
 
-const char* DxfWhyNotADrawing(const char* path, char* why, size_t size) {
+const char* DxfWhyNotADrawing(KxRun& run, const char* path, char* why, size_t size) {
   FILE* f = nullptr;
   if (path) {
     f = fopen(path, "rb");
@@ -104,7 +104,7 @@ const char* DxfWhyNotADrawing(const char* path, char* why, size_t size) {
       fclose(f);
       return nullptr;
     }
-  } else if (!DxfRewindDrawing()) {
+  } else if (!DxfRewindDrawing(run)) {
     return nullptr;
   }
   // An ASCII drawing starts with group code 0 and SECTION, perhaps after comments (999).
@@ -112,7 +112,7 @@ const char* DxfWhyNotADrawing(const char* path, char* why, size_t size) {
   long budget = kHeadBytes;
   int lines = 0;
   bool code0 = false, found = false, any = false, binary = false, utf16 = false;
-  while (lines < kHeadLines && (f ? headLine(f, line, budget) : DxfReadLine(line))) {
+  while (lines < kHeadLines && (f ? headLine(f, line, budget) : DxfReadLine(run, line))) {
     ++lines;
     if (lines == 1) {
       binary = strncmp(line, "AutoCAD Binary DXF", 18) == 0;

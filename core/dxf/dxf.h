@@ -9,26 +9,26 @@
 
 // --- line reading shared by every pass ---
 inline constexpr int kDxfLineSize = kTextLineSize;   // a line buffer: the reader hands out at most 254 characters of a line
-bool DxfReadLine(char* buf);               // next line of i_stream (buf: kDxfLineSize bytes) without its line end, a longer one cut there and passed whole; false at end of file
-bool DxfSkipLine();                        // passes over the next line as DxfReadLine would read it; false at end of file
-int DxfReadCode(int* code);                // reads the next line as a group code line, in place: 1 with its code, 0 for a line that is no group code, -1 at end of file
+bool DxfReadLine(KxRun& run, char* buf);               // next line of i_stream (buf: kDxfLineSize bytes) without its line end, a longer one cut there and passed whole; false at end of file
+bool DxfSkipLine(KxRun& run);                        // passes over the next line as DxfReadLine would read it; false at end of file
+int DxfReadCode(KxRun& run, int* code);                // reads the next line as a group code line, in place: 1 with its code, 0 for a line that is no group code, -1 at end of file
 int DxfCode(const char* line);             // a group-code line as a base-10 integer (no digits give 0)
 float DxfValue(const char* line);          // a value line as a finite float (no number, overflow, inf or nan give 0)
-int DxfOpenDrawing(const char* path);      // closes i_stream and opens path as i_stream for the passes; 0 when it cannot be opened or is refused
-const char* DxfOpenRefusal();              // why the last DxfOpenDrawing refused a file it opened, completing "the drawing 'name' ..." (a stream too large to copy); null when it did not
-int DxfRewindDrawing();                    // the next pass reads from the drawing's first line (a piped drawing from its temporary copy); 0 when there is no stream or it cannot go back
-void DxfCloseDrawing();                    // closes i_stream and drops the temporary copy of a piped drawing
-int DxfFindLine(char* buf, const char* const* words, int count);  // reads lines until one equals one of words (at most 16, fixed strings: kept prepared per array) and puts it into buf; its index, or -1 at end of file
-int DxfPassForeignHead(int code, bool (*refused)(const char* layer, size_t length));  // entity pass, the value of group code next: passes the groups up to the layer group when refused says yes to that layer (1), else reads nothing (0; also at a group 0 or a long line)
-int DxfSetSieveWidth(int bits);            // tests: the search's vector width, 512, 256 or 128 bits (0: the widest), or the widest below it this processor has; returns the width in use before
-int DxfSetWindowSize(int bytes);           // tests: the reading window's size for drawings taken over from now on (512 bytes up to the normal size, 0 restores it); returns the previous size
+int DxfOpenDrawing(KxRun& run, const char* path);      // closes i_stream and opens path as i_stream for the passes; 0 when it cannot be opened or is refused
+const char* DxfOpenRefusal(KxRun& run);              // why the last DxfOpenDrawing refused a file it opened, completing "the drawing 'name' ..." (a stream too large to copy); null when it did not
+int DxfRewindDrawing(KxRun& run);                    // the next pass reads from the drawing's first line (a piped drawing from its temporary copy); 0 when there is no stream or it cannot go back
+void DxfCloseDrawing(KxRun& run);                    // closes i_stream and drops the temporary copy of a piped drawing
+int DxfFindLine(KxRun& run, char* buf, const char* const* words, int count);  // reads lines until one equals one of words (at most 16, fixed strings: kept prepared per array) and puts it into buf; its index, or -1 at end of file
+int DxfPassForeignHead(KxRun& run, int code, bool (*refused)(const char* layer, size_t length));  // entity pass, the value of group code next: passes the groups up to the layer group when refused says yes to that layer (1), else reads nothing (0; also at a group 0 or a long line)
+int DxfSetSieveWidth(KxRun& run, int bits);            // tests: the search's vector width, 512, 256 or 128 bits (0: the widest), or the widest below it this processor has; returns the width in use before
+int DxfSetWindowSize(KxRun& run, int bytes);           // tests: the reading window's size for drawings taken over from now on (512 bytes up to the normal size, 0 restores it); returns the previous size
 // true when line is exactly word; the first characters are compared inline, since nearly no line of a drawing starts like a keyword
 inline bool DxfIs(const char* line, const char* word) { return line[0] == word[0] && strcmp(line, word) == 0; }
 
 // --- version ---
 extern char acad_VersInfo[30];   // text of $ACADVER
 extern int acad_IntVers;         // version as a number (1009, 1015, ...)
-int getAcadVersion();            // version pass
+int getAcadVersion(KxRun& run);            // version pass
 
 // --- layer list ---
 enum fllmod {
@@ -59,11 +59,11 @@ extern char moveType[24];             // move word of the path: "G00", "G01", or
 typedef void (*KxLayerNameFn)(const char* name);
 extern KxLayerNameFn gLayerNameHook;  // desktop: receives every layer name of the layer pass for the window's list; null in the console
 
-void ResetDxfRun();                    // the layer list of the main layer alone, as the settings leave it; no entity refused yet
-int fLayerList(int modus, int nr, const char* lName, long elnum);  // the questions and changes of the layer list
-const char* SetMoveTypeForLayer(int nr);  // sets moveType for a path element on layer nr and returns it ("G00" on a rapid-move layer)
-int LayerSelected(const char* name);  // is an entity on this layer read (a listed layer or the main layer)? sets gAktLayName
-int getLayers();                      // layer pass
+void ResetDxfRun(KxRun& run);                    // the layer list of the main layer alone, as the settings leave it; no entity refused yet
+int fLayerList(KxRun& run, int modus, int nr, const char* lName, long elnum);  // the questions and changes of the layer list
+const char* SetMoveTypeForLayer(KxRun& run, int nr);  // sets moveType for a path element on layer nr and returns it ("G00" on a rapid-move layer)
+int LayerSelected(KxRun& run, const char* name);  // is an entity on this layer read (a listed layer or the main layer)? sets gAktLayName
+int getLayers(KxRun& run);                      // layer pass
 
 // --- entities ---
 // The entity types the entity pass reads, from the value of an entity's group 0.
@@ -76,17 +76,17 @@ enum dxfKind {
   dkELLIPSE,      // cut as a chain of arcs
   dkSPLINE        // the same
 };
-inline bool DxfTwelveRules() { return acad_IntVers < 1012; }  // no header, or a version up to AC1011
+inline bool DxfTwelveRules(KxRun& run) { return run.acad_IntVers < 1012; }  // no header, or a version up to AC1011
 int DxfEntityKind(const char* name);  // the kind of a group-0 value; dkNONE for types that are not read
-void EntityStart(int kind);           // an entity on a selected layer begins (a polyline adds its start record)
-void EntityGroup(int code, const char* value);  // one group of the entity being read, in the drawing's order
-void EntityFinish();                  // the entity's ending group 0: its records, in drawing coordinates
+void EntityStart(KxRun& run, int kind);           // an entity on a selected layer begins (a polyline adds its start record)
+void EntityGroup(KxRun& run, int code, const char* value);  // one group of the entity being read, in the drawing's order
+void EntityFinish(KxRun& run);                  // the entity's ending group 0: its records, in drawing coordinates
 int DxfNumber(const char* value, double* v);  // a group value as a number with nothing but blanks after it (a decimal comma ends it: "1,5" gives 1): kxNUMBER, kxNO_NUMBER or kxNOT_FINITE, *v 0 unless a number
 extern int gRefusedEntities;          // entities refused for a value that is no number, not finite or beyond the plausibility limits (limits.h), each named in the log; set to 0 per run
-void DxfStageArcEnds();              // arc end points from the staged centre, radius and angles (non-finite ones become 0)
-bool PolylineTakesVertices();         // is a polyline open whose VERTEX entities are read?
-void PolylineEnd();                   // SEQEND, or anything else that ends the open polyline
-int getElementsFromLayer();           // entity pass, both layouts: one forward scan over the group pairs
+void DxfStageArcEnds(KxRun& run);              // arc end points from the staged centre, radius and angles (non-finite ones become 0)
+bool PolylineTakesVertices(KxRun& run);         // is a polyline open whose VERTEX entities are read?
+void PolylineEnd(KxRun& run);                   // SEQEND, or anything else that ends the open polyline
+int getElementsFromLayer(KxRun& run);           // entity pass, both layouts: one forward scan over the group pairs
 
 // --- ellipses and splines as arc records (shapes.cpp) ---
 struct KxEllipse;
@@ -96,10 +96,10 @@ struct KxCurvePiece;
 // kKxTooManyPieces when it needs more than max.
 int ConjugateEllipsePieces(double cx, double cy, double ax, double ay, double bx, double by, double t0, double t1,
                            double tol, KxCurvePiece* out, int max);
-long AddCurvePieces(const KxCurvePiece* pieces, int n, int* arcs);  // appends them as ARC and LINE records; records added, arcs counted in *arcs
-KxCurvePiece* CurvePieceBuffer();     // the one scratch buffer of pieces; it moves when it grows
-int CurvePieceRoom();                 // pieces the scratch buffer holds now
-bool GrowCurvePieces();               // doubles the buffer while the element table has room for its pieces; false when it may not
+long AddCurvePieces(KxRun& run, const KxCurvePiece* pieces, int n, int* arcs);  // appends them as ARC and LINE records; records added, arcs counted in *arcs
+KxCurvePiece* CurvePieceBuffer(KxRun& run);     // the one scratch buffer of pieces; it moves when it grows
+int CurvePieceRoom(KxRun& run);                 // pieces the scratch buffer holds now
+bool GrowCurvePieces(KxRun& run);               // doubles the buffer while the element table has room for its pieces; false when it may not
 
 
 // --- block definitions and their inserts (blocks.cpp) ---
@@ -114,19 +114,19 @@ struct DxfInsert {
   double dx = 0, dy = 0;        // column and row spacing 44, 45
   bool mirror = false;          // extrusion along -Z
 };
-void BlocksClear();                          // forgets every definition (start of the entity pass)
-void BlockBegin();                           // a BLOCK entity opens a definition; its groups follow
-void BlockHeadGroup(int code, const char* value);  // name (2) and base point (10, 20) of the open definition
-void BlockEnd();                             // ENDBLK, or anything else that closes the open definition
-bool BlockEntityLayer(int layer);            // the next entity belongs to the open definition with this layer (or kBlockLayer...); false when none is open
-void BlockEntityOutside(bool layerRead);     // the next entity is drawing geometry (an INSERT may stand on a layer not read)
-bool BlockEntity();                          // does the entity being read go into a definition?
-bool BlockEntityOnLayerNotRead();            // is the entity being read an INSERT on a layer not read?
-void BlockTake(long from);                   // moves records from..eldsCounter-1 into the open definition as its items
-void BlockTakeInsert(const char* name, const DxfInsert& ins);  // a nested insert of the entity being read
-bool BlockHasGeometry(const char* name, bool layerRead);  // does the block hold geometry on a layer being read (through nested inserts too), its layer-0 entities on a layer read or not?
-long BlockPlace(const char* name, const DxfInsert& ins, bool layerRead);  // adds the block's geometry as records where the insert puts it (layer 0 as gAktLayName, or not read); records added
-bool BlockPlacedBeyond(double* value);   // did the last BlockPlace meet a coordinate or circle radius beyond kMaxCoordinate or one that is no finite number (then recorded as 0)? *value: the first such
+void BlocksClear(KxRun& run);                          // forgets every definition (start of the entity pass)
+void BlockBegin(KxRun& run);                           // a BLOCK entity opens a definition; its groups follow
+void BlockHeadGroup(KxRun& run, int code, const char* value);  // name (2) and base point (10, 20) of the open definition
+void BlockEnd(KxRun& run);                             // ENDBLK, or anything else that closes the open definition
+bool BlockEntityLayer(KxRun& run, int layer);            // the next entity belongs to the open definition with this layer (or kBlockLayer...); false when none is open
+void BlockEntityOutside(KxRun& run, bool layerRead);     // the next entity is drawing geometry (an INSERT may stand on a layer not read)
+bool BlockEntity(KxRun& run);                          // does the entity being read go into a definition?
+bool BlockEntityOnLayerNotRead(KxRun& run);            // is the entity being read an INSERT on a layer not read?
+void BlockTake(KxRun& run, long from);                   // moves records from..eldsCounter-1 into the open definition as its items
+void BlockTakeInsert(KxRun& run, const char* name, const DxfInsert& ins);  // a nested insert of the entity being read
+bool BlockHasGeometry(KxRun& run, const char* name, bool layerRead);  // does the block hold geometry on a layer being read (through nested inserts too), its layer-0 entities on a layer read or not?
+long BlockPlace(KxRun& run, const char* name, const DxfInsert& ins, bool layerRead);  // adds the block's geometry as records where the insert puts it (layer 0 as gAktLayName, or not read); records added
+bool BlockPlacedBeyond(KxRun& run, double* value);   // did the last BlockPlace meet a coordinate or circle radius beyond kMaxCoordinate or one that is no finite number (then recorded as 0)? *value: the first such
 
 // --- layers holding geometry (census.cpp) ---
 inline constexpr int kCensusLayers = 64;  // layers told apart; the rest are only counted
@@ -138,7 +138,7 @@ struct DxfLayerCensus {
   int count;                 // entries of layers in use
   int moreLayers;            // entities on layers beyond the table
 };
-int DxfCountLayerGeometry(DxfLayerCensus* census);  // rereads the drawing and counts its drawn entities per layer; layers found
-const char* DxfWhyNotADrawing(const char* path, char* why, size_t size);  // why the file at path (null: the open drawing, reread) is no ASCII DXF drawing, written into why; null when it is one (or a pipe or device, not looked into)
+int DxfCountLayerGeometry(KxRun& run, DxfLayerCensus* census);  // rereads the drawing and counts its drawn entities per layer; layers found
+const char* DxfWhyNotADrawing(KxRun& run, const char* path, char* why, size_t size);  // why the file at path (null: the open drawing, reread) is no ASCII DXF drawing, written into why; null when it is one (or a pipe or device, not looked into)
 
-void ResetDxfState();                 // restores version, layer list and scanner state (tests, fuzzing)
+void ResetDxfState(KxRun& run);                 // restores version, layer list and scanner state (tests, fuzzing)

@@ -26,9 +26,9 @@ namespace {
 struct Staging {
   float sx, sy, ex, ey, cx, cy, sw, ew, rd;
 };
-Staging saveStaging() { return Staging{sx, sy, ex, ey, cx, cy, sw, ew, rd}; }
-void restoreStaging(const Staging& s) {
-  sx = s.sx, sy = s.sy, ex = s.ex, ey = s.ey, cx = s.cx, cy = s.cy, sw = s.sw, ew = s.ew, rd = s.rd;
+Staging saveStaging(KxRun& run) { return Staging{run.sx, run.sy, run.ex, run.ey, run.cx, run.cy, run.sw, run.ew, run.rd}; }
+void restoreStaging(KxRun& run, const Staging& s) {
+  run.sx = s.sx, run.sy = s.sy, run.ex = s.ex, run.ey = s.ey, run.cx = s.cx, run.cy = s.cy, run.sw = s.sw, run.ew = s.ew, run.rd = s.rd;
 }
 
 // The entity being read.
@@ -75,41 +75,50 @@ struct Polyline {
   Staging before{};         // the staging registers as its header found them
 };
 
-Entity gEnt;
-Polyline gPoly;
-KxSpline gSpline;
 
 // The registers before a block definition's entities, which leave them as they were.
-Staging gSaved;
-bool gSavedValid = false;
+}  // namespace
+
+// What this file keeps of a run, owned by the run.
+struct EntitiesState {
+  Entity gEnt;
+  Polyline gPoly;
+  KxSpline gSpline;
+  Staging gSaved;
+  bool gSavedValid = false;
+};
+
+namespace {
+
+static EntitiesState& fileState(KxRun& run) { return run.entitiesState.get(); }
 // Records of a block's entity go into its definition; the registers are as before it.
-void takeIntoBlock(long from) {
-  BlockTake(from);
-  if (gSavedValid) restoreStaging(gSaved);
-  gSavedValid = false;
+void takeIntoBlock(KxRun& run, long from) {
+  BlockTake(run, from);
+  if (fileState(run).gSavedValid) restoreStaging(run, fileState(run).gSaved);
+  fileState(run).gSavedValid = false;
 }
 
 // Console notes of an entity; the entities of block definitions are read quietly,
 // since most of them are never placed.
-void say(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-void say(const char* fmt, ...) {
-  if (gEnt.captured || gEnt.foreign) return;
+void say(KxRun& run, const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void say(KxRun& run, const char* fmt, ...) {
+  if (fileState(run).gEnt.captured || fileState(run).gEnt.foreign) return;
   char text[kDxfLineSize + 64];
   va_list ap;
   va_start(ap, fmt);
   vsnprintf(text, sizeof text, fmt, ap);
   va_end(ap);
-  KxPrint("%s", text);
+  KxPrint(run, "%s", text);
 }
 
 // A point computed from huge coordinates may overflow; the table only takes finite values.
 float finite(float v) { return std::isfinite(v) ? v : 0.0f; }
 
 // Appends a record from the staging registers; true when the table took it.
-bool add(int typ, const char* text) {
-  long before = eldsCounter;
-  AddElement(typ, text);
-  return eldsCounter > before;
+bool add(KxRun& run, int typ, const char* text) {
+  long before = run.eldsCounter;
+  AddElement(run, typ, text);
+  return run.eldsCounter > before;
 }
 
 // Entities whose coordinates are given in the object coordinate system of their
@@ -124,9 +133,9 @@ bool inObjectCoordinates(int kind) {
 }
 
 // 0: extrusion along +Z; 1: along -Z (object X is drawing -X); 2: any other direction.
-int extrusionCase() {
-  if (!inObjectCoordinates(gEnt.kind)) return 0;
-  const double* n = gEnt.extrusion;
+int extrusionCase(KxRun& run) {
+  if (!inObjectCoordinates(fileState(run).gEnt.kind)) return 0;
+  const double* n = fileState(run).gEnt.extrusion;
   constexpr double eps = 1e-6;
   if (std::fabs(n[0]) > eps || std::fabs(n[1]) > eps || !(std::fabs(n[2]) > eps)) return 2;
   return n[2] < 0 ? 1 : 0;
@@ -134,10 +143,10 @@ int extrusionCase() {
 
 // Drops the records from start on; a record added there later must not inherit
 // the contour mark of a polyline start.
-void dropSince(long start) {
-  if (start < 0 || start >= eldsCounter) return;
-  for (long i = start; i < eldsCounter; ++i) elds[i].kontur[0] = '\0';
-  eldsCounter = start;
+void dropSince(KxRun& run, long start) {
+  if (start < 0 || start >= run.eldsCounter) return;
+  for (long i = start; i < run.eldsCounter; ++i) run.elds[i].kontur[0] = '\0';
+  run.eldsCounter = start;
 }
 
 const char* kindName(int kind) {
@@ -146,8 +155,8 @@ const char* kindName(int kind) {
   return kind >= 0 && kind <= dkSPLINE ? names[kind] : names[0];
 }
 
-void logSkipped(const char* what, const char* handle) {
-  KxLog(" %s [%s] skipped: %s\n", kindName(gEnt.kind), handle[0] ? handle : "-", what);
+void logSkipped(KxRun& run, const char* what, const char* handle) {
+  KxLog(run, " %s [%s] skipped: %s\n", kindName(fileState(run).gEnt.kind), handle[0] ? handle : "-", what);
 }
 
 // --- values that refuse an entity ---
@@ -158,10 +167,10 @@ void logSkipped(const char* what, const char* handle) {
 // array size, degree). Values of the groups it does not use are never judged.
 enum GroupUse { guNone, guCoordinate, guScale, guNumber, guWhole };
 
-GroupUse groupUse(int code) {
+GroupUse groupUse(KxRun& run, int code) {
   if (code == 210 || code == 220 || code == 230)
-    return inObjectCoordinates(gEnt.kind) || gEnt.kind == dkELLIPSE ? guNumber : guNone;
-  switch (gEnt.kind) {
+    return inObjectCoordinates(fileState(run).gEnt.kind) || fileState(run).gEnt.kind == dkELLIPSE ? guNumber : guNone;
+  switch (fileState(run).gEnt.kind) {
     case dkINSERT:
       switch (code) {
         case 10: case 20: case 44: case 45: return guCoordinate;
@@ -196,7 +205,7 @@ GroupUse groupUse(int code) {
     case dkVERTEX:
       switch (code) {
         case 10: case 20: return guCoordinate;
-        case 30: return gPoly.threeD ? guCoordinate : guNone;   // a 3-D polyline must lie in one plane
+        case 30: return fileState(run).gPoly.threeD ? guCoordinate : guNone;   // a 3-D polyline must lie in one plane
         case 42: return guNumber;
         case 70: return guWhole;
         default: return guNone;
@@ -204,7 +213,7 @@ GroupUse groupUse(int code) {
     default:
       break;
   }
-  switch (gEnt.type) {
+  switch (fileState(run).gEnt.type) {
     case etLINE:
       return code == 10 || code == 20 || code == 11 || code == 21 ? guCoordinate : guNone;
     case etARC:
@@ -241,8 +250,8 @@ std::string numberText(const char* fmt, double v) {
 
 // Judges the value of a group the entity uses and keeps the first reason that
 // refuses it; the number, when it is one.
-bool checkGroup(int code, const char* value, double* v) {
-  const GroupUse use = groupUse(code);
+bool checkGroup(KxRun& run, int code, const char* value, double* v) {
+  const GroupUse use = groupUse(run, code);
   if (use == guNone) return false;
   // The reason is only put into words for a value that refuses the entity.
   const char* quotedWhy = nullptr;   // said of the value as written
@@ -264,8 +273,8 @@ bool checkGroup(int code, const char* value, double* v) {
   }
   if (!quotedWhy && !valueWhy) return true;
   // An insert that stands for a feed point is not placed: its placement groups say nothing.
-  const bool placement = gEnt.kind == dkINSERT && code != 10 && code != 20 && code < 210;
-  std::string& slot = placement ? gEnt.placement : gEnt.refusal;
+  const bool placement = fileState(run).gEnt.kind == dkINSERT && code != 10 && code != 20 && code < 210;
+  std::string& slot = placement ? fileState(run).gEnt.placement : fileState(run).gEnt.refusal;
   if (slot.empty()) {
     slot = "group " + std::to_string(code) + " ";
     if (quotedWhy) slot += quoted(value) + quotedWhy;
@@ -291,10 +300,10 @@ bool beyond(double v, double* value) {
 // finite number: the points of every record and the radius of a circle (and,
 // with arcRadius, of an arc: an arc a curve is cut into may be nearly straight,
 // with any radius). *value: the first such value.
-bool recordBeyond(long from, bool arcRadius, double* value) {
-  const long n = eldsCounter;
+bool recordBeyond(KxRun& run, long from, bool arcRadius, double* value) {
+  const long n = run.eldsCounter;
   for (long i = from < 0 ? 0 : from; i < n; ++i) {
-    const elementdaten& e = elds[i];
+    const elementdaten& e = run.elds[i];
     switch (e.type) {
       case etARC:
         if (!std::isfinite(e.cx) || !std::isfinite(e.cy) || !std::isfinite(e.r)) {
@@ -322,15 +331,15 @@ bool recordBeyond(long from, bool arcRadius, double* value) {
 // Whether a bulged segment of the vertex records from from on reaches beyond the
 // coordinate limit: the middle of its arc, and for more than a half turn the
 // circle it lies on. A nearly straight segment has a huge radius and is no fault.
-bool bulgeBeyond(long from, double* value) {
-  const long n = eldsCounter;
+bool bulgeBeyond(KxRun& run, long from, double* value) {
+  const long n = run.eldsCounter;
   for (long i = from < 0 ? 0 : from; i < n; ++i) {
-    if (elds[i].type != etVERT) continue;
+    if (run.elds[i].type != etVERT) continue;
     long j = i;
-    while (j + 1 < n && elds[j + 1].type == etVERT) ++j;
+    while (j + 1 < n && run.elds[j + 1].type == etVERT) ++j;
     for (long k = i; k <= j; ++k) {
-      const elementdaten& a = elds[k];
-      const elementdaten* b = k < j ? &elds[k + 1] : (j > i && !a.polyOpen) ? &elds[i] : nullptr;
+      const elementdaten& a = run.elds[k];
+      const elementdaten* b = k < j ? &run.elds[k + 1] : (j > i && !a.polyOpen) ? &run.elds[i] : nullptr;
       if (!b || a.bulge == 0) continue;
       const double bu = a.bulge, dx = (double)b->sx - a.sx, dy = (double)b->sy - a.sy;
       const double mx = ((double)a.sx + b->sx) / 2, my = ((double)a.sy + b->sy) / 2;
@@ -354,34 +363,34 @@ bool bulgeBeyond(long from, double* value) {
 
 // Drops the records from from on, puts the staging registers back as they were
 // before, and names the entity and the reason in the log.
-void refuse(const char* type, const char* handle, const std::string& why, long from, const Staging& before) {
-  dropSince(from);
-  restoreStaging(before);
-  KxLog(" %s [%s] refused: %s\n", type, handle[0] ? handle : "-", why.c_str());
-  ++gRefusedEntities;
+void refuse(KxRun& run, const char* type, const char* handle, const std::string& why, long from, const Staging& before) {
+  dropSince(run, from);
+  restoreStaging(run, before);
+  KxLog(run, " %s [%s] refused: %s\n", type, handle[0] ? handle : "-", why.c_str());
+  ++run.gRefusedEntities;
 }
 
 // Refuses the entity being read. A polyline without one of its corners would be
 // another figure: a vertex refuses its whole polyline.
-void refuseEntity(const std::string& why) {
-  if (gEnt.kind == dkVERTEX) {
-    refuse("POLYLINE", gPoly.handle, "VERTEX [" + std::string(gEnt.handle[0] ? gEnt.handle : "-") + "] " + why,
-           gPoly.start, gPoly.before);
-    gPoly.skip = true;
+void refuseEntity(KxRun& run, const std::string& why) {
+  if (fileState(run).gEnt.kind == dkVERTEX) {
+    refuse(run, "POLYLINE", fileState(run).gPoly.handle, "VERTEX [" + std::string(fileState(run).gEnt.handle[0] ? fileState(run).gEnt.handle : "-") + "] " + why,
+           fileState(run).gPoly.start, fileState(run).gPoly.before);
+    fileState(run).gPoly.skip = true;
     return;
   }
-  refuse(kindName(gEnt.kind), gEnt.handle, why, gEnt.start, gEnt.before);
-  if (gEnt.kind == dkPOLYLINE) {
+  refuse(run, kindName(fileState(run).gEnt.kind), fileState(run).gEnt.handle, why, fileState(run).gEnt.start, fileState(run).gEnt.before);
+  if (fileState(run).gEnt.kind == dkPOLYLINE) {
     // Its vertices are passed over.
-    gPoly = Polyline();
-    gPoly.open = gPoly.skip = true;
+    fileState(run).gPoly = Polyline();
+    fileState(run).gPoly.open = fileState(run).gPoly.skip = true;
   }
 }
 
 // Mirrors the vertices of records from..eldsCounter-1 in X; the turning sense of their bulges reverses.
-void mirrorVertices(long from) {
-  for (long i = from; i < eldsCounter; ++i) {
-    elementdaten& e = elds[i];
+void mirrorVertices(KxRun& run, long from) {
+  for (long i = from; i < run.eldsCounter; ++i) {
+    elementdaten& e = run.elds[i];
     if (e.type != etVERT) continue;
     e.sx = -e.sx;
     e.cx = -e.cx;
@@ -390,7 +399,7 @@ void mirrorVertices(long from) {
 }
 
 // Effective type after a subclass marker, or -1 when the marker ends the entity.
-int typeOfMarker(const char* marker) {
+int typeOfMarker(KxRun& run, const char* marker) {
   struct Switch { const char* marker; int type; const char* note; };
   static const Switch switches[] = {
       {"AcDbLine", etLINE, " ..eftype changed2line\n"},
@@ -402,101 +411,101 @@ int typeOfMarker(const char* marker) {
       {"AcDb3dPolylineVertex", etVERT, " ..eftype changed2vert\n"},
   };
   if (DxfIs(marker, "AcDbDictionary")) {
-    say("  <return>\n");
+    say(run, "  <return>\n");
     return -1;
   }
   for (const Switch& s : switches) {
     if (DxfIs(marker, s.marker)) {
-      say("%s", s.note);
+      say(run, "%s", s.note);
       return s.type;
     }
   }
-  say(" ...BAD TYPE (%s)\n", marker);
+  say(run, " ...BAD TYPE (%s)\n", marker);
   return -1;
 }
 
-void marker(const char* value) {
+void marker(KxRun& run, const char* value) {
   if (DxfIs(value, "AcDbEntity")) return;
-  if (!gEnt.classSeen) {
+  if (!fileState(run).gEnt.classSeen) {
     // The entity's own class: its type is known from its group 0 already.
-    gEnt.classSeen = true;
-    if (!DxfTwelveRules()) say("  AcDbEntity Element: %s\n", value);
+    fileState(run).gEnt.classSeen = true;
+    if (!DxfTwelveRules(run)) say(run, "  AcDbEntity Element: %s\n", value);
     return;
   }
   // An array insert names its own class after the one of every insert.
-  if (gEnt.kind == dkINSERT && DxfIs(value, "AcDbMInsertBlock")) return;
-  say(" ..%s \n", value);
-  int t = typeOfMarker(value);
+  if (fileState(run).gEnt.kind == dkINSERT && DxfIs(value, "AcDbMInsertBlock")) return;
+  say(run, " ..%s \n", value);
+  int t = typeOfMarker(run, value);
   if (t < 0) {
-    gEnt.rest = gEnt.nothing = true;
+    fileState(run).gEnt.rest = fileState(run).gEnt.nothing = true;
     return;
   }
-  gEnt.type = t;
+  fileState(run).gEnt.type = t;
 }
 
 // The end of a polyline header: its closing records, or nothing for a mesh.
-void finishPolylineHeader(int ext) {
-  if (gEnt.kind == dkPOLYLINE) {
-    gPoly.open = true;
-    gPoly.captured = gEnt.captured;
-    gPoly.start = gEnt.start;
-    gPoly.before = gEnt.before;
-    KxCopy(gPoly.handle, sizeof gPoly.handle, gEnt.handle);
-    if (gEnt.flags & (16 | 64)) {
-      dropSince(gEnt.start);
-      gPoly.skip = true;
-      logSkipped("polyface or polygon mesh", gEnt.handle);
+void finishPolylineHeader(KxRun& run, int ext) {
+  if (fileState(run).gEnt.kind == dkPOLYLINE) {
+    fileState(run).gPoly.open = true;
+    fileState(run).gPoly.captured = fileState(run).gEnt.captured;
+    fileState(run).gPoly.start = fileState(run).gEnt.start;
+    fileState(run).gPoly.before = fileState(run).gEnt.before;
+    KxCopy(fileState(run).gPoly.handle, sizeof fileState(run).gPoly.handle, fileState(run).gEnt.handle);
+    if (fileState(run).gEnt.flags & (16 | 64)) {
+      dropSince(run, fileState(run).gEnt.start);
+      fileState(run).gPoly.skip = true;
+      logSkipped(run, "polyface or polygon mesh", fileState(run).gEnt.handle);
       return;
     }
-    gPoly.closed = (gEnt.flags & 1) != 0;
-    gPoly.mirror = ext == 1;
-    gPoly.threeD = (gEnt.flags & 8) != 0;
+    fileState(run).gPoly.closed = (fileState(run).gEnt.flags & 1) != 0;
+    fileState(run).gPoly.mirror = ext == 1;
+    fileState(run).gPoly.threeD = (fileState(run).gEnt.flags & 8) != 0;
   } else {
-    if (ext == 1) mirrorVertices(gEnt.start);
-    if (!(gEnt.flags & 1))
-      for (long i = gEnt.start; i < eldsCounter; ++i)
-        if (elds[i].type == etVERT) elds[i].polyOpen = 1;
+    if (ext == 1) mirrorVertices(run, fileState(run).gEnt.start);
+    if (!(fileState(run).gEnt.flags & 1))
+      for (long i = fileState(run).gEnt.start; i < run.eldsCounter; ++i)
+        if (run.elds[i].type == etVERT) run.elds[i].polyOpen = 1;
   }
-  sx = sy = ex = ey = 0;
-  add(etDELETE, "next PYL");
-  add(etPOLY, gNoText);
+  run.sx = run.sy = run.ex = run.ey = 0;
+  add(run, etDELETE, "next PYL");
+  add(run, etPOLY, gNoText);
 }
 
-void finishVertex() {
+void finishVertex(KxRun& run) {
   // Frame control points of a spline-fitted polyline do not lie on its path.
-  if (gEnt.flags & 16) return;
-  if (gPoly.threeD) {
-    float z = gEnt.hasZ ? gEnt.z : 0;
-    if (!gPoly.zSet) {
-      gPoly.z0 = z;
-      gPoly.zSet = true;
-    } else if (std::fabs(z - gPoly.z0) > 1e-6f * (1 + std::fabs(gPoly.z0))) {
-      gPoly.zDiffers = true;
+  if (fileState(run).gEnt.flags & 16) return;
+  if (fileState(run).gPoly.threeD) {
+    float z = fileState(run).gEnt.hasZ ? fileState(run).gEnt.z : 0;
+    if (!fileState(run).gPoly.zSet) {
+      fileState(run).gPoly.z0 = z;
+      fileState(run).gPoly.zSet = true;
+    } else if (std::fabs(z - fileState(run).gPoly.z0) > 1e-6f * (1 + std::fabs(fileState(run).gPoly.z0))) {
+      fileState(run).gPoly.zDiffers = true;
     }
   }
-  if (gPoly.mirror) {
-    sx = cx = -sx;
-    gEnt.bulge = -gEnt.bulge;
+  if (fileState(run).gPoly.mirror) {
+    run.sx = run.cx = -run.sx;
+    fileState(run).gEnt.bulge = -fileState(run).gEnt.bulge;
   }
-  ex = ey = 0;
-  if (!add(etVERT, gNoText)) return;
-  elds[eldsCounter - 1].bulge = gEnt.bulge;
-  elds[eldsCounter - 1].polyOpen = gPoly.closed ? 0 : 1;
+  run.ex = run.ey = 0;
+  if (!add(run, etVERT, gNoText)) return;
+  run.elds[run.eldsCounter - 1].bulge = fileState(run).gEnt.bulge;
+  run.elds[run.eldsCounter - 1].polyOpen = fileState(run).gPoly.closed ? 0 : 1;
 }
 
-void finishEntity();
+void finishEntity(KxRun& run);
 
 // The number of a group value: judged when the entity uses the group, else read as ever.
-double groupNumber(int code, const char* value) {
+double groupNumber(KxRun& run, int code, const char* value) {
   double v;
-  return checkGroup(code, value, &v) ? v : KxNumber(value);
+  return checkGroup(run, code, value, &v) ? v : KxNumber(value);
 }
 
 // Groups of splines, ellipses and inserts that mean something else for them (v: the
 // value as a number); true when taken.
-bool curveOrInsertGroup(int code, const char* value, double v) {
-  if (gEnt.kind == dkINSERT) {
-    DxfInsert& in = gEnt.insert;
+bool curveOrInsertGroup(KxRun& run, int code, const char* value, double v) {
+  if (fileState(run).gEnt.kind == dkINSERT) {
+    DxfInsert& in = fileState(run).gEnt.insert;
     switch (code) {
       case 10: in.x = v; break;
       case 20: in.y = v; break;
@@ -511,53 +520,53 @@ bool curveOrInsertGroup(int code, const char* value, double v) {
     }
     return false;   // the staging registers take point and angle as well
   }
-  if (gEnt.kind == dkELLIPSE) {
+  if (fileState(run).gEnt.kind == dkELLIPSE) {
     switch (code) {
-      case 10: gEnt.d10 = v; break;
-      case 20: gEnt.d20 = v; break;
-      case 11: gEnt.d11 = v; return true;
-      case 21: gEnt.d21 = v; return true;
-      case 40: gEnt.d40 = v; return true;
-      case 41: gEnt.d41 = v; return true;
-      case 42: gEnt.d42 = v; return true;
+      case 10: fileState(run).gEnt.d10 = v; break;
+      case 20: fileState(run).gEnt.d20 = v; break;
+      case 11: fileState(run).gEnt.d11 = v; return true;
+      case 21: fileState(run).gEnt.d21 = v; return true;
+      case 40: fileState(run).gEnt.d40 = v; return true;
+      case 41: fileState(run).gEnt.d41 = v; return true;
+      case 42: fileState(run).gEnt.d42 = v; return true;
       default: break;
     }
     return false;
   }
   // A spline: points, knots and weights come as repeated groups.
-  KxSpline& sp = gSpline;
+  KxSpline& sp = fileState(run).gSpline;
   switch (code) {
-    case 10: gEnt.d10 = v; return true;
+    case 10: fileState(run).gEnt.d10 = v; return true;
     case 20:
       if (sp.nControl < kKxSplineMaxPoints) {
-        sp.x[sp.nControl] = gEnt.d10;
+        sp.x[sp.nControl] = fileState(run).gEnt.d10;
         sp.y[sp.nControl] = v;
         sp.weights[sp.nControl] = 1;
         ++sp.nControl;
       } else {
-        gEnt.splineBad = true;
+        fileState(run).gEnt.splineBad = true;
       }
       return true;
-    case 11: gEnt.d11 = v; return true;
+    case 11: fileState(run).gEnt.d11 = v; return true;
     case 21:
       if (sp.nFit < kKxSplineMaxPoints) {
-        sp.fx[sp.nFit] = gEnt.d11;
+        sp.fx[sp.nFit] = fileState(run).gEnt.d11;
         sp.fy[sp.nFit] = v;
         ++sp.nFit;
       } else {
-        gEnt.splineBad = true;
+        fileState(run).gEnt.splineBad = true;
       }
       return true;
     case 40:
       if (sp.nKnots < kKxSplineMaxPoints + kKxSplineMaxDegree + 1)
         sp.knots[sp.nKnots++] = v;
       else
-        gEnt.splineBad = true;
+        fileState(run).gEnt.splineBad = true;
       return true;
     case 41:
       // Weights follow the control points, in their order.
-      if (gEnt.d41 < kKxSplineMaxPoints) sp.weights[(int)gEnt.d41] = v;
-      gEnt.d41 += 1;
+      if (fileState(run).gEnt.d41 < kKxSplineMaxPoints) sp.weights[(int)fileState(run).gEnt.d41] = v;
+      fileState(run).gEnt.d41 += 1;
       return true;
     case 71: sp.degree = (int)KxInteger(value); return true;
     case 42: case 43: case 44: case 70: case 72: case 73: case 74: return true;
@@ -567,39 +576,39 @@ bool curveOrInsertGroup(int code, const char* value, double v) {
 
 // An ellipse or a spline becomes arcs within the curve tolerance (a quarter of it,
 // so that the arcs stay within it after the program rounds them to thousandths).
-void finishCurve() {
+void finishCurve(KxRun& run) {
   // A block may be placed enlarged: its curves are cut finer.
-  const double tol = gCurveTolerance / (gEnt.captured ? 16.0 : 4.0);
-  const char* what = kindName(gEnt.kind);
+  const double tol = run.cfg.gCurveTolerance / (fileState(run).gEnt.captured ? 16.0 : 4.0);
+  const char* what = kindName(fileState(run).gEnt.kind);
   int n = -1;
-  if (gEnt.kind == dkELLIPSE) {
-    const double* nz = gEnt.extrusion;
+  if (fileState(run).gEnt.kind == dkELLIPSE) {
+    const double* nz = fileState(run).gEnt.extrusion;
     if (std::fabs(nz[0]) > 1e-6 || std::fabs(nz[1]) > 1e-6 || !(std::fabs(nz[2]) > 1e-6)) {
-      logSkipped("its plane is not parallel to XY", gEnt.handle);
+      logSkipped(run, "its plane is not parallel to XY", fileState(run).gEnt.handle);
       return;
     }
     // The minor axis lies to the left of the major one, seen from the extrusion side.
     const double side = nz[2] < 0 ? -1 : 1;
-    const double mx = gEnt.d11, my = gEnt.d21, q = gEnt.d40 * side;
-    const double t0 = gEnt.d41, t1 = gEnt.d42;
-    do n = ConjugateEllipsePieces(gEnt.d10, gEnt.d20, mx, my, -my * q, mx * q, t0, t1, tol, CurvePieceBuffer(),
-                                  CurvePieceRoom());
-    while (n == kKxTooManyPieces && GrowCurvePieces());
+    const double mx = fileState(run).gEnt.d11, my = fileState(run).gEnt.d21, q = fileState(run).gEnt.d40 * side;
+    const double t0 = fileState(run).gEnt.d41, t1 = fileState(run).gEnt.d42;
+    do n = ConjugateEllipsePieces(fileState(run).gEnt.d10, fileState(run).gEnt.d20, mx, my, -my * q, mx * q, t0, t1, tol, CurvePieceBuffer(run),
+                                  CurvePieceRoom(run));
+    while (n == kKxTooManyPieces && GrowCurvePieces(run));
   } else {
-    KxSpline& sp = gSpline;
+    KxSpline& sp = fileState(run).gSpline;
     // Weights only for the control points there are; a spline without control points is taken by its fit points.
-    if (gEnt.splineBad) {
-      logSkipped("more points than are read", gEnt.handle);
-      say(" ..%s: more than %d points, left out\n", what, kKxSplineMaxPoints);
+    if (fileState(run).gEnt.splineBad) {
+      logSkipped(run, "more points than are read", fileState(run).gEnt.handle);
+      say(run, " ..%s: more than %d points, left out\n", what, kKxSplineMaxPoints);
       return;
     }
-    do n = KxSplineToPieces(sp, tol, CurvePieceBuffer(), CurvePieceRoom());
-    while (n == kKxTooManyPieces && GrowCurvePieces());
+    do n = KxSplineToPieces(sp, tol, CurvePieceBuffer(run), CurvePieceRoom(run));
+    while (n == kKxTooManyPieces && GrowCurvePieces(run));
   }
-  const KxCurvePiece* pieces = CurvePieceBuffer();
+  const KxCurvePiece* pieces = CurvePieceBuffer(run);
   if (n < 0) {
-    logSkipped("degenerate, or more arcs than one curve may become", gEnt.handle);
-    say(" ..%s: no arcs can be made of it, left out\n", what);
+    logSkipped(run, "degenerate, or more arcs than one curve may become", fileState(run).gEnt.handle);
+    say(run, " ..%s: no arcs can be made of it, left out\n", what);
     return;
   }
   for (int i = 0; i < n; ++i) {
@@ -607,19 +616,19 @@ void finishCurve() {
     double far;
     if (!p.line && !(std::isfinite(p.cx) && std::isfinite(p.cy) && std::isfinite(p.r))) far = NAN;
     else if (!beyond(p.sx, &far) && !beyond(p.sy, &far) && !beyond(p.ex, &far) && !beyond(p.ey, &far)) continue;
-    refuseEntity(reaches("an arc of it", far));
+    refuseEntity(run, reaches("an arc of it", far));
     return;
   }
   int arcs = 0;
-  const Staging before = saveStaging();
-  long added = AddCurvePieces(pieces, n, &arcs);
-  restoreStaging(before);
-  if (gEnt.captured) return;
-  KxPrint(" ..%s: %d arcs", what, arcs);
-  KxLog(" %s [%s]: %d arcs", what, gEnt.handle[0] ? gEnt.handle : "-", arcs);
+  const Staging before = saveStaging(run);
+  long added = AddCurvePieces(run, pieces, n, &arcs);
+  restoreStaging(run, before);
+  if (fileState(run).gEnt.captured) return;
+  KxPrint(run, " ..%s: %d arcs", what, arcs);
+  KxLog(run, " %s [%s]: %d arcs", what, fileState(run).gEnt.handle[0] ? fileState(run).gEnt.handle : "-", arcs);
   if (added > arcs) {
-    KxPrint(", %ld lines", added - arcs);
-    KxLog(", %ld lines", added - arcs);
+    KxPrint(run, ", %ld lines", added - arcs);
+    KxLog(run, ", %ld lines", added - arcs);
   }
   // The length of the arcs, for comparison with what a CAD program measures.
   double length = 0;
@@ -635,40 +644,40 @@ void finishCurve() {
     if (!p.ccw && sweep > 0) sweep -= 2 * M_PI;
     length += std::fabs(sweep) * p.r;
   }
-  KxPrint("\n");
-  KxLog(", length %.3f mm (tolerance %.4f mm)\n", length, gCurveTolerance);
+  KxPrint(run, "\n");
+  KxLog(run, ", length %.3f mm (tolerance %.4f mm)\n", length, run.cfg.gCurveTolerance);
 }
 
-void finishInsert(int ext) {
-  DxfInsert in = gEnt.insert;
+void finishInsert(KxRun& run, int ext) {
+  DxfInsert in = fileState(run).gEnt.insert;
   in.mirror = ext == 1;
   // An array of more copies than the table could ever hold is as good as one of that many.
   constexpr int kMaxArray = 100000;
   in.columns = in.columns < 1 ? 1 : in.columns > kMaxArray ? kMaxArray : in.columns;
   in.rows = in.rows < 1 ? 1 : in.rows > kMaxArray ? kMaxArray : in.rows;
-  if (gEnt.captured) {
-    BlockTakeInsert(gEnt.block, in);
+  if (fileState(run).gEnt.captured) {
+    BlockTakeInsert(run, fileState(run).gEnt.block, in);
     return;
   }
-  const long from = eldsCounter;
-  const Staging before = saveStaging();
-  long added = BlockPlace(gEnt.block, in, !gEnt.foreign);
-  restoreStaging(before);
+  const long from = run.eldsCounter;
+  const Staging before = saveStaging(run);
+  long added = BlockPlace(run, fileState(run).gEnt.block, in, !fileState(run).gEnt.foreign);
+  restoreStaging(run, before);
   double far;
-  if (BlockPlacedBeyond(&far) || recordBeyond(from, false, &far)) {
-    refuse("INSERT", gEnt.handle, reaches("block " + std::string(gEnt.block) + " placed", far), from, gEnt.before);
+  if (BlockPlacedBeyond(run, &far) || recordBeyond(run, from, false, &far)) {
+    refuse(run, "INSERT", fileState(run).gEnt.handle, reaches("block " + std::string(fileState(run).gEnt.block) + " placed", far), from, fileState(run).gEnt.before);
     return;
   }
   double length = 0;
-  for (long i = from; i < eldsCounter; ++i) {
-    const elementdaten& e = elds[i];
+  for (long i = from; i < run.eldsCounter; ++i) {
+    const elementdaten& e = run.elds[i];
     if (e.type == etLINE) length += std::hypot((double)e.ex - e.sx, (double)e.ey - e.sy);
     if (e.type == etARC) length += BOGENWINKEL(e.sw, e.ew) * M_PI / 180 * e.r;
     if (e.type == etCIR) length += 2 * M_PI * e.r;
   }
-  KxPrint(" ..<Block placed: %ld elements>\n", added);
-  KxLog(" INSERT [%s] of block %s: %ld elements placed, length %.3f mm\n", gEnt.handle[0] ? gEnt.handle : "-",
-        gEnt.block, added, length);
+  KxPrint(run, " ..<Block placed: %ld elements>\n", added);
+  KxLog(run, " INSERT [%s] of block %s: %ld elements placed, length %.3f mm\n", fileState(run).gEnt.handle[0] ? fileState(run).gEnt.handle : "-",
+        fileState(run).gEnt.block, added, length);
 }
 
 }  // namespace
@@ -683,11 +692,11 @@ int DxfNumber(const char* value, double* v) {
   return read;
 }
 
-void DxfStageArcEnds() {
-  sx = finite(XARC(sw, rd) + cx);
-  sy = finite(YARC(sw, rd) + cy);
-  ex = finite(XARC(ew, rd) + cx);
-  ey = finite(YARC(ew, rd) + cy);
+void DxfStageArcEnds(KxRun& run) {
+  run.sx = finite(XARC(run.sw, run.rd) + run.cx);
+  run.sy = finite(YARC(run.sw, run.rd) + run.cy);
+  run.ex = finite(XARC(run.ew, run.rd) + run.cx);
+  run.ey = finite(YARC(run.ew, run.rd) + run.cy);
 }
 
 int DxfEntityKind(const char* name) {
@@ -708,217 +717,217 @@ int DxfEntityKind(const char* name) {
   return dkNONE;
 }
 
-bool PolylineTakesVertices() { return gPoly.open && !gPoly.skip; }
+bool PolylineTakesVertices(KxRun& run) { return fileState(run).gPoly.open && !fileState(run).gPoly.skip; }
 
-void PolylineEnd() {
-  if (!gPoly.open) return;
+void PolylineEnd(KxRun& run) {
+  if (!fileState(run).gPoly.open) return;
   double far;
-  if (!gPoly.skip && gPoly.threeD && gPoly.zDiffers) {
-    dropSince(gPoly.start);
-    KxLog(" POLYLINE [%s] skipped: 3-D, its vertices are not in one plane parallel to XY\n",
-          gPoly.handle[0] ? gPoly.handle : "-");
-  } else if (!gPoly.skip && bulgeBeyond(gPoly.start, &far)) {
-    refuse("POLYLINE", gPoly.handle, reaches("a bulged segment", far), gPoly.start, gPoly.before);
+  if (!fileState(run).gPoly.skip && fileState(run).gPoly.threeD && fileState(run).gPoly.zDiffers) {
+    dropSince(run, fileState(run).gPoly.start);
+    KxLog(run, " POLYLINE [%s] skipped: 3-D, its vertices are not in one plane parallel to XY\n",
+          fileState(run).gPoly.handle[0] ? fileState(run).gPoly.handle : "-");
+  } else if (!fileState(run).gPoly.skip && bulgeBeyond(run, fileState(run).gPoly.start, &far)) {
+    refuse(run, "POLYLINE", fileState(run).gPoly.handle, reaches("a bulged segment", far), fileState(run).gPoly.start, fileState(run).gPoly.before);
   }
-  if (gPoly.captured) takeIntoBlock(gPoly.start);
-  gPoly = Polyline();
+  if (fileState(run).gPoly.captured) takeIntoBlock(run, fileState(run).gPoly.start);
+  fileState(run).gPoly = Polyline();
 }
 
-void EntityStart(int kind) {
+void EntityStart(KxRun& run, int kind) {
   static const int types[] = {-1, etLINE, etARC, etCIR, etPNT, etINSE, etTEXT, etTEXT,
                               etPOLY, etPOLY, etVERT, -1, -1, -1};
-  gEnt = Entity();
-  gEnt.before = saveStaging();
-  gEnt.kind = kind;
-  gEnt.argument = gEnt.type = kind >= 0 && kind <= dkSPLINE ? types[kind] : -1;
-  gEnt.start = eldsCounter;
-  gEnt.captured = BlockEntity();
+  fileState(run).gEnt = Entity();
+  fileState(run).gEnt.before = saveStaging(run);
+  fileState(run).gEnt.kind = kind;
+  fileState(run).gEnt.argument = fileState(run).gEnt.type = kind >= 0 && kind <= dkSPLINE ? types[kind] : -1;
+  fileState(run).gEnt.start = run.eldsCounter;
+  fileState(run).gEnt.captured = BlockEntity(run);
   // An insert on a layer not read adds nothing unless its block has geometry that is read.
-  gEnt.foreign = !gEnt.captured && kind == dkINSERT && BlockEntityOnLayerNotRead();
-  if (gEnt.foreign) gEnt.nothing = true;
-  if (gEnt.captured && !gSavedValid) {
-    gSaved = saveStaging();
-    gSavedValid = true;
+  fileState(run).gEnt.foreign = !fileState(run).gEnt.captured && kind == dkINSERT && BlockEntityOnLayerNotRead(run);
+  if (fileState(run).gEnt.foreign) fileState(run).gEnt.nothing = true;
+  if (fileState(run).gEnt.captured && !fileState(run).gSavedValid) {
+    fileState(run).gSaved = saveStaging(run);
+    fileState(run).gSavedValid = true;
   }
   if (kind == dkSPLINE) {
-    gSpline.degree = 3;
-    gSpline.nKnots = gSpline.nControl = gSpline.nFit = 0;
+    fileState(run).gSpline.degree = 3;
+    fileState(run).gSpline.nKnots = fileState(run).gSpline.nControl = fileState(run).gSpline.nFit = 0;
   }
   // The texts of a block definition are not read: they are no geometry.
-  if (gEnt.captured && (kind == dkTEXT || kind == dkMTEXT || kind == dkPOINT)) gEnt.rest = gEnt.nothing = true;
+  if (fileState(run).gEnt.captured && (kind == dkTEXT || kind == dkMTEXT || kind == dkPOINT)) fileState(run).gEnt.rest = fileState(run).gEnt.nothing = true;
   if (kind != dkPOLYLINE && kind != dkLWPOLYLINE) return;
   // The start record carries the staging values of the entity before it; the
   // structure check marks it so that no contour takes it.
-  if (!add(etPOLY, "begPoly") || DxfTwelveRules()) return;
-  elementdaten& e = elds[eldsCounter - 1];
+  if (!add(run, etPOLY, "begPoly") || DxfTwelveRules(run)) return;
+  elementdaten& e = run.elds[run.eldsCounter - 1];
   KxCopy(e.kontur, sizeof e.kontur, "xPFirst");
   e.used += 1;
 }
 
-void EntityGroup(int code, const char* value) {
+void EntityGroup(KxRun& run, int code, const char* value) {
   switch (code) {
-    case 5: KxCopy(gEnt.handle, sizeof gEnt.handle, value); return;
-    case 210: case 220: case 230: gEnt.extrusion[(code - 210) / 10] = groupNumber(code, value); return;
-    case 100: if (!gEnt.rest) marker(value); return;
+    case 5: KxCopy(fileState(run).gEnt.handle, sizeof fileState(run).gEnt.handle, value); return;
+    case 210: case 220: case 230: fileState(run).gEnt.extrusion[(code - 210) / 10] = groupNumber(run, code, value); return;
+    case 100: if (!fileState(run).gEnt.rest) marker(run, value); return;
     default: break;
   }
-  if (gEnt.rest) return;
-  const double number = groupNumber(code, value);
-  if (gEnt.kind == dkSPLINE || gEnt.kind == dkELLIPSE || gEnt.kind == dkINSERT) {
-    if (curveOrInsertGroup(code, value, number)) return;
+  if (fileState(run).gEnt.rest) return;
+  const double number = groupNumber(run, code, value);
+  if (fileState(run).gEnt.kind == dkSPLINE || fileState(run).gEnt.kind == dkELLIPSE || fileState(run).gEnt.kind == dkINSERT) {
+    if (curveOrInsertGroup(run, code, value, number)) return;
   }
   // A finite number beyond the float range would become infinite in the table.
   float v = std::fabs(number) <= (double)FLT_MAX ? (float)number : 0.0f;
   switch (code) {
-    case 10: sx = cx = v; break;
-    case 20: sy = cy = v; break;
-    case 11: ex = v; break;
-    case 21: ey = v; break;
-    case 30: gEnt.z = v; gEnt.hasZ = true; break;
-    case 40: rd = v; break;
+    case 10: run.sx = run.cx = v; break;
+    case 20: run.sy = run.cy = v; break;
+    case 11: run.ex = v; break;
+    case 21: run.ey = v; break;
+    case 30: fileState(run).gEnt.z = v; fileState(run).gEnt.hasZ = true; break;
+    case 40: run.rd = v; break;
     case 42:
-      if (gEnt.kind == dkLWPOLYLINE) {
-        if (gEnt.lastVertex >= gEnt.start && gEnt.lastVertex < eldsCounter) elds[gEnt.lastVertex].bulge = v;
+      if (fileState(run).gEnt.kind == dkLWPOLYLINE) {
+        if (fileState(run).gEnt.lastVertex >= fileState(run).gEnt.start && fileState(run).gEnt.lastVertex < run.eldsCounter) run.elds[fileState(run).gEnt.lastVertex].bulge = v;
       } else {
-        gEnt.bulge = v;
+        fileState(run).gEnt.bulge = v;
       }
       break;
-    case 50: sw = v; break;
-    case 51: ew = v; break;
-    case 70: gEnt.flags = (int)KxInteger(value); break;
+    case 50: run.sw = v; break;
+    case 51: run.ew = v; break;
+    case 70: fileState(run).gEnt.flags = (int)KxInteger(value); break;
     case 1:
-      if (gEnt.type >= 0 && add(gEnt.type, gNoText)) KxCopy(elds[eldsCounter - 1].text, sizeof elds[0].text, value);
+      if (fileState(run).gEnt.type >= 0 && add(run, fileState(run).gEnt.type, gNoText)) KxCopy(run.elds[run.eldsCounter - 1].text, sizeof run.elds[0].text, value);
       break;
     case 2:
-      say("[Name:%s]", value);
-      if (gEnt.kind == dkINSERT) {
-        KxCopy(gEnt.block, sizeof gEnt.block, value);
+      say(run, "[Name:%s]", value);
+      if (fileState(run).gEnt.kind == dkINSERT) {
+        KxCopy(fileState(run).gEnt.block, sizeof fileState(run).gEnt.block, value);
         // A block holding geometry that is read is placed where the insert puts it.
-        if (gEnt.captured || BlockHasGeometry(value, !gEnt.foreign)) {
-          gEnt.expand = true;
-          gEnt.nothing = false;
+        if (fileState(run).gEnt.captured || BlockHasGeometry(run, value, !fileState(run).gEnt.foreign)) {
+          fileState(run).gEnt.expand = true;
+          fileState(run).gEnt.nothing = false;
           break;
         }
-        if (gEnt.foreign) {
-          gEnt.rest = true;
+        if (fileState(run).gEnt.foreign) {
+          fileState(run).gEnt.rest = true;
           break;
         }
       }
       // Only inserts of blocks named below "$" (such as "#1") stand for a point;
       // any other block is a drawing of its own and is left out.
       if (strcmp(value, "$") >= 0) {
-        say(" ..<Name break>\n");
-        gEnt.rest = gEnt.nothing = true;
+        say(run, " ..<Name break>\n");
+        fileState(run).gEnt.rest = fileState(run).gEnt.nothing = true;
       }
       break;
     case 8:
-      say("[8 CckL]");
+      say(run, "[8 CckL]");
       break;
     default:
       break;
   }
   // Lightweight polylines give their vertices as repeated 10/20 pairs.
-  if (code == 20 && gEnt.kind == dkLWPOLYLINE && gEnt.type == etPOLY) {
-    ex = ey = 0;
-    if (add(etVERT, gNoText)) gEnt.lastVertex = eldsCounter - 1;
+  if (code == 20 && fileState(run).gEnt.kind == dkLWPOLYLINE && fileState(run).gEnt.type == etPOLY) {
+    run.ex = run.ey = 0;
+    if (add(run, etVERT, gNoText)) fileState(run).gEnt.lastVertex = run.eldsCounter - 1;
   }
 }
 
-void EntityFinish() {
-  if (gEnt.kind == dkNONE) return;
-  finishEntity();
+void EntityFinish(KxRun& run) {
+  if (fileState(run).gEnt.kind == dkNONE) return;
+  finishEntity(run);
   // A block's entity leaves its records to the definition; a polyline's when its vertices are read.
-  if (gEnt.captured && !(gPoly.open && gPoly.captured)) takeIntoBlock(gEnt.start);
-  gEnt = Entity();
+  if (fileState(run).gEnt.captured && !(fileState(run).gPoly.open && fileState(run).gPoly.captured)) takeIntoBlock(run, fileState(run).gEnt.start);
+  fileState(run).gEnt = Entity();
 }
 
 namespace {
 
-void finishEntity() {
+void finishEntity(KxRun& run) {
   // An insert on a layer not read whose block has nothing that is read: as if never seen.
-  if (gEnt.foreign && !gEnt.expand) return;
+  if (fileState(run).gEnt.foreign && !fileState(run).gEnt.expand) return;
   // A value that refuses the entity counts when the entity would add something (a
   // spline frame's control point is no corner of its polyline).
-  const std::string& why = gEnt.refusal.empty() && gEnt.kind == dkINSERT && gEnt.expand ? gEnt.placement : gEnt.refusal;
-  const bool adds = !gEnt.nothing || gEnt.kind == dkPOLYLINE || gEnt.kind == dkLWPOLYLINE;
-  if (!why.empty() && adds && !(gEnt.kind == dkVERTEX && (gEnt.flags & 16))) {
-    refuseEntity(why);
+  const std::string& why = fileState(run).gEnt.refusal.empty() && fileState(run).gEnt.kind == dkINSERT && fileState(run).gEnt.expand ? fileState(run).gEnt.placement : fileState(run).gEnt.refusal;
+  const bool adds = !fileState(run).gEnt.nothing || fileState(run).gEnt.kind == dkPOLYLINE || fileState(run).gEnt.kind == dkLWPOLYLINE;
+  if (!why.empty() && adds && !(fileState(run).gEnt.kind == dkVERTEX && (fileState(run).gEnt.flags & 16))) {
+    refuseEntity(run, why);
     return;
   }
-  const int ext = extrusionCase();
+  const int ext = extrusionCase(run);
   if (ext == 2) {
     // Drawn in a plane that is not parallel to the drawing's: nothing of it can be cut.
-    dropSince(gEnt.start);
+    dropSince(run, fileState(run).gEnt.start);
     char what[96];
-    snprintf(what, sizeof what, "extrusion %.6g %.6g %.6g is not along Z", gEnt.extrusion[0], gEnt.extrusion[1],
-             gEnt.extrusion[2]);
-    logSkipped(what, gEnt.handle);
-    if (gEnt.kind == dkPOLYLINE) {
-      gPoly = Polyline();
-      gPoly.open = gPoly.skip = true;
+    snprintf(what, sizeof what, "extrusion %.6g %.6g %.6g is not along Z", fileState(run).gEnt.extrusion[0], fileState(run).gEnt.extrusion[1],
+             fileState(run).gEnt.extrusion[2]);
+    logSkipped(run, what, fileState(run).gEnt.handle);
+    if (fileState(run).gEnt.kind == dkPOLYLINE) {
+      fileState(run).gPoly = Polyline();
+      fileState(run).gPoly.open = fileState(run).gPoly.skip = true;
     }
     return;
   }
-  if (gEnt.nothing) {
+  if (fileState(run).gEnt.nothing) {
     // A polyline header always gets its closing records: its vertices follow.
-    if (gEnt.kind == dkPOLYLINE || gEnt.kind == dkLWPOLYLINE) finishPolylineHeader(ext);
+    if (fileState(run).gEnt.kind == dkPOLYLINE || fileState(run).gEnt.kind == dkLWPOLYLINE) finishPolylineHeader(run, ext);
     return;
   }
-  if (gEnt.kind == dkELLIPSE || gEnt.kind == dkSPLINE) {
-    finishCurve();
+  if (fileState(run).gEnt.kind == dkELLIPSE || fileState(run).gEnt.kind == dkSPLINE) {
+    finishCurve(run);
     return;
   }
-  if (gEnt.kind == dkINSERT && gEnt.expand) {
-    finishInsert(ext);
+  if (fileState(run).gEnt.kind == dkINSERT && fileState(run).gEnt.expand) {
+    finishInsert(run, ext);
     return;
   }
-  switch (gEnt.type) {
+  switch (fileState(run).gEnt.type) {
     case etLINE:
-      add(etLINE, gNoText);
+      add(run, etLINE, gNoText);
       break;
     case etPOLY:
-      finishPolylineHeader(ext);
+      finishPolylineHeader(run, ext);
       break;
     case etVERT:
-      if (gEnt.kind == dkVERTEX) {
-        finishVertex();
+      if (fileState(run).gEnt.kind == dkVERTEX) {
+        finishVertex(run);
       } else {
-        ex = ey = 0;
-        add(etVERT, gNoText);
+        run.ex = run.ey = 0;
+        add(run, etVERT, gNoText);
       }
       break;
     case etARC:
       if (ext == 1) {
         // Seen from below, the arc turns the other way: its end becomes its start.
-        cx = -cx;
-        float s = sw;
-        sw = 180 - ew;
-        ew = 180 - s;
+        run.cx = -run.cx;
+        float s = run.sw;
+        run.sw = 180 - run.ew;
+        run.ew = 180 - s;
       }
-      if (sw < 0) sw += 360;
-      if (ew < 0) ew += 360;
-      DxfStageArcEnds();
-      add(etARC, gNoText);
+      if (run.sw < 0) run.sw += 360;
+      if (run.ew < 0) run.ew += 360;
+      DxfStageArcEnds(run);
+      add(run, etARC, gNoText);
       break;
     case etCIR:
-      if (ext == 1) cx = -cx;
-      sx = ex = finite(cx + rd);
-      sy = ey = cy;
-      add(etCIR, gNoText);
+      if (ext == 1) run.cx = -run.cx;
+      run.sx = run.ex = finite(run.cx + run.rd);
+      run.sy = run.ey = run.cy;
+      add(run, etCIR, gNoText);
       break;
     case etINSE:
     case etPNT:
-      if (ext == 1) sx = cx = -sx;
-      add(gEnt.type, gNoText);
+      if (ext == 1) run.sx = run.cx = -run.sx;
+      add(run, fileState(run).gEnt.type, gNoText);
       break;
     case etTEXT:
       // A text was already added at its group 1.
-      if (gEnt.argument != etTEXT) {
-        if (ext == 1) sx = cx = -sx;
-        add(etTEXT, gNoText);
+      if (fileState(run).gEnt.argument != etTEXT) {
+        if (ext == 1) run.sx = run.cx = -run.sx;
+        add(run, etTEXT, gNoText);
       } else if (ext == 1) {
-        for (long i = gEnt.start; i < eldsCounter; ++i) {
-          elds[i].sx = elds[i].cx = elds[i].ex = -elds[i].sx;
+        for (long i = fileState(run).gEnt.start; i < run.eldsCounter; ++i) {
+          run.elds[i].sx = run.elds[i].cx = run.elds[i].ex = -run.elds[i].sx;
         }
       }
       break;
@@ -928,8 +937,8 @@ void finishEntity() {
   // What the numbers give must lie within the plausible size of a drawing as well:
   // an arc's end points, a circle's point on its rim, a polyline's bulged segments.
   double far;
-  if (recordBeyond(gEnt.start, true, &far) || (gEnt.kind == dkLWPOLYLINE && bulgeBeyond(gEnt.start, &far)))
-    refuseEntity(reaches("its geometry", far));
+  if (recordBeyond(run, fileState(run).gEnt.start, true, &far) || (fileState(run).gEnt.kind == dkLWPOLYLINE && bulgeBeyond(run, fileState(run).gEnt.start, &far)))
+    refuseEntity(run, reaches("its geometry", far));
 }
 
 }  // namespace

@@ -25,10 +25,10 @@ size_t gWindowSize = kWindow;
 Window gWin;
 
 // Empties the window; the next refill reads from source offset from.
-void restartAt(uint64_t from) {
-  Window& w = gWin;
-  forgetBlocks();
-  w.cap = gWindowSize;
+void restartAt(KxRun& run, uint64_t from) {
+  Window& w = run.gWin;
+  forgetBlocks(run);
+  w.cap = run.gWindowSize;
   w.len = 0;
   w.hold = SIZE_MAX;
   w.start = w.next = from;
@@ -42,8 +42,8 @@ void restartAt(uint64_t from) {
 // window's front, in whole blocks so that block masks keep their meaning, and
 // fills the rest from the file. Offsets in the window go down by the bytes
 // dropped, which the callers learn from start. False when nothing more came.
-bool refill() {
-  Window& w = gWin;
+bool refill(KxRun& run) {
+  Window& w = run.gWin;
   if (w.eof) return false;
   size_t from = w.pos < w.hold ? w.pos : w.hold;
   if (from > w.len) from = w.len;
@@ -61,7 +61,7 @@ bool refill() {
   w.pos -= from;
   w.blockAt = w.blockAt >= from ? w.blockAt - from : 0;
   if (w.hold != SIZE_MAX) w.hold -= from;
-  forgetBlocks();
+  forgetBlocks(run);
   bool got = false;
   while (w.len < w.cap) {
     ssize_t n = pread(w.fd, w.data + w.len, w.cap - w.len, (off_t)w.next);
@@ -80,38 +80,37 @@ bool refill() {
   return got;
 }
 
-void dropSpool() {
-  if (gWin.spool) fclose(gWin.spool);
-  gWin.spool = nullptr;
+void dropSpool(KxRun& run) {
+  if (run.gWin.spool) fclose(run.gWin.spool);
+  run.gWin.spool = nullptr;
 }
 
 // Why the last take-over of a stream refused it, completing "the drawing ...";
 // empty when it did not.
-static char gRefusal[200];
 
 // Copies the rest of f into a temporary file, which the passes then read like
 // the drawing itself: a pipe cannot be read a second time, and memory would
 // have to grow with the drawing. A stream without end (a device such as
 // /dev/zero, a writer that never stops) must not fill the disk: one that holds
 // more than kMaxStreamDrawing bytes is refused.
-bool spool(FILE* f) {
+bool spool(KxRun& run, FILE* f) {
   auto refuse = [](const char* why, int err) {
-    snprintf(gRefusal, sizeof gRefusal, "is not a regular file and %s (%s)", why, strerror(err));
+    snprintf(fileState(run).gRefusal, sizeof fileState(run).gRefusal, "is not a regular file and %s (%s)", why, strerror(err));
     return false;
   };
   FILE* s = tmpfile();
   if (!s) return refuse("could not be copied into a temporary file", errno);
   unsigned long long total = 0;
   for (;;) {
-    size_t got = fread(gBytes, 1, kWindow, f);
+    size_t got = fread(run.gBytes, 1, kWindow, f);
     total += got;
     if (total > kMaxStreamDrawing) {
       fclose(s);
-      snprintf(gRefusal, sizeof gRefusal, "is not a regular file and holds more than %g GiB",
+      snprintf(fileState(run).gRefusal, sizeof fileState(run).gRefusal, "is not a regular file and holds more than %g GiB",
                (double)kMaxStreamDrawing / (double)(1ULL << 30));
       return false;
     }
-    if (got && fwrite(gBytes, 1, got, s) != got) {
+    if (got && fwrite(run.gBytes, 1, got, s) != got) {
       const int err = errno;
       fclose(s);
       return refuse("could not be copied into a temporary file", err);
@@ -131,16 +130,16 @@ bool spool(FILE* f) {
     fclose(s);
     return refuse("could not be copied into a temporary file", err);
   }
-  gWin.spool = s;
-  gWin.fd = fileno(s);
+  run.gWin.spool = s;
+  run.gWin.fd = fileno(s);
   return true;
 }
 
 // Takes the drawing over from f, from where f stands. A file is read through
 // its descriptor at explicit offsets, and f is left at its end.
-bool takeOver(FILE* f) {
-  Window& w = gWin;
-  dropSpool();
+bool takeOver(KxRun& run, FILE* f) {
+  Window& w = run.gWin;
+  dropSpool(run);
   w.owner = nullptr;
   w.fd = -1;
   long at = ftell(f);
@@ -157,9 +156,9 @@ bool takeOver(FILE* f) {
     }
   } else {
     at = 0;
-    if (!spool(f)) return false;
+    if (!spool(run, f)) return false;
   }
-  restartAt((uint64_t)at);
+  restartAt(run, (uint64_t)at);
   w.owner = f;
   return true;
 }
@@ -203,12 +202,22 @@ inline size_t nextNewline(Window& w, size_t limitEnd) {
 // The text of a line without '\n' in its first kLineChars bytes, kept while the
 // rest of the line is passed, which may read the window full again; the bytes
 // behind it serve the fixed-size copies and compares as the window's slack does.
-alignas(64) char gLongHead[kLineChars + 64];
+}  // namespace
+
+// What this file keeps of a run, owned by the run.
+struct ReaderState {
+  char gRefusal[200];
+  alignas(64) char gLongHead[kLineChars + 64];
+};
+
+namespace {
+
+static ReaderState& fileState(KxRun& run) { return run.readerState.get(); }
 
 // Passes the rest of the line the search for '\n' stands in, up to and with its
 // '\n' or to the end of the drawing, reading on as far as that is. A line start
 // the keyword search held is given up: the search goes on after the line.
-void passLine(Window& w) {
+void passLine(KxRun& run, Window& w) {
   w.hold = SIZE_MAX;
   for (;;) {
     const size_t nl = nextNewline(w, w.len);
@@ -218,7 +227,7 @@ void passLine(Window& w) {
     }
     w.pos = w.len;
     if (w.eof) return;
-    refill();
+    refill(run);
     seekLine(w, w.pos);
   }
 }
@@ -228,11 +237,11 @@ void passLine(Window& w) {
 // Every case the common one below leaves: the first read of a stream, a line
 // end in a later block, a line that runs past the window, long lines, NUL bytes,
 // the end of the file. The line's text is the n characters at p.
-bool dxfwindow::slowLine(const char*& p, size_t& n) {
-  if (!i_stream) return false;
-  if (!windowCurrent(i_stream) && !takeOver(i_stream)) return false;
-  Window& w = gWin;
-  ensure(kLineChars);
+bool dxfwindow::slowLine(KxRun& run, const char*& p, size_t& n) {
+  if (!run.i_stream) return false;
+  if (!windowCurrent(run, run.i_stream) && !takeOver(run, run.i_stream)) return false;
+  Window& w = run.gWin;
+  ensure(run, kLineChars);
   if (w.pos >= w.len) return false;
   const size_t rest = w.len - w.pos;
   const size_t limitEnd = w.pos + (rest < kLineChars ? rest : kLineChars);
@@ -246,24 +255,24 @@ bool dxfwindow::slowLine(const char*& p, size_t& n) {
   // No '\n' in the bytes that decide the text (or the drawing's last line
   // without one): the text is kept aside, the rest of the line passed.
   n = lineText(p, limitEnd - w.pos);
-  memcpy(gLongHead, p, n);
-  p = gLongHead;
-  passLine(w);
+  memcpy(fileState(run).gLongHead, p, n);
+  p = fileState(run).gLongHead;
+  passLine(run, w);
   return true;
 }
 
-int DxfSetWindowSize(int bytes) {
-  int was = (int)gWindowSize;
+int DxfSetWindowSize(KxRun& run, int bytes) {
+  int was = (int)run.gWindowSize;
   size_t want = bytes <= 0 ? kWindow : (size_t)bytes;
-  gWindowSize = want < kMinWindow ? kMinWindow : want > kWindow ? kWindow : want;
+  run.gWindowSize = want < kMinWindow ? kMinWindow : want > kWindow ? kWindow : want;
   return was;
 }
 
-bool DxfReadLine(char* buf) {
+bool DxfReadLine(KxRun& run, char* buf) {
   if (!buf) return false;
   const char* p;
   size_t n;
-  if (!nextLine(p, n)) {
+  if (!nextLine(run, p, n)) {
     buf[0] = '\0';
     return false;
   }
@@ -271,10 +280,10 @@ bool DxfReadLine(char* buf) {
   return true;
 }
 
-bool DxfSkipLine() {
+bool DxfSkipLine(KxRun& run) {
   const char* p;
   size_t n;
-  return nextLine(p, n);
+  return nextLine(run, p, n);
 }
 
 namespace {
@@ -309,16 +318,16 @@ bool plainCode(const char* p, size_t n, int& code) {
 
 }  // namespace
 
-int DxfReadCode(int* code) {
+int DxfReadCode(KxRun& run, int* code) {
   const char* p;
   size_t n;
-  if (!nextLine(p, n)) return -1;
+  if (!nextLine(run, p, n)) return -1;
   return plainCode(p, n, *code) ? 1 : 0;
 }
 
-int DxfPassForeignHead(int code, bool (*refused)(const char* layer, size_t length)) {
-  Window& w = gWin;
-  FILE* f = i_stream;
+int DxfPassForeignHead(KxRun& run, int code, bool (*refused)(const char* layer, size_t length)) {
+  Window& w = run.gWin;
+  FILE* f = run.i_stream;
   if (code == 0 || !refused || !(f == w.owner && f && !w.hasNul && streamDone(f))) return 0;
   // Only whole short lines inside the window are looked at; anything else (a
   // line at the window's end, a long line) is left to the line by line reading.
@@ -367,51 +376,51 @@ int DxfPassForeignHead(int code, bool (*refused)(const char* layer, size_t lengt
   return 0;
 }
 
-int DxfOpenDrawing(const char* path) {
-  DxfCloseDrawing();
-  gRefusal[0] = '\0';
+int DxfOpenDrawing(KxRun& run, const char* path) {
+  DxfCloseDrawing(run);
+  fileState(run).gRefusal[0] = '\0';
   if (!path) return 0;
-  i_stream = fopen(path, "r");
-  if (!i_stream) return 0;
-  if (!takeOver(i_stream)) {
+  run.i_stream = fopen(path, "r");
+  if (!run.i_stream) return 0;
+  if (!takeOver(run, run.i_stream)) {
     // Nothing of it is read: every pass would try the stream again.
-    fclose(i_stream);
-    i_stream = nullptr;
-    if (!gRefusal[0]) snprintf(gRefusal, sizeof gRefusal, "cannot be read from its start");
+    fclose(run.i_stream);
+    run.i_stream = nullptr;
+    if (!fileState(run).gRefusal[0]) snprintf(fileState(run).gRefusal, sizeof fileState(run).gRefusal, "cannot be read from its start");
     return 0;
   }
   return 1;
 }
 
-const char* DxfOpenRefusal() { return gRefusal[0] ? gRefusal : nullptr; }
+const char* DxfOpenRefusal(KxRun& run) { return fileState(run).gRefusal[0] ? fileState(run).gRefusal : nullptr; }
 
-int DxfRewindDrawing() {
-  if (!i_stream) return 0;
-  Window& w = gWin;
-  if (windowCurrent(i_stream)) {
+int DxfRewindDrawing(KxRun& run) {
+  if (!run.i_stream) return 0;
+  Window& w = run.gWin;
+  if (windowCurrent(run, run.i_stream)) {
     // A drawing that fits the window is still there whole.
-    if (w.start == 0 && w.eof && w.cap == gWindowSize) {
-      forgetBlocks();
+    if (w.start == 0 && w.eof && w.cap == run.gWindowSize) {
+      forgetBlocks(run);
       seekLine(w, 0);
     } else {
-      restartAt(0);
+      restartAt(run, 0);
     }
     return 1;
   }
   // Not taken over yet: the stream itself goes back, and the next read takes it
   // over from its start. A pipe cannot go back.
-  if (fseek(i_stream, 0, SEEK_SET) != 0) return 0;
-  clearerr(i_stream);
+  if (fseek(run.i_stream, 0, SEEK_SET) != 0) return 0;
+  clearerr(run.i_stream);
   return 1;
 }
 
-void DxfCloseDrawing() {
-  if (i_stream) fclose(i_stream);
-  i_stream = nullptr;
-  dropSpool();
-  gWin.owner = nullptr;
-  gWin.fd = -1;
-  restartAt(0);
+void DxfCloseDrawing(KxRun& run) {
+  if (run.i_stream) fclose(run.i_stream);
+  run.i_stream = nullptr;
+  dropSpool(run);
+  run.gWin.owner = nullptr;
+  run.gWin.fd = -1;
+  restartAt(run, 0);
 }
 
 int DxfCode(const char* line) { return (int)KxInteger(line); }
@@ -423,13 +432,13 @@ float DxfValue(const char* line) {
   return (float)v;
 }
 
-void ResetDxfState() {
-  KxCopy(acad_VersInfo, sizeof acad_VersInfo, "....");
-  acad_IntVers = 0;
-  fLL.Clear();
-  gAktLayEntry = 0;
-  gMultiLayer = 1;
-  gPositionLayer = 0;
-  KxCopy(moveType, sizeof moveType, "G01");
-  gLayerNameHook = nullptr;
+void ResetDxfState(KxRun& run) {
+  KxCopy(run.acad_VersInfo, sizeof run.acad_VersInfo, "....");
+  run.acad_IntVers = 0;
+  run.fLL.Clear();
+  run.gAktLayEntry = 0;
+  run.gMultiLayer = 1;
+  run.gPositionLayer = 0;
+  KxCopy(run.moveType, sizeof run.moveType, "G01");
+  run.gLayerNameHook = nullptr;
 }

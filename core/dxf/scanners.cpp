@@ -13,8 +13,8 @@
 
 namespace {
 
-void logHeader() {
-  KxLog("\n %s (ACAD_VERSION: %s)\n Worklayer:%s\n\n-- Elements: ---\n", in_filename.c_str(), acad_VersInfo, edmLayer);
+void logHeader(KxRun& run) {
+  KxLog(run, "\n %s (ACAD_VERSION: %s)\n Worklayer:%s\n\n-- Elements: ---\n", run.in_filename.c_str(), run.acad_VersInfo, run.cfg.edmLayer);
 }
 
 // Groups of an entity that come before its layer group wait here until the
@@ -25,21 +25,30 @@ struct HeldGroup {
   int code;
   std::string value;
 };
-std::vector<HeldGroup> gHeld;
-int gHeldCount = 0;
-int gHeldLost = 0;
+}  // namespace
 
-void hold(int code, const char* value) {
+// What this file keeps of a run, owned by the run.
+struct ScannersState {
+  std::vector<HeldGroup> gHeld;
+  int gHeldCount = 0;
+  int gHeldLost = 0;
+};
+
+namespace {
+
+static ScannersState& fileState(KxRun& run) { return run.scannersState.get(); }
+
+void hold(KxRun& run, int code, const char* value) {
   // The marker every entity of a 2000-format drawing carries says nothing.
   if (code == 100 && value[0] == 'A' && memcmp(value, "AcDbEntity", 11) == 0) return;
-  if (gHeldCount >= eldsMaximum) {
-    ++gHeldLost;
+  if (fileState(run).gHeldCount >= run.eldsMaximum) {
+    ++fileState(run).gHeldLost;
     return;
   }
-  if ((size_t)gHeldCount == gHeld.size()) gHeld.emplace_back();
-  gHeld[gHeldCount].code = code;
-  gHeld[gHeldCount].value.assign(value, strnlen(value, kDxfLineSize - 1));
-  ++gHeldCount;
+  if ((size_t)fileState(run).gHeldCount == fileState(run).gHeld.size()) fileState(run).gHeld.emplace_back();
+  fileState(run).gHeld[fileState(run).gHeldCount].code = code;
+  fileState(run).gHeld[fileState(run).gHeldCount].value.assign(value, strnlen(value, kDxfLineSize - 1));
+  ++fileState(run).gHeldCount;
 }
 
 enum ScanState { ssNone, ssPending, ssReading, ssBlockHead };
@@ -56,7 +65,7 @@ struct Scan {
 };
 
 // Some writers pad values with blanks; a layer name is the same without them.
-bool trimmedSelected(const char* layer) {
+bool trimmedSelected(KxRun& run, const char* layer) {
   size_t n = strlen(layer);
   if (n == 0 || (layer[0] != ' ' && layer[n - 1] != ' ')) return false;
   size_t b = 0;
@@ -65,18 +74,18 @@ bool trimmedSelected(const char* layer) {
   char name[kDxfLineSize];
   memcpy(name, layer + b, n - b);
   name[n - b] = '\0';
-  return LayerSelected(name) != 0;
+  return LayerSelected(run, name) != 0;
 }
 
 // Whether the entity pass reads nothing of an entity on this layer (of n characters).
-bool foreignLayer(const char* layer, size_t n) {
-  if (LayerSelected(layer)) return false;
+bool foreignLayer(KxRun& run, const char* layer, size_t n) {
+  if (LayerSelected(run, layer)) return false;
   // Only a name with a blank at either end may be read trimmed.
-  return n == 0 || (layer[0] != ' ' && layer[n - 1] != ' ') || !trimmedSelected(layer);
+  return n == 0 || (layer[0] != ' ' && layer[n - 1] != ' ') || !trimmedSelected(run, layer);
 }
 
 // The layer decides: the held groups are then read in their order.
-void decide(Scan& s, const char* layer) {
+void decide(KxRun& run, Scan& s, const char* layer) {
   s.layerSeen = true;
   if (s.capture) {
     // In a block definition, layer 0 stands for the layer of the insert; an
@@ -84,63 +93,63 @@ void decide(Scan& s, const char* layer) {
     int as = kBlockLayerOther;
     if (DxfIs(layer, "0"))
       as = kBlockLayerZero;
-    else if (LayerSelected(layer) || trimmedSelected(layer))
-      as = gAktLayName;
+    else if (LayerSelected(run, layer) || trimmedSelected(run, layer))
+      as = run.gAktLayName;
     // Other geometry of a layer not read is never placed; a definition the store
     // has no room for keeps nothing.
-    if ((as == kBlockLayerOther && s.kind != dkINSERT) || !BlockEntityLayer(as)) {
+    if ((as == kBlockLayerOther && s.kind != dkINSERT) || !BlockEntityLayer(run, as)) {
       s.state = ssNone;
       return;
     }
   } else {
-    const bool read = LayerSelected(layer) || trimmedSelected(layer);
+    const bool read = LayerSelected(run, layer) || trimmedSelected(run, layer);
     // An insert on a layer not read may still place geometry of layers that are.
     if (!read && s.kind != dkINSERT) {
       s.state = ssNone;
       return;
     }
-    BlockEntityOutside(read);
+    BlockEntityOutside(run, read);
   }
-  EntityStart(s.kind);
-  for (int i = 0; i < gHeldCount; ++i) EntityGroup(gHeld[i].code, gHeld[i].value.c_str());
-  if (gHeldLost && !BlockEntityOnLayerNotRead()) KxLog(" entity: %d groups before its layer not read\n", gHeldLost);
+  EntityStart(run, s.kind);
+  for (int i = 0; i < fileState(run).gHeldCount; ++i) EntityGroup(run, fileState(run).gHeld[i].code, fileState(run).gHeld[i].value.c_str());
+  if (fileState(run).gHeldLost && !BlockEntityOnLayerNotRead(run)) KxLog(run, " entity: %d groups before its layer not read\n", fileState(run).gHeldLost);
   s.state = ssReading;
 }
 
 // The group 0 that ends the current entity.
-void endEntity(Scan& s) {
+void endEntity(KxRun& run, Scan& s) {
   // Every entity a CAD program writes has its layer group; a group 0 value without
   // one was a word inside some other group's text, and adds nothing.
-  if (s.state == ssReading) EntityFinish();
+  if (s.state == ssReading) EntityFinish(run);
   s.state = ssNone;
 }
 
 // A group 0: the end of the current entity and the start of whatever it names,
 // of the given kind (DxfEntityKind of the value). False at the end of the drawing.
-bool groupZero(Scan& s, const char* value, int kind) {
-  endEntity(s);
+bool groupZero(KxRun& run, Scan& s, const char* value, int kind) {
+  endEntity(run, s);
   s.sectionName = false;
-  if (kind != dkVERTEX) PolylineEnd();
+  if (kind != dkVERTEX) PolylineEnd(run);
   if (kind == dkNONE) {
     if (DxfIs(value, "SECTION")) {
       s.sectionName = true;
       s.readable = false;
       s.inBlock = s.blocks = false;
-      BlockEnd();
+      BlockEnd(run);
     } else if (DxfIs(value, "ENDSEC")) {
       s.readable = true;
       s.inBlock = s.blocks = false;
-      BlockEnd();
+      BlockEnd(run);
     } else if (DxfIs(value, "BLOCK")) {
       s.inBlock = true;
       if (s.blocks) {
         // Its name and base point follow as its groups.
-        BlockBegin();
+        BlockBegin(run);
         s.state = ssBlockHead;
       }
     } else if (DxfIs(value, "ENDBLK")) {
       s.inBlock = false;
-      BlockEnd();
+      BlockEnd(run);
     } else if (DxfIs(value, "EOF")) {
       return false;
     }
@@ -160,18 +169,18 @@ bool groupZero(Scan& s, const char* value, int kind) {
   s.layerSeen = false;
   if (kind == dkVERTEX) {
     // A vertex belongs to its polyline, whatever its own layer.
-    if (PolylineTakesVertices()) {
-      EntityStart(kind);
+    if (PolylineTakesVertices(run)) {
+      EntityStart(run, kind);
       s.state = ssReading;
     }
     return true;
   }
-  gHeldCount = gHeldLost = 0;
+  fileState(run).gHeldCount = fileState(run).gHeldLost = 0;
   s.state = ssPending;
   return true;
 }
 
-bool groupZero(Scan& s, const char* value) { return groupZero(s, value, DxfEntityKind(value)); }
+bool groupZero(KxRun& run, Scan& s, const char* value) { return groupZero(run, s, value, DxfEntityKind(value)); }
 
 // The groups the entity conversion looks at; the values of all others are passed unread.
 inline bool relevant(int code) {
@@ -214,9 +223,9 @@ bool knownSection(const char* name) {
 
 }  // namespace
 
-int getElementsFromLayer() {
-  logHeader();
-  BlocksClear();
+int getElementsFromLayer(KxRun& run) {
+  logHeader(run);
+  BlocksClear(run);
   Scan s;
   char value[kDxfLineSize];
   char word[kDxfLineSize];
@@ -224,17 +233,17 @@ int getElementsFromLayer() {
   int next = 0;
   for (;;) {
     if (!haveLine && s.state == ssNone && !s.sectionName) {
-      int k = DxfFindLine(word, kStarts, DxfTwelveRules() ? kTwelveWords : 16);
+      int k = DxfFindLine(run, word, kStarts, DxfTwelveRules(run) ? kTwelveWords : 16);
       if (k < 0) break;
-      const int got = DxfReadCode(&next);
+      const int got = DxfReadCode(run, &next);
       if (got < 0) break;
       if (got == 0) continue;
       haveLine = true;
       if (k >= kSectionWords) {
-        groupZero(s, word, kStartKinds[k - kSectionWords]);
+        groupZero(run, s, word, kStartKinds[k - kSectionWords]);
         // The head of an entity on a layer not read is passed where it lies (an
         // insert may still place what its block holds, a definition keeps more).
-        if (s.state == ssPending && !s.capture && s.kind != dkINSERT && DxfPassForeignHead(next, foreignLayer)) {
+        if (s.state == ssPending && !s.capture && s.kind != dkINSERT && DxfPassForeignHead(run, next, foreignLayer)) {
           haveLine = false;
           s.layerSeen = true;
           s.state = ssNone;
@@ -244,9 +253,9 @@ int getElementsFromLayer() {
       if (DxfIs(word, "SECTION")) {
         if (next != 2) continue;
         haveLine = false;
-        if (!DxfReadLine(value)) break;
+        if (!DxfReadLine(run, value)) break;
         if (knownSection(value)) {
-          groupZero(s, word);
+          groupZero(run, s, word);
           s.sectionName = false;
           s.readable = DxfIs(value, "ENTITIES");
           s.blocks = DxfIs(value, "BLOCKS");
@@ -254,29 +263,29 @@ int getElementsFromLayer() {
         continue;
       }
       if (DxfIs(word, "ENDSEC")) {
-        if (next == 0) groupZero(s, word);
+        if (next == 0) groupZero(run, s, word);
         continue;
       }
       // BLOCK and ENDBLK open an entity of their own: a handle, an owner or a layer follows.
       bool entityHead = next == 5 || next == 8 || next == 330 || next == 102 || next == 67;
       if (next == 100) {
         haveLine = false;
-        if (!DxfReadLine(value)) break;
+        if (!DxfReadLine(run, value)) break;
         entityHead = DxfIs(value, "AcDbEntity");
       }
-      if (entityHead) groupZero(s, word);
+      if (entityHead) groupZero(run, s, word);
       continue;
     }
     int code = next;
     if (!haveLine) {
-      const int got = DxfReadCode(&code);
+      const int got = DxfReadCode(run, &code);
       if (got < 0) break;
       if (got == 0) continue;
     }
     haveLine = false;
     if (code != 0) {
       if (code == 2 && s.sectionName) {
-        if (!DxfReadLine(value)) break;
+        if (!DxfReadLine(run, value)) break;
         s.sectionName = false;
         s.readable = DxfIs(value, "ENTITIES");
         s.blocks = DxfIs(value, "BLOCKS");
@@ -284,40 +293,40 @@ int getElementsFromLayer() {
       }
       // Values of groups that say nothing here are passed unread.
       if (s.state == ssNone || !relevant(code)) {
-        if (!DxfSkipLine()) break;
+        if (!DxfSkipLine(run)) break;
         continue;
       }
     }
-    if (!DxfReadLine(value)) break;
+    if (!DxfReadLine(run, value)) break;
     if (code == 0) {
-      if (!groupZero(s, value)) break;
+      if (!groupZero(run, s, value)) break;
       continue;
     }
     if (s.state == ssBlockHead) {
-      BlockHeadGroup(code, value);
+      BlockHeadGroup(run, code, value);
       continue;
     }
     if (s.state == ssPending) {
       if (code == 8)
-        decide(s, value);
+        decide(run, s, value);
       else
-        hold(code, value);
+        hold(run, code, value);
       continue;
     }
     if (code == 8 && !s.layerSeen) {
       s.layerSeen = true;
       continue;
     }
-    EntityGroup(code, value);
+    EntityGroup(run, code, value);
   }
   // An entity cut off by the end of the file adds nothing more.
-  PolylineEnd();
-  if (DxfTwelveRules()) {
-    KxPrint(" %ld Elemente found\n\n", eldsCounter);
-    KxLog(" %ld Elemente found\n\n", eldsCounter);
+  PolylineEnd(run);
+  if (DxfTwelveRules(run)) {
+    KxPrint(run, " %ld Elemente found\n\n", run.eldsCounter);
+    KxLog(run, " %ld Elemente found\n\n", run.eldsCounter);
   } else {
-    KxPrint("found %ld Elements\n\n", eldsCounter);
-    KxLog("found %ld Elements\n\n", eldsCounter);
+    KxPrint(run, "found %ld Elements\n\n", run.eldsCounter);
+    KxLog(run, "found %ld Elements\n\n", run.eldsCounter);
   }
   return 0;
 }

@@ -14,7 +14,16 @@ namespace {
 // Starts at what most curves need and doubles for a curve that needs more: every
 // piece becomes a record, so the room left in the element table bounds it.
 constexpr size_t kFirstCurvePieces = 4096;
-std::vector<KxCurvePiece> gPieces;
+}  // namespace
+
+// What this file keeps of a run, owned by the run.
+struct ShapesState {
+  std::vector<KxCurvePiece> gPieces;
+};
+
+namespace {
+
+static ShapesState& fileState(KxRun& run) { return run.shapesState.get(); }
 
 float angleOf(double x, double y, double ccx, double ccy) {
   double a = std::atan2(y - ccy, x - ccx) * (180.0 / M_PI);
@@ -30,17 +39,17 @@ bool finitePiece(const KxCurvePiece& p) {
 
 }  // namespace
 
-KxCurvePiece* CurvePieceBuffer() {
-  if (gPieces.empty()) gPieces.resize(kFirstCurvePieces);
-  return gPieces.data();
+KxCurvePiece* CurvePieceBuffer(KxRun& run) {
+  if (fileState(run).gPieces.empty()) fileState(run).gPieces.resize(kFirstCurvePieces);
+  return fileState(run).gPieces.data();
 }
 
-int CurvePieceRoom() { return gPieces.empty() ? (int)kFirstCurvePieces : (int)gPieces.size(); }
+int CurvePieceRoom(KxRun& run) { return fileState(run).gPieces.empty() ? (int)kFirstCurvePieces : (int)fileState(run).gPieces.size(); }
 
-bool GrowCurvePieces() {
-  const long room = CurvePieceRoom();
-  if (room >= eldsMaximum - eldsCounter || room > INT32_MAX / 2) return false;
-  gPieces.resize((size_t)room * 2);
+bool GrowCurvePieces(KxRun& run) {
+  const long room = CurvePieceRoom(run);
+  if (room >= run.eldsMaximum - run.eldsCounter || room > INT32_MAX / 2) return false;
+  fileState(run).gPieces.resize((size_t)room * 2);
   return true;
 }
 
@@ -72,8 +81,8 @@ int ConjugateEllipsePieces(double cx, double cy, double ax, double ay, double bx
   return KxEllipseToPieces(e, tol, out, max);
 }
 
-long AddCurvePieces(const KxCurvePiece* pieces, int n, int* arcs) {
-  long before = eldsCounter;
+long AddCurvePieces(KxRun& run, const KxCurvePiece* pieces, int n, int* arcs) {
+  long before = run.eldsCounter;
   int arcCount = 0;
   // Pieces shorter than kMinPiece (a knot span of almost nothing) are joined
   // into one line: a run of pieces each too short to chain would leave a gap.
@@ -90,11 +99,11 @@ long AddCurvePieces(const KxCurvePiece* pieces, int n, int* arcs) {
       const KxCurvePiece& a = pieces[runFrom];
       const KxCurvePiece& b = pieces[i - 1];
       if (a.sx != b.ex || a.sy != b.ey) {
-        sx = cx = (float)a.sx;
-        sy = cy = (float)a.sy;
-        ex = (float)b.ex;
-        ey = (float)b.ey;
-        AddElement(etLINE, gNoText);
+        run.sx = run.cx = (float)a.sx;
+        run.sy = run.cy = (float)a.sy;
+        run.ex = (float)b.ex;
+        run.ey = (float)b.ey;
+        AddElement(run, etLINE, gNoText);
       }
       runFrom = -1;
     }
@@ -102,31 +111,31 @@ long AddCurvePieces(const KxCurvePiece* pieces, int n, int* arcs) {
     const KxCurvePiece& p = pieces[i];
     if (!finitePiece(p)) continue;
     if (p.line) {
-      sx = cx = (float)p.sx;
-      sy = cy = (float)p.sy;
-      ex = (float)p.ex;
-      ey = (float)p.ey;
-      AddElement(etLINE, gNoText);
+      run.sx = run.cx = (float)p.sx;
+      run.sy = run.cy = (float)p.sy;
+      run.ex = (float)p.ex;
+      run.ey = (float)p.ey;
+      AddElement(run, etLINE, gNoText);
       continue;
     }
     // Arcs are stored counter-clockwise: a clockwise piece from its end.
     const bool ccw = p.ccw;
     const double x1 = ccw ? p.sx : p.ex, y1 = ccw ? p.sy : p.ey;
     const double x2 = ccw ? p.ex : p.sx, y2 = ccw ? p.ey : p.sy;
-    cx = (float)p.cx;
-    cy = (float)p.cy;
-    rd = (float)p.r;
-    sw = angleOf(x1, y1, p.cx, p.cy);
-    ew = angleOf(x2, y2, p.cx, p.cy);
-    sx = (float)x1;
-    sy = (float)y1;
-    ex = (float)x2;
-    ey = (float)y2;
-    AddElement(etARC, gNoText);
+    run.cx = (float)p.cx;
+    run.cy = (float)p.cy;
+    run.rd = (float)p.r;
+    run.sw = angleOf(x1, y1, p.cx, p.cy);
+    run.ew = angleOf(x2, y2, p.cx, p.cy);
+    run.sx = (float)x1;
+    run.sy = (float)y1;
+    run.ex = (float)x2;
+    run.ey = (float)y2;
+    AddElement(run, etARC, gNoText);
     ++arcCount;
   }
   // The pieces join tangentially: the feed-point search may meet any of them.
-  for (long i = before; i < eldsCounter; ++i) elds[i].curve = 1;
+  for (long i = before; i < run.eldsCounter; ++i) run.elds[i].curve = 1;
   if (arcs) *arcs = arcCount;
-  return eldsCounter - before;
+  return run.eldsCounter - before;
 }

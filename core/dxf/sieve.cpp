@@ -53,8 +53,8 @@ struct Keywords {
   alignas(64) unsigned char lowNibble[64] = {};
   alignas(64) unsigned char highNibble[64] = {};
 
-  void prepare(const char* const* w, int n) {
-    forgetBlocks();
+  void prepare(KxRun& run, const char* const* w, int n) {
+    forgetBlocks(run);
     *this = Keywords();
     words = w;
     count = n;
@@ -289,16 +289,25 @@ Classifier pickClassifier(int bits, int& width) {
 
 int gSieveWidth = 128;
 Classifier gClassify = pickClassifier(512, gSieveWidth);
-ChunkBits gChunk;   // the chunk sieved last
+}  // namespace
+
+// What this file keeps of a run, owned by the run.
+struct SieveState {
+  ChunkBits gChunk;   // the chunk sieved last
+};
+
+namespace {
+
+static SieveState& fileState(KxRun& run) { return run.sieveState.get(); }
 
 // The chunk holding the block at `at`, sieved.
-inline const ChunkBits& chunkFor(const Keywords& kw, size_t at) {
+inline const ChunkBits& chunkFor(KxRun& run, const Keywords& kw, size_t at) {
   size_t c = at & ~(kChunk - 1);
-  if (gChunk.at != c) {
-    gChunk.at = c;
-    gClassify(gWin.data + c, kw, gChunk);
+  if (fileState(run).gChunk.at != c) {
+    fileState(run).gChunk.at = c;
+    gClassify(run.gWin.data + c, kw, fileState(run).gChunk);
   }
-  return gChunk;
+  return fileState(run).gChunk;
 }
 
 constexpr int kNoLine = -2;
@@ -306,10 +315,10 @@ constexpr int kCareful = -3;  // the search meets NUL bytes: it goes on line by 
 
 // Reads the next line and compares it: the word's index with the line in buf,
 // -1 for another line, kNoLine at the end of the drawing.
-int matchNext(char* buf, const Keywords& kw) {
+int matchNext(KxRun& run, char* buf, const Keywords& kw) {
   const char* p;
   size_t n;
-  if (!nextLine(p, n)) return kNoLine;
+  if (!nextLine(run, p, n)) return kNoLine;
   int k = kw.match(p, n);
   if (k >= 0) give(buf, p, n);
   return k;
@@ -329,14 +338,14 @@ inline uint64_t fitting(const Keywords& kw, uint64_t stops, uint64_t nextStops) 
 
 // The stops of the block after block i of the chunk (at its offset at). The zero
 // bytes behind the text end a line everywhere.
-inline uint64_t nextStopsOf(const ChunkBits& ch, size_t i, size_t at) {
-  return i + 1 < kChunkBlocks ? ch.stops[i + 1] : stopsOf(gWin.data + at + kBlock);
+inline uint64_t nextStopsOf(KxRun& run, const ChunkBits& ch, size_t i, size_t at) {
+  return i + 1 < kChunkBlocks ? ch.stops[i + 1] : stopsOf(run.gWin.data + at + kBlock);
 }
 
 // Reads the line at offset at (a line start) and compares it, as matchNext.
-int lineAt(char* buf, const Keywords& kw, size_t at) {
-  seekLine(gWin, at);
-  return matchNext(buf, kw);
+int lineAt(KxRun& run, char* buf, const Keywords& kw, size_t at) {
+  seekLine(run.gWin, at);
+  return matchNext(run, buf, kw);
 }
 
 // The search through the window. A line that can equal a keyword begins with a
@@ -347,11 +356,11 @@ int lineAt(char* buf, const Keywords& kw, size_t at) {
 // the text read so far is sieved after a refill, which moves the text (and so
 // every offset held here) towards the front. Every read leaves the window at a
 // line start, so the search always starts at one.
-int findInWindow(char* buf, const Keywords& kw) {
-  Window& w = gWin;
+int findInWindow(KxRun& run, char* buf, const Keywords& kw) {
+  Window& w = run.gWin;
   for (;;) {
     int k;
-    ensure(1);
+    ensure(run, 1);
     if (w.pos >= w.len) break;
     if (w.hasNul) return kCareful;
     // w.pos starts a line: the sieve runs from there.
@@ -370,7 +379,7 @@ int findInWindow(char* buf, const Keywords& kw) {
           // No line before lineStart can match: the reader may drop them.
           w.pos = lineStart;
           uint64_t was = w.start;
-          refill();
+          refill(run);
           size_t moved = (size_t)(w.start - was);
           at -= moved;
           lineStart -= moved;
@@ -381,7 +390,7 @@ int findInWindow(char* buf, const Keywords& kw) {
           continue;
         }
       }
-      const ChunkBits& ch = chunkFor(kw, at);
+      const ChunkBits& ch = chunkFor(run, kw, at);
       const size_t i = (at / kBlock) & (kChunkBlocks - 1);
       uint64_t ends = ch.ends[i];
       const uint64_t starts = ch.starts[i];
@@ -399,7 +408,7 @@ int findInWindow(char* buf, const Keywords& kw) {
       // Words without control characters are checked one candidate at a time
       // below, by the length of the candidate's line; the others here, by every
       // length a word has.
-      if (cand && !exact) cand &= fitting(kw, ch.stops[i], nextStopsOf(ch, i, at));
+      if (cand && !exact) cand &= fitting(kw, ch.stops[i], nextStopsOf(run, ch, i, at));
       const uint64_t blockEnds = ch.ends[i];
       bool done = false;
       while (cand) {
@@ -412,7 +421,7 @@ int findInWindow(char* buf, const Keywords& kw) {
           // beginning with its first character is read (most candidates are
           // group values such as AcDbLine or CONTINUOUS).
           const uint64_t here = ch.stops[i] >> off;
-          const uint64_t after = off ? nextStopsOf(ch, i, at) << (64 - off) : 0;
+          const uint64_t after = off ? nextStopsOf(run, ch, i, at) << (64 - off) : 0;
           // Past the text read so far the zero bytes are no line end yet: such a
           // line is read, which brings in the rest of it.
           const uint64_t from = here | after;
@@ -425,7 +434,7 @@ int findInWindow(char* buf, const Keywords& kw) {
         uint64_t was = w.start;
         w.hold = lineStart;
         seekLine(w, c, blockEnds);
-        k = matchNext(buf, kw);
+        k = matchNext(run, buf, kw);
         w.hold = SIZE_MAX;
         if (k >= 0) return k;
         if (k == kNoLine) {
@@ -451,7 +460,7 @@ int findInWindow(char* buf, const Keywords& kw) {
     if (again) continue;
     if (!longLine) break;
     // The long line, read whole from its start.
-    k = lineAt(buf, kw, lineStart);
+    k = lineAt(run, buf, kw, lineStart);
     if (k >= 0) return k;
     if (k == kNoLine) break;
   }
@@ -462,31 +471,31 @@ int findInWindow(char* buf, const Keywords& kw) {
 
 }  // namespace
 
-void dxfwindow::forgetBlocks() { gChunk.at = SIZE_MAX; }
+void dxfwindow::forgetBlocks(KxRun& run) { fileState(run).gChunk.at = SIZE_MAX; }
 
-int DxfSetSieveWidth(int bits) {
+int DxfSetSieveWidth(KxRun& run, int bits) {
   int was = gSieveWidth;
   gClassify = pickClassifier(bits > 0 ? bits : 512, gSieveWidth);
-  forgetBlocks();
+  forgetBlocks(run);
   return was;
 }
 
-int DxfFindLine(char* buf, const char* const* words, int count) {
+int DxfFindLine(KxRun& run, char* buf, const char* const* words, int count) {
   if (!buf) return -1;
   if (count < 0) count = 0;
   if (count > 16) count = 16;
   static Keywords kw;
-  if (!kw.preparedFor(words, count)) kw.prepare(words, count);
-  if (i_stream && !windowCurrent(i_stream)) takeOver(i_stream);
+  if (!kw.preparedFor(words, count)) kw.prepare(run, words, count);
+  if (run.i_stream && !windowCurrent(run, run.i_stream)) takeOver(run, run.i_stream);
   // A window without NUL bytes is sieved; anything else (NUL bytes, an empty
   // keyword) goes line by line.
-  if (count > 0 && !kw.anyEmpty && i_stream && windowCurrent(i_stream)) {
-    int k = findInWindow(buf, kw);
+  if (count > 0 && !kw.anyEmpty && run.i_stream && windowCurrent(run, run.i_stream)) {
+    int k = findInWindow(run, buf, kw);
     if (k != kCareful) return k;
   }
   // The lines in between are looked at where they lie: no copy, no call per line.
   for (;;) {
-    int k = matchNext(buf, kw);
+    int k = matchNext(run, buf, kw);
     if (k >= 0) return k;
     if (k == kNoLine) break;
   }

@@ -8,20 +8,20 @@
 char acad_VersInfo[30] = "....";
 int acad_IntVers = 0;
 
-int getAcadVersion() {
+int getAcadVersion(KxRun& run) {
   static const char* const kVersion[] = {"$ACADVER"};
   char line[kDxfLineSize];
-  bool found = DxfFindLine(line, kVersion, 1) == 0;
+  bool found = DxfFindLine(run, line, kVersion, 1) == 0;
   // The group-code line, then the value; a file that ends before it keeps the old text.
-  if (found && DxfReadLine(line) && DxfReadLine(line)) KxCopy(acad_VersInfo, sizeof acad_VersInfo, line);
+  if (found && DxfReadLine(run, line) && DxfReadLine(run, line)) KxCopy(run.acad_VersInfo, sizeof run.acad_VersInfo, line);
 
   // "AC1015" -> "001015" -> 1015; only characters that exist are replaced.
-  char digits[sizeof acad_VersInfo];
-  KxCopy(digits, sizeof digits, acad_VersInfo);
+  char digits[sizeof run.acad_VersInfo];
+  KxCopy(digits, sizeof digits, run.acad_VersInfo);
   for (int i = 0; i < 2 && digits[i] != '\0'; ++i) digits[i] = '0';
-  acad_IntVers = (int)KxInteger(digits);
+  run.acad_IntVers = (int)KxInteger(digits);
 
-  KxPrint("\n ACAD-Version: %s", acad_VersInfo);
-  KxPrint("  Int-Version: %d \n", acad_IntVers);
+  KxPrint(run, "\n ACAD-Version: %s", run.acad_VersInfo);
+  KxPrint(run, "  Int-Version: %d \n", run.acad_IntVers);
   return 0;
 }

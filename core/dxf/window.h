@@ -55,10 +55,10 @@ struct Window {
 extern Window gWin;           // the window of the drawing stream i_stream
 extern size_t gWindowSize;    // the window's size for drawings taken over from now on (reader.cpp)
 
-void forgetBlocks();          // the search's memory of sieved blocks no longer holds (sieve.cpp)
-bool refill();                // moves the unread text to the front and reads on; false when nothing more came
-bool takeOver(FILE* f);       // takes the drawing over from f, from where f stands
-bool slowLine(const char*& p, size_t& n);   // nextLine for every case but the common one
+void forgetBlocks(KxRun& run);          // the search's memory of sieved blocks no longer holds (sieve.cpp)
+bool refill(KxRun& run);                // moves the unread text to the front and reads on; false when nothing more came
+bool takeOver(KxRun& run, FILE* f);       // takes the drawing over from f, from where f stands
+bool slowLine(KxRun& run, const char*& p, size_t& n);   // nextLine for every case but the common one
 
 #if defined(__GLIBC__) || defined(__APPLE__) || defined(__FreeBSD__)
 inline bool streamDone(FILE* f) { return feof_unlocked(f) || ferror_unlocked(f); }
@@ -70,7 +70,7 @@ inline bool streamDone(FILE* f) { return feof(f) || ferror(f); }
 // the reader reads the file itself and leaves the stream there. A stream reopened
 // by someone else (even at the same address) or rewound has no end-of-file mark
 // yet, and is taken over afresh.
-inline bool windowCurrent(FILE* f) { return f == gWin.owner && streamDone(f); }
+inline bool windowCurrent(KxRun& run, FILE* f) { return f == run.gWin.owner && streamDone(f); }
 
 // One bit for every '\n' among the 64 bytes at p.
 inline uint64_t newlinesOf(const char* p) {
@@ -103,10 +103,10 @@ inline void seekLine(Window& w, size_t at, uint64_t blockEnds) {
 inline void seekLine(Window& w, size_t at) { seekLine(w, at, newlinesOf(w.data + (at & ~(kBlock - 1)))); }
 
 // Makes sure the window holds the next `need` bytes, or the drawing's end.
-inline void ensure(size_t need) {
-  Window& w = gWin;
+inline void ensure(KxRun& run, size_t need) {
+  Window& w = run.gWin;
   if (w.len - w.pos >= need || w.eof) return;
-  while (w.len - w.pos < need && !w.eof) refill();
+  while (w.len - w.pos < need && !w.eof) refill(run);
   seekLine(w, w.pos);
 }
 
@@ -121,15 +121,15 @@ inline void give(char* buf, const char* p, size_t n) {
 // The next line, whatever its length, as reading it whole (getline) and
 // stripLFCR would give it, left in place: its text is the n characters at p, at
 // most kLineChars. False at the end of the drawing.
-inline bool nextLine(const char*& p, size_t& n) {
-  Window& w = gWin;
-  FILE* f = i_stream;
+inline bool nextLine(KxRun& run, const char*& p, size_t& n) {
+  Window& w = run.gWin;
+  FILE* f = run.i_stream;
   // The common case: a short line whose '\n' is in this block or a later one of
   // the window. Behind the text lie zero bytes, so a '\n' found is the text's;
   // blocks without one are passed, as nextNewline would.
   if (f == w.owner && f && !w.hasNul && streamDone(f)) {
     while (!w.ends) {
-      if (w.blockAt + kBlock >= w.len) return slowLine(p, n);
+      if (w.blockAt + kBlock >= w.len) return slowLine(run, p, n);
       w.blockAt += kBlock;
       scanBlock(w);
     }
@@ -144,7 +144,7 @@ inline bool nextLine(const char*& p, size_t& n) {
       return true;
     }
   }
-  return slowLine(p, n);
+  return slowLine(run, p, n);
 }
 
 }  // namespace dxfwindow

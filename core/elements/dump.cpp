@@ -24,25 +24,25 @@ static const char* dumpTypeName(int t) {
 }
 
 // Layer name of a record; records that name no layer of the list show none.
-static const char* layerName(int index, char* buf, size_t size) {
+static const char* layerName(KxRun& run, int index, char* buf, size_t size) {
   buf[0] = '\0';
-  int layers = gAktLayEntry;
+  int layers = run.gAktLayEntry;
   if (index < 0 || index >= layers) return buf;
-  size_t n = strnlen(fLL[index].Name, sizeof fLL[index].Name);
+  size_t n = strnlen(run.fLL[index].Name, sizeof run.fLL[index].Name);
   if (n >= size) n = size - 1;
-  memcpy(buf, fLL[index].Name, n);
+  memcpy(buf, run.fLL[index].Name, n);
   buf[n] = '\0';
   return buf;
 }
 
-static void dumpRecord(FILE* f, const elementdaten& e) {
+static void dumpRecord(KxRun& run, FILE* f, const elementdaten& e) {
   const bool console = KxConsole();
-  char lay[sizeof fLL[0].Name + 1];
+  char lay[sizeof run.fLL[0].Name + 1];
   fprintf(f, "\n [%ld]  (T:%s) (K:%.*s)  IsFirst:%d  used:%d ", e.num, dumpTypeName(e.type),
           (int)sizeof e.kontur, e.kontur, e.IsFirst, e.used);
   fputs(e.type == etCPY ? "(orgElem:" : " (kElemX:", f);
   fprintf(f, "%4ld) ", e.kElemX);
-  fprintf(f, " LAY: '%s' (%d)\n", layerName(e.fLayer, lay, sizeof lay), e.fLayer);
+  fprintf(f, " LAY: '%s' (%d)\n", layerName(run, e.fLayer, lay, sizeof lay), e.fLayer);
   fprintf(f, console ? "SP x:%.5f y:%.5f" : "SP x:%.3f y:%.3f", e.sx, e.sy);
   fprintf(f, console ? " EP x:%.5f y:%.5f" : " EP x:%.3f y:%.3f", e.ex, e.ey);
   if (e.type == etINSE || e.type == etARC || e.type == etCIR || e.type == etCPY)
@@ -56,22 +56,22 @@ static void dumpRecord(FILE* f, const elementdaten& e) {
   fprintf(f, " text:'%.*s' \n", (int)sizeof e.text, e.text);
 }
 
-void SaveStructs(const char* fname, const char* info) {
+void SaveStructs(KxRun& run, const char* fname, const char* info) {
   if (!fname) fname = "";
-  const std::string file = homepath + fname;
+  const std::string file = run.cfg.homepath + fname;
   const char* path = file.c_str();
   KxOutFile out;
-  FILE* f = KxOutOpen(&out, path);
+  FILE* f = KxOutOpen(run, &out, path);
   if (!f) {
-    KxPrint(" -dump not written: '%s' (%s)\n", path, out.drawing ? "it is the drawing itself" : strerror(out.error));
+    KxPrint(run, " -dump not written: '%s' (%s)\n", path, out.drawing ? "it is the drawing itself" : strerror(out.error));
     return;
   }
   fprintf(f, " Info: %s \n", info ? info : "");
-  long top = eldsCounter;
-  for (long i = 0; i < top; ++i) dumpRecord(f, elds[i]);
+  long top = run.eldsCounter;
+  for (long i = 0; i < top; ++i) dumpRecord(run, f, run.elds[i]);
   if (!KxOutCommit(&out)) {
-    KxPrint(" -dump not written: '%s' (%s)\n", path, strerror(out.error));
+    KxPrint(run, " -dump not written: '%s' (%s)\n", path, strerror(out.error));
     return;
   }
-  KxPrint(" -saved (%s)-\n", fname);
+  KxPrint(run, " -saved (%s)-\n", fname);
 }

@@ -52,22 +52,22 @@ extern float sx, sy, ex, ey, cx, cy, sw, ew, rd;  // staging registers of the re
 extern const char* const gNoText;        // "-na-", text of records without a name
 extern const char* const gtRegInfo;      // "-region info-", text of region records
 
-void ClearElements();                              // erases the used part of the table
-void AddReservedElements();                        // adds the seven working records at indices 0 to 6
-void AddClosingElements();                         // adds the two marker records behind the drawing's records
-void AddElement(int typ, const char* opttext);     // appends a record from the staging registers
-void CopyElementInto(long des, long tar);          // copies record des into record tar
-void RotaElementCopy();                            // builds slot 3 from the arc in slot 2, turned to start at 0 degrees
-long GetRegionElement(const char* kn);             // index of contour kn's region record, or -1
-void ePrintToStream(elementdaten eld);             // prints one record to the console
-void ePrintTypeToStream(long elnum);               // prints the type tag of record elnum
+void ClearElements(KxRun& run);                              // erases the used part of the table
+void AddReservedElements(KxRun& run);                        // adds the seven working records at indices 0 to 6
+void AddClosingElements(KxRun& run);                         // adds the two marker records behind the drawing's records
+void AddElement(KxRun& run, int typ, const char* opttext);     // appends a record from the staging registers
+void CopyElementInto(KxRun& run, long des, long tar);          // copies record des into record tar
+void RotaElementCopy(KxRun& run);                            // builds slot 3 from the arc in slot 2, turned to start at 0 degrees
+long GetRegionElement(KxRun& run, const char* kn);             // index of contour kn's region record, or -1
+void ePrintToStream(KxRun& run, elementdaten eld);             // prints one record to the console
+void ePrintTypeToStream(KxRun& run, long elnum);               // prints the type tag of record elnum
 
-void ResetElementRun();                            // erases the table, the counters and the staging registers of the last run
-void ResetElementState();                          // restores the table, counters and registers (tests, fuzzing)
+void ResetElementRun(KxRun& run);                            // erases the table, the counters and the staging registers of the last run
+void ResetElementState(KxRun& run);                          // restores the table, counters and registers (tests, fuzzing)
 
 // --- structure check, reorganisation, dump ---
 extern int gKilledElements;                        // lines deleted as too short
 extern int gDuplicateElements;                     // elements deleted as drawn twice (same type, ends, centre, radius)
-void CheckStructs();                               // polylines to lines, rounding, short lines, lengths, texts
-void ReorgStructs();                               // moves points to the front of their contour
-void SaveStructs(const char* fname, const char* info);  // dumps the table into homepath + fname
+void CheckStructs(KxRun& run);                               // polylines to lines, rounding, short lines, lengths, texts
+void ReorgStructs(KxRun& run);                               // moves points to the front of their contour
+void SaveStructs(KxRun& run, const char* fname, const char* info);  // dumps the table into homepath + fname

@@ -17,7 +17,7 @@ int gKilledElements = 0;
 int gDuplicateElements = 0;
 
 // Live part of the table, never past its physical end.
-static long liveCount() { return eldsCounter; }
+static long liveCount(KxRun& run) { return run.eldsCounter; }
 
 static void makeLineTo(elementdaten& e, float toX, float toY) {
   e.type = etLINE;
@@ -29,10 +29,10 @@ static void makeLineTo(elementdaten& e, float toX, float toY) {
 // before it: a vertex, or the "next PYL" marker that a polyline header adds
 // between its start record and its closing record. Anything else belongs to
 // another entity and must come out of the check unchanged.
-static bool continuesPolyline(long k, long n) {
+static bool continuesPolyline(KxRun& run, long k, long n) {
   if (k >= n) return false;
-  if (elds[k].type == etVERT) return true;
-  return elds[k].type == etDELETE && strcmp(elds[k].text, "next PYL") == 0;
+  if (run.elds[k].type == etVERT) return true;
+  return run.elds[k].type == etDELETE && strcmp(run.elds[k].text, "next PYL") == 0;
 }
 
 // The segment from vertex e to the point (toX, toY): a line, or an arc when the
@@ -86,28 +86,28 @@ static void makeSegment(elementdaten& e, float toX, float toY) {
 // open: then it adds nothing. In a 2000-format drawing the vertices stand
 // before the closing etPOLY record; that record is then followed by no vertex
 // and becomes a line of its own without taking in the records that follow it.
-static void convertPolylines() {
-  long n = liveCount();
+static void convertPolylines(KxRun& run) {
+  long n = liveCount(run);
   for (long i = 0; i < n; ++i) {
-    elementdaten& head = elds[i];
+    elementdaten& head = run.elds[i];
     if (head.type != etPOLY) continue;
     head.type = etLINE;
     ++head.used;
     KxCopy(head.kontur, sizeof head.kontur, "xPF");
-    KxPrint("%ld-", i);
-    if (!continuesPolyline(i + 1, n)) continue;
+    KxPrint(run, "%ld-", i);
+    if (!continuesPolyline(run, i + 1, n)) continue;
     // The first vertex's own point: its record may turn into a clockwise arc stored from its end.
-    const float firstX = elds[i + 1].sx, firstY = elds[i + 1].sy;
+    const float firstX = run.elds[i + 1].sx, firstY = run.elds[i + 1].sy;
     for (long j = i + 1; j < n; ++j) {
-      if (j + 1 < n && elds[j + 1].type == etVERT) {
-        makeSegment(elds[j], elds[j + 1].sx, elds[j + 1].sy);
+      if (j + 1 < n && run.elds[j + 1].type == etVERT) {
+        makeSegment(run.elds[j], run.elds[j + 1].sx, run.elds[j + 1].sy);
         continue;
       }
-      if (elds[j].polyOpen) {
-        elds[j].type = etDELETE;
+      if (run.elds[j].polyOpen) {
+        run.elds[j].type = etDELETE;
       } else {
-        makeSegment(elds[j], firstX, firstY);
-        ++elds[j].used;
+        makeSegment(run.elds[j], firstX, firstY);
+        ++run.elds[j].used;
       }
       i = j;
       break;
@@ -115,11 +115,11 @@ static void convertPolylines() {
   }
 }
 
-static void roundCoordinates() {
+static void roundCoordinates(KxRun& run) {
   // The first free record is rounded too; it is harmless and keeps the
   // table's tail in the same state as the drawing's records.
-  for (long i = 0; i <= eldsCounter; ++i) {
-    elementdaten& e = elds[i];
+  for (long i = 0; i <= run.eldsCounter; ++i) {
+    elementdaten& e = run.elds[i];
     e.sx = FL3NKS(e.sx);
     e.sy = FL3NKS(e.sy);
     e.ex = FL3NKS(e.ex);
@@ -133,44 +133,42 @@ static void roundCoordinates() {
 
 // A line not longer than the element tolerance cannot be chained sensibly; it is
 // kept in the table but marked so that no contour takes it.
-static void deleteShortLines() {
-  long n = liveCount();
+static void deleteShortLines(KxRun& run) {
+  long n = liveCount(run);
   for (long i = 0; i < n; ++i) {
-    elementdaten& e = elds[i];
+    elementdaten& e = run.elds[i];
     if (e.type != etLINE) continue;
     float d = LENC(e.sx, e.sy, e.ex, e.ey);
-    if (d <= gNpTolerance || std::isnan(d)) {
+    if (d <= run.cfg.gNpTolerance || std::isnan(d)) {
       KxCopy(e.kontur, sizeof e.kontur, "-del-");
       KxCopy(e.text, sizeof e.text, "-del-");
       e.used = 1;
-      KxPrint(" ## %ld LINE TOO SHORT ! ##\n", i);
-      ++gKilledElements;
+      KxPrint(run, " ## %ld LINE TOO SHORT ! ##\n", i);
+      ++run.gKilledElements;
     }
   }
 }
 
-static bool samePoint(float ax, float ay, float bx, float by) {
+static bool samePoint(KxSettings& cfg, float ax, float ay, float bx, float by) {
   float d = LENC(ax, ay, bx, by);
-  return d <= gNpTolerance;
+  return d <= cfg.gNpTolerance;
 }
 
 // Whether record b repeats record a: same type, the same end points (a line in
 // either direction), and for arcs and circles the same centre and radius.
-static bool sameElement(const elementdaten& a, const elementdaten& b) {
+static bool sameElement(KxSettings& cfg, const elementdaten& a, const elementdaten& b) {
   if (a.type != b.type) return false;
   if (a.type == etLINE)
-    return (samePoint(a.sx, a.sy, b.sx, b.sy) && samePoint(a.ex, a.ey, b.ex, b.ey)) ||
-           (samePoint(a.sx, a.sy, b.ex, b.ey) && samePoint(a.ex, a.ey, b.sx, b.sy));
+    return (samePoint(cfg, a.sx, a.sy, b.sx, b.sy) && samePoint(cfg, a.ex, a.ey, b.ex, b.ey)) ||
+           (samePoint(cfg, a.sx, a.sy, b.ex, b.ey) && samePoint(cfg, a.ex, a.ey, b.sx, b.sy));
   if (a.type != etARC && a.type != etCIR) return false;
-  if (!samePoint(a.cx, a.cy, b.cx, b.cy) || std::fabs(a.r - b.r) > gNpTolerance) return false;
-  return a.type == etCIR || (samePoint(a.sx, a.sy, b.sx, b.sy) && samePoint(a.ex, a.ey, b.ex, b.ey));
+  if (!samePoint(cfg, a.cx, a.cy, b.cx, b.cy) || std::fabs(a.r - b.r) > cfg.gNpTolerance) return false;
+  return a.type == etCIR || (samePoint(cfg, a.sx, a.sy, b.sx, b.sy) && samePoint(cfg, a.ex, a.ey, b.ex, b.ey));
 }
 
 // The records already checked that later ones may repeat, filed by their start
 // point (lines) or centre (arcs, circles): a repeat lies within the tolerance of
 // one of them, so only the records near it need the full comparison.
-static KxPointGrid gDuplicateGrid;          // checked records by start point or centre
-static std::vector<long> gDuplicateNear;    // candidates for the record being checked
 
 static bool mayRepeat(const elementdaten& e) {
   return (e.type == etLINE || e.type == etARC || e.type == etCIR) && strnlen(e.kontur, 2) <= 1;
@@ -178,13 +176,13 @@ static bool mayRepeat(const elementdaten& e) {
 
 // An element drawn twice would let the contour walk turn back along the copy and
 // leave the rest of the contour uncut: the later copy is marked deleted.
-static void deleteDuplicates() {
-  long n = liveCount();
-  gDuplicateGrid.Reset(gNpTolerance < 0 ? 0.0 : (double)gNpTolerance);
-  const bool indexed = gDuplicateGrid.Usable();
-  std::vector<long>& near = gDuplicateNear;
+static void deleteDuplicates(KxRun& run) {
+  long n = liveCount(run);
+  fileState(run).gDuplicateGrid.Reset(run.cfg.gNpTolerance < 0 ? 0.0 : (double)run.cfg.gNpTolerance);
+  const bool indexed = fileState(run).gDuplicateGrid.Usable();
+  std::vector<long>& near = fileState(run).gDuplicateNear;
   for (long i = 0; i < n; ++i) {
-    elementdaten& e = elds[i];
+    elementdaten& e = run.elds[i];
     // Only records the chaining may take count: marked ones ("-del-", "xPF") never join a contour.
     if (!mayRepeat(e)) continue;
     near.clear();
@@ -193,37 +191,37 @@ static void deleteDuplicates() {
     } else if (e.type == etLINE) {
       // The earlier line starts where this one starts or, drawn the other way, ends.
       std::vector<long> other;
-      gDuplicateGrid.Near(e.sx, e.sy, near);
-      gDuplicateGrid.Near(e.ex, e.ey, other);
+      fileState(run).gDuplicateGrid.Near(e.sx, e.sy, near);
+      fileState(run).gDuplicateGrid.Near(e.ex, e.ey, other);
       near.insert(near.end(), other.begin(), other.end());
       std::sort(near.begin(), near.end());
       near.erase(std::unique(near.begin(), near.end()), near.end());
     } else {
-      gDuplicateGrid.Near(e.cx, e.cy, near);
+      fileState(run).gDuplicateGrid.Near(e.cx, e.cy, near);
     }
     for (long j : near) {
-      const elementdaten& o = elds[j];
-      if (strnlen(o.kontur, 2) > 1 || !sameElement(o, e)) continue;
+      const elementdaten& o = run.elds[j];
+      if (strnlen(o.kontur, 2) > 1 || !sameElement(run.cfg, o, e)) continue;
       KxCopy(e.kontur, sizeof e.kontur, "-del-");
       KxCopy(e.text, sizeof e.text, "-del-");
       e.used = 1;
-      KxPrint(" ## %ld DUPLICATE OF %ld ! ##\n", i, j);
-      KxLog("\n ## %ld DUPLICATE OF %ld ! ##", i, j);
-      ++gDuplicateElements;
+      KxPrint(run, " ## %ld DUPLICATE OF %ld ! ##\n", i, j);
+      KxLog(run, "\n ## %ld DUPLICATE OF %ld ! ##", i, j);
+      ++run.gDuplicateElements;
       break;
     }
     if (indexed && mayRepeat(e)) {
-      if (e.type == etLINE) gDuplicateGrid.Add(e.sx, e.sy, i);
-      else gDuplicateGrid.Add(e.cx, e.cy, i);
+      if (e.type == etLINE) fileState(run).gDuplicateGrid.Add(e.sx, e.sy, i);
+      else fileState(run).gDuplicateGrid.Add(e.cx, e.cy, i);
     }
   }
-  gDuplicateGrid.Reset(0);
+  fileState(run).gDuplicateGrid.Reset(0);
 }
 
-static void computeLengths() {
-  long n = liveCount();
+static void computeLengths(KxRun& run) {
+  long n = liveCount(run);
   for (long i = 0; i < n; ++i) {
-    elementdaten& e = elds[i];
+    elementdaten& e = run.elds[i];
     e.len = 0;
     if (e.type == etLINE) {
       e.len = LENC(e.sx, e.sy, e.ex, e.ey);
@@ -238,71 +236,78 @@ static void computeLengths() {
 
 // Texts asking for their layer ("L>") get the layer's name appended, so that
 // the technology texts can later be matched to per-layer values.
-static void prepareTexts() {
-  long n = liveCount();
+static void prepareTexts(KxRun& run) {
+  long n = liveCount(run);
   for (long i = 0; i < n; ++i)
-    if (elds[i].type == etTEXT) S2UP(elds[i].text);
-  KxPrint("\n --event. Layername einfuegen:\n");
+    if (run.elds[i].type == etTEXT) S2UP(run.elds[i].text);
+  KxPrint(run, "\n --event. Layername einfuegen:\n");
   for (long i = 0; i < n; ++i) {
-    elementdaten& e = elds[i];
+    elementdaten& e = run.elds[i];
     if (e.type != etTEXT || !strstr(e.text, "L>")) continue;
     // A record without a valid layer index has no name to append.
     if (e.fLayer < 0 || e.fLayer >= kMaxLayerEntries) continue;
     char formed[128];
-    snprintf(formed, sizeof formed, "%s %s", e.text, fLL[e.fLayer].Name);
+    snprintf(formed, sizeof formed, "%s %s", e.text, run.fLL[e.fLayer].Name);
     KxCopy(e.text, sizeof e.text, formed);
-    KxPrint("%ld  %s - \n", i, formed);
+    KxPrint(run, "%ld  %s - \n", i, formed);
   }
 }
 
-void CheckStructs() {
-  KxPrint("CheckStructs ");
-  if (StructsChecked > 0) {
-    KxPrint("-was checked-");
+void CheckStructs(KxRun& run) {
+  KxPrint(run, "CheckStructs ");
+  if (run.StructsChecked > 0) {
+    KxPrint(run, "-was checked-");
     return;
   }
-  if (eldsCounter >= eldsMaximum) {
-    KxPrint("-Limit C-");
+  if (run.eldsCounter >= run.eldsMaximum) {
+    KxPrint(run, "-Limit C-");
     return;
   }
-  convertPolylines();
-  roundCoordinates();
-  deleteShortLines();
-  deleteDuplicates();
-  computeLengths();
-  prepareTexts();
-  ++StructsChecked;
-  KxPrint("-checked- \n");
+  convertPolylines(run);
+  roundCoordinates(run);
+  deleteShortLines(run);
+  deleteDuplicates(run);
+  computeLengths(run);
+  prepareTexts(run);
+  ++run.StructsChecked;
+  KxPrint(run, "-checked- \n");
 }
 
-static void swapThroughSlot(long p, long q) {
-  CopyElementInto(q, 1);
-  CopyElementInto(p, q);
-  CopyElementInto(1, p);
-  elds[1].type = etDELETE;
-  elds[1].kontur[0] = '\0';
+static void swapThroughSlot(KxRun& run, long p, long q) {
+  CopyElementInto(run, q, 1);
+  CopyElementInto(run, p, q);
+  CopyElementInto(run, 1, p);
+  run.elds[1].type = etDELETE;
+  run.elds[1].kontur[0] = '\0';
 }
 
 // Moves the contour's points towards its first records, one exchange per point.
 // Exchanges stay among the contour's own records, so the records holding its
 // name stay the same ones throughout.
-static std::vector<long> gReorgMembers;   // records that may belong to the contour being reorganised
+// What this file keeps of a run, owned by the run.
+struct StructureState {
+  KxPointGrid gDuplicateGrid;          // checked records by start point or centre
+  std::vector<long> gDuplicateNear;    // candidates for the record being checked
+  std::vector<long> gReorgMembers;   // records that may belong to the contour being reorganised
+};
 
-static void reorgContour(const char* name) {
-  long n = liveCount();
-  std::vector<long>& members = gReorgMembers;
-  KxMemberCandidates(name, n, members);
+static StructureState& fileState(KxRun& run) { return run.structureState.get(); }
+
+static void reorgContour(KxRun& run, const char* name) {
+  long n = liveCount(run);
+  std::vector<long>& members = fileState(run).gReorgMembers;
+  KxMemberCandidates(run, name, n, members);
   long first = -1, last = -1;
   for (long i : members) {
-    if (strcmp(elds[i].kontur, name) != 0) continue;
+    if (strcmp(run.elds[i].kontur, name) != 0) continue;
     if (first < 0) first = i;
     last = i;
   }
   long points = 0;
   if (first >= 0)
     for (long i : members)
-      if (i >= first && i <= last && elds[i].type == etPNT && strcmp(elds[i].kontur, name) == 0) ++points;
-  KxPrint(" movable PNTs:%ld ", points);
+      if (i >= first && i <= last && run.elds[i].type == etPNT && strcmp(run.elds[i].kontur, name) == 0) ++points;
+  KxPrint(run, " movable PNTs:%ld ", points);
 
   for (long t = 0; t < points; ++t) {
     long start = first + t;
@@ -310,30 +315,30 @@ static void reorgContour(const char* name) {
     long p = 0, q = 0;
     for (long k : members) {
       if (k < start || k > last) continue;
-      if (strcmp(elds[k].kontur, name) != 0) continue;
-      if (elds[k].type == etPNT)
+      if (strcmp(run.elds[k].kontur, name) != 0) continue;
+      if (run.elds[k].type == etPNT)
         p = k;
       else if (q < 1)
         q = k;
       if (p >= 1 && q >= 1) {
-        swapThroughSlot(p, q);
+        swapThroughSlot(run, p, q);
         break;
       }
     }
   }
 }
 
-void ReorgStructs() {
-  if (eldsCounter >= eldsMaximum) {
-    KxPrint("-Limit RS-");
+void ReorgStructs(KxRun& run) {
+  if (run.eldsCounter >= run.eldsMaximum) {
+    KxPrint(run, "-Limit RS-");
     return;
   }
-  KxIndexMembers(false);
-  for (int k = 1; k <= gKonturCounter; ++k) {
+  KxIndexMembers(run, false);
+  for (int k = 1; k <= run.gKonturCounter; ++k) {
     char name[16];
     KxContourName(name, sizeof name, k);
-    KxPrint("\n [%ld] reorg: %s ", eldsCounter, name);
-    reorgContour(name);
+    KxPrint(run, "\n [%ld] reorg: %s ", run.eldsCounter, name);
+    reorgContour(run, name);
   }
-  KxForgetMembers();
+  KxForgetMembers(run);
 }

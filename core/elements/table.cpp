@@ -18,27 +18,27 @@ float sx, sy, ex, ey, cx, cy, sw, ew, rd;
 const char* const gNoText = "-na-";
 const char* const gtRegInfo = "-region info-";
 
-void ResetElementState() {
-  elds.Clear();
-  eldsMaximum = kMaxElementRecords;
-  eldsCounter = 0;
-  gMaxELemBarrier = 0;
-  ResetElementRun();
+void ResetElementState(KxRun& run) {
+  run.elds.Clear();
+  run.eldsMaximum = kMaxElementRecords;
+  run.eldsCounter = 0;
+  run.gMaxELemBarrier = 0;
+  ResetElementRun(run);
 }
 
-void ResetElementRun() {
-  ClearElements();
-  StructsChecked = 0;
-  gAktLayName = 0;
-  gKilledElements = 0;
-  gDuplicateElements = 0;
+void ResetElementRun(KxRun& run) {
+  ClearElements(run);
+  run.StructsChecked = 0;
+  run.gAktLayName = 0;
+  run.gKilledElements = 0;
+  run.gDuplicateElements = 0;
   // A polyline's start record takes the registers as the entity before it left them.
-  sx = sy = ex = ey = cx = cy = sw = ew = rd = 0;
+  run.sx = run.sy = run.ex = run.ey = run.cx = run.cy = run.sw = run.ew = run.rd = 0;
 }
 
-void ClearElements() {
-  for (long i = 0; i <= eldsCounter; ++i) {
-    elementdaten& e = elds[i];
+void ClearElements(KxRun& run) {
+  for (long i = 0; i <= run.eldsCounter; ++i) {
+    elementdaten& e = run.elds[i];
     e.type = etERA;
     e.child = 0;
     e.fLayer = -1;
@@ -48,73 +48,73 @@ void ClearElements() {
     e.kontur[0] = '\0';
     e.text[0] = '\0';
   }
-  eldsCounter = 0;
+  run.eldsCounter = 0;
 }
 
-void AddReservedElements() {
-  AddElement(etDELETE, "feedbuf");
-  AddElement(etDELETE, "sortbuf");
-  AddElement(etCPY, "arc copy");
-  AddElement(etCPY, "arc rotiert");
-  AddElement(etCPY, "point copy");
-  AddElement(etCPY, "point rotiert");
-  AddElement(etDELETE, "dabei");
+void AddReservedElements(KxRun& run) {
+  AddElement(run, etDELETE, "feedbuf");
+  AddElement(run, etDELETE, "sortbuf");
+  AddElement(run, etCPY, "arc copy");
+  AddElement(run, etCPY, "arc rotiert");
+  AddElement(run, etCPY, "point copy");
+  AddElement(run, etCPY, "point rotiert");
+  AddElement(run, etDELETE, "dabei");
 }
 
-void AddClosingElements() {
-  AddElement(etDELETE, gNoText);
-  AddElement(etDELETE, "end");
+void AddClosingElements(KxRun& run) {
+  AddElement(run, etDELETE, gNoText);
+  AddElement(run, etDELETE, "end");
 }
 
-void AddElement(int typ, const char* opttext) {
-  if (eldsCounter >= eldsMaximum) {
+void AddElement(KxRun& run, int typ, const char* opttext) {
+  if (run.eldsCounter >= run.eldsMaximum) {
     // Said once: a drawing at the bound would otherwise print a line per refused entity.
-    if (!gMaxELemBarrier) {
-      KxPrint("\n -more than %ld element records: nothing more is added, the drawing is cut short-\n", eldsMaximum);
-      KxLog("\n -more than %ld element records: nothing more is added, the drawing is cut short-\n", eldsMaximum);
+    if (!run.gMaxELemBarrier) {
+      KxPrint(run, "\n -more than %ld element records: nothing more is added, the drawing is cut short-\n", run.eldsMaximum);
+      KxLog(run, "\n -more than %ld element records: nothing more is added, the drawing is cut short-\n", run.eldsMaximum);
     }
-    gMaxELemBarrier = 1;
+    run.gMaxELemBarrier = 1;
     return;
   }
-  elementdaten& e = elds[eldsCounter];
-  e.num = eldsCounter;
+  elementdaten& e = run.elds[run.eldsCounter];
+  e.num = run.eldsCounter;
   e.type = typ;
-  e.sx = sx;
-  e.sy = sy;
-  e.ex = ex;
-  e.ey = ey;
-  e.cx = cx;
-  e.cy = cy;
-  e.sw = sw;
-  e.ew = ew;
-  e.r = rd;
+  e.sx = run.sx;
+  e.sy = run.sy;
+  e.ex = run.ex;
+  e.ey = run.ey;
+  e.cx = run.cx;
+  e.cy = run.cy;
+  e.sw = run.sw;
+  e.ew = run.ew;
+  e.r = run.rd;
   e.used = e.IsFirst = 0;
   e.kElemX = 0;
   e.child = 0;
   e.bulge = 0;
   e.polyOpen = 0;
   e.curve = 0;
-  e.fLayer = gAktLayName;
+  e.fLayer = run.gAktLayName;
   if (opttext && strlen(opttext) > 2) KxCopy(e.text, sizeof e.text, opttext);
   if (typ == etPNT || typ == etTEXT) {
-    e.cx = e.ex = sx;
-    e.cy = e.ey = sy;
+    e.cx = e.ex = run.sx;
+    e.cy = e.ey = run.sy;
   }
-  sw = 0;
-  ew = 360;
-  ++eldsCounter;
+  run.sw = 0;
+  run.ew = 360;
+  ++run.eldsCounter;
 }
 
 static bool isCopySlot(long i) { return i >= 2 && i <= 5; }
 
-void CopyElementInto(long des, long tar) {
-  if (eldsCounter >= eldsMaximum) { KxPrint("-Limit BiX-"); return; }
-  if (des >= eldsMaximum) { KxPrint("-Limit BiD>-"); return; }
-  if (tar >= eldsMaximum) { KxPrint("-Limit BiT>-"); return; }
-  if (des < 0) { KxPrint("-Limit BiD0-"); return; }
-  if (tar < 0) { KxPrint("-Limit BiT0-"); return; }
-  const elementdaten& s = elds[des];
-  elementdaten& t = elds[tar];
+void CopyElementInto(KxRun& run, long des, long tar) {
+  if (run.eldsCounter >= run.eldsMaximum) { KxPrint(run, "-Limit BiX-"); return; }
+  if (des >= run.eldsMaximum) { KxPrint(run, "-Limit BiD>-"); return; }
+  if (tar >= run.eldsMaximum) { KxPrint(run, "-Limit BiT>-"); return; }
+  if (des < 0) { KxPrint(run, "-Limit BiD0-"); return; }
+  if (tar < 0) { KxPrint(run, "-Limit BiT0-"); return; }
+  const elementdaten& s = run.elds[des];
+  elementdaten& t = run.elds[tar];
   if (&s == &t) return;
   t.sx = s.sx; t.sy = s.sy; t.ex = s.ex; t.ey = s.ey;
   t.cx = s.cx; t.cy = s.cy; t.sw = s.sw; t.ew = s.ew;
@@ -131,31 +131,36 @@ void CopyElementInto(long des, long tar) {
   memcpy(t.kontur, s.kontur, sizeof t.kontur);
 }
 
-void RotaElementCopy() {
-  CopyElementInto(2, 3);
-  elementdaten& t = elds[3];
+void RotaElementCopy(KxRun& run) {
+  CopyElementInto(run, 2, 3);
+  elementdaten& t = run.elds[3];
   float ccx = t.cx, ccy = t.cy, r = t.r;
   t.sx = XARC(0, r) + ccx;
   t.sy = YARC(0, r) + ccy;
   t.sw = 0;
-  if (KxConsole()) KxPrint(" [rota 2]");
-  float b = BOGENWINKEL(elds[2].sw, elds[2].ew);
+  if (KxConsole()) KxPrint(run, " [rota 2]");
+  float b = BOGENWINKEL(run.elds[2].sw, run.elds[2].ew);
   t.ex = XARC(b, r) + ccx;
   t.ey = YARC(b, r) + ccy;
   t.ew = b;
-  ePrintToStream(t);
+  ePrintToStream(run, t);
 }
 
-static std::vector<long> gRegionLookup;   // records that may be contour kn's, for GetRegionElement
+// What this file keeps of a run, owned by the run.
+struct TableState {
+  std::vector<long> gRegionLookup;   // records that may be contour kn's, for GetRegionElement
+};
 
-long GetRegionElement(const char* kn) {
+static TableState& fileState(KxRun& run) { return run.tableState.get(); }
+
+long GetRegionElement(KxRun& run, const char* kn) {
   if (!kn) return -1;
-  long top = eldsCounter;
-  std::vector<long>& members = gRegionLookup;
-  KxMemberCandidates(kn, top, members);
+  long top = run.eldsCounter;
+  std::vector<long>& members = fileState(run).gRegionLookup;
+  KxMemberCandidates(run, kn, top, members);
   for (auto it = members.rbegin(); it != members.rend(); ++it) {
     const long i = *it;
-    if (i >= 1 && strcmp(elds[i].kontur, kn) == 0 && strcmp(elds[i].text, gtRegInfo) == 0) return i;
+    if (i >= 1 && strcmp(run.elds[i].kontur, kn) == 0 && strcmp(run.elds[i].text, gtRegInfo) == 0) return i;
   }
   return -1;
 }
@@ -172,25 +177,25 @@ static const char* typeTag(int t) {
   return t >= 0 && t <= etCPY ? tags[t] : "***";
 }
 
-void ePrintToStream(elementdaten eld) {
+void ePrintToStream(KxRun& run, elementdaten eld) {
   eld.kontur[sizeof eld.kontur - 1] = '\0';
   eld.text[sizeof eld.text - 1] = '\0';
-  KxPrint("\n [%ld]  (T:%s) (K:%s) IsFirst:%d  used:%d ", eld.num, recordName(eld.type),
+  KxPrint(run, "\n [%ld]  (T:%s) (K:%s) IsFirst:%d  used:%d ", eld.num, recordName(eld.type),
           eld.kontur, eld.IsFirst, eld.used);
-  KxPrint(eld.type == etCPY ? " ( orgIs:%ld" : " (kElemX:%ld", eld.kElemX);
-  KxPrint(" )\n");
-  KxPrint(" sx:%.3f sy:%.3f ex:%.3f ey:%.3f ", eld.sx, eld.sy, eld.ex, eld.ey);
-  KxPrint(" len:%.3f ", eld.len);
+  KxPrint(run, eld.type == etCPY ? " ( orgIs:%ld" : " (kElemX:%ld", eld.kElemX);
+  KxPrint(run, " )\n");
+  KxPrint(run, " sx:%.3f sy:%.3f ex:%.3f ey:%.3f ", eld.sx, eld.sy, eld.ex, eld.ey);
+  KxPrint(run, " len:%.3f ", eld.len);
   if (eld.type == etARC || eld.type == etCIR || eld.type == etINSE || eld.type == etCPY)
-    KxPrint("\n cx:%.3f cy:%.3f rad:%.3f \n sw:%.3f ew:%.3f  ", eld.cx, eld.cy, eld.r, eld.sw, eld.ew);
-  if (eld.type == etARC || eld.type == etCPY) KxPrint(" bw:%.3f ", BOGENWINKEL(eld.sw, eld.ew));
-  if (strcmp(eld.text, gNoText) != 0) KxPrint("\n text:%s ", eld.text);
-  KxPrint("\n");
+    KxPrint(run, "\n cx:%.3f cy:%.3f rad:%.3f \n sw:%.3f ew:%.3f  ", eld.cx, eld.cy, eld.r, eld.sw, eld.ew);
+  if (eld.type == etARC || eld.type == etCPY) KxPrint(run, " bw:%.3f ", BOGENWINKEL(eld.sw, eld.ew));
+  if (strcmp(eld.text, gNoText) != 0) KxPrint(run, "\n text:%s ", eld.text);
+  KxPrint(run, "\n");
 }
 
-void ePrintTypeToStream(long elnum) {
-  if (eldsCounter < eldsMaximum && elnum >= 0 && elnum < eldsMaximum)
-    KxPrint("%s", typeTag(elds[elnum].type));
+void ePrintTypeToStream(KxRun& run, long elnum) {
+  if (run.eldsCounter < run.eldsMaximum && elnum >= 0 && elnum < run.eldsMaximum)
+    KxPrint(run, "%s", typeTag(run.elds[elnum].type));
   else
-    KxPrint("-Limit A-");
+    KxPrint(run, "-Limit A-");
 }

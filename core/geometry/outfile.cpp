@@ -73,15 +73,15 @@ static mode_t newFileMode() {
   return mode;
 }
 
-bool KxIsDrawing(const char* path) {
+bool KxIsDrawing(KxRun& run, const char* path) {
   struct stat out, dxf;
-  return path && stat(path, &out) == 0 && stat(in_filename.c_str(), &dxf) == 0 && out.st_dev == dxf.st_dev &&
+  return path && stat(path, &out) == 0 && stat(run.in_filename.c_str(), &dxf) == 0 && out.st_dev == dxf.st_dev &&
          out.st_ino == dxf.st_ino;
 }
 
-FILE* KxOutOpen(KxOutFile* out, const char* target) {
+FILE* KxOutOpen(KxRun& run, KxOutFile* out, const char* target) {
   *out = KxOutFile{};
-  if (KxIsDrawing(target)) {
+  if (KxIsDrawing(run, target)) {
     out->drawing = true;
     return nullptr;
   }

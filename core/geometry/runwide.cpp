@@ -40,64 +40,64 @@ static const char* const kTraceNames[kTraceKinds] = {
     "circles without contour (etCIR no Konturname)",
 };
 
-void ResetTraceState() {
-  memset(gTraceShown, 0, sizeof gTraceShown);
-  memset(gTraceLeftOut, 0, sizeof gTraceLeftOut);
-  gTraceQuiet = false;
+void ResetTraceState(KxRun& run) {
+  memset(run.gTraceShown, 0, sizeof run.gTraceShown);
+  memset(run.gTraceLeftOut, 0, sizeof run.gTraceLeftOut);
+  run.gTraceQuiet = false;
 }
 
-bool KxTraceNext(int kind) {
+bool KxTraceNext(KxRun& run, int kind) {
   if (kind < 0 || kind >= kTraceKinds) return true;
-  if (gTraceShown[kind] < kMaxTraceLines) {
-    ++gTraceShown[kind];
+  if (run.gTraceShown[kind] < kMaxTraceLines) {
+    ++run.gTraceShown[kind];
     return true;
   }
-  ++gTraceLeftOut[kind];
+  ++run.gTraceLeftOut[kind];
   return false;
 }
 
-void KxTraceQuiet(bool quiet) { gTraceQuiet = quiet; }
+void KxTraceQuiet(KxRun& run, bool quiet) { run.gTraceQuiet = quiet; }
 
 static void closeStream(FILE*& f) {
   if (f) fclose(f);
   f = nullptr;
 }
 
-void ResetBaseState() {
-  closeStream(i_stream);
-  closeStream(log_stream);
-  in_filename = "-not-set-";
-  log_filename = KxConsole() ? "_outlog.txt" : "_outlogBe.txt";
-  ini_filename = "korvex.ini";
-  homepath = "/boot/home/VL-Source/korvex/";
-  data_filename = "_nwd_out_.txt";
-  dataPath = "unset";
-  KxCopy(fAktDate, sizeof fAktDate, "not-set");
+void ResetBaseState(KxRun& run) {
+  closeStream(run.i_stream);
+  closeStream(run.log_stream);
+  run.in_filename = "-not-set-";
+  run.cfg.log_filename = KxConsole() ? "_outlog.txt" : "_outlogBe.txt";
+  run.cfg.ini_filename = "korvex.ini";
+  run.cfg.homepath = "/boot/home/VL-Source/korvex/";
+  run.cfg.data_filename = "_nwd_out_.txt";
+  run.dataPath = "unset";
+  KxCopy(run.fAktDate, sizeof run.fAktDate, "not-set");
   KxCopy(gAPPNAME, sizeof gAPPNAME, "korvex");
   KxCopy(gVersInf, sizeof gVersInf, KxConsole() ? "_081024" : "_081112");
-  gBulkOut = 0;
-  gLogNameGiven = 0;
-  gIniNameGiven = 0;
-  ResetTraceState();
+  run.cfg.gBulkOut = 0;
+  run.cfg.gLogNameGiven = 0;
+  run.cfg.gIniNameGiven = 0;
+  ResetTraceState(run);
 }
 
-void KxSetFlavour(int flavour) {
+void KxSetFlavour(KxRun& run, int flavour) {
   gFlavour = flavour == kxDESKTOP ? kxDESKTOP : kxCONSOLE;
-  ResetBaseState();
+  ResetBaseState(run);
 }
 
 // Initial values for a fresh process, before any program chose its flavour.
 static const bool gBaseInitialised = (ResetBaseState(), true);
 
-static void deliver(const char* text, size_t len) {
-  if (gConsoleSink) gConsoleSink(text, len);
+static void deliver(KxRun& run, const char* text, size_t len) {
+  if (run.gConsoleSink) run.gConsoleSink(text, len);
   else fwrite_unlocked(text, 1, len, stdout);
 }
 
-static void emit(const char* fmt, va_list ap) {
+static void emit(KxRun& run, const char* fmt, va_list ap) {
   // Many messages are plain text (the nesting test prints single letters).
   if (!strchr(fmt, '%')) {
-    deliver(fmt, strlen(fmt));
+    deliver(run, fmt, strlen(fmt));
     return;
   }
   char buf[4096];
@@ -106,10 +106,10 @@ static void emit(const char* fmt, va_list ap) {
   int n = KxFormat(buf, sizeof buf, fmt, copy);
   va_end(copy);
   if (n >= 0) {
-    deliver(buf, (size_t)n);
+    deliver(run, buf, (size_t)n);
     return;
   }
-  if (!gConsoleSink) {
+  if (!run.gConsoleSink) {
     vfprintf(stdout, fmt, ap);
     return;
   }
@@ -118,44 +118,44 @@ static void emit(const char* fmt, va_list ap) {
   va_end(copy);
   if (n < 0) return;
   if ((size_t)n < sizeof buf) {
-    gConsoleSink(buf, (size_t)n);
+    run.gConsoleSink(buf, (size_t)n);
     return;
   }
   // Rare long message: format once more into a buffer of its own size.
   char* big = (char*)malloc((size_t)n + 1);
   if (!big) {
-    gConsoleSink(buf, sizeof buf - 1);
+    run.gConsoleSink(buf, sizeof buf - 1);
     return;
   }
   vsnprintf(big, (size_t)n + 1, fmt, ap);
-  gConsoleSink(big, (size_t)n);
+  run.gConsoleSink(big, (size_t)n);
   free(big);
 }
 
-void KxPrint(const char* fmt, ...) {
-  if (gTraceQuiet) return;
+void KxPrint(KxRun& run, const char* fmt, ...) {
+  if (run.gTraceQuiet) return;
   va_list ap;
   va_start(ap, fmt);
-  emit(fmt, ap);
+  emit(run, fmt, ap);
   va_end(ap);
 }
 
-void KxTraceCounts() {
+void KxTraceCounts(KxRun& run) {
   for (int kind = 0; kind < kTraceKinds; ++kind) {
-    if (gTraceLeftOut[kind] == 0) continue;
-    KxPrint("\n ... %ld more traces left out: %s\n", gTraceLeftOut[kind], kTraceNames[kind]);
-    gTraceLeftOut[kind] = 0;
+    if (run.gTraceLeftOut[kind] == 0) continue;
+    KxPrint(run, "\n ... %ld more traces left out: %s\n", run.gTraceLeftOut[kind], kTraceNames[kind]);
+    run.gTraceLeftOut[kind] = 0;
   }
 }
 
-void KxLog(const char* fmt, ...) {
-  if (!log_stream) return;
+void KxLog(KxRun& run, const char* fmt, ...) {
+  if (!run.log_stream) return;
   va_list ap;
   va_start(ap, fmt);
-  vfprintf(log_stream, fmt, ap);
+  vfprintf(run.log_stream, fmt, ap);
   va_end(ap);
 }
 
-void KxFlushConsole() {
-  if (!gConsoleSink) fflush(stdout);
+void KxFlushConsole(KxRun& run) {
+  if (!run.gConsoleSink) fflush(stdout);
 }

@@ -13,7 +13,7 @@
 // --- flavour of the core ---
 enum KxFlavour { kxCONSOLE = 0, kxDESKTOP = 1 };
 extern int gFlavour;                 // kxCONSOLE or kxDESKTOP, chosen by the program at start
-void KxSetFlavour(int flavour);      // selects the flavour and resets the run-wide names to its initial values
+void KxSetFlavour(KxRun& run, int flavour);      // selects the flavour and resets the run-wide names to its initial values
 inline bool KxConsole() { return gFlavour == kxCONSOLE; }  // true in the console flavour
 
 // --- run-wide names and streams ---
@@ -35,9 +35,9 @@ extern int gIniNameGiven;       // 1 when the command line named the settings fi
 // --- output ---
 typedef void (*KxSinkFn)(const char* text, size_t len);
 extern KxSinkFn gConsoleSink;   // receives console output instead of stdout when set (tests, desktop)
-void KxPrint(const char* fmt, ...) __attribute__((format(printf, 1, 2)));  // console diagnostics (stdout or the sink)
-void KxLog(const char* fmt, ...) __attribute__((format(printf, 1, 2)));    // appends to the log when it is open
-void KxFlushConsole();          // flushes buffered console output
+void KxPrint(KxRun& run, const char* fmt, ...) __attribute__((format(printf, 1, 2)));  // console diagnostics (stdout or the sink)
+void KxLog(KxRun& run, const char* fmt, ...) __attribute__((format(printf, 1, 2)));    // appends to the log when it is open
+void KxFlushConsole(KxRun& run);          // flushes buffered console output
 bool KxScaledDecimal(double v, int prec, uint64_t* scaled);  // |v| rounded to prec (0-9) decimals as printf rounds it, times 10^prec; false where that is not certain
 int KxFormat(char* out, size_t size, const char* fmt, va_list ap);  // printf's text for common formats (consumes ap); -1 where vsnprintf must do it
 
@@ -55,10 +55,10 @@ enum KxTraceKind {
 extern long gTraceShown[kTraceKinds];    // traces of each kind printed in this run
 extern long gTraceLeftOut[kTraceKinds];  // traces of each kind left out since its last count line
 extern bool gTraceQuiet;                 // true while KxPrint drops its text: a trace left out is running
-bool KxTraceNext(int kind);              // counts one trace of kind; true when it is to be printed
-void KxTraceQuiet(bool quiet);           // KxPrint drops its text while quiet (the calls of a trace left out)
-void KxTraceCounts();                    // prints a count line for each kind left out since its last one
-void ResetTraceState();                  // a new run prints every kind again from its first trace
+bool KxTraceNext(KxRun& run, int kind);              // counts one trace of kind; true when it is to be printed
+void KxTraceQuiet(KxRun& run, bool quiet);           // KxPrint drops its text while quiet (the calls of a trace left out)
+void KxTraceCounts(KxRun& run);                    // prints a count line for each kind left out since its last one
+void ResetTraceState(KxRun& run);                  // a new run prints every kind again from its first trace
 
 // --- output files (outfile.cpp) ---
 struct KxOutFile {              // an output composed in a temporary file beside its target
@@ -69,11 +69,11 @@ struct KxOutFile {              // an output composed in a temporary file beside
   int error = 0;                // errno of the step that failed, 0 when none did
   bool drawing = false;         // the target is the drawing itself: nothing was opened
 };
-bool KxIsDrawing(const char* path);                  // true when path leads to the drawing's file (same device and inode)
-FILE* KxOutOpen(KxOutFile* out, const char* target);  // opens a temporary beside target with a new file's mode; null (error or drawing set) when it cannot or target is the drawing
+bool KxIsDrawing(KxRun& run, const char* path);                  // true when path leads to the drawing's file (same device and inode)
+FILE* KxOutOpen(KxRun& run, KxOutFile* out, const char* target);  // opens a temporary beside target with a new file's mode; null (error or drawing set) when it cannot or target is the drawing
 bool KxOutCommit(KxOutFile* out);                     // closes the temporary and renames it over target (a link there is replaced, not followed); false with error set, temporary removed
 void KxOutAbort(KxOutFile* out);                      // closes and removes the temporary; the target stays as it was
 FILE* KxOpenLog(const char* path, std::string* why);  // opens the log for writing, never through a symbolic link at path; null with the reason line in why
 
 // --- state ---
-void ResetBaseState();   // restores the run-wide names, streams and flavour-dependent texts and the trace counts (tests, fuzzing)
+void ResetBaseState(KxRun& run);   // restores the run-wide names, streams and flavour-dependent texts and the trace counts (tests, fuzzing)

@@ -13,11 +13,16 @@
 #include "geometry/base.h"
 #include "nc/nc.h"
 
-static KxPointGrid gWalkGrid;   // ends of the members of the contour being walked
+// What this file keeps of a run, owned by the run.
+struct ClosedState {
+  KxPointGrid gWalkGrid;   // ends of the members of the contour being walked
+};
 
-static bool isContourMember(long i, const char* kN) { return KxSameName(elds[i].kontur, kN); }
+static ClosedState& fileState(KxRun& run) { return run.closedState.get(); }
 
-static float radiusAt(long i) { return NcValidElement(i) ? elds[i].r : 0.0f; }
+static bool isContourMember(KxRun& run, long i, const char* kN) { return KxSameName(run.elds[i].kontur, kN); }
+
+static float radiusAt(KxRun& run, long i) { return NcValidElement(run, i) ? run.elds[i].r : 0.0f; }
 
 // The survey of a contour: its members that accept takes, counted, with the
 // lowest and highest index; visit sees each of them in table order.
@@ -31,10 +36,10 @@ template <class Accept, class Visit>
 static Members surveyMembers(const char* kN, Accept accept, Visit visit) {
   Members m;
   std::vector<long> members;
-  KxMemberCandidates(kN, eldsCounter, members);
+  KxMemberCandidates(run, kN, run.eldsCounter, members);
   for (long i : members) {
-    const elementdaten& e = elds[i];
-    if (!isContourMember(i, kN) || !accept(e)) continue;
+    const elementdaten& e = run.elds[i];
+    if (!isContourMember(run, i, kN) || !accept(e)) continue;
     ++m.count;
     if (i < m.lowest) m.lowest = i;
     if (i > m.highest) m.highest = i;
@@ -43,98 +48,98 @@ static Members surveyMembers(const char* kN, Accept accept, Visit visit) {
   return m;
 }
 
-static void writeTechnologyLine(FILE* os) {
-  NcPut(os, "%s%s\n", eTD[1].nwd, mS.EOL);
-  if (eTD[1].ist == 0) ++gMissETechnologie;
+static void writeTechnologyLine(KxRun& run, FILE* os) {
+  NcPut(os, "%s%s\n", run.cfg.eTD[1].nwd, run.cfg.mS.EOL);
+  if (run.cfg.eTD[1].ist == 0) ++run.gMissETechnologie;
 }
 
 // A contour without feed-point record: a single large circle is a hole, anything else is trouble.
-static void writeHoleOrTrouble(FILE* os, int k, const char* kN, long feedElem, long firstElem, int child) {
-  KxPrint("\n -(%s) Bohrungen abfangen:", kN);
-  KxPrint(" - fKMenge:%ld Erste:%ld  Letzte:%ld  \n ", 0L, eldsCounter, 0L);
-  const Members m = surveyMembers(kN, [](const elementdaten& e) { return e.type == etCIR && e.r > gStartPosition; },
+static void writeHoleOrTrouble(KxRun& run, FILE* os, int k, const char* kN, long feedElem, long firstElem, int child) {
+  KxPrint(run, "\n -(%s) Bohrungen abfangen:", kN);
+  KxPrint(run, " - fKMenge:%ld Erste:%ld  Letzte:%ld  \n ", 0L, run.eldsCounter, 0L);
+  const Members m = surveyMembers(kN, [](const elementdaten& e) { return e.type == etCIR && e.r > run.cfg.gStartPosition; },
                                   [](const elementdaten&) {});
   const long count = m.count, lowest = m.lowest, highest = m.highest;
-  KxPrint(" - fKMenge:%ld Erste:%ld  Letzte:%ld  \n ", count, lowest, highest);
+  KxPrint(run, " - fKMenge:%ld Erste:%ld  Letzte:%ld  \n ", count, lowest, highest);
 
   if (count == 1) {
-    const elementdaten& h = elds[lowest];
+    const elementdaten& h = run.elds[lowest];
     // The wire goes in at a start hole drawn inside the hole, else at its centre.
-    const long start = HoleStartFor(kN, lowest);
-    const elementdaten& in = start >= 0 ? elds[start] : h;
-    NcPut(os, "%s--HOLE-R%.3f--%s%s\n", mS.RemarkOn, h.r, mS.RemarkOff, mS.EOL);
+    const long start = HoleStartFor(run, kN, lowest);
+    const elementdaten& in = start >= 0 ? run.elds[start] : h;
+    NcPut(os, "%s--HOLE-R%.3f--%s%s\n", run.cfg.mS.RemarkOn, h.r, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
     if (child == 0) {
-      if (ktechno.dQuali > 1) SimpleAsSubKontur(os, k, in.cx, in.cy);
-      else writeTechnologyLine(os);
+      if (run.cfg.ktechno.dQuali > 1) SimpleAsSubKontur(run, os, k, in.cx, in.cy);
+      else writeTechnologyLine(run, os);
     }
     // Contours inside the hole are cut before it, as inside any other contour.
-    SimpleAddChilds(os, k);
-    KxPrint(" into: SimpleHoleForElement()\n");
-    SimpleHoleForElement(os, lowest, start);
-    KxLog("\n %s: [%ld] HOLE", kN, lowest);
+    SimpleAddChilds(run, os, k);
+    KxPrint(run, " into: SimpleHoleForElement()\n");
+    SimpleHoleForElement(run, os, lowest, start);
+    KxLog(run, "\n %s: [%ld] HOLE", kN, lowest);
     return;
   }
   // The contour itself cannot be cut, but what lies inside it has start holes of
   // its own: call it, so that no block of the program is left without a caller.
-  SimpleAddChilds(os, k);
+  SimpleAddChilds(run, os, k);
   // Without an element behind an index the radius reads 0.
-  NcPut(os, "%s--HOLE-FI-R%.3f--%s%s\n", mS.RemarkOn, radiusAt(firstElem), mS.RemarkOff, mS.EOL);
-  NcPut(os, "%s--HOLE-FE-R%.3f--%s%s\n", mS.RemarkOn, radiusAt(feedElem), mS.RemarkOff, mS.EOL);
-  NcPut(os, "%s%s-- %s HOLE TROUBLE --%s%s\n", mS.SubReturn, mS.RemarkOn, kN, mS.RemarkOff, mS.EOL);
-  ++gBigTrouble;
+  NcPut(os, "%s--HOLE-FI-R%.3f--%s%s\n", run.cfg.mS.RemarkOn, radiusAt(run, firstElem), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
+  NcPut(os, "%s--HOLE-FE-R%.3f--%s%s\n", run.cfg.mS.RemarkOn, radiusAt(run, feedElem), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
+  NcPut(os, "%s%s-- %s HOLE TROUBLE --%s%s\n", run.cfg.mS.SubReturn, run.cfg.mS.RemarkOn, kN, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
+  ++run.gBigTrouble;
 }
 
 // Register lines before the threading: per layer for a multi-layer contour, else for dReg.
-static void writeRegisterLines(FILE* os) {
-  coTechno& t = ktechno;
+static void writeRegisterLines(KxRun& run, FILE* os) {
+  coTechno& t = run.cfg.ktechno;
   if (t.dLWe > 0) {
-    for (int y = 0; y < gAktLayEntry; ++y) {
-      const dxfLayerList& l = fLL[y];
+    for (int y = 0; y < run.gAktLayEntry; ++y) {
+      const dxfLayerList& l = run.fLL[y];
       if (l.useReg == 0 || l.used <= 0) continue;
-      NcPut(os, "%s%d=%s1%+.3f", mS.VReg, l.useReg, mS.VReg, l.useOft);
-      if (gDataInfo) NcPut(os, "%sLayer %s%s", mS.RemarkOn, NcRemarkText(l.Name).c_str(), mS.RemarkOff);
-      NcPut(os, "%s\n", mS.EOL);
+      NcPut(os, "%s%d=%s1%+.3f", run.cfg.mS.VReg, l.useReg, run.cfg.mS.VReg, l.useOft);
+      if (run.cfg.gDataInfo) NcPut(os, "%sLayer %s%s", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, l.Name).c_str(), run.cfg.mS.RemarkOff);
+      NcPut(os, "%s\n", run.cfg.mS.EOL);
     }
     if (t.RoughOff != 0.0f) {
-      NcPut(os, "(Rough)%s\n", mS.EOL);
-      for (int y = 0; y < gAktLayEntry; ++y) {
-        const dxfLayerList& l = fLL[y];
+      NcPut(os, "(Rough)%s\n", run.cfg.mS.EOL);
+      for (int y = 0; y < run.gAktLayEntry; ++y) {
+        const dxfLayerList& l = run.fLL[y];
         if (l.useReg == 0 || l.used <= 0) continue;
-        NcPut(os, "%s%d=%s%d%+.3f", mS.VReg, l.useReg, mS.VReg, l.useReg, t.RoughOff);
-        NcPut(os, "%s\n", mS.EOL);
+        NcPut(os, "%s%d=%s%d%+.3f", run.cfg.mS.VReg, l.useReg, run.cfg.mS.VReg, l.useReg, t.RoughOff);
+        NcPut(os, "%s\n", run.cfg.mS.EOL);
       }
-      NcPut(os, "(Rough-End)%s\n", mS.EOL);
+      NcPut(os, "(Rough-End)%s\n", run.cfg.mS.EOL);
     }
     return;
   }
   // Register 1 is the base every other register is defined from; it is never redefined.
   if (t.dReg == 1) return;
-  NcPut(os, "%s%d=%s1", mS.VReg, t.dReg, mS.VReg);
+  NcPut(os, "%s%d=%s1", run.cfg.mS.VReg, t.dReg, run.cfg.mS.VReg);
   if (t.dReg >= 0 && t.dReg < kRegisterCount && t.dROff[t.dReg] != 0.0f) NcPut(os, "%+.3f", t.dROff[t.dReg]);
-  if (gDataInfo) NcPut(os, "%sDefault%s", mS.RemarkOn, mS.RemarkOff);
-  NcPut(os, "%s\n", mS.EOL);
+  if (run.cfg.gDataInfo) NcPut(os, "%sDefault%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff);
+  NcPut(os, "%s\n", run.cfg.mS.EOL);
   if (t.RoughOff != 0.0f) {
-    NcPut(os, "(Rough)%s\n", mS.EOL);
-    NcPut(os, "%s%d=%s%d", mS.VReg, t.dReg, mS.VReg, t.dReg);
+    NcPut(os, "(Rough)%s\n", run.cfg.mS.EOL);
+    NcPut(os, "%s%d=%s%d", run.cfg.mS.VReg, t.dReg, run.cfg.mS.VReg, t.dReg);
     NcPut(os, "%+.3f", t.RoughOff);
-    NcPut(os, "%s\n", mS.EOL);
-    NcPut(os, "(Rough-End)%s\n", mS.EOL);
-    KxPrint("\n ROUGH offset: %+.3f \n", t.RoughOff);
+    NcPut(os, "%s\n", run.cfg.mS.EOL);
+    NcPut(os, "(Rough-End)%s\n", run.cfg.mS.EOL);
+    KxPrint(run, "\n ROUGH offset: %+.3f \n", t.RoughOff);
   }
 }
 
 // The word after an arc on an ISO layer: the single-radius word, with the radius where it says "$rad".
-static void writeIsoRadius(FILE* os, float r) {
-  const char* at = strstr(mS.SingleIsoRad, "$rad");
+static void writeIsoRadius(KxSettings& cfg, FILE* os, float r) {
+  const char* at = strstr(cfg.mS.SingleIsoRad, "$rad");
   if (at) {
-    char head[sizeof mS.SingleIsoRad];
-    size_t n = (size_t)(at - mS.SingleIsoRad);
-    KxCopy(head, n + 1 < sizeof head ? n + 1 : sizeof head, mS.SingleIsoRad);
+    char head[sizeof cfg.mS.SingleIsoRad];
+    size_t n = (size_t)(at - cfg.mS.SingleIsoRad);
+    KxCopy(head, n + 1 < sizeof head ? n + 1 : sizeof head, cfg.mS.SingleIsoRad);
     NcPut(os, " %s%.3f", head, r);
   } else {
-    NcPut(os, " %s", mS.SingleIsoRad);
+    NcPut(os, " %s", cfg.mS.SingleIsoRad);
   }
-  if (gDataInfo) NcPut(os, " (ISO)");
+  if (cfg.gDataInfo) NcPut(os, " (ISO)");
 }
 
 // The technology part of a contour cut from a start hole (a round punch or a
@@ -142,38 +147,38 @@ static void writeIsoRadius(FILE* os, float r) {
 // a multi-cut sub-contour or its one technology line (with the piece origin in
 // piece mode), the inset contours, the positioning chain and the rapid move to
 // the feed point.
-static void writeTechnologyPart(FILE* os, int k, const char* kN, long feedElem, int child) {
-  coTechno& t = ktechno;
-  const elementdaten& feed = elds[feedElem];
-  if (t.HatRotation) NcPut(os, "%s%.3f%s\n", mS.RotateOn, t.dRotate, mS.EOL);
+static void writeTechnologyPart(KxRun& run, FILE* os, int k, const char* kN, long feedElem, int child) {
+  coTechno& t = run.cfg.ktechno;
+  const elementdaten& feed = run.elds[feedElem];
+  if (t.HatRotation) NcPut(os, "%s%.3f%s\n", run.cfg.mS.RotateOn, t.dRotate, run.cfg.mS.EOL);
   if (child == 0) {
     if (t.dQuali > 1) {
-      SimpleAsSubKontur(os, k, feed.cx, feed.cy);
+      SimpleAsSubKontur(run, os, k, feed.cx, feed.cy);
     } else {
       if (t.G92Mode == dmPIECE) {
         NcPut(os, "G92 X%.3f Y%.3f", feed.cx, feed.cy);
-        if (gDataInfo) NcPut(os, " (SetCoord)");
-        NcPut(os, "%s\n", mS.EOL);
+        if (run.cfg.gDataInfo) NcPut(os, " (SetCoord)");
+        NcPut(os, "%s\n", run.cfg.mS.EOL);
         t.KonX = feed.cx;
         t.KonY = feed.cy;
       }
-      writeTechnologyLine(os);
+      writeTechnologyLine(run, os);
     }
   }
-  SimpleAddChilds(os, k);
-  SimplePosition_Chain(os, kN, feedElem);
+  SimpleAddChilds(run, os, k);
+  SimplePosition_Chain(run, os, kN, feedElem);
   NcPut(os, "G00 X%.3f Y%.3f", feed.cx, feed.cy);
-  if (gDataInfo) NcPut(os, " (FeedPoint)");
-  NcPut(os, "%s\n", mS.EOL);
+  if (run.cfg.gDataInfo) NcPut(os, " (FeedPoint)");
+  NcPut(os, "%s\n", run.cfg.mS.EOL);
 }
 
 // Planes (taper in piece mode), register lines, threading and generator on.
-static void writeThreading(FILE* os) {
-  const coTechno& t = ktechno;
-  if (t.HatKonik == 1 && t.G92Mode == dmPIECE) NcPlaneLines(os);
-  writeRegisterLines(os);
-  if (t.NoFeed == 0) NcPut(os, "%s%s\n%s%s\n", mS.WireFeed, mS.EOL, mS.GenOn, mS.EOL);
-  else NcPut(os, "%sNoFeed%s%s\n%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL, mS.GenOn, mS.EOL);
+static void writeThreading(KxRun& run, FILE* os) {
+  const coTechno& t = run.cfg.ktechno;
+  if (t.HatKonik == 1 && t.G92Mode == dmPIECE) NcPlaneLines(run.cfg, os);
+  writeRegisterLines(run, os);
+  if (t.NoFeed == 0) NcPut(os, "%s%s\n%s%s\n", run.cfg.mS.WireFeed, run.cfg.mS.EOL, run.cfg.mS.GenOn, run.cfg.mS.EOL);
+  else NcPut(os, "%sNoFeed%s%s\n%s%s\n", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL, run.cfg.mS.GenOn, run.cfg.mS.EOL);
 }
 
 // A round punch: the circle is cut as an outer profile from a start hole beside
@@ -181,27 +186,27 @@ static void writeThreading(FILE* os) {
 // the circle at its nearest point; the circle goes round in the direction that
 // keeps the wire on the start hole's side, with the hold point 4 degrees before
 // the split point.
-static void writePunch(FILE* os, int k, const char* kN, long feedElem, long circleElem, int child) {
-  coTechno& t = ktechno;
-  const elementdaten& feed = elds[feedElem];
-  const elementdaten& c = elds[circleElem];
-  KxPrint("\n -(%s) round punch R%.3f from outside\n", kN, c.r);
-  KxLog("\n %s: [%ld] PUNCH", kN, circleElem);
+static void writePunch(KxRun& run, FILE* os, int k, const char* kN, long feedElem, long circleElem, int child) {
+  coTechno& t = run.cfg.ktechno;
+  const elementdaten& feed = run.elds[feedElem];
+  const elementdaten& c = run.elds[circleElem];
+  KxPrint(run, "\n -(%s) round punch R%.3f from outside\n", kN, c.r);
+  KxLog(run, "\n %s: [%ld] PUNCH", kN, circleElem);
   t.dLWe = 0;
   t.dAktL = c.fLayer;
   t.dAktR = t.dReg;
-  writeTechnologyPart(os, k, kN, feedElem, child);
-  writeThreading(os);
+  writeTechnologyPart(run, os, k, kN, feedElem, child);
+  writeThreading(run, os);
 
   if (t.dDLage != 41 && t.dDLage != 42) t.dDLage = 42;
   // Wire right of the path (G42) stays outside when the circle runs counter-clockwise.
   const int dir = t.dDLage == 42 ? kxG03 : kxG02;
   const double step = dir == kxG03 ? 1.0 : -1.0;
-  NcPut(os, "G90G%dG44G%d%s\n", t.dDLage, t.dKLage, mS.EOL);
+  NcPut(os, "G90G%dG44G%d%s\n", t.dDLage, t.dKLage, run.cfg.mS.EOL);
   NcPut(os, "G01 X%.3f Y%.3f", feed.ex, feed.ey);
-  NcPut(os, "%s%s0", mS.NylOffset, mS.Angel);
-  if (gDataInfo) NcPut(os, " (SplittPoint)");
-  NcPut(os, "%s\n", mS.EOL);
+  NcPut(os, "%s%s0", run.cfg.mS.NylOffset, run.cfg.mS.Angel);
+  if (run.cfg.gDataInfo) NcPut(os, " (SplittPoint)");
+  NcPut(os, "%s\n", run.cfg.mS.EOL);
   const double a0 = WIV(c.cx, c.cy, feed.ex, feed.ey);
   const double ends[3] = {a0 + step * 180.0, a0 + step * 356.0, a0};
   float px = feed.ex, py = feed.ey;
@@ -209,25 +214,25 @@ static void writePunch(FILE* os, int k, const char* kN, long feedElem, long circ
     const float x = n == 2 ? feed.ex : c.cx + XARC(ends[n], c.r);
     const float y = n == 2 ? feed.ey : c.cy + YARC(ends[n], c.r);
     NcPut(os, "G%02d X%.3f Y%.3f I%.3f J%.3f", dir, x, y, c.cx - px, c.cy - py);
-    if (n == 0) NcPut(os, " %s%d %s%.3f", mS.OffsetR, t.dReg, mS.Angel, t.dkonik);
-    if (n == 1 && gDataInfo) NcPut(os, " (StopPoint)");
-    NcPut(os, "%s\n", mS.EOL);
+    if (n == 0) NcPut(os, " %s%d %s%.3f", run.cfg.mS.OffsetR, t.dReg, run.cfg.mS.Angel, t.dkonik);
+    if (n == 1 && run.cfg.gDataInfo) NcPut(os, " (StopPoint)");
+    NcPut(os, "%s\n", run.cfg.mS.EOL);
     if (n == 1) {
-      if (t.NoStop) NcPut(os, "%sNoStop%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL);
-      else NcPut(os, "%s%s\n", mS.HoldPoint, mS.EOL);
+      if (t.NoStop) NcPut(os, "%sNoStop%s%s\n", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
+      else NcPut(os, "%s%s\n", run.cfg.mS.HoldPoint, run.cfg.mS.EOL);
     }
     px = x;
     py = y;
   }
   NcPut(os, "G01 X%.3f Y%.3f", feed.cx, feed.cy);
-  NcPut(os, "%s%s0%s\n", mS.NylOffset, mS.Angel, mS.EOL);
-  NcPut(os, "G40G43G50%s\n", mS.EOL);
-  if (t.HatRotation && t.dQuali == 1) NcPut(os, "%s%s\n", mS.RotateOff, mS.EOL);
-  if (t.NoCut == 0) NcPut(os, "%s%s\n%s", mS.WireCut, mS.EOL, mS.SubReturn);
-  else NcPut(os, "%sNoCut%s%s\n%s", mS.RemarkOn, mS.RemarkOff, mS.EOL, mS.SubReturn);
-  if (gDataInfo) NcPut(os, KxConsole() ? "(-CLOSED.CONTOUR-)" : "(-CLOSED KONTOUR-)");
-  NcPut(os, "%s\n", mS.EOL);
-  fLayerList(ll_CLR_U, 0, nullptr, 0);
+  NcPut(os, "%s%s0%s\n", run.cfg.mS.NylOffset, run.cfg.mS.Angel, run.cfg.mS.EOL);
+  NcPut(os, "G40G43G50%s\n", run.cfg.mS.EOL);
+  if (t.HatRotation && t.dQuali == 1) NcPut(os, "%s%s\n", run.cfg.mS.RotateOff, run.cfg.mS.EOL);
+  if (t.NoCut == 0) NcPut(os, "%s%s\n%s", run.cfg.mS.WireCut, run.cfg.mS.EOL, run.cfg.mS.SubReturn);
+  else NcPut(os, "%sNoCut%s%s\n%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL, run.cfg.mS.SubReturn);
+  if (run.cfg.gDataInfo) NcPut(os, KxConsole() ? "(-CLOSED.CONTOUR-)" : "(-CLOSED KONTOUR-)");
+  NcPut(os, "%s\n", run.cfg.mS.EOL);
+  fLayerList(run, ll_CLR_U, 0, nullptr, 0);
 }
 
 // A split point on an end of the first element, a corner: the cut leaves the
@@ -240,18 +245,18 @@ struct CornerSplit {
   int backDir;   // its arc word toward the corner, kxG02 or kxG03 (forward: toward its end point)
 };
 
-static CornerSplit cornerSplit(long feedElem, long firstElem, float* qX, float* qY, int* clockType) {
+static CornerSplit cornerSplit(KxRun& run, long feedElem, long firstElem, float* qX, float* qY, int* clockType) {
   CornerSplit c{firstElem, -1, kxG03};
-  const elementdaten& feed = elds[feedElem];
-  const elementdaten& first = elds[firstElem];
+  const elementdaten& feed = run.elds[feedElem];
+  const elementdaten& first = run.elds[firstElem];
   // Closer than half a thousandth the two points are written alike.
   const float kSame = 0.0005f;
   const bool atStart = LENC(feed.ex, feed.ey, first.sx, first.sy) <= kSame;
   if (!atStart && !(LENC(feed.ex, feed.ey, first.ex, first.ey) <= kSame)) return c;
   bool nStart = false;
-  const long nb = ContourNeighbourAt(firstElem, feed.ex, feed.ey, &nStart);
+  const long nb = ContourNeighbourAt(run, firstElem, feed.ex, feed.ey, &nStart);
   if (nb < 0) return c;
-  const elementdaten& n = elds[nb];
+  const elementdaten& n = run.elds[nb];
   if (LENC(*qX, *qY, feed.ex, feed.ey) <= kSame) {
     // The rule runs the first element into the corner: the cut leaves along the
     // neighbour and comes back along the first element.
@@ -265,7 +270,7 @@ static CornerSplit cornerSplit(long feedElem, long firstElem, float* qX, float* 
     c.back = nb;
     c.backDir = nStart ? kxG02 : kxG03;
   }
-  KxPrint("\n corner split: lead %ld, back %ld G%02d\n", c.lead, c.back, c.backDir);
+  KxPrint(run, "\n corner split: lead %ld, back %ld G%02d\n", c.lead, c.back, c.backDir);
   return c;
 }
 
@@ -277,103 +282,103 @@ static CornerSplit cornerSplit(long feedElem, long firstElem, float* qX, float* 
 //   E. lead-in to the split point and along the first element;
 //   F. the path, element by element in chain order;
 //   G. closing: hold point, lead-out, wire cut and return, or open-contour trouble.
-void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
+void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstElem) {
   char kN[16];
   KxContourName(kN, sizeof kN, k);
-  KxPrint("[%s] SimpleClosedKontur FEED:%ld  FIRST:%ld ", kN, feedElem, firstElem);
+  KxPrint(run, "[%s] SimpleClosedKontur FEED:%ld  FIRST:%ld ", kN, feedElem, firstElem);
   // A rapid move of the previous contour never carries over into this one.
-  KxCopy(moveType, sizeof moveType, "G01");
-  long reg = GetRegionElement(kN);
-  int child = NcValidElement(reg) ? elds[reg].child : 0;
+  KxCopy(run.moveType, sizeof run.moveType, "G01");
+  long reg = GetRegionElement(run, kN);
+  int child = NcValidElement(run, reg) ? run.elds[reg].child : 0;
 
   // An index that addresses no record in use is no feed point either.
-  if (!NcValidElement(feedElem) || !NcValidElement(firstElem)) {
-    writeHoleOrTrouble(os, k, kN, feedElem, firstElem, child);
+  if (!NcValidElement(run, feedElem) || !NcValidElement(run, firstElem)) {
+    writeHoleOrTrouble(run, os, k, kN, feedElem, firstElem, child);
     return;
   }
 
-  coTechno& t = ktechno;
-  const elementdaten& feed = elds[feedElem];
-  const elementdaten& first = elds[firstElem];
+  coTechno& t = run.cfg.ktechno;
+  const elementdaten& feed = run.elds[feedElem];
+  const elementdaten& first = run.elds[firstElem];
   // A round punch: a circle entered from a start hole outside it.
   if (first.type == etCIR) {
-    writePunch(os, k, kN, feedElem, firstElem, child);
+    writePunch(run, os, k, kN, feedElem, firstElem, child);
     return;
   }
 
   // C. Survey: members, their index range and the layer changes along the contour.
   // The layer changes are this contour's own; the count of an earlier contour
   // would ask for register lines this contour never writes.
-  KxPrint("\n");
+  KxPrint(run, "\n");
   t.dLWe = 0;
   t.dAktL = first.fLayer;
   const Members m = surveyMembers(
       kN, [](const elementdaten& e) { return e.type == etARC || e.type == etLINE || e.type == etPNT || e.type == etTEXT; },
       [](const elementdaten& e) {
-        if (e.type == etTEXT) KxPrint(" >%s \n", e.text);
-        if (e.fLayer != ktechno.dAktL) {
-          ++ktechno.dLWe;
-          KxPrint("-- Layer:%d (%s)\n", ktechno.dAktL, NcLayer(ktechno.dAktL).Name);
-          if (e.fLayer >= 0 && e.fLayer < kMaxLayerEntries) fLL[e.fLayer].used = 1;
-          ktechno.dAktL = e.fLayer;
+        if (e.type == etTEXT) KxPrint(run, " >%s \n", e.text);
+        if (e.fLayer != run.cfg.ktechno.dAktL) {
+          ++run.cfg.ktechno.dLWe;
+          KxPrint(run, "-- Layer:%d (%s)\n", run.cfg.ktechno.dAktL, NcLayer(run, run.cfg.ktechno.dAktL).Name);
+          if (e.fLayer >= 0 && e.fLayer < kMaxLayerEntries) run.fLL[e.fLayer].used = 1;
+          run.cfg.ktechno.dAktL = e.fLayer;
         }
       });
   const long count = m.count, lowest = m.lowest, highest = m.highest;
   t.dAktL = first.fLayer;
   t.dAktR = t.dReg;
-  KxPrint("\n -gefundene fKMenge:%ld ", count);
-  KxPrint(" ErsteDerKontur:%ld  LetzteDerKontur:%ld \n", lowest, highest);
-  KxPrint(" Layerwechsel:%d  FirstLayer:%d (%s)\n", t.dLWe, first.fLayer, NcLayer(first.fLayer).Name);
-  KxPrint(" FeedLayer:%s  FirstLayer: %s \n", NcLayer(feed.fLayer).Name, NcLayer(first.fLayer).Name);
+  KxPrint(run, "\n -gefundene fKMenge:%ld ", count);
+  KxPrint(run, " ErsteDerKontur:%ld  LetzteDerKontur:%ld \n", lowest, highest);
+  KxPrint(run, " Layerwechsel:%d  FirstLayer:%d (%s)\n", t.dLWe, first.fLayer, NcLayer(run, first.fLayer).Name);
+  KxPrint(run, " FeedLayer:%s  FirstLayer: %s \n", NcLayer(run, feed.fLayer).Name, NcLayer(run, first.fLayer).Name);
   if (count < 2) {
-    KxPrint(" -canceld fKMenge:%ld\n ", count);
+    KxPrint(run, " -canceld fKMenge:%ld\n ", count);
     // No path, but the called block must still return to its caller.
-    NcPut(os, "%s%s\n", mS.SubReturn, mS.EOL);
+    NcPut(os, "%s%s\n", run.cfg.mS.SubReturn, run.cfg.mS.EOL);
     return;
   }
-  KxLog("\n %s: [%ld] %d", kN, firstElem, first.type);
+  KxLog(run, "\n %s: [%ld] %d", kN, firstElem, first.type);
 
   // D. Technology part.
-  writeTechnologyPart(os, k, kN, feedElem, child);
+  writeTechnologyPart(run, os, k, kN, feedElem, child);
 
   const bool multiLayer = t.dLWe > 0;
   if (multiLayer) {
     t.dAktL = first.fLayer;
-    const dxfLayerList& l = NcLayer(first.fLayer);
+    const dxfLayerList& l = NcLayer(run, first.fLayer);
     if (l.useReg > 0) t.dAktR = t.dReg = l.useReg;
     if (l.useKonik != 0.0f) t.dkonik = l.useKonik;
   }
-  writeThreading(os);
+  writeThreading(run, os);
 
   // E. Lead-in: to the split point, then along the first element toward the side dDLage asks for.
   float qX = first.ex, qY = first.ey;
   int clockType = kxG03;   // the arc's own direction, toward its end point, unless the lead-in rule says otherwise
-  GetFirstDLagePnt(feedElem, firstElem, &qX, &qY, &clockType);
-  const CornerSplit corner = cornerSplit(feedElem, firstElem, &qX, &qY, &clockType);
-  const elementdaten& lead = elds[corner.lead];
-  NcPut(os, "G90G%dG44G%d%s\n", t.dDLage, t.dKLage, mS.EOL);
-  const char* move = SetMoveTypeForLayer(first.fLayer);
+  GetFirstDLagePnt(run, feedElem, firstElem, &qX, &qY, &clockType);
+  const CornerSplit corner = cornerSplit(run, feedElem, firstElem, &qX, &qY, &clockType);
+  const elementdaten& lead = run.elds[corner.lead];
+  NcPut(os, "G90G%dG44G%d%s\n", t.dDLage, t.dKLage, run.cfg.mS.EOL);
+  const char* move = SetMoveTypeForLayer(run, first.fLayer);
   NcPut(os, "%s X%.3f Y%.3f", move, feed.ex, feed.ey);
-  NcPut(os, "%s%s0", mS.NylOffset, mS.Angel);
-  if (gDataInfo) NcPut(os, " (SplittPoint)");
-  NcPut(os, "%s\n", mS.EOL);
+  NcPut(os, "%s%s0", run.cfg.mS.NylOffset, run.cfg.mS.Angel);
+  if (run.cfg.gDataInfo) NcPut(os, " (SplittPoint)");
+  NcPut(os, "%s\n", run.cfg.mS.EOL);
   if (lead.type == etARC) {
     NcPut(os, "G%02d X%.3f Y%.3f", clockType, qX, qY);
     NcPut(os, " I%.3f", lead.cx - feed.ex);
     NcPut(os, " J%.3f", lead.cy - feed.ey);
   } else {
-    NcPut(os, "%s X%.3f Y%.3f", corner.lead == firstElem ? move : SetMoveTypeForLayer(lead.fLayer), qX, qY);
+    NcPut(os, "%s X%.3f Y%.3f", corner.lead == firstElem ? move : SetMoveTypeForLayer(run, lead.fLayer), qX, qY);
   }
-  NcPut(os, " %s%d", mS.OffsetR, t.dReg);
-  NcPut(os, " %s%.3f%s\n", mS.Angel, multiLayer ? NcLayer(first.fLayer).useKonik : t.dkonik, mS.EOL);
-  KxLog("First: %ld | Last: %ld (Count:%ld) \n", lowest, highest, count);
+  NcPut(os, " %s%d", run.cfg.mS.OffsetR, t.dReg);
+  NcPut(os, " %s%.3f%s\n", run.cfg.mS.Angel, multiLayer ? NcLayer(run, first.fLayer).useKonik : t.dkonik, run.cfg.mS.EOL);
+  KxLog(run, "First: %ld | Last: %ld (Count:%ld) \n", lowest, highest, count);
 
   // The far end of the first element: a closed walk comes back to it. From a
   // corner the walk ends where the element back into the corner begins.
   const bool leadToEnd = qX == first.ex && qY == first.ey;
   float farX = leadToEnd ? first.sx : first.ex, farY = leadToEnd ? first.sy : first.ey;
   if (corner.back >= 0) {
-    const elementdaten& b = elds[corner.back];
+    const elementdaten& b = run.elds[corner.back];
     farX = corner.backDir == kxG03 ? b.sx : b.ex;
     farY = corner.backDir == kxG03 ? b.sy : b.ey;
   }
@@ -389,18 +394,18 @@ void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
   // One member at the current point: taken (true) or passed over.
   auto visit = [&](long i) -> bool {
     if (i == corner.lead || i == feedElem || i == last || i == previous || taken[i - lowest]) return false;
-    if (!isContourMember(i, kN)) return false;
-    if (IsTolLenBetween(i, last, 0) == 1) KxPrint(" %ld<>%ld ", i, last);
-    elementdaten& e = elds[i];
+    if (!isContourMember(run, i, kN)) return false;
+    if (IsTolLenBetween(run, i, last, 0) == 1) KxPrint(run, " %ld<>%ld ", i, last);
+    elementdaten& e = run.elds[i];
     int dir = 0;
     bool took = false;
     if (e.type == etLINE || e.type == etARC) {
-      if (IsTolLenB2P(e.sx, e.sy, qX, qY)) {
+      if (IsTolLenB2P(run.cfg, e.sx, e.sy, qX, qY)) {
         dir = kxG03;
         qX = e.ex;
         qY = e.ey;
         took = true;
-      } else if (IsTolLenB2P(e.ex, e.ey, qX, qY)) {
+      } else if (IsTolLenB2P(run.cfg, e.ex, e.ey, qX, qY)) {
         dir = kxG02;
         qX = e.sx;
         qY = e.sy;
@@ -416,9 +421,9 @@ void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
     last = i;
 
     if (e.type == etPNT) {
-      NcPut(os, "%s-actionpoint-%s", mS.RemarkOn, mS.RemarkOff);
+      NcPut(os, "%s-actionpoint-%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff);
     } else if (e.type == etLINE) {
-      NcPut(os, "%s X%.3f Y%.3f", SetMoveTypeForLayer(e.fLayer), qX, qY);
+      NcPut(os, "%s X%.3f Y%.3f", SetMoveTypeForLayer(run, e.fLayer), qX, qY);
     } else {
       NcPut(os, "G%02d X%.3f Y%.3f ", dir, qX, qY);
       if (dir == kxG03) NcPut(os, "I%.3f J%.3f", e.cx - e.sx, e.cy - e.sy);
@@ -426,51 +431,51 @@ void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
     }
     if (multiLayer && e.type != etPNT) {
       if (e.fLayer != t.dAktL) t.dAktL = e.fLayer;
-      const dxfLayerList& l = NcLayer(e.fLayer);
+      const dxfLayerList& l = NcLayer(run, e.fLayer);
       if (l.useReg > 0 && l.useReg != t.dAktR) {
-        NcPut(os, " %s%d", mS.OffsetR, l.useReg);
+        NcPut(os, " %s%d", run.cfg.mS.OffsetR, l.useReg);
         t.dAktR = l.useReg;
       }
-      if (e.type == etLINE) NcPut(os, " %s%.3f", mS.Angel, l.useKonik);
-      else if (fLayerList(ll_AISO, e.fLayer, nullptr, 0)) writeIsoRadius(os, e.r);
-      else NcPut(os, " %s%.3f", mS.Angel, l.useKonik);
+      if (e.type == etLINE) NcPut(os, " %s%.3f", run.cfg.mS.Angel, l.useKonik);
+      else if (fLayerList(run, ll_AISO, e.fLayer, nullptr, 0)) writeIsoRadius(run.cfg, os, e.r);
+      else NcPut(os, " %s%.3f", run.cfg.mS.Angel, l.useKonik);
     }
-    NcPut(os, "%s\n", mS.EOL);
-    KxLog(" %d", e.type);
+    NcPut(os, "%s\n", run.cfg.mS.EOL);
+    KxLog(run, " %d", e.type);
     return true;
   };
   // The members' ends in a grid: a step can only take a member with an end at the
   // current point, or report one that meets the last element taken; the rest of
   // the range would be passed over without a word.
   std::vector<long> members, near, more;
-  gWalkGrid.Reset((double)fPlusTol * (1.0 + 1e-6) + 1e-30);
-  const bool gridWalk = gWalkGrid.Usable();
+  fileState(run).gWalkGrid.Reset((double)run.cfg.fPlusTol * (1.0 + 1e-6) + 1e-30);
+  const bool gridWalk = fileState(run).gWalkGrid.Usable();
   if (gridWalk) {
-    KxMemberCandidates(kN, eldsCounter, members);
+    KxMemberCandidates(run, kN, run.eldsCounter, members);
     for (long i : members)
-      if (i >= lowest && i <= highest && isContourMember(i, kN)) {
-        gWalkGrid.Add(elds[i].sx, elds[i].sy, i);
-        gWalkGrid.Add(elds[i].ex, elds[i].ey, i);
+      if (i >= lowest && i <= highest && isContourMember(run, i, kN)) {
+        fileState(run).gWalkGrid.Add(run.elds[i].sx, run.elds[i].sy, i);
+        fileState(run).gWalkGrid.Add(run.elds[i].ex, run.elds[i].ey, i);
       }
   }
   for (long pass = 0; pass < count; ++pass) {
-    KxPrint("\nLoop: ");
+    KxPrint(run, "\nLoop: ");
     if (!gridWalk) {
-      for (long i = lowest; i <= highest && i < eldsCounter; ++i) visit(i);
+      for (long i = lowest; i <= highest && i < run.eldsCounter; ++i) visit(i);
       continue;
     }
     for (long from = lowest;;) {
-      const elementdaten& l = elds[last];
-      gWalkGrid.Near(qX, qY, near);
-      gWalkGrid.Near(l.sx, l.sy, more);
+      const elementdaten& l = run.elds[last];
+      fileState(run).gWalkGrid.Near(qX, qY, near);
+      fileState(run).gWalkGrid.Near(l.sx, l.sy, more);
       near.insert(near.end(), more.begin(), more.end());
-      gWalkGrid.Near(l.ex, l.ey, more);
+      fileState(run).gWalkGrid.Near(l.ex, l.ey, more);
       near.insert(near.end(), more.begin(), more.end());
       std::sort(near.begin(), near.end());
       near.erase(std::unique(near.begin(), near.end()), near.end());
       long took = -1;
       for (long i : near) {
-        if (i < from || i > highest || i >= eldsCounter) continue;
+        if (i < from || i > highest || i >= run.eldsCounter) continue;
         if (visit(i)) {
           took = i;
           break;
@@ -484,28 +489,28 @@ void SimpleClosedKontur(FILE* os, int k, long feedElem, long firstElem) {
   // G. Closing. Only a walk that came back to the first element is closed; the
   // hold point and the move to the split point of an open one would cut straight
   // through the part, so it ends where its path ends, reported as trouble.
-  const bool closed = IsTolLenB2P(qX, qY, farX, farY) == 1;
+  const bool closed = IsTolLenB2P(run.cfg, qX, qY, farX, farY) == 1;
   if (closed) {
-    if (corner.back >= 0) SimpleHoldPoint(os, feedElem, corner.back, qX, qY, corner.backDir);
-    else SimpleHoldPoint(os, feedElem, firstElem, qX, qY, clockType);
-    NcPut(os, "%s X%.3f Y%.3f", SetMoveTypeForLayer(first.fLayer), feed.cx, feed.cy);
-    NcPut(os, "%s%s0%s\n", mS.NylOffset, mS.Angel, mS.EOL);
+    if (corner.back >= 0) SimpleHoldPoint(run, os, feedElem, corner.back, qX, qY, corner.backDir);
+    else SimpleHoldPoint(run, os, feedElem, firstElem, qX, qY, clockType);
+    NcPut(os, "%s X%.3f Y%.3f", SetMoveTypeForLayer(run, first.fLayer), feed.cx, feed.cy);
+    NcPut(os, "%s%s0%s\n", run.cfg.mS.NylOffset, run.cfg.mS.Angel, run.cfg.mS.EOL);
   }
-  NcPut(os, "G40G43G50%s\n", mS.EOL);
-  if (t.HatRotation && t.dQuali == 1) NcPut(os, "%s%s\n", mS.RotateOff, mS.EOL);
-  if (t.NoCut == 0 || !closed) NcPut(os, "%s%s\n%s", mS.WireCut, mS.EOL, mS.SubReturn);
-  else NcPut(os, "%sNoCut%s%s\n%s", mS.RemarkOn, mS.RemarkOff, mS.EOL, mS.SubReturn);
+  NcPut(os, "G40G43G50%s\n", run.cfg.mS.EOL);
+  if (t.HatRotation && t.dQuali == 1) NcPut(os, "%s%s\n", run.cfg.mS.RotateOff, run.cfg.mS.EOL);
+  if (t.NoCut == 0 || !closed) NcPut(os, "%s%s\n%s", run.cfg.mS.WireCut, run.cfg.mS.EOL, run.cfg.mS.SubReturn);
+  else NcPut(os, "%sNoCut%s%s\n%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL, run.cfg.mS.SubReturn);
 
   if (closed) {
-    if (gDataInfo) NcPut(os, KxConsole() ? "(-CLOSED.CONTOUR-)" : "(-CLOSED KONTOUR-)");
-    KxPrint(" -CLOSED KONTOUR -\n");
-    KxLog(" (CLOSED)");
+    if (run.cfg.gDataInfo) NcPut(os, KxConsole() ? "(-CLOSED.CONTOUR-)" : "(-CLOSED KONTOUR-)");
+    KxPrint(run, " -CLOSED KONTOUR -\n");
+    KxLog(run, " (CLOSED)");
   } else {
-    NcPut(os, "%s-- %s OPEN CONTOUR TROUBLE --%s", mS.RemarkOn, kN, mS.RemarkOff);
-    KxPrint(KxConsole() ? " -OPEN CONTOUR -\n" : " -OPEN KONTOUR -\n");
-    KxLog(" (OPEN)");
+    NcPut(os, "%s-- %s OPEN CONTOUR TROUBLE --%s", run.cfg.mS.RemarkOn, kN, run.cfg.mS.RemarkOff);
+    KxPrint(run, KxConsole() ? " -OPEN CONTOUR -\n" : " -OPEN KONTOUR -\n");
+    KxLog(run, " (OPEN)");
   }
-  NcPut(os, "%s\n", mS.EOL);
-  fLayerList(ll_CLR_U, 0, nullptr, 0);
-  if (!closed) ++gOpenKoCounter;
+  NcPut(os, "%s\n", run.cfg.mS.EOL);
+  fLayerList(run, ll_CLR_U, 0, nullptr, 0);
+  if (!closed) ++run.gOpenKoCounter;
 }

@@ -13,34 +13,34 @@
 #include "geometry/base.h"
 #include "nc/nc.h"
 
-void SimpleHoldPoint(FILE* ostream, long feedElem, long firstElem, float qX, float qY, int arcWord) {
-  if (!NcValidElement(feedElem) || !NcValidElement(firstElem)) return;
-  const float sX = elds[feedElem].ex, sY = elds[feedElem].ey;
-  const elementdaten& f = elds[firstElem];
-  const coTechno& t = ktechno;
+void SimpleHoldPoint(KxRun& run, FILE* ostream, long feedElem, long firstElem, float qX, float qY, int arcWord) {
+  if (!NcValidElement(run, feedElem) || !NcValidElement(run, firstElem)) return;
+  const float sX = run.elds[feedElem].ex, sY = run.elds[feedElem].ey;
+  const elementdaten& f = run.elds[firstElem];
+  const coTechno& t = run.cfg.ktechno;
 
   if (f.type == etLINE) {
-    const char* move = SetMoveTypeForLayer(f.fLayer);
+    const char* move = SetMoveTypeForLayer(run, f.fLayer);
     // The wire stops short of the split point so the part still hangs on.
     float px = qX + 0.8 * (sX - qX);
     float py = qY + 0.8 * (sY - qY);
     NcPut(ostream, "%s X%.3f Y%.3f", move, px, py);
     if (t.dLWe > 0) {
-      NcPut(ostream, " %s%d", mS.OffsetR, t.dReg);
-      NcPut(ostream, " %s%.3f", mS.Angel, NcLayer(f.fLayer).useKonik);
+      NcPut(ostream, " %s%d", run.cfg.mS.OffsetR, t.dReg);
+      NcPut(ostream, " %s%.3f", run.cfg.mS.Angel, NcLayer(run, f.fLayer).useKonik);
     }
-    if (gDataInfo) NcPut(ostream, " (StopPoint)");
-    NcPut(ostream, "%s\n", mS.EOL);
-    if (t.NoStop) NcPut(ostream, "%sNoStop%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL);
-    else NcPut(ostream, "%s%s\n", mS.HoldPoint, mS.EOL);
+    if (run.cfg.gDataInfo) NcPut(ostream, " (StopPoint)");
+    NcPut(ostream, "%s\n", run.cfg.mS.EOL);
+    if (t.NoStop) NcPut(ostream, "%sNoStop%s%s\n", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
+    else NcPut(ostream, "%s%s\n", run.cfg.mS.HoldPoint, run.cfg.mS.EOL);
     NcPut(ostream, "%s X%.3f Y%.3f", move, sX, sY);
-    if (gDataInfo) NcPut(ostream, " (SplittPoint)");
-    NcPut(ostream, "%s\n", mS.EOL);
+    if (run.cfg.gDataInfo) NcPut(ostream, " (SplittPoint)");
+    NcPut(ostream, "%s\n", run.cfg.mS.EOL);
     return;
   }
   if (f.type != etARC) return;
 
-  KxPrint("\n >Holdpoint ");
+  KxPrint(run, "\n >Holdpoint ");
   const int d = arcWord;
   // The stop point lies 4 degrees before the split point in the direction of
   // travel; on a shorter remainder (a piece of a curve) halfway there.
@@ -56,95 +56,100 @@ void SimpleHoldPoint(FILE* ostream, long feedElem, long firstElem, float qX, flo
   NcPut(ostream, "G0%d X%.3f Y%.3f", d, px, py);
   NcPut(ostream, " I%.3f J%.3f", f.cx - qX, f.cy - qY);
   if (t.dLWe > 0) {
-    NcPut(ostream, " %s%d", mS.OffsetR, t.dReg);
-    NcPut(ostream, " %s%.3f", mS.Angel, NcLayer(f.fLayer).useKonik);
+    NcPut(ostream, " %s%d", run.cfg.mS.OffsetR, t.dReg);
+    NcPut(ostream, " %s%.3f", run.cfg.mS.Angel, NcLayer(run, f.fLayer).useKonik);
   }
-  if (gDataInfo) NcPut(ostream, " (StopPoint)");
-  NcPut(ostream, "%s\n", mS.EOL);
-  NcPut(ostream, "%s%s\n", mS.HoldPoint, mS.EOL);
+  if (run.cfg.gDataInfo) NcPut(ostream, " (StopPoint)");
+  NcPut(ostream, "%s\n", run.cfg.mS.EOL);
+  NcPut(ostream, "%s%s\n", run.cfg.mS.HoldPoint, run.cfg.mS.EOL);
   NcPut(ostream, "G0%d X%.3f Y%.3f", d, sX, sY);
   NcPut(ostream, " I%.3f J%.3f", f.cx - px, f.cy - py);
-  if (gDataInfo) NcPut(ostream, " (SplittPoint)");
-  NcPut(ostream, "%s\n", mS.EOL);
+  if (run.cfg.gDataInfo) NcPut(ostream, " (SplittPoint)");
+  NcPut(ostream, "%s\n", run.cfg.mS.EOL);
 }
 
-void SimpleAsSubKontur(FILE* ostream, int k, float ssX, float ssY) {
-  coTechno& t = ktechno;
+void SimpleAsSubKontur(KxRun& run, FILE* ostream, int k, float ssX, float ssY) {
+  coTechno& t = run.cfg.ktechno;
   if (t.dQuali <= 0) return;
-  KxPrint(" Quality: --AsSubKontur--\n");
+  KxPrint(run, " Quality: --AsSubKontur--\n");
   const int n = KxContourBlock(k, kxBLOCK_CUTS);
-  NcPut(ostream, "%s X%.3f Y%.3f%s\n", t.G92Mode == dmPIECE ? "G92" : "G00", ssX, ssY, mS.EOL);
+  NcPut(ostream, "%s X%.3f Y%.3f%s\n", t.G92Mode == dmPIECE ? "G92" : "G00", ssX, ssY, run.cfg.mS.EOL);
   // One technology line and one call of the sub-program per cut; there are four cut entries.
   const int cuts = t.dQuali <= kCutCount ? t.dQuali : kCutCount;
   for (int q = 1; q <= cuts; ++q) {
-    NcPut(ostream, "%s%s\n", eTD[q].nwd, mS.EOL);
-    if (eTD[q].ist == 0) ++gMissETechnologie;
-    NcPut(ostream, "%s%d%s\n", mS.SubJump, n, mS.EOL);
+    NcPut(ostream, "%s%s\n", run.cfg.eTD[q].nwd, run.cfg.mS.EOL);
+    if (run.cfg.eTD[q].ist == 0) ++run.gMissETechnologie;
+    NcPut(ostream, "%s%d%s\n", run.cfg.mS.SubJump, n, run.cfg.mS.EOL);
   }
-  NcPut(ostream, "G00 X%.3f Y%.3f %s\n", ssX, ssY, mS.EOL);
-  if (t.HatRotation) NcPut(ostream, "%s%s\n", mS.RotateOff, mS.EOL);
-  NcPut(ostream, "%s%s\n", mS.SubReturn, mS.EOL);
-  NcPut(ostream, "%s- - - - - - - - - - - -%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL);
-  NcPut(ostream, "N%d%s--%.39s--%s%s\n", n, mS.RemarkOn, NcRemarkText(t.sInfo).c_str(), mS.RemarkOff, mS.EOL);
+  NcPut(ostream, "G00 X%.3f Y%.3f %s\n", ssX, ssY, run.cfg.mS.EOL);
+  if (t.HatRotation) NcPut(ostream, "%s%s\n", run.cfg.mS.RotateOff, run.cfg.mS.EOL);
+  NcPut(ostream, "%s%s\n", run.cfg.mS.SubReturn, run.cfg.mS.EOL);
+  NcPut(ostream, "%s- - - - - - - - - - - -%s%s\n", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
+  NcPut(ostream, "N%d%s--%.39s--%s%s\n", n, run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, t.sInfo).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
 }
 
 // While the program is written, the region records by the contour they are
 // inset in: every contour asks for its children, and the output changes no
 // region record. Records added meanwhile (working records) are looked at always.
-static bool gChildrenIndexed = false;                                // the lists below are in use
-static long gChildrenFiledUpTo = 0;                                  // records below this were filed
-static std::unordered_map<int, std::vector<long>> gChildrenOf;       // region records by their parent
-static std::vector<long> gChildCandidates;                           // records to look at for one contour
+// What this file keeps of a run, owned by the run.
+struct MulticutState {
+  bool gChildrenIndexed = false;                                // the lists below are in use
+  long gChildrenFiledUpTo = 0;                                  // records below this were filed
+  std::unordered_map<int, std::vector<long>> gChildrenOf;       // region records by their parent
+  std::vector<long> gChildCandidates;                           // records to look at for one contour
+};
 
-void NcIndexChildren() {
-  gChildrenOf.clear();
-  const long n = eldsCounter;
+static MulticutState& fileState(KxRun& run) { return run.multicutState.get(); }
+
+void NcIndexChildren(KxRun& run) {
+  fileState(run).gChildrenOf.clear();
+  const long n = run.eldsCounter;
   for (long i = 0; i < n; ++i)
-    if (KxSameName(elds[i].text, gtRegInfo)) gChildrenOf[elds[i].child].push_back(i);
-  gChildrenFiledUpTo = n;
-  gChildrenIndexed = true;
+    if (KxSameName(run.elds[i].text, gtRegInfo)) fileState(run).gChildrenOf[run.elds[i].child].push_back(i);
+  fileState(run).gChildrenFiledUpTo = n;
+  fileState(run).gChildrenIndexed = true;
 }
 
-void NcForgetChildren() {
-  gChildrenIndexed = false;
-  gChildrenOf.clear();
+void NcForgetChildren(KxRun& run) {
+  fileState(run).gChildrenIndexed = false;
+  fileState(run).gChildrenOf.clear();
 }
 
-int SimpleAddChilds(FILE* ostream, int k) {
-  KxPrint(" --SimpleAddChilds >");
+int SimpleAddChilds(KxRun& run, FILE* ostream, int k) {
+  KxPrint(run, " --SimpleAddChilds >");
   // The region records stand at the end of the table, after the two closing
   // markers; only the start holes korvex placed itself follow them.
-  long from = eldsCounter - 3 - gKonturCounter - gAutoStartCount;
+  long from = run.eldsCounter - 3 - run.gKonturCounter - run.gAutoStartCount;
   if (from < 0) from = 0;
   int found = 0;
-  std::vector<long>& look = gChildCandidates;
+  std::vector<long>& look = fileState(run).gChildCandidates;
   look.clear();
-  const long top = eldsCounter;
-  if (!gChildrenIndexed) {
+  const long top = run.eldsCounter;
+  if (!fileState(run).gChildrenIndexed) {
     for (long i = from; i < top; ++i) look.push_back(i);
   } else {
-    auto it = gChildrenOf.find(k);
-    if (it != gChildrenOf.end())
+    auto it = fileState(run).gChildrenOf.find(k);
+    if (it != fileState(run).gChildrenOf.end())
       for (long i : it->second)
         if (i >= from && i < top) look.push_back(i);
-    for (long i = std::max(from, gChildrenFiledUpTo); i < top; ++i) look.push_back(i);
+    for (long i = std::max(from, fileState(run).gChildrenFiledUpTo); i < top; ++i) look.push_back(i);
   }
   for (long i : look) {
-    const elementdaten& e = elds[i];
+    const elementdaten& e = run.elds[i];
     if (k <= 0 || !KxSameName(e.text, gtRegInfo) || e.child != k || strncmp(e.kontur, "$K", 2) != 0) continue;
     ++found;
     const long m = KxContourBlock((int)KxInteger(e.kontur + 2));
-    KxPrint(" ADD CHILD(%s->%ld)  ", e.kontur, m);
-    NcPut(ostream, "%s%ld%s\n", mS.SubJump, m, mS.EOL);
+    KxPrint(run, " ADD CHILD(%s->%ld)  ", e.kontur, m);
+    NcPut(ostream, "%s%ld%s\n", run.cfg.mS.SubJump, m, run.cfg.mS.EOL);
   }
   if (found > 0) {
     const int own = KxContourBlock(k, kxBLOCK_OWN_CUT);
-    NcPut(ostream, "%s%d%s\n", mS.SubJump, own, mS.EOL);
-    NcPut(ostream, "%s%s\n", mS.SubReturn, mS.EOL);
-    NcPut(ostream, "N%d%s--%.39s-%s%s\n", own, mS.RemarkOn, NcRemarkText(ktechno.sInfo).c_str(), mS.RemarkOff, mS.EOL);
+    NcPut(ostream, "%s%d%s\n", run.cfg.mS.SubJump, own, run.cfg.mS.EOL);
+    NcPut(ostream, "%s%s\n", run.cfg.mS.SubReturn, run.cfg.mS.EOL);
+    NcPut(ostream, "N%d%s--%.39s-%s%s\n", own, run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, run.cfg.ktechno.sInfo).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
   } else {
-    KxPrint(" <keine>");
+    KxPrint(run, " <keine>");
   }
-  KxPrint("\n");
+  KxPrint(run, "\n");
   return found;
 }

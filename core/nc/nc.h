@@ -20,33 +20,33 @@ extern int gInsetTechIgnored;    // inset contours whose own technology text (cu
 extern int gPiecesUncalled;      // piece mode: pieces the main program does not call (it calls the last piece only)
 
 // --- driver (driver.cpp) ---
-void ProbeNwdOut();                                   // writes the NC program of the run into its file
-bool NcNamedAfterDrawing();                           // true when the program name setting holds "*infile*": the program takes the drawing's name and folder
-std::string NcTargetPath();                          // where the run's NC program goes
-void SortKontur(FILE* ostream, int k);                // finds contour k's region and feed records and writes its path
+void ProbeNwdOut(KxRun& run);                                   // writes the NC program of the run into its file
+bool NcNamedAfterDrawing(KxSettings& cfg);                           // true when the program name setting holds "*infile*": the program takes the drawing's name and folder
+std::string NcTargetPath(KxRun& run);                          // where the run's NC program goes
+void SortKontur(KxRun& run, FILE* ostream, int k);                // finds contour k's region and feed records and writes its path
 
 // --- closed contour writer (closed.cpp) ---
-void SimpleClosedKontur(FILE* ostream, int k, long feedElem, long firstElem);  // writes contour k's cutting program
+void SimpleClosedKontur(KxRun& run, FILE* ostream, int k, long feedElem, long firstElem);  // writes contour k's cutting program
 
 // --- hole writer (hole.cpp) ---
-long HoleStartFor(const char* kN, long elem);         // the start hole drawn inside contour kN's hole circle elem, off its centre; -1: none (threaded at the centre)
-void SimpleHoleForElement(FILE* ostream, long elem, long startHole = -1);  // writes the cutting program of the hole circle elem, threaded at startHole or the centre
+long HoleStartFor(KxRun& run, const char* kN, long elem);         // the start hole drawn inside contour kN's hole circle elem, off its centre; -1: none (threaded at the centre)
+void SimpleHoleForElement(KxRun& run, FILE* ostream, long elem, long startHole = -1);  // writes the cutting program of the hole circle elem, threaded at startHole or the centre
 
 // --- position chain writer (position.cpp) ---
-void SimplePosition_Chain(FILE* ostream, const char* kN, long feedElem);  // rapid moves along the position layer to the feed point
+void SimplePosition_Chain(KxRun& run, FILE* ostream, const char* kN, long feedElem);  // rapid moves along the position layer to the feed point
 
 // --- hold point, multi-cut and inset contours (multicut.cpp) ---
-void SimpleHoldPoint(FILE* ostream, long feedElem, long firstElem, float qX, float qY, int arcWord);  // last part of the first element with the hold point; arcWord kxG02/kxG03 on an arc
-void SimpleAsSubKontur(FILE* ostream, int k, float ssX, float ssY);  // calls of contour k's multi-cut sub-program and its head
-void NcIndexChildren();   // files the region records by their parent for SimpleAddChilds, until NcForgetChildren
-void NcForgetChildren();  // SimpleAddChilds scans the region records again
-int SimpleAddChilds(FILE* ostream, int k);            // calls of contour k's inset contours and the head of its own cut; result unused
+void SimpleHoldPoint(KxRun& run, FILE* ostream, long feedElem, long firstElem, float qX, float qY, int arcWord);  // last part of the first element with the hold point; arcWord kxG02/kxG03 on an arc
+void SimpleAsSubKontur(KxRun& run, FILE* ostream, int k, float ssX, float ssY);  // calls of contour k's multi-cut sub-program and its head
+void NcIndexChildren(KxRun& run);   // files the region records by their parent for SimpleAddChilds, until NcForgetChildren
+void NcForgetChildren(KxRun& run);  // SimpleAddChilds scans the region records again
+int SimpleAddChilds(KxRun& run, FILE* ostream, int k);            // calls of contour k's inset contours and the head of its own cut; result unused
 
 // --- shared writing helpers (driver.cpp) ---
 void NcPut(FILE* ostream, const char* fmt, ...) __attribute__((format(printf, 2, 3)));  // writes formatted text into the NC file (nothing when null)
-std::string NcRemarkText(const char* text);          // text from outside (drawing, file names, settings) safe inside a remark: whatever would end the remark or the block becomes a blank
-void NcPlaneLines(FILE* ostream);                     // the programming, auxiliary and top plane lines
-const dxfLayerList& NcLayer(int nr);                  // layer entry nr, or an empty entry for a number outside the list
-bool NcValidElement(long i);                          // true when i addresses a record in use
+std::string NcRemarkText(KxSettings& cfg, const char* text);          // text from outside (drawing, file names, settings) safe inside a remark: whatever would end the remark or the block becomes a blank
+void NcPlaneLines(KxSettings& cfg, FILE* ostream);                     // the programming, auxiliary and top plane lines
+const dxfLayerList& NcLayer(KxRun& run, int nr);                  // layer entry nr, or an empty entry for a number outside the list
+bool NcValidElement(KxRun& run, long i);                          // true when i addresses a record in use
 
-void ResetNcState();             // restores the counters of the output before every run
+void ResetNcState(KxRun& run);             // restores the counters of the output before every run

@@ -10,66 +10,66 @@
 #include "geometry/base.h"
 #include "nc/nc.h"
 
-static bool isPositionLine(long i, const char* kN) {
-  const elementdaten& e = elds[i];
+static bool isPositionLine(KxRun& run, long i, const char* kN) {
+  const elementdaten& e = run.elds[i];
   if (e.type != etLINE || e.fLayer < 0 || e.fLayer >= kMaxLayerEntries) return false;
-  return fLayerList(ll_APOSITION, e.fLayer, kN, i) == 1;
+  return fLayerList(run, ll_APOSITION, e.fLayer, kN, i) == 1;
 }
 
 // Where the wire starts: the centre of the previous contour's first circle, else the origin.
-static void chainStart(const char* kN, float* x, float* y) {
+static void chainStart(KxRun& run, const char* kN, float* x, float* y) {
   *x = 0;
   *y = 0;
   long n = strncmp(kN, "$K", 2) == 0 ? KxInteger(kN + 2) : 0;
   if (n <= 1) return;
   char prev[24];
   KxContourName(prev, sizeof prev, (int)(n - 1));
-  for (long i = 0; i < eldsCounter; ++i) {
-    if (elds[i].type == etCIR && strstr(elds[i].kontur, prev)) {
-      *x = elds[i].cx;
-      *y = elds[i].cy;
+  for (long i = 0; i < run.eldsCounter; ++i) {
+    if (run.elds[i].type == etCIR && strstr(run.elds[i].kontur, prev)) {
+      *x = run.elds[i].cx;
+      *y = run.elds[i].cy;
       return;
     }
   }
 }
 
-void SimplePosition_Chain(FILE* ostream, const char* kN, long feedElem) {
+void SimplePosition_Chain(KxRun& run, FILE* ostream, const char* kN, long feedElem) {
   if (!kN) return;
   char line[128];
-  if (gPositionLayer == 0) {
+  if (run.gPositionLayer == 0) {
     if (KxConsole()) {
-      KxPrint("[%s] Without Position-Layer\n", kN);
+      KxPrint(run, "[%s] Without Position-Layer\n", kN);
     } else {
-      snprintf(line, sizeof line, "%s-- No Position-Layer! -DIRECTLY-%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL);
-      KxPrint("%s", line);
+      snprintf(line, sizeof line, "%s-- No Position-Layer! -DIRECTLY-%s%s\n", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
+      KxPrint(run, "%s", line);
     }
     return;
   }
-  if (!NcValidElement(feedElem)) return;
-  const float fx = elds[feedElem].cx, fy = elds[feedElem].cy;
-  if (ktechno.KonX == fx && ktechno.KonY == fy) {
-    snprintf(line, sizeof line, "%sOn Position%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL);
-    KxPrint("%s", line);
-    if (gDataInfo) NcPut(ostream, "%s", line);
+  if (!NcValidElement(run, feedElem)) return;
+  const float fx = run.elds[feedElem].cx, fy = run.elds[feedElem].cy;
+  if (run.cfg.ktechno.KonX == fx && run.cfg.ktechno.KonY == fy) {
+    snprintf(line, sizeof line, "%sOn Position%s%s\n", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
+    KxPrint(run, "%s", line);
+    if (run.cfg.gDataInfo) NcPut(ostream, "%s", line);
     return;
   }
 
-  KxPrint(" >> SimplePosition_Chain\n");
+  KxPrint(run, " >> SimplePosition_Chain\n");
   float qx, qy;
-  chainStart(kN, &qx, &qy);
+  chainStart(run, kN, &qx, &qy);
   NcPut(ostream, "G00 X%.3f Y%.3f", qx, qy);
-  if (gDataInfo) NcPut(ostream, " %sPosVector%s", mS.RemarkOn, mS.RemarkOff);
-  NcPut(ostream, "%s\n", mS.EOL);
+  if (run.cfg.gDataInfo) NcPut(ostream, " %sPosVector%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff);
+  NcPut(ostream, "%s\n", run.cfg.mS.EOL);
 
-  for (long i = 0; i < eldsCounter; ++i)
-    if (isPositionLine(i, kN)) elds[i].used = 0;
+  for (long i = 0; i < run.eldsCounter; ++i)
+    if (isPositionLine(run, i, kN)) run.elds[i].used = 0;
 
   // Lines must meet end to end exactly; the first matching line in table order is followed.
-  KxPrint(" Suche position-kette:\n");
-  for (long i = 0; i < eldsCounter; ++i) {
-    if (!isPositionLine(i, kN) || elds[i].used != 0) continue;
+  KxPrint(run, " Suche position-kette:\n");
+  for (long i = 0; i < run.eldsCounter; ++i) {
+    if (!isPositionLine(run, i, kN) || run.elds[i].used != 0) continue;
     if (qx == fx && qy == fy) break;
-    elementdaten& e = elds[i];
+    elementdaten& e = run.elds[i];
     if (e.sx == qx && e.sy == qy) {
       qx = e.ex;
       qy = e.ey;
@@ -81,15 +81,15 @@ void SimplePosition_Chain(FILE* ostream, const char* kN, long feedElem) {
     }
     e.used = 1;
     NcPut(ostream, "G00 X%.3f Y%.3f", qx, qy);
-    if (gDataInfo) NcPut(ostream, " %sN-PosVector%s", mS.RemarkOn, mS.RemarkOff);
-    NcPut(ostream, "%s\n", mS.EOL);
+    if (run.cfg.gDataInfo) NcPut(ostream, " %sN-PosVector%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff);
+    NcPut(ostream, "%s\n", run.cfg.mS.EOL);
     i = -1;   // every followed line restarts the scan from the top of the table
   }
 
   if (qx != fx && qy != fy)
     snprintf(line, sizeof line, KxConsole() ? "%sPosition: -DIRECTLY-%s%s\n" : "%sPosition-Trouble -DIRECTLY-%s%s\n",
-             mS.RemarkOn, mS.RemarkOff, mS.EOL);
+             run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
   else
-    snprintf(line, sizeof line, "%sOn Position%s%s\n", mS.RemarkOn, mS.RemarkOff, mS.EOL);
-  if (gDataInfo) NcPut(ostream, "%s", line);
+    snprintf(line, sizeof line, "%sOn Position%s%s\n", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
+  if (run.cfg.gDataInfo) NcPut(ostream, "%s", line);
 }

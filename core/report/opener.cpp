@@ -56,7 +56,7 @@ int KxPlanOpen(const char* path, const char* display, const char* wayland, KxOpe
   return plan->verdict = kxOPEN_SPAWNED;
 }
 
-int KxOpenForUser(const char* path) {
+int KxOpenForUser(KxRun& run, const char* path) {
   if (gOpenHook) {
     gOpenHook(path ? path : "");
     return kxOPEN_HOOKED;
@@ -67,16 +67,16 @@ int KxOpenForUser(const char* path) {
   const char* shown = path ? path : "";
   switch (verdict) {
     case kxOPEN_NO_PATH:
-      KxPrint(" -not opened: no file name given\n");
+      KxPrint(run, " -not opened: no file name given\n");
       return verdict;
     case kxOPEN_NO_SESSION:
-      KxPrint(" -not opened (no graphical session): '%s'\n", shown);
+      KxPrint(run, " -not opened (no graphical session): '%s'\n", shown);
       return verdict;
     default:
       break;
   }
   if (access(plan.path.c_str(), F_OK) != 0) {
-    KxPrint(" -not opened (no such file): '%s'\n", shown);
+    KxPrint(run, " -not opened (no such file): '%s'\n", shown);
     return kxOPEN_MISSING;
   }
 
@@ -89,7 +89,7 @@ int KxOpenForUser(const char* path) {
                         const_cast<char* const*>(plan.argv), environ);
   if (haveActions) posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) {
-    KxPrint(" -not opened (%s: %s): '%s'\n", kOpener, strerror(rc), shown);
+    KxPrint(run, " -not opened (%s: %s): '%s'\n", kOpener, strerror(rc), shown);
     return kxOPEN_FAILED;
   }
   rememberOpener(pid);

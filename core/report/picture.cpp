@@ -113,7 +113,7 @@ void elementData(FILE* f, const elementdaten& e) {
 
 
 // Ends of a contour's lines and arcs (members: its records) that meet no other end of it.
-int openEnds(const std::vector<long>& members, float* xs, float* ys, int room) {
+int openEnds(KxRun& run, const std::vector<long>& members, float* xs, float* ys, int room) {
   // The ends sorted by X: an end within the tolerance lies in a narrow window.
   struct End {
     float x, y;
@@ -121,18 +121,18 @@ int openEnds(const std::vector<long>& members, float* xs, float* ys, int room) {
   };
   std::vector<End> all;
   for (long i : members) {
-    const elementdaten& b = elds[i];
+    const elementdaten& b = run.elds[i];
     if (b.type != etLINE && b.type != etARC) continue;
     // An end that is no number meets nothing.
     if (!std::isnan(b.sx)) all.push_back({b.sx, b.sy, i});
     if (!std::isnan(b.ex)) all.push_back({b.ex, b.ey, i});
   }
   std::sort(all.begin(), all.end(), [](const End& p, const End& q) { return p.x < q.x; });
-  const double reach = gNpTolerance + 1e-4;
+  const double reach = run.cfg.gNpTolerance + 1e-4;
   const double window = reach * (1 + 1e-5) + 1e-6;   // wider than any distance LENC keeps within reach
   int n = 0;
   for (long i : members) {
-    const elementdaten& a = elds[i];
+    const elementdaten& a = run.elds[i];
     if (a.type != etLINE && a.type != etARC) continue;
     for (int end = 0; end < 2; ++end) {
       float x = end ? a.ex : a.sx, y = end ? a.ey : a.sy;
@@ -152,11 +152,11 @@ int openEnds(const std::vector<long>& members, float* xs, float* ys, int room) {
 }
 
 // Per contour number 1..gKonturCounter: 1 where one of the blocks holds it.
-std::vector<char> contoursOf(const std::vector<int>& blocks, int count) {
-  std::vector<char> has((size_t)(gKonturCounter > 0 ? gKonturCounter : 0) + 1, 0);
+std::vector<char> contoursOf(KxRun& run, const std::vector<int>& blocks, int count) {
+  std::vector<char> has((size_t)(run.gKonturCounter > 0 ? run.gKonturCounter : 0) + 1, 0);
   for (int i = 0; i < count; ++i) {
     const int k = KxBlockContour(blocks[(size_t)i]);
-    if (k >= 1 && k <= gKonturCounter) has[(size_t)k] = 1;
+    if (k >= 1 && k <= run.gKonturCounter) has[(size_t)k] = 1;
   }
   return has;
 }
@@ -202,7 +202,7 @@ const char* kCss =
 
 }  // namespace
 
-void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
+void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   if (!f) return;
   char name[16];
 
@@ -222,10 +222,10 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
     b.add(tp.rapids[r].x0, tp.rapids[r].y0);
     b.add(tp.rapids[r].x1, tp.rapids[r].y1);
   }
-  long top = eldsCounter;
+  long top = run.eldsCounter;
   const KxContourRecords records(top);
   for (long i = 0; i < top; ++i) {
-    const elementdaten& e = elds[i];
+    const elementdaten& e = run.elds[i];
     if (!drawable(e) || e.kontur[0] == '\0') continue;
     if (e.kontur[0] == '$' || strcmp(e.kontur, "-del-") == 0) addElement(b, e);
   }
@@ -303,28 +303,28 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
   int openSeen = 0;   // cut contours whose drawn ends do not meet
   std::vector<int> loopBlocks;
   for (int l = 0; l < tp.loopCount; ++l) loopBlocks.push_back(tp.loops[(size_t)l].block);
-  const std::vector<char> cutContours = contoursOf(loopBlocks, tp.loopCount);
-  const std::vector<char> troubleContours = contoursOf(tp.trouble, tp.troubleCount);
+  const std::vector<char> cutContours = contoursOf(run, loopBlocks, tp.loopCount);
+  const std::vector<char> troubleContours = contoursOf(run, tp.trouble, tp.troubleCount);
   fputs("<g class='notcut'>\n", f);
-  for (int k = 1; k <= gKonturCounter; ++k) {
+  for (int k = 1; k <= run.gKonturCounter; ++k) {
     KxContourName(name, sizeof name, k);
     const std::vector<long>& members = records.Of(name);
     bool cut = cutContours[(size_t)k];
     float ox[64], oy[64];
-    int ends = cut ? openEnds(members, ox, oy, 64) : 0;
+    int ends = cut ? openEnds(run, members, ox, oy, 64) : 0;
     if (cut && ends == 0) continue;
     if (cut) ++openSeen;
     char reason[48], refused[96];
     const char* why = !cut ? (troubleContours[(size_t)k] ? "no start hole: not cut" : "not cut")
                            : "open contour: its ends do not meet";
     // With start holes placed by korvex, why this one got none.
-    if (!cut && AutoStartRefusal(k, reason, sizeof reason)) {
+    if (!cut && AutoStartRefusal(run, k, reason, sizeof reason)) {
       snprintf(refused, sizeof refused, "no start hole (%s): not cut", reason);
       why = refused;
     }
     fprintf(f, "<g class='warn' data-contour='%s'><title>%s %s</title>\n", name, name, why);
     for (long i : members) {
-      const elementdaten& e = elds[i];
+      const elementdaten& e = run.elds[i];
       if (!drawable(e) || (cut && e.type == etCIR)) continue;
       fputs("<path d='", f);
       elementData(f, e);
@@ -334,13 +334,13 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
     fputs("</g>\n", f);
   }
   for (long i = 0; i < top; ++i) {
-    const elementdaten& e = elds[i];
+    const elementdaten& e = run.elds[i];
     if (!drawable(e)) continue;
-    bool orphan = strncmp(e.kontur, gOrphan, sizeof e.kontur) == 0;
+    bool orphan = strncmp(e.kontur, run.gOrphan, sizeof e.kontur) == 0;
     bool killed = strcmp(e.kontur, "-del-") == 0;
     if (!orphan && !killed) continue;
     if (orphan) fputs("<g class='warn'><title>orphan: too few elements for a contour, not cut</title><path d='", f);
-    else fprintf(f, "<g class='warn'><title>short line removed (&lt;%.4f)</title><path d='", gNpTolerance);
+    else fprintf(f, "<g class='warn'><title>short line removed (&lt;%.4f)</title><path d='", run.cfg.gNpTolerance);
     elementData(f, e);
     fputs("'/>", f);
     if (killed) fprintf(f, "<circle cx='%.3f' cy='%.3f' r='%.3f'/>", e.sx, e.sy, mark * 1.5);
@@ -417,8 +417,8 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
     const KxLoop& lp = tp.loops[l];
     int k = KxBlockContour(lp.block);
     KxContourName(name, sizeof name, k);
-    long reg = records.Region(name);
-    int parent = reg >= 0 ? elds[reg].child : 0;
+    long reg = records.Region(run, name);
+    int parent = reg >= 0 ? run.elds[reg].child : 0;
     fprintf(f, "<tr><td>%s</td><td>N%d", name, KxContourBlock(k));
     if (lp.block != KxContourBlock(k)) fprintf(f, " (cut in N%d)", lp.block);
     fprintf(f, "</td><td>%d</td><td>%.3f mm</td><td>G%d (wire %s)</td>", lp.cuts, loopLength(tp, lp), lp.side,
@@ -437,7 +437,7 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
   // The run's warnings in words.
   long orphans = 0;
   for (long i = 0; i < top; ++i)
-    if (strncmp(elds[i].kontur, gOrphan, sizeof elds[i].kontur) == 0) ++orphans;
+    if (strncmp(run.elds[i].kontur, run.gOrphan, sizeof run.elds[i].kontur) == 0) ++orphans;
   fputs("<ul class='kxwarn'>\n", f);
   int said = 0;
   auto say = [&](long n, const char* one, const char* many) {
@@ -445,24 +445,24 @@ void WriteToolpathFigure(FILE* f, const KxToolpath& tp) {
     fprintf(f, "<li>%ld %s</li>\n", n, n == 1 ? one : many);
     ++said;
   };
-  if (gMaxELemBarrier > 0) {
-    fprintf(f, "<li>the drawing has more than %ld elements: the rest was not read</li>\n", eldsMaximum);
+  if (run.gMaxELemBarrier > 0) {
+    fprintf(f, "<li>the drawing has more than %ld elements: the rest was not read</li>\n", run.eldsMaximum);
     ++said;
   }
-  if (gKonturCounter < 1) {
+  if (run.gKonturCounter < 1) {
     fputs("<li>no contour found on the EDM layer</li>\n", f);
     ++said;
   }
-  say(gOpenKoCounter, "open contour", "open contours");
+  say(run.gOpenKoCounter, "open contour", "open contours");
   // The writer counts a contour as open by where its path ends; a chain with loose
   // ends can still end at its split point, so the drawing's ends are told as well.
-  if (openSeen > gOpenKoCounter)
+  if (openSeen > run.gOpenKoCounter)
     say(openSeen, "contour whose drawn ends do not meet (red in the picture)",
         "contours whose drawn ends do not meet (red in the picture)");
-  say(gBigTrouble, "contour without start hole (not cut)", "contours without start hole (not cut)");
-  say(gMissETechnologie, "cut without technology data", "cuts without technology data");
+  say(run.gBigTrouble, "contour without start hole (not cut)", "contours without start hole (not cut)");
+  say(run.gMissETechnologie, "cut without technology data", "cuts without technology data");
   say(orphans, "orphan element (not part of any contour)", "orphan elements (not part of any contour)");
-  say(gKilledElements, "short line removed", "short lines removed");
+  say(run.gKilledElements, "short line removed", "short lines removed");
   if (said == 0) fputs("<li>no warnings</li>\n", f);
   fputs("</ul>\n<pre>", f);
 }

@@ -12,75 +12,75 @@
 // Every pass reads the drawing from its first line: the reader reads the file
 // again from its start (a piped drawing from the copy it kept); a stream that
 // cannot go back is opened again by its name.
-bool KxRewindDrawing() {
-  if (DxfRewindDrawing() || DxfOpenDrawing(in_filename.c_str())) return true;
-  KxPrint("open error\n");
+bool KxRewindDrawing(KxRun& run) {
+  if (DxfRewindDrawing(run) || DxfOpenDrawing(run, run.in_filename.c_str())) return true;
+  KxPrint(run, "open error\n");
   return false;
 }
 
-void KxResetRun() {
-  ResetTraceState();
-  ResetDxfRun();
-  ResetElementRun();
-  ResetContourState();
-  ResetNcState();
-  ReadToolpath(nullptr, &gToolpath);
+void KxResetRun(KxRun& run) {
+  ResetTraceState(run);
+  ResetDxfRun(run);
+  ResetElementRun(run);
+  ResetContourState(run);
+  ResetNcState(run);
+  ReadToolpath(run, nullptr, &run.gToolpath);
 }
 
-int KxReadLayers() {
-  getAcadVersion();
-  if (!KxRewindDrawing()) return kxSTATUS_NO_DRAWING;
-  KxPrint("\n --Details--\n");
-  getLayers();
-  if (!KxRewindDrawing()) return kxSTATUS_NO_DRAWING;
+int KxReadLayers(KxRun& run) {
+  getAcadVersion(run);
+  if (!KxRewindDrawing(run)) return kxSTATUS_NO_DRAWING;
+  KxPrint(run, "\n --Details--\n");
+  getLayers(run);
+  if (!KxRewindDrawing(run)) return kxSTATUS_NO_DRAWING;
   return kxSTATUS_OK;
 }
 
-int KxReadDrawing() {
-  if (int status = KxReadLayers(); status != kxSTATUS_OK) return status;
-  AddReservedElements();
-  getElementsFromLayer();
-  AddClosingElements();
-  CheckStructs();
+int KxReadDrawing(KxRun& run) {
+  if (int status = KxReadLayers(run); status != kxSTATUS_OK) return status;
+  AddReservedElements(run);
+  getElementsFromLayer(run);
+  AddClosingElements(run);
+  CheckStructs(run);
   return kxSTATUS_OK;
 }
 
 // Contours and NC program from the checked table; the number of contours.
-static int ConvertDrawingElements() {
-  SearchKontur();
-  ReorgStructs();
+static int ConvertDrawingElements(KxRun& run) {
+  SearchKontur(run);
+  ReorgStructs(run);
 
-  KxPrint("\n\t = %d OUTLINES\n", gKonturCounter);
-  if (gKonturCounter >= 1) {
-    SearchStartPoints();
-    PlaceAutoStartHoles();
-    HolesAndTechno();
-    ProbeNwdOut();
+  KxPrint(run, "\n\t = %d OUTLINES\n", run.gKonturCounter);
+  if (run.gKonturCounter >= 1) {
+    SearchStartPoints(run);
+    PlaceAutoStartHoles(run);
+    HolesAndTechno(run);
+    ProbeNwdOut(run);
   } else {
-    KxPrint(" PLEASE CHECK THE EDM-LAYER %c", 7);
+    KxPrint(run, " PLEASE CHECK THE EDM-LAYER %c", 7);
   }
-  return gKonturCounter;
+  return run.gKonturCounter;
 }
 
-int KxConvertDrawing() {
-  KxLogSettingNotes();
-  KxResetRun();
-  ConfigClearRefusal();
-  SetDevSyntax(gDevTarget.c_str());
-  CheckTechFile();
+int KxConvertDrawing(KxRun& run) {
+  KxLogSettingNotes(run);
+  KxResetRun(run);
+  ConfigClearRefusal(run.cfg);
+  SetDevSyntax(run, run.cfg.gDevTarget.c_str());
+  CheckTechFile(run);
   // Without its machine words or cutting data a program must not be written.
-  if (ConfigRefusal()[0]) {
-    KxPrintRunSummary(kxSTATUS_BAD_CONFIG);
+  if (ConfigRefusal(run.cfg)[0]) {
+    KxPrintRunSummary(run, kxSTATUS_BAD_CONFIG);
     return kxSTATUS_BAD_CONFIG;
   }
-  int status = KxReadDrawing();
+  int status = KxReadDrawing(run);
   if (status != kxSTATUS_OK) return status;
-  if (ConvertDrawingElements() >= 1) {
-    if (gNcWriteFailed) status = kxSTATUS_NO_PROGRAM;
-    if (gBulkOut) SaveStructs("_elemblk.txt", "nach ProbeNwdOut()");
+  if (ConvertDrawingElements(run) >= 1) {
+    if (run.gNcWriteFailed) status = kxSTATUS_NO_PROGRAM;
+    if (run.cfg.gBulkOut) SaveStructs(run, "_elemblk.txt", "nach ProbeNwdOut()");
   }
-  SaveStatistic();
-  if (status == kxSTATUS_OK && KxNothingCut()) status = kxSTATUS_NOTHING_CUT;
-  KxPrintRunSummary(status);
+  SaveStatistic(run);
+  if (status == kxSTATUS_OK && KxNothingCut(run)) status = kxSTATUS_NOTHING_CUT;
+  KxPrintRunSummary(run, status);
   return status;
 }

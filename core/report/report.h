@@ -11,12 +11,12 @@
 #include <vector>
 
 // --- the conversion run (pipeline.cpp) ---
-int KxConvertDrawing();         // the whole run over the drawing opened at its start, log open; a kxSTATUS_ value
-void KxResetRun();              // every subsystem forgets what the last run found; settings and device stay
-bool KxRewindDrawing();         // puts the drawing back to its first line for the next pass (reopens it by name if need be)
-int KxReadLayers();             // version and layer passes over the drawing opened at its start; kxSTATUS_OK or _NO_DRAWING
-int KxReadDrawing();            // KxReadLayers, then the chosen layers' elements, checked; kxSTATUS_OK or _NO_DRAWING
-void SaveStatistic();            // writes the statistics page into the program folder and opens what is due
+int KxConvertDrawing(KxRun& run);         // the whole run over the drawing opened at its start, log open; a kxSTATUS_ value
+void KxResetRun(KxRun& run);              // every subsystem forgets what the last run found; settings and device stay
+bool KxRewindDrawing(KxRun& run);         // puts the drawing back to its first line for the next pass (reopens it by name if need be)
+int KxReadLayers(KxRun& run);             // version and layer passes over the drawing opened at its start; kxSTATUS_OK or _NO_DRAWING
+int KxReadDrawing(KxRun& run);            // KxReadLayers, then the chosen layers' elements, checked; kxSTATUS_OK or _NO_DRAWING
+void SaveStatistic(KxRun& run);            // writes the statistics page into the program folder and opens what is due
 
 // --- opening a file for the user (opener.cpp) ---
 inline constexpr int kxOPEN_SPAWNED = 0;      // the desktop opener was started for the path
@@ -36,11 +36,11 @@ typedef void (*KxOpenFn)(const char* path);
 extern KxOpenFn gOpenHook;  // receives open requests instead of the desktop opener when set (tests, front ends)
 
 int KxPlanOpen(const char* path, const char* display, const char* wayland, KxOpenPlan* plan);  // decides and builds the argument vector
-int KxOpenForUser(const char* path);   // starts the desktop opener for path without waiting; kxOPEN_... result
+int KxOpenForUser(KxRun& run, const char* path);   // starts the desktop opener for path without waiting; kxOPEN_... result
 
 // --- page helpers (statistic.cpp) ---
 void KxHtmlText(FILE* out, const char* text);   // writes text with &, <, >, quotes as HTML entities
-void KxWriteDrillList(FILE* page);               // drawn start holes that give no lead-in, the start holes korvex placed and the contours that got none (drill.cpp)
+void KxWriteDrillList(KxRun& run, FILE* page);               // drawn start holes that give no lead-in, the start holes korvex placed and the contours that got none (drill.cpp)
 
 // The element table's records by contour name, in table order, made once for a
 // page: a scan of the table for each contour cost the page of a large nest more
@@ -49,9 +49,9 @@ class KxContourRecords {
  public:
   explicit KxContourRecords(long top);                   // indexes records 0..top-1
   const std::vector<long>& Of(const char* name) const;   // the records of contour name, in table order
-  long Region(const char* name) const;                   // its newest region record, as GetRegionElement finds it; -1 when none
-  long NameText(const char* name) const;                 // its first text holding a '*' name, as GetKonturName takes it; -1 when none
-  long AutoStartHole(const char* name) const;            // the start hole korvex placed for it, as AutoStartHoleOf finds it; -1 when none
+  long Region(KxRun& run, const char* name) const;                   // its newest region record, as GetRegionElement finds it; -1 when none
+  long NameText(KxRun& run, const char* name) const;                 // its first text holding a '*' name, as GetKonturName takes it; -1 when none
+  long AutoStartHole(KxRun& run, const char* name) const;            // the start hole korvex placed for it, as AutoStartHoleOf finds it; -1 when none
  private:
   std::unordered_map<std::string, std::vector<long>> of_;
   std::vector<long> none_;
@@ -66,8 +66,8 @@ inline constexpr int kxSTATUS_NO_PROGRAM = 4;   // the NC program could not be w
 inline constexpr int kxSTATUS_NOTHING_CUT = 5;  // the drawing was read, but no contour is cut
 inline constexpr int kxSTATUS_NO_DXF = 6;       // no argument names a DXF file
 inline constexpr int kxSTATUS_BAD_CONFIG = 7;   // a settings, device syntax or technology file could not be used
-int KxNothingCut();                 // 1 when the run found no contour or none of its contours can be cut
-void KxPrintRunSummary(int status);  // the closing line of a conversion: contours, holes, target, or why nothing is cut
+int KxNothingCut(KxRun& run);                 // 1 when the run found no contour or none of its contours can be cut
+void KxPrintRunSummary(KxRun& run, int status);  // the closing line of a conversion: contours, holes, target, or why nothing is cut
 
 // --- the written NC program followed like the machine does (toolpath.cpp) ---
 struct KxMove {
@@ -104,12 +104,12 @@ struct KxToolpath {
 };
 
 extern KxToolpath gToolpath;     // the program of the last run, read back for the page and the preview
-int ReadToolpath(const char* path, KxToolpath* tp);     // reads and follows the NC program at path; 0 when unreadable
+int ReadToolpath(KxRun& run, const char* path, KxToolpath* tp);     // reads and follows the NC program at path; 0 when unreadable
 void KxMoveStartTangent(const KxMove& m, double* tx, double* ty);   // unit direction of travel where a move starts
 void KxArcSweep(const KxMove& m, double* a0, double* sweep);   // start angle and signed sweep of an arc move (radians)
 double KxMoveLength(const KxMove& m);                  // length of a move along its path
 
 // --- the picture of the page (picture.cpp) ---
-void WriteToolpathFigure(FILE* page, const KxToolpath& tp);  // the SVG figure, the contour table and the run's warnings
+void WriteToolpathFigure(KxRun& run, FILE* page, const KxToolpath& tp);  // the SVG figure, the contour table and the run's warnings
 
-void ResetAllState();            // restores every subsystem's globals to their initial values (tests, fuzzing)
+void ResetAllState(KxRun& run);            // restores every subsystem's globals to their initial values (tests, fuzzing)

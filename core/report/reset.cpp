@@ -8,13 +8,13 @@
 #include "nc/nc.h"
 #include "report/report.h"
 
-void ResetAllState() {
-  ResetBaseState();
-  ResetElementState();
-  ResetDxfState();
-  gRefusedEntities = 0;   // the entity conversion's count, which the reader's reset leaves alone
-  ResetConfigState();
-  ResetContourState();
-  ResetNcState();
-  ReadToolpath(nullptr, &gToolpath);
+void ResetAllState(KxRun& run) {
+  ResetBaseState(run);
+  ResetElementState(run);
+  ResetDxfState(run);
+  run.gRefusedEntities = 0;   // the entity conversion's count, which the reader's reset leaves alone
+  ResetConfigState(run.cfg);
+  ResetContourState(run);
+  ResetNcState(run);
+  ReadToolpath(run, nullptr, &run.gToolpath);
 }

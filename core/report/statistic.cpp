@@ -29,7 +29,7 @@ void KxHtmlText(FILE* out, const char* text) {
 static std::string recordName(const char* name) { return std::string(name, strnlen(name, sizeof(elementdaten::kontur))); }
 
 KxContourRecords::KxContourRecords(long top) {
-  for (long i = 0; i < top; ++i) of_[recordName(elds[i].kontur)].push_back(i);
+  for (long i = 0; i < top; ++i) of_[recordName(run.elds[i].kontur)].push_back(i);
 }
 
 const std::vector<long>& KxContourRecords::Of(const char* name) const {
@@ -37,23 +37,23 @@ const std::vector<long>& KxContourRecords::Of(const char* name) const {
   return at == of_.end() ? none_ : at->second;
 }
 
-long KxContourRecords::Region(const char* name) const {
+long KxContourRecords::Region(KxRun& run, const char* name) const {
   const std::vector<long>& m = Of(name);
   for (auto i = m.rbegin(); i != m.rend() && *i >= 1; ++i)
-    if (strcmp(elds[*i].text, gtRegInfo) == 0) return *i;
+    if (strcmp(run.elds[*i].text, gtRegInfo) == 0) return *i;
   return -1;
 }
 
-long KxContourRecords::NameText(const char* name) const {
+long KxContourRecords::NameText(KxRun& run, const char* name) const {
   for (long i : Of(name))
-    if (elds[i].type == etTEXT && strchr(elds[i].text, '*')) return i;
+    if (run.elds[i].type == etTEXT && strchr(run.elds[i].text, '*')) return i;
   return -1;
 }
 
-long KxContourRecords::AutoStartHole(const char* name) const {
+long KxContourRecords::AutoStartHole(KxRun& run, const char* name) const {
   const std::vector<long>& m = Of(name);
   for (auto i = m.rbegin(); i != m.rend(); ++i)
-    if (elds[*i].type == etCIR && elds[*i].kElemX == kAutoStartMark) return *i;
+    if (run.elds[*i].type == etCIR && run.elds[*i].kElemX == kAutoStartMark) return *i;
   return -1;
 }
 
@@ -76,22 +76,22 @@ struct PageCounts {
   long orphans;
 };
 
-static void countRecords(PageCounts& c) {
+static void countRecords(KxRun& run, PageCounts& c) {
   memset(&c, 0, sizeof c);
-  long top = eldsCounter;
+  long top = run.eldsCounter;
   for (long i = 0; i < top; ++i) {
-    const elementdaten& e = elds[i];
+    const elementdaten& e = run.elds[i];
     // Start holes korvex placed are no drawing elements; the drill list shows them.
     if (e.type == etCIR && e.kElemX == kAutoStartMark) continue;
     char name[sizeof e.kontur + 1];
-    if (strcmp(field(e.kontur, sizeof e.kontur, name, sizeof name), gOrphan) == 0) ++c.orphans;
+    if (strcmp(field(e.kontur, sizeof e.kontur, name, sizeof name), run.gOrphan) == 0) ++c.orphans;
     RowCount* row = nullptr;
     switch (e.type) {
       case etLINE:
       case etPOLY:
       case etVERT: row = &c.lines; break;
       case etARC: row = &c.arcs; break;
-      case etCIR: row = e.r > gStartPosition ? &c.circles : &c.small; break;
+      case etCIR: row = e.r > run.cfg.gStartPosition ? &c.circles : &c.small; break;
       case etINSE: row = &c.inserts; break;
       case etPNT: row = &c.points; break;
       case etTEXT: row = &c.texts; break;
@@ -105,15 +105,15 @@ static void countRecords(PageCounts& c) {
 }
 
 // The contour's drawn name remark (from its text record, -1 for none), escaped like every other name on the page.
-static void writeContourName(FILE* page, long textElem) {
+static void writeContourName(KxRun& run, FILE* page, long textElem) {
   char remark[160];
   memset(remark, 0, sizeof remark);
   FILE* mem = fmemopen(remark, sizeof remark - 1, "w");
   if (!mem) {
-    PutKonturName(textElem, page);
+    PutKonturName(run, textElem, page);
     return;
   }
-  PutKonturName(textElem, mem);
+  PutKonturName(run, textElem, mem);
   fclose(mem);
   remark[sizeof remark - 1] = '\0';
   KxHtmlText(page, remark);
@@ -126,9 +126,9 @@ static void writeRow(FILE* page, const char* fmt, const RowCount& r) { fprintf(p
 // types; contours with their lengths and the one-cut sum; the drill list; the
 // used layers; the warnings; the version line; the tool-path picture. Returns
 // the number of warning lines.
-static int writePage(FILE* page) {
+static int writePage(KxRun& run, FILE* page) {
   PageCounts c;
-  countRecords(c);
+  countRecords(run, c);
 
   fputs("<html>\n<head>\n", page);
   fputs("<META http-equiv='Content-Type' content='text/html; charset=UTF-8'>\n", page);
@@ -136,15 +136,15 @@ static int writePage(FILE* page) {
   fputs("</head>\n", page);
   fputs("<body bgcolor='#ebf5ed'><basefont size='4' face='verdana,arial'><pre>\n", page);
 
-  fprintf(page, "     DATE: %s \n", fAktDate);
-  fputs("     FILE: ", page); KxHtmlText(page, in_filename.c_str()); fputs(" \n", page);
-  fputs("  VERSION: ", page); KxHtmlText(page, acad_VersInfo); fputs(" \t", page);
-  fputs("\tEDMLAYER: ", page); KxHtmlText(page, edmLayer); fputs(" \n", page);
-  fputs("   DEVICE: ", page); KxHtmlText(page, gDevTarget.c_str()); fputs(" \n", page);
-  fputs(" TECHFILE: ", page); KxHtmlText(page, mS.TechFile); fputs(" \t", page);
-  fprintf(page, "\tDATAMODE: %s \n", ktechno.G92Mode != 0 ? "PIECES" : "PLATE");
-  fputs("  LOGFILE: <A HREF='", page); KxHtmlText(page, log_filename.c_str()); fputs("'> ", page);
-  KxHtmlText(page, log_filename.c_str()); fputs(" </A>\n", page);
+  fprintf(page, "     DATE: %s \n", run.fAktDate);
+  fputs("     FILE: ", page); KxHtmlText(page, run.in_filename.c_str()); fputs(" \n", page);
+  fputs("  VERSION: ", page); KxHtmlText(page, run.acad_VersInfo); fputs(" \t", page);
+  fputs("\tEDMLAYER: ", page); KxHtmlText(page, run.cfg.edmLayer); fputs(" \n", page);
+  fputs("   DEVICE: ", page); KxHtmlText(page, run.cfg.gDevTarget.c_str()); fputs(" \n", page);
+  fputs(" TECHFILE: ", page); KxHtmlText(page, run.cfg.mS.TechFile); fputs(" \t", page);
+  fprintf(page, "\tDATAMODE: %s \n", run.cfg.ktechno.G92Mode != 0 ? "PIECES" : "PLATE");
+  fputs("  LOGFILE: <A HREF='", page); KxHtmlText(page, run.cfg.log_filename.c_str()); fputs("'> ", page);
+  KxHtmlText(page, run.cfg.log_filename.c_str()); fputs(" </A>\n", page);
 
   fputs("\nTYPE     :    SUM |   USED \n", page);
   fputs("---------------------------\n", page);
@@ -158,127 +158,127 @@ static int writePage(FILE* page) {
   fputs("---------------------------\n", page);
   writeRow(page, "unknown  : %6ld | %6ld \n", c.unknown);
   fputs("---------------------------\n", page);
-  fprintf(page, KxConsole() ? "CONTOURS  : %6d " : "CONTOURES : %6d ", gKonturCounter);
-  fprintf(page, ", with %d HOLES \n", gHolesCounter);
+  fprintf(page, KxConsole() ? "CONTOURS  : %6d " : "CONTOURES : %6d ", run.gKonturCounter);
+  fprintf(page, ", with %d HOLES \n", run.gHolesCounter);
   fputs("\n", page);
 
   // Contours with their lengths: the integer part right-aligned in four
   // places; longer lengths widen the field instead of losing digits.
   float cutSum = 0;
-  const KxContourRecords records(eldsCounter);
-  for (int k = 1; k <= gKonturCounter; ++k) {
+  const KxContourRecords records(run.eldsCounter);
+  for (int k = 1; k <= run.gKonturCounter; ++k) {
     char kn[16];
     KxContourName(kn, sizeof kn, k);
-    long reg = records.Region(kn);
-    float len = reg >= 0 ? elds[reg].len : 0.0f;
+    long reg = records.Region(run, kn);
+    float len = reg >= 0 ? run.elds[reg].len : 0.0f;
     cutSum += len;
     fputs("\n", page); KxHtmlText(page, kn); fputs(" ", page);
     fprintf(page, KxConsole() ? " %+8.3f " : " %8.3f ", len);
-    writeContourName(page, records.NameText(kn));
+    writeContourName(run, page, records.NameText(run, kn));
   }
   fprintf(page, "\n1-cut sum: %.3f mm\n\n", cutSum);
-  KxWriteDrillList(page);
+  KxWriteDrillList(run, page);
 
-  if (gAktLayEntry > 1) {
+  if (run.gAktLayEntry > 1) {
     fputs("\tused Layer: \n", page);
-    int layers = gAktLayEntry;
+    int layers = run.gAktLayEntry;
     for (int i = 0; i < layers; ++i) {
-      if (!fLL[i].GlobUsed) continue;
-      char name[sizeof fLL[i].Name + 1];
+      if (!run.fLL[i].GlobUsed) continue;
+      char name[sizeof run.fLL[i].Name + 1];
       fprintf(page, " %02d '", i);
-      KxHtmlText(page, field(fLL[i].Name, sizeof fLL[i].Name, name, sizeof name));
+      KxHtmlText(page, field(run.fLL[i].Name, sizeof run.fLL[i].Name, name, sizeof name));
       fputs("' \n", page);
     }
     fputs("\n", page);
   }
 
   int warnings = 0;
-  if (gMaxELemBarrier > 0) {
-    fprintf(page, " Abbruch, mehr als %ld DXF-Elemente \n", eldsMaximum);
+  if (run.gMaxELemBarrier > 0) {
+    fprintf(page, " Abbruch, mehr als %ld DXF-Elemente \n", run.eldsMaximum);
     warnings = 1;
   }
-  if (gKonturCounter < 1) {
+  if (run.gKonturCounter < 1) {
     fputs("  ..pruefe EDMLAYER ", page);
     ++warnings;
   }
-  if (gOpenKoCounter > 0) {
-    fprintf(page, " OOPS - %d offene Kontur(en) \n", gOpenKoCounter);
+  if (run.gOpenKoCounter > 0) {
+    fprintf(page, " OOPS - %d offene Kontur(en) \n", run.gOpenKoCounter);
     ++warnings;
   }
-  if (gMissETechnologie > 0) {
-    fprintf(page, " OOPS - %d vermisste Technologie(n)\n", gMissETechnologie);
+  if (run.gMissETechnologie > 0) {
+    fprintf(page, " OOPS - %d vermisste Technologie(n)\n", run.gMissETechnologie);
     ++warnings;
   }
-  if (gBigTrouble != 0) {
-    fprintf(page, " OOPS - %d Fehlende Startpunkte \n", gBigTrouble);
+  if (run.gBigTrouble != 0) {
+    fprintf(page, " OOPS - %d Fehlende Startpunkte \n", run.gBigTrouble);
     ++warnings;
   }
   if (c.orphans > 0) fprintf(page, " Verwaiste Elemente: %ld \n", c.orphans);
-  if (gKilledElements > 0) {
-    fprintf(page, " %d %s (&lt;%.4f)\n", gKilledElements,
-            gKilledElements == 1 ? "ignoriertes Element" : "ignorierte Elemente", gNpTolerance);
+  if (run.gKilledElements > 0) {
+    fprintf(page, " %d %s (&lt;%.4f)\n", run.gKilledElements,
+            run.gKilledElements == 1 ? "ignoriertes Element" : "ignorierte Elemente", run.cfg.gNpTolerance);
     ++warnings;
   }
-  if (gDuplicateElements > 0) {
-    fprintf(page, " %d doppelt gezeichnete(s) Element(e) ignoriert \n", gDuplicateElements);
+  if (run.gDuplicateElements > 0) {
+    fprintf(page, " %d doppelt gezeichnete(s) Element(e) ignoriert \n", run.gDuplicateElements);
     ++warnings;
   }
-  if (gRefusedEntities > 0) {
-    fprintf(page, " NOTE - %d entit%s refused for %s numbers (see the log) \n", gRefusedEntities,
-            gRefusedEntities == 1 ? "y" : "ies", gRefusedEntities == 1 ? "its" : "their");
+  if (run.gRefusedEntities > 0) {
+    fprintf(page, " NOTE - %d entit%s refused for %s numbers (see the log) \n", run.gRefusedEntities,
+            run.gRefusedEntities == 1 ? "y" : "ies", run.gRefusedEntities == 1 ? "its" : "their");
     ++warnings;
   }
-  if (gInsetTechIgnored > 0) {
-    fprintf(page, " NOTE - %d inset contour(s): own technology not used, cut with the parent's cuts \n", gInsetTechIgnored);
+  if (run.gInsetTechIgnored > 0) {
+    fprintf(page, " NOTE - %d inset contour(s): own technology not used, cut with the parent's cuts \n", run.gInsetTechIgnored);
     ++warnings;
   }
-  if (gPiecesUncalled > 0) {
+  if (run.gPiecesUncalled > 0) {
     fprintf(page, " NOTE - piece mode: the main program calls the last piece only, %d piece(s) not called \n",
-            gPiecesUncalled);
+            run.gPiecesUncalled);
     ++warnings;
   }
 
   ContactInfo(page);
   // The picture follows the program as written; without a program it shows what was left uncut.
-  if (gKonturCounter < 1 || gNcWriteFailed || !ReadToolpath(dataPath.c_str(), &gToolpath)) ReadToolpath(nullptr, &gToolpath);
-  WriteToolpathFigure(page, gToolpath);
+  if (run.gKonturCounter < 1 || run.gNcWriteFailed || !ReadToolpath(run, run.dataPath.c_str(), &run.gToolpath)) ReadToolpath(run, nullptr, &run.gToolpath);
+  WriteToolpathFigure(run, page, run.gToolpath);
   fputs("</pre></font></body></html>\n", page);
   return warnings;
 }
 
-void SaveStatistic() {
-  const std::string pageFile = homepath + "_results.htm";
+void SaveStatistic(KxRun& run) {
+  const std::string pageFile = run.cfg.homepath + "_results.htm";
   const char* pagePath = pageFile.c_str();
 
   // Composed beside its target and renamed over it: a link there is replaced, not written through.
   int warnings = 0;
   KxOutFile out;
-  FILE* page = KxOutOpen(&out, pagePath);
+  FILE* page = KxOutOpen(run, &out, pagePath);
   if (!page) {
-    KxPrint(" -result page not written: '%s' (%s)\n", pagePath,
+    KxPrint(run, " -result page not written: '%s' (%s)\n", pagePath,
             out.drawing ? "it is the drawing itself" : strerror(out.error));
   } else {
-    warnings = writePage(page);
-    if (!KxOutCommit(&out)) KxPrint(" -result page not written: '%s' (%s)\n", pagePath, strerror(out.error));
-    else if (!KxConsole()) KxPrint(" -saved (result)-\n");
+    warnings = writePage(run, page);
+    if (!KxOutCommit(&out)) KxPrint(run, " -result page not written: '%s' (%s)\n", pagePath, strerror(out.error));
+    else if (!KxConsole()) KxPrint(run, " -saved (result)-\n");
 
     if (warnings > 0) {
       if (KxConsole()) {
-        KxPrint("'%s' \n", pagePath);
-        KxPrint("oops win: '%s' \n", pagePath);
+        KxPrint(run, "'%s' \n", pagePath);
+        KxPrint(run, "oops win: '%s' \n", pagePath);
       } else {
-        KxPrint("'%s' \n", pagePath);
+        KxPrint(run, "'%s' \n", pagePath);
       }
-      KxOpenForUser(pagePath);
+      KxOpenForUser(run, pagePath);
     }
   }
 
-  if (OpenDataFile == 0) {
-    KxPrint("SaveStatistic() end\n");
+  if (run.cfg.OpenDataFile == 0) {
+    KxPrint(run, "SaveStatistic() end\n");
     return;
   }
-  if (!KxConsole()) KxPrint("(BeOS) '%s' \n", dataPath.c_str());
+  if (!KxConsole()) KxPrint(run, "(BeOS) '%s' \n", run.dataPath.c_str());
   // A program that could not be written is not shown: the file there, if any, is an older one.
-  if (!gNcWriteFailed) KxOpenForUser(dataPath.c_str());
-  KxPrint("SaveStatistic() end\n");
+  if (!run.gNcWriteFailed) KxOpenForUser(run, run.dataPath.c_str());
+  KxPrint(run, "SaveStatistic() end\n");
 }

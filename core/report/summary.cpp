@@ -12,69 +12,69 @@
 #include "nc/nc.h"
 #include "report/report.h"
 
-int KxNothingCut() { return gKonturCounter < 1 || gBigTrouble >= gKonturCounter; }
+int KxNothingCut(KxRun& run) { return run.gKonturCounter < 1 || run.gBigTrouble >= run.gKonturCounter; }
 
 // The layers that do hold geometry, so the user sees what to put into LayerName;
 // for a file that is no ASCII drawing at all, what it is instead.
-static void printLayersWithGeometry() {
+static void printLayersWithGeometry(KxRun& run) {
   static DxfLayerCensus census;   // large: kept out of the stack
-  if (DxfCountLayerGeometry(&census) == 0) {
+  if (DxfCountLayerGeometry(run, &census) == 0) {
     char why[128];
-    if (const char* cause = DxfWhyNotADrawing(nullptr, why, sizeof why)) KxPrint("; %s", cause);
-    else KxPrint("; the drawing holds no lines, arcs, circles or polylines");
+    if (const char* cause = DxfWhyNotADrawing(run, nullptr, why, sizeof why)) KxPrint(run, "; %s", cause);
+    else KxPrint(run, "; the drawing holds no lines, arcs, circles or polylines");
     return;
   }
-  KxPrint("; geometry on layer%s", census.count > 1 ? "s" : "");
+  KxPrint(run, "; geometry on layer%s", census.count > 1 ? "s" : "");
   const int shown = census.count < 8 ? census.count : 8;
   for (int i = 0; i < shown; ++i)
-    KxPrint("%s '%s' (%ld element%s)", i ? "," : "", census.layers[i].name, census.layers[i].entities,
+    KxPrint(run, "%s '%s' (%ld element%s)", i ? "," : "", census.layers[i].name, census.layers[i].entities,
             census.layers[i].entities == 1 ? "" : "s");
-  if (census.count > shown || census.moreLayers) KxPrint(" and more");
+  if (census.count > shown || census.moreLayers) KxPrint(run, " and more");
 }
 
 // Entities the reading refused for their numbers: left out of the drawing, named in the log.
-static void printRefused(const char* lead) {
-  if (gRefusedEntities > 0)
-    KxPrint("%s%d entit%s refused (see log)", lead, gRefusedEntities, gRefusedEntities == 1 ? "y" : "ies");
+static void printRefused(KxRun& run, const char* lead) {
+  if (run.gRefusedEntities > 0)
+    KxPrint(run, "%s%d entit%s refused (see log)", lead, run.gRefusedEntities, run.gRefusedEntities == 1 ? "y" : "ies");
 }
 
-void KxPrintRunSummary(int status) {
+void KxPrintRunSummary(KxRun& run, int status) {
   if (status == kxSTATUS_BAD_CONFIG) {
-    KxPrint("\nkorvex: %s - nothing converted\n", ConfigRefusal());
+    KxPrint(run, "\nkorvex: %s - nothing converted\n", ConfigRefusal(run.cfg));
     return;
   }
   // A drawing cut short by the table's size must not read like one without contours.
-  if (gMaxELemBarrier > 0) {
-    KxPrint("\nkorvex: the drawing holds more elements than korvex can take (%ld); nothing beyond was read - no NC "
-            "program written\n", eldsMaximum);
+  if (run.gMaxELemBarrier > 0) {
+    KxPrint(run, "\nkorvex: the drawing holds more elements than korvex can take (%ld); nothing beyond was read - no NC "
+            "program written\n", run.eldsMaximum);
     return;
   }
-  if (gKonturCounter < 1) {
-    KxPrint("\nkorvex: no contour on layer '%s' - no NC program written", edmLayer);
-    printLayersWithGeometry();
-    printRefused("; ");
+  if (run.gKonturCounter < 1) {
+    KxPrint(run, "\nkorvex: no contour on layer '%s' - no NC program written", run.cfg.edmLayer);
+    printLayersWithGeometry(run);
+    printRefused(run, "; ");
     struct stat st;
-    const std::string target = NcTargetPath();
-    if (stat(target.c_str(), &st) == 0) KxPrint("; %s is from an earlier run", target.c_str());
-    KxPrint("\n");
+    const std::string target = NcTargetPath(run);
+    if (stat(target.c_str(), &st) == 0) KxPrint(run, "; %s is from an earlier run", target.c_str());
+    KxPrint(run, "\n");
     return;
   }
-  KxPrint("\nkorvex: %d contour%s (%d hole%s), %d without start hole", gKonturCounter, gKonturCounter == 1 ? "" : "s",
-          gHolesCounter, gHolesCounter == 1 ? "" : "s", gBigTrouble);
-  if (gAutoStartCount > 0) KxPrint(", %d start hole%s to drill", gAutoStartCount, gAutoStartCount == 1 ? "" : "s");
-  if (gOpenKoCounter > 0) KxPrint(", %d open (not cut round)", gOpenKoCounter);
-  if (gContoursWithoutTech > 0) KxPrint(", %d without technology data", gContoursWithoutTech);
-  printRefused(", ");
-  if (status == kxSTATUS_NO_PROGRAM && gNcWriteFailed == kxNC_ONTO_DRAWING)
-    KxPrint(" - the NC program %s would be the drawing itself - not written, the drawing is left as it is", dataPath.c_str());
-  else if (status == kxSTATUS_NO_PROGRAM) KxPrint(" - the NC program %s could not be written", dataPath.c_str());
-  else KxPrint(" -> %s%s", dataPath.c_str(), KxNothingCut() ? " (nothing to cut)" : "");
+  KxPrint(run, "\nkorvex: %d contour%s (%d hole%s), %d without start hole", run.gKonturCounter, run.gKonturCounter == 1 ? "" : "s",
+          run.gHolesCounter, run.gHolesCounter == 1 ? "" : "s", run.gBigTrouble);
+  if (run.gAutoStartCount > 0) KxPrint(run, ", %d start hole%s to drill", run.gAutoStartCount, run.gAutoStartCount == 1 ? "" : "s");
+  if (run.gOpenKoCounter > 0) KxPrint(run, ", %d open (not cut round)", run.gOpenKoCounter);
+  if (run.gContoursWithoutTech > 0) KxPrint(run, ", %d without technology data", run.gContoursWithoutTech);
+  printRefused(run, ", ");
+  if (status == kxSTATUS_NO_PROGRAM && run.gNcWriteFailed == kxNC_ONTO_DRAWING)
+    KxPrint(run, " - the NC program %s would be the drawing itself - not written, the drawing is left as it is", run.dataPath.c_str());
+  else if (status == kxSTATUS_NO_PROGRAM) KxPrint(run, " - the NC program %s could not be written", run.dataPath.c_str());
+  else KxPrint(run, " -> %s%s", run.dataPath.c_str(), KxNothingCut(run) ? " (nothing to cut)" : "");
   // Behaviour that is meant, but easily missed when reading the program.
-  if (gInsetTechIgnored > 0)
-    KxPrint("; note: %d inset contour%s cut with the parent's cuts, not with %s own technology", gInsetTechIgnored,
-            gInsetTechIgnored == 1 ? "" : "s", gInsetTechIgnored == 1 ? "its" : "their");
-  if (gPiecesUncalled > 0)
-    KxPrint("; note: piece mode - the main program calls the last piece only, %d piece%s to call by hand",
-            gPiecesUncalled, gPiecesUncalled == 1 ? "" : "s");
-  KxPrint("\n");
+  if (run.gInsetTechIgnored > 0)
+    KxPrint(run, "; note: %d inset contour%s cut with the parent's cuts, not with %s own technology", run.gInsetTechIgnored,
+            run.gInsetTechIgnored == 1 ? "" : "s", run.gInsetTechIgnored == 1 ? "its" : "their");
+  if (run.gPiecesUncalled > 0)
+    KxPrint(run, "; note: piece mode - the main program calls the last piece only, %d piece%s to call by hand",
+            run.gPiecesUncalled, run.gPiecesUncalled == 1 ? "" : "s");
+  KxPrint(run, "\n");
 }

@@ -41,11 +41,20 @@ constexpr long kMaxExecuted = 400000;
 constexpr long kMaxRunsPerStep = 64;
 constexpr int kMaxDepth = 16;
 
-std::vector<Step> steps;                       // the program's steps, block after block
-int stepCount;                                 // steps.size()
-std::vector<Block> blocks;                     // the main program, then every N block
-int blockCount;                                // blocks.size()
-std::unordered_map<int, int> blockOfNumber;    // N number -> its first block (the main program is none)
+}  // namespace
+
+// What this file keeps of a run, owned by the run.
+struct ToolpathState {
+  std::vector<Step> steps;                       // the program's steps, block after block
+  int stepCount;                                 // steps.size()
+  std::vector<Block> blocks;                     // the main program, then every N block
+  int blockCount;                                // blocks.size()
+  std::unordered_map<int, int> blockOfNumber;    // N number -> its first block (the main program is none)
+};
+
+namespace {
+
+static ToolpathState& fileState(KxRun& run) { return run.toolpathState.get(); }
 
 // Record i of a table that grows on writing: every record up to i exists afterwards.
 template <class T>
@@ -75,23 +84,23 @@ bool word(const char* line, char address, float* v) {
   return false;
 }
 
-void addStep(const Step& s) {
-  if (blockCount == 0) return;
-  steps.push_back(s);
-  ++stepCount;
-  ++blocks[blockCount - 1].count;
+void addStep(KxRun& run, const Step& s) {
+  if (fileState(run).blockCount == 0) return;
+  fileState(run).steps.push_back(s);
+  ++fileState(run).stepCount;
+  ++fileState(run).blocks[fileState(run).blockCount - 1].count;
 }
 
-void openBlock(int number) {
-  if (blockCount > 0) blockOfNumber.emplace(number, blockCount);
-  blocks.push_back({number, stepCount, 0, false});
-  ++blockCount;
+void openBlock(KxRun& run, int number) {
+  if (fileState(run).blockCount > 0) fileState(run).blockOfNumber.emplace(number, fileState(run).blockCount);
+  fileState(run).blocks.push_back({number, fileState(run).stepCount, 0, false});
+  ++fileState(run).blockCount;
 }
 
 // Remarks removed, so that text inside them is never read as a word.
-void stripRemarks(char* line) {
-  const char* on = mS.RemarkOn;
-  const char* off = mS.RemarkOff;
+void stripRemarks(KxSettings& cfg, char* line) {
+  const char* on = cfg.mS.RemarkOn;
+  const char* off = cfg.mS.RemarkOff;
   if (!on[0] || !off[0]) return;
   char* at;
   while ((at = strstr(line, on)) != nullptr) {
@@ -104,32 +113,32 @@ void stripRemarks(char* line) {
   }
 }
 
-void readLine(char* line) {
+void readLine(KxRun& run, char* line) {
   if (line[0] == 'N' && line[1] >= '0' && line[1] <= '9') {
-    openBlock(atoi(line + 1));
+    openBlock(run, atoi(line + 1));
     return;
   }
-  if (strstr(line, "HOLE TROUBLE") && blockCount > 0) blocks[blockCount - 1].trouble = true;
-  stripRemarks(line);
+  if (strstr(line, "HOLE TROUBLE") && fileState(run).blockCount > 0) fileState(run).blocks[fileState(run).blockCount - 1].trouble = true;
+  stripRemarks(run.cfg, line);
   Step s = {};
   s.loop = -1;
-  const char* jump = mS.SubJump;
+  const char* jump = run.cfg.mS.SubJump;
   if (jump[0]) {
     for (const char* at = strstr(line, jump); at; at = strstr(at + 1, jump)) {
       const char* p = at + strlen(jump);
       if (*p < '0' || *p > '9') continue;
       s.kind = stCALL;
       s.g = atoi(p);
-      addStep(s);
+      addStep(run, s);
     }
   }
-  if (startsWord(line, mS.SubReturn)) {
+  if (startsWord(line, run.cfg.mS.SubReturn)) {
     s.kind = stRETURN;
-    addStep(s);
+    addStep(run, s);
     return;
   }
-  if (startsWord(line, mS.WireFeed)) s.kind = stFEED;
-  else if (startsWord(line, mS.HoldPoint)) s.kind = stHOLD;
+  if (startsWord(line, run.cfg.mS.WireFeed)) s.kind = stFEED;
+  else if (startsWord(line, run.cfg.mS.HoldPoint)) s.kind = stHOLD;
   else if (strncmp(line, "G90G4", 5) == 0) {
     s.kind = stCOMP;
     s.g = atoi(line + 4);
@@ -147,12 +156,12 @@ void readLine(char* line) {
   } else {
     return;
   }
-  addStep(s);
+  addStep(run, s);
 }
 
-int findBlock(int number) {
-  const auto at = blockOfNumber.find(number);
-  return at == blockOfNumber.end() ? -1 : at->second;
+int findBlock(KxRun& run, int number) {
+  const auto at = fileState(run).blockOfNumber.find(number);
+  return at == fileState(run).blockOfNumber.end() ? -1 : at->second;
 }
 
 struct Runner {
@@ -200,7 +209,7 @@ struct Runner {
     ++tp.moveCount;
   }
 
-  void comp(Step& s, int block) {
+  void comp(KxRun& run, Step& s, int block) {
     loop = -1;
     record = false;
     if (s.g != 41 && s.g != 42) return;
@@ -213,7 +222,7 @@ struct Runner {
     record = true;
     phase = 0;
     KxLoop& l = tp.loops.emplace_back();
-    l.block = blocks[block].number;
+    l.block = fileState(run).blocks[block].number;
     l.side = s.g;
     l.cuts = 1;
     l.leadIn = l.leadOut = -1;
@@ -236,32 +245,32 @@ struct Runner {
     fed = false;
   }
 
-  void run(int block, int depth) {
+  void run(KxRun& run, int block, int depth) {
     if (block < 0 || depth > kMaxDepth) return;
-    const Block& b = blocks[block];
-    for (int k = b.first; k < b.first + b.count && k < stepCount; ++k) {
+    const Block& b = fileState(run).blocks[block];
+    for (int k = b.first; k < b.first + b.count && k < fileState(run).stepCount; ++k) {
       if (++executed > maxExecuted) return;
-      Step& s = steps[k];
+      Step& s = fileState(run).steps[k];
       bool first = !s.seen;
       s.seen = true;
       switch (s.kind) {
         case stCALL: {
-          int callee = findBlock(s.g);
+          int callee = findBlock(run, s.g);
           if (callee < 0) break;
-          if (blocks[callee].number >= 0 && first) {
+          if (fileState(run).blocks[callee].number >= 0 && first) {
             // Remember every called block, for the reader's check and the table.
             if (calledSeen.insert(s.g).second) {
               tp.called.push_back(s.g);
               ++tp.calledCount;
             }
           }
-          run(callee, depth + 1);
+          run(run, callee, depth + 1);
           break;
         }
         case stG92: px = s.x; py = s.y; break;
         case stMOVE: move(s, first); break;
         case stFEED: feedX = px; feedY = py; fed = true; break;
-        case stCOMP: comp(s, block); break;
+        case stCOMP: comp(run, s, block); break;
         case stCOMPOFF: compOff(); break;
         case stHOLD:
           if (loop >= 0 && record) {
@@ -279,17 +288,17 @@ struct Runner {
 
 }  // namespace
 
-int ReadToolpath(const char* path, KxToolpath* tp) {
+int ReadToolpath(KxRun& run, const char* path, KxToolpath* tp) {
   if (!tp) return 0;
   *tp = KxToolpath();
-  steps.clear();
-  stepCount = 0;
-  blocks.clear();
-  blockCount = 0;
-  blockOfNumber.clear();
+  fileState(run).steps.clear();
+  fileState(run).stepCount = 0;
+  fileState(run).blocks.clear();
+  fileState(run).blockCount = 0;
+  fileState(run).blockOfNumber.clear();
   FILE* f = path && path[0] ? fopen(path, "r") : nullptr;
   if (!f) return 0;
-  openBlock(-1);   // the main program
+  openBlock(run, -1);   // the main program
   char line[1024];
   while (fgets(line, sizeof line, f)) {
     size_t n = strlen(line);
@@ -301,17 +310,17 @@ int ReadToolpath(const char* path, KxToolpath* tp) {
     }
     n = strlen(line);
     while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r')) line[--n] = '\0';
-    readLine(line);
+    readLine(run, line);
   }
   fclose(f);
-  for (int b = 1; b < blockCount; ++b) {
-    if (!blocks[b].trouble) continue;
-    tp->trouble.push_back(blocks[b].number);
+  for (int b = 1; b < fileState(run).blockCount; ++b) {
+    if (!fileState(run).blocks[b].trouble) continue;
+    tp->trouble.push_back(fileState(run).blocks[b].number);
     ++tp->troubleCount;
   }
   Runner r{*tp};
-  r.maxExecuted = std::max(kMaxExecuted, kMaxRunsPerStep * stepCount);
-  r.run(0, 0);
+  r.maxExecuted = std::max(kMaxExecuted, kMaxRunsPerStep * fileState(run).stepCount);
+  r.run(run, 0, 0);
   tp->valid = 1;
   return 1;
 }

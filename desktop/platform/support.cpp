@@ -33,7 +33,7 @@ void snooze(bigtime_t microseconds) {
 }
 
 void BRect::PrintToStream() const {
-  KxPrint("BRect(l:%.1f, t:%.1f, r:%.1f, b:%.1f)\n", left, top, right, bottom);
+  KxPrint(run, "BRect(l:%.1f, t:%.1f, r:%.1f, b:%.1f)\n", left, top, right, bottom);
 }
 
 // --- BList ---
@@ -171,30 +171,30 @@ static void codeText(uint32 code, char out[5]) {
 void BMessage::PrintToStream() const {
   char code[5];
   codeText(what, code);
-  KxPrint("BMessage('%s') {\n", code);
+  KxPrint(run, "BMessage('%s') {\n", code);
   for (const Field& f : fFields) {
     char type[5];
     codeText(f.type, type);
     switch (f.type) {
       case B_STRING_TYPE:
-        KxPrint("        %s = string(\"%s\")\n", f.name.c_str(), f.text.c_str());
+        KxPrint(run, "        %s = string(\"%s\")\n", f.name.c_str(), f.text.c_str());
         break;
       case B_INT32_TYPE:
-        KxPrint("        %s = int32(%d)\n", f.name.c_str(), (int)f.i);
+        KxPrint(run, "        %s = int32(%d)\n", f.name.c_str(), (int)f.i);
         break;
       case B_FLOAT_TYPE:
-        KxPrint("        %s = float(%.4f)\n", f.name.c_str(), f.f[0]);
+        KxPrint(run, "        %s = float(%.4f)\n", f.name.c_str(), f.f[0]);
         break;
       case B_POINT_TYPE:
-        KxPrint("        %s = BPoint(x:%.1f, y:%.1f)\n", f.name.c_str(), f.f[0], f.f[1]);
+        KxPrint(run, "        %s = BPoint(x:%.1f, y:%.1f)\n", f.name.c_str(), f.f[0], f.f[1]);
         break;
       case B_REF_TYPE:
-        KxPrint("        %s = entry_ref(\"%s\", \"%s\")\n", f.name.c_str(), f.text.c_str(), f.leaf.c_str());
+        KxPrint(run, "        %s = entry_ref(\"%s\", \"%s\")\n", f.name.c_str(), f.text.c_str(), f.leaf.c_str());
         break;
       default:
-        KxPrint("        %s = type '%s'\n", f.name.c_str(), type);
+        KxPrint(run, "        %s = type '%s'\n", f.name.c_str(), type);
         break;
     }
   }
-  KxPrint("}\n");
+  KxPrint(run, "}\n");
 }

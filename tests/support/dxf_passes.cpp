@@ -13,23 +13,23 @@
 #include "support/support.h"
 
 bool OpenDrawing(const std::string& path) {
-  if (i_stream) fclose(i_stream);
-  i_stream = fopen(path.c_str(), "r");
-  return i_stream != nullptr;
+  if (TestRun().i_stream) fclose(TestRun().i_stream);
+  TestRun().i_stream = fopen(path.c_str(), "r");
+  return TestRun().i_stream != nullptr;
 }
 
 bool RunDxfPasses(const std::string& path) {
-  in_filename = path;
-  if (gAktLayEntry == 0) fLayerList(ll_ADD, 0, edmLayer, 0);
+  TestRun().in_filename = path;
+  if (TestRun().gAktLayEntry == 0) fLayerList(TestRun(), ll_ADD, 0, TestRun().cfg.edmLayer, 0);
   if (!OpenDrawing(path)) return false;
-  getAcadVersion();
+  getAcadVersion(TestRun());
   if (!OpenDrawing(path)) return false;
-  getLayers();
+  getLayers(TestRun());
   if (!OpenDrawing(path)) return false;
-  ClearElements();
-  AddReservedElements();
-  getElementsFromLayer();
-  DxfCloseDrawing();
+  ClearElements(TestRun());
+  AddReservedElements(TestRun());
+  getElementsFromLayer(TestRun());
+  DxfCloseDrawing(TestRun());
   return true;
 }
 
@@ -47,15 +47,15 @@ std::string PassText(const std::string& text) {
 
 long RecordsOfType(int type) {
   long n = 0;
-  for (long i = 7; i < eldsCounter; ++i) n += elds[i].type == type;
+  for (long i = 7; i < TestRun().eldsCounter; ++i) n += TestRun().elds[i].type == type;
   return n;
 }
 
 std::string RecordsText() {
   auto r4 = [](float v) { return std::round(v * 1e4) / 1e4 + 0.0; };
   std::string out;
-  for (long i = 7; i < eldsCounter; ++i) {
-    const elementdaten& e = elds[i];
+  for (long i = 7; i < TestRun().eldsCounter; ++i) {
+    const elementdaten& e = TestRun().elds[i];
     char b[256];
     snprintf(b, sizeof b, "%c(%g,%g)(%g,%g)c(%g,%g)r%g a%g-%g %s\n", "LPVACITXDY"[e.type], r4(e.sx), r4(e.sy),
              r4(e.ex), r4(e.ey), r4(e.cx), r4(e.cy), r4(e.r), r4(e.sw), r4(e.ew),
@@ -69,21 +69,21 @@ std::string PassLog(const std::string& text, std::string* console) {
   FreshCore();
   ConsoleCapture cap;
   TempDir d;
-  log_stream = fopen(d.File("log.txt").c_str(), "w");
+  TestRun().log_stream = fopen(d.File("log.txt").c_str(), "w");
   RunDxfText(d.Path(), text);
-  fclose(log_stream);
-  log_stream = nullptr;
+  fclose(TestRun().log_stream);
+  TestRun().log_stream = nullptr;
   if (console) *console = cap.Text();
   return ReadFile(d.File("log.txt"));
 }
 
 std::map<std::string, double> ContourLengths() {
   ConsoleCapture quiet;
-  AddClosingElements();
-  CheckStructs();
-  SearchKontur();
+  AddClosingElements(TestRun());
+  CheckStructs(TestRun());
+  SearchKontur(TestRun());
   std::map<std::string, double> len;
-  for (long i = 0; i < eldsCounter; ++i)
-    if (strncmp(elds[i].kontur, "$K", 2) == 0) len[elds[i].kontur] += elds[i].len;
+  for (long i = 0; i < TestRun().eldsCounter; ++i)
+    if (strncmp(TestRun().elds[i].kontur, "$K", 2) == 0) len[TestRun().elds[i].kontur] += TestRun().elds[i].len;
   return len;
 }

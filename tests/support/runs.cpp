@@ -36,10 +36,10 @@ Conversion ConvertFile(const std::string& drawing, const std::string& layer, con
 
 devSyntax ShippedDevice() {
   FreshCore();
-  homepath = (SourceDir() + "/");
+  TestRun().cfg.homepath = (SourceDir() + "/");
   ConsoleCapture quiet;
-  SetDevSyntax("MAK_EE3.SYN");
-  devSyntax d = mS;
+  SetDevSyntax(TestRun(), "MAK_EE3.SYN");
+  devSyntax d = TestRun().cfg.mS;
   FreshCore();
   return d;
 }

@@ -17,8 +17,8 @@ void FreshCore(int flavour) {
   // Tests never open files for a person, even when run inside a desktop session.
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
-  ResetAllState();
-  KxSetFlavour(flavour);
+  ResetAllState(TestRun());
+  KxSetFlavour(TestRun(), flavour);
 }
 
 static std::string gCaptured;
@@ -26,7 +26,7 @@ static void captureSink(const char* text, size_t len) { gCaptured.append(text, l
 
 ConsoleCapture::ConsoleCapture() {
   gCaptured.clear();
-  gConsoleSink = captureSink;
+  TestRun().gConsoleSink = captureSink;
 }
 ConsoleCapture::~ConsoleCapture() { gConsoleSink = nullptr; }
 const std::string& ConsoleCapture::Text() const { return gCaptured; }
