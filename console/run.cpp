@@ -13,6 +13,7 @@
 #include "dxf/dxf.h"
 #include "geometry/base.h"
 #include "report/report.h"
+#include "kxrun.h"
 
 int ParseOptions(int argc, char** argv) {
   KxPrint(run, "\n");

@@ -18,6 +18,7 @@
 #include "parts.h"
 #include "preview.h"
 #include "report/report.h"
+#include "kxrun.h"
 
 BList pLayList;
 

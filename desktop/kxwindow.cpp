@@ -12,6 +12,7 @@
 #include "parts.h"
 #include "preview.h"
 #include "report/report.h"
+#include "kxrun.h"
 
 static const char* const eLabel[kLabelCount] = {
     "KORVEX",       "TagNum",       "Open",          "Save",

@@ -25,6 +25,7 @@
 #include "nc/nc.h"
 #include "preview.h"
 #include "report/report.h"
+#include "kxrun.h"
 
 const char* gStartDrawing = nullptr;
 

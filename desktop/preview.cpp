@@ -13,6 +13,7 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "report/report.h"
+#include "kxrun.h"
 
 namespace {
 
@@ -196,7 +197,7 @@ void KxPreview::ShowProgram(const KxToolpath& tp) {
     const int k = KxBlockContour(tp.loops[l].block);
     if (k >= 1 && k <= run.gKonturCounter) cut[(size_t)k] = 1;
   }
-  const KxContourRecords records(top);
+  const KxContourRecords records(run, top);
   for (int k = 1; k <= run.gKonturCounter; ++k) {
     if (cut[(size_t)k]) continue;
     char name[16];

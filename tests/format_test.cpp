@@ -137,7 +137,7 @@ TEST(Geometry, AnglesKeepTheirRounding) {
 
 // Line ends, numbers and copies of drawing text stay within their bounds.
 TEST(Geometry, TextHelpersAreBounded) {
-  EXPECT_EQ(strlen(stripLFCR(std::string(400, 'x').c_str())), 254u);
+  EXPECT_EQ(stripLFCR(std::string(400, 'x').c_str()).size(), 254u);
   EXPECT_EQ(KxInteger("99999999999999999999"), 2147483647);
   char buf[5];
   KxCopy(buf, sizeof buf, "ab");

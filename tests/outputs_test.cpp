@@ -16,6 +16,7 @@
 
 #include "support/dxf_text.h"
 #include "support/support.h"
+#include "kxrun.h"
 
 namespace fs = std::filesystem;
 

@@ -3,29 +3,18 @@
 // the drawing's texts and the per-cut data of the technology file.
 #pragma once
 
+struct KxRun;        // the state of one conversion (kxrun.h)
+struct KxSettings;   // the settings a run reads (config.h)
+
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "geometry/limits.h"   // cut, register and name limits
 
 // --- global settings (settings file) ---
-extern float gNpTolerance;     // element tolerance: end points this close count as one point
-extern float fPlusTol;         // upper bound of the tolerance band (= gNpTolerance)
-extern float fMinusTol;        // lower bound of the tolerance band (= -gNpTolerance)
-extern float gStartPosition;   // grid radius: circles up to it are feed points, larger ones holes
-extern float gMaxAnkerLen;     // anchor length: longest admissible lead-in path
-extern char edmLayer[80];      // main EDM layer
-extern char optLayer[20];      // prefix of optional layers
-extern std::string gDevTarget;  // device syntax file: a name in the devices folder or a path
-extern int gGlobTextInfo;      // 1: directives and the drawing name go into the NC program as remarks
-extern int gDataInfo;          // non-zero: additional data remarks in the NC program
-extern int gCancelTextInfo;    // 0: contour texts are copied as remarks; non-zero: left out
-extern int OpenDataFile;       // non-zero: show the NC program to the user after the run
-extern int gAutoStartHoles;    // 1: closed contours without a drawn start hole get one placed by korvex
-extern float gCurveTolerance;  // largest distance of the arcs that replace an ellipse or spline from the true curve, mm
 inline constexpr float kDefaultCurveTolerance = 0.001f;  // CurveTolerance when the settings file names none
-extern float gAutoHoleDiameter;  // diameter of the start holes korvex places (AutoStartHoles), mm; at most the grid radius is used
 inline constexpr float kDefaultAutoHoleDiameter = 1.0f;  // AutoHoleDiameter when the settings file names none
 
 void SetGlobals(KxRun& run, const char* arg);   // derives homepath, reads the settings file, adds the main layer
@@ -35,7 +24,7 @@ const char* ConfigRefusal(KxSettings& cfg);        // the recorded refusal as on
 void ConfigClearRefusal(KxSettings& cfg);          // forgets the refusal (start of a run, settings read again)
 void KxLogSettingNotes(KxRun& run);           // writes the settings file's values that were no number (and kept their key as it was) into the log
 float ConfigFloat(const char* text);
-void ForEachTextLine(FILE* f, void (*use)(char* line), char comment);  // each line (254 characters at most, no line end) to use; lines starting with comment skipped  // decimal conversion into a float: no number gives 0, cut to the float range
+void ForEachTextLine(FILE* f, const std::function<void(char* line)>& use, char comment);  // each line (254 characters at most, no line end) to use; lines starting with comment skipped  // decimal conversion into a float: no number gives 0, cut to the float range
 
 // --- device syntax ---
 struct devSyntax {
@@ -77,7 +66,6 @@ struct devSyntax {
   char Reserv_A[8];
 };
 
-extern devSyntax mS;               // the device syntax of the run
 void SetDevSyntax(KxRun& run, const char* dev);  // reads a device syntax file into mS, or installs the default syntax
 // The file named name: a name longer than kShortDeviceName characters is a full path, a shorter one
 // lies in homepath's devices folder (folder: "devices//" for the core's readers, "devices/" for the window).
@@ -126,8 +114,6 @@ struct eTechnologieData {
   char nwd[80];
 };
 
-extern coTechno ktechno;              // technology record of the run
-extern eTechnologieData eTD[kTechEntries];   // per-cut data: 0 = entry A, 1..4 = cuts 1..4
 
 void SetTechnologie(KxRun& run, const char* tLine, long elnum);  // resets ktechno (null text) or interprets a technology text
 void SetTechData(KxRun& run, const char* tx);                    // fills eTD from the technology file for code tx ("reset": clears)
@@ -161,4 +147,37 @@ void GuiBridge(KxRun& run, int ask, char* backCH, float* backFL, long* backLG); 
 const char* GuiBridgeText(KxRun& run, int ask);  // the text of a read request (the settings path), valid until the next call; "" for others
 void ContactInfo(FILE* out);                         // writes the version line to out
 
-void ResetConfigState(KxSettings& cfg);   // restores settings, device syntax and technology to their initial values (tests, fuzzing)
+
+// What a run reads: the settings file's values, the names the command line or the
+// window chose, the device's machine words and the technology record. A run takes
+// a copy, so runs side by side never share one.
+struct KxSettings {
+  std::string log_filename = "_outlog.txt";  // path of the log file
+  std::string ini_filename = "korvex.ini";  // name of the settings file below homepath
+  std::string homepath = "/boot/home/VL-Source/korvex/";  // folder of the program, ending with its separator
+  std::string data_filename = "_nwd_out_.txt";  // name of the NC program file
+  int gBulkOut = 0;  // 1: write the element dump after the NC program
+  int gLogNameGiven = 0;  // 1 when the command line named the log file; it then wins over the default
+  int gIniNameGiven = 0;  // 1 when the command line named the settings file; it must then be there
+  float gNpTolerance = 0.002f;  // element tolerance: end points this close count as one point
+  float fPlusTol = 0.002f;  // upper bound of the tolerance band (= gNpTolerance)
+  float fMinusTol = -0.002f;  // lower bound of the tolerance band (= -gNpTolerance)
+  float gStartPosition = 2.605f;  // grid radius: circles up to it are feed points, larger ones holes
+  float gMaxAnkerLen = 4.5f;  // anchor length: longest admissible lead-in path
+  char edmLayer[80] = "DXF_MAIN";  // main EDM layer
+  char optLayer[20] = "EDMX_";  // prefix of optional layers
+  std::string gDevTarget = "MAK_EE3.SYN";  // device syntax file: a name in the devices folder or a path
+  int gGlobTextInfo = 0;  // 1: directives and the drawing name go into the NC program as remarks
+  int gDataInfo = 0;  // non-zero: additional data remarks in the NC program
+  int gCancelTextInfo = 1;  // 0: contour texts are copied as remarks; non-zero: left out
+  int OpenDataFile = 1;  // non-zero: show the NC program to the user after the run
+  int gAutoStartHoles = 0;  // 1: closed contours without a drawn start hole get one placed by korvex
+  float gCurveTolerance = kDefaultCurveTolerance;  // largest distance of the arcs that replace an ellipse or spline from the true curve, mm
+  float gAutoHoleDiameter = kDefaultAutoHoleDiameter;  // diameter of the start holes korvex places (AutoStartHoles), mm; at most the grid radius is used
+  devSyntax mS{};  // the device syntax of the run
+  coTechno ktechno{};  // technology record of the run
+  eTechnologieData eTD[kTechEntries]{};  // per-cut data: 0 = entry A, 1..4 = cuts 1..4
+  std::string gSettingNotes;   // the settings file's values that were no number, for the log of each run
+  std::string configRefusal;   // why a settings, device or technology file cannot be used; "" when all could
+  KxSettings();                // the values of a fresh program (the log's default name follows the flavour)
+};

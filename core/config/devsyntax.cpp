@@ -5,62 +5,64 @@
 
 #include "config/config.h"
 #include "geometry/base.h"
+#include "kxrun.h"
 
-devSyntax mS;
 
 namespace {
 
 struct SyntaxKey {
   const char* key;
-  char* field;
+  size_t field;     // offset of the word in devSyntax
   size_t width;
   const char* fallback;
 };
 
 // Table order matters: when a line holds several keys, the last one wins.
 const SyntaxKey kKeys[] = {
-    {"$Device", mS.Device, sizeof mS.Device, "DefaultSyntax"},
-    {"$TechFile", mS.TechFile, sizeof mS.TechFile, "DEFAULT.TCH"},
-    {"$RemarkOn", mS.RemarkOn, sizeof mS.RemarkOn, "("},
-    {"$RemarkOff", mS.RemarkOff, sizeof mS.RemarkOff, ")"},
-    {"$SubJump", mS.SubJump, sizeof mS.SubJump, "M98P"},
-    {"$SubReturn", mS.SubReturn, sizeof mS.SubReturn, "M99"},
-    {"$WireCut", mS.WireCut, sizeof mS.WireCut, "M07"},
-    {"$OptStop", mS.OptStop, sizeof mS.OptStop, "M01"},
-    {"$HoldPoint", mS.HoldPoint, sizeof mS.HoldPoint, "/2M01;/1M07"},
-    {"$PrgEnd", mS.PrgEnd, sizeof mS.PrgEnd, "M02"},
-    {"$Angel", mS.Angel, sizeof mS.Angel, "T"},
-    {"$VReg", mS.VReg, sizeof mS.VReg, "#"},
-    {"$OffsetR", mS.OffsetR, sizeof mS.OffsetR, "D#"},
-    {"$OffsetC", mS.OffsetC, sizeof mS.OffsetC, "D"},
-    {"$NullOffset", mS.NylOffset, sizeof mS.NylOffset, " D0"},
-    {"$SingleIsoRad", mS.SingleIsoRad, sizeof mS.SingleIsoRad, "G24L"},
-    {"$PrgPlane", mS.PrgPlane, sizeof mS.PrgPlane, "G10L80P0R"},
-    {"$HlpPlane", mS.HlpPlane, sizeof mS.HlpPlane, "G10L80P1R"},
-    {"$TopPlane", mS.TopPlane, sizeof mS.TopPlane, "G10L80P1R"},
-    {"$ProEpilog", mS.ProEpilog, sizeof mS.ProEpilog, "%"},
-    {"$EOL", mS.EOL, sizeof mS.EOL, ";"},
-    {"$Extension", mS.Extension, sizeof mS.Extension, ".txt"},
-    {"$AfterRapid", mS.AfterRapid, sizeof mS.AfterRapid, "(M17);\n"},
-    {"$WireFeed", mS.WireFeed, sizeof mS.WireFeed, "M06"},
-    {"$GenOn", mS.GenOn, sizeof mS.GenOn, "M17"},
-    {"$GenOff", mS.GenOff, sizeof mS.GenOff, "M18"},
-    {"$RotateOn", mS.RotateOn, sizeof mS.RotateOn, "G68R"},
-    {"$RotateOff", mS.RotateOff, sizeof mS.RotateOff, "G69"},
-    {"$MirrorOn", mS.MirrorOn, sizeof mS.MirrorOn, "G71X1Y0"},
-    {"$MirrorOff", mS.MirrorOff, sizeof mS.MirrorOff, "G70"},
-    {"$TechLine", mS.TechLine, sizeof mS.TechLine, "RO T H"},
-    {"$Header", mS.Header, sizeof mS.Header, ""},
-    {"$Footer", mS.Footer, sizeof mS.Footer, ""},
-    {"$Reserv_C", mS.Reserv_C, sizeof mS.Reserv_C, "(na)"},
-    {"$Reserv_B", mS.Reserv_B, sizeof mS.Reserv_B, "(na)"},
-    {"$Reserv_A", mS.Reserv_A, sizeof mS.Reserv_A, "(na)"},
+    {"$Device", offsetof(devSyntax, Device), sizeof devSyntax::Device, "DefaultSyntax"},
+    {"$TechFile", offsetof(devSyntax, TechFile), sizeof devSyntax::TechFile, "DEFAULT.TCH"},
+    {"$RemarkOn", offsetof(devSyntax, RemarkOn), sizeof devSyntax::RemarkOn, "("},
+    {"$RemarkOff", offsetof(devSyntax, RemarkOff), sizeof devSyntax::RemarkOff, ")"},
+    {"$SubJump", offsetof(devSyntax, SubJump), sizeof devSyntax::SubJump, "M98P"},
+    {"$SubReturn", offsetof(devSyntax, SubReturn), sizeof devSyntax::SubReturn, "M99"},
+    {"$WireCut", offsetof(devSyntax, WireCut), sizeof devSyntax::WireCut, "M07"},
+    {"$OptStop", offsetof(devSyntax, OptStop), sizeof devSyntax::OptStop, "M01"},
+    {"$HoldPoint", offsetof(devSyntax, HoldPoint), sizeof devSyntax::HoldPoint, "/2M01;/1M07"},
+    {"$PrgEnd", offsetof(devSyntax, PrgEnd), sizeof devSyntax::PrgEnd, "M02"},
+    {"$Angel", offsetof(devSyntax, Angel), sizeof devSyntax::Angel, "T"},
+    {"$VReg", offsetof(devSyntax, VReg), sizeof devSyntax::VReg, "#"},
+    {"$OffsetR", offsetof(devSyntax, OffsetR), sizeof devSyntax::OffsetR, "D#"},
+    {"$OffsetC", offsetof(devSyntax, OffsetC), sizeof devSyntax::OffsetC, "D"},
+    {"$NullOffset", offsetof(devSyntax, NylOffset), sizeof devSyntax::NylOffset, " D0"},
+    {"$SingleIsoRad", offsetof(devSyntax, SingleIsoRad), sizeof devSyntax::SingleIsoRad, "G24L"},
+    {"$PrgPlane", offsetof(devSyntax, PrgPlane), sizeof devSyntax::PrgPlane, "G10L80P0R"},
+    {"$HlpPlane", offsetof(devSyntax, HlpPlane), sizeof devSyntax::HlpPlane, "G10L80P1R"},
+    {"$TopPlane", offsetof(devSyntax, TopPlane), sizeof devSyntax::TopPlane, "G10L80P1R"},
+    {"$ProEpilog", offsetof(devSyntax, ProEpilog), sizeof devSyntax::ProEpilog, "%"},
+    {"$EOL", offsetof(devSyntax, EOL), sizeof devSyntax::EOL, ";"},
+    {"$Extension", offsetof(devSyntax, Extension), sizeof devSyntax::Extension, ".txt"},
+    {"$AfterRapid", offsetof(devSyntax, AfterRapid), sizeof devSyntax::AfterRapid, "(M17);\n"},
+    {"$WireFeed", offsetof(devSyntax, WireFeed), sizeof devSyntax::WireFeed, "M06"},
+    {"$GenOn", offsetof(devSyntax, GenOn), sizeof devSyntax::GenOn, "M17"},
+    {"$GenOff", offsetof(devSyntax, GenOff), sizeof devSyntax::GenOff, "M18"},
+    {"$RotateOn", offsetof(devSyntax, RotateOn), sizeof devSyntax::RotateOn, "G68R"},
+    {"$RotateOff", offsetof(devSyntax, RotateOff), sizeof devSyntax::RotateOff, "G69"},
+    {"$MirrorOn", offsetof(devSyntax, MirrorOn), sizeof devSyntax::MirrorOn, "G71X1Y0"},
+    {"$MirrorOff", offsetof(devSyntax, MirrorOff), sizeof devSyntax::MirrorOff, "G70"},
+    {"$TechLine", offsetof(devSyntax, TechLine), sizeof devSyntax::TechLine, "RO T H"},
+    {"$Header", offsetof(devSyntax, Header), sizeof devSyntax::Header, ""},
+    {"$Footer", offsetof(devSyntax, Footer), sizeof devSyntax::Footer, ""},
+    {"$Reserv_C", offsetof(devSyntax, Reserv_C), sizeof devSyntax::Reserv_C, "(na)"},
+    {"$Reserv_B", offsetof(devSyntax, Reserv_B), sizeof devSyntax::Reserv_B, "(na)"},
+    {"$Reserv_A", offsetof(devSyntax, Reserv_A), sizeof devSyntax::Reserv_A, "(na)"},
 };
 
 static_assert(sizeof kKeys / sizeof kKeys[0] == kDeviceKeyCount, "one entry per keyword of the device file");
 
-void installDefaultSyntax() {
-  for (const SyntaxKey& k : kKeys) KxCopy(k.field, k.width, k.fallback);
+char* wordOf(devSyntax& syntax, const SyntaxKey& k) { return (char*)&syntax + k.field; }
+
+void installDefaultSyntax(devSyntax& syntax) {
+  for (const SyntaxKey& k : kKeys) KxCopy(wordOf(syntax, k), k.width, k.fallback);
 }
 
 // One line of the file: "(na)" marks a key without value; the value stands in
@@ -83,7 +85,7 @@ void applyLine(KxRun& run, char* line) {
   for (const SyntaxKey& k : kKeys)
     if (strstr(line, k.key)) target = &k;
   if (target) {
-    KxCopy(target->field, target->width, "(na)");
+    KxCopy(wordOf(run.cfg.mS, *target), target->width, "(na)");
     ++fileState(run).keysRead;
   }
 
@@ -98,8 +100,8 @@ void applyLine(KxRun& run, char* line) {
     }
   }
   if (!target) return;
-  if (target->field == run.cfg.mS.TechFile && strlen(value) >= target->width) fileState(run).techFileCut = true;
-  else KxCopy(target->field, target->width, value);
+  if (target->field == offsetof(devSyntax, TechFile) && strlen(value) >= target->width) fileState(run).techFileCut = true;
+  else KxCopy(wordOf(run.cfg.mS, *target), target->width, value);
 }
 
 }  // namespace
@@ -120,7 +122,7 @@ void SetDevSyntax(KxRun& run, const char* dev) {
   FILE* f = ConfigOpenFile(run, path, "device syntax file");
   if (!f) {
     KxPrint(run, "reset/open Error  ");
-    installDefaultSyntax();
+    installDefaultSyntax(run.cfg.mS);
     KxPrint(run, " now set to: [%s]\n", run.cfg.mS.Device);
     return;
   }
@@ -129,7 +131,7 @@ void SetDevSyntax(KxRun& run, const char* dev) {
   run.cfg.mS.Footer[0] = '\0';
   fileState(run).keysRead = 0;
   fileState(run).techFileCut = false;
-  ForEachTextLine(f, applyLine, ';');
+  ForEachTextLine(f, [&](char* line) { applyLine(run, line); }, ';');
   fclose(f);
   if (fileState(run).techFileCut) {
     const std::string why = "its $TechFile value is longer than " + std::to_string(sizeof run.cfg.mS.TechFile - 1) + " characters";
@@ -138,7 +140,7 @@ void SetDevSyntax(KxRun& run, const char* dev) {
   // A file without a single key would leave a program without machine words.
   if (fileState(run).keysRead == 0) {
     ConfigRefuse(run, "device syntax file", path, "it holds none of the device keys such as $RemarkOn or $EOL");
-    installDefaultSyntax();
+    installDefaultSyntax(run.cfg.mS);
   }
   KxPrint(run, " now set to: [%s]\n", run.cfg.mS.Device);
 }

@@ -11,9 +11,9 @@
 
 #include "config/config.h"
 #include "geometry/base.h"
+#include "kxrun.h"
 
 // The first refusal of the run as a sentence; empty while every file could be used.
-static std::string gRefusal;
 
 void ConfigRefuse(KxRun& run, const char* what, const char* path, const char* reason) {
   if (!run.cfg.configRefusal.empty()) return;

@@ -13,28 +13,17 @@
 #include "config/config.h"
 #include "dxf/dxf.h"
 #include "geometry/base.h"
+#include "kxrun.h"
 
-float gNpTolerance = 0.002f;
-float fPlusTol = 0.002f;
-float fMinusTol = -0.002f;
-float gStartPosition = 2.605f;
-float gMaxAnkerLen = 4.5f;
-char edmLayer[80] = "DXF_MAIN";
-char optLayer[20] = "EDMX_";
-std::string gDevTarget = "MAK_EE3.SYN";
-int gGlobTextInfo = 0;
-int gDataInfo = 0;
-int gCancelTextInfo = 1;
-int OpenDataFile = 1;
-int gAutoStartHoles = 0;
-float gCurveTolerance = kDefaultCurveTolerance;
-float gAutoHoleDiameter = kDefaultAutoHoleDiameter;
+
+KxSettings::KxSettings() {
+  if (!KxConsole()) log_filename = "_outlogBe.txt";
+}
 
 static const char kDevicesFolder[] = "devices/";
 
 // What the settings file said that was no number, for the console at once and for
 // the log of each conversion (which is opened after the settings are read).
-static std::string gSettingNotes;
 
 float ConfigFloat(const char* text) {
   double v = KxNumber(text);
@@ -76,11 +65,11 @@ static void deriveHomepath(KxRun& run, const char* arg) {
   if (!exe.empty()) run.cfg.homepath = exe;
 }
 
-void ForEachTextLine(FILE* f, void (*use)(char* line), char comment) {
+void ForEachTextLine(FILE* f, const std::function<void(char* line)>& use, char comment) {
   char buf[kTextLineSize];
   char line[kTextLineSize];
   while (fgets(buf, sizeof buf, f)) {
-    KxCopy(line, sizeof line, stripLFCR(buf));
+    KxCopy(line, sizeof line, stripLFCR(buf).c_str());
     if (comment && line[0] == comment) continue;
     use(line);
   }
@@ -280,7 +269,7 @@ void SetGlobals(KxRun& run, const char* arg) {
     KxPrint(run, " OPEN ERROR! ...using defaults\n");
   } else {
     KxPrint(run, " OK\n");
-    ForEachTextLine(f, applyLine, ';');
+    ForEachTextLine(f, [&](char* line) { applyLine(run, line); }, ';');
     fclose(f);
   }
 
@@ -294,12 +283,3 @@ void KxLogSettingNotes(KxRun& run) {
   if (!run.cfg.gSettingNotes.empty()) KxLog(run, "%s", run.cfg.gSettingNotes.c_str());
 }
 
-void ResetConfigState(KxSettings& cfg) {
-  settingsDefaults(cfg);
-  cfg.gSettingNotes.clear();
-  cfg.gDevTarget = "MAK_EE3.SYN";
-  memset(&cfg.mS, 0, sizeof cfg.mS);
-  memset(&cfg.ktechno, 0, sizeof cfg.ktechno);
-  memset(cfg.eTD, 0, sizeof cfg.eTD);
-  ConfigClearRefusal(cfg);
-}

@@ -8,9 +8,8 @@
 #include "dxf/dxf.h"
 #include "geometry/base.h"
 #include "nc/nc.h"
+#include "kxrun.h"
 
-coTechno ktechno;
-eTechnologieData eTD[kTechEntries];
 
 namespace {
 
@@ -356,7 +355,7 @@ void SetTechData(KxRun& run, const char* tx) {
   char buf[kTextLineSize];
   char line[kTextLineSize];
   while (fgets(buf, sizeof buf, f)) {
-    KxCopy(line, sizeof line, stripLFCR(buf));
+    KxCopy(line, sizeof line, stripLFCR(buf).c_str());
     if (strstr(line, key)) readTechLine(run, line, key, tx);
   }
   fclose(f);

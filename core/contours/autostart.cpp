@@ -14,8 +14,8 @@
 #include "contours/contours.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
+#include "kxrun.h"
 
-int gAutoStartCount = 0;
 
 namespace {
 
@@ -264,7 +264,7 @@ std::vector<long> candidateBases(KxRun& run, const Contour& c) {
     if (e.type == etLINE) lines.push_back(i);
     else if (e.type == etARC && (e.curve || (!(e.r < run.cfg.gMaxAnkerLen) && sweepOf(e) >= kMinLeadInSweep))) arcs.push_back(i);
   }
-  auto length = [](long i) {
+  auto length = [&run](long i) {
     const elementdaten& e = run.elds[i];
     return e.type == etLINE ? (double)LENC(e.sx, e.sy, e.ex, e.ey) : e.r * sweepOf(e) / RAD2DEG;
   };
@@ -356,7 +356,7 @@ void gatherNear(KxRun& run, int konturs, Beside* b, double reach, double holeRea
 // than the circle's radius grows, so an element stays outside the circle from
 // radius 0 up to one radius and lies inside beyond it: halving finds the room.
 void measureRoom(KxRun& run, Beside* b, double limit) {
-  auto firstInside = [b](double d) -> long {
+  auto firstInside = [&run, b](double d) -> long {
     const double x = b->mx + d * b->ux, y = b->my + d * b->uy;
     for (long i : b->near)
       if (elemDist(run.elds[i], x, y) < d) return i;
@@ -521,7 +521,7 @@ signed char placeFor(KxRun& run, const std::vector<Contour>& all, int k, const c
 
 }  // namespace
 
-void ResetAutoStartState(KxRun& run) {
+static void forgetPlacements(KxRun& run) {
   run.gAutoStartCount = 0;
   fileState(run).verdicts.Clear();
   fileState(run).crowdedBy.Clear();
@@ -531,7 +531,7 @@ void ResetAutoStartState(KxRun& run) {
 }
 
 int PlaceAutoStartHoles(KxRun& run) {
-  ResetAutoStartState(run);
+  forgetPlacements(run);
   if (!run.cfg.gAutoStartHoles || run.gKonturCounter < 1) return 0;
   const int konturs = run.gKonturCounter;
   KxPrint(run, "\n ...AutoStartHoles()\n");

@@ -11,9 +11,8 @@
 #include "dxf/dxf.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
+#include "kxrun.h"
 
-int gKonturCounter = 0;
-char gOrphan[8] = "$ORPHAN";
 
 // While SearchKontur runs, the end points of the elements are filed in grids, so
 // that a growth step looks only at the elements near the chain's end; everything
@@ -29,16 +28,6 @@ struct ChainState {
 };
 
 static ChainState& fileState(KxRun& run) { return run.chainState.get(); }
-
-void ResetContourState(KxRun& run) {
-  // chaining
-  run.gKonturCounter = 0;
-  fileState(run).gChainIndexed = false;
-  KxCopy(run.gOrphan, sizeof run.gOrphan, "$ORPHAN");
-  // analysis: regions, feed points, lead-in and nesting
-  ResetAnalysisState(run);
-  ResetAutoStartState(run);
-}
 
 // Live part of the table, never past its physical end.
 static long liveCount(KxRun& run) { return run.eldsCounter; }
@@ -67,13 +56,13 @@ static bool onPositionLayer(KxRun& run, const elementdaten& e) {
 // covers the rounding of the distance, so no answer differs from the full test.
 static double toleranceReach(KxSettings& cfg) { return (double)cfg.fPlusTol * (1.0 + 1e-6) + 1e-30; }
 
-static bool mayCoincide(KxSettings& cfg, float ax, float ay, float bx, float by, double reach = toleranceReach(cfg)) {
+static bool mayCoincide(float ax, float ay, float bx, float by, double reach) {
   return !(std::fabs((double)bx - ax) > reach || std::fabs((double)by - ay) > reach);
 }
 
 int IsTolLenB2P(KxSettings& cfg, float ax, float ay, float bx, float by) {
   // Chaining asks this for every free element at every step.
-  if (!mayCoincide(cfg, ax, ay, bx, by)) return 0;
+  if (!mayCoincide(ax, ay, bx, by, toleranceReach(cfg))) return 0;
   float d = LENC(ax, ay, bx, by);
   return (cfg.fMinusTol <= d && d <= cfg.fPlusTol) ? 1 : 0;
 }
@@ -98,7 +87,7 @@ int IsTolLenBetween(KxRun& run, long aElem, long bElem, int view) {
   for (const Probe& p : probes) {
     // The NC writer asks this for every pair of members while it walks a
     // contour; only the view needs the distance of a pair that is far apart.
-    if (!view && !mayCoincide(run.cfg, p.ax, p.ay, p.bx, p.by, reach)) continue;
+    if (!view && !mayCoincide(p.ax, p.ay, p.bx, p.by, reach)) continue;
     const float d = LENC(p.ax, p.ay, p.bx, p.by);
     if (run.cfg.fMinusTol <= d && d <= run.cfg.fPlusTol) {
       KxPrint(run, p.label, d);

@@ -3,6 +3,9 @@
 // element, the approach test, the lead-in point and the nesting of contours.
 #pragma once
 
+struct KxRun;        // the state of one conversion (kxrun.h)
+struct KxSettings;   // the settings a run reads (config.h)
+
 #include <cstddef>
 #include <cstdio>
 #include <vector>
@@ -12,8 +15,6 @@
 inline constexpr int kxG02 = 2;   // G02: clockwise
 inline constexpr int kxG03 = 3;   // G03: counter-clockwise
 
-extern int gKonturCounter;       // contours found by the chaining, numbered 1 .. gKonturCounter
-extern char gOrphan[8];          // "$ORPHAN", the name of the members of a rejected chain
 void KxContourName(char* buf, size_t size, int k);  // the name of contour k: "$K01" ... "$K100"
 // The blocks of contour k in the NC program: N(10k), N(10k+1) and N(10k+2).
 enum KxBlockPart {
@@ -50,10 +51,8 @@ void KxMemberCandidates(KxRun& run, const char* name, long n, std::vector<long>&
 // --- start points ---
 int SearchStartPoints(KxRun& run);         // regions, feed points and lead-in elements of all contours
 
-void ResetContourState(KxRun& run);        // forgets every contour, region and start hole of the last run
 
 // --- analysis ---
-extern long statFirstElem;                 // lead-in element chosen by the last FindFirstElemFor, 0 = none
 extern const char* const gtFeedPoint;      // "-possible feedpoint-", text of a chosen feed-point circle
 extern const char* const gtStartPoint;     // "-possible Startpoint-", text of a claimed feed-point candidate
 void GetRegionFor(KxRun& run, const char* kName);      // appends contour kName's region record and claims the candidates in it
@@ -73,12 +72,17 @@ int AnchorCrossesMaterial(KxRun& run, long elem, long sPelem, float ax, float ay
 void GetFirstDLagePnt(KxRun& run, long feedE, long firstE, float* nX, float* nY, int* fS);  // end point and arc direction of the first cut
 const char* FeedPointRefusal(KxRun& run, int k, char* buf, size_t size);  // why the start holes drawn for contour k give it no lead-in (into buf), or null
 int SearchInsetRegions(KxRun& run, FILE* stream);      // finds contours inside contours and gives children a second feed search
-void ResetAnalysisState(KxRun& run);                 // restores the globals of the region, feed and nesting search (tests, fuzzing)
 
 // --- start holes korvex places itself (autostart.cpp) ---
 inline constexpr long kAutoStartMark = -1;  // kElemX of a start hole korvex placed; drawing records carry 0 there
-extern int gAutoStartCount;                 // start holes korvex placed in this run
 int PlaceAutoStartHoles(KxRun& run);                  // with AutoStartHoles on, a start hole for every closed contour left without one; the count
 long AutoStartHoleOf(KxRun& run, const char* kN);       // index of the start hole korvex placed for contour kN, or -1
 const char* AutoStartRefusal(KxRun& run, int k, char* buf, size_t size);  // why contour k got no start hole (into buf), or null
-void ResetAutoStartState(KxRun& run);                 // forgets the start holes and refusals of the last run
+
+// The contours of one run and what their analysis found.
+struct ContourRun {
+  int gKonturCounter = 0;  // contours found by the chaining, numbered 1 .. gKonturCounter
+  char gOrphan[8] = "$ORPHAN";  // "$ORPHAN", the name of the members of a rejected chain
+  long statFirstElem = 0;  // lead-in element chosen by the last FindFirstElemFor, 0 = none
+  int gAutoStartCount = 0;  // start holes korvex placed in this run
+};

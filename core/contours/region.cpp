@@ -7,6 +7,7 @@
 #include "contours/contours.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
+#include "kxrun.h"
 
 const char* const gtStartPoint = "-possible Startpoint-";
 

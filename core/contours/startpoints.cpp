@@ -11,8 +11,8 @@
 #include "contours/contours.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
+#include "kxrun.h"
 
-long statFirstElem = 0;
 const char* const gtFeedPoint = "-possible feedpoint-";
 
 namespace {
@@ -98,14 +98,6 @@ void noteRefusal(KxRun& run, const char* kName, const std::vector<long>& candida
 }
 
 }  // namespace
-
-void ResetAnalysisState(KxRun& run) {
-  run.statFirstElem = 0;
-  fileState(run).feedRefusals.Clear();
-  KxForgetMembers(run);
-  KxForgetMaterial(run);
-  KxForgetCandidates(run);
-}
 
 const char* FeedPointRefusal(KxRun& run, int k, char* buf, size_t size) {
   if (!buf || size == 0 || k < 1 || k > run.gKonturCounter) return nullptr;

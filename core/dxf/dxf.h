@@ -3,6 +3,11 @@
 // the entity scanners of the 12-format and 2000-format drawing layouts.
 #pragma once
 
+struct KxRun;        // the state of one conversion (kxrun.h)
+struct KxSettings;   // the settings a run reads (config.h)
+
+#include <functional>
+
 #include <cstring>
 
 #include "geometry/limits.h"   // kMaxLayerEntries, kTextLineSize, KxGrowingTable
@@ -19,15 +24,13 @@ const char* DxfOpenRefusal(KxRun& run);              // why the last DxfOpenDraw
 int DxfRewindDrawing(KxRun& run);                    // the next pass reads from the drawing's first line (a piped drawing from its temporary copy); 0 when there is no stream or it cannot go back
 void DxfCloseDrawing(KxRun& run);                    // closes i_stream and drops the temporary copy of a piped drawing
 int DxfFindLine(KxRun& run, char* buf, const char* const* words, int count);  // reads lines until one equals one of words (at most 16, fixed strings: kept prepared per array) and puts it into buf; its index, or -1 at end of file
-int DxfPassForeignHead(KxRun& run, int code, bool (*refused)(const char* layer, size_t length));  // entity pass, the value of group code next: passes the groups up to the layer group when refused says yes to that layer (1), else reads nothing (0; also at a group 0 or a long line)
+int DxfPassForeignHead(KxRun& run, int code, bool (*refused)(KxRun& run, const char* layer, size_t length));  // entity pass, the value of group code next: passes the groups up to the layer group when refused says yes to that layer (1), else reads nothing (0; also at a group 0 or a long line)
 int DxfSetSieveWidth(KxRun& run, int bits);            // tests: the search's vector width, 512, 256 or 128 bits (0: the widest), or the widest below it this processor has; returns the width in use before
 int DxfSetWindowSize(KxRun& run, int bytes);           // tests: the reading window's size for drawings taken over from now on (512 bytes up to the normal size, 0 restores it); returns the previous size
 // true when line is exactly word; the first characters are compared inline, since nearly no line of a drawing starts like a keyword
 inline bool DxfIs(const char* line, const char* word) { return line[0] == word[0] && strcmp(line, word) == 0; }
 
 // --- version ---
-extern char acad_VersInfo[30];   // text of $ACADVER
-extern int acad_IntVers;         // version as a number (1009, 1015, ...)
 int getAcadVersion(KxRun& run);            // version pass
 
 // --- layer list ---
@@ -50,16 +53,10 @@ struct dxfLayerList {
   float useKonik;
 };
 
-extern KxGrowingTable<dxfLayerList, 6> fLL;  // the layer list, growing up to kMaxLayerEntries
-extern int gAktLayEntry;              // entries in use
-extern int gMultiLayer;               // 1: the layer list is in use
-extern int gPositionLayer;            // 1 once a POSITION layer was added
-extern char moveType[24];             // move word of the path: "G00", "G01", or the after-rapid word and "G01"
 
-typedef void (*KxLayerNameFn)(const char* name);
-extern KxLayerNameFn gLayerNameHook;  // desktop: receives every layer name of the layer pass for the window's list; null in the console
+typedef std::function<void(const char* name)> KxLayerNameFn;   // receives the layer names of a layer pass (desktop)
 
-void ResetDxfRun(KxRun& run);                    // the layer list of the main layer alone, as the settings leave it; no entity refused yet
+void StartLayerList(KxRun& run);                 // the layer list of the main layer alone, as the settings leave it (start of a conversion)
 int fLayerList(KxRun& run, int modus, int nr, const char* lName, long elnum);  // the questions and changes of the layer list
 const char* SetMoveTypeForLayer(KxRun& run, int nr);  // sets moveType for a path element on layer nr and returns it ("G00" on a rapid-move layer)
 int LayerSelected(KxRun& run, const char* name);  // is an entity on this layer read (a listed layer or the main layer)? sets gAktLayName
@@ -76,13 +73,12 @@ enum dxfKind {
   dkELLIPSE,      // cut as a chain of arcs
   dkSPLINE        // the same
 };
-inline bool DxfTwelveRules(KxRun& run) { return run.acad_IntVers < 1012; }  // no header, or a version up to AC1011
+bool DxfTwelveRules(KxRun& run);  // no header, or a version up to AC1011
 int DxfEntityKind(const char* name);  // the kind of a group-0 value; dkNONE for types that are not read
 void EntityStart(KxRun& run, int kind);           // an entity on a selected layer begins (a polyline adds its start record)
 void EntityGroup(KxRun& run, int code, const char* value);  // one group of the entity being read, in the drawing's order
 void EntityFinish(KxRun& run);                  // the entity's ending group 0: its records, in drawing coordinates
 int DxfNumber(const char* value, double* v);  // a group value as a number with nothing but blanks after it (a decimal comma ends it: "1,5" gives 1): kxNUMBER, kxNO_NUMBER or kxNOT_FINITE, *v 0 unless a number
-extern int gRefusedEntities;          // entities refused for a value that is no number, not finite or beyond the plausibility limits (limits.h), each named in the log; set to 0 per run
 void DxfStageArcEnds(KxRun& run);              // arc end points from the staged centre, radius and angles (non-finite ones become 0)
 bool PolylineTakesVertices(KxRun& run);         // is a polyline open whose VERTEX entities are read?
 void PolylineEnd(KxRun& run);                   // SEQEND, or anything else that ends the open polyline
@@ -141,4 +137,62 @@ struct DxfLayerCensus {
 int DxfCountLayerGeometry(KxRun& run, DxfLayerCensus* census);  // rereads the drawing and counts its drawn entities per layer; layers found
 const char* DxfWhyNotADrawing(KxRun& run, const char* path, char* why, size_t size);  // why the file at path (null: the open drawing, reread) is no ASCII DXF drawing, written into why; null when it is one (or a pipe or device, not looked into)
 
-void ResetDxfState(KxRun& run);                 // restores version, layer list and scanner state (tests, fuzzing)
+
+// --- the reading window over the drawing (reader.cpp, sieve.cpp; its steps in window.h) ---
+namespace dxfwindow {
+// Zero bytes after the window's text: the keyword search reads whole chunks of
+// 512 bytes, the line search whole 64-byte blocks, the copy of a short line 32
+// bytes at once. Zero bytes end no line, and the sieve takes them for places
+// where a line can end, so text not read yet can add candidates, never hide one.
+constexpr size_t kSlack = 576;
+constexpr size_t kBlock = 64;
+constexpr size_t kLineChars = kDxfLineSize - 1;   // characters of a line handed out; a longer one's rest is passed
+// A window of 512 KB stays in the second-level cache while the sieve and the
+// passes go over what one read brought in; 128 KB to 1 MB measured within 5%.
+constexpr size_t kWindow = (size_t)512 << 10;
+// The smallest window still has room for the bytes that decide a line's text
+// (its first kLineChars) after the text a refill keeps (the held line start up to
+// two blocks before the line, and the block the line starts in: under 450 bytes).
+constexpr size_t kMinWindow = 512;
+
+// The part of the drawing in memory: bytes [start, start + len) of the source,
+// read from fd. Offsets in the window (pos, blockAt, hold) count from data[0].
+struct Window {
+  char* data = nullptr;       // the run's gBytes
+  size_t cap = kWindow;       // bytes a refill may fill
+  size_t len = 0;             // bytes of text in the window
+  size_t pos = 0;             // start of the next line
+  size_t blockAt = 0;         // start of the 64-byte block whose line ends are in ends
+  uint64_t ends = 0;          // the '\n' of that block at or after pos, one bit each
+  size_t hold = SIZE_MAX;     // a line start the keyword search may go back to: a refill keeps it
+  uint64_t start = 0;         // source offset of data[0]
+  uint64_t next = 0;          // source offset of the next read
+  int fd = -1;                // the drawing file, or the temporary copy of a stream
+  FILE* owner = nullptr;      // the stream the drawing came from
+  FILE* spool = nullptr;      // temporary copy of a stream that cannot be read twice
+  bool eof = false;           // the window holds the drawing's last byte
+  bool hasNul = false;        // a NUL byte ends a line's text early: the careful path is needed
+};
+
+}  // namespace dxfwindow
+
+// The reading side of one run: the window over the drawing and its text.
+struct ReaderRun {
+  alignas(64) char gBytes[dxfwindow::kWindow + dxfwindow::kSlack];  // the window's text with its slack
+  dxfwindow::Window gWin;                      // the window of the drawing stream i_stream
+  size_t gWindowSize = dxfwindow::kWindow;     // the window's size for drawings taken over from now on
+  ReaderRun() { gWin.data = gBytes; }
+};
+
+// The drawing side of one run: version, layer list and what the entity pass refused.
+struct DxfRun : ReaderRun {
+  char acad_VersInfo[30] = "....";  // text of $ACADVER
+  int acad_IntVers = 0;  // version as a number (1009, 1015, ...)
+  KxGrowingTable<dxfLayerList, 6> fLL{};  // the layer list, growing up to kMaxLayerEntries
+  int gAktLayEntry = 0;  // entries in use
+  int gMultiLayer = 1;  // 1: the layer list is in use
+  int gPositionLayer = 0;  // 1 once a POSITION layer was added
+  char moveType[24] = "G01";  // move word of the path: "G00", "G01", or the after-rapid word and "G01"
+  KxLayerNameFn gLayerNameHook;  // desktop: receives every layer name of the layer pass for the window's list; empty in the console
+  int gRefusedEntities = 0;  // entities refused for a value that is no number, not finite or beyond the plausibility limits (limits.h), each named in the log; set to 0 per run
+};

@@ -14,8 +14,8 @@
 #include "dxf/dxf.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
+#include "kxrun.h"
 
-int gRefusedEntities = 0;
 
 namespace {
 
@@ -100,7 +100,7 @@ void takeIntoBlock(KxRun& run, long from) {
 
 // Console notes of an entity; the entities of block definitions are read quietly,
 // since most of them are never placed.
-void say(KxRun& run, const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void say(KxRun& run, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 void say(KxRun& run, const char* fmt, ...) {
   if (fileState(run).gEnt.captured || fileState(run).gEnt.foreign) return;
   char text[kDxfLineSize + 64];

@@ -7,13 +7,8 @@
 #include "dxf/dxf.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
+#include "kxrun.h"
 
-KxGrowingTable<dxfLayerList, 6> fLL;
-int gAktLayEntry = 0;
-int gMultiLayer = 1;
-int gPositionLayer = 0;
-char moveType[24] = "G01";
-KxLayerNameFn gLayerNameHook = nullptr;
 
 static bool contains(const char* text, const char* part) { return strstr(text, part) != nullptr; }
 
@@ -112,7 +107,7 @@ const char* SetMoveTypeForLayer(KxRun& run, int nr) {
   return run.moveType;
 }
 
-void ResetDxfRun(KxRun& run) {
+void StartLayerList(KxRun& run) {
   run.fLL.Clear();
   // The list starts as the settings leave it: the main layer alone, as entry 0.
   KxCopy(run.fLL[0].Name, sizeof run.fLL[0].Name, run.cfg.edmLayer);

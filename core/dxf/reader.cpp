@@ -17,12 +17,18 @@
 #include "dxf/dxf.h"
 #include "dxf/window.h"
 #include "geometry/base.h"
+#include "kxrun.h"
+
+// What this file keeps of a run, owned by the run.
+struct ReaderState {
+  char gRefusal[200];
+  alignas(64) char gLongHead[dxfwindow::kLineChars + 64];
+};
+
+static ReaderState& fileState(KxRun& run) { return run.readerState.get(); }
 
 namespace dxfwindow {
 
-alignas(64) char gBytes[kWindow + kSlack];
-size_t gWindowSize = kWindow;
-Window gWin;
 
 // Empties the window; the next refill reads from source offset from.
 void restartAt(KxRun& run, uint64_t from) {
@@ -94,7 +100,7 @@ void dropSpool(KxRun& run) {
 // /dev/zero, a writer that never stops) must not fill the disk: one that holds
 // more than kMaxStreamDrawing bytes is refused.
 bool spool(KxRun& run, FILE* f) {
-  auto refuse = [](const char* why, int err) {
+  auto refuse = [&run](const char* why, int err) {
     snprintf(fileState(run).gRefusal, sizeof fileState(run).gRefusal, "is not a regular file and %s (%s)", why, strerror(err));
     return false;
   };
@@ -202,17 +208,6 @@ inline size_t nextNewline(Window& w, size_t limitEnd) {
 // The text of a line without '\n' in its first kLineChars bytes, kept while the
 // rest of the line is passed, which may read the window full again; the bytes
 // behind it serve the fixed-size copies and compares as the window's slack does.
-}  // namespace
-
-// What this file keeps of a run, owned by the run.
-struct ReaderState {
-  char gRefusal[200];
-  alignas(64) char gLongHead[kLineChars + 64];
-};
-
-namespace {
-
-static ReaderState& fileState(KxRun& run) { return run.readerState.get(); }
 
 // Passes the rest of the line the search for '\n' stands in, up to and with its
 // '\n' or to the end of the drawing, reading on as far as that is. A line start
@@ -325,7 +320,7 @@ int DxfReadCode(KxRun& run, int* code) {
   return plainCode(p, n, *code) ? 1 : 0;
 }
 
-int DxfPassForeignHead(KxRun& run, int code, bool (*refused)(const char* layer, size_t length)) {
+int DxfPassForeignHead(KxRun& run, int code, bool (*refused)(KxRun& run, const char* layer, size_t length)) {
   Window& w = run.gWin;
   FILE* f = run.i_stream;
   if (code == 0 || !refused || !(f == w.owner && f && !w.hasNul && streamDone(f))) return 0;
@@ -355,7 +350,7 @@ int DxfPassForeignHead(KxRun& run, int code, bool (*refused)(const char* layer, 
         char layer[kDxfLineSize];
         memcpy(layer, p, n);
         layer[n] = '\0';
-        if (!refused(layer, n)) return 0;
+        if (!refused(run, layer, n)) return 0;
         w.pos = next;
         w.blockAt = blockAt;
         w.ends = ends;
@@ -432,13 +427,3 @@ float DxfValue(const char* line) {
   return (float)v;
 }
 
-void ResetDxfState(KxRun& run) {
-  KxCopy(run.acad_VersInfo, sizeof run.acad_VersInfo, "....");
-  run.acad_IntVers = 0;
-  run.fLL.Clear();
-  run.gAktLayEntry = 0;
-  run.gMultiLayer = 1;
-  run.gPositionLayer = 0;
-  KxCopy(run.moveType, sizeof run.moveType, "G01");
-  run.gLayerNameHook = nullptr;
-}

@@ -14,6 +14,7 @@
 #include "dxf/dxf.h"
 #include "dxf/window.h"
 #include "geometry/base.h"
+#include "kxrun.h"
 
 using namespace dxfwindow;
 
@@ -294,6 +295,7 @@ Classifier gClassify = pickClassifier(512, gSieveWidth);
 // What this file keeps of a run, owned by the run.
 struct SieveState {
   ChunkBits gChunk;   // the chunk sieved last
+  Keywords kw;        // the keywords prepared last
 };
 
 namespace {
@@ -484,7 +486,7 @@ int DxfFindLine(KxRun& run, char* buf, const char* const* words, int count) {
   if (!buf) return -1;
   if (count < 0) count = 0;
   if (count > 16) count = 16;
-  static Keywords kw;
+  Keywords& kw = fileState(run).kw;
   if (!kw.preparedFor(words, count)) kw.prepare(run, words, count);
   if (run.i_stream && !windowCurrent(run, run.i_stream)) takeOver(run, run.i_stream);
   // A window without NUL bytes is sieved; anything else (NUL bytes, an empty

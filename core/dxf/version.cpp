@@ -2,11 +2,10 @@
 // how the layer table and the entities of the drawing are read.
 #include "dxf/dxf.h"
 #include "geometry/base.h"
+#include "kxrun.h"
 
 #include <cstring>
 
-char acad_VersInfo[30] = "....";
-int acad_IntVers = 0;
 
 int getAcadVersion(KxRun& run) {
   static const char* const kVersion[] = {"$ACADVER"};
@@ -25,3 +24,5 @@ int getAcadVersion(KxRun& run) {
   KxPrint(run, "  Int-Version: %d \n", run.acad_IntVers);
   return 0;
 }
+
+bool DxfTwelveRules(KxRun& run) { return run.acad_IntVers < 1012; }

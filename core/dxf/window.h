@@ -12,48 +12,11 @@
 #endif
 
 #include "dxf/dxf.h"
+#include "kxrun.h"
 #include "geometry/base.h"
 
 namespace dxfwindow {
 
-// Zero bytes after the window's text: the keyword search reads whole chunks of
-// 512 bytes, the line search whole 64-byte blocks, the copy of a short line 32
-// bytes at once. Zero bytes end no line, and the sieve takes them for places
-// where a line can end, so text not read yet can add candidates, never hide one.
-constexpr size_t kSlack = 576;
-constexpr size_t kBlock = 64;
-constexpr size_t kLineChars = kDxfLineSize - 1;   // characters of a line handed out; a longer one's rest is passed
-// A window of 512 KB stays in the second-level cache while the sieve and the
-// passes go over what one read brought in; 128 KB to 1 MB measured within 5%.
-constexpr size_t kWindow = (size_t)512 << 10;
-// The smallest window still has room for the bytes that decide a line's text
-// (its first kLineChars) after the text a refill keeps (the held line start up to
-// two blocks before the line, and the block the line starts in: under 450 bytes).
-constexpr size_t kMinWindow = 512;
-
-extern char gBytes[];         // the window's text with its slack (reader.cpp)
-
-// The part of the drawing in memory: bytes [start, start + len) of the source,
-// read from fd. Offsets in the window (pos, blockAt, hold) count from data[0].
-struct Window {
-  char* data = gBytes;
-  size_t cap = kWindow;       // bytes a refill may fill
-  size_t len = 0;             // bytes of text in the window
-  size_t pos = 0;             // start of the next line
-  size_t blockAt = 0;         // start of the 64-byte block whose line ends are in ends
-  uint64_t ends = 0;          // the '\n' of that block at or after pos, one bit each
-  size_t hold = SIZE_MAX;     // a line start the keyword search may go back to: a refill keeps it
-  uint64_t start = 0;         // source offset of data[0]
-  uint64_t next = 0;          // source offset of the next read
-  int fd = -1;                // the drawing file, or the temporary copy of a stream
-  FILE* owner = nullptr;      // the stream the drawing came from
-  FILE* spool = nullptr;      // temporary copy of a stream that cannot be read twice
-  bool eof = false;           // the window holds the drawing's last byte
-  bool hasNul = false;        // a NUL byte ends a line's text early: the careful path is needed
-};
-
-extern Window gWin;           // the window of the drawing stream i_stream
-extern size_t gWindowSize;    // the window's size for drawings taken over from now on (reader.cpp)
 
 void forgetBlocks(KxRun& run);          // the search's memory of sieved blocks no longer holds (sieve.cpp)
 bool refill(KxRun& run);                // moves the unread text to the front and reads on; false when nothing more came

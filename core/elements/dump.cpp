@@ -6,6 +6,7 @@
 #include "dxf/dxf.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
+#include "kxrun.h"
 
 static const char* dumpTypeName(int t) {
   switch (t) {

@@ -3,6 +3,9 @@
 // reader fills new records, and the structure check and dump of the table.
 #pragma once
 
+struct KxRun;        // the state of one conversion (kxrun.h)
+struct KxSettings;   // the settings a run reads (config.h)
+
 #include <cstdio>
 
 #include "geometry/limits.h"   // kMaxElementRecords, KxGrowingTable
@@ -42,13 +45,6 @@ struct elementdaten {
   int curve;         // 1: a piece of an ellipse or spline, tangent to the pieces beside it; 0: drawn as it is
 };
 
-extern KxGrowingTable<elementdaten> elds;  // the element table; references into it survive appends
-extern long eldsMaximum;                 // bound of the table (kMaxElementRecords; tests lower it)
-extern long eldsCounter;                 // records in use; next add goes here
-extern int StructsChecked;               // completed structure checks
-extern int gMaxELemBarrier;              // 1 once an add was refused at the bound of the table
-extern int gAktLayName;                  // layer-list index of the entity being read
-extern float sx, sy, ex, ey, cx, cy, sw, ew, rd;  // staging registers of the reader
 extern const char* const gNoText;        // "-na-", text of records without a name
 extern const char* const gtRegInfo;      // "-region info-", text of region records
 
@@ -62,12 +58,21 @@ long GetRegionElement(KxRun& run, const char* kn);             // index of conto
 void ePrintToStream(KxRun& run, elementdaten eld);             // prints one record to the console
 void ePrintTypeToStream(KxRun& run, long elnum);               // prints the type tag of record elnum
 
-void ResetElementRun(KxRun& run);                            // erases the table, the counters and the staging registers of the last run
-void ResetElementState(KxRun& run);                          // restores the table, counters and registers (tests, fuzzing)
 
 // --- structure check, reorganisation, dump ---
-extern int gKilledElements;                        // lines deleted as too short
-extern int gDuplicateElements;                     // elements deleted as drawn twice (same type, ends, centre, radius)
 void CheckStructs(KxRun& run);                               // polylines to lines, rounding, short lines, lengths, texts
 void ReorgStructs(KxRun& run);                               // moves points to the front of their contour
 void SaveStructs(KxRun& run, const char* fname, const char* info);  // dumps the table into homepath + fname
+
+// The element table of one run with its counters and the reader's staging registers.
+struct ElementRun {
+  KxGrowingTable<elementdaten> elds{};  // the element table; references into it survive appends
+  long eldsMaximum = kMaxElementRecords;  // bound of the table (kMaxElementRecords; tests lower it)
+  long eldsCounter = 0;  // records in use; next add goes here
+  int StructsChecked = 0;  // completed structure checks
+  int gMaxELemBarrier = 0;  // 1 once an add was refused at the bound of the table
+  int gAktLayName = 0;  // layer-list index of the entity being read
+  float sx = 0, sy = 0, ex = 0, ey = 0, cx = 0, cy = 0, sw = 0, ew = 0, rd = 0;  // staging registers of the reader
+  int gKilledElements = 0;  // lines deleted as too short
+  int gDuplicateElements = 0;  // elements deleted as drawn twice (same type, ends, centre, radius)
+};

@@ -12,9 +12,17 @@
 #include "dxf/dxf.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
+#include "kxrun.h"
 
-int gKilledElements = 0;
-int gDuplicateElements = 0;
+// What this file keeps of a run, owned by the run.
+struct StructureState {
+  KxPointGrid gDuplicateGrid;          // checked records by start point or centre
+  std::vector<long> gDuplicateNear;    // candidates for the record being checked
+  std::vector<long> gReorgMembers;   // records that may belong to the contour being reorganised
+};
+
+static StructureState& fileState(KxRun& run) { return run.structureState.get(); }
+
 
 // Live part of the table, never past its physical end.
 static long liveCount(KxRun& run) { return run.eldsCounter; }
@@ -284,14 +292,6 @@ static void swapThroughSlot(KxRun& run, long p, long q) {
 // Moves the contour's points towards its first records, one exchange per point.
 // Exchanges stay among the contour's own records, so the records holding its
 // name stay the same ones throughout.
-// What this file keeps of a run, owned by the run.
-struct StructureState {
-  KxPointGrid gDuplicateGrid;          // checked records by start point or centre
-  std::vector<long> gDuplicateNear;    // candidates for the record being checked
-  std::vector<long> gReorgMembers;   // records that may belong to the contour being reorganised
-};
-
-static StructureState& fileState(KxRun& run) { return run.structureState.get(); }
 
 static void reorgContour(KxRun& run, const char* name) {
   long n = liveCount(run);

@@ -7,34 +7,10 @@
 #include "contours/contours.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
+#include "kxrun.h"
 
-KxGrowingTable<elementdaten> elds;
-long eldsMaximum = kMaxElementRecords;
-long eldsCounter = 0;
-int StructsChecked = 0;
-int gMaxELemBarrier = 0;
-int gAktLayName = 0;
-float sx, sy, ex, ey, cx, cy, sw, ew, rd;
 const char* const gNoText = "-na-";
 const char* const gtRegInfo = "-region info-";
-
-void ResetElementState(KxRun& run) {
-  run.elds.Clear();
-  run.eldsMaximum = kMaxElementRecords;
-  run.eldsCounter = 0;
-  run.gMaxELemBarrier = 0;
-  ResetElementRun(run);
-}
-
-void ResetElementRun(KxRun& run) {
-  ClearElements(run);
-  run.StructsChecked = 0;
-  run.gAktLayName = 0;
-  run.gKilledElements = 0;
-  run.gDuplicateElements = 0;
-  // A polyline's start record takes the registers as the entity before it left them.
-  run.sx = run.sy = run.ex = run.ey = run.cx = run.cy = run.sw = run.ew = run.rd = 0;
-}
 
 void ClearElements(KxRun& run) {
   for (long i = 0; i <= run.eldsCounter; ++i) {

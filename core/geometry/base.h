@@ -3,6 +3,9 @@
 // every step also uses, come with it from runwide.h.
 #pragma once
 
+struct KxRun;        // the state of one conversion (kxrun.h)
+struct KxSettings;   // the settings a run reads (config.h)
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -32,7 +35,7 @@ float LENC(float xa1, float ya1, float xb2, float yb2);   // length of a segment
 float BOGENWINKEL(float sW, float eW);                    // counter-clockwise sweep of an arc from sW to eW
 float FL3NKS(float in);               // value rounded to three decimals through its "%10.3f" text
 void S2UP(char* fn);                  // upper-cases fn in place
-char* stripLFCR(const char* text);    // copy of text without its line end, in a static buffer
+std::string stripLFCR(const char* text);    // text without its line end, at most kTextLineSize - 1 characters
 
 // --- search near a point (grid.cpp) ---
 // The analysis asks, element after element, which others lie near one point;

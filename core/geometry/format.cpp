@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "geometry/base.h"
+#include "kxrun.h"
 
 namespace {
 

@@ -37,7 +37,7 @@ float FL3NKS(float in) {
     double d = (double)scaled / 1000.0;
     return (float)(std::signbit(in) ? -d : d);
   }
-  static char buf[20];
+  char buf[20];
   int n = snprintf(buf, sizeof buf, "%10.3f", (double)in);
   // A value too large for the buffer lies far outside any drawing; it is kept as it is.
   if (n < 0 || (size_t)n >= sizeof buf) return in;
@@ -49,8 +49,8 @@ void S2UP(char* fn) {
   for (; *fn; ++fn) *fn = (char)toupper((unsigned char)*fn);
 }
 
-char* stripLFCR(const char* text) {
-  static char buf[kTextLineSize];
+std::string stripLFCR(const char* text) {
+  char buf[kTextLineSize];
   KxCopy(buf, sizeof buf, text);
   size_t n = strlen(buf);
   if (n >= 1 && (buf[n - 1] == '\n' || buf[n - 1] == '\r')) buf[n - 1] = '\0';

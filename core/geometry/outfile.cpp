@@ -3,6 +3,7 @@
 // no second run ever sees half of one; the log is opened without following a
 // link at its name. Temporaries of an interrupted run are removed on the way out.
 #include "geometry/runwide.h"
+#include "kxrun.h"
 
 #include <atomic>
 #include <cerrno>

@@ -5,32 +5,17 @@
 
 #include "geometry/base.h"   // KxCopy
 #include "geometry/limits.h"   // kMaxTraceLines
+#include "kxrun.h"
 
 #include <cstdlib>
 #include <cstring>
 
 int gFlavour = kxCONSOLE;
 
-std::string in_filename;
-std::string log_filename;
-std::string ini_filename;
-std::string homepath;
-std::string data_filename;
-std::string dataPath;
-char fAktDate[20];
-FILE* i_stream = nullptr;
-FILE* log_stream = nullptr;
-char gAPPNAME[8];
-char gVersInf[16];
-int gBulkOut = 0;
-int gLogNameGiven = 0;
-int gIniNameGiven = 0;
+char gAPPNAME[8] = "korvex";
+char gVersInf[16] = "_081024";
 
-KxSinkFn gConsoleSink = nullptr;
 
-long gTraceShown[kTraceKinds];
-long gTraceLeftOut[kTraceKinds];
-bool gTraceQuiet = false;
 
 // What the count line of each kind calls the traces it left out.
 static const char* const kTraceNames[kTraceKinds] = {
@@ -40,11 +25,6 @@ static const char* const kTraceNames[kTraceKinds] = {
     "circles without contour (etCIR no Konturname)",
 };
 
-void ResetTraceState(KxRun& run) {
-  memset(run.gTraceShown, 0, sizeof run.gTraceShown);
-  memset(run.gTraceLeftOut, 0, sizeof run.gTraceLeftOut);
-  run.gTraceQuiet = false;
-}
 
 bool KxTraceNext(KxRun& run, int kind) {
   if (kind < 0 || kind >= kTraceKinds) return true;
@@ -58,36 +38,17 @@ bool KxTraceNext(KxRun& run, int kind) {
 
 void KxTraceQuiet(KxRun& run, bool quiet) { run.gTraceQuiet = quiet; }
 
-static void closeStream(FILE*& f) {
-  if (f) fclose(f);
-  f = nullptr;
-}
 
-void ResetBaseState(KxRun& run) {
-  closeStream(run.i_stream);
-  closeStream(run.log_stream);
-  run.in_filename = "-not-set-";
-  run.cfg.log_filename = KxConsole() ? "_outlog.txt" : "_outlogBe.txt";
-  run.cfg.ini_filename = "korvex.ini";
-  run.cfg.homepath = "/boot/home/VL-Source/korvex/";
-  run.cfg.data_filename = "_nwd_out_.txt";
-  run.dataPath = "unset";
-  KxCopy(run.fAktDate, sizeof run.fAktDate, "not-set");
-  KxCopy(gAPPNAME, sizeof gAPPNAME, "korvex");
-  KxCopy(gVersInf, sizeof gVersInf, KxConsole() ? "_081024" : "_081112");
-  run.cfg.gBulkOut = 0;
-  run.cfg.gLogNameGiven = 0;
-  run.cfg.gIniNameGiven = 0;
-  ResetTraceState(run);
-}
-
-void KxSetFlavour(KxRun& run, int flavour) {
+void KxSetFlavour(int flavour) {
   gFlavour = flavour == kxDESKTOP ? kxDESKTOP : kxCONSOLE;
-  ResetBaseState(run);
+  KxCopy(gVersInf, sizeof gVersInf, KxConsole() ? "_081024" : "_081112");
 }
 
-// Initial values for a fresh process, before any program chose its flavour.
-static const bool gBaseInitialised = (ResetBaseState(), true);
+BaseRun::~BaseRun() {
+  if (i_stream) fclose(i_stream);
+  if (log_stream) fclose(log_stream);
+}
+
 
 static void deliver(KxRun& run, const char* text, size_t len) {
   if (run.gConsoleSink) run.gConsoleSink(text, len);

@@ -8,35 +8,28 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
+#include <string>
+
+struct KxRun;        // the state of one conversion (kxrun.h)
+struct KxSettings;   // the settings a run reads (config.h)
 
 // --- flavour of the core ---
 enum KxFlavour { kxCONSOLE = 0, kxDESKTOP = 1 };
 extern int gFlavour;                 // kxCONSOLE or kxDESKTOP, chosen by the program at start
-void KxSetFlavour(KxRun& run, int flavour);      // selects the flavour and resets the run-wide names to its initial values
+void KxSetFlavour(int flavour);      // selects the flavour (banner, default log name) once at start, before any run
 inline bool KxConsole() { return gFlavour == kxCONSOLE; }  // true in the console flavour
 
 // --- run-wide names and streams ---
-extern std::string in_filename;    // path of the DXF drawing as given
-extern std::string log_filename;   // path of the log file
-extern std::string ini_filename;   // name of the settings file below homepath
-extern std::string homepath;       // folder of the program, ending with its separator
-extern std::string data_filename;  // name of the NC program file
-extern std::string dataPath;       // full path of the NC program file
-extern char fAktDate[20];       // date and time of the run as text
-extern FILE* i_stream;          // the drawing, read by every DXF pass from its start
-extern FILE* log_stream;        // the log file, open while the conversion runs
 extern char gAPPNAME[8];        // program name
 extern char gVersInf[16];       // version text of the banner
-extern int gBulkOut;            // 1: write the element dump after the NC program
-extern int gLogNameGiven;       // 1 when the command line named the log file; it then wins over the default
-extern int gIniNameGiven;       // 1 when the command line named the settings file; it must then be there
 
 // --- output ---
-typedef void (*KxSinkFn)(const char* text, size_t len);
-extern KxSinkFn gConsoleSink;   // receives console output instead of stdout when set (tests, desktop)
-void KxPrint(KxRun& run, const char* fmt, ...) __attribute__((format(printf, 1, 2)));  // console diagnostics (stdout or the sink)
-void KxLog(KxRun& run, const char* fmt, ...) __attribute__((format(printf, 1, 2)));    // appends to the log when it is open
+typedef std::function<void(const char* text, size_t len)> KxSink;   // where a run's console text goes instead of stdout
+void KxPrint(KxRun& run, const char* fmt, ...) __attribute__((format(printf, 2, 3)));  // console diagnostics (stdout or the sink)
+void KxLog(KxRun& run, const char* fmt, ...) __attribute__((format(printf, 2, 3)));    // appends to the log when it is open
 void KxFlushConsole(KxRun& run);          // flushes buffered console output
 bool KxScaledDecimal(double v, int prec, uint64_t* scaled);  // |v| rounded to prec (0-9) decimals as printf rounds it, times 10^prec; false where that is not certain
 int KxFormat(char* out, size_t size, const char* fmt, va_list ap);  // printf's text for common formats (consumes ap); -1 where vsnprintf must do it
@@ -52,13 +45,9 @@ enum KxTraceKind {
   ktTEXT_CIRCLE,       // texts to holes: a circle without contour met by a text
   kTraceKinds
 };
-extern long gTraceShown[kTraceKinds];    // traces of each kind printed in this run
-extern long gTraceLeftOut[kTraceKinds];  // traces of each kind left out since its last count line
-extern bool gTraceQuiet;                 // true while KxPrint drops its text: a trace left out is running
 bool KxTraceNext(KxRun& run, int kind);              // counts one trace of kind; true when it is to be printed
 void KxTraceQuiet(KxRun& run, bool quiet);           // KxPrint drops its text while quiet (the calls of a trace left out)
 void KxTraceCounts(KxRun& run);                    // prints a count line for each kind left out since its last one
-void ResetTraceState(KxRun& run);                  // a new run prints every kind again from its first trace
 
 // --- output files (outfile.cpp) ---
 struct KxOutFile {              // an output composed in a temporary file beside its target
@@ -76,4 +65,31 @@ void KxOutAbort(KxOutFile* out);                      // closes and removes the 
 FILE* KxOpenLog(const char* path, std::string* why);  // opens the log for writing, never through a symbolic link at path; null with the reason line in why
 
 // --- state ---
-void ResetBaseState(KxRun& run);   // restores the run-wide names, streams and flavour-dependent texts and the trace counts (tests, fuzzing)
+
+// The file names and streams of one conversion and the trace budget of its console text.
+// State a source file keeps to itself: its type is defined and the object created
+// there, on first use, and the run that owns it deletes it.
+template <class T>
+struct KxPart {
+  std::unique_ptr<T, void (*)(T*)> p{nullptr, nullptr};
+  T& get() {
+    if (!p) p = std::unique_ptr<T, void (*)(T*)>(new T(), [](T* t) { delete t; });
+    return *p;
+  }
+};
+
+struct BaseRun {
+  std::string in_filename = "-not-set-";  // path of the DXF drawing as given
+  std::string dataPath = "unset";  // full path of the NC program file
+  char fAktDate[20] = "not-set";  // date and time of the run as text
+  FILE* i_stream = nullptr;  // the drawing, read by every DXF pass from its start; closed with the run
+  FILE* log_stream = nullptr;  // the log file, open while the conversion runs; closed with the run
+  KxSink gConsoleSink;  // receives the run's console output instead of stdout when set (tests, desktop)
+  long gTraceShown[kTraceKinds]{};  // traces of each kind printed in this run
+  long gTraceLeftOut[kTraceKinds]{};  // traces of each kind left out since its last count line
+  bool gTraceQuiet = false;  // true while KxPrint drops its text: a trace left out is running
+  BaseRun() = default;
+  BaseRun(const BaseRun&) = delete;
+  BaseRun& operator=(const BaseRun&) = delete;
+  ~BaseRun();
+};

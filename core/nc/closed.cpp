@@ -12,6 +12,7 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "nc/nc.h"
+#include "kxrun.h"
 
 // What this file keeps of a run, owned by the run.
 struct ClosedState {
@@ -28,13 +29,14 @@ static float radiusAt(KxRun& run, long i) { return NcValidElement(run, i) ? run.
 // lowest and highest index; visit sees each of them in table order.
 struct Members {
   long count = 0;
-  long lowest = eldsCounter;
+  long lowest = 0;   // set to the end of the table by the survey
   long highest = 0;
 };
 
 template <class Accept, class Visit>
-static Members surveyMembers(const char* kN, Accept accept, Visit visit) {
+static Members surveyMembers(KxRun& run, const char* kN, Accept accept, Visit visit) {
   Members m;
+  m.lowest = run.eldsCounter;
   std::vector<long> members;
   KxMemberCandidates(run, kN, run.eldsCounter, members);
   for (long i : members) {
@@ -57,7 +59,7 @@ static void writeTechnologyLine(KxRun& run, FILE* os) {
 static void writeHoleOrTrouble(KxRun& run, FILE* os, int k, const char* kN, long feedElem, long firstElem, int child) {
   KxPrint(run, "\n -(%s) Bohrungen abfangen:", kN);
   KxPrint(run, " - fKMenge:%ld Erste:%ld  Letzte:%ld  \n ", 0L, run.eldsCounter, 0L);
-  const Members m = surveyMembers(kN, [](const elementdaten& e) { return e.type == etCIR && e.r > run.cfg.gStartPosition; },
+  const Members m = surveyMembers(run, kN, [&run](const elementdaten& e) { return e.type == etCIR && e.r > run.cfg.gStartPosition; },
                                   [](const elementdaten&) {});
   const long count = m.count, lowest = m.lowest, highest = m.highest;
   KxPrint(run, " - fKMenge:%ld Erste:%ld  Letzte:%ld  \n ", count, lowest, highest);
@@ -313,8 +315,8 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
   t.dLWe = 0;
   t.dAktL = first.fLayer;
   const Members m = surveyMembers(
-      kN, [](const elementdaten& e) { return e.type == etARC || e.type == etLINE || e.type == etPNT || e.type == etTEXT; },
-      [](const elementdaten& e) {
+      run, kN, [](const elementdaten& e) { return e.type == etARC || e.type == etLINE || e.type == etPNT || e.type == etTEXT; },
+      [&run](const elementdaten& e) {
         if (e.type == etTEXT) KxPrint(run, " >%s \n", e.text);
         if (e.fLayer != run.cfg.ktechno.dAktL) {
           ++run.cfg.ktechno.dLWe;

@@ -13,15 +13,8 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "nc/nc.h"
+#include "kxrun.h"
 
-int gNcWriteFailed = 0;
-int gOpenKoCounter = 0;
-int gBigTrouble = 0;
-int gMissETechnologie = 0;
-int gContoursWithoutTech = 0;
-int gHolesCounter = 0;
-int gInsetTechIgnored = 0;
-int gPiecesUncalled = 0;
 
 // The wire switches as the program head's directives leave them: every contour
 // starts from these, so a !NOCUT or !NOFEED of one contour never reaches the next.
@@ -31,18 +24,6 @@ struct DriverState {
 };
 
 static DriverState& fileState(KxRun& run) { return run.driverState.get(); }
-
-void ResetNcState(KxRun& run) {
-  run.gNcWriteFailed = 0;
-  run.gOpenKoCounter = 0;
-  run.gBigTrouble = 0;
-  run.gMissETechnologie = 0;
-  run.gContoursWithoutTech = 0;
-  run.gHolesCounter = 0;
-  run.gInsetTechIgnored = 0;
-  run.gPiecesUncalled = 0;
-  fileState(run).headNoCut = fileState(run).headNoFeed = 0;
-}
 
 void NcPut(FILE* ostream, const char* fmt, ...) {
   if (!ostream) return;

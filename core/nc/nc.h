@@ -3,21 +3,16 @@
 // holes, hold points, multi-cut sub-programs, inset contours and positioning.
 #pragma once
 
+struct KxRun;        // the state of one conversion (kxrun.h)
+struct KxSettings;   // the settings a run reads (config.h)
+
 #include <cstdio>
 #include <string>
 
 struct dxfLayerList;
 
 // --- counters and state of the output ---
-extern int gNcWriteFailed;       // 1 when the last ProbeNwdOut could not write its NC file, kxNC_ONTO_DRAWING when it would have been the drawing
 inline constexpr int kxNC_ONTO_DRAWING = 2;   // gNcWriteFailed: the program's path leads to the drawing, nothing was written
-extern int gOpenKoCounter;       // open contours: the walk did not come back to the first element (written without closing, with a trouble remark)
-extern int gBigTrouble;          // contours without feed point that are no single hole
-extern int gMissETechnologie;    // technology lines written without an entry in the technology file
-extern int gContoursWithoutTech; // contours with at least one such line
-extern int gHolesCounter;        // holes written by the hole writer
-extern int gInsetTechIgnored;    // inset contours whose own technology text (cuts, code) is not used: they run with the parent's cuts
-extern int gPiecesUncalled;      // piece mode: pieces the main program does not call (it calls the last piece only)
 
 // --- driver (driver.cpp) ---
 void ProbeNwdOut(KxRun& run);                                   // writes the NC program of the run into its file
@@ -49,4 +44,15 @@ void NcPlaneLines(KxSettings& cfg, FILE* ostream);                     // the pr
 const dxfLayerList& NcLayer(KxRun& run, int nr);                  // layer entry nr, or an empty entry for a number outside the list
 bool NcValidElement(KxRun& run, long i);                          // true when i addresses a record in use
 
-void ResetNcState(KxRun& run);             // restores the counters of the output before every run
+
+// The counters of one run's output.
+struct NcRun {
+  int gNcWriteFailed = 0;  // 1 when the last ProbeNwdOut could not write its NC file, kxNC_ONTO_DRAWING when it would have been the drawing
+  int gOpenKoCounter = 0;  // open contours: the walk did not come back to the first element (written without closing, with a trouble remark)
+  int gBigTrouble = 0;  // contours without feed point that are no single hole
+  int gMissETechnologie = 0;  // technology lines written without an entry in the technology file
+  int gContoursWithoutTech = 0;  // contours with at least one such line
+  int gHolesCounter = 0;  // holes written by the hole writer
+  int gInsetTechIgnored = 0;  // inset contours whose own technology text (cuts, code) is not used: they run with the parent's cuts
+  int gPiecesUncalled = 0;  // piece mode: pieces the main program does not call (it calls the last piece only)
+};

@@ -5,6 +5,7 @@
 #include "contours/contours.h"
 #include "elements/elements.h"
 #include "report/report.h"
+#include "kxrun.h"
 
 // The contours left uncut although start holes are drawn for them.
 static void writeUnusableHoles(KxRun& run, FILE* page) {
@@ -31,7 +32,7 @@ void KxWriteDrillList(KxRun& run, FILE* page) {
   fputs("start holes to drill: \n", page);
   fputs("CONTOUR  :        X |        Y | DIAMETER \n", page);
   fputs("------------------------------------------\n", page);
-  const KxContourRecords records(run.eldsCounter);
+  const KxContourRecords records(run, run.eldsCounter);
   for (int k = 1; k <= run.gKonturCounter; ++k) {
     KxContourName(kn, sizeof kn, k);
     const long h = records.AutoStartHole(run, kn);

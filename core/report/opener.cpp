@@ -10,8 +10,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <mutex>
+
 #include "geometry/base.h"
 #include "report/report.h"
+#include "kxrun.h"
 
 extern char** environ;
 
@@ -20,16 +23,20 @@ KxOpenFn gOpenHook = nullptr;
 static const char* const kOpener = "xdg-open";
 
 // Opener processes are not waited for; their exit status is collected later
-// so that a long-running desktop program does not pile up zombies.
+// so that a long-running desktop program does not pile up zombies. They are the
+// process's children, whichever run started them: one list, under a lock.
 static pid_t gPendingOpeners[16];
+static std::mutex gOpenersLock;
 
 static void reapOpeners() {
+  std::lock_guard<std::mutex> hold(gOpenersLock);
   for (pid_t& pid : gPendingOpeners) {
     if (pid > 0 && waitpid(pid, nullptr, WNOHANG) != 0) pid = 0;
   }
 }
 
 static void rememberOpener(pid_t pid) {
+  std::lock_guard<std::mutex> hold(gOpenersLock);
   for (pid_t& slot : gPendingOpeners) {
     if (slot <= 0) {
       slot = pid;

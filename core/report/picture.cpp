@@ -16,6 +16,7 @@
 #include "geometry/base.h"
 #include "nc/nc.h"
 #include "report/report.h"
+#include "kxrun.h"
 
 namespace {
 
@@ -223,7 +224,7 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
     b.add(tp.rapids[r].x1, tp.rapids[r].y1);
   }
   long top = run.eldsCounter;
-  const KxContourRecords records(top);
+  const KxContourRecords records(run, top);
   for (long i = 0; i < top; ++i) {
     const elementdaten& e = run.elds[i];
     if (!drawable(e) || e.kontur[0] == '\0') continue;

@@ -8,6 +8,7 @@
 #include "geometry/base.h"
 #include "nc/nc.h"
 #include "report/report.h"
+#include "kxrun.h"
 
 // Every pass reads the drawing from its first line: the reader reads the file
 // again from its start (a piped drawing from the copy it kept); a stream that
@@ -16,15 +17,6 @@ bool KxRewindDrawing(KxRun& run) {
   if (DxfRewindDrawing(run) || DxfOpenDrawing(run, run.in_filename.c_str())) return true;
   KxPrint(run, "open error\n");
   return false;
-}
-
-void KxResetRun(KxRun& run) {
-  ResetTraceState(run);
-  ResetDxfRun(run);
-  ResetElementRun(run);
-  ResetContourState(run);
-  ResetNcState(run);
-  ReadToolpath(run, nullptr, &run.gToolpath);
 }
 
 int KxReadLayers(KxRun& run) {
@@ -63,8 +55,10 @@ static int ConvertDrawingElements(KxRun& run) {
 }
 
 int KxConvertDrawing(KxRun& run) {
+  // The layer list starts from the settings as they are now: the console reads
+  // them into this run after creating it.
+  StartLayerList(run);
   KxLogSettingNotes(run);
-  KxResetRun(run);
   ConfigClearRefusal(run.cfg);
   SetDevSyntax(run, run.cfg.gDevTarget.c_str());
   CheckTechFile(run);
@@ -84,3 +78,5 @@ int KxConvertDrawing(KxRun& run) {
   KxPrintRunSummary(run, status);
   return status;
 }
+
+KxRun::KxRun(const KxSettings& settings) : cfg(settings) {}

@@ -3,6 +3,9 @@
 // that brings the whole core back to a fresh process's state.
 #pragma once
 
+struct KxRun;        // the state of one conversion (kxrun.h)
+struct KxSettings;   // the settings a run reads (config.h)
+
 #include <cstdio>
 #include <string>
 #include <unordered_map>
@@ -12,7 +15,6 @@
 
 // --- the conversion run (pipeline.cpp) ---
 int KxConvertDrawing(KxRun& run);         // the whole run over the drawing opened at its start, log open; a kxSTATUS_ value
-void KxResetRun(KxRun& run);              // every subsystem forgets what the last run found; settings and device stay
 bool KxRewindDrawing(KxRun& run);         // puts the drawing back to its first line for the next pass (reopens it by name if need be)
 int KxReadLayers(KxRun& run);             // version and layer passes over the drawing opened at its start; kxSTATUS_OK or _NO_DRAWING
 int KxReadDrawing(KxRun& run);            // KxReadLayers, then the chosen layers' elements, checked; kxSTATUS_OK or _NO_DRAWING
@@ -47,7 +49,7 @@ void KxWriteDrillList(KxRun& run, FILE* page);               // drawn start hole
 // than the conversion. The name is compared as the record holds it (strncmp).
 class KxContourRecords {
  public:
-  explicit KxContourRecords(long top);                   // indexes records 0..top-1
+  KxContourRecords(KxRun& run, long top);                   // indexes records 0..top-1
   const std::vector<long>& Of(const char* name) const;   // the records of contour name, in table order
   long Region(KxRun& run, const char* name) const;                   // its newest region record, as GetRegionElement finds it; -1 when none
   long NameText(KxRun& run, const char* name) const;                 // its first text holding a '*' name, as GetKonturName takes it; -1 when none
@@ -103,7 +105,6 @@ struct KxToolpath {
   std::vector<int> trouble;         // blocks that return uncut for want of a start hole
 };
 
-extern KxToolpath gToolpath;     // the program of the last run, read back for the page and the preview
 int ReadToolpath(KxRun& run, const char* path, KxToolpath* tp);     // reads and follows the NC program at path; 0 when unreadable
 void KxMoveStartTangent(const KxMove& m, double* tx, double* ty);   // unit direction of travel where a move starts
 void KxArcSweep(const KxMove& m, double* a0, double* sweep);   // start angle and signed sweep of an arc move (radians)
@@ -112,4 +113,8 @@ double KxMoveLength(const KxMove& m);                  // length of a move along
 // --- the picture of the page (picture.cpp) ---
 void WriteToolpathFigure(KxRun& run, FILE* page, const KxToolpath& tp);  // the SVG figure, the contour table and the run's warnings
 
-void ResetAllState(KxRun& run);            // restores every subsystem's globals to their initial values (tests, fuzzing)
+
+// The program of one run as read back for the page and the preview.
+struct ReportRun {
+  KxToolpath gToolpath{};  // the program of the last run, read back for the page and the preview
+};

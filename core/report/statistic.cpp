@@ -10,6 +10,7 @@
 #include "geometry/base.h"
 #include "nc/nc.h"
 #include "report/report.h"
+#include "kxrun.h"
 
 void KxHtmlText(FILE* out, const char* text) {
   if (!out || !text) return;
@@ -28,7 +29,7 @@ void KxHtmlText(FILE* out, const char* text) {
 // A name as a record holds it: at most its field's size, as strncmp compares it.
 static std::string recordName(const char* name) { return std::string(name, strnlen(name, sizeof(elementdaten::kontur))); }
 
-KxContourRecords::KxContourRecords(long top) {
+KxContourRecords::KxContourRecords(KxRun& run, long top) {
   for (long i = 0; i < top; ++i) of_[recordName(run.elds[i].kontur)].push_back(i);
 }
 
@@ -165,7 +166,7 @@ static int writePage(KxRun& run, FILE* page) {
   // Contours with their lengths: the integer part right-aligned in four
   // places; longer lengths widen the field instead of losing digits.
   float cutSum = 0;
-  const KxContourRecords records(run.eldsCounter);
+  const KxContourRecords records(run, run.eldsCounter);
   for (int k = 1; k <= run.gKonturCounter; ++k) {
     char kn[16];
     KxContourName(kn, sizeof kn, k);

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#include <memory>
+
 #include "contours/contours.h"
 #include "config/config.h"
 #include "dxf/dxf.h"
@@ -11,13 +13,15 @@
 #include "geometry/base.h"
 #include "nc/nc.h"
 #include "report/report.h"
+#include "kxrun.h"
 
 int KxNothingCut(KxRun& run) { return run.gKonturCounter < 1 || run.gBigTrouble >= run.gKonturCounter; }
 
 // The layers that do hold geometry, so the user sees what to put into LayerName;
 // for a file that is no ASCII drawing at all, what it is instead.
 static void printLayersWithGeometry(KxRun& run) {
-  static DxfLayerCensus census;   // large: kept out of the stack
+  auto owned = std::make_unique<DxfLayerCensus>();   // large: kept out of the stack
+  DxfLayerCensus& census = *owned;
   if (DxfCountLayerGeometry(run, &census) == 0) {
     char why[128];
     if (const char* cause = DxfWhyNotADrawing(run, nullptr, why, sizeof why)) KxPrint(run, "; %s", cause);

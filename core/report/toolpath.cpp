@@ -12,8 +12,8 @@
 #include "config/config.h"
 #include "geometry/base.h"
 #include "report/report.h"
+#include "kxrun.h"
 
-KxToolpath gToolpath;
 
 namespace {
 
@@ -245,7 +245,7 @@ struct Runner {
     fed = false;
   }
 
-  void run(KxRun& run, int block, int depth) {
+  void follow(KxRun& run, int block, int depth) {
     if (block < 0 || depth > kMaxDepth) return;
     const Block& b = fileState(run).blocks[block];
     for (int k = b.first; k < b.first + b.count && k < fileState(run).stepCount; ++k) {
@@ -264,7 +264,7 @@ struct Runner {
               ++tp.calledCount;
             }
           }
-          run(run, callee, depth + 1);
+          follow(run, callee, depth + 1);
           break;
         }
         case stG92: px = s.x; py = s.y; break;
@@ -320,7 +320,7 @@ int ReadToolpath(KxRun& run, const char* path, KxToolpath* tp) {
   }
   Runner r{*tp};
   r.maxExecuted = std::max(kMaxExecuted, kMaxRunsPerStep * fileState(run).stepCount);
-  r.run(run, 0, 0);
+  r.follow(run, 0, 0);
   tp->valid = 1;
   return 1;
 }

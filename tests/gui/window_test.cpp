@@ -32,6 +32,7 @@
 #include "report/report.h"
 #include "support/dxf_text.h"
 #include "support/support.h"
+#include "kxrun.h"
 
 namespace fs = std::filesystem;
 
