@@ -4,6 +4,7 @@
 #include "run.h"
 
 #include <cerrno>
+#include <memory>
 #include <cstring>
 #include <string>
 #include <termios.h>
@@ -15,7 +16,7 @@
 #include "report/report.h"
 #include "kxrun.h"
 
-int ParseOptions(int argc, char** argv) {
+int ParseOptions(KxRun& run, int argc, char** argv) {
   KxPrint(run, "\n");
   for (int i = 0; i < argc; ++i) {
     const char* a = argv[i] ? argv[i] : "";
@@ -42,7 +43,7 @@ int ParseOptions(int argc, char** argv) {
   return 0;
 }
 
-void KxWaitKey() {
+void KxWaitKey(KxRun& run) {
   // Only a person at a terminal is asked; a script, a pipe or CI must never hang.
   if (!isatty(STDIN_FILENO)) return;
   KxFlushConsole(run);
@@ -59,7 +60,7 @@ void KxWaitKey() {
   tcsetattr(STDIN_FILENO, TCSANOW, &saved);
 }
 
-static void printHelp() {
+static void printHelp(KxRun& run) {
   KxPrint(run, "Usage: korvex [-bulk] DRAWING.dxf [SETTINGS.ini] [LOGFILE.log]\n"
           "Converts a 2-D ASCII DXF drawing into an NC program for a wire EDM machine.\n\n"
           "  DRAWING.dxf   the drawing (the argument ending in .dxf or .DXF)\n"
@@ -77,14 +78,17 @@ static void printHelp() {
           "with a start hole); 6 no argument names a .dxf file.\n");
 }
 
-// Why a run that never reached the conversion ended; printed as its last line.
-static std::string failure;
-
 int KorvexConsoleMain(int argc, char** argv) {
+  auto run = std::make_unique<KxRun>();   // large: kept off the stack
+  return KorvexConsoleRun(*run, argc, argv);
+}
+
+int KorvexConsoleRun(KxRun& run, int argc, char** argv) {
+  std::string failure;   // why a run that never reached the conversion ended; printed as its last line
   for (int i = 1; i < argc; ++i) {
     if (!argv[i]) continue;
     if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
-      printHelp();
+      printHelp(run);
       KxFlushConsole(run);
       return kxSTATUS_OK;
     }
@@ -95,13 +99,12 @@ int KorvexConsoleMain(int argc, char** argv) {
     }
   }
   int status = kxSTATUS_OK;
-  failure.clear();
   KxPrint(run, "\n KORVEX  V%s ", gVersInf);
   if (argc < 2) {
     KxPrint(run, "\n Bitte so anwenden:\n KORVEX INFILE.DXF \n\n");
     status = kxSTATUS_USAGE;
   }
-  ParseOptions(argc, argv);
+  ParseOptions(run, argc, argv);
 
   if (status == kxSTATUS_OK) {
     const char* drawing = run.in_filename.c_str();
@@ -125,7 +128,7 @@ int KorvexConsoleMain(int argc, char** argv) {
   if (status == kxSTATUS_NO_DXF) failure = "no argument ends in .dxf or .DXF - nothing converted";
   if (status != kxSTATUS_OK) {
     KxPrint(run, "\n ...press any key\n");
-    KxWaitKey();
+    KxWaitKey(run);
   }
 
   if (status == kxSTATUS_OK) {
