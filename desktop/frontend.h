@@ -6,6 +6,11 @@
 #include "platform/kits.h"
 
 class KxDesktopParts;
+struct KxRun;
+
+KxRun& DeskRun();      // the window's run: its settings, the drawing shown and what the last reading or Make found
+void ForgetDeskRun();  // the next DeskRun starts from the settings of a fresh program (tests)
+void NewDeskRun();     // replaces it by a new run on the same settings, drawing name, sink and layer hook (before every reading)
 
 // --- window frame of the run (moved along by the window) ---
 extern float WIN_X;   // left edge of the window's frame

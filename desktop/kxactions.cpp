@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,6 +23,25 @@
 
 BList pLayList;
 
+// One run at a time: each reading of the drawing and each Make starts a new one,
+// so nothing of an earlier reading stays in its tables.
+static std::unique_ptr<KxRun> gDeskRun;
+
+KxRun& DeskRun() {
+  if (!gDeskRun) gDeskRun = std::make_unique<KxRun>();
+  return *gDeskRun;
+}
+
+void ForgetDeskRun() { gDeskRun.reset(); }
+
+void NewDeskRun() {
+  auto next = std::make_unique<KxRun>(DeskRun().cfg);
+  next->in_filename = DeskRun().in_filename;
+  next->gLayerNameHook = DeskRun().gLayerNameHook;
+  next->gConsoleSink = DeskRun().gConsoleSink;
+  gDeskRun = std::move(next);
+}
+
 void AddDrawingLayer(const char* name) { pLayList.AddItem(new BString(name)); }
 
 void ClearDrawingLayers() {
@@ -35,19 +55,19 @@ static void emptyMenu(BMenu* menu) {
 }
 
 void KXWindow::LookForSynFiles() {
-  KxPrint(run, " LookForSynFiles: ");
-  const std::string devFolder = run.cfg.homepath + "devices";
+  KxPrint(DeskRun(), " LookForSynFiles: ");
+  const std::string devFolder = DeskRun().cfg.homepath + "devices";
   BMenu* menu = fDevField ? fDevField->Menu() : nullptr;
   if (!menu) {
-    KxPrint(run, ".. no Menu\n");
+    KxPrint(DeskRun(), ".. no Menu\n");
     return;
   }
-  KxPrint(run, " clear List first... %ld Items\n", (long)menu->CountItems());
+  KxPrint(DeskRun(), " clear List first... %ld Items\n", (long)menu->CountItems());
   for (int32 i = menu->CountItems() - 1; i >= 0; --i) {
     delete menu->RemoveItem(i);
     snooze(500);
   }
-  KxPrint(run, " :%ld Items in dLMen\n", (long)menu->CountItems());
+  KxPrint(DeskRun(), " :%ld Items in dLMen\n", (long)menu->CountItems());
 
   float width = fDevField->Bounds().Width() - fDevField->Divider() - 36;
   BDirectory dir(devFolder.c_str());
@@ -73,8 +93,8 @@ void KXWindow::LookForSynFiles() {
 void KXWindow::markDevice() {
   BMenu* menu = fDevField->Menu();
   BMenuItem* hit = nullptr;
-  const char* device = run.cfg.gDevTarget.c_str();
-  size_t want = run.cfg.gDevTarget.size();
+  const char* device = DeskRun().cfg.gDevTarget.c_str();
+  size_t want = DeskRun().cfg.gDevTarget.size();
   for (int32 i = 0; i < menu->CountItems() && !hit && want > 0; ++i) {
     BMenuItem* item = menu->ItemAt(i);
     const char* path = nullptr;
@@ -93,44 +113,44 @@ void KXWindow::markDevice() {
 
 void KXWindow::SetGuiValues(BMessage*) {
   char text[96];
-  snprintf(text, sizeof text, "%.3f", run.cfg.gNpTolerance);
+  snprintf(text, sizeof text, "%.3f", DeskRun().cfg.gNpTolerance);
   fTolerance->SetText(text);
-  snprintf(text, sizeof text, "%.3f", run.cfg.gStartPosition);
+  snprintf(text, sizeof text, "%.3f", DeskRun().cfg.gStartPosition);
   fGridRadius->SetText(text);
-  snprintf(text, sizeof text, "%.3f", run.cfg.gMaxAnkerLen);
+  snprintf(text, sizeof text, "%.3f", DeskRun().cfg.gMaxAnkerLen);
   fAnchor->SetText(text);
-  fOutName->SetText(run.cfg.data_filename.c_str());
+  fOutName->SetText(DeskRun().cfg.data_filename.c_str());
 
-  fGlobInfo->SetValue(run.cfg.gGlobTextInfo);
-  fDataInfo->SetValue(run.cfg.gDataInfo);
-  fRemarkInfo->SetValue(run.cfg.gCancelTextInfo);
-  fOpenData->SetValue(run.cfg.OpenDataFile);
+  fGlobInfo->SetValue(DeskRun().cfg.gGlobTextInfo);
+  fDataInfo->SetValue(DeskRun().cfg.gDataInfo);
+  fRemarkInfo->SetValue(DeskRun().cfg.gCancelTextInfo);
+  fOpenData->SetValue(DeskRun().cfg.OpenDataFile);
   if (fParts) fParts->ShowSettings();
 
   float hole = 0;
-  GuiBridge(run, kxASK_HOLE_OFFSET, nullptr, &hole, nullptr);
+  GuiBridge(DeskRun(), kxASK_HOLE_OFFSET, nullptr, &hole, nullptr);
   snprintf(text, sizeof text, "%+.3f", hole);
   fHoleOffset->SetText(text);
 
   long mode = 0;
-  GuiBridge(run, kxASK_DATA_MODE, nullptr, nullptr, &mode);
+  GuiBridge(DeskRun(), kxASK_DATA_MODE, nullptr, nullptr, &mode);
   fPlate->SetValue(mode == 0);
   fPiece->SetValue(mode != 0);
 
-  fOptLayer->SetText(run.cfg.optLayer);
-  SetDevSyntax(run, run.cfg.gDevTarget.c_str());
+  fOptLayer->SetText(DeskRun().cfg.optLayer);
+  SetDevSyntax(DeskRun(), DeskRun().cfg.gDevTarget.c_str());
 
-  fIniPath = GuiBridgeText(run, kxASK_SETTINGS_PATH);
+  fIniPath = GuiBridgeText(DeskRun(), kxASK_SETTINGS_PATH);
   const char* ini = fIniPath.c_str();
-  KxPrint(run, " GuiBridge: '%s' \n", ini);
+  KxPrint(DeskRun(), " GuiBridge: '%s' \n", ini);
   fIniBox->SetLabel(ini);
   // Looked at, not opened: opening a pipe would wait for a writer.
   struct stat st;
   fIniOpen->SetEnabled(stat(ini, &st) == 0 && S_ISREG(st.st_mode) && access(ini, R_OK) == 0);
 
   markDevice();
-  char ext[sizeof run.cfg.mS.Extension];
-  GuiBridge(run, kxASK_EXTENSION, ext, nullptr, nullptr);
+  char ext[sizeof DeskRun().cfg.mS.Extension];
+  GuiBridge(DeskRun(), kxASK_EXTENSION, ext, nullptr, nullptr);
   fExtension->SetText(ext);
 
   // Until a drawing is read, the layer menu offers the main layer alone.
@@ -138,8 +158,8 @@ void KXWindow::SetGuiValues(BMessage*) {
   emptyMenu(layers);
   BMessage* msg = new BMessage(kxMSG_LAYER);
   msg->AddInt32("dLayer", 0);
-  msg->AddString("LName", run.cfg.edmLayer);
-  BMenuItem* item = new BMenuItem(run.cfg.edmLayer, msg);
+  msg->AddString("LName", DeskRun().cfg.edmLayer);
+  BMenuItem* item = new BMenuItem(DeskRun().cfg.edmLayer, msg);
   layers->AddItem(item);
   item->SetMarked(true);
 }
@@ -147,7 +167,7 @@ void KXWindow::SetGuiValues(BMessage*) {
 void KXWindow::LookDxfLayers(int mode) {
   BMenu* menu = fLayerField->Menu();
   if (mode == 0) {
-    KxPrint(run, "L:%d items  (modus 0 - clear)\n", (int)pLayList.CountItems());
+    KxPrint(DeskRun(), "L:%d items  (modus 0 - clear)\n", (int)pLayList.CountItems());
     ClearDrawingLayers();
     emptyMenu(menu);
     fLayerField->HidePopUpMarker();
@@ -157,11 +177,11 @@ void KXWindow::LookDxfLayers(int mode) {
 
   // The list holds the layers of this reading alone.
   ClearDrawingLayers();
-  KxResetRun(run);
-  if (KxRewindDrawing(run)) KxReadLayers(run);
+  NewDeskRun();
+  if (KxRewindDrawing(DeskRun())) KxReadLayers(DeskRun());
   int n = (int)pLayList.CountItems();
-  KxPrint(run, "L:%d items\n", n);
-  KxPrint(run, "L:%d items  (modus x - clear MenuItems)\n", n);
+  KxPrint(DeskRun(), "L:%d items\n", n);
+  KxPrint(DeskRun(), "L:%d items  (modus x - clear MenuItems)\n", n);
   emptyMenu(menu);
   for (int32 i = 0; i < pLayList.CountItems(); ++i) {
     const char* name = static_cast<BString*>(pLayList.ItemAt(i))->String();
@@ -170,9 +190,9 @@ void KXWindow::LookDxfLayers(int mode) {
     msg->AddString("LName", name);
     BMenuItem* item = new BMenuItem(name, msg);
     menu->AddItem(item);
-    if (strcmp(name, run.cfg.edmLayer) == 0) {
+    if (strcmp(name, DeskRun().cfg.edmLayer) == 0) {
       item->SetMarked(true);
-      KxPrint(run, "%s %p   marked MenuItem\n", name, (void*)item);
+      KxPrint(DeskRun(), "%s %p   marked MenuItem\n", name, (void*)item);
     }
   }
   if (mode == 1 && menu->CountItems() > 0) fLayerField->ShowPopUpMarker();
@@ -182,23 +202,23 @@ void KXWindow::LookDxfLayers(int mode) {
 void KXWindow::deviceChosen(BMessage* msg) {
   const char* path = nullptr;
   if (msg->FindString("kxPath", &path) != B_OK) return;
-  run.cfg.gDevTarget = path;
-  KxPrint(run, " > gDevTarget :'%s'\n", path);
-  SetDevSyntax(run, path);
-  char ext[sizeof run.cfg.mS.Extension];
-  GuiBridge(run, kxASK_EXTENSION, ext, nullptr, nullptr);
+  DeskRun().cfg.gDevTarget = path;
+  KxPrint(DeskRun(), " > gDevTarget :'%s'\n", path);
+  SetDevSyntax(DeskRun(), path);
+  char ext[sizeof DeskRun().cfg.mS.Extension];
+  GuiBridge(DeskRun(), kxASK_EXTENSION, ext, nullptr, nullptr);
   fExtension->SetText(ext);
 }
 
 void KXWindow::layerChosen(BMessage* msg) {
   const char* name = nullptr;
   if (msg->FindString("LName", &name) != B_OK) return;
-  KxCopy(run.cfg.edmLayer, sizeof run.cfg.edmLayer, name);
-  KxPrint(run, "edmLayer: '%s'\n", run.cfg.edmLayer);
+  KxCopy(DeskRun().cfg.edmLayer, sizeof DeskRun().cfg.edmLayer, name);
+  KxPrint(DeskRun(), "edmLayer: '%s'\n", DeskRun().cfg.edmLayer);
   // The layer field is the menu field: the chosen item is marked and shown there.
   BMenu* menu = fLayerField->Menu();
   for (int32 i = 0; i < menu->CountItems(); ++i) {
-    if (strcmp(menu->ItemAt(i)->Label(), run.cfg.edmLayer) == 0) {
+    if (strcmp(menu->ItemAt(i)->Label(), DeskRun().cfg.edmLayer) == 0) {
       menu->ItemAt(i)->SetMarked(true);
       break;
     }
@@ -214,7 +234,7 @@ void KXWindow::filesDropped(BMessage* msg) {
     BPath path;
     entry.GetPath(&path);
     const char* p = path.Path() ? path.Path() : "";
-    KxPrint(run, " > '%s' '%s'\n", ref.name, p);
+    KxPrint(DeskRun(), " > '%s' '%s'\n", ref.name, p);
     int k = strstr(ref.name, ".dxf") ? 1 : strstr(ref.name, ".DXF") ? 2 : 0;
     // What is refused leaves the chosen drawing as it is, and shown as it is.
     if (k == 0) {
@@ -230,8 +250,8 @@ void KXWindow::filesDropped(BMessage* msg) {
     }
     // Refused before it replaces the chosen drawing: a text file or an empty one is no drawing.
     char reason[256];
-    if (DxfWhyNotADrawing(run, p, reason, sizeof reason)) {
-      KxPrint(run, " refused: %s\n", reason);
+    if (DxfWhyNotADrawing(DeskRun(), p, reason, sizeof reason)) {
+      KxPrint(DeskRun(), " refused: %s\n", reason);
       if (fParts) fParts->ShowResult((std::string("'") + ref.name + "' refused: " + reason).c_str(), true);
       continue;
     }
@@ -239,15 +259,15 @@ void KXWindow::filesDropped(BMessage* msg) {
     kind = k;
   }
   if (kind != 0) {
-    run.in_filename = chosen;
+    DeskRun().in_filename = chosen;
     LookDxfLayers(0);
-    const char* drawing = run.in_filename.c_str();
-    DxfOpenDrawing(run, drawing);
+    const char* drawing = DeskRun().in_filename.c_str();
+    DxfOpenDrawing(DeskRun(), drawing);
     const int err = errno;
-    KxPrint(run, "  INFILE: <%s> ", drawing);
-    if (!run.i_stream) {
-      KxPrint(run, "open error");
-      forgetDrawing(drawing, DxfOpenRefusal(run) ? DxfOpenRefusal(run) : strerror(err));
+    KxPrint(DeskRun(), "  INFILE: <%s> ", drawing);
+    if (!DeskRun().i_stream) {
+      KxPrint(DeskRun(), "open error");
+      forgetDrawing(drawing, DxfOpenRefusal(DeskRun()) ? DxfOpenRefusal(DeskRun()) : strerror(err));
     } else {
       fDxfView->SetText(drawing);
       fMake->SetLabel(getLabel(kxLBL_MAKE));
@@ -259,17 +279,17 @@ void KXWindow::filesDropped(BMessage* msg) {
     }
   }
   fBack->Invalidate();
-  KxPrint(run, " [%d]\n", kind);
+  KxPrint(DeskRun(), " [%d]\n", kind);
 }
 
 // The drawing named is the one chosen now, but unreadable: Make stays off, and
 // neither its name nor its layers nor its picture are left of the drawing before.
 void KXWindow::forgetDrawing(std::string path, const char* reason) {
   const std::string line = "'" + path + "' cannot be opened (" + reason + ") - no drawing chosen";
-  KxPrint(run, " %s\n", line.c_str());
-  run.in_filename = path;
-  if (run.i_stream) DxfCloseDrawing(run);
-  KxResetRun(run);
+  KxPrint(DeskRun(), " %s\n", line.c_str());
+  DeskRun().in_filename = path;
+  if (DeskRun().i_stream) DxfCloseDrawing(DeskRun());
+  NewDeskRun();
   fHaveDrawing = false;
   fMake->SetEnabled(false);
   LookDxfLayers(0);
@@ -280,56 +300,57 @@ void KXWindow::forgetDrawing(std::string path, const char* reason) {
 }
 
 void KXWindow::openSettingsFile() {
-  const char* path = GuiBridgeText(run, kxASK_SETTINGS_PATH);
-  KxPrint(run, "(BeOS) '%s' \n", path);
-  KxOpenForUser(run, path);
+  const char* path = GuiBridgeText(DeskRun(), kxASK_SETTINGS_PATH);
+  KxPrint(DeskRun(), "(BeOS) '%s' \n", path);
+  KxOpenForUser(DeskRun(), path);
 }
 
 // The device file as the syntax reader finds it: a short name lies in the devices folder.
 void KXWindow::openDeviceFile() {
-  KxPrint(run, " >OPEN: '%s'\n", run.cfg.gDevTarget.c_str());
-  const std::string path = DeviceFilePath(run.cfg, run.cfg.gDevTarget.c_str(), "devices/");
-  KxPrint(run, "(BeOS) '%s' \n", path.c_str());
-  KxOpenForUser(run, path.c_str());
+  KxPrint(DeskRun(), " >OPEN: '%s'\n", DeskRun().cfg.gDevTarget.c_str());
+  const std::string path = DeviceFilePath(DeskRun().cfg, DeskRun().cfg.gDevTarget.c_str(), "devices/");
+  KxPrint(DeskRun(), "(BeOS) '%s' \n", path.c_str());
+  KxOpenForUser(DeskRun(), path.c_str());
 }
 
 void KXWindow::closeStreams() {
-  if (run.log_stream) {
-    fprintf(run.log_stream, "\n\n");
-    fflush(run.log_stream);
-    fclose(run.log_stream);
+  if (DeskRun().log_stream) {
+    fprintf(DeskRun().log_stream, "\n\n");
+    fflush(DeskRun().log_stream);
+    fclose(DeskRun().log_stream);
   } else {
-    KxPrint(run, " bad LOG_STREAM\n");
+    KxPrint(DeskRun(), " bad LOG_STREAM\n");
   }
-  run.log_stream = nullptr;
-  if (run.i_stream) DxfCloseDrawing(run);
-  else KxPrint(run, " bad IN_STREAM\n");
-  run.i_stream = nullptr;
+  DeskRun().log_stream = nullptr;
+  if (DeskRun().i_stream) DxfCloseDrawing(DeskRun());
+  else KxPrint(DeskRun(), " bad IN_STREAM\n");
+  DeskRun().i_stream = nullptr;
 }
 
 void KXWindow::MakeNwdFile() {
-  KxPrint(run, "\n\n:: MakeNwdFile() \n");
+  KxPrint(DeskRun(), "\n\n:: MakeNwdFile() \n");
+  NewDeskRun();   // the conversion's own run: nothing of the preview's reading in its tables
 
-  if (run.log_stream) fclose(run.log_stream);
-  const char* log = run.cfg.log_filename.c_str();
-  KxPrint(run, "\n LOGFILE: <%s> ", log);
+  if (DeskRun().log_stream) fclose(DeskRun().log_stream);
+  const char* log = DeskRun().cfg.log_filename.c_str();
+  KxPrint(DeskRun(), "\n LOGFILE: <%s> ", log);
   // Never over the drawing, never through a link at its name; the run goes on without a log.
   std::string why;
-  if (KxIsDrawing(run, log))
-    why = "the log '" + run.cfg.log_filename + "' is the drawing itself - not opened, the drawing is left as it is";
-  else run.log_stream = KxOpenLog(log, &why);
-  if (!run.log_stream) KxPrint(run, "open error: %s\n", why.c_str());
+  if (KxIsDrawing(DeskRun(), log))
+    why = "the log '" + DeskRun().cfg.log_filename + "' is the drawing itself - not opened, the drawing is left as it is";
+  else DeskRun().log_stream = KxOpenLog(log, &why);
+  if (!DeskRun().log_stream) KxPrint(DeskRun(), "open error: %s\n", why.c_str());
 
   // Each Make reads the drawing anew from disk: it may have been changed since the drop.
   int status = kxSTATUS_NO_DRAWING;
-  if (DxfOpenDrawing(run, run.in_filename.c_str())) status = KxConvertDrawing(run);
+  if (DxfOpenDrawing(DeskRun(), DeskRun().in_filename.c_str())) status = KxConvertDrawing(DeskRun());
   else {
-    KxPrint(run, "open error\n");
-    KxResetRun(run);   // the counts and the picture of an earlier Make are not this drawing's
+    KxPrint(DeskRun(), "open error\n");
+    NewDeskRun();   // the counts and the picture of an earlier Make are not this drawing's
   }
   closeStreams();
 
-  fDxfView->SetText((run.in_filename + " (done)").c_str());
+  fDxfView->SetText((DeskRun().in_filename + " (done)").c_str());
   // The drawing stays chosen: after a change of layer, device or setting it is made again.
   fMake->SetLabel(getLabel(kxLBL_MAKE));
   refreshMake();
@@ -345,19 +366,19 @@ void KXWindow::showRun(int status) {
   KxDescribeRun(status, &r);
   if (!fParts) return;
   fParts->ShowResult(r.words.c_str(), r.error);
-  fParts->Preview()->ShowProgram(run.gToolpath);
+  fParts->Preview()->ShowProgram(DeskRun().gToolpath);
 }
 
 // The elements of the chosen layer as the conversion reads them, before anything is cut.
 void KXWindow::previewDrawing() {
   if (!fParts || !fHaveDrawing) return;
-  KxResetRun(run);
-  if (!DxfOpenDrawing(run, run.in_filename.c_str())) return;
+  NewDeskRun();
+  if (!DxfOpenDrawing(DeskRun(), DeskRun().in_filename.c_str())) return;
   // The layer menu is filled already; this reading only sets up the core's layer list.
-  KxLayerNameFn hook = run.gLayerNameHook;
-  run.gLayerNameHook = nullptr;
-  int status = KxReadDrawing(run);
-  run.gLayerNameHook = hook;
+  KxLayerNameFn hook = DeskRun().gLayerNameHook;
+  DeskRun().gLayerNameHook = nullptr;
+  int status = KxReadDrawing(DeskRun());
+  DeskRun().gLayerNameHook = hook;
   if (status != kxSTATUS_OK) return;
   fParts->Preview()->ShowDrawing();
 }

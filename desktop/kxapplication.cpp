@@ -4,6 +4,7 @@
 #include "frontend.h"
 #include "geometry/base.h"
 #include "parts.h"
+#include "kxrun.h"
 
 float WIN_X = 30.0f;
 float WIN_Y = 50.0f;
@@ -18,19 +19,19 @@ KXApplication::KXApplication() : BApplication("application/KX_BeOS") {
 KXApplication::~KXApplication() {}
 
 void KXApplication::MessageReceived(BMessage* msg) {
-  KxPrint(run, "KX_gui: ");
+  KxPrint(DeskRun(), "KX_gui: ");
   msg->PrintToStream();
   BApplication::MessageReceived(msg);
 }
 
 int KorvexGuiMain() {
-  KxSetFlavour(run, kxDESKTOP);
-  KxPrint(run, "-KX_GUI begin-\n");
+  KxSetFlavour(kxDESKTOP);
+  KxPrint(DeskRun(), "-KX_GUI begin-\n");
   KXApplication* app = new KXApplication();
   app->Run();
-  KxPrint(run, "\n-KX_GUI end-\n");
+  KxPrint(DeskRun(), "\n-KX_GUI end-\n");
   delete app;
-  KxFlushConsole(run);
+  KxFlushConsole(DeskRun());
   return 0;
 }
 
@@ -42,4 +43,5 @@ void ResetDesktopState() {
   ClearDrawingLayers();
   set_app_path(nullptr);
   gStartDrawing = nullptr;
+  ForgetDeskRun();
 }

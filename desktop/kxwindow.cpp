@@ -55,19 +55,19 @@ KXWindow::KXWindow(BRect frame) : BWindow(frame, "KORVEX-GUI", B_DOCUMENT_WINDOW
     BEntry entry(&info.ref);
     BPath path;
     entry.GetPath(&path);
-    KxPrint(run, " %s (fPath)\n", path.Path());
+    KxPrint(DeskRun(), " %s (fPath)\n", path.Path());
     BPath parent;
     if (path.GetParent(&parent) == B_OK) {
-      KxPrint(run, " %s (fPath)\n", parent.Path());
+      KxPrint(DeskRun(), " %s (fPath)\n", parent.Path());
       folder = std::string(parent.Path()) + "/";
     }
   }
   fProgramFolder = strdup(folder.c_str());
-  fIniPath = folder + run.cfg.ini_filename;
-  KxPrint(run, "GUI-sPath: %s\nGUI-ini_path: %s\n", folder.c_str(), fIniPath.c_str());
+  fIniPath = folder + DeskRun().cfg.ini_filename;
+  KxPrint(DeskRun(), "GUI-sPath: %s\nGUI-ini_path: %s\n", folder.c_str(), fIniPath.c_str());
 
-  SetGlobals(run, folder.c_str());
-  run.gLayerNameHook = AddDrawingLayer;
+  SetGlobals(DeskRun(), folder.c_str());
+  DeskRun().gLayerNameHook = AddDrawingLayer;
 
   fPrefs = new Prefs();
   MoveTo(fPrefs->frame.left, fPrefs->frame.top);
@@ -163,7 +163,7 @@ KXWindow::KXWindow(BRect frame) : BWindow(frame, "KORVEX-GUI", B_DOCUMENT_WINDOW
 
   LookForSynFiles();
   SetGuiValues(nullptr);
-  KxPrint(run, "-- StartUp Window-End--\n");
+  KxPrint(DeskRun(), "-- StartUp Window-End--\n");
   fBack->Invalidate();
   if (gStartDrawing) fParts->OpenDrawing(gStartDrawing);
 }
@@ -175,7 +175,7 @@ KXWindow::~KXWindow() {
   fPrefs = nullptr;
   free(fProgramFolder);
   fProgramFolder = nullptr;
-  if (gLayerNameHook == AddDrawingLayer) gLayerNameHook = nullptr;
+  DeskRun().gLayerNameHook = nullptr;
   ClearDrawingLayers();
 }
 
@@ -186,7 +186,7 @@ void KXWindow::FrameMoved(BPoint where) {
 }
 
 void KXWindow::FrameResized(float, float) {
-  KxPrint(run, "KXWindow FrameResized\n");
+  KxPrint(DeskRun(), "KXWindow FrameResized\n");
   Frame().PrintToStream();
   if (fBack) fBack->Invalidate();
 }
@@ -195,12 +195,12 @@ void KXWindow::AddOptionalByWinKey(BMessage* msg) {
   int32 mods = 0, key = 0;
   msg->FindInt32("modifiers", &mods);
   msg->FindInt32("key", &key);
-  if ((mods & B_LEFT_OPTION_KEY) || (mods & B_CONTROL_KEY)) KxPrint(run, ".. B_LEFT_OPTION_KEY || B_CONTROL_KEY\n");
+  if ((mods & B_LEFT_OPTION_KEY) || (mods & B_CONTROL_KEY)) KxPrint(DeskRun(), ".. B_LEFT_OPTION_KEY || B_CONTROL_KEY\n");
   if (key == 102 || key == 103) {
-    KxPrint(run, " key 102 oder 103 \n");
+    KxPrint(DeskRun(), " key 102 oder 103 \n");
   } else {
-    KxPrint(run, "use Left-Win-Key ");
-    KxPrint(run, "KState: %ld KKey %ld \n", (long)mods, (long)key);
+    KxPrint(DeskRun(), "use Left-Win-Key ");
+    KxPrint(DeskRun(), "KState: %ld KKey %ld \n", (long)mods, (long)key);
   }
 }
 
@@ -220,13 +220,13 @@ void KXWindow::fieldChanged(uint32 code) {
     default: field = fHoleOffset; setAsk = kxSET_HOLE_OFFSET; getAsk = kxASK_HOLE_OFFSET; low = -0.03f; high = 0.03f; format = "%+.3f"; break;
   }
   float value = ConfigFloat(field->Text());
-  KxPrint(run, " >> float: %.3f \n", value);
+  KxPrint(DeskRun(), " >> float: %.3f \n", value);
   if (value > low && value < high) {
-    GuiBridge(run, setAsk, nullptr, &value, nullptr);
+    GuiBridge(DeskRun(), setAsk, nullptr, &value, nullptr);
     return;
   }
   float inForce = 0;
-  GuiBridge(run, getAsk, nullptr, &inForce, nullptr);
+  GuiBridge(DeskRun(), getAsk, nullptr, &inForce, nullptr);
   char text[64];
   snprintf(text, sizeof text, format, inForce);
   field->SetText(text);
@@ -244,35 +244,35 @@ void KXWindow::MessageReceived(BMessage* msg) {
     case kxMSG_OUT_NAME:
       // An empty name would make a file of the extension alone; the name in force stays.
       if (fOutName->Text()[0] == '\0') {
-        fOutName->SetText(run.cfg.data_filename.c_str());
+        fOutName->SetText(DeskRun().cfg.data_filename.c_str());
         break;
       }
-      run.cfg.data_filename = fOutName->Text();
-      KxPrint(run, " new OutFilename: '%s'\n", run.cfg.data_filename.c_str());
+      DeskRun().cfg.data_filename = fOutName->Text();
+      KxPrint(DeskRun(), " new OutFilename: '%s'\n", DeskRun().cfg.data_filename.c_str());
       refreshMake();
       break;
     case kxMSG_EXTENSION: {
-      char ext[sizeof run.cfg.mS.Extension];
+      char ext[sizeof DeskRun().cfg.mS.Extension];
       KxCopy(ext, sizeof ext, fExtension->Text());
-      GuiBridge(run, kxSET_EXTENSION, ext, nullptr, nullptr);
+      GuiBridge(DeskRun(), kxSET_EXTENSION, ext, nullptr, nullptr);
       refreshMake();
       break;
     }
-    case kxMSG_GLOB_INFO: run.cfg.gGlobTextInfo = fGlobInfo->Value(); refreshMake(); break;
-    case kxMSG_DATA_INFO: run.cfg.gDataInfo = fDataInfo->Value(); refreshMake(); break;
-    case kxMSG_REMARK_INFO: run.cfg.gCancelTextInfo = fRemarkInfo->Value(); refreshMake(); break;
-    case kxMSG_OPEN_DATA: run.cfg.OpenDataFile = fOpenData->Value(); refreshMake(); break;
+    case kxMSG_GLOB_INFO: DeskRun().cfg.gGlobTextInfo = fGlobInfo->Value(); refreshMake(); break;
+    case kxMSG_DATA_INFO: DeskRun().cfg.gDataInfo = fDataInfo->Value(); refreshMake(); break;
+    case kxMSG_REMARK_INFO: DeskRun().cfg.gCancelTextInfo = fRemarkInfo->Value(); refreshMake(); break;
+    case kxMSG_OPEN_DATA: DeskRun().cfg.OpenDataFile = fOpenData->Value(); refreshMake(); break;
     case kxMSG_AUTO_START: refreshMake(); break;
     case kxMSG_PLATE:
     case kxMSG_PIECE: {
       long mode = fPiece->Value() ? 1 : 0;
-      GuiBridge(run, kxSET_DATA_MODE, nullptr, nullptr, &mode);
+      GuiBridge(DeskRun(), kxSET_DATA_MODE, nullptr, nullptr, &mode);
       refreshMake();
       break;
     }
     case kxMSG_OPT_LAYER:
       LookDxfLayers(0);
-      KxCopy(run.cfg.optLayer, sizeof run.cfg.optLayer, fOptLayer->Text());
+      KxCopy(DeskRun().cfg.optLayer, sizeof DeskRun().cfg.optLayer, fOptLayer->Text());
       LookDxfLayers(1);
       refreshMake();
       previewDrawing();
@@ -282,7 +282,7 @@ void KXWindow::MessageReceived(BMessage* msg) {
     case B_SIMPLE_DATA: filesDropped(msg); break;
     case kxMSG_MAKE: MakeNwdFile(); break;
     case kxMSG_INI_RELOAD:
-      SetGlobals(run, run.cfg.homepath.c_str());
+      SetGlobals(DeskRun(), DeskRun().cfg.homepath.c_str());
       SetGuiValues(nullptr);
       LookDxfLayers(0);
       refreshMake();
@@ -295,7 +295,7 @@ void KXWindow::MessageReceived(BMessage* msg) {
     case '_MWC': case '_MMV': case '_MDN': case '_MUP': case '_PBL': case '_UKU':
       break;
     default:
-      KxPrint(run, "KX_Window::MessageReceived\n");
+      KxPrint(DeskRun(), "KX_Window::MessageReceived\n");
       msg->PrintToStream();
       BWindow::MessageReceived(msg);
       break;

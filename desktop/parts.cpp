@@ -38,39 +38,39 @@ void KxDescribeRun(int status, KxRunResult* r) {
     case kxSTATUS_OK: how = "done"; break;
     case kxSTATUS_NO_DRAWING: how = "the drawing could not be opened"; break;
     case kxSTATUS_NO_PROGRAM:
-      how = run.gNcWriteFailed == kxNC_ONTO_DRAWING
+      how = DeskRun().gNcWriteFailed == kxNC_ONTO_DRAWING
                 ? "the NC program would be the drawing itself - not written, the drawing is left as it is"
                 : "the NC program could not be written";
       break;
     case kxSTATUS_BAD_CONFIG:
       // Which file, and why, as the console's summary says it.
-      how = ConfigRefusal(run.cfg)[0] ? ConfigRefusal(run.cfg) : "a settings, device syntax or technology file could not be used";
+      how = ConfigRefusal(DeskRun().cfg)[0] ? ConfigRefusal(DeskRun().cfg) : "a settings, device syntax or technology file could not be used";
       break;
     case kxSTATUS_NOTHING_CUT:
-      how = run.gKonturCounter < 1 ? "nothing to cut: no contour found on the layer"
+      how = DeskRun().gKonturCounter < 1 ? "nothing to cut: no contour found on the layer"
                                : "nothing to cut: no contour has a start hole";
       break;
     default: how = "not converted"; break;
   }
   r->status = status;
   r->error = status != kxSTATUS_OK;
-  const bool written = status != kxSTATUS_NO_DRAWING && status != kxSTATUS_NO_PROGRAM && run.gKonturCounter >= 1;
+  const bool written = status != kxSTATUS_NO_DRAWING && status != kxSTATUS_NO_PROGRAM && DeskRun().gKonturCounter >= 1;
   auto count = [](int n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); };
-  r->words = count(run.gKonturCounter, "contour") + ", " + count(run.gHolesCounter, "hole") + ", " +
-             count(run.gBigTrouble, "start hole") + " missing, " + count(run.gOpenKoCounter, "open contour") + "\n" +
-             (written ? run.dataPath : std::string("no NC program written")) + "\nstatus " + std::to_string(r->status) +
+  r->words = count(DeskRun().gKonturCounter, "contour") + ", " + count(DeskRun().gHolesCounter, "hole") + ", " +
+             count(DeskRun().gBigTrouble, "start hole") + " missing, " + count(DeskRun().gOpenKoCounter, "open contour") + "\n" +
+             (written ? DeskRun().dataPath : std::string("no NC program written")) + "\nstatus " + std::to_string(r->status) +
              ": " + how;
 }
 
 void KxDesktopOpener(const char* path) {
-  if (sParts && path && run.dataPath == path) {
+  if (sParts && path && DeskRun().dataPath == path) {
     sParts->ShowProgramText(path);
     return;
   }
   // Everything else goes to the desktop's own opener.
   KxOpenFn keep = gOpenHook;
   gOpenHook = nullptr;
-  KxOpenForUser(run, path);
+  KxOpenForUser(DeskRun(), path);
   gOpenHook = keep;
 }
 
@@ -88,10 +88,10 @@ KxDesktopParts::KxDesktopParts(KXWindow* window, QWidget* top, QWidget* back) : 
   connect(fOpen, &QAction::triggered, this, [this] { ChooseDrawing(); });
   QAction* program = file->addAction("Show &NC program");
   program->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-  connect(program, &QAction::triggered, this, [this] { ShowProgramText(run.dataPath.c_str()); });
+  connect(program, &QAction::triggered, this, [this] { ShowProgramText(DeskRun().dataPath.c_str()); });
   QAction* page = file->addAction("Show statistics &page");
   connect(page, &QAction::triggered, this, [] {
-    KxDesktopOpener((run.cfg.homepath + "_results.htm").c_str());
+    KxDesktopOpener((DeskRun().cfg.homepath + "_results.htm").c_str());
   });
   file->addSeparator();
   QAction* quit = file->addAction("&Quit");
@@ -105,7 +105,7 @@ KxDesktopParts::KxDesktopParts(KXWindow* window, QWidget* top, QWidget* back) : 
   fAutoStart->setToolTip("AutoStartHoles: every closed contour without a drawn start hole gets one; "
                          "the statistics page lists them to drill");
   connect(fAutoStart, &QAction::toggled, this, [this](bool on) {
-    run.cfg.gAutoStartHoles = on ? 1 : 0;
+    DeskRun().cfg.gAutoStartHoles = on ? 1 : 0;
     fWindow->PostMessage(kxMSG_AUTO_START);
   });
   grid->setMenuBar(fMenu);
@@ -150,7 +150,7 @@ void KxDesktopParts::OpenDrawing(const char* path) {
 }
 
 void KxDesktopParts::ChooseDrawing() {
-  QString start = QFileInfo(QString::fromLocal8Bit(run.in_filename.c_str())).absolutePath();
+  QString start = QFileInfo(QString::fromLocal8Bit(DeskRun().in_filename.c_str())).absolutePath();
   QString path = QFileDialog::getOpenFileName(fPreview->window(), "Open drawing", start,
                                               "DXF drawings (*.dxf *.DXF);;All files (*)");
   if (!path.isEmpty()) OpenDrawing(path.toLocal8Bit().constData());
@@ -158,7 +158,7 @@ void KxDesktopParts::ChooseDrawing() {
 
 void KxDesktopParts::ShowSettings() {
   QSignalBlocker quiet(fAutoStart);
-  fAutoStart->setChecked(run.cfg.gAutoStartHoles != 0);
+  fAutoStart->setChecked(DeskRun().cfg.gAutoStartHoles != 0);
 }
 
 void KxDesktopParts::ShowResult(const char* text, bool error) {

@@ -7,6 +7,7 @@
 
 #include "frontend.h"
 #include "geometry/base.h"
+#include "kxrun.h"
 
 static const char kPrefsFolder[] = "_LP_x-vnd.VL";
 static const char kPrefsFile[] = "korvex_settings";
@@ -27,7 +28,7 @@ Prefs::Prefs() : frame(WIN_X, WIN_Y, WIN_X + WIN_W, WIN_Y + WIN_H), winByBegin(t
     Save();
     LoadPrefs();
   }
-  KxPrint(run, "Prefs '%s' \n", Path());
+  KxPrint(DeskRun(), "Prefs '%s' \n", Path());
 }
 
 Prefs::~Prefs() {
@@ -39,39 +40,39 @@ void Prefs::InitCheck() {
   BPath dir;
   status_t err = find_directory(B_USER_SETTINGS_DIRECTORY, &dir);
   if (err != B_OK) {
-    KxPrint(run, ">> no settings folder: %s\n", kx_strerror(err));
+    KxPrint(DeskRun(), ">> no settings folder: %s\n", kx_strerror(err));
     return;
   }
   dir.Append(kPrefsFolder);
   if (BEntry(dir.Path()).IsDirectory()) {
-    KxPrint(run, ">> schon da: %s\n", dir.Path());
+    KxPrint(DeskRun(), ">> schon da: %s\n", dir.Path());
   } else {
     err = create_directory(dir.Path(), 0755);
-    KxPrint(run, ">> musste machen: %s\n", dir.Path());
-    if (err != B_OK) KxPrint(run, ">> %s\n", kx_strerror(err));
+    KxPrint(DeskRun(), ">> musste machen: %s\n", dir.Path());
+    if (err != B_OK) KxPrint(DeskRun(), ">> %s\n", kx_strerror(err));
   }
 
   fPath = dir;
   fPath.Append(kPrefsFile);
-  KxPrint(run, "[Path:%s]\n", Path());
+  KxPrint(DeskRun(), "[Path:%s]\n", Path());
 
   if (BEntry(Path()).Exists()) {
     BFile file(Path(), B_READ_WRITE);
     if (file.InitCheck() == B_OK) {
-      KxPrint(run, "[File found]\n");
+      KxPrint(DeskRun(), "[File found]\n");
       file.WriteAt(0, kPrefsData, strlen(kPrefsData));
     } else {
-      KxPrint(run, "[init error]\n");
+      KxPrint(DeskRun(), "[init error]\n");
     }
   } else {
-    KxPrint(run, "[File not found]\n");
+    KxPrint(DeskRun(), "[File not found]\n");
     BFile file(Path(), B_READ_WRITE | B_CREATE_FILE);
     if (file.InitCheck() == B_OK) {
       // The file's data is the same greeting whether it was just made or found.
       file.WriteAt(0, kPrefsData, strlen(kPrefsData));
-      KxPrint(run, "[File created]\n");
+      KxPrint(DeskRun(), "[File created]\n");
     } else {
-      KxPrint(run, "[init error]\n");
+      KxPrint(DeskRun(), "[init error]\n");
     }
   }
 }
@@ -97,7 +98,7 @@ bool Prefs::Save() {
   bool ok = PutRect(kRectName, frame);
   ok = PutBool(kBoolName, winByBegin) && ok;
   ok = PutStr(kLogoName, logoPath ? logoPath : kLogoDefault) && ok;
-  if (ok) KxPrint(run, "Prefs -Save ok\n");
+  if (ok) KxPrint(DeskRun(), "Prefs -Save ok\n");
   return ok;
 }
 
@@ -105,7 +106,7 @@ bool Prefs::SaveWin() { return PutRect(kRectName, frame); }
 
 bool Prefs::readFailed(const char* name, ssize_t got) {
   status_t err = got < 0 ? (status_t)got : B_BAD_VALUE;   // a read of another size: a value of the wrong size
-  KxPrint(run, "Unknown error reading %s:\n%s\n", name, kx_strerror(err));
+  KxPrint(DeskRun(), "Unknown error reading %s:\n%s\n", name, kx_strerror(err));
   error = true;
   return false;
 }
@@ -123,7 +124,7 @@ bool Prefs::GetBool(const char* name, bool* value, bool def) {
   *value = def;
   char byte = def ? 1 : 0;
   if (fFile->WriteAttr(name, B_BOOL_TYPE, 0, &byte, 1) == 1) return true;
-  KxPrint(run, "WriteAttr on %s died\n", name);
+  KxPrint(DeskRun(), "WriteAttr on %s died\n", name);
   error = true;
   return false;
 }
@@ -142,7 +143,7 @@ bool Prefs::GetRect(const char* name, BRect* value, BRect def) {
   *value = def;
   float d[4] = {def.left, def.top, def.right, def.bottom};
   if (fFile->WriteAttr(name, B_RECT_TYPE, 0, d, sizeof d) == (ssize_t)sizeof d) return true;
-  KxPrint(run, "WriteAttr on %s died\n", name);
+  KxPrint(DeskRun(), "WriteAttr on %s died\n", name);
   error = true;
   return false;
 }
@@ -160,7 +161,7 @@ bool Prefs::GetStr(const char* name, char* value, const char* def) {
   KxCopy(value, kLogoSize, def);
   size_t len = strlen(value) + 1;
   if (fFile->WriteAttr(name, B_STRING_TYPE, 0, value, len) == (ssize_t)len) return true;
-  KxPrint(run, "WriteAttr on %s died\n", name);
+  KxPrint(DeskRun(), "WriteAttr on %s died\n", name);
   error = true;
   return false;
 }
@@ -171,7 +172,7 @@ bool Prefs::PutBool(const char* name, bool value) {
   char byte = value ? 1 : 0;
   ssize_t put = fFile->WriteAttr(name, B_BOOL_TYPE, 0, &byte, 1);
   if (put == 1) return true;
-  KxPrint(run, "Unknown error writing %s:\n%s\n", name, kx_strerror(put < 0 ? (status_t)put : B_ERROR));
+  KxPrint(DeskRun(), "Unknown error writing %s:\n%s\n", name, kx_strerror(put < 0 ? (status_t)put : B_ERROR));
   error = true;
   return false;
 }
@@ -180,7 +181,7 @@ bool Prefs::PutRect(const char* name, BRect value) {
   float f[4] = {value.left, value.top, value.right, value.bottom};
   ssize_t put = fFile->WriteAttr(name, B_RECT_TYPE, 0, f, sizeof f);
   if (put == (ssize_t)sizeof f) return true;
-  KxPrint(run, "Unknown error writing %s:\n%s\n", name, kx_strerror(put < 0 ? (status_t)put : B_ERROR));
+  KxPrint(DeskRun(), "Unknown error writing %s:\n%s\n", name, kx_strerror(put < 0 ? (status_t)put : B_ERROR));
   error = true;
   return false;
 }
@@ -190,7 +191,7 @@ bool Prefs::PutStr(const char* name, const char* value) {
   size_t len = strlen(value) + 1;
   ssize_t put = fFile->WriteAttr(name, B_STRING_TYPE, 0, value, len);
   if (put == (ssize_t)len) return true;
-  KxPrint(run, "Unknown error writing %s '%s' \n%s\n", name, value, kx_strerror(put < 0 ? (status_t)put : B_ERROR));
+  KxPrint(DeskRun(), "Unknown error writing %s '%s' \n%s\n", name, value, kx_strerror(put < 0 ? (status_t)put : B_ERROR));
   error = true;
   return false;
 }

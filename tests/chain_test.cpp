@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "support/table_rows.h"
+#include "kxrun.h"
 
 static std::string K(long i) { return TestRun().elds[i].kontur; }
 

@@ -18,6 +18,7 @@
 #include "support/nc_check.h"
 #include "support/runs.h"
 #include "support/support.h"
+#include "kxrun.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "support/dxf_passes.h"
 #include "support/dxf_text.h"
 #include "support/support.h"
+#include "kxrun.h"
 
 
 TEST(DxfLayouts, EveryLayoutGivesTheSameRecords) {

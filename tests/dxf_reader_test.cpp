@@ -18,6 +18,7 @@
 #include "support/dxf_text.h"
 #include "support/runs.h"
 #include "support/support.h"
+#include "kxrun.h"
 
 using Lines = std::vector<std::string>;
 
@@ -311,7 +312,7 @@ TEST(DxfReader, ForeignEntityHeadsArePassedUpToTheirLayer) {
   constexpr int kWindowBytes = 512;
   int was = DxfSetWindowSize(TestRun(), kWindowBytes);
   static const char* const kLine[] = {"LINE"};
-  auto refused = [](const char* layer, size_t n) { return n != 8 || strcmp(layer, "DXF_MAIN") != 0; };
+  auto refused = [](KxRun&, const char* layer, size_t n) { return n != 8 || strcmp(layer, "DXF_MAIN") != 0; };
   for (const auto& [head, passed] : heads) {
     int passes = 0;
     for (size_t at = 0; at < kWindowBytes + 100; ++at) {

@@ -8,6 +8,7 @@
 #include "report/report.h"
 #include "support/support.h"
 #include "support/table_rows.h"
+#include "kxrun.h"
 
 TEST(Elements, ReservedRecordsComeFirstAndTextsAreBounded) {
   FreshCore();

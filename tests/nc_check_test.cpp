@@ -5,6 +5,7 @@
 
 #include "support/nc_check.h"
 #include "support/support.h"
+#include "kxrun.h"
 
 namespace {
 

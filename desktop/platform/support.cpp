@@ -5,6 +5,8 @@
 #include <ctime>
 
 #include "geometry/base.h"
+#include "frontend.h"
+#include "kxrun.h"
 #include "platform/kits.h"
 
 const char* kx_strerror(status_t err) {
@@ -33,7 +35,7 @@ void snooze(bigtime_t microseconds) {
 }
 
 void BRect::PrintToStream() const {
-  KxPrint(run, "BRect(l:%.1f, t:%.1f, r:%.1f, b:%.1f)\n", left, top, right, bottom);
+  KxPrint(DeskRun(), "BRect(l:%.1f, t:%.1f, r:%.1f, b:%.1f)\n", left, top, right, bottom);
 }
 
 // --- BList ---
@@ -171,30 +173,30 @@ static void codeText(uint32 code, char out[5]) {
 void BMessage::PrintToStream() const {
   char code[5];
   codeText(what, code);
-  KxPrint(run, "BMessage('%s') {\n", code);
+  KxPrint(DeskRun(), "BMessage('%s') {\n", code);
   for (const Field& f : fFields) {
     char type[5];
     codeText(f.type, type);
     switch (f.type) {
       case B_STRING_TYPE:
-        KxPrint(run, "        %s = string(\"%s\")\n", f.name.c_str(), f.text.c_str());
+        KxPrint(DeskRun(), "        %s = string(\"%s\")\n", f.name.c_str(), f.text.c_str());
         break;
       case B_INT32_TYPE:
-        KxPrint(run, "        %s = int32(%d)\n", f.name.c_str(), (int)f.i);
+        KxPrint(DeskRun(), "        %s = int32(%d)\n", f.name.c_str(), (int)f.i);
         break;
       case B_FLOAT_TYPE:
-        KxPrint(run, "        %s = float(%.4f)\n", f.name.c_str(), f.f[0]);
+        KxPrint(DeskRun(), "        %s = float(%.4f)\n", f.name.c_str(), f.f[0]);
         break;
       case B_POINT_TYPE:
-        KxPrint(run, "        %s = BPoint(x:%.1f, y:%.1f)\n", f.name.c_str(), f.f[0], f.f[1]);
+        KxPrint(DeskRun(), "        %s = BPoint(x:%.1f, y:%.1f)\n", f.name.c_str(), f.f[0], f.f[1]);
         break;
       case B_REF_TYPE:
-        KxPrint(run, "        %s = entry_ref(\"%s\", \"%s\")\n", f.name.c_str(), f.text.c_str(), f.leaf.c_str());
+        KxPrint(DeskRun(), "        %s = entry_ref(\"%s\", \"%s\")\n", f.name.c_str(), f.text.c_str(), f.leaf.c_str());
         break;
       default:
-        KxPrint(run, "        %s = type '%s'\n", f.name.c_str(), type);
+        KxPrint(DeskRun(), "        %s = type '%s'\n", f.name.c_str(), type);
         break;
     }
   }
-  KxPrint(run, "}\n");
+  KxPrint(DeskRun(), "}\n");
 }

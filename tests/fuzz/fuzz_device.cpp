@@ -4,13 +4,15 @@
 
 #include "config/config.h"
 #include "fuzz_support.h"
+#include "kxrun.h"
 #include "geometry/base.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string& home = FuzzStart();
-  homepath = home;
+  KxRun& run = FuzzRun();
+  run.cfg.homepath = home;
   FuzzWrite(home + "devices/FUZZ.SYN", data, size);
-  SetDevSyntax("FUZZ.SYN");
-  SetDevSyntax("FUZZ.SYN");
+  SetDevSyntax(run, "FUZZ.SYN");
+  SetDevSyntax(run, "FUZZ.SYN");
   return 0;
 }

@@ -3,10 +3,11 @@
 
 #include "config/config.h"
 #include "fuzz_support.h"
+#include "kxrun.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string& home = FuzzStart();
   FuzzWrite(home + "korvex.ini", data, size);
-  SetGlobals((home + "korvex").c_str());
+  SetGlobals(FuzzRun(), (home + "korvex").c_str());
   return 0;
 }

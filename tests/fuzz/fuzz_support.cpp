@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <sys/stat.h>
 
 #include "geometry/base.h"
 #include "report/report.h"
+#include "kxrun.h"
 
 namespace fs = std::filesystem;
 
@@ -36,13 +38,20 @@ struct FuzzFolder {
   }
 };
 
+static std::unique_ptr<KxRun> gRun;
+
 const std::string& FuzzStart() {
   static FuzzFolder home;
-  ResetAllState();
+  // The console program's own runs print to stdout: nobody reads it here.
+  static const bool silenced = freopen("/dev/null", "w", stdout) != nullptr;
+  (void)silenced;
   KxSetFlavour(kxCONSOLE);
-  gConsoleSink = quiet;
+  gRun = std::make_unique<KxRun>();
+  gRun->gConsoleSink = quiet;
   return home.path;
 }
+
+KxRun& FuzzRun() { return *gRun; }
 
 void FuzzWrite(const std::string& path, const uint8_t* data, size_t size) {
   FILE* f = fopen(path.c_str(), "wb");

@@ -6,5 +6,7 @@
 #include <cstdint>
 #include <string>
 
-const std::string& FuzzStart();   // fresh process-wide state, quiet console; gives the folder ending with "/"
+struct KxRun;
+const std::string& FuzzStart();   // a new run with a quiet console; gives the folder ending with "/"
+KxRun& FuzzRun();                 // the run FuzzStart made
 void FuzzWrite(const std::string& path, const uint8_t* data, size_t size);  // writes bytes to a file

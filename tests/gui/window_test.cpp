@@ -68,7 +68,7 @@ class GuiTest : public ::testing::Test {
     Pump();
     gOpenHook = nullptr;
     ResetDesktopState();
-    ResetAllState(TestRun());
+    FreshCore(1);
   }
   // A shown window at the frame of the run.
   KXWindow* OpenWindow() {
@@ -155,10 +155,10 @@ TEST_F(WindowTest, FieldsAcceptOnlyTheirOpenRangesAndSwitchesReachTheCore) {
   // before, at first the settings file's.
   struct Step { const char* typed; const char* shown; float value; };
   const struct { const char* field; float* global; std::vector<Step> steps; } fields[] = {
-      {"nETol", &TestRun().cfg.gNpTolerance, {{"0.006", "0.002", 0.002f}, {"0.0059", "0.0059", 0.0059f}, {"0", "0.006", 0.0059f}}},
-      {"grRad", &TestRun().cfg.gStartPosition, {{"6.01", "2.605", 2.605f}, {"6", "6", 6}, {"abc", "6.000", 6}}},
-      {"anLen", &TestRun().cfg.gMaxAnkerLen, {{"6.01", "4.500", 4.5f}, {"-1", "4.500", 4.5f}, {"6", "6", 6}}},
-      {"hoOff", &TestRun().cfg.ktechno.dHole,   // no number is 0, inside this range
+      {"nETol", &DeskRun().cfg.gNpTolerance, {{"0.006", "0.002", 0.002f}, {"0.0059", "0.0059", 0.0059f}, {"0", "0.006", 0.0059f}}},
+      {"grRad", &DeskRun().cfg.gStartPosition, {{"6.01", "2.605", 2.605f}, {"6", "6", 6}, {"abc", "6.000", 6}}},
+      {"anLen", &DeskRun().cfg.gMaxAnkerLen, {{"6.01", "4.500", 4.5f}, {"-1", "4.500", 4.5f}, {"6", "6", 6}}},
+      {"hoOff", &DeskRun().cfg.ktechno.dHole,   // no number is 0, inside this range
        {{"-0.03", "-0.002", -0.002f}, {"0.03", "-0.002", -0.002f}, {"xyz", "xyz", 0}, {"-0.029", "-0.029", -0.029f}}}};
   for (const auto& f : fields) {
     for (const Step& s : f.steps) {
@@ -167,11 +167,11 @@ TEST_F(WindowTest, FieldsAcceptOnlyTheirOpenRangesAndSwitchesReachTheCore) {
       EXPECT_FLOAT_EQ(*f.global, s.value) << s.typed;
     }
   }
-  EXPECT_FLOAT_EQ(TestRun().cfg.fMinusTol, -0.0059f);   // the chaining's band follows the typed tolerance
+  EXPECT_FLOAT_EQ(DeskRun().cfg.fMinusTol, -0.0059f);   // the chaining's band follows the typed tolerance
 
   const struct { const char* label; uint32 code; int* global; } boxes[] = {
-      {"GlobTextInfo", kxMSG_GLOB_INFO, &TestRun().cfg.gGlobTextInfo}, {"AddDataInfo", kxMSG_DATA_INFO, &TestRun().cfg.gDataInfo},
-      {"RemTextInfo", kxMSG_REMARK_INFO, &TestRun().cfg.gCancelTextInfo}, {"OpenDataFile", kxMSG_OPEN_DATA, &TestRun().cfg.OpenDataFile}};
+      {"GlobTextInfo", kxMSG_GLOB_INFO, &DeskRun().cfg.gGlobTextInfo}, {"AddDataInfo", kxMSG_DATA_INFO, &DeskRun().cfg.gDataInfo},
+      {"RemTextInfo", kxMSG_REMARK_INFO, &DeskRun().cfg.gCancelTextInfo}, {"OpenDataFile", kxMSG_OPEN_DATA, &DeskRun().cfg.OpenDataFile}};
   for (int on : {1, 0}) {   // each box posts its own code; its value becomes the core's switch
     for (QCheckBox* q : w->QtWidget()->findChildren<QCheckBox*>()) q->setChecked(on);
     for (const auto& b : boxes) {
@@ -182,15 +182,15 @@ TEST_F(WindowTest, FieldsAcceptOnlyTheirOpenRangesAndSwitchesReachTheCore) {
   for (auto [name, code, mode] : {std::tuple{"G92Piece", kxMSG_PIECE, 1}, {"G92Plate", kxMSG_PLATE, 0}}) {
     View<BRadioButton>(w, name)->SetValue(1);
     Post(w, code);
-    EXPECT_EQ(TestRun().cfg.ktechno.G92Mode, mode) << name;
+    EXPECT_EQ(DeskRun().cfg.ktechno.G92Mode, mode) << name;
   }
 
   Type(w, "ofName", "part7");
   Type(w, "ofName", "");   // an empty name is refused
-  EXPECT_EQ(TestRun().cfg.data_filename, "part7");
+  EXPECT_EQ(DeskRun().cfg.data_filename, "part7");
   EXPECT_STREQ(Text(w, "ofName"), "part7");
   Type(w, "ofExtens", ".longextension");
-  EXPECT_STREQ(TestRun().cfg.mS.Extension, ".longex");   // held to its field
+  EXPECT_STREQ(DeskRun().cfg.mS.Extension, ".longex");   // held to its field
 }
 
 TEST_F(WindowTest, StartHoleMenuAndReloadFollowTheSettingsFile) {
@@ -204,7 +204,7 @@ TEST_F(WindowTest, StartHoleMenuAndReloadFollowTheSettingsFile) {
   EXPECT_TRUE(autoStart->isChecked());
   autoStart->setChecked(false);
   Pump();
-  EXPECT_EQ(TestRun().cfg.gAutoStartHoles, 0);
+  EXPECT_EQ(DeskRun().cfg.gAutoStartHoles, 0);
   WriteFile(prog.File("square.dxf"),
             DxfText().Layer("DXF_MAIN").Polyline("DXF_MAIN", {{0, 0}, {40, 0}, {40, 20}, {0, 20}}).Str());
   Drop(w, prog.File("square.dxf"));
@@ -217,7 +217,7 @@ TEST_F(WindowTest, StartHoleMenuAndReloadFollowTheSettingsFile) {
   EXPECT_EQ(w->Parts()->Preview()->Items()[0].color, QColor(0xe0, 0, 0));
   autoStart->trigger();
   Pump();
-  EXPECT_EQ(TestRun().cfg.gAutoStartHoles, 1);
+  EXPECT_EQ(DeskRun().cfg.gAutoStartHoles, 1);
   Post(w, kxMSG_MAKE);
   EXPECT_TRUE(Has(ReadFile(prog.File("_nwd_out.NC")), "AUTO START HOLE"));
   EXPECT_FALSE(Red(w));
@@ -229,7 +229,7 @@ TEST_F(WindowTest, StartHoleMenuAndReloadFollowTheSettingsFile) {
   // Without a settings file the defaults hold and there is nothing to open.
   fs::remove(prog.File("korvex.ini"));
   Post(w, kxMSG_INI_RELOAD);
-  EXPECT_FLOAT_EQ(TestRun().cfg.gStartPosition, 2.605f);
+  EXPECT_FLOAT_EQ(DeskRun().cfg.gStartPosition, 2.605f);
   EXPECT_FALSE(View<BButton>(w, "iniOpen")->IsEnabled());
 }
 
@@ -244,7 +244,7 @@ TEST_F(WindowTest, DeviceMenuListsTheSyntaxFiles) {
   EXPECT_TRUE(mak->IsMarked());
   dev->Menu()->Invoke(other);
   Pump();
-  EXPECT_EQ(TestRun().cfg.gDevTarget, prog.File("devices/OTHER.syn"));
+  EXPECT_EQ(DeskRun().cfg.gDevTarget, prog.File("devices/OTHER.syn"));
   EXPECT_STREQ(Text(w, "ofExtens"), ".ISO");
   // The full path keeps its item marked although the label shows only the path's end.
   w->SetGuiValues();
@@ -252,7 +252,7 @@ TEST_F(WindowTest, DeviceMenuListsTheSyntaxFiles) {
   EXPECT_TRUE(Has(dev->MenuText(), "OTHER.syn"));
   // Reloading reads the device of the settings file again.
   Post(w, kxMSG_INI_RELOAD);
-  EXPECT_EQ(TestRun().cfg.gDevTarget, "MAK_EE3.SYN");
+  EXPECT_EQ(DeskRun().cfg.gDevTarget, "MAK_EE3.SYN");
   EXPECT_TRUE(mak->IsMarked());
   // A devices folder without syntax files leaves the menu empty.
   fs::remove(prog.File("devices/MAK_EE3.SYN"));
@@ -270,10 +270,10 @@ TEST_F(WindowTest, DroppedDrawingFillsTheLayerMenuAndWhatIsNoDrawingIsRefused) {
   // Without a drawing chosen before, Make stays off.
   Drop(w, prog.File("notes.dxf"));
   EXPECT_FALSE(MakeEnabled(w));
-  EXPECT_EQ(TestRun().in_filename, "-not-set-");
+  EXPECT_EQ(DeskRun().in_filename, "-not-set-");
   std::string dxf = Drawing();
   Drop(w, dxf);
-  EXPECT_EQ(TestRun().in_filename, dxf);
+  EXPECT_EQ(DeskRun().in_filename, dxf);
   EXPECT_TRUE(MakeEnabled(w));
   EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), dxf.c_str());
   BMenu* menu = View<BMenuField>(w, "dxfLayMF")->Menu();
@@ -283,10 +283,10 @@ TEST_F(WindowTest, DroppedDrawingFillsTheLayerMenuAndWhatIsNoDrawingIsRefused) {
   EXPECT_STREQ(View<BMenuField>(w, "dxfLayMF")->MenuText(), "DXF_MAIN");
   menu->Invoke(menu->ItemAt(0));
   Pump();
-  EXPECT_STREQ(TestRun().cfg.edmLayer, "0");
+  EXPECT_STREQ(DeskRun().cfg.edmLayer, "0");
   // A new optional-layer prefix reads the layers again.
   Type(w, "dxfLayGrp", "EDMY_");
-  EXPECT_STREQ(TestRun().cfg.optLayer, "EDMY_");
+  EXPECT_STREQ(DeskRun().cfg.optLayer, "EDMY_");
   EXPECT_EQ(menu->CountItems(), 3);
   EXPECT_STREQ(View<BMenuField>(w, "dxfLayMF")->MenuText(), "0");
 
@@ -297,13 +297,13 @@ TEST_F(WindowTest, DroppedDrawingFillsTheLayerMenuAndWhatIsNoDrawingIsRefused) {
     std::string line = Line(w);
     EXPECT_TRUE(Has(line, std::string("'") + name + "' refused: ")) << line;
     EXPECT_TRUE(Has(line, why)) << line;
-    EXPECT_EQ(TestRun().in_filename, dxf);
+    EXPECT_EQ(DeskRun().in_filename, dxf);
     EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), dxf.c_str());
     EXPECT_TRUE(MakeEnabled(w));
   }
   std::string upper = Drawing("PLATE.DXF");   // the upper-case ending is a drawing too
   Drop(w, upper);
-  EXPECT_EQ(TestRun().in_filename, upper);
+  EXPECT_EQ(DeskRun().in_filename, upper);
 }
 
 // A drawing 300 characters deep, with blanks and umlauts, is read and made when dropped or opened; a drawing that
@@ -323,7 +323,7 @@ TEST_F(WindowTest, LongPathsAreMadeAndAnUnreadableDrawingLeavesNothingOfTheOneBe
     if (dropped) Drop(w, dxf);
     else w->Parts()->OpenDrawing(dxf.c_str());
     Pump();
-    EXPECT_EQ(TestRun().in_filename, dxf);
+    EXPECT_EQ(DeskRun().in_filename, dxf);
     EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), dxf.c_str());
     EXPECT_EQ(menu->CountItems(), 3);
     Post(w, kxMSG_MAKE);
@@ -365,21 +365,21 @@ TEST_F(WindowTest, MakeShowsTheResultThePreviewAndTheProgram) {
   EXPECT_FALSE(Red(w));
   EXPECT_TRUE(Has(ReadFile(prog.File("_results.htm")), "DATAMODE: PLATE"));
   EXPECT_TRUE(ReadFile(prog.File("_outlog.txt")).ends_with("\n\n"));
-  EXPECT_EQ(TestRun().i_stream, nullptr);   // the drawing is not held open between Makes
+  EXPECT_EQ(DeskRun().i_stream, nullptr);   // the drawing is not held open between Makes
   EXPECT_EQ(opened.back(), prog.File("_nwd_out.NC"));
   // The drawing stays chosen and Make on, so a changed setting can be tried at once.
   EXPECT_TRUE(make->IsEnabled());
-  EXPECT_EQ(TestRun().in_filename, dxf);
+  EXPECT_EQ(DeskRun().in_filename, dxf);
   EXPECT_STREQ(View<BStringView>(w, "dxfStrV")->Text(), (dxf + " (done)").c_str());
 
   // After Make: every cut loop of the program is drawn where it lies, nothing outside the drawing.
-  ASSERT_EQ(TestRun().gToolpath.loopCount, 6);
+  ASSERT_EQ(DeskRun().gToolpath.loopCount, 6);
   QImage img = pane->grab().toImage();
-  for (int l = 0; l < TestRun().gToolpath.loopCount; ++l) {
-    const KxLoop& lp = TestRun().gToolpath.loops[l];
+  for (int l = 0; l < DeskRun().gToolpath.loopCount; ++l) {
+    const KxLoop& lp = DeskRun().gToolpath.loops[l];
     QRectF box;
     for (int m = lp.firstMove; m < lp.firstMove + lp.moveCount; ++m)
-      box |= QRectF(QPointF(TestRun().gToolpath.moves[m].x0, TestRun().gToolpath.moves[m].y0), QSizeF(0.001, 0.001));
+      box |= QRectF(QPointF(DeskRun().gToolpath.moves[m].x0, DeskRun().gToolpath.moves[m].y0), QSizeF(0.001, 0.001));
     EXPECT_GT(inked(pane, img, box), 20) << "N" << lp.block;
   }
   EXPECT_EQ(inked(pane, img, QRectF(pane->Extent().right() + 30, pane->Extent().top(), 5, 5)), 0);
@@ -392,7 +392,7 @@ TEST_F(WindowTest, MakeShowsTheResultThePreviewAndTheProgram) {
   QTest::mouseDClick(pane, Qt::LeftButton);
   EXPECT_DOUBLE_EQ(pane->ViewTransform().m11(), before.m11());
   // The NC program opens in the window's own read-only view.
-  KxDesktopOpener(TestRun().dataPath.c_str());
+  KxDesktopOpener(DeskRun().dataPath.c_str());
   QPlainTextEdit* view = w->Parts()->ProgramView();
   EXPECT_TRUE(view->isVisible());
   EXPECT_TRUE(view->isReadOnly());
@@ -421,7 +421,7 @@ TEST_F(WindowTest, MakeShowsTheResultThePreviewAndTheProgram) {
   clickMake();
   EXPECT_TRUE(FileExists(prog.File("_nwd_out.NC")));
   EXPECT_EQ(Line(w), counts + prog.File("_nwd_out.NC") + "\nstatus 0: done");
-  EXPECT_EQ(TestRun().gAktLayEntry, 2);   // the layer list was rebuilt, not grown
+  EXPECT_EQ(DeskRun().gAktLayEntry, 2);   // the layer list was rebuilt, not grown
   QTest::mouseClick(View<BButton>(w, "EndIt")->QtWidget(), Qt::LeftButton);
   Pump();
   EXPECT_EQ(BApplication::CountWindows(), 0);
@@ -454,8 +454,8 @@ TEST_F(WindowTest, PolylinesArePreviewedBeforeAndAfterAMake) {
 // A program longer than any fixed list: the preview draws every loop, lead and
 // positioning move of it, the last one as the first.
 TEST_F(WindowTest, PreviewDrawsEveryLoopOfALongProgram) {
-  TestRun().cfg.homepath = prog.Path() + "/";
-  SetDevSyntax(TestRun(), "MAK_EE3.SYN");
+  DeskRun().cfg.homepath = prog.Path() + "/";
+  SetDevSyntax(DeskRun(), "MAK_EE3.SYN");
   const int n = 4200;   // squares in a row, each a block with its start hole, cut loop and leads
   std::string nc = "G92 X0.000 Y0.000;\n", blocks;
   for (int b = 1; b <= n; ++b) {
@@ -470,13 +470,13 @@ TEST_F(WindowTest, PreviewDrawsEveryLoopOfALongProgram) {
     blocks += block;
   }
   WriteFile(prog.File("long.NC"), nc + "M30;\n" + blocks);
-  ASSERT_EQ(ReadToolpath(TestRun(), prog.File("long.NC").c_str(), &TestRun().gToolpath), 1);
-  EXPECT_EQ(TestRun().gToolpath.loopCount, n);
-  EXPECT_EQ(TestRun().gToolpath.rapidCount, n);
-  EXPECT_EQ(TestRun().gToolpath.moveCount, 7 * n);
+  ASSERT_EQ(ReadToolpath(DeskRun(), prog.File("long.NC").c_str(), &DeskRun().gToolpath), 1);
+  EXPECT_EQ(DeskRun().gToolpath.loopCount, n);
+  EXPECT_EQ(DeskRun().gToolpath.rapidCount, n);
+  EXPECT_EQ(DeskRun().gToolpath.moveCount, 7 * n);
   KxPreview pane;
   pane.resize(800, 400);
-  pane.ShowProgram(TestRun().gToolpath);
+  pane.ShowProgram(DeskRun().gToolpath);
   EXPECT_EQ(pane.Items().size(), 7u * n);   // per loop: cut, wire side, arrow, lead-in, lead-out, start hole; and its G00
   EXPECT_GE(pane.Extent().right(), n * 20 + 10);
   const QImage img = pane.grab().toImage();

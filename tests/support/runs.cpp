@@ -8,6 +8,7 @@
 
 #include "geometry/base.h"
 #include "support/support.h"
+#include "kxrun.h"
 
 namespace fs = std::filesystem;
 

@@ -6,19 +6,39 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <new>
 #include <sys/wait.h>
 
 #include "geometry/base.h"
 #include "report/report.h"
+#include "kxrun.h"
 
 namespace fs = std::filesystem;
+
+// The run the in-process tests work on; FreshCore replaces it by a new one.
+static std::unique_ptr<KxRun> gTestRun;
+
+KxRun& TestRun() {
+  if (!gTestRun) gTestRun = std::make_unique<KxRun>();
+  return *gTestRun;
+}
 
 void FreshCore(int flavour) {
   // Tests never open files for a person, even when run inside a desktop session.
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
-  ResetAllState(TestRun());
-  KxSetFlavour(TestRun(), flavour);
+  KxSetFlavour(flavour);
+  // The new run takes the place of the old one, so that what a test holds of the
+  // run (a field it watches) stays where it was; an open capture goes on listening.
+  KxSink sink = gTestRun ? gTestRun->gConsoleSink : KxSink();
+  if (!gTestRun) {
+    gTestRun = std::make_unique<KxRun>();
+  } else {
+    gTestRun->~KxRun();
+    new (gTestRun.get()) KxRun();
+  }
+  gTestRun->gConsoleSink = sink;
 }
 
 static std::string gCaptured;
@@ -28,7 +48,7 @@ ConsoleCapture::ConsoleCapture() {
   gCaptured.clear();
   TestRun().gConsoleSink = captureSink;
 }
-ConsoleCapture::~ConsoleCapture() { gConsoleSink = nullptr; }
+ConsoleCapture::~ConsoleCapture() { TestRun().gConsoleSink = nullptr; }
 const std::string& ConsoleCapture::Text() const { return gCaptured; }
 void ConsoleCapture::Clear() { gCaptured.clear(); }
 

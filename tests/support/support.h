@@ -9,7 +9,9 @@
 inline bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // Resets every subsystem and selects the flavour (console unless told otherwise).
-void FreshCore(int flavour = 0);
+struct KxRun;
+KxRun& TestRun();                  // the run the in-process tests work on
+void FreshCore(int flavour = 0);   // a new run of that flavour (0 console, 1 desktop) for TestRun
 
 // Collects everything the core prints while it lives.
 class ConsoleCapture {

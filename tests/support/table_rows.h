@@ -12,11 +12,11 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "support/support.h"
+#include "kxrun.h"
 
 // Fresh core, default anchor length and grid radius, and the seven reserved records.
 inline void StartTable(int flavour = 0) {
   FreshCore(flavour);
-  ResetAnalysisState(TestRun());
   TestRun().cfg.gMaxAnkerLen = 4.5f;
   TestRun().cfg.gStartPosition = 2.605f;
   ClearElements(TestRun());
