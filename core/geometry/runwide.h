@@ -16,13 +16,21 @@
 struct KxRun;        // the state of one conversion (kxrun.h)
 struct KxSettings;   // the settings a run reads (config.h)
 
+// --- process-wide state ---
+// Everything a conversion finds lives in its run (kxrun.h). What is left here is
+// the program's own: which program it is (set once at start, before any run, and
+// only read by runs), the sieve's vector width (chosen once for the processor;
+// tests narrow it between runs), the temporaries the signal handler removes
+// (outfile.cpp, atomic) and the opener processes started for the user (report.h,
+// under a lock).
+
 // --- flavour of the core ---
 enum KxFlavour { kxCONSOLE = 0, kxDESKTOP = 1 };
 extern int gFlavour;                 // kxCONSOLE or kxDESKTOP, chosen by the program at start
 void KxSetFlavour(int flavour);      // selects the flavour (banner, default log name) once at start, before any run
 inline bool KxConsole() { return gFlavour == kxCONSOLE; }  // true in the console flavour
 
-// --- run-wide names and streams ---
+// --- program identity (set with the flavour) ---
 extern char gAPPNAME[8];        // program name
 extern char gVersInf[16];       // version text of the banner
 
