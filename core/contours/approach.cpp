@@ -75,9 +75,11 @@ struct ApproachState {
   KxBoxGrid gMaterialGrid;            // lines, arcs and circles by their boxes
   long gMaterialUpTo = 0;             // records below this are filed
   std::vector<long> gMaterialNear;    // candidates of the current question
+  std::vector<long> gNeighbourMembers;   // records that may belong to elem's contour
 };
 
 static ApproachState& fileState(KxRun& run) { return run.approachState.get(); }
+
 static constexpr long kMaterialWorkingRecords = 7;   // the working records in front, looked at always
 
 static void fileMaterial(KxRun& run, long top) {
@@ -328,10 +330,14 @@ double cornerSide(const elementdaten& e, double vx, double vy, double tex, doubl
 
 // The other line or arc of elem's contour that has an end at (vx, vy), or -1;
 // *atStart says which of its ends it is.
+// The corner test asks this for both ends of every element of a contour: only
+// the records that may belong to the contour are looked at, in table order.
 long ContourNeighbourAt(KxRun& run, long elem, float vx, float vy, bool* atStart) {
   if (elem < 0 || elem >= run.eldsCounter || !atStart) return -1;
   const long n = run.eldsCounter;
-  for (long i = 0; i < n; ++i) {
+  // Records without a name are not filed: for such an element every record is looked at.
+  KxMemberCandidates(run, run.elds[elem].kontur[0] ? run.elds[elem].kontur : nullptr, n, fileState(run).gNeighbourMembers);
+  for (long i : fileState(run).gNeighbourMembers) {
     const elementdaten& e = run.elds[i];
     if (i == elem || (e.type != etLINE && e.type != etARC) || !KxSameName(e.kontur, run.elds[elem].kontur)) continue;
     const bool s = IsTolLenB2P(run.cfg, e.sx, e.sy, vx, vy) == 1, t = IsTolLenB2P(run.cfg, e.ex, e.ey, vx, vy) == 1;

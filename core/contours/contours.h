@@ -60,6 +60,7 @@ int IsCircleInRegion(KxRun& run, long Regi, long InCi);  // 1 when the centre of
 void KxIndexCandidates(KxRun& run, double cell);       // files circles and inserts by their centres (cells of that side) for KxCandidatesIn, until KxForgetCandidates
 void KxForgetCandidates(KxRun& run);                 // KxCandidatesIn gives the whole table again
 const std::vector<long>& KxCandidateRecords(KxRun& run);  // ascending records that may be circles or inserts: the working records and the filed ones, or all
+long KxCandidatesNear(KxRun& run, long reg, std::vector<long>& out);  // KxCandidatesIn, and how many filed circles and inserts it left out as beyond region reg's box; -1 when nothing is filed (out is then all)
 void KxCandidatesIn(KxRun& run, long reg, std::vector<long>& out);  // ascending records that may lie inside region record reg: the working records and the filed circles and inserts near it, or all
 void FindFirstElemFor(KxRun& run, const char* kName, long regElem);  // chooses feed point and lead-in element with the shortest anchor
 int ApproachRWPossible(KxRun& run, long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches elem shorter than *al

@@ -102,6 +102,17 @@ int SearchInsetRegions(KxRun& run, FILE* stream) {
       }
     }
   }
+  // Each contour with a region record still without parent mark is compared
+  // with every contour A, one trace each. Once those traces are only counted,
+  // only A's children are compared, and the others counted: the number of such
+  // contours, which falls as the children get their marks.
+  std::vector<std::vector<int>> children((size_t)(run.gKonturCounter > 0 ? run.gKonturCounter : 0) + 1);
+  for (int b = 1; b <= run.gKonturCounter; ++b)
+    if (parent[(size_t)b] > 0) children[(size_t)parent[(size_t)b]].push_back(b);
+  long topLevel = 0;
+  long countedFor = -1;   // eldsCounter when topLevel was counted
+  std::vector<int> everyone;
+  for (int b = 1; b <= run.gKonturCounter; ++b) everyone.push_back(b);
   for (int a = 1; a <= run.gKonturCounter; ++a) {
     KxContourName(nameA, sizeof nameA, a);
     KxPrint(run, "\n >%s", nameA);
@@ -109,10 +120,18 @@ int SearchInsetRegions(KxRun& run, FILE* stream) {
     if (regA < 0) continue;
     KxPrint(run, " [regA %ld]", regA);
 
-    for (int b = 1; b <= run.gKonturCounter; ++b) {
+    if (countedFor != run.eldsCounter) {
+      topLevel = 0;
+      for (int b = 1; b <= run.gKonturCounter; ++b)
+        if (regions.find(run, b, run.gKonturCounter, true) >= 0) ++topLevel;
+      countedFor = run.eldsCounter;
+    }
+    const bool counted = KxTraceSpent(run, ktREGION_PAIR);
+    if (counted) KxTraceLeaveOut(run, ktREGION_PAIR, topLevel);
+    for (int b : counted ? children[(size_t)a] : everyone) {
       const long regB = regions.find(run, b, run.gKonturCounter, true);
       if (regB < 0) continue;
-      const bool shown = KxTraceNext(run, ktREGION_PAIR);
+      const bool shown = !counted && KxTraceNext(run, ktREGION_PAIR);
       if (shown) KxPrint(run, " [regB %ld]", regB);
 
       // All four strict: B's box must lie inside A's without touching an edge,
@@ -134,6 +153,7 @@ int SearchInsetRegions(KxRun& run, FILE* stream) {
       if (r >= 0 && run.elds[r].IsFirst != 0) {
         KxPrint(run, " (feed point kept)");
         if (run.elds[regB].child == 0) run.elds[regB].child = a;
+        if (regions.find(run, b, run.gKonturCounter, true) < 0) --topLevel;
         continue;
       }
       KxCandidatesIn(run, regB, inBox);
@@ -154,6 +174,7 @@ int SearchInsetRegions(KxRun& run, FILE* stream) {
         if (run.statFirstElem != 0) KxPrint(run, "\n >>  [%s AnfahrElement %ld Child]\n", nameA, run.statFirstElem);
       }
       if (run.elds[regB].child == 0) run.elds[regB].child = a;
+      if (regions.find(run, b, run.gKonturCounter, true) < 0) --topLevel;
     }
   }
   KxTraceCounts(run);

@@ -1,6 +1,7 @@
 // Regions of the contours: each contour gets a record with its bounding box,
 // widened by the anchor length, its length and element count; the small circles
 // and inserts inside that box are claimed as the contour's feed-point candidates.
+#include <algorithm>
 #include <cstring>
 
 #include "config/config.h"
@@ -89,6 +90,22 @@ void KxCandidatesIn(KxRun& run, long reg, std::vector<long>& out) {
   for (long i = 0; i < kCandidateWorkingRecords && i < n; ++i) out.push_back(i);
   for (long i : near)
     if (i < n) out.push_back(i);
+}
+
+long KxCandidatesNear(KxRun& run, long reg, std::vector<long>& out) {
+  if (!fileState(run).gCandidatesIndexed || !validIndex(run, reg)) {
+    KxCandidatesIn(run, reg, out);
+    return -1;
+  }
+  KxCandidatesIn(run, reg, out);
+  const long n = run.eldsCounter;
+  // The filed records below n, less those given: the ones the box cannot hold.
+  const long filed = (long)(std::lower_bound(fileState(run).gCandidateRecords.begin(), fileState(run).gCandidateRecords.end(), n) -
+                            fileState(run).gCandidateRecords.begin()) - kCandidateWorkingRecords;
+  long given = 0;
+  for (long i : out)
+    if (i >= kCandidateWorkingRecords) ++given;
+  return filed - given;
 }
 
 // A claimed candidate is free again (used 0) and carries the contour's name; the

@@ -36,6 +36,12 @@ bool KxTraceNext(KxRun& run, int kind) {
   return false;
 }
 
+bool KxTraceSpent(KxRun& run, int kind) { return kind >= 0 && kind < kTraceKinds && run.gTraceShown[kind] >= kMaxTraceLines; }
+
+void KxTraceLeaveOut(KxRun& run, int kind, long count) {
+  if (KxTraceSpent(run, kind) && count > 0) run.gTraceLeftOut[kind] += count;
+}
+
 void KxTraceQuiet(KxRun& run, bool quiet) { run.gTraceQuiet = quiet; }
 
 

@@ -54,6 +54,8 @@ enum KxTraceKind {
   kTraceKinds
 };
 bool KxTraceNext(KxRun& run, int kind);              // counts one trace of kind; true when it is to be printed
+bool KxTraceSpent(KxRun& run, int kind);             // true when no further trace of kind is printed in this run (it would only be counted)
+void KxTraceLeaveOut(KxRun& run, int kind, long count);  // counts count traces of a spent kind as left out, without making them
 void KxTraceQuiet(KxRun& run, bool quiet);           // KxPrint drops its text while quiet (the calls of a trace left out)
 void KxTraceCounts(KxRun& run);                    // prints a count line for each kind left out since its last one
 
