@@ -322,10 +322,16 @@ double cornerSide(const elementdaten& e, double vx, double vy, double tex, doubl
 
 // The other line or arc of elem's contour that has an end at (vx, vy), or -1;
 // *atStart says which of its ends it is.
+// The corner test asks this for both ends of every element of a contour: only
+// the records that may belong to the contour are looked at, in table order.
+static std::vector<long> gNeighbourMembers;   // records that may belong to elem's contour
+
 long ContourNeighbourAt(long elem, float vx, float vy, bool* atStart) {
   if (elem < 0 || elem >= eldsCounter || !atStart) return -1;
   const long n = eldsCounter;
-  for (long i = 0; i < n; ++i) {
+  // Records without a name are not filed: for such an element every record is looked at.
+  KxMemberCandidates(elds[elem].kontur[0] ? elds[elem].kontur : nullptr, n, gNeighbourMembers);
+  for (long i : gNeighbourMembers) {
     const elementdaten& e = elds[i];
     if (i == elem || (e.type != etLINE && e.type != etARC) || !KxSameName(e.kontur, elds[elem].kontur)) continue;
     const bool s = IsTolLenB2P(e.sx, e.sy, vx, vy) == 1, t = IsTolLenB2P(e.ex, e.ey, vx, vy) == 1;

@@ -61,6 +61,7 @@ int IsCircleInRegion(long Regi, long InCi);  // 1 when the centre of InCi lies s
 void KxIndexCandidates(double cell);       // files circles and inserts by their centres (cells of that side) for KxCandidatesIn, until KxForgetCandidates
 void KxForgetCandidates();                 // KxCandidatesIn gives the whole table again
 const std::vector<long>& KxCandidateRecords();  // ascending records that may be circles or inserts: the working records and the filed ones, or all
+long KxCandidatesNear(long reg, std::vector<long>& out);  // KxCandidatesIn, and how many filed circles and inserts it left out as beyond region reg's box; -1 when nothing is filed (out is then all)
 void KxCandidatesIn(long reg, std::vector<long>& out);  // ascending records that may lie inside region record reg: the working records and the filed circles and inserts near it, or all
 void FindFirstElemFor(const char* kName, long regElem);  // chooses feed point and lead-in element with the shortest anchor
 int ApproachRWPossible(long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches elem shorter than *al

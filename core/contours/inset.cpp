@@ -101,6 +101,17 @@ int SearchInsetRegions(FILE* stream) {
       }
     }
   }
+  // Each contour with a region record still without parent mark is compared
+  // with every contour A, one trace each. Once those traces are only counted,
+  // only A's children are compared, and the others counted: the number of such
+  // contours, which falls as the children get their marks.
+  std::vector<std::vector<int>> children((size_t)(gKonturCounter > 0 ? gKonturCounter : 0) + 1);
+  for (int b = 1; b <= gKonturCounter; ++b)
+    if (parent[(size_t)b] > 0) children[(size_t)parent[(size_t)b]].push_back(b);
+  long topLevel = 0;
+  long countedFor = -1;   // eldsCounter when topLevel was counted
+  std::vector<int> everyone;
+  for (int b = 1; b <= gKonturCounter; ++b) everyone.push_back(b);
   for (int a = 1; a <= gKonturCounter; ++a) {
     KxContourName(nameA, sizeof nameA, a);
     KxPrint("\n >%s", nameA);
@@ -108,10 +119,18 @@ int SearchInsetRegions(FILE* stream) {
     if (regA < 0) continue;
     KxPrint(" [regA %ld]", regA);
 
-    for (int b = 1; b <= gKonturCounter; ++b) {
+    if (countedFor != eldsCounter) {
+      topLevel = 0;
+      for (int b = 1; b <= gKonturCounter; ++b)
+        if (regions.find(b, gKonturCounter, true) >= 0) ++topLevel;
+      countedFor = eldsCounter;
+    }
+    const bool counted = KxTraceSpent(ktREGION_PAIR);
+    if (counted) KxTraceLeaveOut(ktREGION_PAIR, topLevel);
+    for (int b : counted ? children[(size_t)a] : everyone) {
       const long regB = regions.find(b, gKonturCounter, true);
       if (regB < 0) continue;
-      const bool shown = KxTraceNext(ktREGION_PAIR);
+      const bool shown = !counted && KxTraceNext(ktREGION_PAIR);
       if (shown) KxPrint(" [regB %ld]", regB);
 
       // All four strict: B's box must lie inside A's without touching an edge,
@@ -133,6 +152,7 @@ int SearchInsetRegions(FILE* stream) {
       if (r >= 0 && elds[r].IsFirst != 0) {
         KxPrint(" (feed point kept)");
         if (elds[regB].child == 0) elds[regB].child = a;
+        if (regions.find(b, gKonturCounter, true) < 0) --topLevel;
         continue;
       }
       KxCandidatesIn(regB, inBox);
@@ -153,6 +173,7 @@ int SearchInsetRegions(FILE* stream) {
         if (statFirstElem != 0) KxPrint("\n >>  [%s AnfahrElement %ld Child]\n", nameA, statFirstElem);
       }
       if (elds[regB].child == 0) elds[regB].child = a;
+      if (regions.find(b, gKonturCounter, true) < 0) --topLevel;
     }
   }
   KxTraceCounts();

@@ -1,6 +1,7 @@
 // Regions of the contours: each contour gets a record with its bounding box,
 // widened by the anchor length, its length and element count; the small circles
 // and inserts inside that box are claimed as the contour's feed-point candidates.
+#include <algorithm>
 #include <cstring>
 
 #include "config/config.h"
@@ -83,6 +84,22 @@ void KxCandidatesIn(long reg, std::vector<long>& out) {
   for (long i = 0; i < kCandidateWorkingRecords && i < n; ++i) out.push_back(i);
   for (long i : near)
     if (i < n) out.push_back(i);
+}
+
+long KxCandidatesNear(long reg, std::vector<long>& out) {
+  if (!gCandidatesIndexed || !validIndex(reg)) {
+    KxCandidatesIn(reg, out);
+    return -1;
+  }
+  KxCandidatesIn(reg, out);
+  const long n = eldsCounter;
+  // The filed records below n, less those given: the ones the box cannot hold.
+  const long filed = (long)(std::lower_bound(gCandidateRecords.begin(), gCandidateRecords.end(), n) -
+                            gCandidateRecords.begin()) - kCandidateWorkingRecords;
+  long given = 0;
+  for (long i : out)
+    if (i >= kCandidateWorkingRecords) ++given;
+  return filed - given;
 }
 
 // A claimed candidate is free again (used 0) and carries the contour's name; the

@@ -222,7 +222,14 @@ void FindFirstElemFor(const char* kName, long regElem) {
   ePrintToStream(elds[regElem]);
 
   // Only circles and inserts are candidates; the walk keeps their table order.
-  const std::vector<long>& circles = KxCandidateRecords();
+  // Once the traces of those passed over are only counted, the walk looks at the
+  // ones near the region alone: every other one would be passed over (the box
+  // cannot hold it) with one trace each, so they are counted without the walk.
+  std::vector<long> near;
+  long beyond = -1;
+  if (KxTraceSpent(ktPASSED_OVER)) beyond = KxCandidatesNear(regElem, near);
+  if (beyond >= 0) KxTraceLeaveOut(ktPASSED_OVER, beyond);
+  const std::vector<long>& circles = beyond >= 0 ? near : KxCandidateRecords();
   for (size_t c = 0; c < circles.size() && circles[c] < eldsCounter; ++c) {
     const long pA = circles[c];
     elementdaten& cand = elds[pA];

@@ -56,6 +56,12 @@ bool KxTraceNext(int kind) {
   return false;
 }
 
+bool KxTraceSpent(int kind) { return kind >= 0 && kind < kTraceKinds && gTraceShown[kind] >= kMaxTraceLines; }
+
+void KxTraceLeaveOut(int kind, long count) {
+  if (KxTraceSpent(kind) && count > 0) gTraceLeftOut[kind] += count;
+}
+
 void KxTraceQuiet(bool quiet) { gTraceQuiet = quiet; }
 
 static void closeStream(FILE*& f) {

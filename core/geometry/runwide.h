@@ -56,6 +56,8 @@ extern long gTraceShown[kTraceKinds];    // traces of each kind printed in this 
 extern long gTraceLeftOut[kTraceKinds];  // traces of each kind left out since its last count line
 extern bool gTraceQuiet;                 // true while KxPrint drops its text: a trace left out is running
 bool KxTraceNext(int kind);              // counts one trace of kind; true when it is to be printed
+bool KxTraceSpent(int kind);             // true when no further trace of kind is printed in this run (it would only be counted)
+void KxTraceLeaveOut(int kind, long count);  // counts count traces of a spent kind as left out, without making them
 void KxTraceQuiet(bool quiet);           // KxPrint drops its text while quiet (the calls of a trace left out)
 void KxTraceCounts();                    // prints a count line for each kind left out since its last one
 void ResetTraceState();                  // a new run prints every kind again from its first trace
