@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,10 +32,7 @@ static void removeTempsAndDie(int sig) {
 
 // Catches SIGINT and SIGTERM where they would end the process anyway; a signal
 // the caller ignores (a background job) or handles itself is left as it is.
-static void watchSignals() {
-  static bool watching = false;
-  if (watching) return;
-  watching = true;
+static void installWatch() {
   for (int sig : {SIGINT, SIGTERM}) {
     struct sigaction old;
     if (sigaction(sig, nullptr, &old) != 0 || (old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL) continue;
@@ -46,6 +44,12 @@ static void watchSignals() {
     sa.sa_flags = SA_RESETHAND;
     sigaction(sig, &sa, nullptr);
   }
+}
+
+// Once per process, whichever run writes the first output.
+static void watchSignals() {
+  static std::once_flag once;
+  std::call_once(once, installWatch);
 }
 
 static int registerTemp(char* path) {
