@@ -65,9 +65,6 @@ void installDefaultSyntax(devSyntax& syntax) {
   for (const SyntaxKey& k : kKeys) KxCopy(wordOf(syntax, k), k.width, k.fallback);
 }
 
-// One line of the file: "(na)" marks a key without value; the value stands in
-// double quotes, and "|" and "<" after its first character spell CR and LF so
-// that one line can carry a multi-line header.
 }  // namespace
 
 // What this file keeps of a run, owned by the run.
@@ -80,6 +77,9 @@ namespace {
 
 static DevsyntaxState& fileState(KxRun& run) { return run.devsyntaxState.get(); }
 
+// One line of the file: "(na)" marks a key without value; the value stands in
+// double quotes, and "|" and "<" after its first character spell CR and LF so
+// that one line can carry a multi-line header.
 void applyLine(KxRun& run, char* line) {
   const SyntaxKey* target = nullptr;
   for (const SyntaxKey& k : kKeys)

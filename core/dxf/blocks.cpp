@@ -47,7 +47,6 @@ struct Memo {
 
 // Work of one placement; a drawing that nests inserts into a huge tree is cut off here.
 constexpr long kMaxPlacementSteps = 4000000;
-// A placement whose geometry reaches beyond the coordinate limit refuses its insert.
 }  // namespace
 
 // What this file keeps of a run, owned by the run.
@@ -64,8 +63,9 @@ struct BlocksState {
   bool gForeign = false;     // the entity being read is an INSERT on a layer not read
   int gLayer = kBlockLayerZero;
   KxGrowingTable<Memo> gMemo;
-  long gSteps = 0;
-  bool gCut = false;
+  long gSteps = 0;           // work of the placement under way
+  bool gCut = false;         // it reached kMaxPlacementSteps
+  // A placement whose geometry reaches beyond the coordinate limit refuses its insert.
   bool gBeyond = false;
   double gBeyondValue = 0;
 };

@@ -75,8 +75,6 @@ struct Polyline {
   Staging before{};         // the staging registers as its header found them
 };
 
-
-// The registers before a block definition's entities, which leave them as they were.
 }  // namespace
 
 // What this file keeps of a run, owned by the run.
@@ -84,7 +82,7 @@ struct EntitiesState {
   Entity gEnt;
   Polyline gPoly;
   KxSpline gSpline;
-  Staging gSaved;
+  Staging gSaved;            // the registers before a block definition's entities, which leave them as they were
   bool gSavedValid = false;
 };
 

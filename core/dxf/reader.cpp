@@ -21,8 +21,8 @@
 
 // What this file keeps of a run, owned by the run.
 struct ReaderState {
-  char gRefusal[200];
-  alignas(64) char gLongHead[dxfwindow::kLineChars + 64];
+  char gRefusal[200];   // why the last take-over of a stream refused it, completing "the drawing ..."; empty when it did not
+  alignas(64) char gLongHead[dxfwindow::kLineChars + 64];   // a long line's first characters, kept while its rest is passed
 };
 
 static ReaderState& fileState(KxRun& run) { return run.readerState.get(); }
@@ -90,9 +90,6 @@ void dropSpool(KxRun& run) {
   if (run.gWin.spool) fclose(run.gWin.spool);
   run.gWin.spool = nullptr;
 }
-
-// Why the last take-over of a stream refused it, completing "the drawing ...";
-// empty when it did not.
 
 // Copies the rest of f into a temporary file, which the passes then read like
 // the drawing itself: a pipe cannot be read a second time, and memory would
