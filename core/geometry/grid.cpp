@@ -26,6 +26,22 @@ long KxPointGrid::cellOf(double v) const {
 
 static uint64_t cellKey(long cx, long cy) { return (uint64_t)(uint32_t)cx << 32 | (uint32_t)cy; }
 
+// Appends what is filed in the cells x0..x1 by y0..y1 to out.
+static void appendCells(const std::unordered_map<uint64_t, std::vector<long>>& cells, long x0, long x1, long y0,
+                        long y1, std::vector<long>& out) {
+  for (long cx = x0; cx <= x1; ++cx)
+    for (long cy = y0; cy <= y1; ++cy) {
+      auto it = cells.find(cellKey(cx, cy));
+      if (it != cells.end()) out.insert(out.end(), it->second.begin(), it->second.end());
+    }
+}
+
+// Table order, each record once.
+static void sortUnique(std::vector<long>& out) {
+  std::sort(out.begin(), out.end());
+  out.erase(std::unique(out.begin(), out.end()), out.end());
+}
+
 void KxPointGrid::Add(double x, double y, long id) {
   if (!Usable() || !std::isfinite(x) || !std::isfinite(y)) return;
   cells_[cellKey(cellOf(x), cellOf(y))].push_back(id);
@@ -36,13 +52,8 @@ void KxPointGrid::Near(double x, double y, std::vector<long>& out) const {
   if (!Usable() || !std::isfinite(x) || !std::isfinite(y)) return;
   const long x0 = cellOf(x - reach_), x1 = cellOf(x + reach_);
   const long y0 = cellOf(y - reach_), y1 = cellOf(y + reach_);
-  for (long cx = x0; cx <= x1; ++cx)
-    for (long cy = y0; cy <= y1; ++cy) {
-      auto it = cells_.find(cellKey(cx, cy));
-      if (it != cells_.end()) out.insert(out.end(), it->second.begin(), it->second.end());
-    }
-  std::sort(out.begin(), out.end());
-  out.erase(std::unique(out.begin(), out.end()), out.end());
+  appendCells(cells_, x0, x1, y0, y1, out);
+  sortUnique(out);
 }
 
 void KxBoxGrid::Reset(double cell) {
@@ -90,12 +101,7 @@ void KxBoxGrid::Overlapping(double x0, double y0, double x1, double y1, std::vec
     out = all_;
   } else {
     out = wide_;
-    for (long cx = cx0; cx <= cx1; ++cx)
-      for (long cy = cy0; cy <= cy1; ++cy) {
-        auto it = cells_.find(cellKey(cx, cy));
-        if (it != cells_.end()) out.insert(out.end(), it->second.begin(), it->second.end());
-      }
+    appendCells(cells_, cx0, cx1, cy0, cy1, out);
   }
-  std::sort(out.begin(), out.end());
-  out.erase(std::unique(out.begin(), out.end()), out.end());
+  sortUnique(out);
 }
