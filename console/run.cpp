@@ -4,6 +4,9 @@
 #include "run.h"
 
 #include <cerrno>
+#include <getopt.h>
+#include <mutex>
+#include <vector>
 #include <memory>
 #include <cstring>
 #include <string>
@@ -16,6 +19,67 @@
 #include "report/report.h"
 #include "kxrun.h"
 
+// The command line: GNU-style options (parsed by getopt_long), and the positional
+// arguments classified by their ending as they always were.
+struct CommandLine {
+  bool help = false, version = false, quiet = false;
+  std::string unknown;                 // the first option korvex does not know (or that lacks its value)
+  std::vector<std::string> positional;
+};
+
+// getopt keeps its place in globals of the C library: one parse at a time, even
+// when conversions run side by side.
+static std::mutex gGetoptLock;
+
+static const option kLongOptions[] = {
+    {"layer", required_argument, nullptr, 'l'}, {"output", required_argument, nullptr, 'o'},
+    {"config", required_argument, nullptr, 'c'}, {"auto-start-holes", no_argument, nullptr, 'a'},
+    {"quiet", no_argument, nullptr, 'q'},      {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},    {nullptr, 0, nullptr, 0}};
+
+static void takeSettingsName(KxRun& run, const char* a) {
+  // A name with folders is that very file; a bare name is looked up where settings
+  // live. Of a Windows path (c:\jobs\my.ini) only the name counts, as it always did.
+  if (!strchr(a, '/'))
+    if (const char* b = strrchr(a, '\\')) a = b + 1;
+  run.cfg.ini_filename = a;
+  run.cfg.gIniNameGiven = 1;
+}
+
+static CommandLine readCommandLine(KxRun& run, int argc, char** argv) {
+  CommandLine cmd;
+  // "-bulk" is older than the options and spelt with one dash; getopt would read it as -b -u -l k.
+  std::vector<char*> args;
+  for (int i = 0; i < argc; ++i)
+    if (i == 0 || !argv[i] || strcmp(argv[i], "-bulk") != 0) args.push_back(argv[i] ? argv[i] : const_cast<char*>(""));
+  args.push_back(nullptr);
+  std::lock_guard<std::mutex> hold(gGetoptLock);
+  optind = 0;   // glibc: start a fresh scan
+  opterr = 0;
+  int c;
+  while ((c = getopt_long((int)args.size() - 1, args.data(), ":l:o:c:aqhV", kLongOptions, nullptr)) != -1) {
+    switch (c) {
+      case 'l': run.cfg.layerGiven = optarg; break;
+      case 'o': run.cfg.outputGiven = optarg; break;
+      case 'c': takeSettingsName(run, optarg); break;
+      case 'a': run.cfg.autoGiven = true; break;
+      case 'q': cmd.quiet = true; break;
+      case 'h': cmd.help = true; break;
+      case 'V': cmd.version = true; break;
+      default:
+        if (cmd.unknown.empty()) {
+          const char* opt = args[optind - 1] ? args[optind - 1] : "";
+          // getopt leaves optopt 0 for a long option it does not know.
+          if (c == ':') cmd.unknown = std::string("option '") + opt + "' needs a value";
+          else if (optopt) cmd.unknown = std::string("unknown option '-") + (char)optopt + "'";
+          else cmd.unknown = std::string("unknown option '") + opt + "'";
+        }
+    }
+  }
+  for (int i = optind; i < (int)args.size() - 1; ++i) cmd.positional.push_back(args[i]);
+  return cmd;
+}
+
 int ParseOptions(KxRun& run, int argc, char** argv) {
   KxPrint(run, "\n");
   for (int i = 0; i < argc; ++i) {
@@ -25,22 +89,23 @@ int ParseOptions(KxRun& run, int argc, char** argv) {
       run.cfg.gBulkOut = 1;
       KxPrint(run, " %d found: -bulk \n", i);
     }
-    // Classified by their ending only: a folder named "old.logs" or "v2.initial"
-    // must not turn a drawing's path into the log or the settings name.
+  }
+  return 0;
+}
+
+// The positional arguments, classified by their ending only: a folder named
+// "old.logs" or "v2.initial" must not turn a drawing's path into the log or the
+// settings name. Of each kind the last one counts.
+static void takePositional(KxRun& run, const std::vector<std::string>& positional) {
+  for (const std::string& arg : positional) {
+    const char* a = arg.c_str();
     if (KxEndsWith(a, ".dxf") || KxEndsWith(a, ".DXF")) run.in_filename = a;
-    if (KxEndsWith(a, ".ini") || KxEndsWith(a, ".INI")) {
-      const char* name = a;
-      if (const char* s = strrchr(a, '/')) name = s + 1;
-      else if (const char* b = strrchr(a, '\\')) name = b + 1;
-      run.cfg.ini_filename = name;
-      run.cfg.gIniNameGiven = 1;
-    }
+    if (KxEndsWith(a, ".ini") || KxEndsWith(a, ".INI")) takeSettingsName(run, a);
     if (KxEndsWith(a, ".log") || KxEndsWith(a, ".LOG")) {
       run.cfg.log_filename = a;
       run.cfg.gLogNameGiven = 1;
     }
   }
-  return 0;
 }
 
 void KxWaitKey(KxRun& run) {
@@ -60,22 +125,55 @@ void KxWaitKey(KxRun& run) {
   tcsetattr(STDIN_FILENO, TCSANOW, &saved);
 }
 
-static void printHelp(KxRun& run) {
-  KxPrint(run, "Usage: korvex [-bulk] DRAWING.dxf [SETTINGS.ini] [LOGFILE.log]\n"
-          "Converts a 2-D ASCII DXF drawing into an NC program for a wire EDM machine.\n\n"
-          "  DRAWING.dxf   the drawing (the argument ending in .dxf or .DXF)\n"
-          "  SETTINGS.ini  settings file, looked up in the program folder and its devices/\n"
-          "                folder (default korvex.ini)\n"
-          "  LOGFILE.log   write the log there instead of _outlog.txt in the program folder\n"
-          "  -bulk         also dump the element table into _elemblk.txt\n"
-          "  -h, --help    show this text;  --version  show the version\n\n"
-          "The program folder (where the korvex binary really lies) holds korvex.ini and\n"
-          "devices/; the NC program, the log _outlog.txt and the statistics page\n"
-          "_results.htm are written there (or, with DataName '*infile*', the NC program\n"
-          "beside the drawing).\n\n"
-          "Exit status: 0 converted; 1 no argument; 2 drawing not readable; 3 log not\n"
-          "writable; 4 NC program not written; 5 nothing to cut (no contour, or none\n"
-          "with a start hole); 6 no argument names a .dxf file.\n");
+static const char kUsage[] =
+    "Usage: korvex [OPTION]... DRAWING.dxf [SETTINGS.ini] [LOGFILE.log]\n";
+
+static void printHelp(KxRun& run, bool full, const char* program = "") {
+  KxSay(run, "%s", kUsage);
+  if (!full) {
+    KxSay(run, "Try 'korvex --help' for more information.\n");
+    return;
+  }
+  KxSay(run, "Converts a 2-D ASCII DXF drawing into an NC program for a wire EDM machine.\n\n"
+        "  -l, --layer NAME         cut the contours of layer NAME (instead of LayerName)\n"
+        "  -o, --output DIR         write the NC program, log and page into DIR\n"
+        "  -c, --config FILE        read the settings from FILE (same as a SETTINGS.ini argument)\n"
+        "  -a, --auto-start-holes   place a start hole where a contour has none\n"
+        "                           (same as AutoStartHoles: 1)\n"
+        "  -q, --quiet              print only warnings, errors and the summary line\n"
+        "                           (the log keeps everything)\n"
+        "  -bulk                    also dump the element table into _elemblk.txt\n"
+        "  -h, --help               show this text\n"
+        "  -V, --version            show the version\n\n"
+        "  DRAWING.dxf   the drawing (the argument ending in .dxf or .DXF)\n"
+        "  SETTINGS.ini  the settings file: a path with folders is that file; a bare name\n"
+        "                is looked up where the settings live (see below)\n"
+        "  LOGFILE.log   write the log there instead of _outlog.txt\n\n");
+  // Where this very program would read and write, found as a conversion finds it.
+  SetGlobals(run, program);
+  const KxSettings& cfg = run.cfg;
+  if (cfg.installed) {
+    KxSay(run, "Installed: the settings file is the first found of\n"
+          "  the FILE given, when it has folders\n");
+    if (!KxUserConfigFolder().empty()) KxSay(run, "  %s%s\n", KxUserConfigFolder().c_str(), cfg.ini_filename.c_str());
+    KxSay(run, "  /etc/korvex/%s\n  %s%s\n"
+          "Device syntax and technology files: devices/ beside it, then %sdevices/.\n"
+          "The NC program, the log _outlog.txt and the statistics page _results.htm go\n"
+          "into the current folder (or the --output folder).\n",
+          cfg.ini_filename.c_str(), cfg.shareDir.c_str(), cfg.ini_filename.c_str(), cfg.shareDir.c_str());
+  } else {
+    KxSay(run, "Program folder %s: it holds the settings file and devices/ and\n"
+          "receives the NC program, the log _outlog.txt and the statistics page\n"
+          "_results.htm (or the --output folder does; with DataName '*infile*' the NC\n"
+          "program goes beside the drawing).\n", cfg.homepath.c_str());
+  }
+  KxSay(run, "Settings file now: %s\nDevice syntax file now: %s\n\n",
+        cfg.settingsPath.empty() ? "none found (built-in defaults)" : cfg.settingsPath.c_str(),
+        DeviceFilePath(run.cfg, cfg.gDevTarget.c_str(), "devices/").c_str());
+  KxSay(run, "Exit status: 0 converted; 1 no argument; 2 drawing not readable; 3 log not\n"
+        "writable; 4 NC program not written; 5 nothing to cut (no contour, or none\n"
+        "with a start hole); 6 no argument names a .dxf file, or an unknown option;\n"
+        "7 a settings, device syntax or technology file could not be used.\n");
 }
 
 int KorvexConsoleMain(int argc, char** argv) {
@@ -85,18 +183,31 @@ int KorvexConsoleMain(int argc, char** argv) {
 
 int KorvexConsoleRun(KxRun& run, int argc, char** argv) {
   std::string failure;   // why a run that never reached the conversion ended; printed as its last line
-  for (int i = 1; i < argc; ++i) {
-    if (!argv[i]) continue;
-    if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
-      printHelp(run);
-      KxFlushConsole(run);
-      return kxSTATUS_OK;
-    }
-    if (strcmp(argv[i], "--version") == 0) {
-      KxPrint(run, "%s %s\n", gAPPNAME, gVersInf);
-      KxFlushConsole(run);
-      return kxSTATUS_OK;
-    }
+  const char* program = argc > 0 && argv[0] ? argv[0] : "";
+  CommandLine cmd = readCommandLine(run, argc, argv);
+  run.gQuiet = cmd.quiet;
+  if (!cmd.unknown.empty()) {
+    KxSay(run, "korvex: %s\n", cmd.unknown.c_str());
+    printHelp(run, false);
+    KxFlushConsole(run);
+    return kxSTATUS_NO_DXF;
+  }
+  if (cmd.help) {
+    run.gQuiet = true;   // the help alone, without the settings' trace
+    printHelp(run, true, program);
+    KxFlushConsole(run);
+    return kxSTATUS_OK;
+  }
+  if (cmd.version) {
+    KxSay(run, "%s %s\n", gAPPNAME, gVersInf);
+    KxFlushConsole(run);
+    return kxSTATUS_OK;
+  }
+  if (run.cfg.layerGiven.size() >= sizeof run.cfg.edmLayer) {
+    KxSay(run, "korvex: the layer name '%s' is longer than %zu characters - nothing converted\n", run.cfg.layerGiven.c_str(),
+          sizeof run.cfg.edmLayer - 1);
+    KxFlushConsole(run);
+    return kxSTATUS_NO_DXF;
   }
   int status = kxSTATUS_OK;
   KxPrint(run, "\n KORVEX  V%s ", gVersInf);
@@ -105,6 +216,7 @@ int KorvexConsoleRun(KxRun& run, int argc, char** argv) {
     status = kxSTATUS_USAGE;
   }
   ParseOptions(run, argc, argv);
+  takePositional(run, cmd.positional);
 
   if (status == kxSTATUS_OK) {
     const char* drawing = run.in_filename.c_str();
@@ -126,13 +238,13 @@ int KorvexConsoleRun(KxRun& run, int argc, char** argv) {
   }
   if (status == kxSTATUS_USAGE) failure = "no drawing given - korvex --help shows the usage";
   if (status == kxSTATUS_NO_DXF) failure = "no argument ends in .dxf or .DXF - nothing converted";
-  if (status != kxSTATUS_OK) {
+  if (status != kxSTATUS_OK && !run.gQuiet) {
     KxPrint(run, "\n ...press any key\n");
     KxWaitKey(run);
   }
 
   if (status == kxSTATUS_OK) {
-    SetGlobals(run, argc > 0 && argv[0] ? argv[0] : "");
+    SetGlobals(run, program);
     if (ConfigRefusal(run.cfg)[0]) {
       status = kxSTATUS_BAD_CONFIG;
       failure = std::string(ConfigRefusal(run.cfg)) + " - nothing converted";
@@ -171,7 +283,7 @@ int KorvexConsoleRun(KxRun& run, int argc, char** argv) {
   } else {
     KxPrint(run, " no IN_STREAM\n");
   }
-  if (!failure.empty()) KxPrint(run, "\nkorvex: %s\n", failure.c_str());
+  if (!failure.empty()) KxSay(run, "\nkorvex: %s\n", failure.c_str());
   KxFlushConsole(run);
   return status;
 }

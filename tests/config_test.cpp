@@ -61,9 +61,11 @@ TEST(ConfigSettings, ProgramFolderShippedFileAndAMissingFileLookedForBelowDevice
   EXPECT_TRUE(Has(shipped, "korvex.ini>  OK\n" + std::string(kDefaultBlock))) << shipped;
   EXPECT_EQ(TestRun().cfg.ini_filename, "korvex.ini");
 
+  // A folder with devices but no settings file is still a program folder.
   FreshCore();
   TempDir dir;
   std::string home = dir.Path() + "/";
+  mkdir(dir.File("devices").c_str(), 0755);
   std::string out = RunSettings(home + "korvex");
   EXPECT_EQ(TestRun().cfg.log_filename, home + "_outlog.txt");
   EXPECT_TRUE(Has(out, "INI-FILE: <" + home + "devices/korvex.ini> (sec.try) OPEN ERROR! ...using defaults\n" +
@@ -75,7 +77,6 @@ TEST(ConfigSettings, ProgramFolderShippedFileAndAMissingFileLookedForBelowDevice
 
   // The second place is read, and a reload looks there at once.
   FreshCore();
-  mkdir(dir.File("devices").c_str(), 0755);
   WriteFile(dir.File("devices/korvex.ini"), "GridRadius: 7\n");
   EXPECT_TRUE(Has(RunSettings(home + "korvex"), "(sec.try) OK\n"));
   EXPECT_FLOAT_EQ(TestRun().cfg.gStartPosition, 7.0f);

@@ -1,7 +1,6 @@
 // The console program run as a process from a temporary program folder: exit
-// statuses with their texts and summary lines, argument precedence, the help;
-// and installing into a prefix (program folder, links, desktop entry) and
-// running from there through a link, with the log's closing lines.
+// statuses with their texts and summary lines, argument precedence, the help,
+// paths of any length, big plates and bounded traces.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -81,7 +80,7 @@ TEST(Console, RunsEndWithTheirStatusAndTheirLines) {
         " -not opened (no graphical session): '", "     data-filename: 'fromini'\n",
         "reset/open Error   now set to: [DefaultSyntax]\n"},
        {"_outlog.txt", "fromini.txt"}},
-      // Later arguments win; the settings argument keeps only its name; -bulk dumps the element table.
+      // Later arguments win; of a Windows settings path only the name counts; -bulk dumps the element table.
       {{"garbage.dxf", "a.dxf", "c:\\x\\my.ini", "-bulk"}, 0,
        {"\n  INFILE: <a.dxf> ", " 4 found: -bulk \n", "my.ini", "!c:\\x\\my.ini'"}, {"_elemblk.txt", "fromini.txt"}},
       // A settings, device or technology file that cannot be used stops the run before anything is written.
@@ -114,8 +113,8 @@ TEST(Console, RunsEndWithTheirStatusAndTheirLines) {
       {{"utf16.dxf"}, 5, {"- no NC program written; it is a UTF-16 text file; korvex reads ASCII drawings" + earlier}, {}},
       {{"notes.dxf"}, 5, {"- no NC program written; the drawing holds no lines, arcs, circles or polylines" + earlier}, {}},
       {{"nohole.dxf"}, 5, {"1 without start hole -> @/fromini.txt (nothing to cut)\n"}, {"fromini.txt"}},
-      {{"--help"}, 0, {"Usage: korvex [-bulk] DRAWING.dxf", "5 nothing to cut"}, {}},
-      {{"-h"}, 0, {"Usage: korvex [-bulk] DRAWING.dxf", "5 nothing to cut"}, {}},
+      {{"--help"}, 0, {"Usage: korvex [OPTION]... DRAWING.dxf", "5 nothing to cut", "Settings file now: @/korvex.ini\n"}, {}},
+      {{"-h"}, 0, {"Usage: korvex [OPTION]... DRAWING.dxf", "7 a settings, device syntax or technology file"}, {}},
       {{"--version"}, 0, {"korvex _081024\n", "!KORVEX", "!Usage"}, {}},
   };
   for (const auto& run : runs) {
@@ -218,48 +217,6 @@ TEST(Console, DrawingsThatAreNoRegularFileAreReadUpToTheirLimit) {
     EXPECT_EQ(r.status, run.status) << r.output;
     EXPECT_TRUE(Has(r.output, run.said)) << r.output;
   }
-}
-
-TEST(Install, PrefixGetsProgramFolderLinksAndDesktopEntry) {
-  TempDir prefix;
-  const std::string p = prefix.Path(), home = p + "/lib/korvex/";
-  ProcessResult inst = RunProcess({KORVEX_CMAKE, "--install", KORVEX_BUILD_DIR, "--prefix", p}, p);
-  ASSERT_EQ(inst.status, 0) << inst.output;
-
-  const bool gui = fs::exists(fs::path(KORVEX_BUILD_DIR) / "desktop" / "korvex-gui");
-  std::vector<std::string> programs = {"korvex"};
-  if (gui) programs.push_back("korvex-gui");
-  for (const std::string& name : programs) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(access((home + name).c_str(), X_OK), 0);
-    fs::path link = p + "/bin/" + name;
-    ASSERT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(fs::read_symlink(link), fs::path("../lib/korvex/" + name));   // relative: the prefix can move
-  }
-  for (const char* file : {"korvex.ini", "devices/MAK_EE3.SYN", "devices/DEFAULT.TCH"})
-    EXPECT_TRUE(FileExists(home + file)) << file;
-
-  if (gui) {
-    const std::string entry = p + "/share/applications/korvex-gui.desktop";
-    ASSERT_TRUE(FileExists(entry));
-    EXPECT_TRUE(Has(ReadFile(entry), "MimeType=image/vnd.dxf;"));
-    EXPECT_TRUE(Has(ReadFile(p + "/share/icons/hicolor/scalable/apps/korvex-gui.svg"), "<svg"));
-  }
-
-  // Started through its link from another folder, korvex reads its settings and devices in the program
-  // folder it was installed into and writes there; a log the caller names is the caller's.
-  WriteFile(home + "korvex.ini", ReadFile(home + "korvex.ini") + "\nDataName: 'linked'\n");
-  TempDir work;
-  fs::copy_file(SourceDir() + "/examples/die_plate.dxf", work.File("die_plate.dxf"));
-  ProcessResult run = RunProcess({p + "/bin/korvex", "die_plate.dxf", "mine.log"}, work.Path());
-  EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_TRUE(FileExists(home + "linked.NC"));
-  EXPECT_TRUE(FileExists(home + "_results.htm"));
-  EXPECT_FALSE(FileExists(home + "_outlog.txt"));
-  std::string log = ReadFile(work.File("mine.log"));
-  EXPECT_TRUE(Has(log, "\n\n Ref X:"));
-  EXPECT_TRUE(Has(log, " Kon X:"));
-  EXPECT_TRUE(log.ends_with("\n\n"));
 }
 
 // A plate of many parts is cut whole, and the summary line names what the program lacks.

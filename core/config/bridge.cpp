@@ -92,7 +92,7 @@ void GuiBridge(KxRun& run, int ask, char* backCH, float* backFL, long* backLG) {
 
 const char* GuiBridgeText(KxRun& run, int ask) {
   switch (ask) {
-    case kxASK_SETTINGS_PATH: fileState(run).gBridgeText = run.cfg.homepath + run.cfg.ini_filename; break;
+    case kxASK_SETTINGS_PATH: fileState(run).gBridgeText = run.cfg.settingsPath.empty() ? run.cfg.homepath + run.cfg.ini_filename : run.cfg.settingsPath; break;
     default: fileState(run).gBridgeText.clear(); break;
   }
   return fileState(run).gBridgeText.c_str();

@@ -18,6 +18,11 @@ inline constexpr float kDefaultCurveTolerance = 0.001f;  // CurveTolerance when 
 inline constexpr float kDefaultAutoHoleDiameter = 1.0f;  // AutoHoleDiameter when the settings file names none
 
 void SetGlobals(KxRun& run, const char* arg);   // derives homepath, reads the settings file, adds the main layer
+void KxFindLayout(KxRun& run);                  // after homepath: program folder or installed, the output folder and the settings file to read
+FILE* KxOpenSettingsFile(KxRun& run);           // opens the settings file the layout names (settingsPath set), null when there is none to read
+std::string KxOutputFolder(const KxSettings& cfg);  // where the NC program, log, page and dump go, ending with '/' ("" = the current folder)
+void KxLogLayout(KxRun& run);                   // installed: names the settings and device files used in the log
+std::string KxUserConfigFolder();               // $XDG_CONFIG_HOME/korvex/ (default ~/.config/korvex/), ending with '/'; "" without either
 FILE* ConfigOpenFile(KxRun& run, const char* path, const char* what);  // a settings, device or technology file to read; null when it does not exist or (recorded as the refusal) is no readable regular file
 void ConfigRefuse(KxRun& run, const char* what, const char* path, const char* reason);  // records why such a file cannot be used (the first refusal of a run is kept)
 const char* ConfigRefusal(KxSettings& cfg);        // the recorded refusal as one sentence, "" when every file could be used
@@ -153,7 +158,7 @@ void ContactInfo(FILE* out);                         // writes the version line 
 // a copy, so runs side by side never share one.
 struct KxSettings {
   std::string log_filename = "_outlog.txt";  // path of the log file
-  std::string ini_filename = "korvex.ini";  // name of the settings file below homepath
+  std::string ini_filename = "korvex.ini";  // name of the settings file below homepath (a path when it holds a '/')
   std::string homepath = "/boot/home/VL-Source/korvex/";  // folder of the program, ending with its separator
   std::string data_filename = "_nwd_out_.txt";  // name of the NC program file
   int gBulkOut = 0;  // 1: write the element dump after the NC program
@@ -179,5 +184,14 @@ struct KxSettings {
   eTechnologieData eTD[kTechEntries]{};  // per-cut data: 0 = entry A, 1..4 = cuts 1..4
   std::string gSettingNotes;   // the settings file's values that were no number, for the log of each run
   std::string configRefusal;   // why a settings, device or technology file cannot be used; "" when all could
+  // Where the run lives (layout.cpp): the command line's choices and what the search found.
+  bool installed = false;      // no writable program folder with settings: settings searched, outputs into the current folder
+  std::string shareDir;        // an installed program's data folder <prefix>/share/korvex/, ending with '/'
+  std::string settingsPath;    // the settings file read; "" while none was
+  std::string settingsFolder;  // where devices are looked for before the program's or package's own; "" for none
+  std::string outputDir;       // installed: the current folder, ending with '/', where outputs go unless --output says otherwise
+  std::string outputGiven;     // --output: the folder the user chose; "" when not given
+  std::string layerGiven;      // --layer: the main layer whatever LayerName says; "" when not given
+  bool autoGiven = false;      // --auto-start-holes: AutoStartHoles on whatever the settings file says
   KxSettings();                // the values of a fresh program (the log's default name follows the flavour)
 };

@@ -106,12 +106,6 @@ void applyLine(KxRun& run, char* line) {
 
 }  // namespace
 
-// Short names are looked up in the devices folder; a longer text is a path.
-std::string DeviceFilePath(KxSettings& cfg, const char* name, const char* folder) {
-  if (strlen(name) > (size_t)kShortDeviceName) return name;
-  return cfg.homepath + folder + name;
-}
-
 void SetDevSyntax(KxRun& run, const char* dev) {
   if (!dev) dev = "";
   const std::string file = DeviceFilePath(run.cfg, dev);

@@ -19,7 +19,7 @@ void ConfigRefuse(KxRun& run, const char* what, const char* path, const char* re
   if (!run.cfg.configRefusal.empty()) return;
   run.cfg.configRefusal.append("the ").append(what).append(" '").append(path ? path : "").append("' cannot be used (");
   run.cfg.configRefusal.append(reason).append(")");
-  KxPrint(run, "\n %s\n", run.cfg.configRefusal.c_str());
+  KxSay(run, "\n %s\n", run.cfg.configRefusal.c_str());
   KxLog(run, "\n %s\n", run.cfg.configRefusal.c_str());
 }
 

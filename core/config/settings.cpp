@@ -20,7 +20,6 @@ KxSettings::KxSettings() {
   if (!KxConsole()) log_filename = "_outlogBe.txt";
 }
 
-static const char kDevicesFolder[] = "devices/";
 
 // What the settings file said that was no number, for the console at once and for
 // the log of each conversion (which is opened after the settings are read).
@@ -121,7 +120,7 @@ static void takeQuoted(const char* line, std::string* dst) {
 
 // A value of the settings file that was not taken, for the console and the log.
 static void noteSetting(KxRun& run, const std::string& note) {
-  KxPrint(run, "%s", note.c_str());
+  KxSay(run, "%s", note.c_str());
   run.cfg.gSettingNotes += note;
 }
 
@@ -237,34 +236,17 @@ static void printSettingsBlock(KxRun& run) {
   KxPrint(run, " ---Globals end\n");
 }
 
-// Opens the settings file in the program folder, else below its devices
-// folder. The name then keeps the devices prefix (once) so that a reload and the
-// bridge look there.
-static FILE* openSettings(KxRun& run) {
-  const std::string first = run.cfg.homepath + run.cfg.ini_filename;
-  KxPrint(run, "\n\nINI-FILE: <%s> ", first.c_str());
-  FILE* f = ConfigOpenFile(run, first.c_str(), "settings file");
-  if (f || ConfigRefusal(run.cfg)[0]) return f;
-  const std::string second = run.cfg.homepath + kDevicesFolder + run.cfg.ini_filename;
-  KxPrint(run, "\nINI-FILE: <%s> (sec.try)", second.c_str());
-  f = ConfigOpenFile(run, second.c_str(), "settings file");
-  // A settings file the user named must be there: a run on the defaults would
-  // cut with tolerances and layers nobody chose.
-  if (!f && run.cfg.gIniNameGiven) ConfigRefuse(run, "settings file", first.c_str(), "No such file, nor below devices/");
-  if (run.cfg.ini_filename.compare(0, strlen(kDevicesFolder), kDevicesFolder) != 0) run.cfg.ini_filename.insert(0, kDevicesFolder);
-  return f;
-}
-
 void SetGlobals(KxRun& run, const char* arg) {
   deriveHomepath(run, arg);
   KxPrint(run, "\n-(homepath) '%s'\n", run.cfg.homepath.c_str());
   KxPrint(run, "-(ini_filename) '%s'\n", run.cfg.ini_filename.c_str());
-  if (!run.cfg.gLogNameGiven) run.cfg.log_filename = run.cfg.homepath + "_outlog.txt";
+  KxFindLayout(run);
+  if (!run.cfg.gLogNameGiven) run.cfg.log_filename = KxOutputFolder(run.cfg) + "_outlog.txt";
   setDefaults(run.cfg);
   run.cfg.gSettingNotes.clear();
 
   ConfigClearRefusal(run.cfg);
-  FILE* f = openSettings(run);
+  FILE* f = KxOpenSettingsFile(run);
   if (!f) {
     KxPrint(run, " OPEN ERROR! ...using defaults\n");
   } else {
@@ -272,6 +254,9 @@ void SetGlobals(KxRun& run, const char* arg) {
     ForEachTextLine(f, [&](char* line) { applyLine(run, line); }, ';');
     fclose(f);
   }
+  // The command line's choices win over the file's.
+  if (!run.cfg.layerGiven.empty()) KxCopy(run.cfg.edmLayer, sizeof run.cfg.edmLayer, run.cfg.layerGiven.c_str());
+  if (run.cfg.autoGiven) run.cfg.gAutoStartHoles = 1;
 
   printSettingsBlock(run);
   run.cfg.ktechno.dInfo[0] = '\0';

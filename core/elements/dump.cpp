@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "dxf/dxf.h"
+#include "config/config.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "kxrun.h"
@@ -59,7 +60,7 @@ static void dumpRecord(KxRun& run, FILE* f, const elementdaten& e) {
 
 void SaveStructs(KxRun& run, const char* fname, const char* info) {
   if (!fname) fname = "";
-  const std::string file = run.cfg.homepath + fname;
+  const std::string file = KxOutputFolder(run.cfg) + fname;
   const char* path = file.c_str();
   KxOutFile out;
   FILE* f = KxOutOpen(run, &out, path);

@@ -100,11 +100,35 @@ static void emit(KxRun& run, const char* fmt, va_list ap) {
 }
 
 void KxPrint(KxRun& run, const char* fmt, ...) {
-  if (run.gTraceQuiet) return;
+  if (run.gTraceQuiet || run.gQuiet) return;
   va_list ap;
   va_start(ap, fmt);
   emit(run, fmt, ap);
   va_end(ap);
+}
+
+void KxSay(KxRun& run, const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  if (!run.gQuiet) {
+    if (!run.gTraceQuiet) emit(run, fmt, ap);
+    va_end(ap);
+    return;
+  }
+  // Alone on the console, the lines keep no blank lines between them.
+  va_list copy;
+  va_copy(copy, ap);
+  const int n = vsnprintf(nullptr, 0, fmt, copy);
+  va_end(copy);
+  std::string text(n > 0 ? (size_t)n : 0, '\0');
+  if (n > 0) vsnprintf(text.data(), text.size() + 1, fmt, ap);
+  va_end(ap);
+  size_t from = 0;
+  if (run.gSaidLineEnd) from = text.find_first_not_of('\n');
+  if (text.empty() || from == std::string::npos) return;
+  run.gSaidLineEnd = text.back() == '\n';
+  if (run.gConsoleSink) run.gConsoleSink(text.data() + from, text.size() - from);
+  else fwrite(text.data() + from, 1, text.size() - from, stdout);
 }
 
 void KxTraceCounts(KxRun& run) {

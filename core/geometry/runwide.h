@@ -37,6 +37,7 @@ extern char gVersInf[16];       // version text of the banner
 // --- output ---
 typedef std::function<void(const char* text, size_t len)> KxSink;   // where a run's console text goes instead of stdout
 void KxPrint(KxRun& run, const char* fmt, ...) __attribute__((format(printf, 2, 3)));  // console diagnostics (stdout or the sink)
+void KxSay(KxRun& run, const char* fmt, ...) __attribute__((format(printf, 2, 3)));    // a warning, error or the summary: printed even when the run is quiet
 void KxLog(KxRun& run, const char* fmt, ...) __attribute__((format(printf, 2, 3)));    // appends to the log when it is open
 void KxFlushConsole(KxRun& run);          // flushes buffered console output
 bool KxScaledDecimal(double v, int prec, uint64_t* scaled);  // |v| rounded to prec (0-9) decimals as printf rounds it, times 10^prec; false where that is not certain
@@ -98,6 +99,8 @@ struct BaseRun {
   long gTraceShown[kTraceKinds]{};  // traces of each kind printed in this run
   long gTraceLeftOut[kTraceKinds]{};  // traces of each kind left out since its last count line
   bool gTraceQuiet = false;  // true while KxPrint drops its text: a trace left out is running
+  bool gQuiet = false;  // --quiet: KxPrint drops its text, only KxSay's reaches the console
+  bool gSaidLineEnd = true;  // quiet: the last text said ended a line (the next one's leading blank lines are dropped)
   BaseRun() = default;
   BaseRun(const BaseRun&) = delete;
   BaseRun& operator=(const BaseRun&) = delete;

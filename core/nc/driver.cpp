@@ -88,10 +88,13 @@ static int regionChild(KxRun& run, const char* kN, float* len) {
 bool NcNamedAfterDrawing(KxSettings& cfg) { return cfg.data_filename.find("*infile*") != std::string::npos; }
 
 std::string NcTargetPath(KxRun& run) {
-  // Named after the drawing: its own folder, its name without ".dxf".
-  if (NcNamedAfterDrawing(run.cfg))
-    return run.in_filename.substr(0, run.in_filename.size() < 4 ? 0 : run.in_filename.size() - 4) + run.cfg.mS.Extension;
-  return run.cfg.homepath + run.cfg.data_filename + run.cfg.mS.Extension;
+  // Named after the drawing: its own folder (or the one --output chose), its name without ".dxf".
+  if (NcNamedAfterDrawing(run.cfg)) {
+    std::string stem = run.in_filename.substr(0, run.in_filename.size() < 4 ? 0 : run.in_filename.size() - 4);
+    if (!run.cfg.outputGiven.empty()) stem = KxOutputFolder(run.cfg) + stem.substr(stem.rfind('/') + 1);
+    return stem + run.cfg.mS.Extension;
+  }
+  return KxOutputFolder(run.cfg) + run.cfg.data_filename + run.cfg.mS.Extension;
 }
 
 static void writeHead(KxRun& run, FILE* f) {
@@ -229,7 +232,7 @@ static void writeFoot(KxSettings& cfg, FILE* f) {
 
 static void reportWriteError(KxRun& run, const char* path, int err) {
   run.gNcWriteFailed = 1;
-  KxPrint(run, "\n -Error: the NC program '%s' could not be written: %s-\n", path, strerror(err));
+  KxSay(run, "\n -Error: the NC program '%s' could not be written: %s-\n", path, strerror(err));
   KxLog(run, "\n -Error: the NC program '%s' could not be written: %s-\n", path, strerror(err));
 }
 
@@ -237,7 +240,7 @@ static void reportWriteError(KxRun& run, const char* path, int err) {
 // program named after the drawing): writing it would take the drawing's place.
 static void reportOntoDrawing(KxRun& run, const char* path) {
   run.gNcWriteFailed = kxNC_ONTO_DRAWING;
-  KxPrint(run, "\n -Error: the NC program '%s' would be the drawing itself - not written, the drawing is left as it is-\n",
+  KxSay(run, "\n -Error: the NC program '%s' would be the drawing itself - not written, the drawing is left as it is-\n",
           path);
   KxLog(run, "\n -Error: the NC program '%s' would be the drawing itself - not written, the drawing is left as it is-\n",
         path);

@@ -62,6 +62,7 @@ int KxConvertDrawing(KxRun& run) {
   ConfigClearRefusal(run.cfg);
   SetDevSyntax(run, run.cfg.gDevTarget.c_str());
   CheckTechFile(run);
+  KxLogLayout(run);
   // Without its machine words or cutting data a program must not be written.
   if (ConfigRefusal(run.cfg)[0]) {
     KxPrintRunSummary(run, kxSTATUS_BAD_CONFIG);

@@ -248,7 +248,7 @@ static int writePage(KxRun& run, FILE* page) {
 }
 
 void SaveStatistic(KxRun& run) {
-  const std::string pageFile = run.cfg.homepath + "_results.htm";
+  const std::string pageFile = KxOutputFolder(run.cfg) + "_results.htm";
   const char* pagePath = pageFile.c_str();
 
   // Composed beside its target and renamed over it: a link there is replaced, not written through.

@@ -24,61 +24,61 @@ static void printLayersWithGeometry(KxRun& run) {
   DxfLayerCensus& census = *owned;
   if (DxfCountLayerGeometry(run, &census) == 0) {
     char why[128];
-    if (const char* cause = DxfWhyNotADrawing(run, nullptr, why, sizeof why)) KxPrint(run, "; %s", cause);
-    else KxPrint(run, "; the drawing holds no lines, arcs, circles or polylines");
+    if (const char* cause = DxfWhyNotADrawing(run, nullptr, why, sizeof why)) KxSay(run, "; %s", cause);
+    else KxSay(run, "; the drawing holds no lines, arcs, circles or polylines");
     return;
   }
-  KxPrint(run, "; geometry on layer%s", census.count > 1 ? "s" : "");
+  KxSay(run, "; geometry on layer%s", census.count > 1 ? "s" : "");
   const int shown = census.count < 8 ? census.count : 8;
   for (int i = 0; i < shown; ++i)
-    KxPrint(run, "%s '%s' (%ld element%s)", i ? "," : "", census.layers[i].name, census.layers[i].entities,
+    KxSay(run, "%s '%s' (%ld element%s)", i ? "," : "", census.layers[i].name, census.layers[i].entities,
             census.layers[i].entities == 1 ? "" : "s");
-  if (census.count > shown || census.moreLayers) KxPrint(run, " and more");
+  if (census.count > shown || census.moreLayers) KxSay(run, " and more");
 }
 
 // Entities the reading refused for their numbers: left out of the drawing, named in the log.
 static void printRefused(KxRun& run, const char* lead) {
   if (run.gRefusedEntities > 0)
-    KxPrint(run, "%s%d entit%s refused (see log)", lead, run.gRefusedEntities, run.gRefusedEntities == 1 ? "y" : "ies");
+    KxSay(run, "%s%d entit%s refused (see log)", lead, run.gRefusedEntities, run.gRefusedEntities == 1 ? "y" : "ies");
 }
 
 void KxPrintRunSummary(KxRun& run, int status) {
   if (status == kxSTATUS_BAD_CONFIG) {
-    KxPrint(run, "\nkorvex: %s - nothing converted\n", ConfigRefusal(run.cfg));
+    KxSay(run, "\nkorvex: %s - nothing converted\n", ConfigRefusal(run.cfg));
     return;
   }
   // A drawing cut short by the table's size must not read like one without contours.
   if (run.gMaxELemBarrier > 0) {
-    KxPrint(run, "\nkorvex: the drawing holds more elements than korvex can take (%ld); nothing beyond was read - no NC "
+    KxSay(run, "\nkorvex: the drawing holds more elements than korvex can take (%ld); nothing beyond was read - no NC "
             "program written\n", run.eldsMaximum);
     return;
   }
   if (run.gKonturCounter < 1) {
-    KxPrint(run, "\nkorvex: no contour on layer '%s' - no NC program written", run.cfg.edmLayer);
+    KxSay(run, "\nkorvex: no contour on layer '%s' - no NC program written", run.cfg.edmLayer);
     printLayersWithGeometry(run);
     printRefused(run, "; ");
     struct stat st;
     const std::string target = NcTargetPath(run);
-    if (stat(target.c_str(), &st) == 0) KxPrint(run, "; %s is from an earlier run", target.c_str());
-    KxPrint(run, "\n");
+    if (stat(target.c_str(), &st) == 0) KxSay(run, "; %s is from an earlier run", target.c_str());
+    KxSay(run, "\n");
     return;
   }
-  KxPrint(run, "\nkorvex: %d contour%s (%d hole%s), %d without start hole", run.gKonturCounter, run.gKonturCounter == 1 ? "" : "s",
+  KxSay(run, "\nkorvex: %d contour%s (%d hole%s), %d without start hole", run.gKonturCounter, run.gKonturCounter == 1 ? "" : "s",
           run.gHolesCounter, run.gHolesCounter == 1 ? "" : "s", run.gBigTrouble);
-  if (run.gAutoStartCount > 0) KxPrint(run, ", %d start hole%s to drill", run.gAutoStartCount, run.gAutoStartCount == 1 ? "" : "s");
-  if (run.gOpenKoCounter > 0) KxPrint(run, ", %d open (not cut round)", run.gOpenKoCounter);
-  if (run.gContoursWithoutTech > 0) KxPrint(run, ", %d without technology data", run.gContoursWithoutTech);
+  if (run.gAutoStartCount > 0) KxSay(run, ", %d start hole%s to drill", run.gAutoStartCount, run.gAutoStartCount == 1 ? "" : "s");
+  if (run.gOpenKoCounter > 0) KxSay(run, ", %d open (not cut round)", run.gOpenKoCounter);
+  if (run.gContoursWithoutTech > 0) KxSay(run, ", %d without technology data", run.gContoursWithoutTech);
   printRefused(run, ", ");
   if (status == kxSTATUS_NO_PROGRAM && run.gNcWriteFailed == kxNC_ONTO_DRAWING)
-    KxPrint(run, " - the NC program %s would be the drawing itself - not written, the drawing is left as it is", run.dataPath.c_str());
-  else if (status == kxSTATUS_NO_PROGRAM) KxPrint(run, " - the NC program %s could not be written", run.dataPath.c_str());
-  else KxPrint(run, " -> %s%s", run.dataPath.c_str(), KxNothingCut(run) ? " (nothing to cut)" : "");
+    KxSay(run, " - the NC program %s would be the drawing itself - not written, the drawing is left as it is", run.dataPath.c_str());
+  else if (status == kxSTATUS_NO_PROGRAM) KxSay(run, " - the NC program %s could not be written", run.dataPath.c_str());
+  else KxSay(run, " -> %s%s", run.dataPath.c_str(), KxNothingCut(run) ? " (nothing to cut)" : "");
   // Behaviour that is meant, but easily missed when reading the program.
   if (run.gInsetTechIgnored > 0)
-    KxPrint(run, "; note: %d inset contour%s cut with the parent's cuts, not with %s own technology", run.gInsetTechIgnored,
+    KxSay(run, "; note: %d inset contour%s cut with the parent's cuts, not with %s own technology", run.gInsetTechIgnored,
             run.gInsetTechIgnored == 1 ? "" : "s", run.gInsetTechIgnored == 1 ? "its" : "their");
   if (run.gPiecesUncalled > 0)
-    KxPrint(run, "; note: piece mode - the main program calls the last piece only, %d piece%s to call by hand",
+    KxSay(run, "; note: piece mode - the main program calls the last piece only, %d piece%s to call by hand",
             run.gPiecesUncalled, run.gPiecesUncalled == 1 ? "" : "s");
-  KxPrint(run, "\n");
+  KxSay(run, "\n");
 }
