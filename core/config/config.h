@@ -21,6 +21,7 @@ void SetGlobals(KxRun& run, const char* arg);   // derives homepath, reads the s
 void KxFindLayout(KxRun& run);                  // after homepath: program folder or installed, the output folder and the settings file to read
 FILE* KxOpenSettingsFile(KxRun& run);           // opens the settings file the layout names (settingsPath set), null when there is none to read
 std::string KxOutputFolder(const KxSettings& cfg);  // where the NC program, log, page and dump go, ending with '/' ("" = the current folder)
+std::string KxEditableSettingsFile(KxRun& run, std::string* why);  // the settings file the user may edit: installed, a copy in their own folder (made on first use); "" with why when none can be made
 void KxLogLayout(KxRun& run);                   // installed: names the settings and device files used in the log
 std::string KxUserConfigFolder();               // $XDG_CONFIG_HOME/korvex/ (default ~/.config/korvex/), ending with '/'; "" without either
 FILE* ConfigOpenFile(KxRun& run, const char* path, const char* what);  // a settings, device or technology file to read; null when it does not exist or (recorded as the refusal) is no readable regular file

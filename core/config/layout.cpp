@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -158,6 +159,32 @@ std::string DeviceFilePath(KxSettings& cfg, const char* name, const char* folder
 std::string KxOutputFolder(const KxSettings& cfg) {
   if (!cfg.outputGiven.empty()) return withSlash(cfg.outputGiven);
   return cfg.installed ? cfg.outputDir : cfg.homepath;
+}
+
+std::string KxEditableSettingsFile(KxRun& run, std::string* why) {
+  KxSettings& cfg = run.cfg;
+  const std::string used = cfg.settingsPath.empty() ? cfg.homepath + cfg.ini_filename : cfg.settingsPath;
+  if (!cfg.installed || access(used.c_str(), W_OK) == 0) return used;
+  // The shipped or the system's file is read-only: the user edits a copy of it in their own folder.
+  const std::string folder = KxUserConfigFolder();
+  if (folder.empty()) {
+    if (why) *why = "neither XDG_CONFIG_HOME nor HOME names a folder for settings";
+    return "";
+  }
+  const std::string mine = folder + "korvex.ini";
+  if (exists(mine)) return mine;
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (!ec && !cfg.settingsPath.empty()) std::filesystem::copy_file(cfg.settingsPath, mine, ec);
+  else if (!ec) {
+    if (FILE* f = fopen(mine.c_str(), "w")) fclose(f);
+    else ec.assign(errno, std::generic_category());
+  }
+  if (ec) {
+    if (why) *why = "cannot make " + mine + " (" + ec.message() + ")";
+    return "";
+  }
+  return mine;
 }
 
 void KxLogLayout(KxRun& run) {
