@@ -68,14 +68,16 @@ static void printHelp(KxRun& run) {
           "                folder (default korvex.ini)\n"
           "  LOGFILE.log   write the log there instead of _outlog.txt in the program folder\n"
           "  -bulk         also dump the element table into _elemblk.txt\n"
-          "  -h, --help    show this text;  --version  show the version\n\n"
+          "  -h, --help    show this text;  --version  show the version\n"
+          "  --check PROGRAM [DRAWING]  follow an NC program as the machine does and report\n"
+          "                its faults (against the drawing when given); writes _check.htm\n\n"
           "The program folder (where the korvex binary really lies) holds korvex.ini and\n"
           "devices/; the NC program, the log _outlog.txt and the statistics page\n"
           "_results.htm are written there (or, with DataName '*infile*', the NC program\n"
           "beside the drawing).\n\n"
           "Exit status: 0 converted; 1 no argument; 2 drawing not readable; 3 log not\n"
           "writable; 4 NC program not written; 5 nothing to cut (no contour, or none\n"
-          "with a start hole); 6 no argument names a .dxf file.\n");
+          "with a start hole); 6 no argument names a .dxf file; 8 the check found faults.\n");
 }
 
 int KorvexConsoleMain(int argc, char** argv) {
@@ -84,6 +86,20 @@ int KorvexConsoleMain(int argc, char** argv) {
 }
 
 int KorvexConsoleRun(KxRun& run, int argc, char** argv) {
+  // korvex --check PROGRAM [DRAWING]: settings as a conversion reads them, then the check alone.
+  if (argc >= 2 && argv[1] && strcmp(argv[1], "--check") == 0) {
+    if (argc < 3 || !argv[2]) {
+      KxPrint(run, "korvex: --check needs the NC program to check - korvex --help shows the usage\n");
+      KxFlushConsole(run);
+      return kxSTATUS_USAGE;
+    }
+    KxTraceQuiet(run, true);
+    SetGlobals(run, argv[0] ? argv[0] : "");
+    KxTraceQuiet(run, false);
+    const int status = KxCheckProgram(run, argv[2], argc > 3 && argv[3] ? argv[3] : "");
+    KxFlushConsole(run);
+    return status;
+  }
   std::string failure;   // why a run that never reached the conversion ended; printed as its last line
   for (int i = 1; i < argc; ++i) {
     if (!argv[i]) continue;
