@@ -31,7 +31,6 @@ constexpr long kMaxExecuted = 400000;        // steps followed at most (more per
 
 struct Line {
   std::string text;      // as written, line end removed
-  int block = 0;         // index of its block
   int others = 0;        // lines before it (this one included) the reader takes nothing from: technology and register lines
 };
 
@@ -247,11 +246,12 @@ struct Grid {
 struct Checker {
   KxRun& run;
   std::string name;            // the program as the user named it
-  bool withDrawing = false;
+  std::string drawing;         // and the drawing, empty when none
   std::vector<Line> lines;
   std::vector<Block> blocks;
   std::unordered_map<int, int> blockOf;   // N number -> block index (the first of that number)
   std::vector<Step> steps;
+  std::vector<char> seen;                 // per step: followed before
   std::vector<Loop> loops;
   std::vector<int> order;                 // loops in the order they are cut, each cut once
   std::unordered_map<int, int> loopOfStep;
@@ -291,10 +291,15 @@ struct Checker {
     return fmt("%d: %s: ", line + 1, t.c_str());
   }
 
+  // A fault as the console and the page tell it: file, line and block, what is wrong.
+  std::string told(const Fault& x) const {
+    if (x.line < 0) return drawing + ": " + x.what;
+    return name + ":" + where(x.line) + x.what;
+  }
+
   bool read(const std::string& path) {
     FILE* f = fopen(path.c_str(), "r");
     if (!f) return false;
-    const std::string remarkOn = run.cfg.mS.RemarkOn;
     blocks.push_back({-1, 0});
     std::string text;
     int c;
@@ -320,24 +325,26 @@ struct Checker {
       if (pl.trouble || text.find("NO FEED-POINT FOUND") != std::string::npos) b.uncut = true;
       if (text.find("OPEN CONTOUR TROUBLE") != std::string::npos) b.open = true;
       if (text.find("-Teilemodus-") != std::string::npos) pieceMode = true;
-      // What is left of a line without remarks and block end: a technology or register line.
+      // What is left of a line without remarks and block end: a technology or register
+      // line; a cut without technology data still has its line, then only the block end.
       std::string rest = buf.data();
       const std::string eol = run.cfg.mS.EOL;
       if (!eol.empty() && rest.size() >= eol.size() && rest.compare(rest.size() - eol.size(), eol.size(), eol) == 0)
         rest.resize(rest.size() - eol.size());
-      if (!pl.opens && pl.steps.empty() && rest.find_first_not_of(" \t") != std::string::npos) ++others;
+      if (!pl.opens && pl.steps.empty() && (rest.find_first_not_of(" \t") != std::string::npos || text == eol)) ++others;
       for (const KxStep& s : pl.steps) {
         steps.push_back({s, at});
         ++b.count;
         if (s.kind == kxSTEP_RETURN) b.returns = true;
       }
-      lines.push_back({text, (int)blocks.size() - 1, others});
+      lines.push_back({text, others});
     }
     fclose(f);
     std::string a = run.cfg.mS.AfterRapid;
     if (size_t nl = a.find('\n'); nl != std::string::npos) a.resize(nl);
     if (a != "(na)") afterRapid = a;
     maxExecuted = std::max(kMaxExecuted, 64L * (long)steps.size());
+    seen.assign(steps.size(), 0);
     return true;
   }
 
@@ -353,10 +360,10 @@ struct Checker {
     return false;
   }
 
-  void move(const Step& st) {
+  void move(const Step& st, bool first) {
     const KxStep& s = st.s;
     Move m = {s.g, px, py, s.x, s.y, 0, 0, st.line};
-    if (s.g >= 2) {
+    if (s.g >= 2 && first) {
       m.cx = px + s.i;
       m.cy = py + s.j;
       const double r0 = hypot(s.i, s.j), r1 = hypot(m.x1 - m.cx, m.y1 - m.cy);
@@ -375,7 +382,7 @@ struct Checker {
     px = s.x;
     py = s.y;
     if (loop < 0) {
-      if (m.x0 != m.x1 || m.y0 != m.y1) rapids.push_back({m.x0, m.y0}), rapids.push_back({m.x1, m.y1});
+      if (first && (m.x0 != m.x1 || m.y0 != m.y1)) rapids.push_back({m.x0, m.y0}), rapids.push_back({m.x1, m.y1});
       return;
     }
     if (record) loops[(size_t)loop].moves.push_back(m);
@@ -413,6 +420,8 @@ struct Checker {
     for (int k = b.first; k < b.first + b.count; ++k) {
       if (++executed > maxExecuted) return;
       const Step& st = steps[(size_t)k];
+      const bool again = seen[(size_t)k];
+      seen[(size_t)k] = 1;
       switch (st.s.kind) {
         case kxSTEP_CALL: {
           auto callee = blockOf.find(st.s.g);
@@ -429,7 +438,7 @@ struct Checker {
           break;
         }
         case kxSTEP_G92: px = st.s.x; py = st.s.y; break;
-        case kxSTEP_MOVE: move(st); break;
+        case kxSTEP_MOVE: move(st, !again); break;
         case kxSTEP_FEED: feedX = px; feedY = py; fed = threaded = true; break;
         case kxSTEP_WIRECUT: threaded = false; break;
         case kxSTEP_COMP: comp(k, st, block); break;
@@ -480,7 +489,7 @@ struct Checker {
         fault(z.line, fmt("cut loop ends at X%.3f Y%.3f, %.4f mm from its split point X%.3f Y%.3f", z.x1, z.y1,
                           hypot(z.x1 - a.x0, z.y1 - a.y0), a.x0, a.y0), true, z.x1, z.y1);
       // Every element once: cells of the chord's middle, a little larger than the tolerance.
-      std::unordered_map<long long, std::vector<int>> seen;
+      std::unordered_map<long long, std::vector<int>> byCell;
       auto key = [](long long u, long long v) { return u * 1000003LL + v; };
       for (int m = l.first; m <= l.last; ++m) {
         const Move& mv = l.moves[(size_t)m];
@@ -488,12 +497,12 @@ struct Checker {
         bool twice = false;
         for (long long du = -1; du <= 1 && !twice; ++du)
           for (long long dv = -1; dv <= 1 && !twice; ++dv) {
-            auto it = seen.find(key(u + du, v + dv));
-            if (it == seen.end()) continue;
+            auto it = byCell.find(key(u + du, v + dv));
+            if (it == byCell.end()) continue;
             for (int o : it->second) twice = twice || sameElement(l.moves[(size_t)o], mv);
           }
         if (twice) fault(mv.line, "element cut a second time in the same cut", true, (mv.x0 + mv.x1) / 2, (mv.y0 + mv.y1) / 2);
-        seen[key(u, v)].push_back(m);
+        byCell[key(u, v)].push_back(m);
       }
       // The wire goes to the side of the start hole: that is the scrap side.
       if (!l.closed || l.pts.size() < 4 || fabs(l.area) < 1e-6) continue;
@@ -781,7 +790,7 @@ void Checker::writePage(const std::string& path, const std::string& summary) {
   fputs("</g>\n</svg>\n<ul>\n", f);
   for (const Fault& x : faults) {
     fputs("<li class='fault'>", f);
-    KxHtmlText(f, (name + ":" + where(x.line) + x.what).c_str());
+    KxHtmlText(f, told(x).c_str());
     fputs("</li>\n", f);
   }
   if (faults.empty()) fputs("<li>no faults</li>\n", f);
@@ -790,10 +799,11 @@ void Checker::writePage(const std::string& path, const std::string& summary) {
 }
 
 // Follows the program at path and reports; the drawing (when given) is in the table.
-int checkAndReport(KxRun& run, const std::string& program, bool withDrawing, bool own) {
+int checkAndReport(KxRun& run, const std::string& program, const std::string& drawing, bool own) {
+  const bool withDrawing = !drawing.empty();
   Checker c(run);
   c.name = program;
-  c.withDrawing = withDrawing;
+  c.drawing = drawing;
   if (!c.read(program)) {
     KxPrint(run, "korvex: cannot read the NC program '%s' (%s) - not checked\n", program.c_str(), strerror(errno));
     return -1;
@@ -808,7 +818,7 @@ int checkAndReport(KxRun& run, const std::string& program, bool withDrawing, boo
     c.compareWithDrawing();
   }
   std::stable_sort(c.faults.begin(), c.faults.end(), [](const Fault& a, const Fault& b) { return a.line < b.line; });
-  for (const Fault& x : c.faults) KxPrint(run, "korvex: %s:%s%s\n", program.c_str(), c.where(x.line).c_str(), x.what.c_str());
+  for (const Fault& x : c.faults) KxPrint(run, "korvex: %s\n", c.told(x).c_str());
   const int n = (int)c.faults.size();
   std::string summary = fmt("korvex: checked %s: %d cut%s, %d fault%s", baseName(program).c_str(), (int)c.loops.size(),
                             c.loops.size() == 1 ? "" : "s", n, n == 1 ? "" : "s");
@@ -863,12 +873,12 @@ int KxCheckProgram(KxRun& run, const std::string& program, const std::string& dr
     KxPrint(run, "korvex: cannot read the drawing '%s' - not checked\n", drawing.c_str());
     return status;
   }
-  const int faults = checkAndReport(run, program, !drawing.empty(), false);
+  const int faults = checkAndReport(run, program, drawing, false);
   if (faults < 0) return kxSTATUS_NO_DRAWING;
   return faults > 0 ? kxSTATUS_FAULTS : kxSTATUS_OK;
 }
 
 int KxCheckOwnProgram(KxRun& run) {
-  run.gCheckFaults = checkAndReport(run, run.dataPath, true, true);
+  run.gCheckFaults = checkAndReport(run, run.dataPath, run.in_filename, true);
   return run.gCheckFaults;
 }
