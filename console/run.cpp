@@ -24,6 +24,8 @@
 struct CommandLine {
   bool help = false, version = false, quiet = false;
   std::string unknown;                 // the first option korvex does not know (or that lacks its value)
+  std::string check;                   // --check: the NC program to check instead of a conversion
+  bool checking = false;
   std::vector<std::string> positional;
 };
 
@@ -35,7 +37,8 @@ static const option kLongOptions[] = {
     {"layer", required_argument, nullptr, 'l'}, {"output", required_argument, nullptr, 'o'},
     {"config", required_argument, nullptr, 'c'}, {"auto-start-holes", no_argument, nullptr, 'a'},
     {"quiet", no_argument, nullptr, 'q'},      {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, 'V'},    {nullptr, 0, nullptr, 0}};
+    {"version", no_argument, nullptr, 'V'},    {"check", required_argument, nullptr, 'K'},
+    {nullptr, 0, nullptr, 0}};
 
 static void takeSettingsName(KxRun& run, const char* a) {
   // A name with folders is that very file; a bare name is looked up where settings
@@ -66,6 +69,10 @@ static CommandLine readCommandLine(KxRun& run, int argc, char** argv) {
       case 'q': cmd.quiet = true; break;
       case 'h': cmd.help = true; break;
       case 'V': cmd.version = true; break;
+      case 'K':
+        cmd.checking = true;
+        cmd.check = optarg;
+        break;
       default:
         if (cmd.unknown.empty()) {
           const char* opt = args[optind - 1] ? args[optind - 1] : "";
@@ -143,6 +150,10 @@ static void printHelp(KxRun& run, bool full, const char* program = "") {
         "  -q, --quiet              print only warnings, errors and the summary line\n"
         "                           (the log keeps everything)\n"
         "  -bulk                    also dump the element table into _elemblk.txt\n"
+        "      --check PROGRAM [DRAWING]\n"
+        "                           follow an NC program as the machine does and report\n"
+        "                           its faults (against the drawing when given); writes\n"
+        "                           _check.htm\n"
         "  -h, --help               show this text\n"
         "  -V, --version            show the version\n\n"
         "  DRAWING.dxf   the drawing (the argument ending in .dxf or .DXF)\n"
@@ -173,7 +184,24 @@ static void printHelp(KxRun& run, bool full, const char* program = "") {
   KxSay(run, "Exit status: 0 converted; 1 no argument; 2 drawing not readable; 3 log not\n"
         "writable; 4 NC program not written; 5 nothing to cut (no contour, or none\n"
         "with a start hole); 6 no argument names a .dxf file, or an unknown option;\n"
-        "7 a settings, device syntax or technology file could not be used.\n");
+        "7 a settings, device syntax or technology file could not be used; 8 the check\n"
+        "found faults.\n");
+}
+
+// korvex --check PROGRAM [DRAWING]: the settings as a conversion reads them (options
+// included), then the check alone. The drawing is the argument ending in .dxf, else the first.
+static int checkProgram(KxRun& run, const char* program, const CommandLine& cmd) {
+  takePositional(run, cmd.positional);
+  std::string drawing = run.in_filename;
+  if (!KxEndsWith(drawing.c_str(), ".dxf") && !KxEndsWith(drawing.c_str(), ".DXF"))
+    drawing = cmd.positional.empty() ? "" : cmd.positional[0];
+  const bool quiet = run.gQuiet;
+  run.gQuiet = true;
+  SetGlobals(run, program);
+  run.gQuiet = quiet;
+  const int status = KxCheckProgram(run, cmd.check, drawing);
+  KxFlushConsole(run);
+  return status;
 }
 
 int KorvexConsoleMain(int argc, char** argv) {
@@ -209,6 +237,7 @@ int KorvexConsoleRun(KxRun& run, int argc, char** argv) {
     KxFlushConsole(run);
     return kxSTATUS_NO_DXF;
   }
+  if (cmd.checking) return checkProgram(run, program, cmd);
   int status = kxSTATUS_OK;
   KxPrint(run, "\n KORVEX  V%s ", gVersInf);
   if (argc < 2) {

@@ -201,7 +201,8 @@ TEST(Corpus, EveryDrawingConvertsIntoASoundProgramAndItsPicture) {
       EXPECT_EQ(TestRun().gMaxELemBarrier, 0);
     }
     const bool diePlate = d.name == "die_plate.dxf";
-    Conversion r = ConvertFile(d.path, d.layer, diePlate ? "AddDataInfo: 0\n" : "");
+    // Every run also checks its own program against the drawing (korvex --check's checker).
+    Conversion r = ConvertFile(d.path, d.layer, std::string(diePlate ? "AddDataInfo: 0\n" : "") + "CheckProgram: 1\n");
     if (diePlate) {
       EXPECT_EQ(r.program, ReadFile(SourceDir() + "/examples/die_plate.NC"));
     }
@@ -211,6 +212,7 @@ TEST(Corpus, EveryDrawingConvertsIntoASoundProgramAndItsPicture) {
     EXPECT_FALSE(r.log.empty());
     NcCheck c = CheckNcProgram(r.program, dev);
     EXPECT_TRUE(r.program.empty() || c.Ok()) << c.Report();
+    EXPECT_TRUE(r.program.empty() || r.output.find(", program checked: 0 faults") != std::string::npos) << r.output;
     if (isExample(d)) {
       EXPECT_TRUE(c.Ok()) << c.Report();
       EXPECT_GT(c.closedCuts, 0);
@@ -223,8 +225,9 @@ TEST(Corpus, EveryDrawingConvertsIntoASoundProgramAndItsPicture) {
 
     // With start holes placed by korvex every closed contour is cut unless it is too
     // small, too crowded or crosses itself, with every placed hole on the drill list.
-    Conversion a = ConvertFile(d.path, d.layer, "AutoStartHoles: 1\n");
+    Conversion a = ConvertFile(d.path, d.layer, "AutoStartHoles: 1\nCheckProgram: 1\n");
     EXPECT_TRUE(a.status == 0 || a.status == 5) << a.status;
+    EXPECT_TRUE(a.program.empty() || a.output.find(", program checked: 0 faults") != std::string::npos) << a.output;
     NcCheck ac = CheckNcProgram(a.program, dev);
     EXPECT_TRUE(a.program.empty() || ac.Ok()) << ac.Report();
     size_t placedHoles = 0;

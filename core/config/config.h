@@ -178,6 +178,7 @@ struct KxSettings {
   int gCancelTextInfo = 1;  // 0: contour texts are copied as remarks; non-zero: left out
   int OpenDataFile = 1;  // non-zero: show the NC program to the user after the run
   int gAutoStartHoles = 0;  // 1: closed contours without a drawn start hole get one placed by korvex
+  int gCheckProgram = 0;    // 1: the written program is followed and checked against the drawing (CheckProgram)
   float gCurveTolerance = kDefaultCurveTolerance;  // largest distance of the arcs that replace an ellipse or spline from the true curve, mm
   float gAutoHoleDiameter = kDefaultAutoHoleDiameter;  // diameter of the start holes korvex places (AutoStartHoles), mm; at most the grid radius is used
   devSyntax mS{};  // the device syntax of the run

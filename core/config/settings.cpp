@@ -88,6 +88,7 @@ static void settingsDefaults(KxSettings& cfg) {
   cfg.gCancelTextInfo = 1;
   cfg.OpenDataFile = 1;
   cfg.gAutoStartHoles = 0;
+  cfg.gCheckProgram = 0;
   cfg.gCurveTolerance = kDefaultCurveTolerance;
   cfg.gAutoHoleDiameter = kDefaultAutoHoleDiameter;
 }
@@ -201,6 +202,11 @@ static void applyLine(KxRun& run, char* line) {
     settingWhole(run, "AutoStartHoles", p + 15, &on);
     run.cfg.gAutoStartHoles = on != 0;
   }
+  if ((p = strstr(line, "CheckProgram:"))) {
+    int on = run.cfg.gCheckProgram;
+    settingWhole(run, "CheckProgram", p + 13, &on);
+    run.cfg.gCheckProgram = on != 0;
+  }
   if ((p = strstr(line, "CurveTolerance:"))) {
     // A tolerance of nothing (or less) would split a curve forever: such a value keeps the default.
     float v = run.cfg.gCurveTolerance;
@@ -231,6 +237,7 @@ static void printSettingsBlock(KxRun& run) {
   KxPrint(run, " RemTextInfo: '%d=%s'\n", run.cfg.gCancelTextInfo, yesNo(run.cfg.gCancelTextInfo));
   // Shown only when on, so that a run without it prints what it always printed.
   if (run.cfg.gAutoStartHoles) KxPrint(run, "    AutoStartHoles: '%d=%s'\n", run.cfg.gAutoStartHoles, yesNo(run.cfg.gAutoStartHoles));
+  if (run.cfg.gCheckProgram) KxPrint(run, "      CheckProgram: '%d=%s'\n", run.cfg.gCheckProgram, yesNo(run.cfg.gCheckProgram));
   if (run.cfg.gCurveTolerance != kDefaultCurveTolerance) KxPrint(run, "    CurveTolerance: %.4f\n", run.cfg.gCurveTolerance);
   if (run.cfg.gAutoHoleDiameter != kDefaultAutoHoleDiameter) KxPrint(run, "  AutoHoleDiameter: %.3f\n", run.cfg.gAutoHoleDiameter);
   KxPrint(run, " ---Globals end\n");

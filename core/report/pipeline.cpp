@@ -58,6 +58,7 @@ int KxConvertDrawing(KxRun& run) {
   // The layer list starts from the settings as they are now: the console reads
   // them into this run after creating it.
   StartLayerList(run);
+  run.gCheckFaults = -1;
   KxLogSettingNotes(run);
   ConfigClearRefusal(run.cfg);
   SetDevSyntax(run, run.cfg.gDevTarget.c_str());
@@ -76,6 +77,10 @@ int KxConvertDrawing(KxRun& run) {
   }
   SaveStatistic(run);
   if (status == kxSTATUS_OK && KxNothingCut(run)) status = kxSTATUS_NOTHING_CUT;
+  // The program just written, followed as the machine will: a fault found is the run's failure.
+  if (run.cfg.gCheckProgram && run.gKonturCounter >= 1 && !run.gNcWriteFailed && KxCheckOwnProgram(run) > 0 &&
+      status == kxSTATUS_OK)
+    status = kxSTATUS_FAULTS;
   KxPrintRunSummary(run, status);
   return status;
 }

@@ -68,6 +68,7 @@ inline constexpr int kxSTATUS_NO_PROGRAM = 4;   // the NC program could not be w
 inline constexpr int kxSTATUS_NOTHING_CUT = 5;  // the drawing was read, but no contour is cut
 inline constexpr int kxSTATUS_NO_DXF = 6;       // no argument names a DXF file
 inline constexpr int kxSTATUS_BAD_CONFIG = 7;   // a settings, device syntax or technology file could not be used
+inline constexpr int kxSTATUS_FAULTS = 8;       // korvex --check found faults in the program
 int KxNothingCut(KxRun& run);                 // 1 when the run found no contour or none of its contours can be cut
 void KxPrintRunSummary(KxRun& run, int status);  // the closing line of a conversion: contours, holes, target, or why nothing is cut
 
@@ -105,6 +106,22 @@ struct KxToolpath {
   std::vector<int> trouble;         // blocks that return uncut for want of a start hole
 };
 
+// One line of a written program as the reader takes it apart.
+enum KxStepKind { kxSTEP_CALL, kxSTEP_G92, kxSTEP_MOVE, kxSTEP_FEED, kxSTEP_COMP, kxSTEP_COMPOFF, kxSTEP_HOLD, kxSTEP_RETURN, kxSTEP_WIRECUT };
+struct KxStep {
+  int kind;          // a kxSTEP_ value
+  int g;             // move word 0..3, compensation side 40..42, called block number
+  float x, y, i, j;  // X/Y of a move or G92, I/J of an arc
+  bool ij;           // the move names its centre
+};
+struct KxProgramLine {
+  bool opens = false;          // the line opens block N number
+  int number = 0;
+  bool trouble = false;        // the line says its block returns uncut for want of a start hole
+  std::vector<KxStep> steps;   // what the line does, in order
+};
+
+void KxReadProgramLine(KxSettings& cfg, char* line, KxProgramLine* out);   // takes one line apart (its remarks are removed from line)
 int ReadToolpath(KxRun& run, const char* path, KxToolpath* tp);     // reads and follows the NC program at path; 0 when unreadable
 void KxMoveStartTangent(const KxMove& m, double* tx, double* ty);   // unit direction of travel where a move starts
 void KxArcSweep(const KxMove& m, double* a0, double* sweep);   // start angle and signed sweep of an arc move (radians)
@@ -114,7 +131,12 @@ double KxMoveLength(const KxMove& m);                  // length of a move along
 void WriteToolpathFigure(KxRun& run, FILE* page, const KxToolpath& tp);  // the SVG figure, the contour table and the run's warnings
 
 
+// --- the check of a written program against its drawing (check.cpp) ---
+int KxCheckProgram(KxRun& run, const std::string& program, const std::string& drawing);  // korvex --check: reads drawing (may be empty) and program, prints the faults; kxSTATUS_OK, _FAULTS or _NO_DRAWING
+int KxCheckOwnProgram(KxRun& run);   // with CheckProgram: 1, checks the program the run wrote against the drawing still in the table; the fault count
+
 // The program of one run as read back for the page and the preview.
 struct ReportRun {
   KxToolpath gToolpath{};  // the program of the last run, read back for the page and the preview
+  int gCheckFaults = -1;   // faults the check of the run's own program found, -1 when it did not run
 };

@@ -73,6 +73,10 @@ void KxPrintRunSummary(KxRun& run, int status) {
     KxSay(run, " - the NC program %s would be the drawing itself - not written, the drawing is left as it is", run.dataPath.c_str());
   else if (status == kxSTATUS_NO_PROGRAM) KxSay(run, " - the NC program %s could not be written", run.dataPath.c_str());
   else KxSay(run, " -> %s%s", run.dataPath.c_str(), KxNothingCut(run) ? " (nothing to cut)" : "");
+  if (run.gCheckFaults >= 0)
+    KxSay(run, ", program checked: %d fault%s%s", run.gCheckFaults, run.gCheckFaults == 1 ? "" : "s",
+            run.gCheckFaults > 0 ? " (see above and _check.htm)" : "");
+  else if (run.cfg.gCheckProgram && status != kxSTATUS_NO_PROGRAM) KxSay(run, ", program not checked: it cannot be read");
   // Behaviour that is meant, but easily missed when reading the program.
   if (run.gInsetTechIgnored > 0)
     KxSay(run, "; note: %d inset contour%s cut with the parent's cuts, not with %s own technology", run.gInsetTechIgnored,

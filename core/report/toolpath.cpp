@@ -18,13 +18,10 @@
 namespace {
 
 // One line of the program reduced to what moves the wire.
-enum StepKind { stCALL, stG92, stMOVE, stFEED, stCOMP, stCOMPOFF, stHOLD, stRETURN };
+enum StepKind { stCALL = kxSTEP_CALL, stG92 = kxSTEP_G92, stMOVE = kxSTEP_MOVE, stFEED = kxSTEP_FEED, stCOMP = kxSTEP_COMP,
+                stCOMPOFF = kxSTEP_COMPOFF, stHOLD = kxSTEP_HOLD, stRETURN = kxSTEP_RETURN, stWIRECUT = kxSTEP_WIRECUT };
 
-struct Step {
-  int kind;
-  int g;             // move word 0..3, compensation side 40..42, called block number
-  float x, y, i, j;
-  bool ij;
+struct Step : KxStep {
   int loop;          // loop record of a compensation line once it was executed
   bool seen;         // executed before: its moves are in the picture already
 };
@@ -84,8 +81,11 @@ bool word(const char* line, char address, float* v) {
   return false;
 }
 
-void addStep(KxRun& run, const Step& s) {
+void addStep(KxRun& run, const KxStep& k) {
   if (fileState(run).blockCount == 0) return;
+  Step s = {};
+  static_cast<KxStep&>(s) = k;
+  s.loop = -1;
   fileState(run).steps.push_back(s);
   ++fileState(run).stepCount;
   ++fileState(run).blocks[fileState(run).blockCount - 1].count;
@@ -113,32 +113,33 @@ void stripRemarks(KxSettings& cfg, char* line) {
   }
 }
 
-void readLine(KxRun& run, char* line) {
+// The words of one line, in the order the machine takes them.
+void parseLine(KxSettings& cfg, char* line, KxProgramLine* out) {
   if (line[0] == 'N' && line[1] >= '0' && line[1] <= '9') {
-    openBlock(run, atoi(line + 1));
+    out->opens = true;
+    out->number = atoi(line + 1);
     return;
   }
-  if (strstr(line, "HOLE TROUBLE") && fileState(run).blockCount > 0) fileState(run).blocks[fileState(run).blockCount - 1].trouble = true;
-  stripRemarks(run.cfg, line);
-  Step s = {};
-  s.loop = -1;
-  const char* jump = run.cfg.mS.SubJump;
+  if (strstr(line, "HOLE TROUBLE")) out->trouble = true;
+  stripRemarks(cfg, line);
+  KxStep s = {};
+  const char* jump = cfg.mS.SubJump;
   if (jump[0]) {
     for (const char* at = strstr(line, jump); at; at = strstr(at + 1, jump)) {
       const char* p = at + strlen(jump);
       if (*p < '0' || *p > '9') continue;
       s.kind = stCALL;
       s.g = atoi(p);
-      addStep(run, s);
+      out->steps.push_back(s);
     }
   }
-  if (startsWord(line, run.cfg.mS.SubReturn)) {
+  if (startsWord(line, cfg.mS.SubReturn)) {
     s.kind = stRETURN;
-    addStep(run, s);
+    out->steps.push_back(s);
     return;
   }
-  if (startsWord(line, run.cfg.mS.WireFeed)) s.kind = stFEED;
-  else if (startsWord(line, run.cfg.mS.HoldPoint)) s.kind = stHOLD;
+  if (startsWord(line, cfg.mS.WireFeed)) s.kind = stFEED;
+  else if (startsWord(line, cfg.mS.HoldPoint)) s.kind = stHOLD;
   else if (strncmp(line, "G90G4", 5) == 0) {
     s.kind = stCOMP;
     s.g = atoi(line + 4);
@@ -153,10 +154,25 @@ void readLine(KxRun& run, char* line) {
     s.g = line[2] - '0';
     s.ij = word(line, 'I', &s.i) && word(line, 'J', &s.j);
     if (s.g >= 2 && !s.ij) s.g = 1;   // an arc without centre is followed as a straight move
+  } else if (startsWord(line, cfg.mS.WireCut)) {
+    s.kind = stWIRECUT;
   } else {
     return;
   }
-  addStep(run, s);
+  out->steps.push_back(s);
+}
+
+void readLine(KxRun& run, char* line) {
+  KxProgramLine pl;
+  parseLine(run.cfg, line, &pl);
+  if (pl.opens) {
+    openBlock(run, pl.number);
+    return;
+  }
+  if (pl.trouble && fileState(run).blockCount > 0) fileState(run).blocks[fileState(run).blockCount - 1].trouble = true;
+  // The picture has no use for the cut word.
+  for (const KxStep& k : pl.steps)
+    if (k.kind != stWIRECUT) addStep(run, k);
 }
 
 int findBlock(KxRun& run, int number) {
@@ -287,6 +303,11 @@ struct Runner {
 };
 
 }  // namespace
+
+void KxReadProgramLine(KxSettings& cfg, char* line, KxProgramLine* out) {
+  *out = KxProgramLine();
+  parseLine(cfg, line, out);
+}
 
 int ReadToolpath(KxRun& run, const char* path, KxToolpath* tp) {
   if (!tp) return 0;
