@@ -140,6 +140,7 @@ void KxWindow::OpenDrawing(const QString& path) {
   fDrawing = path;
   fRun->in_filename = local.toStdString();
   fDxfView->setText(path);
+  setWindowTitle(info.fileName() + " \u2013 korvex");
   fMake->setEnabled(true);
   remember(info.absoluteFilePath());
   listLayers();

@@ -176,6 +176,7 @@ QWidget* KxWindow::buildControls() {
   fIniOpen = new QPushButton("open");
   fIniOpen->setToolTip("Shows the settings file");
   auto* reload = new QPushButton("reload");
+  reload->setObjectName("iniReload");
   reload->setToolTip("Reads the settings file again");
   connect(fIniOpen, &QPushButton::clicked, this, [this] { KxOpenForUser(*fRun, GuiBridgeText(*fRun, kxASK_SETTINGS_PATH)); });
   connect(reload, &QPushButton::clicked, this, [this] { loadSettings(); });
@@ -337,6 +338,7 @@ void KxWindow::fieldDone(QLineEdit* f) {
   for (const auto& r : ranges) {
     if (r.field != f) continue;
     float value = ConfigFloat(f->text().toUtf8().constData());
+    KxPrint(*fRun, " >> float: %.3f \n", value);
     if (value > r.low && value < r.high) {
       GuiBridge(*fRun, r.set, nullptr, &value, nullptr);
       return;

@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QTest>
 #include <QUrl>
@@ -155,6 +156,11 @@ TEST_F(WindowTest, FieldsAcceptOnlyTheirOpenRangesAndSwitchesReachTheCore) {
   emit dev->activated(1);
   EXPECT_EQ(w->Settings().cfg.gDevTarget, prog.File("devices/OTHER.syn"));
   EXPECT_EQ(Field("ofExtens")->text().toStdString(), ".ISO");
+  // Reloading reads the settings file's device again.
+  w->findChild<QPushButton*>("iniReload")->click();
+  EXPECT_EQ(w->Settings().cfg.gDevTarget, "MAK_EE3.SYN");
+  EXPECT_EQ(dev->currentText().toStdString(), "MAK_EE3.SYN");
+  EXPECT_EQ(Field("ofExtens")->text().toStdString(), ".NC");
 }
 
 TEST_F(WindowTest, ADrawingOpenedOrDroppedListsItsLayersAndShowsItsPreview) {
@@ -255,6 +261,7 @@ TEST_F(WindowTest, AMakeWhileOneRunsWaitsForIt) {
   Open().OpenDrawing(QString::fromStdString(Drawing()));
   Type("ofName", "first");
   w->Make();
+  EXPECT_TRUE(w->Making());
   Type("ofName", "second");   // the window answers while the first runs; its run has its own settings
   w->Make();
   w->Make();   // waits once, not twice
@@ -283,4 +290,31 @@ TEST_F(WindowTest, TheNextStartHasTheSizeTheRecentDrawingsAndTheChoicesOfTheLast
   EXPECT_EQ(recent.first().toStdString(), prog.File("part11.dxf"));
   EXPECT_EQ(w->Settings().cfg.gDevTarget, prog.File("devices/OTHER.SYN"));
   EXPECT_STREQ(w->Settings().cfg.edmLayer, "EDMX_POSITION");
+}
+
+// A program longer than any fixed list: the preview draws every loop, lead and
+// positioning move of it, the last one as the first.
+TEST_F(WindowTest, PreviewDrawsEveryLoopOfALongProgram) {
+  auto owned = std::make_unique<KxRun>();
+  KxRun& run = *owned;
+  KxDeskLoadSettings(run, prog.Path() + "/");
+  SetDevSyntax(run, run.cfg.gDevTarget.c_str());
+  const int n = 4200;   // squares in a row, each a block with its start hole, cut loop and leads
+  std::string nc = "G92 X0.000 Y0.000;\n", blocks;
+  for (int b = 1; b <= n; ++b) {
+    const int x = b * 20;
+    nc += "M98P" + std::to_string(b * 10) + ";\n";
+    blocks += QString::asprintf("N%d;\nG00 X%d.000 Y2.000;\nM60;\nG90G42G44G52;\nG01 X%d.000 Y0.000;\nG01 X%d.000 Y0.000;\n"
+                                "G01 X%d.000 Y10.000;\nG01 X%d.000 Y10.000;\nG01 X%d.000 Y0.000;\nG01 X%d.000 Y0.000;\n"
+                                "G01 X%d.000 Y2.000;\nG40G43G50;\nM99;\n",
+                                b * 10, x + 5, x + 5, x, x, x + 10, x + 10, x + 5, x + 5).toStdString();
+  }
+  WriteFile(prog.File("long.NC"), nc + "M30;\n" + blocks);
+  ASSERT_EQ(ReadToolpath(run, prog.File("long.NC").c_str(), &run.gToolpath), 1);
+  EXPECT_EQ(run.gToolpath.loopCount, n);
+  KxPreview pane;
+  pane.resize(800, 400);
+  pane.ShowProgram(run);
+  EXPECT_EQ(pane.Items().size(), 7u * n);   // per loop: cut, wire side, arrow, lead-in, lead-out, start hole; and its G00
+  EXPECT_GE(pane.Extent().right(), n * 20 + 10);
 }
