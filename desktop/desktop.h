@@ -42,7 +42,7 @@ struct KxMakeResult {
   bool dialog;         // worth a message box: the program or a device file could not be used
   QString words;       // the result line
 };
-KxMakeResult KxDescribeMake(KxRun& run, int status);
+KxMakeResult KxDescribeMake(KxRun& run, int status);   // the result line of run, which ended with status
 int KxMakeRun(KxRun& run);   // one Make on its own run: log, drawing, conversion, streams closed; a kxSTATUS_ value
 
 // The preview pane: the drawing's elements on the chosen layer before Make, the
@@ -54,7 +54,7 @@ class KxPreview : public QWidget {
 
   void ShowDrawing(KxRun& run);   // the elements of run's element table (lines, arcs, circles)
   void ShowProgram(KxRun& run);   // run's program read back: cut loops, leads, start holes, positioning, what was not cut
-  void Clear();
+  void Clear();                   // nothing shown
 
   struct Item {
     QPainterPath path;     // in drawing coordinates
@@ -64,8 +64,8 @@ class KxPreview : public QWidget {
     QString contour;       // "$K01" for the parts of a contour, else empty
     bool filled = false;   // arrows are filled with their colour
   };
-  const std::vector<Item>& Items() const { return fItems; }
-  QRectF Extent() const { return fExtent; }
+  const std::vector<Item>& Items() const { return fItems; }   // what is drawn, in drawing coordinates
+  QRectF Extent() const { return fExtent; }   // the box around all items
   QTransform ViewTransform() const;   // drawing coordinates to pixels of the pane
   void Fit();                         // the whole extent in view
 
@@ -103,10 +103,10 @@ class KxWindow : public QMainWindow {
   bool Making() const;                     // a Make runs or waits
   KxRun& Settings() { return *fRun; }      // the run holding the window's settings (the core's values)
   KxRun* LastMake() { return fLastMake.get(); }   // the run of the last finished Make, null before
-  KxPreview* Preview() const { return fPreview; }
-  QLabel* ResultLine() const { return fResult; }
-  QPlainTextEdit* ProgramView() const { return fProgram; }
-  QComboBox* LayerChoice() const { return fLayers; }
+  KxPreview* Preview() const { return fPreview; }        // the drawing or the program
+  QLabel* ResultLine() const { return fResult; }         // the line under the buttons
+  QPlainTextEdit* ProgramView() const { return fProgram; }   // the read-only NC program
+  QComboBox* LayerChoice() const { return fLayers; }     // the layers with what they hold
   QStringList RecentFiles() const;         // the drawings opened last, the newest first
   void ShowProgramText(const QString& path);   // the NC program in the read-only view
   void OpenForUser(const QString& path);   // the core's open requests: the NC program into the view, the rest to the desktop
@@ -117,8 +117,8 @@ class KxWindow : public QMainWindow {
   void dropEvent(QDropEvent* event) override;
 
  private:
-  void buildMenus();
-  QWidget* buildControls();
+  void buildMenus();                        // File, Settings, Help
+  QWidget* buildControls();                 // the panel left of the preview
   void loadSettings();                      // korvex.ini read again, its values shown
   void showValues();                        // the core's values in the controls
   void listDevices();                       // the devices folder's syntax files in the device choice
@@ -127,11 +127,11 @@ class KxWindow : public QMainWindow {
   void previewDrawing();                    // the chosen layer's elements in the preview
   void forgetDrawing(const QString& path, const QString& reason);   // the chosen drawing cannot be read
   void refuse(const QString& text);         // result line in red and a message box
-  void startMake();
-  void makeDone();
-  void showResult(const QString& text, bool error);
+  void startMake();                         // hands a copy of the settings to a worker
+  void makeDone();                          // the worker's run shown; a waiting Make started
+  void showResult(const QString& text, bool error);   // the result line, red for an error
   void remember(const QString& path);       // into the recent drawings
-  void fillRecent();
+  void fillRecent();                        // File > Open Recent from the settings
 
   std::unique_ptr<KxRun> fRun;              // the window's settings and the drawing chosen
   std::unique_ptr<KxRun> fMaking;           // the run of the Make on the worker thread

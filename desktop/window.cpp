@@ -1,8 +1,7 @@
 // The main window of the desktop program: menus, the controls for the settings
-// of korvex.ini, the device and the drawing, the result line and the preview,
-// and what the window remembers between starts (QSettings). Typed values are
-// range-tested and reach the core through its bridge; the drawing and Make are
-// in make.cpp.
+// of korvex.ini (range-tested, handed to the core through its bridge), device
+// and drawing, result line and preview, and what the window remembers between
+// starts (QSettings). The drawing and Make are in make.cpp.
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
