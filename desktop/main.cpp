@@ -1,10 +1,31 @@
 // Entry point of the desktop program korvex-gui: the core in its desktop
-// flavour, one window, the message loop. A drawing named as the first argument
+// flavour, one window, Qt's event loop. A drawing named as the first argument
 // is opened as if it had been dropped on the window.
-#include "frontend.h"
-#include "parts.h"
+#include <QApplication>
+#include <QStringList>
+#include <memory>
+
+#include "desktop.h"
+#include "geometry/base.h"
+#include "kxrun.h"
 
 int main(int argc, char** argv) {
-  if (argc > 1 && argv[1][0] != '\0') gStartDrawing = argv[1];
-  return KorvexGuiMain();
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("korvex-gui");
+  QApplication::setOrganizationName("korvex");
+  KxSetFlavour(kxDESKTOP);
+  auto owned = std::make_unique<KxRun>();   // the program's own lines, outside any conversion
+  KxRun& console = *owned;
+  KxPrint(console, "-KX_GUI begin-\n");
+  int status = 0;
+  {
+    KxWindow window;
+    window.show();
+    const QStringList args = QApplication::arguments();
+    if (args.size() > 1 && !args[1].isEmpty()) window.OpenDrawing(args[1]);
+    status = QApplication::exec();
+  }
+  KxPrint(console, "\n-KX_GUI end-\n");
+  KxFlushConsole(console);
+  return status;
 }

@@ -1,7 +1,7 @@
 // The preview pane: draws the element table (before Make) or the program read
 // back from its file (after Make) with QPainter, in the same colours as the
 // picture on the statistics page.
-#include "preview.h"
+#include "desktop.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -13,7 +13,6 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "report/report.h"
-#include "frontend.h"
 #include "kxrun.h"
 
 namespace {
@@ -128,11 +127,11 @@ void KxPreview::finish() {
   Fit();
 }
 
-void KxPreview::ShowDrawing() {
+void KxPreview::ShowDrawing(KxRun& run) {
   Clear();
-  long top = DeskRun().eldsCounter;
+  long top = run.eldsCounter;
   for (long i = 0; i < top; ++i) {
-    const elementdaten& e = DeskRun().elds[i];
+    const elementdaten& e = run.elds[i];
     if ((e.type != etLINE && e.type != etARC && e.type != etCIR) || !finite(e)) continue;
     // A polyline's head record is no geometry of the drawing: its ends are left-over values.
     if (strncmp(e.kontur, "xPF", sizeof e.kontur) == 0) continue;
@@ -141,8 +140,9 @@ void KxPreview::ShowDrawing() {
   finish();
 }
 
-void KxPreview::ShowProgram(const KxToolpath& tp) {
+void KxPreview::ShowProgram(KxRun& run) {
   Clear();
+  const KxToolpath& tp = run.gToolpath;
   for (int r = 0; r < tp.rapidCount; ++r) {
     QPainterPath p;
     p.moveTo(tp.rapids[r].x0, tp.rapids[r].y0);
@@ -192,26 +192,26 @@ void KxPreview::ShowProgram(const KxToolpath& tp) {
                        QString("%1 \u00d7%2").arg(name).arg(lp.cuts)});
   }
   // Contours the program does not cut, from the element table, in the warning colour.
-  long top = DeskRun().eldsCounter;
-  std::vector<char> cut((size_t)std::max(DeskRun().gKonturCounter, 0) + 1, 0);
+  long top = run.eldsCounter;
+  std::vector<char> cut((size_t)std::max(run.gKonturCounter, 0) + 1, 0);
   for (int l = 0; l < tp.loopCount; ++l) {
     const int k = KxBlockContour(tp.loops[l].block);
-    if (k >= 1 && k <= DeskRun().gKonturCounter) cut[(size_t)k] = 1;
+    if (k >= 1 && k <= run.gKonturCounter) cut[(size_t)k] = 1;
   }
-  const KxContourRecords records(DeskRun(), top);
-  for (int k = 1; k <= DeskRun().gKonturCounter; ++k) {
+  const KxContourRecords records(run, top);
+  for (int k = 1; k <= run.gKonturCounter; ++k) {
     if (cut[(size_t)k]) continue;
     char name[16];
     KxContourName(name, sizeof name, k);
     for (long i : records.Of(name)) {
-      const elementdaten& e = DeskRun().elds[i];
+      const elementdaten& e = run.elds[i];
       if (!finite(e)) continue;
       add(elementPath(e), kWarn, 2, true, name);
     }
   }
   for (long i = 0; i < top; ++i) {
-    const elementdaten& e = DeskRun().elds[i];
-    if (!finite(e) || (strncmp(e.kontur, DeskRun().gOrphan, sizeof e.kontur) != 0 && strcmp(e.kontur, "-del-") != 0)) continue;
+    const elementdaten& e = run.elds[i];
+    if (!finite(e) || (strncmp(e.kontur, run.gOrphan, sizeof e.kontur) != 0 && strcmp(e.kontur, "-del-") != 0)) continue;
     add(elementPath(e), kWarn, 2, true);
   }
   finish();
