@@ -184,6 +184,26 @@ double loopLength(const KxToolpath& tp, const KxLoop& l) {
   return len;
 }
 
+// The taper and the wire offset contour k is cut with, and the contour whose
+// text set a value it did not set itself (on a plate they carry over).
+std::string cutSetting(KxRun& run, int k) {
+  if (k < 1 || (size_t)k >= run.gCutSettings.size() || !run.gCutSettings[(size_t)k].noted) return "";
+  const NcCutSetting& c = run.gCutSettings[(size_t)k];
+  if (c.perLayer) return "per layer";
+  auto from = [](int who) {
+    if (who < 0) return std::string(" (from a directive)");
+    if (who == 0) return std::string();
+    char name[16];
+    KxContourName(name, sizeof name, who);
+    return " (from " + std::string(name) + ")";
+  };
+  char buf[64];
+  snprintf(buf, sizeof buf, "%.3f\u00b0", c.taper);
+  std::string out = buf + from(c.taperFrom);
+  snprintf(buf, sizeof buf, " / %+.3f D#%d", c.offset, c.reg);
+  return out + buf + from(c.offsetFrom);
+}
+
 const char* kCss =
     "<style>\n"
     ".kxfig svg{max-width:100%;height:auto;background:#fff;border:1px solid #9ab}\n"
@@ -410,9 +430,11 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
         f);
   fputs("</figure>\n", f);
 
-  // One row per cut loop.
+  // One row per cut loop, with its time and the taper and offset it is cut with.
+  KxMachineTime mt;
+  KxComputeMachineTime(run, tp, &mt);
   fputs("<table class='kxtab'>\n<tr><th>contour</th><th>block</th><th>cuts</th><th>length per cut</th>"
-        "<th>side</th><th>position</th><th>start hole</th></tr>\n",
+        "<th>side</th><th>position</th><th>start hole</th><th>cuts time</th><th>threadings</th><th>taper / offset</th></tr>\n",
         f);
   for (int l = 0; l < tp.loopCount; ++l) {
     const KxLoop& lp = tp.loops[l];
@@ -431,9 +453,19 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
     } else {
       fputs("<td>outside</td>", f);
     }
-    fprintf(f, "<td>X%.3f Y%.3f</td></tr>\n", lp.holeX, lp.holeY);
+    fprintf(f, "<td>X%.3f Y%.3f</td>", lp.holeX, lp.holeY);
+    const KxLoopTime& lt = mt.loops[(size_t)l];
+    if (lt.known) fprintf(f, "<td>%.1f min</td>", lt.minutes);
+    else fputs("<td>no technology data</td>", f);
+    fprintf(f, "<td>%d</td><td>%s</td></tr>\n", lt.threadings, cutSetting(run, k).c_str());
   }
   fputs("</table>\n", f);
+  const std::string total = KxMachineTimeLine(run, mt);
+  if (!total.empty()) {
+    fputs("<p class='kxtime'>", f);
+    KxHtmlText(f, total.c_str());
+    fputs("</p>\n", f);
+  }
 
   // The run's warnings in words.
   long orphans = 0;

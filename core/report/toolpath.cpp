@@ -18,11 +18,11 @@
 namespace {
 
 // One line of the program reduced to what moves the wire.
-enum StepKind { stCALL, stG92, stMOVE, stFEED, stCOMP, stCOMPOFF, stHOLD, stRETURN };
+enum StepKind { stCALL, stG92, stMOVE, stFEED, stCOMP, stCOMPOFF, stHOLD, stRETURN, stTECH };
 
 struct Step {
   int kind;
-  int g;             // move word 0..3, compensation side 40..42, called block number
+  int g;             // move word 0..3, compensation side 40..42, called block number, technology note
   float x, y, i, j;
   bool ij;
   int loop;          // loop record of a compensation line once it was executed
@@ -50,6 +50,7 @@ struct ToolpathState {
   std::vector<Block> blocks;                     // the main program, then every N block
   int blockCount;                                // blocks.size()
   std::unordered_map<int, int> blockOfNumber;    // N number -> its first block (the main program is none)
+  size_t nextNote = 0;                           // the first technology note not yet met while reading
 };
 
 namespace {
@@ -113,7 +114,25 @@ void stripRemarks(KxSettings& cfg, char* line) {
   }
 }
 
-void readLine(KxRun& run, char* line) {
+// The technology line the output noted at this place of the program, -1 for none:
+// the feed of the cuts that follow it is known from the technology file.
+int techNoteAt(KxRun& run, const char* line, long at) {
+  const std::vector<NcTechNote>& notes = run.gTechNotes;
+  size_t& next = fileState(run).nextNote;
+  while (next < notes.size() && notes[next].at < at) ++next;
+  if (next >= notes.size() || notes[next].at != at || notes[next].text != line) return -1;
+  return (int)next++;
+}
+
+void readLine(KxRun& run, char* line, long at) {
+  if (const int note = techNoteAt(run, line, at); note >= 0) {
+    Step t = {};
+    t.kind = stTECH;
+    t.g = note;
+    t.loop = -1;
+    addStep(run, t);
+    return;
+  }
   if (line[0] == 'N' && line[1] >= '0' && line[1] <= '9') {
     openBlock(run, atoi(line + 1));
     return;
@@ -174,6 +193,8 @@ struct Runner {
   int phase = 0;               // 0 lead-in next, 1 cutting
   long executed = 0;
   long maxExecuted = 0;        // steps followed at most
+  int tech = -1;               // technology note in force
+  int threadPending = 0;       // threaded since the last cut began
   std::unordered_set<int> calledSeen{};   // the block numbers in tp.called
 
   void move(const Step& s, bool first) {
@@ -189,6 +210,11 @@ struct Runner {
     }
     px = s.x;
     py = s.y;
+    const double length = KxMoveLength(m);
+    if (std::isfinite(length)) {
+      if (loop >= 0) tp.cutRuns.back().length += length;
+      else tp.rapidLength += length;
+    }
     if (loop < 0) {
       // Rapid and straight moves outside a cut: positioning, drawn once.
       if (!first || (m.x0 == m.x1 && m.y0 == m.y1)) return;
@@ -213,6 +239,8 @@ struct Runner {
     loop = -1;
     record = false;
     if (s.g != 41 && s.g != 42) return;
+    tp.cutRuns.push_back({s.loop >= 0 ? s.loop : tp.loopCount, tech, threadPending, 0.0});
+    threadPending = 0;
     if (s.loop >= 0) {
       loop = s.loop;
       ++tp.loops[loop].cuts;
@@ -269,7 +297,14 @@ struct Runner {
         }
         case stG92: px = s.x; py = s.y; break;
         case stMOVE: move(s, first); break;
-        case stFEED: feedX = px; feedY = py; fed = true; break;
+        case stFEED:
+          feedX = px;
+          feedY = py;
+          fed = true;
+          ++tp.threadings;
+          threadPending = 1;
+          break;
+        case stTECH: tech = s.g; break;
         case stCOMP: comp(run, s, block); break;
         case stCOMPOFF: compOff(); break;
         case stHOLD:
@@ -296,21 +331,27 @@ int ReadToolpath(KxRun& run, const char* path, KxToolpath* tp) {
   fileState(run).blocks.clear();
   fileState(run).blockCount = 0;
   fileState(run).blockOfNumber.clear();
+  fileState(run).nextNote = 0;
   FILE* f = path && path[0] ? fopen(path, "r") : nullptr;
   if (!f) return 0;
   openBlock(run, -1);   // the main program
   char line[1024];
+  long at = 0, next = 0;   // where the line read starts in the file, and where the next one does
   while (fgets(line, sizeof line, f)) {
     size_t n = strlen(line);
+    next = at + (long)n;
     if (n > 0 && line[n - 1] != '\n' && !feof(f)) {
       // A line longer than the buffer: the rest carries no move words we follow.
       int c;
-      while ((c = fgetc(f)) != EOF && c != '\n') {
+      while ((c = fgetc(f)) != EOF) {
+        ++next;
+        if (c == '\n') break;
       }
     }
     n = strlen(line);
     while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r')) line[--n] = '\0';
-    readLine(run, line);
+    readLine(run, line, at);
+    at = next;
   }
   fclose(f);
   for (int b = 1; b < fileState(run).blockCount; ++b) {
