@@ -253,6 +253,9 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
   const int holes = run.gHolesCounter;
   SortKontur(run, f, k);
   if (run.gMissETechnologie > missing) ++run.gContoursWithoutTech;
+  // The layers of a contour may leave their taper and register to the contours after it.
+  if (t.dkonik != cut.taper) st.taperFrom = k;
+  if (t.dReg != cut.reg) st.offsetFrom = k;
   // A hole is cut with register 4, the hole offset on top of the register in force.
   if (run.gHolesCounter > holes) {
     cut.reg = 4;

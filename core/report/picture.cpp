@@ -44,8 +44,8 @@ bool drawable(const elementdaten& e) {
 }
 
 // An arc's own extent (radians, signed sweep): its ends and the points where it
-// crosses an axis. The whole circle of a flat arc of a large radius would make
-// the parts a speck in the picture.
+// crosses an axis. The whole circle of a flat arc of a large radius would shrink
+// the parts to a dot in the picture.
 void addArc(Box& b, double cx, double cy, double r, double a0, double sweep) {
   b.add(cx + r * cos(a0), cy + r * sin(a0));
   b.add(cx + r * cos(a0 + sweep), cy + r * sin(a0 + sweep));
