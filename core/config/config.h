@@ -16,6 +16,8 @@ struct KxSettings;   // the settings a run reads (config.h)
 // --- global settings (settings file) ---
 inline constexpr float kDefaultCurveTolerance = 0.001f;  // CurveTolerance when the settings file names none
 inline constexpr float kDefaultAutoHoleDiameter = 1.0f;  // AutoHoleDiameter when the settings file names none
+inline constexpr float kDefaultThreadingTime = 1.0f;     // ThreadingTime when the settings file names none, minutes
+inline constexpr float kDefaultRapidFeed = 2000.0f;      // RapidFeed when the settings file names none, mm/min
 
 void SetGlobals(KxRun& run, const char* arg);   // derives homepath, reads the settings file, adds the main layer
 void KxFindLayout(KxRun& run);                  // after homepath: program folder or installed, the output folder and the settings file to read
@@ -181,6 +183,9 @@ struct KxSettings {
   int gCheckProgram = 0;    // 1: the written program is followed and checked against the drawing (CheckProgram)
   float gCurveTolerance = kDefaultCurveTolerance;  // largest distance of the arcs that replace an ellipse or spline from the true curve, mm
   float gAutoHoleDiameter = kDefaultAutoHoleDiameter;  // diameter of the start holes korvex places (AutoStartHoles), mm; at most the grid radius is used
+  float gThreadingTime = kDefaultThreadingTime;  // minutes the machine takes to thread the wire once, for the machine time
+  float gRapidFeed = kDefaultRapidFeed;          // speed of the positioning moves, mm/min, for the machine time
+  float gWireSpeed = 0;                          // wire run off while cutting, m/min; 0: the wire used is not shown
   devSyntax mS{};  // the device syntax of the run
   coTechno ktechno{};  // technology record of the run
   eTechnologieData eTD[kTechEntries]{};  // per-cut data: 0 = entry A, 1..4 = cuts 1..4

@@ -91,6 +91,9 @@ static void settingsDefaults(KxSettings& cfg) {
   cfg.gCheckProgram = 0;
   cfg.gCurveTolerance = kDefaultCurveTolerance;
   cfg.gAutoHoleDiameter = kDefaultAutoHoleDiameter;
+  cfg.gThreadingTime = kDefaultThreadingTime;
+  cfg.gRapidFeed = kDefaultRapidFeed;
+  cfg.gWireSpeed = 0;
 }
 
 static void setDefaults(KxSettings& cfg) {
@@ -217,6 +220,19 @@ static void applyLine(KxRun& run, char* line) {
     float v = run.cfg.gAutoHoleDiameter;
     if (settingNumber(run, "AutoHoleDiameter", p + 17, &v, "%.3f")) run.cfg.gAutoHoleDiameter = v > 0 ? v : kDefaultAutoHoleDiameter;
   }
+  // The machine time's figures: a negative time or speed, or no rapid speed at all, keeps the default.
+  if ((p = strstr(line, "ThreadingTime:"))) {
+    float v = run.cfg.gThreadingTime;
+    if (settingNumber(run, "ThreadingTime", p + 14, &v, "%.2f")) run.cfg.gThreadingTime = v >= 0 ? v : kDefaultThreadingTime;
+  }
+  if ((p = strstr(line, "RapidFeed:"))) {
+    float v = run.cfg.gRapidFeed;
+    if (settingNumber(run, "RapidFeed", p + 10, &v, "%.0f")) run.cfg.gRapidFeed = v > 0 ? v : kDefaultRapidFeed;
+  }
+  if ((p = strstr(line, "WireSpeed:"))) {
+    float v = run.cfg.gWireSpeed;
+    if (settingNumber(run, "WireSpeed", p + 10, &v, "%.1f")) run.cfg.gWireSpeed = v >= 0 ? v : 0;
+  }
 }
 
 static const char* yesNo(int v) { return v ? "Yes" : "No"; }
@@ -240,6 +256,9 @@ static void printSettingsBlock(KxRun& run) {
   if (run.cfg.gCheckProgram) KxPrint(run, "      CheckProgram: '%d=%s'\n", run.cfg.gCheckProgram, yesNo(run.cfg.gCheckProgram));
   if (run.cfg.gCurveTolerance != kDefaultCurveTolerance) KxPrint(run, "    CurveTolerance: %.4f\n", run.cfg.gCurveTolerance);
   if (run.cfg.gAutoHoleDiameter != kDefaultAutoHoleDiameter) KxPrint(run, "  AutoHoleDiameter: %.3f\n", run.cfg.gAutoHoleDiameter);
+  if (run.cfg.gThreadingTime != kDefaultThreadingTime) KxPrint(run, "     ThreadingTime: %.2f\n", run.cfg.gThreadingTime);
+  if (run.cfg.gRapidFeed != kDefaultRapidFeed) KxPrint(run, "         RapidFeed: %.0f\n", run.cfg.gRapidFeed);
+  if (run.cfg.gWireSpeed != 0) KxPrint(run, "         WireSpeed: %.1f\n", run.cfg.gWireSpeed);
   KxPrint(run, " ---Globals end\n");
 }
 

@@ -51,6 +51,8 @@ static Members surveyMembers(KxRun& run, const char* kN, Accept accept, Visit vi
 }
 
 static void writeTechnologyLine(KxRun& run, FILE* os) {
+  const eTechnologieData& e = run.cfg.eTD[1];
+  NcNoteTechLine(run, os, e.nwd, e.Speed, e.ist);
   NcPut(os, "%s%s\n", run.cfg.eTD[1].nwd, run.cfg.mS.EOL);
   if (run.cfg.eTD[1].ist == 0) ++run.gMissETechnologie;
 }

@@ -21,6 +21,7 @@
 // What this file keeps of a run, owned by the run.
 struct DriverState {
   int headNoCut = 0, headNoFeed = 0;
+  int taperFrom = 0, offsetFrom = 0;   // who set the taper and the register in force (as NcCutSetting says)
 };
 
 static DriverState& fileState(KxRun& run) { return run.driverState.get(); }
@@ -68,6 +69,18 @@ const dxfLayerList& NcLayer(KxRun& run, int nr) {
 
 bool NcValidElement(KxRun& run, long i) { return i >= 0 && i < run.eldsCounter; }
 
+void NcNoteTechLine(KxRun& run, FILE* ostream, const char* line, float feed, int known) {
+  if (!ostream) return;
+  const long at = ftell(ostream);
+  if (at < 0) return;
+  run.gTechNotes.push_back({at, feed, known, std::string(line) + run.cfg.mS.EOL});
+}
+
+// What register reg adds to register 1 as the program defines it.
+static float registerOffset(const coTechno& t, int reg) {
+  return reg > 1 && reg < kRegisterCount ? t.dROff[reg] : 0.0f;
+}
+
 static void resetTechnology(KxRun& run) {
   SetTechnologie(run, nullptr, 0);
   SetTechData(run, "reset");
@@ -107,6 +120,8 @@ static void writeHead(KxRun& run, FILE* f) {
   }
   fileState(run).headNoCut = run.cfg.ktechno.NoCut;
   fileState(run).headNoFeed = run.cfg.ktechno.NoFeed;
+  fileState(run).taperFrom = run.cfg.ktechno.dkonik != 0.0f ? -1 : 0;
+  fileState(run).offsetFrom = run.cfg.ktechno.dReg != 1 ? -1 : 0;
   const bool plate = run.cfg.ktechno.G92Mode == dmPLATE;
   NcPut(f, plate ? "%s-Plattenmodus-%s%s\n" : "%s-Teilemodus-%s%s\n", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
   NcPut(f, "G54G90%s\n", run.cfg.mS.EOL);
@@ -170,6 +185,7 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
   // Every piece starts from the defaults; on a plate the technology carries over.
   if (run.cfg.ktechno.G92Mode == dmPIECE) {
     resetTechnology(run);
+    fileState(run).taperFrom = fileState(run).offsetFrom = 0;
   } else {
     run.cfg.ktechno.NoCut = fileState(run).headNoCut;
     run.cfg.ktechno.NoFeed = fileState(run).headNoFeed;
@@ -181,6 +197,9 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
   const int quality = run.cfg.ktechno.dQuali;
   char techLine[sizeof run.cfg.eTD[1].nwd];
   KxCopy(techLine, sizeof techLine, run.cfg.eTD[1].nwd);
+  const float taper = run.cfg.ktechno.dkonik;
+  const int reg = run.cfg.ktechno.dReg;
+  const float offset = registerOffset(run.cfg.ktechno, reg);
 
   std::vector<long> members;
   KxMemberCandidates(run, name, run.eldsCounter, members);
@@ -218,10 +237,37 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
   if (drill >= 0)
     NcPut(f, "%sAUTO START HOLE X%.3f Y%.3f%s%s\n", run.cfg.mS.RemarkOn, run.elds[drill].cx, run.elds[drill].cy, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
 
+  // Taper and register as this contour's texts leave them: a value they did not
+  // change is the one an earlier contour (or a directive) set.
+  DriverState& st = fileState(run);
+  const coTechno& t = run.cfg.ktechno;
+  if (t.dkonik != taper) st.taperFrom = k;
+  if (t.dReg != reg || registerOffset(t, t.dReg) != offset) st.offsetFrom = k;
+  NcCutSetting cut;
+  cut.noted = 1;
+  cut.taper = t.dkonik;
+  cut.taperFrom = st.taperFrom == k ? 0 : st.taperFrom;
+  cut.reg = t.dReg;
+  cut.offset = registerOffset(t, t.dReg);
+  cut.offsetFrom = st.offsetFrom == k ? 0 : st.offsetFrom;
+
   KxPrint(run, "\n -Sortiere Kontur '%s' ", name);
   const int missing = run.gMissETechnologie;
+  const int holes = run.gHolesCounter;
   SortKontur(run, f, k);
   if (run.gMissETechnologie > missing) ++run.gContoursWithoutTech;
+  // The layers of a contour may leave their taper and register to the contours after it.
+  if (t.dkonik != cut.taper) st.taperFrom = k;
+  if (t.dReg != cut.reg) st.offsetFrom = k;
+  // A hole is cut with register 4, the hole offset on top of the register in force.
+  if (run.gHolesCounter > holes) {
+    cut.reg = 4;
+    cut.offset += t.dHole;
+  } else {
+    cut.perLayer = t.dLWe > 0;
+  }
+  if ((size_t)k >= run.gCutSettings.size()) run.gCutSettings.resize((size_t)k + 1);
+  run.gCutSettings[(size_t)k] = cut;
 }
 
 static void writeFoot(KxSettings& cfg, FILE* f) {
@@ -283,6 +329,8 @@ void ProbeNwdOut(KxRun& run) {
   // Writing renames no record; it only adds working records of its own.
   KxIndexMembers(run, true);
   NcIndexChildren(run);
+  run.gTechNotes.clear();
+  run.gCutSettings.assign((size_t)run.gKonturCounter + 1, NcCutSetting());
   writeHead(run, f);
   for (int k = 1; k <= run.gKonturCounter; ++k) {
     writeContourBlock(run, f, k);

@@ -78,6 +78,7 @@ void SimpleAsSubKontur(KxRun& run, FILE* ostream, int k, float ssX, float ssY) {
   // One technology line and one call of the sub-program per cut; there are four cut entries.
   const int cuts = t.dQuali <= kCutCount ? t.dQuali : kCutCount;
   for (int q = 1; q <= cuts; ++q) {
+    NcNoteTechLine(run, ostream, run.cfg.eTD[q].nwd, run.cfg.eTD[q].Speed, run.cfg.eTD[q].ist);
     NcPut(ostream, "%s%s\n", run.cfg.eTD[q].nwd, run.cfg.mS.EOL);
     if (run.cfg.eTD[q].ist == 0) ++run.gMissETechnologie;
     NcPut(ostream, "%s%d%s\n", run.cfg.mS.SubJump, n, run.cfg.mS.EOL);

@@ -8,6 +8,7 @@ struct KxSettings;   // the settings a run reads (config.h)
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 struct dxfLayerList;
 
@@ -43,6 +44,27 @@ std::string NcRemarkText(KxSettings& cfg, const char* text);          // text fr
 void NcPlaneLines(KxSettings& cfg, FILE* ostream);                     // the programming, auxiliary and top plane lines
 const dxfLayerList& NcLayer(KxRun& run, int nr);                  // layer entry nr, or an empty entry for a number outside the list
 bool NcValidElement(KxRun& run, long i);                          // true when i addresses a record in use
+void NcNoteTechLine(KxRun& run, FILE* ostream, const char* line, float feed, int known);  // notes where the technology line line (without block end) is about to be written, with its feed
+
+// A technology line as written: the machine time finds it again in the program.
+struct NcTechNote {
+  long at;            // where the line starts in the program (byte offset)
+  float feed;         // the feed of the cuts after it, mm/min, from the technology file
+  int known;          // 1 when the technology file gave the line
+  std::string text;   // the line as written, block end included, line end not
+};
+
+// The taper and wire offset a contour is cut with, and where they were set: in
+// plate mode they carry over from the contours written before.
+struct NcCutSetting {
+  int noted = 0;        // 1 once the contour was written
+  float taper = 0;      // taper angle, degrees
+  int taperFrom = 0;    // contour whose text set it; 0 its own text or the default, -1 a directive
+  int reg = 1;          // register the cut's offset word names
+  float offset = 0;     // what that register adds to register 1, mm
+  int offsetFrom = 0;   // as taperFrom
+  int perLayer = 0;     // 1 when the layers of the contour set taper and register
+};
 
 
 // The counters of one run's output.
@@ -55,4 +77,6 @@ struct NcRun {
   int gHolesCounter = 0;  // holes written by the hole writer
   int gInsetTechIgnored = 0;  // inset contours whose own technology text (cuts, code) is not used: they run with the parent's cuts
   int gPiecesUncalled = 0;  // piece mode: pieces the main program does not call (it calls the last piece only)
+  std::vector<NcTechNote> gTechNotes;      // every technology line of the program, in writing order
+  std::vector<NcCutSetting> gCutSettings;  // per contour number: the taper and offset it is cut with
 };

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <initializer_list>
 #include <map>
+#include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -41,10 +43,27 @@ bool drawable(const elementdaten& e) {
          std::isfinite(e.r) && fabs(e.r) < 1e7;
 }
 
+// An arc's own extent (radians, signed sweep): its ends and the points where it
+// crosses an axis. The whole circle of a flat arc of a large radius would shrink
+// the parts to a dot in the picture.
+void addArc(Box& b, double cx, double cy, double r, double a0, double sweep) {
+  b.add(cx + r * cos(a0), cy + r * sin(a0));
+  b.add(cx + r * cos(a0 + sweep), cy + r * sin(a0 + sweep));
+  const bool full = fabs(sweep) >= 2 * M_PI - 1e-6;
+  for (int q = 0; q < 4; ++q) {
+    const double at = q * M_PI / 2;
+    double d = fmod(sweep >= 0 ? at - a0 : a0 - at, 2 * M_PI);
+    if (d < 0) d += 2 * M_PI;
+    if (full || d <= fabs(sweep)) b.add(cx + r * cos(at), cy + r * sin(at));
+  }
+}
+
 void addElement(Box& b, const elementdaten& e) {
   if (e.type == etLINE) {
     b.add(e.sx, e.sy);
     b.add(e.ex, e.ey);
+  } else if (e.type == etARC) {
+    addArc(b, e.cx, e.cy, e.r, e.sw / RAD2DEG, BOGENWINKEL(e.sw, e.ew) / RAD2DEG);
   } else {
     b.add(e.cx - e.r, e.cy - e.r);
     b.add(e.cx + e.r, e.cy + e.r);
@@ -184,9 +203,91 @@ double loopLength(const KxToolpath& tp, const KxLoop& l) {
   return len;
 }
 
+// The taper and the wire offset contour k is cut with, and the contour whose
+// text set a value it did not set itself (on a plate they carry over).
+std::string cutSetting(KxRun& run, int k) {
+  if (k < 1 || (size_t)k >= run.gCutSettings.size() || !run.gCutSettings[(size_t)k].noted) return "";
+  const NcCutSetting& c = run.gCutSettings[(size_t)k];
+  if (c.perLayer) return "per layer";
+  auto from = [](int who) {
+    if (who < 0) return std::string(" (from a directive)");
+    if (who == 0) return std::string();
+    char name[16];
+    KxContourName(name, sizeof name, who);
+    return " (from " + std::string(name) + ")";
+  };
+  char buf[64];
+  snprintf(buf, sizeof buf, "%.3f\u00b0", c.taper);
+  std::string out = buf + from(c.taperFrom);
+  snprintf(buf, sizeof buf, " / %+.3f D#%d", c.offset, c.reg);
+  return out + buf + from(c.offsetFrom);
+}
+
+constexpr int kPictureWidth = 960;   // width of the picture on the page, pixels
+constexpr double kLabelPixels = 13;  // height of its labels, pixels
+constexpr double kMostTall = 0.75;   // narrowest picture, width over height
+
+// The labels of the picture and where they stand: a label goes only where it
+// overlaps no other one and stays inside the picture. The places taken are
+// kept in cells, so that a drawing of thousands of contours is labelled fast.
+class LabelPlaces {
+ public:
+  LabelPlaces(double x, double y, double w, double h, double fs) : x0_(x), y0_(y), x1_(x + w), y1_(y + h), fs_(fs), cell_(fs * 6) {}
+
+  // Width of a text at the height fs, from the widest letters of the fonts the page names.
+  static double Width(const std::string& text, double fs) {
+    size_t letters = 0;
+    for (unsigned char c : text) letters += (c & 0xC0) != 0x80;
+    return letters * fs * 0.62;
+  }
+
+  // Writes text at the first free one of the places (its baseline's start); false when none is free.
+  bool Place(FILE* f, const std::string& text, const char* attributes, std::initializer_list<std::pair<double, double>> at) {
+    const double tw = Width(text, fs_);
+    for (const auto& [x, y] : at) {
+      const Rect r{x, y - fs_ * 0.85, x + tw, y + fs_ * 0.25};
+      if (!free(r)) continue;
+      take(r);
+      fprintf(f, "<text x='%.3f' y='%.3f'%s>%s</text>\n", x, y, attributes, text.c_str());
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  struct Rect { double x0, y0, x1, y1; };
+  long long key(long cx, long cy) const { return (long long)cx * 2000003LL + cy; }
+  long cellOf(double v, double origin) const { return (long)floor((v - origin) / cell_); }
+  template <class F> void cells(const Rect& r, F use) const {
+    for (long cx = cellOf(r.x0, x0_); cx <= cellOf(r.x1, x0_); ++cx)
+      for (long cy = cellOf(r.y0, y0_); cy <= cellOf(r.y1, y0_); ++cy) use(key(cx, cy));
+  }
+  bool free(const Rect& r) const {
+    if (!(r.x0 >= x0_ && r.y0 >= y0_ && r.x1 <= x1_ && r.y1 <= y1_)) return false;
+    bool clear = true;
+    cells(r, [&](long long k) {
+      const auto at = taken_.find(k);
+      if (at == taken_.end()) return;
+      for (int i : at->second) {
+        const Rect& o = rects_[(size_t)i];
+        if (r.x0 < o.x1 && o.x0 < r.x1 && r.y0 < o.y1 && o.y0 < r.y1) clear = false;
+      }
+    });
+    return clear;
+  }
+  void take(const Rect& r) {
+    rects_.push_back(r);
+    cells(r, [&](long long k) { taken_[k].push_back((int)rects_.size() - 1); });
+  }
+  double x0_, y0_, x1_, y1_, fs_, cell_;
+  std::vector<Rect> rects_;
+  std::unordered_map<long long, std::vector<int>> taken_;
+};
+
 const char* kCss =
     "<style>\n"
-    ".kxfig svg{max-width:100%;height:auto;background:#fff;border:1px solid #9ab}\n"
+    ".kxfig svg{display:block;max-width:100%;height:auto;background:#fff;border:1px solid #9ab}\n"
+    ".kxfig svg.kxlegend{border-top:none}\n"
     ".kxfig path,.kxfig line,.kxfig circle,.kxfig polygon{vector-effect:non-scaling-stroke}\n"
     ".cut{fill:none;stroke:#1040c0;stroke-width:1.6}\n"
     ".lead{fill:none;stroke:#108030;stroke-width:1.2}\n"
@@ -199,6 +300,7 @@ const char* kCss =
     ".kxfig text{font-family:verdana,arial,sans-serif;fill:#222}\n"
     ".kxtab{border-collapse:collapse;font-family:verdana,arial,sans-serif;font-size:13px}\n"
     ".kxtab td,.kxtab th{border:1px solid #9ab;padding:2px 8px;text-align:left}\n"
+    ".kxtime{font-family:verdana,arial,sans-serif;font-weight:bold}\n"
     "</style>\n";
 
 }  // namespace
@@ -214,9 +316,9 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
     b.add(mv.x0, mv.y0);
     b.add(mv.x1, mv.y1);
     if (mv.g >= 2) {
-      double r = hypot((double)mv.x0 - mv.cx, (double)mv.y0 - mv.cy);
-      b.add(mv.cx - r, mv.cy - r);
-      b.add(mv.cx + r, mv.cy + r);
+      double a0, sweep;
+      KxArcSweep(mv, &a0, &sweep);
+      addArc(b, mv.cx, mv.cy, hypot((double)mv.x0 - mv.cx, (double)mv.y0 - mv.cy), a0, sweep);
     }
   }
   for (int r = 0; r < tp.rapidCount; ++r) {
@@ -238,19 +340,19 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   double size = w > h ? w : h;
   if (size < 1) size = 1;
   double margin = size * 0.06;
-  double fs = size * 0.022;                 // text height
-  double band = fs * 4.5;                   // legend and scale bar below the drawing
-  double vx = b.x0 - margin, vy = -b.y1 - margin, vw = w + 2 * margin, vh = h + 2 * margin + band;
-  if (vw < fs * 48) {   // wide enough for the legend
-    vx -= (fs * 48 - vw) / 2;
-    vw = fs * 48;
+  double vx = b.x0 - margin, vy = -b.y1 - margin, vw = w + 2 * margin, vh = h + 2 * margin;
+  if (vw < vh * kMostTall) {   // a tall drawing is drawn no taller than 4:3 of the picture's width
+    vx -= (vh * kMostTall - vw) / 2;
+    vw = vh * kMostTall;
   }
+  const double fs = vw * kLabelPixels / kPictureWidth;   // text height: the same on the page for every drawing
   double mark = size * 0.008;
 
   fputs("</pre>\n", f);
   fputs(kCss, f);
   fputs("<figure class='kxfig'>\n", f);
-  fprintf(f, "<svg xmlns='http://www.w3.org/2000/svg' width='960' viewBox='%.3f %.3f %.3f %.3f'>\n", vx, vy, vw, vh);
+  fprintf(f, "<svg xmlns='http://www.w3.org/2000/svg' width='%d' viewBox='%.3f %.3f %.3f %.3f'>\n", kPictureWidth, vx, vy, vw,
+          vh);
   fputs("<title>Toolpath of the NC program</title>\n", f);
   fputs("<g transform='scale(1,-1)'>\n", f);
 
@@ -350,20 +452,27 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   fputs("</g>\n", f);
   fputs("</g>\n", f);
 
-  // Texts stand upright: drawn outside the turned group at (x, -y).
+  // Texts stand upright: drawn outside the turned group at (x, -y). Each label
+  // takes the first free place beside its point, in full or shortened; one that
+  // finds none is left out: the table below names every contour.
+  LabelPlaces places(vx, vy, vw, vh, fs);
   fprintf(f, "<g class='labels' font-size='%.3f'>\n", fs);
-  std::map<std::pair<float, float>, int> threadedAt;   // loops labelled so far at each hole
+  const double gap = mark * 1.5, lift = fs * 0.8;
   for (int l = 0; l < tp.loopCount; ++l) {
     const KxLoop& lp = tp.loops[l];
-    // Contours threaded at the same hole get their names one under the other.
-    int below = 0;
-    if (!std::isnan(lp.holeX) && !std::isnan(lp.holeY)) below = threadedAt[{samePoint(lp.holeX), samePoint(lp.holeY)}]++;
+    if (std::isnan(lp.holeX) || std::isnan(lp.holeY)) continue;
     char name[16];
     KxContourName(name, sizeof name, KxBlockContour(lp.block));
-    fprintf(f, "<text x='%.3f' y='%.3f'>%s \u00d7%d</text>\n", lp.holeX + mark * 1.5,
-            -lp.holeY - mark * 1.5 + below * fs * 1.1, name, lp.cuts);
+    const std::string full = std::string(name) + " \u00d7" + std::to_string(lp.cuts);
+    const double hx = lp.holeX, hy = -lp.holeY;
+    for (const std::string& text : {full, std::string(name)}) {
+      const double tw = LabelPlaces::Width(text, fs);
+      if (places.Place(f, text, "", {{hx + gap, hy - gap}, {hx + gap, hy + gap + lift}, {hx - gap - tw, hy - gap},
+                                     {hx - gap - tw, hy + gap + lift}}))
+        break;
+    }
   }
-  // A way travelled again is labelled once, with all its numbers.
+  // A way travelled again is labelled once, with all its numbers (shortened: the first).
   const std::vector<int> first = firstOfWays(tp);
   std::vector<std::vector<int>> again((size_t)tp.rapidCount);   // the later moves along the way of each first one
   for (int q = 0; q < tp.rapidCount; ++q)
@@ -371,37 +480,50 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   for (int r = 0; r < tp.rapidCount; ++r) {
     const KxRapid& p = tp.rapids[r];
     if (first[(size_t)r] >= 0 && first[(size_t)r] != r) continue;
-    fprintf(f, "<text x='%.3f' y='%.3f' fill='#666'>%d", (p.x0 + p.x1) / 2.0, -(p.y0 + p.y1) / 2.0 - fs * 0.2, p.order);
-    for (int q : again[(size_t)r]) fprintf(f, ",%d", tp.rapids[(size_t)q].order);
-    fputs("</text>\n", f);
+    const double mx = (p.x0 + p.x1) / 2.0, my = -(p.y0 + p.y1) / 2.0;
+    if (!std::isfinite(mx) || !std::isfinite(my)) continue;
+    std::string all = std::to_string(p.order);
+    for (int q : again[(size_t)r]) {
+      all += ',';
+      all += std::to_string(tp.rapids[(size_t)q].order);
+    }
+    const std::string shortened = std::to_string(p.order) + (again[(size_t)r].empty() ? "" : ",\u2026");
+    for (const std::string& text : {all, shortened}) {
+      const double tw = LabelPlaces::Width(text, fs);
+      if (places.Place(f, text, " fill='#666'", {{mx, my - fs * 0.2}, {mx, my + lift}, {mx - tw, my - fs * 0.2}, {mx - tw, my + lift}}))
+        break;
+    }
   }
   fputs("</g>\n", f);
+  fputs("</svg>\n", f);
 
-  // Legend and scale bar in the band below the drawing.
-  double ly = -b.y0 + margin + fs * 1.5, lx = vx + fs;
-  fprintf(f, "<g class='legend' font-size='%.3f'>\n", fs * 0.9);
+  // The legend and the scale bar in a row of their own below the drawing, as
+  // wide as the picture: they never set the drawing's scale.
+  const double pixels = kPictureWidth / vw;   // picture pixels per mm
+  fprintf(f, "<svg class='kxlegend' xmlns='http://www.w3.org/2000/svg' width='%d' viewBox='0 0 %d 50'>\n", kPictureWidth,
+          kPictureWidth);
+  fputs("<g class='legend' font-size='13'>\n", f);
+  double lx = 12;
+  const double ly = 20;
   struct Item { const char* cls; const char* text; };
   const Item items[] = {{"cut", "cut"}, {"lead", "lead-in/out"}, {"side", "wire side"}, {"rapid", "G00"},
                         {"notcut", "not cut"}};
   for (const Item& it : items) {
-    if (strcmp(it.cls, "notcut") == 0)
-      fprintf(f, "<g class='notcut'><path d='M %.3f %.3f h %.3f'/></g>", lx, ly - fs * 0.3, fs * 2);
-    else
-      fprintf(f, "<path class='%s' d='M %.3f %.3f h %.3f'/>", it.cls, lx, ly - fs * 0.3, fs * 2);
-    fprintf(f, "<text x='%.3f' y='%.3f'>%s</text>\n", lx + fs * 2.4, ly, it.text);
-    lx += fs * (3.2 + 0.6 * strlen(it.text));
+    if (strcmp(it.cls, "notcut") == 0) fprintf(f, "<g class='notcut'><path d='M %.0f %.0f h 26'/></g>", lx, ly - 4);
+    else fprintf(f, "<path class='%s' d='M %.0f %.0f h 26'/>", it.cls, lx, ly - 4);
+    fprintf(f, "<text x='%.0f' y='%.0f'>%s</text>\n", lx + 31, ly, it.text);
+    lx += 31 + LabelPlaces::Width(it.text, 13) + 18;
   }
-  fprintf(f, "<circle class='hole' cx='%.3f' cy='%.3f' r='%.3f'/><text x='%.3f' y='%.3f'>start hole</text>\n",
-          lx + fs * 0.5, ly - fs * 0.3, fs * 0.4, lx + fs * 1.2, ly);
-  lx += fs * 7.6;
-  fprintf(f, "<rect class='hold' x='%.3f' y='%.3f' width='%.3f' height='%.3f'/><text x='%.3f' y='%.3f'>hold point</text>\n",
-          lx, ly - fs * 0.6, fs * 0.6, fs * 0.6, lx + fs * 1.0, ly);
-  // A round length about a fifth of the drawing.
-  double want = size / 5, unit = pow(10.0, floor(log10(want)));
-  double bar = want / unit >= 5 ? 5 * unit : want / unit >= 2 ? 2 * unit : unit;
-  double sy = ly + fs * 1.6, sx = vx + fs;
-  fprintf(f, "<path class='cut' d='M %.3f %.3f v %.3f h %.3f v %.3f'/>", sx, sy - fs * 0.4, fs * 0.4, bar, -fs * 0.4);
-  fprintf(f, "<text x='%.3f' y='%.3f'>%g mm</text>\n", sx + bar + fs * 0.5, sy, bar);
+  fprintf(f, "<circle class='hole' cx='%.0f' cy='%.0f' r='5'/><text x='%.0f' y='%.0f'>start hole</text>\n", lx + 5, ly - 4,
+          lx + 15, ly);
+  lx += 15 + LabelPlaces::Width("start hole", 13) + 18;
+  fprintf(f, "<rect class='hold' x='%.0f' y='%.0f' width='8' height='8'/><text x='%.0f' y='%.0f'>hold point</text>\n", lx,
+          ly - 8, lx + 13, ly);
+  // A round length of about 150 pixels in the picture.
+  const double want = 150 / pixels, unit = pow(10.0, floor(log10(want)));
+  const double bar = want / unit >= 5 ? 5 * unit : want / unit >= 2 ? 2 * unit : unit;
+  fprintf(f, "<path class='cut' d='M 12 38 v 5 h %.1f v -5'/><text x='%.1f' y='%.0f'>%g mm</text>\n", bar * pixels,
+          bar * pixels + 18, 44.0, bar);
   fputs("</g>\n", f);
   fputs("</svg>\n", f);
   fputs("<figcaption>What the NC program cuts, in its own coordinates: blue the cut loops with their cutting "
@@ -410,9 +532,11 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
         f);
   fputs("</figure>\n", f);
 
-  // One row per cut loop.
+  // One row per cut loop, with its time and the taper and offset it is cut with.
+  KxMachineTime mt;
+  KxComputeMachineTime(run, tp, &mt);
   fputs("<table class='kxtab'>\n<tr><th>contour</th><th>block</th><th>cuts</th><th>length per cut</th>"
-        "<th>side</th><th>position</th><th>start hole</th></tr>\n",
+        "<th>side</th><th>position</th><th>start hole</th><th>cuts time</th><th>threadings</th><th>taper / offset</th></tr>\n",
         f);
   for (int l = 0; l < tp.loopCount; ++l) {
     const KxLoop& lp = tp.loops[l];
@@ -431,9 +555,19 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
     } else {
       fputs("<td>outside</td>", f);
     }
-    fprintf(f, "<td>X%.3f Y%.3f</td></tr>\n", lp.holeX, lp.holeY);
+    fprintf(f, "<td>X%.3f Y%.3f</td>", lp.holeX, lp.holeY);
+    const KxLoopTime& lt = mt.loops[(size_t)l];
+    if (lt.known) fprintf(f, "<td>%.1f min</td>", lt.minutes);
+    else fputs("<td>no technology data</td>", f);
+    fprintf(f, "<td>%d</td><td>%s</td></tr>\n", lt.threadings, cutSetting(run, k).c_str());
   }
   fputs("</table>\n", f);
+  const std::string total = KxMachineTimeLine(run, mt);
+  if (!total.empty()) {
+    fputs("<p class='kxtime'>", f);
+    KxHtmlText(f, total.c_str());
+    fputs("</p>\n", f);
+  }
 
   // The run's warnings in words.
   long orphans = 0;

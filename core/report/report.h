@@ -90,6 +90,14 @@ struct KxLoop {
   float holdX, holdY;
 };
 
+// One cut as the machine makes it: the wire runs a loop once more.
+struct KxCutRun {
+  int loop;               // the loop cut, an index into the loops
+  int tech;               // the technology line in force, an index into the run's gTechNotes; -1 none
+  int threaded;           // 1 when the wire was threaded for this cut
+  double length;          // lead-in, loop and lead-out as travelled, mm
+};
+
 struct KxRapid {
   float x0, y0, x1, y1;   // a positioning move between start holes
   int order;              // its number in cutting order, from 1
@@ -104,6 +112,9 @@ struct KxToolpath {
   std::vector<KxRapid> rapids;
   std::vector<int> called;          // every block number some call names
   std::vector<int> trouble;         // blocks that return uncut for want of a start hole
+  std::vector<KxCutRun> cutRuns;    // every cut in the order the machine makes them
+  int threadings = 0;               // how often the wire is threaded
+  double rapidLength = 0;           // positioning travelled outside the cuts, mm
 };
 
 // One line of a written program as the reader takes it apart.
@@ -126,6 +137,28 @@ int ReadToolpath(KxRun& run, const char* path, KxToolpath* tp);     // reads and
 void KxMoveStartTangent(const KxMove& m, double* tx, double* ty);   // unit direction of travel where a move starts
 void KxArcSweep(const KxMove& m, double* a0, double* sweep);   // start angle and signed sweep of an arc move (radians)
 double KxMoveLength(const KxMove& m);                  // length of a move along its path
+
+// --- machine time (machinetime.cpp) ---
+struct KxLoopTime {
+  int cuts = 0, threadings = 0;   // how often the loop is cut and how often threaded for it
+  int known = 1;                  // 1 when every cut of it had a feed
+  double minutes = 0;             // its cuts' time, when known
+};
+
+struct KxMachineTime {
+  int valid = 0;                  // 1 when at least one contour got a time
+  std::vector<KxLoopTime> loops;  // per loop of the tool path
+  int contours = 0, cuts = 0, threadings = 0;   // of the contours with a time
+  double cutMinutes = 0, threadMinutes = 0, rapidMinutes = 0, total = 0;
+  double wireMetres = 0;          // wire run off while cutting (WireSpeed)
+  std::vector<int> unknown;       // contour numbers without technology data: no time, left out of the total
+};
+
+void KxComputeMachineTime(KxRun& run, const KxToolpath& tp, KxMachineTime* mt);  // the machine time of a followed program
+std::string KxDurationText(double minutes);   // "about 42 min", "about 5 h 38 min" (whole minutes, at least 1)
+std::string KxMachineTimeLine(KxRun& run, const KxMachineTime& mt);   // the job's total in words for the page and the log; "" without cuts
+std::string KxMachineTimeText(KxRun& run);    // the finished run's machine time ("about 5 h 38 min"), "" when none could be computed
+void KxLogMachineTime(KxRun& run, const KxToolpath& tp);   // every cut's length, feed and time and the total into the log
 
 // --- the picture of the page (picture.cpp) ---
 void WriteToolpathFigure(KxRun& run, FILE* page, const KxToolpath& tp);  // the SVG figure, the contour table and the run's warnings

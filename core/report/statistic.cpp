@@ -242,6 +242,7 @@ static int writePage(KxRun& run, FILE* page) {
   ContactInfo(page);
   // The picture follows the program as written; without a program it shows what was left uncut.
   if (run.gKonturCounter < 1 || run.gNcWriteFailed || !ReadToolpath(run, run.dataPath.c_str(), &run.gToolpath)) ReadToolpath(run, nullptr, &run.gToolpath);
+  KxLogMachineTime(run, run.gToolpath);
   WriteToolpathFigure(run, page, run.gToolpath);
   fputs("</pre></font></body></html>\n", page);
   return warnings;

@@ -84,5 +84,10 @@ void KxPrintRunSummary(KxRun& run, int status) {
   if (run.gPiecesUncalled > 0)
     KxSay(run, "; note: piece mode - the main program calls the last piece only, %d piece%s to call by hand",
             run.gPiecesUncalled, run.gPiecesUncalled == 1 ? "" : "s");
+  // How long the machine is busy, when the program was written and its feeds are known.
+  if (status != kxSTATUS_NO_PROGRAM) {
+    const std::string time = KxMachineTimeText(run);
+    if (!time.empty()) KxSay(run, ", %s", time.c_str());
+  }
   KxSay(run, "\n");
 }

@@ -19,7 +19,8 @@ namespace {
 
 // One line of the program reduced to what moves the wire.
 enum StepKind { stCALL = kxSTEP_CALL, stG92 = kxSTEP_G92, stMOVE = kxSTEP_MOVE, stFEED = kxSTEP_FEED, stCOMP = kxSTEP_COMP,
-                stCOMPOFF = kxSTEP_COMPOFF, stHOLD = kxSTEP_HOLD, stRETURN = kxSTEP_RETURN, stWIRECUT = kxSTEP_WIRECUT };
+                stCOMPOFF = kxSTEP_COMPOFF, stHOLD = kxSTEP_HOLD, stRETURN = kxSTEP_RETURN, stWIRECUT = kxSTEP_WIRECUT,
+                stTECH = 100 /* the reader's own: a technology line the output noted (g: the note) */ };
 
 struct Step : KxStep {
   int loop;          // loop record of a compensation line once it was executed
@@ -47,6 +48,7 @@ struct ToolpathState {
   std::vector<Block> blocks;                     // the main program, then every N block
   int blockCount;                                // blocks.size()
   std::unordered_map<int, int> blockOfNumber;    // N number -> its first block (the main program is none)
+  size_t nextNote = 0;                           // the first technology note not yet met while reading
 };
 
 namespace {
@@ -162,7 +164,24 @@ void parseLine(KxSettings& cfg, char* line, KxProgramLine* out) {
   out->steps.push_back(s);
 }
 
-void readLine(KxRun& run, char* line) {
+// The technology line the output noted at this place of the program, -1 for none:
+// the feed of the cuts that follow it is known from the technology file.
+int techNoteAt(KxRun& run, const char* line, long at) {
+  const std::vector<NcTechNote>& notes = run.gTechNotes;
+  size_t& next = fileState(run).nextNote;
+  while (next < notes.size() && notes[next].at < at) ++next;
+  if (next >= notes.size() || notes[next].at != at || notes[next].text != line) return -1;
+  return (int)next++;
+}
+
+void readLine(KxRun& run, char* line, long at) {
+  if (const int note = techNoteAt(run, line, at); note >= 0) {
+    KxStep t = {};
+    t.kind = stTECH;
+    t.g = note;
+    addStep(run, t);
+    return;
+  }
   KxProgramLine pl;
   parseLine(run.cfg, line, &pl);
   if (pl.opens) {
@@ -188,6 +207,8 @@ struct Runner {
   int loop = -1;               // loop being cut, -1 outside compensation
   bool record = false;         // the loop is cut the first time: its moves are taken
   int phase = 0;               // 0 lead-in next, 1 cutting
+  int tech = -1;               // technology note in force
+  int threadPending = 0;       // threaded since the last cut began
   long executed = 0;
   long maxExecuted = 0;        // steps followed at most
   std::unordered_set<int> calledSeen{};   // the block numbers in tp.called
@@ -205,6 +226,11 @@ struct Runner {
     }
     px = s.x;
     py = s.y;
+    const double length = KxMoveLength(m);
+    if (std::isfinite(length)) {
+      if (loop >= 0) tp.cutRuns.back().length += length;
+      else tp.rapidLength += length;
+    }
     if (loop < 0) {
       // Rapid and straight moves outside a cut: positioning, drawn once.
       if (!first || (m.x0 == m.x1 && m.y0 == m.y1)) return;
@@ -229,6 +255,8 @@ struct Runner {
     loop = -1;
     record = false;
     if (s.g != 41 && s.g != 42) return;
+    tp.cutRuns.push_back({s.loop >= 0 ? s.loop : tp.loopCount, tech, threadPending, 0.0});
+    threadPending = 0;
     if (s.loop >= 0) {
       loop = s.loop;
       ++tp.loops[loop].cuts;
@@ -285,7 +313,14 @@ struct Runner {
         }
         case stG92: px = s.x; py = s.y; break;
         case stMOVE: move(s, first); break;
-        case stFEED: feedX = px; feedY = py; fed = true; break;
+        case stFEED:
+          feedX = px;
+          feedY = py;
+          fed = true;
+          ++tp.threadings;
+          threadPending = 1;
+          break;
+        case stTECH: tech = s.g; break;
         case stCOMP: comp(run, s, block); break;
         case stCOMPOFF: compOff(); break;
         case stHOLD:
@@ -317,21 +352,27 @@ int ReadToolpath(KxRun& run, const char* path, KxToolpath* tp) {
   fileState(run).blocks.clear();
   fileState(run).blockCount = 0;
   fileState(run).blockOfNumber.clear();
+  fileState(run).nextNote = 0;
   FILE* f = path && path[0] ? fopen(path, "r") : nullptr;
   if (!f) return 0;
   openBlock(run, -1);   // the main program
   char line[1024];
+  long at = 0, next = 0;   // where the line read starts in the file, and where the next one does
   while (fgets(line, sizeof line, f)) {
     size_t n = strlen(line);
+    next = at + (long)n;
     if (n > 0 && line[n - 1] != '\n' && !feof(f)) {
       // A line longer than the buffer: the rest carries no move words we follow.
       int c;
-      while ((c = fgetc(f)) != EOF && c != '\n') {
+      while ((c = fgetc(f)) != EOF) {
+        ++next;
+        if (c == '\n') break;
       }
     }
     n = strlen(line);
     while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r')) line[--n] = '\0';
-    readLine(run, line);
+    readLine(run, line, at);
+    at = next;
   }
   fclose(f);
   for (int b = 1; b < fileState(run).blockCount; ++b) {
