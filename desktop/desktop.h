@@ -120,6 +120,7 @@ class KxWindow : public QMainWindow {
   void buildMenus();                        // File, Settings, Help
   QWidget* buildControls();                 // the panel left of the preview
   void loadSettings();                      // korvex.ini read again, its values shown
+  QString outputFolder() const;             // where a Make writes: the folder chosen, else (installed) the drawing's; "" as the layout says
   void showValues();                        // the core's values in the controls
   void listDevices();                       // the devices folder's syntax files in the device choice
   void fieldDone(QLineEdit* field);         // range test of a typed value

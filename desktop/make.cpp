@@ -74,7 +74,8 @@ KxMakeResult KxDescribeMake(KxRun& run, int status) {
     case kxSTATUS_NO_PROGRAM:
       how = run.gNcWriteFailed == kxNC_ONTO_DRAWING
                 ? "the NC program would be the drawing itself - not written, the drawing is left as it is"
-                : "the NC program could not be written";
+                : "the NC program could not be written" +
+                      (run.gNcWriteWhy.empty() ? QString() : " (" + QString::fromStdString(run.gNcWriteWhy) + ")");
       dialog = true;
       break;
     case kxSTATUS_BAD_CONFIG:
@@ -89,7 +90,11 @@ KxMakeResult KxDescribeMake(KxRun& run, int status) {
   }
   auto count = [](int n, const char* what) { return QString("%1 %2%3").arg(n).arg(what).arg(n == 1 ? "" : "s"); };
   QString words = count(run.gKonturCounter, "contour") + ", " + count(run.gHolesCounter, "hole") + ", " +
-                  count(run.gBigTrouble, "start hole") + " missing, " + count(run.gOpenKoCounter, "open contour") + "\n";
+                  count(run.gBigTrouble, "start hole") + " missing, " + count(run.gOpenKoCounter, "open contour");
+  // How long the machine will be busy, when the program was written and its feeds are known.
+  const std::string time = status == kxSTATUS_NO_PROGRAM ? "" : KxMachineTimeText(run);
+  if (!time.empty()) words += ", " + QString::fromStdString(time);
+  words += "\n";
   // The start holes korvex placed itself, to be drilled before the wire is threaded.
   if (run.gAutoStartCount > 0) {
     words += count(run.gAutoStartCount, "start hole") + " to drill:";
@@ -235,6 +240,8 @@ void KxWindow::startMake() {
   fMakeWaits = false;
   fMaking = std::make_unique<KxRun>(fRun->cfg);
   fMaking->in_filename = fRun->in_filename;
+  const QString out = outputFolder();
+  if (!out.isEmpty()) KxPlaceOutputs(fMaking->cfg, out.toLocal8Bit().toStdString());
   if (!gOpenHook) gOpenHook = deskOpener;
   sOpenerWindow = this;
   fBusy->show();

@@ -45,6 +45,15 @@ static QSettings prefs() { return QSettings("korvex", "korvex-gui"); }
 
 void KxDeskLoadSettings(KxRun& run, const std::string& programFolder) { SetGlobals(run, programFolder.c_str()); }
 
+// A program folder keeps the outputs, as the console program does; installed,
+// they go beside the drawing, never below the installation.
+QString KxWindow::outputFolder() const {
+  const QString chosen = prefs().value("outputFolder").toString();
+  if (!chosen.isEmpty()) return chosen;
+  if (!fRun->cfg.installed || fDrawing.isEmpty()) return "";
+  return QFileInfo(fDrawing).absolutePath();
+}
+
 KxWindow::KxWindow(const QString& programFolder) : fRun(std::make_unique<KxRun>()) {
   setWindowTitle("korvex");
   setAcceptDrops(true);
@@ -103,7 +112,8 @@ void KxWindow::buildMenus() {
     if (fLastMake) ShowProgramText(QString::fromStdString(fLastMake->dataPath));
   });
   file->addAction("Show statistics &page", this, [this] {
-    KxOpenForUser(*fRun, (fRun->cfg.homepath + "_results.htm").c_str());
+    const KxSettings& made = fLastMake ? fLastMake->cfg : fRun->cfg;
+    KxOpenForUser(*fRun, (KxOutputFolder(made) + "_results.htm").c_str());
   });
   file->addSeparator();
   file->addAction("&Quit", this, [this] { close(); })->setShortcut(QKeySequence::Quit);
@@ -114,9 +124,18 @@ void KxWindow::buildMenus() {
   fAutoStart->setToolTip("AutoStartHoles: every closed contour without a drawn start hole gets one; "
                          "the result line and the statistics page list them to drill");
   connect(fAutoStart, &QAction::toggled, this, [this](bool on) { fRun->cfg.gAutoStartHoles = on ? 1 : 0; });
+  // Installed, the shipped settings are read-only: the user edits a copy in their own folder.
   settings->addAction("&Open settings file", this, [this] {
-    KxOpenForUser(*fRun, GuiBridgeText(*fRun, kxASK_SETTINGS_PATH));
+    std::string why;
+    const std::string path = KxEditableSettingsFile(*fRun, &why);
+    if (path.empty()) refuse(QString::fromStdString("The settings file cannot be opened for editing: " + why));
+    else KxOpenForUser(*fRun, path.c_str());
   });
+  settings->addAction("Output &folder\u2026", this, [this] {
+    const QString dir = QFileDialog::getExistingDirectory(this, "Folder for the NC program, log and page", outputFolder());
+    if (!dir.isEmpty()) prefs().setValue("outputFolder", dir);
+  });
+  settings->addAction("Output &beside the drawing", this, [] { prefs().remove("outputFolder"); });
   settings->addAction("&Reload settings file", this, [this] { loadSettings(); });
 
   QMenu* help = menuBar()->addMenu("&Help");
@@ -306,9 +325,13 @@ void KxWindow::showValues() {
 
 void KxWindow::listDevices() {
   fDevices->clear();
-  const QDir dir(QString::fromStdString(fRun->cfg.homepath + "devices"));
-  for (const QFileInfo& f : dir.entryInfoList(QDir::Files, QDir::Name))
-    if (f.fileName().contains(".SYN") || f.fileName().contains(".syn")) fDevices->addItem(f.fileName(), f.absoluteFilePath());
+  // A device beside the settings file hides the shipped one of the same name.
+  for (const std::string& folder : KxDeviceFolders(fRun->cfg)) {
+    const QDir dir(QString::fromStdString(folder));
+    for (const QFileInfo& f : dir.entryInfoList(QDir::Files, QDir::Name))
+      if ((f.fileName().contains(".SYN") || f.fileName().contains(".syn")) && fDevices->findText(f.fileName()) < 0)
+        fDevices->addItem(f.fileName(), f.absoluteFilePath());
+  }
 }
 
 // A typed number is accepted inside its open range and handed to the core;

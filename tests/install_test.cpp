@@ -113,7 +113,7 @@ TEST_F(Installed, AnyUserConvertsIntoTheCurrentOrTheChosenFolder) {
   chmod(work_.File("job/out").c_str(), 0777);
   ProcessResult chosen = Korvex({"-q", "--layer", "DXF_MAIN", "-o", "job/out", "--config", work_.File("job/job.ini"), example_});
   EXPECT_EQ(chosen.status, 0) << chosen.output;
-  EXPECT_EQ(chosen.output, "korvex: 6 contours (2 holes), 0 without start hole -> job/out/job.NC\n");
+  EXPECT_EQ(chosen.output, "korvex: 6 contours (2 holes), 0 without start hole -> job/out/job.NC, about 5 h 38 min\n");
   for (const char* f : {"job/out/job.NC", "job/out/_outlog.txt", "job/out/_results.htm"}) EXPECT_TRUE(FileExists(work_.File(f))) << f;
 
   // -a places start holes; a log the user names is the user's.

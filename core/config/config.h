@@ -10,6 +10,7 @@ struct KxSettings;   // the settings a run reads (config.h)
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "geometry/limits.h"   // cut, register and name limits
 
@@ -22,8 +23,10 @@ inline constexpr float kDefaultRapidFeed = 2000.0f;      // RapidFeed when the s
 void SetGlobals(KxRun& run, const char* arg);   // derives homepath, reads the settings file, adds the main layer
 void KxFindLayout(KxRun& run);                  // after homepath: program folder or installed, the output folder and the settings file to read
 FILE* KxOpenSettingsFile(KxRun& run);           // opens the settings file the layout names (settingsPath set), null when there is none to read
+void KxPlaceOutputs(KxSettings& cfg, const std::string& folder);  // outputs (and the log, unless named) into folder; "" puts them back where the layout says
 std::string KxOutputFolder(const KxSettings& cfg);  // where the NC program, log, page and dump go, ending with '/' ("" = the current folder)
 std::string KxEditableSettingsFile(KxRun& run, std::string* why);  // the settings file the user may edit: installed, a copy in their own folder (made on first use); "" with why when none can be made
+std::vector<std::string> KxDeviceFolders(const KxSettings& cfg);  // the devices folders a short name is looked up in, first first
 void KxLogLayout(KxRun& run);                   // installed: names the settings and device files used in the log
 std::string KxUserConfigFolder();               // $XDG_CONFIG_HOME/korvex/ (default ~/.config/korvex/), ending with '/'; "" without either
 FILE* ConfigOpenFile(KxRun& run, const char* path, const char* what);  // a settings, device or technology file to read; null when it does not exist or (recorded as the refusal) is no readable regular file

@@ -156,6 +156,11 @@ std::string DeviceFilePath(KxSettings& cfg, const char* name, const char* folder
   return exists(beside) || !exists(own) ? beside : own;
 }
 
+void KxPlaceOutputs(KxSettings& cfg, const std::string& folder) {
+  cfg.outputGiven = folder;
+  if (!cfg.gLogNameGiven) cfg.log_filename = KxOutputFolder(cfg) + (KxConsole() ? "_outlog.txt" : "_outlogBe.txt");
+}
+
 std::string KxOutputFolder(const KxSettings& cfg) {
   if (!cfg.outputGiven.empty()) return withSlash(cfg.outputGiven);
   return cfg.installed ? cfg.outputDir : cfg.homepath;
@@ -185,6 +190,14 @@ std::string KxEditableSettingsFile(KxRun& run, std::string* why) {
     return "";
   }
   return mine;
+}
+
+std::vector<std::string> KxDeviceFolders(const KxSettings& cfg) {
+  std::vector<std::string> folders;
+  if (!cfg.settingsFolder.empty()) folders.push_back(cfg.settingsFolder + kDevicesFolder);
+  const std::string own = (cfg.installed ? cfg.shareDir : cfg.homepath) + kDevicesFolder;
+  if (folders.empty() || folders[0] != own) folders.push_back(own);
+  return folders;
 }
 
 void KxLogLayout(KxRun& run) {

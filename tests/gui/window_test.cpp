@@ -200,7 +200,8 @@ TEST_F(WindowTest, WhatCannotBeUsedIsToldInAMessageBox) {
   // The NC program cannot be written: told after Make.
   Type("ofName", "no-such-folder/part");
   MakeAndWait();
-  EXPECT_TRUE(Line().ends_with("\nno NC program written\nstatus 4: the NC program could not be written")) << Line();
+  EXPECT_TRUE(Line().ends_with("\nno NC program written\nstatus 4: the NC program could not be written (No such file or directory)"))
+      << Line();
   EXPECT_EQ(Box(), Line());
   // A device file the core refuses.
   Type("ofName", "_nwd_out");
@@ -227,7 +228,7 @@ TEST_F(WindowTest, MakeWritesTheProgramOfTheCoreAndShowsItsResult) {
   Open().OpenDrawing(QString::fromStdString(dxf));
   MakeAndWait();
   const std::string nc = prog.File("_nwd_out.NC");
-  EXPECT_EQ(Line(), "6 contours, 2 holes, 0 start holes missing, 0 open contours\n" + nc + "\nstatus 0: done");
+  EXPECT_EQ(Line(), "6 contours, 2 holes, 0 start holes missing, 0 open contours, about 5 h 38 min\n" + nc + "\nstatus 0: done");
   EXPECT_EQ(w->findChild<QLabel*>("dxfStrV")->text().toStdString(), dxf + " (done)");
   EXPECT_EQ(sOpened, std::vector<std::string>({nc}));
   ASSERT_EQ(w->LastMake()->gToolpath.loopCount, 6);
