@@ -587,7 +587,9 @@ struct Checker {
       if (d.type != etCIR) ends[d.contour].push_back({d.sx, d.sy}), ends[d.contour].push_back({d.ex, d.ey});
     }
     const double reach = run.cfg.gNpTolerance + 1e-4;
-    for (auto& [k, pts] : ends) {
+    for (auto& entry : ends) {
+      const auto& k = entry.first;   // named references: clang 14 lambdas cannot capture structured bindings
+      auto& pts = entry.second;
       std::vector<size_t> idx(pts.size());
       for (size_t i = 0; i < idx.size(); ++i) idx[i] = i;
       std::sort(idx.begin(), idx.end(), [&](size_t a, size_t b) { return pts[a].first < pts[b].first; });
