@@ -182,6 +182,17 @@ static void settingWhole(KxRun& run, const char* key, const char* text, int* v) 
 }
 
 // Every key found anywhere in the line takes effect, in this order.
+// The number of key on line, when it names one: taken when at least (or, with
+// orEqual false, above) the lowest value that makes sense, else the fallback.
+static void boundedNumber(KxRun& run, const char* line, const char* key, const char* fmt, float* field, float lowest,
+                          bool orEqual, float fallback) {
+  const std::string tag = std::string(key) + ":";
+  const char* p = strstr(line, tag.c_str());
+  if (!p) return;
+  float v = *field;
+  if (settingNumber(run, key, p + tag.size(), &v, fmt)) *field = (orEqual ? v >= lowest : v > lowest) ? v : fallback;
+}
+
 static void applyLine(KxRun& run, char* line) {
   const char* p;
   if ((p = strstr(line, "GridRadius:"))) settingNumber(run, "GridRadius", p + 11, &run.cfg.gStartPosition, "%.3f");
@@ -210,29 +221,14 @@ static void applyLine(KxRun& run, char* line) {
     settingWhole(run, "CheckProgram", p + 13, &on);
     run.cfg.gCheckProgram = on != 0;
   }
-  if ((p = strstr(line, "CurveTolerance:"))) {
-    // A tolerance of nothing (or less) would split a curve forever: such a value keeps the default.
-    float v = run.cfg.gCurveTolerance;
-    if (settingNumber(run, "CurveTolerance", p + 15, &v, "%.4f")) run.cfg.gCurveTolerance = v >= 0.00001f ? v : kDefaultCurveTolerance;
-  }
-  if ((p = strstr(line, "AutoHoleDiameter:"))) {
-    // A hole of no width cannot be drilled: such a value keeps the default.
-    float v = run.cfg.gAutoHoleDiameter;
-    if (settingNumber(run, "AutoHoleDiameter", p + 17, &v, "%.3f")) run.cfg.gAutoHoleDiameter = v > 0 ? v : kDefaultAutoHoleDiameter;
-  }
-  // The machine time's figures: a negative time or speed, or no rapid speed at all, keeps the default.
-  if ((p = strstr(line, "ThreadingTime:"))) {
-    float v = run.cfg.gThreadingTime;
-    if (settingNumber(run, "ThreadingTime", p + 14, &v, "%.2f")) run.cfg.gThreadingTime = v >= 0 ? v : kDefaultThreadingTime;
-  }
-  if ((p = strstr(line, "RapidFeed:"))) {
-    float v = run.cfg.gRapidFeed;
-    if (settingNumber(run, "RapidFeed", p + 10, &v, "%.0f")) run.cfg.gRapidFeed = v > 0 ? v : kDefaultRapidFeed;
-  }
-  if ((p = strstr(line, "WireSpeed:"))) {
-    float v = run.cfg.gWireSpeed;
-    if (settingNumber(run, "WireSpeed", p + 10, &v, "%.1f")) run.cfg.gWireSpeed = v >= 0 ? v : 0;
-  }
+  // A value outside what can be cut with keeps the default: a tolerance of nothing
+  // would split a curve forever, a hole of no width cannot be drilled, and a
+  // negative time or speed, or no rapid speed at all, says nothing.
+  boundedNumber(run, line, "CurveTolerance", "%.4f", &run.cfg.gCurveTolerance, 0.00001f, true, kDefaultCurveTolerance);
+  boundedNumber(run, line, "AutoHoleDiameter", "%.3f", &run.cfg.gAutoHoleDiameter, 0, false, kDefaultAutoHoleDiameter);
+  boundedNumber(run, line, "ThreadingTime", "%.2f", &run.cfg.gThreadingTime, 0, true, kDefaultThreadingTime);
+  boundedNumber(run, line, "RapidFeed", "%.0f", &run.cfg.gRapidFeed, 0, false, kDefaultRapidFeed);
+  boundedNumber(run, line, "WireSpeed", "%.1f", &run.cfg.gWireSpeed, 0, true, 0);
 }
 
 static const char* yesNo(int v) { return v ? "Yes" : "No"; }
