@@ -112,6 +112,7 @@ double KxIndexMaterial(KxRun& run) {
   double cell = counted ? sizes / (double)counted : 1.0;
   if ((double)run.cfg.gMaxAnkerLen > cell) cell = run.cfg.gMaxAnkerLen;
   fileState(run).gMaterialGrid.Reset(cell);
+  fileState(run).gMaterialGrid.Reserve(counted);
   fileState(run).gMaterialUpTo = 0;
   fileMaterial(run, n);
   fileState(run).gMaterialIndexed = true;

@@ -123,6 +123,7 @@ static void indexChaining(KxRun& run) {
   fileState(run).gChainIndexed = fileState(run).gChainEnds.Usable();
   if (!fileState(run).gChainIndexed) return;
   const long n = liveCount(run);
+  fileState(run).gChainEnds.Reserve(2 * n);
   for (long i = 0; i < n; ++i) {
     const elementdaten& e = run.elds[i];
     if (e.type == etPNT) fileState(run).gChainPoints.Add(e.sx, e.sy, i);
@@ -372,6 +373,9 @@ int SearchKontur(KxRun& run) {
   for (long i = 0; i < liveCount(run); ++i)
     if (run.elds[i].type == etLINE && onPositionLayer(run, run.elds[i])) KxPrint(run, "POSITION: %ld\n", i);
   fileState(run).gChainIndexed = false;
+  fileState(run).gChainEnds.Reset(0);
+  fileState(run).gChainPoints.Reset(0);
+  std::vector<long>().swap(fileState(run).gChainUsedTwice);
   return run.gKonturCounter;
 }
 

@@ -29,12 +29,11 @@ struct MembersState {
   bool gMembersIndexed = false;                             // the lists below are in use
   long gMembersFiledUpTo = 0;                               // records below this were filed (or are noted)
   bool gMembersWithLater = false;                           // records added after the filing are always candidates
-  std::unordered_map<std::string, MemberList> gMemberLists;  // records by their contour name
+  std::unordered_map<KxNameKey, MemberList, KxNameKeyHash> gMemberLists;  // records by their contour name
 };
 
 static MembersState& fileState(KxRun& run) { return run.membersState.get(); }
 
-static std::string nameOf(const elementdaten& e) { return std::string(e.kontur, strnlen(e.kontur, sizeof e.kontur)); }
 
 void KxIndexMembers(KxRun& run, bool withLater) {
   fileState(run).gMemberLists.clear();
@@ -43,7 +42,7 @@ void KxIndexMembers(KxRun& run, bool withLater) {
   const long n = run.eldsCounter;
   fileState(run).gMembersFiledUpTo = n;
   for (long i = kWorkingRecords; i < n; ++i)
-    if (run.elds[i].kontur[0] != '\0') fileState(run).gMemberLists[nameOf(run.elds[i])].ids.push_back(i);
+    if (run.elds[i].kontur[0] != '\0') fileState(run).gMemberLists[KxNameKey(run.elds[i].kontur)].ids.push_back(i);
 }
 
 void KxForgetMembers(KxRun& run) {
@@ -54,7 +53,7 @@ void KxForgetMembers(KxRun& run) {
 void KxNoteMember(KxRun& run, long i) {
   if (!fileState(run).gMembersIndexed || i < kWorkingRecords || i >= run.eldsCounter || run.elds[i].kontur[0] == '\0')
     return;
-  MemberList& list = fileState(run).gMemberLists[nameOf(run.elds[i])];
+  MemberList& list = fileState(run).gMemberLists[KxNameKey(run.elds[i].kontur)];
   if (!list.ids.empty() && list.ids.back() >= i) list.sorted = false;
   list.ids.push_back(i);
 }
@@ -71,7 +70,7 @@ void KxMemberCandidates(KxRun& run, const char* name, long n, std::vector<long>&
     if (fileState(run).gMembersWithLater)
       for (long i = std::max(fileState(run).gMembersFiledUpTo, kWorkingRecords); i < n; ++i) out.push_back(i);
   };
-  auto it = fileState(run).gMemberLists.find(std::string(name, strnlen(name, sizeof run.elds[0].kontur)));
+  auto it = fileState(run).gMemberLists.find(KxNameKey(name));
   if (it == fileState(run).gMemberLists.end()) {
     later();
     return;

@@ -28,8 +28,8 @@ static int layerAdd(KxRun& run, const char* lName) {
     return 0;
   }
   if (run.log_stream) {
-    fprintf(run.log_stream, "%s : ", run.cfg.optLayer);
-    if (run.gAktLayEntry == 0) fprintf(run.log_stream, "%s\n", lName);
+    KxFilePrint(run.log_stream, "%s : ", run.cfg.optLayer);
+    if (run.gAktLayEntry == 0) KxFilePrint(run.log_stream, "%s\n", lName);
   }
   dxfLayerList& e = run.fLL[run.gAktLayEntry];
   KxCopy(e.Name, sizeof e.Name, lName);

@@ -40,22 +40,22 @@ static const char* layerName(KxRun& run, int index, char* buf, size_t size) {
 static void dumpRecord(KxRun& run, FILE* f, const elementdaten& e) {
   const bool console = KxConsole();
   char lay[sizeof run.fLL[0].Name + 1];
-  fprintf(f, "\n [%ld]  (T:%s) (K:%.*s)  IsFirst:%d  used:%d ", e.num, dumpTypeName(e.type),
+  KxFilePrint(f, "\n [%ld]  (T:%s) (K:%.*s)  IsFirst:%d  used:%d ", e.num, dumpTypeName(e.type),
           (int)sizeof e.kontur, e.kontur, e.IsFirst, e.used);
   fputs(e.type == etCPY ? "(orgElem:" : " (kElemX:", f);
-  fprintf(f, "%4ld) ", e.kElemX);
-  fprintf(f, " LAY: '%s' (%d)\n", layerName(run, e.fLayer, lay, sizeof lay), e.fLayer);
-  fprintf(f, console ? "SP x:%.5f y:%.5f" : "SP x:%.3f y:%.3f", e.sx, e.sy);
-  fprintf(f, console ? " EP x:%.5f y:%.5f" : " EP x:%.3f y:%.3f", e.ex, e.ey);
+  KxFilePrint(f, "%4ld) ", e.kElemX);
+  KxFilePrint(f, " LAY: '%s' (%d)\n", layerName(run, e.fLayer, lay, sizeof lay), e.fLayer);
+  KxFilePrint(f, console ? "SP x:%.5f y:%.5f" : "SP x:%.3f y:%.3f", e.sx, e.sy);
+  KxFilePrint(f, console ? " EP x:%.5f y:%.5f" : " EP x:%.3f y:%.3f", e.ex, e.ey);
   if (e.type == etINSE || e.type == etARC || e.type == etCIR || e.type == etCPY)
-    fprintf(f, console ? " CP x:%.5f y:%.3f| Rad:%.5f \n" : "CP x:%.3f y:%.3f| Rad:%.3f \n", e.cx, e.cy, e.r);
+    KxFilePrint(f, console ? " CP x:%.5f y:%.3f| Rad:%.5f \n" : "CP x:%.3f y:%.3f| Rad:%.3f \n", e.cx, e.cy, e.r);
   if (e.type == etARC || e.type == etCIR || e.type == etCPY)
-    fprintf(f, " sw:%.3f ew:%.3f | bw:%.3f \n", e.sw, e.ew, BOGENWINKEL(e.sw, e.ew));
+    KxFilePrint(f, " sw:%.3f ew:%.3f | bw:%.3f \n", e.sw, e.ew, BOGENWINKEL(e.sw, e.ew));
   if (e.type == etPNT || e.type == etDELETE)
-    fprintf(f, console ? " CP x:%.5f y:%.5f  \n" : "CP x:%.3f y:%.3f  \n", e.cx, e.cy);
-  fprintf(f, " LEN: %.5f ", e.len);
-  if (e.child != 0) fprintf(f, "Child %d | ", e.child);
-  fprintf(f, " text:'%.*s' \n", (int)sizeof e.text, e.text);
+    KxFilePrint(f, console ? " CP x:%.5f y:%.5f  \n" : "CP x:%.3f y:%.3f  \n", e.cx, e.cy);
+  KxFilePrint(f, " LEN: %.5f ", e.len);
+  if (e.child != 0) KxFilePrint(f, "Child %d | ", e.child);
+  KxFilePrint(f, " text:'%.*s' \n", (int)sizeof e.text, e.text);
 }
 
 void SaveStructs(KxRun& run, const char* fname, const char* info) {
@@ -68,7 +68,7 @@ void SaveStructs(KxRun& run, const char* fname, const char* info) {
     KxPrint(run, " -dump not written: '%s' (%s)\n", path, out.drawing ? "it is the drawing itself" : strerror(out.error));
     return;
   }
-  fprintf(f, " Info: %s \n", info ? info : "");
+  KxFilePrint(f, " Info: %s \n", info ? info : "");
   long top = run.eldsCounter;
   for (long i = 0; i < top; ++i) dumpRecord(run, f, run.elds[i]);
   if (!KxOutCommit(&out)) {

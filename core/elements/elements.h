@@ -6,6 +6,7 @@
 struct KxRun;        // the state of one conversion (kxrun.h)
 struct KxSettings;   // the settings a run reads (config.h)
 
+#include <cstdint>
 #include <cstdio>
 
 #include "geometry/limits.h"   // kMaxElementRecords, KxGrowingTable
@@ -43,6 +44,19 @@ struct elementdaten {
   float bulge;       // polyline vertex: tan(sweep/4) of the segment to the next vertex, 0 for a straight one
   int polyOpen;      // polyline vertex: 1 when its polyline is open, so the last vertex closes nothing
   int curve;         // 1: a piece of an ellipse or spline, tangent to the pieces beside it; 0: drawn as it is
+};
+
+// A contour name as a record holds it (at most the field's size, as strncmp
+// compares it), packed into two words: the analysis and the page look up
+// contours by name hundreds of thousands of times, and a std::string key spent
+// that time in allocation and byte hashing.
+struct KxNameKey {
+  uint64_t lo = 0, hi = 0;
+  explicit KxNameKey(const char* name);   // the first sizeof kontur characters of name
+  bool operator==(const KxNameKey&) const = default;
+};
+struct KxNameKeyHash {
+  size_t operator()(const KxNameKey& k) const { return (size_t)((k.lo * 0x9E3779B97F4A7C15ull) ^ (k.hi * 0xC2B2AE3D27D4EB4Full) ^ (k.lo >> 29)); }
 };
 
 extern const char* const gNoText;        // "-na-", text of records without a name

@@ -188,6 +188,7 @@ static void deleteDuplicates(KxRun& run) {
   long n = liveCount(run);
   fileState(run).gDuplicateGrid.Reset(run.cfg.gNpTolerance < 0 ? 0.0 : (double)run.cfg.gNpTolerance);
   const bool indexed = fileState(run).gDuplicateGrid.Usable();
+  if (indexed) fileState(run).gDuplicateGrid.Reserve(n);
   std::vector<long>& near = fileState(run).gDuplicateNear;
   for (long i = 0; i < n; ++i) {
     elementdaten& e = run.elds[i];

@@ -10,6 +10,14 @@
 #include "kxrun.h"
 
 const char* const gNoText = "-na-";
+
+KxNameKey::KxNameKey(const char* name) {
+  char buf[16] = {};
+  static_assert(sizeof(elementdaten::kontur) <= sizeof buf);
+  if (name) memcpy(buf, name, strnlen(name, sizeof(elementdaten::kontur)));
+  memcpy(&lo, buf, 8);
+  memcpy(&hi, buf + 8, 8);
+}
 const char* const gtRegInfo = "-region info-";
 
 void ClearElements(KxRun& run) {

@@ -38,6 +38,32 @@ void S2UP(char* fn);                  // upper-cases fn in place
 std::string stripLFCR(const char* text);    // text without its line end, at most kTextLineSize - 1 characters
 
 // --- search near a point (grid.cpp) ---
+// The cells of both grids: one open-addressed table of cell numbers, each cell
+// a chain of ids in the order they were filed. A hash map of vectors spent most
+// of a large drawing's search time in allocation and pointer chasing.
+class KxCellTable {
+ public:
+  void Clear();                               // empties the table and gives its memory back
+  void Add(uint64_t key, long id);            // files id under the cell key
+  void Reserve(size_t cells);                 // makes room for that many cells at once
+  void Append(uint64_t key, std::vector<long>& out) const;  // appends the ids filed under key, in filing order
+ private:
+  struct Slot {
+    uint64_t key;
+    long head, tail;   // first and last entry of the cell's chain; head -1: slot free
+  };
+  size_t find(uint64_t key) const;   // the slot holding key, or the free one where it belongs
+  void grow(size_t size);                      // rehashes into that many slots
+  std::vector<Slot> slots_;          // a power of two in size, at most half full
+  std::vector<size_t> filled_;       // the slots in use, so that a small table empties without a sweep
+  size_t used_ = 0;
+  struct Entry {
+    long id, next;   // the id filed, and the next entry of the same cell (-1: last)
+  };
+  std::vector<Entry> entries_;
+};
+
+
 // The analysis asks, element after element, which others lie near one point;
 // scanning the table for each makes a large drawing take the square of its size.
 // The grid files points by square cells, so that a search looks at the few
@@ -47,13 +73,14 @@ class KxPointGrid {
  public:
   void Reset(double reach);                  // empties the grid for searches reaching reach on each axis
   void Add(double x, double y, long id);     // files id under (x, y); a point that is no finite number is never found
+  void Reserve(long points) { cells_.Reserve(points > 0 ? (size_t)points : 0); }  // makes room for that many points at once
   void Near(double x, double y, std::vector<long>& out) const;  // the ids within reach of (x, y) on both axes, and some beyond, ascending, each once
   bool Usable() const { return cell_ > 0; }  // false when reach is no finite number of at least 0: search everything then
  private:
   static constexpr long kSpan = 1L << 30;    // cell numbers beyond this are held at it
   long cellOf(double v) const;
   double reach_ = 0, cell_ = 0;
-  std::unordered_map<uint64_t, std::vector<long>> cells_;
+  KxCellTable cells_;
 };
 
 // The same for boxes: a box is filed in every cell it covers, one covering many
@@ -63,6 +90,7 @@ class KxBoxGrid {
  public:
   void Reset(double cell);   // empties the grid, with cells of that side (at least 1e-3)
   void Add(double x0, double y0, double x1, double y1, long id);  // files the box from (x0, y0) to (x1, y1); one not made of finite numbers is always returned
+  void Reserve(long boxes) { cells_.Reserve(boxes > 0 ? (size_t)boxes : 0); }  // makes room for that many small boxes at once
   void Overlapping(double x0, double y0, double x1, double y1, std::vector<long>& out) const;  // the ids whose boxes may overlap that box, and some more, ascending, each once
   long Size() const { return count_; }   // boxes filed
  private:
@@ -71,7 +99,7 @@ class KxBoxGrid {
   long cellOf(double v) const;
   double cell_ = 1;
   long count_ = 0;
-  std::unordered_map<uint64_t, std::vector<long>> cells_;
+  KxCellTable cells_;
   std::vector<long> wide_;   // boxes every search returns
   std::vector<long> all_;    // every filed id, for a search covering more cells than that
 };

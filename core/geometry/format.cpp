@@ -3,6 +3,7 @@
 // the run. The common conversions are done here; everything else, and every
 // number whose last digit is a close call, is left to vsnprintf, so the text is
 // always exactly what printf would give.
+#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -90,25 +91,33 @@ void integer(Out& o, const Conversion& s, bool negative, uint64_t magnitude) {
 constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
 constexpr uint64_t kIntPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
 
-// %f of v, or false where printf's exact decimal expansion could round
-// differently from the double product used here.
+// %f of v; false for no finite number or a precision beyond any use.
 bool fixed(Out& o, const Conversion& s, double v) {
   int prec = s.prec < 0 ? 6 : (int)s.prec;
-  uint64_t n;
-  if (!KxScaledDecimal(v, prec, &n)) return false;
   bool negative = std::signbit(v);
-  char buf[40];
+  char buf[400];
   char* end = buf + sizeof buf;
   char* d = end;
-  if (prec > 0) {
-    uint64_t f = n % kIntPow10[prec];
-    for (int i = 0; i < prec; ++i) {
-      *--d = (char)('0' + f % 10);
-      f /= 10;
+  uint64_t n;
+  if (KxScaledDecimal(v, prec, &n)) {
+    if (prec > 0) {
+      uint64_t f = n % kIntPow10[prec];
+      for (int i = 0; i < prec; ++i) {
+        *--d = (char)('0' + f % 10);
+        f /= 10;
+      }
+      *--d = '.';
     }
-    *--d = '.';
+    d = digitsOf(n / kIntPow10[prec], d);
+  } else {
+    // A close call or a large number: to_chars expands the exact binary value
+    // and rounds it as printf does.
+    if (!std::isfinite(v) || prec > 60) return false;
+    auto r = std::to_chars(buf, end, std::fabs(v), std::chars_format::fixed, prec);
+    if (r.ec != std::errc()) return false;
+    d = buf;
+    end = r.ptr;
   }
-  d = digitsOf(n / kIntPow10[prec], d);
   size_t len = (size_t)(end - d);
   char sign = signFor(negative, s);
   long zeros = 0;

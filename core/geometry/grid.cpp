@@ -1,20 +1,20 @@
-// The point grid of the analysis: points filed by square cells of twice the
-// search reach, so that a search near a point looks at no more than four cells
-// instead of every record of the table.
+// The point grid of the analysis: points filed by square cells of four times
+// the search reach, so that a search near a point looks at one to four cells
+// instead of every record of the table; and the box grid, alike for boxes.
 #include <algorithm>
 #include <cmath>
 
 #include "geometry/base.h"
 
 void KxPointGrid::Reset(double reach) {
-  cells_.clear();
+  cells_.Clear();
   reach_ = 0;
   cell_ = 0;
   if (!std::isfinite(reach) || reach < 0) return;
   // A little beyond the reach: rounding of the caller's distance must never
   // leave a point out. A tolerance of 0 still gets cells of a sensible size.
   reach_ = reach * (1.0 + 1e-6) + 1e-7;
-  cell_ = std::max(2.0 * reach_, 1e-3);
+  cell_ = std::max(4.0 * reach_, 1e-3);
 }
 
 long KxPointGrid::cellOf(double v) const {
@@ -24,27 +24,88 @@ long KxPointGrid::cellOf(double v) const {
   return (long)c;
 }
 
+void KxCellTable::Clear() {
+  used_ = 0;
+  if (slots_.size() <= 4096) {
+    // A grid refilled for every contour keeps its few slots.
+    for (size_t i : filled_) slots_[i].head = -1;
+    filled_.clear();
+    entries_.clear();
+    return;
+  }
+  // The grids of a large drawing hold tens of megabytes, and a stage done
+  // with its grid must not keep them through the stages after it.
+  std::vector<Slot>().swap(slots_);
+  std::vector<size_t>().swap(filled_);
+  std::vector<Entry>().swap(entries_);
+}
+
+size_t KxCellTable::find(uint64_t key) const {
+  const size_t mask = slots_.size() - 1;
+  uint64_t h = key * 0x9E3779B97F4A7C15ull;
+  size_t i = (size_t)(h ^ (h >> 32)) & mask;
+  while (slots_[i].head >= 0 && slots_[i].key != key) i = (i + 1) & mask;
+  return i;
+}
+
+void KxCellTable::grow(size_t size) {
+  std::vector<Slot> old;
+  old.swap(slots_);
+  slots_.assign(size, Slot{0, -1, -1});
+  filled_.clear();
+  for (const Slot& s : old)
+    if (s.head >= 0) {
+      const size_t i = find(s.key);
+      slots_[i] = s;
+      filled_.push_back(i);
+    }
+}
+
+void KxCellTable::Reserve(size_t cells) {
+  size_t size = slots_.empty() ? 64 : slots_.size();
+  while (size < 2 * cells && size < ((size_t)1 << 40)) size *= 2;
+  if (size > slots_.size()) grow(size);
+  entries_.reserve(cells);
+}
+
+void KxCellTable::Add(uint64_t key, long id) {
+  if (2 * (used_ + 1) > slots_.size()) grow(slots_.empty() ? 64 : slots_.size() * 2);
+  Slot& s = slots_[find(key)];
+  const long entry = (long)entries_.size();
+  entries_.push_back(Entry{id, -1});
+  if (s.head < 0) {
+    s = Slot{key, entry, entry};
+    filled_.push_back((size_t)(&s - slots_.data()));
+    ++used_;
+  } else {
+    entries_[(size_t)s.tail].next = entry;
+    s.tail = entry;
+  }
+}
+
+void KxCellTable::Append(uint64_t key, std::vector<long>& out) const {
+  if (slots_.empty()) return;
+  for (long e = slots_[find(key)].head; e >= 0; e = entries_[(size_t)e].next) out.push_back(entries_[(size_t)e].id);
+}
+
 static uint64_t cellKey(long cx, long cy) { return (uint64_t)(uint32_t)cx << 32 | (uint32_t)cy; }
 
 // Appends what is filed in the cells x0..x1 by y0..y1 to out.
-static void appendCells(const std::unordered_map<uint64_t, std::vector<long>>& cells, long x0, long x1, long y0,
-                        long y1, std::vector<long>& out) {
+static void appendCells(const KxCellTable& cells, long x0, long x1, long y0, long y1, std::vector<long>& out) {
   for (long cx = x0; cx <= x1; ++cx)
-    for (long cy = y0; cy <= y1; ++cy) {
-      auto it = cells.find(cellKey(cx, cy));
-      if (it != cells.end()) out.insert(out.end(), it->second.begin(), it->second.end());
-    }
+    for (long cy = y0; cy <= y1; ++cy) cells.Append(cellKey(cx, cy), out);
 }
 
 // Table order, each record once.
 static void sortUnique(std::vector<long>& out) {
+  if (std::is_sorted(out.begin(), out.end()) && std::adjacent_find(out.begin(), out.end()) == out.end()) return;
   std::sort(out.begin(), out.end());
   out.erase(std::unique(out.begin(), out.end()), out.end());
 }
 
 void KxPointGrid::Add(double x, double y, long id) {
   if (!Usable() || !std::isfinite(x) || !std::isfinite(y)) return;
-  cells_[cellKey(cellOf(x), cellOf(y))].push_back(id);
+  cells_.Add(cellKey(cellOf(x), cellOf(y)), id);
 }
 
 void KxPointGrid::Near(double x, double y, std::vector<long>& out) const {
@@ -57,7 +118,7 @@ void KxPointGrid::Near(double x, double y, std::vector<long>& out) const {
 }
 
 void KxBoxGrid::Reset(double cell) {
-  cells_.clear();
+  cells_.Clear();
   wide_.clear();
   all_.clear();
   count_ = 0;
@@ -86,7 +147,7 @@ void KxBoxGrid::Add(double x0, double y0, double x1, double y1, long id) {
     return;
   }
   for (long cx = cx0; cx <= cx1; ++cx)
-    for (long cy = cy0; cy <= cy1; ++cy) cells_[cellKey(cx, cy)].push_back(id);
+    for (long cy = cy0; cy <= cy1; ++cy) cells_.Add(cellKey(cx, cy), id);
 }
 
 void KxBoxGrid::Overlapping(double x0, double y0, double x1, double y1, std::vector<long>& out) const {

@@ -32,7 +32,7 @@ void NcPut(FILE* ostream, const char* fmt, ...) {
   // the number of contours in the group line or the length of a device word.
   va_list ap;
   va_start(ap, fmt);
-  vfprintf(ostream, fmt, ap);
+  KxFilePrintV(ostream, fmt, ap);
   va_end(ap);
 }
 

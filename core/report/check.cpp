@@ -763,32 +763,32 @@ void Checker::writePage(const std::string& path, const std::string& summary) {
     if (x.at) add(x.x, x.y);
   if (bx0 > bx1) bx0 = by0 = 0, bx1 = by1 = 10;
   const double size = std::max({bx1 - bx0, by1 - by0, 1.0}), margin = size * 0.06, mark = size * 0.012, fs = size * 0.022;
-  fprintf(f, "<svg xmlns='http://www.w3.org/2000/svg' width='960' viewBox='%.3f %.3f %.3f %.3f'>\n", bx0 - margin,
+  KxFilePrint(f, "<svg xmlns='http://www.w3.org/2000/svg' width='960' viewBox='%.3f %.3f %.3f %.3f'>\n", bx0 - margin,
           -by1 - margin, bx1 - bx0 + 2 * margin, by1 - by0 + 2 * margin);
   fputs("<title>The NC program as followed, faults in red</title>\n<g transform='scale(1,-1)'>\n", f);
   for (size_t r = 0; r + 1 < rapids.size(); r += 2)
-    fprintf(f, "<line class='rapid' x1='%.3f' y1='%.3f' x2='%.3f' y2='%.3f'/>\n", rapids[r].first, rapids[r].second,
+    KxFilePrint(f, "<line class='rapid' x1='%.3f' y1='%.3f' x2='%.3f' y2='%.3f'/>\n", rapids[r].first, rapids[r].second,
             rapids[r + 1].first, rapids[r + 1].second);
   for (const Loop& l : loops) {
     if (l.pts.empty()) continue;
-    fprintf(f, "<path class='cut' d='M %.3f %.3f", l.pts[0].first, l.pts[0].second);
-    for (size_t i = 1; i < l.pts.size(); ++i) fprintf(f, " L %.3f %.3f", l.pts[i].first, l.pts[i].second);
-    fprintf(f, "'><title>N%d line %d: G%d, %d cut%s</title></path>\n", blocks[(size_t)l.block].number, l.line + 1, l.side,
+    KxFilePrint(f, "<path class='cut' d='M %.3f %.3f", l.pts[0].first, l.pts[0].second);
+    for (size_t i = 1; i < l.pts.size(); ++i) KxFilePrint(f, " L %.3f %.3f", l.pts[i].first, l.pts[i].second);
+    KxFilePrint(f, "'><title>N%d line %d: G%d, %d cut%s</title></path>\n", blocks[(size_t)l.block].number, l.line + 1, l.side,
             l.cuts, l.cuts == 1 ? "" : "s");
-    fprintf(f, "<path class='lead' d='M %.3f %.3f L %.3f %.3f'/>\n", l.holeX, l.holeY, l.pts[0].first, l.pts[0].second);
+    KxFilePrint(f, "<path class='lead' d='M %.3f %.3f L %.3f %.3f'/>\n", l.holeX, l.holeY, l.pts[0].first, l.pts[0].second);
   }
   for (const Fault& x : faults) {
     if (!x.at) continue;
-    fprintf(f, "<circle class='fault' cx='%.3f' cy='%.3f' r='%.3f'><title>", x.x, x.y, mark);
-    if (x.line >= 0) fprintf(f, "line %d: ", x.line + 1);
+    KxFilePrint(f, "<circle class='fault' cx='%.3f' cy='%.3f' r='%.3f'><title>", x.x, x.y, mark);
+    if (x.line >= 0) KxFilePrint(f, "line %d: ", x.line + 1);
     KxHtmlText(f, x.what.c_str());
     fputs("</title></circle>\n", f);
   }
   fputs("</g>\n", f);
   // Texts upright, outside the turned group.
-  fprintf(f, "<g font-size='%.3f'>\n", fs);
+  KxFilePrint(f, "<g font-size='%.3f'>\n", fs);
   for (const Fault& x : faults)
-    if (x.at && x.line >= 0) fprintf(f, "<text x='%.3f' y='%.3f'>%d</text>\n", x.x + mark * 1.2, -x.y - mark * 1.2, x.line + 1);
+    if (x.at && x.line >= 0) KxFilePrint(f, "<text x='%.3f' y='%.3f'>%d</text>\n", x.x + mark * 1.2, -x.y - mark * 1.2, x.line + 1);
   fputs("</g>\n</svg>\n<ul>\n", f);
   for (const Fault& x : faults) {
     fputs("<li class='fault'>", f);

@@ -16,7 +16,7 @@ static void writeUnusableHoles(KxRun& run, FILE* page) {
   fputs("start holes that give no lead-in: \n", page);
   for (int k = 1; k <= run.gKonturCounter; ++k) {
     KxContourName(kn, sizeof kn, k);
-    if (FeedPointRefusal(run, k, why, sizeof why)) fprintf(page, "%-9s: %s \n", kn, why);
+    if (FeedPointRefusal(run, k, why, sizeof why)) KxFilePrint(page, "%-9s: %s \n", kn, why);
   }
   fputs("\n", page);
 }
@@ -36,8 +36,8 @@ void KxWriteDrillList(KxRun& run, FILE* page) {
   for (int k = 1; k <= run.gKonturCounter; ++k) {
     KxContourName(kn, sizeof kn, k);
     const long h = records.AutoStartHole(run, kn);
-    if (h >= 0) fprintf(page, "%-9s: %8.3f | %8.3f | %8.3f \n", kn, run.elds[h].cx, run.elds[h].cy, 2 * run.elds[h].r);
-    else if (AutoStartRefusal(run, k, why, sizeof why)) fprintf(page, "%-9s: no place for a start hole (%s) \n", kn, why);
+    if (h >= 0) KxFilePrint(page, "%-9s: %8.3f | %8.3f | %8.3f \n", kn, run.elds[h].cx, run.elds[h].cy, 2 * run.elds[h].r);
+    else if (AutoStartRefusal(run, k, why, sizeof why)) KxFilePrint(page, "%-9s: no place for a start hole (%s) \n", kn, why);
   }
   fputs("------------------------------------------\n\n", page);
 }

@@ -77,16 +77,16 @@ void arcData(FILE* f, const KxMove& m, double r) {
   int flag = sweep > 0 ? 1 : 0;   // counter-clockwise in the program's coordinates
   if (fabs(sweep) >= 2 * M_PI - 1e-6) {
     double mx = 2.0 * m.cx - m.x0, my = 2.0 * m.cy - m.y0;
-    fprintf(f, " A %.3f %.3f 0 0 %d %.3f %.3f", r, r, flag, mx, my);
-    fprintf(f, " A %.3f %.3f 0 0 %d %.3f %.3f", r, r, flag, (double)m.x1, (double)m.y1);
+    KxFilePrint(f, " A %.3f %.3f 0 0 %d %.3f %.3f", r, r, flag, mx, my);
+    KxFilePrint(f, " A %.3f %.3f 0 0 %d %.3f %.3f", r, r, flag, (double)m.x1, (double)m.y1);
     return;
   }
-  fprintf(f, " A %.3f %.3f 0 %d %d %.3f %.3f", r, r, fabs(sweep) > M_PI ? 1 : 0, flag, (double)m.x1, (double)m.y1);
+  KxFilePrint(f, " A %.3f %.3f 0 %d %d %.3f %.3f", r, r, fabs(sweep) > M_PI ? 1 : 0, flag, (double)m.x1, (double)m.y1);
 }
 
 void moveData(FILE* f, const KxMove& m) {
   if (m.g >= 2) arcData(f, m, hypot((double)m.x0 - m.cx, (double)m.y0 - m.cy));
-  else fprintf(f, " L %.3f %.3f", (double)m.x1, (double)m.y1);
+  else KxFilePrint(f, " L %.3f %.3f", (double)m.x1, (double)m.y1);
 }
 
 // The wire side: each move shifted by d toward the side the compensation puts the wire.
@@ -96,7 +96,7 @@ void sideData(FILE* f, const KxMove& m, int side, double d) {
     double dx = m.x1 - m.x0, dy = m.y1 - m.y0, len = hypot(dx, dy);
     if (len <= 0) return;
     double nx = -dy / len * d * s, ny = dx / len * d * s;
-    fprintf(f, " M %.3f %.3f L %.3f %.3f", m.x0 + nx, m.y0 + ny, m.x1 + nx, m.y1 + ny);
+    KxFilePrint(f, " M %.3f %.3f L %.3f %.3f", m.x0 + nx, m.y0 + ny, m.x1 + nx, m.y1 + ny);
     return;
   }
   double r = hypot((double)m.x0 - m.cx, (double)m.y0 - m.cy);
@@ -111,23 +111,23 @@ void sideData(FILE* f, const KxMove& m, int side, double d) {
   double k1 = r1 > 0 ? r2 / r1 : k;
   o.x1 = m.cx + (m.x1 - m.cx) * k1;
   o.y1 = m.cy + (m.y1 - m.cy) * k1;
-  fprintf(f, " M %.3f %.3f", (double)o.x0, (double)o.y0);
+  KxFilePrint(f, " M %.3f %.3f", (double)o.x0, (double)o.y0);
   arcData(f, o, r2);
 }
 
 void elementData(FILE* f, const elementdaten& e) {
   if (e.type == etLINE) {
-    fprintf(f, "M %.3f %.3f L %.3f %.3f", e.sx, e.sy, e.ex, e.ey);
+    KxFilePrint(f, "M %.3f %.3f L %.3f %.3f", e.sx, e.sy, e.ex, e.ey);
     return;
   }
   if (e.type == etCIR) {
-    fprintf(f, "M %.3f %.3f A %.3f %.3f 0 0 1 %.3f %.3f A %.3f %.3f 0 0 1 %.3f %.3f", e.cx + e.r, e.cy, e.r, e.r,
+    KxFilePrint(f, "M %.3f %.3f A %.3f %.3f 0 0 1 %.3f %.3f A %.3f %.3f 0 0 1 %.3f %.3f", e.cx + e.r, e.cy, e.r, e.r,
             e.cx - e.r, e.cy, e.r, e.r, e.cx + e.r, e.cy);
     return;
   }
   double sw = e.sw / RAD2DEG, ew = e.ew / RAD2DEG;
   double span = BOGENWINKEL(e.sw, e.ew);
-  fprintf(f, "M %.3f %.3f A %.3f %.3f 0 %d 1 %.3f %.3f", e.cx + e.r * cos(sw), e.cy + e.r * sin(sw), e.r, e.r,
+  KxFilePrint(f, "M %.3f %.3f A %.3f %.3f 0 %d 1 %.3f %.3f", e.cx + e.r * cos(sw), e.cy + e.r * sin(sw), e.r, e.r,
           span > 180.0 ? 1 : 0, e.cx + e.r * cos(ew), e.cy + e.r * sin(ew));
 }
 
@@ -248,7 +248,7 @@ class LabelPlaces {
       const Rect r{x, y - fs_ * 0.85, x + tw, y + fs_ * 0.25};
       if (!free(r)) continue;
       take(r);
-      fprintf(f, "<text x='%.3f' y='%.3f'%s>%s</text>\n", x, y, attributes, text.c_str());
+      KxFilePrint(f, "<text x='%.3f' y='%.3f'%s>%s</text>\n", x, y, attributes, text.c_str());
       return true;
     }
     return false;
@@ -351,7 +351,7 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   fputs("</pre>\n", f);
   fputs(kCss, f);
   fputs("<figure class='kxfig'>\n", f);
-  fprintf(f, "<svg xmlns='http://www.w3.org/2000/svg' width='%d' viewBox='%.3f %.3f %.3f %.3f'>\n", kPictureWidth, vx, vy, vw,
+  KxFilePrint(f, "<svg xmlns='http://www.w3.org/2000/svg' width='%d' viewBox='%.3f %.3f %.3f %.3f'>\n", kPictureWidth, vx, vy, vw,
           vh);
   fputs("<title>Toolpath of the NC program</title>\n", f);
   fputs("<g transform='scale(1,-1)'>\n", f);
@@ -360,7 +360,7 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   fputs("<g class='rapids'>\n", f);
   for (int r = 0; r < tp.rapidCount; ++r) {
     const KxRapid& p = tp.rapids[r];
-    fprintf(f, "<line class='rapid' data-order='%d' x1='%.3f' y1='%.3f' x2='%.3f' y2='%.3f'><title>G00 #%d</title></line>\n",
+    KxFilePrint(f, "<line class='rapid' data-order='%d' x1='%.3f' y1='%.3f' x2='%.3f' y2='%.3f'><title>G00 #%d</title></line>\n",
             p.order, p.x0, p.y0, p.x1, p.y1, p.order);
   }
   fputs("</g>\n", f);
@@ -369,11 +369,11 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   for (int l = 0; l < tp.loopCount; ++l) {
     const KxLoop& lp = tp.loops[l];
     KxContourName(name, sizeof name, KxBlockContour(lp.block));
-    fprintf(f, "<g class='loop' data-contour='%s'>\n", name);
-    fprintf(f, "<title>%s N%d: %d cut%s, G%d</title>\n", name, lp.block, lp.cuts, lp.cuts == 1 ? "" : "s", lp.side);
+    KxFilePrint(f, "<g class='loop' data-contour='%s'>\n", name);
+    KxFilePrint(f, "<title>%s N%d: %d cut%s, G%d</title>\n", name, lp.block, lp.cuts, lp.cuts == 1 ? "" : "s", lp.side);
     if (lp.moveCount > 0 && lp.firstMove < tp.moveCount) {
       const KxMove& m0 = tp.moves[lp.firstMove];
-      fprintf(f, "<path class='cut' data-block='N%d' d='M %.3f %.3f", lp.block, m0.x0, m0.y0);
+      KxFilePrint(f, "<path class='cut' data-block='N%d' d='M %.3f %.3f", lp.block, m0.x0, m0.y0);
       for (int m = lp.firstMove; m < lp.firstMove + lp.moveCount && m < tp.moveCount; ++m) moveData(f, tp.moves[m]);
       fputs("'/>\n", f);
       fputs("<path class='side' d='", f);
@@ -384,19 +384,19 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
       double tx, ty;
       KxMoveStartTangent(m0, &tx, &ty);
       double ax = m0.x0 + tx * mark * 2, ay = m0.y0 + ty * mark * 2, a = mark * 1.6;
-      fprintf(f, "<polygon class='dir' points='%.3f,%.3f %.3f,%.3f %.3f,%.3f'/>\n", ax + tx * a, ay + ty * a,
+      KxFilePrint(f, "<polygon class='dir' points='%.3f,%.3f %.3f,%.3f %.3f,%.3f'/>\n", ax + tx * a, ay + ty * a,
               ax - ty * a * 0.5, ay + tx * a * 0.5, ax + ty * a * 0.5, ay - tx * a * 0.5);
     }
     for (int lead : {lp.leadIn, lp.leadOut}) {
       if (lead < 0 || lead >= tp.moveCount) continue;
       const KxMove& m = tp.moves[lead];
-      fprintf(f, "<path class='lead' d='M %.3f %.3f", m.x0, m.y0);
+      KxFilePrint(f, "<path class='lead' d='M %.3f %.3f", m.x0, m.y0);
       moveData(f, m);
       fputs("'/>\n", f);
     }
-    fprintf(f, "<circle class='hole' cx='%.3f' cy='%.3f' r='%.3f'/>\n", lp.holeX, lp.holeY, mark);
+    KxFilePrint(f, "<circle class='hole' cx='%.3f' cy='%.3f' r='%.3f'/>\n", lp.holeX, lp.holeY, mark);
     if (lp.hold)
-      fprintf(f, "<rect class='hold' x='%.3f' y='%.3f' width='%.3f' height='%.3f'><title>hold point</title></rect>\n",
+      KxFilePrint(f, "<rect class='hold' x='%.3f' y='%.3f' width='%.3f' height='%.3f'><title>hold point</title></rect>\n",
               lp.holdX - mark * 0.6, lp.holdY - mark * 0.6, mark * 1.2, mark * 1.2);
     fputs("</g>\n", f);
   }
@@ -425,7 +425,7 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
       snprintf(refused, sizeof refused, "no start hole (%s): not cut", reason);
       why = refused;
     }
-    fprintf(f, "<g class='warn' data-contour='%s'><title>%s %s</title>\n", name, name, why);
+    KxFilePrint(f, "<g class='warn' data-contour='%s'><title>%s %s</title>\n", name, name, why);
     for (long i : members) {
       const elementdaten& e = run.elds[i];
       if (!drawable(e) || (cut && e.type == etCIR)) continue;
@@ -433,7 +433,7 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
       elementData(f, e);
       fputs("'/>\n", f);
     }
-    for (int o = 0; o < ends; ++o) fprintf(f, "<circle cx='%.3f' cy='%.3f' r='%.3f'/>\n", ox[o], oy[o], mark * 1.5);
+    for (int o = 0; o < ends; ++o) KxFilePrint(f, "<circle cx='%.3f' cy='%.3f' r='%.3f'/>\n", ox[o], oy[o], mark * 1.5);
     fputs("</g>\n", f);
   }
   for (long i = 0; i < top; ++i) {
@@ -443,10 +443,10 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
     bool killed = strcmp(e.kontur, "-del-") == 0;
     if (!orphan && !killed) continue;
     if (orphan) fputs("<g class='warn'><title>orphan: too few elements for a contour, not cut</title><path d='", f);
-    else fprintf(f, "<g class='warn'><title>short line removed (&lt;%.4f)</title><path d='", run.cfg.gNpTolerance);
+    else KxFilePrint(f, "<g class='warn'><title>short line removed (&lt;%.4f)</title><path d='", run.cfg.gNpTolerance);
     elementData(f, e);
     fputs("'/>", f);
-    if (killed) fprintf(f, "<circle cx='%.3f' cy='%.3f' r='%.3f'/>", e.sx, e.sy, mark * 1.5);
+    if (killed) KxFilePrint(f, "<circle cx='%.3f' cy='%.3f' r='%.3f'/>", e.sx, e.sy, mark * 1.5);
     fputs("</g>\n", f);
   }
   fputs("</g>\n", f);
@@ -456,7 +456,7 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   // takes the first free place beside its point, in full or shortened; one that
   // finds none is left out: the table below names every contour.
   LabelPlaces places(vx, vy, vw, vh, fs);
-  fprintf(f, "<g class='labels' font-size='%.3f'>\n", fs);
+  KxFilePrint(f, "<g class='labels' font-size='%.3f'>\n", fs);
   const double gap = mark * 1.5, lift = fs * 0.8;
   for (int l = 0; l < tp.loopCount; ++l) {
     const KxLoop& lp = tp.loops[l];
@@ -500,7 +500,7 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   // The legend and the scale bar in a row of their own below the drawing, as
   // wide as the picture: they never set the drawing's scale.
   const double pixels = kPictureWidth / vw;   // picture pixels per mm
-  fprintf(f, "<svg class='kxlegend' xmlns='http://www.w3.org/2000/svg' width='%d' viewBox='0 0 %d 50'>\n", kPictureWidth,
+  KxFilePrint(f, "<svg class='kxlegend' xmlns='http://www.w3.org/2000/svg' width='%d' viewBox='0 0 %d 50'>\n", kPictureWidth,
           kPictureWidth);
   fputs("<g class='legend' font-size='13'>\n", f);
   double lx = 12;
@@ -509,20 +509,20 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   const Item items[] = {{"cut", "cut"}, {"lead", "lead-in/out"}, {"side", "wire side"}, {"rapid", "G00"},
                         {"notcut", "not cut"}};
   for (const Item& it : items) {
-    if (strcmp(it.cls, "notcut") == 0) fprintf(f, "<g class='notcut'><path d='M %.0f %.0f h 26'/></g>", lx, ly - 4);
-    else fprintf(f, "<path class='%s' d='M %.0f %.0f h 26'/>", it.cls, lx, ly - 4);
-    fprintf(f, "<text x='%.0f' y='%.0f'>%s</text>\n", lx + 31, ly, it.text);
+    if (strcmp(it.cls, "notcut") == 0) KxFilePrint(f, "<g class='notcut'><path d='M %.0f %.0f h 26'/></g>", lx, ly - 4);
+    else KxFilePrint(f, "<path class='%s' d='M %.0f %.0f h 26'/>", it.cls, lx, ly - 4);
+    KxFilePrint(f, "<text x='%.0f' y='%.0f'>%s</text>\n", lx + 31, ly, it.text);
     lx += 31 + LabelPlaces::Width(it.text, 13) + 18;
   }
-  fprintf(f, "<circle class='hole' cx='%.0f' cy='%.0f' r='5'/><text x='%.0f' y='%.0f'>start hole</text>\n", lx + 5, ly - 4,
+  KxFilePrint(f, "<circle class='hole' cx='%.0f' cy='%.0f' r='5'/><text x='%.0f' y='%.0f'>start hole</text>\n", lx + 5, ly - 4,
           lx + 15, ly);
   lx += 15 + LabelPlaces::Width("start hole", 13) + 18;
-  fprintf(f, "<rect class='hold' x='%.0f' y='%.0f' width='8' height='8'/><text x='%.0f' y='%.0f'>hold point</text>\n", lx,
+  KxFilePrint(f, "<rect class='hold' x='%.0f' y='%.0f' width='8' height='8'/><text x='%.0f' y='%.0f'>hold point</text>\n", lx,
           ly - 8, lx + 13, ly);
   // A round length of about 150 pixels in the picture.
   const double want = 150 / pixels, unit = pow(10.0, floor(log10(want)));
   const double bar = want / unit >= 5 ? 5 * unit : want / unit >= 2 ? 2 * unit : unit;
-  fprintf(f, "<path class='cut' d='M 12 38 v 5 h %.1f v -5'/><text x='%.1f' y='%.0f'>%g mm</text>\n", bar * pixels,
+  KxFilePrint(f, "<path class='cut' d='M 12 38 v 5 h %.1f v -5'/><text x='%.1f' y='%.0f'>%g mm</text>\n", bar * pixels,
           bar * pixels + 18, 44.0, bar);
   fputs("</g>\n", f);
   fputs("</svg>\n", f);
@@ -544,22 +544,22 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
     KxContourName(name, sizeof name, k);
     long reg = records.Region(run, name);
     int parent = reg >= 0 ? run.elds[reg].child : 0;
-    fprintf(f, "<tr><td>%s</td><td>N%d", name, KxContourBlock(k));
-    if (lp.block != KxContourBlock(k)) fprintf(f, " (cut in N%d)", lp.block);
-    fprintf(f, "</td><td>%d</td><td>%.3f mm</td><td>G%d (wire %s)</td>", lp.cuts, loopLength(tp, lp), lp.side,
+    KxFilePrint(f, "<tr><td>%s</td><td>N%d", name, KxContourBlock(k));
+    if (lp.block != KxContourBlock(k)) KxFilePrint(f, " (cut in N%d)", lp.block);
+    KxFilePrint(f, "</td><td>%d</td><td>%.3f mm</td><td>G%d (wire %s)</td>", lp.cuts, loopLength(tp, lp), lp.side,
             lp.side == 41 ? "left" : "right");
     if (parent > 0) {
       char outer[16];
       KxContourName(outer, sizeof outer, parent);
-      fprintf(f, "<td>inside %s</td>", outer);
+      KxFilePrint(f, "<td>inside %s</td>", outer);
     } else {
       fputs("<td>outside</td>", f);
     }
-    fprintf(f, "<td>X%.3f Y%.3f</td>", lp.holeX, lp.holeY);
+    KxFilePrint(f, "<td>X%.3f Y%.3f</td>", lp.holeX, lp.holeY);
     const KxLoopTime& lt = mt.loops[(size_t)l];
-    if (lt.known) fprintf(f, "<td>%.1f min</td>", lt.minutes);
+    if (lt.known) KxFilePrint(f, "<td>%.1f min</td>", lt.minutes);
     else fputs("<td>no technology data</td>", f);
-    fprintf(f, "<td>%d</td><td>%s</td></tr>\n", lt.threadings, cutSetting(run, k).c_str());
+    KxFilePrint(f, "<td>%d</td><td>%s</td></tr>\n", lt.threadings, cutSetting(run, k).c_str());
   }
   fputs("</table>\n", f);
   const std::string total = KxMachineTimeLine(run, mt);
@@ -577,11 +577,11 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   int said = 0;
   auto say = [&](long n, const char* one, const char* many) {
     if (n <= 0) return;
-    fprintf(f, "<li>%ld %s</li>\n", n, n == 1 ? one : many);
+    KxFilePrint(f, "<li>%ld %s</li>\n", n, n == 1 ? one : many);
     ++said;
   };
   if (run.gMaxELemBarrier > 0) {
-    fprintf(f, "<li>the drawing has more than %ld elements: the rest was not read</li>\n", run.eldsMaximum);
+    KxFilePrint(f, "<li>the drawing has more than %ld elements: the rest was not read</li>\n", run.eldsMaximum);
     ++said;
   }
   if (run.gKonturCounter < 1) {

@@ -11,7 +11,7 @@ struct KxSettings;   // the settings a run reads (config.h)
 #include <unordered_map>
 #include <vector>
 
-#include <vector>
+#include "elements/elements.h"   // KxNameKey
 
 // --- the conversion run (pipeline.cpp) ---
 int KxConvertDrawing(KxRun& run);         // the whole run over the drawing opened at its start, log open; a kxSTATUS_ value
@@ -55,7 +55,7 @@ class KxContourRecords {
   long NameText(KxRun& run, const char* name) const;                 // its first text holding a '*' name, as GetKonturName takes it; -1 when none
   long AutoStartHole(KxRun& run, const char* name) const;            // the start hole korvex placed for it, as AutoStartHoleOf finds it; -1 when none
  private:
-  std::unordered_map<std::string, std::vector<long>> of_;
+  std::unordered_map<KxNameKey, std::vector<long>, KxNameKeyHash> of_;
   std::vector<long> none_;
 };
 

@@ -26,15 +26,12 @@ void KxHtmlText(FILE* out, const char* text) {
   }
 }
 
-// A name as a record holds it: at most its field's size, as strncmp compares it.
-static std::string recordName(const char* name) { return std::string(name, strnlen(name, sizeof(elementdaten::kontur))); }
-
 KxContourRecords::KxContourRecords(KxRun& run, long top) {
-  for (long i = 0; i < top; ++i) of_[recordName(run.elds[i].kontur)].push_back(i);
+  for (long i = 0; i < top; ++i) of_[KxNameKey(run.elds[i].kontur)].push_back(i);
 }
 
 const std::vector<long>& KxContourRecords::Of(const char* name) const {
-  const auto at = of_.find(recordName(name));
+  const auto at = of_.find(KxNameKey(name));
   return at == of_.end() ? none_ : at->second;
 }
 
@@ -120,7 +117,7 @@ static void writeContourName(KxRun& run, FILE* page, long textElem) {
   KxHtmlText(page, remark);
 }
 
-static void writeRow(FILE* page, const char* fmt, const RowCount& r) { fprintf(page, fmt, r.sum, r.used); }
+static void writeRow(FILE* page, const char* fmt, const RowCount& r) { KxFilePrint(page, fmt, r.sum, r.used); }
 
 // Writes the page body, in these steps: record counts; head (date, drawing,
 // version, layer, device, technology file, data mode, log); the table of element
@@ -137,13 +134,13 @@ static int writePage(KxRun& run, FILE* page) {
   fputs("</head>\n", page);
   fputs("<body bgcolor='#ebf5ed'><basefont size='4' face='verdana,arial'><pre>\n", page);
 
-  fprintf(page, "     DATE: %s \n", run.fAktDate);
+  KxFilePrint(page, "     DATE: %s \n", run.fAktDate);
   fputs("     FILE: ", page); KxHtmlText(page, run.in_filename.c_str()); fputs(" \n", page);
   fputs("  VERSION: ", page); KxHtmlText(page, run.acad_VersInfo); fputs(" \t", page);
   fputs("\tEDMLAYER: ", page); KxHtmlText(page, run.cfg.edmLayer); fputs(" \n", page);
   fputs("   DEVICE: ", page); KxHtmlText(page, run.cfg.gDevTarget.c_str()); fputs(" \n", page);
   fputs(" TECHFILE: ", page); KxHtmlText(page, run.cfg.mS.TechFile); fputs(" \t", page);
-  fprintf(page, "\tDATAMODE: %s \n", run.cfg.ktechno.G92Mode != 0 ? "PIECES" : "PLATE");
+  KxFilePrint(page, "\tDATAMODE: %s \n", run.cfg.ktechno.G92Mode != 0 ? "PIECES" : "PLATE");
   fputs("  LOGFILE: <A HREF='", page); KxHtmlText(page, run.cfg.log_filename.c_str()); fputs("'> ", page);
   KxHtmlText(page, run.cfg.log_filename.c_str()); fputs(" </A>\n", page);
 
@@ -159,8 +156,8 @@ static int writePage(KxRun& run, FILE* page) {
   fputs("---------------------------\n", page);
   writeRow(page, "unknown  : %6ld | %6ld \n", c.unknown);
   fputs("---------------------------\n", page);
-  fprintf(page, KxConsole() ? "CONTOURS  : %6d " : "CONTOURES : %6d ", run.gKonturCounter);
-  fprintf(page, ", with %d HOLES \n", run.gHolesCounter);
+  KxFilePrint(page, KxConsole() ? "CONTOURS  : %6d " : "CONTOURES : %6d ", run.gKonturCounter);
+  KxFilePrint(page, ", with %d HOLES \n", run.gHolesCounter);
   fputs("\n", page);
 
   // Contours with their lengths: the integer part right-aligned in four
@@ -174,10 +171,10 @@ static int writePage(KxRun& run, FILE* page) {
     float len = reg >= 0 ? run.elds[reg].len : 0.0f;
     cutSum += len;
     fputs("\n", page); KxHtmlText(page, kn); fputs(" ", page);
-    fprintf(page, KxConsole() ? " %+8.3f " : " %8.3f ", len);
+    KxFilePrint(page, KxConsole() ? " %+8.3f " : " %8.3f ", len);
     writeContourName(run, page, records.NameText(run, kn));
   }
-  fprintf(page, "\n1-cut sum: %.3f mm\n\n", cutSum);
+  KxFilePrint(page, "\n1-cut sum: %.3f mm\n\n", cutSum);
   KxWriteDrillList(run, page);
 
   if (run.gAktLayEntry > 1) {
@@ -186,7 +183,7 @@ static int writePage(KxRun& run, FILE* page) {
     for (int i = 0; i < layers; ++i) {
       if (!run.fLL[i].GlobUsed) continue;
       char name[sizeof run.fLL[i].Name + 1];
-      fprintf(page, " %02d '", i);
+      KxFilePrint(page, " %02d '", i);
       KxHtmlText(page, field(run.fLL[i].Name, sizeof run.fLL[i].Name, name, sizeof name));
       fputs("' \n", page);
     }
@@ -195,7 +192,7 @@ static int writePage(KxRun& run, FILE* page) {
 
   int warnings = 0;
   if (run.gMaxELemBarrier > 0) {
-    fprintf(page, " Abbruch, mehr als %ld DXF-Elemente \n", run.eldsMaximum);
+    KxFilePrint(page, " Abbruch, mehr als %ld DXF-Elemente \n", run.eldsMaximum);
     warnings = 1;
   }
   if (run.gKonturCounter < 1) {
@@ -203,38 +200,38 @@ static int writePage(KxRun& run, FILE* page) {
     ++warnings;
   }
   if (run.gOpenKoCounter > 0) {
-    fprintf(page, " OOPS - %d offene Kontur(en) \n", run.gOpenKoCounter);
+    KxFilePrint(page, " OOPS - %d offene Kontur(en) \n", run.gOpenKoCounter);
     ++warnings;
   }
   if (run.gMissETechnologie > 0) {
-    fprintf(page, " OOPS - %d vermisste Technologie(n)\n", run.gMissETechnologie);
+    KxFilePrint(page, " OOPS - %d vermisste Technologie(n)\n", run.gMissETechnologie);
     ++warnings;
   }
   if (run.gBigTrouble != 0) {
-    fprintf(page, " OOPS - %d Fehlende Startpunkte \n", run.gBigTrouble);
+    KxFilePrint(page, " OOPS - %d Fehlende Startpunkte \n", run.gBigTrouble);
     ++warnings;
   }
-  if (c.orphans > 0) fprintf(page, " Verwaiste Elemente: %ld \n", c.orphans);
+  if (c.orphans > 0) KxFilePrint(page, " Verwaiste Elemente: %ld \n", c.orphans);
   if (run.gKilledElements > 0) {
-    fprintf(page, " %d %s (&lt;%.4f)\n", run.gKilledElements,
+    KxFilePrint(page, " %d %s (&lt;%.4f)\n", run.gKilledElements,
             run.gKilledElements == 1 ? "ignoriertes Element" : "ignorierte Elemente", run.cfg.gNpTolerance);
     ++warnings;
   }
   if (run.gDuplicateElements > 0) {
-    fprintf(page, " %d doppelt gezeichnete(s) Element(e) ignoriert \n", run.gDuplicateElements);
+    KxFilePrint(page, " %d doppelt gezeichnete(s) Element(e) ignoriert \n", run.gDuplicateElements);
     ++warnings;
   }
   if (run.gRefusedEntities > 0) {
-    fprintf(page, " NOTE - %d entit%s refused for %s numbers (see the log) \n", run.gRefusedEntities,
+    KxFilePrint(page, " NOTE - %d entit%s refused for %s numbers (see the log) \n", run.gRefusedEntities,
             run.gRefusedEntities == 1 ? "y" : "ies", run.gRefusedEntities == 1 ? "its" : "their");
     ++warnings;
   }
   if (run.gInsetTechIgnored > 0) {
-    fprintf(page, " NOTE - %d inset contour(s): own technology not used, cut with the parent's cuts \n", run.gInsetTechIgnored);
+    KxFilePrint(page, " NOTE - %d inset contour(s): own technology not used, cut with the parent's cuts \n", run.gInsetTechIgnored);
     ++warnings;
   }
   if (run.gPiecesUncalled > 0) {
-    fprintf(page, " NOTE - piece mode: the main program calls the last piece only, %d piece(s) not called \n",
+    KxFilePrint(page, " NOTE - piece mode: the main program calls the last piece only, %d piece(s) not called \n",
             run.gPiecesUncalled);
     ++warnings;
   }
