@@ -44,6 +44,18 @@ TEST(DxfLayers, LayerPassSelectsMainAndOptionalLayers) {
     EXPECT_EQ(TestRun().gPositionLayer, 1);
     EXPECT_TRUE(Has(out, dxf.Is2000() ? ".. 4 Layer found\n\n" : ".. 5 Layer found\n\n"));
   }
+  // The 12-format search for table entries ends where the entities begin: a text
+  // "LAYER" among them is no layer, and a large drawing is not read twice.
+  {
+    DxfText dxf("AC1009");
+    const std::string out = PassText(dxf.Layer("0").Layer("EDMX_A")
+                                         .Text("EDMX_A", 0, 0, "LAYER")
+                                         .Raw("  0\nLAYER\n  2\nEDMX_GHOST\n")
+                                         .Line("DXF_MAIN", 0, 0, 1, 0).Str());
+    EXPECT_EQ(TestRun().gAktLayEntry, 2);
+    EXPECT_FALSE(Has(out, "EDMX_GHOST")) << out;
+    EXPECT_TRUE(Has(out, ".. 2 Layer found\n\n")) << out;
+  }
   // Full list, desktop texts, the hook, and the POSITION mark kept from the settings step.
   FreshCore(kxDESKTOP);
   ConsoleCapture cap;

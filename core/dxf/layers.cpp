@@ -200,11 +200,13 @@ static void read2000Table(KxRun& run, long& count) {
 }
 
 // 12-format table: the first "LAYER" is the table's own name line, the others
-// are followed by group 2 and the layer's name.
+// are followed by group 2 and the layer's name. The search ends where the
+// entities begin: tables and blocks come before them, and going on to the end
+// read a large drawing twice for nothing but a "LAYER" among the entities' values.
 static void read1009Table(KxRun& run, long& count) {
-  static const char* const kLayer[] = {"LAYER"};
+  static const char* const kLayer[] = {"LAYER", "ENTITIES"};
   char line[kDxfLineSize];
-  while (DxfFindLine(run, line, kLayer, 1) == 0) {
+  while (DxfFindLine(run, line, kLayer, 2) == 0) {
     if (!DxfReadLine(run, line) || !DxfReadLine(run, line)) break;
     ++count;
     if (count == 1) KxPrint(run, "..possible Layer:\n");
