@@ -227,7 +227,7 @@ int KorvexConsoleRun(KxRun& run, int argc, char** argv) {
     return kxSTATUS_OK;
   }
   if (cmd.version) {
-    KxSay(run, "%s %s\n", gAPPNAME, gVersInf);
+    KxSay(run, "%s %s\n", gAPPNAME, KxVersionText());
     KxFlushConsole(run);
     return kxSTATUS_OK;
   }
@@ -239,7 +239,7 @@ int KorvexConsoleRun(KxRun& run, int argc, char** argv) {
   }
   if (cmd.checking) return checkProgram(run, program, cmd);
   int status = kxSTATUS_OK;
-  KxPrint(run, "\n KORVEX  V%s ", gVersInf);
+  KxPrint(run, "\n KORVEX  V%s ", KxVersionText());
   if (argc < 2) {
     KxPrint(run, "\n Bitte so anwenden:\n KORVEX INFILE.DXF \n\n");
     status = kxSTATUS_USAGE;

@@ -142,7 +142,7 @@ void KxWindow::buildMenus() {
   help->addAction("&About korvex", this, [this] {
     QMessageBox::about(this, "About korvex",
                        QString("<b>korvex</b> - turns a 2-D DXF drawing into a wire EDM NC program.<br>Version: %1%2")
-                           .arg(gAPPNAME, gVersInf));
+                           .arg(gAPPNAME, KxVersionText()));
   });
 }
 

@@ -3,7 +3,7 @@
 // (declared in runwide.h).
 #include "geometry/runwide.h"
 
-#include "geometry/base.h"   // KxCopy
+#include "geometry/base.h"
 #include "geometry/limits.h"   // kMaxTraceLines
 #include "kxrun.h"
 
@@ -12,8 +12,9 @@
 
 int gFlavour = kxCONSOLE;
 
-char gAPPNAME[8] = "korvex";
-char gVersInf[16] = "_081024";
+const char gAPPNAME[] = "korvex";
+
+const char* KxVersionText() { return KxConsole() ? "_081024" : "_081112"; }
 
 
 
@@ -47,7 +48,6 @@ void KxTraceQuiet(KxRun& run, bool quiet) { run.gTraceQuiet = quiet; }
 
 void KxSetFlavour(int flavour) {
   gFlavour = flavour == kxDESKTOP ? kxDESKTOP : kxCONSOLE;
-  KxCopy(gVersInf, sizeof gVersInf, KxConsole() ? "_081024" : "_081112");
 }
 
 BaseRun::~BaseRun() {

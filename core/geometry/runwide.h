@@ -30,9 +30,9 @@ extern int gFlavour;                 // kxCONSOLE or kxDESKTOP, chosen by the pr
 void KxSetFlavour(int flavour);      // selects the flavour (banner, default log name) once at start, before any run
 inline bool KxConsole() { return gFlavour == kxCONSOLE; }  // true in the console flavour
 
-// --- program identity (set with the flavour) ---
-extern char gAPPNAME[8];        // program name
-extern char gVersInf[16];       // version text of the banner
+// --- program identity ---
+extern const char gAPPNAME[];   // program name
+const char* KxVersionText();    // version text of the banner, by flavour
 
 // --- output ---
 typedef std::function<void(const char* text, size_t len)> KxSink;   // where a run's console text goes instead of stdout
