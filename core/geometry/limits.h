@@ -4,7 +4,10 @@
 // taper, and the short codes a step prints when a record is wrong.
 #pragma once
 
+#include <cstdlib>
 #include <memory>
+#include <new>
+#include <type_traits>
 #include <vector>
 
 // --- tables ---
@@ -48,15 +51,34 @@ class KxGrowingTable {
       return spare_;
     }
     while (chunks_.size() <= (u >> Bits)) {
-      chunks_.push_back(std::make_unique<T[]>(kChunk));
+      chunks_.push_back(newChunk());
       starts_.push_back(chunks_.back().get());
     }
     index_ = starts_.data();
     chunkCount_ = starts_.size();
     return index_[u >> Bits][u & kMask];
   }
+  // Plain records come from calloc: memory fresh from the system is zero already,
+  // so a small drawing touches only the pages of the records it uses instead of
+  // clearing the whole first chunk (most of the start-up of a small conversion).
+  struct Release {
+    void operator()(T* p) const {
+      if constexpr (kPlain) std::free(p);
+      else delete[] p;
+    }
+  };
+  static constexpr bool kPlain = std::is_trivial_v<T>;
+  static std::unique_ptr<T[], Release> newChunk() {
+    if constexpr (kPlain) {
+      T* p = static_cast<T*>(std::calloc(kChunk, sizeof(T)));
+      if (!p) throw std::bad_alloc();
+      return std::unique_ptr<T[], Release>(p);
+    } else {
+      return std::unique_ptr<T[], Release>(new T[kChunk]());
+    }
+  }
   // The lookup reads index_ and chunkCount_ only, which keeps it nearly as quick as a static array.
-  std::vector<std::unique_ptr<T[]>> chunks_;   // owns the chunks
+  std::vector<std::unique_ptr<T[], Release>> chunks_;   // owns the chunks
   std::vector<T*> starts_;                      // their starts, in order
   T** index_ = nullptr;
   unsigned long chunkCount_ = 0;
