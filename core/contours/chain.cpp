@@ -123,7 +123,7 @@ static void indexChaining(KxRun& run) {
   fileState(run).gChainIndexed = fileState(run).gChainEnds.Usable();
   if (!fileState(run).gChainIndexed) return;
   const long n = liveCount(run);
-  fileState(run).gChainEnds.Reserve(2 * n);
+  fileState(run).gChainEnds.Reserve(n);
   for (long i = 0; i < n; ++i) {
     const elementdaten& e = run.elds[i];
     if (e.type == etPNT) fileState(run).gChainPoints.Add(e.sx, e.sy, i);

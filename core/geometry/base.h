@@ -39,18 +39,18 @@ std::string stripLFCR(const char* text);    // text without its line end, at mos
 
 // --- search near a point (grid.cpp) ---
 // The cells of both grids: one open-addressed table of cell numbers, each cell
-// a chain of ids in the order they were filed. A hash map of vectors spent most
+// a chain of ids, newest first. A hash map of vectors spent most
 // of a large drawing's search time in allocation and pointer chasing.
 class KxCellTable {
  public:
   void Clear();                               // empties the table and gives its memory back
   void Add(uint64_t key, long id);            // files id under the cell key
   void Reserve(size_t cells);                 // makes room for that many cells at once
-  void Append(uint64_t key, std::vector<long>& out) const;  // appends the ids filed under key, in filing order
+  void Append(uint64_t key, std::vector<long>& out) const;  // appends the ids filed under key, newest first
  private:
   struct Slot {
     uint64_t key;
-    long head, tail;   // first and last entry of the cell's chain; head -1: slot free
+    long head;   // newest entry of the cell's chain; -1: slot free
   };
   size_t find(uint64_t key) const;   // the slot holding key, or the free one where it belongs
   void grow(size_t size);                      // rehashes into that many slots

@@ -51,7 +51,7 @@ size_t KxCellTable::find(uint64_t key) const {
 void KxCellTable::grow(size_t size) {
   std::vector<Slot> old;
   old.swap(slots_);
-  slots_.assign(size, Slot{0, -1, -1});
+  slots_.assign(size, Slot{0, -1});
   filled_.clear();
   for (const Slot& s : old)
     if (s.head >= 0) {
@@ -72,15 +72,13 @@ void KxCellTable::Add(uint64_t key, long id) {
   if (2 * (used_ + 1) > slots_.size()) grow(slots_.empty() ? 64 : slots_.size() * 2);
   Slot& s = slots_[find(key)];
   const long entry = (long)entries_.size();
-  entries_.push_back(Entry{id, -1});
   if (s.head < 0) {
-    s = Slot{key, entry, entry};
+    s.key = key;
     filled_.push_back((size_t)(&s - slots_.data()));
     ++used_;
-  } else {
-    entries_[(size_t)s.tail].next = entry;
-    s.tail = entry;
   }
+  entries_.push_back(Entry{id, s.head});
+  s.head = entry;
 }
 
 void KxCellTable::Append(uint64_t key, std::vector<long>& out) const {
@@ -98,6 +96,8 @@ static void appendCells(const KxCellTable& cells, long x0, long x1, long y0, lon
 
 // Table order, each record once.
 static void sortUnique(std::vector<long>& out) {
+  // One cell's chain comes newest first: turned round, it is in order.
+  if (std::is_sorted(out.rbegin(), out.rend())) std::reverse(out.begin(), out.end());
   if (std::is_sorted(out.begin(), out.end()) && std::adjacent_find(out.begin(), out.end()) == out.end()) return;
   std::sort(out.begin(), out.end());
   out.erase(std::unique(out.begin(), out.end()), out.end());
