@@ -259,7 +259,11 @@ void KxWindow::makeDone() {
   fBusy->hide();
   statusBar()->clearMessage();
   fMake->setText("Make");
-  const KxMakeResult r = KxDescribeMake(run, status);
+  KxMakeResult r = KxDescribeMake(run, status);
+  // A folder the user may not write to (the examples of an installed korvex,
+  // a CD): another folder is what helps.
+  if (status == kxSTATUS_NO_PROGRAM && (run.gNcWriteErrno == EACCES || run.gNcWriteErrno == EROFS))
+    r.words += "\n- choose another folder for the outputs with Settings \u25b8 Output folder\u2026";
   if (r.dialog) refuse(r.words);
   else showResult(r.words, r.error);
   const QString made = QString::fromStdString(run.in_filename);

@@ -203,6 +203,14 @@ TEST_F(WindowTest, WhatCannotBeUsedIsToldInAMessageBox) {
   EXPECT_TRUE(Line().ends_with("\nno NC program written\nstatus 4: the NC program could not be written (No such file or directory)"))
       << Line();
   EXPECT_EQ(Box(), Line());
+  // A folder the user may not write to (sysfs refuses even root): the line points to another one.
+  Type("ofName", "_nwd_out");
+  QSettings("korvex", "korvex-gui").setValue("outputFolder", "/sys");
+  MakeAndWait();
+  QSettings("korvex", "korvex-gui").remove("outputFolder");
+  EXPECT_TRUE(Line().ends_with("(Permission denied)\n- choose another folder for the outputs with Settings \u25b8 Output folder\u2026"))
+      << Line();
+  EXPECT_EQ(Box(), Line());
   // A device file the core refuses.
   Type("ofName", "_nwd_out");
   WriteFile(prog.File("devices/MAK_EE3.SYN"), "nothing of a device here\n");
