@@ -147,3 +147,39 @@ TEST(Geometry, TextHelpersAreBounded) {
   KxCat(buf, sizeof buf, "cdef");
   EXPECT_STREQ(buf, "abcd");
 }
+
+// Numbers of a drawing are read as strtod reads them, bit for bit, with the same rest.
+TEST(Format, NumbersReadAsStrtodReadsThem) {
+  std::vector<std::string> texts = {"326.060000", "-12", ".5", "1.", "-0.000", "+7.25", "0x1A", "1e3", "1.5e-3", "1,5",
+                                    " 42", "inf", "nan", "-", ".", "", "abc", "12abc", "9007199254740993",
+                                    "9007199254740992.5", "0.1234567890123456789012", "00000000000000000000001",
+                                    "1.5.3", "123456789012345678901234567890", "4.35", "2.675", "1e400"};
+  std::mt19937_64 rng(31);
+  for (int i = 0; i < 200000; ++i) {
+    // Drawing coordinates with 0 to 12 decimals, and integers of every size.
+    char buf[64];
+    const double x = std::ldexp((double)(rng() >> 11), -(int)(rng() % 50)) * (rng() & 1 ? -1 : 1);
+    snprintf(buf, sizeof buf, "%.*f", (int)(rng() % 13), x);
+    texts.push_back(i % 3 ? buf : std::to_string((long long)(rng() >> (rng() % 64))));
+  }
+  for (const std::string& t : texts) {
+    double v = -1;
+    const char* rest = nullptr;
+    const int kind = KxReadNumber(t.c_str(), &v, &rest);
+    char* end = nullptr;
+    const double d = strtod(t.c_str(), &end);
+    if (end == t.c_str()) {
+      EXPECT_EQ(kind, kxNO_NUMBER) << t;
+      continue;
+    }
+    if (!std::isfinite(d)) {
+      EXPECT_EQ(kind, kxNOT_FINITE) << t;
+      continue;
+    }
+    ASSERT_EQ(kind, kxNUMBER) << t;
+    ASSERT_EQ(memcmp(&v, &d, sizeof d), 0) << t << " " << std::hexfloat << v << " " << d;
+    if (*end != ',') {
+      EXPECT_EQ(rest, end) << t;
+    }
+  }
+}

@@ -84,12 +84,40 @@ bool KxEndsWith(const char* text, const char* end) {
   return n >= m && memcmp(text + n - m, end, m) == 0;
 }
 
+// The plain decimals a drawing is made of ("326.060000", "-12", ".5"), read
+// without strtod: with at most 19 digits whose value stays below 2^53 and at
+// most 22 decimals, both the digits and the power of ten are exact doubles, and
+// their one correctly rounded division is what strtod gives. Anything else
+// (blanks, exponents, more digits, hex, inf and nan) returns false.
+static bool plainDecimal(const char* text, double* v, const char** end) {
+  static constexpr double kTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const char* p = text;
+  const bool negative = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+  uint64_t m = 0;
+  int digits = 0, decimals = 0;
+  for (; *p >= '0' && *p <= '9'; ++p, ++digits) m = m * 10 + (uint64_t)(*p - '0');
+  if (*p == '.') {
+    for (++p; *p >= '0' && *p <= '9'; ++p, ++digits, ++decimals) m = m * 10 + (uint64_t)(*p - '0');
+  }
+  if (digits == 0 || digits > 19 || decimals > 22 || m > (1ULL << 53)) return false;
+  if (*p == 'e' || *p == 'E' || *p == 'x' || *p == 'X') return false;
+  const double d = decimals ? (double)m / kTens[decimals] : (double)m;
+  *v = negative ? -d : d;
+  *end = p;
+  return true;
+}
+
 int KxReadNumber(const char* text, double* v, const char** rest) {
   *v = 0;
   if (rest) *rest = text ? text : "";
   if (!text) return kxNO_NUMBER;
   char* end = nullptr;
-  const double d = strtod(text, &end);
+  double d;
+  const char* plainEnd = nullptr;
+  if (plainDecimal(text, &d, &plainEnd)) end = const_cast<char*>(plainEnd);
+  else d = strtod(text, &end);
   if (end == text) return kxNO_NUMBER;
   // strtod reads "nan", "inf" and overflowing digits as what they are; none is a usable number.
   if (!std::isfinite(d)) return kxNOT_FINITE;
