@@ -75,7 +75,11 @@ KxMakeResult KxDescribeMake(KxRun& run, int status) {
       how = run.gNcWriteFailed == kxNC_ONTO_DRAWING
                 ? "the NC program would be the drawing itself - not written, the drawing is left as it is"
                 : "the NC program could not be written" +
-                      (run.gNcWriteWhy.empty() ? QString() : " (" + QString::fromStdString(run.gNcWriteWhy) + ")");
+                      (run.gNcWriteErrno ? QString(" (%1)").arg(strerror(run.gNcWriteErrno)) : QString());
+      // A folder the user may not write to (the examples of an installed korvex,
+      // a CD): another folder is what helps.
+      if (run.gNcWriteErrno == EACCES || run.gNcWriteErrno == EROFS)
+        how += "\n- choose another folder for the outputs with Settings \u25b8 Output folder\u2026";
       dialog = true;
       break;
     case kxSTATUS_BAD_CONFIG:
@@ -259,11 +263,7 @@ void KxWindow::makeDone() {
   fBusy->hide();
   statusBar()->clearMessage();
   fMake->setText("Make");
-  KxMakeResult r = KxDescribeMake(run, status);
-  // A folder the user may not write to (the examples of an installed korvex,
-  // a CD): another folder is what helps.
-  if (status == kxSTATUS_NO_PROGRAM && (run.gNcWriteErrno == EACCES || run.gNcWriteErrno == EROFS))
-    r.words += "\n- choose another folder for the outputs with Settings \u25b8 Output folder\u2026";
+  const KxMakeResult r = KxDescribeMake(run, status);
   if (r.dialog) refuse(r.words);
   else showResult(r.words, r.error);
   const QString made = QString::fromStdString(run.in_filename);

@@ -181,7 +181,6 @@ static void settingWhole(KxRun& run, const char* key, const char* text, int* v) 
   notANumber(run, key, text, "whole number", std::to_string(*v).c_str());
 }
 
-// Every key found anywhere in the line takes effect, in this order.
 // The number of key on line, when it names one: taken when at least (or, with
 // orEqual false, above) the lowest value that makes sense, else the fallback.
 static void boundedNumber(KxRun& run, const char* line, const char* key, const char* fmt, float* field, float lowest,
@@ -193,6 +192,7 @@ static void boundedNumber(KxRun& run, const char* line, const char* key, const c
   if (settingNumber(run, key, p + tag.size(), &v, fmt)) *field = (orEqual ? v >= lowest : v > lowest) ? v : fallback;
 }
 
+// Every key found anywhere in the line takes effect, in this order.
 static void applyLine(KxRun& run, char* line) {
   const char* p;
   if ((p = strstr(line, "GridRadius:"))) settingNumber(run, "GridRadius", p + 11, &run.cfg.gStartPosition, "%.3f");

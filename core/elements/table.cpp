@@ -10,6 +10,7 @@
 #include "kxrun.h"
 
 const char* const gNoText = "-na-";
+const char* const gtRegInfo = "-region info-";
 
 KxNameKey::KxNameKey(const char* name) {
   char buf[16] = {};
@@ -18,7 +19,6 @@ KxNameKey::KxNameKey(const char* name) {
   memcpy(&lo, buf, 8);
   memcpy(&hi, buf + 8, 8);
 }
-const char* const gtRegInfo = "-region info-";
 
 void ClearElements(KxRun& run) {
   for (long i = 0; i <= run.eldsCounter; ++i) {

@@ -56,7 +56,6 @@ class KxCellTable {
   void grow(size_t size);                      // rehashes into that many slots
   std::vector<Slot> slots_;          // a power of two in size, at most half full
   std::vector<size_t> filled_;       // the slots in use, so that a small table empties without a sweep
-  size_t used_ = 0;
   struct Entry {
     long id, next;   // the id filed, and the next entry of the same cell (-1: last)
   };

@@ -1,8 +1,8 @@
-// Fast formatting of the console diagnostics: a conversion prints tens of
-// thousands of short messages, and the general printf machinery cost a third of
-// the run. The common conversions are done here; everything else, and every
-// number whose last digit is a close call, is left to vsnprintf, so the text is
-// always exactly what printf would give.
+// Fast formatting of the console diagnostics and the files a run writes: a
+// conversion prints tens of thousands of short messages, and the general printf
+// machinery cost a third of the run. The common conversions are done here (a
+// fixed-point close call expanded exactly); every other conversion is left to
+// vsnprintf, so the text is always exactly what printf would give.
 #include <charconv>
 #include <cmath>
 #include <cstddef>

@@ -25,7 +25,6 @@ long KxPointGrid::cellOf(double v) const {
 }
 
 void KxCellTable::Clear() {
-  used_ = 0;
   if (slots_.size() <= 4096) {
     // A grid refilled for every contour keeps its few slots.
     for (size_t i : filled_) slots_[i].head = -1;
@@ -69,13 +68,12 @@ void KxCellTable::Reserve(size_t cells) {
 }
 
 void KxCellTable::Add(uint64_t key, long id) {
-  if (2 * (used_ + 1) > slots_.size()) grow(slots_.empty() ? 64 : slots_.size() * 2);
+  if (2 * (filled_.size() + 1) > slots_.size()) grow(slots_.empty() ? 64 : slots_.size() * 2);
   Slot& s = slots_[find(key)];
   const long entry = (long)entries_.size();
   if (s.head < 0) {
     s.key = key;
     filled_.push_back((size_t)(&s - slots_.data()));
-    ++used_;
   }
   entries_.push_back(Entry{id, s.head});
   s.head = entry;

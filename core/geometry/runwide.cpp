@@ -61,27 +61,40 @@ static void deliver(KxRun& run, const char* text, size_t len) {
   else fwrite_unlocked(text, 1, len, stdout);
 }
 
-static void emit(KxRun& run, const char* fmt, va_list ap) {
-  // Many messages are plain text (the nesting test prints single letters).
+// The text of fmt with ap, into *text and *len, when it is plain text (many
+// messages are: the nesting test prints single letters) or KxFormat can make it
+// in buf; false when vsnprintf must do it. ap is left as it was.
+static bool quickText(const char* fmt, va_list ap, char* buf, size_t size, const char** text, size_t* len) {
   if (!strchr(fmt, '%')) {
-    deliver(run, fmt, strlen(fmt));
-    return;
+    *text = fmt;
+    *len = strlen(fmt);
+    return true;
   }
-  char buf[4096];
   va_list copy;
   va_copy(copy, ap);
-  int n = KxFormat(buf, sizeof buf, fmt, copy);
+  const int n = KxFormat(buf, size, fmt, copy);
   va_end(copy);
-  if (n >= 0) {
-    deliver(run, buf, (size_t)n);
+  if (n < 0) return false;
+  *text = buf;
+  *len = (size_t)n;
+  return true;
+}
+
+static void emit(KxRun& run, const char* fmt, va_list ap) {
+  char buf[4096];
+  const char* text;
+  size_t len;
+  if (quickText(fmt, ap, buf, sizeof buf, &text, &len)) {
+    deliver(run, text, len);
     return;
   }
   if (!run.gConsoleSink) {
     vfprintf(stdout, fmt, ap);
     return;
   }
+  va_list copy;
   va_copy(copy, ap);
-  n = vsnprintf(buf, sizeof buf, fmt, copy);
+  const int n = vsnprintf(buf, sizeof buf, fmt, copy);
   va_end(copy);
   if (n < 0) return;
   if ((size_t)n < sizeof buf) {
@@ -144,16 +157,10 @@ void KxTraceCounts(KxRun& run) {
 // formatting, so the common formats go through KxFormat and one fwrite.
 void KxFilePrintV(FILE* f, const char* fmt, va_list ap) {
   if (!f) return;
-  if (!strchr(fmt, '%')) {
-    fputs_unlocked(fmt, f);
-    return;
-  }
   char buf[1024];
-  va_list copy;
-  va_copy(copy, ap);
-  const int n = KxFormat(buf, sizeof buf, fmt, copy);
-  va_end(copy);
-  if (n >= 0) fwrite_unlocked(buf, 1, (size_t)n, f);
+  const char* text;
+  size_t len;
+  if (quickText(fmt, ap, buf, sizeof buf, &text, &len)) fwrite_unlocked(text, 1, len, f);
   else vfprintf(f, fmt, ap);
 }
 

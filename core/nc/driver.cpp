@@ -278,7 +278,6 @@ static void writeFoot(KxSettings& cfg, FILE* f) {
 
 static void reportWriteError(KxRun& run, const char* path, int err) {
   run.gNcWriteFailed = 1;
-  run.gNcWriteWhy = strerror(err);
   run.gNcWriteErrno = err;
   KxSay(run, "\n -Error: the NC program '%s' could not be written: %s-\n", path, strerror(err));
   KxLog(run, "\n -Error: the NC program '%s' could not be written: %s-\n", path, strerror(err));

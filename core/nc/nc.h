@@ -69,8 +69,7 @@ struct NcCutSetting {
 
 // The counters of one run's output.
 struct NcRun {
-  std::string gNcWriteWhy;  // why the NC program could not be written (the system's reason), "" when it was
-  int gNcWriteErrno = 0;    // the errno behind gNcWriteWhy, 0 when it was written
+  int gNcWriteErrno = 0;    // why the NC program could not be written (the system's errno), 0 when it was
   int gNcWriteFailed = 0;  // 1 when the last ProbeNwdOut could not write its NC file, kxNC_ONTO_DRAWING when it would have been the drawing
   int gOpenKoCounter = 0;  // open contours: the walk did not come back to the first element (written without closing, with a trouble remark)
   int gBigTrouble = 0;  // contours without feed point that are no single hole

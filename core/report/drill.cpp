@@ -21,7 +21,7 @@ static void writeUnusableHoles(KxRun& run, FILE* page) {
   fputs("\n", page);
 }
 
-void KxWriteDrillList(KxRun& run, FILE* page) {
+void KxWriteDrillList(KxRun& run, const KxContourRecords& records, FILE* page) {
   if (!page || run.gKonturCounter < 1) return;
   writeUnusableHoles(run, page);
   char kn[16], why[48];
@@ -32,7 +32,6 @@ void KxWriteDrillList(KxRun& run, FILE* page) {
   fputs("start holes to drill: \n", page);
   fputs("CONTOUR  :        X |        Y | DIAMETER \n", page);
   fputs("------------------------------------------\n", page);
-  const KxContourRecords records(run, run.eldsCounter);
   for (int k = 1; k <= run.gKonturCounter; ++k) {
     KxContourName(kn, sizeof kn, k);
     const long h = records.AutoStartHole(run, kn);

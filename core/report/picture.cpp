@@ -305,7 +305,7 @@ const char* kCss =
 
 }  // namespace
 
-void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
+void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp, const KxContourRecords& records) {
   if (!f) return;
   char name[16];
 
@@ -326,7 +326,6 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
     b.add(tp.rapids[r].x1, tp.rapids[r].y1);
   }
   long top = run.eldsCounter;
-  const KxContourRecords records(run, top);
   for (long i = 0; i < top; ++i) {
     const elementdaten& e = run.elds[i];
     if (!drawable(e) || e.kontur[0] == '\0') continue;

@@ -42,7 +42,8 @@ int KxOpenForUser(KxRun& run, const char* path);   // starts the desktop opener 
 
 // --- page helpers (statistic.cpp) ---
 void KxHtmlText(FILE* out, const char* text);   // writes text with &, <, >, quotes as HTML entities
-void KxWriteDrillList(KxRun& run, FILE* page);               // drawn start holes that give no lead-in, the start holes korvex placed and the contours that got none (drill.cpp)
+class KxContourRecords;
+void KxWriteDrillList(KxRun& run, const KxContourRecords& records, FILE* page);  // drawn start holes that give no lead-in, the start holes korvex placed and the contours that got none (drill.cpp)
 
 // The element table's records by contour name, in table order, made once for a
 // page: a scan of the table for each contour cost the page of a large nest more
@@ -161,7 +162,7 @@ std::string KxMachineTimeText(KxRun& run);    // the finished run's machine time
 void KxLogMachineTime(KxRun& run, const KxToolpath& tp);   // every cut's length, feed and time and the total into the log
 
 // --- the picture of the page (picture.cpp) ---
-void WriteToolpathFigure(KxRun& run, FILE* page, const KxToolpath& tp);  // the SVG figure, the contour table and the run's warnings
+void WriteToolpathFigure(KxRun& run, FILE* page, const KxToolpath& tp, const KxContourRecords& records);  // the SVG figure, the contour table and the run's warnings (records: the page's, of the whole table)
 
 
 // --- the check of a written program against its drawing (check.cpp) ---

@@ -175,7 +175,7 @@ static int writePage(KxRun& run, FILE* page) {
     writeContourName(run, page, records.NameText(run, kn));
   }
   KxFilePrint(page, "\n1-cut sum: %.3f mm\n\n", cutSum);
-  KxWriteDrillList(run, page);
+  KxWriteDrillList(run, records, page);
 
   if (run.gAktLayEntry > 1) {
     fputs("\tused Layer: \n", page);
@@ -240,7 +240,7 @@ static int writePage(KxRun& run, FILE* page) {
   // The picture follows the program as written; without a program it shows what was left uncut.
   if (run.gKonturCounter < 1 || run.gNcWriteFailed || !ReadToolpath(run, run.dataPath.c_str(), &run.gToolpath)) ReadToolpath(run, nullptr, &run.gToolpath);
   KxLogMachineTime(run, run.gToolpath);
-  WriteToolpathFigure(run, page, run.gToolpath);
+  WriteToolpathFigure(run, page, run.gToolpath, records);
   fputs("</pre></font></body></html>\n", page);
   return warnings;
 }
