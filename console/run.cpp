@@ -38,6 +38,7 @@ static const option kLongOptions[] = {
     {"config", required_argument, nullptr, 'c'}, {"auto-start-holes", no_argument, nullptr, 'a'},
     {"quiet", no_argument, nullptr, 'q'},      {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},    {"check", required_argument, nullptr, 'K'},
+    {"units", required_argument, nullptr, 'U'},
     {nullptr, 0, nullptr, 0}};
 
 static void takeSettingsName(KxRun& run, const char* a) {
@@ -66,6 +67,12 @@ static CommandLine readCommandLine(KxRun& run, int argc, char** argv) {
       case 'o': run.cfg.outputGiven = optarg; break;
       case 'c': takeSettingsName(run, optarg); break;
       case 'a': run.cfg.autoGiven = true; break;
+      case 'U': {
+        const KxUnit* unit;
+        if (ConfigUnits(optarg, &unit)) run.cfg.unitsGiven = optarg;
+        else if (cmd.unknown.empty()) cmd.unknown = std::string("--units '") + optarg + "' is no unit (" + KxUnitKeys() + ")";
+        break;
+      }
       case 'q': cmd.quiet = true; break;
       case 'h': cmd.help = true; break;
       case 'V': cmd.version = true; break;
@@ -147,6 +154,9 @@ static void printHelp(KxRun& run, bool full, const char* program = "") {
         "  -c, --config FILE        read the settings from FILE (same as a SETTINGS.ini argument)\n"
         "  -a, --auto-start-holes   place a start hole where a contour has none\n"
         "                           (same as AutoStartHoles: 1)\n"
+        "      --units UNIT         read the drawing in UNIT (auto, mm, cm, m, inch,\n"
+        "                           feet, ...) whatever it declares (same as\n"
+        "                           DrawingUnits: UNIT); auto: as its header says\n"
         "  -q, --quiet              print only warnings, errors and the summary line\n"
         "                           (the log keeps everything)\n"
         "  -bulk                    also dump the element table into _elemblk.txt\n"

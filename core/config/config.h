@@ -5,6 +5,7 @@
 
 struct KxRun;        // the state of one conversion (kxrun.h)
 struct KxSettings;   // the settings a run reads (config.h)
+struct KxUnit;       // a unit a drawing may be drawn in (geometry/base.h)
 
 #include <cstddef>
 #include <cstdio>
@@ -35,6 +36,7 @@ const char* ConfigRefusal(KxSettings& cfg);        // the recorded refusal as on
 void ConfigClearRefusal(KxSettings& cfg);          // forgets the refusal (start of a run, settings read again)
 void KxLogSettingNotes(KxRun& run);           // writes the settings file's values that were no number (and kept their key as it was) into the log
 float ConfigFloat(const char* text);
+bool ConfigUnits(const char* word, const KxUnit** unit);  // the unit a user names (DrawingUnits, --units; any case), null for "auto"; false for a word that names none
 void ForEachTextLine(FILE* f, const std::function<void(char* line)>& use, char comment);  // each line (254 characters at most, no line end) to use; lines starting with comment skipped  // decimal conversion into a float: no number gives 0, cut to the float range
 
 // --- device syntax ---
@@ -189,6 +191,7 @@ struct KxSettings {
   float gThreadingTime = kDefaultThreadingTime;  // minutes the machine takes to thread the wire once, for the machine time
   float gRapidFeed = kDefaultRapidFeed;          // speed of the positioning moves, mm/min, for the machine time
   float gWireSpeed = 0;                          // wire run off while cutting, m/min; 0: the wire used is not shown
+  const KxUnit* drawingUnits = nullptr;          // DrawingUnits: the unit every drawing is read in; null (auto): the unit its header declares
   devSyntax mS{};  // the device syntax of the run
   coTechno ktechno{};  // technology record of the run
   eTechnologieData eTD[kTechEntries]{};  // per-cut data: 0 = entry A, 1..4 = cuts 1..4
@@ -203,5 +206,6 @@ struct KxSettings {
   std::string outputGiven;     // --output: the folder the user chose; "" when not given
   std::string layerGiven;      // --layer: the main layer whatever LayerName says; "" when not given
   bool autoGiven = false;      // --auto-start-holes: AutoStartHoles on whatever the settings file says
+  std::string unitsGiven;      // --units: the unit whatever DrawingUnits says ("auto" included); "" when not given
   KxSettings();                // the values of a fresh program (the log's default name follows the flavour)
 };

@@ -1,6 +1,7 @@
 // First configuration step of a conversion: finds the program folder, forms the
 // settings and log paths, puts every global setting to its built-in default and
 // then overrides the defaults from the settings file korvex.ini.
+#include <cctype>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -94,6 +95,7 @@ static void settingsDefaults(KxSettings& cfg) {
   cfg.gThreadingTime = kDefaultThreadingTime;
   cfg.gRapidFeed = kDefaultRapidFeed;
   cfg.gWireSpeed = 0;
+  cfg.drawingUnits = nullptr;
 }
 
 static void setDefaults(KxSettings& cfg) {
@@ -192,6 +194,31 @@ static void boundedNumber(KxRun& run, const char* line, const char* key, const c
   if (settingNumber(run, key, p + tag.size(), &v, fmt)) *field = (orEqual ? v >= lowest : v > lowest) ? v : fallback;
 }
 
+bool ConfigUnits(const char* word, const KxUnit** unit) {
+  char lower[16];
+  size_t n = 0;
+  for (; word[n] && n + 1 < sizeof lower; ++n) lower[n] = (char)tolower((unsigned char)word[n]);
+  lower[n] = '\0';
+  if (word[n]) return false;
+  if (strcmp(lower, "auto") == 0) {
+    *unit = nullptr;
+    return true;
+  }
+  *unit = KxUnitByKey(lower);
+  return *unit != nullptr;
+}
+
+// DrawingUnits: a unit's name, quoted or not; another word keeps the units as they were.
+static void settingUnits(KxRun& run, const char* text) {
+  while (*text == ' ' || *text == '\t' || *text == '\'') ++text;
+  size_t n = 0;
+  while (!keyEnd(text + n) && text[n] != '\'') ++n;
+  const std::string word(text, n);
+  if (ConfigUnits(word.c_str(), &run.cfg.drawingUnits)) return;
+  noteSetting(run, "DrawingUnits: '" + word + "' is no unit (" + KxUnitKeys() + ") - " +
+                       (run.cfg.drawingUnits ? run.cfg.drawingUnits->key : "auto") + " kept\n");
+}
+
 // Every key found anywhere in the line takes effect, in this order.
 static void applyLine(KxRun& run, char* line) {
   const char* p;
@@ -229,6 +256,7 @@ static void applyLine(KxRun& run, char* line) {
   boundedNumber(run, line, "ThreadingTime", "%.2f", &run.cfg.gThreadingTime, 0, true, kDefaultThreadingTime);
   boundedNumber(run, line, "RapidFeed", "%.0f", &run.cfg.gRapidFeed, 0, false, kDefaultRapidFeed);
   boundedNumber(run, line, "WireSpeed", "%.1f", &run.cfg.gWireSpeed, 0, true, 0);
+  if ((p = strstr(line, "DrawingUnits:"))) settingUnits(run, p + 13);
 }
 
 static const char* yesNo(int v) { return v ? "Yes" : "No"; }
@@ -255,6 +283,7 @@ static void printSettingsBlock(KxRun& run) {
   if (run.cfg.gThreadingTime != kDefaultThreadingTime) KxPrint(run, "     ThreadingTime: %.2f\n", run.cfg.gThreadingTime);
   if (run.cfg.gRapidFeed != kDefaultRapidFeed) KxPrint(run, "         RapidFeed: %.0f\n", run.cfg.gRapidFeed);
   if (run.cfg.gWireSpeed != 0) KxPrint(run, "         WireSpeed: %.1f\n", run.cfg.gWireSpeed);
+  if (run.cfg.drawingUnits) KxPrint(run, "      DrawingUnits: %s\n", run.cfg.drawingUnits->key);
   KxPrint(run, " ---Globals end\n");
 }
 
@@ -279,6 +308,7 @@ void SetGlobals(KxRun& run, const char* arg) {
   // The command line's choices win over the file's.
   if (!run.cfg.layerGiven.empty()) KxCopy(run.cfg.edmLayer, sizeof run.cfg.edmLayer, run.cfg.layerGiven.c_str());
   if (run.cfg.autoGiven) run.cfg.gAutoStartHoles = 1;
+  if (!run.cfg.unitsGiven.empty()) ConfigUnits(run.cfg.unitsGiven.c_str(), &run.cfg.drawingUnits);
 
   printSettingsBlock(run);
   run.cfg.ktechno.dInfo[0] = '\0';

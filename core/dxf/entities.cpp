@@ -262,6 +262,8 @@ bool checkGroup(KxRun& run, int code, const char* value, double* v) {
     if (end == value || !onlyBlanks(end)) quotedWhy = " is no whole number";
   } else {
     const int read = DxfNumber(value, v);
+    // Lengths are millimetres from here on, whatever unit the drawing is drawn in.
+    if (use == guCoordinate) *v *= run.unitScale;
     const double a = std::fabs(*v);
     if (read == kxNO_NUMBER) quotedWhy = " is no number";
     else if (read == kxNOT_FINITE) quotedWhy = " is no finite number";

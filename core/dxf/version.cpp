@@ -1,28 +1,82 @@
 // The version pass: finds the header variable $ACADVER, whose number decides
-// how the layer table and the entities of the drawing are read.
+// how the layer table and the entities of the drawing are read, and $INSUNITS,
+// the unit the drawing is drawn in. A drawing without $ACADVER is read in the
+// layout its entities are written in.
+#include "config/config.h"
 #include "dxf/dxf.h"
 #include "geometry/base.h"
 #include "kxrun.h"
 
 #include <cstring>
 
+namespace {
+
+// The value of a header variable: the group-code line, then the value; false at the end of the file.
+bool headerValue(KxRun& run, char* line) { return DxfReadLine(run, line) && DxfReadLine(run, line); }
+
+}  // namespace
 
 int getAcadVersion(KxRun& run) {
-  static const char* const kVersion[] = {"$ACADVER"};
+  // The header names its variables up to its ENDSEC; $ACADVER comes first in
+  // every writer's header, $INSUNITS later.
+  static const char* const kHeader[] = {"$ACADVER", "$INSUNITS", "ENDSEC"};
+  // Without $ACADVER in the header (small writers leave the header out), the
+  // first subclass marker or lightweight polyline says the entities follow the
+  // 2000-format rules; a $ACADVER further on is taken as it always was.
+  static const char* const kLayout[] = {"$ACADVER", "AcDbEntity", "LWPOLYLINE"};
   char line[kDxfLineSize];
-  bool found = DxfFindLine(run, line, kVersion, 1) == 0;
-  // The group-code line, then the value; a file that ends before it keeps the old text.
-  if (found && DxfReadLine(run, line) && DxfReadLine(run, line)) KxCopy(run.acad_VersInfo, sizeof run.acad_VersInfo, line);
+  run.declaredUnits = -1;
+  run.layoutByEntities = false;
+  bool found = false;
+  for (int k; (k = DxfFindLine(run, line, kHeader, 3)) >= 0;) {
+    if (k == 2) break;
+    if (!headerValue(run, line)) break;
+    if (k == 0) {
+      KxCopy(run.acad_VersInfo, sizeof run.acad_VersInfo, line);
+      found = true;
+    } else {
+      run.declaredUnits = (int)KxInteger(line);
+    }
+  }
+  if (!found) {
+    const int k = DxfFindLine(run, line, kLayout, 3);
+    if (k == 0 && headerValue(run, line)) KxCopy(run.acad_VersInfo, sizeof run.acad_VersInfo, line);
+    run.layoutByEntities = k > 0;
+  }
 
   // "AC1015" -> "001015" -> 1015; only characters that exist are replaced.
   char digits[sizeof run.acad_VersInfo];
   KxCopy(digits, sizeof digits, run.acad_VersInfo);
   for (int i = 0; i < 2 && digits[i] != '\0'; ++i) digits[i] = '0';
   run.acad_IntVers = (int)KxInteger(digits);
+  if (run.layoutByEntities) run.acad_IntVers = 1015;
 
   KxPrint(run, "\n ACAD-Version: %s", run.acad_VersInfo);
   KxPrint(run, "  Int-Version: %d \n", run.acad_IntVers);
+  if (run.layoutByEntities) {
+    KxPrint(run, " no $ACADVER: the entities carry subclass markers, read as a 2000-format drawing\n");
+    KxLog(run, " no $ACADVER: the entities carry subclass markers, read as a 2000-format drawing\n");
+  }
+  DxfChooseUnits(run);
   return 0;
 }
 
 bool DxfTwelveRules(KxRun& run) { return run.acad_IntVers < 1012; }
+
+void DxfChooseUnits(KxRun& run) {
+  const KxUnit* declared = run.declaredUnits > 0 ? KxUnitByCode(run.declaredUnits) : nullptr;
+  const KxUnit* chosen = run.cfg.drawingUnits ? run.cfg.drawingUnits : declared;
+  run.unitScale = chosen ? chosen->mm : 1.0;
+  // Millimetres, declared or not, are what every drawing was always read in:
+  // nothing is said of them unless a choice overrides another declaration.
+  const bool overridden = run.cfg.drawingUnits && declared != run.cfg.drawingUnits && run.declaredUnits > 0;
+  run.unitsRead = chosen && (run.unitScale != 1.0 || overridden) ? chosen : nullptr;
+  if (run.declaredUnits > 0 && !declared && !run.cfg.drawingUnits) {
+    KxSay(run, " the drawing's $INSUNITS %d names no unit a part is drawn in - read in millimetres\n", run.declaredUnits);
+    KxLog(run, " the drawing's $INSUNITS %d names no unit a part is drawn in - read in millimetres\n", run.declaredUnits);
+  }
+  if (!run.unitsRead) return;
+  KxPrint(run, " drawing in %s, scaled by %g to millimetres\n", run.unitsRead->name, run.unitScale);
+  KxLog(run, " drawing in %s (%s), scaled by %g to millimetres\n", run.unitsRead->name,
+        run.cfg.drawingUnits ? (run.cfg.unitsGiven.empty() ? "DrawingUnits" : "--units") : "$INSUNITS", run.unitScale);
+}

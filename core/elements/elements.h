@@ -59,6 +59,15 @@ struct KxNameKeyHash {
   size_t operator()(const KxNameKey& k) const { return (size_t)((k.lo * 0x9E3779B97F4A7C15ull) ^ (k.hi * 0xC2B2AE3D27D4EB4Full) ^ (k.lo >> 29)); }
 };
 
+// The box around elements as they are drawn.
+struct KxExtent {
+  double x0 = 1e30, y0 = 1e30, x1 = -1e30, y1 = -1e30;
+  void Add(double x, double y);              // a point; one that is no finite number is passed over
+  void AddArc(double cx, double cy, double r, double a0, double sweep);  // an arc's ends and the axis points it passes (radians, signed sweep)
+  void AddElement(const elementdaten& e);    // a line, an arc by its own sweep (not its whole circle), or a circle
+  bool Empty() const { return x0 > x1; }     // nothing added yet
+};
+
 extern const char* const gNoText;        // "-na-", text of records without a name
 extern const char* const gtRegInfo;      // "-region info-", text of region records
 

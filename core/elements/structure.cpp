@@ -139,21 +139,35 @@ static void roundCoordinates(KxRun& run) {
   }
 }
 
-// A line not longer than the element tolerance cannot be chained sensibly; it is
-// kept in the table but marked so that no contour takes it.
-static void deleteShortLines(KxRun& run) {
+// A line or an arc not longer than the element tolerance is a point: it cannot
+// be chained sensibly, and an arc whose ends round to one point would be cut as
+// a whole circle. It is kept in the table but marked so that no contour takes it.
+// An arc whose start and end angles are equal may mean a full circle or nothing;
+// it is taken as nothing, and the log says so.
+static void deleteShortElements(KxRun& run) {
   long n = liveCount(run);
   for (long i = 0; i < n; ++i) {
     elementdaten& e = run.elds[i];
-    if (e.type != etLINE) continue;
-    float d = LENC(e.sx, e.sy, e.ex, e.ey);
-    if (d <= run.cfg.gNpTolerance || std::isnan(d)) {
-      KxCopy(e.kontur, sizeof e.kontur, "-del-");
-      KxCopy(e.text, sizeof e.text, "-del-");
-      e.used = 1;
+    float d;
+    if (e.type == etLINE) d = LENC(e.sx, e.sy, e.ex, e.ey);
+    else if (e.type == etARC) d = (float)(BOGENWINKEL(e.sw, e.ew) / RAD2DEG * e.r);
+    else continue;
+    if (!(d <= run.cfg.gNpTolerance || std::isnan(d))) continue;
+    KxCopy(e.kontur, sizeof e.kontur, "-del-");
+    KxCopy(e.text, sizeof e.text, "-del-");
+    e.used = 1;
+    if (e.type == etLINE) {
       KxPrint(run, " ## %ld LINE TOO SHORT ! ##\n", i);
-      ++run.gKilledElements;
+    } else {
+      KxPrint(run, " ## %ld ARC TOO SHORT ! ##\n", i);
+      if (e.sw == e.ew)
+        KxLog(run, " ARC %ld at (%.3f, %.3f): start and end angle are both %.6g degrees - a full circle or nothing; taken "
+              "as nothing\n", i, e.cx, e.cy, e.sw);
+      else
+        KxLog(run, " ARC %ld at (%.3f, %.3f): sweep %.6g degrees, %.6f mm long - left out as a point\n", i, e.cx, e.cy,
+              BOGENWINKEL(e.sw, e.ew), d);
     }
+    ++run.gKilledElements;
   }
 }
 
@@ -274,7 +288,7 @@ void CheckStructs(KxRun& run) {
   }
   convertPolylines(run);
   roundCoordinates(run);
-  deleteShortLines(run);
+  deleteShortElements(run);
   deleteDuplicates(run);
   computeLengths(run);
   prepareTexts(run);

@@ -1,6 +1,7 @@
 // The element table: clearing it, appending records from the staging registers,
 // copying records into working slots and rotating a copied arc, finding a
 // contour's region record, and the one-record console prints of the analysis.
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -182,4 +183,37 @@ void ePrintTypeToStream(KxRun& run, long elnum) {
     KxPrint(run, "%s", typeTag(run.elds[elnum].type));
   else
     KxPrint(run, "-Limit A-");
+}
+
+void KxExtent::Add(double x, double y) {
+  if (!std::isfinite(x) || !std::isfinite(y)) return;
+  if (x < x0) x0 = x;
+  if (y < y0) y0 = y;
+  if (x > x1) x1 = x;
+  if (y > y1) y1 = y;
+}
+
+// The whole circle of a flat arc of a large radius would make the box far too big.
+void KxExtent::AddArc(double cx, double cy, double r, double a0, double sweep) {
+  Add(cx + r * cos(a0), cy + r * sin(a0));
+  Add(cx + r * cos(a0 + sweep), cy + r * sin(a0 + sweep));
+  const bool full = fabs(sweep) >= 2 * M_PI - 1e-6;
+  for (int q = 0; q < 4; ++q) {
+    const double at = q * M_PI / 2;
+    double d = fmod(sweep >= 0 ? at - a0 : a0 - at, 2 * M_PI);
+    if (d < 0) d += 2 * M_PI;
+    if (full || d <= fabs(sweep)) Add(cx + r * cos(at), cy + r * sin(at));
+  }
+}
+
+void KxExtent::AddElement(const elementdaten& e) {
+  if (e.type == etLINE) {
+    Add(e.sx, e.sy);
+    Add(e.ex, e.ey);
+  } else if (e.type == etARC) {
+    AddArc(e.cx, e.cy, e.r, e.sw / RAD2DEG, BOGENWINKEL(e.sw, e.ew) / RAD2DEG);
+  } else {
+    Add(e.cx - e.r, e.cy - e.r);
+    Add(e.cx + e.r, e.cy + e.r);
+  }
 }

@@ -37,6 +37,18 @@ float FL3NKS(float in);               // value rounded to three decimals through
 void S2UP(char* fn);                  // upper-cases fn in place
 std::string stripLFCR(const char* text);    // text without its line end, at most kTextLineSize - 1 characters
 
+// --- drawing units (units.cpp) ---
+// A unit a drawing may be drawn in; every length korvex works with is in millimetres.
+struct KxUnit {
+  int code;           // its number in a drawing's header ($INSUNITS)
+  const char* key;    // its name in DrawingUnits and --units ("inch")
+  const char* name;   // its name in the reports ("inches")
+  double mm;          // millimetres in one unit
+};
+const KxUnit* KxUnitByCode(int code);        // the unit of a header's $INSUNITS number; null for unitless and units no part is drawn in
+const KxUnit* KxUnitByKey(const char* key);  // the unit a user names ("mm", "inch", ...); null for another word
+std::string KxUnitKeys();                    // the words a user may name, "auto" first, for messages and help
+
 // --- search near a point (grid.cpp) ---
 // The cells of both grids: one open-addressed table of cell numbers, each cell
 // a chain of ids, newest first. A hash map of vectors spent most

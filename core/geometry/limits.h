@@ -91,6 +91,11 @@ class KxGrowingTable {
 // damaged or misread drawing, and its entity is refused rather than cut.
 inline constexpr double kMaxCoordinate = 1000000;   // mm: coordinates and radii, as drawn and as placed, in absolute value
 inline constexpr double kMaxScale = 1000000;        // scale factors of an insert in absolute value (0 is no scale either)
+// A drawing whose parts, scaled to millimetres by the units it declares, come out
+// larger than a machine's table or smaller than a wire can cut is warned about:
+// the declaration is more likely wrong than the drawing.
+inline constexpr double kMaxPlausiblePart = 2000;   // mm: the larger side of the box around all parts
+inline constexpr double kMinPlausiblePart = 0.1;    // mm: the same, at the least
 
 // --- technology ---
 inline constexpr int kCutCount = 4;              // cuts one contour can get (quality 1 to 4; more is corrected to 1)

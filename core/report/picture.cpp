@@ -22,18 +22,6 @@
 
 namespace {
 
-struct Box {
-  double x0 = 1e30, y0 = 1e30, x1 = -1e30, y1 = -1e30;
-  void add(double x, double y) {
-    if (!std::isfinite(x) || !std::isfinite(y)) return;
-    if (x < x0) x0 = x;
-    if (y < y0) y0 = y;
-    if (x > x1) x1 = x;
-    if (y > y1) y1 = y;
-  }
-  bool empty() const { return x0 > x1; }
-};
-
 // A point as a key: -0 and 0 are the same point, as == says.
 float samePoint(float v) { return v + 0.0f; }
 
@@ -41,33 +29,6 @@ bool drawable(const elementdaten& e) {
   return (e.type == etLINE || e.type == etARC || e.type == etCIR) && std::isfinite(e.sx) && std::isfinite(e.sy) &&
          std::isfinite(e.ex) && std::isfinite(e.ey) && std::isfinite(e.cx) && std::isfinite(e.cy) &&
          std::isfinite(e.r) && fabs(e.r) < 1e7;
-}
-
-// An arc's own extent (radians, signed sweep): its ends and the points where it
-// crosses an axis. The whole circle of a flat arc of a large radius would shrink
-// the parts to a dot in the picture.
-void addArc(Box& b, double cx, double cy, double r, double a0, double sweep) {
-  b.add(cx + r * cos(a0), cy + r * sin(a0));
-  b.add(cx + r * cos(a0 + sweep), cy + r * sin(a0 + sweep));
-  const bool full = fabs(sweep) >= 2 * M_PI - 1e-6;
-  for (int q = 0; q < 4; ++q) {
-    const double at = q * M_PI / 2;
-    double d = fmod(sweep >= 0 ? at - a0 : a0 - at, 2 * M_PI);
-    if (d < 0) d += 2 * M_PI;
-    if (full || d <= fabs(sweep)) b.add(cx + r * cos(at), cy + r * sin(at));
-  }
-}
-
-void addElement(Box& b, const elementdaten& e) {
-  if (e.type == etLINE) {
-    b.add(e.sx, e.sy);
-    b.add(e.ex, e.ey);
-  } else if (e.type == etARC) {
-    addArc(b, e.cx, e.cy, e.r, e.sw / RAD2DEG, BOGENWINKEL(e.sw, e.ew) / RAD2DEG);
-  } else {
-    b.add(e.cx - e.r, e.cy - e.r);
-    b.add(e.cx + e.r, e.cy + e.r);
-  }
 }
 
 // The arc's own part of a path: one A command, or two for a full circle.
@@ -310,30 +271,30 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp, const KxCont
   char name[16];
 
   // Extent: everything the picture shows.
-  Box b;
+  KxExtent b;
   for (int m = 0; m < tp.moveCount; ++m) {
     const KxMove& mv = tp.moves[m];
-    b.add(mv.x0, mv.y0);
-    b.add(mv.x1, mv.y1);
+    b.Add(mv.x0, mv.y0);
+    b.Add(mv.x1, mv.y1);
     if (mv.g >= 2) {
       double a0, sweep;
       KxArcSweep(mv, &a0, &sweep);
-      addArc(b, mv.cx, mv.cy, hypot((double)mv.x0 - mv.cx, (double)mv.y0 - mv.cy), a0, sweep);
+      b.AddArc(mv.cx, mv.cy, hypot((double)mv.x0 - mv.cx, (double)mv.y0 - mv.cy), a0, sweep);
     }
   }
   for (int r = 0; r < tp.rapidCount; ++r) {
-    b.add(tp.rapids[r].x0, tp.rapids[r].y0);
-    b.add(tp.rapids[r].x1, tp.rapids[r].y1);
+    b.Add(tp.rapids[r].x0, tp.rapids[r].y0);
+    b.Add(tp.rapids[r].x1, tp.rapids[r].y1);
   }
   long top = run.eldsCounter;
   for (long i = 0; i < top; ++i) {
     const elementdaten& e = run.elds[i];
     if (!drawable(e) || e.kontur[0] == '\0') continue;
-    if (e.kontur[0] == '$' || strcmp(e.kontur, "-del-") == 0) addElement(b, e);
+    if (e.kontur[0] == '$' || strcmp(e.kontur, "-del-") == 0) b.AddElement(e);
   }
-  if (b.empty()) {
-    b.add(0, 0);
-    b.add(10, 10);
+  if (b.Empty()) {
+    b.Add(0, 0);
+    b.Add(10, 10);
   }
   double w = b.x1 - b.x0, h = b.y1 - b.y0;
   double size = w > h ? w : h;

@@ -41,6 +41,8 @@ int KxReadDrawing(KxRun& run) {
 static int ConvertDrawingElements(KxRun& run) {
   SearchKontur(run);
   ReorgStructs(run);
+  KxMeasureParts(run);
+  KxReportUnits(run);
 
   KxPrint(run, "\n\t = %d OUTLINES\n", run.gKonturCounter);
   if (run.gKonturCounter >= 1) {

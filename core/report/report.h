@@ -71,6 +71,12 @@ inline constexpr int kxSTATUS_NO_DXF = 6;       // no argument names a DXF file
 inline constexpr int kxSTATUS_BAD_CONFIG = 7;   // a settings, device syntax or technology file could not be used
 inline constexpr int kxSTATUS_FAULTS = 8;       // korvex --check found faults in the program
 int KxNothingCut(KxRun& run);                 // 1 when the run found no contour or none of its contours can be cut
+// --- the units the drawing was read in (units.cpp) ---
+void KxMeasureParts(KxRun& run);        // the box around every chained contour, for what the run says of the drawing's units
+std::string KxUnitsText(KxRun& run);    // "drawing in inches, scaled by 25.4; parts 93.0 x 305.0 mm"; "" for a drawing read in millimetres as ever
+std::string KxUnitsWarning(KxRun& run); // why the scaled parts make the drawing's units doubtful, and how to override them; "" when they are plausible
+void KxReportUnits(KxRun& run);         // says both on the console and in the log
+
 void KxPrintRunSummary(KxRun& run, int status);  // the closing line of a conversion: contours, holes, target, or why nothing is cut
 
 // --- the written NC program followed like the machine does (toolpath.cpp) ---
@@ -173,4 +179,5 @@ int KxCheckOwnProgram(KxRun& run);   // with CheckProgram: 1, checks the program
 struct ReportRun {
   KxToolpath gToolpath{};  // the program of the last run, read back for the page and the preview
   int gCheckFaults = -1;   // faults the check of the run's own program found, -1 when it did not run
+  double partsWidth = 0, partsHeight = 0;   // the box around every chained contour, mm (KxMeasureParts)
 };

@@ -141,6 +141,9 @@ static int writePage(KxRun& run, FILE* page) {
   fputs("   DEVICE: ", page); KxHtmlText(page, run.cfg.gDevTarget.c_str()); fputs(" \n", page);
   fputs(" TECHFILE: ", page); KxHtmlText(page, run.cfg.mS.TechFile); fputs(" \t", page);
   KxFilePrint(page, "\tDATAMODE: %s \n", run.cfg.ktechno.G92Mode != 0 ? "PIECES" : "PLATE");
+  if (const std::string units = KxUnitsText(run); !units.empty()) {
+    fputs("    UNITS: ", page); KxHtmlText(page, units.c_str()); fputs(" \n", page);
+  }
   fputs("  LOGFILE: <A HREF='", page); KxHtmlText(page, run.cfg.log_filename.c_str()); fputs("'> ", page);
   KxHtmlText(page, run.cfg.log_filename.c_str()); fputs(" </A>\n", page);
 
@@ -224,6 +227,10 @@ static int writePage(KxRun& run, FILE* page) {
   if (run.gRefusedEntities > 0) {
     KxFilePrint(page, " NOTE - %d entit%s refused for %s numbers (see the log) \n", run.gRefusedEntities,
             run.gRefusedEntities == 1 ? "y" : "ies", run.gRefusedEntities == 1 ? "its" : "their");
+    ++warnings;
+  }
+  if (const std::string doubt = KxUnitsWarning(run); !doubt.empty()) {
+    fputs(" NOTE - ", page); KxHtmlText(page, doubt.c_str()); fputs(" \n", page);
     ++warnings;
   }
   if (run.gInsetTechIgnored > 0) {

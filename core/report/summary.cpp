@@ -89,5 +89,7 @@ void KxPrintRunSummary(KxRun& run, int status) {
     const std::string time = KxMachineTimeText(run);
     if (!time.empty()) KxSay(run, ", %s", time.c_str());
   }
+  const std::string units = KxUnitsText(run);
+  if (!units.empty()) KxSay(run, "; %s", units.c_str());
   KxSay(run, "\n");
 }

@@ -1,0 +1,70 @@
+// What a run says of the units its drawing was read in: the unit, the scale to
+// millimetres and the size of the parts it chained, and a warning when that size
+// makes the drawing's declaration doubtful.
+#include <cstdio>
+#include <string>
+
+#include "config/config.h"
+#include "dxf/dxf.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+#include "report/report.h"
+#include "kxrun.h"
+
+void KxMeasureParts(KxRun& run) {
+  KxExtent box;
+  for (long i = 0; i < run.eldsCounter; ++i) {
+    const elementdaten& e = run.elds[i];
+    if (e.kontur[0] == '$' && e.kontur[1] == 'K' && (e.type == etLINE || e.type == etARC || e.type == etCIR))
+      box.AddElement(e);
+  }
+  run.partsWidth = box.Empty() ? 0 : box.x1 - box.x0;
+  run.partsHeight = box.Empty() ? 0 : box.y1 - box.y0;
+}
+
+// Where the unit came from, when the user chose it: "--units" or "DrawingUnits".
+static const char* chooser(KxRun& run) { return run.cfg.unitsGiven.empty() ? "DrawingUnits" : "--units"; }
+
+std::string KxUnitsText(KxRun& run) {
+  if (!run.unitsRead) return "";
+  std::string text = std::string("drawing in ") + run.unitsRead->name;
+  char part[160];
+  if (run.cfg.drawingUnits) {
+    const KxUnit* declared = run.declaredUnits > 0 ? KxUnitByCode(run.declaredUnits) : nullptr;
+    if (declared) snprintf(part, sizeof part, " (%s; it declares %s)", chooser(run), declared->name);
+    else if (run.declaredUnits > 0) snprintf(part, sizeof part, " (%s; it declares $INSUNITS %d)", chooser(run), run.declaredUnits);
+    else snprintf(part, sizeof part, " (%s)", chooser(run));
+    text += part;
+  }
+  snprintf(part, sizeof part, ", scaled by %g", run.unitScale);
+  text += part;
+  if (run.partsWidth > 0 || run.partsHeight > 0) {
+    snprintf(part, sizeof part, "; parts %.1f x %.1f mm", run.partsWidth, run.partsHeight);
+    text += part;
+  }
+  return text;
+}
+
+std::string KxUnitsWarning(KxRun& run) {
+  if (!run.unitsRead || run.unitScale == 1.0) return "";
+  const double side = run.partsWidth > run.partsHeight ? run.partsWidth : run.partsHeight;
+  if (side <= 0 || (side <= kMaxPlausiblePart && side >= kMinPlausiblePart)) return "";
+  char text[320];
+  snprintf(text, sizeof text,
+           "the parts measure %.1f x %.1f mm in %s, %s - if the drawing is in millimetres, convert it with --units mm "
+           "(or DrawingUnits: mm)",
+           run.partsWidth, run.partsHeight, run.unitsRead->name,
+           side > kMaxPlausiblePart ? "more than a machine's table takes" : "less than a wire can cut");
+  return text;
+}
+
+void KxReportUnits(KxRun& run) {
+  const std::string text = KxUnitsText(run);
+  if (text.empty()) return;
+  KxPrint(run, "\n %s\n", text.c_str());
+  KxLog(run, " %s\n", text.c_str());
+  const std::string warning = KxUnitsWarning(run);
+  if (warning.empty()) return;
+  KxSay(run, "\nkorvex: warning: %s\n", warning.c_str());
+  KxLog(run, " warning: %s\n", warning.c_str());
+}
