@@ -11,6 +11,7 @@
 #include "elements/elements.h"
 #include "support/dxf_passes.h"
 #include "support/dxf_text.h"
+#include "support/runs.h"
 #include "support/support.h"
 #include "kxrun.h"
 
@@ -82,4 +83,25 @@ TEST(DxfObjectCoordinates, MinusZIsMirroredOtherPlanesAndSolidsAreSkipped) {
     EXPECT_NEAR(len["$K02"], 20 + std::sqrt(200.0), 1e-3);
     EXPECT_TRUE(Has(RecordsText(), "c(-5,50)r5 ")) << RecordsText();
   }
+}
+
+TEST(DxfLayouts, WithoutAHeaderTheEntitiesDecideTheLayout) {
+  // Lightweight polylines of a writer that leaves the header out, with subclass markers and without.
+  const std::vector<std::pair<double, double>> square = {{0, 0}, {20, 0}, {20, 20}, {0, 20}};
+  DxfText marked("AC1015");
+  marked.NoHeader().Polyline("DXF_MAIN", square).Circle("DXF_MAIN", 2, 10, 0.5);
+  std::string bare = "  0\nSECTION\n  2\nENTITIES\n  0\nLWPOLYLINE\n  8\nDXF_MAIN\n 90\n4\n 70\n1\n";
+  for (auto [x, y] : square) bare += " 10\n" + std::to_string(x) + "\n 20\n" + std::to_string(y) + "\n";
+  bare += "  0\nCIRCLE\n  8\nDXF_MAIN\n 10\n2\n 20\n10\n 40\n0.5\n  0\nENDSEC\n  0\nEOF\n";
+  for (const std::string& drawing : {marked.Str(), bare}) {
+    const Conversion c = ConvertText(drawing);
+    EXPECT_TRUE(Has(c.output, "korvex: 1 contour (0 holes), 0 without start hole")) << c.output;
+    EXPECT_TRUE(Has(c.log, "no $ACADVER: the entities carry subclass markers, read as a 2000-format drawing"));
+  }
+  // A header-less 12-format drawing is read as it always was, without a word about its layout.
+  DxfText twelve("");
+  twelve.Polyline("DXF_MAIN", square).Circle("DXF_MAIN", 2, 10, 0.5);
+  const Conversion c = ConvertText(twelve.Str());
+  EXPECT_TRUE(Has(c.output, "korvex: 1 contour (0 holes), 0 without start hole")) << c.output;
+  EXPECT_FALSE(Has(c.log, "no $ACADVER"));
 }

@@ -6,6 +6,8 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "report/report.h"
+#include "support/dxf_text.h"
+#include "support/runs.h"
 #include "support/support.h"
 #include "support/table_rows.h"
 #include "kxrun.h"
@@ -102,3 +104,22 @@ TEST(Elements, RegionLookupFindsTheHighestRecord) {
   EXPECT_EQ(GetRegionElement(TestRun(), "$K01"), last);
 }
 
+
+TEST(Elements, ArcsNoLongerThanTheToleranceArePoints) {
+  // A square whose right side is drawn in two halves, with an arc at their joint
+  // whose sweep is 0.000015 degrees (as some CAD programs write them), or none at all.
+  for (auto [a0, a1] : {std::pair{0.0, 0.000015}, {0.0, 0.0}, {90.0, 90.0}}) {
+    SCOPED_TRACE(a1);
+    DxfText d("AC1015");
+    d.Line("DXF_MAIN", 0, 0, 10, 0).Line("DXF_MAIN", 10, 0, 10, 5).Line("DXF_MAIN", 10, 5, 10, 10)
+        .Line("DXF_MAIN", 10, 10, 0, 10).Line("DXF_MAIN", 0, 10, 0, 0)
+        .Arc("DXF_MAIN", a0 == 0 ? 9 : 10, a0 == 0 ? 5 : 4, 1, a0, a1).Circle("DXF_MAIN", 2, 5, 0.5);
+    const Conversion c = ConvertText(d.Str());
+    EXPECT_TRUE(Has(c.output, "korvex: 1 contour (0 holes), 0 without start hole")) << c.output;
+    // No whole circle of radius 1 is cut into the edge.
+    EXPECT_FALSE(Has(c.program, "I-1.000") || Has(c.program, "I1.000") || Has(c.program, "J1.000") ||
+                 Has(c.program, "J-1.000")) << c.program;
+    EXPECT_TRUE(Has(c.page, "1 ignoriertes Element")) << c.page;
+    EXPECT_TRUE(Has(c.log, a0 == a1 ? "a full circle or nothing; taken as nothing" : "left out as a point")) << c.log;
+  }
+}

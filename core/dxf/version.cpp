@@ -18,30 +18,35 @@ bool headerValue(KxRun& run, char* line) { return DxfReadLine(run, line) && DxfR
 
 int getAcadVersion(KxRun& run) {
   // The header names its variables up to its ENDSEC; $ACADVER comes first in
-  // every writer's header, $INSUNITS later.
-  static const char* const kHeader[] = {"$ACADVER", "$INSUNITS", "ENDSEC"};
-  // Without $ACADVER in the header (small writers leave the header out), the
-  // first subclass marker or lightweight polyline says the entities follow the
-  // 2000-format rules; a $ACADVER further on is taken as it always was.
-  static const char* const kLayout[] = {"$ACADVER", "AcDbEntity", "LWPOLYLINE"};
+  // every writer's header, $INSUNITS later. Without $ACADVER (small writers
+  // leave the header out), a subclass marker or a lightweight polyline met
+  // first says the entities follow the 2000-format rules; a $ACADVER further on
+  // is taken as it always was.
+  enum { kVersion, kUnits, kEnd, kMarker, kLightweight };
+  static const char* const kWords[] = {"$ACADVER", "$INSUNITS", "ENDSEC", "AcDbEntity", "LWPOLYLINE"};
   char line[kDxfLineSize];
   run.declaredUnits = -1;
   run.layoutByEntities = false;
-  bool found = false;
-  for (int k; (k = DxfFindLine(run, line, kHeader, 3)) >= 0;) {
-    if (k == 2) break;
-    if (!headerValue(run, line)) break;
-    if (k == 0) {
-      KxCopy(run.acad_VersInfo, sizeof run.acad_VersInfo, line);
-      found = true;
-    } else {
-      run.declaredUnits = (int)KxInteger(line);
+  bool found = false, inHeader = true;
+  for (int k; (k = DxfFindLine(run, line, kWords, 5)) >= 0;) {
+    if (k == kEnd) {
+      inHeader = false;
+      if (found) break;
+      continue;
     }
-  }
-  if (!found) {
-    const int k = DxfFindLine(run, line, kLayout, 3);
-    if (k == 0 && headerValue(run, line)) KxCopy(run.acad_VersInfo, sizeof run.acad_VersInfo, line);
-    run.layoutByEntities = k > 0;
+    if (k == kMarker || k == kLightweight) {
+      if (found) continue;
+      run.layoutByEntities = true;
+      break;
+    }
+    if (!headerValue(run, line)) break;
+    if (k == kUnits) {
+      if (inHeader) run.declaredUnits = (int)KxInteger(line);
+      continue;
+    }
+    if (!found) KxCopy(run.acad_VersInfo, sizeof run.acad_VersInfo, line);
+    found = true;
+    if (!inHeader) break;
   }
 
   // "AC1015" -> "001015" -> 1015; only characters that exist are replaced.

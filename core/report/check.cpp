@@ -25,6 +25,10 @@ namespace {
 
 constexpr double kArcTolerance = 0.001;      // an arc's end this far off its circle still meets it
 constexpr double kWritten = 0.0005;          // half the last digit of the program's numbers
+// The drawing's numbers and the program's moves come from single floats: a point
+// far from the origin is only that exact (a relative 2^-23), which a drawing in
+// inches or metres, scaled to millimetres, makes plain.
+inline double floatSlack(double magnitude) { return 4 * 1.2e-7 * magnitude; }
 constexpr double kCloseTolerance = 0.0015;   // a loop's end this close to its split point closes it
 constexpr int kMaxDepth = 16;                // calls deeper than this are a cycle
 constexpr long kMaxExecuted = 400000;        // steps followed at most (more per step for long programs)
@@ -373,7 +377,7 @@ struct Checker {
       if (r0 > 0) ux = -s.i / r0, uy = -s.j / r0;
       if (r1 > 0) vx = (m.x1 - m.cx) / r1, vy = (m.y1 - m.cy) / r1;
       const double rounding = kWritten * (2 * (fabs(vx) + fabs(vy)) + fabs(ux - vx) + fabs(uy - vy));
-      if (fabs(r0 - r1) > kArcTolerance + rounding + 1e-6)
+      if (fabs(r0 - r1) > kArcTolerance + rounding + floatSlack(fabs(m.cx) + fabs(m.cy) + r0) + 1e-6)
         fault(st.line, fmt("arc end point is %.4f mm off its circle (radius %.3f from its start, %.3f from its end)",
                            fabs(r0 - r1), r0, r1), true, m.x1, m.y1);
     }
@@ -628,7 +632,8 @@ struct Checker {
         for (int i : near) {
           // The drawing's numbers are single floats: a big radius or far-off centre is that much less exact.
           const Drawn& d = drawn[(size_t)i];
-          const double slack = d.type == etLINE ? 0 : 4 * 1.2e-7 * (fabs(d.cx) + fabs(d.cy) + d.r);
+          const double slack = d.type == etLINE ? floatSlack(std::max(fabs(d.sx), fabs(d.ex)) + std::max(fabs(d.sy), fabs(d.ey)))
+                                                : floatSlack(fabs(d.cx) + fabs(d.cy) + d.r);
           double worst = 0;
           for (auto& p : pts) {
             worst = std::max(worst, std::max(0.0, drawnDist(d, p.first, p.second) - slack));

@@ -180,4 +180,5 @@ struct ReportRun {
   KxToolpath gToolpath{};  // the program of the last run, read back for the page and the preview
   int gCheckFaults = -1;   // faults the check of the run's own program found, -1 when it did not run
   double partsWidth = 0, partsHeight = 0;   // the box around every chained contour, mm (KxMeasureParts)
+  bool partsChained = false;                // the box is the contours'; false: no contour, the box of all geometry read
 };

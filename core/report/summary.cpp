@@ -42,6 +42,12 @@ static void printRefused(KxRun& run, const char* lead) {
     KxSay(run, "%s%d entit%s refused (see log)", lead, run.gRefusedEntities, run.gRefusedEntities == 1 ? "y" : "ies");
 }
 
+// A drawing read in other units than millimetres: which, and how large it came out.
+static void printUnits(KxRun& run) {
+  const std::string units = KxUnitsText(run);
+  if (!units.empty()) KxSay(run, "; %s", units.c_str());
+}
+
 void KxPrintRunSummary(KxRun& run, int status) {
   if (status == kxSTATUS_BAD_CONFIG) {
     KxSay(run, "\nkorvex: %s - nothing converted\n", ConfigRefusal(run.cfg));
@@ -60,6 +66,7 @@ void KxPrintRunSummary(KxRun& run, int status) {
     struct stat st;
     const std::string target = NcTargetPath(run);
     if (stat(target.c_str(), &st) == 0) KxSay(run, "; %s is from an earlier run", target.c_str());
+    printUnits(run);
     KxSay(run, "\n");
     return;
   }
@@ -89,7 +96,6 @@ void KxPrintRunSummary(KxRun& run, int status) {
     const std::string time = KxMachineTimeText(run);
     if (!time.empty()) KxSay(run, ", %s", time.c_str());
   }
-  const std::string units = KxUnitsText(run);
-  if (!units.empty()) KxSay(run, "; %s", units.c_str());
+  printUnits(run);
   KxSay(run, "\n");
 }

@@ -11,15 +11,20 @@
 #include "report/report.h"
 #include "kxrun.h"
 
+// The chained contours; without any, every line, arc and circle read, so that a
+// drawing whose units make it too small to chain is still measured.
 void KxMeasureParts(KxRun& run) {
-  KxExtent box;
+  KxExtent parts, all;
   for (long i = 0; i < run.eldsCounter; ++i) {
     const elementdaten& e = run.elds[i];
-    if (e.kontur[0] == '$' && e.kontur[1] == 'K' && (e.type == etLINE || e.type == etARC || e.type == etCIR))
-      box.AddElement(e);
+    if (e.type != etLINE && e.type != etARC && e.type != etCIR) continue;
+    all.AddElement(e);
+    if (e.kontur[0] == '$' && e.kontur[1] == 'K') parts.AddElement(e);
   }
+  const KxExtent& box = parts.Empty() ? all : parts;
   run.partsWidth = box.Empty() ? 0 : box.x1 - box.x0;
   run.partsHeight = box.Empty() ? 0 : box.y1 - box.y0;
+  run.partsChained = !parts.Empty();
 }
 
 // Where the unit came from, when the user chose it: "--units" or "DrawingUnits".
@@ -39,7 +44,8 @@ std::string KxUnitsText(KxRun& run) {
   snprintf(part, sizeof part, ", scaled by %g", run.unitScale);
   text += part;
   if (run.partsWidth > 0 || run.partsHeight > 0) {
-    snprintf(part, sizeof part, "; parts %.1f x %.1f mm", run.partsWidth, run.partsHeight);
+    snprintf(part, sizeof part, "; %s %.1f x %.1f mm", run.partsChained ? "parts" : "geometry", run.partsWidth,
+             run.partsHeight);
     text += part;
   }
   return text;
@@ -51,9 +57,9 @@ std::string KxUnitsWarning(KxRun& run) {
   if (side <= 0 || (side <= kMaxPlausiblePart && side >= kMinPlausiblePart)) return "";
   char text[320];
   snprintf(text, sizeof text,
-           "the parts measure %.1f x %.1f mm in %s, %s - if the drawing is in millimetres, convert it with --units mm "
+           "the %s measure%s %.1f x %.1f mm in %s, %s - if the drawing is in millimetres, convert it with --units mm "
            "(or DrawingUnits: mm)",
-           run.partsWidth, run.partsHeight, run.unitsRead->name,
+           run.partsChained ? "parts" : "geometry", run.partsChained ? "" : "s", run.partsWidth, run.partsHeight, run.unitsRead->name,
            side > kMaxPlausiblePart ? "more than a machine's table takes" : "less than a wire can cut");
   return text;
 }

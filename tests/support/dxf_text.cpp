@@ -198,9 +198,23 @@ DxfText& DxfText::Raw(const std::string& lines) {
   return *this;
 }
 
+DxfText& DxfText::Header(const std::string& name, int code, const std::string& value) {
+  groups(header_, {{9, name}, {code, value}});
+  return *this;
+}
+
+DxfText& DxfText::NoHeader() {
+  noHeader_ = true;
+  return *this;
+}
+
 std::string DxfText::Str(bool crlf) const {
   std::string out;
-  if (!version_.empty()) groups(out, {{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, version_}, {0, "ENDSEC"}});
+  if (!version_.empty() && !noHeader_) {
+    groups(out, {{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, version_}});
+    out += header_;
+    group(out, 0, "ENDSEC");
+  }
   groups(out, {{0, "SECTION"}, {2, "TABLES"}, {0, "TABLE"}, {2, "LAYER"}});
   if (Is2000()) groups(out, {{5, "2"}, {100, "AcDbSymbolTable"}});
   group(out, 70, std::to_string(layers_.size()));

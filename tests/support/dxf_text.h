@@ -35,6 +35,8 @@ class DxfText {
   // A closed polyline; 12-format: POLYLINE/VERTEX/SEQEND; 2000-format: LWPOLYLINE.
   DxfText& Polyline(const std::string& layer, const std::vector<std::pair<double, double>>& pts);
   DxfText& Raw(const std::string& lines);    // lines placed verbatim into the entity section
+  DxfText& Header(const std::string& name, int code, const std::string& value);  // a header variable after $ACADVER ("$INSUNITS", 70, "1")
+  DxfText& NoHeader();                       // the entities in the version's layout, but no header section at all
 
   // How the following entities are written.
   // handles: group 5 in every entity head (the default); style: line type, colour, line weight and
@@ -60,6 +62,8 @@ class DxfText {
   void extrusion();
   std::string& out() { return inBlock_ ? blocks_ : entities_; }
   std::string version_;
+  std::string header_;   // header variables after $ACADVER
+  bool noHeader_ = false;
   std::vector<std::string> layers_;
   std::string entities_;
   std::string blocks_;
