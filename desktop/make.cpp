@@ -98,6 +98,9 @@ KxMakeResult KxDescribeMake(KxRun& run, int status) {
   // How long the machine will be busy, when the program was written and its feeds are known.
   const std::string time = status == kxSTATUS_NO_PROGRAM ? "" : KxMachineTimeText(run);
   if (!time.empty()) words += ", " + QString::fromStdString(time);
+  // A drawing in other units than millimetres, and how large its parts came out.
+  const std::string units = KxUnitsText(run);
+  if (!units.empty()) words += "; " + QString::fromStdString(units);
   words += "\n";
   // The start holes korvex placed itself, to be drilled before the wire is threaded.
   if (run.gAutoStartCount > 0) {
