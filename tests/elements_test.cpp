@@ -107,13 +107,14 @@ TEST(Elements, RegionLookupFindsTheHighestRecord) {
 
 TEST(Elements, ArcsNoLongerThanTheToleranceArePoints) {
   // A square whose right side is drawn in two halves, with an arc at their joint
-  // whose sweep is 0.000015 degrees (as some CAD programs write them), or none at all.
+  // whose sweep is 0.000015 degrees (as some CAD programs write them), or none at all,
+  // and the start hole beside that joint.
   for (auto [a0, a1] : {std::pair{0.0, 0.000015}, {0.0, 0.0}, {90.0, 90.0}}) {
     SCOPED_TRACE(a1);
     DxfText d("AC1015");
     d.Line("DXF_MAIN", 0, 0, 10, 0).Line("DXF_MAIN", 10, 0, 10, 5).Line("DXF_MAIN", 10, 5, 10, 10)
         .Line("DXF_MAIN", 10, 10, 0, 10).Line("DXF_MAIN", 0, 10, 0, 0)
-        .Arc("DXF_MAIN", a0 == 0 ? 9 : 10, a0 == 0 ? 5 : 4, 1, a0, a1).Circle("DXF_MAIN", 2, 5, 0.5);
+        .Arc("DXF_MAIN", a0 == 0 ? 9 : 10, a0 == 0 ? 5 : 4, 1, a0, a1).Circle("DXF_MAIN", 8, 4.5, 0.5);
     const Conversion c = ConvertText(d.Str());
     EXPECT_TRUE(Has(c.output, "korvex: 1 contour (0 holes), 0 without start hole")) << c.output;
     // No whole circle of radius 1 is cut into the edge.
