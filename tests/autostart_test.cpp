@@ -247,6 +247,8 @@ TEST(AutoStartHoles, APlacedHoleIsADrawnHoleAndOpenChainsAreSaidToBeOpen) {
     d.Layer("DXF_MAIN").Line("DXF_MAIN", 0, 0, 40, 0).Line("DXF_MAIN", 40, 0, 40, 20);
     d.Line("DXF_MAIN", 40, 20, 0, 20).Line("DXF_MAIN", 0, 20, 0, 0);
     d.Line("DXF_MAIN", 100, 0, 140, 0).Line("DXF_MAIN", 140, 0, 140, 20).Line("DXF_MAIN", 140, 20, 100, 20);
+    d.Line("DXF_MAIN", 200, 0, 240, 0).Line("DXF_MAIN", 240, 0, 240, 20).Line("DXF_MAIN", 240, 20, 200, 20);
+    d.Line("DXF_MAIN", 200, 20, 200, 1);   // a rectangle with a gap of 1 mm
     if (drawn) d.Circle("DXF_MAIN", 20, -2.25, 1.3025);
     return d.Str();
   };
@@ -258,4 +260,28 @@ TEST(AutoStartHoles, APlacedHoleIsADrawnHoleAndOpenChainsAreSaidToBeOpen) {
   EXPECT_TRUE(Has(placed.output, "NO PLACE FOR A START HOLE $K02: open: its ends do not meet")) << placed.output;
   EXPECT_TRUE(Has(placed.page, "$K02     : no place for a start hole (open: its ends do not meet)")) << placed.page;
   EXPECT_TRUE(Has(placed.page, "$K02 no start hole (open: its ends do not meet): not cut")) << placed.page;
+  // Both open chains are counted as open, as a drawn hole would have them.
+  EXPECT_TRUE(Has(placed.output, ", 2 without start hole, 1 start hole to drill, 2 open (not cut round)")) << placed.output;
+  EXPECT_TRUE(Has(placed.page, " OOPS - 2 offene Kontur(en) \n")) << placed.page;
+  EXPECT_TRUE(Has(placed.page, "<li>2 open contours</li>")) << placed.page;
+}
+
+// Element ends that meet within the tolerance are a joint, not a crossing: the top
+// edge of a bar running 0.001 mm into the start of its rounded tooth (as a drawing's
+// rounding leaves a line and an arc that meet), here near the origin and far from it.
+// An outline that does cross itself still gets no hole.
+TEST(AutoStartHoles, JointsWithinTheToleranceAreNoCrossings) {
+  DxfText d("AC1009");
+  d.Layer("DXF_MAIN");
+  for (double x : {0.0, 3320.0}) {
+    d.Line("DXF_MAIN", x, 0, x + 30, 0).Line("DXF_MAIN", x + 30, 0, x + 30, 10).Line("DXF_MAIN", x + 30, 10, x + 14.999, 10.001);
+    d.Arc("DXF_MAIN", x + 10, 10, 5, 0, 180).Line("DXF_MAIN", x + 5, 10, x, 10).Line("DXF_MAIN", x, 10, x, 0);
+  }
+  d.Line("DXF_MAIN", 100, 0, 120, 20).Line("DXF_MAIN", 120, 20, 120, 0).Line("DXF_MAIN", 120, 0, 100, 20);
+  d.Line("DXF_MAIN", 100, 20, 100, 0);   // a bow tie
+  Conversion r = ConvertText(d.Str(), "AutoStartHoles: 1\nCheckProgram: 1\n");
+  EXPECT_EQ(CountOf(r.output, ": outline crosses itself"), 1u) << r.output;
+  EXPECT_TRUE(Has(r.output, "NO PLACE FOR A START HOLE $K03: outline crosses itself")) << r.output;
+  EXPECT_TRUE(Has(r.output, ", 2 start holes to drill")) << r.output;
+  EXPECT_TRUE(Has(r.output, ", program checked: 0 faults")) << r.output;
 }

@@ -4,6 +4,7 @@
 // else in the widest free room with a shorter lead-in), and then runs through the
 // ordinary feed-point search, so lead-in, direction and output treat it as drawn.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -136,23 +137,51 @@ bool closesIntoLoop(KxRun& run, const std::vector<long>& m) {
   return true;
 }
 
+// The ends of the loop's members, each moved onto the joint it forms: ends that
+// meet within the element tolerance (a line and an arc that the rounding of the
+// drawing leaves a thousandth apart) are one point of the outline, so that the
+// crossing test sees no crossing at a joint. Per member: start x, y, end x, y.
+std::vector<std::array<double, 4>> jointEnds(KxRun& run, const std::vector<long>& m) {
+  std::vector<std::array<double, 4>> ends;
+  for (long i : m) ends.push_back({run.elds[i].sx, run.elds[i].sy, run.elds[i].ex, run.elds[i].ey});
+  for (size_t a = 0; a < m.size(); ++a) {
+    const elementdaten& e = run.elds[m[a]];
+    for (int end = 0; end < 2; ++end) {
+      const float px = end ? e.ex : e.sx, py = end ? e.ey : e.sy;
+      for (size_t b = 0; b < m.size(); ++b) {
+        const elementdaten& o = run.elds[m[b]];
+        if (b == a) continue;
+        const bool toStart = IsTolLenB2P(run.cfg, px, py, o.sx, o.sy), toEnd = !toStart && IsTolLenB2P(run.cfg, px, py, o.ex, o.ey);
+        if (!toStart && !toEnd) continue;
+        // The midpoint of the two ends, the same whichever of them asks.
+        ends[a][2 * end] = ((double)px + (toStart ? o.sx : o.ex)) / 2;
+        ends[a][2 * end + 1] = ((double)py + (toStart ? o.sy : o.ey)) / 2;
+        break;
+      }
+    }
+  }
+  return ends;
+}
+
 void buildLoop(KxRun& run, Contour& c) {
   double arcDegrees = 0;
   for (long i : c.members)
     if (run.elds[i].type == etARC) arcDegrees += sweepOf(run.elds[i]);
   const double step = std::max(kChordDegrees, arcDegrees / kMaxChords);
-  for (long i : c.members) {
-    const elementdaten& e = run.elds[i];
+  const std::vector<std::array<double, 4>> ends = jointEnds(run, c.members);
+  for (size_t m = 0; m < c.members.size(); ++m) {
+    const elementdaten& e = run.elds[c.members[m]];
+    const auto& [sx, sy, ex, ey] = ends[m];
     if (e.type == etLINE) {
-      c.segs.push_back({e.sx, e.sy, e.ex, e.ey});
+      c.segs.push_back({sx, sy, ex, ey});
       continue;
     }
     const double sweep = sweepOf(e);
     const int n = std::max(1, (int)std::ceil(sweep / step));
-    double px = e.sx, py = e.sy;
+    double px = sx, py = sy;
     for (int s = 1; s <= n; ++s) {
       const double w = (e.sw + sweep * s / n) / RAD2DEG;
-      const double qx = s == n ? e.ex : e.cx + e.r * std::cos(w), qy = s == n ? e.ey : e.cy + e.r * std::sin(w);
+      const double qx = s == n ? ex : e.cx + e.r * std::cos(w), qy = s == n ? ey : e.cy + e.r * std::sin(w);
       c.segs.push_back({px, py, qx, qy});
       px = qx;
       py = qy;
@@ -593,6 +622,10 @@ long AutoStartHoleOf(KxRun& run, const char* kN) {
 // A measured room to hundredths, cut rather than rounded: a room just short of
 // what is needed must not read as enough.
 static double roomShown(float room) { return std::floor(room * 100.0 + 1e-4) / 100.0; }
+
+bool AutoStartFoundOpen(KxRun& run, int k) {
+  return k >= 1 && k <= run.gKonturCounter && fileState(run).verdicts[k] == kvOPEN;
+}
 
 const char* AutoStartRefusal(KxRun& run, int k, char* buf, size_t size) {
   if (!buf || size == 0 || k < 1 || k > run.gKonturCounter) return nullptr;
