@@ -200,14 +200,20 @@ TEST(AutoStartHoles, WithoutRoomHalfAnAnchorOffTheHoleGoesCloserKeepingItsCleara
   d.Rect(105, -5, 135, 25, 0, "placed");            // frame
   d.Rect(107.5, -2.5, 132.5, 17.5, 1, "placed", 1.25);   // its opening and the part in it, 2.5 mm apart:
   d.Rect(110, 0, 130, 15, 2, "placed", 1.25);             // both holes in the gap, clear of each other
+  // A D-shaped opening 3 x 3 whose flat side is two lines: no element's midpoint has
+  // the room, the centre of its round has.
+  d.dxf.Line("DXF_MAIN", 70, 10, 71.5, 10).Line("DXF_MAIN", 71.5, 10, 73, 10).Line("DXF_MAIN", 73, 10, 73, 11.5);
+  d.dxf.Arc("DXF_MAIN", 71.5, 11.5, 1.5, 0, 180).Line("DXF_MAIN", 70, 11.5, 70, 10);
+  d.shapes.push_back({"placed", 1, {{70, 10}, {73, 10}}, 1.5});
+  for (int i = 0; i <= 180; ++i) d.shapes.back().outline.push_back({71.5 + 1.5 * cos(i * M_PI / 180), 11.5 + 1.5 * sin(i * M_PI / 180)});
 
   Conversion r = ConvertText(d.dxf.Str(), "AutoStartHoles: 1\n");
   ASSERT_EQ(r.status, 0) << r.output;
   NcCheck c = CheckNcProgram(r.program, ShippedDevice());
   EXPECT_TRUE(c.Ok()) << c.Report();
-  EXPECT_EQ(c.sideChecks, 7);
+  EXPECT_EQ(c.sideChecks, 8);
   const auto holes = checkHoles(d, c, r.program, 0.5);
-  EXPECT_EQ(holes.size(), 7u);
+  EXPECT_EQ(holes.size(), 8u);
   for (const auto& [hole, k] : holes) {
     if (k == 1) {
       EXPECT_EQ(hole.second, 11.5);
@@ -215,22 +221,29 @@ TEST(AutoStartHoles, WithoutRoomHalfAnAnchorOffTheHoleGoesCloserKeepingItsCleara
     if (k == 2) {
       EXPECT_EQ(hole, std::make_pair(51.25, 11.25));
     }
+    if (k == 10) {
+      EXPECT_EQ(hole, std::make_pair(71.5, 11.5));
+    }
   }
   EXPECT_EQ(CountOf(r.output, ": too small (room 1.40 mm, needs 1.60 mm)\n"), 1u) << r.output;
-  EXPECT_EQ(CountOf(r.output, " (gap 1.00 mm, needs 1.60 mm)\n"), 2u);
+  // The punch's room is the gap; the opening's is widest in a corner of the gap (1 mm times 2 sqrt 2 / (1 + sqrt 2)).
+  EXPECT_EQ(CountOf(r.output, " (gap 1.00 mm, needs 1.60 mm)\n"), 1u);
+  EXPECT_EQ(CountOf(r.output, " (gap 1.17 mm, needs 1.60 mm)\n"), 1u);
   EXPECT_TRUE(std::regex_search(r.output, std::regex(R"(HOLE (\$K[0-9]+): crowded by (?!\1 )\$K[0-9]+ \(gap 1)")))
       << "the opening and its punch crowd each other";
   EXPECT_FALSE(Has(r.output, "AutoHoleDiameter"));   // the default is not shown
 
-  // A wider hole needs more room: the square opening and the gap no longer have it.
+  // A wider hole needs more room: the square opening and the gap no longer have it,
+  // but for the frame's opening a corner of the gap has.
   Conversion wide = ConvertText(d.dxf.Str(), "AutoStartHoles: 1\nAutoHoleDiameter: 2\n");
   EXPECT_TRUE(Has(wide.output, "  AutoHoleDiameter: 2.000\n")) << wide.output;
   EXPECT_TRUE(Has(wide.output, ": too small (room 2.50 mm, needs 2.60 mm)\n")) << wide.output;
   NcCheck cw = CheckNcProgram(wide.program, ShippedDevice());
   EXPECT_TRUE(cw.Ok()) << cw.Report();
-  EXPECT_EQ(CountOf(wide.output, " (gap 2.50 mm, needs 2.60 mm)\n"), 2u);
-  EXPECT_EQ(checkHoles(d, cw, wide.program, 1.0).size(), 3u);   // plate, frame and the slot of 3 mm
-  EXPECT_EQ(CountOf(wide.page, "|    2.000 \n"), 3u);
+  EXPECT_EQ(CountOf(wide.output, " (gap 2.50 mm, needs 2.60 mm)\n"), 1u);
+  d.shapes[8].lead = 2.5 * M_SQRT2 / (1 + M_SQRT2);
+  EXPECT_EQ(checkHoles(d, cw, wide.program, 1.0).size(), 5u);   // plate, frame, its opening, the slot of 3 mm and the D
+  EXPECT_EQ(CountOf(wide.page, "|    2.000 \n"), 5u);
   // No width keeps the default; wider than the grid radius is a hole to cut, so that is the most.
   for (const auto& [key, drilled] :
        {std::pair{"AutoHoleDiameter: 0\n", "|    1.000 \n"}, {"AutoHoleDiameter: 5\n", "|    2.605 \n"}}) {
@@ -247,6 +260,8 @@ TEST(AutoStartHoles, APlacedHoleIsADrawnHoleAndOpenChainsAreSaidToBeOpen) {
     d.Layer("DXF_MAIN").Line("DXF_MAIN", 0, 0, 40, 0).Line("DXF_MAIN", 40, 0, 40, 20);
     d.Line("DXF_MAIN", 40, 20, 0, 20).Line("DXF_MAIN", 0, 20, 0, 0);
     d.Line("DXF_MAIN", 100, 0, 140, 0).Line("DXF_MAIN", 140, 0, 140, 20).Line("DXF_MAIN", 140, 20, 100, 20);
+    d.Line("DXF_MAIN", 200, 0, 240, 0).Line("DXF_MAIN", 240, 0, 240, 20).Line("DXF_MAIN", 240, 20, 200, 20);
+    d.Line("DXF_MAIN", 200, 20, 200, 1);   // a rectangle with a gap of 1 mm
     if (drawn) d.Circle("DXF_MAIN", 20, -2.25, 1.3025);
     return d.Str();
   };
@@ -258,4 +273,28 @@ TEST(AutoStartHoles, APlacedHoleIsADrawnHoleAndOpenChainsAreSaidToBeOpen) {
   EXPECT_TRUE(Has(placed.output, "NO PLACE FOR A START HOLE $K02: open: its ends do not meet")) << placed.output;
   EXPECT_TRUE(Has(placed.page, "$K02     : no place for a start hole (open: its ends do not meet)")) << placed.page;
   EXPECT_TRUE(Has(placed.page, "$K02 no start hole (open: its ends do not meet): not cut")) << placed.page;
+  // Both open chains are counted as open, as a drawn hole would have them.
+  EXPECT_TRUE(Has(placed.output, ", 2 without start hole, 1 start hole to drill, 2 open (not cut round)")) << placed.output;
+  EXPECT_TRUE(Has(placed.page, " OOPS - 2 offene Kontur(en) \n")) << placed.page;
+  EXPECT_TRUE(Has(placed.page, "<li>2 open contours</li>")) << placed.page;
+}
+
+// Element ends that meet within the tolerance are a joint, not a crossing: the top
+// edge of a bar running 0.001 mm into the start of its rounded tooth (as a drawing's
+// rounding leaves a line and an arc that meet), here near the origin and far from it.
+// An outline that does cross itself still gets no hole.
+TEST(AutoStartHoles, JointsWithinTheToleranceAreNoCrossings) {
+  DxfText d("AC1009");
+  d.Layer("DXF_MAIN");
+  for (double x : {0.0, 3320.0}) {
+    d.Line("DXF_MAIN", x, 0, x + 30, 0).Line("DXF_MAIN", x + 30, 0, x + 30, 10).Line("DXF_MAIN", x + 30, 10, x + 14.999, 10.001);
+    d.Arc("DXF_MAIN", x + 10, 10, 5, 0, 180).Line("DXF_MAIN", x + 5, 10, x, 10).Line("DXF_MAIN", x, 10, x, 0);
+  }
+  d.Line("DXF_MAIN", 100, 0, 120, 20).Line("DXF_MAIN", 120, 20, 120, 0).Line("DXF_MAIN", 120, 0, 100, 20);
+  d.Line("DXF_MAIN", 100, 20, 100, 0);   // a bow tie
+  Conversion r = ConvertText(d.Str(), "AutoStartHoles: 1\nCheckProgram: 1\n");
+  EXPECT_EQ(CountOf(r.output, ": outline crosses itself"), 1u) << r.output;
+  EXPECT_TRUE(Has(r.output, "NO PLACE FOR A START HOLE $K03: outline crosses itself")) << r.output;
+  EXPECT_TRUE(Has(r.output, ", 2 start holes to drill")) << r.output;
+  EXPECT_TRUE(Has(r.output, ", program checked: 0 faults")) << r.output;
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <regex>
 #include <vector>
 
@@ -92,6 +93,17 @@ std::vector<Pt> Polygon(const Curve& at, double t0, double t1) {
   return p;
 }
 
+// The distance of q from a polygon.
+double PolyDistance(const std::vector<Pt>& poly, Pt q) {
+  double best = 1e300;
+  for (size_t i = 0; i + 1 < poly.size(); ++i) {
+    const double dx = poly[i + 1].x - poly[i].x, dy = poly[i + 1].y - poly[i].y, l2 = dx * dx + dy * dy;
+    const double t = l2 > 0 ? std::clamp(((q.x - poly[i].x) * dx + (q.y - poly[i].y) * dy) / l2, 0.0, 1.0) : 0;
+    best = std::min(best, Dist({poly[i].x + t * dx, poly[i].y + t * dy}, q));
+  }
+  return best;
+}
+
 // The largest distance from the polygon of points along the arc around c from s to e, counter-clockwise
 // or clockwise, its radius going from |s - c| to |e - c|.
 double ArcDeviation(const std::vector<Pt>& poly, Pt c, Pt s, Pt e, bool ccw) {
@@ -102,21 +114,35 @@ double ArcDeviation(const std::vector<Pt>& poly, Pt c, Pt s, Pt e, bool ccw) {
   double worst = 0;
   for (int k = 0; k <= 10; ++k) {
     const double u = k / 10.0, w = a0 + sweep * u, r = r0 + (r1 - r0) * u;
-    const Pt q{c.x + r * std::cos(w), c.y + r * std::sin(w)};
-    double best = 1e300;
-    for (size_t i = 0; i + 1 < poly.size(); ++i) {
-      const double dx = poly[i + 1].x - poly[i].x, dy = poly[i + 1].y - poly[i].y, l2 = dx * dx + dy * dy;
-      const double t = l2 > 0 ? std::clamp(((q.x - poly[i].x) * dx + (q.y - poly[i].y) * dy) / l2, 0.0, 1.0) : 0;
-      best = std::min(best, Dist({poly[i].x + t * dx, poly[i].y + t * dy}, q));
-    }
-    worst = std::max(worst, best);
+    worst = std::max(worst, PolyDistance(poly, {c.x + r * std::cos(w), c.y + r * std::sin(w)}));
   }
   return worst;
 }
 
+// A non-rational B-spline by its own definition (Cox-de Boor basis functions).
+Curve BSpline(int degree, const std::vector<double>& k, const std::vector<Pt>& points) {
+  auto N = std::make_shared<std::function<double(int, int, double)>>();
+  *N = [k, N = std::weak_ptr(N)](int i, int p, double u) -> double {
+    if (p == 0) return (u >= k[i] && u < k[i + 1]) || (u == k.back() && k[i] < u && k[i + 1] == u) ? 1 : 0;
+    const auto& n = *N.lock();
+    double a = k[i + p] > k[i] ? (u - k[i]) / (k[i + p] - k[i]) * n(i, p - 1, u) : 0;
+    double b = k[i + p + 1] > k[i + 1] ? (k[i + p + 1] - u) / (k[i + p + 1] - k[i + 1]) * n(i + 1, p - 1, u) : 0;
+    return a + b;
+  };
+  return [N, degree, points](double t) {
+    Pt sum{0, 0};
+    for (size_t i = 0; i < points.size(); ++i) {
+      sum.x += (*N)((int)i, degree, t) * points[i].x;
+      sum.y += (*N)((int)i, degree, t) * points[i].y;
+    }
+    return sum;
+  };
+}
+
 // The cutting moves of an NC program: every arc move sampled against the curve,
-// and every straight move a lead-in or lead-out from the start hole at feed or
-// part of the line y = lineY that closes the curve. Returns the number of arc moves.
+// and every straight move a lead-in or lead-out from the start hole at feed, part
+// of the line y = lineY that closes the curve, or else sampled against the curve
+// too (where the curve is flat, a line may stand for it). Returns the number of arc moves.
 int CheckCut(const std::string& nc, const Curve& at, double t0, double t1, Pt feed, double lineY = NAN) {
   static const std::regex move(R"(\n(G0[0123]) X(-?[0-9.]+) Y(-?[0-9.]+)(?: I(-?[0-9.]+) J(-?[0-9.]+))?)");
   const std::vector<Pt> poly = Polygon(at, t0, t1);
@@ -126,10 +152,10 @@ int CheckCut(const std::string& nc, const Curve& at, double t0, double t1, Pt fe
   for (auto it = std::sregex_iterator(nc.begin(), nc.end(), move); it != std::sregex_iterator(); ++it) {
     const std::string g = (*it)[1];
     const Pt to{std::stod((*it)[2]), std::stod((*it)[3])};
-    if (g == "G01") {
-      EXPECT_TRUE(Dist(cur, feed) < 2e-3 || Dist(to, feed) < 2e-3 ||
-                  (std::fabs(cur.y - lineY) < 2e-3 && std::fabs(to.y - lineY) < 2e-3))
-          << it->str();
+    if (g == "G01" && !(Dist(cur, feed) < 2e-3 || Dist(to, feed) < 2e-3 ||
+                        (std::fabs(cur.y - lineY) < 2e-3 && std::fabs(to.y - lineY) < 2e-3))) {
+      for (int k = 0; k <= 10; ++k)
+        worst = std::max(worst, PolyDistance(poly, {cur.x + (to.x - cur.x) * k / 10, cur.y + (to.y - cur.y) * k / 10}));
     }
     if ((g == "G02" || g == "G03") && (*it)[4].matched) {
       ++arcMoves;
@@ -253,13 +279,19 @@ TEST(DxfBlocks, MarkerBlockStaysFeedPointBlockWithGeometryIsPlaced) {
   EXPECT_TRUE(Has(nc, "Y-5.000")) << nc;
 }
 
-// End to end: half an ellipse with semi-axes 20 and 10 and a spline half circle, each
-// closed by a line along its axis (where the lead-in goes, the line being nearer than
-// the curve), and a circle of two bulges: one contour of the curve's length, cut with arc moves
-// each within 0.001 of the true curve after the program has written its coordinates with
-// three decimals, and counted under ARC on the page.
+// End to end: half an ellipse with semi-axes 20 and 10, a spline half circle and a
+// cubic spline U with two sharp bends, each closed by a line (where the lead-in goes,
+// the line being nearer than the curve), and a circle of two bulges: one contour of the
+// curve's length, cut with moves each within 0.001 of the true curve after the program
+// has written its coordinates with three decimals, its arcs counted under ARC on the page.
 TEST(DxfCurves, CutWithArcMovesWithinTheTolerance) {
   const double w = std::sqrt(0.5);
+  const struct {
+    std::vector<double> knots;
+    std::vector<Pt> points;
+  } sharpU = {{0, 0, 0, 0, 1, 2, 3, 4, 5, 5, 5, 5}, {{0, 20}, {0, 0.1}, {0, 0}, {0.1, 0}, {19.9, 0}, {20, 0}, {20, 0.1}, {20, 20}}};
+  std::vector<std::pair<double, double>> sharpUPoints;
+  for (const Pt& p : sharpU.points) sharpUPoints.emplace_back(p.x, p.y);
   struct Case {
     const char* name;
     std::string dxf;
@@ -286,6 +318,12 @@ TEST(DxfCurves, CutWithArcMovesWithinTheTolerance) {
        DxfText("AC1015").Layer("DXF_MAIN").BulgedPolyline("DXF_MAIN", {{20, 30, 1}, {40, 30, 1}}, true)
            .Circle("DXF_MAIN", 23.4, 32.4, 0.5).Str(),
        [](double t) { return Pt{30 + 10 * std::cos(t), 30 + 10 * std::sin(t)}; }, 2 * M_PI, {23.4, 32.4}, NAN, 62.832, 2, 2},
+      // Its two bends are so sharp that the arcs there come out shorter than 0.01: where
+      // they are joined into lines, each line still follows the curve.
+      {"cubic spline U with sharp bends",
+       DxfText("AC1015").Layer("DXF_MAIN").Spline("DXF_MAIN", 3, sharpU.knots, sharpUPoints)
+           .Line("DXF_MAIN", 20, 20, 0, 20).Circle("DXF_MAIN", 10, 17, 0.5).Str(),
+       BSpline(3, sharpU.knots, sharpU.points), 5, {10, 17}, 20, NAN, 5, 200},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -293,7 +331,9 @@ TEST(DxfCurves, CutWithArcMovesWithinTheTolerance) {
     EXPECT_TRUE(Has(r.page, "CONTOURS  :      1 ")) << r.page;
     std::smatch m;
     ASSERT_TRUE(std::regex_search(r.page, m, std::regex("\\$K01 +\\+([0-9.]+) "))) << r.page;
-    EXPECT_NEAR(std::stod(m[1]), c.length, 0.005);
+    if (!std::isnan(c.length)) {
+      EXPECT_NEAR(std::stod(m[1]), c.length, 0.005);
+    }
     ASSERT_TRUE(std::regex_search(r.page, m, std::regex("ARC      : +([0-9]+) \\| +([0-9]+) "))) << r.page;
     EXPECT_GE(std::stol(m[1]), c.arcs);
     EXPECT_LE(std::stol(m[1]), c.maxArcs);
@@ -454,23 +494,7 @@ TEST(Curves, SplinesOfDegreeTwoAndThreeAndFitPoints) {
     }
     int n = KxSplineToPieces(s, 0.001, out, 4096);
     EXPECT_LE(n, 200);
-    // The curve by its own definition (Cox-de Boor basis functions).
-    const std::vector<double>& k = c.knots;
-    std::function<double(int, int, double)> N = [&](int i, int p, double u) -> double {
-      if (p == 0) return (u >= k[i] && u < k[i + 1]) || (u == k.back() && k[i] < u && k[i + 1] == u) ? 1 : 0;
-      double a = k[i + p] > k[i] ? (u - k[i]) / (k[i + p] - k[i]) * N(i, p - 1, u) : 0;
-      double b = k[i + p + 1] > k[i + 1] ? (k[i + p + 1] - u) / (k[i + p + 1] - k[i + 1]) * N(i + 1, p - 1, u) : 0;
-      return a + b;
-    };
-    const Curve at = [&](double t) {
-      Pt sum{0, 0};
-      for (size_t i = 0; i < c.points.size(); ++i) {
-        sum.x += N((int)i, c.degree, t) * c.points[i].x;
-        sum.y += N((int)i, c.degree, t) * c.points[i].y;
-      }
-      return sum;
-    };
-    ExpectFollows(out, n, at, k.front(), k.back(), 0.001);
+    ExpectFollows(out, n, BSpline(c.degree, c.knots, c.points), c.knots.front(), c.knots.back(), 0.001);
   }
   // Fit points only: the arcs pass through every fit point.
   s = KxSpline{};

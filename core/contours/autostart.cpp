@@ -4,6 +4,7 @@
 // else in the widest free room with a shorter lead-in), and then runs through the
 // ordinary feed-point search, so lead-in, direction and output treat it as drawn.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -136,23 +137,51 @@ bool closesIntoLoop(KxRun& run, const std::vector<long>& m) {
   return true;
 }
 
+// The ends of the loop's members, each moved onto the joint it forms: ends that
+// meet within the element tolerance (a line and an arc that the rounding of the
+// drawing leaves a thousandth apart) are one point of the outline, so that the
+// crossing test sees no crossing at a joint. Per member: start x, y, end x, y.
+std::vector<std::array<double, 4>> jointEnds(KxRun& run, const std::vector<long>& m) {
+  std::vector<std::array<double, 4>> ends;
+  for (long i : m) ends.push_back({run.elds[i].sx, run.elds[i].sy, run.elds[i].ex, run.elds[i].ey});
+  for (size_t a = 0; a < m.size(); ++a) {
+    const elementdaten& e = run.elds[m[a]];
+    for (int end = 0; end < 2; ++end) {
+      const float px = end ? e.ex : e.sx, py = end ? e.ey : e.sy;
+      for (size_t b = 0; b < m.size(); ++b) {
+        const elementdaten& o = run.elds[m[b]];
+        if (b == a) continue;
+        const bool toStart = IsTolLenB2P(run.cfg, px, py, o.sx, o.sy), toEnd = !toStart && IsTolLenB2P(run.cfg, px, py, o.ex, o.ey);
+        if (!toStart && !toEnd) continue;
+        // The midpoint of the two ends, the same whichever of them asks.
+        ends[a][2 * end] = ((double)px + (toStart ? o.sx : o.ex)) / 2;
+        ends[a][2 * end + 1] = ((double)py + (toStart ? o.sy : o.ey)) / 2;
+        break;
+      }
+    }
+  }
+  return ends;
+}
+
 void buildLoop(KxRun& run, Contour& c) {
   double arcDegrees = 0;
   for (long i : c.members)
     if (run.elds[i].type == etARC) arcDegrees += sweepOf(run.elds[i]);
   const double step = std::max(kChordDegrees, arcDegrees / kMaxChords);
-  for (long i : c.members) {
-    const elementdaten& e = run.elds[i];
+  const std::vector<std::array<double, 4>> ends = jointEnds(run, c.members);
+  for (size_t m = 0; m < c.members.size(); ++m) {
+    const elementdaten& e = run.elds[c.members[m]];
+    const auto& [sx, sy, ex, ey] = ends[m];
     if (e.type == etLINE) {
-      c.segs.push_back({e.sx, e.sy, e.ex, e.ey});
+      c.segs.push_back({sx, sy, ex, ey});
       continue;
     }
     const double sweep = sweepOf(e);
     const int n = std::max(1, (int)std::ceil(sweep / step));
-    double px = e.sx, py = e.sy;
+    double px = sx, py = sy;
     for (int s = 1; s <= n; ++s) {
       const double w = (e.sw + sweep * s / n) / RAD2DEG;
-      const double qx = s == n ? e.ex : e.cx + e.r * std::cos(w), qy = s == n ? e.ey : e.cy + e.r * std::sin(w);
+      const double qx = s == n ? ex : e.cx + e.r * std::cos(w), qy = s == n ? ey : e.cy + e.r * std::sin(w);
       c.segs.push_back({px, py, qx, qy});
       px = qx;
       py = qy;
@@ -379,6 +408,144 @@ void measureRoom(KxRun& run, Beside* b, double limit) {
   b->room = lo;
 }
 
+// The point of element e nearest to (px, py).
+void nearestPoint(const elementdaten& e, double px, double py, double* fx, double* fy) {
+  if (e.type == etLINE) {
+    const double dx = e.ex - (double)e.sx, dy = e.ey - (double)e.sy, len2 = dx * dx + dy * dy;
+    double u = len2 > 0 ? ((px - e.sx) * dx + (py - e.sy) * dy) / len2 : 0;
+    u = u < 0 ? 0 : u > 1 ? 1 : u;
+    *fx = e.sx + u * dx;
+    *fy = e.sy + u * dy;
+    return;
+  }
+  const double d = std::hypot(px - e.cx, py - e.cy);
+  double w = std::atan2(py - e.cy, px - e.cx) * RAD2DEG - e.sw;
+  while (w < 0) w += 360;
+  while (w >= 360) w -= 360;
+  if (d > 0 && (e.type == etCIR || w <= sweepOf(e))) {
+    *fx = e.cx + (px - e.cx) * e.r / d;
+    *fy = e.cy + (py - e.cy) * e.r / d;
+    return;
+  }
+  const bool toStart = std::hypot(px - e.sx, py - e.sy) <= std::hypot(px - e.ex, py - e.ey);
+  *fx = toStart ? e.sx : e.ex;
+  *fy = toStart ? e.sy : e.ey;
+}
+
+// The largest circle inside an opening that holds no contour element, its centre
+// clear of the material of the parts inside the opening: cells over the loop's box
+// are split, widest promise first, while a cell may still hold a wider circle than
+// the widest found (a distance grows no faster than the way to it, so a cell holds
+// none wider than its centre's room and half its diagonal), up to a bounded number
+// of probes. The place is given as the base the circle touches (the nearest of
+// bases), the foot there and the way to the centre. False when none is found.
+bool widestInside(KxRun& run, const std::vector<Contour>& all, int k, const std::vector<long>& bases, double limit,
+                  Beside* b) {
+  const Contour& c = all[(size_t)k];
+  const int konturs = (int)all.size() - 1;
+  // The other contours' elements that reach into the box, and the closed ones among them.
+  std::vector<long> others;
+  std::vector<int> inside;
+  const long top = run.eldsCounter;
+  for (long i = 0; i < top; ++i) {
+    const elementdaten& e = run.elds[i];
+    const int o = contourNumber(e.kontur, konturs);
+    if (!isGeometry(e.type) || o == 0 || o == k || isSmallCircle(run.cfg, e)) continue;
+    const double reach = e.type == etLINE ? 0 : e.r;
+    const double l = std::min(e.sx, e.ex) - reach, r = std::max(e.sx, e.ex) + reach;
+    const double lo = std::min(e.sy, e.ey) - reach, hi = std::max(e.sy, e.ey) + reach;
+    if (r < c.l || l > c.r || hi < c.b || lo > c.t) continue;
+    others.push_back(i);
+    if ((all[(size_t)o].closed || all[(size_t)o].hole) && (inside.empty() || inside.back() != o)) inside.push_back(o);
+  }
+  std::sort(inside.begin(), inside.end());
+  inside.erase(std::unique(inside.begin(), inside.end()), inside.end());
+  struct Probe {
+    double x, y, room;
+    long binder;   // the nearest element of another contour when it is as near as the own outline, else -1
+    bool usable;   // the own outline is the nearest: the lead-in reaches it first
+  };
+  // The room at a point: its distance from every contour element; -1 outside the
+  // opening or within the material of a part in it (inside an odd count of others).
+  auto probe = [&](double x, double y) {
+    Probe p{x, y, -1, -1, false};
+    if (!insideOf(run, c, x, y)) return p;
+    int parts = 0;
+    for (int o : inside) parts += insideOf(run, all[(size_t)o], x, y);
+    if (parts % 2) return p;
+    const double own = distToContour(run, c, x, y);
+    double other = 1e30;
+    for (long i : others) {
+      const double d = elemDist(run.elds[i], x, y);
+      if (d < other) other = d, p.binder = i;
+    }
+    if (other > own + 0.001) p.binder = -1;
+    p.room = std::min(own, other);
+    p.usable = !(other < own - 0.001);
+    return p;
+  };
+  const double w = c.r - c.l, h = c.t - c.b;
+  if (!(w > 0) || !(h > 0)) return false;
+  struct Cell {
+    Probe p;
+    double half;    // half the cell's side
+    double bound;   // the widest room the cell can hold
+  };
+  auto cell = [&](double x, double y, double half) {
+    const Probe p = probe(x, y);
+    return Cell{p, half, std::max(p.room, 0.0) + half * M_SQRT2};
+  };
+  auto lessPromising = [](const Cell& a, const Cell& q) { return a.bound < q.bound; };
+  std::vector<Cell> queue;
+  const double side = std::max(std::min(w, h), std::max(w, h) / 64);
+  for (double x = c.l; x < c.r; x += side)
+    for (double y = c.b; y < c.t; y += side) queue.push_back(cell(x + side / 2, y + side / 2, side / 2));
+  std::make_heap(queue.begin(), queue.end(), lessPromising);
+  // The widest usable place: a bound of a cell holds for it too, as its room is never wider.
+  Probe best{0, 0, -1, -1, false};
+  auto better = [&best](const Probe& p) {
+    if (p.usable && p.room > best.room) best = p;
+  };
+  for (const Cell& q : queue) better(q.p);
+  const double precision = 0.0002;   // mm; well below what the program writes
+  for (int probes = 0; !queue.empty() && probes < 4000; probes += 4) {
+    std::pop_heap(queue.begin(), queue.end(), lessPromising);
+    const Cell q = queue.back();
+    queue.pop_back();
+    better(q.p);
+    if (q.bound - best.room <= precision) break;   // the rest promise no more
+    const double hh = q.half / 2;
+    for (int dx = -1; dx <= 1; dx += 2)
+      for (int dy = -1; dy <= 1; dy += 2) {
+        queue.push_back(cell(q.p.x + dx * hh, q.p.y + dy * hh, hh));
+        std::push_heap(queue.begin(), queue.end(), lessPromising);
+      }
+  }
+  for (const Cell& q : queue) better(q.p);
+  if (!(best.room > 0)) return false;
+  // The base: the nearest element the approach can end on, touching the circle.
+  long base = -1;
+  double baseDist = 1e30;
+  for (long i : bases) {
+    const double d = elemDist(run.elds[i], best.x, best.y);
+    if (d < baseDist) baseDist = d, base = i;
+  }
+  if (base < 0) return false;
+  double fx, fy;
+  nearestPoint(run.elds[base], best.x, best.y, &fx, &fy);
+  const double len = std::hypot(best.x - fx, best.y - fy);
+  if (!(len > 0)) return false;
+  b->base = base;
+  b->mx = fx;
+  b->my = fy;
+  b->ux = (best.x - fx) / len;
+  b->uy = (best.y - fy) / len;
+  // Measured as the circle's radius; a base farther than that leaves the place to the check.
+  b->room = std::min(best.room, limit);
+  b->binder = best.binder;
+  return true;
+}
+
 enum PlaceCheck { kFits, kContourInTheWay, kHoleInTheWay };
 
 // The place d along the base's normal, rounded as the program writes it: on the
@@ -432,23 +599,39 @@ signed char placeCloser(KxRun& run, const std::vector<Contour>& all, int k, cons
   }
   std::stable_sort(places.begin(), places.end(), [](const Beside& p, const Beside& q) { return p.room > q.room; });
   bool holeInTheWay = false;
-  for (const Beside& b : places) {
-    if (b.room < need - 0.001) break;
-    // The room holds no contour at any shorter distance either; another start
-    // hole may still be in the way, and a shorter lead-in may pass it.
-    for (double d = b.room; d >= need - 0.001; d -= kHoleStep) {
-      double x, y;
-      const PlaceCheck fit = placeAt(run, c, wantInside, b, d, radius, &x, &y);
-      if (fit == kContourInTheWay) break;
-      if (fit == kHoleInTheWay) {
-        holeInTheWay = true;
-        continue;
+  // The places from the first on, up to the first with too little room: the verdict
+  // when one of them settles the contour, -1 while none does.
+  auto tryPlaces = [&](size_t from) -> int {
+    for (size_t p = from; p < places.size(); ++p) {
+      const Beside& b = places[p];
+      if (b.room < need - 0.001) break;
+      // The room holds no contour at any shorter distance either; another start
+      // hole may still be in the way, and a shorter lead-in may pass it.
+      for (double d = b.room; d >= need - 0.001; d -= kHoleStep) {
+        double x, y;
+        const PlaceCheck fit = placeAt(run, c, wantInside, b, d, radius, &x, &y);
+        if (fit == kContourInTheWay) break;
+        if (fit == kHoleInTheWay) {
+          holeInTheWay = true;
+          continue;
+        }
+        if (run.eldsCounter + 1 >= run.eldsMaximum) return kvTABLE_FULL;
+        if (tryHole(run, kn, reg, b.base, x, y, radius)) return kvPLACED;
+        if (hasFeedPoint(run, kn)) return kvNONE;
+        break;
       }
-      if (run.eldsCounter + 1 >= run.eldsMaximum) return kvTABLE_FULL;
-      if (tryHole(run, kn, reg, b.base, x, y, radius)) return kvPLACED;
-      if (hasFeedPoint(run, kn)) return kvNONE;
-      break;
     }
+    return -1;
+  };
+  if (const int v = tryPlaces(0); v >= 0) return (signed char)v;
+  // An opening's widest room need not touch an element at its midpoint (a flat side
+  // drawn as two lines): its largest inscribed circle is the last place tried, and
+  // the room it measures is the one reported.
+  if (Beside b; wantInside && widestInside(run, all, k, bases, half, &b)) {
+    gatherNear(run, konturs, &b, 2 * half + 0.01, half + need);
+    places.push_back(std::move(b));
+    if (const int v = tryPlaces(places.size() - 1); v >= 0) return (signed char)v;
+    std::stable_sort(places.begin(), places.end(), [](const Beside& p, const Beside& q) { return p.room > q.room; });
   }
   if (places.empty() || !(places[0].room < need - 0.001)) {
     if (!holeInTheWay) return firstVerdict;
@@ -593,6 +776,10 @@ long AutoStartHoleOf(KxRun& run, const char* kN) {
 // A measured room to hundredths, cut rather than rounded: a room just short of
 // what is needed must not read as enough.
 static double roomShown(float room) { return std::floor(room * 100.0 + 1e-4) / 100.0; }
+
+bool AutoStartFoundOpen(KxRun& run, int k) {
+  return k >= 1 && k <= run.gKonturCounter && fileState(run).verdicts[k] == kvOPEN;
+}
 
 const char* AutoStartRefusal(KxRun& run, int k, char* buf, size_t size) {
   if (!buf || size == 0 || k < 1 || k > run.gKonturCounter) return nullptr;

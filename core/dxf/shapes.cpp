@@ -85,13 +85,15 @@ int ConjugateEllipsePieces(double cx, double cy, double ax, double ay, double bx
 long AddCurvePieces(KxRun& run, const KxCurvePiece* pieces, int n, int* arcs) {
   long before = run.eldsCounter;
   int arcCount = 0;
-  // Pieces shorter than kMinPiece (a knot span of almost nothing) are joined
-  // into one line: a run of pieces each too short to chain would leave a gap.
-  constexpr double kMinPiece = 0.01;
+  // Pieces whose ends the rounding may bring within the element tolerance of each
+  // other (a knot span of almost nothing) are joined into one line: a run of pieces
+  // each too short to chain would leave a gap. The curve module has already joined
+  // what a line can replace within the curve tolerance.
+  const double tooShort = 2.0 * run.cfg.gNpTolerance;
   int runFrom = -1;
   for (int i = 0; i <= n; ++i) {
     const bool tiny = i < n && finitePiece(pieces[i]) &&
-                      std::hypot(pieces[i].ex - pieces[i].sx, pieces[i].ey - pieces[i].sy) < kMinPiece;
+                      std::hypot(pieces[i].ex - pieces[i].sx, pieces[i].ey - pieces[i].sy) < tooShort;
     if (tiny) {
       if (runFrom < 0) runFrom = i;
       continue;

@@ -137,6 +137,7 @@ struct KxSpline {
   double x[kKxSplineMaxPoints], y[kKxSplineMaxPoints], weights[kKxSplineMaxPoints];
   double fx[kKxSplineMaxPoints], fy[kKxSplineMaxPoints];   // fit points, used when there are no control points
 };
+inline constexpr double kKxMinCurvePiece = 0.01;   // pieces shorter than this are joined into lines where a line stays within the tolerance
 inline constexpr int kKxTooManyPieces = -2;   // what the curve cutters return when the curve needs more than max pieces
 int KxEllipseToPieces(const KxEllipse& e, double tol, KxCurvePiece* out, int max);  // tangent arcs within tol; count, -1 when unusable, kKxTooManyPieces when more than max
 int KxSplineToPieces(const KxSpline& s, double tol, KxCurvePiece* out, int max);    // the same for a spline

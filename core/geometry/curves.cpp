@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
+#include <utility>
+#include <vector>
 
 #include "geometry/base.h"
 
@@ -13,6 +15,8 @@ namespace {
 constexpr double kTwoPi = 6.283185307179586;
 constexpr int kMaxDepth = 14;      // halvings of one start span: 16384 pieces at the most
 constexpr int kSamples = 12;       // curve points compared with each biarc
+constexpr int kJoinSamples = 8;    // curve points per short piece a joining line is checked against
+constexpr int kMaxJoined = 64;     // short pieces one joining line covers at the most
 
 struct Vec {
   double x, y;
@@ -141,12 +145,14 @@ struct Fitter {
   int max;
   int count;
   bool overflow;
+  std::vector<std::pair<double, double>> range = {};   // per piece: the curve's parameters at its ends
 
-  void emit(const Piece& p) {
+  void emit(const Piece& p, double ta, double tb) {
     if (count >= max) {
       overflow = true;
       return;
     }
+    range.emplace_back(ta, tb);
     KxCurvePiece& o = out[count++];
     o.line = p.line;
     o.sx = p.a.x;
@@ -192,12 +198,13 @@ struct Fitter {
     Piece p1, p2;
     const bool made = biarc(a, ta, b, tb, &p1, &p2);
     if (made && (depth >= kMaxDepth || error(t0, t1, p1, p2) <= tol)) {
-      emit(p1);
-      emit(p2);
+      const double tj = nearestOn(t0, t1, p1.b);
+      emit(p1, t0, tj);
+      emit(p2, tj, t1);
       return;
     }
     if (depth >= kMaxDepth) {
-      emit(Piece{true, a, b, {0, 0}, 0, true});
+      emit(Piece{true, a, b, {0, 0}, 0, true}, t0, t1);
       return;
     }
     const double tm = 0.5 * (t0 + t1);
@@ -205,6 +212,67 @@ struct Fitter {
     const double span = t1 - t0;
     fit(t0, tm, a, ta, m, curve.Tangent(tm, span, -1), depth + 1);
     fit(tm, t1, m, curve.Tangent(tm, span, +1), b, tb, depth + 1);
+  }
+
+  // The parameter in [t0, t1] of the curve point nearest to q: the best of a few
+  // samples, then narrowed around it.
+  double nearestOn(double t0, double t1, Vec q) const {
+    constexpr int n = 16;
+    double best = t0, bestD = 1e300, step = (t1 - t0) / n;
+    for (int i = 0; i <= n; ++i) {
+      const double t = t0 + step * i, d = norm(curve.P(t) - q);
+      if (d < bestD) bestD = d, best = t;
+    }
+    for (int round = 0; round < 20; ++round) {
+      step /= 2;
+      for (double t : {best - step, best + step}) {
+        if (t < t0 || t > t1) continue;
+        const double d = norm(curve.P(t) - q);
+        if (d < bestD) bestD = d, best = t;
+      }
+    }
+    return best;
+  }
+
+  // The line from the start of piece i to the end of piece e stays within the
+  // tolerance of the curve between them.
+  bool lineFits(int i, int e) const {
+    const Piece line{true, {out[i].sx, out[i].sy}, {out[e].ex, out[e].ey}, {0, 0}, 0, true};
+    const double ta = range[(size_t)i].first, tb = range[(size_t)e].second;
+    const int n = kJoinSamples * (e - i + 1);
+    for (int k = 1; k < n; ++k)
+      if (distance(line, curve.P(ta + (tb - ta) * k / n)) > tol) return false;
+    return true;
+  }
+
+  // Pieces shorter than kKxMinCurvePiece chain badly: a run of them becomes lines,
+  // each as long as it stays within the tolerance of the curve; a piece that no
+  // line can replace so stays as it is.
+  void joinShort() {
+    auto isShort = [this](int i) { return std::hypot(out[i].ex - out[i].sx, out[i].ey - out[i].sy) < kKxMinCurvePiece; };
+    int w = 0;
+    for (int i = 0; i < count;) {
+      int e = i - 1;
+      while (isShort(i) && e + 1 < count && e + 1 - i < kMaxJoined && isShort(e + 1) && lineFits(i, e + 1)) ++e;
+      if (e < i) {
+        out[w] = out[i];
+        range[(size_t)w++] = range[(size_t)i++];
+        continue;
+      }
+      KxCurvePiece joined{true, out[i].sx, out[i].sy, out[e].ex, out[e].ey, 0, 0, 0, true};
+      range[(size_t)w] = {range[(size_t)i].first, range[(size_t)e].second};
+      out[w++] = joined;
+      i = e + 1;
+    }
+    count = w;
+    range.resize((size_t)w);
+  }
+
+  // The count of pieces, or kKxTooManyPieces.
+  int finish() {
+    if (overflow) return kKxTooManyPieces;
+    joinShort();
+    return count;
   }
 
   // Fits [t0, t1] as given pieces; the end points are the curve's own.
@@ -289,7 +357,7 @@ int KxEllipseToPieces(const KxEllipse& e, double tol, KxCurvePiece* out, int max
   // Start from quarters of the sweep at most, so a full ellipse never becomes one biarc.
   const int spans = (int)std::ceil((t1 - t0) / (kTwoPi / 4) - 1e-9);
   for (int i = 0; i < spans; ++i) f.span(t0 + (t1 - t0) * i / spans, t0 + (t1 - t0) * (i + 1) / spans);
-  return f.overflow ? kKxTooManyPieces : f.count;
+  return f.finish();
 }
 
 int KxSplineToPieces(const KxSpline& s, double tol, KxCurvePiece* out, int max) {
@@ -304,14 +372,14 @@ int KxSplineToPieces(const KxSpline& s, double tol, KxCurvePiece* out, int max) 
     Fitter f{c, tol, out, max, 0, false};
     // Each knot span is one polynomial piece: fit span by span.
     for (int k = s.degree; k < s.nControl; ++k) f.span(s.knots[k], s.knots[k + 1]);
-    return f.overflow ? kKxTooManyPieces : f.count;
+    return f.finish();
   }
   if (s.nFit >= 2 && s.nFit <= kKxSplineMaxPoints) {
     FitCurve fc{&s};
     const Curve c{fitAt, &fc};
     Fitter f{c, tol, out, max, 0, false};
     for (int i = 0; i + 1 < s.nFit; ++i) f.span(i, i + 1);
-    return f.overflow ? kKxTooManyPieces : f.count;
+    return f.finish();
   }
   return -1;
 }
