@@ -253,7 +253,7 @@ TEST(AutoStartHoles, WithoutRoomHalfAnAnchorOffTheHoleGoesCloserKeepingItsCleara
 
 // A placed hole is for every later step what a drawn hole at that place is: the
 // program differs by the remark alone (plate reference, positioning, cut). An open
-// chain gets no hole and is reported as open.
+// chain gets no hole and is reported as open, in either mode.
 TEST(AutoStartHoles, APlacedHoleIsADrawnHoleAndOpenChainsAreSaidToBeOpen) {
   auto part = [](bool drawn) {
     DxfText d("AC1009");
@@ -277,6 +277,8 @@ TEST(AutoStartHoles, APlacedHoleIsADrawnHoleAndOpenChainsAreSaidToBeOpen) {
   EXPECT_TRUE(Has(placed.output, ", 2 without start hole, 1 start hole to drill, 2 open (not cut round)")) << placed.output;
   EXPECT_TRUE(Has(placed.page, " OOPS - 2 offene Kontur(en) \n")) << placed.page;
   EXPECT_TRUE(Has(placed.page, "<li>2 open contours</li>")) << placed.page;
+  // Without start holes placed by korvex they are open all the same.
+  EXPECT_TRUE(Has(drawn.output, ", 2 without start hole, 2 open (not cut round)")) << drawn.output;
 }
 
 // Element ends that meet within the tolerance are a joint, not a crossing: the top

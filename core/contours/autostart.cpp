@@ -120,19 +120,38 @@ int contourNumber(const char* kn, int konturs) {
 }
 
 // Every end point meets an end point of another member: the chain is a loop.
+// The ends are filed in a grid, so a contour of many elements costs no more than
+// its size.
 bool closesIntoLoop(KxRun& run, const std::vector<long>& m) {
   if (m.size() < 2) return false;
-  for (long i : m) {
-    const elementdaten& a = run.elds[i];
-    if (a.type != etLINE && a.type != etARC) return false;
-    bool startMet = false, endMet = false;
-    for (long j : m) {
-      if (j == i) continue;
-      const elementdaten& o = run.elds[j];
-      startMet = startMet || IsTolLenB2P(run.cfg, a.sx, a.sy, o.sx, o.sy) || IsTolLenB2P(run.cfg, a.sx, a.sy, o.ex, o.ey);
-      endMet = endMet || IsTolLenB2P(run.cfg, a.ex, a.ey, o.sx, o.sy) || IsTolLenB2P(run.cfg, a.ex, a.ey, o.ex, o.ey);
+  for (long i : m)
+    if (run.elds[i].type != etLINE && run.elds[i].type != etARC) return false;
+  KxPointGrid ends;
+  ends.Reset(std::max(std::fabs((double)run.cfg.fPlusTol), std::fabs((double)run.cfg.fMinusTol)));
+  const bool filed = ends.Usable();
+  if (filed) {
+    ends.Reserve((long)(2 * m.size()));
+    for (size_t a = 0; a < m.size(); ++a) {
+      ends.Add(run.elds[m[a]].sx, run.elds[m[a]].sy, (long)a);
+      ends.Add(run.elds[m[a]].ex, run.elds[m[a]].ey, (long)a);
     }
-    if (!startMet || !endMet) return false;
+  }
+  std::vector<long> near;
+  auto met = [&](size_t a, float x, float y) {
+    near.clear();
+    if (filed) ends.Near(x, y, near);
+    const size_t n = filed ? near.size() : m.size();
+    for (size_t q = 0; q < n; ++q) {
+      const size_t b = filed ? (size_t)near[q] : q;
+      if (b == a) continue;
+      const elementdaten& o = run.elds[m[b]];
+      if (IsTolLenB2P(run.cfg, x, y, o.sx, o.sy) || IsTolLenB2P(run.cfg, x, y, o.ex, o.ey)) return true;
+    }
+    return false;
+  };
+  for (size_t a = 0; a < m.size(); ++a) {
+    const elementdaten& e = run.elds[m[a]];
+    if (!met(a, e.sx, e.sy) || !met(a, e.ex, e.ey)) return false;
   }
   return true;
 }
@@ -777,8 +796,21 @@ long AutoStartHoleOf(KxRun& run, const char* kN) {
 // what is needed must not read as enough.
 static double roomShown(float room) { return std::floor(room * 100.0 + 1e-4) / 100.0; }
 
-bool AutoStartFoundOpen(KxRun& run, int k) {
-  return k >= 1 && k <= run.gKonturCounter && fileState(run).verdicts[k] == kvOPEN;
+bool KxChainIsOpen(KxRun& run, int k) {
+  if (k < 1 || k > run.gKonturCounter) return false;
+  if (run.cfg.gAutoStartHoles && fileState(run).verdicts[k] != kvNONE) return fileState(run).verdicts[k] == kvOPEN;
+  char kn[16];
+  KxContourName(kn, sizeof kn, k);
+  std::vector<long> candidates, members;
+  KxMemberCandidates(run, kn, run.eldsCounter, candidates);
+  for (long i : candidates) {
+    const elementdaten& e = run.elds[i];
+    // Small circles are start holes, not contour geometry.
+    if (KxSameName(e.kontur, kn) && isGeometry(e.type) && !(e.type == etCIR && !(e.r > run.cfg.gStartPosition)))
+      members.push_back(i);
+  }
+  const bool hole = members.size() == 1 && run.elds[members[0]].type == etCIR;
+  return !hole && !members.empty() && !closesIntoLoop(run, members);
 }
 
 const char* AutoStartRefusal(KxRun& run, int k, char* buf, size_t size) {

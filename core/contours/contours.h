@@ -79,7 +79,7 @@ inline constexpr long kAutoStartMark = -1;  // kElemX of a start hole korvex pla
 int PlaceAutoStartHoles(KxRun& run);                  // with AutoStartHoles on, a start hole for every closed contour left without one; the count
 long AutoStartHoleOf(KxRun& run, const char* kN);       // index of the start hole korvex placed for contour kN, or -1
 const char* AutoStartRefusal(KxRun& run, int k, char* buf, size_t size);  // why contour k got no start hole (into buf), or null
-bool AutoStartFoundOpen(KxRun& run, int k);            // contour k got no start hole because its ends do not meet
+bool KxChainIsOpen(KxRun& run, int k);                 // contour k is a chain whose ends do not meet (a hole circle is closed)
 
 // The contours of one run and what their analysis found.
 struct ContourRun {

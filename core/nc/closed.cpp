@@ -92,8 +92,8 @@ static void writeHoleOrTrouble(KxRun& run, FILE* os, int k, const char* kN, long
   NcPut(os, "%s%s-- %s HOLE TROUBLE --%s%s\n", run.cfg.mS.SubReturn, run.cfg.mS.RemarkOn, kN, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
   ++run.gBigTrouble;
   // A chain whose ends do not meet is open whether or not a start hole would have
-  // let the wire in: with start holes placed by korvex it is left without one for that.
-  if (AutoStartFoundOpen(run, k)) ++run.gOpenKoCounter;
+  // let the wire in (with start holes placed by korvex it is left without one for that).
+  if (KxChainIsOpen(run, k)) ++run.gOpenKoCounter;
 }
 
 // Register lines before the threading: per layer for a multi-layer contour, else for dReg.
