@@ -102,6 +102,7 @@ KxMakeResult KxDescribeMake(KxRun& run, int status) {
   const std::string units = KxUnitsText(run);
   if (!units.empty()) words += "; " + QString::fromStdString(units);
   words += "\n";
+  if (const std::string doubt = KxUnitsWarning(run); !doubt.empty()) words += "warning: " + QString::fromStdString(doubt) + "\n";
   // The start holes korvex placed itself, to be drilled before the wire is threaded.
   if (run.gAutoStartCount > 0) {
     words += count(run.gAutoStartCount, "start hole") + " to drill:";
