@@ -3,7 +3,13 @@
 // the drawing also what the program leaves uncut or cuts off the drawn lines.
 // Writes _check.htm, the picture of the program as followed with its faults.
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
@@ -18,6 +24,8 @@
 #include "dxf/dxf.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
+#include "geometry/limits.h"
+#include "geometry/runwide.h"
 #include "report/report.h"
 #include "kxrun.h"
 
@@ -29,14 +37,10 @@ constexpr double kCloseTolerance = 0.0015;   // a loop's end this close to its s
 constexpr int kMaxDepth = 16;                // calls deeper than this are a cycle
 constexpr long kMaxExecuted = 400000;        // steps followed at most (more per step for long programs)
 
-struct Line {
-  std::string text;      // as written, line end removed
-  int others = 0;        // lines before it (this one included) the reader takes nothing from: technology and register lines
-};
-
+// A block of the program as the reader found it: the main program (number -1) or an N block.
 struct Block {
-  int number;            // N number, -1 for the main program
-  int line;              // its head line (index)
+  long long number;      // N number, -1 for the main program
+  int quote;             // its head line
   int first = 0, count = 0;   // its steps
   bool returns = false;
   bool open = false;     // the writer says its contour is open
@@ -44,19 +48,35 @@ struct Block {
   bool reached = false;
 };
 
+// What a block does, one step each, in the order the control does it.
+enum StepKind : unsigned char { sCALL, sG92, sMOVE, sFEED, sCOMP, sCOMPOFF, sRETURN, sWIRECUT, sEND, sSTOP, sHOME, sNOCUT };
+
 struct Step {
-  KxStep s;
+  StepKind kind;
+  int g = -1;              // move: 0..3, -1 for the motion word in force; compensation: 41, 42; end: 1 for '%'
+  bool hasX = false, hasY = false, ij = false;
+  bool asked = false;      // a rapid the device's after-rapid word follows: a rapid-move layer asks for it
+  long long n = 0;         // the block a call names
+  double x = 0, y = 0, i = 0, j = 0;
+  int quote;               // the line it is on
+  int others = 0;          // a call: technology and register lines before it
+};
+
+// A line named in a fault: its number and a short, escaped copy of its text.
+struct Quote {
   int line;
+  size_t at;
+  unsigned len;
 };
 
 struct Move {
   int g;
   double x0, y0, x1, y1, cx, cy;
-  int line;
+  int quote;             // its line
 };
 
 struct Loop {
-  int line;              // its compensation line
+  int quote;             // its compensation line
   int block;             // index of the block that cuts it
   int side;              // 41 or 42
   double holeX, holeY;   // where the wire was threaded
@@ -74,7 +94,7 @@ struct Loop {
 };
 
 struct Fault {
-  int line;              // -1: the fault is the drawing's
+  int quote;             // its line; -1: the fault is the drawing's, -2: the whole program's
   std::string what;
   bool at;               // x, y mark the place in the picture
   double x, y;
@@ -242,24 +262,176 @@ struct Grid {
   }
 };
 
+// Characters shown as they are where they are plain text, else escaped (a program's
+// control characters must not steer the terminal that shows its faults).
+std::string shownChar(char c) {
+  const unsigned char u = (unsigned char)c;
+  if (u >= 0x20 && u < 0x7f) return std::string(1, c);
+  if (c == '\t') return "\\t";
+  return fmt("\\x%02X", u);
+}
+
+std::string shownText(const char* p, size_t n, size_t most) {
+  std::string out;
+  size_t k = 0;
+  for (; k < n && out.size() < most; ++k) out += shownChar(p[k]);
+  if (k < n) out += "...";
+  return out;
+}
+
+// A word of a block: its address letter (upper case) and its number.
+struct Word {
+  char letter;
+  double value;
+  bool variable;   // the number is a register (#3): its value is not known here
+};
+
+// A block taken apart: its words in order; false with the reason when it is not
+// made of words (an unknown character, a letter without its number).
+bool splitWords(const char* p, const char* e, std::vector<Word>* out, bool* skip, std::string* why) {
+  out->clear();
+  *skip = false;
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (p < e && blank(*p)) ++p;
+  if (p < e && *p == '/') {   // block skip, perhaps with its level: followed as if the switch were off
+    *skip = true;
+    ++p;
+    while (p < e && *p >= '0' && *p <= '9') ++p;
+  }
+  while (p < e && blank(*p)) ++p;
+  if (p < e && *p == '#') {   // a register set: #3=#1+0.125
+    for (const char* q = p; q < e; ++q)
+      if (!strchr("#0123456789.+-*/=[] \t", *q)) {
+        *why = fmt("'%s' in a register line", shownChar(*q).c_str());
+        return false;
+      }
+    return true;
+  }
+  while (p < e) {
+    while (p < e && blank(*p)) ++p;
+    if (p >= e) break;
+    const char c = *p;
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) {
+      *why = fmt("'%s' where a word should begin", shownChar(c).c_str());
+      return false;
+    }
+    Word w = {(char)(c & ~0x20), 0, false};
+    ++p;
+    while (p < e && blank(*p)) ++p;
+    if (p < e && *p == '#') {
+      const char* q = ++p;
+      while (p < e && *p >= '0' && *p <= '9') ++p;
+      if (p == q) {
+        *why = fmt("%c# without a register number", w.letter);
+        return false;
+      }
+      w.variable = true;
+      out->push_back(w);
+      continue;
+    }
+    bool negative = false;
+    if (p < e && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    int digits = 0;
+    double v = 0;
+    for (; p < e && *p >= '0' && *p <= '9'; ++p, ++digits) v = v * 10 + (*p - '0');
+    if (p < e && *p == '.') {
+      double scale = 0.1;
+      for (++p; p < e && *p >= '0' && *p <= '9'; ++p, ++digits, scale /= 10) v += (*p - '0') * scale;
+    }
+    if (digits == 0) {
+      *why = fmt("%c without a number", w.letter);
+      return false;
+    }
+    if (!std::isfinite(v)) {
+      *why = fmt("%c with a number out of range", w.letter);
+      return false;
+    }
+    w.value = negative ? -v : v;
+    out->push_back(w);
+  }
+  return true;
+}
+
+// A word the device names for a task: its letter and number, or its text when it is no word.
+struct Role {
+  char letter = 0;
+  double value = 0;
+  char address = 0;        // the letter whose number follows (a call's P)
+  std::string text;        // upper case, when the device's word is not letter and number
+
+  void take(const char* device) {
+    std::string t;
+    for (const char* p = device; *p && *p != '\n' && *p != '\r'; ++p) t += (char)toupper((unsigned char)*p);
+    if (t == "(NA)") t.clear();
+    if (t.size() >= 2 && t[0] >= 'A' && t[0] <= 'Z' && t[1] >= '0' && t[1] <= '9') {
+      size_t k = 1;
+      while (k < t.size() && t[k] >= '0' && t[k] <= '9') ++k;
+      letter = t[0];
+      value = atof(t.substr(1, k - 1).c_str());
+      if (k + 1 == t.size() && t[k] >= 'A' && t[k] <= 'Z') address = t[k];
+      if (k == t.size() || address) return;
+    }
+    letter = 0;
+    text = t;
+  }
+  bool is(const Word& w) const { return letter && w.letter == letter && !w.variable && w.value == value; }
+};
+
+// Opens a file to read without hanging: a folder is refused, a named pipe is waited
+// for a writer a while (opening it blocking would wait for ever). The descriptor
+// reads blocking; -1 with the reason in why.
+int openInput(const std::string& path, struct stat* st, std::string* why) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    *why = strerror(errno);
+    return -1;
+  }
+  if (fstat(fd, st) != 0) *why = strerror(errno);
+  else if (S_ISDIR(st->st_mode)) *why = "it is a folder";
+  else if (S_ISFIFO(st->st_mode)) {
+    pollfd pf = {fd, POLLIN, 0};
+    if (poll(&pf, 1, kPipeWriterWaitMs) <= 0) *why = fmt("it is a pipe nothing was written into for %d seconds", kPipeWriterWaitMs / 1000);
+  }
+  if (!why->empty()) {
+    close(fd);
+    return -1;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
 // The checker of one program, with the drawing (when it was read) in run.elds.
 struct Checker {
   KxRun& run;
-  std::string name;            // the program as the user named it
+  std::string name;            // the program as the user named it, escaped
+  std::string programPath;     // and as it is opened
   std::string drawing;         // and the drawing, empty when none
-  std::vector<Line> lines;
   std::vector<Block> blocks;
-  std::unordered_map<int, int> blockOf;   // N number -> block index (the first of that number)
+  std::unordered_map<long long, int> blockOf;   // N number -> block index (the first of that number)
   std::vector<Step> steps;
   std::vector<char> seen;                 // per step: followed before
+  std::vector<Quote> quotes;              // the lines faults and cuts name
+  std::string quoted;                     // their texts, one after the other
   std::vector<Loop> loops;
   std::vector<int> order;                 // loops in the order they are cut, each cut once
   std::unordered_map<int, int> loopOfStep;
-  std::vector<Fault> faults;
+  std::vector<Fault> faults;              // those told with their block
   std::set<std::pair<int, std::string>> said;
+  std::map<std::string, long> ofKind, leftOut;   // faults of each kind, and those only counted
+  std::map<std::string, std::string> firstOf;    // the first fault of each kind, to name the kind
+  long faultCount = 0;
   std::vector<std::pair<double, double>> rapids;   // positioning moves, pairs of points
-  std::string afterRapid;                 // the first line of the device's after-rapid word
   bool pieceMode = false;
+
+  // Reading.
+  std::string afterRapid;                 // the first line of the device's after-rapid word
+  std::string eol, remarkOn, remarkOff, hold, noCutLine;
+  Role feedWord, cutWord, returnWord, endWord, callWord;
+  std::set<std::pair<char, int>> deviceWords;   // the G and M words the device's texts use
+  std::vector<int> pendingRapids;         // rapids not yet followed by another line
+  int others = 0;                         // technology and register lines so far
+  int moves = 0;                          // moves read
+  bool opened = false;                    // the program's opening '%' was met
 
   // Drawing.
   std::vector<Drawn> drawn;
@@ -270,117 +442,465 @@ struct Checker {
 
   // Following.
   double px = 0, py = 0, feedX = 0, feedY = 0;
-  bool fed = false, threaded = false;
+  int motion = -1;                        // the motion word in force, -1 none yet
+  bool fed = false, threaded = false, noCut = false;
   int loop = -1;
   bool record = false;
   bool byHand = false;   // following a block nothing calls
+  bool halted = false;   // the machine stops (or repeats for ever): nothing after it runs
+  bool ended = false;    // the main program reached its end word
+  std::vector<char> active;               // per block: being followed (a call of it is a cycle)
   long executed = 0, maxExecuted = kMaxExecuted;
 
   explicit Checker(KxRun& r) : run(r) {}
 
-  void fault(int line, const std::string& what, bool at = false, double x = 0, double y = 0) {
-    if (!said.insert({line, what}).second) return;
-    faults.push_back({line, what, at, x, y});
+  // A fault at a line (quote; -1: the drawing's, -2: the whole program's); kind
+  // groups faults of one sort, of which only the first are told one by one.
+  void fault(int quote, const char* kind, const std::string& what, bool at = false, double x = 0, double y = 0) {
+    if (!said.insert({quote, what}).second) return;
+    ++faultCount;
+    if (++ofKind[kind] == 1) firstOf[kind] = what;
+    if (ofKind[kind] > kCheckFaultsShown) {
+      ++leftOut[kind];
+      return;
+    }
+    faults.push_back({quote, what, at, x, y});
   }
 
-  std::string where(int line) const {
-    if (line < 0) return "";
-    std::string t = lines[(size_t)line].text;
-    const std::string eol = run.cfg.mS.EOL;
-    if (!eol.empty() && t.size() >= eol.size() && t.compare(t.size() - eol.size(), eol.size(), eol) == 0) t.resize(t.size() - eol.size());
-    return fmt("%d: %s: ", line + 1, t.c_str());
+  int lineOf(int quote) const { return quote >= 0 ? quotes[(size_t)quote].line : -1; }
+
+  std::string where(int quote) const {
+    if (quote < 0) return "";
+    const Quote& q = quotes[(size_t)quote];
+    return fmt("%d: %s: ", q.line + 1, quoted.substr(q.at, q.len).c_str());
   }
 
   // A fault as the console and the page tell it: file, line and block, what is wrong.
   std::string told(const Fault& x) const {
-    if (x.line < 0) return drawing + ": " + x.what;
-    return name + ":" + where(x.line) + x.what;
+    if (x.quote == -1) return drawing + ": " + x.what;
+    if (x.quote == -2) return name + ": " + x.what;
+    return name + ":" + where(x.quote) + x.what;
   }
 
-  bool read(const std::string& path) {
-    FILE* f = fopen(path.c_str(), "r");
-    if (!f) return false;
-    blocks.push_back({-1, 0});
-    std::string text;
-    int c;
-    bool any = true;
-    int others = 0;
-    while (any) {
-      text.clear();
-      while ((c = fgetc(f)) != EOF && c != '\n') text += (char)c;
-      any = c != EOF;
-      if (!any && text.empty()) break;
-      while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
-      const int at = (int)lines.size();
-      std::vector<char> buf(text.begin(), text.end());
-      buf.push_back('\0');
-      KxProgramLine pl;
-      KxReadProgramLine(run.cfg, buf.data(), &pl);
-      if (pl.opens) {
-        blockOf.emplace(pl.number, (int)blocks.size());
-        blocks.push_back({pl.number, at});
-        blocks.back().first = (int)steps.size();
-      }
-      Block& b = blocks.back();
-      if (pl.trouble || text.find("NO FEED-POINT FOUND") != std::string::npos) b.uncut = true;
-      if (text.find("OPEN CONTOUR TROUBLE") != std::string::npos) b.open = true;
-      if (text.find("-Teilemodus-") != std::string::npos) pieceMode = true;
-      // What is left of a line without remarks and block end: a technology or register
-      // line; a cut without technology data still has its line, then only the block end.
-      std::string rest = buf.data();
-      const std::string eol = run.cfg.mS.EOL;
-      if (!eol.empty() && rest.size() >= eol.size() && rest.compare(rest.size() - eol.size(), eol.size(), eol) == 0)
-        rest.resize(rest.size() - eol.size());
-      if (!pl.opens && pl.steps.empty() && (rest.find_first_not_of(" \t") != std::string::npos || text == eol)) ++others;
-      for (const KxStep& s : pl.steps) {
-        steps.push_back({s, at});
-        ++b.count;
-        if (s.kind == kxSTEP_RETURN) b.returns = true;
-      }
-      lines.push_back({text, others});
-    }
-    fclose(f);
-    std::string a = run.cfg.mS.AfterRapid;
+  // The line as faults name it: its block end left out, control characters escaped, long ones cut short.
+  int quote(int line, const std::string& raw) {
+    if (!quotes.empty() && quotes.back().line == line) return (int)quotes.size() - 1;
+    size_t n = raw.size();
+    if (!eol.empty() && n >= eol.size() && raw.compare(n - eol.size(), eol.size(), eol) == 0) n -= eol.size();
+    const std::string t = shownText(raw.data(), n, 72);
+    quotes.push_back({line, quoted.size(), (unsigned)t.size()});
+    quoted += t;
+    return (int)quotes.size() - 1;
+  }
+
+  // The device's words the reader knows the program by.
+  void takeDevice() {
+    const devSyntax& d = run.cfg.mS;
+    eol = d.EOL;
+    remarkOn = d.RemarkOn;
+    remarkOff = d.RemarkOff;
+    hold = d.HoldPoint;
+    if (hold == "(na)") hold.clear();
+    noCutLine = remarkOn + "NoCut" + remarkOff;
+    feedWord.take(d.WireFeed);
+    cutWord.take(d.WireCut);
+    returnWord.take(d.SubReturn);
+    endWord.take(d.PrgEnd);
+    callWord.take(d.SubJump);
+    std::string a = d.AfterRapid;
     if (size_t nl = a.find('\n'); nl != std::string::npos) a.resize(nl);
     if (a != "(na)") afterRapid = a;
+    // Every G and M word the device's texts hold is one of its words.
+    for (const char* t : {d.WireFeed, d.WireCut, d.OptStop, d.HoldPoint, d.PrgEnd, d.SubJump, d.SubReturn, d.GenOn,
+                          d.GenOff, d.AfterRapid, d.RotateOn, d.RotateOff, d.MirrorOn, d.MirrorOff, d.SingleIsoRad,
+                          d.PrgPlane, d.HlpPlane, d.TopPlane, d.Header, d.Footer})
+      for (const char* p = t; *p; ++p) {
+        const char c = (char)toupper((unsigned char)*p);
+        if ((c == 'G' || c == 'M') && p[1] >= '0' && p[1] <= '9' && (p == t || !isalpha((unsigned char)p[-1])))
+          deviceWords.insert({c, atoi(p + 1)});
+      }
+  }
+
+  // Whether the block's text (after its skip mark) starts with a device word that is no letter and number.
+  static bool startsWith(const char* p, const char* e, const std::string& upper) {
+    while (p < e && (*p == ' ' || *p == '\t' || *p == '/')) ++p;
+    if (upper.empty() || (size_t)(e - p) < upper.size()) return false;
+    for (size_t k = 0; k < upper.size(); ++k)
+      if (toupper((unsigned char)p[k]) != upper[k]) return false;
+    return p + upper.size() == e || !(p[upper.size()] >= '0' && p[upper.size()] <= '9');
+  }
+
+  Step& add(StepKind kind, int q) {
+    if (kind == sMOVE) ++moves;
+    Step s;
+    s.kind = kind;
+    s.quote = q;
+    steps.push_back(s);
+    ++blocks.back().count;
+    return steps.back();
+  }
+
+  // One block of a line: its words as the control takes them (compensation and
+  // settings, then the move or moves, then the M words). Steps:
+  //  1. an N word at its head opens a block of that number;
+  //  2. the G words: motion, compensation, the words that own X and Y (G92, G28, ...)
+  //     and the words the check cannot follow (G91, G20);
+  //  3. X, Y, I, J as moves (a second X or Y in the block begins a second move);
+  //  4. the M words by the device's names for them, unknown ones a fault.
+  void takeBlock(const char* p, const char* e, int line, const std::string& raw) {
+    std::vector<Word> words;
+    bool skip;
+    std::string why;
+    const char* t = p;
+    while (t < e && (*t == ' ' || *t == '\t')) ++t;
+    if (t == e) return;
+    if (e - t == 1 && *t == '%') {
+      if (!opened && steps.empty() && blocks.size() == 1) opened = true;
+      else add(sEND, quote(line, raw)).g = 1;
+      return;
+    }
+    if (!splitWords(p, e, &words, &skip, &why)) {
+      fault(quote(line, raw), "unread", "block not understood (" + why + "): the check cannot follow it");
+      return;
+    }
+    if (words.empty()) {   // a register line
+      if (!blocks.empty()) ++others;
+      return;
+    }
+    size_t w0 = 0;
+    if (!skip && words[0].letter == 'N' && !words[0].variable) {
+      const int q = quote(line, raw);
+      const double n = words[0].value;
+      if (n != floor(n) || n < 0 || n > INT_MAX) {
+        fault(q, "number", fmt("block number %s is no block number the control knows", shownText(p, (size_t)(e - p), 24).c_str()));
+      } else {
+        blockOf.emplace((long long)n, (int)blocks.size());
+        Block b;
+        b.number = (long long)n;
+        b.quote = q;
+        b.first = (int)steps.size();
+        blocks.push_back(b);
+      }
+      w0 = 1;
+    }
+    int owner = -1;   // the G word that owns X and Y
+    bool any = false;
+    for (size_t k = w0; k < words.size(); ++k) {
+      const Word& w = words[k];
+      if (w.letter != 'G') continue;
+      const int q = quote(line, raw);
+      const int g = (int)w.value;
+      if (w.variable || w.value != g) {
+        fault(q, "unread", "G word with a value the check cannot follow");
+        continue;
+      }
+      any = true;
+      if (g == 40) add(sCOMPOFF, q);
+      else if (g == 41 || g == 42) add(sCOMP, q).g = g;
+      else if (g == 4 || g == 10 || g == 28 || g == 70 || g == 71 || g == 92) owner = g;
+      else if (g == 91) fault(q, "g91", "G91 (incremental): every later move would be read wrongly; the check follows absolute programs (G90)");
+      else if (g == 20) fault(q, "g20", "G20 (inch): the check follows programs in millimetres (G21)");
+      else if (g <= 3 || g == 21 || g == 90 || g == 43 || g == 44 || (g >= 50 && g <= 52) || (g >= 54 && g <= 59) ||
+               deviceWords.count({'G', g}))
+        ;
+      else fault(q, "unknown", fmt("G%d is no word of the device: the check cannot follow it", g));
+    }
+    (void)any;
+    // The move words, or the coordinates of the word that owns them.
+    if (owner >= 0) {
+      const int q = quote(line, raw);
+      if (owner == 92 || owner == 28) {
+        Step& s = add(owner == 92 ? sG92 : sHOME, q);
+        for (size_t k = w0; k < words.size(); ++k) {
+          const Word& w = words[k];
+          if (w.letter == 'X') s.x = w.value, s.hasX = !w.variable;
+          if (w.letter == 'Y') s.y = w.value, s.hasY = !w.variable;
+        }
+      }
+    } else {
+      Step cur;
+      bool started = false;
+      int g = -1;
+      auto flush = [&]() {
+        if (!started) return;
+        if (!cur.hasX && !cur.hasY) {
+          started = false;
+          return;
+        }
+        cur.kind = sMOVE;
+        cur.quote = quote(line, raw);
+        cur.g = g;
+        ++moves;
+        steps.push_back(cur);
+        ++blocks.back().count;
+        if (g <= 0) pendingRapids.push_back((int)steps.size() - 1);
+        cur = Step();
+        started = false;
+      };
+      int movesHere = 0;
+      for (size_t k = w0; k < words.size(); ++k) {
+        const Word& w = words[k];
+        const char L = w.letter;
+        if (L == 'G' && w.value >= 0 && w.value <= 3 && w.value == (int)w.value && !w.variable) {
+          if (cur.hasX || cur.hasY) flush(), ++movesHere;
+          g = (int)w.value;
+          started = true;
+          continue;
+        }
+        if (L != 'X' && L != 'Y' && L != 'I' && L != 'J') continue;
+        bool& has = L == 'X' ? cur.hasX : L == 'Y' ? cur.hasY : cur.ij;
+        if ((L == 'X' && cur.hasX) || (L == 'Y' && cur.hasY)) flush(), ++movesHere;
+        if (w.variable) {
+          fault(quote(line, raw), "unread", fmt("%c# (a register): the check cannot follow the move", L));
+          continue;
+        }
+        started = true;
+        if (L == 'X') cur.x = w.value, has = true;
+        if (L == 'Y') cur.y = w.value, has = true;
+        if (L == 'I') cur.i = w.value, cur.ij = true;
+        if (L == 'J') cur.j = w.value, cur.ij = true;
+      }
+      if (cur.hasX || cur.hasY) ++movesHere;
+      flush();
+      if (movesHere > 1) fault(quote(line, raw), "twice", "more than one move in one block");
+    }
+    // The M words.
+    const std::string blockText = std::string(t, e);
+    for (size_t k = w0; k < words.size(); ++k) {
+      const Word& w = words[k];
+      if (w.letter != 'M') continue;
+      const int q = quote(line, raw);
+      const int m = (int)w.value;
+      if (callWord.is(w)) {
+        Step& s = add(sCALL, q);
+        s.others = others;
+        s.n = -1;
+        for (size_t a = k + 1; a < words.size(); ++a)
+          if (words[a].letter == callWord.address) {
+            s.n = words[a].variable || words[a].value != floor(words[a].value) || words[a].value > INT_MAX ? -2
+                                                                                                         : (long long)words[a].value;
+            break;
+          }
+      } else if (feedWord.is(w)) add(sFEED, q);
+      else if (cutWord.is(w)) add(sWIRECUT, q);
+      else if (returnWord.is(w)) add(sRETURN, q), blocks.back().returns = true;
+      else if (endWord.is(w) || (!w.variable && (m == 2 || m == 30) && w.value == m)) add(sEND, q);
+      else if (!w.variable && w.value == 0) add(sSTOP, q);
+      else if (!w.variable && w.value == m && (m == 1 || deviceWords.count({'M', m})))
+        ;
+      else fault(q, "unknown", fmt("M%s is no word of the device (%s): the check cannot follow it",
+                                   w.variable ? "#" : fmt("%g", w.value).c_str(), shownText(run.cfg.mS.Device, strlen(run.cfg.mS.Device), 32).c_str()));
+    }
+    // Device words that are no letter and number are known by their text.
+    if (!feedWord.letter && startsWith(t, e, feedWord.text)) add(sFEED, quote(line, raw));
+    if (!cutWord.letter && startsWith(t, e, cutWord.text)) add(sWIRECUT, quote(line, raw));
+    if (!returnWord.letter && startsWith(t, e, returnWord.text)) add(sRETURN, quote(line, raw)), blocks.back().returns = true;
+    if (!endWord.letter && startsWith(t, e, endWord.text)) add(sEND, quote(line, raw));
+    (void)blockText;
+  }
+
+  // One line: markers the writer leaves in remarks, the remarks removed, the hold
+  // point's words, then each block up to the device's block end.
+  void takeLine(std::string& raw, int line, bool cut) {
+    while (!raw.empty() && raw.back() == '\r') raw.pop_back();
+    if (cut) fault(quote(line, raw), "long", fmt("line longer than %zu characters: its rest is not read", kMaxProgramLine));
+    if (raw.empty()) {
+      pendingRapids.clear();
+      return;
+    }
+    Block& b = blocks.back();
+    if (raw.find("HOLE TROUBLE") != std::string::npos || raw.find("NO FEED-POINT FOUND") != std::string::npos) b.uncut = true;
+    if (raw.find("OPEN CONTOUR TROUBLE") != std::string::npos) b.open = true;
+    if (raw.find("-Teilemodus-") != std::string::npos) pieceMode = true;
+    // A rapid inside a cut the drawing asks for: the writer puts the device's
+    // after-rapid word in front of the feed move that follows it.
+    if (!afterRapid.empty() && raw.compare(0, afterRapid.size(), afterRapid) == 0) {
+      for (int k : pendingRapids) steps[(size_t)k].asked = true;
+      pendingRapids.clear();
+    } else if (raw.compare(0, 3, "G00") != 0) {
+      pendingRapids.clear();
+    }
+    // Remarks out, in one pass.
+    std::string text;
+    bool noCutHere = false;
+    if (remarkOn.empty() || remarkOff.empty()) {
+      text = raw;
+    } else {
+      size_t at = 0;
+      while (at < raw.size()) {
+        const size_t on = raw.find(remarkOn, at);
+        if (on == std::string::npos) {
+          text.append(raw, at, std::string::npos);
+          break;
+        }
+        text.append(raw, at, on - at);
+        const size_t off = raw.find(remarkOff, on + remarkOn.size());
+        if (off == std::string::npos) break;
+        if (raw.compare(on, off + remarkOff.size() - on, noCutLine) == 0) noCutHere = true;
+        at = off + remarkOff.size();
+      }
+    }
+    const size_t stepsBefore = steps.size(), blocksBefore = blocks.size();
+    const char* p = text.data();
+    const char* e = p + text.size();
+    while (p < e && (*p == ' ' || *p == '\t')) ++p;
+    if (!hold.empty() && (size_t)(e - p) >= hold.size() && text.compare((size_t)(p - text.data()), hold.size(), hold) == 0 &&
+        !(p + hold.size() < e && p[hold.size()] >= '0' && p[hold.size()] <= '9'))
+      p += hold.size();   // the hold point: an optional stop the operator may use
+    while (p < e) {
+      const char* end = e;
+      if (!eol.empty())
+        if (const char* f = (const char*)memmem(p, (size_t)(e - p), eol.data(), eol.size())) end = f;
+      takeBlock(p, end, line, raw);
+      p = end == e ? e : end + eol.size();
+    }
+    if (noCutHere) add(sNOCUT, quote(line, raw));
+    // What is left of a line without remarks and block end: a technology or register
+    // line; a cut without technology data still has its line, then only the block end.
+    if (steps.size() == stepsBefore && blocks.size() == blocksBefore) {
+      std::string rest = text;
+      if (!eol.empty() && rest.size() >= eol.size() && rest.compare(rest.size() - eol.size(), eol.size(), eol) == 0)
+        rest.resize(rest.size() - eol.size());
+      if (rest.find_first_not_of(" \t") != std::string::npos || raw == eol) ++others;
+    }
+  }
+
+  // Why the first bytes of a program show it is no text, or null.
+  static const char* notText(const std::string& head) {
+    if (head.size() >= 2 && (((unsigned char)head[0] == 0xff && (unsigned char)head[1] == 0xfe) ||
+                             ((unsigned char)head[0] == 0xfe && (unsigned char)head[1] == 0xff)))
+      return "it is UTF-16 text; korvex reads programs in ASCII";
+    size_t control = 0;
+    for (char c : head) {
+      const unsigned char u = (unsigned char)c;
+      if ((u < 0x20 && c != '\n' && c != '\r' && c != '\t' && c != '\f') || u == 0x7f) ++control;
+    }
+    if (control * 10 > head.size()) return "it is no text (binary data)";
+    return nullptr;
+  }
+
+  // Reads the program: a regular file whole, a pipe or a device up to a bound; a
+  // named pipe is waited for a writer a while; a folder, binary data and a program
+  // without a single move are refused, with the reason in why.
+  bool read(const std::string& path, std::string* why) {
+    struct stat st;
+    const int fd = openInput(path, &st, why);
+    if (fd < 0) return false;
+    struct FdCloser {
+      int fd;
+      ~FdCloser() { close(fd); }
+    } closer{fd};
+    const bool stream = !S_ISREG(st.st_mode);
+    takeDevice();
+    blocks.push_back(Block{-1, -1});
+    std::string head, line;
+    bool sniffed = false, cut = false;
+    int at = 0;
+    unsigned long long total = 0;
+    std::vector<char> buf(1 << 16);
+    auto takeBytes = [&](const char* p, size_t n) {
+      while (n > 0) {
+        const char* nl = (const char*)memchr(p, '\n', n);
+        const size_t part = nl ? (size_t)(nl - p) : n;
+        const size_t room = kMaxProgramLine > line.size() ? kMaxProgramLine - line.size() : 0;
+        line.append(p, std::min(part, room));
+        if (part > room) cut = true;
+        if (!nl) return;
+        if (at < INT_MAX) takeLine(line, at++, cut);
+        line.clear();
+        cut = false;
+        p = nl + 1;
+        n -= part + 1;
+      }
+    };
+    for (;;) {
+      const ssize_t got = ::read(fd, buf.data(), buf.size());
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) {
+        *why = strerror(errno);
+        return false;
+      }
+      if (got == 0) break;
+      total += (unsigned long long)got;
+      if (stream && total > kMaxStreamProgram) {
+        *why = fmt("it holds more than %llu MiB, more than a program to check", kMaxStreamProgram >> 20);
+        return false;
+      }
+      if (!sniffed) {
+        head.append(buf.data(), (size_t)got);
+        if (head.size() < buf.size()) continue;
+        if (const char* no = notText(head)) {
+          *why = no;
+          return false;
+        }
+        sniffed = true;
+        takeBytes(head.data(), head.size());
+        head.clear();
+        continue;
+      }
+      takeBytes(buf.data(), (size_t)got);
+    }
+    if (!sniffed) {
+      if (const char* no = notText(head)) {
+        *why = no;
+        return false;
+      }
+      takeBytes(head.data(), head.size());
+    }
+    if (!line.empty() || cut) takeLine(line, at++, cut);
+    if (total == 0) {
+      *why = "the file is empty";
+      return false;
+    }
+    if (moves == 0) {
+      *why = "no line of it is read as a move (G00 to G03 with X or Y)";
+      return false;
+    }
     maxExecuted = std::max(kMaxExecuted, 64L * (long)steps.size());
     seen.assign(steps.size(), 0);
+    active.assign(blocks.size(), 0);
     return true;
   }
 
-  // A rapid inside a cut the drawing asks for: the writer puts the device's
-  // after-rapid word in front of the feed move that follows it.
-  bool askedRapid(int line) const {
-    if (afterRapid.empty()) return false;
-    for (size_t i = (size_t)line + 1; i < lines.size(); ++i) {
-      const std::string& t = lines[i].text;
-      if (t.compare(0, 3, "G00") == 0) continue;
-      return t.compare(0, afterRapid.size(), afterRapid) == 0;
-    }
-    return false;
-  }
-
   void move(const Step& st, bool first) {
-    const KxStep& s = st.s;
-    Move m = {s.g, px, py, s.x, s.y, 0, 0, st.line};
-    if (s.g >= 2 && first) {
-      m.cx = px + s.i;
-      m.cy = py + s.j;
-      const double r0 = hypot(s.i, s.j), r1 = hypot(m.x1 - m.cx, m.y1 - m.cy);
+    if (st.g >= 0) motion = st.g;
+    int g = motion;
+    if (g < 0) {
+      fault(st.quote, "motion", "move without a motion word (G00 to G03) in force: followed as G01");
+      g = 1;
+    }
+    if (g >= 2 && !st.ij) {
+      fault(st.quote, "centre", fmt("G%02d without its centre (I, J): followed as a straight move", g));
+      g = 1;
+    }
+    Move m = {g, px, py, st.hasX ? st.x : px, st.hasY ? st.y : py, 0, 0, st.quote};
+    if (g >= 2 && first) {
+      m.cx = px + st.i;
+      m.cy = py + st.j;
+      const double r0 = hypot(st.i, st.j), r1 = hypot(m.x1 - m.cx, m.y1 - m.cy);
       // Start, end and centre are written to 0.001: what their rounding can move the
       // two radii apart is no fault of the arc.
       double ux = 0, uy = 0, vx = 0, vy = 0;
-      if (r0 > 0) ux = -s.i / r0, uy = -s.j / r0;
+      if (r0 > 0) ux = -st.i / r0, uy = -st.j / r0;
       if (r1 > 0) vx = (m.x1 - m.cx) / r1, vy = (m.y1 - m.cy) / r1;
       const double rounding = kWritten * (2 * (fabs(vx) + fabs(vy)) + fabs(ux - vx) + fabs(uy - vy));
       if (fabs(r0 - r1) > kArcTolerance + rounding + 1e-6)
-        fault(st.line, fmt("arc end point is %.4f mm off its circle (radius %.3f from its start, %.3f from its end)",
-                           fabs(r0 - r1), r0, r1), true, m.x1, m.y1);
+        fault(st.quote, "arc", fmt("arc end point is %.4f mm off its circle (radius %.3f from its start, %.3f from its end)",
+                                   fabs(r0 - r1), r0, r1), true, m.x1, m.y1);
+    } else if (g >= 2) {
+      m.cx = px + st.i;
+      m.cy = py + st.j;
     }
-    if (s.g == 0 && loop >= 0 && threaded && !askedRapid(st.line))
-      fault(st.line, "rapid move while the wire is threaded and compensation is on", true, m.x1, m.y1);
-    px = s.x;
-    py = s.y;
+    if (g == 0 && !st.asked) {
+      if (loop >= 0 && threaded)
+        fault(st.quote, "rapid", "rapid move while the wire is threaded and compensation is on", true, m.x1, m.y1);
+      else if (loop >= 0)
+        fault(st.quote, "rapid", "rapid move while compensation is on", true, m.x1, m.y1);
+      else if (threaded && !noCut)
+        fault(st.quote, "rapid", "rapid move while the wire is threaded (compensation off)", true, m.x1, m.y1);
+    }
+    px = m.x1;
+    py = m.y1;
     if (loop < 0) {
       if (first && (m.x0 != m.x1 || m.y0 != m.y1)) rapids.push_back({m.x0, m.y0}), rapids.push_back({m.x1, m.y1});
       return;
@@ -391,7 +911,7 @@ struct Checker {
   void comp(int k, const Step& st, int block) {
     loop = -1;
     record = false;
-    if (st.s.g != 41 && st.s.g != 42) return;
+    if (!threaded) fault(st.quote, "thread", fmt("G%d: the cut begins without the wire threaded (no %s before it)", st.g, run.cfg.mS.WireFeed));
     auto at = loopOfStep.find(k);
     if (at != loopOfStep.end()) {
       loop = at->second;
@@ -400,9 +920,9 @@ struct Checker {
       loopOfStep.emplace(k, loop);
       record = true;
       Loop l;
-      l.line = st.line;
+      l.quote = st.quote;
       l.block = block;
-      l.side = st.s.g;
+      l.side = st.g;
       l.holeX = fed ? feedX : px;
       l.holeY = fed ? feedY : py;
       l.byHand = byHand;
@@ -412,41 +932,89 @@ struct Checker {
     order.push_back(loop);
   }
 
+  // Whether a step after k in the block still does something: an end word there stops the program too early.
+  bool runsAfter(const Block& b, int k) const {
+    for (int r = k + 1; r < b.first + b.count; ++r) {
+      const StepKind s = steps[(size_t)r].kind;
+      if (s == sCALL || s == sMOVE || s == sFEED || s == sCOMP || s == sWIRECUT) return true;
+    }
+    return false;
+  }
+
   void follow(int block, int depth) {
-    if (block < 0 || depth > kMaxDepth) return;
     Block& b = blocks[(size_t)block];
     b.reached = true;
-    std::unordered_map<int, int> calledAt;   // callee -> technology lines before its last call
-    for (int k = b.first; k < b.first + b.count; ++k) {
-      if (++executed > maxExecuted) return;
+    active[(size_t)block] = 1;
+    std::unordered_map<long long, int> calledAt;   // callee -> technology lines before its last call
+    for (int k = b.first; k < b.first + b.count && !halted; ++k) {
+      if (++executed > maxExecuted) {
+        fault(-2, "steps", fmt("more than %ld steps followed without reaching the program's end: its calls repeat too often to be followed", maxExecuted));
+        halted = true;
+        break;
+      }
       const Step& st = steps[(size_t)k];
       const bool again = seen[(size_t)k];
       seen[(size_t)k] = 1;
-      switch (st.s.kind) {
-        case kxSTEP_CALL: {
-          auto callee = blockOf.find(st.s.g);
-          if (callee == blockOf.end()) {
-            fault(st.line, fmt("call of N%d, a block the program does not have", st.s.g));
+      switch (st.kind) {
+        case sCALL: {
+          if (st.n < 0) {
+            fault(st.quote, "call", st.n == -1 ? "call without the number of its block" : "call of a block number the control cannot hold");
             break;
           }
-          const int others = lines[(size_t)st.line].others;
-          auto prev = calledAt.find(st.s.g);
-          if (prev != calledAt.end() && prev->second == others)
-            fault(st.line, fmt("N%d called again with no technology line between: its cuts are made twice in one cut", st.s.g));
-          calledAt[st.s.g] = others;
+          auto callee = blockOf.find(st.n);
+          if (callee == blockOf.end()) {
+            fault(st.quote, "call", fmt("call of N%lld, a block the program does not have", st.n));
+            break;
+          }
+          if (active[(size_t)callee->second]) {
+            fault(st.quote, "cycle", fmt("N%lld is called while it runs already: the calls never end", st.n));
+            break;
+          }
+          if (depth + 1 > kMaxDepth) {
+            fault(st.quote, "cycle", fmt("calls nested deeper than %d: not followed", kMaxDepth));
+            break;
+          }
+          auto prev = calledAt.find(st.n);
+          if (prev != calledAt.end() && prev->second == st.others)
+            fault(st.quote, "twice", fmt("N%lld called again with no technology line between: its cuts are made twice in one cut", st.n));
+          calledAt[st.n] = st.others;
           follow(callee->second, depth + 1);
           break;
         }
-        case kxSTEP_G92: px = st.s.x; py = st.s.y; break;
-        case kxSTEP_MOVE: move(st, !again); break;
-        case kxSTEP_FEED: feedX = px; feedY = py; fed = threaded = true; break;
-        case kxSTEP_WIRECUT: threaded = false; break;
-        case kxSTEP_COMP: comp(k, st, block); break;
-        case kxSTEP_COMPOFF: loop = -1; record = false; fed = false; break;
-        case kxSTEP_RETURN: return;
+        case sG92:
+          if (st.hasX) px = st.x;
+          if (st.hasY) py = st.y;
+          break;
+        case sMOVE: move(st, !again); break;
+        case sFEED: feedX = px; feedY = py; fed = threaded = true; noCut = false; break;
+        case sWIRECUT: threaded = false; noCut = false; break;
+        case sCOMP: comp(k, st, block); break;
+        case sCOMPOFF: loop = -1; record = false; fed = false; break;
+        case sNOCUT: noCut = true; break;
+        case sHOME:
+          if (threaded) fault(st.quote, "home", "G28 (reference return) with the wire threaded");
+          break;
+        case sSTOP:
+          fault(st.quote, "stop", "M00 (program stop): the machine waits for the operator here");
+          break;
+        case sRETURN:
+          if (depth == 0 && !byHand) {
+            fault(st.quote, "return", fmt("%s in the main program: it starts again from its first line, for ever", run.cfg.mS.SubReturn));
+            halted = true;
+          }
+          active[(size_t)block] = 0;
+          return;
+        case sEND:
+          if (byHand) break;
+          if (depth > 0) fault(st.quote, "end", fmt("the program ends here, inside N%lld: what follows its call never runs", b.number));
+          else if (runsAfter(b, k)) fault(st.quote, "end", "the program ends here: the moves and calls after it never run");
+          ended = true;
+          halted = true;
+          break;
         default: break;
       }
     }
+    active[(size_t)block] = 0;
   }
 
   // The path of each loop, closed or not, as a polygon with its box and area.
@@ -486,7 +1054,7 @@ struct Checker {
       const Move& a = l.moves[(size_t)l.first];
       const Move& z = l.moves[(size_t)l.last];
       if (!l.closed && !blocks[(size_t)l.block].open)
-        fault(z.line, fmt("cut loop ends at X%.3f Y%.3f, %.4f mm from its split point X%.3f Y%.3f", z.x1, z.y1,
+        fault(z.quote, "open", fmt("cut loop ends at X%.3f Y%.3f, %.4f mm from its split point X%.3f Y%.3f", z.x1, z.y1,
                           hypot(z.x1 - a.x0, z.y1 - a.y0), a.x0, a.y0), true, z.x1, z.y1);
       // Every element once: cells of the chord's middle, a little larger than the tolerance.
       std::unordered_map<long long, std::vector<int>> byCell;
@@ -501,7 +1069,7 @@ struct Checker {
             if (it == byCell.end()) continue;
             for (int o : it->second) twice = twice || sameElement(l.moves[(size_t)o], mv);
           }
-        if (twice) fault(mv.line, "element cut a second time in the same cut", true, (mv.x0 + mv.x1) / 2, (mv.y0 + mv.y1) / 2);
+        if (twice) fault(mv.quote, "twice", "element cut a second time in the same cut", true, (mv.x0 + mv.x1) / 2, (mv.y0 + mv.y1) / 2);
         byCell[key(u, v)].push_back(m);
       }
       // The wire goes to the side of the start hole: that is the scrap side.
@@ -510,13 +1078,35 @@ struct Checker {
       for (size_t i = 0, j = l.pts.size() - 1; i < l.pts.size(); j = i++)
         toHole = std::min(toHole, segDist(l.holeX, l.holeY, l.pts[j].first, l.pts[j].second, l.pts[i].first, l.pts[i].second));
       if (toHole < 0.01) continue;   // a start hole on the loop has no side
+      // The lead-in meets the loop at its split point only: crossing it on the way
+      // there drags the wire through the part.
+      if (const Move& lead = l.moves[0]; leadCrosses(l, lead.x0, lead.y0, lead.x1, lead.y1)) {
+        fault(l.quote, "across", fmt("lead-in from X%.3f Y%.3f crosses the cut loop on its way to the split point",
+                                     lead.x0, lead.y0), true, lead.x0, lead.y0);
+        continue;
+      }
       const bool wireInside = (l.side == 41) == (l.area > 0);
       const bool holeInside = inside(l.pts, l.holeX, l.holeY);
       if (wireInside != holeInside)
-        fault(l.line, fmt("G%d puts the wire %s the loop, but its start hole X%.3f Y%.3f lies %s", l.side,
+        fault(l.quote, "side", fmt("G%d puts the wire %s the loop, but its start hole X%.3f Y%.3f lies %s", l.side,
                           wireInside ? "inside" : "outside", l.holeX, l.holeY, holeInside ? "inside" : "outside"),
               true, a.x0, a.y0);
     }
+  }
+
+  // Whether the segment from (x0, y0) to (x1, y1) crosses the loop's path farther than a
+  // hundredth from its end.
+  static bool leadCrosses(const Loop& l, double x0, double y0, double x1, double y1) {
+    const double dx = x1 - x0, dy = y1 - y0;
+    for (size_t i = 1; i < l.pts.size(); ++i) {
+      const double ax = l.pts[i - 1].first, ay = l.pts[i - 1].second, ex = l.pts[i].first - ax, ey = l.pts[i].second - ay;
+      const double den = dx * ey - dy * ex;
+      if (fabs(den) < 1e-12) continue;
+      const double t = ((ax - x0) * ey - (ay - y0) * ex) / den, u = ((ax - x0) * dy - (ay - y0) * dx) / den;
+      if (t < 0 || t > 1 || u < 0 || u > 1) continue;
+      if (hypot(x0 + t * dx - x1, y0 + t * dy - y1) > 0.01) return true;
+    }
+    return false;
   }
 
   // A loop inside another is cut before it, each time: else the inner part falls out
@@ -554,8 +1144,8 @@ struct Checker {
       for (int c : inner[(size_t)l])
         if (cut[(size_t)c] < cut[(size_t)l]) {
           const Loop& p = loops[(size_t)l];
-          fault(loops[(size_t)c].line, fmt("loop cut after the loop that contains it (N%d, line %d)",
-                                           blocks[(size_t)p.block].number, p.line + 1),
+          fault(loops[(size_t)c].quote, "order", fmt("loop cut after the loop that contains it (N%lld, line %d)",
+                                                     blocks[(size_t)p.block].number, lineOf(p.quote) + 1),
                 true, loops[(size_t)c].holeX, loops[(size_t)c].holeY);
         }
     }
@@ -640,10 +1230,10 @@ struct Checker {
           ++votes[bestContour];
           l.deviation = std::max(l.deviation, best);
         } else if (best < 1e300) {
-          fault(mv.line, fmt("cut runs off the drawing: %.4f mm from the nearest drawn element", best), true,
+          fault(mv.quote, "off", fmt("cut runs off the drawing: %.4f mm from the nearest drawn element", best), true,
                 (mv.x0 + mv.x1) / 2, (mv.y0 + mv.y1) / 2);
         } else {
-          fault(mv.line, "cut runs where nothing is drawn", true, (mv.x0 + mv.x1) / 2, (mv.y0 + mv.y1) / 2);
+          fault(mv.quote, "off", "cut runs where nothing is drawn", true, (mv.x0 + mv.x1) / 2, (mv.y0 + mv.y1) / 2);
         }
       }
       int most = 0;
@@ -691,7 +1281,7 @@ struct Checker {
       char kn[16];
       KxContourName(kn, sizeof kn, k);
       const auto at = drawnAt[k];
-      fault(-1, fmt("drawn loop %s at X%.3f Y%.3f: no cut follows it", kn, at.first, at.second), true, at.first, at.second);
+      fault(-1, "uncut", fmt("drawn loop %s at X%.3f Y%.3f: no cut follows it", kn, at.first, at.second), true, at.first, at.second);
     }
   }
 
@@ -717,28 +1307,41 @@ struct Checker {
   void checkBlocks() {
     for (size_t b = 1; b < blocks.size(); ++b) {
       const Block& k = blocks[b];
-      if (!k.returns) fault(k.line, fmt("block N%d does not return (no %s)", k.number, run.cfg.mS.SubReturn));
+      if (!k.returns) fault(k.quote, "return", fmt("block N%lld does not return (no %s)", k.number, run.cfg.mS.SubReturn));
     }
     // Blocks nothing calls are followed as well, so that their cuts are checked too.
     for (size_t b = 1; b < blocks.size(); ++b) {
       if (blocks[b].reached) continue;
       // In piece mode the main program calls the last piece only; the others are called by hand.
-      const int k = KxBlockContour(blocks[b].number);
+      const int k = KxBlockContour((int)blocks[b].number);
       if (!(pieceMode && KxContourBlock(k) == blocks[b].number))
-        fault(blocks[b].line, fmt("block N%d: nothing calls it", blocks[b].number));
+        fault(blocks[b].quote, "uncalled", fmt("block N%lld: nothing calls it", blocks[b].number));
       loop = -1;
-      record = fed = threaded = false;
+      record = fed = threaded = noCut = halted = false;
       byHand = true;
       follow((int)b, 1);
     }
   }
 
-  void writePage(const std::string& path, const std::string& summary);
+  bool writePage(const std::string& path, const std::string& summary, std::string* why);
 };
 
-void Checker::writePage(const std::string& path, const std::string& summary) {
-  FILE* f = fopen(path.c_str(), "w");
-  if (!f) return;
+// The page is written as the conversion's outputs are: composed beside its place
+// and renamed over it, never through a link planted at its name, never over the
+// program or the drawing it tells of.
+bool Checker::writePage(const std::string& path, const std::string& summary, std::string* why) {
+  struct stat page, program;
+  if (stat(path.c_str(), &page) == 0 && stat(programPath.c_str(), &program) == 0 && page.st_dev == program.st_dev &&
+      page.st_ino == program.st_ino) {
+    *why = "it is the program checked";
+    return false;
+  }
+  KxOutFile out;
+  FILE* f = KxOutOpen(run, &out, path.c_str());
+  if (!f) {
+    *why = out.drawing ? "it is the drawing itself" : strerror(out.error);
+    return false;
+  }
   fputs("<html>\n<head>\n<META http-equiv='Content-Type' content='text/html; charset=UTF-8'>\n"
         "<title> KORVEX-Check </title>\n<style>\n"
         "svg{max-width:100%;height:auto;background:#fff;border:1px solid #9ab}\n"
@@ -773,14 +1376,14 @@ void Checker::writePage(const std::string& path, const std::string& summary) {
     if (l.pts.empty()) continue;
     KxFilePrint(f, "<path class='cut' d='M %.3f %.3f", l.pts[0].first, l.pts[0].second);
     for (size_t i = 1; i < l.pts.size(); ++i) KxFilePrint(f, " L %.3f %.3f", l.pts[i].first, l.pts[i].second);
-    KxFilePrint(f, "'><title>N%d line %d: G%d, %d cut%s</title></path>\n", blocks[(size_t)l.block].number, l.line + 1, l.side,
+    KxFilePrint(f, "'><title>N%lld line %d: G%d, %d cut%s</title></path>\n", blocks[(size_t)l.block].number, lineOf(l.quote) + 1, l.side,
             l.cuts, l.cuts == 1 ? "" : "s");
     KxFilePrint(f, "<path class='lead' d='M %.3f %.3f L %.3f %.3f'/>\n", l.holeX, l.holeY, l.pts[0].first, l.pts[0].second);
   }
   for (const Fault& x : faults) {
     if (!x.at) continue;
     KxFilePrint(f, "<circle class='fault' cx='%.3f' cy='%.3f' r='%.3f'><title>", x.x, x.y, mark);
-    if (x.line >= 0) KxFilePrint(f, "line %d: ", x.line + 1);
+    if (x.quote >= 0) KxFilePrint(f, "line %d: ", lineOf(x.quote) + 1);
     KxHtmlText(f, x.what.c_str());
     fputs("</title></circle>\n", f);
   }
@@ -788,29 +1391,45 @@ void Checker::writePage(const std::string& path, const std::string& summary) {
   // Texts upright, outside the turned group.
   KxFilePrint(f, "<g font-size='%.3f'>\n", fs);
   for (const Fault& x : faults)
-    if (x.at && x.line >= 0) KxFilePrint(f, "<text x='%.3f' y='%.3f'>%d</text>\n", x.x + mark * 1.2, -x.y - mark * 1.2, x.line + 1);
+    if (x.at && x.quote >= 0) KxFilePrint(f, "<text x='%.3f' y='%.3f'>%d</text>\n", x.x + mark * 1.2, -x.y - mark * 1.2, lineOf(x.quote) + 1);
   fputs("</g>\n</svg>\n<ul>\n", f);
   for (const Fault& x : faults) {
     fputs("<li class='fault'>", f);
     KxHtmlText(f, told(x).c_str());
     fputs("</li>\n", f);
   }
+  for (auto& [kind, n] : leftOut) {
+    fputs("<li class='fault'>", f);
+    KxHtmlText(f, fmt("%s: %ld more fault%s like: %s", name.c_str(), n, n == 1 ? "" : "s", firstOf[kind].c_str()).c_str());
+    fputs("</li>\n", f);
+  }
   if (faults.empty()) fputs("<li>no faults</li>\n", f);
   fputs("</ul>\n</body></html>\n", f);
-  fclose(f);
+  if (!KxOutCommit(&out)) {
+    *why = strerror(out.error);
+    return false;
+  }
+  return true;
 }
 
 // Follows the program at path and reports; the drawing (when given) is in the table.
-int checkAndReport(KxRun& run, const std::string& program, const std::string& drawing, bool own) {
+// Returns the faults found, -1 when the program cannot be read; *pageFailed tells
+// that _check.htm could not be written.
+int checkAndReport(KxRun& run, const std::string& program, const std::string& drawing, bool own, bool* pageFailed) {
   const bool withDrawing = !drawing.empty();
   Checker c(run);
-  c.name = program;
-  c.drawing = drawing;
-  if (!c.read(program)) {
-    KxPrint(run, "korvex: cannot read the NC program '%s' (%s) - not checked\n", program.c_str(), strerror(errno));
+  c.name = shownText(program.data(), program.size(), 4096);
+  c.programPath = program;
+  c.drawing = shownText(drawing.data(), drawing.size(), 4096);
+  std::string why;
+  if (!c.read(program, &why)) {
+    KxPrint(run, "korvex: cannot read the NC program '%s' (%s) - not checked\n", c.name.c_str(), why.c_str());
     return -1;
   }
+  c.active[0] = 0;
   c.follow(0, 0);
+  if (!c.ended && !c.halted)
+    c.fault(-2, "end", fmt("the main program has no end word (%s): the machine runs on into what follows", run.cfg.mS.PrgEnd));
   c.checkBlocks();
   c.shapeLoops();
   c.checkLoops();
@@ -819,10 +1438,13 @@ int checkAndReport(KxRun& run, const std::string& program, const std::string& dr
     c.takeDrawing();
     c.compareWithDrawing();
   }
-  std::stable_sort(c.faults.begin(), c.faults.end(), [](const Fault& a, const Fault& b) { return a.line < b.line; });
+  std::stable_sort(c.faults.begin(), c.faults.end(), [&c](const Fault& a, const Fault& b) { return c.lineOf(a.quote) < c.lineOf(b.quote); });
   for (const Fault& x : c.faults) KxPrint(run, "korvex: %s\n", c.told(x).c_str());
-  const int n = (int)c.faults.size();
-  std::string summary = fmt("korvex: checked %s: %d cut%s, %d fault%s", baseName(program).c_str(), (int)c.loops.size(),
+  for (auto& [kind, n] : c.leftOut)
+    KxPrint(run, "korvex: %s: %ld more fault%s like: %s\n", c.name.c_str(), n, n == 1 ? "" : "s", c.firstOf[kind].c_str());
+  const long n = c.faultCount;
+  const std::string shownName = shownText(baseName(program).data(), baseName(program).size(), 4096);
+  std::string summary = fmt("korvex: checked %s: %d cut%s, %ld fault%s", shownName.c_str(), (int)c.loops.size(),
                             c.loops.size() == 1 ? "" : "s", n, n == 1 ? "" : "s");
   if (withDrawing) {
     summary += fmt("; %d of %d drawn loops cut", c.drawnCut, c.drawnLoops);
@@ -832,20 +1454,22 @@ int checkAndReport(KxRun& run, const std::string& program, const std::string& dr
   if (!own) {
     std::vector<const Loop*> byLine;
     for (const Loop& l : c.loops) byLine.push_back(&l);
-    std::stable_sort(byLine.begin(), byLine.end(), [](const Loop* a, const Loop* b) { return a->line < b->line; });
+    std::stable_sort(byLine.begin(), byLine.end(), [&c](const Loop* a, const Loop* b) { return c.lineOf(a->quote) < c.lineOf(b->quote); });
     for (const Loop* lp : byLine) {
       const Loop& l = *lp;
       if (l.pts.empty()) continue;
       char kn[16] = "";
       if (l.drawn > 0) KxContourName(kn, sizeof kn, l.drawn);
-      KxPrint(run, "korvex: %s:%sN%d cut %d time%s, G%d%s%s%s\n", program.c_str(), c.where(l.line).c_str(),
+      KxPrint(run, "korvex: %s:%sN%lld cut %d time%s, G%d%s%s%s\n", c.name.c_str(), c.where(l.quote).c_str(),
               c.blocks[(size_t)l.block].number, l.cuts, l.cuts == 1 ? "" : "s", l.side, kn[0] ? ", follows " : "", kn,
               l.drawn > 0 ? fmt(" within %.4f mm", l.deviation).c_str() : "");
     }
     KxPrint(run, "%s\n", summary.c_str());
   }
-  c.writePage(KxOutputFolder(run.cfg) + "_check.htm", summary);
-  return n;
+  const std::string page = KxOutputFolder(run.cfg) + "_check.htm";
+  *pageFailed = !c.writePage(page, summary, &why);
+  if (*pageFailed) KxPrint(run, "korvex: cannot write the check page '%s' (%s)\n", page.c_str(), why.c_str());
+  return n > INT_MAX ? INT_MAX : (int)n;
 }
 
 }  // namespace
@@ -857,14 +1481,23 @@ int KxCheckProgram(KxRun& run, const std::string& program, const std::string& dr
   ConfigClearRefusal(run.cfg);
   SetDevSyntax(run, run.cfg.gDevTarget.c_str());
   int status = kxSTATUS_OK;
+  std::string why;
   if (!drawing.empty()) {
     run.in_filename = drawing;
-    if (!DxfOpenDrawing(run, drawing.c_str()) || KxReadDrawing(run) != kxSTATUS_OK) status = kxSTATUS_NO_DRAWING;
-    else {
+    // Held open while the drawing is opened: a pipe keeps its writer and its data.
+    struct stat st;
+    const int probe = openInput(drawing, &st, &why);
+    char cause[128];
+    if (probe >= 0 && S_ISREG(st.st_mode))
+      if (const char* no = DxfWhyNotADrawing(run, drawing.c_str(), cause, sizeof cause)) why = no;
+    if (probe < 0 || !why.empty() || !DxfOpenDrawing(run, drawing.c_str()) || KxReadDrawing(run) != kxSTATUS_OK) {
+      status = kxSTATUS_NO_DRAWING;
+    } else {
       SearchKontur(run);
       ReorgStructs(run);
     }
     if (run.i_stream) DxfCloseDrawing(run);
+    if (probe >= 0) close(probe);
   }
   KxTraceQuiet(run, false);
   if (ConfigRefusal(run.cfg)[0]) {
@@ -872,15 +1505,20 @@ int KxCheckProgram(KxRun& run, const std::string& program, const std::string& dr
     return kxSTATUS_BAD_CONFIG;
   }
   if (status != kxSTATUS_OK) {
-    KxPrint(run, "korvex: cannot read the drawing '%s' - not checked\n", drawing.c_str());
+    if (why.empty()) KxPrint(run, "korvex: cannot read the drawing '%s' - not checked\n", shownText(drawing.data(), drawing.size(), 4096).c_str());
+    else KxPrint(run, "korvex: cannot read the drawing '%s' (%s) - not checked\n", shownText(drawing.data(), drawing.size(), 4096).c_str(), why.c_str());
     return status;
   }
-  const int faults = checkAndReport(run, program, drawing, false);
+  bool pageFailed = false;
+  const int faults = checkAndReport(run, program, drawing, false, &pageFailed);
   if (faults < 0) return kxSTATUS_NO_DRAWING;
-  return faults > 0 ? kxSTATUS_FAULTS : kxSTATUS_OK;
+  if (faults > 0) return kxSTATUS_FAULTS;
+  return pageFailed ? kxSTATUS_NO_PROGRAM : kxSTATUS_OK;
 }
 
 int KxCheckOwnProgram(KxRun& run) {
-  run.gCheckFaults = checkAndReport(run, run.dataPath, run.in_filename, true);
+  bool pageFailed = false;
+  run.gCheckFaults = checkAndReport(run, run.dataPath, run.in_filename, true, &pageFailed);
+  run.gCheckPageFailed = pageFailed;
   return run.gCheckFaults;
 }

@@ -173,4 +173,5 @@ int KxCheckOwnProgram(KxRun& run);   // with CheckProgram: 1, checks the program
 struct ReportRun {
   KxToolpath gToolpath{};  // the program of the last run, read back for the page and the preview
   int gCheckFaults = -1;   // faults the check of the run's own program found, -1 when it did not run
+  bool gCheckPageFailed = false;   // the check's page _check.htm could not be written
 };
