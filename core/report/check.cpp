@@ -377,6 +377,87 @@ struct Role {
   bool is(const Word& w) const { return letter && w.letter == letter && !w.variable && w.value == value; }
 };
 
+// A loop's edges in square cells, so that whether a point lies inside the loop or
+// near its path asks the cells around the point, not every edge.
+struct EdgeGrid {
+  const std::vector<std::pair<double, double>>* p = nullptr;
+  double x0 = 0, y0 = 0, cell = 1;
+  int nx = 1, ny = 1;
+  std::vector<std::vector<int>> cells;   // edge k runs from point k-1 (the last for k = 0) to point k
+  std::vector<int> wide;                 // edges over too many cells: always asked
+  mutable std::vector<char> mark;
+  mutable std::vector<int> found;
+
+  void build(const std::vector<std::pair<double, double>>& pts, double bx0, double by0, double bx1, double by1) {
+    p = &pts;
+    const size_t n = pts.size();
+    x0 = bx0, y0 = by0;
+    const int side = (int)std::min(1024.0, std::max(1.0, sqrt((double)n)));
+    cell = std::max({bx1 - bx0, by1 - by0, 1e-9}) / side;
+    nx = (int)std::min(1024.0, (bx1 - bx0) / cell) + 1;
+    ny = (int)std::min(1024.0, (by1 - by0) / cell) + 1;
+    cells.assign((size_t)nx * ny, {});
+    mark.assign(n, 0);
+    for (size_t k = 0; k < n; ++k) {
+      const auto& a = pts[k ? k - 1 : n - 1];
+      const auto& b = pts[k];
+      const int i0 = col(std::min(a.first, b.first)), i1 = col(std::max(a.first, b.first));
+      const int j0 = row(std::min(a.second, b.second)), j1 = row(std::max(a.second, b.second));
+      if ((long)(i1 - i0 + 1) * (j1 - j0 + 1) > 64) {
+        wide.push_back((int)k);
+        continue;
+      }
+      for (int u = i0; u <= i1; ++u)
+        for (int v = j0; v <= j1; ++v) cells[(size_t)v * nx + u].push_back((int)k);
+    }
+  }
+  int col(double x) const { const double c = (x - x0) / cell; return c < 0 ? 0 : c >= nx ? nx - 1 : (int)c; }
+  int row(double y) const { const double c = (y - y0) / cell; return c < 0 ? 0 : c >= ny ? ny - 1 : (int)c; }
+  // The edges filed in columns i0..i1 of rows j0..j1, and the wide ones, each once.
+  const std::vector<int>& gather(int i0, int i1, int j0, int j1) const {
+    found.clear();
+    for (int v = j0; v <= j1; ++v)
+      for (int u = i0; u <= i1; ++u)
+        for (int k : cells[(size_t)v * nx + u])
+          if (!mark[(size_t)k]) mark[(size_t)k] = 1, found.push_back(k);
+    for (int k : wide)
+      if (!mark[(size_t)k]) mark[(size_t)k] = 1, found.push_back(k);
+    for (int k : found) mark[(size_t)k] = 0;
+    return found;
+  }
+  std::pair<double, double> from(int k) const { return (*p)[k ? (size_t)k - 1 : p->size() - 1]; }
+  bool near(double x, double y, double tol) const {
+    for (int k : gather(col(x - tol), col(x + tol), row(y - tol), row(y + tol))) {
+      const auto a = from(k), b = (*p)[(size_t)k];
+      if (segDist(x, y, a.first, a.second, b.first, b.second) <= tol) return true;
+    }
+    return false;
+  }
+  // A ray to the right crosses the edges in the cells of its row only.
+  bool inside(double x, double y) const {
+    if (p->empty() || y < y0 || y > y0 + ny * cell) return false;
+    bool in = false;
+    const int r = row(y);
+    for (int k : gather(col(x), nx - 1, r, r)) {
+      const auto a = from(k), b = (*p)[(size_t)k];
+      if ((b.second > y) != (a.second > y) && x < (a.first - b.first) * (y - b.second) / (a.second - b.second) + b.first)
+        in = !in;
+    }
+    return in;
+  }
+};
+
+// Loops filed by their boxes in square cells: the loops whose box holds a point.
+struct BoxFile {
+  double x0 = 0, y0 = 0, cell = 1;
+  int nx = 0, ny = 0;
+  std::vector<std::vector<int>> cells;
+  std::vector<int> wide;   // loops over too many cells: always asked
+
+  void build(const std::vector<Loop>& all, const std::vector<int>& which);
+  void at(double x, double y, std::vector<int>* out) const;
+};
+
 // Opens a file to read without hanging: a folder is refused, a named pipe is waited
 // for a writer a while (opening it blocking would wait for ever). The descriptor
 // reads blocking; -1 with the reason in why.
@@ -398,6 +479,41 @@ int openInput(const std::string& path, struct stat* st, std::string* why) {
   }
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return fd;
+}
+
+void BoxFile::build(const std::vector<Loop>& all, const std::vector<int>& which) {
+  if (which.empty()) return;
+  double bx0 = 1e300, by0 = 1e300, bx1 = -1e300, by1 = -1e300;
+  for (int k : which) {
+    const Loop& l = all[(size_t)k];
+    bx0 = std::min(bx0, l.bx0), by0 = std::min(by0, l.by0), bx1 = std::max(bx1, l.bx1), by1 = std::max(by1, l.by1);
+  }
+  const int side = (int)std::min(512.0, std::max(1.0, sqrt((double)which.size())));
+  x0 = bx0, y0 = by0;
+  cell = std::max({bx1 - bx0, by1 - by0, 1e-9}) / side;
+  nx = (int)std::min(512.0, (bx1 - bx0) / cell) + 1;
+  ny = (int)std::min(512.0, (by1 - by0) / cell) + 1;
+  cells.assign((size_t)nx * ny, {});
+  auto clampTo = [](double c, int n) { return c < 0 ? 0 : c >= n ? n - 1 : (int)c; };
+  for (int k : which) {
+    const Loop& l = all[(size_t)k];
+    const int i0 = clampTo((l.bx0 - x0) / cell, nx), i1 = clampTo((l.bx1 - x0) / cell, nx);
+    const int j0 = clampTo((l.by0 - y0) / cell, ny), j1 = clampTo((l.by1 - y0) / cell, ny);
+    if ((long)(i1 - i0 + 1) * (j1 - j0 + 1) > 256) {
+      wide.push_back(k);
+      continue;
+    }
+    for (int u = i0; u <= i1; ++u)
+      for (int v = j0; v <= j1; ++v) cells[(size_t)v * nx + u].push_back(k);
+  }
+}
+
+void BoxFile::at(double x, double y, std::vector<int>* out) const {
+  out->clear();
+  if (cells.empty()) return;
+  const double cu = (x - x0) / cell, cv = (y - y0) / cell;
+  if (cu >= 0 && cv >= 0 && cu < nx && cv < ny) *out = cells[(size_t)cv * nx + (size_t)cu];
+  out->insert(out->end(), wide.begin(), wide.end());
 }
 
 // The checker of one program, with the drawing (when it was read) in run.elds.
@@ -453,6 +569,17 @@ struct Checker {
   long executed = 0, maxExecuted = kMaxExecuted;
 
   explicit Checker(KxRun& r) : run(r) {}
+
+  // The edge grid of loop k, made once when first asked.
+  std::unordered_map<int, EdgeGrid> edgeGrids;
+  const EdgeGrid& edges(int k) {
+    auto it = edgeGrids.find(k);
+    if (it != edgeGrids.end()) return it->second;
+    EdgeGrid& g = edgeGrids[k];
+    const Loop& l = loops[(size_t)k];
+    g.build(l.pts, l.bx0, l.by0, l.bx1, l.by1);
+    return g;
+  }
 
   // A fault at a line (quote; -1: the drawing's, -2: the whole program's); kind
   // groups faults of one sort, of which only the first are told one by one.
@@ -1056,21 +1183,30 @@ struct Checker {
       if (!l.closed && !blocks[(size_t)l.block].open)
         fault(z.quote, "open", fmt("cut loop ends at X%.3f Y%.3f, %.4f mm from its split point X%.3f Y%.3f", z.x1, z.y1,
                           hypot(z.x1 - a.x0, z.y1 - a.y0), a.x0, a.y0), true, z.x1, z.y1);
-      // Every element once: cells of the chord's middle, a little larger than the tolerance.
+      // Every element once: each move filed in the cells of its two ends (a little
+      // larger than the tolerance), asked of the cells around its start; a cell
+      // with very many ends (moves of no length) is asked for its first ones only.
       std::unordered_map<long long, std::vector<int>> byCell;
+      constexpr double kEndCell = 0.004;
+      auto cellOf = [](double x, double y) {
+        return std::make_pair((long long)floor(x / kEndCell), (long long)floor(y / kEndCell));
+      };
       auto key = [](long long u, long long v) { return u * 1000003LL + v; };
       for (int m = l.first; m <= l.last; ++m) {
         const Move& mv = l.moves[(size_t)m];
-        const long long u = (long long)floor((mv.x0 + mv.x1) / 2 / 0.01), v = (long long)floor((mv.y0 + mv.y1) / 2 / 0.01);
+        const auto [u, v] = cellOf(mv.x0, mv.y0);
         bool twice = false;
         for (long long du = -1; du <= 1 && !twice; ++du)
           for (long long dv = -1; dv <= 1 && !twice; ++dv) {
             auto it = byCell.find(key(u + du, v + dv));
             if (it == byCell.end()) continue;
-            for (int o : it->second) twice = twice || sameElement(l.moves[(size_t)o], mv);
+            const size_t most = std::min<size_t>(it->second.size(), 64);
+            for (size_t o = 0; o < most && !twice; ++o) twice = sameElement(l.moves[(size_t)it->second[o]], mv);
           }
         if (twice) fault(mv.quote, "twice", "element cut a second time in the same cut", true, (mv.x0 + mv.x1) / 2, (mv.y0 + mv.y1) / 2);
-        byCell[key(u, v)].push_back(m);
+        const auto a0 = cellOf(mv.x0, mv.y0), a1 = cellOf(mv.x1, mv.y1);
+        byCell[key(a0.first, a0.second)].push_back(m);
+        if (a1 != a0) byCell[key(a1.first, a1.second)].push_back(m);
       }
       // The wire goes to the side of the start hole: that is the scrap side.
       if (!l.closed || l.pts.size() < 4 || fabs(l.area) < 1e-6) continue;
@@ -1113,27 +1249,46 @@ struct Checker {
   // uncut. Each loop is held to the smallest loop around it; loops that touch are
   // not nested (their order is the drawing's).
   void checkNesting() {
+    // Steps: the closed loops filed by their boxes; for each loop the smallest larger
+    // loop around its first point (asked of the loops filed where that point lies);
+    // a parent that the loop touches is none; then the order of cuts.
     std::vector<int> parent(loops.size(), -1);
+    std::vector<int> candidates;
+    for (size_t i = 0; i < loops.size(); ++i) {
+      const Loop& p = loops[i];
+      if (p.closed && p.pts.size() >= 3 && !p.byHand) candidates.push_back((int)i);
+    }
+    BoxFile file;
+    file.build(loops, candidates);
+    std::vector<int> near;
     for (size_t i = 0; i < loops.size(); ++i) {
       const Loop& c = loops[i];
       if (!c.closed || c.pts.empty() || c.byHand) continue;
       double smallest = 1e300;
-      for (size_t o = 0; o < loops.size(); ++o) {
-        const Loop& p = loops[o];
-        if (o == i || !p.closed || p.pts.size() < 3 || p.byHand) continue;
+      file.at(c.pts[0].first, c.pts[0].second, &near);
+      // Smallest first: the first loop around the point is the one.
+      std::sort(near.begin(), near.end(), [this](int a, int b) {
+        const double x = fabs(loops[(size_t)a].area), y = fabs(loops[(size_t)b].area);
+        return x != y ? x < y : a < b;
+      });
+      for (int o : near) {
+        const Loop& p = loops[(size_t)o];
+        if (o == (int)i) continue;
         if (c.bx0 < p.bx0 || c.by0 < p.by0 || c.bx1 > p.bx1 || c.by1 > p.by1) continue;
         const double area = fabs(p.area);
         if (area <= fabs(c.area) || area >= smallest) continue;
-        if (inside(p.pts, c.pts[0].first, c.pts[0].second)) smallest = area, parent[i] = (int)o;
+        if (edges(o).inside(c.pts[0].first, c.pts[0].second)) {
+          smallest = area, parent[i] = o;
+          break;
+        }
       }
       if (parent[i] < 0) continue;
-      const Loop& p = loops[(size_t)parent[i]];
-      bool touches = false;
-      for (size_t q = 0; q < c.pts.size() && !touches; ++q)
-        for (size_t k = 0, j = p.pts.size() - 1; k < p.pts.size() && !touches; j = k++)
-          touches = segDist(c.pts[q].first, c.pts[q].second, p.pts[j].first, p.pts[j].second, p.pts[k].first,
-                            p.pts[k].second) <= 0.01;
-      if (touches) parent[i] = -1;
+      const EdgeGrid& p = edges(parent[i]);
+      for (size_t q = 0; q < c.pts.size(); ++q)
+        if (p.near(c.pts[q].first, c.pts[q].second, 0.01)) {
+          parent[i] = -1;
+          break;
+        }
     }
     std::vector<std::vector<int>> inner(loops.size());
     for (size_t i = 0; i < loops.size(); ++i)
