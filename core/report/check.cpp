@@ -171,10 +171,11 @@ double drawnDist(const Drawn& d, double x, double y) {
   if (d.type == etLINE) return segDist(x, y, d.sx, d.sy, d.ex, d.ey);
   const double toCentre = hypot(x - d.cx, y - d.cy);
   if (d.type == etCIR) return fabs(toCentre - d.r);
-  double a = atan2(y - d.cy, x - d.cx) - d.sw, span = d.ew - d.sw;
-  while (a < 0) a += 2 * M_PI;
-  while (span <= 0) span += 2 * M_PI;
-  if (fmod(a, 2 * M_PI) <= span + 1e-9) return fabs(toCentre - d.r);
+  // In one step: an arc drawn at 1e30 degrees must not turn for ever.
+  double a = fmod(atan2(y - d.cy, x - d.cx) - d.sw, 2 * M_PI), span = fmod(d.ew - d.sw, 2 * M_PI);
+  if (a < 0) a += 2 * M_PI;
+  if (span <= 0) span += 2 * M_PI;
+  if (a <= span + 1e-9) return fabs(toCentre - d.r);
   return std::min(hypot(x - d.sx, y - d.sy), hypot(x - d.ex, y - d.ey));
 }
 
