@@ -353,6 +353,12 @@ bool splitWords(const char* p, const char* e, std::vector<Word>* out, bool* skip
   return true;
 }
 
+// The number of a G or M word, -1 when it is no whole number a control knows (a register, 2.5, 1e90).
+int wordNumber(const Word& w) {
+  if (w.variable || w.value < 0 || w.value > 9999 || w.value != floor(w.value)) return -1;
+  return (int)w.value;
+}
+
 // A word the device names for a task: its letter and number, or its text when it is no word.
 struct Role {
   char letter = 0;
@@ -691,10 +697,12 @@ struct Checker {
       fault(quote(line, raw), "unread", "block not understood (" + why + "): the check cannot follow it");
       return;
     }
-    if (words.empty()) {   // a register line
-      if (!blocks.empty()) ++others;
-      return;
-    }
+    if (words.empty()) return;   // a register line
+    // No machine reaches a kilometre: larger coordinates are no place the check can follow.
+    const auto far = [](const Word& w) { return strchr("XYIJ", w.letter) && fabs(w.value) > kMaxCoordinate; };
+    for (const Word& w : words)
+      if (far(w)) fault(quote(line, raw), "unread", fmt("%c beyond %.0f mm: the check cannot follow it", w.letter, kMaxCoordinate));
+    words.erase(std::remove_if(words.begin(), words.end(), far), words.end());
     size_t w0 = 0;
     if (!skip && words[0].letter == 'N' && !words[0].variable) {
       const int q = quote(line, raw);
@@ -712,17 +720,15 @@ struct Checker {
       w0 = 1;
     }
     int owner = -1;   // the G word that owns X and Y
-    bool any = false;
     for (size_t k = w0; k < words.size(); ++k) {
       const Word& w = words[k];
       if (w.letter != 'G') continue;
       const int q = quote(line, raw);
-      const int g = (int)w.value;
-      if (w.variable || w.value != g) {
+      const int g = wordNumber(w);
+      if (g < 0) {
         fault(q, "unread", "G word with a value the check cannot follow");
         continue;
       }
-      any = true;
       if (g == 40) add(sCOMPOFF, q);
       else if (g == 41 || g == 42) add(sCOMP, q).g = g;
       else if (g == 4 || g == 10 || g == 28 || g == 70 || g == 71 || g == 92) owner = g;
@@ -733,7 +739,6 @@ struct Checker {
         ;
       else fault(q, "unknown", fmt("G%d is no word of the device: the check cannot follow it", g));
     }
-    (void)any;
     // The move words, or the coordinates of the word that owns them.
     if (owner >= 0) {
       const int q = quote(line, raw);
@@ -793,28 +798,29 @@ struct Checker {
       if (movesHere > 1) fault(quote(line, raw), "twice", "more than one move in one block");
     }
     // The M words.
-    const std::string blockText = std::string(t, e);
     for (size_t k = w0; k < words.size(); ++k) {
       const Word& w = words[k];
       if (w.letter != 'M') continue;
       const int q = quote(line, raw);
-      const int m = (int)w.value;
+      const int m = wordNumber(w);
       if (callWord.is(w)) {
         Step& s = add(sCALL, q);
         s.others = others;
         s.n = -1;
         for (size_t a = k + 1; a < words.size(); ++a)
           if (words[a].letter == callWord.address) {
-            s.n = words[a].variable || words[a].value != floor(words[a].value) || words[a].value > INT_MAX ? -2
-                                                                                                         : (long long)words[a].value;
+            const Word& number = words[a];
+            s.n = number.variable || number.value < 0 || number.value > INT_MAX || number.value != floor(number.value)
+                      ? -2
+                      : (long long)number.value;
             break;
           }
       } else if (feedWord.is(w)) add(sFEED, q);
       else if (cutWord.is(w)) add(sWIRECUT, q);
       else if (returnWord.is(w)) add(sRETURN, q), blocks.back().returns = true;
-      else if (endWord.is(w) || (!w.variable && (m == 2 || m == 30) && w.value == m)) add(sEND, q);
-      else if (!w.variable && w.value == 0) add(sSTOP, q);
-      else if (!w.variable && w.value == m && (m == 1 || deviceWords.count({'M', m})))
+      else if (endWord.is(w) || m == 2 || m == 30) add(sEND, q);
+      else if (m == 0) add(sSTOP, q);
+      else if (m == 1 || (m > 0 && deviceWords.count({'M', m})))
         ;
       else fault(q, "unknown", fmt("M%s is no word of the device (%s): the check cannot follow it",
                                    w.variable ? "#" : fmt("%g", w.value).c_str(), shownText(run.cfg.mS.Device, strlen(run.cfg.mS.Device), 32).c_str()));
@@ -824,7 +830,6 @@ struct Checker {
     if (!cutWord.letter && startsWith(t, e, cutWord.text)) add(sWIRECUT, quote(line, raw));
     if (!returnWord.letter && startsWith(t, e, returnWord.text)) add(sRETURN, quote(line, raw)), blocks.back().returns = true;
     if (!endWord.letter && startsWith(t, e, endWord.text)) add(sEND, quote(line, raw));
-    (void)blockText;
   }
 
   // One line: markers the writer leaves in remarks, the remarks removed, the hold
