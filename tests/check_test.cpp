@@ -287,6 +287,7 @@ TEST(Check, WhatIsNoProgramOrNoDrawingIsRefused) {
       {{"empty.NC"}, "(the file is empty)"},
       {{"folder.NC"}, "(it is a folder)"},
       {{"pipe.NC"}, "(it is a pipe nothing was written into"},
+      {{"die_plate.NC", "pipe.NC"}, "cannot read the drawing 'pipe.NC' (it is a pipe nothing was written into"},
       {{"die_plate.NC", "die_plate.NC"}, "cannot read the drawing 'die_plate.NC' (it is no DXF drawing"},
   };
   for (const auto& [args, reason] : refused) {

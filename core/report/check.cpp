@@ -465,28 +465,6 @@ struct BoxFile {
   void at(double x, double y, std::vector<int>* out) const;
 };
 
-// Opens a file to read without hanging: a folder is refused, a named pipe is waited
-// for a writer a while (opening it blocking would wait for ever). The descriptor
-// reads blocking; -1 with the reason in why.
-int openInput(const std::string& path, struct stat* st, std::string* why) {
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    *why = strerror(errno);
-    return -1;
-  }
-  if (fstat(fd, st) != 0) *why = strerror(errno);
-  else if (S_ISDIR(st->st_mode)) *why = "it is a folder";
-  else if (S_ISFIFO(st->st_mode)) {
-    pollfd pf = {fd, POLLIN, 0};
-    if (poll(&pf, 1, kPipeWriterWaitMs) <= 0) *why = fmt("it is a pipe nothing was written into for %d seconds", kPipeWriterWaitMs / 1000);
-  }
-  if (!why->empty()) {
-    close(fd);
-    return -1;
-  }
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  return fd;
-}
 
 void BoxFile::build(const std::vector<Loop>& all, const std::vector<int>& which) {
   if (which.empty()) return;
@@ -917,7 +895,7 @@ struct Checker {
   // without a single move are refused, with the reason in why.
   bool read(const std::string& path, std::string* why) {
     struct stat st;
-    const int fd = openInput(path, &st, why);
+    const int fd = KxOpenInput(path, &st, why);
     if (fd < 0) return false;
     struct FdCloser {
       int fd;
@@ -1633,6 +1611,34 @@ int checkAndReport(KxRun& run, const std::string& program, const std::string& dr
   return n > INT_MAX ? INT_MAX : (int)n;
 }
 
+// What a pipe holds, copied into a temporary file whose path is returned; "" with
+// the reason when it holds more than a drawing may or cannot be copied.
+std::string pipeCopy(int fd, std::string* why) {
+  const char* dir = getenv("TMPDIR");
+  std::string path = std::string(dir && dir[0] ? dir : "/tmp") + "/korvex-drawing-XXXXXX";
+  const int out = mkostemp(&path[0], O_CLOEXEC);
+  if (out < 0) {
+    *why = fmt("it is a pipe and cannot be copied (%s)", strerror(errno));
+    return "";
+  }
+  std::vector<char> buf(1 << 16);
+  unsigned long long total = 0;
+  for (;;) {
+    const ssize_t got = ::read(fd, buf.data(), buf.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got == 0) break;
+    total += got > 0 ? (unsigned long long)got : 0;
+    if (got > 0 && total <= kMaxStreamDrawing && write(out, buf.data(), (size_t)got) == got) continue;
+    if (total > kMaxStreamDrawing) *why = fmt("it is not a regular file and holds more than %llu GiB", kMaxStreamDrawing >> 30);
+    else *why = fmt("it is a pipe and cannot be copied (%s)", strerror(errno));
+    close(out);
+    unlink(path.c_str());
+    return "";
+  }
+  close(out);
+  return path;
+}
+
 }  // namespace
 
 int KxCheckProgram(KxRun& run, const std::string& program, const std::string& drawing) {
@@ -1646,17 +1652,23 @@ int KxCheckProgram(KxRun& run, const std::string& program, const std::string& dr
   if (!drawing.empty()) {
     run.in_filename = drawing;
     // Held open while the drawing is opened: a pipe keeps its writer and its data.
+    // A named pipe is waited for a writer a while and read into a copy: opening it
+    // once more would wait for a writer that may have come and gone.
     struct stat st;
-    const int probe = openInput(drawing, &st, &why);
+    const int probe = KxOpenInput(drawing, &st, &why);
+    std::string copy;
     char cause[128];
     if (probe >= 0 && S_ISREG(st.st_mode))
       if (const char* no = DxfWhyNotADrawing(run, drawing.c_str(), cause, sizeof cause)) why = no;
-    if (probe < 0 || !why.empty() || !DxfOpenDrawing(run, drawing.c_str()) || KxReadDrawing(run) != kxSTATUS_OK) {
+    if (probe >= 0 && S_ISFIFO(st.st_mode)) copy = pipeCopy(probe, &why);
+    const std::string opened = copy.empty() ? drawing : copy;
+    if (probe < 0 || !why.empty() || !DxfOpenDrawing(run, opened.c_str()) || KxReadDrawing(run) != kxSTATUS_OK) {
       status = kxSTATUS_NO_DRAWING;
     } else {
       SearchKontur(run);
       ReorgStructs(run);
     }
+    if (!copy.empty()) unlink(copy.c_str());
     if (run.i_stream) DxfCloseDrawing(run);
     if (probe >= 0) close(probe);
   }

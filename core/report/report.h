@@ -133,7 +133,6 @@ struct KxProgramLine {
   std::vector<KxStep> steps;   // what the line does, in order
 };
 
-void KxReadProgramLine(KxSettings& cfg, char* line, KxProgramLine* out);   // takes one line apart (its remarks are removed from line)
 int ReadToolpath(KxRun& run, const char* path, KxToolpath* tp);     // reads and follows the NC program at path; 0 when unreadable
 void KxMoveStartTangent(const KxMove& m, double* tx, double* ty);   // unit direction of travel where a move starts
 void KxArcSweep(const KxMove& m, double* a0, double* sweep);   // start angle and signed sweep of an arc move (radians)
