@@ -211,11 +211,11 @@ struct Edited {
   const char* reason;   // a part of the fault line
 };
 
-void expectFaults(CheckFolder& home, const std::vector<Edited>& cases, bool withDrawing) {
+void expectFaults(CheckFolder& home, const std::vector<Edited>& cases) {
   for (const Edited& e : cases) {
     SCOPED_TRACE(e.name);
     WriteFile(home.File("p.NC"), diePlateWith(e.edits));
-    ProcessResult r = withDrawing ? home.Check({"p.NC", "die_plate.dxf"}) : home.Check({"p.NC"});
+    ProcessResult r = home.Check({"p.NC", "die_plate.dxf"});
     EXPECT_EQ(r.status, 8) << r.output;
     EXPECT_NE(r.output.find(e.reason), std::string::npos) << r.output;
   }
@@ -234,7 +234,7 @@ TEST(Check, RapidsWrittenAnyWayAControlReadsThemAreFound) {
     cases.push_back({written, {{cut, written}}, rapid});
   cases.push_back({"NUL before the word", {{cut, std::string("\0G00 X115.000 Y80.000;", 22)}}, ": block not understood"});
   CheckFolder home;
-  expectFaults(home, cases, true);
+  expectFaults(home, cases);
 }
 
 // Words that change every later move, end the program early or never, or cut
@@ -246,6 +246,7 @@ TEST(Check, ProgramsThatWouldSpoilThePartOrNeverStopAreFaults) {
       {"program stop", {{"/M01;", "M00;"}}, "M00 (program stop)"},
       {"main repeats", {{"M30;", "M99;"}}, "in the main program: it starts again"},
       {"end before the calls", {{"M98P10 (DIE-PLATE);", "M30;\nM98P10;"}}, "the program ends here"},
+      {"loops never reached are not cut", {{"M98P10 (DIE-PLATE);", "M30;\nM98P10;"}}, "0 of 6 drawn loops cut"},
       {"tape end before the calls", {{"M98P10 (DIE-PLATE);", "%\nM98P10;"}}, "the program ends here"},
       {"no end", {{"M30;\n", ""}}, "the main program has no end word (M30)"},
       {"call number that wraps", {{"M98P10 (DIE-PLATE);", "M98P4294967306;"}}, "call of a block number the control cannot hold"},
@@ -263,7 +264,7 @@ TEST(Check, ProgramsThatWouldSpoilThePartOrNeverStopAreFaults) {
        "crosses the cut loop"},
   };
   CheckFolder home;
-  expectFaults(home, cases, false);
+  expectFaults(home, cases);
 }
 
 // A program that is no program is refused with its reason, never "0 faults".

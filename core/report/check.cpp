@@ -1,6 +1,7 @@
-// korvex --check: follows a written NC program the way the machine does and
-// reports, one line each, what would spoil the part or the machine's day; with
-// the drawing also what the program leaves uncut or cuts off the drawn lines.
+// korvex --check: reads a written NC program as a control does (words, modal
+// motion, the device's words), follows it the way the machine does and reports
+// what would spoil the part or the machine's day, in bounded time and output;
+// with the drawing also what the program leaves uncut or cuts off the drawn lines.
 // Writes _check.htm, the picture of the program as followed with its faults.
 #include <algorithm>
 #include <cctype>
@@ -83,6 +84,7 @@ struct Loop {
   std::vector<Move> moves;   // from the lead-in to the lead-out
   int cuts = 0;
   bool byHand = false;   // cut only in a block nothing calls: its place in the order is the user's
+  bool orphan = false;   // and that block should have been called: the machine never cuts it
   // Filled after the program was followed.
   int first = 0, last = -1;  // the path: moves[first..last]
   bool closed = false;
@@ -548,6 +550,7 @@ struct Checker {
   int loop = -1;
   bool record = false;
   bool byHand = false;   // following a block nothing calls
+  bool orphan = false;   // one that should have been called
   bool halted = false;   // the machine stops (or repeats for ever): nothing after it runs
   bool ended = false;    // the main program reached its end word
   std::vector<char> active;               // per block: being followed (a call of it is a cycle)
@@ -1037,6 +1040,7 @@ struct Checker {
       l.holeX = fed ? feedX : px;
       l.holeY = fed ? feedY : py;
       l.byHand = byHand;
+      l.orphan = orphan;
       loops.push_back(l);
     }
     ++loops[(size_t)loop].cuts;
@@ -1378,13 +1382,13 @@ struct Checker {
       int most = 0;
       for (auto& [k, n] : votes)
         if (n > most) most = n, l.drawn = k;
-      if (l.drawn > 0) followed.insert(l.drawn);
+      if (l.drawn > 0 && !l.orphan) followed.insert(l.drawn);   // a loop the machine never reaches cuts nothing
       largest = std::max(largest, l.deviation);
     }
     // The other way round: a drawn loop is cut when one of its elements lies along a cut.
     std::vector<Drawn> cuts;
     for (const Loop& l : loops)
-      for (int m = l.first; m <= l.last && m < (int)l.moves.size(); ++m) cuts.push_back(asDrawn(l.moves[(size_t)m]));
+      for (int m = l.first; m <= l.last && m < (int)l.moves.size() && !l.orphan; ++m) cuts.push_back(asDrawn(l.moves[(size_t)m]));
     Grid cutGrid;
     cutGrid.build(cuts);
     std::vector<char> cutMark(cuts.size(), 0);
@@ -1453,8 +1457,8 @@ struct Checker {
       if (blocks[b].reached) continue;
       // In piece mode the main program calls the last piece only; the others are called by hand.
       const int k = KxBlockContour((int)blocks[b].number);
-      if (!(pieceMode && KxContourBlock(k) == blocks[b].number))
-        fault(blocks[b].quote, "uncalled", fmt("block N%lld: nothing calls it", blocks[b].number));
+      orphan = !(pieceMode && KxContourBlock(k) == blocks[b].number);
+      if (orphan) fault(blocks[b].quote, "uncalled", fmt("block N%lld: nothing calls it", blocks[b].number));
       loop = -1;
       record = fed = threaded = noCut = halted = false;
       byHand = true;
