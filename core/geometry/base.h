@@ -6,6 +6,7 @@
 struct KxRun;        // the state of one conversion (kxrun.h)
 struct KxSettings;   // the settings a run reads (config.h)
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -38,8 +39,9 @@ float BOGENWINKEL(float sW, float eW);                    // counter-clockwise s
 // nothing) in one step, an infinite one is 0, so that no turning loops for ever.
 template <class T>
 T KxWithinTurn(T a) {
-  if (a - a != 0) return a != a ? a : T(0);   // NaN stays, infinity is 0
-  if (a >= T(1e6) || a <= T(-1e6)) a = (T)__builtin_fmod((double)a, 360.0);
+  if (std::isnan(a)) return a;
+  if (std::isinf(a)) return T(0);
+  if (a >= T(1e6) || a <= T(-1e6)) a = (T)std::fmod((double)a, 360.0);
   while (a < 0) a += 360;
   while (a >= 360) a -= 360;
   return a;
