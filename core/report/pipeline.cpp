@@ -78,13 +78,13 @@ int KxConvertDrawing(KxRun& run) {
   SaveStatistic(run);
   if (status == kxSTATUS_OK && KxNothingCut(run)) status = kxSTATUS_NOTHING_CUT;
   // The program just written, followed as the machine will: a fault found is the run's failure.
-  // A check whose page cannot be written ends the run as an output not written does.
-  if (run.cfg.gCheckProgram && run.gKonturCounter >= 1 && !run.gNcWriteFailed) {
-    const int faults = KxCheckOwnProgram(run);
-    if (faults > 0 && status == kxSTATUS_OK) status = kxSTATUS_FAULTS;
-    if (run.gCheckPageFailed && status == kxSTATUS_OK) status = kxSTATUS_NO_PROGRAM;
-  }
+  if (run.cfg.gCheckProgram && run.gKonturCounter >= 1 && !run.gNcWriteFailed && KxCheckOwnProgram(run) > 0 &&
+      status == kxSTATUS_OK)
+    status = kxSTATUS_FAULTS;
   KxPrintRunSummary(run, status);
+  // A check whose page could not be written (said above) ends the run as an output
+  // not written does; the summary still tells of the program, which was written.
+  if (run.gCheckPageFailed && status == kxSTATUS_OK) status = kxSTATUS_NO_PROGRAM;
   return status;
 }
 
