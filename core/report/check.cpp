@@ -920,7 +920,8 @@ struct Checker {
         line.append(p, std::min(part, room));
         if (part > room) cut = true;
         if (!nl) return;
-        if (at < INT_MAX) takeLine(line, at++, cut);
+        if (at == INT_MAX) return;   // refused below
+        takeLine(line, at++, cut);
         line.clear();
         cut = false;
         p = nl + 1;
@@ -960,6 +961,10 @@ struct Checker {
         return false;
       }
       takeBytes(head.data(), head.size());
+    }
+    if (at == INT_MAX) {
+      *why = fmt("it has more than %d lines", INT_MAX - 1);
+      return false;
     }
     if (!line.empty() || cut) takeLine(line, at++, cut);
     if (total == 0) {
