@@ -684,6 +684,7 @@ struct Checker {
     for (const Word& w : words)
       if (far(w)) fault(quote(line, raw), "unread", fmt("%c beyond %.0f mm: the check cannot follow it", w.letter, kMaxCoordinate));
     words.erase(std::remove_if(words.begin(), words.end(), far), words.end());
+    if (words.empty()) return;
     size_t w0 = 0;
     if (!skip && words[0].letter == 'N' && !words[0].variable) {
       const int q = quote(line, raw);
