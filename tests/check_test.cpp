@@ -4,10 +4,13 @@
 // example and corpus program is checked by the corpus test with CheckProgram: 1.)
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <sstream>
+#include <sys/stat.h>
 
+#include "support/dxf_text.h"
 #include "support/runs.h"
 #include "support/support.h"
 
@@ -187,4 +190,183 @@ TEST(Check, ProgramOrDrawingThatCannotBeReadIsStatusTwoAndNoneAUsageError) {
   ProcessResult none = home.Check({});
   EXPECT_EQ(none.status, 6);
   EXPECT_NE(none.output.find("korvex: option '--check' needs a value\n"), std::string::npos) << none.output;
+}
+
+namespace {
+
+// The die plate's program with each (from, to) replaced once, in order.
+std::string diePlateWith(const std::vector<std::pair<std::string, std::string>>& edits) {
+  std::string text = ReadFile(SourceDir() + "/examples/die_plate.NC");
+  for (const auto& [from, to] : edits) {
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+struct Edited {
+  const char* name;
+  std::vector<std::pair<std::string, std::string>> edits;
+  const char* reason;   // a part of the fault line
+};
+
+void expectFaults(CheckFolder& home, const std::vector<Edited>& cases) {
+  for (const Edited& e : cases) {
+    SCOPED_TRACE(e.name);
+    WriteFile(home.File("p.NC"), diePlateWith(e.edits));
+    ProcessResult r = home.Check({"p.NC", "die_plate.dxf"});
+    EXPECT_EQ(r.status, 8) << r.output;
+    EXPECT_NE(r.output.find(e.reason), std::string::npos) << r.output;
+  }
+}
+
+}  // namespace
+
+// Every way of writing a rapid move inside a cut that a control takes is read as one.
+TEST(Check, RapidsWrittenAnyWayAControlReadsThemAreFound) {
+  const std::string cut = "G01 X115.000 Y80.000;";
+  const char* rapid = ": rapid move while the wire is threaded and compensation is on";
+  std::vector<Edited> cases;
+  for (const char* written : {"G0X115.000 Y80.000;", "G0 X115.000 Y80.000;", "G00\tX115.000 Y80.000;", " G00 X115.000 Y80.000;",
+                              "/G00 X115.000 Y80.000;", "g00 x115.000 y80.000;", "G00 X115.000;", "G01 G00 X115.000 Y80.000;",
+                              "G01 X60.000 Y80.000 G00 X115.000 Y80.000;", "G01 X60.000 Y80.000; G00 X115.000 Y80.000;"})
+    cases.push_back({written, {{cut, written}}, rapid});
+  cases.push_back({"NUL before the word", {{cut, std::string("\0G00 X115.000 Y80.000;", 22)}}, ": block not understood"});
+  CheckFolder home;
+  expectFaults(home, cases);
+}
+
+// Words that change every later move, end the program early or never, or cut
+// without the wire, and calls that never end.
+TEST(Check, ProgramsThatWouldSpoilThePartOrNeverStopAreFaults) {
+  const std::vector<Edited> cases = {
+      {"incremental", {{"G54G90;", "G54G91;"}}, "G91 (incremental)"},
+      {"reference return threaded", {{"M82;\nG90G42", "M82;\nG28 X0 Y0;\nG90G42"}}, "G28 (reference return) with the wire threaded"},
+      {"program stop", {{"/M01;", "M00;"}}, "M00 (program stop)"},
+      {"main repeats", {{"M30;", "M99;"}}, "in the main program: it starts again"},
+      {"end before the calls", {{"M98P10 (DIE-PLATE);", "M30;\nM98P10;"}}, "the program ends here"},
+      {"loops never reached are not cut", {{"M98P10 (DIE-PLATE);", "M30;\nM98P10;"}}, "0 of 6 drawn loops cut"},
+      {"tape end before the calls", {{"M98P10 (DIE-PLATE);", "%\nM98P10;"}}, "the program ends here"},
+      {"no end", {{"M30;\n", ""}}, "the main program has no end word (M30)"},
+      {"call number that wraps", {{"M98P10 (DIE-PLATE);", "M98P4294967306;"}}, "call of a block number the control cannot hold"},
+      {"block calls itself", {{"M98P20;", "M98P11;"}}, "N11 is called while it runs already"},
+      {"blocks call each other", {{"M98P12;\nM99;", "M98P12;\nM99;"}, {"G40G43G50;\nM50;\nM99;", "G40G43G50;\nM50;\nM98P11;\nM99;"}},
+       "is called while it runs already"},
+      {"rapid threaded after the cut", {{"G40G43G50;\nM50;\n", "G40G43G50;\nG00 X3.000 Y45.000;\nM50;\n"}},
+       "rapid move while the wire is threaded (compensation off)"},
+      {"rapid threaded before the cut", {{"M60;\nM82;\n", "M60;\nM82;\nG00 X3.000 Y41.000;\n"}},
+       "rapid move while the wire is threaded (compensation off)"},
+      {"another device's words",
+       {{"M60;", "M20;"}, {"M50;", "M21;"}, {"G01 X115.000 Y80.000;", "G00 X115.000 Y80.000;"}},
+       "the cut begins without the wire threaded"},
+      {"lead-in across the plate", {{"G00 X3.000 Y40.000;\nM60;", "G00 X125.000 Y40.000;\nM60;"}, {"G90G42G44G52;", "G90G41G44G52;"}},
+       "crosses the cut loop"},
+  };
+  CheckFolder home;
+  expectFaults(home, cases);
+}
+
+// A program that is no program is refused with its reason, never "0 faults".
+TEST(Check, WhatIsNoProgramOrNoDrawingIsRefused) {
+  CheckFolder home;
+  const std::string program = ReadFile(SourceDir() + "/examples/die_plate.NC");
+  std::string utf16 = "\xff\xfe";
+  for (char c : program) utf16 += std::string{c, '\0'};
+  WriteFile(home.File("utf16.NC"), utf16);
+  WriteFile(home.File("binary.NC"), std::string(4000, '\0') + "G00 X1 Y1\n");
+  WriteFile(home.File("words.NC"), "%\n(only remarks);\nM30;\n");
+  WriteFile(home.File("empty.NC"), "");
+  fs::create_directory(home.File("folder.NC"));
+  mkfifo(home.File("pipe.NC").c_str(), 0600);
+  fs::copy_file(SourceDir() + "/examples/die_plate.NC", home.File("die_plate.NC"));
+  const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+      {{"utf16.NC"}, "(it is UTF-16 text"},
+      {{"binary.NC"}, "(it is no text (binary data))"},
+      {{"/dev/zero"}, "(it is no text (binary data))"},
+      {{"words.NC"}, "(no line of it is read as a move"},
+      {{"empty.NC"}, "(the file is empty)"},
+      {{"folder.NC"}, "(it is a folder)"},
+      {{"pipe.NC"}, "(it is a pipe nothing was written into"},
+      {{"die_plate.NC", "pipe.NC"}, "cannot read the drawing 'pipe.NC' (it is a pipe nothing was written into"},
+      {{"die_plate.NC", "die_plate.NC"}, "cannot read the drawing 'die_plate.NC' (it is no DXF drawing"},
+  };
+  for (const auto& [args, reason] : refused) {
+    SCOPED_TRACE(args[0]);
+    ProcessResult r = home.Check(args);
+    EXPECT_EQ(r.status, 2) << r.output;
+    EXPECT_NE(r.output.find(reason), std::string::npos) << r.output;
+  }
+  // Lower case is read as a control reads it.
+  std::string lower = program;
+  for (char& c : lower) c = (char)tolower((unsigned char)c);
+  WriteFile(home.File("lower.NC"), lower);
+  ProcessResult r = home.Check({"lower.NC", "die_plate.dxf"});
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("6 cuts, 0 faults; 6 of 6 drawn loops cut"), std::string::npos) << r.output;
+}
+
+// The console and the page grow with the program, not with its faults times its
+// lines; a program's control characters reach neither raw.
+TEST(Check, FaultsAreToldBrieflyCountedAndEscaped) {
+  CheckFolder home;
+  std::string rapids;
+  for (int k = 0; k < 300; ++k) rapids += "G00 X115.000 Y80.000 (" + std::string(200, 'x') + ");\n";
+  rapids += "G01 X115.000 Y80.000 (\x1b[2K\x1b[1A);\nG01 X116.000 Y80.000\x1b[2K;\n";
+  WriteFile(home.File("p.NC"), diePlateWith({{"G01 X115.000 Y80.000;\n", rapids}}));
+  ProcessResult r = home.Check({"p.NC"});
+  EXPECT_EQ(r.status, 8);
+  EXPECT_EQ(r.output.find('\x1b'), std::string::npos);
+  EXPECT_NE(r.output.find("X116.000 Y80.000\\x1B[2K: block not understood"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("more faults like: rapid move while the wire is threaded and compensation is on"), std::string::npos);
+  EXPECT_LT(r.output.size(), 12000u) << r.output;
+  const std::string page = ReadFile(home.File("_check.htm"));
+  EXPECT_EQ(page.find('\x1b'), std::string::npos);
+  EXPECT_LT(page.size(), 40000u);
+}
+
+// _check.htm is written as the conversion's outputs are, and a page that cannot be
+// written is said and ends the run with status 4.
+TEST(Check, PageIsWrittenLikeTheOtherOutputsOrTheRunSaysWhyNot) {
+  CheckFolder home;
+  fs::copy_file(SourceDir() + "/examples/die_plate.NC", home.File("die_plate.NC"));
+  WriteFile(home.File("victim.txt"), "keep");
+  fs::create_symlink(home.File("victim.txt"), home.File("_check.htm"));
+  ProcessResult linked = home.Check({"die_plate.NC"});
+  EXPECT_EQ(linked.status, 0) << linked.output;
+  EXPECT_EQ(ReadFile(home.File("victim.txt")), "keep");
+  EXPECT_FALSE(fs::is_symlink(home.File("_check.htm")));
+
+  fs::remove(home.File("_check.htm"));
+  fs::copy_file(home.File("die_plate.NC"), home.File("_check.htm"));
+  ProcessResult itself = home.Check({"./_check.htm"});
+  EXPECT_EQ(itself.status, 4) << itself.output;
+  EXPECT_NE(itself.output.find("_check.htm' (it is the program checked)"), std::string::npos);
+  EXPECT_EQ(ReadFile(home.File("_check.htm")), ReadFile(home.File("die_plate.NC")));
+
+  fs::remove(home.File("_check.htm"));
+  fs::create_directory(home.File("_check.htm"));
+  ProcessResult folder = home.Check({"die_plate.NC"});
+  EXPECT_EQ(folder.status, 4) << folder.output;
+  EXPECT_NE(folder.output.find("cannot write the check page"), std::string::npos) << folder.output;
+  ProcessResult missing = home.Check({"die_plate.NC", "--output", home.File("nowhere")});
+  EXPECT_EQ(missing.status, 4) << missing.output;
+}
+
+// An arc at 1e30 degrees (adding a turn changes nothing) is converted and checked in bounded time.
+TEST(Check, ArcAtAbsurdAnglesEndsConversionAndCheck) {
+  const float a0 = 1e30f, a1 = 2e30f;
+  auto end = [](float a, bool y) {
+    const double w = a * 3.14159265 / 180.0;
+    return (double)(float)((y ? 10.0 : 5.0) + (float)((y ? sin(w) : cos(w)) * 5.0f));
+  };
+  const std::string dxf = DxfText()
+                              .Arc("DXF_MAIN", 5, 10, 5, a0, a1)
+                              .Line("DXF_MAIN", end(a1, false), end(a1, true), 5, -20)
+                              .Line("DXF_MAIN", 5, -20, end(a0, false), end(a0, true))
+                              .Circle("DXF_MAIN", 5, 0, 0.5)
+                              .Str();
+  Conversion r = ConvertText(dxf, "CheckProgram: 1\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("program checked: 0 faults"), std::string::npos) << r.output;
 }

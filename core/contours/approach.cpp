@@ -57,8 +57,7 @@ static bool meetsPath(KxSettings& cfg, const elementdaten& e, double px, double 
       if (e.type == etCIR) return true;
       float w = (float)WIV(e.cx, e.cy, (float)(px + t[j] * dx), (float)(py + t[j] * dy));
       float from = w - e.sw;
-      while (from < 0) from += 360;
-      while (from >= 360) from -= 360;
+      from = KxWithinTurn(from);
       if (from <= BOGENWINKEL(e.sw, e.ew)) return true;
     }
   }
@@ -358,8 +357,7 @@ int CurveApproachPossible(KxRun& run, long elem, long sPelem, float* al) {
   // The nearest point of the arc's circle, which must lie on the arc itself.
   const double w = std::atan2((double)feed.cy - arc.cy, (double)feed.cx - arc.cx) * RAD2DEG;
   double from = w - arc.sw;
-  while (from < 0) from += 360;
-  while (from >= 360) from -= 360;
+  from = KxWithinTurn(from);
   const double sweep = BOGENWINKEL(arc.sw, arc.ew);
   if (from > sweep) {
     KxPrint(run, " ..ausserhalb =FALSE ");

@@ -83,9 +83,7 @@ double elemDist(const elementdaten& e, double px, double py) {
   if (e.type == etLINE) return segDist(px, py, {e.sx, e.sy, e.ex, e.ey});
   const double d = std::hypot(px - e.cx, py - e.cy);
   if (e.type == etCIR) return std::fabs(d - e.r);
-  double w = std::atan2(py - e.cy, px - e.cx) * RAD2DEG - e.sw;
-  while (w < 0) w += 360;
-  while (w >= 360) w -= 360;
+  const double w = KxWithinTurn(std::atan2(py - e.cy, px - e.cx) * RAD2DEG - e.sw);
   if (w <= sweepOf(e)) return std::fabs(d - e.r);
   return std::min(std::hypot(px - e.sx, py - e.sy), std::hypot(px - e.ex, py - e.ey));
 }

@@ -183,8 +183,7 @@ void GetRegionFor(KxRun& run, const char* kName) {
         const float sweep = BOGENWINKEL(e.sw, e.ew);
         for (int q = 0; q < 4; ++q) {
           float from = (float)(90 * q) - e.sw;
-          while (from < 0) from += 360;
-          while (from >= 360) from -= 360;
+          from = KxWithinTurn(from);
           if (from > sweep) continue;
           const float x = e.cx + XARC(90.0 * q, e.r), y = e.cy + YARC(90.0 * q, e.r);
           if (x < left) left = x;

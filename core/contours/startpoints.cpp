@@ -49,8 +49,7 @@ void nearestOn(const elementdaten& e, double x, double y, float* px, float* py) 
   }
   const double w = std::atan2(y - e.cy, x - e.cx) * RAD2DEG;
   double from = w - e.sw;
-  while (from < 0) from += 360;
-  while (from >= 360) from -= 360;
+  from = KxWithinTurn(from);
   if (from <= BOGENWINKEL(e.sw, e.ew)) {
     *px = e.cx + (float)(e.r * std::cos(w / RAD2DEG));
     *py = e.cy + (float)(e.r * std::sin(w / RAD2DEG));

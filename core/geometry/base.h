@@ -6,6 +6,7 @@
 struct KxRun;        // the state of one conversion (kxrun.h)
 struct KxSettings;   // the settings a run reads (config.h)
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -33,6 +34,18 @@ float XARC(double w, float a);        // x offset of the point at angle w on a c
 double WIV(float xa1, float ya1, float xb2, float yb2);   // direction of a segment in degrees, (-180, 180]
 float LENC(float xa1, float ya1, float xb2, float yb2);   // length of a segment
 float BOGENWINKEL(float sW, float eW);                    // counter-clockwise sweep of an arc from sW to eW
+// An angle in degrees brought into [0, 360): a few turns come off one by one, as they
+// always did (the same numbers); an absurd angle (1e30, where adding 360 changes
+// nothing) in one step, an infinite one is 0, so that no turning loops for ever.
+template <class T>
+T KxWithinTurn(T a) {
+  if (std::isnan(a)) return a;
+  if (std::isinf(a)) return T(0);
+  if (a >= T(1e6) || a <= T(-1e6)) a = (T)std::fmod((double)a, 360.0);
+  while (a < 0) a += 360;
+  while (a >= 360) a -= 360;
+  return a;
+}
 float FL3NKS(float in);               // value rounded to three decimals through its "%10.3f" text
 void S2UP(char* fn);                  // upper-cases fn in place
 std::string stripLFCR(const char* text);    // text without its line end, at most kTextLineSize - 1 characters

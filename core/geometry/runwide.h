@@ -76,6 +76,7 @@ FILE* KxOutOpen(KxRun& run, KxOutFile* out, const char* target);  // opens a tem
 bool KxOutCommit(KxOutFile* out);                     // closes the temporary and renames it over target (a link there is replaced, not followed); false with error set, temporary removed
 void KxOutAbort(KxOutFile* out);                      // closes and removes the temporary; the target stays as it was
 FILE* KxOpenLog(const char* path, std::string* why);  // opens the log for writing, never through a symbolic link at path; null with the reason line in why
+int KxOpenInput(const std::string& path, struct stat* st, std::string* why);  // a descriptor reading path (blocking), a named pipe waited for a writer a while; -1 with the reason in why (a folder, no writer, errno)
 
 // --- state ---
 

@@ -47,8 +47,7 @@ void SimpleHoldPoint(KxRun& run, FILE* ostream, long feedElem, long firstElem, f
   // travel; on a shorter remainder (a piece of a curve) halfway there.
   double a = WIV(f.cx, f.cy, sX, sY);
   double rest = d == kxG02 ? WIV(f.cx, f.cy, qX, qY) - a : a - WIV(f.cx, f.cy, qX, qY);
-  while (rest < 0) rest += 360;
-  while (rest >= 360) rest -= 360;
+  rest = KxWithinTurn(rest);
   const double back = rest < 4.5 ? rest / 2 : 4.0;
   if (d == kxG02) a += back;
   if (d == kxG03) a -= back;

@@ -1,9 +1,16 @@
-// korvex --check: follows a written NC program the way the machine does and
-// reports, one line each, what would spoil the part or the machine's day; with
-// the drawing also what the program leaves uncut or cuts off the drawn lines.
+// korvex --check: reads a written NC program as a control does (words, modal
+// motion, the device's words), follows it the way the machine does and reports
+// what would spoil the part or the machine's day, in bounded time and output;
+// with the drawing also what the program leaves uncut or cuts off the drawn lines.
 // Writes _check.htm, the picture of the program as followed with its faults.
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
@@ -18,6 +25,8 @@
 #include "dxf/dxf.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
+#include "geometry/limits.h"
+#include "geometry/runwide.h"
 #include "report/report.h"
 #include "kxrun.h"
 
@@ -33,14 +42,10 @@ constexpr double kCloseTolerance = 0.0015;   // a loop's end this close to its s
 constexpr int kMaxDepth = 16;                // calls deeper than this are a cycle
 constexpr long kMaxExecuted = 400000;        // steps followed at most (more per step for long programs)
 
-struct Line {
-  std::string text;      // as written, line end removed
-  int others = 0;        // lines before it (this one included) the reader takes nothing from: technology and register lines
-};
-
+// A block of the program as the reader found it: the main program (number -1) or an N block.
 struct Block {
-  int number;            // N number, -1 for the main program
-  int line;              // its head line (index)
+  long long number;      // N number, -1 for the main program
+  int quote;             // its head line
   int first = 0, count = 0;   // its steps
   bool returns = false;
   bool open = false;     // the writer says its contour is open
@@ -48,25 +53,42 @@ struct Block {
   bool reached = false;
 };
 
+// What a block does, one step each, in the order the control does it.
+enum StepKind : unsigned char { sCALL, sG92, sMOVE, sFEED, sCOMP, sCOMPOFF, sRETURN, sWIRECUT, sEND, sSTOP, sHOME, sNOCUT };
+
 struct Step {
-  KxStep s;
+  StepKind kind;
+  int g = -1;              // move: 0..3, -1 for the motion word in force; compensation: 41, 42; end: 1 for '%'
+  bool hasX = false, hasY = false, ij = false;
+  bool asked = false;      // a rapid the device's after-rapid word follows: a rapid-move layer asks for it
+  long long n = 0;         // the block a call names
+  double x = 0, y = 0, i = 0, j = 0;
+  int quote;               // the line it is on
+  int others = 0;          // a call: technology and register lines before it
+};
+
+// A line named in a fault: its number and a short, escaped copy of its text.
+struct Quote {
   int line;
+  size_t at;
+  unsigned len;
 };
 
 struct Move {
   int g;
   double x0, y0, x1, y1, cx, cy;
-  int line;
+  int quote;             // its line
 };
 
 struct Loop {
-  int line;              // its compensation line
+  int quote;             // its compensation line
   int block;             // index of the block that cuts it
   int side;              // 41 or 42
   double holeX, holeY;   // where the wire was threaded
   std::vector<Move> moves;   // from the lead-in to the lead-out
   int cuts = 0;
   bool byHand = false;   // cut only in a block nothing calls: its place in the order is the user's
+  bool orphan = false;   // and that block should have been called: the machine never cuts it
   // Filled after the program was followed.
   int first = 0, last = -1;  // the path: moves[first..last]
   bool closed = false;
@@ -78,7 +100,7 @@ struct Loop {
 };
 
 struct Fault {
-  int line;              // -1: the fault is the drawing's
+  int quote;             // its line; -1: the fault is the drawing's, -2: the whole program's
   std::string what;
   bool at;               // x, y mark the place in the picture
   double x, y;
@@ -155,10 +177,11 @@ double drawnDist(const Drawn& d, double x, double y) {
   if (d.type == etLINE) return segDist(x, y, d.sx, d.sy, d.ex, d.ey);
   const double toCentre = hypot(x - d.cx, y - d.cy);
   if (d.type == etCIR) return fabs(toCentre - d.r);
-  double a = atan2(y - d.cy, x - d.cx) - d.sw, span = d.ew - d.sw;
-  while (a < 0) a += 2 * M_PI;
-  while (span <= 0) span += 2 * M_PI;
-  if (fmod(a, 2 * M_PI) <= span + 1e-9) return fabs(toCentre - d.r);
+  // In one step: an arc drawn at 1e30 degrees must not turn for ever.
+  double a = fmod(atan2(y - d.cy, x - d.cx) - d.sw, 2 * M_PI), span = fmod(d.ew - d.sw, 2 * M_PI);
+  if (a < 0) a += 2 * M_PI;
+  if (span <= 0) span += 2 * M_PI;
+  if (a <= span + 1e-9) return fabs(toCentre - d.r);
   return std::min(hypot(x - d.sx, y - d.sy), hypot(x - d.ex, y - d.ey));
 }
 
@@ -246,24 +269,276 @@ struct Grid {
   }
 };
 
+// Characters shown as they are where they are plain text, else escaped (a program's
+// control characters must not steer the terminal that shows its faults).
+std::string shownChar(char c) {
+  const unsigned char u = (unsigned char)c;
+  if (u >= 0x20 && u < 0x7f) return std::string(1, c);
+  if (c == '\t') return "\\t";
+  return fmt("\\x%02X", u);
+}
+
+std::string shownText(const char* p, size_t n, size_t most) {
+  std::string out;
+  size_t k = 0;
+  for (; k < n && out.size() < most; ++k) out += shownChar(p[k]);
+  if (k < n) out += "...";
+  return out;
+}
+
+// A word of a block: its address letter (upper case) and its number.
+struct Word {
+  char letter;
+  double value;
+  bool variable;   // the number is a register (#3): its value is not known here
+};
+
+// A block taken apart: its words in order; false with the reason when it is not
+// made of words (an unknown character, a letter without its number).
+bool splitWords(const char* p, const char* e, std::vector<Word>* out, bool* skip, std::string* why) {
+  out->clear();
+  *skip = false;
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (p < e && blank(*p)) ++p;
+  if (p < e && *p == '/') {   // block skip, perhaps with its level: followed as if the switch were off
+    *skip = true;
+    ++p;
+    while (p < e && *p >= '0' && *p <= '9') ++p;
+  }
+  while (p < e && blank(*p)) ++p;
+  if (p < e && *p == '#') {   // a register set: #3=#1+0.125
+    for (const char* q = p; q < e; ++q)
+      if (!strchr("#0123456789.+-*/=[] \t", *q)) {
+        *why = fmt("'%s' in a register line", shownChar(*q).c_str());
+        return false;
+      }
+    return true;
+  }
+  while (p < e) {
+    while (p < e && blank(*p)) ++p;
+    if (p >= e) break;
+    const char c = *p;
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) {
+      *why = fmt("'%s' where a word should begin", shownChar(c).c_str());
+      return false;
+    }
+    Word w = {(char)(c & ~0x20), 0, false};
+    ++p;
+    while (p < e && blank(*p)) ++p;
+    if (p < e && *p == '#') {
+      const char* q = ++p;
+      while (p < e && *p >= '0' && *p <= '9') ++p;
+      if (p == q) {
+        *why = fmt("%c# without a register number", w.letter);
+        return false;
+      }
+      w.variable = true;
+      out->push_back(w);
+      continue;
+    }
+    bool negative = false;
+    if (p < e && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    int digits = 0;
+    double v = 0;
+    for (; p < e && *p >= '0' && *p <= '9'; ++p, ++digits) v = v * 10 + (*p - '0');
+    if (p < e && *p == '.') {
+      double scale = 0.1;
+      for (++p; p < e && *p >= '0' && *p <= '9'; ++p, ++digits, scale /= 10) v += (*p - '0') * scale;
+    }
+    if (digits == 0) {
+      *why = fmt("%c without a number", w.letter);
+      return false;
+    }
+    if (!std::isfinite(v)) {
+      *why = fmt("%c with a number out of range", w.letter);
+      return false;
+    }
+    w.value = negative ? -v : v;
+    out->push_back(w);
+  }
+  return true;
+}
+
+// The number of a G or M word, -1 when it is no whole number a control knows (a register, 2.5, 1e90).
+int wordNumber(const Word& w) {
+  if (w.variable || w.value < 0 || w.value > 9999 || w.value != floor(w.value)) return -1;
+  return (int)w.value;
+}
+
+// A word the device names for a task: its letter and number, or its text when it is no word.
+struct Role {
+  char letter = 0;
+  double value = 0;
+  char address = 0;        // the letter whose number follows (a call's P)
+  std::string text;        // upper case, when the device's word is not letter and number
+
+  void take(const char* device) {
+    std::string t;
+    for (const char* p = device; *p && *p != '\n' && *p != '\r'; ++p) t += (char)toupper((unsigned char)*p);
+    if (t == "(NA)") t.clear();
+    if (t.size() >= 2 && t[0] >= 'A' && t[0] <= 'Z' && t[1] >= '0' && t[1] <= '9') {
+      size_t k = 1;
+      while (k < t.size() && t[k] >= '0' && t[k] <= '9') ++k;
+      letter = t[0];
+      value = atof(t.substr(1, k - 1).c_str());
+      if (k + 1 == t.size() && t[k] >= 'A' && t[k] <= 'Z') address = t[k];
+      if (k == t.size() || address) return;
+    }
+    letter = 0;
+    text = t;
+  }
+  bool is(const Word& w) const { return letter && w.letter == letter && !w.variable && w.value == value; }
+};
+
+// A loop's edges in square cells, so that whether a point lies inside the loop or
+// near its path asks the cells around the point, not every edge.
+struct EdgeGrid {
+  const std::vector<std::pair<double, double>>* p = nullptr;
+  double x0 = 0, y0 = 0, cell = 1;
+  int nx = 1, ny = 1;
+  std::vector<std::vector<int>> cells;   // edge k runs from point k-1 (the last for k = 0) to point k
+  std::vector<int> wide;                 // edges over too many cells: always asked
+  mutable std::vector<char> mark;
+  mutable std::vector<int> found;
+
+  void build(const std::vector<std::pair<double, double>>& pts, double bx0, double by0, double bx1, double by1) {
+    p = &pts;
+    const size_t n = pts.size();
+    x0 = bx0, y0 = by0;
+    const int side = (int)std::min(1024.0, std::max(1.0, sqrt((double)n)));
+    cell = std::max({bx1 - bx0, by1 - by0, 1e-9}) / side;
+    nx = (int)std::min(1024.0, (bx1 - bx0) / cell) + 1;
+    ny = (int)std::min(1024.0, (by1 - by0) / cell) + 1;
+    cells.assign((size_t)nx * ny, {});
+    mark.assign(n, 0);
+    for (size_t k = 0; k < n; ++k) {
+      const auto& a = pts[k ? k - 1 : n - 1];
+      const auto& b = pts[k];
+      const int i0 = col(std::min(a.first, b.first)), i1 = col(std::max(a.first, b.first));
+      const int j0 = row(std::min(a.second, b.second)), j1 = row(std::max(a.second, b.second));
+      if ((long)(i1 - i0 + 1) * (j1 - j0 + 1) > 64) {
+        wide.push_back((int)k);
+        continue;
+      }
+      for (int u = i0; u <= i1; ++u)
+        for (int v = j0; v <= j1; ++v) cells[(size_t)v * nx + u].push_back((int)k);
+    }
+  }
+  int col(double x) const { const double c = (x - x0) / cell; return c < 0 ? 0 : c >= nx ? nx - 1 : (int)c; }
+  int row(double y) const { const double c = (y - y0) / cell; return c < 0 ? 0 : c >= ny ? ny - 1 : (int)c; }
+  // The edges filed in columns i0..i1 of rows j0..j1, and the wide ones, each once.
+  const std::vector<int>& gather(int i0, int i1, int j0, int j1) const {
+    found.clear();
+    for (int v = j0; v <= j1; ++v)
+      for (int u = i0; u <= i1; ++u)
+        for (int k : cells[(size_t)v * nx + u])
+          if (!mark[(size_t)k]) mark[(size_t)k] = 1, found.push_back(k);
+    for (int k : wide)
+      if (!mark[(size_t)k]) mark[(size_t)k] = 1, found.push_back(k);
+    for (int k : found) mark[(size_t)k] = 0;
+    return found;
+  }
+  std::pair<double, double> from(int k) const { return (*p)[k ? (size_t)k - 1 : p->size() - 1]; }
+  bool near(double x, double y, double tol) const {
+    for (int k : gather(col(x - tol), col(x + tol), row(y - tol), row(y + tol))) {
+      const auto a = from(k), b = (*p)[(size_t)k];
+      if (segDist(x, y, a.first, a.second, b.first, b.second) <= tol) return true;
+    }
+    return false;
+  }
+  // A ray to the right crosses the edges in the cells of its row only.
+  bool inside(double x, double y) const {
+    if (p->empty() || y < y0 || y > y0 + ny * cell) return false;
+    bool in = false;
+    const int r = row(y);
+    for (int k : gather(col(x), nx - 1, r, r)) {
+      const auto a = from(k), b = (*p)[(size_t)k];
+      if ((b.second > y) != (a.second > y) && x < (a.first - b.first) * (y - b.second) / (a.second - b.second) + b.first)
+        in = !in;
+    }
+    return in;
+  }
+};
+
+// Loops filed by their boxes in square cells: the loops whose box holds a point.
+struct BoxFile {
+  double x0 = 0, y0 = 0, cell = 1;
+  int nx = 0, ny = 0;
+  std::vector<std::vector<int>> cells;
+  std::vector<int> wide;   // loops over too many cells: always asked
+
+  void build(const std::vector<Loop>& all, const std::vector<int>& which);
+  void at(double x, double y, std::vector<int>* out) const;
+};
+
+
+void BoxFile::build(const std::vector<Loop>& all, const std::vector<int>& which) {
+  if (which.empty()) return;
+  double bx0 = 1e300, by0 = 1e300, bx1 = -1e300, by1 = -1e300;
+  for (int k : which) {
+    const Loop& l = all[(size_t)k];
+    bx0 = std::min(bx0, l.bx0), by0 = std::min(by0, l.by0), bx1 = std::max(bx1, l.bx1), by1 = std::max(by1, l.by1);
+  }
+  const int side = (int)std::min(512.0, std::max(1.0, sqrt((double)which.size())));
+  x0 = bx0, y0 = by0;
+  cell = std::max({bx1 - bx0, by1 - by0, 1e-9}) / side;
+  nx = (int)std::min(512.0, (bx1 - bx0) / cell) + 1;
+  ny = (int)std::min(512.0, (by1 - by0) / cell) + 1;
+  cells.assign((size_t)nx * ny, {});
+  auto clampTo = [](double c, int n) { return c < 0 ? 0 : c >= n ? n - 1 : (int)c; };
+  for (int k : which) {
+    const Loop& l = all[(size_t)k];
+    const int i0 = clampTo((l.bx0 - x0) / cell, nx), i1 = clampTo((l.bx1 - x0) / cell, nx);
+    const int j0 = clampTo((l.by0 - y0) / cell, ny), j1 = clampTo((l.by1 - y0) / cell, ny);
+    if ((long)(i1 - i0 + 1) * (j1 - j0 + 1) > 256) {
+      wide.push_back(k);
+      continue;
+    }
+    for (int u = i0; u <= i1; ++u)
+      for (int v = j0; v <= j1; ++v) cells[(size_t)v * nx + u].push_back(k);
+  }
+}
+
+void BoxFile::at(double x, double y, std::vector<int>* out) const {
+  out->clear();
+  if (cells.empty()) return;
+  const double cu = (x - x0) / cell, cv = (y - y0) / cell;
+  if (cu >= 0 && cv >= 0 && cu < nx && cv < ny) *out = cells[(size_t)cv * nx + (size_t)cu];
+  out->insert(out->end(), wide.begin(), wide.end());
+}
+
 // The checker of one program, with the drawing (when it was read) in run.elds.
 struct Checker {
   KxRun& run;
-  std::string name;            // the program as the user named it
+  std::string name;            // the program as the user named it, escaped
+  std::string programPath;     // and as it is opened
   std::string drawing;         // and the drawing, empty when none
-  std::vector<Line> lines;
   std::vector<Block> blocks;
-  std::unordered_map<int, int> blockOf;   // N number -> block index (the first of that number)
+  std::unordered_map<long long, int> blockOf;   // N number -> block index (the first of that number)
   std::vector<Step> steps;
   std::vector<char> seen;                 // per step: followed before
+  std::vector<Quote> quotes;              // the lines faults and cuts name
+  std::string quoted;                     // their texts, one after the other
   std::vector<Loop> loops;
   std::vector<int> order;                 // loops in the order they are cut, each cut once
   std::unordered_map<int, int> loopOfStep;
-  std::vector<Fault> faults;
+  std::vector<Fault> faults;              // those told with their block
   std::set<std::pair<int, std::string>> said;
+  std::map<std::string, long> ofKind, leftOut;   // faults of each kind, and those only counted
+  std::map<std::string, std::string> firstOf;    // the first fault of each kind, to name the kind
+  long faultCount = 0;
   std::vector<std::pair<double, double>> rapids;   // positioning moves, pairs of points
-  std::string afterRapid;                 // the first line of the device's after-rapid word
   bool pieceMode = false;
+
+  // Reading.
+  std::string afterRapid;                 // the first line of the device's after-rapid word
+  std::string eol, remarkOn, remarkOff, hold, noCutLine;
+  Role feedWord, cutWord, returnWord, endWord, callWord;
+  std::set<std::pair<char, int>> deviceWords;   // the G and M words the device's texts use
+  std::vector<int> pendingRapids;         // rapids not yet followed by another line
+  int others = 0;                         // technology and register lines so far
+  int moves = 0;                          // moves read
+  bool opened = false;                    // the program's opening '%' was met
 
   // Drawing.
   std::vector<Drawn> drawn;
@@ -274,117 +549,482 @@ struct Checker {
 
   // Following.
   double px = 0, py = 0, feedX = 0, feedY = 0;
-  bool fed = false, threaded = false;
+  int motion = -1;                        // the motion word in force, -1 none yet
+  bool fed = false, threaded = false, noCut = false;
   int loop = -1;
   bool record = false;
   bool byHand = false;   // following a block nothing calls
+  bool orphan = false;   // one that should have been called
+  bool halted = false;   // the machine stops (or repeats for ever): nothing after it runs
+  bool ended = false;    // the main program reached its end word
+  std::vector<char> active;               // per block: being followed (a call of it is a cycle)
   long executed = 0, maxExecuted = kMaxExecuted;
 
   explicit Checker(KxRun& r) : run(r) {}
 
-  void fault(int line, const std::string& what, bool at = false, double x = 0, double y = 0) {
-    if (!said.insert({line, what}).second) return;
-    faults.push_back({line, what, at, x, y});
+  // The edge grid of loop k, made once when first asked.
+  std::unordered_map<int, EdgeGrid> edgeGrids;
+  const EdgeGrid& edges(int k) {
+    auto it = edgeGrids.find(k);
+    if (it != edgeGrids.end()) return it->second;
+    EdgeGrid& g = edgeGrids[k];
+    const Loop& l = loops[(size_t)k];
+    g.build(l.pts, l.bx0, l.by0, l.bx1, l.by1);
+    return g;
   }
 
-  std::string where(int line) const {
-    if (line < 0) return "";
-    std::string t = lines[(size_t)line].text;
-    const std::string eol = run.cfg.mS.EOL;
-    if (!eol.empty() && t.size() >= eol.size() && t.compare(t.size() - eol.size(), eol.size(), eol) == 0) t.resize(t.size() - eol.size());
-    return fmt("%d: %s: ", line + 1, t.c_str());
+  // A fault at a line (quote; -1: the drawing's, -2: the whole program's); kind
+  // groups faults of one sort, of which only the first are told one by one.
+  void fault(int quote, const char* kind, const std::string& what, bool at = false, double x = 0, double y = 0) {
+    if (!said.insert({quote, what}).second) return;
+    ++faultCount;
+    if (++ofKind[kind] == 1) firstOf[kind] = what;
+    if (ofKind[kind] > kCheckFaultsShown) {
+      ++leftOut[kind];
+      return;
+    }
+    faults.push_back({quote, what, at, x, y});
+  }
+
+  int lineOf(int quote) const { return quote >= 0 ? quotes[(size_t)quote].line : -1; }
+
+  std::string where(int quote) const {
+    if (quote < 0) return "";
+    const Quote& q = quotes[(size_t)quote];
+    return fmt("%d: %s: ", q.line + 1, quoted.substr(q.at, q.len).c_str());
   }
 
   // A fault as the console and the page tell it: file, line and block, what is wrong.
   std::string told(const Fault& x) const {
-    if (x.line < 0) return drawing + ": " + x.what;
-    return name + ":" + where(x.line) + x.what;
+    if (x.quote == -1) return drawing + ": " + x.what;
+    if (x.quote == -2) return name + ": " + x.what;
+    return name + ":" + where(x.quote) + x.what;
   }
 
-  bool read(const std::string& path) {
-    FILE* f = fopen(path.c_str(), "r");
-    if (!f) return false;
-    blocks.push_back({-1, 0});
-    std::string text;
-    int c;
-    bool any = true;
-    int others = 0;
-    while (any) {
-      text.clear();
-      while ((c = fgetc(f)) != EOF && c != '\n') text += (char)c;
-      any = c != EOF;
-      if (!any && text.empty()) break;
-      while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
-      const int at = (int)lines.size();
-      std::vector<char> buf(text.begin(), text.end());
-      buf.push_back('\0');
-      KxProgramLine pl;
-      KxReadProgramLine(run.cfg, buf.data(), &pl);
-      if (pl.opens) {
-        blockOf.emplace(pl.number, (int)blocks.size());
-        blocks.push_back({pl.number, at});
-        blocks.back().first = (int)steps.size();
-      }
-      Block& b = blocks.back();
-      if (pl.trouble || text.find("NO FEED-POINT FOUND") != std::string::npos) b.uncut = true;
-      if (text.find("OPEN CONTOUR TROUBLE") != std::string::npos) b.open = true;
-      if (text.find("-Teilemodus-") != std::string::npos) pieceMode = true;
-      // What is left of a line without remarks and block end: a technology or register
-      // line; a cut without technology data still has its line, then only the block end.
-      std::string rest = buf.data();
-      const std::string eol = run.cfg.mS.EOL;
-      if (!eol.empty() && rest.size() >= eol.size() && rest.compare(rest.size() - eol.size(), eol.size(), eol) == 0)
-        rest.resize(rest.size() - eol.size());
-      if (!pl.opens && pl.steps.empty() && (rest.find_first_not_of(" \t") != std::string::npos || text == eol)) ++others;
-      for (const KxStep& s : pl.steps) {
-        steps.push_back({s, at});
-        ++b.count;
-        if (s.kind == kxSTEP_RETURN) b.returns = true;
-      }
-      lines.push_back({text, others});
-    }
-    fclose(f);
-    std::string a = run.cfg.mS.AfterRapid;
+  // The line as faults name it: its block end left out, control characters escaped, long ones cut short.
+  int quote(int line, const std::string& raw) {
+    if (!quotes.empty() && quotes.back().line == line) return (int)quotes.size() - 1;
+    size_t n = raw.size();
+    if (!eol.empty() && n >= eol.size() && raw.compare(n - eol.size(), eol.size(), eol) == 0) n -= eol.size();
+    const std::string t = shownText(raw.data(), n, 72);
+    quotes.push_back({line, quoted.size(), (unsigned)t.size()});
+    quoted += t;
+    return (int)quotes.size() - 1;
+  }
+
+  // The device's words the reader knows the program by.
+  void takeDevice() {
+    const devSyntax& d = run.cfg.mS;
+    eol = d.EOL;
+    remarkOn = d.RemarkOn;
+    remarkOff = d.RemarkOff;
+    hold = d.HoldPoint;
+    if (hold == "(na)") hold.clear();
+    noCutLine = remarkOn + "NoCut" + remarkOff;
+    feedWord.take(d.WireFeed);
+    cutWord.take(d.WireCut);
+    returnWord.take(d.SubReturn);
+    endWord.take(d.PrgEnd);
+    callWord.take(d.SubJump);
+    std::string a = d.AfterRapid;
     if (size_t nl = a.find('\n'); nl != std::string::npos) a.resize(nl);
     if (a != "(na)") afterRapid = a;
+    // Every G and M word the device's texts hold is one of its words.
+    for (const char* t : {d.WireFeed, d.WireCut, d.OptStop, d.HoldPoint, d.PrgEnd, d.SubJump, d.SubReturn, d.GenOn,
+                          d.GenOff, d.AfterRapid, d.RotateOn, d.RotateOff, d.MirrorOn, d.MirrorOff, d.SingleIsoRad,
+                          d.PrgPlane, d.HlpPlane, d.TopPlane, d.Header, d.Footer})
+      for (const char* p = t; *p; ++p) {
+        const char c = (char)toupper((unsigned char)*p);
+        if ((c == 'G' || c == 'M') && p[1] >= '0' && p[1] <= '9' && (p == t || !isalpha((unsigned char)p[-1])))
+          deviceWords.insert({c, atoi(p + 1)});
+      }
+  }
+
+  // Whether the block's text (after its skip mark) starts with a device word that is no letter and number.
+  static bool startsWith(const char* p, const char* e, const std::string& upper) {
+    while (p < e && (*p == ' ' || *p == '\t' || *p == '/')) ++p;
+    if (upper.empty() || (size_t)(e - p) < upper.size()) return false;
+    for (size_t k = 0; k < upper.size(); ++k)
+      if (toupper((unsigned char)p[k]) != upper[k]) return false;
+    return p + upper.size() == e || !(p[upper.size()] >= '0' && p[upper.size()] <= '9');
+  }
+
+  Step& add(StepKind kind, int q) {
+    if (kind == sMOVE) ++moves;
+    Step s;
+    s.kind = kind;
+    s.quote = q;
+    steps.push_back(s);
+    ++blocks.back().count;
+    return steps.back();
+  }
+
+  // One block of a line: its words as the control takes them (compensation and
+  // settings, then the move or moves, then the M words). Steps:
+  //  1. an N word at its head opens a block of that number;
+  //  2. the G words: motion, compensation, the words that own X and Y (G92, G28, ...)
+  //     and the words the check cannot follow (G91, G20);
+  //  3. X, Y, I, J as moves (a second X or Y in the block begins a second move);
+  //  4. the M words by the device's names for them, unknown ones a fault.
+  void takeBlock(const char* p, const char* e, int line, const std::string& raw) {
+    std::vector<Word> words;
+    bool skip;
+    std::string why;
+    const char* t = p;
+    while (t < e && (*t == ' ' || *t == '\t')) ++t;
+    if (t == e) return;
+    if (e - t == 1 && *t == '%') {
+      if (!opened && steps.empty() && blocks.size() == 1) opened = true;
+      else add(sEND, quote(line, raw)).g = 1;
+      return;
+    }
+    if (!splitWords(p, e, &words, &skip, &why)) {
+      fault(quote(line, raw), "unread", "block not understood (" + why + "): the check cannot follow it");
+      return;
+    }
+    if (words.empty()) return;   // a register line
+    // No machine reaches a kilometre: larger coordinates are no place the check can follow.
+    const auto far = [](const Word& w) { return strchr("XYIJ", w.letter) && fabs(w.value) > kMaxCoordinate; };
+    for (const Word& w : words)
+      if (far(w)) fault(quote(line, raw), "unread", fmt("%c beyond %.0f mm: the check cannot follow it", w.letter, kMaxCoordinate));
+    words.erase(std::remove_if(words.begin(), words.end(), far), words.end());
+    if (words.empty()) return;
+    size_t w0 = 0;
+    if (!skip && words[0].letter == 'N' && !words[0].variable) {
+      const int q = quote(line, raw);
+      const double n = words[0].value;
+      if (n != floor(n) || n < 0 || n > INT_MAX) {
+        fault(q, "number", fmt("block number %s is no block number the control knows", shownText(p, (size_t)(e - p), 24).c_str()));
+      } else {
+        blockOf.emplace((long long)n, (int)blocks.size());
+        Block b;
+        b.number = (long long)n;
+        b.quote = q;
+        b.first = (int)steps.size();
+        blocks.push_back(b);
+      }
+      w0 = 1;
+    }
+    int owner = -1;   // the G word that owns X and Y
+    for (size_t k = w0; k < words.size(); ++k) {
+      const Word& w = words[k];
+      if (w.letter != 'G') continue;
+      const int q = quote(line, raw);
+      const int g = wordNumber(w);
+      if (g < 0) {
+        fault(q, "unread", "G word with a value the check cannot follow");
+        continue;
+      }
+      if (g == 40) add(sCOMPOFF, q);
+      else if (g == 41 || g == 42) add(sCOMP, q).g = g;
+      else if (g == 4 || g == 10 || g == 28 || g == 70 || g == 71 || g == 92) owner = g;
+      else if (g == 91) fault(q, "g91", "G91 (incremental): every later move would be read wrongly; the check follows absolute programs (G90)");
+      else if (g == 20) fault(q, "g20", "G20 (inch): the check follows programs in millimetres (G21)");
+      else if (g <= 3 || g == 21 || g == 90 || g == 43 || g == 44 || (g >= 50 && g <= 52) || (g >= 54 && g <= 59) ||
+               deviceWords.count({'G', g}))
+        ;
+      else fault(q, "unknown", fmt("G%d is no word of the device: the check cannot follow it", g));
+    }
+    // The move words, or the coordinates of the word that owns them.
+    if (owner >= 0) {
+      const int q = quote(line, raw);
+      if (owner == 92 || owner == 28) {
+        Step& s = add(owner == 92 ? sG92 : sHOME, q);
+        for (size_t k = w0; k < words.size(); ++k) {
+          const Word& w = words[k];
+          if (w.letter == 'X') s.x = w.value, s.hasX = !w.variable;
+          if (w.letter == 'Y') s.y = w.value, s.hasY = !w.variable;
+        }
+      }
+    } else {
+      Step cur;
+      bool started = false;
+      int g = -1;
+      auto flush = [&]() {
+        if (!started) return;
+        if (!cur.hasX && !cur.hasY) {
+          started = false;
+          return;
+        }
+        cur.kind = sMOVE;
+        cur.quote = quote(line, raw);
+        cur.g = g;
+        ++moves;
+        steps.push_back(cur);
+        ++blocks.back().count;
+        if (g <= 0) pendingRapids.push_back((int)steps.size() - 1);
+        cur = Step();
+        started = false;
+      };
+      int movesHere = 0;
+      for (size_t k = w0; k < words.size(); ++k) {
+        const Word& w = words[k];
+        const char L = w.letter;
+        if (L == 'G' && w.value >= 0 && w.value <= 3 && w.value == (int)w.value && !w.variable) {
+          if (cur.hasX || cur.hasY) flush(), ++movesHere;
+          g = (int)w.value;
+          started = true;
+          continue;
+        }
+        if (L != 'X' && L != 'Y' && L != 'I' && L != 'J') continue;
+        bool& has = L == 'X' ? cur.hasX : L == 'Y' ? cur.hasY : cur.ij;
+        if ((L == 'X' && cur.hasX) || (L == 'Y' && cur.hasY)) flush(), ++movesHere;
+        if (w.variable) {
+          fault(quote(line, raw), "unread", fmt("%c# (a register): the check cannot follow the move", L));
+          continue;
+        }
+        started = true;
+        if (L == 'X') cur.x = w.value, has = true;
+        if (L == 'Y') cur.y = w.value, has = true;
+        if (L == 'I') cur.i = w.value, cur.ij = true;
+        if (L == 'J') cur.j = w.value, cur.ij = true;
+      }
+      if (cur.hasX || cur.hasY) ++movesHere;
+      flush();
+      if (movesHere > 1) fault(quote(line, raw), "twice", "more than one move in one block");
+    }
+    // The M words.
+    for (size_t k = w0; k < words.size(); ++k) {
+      const Word& w = words[k];
+      if (w.letter != 'M') continue;
+      const int q = quote(line, raw);
+      const int m = wordNumber(w);
+      if (callWord.is(w)) {
+        Step& s = add(sCALL, q);
+        s.others = others;
+        s.n = -1;
+        for (size_t a = k + 1; a < words.size(); ++a)
+          if (words[a].letter == callWord.address) {
+            const Word& number = words[a];
+            s.n = number.variable || number.value < 0 || number.value > INT_MAX || number.value != floor(number.value)
+                      ? -2
+                      : (long long)number.value;
+            break;
+          }
+      } else if (feedWord.is(w)) add(sFEED, q);
+      else if (cutWord.is(w)) add(sWIRECUT, q);
+      else if (returnWord.is(w)) add(sRETURN, q), blocks.back().returns = true;
+      else if (endWord.is(w) || m == 2 || m == 30) add(sEND, q);
+      else if (m == 0) add(sSTOP, q);
+      else if (m == 1 || (m > 0 && deviceWords.count({'M', m})))
+        ;
+      else fault(q, "unknown", fmt("M%s is no word of the device (%s): the check cannot follow it",
+                                   w.variable ? "#" : fmt("%g", w.value).c_str(), shownText(run.cfg.mS.Device, strlen(run.cfg.mS.Device), 32).c_str()));
+    }
+    // Device words that are no letter and number are known by their text.
+    if (!feedWord.letter && startsWith(t, e, feedWord.text)) add(sFEED, quote(line, raw));
+    if (!cutWord.letter && startsWith(t, e, cutWord.text)) add(sWIRECUT, quote(line, raw));
+    if (!returnWord.letter && startsWith(t, e, returnWord.text)) add(sRETURN, quote(line, raw)), blocks.back().returns = true;
+    if (!endWord.letter && startsWith(t, e, endWord.text)) add(sEND, quote(line, raw));
+  }
+
+  // One line: markers the writer leaves in remarks, the remarks removed, the hold
+  // point's words, then each block up to the device's block end.
+  void takeLine(std::string& raw, int line, bool cut) {
+    while (!raw.empty() && raw.back() == '\r') raw.pop_back();
+    if (cut) fault(quote(line, raw), "long", fmt("line longer than %zu characters: its rest is not read", kMaxProgramLine));
+    if (raw.empty()) {
+      pendingRapids.clear();
+      return;
+    }
+    Block& b = blocks.back();
+    if (raw.find("HOLE TROUBLE") != std::string::npos || raw.find("NO FEED-POINT FOUND") != std::string::npos) b.uncut = true;
+    if (raw.find("OPEN CONTOUR TROUBLE") != std::string::npos) b.open = true;
+    if (raw.find("-Teilemodus-") != std::string::npos) pieceMode = true;
+    // A rapid inside a cut the drawing asks for: the writer puts the device's
+    // after-rapid word in front of the feed move that follows it.
+    if (!afterRapid.empty() && raw.compare(0, afterRapid.size(), afterRapid) == 0) {
+      for (int k : pendingRapids) steps[(size_t)k].asked = true;
+      pendingRapids.clear();
+    } else if (raw.compare(0, 3, "G00") != 0) {
+      pendingRapids.clear();
+    }
+    // Remarks out, in one pass.
+    std::string text;
+    bool noCutHere = false;
+    if (remarkOn.empty() || remarkOff.empty()) {
+      text = raw;
+    } else {
+      size_t at = 0;
+      while (at < raw.size()) {
+        const size_t on = raw.find(remarkOn, at);
+        if (on == std::string::npos) {
+          text.append(raw, at, std::string::npos);
+          break;
+        }
+        text.append(raw, at, on - at);
+        const size_t off = raw.find(remarkOff, on + remarkOn.size());
+        if (off == std::string::npos) break;
+        if (raw.compare(on, off + remarkOff.size() - on, noCutLine) == 0) noCutHere = true;
+        at = off + remarkOff.size();
+      }
+    }
+    const size_t stepsBefore = steps.size(), blocksBefore = blocks.size();
+    const char* p = text.data();
+    const char* e = p + text.size();
+    while (p < e && (*p == ' ' || *p == '\t')) ++p;
+    if (!hold.empty() && (size_t)(e - p) >= hold.size() && text.compare((size_t)(p - text.data()), hold.size(), hold) == 0 &&
+        !(p + hold.size() < e && p[hold.size()] >= '0' && p[hold.size()] <= '9'))
+      p += hold.size();   // the hold point: an optional stop the operator may use
+    while (p < e) {
+      const char* end = e;
+      if (!eol.empty())
+        if (const char* f = (const char*)memmem(p, (size_t)(e - p), eol.data(), eol.size())) end = f;
+      takeBlock(p, end, line, raw);
+      p = end == e ? e : end + eol.size();
+    }
+    if (noCutHere) add(sNOCUT, quote(line, raw));
+    // What is left of a line without remarks and block end: a technology or register
+    // line; a cut without technology data still has its line, then only the block end.
+    if (steps.size() == stepsBefore && blocks.size() == blocksBefore) {
+      std::string rest = text;
+      if (!eol.empty() && rest.size() >= eol.size() && rest.compare(rest.size() - eol.size(), eol.size(), eol) == 0)
+        rest.resize(rest.size() - eol.size());
+      if (rest.find_first_not_of(" \t") != std::string::npos || raw == eol) ++others;
+    }
+  }
+
+  // Why the first bytes of a program show it is no text, or null.
+  static const char* notText(const std::string& head) {
+    if (head.size() >= 2 && (((unsigned char)head[0] == 0xff && (unsigned char)head[1] == 0xfe) ||
+                             ((unsigned char)head[0] == 0xfe && (unsigned char)head[1] == 0xff)))
+      return "it is UTF-16 text; korvex reads programs in ASCII";
+    size_t control = 0;
+    for (char c : head) {
+      const unsigned char u = (unsigned char)c;
+      if ((u < 0x20 && c != '\n' && c != '\r' && c != '\t' && c != '\f') || u == 0x7f) ++control;
+    }
+    if (control * 10 > head.size()) return "it is no text (binary data)";
+    return nullptr;
+  }
+
+  // Reads the program: a regular file whole, a pipe or a device up to a bound; a
+  // named pipe is waited for a writer a while; a folder, binary data and a program
+  // without a single move are refused, with the reason in why.
+  bool read(const std::string& path, std::string* why) {
+    struct stat st;
+    const int fd = KxOpenInput(path, &st, why);
+    if (fd < 0) return false;
+    struct FdCloser {
+      int fd;
+      ~FdCloser() { close(fd); }
+    } closer{fd};
+    const bool stream = !S_ISREG(st.st_mode);
+    takeDevice();
+    blocks.push_back(Block{-1, -1});
+    std::string head, line;
+    bool sniffed = false, cut = false;
+    int at = 0;
+    unsigned long long total = 0;
+    std::vector<char> buf(1 << 16);
+    auto takeBytes = [&](const char* p, size_t n) {
+      while (n > 0) {
+        const char* nl = (const char*)memchr(p, '\n', n);
+        const size_t part = nl ? (size_t)(nl - p) : n;
+        const size_t room = kMaxProgramLine > line.size() ? kMaxProgramLine - line.size() : 0;
+        line.append(p, std::min(part, room));
+        if (part > room) cut = true;
+        if (!nl) return;
+        if (at == INT_MAX) return;   // refused below
+        takeLine(line, at++, cut);
+        line.clear();
+        cut = false;
+        p = nl + 1;
+        n -= part + 1;
+      }
+    };
+    for (;;) {
+      const ssize_t got = ::read(fd, buf.data(), buf.size());
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) {
+        *why = strerror(errno);
+        return false;
+      }
+      if (got == 0) break;
+      total += (unsigned long long)got;
+      if (stream && total > kMaxStreamProgram) {
+        *why = fmt("it holds more than %llu MiB, more than a program to check", kMaxStreamProgram >> 20);
+        return false;
+      }
+      if (!sniffed) {
+        head.append(buf.data(), (size_t)got);
+        if (head.size() < buf.size()) continue;
+        if (const char* no = notText(head)) {
+          *why = no;
+          return false;
+        }
+        sniffed = true;
+        takeBytes(head.data(), head.size());
+        head.clear();
+        continue;
+      }
+      takeBytes(buf.data(), (size_t)got);
+    }
+    if (!sniffed) {
+      if (const char* no = notText(head)) {
+        *why = no;
+        return false;
+      }
+      takeBytes(head.data(), head.size());
+    }
+    if (at == INT_MAX) {
+      *why = fmt("it has more than %d lines", INT_MAX - 1);
+      return false;
+    }
+    if (!line.empty() || cut) takeLine(line, at++, cut);
+    if (total == 0) {
+      *why = "the file is empty";
+      return false;
+    }
+    if (moves == 0) {
+      *why = "no line of it is read as a move (G00 to G03 with X or Y)";
+      return false;
+    }
     maxExecuted = std::max(kMaxExecuted, 64L * (long)steps.size());
     seen.assign(steps.size(), 0);
+    active.assign(blocks.size(), 0);
     return true;
   }
 
-  // A rapid inside a cut the drawing asks for: the writer puts the device's
-  // after-rapid word in front of the feed move that follows it.
-  bool askedRapid(int line) const {
-    if (afterRapid.empty()) return false;
-    for (size_t i = (size_t)line + 1; i < lines.size(); ++i) {
-      const std::string& t = lines[i].text;
-      if (t.compare(0, 3, "G00") == 0) continue;
-      return t.compare(0, afterRapid.size(), afterRapid) == 0;
-    }
-    return false;
-  }
-
   void move(const Step& st, bool first) {
-    const KxStep& s = st.s;
-    Move m = {s.g, px, py, s.x, s.y, 0, 0, st.line};
-    if (s.g >= 2 && first) {
-      m.cx = px + s.i;
-      m.cy = py + s.j;
-      const double r0 = hypot(s.i, s.j), r1 = hypot(m.x1 - m.cx, m.y1 - m.cy);
+    if (st.g >= 0) motion = st.g;
+    int g = motion;
+    if (g < 0) {
+      fault(st.quote, "motion", "move without a motion word (G00 to G03) in force: followed as G01");
+      g = 1;
+    }
+    if (g >= 2 && !st.ij) {
+      fault(st.quote, "centre", fmt("G%02d without its centre (I, J): followed as a straight move", g));
+      g = 1;
+    }
+    Move m = {g, px, py, st.hasX ? st.x : px, st.hasY ? st.y : py, 0, 0, st.quote};
+    if (g >= 2 && first) {
+      m.cx = px + st.i;
+      m.cy = py + st.j;
+      const double r0 = hypot(st.i, st.j), r1 = hypot(m.x1 - m.cx, m.y1 - m.cy);
       // Start, end and centre are written to 0.001: what their rounding can move the
       // two radii apart is no fault of the arc.
       double ux = 0, uy = 0, vx = 0, vy = 0;
-      if (r0 > 0) ux = -s.i / r0, uy = -s.j / r0;
+      if (r0 > 0) ux = -st.i / r0, uy = -st.j / r0;
       if (r1 > 0) vx = (m.x1 - m.cx) / r1, vy = (m.y1 - m.cy) / r1;
       const double rounding = kWritten * (2 * (fabs(vx) + fabs(vy)) + fabs(ux - vx) + fabs(uy - vy));
       if (fabs(r0 - r1) > kArcTolerance + rounding + floatSlack(fabs(m.cx) + fabs(m.cy) + r0) + 1e-6)
-        fault(st.line, fmt("arc end point is %.4f mm off its circle (radius %.3f from its start, %.3f from its end)",
-                           fabs(r0 - r1), r0, r1), true, m.x1, m.y1);
+        fault(st.quote, "arc", fmt("arc end point is %.4f mm off its circle (radius %.3f from its start, %.3f from its end)",
+                                   fabs(r0 - r1), r0, r1), true, m.x1, m.y1);
+    } else if (g >= 2) {
+      m.cx = px + st.i;
+      m.cy = py + st.j;
     }
-    if (s.g == 0 && loop >= 0 && threaded && !askedRapid(st.line))
-      fault(st.line, "rapid move while the wire is threaded and compensation is on", true, m.x1, m.y1);
-    px = s.x;
-    py = s.y;
+    if (g == 0 && !st.asked) {
+      if (loop >= 0 && threaded)
+        fault(st.quote, "rapid", "rapid move while the wire is threaded and compensation is on", true, m.x1, m.y1);
+      else if (loop >= 0)
+        fault(st.quote, "rapid", "rapid move while compensation is on", true, m.x1, m.y1);
+      else if (threaded && !noCut)
+        fault(st.quote, "rapid", "rapid move while the wire is threaded (compensation off)", true, m.x1, m.y1);
+    }
+    px = m.x1;
+    py = m.y1;
     if (loop < 0) {
       if (first && (m.x0 != m.x1 || m.y0 != m.y1)) rapids.push_back({m.x0, m.y0}), rapids.push_back({m.x1, m.y1});
       return;
@@ -395,7 +1035,7 @@ struct Checker {
   void comp(int k, const Step& st, int block) {
     loop = -1;
     record = false;
-    if (st.s.g != 41 && st.s.g != 42) return;
+    if (!threaded) fault(st.quote, "thread", fmt("G%d: the cut begins without the wire threaded (no %s before it)", st.g, run.cfg.mS.WireFeed));
     auto at = loopOfStep.find(k);
     if (at != loopOfStep.end()) {
       loop = at->second;
@@ -404,53 +1044,102 @@ struct Checker {
       loopOfStep.emplace(k, loop);
       record = true;
       Loop l;
-      l.line = st.line;
+      l.quote = st.quote;
       l.block = block;
-      l.side = st.s.g;
+      l.side = st.g;
       l.holeX = fed ? feedX : px;
       l.holeY = fed ? feedY : py;
       l.byHand = byHand;
+      l.orphan = orphan;
       loops.push_back(l);
     }
     ++loops[(size_t)loop].cuts;
     order.push_back(loop);
   }
 
+  // Whether a step after k in the block still does something: an end word there stops the program too early.
+  bool runsAfter(const Block& b, int k) const {
+    for (int r = k + 1; r < b.first + b.count; ++r) {
+      const StepKind s = steps[(size_t)r].kind;
+      if (s == sCALL || s == sMOVE || s == sFEED || s == sCOMP || s == sWIRECUT) return true;
+    }
+    return false;
+  }
+
   void follow(int block, int depth) {
-    if (block < 0 || depth > kMaxDepth) return;
     Block& b = blocks[(size_t)block];
     b.reached = true;
-    std::unordered_map<int, int> calledAt;   // callee -> technology lines before its last call
-    for (int k = b.first; k < b.first + b.count; ++k) {
-      if (++executed > maxExecuted) return;
+    active[(size_t)block] = 1;
+    std::unordered_map<long long, int> calledAt;   // callee -> technology lines before its last call
+    for (int k = b.first; k < b.first + b.count && !halted; ++k) {
+      if (++executed > maxExecuted) {
+        fault(-2, "steps", fmt("more than %ld steps followed without reaching the program's end: its calls repeat too often to be followed", maxExecuted));
+        halted = true;
+        break;
+      }
       const Step& st = steps[(size_t)k];
       const bool again = seen[(size_t)k];
       seen[(size_t)k] = 1;
-      switch (st.s.kind) {
-        case kxSTEP_CALL: {
-          auto callee = blockOf.find(st.s.g);
-          if (callee == blockOf.end()) {
-            fault(st.line, fmt("call of N%d, a block the program does not have", st.s.g));
+      switch (st.kind) {
+        case sCALL: {
+          if (st.n < 0) {
+            fault(st.quote, "call", st.n == -1 ? "call without the number of its block" : "call of a block number the control cannot hold");
             break;
           }
-          const int others = lines[(size_t)st.line].others;
-          auto prev = calledAt.find(st.s.g);
-          if (prev != calledAt.end() && prev->second == others)
-            fault(st.line, fmt("N%d called again with no technology line between: its cuts are made twice in one cut", st.s.g));
-          calledAt[st.s.g] = others;
+          auto callee = blockOf.find(st.n);
+          if (callee == blockOf.end()) {
+            fault(st.quote, "call", fmt("call of N%lld, a block the program does not have", st.n));
+            break;
+          }
+          if (active[(size_t)callee->second]) {
+            fault(st.quote, "cycle", fmt("N%lld is called while it runs already: the calls never end", st.n));
+            break;
+          }
+          if (depth + 1 > kMaxDepth) {
+            fault(st.quote, "cycle", fmt("calls nested deeper than %d: not followed", kMaxDepth));
+            break;
+          }
+          auto prev = calledAt.find(st.n);
+          if (prev != calledAt.end() && prev->second == st.others)
+            fault(st.quote, "twice", fmt("N%lld called again with no technology line between: its cuts are made twice in one cut", st.n));
+          calledAt[st.n] = st.others;
           follow(callee->second, depth + 1);
           break;
         }
-        case kxSTEP_G92: px = st.s.x; py = st.s.y; break;
-        case kxSTEP_MOVE: move(st, !again); break;
-        case kxSTEP_FEED: feedX = px; feedY = py; fed = threaded = true; break;
-        case kxSTEP_WIRECUT: threaded = false; break;
-        case kxSTEP_COMP: comp(k, st, block); break;
-        case kxSTEP_COMPOFF: loop = -1; record = false; fed = false; break;
-        case kxSTEP_RETURN: return;
+        case sG92:
+          if (st.hasX) px = st.x;
+          if (st.hasY) py = st.y;
+          break;
+        case sMOVE: move(st, !again); break;
+        case sFEED: feedX = px; feedY = py; fed = threaded = true; noCut = false; break;
+        case sWIRECUT: threaded = false; noCut = false; break;
+        case sCOMP: comp(k, st, block); break;
+        case sCOMPOFF: loop = -1; record = false; fed = false; break;
+        case sNOCUT: noCut = true; break;
+        case sHOME:
+          if (threaded) fault(st.quote, "home", "G28 (reference return) with the wire threaded");
+          break;
+        case sSTOP:
+          fault(st.quote, "stop", "M00 (program stop): the machine waits for the operator here");
+          break;
+        case sRETURN:
+          if (depth == 0 && !byHand) {
+            fault(st.quote, "return", fmt("%s in the main program: it starts again from its first line, for ever", run.cfg.mS.SubReturn));
+            halted = true;
+          }
+          active[(size_t)block] = 0;
+          return;
+        case sEND:
+          if (byHand) break;
+          if (depth > 0) fault(st.quote, "end", fmt("the program ends here, inside N%lld: what follows its call never runs", b.number));
+          else if (runsAfter(b, k)) fault(st.quote, "end", "the program ends here: the moves and calls after it never run");
+          ended = true;
+          halted = true;
+          break;
         default: break;
       }
     }
+    active[(size_t)block] = 0;
   }
 
   // The path of each loop, closed or not, as a polygon with its box and area.
@@ -490,23 +1179,32 @@ struct Checker {
       const Move& a = l.moves[(size_t)l.first];
       const Move& z = l.moves[(size_t)l.last];
       if (!l.closed && !blocks[(size_t)l.block].open)
-        fault(z.line, fmt("cut loop ends at X%.3f Y%.3f, %.4f mm from its split point X%.3f Y%.3f", z.x1, z.y1,
+        fault(z.quote, "open", fmt("cut loop ends at X%.3f Y%.3f, %.4f mm from its split point X%.3f Y%.3f", z.x1, z.y1,
                           hypot(z.x1 - a.x0, z.y1 - a.y0), a.x0, a.y0), true, z.x1, z.y1);
-      // Every element once: cells of the chord's middle, a little larger than the tolerance.
+      // Every element once: each move filed in the cells of its two ends (a little
+      // larger than the tolerance), asked of the cells around its start; a cell
+      // with very many ends (moves of no length) is asked for its first ones only.
       std::unordered_map<long long, std::vector<int>> byCell;
+      constexpr double kEndCell = 0.004;
+      auto cellOf = [](double x, double y) {
+        return std::make_pair((long long)floor(x / kEndCell), (long long)floor(y / kEndCell));
+      };
       auto key = [](long long u, long long v) { return u * 1000003LL + v; };
       for (int m = l.first; m <= l.last; ++m) {
         const Move& mv = l.moves[(size_t)m];
-        const long long u = (long long)floor((mv.x0 + mv.x1) / 2 / 0.01), v = (long long)floor((mv.y0 + mv.y1) / 2 / 0.01);
+        const auto [u, v] = cellOf(mv.x0, mv.y0);
         bool twice = false;
         for (long long du = -1; du <= 1 && !twice; ++du)
           for (long long dv = -1; dv <= 1 && !twice; ++dv) {
             auto it = byCell.find(key(u + du, v + dv));
             if (it == byCell.end()) continue;
-            for (int o : it->second) twice = twice || sameElement(l.moves[(size_t)o], mv);
+            const size_t most = std::min<size_t>(it->second.size(), 64);
+            for (size_t o = 0; o < most && !twice; ++o) twice = sameElement(l.moves[(size_t)it->second[o]], mv);
           }
-        if (twice) fault(mv.line, "element cut a second time in the same cut", true, (mv.x0 + mv.x1) / 2, (mv.y0 + mv.y1) / 2);
-        byCell[key(u, v)].push_back(m);
+        if (twice) fault(mv.quote, "twice", "element cut a second time in the same cut", true, (mv.x0 + mv.x1) / 2, (mv.y0 + mv.y1) / 2);
+        const auto a0 = cellOf(mv.x0, mv.y0), a1 = cellOf(mv.x1, mv.y1);
+        byCell[key(a0.first, a0.second)].push_back(m);
+        if (a1 != a0) byCell[key(a1.first, a1.second)].push_back(m);
       }
       // The wire goes to the side of the start hole: that is the scrap side.
       if (!l.closed || l.pts.size() < 4 || fabs(l.area) < 1e-6) continue;
@@ -514,40 +1212,81 @@ struct Checker {
       for (size_t i = 0, j = l.pts.size() - 1; i < l.pts.size(); j = i++)
         toHole = std::min(toHole, segDist(l.holeX, l.holeY, l.pts[j].first, l.pts[j].second, l.pts[i].first, l.pts[i].second));
       if (toHole < 0.01) continue;   // a start hole on the loop has no side
+      // The lead-in meets the loop at its split point only: crossing it on the way
+      // there drags the wire through the part.
+      if (const Move& lead = l.moves[0]; leadCrosses(l, lead.x0, lead.y0, lead.x1, lead.y1)) {
+        fault(l.quote, "across", fmt("lead-in from X%.3f Y%.3f crosses the cut loop on its way to the split point",
+                                     lead.x0, lead.y0), true, lead.x0, lead.y0);
+        continue;
+      }
       const bool wireInside = (l.side == 41) == (l.area > 0);
       const bool holeInside = inside(l.pts, l.holeX, l.holeY);
       if (wireInside != holeInside)
-        fault(l.line, fmt("G%d puts the wire %s the loop, but its start hole X%.3f Y%.3f lies %s", l.side,
+        fault(l.quote, "side", fmt("G%d puts the wire %s the loop, but its start hole X%.3f Y%.3f lies %s", l.side,
                           wireInside ? "inside" : "outside", l.holeX, l.holeY, holeInside ? "inside" : "outside"),
               true, a.x0, a.y0);
     }
+  }
+
+  // Whether the segment from (x0, y0) to (x1, y1) crosses the loop's path farther than a
+  // hundredth from its end.
+  static bool leadCrosses(const Loop& l, double x0, double y0, double x1, double y1) {
+    const double dx = x1 - x0, dy = y1 - y0;
+    for (size_t i = 1; i < l.pts.size(); ++i) {
+      const double ax = l.pts[i - 1].first, ay = l.pts[i - 1].second, ex = l.pts[i].first - ax, ey = l.pts[i].second - ay;
+      const double den = dx * ey - dy * ex;
+      if (fabs(den) < 1e-12) continue;
+      const double t = ((ax - x0) * ey - (ay - y0) * ex) / den, u = ((ax - x0) * dy - (ay - y0) * dx) / den;
+      if (t < 0 || t > 1 || u < 0 || u > 1) continue;
+      if (hypot(x0 + t * dx - x1, y0 + t * dy - y1) > 0.01) return true;
+    }
+    return false;
   }
 
   // A loop inside another is cut before it, each time: else the inner part falls out
   // uncut. Each loop is held to the smallest loop around it; loops that touch are
   // not nested (their order is the drawing's).
   void checkNesting() {
+    // Steps: the closed loops filed by their boxes; for each loop the smallest larger
+    // loop around its first point (asked of the loops filed where that point lies);
+    // a parent that the loop touches is none; then the order of cuts.
     std::vector<int> parent(loops.size(), -1);
+    std::vector<int> candidates;
+    for (size_t i = 0; i < loops.size(); ++i) {
+      const Loop& p = loops[i];
+      if (p.closed && p.pts.size() >= 3 && !p.byHand) candidates.push_back((int)i);
+    }
+    BoxFile file;
+    file.build(loops, candidates);
+    std::vector<int> near;
     for (size_t i = 0; i < loops.size(); ++i) {
       const Loop& c = loops[i];
       if (!c.closed || c.pts.empty() || c.byHand) continue;
       double smallest = 1e300;
-      for (size_t o = 0; o < loops.size(); ++o) {
-        const Loop& p = loops[o];
-        if (o == i || !p.closed || p.pts.size() < 3 || p.byHand) continue;
+      file.at(c.pts[0].first, c.pts[0].second, &near);
+      // Smallest first: the first loop around the point is the one.
+      std::sort(near.begin(), near.end(), [this](int a, int b) {
+        const double x = fabs(loops[(size_t)a].area), y = fabs(loops[(size_t)b].area);
+        return x != y ? x < y : a < b;
+      });
+      for (int o : near) {
+        const Loop& p = loops[(size_t)o];
+        if (o == (int)i) continue;
         if (c.bx0 < p.bx0 || c.by0 < p.by0 || c.bx1 > p.bx1 || c.by1 > p.by1) continue;
         const double area = fabs(p.area);
         if (area <= fabs(c.area) || area >= smallest) continue;
-        if (inside(p.pts, c.pts[0].first, c.pts[0].second)) smallest = area, parent[i] = (int)o;
+        if (edges(o).inside(c.pts[0].first, c.pts[0].second)) {
+          smallest = area, parent[i] = o;
+          break;
+        }
       }
       if (parent[i] < 0) continue;
-      const Loop& p = loops[(size_t)parent[i]];
-      bool touches = false;
-      for (size_t q = 0; q < c.pts.size() && !touches; ++q)
-        for (size_t k = 0, j = p.pts.size() - 1; k < p.pts.size() && !touches; j = k++)
-          touches = segDist(c.pts[q].first, c.pts[q].second, p.pts[j].first, p.pts[j].second, p.pts[k].first,
-                            p.pts[k].second) <= 0.01;
-      if (touches) parent[i] = -1;
+      const EdgeGrid& p = edges(parent[i]);
+      for (size_t q = 0; q < c.pts.size(); ++q)
+        if (p.near(c.pts[q].first, c.pts[q].second, 0.01)) {
+          parent[i] = -1;
+          break;
+        }
     }
     std::vector<std::vector<int>> inner(loops.size());
     for (size_t i = 0; i < loops.size(); ++i)
@@ -558,8 +1297,8 @@ struct Checker {
       for (int c : inner[(size_t)l])
         if (cut[(size_t)c] < cut[(size_t)l]) {
           const Loop& p = loops[(size_t)l];
-          fault(loops[(size_t)c].line, fmt("loop cut after the loop that contains it (N%d, line %d)",
-                                           blocks[(size_t)p.block].number, p.line + 1),
+          fault(loops[(size_t)c].quote, "order", fmt("loop cut after the loop that contains it (N%lld, line %d)",
+                                                     blocks[(size_t)p.block].number, lineOf(p.quote) + 1),
                 true, loops[(size_t)c].holeX, loops[(size_t)c].holeY);
         }
     }
@@ -645,22 +1384,22 @@ struct Checker {
           ++votes[bestContour];
           l.deviation = std::max(l.deviation, best);
         } else if (best < 1e300) {
-          fault(mv.line, fmt("cut runs off the drawing: %.4f mm from the nearest drawn element", best), true,
+          fault(mv.quote, "off", fmt("cut runs off the drawing: %.4f mm from the nearest drawn element", best), true,
                 (mv.x0 + mv.x1) / 2, (mv.y0 + mv.y1) / 2);
         } else {
-          fault(mv.line, "cut runs where nothing is drawn", true, (mv.x0 + mv.x1) / 2, (mv.y0 + mv.y1) / 2);
+          fault(mv.quote, "off", "cut runs where nothing is drawn", true, (mv.x0 + mv.x1) / 2, (mv.y0 + mv.y1) / 2);
         }
       }
       int most = 0;
       for (auto& [k, n] : votes)
         if (n > most) most = n, l.drawn = k;
-      if (l.drawn > 0) followed.insert(l.drawn);
+      if (l.drawn > 0 && !l.orphan) followed.insert(l.drawn);   // a loop the machine never reaches cuts nothing
       largest = std::max(largest, l.deviation);
     }
     // The other way round: a drawn loop is cut when one of its elements lies along a cut.
     std::vector<Drawn> cuts;
     for (const Loop& l : loops)
-      for (int m = l.first; m <= l.last && m < (int)l.moves.size(); ++m) cuts.push_back(asDrawn(l.moves[(size_t)m]));
+      for (int m = l.first; m <= l.last && m < (int)l.moves.size() && !l.orphan; ++m) cuts.push_back(asDrawn(l.moves[(size_t)m]));
     Grid cutGrid;
     cutGrid.build(cuts);
     std::vector<char> cutMark(cuts.size(), 0);
@@ -696,7 +1435,7 @@ struct Checker {
       char kn[16];
       KxContourName(kn, sizeof kn, k);
       const auto at = drawnAt[k];
-      fault(-1, fmt("drawn loop %s at X%.3f Y%.3f: no cut follows it", kn, at.first, at.second), true, at.first, at.second);
+      fault(-1, "uncut", fmt("drawn loop %s at X%.3f Y%.3f: no cut follows it", kn, at.first, at.second), true, at.first, at.second);
     }
   }
 
@@ -722,28 +1461,41 @@ struct Checker {
   void checkBlocks() {
     for (size_t b = 1; b < blocks.size(); ++b) {
       const Block& k = blocks[b];
-      if (!k.returns) fault(k.line, fmt("block N%d does not return (no %s)", k.number, run.cfg.mS.SubReturn));
+      if (!k.returns) fault(k.quote, "return", fmt("block N%lld does not return (no %s)", k.number, run.cfg.mS.SubReturn));
     }
     // Blocks nothing calls are followed as well, so that their cuts are checked too.
     for (size_t b = 1; b < blocks.size(); ++b) {
       if (blocks[b].reached) continue;
       // In piece mode the main program calls the last piece only; the others are called by hand.
-      const int k = KxBlockContour(blocks[b].number);
-      if (!(pieceMode && KxContourBlock(k) == blocks[b].number))
-        fault(blocks[b].line, fmt("block N%d: nothing calls it", blocks[b].number));
+      const int k = KxBlockContour((int)blocks[b].number);
+      orphan = !(pieceMode && KxContourBlock(k) == blocks[b].number);
+      if (orphan) fault(blocks[b].quote, "uncalled", fmt("block N%lld: nothing calls it", blocks[b].number));
       loop = -1;
-      record = fed = threaded = false;
+      record = fed = threaded = noCut = halted = false;
       byHand = true;
       follow((int)b, 1);
     }
   }
 
-  void writePage(const std::string& path, const std::string& summary);
+  bool writePage(const std::string& path, const std::string& summary, std::string* why);
 };
 
-void Checker::writePage(const std::string& path, const std::string& summary) {
-  FILE* f = fopen(path.c_str(), "w");
-  if (!f) return;
+// The page is written as the conversion's outputs are: composed beside its place
+// and renamed over it, never through a link planted at its name, never over the
+// program or the drawing it tells of.
+bool Checker::writePage(const std::string& path, const std::string& summary, std::string* why) {
+  struct stat page, program;
+  if (stat(path.c_str(), &page) == 0 && stat(programPath.c_str(), &program) == 0 && page.st_dev == program.st_dev &&
+      page.st_ino == program.st_ino) {
+    *why = "it is the program checked";
+    return false;
+  }
+  KxOutFile out;
+  FILE* f = KxOutOpen(run, &out, path.c_str());
+  if (!f) {
+    *why = out.drawing ? "it is the drawing itself" : strerror(out.error);
+    return false;
+  }
   fputs("<html>\n<head>\n<META http-equiv='Content-Type' content='text/html; charset=UTF-8'>\n"
         "<title> KORVEX-Check </title>\n<style>\n"
         "svg{max-width:100%;height:auto;background:#fff;border:1px solid #9ab}\n"
@@ -778,14 +1530,14 @@ void Checker::writePage(const std::string& path, const std::string& summary) {
     if (l.pts.empty()) continue;
     KxFilePrint(f, "<path class='cut' d='M %.3f %.3f", l.pts[0].first, l.pts[0].second);
     for (size_t i = 1; i < l.pts.size(); ++i) KxFilePrint(f, " L %.3f %.3f", l.pts[i].first, l.pts[i].second);
-    KxFilePrint(f, "'><title>N%d line %d: G%d, %d cut%s</title></path>\n", blocks[(size_t)l.block].number, l.line + 1, l.side,
+    KxFilePrint(f, "'><title>N%lld line %d: G%d, %d cut%s</title></path>\n", blocks[(size_t)l.block].number, lineOf(l.quote) + 1, l.side,
             l.cuts, l.cuts == 1 ? "" : "s");
     KxFilePrint(f, "<path class='lead' d='M %.3f %.3f L %.3f %.3f'/>\n", l.holeX, l.holeY, l.pts[0].first, l.pts[0].second);
   }
   for (const Fault& x : faults) {
     if (!x.at) continue;
     KxFilePrint(f, "<circle class='fault' cx='%.3f' cy='%.3f' r='%.3f'><title>", x.x, x.y, mark);
-    if (x.line >= 0) KxFilePrint(f, "line %d: ", x.line + 1);
+    if (x.quote >= 0) KxFilePrint(f, "line %d: ", lineOf(x.quote) + 1);
     KxHtmlText(f, x.what.c_str());
     fputs("</title></circle>\n", f);
   }
@@ -793,29 +1545,45 @@ void Checker::writePage(const std::string& path, const std::string& summary) {
   // Texts upright, outside the turned group.
   KxFilePrint(f, "<g font-size='%.3f'>\n", fs);
   for (const Fault& x : faults)
-    if (x.at && x.line >= 0) KxFilePrint(f, "<text x='%.3f' y='%.3f'>%d</text>\n", x.x + mark * 1.2, -x.y - mark * 1.2, x.line + 1);
+    if (x.at && x.quote >= 0) KxFilePrint(f, "<text x='%.3f' y='%.3f'>%d</text>\n", x.x + mark * 1.2, -x.y - mark * 1.2, lineOf(x.quote) + 1);
   fputs("</g>\n</svg>\n<ul>\n", f);
   for (const Fault& x : faults) {
     fputs("<li class='fault'>", f);
     KxHtmlText(f, told(x).c_str());
     fputs("</li>\n", f);
   }
+  for (auto& [kind, n] : leftOut) {
+    fputs("<li class='fault'>", f);
+    KxHtmlText(f, fmt("%s: %ld more fault%s like: %s", name.c_str(), n, n == 1 ? "" : "s", firstOf[kind].c_str()).c_str());
+    fputs("</li>\n", f);
+  }
   if (faults.empty()) fputs("<li>no faults</li>\n", f);
   fputs("</ul>\n</body></html>\n", f);
-  fclose(f);
+  if (!KxOutCommit(&out)) {
+    *why = strerror(out.error);
+    return false;
+  }
+  return true;
 }
 
 // Follows the program at path and reports; the drawing (when given) is in the table.
-int checkAndReport(KxRun& run, const std::string& program, const std::string& drawing, bool own) {
+// Returns the faults found, -1 when the program cannot be read; *pageFailed tells
+// that _check.htm could not be written.
+int checkAndReport(KxRun& run, const std::string& program, const std::string& drawing, bool own, bool* pageFailed) {
   const bool withDrawing = !drawing.empty();
   Checker c(run);
-  c.name = program;
-  c.drawing = drawing;
-  if (!c.read(program)) {
-    KxPrint(run, "korvex: cannot read the NC program '%s' (%s) - not checked\n", program.c_str(), strerror(errno));
+  c.name = shownText(program.data(), program.size(), 4096);
+  c.programPath = program;
+  c.drawing = shownText(drawing.data(), drawing.size(), 4096);
+  std::string why;
+  if (!c.read(program, &why)) {
+    KxPrint(run, "korvex: cannot read the NC program '%s' (%s) - not checked\n", c.name.c_str(), why.c_str());
     return -1;
   }
+  c.active[0] = 0;
   c.follow(0, 0);
+  if (!c.ended && !c.halted)
+    c.fault(-2, "end", fmt("the main program has no end word (%s): the machine runs on into what follows", run.cfg.mS.PrgEnd));
   c.checkBlocks();
   c.shapeLoops();
   c.checkLoops();
@@ -824,10 +1592,13 @@ int checkAndReport(KxRun& run, const std::string& program, const std::string& dr
     c.takeDrawing();
     c.compareWithDrawing();
   }
-  std::stable_sort(c.faults.begin(), c.faults.end(), [](const Fault& a, const Fault& b) { return a.line < b.line; });
+  std::stable_sort(c.faults.begin(), c.faults.end(), [&c](const Fault& a, const Fault& b) { return c.lineOf(a.quote) < c.lineOf(b.quote); });
   for (const Fault& x : c.faults) KxPrint(run, "korvex: %s\n", c.told(x).c_str());
-  const int n = (int)c.faults.size();
-  std::string summary = fmt("korvex: checked %s: %d cut%s, %d fault%s", baseName(program).c_str(), (int)c.loops.size(),
+  for (auto& [kind, n] : c.leftOut)
+    KxPrint(run, "korvex: %s: %ld more fault%s like: %s\n", c.name.c_str(), n, n == 1 ? "" : "s", c.firstOf[kind].c_str());
+  const long n = c.faultCount;
+  const std::string shownName = shownText(baseName(program).data(), baseName(program).size(), 4096);
+  std::string summary = fmt("korvex: checked %s: %d cut%s, %ld fault%s", shownName.c_str(), (int)c.loops.size(),
                             c.loops.size() == 1 ? "" : "s", n, n == 1 ? "" : "s");
   if (withDrawing) {
     summary += fmt("; %d of %d drawn loops cut", c.drawnCut, c.drawnLoops);
@@ -837,20 +1608,50 @@ int checkAndReport(KxRun& run, const std::string& program, const std::string& dr
   if (!own) {
     std::vector<const Loop*> byLine;
     for (const Loop& l : c.loops) byLine.push_back(&l);
-    std::stable_sort(byLine.begin(), byLine.end(), [](const Loop* a, const Loop* b) { return a->line < b->line; });
+    std::stable_sort(byLine.begin(), byLine.end(), [&c](const Loop* a, const Loop* b) { return c.lineOf(a->quote) < c.lineOf(b->quote); });
     for (const Loop* lp : byLine) {
       const Loop& l = *lp;
       if (l.pts.empty()) continue;
       char kn[16] = "";
       if (l.drawn > 0) KxContourName(kn, sizeof kn, l.drawn);
-      KxPrint(run, "korvex: %s:%sN%d cut %d time%s, G%d%s%s%s\n", program.c_str(), c.where(l.line).c_str(),
+      KxPrint(run, "korvex: %s:%sN%lld cut %d time%s, G%d%s%s%s\n", c.name.c_str(), c.where(l.quote).c_str(),
               c.blocks[(size_t)l.block].number, l.cuts, l.cuts == 1 ? "" : "s", l.side, kn[0] ? ", follows " : "", kn,
               l.drawn > 0 ? fmt(" within %.4f mm", l.deviation).c_str() : "");
     }
     KxPrint(run, "%s\n", summary.c_str());
   }
-  c.writePage(KxOutputFolder(run.cfg) + "_check.htm", summary);
-  return n;
+  const std::string page = KxOutputFolder(run.cfg) + "_check.htm";
+  *pageFailed = !c.writePage(page, summary, &why);
+  if (*pageFailed) KxPrint(run, "korvex: cannot write the check page '%s' (%s)\n", page.c_str(), why.c_str());
+  return n > INT_MAX ? INT_MAX : (int)n;
+}
+
+// What a pipe holds, copied into a temporary file whose path is returned; "" with
+// the reason when it holds more than a drawing may or cannot be copied.
+std::string pipeCopy(int fd, std::string* why) {
+  const char* dir = getenv("TMPDIR");
+  std::string path = std::string(dir && dir[0] ? dir : "/tmp") + "/korvex-drawing-XXXXXX";
+  const int out = mkostemp(&path[0], O_CLOEXEC);
+  if (out < 0) {
+    *why = fmt("it is a pipe and cannot be copied (%s)", strerror(errno));
+    return "";
+  }
+  std::vector<char> buf(1 << 16);
+  unsigned long long total = 0;
+  for (;;) {
+    const ssize_t got = ::read(fd, buf.data(), buf.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got == 0) break;
+    total += got > 0 ? (unsigned long long)got : 0;
+    if (got > 0 && total <= kMaxStreamDrawing && write(out, buf.data(), (size_t)got) == got) continue;
+    if (total > kMaxStreamDrawing) *why = fmt("it is not a regular file and holds more than %llu GiB", kMaxStreamDrawing >> 30);
+    else *why = fmt("it is a pipe and cannot be copied (%s)", strerror(errno));
+    close(out);
+    unlink(path.c_str());
+    return "";
+  }
+  close(out);
+  return path;
 }
 
 }  // namespace
@@ -862,14 +1663,29 @@ int KxCheckProgram(KxRun& run, const std::string& program, const std::string& dr
   ConfigClearRefusal(run.cfg);
   SetDevSyntax(run, run.cfg.gDevTarget.c_str());
   int status = kxSTATUS_OK;
+  std::string why;
   if (!drawing.empty()) {
     run.in_filename = drawing;
-    if (!DxfOpenDrawing(run, drawing.c_str()) || KxReadDrawing(run) != kxSTATUS_OK) status = kxSTATUS_NO_DRAWING;
-    else {
+    // Held open while the drawing is opened: a pipe keeps its writer and its data.
+    // A named pipe is waited for a writer a while and read into a copy: opening it
+    // once more would wait for a writer that may have come and gone.
+    struct stat st;
+    const int probe = KxOpenInput(drawing, &st, &why);
+    std::string copy;
+    char cause[128];
+    if (probe >= 0 && S_ISREG(st.st_mode))
+      if (const char* no = DxfWhyNotADrawing(run, drawing.c_str(), cause, sizeof cause)) why = no;
+    if (probe >= 0 && S_ISFIFO(st.st_mode)) copy = pipeCopy(probe, &why);
+    const std::string opened = copy.empty() ? drawing : copy;
+    if (probe < 0 || !why.empty() || !DxfOpenDrawing(run, opened.c_str()) || KxReadDrawing(run) != kxSTATUS_OK) {
+      status = kxSTATUS_NO_DRAWING;
+    } else {
       SearchKontur(run);
       ReorgStructs(run);
     }
+    if (!copy.empty()) unlink(copy.c_str());
     if (run.i_stream) DxfCloseDrawing(run);
+    if (probe >= 0) close(probe);
   }
   KxTraceQuiet(run, false);
   if (ConfigRefusal(run.cfg)[0]) {
@@ -877,15 +1693,20 @@ int KxCheckProgram(KxRun& run, const std::string& program, const std::string& dr
     return kxSTATUS_BAD_CONFIG;
   }
   if (status != kxSTATUS_OK) {
-    KxPrint(run, "korvex: cannot read the drawing '%s' - not checked\n", drawing.c_str());
+    if (why.empty()) KxPrint(run, "korvex: cannot read the drawing '%s' - not checked\n", shownText(drawing.data(), drawing.size(), 4096).c_str());
+    else KxPrint(run, "korvex: cannot read the drawing '%s' (%s) - not checked\n", shownText(drawing.data(), drawing.size(), 4096).c_str(), why.c_str());
     return status;
   }
-  const int faults = checkAndReport(run, program, drawing, false);
+  bool pageFailed = false;
+  const int faults = checkAndReport(run, program, drawing, false, &pageFailed);
   if (faults < 0) return kxSTATUS_NO_DRAWING;
-  return faults > 0 ? kxSTATUS_FAULTS : kxSTATUS_OK;
+  if (faults > 0) return kxSTATUS_FAULTS;
+  return pageFailed ? kxSTATUS_NO_PROGRAM : kxSTATUS_OK;
 }
 
 int KxCheckOwnProgram(KxRun& run) {
-  run.gCheckFaults = checkAndReport(run, run.dataPath, run.in_filename, true);
+  bool pageFailed = false;
+  run.gCheckFaults = checkAndReport(run, run.dataPath, run.in_filename, true, &pageFailed);
+  run.gCheckPageFailed = pageFailed;
   return run.gCheckFaults;
 }

@@ -84,6 +84,9 @@ int KxConvertDrawing(KxRun& run) {
       status == kxSTATUS_OK)
     status = kxSTATUS_FAULTS;
   KxPrintRunSummary(run, status);
+  // A check whose page could not be written (said above) ends the run as an output
+  // not written does; the summary still tells of the program, which was written.
+  if (run.gCheckPageFailed && status == kxSTATUS_OK) status = kxSTATUS_NO_PROGRAM;
   return status;
 }
 

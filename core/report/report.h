@@ -139,7 +139,6 @@ struct KxProgramLine {
   std::vector<KxStep> steps;   // what the line does, in order
 };
 
-void KxReadProgramLine(KxSettings& cfg, char* line, KxProgramLine* out);   // takes one line apart (its remarks are removed from line)
 int ReadToolpath(KxRun& run, const char* path, KxToolpath* tp);     // reads and follows the NC program at path; 0 when unreadable
 void KxMoveStartTangent(const KxMove& m, double* tx, double* ty);   // unit direction of travel where a move starts
 void KxArcSweep(const KxMove& m, double* a0, double* sweep);   // start angle and signed sweep of an arc move (radians)
@@ -179,6 +178,7 @@ int KxCheckOwnProgram(KxRun& run);   // with CheckProgram: 1, checks the program
 struct ReportRun {
   KxToolpath gToolpath{};  // the program of the last run, read back for the page and the preview
   int gCheckFaults = -1;   // faults the check of the run's own program found, -1 when it did not run
+  bool gCheckPageFailed = false;   // the check's page _check.htm could not be written
   double partsWidth = 0, partsHeight = 0;   // the box around every chained contour, mm (KxMeasureParts)
   bool partsChained = false;                // the box is the contours'; false: no contour, the box of all geometry read
 };

@@ -339,11 +339,6 @@ struct Runner {
 
 }  // namespace
 
-void KxReadProgramLine(KxSettings& cfg, char* line, KxProgramLine* out) {
-  *out = KxProgramLine();
-  parseLine(cfg, line, out);
-}
-
 int ReadToolpath(KxRun& run, const char* path, KxToolpath* tp) {
   if (!tp) return 0;
   *tp = KxToolpath();
