@@ -13,7 +13,6 @@
 
 namespace {
 
-const float kMinArcSweep = 10.5f;    // narrower arcs leave no room for the end margins
 const float kArcEndMargin = 5.0f;    // degrees kept free at either end of an arc
 const double kLineImprovement = 0.02;  // a line must beat the best by more than this (mm)
 
@@ -79,12 +78,11 @@ struct ApproachState {
 
 static ApproachState& fileState(KxRun& run) { return run.approachState.get(); }
 
-static constexpr long kMaterialWorkingRecords = 7;   // the working records in front, looked at always
 
 static void fileMaterial(KxRun& run, long top) {
   for (long i = fileState(run).gMaterialUpTo; i < top; ++i) {
     const elementdaten& e = run.elds[i];
-    if (i < kMaterialWorkingRecords) continue;
+    if (i < kWorkingRecords) continue;
     if (e.type == etLINE)
       fileState(run).gMaterialGrid.Add(e.sx, e.sy, e.ex, e.ey, i);
     else if (e.type == etARC || e.type == etCIR)
@@ -98,7 +96,7 @@ double KxIndexMaterial(KxRun& run) {
   // Cells about the size of an anchor path or of an average element, whichever is larger.
   double sizes = 0;
   long counted = 0;
-  for (long i = kMaterialWorkingRecords; i < n; ++i) {
+  for (long i = kWorkingRecords; i < n; ++i) {
     const elementdaten& e = run.elds[i];
     double s = -1;
     if (e.type == etLINE) s = std::fmax(std::fabs((double)e.ex - e.sx), std::fabs((double)e.ey - e.sy));
@@ -139,7 +137,7 @@ int AnchorCrossesMaterial(KxRun& run, long elem, long sPelem, float ax, float ay
     return 0;
   }
   fileMaterial(run, n);
-  for (long i = 0; i < kMaterialWorkingRecords && i < n; ++i)
+  for (long i = 0; i < kWorkingRecords && i < n; ++i)
     if (i != elem && i != sPelem && meetsPath(run.cfg, run.elds[i], px, py, dx, dy, tMax)) return 1;
   // A little more than the path's box: the crossing tests round.
   const double margin = 1e-4 + 1e-6 * (std::fabs(px) + std::fabs(py) + len);
@@ -171,7 +169,7 @@ int arcApproach(KxRun& run, long elem, long sPelem, float* al) {
 
   // Angles and centre are read from the arc itself (the copy holds the same
   // values, but a refused copy on a full table would leave stale ones there).
-  if (BOGENWINKEL(arc.sw, arc.ew) < kMinArcSweep) {
+  if (BOGENWINKEL(arc.sw, arc.ew) < kMinLeadInSweep) {
     KxPrint(run, ".. Bogenwinkel zu klein =FASLE");
     return 0;
   }

@@ -64,9 +64,6 @@ const double kSideProbe = 0.01;     // mm beside an element where its inside is 
 // mm the edge of a start hole korvex places in the room left beside a contour keeps
 // from every contour: the drill must not touch the outline the wire is to cut.
 const double kAutoHoleClearance = 0.3;
-// The lead-in ends on a line, or on an arc of at least this sweep (degrees) and the
-// anchor length as radius: the approach test's own limits.
-const double kMinLeadInSweep = 10.5;
 const double kHoleStep = 0.05;      // mm the lead-in shortens by while another start hole is in the way
 
 double sweepOf(const elementdaten& a) { return BOGENWINKEL(a.sw, a.ew); }

@@ -49,6 +49,9 @@ void KxNoteMember(KxRun& run, long i);       // record i got a new contour name 
 void KxMemberCandidates(KxRun& run, const char* name, long n, std::vector<long>& out);  // ascending records below n that may be named name: the working records and the filed ones, or all without the lists
 
 // --- start points ---
+// The lead-in ends on a line, or on a drawn arc of at least this sweep (degrees) with
+// the anchor length as radius: a narrower arc leaves no room for the end margins.
+inline constexpr float kMinLeadInSweep = 10.5f;
 int SearchStartPoints(KxRun& run);         // regions, feed points and lead-in elements of all contours
 
 

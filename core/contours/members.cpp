@@ -13,10 +13,6 @@
 
 namespace {
 
-// AddReservedElements puts seven working records in front of the drawing's; the
-// analysis copies members into them at any time, so they are always looked at.
-constexpr long kWorkingRecords = 7;
-
 struct MemberList {
   std::vector<long> ids;   // records filed under the name, ascending once sorted
   bool sorted = true;      // false after a record was added out of order

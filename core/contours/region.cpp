@@ -36,10 +36,9 @@ struct RegionState {
 };
 
 static RegionState& fileState(KxRun& run) { return run.regionState.get(); }
-static constexpr long kCandidateWorkingRecords = 7;   // the working records in front, looked at always
 
 static void fileCandidates(KxRun& run, long top) {
-  for (long i = fileState(run).gCandidatesUpTo > kCandidateWorkingRecords ? fileState(run).gCandidatesUpTo : kCandidateWorkingRecords; i < top; ++i) {
+  for (long i = fileState(run).gCandidatesUpTo > kWorkingRecords ? fileState(run).gCandidatesUpTo : kWorkingRecords; i < top; ++i) {
     const elementdaten& e = run.elds[i];
     if (e.type == etCIR || e.type == etINSE) {
       fileState(run).gCandidateGrid.Add(e.cx, e.cy, e.cx, e.cy, i);
@@ -53,7 +52,7 @@ void KxIndexCandidates(KxRun& run, double cell) {
   fileState(run).gCandidateGrid.Reset(cell);
   fileState(run).gCandidatesUpTo = 0;
   fileState(run).gCandidateRecords.clear();
-  for (long i = 0; i < kCandidateWorkingRecords; ++i) fileState(run).gCandidateRecords.push_back(i);
+  for (long i = 0; i < kWorkingRecords; ++i) fileState(run).gCandidateRecords.push_back(i);
   fileState(run).gCandidatesIndexed = true;
   fileCandidates(run, run.eldsCounter);
 }
@@ -87,7 +86,7 @@ void KxCandidatesIn(KxRun& run, long reg, std::vector<long>& out) {
   const elementdaten& rg = run.elds[reg];
   std::vector<long> near;
   fileState(run).gCandidateGrid.Overlapping(rg.sx, rg.ey, rg.ex, rg.sy, near);
-  for (long i = 0; i < kCandidateWorkingRecords && i < n; ++i) out.push_back(i);
+  for (long i = 0; i < kWorkingRecords && i < n; ++i) out.push_back(i);
   for (long i : near)
     if (i < n) out.push_back(i);
 }
@@ -101,10 +100,10 @@ long KxCandidatesNear(KxRun& run, long reg, std::vector<long>& out) {
   const long n = run.eldsCounter;
   // The filed records below n, less those given: the ones the box cannot hold.
   const long filed = (long)(std::lower_bound(fileState(run).gCandidateRecords.begin(), fileState(run).gCandidateRecords.end(), n) -
-                            fileState(run).gCandidateRecords.begin()) - kCandidateWorkingRecords;
+                            fileState(run).gCandidateRecords.begin()) - kWorkingRecords;
   long given = 0;
   for (long i : out)
-    if (i >= kCandidateWorkingRecords) ++given;
+    if (i >= kWorkingRecords) ++given;
   return filed - given;
 }
 

@@ -72,6 +72,10 @@ extern const char* const gNoText;        // "-na-", text of records without a na
 extern const char* const gtRegInfo;      // "-region info-", text of region records
 
 void ClearElements(KxRun& run);                              // erases the used part of the table
+// The working records AddReservedElements puts in front of the drawing's, at indices
+// 0 to kWorkingRecords - 1: the analysis copies members into them at any time, so
+// every search over the table looks at them.
+inline constexpr long kWorkingRecords = 7;
 void AddReservedElements(KxRun& run);                        // adds the seven working records at indices 0 to 6
 void AddClosingElements(KxRun& run);                         // adds the two marker records behind the drawing's records
 void AddElement(KxRun& run, int typ, const char* opttext);     // appends a record from the staging registers
