@@ -13,12 +13,7 @@
 
 // Entities that can become part of a contour or a feed point: what the entity
 // pass reads, less texts and the pieces of a polyline.
-static bool isGeometry(const char* type) {
-  switch (DxfEntityKind(type)) {
-    case dkNONE: case dkTEXT: case dkMTEXT: case dkVERTEX: case dkSEQEND: return false;
-    default: return true;
-  }
-}
+static bool isGeometry(const char* type) { return kDxfKinds[DxfEntityKind(type)].geometry; }
 
 static void countLayer(DxfLayerCensus* c, const char* name) {
   for (int i = 0; i < c->count; ++i) {

@@ -73,10 +73,21 @@ enum dxfKind {
   dkLWPOLYLINE,   // lightweight polyline with its vertices as repeated groups
   dkVERTEX, dkSEQEND,
   dkELLIPSE,      // cut as a chain of arcs
-  dkSPLINE        // the same
+  dkSPLINE,       // the same
+  dkKindCount     // kinds in all, dkNONE included
 };
+// What korvex knows of a kind (kinds.cpp, one row per kind in dxfKind order).
+struct DxfKind {
+  const char* name;    // the value of its group 0 ("ENTITY" for dkNONE, as messages name it)
+  int record;          // the element record type it begins as (etype); -1: none of its own
+  bool twelve;         // read in 12-format drawings too (lightweight polylines and splines exist from AC1012 on)
+  bool objectCoords;   // its points are given in the object coordinate system of its extrusion
+  bool geometry;       // it can become part of a contour or a feed point (texts and polyline pieces cannot)
+};
+extern const DxfKind kDxfKinds[dkKindCount];   // indexed by dxfKind
+const DxfKind& DxfKindOf(int kind);            // the row of a kind; dkNONE's for one out of range
 bool DxfTwelveRules(KxRun& run);  // no header, or a version up to AC1011
-int DxfEntityKind(const char* name);  // the kind of a group-0 value; dkNONE for types that are not read
+int DxfEntityKind(const char* name);  // the kind of a group-0 value (kinds.cpp); dkNONE for types that are not read
 void EntityStart(KxRun& run, int kind);           // an entity on a selected layer begins (a polyline adds its start record)
 void EntityGroup(KxRun& run, int code, const char* value);  // one group of the entity being read, in the drawing's order
 void EntityFinish(KxRun& run);                  // the entity's ending group 0: its records, in drawing coordinates

@@ -119,20 +119,9 @@ bool add(KxRun& run, int typ, const char* text) {
   return run.eldsCounter > before;
 }
 
-// Entities whose coordinates are given in the object coordinate system of their
-// extrusion direction; lines, points and multi-line texts are in drawing coordinates.
-bool inObjectCoordinates(int kind) {
-  switch (kind) {
-    case dkARC: case dkCIRCLE: case dkTEXT: case dkINSERT: case dkPOLYLINE: case dkLWPOLYLINE:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // 0: extrusion along +Z; 1: along -Z (object X is drawing -X); 2: any other direction.
 int extrusionCase(KxRun& run) {
-  if (!inObjectCoordinates(fileState(run).gEnt.kind)) return 0;
+  if (!DxfKindOf(fileState(run).gEnt.kind).objectCoords) return 0;
   const double* n = fileState(run).gEnt.extrusion;
   constexpr double eps = 1e-6;
   if (std::fabs(n[0]) > eps || std::fabs(n[1]) > eps || !(std::fabs(n[2]) > eps)) return 2;
@@ -147,11 +136,7 @@ void dropSince(KxRun& run, long start) {
   run.eldsCounter = start;
 }
 
-const char* kindName(int kind) {
-  static const char* const names[] = {"ENTITY", "LINE", "ARC", "CIRCLE", "POINT", "INSERT", "TEXT",
-                                      "MTEXT", "POLYLINE", "LWPOLYLINE", "VERTEX", "SEQEND", "ELLIPSE", "SPLINE"};
-  return kind >= 0 && kind <= dkSPLINE ? names[kind] : names[0];
-}
+const char* kindName(int kind) { return DxfKindOf(kind).name; }
 
 void logSkipped(KxRun& run, const char* what, const char* handle) {
   KxLog(run, " %s [%s] skipped: %s\n", kindName(fileState(run).gEnt.kind), handle[0] ? handle : "-", what);
@@ -167,7 +152,7 @@ enum GroupUse { guNone, guCoordinate, guScale, guNumber, guWhole };
 
 GroupUse groupUse(KxRun& run, int code) {
   if (code == 210 || code == 220 || code == 230)
-    return inObjectCoordinates(fileState(run).gEnt.kind) || fileState(run).gEnt.kind == dkELLIPSE ? guNumber : guNone;
+    return DxfKindOf(fileState(run).gEnt.kind).objectCoords || fileState(run).gEnt.kind == dkELLIPSE ? guNumber : guNone;
   switch (fileState(run).gEnt.kind) {
     case dkINSERT:
       switch (code) {
@@ -699,24 +684,6 @@ void DxfStageArcEnds(KxRun& run) {
   run.ey = finite(YARC(run.ew, run.rd) + run.cy);
 }
 
-int DxfEntityKind(const char* name) {
-  // Every group 0 of the drawing comes by here: compared without library calls.
-  struct Kind { const char* name; size_t size; int kind; };
-  static const Kind kinds[] = {
-      {"LINE", 5, dkLINE}, {"ARC", 4, dkARC}, {"CIRCLE", 7, dkCIRCLE}, {"POINT", 6, dkPOINT},
-      {"INSERT", 7, dkINSERT}, {"TEXT", 5, dkTEXT}, {"MTEXT", 6, dkMTEXT}, {"POLYLINE", 9, dkPOLYLINE},
-      {"LWPOLYLINE", 11, dkLWPOLYLINE}, {"VERTEX", 7, dkVERTEX}, {"SEQEND", 7, dkSEQEND}, {"ELLIPSE", 8, dkELLIPSE},
-      {"SPLINE", 7, dkSPLINE},
-  };
-  for (const Kind& k : kinds) {
-    if (name[0] != k.name[0]) continue;
-    size_t i = 1;
-    while (i < k.size && name[i] == k.name[i]) ++i;
-    if (i == k.size) return k.kind;
-  }
-  return dkNONE;
-}
-
 bool PolylineTakesVertices(KxRun& run) { return fileState(run).gPoly.open && !fileState(run).gPoly.skip; }
 
 void PolylineEnd(KxRun& run) {
@@ -734,12 +701,10 @@ void PolylineEnd(KxRun& run) {
 }
 
 void EntityStart(KxRun& run, int kind) {
-  static const int types[] = {-1, etLINE, etARC, etCIR, etPNT, etINSE, etTEXT, etTEXT,
-                              etPOLY, etPOLY, etVERT, -1, -1, -1};
   fileState(run).gEnt = Entity();
   fileState(run).gEnt.before = saveStaging(run);
   fileState(run).gEnt.kind = kind;
-  fileState(run).gEnt.argument = fileState(run).gEnt.type = kind >= 0 && kind <= dkSPLINE ? types[kind] : -1;
+  fileState(run).gEnt.argument = fileState(run).gEnt.type = DxfKindOf(kind).record;
   fileState(run).gEnt.start = run.eldsCounter;
   fileState(run).gEnt.captured = BlockEntity(run);
   // An insert on a layer not read adds nothing unless its block has geometry that is read.

@@ -204,15 +204,30 @@ inline bool relevant(int code) {
 // Lightweight polylines and splines exist from AC1012 on; every further word
 // costs the search time. ENDBLK is not searched: a block definition is followed
 // by the next BLOCK or the ENDSEC, which close it as well.
-const char* const kStarts[] = {"SECTION", "ENDSEC", "BLOCK", "LINE", "ARC", "CIRCLE", "POINT", "INSERT",
-                               "TEXT", "MTEXT", "POLYLINE", "VERTEX", "SEQEND", "ELLIPSE", "LWPOLYLINE", "SPLINE"};
 constexpr int kSectionWords = 3;
-// The kinds of the words from kSectionWords on, as DxfEntityKind names them.
-const int kStartKinds[] = {dkLINE, dkARC, dkCIRCLE, dkPOINT, dkINSERT, dkTEXT, dkMTEXT, dkPOLYLINE,
-                           dkVERTEX, dkSEQEND, dkELLIPSE, dkLWPOLYLINE, dkSPLINE};
-static_assert(sizeof kStartKinds / sizeof kStartKinds[0] + kSectionWords == sizeof kStarts / sizeof kStarts[0],
-              "one kind for every entity word");
-constexpr int kTwelveWords = 14;   // up to ELLIPSE
+// The words searched: the section words, then the entity kinds of 12-format
+// drawings, then those that exist from AC1012 on; the kind of each word.
+struct StartWords {
+  const char* words[kSectionWords + dkKindCount];
+  int kinds[kSectionWords + dkKindCount];
+  int twelve = kSectionWords;   // words of a 12-format drawing
+  int all = kSectionWords;      // words of a 2000-format drawing
+};
+const StartWords& startWords() {
+  static const StartWords w = [] {
+    StartWords s{{"SECTION", "ENDSEC", "BLOCK"}, {}};
+    for (int later = 0; later < 2; ++later) {
+      for (int k = dkNONE + 1; k < dkKindCount; ++k) {
+        if (kDxfKinds[k].twelve == (later != 0)) continue;
+        s.kinds[s.all] = k;
+        s.words[s.all++] = kDxfKinds[k].name;
+      }
+      if (!later) s.twelve = s.all;
+    }
+    return s;
+  }();
+  return w;
+}
 
 bool knownSection(const char* name) {
   static const char* const names[] = {"HEADER", "CLASSES", "TABLES", "BLOCKS", "ENTITIES", "OBJECTS",
@@ -234,14 +249,15 @@ int getElementsFromLayer(KxRun& run) {
   int next = 0;
   for (;;) {
     if (!haveLine && s.state == ssNone && !s.sectionName) {
-      int k = DxfFindLine(run, word, kStarts, DxfTwelveRules(run) ? kTwelveWords : 16);
+      const StartWords& starts = startWords();
+      int k = DxfFindLine(run, word, starts.words, DxfTwelveRules(run) ? starts.twelve : starts.all);
       if (k < 0) break;
       const int got = DxfReadCode(run, &next);
       if (got < 0) break;
       if (got == 0) continue;
       haveLine = true;
       if (k >= kSectionWords) {
-        groupZero(run, s, word, kStartKinds[k - kSectionWords]);
+        groupZero(run, s, word, starts.kinds[k]);
         // The head of an entity on a layer not read is passed where it lies (an
         // insert may still place what its block holds, a definition keeps more).
         if (s.state == ssPending && !s.capture && s.kind != dkINSERT && DxfPassForeignHead(run, next, foreignLayer)) {
