@@ -390,122 +390,47 @@ struct Role {
   bool is(const Word& w) const { return letter && w.letter == letter && !w.variable && w.value == value; }
 };
 
-// A loop's edges in square cells, so that whether a point lies inside the loop or
-// near its path asks the cells around the point, not every edge.
+// A loop's edges filed by their boxes, so that whether a point lies inside the loop
+// or near its path asks the edges around the point, not every edge.
 struct EdgeGrid {
-  const std::vector<std::pair<double, double>>* p = nullptr;
-  double x0 = 0, y0 = 0, cell = 1;
-  int nx = 1, ny = 1;
-  std::vector<std::vector<int>> cells;   // edge k runs from point k-1 (the last for k = 0) to point k
-  std::vector<int> wide;                 // edges over too many cells: always asked
-  mutable std::vector<char> mark;
-  mutable std::vector<int> found;
+  const std::vector<std::pair<double, double>>* p = nullptr;   // edge k runs from point k-1 (the last for k = 0) to point k
+  double right = 0;                                            // the loop's right side, where a ray from a point ends
+  KxBoxGrid grid;
+  mutable std::vector<long> found;
 
   void build(const std::vector<std::pair<double, double>>& pts, double bx0, double by0, double bx1, double by1) {
     p = &pts;
+    right = bx1;
     const size_t n = pts.size();
-    x0 = bx0, y0 = by0;
-    const int side = (int)std::min(1024.0, std::max(1.0, sqrt((double)n)));
-    cell = std::max({bx1 - bx0, by1 - by0, 1e-9}) / side;
-    nx = (int)std::min(1024.0, (bx1 - bx0) / cell) + 1;
-    ny = (int)std::min(1024.0, (by1 - by0) / cell) + 1;
-    cells.assign((size_t)nx * ny, {});
-    mark.assign(n, 0);
+    grid.Reset(std::max(bx1 - bx0, by1 - by0) / std::min(1024.0, std::max(1.0, sqrt((double)n))));
+    grid.Reserve((long)n);
     for (size_t k = 0; k < n; ++k) {
-      const auto& a = pts[k ? k - 1 : n - 1];
-      const auto& b = pts[k];
-      const int i0 = col(std::min(a.first, b.first)), i1 = col(std::max(a.first, b.first));
-      const int j0 = row(std::min(a.second, b.second)), j1 = row(std::max(a.second, b.second));
-      if ((long)(i1 - i0 + 1) * (j1 - j0 + 1) > 64) {
-        wide.push_back((int)k);
-        continue;
-      }
-      for (int u = i0; u <= i1; ++u)
-        for (int v = j0; v <= j1; ++v) cells[(size_t)v * nx + u].push_back((int)k);
+      const auto& a = from((int)k);
+      grid.Add(a.first, a.second, pts[k].first, pts[k].second, (long)k);
     }
-  }
-  int col(double x) const { const double c = (x - x0) / cell; return c < 0 ? 0 : c >= nx ? nx - 1 : (int)c; }
-  int row(double y) const { const double c = (y - y0) / cell; return c < 0 ? 0 : c >= ny ? ny - 1 : (int)c; }
-  // The edges filed in columns i0..i1 of rows j0..j1, and the wide ones, each once.
-  const std::vector<int>& gather(int i0, int i1, int j0, int j1) const {
-    found.clear();
-    for (int v = j0; v <= j1; ++v)
-      for (int u = i0; u <= i1; ++u)
-        for (int k : cells[(size_t)v * nx + u])
-          if (!mark[(size_t)k]) mark[(size_t)k] = 1, found.push_back(k);
-    for (int k : wide)
-      if (!mark[(size_t)k]) mark[(size_t)k] = 1, found.push_back(k);
-    for (int k : found) mark[(size_t)k] = 0;
-    return found;
   }
   std::pair<double, double> from(int k) const { return (*p)[k ? (size_t)k - 1 : p->size() - 1]; }
   bool near(double x, double y, double tol) const {
-    for (int k : gather(col(x - tol), col(x + tol), row(y - tol), row(y + tol))) {
-      const auto a = from(k), b = (*p)[(size_t)k];
+    grid.Overlapping(x - tol, y - tol, x + tol, y + tol, found);
+    for (long k : found) {
+      const auto a = from((int)k), b = (*p)[(size_t)k];
       if (segDist(x, y, a.first, a.second, b.first, b.second) <= tol) return true;
     }
     return false;
   }
-  // A ray to the right crosses the edges in the cells of its row only.
+  // A ray to the right crosses only edges whose boxes it meets.
   bool inside(double x, double y) const {
-    if (p->empty() || y < y0 || y > y0 + ny * cell) return false;
+    if (p->empty()) return false;
     bool in = false;
-    const int r = row(y);
-    for (int k : gather(col(x), nx - 1, r, r)) {
-      const auto a = from(k), b = (*p)[(size_t)k];
+    grid.Overlapping(x, y, std::max(x, right), y, found);
+    for (long k : found) {
+      const auto a = from((int)k), b = (*p)[(size_t)k];
       if ((b.second > y) != (a.second > y) && x < (a.first - b.first) * (y - b.second) / (a.second - b.second) + b.first)
         in = !in;
     }
     return in;
   }
 };
-
-// Loops filed by their boxes in square cells: the loops whose box holds a point.
-struct BoxFile {
-  double x0 = 0, y0 = 0, cell = 1;
-  int nx = 0, ny = 0;
-  std::vector<std::vector<int>> cells;
-  std::vector<int> wide;   // loops over too many cells: always asked
-
-  void build(const std::vector<Loop>& all, const std::vector<int>& which);
-  void at(double x, double y, std::vector<int>* out) const;
-};
-
-
-void BoxFile::build(const std::vector<Loop>& all, const std::vector<int>& which) {
-  if (which.empty()) return;
-  double bx0 = 1e300, by0 = 1e300, bx1 = -1e300, by1 = -1e300;
-  for (int k : which) {
-    const Loop& l = all[(size_t)k];
-    bx0 = std::min(bx0, l.bx0), by0 = std::min(by0, l.by0), bx1 = std::max(bx1, l.bx1), by1 = std::max(by1, l.by1);
-  }
-  const int side = (int)std::min(512.0, std::max(1.0, sqrt((double)which.size())));
-  x0 = bx0, y0 = by0;
-  cell = std::max({bx1 - bx0, by1 - by0, 1e-9}) / side;
-  nx = (int)std::min(512.0, (bx1 - bx0) / cell) + 1;
-  ny = (int)std::min(512.0, (by1 - by0) / cell) + 1;
-  cells.assign((size_t)nx * ny, {});
-  auto clampTo = [](double c, int n) { return c < 0 ? 0 : c >= n ? n - 1 : (int)c; };
-  for (int k : which) {
-    const Loop& l = all[(size_t)k];
-    const int i0 = clampTo((l.bx0 - x0) / cell, nx), i1 = clampTo((l.bx1 - x0) / cell, nx);
-    const int j0 = clampTo((l.by0 - y0) / cell, ny), j1 = clampTo((l.by1 - y0) / cell, ny);
-    if ((long)(i1 - i0 + 1) * (j1 - j0 + 1) > 256) {
-      wide.push_back(k);
-      continue;
-    }
-    for (int u = i0; u <= i1; ++u)
-      for (int v = j0; v <= j1; ++v) cells[(size_t)v * nx + u].push_back(k);
-  }
-}
-
-void BoxFile::at(double x, double y, std::vector<int>* out) const {
-  out->clear();
-  if (cells.empty()) return;
-  const double cu = (x - x0) / cell, cv = (y - y0) / cell;
-  if (cu >= 0 && cv >= 0 && cu < nx && cv < ny) *out = cells[(size_t)cv * nx + (size_t)cu];
-  out->insert(out->end(), wide.begin(), wide.end());
-}
 
 // The checker of one program, with the drawing (when it was read) in run.elds.
 struct Checker {
@@ -1256,27 +1181,34 @@ struct Checker {
       const Loop& p = loops[i];
       if (p.closed && p.pts.size() >= 3 && !p.byHand) candidates.push_back((int)i);
     }
-    BoxFile file;
-    file.build(loops, candidates);
-    std::vector<int> near;
+    // Loops filed by their boxes: the loops whose box holds a point.
+    KxBoxGrid file;
+    double bx0 = 1e300, by0 = 1e300, bx1 = -1e300, by1 = -1e300;
+    for (int k : candidates) {
+      const Loop& l = loops[(size_t)k];
+      bx0 = std::min(bx0, l.bx0), by0 = std::min(by0, l.by0), bx1 = std::max(bx1, l.bx1), by1 = std::max(by1, l.by1);
+    }
+    file.Reset(std::max(bx1 - bx0, by1 - by0) / std::min(512.0, std::max(1.0, sqrt((double)candidates.size()))));
+    for (int k : candidates) file.Add(loops[(size_t)k].bx0, loops[(size_t)k].by0, loops[(size_t)k].bx1, loops[(size_t)k].by1, k);
+    std::vector<long> near;
     for (size_t i = 0; i < loops.size(); ++i) {
       const Loop& c = loops[i];
       if (!c.closed || c.pts.empty() || c.byHand) continue;
       double smallest = 1e300;
-      file.at(c.pts[0].first, c.pts[0].second, &near);
+      file.Overlapping(c.pts[0].first, c.pts[0].second, c.pts[0].first, c.pts[0].second, near);
       // Smallest first: the first loop around the point is the one.
-      std::sort(near.begin(), near.end(), [this](int a, int b) {
+      std::sort(near.begin(), near.end(), [this](long a, long b) {
         const double x = fabs(loops[(size_t)a].area), y = fabs(loops[(size_t)b].area);
         return x != y ? x < y : a < b;
       });
-      for (int o : near) {
+      for (long o : near) {
         const Loop& p = loops[(size_t)o];
-        if (o == (int)i) continue;
+        if (o == (long)i) continue;
         if (c.bx0 < p.bx0 || c.by0 < p.by0 || c.bx1 > p.bx1 || c.by1 > p.by1) continue;
         const double area = fabs(p.area);
         if (area <= fabs(c.area) || area >= smallest) continue;
         if (edges(o).inside(c.pts[0].first, c.pts[0].second)) {
-          smallest = area, parent[i] = o;
+          smallest = area, parent[i] = (int)o;
           break;
         }
       }
