@@ -36,6 +36,7 @@ const char* ConfigRefusal(KxSettings& cfg);        // the recorded refusal as on
 void ConfigClearRefusal(KxSettings& cfg);          // forgets the refusal (start of a run, settings read again)
 void KxLogSettingNotes(KxRun& run);           // writes the settings file's values that were no number (and kept their key as it was) into the log
 float ConfigFloat(const char* text);
+const char* ConfigUnitsSource(const KxSettings& cfg);  // where the chosen drawing units come from: "--units" or "DrawingUnits"
 bool ConfigUnits(const char* word, const KxUnit** unit);  // the unit a user names (DrawingUnits, --units; any case), null for "auto"; false for a word that names none
 void ForEachTextLine(FILE* f, const std::function<void(char* line)>& use, char comment);  // each line (254 characters at most, no line end) to use; lines starting with comment skipped  // decimal conversion into a float: no number gives 0, cut to the float range
 

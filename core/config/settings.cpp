@@ -194,6 +194,8 @@ static void boundedNumber(KxRun& run, const char* line, const char* key, const c
   if (settingNumber(run, key, p + tag.size(), &v, fmt)) *field = (orEqual ? v >= lowest : v > lowest) ? v : fallback;
 }
 
+const char* ConfigUnitsSource(const KxSettings& cfg) { return cfg.unitsGiven.empty() ? "DrawingUnits" : "--units"; }
+
 bool ConfigUnits(const char* word, const KxUnit** unit) {
   char lower[16];
   size_t n = 0;

@@ -379,7 +379,7 @@ void BlockHeadGroup(KxRun& run, int code, const char* value) {
     // unusable: it stays no number, and each insert of the block is refused.
     double v;
     const int read = DxfNumber(value, &v);
-    v *= run.unitScale;
+    v *= run.UnitScale();
     float& at = code == 10 ? b.bx : b.by;
     at = read == kxNUMBER && std::fabs(v) <= kMaxCoordinate ? (float)v : NAN;
     if (std::isnan(at))

@@ -5,12 +5,12 @@
 
 struct KxRun;        // the state of one conversion (kxrun.h)
 struct KxSettings;   // the settings a run reads (config.h)
-struct KxUnit;       // a unit a drawing may be drawn in (geometry/base.h)
 
 #include <functional>
 
 #include <cstring>
 
+#include "geometry/base.h"     // KxUnit
 #include "geometry/limits.h"   // kMaxLayerEntries, kTextLineSize, KxGrowingTable
 
 // --- line reading shared by every pass ---
@@ -33,7 +33,6 @@ inline bool DxfIs(const char* line, const char* word) { return line[0] == word[0
 
 // --- version ---
 int getAcadVersion(KxRun& run);            // version pass: $ACADVER (or, without it, the layout the entities are written in) and $INSUNITS
-void DxfChooseUnits(KxRun& run);           // the unit the drawing is read in, from DrawingUnits or its header, and the scale to millimetres
 
 // --- layer list ---
 enum fllmod {
@@ -208,8 +207,9 @@ struct DxfRun : ReaderRun {
   char moveType[24] = "G01";  // move word of the path: "G00", "G01", or the after-rapid word and "G01"
   KxLayerNameFn gLayerNameHook;  // desktop: receives every layer name of the layer pass for the window's list; empty in the console
   int declaredUnits = -1;  // $INSUNITS of the drawing's header; -1 when it names none
-  double unitScale = 1;  // millimetres per drawing unit: every coordinate and radius is multiplied by it as it is read
   const KxUnit* unitsRead = nullptr;  // the unit the drawing is read in when it is not millimetres as ever (declared or chosen); null otherwise
+  // Millimetres per drawing unit: every coordinate and radius is multiplied by it as it is read.
+  double UnitScale() const { return unitsRead ? unitsRead->mm : 1.0; }
   bool layoutByEntities = false;  // no $ACADVER: the entities' subclass markers chose the 2000-format layout
   int gRefusedEntities = 0;  // entities refused for a value that is no number, not finite or beyond the plausibility limits (limits.h), each named in the log; set to 0 per run
 };

@@ -248,7 +248,7 @@ bool checkGroup(KxRun& run, int code, const char* value, double* v) {
   } else {
     const int read = DxfNumber(value, v);
     // Lengths are millimetres from here on, whatever unit the drawing is drawn in.
-    if (use == guCoordinate) *v *= run.unitScale;
+    if (use == guCoordinate) *v *= run.UnitScale();
     const double a = std::fabs(*v);
     if (read == kxNO_NUMBER) quotedWhy = " is no number";
     else if (read == kxNOT_FINITE) quotedWhy = " is no finite number";

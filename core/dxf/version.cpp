@@ -16,6 +16,25 @@ bool headerValue(KxRun& run, char* line) { return DxfReadLine(run, line) && DxfR
 
 }  // namespace
 
+// The unit the drawing is read in: the one DrawingUnits or --units chose, else the
+// one its header declares.
+static void chooseUnits(KxRun& run) {
+  const KxUnit* declared = run.declaredUnits > 0 ? KxUnitByCode(run.declaredUnits) : nullptr;
+  const KxUnit* chosen = run.cfg.drawingUnits ? run.cfg.drawingUnits : declared;
+  // Millimetres, declared or not, are what every drawing was always read in:
+  // nothing is said of them unless a choice overrides another declaration.
+  const bool overridden = run.cfg.drawingUnits && declared != run.cfg.drawingUnits && run.declaredUnits > 0;
+  run.unitsRead = chosen && (chosen->mm != 1.0 || overridden) ? chosen : nullptr;
+  if (run.declaredUnits > 0 && !declared && !run.cfg.drawingUnits) {
+    KxSay(run, " the drawing's $INSUNITS %d names no unit a part is drawn in - read in millimetres\n", run.declaredUnits);
+    KxLog(run, " the drawing's $INSUNITS %d names no unit a part is drawn in - read in millimetres\n", run.declaredUnits);
+  }
+  if (!run.unitsRead) return;
+  KxPrint(run, " drawing in %s, scaled by %g to millimetres\n", run.unitsRead->name, run.UnitScale());
+  KxLog(run, " drawing in %s (%s), scaled by %g to millimetres\n", run.unitsRead->name,
+        run.cfg.drawingUnits ? ConfigUnitsSource(run.cfg) : "$INSUNITS", run.UnitScale());
+}
+
 int getAcadVersion(KxRun& run) {
   // The header names its variables up to its ENDSEC; $ACADVER comes first in
   // every writer's header, $INSUNITS later. Without $ACADVER (small writers
@@ -62,26 +81,8 @@ int getAcadVersion(KxRun& run) {
     KxPrint(run, " no $ACADVER: the entities carry subclass markers, read as a 2000-format drawing\n");
     KxLog(run, " no $ACADVER: the entities carry subclass markers, read as a 2000-format drawing\n");
   }
-  DxfChooseUnits(run);
+  chooseUnits(run);
   return 0;
 }
 
 bool DxfTwelveRules(KxRun& run) { return run.acad_IntVers < 1012; }
-
-void DxfChooseUnits(KxRun& run) {
-  const KxUnit* declared = run.declaredUnits > 0 ? KxUnitByCode(run.declaredUnits) : nullptr;
-  const KxUnit* chosen = run.cfg.drawingUnits ? run.cfg.drawingUnits : declared;
-  run.unitScale = chosen ? chosen->mm : 1.0;
-  // Millimetres, declared or not, are what every drawing was always read in:
-  // nothing is said of them unless a choice overrides another declaration.
-  const bool overridden = run.cfg.drawingUnits && declared != run.cfg.drawingUnits && run.declaredUnits > 0;
-  run.unitsRead = chosen && (run.unitScale != 1.0 || overridden) ? chosen : nullptr;
-  if (run.declaredUnits > 0 && !declared && !run.cfg.drawingUnits) {
-    KxSay(run, " the drawing's $INSUNITS %d names no unit a part is drawn in - read in millimetres\n", run.declaredUnits);
-    KxLog(run, " the drawing's $INSUNITS %d names no unit a part is drawn in - read in millimetres\n", run.declaredUnits);
-  }
-  if (!run.unitsRead) return;
-  KxPrint(run, " drawing in %s, scaled by %g to millimetres\n", run.unitsRead->name, run.unitScale);
-  KxLog(run, " drawing in %s (%s), scaled by %g to millimetres\n", run.unitsRead->name,
-        run.cfg.drawingUnits ? (run.cfg.unitsGiven.empty() ? "DrawingUnits" : "--units") : "$INSUNITS", run.unitScale);
-}

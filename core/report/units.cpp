@@ -27,21 +27,18 @@ void KxMeasureParts(KxRun& run) {
   run.partsChained = !parts.Empty();
 }
 
-// Where the unit came from, when the user chose it: "--units" or "DrawingUnits".
-static const char* chooser(KxRun& run) { return run.cfg.unitsGiven.empty() ? "DrawingUnits" : "--units"; }
-
 std::string KxUnitsText(KxRun& run) {
   if (!run.unitsRead) return "";
   std::string text = std::string("drawing in ") + run.unitsRead->name;
   char part[160];
   if (run.cfg.drawingUnits) {
     const KxUnit* declared = run.declaredUnits > 0 ? KxUnitByCode(run.declaredUnits) : nullptr;
-    if (declared) snprintf(part, sizeof part, " (%s; it declares %s)", chooser(run), declared->name);
-    else if (run.declaredUnits > 0) snprintf(part, sizeof part, " (%s; it declares $INSUNITS %d)", chooser(run), run.declaredUnits);
-    else snprintf(part, sizeof part, " (%s)", chooser(run));
+    if (declared) snprintf(part, sizeof part, " (%s; it declares %s)", ConfigUnitsSource(run.cfg), declared->name);
+    else if (run.declaredUnits > 0) snprintf(part, sizeof part, " (%s; it declares $INSUNITS %d)", ConfigUnitsSource(run.cfg), run.declaredUnits);
+    else snprintf(part, sizeof part, " (%s)", ConfigUnitsSource(run.cfg));
     text += part;
   }
-  snprintf(part, sizeof part, ", scaled by %g", run.unitScale);
+  snprintf(part, sizeof part, ", scaled by %g", run.UnitScale());
   text += part;
   if (run.partsWidth > 0 || run.partsHeight > 0) {
     snprintf(part, sizeof part, "; %s %.1f x %.1f mm", run.partsChained ? "parts" : "geometry", run.partsWidth,
@@ -52,7 +49,7 @@ std::string KxUnitsText(KxRun& run) {
 }
 
 std::string KxUnitsWarning(KxRun& run) {
-  if (!run.unitsRead || run.unitScale == 1.0) return "";
+  if (!run.unitsRead || run.UnitScale() == 1.0) return "";
   const double side = run.partsWidth > run.partsHeight ? run.partsWidth : run.partsHeight;
   if (side <= 0 || (side <= kMaxPlausiblePart && side >= kMinPlausiblePart)) return "";
   char text[320];
