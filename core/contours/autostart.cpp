@@ -114,39 +114,52 @@ int contourNumber(const char* kn, int konturs) {
   return KxSameName(kn, name) ? (int)k : 0;
 }
 
+// The end points of a contour's members, filed in a grid, so that finding where an
+// end meets another member costs no more than the contour's size.
+class MemberEnds {
+ public:
+  MemberEnds(KxRun& run, const std::vector<long>& m) : run_(run), m_(m) {
+    grid_.Reset(std::max(std::fabs((double)run.cfg.fPlusTol), std::fabs((double)run.cfg.fMinusTol)));
+    if (!grid_.Usable()) return;
+    grid_.Reserve((long)(2 * m.size()));
+    for (size_t a = 0; a < m.size(); ++a) {
+      grid_.Add(run.elds[m[a]].sx, run.elds[m[a]].sy, (long)a);
+      grid_.Add(run.elds[m[a]].ex, run.elds[m[a]].ey, (long)a);
+    }
+  }
+  // The first other member (in the members' order) with an end within the tolerance
+  // band of (x, y), its start asked before its end: its place in the members, -1 for none.
+  long Meeting(size_t a, float x, float y, bool* atStart) {
+    near_.clear();
+    if (grid_.Usable()) grid_.Near(x, y, near_);
+    const size_t n = grid_.Usable() ? near_.size() : m_.size();
+    for (size_t q = 0; q < n; ++q) {
+      const size_t b = grid_.Usable() ? (size_t)near_[q] : q;
+      if (b == a) continue;
+      const elementdaten& o = run_.elds[m_[b]];
+      *atStart = IsTolLenB2P(run_.cfg, x, y, o.sx, o.sy);
+      if (*atStart || IsTolLenB2P(run_.cfg, x, y, o.ex, o.ey)) return (long)b;
+    }
+    return -1;
+  }
+
+ private:
+  KxRun& run_;
+  const std::vector<long>& m_;
+  KxPointGrid grid_;
+  std::vector<long> near_;
+};
+
 // Every end point meets an end point of another member: the chain is a loop.
-// The ends are filed in a grid, so a contour of many elements costs no more than
-// its size.
 bool closesIntoLoop(KxRun& run, const std::vector<long>& m) {
   if (m.size() < 2) return false;
   for (long i : m)
     if (run.elds[i].type != etLINE && run.elds[i].type != etARC) return false;
-  KxPointGrid ends;
-  ends.Reset(std::max(std::fabs((double)run.cfg.fPlusTol), std::fabs((double)run.cfg.fMinusTol)));
-  const bool filed = ends.Usable();
-  if (filed) {
-    ends.Reserve((long)(2 * m.size()));
-    for (size_t a = 0; a < m.size(); ++a) {
-      ends.Add(run.elds[m[a]].sx, run.elds[m[a]].sy, (long)a);
-      ends.Add(run.elds[m[a]].ex, run.elds[m[a]].ey, (long)a);
-    }
-  }
-  std::vector<long> near;
-  auto met = [&](size_t a, float x, float y) {
-    near.clear();
-    if (filed) ends.Near(x, y, near);
-    const size_t n = filed ? near.size() : m.size();
-    for (size_t q = 0; q < n; ++q) {
-      const size_t b = filed ? (size_t)near[q] : q;
-      if (b == a) continue;
-      const elementdaten& o = run.elds[m[b]];
-      if (IsTolLenB2P(run.cfg, x, y, o.sx, o.sy) || IsTolLenB2P(run.cfg, x, y, o.ex, o.ey)) return true;
-    }
-    return false;
-  };
+  MemberEnds ends(run, m);
+  bool atStart;
   for (size_t a = 0; a < m.size(); ++a) {
     const elementdaten& e = run.elds[m[a]];
-    if (!met(a, e.sx, e.sy) || !met(a, e.ex, e.ey)) return false;
+    if (ends.Meeting(a, e.sx, e.sy, &atStart) < 0 || ends.Meeting(a, e.ex, e.ey, &atStart) < 0) return false;
   }
   return true;
 }
@@ -158,20 +171,18 @@ bool closesIntoLoop(KxRun& run, const std::vector<long>& m) {
 std::vector<std::array<double, 4>> jointEnds(KxRun& run, const std::vector<long>& m) {
   std::vector<std::array<double, 4>> ends;
   for (long i : m) ends.push_back({run.elds[i].sx, run.elds[i].sy, run.elds[i].ex, run.elds[i].ey});
+  MemberEnds filed(run, m);
   for (size_t a = 0; a < m.size(); ++a) {
     const elementdaten& e = run.elds[m[a]];
     for (int end = 0; end < 2; ++end) {
       const float px = end ? e.ex : e.sx, py = end ? e.ey : e.sy;
-      for (size_t b = 0; b < m.size(); ++b) {
-        const elementdaten& o = run.elds[m[b]];
-        if (b == a) continue;
-        const bool toStart = IsTolLenB2P(run.cfg, px, py, o.sx, o.sy), toEnd = !toStart && IsTolLenB2P(run.cfg, px, py, o.ex, o.ey);
-        if (!toStart && !toEnd) continue;
-        // The midpoint of the two ends, the same whichever of them asks.
-        ends[a][2 * end] = ((double)px + (toStart ? o.sx : o.ex)) / 2;
-        ends[a][2 * end + 1] = ((double)py + (toStart ? o.sy : o.ey)) / 2;
-        break;
-      }
+      bool toStart;
+      const long b = filed.Meeting(a, px, py, &toStart);
+      if (b < 0) continue;
+      const elementdaten& o = run.elds[m[(size_t)b]];
+      // The midpoint of the two ends, the same whichever of them asks.
+      ends[a][2 * end] = ((double)px + (toStart ? o.sx : o.ex)) / 2;
+      ends[a][2 * end + 1] = ((double)py + (toStart ? o.sy : o.ey)) / 2;
     }
   }
   return ends;

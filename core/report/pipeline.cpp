@@ -41,7 +41,6 @@ int KxReadDrawing(KxRun& run) {
 static int ConvertDrawingElements(KxRun& run) {
   SearchKontur(run);
   ReorgStructs(run);
-  KxMeasureParts(run);
   KxReportUnits(run);
 
   KxPrint(run, "\n\t = %d OUTLINES\n", run.gKonturCounter);

@@ -72,10 +72,9 @@ inline constexpr int kxSTATUS_BAD_CONFIG = 7;   // a settings, device syntax or 
 inline constexpr int kxSTATUS_FAULTS = 8;       // korvex --check found faults in the program
 int KxNothingCut(KxRun& run);                 // 1 when the run found no contour or none of its contours can be cut
 // --- the units the drawing was read in (units.cpp) ---
-void KxMeasureParts(KxRun& run);        // the box around every chained contour, for what the run says of the drawing's units
 std::string KxUnitsText(KxRun& run);    // "drawing in inches, scaled by 25.4; parts 93.0 x 305.0 mm"; "" for a drawing read in millimetres as ever
 std::string KxUnitsWarning(KxRun& run); // why the scaled parts make the drawing's units doubtful, and how to override them; "" when they are plausible
-void KxReportUnits(KxRun& run);         // says both on the console and in the log
+void KxReportUnits(KxRun& run);         // after the chaining: measures the parts and says both on the console and in the log
 
 void KxPrintRunSummary(KxRun& run, int status);  // the closing line of a conversion: contours, holes, target, or why nothing is cut
 
@@ -179,6 +178,6 @@ struct ReportRun {
   KxToolpath gToolpath{};  // the program of the last run, read back for the page and the preview
   int gCheckFaults = -1;   // faults the check of the run's own program found, -1 when it did not run
   bool gCheckPageFailed = false;   // the check's page _check.htm could not be written
-  double partsWidth = 0, partsHeight = 0;   // the box around every chained contour, mm (KxMeasureParts)
+  double partsWidth = 0, partsHeight = 0;   // the box around every chained contour, mm (KxReportUnits, for a drawing in other units)
   bool partsChained = false;                // the box is the contours'; false: no contour, the box of all geometry read
 };

@@ -13,7 +13,7 @@
 
 // The chained contours; without any, every line, arc and circle read, so that a
 // drawing whose units make it too small to chain is still measured.
-void KxMeasureParts(KxRun& run) {
+static void measureParts(KxRun& run) {
   KxExtent parts, all;
   for (long i = 0; i < run.eldsCounter; ++i) {
     const elementdaten& e = run.elds[i];
@@ -62,6 +62,9 @@ std::string KxUnitsWarning(KxRun& run) {
 }
 
 void KxReportUnits(KxRun& run) {
+  // Only a drawing read in other units is measured: nothing else tells its size.
+  if (!run.unitsRead) return;
+  measureParts(run);
   const std::string text = KxUnitsText(run);
   if (text.empty()) return;
   KxPrint(run, "\n %s\n", text.c_str());
