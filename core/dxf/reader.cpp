@@ -372,7 +372,23 @@ int DxfOpenDrawing(KxRun& run, const char* path) {
   DxfCloseDrawing(run);
   fileState(run).gRefusal[0] = '\0';
   if (!path) return 0;
-  run.i_stream = fopen(path, "r");
+  struct stat st;
+  if (stat(path, &st) == 0 && S_ISFIFO(st.st_mode)) {
+    // Opening a named pipe would wait for a writer for ever: one is waited for a
+    // while, and what it writes is then copied as any stream is.
+    std::string why;
+    const int fd = KxOpenInput(path, &st, &why);
+    if (fd < 0) {
+      const char* said = why.c_str();
+      if (strncmp(said, "it ", 3) == 0) said += 3;   // the reason completes "the drawing 'name' ..."
+      snprintf(fileState(run).gRefusal, sizeof fileState(run).gRefusal, "%s", said);
+      return 0;
+    }
+    run.i_stream = fdopen(fd, "r");
+    if (!run.i_stream) close(fd);
+  } else {
+    run.i_stream = fopen(path, "r");
+  }
   if (!run.i_stream) return 0;
   if (!takeOver(run, run.i_stream)) {
     // Nothing of it is read: every pass would try the stream again.

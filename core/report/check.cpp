@@ -1558,34 +1558,6 @@ int checkAndReport(KxRun& run, const std::string& program, const std::string& dr
   return n > INT_MAX ? INT_MAX : (int)n;
 }
 
-// What a pipe holds, copied into a temporary file whose path is returned; "" with
-// the reason when it holds more than a drawing may or cannot be copied.
-std::string pipeCopy(int fd, std::string* why) {
-  const char* dir = getenv("TMPDIR");
-  std::string path = std::string(dir && dir[0] ? dir : "/tmp") + "/korvex-drawing-XXXXXX";
-  const int out = mkostemp(&path[0], O_CLOEXEC);
-  if (out < 0) {
-    *why = fmt("it is a pipe and cannot be copied (%s)", strerror(errno));
-    return "";
-  }
-  std::vector<char> buf(1 << 16);
-  unsigned long long total = 0;
-  for (;;) {
-    const ssize_t got = ::read(fd, buf.data(), buf.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got == 0) break;
-    total += got > 0 ? (unsigned long long)got : 0;
-    if (got > 0 && total <= kMaxStreamDrawing && write(out, buf.data(), (size_t)got) == got) continue;
-    if (total > kMaxStreamDrawing) *why = fmt("it is not a regular file and holds more than %llu GiB", kMaxStreamDrawing >> 30);
-    else *why = fmt("it is a pipe and cannot be copied (%s)", strerror(errno));
-    close(out);
-    unlink(path.c_str());
-    return "";
-  }
-  close(out);
-  return path;
-}
-
 }  // namespace
 
 int KxCheckProgram(KxRun& run, const std::string& program, const std::string& drawing) {
@@ -1598,24 +1570,20 @@ int KxCheckProgram(KxRun& run, const std::string& program, const std::string& dr
   std::string why;
   if (!drawing.empty()) {
     run.in_filename = drawing;
-    // Held open while the drawing is opened: a pipe keeps its writer and its data.
-    // A named pipe is waited for a writer a while and read into a copy: opening it
-    // once more would wait for a writer that may have come and gone.
+    // Held open while the drawing is opened: a pipe keeps its writer and its data
+    // (the reader copies what a pipe brings, as it does for a conversion).
     struct stat st;
     const int probe = KxOpenInput(drawing, &st, &why);
-    std::string copy;
     char cause[128];
     if (probe >= 0 && S_ISREG(st.st_mode))
       if (const char* no = DxfWhyNotADrawing(run, drawing.c_str(), cause, sizeof cause)) why = no;
-    if (probe >= 0 && S_ISFIFO(st.st_mode)) copy = pipeCopy(probe, &why);
-    const std::string opened = copy.empty() ? drawing : copy;
-    if (probe < 0 || !why.empty() || !DxfOpenDrawing(run, opened.c_str()) || KxReadDrawing(run) != kxSTATUS_OK) {
+    if (probe < 0 || !why.empty() || !DxfOpenDrawing(run, drawing.c_str()) || KxReadDrawing(run) != kxSTATUS_OK) {
+      if (why.empty() && DxfOpenRefusal(run)) why = std::string("it ") + DxfOpenRefusal(run);
       status = kxSTATUS_NO_DRAWING;
     } else {
       SearchKontur(run);
       ReorgStructs(run);
     }
-    if (!copy.empty()) unlink(copy.c_str());
     if (run.i_stream) DxfCloseDrawing(run);
     if (probe >= 0) close(probe);
   }
