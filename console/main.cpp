@@ -5,7 +5,7 @@
 
 #include "geometry/base.h"
 #include "run.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 int main(int argc, char** argv) {
   // The diagnostics of a large drawing run to a megabyte; written to a file or a

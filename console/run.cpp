@@ -17,7 +17,7 @@
 #include "dxf/dxf.h"
 #include "geometry/base.h"
 #include "report/report.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 // The command line: GNU-style options (parsed by getopt_long), and the positional
 // arguments classified by their ending as they always were.

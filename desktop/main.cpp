@@ -7,7 +7,7 @@
 
 #include "desktop.h"
 #include "geometry/base.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -25,7 +25,7 @@
 #include "dxf/dxf.h"
 #include "geometry/base.h"
 #include "report/report.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 // The window that receives the core's open requests (set while it lives).
 static KxWindow* sOpenerWindow = nullptr;

@@ -13,7 +13,7 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "report/report.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 namespace {
 

@@ -36,7 +36,7 @@
 #include "desktop.h"
 #include "geometry/base.h"
 #include "report/report.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 static const int kRecentMax = 10;   // drawings in File > Open Recent
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "support/table_rows.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 namespace {
 

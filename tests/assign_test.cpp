@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "support/table_rows.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 // A fresh core with the default device words and the reserved records.
 static void Fresh() {

@@ -10,7 +10,7 @@
 #include <cmath>
 
 #include "support/table_rows.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 static std::string K(long i) { return TestRun().elds[i].kontur; }
 

@@ -15,7 +15,7 @@
 #include "dxf/dxf.h"
 #include "geometry/base.h"
 #include "support/support.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 static std::string RunSettings(const std::string& path) { return Printed([&] { SetGlobals(TestRun(), path.c_str()); }); }
 

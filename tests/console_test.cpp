@@ -13,7 +13,7 @@
 #include "support/nc_check.h"
 #include "support/runs.h"
 #include "support/support.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 namespace fs = std::filesystem;
 

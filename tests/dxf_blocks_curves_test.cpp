@@ -19,7 +19,7 @@
 #include "support/nc_check.h"
 #include "support/runs.h"
 #include "support/support.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "support/dxf_passes.h"
 #include "support/dxf_text.h"
 #include "support/support.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 // Type letters and texts of the drawing records (from index 7), e.g. "L C T(abc)".
 static std::string Records() {

@@ -9,7 +9,7 @@
 #include "support/dxf_passes.h"
 #include "support/dxf_text.h"
 #include "support/support.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 static void Lay(const char* name) { fLayerList(TestRun(), ll_ADD, 0, name, 0); }
 

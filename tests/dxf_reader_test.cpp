@@ -18,7 +18,7 @@
 #include "support/dxf_text.h"
 #include "support/runs.h"
 #include "support/support.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 using Lines = std::vector<std::string>;
 

@@ -10,7 +10,7 @@
 #include "support/runs.h"
 #include "support/support.h"
 #include "support/table_rows.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 TEST(Elements, ReservedRecordsComeFirstAndTextsAreBounded) {
   FreshCore();

@@ -5,7 +5,7 @@
 
 #include "support/nc_check.h"
 #include "support/support.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 namespace {
 

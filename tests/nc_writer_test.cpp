@@ -9,7 +9,7 @@
 #include "dxf/dxf.h"
 #include "nc/nc.h"
 #include "support/table_rows.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 namespace {
 

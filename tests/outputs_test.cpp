@@ -16,7 +16,7 @@
 
 #include "support/dxf_text.h"
 #include "support/support.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 namespace fs = std::filesystem;
 

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "support/table_rows.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 static const elementdaten& region(const char* name) { return TestRun().elds[GetRegionElement(TestRun(), name)]; }
 

@@ -11,7 +11,7 @@
 #include "nc/nc.h"
 #include "report/report.h"
 #include "support/table_rows.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 static std::vector<std::string> gOpened;
 static void recordOpen(const char* path) { gOpened.push_back(path); }

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "kxrun.h"
+#include "run/run.h"
 #include "run.h"
 #include "support/support.h"
 

@@ -7,7 +7,7 @@
 
 #include "dxf/dxf.h"
 #include "support/table_rows.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 static bool isLine(long i, float x1, float y1, float x2, float y2) {
   const elementdaten& e = TestRun().elds[i];

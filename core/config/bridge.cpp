@@ -7,7 +7,7 @@
 
 #include "config/config.h"
 #include "geometry/base.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 // The path the last text request handed out; it stays valid until the next one.
 // What this file keeps of a run, owned by the run.

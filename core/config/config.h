@@ -3,7 +3,7 @@
 // the drawing's texts and the per-cut data of the technology file.
 #pragma once
 
-struct KxRun;        // the state of one conversion (kxrun.h)
+struct KxRun;        // the state of one conversion (run/run.h)
 struct KxSettings;   // the settings a run reads (config.h)
 struct KxUnit;       // a unit a drawing may be drawn in (geometry/base.h)
 
@@ -21,7 +21,7 @@ inline constexpr float kDefaultAutoHoleDiameter = 1.0f;  // AutoHoleDiameter whe
 inline constexpr float kDefaultThreadingTime = 1.0f;     // ThreadingTime when the settings file names none, minutes
 inline constexpr float kDefaultRapidFeed = 2000.0f;      // RapidFeed when the settings file names none, mm/min
 
-void SetGlobals(KxRun& run, const char* arg);   // derives homepath, reads the settings file, adds the main layer
+void ConfigReadSettings(KxRun& run, const char* arg);   // derives homepath and reads the settings file, the command line's choices over it
 void KxFindLayout(KxRun& run);                  // after homepath: program folder or installed, the output folder and the settings file to read
 FILE* KxOpenSettingsFile(KxRun& run);           // opens the settings file the layout names (settingsPath set), null when there is none to read
 void KxPlaceOutputs(KxSettings& cfg, const std::string& folder);  // outputs (and the log, unless named) into folder; "" puts them back where the layout says
@@ -80,6 +80,7 @@ struct devSyntax {
   char Reserv_A[8];
 };
 
+std::string NcRemarkText(KxSettings& cfg, const char* text);          // text from outside (drawing, file names, settings) safe inside a remark: whatever would end the remark or the block becomes a blank
 void SetDevSyntax(KxRun& run, const char* dev);  // reads a device syntax file into mS, or installs the default syntax
 // The file named name: a name longer than kShortDeviceName characters is a full path, a shorter one
 // lies in homepath's devices folder (folder: "devices//" for the core's readers, "devices/" for the window).
@@ -129,15 +130,8 @@ struct eTechnologieData {
 };
 
 
-void SetTechnologie(KxRun& run, const char* tLine, long elnum);  // resets ktechno (null text) or interprets a technology text
 void SetTechData(KxRun& run, const char* tx);                    // fills eTD from the technology file for code tx ("reset": clears)
 void CheckTechFile(KxRun& run);                                // refuses the device's technology file when it exists but is no regular file or holds no technology line
-
-// --- technology assignment to contours (assign.cpp) ---
-void HolesAndTechno(KxRun& run);                               // hole list and reference points, directives, texts to contours
-void TextToFeedPointKontur(KxRun& run, long telem);              // attaches text element telem to the contour of the nearest circle
-void GetKonturName(KxRun& run, const char* kn, FILE* ostream);   // writes the remark with contour kn's drawn name
-void PutKonturName(KxRun& run, long textElem, FILE* ostream);   // writes that remark from text record textElem ("NoName" for -1)
 
 // --- front-end bridge (bridge.cpp) ---
 // Requests of the bridge: a read hands the value back, the set request (read + 100) takes it.

@@ -2,10 +2,11 @@
 // machine word of the NC program into the record mS, or installs the built-in
 // syntax when the file cannot be read.
 #include <cstring>
+#include <string>
 
 #include "config/config.h"
 #include "geometry/base.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 
 namespace {
@@ -137,4 +138,21 @@ void SetDevSyntax(KxRun& run, const char* dev) {
     installDefaultSyntax(run.cfg.mS);
   }
   KxPrint(run, " now set to: [%s]\n", run.cfg.mS.Device);
+}
+
+std::string NcRemarkText(KxSettings& cfg, const char* text) {
+  std::string out = text ? text : "";
+  // A remark delimiter inside the text would close the remark early (or open a
+  // second one), and what followed would reach the control as machine words.
+  for (const char* word : {cfg.mS.RemarkOff, cfg.mS.RemarkOn}) {
+    const size_t n = strlen(word);
+    if (n == 0) continue;
+    for (size_t at = out.find(word); at != std::string::npos; at = out.find(word, at + n)) out.replace(at, n, n, ' ');
+  }
+  // The block end, the program delimiter and line breaks end the line itself.
+  for (char& c : out) {
+    const unsigned char u = (unsigned char)c;
+    if (u < 0x20 || u == 0x7f || c == '%' || (cfg.mS.EOL[0] && strchr(cfg.mS.EOL, c))) c = ' ';
+  }
+  return out;
 }

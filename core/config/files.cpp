@@ -11,7 +11,7 @@
 
 #include "config/config.h"
 #include "geometry/base.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 // The first refusal of the run as a sentence; empty while every file could be used.
 

@@ -14,7 +14,7 @@
 
 #include "config/config.h"
 #include "geometry/base.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 #ifndef KORVEX_INSTALL_DATADIR
 #define KORVEX_INSTALL_DATADIR "/usr/local/share/korvex"

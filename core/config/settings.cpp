@@ -12,9 +12,8 @@
 #include <unistd.h>
 
 #include "config/config.h"
-#include "dxf/dxf.h"
 #include "geometry/base.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 
 KxSettings::KxSettings() {
@@ -289,7 +288,7 @@ static void printSettingsBlock(KxRun& run) {
   KxPrint(run, " ---Globals end\n");
 }
 
-void SetGlobals(KxRun& run, const char* arg) {
+void ConfigReadSettings(KxRun& run, const char* arg) {
   deriveHomepath(run, arg);
   KxPrint(run, "\n-(homepath) '%s'\n", run.cfg.homepath.c_str());
   KxPrint(run, "-(ini_filename) '%s'\n", run.cfg.ini_filename.c_str());
@@ -315,7 +314,6 @@ void SetGlobals(KxRun& run, const char* arg) {
   printSettingsBlock(run);
   run.cfg.ktechno.dInfo[0] = '\0';
   run.cfg.ktechno.sInfo[0] = '\0';
-  fLayerList(run, ll_ADD, 0, run.cfg.edmLayer, 0);
 }
 
 void KxLogSettingNotes(KxRun& run) {

@@ -15,7 +15,7 @@
 #include "contours/contours.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 
 namespace {

@@ -11,7 +11,7 @@
 #include "dxf/dxf.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 
 // While SearchKontur runs, the end points of the elements are filed in grids, so

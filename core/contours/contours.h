@@ -3,7 +3,7 @@
 // element, the approach test, the lead-in point and the nesting of contours.
 #pragma once
 
-struct KxRun;        // the state of one conversion (kxrun.h)
+struct KxRun;        // the state of one conversion (run/run.h)
 struct KxSettings;   // the settings a run reads (config.h)
 
 #include <cstddef>
@@ -25,6 +25,7 @@ enum KxBlockPart {
 int KxContourBlock(int k, KxBlockPart part = kxBLOCK_CONTOUR);  // the N number of that block of contour k
 int KxBlockContour(int block);   // the contour whose block has N number block
 int SearchKontur(KxRun& run);              // chains the elements into contours $K01, $K02, ...; returns gKonturCounter
+void ReorgStructs(KxRun& run);                               // moves points to the front of their contour
 // true when the two names are equal, as strcmp would say; the analysis compares the name of every
 // element of the table for every contour, and names are a few characters: inline, no library call
 inline bool KxSameName(const char* a, const char* b) {
@@ -58,6 +59,7 @@ int SearchStartPoints(KxRun& run);         // regions, feed points and lead-in e
 // --- analysis ---
 extern const char* const gtFeedPoint;      // "-possible feedpoint-", text of a chosen feed-point circle
 extern const char* const gtStartPoint;     // "-possible Startpoint-", text of a claimed feed-point candidate
+long GetRegionElement(KxRun& run, const char* kn);             // index of contour kn's region record, or -1
 void GetRegionFor(KxRun& run, const char* kName);      // appends contour kName's region record and claims the candidates in it
 int IsCircleInRegion(KxRun& run, long Regi, long InCi);  // 1 when the centre of InCi lies strictly inside region record Regi
 void KxIndexCandidates(KxRun& run, double cell);       // files circles and inserts by their centres (cells of that side) for KxCandidatesIn, until KxForgetCandidates

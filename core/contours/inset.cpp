@@ -9,7 +9,7 @@
 #include "contours/contours.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 // The region records of contours 1..K, newest first: the nesting test asks for
 // them K*K times, and a scan of the table for each question made the nesting of

@@ -5,7 +5,7 @@
 #include "contours/contours.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 static bool validIndex(KxRun& run, long i) { return i >= 0 && i < run.eldsCounter; }
 

@@ -9,7 +9,7 @@
 
 #include "contours/contours.h"
 #include "elements/elements.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 namespace {
 

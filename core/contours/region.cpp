@@ -8,7 +8,7 @@
 #include "contours/contours.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 const char* const gtStartPoint = "-possible Startpoint-";
 
@@ -29,6 +29,7 @@ int IsCircleInRegion(KxRun& run, long Regi, long InCi) {
 // What this file keeps of a run, owned by the run.
 struct RegionState {
   std::vector<long> gRegionMembers;   // records that may belong to the contour whose region is built
+  std::vector<long> gRegionLookup;    // records that may be a contour's, for GetRegionElement
   bool gCandidatesIndexed = false;      // gCandidateGrid is in use
   KxBoxGrid gCandidateGrid;             // circles and inserts by their centres
   long gCandidatesUpTo = 0;             // records below this are filed
@@ -236,4 +237,16 @@ void GetRegionFor(KxRun& run, const char* kName) {
   KxPrint(run, "\n [Region:%s] %ld Elemente ", kName, sum);
   KxPrint(run, " -davon %ld LINE | %ld ARC | %ld PNT", lines, arcs, points);
   KxPrint(run, "| %ld TXT | %ld INS| %ld CIR\n", 0L, inserts, circles);
+}
+
+long GetRegionElement(KxRun& run, const char* kn) {
+  if (!kn) return -1;
+  long top = run.eldsCounter;
+  std::vector<long>& members = fileState(run).gRegionLookup;
+  KxMemberCandidates(run, kn, top, members);
+  for (auto it = members.rbegin(); it != members.rend(); ++it) {
+    const long i = *it;
+    if (i >= 1 && strcmp(run.elds[i].kontur, kn) == 0 && strcmp(run.elds[i].text, gtRegInfo) == 0) return i;
+  }
+  return -1;
 }

@@ -11,7 +11,7 @@
 #include "contours/contours.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 const char* const gtFeedPoint = "-possible feedpoint-";
 

@@ -3,7 +3,7 @@
 // would have given something to cut; and why a file is no ASCII drawing at all.
 #include "dxf/dxf.h"
 #include "geometry/base.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 #include <cerrno>
 #include <cstdio>

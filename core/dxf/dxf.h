@@ -3,7 +3,7 @@
 // the entity scanners of the 12-format and 2000-format drawing layouts.
 #pragma once
 
-struct KxRun;        // the state of one conversion (kxrun.h)
+struct KxRun;        // the state of one conversion (run/run.h)
 struct KxSettings;   // the settings a run reads (config.h)
 
 #include <functional>
@@ -195,6 +195,9 @@ struct ReaderRun {
   size_t gWindowSize = dxfwindow::kWindow;     // the window's size for drawings taken over from now on
   ReaderRun() { gWin.data = gBytes; }
 };
+
+// --- structure check of the records read (structure.cpp) ---
+void CheckStructs(KxRun& run);                               // polylines to lines, rounding, short lines, lengths, texts
 
 // The drawing side of one run: version, layer list and what the entity pass refused.
 struct DxfRun : ReaderRun {

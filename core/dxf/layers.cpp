@@ -7,7 +7,7 @@
 #include "dxf/dxf.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 
 static bool contains(const char* text, const char* part) { return strstr(text, part) != nullptr; }

@@ -17,7 +17,7 @@
 #include "dxf/dxf.h"
 #include "dxf/window.h"
 #include "geometry/base.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 // What this file keeps of a run, owned by the run.
 struct ReaderState {

@@ -14,7 +14,7 @@
 #include "dxf/dxf.h"
 #include "dxf/window.h"
 #include "geometry/base.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 using namespace dxfwindow;
 

@@ -5,7 +5,7 @@
 #include "config/config.h"
 #include "dxf/dxf.h"
 #include "geometry/base.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 #include <cstring>
 

@@ -1,6 +1,8 @@
 // The reading window that the line reader (reader.cpp) and the keyword sieve
 // (sieve.cpp) share: the part of the drawing in memory, the position of the next
 // line in it and the few steps both need to move through it. Used only there.
+// The steps that read the run are templates on it, so this header needs only
+// the reader's own part of the run and never the run layer.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +14,6 @@
 #endif
 
 #include "dxf/dxf.h"
-#include "kxrun.h"
 #include "geometry/base.h"
 
 namespace dxfwindow {
@@ -33,7 +34,8 @@ inline bool streamDone(FILE* f) { return feof(f) || ferror(f); }
 // the reader reads the file itself and leaves the stream there. A stream reopened
 // by someone else (even at the same address) or rewound has no end-of-file mark
 // yet, and is taken over afresh.
-inline bool windowCurrent(KxRun& run, FILE* f) { return f == run.gWin.owner && streamDone(f); }
+template <class Run>
+inline bool windowCurrent(Run& run, FILE* f) { return f == run.gWin.owner && streamDone(f); }
 
 // One bit for every '\n' among the 64 bytes at p.
 inline uint64_t newlinesOf(const char* p) {
@@ -66,7 +68,8 @@ inline void seekLine(Window& w, size_t at, uint64_t blockEnds) {
 inline void seekLine(Window& w, size_t at) { seekLine(w, at, newlinesOf(w.data + (at & ~(kBlock - 1)))); }
 
 // Makes sure the window holds the next `need` bytes, or the drawing's end.
-inline void ensure(KxRun& run, size_t need) {
+template <class Run>
+inline void ensure(Run& run, size_t need) {
   Window& w = run.gWin;
   if (w.len - w.pos >= need || w.eof) return;
   while (w.len - w.pos < need && !w.eof) refill(run);
@@ -84,7 +87,8 @@ inline void give(char* buf, const char* p, size_t n) {
 // The next line, whatever its length, as reading it whole (getline) and
 // stripLFCR would give it, left in place: its text is the n characters at p, at
 // most kLineChars. False at the end of the drawing.
-inline bool nextLine(KxRun& run, const char*& p, size_t& n) {
+template <class Run>
+inline bool nextLine(Run& run, const char*& p, size_t& n) {
   Window& w = run.gWin;
   FILE* f = run.i_stream;
   // The common case: a short line whose '\n' is in this block or a later one of

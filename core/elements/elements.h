@@ -3,7 +3,7 @@
 // reader fills new records, and the structure check and dump of the table.
 #pragma once
 
-struct KxRun;        // the state of one conversion (kxrun.h)
+struct KxRun;        // the state of one conversion (run/run.h)
 struct KxSettings;   // the settings a run reads (config.h)
 
 #include <cstdint>
@@ -81,15 +81,9 @@ void AddClosingElements(KxRun& run);                         // adds the two mar
 void AddElement(KxRun& run, int typ, const char* opttext);     // appends a record from the staging registers
 void CopyElementInto(KxRun& run, long des, long tar);          // copies record des into record tar
 void RotaElementCopy(KxRun& run);                            // builds slot 3 from the arc in slot 2, turned to start at 0 degrees
-long GetRegionElement(KxRun& run, const char* kn);             // index of contour kn's region record, or -1
 void ePrintToStream(KxRun& run, elementdaten eld);             // prints one record to the console
 void ePrintTypeToStream(KxRun& run, long elnum);               // prints the type tag of record elnum
 
-
-// --- structure check, reorganisation, dump ---
-void CheckStructs(KxRun& run);                               // polylines to lines, rounding, short lines, lengths, texts
-void ReorgStructs(KxRun& run);                               // moves points to the front of their contour
-void SaveStructs(KxRun& run, const char* fname, const char* info);  // dumps the table into homepath + fname
 
 // The element table of one run with its counters and the reader's staging registers.
 struct ElementRun {

@@ -5,10 +5,9 @@
 #include <cstring>
 #include <vector>
 
-#include "contours/contours.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 const char* const gNoText = "-na-";
 const char* const gtRegInfo = "-region info-";
@@ -129,25 +128,6 @@ void RotaElementCopy(KxRun& run) {
   t.ey = YARC(b, r) + ccy;
   t.ew = b;
   ePrintToStream(run, t);
-}
-
-// What this file keeps of a run, owned by the run.
-struct TableState {
-  std::vector<long> gRegionLookup;   // records that may be contour kn's, for GetRegionElement
-};
-
-static TableState& fileState(KxRun& run) { return run.tableState.get(); }
-
-long GetRegionElement(KxRun& run, const char* kn) {
-  if (!kn) return -1;
-  long top = run.eldsCounter;
-  std::vector<long>& members = fileState(run).gRegionLookup;
-  KxMemberCandidates(run, kn, top, members);
-  for (auto it = members.rbegin(); it != members.rend(); ++it) {
-    const long i = *it;
-    if (i >= 1 && strcmp(run.elds[i].kontur, kn) == 0 && strcmp(run.elds[i].text, gtRegInfo) == 0) return i;
-  }
-  return -1;
 }
 
 static const char* recordName(int t) {

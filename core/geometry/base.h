@@ -1,15 +1,16 @@
 // Shared ground of every conversion step: the geometry and string helpers and
-// the curves that become arcs. The run-wide names, streams and output, which
-// every step also uses, come with it from runwide.h.
+// the curves that become arcs, with the program's identity and the printf-exact
+// formatting from runwide.h. A run's channel and files are the run layer's.
 #pragma once
 
-struct KxRun;        // the state of one conversion (kxrun.h)
+struct KxRun;        // the state of one conversion (run/run.h)
 struct KxSettings;   // the settings a run reads (config.h)
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <unordered_map>
 #include <vector>
 

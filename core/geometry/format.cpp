@@ -10,7 +10,6 @@
 #include <cstring>
 
 #include "geometry/base.h"
-#include "kxrun.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "nc/nc.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 // What this file keeps of a run, owned by the run.
 struct ClosedState {

@@ -13,7 +13,7 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "nc/nc.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 
 // The wire switches as the program head's directives leave them: every contour
@@ -34,23 +34,6 @@ void NcPut(FILE* ostream, const char* fmt, ...) {
   va_start(ap, fmt);
   KxFilePrintV(ostream, fmt, ap);
   va_end(ap);
-}
-
-std::string NcRemarkText(KxSettings& cfg, const char* text) {
-  std::string out = text ? text : "";
-  // A remark delimiter inside the text would close the remark early (or open a
-  // second one), and what followed would reach the control as machine words.
-  for (const char* word : {cfg.mS.RemarkOff, cfg.mS.RemarkOn}) {
-    const size_t n = strlen(word);
-    if (n == 0) continue;
-    for (size_t at = out.find(word); at != std::string::npos; at = out.find(word, at + n)) out.replace(at, n, n, ' ');
-  }
-  // The block end, the program delimiter and line breaks end the line itself.
-  for (char& c : out) {
-    const unsigned char u = (unsigned char)c;
-    if (u < 0x20 || u == 0x7f || c == '%' || (cfg.mS.EOL[0] && strchr(cfg.mS.EOL, c))) c = ' ';
-  }
-  return out;
 }
 
 void NcPlaneLines(KxSettings& cfg, FILE* ostream) {

@@ -10,7 +10,7 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "nc/nc.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 // End angles of the four arcs, counter-clockwise from the split point (at 0
 // degrees when the hole is threaded at its centre).

@@ -12,7 +12,7 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "nc/nc.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 void SimpleHoldPoint(KxRun& run, FILE* ostream, long feedElem, long firstElem, float qX, float qY, int arcWord) {
   if (!NcValidElement(run, feedElem) || !NcValidElement(run, firstElem)) return;

@@ -3,7 +3,7 @@
 // holes, hold points, multi-cut sub-programs, inset contours and positioning.
 #pragma once
 
-struct KxRun;        // the state of one conversion (kxrun.h)
+struct KxRun;        // the state of one conversion (run/run.h)
 struct KxSettings;   // the settings a run reads (config.h)
 
 #include <cstdio>
@@ -14,6 +14,15 @@ struct dxfLayerList;
 
 // --- counters and state of the output ---
 inline constexpr int kxNC_ONTO_DRAWING = 2;   // gNcWriteFailed: the program's path leads to the drawing, nothing was written
+
+// --- the technology the drawing's texts set (technology.cpp) ---
+void SetTechnologie(KxRun& run, const char* tLine, long elnum);  // resets ktechno (null text) or interprets a technology text
+
+// --- technology assignment to contours (assign.cpp) ---
+void HolesAndTechno(KxRun& run);                               // hole list and reference points, directives, texts to contours
+void TextToFeedPointKontur(KxRun& run, long telem);              // attaches text element telem to the contour of the nearest circle
+void GetKonturName(KxRun& run, const char* kn, FILE* ostream);   // writes the remark with contour kn's drawn name
+void PutKonturName(KxRun& run, long textElem, FILE* ostream);   // writes that remark from text record textElem ("NoName" for -1)
 
 // --- driver (driver.cpp) ---
 void ProbeNwdOut(KxRun& run);                                   // writes the NC program of the run into its file
@@ -40,7 +49,6 @@ int SimpleAddChilds(KxRun& run, FILE* ostream, int k);            // calls of co
 
 // --- shared writing helpers (driver.cpp) ---
 void NcPut(FILE* ostream, const char* fmt, ...) __attribute__((format(printf, 2, 3)));  // writes formatted text into the NC file (nothing when null)
-std::string NcRemarkText(KxSettings& cfg, const char* text);          // text from outside (drawing, file names, settings) safe inside a remark: whatever would end the remark or the block becomes a blank
 void NcPlaneLines(KxSettings& cfg, FILE* ostream);                     // the programming, auxiliary and top plane lines
 const dxfLayerList& NcLayer(KxRun& run, int nr);                  // layer entry nr, or an empty entry for a number outside the list
 bool NcValidElement(KxRun& run, long i);                          // true when i addresses a record in use

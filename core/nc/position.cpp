@@ -9,7 +9,7 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "nc/nc.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 static bool isPositionLine(KxRun& run, long i, const char* kN) {
   const elementdaten& e = run.elds[i];

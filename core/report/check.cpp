@@ -28,7 +28,7 @@
 #include "geometry/limits.h"
 #include "geometry/runwide.h"
 #include "report/report.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "contours/contours.h"
 #include "elements/elements.h"
 #include "report/report.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 // The contours left uncut although start holes are drawn for them.
 static void writeUnusableHoles(KxRun& run, FILE* page) {

@@ -14,7 +14,7 @@
 
 #include "geometry/base.h"
 #include "report/report.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 extern char** environ;
 

@@ -18,7 +18,7 @@
 #include "geometry/base.h"
 #include "nc/nc.h"
 #include "report/report.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // that brings the whole core back to a fresh process's state.
 #pragma once
 
-struct KxRun;        // the state of one conversion (kxrun.h)
+struct KxRun;        // the state of one conversion (run/run.h)
 struct KxSettings;   // the settings a run reads (config.h)
 
 #include <cstdio>
@@ -13,12 +13,11 @@ struct KxSettings;   // the settings a run reads (config.h)
 
 #include "elements/elements.h"   // KxNameKey
 
-// --- the conversion run (pipeline.cpp) ---
-int KxConvertDrawing(KxRun& run);         // the whole run over the drawing opened at its start, log open; a kxSTATUS_ value
-bool KxRewindDrawing(KxRun& run);         // puts the drawing back to its first line for the next pass (reopens it by name if need be)
-int KxReadLayers(KxRun& run);             // version and layer passes over the drawing opened at its start; kxSTATUS_OK or _NO_DRAWING
-int KxReadDrawing(KxRun& run);            // KxReadLayers, then the chosen layers' elements, checked; kxSTATUS_OK or _NO_DRAWING
+// --- the statistics page (statistic.cpp) ---
 void SaveStatistic(KxRun& run);            // writes the statistics page into the program folder and opens what is due
+
+// --- the element table dumped for inspection, -bulk (dump.cpp) ---
+void SaveStructs(KxRun& run, const char* fname, const char* info);  // dumps the table into homepath + fname
 
 // --- opening a file for the user (opener.cpp) ---
 inline constexpr int kxOPEN_SPAWNED = 0;      // the desktop opener was started for the path
@@ -60,7 +59,7 @@ class KxContourRecords {
   std::vector<long> none_;
 };
 
-// --- run statuses and the closing summary (summary.cpp) ---
+// --- run statuses ---
 inline constexpr int kxSTATUS_OK = 0;           // the run went through
 inline constexpr int kxSTATUS_USAGE = 1;        // no argument: usage shown
 inline constexpr int kxSTATUS_NO_DRAWING = 2;   // the drawing could not be opened
@@ -70,13 +69,11 @@ inline constexpr int kxSTATUS_NOTHING_CUT = 5;  // the drawing was read, but no 
 inline constexpr int kxSTATUS_NO_DXF = 6;       // no argument names a DXF file
 inline constexpr int kxSTATUS_BAD_CONFIG = 7;   // a settings, device syntax or technology file could not be used
 inline constexpr int kxSTATUS_FAULTS = 8;       // korvex --check found faults in the program
-int KxNothingCut(KxRun& run);                 // 1 when the run found no contour or none of its contours can be cut
 // --- the units the drawing was read in (units.cpp) ---
 std::string KxUnitsText(KxRun& run);    // "drawing in inches, scaled by 25.4; parts 93.0 x 305.0 mm"; "" for a drawing read in millimetres as ever
 std::string KxUnitsWarning(KxRun& run); // why the scaled parts make the drawing's units doubtful, and how to override them; "" when they are plausible
 void KxReportUnits(KxRun& run);         // after the chaining: measures the parts and says both on the console and in the log
 
-void KxPrintRunSummary(KxRun& run, int status);  // the closing line of a conversion: contours, holes, target, or why nothing is cut
 
 // --- the written NC program followed like the machine does (toolpath.cpp) ---
 struct KxMove {

@@ -10,7 +10,7 @@
 #include "geometry/base.h"
 #include "nc/nc.h"
 #include "report/report.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 void KxHtmlText(FILE* out, const char* text) {
   if (!out || !text) return;

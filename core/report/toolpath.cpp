@@ -12,7 +12,7 @@
 #include "config/config.h"
 #include "geometry/base.h"
 #include "report/report.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 
 namespace {

@@ -9,7 +9,7 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "report/report.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 // The chained contours; without any, every line, arc and circle read, so that a
 // drawing whose units make it too small to chain is still measured.

@@ -4,7 +4,7 @@
 
 #include "config/config.h"
 #include "fuzz_support.h"
-#include "kxrun.h"
+#include "run/run.h"
 #include "geometry/base.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -4,7 +4,7 @@
 
 #include "fuzz_support.h"
 #include "run.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string& home = FuzzStart();

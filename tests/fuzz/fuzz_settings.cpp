@@ -3,7 +3,7 @@
 
 #include "config/config.h"
 #include "fuzz_support.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string& home = FuzzStart();

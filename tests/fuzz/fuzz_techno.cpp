@@ -8,7 +8,7 @@
 #include "dxf/dxf.h"
 #include "elements/elements.h"
 #include "fuzz_support.h"
-#include "kxrun.h"
+#include "run/run.h"
 #include "geometry/base.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

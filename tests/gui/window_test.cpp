@@ -28,7 +28,7 @@
 #include "report/report.h"
 #include "support/dxf_text.h"
 #include "support/support.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 namespace fs = std::filesystem;
 

@@ -11,7 +11,7 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "support/support.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 bool OpenDrawing(const std::string& path) {
   if (TestRun().i_stream) fclose(TestRun().i_stream);

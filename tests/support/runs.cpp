@@ -8,7 +8,7 @@
 
 #include "geometry/base.h"
 #include "support/support.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 namespace fs = std::filesystem;
 

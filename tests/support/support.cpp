@@ -12,7 +12,7 @@
 
 #include "geometry/base.h"
 #include "report/report.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 namespace fs = std::filesystem;
 

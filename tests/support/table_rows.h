@@ -12,7 +12,7 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "support/support.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 // Fresh core, default anchor length and grid radius, and the seven reserved records.
 inline void StartTable(int flavour = 0) {

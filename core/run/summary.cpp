@@ -13,7 +13,7 @@
 #include "geometry/base.h"
 #include "nc/nc.h"
 #include "report/report.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 int KxNothingCut(KxRun& run) { return run.gKonturCounter < 1 || run.gBigTrouble >= run.gKonturCounter; }
 

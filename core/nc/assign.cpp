@@ -10,7 +10,7 @@
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "nc/nc.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 // Hole centre of contour kn: its feed point, else the first member that is a marker or a used circle.
 // The feed point wins wherever it stands in the table: a start hole placed by

@@ -7,7 +7,7 @@
 #include "config/config.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 static const char* dumpTypeName(int t) {
   switch (t) {

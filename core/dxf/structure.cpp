@@ -1,24 +1,21 @@
-// Structure check and reorganisation around the contour search: before it,
-// polylines become chains of lines, coordinates are rounded, too short lines are
-// marked deleted, lengths are computed and texts prepared; after it, the point
-// elements of each contour are moved towards the front of its records.
+// Structure check of the records just read, before the contour search:
+// polylines become chains of lines, coordinates are rounded, too short lines and
+// duplicates are marked deleted, lengths are computed and texts prepared.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
 #include "config/config.h"
-#include "contours/contours.h"
 #include "dxf/dxf.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 // What this file keeps of a run, owned by the run.
 struct StructureState {
   KxPointGrid gDuplicateGrid;          // checked records by start point or centre
   std::vector<long> gDuplicateNear;    // candidates for the record being checked
-  std::vector<long> gReorgMembers;   // records that may belong to the contour being reorganised
 };
 
 static StructureState& fileState(KxRun& run) { return run.structureState.get(); }
@@ -294,66 +291,4 @@ void CheckStructs(KxRun& run) {
   prepareTexts(run);
   ++run.StructsChecked;
   KxPrint(run, "-checked- \n");
-}
-
-static void swapThroughSlot(KxRun& run, long p, long q) {
-  CopyElementInto(run, q, 1);
-  CopyElementInto(run, p, q);
-  CopyElementInto(run, 1, p);
-  run.elds[1].type = etDELETE;
-  run.elds[1].kontur[0] = '\0';
-}
-
-// Moves the contour's points towards its first records, one exchange per point.
-// Exchanges stay among the contour's own records, so the records holding its
-// name stay the same ones throughout.
-
-static void reorgContour(KxRun& run, const char* name) {
-  long n = liveCount(run);
-  std::vector<long>& members = fileState(run).gReorgMembers;
-  KxMemberCandidates(run, name, n, members);
-  long first = -1, last = -1;
-  for (long i : members) {
-    if (strcmp(run.elds[i].kontur, name) != 0) continue;
-    if (first < 0) first = i;
-    last = i;
-  }
-  long points = 0;
-  if (first >= 0)
-    for (long i : members)
-      if (i >= first && i <= last && run.elds[i].type == etPNT && strcmp(run.elds[i].kontur, name) == 0) ++points;
-  KxPrint(run, " movable PNTs:%ld ", points);
-
-  for (long t = 0; t < points; ++t) {
-    long start = first + t;
-    if (start > last) break;
-    long p = 0, q = 0;
-    for (long k : members) {
-      if (k < start || k > last) continue;
-      if (strcmp(run.elds[k].kontur, name) != 0) continue;
-      if (run.elds[k].type == etPNT)
-        p = k;
-      else if (q < 1)
-        q = k;
-      if (p >= 1 && q >= 1) {
-        swapThroughSlot(run, p, q);
-        break;
-      }
-    }
-  }
-}
-
-void ReorgStructs(KxRun& run) {
-  if (run.eldsCounter >= run.eldsMaximum) {
-    KxPrint(run, "-Limit RS-");
-    return;
-  }
-  KxIndexMembers(run, false);
-  for (int k = 1; k <= run.gKonturCounter; ++k) {
-    char name[16];
-    KxContourName(name, sizeof name, k);
-    KxPrint(run, "\n [%ld] reorg: %s ", run.eldsCounter, name);
-    reorgContour(run, name);
-  }
-  KxForgetMembers(run);
 }

@@ -8,7 +8,7 @@
 #include "geometry/base.h"
 #include "nc/nc.h"
 #include "report/report.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 // Every pass reads the drawing from its first line: the reader reads the file
 // again from its start (a piped drawing from the copy it kept); a stream that

@@ -4,7 +4,7 @@
 // link at its name. Temporaries of an interrupted run are removed on the way out.
 // Inputs that may be pipes are opened here too, without waiting for ever.
 #include "geometry/runwide.h"
-#include "kxrun.h"
+#include "run/run.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,0 +1,70 @@
+// After the contour search: the point elements of each contour are moved
+// towards the front of its records, where the start-point search looks first.
+#include <cstring>
+#include <vector>
+
+#include "contours/contours.h"
+#include "elements/elements.h"
+#include "run/run.h"
+
+static void swapThroughSlot(KxRun& run, long p, long q) {
+  CopyElementInto(run, q, 1);
+  CopyElementInto(run, p, q);
+  CopyElementInto(run, 1, p);
+  run.elds[1].type = etDELETE;
+  run.elds[1].kontur[0] = '\0';
+}
+
+// Moves the contour's points towards its first records, one exchange per point.
+// Exchanges stay among the contour's own records, so the records holding its
+// name stay the same ones throughout.
+
+static void reorgContour(KxRun& run, const char* name, std::vector<long>& members) {
+  long n = run.eldsCounter;
+  KxMemberCandidates(run, name, n, members);
+  long first = -1, last = -1;
+  for (long i : members) {
+    if (strcmp(run.elds[i].kontur, name) != 0) continue;
+    if (first < 0) first = i;
+    last = i;
+  }
+  long points = 0;
+  if (first >= 0)
+    for (long i : members)
+      if (i >= first && i <= last && run.elds[i].type == etPNT && strcmp(run.elds[i].kontur, name) == 0) ++points;
+  KxPrint(run, " movable PNTs:%ld ", points);
+
+  for (long t = 0; t < points; ++t) {
+    long start = first + t;
+    if (start > last) break;
+    long p = 0, q = 0;
+    for (long k : members) {
+      if (k < start || k > last) continue;
+      if (strcmp(run.elds[k].kontur, name) != 0) continue;
+      if (run.elds[k].type == etPNT)
+        p = k;
+      else if (q < 1)
+        q = k;
+      if (p >= 1 && q >= 1) {
+        swapThroughSlot(run, p, q);
+        break;
+      }
+    }
+  }
+}
+
+void ReorgStructs(KxRun& run) {
+  if (run.eldsCounter >= run.eldsMaximum) {
+    KxPrint(run, "-Limit RS-");
+    return;
+  }
+  KxIndexMembers(run, false);
+  std::vector<long> members;   // records that may belong to the contour being reorganised
+  for (int k = 1; k <= run.gKonturCounter; ++k) {
+    char name[16];
+    KxContourName(name, sizeof name, k);
+    KxPrint(run, "\n [%ld] reorg: %s ", run.eldsCounter, name);
+    reorgContour(run, name, members);
+  }
+  KxForgetMembers(run);
+}

@@ -1,0 +1,145 @@
+// The run: the object holding everything one conversion reads and finds, the
+// channel its console text and log leave through, the files it writes, and the
+// pipeline that takes a drawing through every step. A run is created for one
+// drawing and deleted after it; a second run shares nothing with it.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "config/config.h"
+#include "contours/contours.h"
+#include "dxf/dxf.h"
+#include "elements/elements.h"
+#include "geometry/base.h"
+#include "nc/nc.h"
+#include "report/report.h"
+
+// --- output (channel.cpp) ---
+typedef std::function<void(const char* text, size_t len)> KxSink;   // where a run's console text goes instead of stdout
+void KxPrint(KxRun& run, const char* fmt, ...) __attribute__((format(printf, 2, 3)));  // console diagnostics (stdout or the sink)
+void KxSay(KxRun& run, const char* fmt, ...) __attribute__((format(printf, 2, 3)));    // a warning, error or the summary: printed even when the run is quiet
+void KxLog(KxRun& run, const char* fmt, ...) __attribute__((format(printf, 2, 3)));    // appends to the log when it is open
+void KxFlushConsole(KxRun& run);          // flushes buffered console output
+
+// --- bounded traces ---
+// A trace printed once per pair of contours or elements would grow with the
+// square of the drawing: of each such kind a run prints the first
+// kMaxTraceLines and counts the rest, told in one line at the end of the step.
+enum KxTraceKind {
+  ktPASSED_OVER = 0,   // feed-point search: a circle or insert of another contour, too big or outside the region
+  ktFURTHER_APPROACH,  // feed-point search: approach test from the second and later start hole of a contour
+  ktREGION_PAIR,       // nesting search: one contour's box against another's
+  ktTEXT_CIRCLE,       // texts to holes: a circle without contour met by a text
+  kTraceKinds
+};
+bool KxTraceNext(KxRun& run, int kind);              // counts one trace of kind; true when it is to be printed
+bool KxTraceSpent(KxRun& run, int kind);             // true when no further trace of kind is printed in this run (it would only be counted)
+void KxTraceLeaveOut(KxRun& run, int kind, long count);  // counts count traces of a spent kind as left out, without making them
+void KxTraceQuiet(KxRun& run, bool quiet);           // KxPrint drops its text while quiet (the calls of a trace left out)
+void KxTraceCounts(KxRun& run);                    // prints a count line for each kind left out since its last one
+
+// --- output files (outfile.cpp) ---
+struct KxOutFile {              // an output composed in a temporary file beside its target
+  FILE* f = nullptr;            // the temporary, open for writing until commit or abort
+  char* temp = nullptr;         // its path; removed by SIGINT/SIGTERM while it exists
+  char* target = nullptr;       // the path it is renamed to when complete
+  int slot = -1;                // its entry in the signal handler's list, -1 when none
+  int error = 0;                // errno of the step that failed, 0 when none did
+  bool drawing = false;         // the target is the drawing itself: nothing was opened
+};
+bool KxIsDrawing(KxRun& run, const char* path);                  // true when path leads to the drawing's file (same device and inode)
+FILE* KxOutOpen(KxRun& run, KxOutFile* out, const char* target);  // opens a temporary beside target with a new file's mode; null (error or drawing set) when it cannot or target is the drawing
+bool KxOutCommit(KxOutFile* out);                     // closes the temporary and renames it over target (a link there is replaced, not followed); false with error set, temporary removed
+void KxOutAbort(KxOutFile* out);                      // closes and removes the temporary; the target stays as it was
+FILE* KxOpenLog(const char* path, std::string* why);  // opens the log for writing, never through a symbolic link at path; null with the reason line in why
+int KxOpenInput(const std::string& path, struct stat* st, std::string* why);  // a descriptor reading path (blocking), a named pipe waited for a writer a while; -1 with the reason in why (a folder, no writer, errno)
+
+// --- state ---
+
+// The file names and streams of one conversion and the trace budget of its console text.
+// State a source file keeps to itself: its type is defined and the object created
+// there, on first use, and the run that owns it deletes it.
+template <class T>
+struct KxPart {
+  std::unique_ptr<T, void (*)(T*)> p{nullptr, nullptr};
+  T& get() {
+    if (!p) p = std::unique_ptr<T, void (*)(T*)>(new T(), [](T* t) { delete t; });
+    return *p;
+  }
+};
+
+struct BaseRun {
+  std::string in_filename = "-not-set-";  // path of the DXF drawing as given
+  std::string dataPath = "unset";  // full path of the NC program file
+  char fAktDate[20] = "not-set";  // date and time of the run as text
+  FILE* i_stream = nullptr;  // the drawing, read by every DXF pass from its start; closed with the run
+  FILE* log_stream = nullptr;  // the log file, open while the conversion runs; closed with the run
+  KxSink gConsoleSink;  // receives the run's console output instead of stdout when set (tests, desktop)
+  long gTraceShown[kTraceKinds]{};  // traces of each kind printed in this run
+  long gTraceLeftOut[kTraceKinds]{};  // traces of each kind left out since its last count line
+  bool gTraceQuiet = false;  // true while KxPrint drops its text: a trace left out is running
+  bool gQuiet = false;  // --quiet: KxPrint drops its text, only KxSay's reaches the console
+  bool gSaidLineEnd = true;  // quiet: the last text said ended a line (the next one's leading blank lines are dropped)
+  BaseRun() = default;
+  BaseRun(const BaseRun&) = delete;
+  BaseRun& operator=(const BaseRun&) = delete;
+  ~BaseRun();
+};
+
+// --- the conversion run (setup.cpp, pipeline.cpp) ---
+void SetGlobals(KxRun& run, const char* arg);   // derives homepath, reads the settings file, adds the main layer to the layer list
+int KxConvertDrawing(KxRun& run);         // the whole run over the drawing opened at its start, log open; a kxSTATUS_ value
+bool KxRewindDrawing(KxRun& run);         // puts the drawing back to its first line for the next pass (reopens it by name if need be)
+int KxReadLayers(KxRun& run);             // version and layer passes over the drawing opened at its start; kxSTATUS_OK or _NO_DRAWING
+int KxReadDrawing(KxRun& run);            // KxReadLayers, then the chosen layers' elements, checked; kxSTATUS_OK or _NO_DRAWING
+
+// --- the closing summary (summary.cpp) ---
+int KxNothingCut(KxRun& run);                 // 1 when the run found no contour or none of its contours can be cut
+void KxPrintRunSummary(KxRun& run, int status);  // the closing line of a conversion: contours, holes, target, or why nothing is cut
+
+// What single source files keep of a run for themselves (defined there).
+struct BridgeState;   // (core/config/bridge.cpp)
+struct DevsyntaxState;   // (core/config/devsyntax.cpp)
+struct ApproachState;   // (core/contours/approach.cpp)
+struct AutostartState;   // (core/contours/autostart.cpp)
+struct ChainState;   // (core/contours/chain.cpp)
+struct MembersState;   // (core/contours/members.cpp)
+struct RegionState;   // (core/contours/region.cpp)
+struct StartpointsState;   // (core/contours/startpoints.cpp)
+struct BlocksState;   // (core/dxf/blocks.cpp)
+struct EntitiesState;   // (core/dxf/entities.cpp)
+struct ReaderState;   // (core/dxf/reader.cpp)
+struct ScannersState;   // (core/dxf/scanners.cpp)
+struct ShapesState;   // (core/dxf/shapes.cpp)
+struct SieveState;   // (core/dxf/sieve.cpp)
+struct StructureState;   // (core/elements/structure.cpp)
+struct ClosedState;   // (core/nc/closed.cpp)
+struct DriverState;   // (core/nc/driver.cpp)
+struct MulticutState;   // (core/nc/multicut.cpp)
+struct ToolpathState;   // (core/report/toolpath.cpp)
+
+struct KxRun : BaseRun, DxfRun, ElementRun, ContourRun, NcRun, ReportRun {
+  KxSettings cfg;   // the settings, device words and technology the run reads (its own copy)
+  KxPart<BridgeState> bridgeState;
+  KxPart<DevsyntaxState> devsyntaxState;
+  KxPart<ApproachState> approachState;
+  KxPart<AutostartState> autostartState;
+  KxPart<ChainState> chainState;
+  KxPart<MembersState> membersState;
+  KxPart<RegionState> regionState;
+  KxPart<StartpointsState> startpointsState;
+  KxPart<BlocksState> blocksState;
+  KxPart<EntitiesState> entitiesState;
+  KxPart<ReaderState> readerState;
+  KxPart<ScannersState> scannersState;
+  KxPart<ShapesState> shapesState;
+  KxPart<SieveState> sieveState;
+  KxPart<StructureState> structureState;
+  KxPart<ClosedState> closedState;
+  KxPart<DriverState> driverState;
+  KxPart<MulticutState> multicutState;
+  KxPart<ToolpathState> toolpathState;
+  explicit KxRun(const KxSettings& settings = KxSettings());  // a run on these settings; its conversion starts the layer list from them
+};
