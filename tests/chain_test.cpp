@@ -1,86 +1,14 @@
-// Contour chaining on element tables: the inclusive tolerance band, holes versus
-// feed circles, three lines at one point, points on a contour, a full table.
-// Elements in any order and direction, open chains grown both ways, orphans,
-// position lines and working slots: changing their rules fails the corpus and
-// program tests.
+// The grids the chaining and the analysis narrow their searches with: every
+// point within the reach and every overlapping box must come back. The chaining
+// itself is seen in whole programs (nc_program_test, cut_faults_test, the corpus).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <vector>
 
-#include "support/table_rows.h"
-#include "run/run.h"
-
-static std::string K(long i) { return TestRun().elds[i].kontur; }
-
-TEST(Chain, ToleranceBandIsInclusive) {
-  for (float gap : {0.002f, 0.0021f}) {
-    StartTable();
-    AddLine(-2, 0, 0, 0);
-    AddLine(gap, 0, 2, 0);
-    AddLine(2, 0, 4, 0);
-    CloseTable();
-    ConsoleCapture cap;
-    SearchKontur(TestRun());
-    bool joins = gap <= 0.002f;
-    EXPECT_EQ(IsTolLenB2P(TestRun().cfg, 0, 0, gap, 0), joins ? 1 : 0);
-    EXPECT_EQ(K(7), joins ? "$K01" : "$ORPHAN");
-  }
-  ConsoleCapture cap;
-  EXPECT_EQ(IsTolLenBetween(TestRun(), 7, 8, 0), 0);
-  EXPECT_EQ(IsTolLenBetween(TestRun(), 8, 9, 0), 1);
-}
-
-TEST(Chain, LargeCirclesBecomeHolesSmallOnesStayFree) {
-  StartTable();
-  ConsoleCapture cap;
-  long hole = AddCircle(5, 6, 3), grid = AddCircle(0, 0, TestRun().cfg.gStartPosition);
-  CloseTable();
-  SearchKontur(TestRun());
-  EXPECT_EQ(TestRun().gKonturCounter, 1);
-  EXPECT_EQ(K(hole), "$K01");
-  EXPECT_EQ(TestRun().elds[hole].used, 1);
-  EXPECT_EQ(K(grid), "");
-  EXPECT_EQ(TestRun().elds[grid].used, 0);
-  // A full table is not searched.
-  TestRun().eldsMaximum = TestRun().eldsCounter;
-  cap.Clear();
-  EXPECT_EQ(SearchKontur(TestRun()), 0);
-  EXPECT_EQ(cap.Text(), "-Limit E-");
-}
-
-// Of three lines at one point the lowest index wins, whichever end lies there.
-TEST(Chain, ForksGoToTheLowestIndex) {
-  StartTable();
-  ConsoleCapture cap;
-  AddLine(0, 0, 10, 0);
-  long low = AddLine(10, 10, 10, 0), spur = AddLine(10, 0, 20, 0);
-  AddLine(10, 10, 0, 0);
-  AddLine(20, 0, 30, 0);
-  AddLine(30, 0, 40, 0);
-  CloseTable();
-  SearchKontur(TestRun());
-  EXPECT_EQ(TestRun().gKonturCounter, 2);
-  EXPECT_EQ(K(low), "$K01");
-  EXPECT_EQ(K(spur), "$K02");
-}
-
-// A point on a contour joins it (an action point), one beside it stays free; a search
-// that meets an arc at its start turns.
-TEST(Chain, PointsJoinTheirContourAndArcsMayTurnTheSearch) {
-  StartTable();
-  ConsoleCapture cap;
-  AddLine(5, 0, 0, 0);
-  AddArc(0, 0, 5, 0, 180);   // starts where the line starts
-  long p = AddRecord(etPNT, "", 0, 0), off = AddRecord(etPNT, "", 50, 50);
-  AddLine(0, 0, -5, 0);
-  CloseTable();
-  SearchKontur(TestRun());
-  EXPECT_EQ(TestRun().gKonturCounter, 1);
-  EXPECT_EQ(K(p), "$K01");
-  EXPECT_EQ(K(off), "");
-}
+#include "geometry/base.h"
 
 // The grids only narrow a search: every point within the reach on both axes and
 // every box overlapping the asked one must come back, in ascending order, also

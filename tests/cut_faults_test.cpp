@@ -101,13 +101,15 @@ std::string ShiftedDifferences(const std::string& near, const std::string& far, 
 // A rapid-move layer element: the move after it gets the after-rapid word and
 // the full G01, and nothing of the G00 carries on to later moves or contours.
 TEST(CutFaults, RapidLayerEndsWithTheFullFeedWord) {
-  Drawing d;
-  d.dxf.Layer("EDMX_G0MOVE");
-  d.Rect(0, 0, 100, 50, "EDMX_G0MOVE").StartHole(50, 2).Rect(200, 0, 220, 20).StartHole(210, 2);
-  Outcome r = Convert(d, "", 1);
-  EXPECT_EQ(r.check.threadedRapids, 1);
-  EXPECT_TRUE(r.Has("(M17);\nG01 X")) << r.program;
-  EXPECT_FALSE(r.Has("\n X")) << r.program;
+  for (const char* layer : {"EDMX_G0MOVE", "EDMX_EILGANG"}) {
+    Drawing d;
+    d.dxf.Layer(layer);
+    d.Rect(0, 0, 100, 50, layer).StartHole(50, 2).Rect(200, 0, 220, 20).StartHole(210, 2);
+    Outcome r = Convert(d, "", 1);
+    EXPECT_EQ(r.check.threadedRapids, 1);
+    EXPECT_TRUE(r.Has("(M17);\nG01 X")) << r.program;
+    EXPECT_FALSE(r.Has("\n X")) << r.program;
+  }
 }
 
 // Items of the walk: a side drawn twice is cut once and the contour closes; an
@@ -118,9 +120,14 @@ TEST(CutFaults, DuplicateSideAndOpenContour) {
   // both copies and the walk meets the copy where the top side ends.
   twice.Line(0, 0, 40, 0).Line(40, 20, 0, 20).Line(0, 20, 40, 20).Line(40, 0, 40, 20).Line(0, 20, 0, 0);
   twice.StartHole(20, 2);
+  // Copies as well: a side drawn the other way within the tolerance, a hole, an arc; a circle of
+  // another radius and a line longer than the tolerance are no copies.
+  twice.Line(40.001, 0, 0, 0).Circle(100, 10, 4).Circle(100, 10, 4).Circle(100, 30, 3).Circle(100, 30, 3.01);
+  twice.Line(200, 0, 220, 0).Arc(220, 10, 10, 270, 90).Arc(220, 10, 10, 270, 90).Line(220, 20, 200, 20);
+  twice.Arc(200, 10, 10, 90, 270).StartHole(188, 10);
   Outcome r = Convert(twice);
   EXPECT_TRUE(r.Has("CLOSED")) << r.program;
-  EXPECT_NE(r.page.find(" 1 doppelt gezeichnete(s) Element(e) ignoriert"), std::string::npos) << r.page;
+  EXPECT_NE(r.page.find(" 4 doppelt gezeichnete(s) Element(e) ignoriert"), std::string::npos) << r.page;
 
   Drawing open;
   open.Line(0, 20, 0, 0).Line(0, 0, 40, 0).Line(40, 0, 40, 20).StartHole(20, 2);
@@ -230,6 +237,8 @@ TEST(CutFaults, NestingFollowsTheRealOutlines) {
   r = Convert(obround);
   EXPECT_TRUE(r.Has("N20(-- child of N10 --);")) << r.program;
   EXPECT_TRUE(r.Has("G00 X-12.000 Y10.000 (FeedPoint)")) << r.program;
+  // On an arc the cut stops 4 degrees before the split point.
+  EXPECT_TRUE(r.Has(" X-9.976 Y10.698 ") || r.Has(" X-9.976 Y9.302 ")) << r.program;
   EXPECT_FALSE(r.Has("TROUBLE")) << r.program;
 }
 
@@ -240,15 +249,16 @@ TEST(CutFaults, TextsReachTheirContour) {
   Drawing released;
   released.Rect(100, 0, 140, 20).StartHole(120, 2);
   // The upper start hole is found first, then released for the nearer lower one.
-  released.Rect(0, 0, 40, 20).StartHole(20, 17).StartHole(20, 2).Text(21, 16, "A=2");
+  released.Rect(0, 0, 40, 20).StartHole(20, 17).StartHole(20, 2).Text(21, 16, "a=2");   // keywords in any case
   Outcome r = Convert(released);
   EXPECT_NE(Block(r.program, 10).find("D#1 A0.000"), std::string::npos) << r.program;
   EXPECT_NE(Block(r.program, 20).find("D#1 A2.000"), std::string::npos) << r.program;
 
   Drawing hole;
-  hole.Circle(10, 10, 4).Text(16, 10, "A=1.5");
+  hole.Circle(10, 10, 4).Text(16, 10, "A=1.5").Text(16, 12, "*ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 links");
   r = Convert(hole);
   EXPECT_TRUE(r.Has("D#4 A1.500")) << r.program;
+  EXPECT_TRUE(r.Has(" (ABCDEFGHIJKLMNOPQRSTUVWXYZ012345);")) << r.program;   // the first word, at most 32 characters
 
   for (bool apart : {true, false}) {
     Drawing punch;
@@ -312,6 +322,9 @@ TEST(CutFaults, WarningsOnThePage) {
             std::string::npos) << r.page;
   EXPECT_NE(r.output.find("; note: piece mode - the main program calls the last piece only, 1 piece to call by hand"),
             std::string::npos) << r.output;
+  // A drawn directive asks for the same.
+  pieces.Text(100, 100, "#DIRECTIVE G92_PIECES");
+  EXPECT_EQ(Convert(pieces, "", 0, 1).program, r.program);
 }
 
 // A drawing in machine coordinates converts as the same drawing at the origin:

@@ -1,7 +1,6 @@
 // The entity pass: records of every entity type in both drawing layouts, the
-// scanners' layer rules and count lines, damaged input.
+// scanners' layer rules. (Damaged values: dxf_refused_test, malformed_test.)
 #include <cmath>
-#include <cstring>
 #include <gtest/gtest.h>
 
 #include "elements/elements.h"
@@ -44,7 +43,7 @@ TEST(DxfEntities, EveryTypeInBothLayouts) {
         .Polyline("DXF_MAIN", {{0, 0}, {4, 0}, {4, 4}})
         .VertexPolyline("DXF_MAIN", {{1, 2, 0}, {3, 4, 0}}, 1)
         .Raw("  0\nELLIPSE\n  5\n99\n330\n1F\n100\nAcDbEntity\n  8\nDXF_MAIN\n100\nAcDbEllipse\n 10\n1\n  0\n");
-    std::string out = PassText(d.Str(crlf));
+    PassText(d.Str(crlf));
     // 12-format: the heavy polyline reads as POLYLINE/VERTEX; 2000-format (AC1014 too): a polyline
     // header is no vertex, and the first vertex is marked.
     EXPECT_EQ(Records(), t + (d.Is2000() ? "V V V D(next PYL) P P(begPoly) D(next PYL) P V V"
@@ -52,7 +51,6 @@ TEST(DxfEntities, EveryTypeInBothLayouts) {
     const std::string recs = RecordsText();
     for (const char* v : {"\nV(0,0)(", "\nV(4,0)(", "\nV(4,4)(", "\nV(1,2)(", "\nV(3,4)("}) EXPECT_TRUE(Has(recs, v)) << v;
     EXPECT_EQ(std::string(TestRun().elds[13].kontur), d.Is2000() ? "xPFirst" : "");
-    EXPECT_TRUE(Has(out, " ..ELLIPSE: no arcs can be made of it, left out\n")) << out;
   }
 }
 
@@ -61,24 +59,19 @@ TEST(DxfScan, AnEntityWithManyGroupsBeforeItsLayerIsReadWhole) {
   std::string raw = "  0\nLINE\n";
   for (int i = 0; i < 100; ++i) raw += " 62\n1\n";
   raw += " 10\n1\n 20\n2\n 11\n3\n 21\n4\n  8\nDXF_MAIN\n";
-  const std::string log = PassLog(DxfText("AC1009").Layer("DXF_MAIN").Raw(raw).Str());
+  PassText(DxfText("AC1009").Layer("DXF_MAIN").Raw(raw).Str());
   ASSERT_EQ(Records(), "L");
   EXPECT_EQ(TestRun().elds[7].sx, 1);
   EXPECT_EQ(TestRun().elds[7].ey, 4);
-  EXPECT_FALSE(Has(log, "before its layer not read")) << log;
 }
 
-TEST(DxfScan, LayerRulesCountLinesAndLog) {
+// Both layouts read the optional layers of the list, each record marked with its layer.
+TEST(DxfScan, RecordsKeepTheirLayer) {
   for (const char* ver : {"AC1009", "AC1015"}) {
     DxfText dxf(ver);
     dxf.Layer("DXF_MAIN").Layer("EDMX_A").Layer("X");
     dxf.Line("EDMX_A", 0, 0, 1, 1).Line("X", 0, 0, 2, 2).Line("DXF_MAIN", 0, 0, 3, 3);
-    const std::string log = PassLog(dxf.Str());
-    EXPECT_TRUE(Has(log, "/drawing.dxf (ACAD_VERSION: " + std::string(ver) + ")\n Worklayer:DXF_MAIN\n\n-- Elements: ---\n"));
-    EXPECT_TRUE(Has(log, "\n-- Layers: ---\n"));
-    // Both layouts read the optional layers of the list.
-    const char* count = dxf.Is2000() ? "found 9 Elements\n\n" : " 9 Elemente found\n\n";
-    EXPECT_TRUE(Has(log, count));
+    PassText(dxf.Str());
     EXPECT_EQ(Records(), "L L");
     EXPECT_EQ(TestRun().elds[7].fLayer, 1);
     EXPECT_EQ(TestRun().elds[8].fLayer, 0);
@@ -86,19 +79,4 @@ TEST(DxfScan, LayerRulesCountLinesAndLog) {
   // Without a header, after a section that never ends: the entities are read.
   PassText("  0\nSECTION\n  2\nENTITIES\n" + DxfText("").Line("DXF_MAIN", 0, 0, 1, 1).Str());
   EXPECT_EQ(Records(), "L");
-}
-
-TEST(DxfScan, DamagedInputNeverReachesTheTable) {
-  DxfText dxf("AC1009");
-  dxf.Text("DXF_MAIN", 0, 0, std::string(300, 'A'))   // one value, longer than what is kept of it
-      .Raw("  0\nLINE\n  5\n1\n  8\nDXF_MAIN\n 10\n1e999\n 20\nnan\n 11\n1e300\n 21\nabc\n 40\n-1e39\n")
-      .Arc("DXF_MAIN", 1e38, 0, 3e38, 0, 0);
-  PassText(dxf.Str());
-  EXPECT_EQ(Records(), "T(" + std::string(59, 'A') + ")");   // the line and the arc are refused
-  // End of file inside an entity: nothing is added, nothing breaks.
-  std::string full = DxfText("AC1015").Line("DXF_MAIN", 0, 0, 1, 1).Str();
-  for (const char* cut : {" 20\n", " 21\n0.0", "AcDbLine\n"}) {
-    PassText(full.substr(0, full.find(cut) + strlen(cut)));
-    EXPECT_EQ(TestRun().eldsCounter, 7) << cut;
-  }
 }

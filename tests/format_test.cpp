@@ -129,25 +129,6 @@ TEST(Format, RoundingToThreeDecimalsEqualsTheTextRoundTrip) {
   }
 }
 
-// The rounded pi and the direction helper's rounding reach every angle of the conversion.
-TEST(Geometry, AnglesKeepTheirRounding) {
-  EXPECT_FLOAT_EQ(BOGENWINKEL(90, 90), 0);
-  EXPECT_FLOAT_EQ(BOGENWINKEL(0, 360), 360);
-  EXPECT_NEAR(XARC(90, 1), 1.79e-9, 0.02e-9);   // the rounded pi leaves about 1.8e-9
-  EXPECT_NEAR(WIV(0, 0, 0, 1), 89.9999999952, 1e-10);   // just short of right angles
-  EXPECT_NEAR(WIV(0, 0, -1, 0), 179.9999999903, 1e-10);
-}
-
-// Line ends, numbers and copies of drawing text stay within their bounds.
-TEST(Geometry, TextHelpersAreBounded) {
-  EXPECT_EQ(stripLFCR(std::string(400, 'x').c_str()).size(), 254u);
-  EXPECT_EQ(KxInteger("99999999999999999999"), 2147483647);
-  char buf[5];
-  KxCopy(buf, sizeof buf, "ab");
-  KxCat(buf, sizeof buf, "cdef");
-  EXPECT_STREQ(buf, "abcd");
-}
-
 // Numbers of a drawing are read as strtod reads them, bit for bit, with the same rest.
 TEST(Format, NumbersReadAsStrtodReadsThem) {
   std::vector<std::string> texts = {"326.060000", "-12", ".5", "1.", "-0.000", "+7.25", "0x1A", "1e3", "1.5e-3", "1,5",

@@ -1,158 +1,128 @@
-// The statistics page: element counts, contour lines, warnings, layers, the
-// flavour differences, escaping of drawn names, what is opened afterwards, a
-// page or dump that cannot be written; and how a file is opened for the user
-// (the path as one argument, never through a shell, nothing without a display).
+// The statistics page of whole conversions: element counts, contour lines of
+// both flavours, warnings, layers, escaping of drawn names, what is opened
+// afterwards, a page that cannot be written; and how a file is opened for the
+// user (the path as one argument, never through a shell, nothing without a display).
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "dxf/dxf.h"
-#include "nc/nc.h"
 #include "report/report.h"
-#include "support/table_rows.h"
-#include "run/run.h"
+#include "support/dxf_text.h"
+#include "support/runs.h"
+#include "support/support.h"
 
-static std::vector<std::string> gOpened;
-static void recordOpen(const char* path) { gOpened.push_back(path); }
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> gOpened;   // file names (without folder) the run asked to open
 
 struct ReportPage : ::testing::Test {
-  ConsoleCapture out;
-  TempDir dir;
-  void TearDown() override { gOpenHook = nullptr; }
-  // A fresh core whose program folder is dir, with the reserved records of a run.
-  void Core(int flavour) {
-    StartTable(flavour);
-    TestRun().cfg.homepath = dir.Path() + "/";
+  void SetUp() override {
     gOpened.clear();
-    gOpenHook = recordOpen;
-    TestRun().cfg.OpenDataFile = 0;
+    gOpenHook = [](const char* path) { gOpened.push_back(fs::path(path).filename().string()); };
   }
-  std::string Page() {
-    SaveStatistic(TestRun());
-    return ReadFile(dir.File("_results.htm"));
-  }
+  void TearDown() override { gOpenHook = nullptr; }
 };
 
-// A run without contours: every type counted with its used records, the warning about the main
-// layer, and the page opened for the user.
-TEST_F(ReportPage, RowsCountEveryTypeAndARunWithoutContoursOpensThePage) {
-  Core(kxCONSOLE);
-  struct { int type; float r; int used; const char* kontur; } rows[] = {
-      {etLINE, 0, 1, ""}, {etLINE, 0, 0, "$ORPHAN"}, {etPOLY, 0, 0, ""}, {etVERT, 0, 2, ""}, {etARC, 5, 1, ""},
-      {etCIR, 3, 1, ""}, {etCIR, 3, 0, ""},   // above the grid radius: circles
-      {etCIR, 1.5f, 1, ""}, {etCIR, 2.605f, 0, ""},   // feed points, up to the grid radius
-      {etINSE, 0, 0, ""}, {etPNT, 0, 1, ""}, {etTEXT, 0, 0, "$ORPHAN"}, {etERA, 0, 1, ""}, {42, 0, 0, ""},
-      {etDELETE, 0, 1, ""}};   // markers are never counted
-  for (const auto& r : rows) TestRun().elds[AddRecord(r.type, r.kontur, 0, 0, 0, 0, gNoText, r.r)].used = r.used;
-  CloseTable();
-  KxCopy(TestRun().fAktDate, sizeof TestRun().fAktDate, "06/12/2026  10:00");
-  TestRun().in_filename = "plate.dxf";
-  KxCopy(TestRun().acad_VersInfo, sizeof TestRun().acad_VersInfo, "AC1009");
-  KxCopy(TestRun().cfg.mS.TechFile, sizeof TestRun().cfg.mS.TechFile, "DEFAULT.TCH");
-  TestRun().cfg.log_filename = "/p/_outlog.txt";
-  // Everything but the picture between the version line and the end line, byte for byte; unknown: the
-  // four copy slots, the erased record and the type 42.
-  std::string whole = Page();
-  size_t fig = whole.find("</pre>\n<style>"), end = whole.rfind("<pre></pre></font>");
-  ASSERT_NE(fig, std::string::npos);
-  ASSERT_NE(end, std::string::npos);
-  EXPECT_EQ(whole.substr(0, fig) + whole.substr(end + 5),
-            "<html>\n<head>\n<META http-equiv='Content-Type' content='text/html; charset=UTF-8'>\n"
-            "<title> KORVEX-Statistics </title>\n</head>\n"
-            "<body bgcolor='#ebf5ed'><basefont size='4' face='verdana,arial'><pre>\n"
-            "     DATE: 06/12/2026  10:00 \n     FILE: plate.dxf \n  VERSION: AC1009 \t\tEDMLAYER: DXF_MAIN \n"
-            "   DEVICE: MAK_EE3.SYN \n TECHFILE: DEFAULT.TCH \t\tDATAMODE: PLATE \n"
-            "  LOGFILE: <A HREF='/p/_outlog.txt'> /p/_outlog.txt </A>\n"
-            "\nTYPE     :    SUM |   USED \n---------------------------\n"
-            "LINES    :      4 |      2 \nARC      :      1 |      1 \nCIRCLE   :      2 |      1 \n"
-            "CIR-SP   :      2 |      1 \nINSERT   :      1 |      0 \nPOINTS   :      1 |      1 \n"
-            "TEXT     :      1 |      0 \n---------------------------\nunknown  :      6 |      1 \n"
-            "---------------------------\nCONTOURS  :      0 , with 0 HOLES \n\n\n1-cut sum: 0.000 mm\n\n"
-            "  ..pruefe EDMLAYER  Verwaiste Elemente: 2 \n\n Version: korvex_081024 \n</pre></font></body></html>\n");
-  EXPECT_EQ(gOpened, std::vector<std::string>{dir.File("_results.htm")});
+// A square of side s at x with its start hole (none when hole is false).
+DxfText& Square(DxfText& d, double x, double s, bool hole = true) {
+  d.Line("DXF_MAIN", x, 0, x + s, 0).Line("DXF_MAIN", x + s, 0, x + s, s).Line("DXF_MAIN", x + s, s, x, s)
+      .Line("DXF_MAIN", x, s, x, 0);
+  if (hole) d.Circle("DXF_MAIN", x + s / 2, 2, 0.5);
+  return d;
 }
 
+}  // namespace
+
+// Every type counted with its used records; orphans are a warning, and a page with a warning is opened.
+TEST_F(ReportPage, RowsCountEveryTypeAndAWarningOpensThePage) {
+  DxfText d("AC1009");
+  d.Layer("DXF_MAIN");
+  Square(d, 0, 20).Circle("DXF_MAIN", 50, 50, 3).Circle("DXF_MAIN", 80, 80, 1.5);
+  d.Line("DXF_MAIN", 100, 0, 110, 5).Arc("DXF_MAIN", 200, 0, 5, 0, 90).Point("DXF_MAIN", 300, 300)
+      .Text("DXF_MAIN", 400, 400, "hello").Insert("DXF_MAIN", "#1", 500, 500);
+  const Conversion r = ConvertHere(d.Str(), "");
+  EXPECT_TRUE(Has(r.page, "  VERSION: AC1009 \t\tEDMLAYER: DXF_MAIN \n   DEVICE: MAK_EE3.SYN \n TECHFILE: DEFAULT.TCH "
+                          "\t\tDATAMODE: PLATE \n")) << r.page;
+  EXPECT_TRUE(Has(r.page, "\nTYPE     :    SUM |   USED \n---------------------------\n"
+                          "LINES    :      5 |      5 \nARC      :      1 |      1 \nCIRCLE   :      1 |      1 \n"
+                          "CIR-SP   :      2 |      1 \nINSERT   :      1 |      0 \nPOINTS   :      1 |      0 \n"
+                          "TEXT     :      1 |      0 \n---------------------------\nunknown  :      4 |      0 \n")) << r.page;
+  EXPECT_TRUE(Has(r.page, "CONTOURS  :      2 , with 1 HOLES \n")) << r.page;
+  EXPECT_TRUE(Has(r.page, "\n OOPS - 2 vermisste Technologie(n)\n Verwaiste Elemente: 2 \n\n Version: korvex_")) << r.page;
+  EXPECT_EQ(gOpened, std::vector<std::string>{"_results.htm"});
+  // Without any contour the page also asks to check the layer.
+  DxfText none("AC1009");
+  EXPECT_TRUE(Has(ConvertHere(none.Layer("DXF_MAIN").Line("DXF_MAIN", 0, 0, 5, 5).Str()).page,
+                  "  ..pruefe EDMLAYER  Verwaiste Elemente: 1 \n"));
+}
+
+// Lengths aligned without losing a digit and summed; drawn names escaped; the desktop
+// writes its own words; no warning and no program wanted: nothing is opened.
 TEST_F(ReportPage, ContourLinesAlignLengthsAndSumThem) {
-  for (int flavour : {kxCONSOLE, kxDESKTOP}) {
-    Core(flavour);
-    TestRun().gKonturCounter = 4;
-    TestRun().gHolesCounter = 1;
-    for (auto [kn, len] : {std::pair{"$K01", 123.4567f}, {"$K02", 5.0f}, {"$K03", 12345.5f}})  // $K03: no digit lost
-      TestRun().elds[AddRecord(etDELETE, kn, 0, 0, 0, 0, gtRegInfo)].len = len;
-    KxCopy(TestRun().cfg.mS.RemarkOn, sizeof TestRun().cfg.mS.RemarkOn, "(");   // $K04 has no region, only its drawn name
-    KxCopy(TestRun().cfg.mS.RemarkOff, sizeof TestRun().cfg.mS.RemarkOff, ")");
-    AddRecord(etTEXT, "$K04", 0, 0, 0, 0, "Q2 *<Stempel> rest");
-    std::string p = Page();
-    const char* lines[][2] = {{"CONTOURS  :      4 , with 1 HOLES \n\n", "CONTOURES :      4 , with 1 HOLES \n\n"},
-                              {"\n$K01  +123.457 ", "\n$K01   123.457 "},
-                              {"\n$K02    +5.000 ", "\n$K02     5.000 "},
-                              {"\n$K03  +12345.500  (NoName)", "\n$K03  12345.500  (NoName)"},
-                              {"\n$K04    +0.000  (&lt;Stempel&gt;)\n1-cut",
-                               "\n$K04     0.000  (&lt;Stempel&gt;)\n1-cut"}};
-    for (const auto& line : lines) EXPECT_TRUE(Has(p, line[flavour == kxDESKTOP])) << line[0] << p;
-    EXPECT_TRUE(Has(p, "\n1-cut sum: 12473.957 mm\n\n")) << p;
-    EXPECT_FALSE(Has(p, "pruefe EDMLAYER"));
-    EXPECT_TRUE(gOpened.empty());   // no warning, no NC program wanted
+  DxfText d("AC1009");
+  d.Layer("DXF_MAIN");
+  Square(d, 0, 10).Text("DXF_MAIN", 6, 3, "Q1_ST20");
+  Square(d, 20, 3086.375).Text("DXF_MAIN", 1563, 3, "Q1_ST20 *<Stempel> rest");
+  for (int flavour : {0, 1}) {
+    gOpened.clear();
+    const Conversion r = ConvertHere(d.Str(), "", flavour);
+    const char* lines[][2] = {{"CONTOURS  :      2 , with 0 HOLES \n\n", "CONTOURES :      2 , with 0 HOLES \n\n"},
+                              {"\n$K01   +40.000  (NoName)", "\n$K01    40.000  (NoName)"},
+                              {"\n$K02  +12345.500  (&lt;STEMPEL&gt;)\n", "\n$K02  12345.500  (&lt;STEMPEL&gt;)\n"}};
+    for (const auto& line : lines) EXPECT_TRUE(Has(r.page, line[flavour])) << line[flavour] << r.page;
+    EXPECT_TRUE(Has(r.page, "\n1-cut sum: 12385.500 mm\n\n")) << r.page;
+    EXPECT_FALSE(Has(r.page, "pruefe EDMLAYER"));
+    EXPECT_TRUE(gOpened.empty());
   }
 }
 
+// The warnings in their order, singular and plural; with a program wanted it is opened after the page.
 TEST_F(ReportPage, WarningsComeInOrderWithSingularAndPlural) {
-  Core(kxDESKTOP);
-  TestRun().gMaxELemBarrier = TestRun().gBigTrouble = TestRun().gKilledElements = 1;
-  TestRun().gOpenKoCounter = 2;
-  TestRun().gMissETechnologie = 3;
-  AddRow(etLINE, "$ORPHAN", 0);
-  std::string p = Page();
-  EXPECT_TRUE(Has(p, "\n1-cut sum: 0.000 mm\n\n Abbruch, mehr als " + std::to_string(kMaxElementRecords) +
-                         " DXF-Elemente \n  ..pruefe EDMLAYER  OOPS - 2 offene Kontur(en) \n"
-                         " OOPS - 3 vermisste Technologie(n)\n OOPS - 1 Fehlende Startpunkte \n"
-                         " Verwaiste Elemente: 1 \n"
-                         " 1 ignoriertes Element (&lt;0.0020)\n\n Version: korvex_081112 \n")) << p;
-  EXPECT_EQ(gOpened, std::vector<std::string>{dir.File("_results.htm")});
-
-  // Deleted short lines alone are a warning too; two take the plural.
-  Core(kxDESKTOP);
-  TestRun().gKonturCounter = TestRun().cfg.OpenDataFile = 1;
-  TestRun().gKilledElements = 2;
-  TestRun().cfg.gNpTolerance = 0.005f;
-  TestRun().dataPath = "/nc/_nwd_out.txt";
-  p = Page();
-  EXPECT_TRUE(Has(p, "\n1-cut sum: 0.000 mm\n\n 2 ignorierte Elemente (&lt;0.0050)\n\n Version:")) << p;
-  EXPECT_EQ(gOpened, (std::vector<std::string>{dir.File("_results.htm"), "/nc/_nwd_out.txt"}));
+  DxfText d("AC1009");
+  d.Layer("DXF_MAIN");
+  Square(d, 0, 10).Text("DXF_MAIN", 6, 3, "Q2_NOPE99");
+  Square(d, 20, 10, false);
+  d.Line("DXF_MAIN", 40, 0, 50, 0).Line("DXF_MAIN", 50, 0, 50, 10).Line("DXF_MAIN", 50, 10, 40, 10).Circle("DXF_MAIN", 45, 2, 0.5);
+  d.Line("DXF_MAIN", 100, 0, 110, 5).Line("DXF_MAIN", 200, 0, 200.001, 0).Line("DXF_MAIN", 300, 0, 300.004, 0);
+  const Conversion r = ConvertHere(d.Str(), "NextElemTol: 0.005\nOpenDataFile: 1\n", 1);
+  EXPECT_TRUE(Has(r.page, "\n1-cut sum: 110.000 mm\n\n OOPS - 1 offene Kontur(en) \n OOPS - 4 vermisste Technologie(n)\n"
+                          " OOPS - 1 Fehlende Startpunkte \n Verwaiste Elemente: 1 \n"
+                          " 2 ignorierte Elemente (&lt;0.0050)\n\n Version: ")) << r.page;
+  EXPECT_EQ(gOpened, (std::vector<std::string>{"_results.htm", "_nwd_out.NC"}));
 }
 
+// Only a drawing of several layers lists them; drawn names and the file's name are escaped.
 TEST_F(ReportPage, LayerSectionOnlyWithSeveralLayersAndNamesEscaped) {
-  Core(kxCONSOLE);
-  TestRun().gKonturCounter = TestRun().gAktLayEntry = 1;
-  KxCopy(TestRun().fLL[0].Name, sizeof TestRun().fLL[0].Name, "DXF_MAIN");
-  TestRun().fLL[0].GlobUsed = 1;
-  EXPECT_FALSE(Has(Page(), "used Layer"));
+  DxfText one("AC1009");
+  one.Layer("DXF_MAIN");
+  EXPECT_FALSE(Has(ConvertHere(Square(one, 0, 10).Str()).page, "used Layer"));
 
-  TestRun().gAktLayEntry = 3;
-  KxCopy(TestRun().fLL[1].Name, sizeof TestRun().fLL[1].Name, "EDMX_A");
-  KxCopy(TestRun().fLL[2].Name, sizeof TestRun().fLL[2].Name, "EDMX_<b>&'\"");
-  TestRun().fLL[2].GlobUsed = 1;
-  TestRun().in_filename = "a<script>&'x\".dxf";
-  TestRun().cfg.log_filename = "l'og.txt";
-  std::string p = Page();
-  EXPECT_TRUE(Has(p, "1-cut sum: 0.000 mm\n\n\tused Layer: \n 00 'DXF_MAIN' \n"
-                     " 02 'EDMX_&lt;b&gt;&amp;&#39;&quot;' \n\n")) << p;
-  EXPECT_TRUE(Has(p, "     FILE: a&lt;script&gt;&amp;&#39;x&quot;.dxf \n"));
-  EXPECT_TRUE(Has(p, "<A HREF='l&#39;og.txt'> l&#39;og.txt </A>"));
-  EXPECT_FALSE(Has(p, "<script>"));
+  DxfText d("AC1009");
+  d.Layer("DXF_MAIN").Layer("EDMX_A").Layer("EDMX_<b>&'\"");
+  Square(d, 0, 10).Line("EDMX_<b>&'\"", 30, 0, 40, 0);
+  const Conversion r = ConvertHere(d.Str(), "", 0, "a<script>&'x\".dxf");
+  EXPECT_TRUE(Has(r.page, "1-cut sum: 40.000 mm\n\n\tused Layer: \n 00 'DXF_MAIN' \n"
+                          " 02 'EDMX_&lt;b&gt;&amp;&#39;&quot;' \n\n")) << r.page;
+  EXPECT_TRUE(Has(r.page, "     FILE: ")) << r.page;
+  EXPECT_TRUE(Has(r.page, "a&lt;script&gt;&amp;&#39;x&quot;.dxf \n")) << r.page;
+  EXPECT_FALSE(Has(r.page, "<script>"));
 }
 
-TEST_F(ReportPage, UnwritablePageOrDumpIsReportedAndTheRunGoesOn) {
-  Core(kxDESKTOP);
-  TestRun().cfg.homepath = dir.Path() + "/missing/";
-  TestRun().cfg.OpenDataFile = 1;
-  TestRun().dataPath = "/nc/a.txt";
-  SaveStatistic(TestRun());
-  SaveStructs(TestRun(), "_elemblk.txt", "x");
-  for (const char* what : {" -result page not written: '", " -dump not written: '"})
-    EXPECT_TRUE(Has(out.Text(), what + dir.Path() + "/missing/_")) << out.Text();
-  EXPECT_EQ(gOpened, std::vector<std::string>{"/nc/a.txt"});   // only the NC program, never the missing page
+// A folder at the page's name: the run says so and goes on to write its program.
+TEST(ReportPageFile, UnwritablePageIsReportedAndTheRunGoesOn) {
+  ProgramFolder home;
+  fs::copy(SourceDir() + "/devices", home.File("devices"), fs::copy_options::recursive);
+  WriteFile(home.File("korvex.ini"), "OpenDataFile: 0\n");
+  DxfText d("AC1009");
+  WriteFile(home.File("part.dxf"), Square(d.Layer("DXF_MAIN"), 0, 10).Str());
+  fs::create_directory(home.File("_results.htm"));
+  const ProcessResult r = RunProcess({home.Binary(), "part.dxf"}, home.Path());
+  EXPECT_TRUE(Has(r.output, " -result page not written: '" + home.File("_results.htm"))) << r.output;
+  EXPECT_FALSE(ReadFile(home.File("_nwd_out.NC")).empty());
 }
 
 // Opening a file for the user.

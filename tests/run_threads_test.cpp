@@ -46,15 +46,12 @@ Outputs convert(const std::string& drawing) {
   std::vector<char*> argv = {program.data(), const_cast<char*>(dxf.c_str()), nullptr};
   out.status = KorvexConsoleRun(*run, 2, argv.data());
   run.reset();
-  // The folder's name is part of what the run prints.
-  const std::string name = folder.File("");
-  for (std::string* text : {&out.console}) {
-    for (size_t at = text->find(name); at != std::string::npos; at = text->find(name, at)) text->replace(at, name.size(), "<folder>/");
-  }
   out.program = ReadFile(folder.File("_nwd_out.NC"));
   out.log = timeless(ReadFile(folder.File("_outlog.txt")));
   out.page = timeless(ReadFile(folder.File("_results.htm")));
-  for (std::string* text : {&out.log, &out.page, &out.program}) {
+  // The folder's name is part of what the run prints.
+  const std::string name = folder.File("");
+  for (std::string* text : {&out.console, &out.log, &out.page, &out.program}) {
     for (size_t at = text->find(name); at != std::string::npos; at = text->find(name, at)) text->replace(at, name.size(), "<folder>/");
   }
   return out;

@@ -34,12 +34,6 @@ bool RunDxfPasses(const std::string& path) {
   return true;
 }
 
-bool RunDxfText(const std::string& dir, const std::string& text, const std::string& name) {
-  std::string path = dir + "/" + name;
-  WriteFile(path, text);
-  return RunDxfPasses(path);
-}
-
 std::string PassText(const std::string& text) {
   std::string console;
   PassLog(text, &console);
@@ -71,7 +65,8 @@ std::string PassLog(const std::string& text, std::string* console) {
   ConsoleCapture cap;
   TempDir d;
   TestRun().log_stream = fopen(d.File("log.txt").c_str(), "w");
-  RunDxfText(d.Path(), text);
+  WriteFile(d.File("drawing.dxf"), text);
+  RunDxfPasses(d.File("drawing.dxf"));
   fclose(TestRun().log_stream);
   TestRun().log_stream = nullptr;
   if (console) *console = cap.Text();

@@ -14,9 +14,6 @@ bool OpenDrawing(const std::string& path);
 // The two closing records are not added. False when the file cannot be opened.
 bool RunDxfPasses(const std::string& path);
 
-// Writes text into dir/name and runs the three passes over it.
-bool RunDxfText(const std::string& dir, const std::string& text, const std::string& name = "drawing.dxf");
-
 // Runs the three passes over text in a fresh core; returns what they printed.
 std::string PassText(const std::string& text);
 

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "geometry/base.h"
+#include "run.h"
 #include "support/support.h"
 #include "run/run.h"
 
@@ -18,20 +19,48 @@ Conversion ConvertText(const std::string& dxf, const std::string& extraIni, cons
   return ConvertFile(dir.File("part.dxf"), layer, extraIni);
 }
 
-Conversion ConvertFile(const std::string& drawing, const std::string& layer, const std::string& extraIni) {
-  ProgramFolder home;
+// The program folder of a conversion: the shipped devices and the settings.
+static void prepare(const TempDir& home, const std::string& layer, const std::string& extraIni) {
   fs::copy(SourceDir() + "/devices", home.File("devices"), fs::copy_options::recursive);
   WriteFile(home.File("korvex.ini"),
             "LayerName: '" + layer + "'\nAddDataInfo: 1\nOpenDataFile: 0\n" + extraIni);
+}
+
+// What a run left in its program folder.
+static void collect(const TempDir& home, Conversion& r) {
+  r.page = ReadFile(home.File("_results.htm"));
+  r.log = ReadFile(home.File("_outlog.txt"));
+  for (const auto& e : fs::directory_iterator(home.Path()))
+    if (e.path().filename().string().rfind("_nwd_out", 0) == 0) r.program = ReadFile(e.path().string());
+}
+
+Conversion ConvertHere(const std::string& dxf, const std::string& extraIni, int flavour, const std::string& name) {
+  TempDir home;
+  prepare(home, "DXF_MAIN", extraIni);
+  WriteFile(home.File(name), dxf);
+  FreshCore(flavour);
+  Conversion r;
+  KxRun run;
+  static std::string* printed;
+  printed = &r.output;
+  run.gConsoleSink = [](const char* text, size_t len) { printed->append(text, len); };
+  std::string program = home.File("korvex"), drawing = home.File(name);
+  char* argv[] = {program.data(), drawing.data(), nullptr};
+  r.status = KorvexConsoleRun(run, 2, argv);
+  collect(home, r);
+  FreshCore();
+  return r;
+}
+
+Conversion ConvertFile(const std::string& drawing, const std::string& layer, const std::string& extraIni) {
+  ProgramFolder home;
+  prepare(home, layer, extraIni);
   fs::copy_file(drawing, home.File("part.dxf"));
   ProcessResult p = RunProcess({home.Binary(), "part.dxf"}, home.Path());
   Conversion r;
   r.status = p.status;
   r.output = p.output;
-  r.page = ReadFile(home.File("_results.htm"));
-  r.log = ReadFile(home.File("_outlog.txt"));
-  for (const auto& e : fs::directory_iterator(home.Path()))
-    if (e.path().filename().string().rfind("_nwd_out", 0) == 0) r.program = ReadFile(e.path().string());
+  collect(home, r);
   return r;
 }
 

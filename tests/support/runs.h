@@ -18,6 +18,10 @@ struct Conversion {
 // "LayerName: '<layer>'", "AddDataInfo: 1", "OpenDataFile: 0" and the extra lines.
 Conversion ConvertFile(const std::string& drawing, const std::string& layer, const std::string& extraIni = "");
 Conversion ConvertText(const std::string& dxf, const std::string& extraIni = "", const std::string& layer = "DXF_MAIN");
+// The same conversion of a drawing text in this process, through the console program's entry, so that
+// what a test hooks into the core (the opener) is used; flavour 1 converts as the desktop program does.
+Conversion ConvertHere(const std::string& dxf, const std::string& extraIni = "", int flavour = 0,
+                       const std::string& name = "part.dxf");
 
 // The device record the shipped MAK_EE3.SYN gives (leaves a fresh core behind).
 devSyntax ShippedDevice();
