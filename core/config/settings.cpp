@@ -1,6 +1,7 @@
 // First configuration step of a conversion: finds the program folder, forms the
-// settings and log paths, puts every global setting to its built-in default and
-// then overrides the defaults from the settings file korvex.ini.
+// settings and log paths, puts every settings key to its default and then reads
+// the settings file korvex.ini, each key as the keys' table (keys.cpp) describes
+// it, and prints the settings block.
 #include <cctype>
 #include <cfloat>
 #include <climits>
@@ -230,9 +231,10 @@ static std::string shown(KxSettings& cfg, const KxSettingKey& k) {
     case kxKEY_MODE: return *std::get<int*>(at) == 0 ? "'PLATE'" : "'PIECES'";
     case kxKEY_TEXT: return std::string("'").append(*std::get<std::string*>(at)).append("'");
     case kxKEY_NAME: return std::string("'").append(std::get<KxName>(at).text).append("'");
-    case kxKEY_UNITS: return *std::get<const KxUnit**>(at) ? (*std::get<const KxUnit**>(at))->key : "auto";
+    case kxKEY_UNITS: break;
   }
-  return "";
+  const KxUnit* unit = *std::get<const KxUnit**>(at);
+  return unit ? unit->key : "auto";
 }
 
 // Whether a number, whole number or units key holds its default.
