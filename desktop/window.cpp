@@ -121,8 +121,7 @@ void KxWindow::buildMenus() {
   QMenu* settings = menuBar()->addMenu("&Settings");
   fAutoStart = settings->addAction("Place &start holes where the drawing has none");
   fAutoStart->setCheckable(true);
-  fAutoStart->setToolTip("AutoStartHoles: every closed contour without a drawn start hole gets one; "
-                         "the result line and the statistics page list them to drill");
+  fAutoStart->setToolTip(QString("AutoStartHoles: ") + KxSettingKeyNamed("AutoStartHoles")->help);
   connect(fAutoStart, &QAction::toggled, this, [this](bool on) { fRun->cfg.gAutoStartHoles = on ? 1 : 0; });
   // Installed, the shipped settings are read-only: the user edits a copy in their own folder.
   settings->addAction("&Open settings file", this, [this] {
@@ -146,12 +145,27 @@ void KxWindow::buildMenus() {
   });
 }
 
-// A line edit for a number or name, range-tested when its editing ends.
-static QLineEdit* field(QFormLayout* form, const char* name, const char* label) {
+// A line edit for a number or name, range-tested when its editing ends; a number
+// field names the settings key whose window range, format and bridge request it uses.
+static QLineEdit* field(QFormLayout* form, const char* name, const char* label, const char* key = nullptr) {
   auto* edit = new QLineEdit;
   edit->setObjectName(name);
+  if (key) edit->setProperty("settingsKey", QByteArray(key));
   form->addRow(label, edit);
   return edit;
+}
+
+// The settings key of a number field, null for the other fields.
+static const KxSettingKey* keyOf(const QLineEdit* f) {
+  const QByteArray key = f->property("settingsKey").toByteArray();
+  return key.isEmpty() ? nullptr : KxSettingKeyNamed(key.constData());
+}
+
+// A number field's value in force, as the core holds it, in its key's format.
+static QString valueInForce(KxRun& run, const KxSettingKey& key) {
+  float inForce = 0;
+  GuiBridge(run, key.window.ask, nullptr, &inForce, nullptr);
+  return QString::asprintf(key.window.format, inForce);
 }
 
 QWidget* KxWindow::buildControls() {
@@ -161,10 +175,10 @@ QWidget* KxWindow::buildControls() {
   fIniBox = new QGroupBox;
   auto* ini = new QHBoxLayout(fIniBox);
   auto* form = new QFormLayout;
-  fTolerance = field(form, "nETol", "Element-Tolerance:");
-  fGridRadius = field(form, "grRad", "GridRadius:");
-  fAnchor = field(form, "anLen", "AnchorLength:");
-  fHoleOffset = field(form, "hoOff", "HoleOffset:");
+  fTolerance = field(form, "nETol", "Element-Tolerance:", "NextElemTol");
+  fGridRadius = field(form, "grRad", "GridRadius:", "GridRadius");
+  fAnchor = field(form, "anLen", "AnchorLength:", "AnchorLength");
+  fHoleOffset = field(form, "hoOff", "HoleOffset:", "HoleOffset");
   fOutName = field(form, "ofName", "Outfile-Name:");
   fExtension = field(form, "ofExtens", "Extension:");
   for (QLineEdit* f : {fTolerance, fGridRadius, fAnchor, fHoleOffset, fOutName, fExtension})
@@ -284,10 +298,7 @@ void KxWindow::loadSettings() {
 
 void KxWindow::showValues() {
   const KxSettings& c = fRun->cfg;
-  fTolerance->setText(QString::number(c.gNpTolerance, 'f', 3));
-  fGridRadius->setText(QString::number(c.gStartPosition, 'f', 3));
-  fAnchor->setText(QString::number(c.gMaxAnkerLen, 'f', 3));
-  fHoleOffset->setText(QString::asprintf("%+.3f", c.ktechno.dHole));
+  for (QLineEdit* f : {fTolerance, fGridRadius, fAnchor, fHoleOffset}) f->setText(valueInForce(*fRun, *keyOf(f)));
   fOutName->setText(QString::fromStdString(c.data_filename));
   const QSignalBlocker b1(fGlobInfo), b2(fDataInfo), b3(fRemarkInfo), b4(fOpenData), b5(fPiece), b6(fAutoStart);
   fGlobInfo->setChecked(c.gGlobTextInfo);
@@ -352,23 +363,12 @@ void KxWindow::fieldDone(QLineEdit* f) {
     GuiBridge(*fRun, kxSET_EXTENSION, ext.data(), nullptr, nullptr);
     return;
   }
-  const struct { QLineEdit* field; int set, ask; float low, high; const char* format; } ranges[] = {
-      {fTolerance, kxSET_TOLERANCE, kxASK_TOLERANCE, 0, 0.006f, "%.3f"},
-      {fGridRadius, kxSET_GRID_RADIUS, kxASK_GRID_RADIUS, 0, 6.01f, "%.3f"},
-      {fAnchor, kxSET_ANCHOR, kxASK_ANCHOR, 0, 6.01f, "%.3f"},
-      {fHoleOffset, kxSET_HOLE_OFFSET, kxASK_HOLE_OFFSET, -0.03f, 0.03f, "%+.3f"}};
-  for (const auto& r : ranges) {
-    if (r.field != f) continue;
-    float value = ConfigFloat(f->text().toUtf8().constData());
-    KxPrint(*fRun, " >> float: %.3f \n", value);
-    if (value > r.low && value < r.high) {
-      GuiBridge(*fRun, r.set, nullptr, &value, nullptr);
-      return;
-    }
-    float inForce = 0;
-    GuiBridge(*fRun, r.ask, nullptr, &inForce, nullptr);
-    f->setText(QString::asprintf(r.format, inForce));
-  }
+  const KxSettingKey* key = keyOf(f);
+  if (!key) return;
+  float value = ConfigFloat(f->text().toUtf8().constData());
+  KxPrint(*fRun, " >> float: %.3f \n", value);
+  if (value > key->window.low && value < key->window.high) GuiBridge(*fRun, kxSET + key->window.ask, nullptr, &value, nullptr);
+  else f->setText(valueInForce(*fRun, *key));
 }
 
 void KxWindow::showResult(const QString& text, bool error) {

@@ -60,6 +60,9 @@ TEST(ConfigSettings, ProgramFolderShippedFileAndAMissingFileLookedForBelowDevice
   std::string shipped = RunSettings(SourceDir() + "/korvex");
   EXPECT_TRUE(Has(shipped, "korvex.ini>  OK\n" + std::string(kDefaultBlock))) << shipped;
   EXPECT_EQ(TestRun().cfg.ini_filename, "korvex.ini");
+  const std::string ini = ReadFile(SourceDir() + "/korvex.ini");   // it names every key with a default at it
+  for (const KxSettingKey& k : KxSettingKeys())
+    EXPECT_TRUE(!k.fallback || Has(ini, "\n" + std::string(k.key) + ": " + k.fallback + "\n")) << k.key;
 
   // A folder with devices but no settings file is still a program folder.
   FreshCore();
@@ -84,37 +87,64 @@ TEST(ConfigSettings, ProgramFolderShippedFileAndAMissingFileLookedForBelowDevice
   EXPECT_EQ(TestRun().cfg.ini_filename, "devices/korvex.ini");
 }
 
-TEST(ConfigSettings, KeysNumbersQuotedValuesAndTheDesktopsReload) {
+// Every key of the table once with a value taken (the block then shows each) and once
+// refused (below its lowest, no number, too long: the notes, and the defaults kept).
+TEST(ConfigSettings, EveryKeyReadPrintedAndBoundedAndTheNotesOfRefusedValues) {
   FreshCore();
   TempDir dir;
-  std::string out = WithIni(dir, ";GridRadius: 9\nx ;GridRadius: 9\nNextElemTol: 0.01\r\nAnchorLength:   6.25mm\n"
-                                 "HoleOffset: none\nOpenDataFile: 0 AddDataInfo: 3 RemTextInfo: 0 GlobTextInfo: 1\n"
-                                 "G92Modus: 1\nAnchorLength: 1e999\nLayerName: 'A'\nLayerOptN: 'OPT_\n"
-                                 "DataName: '' later'\nDevTarget: '" + std::string(150, 'D') + "'\n"
-                                 "LayerOptN: '" + std::string(30, 'P') + "'\n"
-                                 "LayerName: '" + std::string(80, 'L') + "'\n");
-  EXPECT_FLOAT_EQ(TestRun().cfg.gStartPosition, 9.0f);  // the semicolon only counts in the first column
-  EXPECT_FLOAT_EQ(TestRun().cfg.fMinusTol, -0.01f);     // the chaining's band follows the tolerance
-  EXPECT_FLOAT_EQ(TestRun().cfg.gMaxAnkerLen, 6.25f);   // infinity is no number: the value before stays
-  EXPECT_FLOAT_EQ(TestRun().cfg.ktechno.dHole, -0.002f);
-  for (const char* line : {"  NextElemToleranz: 0.010\n", "          G92Modus: 'PIECES'\n",
-                           "   GlobaleTextInfo: '1=Yes'\tOpenDataFile: '0=No'\n"
-                           "       AddDataInfo: '3=Yes'\t RemTextInfo: '0=No'\n"})
-    EXPECT_TRUE(Has(out, line)) << line;
-  EXPECT_STREQ(TestRun().cfg.edmLayer, "A");
-  EXPECT_STREQ(TestRun().fLL[0].Name, "A");  // the main layer enters the layer list
-  EXPECT_EQ(TestRun().cfg.data_filename, "' later");
+  const std::string taken =
+      ";GridRadius: 9\nx ;GridRadius: 3,5\nNextElemTol: 0.01\r\nAnchorLength:   6.25mm\nHoleOffset: 0.01\n"
+      "OpenDataFile: 0 AddDataInfo: 3 RemTextInfo: 0 GlobTextInfo: 1\nG92Modus: 1\nDevTarget: '" + std::string(150, 'D') +
+      "'\nLayerName: 'A'\nLayerOptN: 'OPT_'\nDataName: '' later'\nAutoStartHoles: 2\nCheckProgram: 1\n"
+      "CurveTolerance: 0.00001\nAutoHoleDiameter: 0.5\nThreadingTime: 0\nRapidFeed: 1500\nWireSpeed: 2.55\n"
+      "DrawingUnits: 'INCH'\n";
+  for (const KxSettingKey& k : KxSettingKeys()) EXPECT_TRUE(Has(taken, std::string(k.key) + ":")) << k.key;
+  EXPECT_TRUE(Has(WithIni(dir, taken), " OK\n\n ---Globals:\n  NextElemToleranz: 0.010\n    gStartPosition: 3.000\n"
+                  "      gMaxAnkerLen: 6.250\n        HoleOffset: 0.010\n          edmLayer: 'A'\n          optLayer: 'OPT_'\n"
+                  "          G92Modus: 'PIECES'\n     data-filename: '' later'\n\n   GlobaleTextInfo: '1=Yes'\tOpenDataFile: '0=No'\n"
+                  "       AddDataInfo: '3=Yes'\t RemTextInfo: '0=No'\n    AutoStartHoles: '1=Yes'\n      CheckProgram: '1=Yes'\n"
+                  "    CurveTolerance: 0.0000\n  AutoHoleDiameter: 0.500\n     ThreadingTime: 0.00\n         RapidFeed: 1500\n"
+                  "         WireSpeed: 2.5\n      DrawingUnits: inch\n ---Globals end\n"));
+  EXPECT_FLOAT_EQ(TestRun().cfg.fMinusTol, -0.01f);   // the chaining's band follows the tolerance
   EXPECT_EQ(TestRun().cfg.gDevTarget, std::string(150, 'D'));   // a path, taken whole
-  // A layer name that does not fit is not cut into another one.
-  EXPECT_TRUE(Has(out, "LayerOptN: '" + std::string(30, 'P') + "' is longer than 19 characters - 'EDMX_' kept\n"
-                       "LayerName: '" + std::string(80, 'L') + "' is longer than 79 characters - 'A' kept\n")) << out;
-  EXPECT_STREQ(TestRun().cfg.optLayer, "EDMX_");
-  // The first quote of the line feeds every quoted key on it.
-  WithIni(dir, "LayerName: 'M1' LayerOptN: 'O1'\n");
-  EXPECT_STREQ(TestRun().cfg.optLayer, "M1");
+  EXPECT_STREQ(TestRun().fLL[0].Name, "A");   // the main layer enters the layer list
 
-  // The desktop program's reload brings the defaults back but keeps the device and the mode.
+  FreshCore();
+  const std::string out = WithIni(dir, "GridRadius: nan\nHoleOffset: 12abc\nNextElemTol:\nAnchorLength: -inf\n"
+                                       "OpenDataFile: x AddDataInfo: 2\nRemTextInfo:\nGlobTextInfo: 1.5\nG92Modus: 1.5\n"
+                                       "DevTarget: 'open\nLayerOptN: '" + std::string(30, 'P') + "'\nLayerName: '" +
+                                       std::string(80, 'L') + "'\nDataName: '\nAutoStartHoles: on\nCheckProgram: 1e3\n"
+                                       "CurveTolerance: 1e39\nAutoHoleDiameter: 0\nThreadingTime: -1\nRapidFeed: fast\n"
+                                       "RapidFeed: 0\nWireSpeed: -0.1\nDrawingUnits: parsec\n");
+  const std::string notes =
+      "GridRadius: 'nan' is no number - 2.605 kept\nHoleOffset: '12abc' is no number - -0.002 kept\n"
+      "NextElemTol: '' is no number - 0.002 kept\nAnchorLength: '-inf' is no number - 4.500 kept\n"
+      "OpenDataFile: 'x' is no whole number - 1 kept\nRemTextInfo: '' is no whole number - 1 kept\n"
+      "GlobTextInfo: '1.5' is no whole number - 0 kept\nG92Modus: '1.5' is no whole number - 0 kept\n"
+      "LayerOptN: '" + std::string(30, 'P') + "' is longer than 19 characters - 'EDMX_' kept\n"
+      "LayerName: '" + std::string(80, 'L') + "' is longer than 79 characters - 'DXF_MAIN' kept\n"
+      "AutoStartHoles: 'on' is no whole number - 0 kept\nCheckProgram: '1e3' is no whole number - 0 kept\n"
+      "CurveTolerance: '1e39' is no number - 0.0010 kept\nRapidFeed: 'fast' is no number - 2000 kept\n"
+      "DrawingUnits: 'parsec' is no unit (" + KxUnitKeys() + ") - auto kept\n";
+  std::string block = kDefaultBlock;   // but a sound key on the line of a bad one is taken
+  block.replace(block.find("'0=No'\t RemTextInfo"), 6, "'2=Yes'");
+  EXPECT_TRUE(Has(out, " OK\n" + notes + block)) << out;
+  EXPECT_EQ(TestRun().cfg.gDevTarget, "MAK_EE3.SYN");   // an unclosed quote leaves the value alone
+  // Each conversion's log starts with the notes; a settings file read again forgets them.
+  TestRun().log_stream = fopen(dir.File("log.txt").c_str(), "w");
+  KxLogSettingNotes(TestRun());
+  fclose(TestRun().log_stream);
+  TestRun().log_stream = nullptr;
+  EXPECT_EQ(ReadFile(dir.File("log.txt")), notes);
+  // The first quote of the line feeds every quoted key on it.
+  EXPECT_FALSE(Has(WithIni(dir, "LayerName: 'M1' LayerOptN: 'O1'\n"), "kept"));
+  EXPECT_STREQ(TestRun().cfg.optLayer, "M1");
+}
+
+TEST(ConfigSettings, TheDesktopsReloadAndTheValuesItHandsOver) {
+  // The reload brings the defaults back but keeps the device and the mode.
   FreshCore(kxDESKTOP);
+  TempDir dir;
   WithIni(dir, "GridRadius: 3\nDevTarget: 'OTHER.SYN'\nG92Modus: 1\nDataName: 'p'\n");
   TestRun().cfg.ktechno.dPE = 99;
   WriteFile(dir.File("korvex.ini"), "; emptied\n");
@@ -130,36 +160,6 @@ TEST(ConfigSettings, KeysNumbersQuotedValuesAndTheDesktopsReload) {
     GuiBridge(TestRun(), kxSET_TOLERANCE, nullptr, &typed, nullptr);
     EXPECT_FLOAT_EQ(TestRun().cfg.gNpTolerance, 0.005f) << typed;
   }
-}
-
-TEST(ConfigSettings, ValuesThatAreNoNumbersKeepTheKeyAndSaySoOnTheConsoleAndInTheLog) {
-  FreshCore();
-  TempDir dir;
-  const std::string out = WithIni(dir, "GridRadius: nan\nHoleOffset: 12abc\nNextElemTol:\nAnchorLength: -inf\n"
-                                       "CurveTolerance: 1e39\nOpenDataFile: x AddDataInfo: 2\nG92Modus: 1.5\n"
-                                       "AutoStartHoles: on\nRemTextInfo:\n");
-  const char* notes =
-      "GridRadius: 'nan' is no number - 2.605 kept\nHoleOffset: '12abc' is no number - -0.002 kept\n"
-      "NextElemTol: '' is no number - 0.002 kept\nAnchorLength: '-inf' is no number - 4.500 kept\n"
-      "CurveTolerance: '1e39' is no number - 0.0010 kept\nOpenDataFile: 'x' is no whole number - 1 kept\n"
-      "G92Modus: '1.5' is no whole number - 0 kept\nAutoStartHoles: 'on' is no whole number - 0 kept\n"
-      "RemTextInfo: '' is no whole number - 1 kept\n";
-  EXPECT_TRUE(Has(out, std::string(" OK\n") + notes + "\n ---Globals:")) << out;
-  EXPECT_FLOAT_EQ(TestRun().cfg.gStartPosition, 2.605f);
-  EXPECT_FLOAT_EQ(TestRun().cfg.fMinusTol, -0.002f);
-  EXPECT_FLOAT_EQ(TestRun().cfg.gCurveTolerance, kDefaultCurveTolerance);
-  EXPECT_EQ(TestRun().cfg.gDataInfo, 2);   // a sound key on the line of a bad one is taken
-  EXPECT_EQ(TestRun().cfg.OpenDataFile, 1);
-  // Each conversion's log starts with them; a settings file read again forgets them.
-  TestRun().log_stream = fopen(dir.File("log.txt").c_str(), "w");
-  KxLogSettingNotes(TestRun());
-  fclose(TestRun().log_stream);
-  TestRun().log_stream = nullptr;
-  EXPECT_EQ(ReadFile(dir.File("log.txt")), notes);
-  // A decimal comma ends the number, as it always did; a unit of mm may follow it.
-  EXPECT_FALSE(Has(WithIni(dir, "GridRadius: 3,5\nAnchorLength: 2mm\n"), "kept"));
-  EXPECT_FLOAT_EQ(TestRun().cfg.gStartPosition, 3.0f);
-  EXPECT_FLOAT_EQ(TestRun().cfg.gMaxAnkerLen, 2.0f);
 }
 
 TEST(ConfigDevice, KeyAndValueRulesWidthsTheNextFileTheBuiltInSyntaxAndThePathRule) {

@@ -68,8 +68,7 @@ void GuiBridge(KxRun& run, int ask, char* backCH, float* backFL, long* backLG) {
       // The chaining compares against the band, so a tolerance typed into the
       // window must move the band as the settings file does.
       run.cfg.gNpTolerance = *backFL;
-      run.cfg.fPlusTol = run.cfg.gNpTolerance;
-      run.cfg.fMinusTol = 0 - run.cfg.gNpTolerance;
+      ConfigToleranceBand(run.cfg);
       KxPrint(run, "gNpTolerance=%.3f\n", run.cfg.gNpTolerance);
       break;
     case kxSET_DATA_MODE:

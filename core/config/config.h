@@ -7,20 +7,50 @@ struct KxRun;        // the state of one conversion (run/run.h)
 struct KxSettings;   // the settings a run reads (config.h)
 struct KxUnit;       // a unit a drawing may be drawn in (geometry/base.h)
 
+#include <cfloat>
 #include <cstddef>
 #include <cstdio>
 #include <functional>
+#include <span>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "geometry/limits.h"   // cut, register and name limits
 
-// --- global settings (settings file) ---
-inline constexpr float kDefaultCurveTolerance = 0.001f;  // CurveTolerance when the settings file names none
-inline constexpr float kDefaultAutoHoleDiameter = 1.0f;  // AutoHoleDiameter when the settings file names none
-inline constexpr float kDefaultThreadingTime = 1.0f;     // ThreadingTime when the settings file names none, minutes
-inline constexpr float kDefaultRapidFeed = 2000.0f;      // RapidFeed when the settings file names none, mm/min
+// --- the keys of the settings file (keys.cpp) ---
+// How a key's value is read from its line and shown in the printed settings block.
+enum KxKeyKind {
+  kxKEY_NUMBER,  // a decimal in mm ("6.25mm" says 6.25), shown in the key's format
+  kxKEY_WHOLE,   // a whole number, shown as 'n=Yes' or 'n=No'
+  kxKEY_SWITCH,  // a whole number taken as on (1) or off (0), shown as a whole number
+  kxKEY_MODE,    // a whole number, shown as 'PLATE' (0) or 'PIECES'
+  kxKEY_TEXT,    // the line's first quoted text, of any length
+  kxKEY_NAME,    // the line's first quoted text into a name of fixed size; a longer one is refused
+  kxKEY_UNITS    // a unit's name, quoted or not (ConfigUnits)
+};
+struct KxName { char* text; size_t size; };  // a name of fixed size in the settings, size counting its closing zero
+using KxSettingSlot = std::variant<float*, int*, std::string*, KxName, const KxUnit**>;  // where a key's value lives
+struct KxWindowRange { int ask; float low, high; const char* format; };  // the window's field of a number: bridge read request (0: no field), open range, format
+struct KxSettingKey {
+  const char* key;                   // as written in korvex.ini, before its colon
+  KxKeyKind kind;                    // how its value is read and shown
+  KxSettingSlot (*at)(KxSettings&);  // the field it sets
+  const char* fallback;              // default as written in korvex.ini; null: a settings read keeps the value in force
+  float lowest = -FLT_MAX;           // number: the smallest value taken; a smaller one gives the default
+  const char* format = nullptr;      // number: printf format in the settings block and the notes
+  const char* line = nullptr;        // its line in the settings block, %s the value shown; null: not printed
+  int printAt = 0;                   // place of that line in the block, from 1
+  bool onlyChanged = false;          // number, whole number or units printed only off its default, so a run without it prints what it always printed
+  void (*then)(KxSettings&) = nullptr;  // number: what follows from a value taken
+  KxWindowRange window{};            // the desktop window's field of the key
+  const char* help = "";             // what the key means
+};
+std::span<const KxSettingKey> KxSettingKeys();  // every key, in the order a line is read (keys on one line act and note in this order)
+const KxSettingKey* KxSettingKeyNamed(const char* key);  // the key of that name, null for none
+void ConfigToleranceBand(KxSettings& cfg);  // the chaining's tolerance band follows the element tolerance
 
+// --- global settings (settings file) ---
 void ConfigReadSettings(KxRun& run, const char* arg);   // derives homepath and reads the settings file, the command line's choices over it
 void KxFindLayout(KxRun& run);                  // after homepath: program folder or installed, the output folder and the settings file to read
 FILE* KxOpenSettingsFile(KxRun& run);           // opens the settings file the layout names (settingsPath set), null when there is none to read
@@ -35,10 +65,10 @@ void ConfigRefuse(KxRun& run, const char* what, const char* path, const char* re
 const char* ConfigRefusal(KxSettings& cfg);        // the recorded refusal as one sentence, "" when every file could be used
 void ConfigClearRefusal(KxSettings& cfg);          // forgets the refusal (start of a run, settings read again)
 void KxLogSettingNotes(KxRun& run);           // writes the settings file's values that were no number (and kept their key as it was) into the log
-float ConfigFloat(const char* text);
+float ConfigFloat(const char* text);  // decimal conversion into a float: no number gives 0, cut to the float range
 const char* ConfigUnitsSource(const KxSettings& cfg);  // where the chosen drawing units come from: "--units" or "DrawingUnits"
 bool ConfigUnits(const char* word, const KxUnit** unit);  // the unit a user names (DrawingUnits, --units; any case), null for "auto"; false for a word that names none
-void ForEachTextLine(FILE* f, const std::function<void(char* line)>& use, char comment);  // each line (254 characters at most, no line end) to use; lines starting with comment skipped  // decimal conversion into a float: no number gives 0, cut to the float range
+void ForEachTextLine(FILE* f, const std::function<void(char* line)>& use, char comment);  // each line (254 characters at most, no line end) to use; lines starting with comment skipped
 
 // --- device syntax ---
 struct devSyntax {
@@ -158,35 +188,36 @@ void ContactInfo(FILE* out);                         // writes the version line 
 
 // What a run reads: the settings file's values, the names the command line or the
 // window chose, the device's machine words and the technology record. A run takes
-// a copy, so runs side by side never share one.
+// a copy, so runs side by side never share one. The fields of the settings keys
+// take their defaults from the keys' table (keys.cpp).
 struct KxSettings {
   std::string log_filename = "_outlog.txt";  // path of the log file
   std::string ini_filename = "korvex.ini";  // name of the settings file below homepath (a path when it holds a '/')
   std::string homepath = "/boot/home/VL-Source/korvex/";  // folder of the program, ending with its separator
-  std::string data_filename = "_nwd_out_.txt";  // name of the NC program file
+  std::string data_filename{};  // name of the NC program file (DataName)
   int gBulkOut = 0;  // 1: write the element dump after the NC program
   int gLogNameGiven = 0;  // 1 when the command line named the log file; it then wins over the default
   int gIniNameGiven = 0;  // 1 when the command line named the settings file; it must then be there
-  float gNpTolerance = 0.002f;  // element tolerance: end points this close count as one point
-  float fPlusTol = 0.002f;  // upper bound of the tolerance band (= gNpTolerance)
-  float fMinusTol = -0.002f;  // lower bound of the tolerance band (= -gNpTolerance)
-  float gStartPosition = 2.605f;  // grid radius: circles up to it are feed points, larger ones holes
-  float gMaxAnkerLen = 4.5f;  // anchor length: longest admissible lead-in path
-  char edmLayer[80] = "DXF_MAIN";  // main EDM layer
-  char optLayer[20] = "EDMX_";  // prefix of optional layers
+  float gNpTolerance{};  // element tolerance: end points this close count as one point (NextElemTol)
+  float fPlusTol{};  // upper bound of the tolerance band (= gNpTolerance)
+  float fMinusTol{};  // lower bound of the tolerance band (= -gNpTolerance)
+  float gStartPosition{};  // grid radius: circles up to it are feed points, larger ones holes (GridRadius)
+  float gMaxAnkerLen{};  // anchor length: longest admissible lead-in path (AnchorLength)
+  char edmLayer[80]{};  // main EDM layer (LayerName)
+  char optLayer[20]{};  // prefix of optional layers (LayerOptN)
   std::string gDevTarget = "MAK_EE3.SYN";  // device syntax file: a name in the devices folder or a path
-  int gGlobTextInfo = 0;  // 1: directives and the drawing name go into the NC program as remarks
-  int gDataInfo = 0;  // non-zero: additional data remarks in the NC program
-  int gCancelTextInfo = 1;  // 0: contour texts are copied as remarks; non-zero: left out
-  int OpenDataFile = 1;  // non-zero: show the NC program to the user after the run
-  int gAutoStartHoles = 0;  // 1: closed contours without a drawn start hole get one placed by korvex
-  int gCheckProgram = 0;    // 1: the written program is followed and checked against the drawing (CheckProgram)
-  float gCurveTolerance = kDefaultCurveTolerance;  // largest distance of the arcs that replace an ellipse or spline from the true curve, mm
-  float gAutoHoleDiameter = kDefaultAutoHoleDiameter;  // diameter of the start holes korvex places (AutoStartHoles), mm; at most the grid radius is used
-  float gThreadingTime = kDefaultThreadingTime;  // minutes the machine takes to thread the wire once, for the machine time
-  float gRapidFeed = kDefaultRapidFeed;          // speed of the positioning moves, mm/min, for the machine time
-  float gWireSpeed = 0;                          // wire run off while cutting, m/min; 0: the wire used is not shown
-  const KxUnit* drawingUnits = nullptr;          // DrawingUnits: the unit every drawing is read in; null (auto): the unit its header declares
+  int gGlobTextInfo{};  // 1: directives and the drawing name go into the NC program as remarks
+  int gDataInfo{};  // non-zero: additional data remarks in the NC program
+  int gCancelTextInfo{};  // 0: contour texts are copied as remarks; non-zero: left out
+  int OpenDataFile{};  // non-zero: show the NC program to the user after the run
+  int gAutoStartHoles{};  // 1: closed contours without a drawn start hole get one placed by korvex
+  int gCheckProgram{};  // 1: the written program is followed and checked against the drawing (CheckProgram)
+  float gCurveTolerance{};  // largest distance of the arcs that replace an ellipse or spline from the true curve, mm
+  float gAutoHoleDiameter{};  // diameter of the start holes korvex places (AutoStartHoles), mm; at most the grid radius is used
+  float gThreadingTime{};  // minutes the machine takes to thread the wire once, for the machine time
+  float gRapidFeed{};  // speed of the positioning moves, mm/min, for the machine time
+  float gWireSpeed{};  // wire run off while cutting, m/min; 0: the wire used is not shown
+  const KxUnit* drawingUnits{};  // DrawingUnits: the unit every drawing is read in; null (auto): the unit its header declares
   devSyntax mS{};  // the device syntax of the run
   coTechno ktechno{};  // technology record of the run
   eTechnologieData eTD[kTechEntries]{};  // per-cut data: 0 = entry A, 1..4 = cuts 1..4
@@ -202,5 +233,5 @@ struct KxSettings {
   std::string layerGiven;      // --layer: the main layer whatever LayerName says; "" when not given
   bool autoGiven = false;      // --auto-start-holes: AutoStartHoles on whatever the settings file says
   std::string unitsGiven;      // --units: the unit whatever DrawingUnits says ("auto" included); "" when not given
-  KxSettings();                // the values of a fresh program (the log's default name follows the flavour)
+  KxSettings();                // the values of a fresh program: every settings key at its default (the log's default name follows the flavour)
 };
