@@ -31,7 +31,6 @@ struct TableState;   // (core/elements/table.cpp)
 struct ClosedState;   // (core/nc/closed.cpp)
 struct DriverState;   // (core/nc/driver.cpp)
 struct MulticutState;   // (core/nc/multicut.cpp)
-struct ToolpathState;   // (core/report/toolpath.cpp)
 
 struct KxRun : BaseRun, DxfRun, ElementRun, ContourRun, NcRun, ReportRun {
   KxSettings cfg;   // the settings, device words and technology the run reads (its own copy)
@@ -54,6 +53,5 @@ struct KxRun : BaseRun, DxfRun, ElementRun, ContourRun, NcRun, ReportRun {
   KxPart<ClosedState> closedState;
   KxPart<DriverState> driverState;
   KxPart<MulticutState> multicutState;
-  KxPart<ToolpathState> toolpathState;
   explicit KxRun(const KxSettings& settings = KxSettings());  // a run on these settings; its conversion starts the layer list from them
 };
