@@ -3,15 +3,10 @@
 // with the drawing also what the program leaves uncut or cuts off the drawn lines.
 // Writes _check.htm, the picture of the program as followed with its faults.
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
 #include <climits>
-#include <fcntl.h>
-#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cmath>
-#include <cstdarg>
 #include <cstring>
 #include <map>
 #include <set>

@@ -407,8 +407,10 @@ struct KxNcFollower::Reading {
     if (!endWord.letter && startsWith(t, e, endWord.text)) add(kxNC_END, quote(line, raw));
   }
 
-  // One line: the user's mark, markers the writer leaves in remarks, the remarks
-  // removed, the hold point's words, then each block up to the device's block end.
+  // One line. Steps: the user's mark (the line is then only that); the markers the
+  // writer leaves in remarks; the rapids the after-rapid word asks for; the remarks
+  // removed; the hold point's words; each block up to the device's block end; a
+  // technology or register line counted.
   void takeLine(std::string& raw, int line, long at, bool cut) {
     while (!raw.empty() && raw.back() == '\r') raw.pop_back();
     if (const int mark = f.Mark(at, raw); mark >= 0) {
@@ -485,7 +487,9 @@ struct KxNcFollower::Reading {
 
 // Reads the program: a regular file whole, a pipe or a device up to a bound; a
 // named pipe is waited for a writer a while; a folder and binary data are refused,
-// with the reason in why.
+// with the reason in why. Steps: open; read in chunks, the first sniffed for text;
+// cut the bytes into lines (each at most kMaxProgramLine long) and take each; take
+// the last line without its line end; set the bound of steps followed.
 bool KxNcFollower::Read(const std::string& path, std::string* why) {
   struct stat st;
   const int fd = KxOpenInput(path, &st, why);

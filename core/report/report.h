@@ -155,7 +155,7 @@ void WriteToolpathFigure(KxRun& run, FILE* page, const KxToolpath& tp, const KxC
 
 
 // --- an NC program read and followed as the control does (follow.cpp) ---
-struct devSyntax;
+struct devSyntax;   // the device syntax (config.h)
 // What a block does, one step each, in the order the control does it.
 enum KxNcKind : unsigned char { kxNC_CALL, kxNC_G92, kxNC_MOVE, kxNC_FEED, kxNC_COMP, kxNC_COMPOFF, kxNC_RETURN, kxNC_WIRECUT,
                                 kxNC_END, kxNC_STOP, kxNC_HOME, kxNC_NOCUT, kxNC_HOLD, kxNC_MARK };
@@ -166,7 +166,7 @@ struct KxNcStep {
   bool asked = false;      // a rapid the device's after-rapid word follows: a rapid-move layer asks for it
   long long n = 0;         // the block a call names, -1 none, -2 one the control cannot hold
   double x = 0, y = 0, i = 0, j = 0;   // X/Y of a move, G92 or G28, I/J of an arc
-  int quote;               // the line it is on, an index into the quotes
+  int quote = 0;           // the line it is on, an index into the quotes
   int others = 0;          // a call: technology and register lines before it
 };
 // A block of the program: the main program (number -1) or an N block.
@@ -182,15 +182,15 @@ struct KxNcBlock {
 };
 // A line named in a fault or a cut: its number and a short, escaped copy of its text.
 struct KxNcQuote {
-  int line;
-  size_t at;               // its text in the quoted texts
-  unsigned len;
+  int line;                // its number, from 0
+  size_t at;               // where its text starts in the quoted texts
+  unsigned len;            // and how long it is
 };
 // A move as followed: motion word, from where the wire was to where it goes, arc centre, its line.
 struct KxNcMove {
-  int g;
-  double x0, y0, x1, y1, cx, cy;
-  int quote;
+  int g;                           // 0..3: the motion word in force, an arc without centre as 1
+  double x0, y0, x1, y1, cx, cy;   // from, to, the arc's centre (the start plus I/J)
+  int quote;                       // its line
 };
 std::string KxNcText(const char* f, ...) __attribute__((format(printf, 1, 2)));   // printf into a string
 std::string KxNcShown(const char* p, size_t n, size_t most);   // text with control characters escaped, cut to most characters
