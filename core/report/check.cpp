@@ -54,6 +54,7 @@ struct Loop {
   double deviation = 0;  // largest distance of the path from the drawing
 };
 
+// A fault found: where, what, and the place it marks in the picture.
 struct Found {
   int quote;             // its line; -1: the fault is the drawing's, -2: the whole program's
   std::string what;
