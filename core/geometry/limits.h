@@ -112,6 +112,11 @@ inline constexpr int kShortDeviceName = 13;      // a device or technology file 
 inline constexpr unsigned long long kMaxStreamDrawing = 1ULL << 30;   // bytes read of a drawing that is no regular file (a pipe, a device): one holding more is refused
 inline constexpr unsigned long long kMaxStreamProgram = kMaxStreamDrawing;   // bytes read of an NC program to check that is no regular file: one holding more is refused
 inline constexpr size_t kMaxProgramLine = 16u << 20;   // characters of one line of an NC program to check; the rest of a longer line is not read (a fault)
+// A program followed calls blocks and repeats them: these bound the work a
+// hostile one (calls in a cycle, a block called a million times) can ask for.
+inline constexpr int kMaxCallDepth = 16;          // calls nested deeper than this are a cycle and not followed
+inline constexpr long kMaxFollowedSteps = 400000;  // steps followed of a program at least before it is given up as endless
+inline constexpr long kFollowedPerStep = 64;      // and per step it has, for a long program
 inline constexpr int kPipeWriterWaitMs = 5000;   // how long a named pipe given as a drawing or a program to check is waited for a writer before it is refused
 inline constexpr int kCheckFaultsShown = 20;     // faults of one kind the check tells with their block; the rest of that kind is counted
 inline constexpr long kMaxTraceLines = 1000;   // console traces of one kind printed per run where a kind comes once per pair of elements or contours; the rest is counted

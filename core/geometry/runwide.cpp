@@ -1,8 +1,16 @@
-// The program's identity and flavour, and the formatted writing of the files a
-// run makes, which needs nothing of the run itself.
+// The program's identity, the formatted writing of the files a run makes and
+// the opening of inputs that may be pipes: what needs nothing of the run itself.
 #include "geometry/runwide.h"
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "geometry/limits.h"
 
 int gFlavour = kxCONSOLE;
 
@@ -54,3 +62,22 @@ void KxFilePrint(FILE* f, const char* fmt, ...) {
   va_end(ap);
 }
 
+int KxOpenInput(const std::string& path, struct stat* st, std::string* why) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    *why = strerror(errno);
+    return -1;
+  }
+  if (fstat(fd, st) != 0) *why = strerror(errno);
+  else if (S_ISDIR(st->st_mode)) *why = "it is a folder";
+  else if (S_ISFIFO(st->st_mode)) {
+    pollfd pf = {fd, POLLIN, 0};
+    if (poll(&pf, 1, kPipeWriterWaitMs) <= 0) *why = "it is a pipe nothing was written into for " + std::to_string(kPipeWriterWaitMs / 1000) + " seconds";
+  }
+  if (!why->empty()) {
+    close(fd);
+    return -1;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}

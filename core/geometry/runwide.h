@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 // --- flavour of the core ---
 enum KxFlavour { kxCONSOLE = 0, kxDESKTOP = 1 };
@@ -25,3 +26,6 @@ void KxFilePrint(FILE* f, const char* fmt, ...) __attribute__((format(printf, 2,
 void KxFilePrintV(FILE* f, const char* fmt, va_list ap);  // the same with a va_list (consumes ap)
 bool KxQuickText(const char* fmt, va_list ap, char* buf, size_t size, const char** text, size_t* len);  // fmt's text without vsnprintf when it is plain or KxFormat can make it in buf; ap left as it was
 
+// --- inputs ---
+struct stat;
+int KxOpenInput(const std::string& path, struct stat* st, std::string* why);  // a descriptor reading path (blocking), a named pipe waited for a writer a while; -1 with the reason in why (a folder, no writer, errno)

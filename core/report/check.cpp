@@ -1,18 +1,12 @@
-// korvex --check: reads a written NC program as a control does (words, modal
-// motion, the device's words), follows it the way the machine does and reports
-// what would spoil the part or the machine's day, in bounded time and output;
+// korvex --check: follows a written NC program as the machine does (the core's
+// follower) and reports what would spoil the part or the machine's day, in bounded output;
 // with the drawing also what the program leaves uncut or cuts off the drawn lines.
 // Writes _check.htm, the picture of the program as followed with its faults.
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
 #include <climits>
-#include <fcntl.h>
-#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cmath>
-#include <cstdarg>
 #include <cstring>
 #include <map>
 #include <set>
@@ -39,46 +33,7 @@ constexpr double kWritten = 0.0005;          // half the last digit of the progr
 // inches or metres, scaled to millimetres, makes plain.
 inline double floatSlack(double magnitude) { return 4 * 1.2e-7 * magnitude; }
 constexpr double kCloseTolerance = 0.0015;   // a loop's end this close to its split point closes it
-constexpr int kMaxDepth = 16;                // calls deeper than this are a cycle
-constexpr long kMaxExecuted = 400000;        // steps followed at most (more per step for long programs)
-
-// A block of the program as the reader found it: the main program (number -1) or an N block.
-struct Block {
-  long long number;      // N number, -1 for the main program
-  int quote;             // its head line
-  int first = 0, count = 0;   // its steps
-  bool returns = false;
-  bool open = false;     // the writer says its contour is open
-  bool uncut = false;    // the writer says its contour is not cut (no start hole)
-  bool reached = false;
-};
-
-// What a block does, one step each, in the order the control does it.
-enum StepKind : unsigned char { sCALL, sG92, sMOVE, sFEED, sCOMP, sCOMPOFF, sRETURN, sWIRECUT, sEND, sSTOP, sHOME, sNOCUT };
-
-struct Step {
-  StepKind kind;
-  int g = -1;              // move: 0..3, -1 for the motion word in force; compensation: 41, 42; end: 1 for '%'
-  bool hasX = false, hasY = false, ij = false;
-  bool asked = false;      // a rapid the device's after-rapid word follows: a rapid-move layer asks for it
-  long long n = 0;         // the block a call names
-  double x = 0, y = 0, i = 0, j = 0;
-  int quote;               // the line it is on
-  int others = 0;          // a call: technology and register lines before it
-};
-
-// A line named in a fault: its number and a short, escaped copy of its text.
-struct Quote {
-  int line;
-  size_t at;
-  unsigned len;
-};
-
-struct Move {
-  int g;
-  double x0, y0, x1, y1, cx, cy;
-  int quote;             // its line
-};
+using Move = KxNcMove;
 
 struct Loop {
   int quote;             // its compensation line
@@ -99,7 +54,8 @@ struct Loop {
   double deviation = 0;  // largest distance of the path from the drawing
 };
 
-struct Fault {
+// A fault found: where, what, and the place it marks in the picture.
+struct Found {
   int quote;             // its line; -1: the fault is the drawing's, -2: the whole program's
   std::string what;
   bool at;               // x, y mark the place in the picture
@@ -116,27 +72,6 @@ struct Drawn {
 std::string baseName(const std::string& path) {
   size_t s = path.find_last_of('/');
   return s == std::string::npos ? path : path.substr(s + 1);
-}
-
-std::string fmt(const char* f, ...) __attribute__((format(printf, 1, 2)));
-std::string fmt(const char* f, ...) {
-  va_list ap;
-  va_start(ap, f);
-  char small[256];
-  va_list copy;
-  va_copy(copy, ap);
-  int n = vsnprintf(small, sizeof small, f, copy);
-  va_end(copy);
-  std::string out;
-  if (n < (int)sizeof small) {
-    out = small;
-  } else {
-    out.resize((size_t)n + 1);
-    vsnprintf(&out[0], (size_t)n + 1, f, ap);
-    out.resize((size_t)n);
-  }
-  va_end(ap);
-  return out;
 }
 
 double segDist(double x, double y, double x1, double y1, double x2, double y2) {
@@ -269,127 +204,6 @@ struct Grid {
   }
 };
 
-// Characters shown as they are where they are plain text, else escaped (a program's
-// control characters must not steer the terminal that shows its faults).
-std::string shownChar(char c) {
-  const unsigned char u = (unsigned char)c;
-  if (u >= 0x20 && u < 0x7f) return std::string(1, c);
-  if (c == '\t') return "\\t";
-  return fmt("\\x%02X", u);
-}
-
-std::string shownText(const char* p, size_t n, size_t most) {
-  std::string out;
-  size_t k = 0;
-  for (; k < n && out.size() < most; ++k) out += shownChar(p[k]);
-  if (k < n) out += "...";
-  return out;
-}
-
-// A word of a block: its address letter (upper case) and its number.
-struct Word {
-  char letter;
-  double value;
-  bool variable;   // the number is a register (#3): its value is not known here
-};
-
-// A block taken apart: its words in order; false with the reason when it is not
-// made of words (an unknown character, a letter without its number).
-bool splitWords(const char* p, const char* e, std::vector<Word>* out, bool* skip, std::string* why) {
-  out->clear();
-  *skip = false;
-  auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (p < e && blank(*p)) ++p;
-  if (p < e && *p == '/') {   // block skip, perhaps with its level: followed as if the switch were off
-    *skip = true;
-    ++p;
-    while (p < e && *p >= '0' && *p <= '9') ++p;
-  }
-  while (p < e && blank(*p)) ++p;
-  if (p < e && *p == '#') {   // a register set: #3=#1+0.125
-    for (const char* q = p; q < e; ++q)
-      if (!strchr("#0123456789.+-*/=[] \t", *q)) {
-        *why = fmt("'%s' in a register line", shownChar(*q).c_str());
-        return false;
-      }
-    return true;
-  }
-  while (p < e) {
-    while (p < e && blank(*p)) ++p;
-    if (p >= e) break;
-    const char c = *p;
-    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) {
-      *why = fmt("'%s' where a word should begin", shownChar(c).c_str());
-      return false;
-    }
-    Word w = {(char)(c & ~0x20), 0, false};
-    ++p;
-    while (p < e && blank(*p)) ++p;
-    if (p < e && *p == '#') {
-      const char* q = ++p;
-      while (p < e && *p >= '0' && *p <= '9') ++p;
-      if (p == q) {
-        *why = fmt("%c# without a register number", w.letter);
-        return false;
-      }
-      w.variable = true;
-      out->push_back(w);
-      continue;
-    }
-    bool negative = false;
-    if (p < e && (*p == '+' || *p == '-')) negative = *p++ == '-';
-    int digits = 0;
-    double v = 0;
-    for (; p < e && *p >= '0' && *p <= '9'; ++p, ++digits) v = v * 10 + (*p - '0');
-    if (p < e && *p == '.') {
-      double scale = 0.1;
-      for (++p; p < e && *p >= '0' && *p <= '9'; ++p, ++digits, scale /= 10) v += (*p - '0') * scale;
-    }
-    if (digits == 0) {
-      *why = fmt("%c without a number", w.letter);
-      return false;
-    }
-    if (!std::isfinite(v)) {
-      *why = fmt("%c with a number out of range", w.letter);
-      return false;
-    }
-    w.value = negative ? -v : v;
-    out->push_back(w);
-  }
-  return true;
-}
-
-// The number of a G or M word, -1 when it is no whole number a control knows (a register, 2.5, 1e90).
-int wordNumber(const Word& w) {
-  if (w.variable || w.value < 0 || w.value > 9999 || w.value != floor(w.value)) return -1;
-  return (int)w.value;
-}
-
-// A word the device names for a task: its letter and number, or its text when it is no word.
-struct Role {
-  char letter = 0;
-  double value = 0;
-  char address = 0;        // the letter whose number follows (a call's P)
-  std::string text;        // upper case, when the device's word is not letter and number
-
-  void take(const char* device) {
-    std::string t;
-    for (const char* p = device; *p && *p != '\n' && *p != '\r'; ++p) t += (char)toupper((unsigned char)*p);
-    if (t == "(NA)") t.clear();
-    if (t.size() >= 2 && t[0] >= 'A' && t[0] <= 'Z' && t[1] >= '0' && t[1] <= '9') {
-      size_t k = 1;
-      while (k < t.size() && t[k] >= '0' && t[k] <= '9') ++k;
-      letter = t[0];
-      value = atof(t.substr(1, k - 1).c_str());
-      if (k + 1 == t.size() && t[k] >= 'A' && t[k] <= 'Z') address = t[k];
-      if (k == t.size() || address) return;
-    }
-    letter = 0;
-    text = t;
-  }
-  bool is(const Word& w) const { return letter && w.letter == letter && !w.variable && w.value == value; }
-};
-
 // A loop's edges filed by their boxes, so that whether a point lies inside the loop
 // or near its path asks the edges around the point, not every edge.
 struct EdgeGrid {
@@ -432,38 +246,22 @@ struct EdgeGrid {
   }
 };
 
-// The checker of one program, with the drawing (when it was read) in run.elds.
-struct Checker {
+// The checker of one program, with the drawing (when it was read) in run.elds:
+// it hears the follower's steps and judges them.
+struct Checker : KxNcFollower {
   KxRun& run;
   std::string name;            // the program as the user named it, escaped
   std::string programPath;     // and as it is opened
   std::string drawing;         // and the drawing, empty when none
-  std::vector<Block> blocks;
-  std::unordered_map<long long, int> blockOf;   // N number -> block index (the first of that number)
-  std::vector<Step> steps;
-  std::vector<char> seen;                 // per step: followed before
-  std::vector<Quote> quotes;              // the lines faults and cuts name
-  std::string quoted;                     // their texts, one after the other
   std::vector<Loop> loops;
   std::vector<int> order;                 // loops in the order they are cut, each cut once
-  std::unordered_map<int, int> loopOfStep;
-  std::vector<Fault> faults;              // those told with their block
+  std::vector<Found> faults;              // those told with their block
   std::set<std::pair<int, std::string>> said;
   std::map<std::string, long> ofKind, leftOut;   // faults of each kind, and those only counted
   std::map<std::string, std::string> firstOf;    // the first fault of each kind, to name the kind
   long faultCount = 0;
   std::vector<std::pair<double, double>> rapids;   // positioning moves, pairs of points
-  bool pieceMode = false;
-
-  // Reading.
-  std::string afterRapid;                 // the first line of the device's after-rapid word
-  std::string eol, remarkOn, remarkOff, hold, noCutLine;
-  Role feedWord, cutWord, returnWord, endWord, callWord;
-  std::set<std::pair<char, int>> deviceWords;   // the G and M words the device's texts use
-  std::vector<int> pendingRapids;         // rapids not yet followed by another line
-  int others = 0;                         // technology and register lines so far
-  int moves = 0;                          // moves read
-  bool opened = false;                    // the program's opening '%' was met
+  bool orphan = false;   // following a block that should have been called
 
   // Drawing.
   std::vector<Drawn> drawn;
@@ -472,20 +270,7 @@ struct Checker {
   int drawnLoops = 0, drawnCut = 0, drawnReported = 0;
   double largest = 0;
 
-  // Following.
-  double px = 0, py = 0, feedX = 0, feedY = 0;
-  int motion = -1;                        // the motion word in force, -1 none yet
-  bool fed = false, threaded = false, noCut = false;
-  int loop = -1;
-  bool record = false;
-  bool byHand = false;   // following a block nothing calls
-  bool orphan = false;   // one that should have been called
-  bool halted = false;   // the machine stops (or repeats for ever): nothing after it runs
-  bool ended = false;    // the main program reached its end word
-  std::vector<char> active;               // per block: being followed (a call of it is a cycle)
-  long executed = 0, maxExecuted = kMaxExecuted;
-
-  explicit Checker(KxRun& r) : run(r) {}
+  explicit Checker(KxRun& r) : KxNcFollower(r.cfg.mS), run(r) {}
 
   // The edge grid of loop k, made once when first asked.
   std::unordered_map<int, EdgeGrid> edgeGrids;
@@ -511,421 +296,25 @@ struct Checker {
     faults.push_back({quote, what, at, x, y});
   }
 
-  int lineOf(int quote) const { return quote >= 0 ? quotes[(size_t)quote].line : -1; }
+  void Fault(int quote, const char* kind, const std::string& what) override { fault(quote, kind, what); }
 
   std::string where(int quote) const {
     if (quote < 0) return "";
-    const Quote& q = quotes[(size_t)quote];
-    return fmt("%d: %s: ", q.line + 1, quoted.substr(q.at, q.len).c_str());
+    const KxNcQuote& q = quotes[(size_t)quote];
+    return KxNcText("%d: %s: ", q.line + 1, quoted.substr(q.at, q.len).c_str());
   }
 
   // A fault as the console and the page tell it: file, line and block, what is wrong.
-  std::string told(const Fault& x) const {
+  std::string told(const Found& x) const {
     if (x.quote == -1) return drawing + ": " + x.what;
     if (x.quote == -2) return name + ": " + x.what;
     return name + ":" + where(x.quote) + x.what;
   }
 
-  // The line as faults name it: its block end left out, control characters escaped, long ones cut short.
-  int quote(int line, const std::string& raw) {
-    if (!quotes.empty() && quotes.back().line == line) return (int)quotes.size() - 1;
-    size_t n = raw.size();
-    if (!eol.empty() && n >= eol.size() && raw.compare(n - eol.size(), eol.size(), eol) == 0) n -= eol.size();
-    const std::string t = shownText(raw.data(), n, 72);
-    quotes.push_back({line, quoted.size(), (unsigned)t.size()});
-    quoted += t;
-    return (int)quotes.size() - 1;
-  }
-
-  // The device's words the reader knows the program by.
-  void takeDevice() {
-    const devSyntax& d = run.cfg.mS;
-    eol = d.EOL;
-    remarkOn = d.RemarkOn;
-    remarkOff = d.RemarkOff;
-    hold = d.HoldPoint;
-    if (hold == "(na)") hold.clear();
-    noCutLine = remarkOn + "NoCut" + remarkOff;
-    feedWord.take(d.WireFeed);
-    cutWord.take(d.WireCut);
-    returnWord.take(d.SubReturn);
-    endWord.take(d.PrgEnd);
-    callWord.take(d.SubJump);
-    std::string a = d.AfterRapid;
-    if (size_t nl = a.find('\n'); nl != std::string::npos) a.resize(nl);
-    if (a != "(na)") afterRapid = a;
-    // Every G and M word the device's texts hold is one of its words.
-    for (const char* t : {d.WireFeed, d.WireCut, d.OptStop, d.HoldPoint, d.PrgEnd, d.SubJump, d.SubReturn, d.GenOn,
-                          d.GenOff, d.AfterRapid, d.RotateOn, d.RotateOff, d.MirrorOn, d.MirrorOff, d.SingleIsoRad,
-                          d.PrgPlane, d.HlpPlane, d.TopPlane, d.Header, d.Footer})
-      for (const char* p = t; *p; ++p) {
-        const char c = (char)toupper((unsigned char)*p);
-        if ((c == 'G' || c == 'M') && p[1] >= '0' && p[1] <= '9' && (p == t || !isalpha((unsigned char)p[-1])))
-          deviceWords.insert({c, atoi(p + 1)});
-      }
-  }
-
-  // Whether the block's text (after its skip mark) starts with a device word that is no letter and number.
-  static bool startsWith(const char* p, const char* e, const std::string& upper) {
-    while (p < e && (*p == ' ' || *p == '\t' || *p == '/')) ++p;
-    if (upper.empty() || (size_t)(e - p) < upper.size()) return false;
-    for (size_t k = 0; k < upper.size(); ++k)
-      if (toupper((unsigned char)p[k]) != upper[k]) return false;
-    return p + upper.size() == e || !(p[upper.size()] >= '0' && p[upper.size()] <= '9');
-  }
-
-  Step& add(StepKind kind, int q) {
-    if (kind == sMOVE) ++moves;
-    Step s;
-    s.kind = kind;
-    s.quote = q;
-    steps.push_back(s);
-    ++blocks.back().count;
-    return steps.back();
-  }
-
-  // One block of a line: its words as the control takes them (compensation and
-  // settings, then the move or moves, then the M words). Steps:
-  //  1. an N word at its head opens a block of that number;
-  //  2. the G words: motion, compensation, the words that own X and Y (G92, G28, ...)
-  //     and the words the check cannot follow (G91, G20);
-  //  3. X, Y, I, J as moves (a second X or Y in the block begins a second move);
-  //  4. the M words by the device's names for them, unknown ones a fault.
-  void takeBlock(const char* p, const char* e, int line, const std::string& raw) {
-    std::vector<Word> words;
-    bool skip;
-    std::string why;
-    const char* t = p;
-    while (t < e && (*t == ' ' || *t == '\t')) ++t;
-    if (t == e) return;
-    if (e - t == 1 && *t == '%') {
-      if (!opened && steps.empty() && blocks.size() == 1) opened = true;
-      else add(sEND, quote(line, raw)).g = 1;
-      return;
-    }
-    if (!splitWords(p, e, &words, &skip, &why)) {
-      fault(quote(line, raw), "unread", "block not understood (" + why + "): the check cannot follow it");
-      return;
-    }
-    if (words.empty()) return;   // a register line
-    // No machine reaches a kilometre: larger coordinates are no place the check can follow.
-    const auto far = [](const Word& w) { return strchr("XYIJ", w.letter) && fabs(w.value) > kMaxCoordinate; };
-    for (const Word& w : words)
-      if (far(w)) fault(quote(line, raw), "unread", fmt("%c beyond %.0f mm: the check cannot follow it", w.letter, kMaxCoordinate));
-    words.erase(std::remove_if(words.begin(), words.end(), far), words.end());
-    if (words.empty()) return;
-    size_t w0 = 0;
-    if (!skip && words[0].letter == 'N' && !words[0].variable) {
-      const int q = quote(line, raw);
-      const double n = words[0].value;
-      if (n != floor(n) || n < 0 || n > INT_MAX) {
-        fault(q, "number", fmt("block number %s is no block number the control knows", shownText(p, (size_t)(e - p), 24).c_str()));
-      } else {
-        blockOf.emplace((long long)n, (int)blocks.size());
-        Block b;
-        b.number = (long long)n;
-        b.quote = q;
-        b.first = (int)steps.size();
-        blocks.push_back(b);
-      }
-      w0 = 1;
-    }
-    int owner = -1;   // the G word that owns X and Y
-    for (size_t k = w0; k < words.size(); ++k) {
-      const Word& w = words[k];
-      if (w.letter != 'G') continue;
-      const int q = quote(line, raw);
-      const int g = wordNumber(w);
-      if (g < 0) {
-        fault(q, "unread", "G word with a value the check cannot follow");
-        continue;
-      }
-      if (g == 40) add(sCOMPOFF, q);
-      else if (g == 41 || g == 42) add(sCOMP, q).g = g;
-      else if (g == 4 || g == 10 || g == 28 || g == 70 || g == 71 || g == 92) owner = g;
-      else if (g == 91) fault(q, "g91", "G91 (incremental): every later move would be read wrongly; the check follows absolute programs (G90)");
-      else if (g == 20) fault(q, "g20", "G20 (inch): the check follows programs in millimetres (G21)");
-      else if (g <= 3 || g == 21 || g == 90 || g == 43 || g == 44 || (g >= 50 && g <= 52) || (g >= 54 && g <= 59) ||
-               deviceWords.count({'G', g}))
-        ;
-      else fault(q, "unknown", fmt("G%d is no word of the device: the check cannot follow it", g));
-    }
-    // The move words, or the coordinates of the word that owns them.
-    if (owner >= 0) {
-      const int q = quote(line, raw);
-      if (owner == 92 || owner == 28) {
-        Step& s = add(owner == 92 ? sG92 : sHOME, q);
-        for (size_t k = w0; k < words.size(); ++k) {
-          const Word& w = words[k];
-          if (w.letter == 'X') s.x = w.value, s.hasX = !w.variable;
-          if (w.letter == 'Y') s.y = w.value, s.hasY = !w.variable;
-        }
-      }
-    } else {
-      Step cur;
-      bool started = false;
-      int g = -1;
-      auto flush = [&]() {
-        if (!started) return;
-        if (!cur.hasX && !cur.hasY) {
-          started = false;
-          return;
-        }
-        cur.kind = sMOVE;
-        cur.quote = quote(line, raw);
-        cur.g = g;
-        ++moves;
-        steps.push_back(cur);
-        ++blocks.back().count;
-        if (g <= 0) pendingRapids.push_back((int)steps.size() - 1);
-        cur = Step();
-        started = false;
-      };
-      int movesHere = 0;
-      for (size_t k = w0; k < words.size(); ++k) {
-        const Word& w = words[k];
-        const char L = w.letter;
-        if (L == 'G' && w.value >= 0 && w.value <= 3 && w.value == (int)w.value && !w.variable) {
-          if (cur.hasX || cur.hasY) flush(), ++movesHere;
-          g = (int)w.value;
-          started = true;
-          continue;
-        }
-        if (L != 'X' && L != 'Y' && L != 'I' && L != 'J') continue;
-        bool& has = L == 'X' ? cur.hasX : L == 'Y' ? cur.hasY : cur.ij;
-        if ((L == 'X' && cur.hasX) || (L == 'Y' && cur.hasY)) flush(), ++movesHere;
-        if (w.variable) {
-          fault(quote(line, raw), "unread", fmt("%c# (a register): the check cannot follow the move", L));
-          continue;
-        }
-        started = true;
-        if (L == 'X') cur.x = w.value, has = true;
-        if (L == 'Y') cur.y = w.value, has = true;
-        if (L == 'I') cur.i = w.value, cur.ij = true;
-        if (L == 'J') cur.j = w.value, cur.ij = true;
-      }
-      if (cur.hasX || cur.hasY) ++movesHere;
-      flush();
-      if (movesHere > 1) fault(quote(line, raw), "twice", "more than one move in one block");
-    }
-    // The M words.
-    for (size_t k = w0; k < words.size(); ++k) {
-      const Word& w = words[k];
-      if (w.letter != 'M') continue;
-      const int q = quote(line, raw);
-      const int m = wordNumber(w);
-      if (callWord.is(w)) {
-        Step& s = add(sCALL, q);
-        s.others = others;
-        s.n = -1;
-        for (size_t a = k + 1; a < words.size(); ++a)
-          if (words[a].letter == callWord.address) {
-            const Word& number = words[a];
-            s.n = number.variable || number.value < 0 || number.value > INT_MAX || number.value != floor(number.value)
-                      ? -2
-                      : (long long)number.value;
-            break;
-          }
-      } else if (feedWord.is(w)) add(sFEED, q);
-      else if (cutWord.is(w)) add(sWIRECUT, q);
-      else if (returnWord.is(w)) add(sRETURN, q), blocks.back().returns = true;
-      else if (endWord.is(w) || m == 2 || m == 30) add(sEND, q);
-      else if (m == 0) add(sSTOP, q);
-      else if (m == 1 || (m > 0 && deviceWords.count({'M', m})))
-        ;
-      else fault(q, "unknown", fmt("M%s is no word of the device (%s): the check cannot follow it",
-                                   w.variable ? "#" : fmt("%g", w.value).c_str(), shownText(run.cfg.mS.Device, strlen(run.cfg.mS.Device), 32).c_str()));
-    }
-    // Device words that are no letter and number are known by their text.
-    if (!feedWord.letter && startsWith(t, e, feedWord.text)) add(sFEED, quote(line, raw));
-    if (!cutWord.letter && startsWith(t, e, cutWord.text)) add(sWIRECUT, quote(line, raw));
-    if (!returnWord.letter && startsWith(t, e, returnWord.text)) add(sRETURN, quote(line, raw)), blocks.back().returns = true;
-    if (!endWord.letter && startsWith(t, e, endWord.text)) add(sEND, quote(line, raw));
-  }
-
-  // One line: markers the writer leaves in remarks, the remarks removed, the hold
-  // point's words, then each block up to the device's block end.
-  void takeLine(std::string& raw, int line, bool cut) {
-    while (!raw.empty() && raw.back() == '\r') raw.pop_back();
-    if (cut) fault(quote(line, raw), "long", fmt("line longer than %zu characters: its rest is not read", kMaxProgramLine));
-    if (raw.empty()) {
-      pendingRapids.clear();
-      return;
-    }
-    Block& b = blocks.back();
-    if (raw.find("HOLE TROUBLE") != std::string::npos || raw.find("NO FEED-POINT FOUND") != std::string::npos) b.uncut = true;
-    if (raw.find("OPEN CONTOUR TROUBLE") != std::string::npos) b.open = true;
-    if (raw.find("-Teilemodus-") != std::string::npos) pieceMode = true;
-    // A rapid inside a cut the drawing asks for: the writer puts the device's
-    // after-rapid word in front of the feed move that follows it.
-    if (!afterRapid.empty() && raw.compare(0, afterRapid.size(), afterRapid) == 0) {
-      for (int k : pendingRapids) steps[(size_t)k].asked = true;
-      pendingRapids.clear();
-    } else if (raw.compare(0, 3, "G00") != 0) {
-      pendingRapids.clear();
-    }
-    // Remarks out, in one pass.
-    std::string text;
-    bool noCutHere = false;
-    if (remarkOn.empty() || remarkOff.empty()) {
-      text = raw;
-    } else {
-      size_t at = 0;
-      while (at < raw.size()) {
-        const size_t on = raw.find(remarkOn, at);
-        if (on == std::string::npos) {
-          text.append(raw, at, std::string::npos);
-          break;
-        }
-        text.append(raw, at, on - at);
-        const size_t off = raw.find(remarkOff, on + remarkOn.size());
-        if (off == std::string::npos) break;
-        if (raw.compare(on, off + remarkOff.size() - on, noCutLine) == 0) noCutHere = true;
-        at = off + remarkOff.size();
-      }
-    }
-    const size_t stepsBefore = steps.size(), blocksBefore = blocks.size();
-    const char* p = text.data();
-    const char* e = p + text.size();
-    while (p < e && (*p == ' ' || *p == '\t')) ++p;
-    if (!hold.empty() && (size_t)(e - p) >= hold.size() && text.compare((size_t)(p - text.data()), hold.size(), hold) == 0 &&
-        !(p + hold.size() < e && p[hold.size()] >= '0' && p[hold.size()] <= '9'))
-      p += hold.size();   // the hold point: an optional stop the operator may use
-    while (p < e) {
-      const char* end = e;
-      if (!eol.empty())
-        if (const char* f = (const char*)memmem(p, (size_t)(e - p), eol.data(), eol.size())) end = f;
-      takeBlock(p, end, line, raw);
-      p = end == e ? e : end + eol.size();
-    }
-    if (noCutHere) add(sNOCUT, quote(line, raw));
-    // What is left of a line without remarks and block end: a technology or register
-    // line; a cut without technology data still has its line, then only the block end.
-    if (steps.size() == stepsBefore && blocks.size() == blocksBefore) {
-      std::string rest = text;
-      if (!eol.empty() && rest.size() >= eol.size() && rest.compare(rest.size() - eol.size(), eol.size(), eol) == 0)
-        rest.resize(rest.size() - eol.size());
-      if (rest.find_first_not_of(" \t") != std::string::npos || raw == eol) ++others;
-    }
-  }
-
-  // Why the first bytes of a program show it is no text, or null.
-  static const char* notText(const std::string& head) {
-    if (head.size() >= 2 && (((unsigned char)head[0] == 0xff && (unsigned char)head[1] == 0xfe) ||
-                             ((unsigned char)head[0] == 0xfe && (unsigned char)head[1] == 0xff)))
-      return "it is UTF-16 text; korvex reads programs in ASCII";
-    size_t control = 0;
-    for (char c : head) {
-      const unsigned char u = (unsigned char)c;
-      if ((u < 0x20 && c != '\n' && c != '\r' && c != '\t' && c != '\f') || u == 0x7f) ++control;
-    }
-    if (control * 10 > head.size()) return "it is no text (binary data)";
-    return nullptr;
-  }
-
-  // Reads the program: a regular file whole, a pipe or a device up to a bound; a
-  // named pipe is waited for a writer a while; a folder, binary data and a program
-  // without a single move are refused, with the reason in why.
-  bool read(const std::string& path, std::string* why) {
-    struct stat st;
-    const int fd = KxOpenInput(path, &st, why);
-    if (fd < 0) return false;
-    struct FdCloser {
-      int fd;
-      ~FdCloser() { close(fd); }
-    } closer{fd};
-    const bool stream = !S_ISREG(st.st_mode);
-    takeDevice();
-    blocks.push_back(Block{-1, -1});
-    std::string head, line;
-    bool sniffed = false, cut = false;
-    int at = 0;
-    unsigned long long total = 0;
-    std::vector<char> buf(1 << 16);
-    auto takeBytes = [&](const char* p, size_t n) {
-      while (n > 0) {
-        const char* nl = (const char*)memchr(p, '\n', n);
-        const size_t part = nl ? (size_t)(nl - p) : n;
-        const size_t room = kMaxProgramLine > line.size() ? kMaxProgramLine - line.size() : 0;
-        line.append(p, std::min(part, room));
-        if (part > room) cut = true;
-        if (!nl) return;
-        if (at == INT_MAX) return;   // refused below
-        takeLine(line, at++, cut);
-        line.clear();
-        cut = false;
-        p = nl + 1;
-        n -= part + 1;
-      }
-    };
-    for (;;) {
-      const ssize_t got = ::read(fd, buf.data(), buf.size());
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) {
-        *why = strerror(errno);
-        return false;
-      }
-      if (got == 0) break;
-      total += (unsigned long long)got;
-      if (stream && total > kMaxStreamProgram) {
-        *why = fmt("it holds more than %llu MiB, more than a program to check", kMaxStreamProgram >> 20);
-        return false;
-      }
-      if (!sniffed) {
-        head.append(buf.data(), (size_t)got);
-        if (head.size() < buf.size()) continue;
-        if (const char* no = notText(head)) {
-          *why = no;
-          return false;
-        }
-        sniffed = true;
-        takeBytes(head.data(), head.size());
-        head.clear();
-        continue;
-      }
-      takeBytes(buf.data(), (size_t)got);
-    }
-    if (!sniffed) {
-      if (const char* no = notText(head)) {
-        *why = no;
-        return false;
-      }
-      takeBytes(head.data(), head.size());
-    }
-    if (at == INT_MAX) {
-      *why = fmt("it has more than %d lines", INT_MAX - 1);
-      return false;
-    }
-    if (!line.empty() || cut) takeLine(line, at++, cut);
-    if (total == 0) {
-      *why = "the file is empty";
-      return false;
-    }
-    if (moves == 0) {
-      *why = "no line of it is read as a move (G00 to G03 with X or Y)";
-      return false;
-    }
-    maxExecuted = std::max(kMaxExecuted, 64L * (long)steps.size());
-    seen.assign(steps.size(), 0);
-    active.assign(blocks.size(), 0);
-    return true;
-  }
-
-  void move(const Step& st, bool first) {
-    if (st.g >= 0) motion = st.g;
-    int g = motion;
-    if (g < 0) {
-      fault(st.quote, "motion", "move without a motion word (G00 to G03) in force: followed as G01");
-      g = 1;
-    }
-    if (g >= 2 && !st.ij) {
-      fault(st.quote, "centre", fmt("G%02d without its centre (I, J): followed as a straight move", g));
-      g = 1;
-    }
-    Move m = {g, px, py, st.hasX ? st.x : px, st.hasY ? st.y : py, 0, 0, st.quote};
+  // A move: an arc's end against its circle, a rapid where the wire cuts, the path.
+  void Moved(const KxNcStep& st, const Move& m, bool first) override {
+    const int g = m.g;
     if (g >= 2 && first) {
-      m.cx = px + st.i;
-      m.cy = py + st.j;
       const double r0 = hypot(st.i, st.j), r1 = hypot(m.x1 - m.cx, m.y1 - m.cy);
       // Start, end and centre are written to 0.001: what their rounding can move the
       // two radii apart is no fault of the arc.
@@ -934,11 +323,8 @@ struct Checker {
       if (r1 > 0) vx = (m.x1 - m.cx) / r1, vy = (m.y1 - m.cy) / r1;
       const double rounding = kWritten * (2 * (fabs(vx) + fabs(vy)) + fabs(ux - vx) + fabs(uy - vy));
       if (fabs(r0 - r1) > kArcTolerance + rounding + floatSlack(fabs(m.cx) + fabs(m.cy) + r0) + 1e-6)
-        fault(st.quote, "arc", fmt("arc end point is %.4f mm off its circle (radius %.3f from its start, %.3f from its end)",
+        fault(st.quote, "arc", KxNcText("arc end point is %.4f mm off its circle (radius %.3f from its start, %.3f from its end)",
                                    fabs(r0 - r1), r0, r1), true, m.x1, m.y1);
-    } else if (g >= 2) {
-      m.cx = px + st.i;
-      m.cy = py + st.j;
     }
     if (g == 0 && !st.asked) {
       if (loop >= 0 && threaded)
@@ -948,8 +334,6 @@ struct Checker {
       else if (threaded && !noCut)
         fault(st.quote, "rapid", "rapid move while the wire is threaded (compensation off)", true, m.x1, m.y1);
     }
-    px = m.x1;
-    py = m.y1;
     if (loop < 0) {
       if (first && (m.x0 != m.x1 || m.y0 != m.y1)) rapids.push_back({m.x0, m.y0}), rapids.push_back({m.x1, m.y1});
       return;
@@ -957,17 +341,14 @@ struct Checker {
     if (record) loops[(size_t)loop].moves.push_back(m);
   }
 
-  void comp(int k, const Step& st, int block) {
-    loop = -1;
-    record = false;
-    if (!threaded) fault(st.quote, "thread", fmt("G%d: the cut begins without the wire threaded (no %s before it)", st.g, run.cfg.mS.WireFeed));
-    auto at = loopOfStep.find(k);
-    if (at != loopOfStep.end()) {
-      loop = at->second;
-    } else {
-      loop = (int)loops.size();
-      loopOfStep.emplace(k, loop);
-      record = true;
+  // Compensation on starts a cut (a new loop the first time); a reference return or
+  // a program stop is told.
+  void Stepped(int, const KxNcStep& st, int block) override {
+    if (st.kind == kxNC_HOME && threaded) fault(st.quote, "home", "G28 (reference return) with the wire threaded");
+    if (st.kind == kxNC_STOP) fault(st.quote, "stop", "M00 (program stop): the machine waits for the operator here");
+    if (st.kind != kxNC_COMP) return;
+    if (!threaded) fault(st.quote, "thread", KxNcText("G%d: the cut begins without the wire threaded (no %s before it)", st.g, run.cfg.mS.WireFeed));
+    if (record) {
       Loop l;
       l.quote = st.quote;
       l.block = block;
@@ -980,91 +361,6 @@ struct Checker {
     }
     ++loops[(size_t)loop].cuts;
     order.push_back(loop);
-  }
-
-  // Whether a step after k in the block still does something: an end word there stops the program too early.
-  bool runsAfter(const Block& b, int k) const {
-    for (int r = k + 1; r < b.first + b.count; ++r) {
-      const StepKind s = steps[(size_t)r].kind;
-      if (s == sCALL || s == sMOVE || s == sFEED || s == sCOMP || s == sWIRECUT) return true;
-    }
-    return false;
-  }
-
-  void follow(int block, int depth) {
-    Block& b = blocks[(size_t)block];
-    b.reached = true;
-    active[(size_t)block] = 1;
-    std::unordered_map<long long, int> calledAt;   // callee -> technology lines before its last call
-    for (int k = b.first; k < b.first + b.count && !halted; ++k) {
-      if (++executed > maxExecuted) {
-        fault(-2, "steps", fmt("more than %ld steps followed without reaching the program's end: its calls repeat too often to be followed", maxExecuted));
-        halted = true;
-        break;
-      }
-      const Step& st = steps[(size_t)k];
-      const bool again = seen[(size_t)k];
-      seen[(size_t)k] = 1;
-      switch (st.kind) {
-        case sCALL: {
-          if (st.n < 0) {
-            fault(st.quote, "call", st.n == -1 ? "call without the number of its block" : "call of a block number the control cannot hold");
-            break;
-          }
-          auto callee = blockOf.find(st.n);
-          if (callee == blockOf.end()) {
-            fault(st.quote, "call", fmt("call of N%lld, a block the program does not have", st.n));
-            break;
-          }
-          if (active[(size_t)callee->second]) {
-            fault(st.quote, "cycle", fmt("N%lld is called while it runs already: the calls never end", st.n));
-            break;
-          }
-          if (depth + 1 > kMaxDepth) {
-            fault(st.quote, "cycle", fmt("calls nested deeper than %d: not followed", kMaxDepth));
-            break;
-          }
-          auto prev = calledAt.find(st.n);
-          if (prev != calledAt.end() && prev->second == st.others)
-            fault(st.quote, "twice", fmt("N%lld called again with no technology line between: its cuts are made twice in one cut", st.n));
-          calledAt[st.n] = st.others;
-          follow(callee->second, depth + 1);
-          break;
-        }
-        case sG92:
-          if (st.hasX) px = st.x;
-          if (st.hasY) py = st.y;
-          break;
-        case sMOVE: move(st, !again); break;
-        case sFEED: feedX = px; feedY = py; fed = threaded = true; noCut = false; break;
-        case sWIRECUT: threaded = false; noCut = false; break;
-        case sCOMP: comp(k, st, block); break;
-        case sCOMPOFF: loop = -1; record = false; fed = false; break;
-        case sNOCUT: noCut = true; break;
-        case sHOME:
-          if (threaded) fault(st.quote, "home", "G28 (reference return) with the wire threaded");
-          break;
-        case sSTOP:
-          fault(st.quote, "stop", "M00 (program stop): the machine waits for the operator here");
-          break;
-        case sRETURN:
-          if (depth == 0 && !byHand) {
-            fault(st.quote, "return", fmt("%s in the main program: it starts again from its first line, for ever", run.cfg.mS.SubReturn));
-            halted = true;
-          }
-          active[(size_t)block] = 0;
-          return;
-        case sEND:
-          if (byHand) break;
-          if (depth > 0) fault(st.quote, "end", fmt("the program ends here, inside N%lld: what follows its call never runs", b.number));
-          else if (runsAfter(b, k)) fault(st.quote, "end", "the program ends here: the moves and calls after it never run");
-          ended = true;
-          halted = true;
-          break;
-        default: break;
-      }
-    }
-    active[(size_t)block] = 0;
   }
 
   // The path of each loop, closed or not, as a polygon with its box and area.
@@ -1104,7 +400,7 @@ struct Checker {
       const Move& a = l.moves[(size_t)l.first];
       const Move& z = l.moves[(size_t)l.last];
       if (!l.closed && !blocks[(size_t)l.block].open)
-        fault(z.quote, "open", fmt("cut loop ends at X%.3f Y%.3f, %.4f mm from its split point X%.3f Y%.3f", z.x1, z.y1,
+        fault(z.quote, "open", KxNcText("cut loop ends at X%.3f Y%.3f, %.4f mm from its split point X%.3f Y%.3f", z.x1, z.y1,
                           hypot(z.x1 - a.x0, z.y1 - a.y0), a.x0, a.y0), true, z.x1, z.y1);
       // Every element once: each move filed in the cells of its two ends (a little
       // larger than the tolerance), asked of the cells around its start; a cell
@@ -1140,14 +436,14 @@ struct Checker {
       // The lead-in meets the loop at its split point only: crossing it on the way
       // there drags the wire through the part.
       if (const Move& lead = l.moves[0]; leadCrosses(l, lead.x0, lead.y0, lead.x1, lead.y1)) {
-        fault(l.quote, "across", fmt("lead-in from X%.3f Y%.3f crosses the cut loop on its way to the split point",
+        fault(l.quote, "across", KxNcText("lead-in from X%.3f Y%.3f crosses the cut loop on its way to the split point",
                                      lead.x0, lead.y0), true, lead.x0, lead.y0);
         continue;
       }
       const bool wireInside = (l.side == 41) == (l.area > 0);
       const bool holeInside = inside(l.pts, l.holeX, l.holeY);
       if (wireInside != holeInside)
-        fault(l.quote, "side", fmt("G%d puts the wire %s the loop, but its start hole X%.3f Y%.3f lies %s", l.side,
+        fault(l.quote, "side", KxNcText("G%d puts the wire %s the loop, but its start hole X%.3f Y%.3f lies %s", l.side,
                           wireInside ? "inside" : "outside", l.holeX, l.holeY, holeInside ? "inside" : "outside"),
               true, a.x0, a.y0);
     }
@@ -1229,8 +525,8 @@ struct Checker {
       for (int c : inner[(size_t)l])
         if (cut[(size_t)c] < cut[(size_t)l]) {
           const Loop& p = loops[(size_t)l];
-          fault(loops[(size_t)c].quote, "order", fmt("loop cut after the loop that contains it (N%lld, line %d)",
-                                                     blocks[(size_t)p.block].number, lineOf(p.quote) + 1),
+          fault(loops[(size_t)c].quote, "order", KxNcText("loop cut after the loop that contains it (N%lld, line %d)",
+                                                     blocks[(size_t)p.block].number, LineOf(p.quote) + 1),
                 true, loops[(size_t)c].holeX, loops[(size_t)c].holeY);
         }
     }
@@ -1316,7 +612,7 @@ struct Checker {
           ++votes[bestContour];
           l.deviation = std::max(l.deviation, best);
         } else if (best < 1e300) {
-          fault(mv.quote, "off", fmt("cut runs off the drawing: %.4f mm from the nearest drawn element", best), true,
+          fault(mv.quote, "off", KxNcText("cut runs off the drawing: %.4f mm from the nearest drawn element", best), true,
                 (mv.x0 + mv.x1) / 2, (mv.y0 + mv.y1) / 2);
         } else {
           fault(mv.quote, "off", "cut runs where nothing is drawn", true, (mv.x0 + mv.x1) / 2, (mv.y0 + mv.y1) / 2);
@@ -1367,7 +663,7 @@ struct Checker {
       char kn[16];
       KxContourName(kn, sizeof kn, k);
       const auto at = drawnAt[k];
-      fault(-1, "uncut", fmt("drawn loop %s at X%.3f Y%.3f: no cut follows it", kn, at.first, at.second), true, at.first, at.second);
+      fault(-1, "uncut", KxNcText("drawn loop %s at X%.3f Y%.3f: no cut follows it", kn, at.first, at.second), true, at.first, at.second);
     }
   }
 
@@ -1392,8 +688,8 @@ struct Checker {
 
   void checkBlocks() {
     for (size_t b = 1; b < blocks.size(); ++b) {
-      const Block& k = blocks[b];
-      if (!k.returns) fault(k.quote, "return", fmt("block N%lld does not return (no %s)", k.number, run.cfg.mS.SubReturn));
+      const KxNcBlock& k = blocks[b];
+      if (!k.returns) fault(k.quote, "return", KxNcText("block N%lld does not return (no %s)", k.number, run.cfg.mS.SubReturn));
     }
     // Blocks nothing calls are followed as well, so that their cuts are checked too.
     for (size_t b = 1; b < blocks.size(); ++b) {
@@ -1401,11 +697,11 @@ struct Checker {
       // In piece mode the main program calls the last piece only; the others are called by hand.
       const int k = KxBlockContour((int)blocks[b].number);
       orphan = !(pieceMode && KxContourBlock(k) == blocks[b].number);
-      if (orphan) fault(blocks[b].quote, "uncalled", fmt("block N%lld: nothing calls it", blocks[b].number));
+      if (orphan) fault(blocks[b].quote, "uncalled", KxNcText("block N%lld: nothing calls it", blocks[b].number));
       loop = -1;
       record = fed = threaded = noCut = halted = false;
       byHand = true;
-      follow((int)b, 1);
+      Follow((int)b, 1);
     }
   }
 
@@ -1448,7 +744,7 @@ bool Checker::writePage(const std::string& path, const std::string& summary, std
   for (const Loop& l : loops)
     for (auto& p : l.pts) add(p.first, p.second);
   for (auto& p : rapids) add(p.first, p.second);
-  for (const Fault& x : faults)
+  for (const Found& x : faults)
     if (x.at) add(x.x, x.y);
   if (bx0 > bx1) bx0 = by0 = 0, bx1 = by1 = 10;
   const double size = std::max({bx1 - bx0, by1 - by0, 1.0}), margin = size * 0.06, mark = size * 0.012, fs = size * 0.022;
@@ -1462,31 +758,31 @@ bool Checker::writePage(const std::string& path, const std::string& summary, std
     if (l.pts.empty()) continue;
     KxFilePrint(f, "<path class='cut' d='M %.3f %.3f", l.pts[0].first, l.pts[0].second);
     for (size_t i = 1; i < l.pts.size(); ++i) KxFilePrint(f, " L %.3f %.3f", l.pts[i].first, l.pts[i].second);
-    KxFilePrint(f, "'><title>N%lld line %d: G%d, %d cut%s</title></path>\n", blocks[(size_t)l.block].number, lineOf(l.quote) + 1, l.side,
+    KxFilePrint(f, "'><title>N%lld line %d: G%d, %d cut%s</title></path>\n", blocks[(size_t)l.block].number, LineOf(l.quote) + 1, l.side,
             l.cuts, l.cuts == 1 ? "" : "s");
     KxFilePrint(f, "<path class='lead' d='M %.3f %.3f L %.3f %.3f'/>\n", l.holeX, l.holeY, l.pts[0].first, l.pts[0].second);
   }
-  for (const Fault& x : faults) {
+  for (const Found& x : faults) {
     if (!x.at) continue;
     KxFilePrint(f, "<circle class='fault' cx='%.3f' cy='%.3f' r='%.3f'><title>", x.x, x.y, mark);
-    if (x.quote >= 0) KxFilePrint(f, "line %d: ", lineOf(x.quote) + 1);
+    if (x.quote >= 0) KxFilePrint(f, "line %d: ", LineOf(x.quote) + 1);
     KxHtmlText(f, x.what.c_str());
     fputs("</title></circle>\n", f);
   }
   fputs("</g>\n", f);
   // Texts upright, outside the turned group.
   KxFilePrint(f, "<g font-size='%.3f'>\n", fs);
-  for (const Fault& x : faults)
-    if (x.at && x.quote >= 0) KxFilePrint(f, "<text x='%.3f' y='%.3f'>%d</text>\n", x.x + mark * 1.2, -x.y - mark * 1.2, lineOf(x.quote) + 1);
+  for (const Found& x : faults)
+    if (x.at && x.quote >= 0) KxFilePrint(f, "<text x='%.3f' y='%.3f'>%d</text>\n", x.x + mark * 1.2, -x.y - mark * 1.2, LineOf(x.quote) + 1);
   fputs("</g>\n</svg>\n<ul>\n", f);
-  for (const Fault& x : faults) {
+  for (const Found& x : faults) {
     fputs("<li class='fault'>", f);
     KxHtmlText(f, told(x).c_str());
     fputs("</li>\n", f);
   }
   for (auto& [kind, n] : leftOut) {
     fputs("<li class='fault'>", f);
-    KxHtmlText(f, fmt("%s: %ld more fault%s like: %s", name.c_str(), n, n == 1 ? "" : "s", firstOf[kind].c_str()).c_str());
+    KxHtmlText(f, KxNcText("%s: %ld more fault%s like: %s", name.c_str(), n, n == 1 ? "" : "s", firstOf[kind].c_str()).c_str());
     fputs("</li>\n", f);
   }
   if (faults.empty()) fputs("<li>no faults</li>\n", f);
@@ -1504,18 +800,20 @@ bool Checker::writePage(const std::string& path, const std::string& summary, std
 int checkAndReport(KxRun& run, const std::string& program, const std::string& drawing, bool own, bool* pageFailed) {
   const bool withDrawing = !drawing.empty();
   Checker c(run);
-  c.name = shownText(program.data(), program.size(), 4096);
+  c.name = KxNcShown(program.data(), program.size(), 4096);
   c.programPath = program;
-  c.drawing = shownText(drawing.data(), drawing.size(), 4096);
+  c.drawing = KxNcShown(drawing.data(), drawing.size(), 4096);
   std::string why;
-  if (!c.read(program, &why)) {
+  bool read = c.Read(program, &why);
+  if (read && c.bytes == 0) why = "the file is empty", read = false;
+  else if (read && c.moves == 0) why = "no line of it is read as a move (G00 to G03 with X or Y)", read = false;
+  if (!read) {
     KxPrint(run, "korvex: cannot read the NC program '%s' (%s) - not checked\n", c.name.c_str(), why.c_str());
     return -1;
   }
-  c.active[0] = 0;
-  c.follow(0, 0);
+  c.Follow(0, 0);
   if (!c.ended && !c.halted)
-    c.fault(-2, "end", fmt("the main program has no end word (%s): the machine runs on into what follows", run.cfg.mS.PrgEnd));
+    c.fault(-2, "end", KxNcText("the main program has no end word (%s): the machine runs on into what follows", run.cfg.mS.PrgEnd));
   c.checkBlocks();
   c.shapeLoops();
   c.checkLoops();
@@ -1524,23 +822,23 @@ int checkAndReport(KxRun& run, const std::string& program, const std::string& dr
     c.takeDrawing();
     c.compareWithDrawing();
   }
-  std::stable_sort(c.faults.begin(), c.faults.end(), [&c](const Fault& a, const Fault& b) { return c.lineOf(a.quote) < c.lineOf(b.quote); });
-  for (const Fault& x : c.faults) KxPrint(run, "korvex: %s\n", c.told(x).c_str());
+  std::stable_sort(c.faults.begin(), c.faults.end(), [&c](const Found& a, const Found& b) { return c.LineOf(a.quote) < c.LineOf(b.quote); });
+  for (const Found& x : c.faults) KxPrint(run, "korvex: %s\n", c.told(x).c_str());
   for (auto& [kind, n] : c.leftOut)
     KxPrint(run, "korvex: %s: %ld more fault%s like: %s\n", c.name.c_str(), n, n == 1 ? "" : "s", c.firstOf[kind].c_str());
   const long n = c.faultCount;
-  const std::string shownName = shownText(baseName(program).data(), baseName(program).size(), 4096);
-  std::string summary = fmt("korvex: checked %s: %d cut%s, %ld fault%s", shownName.c_str(), (int)c.loops.size(),
+  const std::string shownName = KxNcShown(baseName(program).data(), baseName(program).size(), 4096);
+  std::string summary = KxNcText("korvex: checked %s: %d cut%s, %ld fault%s", shownName.c_str(), (int)c.loops.size(),
                             c.loops.size() == 1 ? "" : "s", n, n == 1 ? "" : "s");
   if (withDrawing) {
-    summary += fmt("; %d of %d drawn loops cut", c.drawnCut, c.drawnLoops);
-    if (c.drawnReported > 0) summary += fmt(" (%d without start hole, as the program says)", c.drawnReported);
-    summary += fmt(", largest deviation %.4f mm", c.largest);
+    summary += KxNcText("; %d of %d drawn loops cut", c.drawnCut, c.drawnLoops);
+    if (c.drawnReported > 0) summary += KxNcText(" (%d without start hole, as the program says)", c.drawnReported);
+    summary += KxNcText(", largest deviation %.4f mm", c.largest);
   }
   if (!own) {
     std::vector<const Loop*> byLine;
     for (const Loop& l : c.loops) byLine.push_back(&l);
-    std::stable_sort(byLine.begin(), byLine.end(), [&c](const Loop* a, const Loop* b) { return c.lineOf(a->quote) < c.lineOf(b->quote); });
+    std::stable_sort(byLine.begin(), byLine.end(), [&c](const Loop* a, const Loop* b) { return c.LineOf(a->quote) < c.LineOf(b->quote); });
     for (const Loop* lp : byLine) {
       const Loop& l = *lp;
       if (l.pts.empty()) continue;
@@ -1548,7 +846,7 @@ int checkAndReport(KxRun& run, const std::string& program, const std::string& dr
       if (l.drawn > 0) KxContourName(kn, sizeof kn, l.drawn);
       KxPrint(run, "korvex: %s:%sN%lld cut %d time%s, G%d%s%s%s\n", c.name.c_str(), c.where(l.quote).c_str(),
               c.blocks[(size_t)l.block].number, l.cuts, l.cuts == 1 ? "" : "s", l.side, kn[0] ? ", follows " : "", kn,
-              l.drawn > 0 ? fmt(" within %.4f mm", l.deviation).c_str() : "");
+              l.drawn > 0 ? KxNcText(" within %.4f mm", l.deviation).c_str() : "");
     }
     KxPrint(run, "%s\n", summary.c_str());
   }
@@ -1593,8 +891,8 @@ int KxCheckProgram(KxRun& run, const std::string& program, const std::string& dr
     return kxSTATUS_BAD_CONFIG;
   }
   if (status != kxSTATUS_OK) {
-    if (why.empty()) KxPrint(run, "korvex: cannot read the drawing '%s' - not checked\n", shownText(drawing.data(), drawing.size(), 4096).c_str());
-    else KxPrint(run, "korvex: cannot read the drawing '%s' (%s) - not checked\n", shownText(drawing.data(), drawing.size(), 4096).c_str(), why.c_str());
+    if (why.empty()) KxPrint(run, "korvex: cannot read the drawing '%s' - not checked\n", KxNcShown(drawing.data(), drawing.size(), 4096).c_str());
+    else KxPrint(run, "korvex: cannot read the drawing '%s' (%s) - not checked\n", KxNcShown(drawing.data(), drawing.size(), 4096).c_str(), why.c_str());
     return status;
   }
   bool pageFailed = false;

@@ -120,21 +120,6 @@ struct KxToolpath {
   double rapidLength = 0;           // positioning travelled outside the cuts, mm
 };
 
-// One line of a written program as the reader takes it apart.
-enum KxStepKind { kxSTEP_CALL, kxSTEP_G92, kxSTEP_MOVE, kxSTEP_FEED, kxSTEP_COMP, kxSTEP_COMPOFF, kxSTEP_HOLD, kxSTEP_RETURN, kxSTEP_WIRECUT };
-struct KxStep {
-  int kind;          // a kxSTEP_ value
-  int g;             // move word 0..3, compensation side 40..42, called block number
-  float x, y, i, j;  // X/Y of a move or G92, I/J of an arc
-  bool ij;           // the move names its centre
-};
-struct KxProgramLine {
-  bool opens = false;          // the line opens block N number
-  int number = 0;
-  bool trouble = false;        // the line says its block returns uncut for want of a start hole
-  std::vector<KxStep> steps;   // what the line does, in order
-};
-
 int ReadToolpath(KxRun& run, const char* path, KxToolpath* tp);     // reads and follows the NC program at path; 0 when unreadable
 void KxMoveStartTangent(const KxMove& m, double* tx, double* ty);   // unit direction of travel where a move starts
 void KxArcSweep(const KxMove& m, double* a0, double* sweep);   // start angle and signed sweep of an arc move (radians)
@@ -165,6 +150,93 @@ void KxLogMachineTime(KxRun& run, const KxToolpath& tp);   // every cut's length
 // --- the picture of the page (picture.cpp) ---
 void WriteToolpathFigure(KxRun& run, FILE* page, const KxToolpath& tp, const KxContourRecords& records);  // the SVG figure, the contour table and the run's warnings (records: the page's, of the whole table)
 
+
+// --- an NC program read and followed as the control does (follow.cpp) ---
+struct devSyntax;   // the device syntax (config.h)
+// What a block does, one step each, in the order the control does it.
+enum KxNcKind : unsigned char { kxNC_CALL, kxNC_G92, kxNC_MOVE, kxNC_FEED, kxNC_COMP, kxNC_COMPOFF, kxNC_RETURN, kxNC_WIRECUT,
+                                kxNC_END, kxNC_STOP, kxNC_HOME, kxNC_NOCUT, kxNC_HOLD, kxNC_MARK };
+struct KxNcStep {
+  KxNcKind kind;           // a kxNC_ value
+  int g = -1;              // move: 0..3, -1 for the motion word in force; compensation: 41, 42; end: 1 for '%'; mark: the reader's
+  bool hasX = false, hasY = false, ij = false;   // the words it has
+  bool asked = false;      // a rapid the device's after-rapid word follows: a rapid-move layer asks for it
+  long long n = 0;         // the block a call names, -1 none, -2 one the control cannot hold
+  double x = 0, y = 0, i = 0, j = 0;   // X/Y of a move, G92 or G28, I/J of an arc
+  int quote = 0;           // the line it is on, an index into the quotes
+  int others = 0;          // a call: technology and register lines before it
+};
+// A block of the program: the main program (number -1) or an N block.
+struct KxNcBlock {
+  long long number;        // N number, -1 for the main program
+  int quote;               // its head line
+  int first = 0, count = 0;   // its steps
+  bool returns = false;    // it has a return word
+  bool open = false;       // the writer says its contour is open
+  bool uncut = false;      // the writer says its contour is not cut (no start hole or no feed point)
+  bool trouble = false;    // the writer says it returns uncut for want of a start hole
+  bool reached = false;    // followed at least once
+};
+// A line named in a fault or a cut: its number and a short, escaped copy of its text.
+struct KxNcQuote {
+  int line;                // its number, from 0
+  size_t at;               // where its text starts in the quoted texts
+  unsigned len;            // and how long it is
+};
+// A move as followed: motion word, from where the wire was to where it goes, arc centre, its line.
+struct KxNcMove {
+  int g;                           // 0..3: the motion word in force, an arc without centre as 1
+  double x0, y0, x1, y1, cx, cy;   // from, to, the arc's centre (the start plus I/J)
+  int quote;                       // its line
+};
+std::string KxNcText(const char* f, ...) __attribute__((format(printf, 1, 2)));   // printf into a string
+std::string KxNcShown(const char* p, size_t n, size_t most);   // text with control characters escaped, cut to most characters
+
+// Reads a program's text into blocks and steps and follows it from a block, with
+// bounded work however the program is made (line length, call depth, steps
+// followed). A user derives from it and hears what it meets through the hooks.
+class KxNcFollower {
+ public:
+  explicit KxNcFollower(const devSyntax& dev) : dev_(dev) {}   // reads the program in the device's words
+  virtual ~KxNcFollower() = default;
+  bool Read(const std::string& path, std::string* why);   // the whole program (a pipe up to a bound); false with the reason when it is no text or unreadable
+  void Follow(int block, int depth);                      // follows a block and what it calls from the state in force
+  int LineOf(int quote) const { return quote >= 0 ? quotes[(size_t)quote].line : -1; }   // the line of a quote, -1 for none
+
+  std::vector<KxNcBlock> blocks;                     // the main program, then every N block
+  std::unordered_map<long long, int> blockOf;        // N number -> its first block
+  std::vector<KxNcStep> steps;                       // every block's steps, block after block
+  std::vector<KxNcQuote> quotes;                     // the lines steps and faults name
+  std::string quoted, eol;                           // the quotes' texts one after the other; the device's block end
+  unsigned long long bytes = 0;                      // bytes read
+  int moves = 0;                                     // moves read
+  bool pieceMode = false;                            // the writer says it is a program of pieces
+  // The machine's state while following.
+  double px = 0, py = 0, feedX = 0, feedY = 0;       // where the wire is, where it was threaded last
+  int motion = -1;                                   // the motion word in force, -1 none yet
+  bool fed = false, threaded = false, noCut = false;   // threaded since compensation was last off; threaded; a NoCut remark since
+  int loop = -1;                                     // the loop being cut (a compensation step's number), -1 outside
+  bool record = false;                               // the loop is cut for the first time
+  int loopCount = 0;                                 // loops met
+  bool byHand = false;                               // following a block nothing calls
+  bool halted = false;                               // the machine stops (or repeats for ever): nothing after it runs
+  bool ended = false;                                // the main program reached its end word
+
+ protected:
+  virtual void Fault(int quote, const char* kind, const std::string& what) { (void)quote, (void)kind, (void)what; }   // a step the reader or follower cannot take as written
+  virtual int Mark(long at, const std::string& line) { (void)at, (void)line; return -1; }   // the user's mark for the line at byte at; >= 0 makes it a mark step
+  virtual void Moved(const KxNcStep& st, const KxNcMove& m, bool first) { (void)st, (void)m, (void)first; }   // a move followed (first: the first time)
+  virtual void Called(const KxNcStep& st, int callee, bool first) { (void)st, (void)callee, (void)first; }   // a call about to be followed
+  virtual void Stepped(int k, const KxNcStep& st, int block) { (void)k, (void)st, (void)block; }   // any other step, after the state it sets (compensation off: before)
+
+ private:
+  const devSyntax& dev_;
+  struct Reading;
+  std::vector<char> seen_, active_;                  // per step: followed before; per block: being followed
+  std::unordered_map<int, int> loopOf_;              // compensation step -> its loop
+  long executed_ = 0, maxExecuted_ = 0;              // steps followed, and at most
+  bool runsAfter(const KxNcBlock& b, int k) const;   // a step after k still does something
+};
 
 // --- the check of a written program against its drawing (check.cpp) ---
 int KxCheckProgram(KxRun& run, const std::string& program, const std::string& drawing);  // korvex --check: reads drawing (may be empty) and program, prints the faults; kxSTATUS_OK, _FAULTS or _NO_DRAWING

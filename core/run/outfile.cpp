@@ -2,7 +2,6 @@
 // its own beside its target and renamed over it when complete, so no reader and
 // no second run ever sees half of one; the log is opened without following a
 // link at its name. Temporaries of an interrupted run are removed on the way out.
-// Inputs that may be pipes are opened here too, without waiting for ever.
 #include "geometry/runwide.h"
 #include "run/run.h"
 
@@ -188,22 +187,3 @@ FILE* KxOpenLog(const char* path, std::string* why) {
 // Opens a file to read without hanging: a folder is refused, a named pipe is waited
 // for a writer a while (opening it blocking would wait for ever). The descriptor
 // reads blocking; -1 with the reason in why.
-int KxOpenInput(const std::string& path, struct stat* st, std::string* why) {
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    *why = strerror(errno);
-    return -1;
-  }
-  if (fstat(fd, st) != 0) *why = strerror(errno);
-  else if (S_ISDIR(st->st_mode)) *why = "it is a folder";
-  else if (S_ISFIFO(st->st_mode)) {
-    pollfd pf = {fd, POLLIN, 0};
-    if (poll(&pf, 1, kPipeWriterWaitMs) <= 0) *why = "it is a pipe nothing was written into for " + std::to_string(kPipeWriterWaitMs / 1000) + " seconds";
-  }
-  if (!why->empty()) {
-    close(fd);
-    return -1;
-  }
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  return fd;
-}

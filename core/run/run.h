@@ -54,7 +54,6 @@ FILE* KxOutOpen(KxRun& run, KxOutFile* out, const char* target);  // opens a tem
 bool KxOutCommit(KxOutFile* out);                     // closes the temporary and renames it over target (a link there is replaced, not followed); false with error set, temporary removed
 void KxOutAbort(KxOutFile* out);                      // closes and removes the temporary; the target stays as it was
 FILE* KxOpenLog(const char* path, std::string* why);  // opens the log for writing, never through a symbolic link at path; null with the reason line in why
-int KxOpenInput(const std::string& path, struct stat* st, std::string* why);  // a descriptor reading path (blocking), a named pipe waited for a writer a while; -1 with the reason in why (a folder, no writer, errno)
 
 // --- state ---
 
@@ -118,7 +117,6 @@ struct StructureState;   // (core/elements/structure.cpp)
 struct ClosedState;   // (core/nc/closed.cpp)
 struct DriverState;   // (core/nc/driver.cpp)
 struct MulticutState;   // (core/nc/multicut.cpp)
-struct ToolpathState;   // (core/report/toolpath.cpp)
 
 struct KxRun : BaseRun, DxfRun, ElementRun, ContourRun, NcRun, ReportRun {
   KxSettings cfg;   // the settings, device words and technology the run reads (its own copy)
@@ -140,6 +138,5 @@ struct KxRun : BaseRun, DxfRun, ElementRun, ContourRun, NcRun, ReportRun {
   KxPart<ClosedState> closedState;
   KxPart<DriverState> driverState;
   KxPart<MulticutState> multicutState;
-  KxPart<ToolpathState> toolpathState;
   explicit KxRun(const KxSettings& settings = KxSettings());  // a run on these settings; its conversion starts the layer list from them
 };

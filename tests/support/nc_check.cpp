@@ -1,40 +1,19 @@
-// NC program checker used by the end-to-end tests.
+// NC program checker used by the end-to-end tests: the core's follower reads the
+// program's words and blocks; the cuts' geometry is checked here by its own means.
 #include "support/nc_check.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
-#include <regex>
 #include <sstream>
+#include <unistd.h>
+
+#include "report/report.h"
 
 namespace {
-
-bool startsWith(const std::string& s, const std::string& p) { return !p.empty() && s.compare(0, p.size(), p) == 0; }
-
-// The number after an address letter that follows no other letter, e.g..
-bool word(const std::string& line, char address, double* v) {
-  for (size_t i = line.find(address); i != std::string::npos; i = line.find(address, i + 1)) {
-    const char* p = line.c_str() + i + 1;
-    char* end = nullptr;
-    if (i > 0 && std::isalpha((unsigned char)line[i - 1])) continue;
-    if (!std::isdigit((unsigned char)*p) && !strchr("-+.", *p)) continue;
-    *v = strtod(p, &end);
-    if (end != p) return true;
-  }
-  return false;
-}
-
-// A move names its G word, or continues the modal one when the line starts with
-// its X word (a control keeps G00 in force until another move word comes).
-bool isMove(const std::string& line, int* g, int modal) {
-  static const std::regex move("^(?:G0([0-3])( |$)| *X[-+.0-9])");
-  std::smatch m;
-  if (!std::regex_search(line, m, move) || (!m[1].matched && modal < 0)) return false;
-  *g = m[1].matched ? m[1].str()[0] - '0' : modal;
-  return true;
-}
 
 bool near(double ax, double ay, double bx, double by, double tol) { return std::hypot(ax - bx, ay - by) <= tol; }
 
@@ -124,6 +103,20 @@ double signedArea(const NcPolygon& p) {
   return a / 2;
 }
 
+// A number of the program as strtod reads its text, which the tests compare with: the
+// follower reads digit by digit, a few units of the last place apart, and the writer's
+// numbers have far fewer than 12 digits.
+double written(double v) { return strtod(KxNcText("%.12g", v).c_str(), nullptr); }
+
+// The core's follower, heard only for the blocks it cannot read (a non-finite number, a stray character).
+struct Reader : KxNcFollower {
+  using KxNcFollower::KxNcFollower;
+  std::vector<int> unread;   // their quotes
+  void Fault(int quote, const char* kind, const std::string&) override {
+    if (strcmp(kind, "unread") == 0) unread.push_back(quote);
+  }
+};
+
 }  // namespace
 
 double NcDistanceTo(const NcPolygon& p, double x, double y) {
@@ -149,6 +142,9 @@ std::string NcCheck::Report() const {
   return out;
 }
 
+// Steps: the delimiters; the program read by the core's follower; its steps walked in
+// written order (blocks, calls, threading, cuts as polygons judged as each ends); the
+// lead-ins against every cut loop; the calls against the blocks.
 NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const NcCheckOptions& opt) {
   NcCheck r;
   std::vector<std::string> lines;
@@ -164,17 +160,26 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
   if (lines.empty() || lines.front() != epilog) problem(0, "program does not open with " + epilog);
   if (lines.empty() || lines.back() != epilog) problem(lines.empty() ? 0 : lines.size() - 1, "program does not close with " + epilog);
 
-  static const std::regex nonFinite("(^|[^A-Za-z])-?(nan|inf|NAN|INF)([^A-Za-z]|$)");
-  static const std::regex blockStart("^N([0-9]+)");
-  const std::string jump = dev.SubJump;
+  // The program read by the core's follower, through a file as every program is.
+  char path[] = "/tmp/korvex_nc_checkXXXXXX";
+  const int fd = mkstemp(path);
+  const bool saved = fd >= 0 && write(fd, program.data(), program.size()) == (ssize_t)program.size();
+  if (fd >= 0) close(fd);
+  Reader read(dev);
+  std::string why;
+  const bool readable = saved && read.Read(path, &why);
+  unlink(path);
+  if (!readable) {
+    r.problems.push_back("program not read: " + why);
+    return r;
+  }
+  for (int q : read.unread) problem((size_t)read.LineOf(q), "block not understood");
   const std::string ret = dev.SubReturn;
-  const std::string foot = std::string(dev.RemarkOn) + "-----" + dev.RemarkOff + dev.EOL;
 
   std::map<int, size_t> blocks;
   std::vector<LeadIn> leadIns;     // of the closed cuts
   std::vector<std::pair<NcPolygon, std::array<double, 4>>> loops;  // the closed cuts with their boxes, material for every lead-in
-  int open = -1;          // block number whose return is still missing
-  size_t openLine = 0;
+  int open = -1;          // the block being read
   bool havePos = false;
   double px = 0, py = 0;
   CutLoop loop;
@@ -185,9 +190,6 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
   // remark the drawing itself keeps it threaded on the way to the next contour.
   bool threaded = false, noCutAsked = false;
   size_t firstThreadedRapid = 0;
-  const std::string feedLine = std::string(dev.WireFeed) + dev.EOL;
-  const std::string cutLine = std::string(dev.WireCut) + dev.EOL;
-  const std::string noCutLine = std::string(dev.RemarkOn) + "NoCut" + dev.RemarkOff + dev.EOL;
 
   // A loop that comes back to its split point has the wire inside when it runs
   // counter-clockwise with G41 or clockwise with G42; its start hole must lie there too.
@@ -238,88 +240,77 @@ NcCheck CheckNcProgram(const std::string& program, const devSyntax& dev, const N
                              (holeInside ? "inside" : "outside"));
   };
 
-  auto closeBlock = [&](size_t i) {
-    if (open >= 0) problem(openLine, "block N" + std::to_string(open) + " has no " + ret + " before line " + std::to_string(i + 1));
-  };
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const std::string& l = lines[i];
-    if (std::regex_search(l, nonFinite)) problem(i, "non-finite number");
-    std::smatch m;
-    if (std::regex_search(l, m, blockStart)) {
-      closeBlock(i);
-      int n = std::stoi(m[1]);
-      if (blocks.count(n)) problem(i, "block N" + m[1].str() + " twice");
-      blocks[n] = i;
+  // The steps in the order they are written, block after block.
+  for (size_t b = 0; b < read.blocks.size(); ++b) {
+    const KxNcBlock& blk = read.blocks[b];
+    if (b > 0) {
+      const size_t at = (size_t)read.LineOf(blk.quote);
+      const int n = (int)blk.number;
+      if (blocks.count(n)) problem(at, "block N" + std::to_string(n) + " twice");
+      if (!blk.returns) problem(at, "block N" + std::to_string(n) + " has no " + ret);
+      blocks.emplace(n, at);
       open = n;
-      openLine = i;
       havePos = openPending = false;
-      continue;
     }
-    if (l == foot) {
-      closeBlock(i);
-      open = -1;
-    }
-    for (size_t at = l.find(jump); !jump.empty() && at != std::string::npos; at = l.find(jump, at + 1)) {
-      const char* p = l.c_str() + at + jump.size();
-      if (std::isdigit((unsigned char)*p)) r.called.insert(atoi(p));
-    }
-    if (l == feedLine) {
-      threaded = true;
-      noCutAsked = false;
-    }
-    if (l == cutLine) threaded = false;
-    if (l == noCutLine) noCutAsked = true;
-    if (startsWith(l, ret)) {
-      if (openPending && l.find("TROUBLE") == std::string::npos)
-        problem(openLoopLine, "cut does not come back to its split point and is not reported open");
-      openPending = false;
-      open = -1;
-    }
-    if (startsWith(l, "G40G43G50")) {
-      if (loop.active && !loop.pts.empty()) loop.pts.pop_back();   // the lead-out itself
-      if (loop.active && !loop.cut.moves.empty()) loop.cut.moves.pop_back();
-      endLoop();
-    }
-    if (startsWith(l, "G90G4")) {
-      loop = CutLoop{};
-      loop.active = havePos;
-      loop.side = startsWith(l, "G90G41") ? 41 : 42;
-      loop.cut.holeX = px;
-      loop.cut.holeY = py;
-      loop.line = i;
-    }
-    if (startsWith(l, "G92")) {
-      double x, y;
-      if (word(l, 'X', &x) && word(l, 'Y', &y)) {
-        px = x;
-        py = y;
-        havePos = true;
+    for (int k = blk.first; k < blk.first + blk.count; ++k) {
+      const KxNcStep& st = read.steps[(size_t)k];
+      const size_t i = (size_t)read.LineOf(st.quote);
+      switch (st.kind) {
+        case kxNC_CALL:
+          if (st.n >= 0) r.called.insert((int)st.n);
+          break;
+        case kxNC_FEED: threaded = true, noCutAsked = false; break;
+        case kxNC_WIRECUT: threaded = false; break;
+        case kxNC_NOCUT: noCutAsked = true; break;
+        case kxNC_RETURN:
+          if (openPending && !blk.open && !blk.uncut) problem(openLoopLine, "cut does not come back to its split point and is not reported open");
+          openPending = false;
+          open = -1;
+          break;
+        case kxNC_COMPOFF:
+          if (loop.active && !loop.pts.empty()) loop.pts.pop_back();   // the lead-out itself
+          if (loop.active && !loop.cut.moves.empty()) loop.cut.moves.pop_back();
+          endLoop();
+          break;
+        case kxNC_COMP:
+          loop = CutLoop{};
+          loop.active = havePos;
+          loop.side = st.g;
+          loop.cut.holeX = px;
+          loop.cut.holeY = py;
+          loop.line = i;
+          break;
+        case kxNC_G92:
+          if (st.hasX && st.hasY) px = written(st.x), py = written(st.y), havePos = true;
+          break;
+        case kxNC_MOVE: {
+          const int g = st.g >= 0 ? st.g : modalG;
+          if (g < 0) break;
+          modalG = g;
+          if (g == 0 && threaded && !noCutAsked && r.threadedRapids++ == 0) firstThreadedRapid = i;
+          if (!st.hasX || !st.hasY) break;
+          const double x = written(st.x), y = written(st.y), ci = written(st.i), cj = written(st.j);
+          const bool arc = (g == 2 || g == 3) && st.ij;
+          if ((g == 2 || g == 3) && havePos && !arc) problem(i, "arc without I/J");
+          if (arc && havePos) {
+            double r0 = std::hypot(ci, cj), r1 = std::hypot(x - px - ci, y - py - cj);
+            if (std::fabs(r0 - r1) > 0.005) problem(i, "arc centre not equidistant (" + std::to_string(r0) + " vs " + std::to_string(r1) + ")");
+          }
+          if (loop.active) {
+            if (!loop.pts.empty()) loop.cut.moves.push_back({arc ? g : 1, px, py, x, y, px + ci, py + cj, i});
+            if (!loop.pts.empty() && arc)
+              addArc(loop, px, py, x, y, px + ci, py + cj, g == 2);
+            else
+              loop.pts.push_back({x, y});
+          }
+          px = x;
+          py = y;
+          havePos = true;
+          break;
+        }
+        default: break;
       }
-      continue;
     }
-    int g;
-    if (!isMove(l, &g, modalG)) continue;
-    modalG = g;
-    if (g == 0 && threaded && !noCutAsked && r.threadedRapids++ == 0) firstThreadedRapid = i;
-    double x, y;
-    if (!word(l, 'X', &x) || !word(l, 'Y', &y)) continue;
-    double ci = 0, cj = 0;
-    const bool arc = (g == 2 || g == 3) && word(l, 'I', &ci) && word(l, 'J', &cj);
-    if ((g == 2 || g == 3) && havePos && !arc) problem(i, "arc without I/J");
-    if (arc && havePos) {
-      double r0 = std::hypot(ci, cj), r1 = std::hypot(x - px - ci, y - py - cj);
-      if (std::fabs(r0 - r1) > 0.005) problem(i, "arc centre not equidistant (" + std::to_string(r0) + " vs " + std::to_string(r1) + ")");
-    }
-    if (loop.active) {
-      if (!loop.pts.empty()) loop.cut.moves.push_back({arc ? g : 1, px, py, x, y, px + ci, py + cj, i});
-      if (!loop.pts.empty() && arc)
-        addArc(loop, px, py, x, y, px + ci, py + cj, g == 2);
-      else
-        loop.pts.push_back({x, y});
-    }
-    px = x;
-    py = y;
-    havePos = true;
   }
   if (r.threadedRapids > opt.askedRapids)
     problem(firstThreadedRapid, std::to_string(r.threadedRapids) + " rapid move(s) with the wire threaded, " +

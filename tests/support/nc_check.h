@@ -1,9 +1,10 @@
 // Checks an NC program written with a given device syntax for the properties a
 // machine relies on: program delimiters, every called sub-program present and
-// returning and called, no non-finite numbers, consistent arc centres, closed
+// returning and called, every block readable, consistent arc centres, closed
 // cuts, the wire on the start hole's side of every closed cut, no lead-in through
-// a cut contour, no rapid move with the wire threaded, and no element of a cut
-// taken twice.
+// a cut contour, no rapid move with the wire threaded, no element of a cut taken
+// twice, and (given the drawing's elements) every cutting move along one. The
+// core's follower reads the program; the geometry is judged here independently.
 #pragma once
 
 #include <map>
