@@ -104,6 +104,7 @@ struct BaseRun {
   bool gTraceQuiet = false;  // true while KxPrint drops its text: a trace left out is running
   bool gQuiet = false;  // --quiet: KxPrint drops its text, only KxSay's reaches the console
   bool gSaidLineEnd = true;  // quiet: the last text said ended a line (the next one's leading blank lines are dropped)
+  std::string namePrefix;  // put before the names of the page, check page and element dump ("plate" -> plate_results.htm); "" as ever
   BaseRun() = default;
   BaseRun(const BaseRun&) = delete;
   BaseRun& operator=(const BaseRun&) = delete;

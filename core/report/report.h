@@ -7,6 +7,7 @@ struct KxRun;        // the state of one conversion (kxrun.h)
 struct KxSettings;   // the settings a run reads (config.h)
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -180,4 +181,5 @@ struct ReportRun {
   bool gCheckPageFailed = false;   // the check's page _check.htm could not be written
   double partsWidth = 0, partsHeight = 0;   // the box around every chained contour, mm (KxReportUnits, for a drawing in other units)
   bool partsChained = false;                // the box is the contours'; false: no contour, the box of all geometry read
+  std::function<void(const char* path)> openHook;   // receives the run's open requests instead of the desktop opener when set (the window, a batch)
 };

@@ -253,7 +253,7 @@ static int writePage(KxRun& run, FILE* page) {
 }
 
 void SaveStatistic(KxRun& run) {
-  const std::string pageFile = KxOutputFolder(run.cfg) + "_results.htm";
+  const std::string pageFile = KxOutputFolder(run.cfg) + run.namePrefix + "_results.htm";
   const char* pagePath = pageFile.c_str();
 
   // Composed beside its target and renamed over it: a link there is replaced, not written through.
