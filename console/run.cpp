@@ -301,7 +301,7 @@ int KorvexConsoleRun(KxRun& run, int argc, char** argv) {
     return kxSTATUS_OK;
   }
   if (cmd.version) {
-    KxSay(run, "%s %s\n", gAPPNAME, KxVersionText());
+    KxSay(run, "%s %s\n", gAPPNAME, KxVersionText(run.cfg.flavour));
     KxFlushConsole(run);
     return kxSTATUS_OK;
   }
@@ -313,7 +313,7 @@ int KorvexConsoleRun(KxRun& run, int argc, char** argv) {
   }
   if (cmd.checking) return checkProgram(run, program, cmd);
   if (cmd.batch) return convertBatch(run, cmd);
-  KxPrint(run, "\n KORVEX  V%s ", KxVersionText());
+  KxPrint(run, "\n KORVEX  V%s ", KxVersionText(run.cfg.flavour));
   if (argc < 2) KxPrint(run, "\n Bitte so anwenden:\n KORVEX INFILE.DXF \n\n");
   ParseOptions(run, argc, argv);
   takePositional(cmd.job, cmd.positional);

@@ -159,7 +159,7 @@ enum KxBridgeAsk {
 };
 void GuiBridge(KxRun& run, int ask, char* backCH, float* backFL, long* backLG);  // one KxBridgeAsk request; others do nothing
 const char* GuiBridgeText(KxRun& run, int ask);  // the text of a read request (the settings path), valid until the next call; "" for others
-void ContactInfo(FILE* out);                         // writes the version line to out
+void ContactInfo(const KxSettings& cfg, FILE* out);   // writes the version line of cfg's flavour to out
 
 
 // What a run reads: the settings file's values, the names the command line or the
@@ -208,5 +208,6 @@ struct KxSettings {
   std::string layerGiven;      // --layer: the main layer whatever LayerName says; "" when not given
   bool autoGiven = false;      // --auto-start-holes: AutoStartHoles on whatever the settings file says
   std::string unitsGiven;      // --units: the unit whatever DrawingUnits says ("auto" included); "" when not given
-  KxSettings();                // the values of a fresh program (the log's default name follows the flavour)
+  int flavour;                 // kxCONSOLE or kxDESKTOP: the program the runs on these settings work for (banner, log name, wording)
+  explicit KxSettings(int flavour = 0);   // the values of a fresh program of that flavour (the log's default name follows it)
 };

@@ -17,8 +17,8 @@
 #include "kxrun.h"
 
 
-KxSettings::KxSettings() {
-  if (!KxConsole()) log_filename = "_outlogBe.txt";
+KxSettings::KxSettings(int flavour) : flavour(flavour == kxDESKTOP ? kxDESKTOP : kxCONSOLE) {
+  if (!KxConsole(*this)) log_filename = "_outlogBe.txt";
 }
 
 

@@ -10,11 +10,13 @@
 #include <cstdlib>
 #include <cstring>
 
-int gFlavour = kxCONSOLE;
-
 const char gAPPNAME[] = "korvex";
 
-const char* KxVersionText() { return KxConsole() ? "_081024" : "_081112"; }
+const char* KxVersionText(int flavour) { return flavour == kxCONSOLE ? "_081024" : "_081112"; }
+
+bool KxConsole(const KxSettings& cfg) { return cfg.flavour == kxCONSOLE; }
+
+bool KxConsole(const KxRun& run) { return KxConsole(run.cfg); }
 
 
 
@@ -45,10 +47,6 @@ void KxTraceLeaveOut(KxRun& run, int kind, long count) {
 
 void KxTraceQuiet(KxRun& run, bool quiet) { run.gTraceQuiet = quiet; }
 
-
-void KxSetFlavour(int flavour) {
-  gFlavour = flavour == kxDESKTOP ? kxDESKTOP : kxCONSOLE;
-}
 
 BaseRun::~BaseRun() {
   if (i_stream) fclose(i_stream);

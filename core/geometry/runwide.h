@@ -18,21 +18,21 @@ struct KxSettings;   // the settings a run reads (config.h)
 
 // --- process-wide state ---
 // Everything a conversion finds lives in its run (kxrun.h). What is left here is
-// the program's own: which program it is (set once at start, before any run, and
-// only read by runs), the sieve's vector width (chosen once for the processor;
+// the program's own: the sieve's vector width (chosen once for the processor;
 // tests narrow it between runs), the temporaries the signal handler removes
 // (outfile.cpp, atomic) and the opener processes started for the user (report.h,
 // under a lock).
 
 // --- flavour of the core ---
+// Which program a run works for is the run's own: its settings carry it
+// (KxSettings::flavour), so every run made from the desktop's settings is a desktop run.
 enum KxFlavour { kxCONSOLE = 0, kxDESKTOP = 1 };
-extern int gFlavour;                 // kxCONSOLE or kxDESKTOP, chosen by the program at start
-void KxSetFlavour(int flavour);      // selects the flavour (banner, default log name) once at start, before any run
-inline bool KxConsole() { return gFlavour == kxCONSOLE; }  // true in the console flavour
+bool KxConsole(const KxRun& run);        // true when the run works for the console program
+bool KxConsole(const KxSettings& cfg);   // true when runs on these settings work for the console program
 
 // --- program identity ---
 extern const char gAPPNAME[];   // program name
-const char* KxVersionText();    // version text of the banner, by flavour
+const char* KxVersionText(int flavour);    // version text of the banner of that flavour
 
 // --- output ---
 typedef std::function<void(const char* text, size_t len)> KxSink;   // where a run's console text goes instead of stdout

@@ -78,9 +78,19 @@ std::vector<KxResult> KxConvertBatch(const KxJob& base, const std::vector<std::s
   std::vector<char> finished(drawings.size(), 0);
   std::mutex lock;
   std::condition_variable ready;
+  // The largest drawings first: one begun last would keep a thread busy alone at the end.
+  std::vector<size_t> order(drawings.size());
+  std::vector<uintmax_t> size(drawings.size(), 0);
+  for (size_t i = 0; i < drawings.size(); ++i) {
+    std::error_code ec;
+    order[i] = i;
+    size[i] = fs::is_regular_file(drawings[i], ec) ? fs::file_size(drawings[i], ec) : 0;
+  }
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return size[a] > size[b]; });
   std::atomic<size_t> next{0};
   auto work = [&] {
-    for (size_t i; (i = next++) < drawings.size();) {
+    for (size_t n; (n = next++) < drawings.size();) {
+      const size_t i = order[n];
       KxResult r = convertOne(base, drawings, i);
       std::lock_guard<std::mutex> hold(lock);
       results[i] = std::move(r);

@@ -147,7 +147,7 @@ static int desktopShell(KxRun& run) {
 KxResult KxConvert(KxRun& run, const KxJob& job) {
   KxTakeJob(run, job);
   std::string failure;
-  const int status = KxConsole() ? consoleShell(run, job, &failure) : desktopShell(run);
+  const int status = KxConsole(run) ? consoleShell(run, job, &failure) : desktopShell(run);
   KxResult r = KxResultOf(run, status);
   r.failure = failure;
   r.drawing = job.drawing;
