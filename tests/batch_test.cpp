@@ -72,7 +72,9 @@ TEST(Batch, EveryDrawingConvertedAsAloneListedInOrderWorstStatusReturned) {
         EXPECT_EQ(ReadFile(stem + ext), ReadFile(program));
         EXPECT_TRUE(FileExists(stem + "_results.htm"));
       }
-      if (single.status != 2 && single.status != 6) EXPECT_TRUE(FileExists(stem + "_outlog.txt"));
+      if (single.status != 2 && single.status != 6) {
+        EXPECT_TRUE(FileExists(stem + "_outlog.txt"));
+      }
       std::string shown = drawings[i].first;
       if (i == 1) shown = "r&amp;d&lt;1&gt;.dxf";
       EXPECT_TRUE(Has(sheet, "<td>" + shown + "</td><td>" + std::to_string(single.status) + " ")) << sheet;

@@ -36,7 +36,7 @@ struct KxOpenPlan {
 };
 
 typedef void (*KxOpenFn)(const char* path);
-extern KxOpenFn gOpenHook;  // receives open requests instead of the desktop opener when set (tests, front ends: set before runs, only read by them)
+extern KxOpenFn gOpenHook;  // tests: receives every run's open requests, before the run's own openHook (set before runs, only read by them)
 
 int KxPlanOpen(const char* path, const char* display, const char* wayland, KxOpenPlan* plan);  // decides and builds the argument vector
 int KxOpenForUser(KxRun& run, const char* path);   // starts the desktop opener for path without waiting; kxOPEN_... result
