@@ -16,6 +16,5 @@ int main(int argc, char** argv) {
   // Kept in the heap they are reused (a one-shot process gives all back at exit).
   mallopt(M_MMAP_THRESHOLD, 64 << 20);
   mallopt(M_TRIM_THRESHOLD, 128 << 20);
-  KxSetFlavour(kxCONSOLE);
   return KorvexConsoleMain(argc, argv);
 }

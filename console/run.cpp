@@ -3,6 +3,7 @@
 // Its result is the program's exit status.
 #include "run.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <getopt.h>
 #include <mutex>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <string>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 #include "config/config.h"
@@ -23,6 +25,9 @@
 // arguments classified by their ending as they always were.
 struct CommandLine {
   bool help = false, version = false, quiet = false;
+  KxJob job;                           // the drawing and the options of the conversion
+  bool batch = false;                  // --batch: every positional argument is a drawing
+  int threads = 0;                     // -j: conversions at once in a batch; 0 when not given
   std::string unknown;                 // the first option korvex does not know (or that lacks its value)
   std::string check;                   // --check: the NC program to check instead of a conversion
   bool checking = false;
@@ -38,42 +43,58 @@ static const option kLongOptions[] = {
     {"config", required_argument, nullptr, 'c'}, {"auto-start-holes", no_argument, nullptr, 'a'},
     {"quiet", no_argument, nullptr, 'q'},      {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},    {"check", required_argument, nullptr, 'K'},
-    {"units", required_argument, nullptr, 'U'},
+    {"units", required_argument, nullptr, 'U'},   {"batch", no_argument, nullptr, 'b'},
+    {"jobs", required_argument, nullptr, 'j'},
     {nullptr, 0, nullptr, 0}};
 
-static void takeSettingsName(KxRun& run, const char* a) {
+static void takeSettingsName(KxJob& job, const char* a) {
   // A name with folders is that very file; a bare name is looked up where settings
   // live. Of a Windows path (c:\jobs\my.ini) only the name counts, as it always did.
   if (!strchr(a, '/'))
     if (const char* b = strrchr(a, '\\')) a = b + 1;
-  run.cfg.ini_filename = a;
-  run.cfg.gIniNameGiven = 1;
+  job.settingsFile = a;
 }
 
-static CommandLine readCommandLine(KxRun& run, int argc, char** argv) {
+// -j N: a whole number of conversions at once within the batch's bounds; 0 when it is none.
+static int threadCount(const char* text) {
+  char* end = nullptr;
+  errno = 0;
+  const long n = strtol(text, &end, 10);
+  if (errno || end == text || *end || n < 1 || n > kMaxBatchThreads) return 0;
+  return (int)n;
+}
+
+static CommandLine readCommandLine(int argc, char** argv) {
   CommandLine cmd;
   // "-bulk" is older than the options and spelt with one dash; getopt would read it as -b -u -l k.
   std::vector<char*> args;
   for (int i = 0; i < argc; ++i)
     if (i == 0 || !argv[i] || strcmp(argv[i], "-bulk") != 0) args.push_back(argv[i] ? argv[i] : const_cast<char*>(""));
+    else cmd.job.bulk = true;
   args.push_back(nullptr);
   std::lock_guard<std::mutex> hold(gGetoptLock);
   optind = 0;   // glibc: start a fresh scan
   opterr = 0;
   int c;
-  while ((c = getopt_long((int)args.size() - 1, args.data(), ":l:o:c:aqhV", kLongOptions, nullptr)) != -1) {
+  while ((c = getopt_long((int)args.size() - 1, args.data(), ":l:o:c:aqhVbj:", kLongOptions, nullptr)) != -1) {
     switch (c) {
-      case 'l': run.cfg.layerGiven = optarg; break;
-      case 'o': run.cfg.outputGiven = optarg; break;
-      case 'c': takeSettingsName(run, optarg); break;
-      case 'a': run.cfg.autoGiven = true; break;
+      case 'l': cmd.job.layer = optarg; break;
+      case 'o': cmd.job.output = optarg; break;
+      case 'c': takeSettingsName(cmd.job, optarg); break;
+      case 'a': cmd.job.autoStartHoles = true; break;
+      case 'b': cmd.batch = true; break;
+      case 'j':
+        cmd.threads = threadCount(optarg);
+        if (!cmd.threads && cmd.unknown.empty())
+          cmd.unknown = std::string("-j '") + optarg + "' is no number of conversions at once (1.." + std::to_string(kMaxBatchThreads) + ")";
+        break;
       case 'U': {
         const KxUnit* unit;
-        if (ConfigUnits(optarg, &unit)) run.cfg.unitsGiven = optarg;
+        if (ConfigUnits(optarg, &unit)) cmd.job.units = optarg;
         else if (cmd.unknown.empty()) cmd.unknown = std::string("--units '") + optarg + "' is no unit (" + KxUnitKeys() + ")";
         break;
       }
-      case 'q': cmd.quiet = true; break;
+      case 'q': cmd.job.quiet = cmd.quiet = true; break;
       case 'h': cmd.help = true; break;
       case 'V': cmd.version = true; break;
       case 'K':
@@ -91,6 +112,8 @@ static CommandLine readCommandLine(KxRun& run, int argc, char** argv) {
     }
   }
   for (int i = optind; i < (int)args.size() - 1; ++i) cmd.positional.push_back(args[i]);
+  if (cmd.threads && !cmd.batch && cmd.unknown.empty()) cmd.unknown = "-j goes with --batch only";
+  cmd.job.program = argc > 0 && argv[0] ? argv[0] : "";
   return cmd;
 }
 
@@ -110,15 +133,12 @@ int ParseOptions(KxRun& run, int argc, char** argv) {
 // The positional arguments, classified by their ending only: a folder named
 // "old.logs" or "v2.initial" must not turn a drawing's path into the log or the
 // settings name. Of each kind the last one counts.
-static void takePositional(KxRun& run, const std::vector<std::string>& positional) {
+static void takePositional(KxJob& job, const std::vector<std::string>& positional) {
   for (const std::string& arg : positional) {
     const char* a = arg.c_str();
-    if (KxEndsWith(a, ".dxf") || KxEndsWith(a, ".DXF")) run.in_filename = a;
-    if (KxEndsWith(a, ".ini") || KxEndsWith(a, ".INI")) takeSettingsName(run, a);
-    if (KxEndsWith(a, ".log") || KxEndsWith(a, ".LOG")) {
-      run.cfg.log_filename = a;
-      run.cfg.gLogNameGiven = 1;
-    }
+    if (KxEndsWith(a, ".dxf") || KxEndsWith(a, ".DXF")) job.drawing = a;
+    if (KxEndsWith(a, ".ini") || KxEndsWith(a, ".INI")) takeSettingsName(job, a);
+    if (KxEndsWith(a, ".log") || KxEndsWith(a, ".LOG")) job.log = a;
   }
 }
 
@@ -148,7 +168,8 @@ static void printHelp(KxRun& run, bool full, const char* program = "") {
     KxSay(run, "Try 'korvex --help' for more information.\n");
     return;
   }
-  KxSay(run, "Converts a 2-D ASCII DXF drawing into an NC program for a wire EDM machine.\n\n"
+  KxSay(run, "   or: korvex --batch [-j N] [OPTION]... DRAWING...\n"
+        "Converts a 2-D ASCII DXF drawing into an NC program for a wire EDM machine.\n\n"
         "  -l, --layer NAME         cut the contours of layer NAME (instead of LayerName)\n"
         "  -o, --output DIR         write the NC program, log and page into DIR\n"
         "  -c, --config FILE        read the settings from FILE (same as a SETTINGS.ini argument)\n"
@@ -160,6 +181,14 @@ static void printHelp(KxRun& run, bool full, const char* program = "") {
         "  -q, --quiet              print only warnings, errors and the summary line\n"
         "                           (the log keeps everything)\n"
         "  -bulk                    also dump the element table into _elemblk.txt\n"
+        "  -b, --batch              convert every DRAWING named, several side by side;\n"
+        "                           each one's outputs are named after it (plate.dxf:\n"
+        "                           program plate, plate_outlog.txt, plate_results.htm)\n"
+        "                           in the --output folder (default: the current one),\n"
+        "                           one line each here, all in the job sheet _jobs.htm;\n"
+        "                           the exit status is the highest of the drawings'\n"
+        "  -j, --jobs N             with --batch: N conversions at once (1..64; default:\n"
+        "                           the processor cores)\n"
         "      --check PROGRAM [DRAWING]\n"
         "                           follow an NC program as the machine does and report\n"
         "                           its faults (against the drawing when given); writes\n"
@@ -200,8 +229,9 @@ static void printHelp(KxRun& run, bool full, const char* program = "") {
 
 // korvex --check PROGRAM [DRAWING]: the settings as a conversion reads them (options
 // included), then the check alone. The drawing is the argument ending in .dxf, else the first.
-static int checkProgram(KxRun& run, const char* program, const CommandLine& cmd) {
-  takePositional(run, cmd.positional);
+static int checkProgram(KxRun& run, const char* program, CommandLine& cmd) {
+  takePositional(cmd.job, cmd.positional);
+  KxTakeJob(run, cmd.job);
   std::string drawing = run.in_filename;
   if (!KxEndsWith(drawing.c_str(), ".dxf") && !KxEndsWith(drawing.c_str(), ".DXF"))
     drawing = cmd.positional.empty() ? "" : cmd.positional[0];
@@ -219,11 +249,44 @@ int KorvexConsoleMain(int argc, char** argv) {
   return KorvexConsoleRun(*run, argc, argv);
 }
 
+// korvex --batch DRAWING...: every drawing on a run of its own, a few at once; one
+// line each in input order, the job sheet, and the worst of their statuses.
+static int convertBatch(KxRun& run, CommandLine& cmd) {
+  std::vector<std::string> drawings;
+  for (const std::string& arg : cmd.positional) {
+    if (KxEndsWith(arg.c_str(), ".ini") || KxEndsWith(arg.c_str(), ".INI")) takeSettingsName(cmd.job, arg.c_str());
+    else drawings.push_back(arg);
+  }
+  if (drawings.empty()) {
+    KxSay(run, "korvex: --batch names no drawing - korvex --help shows the usage\n");
+    KxFlushConsole(run);
+    return kxSTATUS_USAGE;
+  }
+  const unsigned cores = std::thread::hardware_concurrency();
+  const int threads = cmd.threads ? cmd.threads : (int)std::clamp(cores, 1u, (unsigned)kMaxBatchThreads);
+  const std::vector<KxResult> results = KxConvertBatch(cmd.job, drawings, threads, [&run](const KxResult& r) {
+    KxSay(run, "%s\n", KxResultLine(r).c_str());
+    KxFlushConsole(run);
+  });
+  const std::string folder = cmd.job.output.empty() ? "" : (cmd.job.output.back() == '/' ? cmd.job.output : cmd.job.output + "/");
+  const std::string sheet = folder + "_jobs.htm";
+  std::string why;
+  const int worst = KxWorstStatus(results);
+  int converted = 0;
+  for (const KxResult& r : results) converted += r.status == kxSTATUS_OK;
+  if (KxWriteJobSheet(sheet, results, &why))
+    KxSay(run, "korvex: %d of %zu drawing%s converted, status %d; job sheet %s\n", converted, results.size(),
+          results.size() == 1 ? "" : "s", worst, sheet.c_str());
+  else KxSay(run, "korvex: %d of %zu drawing%s converted, status %d; job sheet %s not written (%s)\n", converted,
+             results.size(), results.size() == 1 ? "" : "s", worst, sheet.c_str(), why.c_str());
+  KxFlushConsole(run);
+  return worst;
+}
+
 int KorvexConsoleRun(KxRun& run, int argc, char** argv) {
-  std::string failure;   // why a run that never reached the conversion ended; printed as its last line
   const char* program = argc > 0 && argv[0] ? argv[0] : "";
-  CommandLine cmd = readCommandLine(run, argc, argv);
-  run.gQuiet = cmd.quiet;
+  CommandLine cmd = readCommandLine(argc, argv);
+  KxTakeJob(run, cmd.job);
   if (!cmd.unknown.empty()) {
     KxSay(run, "korvex: %s\n", cmd.unknown.c_str());
     printHelp(run, false);
@@ -237,7 +300,7 @@ int KorvexConsoleRun(KxRun& run, int argc, char** argv) {
     return kxSTATUS_OK;
   }
   if (cmd.version) {
-    KxSay(run, "%s %s\n", gAPPNAME, KxVersionText());
+    KxSay(run, "%s %s\n", gAPPNAME, KxVersionText(run.cfg.flavour));
     KxFlushConsole(run);
     return kxSTATUS_OK;
   }
@@ -248,81 +311,14 @@ int KorvexConsoleRun(KxRun& run, int argc, char** argv) {
     return kxSTATUS_NO_DXF;
   }
   if (cmd.checking) return checkProgram(run, program, cmd);
-  int status = kxSTATUS_OK;
-  KxPrint(run, "\n KORVEX  V%s ", KxVersionText());
-  if (argc < 2) {
-    KxPrint(run, "\n Bitte so anwenden:\n KORVEX INFILE.DXF \n\n");
-    status = kxSTATUS_USAGE;
-  }
+  if (cmd.batch) return convertBatch(run, cmd);
+  KxPrint(run, "\n KORVEX  V%s ", KxVersionText(run.cfg.flavour));
+  if (argc < 2) KxPrint(run, "\n Bitte so anwenden:\n KORVEX INFILE.DXF \n\n");
   ParseOptions(run, argc, argv);
-  takePositional(run, cmd.positional);
-
-  if (status == kxSTATUS_OK) {
-    const char* drawing = run.in_filename.c_str();
-    KxPrint(run, "\n  INFILE: <%s> ", drawing);
-    if (!KxEndsWith(drawing, ".dxf") && !KxEndsWith(drawing, ".DXF")) {
-      KxPrint(run, " no dxf-file \n");
-      status = kxSTATUS_NO_DXF;
-    } else {
-      if (!DxfOpenDrawing(run, drawing)) {
-        const int err = errno;
-        status = kxSTATUS_NO_DRAWING;
-        KxPrint(run, "open error\n");
-        if (const char* why = DxfOpenRefusal(run))
-          failure = "the drawing '" + run.in_filename + "' " + why + " - not read";
-        else
-          failure = "cannot read the drawing '" + run.in_filename + "' (" + strerror(err) + ")";
-      }
-    }
-  }
-  if (status == kxSTATUS_USAGE) failure = "no drawing given - korvex --help shows the usage";
-  if (status == kxSTATUS_NO_DXF) failure = "no argument ends in .dxf or .DXF - nothing converted";
-  if (status != kxSTATUS_OK && !run.gQuiet) {
-    KxPrint(run, "\n ...press any key\n");
-    KxWaitKey(run);
-  }
-
-  if (status == kxSTATUS_OK) {
-    SetGlobals(run, program);
-    if (ConfigRefusal(run.cfg)[0]) {
-      status = kxSTATUS_BAD_CONFIG;
-      failure = std::string(ConfigRefusal(run.cfg)) + " - nothing converted";
-    }
-  }
-  if (status == kxSTATUS_OK) {
-    if (run.log_stream) fclose(run.log_stream);
-    KxPrint(run, "\n LOGFILE: <%s> ", run.cfg.log_filename.c_str());
-    // Never over the drawing (whatever names lead to it), never through a link at its name.
-    if (KxIsDrawing(run, run.cfg.log_filename.c_str())) {
-      status = kxSTATUS_NO_LOG;
-      failure = "the log '" + run.cfg.log_filename + "' is the drawing itself - not opened, the drawing is left as it is";
-    } else {
-      run.log_stream = KxOpenLog(run.cfg.log_filename.c_str(), &failure);
-      if (!run.log_stream) {
-        status = kxSTATUS_NO_LOG;
-        KxPrint(run, "open error");
-      }
-    }
-  }
-
-  if (status == kxSTATUS_OK) status = KxConvertDrawing(run);
-
-  if (run.log_stream) {
-    fprintf(run.log_stream, "\n\n Ref X:%.3f Y:%.3f ", run.cfg.ktechno.PltX, run.cfg.ktechno.PltY);
-    fprintf(run.log_stream, " Kon X:%.3f Y:%.3f \n", run.cfg.ktechno.KonX, run.cfg.ktechno.KonY);
-    fprintf(run.log_stream, "\n");
-    fflush(run.log_stream);
-    fclose(run.log_stream);
-    run.log_stream = nullptr;
-  } else {
-    KxPrint(run, " no LOG_STREAM\n");
-  }
-  if (run.i_stream) {
-    DxfCloseDrawing(run);
-  } else {
-    KxPrint(run, " no IN_STREAM\n");
-  }
-  if (!failure.empty()) KxSay(run, "\nkorvex: %s\n", failure.c_str());
-  KxFlushConsole(run);
-  return status;
+  takePositional(cmd.job, cmd.positional);
+  // Arguments that name no drawing: the run's placeholder name is shown and refused as no DXF file.
+  if (argc >= 2 && cmd.job.drawing.empty()) cmd.job.drawing = run.in_filename;
+  if (argc < 2) cmd.job.drawing.clear();
+  cmd.job.pause = KxWaitKey;
+  return KxConvert(run, cmd.job).status;
 }

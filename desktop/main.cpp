@@ -13,8 +13,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("korvex-gui");
   QApplication::setOrganizationName("korvex");
-  KxSetFlavour(kxDESKTOP);
-  auto owned = std::make_unique<KxRun>();   // the program's own lines, outside any conversion
+  auto owned = std::make_unique<KxRun>(KxSettings(kxDESKTOP));   // the program's own lines, outside any conversion
   KxRun& console = *owned;
   KxPrint(console, "-KX_GUI begin-\n");
   int status = 0;

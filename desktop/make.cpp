@@ -27,99 +27,16 @@
 #include "report/report.h"
 #include "run/run.h"
 
-// The window that receives the core's open requests (set while it lives).
-static KxWindow* sOpenerWindow = nullptr;
-
-// The core's opener hook: called on the thread of the run, answered on the window's.
-static void deskOpener(const char* path) {
-  const QString p = QString::fromLocal8Bit(path);
-  if (KxWindow* w = sOpenerWindow) QMetaObject::invokeMethod(w, [w, p] { w->OpenForUser(p); }, Qt::QueuedConnection);
-}
-
 int KxMakeRun(KxRun& run) {
-  KxPrint(run, "\n\n:: MakeNwdFile() \n");
-  const char* log = run.cfg.log_filename.c_str();
-  KxPrint(run, "\n LOGFILE: <%s> ", log);
-  // Never over the drawing, never through a link at its name; the run goes on without a log.
-  std::string why;
-  if (KxIsDrawing(run, log))
-    why = "the log '" + run.cfg.log_filename + "' is the drawing itself - not opened, the drawing is left as it is";
-  else run.log_stream = KxOpenLog(log, &why);
-  if (!run.log_stream) KxPrint(run, "open error: %s\n", why.c_str());
-
-  // Each Make reads the drawing anew from disk: it may have been changed since it was chosen.
-  int status = kxSTATUS_NO_DRAWING;
-  if (DxfOpenDrawing(run, run.in_filename.c_str())) status = KxConvertDrawing(run);
-  else KxPrint(run, "open error\n");
-  if (run.log_stream) {
-    fprintf(run.log_stream, "\n\n");
-    fflush(run.log_stream);
-    fclose(run.log_stream);
-  } else {
-    KxPrint(run, " bad LOG_STREAM\n");
-  }
-  run.log_stream = nullptr;
-  if (run.i_stream) DxfCloseDrawing(run);
-  else KxPrint(run, " bad IN_STREAM\n");
-  return status;
+  KxJob job;
+  job.drawing = run.in_filename;
+  job.readSettings = false;   // the window's settings, read into the run
+  return KxConvert(run, job).status;
 }
 
 KxMakeResult KxDescribeMake(KxRun& run, int status) {
-  QString how;
-  bool dialog = false;
-  // The same statuses the console program ends with.
-  switch (status) {
-    case kxSTATUS_OK: how = "done"; break;
-    case kxSTATUS_NO_DRAWING: how = "the drawing could not be opened"; dialog = true; break;
-    case kxSTATUS_NO_PROGRAM:
-      how = run.gNcWriteFailed == kxNC_ONTO_DRAWING
-                ? "the NC program would be the drawing itself - not written, the drawing is left as it is"
-                : "the NC program could not be written" +
-                      (run.gNcWriteErrno ? QString(" (%1)").arg(strerror(run.gNcWriteErrno)) : QString());
-      // A folder the user may not write to (the examples of an installed korvex,
-      // a CD): another folder is what helps.
-      if (run.gNcWriteErrno == EACCES || run.gNcWriteErrno == EROFS)
-        how += "\n- choose another folder for the outputs with Settings \u25b8 Output folder\u2026";
-      dialog = true;
-      break;
-    case kxSTATUS_BAD_CONFIG:
-      // Which file, and why, as the console's summary says it.
-      how = ConfigRefusal(run.cfg)[0] ? ConfigRefusal(run.cfg) : "a settings, device syntax or technology file could not be used";
-      dialog = true;
-      break;
-    case kxSTATUS_NOTHING_CUT:
-      how = run.gKonturCounter < 1 ? "nothing to cut: no contour found on the layer" : "nothing to cut: no contour has a start hole";
-      break;
-    default: how = "not converted"; break;
-  }
-  auto count = [](int n, const char* what) { return QString("%1 %2%3").arg(n).arg(what).arg(n == 1 ? "" : "s"); };
-  QString words = count(run.gKonturCounter, "contour") + ", " + count(run.gHolesCounter, "hole") + ", " +
-                  count(run.gBigTrouble, "start hole") + " missing, " + count(run.gOpenKoCounter, "open contour");
-  // How long the machine will be busy, when the program was written and its feeds are known.
-  const std::string time = status == kxSTATUS_NO_PROGRAM ? "" : KxMachineTimeText(run);
-  if (!time.empty()) words += ", " + QString::fromStdString(time);
-  // A drawing in other units than millimetres, and how large its parts came out.
-  const std::string units = KxUnitsText(run);
-  if (!units.empty()) words += "; " + QString::fromStdString(units);
-  words += "\n";
-  if (const std::string doubt = KxUnitsWarning(run); !doubt.empty()) words += "warning: " + QString::fromStdString(doubt) + "\n";
-  // The start holes korvex placed itself, to be drilled before the wire is threaded.
-  if (run.gAutoStartCount > 0) {
-    words += count(run.gAutoStartCount, "start hole") + " to drill:";
-    const KxContourRecords records(run, run.eldsCounter);
-    char kn[16];
-    for (int k = 1; k <= run.gKonturCounter; ++k) {
-      KxContourName(kn, sizeof kn, k);
-      const long h = records.AutoStartHole(run, kn);
-      if (h >= 0) words += QString::asprintf(" %s at X%.3f Y%.3f \u00d8%.3f;", kn, run.elds[h].cx, run.elds[h].cy, 2 * run.elds[h].r);
-    }
-    words.chop(1);
-    words += "\n";
-  }
-  const bool written = status != kxSTATUS_NO_DRAWING && status != kxSTATUS_NO_PROGRAM && run.gKonturCounter >= 1;
-  words += (written ? QString::fromLocal8Bit(run.dataPath.c_str()) : QString("no NC program written")) +
-           QString("\nstatus %1: ").arg(status) + how;
-  return {status, status != kxSTATUS_OK, dialog, words};
+  const KxResult r = KxResultOf(run, status);
+  return {status, status != kxSTATUS_OK, KxResultSerious(r), QString::fromUtf8(KxResultWords(r).c_str())};
 }
 
 void KxWindow::OpenDrawing(const QString& path) {
@@ -228,8 +145,6 @@ KxWindow::~KxWindow() {
   fWatcher.waitForFinished();
   // Closing moves the focus, and a field that loses it reports to a window half gone.
   for (QLineEdit* f : findChildren<QLineEdit*>()) f->disconnect(this);
-  if (sOpenerWindow == this) sOpenerWindow = nullptr;
-  if (gOpenHook == deskOpener) gOpenHook = nullptr;
 }
 
 bool KxWindow::Making() const { return fMaking != nullptr || fMakeWaits; }
@@ -250,8 +165,12 @@ void KxWindow::startMake() {
   fMaking->in_filename = fRun->in_filename;
   const QString out = outputFolder();
   if (!out.isEmpty()) KxPlaceOutputs(fMaking->cfg, out.toLocal8Bit().toStdString());
-  if (!gOpenHook) gOpenHook = deskOpener;
-  sOpenerWindow = this;
+  // The run's open requests, made on its thread, are answered on the window's
+  // (the window waits for a Make under way before it goes).
+  fMaking->openHook = [this](const char* path) {
+    const QString p = QString::fromLocal8Bit(path);
+    QMetaObject::invokeMethod(this, [this, p] { OpenForUser(p); }, Qt::QueuedConnection);
+  };
   fBusy->show();
   statusBar()->showMessage("Making " + QFileInfo(QString::fromStdString(fMaking->in_filename)).fileName() + "\u2026");
   fMake->setText("Make (running)");

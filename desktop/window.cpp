@@ -43,7 +43,10 @@ static const int kRecentMax = 10;   // drawings in File > Open Recent
 // The window's own preferences, in $XDG_CONFIG_HOME/korvex/korvex-gui.conf.
 static QSettings prefs() { return QSettings("korvex", "korvex-gui"); }
 
-void KxDeskLoadSettings(KxRun& run, const std::string& programFolder) { SetGlobals(run, programFolder.c_str()); }
+void KxDeskLoadSettings(KxRun& run, const std::string& programFolder) {
+  run.cfg.flavour = kxDESKTOP;   // every run made from these settings works for the desktop
+  SetGlobals(run, programFolder.c_str());
+}
 
 // A program folder keeps the outputs, as the console program does; installed,
 // they go beside the drawing, never below the installation.
@@ -54,7 +57,7 @@ QString KxWindow::outputFolder() const {
   return QFileInfo(fDrawing).absolutePath();
 }
 
-KxWindow::KxWindow(const QString& programFolder) : fRun(std::make_unique<KxRun>()) {
+KxWindow::KxWindow(const QString& programFolder) : fRun(std::make_unique<KxRun>(KxSettings(kxDESKTOP))) {
   setWindowTitle("korvex");
   setAcceptDrops(true);
   QString folder = programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder;
@@ -141,7 +144,7 @@ void KxWindow::buildMenus() {
   help->addAction("&About korvex", this, [this] {
     QMessageBox::about(this, "About korvex",
                        QString("<b>korvex</b> - turns a 2-D DXF drawing into a wire EDM NC program.<br>Version: %1%2")
-                           .arg(gAPPNAME, KxVersionText()));
+                           .arg(gAPPNAME, KxVersionText(kxDESKTOP)));
   });
 }
 

@@ -97,4 +97,4 @@ const char* GuiBridgeText(KxRun& run, int ask) {
   return fileState(run).gBridgeText.c_str();
 }
 
-void ContactInfo(FILE* out) { fprintf(out, "\n Version: %s%s \n", gAPPNAME, KxVersionText()); }
+void ContactInfo(const KxSettings& cfg, FILE* out) { fprintf(out, "\n Version: %s%s \n", gAPPNAME, KxVersionText(cfg.flavour)); }

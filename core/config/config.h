@@ -50,6 +50,7 @@ std::span<const KxSettingKey> KxSettingKeys();  // every key, in the order a lin
 const KxSettingKey* KxSettingKeyNamed(const char* key);  // the key of that name, null for none
 void ConfigToleranceBand(KxSettings& cfg);  // the chaining's tolerance band follows the element tolerance
 
+bool KxConsole(const KxSettings& cfg);   // true when runs on these settings work for the console program
 // --- global settings (settings file) ---
 void ConfigReadSettings(KxRun& run, const char* arg);   // derives homepath and reads the settings file, the command line's choices over it
 void KxFindLayout(KxRun& run);                  // after homepath: program folder or installed, the output folder and the settings file to read
@@ -183,7 +184,7 @@ enum KxBridgeAsk {
 };
 void GuiBridge(KxRun& run, int ask, char* backCH, float* backFL, long* backLG);  // one KxBridgeAsk request; others do nothing
 const char* GuiBridgeText(KxRun& run, int ask);  // the text of a read request (the settings path), valid until the next call; "" for others
-void ContactInfo(FILE* out);                         // writes the version line to out
+void ContactInfo(const KxSettings& cfg, FILE* out);   // writes the version line of cfg's flavour to out
 
 
 // What a run reads: the settings file's values, the names the command line or the
@@ -233,5 +234,6 @@ struct KxSettings {
   std::string layerGiven;      // --layer: the main layer whatever LayerName says; "" when not given
   bool autoGiven = false;      // --auto-start-holes: AutoStartHoles on whatever the settings file says
   std::string unitsGiven;      // --units: the unit whatever DrawingUnits says ("auto" included); "" when not given
-  KxSettings();                // the values of a fresh program: every settings key at its default (the log's default name follows the flavour)
+  int flavour;                 // kxCONSOLE or kxDESKTOP: the program the runs on these settings work for (banner, log name, wording)
+  explicit KxSettings(int flavour = 0);   // the values of a fresh program of that flavour (the log's default name follows it)
 };

@@ -158,7 +158,7 @@ std::string DeviceFilePath(KxSettings& cfg, const char* name, const char* folder
 
 void KxPlaceOutputs(KxSettings& cfg, const std::string& folder) {
   cfg.outputGiven = folder;
-  if (!cfg.gLogNameGiven) cfg.log_filename = KxOutputFolder(cfg) + (KxConsole() ? "_outlog.txt" : "_outlogBe.txt");
+  if (!cfg.gLogNameGiven) cfg.log_filename = KxOutputFolder(cfg) + (KxConsole(cfg) ? "_outlog.txt" : "_outlogBe.txt");
 }
 
 std::string KxOutputFolder(const KxSettings& cfg) {

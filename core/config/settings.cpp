@@ -195,10 +195,12 @@ static void keyDefaults(KxSettings& cfg) {
     if (k.fallback) readValue(cfg, k, k.fallback, k.fallback);
 }
 
-KxSettings::KxSettings() {
+KxSettings::KxSettings(int flavour) : flavour(flavour == kxDESKTOP ? kxDESKTOP : kxCONSOLE) {
   keyDefaults(*this);
-  if (!KxConsole()) log_filename = "_outlogBe.txt";
+  if (!KxConsole(*this)) log_filename = "_outlogBe.txt";
 }
+
+bool KxConsole(const KxSettings& cfg) { return cfg.flavour == kxCONSOLE; }
 
 static void setDefaults(KxSettings& cfg) {
   keyDefaults(cfg);

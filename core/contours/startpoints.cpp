@@ -113,7 +113,7 @@ const char* FeedPointRefusal(KxRun& run, int k, char* buf, size_t size) {
 
 static void printCirclePassedOver(KxRun& run, long pA, const elementdaten& e) {
   if (!KxTraceNext(run, ktPASSED_OVER)) return;
-  if (!KxConsole()) {
+  if (!KxConsole(run)) {
     KxPrint(run, "\n [CIR %ld|r:%6.2f]  -> used (%s)", pA, e.r, e.kontur);
   } else if (e.used > 0) {
     KxPrint(run, "\n [CIR %ld|r:%6.2f]  -> used A (%s)", pA, e.r, e.kontur);
@@ -216,7 +216,7 @@ void FindFirstElemFor(KxRun& run, const char* kName, long regElem) {
     feed.child = -1;
   };
 
-  KxPrint(run, KxConsole() ? "\n [FindFirstElementFor:%s %ld items)] " : " [FindFirstElementFor:%s %ld items)] ",
+  KxPrint(run, KxConsole(run) ? "\n [FindFirstElementFor:%s %ld items)] " : " [FindFirstElementFor:%s %ld items)] ",
           kName, run.eldsCounter);
   KxPrint(run, "[Region]:");
   ePrintToStream(run, run.elds[regElem]);

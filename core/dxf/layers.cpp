@@ -24,7 +24,7 @@ static int layerAdd(KxRun& run, const char* lName) {
   if (contains(lName, run.cfg.edmLayer)) KxPrint(run, " default-");
   // Entry 0 is always the main layer; after it only names with the optional prefix.
   if (!contains(lName, run.cfg.optLayer) && run.gAktLayEntry != 0) {
-    KxPrint(run, KxConsole() ? " nope\n" : "\n");
+    KxPrint(run, KxConsole(run) ? " nope\n" : "\n");
     return 0;
   }
   if (run.log_stream) {
@@ -54,7 +54,7 @@ static int layerVaria(KxRun& run, const char* text, long elnum) {
   }
   if (y >= run.gAktLayEntry) return 0;
 
-  const bool console = KxConsole();
+  const bool console = KxConsole(run);
   if (!console) KxPrint(run, "%d var LayerValues: (%s)", ll_VARIA, text);
   KxLog(run, "\nvar LayerValues: '%s' ", text);
   dxfLayerList& e = run.fLL[y];
@@ -93,7 +93,7 @@ const char* SetMoveTypeForLayer(KxRun& run, int nr) {
     KxCopy(run.moveType, sizeof run.moveType, "G00");
     return run.moveType;
   }
-  if (!KxConsole() || contains(run.moveType, "G01")) {
+  if (!KxConsole(run) || contains(run.moveType, "G01")) {
     KxCopy(run.moveType, sizeof run.moveType, "G01");
     return run.moveType;
   }
@@ -168,7 +168,7 @@ int LayerSelected(KxRun& run, const char* name) {
 }
 
 static void handOver(KxRun& run, const char* name) {
-  if (!KxConsole() && run.gLayerNameHook) run.gLayerNameHook(name);
+  if (!KxConsole(run) && run.gLayerNameHook) run.gLayerNameHook(name);
 }
 
 // 2000-format table: every AcDbLayerTableRecord is followed by group 2 and the name.
@@ -233,12 +233,12 @@ int getLayers(KxRun& run) {
   KxLog(run, "\n-- Layers: ---\n");
   fLayerList(run, ll_ADD, 0, run.cfg.edmLayer, 0);
   // The console keeps the POSITION mark only for layers found in the drawing.
-  if (KxConsole()) run.gPositionLayer = 0;
+  if (KxConsole(run)) run.gPositionLayer = 0;
   // Versions from AC1012 on write the subclass markers of the 2000-format table.
   if (run.acad_IntVers >= 1012) read2000Table(run, count);
   if (DxfTwelveRules(run)) read1009Table(run, count);
   --count;
   KxPrint(run, ".. %ld Layer found\n\n", count);
-  fLayerList(run, ll_LIST, KxConsole() ? 1 : 0, nullptr, 0);
+  fLayerList(run, ll_LIST, KxConsole(run) ? 1 : 0, nullptr, 0);
   return 0;
 }

@@ -122,7 +122,7 @@ void RotaElementCopy(KxRun& run) {
   t.sx = XARC(0, r) + ccx;
   t.sy = YARC(0, r) + ccy;
   t.sw = 0;
-  if (KxConsole()) KxPrint(run, " [rota 2]");
+  if (KxConsole(run)) KxPrint(run, " [rota 2]");
   float b = BOGENWINKEL(run.elds[2].sw, run.elds[2].ew);
   t.ex = XARC(b, r) + ccx;
   t.ey = YARC(b, r) + ccy;

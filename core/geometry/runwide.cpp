@@ -12,17 +12,10 @@
 
 #include "geometry/limits.h"
 
-int gFlavour = kxCONSOLE;
-
 const char gAPPNAME[] = "korvex";
 
-const char* KxVersionText() { return KxConsole() ? "_081024" : "_081112"; }
+const char* KxVersionText(int flavour) { return flavour == kxCONSOLE ? "_081024" : "_081112"; }
 
-
-
-void KxSetFlavour(int flavour) {
-  gFlavour = flavour == kxDESKTOP ? kxDESKTOP : kxCONSOLE;
-}
 
 // The text of fmt with ap, into *text and *len, when it is plain text (many
 // messages are: the nesting test prints single letters) or KxFormat can make it

@@ -10,14 +10,13 @@
 #include <string>
 
 // --- flavour of the core ---
+// Which program a run works for is the run's own: its settings carry it
+// (KxSettings::flavour), so every run made from the desktop's settings is a desktop run.
 enum KxFlavour { kxCONSOLE = 0, kxDESKTOP = 1 };
-extern int gFlavour;                 // kxCONSOLE or kxDESKTOP, chosen by the program at start
-void KxSetFlavour(int flavour);      // selects the flavour (banner, default log name) once at start, before any run
-inline bool KxConsole() { return gFlavour == kxCONSOLE; }  // true in the console flavour
 
 // --- program identity ---
 extern const char gAPPNAME[];   // program name
-const char* KxVersionText();    // version text of the banner, by flavour
+const char* KxVersionText(int flavour);    // version text of the banner of that flavour
 
 // --- formatting ---
 bool KxScaledDecimal(double v, int prec, uint64_t* scaled);  // |v| rounded to prec (0-9) decimals as printf rounds it, times 10^prec; false where that is not certain

@@ -237,7 +237,7 @@ static void writePunch(KxRun& run, FILE* os, int k, const char* kN, long feedEle
   if (t.HatRotation && t.dQuali == 1) NcPut(os, "%s%s\n", run.cfg.mS.RotateOff, run.cfg.mS.EOL);
   if (t.NoCut == 0) NcPut(os, "%s%s\n%s", run.cfg.mS.WireCut, run.cfg.mS.EOL, run.cfg.mS.SubReturn);
   else NcPut(os, "%sNoCut%s%s\n%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL, run.cfg.mS.SubReturn);
-  if (run.cfg.gDataInfo) NcPut(os, KxConsole() ? "(-CLOSED.CONTOUR-)" : "(-CLOSED KONTOUR-)");
+  if (run.cfg.gDataInfo) NcPut(os, KxConsole(run) ? "(-CLOSED.CONTOUR-)" : "(-CLOSED KONTOUR-)");
   NcPut(os, "%s\n", run.cfg.mS.EOL);
   fLayerList(run, ll_CLR_U, 0, nullptr, 0);
 }
@@ -509,12 +509,12 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
   else NcPut(os, "%sNoCut%s%s\n%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL, run.cfg.mS.SubReturn);
 
   if (closed) {
-    if (run.cfg.gDataInfo) NcPut(os, KxConsole() ? "(-CLOSED.CONTOUR-)" : "(-CLOSED KONTOUR-)");
+    if (run.cfg.gDataInfo) NcPut(os, KxConsole(run) ? "(-CLOSED.CONTOUR-)" : "(-CLOSED KONTOUR-)");
     KxPrint(run, " -CLOSED KONTOUR -\n");
     KxLog(run, " (CLOSED)");
   } else {
     NcPut(os, "%s-- %s OPEN CONTOUR TROUBLE --%s", run.cfg.mS.RemarkOn, kN, run.cfg.mS.RemarkOff);
-    KxPrint(run, KxConsole() ? " -OPEN CONTOUR -\n" : " -OPEN KONTOUR -\n");
+    KxPrint(run, KxConsole(run) ? " -OPEN CONTOUR -\n" : " -OPEN KONTOUR -\n");
     KxLog(run, " (OPEN)");
   }
   NcPut(os, "%s\n", run.cfg.mS.EOL);

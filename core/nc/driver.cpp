@@ -158,7 +158,7 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
   float len = 0;
   int child = regionChild(run, name, &len);
   if (child == 0)
-    NcPut(f, KxConsole() ? "N%d%s-- Contour: %s --%s%s\n" : "N%d%s-- contour: %s --%s%s\n", KxContourBlock(k),
+    NcPut(f, KxConsole(run) ? "N%d%s-- Contour: %s --%s%s\n" : "N%d%s-- contour: %s --%s%s\n", KxContourBlock(k),
           run.cfg.mS.RemarkOn, name, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
   else
     NcPut(f, "N%d%s-- child of N%d --%s%s\n", KxContourBlock(k), run.cfg.mS.RemarkOn, KxContourBlock(child), run.cfg.mS.RemarkOff,

@@ -38,7 +38,7 @@ void SimplePosition_Chain(KxRun& run, FILE* ostream, const char* kN, long feedEl
   if (!kN) return;
   char line[128];
   if (run.gPositionLayer == 0) {
-    if (KxConsole()) {
+    if (KxConsole(run)) {
       KxPrint(run, "[%s] Without Position-Layer\n", kN);
     } else {
       snprintf(line, sizeof line, "%s-- No Position-Layer! -DIRECTLY-%s%s\n", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
@@ -88,7 +88,7 @@ void SimplePosition_Chain(KxRun& run, FILE* ostream, const char* kN, long feedEl
   }
 
   if (qx != fx && qy != fy)
-    snprintf(line, sizeof line, KxConsole() ? "%sPosition: -DIRECTLY-%s%s\n" : "%sPosition-Trouble -DIRECTLY-%s%s\n",
+    snprintf(line, sizeof line, KxConsole(run) ? "%sPosition: -DIRECTLY-%s%s\n" : "%sPosition-Trouble -DIRECTLY-%s%s\n",
              run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
   else
     snprintf(line, sizeof line, "%sOn Position%s%s\n", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);

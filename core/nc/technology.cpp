@@ -111,7 +111,7 @@ void planeHeights(KxRun& run, const char* t, bool markTaper) {
 
 void directive(KxRun& run, const char* t) {
   run.cfg.ktechno.G92Mode = dmPLATE;
-  if (KxConsole())
+  if (KxConsole(run))
     KxPrint(run, "[DIRECTIVE] '%s' ", t);
   else
     KxPrint(run, "%s [DIRECTIVE]", t);
@@ -125,13 +125,13 @@ void directive(KxRun& run, const char* t) {
     if (m.mode == dmPIECE) run.cfg.ktechno.modif++;
   }
   // Plane heights in a directive mark a taper only in the console program.
-  planeHeights(run, t, KxConsole());
+  planeHeights(run, t, KxConsole(run));
   if (const char* q = technologyCodeIn(t, false)) technologyCode(run, q, "");
   if (strchr(t, '*')) {
     starText(t, run.cfg.ktechno.dInfo, sizeof run.cfg.ktechno.dInfo);
     KxPrint(run, "[dINFO: '%s'] ", run.cfg.ktechno.dInfo);
   }
-  if (KxConsole()) KxPrint(run, "[DIRECTIVE-end]\n");
+  if (KxConsole(run)) KxPrint(run, "[DIRECTIVE-end]\n");
 }
 
 // One technology text, in these steps: a text without any keyword character is
@@ -167,7 +167,7 @@ void interpret(KxRun& run, const char* t, long elnum) {
     KxPrint(run, "[NoCut]");
   }
   // The console program never learnt the quoted compensation switch.
-  if (!KxConsole() && strstr(t, "'G41'")) {
+  if (!KxConsole(run) && strstr(t, "'G41'")) {
     run.cfg.ktechno.dDLage = 41;
     run.cfg.ktechno.modif++;
     KxPrint(run, "[G41]");
@@ -189,7 +189,7 @@ void interpret(KxRun& run, const char* t, long elnum) {
     KxPrint(run, "[Angle]");
     if (run.cfg.ktechno.dkonik > kMaxTaper) {
       run.cfg.ktechno.dkonik = 0;
-      KxPrint(run, KxConsole() ? "[Ang. oops]" : "[oops]");
+      KxPrint(run, KxConsole(run) ? "[Ang. oops]" : "[oops]");
     }
   }
   if (const char* r = strstr(t, "R=")) {
@@ -198,7 +198,7 @@ void interpret(KxRun& run, const char* t, long elnum) {
     KxPrint(run, "[Register]");
     if (run.cfg.ktechno.dReg < kFirstTextRegister || run.cfg.ktechno.dReg > kLastTextRegister) {
       run.cfg.ktechno.dReg = kFirstTextRegister;
-      KxPrint(run, KxConsole() ? "[Reg. oops]" : "[oops]");
+      KxPrint(run, KxConsole(run) ? "[Reg. oops]" : "[oops]");
     }
     // Only an offset written behind the register belongs to it.
     if (strstr(r, "OF=")) {

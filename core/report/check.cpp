@@ -850,7 +850,7 @@ int checkAndReport(KxRun& run, const std::string& program, const std::string& dr
     }
     KxPrint(run, "%s\n", summary.c_str());
   }
-  const std::string page = KxOutputFolder(run.cfg) + "_check.htm";
+  const std::string page = KxOutputFolder(run.cfg) + run.namePrefix + "_check.htm";
   *pageFailed = !c.writePage(page, summary, &why);
   if (*pageFailed) KxPrint(run, "korvex: cannot write the check page '%s' (%s)\n", page.c_str(), why.c_str());
   return n > INT_MAX ? INT_MAX : (int)n;

@@ -38,7 +38,7 @@ static const char* layerName(KxRun& run, int index, char* buf, size_t size) {
 }
 
 static void dumpRecord(KxRun& run, FILE* f, const elementdaten& e) {
-  const bool console = KxConsole();
+  const bool console = KxConsole(run);
   char lay[sizeof run.fLL[0].Name + 1];
   KxFilePrint(f, "\n [%ld]  (T:%s) (K:%.*s)  IsFirst:%d  used:%d ", e.num, dumpTypeName(e.type),
           (int)sizeof e.kontur, e.kontur, e.IsFirst, e.used);

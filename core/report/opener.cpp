@@ -68,6 +68,10 @@ int KxOpenForUser(KxRun& run, const char* path) {
     gOpenHook(path ? path : "");
     return kxOPEN_HOOKED;
   }
+  if (run.openHook) {
+    run.openHook(path ? path : "");
+    return kxOPEN_HOOKED;
+  }
   reapOpeners();
   KxOpenPlan plan;
   int verdict = KxPlanOpen(path, getenv("DISPLAY"), getenv("WAYLAND_DISPLAY"), &plan);

@@ -7,6 +7,7 @@ struct KxRun;        // the state of one conversion (run/run.h)
 struct KxSettings;   // the settings a run reads (config.h)
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -34,7 +35,7 @@ struct KxOpenPlan {
 };
 
 typedef void (*KxOpenFn)(const char* path);
-extern KxOpenFn gOpenHook;  // receives open requests instead of the desktop opener when set (tests, front ends: set before runs, only read by them)
+extern KxOpenFn gOpenHook;  // tests: receives every run's open requests, before the run's own openHook (set before runs, only read by them)
 
 int KxPlanOpen(const char* path, const char* display, const char* wayland, KxOpenPlan* plan);  // decides and builds the argument vector
 int KxOpenForUser(KxRun& run, const char* path);   // starts the desktop opener for path without waiting; kxOPEN_... result
@@ -249,4 +250,5 @@ struct ReportRun {
   bool gCheckPageFailed = false;   // the check's page _check.htm could not be written
   double partsWidth = 0, partsHeight = 0;   // the box around every chained contour, mm (KxReportUnits, for a drawing in other units)
   bool partsChained = false;                // the box is the contours'; false: no contour, the box of all geometry read
+  std::function<void(const char* path)> openHook;   // receives the run's open requests instead of the desktop opener when set (the window, a batch)
 };

@@ -159,7 +159,7 @@ static int writePage(KxRun& run, FILE* page) {
   fputs("---------------------------\n", page);
   writeRow(page, "unknown  : %6ld | %6ld \n", c.unknown);
   fputs("---------------------------\n", page);
-  KxFilePrint(page, KxConsole() ? "CONTOURS  : %6d " : "CONTOURES : %6d ", run.gKonturCounter);
+  KxFilePrint(page, KxConsole(run) ? "CONTOURS  : %6d " : "CONTOURES : %6d ", run.gKonturCounter);
   KxFilePrint(page, ", with %d HOLES \n", run.gHolesCounter);
   fputs("\n", page);
 
@@ -174,7 +174,7 @@ static int writePage(KxRun& run, FILE* page) {
     float len = reg >= 0 ? run.elds[reg].len : 0.0f;
     cutSum += len;
     fputs("\n", page); KxHtmlText(page, kn); fputs(" ", page);
-    KxFilePrint(page, KxConsole() ? " %+8.3f " : " %8.3f ", len);
+    KxFilePrint(page, KxConsole(run) ? " %+8.3f " : " %8.3f ", len);
     writeContourName(run, page, records.NameText(run, kn));
   }
   KxFilePrint(page, "\n1-cut sum: %.3f mm\n\n", cutSum);
@@ -243,7 +243,7 @@ static int writePage(KxRun& run, FILE* page) {
     ++warnings;
   }
 
-  ContactInfo(page);
+  ContactInfo(run.cfg, page);
   // The picture follows the program as written; without a program it shows what was left uncut.
   if (run.gKonturCounter < 1 || run.gNcWriteFailed || !ReadToolpath(run, run.dataPath.c_str(), &run.gToolpath)) ReadToolpath(run, nullptr, &run.gToolpath);
   KxLogMachineTime(run, run.gToolpath);
@@ -253,7 +253,7 @@ static int writePage(KxRun& run, FILE* page) {
 }
 
 void SaveStatistic(KxRun& run) {
-  const std::string pageFile = KxOutputFolder(run.cfg) + "_results.htm";
+  const std::string pageFile = KxOutputFolder(run.cfg) + run.namePrefix + "_results.htm";
   const char* pagePath = pageFile.c_str();
 
   // Composed beside its target and renamed over it: a link there is replaced, not written through.
@@ -266,10 +266,10 @@ void SaveStatistic(KxRun& run) {
   } else {
     warnings = writePage(run, page);
     if (!KxOutCommit(&out)) KxPrint(run, " -result page not written: '%s' (%s)\n", pagePath, strerror(out.error));
-    else if (!KxConsole()) KxPrint(run, " -saved (result)-\n");
+    else if (!KxConsole(run)) KxPrint(run, " -saved (result)-\n");
 
     if (warnings > 0) {
-      if (KxConsole()) {
+      if (KxConsole(run)) {
         KxPrint(run, "'%s' \n", pagePath);
         KxPrint(run, "oops win: '%s' \n", pagePath);
       } else {
@@ -283,7 +283,7 @@ void SaveStatistic(KxRun& run) {
     KxPrint(run, "SaveStatistic() end\n");
     return;
   }
-  if (!KxConsole()) KxPrint(run, "(BeOS) '%s' \n", run.dataPath.c_str());
+  if (!KxConsole(run)) KxPrint(run, "(BeOS) '%s' \n", run.dataPath.c_str());
   // A program that could not be written is not shown: the file there, if any, is an older one.
   if (!run.gNcWriteFailed) KxOpenForUser(run, run.dataPath.c_str());
   KxPrint(run, "SaveStatistic() end\n");

@@ -36,6 +36,8 @@ void KxTraceLeaveOut(KxRun& run, int kind, long count) {
 void KxTraceQuiet(KxRun& run, bool quiet) { run.gTraceQuiet = quiet; }
 
 
+bool KxConsole(const KxRun& run) { return KxConsole(run.cfg); }
+
 BaseRun::~BaseRun() {
   if (i_stream) fclose(i_stream);
   if (log_stream) fclose(log_stream);

@@ -74,7 +74,7 @@ int KxConvertDrawing(KxRun& run) {
   if (status != kxSTATUS_OK) return status;
   if (ConvertDrawingElements(run) >= 1) {
     if (run.gNcWriteFailed) status = kxSTATUS_NO_PROGRAM;
-    if (run.cfg.gBulkOut) SaveStructs(run, "_elemblk.txt", "nach ProbeNwdOut()");
+    if (run.cfg.gBulkOut) SaveStructs(run, (run.namePrefix + "_elemblk.txt").c_str(), "nach ProbeNwdOut()");
   }
   SaveStatistic(run);
   if (status == kxSTATUS_OK && KxNothingCut(run)) status = kxSTATUS_NOTHING_CUT;

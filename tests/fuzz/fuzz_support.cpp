@@ -45,7 +45,6 @@ const std::string& FuzzStart() {
   // The console program's own runs print to stdout: nobody reads it here.
   static const bool silenced = freopen("/dev/null", "w", stdout) != nullptr;
   (void)silenced;
-  KxSetFlavour(kxCONSOLE);
   gRun = std::make_unique<KxRun>();
   gRun->gConsoleSink = quiet;
   return home.path;

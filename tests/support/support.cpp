@@ -28,15 +28,14 @@ void FreshCore(int flavour) {
   // Tests never open files for a person, even when run inside a desktop session.
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
-  KxSetFlavour(flavour);
   // The new run takes the place of the old one, so that what a test holds of the
   // run (a field it watches) stays where it was; an open capture goes on listening.
   KxSink sink = gTestRun ? gTestRun->gConsoleSink : KxSink();
   if (!gTestRun) {
-    gTestRun = std::make_unique<KxRun>();
+    gTestRun = std::make_unique<KxRun>(KxSettings(flavour));
   } else {
     gTestRun->~KxRun();
-    new (gTestRun.get()) KxRun();
+    new (gTestRun.get()) KxRun(KxSettings(flavour));
   }
   gTestRun->gConsoleSink = sink;
 }

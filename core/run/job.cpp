@@ -1,0 +1,193 @@
+// The run shell of one conversion, shared by the console and the desktop: the
+// job's options into the run, the drawing opened, the settings read, the log
+// opened (never over the drawing), the conversion, the streams closed, and what
+// the run found gathered into its result.
+
+#include <cerrno>
+#include <cstring>
+
+#include "config/config.h"
+#include "dxf/dxf.h"
+#include "geometry/base.h"
+#include "nc/nc.h"
+#include "report/report.h"
+#include "run/run.h"
+
+void KxTakeJob(KxRun& run, const KxJob& job) {
+  KxSettings& cfg = run.cfg;
+  if (!job.drawing.empty()) run.in_filename = job.drawing;
+  if (!job.layer.empty()) cfg.layerGiven = job.layer;
+  if (!job.output.empty()) cfg.outputGiven = job.output;
+  if (!job.settingsFile.empty()) {
+    cfg.ini_filename = job.settingsFile;
+    cfg.gIniNameGiven = 1;
+  }
+  if (job.autoStartHoles) cfg.autoGiven = true;
+  if (!job.units.empty()) cfg.unitsGiven = job.units;
+  if (!job.log.empty()) {
+    cfg.log_filename = job.log;
+    cfg.gLogNameGiven = 1;
+  }
+  if (job.bulk) cfg.gBulkOut = 1;
+  run.gQuiet = job.quiet;
+  run.namePrefix = job.namePrefix;
+  if (job.opener) {
+    auto opener = job.opener;
+    run.openHook = [opener](const char* path) { opener(path); };
+  } else if (!job.openFiles) {
+    run.openHook = [](const char*) {};
+  }
+}
+
+// The console's shell: the drawing is opened before the settings are read, a run
+// that cannot start says why in its last line, and the log ends with the reference points.
+// Steps: open the drawing; wait for a key after an early failure; read the settings;
+// open the log; convert; close log and drawing; the failure line.
+static int consoleShell(KxRun& run, const KxJob& job, std::string* failure) {
+  int status = job.drawing.empty() ? kxSTATUS_USAGE : kxSTATUS_OK;
+  if (status == kxSTATUS_OK) {
+    const char* drawing = run.in_filename.c_str();
+    KxPrint(run, "\n  INFILE: <%s> ", drawing);
+    if (!KxEndsWith(drawing, ".dxf") && !KxEndsWith(drawing, ".DXF")) {
+      KxPrint(run, " no dxf-file \n");
+      status = kxSTATUS_NO_DXF;
+    } else if (!DxfOpenDrawing(run, drawing)) {
+      const int err = errno;
+      status = kxSTATUS_NO_DRAWING;
+      KxPrint(run, "open error\n");
+      if (const char* why = DxfOpenRefusal(run))
+        *failure = "the drawing '" + run.in_filename + "' " + why + " - not read";
+      else
+        *failure = "cannot read the drawing '" + run.in_filename + "' (" + strerror(err) + ")";
+    }
+  }
+  if (status == kxSTATUS_USAGE) *failure = "no drawing given - korvex --help shows the usage";
+  if (status == kxSTATUS_NO_DXF) *failure = "no argument ends in .dxf or .DXF - nothing converted";
+  if (status != kxSTATUS_OK && !run.gQuiet) {
+    KxPrint(run, "\n ...press any key\n");
+    if (job.pause) job.pause(run);
+  }
+
+  if (status == kxSTATUS_OK && job.readSettings) {
+    SetGlobals(run, job.program.c_str());
+    if (ConfigRefusal(run.cfg)[0]) {
+      status = kxSTATUS_BAD_CONFIG;
+      *failure = std::string(ConfigRefusal(run.cfg)) + " - nothing converted";
+    }
+  }
+  if (status == kxSTATUS_OK && !job.programName.empty()) run.cfg.data_filename = job.programName;
+  if (status == kxSTATUS_OK) {
+    if (run.log_stream) fclose(run.log_stream);
+    KxPrint(run, "\n LOGFILE: <%s> ", run.cfg.log_filename.c_str());
+    // Never over the drawing (whatever names lead to it), never through a link at its name.
+    if (KxIsDrawing(run, run.cfg.log_filename.c_str())) {
+      status = kxSTATUS_NO_LOG;
+      *failure = "the log '" + run.cfg.log_filename + "' is the drawing itself - not opened, the drawing is left as it is";
+    } else {
+      run.log_stream = KxOpenLog(run.cfg.log_filename.c_str(), failure);
+      if (!run.log_stream) {
+        status = kxSTATUS_NO_LOG;
+        KxPrint(run, "open error");
+      }
+    }
+  }
+
+  if (status == kxSTATUS_OK) status = KxConvertDrawing(run);
+
+  if (run.log_stream) {
+    fprintf(run.log_stream, "\n\n Ref X:%.3f Y:%.3f ", run.cfg.ktechno.PltX, run.cfg.ktechno.PltY);
+    fprintf(run.log_stream, " Kon X:%.3f Y:%.3f \n", run.cfg.ktechno.KonX, run.cfg.ktechno.KonY);
+    fprintf(run.log_stream, "\n");
+    fflush(run.log_stream);
+    fclose(run.log_stream);
+    run.log_stream = nullptr;
+  } else {
+    KxPrint(run, " no LOG_STREAM\n");
+  }
+  if (run.i_stream) {
+    DxfCloseDrawing(run);
+  } else {
+    KxPrint(run, " no IN_STREAM\n");
+  }
+  if (!failure->empty()) KxSay(run, "\nkorvex: %s\n", failure->c_str());
+  KxFlushConsole(run);
+  return status;
+}
+
+// The desktop's Make: the window read the settings; the log is opened first and
+// the run goes on without one; the drawing is read anew from disk (it may have
+// changed since it was chosen).
+static int desktopShell(KxRun& run) {
+  KxPrint(run, "\n\n:: MakeNwdFile() \n");
+  const char* log = run.cfg.log_filename.c_str();
+  KxPrint(run, "\n LOGFILE: <%s> ", log);
+  std::string why;
+  if (KxIsDrawing(run, log))
+    why = "the log '" + run.cfg.log_filename + "' is the drawing itself - not opened, the drawing is left as it is";
+  else run.log_stream = KxOpenLog(log, &why);
+  if (!run.log_stream) KxPrint(run, "open error: %s\n", why.c_str());
+
+  int status = kxSTATUS_NO_DRAWING;
+  if (DxfOpenDrawing(run, run.in_filename.c_str())) status = KxConvertDrawing(run);
+  else KxPrint(run, "open error\n");
+  if (run.log_stream) {
+    fprintf(run.log_stream, "\n\n");
+    fflush(run.log_stream);
+    fclose(run.log_stream);
+  } else {
+    KxPrint(run, " bad LOG_STREAM\n");
+  }
+  run.log_stream = nullptr;
+  if (run.i_stream) DxfCloseDrawing(run);
+  else KxPrint(run, " bad IN_STREAM\n");
+  return status;
+}
+
+KxResult KxConvert(KxRun& run, const KxJob& job) {
+  KxTakeJob(run, job);
+  std::string failure;
+  const int status = KxConsole(run) ? consoleShell(run, job, &failure) : desktopShell(run);
+  KxResult r = KxResultOf(run, status);
+  r.failure = failure;
+  r.drawing = job.drawing;
+  return r;
+}
+
+KxResult KxResultOf(KxRun& run, int status) {
+  KxResult r;
+  r.status = status;
+  r.drawing = run.in_filename;
+  r.refusal = ConfigRefusal(run.cfg);
+  r.contours = run.gKonturCounter;
+  r.holes = run.gHolesCounter;
+  r.missing = run.gBigTrouble;
+  r.open = run.gOpenKoCounter;
+  r.toDrill = run.gAutoStartCount;
+  r.programOntoDrawing = run.gNcWriteFailed == kxNC_ONTO_DRAWING;
+  r.programErrno = run.gNcWriteErrno;
+  r.programWritten = status != kxSTATUS_NO_DRAWING && status != kxSTATUS_NO_PROGRAM && run.gKonturCounter >= 1;
+  r.program = run.dataPath;
+  r.log = run.cfg.log_filename;
+  r.page = KxOutputFolder(run.cfg) + run.namePrefix + "_results.htm";
+  // How long the machine will be busy, when the program was written and its feeds are known.
+  if (status != kxSTATUS_NO_PROGRAM) {
+    KxMachineTime mt;
+    KxComputeMachineTime(run, run.gToolpath, &mt);
+    if (mt.valid) {
+      r.machineTime = KxDurationText(mt.total);
+      r.minutes = mt.total;
+    }
+  }
+  r.units = KxUnitsText(run);
+  r.unitsWarning = KxUnitsWarning(run);
+  if (run.gAutoStartCount > 0) {
+    const KxContourRecords records(run, run.eldsCounter);
+    char kn[16];
+    for (int k = 1; k <= run.gKonturCounter; ++k) {
+      KxContourName(kn, sizeof kn, k);
+      const long h = records.AutoStartHole(run, kn);
+      if (h >= 0) r.drill.push_back({kn, run.elds[h].cx, run.elds[h].cy, 2 * run.elds[h].r});
+    }
+  }
+  return r;
+}
