@@ -40,13 +40,22 @@ Conversion ConvertHere(const std::string& dxf, const std::string& extraIni, int 
   WriteFile(home.File(name), dxf);
   FreshCore(flavour);
   Conversion r;
-  KxRun run;
+  KxRun run{KxSettings(flavour)};
   static std::string* printed;
   printed = &r.output;
   run.gConsoleSink = [](const char* text, size_t len) { printed->append(text, len); };
   std::string program = home.File("korvex"), drawing = home.File(name);
-  char* argv[] = {program.data(), drawing.data(), nullptr};
-  r.status = KorvexConsoleRun(run, 2, argv);
+  if (flavour == kxDESKTOP) {
+    // As the window does: its settings read once, then Make on the drawing chosen.
+    SetGlobals(run, program.c_str());
+    KxJob job;
+    job.drawing = drawing;
+    job.readSettings = false;
+    r.status = KxConvert(run, job).status;
+  } else {
+    char* argv[] = {program.data(), drawing.data(), nullptr};
+    r.status = KorvexConsoleRun(run, 2, argv);
+  }
   collect(home, r);
   FreshCore();
   return r;
