@@ -106,12 +106,10 @@ KxMakeResult KxDescribeMake(KxRun& run, int status) {
   // The start holes korvex placed itself, to be drilled before the wire is threaded.
   if (run.gAutoStartCount > 0) {
     words += count(run.gAutoStartCount, "start hole") + " to drill:";
-    const KxContourRecords records(run, run.eldsCounter);
-    char kn[16];
+    KxKeepContours(run);
     for (int k = 1; k <= run.gKonturCounter; ++k) {
-      KxContourName(kn, sizeof kn, k);
-      const long h = records.AutoStartHole(run, kn);
-      if (h >= 0) words += QString::asprintf(" %s at X%.3f Y%.3f \u00d8%.3f;", kn, run.elds[h].cx, run.elds[h].cy, 2 * run.elds[h].r);
+      const KxContour& c = run.contours[(size_t)k];
+      if (c.holePlaced) words += QString::asprintf(" %s at X%.3f Y%.3f \u00d8%.3f;", c.name, c.holeX, c.holeY, 2 * c.holeR);
     }
     words.chop(1);
     words += "\n";

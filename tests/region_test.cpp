@@ -60,7 +60,7 @@ TEST(StartPoint, ShortestAnchorWinsAndReleasesTheEarlierChoice) {
   CloseTable();
   ConsoleCapture cap;
   SearchStartPoints(TestRun());
-  EXPECT_EQ(TestRun().statFirstElem, bottom + 2);
+  EXPECT_EQ(region("$K01").IsFirst, bottom + 2);
   EXPECT_EQ(TestRun().elds[better].used, 2);   // recorded for its own turn and again after the tie
   EXPECT_EQ(TestRun().elds[worse].kontur[0], '\0');
   EXPECT_EQ(TestRun().elds[worse].used, 0);
@@ -80,8 +80,7 @@ TEST(StartPoint, CandidatesThatCannotServe) {
     KxCopy(TestRun().elds[circle].kontur, sizeof TestRun().elds[circle].kontur, c.kontur);
     TestRun().elds[circle].used = c.used;
     ConsoleCapture cap;
-    FindFirstElemFor(TestRun(), "$K01", TestRun().eldsCounter - 1);
-    EXPECT_EQ(TestRun().statFirstElem, 0) << c.r << " " << c.used << " " << c.kontur;
+    EXPECT_EQ(FindFirstElemFor(TestRun(), "$K01", TestRun().eldsCounter - 1).element, 0) << c.r << " " << c.used << " " << c.kontur;
   }
 }
 

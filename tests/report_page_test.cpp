@@ -78,11 +78,14 @@ TEST_F(ReportPage, ContourLinesAlignLengthsAndSumThem) {
     Core(flavour);
     TestRun().gKonturCounter = 4;
     TestRun().gHolesCounter = 1;
-    for (auto [kn, len] : {std::pair{"$K01", 123.4567f}, {"$K02", 5.0f}, {"$K03", 12345.5f}})  // $K03: no digit lost
-      TestRun().elds[AddRecord(etDELETE, kn, 0, 0, 0, 0, gtRegInfo)].len = len;
+    KxKeepContours(TestRun());
+    for (auto [k, len] : {std::pair{1, 123.4567f}, {2, 5.0f}, {3, 12345.5f}}) {  // $K03: no digit lost
+      TestRun().contours[k].region = AddRecord(etDELETE, TestRun().contours[k].name, 0, 0, 0, 0, gtRegInfo);
+      TestRun().contours[k].length = len;
+    }
     KxCopy(TestRun().cfg.mS.RemarkOn, sizeof TestRun().cfg.mS.RemarkOn, "(");   // $K04 has no region, only its drawn name
     KxCopy(TestRun().cfg.mS.RemarkOff, sizeof TestRun().cfg.mS.RemarkOff, ")");
-    AddRecord(etTEXT, "$K04", 0, 0, 0, 0, "Q2 *<Stempel> rest");
+    TestRun().contours[4].nameText = AddRecord(etTEXT, "$K04", 0, 0, 0, 0, "Q2 *<Stempel> rest");
     std::string p = Page();
     const char* lines[][2] = {{"CONTOURS  :      4 , with 1 HOLES \n\n", "CONTOURES :      4 , with 1 HOLES \n\n"},
                               {"\n$K01  +123.457 ", "\n$K01   123.457 "},

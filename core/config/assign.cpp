@@ -98,6 +98,20 @@ void HolesAndTechno(KxRun& run) {
   for (long i = 0; i < run.eldsCounter; ++i)
     if (run.elds[i].type == etTEXT) TextToFeedPointKontur(run, i);
   KxTraceCounts(run);
+  // What each contour holds now that every record has its contour; the first
+  // star text a contour got names it.
+  KxKeepContours(run);
+  for (KxContour& c : run.contours) {
+    c.records.clear();
+    c.nameText = -1;
+  }
+  for (long i = 0; i < run.eldsCounter; ++i) {
+    const elementdaten& e = run.elds[i];
+    KxContour* c = KxContourNamed(run, e.kontur);
+    if (!c) continue;
+    c->records.push_back(i);
+    if (e.type == etTEXT && strchr(e.text, '*') && c->nameText < 0) c->nameText = i;
+  }
   KxPrint(run, " >TEXT to holes end\n\n");
 }
 

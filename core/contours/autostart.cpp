@@ -346,15 +346,20 @@ bool tryHole(KxRun& run, const char* kn, long reg, long base, double x, double y
   hole.kElemX = kAutoStartMark;
   hole.fLayer = run.elds[base].fLayer;
   hole.len = 0;
-  run.statFirstElem = 0;
-  FindFirstElemFor(run, kn, reg);
-  if (run.statFirstElem != 0 && KxSameName(hole.text, gtFeedPoint) && KxSameName(hole.kontur, kn)) {
-    run.elds[reg].IsFirst = (int)run.statFirstElem;
+  const KxLeadInChoice choice = FindFirstElemFor(run, kn, reg);
+  KxContour* contour = KxContourNamed(run, kn);
+  const bool mine = contour && contour->region == reg;
+  if (choice.element != 0 && KxSameName(hole.text, gtFeedPoint) && KxSameName(hole.kontur, kn)) {
+    run.elds[reg].IsFirst = (int)choice.element;
+    if (mine) KxTakeLeadIn(run, contour->number, choice);
     return true;
   }
   hole = elementdaten{};
   --run.eldsCounter;
-  if (run.statFirstElem != 0) run.elds[reg].IsFirst = (int)run.statFirstElem;
+  if (choice.element != 0) {
+    run.elds[reg].IsFirst = (int)choice.element;
+    if (mine) KxTakeLeadIn(run, contour->number, choice);
+  }
   return false;
 }
 
@@ -741,6 +746,7 @@ static void forgetPlacements(KxRun& run) {
 int PlaceAutoStartHoles(KxRun& run) {
   forgetPlacements(run);
   if (!run.cfg.gAutoStartHoles || run.gKonturCounter < 1) return 0;
+  KxKeepContours(run);
   const int konturs = run.gKonturCounter;
   KxPrint(run, "\n ...AutoStartHoles()\n");
   KxLog(run, "\n\n AutoStartHoles:");
@@ -776,7 +782,8 @@ int PlaceAutoStartHoles(KxRun& run) {
       KxLog(run, "\n %s: AUTO START HOLE X%.3f Y%.3f D%.3f", kn, h.cx, h.cy, 2 * h.r);
     } else if (fileState(run).verdicts[k] != kvNONE) {
       char why[48];
-      AutoStartRefusal(run, k, why, sizeof why);
+      const char* refusal = AutoStartRefusal(run, k, why, sizeof why);
+      run.contours[(size_t)k].autoRefusal = refusal ? refusal : "";
       KxPrint(run, "\n NO PLACE FOR A START HOLE %s: %s\n", kn, why);
       KxLog(run, "\n %s: NO PLACE FOR A START HOLE: %s", kn, why);
     }

@@ -232,8 +232,11 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
     KxPrint(run, "\n -%s: inset contour, its own technology is not used (cut with its parent's cuts)\n", name);
     KxLog(run, "\n %s: inset contour, own technology not used", name);
   }
+  KxContour& contour = run.contours[(size_t)k];
+  contour.technology = run.cfg.eTD[1].nwd;
+  contour.quality = run.cfg.ktechno.dQuali;
   if (pathCount > 0 && !feedMarker) NcPut(f, "(NO FEED-POINT FOUND : %ld ELEMENTS)%s\n", pathCount, run.cfg.mS.EOL);
-  const long drill = AutoStartHoleOf(run, name);
+  const long drill = contour.holePlaced ? contour.startHole : -1;
   if (drill >= 0)
     NcPut(f, "%sAUTO START HOLE X%.3f Y%.3f%s%s\n", run.cfg.mS.RemarkOn, run.elds[drill].cx, run.elds[drill].cy, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
 
@@ -255,6 +258,7 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
   const int missing = run.gMissETechnologie;
   const int holes = run.gHolesCounter;
   SortKontur(run, f, k);
+  contour.side = t.dDLage == 41 || t.dDLage == 42 ? t.dDLage : 0;
   if (run.gMissETechnologie > missing) ++run.gContoursWithoutTech;
   // The layers of a contour may leave their taper and register to the contours after it.
   if (t.dkonik != cut.taper) st.taperFrom = k;
@@ -295,6 +299,7 @@ static void reportOntoDrawing(KxRun& run, const char* path) {
 
 void ProbeNwdOut(KxRun& run) {
   run.gNcWriteFailed = 0;
+  KxKeepContours(run);
   if (run.eldsCounter >= run.eldsMaximum) {
     KxPrint(run, "-Limit D-");
     // No program comes out of this run; the caller must not report success.
