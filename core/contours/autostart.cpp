@@ -770,16 +770,16 @@ int PlaceAutoStartHoles(KxRun& run) {
   char kn[16];
   for (int k = 1; k <= konturs; ++k) {
     KxContourName(kn, sizeof kn, k);
-    const long reg = GetRegionElement(run, kn);
+    const long reg = run.contours[(size_t)k].region;
     const Contour& c = all[(size_t)k];
     if (c.hole || reg < 0 || hasFeedPoint(run, kn)) continue;
     // An open chain has no side to place a hole on; it is said to be open, as a drawn hole would show.
     fileState(run).verdicts[k] = c.closed ? placeFor(run, all, k, kn, reg) : (signed char)kvOPEN;
     if (fileState(run).verdicts[k] == kvPLACED) {
       ++run.gAutoStartCount;
-      const elementdaten& h = run.elds[AutoStartHoleOf(run, kn)];
-      KxPrint(run, "\n AUTO START HOLE %s X%.3f Y%.3f D%.3f\n", kn, h.cx, h.cy, 2 * h.r);
-      KxLog(run, "\n %s: AUTO START HOLE X%.3f Y%.3f D%.3f", kn, h.cx, h.cy, 2 * h.r);
+      const KxContour& h = run.contours[(size_t)k];
+      KxPrint(run, "\n AUTO START HOLE %s X%.3f Y%.3f D%.3f\n", kn, h.holeX, h.holeY, 2 * h.holeR);
+      KxLog(run, "\n %s: AUTO START HOLE X%.3f Y%.3f D%.3f", kn, h.holeX, h.holeY, 2 * h.holeR);
     } else if (fileState(run).verdicts[k] != kvNONE) {
       char why[48];
       const char* refusal = AutoStartRefusal(run, k, why, sizeof why);
@@ -791,18 +791,6 @@ int PlaceAutoStartHoles(KxRun& run) {
   KxTraceCounts(run);
   KxPrint(run, "\n ...AutoStartHoles() END: %d\n", run.gAutoStartCount);
   return run.gAutoStartCount;
-}
-
-long AutoStartHoleOf(KxRun& run, const char* kN) {
-  if (!kN) return -1;
-  const long top = run.eldsCounter;
-  std::vector<long> members;
-  KxMemberCandidates(run, kN, top, members);
-  for (auto it = members.rbegin(); it != members.rend(); ++it) {
-    const long i = *it;
-    if (run.elds[i].type == etCIR && run.elds[i].kElemX == kAutoStartMark && KxSameName(run.elds[i].kontur, kN)) return i;
-  }
-  return -1;
 }
 
 // A measured room to hundredths, cut rather than rounded: a room just short of

@@ -90,7 +90,6 @@ int SearchInsetRegions(KxRun& run, FILE* stream);      // finds contours inside 
 // --- start holes korvex places itself (autostart.cpp) ---
 inline constexpr long kAutoStartMark = -1;  // kElemX of a start hole korvex placed; drawing records carry 0 there
 int PlaceAutoStartHoles(KxRun& run);                  // with AutoStartHoles on, a start hole for every closed contour left without one; the count
-long AutoStartHoleOf(KxRun& run, const char* kN);       // index of the start hole korvex placed for contour kN, or -1
 const char* AutoStartRefusal(KxRun& run, int k, char* buf, size_t size);  // why contour k got no start hole (into buf), or null
 bool KxChainIsOpen(KxRun& run, int k);                 // contour k is a chain whose ends do not meet (a hole circle is closed)
 

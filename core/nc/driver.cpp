@@ -86,16 +86,16 @@ static void resetTechnology(KxRun& run) {
   SetTechData(run, "reset");
 }
 
-// Region record of contour kN: whether it is top level (no parent), its length.
+// Contour kN's parent (0: top level) and its length.
 static int regionChild(KxRun& run, const char* kN, float* len) {
-  long r = GetRegionElement(run, kN);
-  if (!NcValidElement(run, r)) {
+  const KxContour* c = KxContourNamed(run, kN);
+  if (!c || !NcValidElement(run, c->region)) {
     // Without a region record the contour is treated as a top-level contour of length 0.
     if (len) *len = 0;
     return 0;
   }
-  if (len) *len = run.elds[r].len;
-  return run.elds[r].child;
+  if (len) *len = c->length;
+  return c->parent;
 }
 
 bool NcNamedAfterDrawing(KxSettings& cfg) { return cfg.data_filename.find("*infile*") != std::string::npos; }
