@@ -202,7 +202,7 @@ void KxPreview::ShowProgram(KxRun& run) {
   for (int k = 1; k <= run.gKonturCounter; ++k) {
     if (cut[(size_t)k]) continue;
     const char* name = run.contours[(size_t)k].name;
-    for (long i : run.contours[(size_t)k].records) {
+    for (long i : KxContourRecords(run.contours[(size_t)k])) {
       const elementdaten& e = run.elds[i];
       if (!finite(e)) continue;
       add(elementPath(e), kWarn, 2, true, name);

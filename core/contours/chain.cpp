@@ -26,6 +26,7 @@ struct ChainState {
   KxPointGrid gChainPoints;            // the point elements
   std::vector<long> gChainUsedTwice;   // elements with used above 1
   std::vector<long> gChainNear;        // candidates of the current step
+  std::vector<char> gChainOpen;        // by contour number: 1 when its chain came back to no end
 };
 
 static ChainState& fileState(KxRun& run) { return run.chainState.get(); }
@@ -256,11 +257,8 @@ static void openContour(KxRun& run, long i, char search, char* name, size_t size
   ++run.gKonturCounter;
   KxContourName(name, size, run.gKonturCounter);
   // A number given up by a rejected chain starts afresh.
-  run.contours.resize((size_t)run.gKonturCounter + 1);
-  KxContour& c = run.contours[(size_t)run.gKonturCounter];
-  c = KxContour{};
-  c.number = run.gKonturCounter;
-  KxCopy(c.name, sizeof c.name, name);
+  fileState(run).gChainOpen.resize((size_t)run.gKonturCounter + 1);
+  fileState(run).gChainOpen[(size_t)run.gKonturCounter] = 0;
   KxPrint(run, "\n ..%c search for %s ", search, name);
   ePrintTypeToStream(run, i);
   KxPrint(run, " :%ld\n", i);
@@ -305,6 +303,7 @@ static void chainFrom(KxRun& run, long i) {
   elementdaten& e = run.elds[i];
   char name[16];
   openContour(run, i, 'B', name, sizeof name);
+  const int k = run.gKonturCounter;
   KxLog(run, "\n %s: ", name);
   KxLog(run, "%d", e.type);
   KxLog(run, "[%ld]", i);
@@ -355,13 +354,14 @@ static void chainFrom(KxRun& run, long i) {
     KxPrint(run, " [%ld|%ld] SEEMS OPEN VERTEX..\n", i, last);
   else
     KxPrint(run, " SEEMS CLOSED..\n");
-  if (KxContour* c = KxContourNamed(run, name)) c->open = !closed;
+  if (k == run.gKonturCounter) fileState(run).gChainOpen[(size_t)k] = !closed;
   KxPrint(run, "\n");
 }
 
 int SearchKontur(KxRun& run) {
   run.gKonturCounter = 0;
-  run.contours.assign(1, KxContour{});
+  run.contours.clear();
+  fileState(run).gChainOpen.assign(1, 0);
   if (run.eldsCounter >= run.eldsMaximum) {
     KxPrint(run, "-Limit E-");
     return run.gKonturCounter;
@@ -386,7 +386,11 @@ int SearchKontur(KxRun& run) {
   fileState(run).gChainEnds.Reset(0);
   fileState(run).gChainPoints.Reset(0);
   std::vector<long>().swap(fileState(run).gChainUsedTwice);
-  run.contours.resize((size_t)run.gKonturCounter + 1);
+  // The contours' entries are made once their number is known: for tens of
+  // thousands of contours a table grown one by one held two copies at times.
+  KxKeepContours(run);
+  for (int k = 1; k <= run.gKonturCounter; ++k) run.contours[(size_t)k].open = fileState(run).gChainOpen[(size_t)k] != 0;
+  std::vector<char>().swap(fileState(run).gChainOpen);
   return run.gKonturCounter;
 }
 
@@ -401,6 +405,12 @@ void KxKeepContours(KxRun& run) {
     c.number = k;
     KxContourName(c.name, sizeof c.name, k);
   }
+}
+
+std::vector<long> KxContourRecords(const KxContour& c) {
+  std::vector<long> all(c.members.size() + c.extras.size());
+  std::merge(c.members.begin(), c.members.end(), c.extras.begin(), c.extras.end(), all.begin());
+  return all;
 }
 
 KxContour* KxContourNamed(KxRun& run, const char* name) {

@@ -11,7 +11,6 @@ struct KxSettings;   // the settings a run reads (config.h)
 #include <string>
 #include <vector>
 
-#include "elements/elements.h"   // KxExtent
 
 // --- chaining ---
 // Arc directions as the NC program writes them ("G%02d"): the number of the arc word.
@@ -97,32 +96,33 @@ bool KxChainIsOpen(KxRun& run, int k);                 // contour k is a chain w
 // drill list and the preview tell of it, so that none of them has to find it
 // again among the element table's marker records.
 struct KxContour {
-  int number = 0;                  // 1 .. gKonturCounter (0: the unused entry 0)
-  char name[16] = "";              // "$K01" ...
-  std::vector<long> members;       // its lines, arcs and hole circle (record indices), in table order
-  KxExtent box;                    // the box around its members as drawn (the region is this widened by the anchor length)
-  float length = 0;                // its length as the region sums it, mm
+  std::vector<long> members;       // its lines, arcs, points or hole circle (record indices) as chained, in table order
+  std::vector<long> extras;        // the other records carrying its name once the analysis is done (start holes, texts, region), ascending
+  std::vector<int> children;       // the contours lying directly inside it, ascending
+  std::string feedRefusal;         // why the start holes drawn for it give no lead-in (FeedPointRefusal), "" when none
+  std::string autoRefusal;         // why korvex placed no start hole for it (AutoStartRefusal), "" when none
   double area = 0;                 // the area its loop encloses, mm2; 0 for an open chain
-  int orientation = 0;             // +1 counter-clockwise, -1 clockwise in table direction, 0 open or a single circle
-  bool open = false;               // the chaining came back to no end: its ends do not meet
-  std::vector<long> records;       // every record carrying its name once the analysis is done (members, start holes, texts, region), ascending
   long region = -1;                // its region record, -1 when the table had no room
   long nameText = -1;              // the drawn text that names it ('*'), -1 none
   long startHole = -1;             // the start hole its lead-in comes from (drawn or placed), -1 none
-  bool holePlaced = false;         // that start hole was placed by korvex
-  float holeX = 0, holeY = 0, holeR = 0;   // its centre and radius
-  std::string feedRefusal;         // why the start holes drawn for it give no lead-in (FeedPointRefusal), "" when none
-  std::string autoRefusal;         // why korvex placed no start hole for it (AutoStartRefusal), "" when none
   long leadIn = 0;                 // the lead-in element, 0 = none
+  char name[16] = "";              // "$K01" ...
+  int number = 0;                  // 1 .. gKonturCounter (0: the unused entry 0)
+  float left = 0, bottom = 0, right = 0, top = 0;   // the box around its members as drawn (its region is this widened by the anchor length)
+  float length = 0;                // its length as the region sums it, mm
+  float holeX = 0, holeY = 0, holeR = 0;   // the start hole's centre and radius
   float splitX = 0, splitY = 0;    // where the lead-in meets it
+  int orientation = 0;             // +1 counter-clockwise, -1 clockwise in table direction, 0 open or a single circle
   int side = 0;                    // compensation as written: 41 wire left, 42 right; 0 not written
   int parent = 0;                  // the contour it lies inside, 0 top level
-  std::vector<int> children;       // the contours lying directly inside it, ascending
-  std::string technology;          // the technology line the NC program cuts it with ("" not written)
+  int technology = -1;             // the technology line the NC program cuts it with: an index into the run's techLines, -1 not written
   int quality = 0;                 // the technology's quality (number of cuts' set) it is cut with
+  bool open = false;               // the chaining came back to no end: its ends do not meet
+  bool holePlaced = false;         // the start hole was placed by korvex
 };
 void KxKeepContours(KxRun& run);   // an entry, numbered and named, for each of the run's gKonturCounter contours (a table made without the chaining has none yet)
-KxContour* KxContourNamed(KxRun& run, const char* name);  // contour name ("$K07") of the run, or null for any other name
+KxContour* KxContourNamed(KxRun& run, const char* name);
+std::vector<long> KxContourRecords(const KxContour& c);   // every record carrying its name: members and extras, ascending  // contour name ("$K07") of the run, or null for any other name
 
 // The contours of one run and what their analysis found.
 struct ContourRun {
@@ -130,4 +130,5 @@ struct ContourRun {
   char gOrphan[8] = "$ORPHAN";  // "$ORPHAN", the name of the members of a rejected chain
   int gAutoStartCount = 0;  // start holes korvex placed in this run
   std::vector<KxContour> contours;  // by contour number, 0 .. gKonturCounter (entry 0 unused)
+  std::vector<std::string> techLines;  // the distinct technology lines the contours are cut with (KxContour::technology)
 };

@@ -219,10 +219,7 @@ long GetRegionFor(KxRun& run, const char* kName) {
     const elementdaten& e = run.elds[i];
     if (!KxSameName(e.kontur, kName)) continue;
     KxPrint(run, "[%ld]", i);
-    if (contour) {
-      contour->members.push_back(i);
-      contour->box.AddElement(e);
-    }
+    if (contour) contour->members.push_back(i);
     if (e.type == etCIR) {
       // A hole contour is its circle alone: the box is the circle's square.
       KxPrint(run, " =[BOHRUNG R:%7.3f]", e.r);
@@ -308,6 +305,13 @@ long GetRegionFor(KxRun& run, const char* kName) {
   KxPrint(run, " -davon %ld LINE | %ld ARC | %ld PNT", lines, arcs, points);
   KxPrint(run, "| %ld TXT | %ld INS| %ld CIR\n", 0L, inserts, circles);
   if (contour) {
+    contour->members.shrink_to_fit();   // kept to the end of the run
+    if (boxed) {
+      contour->left = left;
+      contour->bottom = bottom;
+      contour->right = right;
+      contour->top = top;
+    }
     contour->region = reg;
     contour->length = length;
     measureLoop(run, contour->members, &contour->area, &contour->orientation);

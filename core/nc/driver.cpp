@@ -4,8 +4,10 @@
 // composed beside its target and only renamed over it once it is complete.
 #include <cstdarg>
 #include <cstring>
-#include <vector>
 #include <ctime>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "config/config.h"
 #include "contours/contours.h"
@@ -20,6 +22,7 @@
 // starts from these, so a !NOCUT or !NOFEED of one contour never reaches the next.
 // What this file keeps of a run, owned by the run.
 struct DriverState {
+  std::map<std::string, int> techIndex;   // the distinct technology lines of run.techLines, by their text
   int headNoCut = 0, headNoFeed = 0;
   int taperFrom = 0, offsetFrom = 0;   // who set the taper and the register in force (as NcCutSetting says)
 };
@@ -233,7 +236,10 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
     KxLog(run, "\n %s: inset contour, own technology not used", name);
   }
   KxContour& contour = run.contours[(size_t)k];
-  contour.technology = run.cfg.eTD[1].nwd;
+  // Tens of thousands of contours share a few lines: each is kept once.
+  const auto [line, added] = fileState(run).techIndex.try_emplace(run.cfg.eTD[1].nwd, (int)run.techLines.size());
+  if (added) run.techLines.push_back(line->first);
+  contour.technology = line->second;
   contour.quality = run.cfg.ktechno.dQuali;
   if (pathCount > 0 && !feedMarker) NcPut(f, "(NO FEED-POINT FOUND : %ld ELEMENTS)%s\n", pathCount, run.cfg.mS.EOL);
   const long drill = contour.holePlaced ? contour.startHole : -1;
@@ -300,6 +306,8 @@ static void reportOntoDrawing(KxRun& run, const char* path) {
 void ProbeNwdOut(KxRun& run) {
   run.gNcWriteFailed = 0;
   KxKeepContours(run);
+  run.techLines.clear();
+  fileState(run).techIndex.clear();
   if (run.eldsCounter >= run.eldsMaximum) {
     KxPrint(run, "-Limit D-");
     // No program comes out of this run; the caller must not report success.

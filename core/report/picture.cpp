@@ -373,7 +373,7 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   for (int k = 1; k <= run.gKonturCounter; ++k) {
     KxContourName(name, sizeof name, k);
     const KxContour& contour = run.contours[(size_t)k];
-    const std::vector<long>& members = contour.records;
+    const std::vector<long> members = KxContourRecords(contour);
     bool cut = cutContours[(size_t)k];
     float ox[64], oy[64];
     int ends = cut ? openEnds(run, members, ox, oy, 64) : 0;
