@@ -11,7 +11,6 @@ struct KxSettings;   // the settings a run reads (config.h)
 #include <string>
 #include <vector>
 
-
 // --- chaining ---
 // Arc directions as the NC program writes them ("G%02d"): the number of the arc word.
 inline constexpr int kxG02 = 2;   // G02: clockwise
@@ -121,8 +120,8 @@ struct KxContour {
   bool holePlaced = false;         // the start hole was placed by korvex
 };
 void KxKeepContours(KxRun& run);   // an entry, numbered and named, for each of the run's gKonturCounter contours (a table made without the chaining has none yet)
-KxContour* KxContourNamed(KxRun& run, const char* name);
-std::vector<long> KxContourRecords(const KxContour& c);   // every record carrying its name: members and extras, ascending  // contour name ("$K07") of the run, or null for any other name
+KxContour* KxContourNamed(KxRun& run, const char* name);  // the entry of the contour called name ("$K07"), or null for any other name
+std::vector<long> KxContourRecords(const KxContour& c);   // every record carrying its name: members and extras, ascending
 
 // The contours of one run and what their analysis found.
 struct ContourRun {

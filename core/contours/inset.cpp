@@ -56,6 +56,7 @@ int SearchInsetRegions(KxRun& run, FILE* stream) {
   KxPrint(run, " ... sPKonturCounter %d  Stream: %p \n", run.gKonturCounter, (void*)stream);
 
   char nameA[16], nameB[16];
+  KxKeepContours(run);
   RegionIndex regions;
   std::vector<long> inBox;   // the circles region B may hold
   // The parent of a contour is the smallest contour whose box holds its box, so
