@@ -363,27 +363,11 @@ void SortKontur(KxRun& run, FILE* ostream, int k) {
   char kN[16];
   KxContourName(kN, sizeof kN, k);
   long keep = run.eldsCounter;
-  long top = run.eldsCounter;
-  long count = 0, regFirst = 0;
-  std::vector<long> members;
-  KxMemberCandidates(run, kN, top, members);
-  for (auto it = members.rbegin(); it != members.rend(); ++it) {
-    const long i = *it;
-    if (KxSameName(run.elds[i].kontur, kN) && KxSameName(run.elds[i].text, gtRegInfo)) {
-      count = run.elds[i].kElemX;
-      regFirst = run.elds[i].IsFirst;
-      break;
-    }
-  }
-  long feed = -1, first = -1;
-  for (auto it = members.rbegin(); it != members.rend(); ++it) {
-    const long i = *it;
-    if (KxSameName(run.elds[i].kontur, kN) && KxSameName(run.elds[i].text, gtFeedPoint)) {
-      feed = i;
-      first = run.elds[i].IsFirst;
-      break;
-    }
-  }
+  // The element count stays in the region record; feed point and lead-in are the contour's.
+  if ((size_t)k >= run.contours.size()) KxKeepContours(run);
+  const KxContour& c = run.contours[(size_t)k];
+  const long count = NcValidElement(run, c.region) ? run.elds[c.region].kElemX : 0, regFirst = c.leadIn;
+  const long feed = c.leadIn != 0 ? c.startHole : -1, first = c.leadIn != 0 ? c.leadIn : -1;
   KxPrint(run, "\n[%s] : %ld Elemente | %ld=FirstElement | %ld=FeedPoint \n", kN, count, regFirst, feed);
   if (count > 0) SimpleClosedKontur(run, ostream, k, feed, first);
   else NcPut(ostream, "%s%s\n", run.cfg.mS.SubReturn, run.cfg.mS.EOL);   // the called block still returns
