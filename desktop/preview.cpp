@@ -198,12 +198,11 @@ void KxPreview::ShowProgram(KxRun& run) {
     const int k = KxBlockContour(tp.loops[l].block);
     if (k >= 1 && k <= run.gKonturCounter) cut[(size_t)k] = 1;
   }
-  const KxContourRecords records(run, top);
+  KxKeepContours(run);
   for (int k = 1; k <= run.gKonturCounter; ++k) {
     if (cut[(size_t)k]) continue;
-    char name[16];
-    KxContourName(name, sizeof name, k);
-    for (long i : records.Of(name)) {
+    const char* name = run.contours[(size_t)k].name;
+    for (long i : KxContourRecords(run.contours[(size_t)k])) {
       const elementdaten& e = run.elds[i];
       if (!finite(e)) continue;
       add(elementPath(e), kWarn, 2, true, name);

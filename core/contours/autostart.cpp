@@ -346,15 +346,20 @@ bool tryHole(KxRun& run, const char* kn, long reg, long base, double x, double y
   hole.kElemX = kAutoStartMark;
   hole.fLayer = run.elds[base].fLayer;
   hole.len = 0;
-  run.statFirstElem = 0;
-  FindFirstElemFor(run, kn, reg);
-  if (run.statFirstElem != 0 && KxSameName(hole.text, gtFeedPoint) && KxSameName(hole.kontur, kn)) {
-    run.elds[reg].IsFirst = (int)run.statFirstElem;
+  const KxLeadInChoice choice = FindFirstElemFor(run, kn, reg);
+  KxContour* contour = KxContourNamed(run, kn);
+  const bool mine = contour && contour->region == reg;
+  if (choice.element != 0 && KxSameName(hole.text, gtFeedPoint) && KxSameName(hole.kontur, kn)) {
+    run.elds[reg].IsFirst = (int)choice.element;
+    if (mine) KxTakeLeadIn(run, contour->number, choice);
     return true;
   }
   hole = elementdaten{};
   --run.eldsCounter;
-  if (run.statFirstElem != 0) run.elds[reg].IsFirst = (int)run.statFirstElem;
+  if (choice.element != 0) {
+    run.elds[reg].IsFirst = (int)choice.element;
+    if (mine) KxTakeLeadIn(run, contour->number, choice);
+  }
   return false;
 }
 
@@ -741,6 +746,7 @@ static void forgetPlacements(KxRun& run) {
 int PlaceAutoStartHoles(KxRun& run) {
   forgetPlacements(run);
   if (!run.cfg.gAutoStartHoles || run.gKonturCounter < 1) return 0;
+  KxKeepContours(run);
   const int konturs = run.gKonturCounter;
   KxPrint(run, "\n ...AutoStartHoles()\n");
   KxLog(run, "\n\n AutoStartHoles:");
@@ -764,19 +770,20 @@ int PlaceAutoStartHoles(KxRun& run) {
   char kn[16];
   for (int k = 1; k <= konturs; ++k) {
     KxContourName(kn, sizeof kn, k);
-    const long reg = GetRegionElement(run, kn);
+    const long reg = run.contours[(size_t)k].region;
     const Contour& c = all[(size_t)k];
     if (c.hole || reg < 0 || hasFeedPoint(run, kn)) continue;
     // An open chain has no side to place a hole on; it is said to be open, as a drawn hole would show.
     fileState(run).verdicts[k] = c.closed ? placeFor(run, all, k, kn, reg) : (signed char)kvOPEN;
     if (fileState(run).verdicts[k] == kvPLACED) {
       ++run.gAutoStartCount;
-      const elementdaten& h = run.elds[AutoStartHoleOf(run, kn)];
-      KxPrint(run, "\n AUTO START HOLE %s X%.3f Y%.3f D%.3f\n", kn, h.cx, h.cy, 2 * h.r);
-      KxLog(run, "\n %s: AUTO START HOLE X%.3f Y%.3f D%.3f", kn, h.cx, h.cy, 2 * h.r);
+      const KxContour& h = run.contours[(size_t)k];
+      KxPrint(run, "\n AUTO START HOLE %s X%.3f Y%.3f D%.3f\n", kn, h.holeX, h.holeY, 2 * h.holeR);
+      KxLog(run, "\n %s: AUTO START HOLE X%.3f Y%.3f D%.3f", kn, h.holeX, h.holeY, 2 * h.holeR);
     } else if (fileState(run).verdicts[k] != kvNONE) {
       char why[48];
-      AutoStartRefusal(run, k, why, sizeof why);
+      const char* refusal = AutoStartRefusal(run, k, why, sizeof why);
+      run.contours[(size_t)k].autoRefusal = refusal ? refusal : "";
       KxPrint(run, "\n NO PLACE FOR A START HOLE %s: %s\n", kn, why);
       KxLog(run, "\n %s: NO PLACE FOR A START HOLE: %s", kn, why);
     }
@@ -784,18 +791,6 @@ int PlaceAutoStartHoles(KxRun& run) {
   KxTraceCounts(run);
   KxPrint(run, "\n ...AutoStartHoles() END: %d\n", run.gAutoStartCount);
   return run.gAutoStartCount;
-}
-
-long AutoStartHoleOf(KxRun& run, const char* kN) {
-  if (!kN) return -1;
-  const long top = run.eldsCounter;
-  std::vector<long> members;
-  KxMemberCandidates(run, kN, top, members);
-  for (auto it = members.rbegin(); it != members.rend(); ++it) {
-    const long i = *it;
-    if (run.elds[i].type == etCIR && run.elds[i].kElemX == kAutoStartMark && KxSameName(run.elds[i].kontur, kN)) return i;
-  }
-  return -1;
 }
 
 // A measured room to hundredths, cut rather than rounded: a room just short of

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <cstdlib>
 #include <vector>
 
 #include "config/config.h"
@@ -25,6 +26,7 @@ struct ChainState {
   KxPointGrid gChainPoints;            // the point elements
   std::vector<long> gChainUsedTwice;   // elements with used above 1
   std::vector<long> gChainNear;        // candidates of the current step
+  std::vector<char> gChainOpen;        // by contour number: 1 when its chain came back to no end
 };
 
 static ChainState& fileState(KxRun& run) { return run.chainState.get(); }
@@ -254,6 +256,9 @@ static void growChain(KxRun& run, float x, float y, const char* name, long opene
 static void openContour(KxRun& run, long i, char search, char* name, size_t size) {
   ++run.gKonturCounter;
   KxContourName(name, size, run.gKonturCounter);
+  // A number given up by a rejected chain starts afresh.
+  fileState(run).gChainOpen.resize((size_t)run.gKonturCounter + 1);
+  fileState(run).gChainOpen[(size_t)run.gKonturCounter] = 0;
   KxPrint(run, "\n ..%c search for %s ", search, name);
   ePrintTypeToStream(run, i);
   KxPrint(run, " :%ld\n", i);
@@ -298,6 +303,7 @@ static void chainFrom(KxRun& run, long i) {
   elementdaten& e = run.elds[i];
   char name[16];
   openContour(run, i, 'B', name, sizeof name);
+  const int k = run.gKonturCounter;
   KxLog(run, "\n %s: ", name);
   KxLog(run, "%d", e.type);
   KxLog(run, "[%ld]", i);
@@ -341,17 +347,21 @@ static void chainFrom(KxRun& run, long i) {
   // half arcs) close a contour; any other chain of fewer than three does not.
   if (count < 3 && !(count == 2 && closedPair(run, i, last))) rejectChain(run, name);
 
+  const bool closed = last >= 0 && IsTolLenBetween(run, i, last, 0);
   if (last < 0)
     KxPrint(run, " [%ld|-1] SEEMS OPEN VERTEX..\n", i);
-  else if (!IsTolLenBetween(run, i, last, 0))
+  else if (!closed)
     KxPrint(run, " [%ld|%ld] SEEMS OPEN VERTEX..\n", i, last);
   else
     KxPrint(run, " SEEMS CLOSED..\n");
+  if (k == run.gKonturCounter) fileState(run).gChainOpen[(size_t)k] = !closed;
   KxPrint(run, "\n");
 }
 
 int SearchKontur(KxRun& run) {
   run.gKonturCounter = 0;
+  run.contours.clear();
+  fileState(run).gChainOpen.assign(1, 0);
   if (run.eldsCounter >= run.eldsMaximum) {
     KxPrint(run, "-Limit E-");
     return run.gKonturCounter;
@@ -376,10 +386,40 @@ int SearchKontur(KxRun& run) {
   fileState(run).gChainEnds.Reset(0);
   fileState(run).gChainPoints.Reset(0);
   std::vector<long>().swap(fileState(run).gChainUsedTwice);
+  // The contours' entries are made once their number is known: for tens of
+  // thousands of contours a table grown one by one held two copies at times.
+  KxKeepContours(run);
+  for (int k = 1; k <= run.gKonturCounter; ++k) run.contours[(size_t)k].open = fileState(run).gChainOpen[(size_t)k] != 0;
+  std::vector<char>().swap(fileState(run).gChainOpen);
   return run.gKonturCounter;
 }
 
 void KxContourName(char* buf, size_t size, int k) { snprintf(buf, size, "$K%02d", k); }
+
+void KxKeepContours(KxRun& run) {
+  const int konturs = run.gKonturCounter > 0 ? run.gKonturCounter : 0;
+  run.contours.resize((size_t)konturs + 1);
+  for (int k = 1; k <= konturs; ++k) {
+    KxContour& c = run.contours[(size_t)k];
+    if (c.number == k) continue;
+    c.number = k;
+    KxContourName(c.name, sizeof c.name, k);
+  }
+}
+
+std::vector<long> KxContourRecords(const KxContour& c) {
+  std::vector<long> all(c.members.size() + c.extras.size());
+  std::merge(c.members.begin(), c.members.end(), c.extras.begin(), c.extras.end(), all.begin());
+  return all;
+}
+
+KxContour* KxContourNamed(KxRun& run, const char* name) {
+  if (!name || name[0] != '$' || name[1] != 'K' || name[2] < '0' || name[2] > '9') return nullptr;
+  const long k = strtol(name + 2, nullptr, 10);
+  if (k < 1 || k > run.gKonturCounter || (size_t)k >= run.contours.size()) return nullptr;
+  // Only the exact name counts: "$K1" is not contour 1's "$K01".
+  return KxSameName(run.contours[(size_t)k].name, name) ? &run.contours[(size_t)k] : nullptr;
+}
 
 int KxContourBlock(int k, KxBlockPart part) { return 10 * k + part; }
 

@@ -8,6 +8,7 @@ struct KxSettings;   // the settings a run reads (config.h)
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 // --- chaining ---
@@ -60,14 +61,21 @@ int SearchStartPoints(KxRun& run);         // regions, feed points and lead-in e
 extern const char* const gtFeedPoint;      // "-possible feedpoint-", text of a chosen feed-point circle
 extern const char* const gtStartPoint;     // "-possible Startpoint-", text of a claimed feed-point candidate
 long GetRegionElement(KxRun& run, const char* kn);             // index of contour kn's region record, or -1
-void GetRegionFor(KxRun& run, const char* kName);      // appends contour kName's region record and claims the candidates in it
+long GetRegionFor(KxRun& run, const char* kName);      // appends contour kName's region record and claims the candidates in it; the record, -1 when the table is full
 int IsCircleInRegion(KxRun& run, long Regi, long InCi);  // 1 when the centre of InCi lies strictly inside region record Regi
 void KxIndexCandidates(KxRun& run, double cell);       // files circles and inserts by their centres (cells of that side) for KxCandidatesIn, until KxForgetCandidates
 void KxForgetCandidates(KxRun& run);                 // KxCandidatesIn gives the whole table again
 const std::vector<long>& KxCandidateRecords(KxRun& run);  // ascending records that may be circles or inserts: the working records and the filed ones, or all
 long KxCandidatesNear(KxRun& run, long reg, std::vector<long>& out);  // KxCandidatesIn, and how many filed circles and inserts it left out as beyond region reg's box; -1 when nothing is filed (out is then all)
 void KxCandidatesIn(KxRun& run, long reg, std::vector<long>& out);  // ascending records that may lie inside region record reg: the working records and the filed circles and inserts near it, or all
-void FindFirstElemFor(KxRun& run, const char* kName, long regElem);  // chooses feed point and lead-in element with the shortest anchor
+// What the feed-point search chose for a contour.
+struct KxLeadInChoice {
+  long element = 0;         // the lead-in element, 0 = none
+  long hole = 0;            // the feed-point record it is entered from, 0 = none
+  float splitX = 0, splitY = 0;   // where the anchor meets the lead-in element
+};
+KxLeadInChoice FindFirstElemFor(KxRun& run, const char* kName, long regElem);  // chooses feed point and lead-in element with the shortest anchor
+void KxTakeLeadIn(KxRun& run, int k, const KxLeadInChoice& choice);  // files the choice as contour k's lead-in and start hole (none: neither)
 int ApproachRWPossible(KxRun& run, long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches elem shorter than *al
 int CurveApproachPossible(KxRun& run, long elem, long sPelem, float* al);  // 1 when feed point sPelem meets curve piece elem square, shorter than *al
 int CornerApproachPossible(KxRun& run, long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches a corner of elem from outside its angle, shorter than *al
@@ -82,14 +90,46 @@ int SearchInsetRegions(KxRun& run, FILE* stream);      // finds contours inside 
 // --- start holes korvex places itself (autostart.cpp) ---
 inline constexpr long kAutoStartMark = -1;  // kElemX of a start hole korvex placed; drawing records carry 0 there
 int PlaceAutoStartHoles(KxRun& run);                  // with AutoStartHoles on, a start hole for every closed contour left without one; the count
-long AutoStartHoleOf(KxRun& run, const char* kN);       // index of the start hole korvex placed for contour kN, or -1
 const char* AutoStartRefusal(KxRun& run, int k, char* buf, size_t size);  // why contour k got no start hole (into buf), or null
 bool KxChainIsOpen(KxRun& run, int k);                 // contour k is a chain whose ends do not meet (a hole circle is closed)
+
+// One contour as the analysis found it: what the NC program, the page, the
+// drill list and the preview tell of it, so that none of them has to find it
+// again among the element table's marker records.
+struct KxContour {
+  std::vector<long> members;       // its lines, arcs, points or hole circle (record indices) as chained, in table order
+  std::vector<long> extras;        // the other records carrying its name once the analysis is done (start holes, texts, region), ascending
+  std::vector<int> children;       // the contours lying directly inside it, ascending
+  std::string feedRefusal;         // why the start holes drawn for it give no lead-in (FeedPointRefusal), "" when none
+  std::string autoRefusal;         // why korvex placed no start hole for it (AutoStartRefusal), "" when none
+  double area = 0;                 // the area its loop encloses, mm2; 0 for an open chain
+  long region = -1;                // its region record, -1 when the table had no room
+  long nameText = -1;              // the drawn text that names it ('*'), -1 none
+  long startHole = -1;             // the start hole its lead-in comes from (drawn or placed), -1 none
+  long leadIn = 0;                 // the lead-in element, 0 = none
+  char name[16] = "";              // "$K01" ...
+  int number = 0;                  // 1 .. gKonturCounter (0: the unused entry 0)
+  float left = 0, bottom = 0, right = 0, top = 0;   // the box around its members as drawn (its region is this widened by the anchor length)
+  float length = 0;                // its length as the region sums it, mm
+  float holeX = 0, holeY = 0, holeR = 0;   // the start hole's centre and radius
+  float splitX = 0, splitY = 0;    // where the lead-in meets it
+  int orientation = 0;             // +1 counter-clockwise, -1 clockwise in table direction, 0 open or a single circle
+  int side = 0;                    // compensation as written: 41 wire left, 42 right; 0 not written
+  int parent = 0;                  // the contour it lies inside, 0 top level
+  int technology = -1;             // the technology line the NC program cuts it with: an index into the run's techLines, -1 not written
+  int quality = 0;                 // the technology's quality (number of cuts' set) it is cut with
+  bool open = false;               // the chaining came back to no end: its ends do not meet
+  bool holePlaced = false;         // the start hole was placed by korvex
+};
+void KxKeepContours(KxRun& run);   // an entry, numbered and named, for each of the run's gKonturCounter contours (a table made without the chaining has none yet)
+KxContour* KxContourNamed(KxRun& run, const char* name);  // the entry of the contour called name ("$K07"), or null for any other name
+std::vector<long> KxContourRecords(const KxContour& c);   // every record carrying its name: members and extras, ascending
 
 // The contours of one run and what their analysis found.
 struct ContourRun {
   int gKonturCounter = 0;  // contours found by the chaining, numbered 1 .. gKonturCounter
   char gOrphan[8] = "$ORPHAN";  // "$ORPHAN", the name of the members of a rejected chain
-  long statFirstElem = 0;  // lead-in element chosen by the last FindFirstElemFor, 0 = none
   int gAutoStartCount = 0;  // start holes korvex placed in this run
+  std::vector<KxContour> contours;  // by contour number, 0 .. gKonturCounter (entry 0 unused)
+  std::vector<std::string> techLines;  // the distinct technology lines the contours are cut with (KxContour::technology)
 };

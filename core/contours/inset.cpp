@@ -56,6 +56,7 @@ int SearchInsetRegions(KxRun& run, FILE* stream) {
   KxPrint(run, " ... sPKonturCounter %d  Stream: %p \n", run.gKonturCounter, (void*)stream);
 
   char nameA[16], nameB[16];
+  KxKeepContours(run);
   RegionIndex regions;
   std::vector<long> inBox;   // the circles region B may hold
   // The parent of a contour is the smallest contour whose box holds its box, so
@@ -153,6 +154,7 @@ int SearchInsetRegions(KxRun& run, FILE* stream) {
       if (r >= 0 && run.elds[r].IsFirst != 0) {
         KxPrint(run, " (feed point kept)");
         if (run.elds[regB].child == 0) run.elds[regB].child = a;
+        if (regB == run.contours[(size_t)b].region) run.contours[(size_t)b].parent = run.elds[regB].child;
         if (regions.find(run, b, run.gKonturCounter, true) < 0) --topLevel;
         continue;
       }
@@ -168,16 +170,20 @@ int SearchInsetRegions(KxRun& run, FILE* stream) {
       }
 
       if (r >= 0) {
-        run.statFirstElem = 0;
-        FindFirstElemFor(run, nameB, r);
-        run.elds[r].IsFirst = (int)run.statFirstElem;
-        if (run.statFirstElem != 0) KxPrint(run, "\n >>  [%s AnfahrElement %ld Child]\n", nameA, run.statFirstElem);
+        const KxLeadInChoice choice = FindFirstElemFor(run, nameB, r);
+        if (r == run.contours[(size_t)b].region) KxTakeLeadIn(run, b, choice);
+        run.elds[r].IsFirst = (int)choice.element;
+        if (choice.element != 0) KxPrint(run, "\n >>  [%s AnfahrElement %ld Child]\n", nameA, choice.element);
       }
       if (run.elds[regB].child == 0) run.elds[regB].child = a;
+      if (regB == run.contours[(size_t)b].region) run.contours[(size_t)b].parent = run.elds[regB].child;
       if (regions.find(run, b, run.gKonturCounter, true) < 0) --topLevel;
     }
   }
   KxTraceCounts(run);
+  for (KxContour& c : run.contours) c.children.clear();
+  for (int k = 1; k <= run.gKonturCounter; ++k)
+    if (const int p = run.contours[(size_t)k].parent; p >= 1 && p <= run.gKonturCounter) run.contours[(size_t)p].children.push_back(k);
   KxPrint(run, "\n > gKonturCounter <break>\n");
   static const char kEnd[] = "\n- SearchInsetRegions() END-\n";
   KxPrint(run, "%s", kEnd);

@@ -2,6 +2,7 @@
 // widened by the anchor length, its length and element count; the small circles
 // and inserts inside that box are claimed as the contour's feed-point candidates.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "config/config.h"
@@ -117,14 +118,78 @@ static void claimCandidate(KxRun& run, long j, const char* kName) {
   KxCopy(run.elds[j].text, sizeof run.elds[j].text, gtStartPoint);
 }
 
+// The area the loop of members (lines and arcs) encloses and its turn when it is
+// walked from the first member in that member's direction: +1 counter-clockwise,
+// -1 clockwise. Each step goes on with the nearest end within the tolerance band;
+// a walk that does not come round through every member leaves area and turn 0.
+static void measureLoop(KxRun& run, const std::vector<long>& members, double* area, int* turn) {
+  *area = 0;
+  *turn = 0;
+  struct End {
+    float x, y;
+    size_t m;
+    bool start;
+  };
+  std::vector<long> edges;
+  for (long i : members)
+    if (run.elds[i].type == etLINE || run.elds[i].type == etARC) edges.push_back(i);
+  if (edges.size() < 2) return;
+  std::vector<End> ends;
+  for (size_t m = 0; m < edges.size(); ++m) {
+    const elementdaten& e = run.elds[edges[m]];
+    ends.push_back({e.sx, e.sy, m, true});
+    ends.push_back({e.ex, e.ey, m, false});
+  }
+  std::sort(ends.begin(), ends.end(), [](const End& p, const End& q) { return p.x < q.x; });
+  const double reach = (double)run.cfg.fPlusTol * (1.0 + 1e-6) + 1e-4;
+  std::vector<char> walked(edges.size(), 0);
+  double twice = 0;   // twice the signed area
+  size_t at = 0;
+  bool forward = true;
+  for (size_t step = 0; step < edges.size(); ++step) {
+    walked[at] = 1;
+    const elementdaten& e = run.elds[edges[at]];
+    const double x0 = forward ? e.sx : e.ex, y0 = forward ? e.sy : e.ey;
+    const double x1 = forward ? e.ex : e.sx, y1 = forward ? e.ey : e.sy;
+    twice += x0 * y1 - x1 * y0;
+    if (e.type == etARC) {
+      // The segment between chord and arc, on the arc's side of the chord.
+      const double sweep = BOGENWINKEL(e.sw, e.ew) / RAD2DEG;
+      const double segment = (double)e.r * e.r * (sweep - std::sin(sweep));
+      twice += forward ? segment : -segment;
+    }
+    if (step + 1 == edges.size()) {
+      const elementdaten& first = run.elds[edges[0]];
+      if (std::hypot(x1 - first.sx, y1 - first.sy) > reach) return;
+      break;
+    }
+    double best = reach;
+    const End* next = nullptr;
+    auto b = std::lower_bound(ends.begin(), ends.end(), x1 - reach, [](const End& p, double v) { return (double)p.x < v; });
+    for (; b != ends.end() && (double)b->x <= x1 + reach; ++b) {
+      const double d = std::hypot((double)b->x - x1, (double)b->y - y1);
+      if (!walked[b->m] && d <= best) {
+        best = d;
+        next = &*b;
+      }
+    }
+    if (!next) return;
+    at = next->m;
+    forward = next->start;
+  }
+  if (!std::isfinite(twice)) return;
+  *area = std::fabs(twice) / 2;
+  *turn = twice > 0 ? 1 : twice < 0 ? -1 : 0;
+}
+
 // The region record of contour kName, in these steps:
 //   1. append the record (a full table leaves the contour without one);
 //   2. bounding box, length and element counts of the members (arcs with their bulges);
 //   3. the box widened by the anchor length on every side, stored in the record;
 //   4. inserts and small circles inside the box claimed as the contour's start points;
-//   5. the element count stored and reported.
-void GetRegionFor(KxRun& run, const char* kName) {
-  if (!kName) return;
+//   5. the element count stored and reported, the contour's facts filed.
+long GetRegionFor(KxRun& run, const char* kName) {
+  if (!kName) return -1;
   // The box starts from the first member, so that it holds at any coordinate: a
   // fixed start value would stay one side of every contour lying beyond it, and
   // the nesting test could no longer tell an opening inside its part. A contour
@@ -137,8 +202,10 @@ void GetRegionFor(KxRun& run, const char* kName) {
   AddElement(run, etDELETE, gNoText);
   // A full table refused the record ("-Limit B-" is out): writing at n - 1 would
   // overwrite a drawing element, so this contour simply gets no region.
-  if (run.eldsCounter != n + 1) return;
+  if (run.eldsCounter != n + 1) return -1;
   const long reg = n;
+  KxContour* contour = KxContourNamed(run, kName);
+  if (contour) contour->members.clear();
   elementdaten& rg = run.elds[reg];
   rg.used = 1;
   KxCopy(rg.kontur, sizeof rg.kontur, kName);
@@ -153,6 +220,7 @@ void GetRegionFor(KxRun& run, const char* kName) {
     const elementdaten& e = run.elds[i];
     if (!KxSameName(e.kontur, kName)) continue;
     KxPrint(run, "[%ld]", i);
+    if (contour) contour->members.push_back(i);
     if (e.type == etCIR) {
       // A hole contour is its circle alone: the box is the circle's square.
       KxPrint(run, " =[BOHRUNG R:%7.3f]", e.r);
@@ -237,6 +305,24 @@ void GetRegionFor(KxRun& run, const char* kName) {
   KxPrint(run, "\n [Region:%s] %ld Elemente ", kName, sum);
   KxPrint(run, " -davon %ld LINE | %ld ARC | %ld PNT", lines, arcs, points);
   KxPrint(run, "| %ld TXT | %ld INS| %ld CIR\n", 0L, inserts, circles);
+  if (contour) {
+    contour->members.shrink_to_fit();   // kept to the end of the run
+    if (boxed) {
+      contour->left = left;
+      contour->bottom = bottom;
+      contour->right = right;
+      contour->top = top;
+    }
+    contour->region = reg;
+    contour->length = length;
+    measureLoop(run, contour->members, &contour->area, &contour->orientation);
+    // A hole contour is its circle alone.
+    if (contour->members.size() == 1 && run.elds[contour->members[0]].type == etCIR) {
+      const elementdaten& hole = run.elds[contour->members[0]];
+      contour->area = awPI * (double)hole.r * hole.r;
+    }
+  }
+  return reg;
 }
 
 long GetRegionElement(KxRun& run, const char* kn) {

@@ -125,8 +125,8 @@ static void printCirclePassedOver(KxRun& run, long pA, const elementdaten& e) {
 // A hole contour (one circle above the grid radius) with no start hole inside it
 // but one beside it is a round punch: it is cut from that start hole as an outer
 // profile, entering at the circle's nearest point. True when such a start hole
-// was chosen.
-static bool findPunchFeed(KxRun& run, const char* kName, long regElem) {
+// was chosen (into *choice).
+static bool findPunchFeed(KxRun& run, const char* kName, long regElem, KxLeadInChoice* choice) {
   long circle = 0;
   std::vector<long> members;
   KxMemberCandidates(run, kName, run.eldsCounter, members);
@@ -167,14 +167,15 @@ static bool findPunchFeed(KxRun& run, const char* kName, long regElem) {
   feed.IsFirst = (int)circle;
   KxCopy(feed.text, sizeof feed.text, gtFeedPoint);
   feed.child = -1;
-  run.statFirstElem = circle;
+  *choice = {circle, best, feed.ex, feed.ey};
   KxPrint(run, "\n >> B[%s] PUNCH FEED IN = %ld  SPLITT = x%.3f y:%.3f \n", kName, best, feed.ex, feed.ey);
   return true;
 }
 
-void FindFirstElemFor(KxRun& run, const char* kName, long regElem) {
-  if (!kName || regElem < 0 || regElem >= run.eldsCounter) return;
-  if (findPunchFeed(run, kName, regElem)) return;
+KxLeadInChoice FindFirstElemFor(KxRun& run, const char* kName, long regElem) {
+  KxLeadInChoice choice;
+  if (!kName || regElem < 0 || regElem >= run.eldsCounter) return choice;
+  if (findPunchFeed(run, kName, regElem, &choice)) return choice;
   float AnkerLen = 20.0f;             // best anchor length accepted so far
   float AnkerLenBuf = run.cfg.gMaxAnkerLen;   // running bound, lowered by the approach test
   long lastFeedBuf = 0;               // chosen feed point (0: none yet, the "feedbuf" slot)
@@ -209,7 +210,7 @@ void FindFirstElemFor(KxRun& run, const char* kName, long regElem) {
     feed.IsFirst = (int)AnfahrElemBuf;
     KxPrint(run, "\n >> B[%s] SPLITT = x%.3fld y:%.3f \n", kName, feed.ex, feed.ey);
     run.elds[AnfahrElemBuf].IsFirst = 1;
-    run.statFirstElem = AnfahrElemBuf;
+    choice = {AnfahrElemBuf, lastFeedBuf, feed.ex, feed.ey};
     // The feed-point text is how the NC output finds the feed point, for an
     // insert as for a circle; -1 keeps it from being claimed by a later region.
     KxCopy(feed.text, sizeof feed.text, gtFeedPoint);
@@ -297,6 +298,30 @@ void FindFirstElemFor(KxRun& run, const char* kName, long regElem) {
   const int k = contourNumberOf(run, kName);
   if (AnfahrElemBuf > 0 && k > 0) fileState(run).feedRefusals[k] = kfNONE;
   else if (AnfahrElemBuf == 0) noteRefusal(run, kName, candidates);
+  if (KxContour* c = KxContourNamed(run, kName)) {
+    char why[160];
+    const char* refusal = FeedPointRefusal(run, c->number, why, sizeof why);
+    c->feedRefusal = refusal ? refusal : "";
+  }
+  return choice;
+}
+
+void KxTakeLeadIn(KxRun& run, int k, const KxLeadInChoice& choice) {
+  if (k < 1 || (size_t)k >= run.contours.size()) return;
+  KxContour& c = run.contours[(size_t)k];
+  c.leadIn = choice.element;
+  c.startHole = -1;
+  c.holePlaced = false;
+  c.holeX = c.holeY = c.holeR = c.splitX = c.splitY = 0;
+  if (choice.element == 0) return;
+  const elementdaten& hole = run.elds[choice.hole];
+  c.startHole = choice.hole;
+  c.holePlaced = hole.type == etCIR && hole.kElemX == kAutoStartMark;
+  c.holeX = hole.cx;
+  c.holeY = hole.cy;
+  c.holeR = hole.r;
+  c.splitX = choice.splitX;
+  c.splitY = choice.splitY;
 }
 
 int SearchStartPoints(KxRun& run) {
@@ -307,20 +332,19 @@ int SearchStartPoints(KxRun& run) {
     return 0;
   }
   char name[16];
+  KxKeepContours(run);
   KxIndexMembers(run, false);
   // Regions are the contours' boxes widened by the anchor length on every side.
   KxIndexCandidates(run, 2 * KxIndexMaterial(run));
   for (int k = 1; k <= run.gKonturCounter; ++k) {
     KxContourName(name, sizeof name, k);
-    const long before = run.eldsCounter;
-    GetRegionFor(run, name);
     // No room for the region record: the contour goes without region and feed point.
-    if (run.eldsCounter != before + 1) continue;
-    const long reg = run.eldsCounter - 1;
-    run.statFirstElem = 0;
-    FindFirstElemFor(run, name, reg);
-    run.elds[reg].IsFirst = (int)run.statFirstElem;
-    if (run.statFirstElem != 0) KxPrint(run, "\n >>  [%s AnfahrElement %ld]\n", name, run.statFirstElem);
+    const long reg = GetRegionFor(run, name);
+    if (reg < 0) continue;
+    const KxLeadInChoice choice = FindFirstElemFor(run, name, reg);
+    KxTakeLeadIn(run, k, choice);
+    run.elds[reg].IsFirst = (int)choice.element;
+    if (choice.element != 0) KxPrint(run, "\n >>  [%s AnfahrElement %ld]\n", name, choice.element);
   }
   KxTraceCounts(run);
   KxPrint(run, " > gKonturCounter <break>\n");

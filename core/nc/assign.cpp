@@ -98,6 +98,26 @@ void HolesAndTechno(KxRun& run) {
   for (long i = 0; i < run.eldsCounter; ++i)
     if (run.elds[i].type == etTEXT) TextToFeedPointKontur(run, i);
   KxTraceCounts(run);
+  // What each contour holds now that every record has its contour; the first
+  // star text a contour got names it.
+  KxKeepContours(run);
+  std::vector<size_t> member(run.contours.size(), 0);   // per contour: its members passed so far
+  for (KxContour& c : run.contours) {
+    c.extras.clear();
+    c.nameText = -1;
+  }
+  for (long i = 0; i < run.eldsCounter; ++i) {
+    const elementdaten& e = run.elds[i];
+    KxContour* c = KxContourNamed(run, e.kontur);
+    if (!c) continue;
+    size_t& m = member[(size_t)c->number];
+    while (m < c->members.size() && c->members[m] < i) ++m;   // the chaining's members keep their name
+    if (m < c->members.size() && c->members[m] == i) ++m;
+    else c->extras.push_back(i);
+    if (e.type == etTEXT && strchr(e.text, '*') && c->nameText < 0) c->nameText = i;
+  }
+  // Kept to the end of the run, for tens of thousands of contours: no room to spare.
+  for (KxContour& c : run.contours) c.extras.shrink_to_fit();
   KxPrint(run, " >TEXT to holes end\n\n");
 }
 

@@ -295,8 +295,8 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
   KxPrint(run, "[%s] SimpleClosedKontur FEED:%ld  FIRST:%ld ", kN, feedElem, firstElem);
   // A rapid move of the previous contour never carries over into this one.
   KxCopy(run.moveType, sizeof run.moveType, "G01");
-  long reg = GetRegionElement(run, kN);
-  int child = NcValidElement(run, reg) ? run.elds[reg].child : 0;
+  const KxContour* contour = KxContourNamed(run, kN);
+  const int child = contour && NcValidElement(run, contour->region) ? contour->parent : 0;
 
   // An index that addresses no record in use is no feed point either.
   if (!NcValidElement(run, feedElem) || !NcValidElement(run, firstElem)) {

@@ -4,8 +4,10 @@
 // composed beside its target and only renamed over it once it is complete.
 #include <cstdarg>
 #include <cstring>
-#include <vector>
 #include <ctime>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "config/config.h"
 #include "contours/contours.h"
@@ -20,6 +22,7 @@
 // starts from these, so a !NOCUT or !NOFEED of one contour never reaches the next.
 // What this file keeps of a run, owned by the run.
 struct DriverState {
+  std::map<std::string, int> techIndex;   // the distinct technology lines of run.techLines, by their text
   int headNoCut = 0, headNoFeed = 0;
   int taperFrom = 0, offsetFrom = 0;   // who set the taper and the register in force (as NcCutSetting says)
 };
@@ -69,16 +72,16 @@ static void resetTechnology(KxRun& run) {
   SetTechData(run, "reset");
 }
 
-// Region record of contour kN: whether it is top level (no parent), its length.
+// Contour kN's parent (0: top level) and its length.
 static int regionChild(KxRun& run, const char* kN, float* len) {
-  long r = GetRegionElement(run, kN);
-  if (!NcValidElement(run, r)) {
+  const KxContour* c = KxContourNamed(run, kN);
+  if (!c || !NcValidElement(run, c->region)) {
     // Without a region record the contour is treated as a top-level contour of length 0.
     if (len) *len = 0;
     return 0;
   }
-  if (len) *len = run.elds[r].len;
-  return run.elds[r].child;
+  if (len) *len = c->length;
+  return c->parent;
 }
 
 bool NcNamedAfterDrawing(KxSettings& cfg) { return cfg.data_filename.find("*infile*") != std::string::npos; }
@@ -215,8 +218,14 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
     KxPrint(run, "\n -%s: inset contour, its own technology is not used (cut with its parent's cuts)\n", name);
     KxLog(run, "\n %s: inset contour, own technology not used", name);
   }
+  KxContour& contour = run.contours[(size_t)k];
+  // Tens of thousands of contours share a few lines: each is kept once.
+  const auto [line, added] = fileState(run).techIndex.try_emplace(run.cfg.eTD[1].nwd, (int)run.techLines.size());
+  if (added) run.techLines.push_back(line->first);
+  contour.technology = line->second;
+  contour.quality = run.cfg.ktechno.dQuali;
   if (pathCount > 0 && !feedMarker) NcPut(f, "(NO FEED-POINT FOUND : %ld ELEMENTS)%s\n", pathCount, run.cfg.mS.EOL);
-  const long drill = AutoStartHoleOf(run, name);
+  const long drill = contour.holePlaced ? contour.startHole : -1;
   if (drill >= 0)
     NcPut(f, "%sAUTO START HOLE X%.3f Y%.3f%s%s\n", run.cfg.mS.RemarkOn, run.elds[drill].cx, run.elds[drill].cy, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
 
@@ -238,6 +247,7 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
   const int missing = run.gMissETechnologie;
   const int holes = run.gHolesCounter;
   SortKontur(run, f, k);
+  contour.side = t.dDLage == 41 || t.dDLage == 42 ? t.dDLage : 0;
   if (run.gMissETechnologie > missing) ++run.gContoursWithoutTech;
   // The layers of a contour may leave their taper and register to the contours after it.
   if (t.dkonik != cut.taper) st.taperFrom = k;
@@ -278,6 +288,9 @@ static void reportOntoDrawing(KxRun& run, const char* path) {
 
 void ProbeNwdOut(KxRun& run) {
   run.gNcWriteFailed = 0;
+  KxKeepContours(run);
+  run.techLines.clear();
+  fileState(run).techIndex.clear();
   if (run.eldsCounter >= run.eldsMaximum) {
     KxPrint(run, "-Limit D-");
     // No program comes out of this run; the caller must not report success.
@@ -333,27 +346,11 @@ void SortKontur(KxRun& run, FILE* ostream, int k) {
   char kN[16];
   KxContourName(kN, sizeof kN, k);
   long keep = run.eldsCounter;
-  long top = run.eldsCounter;
-  long count = 0, regFirst = 0;
-  std::vector<long> members;
-  KxMemberCandidates(run, kN, top, members);
-  for (auto it = members.rbegin(); it != members.rend(); ++it) {
-    const long i = *it;
-    if (KxSameName(run.elds[i].kontur, kN) && KxSameName(run.elds[i].text, gtRegInfo)) {
-      count = run.elds[i].kElemX;
-      regFirst = run.elds[i].IsFirst;
-      break;
-    }
-  }
-  long feed = -1, first = -1;
-  for (auto it = members.rbegin(); it != members.rend(); ++it) {
-    const long i = *it;
-    if (KxSameName(run.elds[i].kontur, kN) && KxSameName(run.elds[i].text, gtFeedPoint)) {
-      feed = i;
-      first = run.elds[i].IsFirst;
-      break;
-    }
-  }
+  // The element count stays in the region record; feed point and lead-in are the contour's.
+  if ((size_t)k >= run.contours.size()) KxKeepContours(run);
+  const KxContour& c = run.contours[(size_t)k];
+  const long count = NcValidElement(run, c.region) ? run.elds[c.region].kElemX : 0, regFirst = c.leadIn;
+  const long feed = c.leadIn != 0 ? c.startHole : -1, first = c.leadIn != 0 ? c.leadIn : -1;
   KxPrint(run, "\n[%s] : %ld Elemente | %ld=FirstElement | %ld=FeedPoint \n", kN, count, regFirst, feed);
   if (count > 0) SimpleClosedKontur(run, ostream, k, feed, first);
   else NcPut(ostream, "%s%s\n", run.cfg.mS.SubReturn, run.cfg.mS.EOL);   // the called block still returns

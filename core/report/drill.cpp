@@ -9,34 +9,32 @@
 
 // The contours left uncut although start holes are drawn for them.
 static void writeUnusableHoles(KxRun& run, FILE* page) {
-  char kn[16], why[160];
   int unusable = 0;
-  for (int k = 1; k <= run.gKonturCounter; ++k) unusable += FeedPointRefusal(run, k, why, sizeof why) != nullptr;
+  for (int k = 1; k <= run.gKonturCounter; ++k) unusable += !run.contours[(size_t)k].feedRefusal.empty();
   if (unusable < 1) return;
   fputs("start holes that give no lead-in: \n", page);
   for (int k = 1; k <= run.gKonturCounter; ++k) {
-    KxContourName(kn, sizeof kn, k);
-    if (FeedPointRefusal(run, k, why, sizeof why)) KxFilePrint(page, "%-9s: %s \n", kn, why);
+    const KxContour& c = run.contours[(size_t)k];
+    if (!c.feedRefusal.empty()) KxFilePrint(page, "%-9s: %s \n", c.name, c.feedRefusal.c_str());
   }
   fputs("\n", page);
 }
 
-void KxWriteDrillList(KxRun& run, const KxContourRecords& records, FILE* page) {
+void KxWriteDrillList(KxRun& run, FILE* page) {
   if (!page || run.gKonturCounter < 1) return;
+  KxKeepContours(run);
   writeUnusableHoles(run, page);
-  char kn[16], why[48];
   int refused = 0;
-  for (int k = 1; k <= run.gKonturCounter; ++k) refused += AutoStartRefusal(run, k, why, sizeof why) != nullptr;
+  for (int k = 1; k <= run.gKonturCounter; ++k) refused += !run.contours[(size_t)k].autoRefusal.empty();
   if (run.gAutoStartCount < 1 && refused < 1) return;
 
   fputs("start holes to drill: \n", page);
   fputs("CONTOUR  :        X |        Y | DIAMETER \n", page);
   fputs("------------------------------------------\n", page);
   for (int k = 1; k <= run.gKonturCounter; ++k) {
-    KxContourName(kn, sizeof kn, k);
-    const long h = records.AutoStartHole(run, kn);
-    if (h >= 0) KxFilePrint(page, "%-9s: %8.3f | %8.3f | %8.3f \n", kn, run.elds[h].cx, run.elds[h].cy, 2 * run.elds[h].r);
-    else if (AutoStartRefusal(run, k, why, sizeof why)) KxFilePrint(page, "%-9s: no place for a start hole (%s) \n", kn, why);
+    const KxContour& c = run.contours[(size_t)k];
+    if (c.holePlaced) KxFilePrint(page, "%-9s: %8.3f | %8.3f | %8.3f \n", c.name, c.holeX, c.holeY, 2 * c.holeR);
+    else if (!c.autoRefusal.empty()) KxFilePrint(page, "%-9s: no place for a start hole (%s) \n", c.name, c.autoRefusal.c_str());
   }
   fputs("------------------------------------------\n\n", page);
 }

@@ -266,8 +266,9 @@ const char* kCss =
 
 }  // namespace
 
-void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp, const KxContourRecords& records) {
+void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   if (!f) return;
+  KxKeepContours(run);
   char name[16];
 
   // Extent: everything the picture shows.
@@ -371,18 +372,19 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp, const KxCont
   fputs("<g class='notcut'>\n", f);
   for (int k = 1; k <= run.gKonturCounter; ++k) {
     KxContourName(name, sizeof name, k);
-    const std::vector<long>& members = records.Of(name);
+    const KxContour& contour = run.contours[(size_t)k];
+    const std::vector<long> members = KxContourRecords(contour);
     bool cut = cutContours[(size_t)k];
     float ox[64], oy[64];
     int ends = cut ? openEnds(run, members, ox, oy, 64) : 0;
     if (cut && ends == 0) continue;
     if (cut) ++openSeen;
-    char reason[48], refused[96];
+    char refused[96];
     const char* why = !cut ? (troubleContours[(size_t)k] ? "no start hole: not cut" : "not cut")
                            : "open contour: its ends do not meet";
     // With start holes placed by korvex, why this one got none.
-    if (!cut && AutoStartRefusal(run, k, reason, sizeof reason)) {
-      snprintf(refused, sizeof refused, "no start hole (%s): not cut", reason);
+    if (!cut && !contour.autoRefusal.empty()) {
+      snprintf(refused, sizeof refused, "no start hole (%s): not cut", contour.autoRefusal.c_str());
       why = refused;
     }
     KxFilePrint(f, "<g class='warn' data-contour='%s'><title>%s %s</title>\n", name, name, why);
@@ -502,8 +504,7 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp, const KxCont
     const KxLoop& lp = tp.loops[l];
     int k = KxBlockContour(lp.block);
     KxContourName(name, sizeof name, k);
-    long reg = records.Region(run, name);
-    int parent = reg >= 0 ? run.elds[reg].child : 0;
+    const int parent = k >= 1 && k <= run.gKonturCounter ? run.contours[(size_t)k].parent : 0;
     KxFilePrint(f, "<tr><td>%s</td><td>N%d", name, KxContourBlock(k));
     if (lp.block != KxContourBlock(k)) KxFilePrint(f, " (cut in N%d)", lp.block);
     KxFilePrint(f, "</td><td>%d</td><td>%.3f mm</td><td>G%d (wire %s)</td>", lp.cuts, loopLength(tp, lp), lp.side,

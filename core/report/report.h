@@ -9,7 +9,6 @@ struct KxSettings;   // the settings a run reads (config.h)
 #include <cstdio>
 #include <functional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "elements/elements.h"   // KxNameKey
@@ -42,23 +41,7 @@ int KxOpenForUser(KxRun& run, const char* path);   // starts the desktop opener 
 
 // --- page helpers (statistic.cpp) ---
 void KxHtmlText(FILE* out, const char* text);   // writes text with &, <, >, quotes as HTML entities
-class KxContourRecords;
-void KxWriteDrillList(KxRun& run, const KxContourRecords& records, FILE* page);  // drawn start holes that give no lead-in, the start holes korvex placed and the contours that got none (drill.cpp)
-
-// The element table's records by contour name, in table order, made once for a
-// page: a scan of the table for each contour cost the page of a large nest more
-// than the conversion. The name is compared as the record holds it (strncmp).
-class KxContourRecords {
- public:
-  KxContourRecords(KxRun& run, long top);                   // indexes records 0..top-1
-  const std::vector<long>& Of(const char* name) const;   // the records of contour name, in table order
-  long Region(KxRun& run, const char* name) const;                   // its newest region record, as GetRegionElement finds it; -1 when none
-  long NameText(KxRun& run, const char* name) const;                 // its first text holding a '*' name, as GetKonturName takes it; -1 when none
-  long AutoStartHole(KxRun& run, const char* name) const;            // the start hole korvex placed for it, as AutoStartHoleOf finds it; -1 when none
- private:
-  std::unordered_map<KxNameKey, std::vector<long>, KxNameKeyHash> of_;
-  std::vector<long> none_;
-};
+void KxWriteDrillList(KxRun& run, FILE* page);  // drawn start holes that give no lead-in, the start holes korvex placed and the contours that got none (drill.cpp)
 
 // --- run statuses ---
 inline constexpr int kxSTATUS_OK = 0;           // the run went through
@@ -149,7 +132,7 @@ std::string KxMachineTimeText(KxRun& run);    // the finished run's machine time
 void KxLogMachineTime(KxRun& run, const KxToolpath& tp);   // every cut's length, feed and time and the total into the log
 
 // --- the picture of the page (picture.cpp) ---
-void WriteToolpathFigure(KxRun& run, FILE* page, const KxToolpath& tp, const KxContourRecords& records);  // the SVG figure, the contour table and the run's warnings (records: the page's, of the whole table)
+void WriteToolpathFigure(KxRun& run, FILE* page, const KxToolpath& tp);  // the SVG figure, the contour table and the run's warnings
 
 
 // --- an NC program read and followed as the control does (follow.cpp) ---

@@ -26,35 +26,6 @@ void KxHtmlText(FILE* out, const char* text) {
   }
 }
 
-KxContourRecords::KxContourRecords(KxRun& run, long top) {
-  for (long i = 0; i < top; ++i) of_[KxNameKey(run.elds[i].kontur)].push_back(i);
-}
-
-const std::vector<long>& KxContourRecords::Of(const char* name) const {
-  const auto at = of_.find(KxNameKey(name));
-  return at == of_.end() ? none_ : at->second;
-}
-
-long KxContourRecords::Region(KxRun& run, const char* name) const {
-  const std::vector<long>& m = Of(name);
-  for (auto i = m.rbegin(); i != m.rend() && *i >= 1; ++i)
-    if (strcmp(run.elds[*i].text, gtRegInfo) == 0) return *i;
-  return -1;
-}
-
-long KxContourRecords::NameText(KxRun& run, const char* name) const {
-  for (long i : Of(name))
-    if (run.elds[i].type == etTEXT && strchr(run.elds[i].text, '*')) return i;
-  return -1;
-}
-
-long KxContourRecords::AutoStartHole(KxRun& run, const char* name) const {
-  const std::vector<long>& m = Of(name);
-  for (auto i = m.rbegin(); i != m.rend(); ++i)
-    if (run.elds[*i].type == etCIR && run.elds[*i].kElemX == kAutoStartMark) return *i;
-  return -1;
-}
-
 // Fixed-size text field of a record, terminated even when the record is not.
 static const char* field(const char* f, size_t size, char* buf, size_t bufSize) {
   size_t n = strnlen(f, size);
@@ -166,19 +137,17 @@ static int writePage(KxRun& run, FILE* page) {
   // Contours with their lengths: the integer part right-aligned in four
   // places; longer lengths widen the field instead of losing digits.
   float cutSum = 0;
-  const KxContourRecords records(run, run.eldsCounter);
+  KxKeepContours(run);
   for (int k = 1; k <= run.gKonturCounter; ++k) {
-    char kn[16];
-    KxContourName(kn, sizeof kn, k);
-    long reg = records.Region(run, kn);
-    float len = reg >= 0 ? run.elds[reg].len : 0.0f;
+    const KxContour& c = run.contours[(size_t)k];
+    const float len = c.region >= 0 ? c.length : 0.0f;
     cutSum += len;
-    fputs("\n", page); KxHtmlText(page, kn); fputs(" ", page);
+    fputs("\n", page); KxHtmlText(page, c.name); fputs(" ", page);
     KxFilePrint(page, KxConsole(run) ? " %+8.3f " : " %8.3f ", len);
-    writeContourName(run, page, records.NameText(run, kn));
+    writeContourName(run, page, c.nameText);
   }
   KxFilePrint(page, "\n1-cut sum: %.3f mm\n\n", cutSum);
-  KxWriteDrillList(run, records, page);
+  KxWriteDrillList(run, page);
 
   if (run.gAktLayEntry > 1) {
     fputs("\tused Layer: \n", page);
@@ -247,7 +216,7 @@ static int writePage(KxRun& run, FILE* page) {
   // The picture follows the program as written; without a program it shows what was left uncut.
   if (run.gKonturCounter < 1 || run.gNcWriteFailed || !ReadToolpath(run, run.dataPath.c_str(), &run.gToolpath)) ReadToolpath(run, nullptr, &run.gToolpath);
   KxLogMachineTime(run, run.gToolpath);
-  WriteToolpathFigure(run, page, run.gToolpath, records);
+  WriteToolpathFigure(run, page, run.gToolpath);
   fputs("</pre></font></body></html>\n", page);
   return warnings;
 }

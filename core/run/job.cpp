@@ -181,12 +181,10 @@ KxResult KxResultOf(KxRun& run, int status) {
   r.units = KxUnitsText(run);
   r.unitsWarning = KxUnitsWarning(run);
   if (run.gAutoStartCount > 0) {
-    const KxContourRecords records(run, run.eldsCounter);
-    char kn[16];
+    KxKeepContours(run);
     for (int k = 1; k <= run.gKonturCounter; ++k) {
-      KxContourName(kn, sizeof kn, k);
-      const long h = records.AutoStartHole(run, kn);
-      if (h >= 0) r.drill.push_back({kn, run.elds[h].cx, run.elds[h].cy, 2 * run.elds[h].r});
+      const KxContour& c = run.contours[(size_t)k];
+      if (c.holePlaced) r.drill.push_back({c.name, c.holeX, c.holeY, 2 * c.holeR});
     }
   }
   return r;
