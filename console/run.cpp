@@ -232,13 +232,13 @@ static void printHelp(KxRun& run, bool full, const char* program = "") {
 static int checkProgram(KxRun& run, const char* program, CommandLine& cmd) {
   takePositional(cmd.job, cmd.positional);
   KxTakeJob(run, cmd.job);
-  std::string drawing = run.in_filename;
+  std::string drawing = run.io.in_filename;
   if (!KxEndsWith(drawing.c_str(), ".dxf") && !KxEndsWith(drawing.c_str(), ".DXF"))
     drawing = cmd.positional.empty() ? "" : cmd.positional[0];
-  const bool quiet = run.gQuiet;
-  run.gQuiet = true;
+  const bool quiet = run.io.quiet;
+  run.io.quiet = true;
   SetGlobals(run, program);
-  run.gQuiet = quiet;
+  run.io.quiet = quiet;
   const int status = KxCheckProgram(run, cmd.check, drawing);
   KxFlushConsole(run);
   return status;
@@ -294,7 +294,7 @@ int KorvexConsoleRun(KxRun& run, int argc, char** argv) {
     return kxSTATUS_NO_DXF;
   }
   if (cmd.help) {
-    run.gQuiet = true;   // the help alone, without the settings' trace
+    run.io.quiet = true;   // the help alone, without the settings' trace
     printHelp(run, true, program);
     KxFlushConsole(run);
     return kxSTATUS_OK;
@@ -317,7 +317,7 @@ int KorvexConsoleRun(KxRun& run, int argc, char** argv) {
   ParseOptions(run, argc, argv);
   takePositional(cmd.job, cmd.positional);
   // Arguments that name no drawing: the run's placeholder name is shown and refused as no DXF file.
-  if (argc >= 2 && cmd.job.drawing.empty()) cmd.job.drawing = run.in_filename;
+  if (argc >= 2 && cmd.job.drawing.empty()) cmd.job.drawing = run.io.in_filename;
   if (argc < 2) cmd.job.drawing.clear();
   cmd.job.pause = KxWaitKey;
   return KxConvert(run, cmd.job).status;

@@ -29,7 +29,7 @@
 
 int KxMakeRun(KxRun& run) {
   KxJob job;
-  job.drawing = run.in_filename;
+  job.drawing = run.io.in_filename;
   job.readSettings = false;   // the window's settings, read into the run
   return KxConvert(run, job).status;
 }
@@ -68,7 +68,7 @@ void KxWindow::OpenDrawing(const QString& path) {
   }
   DxfCloseDrawing(*probe);
   fDrawing = path;
-  fRun->in_filename = local.toStdString();
+  fRun->io.in_filename = local.toStdString();
   fDxfView->setText(path);
   setWindowTitle(info.fileName() + " \u2013 korvex");
   fMake->setEnabled(true);
@@ -82,7 +82,7 @@ void KxWindow::OpenDrawing(const QString& path) {
 // neither its name nor its layers nor its picture are left of the drawing before.
 void KxWindow::forgetDrawing(const QString& path, const QString& reason) {
   fDrawing.clear();
-  fRun->in_filename = path.toStdString();
+  fRun->io.in_filename = path.toStdString();
   fMake->setEnabled(false);
   fLayers->clear();
   fDxfView->setText(path);
@@ -95,11 +95,11 @@ void KxWindow::forgetDrawing(const QString& path, const QString& reason) {
 void KxWindow::listLayers() {
   auto owned = std::make_unique<KxRun>(fRun->cfg);
   KxRun& run = *owned;
-  run.in_filename = fRun->in_filename;
+  run.io.in_filename = fRun->io.in_filename;
   QStringList names;
-  run.gLayerNameHook = [&names](const char* name) { names << QString::fromUtf8(name); };
+  run.dxf.layerNameHook = [&names](const char* name) { names << QString::fromUtf8(name); };
   auto census = std::make_unique<DxfLayerCensus>();
-  if (DxfOpenDrawing(run, run.in_filename.c_str()) && KxReadLayers(run) == kxSTATUS_OK) DxfCountLayerGeometry(run, census.get());
+  if (DxfOpenDrawing(run, run.io.in_filename.c_str()) && KxReadLayers(run) == kxSTATUS_OK) DxfCountLayerGeometry(run, census.get());
   auto held = [&](const QString& name) {
     for (int i = 0; i < census->count; ++i)
       if (name == QString::fromUtf8(census->layers[i].name)) return census->layers[i].entities;
@@ -136,8 +136,8 @@ void KxWindow::previewDrawing() {
   if (fDrawing.isEmpty()) return;
   auto owned = std::make_unique<KxRun>(fRun->cfg);
   KxRun& run = *owned;
-  run.in_filename = fRun->in_filename;
-  if (DxfOpenDrawing(run, run.in_filename.c_str()) && KxReadDrawing(run) == kxSTATUS_OK) fPreview->ShowDrawing(run);
+  run.io.in_filename = fRun->io.in_filename;
+  if (DxfOpenDrawing(run, run.io.in_filename.c_str()) && KxReadDrawing(run) == kxSTATUS_OK) fPreview->ShowDrawing(run);
   else fPreview->Clear();
 }
 
@@ -162,17 +162,17 @@ void KxWindow::Make() {
 void KxWindow::startMake() {
   fMakeWaits = false;
   fMaking = std::make_unique<KxRun>(fRun->cfg);
-  fMaking->in_filename = fRun->in_filename;
+  fMaking->io.in_filename = fRun->io.in_filename;
   const QString out = outputFolder();
   if (!out.isEmpty()) KxPlaceOutputs(fMaking->cfg, out.toLocal8Bit().toStdString());
   // The run's open requests, made on its thread, are answered on the window's
   // (the window waits for a Make under way before it goes).
-  fMaking->openHook = [this](const char* path) {
+  fMaking->report.openHook = [this](const char* path) {
     const QString p = QString::fromLocal8Bit(path);
     QMetaObject::invokeMethod(this, [this, p] { OpenForUser(p); }, Qt::QueuedConnection);
   };
   fBusy->show();
-  statusBar()->showMessage("Making " + QFileInfo(QString::fromStdString(fMaking->in_filename)).fileName() + "\u2026");
+  statusBar()->showMessage("Making " + QFileInfo(QString::fromStdString(fMaking->io.in_filename)).fileName() + "\u2026");
   fMake->setText("Make (running)");
   KxRun* run = fMaking.get();
   fWatcher.setFuture(QtConcurrent::run([run] { return KxMakeRun(*run); }));
@@ -189,7 +189,7 @@ void KxWindow::makeDone() {
   const KxMakeResult r = KxDescribeMake(run, status);
   if (r.dialog) refuse(r.words);
   else showResult(r.words, r.error);
-  const QString made = QString::fromStdString(run.in_filename);
+  const QString made = QString::fromStdString(run.io.in_filename);
   if (made == fDrawing) fDxfView->setText(made + " (done)");
   if (status == kxSTATUS_NO_DRAWING) fPreview->Clear();
   else fPreview->ShowProgram(run);
@@ -204,6 +204,6 @@ void KxWindow::OpenForUser(const QString& path) {
     fOpenWaits << path;
     return;
   }
-  if (fLastMake && path == QString::fromLocal8Bit(fLastMake->dataPath.c_str())) ShowProgramText(path);
+  if (fLastMake && path == QString::fromLocal8Bit(fLastMake->io.dataPath.c_str())) ShowProgramText(path);
   else QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }

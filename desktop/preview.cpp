@@ -129,9 +129,9 @@ void KxPreview::finish() {
 
 void KxPreview::ShowDrawing(KxRun& run) {
   Clear();
-  long top = run.eldsCounter;
+  long top = run.table.eldsCounter;
   for (long i = 0; i < top; ++i) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     if ((e.type != etLINE && e.type != etARC && e.type != etCIR) || !finite(e)) continue;
     // A polyline's head record is no geometry of the drawing: its ends are left-over values.
     if (strncmp(e.kontur, "xPF", sizeof e.kontur) == 0) continue;
@@ -142,7 +142,7 @@ void KxPreview::ShowDrawing(KxRun& run) {
 
 void KxPreview::ShowProgram(KxRun& run) {
   Clear();
-  const KxToolpath& tp = run.gToolpath;
+  const KxToolpath& tp = run.report.toolpath;
   for (int r = 0; r < tp.rapidCount; ++r) {
     QPainterPath p;
     p.moveTo(tp.rapids[r].x0, tp.rapids[r].y0);
@@ -192,25 +192,25 @@ void KxPreview::ShowProgram(KxRun& run) {
                        QString("%1 \u00d7%2").arg(name).arg(lp.cuts)});
   }
   // Contours the program does not cut, from the element table, in the warning colour.
-  long top = run.eldsCounter;
-  std::vector<char> cut((size_t)std::max(run.gKonturCounter, 0) + 1, 0);
+  long top = run.table.eldsCounter;
+  std::vector<char> cut((size_t)std::max(run.contours.count, 0) + 1, 0);
   for (int l = 0; l < tp.loopCount; ++l) {
     const int k = KxBlockContour(tp.loops[l].block);
-    if (k >= 1 && k <= run.gKonturCounter) cut[(size_t)k] = 1;
+    if (k >= 1 && k <= run.contours.count) cut[(size_t)k] = 1;
   }
   KxKeepContours(run);
-  for (int k = 1; k <= run.gKonturCounter; ++k) {
+  for (int k = 1; k <= run.contours.count; ++k) {
     if (cut[(size_t)k]) continue;
-    const char* name = run.contours[(size_t)k].name;
-    for (long i : KxContourRecords(run.contours[(size_t)k])) {
-      const elementdaten& e = run.elds[i];
+    const char* name = run.contours.all[(size_t)k].name;
+    for (long i : KxContourRecords(run.contours.all[(size_t)k])) {
+      const elementdaten& e = run.table.elds[i];
       if (!finite(e)) continue;
       add(elementPath(e), kWarn, 2, true, name);
     }
   }
   for (long i = 0; i < top; ++i) {
-    const elementdaten& e = run.elds[i];
-    if (!finite(e) || (strncmp(e.kontur, run.gOrphan, sizeof e.kontur) != 0 && strcmp(e.kontur, "-del-") != 0)) continue;
+    const elementdaten& e = run.table.elds[i];
+    if (!finite(e) || (strncmp(e.kontur, run.contours.orphan, sizeof e.kontur) != 0 && strcmp(e.kontur, "-del-") != 0)) continue;
     add(elementPath(e), kWarn, 2, true);
   }
   finish();

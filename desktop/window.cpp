@@ -112,7 +112,7 @@ void KxWindow::buildMenus() {
   QAction* make = file->addAction("&Make", this, [this] { Make(); });
   make->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_E), QKeySequence(Qt::Key_F5)});
   file->addAction("Show &NC program", this, [this] {
-    if (fLastMake) ShowProgramText(QString::fromStdString(fLastMake->dataPath));
+    if (fLastMake) ShowProgramText(QString::fromStdString(fLastMake->io.dataPath));
   });
   file->addAction("Show statistics &page", this, [this] {
     const KxSettings& made = fLastMake ? fLastMake->cfg : fRun->cfg;

@@ -107,7 +107,7 @@ TEST(ConfigSettings, EveryKeyReadPrintedAndBoundedAndTheNotesOfRefusedValues) {
                   "         WireSpeed: 2.5\n      DrawingUnits: inch\n ---Globals end\n"));
   EXPECT_FLOAT_EQ(TestRun().cfg.fMinusTol, -0.01f);   // the chaining's band follows the tolerance
   EXPECT_EQ(TestRun().cfg.gDevTarget, std::string(150, 'D'));   // a path, taken whole
-  EXPECT_STREQ(TestRun().fLL[0].Name, "A");   // the main layer enters the layer list
+  EXPECT_STREQ(TestRun().dxf.fLL[0].Name, "A");   // the main layer enters the layer list
 
   FreshCore();
   const std::string out = WithIni(dir, "GridRadius: nan\nHoleOffset: 12abc\nNextElemTol:\nAnchorLength: -inf\n"
@@ -131,10 +131,10 @@ TEST(ConfigSettings, EveryKeyReadPrintedAndBoundedAndTheNotesOfRefusedValues) {
   EXPECT_TRUE(Has(out, " OK\n" + notes + block)) << out;
   EXPECT_EQ(TestRun().cfg.gDevTarget, "MAK_EE3.SYN");   // an unclosed quote leaves the value alone
   // Each conversion's log starts with the notes; a settings file read again forgets them.
-  TestRun().log_stream = fopen(dir.File("log.txt").c_str(), "w");
+  TestRun().io.log_stream = fopen(dir.File("log.txt").c_str(), "w");
   KxLogSettingNotes(TestRun());
-  fclose(TestRun().log_stream);
-  TestRun().log_stream = nullptr;
+  fclose(TestRun().io.log_stream);
+  TestRun().io.log_stream = nullptr;
   EXPECT_EQ(ReadFile(dir.File("log.txt")), notes);
   // The first quote of the line feeds every quoted key on it.
   EXPECT_FALSE(Has(WithIni(dir, "LayerName: 'M1' LayerOptN: 'O1'\n"), "kept"));
@@ -211,12 +211,12 @@ TEST(ConfigTechno, ResetKeywordsSwitchesCorrectionsAndDirectives) {
   TestRun().cfg.ktechno.dHole = 0.25f;
   TestRun().cfg.ktechno.G92Mode = 1;
   TestRun().cfg.ktechno.dROff[3] = 1;
-  KxCopy(TestRun().moveType, sizeof TestRun().moveType, "G00");
+  KxCopy(TestRun().dxf.moveType, sizeof TestRun().dxf.moveType, "G00");
   SetTechnologie(TestRun(), nullptr, 0);
   const std::pair<Field, double> values[] = {{&TestRun().cfg.ktechno.dReg, 1}, {&TestRun().cfg.ktechno.dDLage, 42}, {&TestRun().cfg.ktechno.dQuali, 1},
       {&TestRun().cfg.ktechno.dKLage, 52}, {&TestRun().cfg.ktechno.dROff[0], 0.25}, {&TestRun().cfg.ktechno.dROff[3], 0}, {&TestRun().cfg.ktechno.G92Mode, 1}};
   for (const auto& v : values) EXPECT_FLOAT_EQ(ValueOf(v.first), v.second) << "value " << &v - values;
-  EXPECT_STREQ(TestRun().moveType, "G01");
+  EXPECT_STREQ(TestRun().dxf.moveType, "G01");
   Apply("plain note Q3 'G41'");   // no keyword
   EXPECT_EQ(TestRun().cfg.ktechno.modif, 0);
 
@@ -297,11 +297,11 @@ TEST(ConfigTechno, TechnologyCodesReadTheFile) {
   for (const auto& e : TestRun().cfg.eTD) EXPECT_STREQ(e.nwd, "(-missing-TechData- reset)");
   // A missing file: said on the console and in the log.
   KxCopy(TestRun().cfg.mS.TechFile, sizeof TestRun().cfg.mS.TechFile, "/nonexistent/tech.tch");
-  TestRun().log_stream = fopen(dir.File("log").c_str(), "w");
+  TestRun().io.log_stream = fopen(dir.File("log").c_str(), "w");
   cap.Clear();
   SetTechData(TestRun(), "Q1_Z");
-  fclose(TestRun().log_stream);
-  TestRun().log_stream = nullptr;
+  fclose(TestRun().io.log_stream);
+  TestRun().io.log_stream = nullptr;
   EXPECT_EQ(cap.Text(), "  -open Error\n");
   EXPECT_EQ(ReadFile(dir.File("log")), "\n\tSetTechData 'Q1_Z'(err '/nonexistent/tech.tch' )");
 }

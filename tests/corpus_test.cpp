@@ -197,8 +197,8 @@ TEST(Corpus, EveryDrawingConvertsIntoASoundProgramAndItsPicture) {
       FreshCore();
       ConsoleCapture quiet;
       EXPECT_TRUE(RunDxfPasses(d.path));
-      EXPECT_EQ(TestRun().acad_IntVers, d.version);
-      EXPECT_EQ(TestRun().gMaxELemBarrier, 0);
+      EXPECT_EQ(TestRun().dxf.acad_IntVers, d.version);
+      EXPECT_EQ(TestRun().table.maxElemBarrier, 0);
     }
     const bool diePlate = d.name == "die_plate.dxf";
     // Every run also checks its own program against the drawing (korvex --check's checker).

@@ -78,8 +78,8 @@ std::vector<Shape> Leaf(const Tf& t) {
 
 std::vector<Shape> Placed() {
   std::vector<Shape> got;
-  for (long i = 7; i < TestRun().eldsCounter; ++i)
-    if (TestRun().elds[i].type == etLINE || TestRun().elds[i].type == etARC || TestRun().elds[i].type == etCIR) got.push_back(FromRecord(TestRun().elds[i]));
+  for (long i = 7; i < TestRun().table.eldsCounter; ++i)
+    if (TestRun().table.elds[i].type == etLINE || TestRun().table.elds[i].type == etARC || TestRun().table.elds[i].type == etCIR) got.push_back(FromRecord(TestRun().table.elds[i]));
   return got;
 }
 
@@ -384,9 +384,9 @@ TEST(DxfBlocks, ManyBlocksAndBigArraysArePlacedWhole) {
   for (int b = 0; b < 4500; ++b) d.Block("B" + std::to_string(b)).Polyline("0", square).EndBlock();
   d.Insert("DXF_MAIN", "B4499", 0, 0, 1, 1, 0, 80, 80, 20, 20).Insert("DXF_MAIN", "B0", -50, -50);
   PassText(d.Str());
-  EXPECT_EQ(TestRun().gMaxELemBarrier, 0);
+  EXPECT_EQ(TestRun().table.maxElemBarrier, 0);
   EXPECT_EQ(RecordsOfType(etLINE), 80 * 80 * 4 + 4);
-  EXPECT_EQ(TestRun().elds[TestRun().eldsCounter - 1].sx, -50.0f);
+  EXPECT_EQ(TestRun().table.elds[TestRun().table.eldsCounter - 1].sx, -50.0f);
 }
 
 // A curve that needs more arcs than the first scratch buffer holds is cut whole, as
@@ -414,8 +414,8 @@ TEST(DxfBlocks, HostileInsertsAndCurvesEndWithinTheTable) {
       .Ellipse("DXF_MAIN", 0, 0, 5, 0, 0.5, 1e20, 1e20 + 1)
       .Spline("DXF_MAIN", 3, {0, 0, 0, 0, 1e300, 1e300, 1e300, 1e300}, {{0, 0}, {1, 1}, {2, 0}, {3, 1}});
   PassText(d.Str());
-  EXPECT_EQ(TestRun().gMaxELemBarrier, 0);
-  EXPECT_LE(TestRun().eldsCounter, 5000000) << TestRun().eldsCounter;
+  EXPECT_EQ(TestRun().table.maxElemBarrier, 0);
+  EXPECT_LE(TestRun().table.eldsCounter, 5000000) << TestRun().table.eldsCounter;
 }
 
 // A spline given by fit points alone is cut through every one of them.

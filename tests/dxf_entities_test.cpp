@@ -12,8 +12,8 @@
 // Type letters and texts of the drawing records (from index 7), e.g. "L C T(abc)".
 static std::string Records() {
   std::string out;
-  for (long i = 7; i < TestRun().eldsCounter; ++i) {
-    const elementdaten& e = TestRun().elds[i];
+  for (long i = 7; i < TestRun().table.eldsCounter; ++i) {
+    const elementdaten& e = TestRun().table.elds[i];
     for (float v : {e.sx, e.sy, e.ex, e.ey, e.cx, e.cy, e.sw, e.ew, e.r}) EXPECT_TRUE(std::isfinite(v));
     if (!out.empty()) out += ' ';
     out += e.type >= 0 && e.type < 10 ? "LPVACITXDY"[e.type] : '?';
@@ -50,7 +50,7 @@ TEST(DxfEntities, EveryTypeInBothLayouts) {
                                          : "D(next PYL) P V V V P(begPoly) D(next PYL) P V V"));
     const std::string recs = RecordsText();
     for (const char* v : {"\nV(0,0)(", "\nV(4,0)(", "\nV(4,4)(", "\nV(1,2)(", "\nV(3,4)("}) EXPECT_TRUE(Has(recs, v)) << v;
-    EXPECT_EQ(std::string(TestRun().elds[13].kontur), d.Is2000() ? "xPFirst" : "");
+    EXPECT_EQ(std::string(TestRun().table.elds[13].kontur), d.Is2000() ? "xPFirst" : "");
   }
 }
 
@@ -61,8 +61,8 @@ TEST(DxfScan, AnEntityWithManyGroupsBeforeItsLayerIsReadWhole) {
   raw += " 10\n1\n 20\n2\n 11\n3\n 21\n4\n  8\nDXF_MAIN\n";
   PassText(DxfText("AC1009").Layer("DXF_MAIN").Raw(raw).Str());
   ASSERT_EQ(Records(), "L");
-  EXPECT_EQ(TestRun().elds[7].sx, 1);
-  EXPECT_EQ(TestRun().elds[7].ey, 4);
+  EXPECT_EQ(TestRun().table.elds[7].sx, 1);
+  EXPECT_EQ(TestRun().table.elds[7].ey, 4);
 }
 
 // Both layouts read the optional layers of the list, each record marked with its layer.
@@ -73,8 +73,8 @@ TEST(DxfScan, RecordsKeepTheirLayer) {
     dxf.Line("EDMX_A", 0, 0, 1, 1).Line("X", 0, 0, 2, 2).Line("DXF_MAIN", 0, 0, 3, 3);
     PassText(dxf.Str());
     EXPECT_EQ(Records(), "L L");
-    EXPECT_EQ(TestRun().elds[7].fLayer, 1);
-    EXPECT_EQ(TestRun().elds[8].fLayer, 0);
+    EXPECT_EQ(TestRun().table.elds[7].fLayer, 1);
+    EXPECT_EQ(TestRun().table.elds[8].fLayer, 0);
   }
   // Without a header, after a section that never ends: the entities are read.
   PassText("  0\nSECTION\n  2\nENTITIES\n" + DxfText("").Line("DXF_MAIN", 0, 0, 1, 1).Str());

@@ -23,7 +23,7 @@ TEST(DxfVersion, HeaderSelectsTheNumber) {
     WriteFile(d.File("v.dxf"), c.text);
     OpenDrawing(d.File("v.dxf"));
     getAcadVersion(TestRun());
-    EXPECT_EQ(TestRun().acad_IntVers, c.version) << c.text;
+    EXPECT_EQ(TestRun().dxf.acad_IntVers, c.version) << c.text;
   }
 }
 

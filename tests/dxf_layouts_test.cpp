@@ -38,7 +38,7 @@ TEST(DxfLayouts, EveryLayoutGivesTheSameRecords) {
         .Insert("DXF_MAIN", "ARROW", 7, 8).Line("ARC", 1, 1, 2, 2);
     PassLog(d.Str());
     std::string got = RecordsText();
-    EXPECT_EQ(TestRun().eldsCounter, 15);
+    EXPECT_EQ(TestRun().table.eldsCounter, 15);
     if (reference.empty()) reference = got;
     EXPECT_EQ(got, reference);
   }

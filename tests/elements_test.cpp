@@ -14,22 +14,22 @@ TEST(Elements, TheTableGrowsUpToItsBound) {
   FreshCore();
   ClearElements(TestRun());
   AddReservedElements(TestRun());
-  EXPECT_EQ(TestRun().eldsMaximum, kMaxElementRecords);
-  const elementdaten& early = TestRun().elds[2];
-  for (long i = TestRun().eldsCounter; i < 10000; ++i) {
-    TestRun().sx = (float)i;
+  EXPECT_EQ(TestRun().table.eldsMaximum, kMaxElementRecords);
+  const elementdaten& early = TestRun().table.elds[2];
+  for (long i = TestRun().table.eldsCounter; i < 10000; ++i) {
+    TestRun().table.sx = (float)i;
     AddElement(TestRun(), etLINE, gNoText);
   }
-  EXPECT_EQ(&early, &TestRun().elds[2]);   // a reference held while records are appended stays good
-  EXPECT_EQ(TestRun().elds[9999].num, 9999);
-  EXPECT_EQ(TestRun().elds[9999].sx, 9999.0f);
-  EXPECT_EQ(TestRun().elds[123456].type, 0);   // a record never touched reads as zero
-  TestRun().eldsMaximum = 10001;
+  EXPECT_EQ(&early, &TestRun().table.elds[2]);   // a reference held while records are appended stays good
+  EXPECT_EQ(TestRun().table.elds[9999].num, 9999);
+  EXPECT_EQ(TestRun().table.elds[9999].sx, 9999.0f);
+  EXPECT_EQ(TestRun().table.elds[123456].type, 0);   // a record never touched reads as zero
+  TestRun().table.eldsMaximum = 10001;
   ConsoleCapture out;
   AddElement(TestRun(), etLINE, gNoText);
   AddElement(TestRun(), etLINE, gNoText);
   out.Clear();
-  EXPECT_EQ(TestRun().eldsCounter, 10001);
+  EXPECT_EQ(TestRun().table.eldsCounter, 10001);
   KxPrintRunSummary(TestRun(), kxSTATUS_OK);   // the run says it was cut short, not that it found no contour
   EXPECT_EQ(out.Text(), "\nkorvex: the drawing holds more elements than korvex can take (10001); nothing beyond was "
                         "read - no NC program written\n");

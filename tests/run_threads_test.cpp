@@ -41,7 +41,7 @@ Outputs convert(const std::string& drawing) {
 
   Outputs out;
   auto run = std::make_unique<KxRun>();
-  run->gConsoleSink = [&out](const char* text, size_t len) { out.console.append(text, len); };
+  run->io.consoleSink = [&out](const char* text, size_t len) { out.console.append(text, len); };
   std::string program = folder.File("korvex");
   std::vector<char*> argv = {program.data(), const_cast<char*>(dxf.c_str()), nullptr};
   out.status = KorvexConsoleRun(*run, 2, argv.data());

@@ -81,7 +81,7 @@ static ApproachState& fileState(KxRun& run) { return run.approachState.get(); }
 
 static void fileMaterial(KxRun& run, long top) {
   for (long i = fileState(run).gMaterialUpTo; i < top; ++i) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     if (i < kWorkingRecords) continue;
     if (e.type == etLINE)
       fileState(run).gMaterialGrid.Add(e.sx, e.sy, e.ex, e.ey, i);
@@ -92,12 +92,12 @@ static void fileMaterial(KxRun& run, long top) {
 }
 
 double KxIndexMaterial(KxRun& run) {
-  const long n = run.eldsCounter;
+  const long n = run.table.eldsCounter;
   // Cells about the size of an anchor path or of an average element, whichever is larger.
   double sizes = 0;
   long counted = 0;
   for (long i = kWorkingRecords; i < n; ++i) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     double s = -1;
     if (e.type == etLINE) s = std::fmax(std::fabs((double)e.ex - e.sx), std::fabs((double)e.ey - e.sy));
     else if (e.type == etARC || e.type == etCIR) s = 2.0 * e.r;
@@ -123,36 +123,36 @@ void KxForgetMaterial(KxRun& run) {
 }
 
 int AnchorCrossesMaterial(KxRun& run, long elem, long sPelem, float ax, float ay) {
-  if (sPelem < 0 || sPelem >= run.eldsCounter) return 0;
-  const double px = run.elds[sPelem].cx, py = run.elds[sPelem].cy;
+  if (sPelem < 0 || sPelem >= run.table.eldsCounter) return 0;
+  const double px = run.table.elds[sPelem].cx, py = run.table.elds[sPelem].cy;
   const double dx = ax - px, dy = ay - py;
   const double len = std::sqrt(dx * dx + dy * dy);
   if (len <= 0) return 0;
   // Meetings closer than the margin to the anchor point are the target's own corner.
   const double tMax = 1.0 - kMeetMargin / len;
-  const long n = run.eldsCounter;
+  const long n = run.table.eldsCounter;
   if (!fileState(run).gMaterialIndexed) {
     for (long i = 0; i < n; ++i)
-      if (i != elem && i != sPelem && meetsPath(run.cfg, run.elds[i], px, py, dx, dy, tMax)) return 1;
+      if (i != elem && i != sPelem && meetsPath(run.cfg, run.table.elds[i], px, py, dx, dy, tMax)) return 1;
     return 0;
   }
   fileMaterial(run, n);
   for (long i = 0; i < kWorkingRecords && i < n; ++i)
-    if (i != elem && i != sPelem && meetsPath(run.cfg, run.elds[i], px, py, dx, dy, tMax)) return 1;
+    if (i != elem && i != sPelem && meetsPath(run.cfg, run.table.elds[i], px, py, dx, dy, tMax)) return 1;
   // A little more than the path's box: the crossing tests round.
   const double margin = 1e-4 + 1e-6 * (std::fabs(px) + std::fabs(py) + len);
   fileState(run).gMaterialGrid.Overlapping(std::fmin(px, (double)ax) - margin, std::fmin(py, (double)ay) - margin,
                             std::fmax(px, (double)ax) + margin, std::fmax(py, (double)ay) + margin, fileState(run).gMaterialNear);
   for (long i : fileState(run).gMaterialNear)
-    if (i < n && i != elem && i != sPelem && meetsPath(run.cfg, run.elds[i], px, py, dx, dy, tMax)) return 1;
+    if (i < n && i != elem && i != sPelem && meetsPath(run.cfg, run.table.elds[i], px, py, dx, dy, tMax)) return 1;
   return 0;
 }
 
 namespace {
 
 int arcApproach(KxRun& run, long elem, long sPelem, float* al) {
-  const elementdaten& arc = run.elds[elem];
-  elementdaten& feed = run.elds[sPelem];
+  const elementdaten& arc = run.table.elds[elem];
+  elementdaten& feed = run.table.elds[sPelem];
   if (arc.r < run.cfg.gMaxAnkerLen) {
     KxPrint(run, "..Radius %.3f zu klein =FASLE", arc.r);
     return 0;
@@ -163,8 +163,8 @@ int arcApproach(KxRun& run, long elem, long sPelem, float* al) {
   // The feed point seen from the arc centre, kept in polar form in the last slot.
   const float fpW = (float)WIV(arc.cx, arc.cy, feed.cx, feed.cy);
   const float fpL = LENC(arc.cx, arc.cy, feed.cx, feed.cy);
-  run.elds[5].cx = arc.cx + XARC(fpW, fpL);
-  run.elds[5].cy = arc.cy + YARC(fpW, fpL);
+  run.table.elds[5].cx = arc.cx + XARC(fpW, fpL);
+  run.table.elds[5].cy = arc.cy + YARC(fpW, fpL);
   KxPrint(run, "..[elem:%ld]", elem);
 
   // Angles and centre are read from the arc itself (the copy holds the same
@@ -176,8 +176,8 @@ int arcApproach(KxRun& run, long elem, long sPelem, float* al) {
   float cSPWink = (float)WIV(arc.cx, arc.cy, feed.cx, feed.cy);
   const float px = arc.cx + XARC(cSPWink, arc.r);
   const float py = arc.cy + YARC(cSPWink, arc.r);
-  run.elds[3].ex = px;
-  run.elds[3].ey = py;
+  run.table.elds[3].ex = px;
+  run.table.elds[3].ey = py;
   const float d1 = LENC(feed.cx, feed.cy, px, py);
   const float d2 = LENC(px, py, feed.cx, feed.cy);
   KxPrint(run, "\n Laengen FP(sPE)-SP(E3): %.3f mm | SP(E3)-FP(sPE): %.3f mm\n", d1, d2);
@@ -230,8 +230,8 @@ int arcApproach(KxRun& run, long elem, long sPelem, float* al) {
 }
 
 int lineApproach(KxRun& run, long elem, long sPelem, float* al) {
-  const elementdaten& ln = run.elds[elem];
-  elementdaten& feed = run.elds[sPelem];
+  const elementdaten& ln = run.table.elds[elem];
+  elementdaten& feed = run.table.elds[sPelem];
   const float len = LENC(ln.sx, ln.sy, ln.ex, ln.ey);
   float lineW = (float)WIV(ln.sx, ln.sy, ln.ex, ln.ey);
   if (lineW < 0) lineW += 360;
@@ -290,7 +290,7 @@ namespace {
 const double kCurveEndSnap = 0.01;
 
 bool validPair(KxRun& run, long elem, long sPelem, const float* al) {
-  return al && elem >= 0 && sPelem >= 0 && elem != sPelem && elem < run.eldsCounter && sPelem < run.eldsCounter;
+  return al && elem >= 0 && sPelem >= 0 && elem != sPelem && elem < run.table.eldsCounter && sPelem < run.table.eldsCounter;
 }
 
 // Unit tangent of a line or an arc at one of its ends, pointing along the element
@@ -331,13 +331,13 @@ double cornerSide(const elementdaten& e, double vx, double vy, double tex, doubl
 // The corner test asks this for both ends of every element of a contour: only
 // the records that may belong to the contour are looked at, in table order.
 long ContourNeighbourAt(KxRun& run, long elem, float vx, float vy, bool* atStart) {
-  if (elem < 0 || elem >= run.eldsCounter || !atStart) return -1;
-  const long n = run.eldsCounter;
+  if (elem < 0 || elem >= run.table.eldsCounter || !atStart) return -1;
+  const long n = run.table.eldsCounter;
   // Records without a name are not filed: for such an element every record is looked at.
-  KxMemberCandidates(run, run.elds[elem].kontur[0] ? run.elds[elem].kontur : nullptr, n, fileState(run).gNeighbourMembers);
+  KxMemberCandidates(run, run.table.elds[elem].kontur[0] ? run.table.elds[elem].kontur : nullptr, n, fileState(run).gNeighbourMembers);
   for (long i : fileState(run).gNeighbourMembers) {
-    const elementdaten& e = run.elds[i];
-    if (i == elem || (e.type != etLINE && e.type != etARC) || !KxSameName(e.kontur, run.elds[elem].kontur)) continue;
+    const elementdaten& e = run.table.elds[i];
+    if (i == elem || (e.type != etLINE && e.type != etARC) || !KxSameName(e.kontur, run.table.elds[elem].kontur)) continue;
     const bool s = IsTolLenB2P(run.cfg, e.sx, e.sy, vx, vy) == 1, t = IsTolLenB2P(run.cfg, e.ex, e.ey, vx, vy) == 1;
     if (!s && !t) continue;
     *atStart = s && (!t || LENC(e.sx, e.sy, vx, vy) <= LENC(e.ex, e.ey, vx, vy));
@@ -348,8 +348,8 @@ long ContourNeighbourAt(KxRun& run, long elem, float vx, float vy, bool* atStart
 
 int CurveApproachPossible(KxRun& run, long elem, long sPelem, float* al) {
   if (!validPair(run, elem, sPelem, al)) return 0;
-  const elementdaten& arc = run.elds[elem];
-  elementdaten& feed = run.elds[sPelem];
+  const elementdaten& arc = run.table.elds[elem];
+  elementdaten& feed = run.table.elds[sPelem];
   if (arc.type != etARC || !arc.curve) return 0;
   KxPrint(run, "\n CurveApproach: %ld zu: %ld ", sPelem, elem);
   // The nearest point of the arc's circle, which must lie on the arc itself.
@@ -387,8 +387,8 @@ int CurveApproachPossible(KxRun& run, long elem, long sPelem, float* al) {
 
 int CornerApproachPossible(KxRun& run, long elem, long sPelem, float* al) {
   if (!validPair(run, elem, sPelem, al)) return 0;
-  const elementdaten& e = run.elds[elem];
-  elementdaten& feed = run.elds[sPelem];
+  const elementdaten& e = run.table.elds[elem];
+  elementdaten& feed = run.table.elds[sPelem];
   if (e.type != etLINE && e.type != etARC) return 0;
   int result = 0;
   for (int end = 0; end < 2; ++end) {
@@ -402,14 +402,14 @@ int CornerApproachPossible(KxRun& run, long elem, long sPelem, float* al) {
     if (!(ankL > 0) || !(ankL < run.cfg.gMaxAnkerLen) || !(ankL < *al)) continue;
     double tex, tey, tnx, tny;
     tangentFrom(e, atStart, &tex, &tey);
-    tangentFrom(run.elds[nb], nStart, &tnx, &tny);
+    tangentFrom(run.table.elds[nb], nStart, &tnx, &tny);
     // The corner is the nearest point of both elements: the hole lies between
     // their normals there, on the side where they enclose the wider angle.
     if (wx * tex + wy * tey > 0 || wx * tnx + wy * tny > 0) continue;
     // Of the two elements, the one the hole lies farther off takes the lead-in
     // (on a tie the lower index).
     const double mine = cornerSide(e, vx, vy, tex, tey, tnx, tny, wx, wy);
-    const double theirs = cornerSide(run.elds[nb], vx, vy, tnx, tny, tex, tey, wx, wy);
+    const double theirs = cornerSide(run.table.elds[nb], vx, vy, tnx, tny, tex, tey, wx, wy);
     if (!(mine > 0) || theirs > mine || (theirs == mine && nb < elem)) continue;
     KxPrint(run, "\n CornerApproach: %ld zu: %ld (%ld) x:%.3f y:%.3f Ankerlaenge:%.3f ", sPelem, elem, nb, vx, vy, ankL);
     if (AnchorCrossesMaterial(run, elem, sPelem, vx, vy)) {
@@ -425,7 +425,7 @@ int CornerApproachPossible(KxRun& run, long elem, long sPelem, float* al) {
 }
 
 int ApproachRWPossible(KxRun& run, long elem, long sPelem, float* al) {
-  if (!al || elem < 0 || sPelem < 0 || elem >= run.eldsCounter || sPelem >= run.eldsCounter)
+  if (!al || elem < 0 || sPelem < 0 || elem >= run.table.eldsCounter || sPelem >= run.table.eldsCounter)
     return 0;
   KxPrint(run, "\n ApproachRWPossible: %ld  ", sPelem);
   ePrintTypeToStream(run, sPelem);
@@ -435,7 +435,7 @@ int ApproachRWPossible(KxRun& run, long elem, long sPelem, float* al) {
     KxPrint(run, " ..oops same Element");
     return 0;
   }
-  const int t = run.elds[elem].type;
+  const int t = run.table.elds[elem].type;
   if (t == etCIR || t == etINSE) {
     KxPrint(run, " ..BAD INSE/CIR etTYPE!");
     return 0;

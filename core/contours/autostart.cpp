@@ -123,8 +123,8 @@ class MemberEnds {
     if (!grid_.Usable()) return;
     grid_.Reserve((long)(2 * m.size()));
     for (size_t a = 0; a < m.size(); ++a) {
-      grid_.Add(run.elds[m[a]].sx, run.elds[m[a]].sy, (long)a);
-      grid_.Add(run.elds[m[a]].ex, run.elds[m[a]].ey, (long)a);
+      grid_.Add(run.table.elds[m[a]].sx, run.table.elds[m[a]].sy, (long)a);
+      grid_.Add(run.table.elds[m[a]].ex, run.table.elds[m[a]].ey, (long)a);
     }
   }
   // The first other member (in the members' order) with an end within the tolerance
@@ -136,7 +136,7 @@ class MemberEnds {
     for (size_t q = 0; q < n; ++q) {
       const size_t b = grid_.Usable() ? (size_t)near_[q] : q;
       if (b == a) continue;
-      const elementdaten& o = run_.elds[m_[b]];
+      const elementdaten& o = run_.table.elds[m_[b]];
       *atStart = IsTolLenB2P(run_.cfg, x, y, o.sx, o.sy);
       if (*atStart || IsTolLenB2P(run_.cfg, x, y, o.ex, o.ey)) return (long)b;
     }
@@ -154,11 +154,11 @@ class MemberEnds {
 bool closesIntoLoop(KxRun& run, const std::vector<long>& m) {
   if (m.size() < 2) return false;
   for (long i : m)
-    if (run.elds[i].type != etLINE && run.elds[i].type != etARC) return false;
+    if (run.table.elds[i].type != etLINE && run.table.elds[i].type != etARC) return false;
   MemberEnds ends(run, m);
   bool atStart;
   for (size_t a = 0; a < m.size(); ++a) {
-    const elementdaten& e = run.elds[m[a]];
+    const elementdaten& e = run.table.elds[m[a]];
     if (ends.Meeting(a, e.sx, e.sy, &atStart) < 0 || ends.Meeting(a, e.ex, e.ey, &atStart) < 0) return false;
   }
   return true;
@@ -170,16 +170,16 @@ bool closesIntoLoop(KxRun& run, const std::vector<long>& m) {
 // crossing test sees no crossing at a joint. Per member: start x, y, end x, y.
 std::vector<std::array<double, 4>> jointEnds(KxRun& run, const std::vector<long>& m) {
   std::vector<std::array<double, 4>> ends;
-  for (long i : m) ends.push_back({run.elds[i].sx, run.elds[i].sy, run.elds[i].ex, run.elds[i].ey});
+  for (long i : m) ends.push_back({run.table.elds[i].sx, run.table.elds[i].sy, run.table.elds[i].ex, run.table.elds[i].ey});
   MemberEnds filed(run, m);
   for (size_t a = 0; a < m.size(); ++a) {
-    const elementdaten& e = run.elds[m[a]];
+    const elementdaten& e = run.table.elds[m[a]];
     for (int end = 0; end < 2; ++end) {
       const float px = end ? e.ex : e.sx, py = end ? e.ey : e.sy;
       bool toStart;
       const long b = filed.Meeting(a, px, py, &toStart);
       if (b < 0) continue;
-      const elementdaten& o = run.elds[m[(size_t)b]];
+      const elementdaten& o = run.table.elds[m[(size_t)b]];
       // The midpoint of the two ends, the same whichever of them asks.
       ends[a][2 * end] = ((double)px + (toStart ? o.sx : o.ex)) / 2;
       ends[a][2 * end + 1] = ((double)py + (toStart ? o.sy : o.ey)) / 2;
@@ -191,11 +191,11 @@ std::vector<std::array<double, 4>> jointEnds(KxRun& run, const std::vector<long>
 void buildLoop(KxRun& run, Contour& c) {
   double arcDegrees = 0;
   for (long i : c.members)
-    if (run.elds[i].type == etARC) arcDegrees += sweepOf(run.elds[i]);
+    if (run.table.elds[i].type == etARC) arcDegrees += sweepOf(run.table.elds[i]);
   const double step = std::max(kChordDegrees, arcDegrees / kMaxChords);
   const std::vector<std::array<double, 4>> ends = jointEnds(run, c.members);
   for (size_t m = 0; m < c.members.size(); ++m) {
-    const elementdaten& e = run.elds[c.members[m]];
+    const elementdaten& e = run.table.elds[c.members[m]];
     const auto& [sx, sy, ex, ey] = ends[m];
     if (e.type == etLINE) {
       c.segs.push_back({sx, sy, ex, ey});
@@ -223,7 +223,7 @@ void buildLoop(KxRun& run, Contour& c) {
 // Even-odd test of a point against a closed contour (a hole contour is its circle).
 bool insideOf(KxRun& run, const Contour& c, double x, double y) {
   if (c.hole) {
-    const elementdaten& e = run.elds[c.members[0]];
+    const elementdaten& e = run.table.elds[c.members[0]];
     return std::hypot(x - e.cx, y - e.cy) < e.r;
   }
   if (x < c.l || x > c.r || y < c.b || y > c.t) return false;
@@ -260,13 +260,13 @@ bool crossesItself(const Contour& c) {
 // and the start hole's side then need not be the wire's.
 bool touchesItself(KxRun& run, const Contour& c) {
   for (long i : c.members) {
-    const elementdaten& a = run.elds[i];
+    const elementdaten& a = run.table.elds[i];
     for (int end = 0; end < 2; ++end) {
       const float px = end ? a.ex : a.sx, py = end ? a.ey : a.sy;
       int met = 0;
       for (long j : c.members) {
         if (j == i) continue;
-        const elementdaten& o = run.elds[j];
+        const elementdaten& o = run.table.elds[j];
         met += IsTolLenB2P(run.cfg, px, py, o.sx, o.sy) + IsTolLenB2P(run.cfg, px, py, o.ex, o.ey);
       }
       if (met > 1) return true;
@@ -277,7 +277,7 @@ bool touchesItself(KxRun& run, const Contour& c) {
 
 double distToContour(KxRun& run, const Contour& c, double x, double y) {
   double d = 1e30;
-  for (long i : c.members) d = std::min(d, elemDist(run.elds[i], x, y));
+  for (long i : c.members) d = std::min(d, elemDist(run.table.elds[i], x, y));
   return d;
 }
 
@@ -290,7 +290,7 @@ int nestingDepth(KxRun& run, const std::vector<Contour>& all, int k) {
     if ((int)j == k || !(o.closed || o.hole)) continue;
     for (long i : all[(size_t)k].members) {
       double mx, my, nx, ny;
-      midAndNormal(run.elds[i], &mx, &my, &nx, &ny);
+      midAndNormal(run.table.elds[i], &mx, &my, &nx, &ny);
       if (distToContour(run, o, mx, my) < 0.01) continue;
       if (insideOf(run, o, mx, my)) ++depth;
       break;
@@ -300,8 +300,8 @@ int nestingDepth(KxRun& run, const std::vector<Contour>& all, int k) {
 }
 
 bool hasFeedPoint(KxRun& run, const char* kn) {
-  for (long i = 0; i < run.eldsCounter; ++i) {
-    const elementdaten& e = run.elds[i];
+  for (long i = 0; i < run.table.eldsCounter; ++i) {
+    const elementdaten& e = run.table.elds[i];
     if (!KxSameName(e.kontur, kn)) continue;
     if (KxSameName(e.text, gtFeedPoint) || (e.type == etINSE && e.used > 0)) return true;
   }
@@ -314,12 +314,12 @@ bool hasFeedPoint(KxRun& run, const char* kn) {
 std::vector<long> candidateBases(KxRun& run, const Contour& c) {
   std::vector<long> lines, arcs;
   for (long i : c.members) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     if (e.type == etLINE) lines.push_back(i);
     else if (e.type == etARC && (e.curve || (!(e.r < run.cfg.gMaxAnkerLen) && sweepOf(e) >= kMinLeadInSweep))) arcs.push_back(i);
   }
   auto length = [&run](long i) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     return e.type == etLINE ? (double)LENC(e.sx, e.sy, e.ex, e.ey) : e.r * sweepOf(e) / RAD2DEG;
   };
   auto longer = [&](long a, long b) { return length(a) > length(b); };
@@ -333,31 +333,31 @@ std::vector<long> candidateBases(KxRun& run, const Contour& c) {
 // the feed-point search take it. False (and the record gone again) when the
 // search does not choose it.
 bool tryHole(KxRun& run, const char* kn, long reg, long base, double x, double y, double radius) {
-  run.sx = run.ex = (float)(x + radius);
-  run.sy = run.ey = (float)y;
-  run.cx = (float)x;
-  run.cy = (float)y;
-  run.rd = (float)radius;
+  run.table.sx = run.table.ex = (float)(x + radius);
+  run.table.sy = run.table.ey = (float)y;
+  run.table.cx = (float)x;
+  run.table.cy = (float)y;
+  run.table.rd = (float)radius;
   AddElement(run, etCIR, gtStartPoint);
-  const long h = run.eldsCounter - 1;
-  elementdaten& hole = run.elds[h];
+  const long h = run.table.eldsCounter - 1;
+  elementdaten& hole = run.table.elds[h];
   KxCopy(hole.kontur, sizeof hole.kontur, kn);
   KxNoteMember(run, h);
   hole.kElemX = kAutoStartMark;
-  hole.fLayer = run.elds[base].fLayer;
+  hole.fLayer = run.table.elds[base].fLayer;
   hole.len = 0;
   const KxLeadInChoice choice = FindFirstElemFor(run, kn, reg);
   KxContour* contour = KxContourNamed(run, kn);
   const bool mine = contour && contour->region == reg;
   if (choice.element != 0 && KxSameName(hole.text, gtFeedPoint) && KxSameName(hole.kontur, kn)) {
-    run.elds[reg].IsFirst = (int)choice.element;
+    run.table.elds[reg].IsFirst = (int)choice.element;
     if (mine) KxTakeLeadIn(run, contour->number, choice);
     return true;
   }
   hole = elementdaten{};
-  --run.eldsCounter;
+  --run.table.eldsCounter;
   if (choice.element != 0) {
-    run.elds[reg].IsFirst = (int)choice.element;
+    run.table.elds[reg].IsFirst = (int)choice.element;
     if (mine) KxTakeLeadIn(run, contour->number, choice);
   }
   return false;
@@ -383,7 +383,7 @@ struct Beside {
 // outer profile. False when both sides look alike.
 bool sideOf(KxRun& run, const Contour& c, long base, bool wantInside, Beside* b) {
   double nx, ny;
-  midAndNormal(run.elds[base], &b->mx, &b->my, &nx, &ny);
+  midAndNormal(run.table.elds[base], &b->mx, &b->my, &nx, &ny);
   const bool plusIn = insideOf(run, c, b->mx + kSideProbe * nx, b->my + kSideProbe * ny);
   if (plusIn == insideOf(run, c, b->mx - kSideProbe * nx, b->my - kSideProbe * ny)) return false;
   const double dir = plusIn == wantInside ? 1 : -1;
@@ -398,9 +398,9 @@ bool isSmallCircle(KxSettings& cfg, const elementdaten& e) { return e.type == et
 // The contour elements within reach of the base's midpoint, and the start holes
 // whose edge is within holeReach of it.
 void gatherNear(KxRun& run, int konturs, Beside* b, double reach, double holeReach) {
-  const long top = run.eldsCounter;
+  const long top = run.table.eldsCounter;
   for (long i = 0; i < top; ++i) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     if (isSmallCircle(run.cfg, e) || e.type == etINSE) {
       if (std::hypot(e.cx - b->mx, e.cy - b->my) < holeReach + (e.type == etCIR ? e.r : 0)) b->holes.push_back(i);
     } else if (i != b->base && isGeometry(e.type) && contourNumber(e.kontur, konturs) != 0 &&
@@ -418,7 +418,7 @@ void measureRoom(KxRun& run, Beside* b, double limit) {
   auto firstInside = [&run, b](double d) -> long {
     const double x = b->mx + d * b->ux, y = b->my + d * b->uy;
     for (long i : b->near)
-      if (elemDist(run.elds[i], x, y) < d) return i;
+      if (elemDist(run.table.elds[i], x, y) < d) return i;
     return -1;
   };
   b->binder = firstInside(limit);
@@ -476,9 +476,9 @@ bool widestInside(KxRun& run, const std::vector<Contour>& all, int k, const std:
   // The other contours' elements that reach into the box, and the closed ones among them.
   std::vector<long> others;
   std::vector<int> inside;
-  const long top = run.eldsCounter;
+  const long top = run.table.eldsCounter;
   for (long i = 0; i < top; ++i) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     const int o = contourNumber(e.kontur, konturs);
     if (!isGeometry(e.type) || o == 0 || o == k || isSmallCircle(run.cfg, e)) continue;
     const double reach = e.type == etLINE ? 0 : e.r;
@@ -506,7 +506,7 @@ bool widestInside(KxRun& run, const std::vector<Contour>& all, int k, const std:
     const double own = distToContour(run, c, x, y);
     double other = 1e30;
     for (long i : others) {
-      const double d = elemDist(run.elds[i], x, y);
+      const double d = elemDist(run.table.elds[i], x, y);
       if (d < other) other = d, p.binder = i;
     }
     if (other > own + 0.001) p.binder = -1;
@@ -557,12 +557,12 @@ bool widestInside(KxRun& run, const std::vector<Contour>& all, int k, const std:
   long base = -1;
   double baseDist = 1e30;
   for (long i : bases) {
-    const double d = elemDist(run.elds[i], best.x, best.y);
+    const double d = elemDist(run.table.elds[i], best.x, best.y);
     if (d < baseDist) baseDist = d, base = i;
   }
   if (base < 0) return false;
   double fx, fy;
-  nearestPoint(run.elds[base], best.x, best.y, &fx, &fy);
+  nearestPoint(run.table.elds[base], best.x, best.y, &fx, &fy);
   const double len = std::hypot(best.x - fx, best.y - fy);
   if (!(len > 0)) return false;
   b->base = base;
@@ -588,15 +588,15 @@ PlaceCheck placeAt(KxRun& run, const Contour& c, bool wantInside, const Beside& 
   *y = FL3NKS((float)(b.my + d * b.uy));
   if (insideOf(run, c, *x, *y) != wantInside) return kContourInTheWay;
   const double need = radius + kAutoHoleClearance - 0.001;
-  const double toBase = elemDist(run.elds[b.base], *x, *y);
+  const double toBase = elemDist(run.table.elds[b.base], *x, *y);
   // Far from the origin a float cannot hold the place to a thousandth.
   if (std::fabs(toBase - d) > 0.002 || toBase < need) return kContourInTheWay;
   for (long i : b.near) {
-    const double gap = elemDist(run.elds[i], *x, *y);
+    const double gap = elemDist(run.table.elds[i], *x, *y);
     if (gap < need || gap < toBase - 0.002) return kContourInTheWay;
   }
   for (long i : b.holes) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     if (std::hypot(*x - e.cx, *y - e.cy) < (e.type == etCIR ? e.r : 0) + radius + kAutoHoleClearance)
       return kHoleInTheWay;
   }
@@ -645,7 +645,7 @@ signed char placeCloser(KxRun& run, const std::vector<Contour>& all, int k, cons
           holeInTheWay = true;
           continue;
         }
-        if (run.eldsCounter + 1 >= run.eldsMaximum) return kvTABLE_FULL;
+        if (run.table.eldsCounter + 1 >= run.table.eldsMaximum) return kvTABLE_FULL;
         if (tryHole(run, kn, reg, b.base, x, y, radius)) return kvPLACED;
         if (hasFeedPoint(run, kn)) return kvNONE;
         break;
@@ -671,7 +671,7 @@ signed char placeCloser(KxRun& run, const std::vector<Contour>& all, int k, cons
   const Beside& best = places[0];
   fileState(run).roomOf[k].mm = (float)(2 * best.room);
   // Without a binder the room is half the anchor length, and that is too small for the hole.
-  const int o = best.binder < 0 ? k : contourNumber(run.elds[best.binder].kontur, konturs);
+  const int o = best.binder < 0 ? k : contourNumber(run.table.elds[best.binder].kontur, konturs);
   if (o == k || o == 0) return kvTOO_SMALL;
   fileState(run).crowdedBy[k] = (int)o;
   return kvCROWDED;
@@ -690,7 +690,7 @@ signed char placeFor(KxRun& run, const std::vector<Contour>& all, int k, const c
   if (!(radius < half)) return kvTOO_SMALL;
   if (crossesItself(c)) return kvCROSSING;
   signed char verdict = kvTOO_SMALL;
-  const long top = run.eldsCounter;
+  const long top = run.table.eldsCounter;
   for (long base : candidateBases(run, c)) {
     // The place must still be on the wanted side at its full distance.
     Beside b;
@@ -698,20 +698,20 @@ signed char placeFor(KxRun& run, const std::vector<Contour>& all, int k, const c
     const double x = FL3NKS((float)(b.mx + half * b.ux)), y = FL3NKS((float)(b.my + half * b.uy));
     if (insideOf(run, c, x, y) != wantInside) continue;
     // Far from the origin a float cannot hold the place to a thousandth.
-    if (std::fabs(elemDist(run.elds[base], x, y) - half) > 0.002) continue;
+    if (std::fabs(elemDist(run.table.elds[base], x, y) - half) > 0.002) continue;
 
     // Nothing of the own contour nearer than the element it starts from: the
     // approach then takes that element, and the anchor path meets nothing else.
     bool free = true;
     for (long i : c.members)
-      if (i != base && elemDist(run.elds[i], x, y) < half - 0.001) free = false;
+      if (i != base && elemDist(run.table.elds[i], x, y) < half - 0.001) free = false;
     if (!free) continue;
 
     // Every other contour at least an anchor length away (then the anchor path,
     // half as long, cannot reach one), and no other start hole overlapping.
     int neighbour = 0;
     for (long i = 0; i < top && !neighbour; ++i) {
-      const elementdaten& e = run.elds[i];
+      const elementdaten& e = run.table.elds[i];
       const int o = contourNumber(e.kontur, (int)all.size() - 1);
       if (isGeometry(e.type) && o != 0 && o != k && !isSmallCircle(run.cfg, e)) {
         if (elemDist(e, x, y) < anchor) neighbour = o;
@@ -725,7 +725,7 @@ signed char placeFor(KxRun& run, const std::vector<Contour>& all, int k, const c
       continue;
     }
     // The last record stays free: the approach test and the NC output need it.
-    if (run.eldsCounter + 1 >= run.eldsMaximum) return kvTABLE_FULL;
+    if (run.table.eldsCounter + 1 >= run.table.eldsMaximum) return kvTABLE_FULL;
     if (tryHole(run, kn, reg, base, x, y, radius)) return kvPLACED;
     if (hasFeedPoint(run, kn)) return kvNONE;
   }
@@ -735,7 +735,7 @@ signed char placeFor(KxRun& run, const std::vector<Contour>& all, int k, const c
 }  // namespace
 
 static void forgetPlacements(KxRun& run) {
-  run.gAutoStartCount = 0;
+  run.contours.autoStartCount = 0;
   fileState(run).verdicts.Clear();
   fileState(run).crowdedBy.Clear();
   fileState(run).roomOf.Clear();
@@ -745,24 +745,24 @@ static void forgetPlacements(KxRun& run) {
 
 int PlaceAutoStartHoles(KxRun& run) {
   forgetPlacements(run);
-  if (!run.cfg.gAutoStartHoles || run.gKonturCounter < 1) return 0;
+  if (!run.cfg.gAutoStartHoles || run.contours.count < 1) return 0;
   KxKeepContours(run);
-  const int konturs = run.gKonturCounter;
+  const int konturs = run.contours.count;
   KxPrint(run, "\n ...AutoStartHoles()\n");
   KxLog(run, "\n\n AutoStartHoles:");
   fileState(run).roomNeeded = (float)(2 * (holeRadius(run.cfg) + kAutoHoleClearance));
 
   std::vector<Contour> all((size_t)konturs + 1);
-  const long top = run.eldsCounter;
+  const long top = run.table.eldsCounter;
   for (long i = 0; i < top; ++i) {
-    if (!isGeometry(run.elds[i].type)) continue;
-    const int k = contourNumber(run.elds[i].kontur, konturs);
+    if (!isGeometry(run.table.elds[i].type)) continue;
+    const int k = contourNumber(run.table.elds[i].kontur, konturs);
     // Small circles are start holes, not contour geometry.
-    if (k && !(run.elds[i].type == etCIR && !(run.elds[i].r > run.cfg.gStartPosition))) all[(size_t)k].members.push_back(i);
+    if (k && !(run.table.elds[i].type == etCIR && !(run.table.elds[i].r > run.cfg.gStartPosition))) all[(size_t)k].members.push_back(i);
   }
   for (int k = 1; k <= konturs; ++k) {
     Contour& c = all[(size_t)k];
-    c.hole = c.members.size() == 1 && run.elds[c.members[0]].type == etCIR;
+    c.hole = c.members.size() == 1 && run.table.elds[c.members[0]].type == etCIR;
     c.closed = closesIntoLoop(run, c.members);
     if (c.closed) buildLoop(run, c);
   }
@@ -770,27 +770,27 @@ int PlaceAutoStartHoles(KxRun& run) {
   char kn[16];
   for (int k = 1; k <= konturs; ++k) {
     KxContourName(kn, sizeof kn, k);
-    const long reg = run.contours[(size_t)k].region;
+    const long reg = run.contours.all[(size_t)k].region;
     const Contour& c = all[(size_t)k];
     if (c.hole || reg < 0 || hasFeedPoint(run, kn)) continue;
     // An open chain has no side to place a hole on; it is said to be open, as a drawn hole would show.
     fileState(run).verdicts[k] = c.closed ? placeFor(run, all, k, kn, reg) : (signed char)kvOPEN;
     if (fileState(run).verdicts[k] == kvPLACED) {
-      ++run.gAutoStartCount;
-      const KxContour& h = run.contours[(size_t)k];
+      ++run.contours.autoStartCount;
+      const KxContour& h = run.contours.all[(size_t)k];
       KxPrint(run, "\n AUTO START HOLE %s X%.3f Y%.3f D%.3f\n", kn, h.holeX, h.holeY, 2 * h.holeR);
       KxLog(run, "\n %s: AUTO START HOLE X%.3f Y%.3f D%.3f", kn, h.holeX, h.holeY, 2 * h.holeR);
     } else if (fileState(run).verdicts[k] != kvNONE) {
       char why[48];
       const char* refusal = AutoStartRefusal(run, k, why, sizeof why);
-      run.contours[(size_t)k].autoRefusal = refusal ? refusal : "";
+      run.contours.all[(size_t)k].autoRefusal = refusal ? refusal : "";
       KxPrint(run, "\n NO PLACE FOR A START HOLE %s: %s\n", kn, why);
       KxLog(run, "\n %s: NO PLACE FOR A START HOLE: %s", kn, why);
     }
   }
   KxTraceCounts(run);
-  KxPrint(run, "\n ...AutoStartHoles() END: %d\n", run.gAutoStartCount);
-  return run.gAutoStartCount;
+  KxPrint(run, "\n ...AutoStartHoles() END: %d\n", run.contours.autoStartCount);
+  return run.contours.autoStartCount;
 }
 
 // A measured room to hundredths, cut rather than rounded: a room just short of
@@ -798,24 +798,24 @@ int PlaceAutoStartHoles(KxRun& run) {
 static double roomShown(float room) { return std::floor(room * 100.0 + 1e-4) / 100.0; }
 
 bool KxChainIsOpen(KxRun& run, int k) {
-  if (k < 1 || k > run.gKonturCounter) return false;
+  if (k < 1 || k > run.contours.count) return false;
   if (run.cfg.gAutoStartHoles && fileState(run).verdicts[k] != kvNONE) return fileState(run).verdicts[k] == kvOPEN;
   char kn[16];
   KxContourName(kn, sizeof kn, k);
   std::vector<long> candidates, members;
-  KxMemberCandidates(run, kn, run.eldsCounter, candidates);
+  KxMemberCandidates(run, kn, run.table.eldsCounter, candidates);
   for (long i : candidates) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     // Small circles are start holes, not contour geometry.
     if (KxSameName(e.kontur, kn) && isGeometry(e.type) && !(e.type == etCIR && !(e.r > run.cfg.gStartPosition)))
       members.push_back(i);
   }
-  const bool hole = members.size() == 1 && run.elds[members[0]].type == etCIR;
+  const bool hole = members.size() == 1 && run.table.elds[members[0]].type == etCIR;
   return !hole && !members.empty() && !closesIntoLoop(run, members);
 }
 
 const char* AutoStartRefusal(KxRun& run, int k, char* buf, size_t size) {
-  if (!buf || size == 0 || k < 1 || k > run.gKonturCounter) return nullptr;
+  if (!buf || size == 0 || k < 1 || k > run.contours.count) return nullptr;
   // A reason longer than buf is cut short there.
   int n = 0;
   switch (fileState(run).verdicts[k]) {

@@ -32,7 +32,7 @@ struct ChainState {
 static ChainState& fileState(KxRun& run) { return run.chainState.get(); }
 
 // Live part of the table, never past its physical end.
-static long liveCount(KxRun& run) { return run.eldsCounter; }
+static long liveCount(KxRun& run) { return run.table.eldsCounter; }
 
 // A name of at most one character counts as no contour at all.
 static bool unnamed(const elementdaten& e) { return e.kontur[0] == '\0' || e.kontur[1] == '\0'; }
@@ -70,9 +70,9 @@ int IsTolLenB2P(KxSettings& cfg, float ax, float ay, float bx, float by) {
 }
 
 int IsTolLenBetween(KxRun& run, long aElem, long bElem, int view) {
-  if (aElem < 0 || aElem >= run.eldsMaximum || bElem < 0 || bElem >= run.eldsMaximum) return 0;
-  const elementdaten& a = run.elds[aElem];
-  const elementdaten& b = run.elds[bElem];
+  if (aElem < 0 || aElem >= run.table.eldsMaximum || bElem < 0 || bElem >= run.table.eldsMaximum) return 0;
+  const elementdaten& a = run.table.elds[aElem];
+  const elementdaten& b = run.table.elds[bElem];
   if (view) KxPrint(run, " [%.4f|%.4f] ", run.cfg.fMinusTol, run.cfg.fPlusTol);
 
   struct Probe {
@@ -114,7 +114,7 @@ static bool chainable(int type) {
 }
 
 static void noteUse(KxRun& run, long i) {
-  if (fileState(run).gChainIndexed && run.elds[i].used == 2) fileState(run).gChainUsedTwice.push_back(i);
+  if (fileState(run).gChainIndexed && run.table.elds[i].used == 2) fileState(run).gChainUsedTwice.push_back(i);
 }
 
 static void indexChaining(KxRun& run) {
@@ -127,7 +127,7 @@ static void indexChaining(KxRun& run) {
   const long n = liveCount(run);
   fileState(run).gChainEnds.Reserve(n);
   for (long i = 0; i < n; ++i) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     if (e.type == etPNT) fileState(run).gChainPoints.Add(e.sx, e.sy, i);
     if (!chainable(e.type)) continue;
     fileState(run).gChainEnds.Add(e.sx, e.sy, i);
@@ -138,9 +138,9 @@ static void indexChaining(KxRun& run) {
 
 // Takes element i into contour kn.
 static void take(KxRun& run, long i, const char* kn) {
-  ++run.elds[i].used;
+  ++run.table.elds[i].used;
   noteUse(run, i);
-  KxCopy(run.elds[i].kontur, sizeof run.elds[i].kontur, kn);
+  KxCopy(run.table.elds[i].kontur, sizeof run.table.elds[i].kontur, kn);
 }
 
 int FindNextWithPoint(KxRun& run, float fx, float fy, const char* kn, long knX, long* foundIn) {
@@ -170,7 +170,7 @@ int FindNextWithPoint(KxRun& run, float fx, float fy, const char* kn, long knX, 
   // Points first: a point at the chain's end belongs to the contour before any
   // line or arc that also ends there.
   int found = each(fileState(run).gChainPoints, false, [&](long i) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     if (i == knX || e.type != etPNT || e.used > 0) return 0;
     if (!unnamed(e) && !named(e, kn)) return 0;
     if (!IsTolLenB2P(run.cfg, e.sx, e.sy, fx, fy)) return 0;
@@ -184,7 +184,7 @@ int FindNextWithPoint(KxRun& run, float fx, float fy, const char* kn, long knX, 
 
   // 3: the chain meets an element of its own contour taken twice.
   found = each(fileState(run).gChainEnds, true, [&](long i) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     if (i == knX || !chainable(e.type)) return 0;
     if (!unnamed(e)) {
       if (!named(e, kn)) return 0;
@@ -234,7 +234,7 @@ static void growChain(KxRun& run, float x, float y, const char* name, long opene
   for (;;) {
     int side = FindNextWithPoint(run, x, y, name, opener, &found);
     if (side == 0 || found < 0) return;
-    const elementdaten& f = run.elds[found];
+    const elementdaten& f = run.table.elds[found];
     if (side == 1) {
       x = f.ex;
       y = f.ey;
@@ -244,7 +244,7 @@ static void growChain(KxRun& run, float x, float y, const char* name, long opene
     }
     last = found;
     ++count;
-    KxCopy(run.elds[found].kontur, sizeof run.elds[found].kontur, name);
+    KxCopy(run.table.elds[found].kontur, sizeof run.table.elds[found].kontur, name);
     counts.add(f.type);
     KxLog(run, " %d", f.type);
     KxLog(run, "[%ld]", found);
@@ -254,18 +254,18 @@ static void growChain(KxRun& run, float x, float y, const char* name, long opene
 // Opens the next contour number for element i and says which search found it
 // (A: a hole, B: a chain).
 static void openContour(KxRun& run, long i, char search, char* name, size_t size) {
-  ++run.gKonturCounter;
-  KxContourName(name, size, run.gKonturCounter);
+  ++run.contours.count;
+  KxContourName(name, size, run.contours.count);
   // A number given up by a rejected chain starts afresh.
-  fileState(run).gChainOpen.resize((size_t)run.gKonturCounter + 1);
-  fileState(run).gChainOpen[(size_t)run.gKonturCounter] = 0;
+  fileState(run).gChainOpen.resize((size_t)run.contours.count + 1);
+  fileState(run).gChainOpen[(size_t)run.contours.count] = 0;
   KxPrint(run, "\n ..%c search for %s ", search, name);
   ePrintTypeToStream(run, i);
   KxPrint(run, " :%ld\n", i);
 }
 
 static void makeHole(KxRun& run, long i) {
-  elementdaten& e = run.elds[i];
+  elementdaten& e = run.table.elds[i];
   char name[16];
   openContour(run, i, 'A', name, sizeof name);
   KxPrint(run, "%ld =CIRCLE %s Radius:%6.3f ", i, name, e.r);
@@ -283,8 +283,8 @@ static void makeHole(KxRun& run, long i) {
 static void rejectChain(KxRun& run, const char* name) {
   long n = liveCount(run);
   for (long k = 0; k < n; ++k)
-    if (named(run.elds[k], name)) KxCopy(run.elds[k].kontur, sizeof run.elds[k].kontur, run.gOrphan);
-  --run.gKonturCounter;
+    if (named(run.table.elds[k], name)) KxCopy(run.table.elds[k].kontur, sizeof run.table.elds[k].kontur, run.contours.orphan);
+  --run.contours.count;
   KxPrint(run, "!! kECounter <=2  ELEMENTS NOT SUPPORTED !!\n");
 }
 
@@ -292,18 +292,18 @@ static void rejectChain(KxRun& run, const char* name) {
 // line drawn twice, which encloses nothing.
 static bool closedPair(KxRun& run, long a, long b) {
   if (a < 0 || b < 0 || a >= liveCount(run) || b >= liveCount(run)) return false;
-  const elementdaten& p = run.elds[a];
-  const elementdaten& q = run.elds[b];
+  const elementdaten& p = run.table.elds[a];
+  const elementdaten& q = run.table.elds[b];
   if (p.type == etLINE && q.type == etLINE) return false;
   return (IsTolLenB2P(run.cfg, p.sx, p.sy, q.ex, q.ey) && IsTolLenB2P(run.cfg, p.ex, p.ey, q.sx, q.sy)) ||
          (IsTolLenB2P(run.cfg, p.sx, p.sy, q.sx, q.sy) && IsTolLenB2P(run.cfg, p.ex, p.ey, q.ex, q.ey));
 }
 
 static void chainFrom(KxRun& run, long i) {
-  elementdaten& e = run.elds[i];
+  elementdaten& e = run.table.elds[i];
   char name[16];
   openContour(run, i, 'B', name, sizeof name);
-  const int k = run.gKonturCounter;
+  const int k = run.contours.count;
   KxLog(run, "\n %s: ", name);
   KxLog(run, "%d", e.type);
   KxLog(run, "[%ld]", i);
@@ -312,7 +312,7 @@ static void chainFrom(KxRun& run, long i) {
 
   if (onPositionLayer(run, e)) {
     KxPrint(run, " %ld EDM_POS ", i);
-    --run.gKonturCounter;
+    --run.contours.count;
     return;
   }
 
@@ -326,7 +326,7 @@ static void chainFrom(KxRun& run, long i) {
   long last = -1;
 
   if (i + 1 < liveCount(run)) {
-    const elementdaten& next = run.elds[i + 1];
+    const elementdaten& next = run.table.elds[i + 1];
     if (next.type == etPNT) KxPrint(run, " ## ATTENTION SEARCH FROM PNT ##\n");
     if (next.type == etARC && next.sx == e.sx && next.sy == e.sy) {
       ax = e.sx;
@@ -354,23 +354,23 @@ static void chainFrom(KxRun& run, long i) {
     KxPrint(run, " [%ld|%ld] SEEMS OPEN VERTEX..\n", i, last);
   else
     KxPrint(run, " SEEMS CLOSED..\n");
-  if (k == run.gKonturCounter) fileState(run).gChainOpen[(size_t)k] = !closed;
+  if (k == run.contours.count) fileState(run).gChainOpen[(size_t)k] = !closed;
   KxPrint(run, "\n");
 }
 
 int SearchKontur(KxRun& run) {
-  run.gKonturCounter = 0;
-  run.contours.clear();
+  run.contours.count = 0;
+  run.contours.all.clear();
   fileState(run).gChainOpen.assign(1, 0);
-  if (run.eldsCounter >= run.eldsMaximum) {
+  if (run.table.eldsCounter >= run.table.eldsMaximum) {
     KxPrint(run, "-Limit E-");
-    return run.gKonturCounter;
+    return run.contours.count;
   }
   KxLog(run, "\n SearchKontur(): \n");
   indexChaining(run);
 
   for (long i = 0; i < liveCount(run); ++i) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     if (e.used == 0 && e.type == etCIR && run.cfg.gStartPosition < e.r) {
       makeHole(run, i);
       continue;
@@ -381,7 +381,7 @@ int SearchKontur(KxRun& run) {
   }
 
   for (long i = 0; i < liveCount(run); ++i)
-    if (run.elds[i].type == etLINE && onPositionLayer(run, run.elds[i])) KxPrint(run, "POSITION: %ld\n", i);
+    if (run.table.elds[i].type == etLINE && onPositionLayer(run, run.table.elds[i])) KxPrint(run, "POSITION: %ld\n", i);
   fileState(run).gChainIndexed = false;
   fileState(run).gChainEnds.Reset(0);
   fileState(run).gChainPoints.Reset(0);
@@ -389,18 +389,18 @@ int SearchKontur(KxRun& run) {
   // The contours' entries are made once their number is known: for tens of
   // thousands of contours a table grown one by one held two copies at times.
   KxKeepContours(run);
-  for (int k = 1; k <= run.gKonturCounter; ++k) run.contours[(size_t)k].open = fileState(run).gChainOpen[(size_t)k] != 0;
+  for (int k = 1; k <= run.contours.count; ++k) run.contours.all[(size_t)k].open = fileState(run).gChainOpen[(size_t)k] != 0;
   std::vector<char>().swap(fileState(run).gChainOpen);
-  return run.gKonturCounter;
+  return run.contours.count;
 }
 
 void KxContourName(char* buf, size_t size, int k) { snprintf(buf, size, "$K%02d", k); }
 
 void KxKeepContours(KxRun& run) {
-  const int konturs = run.gKonturCounter > 0 ? run.gKonturCounter : 0;
-  run.contours.resize((size_t)konturs + 1);
+  const int konturs = run.contours.count > 0 ? run.contours.count : 0;
+  run.contours.all.resize((size_t)konturs + 1);
   for (int k = 1; k <= konturs; ++k) {
-    KxContour& c = run.contours[(size_t)k];
+    KxContour& c = run.contours.all[(size_t)k];
     if (c.number == k) continue;
     c.number = k;
     KxContourName(c.name, sizeof c.name, k);
@@ -416,9 +416,9 @@ std::vector<long> KxContourRecords(const KxContour& c) {
 KxContour* KxContourNamed(KxRun& run, const char* name) {
   if (!name || name[0] != '$' || name[1] != 'K' || name[2] < '0' || name[2] > '9') return nullptr;
   const long k = strtol(name + 2, nullptr, 10);
-  if (k < 1 || k > run.gKonturCounter || (size_t)k >= run.contours.size()) return nullptr;
+  if (k < 1 || k > run.contours.count || (size_t)k >= run.contours.all.size()) return nullptr;
   // Only the exact name counts: "$K1" is not contour 1's "$K01".
-  return KxSameName(run.contours[(size_t)k].name, name) ? &run.contours[(size_t)k] : nullptr;
+  return KxSameName(run.contours.all[(size_t)k].name, name) ? &run.contours.all[(size_t)k] : nullptr;
 }
 
 int KxContourBlock(int k, KxBlockPart part) { return 10 * k + part; }

@@ -127,9 +127,9 @@ std::vector<long> KxContourRecords(const KxContour& c);   // every record carryi
 
 // The contours of one run and what their analysis found.
 struct ContourRun {
-  int gKonturCounter = 0;  // contours found by the chaining, numbered 1 .. gKonturCounter
-  char gOrphan[8] = "$ORPHAN";  // "$ORPHAN", the name of the members of a rejected chain
-  int gAutoStartCount = 0;  // start holes korvex placed in this run
-  std::vector<KxContour> contours;  // by contour number, 0 .. gKonturCounter (entry 0 unused)
-  std::vector<std::string> techLines;  // the distinct technology lines the contours are cut with (KxContour::technology)
+  int count = 0;  // all found by the chaining, numbered 1 .. count
+  char orphan[8] = "$ORPHAN";  // "$ORPHAN", the name of the members of a rejected chain
+  int autoStartCount = 0;  // start holes korvex placed in this run
+  std::vector<KxContour> all;  // by contour number, 0 .. count (entry 0 unused)
+  std::vector<std::string> techLines;  // the distinct technology lines the all are cut with (KxContour::technology)
 };

@@ -7,7 +7,7 @@
 #include "geometry/base.h"
 #include "run/run.h"
 
-static bool validIndex(KxRun& run, long i) { return i >= 0 && i < run.eldsCounter; }
+static bool validIndex(KxRun& run, long i) { return i >= 0 && i < run.table.eldsCounter; }
 
 static void lineLeadIn(KxRun& run, const elementdaten& feed, const elementdaten& ln, float* nX, float* nY) {
   KxPrint(run, " Erstes element = LINE\n");
@@ -89,17 +89,17 @@ static void arcLeadIn(KxRun& run, const elementdaten& feed, const elementdaten& 
 
 void GetFirstDLagePnt(KxRun& run, long feedE, long firstE, float* nX, float* nY, int* fS) {
   if (!nX || !nY || !fS) return;
-  if (!validIndex(run, feedE) || (run.elds[feedE].type != etCIR && run.elds[feedE].type != etINSE)) {
+  if (!validIndex(run, feedE) || (run.table.elds[feedE].type != etCIR && run.table.elds[feedE].type != etINSE)) {
     KxPrint(run, "\n ..GFDP-Feed=bad Type <return>\n");
     return;
   }
-  if (!validIndex(run, firstE) || (run.elds[firstE].type != etLINE && run.elds[firstE].type != etARC)) {
+  if (!validIndex(run, firstE) || (run.table.elds[firstE].type != etLINE && run.table.elds[firstE].type != etARC)) {
     KxPrint(run, "\n ..GFDP-First=bad Type <return>\n");
     return;
   }
   if (run.cfg.ktechno.dDLage != 41 && run.cfg.ktechno.dDLage != 42) run.cfg.ktechno.dDLage = 42;
-  const elementdaten& feed = run.elds[feedE];
-  const elementdaten& first = run.elds[firstE];
+  const elementdaten& feed = run.table.elds[feedE];
+  const elementdaten& first = run.table.elds[firstE];
   KxPrint(run, " --GetFirstDLagePnt(%d)\n ", run.cfg.ktechno.dDLage);
   KxLog(run, "\n --GetFirstDLagePnt(%s)(%d)\n", first.kontur, run.cfg.ktechno.dDLage);
   KxPrint(run, " splittpoint bei X:%3.3f Y:%3.3f\n", feed.ex, feed.ey);

@@ -35,10 +35,10 @@ void KxIndexMembers(KxRun& run, bool withLater) {
   fileState(run).gMemberLists.clear();
   fileState(run).gMembersIndexed = true;
   fileState(run).gMembersWithLater = withLater;
-  const long n = run.eldsCounter;
+  const long n = run.table.eldsCounter;
   fileState(run).gMembersFiledUpTo = n;
   for (long i = kWorkingRecords; i < n; ++i)
-    if (run.elds[i].kontur[0] != '\0') fileState(run).gMemberLists[KxNameKey(run.elds[i].kontur)].ids.push_back(i);
+    if (run.table.elds[i].kontur[0] != '\0') fileState(run).gMemberLists[KxNameKey(run.table.elds[i].kontur)].ids.push_back(i);
 }
 
 void KxForgetMembers(KxRun& run) {
@@ -47,9 +47,9 @@ void KxForgetMembers(KxRun& run) {
 }
 
 void KxNoteMember(KxRun& run, long i) {
-  if (!fileState(run).gMembersIndexed || i < kWorkingRecords || i >= run.eldsCounter || run.elds[i].kontur[0] == '\0')
+  if (!fileState(run).gMembersIndexed || i < kWorkingRecords || i >= run.table.eldsCounter || run.table.elds[i].kontur[0] == '\0')
     return;
-  MemberList& list = fileState(run).gMemberLists[KxNameKey(run.elds[i].kontur)];
+  MemberList& list = fileState(run).gMemberLists[KxNameKey(run.table.elds[i].kontur)];
   if (!list.ids.empty() && list.ids.back() >= i) list.sorted = false;
   list.ids.push_back(i);
 }

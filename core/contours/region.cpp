@@ -14,12 +14,12 @@
 const char* const gtStartPoint = "-possible Startpoint-";
 
 
-static bool validIndex(KxRun& run, long i) { return i >= 0 && i < run.eldsCounter; }
+static bool validIndex(KxRun& run, long i) { return i >= 0 && i < run.table.eldsCounter; }
 
 int IsCircleInRegion(KxRun& run, long Regi, long InCi) {
   if (!validIndex(run, Regi) || !validIndex(run, InCi)) return 0;
-  const elementdaten& rg = run.elds[Regi];
-  const elementdaten& c = run.elds[InCi];
+  const elementdaten& rg = run.table.elds[Regi];
+  const elementdaten& c = run.table.elds[InCi];
   // Strict on every side: a centre on the widened edge does not belong to the region.
   return rg.sx < c.cx && c.cx < rg.ex && rg.ey < c.cy && c.cy < rg.sy ? 1 : 0;
 }
@@ -41,7 +41,7 @@ static RegionState& fileState(KxRun& run) { return run.regionState.get(); }
 
 static void fileCandidates(KxRun& run, long top) {
   for (long i = fileState(run).gCandidatesUpTo > kWorkingRecords ? fileState(run).gCandidatesUpTo : kWorkingRecords; i < top; ++i) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     if (e.type == etCIR || e.type == etINSE) {
       fileState(run).gCandidateGrid.Add(e.cx, e.cy, e.cx, e.cy, i);
       fileState(run).gCandidateRecords.push_back(i);
@@ -56,7 +56,7 @@ void KxIndexCandidates(KxRun& run, double cell) {
   fileState(run).gCandidateRecords.clear();
   for (long i = 0; i < kWorkingRecords; ++i) fileState(run).gCandidateRecords.push_back(i);
   fileState(run).gCandidatesIndexed = true;
-  fileCandidates(run, run.eldsCounter);
+  fileCandidates(run, run.table.eldsCounter);
 }
 
 void KxForgetCandidates(KxRun& run) {
@@ -67,7 +67,7 @@ void KxForgetCandidates(KxRun& run) {
 }
 
 const std::vector<long>& KxCandidateRecords(KxRun& run) {
-  const long n = run.eldsCounter;
+  const long n = run.table.eldsCounter;
   if (fileState(run).gCandidatesIndexed) {
     fileCandidates(run, n);
     return fileState(run).gCandidateRecords;
@@ -79,13 +79,13 @@ const std::vector<long>& KxCandidateRecords(KxRun& run) {
 
 void KxCandidatesIn(KxRun& run, long reg, std::vector<long>& out) {
   out.clear();
-  const long n = run.eldsCounter;
+  const long n = run.table.eldsCounter;
   if (!fileState(run).gCandidatesIndexed || !validIndex(run, reg)) {
     for (long i = 0; i < n; ++i) out.push_back(i);
     return;
   }
   fileCandidates(run, n);
-  const elementdaten& rg = run.elds[reg];
+  const elementdaten& rg = run.table.elds[reg];
   std::vector<long> near;
   fileState(run).gCandidateGrid.Overlapping(rg.sx, rg.ey, rg.ex, rg.sy, near);
   for (long i = 0; i < kWorkingRecords && i < n; ++i) out.push_back(i);
@@ -99,7 +99,7 @@ long KxCandidatesNear(KxRun& run, long reg, std::vector<long>& out) {
     return -1;
   }
   KxCandidatesIn(run, reg, out);
-  const long n = run.eldsCounter;
+  const long n = run.table.eldsCounter;
   // The filed records below n, less those given: the ones the box cannot hold.
   const long filed = (long)(std::lower_bound(fileState(run).gCandidateRecords.begin(), fileState(run).gCandidateRecords.end(), n) -
                             fileState(run).gCandidateRecords.begin()) - kWorkingRecords;
@@ -112,10 +112,10 @@ long KxCandidatesNear(KxRun& run, long reg, std::vector<long>& out) {
 // A claimed candidate is free again (used 0) and carries the contour's name; the
 // last region that claims it wins.
 static void claimCandidate(KxRun& run, long j, const char* kName) {
-  KxCopy(run.elds[j].kontur, sizeof run.elds[j].kontur, kName);
+  KxCopy(run.table.elds[j].kontur, sizeof run.table.elds[j].kontur, kName);
   KxNoteMember(run, j);
-  run.elds[j].used = 0;
-  KxCopy(run.elds[j].text, sizeof run.elds[j].text, gtStartPoint);
+  run.table.elds[j].used = 0;
+  KxCopy(run.table.elds[j].text, sizeof run.table.elds[j].text, gtStartPoint);
 }
 
 // The area the loop of members (lines and arcs) encloses and its turn when it is
@@ -132,11 +132,11 @@ static void measureLoop(KxRun& run, const std::vector<long>& members, double* ar
   };
   std::vector<long> edges;
   for (long i : members)
-    if (run.elds[i].type == etLINE || run.elds[i].type == etARC) edges.push_back(i);
+    if (run.table.elds[i].type == etLINE || run.table.elds[i].type == etARC) edges.push_back(i);
   if (edges.size() < 2) return;
   std::vector<End> ends;
   for (size_t m = 0; m < edges.size(); ++m) {
-    const elementdaten& e = run.elds[edges[m]];
+    const elementdaten& e = run.table.elds[edges[m]];
     ends.push_back({e.sx, e.sy, m, true});
     ends.push_back({e.ex, e.ey, m, false});
   }
@@ -148,7 +148,7 @@ static void measureLoop(KxRun& run, const std::vector<long>& members, double* ar
   bool forward = true;
   for (size_t step = 0; step < edges.size(); ++step) {
     walked[at] = 1;
-    const elementdaten& e = run.elds[edges[at]];
+    const elementdaten& e = run.table.elds[edges[at]];
     const double x0 = forward ? e.sx : e.ex, y0 = forward ? e.sy : e.ey;
     const double x1 = forward ? e.ex : e.sx, y1 = forward ? e.ey : e.sy;
     twice += x0 * y1 - x1 * y0;
@@ -159,7 +159,7 @@ static void measureLoop(KxRun& run, const std::vector<long>& members, double* ar
       twice += forward ? segment : -segment;
     }
     if (step + 1 == edges.size()) {
-      const elementdaten& first = run.elds[edges[0]];
+      const elementdaten& first = run.table.elds[edges[0]];
       if (std::hypot(x1 - first.sx, y1 - first.sy) > reach) return;
       break;
     }
@@ -197,16 +197,16 @@ long GetRegionFor(KxRun& run, const char* kName) {
   float left = 5000, right = -5000, top = -5000, bottom = 5000, length = 0;
   bool boxed = false;
   long circles = 0, lines = 0, arcs = 0, points = 0, inserts = 0;
-  const long n = run.eldsCounter;
+  const long n = run.table.eldsCounter;
 
   AddElement(run, etDELETE, gNoText);
   // A full table refused the record ("-Limit B-" is out): writing at n - 1 would
   // overwrite a drawing element, so this contour simply gets no region.
-  if (run.eldsCounter != n + 1) return -1;
+  if (run.table.eldsCounter != n + 1) return -1;
   const long reg = n;
   KxContour* contour = KxContourNamed(run, kName);
   if (contour) contour->members.clear();
-  elementdaten& rg = run.elds[reg];
+  elementdaten& rg = run.table.elds[reg];
   rg.used = 1;
   KxCopy(rg.kontur, sizeof rg.kontur, kName);
   KxNoteMember(run, reg);
@@ -217,7 +217,7 @@ long GetRegionFor(KxRun& run, const char* kName) {
   std::vector<long>& members = fileState(run).gRegionMembers;
   KxMemberCandidates(run, kName, n, members);
   for (long i : members) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     if (!KxSameName(e.kontur, kName)) continue;
     KxPrint(run, "[%ld]", i);
     if (contour) contour->members.push_back(i);
@@ -286,14 +286,14 @@ long GetRegionFor(KxRun& run, const char* kName) {
   std::vector<long> inBox;
   KxCandidatesIn(run, reg, inBox);
   for (long j : inBox) {
-    if (run.elds[j].type != etINSE || !IsCircleInRegion(run, reg, j)) continue;
+    if (run.table.elds[j].type != etINSE || !IsCircleInRegion(run, reg, j)) continue;
     claimCandidate(run, j, kName);
     KxPrint(run, " insert-%ld", j);
     ++inserts;
   }
   // Circles chosen as another contour's feed point (child -1) stay with it.
   for (long j : inBox) {
-    const elementdaten& e = run.elds[j];
+    const elementdaten& e = run.table.elds[j];
     if (e.type != etCIR || !(e.r < run.cfg.gStartPosition) || e.child == -1 || !IsCircleInRegion(run, reg, j)) continue;
     claimCandidate(run, j, kName);
     KxPrint(run, " circle-%ld", j);
@@ -317,8 +317,8 @@ long GetRegionFor(KxRun& run, const char* kName) {
     contour->length = length;
     measureLoop(run, contour->members, &contour->area, &contour->orientation);
     // A hole contour is its circle alone.
-    if (contour->members.size() == 1 && run.elds[contour->members[0]].type == etCIR) {
-      const elementdaten& hole = run.elds[contour->members[0]];
+    if (contour->members.size() == 1 && run.table.elds[contour->members[0]].type == etCIR) {
+      const elementdaten& hole = run.table.elds[contour->members[0]];
       contour->area = awPI * (double)hole.r * hole.r;
     }
   }
@@ -327,12 +327,12 @@ long GetRegionFor(KxRun& run, const char* kName) {
 
 long GetRegionElement(KxRun& run, const char* kn) {
   if (!kn) return -1;
-  long top = run.eldsCounter;
+  long top = run.table.eldsCounter;
   std::vector<long>& members = fileState(run).gRegionLookup;
   KxMemberCandidates(run, kn, top, members);
   for (auto it = members.rbegin(); it != members.rend(); ++it) {
     const long i = *it;
-    if (i >= 1 && strcmp(run.elds[i].kontur, kn) == 0 && strcmp(run.elds[i].text, gtRegInfo) == 0) return i;
+    if (i >= 1 && strcmp(run.table.elds[i].kontur, kn) == 0 && strcmp(run.table.elds[i].text, gtRegInfo) == 0) return i;
   }
   return -1;
 }

@@ -11,8 +11,8 @@ static void swapThroughSlot(KxRun& run, long p, long q) {
   CopyElementInto(run, q, 1);
   CopyElementInto(run, p, q);
   CopyElementInto(run, 1, p);
-  run.elds[1].type = etDELETE;
-  run.elds[1].kontur[0] = '\0';
+  run.table.elds[1].type = etDELETE;
+  run.table.elds[1].kontur[0] = '\0';
 }
 
 // Moves the contour's points towards its first records, one exchange per point.
@@ -20,18 +20,18 @@ static void swapThroughSlot(KxRun& run, long p, long q) {
 // name stay the same ones throughout.
 
 static void reorgContour(KxRun& run, const char* name, std::vector<long>& members) {
-  long n = run.eldsCounter;
+  long n = run.table.eldsCounter;
   KxMemberCandidates(run, name, n, members);
   long first = -1, last = -1;
   for (long i : members) {
-    if (strcmp(run.elds[i].kontur, name) != 0) continue;
+    if (strcmp(run.table.elds[i].kontur, name) != 0) continue;
     if (first < 0) first = i;
     last = i;
   }
   long points = 0;
   if (first >= 0)
     for (long i : members)
-      if (i >= first && i <= last && run.elds[i].type == etPNT && strcmp(run.elds[i].kontur, name) == 0) ++points;
+      if (i >= first && i <= last && run.table.elds[i].type == etPNT && strcmp(run.table.elds[i].kontur, name) == 0) ++points;
   KxPrint(run, " movable PNTs:%ld ", points);
 
   for (long t = 0; t < points; ++t) {
@@ -40,8 +40,8 @@ static void reorgContour(KxRun& run, const char* name, std::vector<long>& member
     long p = 0, q = 0;
     for (long k : members) {
       if (k < start || k > last) continue;
-      if (strcmp(run.elds[k].kontur, name) != 0) continue;
-      if (run.elds[k].type == etPNT)
+      if (strcmp(run.table.elds[k].kontur, name) != 0) continue;
+      if (run.table.elds[k].type == etPNT)
         p = k;
       else if (q < 1)
         q = k;
@@ -54,16 +54,16 @@ static void reorgContour(KxRun& run, const char* name, std::vector<long>& member
 }
 
 void ReorgStructs(KxRun& run) {
-  if (run.eldsCounter >= run.eldsMaximum) {
+  if (run.table.eldsCounter >= run.table.eldsMaximum) {
     KxPrint(run, "-Limit RS-");
     return;
   }
   KxIndexMembers(run, false);
   std::vector<long> members;   // records that may belong to the contour being reorganised
-  for (int k = 1; k <= run.gKonturCounter; ++k) {
+  for (int k = 1; k <= run.contours.count; ++k) {
     char name[16];
     KxContourName(name, sizeof name, k);
-    KxPrint(run, "\n [%ld] reorg: %s ", run.eldsCounter, name);
+    KxPrint(run, "\n [%ld] reorg: %s ", run.table.eldsCounter, name);
     reorgContour(run, name, members);
   }
   KxForgetMembers(run);

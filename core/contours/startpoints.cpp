@@ -34,7 +34,7 @@ static StartpointsState& fileState(KxRun& run) { return run.startpointsState.get
 
 int contourNumberOf(KxRun& run, const char* kName) {
   const long k = kName[0] == '$' && kName[1] == 'K' ? strtol(kName + 2, nullptr, 10) : 0;
-  return k >= 1 && k <= run.eldsMaximum ? (int)k : 0;
+  return k >= 1 && k <= run.table.eldsMaximum ? (int)k : 0;
 }
 
 // The point of line or arc e nearest to (x, y).
@@ -69,16 +69,16 @@ void noteRefusal(KxRun& run, const char* kName, const std::vector<long>& candida
   long hole = -1, target = -1;
   float tx = 0, ty = 0;
   std::vector<long> members;
-  KxMemberCandidates(run, kName, run.eldsCounter, members);
+  KxMemberCandidates(run, kName, run.table.eldsCounter, members);
   for (long pA : candidates) {
     // A hole korvex tried itself is gone again when it was not taken.
-    if (run.elds[pA].type == etCIR && run.elds[pA].kElemX == kAutoStartMark) continue;
+    if (run.table.elds[pA].type == etCIR && run.table.elds[pA].kElemX == kAutoStartMark) continue;
     for (long i : members) {
-      const elementdaten& e = run.elds[i];
+      const elementdaten& e = run.table.elds[i];
       if ((e.type != etLINE && e.type != etARC) || !KxSameName(e.kontur, kName)) continue;
       float px, py;
-      nearestOn(e, run.elds[pA].cx, run.elds[pA].cy, &px, &py);
-      const double d = std::hypot((double)px - run.elds[pA].cx, (double)py - run.elds[pA].cy);
+      nearestOn(e, run.table.elds[pA].cx, run.table.elds[pA].cy, &px, &py);
+      const double d = std::hypot((double)px - run.table.elds[pA].cx, (double)py - run.table.elds[pA].cy);
       if (d < best) {
         best = d;
         hole = pA;
@@ -92,14 +92,14 @@ void noteRefusal(KxRun& run, const char* kName, const std::vector<long>& candida
   if (!(best <= run.cfg.gMaxAnkerLen)) fileState(run).feedRefusals[k] = kfFAR;
   else if (AnchorCrossesMaterial(run, target, hole, tx, ty)) fileState(run).feedRefusals[k] = kfCROSSING;
   else fileState(run).feedRefusals[k] = kfNO_SQUARE;
-  fileState(run).refusedX[k] = run.elds[hole].cx;
-  fileState(run).refusedY[k] = run.elds[hole].cy;
+  fileState(run).refusedX[k] = run.table.elds[hole].cx;
+  fileState(run).refusedY[k] = run.table.elds[hole].cy;
 }
 
 }  // namespace
 
 const char* FeedPointRefusal(KxRun& run, int k, char* buf, size_t size) {
-  if (!buf || size == 0 || k < 1 || k > run.gKonturCounter) return nullptr;
+  if (!buf || size == 0 || k < 1 || k > run.contours.count) return nullptr;
   const char* why = nullptr;
   switch (fileState(run).feedRefusals[k]) {
     case kfFAR: why = "farther from the contour than the anchor length"; break;
@@ -129,28 +129,28 @@ static void printCirclePassedOver(KxRun& run, long pA, const elementdaten& e) {
 static bool findPunchFeed(KxRun& run, const char* kName, long regElem, KxLeadInChoice* choice) {
   long circle = 0;
   std::vector<long> members;
-  KxMemberCandidates(run, kName, run.eldsCounter, members);
+  KxMemberCandidates(run, kName, run.table.eldsCounter, members);
   for (long i : members) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     if (!KxSameName(e.kontur, kName)) continue;
     if (e.type == etLINE || e.type == etARC) return false;
     if (e.type == etCIR && e.r > run.cfg.gStartPosition) circle = i;
   }
   if (circle == 0) return false;
-  const elementdaten& c = run.elds[circle];
+  const elementdaten& c = run.table.elds[circle];
   auto candidate = [&](long pA) {
-    const elementdaten& s = run.elds[pA];
+    const elementdaten& s = run.table.elds[pA];
     return s.type == etCIR && s.used <= 0 && s.r < run.cfg.gStartPosition && KxSameName(s.kontur, kName) &&
            IsCircleInRegion(run, regElem, pA);
   };
   // A start hole inside the circle: it is a hole and cut as one.
   for (long pA : members)
-    if (candidate(pA) && LENC(c.cx, c.cy, run.elds[pA].cx, run.elds[pA].cy) < c.r) return false;
+    if (candidate(pA) && LENC(c.cx, c.cy, run.table.elds[pA].cx, run.table.elds[pA].cy) < c.r) return false;
   long best = 0;
   float bestGap = run.cfg.gMaxAnkerLen;
   for (long pA : members) {
     if (!candidate(pA)) continue;
-    const elementdaten& s = run.elds[pA];
+    const elementdaten& s = run.table.elds[pA];
     const float gap = LENC(c.cx, c.cy, s.cx, s.cy) - c.r;
     if (!(gap <= bestGap)) continue;
     const float w = (float)WIV(c.cx, c.cy, s.cx, s.cy);
@@ -158,11 +158,11 @@ static bool findPunchFeed(KxRun& run, const char* kName, long regElem, KxLeadInC
     if (AnchorCrossesMaterial(run, circle, pA, ax, ay)) continue;
     best = pA;
     bestGap = gap;
-    run.elds[pA].ex = ax;
-    run.elds[pA].ey = ay;
+    run.table.elds[pA].ex = ax;
+    run.table.elds[pA].ey = ay;
   }
   if (best == 0) return false;
-  elementdaten& feed = run.elds[best];
+  elementdaten& feed = run.table.elds[best];
   ++feed.used;
   feed.IsFirst = (int)circle;
   KxCopy(feed.text, sizeof feed.text, gtFeedPoint);
@@ -174,7 +174,7 @@ static bool findPunchFeed(KxRun& run, const char* kName, long regElem, KxLeadInC
 
 KxLeadInChoice FindFirstElemFor(KxRun& run, const char* kName, long regElem) {
   KxLeadInChoice choice;
-  if (!kName || regElem < 0 || regElem >= run.eldsCounter) return choice;
+  if (!kName || regElem < 0 || regElem >= run.table.eldsCounter) return choice;
   if (findPunchFeed(run, kName, regElem, &choice)) return choice;
   float AnkerLen = 20.0f;             // best anchor length accepted so far
   float AnkerLenBuf = run.cfg.gMaxAnkerLen;   // running bound, lowered by the approach test
@@ -186,7 +186,7 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, const char* kName, long regElem) {
 
   // A better pair: it frees the feed point chosen before it.
   auto take = [&](long pA, long pB) {
-    elementdaten& old = run.elds[lastFeedBuf];
+    elementdaten& old = run.table.elds[lastFeedBuf];
     old.used = 0;
     old.kontur[0] = '\0';
     KxCopy(old.text, sizeof old.text, gNoText);
@@ -199,7 +199,7 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, const char* kName, long regElem) {
   // The pair accepted so far is recorded in the table.
   auto record = [&]() {
     if (AnfahrElemBuf <= 0) return;
-    elementdaten& feed = run.elds[lastFeedBuf];
+    elementdaten& feed = run.table.elds[lastFeedBuf];
     KxPrint(run, "\n >> B[%s] ANFAHREL. = %ld ", kName, AnfahrElemBuf);
     ePrintTypeToStream(run, AnfahrElemBuf);
     KxCopy(feed.kontur, sizeof feed.kontur, kName);
@@ -209,7 +209,7 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, const char* kName, long regElem) {
     ePrintTypeToStream(run, lastFeedBuf);
     feed.IsFirst = (int)AnfahrElemBuf;
     KxPrint(run, "\n >> B[%s] SPLITT = x%.3fld y:%.3f \n", kName, feed.ex, feed.ey);
-    run.elds[AnfahrElemBuf].IsFirst = 1;
+    run.table.elds[AnfahrElemBuf].IsFirst = 1;
     choice = {AnfahrElemBuf, lastFeedBuf, feed.ex, feed.ey};
     // The feed-point text is how the NC output finds the feed point, for an
     // insert as for a circle; -1 keeps it from being claimed by a later region.
@@ -218,9 +218,9 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, const char* kName, long regElem) {
   };
 
   KxPrint(run, KxConsole(run) ? "\n [FindFirstElementFor:%s %ld items)] " : " [FindFirstElementFor:%s %ld items)] ",
-          kName, run.eldsCounter);
+          kName, run.table.eldsCounter);
   KxPrint(run, "[Region]:");
-  ePrintToStream(run, run.elds[regElem]);
+  ePrintToStream(run, run.table.elds[regElem]);
 
   // Only circles and inserts are candidates; the walk keeps their table order.
   // Once the traces of those passed over are only counted, the walk looks at the
@@ -231,9 +231,9 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, const char* kName, long regElem) {
   if (KxTraceSpent(run, ktPASSED_OVER)) beyond = KxCandidatesNear(run, regElem, near);
   if (beyond >= 0) KxTraceLeaveOut(run, ktPASSED_OVER, beyond);
   const std::vector<long>& circles = beyond >= 0 ? near : KxCandidateRecords(run);
-  for (size_t c = 0; c < circles.size() && circles[c] < run.eldsCounter; ++c) {
+  for (size_t c = 0; c < circles.size() && circles[c] < run.table.eldsCounter; ++c) {
     const long pA = circles[c];
-    elementdaten& cand = run.elds[pA];
+    elementdaten& cand = run.table.elds[pA];
     if (cand.type == etCIR) {
       if (cand.used > 0 || !KxSameName(cand.kontur, kName)) {
         printCirclePassedOver(run, pA, cand);
@@ -261,13 +261,13 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, const char* kName, long regElem) {
     KxPrint(run, " IN ");
     if (CheckedCirIns > 1) {
       KxPrint(run, "\n ..oops, next poss.Feedpoint <break>\n");
-      ePrintToStream(run, run.elds[AnfahrElemBuf]);
+      ePrintToStream(run, run.table.elds[AnfahrElemBuf]);
     }
     KxPrint(run, " r:%6.2f]", cand.r);
 
-    KxMemberCandidates(run, kName, run.eldsCounter, members);
+    KxMemberCandidates(run, kName, run.table.eldsCounter, members);
     for (long pB : members) {
-      const elementdaten& el = run.elds[pB];
+      const elementdaten& el = run.table.elds[pB];
       if ((el.type != etLINE && el.type != etARC) || !KxSameName(el.kontur, kName)) continue;
       // The first start hole is tested against each element once; the further
       // ones of the same contour would repeat that for every hole.
@@ -283,9 +283,9 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, const char* kName, long regElem) {
   // corners, entered from outside their angle.
   for (int pass = 0; pass < 2 && AnfahrElemBuf == 0 && !candidates.empty(); ++pass) {
     for (long pA : candidates) {
-      KxMemberCandidates(run, kName, run.eldsCounter, members);
+      KxMemberCandidates(run, kName, run.table.eldsCounter, members);
       for (long pB : members) {
-        const elementdaten& el = run.elds[pB];
+        const elementdaten& el = run.table.elds[pB];
         if ((el.type != etLINE && el.type != etARC) || !KxSameName(el.kontur, kName)) continue;
         KxTraceQuiet(run, pA != candidates.front() && !KxTraceNext(run, ktFURTHER_APPROACH));
         const int ok = pass == 0 ? CurveApproachPossible(run, pB, pA, &AnkerLenBuf) : CornerApproachPossible(run, pB, pA, &AnkerLenBuf);
@@ -307,14 +307,14 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, const char* kName, long regElem) {
 }
 
 void KxTakeLeadIn(KxRun& run, int k, const KxLeadInChoice& choice) {
-  if (k < 1 || (size_t)k >= run.contours.size()) return;
-  KxContour& c = run.contours[(size_t)k];
+  if (k < 1 || (size_t)k >= run.contours.all.size()) return;
+  KxContour& c = run.contours.all[(size_t)k];
   c.leadIn = choice.element;
   c.startHole = -1;
   c.holePlaced = false;
   c.holeX = c.holeY = c.holeR = c.splitX = c.splitY = 0;
   if (choice.element == 0) return;
-  const elementdaten& hole = run.elds[choice.hole];
+  const elementdaten& hole = run.table.elds[choice.hole];
   c.startHole = choice.hole;
   c.holePlaced = hole.type == etCIR && hole.kElemX == kAutoStartMark;
   c.holeX = hole.cx;
@@ -325,9 +325,9 @@ void KxTakeLeadIn(KxRun& run, int k, const KxLeadInChoice& choice) {
 }
 
 int SearchStartPoints(KxRun& run) {
-  if (run.gKonturCounter < 1) return 0;
+  if (run.contours.count < 1) return 0;
   KxPrint(run, "\n ...SearchStartPoints()\n");
-  if (run.eldsCounter >= run.eldsMaximum) {
+  if (run.table.eldsCounter >= run.table.eldsMaximum) {
     KxPrint(run, "-Limit E-");
     return 0;
   }
@@ -336,14 +336,14 @@ int SearchStartPoints(KxRun& run) {
   KxIndexMembers(run, false);
   // Regions are the contours' boxes widened by the anchor length on every side.
   KxIndexCandidates(run, 2 * KxIndexMaterial(run));
-  for (int k = 1; k <= run.gKonturCounter; ++k) {
+  for (int k = 1; k <= run.contours.count; ++k) {
     KxContourName(name, sizeof name, k);
     // No room for the region record: the contour goes without region and feed point.
     const long reg = GetRegionFor(run, name);
     if (reg < 0) continue;
     const KxLeadInChoice choice = FindFirstElemFor(run, name, reg);
     KxTakeLeadIn(run, k, choice);
-    run.elds[reg].IsFirst = (int)choice.element;
+    run.table.elds[reg].IsFirst = (int)choice.element;
     if (choice.element != 0) KxPrint(run, "\n >>  [%s AnfahrElement %ld]\n", name, choice.element);
   }
   KxTraceCounts(run);

@@ -95,9 +95,9 @@ const char* blockName(KxRun& run, int b) { return fileState(run).gBlocks[b].name
 bool addItem(KxRun& run, const Item& it) {
   if (fileState(run).gOpen < 0) return false;
   Block& b = fileState(run).gBlocks[fileState(run).gOpen];
-  if (fileState(run).gItemCount >= run.eldsMaximum) {
+  if (fileState(run).gItemCount >= run.table.eldsMaximum) {
     if (!b.full) KxLog(run, " BLOCK %s: the block store is full (%ld items), the rest of it is left out\n", blockName(run, fileState(run).gOpen),
-                       run.eldsMaximum);
+                       run.table.eldsMaximum);
     b.full = true;
     return false;
   }
@@ -235,22 +235,22 @@ void emitRound(KxRun& run, const Item& it, const Affine& t, bool full) {
   const bool similar = std::fabs(k1 - k2) <= 1e-9 * (k1 + k2) && std::fabs(skew) <= 1e-9 * (k1 * k2 + 1e-300);
   if (similar) {
     if (full) {
-      run.cx = placed(run, ocx);
-      run.cy = placed(run, ocy);
-      run.rd = placed(run, r * k1);
-      run.sx = run.ex = placed(run, run.cx + (double)run.rd);
-      run.sy = run.ey = run.cy;
+      run.table.cx = placed(run, ocx);
+      run.table.cy = placed(run, ocy);
+      run.table.rd = placed(run, r * k1);
+      run.table.sx = run.table.ex = placed(run, run.table.cx + (double)run.table.rd);
+      run.table.sy = run.table.ey = run.table.cy;
       AddElement(run, etCIR, gNoText);
       return;
     }
-    run.cx = placedFar(run, ocx);
-    run.cy = placedFar(run, ocy);
-    run.rd = placedFar(run, r * k1);
+    run.table.cx = placedFar(run, ocx);
+    run.table.cy = placedFar(run, ocy);
+    run.table.rd = placedFar(run, r * k1);
     const double phi = std::atan2(t.c, t.a) * RAD2DEG;
     double a0 = det > 0 ? it.v[3] + phi : phi - it.v[4];
     double a1 = det > 0 ? it.v[4] + phi : phi - it.v[3];
-    run.sw = (float)norm360(a0);
-    run.ew = (float)norm360(a1);
+    run.table.sw = (float)norm360(a0);
+    run.table.ew = (float)norm360(a1);
     DxfStageArcEnds(run);
     AddElement(run, etARC, gNoText);
     return;
@@ -276,9 +276,9 @@ void emitRound(KxRun& run, const Item& it, const Affine& t, bool full) {
 
 bool stop(KxRun& run) {
   if (fileState(run).gCut) return true;
-  if (++fileState(run).gSteps > kMaxPlacementSteps || run.eldsCounter >= run.eldsMaximum) {
+  if (++fileState(run).gSteps > kMaxPlacementSteps || run.table.eldsCounter >= run.table.eldsMaximum) {
     fileState(run).gCut = true;
-    KxLog(run, " INSERT: placing stopped, %s\n", run.eldsCounter >= run.eldsMaximum ? "the element table is full"
+    KxLog(run, " INSERT: placing stopped, %s\n", run.table.eldsCounter >= run.table.eldsMaximum ? "the element table is full"
                                                                         : "the inserts nest into too many copies");
   }
   return fileState(run).gCut;
@@ -309,15 +309,15 @@ void place(KxRun& run, int bi, const Affine& t, int inherit, int depth) {
       continue;
     }
     if (layer < 0) continue;
-    run.gAktLayName = layer;
+    run.table.aktLayName = layer;
     if (it.kind == ikLine) {
       double x1, y1, x2, y2;
       t.apply(it.v[0], it.v[1], x1, y1);
       t.apply(it.v[2], it.v[3], x2, y2);
-      run.sx = run.cx = placed(run, x1);
-      run.sy = run.cy = placed(run, y1);
-      run.ex = placed(run, x2);
-      run.ey = placed(run, y2);
+      run.table.sx = run.table.cx = placed(run, x1);
+      run.table.sy = run.table.cy = placed(run, y1);
+      run.table.ex = placed(run, x2);
+      run.table.ey = placed(run, y2);
       AddElement(run, etLINE, gNoText);
     } else {
       emitRound(run, it, t, it.kind == ikCircle);
@@ -379,7 +379,7 @@ void BlockHeadGroup(KxRun& run, int code, const char* value) {
     // unusable: it stays no number, and each insert of the block is refused.
     double v;
     const int read = DxfNumber(value, &v);
-    v *= run.UnitScale();
+    v *= run.dxf.UnitScale();
     float& at = code == 10 ? b.bx : b.by;
     at = read == kxNUMBER && std::fabs(v) <= kMaxCoordinate ? (float)v : NAN;
     if (std::isnan(at))
@@ -411,9 +411,9 @@ bool BlockEntity(KxRun& run) { return fileState(run).gEntityIn; }
 
 void BlockTake(KxRun& run, long from) {
   if (from < 0) from = 0;
-  const long n = run.eldsCounter;
+  const long n = run.table.eldsCounter;
   for (long i = from; i < n; ++i) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     switch (e.type) {
       case etLINE:
         addLine(run, e.sx, e.sy, e.ex, e.ey);
@@ -428,9 +428,9 @@ void BlockTake(KxRun& run, long from) {
         // A run of vertices is one polyline: each vertex to the next, the last
         // back to the first unless the polyline is open.
         long j = i;
-        while (j + 1 < n && run.elds[j + 1].type == etVERT) ++j;
-        for (long k = i; k < j; ++k) addSegment(run, run.elds[k].sx, run.elds[k].sy, run.elds[k].bulge, run.elds[k + 1].sx, run.elds[k + 1].sy);
-        if (j > i && !run.elds[j].polyOpen) addSegment(run, run.elds[j].sx, run.elds[j].sy, run.elds[j].bulge, run.elds[i].sx, run.elds[i].sy);
+        while (j + 1 < n && run.table.elds[j + 1].type == etVERT) ++j;
+        for (long k = i; k < j; ++k) addSegment(run, run.table.elds[k].sx, run.table.elds[k].sy, run.table.elds[k].bulge, run.table.elds[k + 1].sx, run.table.elds[k + 1].sy);
+        if (j > i && !run.table.elds[j].polyOpen) addSegment(run, run.table.elds[j].sx, run.table.elds[j].sy, run.table.elds[j].bulge, run.table.elds[i].sx, run.table.elds[i].sy);
         i = j;
         break;
       }
@@ -441,20 +441,20 @@ void BlockTake(KxRun& run, long from) {
   // The records are free again, as after clearing: a record added there later
   // must not inherit the marks of a polyline start.
   for (long i = from; i < n; ++i) {
-    elementdaten& e = run.elds[i];
+    elementdaten& e = run.table.elds[i];
     e.type = etERA;
     e.used = e.IsFirst = e.child = 0;
     e.kElemX = 0;
     e.fLayer = -1;
     e.kontur[0] = e.text[0] = '\0';
   }
-  if (from < run.eldsCounter) run.eldsCounter = from;
+  if (from < run.table.eldsCounter) run.table.eldsCounter = from;
 }
 
 void BlockTakeInsert(KxRun& run, const char* name, const DxfInsert& ins) {
   if (fileState(run).gOpen < 0) return;
-  if (fileState(run).gItemCount + 2 > run.eldsMaximum) {
-    fileState(run).gItemCount = (int)run.eldsMaximum;  // an insert is kept whole or not at all
+  if (fileState(run).gItemCount + 2 > run.table.eldsMaximum) {
+    fileState(run).gItemCount = (int)run.table.eldsMaximum;  // an insert is kept whole or not at all
     addItem(run, Item{});              // reports the full store
     return;
   }
@@ -475,8 +475,8 @@ long BlockPlace(KxRun& run, const char* name, const DxfInsert& ins, bool layerRe
   fileState(run).gBeyond = false;
   const int b = findBlock(run, name);
   if (b < 0) return 0;
-  const long before = run.eldsCounter;
-  const int own = run.gAktLayName;
+  const long before = run.table.eldsCounter;
+  const int own = run.table.aktLayName;
   const int layer = layerRead ? own : kBlockLayerOther;
   fileState(run).gSteps = 0;
   fileState(run).gCut = false;
@@ -485,8 +485,8 @@ long BlockPlace(KxRun& run, const char* name, const DxfInsert& ins, bool layerRe
       if (stop(run)) break;
       place(run, b, insertTransform(ins, fileState(run).gBlocks[b].bx, fileState(run).gBlocks[b].by, c, r), layer, 0);
     }
-  run.gAktLayName = own;
-  return run.eldsCounter - before;
+  run.table.aktLayName = own;
+  return run.table.eldsCounter - before;
 }
 
 bool BlockPlacedBeyond(KxRun& run, double* value) {

@@ -190,10 +190,10 @@ struct Window {
 
 // The reading side of one run: the window over the drawing and its text.
 struct ReaderRun {
-  alignas(64) char gBytes[dxfwindow::kWindow + dxfwindow::kSlack];  // the window's text with its slack
-  dxfwindow::Window gWin;                      // the window of the drawing stream i_stream
-  size_t gWindowSize = dxfwindow::kWindow;     // the window's size for drawings taken over from now on
-  ReaderRun() { gWin.data = gBytes; }
+  alignas(64) char bytes[dxfwindow::kWindow + dxfwindow::kSlack];  // the window's text with its slack
+  dxfwindow::Window win;                      // the window of the drawing stream i_stream
+  size_t windowSize = dxfwindow::kWindow;     // the window's size for drawings taken over from now on
+  ReaderRun() { win.data = bytes; }
 };
 
 // --- structure check of the records read (structure.cpp) ---
@@ -204,15 +204,15 @@ struct DxfRun : ReaderRun {
   char acad_VersInfo[30] = "....";  // text of $ACADVER
   int acad_IntVers = 0;  // version as a number (1009, 1015, ...)
   KxGrowingTable<dxfLayerList, 6> fLL{};  // the layer list, growing up to kMaxLayerEntries
-  int gAktLayEntry = 0;  // entries in use
-  int gMultiLayer = 1;  // 1: the layer list is in use
-  int gPositionLayer = 0;  // 1 once a POSITION layer was added
+  int aktLayEntry = 0;  // entries in use
+  int multiLayer = 1;  // 1: the layer list is in use
+  int positionLayer = 0;  // 1 once a POSITION layer was added
   char moveType[24] = "G01";  // move word of the path: "G00", "G01", or the after-rapid word and "G01"
-  KxLayerNameFn gLayerNameHook;  // desktop: receives every layer name of the layer pass for the window's list; empty in the console
+  KxLayerNameFn layerNameHook;  // desktop: receives every layer name of the layer pass for the window's list; empty in the console
   int declaredUnits = -1;  // $INSUNITS of the drawing's header; -1 when it names none
   const KxUnit* unitsRead = nullptr;  // the unit the drawing is read in when it is not millimetres as ever (declared or chosen); null otherwise
   // Millimetres per drawing unit: every coordinate and radius is multiplied by it as it is read.
   double UnitScale() const { return unitsRead ? unitsRead->mm : 1.0; }
   bool layoutByEntities = false;  // no $ACADVER: the entities' subclass markers chose the 2000-format layout
-  int gRefusedEntities = 0;  // entities refused for a value that is no number, not finite or beyond the plausibility limits (limits.h), each named in the log; set to 0 per run
+  int refusedEntities = 0;  // entities refused for a value that is no number, not finite or beyond the plausibility limits (limits.h), each named in the log; set to 0 per run
 };

@@ -26,9 +26,9 @@ namespace {
 struct Staging {
   float sx, sy, ex, ey, cx, cy, sw, ew, rd;
 };
-Staging saveStaging(KxRun& run) { return Staging{run.sx, run.sy, run.ex, run.ey, run.cx, run.cy, run.sw, run.ew, run.rd}; }
+Staging saveStaging(KxRun& run) { return Staging{run.table.sx, run.table.sy, run.table.ex, run.table.ey, run.table.cx, run.table.cy, run.table.sw, run.table.ew, run.table.rd}; }
 void restoreStaging(KxRun& run, const Staging& s) {
-  run.sx = s.sx, run.sy = s.sy, run.ex = s.ex, run.ey = s.ey, run.cx = s.cx, run.cy = s.cy, run.sw = s.sw, run.ew = s.ew, run.rd = s.rd;
+  run.table.sx = s.sx, run.table.sy = s.sy, run.table.ex = s.ex, run.table.ey = s.ey, run.table.cx = s.cx, run.table.cy = s.cy, run.table.sw = s.sw, run.table.ew = s.ew, run.table.rd = s.rd;
 }
 
 // The entity being read.
@@ -114,9 +114,9 @@ float finite(float v) { return std::isfinite(v) ? v : 0.0f; }
 
 // Appends a record from the staging registers; true when the table took it.
 bool add(KxRun& run, int typ, const char* text) {
-  long before = run.eldsCounter;
+  long before = run.table.eldsCounter;
   AddElement(run, typ, text);
-  return run.eldsCounter > before;
+  return run.table.eldsCounter > before;
 }
 
 // 0: extrusion along +Z; 1: along -Z (object X is drawing -X); 2: any other direction.
@@ -131,9 +131,9 @@ int extrusionCase(KxRun& run) {
 // Drops the records from start on; a record added there later must not inherit
 // the contour mark of a polyline start.
 void dropSince(KxRun& run, long start) {
-  if (start < 0 || start >= run.eldsCounter) return;
-  for (long i = start; i < run.eldsCounter; ++i) run.elds[i].kontur[0] = '\0';
-  run.eldsCounter = start;
+  if (start < 0 || start >= run.table.eldsCounter) return;
+  for (long i = start; i < run.table.eldsCounter; ++i) run.table.elds[i].kontur[0] = '\0';
+  run.table.eldsCounter = start;
 }
 
 const char* kindName(int kind) { return DxfKindOf(kind).name; }
@@ -248,7 +248,7 @@ bool checkGroup(KxRun& run, int code, const char* value, double* v) {
   } else {
     const int read = DxfNumber(value, v);
     // Lengths are millimetres from here on, whatever unit the drawing is drawn in.
-    if (use == guCoordinate) *v *= run.UnitScale();
+    if (use == guCoordinate) *v *= run.dxf.UnitScale();
     const double a = std::fabs(*v);
     if (read == kxNO_NUMBER) quotedWhy = " is no number";
     else if (read == kxNOT_FINITE) quotedWhy = " is no finite number";
@@ -286,9 +286,9 @@ bool beyond(double v, double* value) {
 // with arcRadius, of an arc: an arc a curve is cut into may be nearly straight,
 // with any radius). *value: the first such value.
 bool recordBeyond(KxRun& run, long from, bool arcRadius, double* value) {
-  const long n = run.eldsCounter;
+  const long n = run.table.eldsCounter;
   for (long i = from < 0 ? 0 : from; i < n; ++i) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     switch (e.type) {
       case etARC:
         if (!std::isfinite(e.cx) || !std::isfinite(e.cy) || !std::isfinite(e.r)) {
@@ -317,14 +317,14 @@ bool recordBeyond(KxRun& run, long from, bool arcRadius, double* value) {
 // coordinate limit: the middle of its arc, and for more than a half turn the
 // circle it lies on. A nearly straight segment has a huge radius and is no fault.
 bool bulgeBeyond(KxRun& run, long from, double* value) {
-  const long n = run.eldsCounter;
+  const long n = run.table.eldsCounter;
   for (long i = from < 0 ? 0 : from; i < n; ++i) {
-    if (run.elds[i].type != etVERT) continue;
+    if (run.table.elds[i].type != etVERT) continue;
     long j = i;
-    while (j + 1 < n && run.elds[j + 1].type == etVERT) ++j;
+    while (j + 1 < n && run.table.elds[j + 1].type == etVERT) ++j;
     for (long k = i; k <= j; ++k) {
-      const elementdaten& a = run.elds[k];
-      const elementdaten* b = k < j ? &run.elds[k + 1] : (j > i && !a.polyOpen) ? &run.elds[i] : nullptr;
+      const elementdaten& a = run.table.elds[k];
+      const elementdaten* b = k < j ? &run.table.elds[k + 1] : (j > i && !a.polyOpen) ? &run.table.elds[i] : nullptr;
       if (!b || a.bulge == 0) continue;
       const double bu = a.bulge, dx = (double)b->sx - a.sx, dy = (double)b->sy - a.sy;
       const double mx = ((double)a.sx + b->sx) / 2, my = ((double)a.sy + b->sy) / 2;
@@ -352,7 +352,7 @@ void refuse(KxRun& run, const char* type, const char* handle, const std::string&
   dropSince(run, from);
   restoreStaging(run, before);
   KxLog(run, " %s [%s] refused: %s\n", type, handle[0] ? handle : "-", why.c_str());
-  ++run.gRefusedEntities;
+  ++run.dxf.refusedEntities;
 }
 
 // Refuses the entity being read. A polyline without one of its corners would be
@@ -374,8 +374,8 @@ void refuseEntity(KxRun& run, const std::string& why) {
 
 // Mirrors the vertices of records from..eldsCounter-1 in X; the turning sense of their bulges reverses.
 void mirrorVertices(KxRun& run, long from) {
-  for (long i = from; i < run.eldsCounter; ++i) {
-    elementdaten& e = run.elds[i];
+  for (long i = from; i < run.table.eldsCounter; ++i) {
+    elementdaten& e = run.table.elds[i];
     if (e.type != etVERT) continue;
     e.sx = -e.sx;
     e.cx = -e.cx;
@@ -448,10 +448,10 @@ void finishPolylineHeader(KxRun& run, int ext) {
   } else {
     if (ext == 1) mirrorVertices(run, fileState(run).gEnt.start);
     if (!(fileState(run).gEnt.flags & 1))
-      for (long i = fileState(run).gEnt.start; i < run.eldsCounter; ++i)
-        if (run.elds[i].type == etVERT) run.elds[i].polyOpen = 1;
+      for (long i = fileState(run).gEnt.start; i < run.table.eldsCounter; ++i)
+        if (run.table.elds[i].type == etVERT) run.table.elds[i].polyOpen = 1;
   }
-  run.sx = run.sy = run.ex = run.ey = 0;
+  run.table.sx = run.table.sy = run.table.ex = run.table.ey = 0;
   add(run, etDELETE, "next PYL");
   add(run, etPOLY, gNoText);
 }
@@ -469,13 +469,13 @@ void finishVertex(KxRun& run) {
     }
   }
   if (fileState(run).gPoly.mirror) {
-    run.sx = run.cx = -run.sx;
+    run.table.sx = run.table.cx = -run.table.sx;
     fileState(run).gEnt.bulge = -fileState(run).gEnt.bulge;
   }
-  run.ex = run.ey = 0;
+  run.table.ex = run.table.ey = 0;
   if (!add(run, etVERT, gNoText)) return;
-  run.elds[run.eldsCounter - 1].bulge = fileState(run).gEnt.bulge;
-  run.elds[run.eldsCounter - 1].polyOpen = fileState(run).gPoly.closed ? 0 : 1;
+  run.table.elds[run.table.eldsCounter - 1].bulge = fileState(run).gEnt.bulge;
+  run.table.elds[run.table.eldsCounter - 1].polyOpen = fileState(run).gPoly.closed ? 0 : 1;
 }
 
 void finishEntity(KxRun& run);
@@ -644,7 +644,7 @@ void finishInsert(KxRun& run, int ext) {
     BlockTakeInsert(run, fileState(run).gEnt.block, in);
     return;
   }
-  const long from = run.eldsCounter;
+  const long from = run.table.eldsCounter;
   const Staging before = saveStaging(run);
   long added = BlockPlace(run, fileState(run).gEnt.block, in, !fileState(run).gEnt.foreign);
   restoreStaging(run, before);
@@ -654,8 +654,8 @@ void finishInsert(KxRun& run, int ext) {
     return;
   }
   double length = 0;
-  for (long i = from; i < run.eldsCounter; ++i) {
-    const elementdaten& e = run.elds[i];
+  for (long i = from; i < run.table.eldsCounter; ++i) {
+    const elementdaten& e = run.table.elds[i];
     if (e.type == etLINE) length += std::hypot((double)e.ex - e.sx, (double)e.ey - e.sy);
     if (e.type == etARC) length += BOGENWINKEL(e.sw, e.ew) * M_PI / 180 * e.r;
     if (e.type == etCIR) length += 2 * M_PI * e.r;
@@ -678,10 +678,10 @@ int DxfNumber(const char* value, double* v) {
 }
 
 void DxfStageArcEnds(KxRun& run) {
-  run.sx = finite(XARC(run.sw, run.rd) + run.cx);
-  run.sy = finite(YARC(run.sw, run.rd) + run.cy);
-  run.ex = finite(XARC(run.ew, run.rd) + run.cx);
-  run.ey = finite(YARC(run.ew, run.rd) + run.cy);
+  run.table.sx = finite(XARC(run.table.sw, run.table.rd) + run.table.cx);
+  run.table.sy = finite(YARC(run.table.sw, run.table.rd) + run.table.cy);
+  run.table.ex = finite(XARC(run.table.ew, run.table.rd) + run.table.cx);
+  run.table.ey = finite(YARC(run.table.ew, run.table.rd) + run.table.cy);
 }
 
 bool PolylineTakesVertices(KxRun& run) { return fileState(run).gPoly.open && !fileState(run).gPoly.skip; }
@@ -705,7 +705,7 @@ void EntityStart(KxRun& run, int kind) {
   fileState(run).gEnt.before = saveStaging(run);
   fileState(run).gEnt.kind = kind;
   fileState(run).gEnt.argument = fileState(run).gEnt.type = DxfKindOf(kind).record;
-  fileState(run).gEnt.start = run.eldsCounter;
+  fileState(run).gEnt.start = run.table.eldsCounter;
   fileState(run).gEnt.captured = BlockEntity(run);
   // An insert on a layer not read adds nothing unless its block has geometry that is read.
   fileState(run).gEnt.foreign = !fileState(run).gEnt.captured && kind == dkINSERT && BlockEntityOnLayerNotRead(run);
@@ -724,7 +724,7 @@ void EntityStart(KxRun& run, int kind) {
   // The start record carries the staging values of the entity before it; the
   // structure check marks it so that no contour takes it.
   if (!add(run, etPOLY, "begPoly") || DxfTwelveRules(run)) return;
-  elementdaten& e = run.elds[run.eldsCounter - 1];
+  elementdaten& e = run.table.elds[run.table.eldsCounter - 1];
   KxCopy(e.kontur, sizeof e.kontur, "xPFirst");
   e.used += 1;
 }
@@ -744,24 +744,24 @@ void EntityGroup(KxRun& run, int code, const char* value) {
   // A finite number beyond the float range would become infinite in the table.
   float v = std::fabs(number) <= (double)FLT_MAX ? (float)number : 0.0f;
   switch (code) {
-    case 10: run.sx = run.cx = v; break;
-    case 20: run.sy = run.cy = v; break;
-    case 11: run.ex = v; break;
-    case 21: run.ey = v; break;
+    case 10: run.table.sx = run.table.cx = v; break;
+    case 20: run.table.sy = run.table.cy = v; break;
+    case 11: run.table.ex = v; break;
+    case 21: run.table.ey = v; break;
     case 30: fileState(run).gEnt.z = v; fileState(run).gEnt.hasZ = true; break;
-    case 40: run.rd = v; break;
+    case 40: run.table.rd = v; break;
     case 42:
       if (fileState(run).gEnt.kind == dkLWPOLYLINE) {
-        if (fileState(run).gEnt.lastVertex >= fileState(run).gEnt.start && fileState(run).gEnt.lastVertex < run.eldsCounter) run.elds[fileState(run).gEnt.lastVertex].bulge = v;
+        if (fileState(run).gEnt.lastVertex >= fileState(run).gEnt.start && fileState(run).gEnt.lastVertex < run.table.eldsCounter) run.table.elds[fileState(run).gEnt.lastVertex].bulge = v;
       } else {
         fileState(run).gEnt.bulge = v;
       }
       break;
-    case 50: run.sw = v; break;
-    case 51: run.ew = v; break;
+    case 50: run.table.sw = v; break;
+    case 51: run.table.ew = v; break;
     case 70: fileState(run).gEnt.flags = (int)KxInteger(value); break;
     case 1:
-      if (fileState(run).gEnt.type >= 0 && add(run, fileState(run).gEnt.type, gNoText)) KxCopy(run.elds[run.eldsCounter - 1].text, sizeof run.elds[0].text, value);
+      if (fileState(run).gEnt.type >= 0 && add(run, fileState(run).gEnt.type, gNoText)) KxCopy(run.table.elds[run.table.eldsCounter - 1].text, sizeof run.table.elds[0].text, value);
       break;
     case 2:
       say(run, "[Name:%s]", value);
@@ -793,8 +793,8 @@ void EntityGroup(KxRun& run, int code, const char* value) {
   }
   // Lightweight polylines give their vertices as repeated 10/20 pairs.
   if (code == 20 && fileState(run).gEnt.kind == dkLWPOLYLINE && fileState(run).gEnt.type == etPOLY) {
-    run.ex = run.ey = 0;
-    if (add(run, etVERT, gNoText)) fileState(run).gEnt.lastVertex = run.eldsCounter - 1;
+    run.table.ex = run.table.ey = 0;
+    if (add(run, etVERT, gNoText)) fileState(run).gEnt.lastVertex = run.table.eldsCounter - 1;
   }
 }
 
@@ -857,42 +857,42 @@ void finishEntity(KxRun& run) {
       if (fileState(run).gEnt.kind == dkVERTEX) {
         finishVertex(run);
       } else {
-        run.ex = run.ey = 0;
+        run.table.ex = run.table.ey = 0;
         add(run, etVERT, gNoText);
       }
       break;
     case etARC:
       if (ext == 1) {
         // Seen from below, the arc turns the other way: its end becomes its start.
-        run.cx = -run.cx;
-        float s = run.sw;
-        run.sw = 180 - run.ew;
-        run.ew = 180 - s;
+        run.table.cx = -run.table.cx;
+        float s = run.table.sw;
+        run.table.sw = 180 - run.table.ew;
+        run.table.ew = 180 - s;
       }
-      if (run.sw < 0) run.sw += 360;
-      if (run.ew < 0) run.ew += 360;
+      if (run.table.sw < 0) run.table.sw += 360;
+      if (run.table.ew < 0) run.table.ew += 360;
       DxfStageArcEnds(run);
       add(run, etARC, gNoText);
       break;
     case etCIR:
-      if (ext == 1) run.cx = -run.cx;
-      run.sx = run.ex = finite(run.cx + run.rd);
-      run.sy = run.ey = run.cy;
+      if (ext == 1) run.table.cx = -run.table.cx;
+      run.table.sx = run.table.ex = finite(run.table.cx + run.table.rd);
+      run.table.sy = run.table.ey = run.table.cy;
       add(run, etCIR, gNoText);
       break;
     case etINSE:
     case etPNT:
-      if (ext == 1) run.sx = run.cx = -run.sx;
+      if (ext == 1) run.table.sx = run.table.cx = -run.table.sx;
       add(run, fileState(run).gEnt.type, gNoText);
       break;
     case etTEXT:
       // A text was already added at its group 1.
       if (fileState(run).gEnt.argument != etTEXT) {
-        if (ext == 1) run.sx = run.cx = -run.sx;
+        if (ext == 1) run.table.sx = run.table.cx = -run.table.sx;
         add(run, etTEXT, gNoText);
       } else if (ext == 1) {
-        for (long i = fileState(run).gEnt.start; i < run.eldsCounter; ++i) {
-          run.elds[i].sx = run.elds[i].cx = run.elds[i].ex = -run.elds[i].sx;
+        for (long i = fileState(run).gEnt.start; i < run.table.eldsCounter; ++i) {
+          run.table.elds[i].sx = run.table.elds[i].cx = run.table.elds[i].ex = -run.table.elds[i].sx;
         }
       }
       break;

@@ -13,51 +13,51 @@
 static bool contains(const char* text, const char* part) { return strstr(text, part) != nullptr; }
 
 // Name of entry nr, or "" for an index outside the list (an element without layer has -1).
-static const char* entryName(KxRun& run, int nr) { return nr >= 0 && nr < kMaxLayerEntries ? run.fLL[nr].Name : ""; }
+static const char* entryName(KxRun& run, int nr) { return nr >= 0 && nr < kMaxLayerEntries ? run.dxf.fLL[nr].Name : ""; }
 
 static int layerAdd(KxRun& run, const char* lName) {
-  if (run.gAktLayEntry >= kMaxLayerEntries) {
+  if (run.dxf.aktLayEntry >= kMaxLayerEntries) {
     KxLog(run, "(full)");
     KxPrint(run, "(full)");
     return 0;
   }
   if (contains(lName, run.cfg.edmLayer)) KxPrint(run, " default-");
   // Entry 0 is always the main layer; after it only names with the optional prefix.
-  if (!contains(lName, run.cfg.optLayer) && run.gAktLayEntry != 0) {
+  if (!contains(lName, run.cfg.optLayer) && run.dxf.aktLayEntry != 0) {
     KxPrint(run, KxConsole(run) ? " nope\n" : "\n");
     return 0;
   }
-  if (run.log_stream) {
-    KxFilePrint(run.log_stream, "%s : ", run.cfg.optLayer);
-    if (run.gAktLayEntry == 0) KxFilePrint(run.log_stream, "%s\n", lName);
+  if (run.io.log_stream) {
+    KxFilePrint(run.io.log_stream, "%s : ", run.cfg.optLayer);
+    if (run.dxf.aktLayEntry == 0) KxFilePrint(run.io.log_stream, "%s\n", lName);
   }
-  dxfLayerList& e = run.fLL[run.gAktLayEntry];
+  dxfLayerList& e = run.dxf.fLL[run.dxf.aktLayEntry];
   KxCopy(e.Name, sizeof e.Name, lName);
   e.GlobUsed = e.used = e.useReg = 0;
   e.useOft = e.useKonik = 0;
-  if (run.gAktLayEntry == 0) KxPrint(run, "%s\n", lName);
+  if (run.dxf.aktLayEntry == 0) KxPrint(run, "%s\n", lName);
   KxPrint(run, " fLL ADD\n");
-  if (contains(lName, "POSITION")) run.gPositionLayer = 1;
-  ++run.gAktLayEntry;
+  if (contains(lName, "POSITION")) run.dxf.positionLayer = 1;
+  ++run.dxf.aktLayEntry;
   return 1;
 }
 
 // A technology text with layer values ("A=", "OF=", "R=") for a listed layer, or,
 // with "L>", for the layer of the text's own element.
 static int layerVaria(KxRun& run, const char* text, long elnum) {
-  if (run.gAktLayEntry == 0) return 0;
-  int ownLayer = elnum >= 0 && elnum < run.eldsMaximum ? run.elds[elnum].fLayer : -1;
+  if (run.dxf.aktLayEntry == 0) return 0;
+  int ownLayer = elnum >= 0 && elnum < run.table.eldsMaximum ? run.table.elds[elnum].fLayer : -1;
   int y = 0;
-  for (; y < run.gAktLayEntry; ++y) {
-    if (contains(text, run.fLL[y].Name)) break;
+  for (; y < run.dxf.aktLayEntry; ++y) {
+    if (contains(text, run.dxf.fLL[y].Name)) break;
     if (ownLayer == y && contains(text, "L>")) break;
   }
-  if (y >= run.gAktLayEntry) return 0;
+  if (y >= run.dxf.aktLayEntry) return 0;
 
   const bool console = KxConsole(run);
   if (!console) KxPrint(run, "%d var LayerValues: (%s)", ll_VARIA, text);
   KxLog(run, "\nvar LayerValues: '%s' ", text);
-  dxfLayerList& e = run.fLL[y];
+  dxfLayerList& e = run.dxf.fLL[y];
   if (const char* p = strstr(text, "A=")) {
     e.useKonik = DxfValue(p + 2);
     run.cfg.ktechno.HatKonik = 1;
@@ -87,39 +87,39 @@ static int layerVaria(KxRun& run, const char* text, long elnum) {
 
 // Without the layer list the move type stays as it is.
 const char* SetMoveTypeForLayer(KxRun& run, int nr) {
-  if (run.gMultiLayer == 0) return run.moveType;
+  if (run.dxf.multiLayer == 0) return run.dxf.moveType;
   const char* name = entryName(run, nr);
   if (contains(name, "G0MOVE") || contains(name, "EILGANG")) {
-    KxCopy(run.moveType, sizeof run.moveType, "G00");
-    return run.moveType;
+    KxCopy(run.dxf.moveType, sizeof run.dxf.moveType, "G00");
+    return run.dxf.moveType;
   }
-  if (!KxConsole(run) || contains(run.moveType, "G01")) {
-    KxCopy(run.moveType, sizeof run.moveType, "G01");
-    return run.moveType;
+  if (!KxConsole(run) || contains(run.dxf.moveType, "G01")) {
+    KxCopy(run.dxf.moveType, sizeof run.dxf.moveType, "G01");
+    return run.dxf.moveType;
   }
   // The console control needs its after-rapid word in front of the first feed move;
   // the word must never cut off the G01 behind it, or every later move stays rapid.
-  static_assert(sizeof run.moveType >= sizeof run.cfg.mS.AfterRapid + 3, "after-rapid word and G01 must fit");
-  char word[sizeof run.moveType];
+  static_assert(sizeof run.dxf.moveType >= sizeof run.cfg.mS.AfterRapid + 3, "after-rapid word and G01 must fit");
+  char word[sizeof run.dxf.moveType];
   KxCopy(word, sizeof word, run.cfg.mS.AfterRapid);
   KxCat(word, sizeof word, "G01");
-  KxCopy(run.moveType, sizeof run.moveType, word);
-  return run.moveType;
+  KxCopy(run.dxf.moveType, sizeof run.dxf.moveType, word);
+  return run.dxf.moveType;
 }
 
 void StartLayerList(KxRun& run) {
-  run.fLL.Clear();
+  run.dxf.fLL.Clear();
   // The list starts as the settings leave it: the main layer alone, as entry 0.
-  KxCopy(run.fLL[0].Name, sizeof run.fLL[0].Name, run.cfg.edmLayer);
-  run.gAktLayEntry = 1;
-  run.gMultiLayer = 1;
-  run.gPositionLayer = contains(run.cfg.edmLayer, "POSITION") ? 1 : 0;
-  KxCopy(run.moveType, sizeof run.moveType, "G01");
-  run.gRefusedEntities = 0;
+  KxCopy(run.dxf.fLL[0].Name, sizeof run.dxf.fLL[0].Name, run.cfg.edmLayer);
+  run.dxf.aktLayEntry = 1;
+  run.dxf.multiLayer = 1;
+  run.dxf.positionLayer = contains(run.cfg.edmLayer, "POSITION") ? 1 : 0;
+  KxCopy(run.dxf.moveType, sizeof run.dxf.moveType, "G01");
+  run.dxf.refusedEntities = 0;
 }
 
 int fLayerList(KxRun& run, int modus, int nr, const char* lName, long elnum) {
-  if (run.gMultiLayer == 0) return 0;
+  if (run.dxf.multiLayer == 0) return 0;
   if (!lName) lName = "";
   switch (modus) {
     case ll_ADD:
@@ -127,14 +127,14 @@ int fLayerList(KxRun& run, int modus, int nr, const char* lName, long elnum) {
     case ll_VARIA:
       return layerVaria(run, lName, elnum);
     case ll_CLR_U:
-      for (int y = 0; y < run.gAktLayEntry; ++y) {
-        run.fLL[y].used = run.fLL[y].useReg = 0;
-        run.fLL[y].useOft = run.fLL[y].useKonik = 0;
+      for (int y = 0; y < run.dxf.aktLayEntry; ++y) {
+        run.dxf.fLL[y].used = run.dxf.fLL[y].useReg = 0;
+        run.dxf.fLL[y].useOft = run.dxf.fLL[y].useKonik = 0;
       }
       return 1;
     case ll_LIST:
-      for (int y = 0; y < run.gAktLayEntry; ++y) {
-        const dxfLayerList& e = run.fLL[y];
+      for (int y = 0; y < run.dxf.aktLayEntry; ++y) {
+        const dxfLayerList& e = run.dxf.fLL[y];
         if (nr == 1 && e.used > 0)
           KxPrint(run, " %02d U:%d '%20s' R:%d OFS:%+.3f A%+.3f \n", y, e.used, e.Name, e.useReg, e.useOft,
                   e.useKonik);
@@ -154,21 +154,21 @@ int fLayerList(KxRun& run, int modus, int nr, const char* lName, long elnum) {
 int LayerSelected(KxRun& run, const char* name) {
   // Stored names are cut to 31 characters; a longer drawing name matches on those.
   // Every entity of the drawing comes by here: compared without a library call.
-  for (int y = 0; y < run.gAktLayEntry; ++y) {
-    const char* stored = run.fLL[y].Name;
+  for (int y = 0; y < run.dxf.aktLayEntry; ++y) {
+    const char* stored = run.dxf.fLL[y].Name;
     size_t i = 0;
-    while (i < sizeof run.fLL[0].Name - 1 && stored[i] && stored[i] == name[i]) ++i;
-    if (stored[i] == '\0' && (name[i] == '\0' || i == sizeof run.fLL[0].Name - 1)) {
-      run.gAktLayName = y;
+    while (i < sizeof run.dxf.fLL[0].Name - 1 && stored[i] && stored[i] == name[i]) ++i;
+    if (stored[i] == '\0' && (name[i] == '\0' || i == sizeof run.dxf.fLL[0].Name - 1)) {
+      run.table.aktLayName = y;
       return 1;
     }
   }
-  if (run.gAktLayEntry == 0) run.gAktLayName = 0;
+  if (run.dxf.aktLayEntry == 0) run.table.aktLayName = 0;
   return DxfIs(name, run.cfg.edmLayer) ? 1 : 0;
 }
 
 static void handOver(KxRun& run, const char* name) {
-  if (!KxConsole(run) && run.gLayerNameHook) run.gLayerNameHook(name);
+  if (!KxConsole(run) && run.dxf.layerNameHook) run.dxf.layerNameHook(name);
 }
 
 // 2000-format table: every AcDbLayerTableRecord is followed by group 2 and the name.
@@ -211,7 +211,7 @@ static void read1009Table(KxRun& run, long& count) {
     ++count;
     if (count == 1) KxPrint(run, "..possible Layer:\n");
     if (count > 1) {
-      KxPrint(run, "(Layer %d)\t %16s ", run.gAktLayEntry, line);
+      KxPrint(run, "(Layer %d)\t %16s ", run.dxf.aktLayEntry, line);
       fLayerList(run, ll_ADD, 0, line, 0);
       KxLog(run, "%s\n", line);
       handOver(run, line);
@@ -233,9 +233,9 @@ int getLayers(KxRun& run) {
   KxLog(run, "\n-- Layers: ---\n");
   fLayerList(run, ll_ADD, 0, run.cfg.edmLayer, 0);
   // The console keeps the POSITION mark only for layers found in the drawing.
-  if (KxConsole(run)) run.gPositionLayer = 0;
+  if (KxConsole(run)) run.dxf.positionLayer = 0;
   // Versions from AC1012 on write the subclass markers of the 2000-format table.
-  if (run.acad_IntVers >= 1012) read2000Table(run, count);
+  if (run.dxf.acad_IntVers >= 1012) read2000Table(run, count);
   if (DxfTwelveRules(run)) read1009Table(run, count);
   --count;
   KxPrint(run, ".. %ld Layer found\n\n", count);

@@ -32,9 +32,9 @@ namespace dxfwindow {
 
 // Empties the window; the next refill reads from source offset from.
 void restartAt(KxRun& run, uint64_t from) {
-  Window& w = run.gWin;
+  Window& w = run.dxf.win;
   forgetBlocks(run);
-  w.cap = run.gWindowSize;
+  w.cap = run.dxf.windowSize;
   w.len = 0;
   w.hold = SIZE_MAX;
   w.start = w.next = from;
@@ -49,7 +49,7 @@ void restartAt(KxRun& run, uint64_t from) {
 // fills the rest from the file. Offsets in the window go down by the bytes
 // dropped, which the callers learn from start. False when nothing more came.
 bool refill(KxRun& run) {
-  Window& w = run.gWin;
+  Window& w = run.dxf.win;
   if (w.eof) return false;
   size_t from = w.pos < w.hold ? w.pos : w.hold;
   if (from > w.len) from = w.len;
@@ -87,8 +87,8 @@ bool refill(KxRun& run) {
 }
 
 void dropSpool(KxRun& run) {
-  if (run.gWin.spool) fclose(run.gWin.spool);
-  run.gWin.spool = nullptr;
+  if (run.dxf.win.spool) fclose(run.dxf.win.spool);
+  run.dxf.win.spool = nullptr;
 }
 
 // Copies the rest of f into a temporary file, which the passes then read like
@@ -105,7 +105,7 @@ bool spool(KxRun& run, FILE* f) {
   if (!s) return refuse("could not be copied into a temporary file", errno);
   unsigned long long total = 0;
   for (;;) {
-    size_t got = fread(run.gBytes, 1, kWindow, f);
+    size_t got = fread(run.dxf.bytes, 1, kWindow, f);
     total += got;
     if (total > kMaxStreamDrawing) {
       fclose(s);
@@ -113,7 +113,7 @@ bool spool(KxRun& run, FILE* f) {
                (double)kMaxStreamDrawing / (double)(1ULL << 30));
       return false;
     }
-    if (got && fwrite(run.gBytes, 1, got, s) != got) {
+    if (got && fwrite(run.dxf.bytes, 1, got, s) != got) {
       const int err = errno;
       fclose(s);
       return refuse("could not be copied into a temporary file", err);
@@ -133,15 +133,15 @@ bool spool(KxRun& run, FILE* f) {
     fclose(s);
     return refuse("could not be copied into a temporary file", err);
   }
-  run.gWin.spool = s;
-  run.gWin.fd = fileno(s);
+  run.dxf.win.spool = s;
+  run.dxf.win.fd = fileno(s);
   return true;
 }
 
 // Takes the drawing over from f, from where f stands. A file is read through
 // its descriptor at explicit offsets, and f is left at its end.
 bool takeOver(KxRun& run, FILE* f) {
-  Window& w = run.gWin;
+  Window& w = run.dxf.win;
   dropSpool(run);
   w.owner = nullptr;
   w.fd = -1;
@@ -230,9 +230,9 @@ void passLine(KxRun& run, Window& w) {
 // end in a later block, a line that runs past the window, long lines, NUL bytes,
 // the end of the file. The line's text is the n characters at p.
 bool dxfwindow::slowLine(KxRun& run, const char*& p, size_t& n) {
-  if (!run.i_stream) return false;
-  if (!windowCurrent(run, run.i_stream) && !takeOver(run, run.i_stream)) return false;
-  Window& w = run.gWin;
+  if (!run.io.i_stream) return false;
+  if (!windowCurrent(run, run.io.i_stream) && !takeOver(run, run.io.i_stream)) return false;
+  Window& w = run.dxf.win;
   ensure(run, kLineChars);
   if (w.pos >= w.len) return false;
   const size_t rest = w.len - w.pos;
@@ -254,9 +254,9 @@ bool dxfwindow::slowLine(KxRun& run, const char*& p, size_t& n) {
 }
 
 int DxfSetWindowSize(KxRun& run, int bytes) {
-  int was = (int)run.gWindowSize;
+  int was = (int)run.dxf.windowSize;
   size_t want = bytes <= 0 ? kWindow : (size_t)bytes;
-  run.gWindowSize = want < kMinWindow ? kMinWindow : want > kWindow ? kWindow : want;
+  run.dxf.windowSize = want < kMinWindow ? kMinWindow : want > kWindow ? kWindow : want;
   return was;
 }
 
@@ -318,8 +318,8 @@ int DxfReadCode(KxRun& run, int* code) {
 }
 
 int DxfPassForeignHead(KxRun& run, int code, bool (*refused)(KxRun& run, const char* layer, size_t length)) {
-  Window& w = run.gWin;
-  FILE* f = run.i_stream;
+  Window& w = run.dxf.win;
+  FILE* f = run.io.i_stream;
   if (code == 0 || !refused || !(f == w.owner && f && !w.hasNul && streamDone(f))) return 0;
   // Only whole short lines inside the window are looked at; anything else (a
   // line at the window's end, a long line) is left to the line by line reading.
@@ -384,16 +384,16 @@ int DxfOpenDrawing(KxRun& run, const char* path) {
       snprintf(fileState(run).gRefusal, sizeof fileState(run).gRefusal, "%s", said);
       return 0;
     }
-    run.i_stream = fdopen(fd, "r");
-    if (!run.i_stream) close(fd);
+    run.io.i_stream = fdopen(fd, "r");
+    if (!run.io.i_stream) close(fd);
   } else {
-    run.i_stream = fopen(path, "r");
+    run.io.i_stream = fopen(path, "r");
   }
-  if (!run.i_stream) return 0;
-  if (!takeOver(run, run.i_stream)) {
+  if (!run.io.i_stream) return 0;
+  if (!takeOver(run, run.io.i_stream)) {
     // Nothing of it is read: every pass would try the stream again.
-    fclose(run.i_stream);
-    run.i_stream = nullptr;
+    fclose(run.io.i_stream);
+    run.io.i_stream = nullptr;
     if (!fileState(run).gRefusal[0]) snprintf(fileState(run).gRefusal, sizeof fileState(run).gRefusal, "cannot be read from its start");
     return 0;
   }
@@ -403,11 +403,11 @@ int DxfOpenDrawing(KxRun& run, const char* path) {
 const char* DxfOpenRefusal(KxRun& run) { return fileState(run).gRefusal[0] ? fileState(run).gRefusal : nullptr; }
 
 int DxfRewindDrawing(KxRun& run) {
-  if (!run.i_stream) return 0;
-  Window& w = run.gWin;
-  if (windowCurrent(run, run.i_stream)) {
+  if (!run.io.i_stream) return 0;
+  Window& w = run.dxf.win;
+  if (windowCurrent(run, run.io.i_stream)) {
     // A drawing that fits the window is still there whole.
-    if (w.start == 0 && w.eof && w.cap == run.gWindowSize) {
+    if (w.start == 0 && w.eof && w.cap == run.dxf.windowSize) {
       forgetBlocks(run);
       seekLine(w, 0);
     } else {
@@ -417,17 +417,17 @@ int DxfRewindDrawing(KxRun& run) {
   }
   // Not taken over yet: the stream itself goes back, and the next read takes it
   // over from its start. A pipe cannot go back.
-  if (fseek(run.i_stream, 0, SEEK_SET) != 0) return 0;
-  clearerr(run.i_stream);
+  if (fseek(run.io.i_stream, 0, SEEK_SET) != 0) return 0;
+  clearerr(run.io.i_stream);
   return 1;
 }
 
 void DxfCloseDrawing(KxRun& run) {
-  if (run.i_stream) fclose(run.i_stream);
-  run.i_stream = nullptr;
+  if (run.io.i_stream) fclose(run.io.i_stream);
+  run.io.i_stream = nullptr;
   dropSpool(run);
-  run.gWin.owner = nullptr;
-  run.gWin.fd = -1;
+  run.dxf.win.owner = nullptr;
+  run.dxf.win.fd = -1;
   restartAt(run, 0);
 }
 

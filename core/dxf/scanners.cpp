@@ -15,7 +15,7 @@
 namespace {
 
 void logHeader(KxRun& run) {
-  KxLog(run, "\n %s (ACAD_VERSION: %s)\n Worklayer:%s\n\n-- Elements: ---\n", run.in_filename.c_str(), run.acad_VersInfo, run.cfg.edmLayer);
+  KxLog(run, "\n %s (ACAD_VERSION: %s)\n Worklayer:%s\n\n-- Elements: ---\n", run.io.in_filename.c_str(), run.dxf.acad_VersInfo, run.cfg.edmLayer);
 }
 
 // Groups of an entity that come before its layer group wait here until the
@@ -42,7 +42,7 @@ static ScannersState& fileState(KxRun& run) { return run.scannersState.get(); }
 void hold(KxRun& run, int code, const char* value) {
   // The marker every entity of a 2000-format drawing carries says nothing.
   if (code == 100 && value[0] == 'A' && memcmp(value, "AcDbEntity", 11) == 0) return;
-  if (fileState(run).gHeldCount >= run.eldsMaximum) {
+  if (fileState(run).gHeldCount >= run.table.eldsMaximum) {
     ++fileState(run).gHeldLost;
     return;
   }
@@ -95,7 +95,7 @@ void decide(KxRun& run, Scan& s, const char* layer) {
     if (DxfIs(layer, "0"))
       as = kBlockLayerZero;
     else if (LayerSelected(run, layer) || trimmedSelected(run, layer))
-      as = run.gAktLayName;
+      as = run.table.aktLayName;
     // Other geometry of a layer not read is never placed; a definition the store
     // has no room for keeps nothing.
     if ((as == kBlockLayerOther && s.kind != dkINSERT) || !BlockEntityLayer(run, as)) {
@@ -339,11 +339,11 @@ int getElementsFromLayer(KxRun& run) {
   // An entity cut off by the end of the file adds nothing more.
   PolylineEnd(run);
   if (DxfTwelveRules(run)) {
-    KxPrint(run, " %ld Elemente found\n\n", run.eldsCounter);
-    KxLog(run, " %ld Elemente found\n\n", run.eldsCounter);
+    KxPrint(run, " %ld Elemente found\n\n", run.table.eldsCounter);
+    KxLog(run, " %ld Elemente found\n\n", run.table.eldsCounter);
   } else {
-    KxPrint(run, "found %ld Elements\n\n", run.eldsCounter);
-    KxLog(run, "found %ld Elements\n\n", run.eldsCounter);
+    KxPrint(run, "found %ld Elements\n\n", run.table.eldsCounter);
+    KxLog(run, "found %ld Elements\n\n", run.table.eldsCounter);
   }
   return 0;
 }

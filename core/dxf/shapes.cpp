@@ -49,7 +49,7 @@ int CurvePieceRoom(KxRun& run) { return fileState(run).gPieces.empty() ? (int)kF
 
 bool GrowCurvePieces(KxRun& run) {
   const long room = CurvePieceRoom(run);
-  if (room >= run.eldsMaximum - run.eldsCounter || room > INT32_MAX / 2) return false;
+  if (room >= run.table.eldsMaximum - run.table.eldsCounter || room > INT32_MAX / 2) return false;
   fileState(run).gPieces.resize((size_t)room * 2);
   return true;
 }
@@ -83,7 +83,7 @@ int ConjugateEllipsePieces(double cx, double cy, double ax, double ay, double bx
 }
 
 long AddCurvePieces(KxRun& run, const KxCurvePiece* pieces, int n, int* arcs) {
-  long before = run.eldsCounter;
+  long before = run.table.eldsCounter;
   int arcCount = 0;
   // Pieces whose ends the rounding may bring within the element tolerance of each
   // other (a knot span of almost nothing) are joined into one line: a run of pieces
@@ -102,10 +102,10 @@ long AddCurvePieces(KxRun& run, const KxCurvePiece* pieces, int n, int* arcs) {
       const KxCurvePiece& a = pieces[runFrom];
       const KxCurvePiece& b = pieces[i - 1];
       if (a.sx != b.ex || a.sy != b.ey) {
-        run.sx = run.cx = (float)a.sx;
-        run.sy = run.cy = (float)a.sy;
-        run.ex = (float)b.ex;
-        run.ey = (float)b.ey;
+        run.table.sx = run.table.cx = (float)a.sx;
+        run.table.sy = run.table.cy = (float)a.sy;
+        run.table.ex = (float)b.ex;
+        run.table.ey = (float)b.ey;
         AddElement(run, etLINE, gNoText);
       }
       runFrom = -1;
@@ -114,10 +114,10 @@ long AddCurvePieces(KxRun& run, const KxCurvePiece* pieces, int n, int* arcs) {
     const KxCurvePiece& p = pieces[i];
     if (!finitePiece(p)) continue;
     if (p.line) {
-      run.sx = run.cx = (float)p.sx;
-      run.sy = run.cy = (float)p.sy;
-      run.ex = (float)p.ex;
-      run.ey = (float)p.ey;
+      run.table.sx = run.table.cx = (float)p.sx;
+      run.table.sy = run.table.cy = (float)p.sy;
+      run.table.ex = (float)p.ex;
+      run.table.ey = (float)p.ey;
       AddElement(run, etLINE, gNoText);
       continue;
     }
@@ -125,20 +125,20 @@ long AddCurvePieces(KxRun& run, const KxCurvePiece* pieces, int n, int* arcs) {
     const bool ccw = p.ccw;
     const double x1 = ccw ? p.sx : p.ex, y1 = ccw ? p.sy : p.ey;
     const double x2 = ccw ? p.ex : p.sx, y2 = ccw ? p.ey : p.sy;
-    run.cx = (float)p.cx;
-    run.cy = (float)p.cy;
-    run.rd = (float)p.r;
-    run.sw = angleOf(x1, y1, p.cx, p.cy);
-    run.ew = angleOf(x2, y2, p.cx, p.cy);
-    run.sx = (float)x1;
-    run.sy = (float)y1;
-    run.ex = (float)x2;
-    run.ey = (float)y2;
+    run.table.cx = (float)p.cx;
+    run.table.cy = (float)p.cy;
+    run.table.rd = (float)p.r;
+    run.table.sw = angleOf(x1, y1, p.cx, p.cy);
+    run.table.ew = angleOf(x2, y2, p.cx, p.cy);
+    run.table.sx = (float)x1;
+    run.table.sy = (float)y1;
+    run.table.ex = (float)x2;
+    run.table.ey = (float)y2;
     AddElement(run, etARC, gNoText);
     ++arcCount;
   }
   // The pieces join tangentially: the feed-point search may meet any of them.
-  for (long i = before; i < run.eldsCounter; ++i) run.elds[i].curve = 1;
+  for (long i = before; i < run.table.eldsCounter; ++i) run.table.elds[i].curve = 1;
   if (arcs) *arcs = arcCount;
-  return run.eldsCounter - before;
+  return run.table.eldsCounter - before;
 }

@@ -307,7 +307,7 @@ inline const ChunkBits& chunkFor(KxRun& run, const Keywords& kw, size_t at) {
   size_t c = at & ~(kChunk - 1);
   if (fileState(run).gChunk.at != c) {
     fileState(run).gChunk.at = c;
-    gClassify(run.gWin.data + c, kw, fileState(run).gChunk);
+    gClassify(run.dxf.win.data + c, kw, fileState(run).gChunk);
   }
   return fileState(run).gChunk;
 }
@@ -341,12 +341,12 @@ inline uint64_t fitting(const Keywords& kw, uint64_t stops, uint64_t nextStops) 
 // The stops of the block after block i of the chunk (at its offset at). The zero
 // bytes behind the text end a line everywhere.
 inline uint64_t nextStopsOf(KxRun& run, const ChunkBits& ch, size_t i, size_t at) {
-  return i + 1 < kChunkBlocks ? ch.stops[i + 1] : stopsOf(run.gWin.data + at + kBlock);
+  return i + 1 < kChunkBlocks ? ch.stops[i + 1] : stopsOf(run.dxf.win.data + at + kBlock);
 }
 
 // Reads the line at offset at (a line start) and compares it, as matchNext.
 int lineAt(KxRun& run, char* buf, const Keywords& kw, size_t at) {
-  seekLine(run.gWin, at);
+  seekLine(run.dxf.win, at);
   return matchNext(run, buf, kw);
 }
 
@@ -359,7 +359,7 @@ int lineAt(KxRun& run, char* buf, const Keywords& kw, size_t at) {
 // every offset held here) towards the front. Every read leaves the window at a
 // line start, so the search always starts at one.
 int findInWindow(KxRun& run, char* buf, const Keywords& kw) {
-  Window& w = run.gWin;
+  Window& w = run.dxf.win;
   for (;;) {
     int k;
     ensure(run, 1);
@@ -488,10 +488,10 @@ int DxfFindLine(KxRun& run, char* buf, const char* const* words, int count) {
   if (count > 16) count = 16;
   Keywords& kw = fileState(run).kw;
   if (!kw.preparedFor(words, count)) kw.prepare(run, words, count);
-  if (run.i_stream && !windowCurrent(run, run.i_stream)) takeOver(run, run.i_stream);
+  if (run.io.i_stream && !windowCurrent(run, run.io.i_stream)) takeOver(run, run.io.i_stream);
   // A window without NUL bytes is sieved; anything else (NUL bytes, an empty
   // keyword) goes line by line.
-  if (count > 0 && !kw.anyEmpty && run.i_stream && windowCurrent(run, run.i_stream)) {
+  if (count > 0 && !kw.anyEmpty && run.io.i_stream && windowCurrent(run, run.io.i_stream)) {
     int k = findInWindow(run, buf, kw);
     if (k != kCareful) return k;
   }

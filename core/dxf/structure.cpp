@@ -22,7 +22,7 @@ static StructureState& fileState(KxRun& run) { return run.structureState.get(); 
 
 
 // Live part of the table, never past its physical end.
-static long liveCount(KxRun& run) { return run.eldsCounter; }
+static long liveCount(KxRun& run) { return run.table.eldsCounter; }
 
 static void makeLineTo(elementdaten& e, float toX, float toY) {
   e.type = etLINE;
@@ -36,8 +36,8 @@ static void makeLineTo(elementdaten& e, float toX, float toY) {
 // another entity and must come out of the check unchanged.
 static bool continuesPolyline(KxRun& run, long k, long n) {
   if (k >= n) return false;
-  if (run.elds[k].type == etVERT) return true;
-  return run.elds[k].type == etDELETE && strcmp(run.elds[k].text, "next PYL") == 0;
+  if (run.table.elds[k].type == etVERT) return true;
+  return run.table.elds[k].type == etDELETE && strcmp(run.table.elds[k].text, "next PYL") == 0;
 }
 
 // The segment from vertex e to the point (toX, toY): a line, or an arc when the
@@ -94,7 +94,7 @@ static void makeSegment(elementdaten& e, float toX, float toY) {
 static void convertPolylines(KxRun& run) {
   long n = liveCount(run);
   for (long i = 0; i < n; ++i) {
-    elementdaten& head = run.elds[i];
+    elementdaten& head = run.table.elds[i];
     if (head.type != etPOLY) continue;
     head.type = etLINE;
     ++head.used;
@@ -102,17 +102,17 @@ static void convertPolylines(KxRun& run) {
     KxPrint(run, "%ld-", i);
     if (!continuesPolyline(run, i + 1, n)) continue;
     // The first vertex's own point: its record may turn into a clockwise arc stored from its end.
-    const float firstX = run.elds[i + 1].sx, firstY = run.elds[i + 1].sy;
+    const float firstX = run.table.elds[i + 1].sx, firstY = run.table.elds[i + 1].sy;
     for (long j = i + 1; j < n; ++j) {
-      if (j + 1 < n && run.elds[j + 1].type == etVERT) {
-        makeSegment(run.elds[j], run.elds[j + 1].sx, run.elds[j + 1].sy);
+      if (j + 1 < n && run.table.elds[j + 1].type == etVERT) {
+        makeSegment(run.table.elds[j], run.table.elds[j + 1].sx, run.table.elds[j + 1].sy);
         continue;
       }
-      if (run.elds[j].polyOpen) {
-        run.elds[j].type = etDELETE;
+      if (run.table.elds[j].polyOpen) {
+        run.table.elds[j].type = etDELETE;
       } else {
-        makeSegment(run.elds[j], firstX, firstY);
-        ++run.elds[j].used;
+        makeSegment(run.table.elds[j], firstX, firstY);
+        ++run.table.elds[j].used;
       }
       i = j;
       break;
@@ -123,8 +123,8 @@ static void convertPolylines(KxRun& run) {
 static void roundCoordinates(KxRun& run) {
   // The first free record is rounded too; it is harmless and keeps the
   // table's tail in the same state as the drawing's records.
-  for (long i = 0; i <= run.eldsCounter; ++i) {
-    elementdaten& e = run.elds[i];
+  for (long i = 0; i <= run.table.eldsCounter; ++i) {
+    elementdaten& e = run.table.elds[i];
     e.sx = FL3NKS(e.sx);
     e.sy = FL3NKS(e.sy);
     e.ex = FL3NKS(e.ex);
@@ -144,7 +144,7 @@ static void roundCoordinates(KxRun& run) {
 static void deleteShortElements(KxRun& run) {
   long n = liveCount(run);
   for (long i = 0; i < n; ++i) {
-    elementdaten& e = run.elds[i];
+    elementdaten& e = run.table.elds[i];
     float d;
     if (e.type == etLINE) d = LENC(e.sx, e.sy, e.ex, e.ey);
     else if (e.type == etARC) d = (float)(BOGENWINKEL(e.sw, e.ew) / RAD2DEG * e.r);
@@ -164,7 +164,7 @@ static void deleteShortElements(KxRun& run) {
         KxLog(run, " ARC %ld at (%.3f, %.3f): sweep %.6g degrees, %.6f mm long - left out as a point\n", i, e.cx, e.cy,
               BOGENWINKEL(e.sw, e.ew), d);
     }
-    ++run.gKilledElements;
+    ++run.table.killedElements;
   }
 }
 
@@ -202,7 +202,7 @@ static void deleteDuplicates(KxRun& run) {
   if (indexed) fileState(run).gDuplicateGrid.Reserve(n);
   std::vector<long>& near = fileState(run).gDuplicateNear;
   for (long i = 0; i < n; ++i) {
-    elementdaten& e = run.elds[i];
+    elementdaten& e = run.table.elds[i];
     // Only records the chaining may take count: marked ones ("-del-", "xPF") never join a contour.
     if (!mayRepeat(e)) continue;
     near.clear();
@@ -220,14 +220,14 @@ static void deleteDuplicates(KxRun& run) {
       fileState(run).gDuplicateGrid.Near(e.cx, e.cy, near);
     }
     for (long j : near) {
-      const elementdaten& o = run.elds[j];
+      const elementdaten& o = run.table.elds[j];
       if (strnlen(o.kontur, 2) > 1 || !sameElement(run.cfg, o, e)) continue;
       KxCopy(e.kontur, sizeof e.kontur, "-del-");
       KxCopy(e.text, sizeof e.text, "-del-");
       e.used = 1;
       KxPrint(run, " ## %ld DUPLICATE OF %ld ! ##\n", i, j);
       KxLog(run, "\n ## %ld DUPLICATE OF %ld ! ##", i, j);
-      ++run.gDuplicateElements;
+      ++run.table.duplicateElements;
       break;
     }
     if (indexed && mayRepeat(e)) {
@@ -241,7 +241,7 @@ static void deleteDuplicates(KxRun& run) {
 static void computeLengths(KxRun& run) {
   long n = liveCount(run);
   for (long i = 0; i < n; ++i) {
-    elementdaten& e = run.elds[i];
+    elementdaten& e = run.table.elds[i];
     e.len = 0;
     if (e.type == etLINE) {
       e.len = LENC(e.sx, e.sy, e.ex, e.ey);
@@ -259,15 +259,15 @@ static void computeLengths(KxRun& run) {
 static void prepareTexts(KxRun& run) {
   long n = liveCount(run);
   for (long i = 0; i < n; ++i)
-    if (run.elds[i].type == etTEXT) S2UP(run.elds[i].text);
+    if (run.table.elds[i].type == etTEXT) S2UP(run.table.elds[i].text);
   KxPrint(run, "\n --event. Layername einfuegen:\n");
   for (long i = 0; i < n; ++i) {
-    elementdaten& e = run.elds[i];
+    elementdaten& e = run.table.elds[i];
     if (e.type != etTEXT || !strstr(e.text, "L>")) continue;
     // A record without a valid layer index has no name to append.
     if (e.fLayer < 0 || e.fLayer >= kMaxLayerEntries) continue;
     char formed[128];
-    snprintf(formed, sizeof formed, "%s %s", e.text, run.fLL[e.fLayer].Name);
+    snprintf(formed, sizeof formed, "%s %s", e.text, run.dxf.fLL[e.fLayer].Name);
     KxCopy(e.text, sizeof e.text, formed);
     KxPrint(run, "%ld  %s - \n", i, formed);
   }
@@ -275,11 +275,11 @@ static void prepareTexts(KxRun& run) {
 
 void CheckStructs(KxRun& run) {
   KxPrint(run, "CheckStructs ");
-  if (run.StructsChecked > 0) {
+  if (run.table.structsChecked > 0) {
     KxPrint(run, "-was checked-");
     return;
   }
-  if (run.eldsCounter >= run.eldsMaximum) {
+  if (run.table.eldsCounter >= run.table.eldsMaximum) {
     KxPrint(run, "-Limit C-");
     return;
   }
@@ -289,6 +289,6 @@ void CheckStructs(KxRun& run) {
   deleteDuplicates(run);
   computeLengths(run);
   prepareTexts(run);
-  ++run.StructsChecked;
+  ++run.table.structsChecked;
   KxPrint(run, "-checked- \n");
 }

@@ -19,20 +19,20 @@ bool headerValue(KxRun& run, char* line) { return DxfReadLine(run, line) && DxfR
 // The unit the drawing is read in: the one DrawingUnits or --units chose, else the
 // one its header declares.
 static void chooseUnits(KxRun& run) {
-  const KxUnit* declared = run.declaredUnits > 0 ? KxUnitByCode(run.declaredUnits) : nullptr;
+  const KxUnit* declared = run.dxf.declaredUnits > 0 ? KxUnitByCode(run.dxf.declaredUnits) : nullptr;
   const KxUnit* chosen = run.cfg.drawingUnits ? run.cfg.drawingUnits : declared;
   // Millimetres, declared or not, are what every drawing was always read in:
   // nothing is said of them unless a choice overrides another declaration.
-  const bool overridden = run.cfg.drawingUnits && declared != run.cfg.drawingUnits && run.declaredUnits > 0;
-  run.unitsRead = chosen && (chosen->mm != 1.0 || overridden) ? chosen : nullptr;
-  if (run.declaredUnits > 0 && !declared && !run.cfg.drawingUnits) {
-    KxSay(run, " the drawing's $INSUNITS %d names no unit a part is drawn in - read in millimetres\n", run.declaredUnits);
-    KxLog(run, " the drawing's $INSUNITS %d names no unit a part is drawn in - read in millimetres\n", run.declaredUnits);
+  const bool overridden = run.cfg.drawingUnits && declared != run.cfg.drawingUnits && run.dxf.declaredUnits > 0;
+  run.dxf.unitsRead = chosen && (chosen->mm != 1.0 || overridden) ? chosen : nullptr;
+  if (run.dxf.declaredUnits > 0 && !declared && !run.cfg.drawingUnits) {
+    KxSay(run, " the drawing's $INSUNITS %d names no unit a part is drawn in - read in millimetres\n", run.dxf.declaredUnits);
+    KxLog(run, " the drawing's $INSUNITS %d names no unit a part is drawn in - read in millimetres\n", run.dxf.declaredUnits);
   }
-  if (!run.unitsRead) return;
-  KxPrint(run, " drawing in %s, scaled by %g to millimetres\n", run.unitsRead->name, run.UnitScale());
-  KxLog(run, " drawing in %s (%s), scaled by %g to millimetres\n", run.unitsRead->name,
-        run.cfg.drawingUnits ? ConfigUnitsSource(run.cfg) : "$INSUNITS", run.UnitScale());
+  if (!run.dxf.unitsRead) return;
+  KxPrint(run, " drawing in %s, scaled by %g to millimetres\n", run.dxf.unitsRead->name, run.dxf.UnitScale());
+  KxLog(run, " drawing in %s (%s), scaled by %g to millimetres\n", run.dxf.unitsRead->name,
+        run.cfg.drawingUnits ? ConfigUnitsSource(run.cfg) : "$INSUNITS", run.dxf.UnitScale());
 }
 
 int getAcadVersion(KxRun& run) {
@@ -44,8 +44,8 @@ int getAcadVersion(KxRun& run) {
   enum { kVersion, kUnits, kEnd, kMarker, kLightweight };
   static const char* const kWords[] = {"$ACADVER", "$INSUNITS", "ENDSEC", "AcDbEntity", "LWPOLYLINE"};
   char line[kDxfLineSize];
-  run.declaredUnits = -1;
-  run.layoutByEntities = false;
+  run.dxf.declaredUnits = -1;
+  run.dxf.layoutByEntities = false;
   bool found = false, inHeader = true;
   for (int k; (k = DxfFindLine(run, line, kWords, 5)) >= 0;) {
     if (k == kEnd) {
@@ -55,29 +55,29 @@ int getAcadVersion(KxRun& run) {
     }
     if (k == kMarker || k == kLightweight) {
       if (found) continue;
-      run.layoutByEntities = true;
+      run.dxf.layoutByEntities = true;
       break;
     }
     if (!headerValue(run, line)) break;
     if (k == kUnits) {
-      if (inHeader) run.declaredUnits = (int)KxInteger(line);
+      if (inHeader) run.dxf.declaredUnits = (int)KxInteger(line);
       continue;
     }
-    if (!found) KxCopy(run.acad_VersInfo, sizeof run.acad_VersInfo, line);
+    if (!found) KxCopy(run.dxf.acad_VersInfo, sizeof run.dxf.acad_VersInfo, line);
     found = true;
     if (!inHeader) break;
   }
 
   // "AC1015" -> "001015" -> 1015; only characters that exist are replaced.
-  char digits[sizeof run.acad_VersInfo];
-  KxCopy(digits, sizeof digits, run.acad_VersInfo);
+  char digits[sizeof run.dxf.acad_VersInfo];
+  KxCopy(digits, sizeof digits, run.dxf.acad_VersInfo);
   for (int i = 0; i < 2 && digits[i] != '\0'; ++i) digits[i] = '0';
-  run.acad_IntVers = (int)KxInteger(digits);
-  if (run.layoutByEntities) run.acad_IntVers = 1015;
+  run.dxf.acad_IntVers = (int)KxInteger(digits);
+  if (run.dxf.layoutByEntities) run.dxf.acad_IntVers = 1015;
 
-  KxPrint(run, "\n ACAD-Version: %s", run.acad_VersInfo);
-  KxPrint(run, "  Int-Version: %d \n", run.acad_IntVers);
-  if (run.layoutByEntities) {
+  KxPrint(run, "\n ACAD-Version: %s", run.dxf.acad_VersInfo);
+  KxPrint(run, "  Int-Version: %d \n", run.dxf.acad_IntVers);
+  if (run.dxf.layoutByEntities) {
     KxPrint(run, " no $ACADVER: the entities carry subclass markers, read as a 2000-format drawing\n");
     KxLog(run, " no $ACADVER: the entities carry subclass markers, read as a 2000-format drawing\n");
   }
@@ -85,4 +85,4 @@ int getAcadVersion(KxRun& run) {
   return 0;
 }
 
-bool DxfTwelveRules(KxRun& run) { return run.acad_IntVers < 1012; }
+bool DxfTwelveRules(KxRun& run) { return run.dxf.acad_IntVers < 1012; }

@@ -35,7 +35,7 @@ inline bool streamDone(FILE* f) { return feof(f) || ferror(f); }
 // by someone else (even at the same address) or rewound has no end-of-file mark
 // yet, and is taken over afresh.
 template <class Run>
-inline bool windowCurrent(Run& run, FILE* f) { return f == run.gWin.owner && streamDone(f); }
+inline bool windowCurrent(Run& run, FILE* f) { return f == run.dxf.win.owner && streamDone(f); }
 
 // One bit for every '\n' among the 64 bytes at p.
 inline uint64_t newlinesOf(const char* p) {
@@ -70,7 +70,7 @@ inline void seekLine(Window& w, size_t at) { seekLine(w, at, newlinesOf(w.data +
 // Makes sure the window holds the next `need` bytes, or the drawing's end.
 template <class Run>
 inline void ensure(Run& run, size_t need) {
-  Window& w = run.gWin;
+  Window& w = run.dxf.win;
   if (w.len - w.pos >= need || w.eof) return;
   while (w.len - w.pos < need && !w.eof) refill(run);
   seekLine(w, w.pos);
@@ -89,8 +89,8 @@ inline void give(char* buf, const char* p, size_t n) {
 // most kLineChars. False at the end of the drawing.
 template <class Run>
 inline bool nextLine(Run& run, const char*& p, size_t& n) {
-  Window& w = run.gWin;
-  FILE* f = run.i_stream;
+  Window& w = run.dxf.win;
+  FILE* f = run.io.i_stream;
   // The common case: a short line whose '\n' is in this block or a later one of
   // the window. Behind the text lie zero bytes, so a '\n' found is the text's;
   // blocks without one are passed, as nextNewline would.

@@ -90,10 +90,10 @@ struct ElementRun {
   KxGrowingTable<elementdaten> elds{};  // the element table; references into it survive appends
   long eldsMaximum = kMaxElementRecords;  // bound of the table (kMaxElementRecords; tests lower it)
   long eldsCounter = 0;  // records in use; next add goes here
-  int StructsChecked = 0;  // completed structure checks
-  int gMaxELemBarrier = 0;  // 1 once an add was refused at the bound of the table
-  int gAktLayName = 0;  // layer-list index of the entity being read
+  int structsChecked = 0;  // completed structure checks
+  int maxElemBarrier = 0;  // 1 once an add was refused at the bound of the table
+  int aktLayName = 0;  // layer-list index of the entity being read
   float sx = 0, sy = 0, ex = 0, ey = 0, cx = 0, cy = 0, sw = 0, ew = 0, rd = 0;  // staging registers of the reader
-  int gKilledElements = 0;  // lines deleted as too short
-  int gDuplicateElements = 0;  // elements deleted as drawn twice (same type, ends, centre, radius)
+  int killedElements = 0;  // lines deleted as too short
+  int duplicateElements = 0;  // elements deleted as drawn twice (same type, ends, centre, radius)
 };

@@ -21,8 +21,8 @@ KxNameKey::KxNameKey(const char* name) {
 }
 
 void ClearElements(KxRun& run) {
-  for (long i = 0; i <= run.eldsCounter; ++i) {
-    elementdaten& e = run.elds[i];
+  for (long i = 0; i <= run.table.eldsCounter; ++i) {
+    elementdaten& e = run.table.elds[i];
     e.type = etERA;
     e.child = 0;
     e.fLayer = -1;
@@ -32,7 +32,7 @@ void ClearElements(KxRun& run) {
     e.kontur[0] = '\0';
     e.text[0] = '\0';
   }
-  run.eldsCounter = 0;
+  run.table.eldsCounter = 0;
 }
 
 void AddReservedElements(KxRun& run) {
@@ -51,54 +51,54 @@ void AddClosingElements(KxRun& run) {
 }
 
 void AddElement(KxRun& run, int typ, const char* opttext) {
-  if (run.eldsCounter >= run.eldsMaximum) {
+  if (run.table.eldsCounter >= run.table.eldsMaximum) {
     // Said once: a drawing at the bound would otherwise print a line per refused entity.
-    if (!run.gMaxELemBarrier) {
-      KxPrint(run, "\n -more than %ld element records: nothing more is added, the drawing is cut short-\n", run.eldsMaximum);
-      KxLog(run, "\n -more than %ld element records: nothing more is added, the drawing is cut short-\n", run.eldsMaximum);
+    if (!run.table.maxElemBarrier) {
+      KxPrint(run, "\n -more than %ld element records: nothing more is added, the drawing is cut short-\n", run.table.eldsMaximum);
+      KxLog(run, "\n -more than %ld element records: nothing more is added, the drawing is cut short-\n", run.table.eldsMaximum);
     }
-    run.gMaxELemBarrier = 1;
+    run.table.maxElemBarrier = 1;
     return;
   }
-  elementdaten& e = run.elds[run.eldsCounter];
-  e.num = run.eldsCounter;
+  elementdaten& e = run.table.elds[run.table.eldsCounter];
+  e.num = run.table.eldsCounter;
   e.type = typ;
-  e.sx = run.sx;
-  e.sy = run.sy;
-  e.ex = run.ex;
-  e.ey = run.ey;
-  e.cx = run.cx;
-  e.cy = run.cy;
-  e.sw = run.sw;
-  e.ew = run.ew;
-  e.r = run.rd;
+  e.sx = run.table.sx;
+  e.sy = run.table.sy;
+  e.ex = run.table.ex;
+  e.ey = run.table.ey;
+  e.cx = run.table.cx;
+  e.cy = run.table.cy;
+  e.sw = run.table.sw;
+  e.ew = run.table.ew;
+  e.r = run.table.rd;
   e.used = e.IsFirst = 0;
   e.kElemX = 0;
   e.child = 0;
   e.bulge = 0;
   e.polyOpen = 0;
   e.curve = 0;
-  e.fLayer = run.gAktLayName;
+  e.fLayer = run.table.aktLayName;
   if (opttext && strlen(opttext) > 2) KxCopy(e.text, sizeof e.text, opttext);
   if (typ == etPNT || typ == etTEXT) {
-    e.cx = e.ex = run.sx;
-    e.cy = e.ey = run.sy;
+    e.cx = e.ex = run.table.sx;
+    e.cy = e.ey = run.table.sy;
   }
-  run.sw = 0;
-  run.ew = 360;
-  ++run.eldsCounter;
+  run.table.sw = 0;
+  run.table.ew = 360;
+  ++run.table.eldsCounter;
 }
 
 static bool isCopySlot(long i) { return i >= 2 && i <= 5; }
 
 void CopyElementInto(KxRun& run, long des, long tar) {
-  if (run.eldsCounter >= run.eldsMaximum) { KxPrint(run, "-Limit BiX-"); return; }
-  if (des >= run.eldsMaximum) { KxPrint(run, "-Limit BiD>-"); return; }
-  if (tar >= run.eldsMaximum) { KxPrint(run, "-Limit BiT>-"); return; }
+  if (run.table.eldsCounter >= run.table.eldsMaximum) { KxPrint(run, "-Limit BiX-"); return; }
+  if (des >= run.table.eldsMaximum) { KxPrint(run, "-Limit BiD>-"); return; }
+  if (tar >= run.table.eldsMaximum) { KxPrint(run, "-Limit BiT>-"); return; }
   if (des < 0) { KxPrint(run, "-Limit BiD0-"); return; }
   if (tar < 0) { KxPrint(run, "-Limit BiT0-"); return; }
-  const elementdaten& s = run.elds[des];
-  elementdaten& t = run.elds[tar];
+  const elementdaten& s = run.table.elds[des];
+  elementdaten& t = run.table.elds[tar];
   if (&s == &t) return;
   t.sx = s.sx; t.sy = s.sy; t.ex = s.ex; t.ey = s.ey;
   t.cx = s.cx; t.cy = s.cy; t.sw = s.sw; t.ew = s.ew;
@@ -117,13 +117,13 @@ void CopyElementInto(KxRun& run, long des, long tar) {
 
 void RotaElementCopy(KxRun& run) {
   CopyElementInto(run, 2, 3);
-  elementdaten& t = run.elds[3];
+  elementdaten& t = run.table.elds[3];
   float ccx = t.cx, ccy = t.cy, r = t.r;
   t.sx = XARC(0, r) + ccx;
   t.sy = YARC(0, r) + ccy;
   t.sw = 0;
   if (KxConsole(run)) KxPrint(run, " [rota 2]");
-  float b = BOGENWINKEL(run.elds[2].sw, run.elds[2].ew);
+  float b = BOGENWINKEL(run.table.elds[2].sw, run.table.elds[2].ew);
   t.ex = XARC(b, r) + ccx;
   t.ey = YARC(b, r) + ccy;
   t.ew = b;
@@ -159,8 +159,8 @@ void ePrintToStream(KxRun& run, elementdaten eld) {
 }
 
 void ePrintTypeToStream(KxRun& run, long elnum) {
-  if (run.eldsCounter < run.eldsMaximum && elnum >= 0 && elnum < run.eldsMaximum)
-    KxPrint(run, "%s", typeTag(run.elds[elnum].type));
+  if (run.table.eldsCounter < run.table.eldsMaximum && elnum >= 0 && elnum < run.table.eldsMaximum)
+    KxPrint(run, "%s", typeTag(run.table.elds[elnum].type));
   else
     KxPrint(run, "-Limit A-");
 }

@@ -17,10 +17,10 @@
 // korvex comes after the contour's region record, and the wire is threaded there.
 static bool contourHole(KxRun& run, const char* kn, long* at, float* x, float* y) {
   std::vector<long> members;
-  KxMemberCandidates(run, kn, run.eldsCounter, members);
+  KxMemberCandidates(run, kn, run.table.eldsCounter, members);
   for (int pass = 0; pass < 2; ++pass) {
     for (long i : members) {
-      const elementdaten& e = run.elds[i];
+      const elementdaten& e = run.table.elds[i];
       if (strcmp(e.kontur, kn) != 0) continue;
       const char* tag = nullptr;
       if (strcmp(e.text, gtFeedPoint) == 0) {
@@ -59,7 +59,7 @@ void HolesAndTechno(KxRun& run) {
   bool anyHole = false;
   // The hole search renames nothing: the contours' records are filed once.
   KxIndexMembers(run, false);
-  for (int k = 1; k <= run.gKonturCounter; ++k) {
+  for (int k = 1; k <= run.contours.count; ++k) {
     KxContourName(name, sizeof name, k);
     KxPrint(run, "\n %s:", name);
     KxLog(run, "\n %s", name);
@@ -68,7 +68,7 @@ void HolesAndTechno(KxRun& run) {
     long at = -1;
     float x = 0, y = 0;
     if (!contourHole(run, name, &at, &x, &y)) continue;
-    KxPrint(run, " r:%.2f ", run.elds[at].r);
+    KxPrint(run, " r:%.2f ", run.table.elds[at].r);
     KxPrint(run, " x:%8.3f  y:%8.3f ", x, y);
     // The contour point is the contour's hole; the plate point ends as the
     // smallest x and the smallest y over all holes.
@@ -77,7 +77,7 @@ void HolesAndTechno(KxRun& run) {
     if (!anyHole || x <= t.PltX) t.PltX = x;
     if (!anyHole || y <= t.PltY) t.PltY = y;
     anyHole = true;
-    KxLog(run, " R:%.3f", run.elds[at].r);
+    KxLog(run, " R:%.3f", run.table.elds[at].r);
     KxLog(run, " x:%8.3f  y:%8.3f ", x, y);
   }
   KxForgetMembers(run);
@@ -89,25 +89,25 @@ void HolesAndTechno(KxRun& run) {
 
   KxPrint(run, "\n >Direktiven:\n");
   KxLog(run, "\n\n Direktiven:");
-  for (long i = 0; i < run.eldsCounter; ++i)
-    if (run.elds[i].type == etTEXT && run.elds[i].kontur[0] == '\0') SetTechnologie(run, run.elds[i].text, i);
+  for (long i = 0; i < run.table.eldsCounter; ++i)
+    if (run.table.elds[i].type == etTEXT && run.table.elds[i].kontur[0] == '\0') SetTechnologie(run, run.table.elds[i].text, i);
   KxPrint(run, "\n >Direktiven end\n\n");
 
   KxPrint(run, "\n >TEXT to holes:\n");
   KxLog(run, "\n\n TEXT to holes::");
-  for (long i = 0; i < run.eldsCounter; ++i)
-    if (run.elds[i].type == etTEXT) TextToFeedPointKontur(run, i);
+  for (long i = 0; i < run.table.eldsCounter; ++i)
+    if (run.table.elds[i].type == etTEXT) TextToFeedPointKontur(run, i);
   KxTraceCounts(run);
   // What each contour holds now that every record has its contour; the first
   // star text a contour got names it.
   KxKeepContours(run);
-  std::vector<size_t> member(run.contours.size(), 0);   // per contour: its members passed so far
-  for (KxContour& c : run.contours) {
+  std::vector<size_t> member(run.contours.all.size(), 0);   // per contour: its members passed so far
+  for (KxContour& c : run.contours.all) {
     c.extras.clear();
     c.nameText = -1;
   }
-  for (long i = 0; i < run.eldsCounter; ++i) {
-    const elementdaten& e = run.elds[i];
+  for (long i = 0; i < run.table.eldsCounter; ++i) {
+    const elementdaten& e = run.table.elds[i];
     KxContour* c = KxContourNamed(run, e.kontur);
     if (!c) continue;
     size_t& m = member[(size_t)c->number];
@@ -117,13 +117,13 @@ void HolesAndTechno(KxRun& run) {
     if (e.type == etTEXT && strchr(e.text, '*') && c->nameText < 0) c->nameText = i;
   }
   // Kept to the end of the run, for tens of thousands of contours: no room to spare.
-  for (KxContour& c : run.contours) c.extras.shrink_to_fit();
+  for (KxContour& c : run.contours.all) c.extras.shrink_to_fit();
   KxPrint(run, " >TEXT to holes end\n\n");
 }
 
 void TextToFeedPointKontur(KxRun& run, long telem) {
-  if (telem < 0 || telem >= run.eldsCounter) return;
-  elementdaten& t = run.elds[telem];
+  if (telem < 0 || telem >= run.table.eldsCounter) return;
+  elementdaten& t = run.table.elds[telem];
   t.len = 5000.0f;
   KxCopy(t.kontur, sizeof t.kontur, "info");
   bool candidate = strchr(t.text, '=') || strchr(t.text, '*') || strchr(t.text, '!') || strchr(t.text, 'Q');
@@ -135,8 +135,8 @@ void TextToFeedPointKontur(KxRun& run, long telem) {
   }
   if (candidate) {
     bool anyCircle = false;
-    for (long i = 0; i < run.eldsCounter; ++i) {
-      const elementdaten& c = run.elds[i];
+    for (long i = 0; i < run.table.eldsCounter; ++i) {
+      const elementdaten& c = run.table.elds[i];
       if (c.type != etCIR) continue;
       if (strcmp(c.kontur, "$") == 0) {
         if (KxTraceNext(run, ktTEXT_CIRCLE)) KxPrint(run, "etCIR no Konturname\n");
@@ -165,9 +165,9 @@ void TextToFeedPointKontur(KxRun& run, long telem) {
 void GetKonturName(KxRun& run, const char* kn, FILE* ostream) {
   long found = -1;
   std::vector<long> members;
-  if (kn) KxMemberCandidates(run, kn, run.eldsCounter, members);
+  if (kn) KxMemberCandidates(run, kn, run.table.eldsCounter, members);
   for (long i : members) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     if (e.type == etTEXT && strcmp(e.kontur, kn) == 0 && strchr(e.text, '*')) {
       found = i;
       break;
@@ -179,8 +179,8 @@ void GetKonturName(KxRun& run, const char* kn, FILE* ostream) {
 void PutKonturName(KxRun& run, long textElem, FILE* ostream) {
   char result[sizeof run.cfg.mS.RemarkOn + 40 + sizeof run.cfg.mS.RemarkOff];
   snprintf(result, sizeof result, " %sNoName%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff);
-  const bool valid = textElem >= 0 && textElem < run.eldsCounter;
-  const char* star = valid ? strchr(run.elds[textElem].text, '*') : nullptr;
+  const bool valid = textElem >= 0 && textElem < run.table.eldsCounter;
+  const char* star = valid ? strchr(run.table.elds[textElem].text, '*') : nullptr;
   if (star) {
     char drawn[33];
     KxCopy(drawn, sizeof drawn, star + 1);

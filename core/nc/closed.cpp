@@ -21,9 +21,9 @@ struct ClosedState {
 
 static ClosedState& fileState(KxRun& run) { return run.closedState.get(); }
 
-static bool isContourMember(KxRun& run, long i, const char* kN) { return KxSameName(run.elds[i].kontur, kN); }
+static bool isContourMember(KxRun& run, long i, const char* kN) { return KxSameName(run.table.elds[i].kontur, kN); }
 
-static float radiusAt(KxRun& run, long i) { return NcValidElement(run, i) ? run.elds[i].r : 0.0f; }
+static float radiusAt(KxRun& run, long i) { return NcValidElement(run, i) ? run.table.elds[i].r : 0.0f; }
 
 // The survey of a contour: its members that accept takes, counted, with the
 // lowest and highest index; visit sees each of them in table order.
@@ -36,11 +36,11 @@ struct Members {
 template <class Accept, class Visit>
 static Members surveyMembers(KxRun& run, const char* kN, Accept accept, Visit visit) {
   Members m;
-  m.lowest = run.eldsCounter;
+  m.lowest = run.table.eldsCounter;
   std::vector<long> members;
-  KxMemberCandidates(run, kN, run.eldsCounter, members);
+  KxMemberCandidates(run, kN, run.table.eldsCounter, members);
   for (long i : members) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     if (!isContourMember(run, i, kN) || !accept(e)) continue;
     ++m.count;
     if (i < m.lowest) m.lowest = i;
@@ -54,23 +54,23 @@ static void writeTechnologyLine(KxRun& run, FILE* os) {
   const eTechnologieData& e = run.cfg.eTD[1];
   NcNoteTechLine(run, os, e.nwd, e.Speed, e.ist);
   NcPut(os, "%s%s\n", run.cfg.eTD[1].nwd, run.cfg.mS.EOL);
-  if (run.cfg.eTD[1].ist == 0) ++run.gMissETechnologie;
+  if (run.cfg.eTD[1].ist == 0) ++run.nc.missETechnologie;
 }
 
 // A contour without feed-point record: a single large circle is a hole, anything else is trouble.
 static void writeHoleOrTrouble(KxRun& run, FILE* os, int k, const char* kN, long feedElem, long firstElem, int child) {
   KxPrint(run, "\n -(%s) Bohrungen abfangen:", kN);
-  KxPrint(run, " - fKMenge:%ld Erste:%ld  Letzte:%ld  \n ", 0L, run.eldsCounter, 0L);
+  KxPrint(run, " - fKMenge:%ld Erste:%ld  Letzte:%ld  \n ", 0L, run.table.eldsCounter, 0L);
   const Members m = surveyMembers(run, kN, [&run](const elementdaten& e) { return e.type == etCIR && e.r > run.cfg.gStartPosition; },
                                   [](const elementdaten&) {});
   const long count = m.count, lowest = m.lowest, highest = m.highest;
   KxPrint(run, " - fKMenge:%ld Erste:%ld  Letzte:%ld  \n ", count, lowest, highest);
 
   if (count == 1) {
-    const elementdaten& h = run.elds[lowest];
+    const elementdaten& h = run.table.elds[lowest];
     // The wire goes in at a start hole drawn inside the hole, else at its centre.
     const long start = HoleStartFor(run, kN, lowest);
-    const elementdaten& in = start >= 0 ? run.elds[start] : h;
+    const elementdaten& in = start >= 0 ? run.table.elds[start] : h;
     NcPut(os, "%s--HOLE-R%.3f--%s%s\n", run.cfg.mS.RemarkOn, h.r, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
     if (child == 0) {
       if (run.cfg.ktechno.dQuali > 1) SimpleAsSubKontur(run, os, k, in.cx, in.cy);
@@ -90,18 +90,18 @@ static void writeHoleOrTrouble(KxRun& run, FILE* os, int k, const char* kN, long
   NcPut(os, "%s--HOLE-FI-R%.3f--%s%s\n", run.cfg.mS.RemarkOn, radiusAt(run, firstElem), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
   NcPut(os, "%s--HOLE-FE-R%.3f--%s%s\n", run.cfg.mS.RemarkOn, radiusAt(run, feedElem), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
   NcPut(os, "%s%s-- %s HOLE TROUBLE --%s%s\n", run.cfg.mS.SubReturn, run.cfg.mS.RemarkOn, kN, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
-  ++run.gBigTrouble;
+  ++run.nc.bigTrouble;
   // A chain whose ends do not meet is open whether or not a start hole would have
   // let the wire in (with start holes placed by korvex it is left without one for that).
-  if (KxChainIsOpen(run, k)) ++run.gOpenKoCounter;
+  if (KxChainIsOpen(run, k)) ++run.nc.openKoCounter;
 }
 
 // Register lines before the threading: per layer for a multi-layer contour, else for dReg.
 static void writeRegisterLines(KxRun& run, FILE* os) {
   coTechno& t = run.cfg.ktechno;
   if (t.dLWe > 0) {
-    for (int y = 0; y < run.gAktLayEntry; ++y) {
-      const dxfLayerList& l = run.fLL[y];
+    for (int y = 0; y < run.dxf.aktLayEntry; ++y) {
+      const dxfLayerList& l = run.dxf.fLL[y];
       if (l.useReg == 0 || l.used <= 0) continue;
       NcPut(os, "%s%d=%s1%+.3f", run.cfg.mS.VReg, l.useReg, run.cfg.mS.VReg, l.useOft);
       if (run.cfg.gDataInfo) NcPut(os, "%sLayer %s%s", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, l.Name).c_str(), run.cfg.mS.RemarkOff);
@@ -109,8 +109,8 @@ static void writeRegisterLines(KxRun& run, FILE* os) {
     }
     if (t.RoughOff != 0.0f) {
       NcPut(os, "(Rough)%s\n", run.cfg.mS.EOL);
-      for (int y = 0; y < run.gAktLayEntry; ++y) {
-        const dxfLayerList& l = run.fLL[y];
+      for (int y = 0; y < run.dxf.aktLayEntry; ++y) {
+        const dxfLayerList& l = run.dxf.fLL[y];
         if (l.useReg == 0 || l.used <= 0) continue;
         NcPut(os, "%s%d=%s%d%+.3f", run.cfg.mS.VReg, l.useReg, run.cfg.mS.VReg, l.useReg, t.RoughOff);
         NcPut(os, "%s\n", run.cfg.mS.EOL);
@@ -156,7 +156,7 @@ static void writeIsoRadius(KxSettings& cfg, FILE* os, float r) {
 // the feed point.
 static void writeTechnologyPart(KxRun& run, FILE* os, int k, const char* kN, long feedElem, int child) {
   coTechno& t = run.cfg.ktechno;
-  const elementdaten& feed = run.elds[feedElem];
+  const elementdaten& feed = run.table.elds[feedElem];
   if (t.HatRotation) NcPut(os, "%s%.3f%s\n", run.cfg.mS.RotateOn, t.dRotate, run.cfg.mS.EOL);
   if (child == 0) {
     if (t.dQuali > 1) {
@@ -195,8 +195,8 @@ static void writeThreading(KxRun& run, FILE* os) {
 // the split point.
 static void writePunch(KxRun& run, FILE* os, int k, const char* kN, long feedElem, long circleElem, int child) {
   coTechno& t = run.cfg.ktechno;
-  const elementdaten& feed = run.elds[feedElem];
-  const elementdaten& c = run.elds[circleElem];
+  const elementdaten& feed = run.table.elds[feedElem];
+  const elementdaten& c = run.table.elds[circleElem];
   KxPrint(run, "\n -(%s) round punch R%.3f from outside\n", kN, c.r);
   KxLog(run, "\n %s: [%ld] PUNCH", kN, circleElem);
   t.dLWe = 0;
@@ -254,8 +254,8 @@ struct CornerSplit {
 
 static CornerSplit cornerSplit(KxRun& run, long feedElem, long firstElem, float* qX, float* qY, int* clockType) {
   CornerSplit c{firstElem, -1, kxG03};
-  const elementdaten& feed = run.elds[feedElem];
-  const elementdaten& first = run.elds[firstElem];
+  const elementdaten& feed = run.table.elds[feedElem];
+  const elementdaten& first = run.table.elds[firstElem];
   // Closer than half a thousandth the two points are written alike.
   const float kSame = 0.0005f;
   const bool atStart = LENC(feed.ex, feed.ey, first.sx, first.sy) <= kSame;
@@ -263,7 +263,7 @@ static CornerSplit cornerSplit(KxRun& run, long feedElem, long firstElem, float*
   bool nStart = false;
   const long nb = ContourNeighbourAt(run, firstElem, feed.ex, feed.ey, &nStart);
   if (nb < 0) return c;
-  const elementdaten& n = run.elds[nb];
+  const elementdaten& n = run.table.elds[nb];
   if (LENC(*qX, *qY, feed.ex, feed.ey) <= kSame) {
     // The rule runs the first element into the corner: the cut leaves along the
     // neighbour and comes back along the first element.
@@ -294,7 +294,7 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
   KxContourName(kN, sizeof kN, k);
   KxPrint(run, "[%s] SimpleClosedKontur FEED:%ld  FIRST:%ld ", kN, feedElem, firstElem);
   // A rapid move of the previous contour never carries over into this one.
-  KxCopy(run.moveType, sizeof run.moveType, "G01");
+  KxCopy(run.dxf.moveType, sizeof run.dxf.moveType, "G01");
   const KxContour* contour = KxContourNamed(run, kN);
   const int child = contour && NcValidElement(run, contour->region) ? contour->parent : 0;
 
@@ -305,8 +305,8 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
   }
 
   coTechno& t = run.cfg.ktechno;
-  const elementdaten& feed = run.elds[feedElem];
-  const elementdaten& first = run.elds[firstElem];
+  const elementdaten& feed = run.table.elds[feedElem];
+  const elementdaten& first = run.table.elds[firstElem];
   // A round punch: a circle entered from a start hole outside it.
   if (first.type == etCIR) {
     writePunch(run, os, k, kN, feedElem, firstElem, child);
@@ -326,7 +326,7 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
         if (e.fLayer != run.cfg.ktechno.dAktL) {
           ++run.cfg.ktechno.dLWe;
           KxPrint(run, "-- Layer:%d (%s)\n", run.cfg.ktechno.dAktL, NcLayer(run, run.cfg.ktechno.dAktL).Name);
-          if (e.fLayer >= 0 && e.fLayer < kMaxLayerEntries) run.fLL[e.fLayer].used = 1;
+          if (e.fLayer >= 0 && e.fLayer < kMaxLayerEntries) run.dxf.fLL[e.fLayer].used = 1;
           run.cfg.ktechno.dAktL = e.fLayer;
         }
       });
@@ -362,7 +362,7 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
   int clockType = kxG03;   // the arc's own direction, toward its end point, unless the lead-in rule says otherwise
   GetFirstDLagePnt(run, feedElem, firstElem, &qX, &qY, &clockType);
   const CornerSplit corner = cornerSplit(run, feedElem, firstElem, &qX, &qY, &clockType);
-  const elementdaten& lead = run.elds[corner.lead];
+  const elementdaten& lead = run.table.elds[corner.lead];
   NcPut(os, "G90G%dG44G%d%s\n", t.dDLage, t.dKLage, run.cfg.mS.EOL);
   const char* move = SetMoveTypeForLayer(run, first.fLayer);
   NcPut(os, "%s X%.3f Y%.3f", move, feed.ex, feed.ey);
@@ -385,7 +385,7 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
   const bool leadToEnd = qX == first.ex && qY == first.ey;
   float farX = leadToEnd ? first.sx : first.ex, farY = leadToEnd ? first.sy : first.ey;
   if (corner.back >= 0) {
-    const elementdaten& b = run.elds[corner.back];
+    const elementdaten& b = run.table.elds[corner.back];
     farX = corner.backDir == kxG03 ? b.sx : b.ex;
     farY = corner.backDir == kxG03 ? b.sy : b.ey;
   }
@@ -403,7 +403,7 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
     if (i == corner.lead || i == feedElem || i == last || i == previous || taken[i - lowest]) return false;
     if (!isContourMember(run, i, kN)) return false;
     if (IsTolLenBetween(run, i, last, 0) == 1) KxPrint(run, " %ld<>%ld ", i, last);
-    elementdaten& e = run.elds[i];
+    elementdaten& e = run.table.elds[i];
     int dir = 0;
     bool took = false;
     if (e.type == etLINE || e.type == etARC) {
@@ -458,21 +458,21 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
   fileState(run).gWalkGrid.Reset((double)run.cfg.fPlusTol * (1.0 + 1e-6) + 1e-30);
   const bool gridWalk = fileState(run).gWalkGrid.Usable();
   if (gridWalk) {
-    KxMemberCandidates(run, kN, run.eldsCounter, members);
+    KxMemberCandidates(run, kN, run.table.eldsCounter, members);
     for (long i : members)
       if (i >= lowest && i <= highest && isContourMember(run, i, kN)) {
-        fileState(run).gWalkGrid.Add(run.elds[i].sx, run.elds[i].sy, i);
-        fileState(run).gWalkGrid.Add(run.elds[i].ex, run.elds[i].ey, i);
+        fileState(run).gWalkGrid.Add(run.table.elds[i].sx, run.table.elds[i].sy, i);
+        fileState(run).gWalkGrid.Add(run.table.elds[i].ex, run.table.elds[i].ey, i);
       }
   }
   for (long pass = 0; pass < count; ++pass) {
     KxPrint(run, "\nLoop: ");
     if (!gridWalk) {
-      for (long i = lowest; i <= highest && i < run.eldsCounter; ++i) visit(i);
+      for (long i = lowest; i <= highest && i < run.table.eldsCounter; ++i) visit(i);
       continue;
     }
     for (long from = lowest;;) {
-      const elementdaten& l = run.elds[last];
+      const elementdaten& l = run.table.elds[last];
       fileState(run).gWalkGrid.Near(qX, qY, near);
       fileState(run).gWalkGrid.Near(l.sx, l.sy, more);
       near.insert(near.end(), more.begin(), more.end());
@@ -482,7 +482,7 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
       near.erase(std::unique(near.begin(), near.end()), near.end());
       long took = -1;
       for (long i : near) {
-        if (i < from || i > highest || i >= run.eldsCounter) continue;
+        if (i < from || i > highest || i >= run.table.eldsCounter) continue;
         if (visit(i)) {
           took = i;
           break;
@@ -519,5 +519,5 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
   }
   NcPut(os, "%s\n", run.cfg.mS.EOL);
   fLayerList(run, ll_CLR_U, 0, nullptr, 0);
-  if (!closed) ++run.gOpenKoCounter;
+  if (!closed) ++run.nc.openKoCounter;
 }

@@ -22,7 +22,7 @@
 // starts from these, so a !NOCUT or !NOFEED of one contour never reaches the next.
 // What this file keeps of a run, owned by the run.
 struct DriverState {
-  std::map<std::string, int> techIndex;   // the distinct technology lines of run.techLines, by their text
+  std::map<std::string, int> techIndex;   // the distinct technology lines of run.contours.techLines, by their text
   int headNoCut = 0, headNoFeed = 0;
   int taperFrom = 0, offsetFrom = 0;   // who set the taper and the register in force (as NcCutSetting says)
 };
@@ -50,16 +50,16 @@ void NcPlaneLines(KxSettings& cfg, FILE* ostream) {
 
 const dxfLayerList& NcLayer(KxRun& run, int nr) {
   static const dxfLayerList none = {};
-  return nr >= 0 && nr < kMaxLayerEntries ? run.fLL[nr] : none;
+  return nr >= 0 && nr < kMaxLayerEntries ? run.dxf.fLL[nr] : none;
 }
 
-bool NcValidElement(KxRun& run, long i) { return i >= 0 && i < run.eldsCounter; }
+bool NcValidElement(KxRun& run, long i) { return i >= 0 && i < run.table.eldsCounter; }
 
 void NcNoteTechLine(KxRun& run, FILE* ostream, const char* line, float feed, int known) {
   if (!ostream) return;
   const long at = ftell(ostream);
   if (at < 0) return;
-  run.gTechNotes.push_back({at, feed, known, std::string(line) + run.cfg.mS.EOL});
+  run.nc.techNotes.push_back({at, feed, known, std::string(line) + run.cfg.mS.EOL});
 }
 
 // What register reg adds to register 1 as the program defines it.
@@ -89,7 +89,7 @@ bool NcNamedAfterDrawing(KxSettings& cfg) { return cfg.data_filename.find("*infi
 std::string NcTargetPath(KxRun& run) {
   // Named after the drawing: its own folder (or the one --output chose), its name without ".dxf".
   if (NcNamedAfterDrawing(run.cfg)) {
-    std::string stem = run.in_filename.substr(0, run.in_filename.size() < 4 ? 0 : run.in_filename.size() - 4);
+    std::string stem = run.io.in_filename.substr(0, run.io.in_filename.size() < 4 ? 0 : run.io.in_filename.size() - 4);
     if (!run.cfg.outputGiven.empty()) stem = KxOutputFolder(run.cfg) + stem.substr(stem.rfind('/') + 1);
     return stem + run.cfg.mS.Extension;
   }
@@ -98,11 +98,11 @@ std::string NcTargetPath(KxRun& run) {
 
 static void writeHead(KxRun& run, FILE* f) {
   NcPut(f, "%s%s\n", run.cfg.mS.ProEpilog, run.cfg.mS.EOL);
-  if (run.cfg.gGlobTextInfo == 1) NcPut(f, "%sFILE: %s %s%s\n", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, run.in_filename.c_str()).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
-  for (long i = 0; i < run.eldsCounter; ++i) {
-    if (run.elds[i].type != etTEXT || run.elds[i].kontur[0] != '\0') continue;
-    if (run.cfg.gGlobTextInfo == 1) NcPut(f, "%s %s %s%s\n", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, run.elds[i].text).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
-    SetTechnologie(run, run.elds[i].text, i);
+  if (run.cfg.gGlobTextInfo == 1) NcPut(f, "%sFILE: %s %s%s\n", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, run.io.in_filename.c_str()).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
+  for (long i = 0; i < run.table.eldsCounter; ++i) {
+    if (run.table.elds[i].type != etTEXT || run.table.elds[i].kontur[0] != '\0') continue;
+    if (run.cfg.gGlobTextInfo == 1) NcPut(f, "%s %s %s%s\n", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, run.table.elds[i].text).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
+    SetTechnologie(run, run.table.elds[i].text, i);
   }
   fileState(run).headNoCut = run.cfg.ktechno.NoCut;
   fileState(run).headNoFeed = run.cfg.ktechno.NoFeed;
@@ -122,7 +122,7 @@ static void writeHead(KxRun& run, FILE* f) {
   int lastTop = 0, tops = 0;
   char name[16];
   NcPut(f, "%s-Groups: ", run.cfg.mS.RemarkOn);
-  for (int k = 1; k <= run.gKonturCounter; ++k) {
+  for (int k = 1; k <= run.contours.count; ++k) {
     KxContourName(name, sizeof name, k);
     if (regionChild(run, name, nullptr) != 0) continue;
     lastTop = KxContourBlock(k);
@@ -131,11 +131,11 @@ static void writeHead(KxRun& run, FILE* f) {
   }
   // In piece mode the main program calls the last piece only; the others wait
   // in the program for the operator to call them.
-  run.gPiecesUncalled = plate || tops < 2 ? 0 : tops - 1;
+  run.nc.piecesUncalled = plate || tops < 2 ? 0 : tops - 1;
   NcPut(f, "-%s%s\n", run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
 
   if (plate) {
-    for (int k = 1; k <= run.gKonturCounter; ++k) {
+    for (int k = 1; k <= run.contours.count; ++k) {
       KxContourName(name, sizeof name, k);
       if (regionChild(run, name, nullptr) != 0) continue;
       NcPut(f, "%s%d", run.cfg.mS.SubJump, KxContourBlock(k));
@@ -188,9 +188,9 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
   const float offset = registerOffset(run.cfg.ktechno, reg);
 
   std::vector<long> members;
-  KxMemberCandidates(run, name, run.eldsCounter, members);
+  KxMemberCandidates(run, name, run.table.eldsCounter, members);
   for (long i : members) {
-    elementdaten& e = run.elds[i];
+    elementdaten& e = run.table.elds[i];
     if (!KxSameName(e.kontur, name)) continue;
     switch (e.type) {
       case etTEXT:
@@ -211,23 +211,23 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
       default:
         break;
     }
-    if (e.fLayer >= 0 && e.fLayer < kMaxLayerEntries) run.fLL[e.fLayer].used = run.fLL[e.fLayer].GlobUsed = 1;
+    if (e.fLayer >= 0 && e.fLayer < kMaxLayerEntries) run.dxf.fLL[e.fLayer].used = run.dxf.fLL[e.fLayer].GlobUsed = 1;
   }
   if (child != 0 && (run.cfg.ktechno.dQuali != quality || strcmp(techLine, run.cfg.eTD[1].nwd) != 0)) {
-    ++run.gInsetTechIgnored;
+    ++run.nc.insetTechIgnored;
     KxPrint(run, "\n -%s: inset contour, its own technology is not used (cut with its parent's cuts)\n", name);
     KxLog(run, "\n %s: inset contour, own technology not used", name);
   }
-  KxContour& contour = run.contours[(size_t)k];
+  KxContour& contour = run.contours.all[(size_t)k];
   // Tens of thousands of contours share a few lines: each is kept once.
-  const auto [line, added] = fileState(run).techIndex.try_emplace(run.cfg.eTD[1].nwd, (int)run.techLines.size());
-  if (added) run.techLines.push_back(line->first);
+  const auto [line, added] = fileState(run).techIndex.try_emplace(run.cfg.eTD[1].nwd, (int)run.contours.techLines.size());
+  if (added) run.contours.techLines.push_back(line->first);
   contour.technology = line->second;
   contour.quality = run.cfg.ktechno.dQuali;
   if (pathCount > 0 && !feedMarker) NcPut(f, "(NO FEED-POINT FOUND : %ld ELEMENTS)%s\n", pathCount, run.cfg.mS.EOL);
   const long drill = contour.holePlaced ? contour.startHole : -1;
   if (drill >= 0)
-    NcPut(f, "%sAUTO START HOLE X%.3f Y%.3f%s%s\n", run.cfg.mS.RemarkOn, run.elds[drill].cx, run.elds[drill].cy, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
+    NcPut(f, "%sAUTO START HOLE X%.3f Y%.3f%s%s\n", run.cfg.mS.RemarkOn, run.table.elds[drill].cx, run.table.elds[drill].cy, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
 
   // Taper and register as this contour's texts leave them: a value they did not
   // change is the one an earlier contour (or a directive) set.
@@ -244,23 +244,23 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
   cut.offsetFrom = st.offsetFrom == k ? 0 : st.offsetFrom;
 
   KxPrint(run, "\n -Sortiere Kontur '%s' ", name);
-  const int missing = run.gMissETechnologie;
-  const int holes = run.gHolesCounter;
+  const int missing = run.nc.missETechnologie;
+  const int holes = run.nc.holesCounter;
   SortKontur(run, f, k);
   contour.side = t.dDLage == 41 || t.dDLage == 42 ? t.dDLage : 0;
-  if (run.gMissETechnologie > missing) ++run.gContoursWithoutTech;
+  if (run.nc.missETechnologie > missing) ++run.nc.contoursWithoutTech;
   // The layers of a contour may leave their taper and register to the contours after it.
   if (t.dkonik != cut.taper) st.taperFrom = k;
   if (t.dReg != cut.reg) st.offsetFrom = k;
   // A hole is cut with register 4, the hole offset on top of the register in force.
-  if (run.gHolesCounter > holes) {
+  if (run.nc.holesCounter > holes) {
     cut.reg = 4;
     cut.offset += t.dHole;
   } else {
     cut.perLayer = t.dLWe > 0;
   }
-  if ((size_t)k >= run.gCutSettings.size()) run.gCutSettings.resize((size_t)k + 1);
-  run.gCutSettings[(size_t)k] = cut;
+  if ((size_t)k >= run.nc.cutSettings.size()) run.nc.cutSettings.resize((size_t)k + 1);
+  run.nc.cutSettings[(size_t)k] = cut;
 }
 
 static void writeFoot(KxSettings& cfg, FILE* f) {
@@ -270,8 +270,8 @@ static void writeFoot(KxSettings& cfg, FILE* f) {
 }
 
 static void reportWriteError(KxRun& run, const char* path, int err) {
-  run.gNcWriteFailed = 1;
-  run.gNcWriteErrno = err;
+  run.nc.ncWriteFailed = 1;
+  run.nc.ncWriteErrno = err;
   KxSay(run, "\n -Error: the NC program '%s' could not be written: %s-\n", path, strerror(err));
   KxLog(run, "\n -Error: the NC program '%s' could not be written: %s-\n", path, strerror(err));
 }
@@ -279,7 +279,7 @@ static void reportWriteError(KxRun& run, const char* path, int err) {
 // The program's path leads to the drawing (a device extension ".dxf" with the
 // program named after the drawing): writing it would take the drawing's place.
 static void reportOntoDrawing(KxRun& run, const char* path) {
-  run.gNcWriteFailed = kxNC_ONTO_DRAWING;
+  run.nc.ncWriteFailed = kxNC_ONTO_DRAWING;
   KxSay(run, "\n -Error: the NC program '%s' would be the drawing itself - not written, the drawing is left as it is-\n",
           path);
   KxLog(run, "\n -Error: the NC program '%s' would be the drawing itself - not written, the drawing is left as it is-\n",
@@ -287,14 +287,14 @@ static void reportOntoDrawing(KxRun& run, const char* path) {
 }
 
 void ProbeNwdOut(KxRun& run) {
-  run.gNcWriteFailed = 0;
+  run.nc.ncWriteFailed = 0;
   KxKeepContours(run);
-  run.techLines.clear();
+  run.contours.techLines.clear();
   fileState(run).techIndex.clear();
-  if (run.eldsCounter >= run.eldsMaximum) {
+  if (run.table.eldsCounter >= run.table.eldsMaximum) {
     KxPrint(run, "-Limit D-");
     // No program comes out of this run; the caller must not report success.
-    run.gNcWriteFailed = 1;
+    run.nc.ncWriteFailed = 1;
     return;
   }
 
@@ -304,11 +304,11 @@ void ProbeNwdOut(KxRun& run) {
   char date[64];
   snprintf(date, sizeof date, "%02i/%02i/%d  %02i:%02i", local.tm_mday, local.tm_mon + 1, local.tm_year + 1900,
            local.tm_hour, local.tm_min);
-  KxCopy(run.fAktDate, sizeof run.fAktDate, date);
+  KxCopy(run.io.fAktDate, sizeof run.io.fAktDate, date);
 
   resetTechnology(run);
 
-  run.dataPath = NcTargetPath(run);
+  run.io.dataPath = NcTargetPath(run);
   KxPrint(run, "-NwdOut-\n");
   KxLog(run, "\n\nNwdOut()\n");
 
@@ -316,22 +316,22 @@ void ProbeNwdOut(KxRun& run) {
   // so an earlier program survives every failure, a run beside it never mixes
   // into it, and it replaces the target only when it is complete.
   KxOutFile out;
-  FILE* f = KxOutOpen(run, &out, run.dataPath.c_str());
+  FILE* f = KxOutOpen(run, &out, run.io.dataPath.c_str());
   if (!f) {
-    if (out.drawing) reportOntoDrawing(run, run.dataPath.c_str());
-    else reportWriteError(run, run.dataPath.c_str(), out.error);
+    if (out.drawing) reportOntoDrawing(run, run.io.dataPath.c_str());
+    else reportWriteError(run, run.io.dataPath.c_str(), out.error);
   }
   // Composed even when it cannot be written (into nothing): the summary and the
   // page then count the holes, open contours and missing technologies as found.
   // Writing renames no record; it only adds working records of its own.
   KxIndexMembers(run, true);
   NcIndexChildren(run);
-  run.gTechNotes.clear();
-  run.gCutSettings.assign((size_t)run.gKonturCounter + 1, NcCutSetting());
+  run.nc.techNotes.clear();
+  run.nc.cutSettings.assign((size_t)run.contours.count + 1, NcCutSetting());
   writeHead(run, f);
-  for (int k = 1; k <= run.gKonturCounter; ++k) {
+  for (int k = 1; k <= run.contours.count; ++k) {
     writeContourBlock(run, f, k);
-    if (k >= run.gKonturCounter) KxPrint(run, "\n > gKonturCounter <break>\n");
+    if (k >= run.contours.count) KxPrint(run, "\n > gKonturCounter <break>\n");
     else KxPrint(run, "-\n");
   }
   writeFoot(run.cfg, f);
@@ -339,21 +339,21 @@ void ProbeNwdOut(KxRun& run) {
   NcForgetChildren(run);
   if (!f) return;
   if (KxOutCommit(&out)) KxPrint(run, " -saved (nwdout)-\n");
-  else reportWriteError(run, run.dataPath.c_str(), out.error);
+  else reportWriteError(run, run.io.dataPath.c_str(), out.error);
 }
 
 void SortKontur(KxRun& run, FILE* ostream, int k) {
   char kN[16];
   KxContourName(kN, sizeof kN, k);
-  long keep = run.eldsCounter;
+  long keep = run.table.eldsCounter;
   // The element count stays in the region record; feed point and lead-in are the contour's.
-  if ((size_t)k >= run.contours.size()) KxKeepContours(run);
-  const KxContour& c = run.contours[(size_t)k];
-  const long count = NcValidElement(run, c.region) ? run.elds[c.region].kElemX : 0, regFirst = c.leadIn;
+  if ((size_t)k >= run.contours.all.size()) KxKeepContours(run);
+  const KxContour& c = run.contours.all[(size_t)k];
+  const long count = NcValidElement(run, c.region) ? run.table.elds[c.region].kElemX : 0, regFirst = c.leadIn;
   const long feed = c.leadIn != 0 ? c.startHole : -1, first = c.leadIn != 0 ? c.leadIn : -1;
   KxPrint(run, "\n[%s] : %ld Elemente | %ld=FirstElement | %ld=FeedPoint \n", kN, count, regFirst, feed);
   if (count > 0) SimpleClosedKontur(run, ostream, k, feed, first);
   else NcPut(ostream, "%s%s\n", run.cfg.mS.SubReturn, run.cfg.mS.EOL);   // the called block still returns
   // Working records appended while the contour was written are dropped.
-  run.eldsCounter = keep;
+  run.table.eldsCounter = keep;
 }

@@ -17,14 +17,14 @@
 static const double kHoleAngles[4] = {240.0, 120.0, 15.0, 350.0};
 
 long HoleStartFor(KxRun& run, const char* kN, long elem) {
-  if (!kN || !NcValidElement(run, elem) || run.elds[elem].type != etCIR) return -1;
-  const elementdaten& c = run.elds[elem];
+  if (!kN || !NcValidElement(run, elem) || run.table.elds[elem].type != etCIR) return -1;
+  const elementdaten& c = run.table.elds[elem];
   long best = -1;
   float bestGap = 0;
   std::vector<long> members;
-  KxMemberCandidates(run, kN, run.eldsCounter, members);
+  KxMemberCandidates(run, kN, run.table.eldsCounter, members);
   for (long i : members) {
-    const elementdaten& s = run.elds[i];
+    const elementdaten& s = run.table.elds[i];
     if (i == elem || s.type != etCIR || !(s.r < run.cfg.gStartPosition) || s.used > 0 || !KxSameName(s.kontur, kN)) continue;
     const float d = LENC(c.cx, c.cy, s.cx, s.cy);
     if (!(d < c.r)) continue;
@@ -43,8 +43,8 @@ long HoleStartFor(KxRun& run, const char* kN, long elem) {
 
 void SimpleHoleForElement(KxRun& run, FILE* ostream, long elem, long startHole) {
   const char* refusal = nullptr;
-  if (elem >= run.eldsMaximum || elem < 0) refusal = "-Limit Ho-";
-  else if (run.elds[elem].type != etCIR) refusal = "-Err HoT-";
+  if (elem >= run.table.eldsMaximum || elem < 0) refusal = "-Limit Ho-";
+  else if (run.table.elds[elem].type != etCIR) refusal = "-Err HoT-";
   if (refusal) {
     KxPrint(run, "%s", refusal);
     // The contour's sub-program was opened by its caller: it still gets its return.
@@ -52,7 +52,7 @@ void SimpleHoleForElement(KxRun& run, FILE* ostream, long elem, long startHole) 
     return;
   }
 
-  const elementdaten& c = run.elds[elem];
+  const elementdaten& c = run.table.elds[elem];
   const coTechno& t = run.cfg.ktechno;
   if (t.HatKonik == 1 && t.G92Mode == dmPIECE) NcPlaneLines(run.cfg, ostream);
   if (t.dReg != 1) {
@@ -73,7 +73,7 @@ void SimpleHoleForElement(KxRun& run, FILE* ostream, long elem, long startHole) 
   // the threading point, so the circle is split where that radius meets it and
   // every arc, the hold point and the overlap turn with the split point.
   const bool drawn = NcValidElement(run, startHole) && startHole != elem;
-  const float tx = drawn ? run.elds[startHole].cx : c.cx, ty = drawn ? run.elds[startHole].cy : c.cy;
+  const float tx = drawn ? run.table.elds[startHole].cx : c.cx, ty = drawn ? run.table.elds[startHole].cy : c.cy;
   const double a0 = drawn ? WIV(c.cx, c.cy, tx, ty) : 0.0;
   float sx = c.cx + c.r, sy = c.cy;
   if (drawn) {
@@ -110,5 +110,5 @@ void SimpleHoleForElement(KxRun& run, FILE* ostream, long elem, long startHole) 
 
   fLayerList(run, ll_LIST, 1, nullptr, 0);
   fLayerList(run, ll_CLR_U, 0, nullptr, 0);
-  ++run.gHolesCounter;
+  ++run.nc.holesCounter;
 }

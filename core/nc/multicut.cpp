@@ -16,8 +16,8 @@
 
 void SimpleHoldPoint(KxRun& run, FILE* ostream, long feedElem, long firstElem, float qX, float qY, int arcWord) {
   if (!NcValidElement(run, feedElem) || !NcValidElement(run, firstElem)) return;
-  const float sX = run.elds[feedElem].ex, sY = run.elds[feedElem].ey;
-  const elementdaten& f = run.elds[firstElem];
+  const float sX = run.table.elds[feedElem].ex, sY = run.table.elds[feedElem].ey;
+  const elementdaten& f = run.table.elds[firstElem];
   const coTechno& t = run.cfg.ktechno;
 
   if (f.type == etLINE) {
@@ -79,7 +79,7 @@ void SimpleAsSubKontur(KxRun& run, FILE* ostream, int k, float ssX, float ssY) {
   for (int q = 1; q <= cuts; ++q) {
     NcNoteTechLine(run, ostream, run.cfg.eTD[q].nwd, run.cfg.eTD[q].Speed, run.cfg.eTD[q].ist);
     NcPut(ostream, "%s%s\n", run.cfg.eTD[q].nwd, run.cfg.mS.EOL);
-    if (run.cfg.eTD[q].ist == 0) ++run.gMissETechnologie;
+    if (run.cfg.eTD[q].ist == 0) ++run.nc.missETechnologie;
     NcPut(ostream, "%s%d%s\n", run.cfg.mS.SubJump, n, run.cfg.mS.EOL);
   }
   NcPut(ostream, "G00 X%.3f Y%.3f %s\n", ssX, ssY, run.cfg.mS.EOL);
@@ -104,9 +104,9 @@ static MulticutState& fileState(KxRun& run) { return run.multicutState.get(); }
 
 void NcIndexChildren(KxRun& run) {
   fileState(run).gChildrenOf.clear();
-  const long n = run.eldsCounter;
+  const long n = run.table.eldsCounter;
   for (long i = 0; i < n; ++i)
-    if (KxSameName(run.elds[i].text, gtRegInfo)) fileState(run).gChildrenOf[run.elds[i].child].push_back(i);
+    if (KxSameName(run.table.elds[i].text, gtRegInfo)) fileState(run).gChildrenOf[run.table.elds[i].child].push_back(i);
   fileState(run).gChildrenFiledUpTo = n;
   fileState(run).gChildrenIndexed = true;
 }
@@ -120,12 +120,12 @@ int SimpleAddChilds(KxRun& run, FILE* ostream, int k) {
   KxPrint(run, " --SimpleAddChilds >");
   // The region records stand at the end of the table, after the two closing
   // markers; only the start holes korvex placed itself follow them.
-  long from = run.eldsCounter - 3 - run.gKonturCounter - run.gAutoStartCount;
+  long from = run.table.eldsCounter - 3 - run.contours.count - run.contours.autoStartCount;
   if (from < 0) from = 0;
   int found = 0;
   std::vector<long>& look = fileState(run).gChildCandidates;
   look.clear();
-  const long top = run.eldsCounter;
+  const long top = run.table.eldsCounter;
   if (!fileState(run).gChildrenIndexed) {
     for (long i = from; i < top; ++i) look.push_back(i);
   } else {
@@ -136,7 +136,7 @@ int SimpleAddChilds(KxRun& run, FILE* ostream, int k) {
     for (long i = std::max(from, fileState(run).gChildrenFiledUpTo); i < top; ++i) look.push_back(i);
   }
   for (long i : look) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     if (k <= 0 || !KxSameName(e.text, gtRegInfo) || e.child != k || strncmp(e.kontur, "$K", 2) != 0) continue;
     ++found;
     const long m = KxContourBlock((int)KxInteger(e.kontur + 2));

@@ -77,15 +77,15 @@ struct NcCutSetting {
 
 // The counters of one run's output.
 struct NcRun {
-  int gNcWriteErrno = 0;    // why the NC program could not be written (the system's errno), 0 when it was
-  int gNcWriteFailed = 0;  // 1 when the last ProbeNwdOut could not write its NC file, kxNC_ONTO_DRAWING when it would have been the drawing
-  int gOpenKoCounter = 0;  // open contours: the walk did not come back to the first element (written without closing, with a trouble remark)
-  int gBigTrouble = 0;  // contours without feed point that are no single hole
-  int gMissETechnologie = 0;  // technology lines written without an entry in the technology file
-  int gContoursWithoutTech = 0;  // contours with at least one such line
-  int gHolesCounter = 0;  // holes written by the hole writer
-  int gInsetTechIgnored = 0;  // inset contours whose own technology text (cuts, code) is not used: they run with the parent's cuts
-  int gPiecesUncalled = 0;  // piece mode: pieces the main program does not call (it calls the last piece only)
-  std::vector<NcTechNote> gTechNotes;      // every technology line of the program, in writing order
-  std::vector<NcCutSetting> gCutSettings;  // per contour number: the taper and offset it is cut with
+  int ncWriteErrno = 0;    // why the NC program could not be written (the system's errno), 0 when it was
+  int ncWriteFailed = 0;  // 1 when the last ProbeNwdOut could not write its NC file, kxNC_ONTO_DRAWING when it would have been the drawing
+  int openKoCounter = 0;  // open contours: the walk did not come back to the first element (written without closing, with a trouble remark)
+  int bigTrouble = 0;  // contours without feed point that are no single hole
+  int missETechnologie = 0;  // technology lines written without an entry in the technology file
+  int contoursWithoutTech = 0;  // contours with at least one such line
+  int holesCounter = 0;  // holes written by the hole writer
+  int insetTechIgnored = 0;  // inset contours whose own technology text (cuts, code) is not used: they run with the parent's cuts
+  int piecesUncalled = 0;  // piece mode: pieces the main program does not call (it calls the last piece only)
+  std::vector<NcTechNote> techNotes;      // every technology line of the program, in writing order
+  std::vector<NcCutSetting> cutSettings;  // per contour number: the taper and offset it is cut with
 };

@@ -12,7 +12,7 @@
 #include "run/run.h"
 
 static bool isPositionLine(KxRun& run, long i, const char* kN) {
-  const elementdaten& e = run.elds[i];
+  const elementdaten& e = run.table.elds[i];
   if (e.type != etLINE || e.fLayer < 0 || e.fLayer >= kMaxLayerEntries) return false;
   return fLayerList(run, ll_APOSITION, e.fLayer, kN, i) == 1;
 }
@@ -25,10 +25,10 @@ static void chainStart(KxRun& run, const char* kN, float* x, float* y) {
   if (n <= 1) return;
   char prev[24];
   KxContourName(prev, sizeof prev, (int)(n - 1));
-  for (long i = 0; i < run.eldsCounter; ++i) {
-    if (run.elds[i].type == etCIR && strstr(run.elds[i].kontur, prev)) {
-      *x = run.elds[i].cx;
-      *y = run.elds[i].cy;
+  for (long i = 0; i < run.table.eldsCounter; ++i) {
+    if (run.table.elds[i].type == etCIR && strstr(run.table.elds[i].kontur, prev)) {
+      *x = run.table.elds[i].cx;
+      *y = run.table.elds[i].cy;
       return;
     }
   }
@@ -37,7 +37,7 @@ static void chainStart(KxRun& run, const char* kN, float* x, float* y) {
 void SimplePosition_Chain(KxRun& run, FILE* ostream, const char* kN, long feedElem) {
   if (!kN) return;
   char line[128];
-  if (run.gPositionLayer == 0) {
+  if (run.dxf.positionLayer == 0) {
     if (KxConsole(run)) {
       KxPrint(run, "[%s] Without Position-Layer\n", kN);
     } else {
@@ -47,7 +47,7 @@ void SimplePosition_Chain(KxRun& run, FILE* ostream, const char* kN, long feedEl
     return;
   }
   if (!NcValidElement(run, feedElem)) return;
-  const float fx = run.elds[feedElem].cx, fy = run.elds[feedElem].cy;
+  const float fx = run.table.elds[feedElem].cx, fy = run.table.elds[feedElem].cy;
   if (run.cfg.ktechno.KonX == fx && run.cfg.ktechno.KonY == fy) {
     snprintf(line, sizeof line, "%sOn Position%s%s\n", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
     KxPrint(run, "%s", line);
@@ -62,15 +62,15 @@ void SimplePosition_Chain(KxRun& run, FILE* ostream, const char* kN, long feedEl
   if (run.cfg.gDataInfo) NcPut(ostream, " %sPosVector%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff);
   NcPut(ostream, "%s\n", run.cfg.mS.EOL);
 
-  for (long i = 0; i < run.eldsCounter; ++i)
-    if (isPositionLine(run, i, kN)) run.elds[i].used = 0;
+  for (long i = 0; i < run.table.eldsCounter; ++i)
+    if (isPositionLine(run, i, kN)) run.table.elds[i].used = 0;
 
   // Lines must meet end to end exactly; the first matching line in table order is followed.
   KxPrint(run, " Suche position-kette:\n");
-  for (long i = 0; i < run.eldsCounter; ++i) {
-    if (!isPositionLine(run, i, kN) || run.elds[i].used != 0) continue;
+  for (long i = 0; i < run.table.eldsCounter; ++i) {
+    if (!isPositionLine(run, i, kN) || run.table.elds[i].used != 0) continue;
     if (qx == fx && qy == fy) break;
-    elementdaten& e = run.elds[i];
+    elementdaten& e = run.table.elds[i];
     if (e.sx == qx && e.sy == qy) {
       qx = e.ex;
       qy = e.ey;

@@ -82,7 +82,7 @@ void resetTechnologie(KxRun& run) {
   run.cfg.ktechno.RoughOff = 0;
   run.cfg.ktechno.dROff[0] = run.cfg.ktechno.dHole;
   for (int i = 1; i < kRegisterCount; ++i) run.cfg.ktechno.dROff[i] = 0;
-  KxCopy(run.moveType, sizeof run.moveType, "G01");
+  KxCopy(run.dxf.moveType, sizeof run.dxf.moveType, "G01");
   KxPrint(run, " SetTechnologie RESET\n");
 }
 
@@ -217,7 +217,7 @@ void interpret(KxRun& run, const char* t, long elnum) {
     KxPrint(run, "[sINFO: '%s'] ", run.cfg.ktechno.sInfo);
   }
   if (strstr(t, "#DIRECTIVE")) directive(run, t);
-  if (run.gMultiLayer == 1) fLayerList(run, ll_VARIA, 0, t, elnum);
+  if (run.dxf.multiLayer == 1) fLayerList(run, ll_VARIA, 0, t, elnum);
   KxPrint(run, "\n");
 }
 

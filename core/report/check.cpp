@@ -246,7 +246,7 @@ struct EdgeGrid {
   }
 };
 
-// The checker of one program, with the drawing (when it was read) in run.elds:
+// The checker of one program, with the drawing (when it was read) in run.table.elds:
 // it hears the follower's steps and judges them.
 struct Checker : KxNcFollower {
   KxRun& run;
@@ -534,8 +534,8 @@ struct Checker : KxNcFollower {
 
   // The drawing's elements of the layers read, start holes left out.
   void takeDrawing() {
-    for (long i = 0; i < run.eldsCounter; ++i) {
-      const elementdaten& e = run.elds[i];
+    for (long i = 0; i < run.table.eldsCounter; ++i) {
+      const elementdaten& e = run.table.elds[i];
       if (e.type != etLINE && e.type != etARC && e.type != etCIR) continue;
       if (e.kontur[0] != '$' || e.kontur[1] != 'K') continue;
       if (strcmp(e.text, gtRegInfo) == 0 || strcmp(e.text, gtFeedPoint) == 0) continue;
@@ -850,7 +850,7 @@ int checkAndReport(KxRun& run, const std::string& program, const std::string& dr
     }
     KxPrint(run, "%s\n", summary.c_str());
   }
-  const std::string page = KxOutputFolder(run.cfg) + run.namePrefix + "_check.htm";
+  const std::string page = KxOutputFolder(run.cfg) + run.io.namePrefix + "_check.htm";
   *pageFailed = !c.writePage(page, summary, &why);
   if (*pageFailed) KxPrint(run, "korvex: cannot write the check page '%s' (%s)\n", page.c_str(), why.c_str());
   return n > INT_MAX ? INT_MAX : (int)n;
@@ -867,7 +867,7 @@ int KxCheckProgram(KxRun& run, const std::string& program, const std::string& dr
   int status = kxSTATUS_OK;
   std::string why;
   if (!drawing.empty()) {
-    run.in_filename = drawing;
+    run.io.in_filename = drawing;
     // Held open while the drawing is opened: a pipe keeps its writer and its data
     // (the reader copies what a pipe brings, as it does for a conversion).
     struct stat st;
@@ -882,7 +882,7 @@ int KxCheckProgram(KxRun& run, const std::string& program, const std::string& dr
       SearchKontur(run);
       ReorgStructs(run);
     }
-    if (run.i_stream) DxfCloseDrawing(run);
+    if (run.io.i_stream) DxfCloseDrawing(run);
     if (probe >= 0) close(probe);
   }
   KxTraceQuiet(run, false);
@@ -904,7 +904,7 @@ int KxCheckProgram(KxRun& run, const std::string& program, const std::string& dr
 
 int KxCheckOwnProgram(KxRun& run) {
   bool pageFailed = false;
-  run.gCheckFaults = checkAndReport(run, run.dataPath, run.in_filename, true, &pageFailed);
-  run.gCheckPageFailed = pageFailed;
-  return run.gCheckFaults;
+  run.report.checkFaults = checkAndReport(run, run.io.dataPath, run.io.in_filename, true, &pageFailed);
+  run.report.checkPageFailed = pageFailed;
+  return run.report.checkFaults;
 }

@@ -10,29 +10,29 @@
 // The contours left uncut although start holes are drawn for them.
 static void writeUnusableHoles(KxRun& run, FILE* page) {
   int unusable = 0;
-  for (int k = 1; k <= run.gKonturCounter; ++k) unusable += !run.contours[(size_t)k].feedRefusal.empty();
+  for (int k = 1; k <= run.contours.count; ++k) unusable += !run.contours.all[(size_t)k].feedRefusal.empty();
   if (unusable < 1) return;
   fputs("start holes that give no lead-in: \n", page);
-  for (int k = 1; k <= run.gKonturCounter; ++k) {
-    const KxContour& c = run.contours[(size_t)k];
+  for (int k = 1; k <= run.contours.count; ++k) {
+    const KxContour& c = run.contours.all[(size_t)k];
     if (!c.feedRefusal.empty()) KxFilePrint(page, "%-9s: %s \n", c.name, c.feedRefusal.c_str());
   }
   fputs("\n", page);
 }
 
 void KxWriteDrillList(KxRun& run, FILE* page) {
-  if (!page || run.gKonturCounter < 1) return;
+  if (!page || run.contours.count < 1) return;
   KxKeepContours(run);
   writeUnusableHoles(run, page);
   int refused = 0;
-  for (int k = 1; k <= run.gKonturCounter; ++k) refused += !run.contours[(size_t)k].autoRefusal.empty();
-  if (run.gAutoStartCount < 1 && refused < 1) return;
+  for (int k = 1; k <= run.contours.count; ++k) refused += !run.contours.all[(size_t)k].autoRefusal.empty();
+  if (run.contours.autoStartCount < 1 && refused < 1) return;
 
   fputs("start holes to drill: \n", page);
   fputs("CONTOUR  :        X |        Y | DIAMETER \n", page);
   fputs("------------------------------------------\n", page);
-  for (int k = 1; k <= run.gKonturCounter; ++k) {
-    const KxContour& c = run.contours[(size_t)k];
+  for (int k = 1; k <= run.contours.count; ++k) {
+    const KxContour& c = run.contours.all[(size_t)k];
     if (c.holePlaced) KxFilePrint(page, "%-9s: %8.3f | %8.3f | %8.3f \n", c.name, c.holeX, c.holeY, 2 * c.holeR);
     else if (!c.autoRefusal.empty()) KxFilePrint(page, "%-9s: no place for a start hole (%s) \n", c.name, c.autoRefusal.c_str());
   }

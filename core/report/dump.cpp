@@ -28,18 +28,18 @@ static const char* dumpTypeName(int t) {
 // Layer name of a record; records that name no layer of the list show none.
 static const char* layerName(KxRun& run, int index, char* buf, size_t size) {
   buf[0] = '\0';
-  int layers = run.gAktLayEntry;
+  int layers = run.dxf.aktLayEntry;
   if (index < 0 || index >= layers) return buf;
-  size_t n = strnlen(run.fLL[index].Name, sizeof run.fLL[index].Name);
+  size_t n = strnlen(run.dxf.fLL[index].Name, sizeof run.dxf.fLL[index].Name);
   if (n >= size) n = size - 1;
-  memcpy(buf, run.fLL[index].Name, n);
+  memcpy(buf, run.dxf.fLL[index].Name, n);
   buf[n] = '\0';
   return buf;
 }
 
 static void dumpRecord(KxRun& run, FILE* f, const elementdaten& e) {
   const bool console = KxConsole(run);
-  char lay[sizeof run.fLL[0].Name + 1];
+  char lay[sizeof run.dxf.fLL[0].Name + 1];
   KxFilePrint(f, "\n [%ld]  (T:%s) (K:%.*s)  IsFirst:%d  used:%d ", e.num, dumpTypeName(e.type),
           (int)sizeof e.kontur, e.kontur, e.IsFirst, e.used);
   fputs(e.type == etCPY ? "(orgElem:" : " (kElemX:", f);
@@ -69,8 +69,8 @@ void SaveStructs(KxRun& run, const char* fname, const char* info) {
     return;
   }
   KxFilePrint(f, " Info: %s \n", info ? info : "");
-  long top = run.eldsCounter;
-  for (long i = 0; i < top; ++i) dumpRecord(run, f, run.elds[i]);
+  long top = run.table.eldsCounter;
+  for (long i = 0; i < top; ++i) dumpRecord(run, f, run.table.elds[i]);
   if (!KxOutCommit(&out)) {
     KxPrint(run, " -dump not written: '%s' (%s)\n", path, strerror(out.error));
     return;

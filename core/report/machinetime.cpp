@@ -17,8 +17,8 @@ namespace {
 
 // The feed a cut is made with, 0 when the technology file gave none.
 float feedOf(KxRun& run, const KxCutRun& c) {
-  if (c.tech < 0 || (size_t)c.tech >= run.gTechNotes.size()) return 0;
-  const NcTechNote& n = run.gTechNotes[(size_t)c.tech];
+  if (c.tech < 0 || (size_t)c.tech >= run.nc.techNotes.size()) return 0;
+  const NcTechNote& n = run.nc.techNotes[(size_t)c.tech];
   return n.known && std::isfinite(n.feed) && n.feed > 0 ? n.feed : 0;
 }
 
@@ -99,12 +99,12 @@ std::string KxMachineTimeLine(KxRun& run, const KxMachineTime& mt) {
 
 std::string KxMachineTimeText(KxRun& run) {
   KxMachineTime mt;
-  KxComputeMachineTime(run, run.gToolpath, &mt);
+  KxComputeMachineTime(run, run.report.toolpath, &mt);
   return mt.valid ? KxDurationText(mt.total) : "";
 }
 
 void KxLogMachineTime(KxRun& run, const KxToolpath& tp) {
-  if (!run.log_stream || tp.cutRuns.empty()) return;
+  if (!run.io.log_stream || tp.cutRuns.empty()) return;
   KxLog(run, "\n\nMachine time, cut by cut (length / feed = time):\n");
   std::vector<int> cutNumber(tp.loops.size(), 0);
   char name[16];

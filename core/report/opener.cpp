@@ -68,8 +68,8 @@ int KxOpenForUser(KxRun& run, const char* path) {
     gOpenHook(path ? path : "");
     return kxOPEN_HOOKED;
   }
-  if (run.openHook) {
-    run.openHook(path ? path : "");
+  if (run.report.openHook) {
+    run.report.openHook(path ? path : "");
     return kxOPEN_HOOKED;
   }
   reapOpeners();

@@ -102,7 +102,7 @@ int openEnds(KxRun& run, const std::vector<long>& members, float* xs, float* ys,
   };
   std::vector<End> all;
   for (long i : members) {
-    const elementdaten& b = run.elds[i];
+    const elementdaten& b = run.table.elds[i];
     if (b.type != etLINE && b.type != etARC) continue;
     // An end that is no number meets nothing.
     if (!std::isnan(b.sx)) all.push_back({b.sx, b.sy, i});
@@ -113,7 +113,7 @@ int openEnds(KxRun& run, const std::vector<long>& members, float* xs, float* ys,
   const double window = reach * (1 + 1e-5) + 1e-6;   // wider than any distance LENC keeps within reach
   int n = 0;
   for (long i : members) {
-    const elementdaten& a = run.elds[i];
+    const elementdaten& a = run.table.elds[i];
     if (a.type != etLINE && a.type != etARC) continue;
     for (int end = 0; end < 2; ++end) {
       float x = end ? a.ex : a.sx, y = end ? a.ey : a.sy;
@@ -134,10 +134,10 @@ int openEnds(KxRun& run, const std::vector<long>& members, float* xs, float* ys,
 
 // Per contour number 1..gKonturCounter: 1 where one of the blocks holds it.
 std::vector<char> contoursOf(KxRun& run, const std::vector<int>& blocks, int count) {
-  std::vector<char> has((size_t)(run.gKonturCounter > 0 ? run.gKonturCounter : 0) + 1, 0);
+  std::vector<char> has((size_t)(run.contours.count > 0 ? run.contours.count : 0) + 1, 0);
   for (int i = 0; i < count; ++i) {
     const int k = KxBlockContour(blocks[(size_t)i]);
-    if (k >= 1 && k <= run.gKonturCounter) has[(size_t)k] = 1;
+    if (k >= 1 && k <= run.contours.count) has[(size_t)k] = 1;
   }
   return has;
 }
@@ -167,8 +167,8 @@ double loopLength(const KxToolpath& tp, const KxLoop& l) {
 // The taper and the wire offset contour k is cut with, and the contour whose
 // text set a value it did not set itself (on a plate they carry over).
 std::string cutSetting(KxRun& run, int k) {
-  if (k < 1 || (size_t)k >= run.gCutSettings.size() || !run.gCutSettings[(size_t)k].noted) return "";
-  const NcCutSetting& c = run.gCutSettings[(size_t)k];
+  if (k < 1 || (size_t)k >= run.nc.cutSettings.size() || !run.nc.cutSettings[(size_t)k].noted) return "";
+  const NcCutSetting& c = run.nc.cutSettings[(size_t)k];
   if (c.perLayer) return "per layer";
   auto from = [](int who) {
     if (who < 0) return std::string(" (from a directive)");
@@ -287,9 +287,9 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
     b.Add(tp.rapids[r].x0, tp.rapids[r].y0);
     b.Add(tp.rapids[r].x1, tp.rapids[r].y1);
   }
-  long top = run.eldsCounter;
+  long top = run.table.eldsCounter;
   for (long i = 0; i < top; ++i) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     if (!drawable(e) || e.kontur[0] == '\0') continue;
     if (e.kontur[0] == '$' || strcmp(e.kontur, "-del-") == 0) b.AddElement(e);
   }
@@ -370,9 +370,9 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   const std::vector<char> cutContours = contoursOf(run, loopBlocks, tp.loopCount);
   const std::vector<char> troubleContours = contoursOf(run, tp.trouble, tp.troubleCount);
   fputs("<g class='notcut'>\n", f);
-  for (int k = 1; k <= run.gKonturCounter; ++k) {
+  for (int k = 1; k <= run.contours.count; ++k) {
     KxContourName(name, sizeof name, k);
-    const KxContour& contour = run.contours[(size_t)k];
+    const KxContour& contour = run.contours.all[(size_t)k];
     const std::vector<long> members = KxContourRecords(contour);
     bool cut = cutContours[(size_t)k];
     float ox[64], oy[64];
@@ -389,7 +389,7 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
     }
     KxFilePrint(f, "<g class='warn' data-contour='%s'><title>%s %s</title>\n", name, name, why);
     for (long i : members) {
-      const elementdaten& e = run.elds[i];
+      const elementdaten& e = run.table.elds[i];
       if (!drawable(e) || (cut && e.type == etCIR)) continue;
       fputs("<path d='", f);
       elementData(f, e);
@@ -399,9 +399,9 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
     fputs("</g>\n", f);
   }
   for (long i = 0; i < top; ++i) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     if (!drawable(e)) continue;
-    bool orphan = strncmp(e.kontur, run.gOrphan, sizeof e.kontur) == 0;
+    bool orphan = strncmp(e.kontur, run.contours.orphan, sizeof e.kontur) == 0;
     bool killed = strcmp(e.kontur, "-del-") == 0;
     if (!orphan && !killed) continue;
     if (orphan) fputs("<g class='warn'><title>orphan: too few elements for a contour, not cut</title><path d='", f);
@@ -504,7 +504,7 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
     const KxLoop& lp = tp.loops[l];
     int k = KxBlockContour(lp.block);
     KxContourName(name, sizeof name, k);
-    const int parent = k >= 1 && k <= run.gKonturCounter ? run.contours[(size_t)k].parent : 0;
+    const int parent = k >= 1 && k <= run.contours.count ? run.contours.all[(size_t)k].parent : 0;
     KxFilePrint(f, "<tr><td>%s</td><td>N%d", name, KxContourBlock(k));
     if (lp.block != KxContourBlock(k)) KxFilePrint(f, " (cut in N%d)", lp.block);
     KxFilePrint(f, "</td><td>%d</td><td>%.3f mm</td><td>G%d (wire %s)</td>", lp.cuts, loopLength(tp, lp), lp.side,
@@ -533,7 +533,7 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   // The run's warnings in words.
   long orphans = 0;
   for (long i = 0; i < top; ++i)
-    if (strncmp(run.elds[i].kontur, run.gOrphan, sizeof run.elds[i].kontur) == 0) ++orphans;
+    if (strncmp(run.table.elds[i].kontur, run.contours.orphan, sizeof run.table.elds[i].kontur) == 0) ++orphans;
   fputs("<ul class='kxwarn'>\n", f);
   int said = 0;
   auto say = [&](long n, const char* one, const char* many) {
@@ -541,24 +541,24 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
     KxFilePrint(f, "<li>%ld %s</li>\n", n, n == 1 ? one : many);
     ++said;
   };
-  if (run.gMaxELemBarrier > 0) {
-    KxFilePrint(f, "<li>the drawing has more than %ld elements: the rest was not read</li>\n", run.eldsMaximum);
+  if (run.table.maxElemBarrier > 0) {
+    KxFilePrint(f, "<li>the drawing has more than %ld elements: the rest was not read</li>\n", run.table.eldsMaximum);
     ++said;
   }
-  if (run.gKonturCounter < 1) {
+  if (run.contours.count < 1) {
     fputs("<li>no contour found on the EDM layer</li>\n", f);
     ++said;
   }
-  say(run.gOpenKoCounter, "open contour", "open contours");
+  say(run.nc.openKoCounter, "open contour", "open contours");
   // The writer counts a contour as open by where its path ends; a chain with loose
   // ends can still end at its split point, so the drawing's ends are told as well.
-  if (openSeen > run.gOpenKoCounter)
+  if (openSeen > run.nc.openKoCounter)
     say(openSeen, "contour whose drawn ends do not meet (red in the picture)",
         "contours whose drawn ends do not meet (red in the picture)");
-  say(run.gBigTrouble, "contour without start hole (not cut)", "contours without start hole (not cut)");
-  say(run.gMissETechnologie, "cut without technology data", "cuts without technology data");
+  say(run.nc.bigTrouble, "contour without start hole (not cut)", "contours without start hole (not cut)");
+  say(run.nc.missETechnologie, "cut without technology data", "cuts without technology data");
   say(orphans, "orphan element (not part of any contour)", "orphan elements (not part of any contour)");
-  say(run.gKilledElements, "short line removed", "short lines removed");
+  say(run.table.killedElements, "short line removed", "short lines removed");
   if (said == 0) fputs("<li>no warnings</li>\n", f);
   fputs("</ul>\n<pre>", f);
 }

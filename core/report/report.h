@@ -228,9 +228,9 @@ int KxCheckOwnProgram(KxRun& run);   // with CheckProgram: 1, checks the program
 
 // The program of one run as read back for the page and the preview.
 struct ReportRun {
-  KxToolpath gToolpath{};  // the program of the last run, read back for the page and the preview
-  int gCheckFaults = -1;   // faults the check of the run's own program found, -1 when it did not run
-  bool gCheckPageFailed = false;   // the check's page _check.htm could not be written
+  KxToolpath toolpath{};  // the program of the last run, read back for the page and the preview
+  int checkFaults = -1;   // faults the check of the run's own program found, -1 when it did not run
+  bool checkPageFailed = false;   // the check's page _check.htm could not be written
   double partsWidth = 0, partsHeight = 0;   // the box around every chained contour, mm (KxReportUnits, for a drawing in other units)
   bool partsChained = false;                // the box is the contours'; false: no contour, the box of all geometry read
   std::function<void(const char* path)> openHook;   // receives the run's open requests instead of the desktop opener when set (the window, a batch)

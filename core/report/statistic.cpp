@@ -47,13 +47,13 @@ struct PageCounts {
 
 static void countRecords(KxRun& run, PageCounts& c) {
   memset(&c, 0, sizeof c);
-  long top = run.eldsCounter;
+  long top = run.table.eldsCounter;
   for (long i = 0; i < top; ++i) {
-    const elementdaten& e = run.elds[i];
+    const elementdaten& e = run.table.elds[i];
     // Start holes korvex placed are no drawing elements; the drill list shows them.
     if (e.type == etCIR && e.kElemX == kAutoStartMark) continue;
     char name[sizeof e.kontur + 1];
-    if (strcmp(field(e.kontur, sizeof e.kontur, name, sizeof name), run.gOrphan) == 0) ++c.orphans;
+    if (strcmp(field(e.kontur, sizeof e.kontur, name, sizeof name), run.contours.orphan) == 0) ++c.orphans;
     RowCount* row = nullptr;
     switch (e.type) {
       case etLINE:
@@ -105,9 +105,9 @@ static int writePage(KxRun& run, FILE* page) {
   fputs("</head>\n", page);
   fputs("<body bgcolor='#ebf5ed'><basefont size='4' face='verdana,arial'><pre>\n", page);
 
-  KxFilePrint(page, "     DATE: %s \n", run.fAktDate);
-  fputs("     FILE: ", page); KxHtmlText(page, run.in_filename.c_str()); fputs(" \n", page);
-  fputs("  VERSION: ", page); KxHtmlText(page, run.acad_VersInfo); fputs(" \t", page);
+  KxFilePrint(page, "     DATE: %s \n", run.io.fAktDate);
+  fputs("     FILE: ", page); KxHtmlText(page, run.io.in_filename.c_str()); fputs(" \n", page);
+  fputs("  VERSION: ", page); KxHtmlText(page, run.dxf.acad_VersInfo); fputs(" \t", page);
   fputs("\tEDMLAYER: ", page); KxHtmlText(page, run.cfg.edmLayer); fputs(" \n", page);
   fputs("   DEVICE: ", page); KxHtmlText(page, run.cfg.gDevTarget.c_str()); fputs(" \n", page);
   fputs(" TECHFILE: ", page); KxHtmlText(page, run.cfg.mS.TechFile); fputs(" \t", page);
@@ -130,16 +130,16 @@ static int writePage(KxRun& run, FILE* page) {
   fputs("---------------------------\n", page);
   writeRow(page, "unknown  : %6ld | %6ld \n", c.unknown);
   fputs("---------------------------\n", page);
-  KxFilePrint(page, KxConsole(run) ? "CONTOURS  : %6d " : "CONTOURES : %6d ", run.gKonturCounter);
-  KxFilePrint(page, ", with %d HOLES \n", run.gHolesCounter);
+  KxFilePrint(page, KxConsole(run) ? "CONTOURS  : %6d " : "CONTOURES : %6d ", run.contours.count);
+  KxFilePrint(page, ", with %d HOLES \n", run.nc.holesCounter);
   fputs("\n", page);
 
   // Contours with their lengths: the integer part right-aligned in four
   // places; longer lengths widen the field instead of losing digits.
   float cutSum = 0;
   KxKeepContours(run);
-  for (int k = 1; k <= run.gKonturCounter; ++k) {
-    const KxContour& c = run.contours[(size_t)k];
+  for (int k = 1; k <= run.contours.count; ++k) {
+    const KxContour& c = run.contours.all[(size_t)k];
     const float len = c.region >= 0 ? c.length : 0.0f;
     cutSum += len;
     fputs("\n", page); KxHtmlText(page, c.name); fputs(" ", page);
@@ -149,80 +149,80 @@ static int writePage(KxRun& run, FILE* page) {
   KxFilePrint(page, "\n1-cut sum: %.3f mm\n\n", cutSum);
   KxWriteDrillList(run, page);
 
-  if (run.gAktLayEntry > 1) {
+  if (run.dxf.aktLayEntry > 1) {
     fputs("\tused Layer: \n", page);
-    int layers = run.gAktLayEntry;
+    int layers = run.dxf.aktLayEntry;
     for (int i = 0; i < layers; ++i) {
-      if (!run.fLL[i].GlobUsed) continue;
-      char name[sizeof run.fLL[i].Name + 1];
+      if (!run.dxf.fLL[i].GlobUsed) continue;
+      char name[sizeof run.dxf.fLL[i].Name + 1];
       KxFilePrint(page, " %02d '", i);
-      KxHtmlText(page, field(run.fLL[i].Name, sizeof run.fLL[i].Name, name, sizeof name));
+      KxHtmlText(page, field(run.dxf.fLL[i].Name, sizeof run.dxf.fLL[i].Name, name, sizeof name));
       fputs("' \n", page);
     }
     fputs("\n", page);
   }
 
   int warnings = 0;
-  if (run.gMaxELemBarrier > 0) {
-    KxFilePrint(page, " Abbruch, mehr als %ld DXF-Elemente \n", run.eldsMaximum);
+  if (run.table.maxElemBarrier > 0) {
+    KxFilePrint(page, " Abbruch, mehr als %ld DXF-Elemente \n", run.table.eldsMaximum);
     warnings = 1;
   }
-  if (run.gKonturCounter < 1) {
+  if (run.contours.count < 1) {
     fputs("  ..pruefe EDMLAYER ", page);
     ++warnings;
   }
-  if (run.gOpenKoCounter > 0) {
-    KxFilePrint(page, " OOPS - %d offene Kontur(en) \n", run.gOpenKoCounter);
+  if (run.nc.openKoCounter > 0) {
+    KxFilePrint(page, " OOPS - %d offene Kontur(en) \n", run.nc.openKoCounter);
     ++warnings;
   }
-  if (run.gMissETechnologie > 0) {
-    KxFilePrint(page, " OOPS - %d vermisste Technologie(n)\n", run.gMissETechnologie);
+  if (run.nc.missETechnologie > 0) {
+    KxFilePrint(page, " OOPS - %d vermisste Technologie(n)\n", run.nc.missETechnologie);
     ++warnings;
   }
-  if (run.gBigTrouble != 0) {
-    KxFilePrint(page, " OOPS - %d Fehlende Startpunkte \n", run.gBigTrouble);
+  if (run.nc.bigTrouble != 0) {
+    KxFilePrint(page, " OOPS - %d Fehlende Startpunkte \n", run.nc.bigTrouble);
     ++warnings;
   }
   if (c.orphans > 0) KxFilePrint(page, " Verwaiste Elemente: %ld \n", c.orphans);
-  if (run.gKilledElements > 0) {
-    KxFilePrint(page, " %d %s (&lt;%.4f)\n", run.gKilledElements,
-            run.gKilledElements == 1 ? "ignoriertes Element" : "ignorierte Elemente", run.cfg.gNpTolerance);
+  if (run.table.killedElements > 0) {
+    KxFilePrint(page, " %d %s (&lt;%.4f)\n", run.table.killedElements,
+            run.table.killedElements == 1 ? "ignoriertes Element" : "ignorierte Elemente", run.cfg.gNpTolerance);
     ++warnings;
   }
-  if (run.gDuplicateElements > 0) {
-    KxFilePrint(page, " %d doppelt gezeichnete(s) Element(e) ignoriert \n", run.gDuplicateElements);
+  if (run.table.duplicateElements > 0) {
+    KxFilePrint(page, " %d doppelt gezeichnete(s) Element(e) ignoriert \n", run.table.duplicateElements);
     ++warnings;
   }
-  if (run.gRefusedEntities > 0) {
-    KxFilePrint(page, " NOTE - %d entit%s refused for %s numbers (see the log) \n", run.gRefusedEntities,
-            run.gRefusedEntities == 1 ? "y" : "ies", run.gRefusedEntities == 1 ? "its" : "their");
+  if (run.dxf.refusedEntities > 0) {
+    KxFilePrint(page, " NOTE - %d entit%s refused for %s numbers (see the log) \n", run.dxf.refusedEntities,
+            run.dxf.refusedEntities == 1 ? "y" : "ies", run.dxf.refusedEntities == 1 ? "its" : "their");
     ++warnings;
   }
   if (const std::string doubt = KxUnitsWarning(run); !doubt.empty()) {
     fputs(" NOTE - ", page); KxHtmlText(page, doubt.c_str()); fputs(" \n", page);
     ++warnings;
   }
-  if (run.gInsetTechIgnored > 0) {
-    KxFilePrint(page, " NOTE - %d inset contour(s): own technology not used, cut with the parent's cuts \n", run.gInsetTechIgnored);
+  if (run.nc.insetTechIgnored > 0) {
+    KxFilePrint(page, " NOTE - %d inset contour(s): own technology not used, cut with the parent's cuts \n", run.nc.insetTechIgnored);
     ++warnings;
   }
-  if (run.gPiecesUncalled > 0) {
+  if (run.nc.piecesUncalled > 0) {
     KxFilePrint(page, " NOTE - piece mode: the main program calls the last piece only, %d piece(s) not called \n",
-            run.gPiecesUncalled);
+            run.nc.piecesUncalled);
     ++warnings;
   }
 
   ContactInfo(run.cfg, page);
   // The picture follows the program as written; without a program it shows what was left uncut.
-  if (run.gKonturCounter < 1 || run.gNcWriteFailed || !ReadToolpath(run, run.dataPath.c_str(), &run.gToolpath)) ReadToolpath(run, nullptr, &run.gToolpath);
-  KxLogMachineTime(run, run.gToolpath);
-  WriteToolpathFigure(run, page, run.gToolpath);
+  if (run.contours.count < 1 || run.nc.ncWriteFailed || !ReadToolpath(run, run.io.dataPath.c_str(), &run.report.toolpath)) ReadToolpath(run, nullptr, &run.report.toolpath);
+  KxLogMachineTime(run, run.report.toolpath);
+  WriteToolpathFigure(run, page, run.report.toolpath);
   fputs("</pre></font></body></html>\n", page);
   return warnings;
 }
 
 void SaveStatistic(KxRun& run) {
-  const std::string pageFile = KxOutputFolder(run.cfg) + run.namePrefix + "_results.htm";
+  const std::string pageFile = KxOutputFolder(run.cfg) + run.io.namePrefix + "_results.htm";
   const char* pagePath = pageFile.c_str();
 
   // Composed beside its target and renamed over it: a link there is replaced, not written through.
@@ -252,8 +252,8 @@ void SaveStatistic(KxRun& run) {
     KxPrint(run, "SaveStatistic() end\n");
     return;
   }
-  if (!KxConsole(run)) KxPrint(run, "(BeOS) '%s' \n", run.dataPath.c_str());
+  if (!KxConsole(run)) KxPrint(run, "(BeOS) '%s' \n", run.io.dataPath.c_str());
   // A program that could not be written is not shown: the file there, if any, is an older one.
-  if (!run.gNcWriteFailed) KxOpenForUser(run, run.dataPath.c_str());
+  if (!run.nc.ncWriteFailed) KxOpenForUser(run, run.io.dataPath.c_str());
   KxPrint(run, "SaveStatistic() end\n");
 }

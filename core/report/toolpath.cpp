@@ -25,7 +25,7 @@ struct Runner : KxNcFollower {
   int threadPending = 0;                  // threaded since the last cut began
   std::unordered_set<int> calledSeen{};   // the block numbers in tp.called
 
-  Runner(KxRun& run, KxToolpath& t) : KxNcFollower(run.cfg.mS), tp(t), notes(run.gTechNotes) {}
+  Runner(KxRun& run, KxToolpath& t) : KxNcFollower(run.cfg.mS), tp(t), notes(run.nc.techNotes) {}
 
   // The technology line the output noted at this place of the program: the feed
   // of the cuts that follow it is known from the technology file.

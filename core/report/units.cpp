@@ -15,55 +15,55 @@
 // drawing whose units make it too small to chain is still measured.
 static void measureParts(KxRun& run) {
   KxExtent parts, all;
-  for (long i = 0; i < run.eldsCounter; ++i) {
-    const elementdaten& e = run.elds[i];
+  for (long i = 0; i < run.table.eldsCounter; ++i) {
+    const elementdaten& e = run.table.elds[i];
     if (e.type != etLINE && e.type != etARC && e.type != etCIR) continue;
     all.AddElement(e);
     if (e.kontur[0] == '$' && e.kontur[1] == 'K') parts.AddElement(e);
   }
   const KxExtent& box = parts.Empty() ? all : parts;
-  run.partsWidth = box.Empty() ? 0 : box.x1 - box.x0;
-  run.partsHeight = box.Empty() ? 0 : box.y1 - box.y0;
-  run.partsChained = !parts.Empty();
+  run.report.partsWidth = box.Empty() ? 0 : box.x1 - box.x0;
+  run.report.partsHeight = box.Empty() ? 0 : box.y1 - box.y0;
+  run.report.partsChained = !parts.Empty();
 }
 
 std::string KxUnitsText(KxRun& run) {
-  if (!run.unitsRead) return "";
-  std::string text = std::string("drawing in ") + run.unitsRead->name;
+  if (!run.dxf.unitsRead) return "";
+  std::string text = std::string("drawing in ") + run.dxf.unitsRead->name;
   char part[160];
   if (run.cfg.drawingUnits) {
-    const KxUnit* declared = run.declaredUnits > 0 ? KxUnitByCode(run.declaredUnits) : nullptr;
+    const KxUnit* declared = run.dxf.declaredUnits > 0 ? KxUnitByCode(run.dxf.declaredUnits) : nullptr;
     if (declared) snprintf(part, sizeof part, " (%s; it declares %s)", ConfigUnitsSource(run.cfg), declared->name);
-    else if (run.declaredUnits > 0) snprintf(part, sizeof part, " (%s; it declares $INSUNITS %d)", ConfigUnitsSource(run.cfg), run.declaredUnits);
+    else if (run.dxf.declaredUnits > 0) snprintf(part, sizeof part, " (%s; it declares $INSUNITS %d)", ConfigUnitsSource(run.cfg), run.dxf.declaredUnits);
     else snprintf(part, sizeof part, " (%s)", ConfigUnitsSource(run.cfg));
     text += part;
   }
-  snprintf(part, sizeof part, ", scaled by %g", run.UnitScale());
+  snprintf(part, sizeof part, ", scaled by %g", run.dxf.UnitScale());
   text += part;
-  if (run.partsWidth > 0 || run.partsHeight > 0) {
-    snprintf(part, sizeof part, "; %s %.1f x %.1f mm", run.partsChained ? "parts" : "geometry", run.partsWidth,
-             run.partsHeight);
+  if (run.report.partsWidth > 0 || run.report.partsHeight > 0) {
+    snprintf(part, sizeof part, "; %s %.1f x %.1f mm", run.report.partsChained ? "parts" : "geometry", run.report.partsWidth,
+             run.report.partsHeight);
     text += part;
   }
   return text;
 }
 
 std::string KxUnitsWarning(KxRun& run) {
-  if (!run.unitsRead || run.UnitScale() == 1.0) return "";
-  const double side = run.partsWidth > run.partsHeight ? run.partsWidth : run.partsHeight;
+  if (!run.dxf.unitsRead || run.dxf.UnitScale() == 1.0) return "";
+  const double side = run.report.partsWidth > run.report.partsHeight ? run.report.partsWidth : run.report.partsHeight;
   if (side <= 0 || (side <= kMaxPlausiblePart && side >= kMinPlausiblePart)) return "";
   char text[320];
   snprintf(text, sizeof text,
            "the %s measure%s %.1f x %.1f mm in %s, %s - if the drawing is in millimetres, convert it with --units mm "
            "(or DrawingUnits: mm)",
-           run.partsChained ? "parts" : "geometry", run.partsChained ? "" : "s", run.partsWidth, run.partsHeight, run.unitsRead->name,
+           run.report.partsChained ? "parts" : "geometry", run.report.partsChained ? "" : "s", run.report.partsWidth, run.report.partsHeight, run.dxf.unitsRead->name,
            side > kMaxPlausiblePart ? "more than a machine's table takes" : "less than a wire can cut");
   return text;
 }
 
 void KxReportUnits(KxRun& run) {
   // Only a drawing read in other units is measured: nothing else tells its size.
-  if (!run.unitsRead) return;
+  if (!run.dxf.unitsRead) return;
   measureParts(run);
   const std::string text = KxUnitsText(run);
   if (text.empty()) return;

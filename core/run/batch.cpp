@@ -58,7 +58,7 @@ static KxResult convertOne(const KxJob& base, const std::vector<std::string>& dr
   job.pause = nullptr;
   auto run = std::make_unique<KxRun>();   // large: kept off the stack
   std::string console;
-  run->gConsoleSink = [&console](const char* text, size_t len) { console.append(text, len); };
+  run->io.consoleSink = [&console](const char* text, size_t len) { console.append(text, len); };
   KxResult r = KxConvert(*run, job);
   if (r.status != kxSTATUS_NO_LOG && !console.empty()) {
     if (FILE* log = fopen(job.log.c_str(), "a")) {

@@ -19,21 +19,21 @@ static const char* const kTraceNames[kTraceKinds] = {
 
 bool KxTraceNext(KxRun& run, int kind) {
   if (kind < 0 || kind >= kTraceKinds) return true;
-  if (run.gTraceShown[kind] < kMaxTraceLines) {
-    ++run.gTraceShown[kind];
+  if (run.io.traceShown[kind] < kMaxTraceLines) {
+    ++run.io.traceShown[kind];
     return true;
   }
-  ++run.gTraceLeftOut[kind];
+  ++run.io.traceLeftOut[kind];
   return false;
 }
 
-bool KxTraceSpent(KxRun& run, int kind) { return kind >= 0 && kind < kTraceKinds && run.gTraceShown[kind] >= kMaxTraceLines; }
+bool KxTraceSpent(KxRun& run, int kind) { return kind >= 0 && kind < kTraceKinds && run.io.traceShown[kind] >= kMaxTraceLines; }
 
 void KxTraceLeaveOut(KxRun& run, int kind, long count) {
-  if (KxTraceSpent(run, kind) && count > 0) run.gTraceLeftOut[kind] += count;
+  if (KxTraceSpent(run, kind) && count > 0) run.io.traceLeftOut[kind] += count;
 }
 
-void KxTraceQuiet(KxRun& run, bool quiet) { run.gTraceQuiet = quiet; }
+void KxTraceQuiet(KxRun& run, bool quiet) { run.io.traceQuiet = quiet; }
 
 
 bool KxConsole(const KxRun& run) { return KxConsole(run.cfg); }
@@ -45,7 +45,7 @@ BaseRun::~BaseRun() {
 
 
 static void deliver(KxRun& run, const char* text, size_t len) {
-  if (run.gConsoleSink) run.gConsoleSink(text, len);
+  if (run.io.consoleSink) run.io.consoleSink(text, len);
   else fwrite_unlocked(text, 1, len, stdout);
 }
 
@@ -57,7 +57,7 @@ static void emit(KxRun& run, const char* fmt, va_list ap) {
     deliver(run, text, len);
     return;
   }
-  if (!run.gConsoleSink) {
+  if (!run.io.consoleSink) {
     vfprintf(stdout, fmt, ap);
     return;
   }
@@ -67,22 +67,22 @@ static void emit(KxRun& run, const char* fmt, va_list ap) {
   va_end(copy);
   if (n < 0) return;
   if ((size_t)n < sizeof buf) {
-    run.gConsoleSink(buf, (size_t)n);
+    run.io.consoleSink(buf, (size_t)n);
     return;
   }
   // Rare long message: format once more into a buffer of its own size.
   char* big = (char*)malloc((size_t)n + 1);
   if (!big) {
-    run.gConsoleSink(buf, sizeof buf - 1);
+    run.io.consoleSink(buf, sizeof buf - 1);
     return;
   }
   vsnprintf(big, (size_t)n + 1, fmt, ap);
-  run.gConsoleSink(big, (size_t)n);
+  run.io.consoleSink(big, (size_t)n);
   free(big);
 }
 
 void KxPrint(KxRun& run, const char* fmt, ...) {
-  if (run.gTraceQuiet || run.gQuiet) return;
+  if (run.io.traceQuiet || run.io.quiet) return;
   va_list ap;
   va_start(ap, fmt);
   emit(run, fmt, ap);
@@ -92,8 +92,8 @@ void KxPrint(KxRun& run, const char* fmt, ...) {
 void KxSay(KxRun& run, const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
-  if (!run.gQuiet) {
-    if (!run.gTraceQuiet) emit(run, fmt, ap);
+  if (!run.io.quiet) {
+    if (!run.io.traceQuiet) emit(run, fmt, ap);
     va_end(ap);
     return;
   }
@@ -106,29 +106,29 @@ void KxSay(KxRun& run, const char* fmt, ...) {
   if (n > 0) vsnprintf(text.data(), text.size() + 1, fmt, ap);
   va_end(ap);
   size_t from = 0;
-  if (run.gSaidLineEnd) from = text.find_first_not_of('\n');
+  if (run.io.saidLineEnd) from = text.find_first_not_of('\n');
   if (text.empty() || from == std::string::npos) return;
-  run.gSaidLineEnd = text.back() == '\n';
-  if (run.gConsoleSink) run.gConsoleSink(text.data() + from, text.size() - from);
+  run.io.saidLineEnd = text.back() == '\n';
+  if (run.io.consoleSink) run.io.consoleSink(text.data() + from, text.size() - from);
   else fwrite(text.data() + from, 1, text.size() - from, stdout);
 }
 
 void KxTraceCounts(KxRun& run) {
   for (int kind = 0; kind < kTraceKinds; ++kind) {
-    if (run.gTraceLeftOut[kind] == 0) continue;
-    KxPrint(run, "\n ... %ld more traces left out: %s\n", run.gTraceLeftOut[kind], kTraceNames[kind]);
-    run.gTraceLeftOut[kind] = 0;
+    if (run.io.traceLeftOut[kind] == 0) continue;
+    KxPrint(run, "\n ... %ld more traces left out: %s\n", run.io.traceLeftOut[kind], kTraceNames[kind]);
+    run.io.traceLeftOut[kind] = 0;
   }
 }
 
 void KxLog(KxRun& run, const char* fmt, ...) {
-  if (!run.log_stream) return;
+  if (!run.io.log_stream) return;
   va_list ap;
   va_start(ap, fmt);
-  KxFilePrintV(run.log_stream, fmt, ap);
+  KxFilePrintV(run.io.log_stream, fmt, ap);
   va_end(ap);
 }
 
 void KxFlushConsole(KxRun& run) {
-  if (!run.gConsoleSink) fflush(stdout);
+  if (!run.io.consoleSink) fflush(stdout);
 }

@@ -15,7 +15,7 @@
 
 void KxTakeJob(KxRun& run, const KxJob& job) {
   KxSettings& cfg = run.cfg;
-  if (!job.drawing.empty()) run.in_filename = job.drawing;
+  if (!job.drawing.empty()) run.io.in_filename = job.drawing;
   if (!job.layer.empty()) cfg.layerGiven = job.layer;
   if (!job.output.empty()) cfg.outputGiven = job.output;
   if (!job.settingsFile.empty()) {
@@ -29,13 +29,13 @@ void KxTakeJob(KxRun& run, const KxJob& job) {
     cfg.gLogNameGiven = 1;
   }
   if (job.bulk) cfg.gBulkOut = 1;
-  run.gQuiet = job.quiet;
-  run.namePrefix = job.namePrefix;
+  run.io.quiet = job.quiet;
+  run.io.namePrefix = job.namePrefix;
   if (job.opener) {
     auto opener = job.opener;
-    run.openHook = [opener](const char* path) { opener(path); };
+    run.report.openHook = [opener](const char* path) { opener(path); };
   } else if (!job.openFiles) {
-    run.openHook = [](const char*) {};
+    run.report.openHook = [](const char*) {};
   }
 }
 
@@ -46,7 +46,7 @@ void KxTakeJob(KxRun& run, const KxJob& job) {
 static int consoleShell(KxRun& run, const KxJob& job, std::string* failure) {
   int status = job.drawing.empty() ? kxSTATUS_USAGE : kxSTATUS_OK;
   if (status == kxSTATUS_OK) {
-    const char* drawing = run.in_filename.c_str();
+    const char* drawing = run.io.in_filename.c_str();
     KxPrint(run, "\n  INFILE: <%s> ", drawing);
     if (!KxEndsWith(drawing, ".dxf") && !KxEndsWith(drawing, ".DXF")) {
       KxPrint(run, " no dxf-file \n");
@@ -56,14 +56,14 @@ static int consoleShell(KxRun& run, const KxJob& job, std::string* failure) {
       status = kxSTATUS_NO_DRAWING;
       KxPrint(run, "open error\n");
       if (const char* why = DxfOpenRefusal(run))
-        *failure = "the drawing '" + run.in_filename + "' " + why + " - not read";
+        *failure = "the drawing '" + run.io.in_filename + "' " + why + " - not read";
       else
-        *failure = "cannot read the drawing '" + run.in_filename + "' (" + strerror(err) + ")";
+        *failure = "cannot read the drawing '" + run.io.in_filename + "' (" + strerror(err) + ")";
     }
   }
   if (status == kxSTATUS_USAGE) *failure = "no drawing given - korvex --help shows the usage";
   if (status == kxSTATUS_NO_DXF) *failure = "no argument ends in .dxf or .DXF - nothing converted";
-  if (status != kxSTATUS_OK && !run.gQuiet) {
+  if (status != kxSTATUS_OK && !run.io.quiet) {
     KxPrint(run, "\n ...press any key\n");
     if (job.pause) job.pause(run);
   }
@@ -77,15 +77,15 @@ static int consoleShell(KxRun& run, const KxJob& job, std::string* failure) {
   }
   if (status == kxSTATUS_OK && !job.programName.empty()) run.cfg.data_filename = job.programName;
   if (status == kxSTATUS_OK) {
-    if (run.log_stream) fclose(run.log_stream);
+    if (run.io.log_stream) fclose(run.io.log_stream);
     KxPrint(run, "\n LOGFILE: <%s> ", run.cfg.log_filename.c_str());
     // Never over the drawing (whatever names lead to it), never through a link at its name.
     if (KxIsDrawing(run, run.cfg.log_filename.c_str())) {
       status = kxSTATUS_NO_LOG;
       *failure = "the log '" + run.cfg.log_filename + "' is the drawing itself - not opened, the drawing is left as it is";
     } else {
-      run.log_stream = KxOpenLog(run.cfg.log_filename.c_str(), failure);
-      if (!run.log_stream) {
+      run.io.log_stream = KxOpenLog(run.cfg.log_filename.c_str(), failure);
+      if (!run.io.log_stream) {
         status = kxSTATUS_NO_LOG;
         KxPrint(run, "open error");
       }
@@ -94,17 +94,17 @@ static int consoleShell(KxRun& run, const KxJob& job, std::string* failure) {
 
   if (status == kxSTATUS_OK) status = KxConvertDrawing(run);
 
-  if (run.log_stream) {
-    fprintf(run.log_stream, "\n\n Ref X:%.3f Y:%.3f ", run.cfg.ktechno.PltX, run.cfg.ktechno.PltY);
-    fprintf(run.log_stream, " Kon X:%.3f Y:%.3f \n", run.cfg.ktechno.KonX, run.cfg.ktechno.KonY);
-    fprintf(run.log_stream, "\n");
-    fflush(run.log_stream);
-    fclose(run.log_stream);
-    run.log_stream = nullptr;
+  if (run.io.log_stream) {
+    fprintf(run.io.log_stream, "\n\n Ref X:%.3f Y:%.3f ", run.cfg.ktechno.PltX, run.cfg.ktechno.PltY);
+    fprintf(run.io.log_stream, " Kon X:%.3f Y:%.3f \n", run.cfg.ktechno.KonX, run.cfg.ktechno.KonY);
+    fprintf(run.io.log_stream, "\n");
+    fflush(run.io.log_stream);
+    fclose(run.io.log_stream);
+    run.io.log_stream = nullptr;
   } else {
     KxPrint(run, " no LOG_STREAM\n");
   }
-  if (run.i_stream) {
+  if (run.io.i_stream) {
     DxfCloseDrawing(run);
   } else {
     KxPrint(run, " no IN_STREAM\n");
@@ -124,21 +124,21 @@ static int desktopShell(KxRun& run) {
   std::string why;
   if (KxIsDrawing(run, log))
     why = "the log '" + run.cfg.log_filename + "' is the drawing itself - not opened, the drawing is left as it is";
-  else run.log_stream = KxOpenLog(log, &why);
-  if (!run.log_stream) KxPrint(run, "open error: %s\n", why.c_str());
+  else run.io.log_stream = KxOpenLog(log, &why);
+  if (!run.io.log_stream) KxPrint(run, "open error: %s\n", why.c_str());
 
   int status = kxSTATUS_NO_DRAWING;
-  if (DxfOpenDrawing(run, run.in_filename.c_str())) status = KxConvertDrawing(run);
+  if (DxfOpenDrawing(run, run.io.in_filename.c_str())) status = KxConvertDrawing(run);
   else KxPrint(run, "open error\n");
-  if (run.log_stream) {
-    fprintf(run.log_stream, "\n\n");
-    fflush(run.log_stream);
-    fclose(run.log_stream);
+  if (run.io.log_stream) {
+    fprintf(run.io.log_stream, "\n\n");
+    fflush(run.io.log_stream);
+    fclose(run.io.log_stream);
   } else {
     KxPrint(run, " bad LOG_STREAM\n");
   }
-  run.log_stream = nullptr;
-  if (run.i_stream) DxfCloseDrawing(run);
+  run.io.log_stream = nullptr;
+  if (run.io.i_stream) DxfCloseDrawing(run);
   else KxPrint(run, " bad IN_STREAM\n");
   return status;
 }
@@ -156,23 +156,23 @@ KxResult KxConvert(KxRun& run, const KxJob& job) {
 KxResult KxResultOf(KxRun& run, int status) {
   KxResult r;
   r.status = status;
-  r.drawing = run.in_filename;
+  r.drawing = run.io.in_filename;
   r.refusal = ConfigRefusal(run.cfg);
-  r.contours = run.gKonturCounter;
-  r.holes = run.gHolesCounter;
-  r.missing = run.gBigTrouble;
-  r.open = run.gOpenKoCounter;
-  r.toDrill = run.gAutoStartCount;
-  r.programOntoDrawing = run.gNcWriteFailed == kxNC_ONTO_DRAWING;
-  r.programErrno = run.gNcWriteErrno;
-  r.programWritten = status != kxSTATUS_NO_DRAWING && status != kxSTATUS_NO_PROGRAM && run.gKonturCounter >= 1;
-  r.program = run.dataPath;
+  r.contours = run.contours.count;
+  r.holes = run.nc.holesCounter;
+  r.missing = run.nc.bigTrouble;
+  r.open = run.nc.openKoCounter;
+  r.toDrill = run.contours.autoStartCount;
+  r.programOntoDrawing = run.nc.ncWriteFailed == kxNC_ONTO_DRAWING;
+  r.programErrno = run.nc.ncWriteErrno;
+  r.programWritten = status != kxSTATUS_NO_DRAWING && status != kxSTATUS_NO_PROGRAM && run.contours.count >= 1;
+  r.program = run.io.dataPath;
   r.log = run.cfg.log_filename;
-  r.page = KxOutputFolder(run.cfg) + run.namePrefix + "_results.htm";
+  r.page = KxOutputFolder(run.cfg) + run.io.namePrefix + "_results.htm";
   // How long the machine will be busy, when the program was written and its feeds are known.
   if (status != kxSTATUS_NO_PROGRAM) {
     KxMachineTime mt;
-    KxComputeMachineTime(run, run.gToolpath, &mt);
+    KxComputeMachineTime(run, run.report.toolpath, &mt);
     if (mt.valid) {
       r.machineTime = KxDurationText(mt.total);
       r.minutes = mt.total;
@@ -180,10 +180,10 @@ KxResult KxResultOf(KxRun& run, int status) {
   }
   r.units = KxUnitsText(run);
   r.unitsWarning = KxUnitsWarning(run);
-  if (run.gAutoStartCount > 0) {
+  if (run.contours.autoStartCount > 0) {
     KxKeepContours(run);
-    for (int k = 1; k <= run.gKonturCounter; ++k) {
-      const KxContour& c = run.contours[(size_t)k];
+    for (int k = 1; k <= run.contours.count; ++k) {
+      const KxContour& c = run.contours.all[(size_t)k];
       if (c.holePlaced) r.drill.push_back({c.name, c.holeX, c.holeY, 2 * c.holeR});
     }
   }

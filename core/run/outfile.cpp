@@ -84,7 +84,7 @@ static mode_t newFileMode() {
 
 bool KxIsDrawing(KxRun& run, const char* path) {
   struct stat out, dxf;
-  return path && stat(path, &out) == 0 && stat(run.in_filename.c_str(), &dxf) == 0 && out.st_dev == dxf.st_dev &&
+  return path && stat(path, &out) == 0 && stat(run.io.in_filename.c_str(), &dxf) == 0 && out.st_dev == dxf.st_dev &&
          out.st_ino == dxf.st_ino;
 }
 

@@ -14,7 +14,7 @@
 // again from its start (a piped drawing from the copy it kept); a stream that
 // cannot go back is opened again by its name.
 bool KxRewindDrawing(KxRun& run) {
-  if (DxfRewindDrawing(run) || DxfOpenDrawing(run, run.in_filename.c_str())) return true;
+  if (DxfRewindDrawing(run) || DxfOpenDrawing(run, run.io.in_filename.c_str())) return true;
   KxPrint(run, "open error\n");
   return false;
 }
@@ -43,8 +43,8 @@ static int ConvertDrawingElements(KxRun& run) {
   ReorgStructs(run);
   KxReportUnits(run);
 
-  KxPrint(run, "\n\t = %d OUTLINES\n", run.gKonturCounter);
-  if (run.gKonturCounter >= 1) {
+  KxPrint(run, "\n\t = %d OUTLINES\n", run.contours.count);
+  if (run.contours.count >= 1) {
     SearchStartPoints(run);
     PlaceAutoStartHoles(run);
     HolesAndTechno(run);
@@ -52,14 +52,14 @@ static int ConvertDrawingElements(KxRun& run) {
   } else {
     KxPrint(run, " PLEASE CHECK THE EDM-LAYER %c", 7);
   }
-  return run.gKonturCounter;
+  return run.contours.count;
 }
 
 int KxConvertDrawing(KxRun& run) {
   // The layer list starts from the settings as they are now: the console reads
   // them into this run after creating it.
   StartLayerList(run);
-  run.gCheckFaults = -1;
+  run.report.checkFaults = -1;
   KxLogSettingNotes(run);
   ConfigClearRefusal(run.cfg);
   SetDevSyntax(run, run.cfg.gDevTarget.c_str());
@@ -73,19 +73,19 @@ int KxConvertDrawing(KxRun& run) {
   int status = KxReadDrawing(run);
   if (status != kxSTATUS_OK) return status;
   if (ConvertDrawingElements(run) >= 1) {
-    if (run.gNcWriteFailed) status = kxSTATUS_NO_PROGRAM;
-    if (run.cfg.gBulkOut) SaveStructs(run, (run.namePrefix + "_elemblk.txt").c_str(), "nach ProbeNwdOut()");
+    if (run.nc.ncWriteFailed) status = kxSTATUS_NO_PROGRAM;
+    if (run.cfg.gBulkOut) SaveStructs(run, (run.io.namePrefix + "_elemblk.txt").c_str(), "nach ProbeNwdOut()");
   }
   SaveStatistic(run);
   if (status == kxSTATUS_OK && KxNothingCut(run)) status = kxSTATUS_NOTHING_CUT;
   // The program just written, followed as the machine will: a fault found is the run's failure.
-  if (run.cfg.gCheckProgram && run.gKonturCounter >= 1 && !run.gNcWriteFailed && KxCheckOwnProgram(run) > 0 &&
+  if (run.cfg.gCheckProgram && run.contours.count >= 1 && !run.nc.ncWriteFailed && KxCheckOwnProgram(run) > 0 &&
       status == kxSTATUS_OK)
     status = kxSTATUS_FAULTS;
   KxPrintRunSummary(run, status);
   // A check whose page could not be written (said above) ends the run as an output
   // not written does; the summary still tells of the program, which was written.
-  if (run.gCheckPageFailed && status == kxSTATUS_OK) status = kxSTATUS_NO_PROGRAM;
+  if (run.report.checkPageFailed && status == kxSTATUS_OK) status = kxSTATUS_NO_PROGRAM;
   return status;
 }
 

@@ -78,12 +78,12 @@ struct BaseRun {
   char fAktDate[20] = "not-set";  // date and time of the run as text
   FILE* i_stream = nullptr;  // the drawing, read by every DXF pass from its start; closed with the run
   FILE* log_stream = nullptr;  // the log file, open while the conversion runs; closed with the run
-  KxSink gConsoleSink;  // receives the run's console output instead of stdout when set (tests, desktop)
-  long gTraceShown[kTraceKinds]{};  // traces of each kind printed in this run
-  long gTraceLeftOut[kTraceKinds]{};  // traces of each kind left out since its last count line
-  bool gTraceQuiet = false;  // true while KxPrint drops its text: a trace left out is running
-  bool gQuiet = false;  // --quiet: KxPrint drops its text, only KxSay's reaches the console
-  bool gSaidLineEnd = true;  // quiet: the last text said ended a line (the next one's leading blank lines are dropped)
+  KxSink consoleSink;  // receives the run's console output instead of stdout when set (tests, desktop)
+  long traceShown[kTraceKinds]{};  // traces of each kind printed in this run
+  long traceLeftOut[kTraceKinds]{};  // traces of each kind left out since its last count line
+  bool traceQuiet = false;  // true while KxPrint drops its text: a trace left out is running
+  bool quiet = false;  // --quiet: KxPrint drops its text, only KxSay's reaches the console
+  bool saidLineEnd = true;  // quiet: the last text said ended a line (the next one's leading blank lines are dropped)
   std::string namePrefix;  // put before the names of the page, check page and element dump ("plate" -> plate_results.htm); "" as ever
   BaseRun() = default;
   BaseRun(const BaseRun&) = delete;
@@ -122,7 +122,13 @@ struct ClosedState;   // (core/nc/closed.cpp)
 struct DriverState;   // (core/nc/driver.cpp)
 struct MulticutState;   // (core/nc/multicut.cpp)
 
-struct KxRun : BaseRun, DxfRun, ElementRun, ContourRun, NcRun, ReportRun {
+struct KxRun {
+  BaseRun io;          // the drawing's and the log's names and streams, the console text and its trace budget
+  DxfRun dxf;          // what the reader found of the drawing: version, layers, units, its reading window
+  ElementRun table;    // the element table the reader fills and every step reads
+  ContourRun contours; // the contours the analysis found and what it found for each
+  NcRun nc;            // the NC program written: its path's fate, counts and technology notes
+  ReportRun report;    // the program read back for the page, the check's result, the parts' size
   KxSettings cfg;   // the settings, device words and technology the run reads (its own copy)
   KxPart<BridgeState> bridgeState;
   KxPart<DevsyntaxState> devsyntaxState;

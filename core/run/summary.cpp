@@ -15,7 +15,7 @@
 #include "report/report.h"
 #include "run/run.h"
 
-int KxNothingCut(KxRun& run) { return run.gKonturCounter < 1 || run.gBigTrouble >= run.gKonturCounter; }
+int KxNothingCut(KxRun& run) { return run.contours.count < 1 || run.nc.bigTrouble >= run.contours.count; }
 
 // The layers that do hold geometry, so the user sees what to put into LayerName;
 // for a file that is no ASCII drawing at all, what it is instead.
@@ -38,8 +38,8 @@ static void printLayersWithGeometry(KxRun& run) {
 
 // Entities the reading refused for their numbers: left out of the drawing, named in the log.
 static void printRefused(KxRun& run, const char* lead) {
-  if (run.gRefusedEntities > 0)
-    KxSay(run, "%s%d entit%s refused (see log)", lead, run.gRefusedEntities, run.gRefusedEntities == 1 ? "y" : "ies");
+  if (run.dxf.refusedEntities > 0)
+    KxSay(run, "%s%d entit%s refused (see log)", lead, run.dxf.refusedEntities, run.dxf.refusedEntities == 1 ? "y" : "ies");
 }
 
 // A drawing read in other units than millimetres: which, and how large it came out.
@@ -54,12 +54,12 @@ void KxPrintRunSummary(KxRun& run, int status) {
     return;
   }
   // A drawing cut short by the table's size must not read like one without contours.
-  if (run.gMaxELemBarrier > 0) {
+  if (run.table.maxElemBarrier > 0) {
     KxSay(run, "\nkorvex: the drawing holds more elements than korvex can take (%ld); nothing beyond was read - no NC "
-            "program written\n", run.eldsMaximum);
+            "program written\n", run.table.eldsMaximum);
     return;
   }
-  if (run.gKonturCounter < 1) {
+  if (run.contours.count < 1) {
     KxSay(run, "\nkorvex: no contour on layer '%s' - no NC program written", run.cfg.edmLayer);
     printLayersWithGeometry(run);
     printRefused(run, "; ");
@@ -70,27 +70,27 @@ void KxPrintRunSummary(KxRun& run, int status) {
     KxSay(run, "\n");
     return;
   }
-  KxSay(run, "\nkorvex: %d contour%s (%d hole%s), %d without start hole", run.gKonturCounter, run.gKonturCounter == 1 ? "" : "s",
-          run.gHolesCounter, run.gHolesCounter == 1 ? "" : "s", run.gBigTrouble);
-  if (run.gAutoStartCount > 0) KxSay(run, ", %d start hole%s to drill", run.gAutoStartCount, run.gAutoStartCount == 1 ? "" : "s");
-  if (run.gOpenKoCounter > 0) KxSay(run, ", %d open (not cut round)", run.gOpenKoCounter);
-  if (run.gContoursWithoutTech > 0) KxSay(run, ", %d without technology data", run.gContoursWithoutTech);
+  KxSay(run, "\nkorvex: %d contour%s (%d hole%s), %d without start hole", run.contours.count, run.contours.count == 1 ? "" : "s",
+          run.nc.holesCounter, run.nc.holesCounter == 1 ? "" : "s", run.nc.bigTrouble);
+  if (run.contours.autoStartCount > 0) KxSay(run, ", %d start hole%s to drill", run.contours.autoStartCount, run.contours.autoStartCount == 1 ? "" : "s");
+  if (run.nc.openKoCounter > 0) KxSay(run, ", %d open (not cut round)", run.nc.openKoCounter);
+  if (run.nc.contoursWithoutTech > 0) KxSay(run, ", %d without technology data", run.nc.contoursWithoutTech);
   printRefused(run, ", ");
-  if (status == kxSTATUS_NO_PROGRAM && run.gNcWriteFailed == kxNC_ONTO_DRAWING)
-    KxSay(run, " - the NC program %s would be the drawing itself - not written, the drawing is left as it is", run.dataPath.c_str());
-  else if (status == kxSTATUS_NO_PROGRAM) KxSay(run, " - the NC program %s could not be written", run.dataPath.c_str());
-  else KxSay(run, " -> %s%s", run.dataPath.c_str(), KxNothingCut(run) ? " (nothing to cut)" : "");
-  if (run.gCheckFaults >= 0)
-    KxSay(run, ", program checked: %d fault%s%s", run.gCheckFaults, run.gCheckFaults == 1 ? "" : "s",
-            run.gCheckFaults > 0 ? " (see above and _check.htm)" : "");
+  if (status == kxSTATUS_NO_PROGRAM && run.nc.ncWriteFailed == kxNC_ONTO_DRAWING)
+    KxSay(run, " - the NC program %s would be the drawing itself - not written, the drawing is left as it is", run.io.dataPath.c_str());
+  else if (status == kxSTATUS_NO_PROGRAM) KxSay(run, " - the NC program %s could not be written", run.io.dataPath.c_str());
+  else KxSay(run, " -> %s%s", run.io.dataPath.c_str(), KxNothingCut(run) ? " (nothing to cut)" : "");
+  if (run.report.checkFaults >= 0)
+    KxSay(run, ", program checked: %d fault%s%s", run.report.checkFaults, run.report.checkFaults == 1 ? "" : "s",
+            run.report.checkFaults > 0 ? " (see above and _check.htm)" : "");
   else if (run.cfg.gCheckProgram && status != kxSTATUS_NO_PROGRAM) KxSay(run, ", program not checked: it cannot be read");
   // Behaviour that is meant, but easily missed when reading the program.
-  if (run.gInsetTechIgnored > 0)
-    KxSay(run, "; note: %d inset contour%s cut with the parent's cuts, not with %s own technology", run.gInsetTechIgnored,
-            run.gInsetTechIgnored == 1 ? "" : "s", run.gInsetTechIgnored == 1 ? "its" : "their");
-  if (run.gPiecesUncalled > 0)
+  if (run.nc.insetTechIgnored > 0)
+    KxSay(run, "; note: %d inset contour%s cut with the parent's cuts, not with %s own technology", run.nc.insetTechIgnored,
+            run.nc.insetTechIgnored == 1 ? "" : "s", run.nc.insetTechIgnored == 1 ? "its" : "their");
+  if (run.nc.piecesUncalled > 0)
     KxSay(run, "; note: piece mode - the main program calls the last piece only, %d piece%s to call by hand",
-            run.gPiecesUncalled, run.gPiecesUncalled == 1 ? "" : "s");
+            run.nc.piecesUncalled, run.nc.piecesUncalled == 1 ? "" : "s");
   // How long the machine is busy, when the program was written and its feeds are known.
   if (status != kxSTATUS_NO_PROGRAM) {
     const std::string time = KxMachineTimeText(run);

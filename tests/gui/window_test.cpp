@@ -195,7 +195,7 @@ TEST_F(WindowTest, WhatCannotBeUsedIsToldInAMessageBox) {
     EXPECT_TRUE(Has(Line(), std::string("'") + name + "' refused: ")) << Line();
     EXPECT_TRUE(Has(Line(), why)) << Line();
     EXPECT_EQ(Box(), Line());
-    EXPECT_EQ(w->Settings().in_filename, prog.File("die_plate.dxf"));
+    EXPECT_EQ(w->Settings().io.in_filename, prog.File("die_plate.dxf"));
   }
   // The NC program cannot be written: told after Make.
   Type("ofName", "no-such-folder/part");
@@ -239,7 +239,7 @@ TEST_F(WindowTest, MakeWritesTheProgramOfTheCoreAndShowsItsResult) {
   EXPECT_EQ(Line(), "6 contours, 2 holes, 0 start holes missing, 0 open contours, about 5 h 38 min\n" + nc + "\nstatus 0: done");
   EXPECT_EQ(w->findChild<QLabel*>("dxfStrV")->text().toStdString(), dxf + " (done)");
   EXPECT_EQ(sOpened, std::vector<std::string>({nc}));
-  ASSERT_EQ(w->LastMake()->gToolpath.loopCount, 6);
+  ASSERT_EQ(w->LastMake()->report.toolpath.loopCount, 6);
   EXPECT_GE(w->Preview()->Items().size(), 6u * 6u);   // per loop: cut, wire side, arrow, leads, start hole
   w->OpenForUser(QString::fromStdString(nc));
   EXPECT_TRUE(w->ProgramView()->isVisible());
@@ -319,8 +319,8 @@ TEST_F(WindowTest, PreviewDrawsEveryLoopOfALongProgram) {
                                 b * 10, x + 5, x + 5, x, x, x + 10, x + 10, x + 5, x + 5).toStdString();
   }
   WriteFile(prog.File("long.NC"), nc + "M30;\n" + blocks);
-  ASSERT_EQ(ReadToolpath(run, prog.File("long.NC").c_str(), &run.gToolpath), 1);
-  EXPECT_EQ(run.gToolpath.loopCount, n);
+  ASSERT_EQ(ReadToolpath(run, prog.File("long.NC").c_str(), &run.report.toolpath), 1);
+  EXPECT_EQ(run.report.toolpath.loopCount, n);
   KxPreview pane;
   pane.resize(800, 400);
   pane.ShowProgram(run);

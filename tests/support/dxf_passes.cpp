@@ -14,14 +14,14 @@
 #include "run/run.h"
 
 bool OpenDrawing(const std::string& path) {
-  if (TestRun().i_stream) fclose(TestRun().i_stream);
-  TestRun().i_stream = fopen(path.c_str(), "r");
-  return TestRun().i_stream != nullptr;
+  if (TestRun().io.i_stream) fclose(TestRun().io.i_stream);
+  TestRun().io.i_stream = fopen(path.c_str(), "r");
+  return TestRun().io.i_stream != nullptr;
 }
 
 bool RunDxfPasses(const std::string& path) {
-  TestRun().in_filename = path;
-  if (TestRun().gAktLayEntry == 0) fLayerList(TestRun(), ll_ADD, 0, TestRun().cfg.edmLayer, 0);
+  TestRun().io.in_filename = path;
+  if (TestRun().dxf.aktLayEntry == 0) fLayerList(TestRun(), ll_ADD, 0, TestRun().cfg.edmLayer, 0);
   if (!OpenDrawing(path)) return false;
   getAcadVersion(TestRun());
   if (!OpenDrawing(path)) return false;
@@ -42,15 +42,15 @@ std::string PassText(const std::string& text) {
 
 long RecordsOfType(int type) {
   long n = 0;
-  for (long i = 7; i < TestRun().eldsCounter; ++i) n += TestRun().elds[i].type == type;
+  for (long i = 7; i < TestRun().table.eldsCounter; ++i) n += TestRun().table.elds[i].type == type;
   return n;
 }
 
 std::string RecordsText() {
   auto r4 = [](float v) { return std::round(v * 1e4) / 1e4 + 0.0; };
   std::string out;
-  for (long i = 7; i < TestRun().eldsCounter; ++i) {
-    const elementdaten& e = TestRun().elds[i];
+  for (long i = 7; i < TestRun().table.eldsCounter; ++i) {
+    const elementdaten& e = TestRun().table.elds[i];
     char b[256];
     snprintf(b, sizeof b, "%c(%g,%g)(%g,%g)c(%g,%g)r%g a%g-%g %s\n", "LPVACITXDY"[e.type], r4(e.sx), r4(e.sy),
              r4(e.ex), r4(e.ey), r4(e.cx), r4(e.cy), r4(e.r), r4(e.sw), r4(e.ew),
@@ -64,11 +64,11 @@ std::string PassLog(const std::string& text, std::string* console) {
   FreshCore();
   ConsoleCapture cap;
   TempDir d;
-  TestRun().log_stream = fopen(d.File("log.txt").c_str(), "w");
+  TestRun().io.log_stream = fopen(d.File("log.txt").c_str(), "w");
   WriteFile(d.File("drawing.dxf"), text);
   RunDxfPasses(d.File("drawing.dxf"));
-  fclose(TestRun().log_stream);
-  TestRun().log_stream = nullptr;
+  fclose(TestRun().io.log_stream);
+  TestRun().io.log_stream = nullptr;
   if (console) *console = cap.Text();
   return ReadFile(d.File("log.txt"));
 }
@@ -79,7 +79,7 @@ std::map<std::string, double> ContourLengths() {
   CheckStructs(TestRun());
   SearchKontur(TestRun());
   std::map<std::string, double> len;
-  for (long i = 0; i < TestRun().eldsCounter; ++i)
-    if (strncmp(TestRun().elds[i].kontur, "$K", 2) == 0) len[TestRun().elds[i].kontur] += TestRun().elds[i].len;
+  for (long i = 0; i < TestRun().table.eldsCounter; ++i)
+    if (strncmp(TestRun().table.elds[i].kontur, "$K", 2) == 0) len[TestRun().table.elds[i].kontur] += TestRun().table.elds[i].len;
   return len;
 }

@@ -43,7 +43,7 @@ Conversion ConvertHere(const std::string& dxf, const std::string& extraIni, int 
   KxRun run{KxSettings(flavour)};
   static std::string* printed;
   printed = &r.output;
-  run.gConsoleSink = [](const char* text, size_t len) { printed->append(text, len); };
+  run.io.consoleSink = [](const char* text, size_t len) { printed->append(text, len); };
   std::string program = home.File("korvex"), drawing = home.File(name);
   if (flavour == kxDESKTOP) {
     // As the window does: its settings read once, then Make on the drawing chosen.

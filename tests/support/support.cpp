@@ -30,14 +30,14 @@ void FreshCore(int flavour) {
   unsetenv("WAYLAND_DISPLAY");
   // The new run takes the place of the old one, so that what a test holds of the
   // run (a field it watches) stays where it was; an open capture goes on listening.
-  KxSink sink = gTestRun ? gTestRun->gConsoleSink : KxSink();
+  KxSink sink = gTestRun ? gTestRun->io.consoleSink : KxSink();
   if (!gTestRun) {
     gTestRun = std::make_unique<KxRun>(KxSettings(flavour));
   } else {
     gTestRun->~KxRun();
     new (gTestRun.get()) KxRun(KxSettings(flavour));
   }
-  gTestRun->gConsoleSink = sink;
+  gTestRun->io.consoleSink = sink;
 }
 
 static std::string gCaptured;
@@ -45,9 +45,9 @@ static void captureSink(const char* text, size_t len) { gCaptured.append(text, l
 
 ConsoleCapture::ConsoleCapture() {
   gCaptured.clear();
-  TestRun().gConsoleSink = captureSink;
+  TestRun().io.consoleSink = captureSink;
 }
-ConsoleCapture::~ConsoleCapture() { TestRun().gConsoleSink = nullptr; }
+ConsoleCapture::~ConsoleCapture() { TestRun().io.consoleSink = nullptr; }
 const std::string& ConsoleCapture::Text() const { return gCaptured; }
 void ConsoleCapture::Clear() { gCaptured.clear(); }
 
