@@ -25,7 +25,7 @@ enum KxBlockPart {
 };
 int KxContourBlock(int k, KxBlockPart part = kxBLOCK_CONTOUR);  // the N number of that block of contour k
 int KxBlockContour(int block);   // the contour whose block has N number block
-int SearchKontur(KxRun& run);              // chains the elements into contours $K01, $K02, ...; returns gKonturCounter
+int SearchKontur(KxRun& run);              // chains the elements into contours $K01, $K02, ...; returns contours.count
 void ReorgStructs(KxRun& run);                               // moves points to the front of their contour
 // true when the two names are equal, as strcmp would say; the analysis compares the name of every
 // element of the table for every contour, and names are a few characters: inline, no library call
@@ -54,7 +54,7 @@ void KxMemberCandidates(KxRun& run, const char* name, long n, std::vector<long>&
 // The lead-in ends on a line, or on a drawn arc of at least this sweep (degrees) with
 // the anchor length as radius: a narrower arc leaves no room for the end margins.
 inline constexpr float kMinLeadInSweep = 10.5f;
-int SearchStartPoints(KxRun& run);         // regions, feed points and lead-in elements of all contours
+int SearchStartPoints(KxRun& run);         // regions, feed points and lead-in elements of all contours; how many contours got a lead-in
 
 
 // --- analysis ---
@@ -85,7 +85,7 @@ void KxForgetMaterial(KxRun& run);   // AnchorCrossesMaterial scans the whole ta
 int AnchorCrossesMaterial(KxRun& run, long elem, long sPelem, float ax, float ay);  // 1 when the path from feed sPelem to (ax, ay) on elem meets another contour element
 void GetFirstDLagePnt(KxRun& run, long feedE, long firstE, float* nX, float* nY, int* fS);  // end point and arc direction of the first cut
 const char* FeedPointRefusal(KxRun& run, int k, char* buf, size_t size);  // why the start holes drawn for contour k give it no lead-in (into buf), or null
-int SearchInsetRegions(KxRun& run, FILE* stream);      // finds contours inside contours and gives children a second feed search
+int SearchInsetRegions(KxRun& run, FILE* stream);      // finds contours inside contours and gives children a second feed search; how many lie inside another
 
 // --- start holes korvex places itself (autostart.cpp) ---
 inline constexpr long kAutoStartMark = -1;  // kElemX of a start hole korvex placed; drawing records carry 0 there
@@ -108,7 +108,7 @@ struct KxContour {
   long startHole = -1;             // the start hole its lead-in comes from (drawn or placed), -1 none
   long leadIn = 0;                 // the lead-in element, 0 = none
   char name[16] = "";              // "$K01" ...
-  int number = 0;                  // 1 .. gKonturCounter (0: the unused entry 0)
+  int number = 0;                  // 1 .. contours.count (0: the unused entry 0)
   float left = 0, bottom = 0, right = 0, top = 0;   // the box around its members as drawn (its region is this widened by the anchor length)
   float length = 0;                // its length as the region sums it, mm
   float holeX = 0, holeY = 0, holeR = 0;   // the start hole's centre and radius
@@ -121,7 +121,7 @@ struct KxContour {
   bool open = false;               // the chaining came back to no end: its ends do not meet
   bool holePlaced = false;         // the start hole was placed by korvex
 };
-void KxKeepContours(KxRun& run);   // an entry, numbered and named, for each of the run's gKonturCounter contours (a table made without the chaining has none yet)
+void KxKeepContours(KxRun& run);   // an entry, numbered and named, for each of the run's contours.count contours (a table made without the chaining has none yet)
 KxContour* KxContourNamed(KxRun& run, const char* name);  // the entry of the contour called name ("$K07"), or null for any other name
 std::vector<long> KxContourRecords(const KxContour& c);   // every record carrying its name: members and extras, ascending
 

@@ -185,7 +185,8 @@ int SearchInsetRegions(KxRun& run, FILE* stream) {
   for (int k = 1; k <= run.contours.count; ++k)
     if (const int p = run.contours.all[(size_t)k].parent; p >= 1 && p <= run.contours.count) run.contours.all[(size_t)p].children.push_back(k);
   KxPrint(run, "\n > gKonturCounter <break>\n");
-  static const char kEnd[] = "\n- SearchInsetRegions() END-\n";
-  KxPrint(run, "%s", kEnd);
-  return (int)strlen(kEnd);
+  KxPrint(run, "\n- SearchInsetRegions() END-\n");
+  int inside = 0;
+  for (int k = 1; k <= run.contours.count; ++k) inside += run.contours.all[(size_t)k].parent >= 1;
+  return inside;
 }

@@ -352,7 +352,8 @@ int SearchStartPoints(KxRun& run) {
   KxForgetMembers(run);
   KxForgetMaterial(run);
   KxForgetCandidates(run);
-  static const char kEnd[] = "\n ...SearchStartPoints() END\n";
-  KxPrint(run, "%s", kEnd);
-  return (int)strlen(kEnd);
+  KxPrint(run, "\n ...SearchStartPoints() END\n");
+  int leadIns = 0;
+  for (int k = 1; k <= run.contours.count; ++k) leadIns += run.contours.all[(size_t)k].leadIn != 0;
+  return leadIns;
 }

@@ -60,7 +60,7 @@ typedef std::function<void(const char* name)> KxLayerNameFn;   // receives the l
 void StartLayerList(KxRun& run);                 // the layer list of the main layer alone, as the settings leave it (start of a conversion)
 int fLayerList(KxRun& run, int modus, int nr, const char* lName, long elnum);  // the questions and changes of the layer list
 const char* SetMoveTypeForLayer(KxRun& run, int nr);  // sets moveType for a path element on layer nr and returns it ("G00" on a rapid-move layer)
-int LayerSelected(KxRun& run, const char* name);  // is an entity on this layer read (a listed layer or the main layer)? sets gAktLayName
+int LayerSelected(KxRun& run, const char* name);  // is an entity on this layer read (a listed layer or the main layer)? sets table.aktLayName
 int getLayers(KxRun& run);                      // layer pass
 
 // --- entities ---
@@ -133,7 +133,7 @@ bool BlockEntityOnLayerNotRead(KxRun& run);            // is the entity being re
 void BlockTake(KxRun& run, long from);                   // moves records from..eldsCounter-1 into the open definition as its items
 void BlockTakeInsert(KxRun& run, const char* name, const DxfInsert& ins);  // a nested insert of the entity being read
 bool BlockHasGeometry(KxRun& run, const char* name, bool layerRead);  // does the block hold geometry on a layer being read (through nested inserts too), its layer-0 entities on a layer read or not?
-long BlockPlace(KxRun& run, const char* name, const DxfInsert& ins, bool layerRead);  // adds the block's geometry as records where the insert puts it (layer 0 as gAktLayName, or not read); records added
+long BlockPlace(KxRun& run, const char* name, const DxfInsert& ins, bool layerRead);  // adds the block's geometry as records where the insert puts it (layer 0 as table.aktLayName, or not read); records added
 bool BlockPlacedBeyond(KxRun& run, double* value);   // did the last BlockPlace meet a coordinate or circle radius beyond kMaxCoordinate or one that is no finite number (then recorded as 0)? *value: the first such
 
 // --- layers holding geometry (census.cpp) ---
@@ -170,7 +170,7 @@ constexpr size_t kMinWindow = 512;
 // The part of the drawing in memory: bytes [start, start + len) of the source,
 // read from fd. Offsets in the window (pos, blockAt, hold) count from data[0].
 struct Window {
-  char* data = nullptr;       // the run's gBytes
+  char* data = nullptr;       // the run's dxf.bytes
   size_t cap = kWindow;       // bytes a refill may fill
   size_t len = 0;             // bytes of text in the window
   size_t pos = 0;             // start of the next line

@@ -125,7 +125,7 @@ inline constexpr long kMaxTraceLines = 1000;   // console traces of one kind pri
 // A step that meets the element table at its bound (kMaxElementRecords, eldsMaximum)
 // or a record it cannot use prints a short code on the console, reports nothing
 // else and lets the run go on. The add that first meets the bound says so in one
-// line on the console and in the log (gMaxELemBarrier = 1); the later ones are quiet.
+// line on the console and in the log (table.maxElemBarrier = 1); the later ones are quiet.
 //   "-Limit A-"     ePrintTypeToStream: type tag asked for while the element table is at its bound
 //   "-Limit BiX-"   CopyElementInto: the table is full
 //   "-Limit BiD>-"  CopyElementInto: source index beyond the table

@@ -13,7 +13,7 @@ struct KxSettings;   // the settings a run reads (config.h)
 struct dxfLayerList;
 
 // --- counters and state of the output ---
-inline constexpr int kxNC_ONTO_DRAWING = 2;   // gNcWriteFailed: the program's path leads to the drawing, nothing was written
+inline constexpr int kxNC_ONTO_DRAWING = 2;   // nc.ncWriteFailed: the program's path leads to the drawing, nothing was written
 
 // --- the technology the drawing's texts set (technology.cpp) ---
 void SetTechnologie(KxRun& run, const char* tLine, long elnum);  // resets ktechno (null text) or interprets a technology text

@@ -132,7 +132,7 @@ int openEnds(KxRun& run, const std::vector<long>& members, float* xs, float* ys,
   return n;
 }
 
-// Per contour number 1..gKonturCounter: 1 where one of the blocks holds it.
+// Per contour number 1..contours.count: 1 where one of the blocks holds it.
 std::vector<char> contoursOf(KxRun& run, const std::vector<int>& blocks, int count) {
   std::vector<char> has((size_t)(run.contours.count > 0 ? run.contours.count : 0) + 1, 0);
   for (int i = 0; i < count; ++i) {

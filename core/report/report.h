@@ -80,7 +80,7 @@ struct KxLoop {
 // One cut as the machine makes it: the wire runs a loop once more.
 struct KxCutRun {
   int loop;               // the loop cut, an index into the loops
-  int tech;               // the technology line in force, an index into the run's gTechNotes; -1 none
+  int tech;               // the technology line in force, an index into the run's nc.techNotes; -1 none
   int threaded;           // 1 when the wire was threaded for this cut
   double length;          // lead-in, loop and lead-out as travelled, mm
 };

@@ -46,7 +46,7 @@ const std::string& FuzzStart() {
   static const bool silenced = freopen("/dev/null", "w", stdout) != nullptr;
   (void)silenced;
   gRun = std::make_unique<KxRun>();
-  gRun->gConsoleSink = quiet;
+  gRun->io.consoleSink = quiet;
   return home.path;
 }
 
