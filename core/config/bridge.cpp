@@ -12,7 +12,7 @@
 // The path the last text request handed out; it stays valid until the next one.
 // What this file keeps of a run, owned by the run.
 struct BridgeState {
-  std::string gBridgeText;
+  std::string bridgeText;
 };
 
 static BridgeState& fileState(KxRun& run) { return run.bridgeState.get(); }
@@ -91,10 +91,10 @@ void GuiBridge(KxRun& run, int ask, char* backCH, float* backFL, long* backLG) {
 
 const char* GuiBridgeText(KxRun& run, int ask) {
   switch (ask) {
-    case kxASK_SETTINGS_PATH: fileState(run).gBridgeText = run.cfg.settingsPath.empty() ? run.cfg.homepath + run.cfg.ini_filename : run.cfg.settingsPath; break;
-    default: fileState(run).gBridgeText.clear(); break;
+    case kxASK_SETTINGS_PATH: fileState(run).bridgeText = run.cfg.settingsPath.empty() ? run.cfg.homepath + run.cfg.ini_filename : run.cfg.settingsPath; break;
+    default: fileState(run).bridgeText.clear(); break;
   }
-  return fileState(run).gBridgeText.c_str();
+  return fileState(run).bridgeText.c_str();
 }
 
 void ContactInfo(const KxSettings& cfg, FILE* out) { fprintf(out, "\n Version: %s%s \n", gAPPNAME, KxVersionText(cfg.flavour)); }

@@ -69,26 +69,26 @@ static bool meetsPath(KxSettings& cfg, const elementdaten& e, double px, double 
 // place while the search runs (it moves only the split points of feed points).
 // What this file keeps of a run, owned by the run.
 struct ApproachState {
-  bool gMaterialIndexed = false;      // gMaterialGrid is in use
-  KxBoxGrid gMaterialGrid;            // lines, arcs and circles by their boxes
-  long gMaterialUpTo = 0;             // records below this are filed
-  std::vector<long> gMaterialNear;    // candidates of the current question
-  std::vector<long> gNeighbourMembers;   // records that may belong to elem's contour
+  bool materialIndexed = false;      // materialGrid is in use
+  KxBoxGrid materialGrid;            // lines, arcs and circles by their boxes
+  long materialUpTo = 0;             // records below this are filed
+  std::vector<long> materialNear;    // candidates of the current question
+  std::vector<long> neighbourMembers;   // records that may belong to elem's contour
 };
 
 static ApproachState& fileState(KxRun& run) { return run.approachState.get(); }
 
 
 static void fileMaterial(KxRun& run, long top) {
-  for (long i = fileState(run).gMaterialUpTo; i < top; ++i) {
+  for (long i = fileState(run).materialUpTo; i < top; ++i) {
     const elementdaten& e = run.table.elds[i];
     if (i < kWorkingRecords) continue;
     if (e.type == etLINE)
-      fileState(run).gMaterialGrid.Add(e.sx, e.sy, e.ex, e.ey, i);
+      fileState(run).materialGrid.Add(e.sx, e.sy, e.ex, e.ey, i);
     else if (e.type == etARC || e.type == etCIR)
-      fileState(run).gMaterialGrid.Add((double)e.cx - e.r, (double)e.cy - e.r, (double)e.cx + e.r, (double)e.cy + e.r, i);
+      fileState(run).materialGrid.Add((double)e.cx - e.r, (double)e.cy - e.r, (double)e.cx + e.r, (double)e.cy + e.r, i);
   }
-  if (top > fileState(run).gMaterialUpTo) fileState(run).gMaterialUpTo = top;
+  if (top > fileState(run).materialUpTo) fileState(run).materialUpTo = top;
 }
 
 double KxIndexMaterial(KxRun& run) {
@@ -108,18 +108,18 @@ double KxIndexMaterial(KxRun& run) {
   }
   double cell = counted ? sizes / (double)counted : 1.0;
   if ((double)run.cfg.gMaxAnkerLen > cell) cell = run.cfg.gMaxAnkerLen;
-  fileState(run).gMaterialGrid.Reset(cell);
-  fileState(run).gMaterialGrid.Reserve(counted);
-  fileState(run).gMaterialUpTo = 0;
+  fileState(run).materialGrid.Reset(cell);
+  fileState(run).materialGrid.Reserve(counted);
+  fileState(run).materialUpTo = 0;
   fileMaterial(run, n);
-  fileState(run).gMaterialIndexed = true;
+  fileState(run).materialIndexed = true;
   return cell;
 }
 
 void KxForgetMaterial(KxRun& run) {
-  fileState(run).gMaterialIndexed = false;
-  fileState(run).gMaterialGrid.Reset(1);
-  fileState(run).gMaterialUpTo = 0;
+  fileState(run).materialIndexed = false;
+  fileState(run).materialGrid.Reset(1);
+  fileState(run).materialUpTo = 0;
 }
 
 int AnchorCrossesMaterial(KxRun& run, long elem, long sPelem, float ax, float ay) {
@@ -131,7 +131,7 @@ int AnchorCrossesMaterial(KxRun& run, long elem, long sPelem, float ax, float ay
   // Meetings closer than the margin to the anchor point are the target's own corner.
   const double tMax = 1.0 - kMeetMargin / len;
   const long n = run.table.eldsCounter;
-  if (!fileState(run).gMaterialIndexed) {
+  if (!fileState(run).materialIndexed) {
     for (long i = 0; i < n; ++i)
       if (i != elem && i != sPelem && meetsPath(run.cfg, run.table.elds[i], px, py, dx, dy, tMax)) return 1;
     return 0;
@@ -141,9 +141,9 @@ int AnchorCrossesMaterial(KxRun& run, long elem, long sPelem, float ax, float ay
     if (i != elem && i != sPelem && meetsPath(run.cfg, run.table.elds[i], px, py, dx, dy, tMax)) return 1;
   // A little more than the path's box: the crossing tests round.
   const double margin = 1e-4 + 1e-6 * (std::fabs(px) + std::fabs(py) + len);
-  fileState(run).gMaterialGrid.Overlapping(std::fmin(px, (double)ax) - margin, std::fmin(py, (double)ay) - margin,
-                            std::fmax(px, (double)ax) + margin, std::fmax(py, (double)ay) + margin, fileState(run).gMaterialNear);
-  for (long i : fileState(run).gMaterialNear)
+  fileState(run).materialGrid.Overlapping(std::fmin(px, (double)ax) - margin, std::fmin(py, (double)ay) - margin,
+                            std::fmax(px, (double)ax) + margin, std::fmax(py, (double)ay) + margin, fileState(run).materialNear);
+  for (long i : fileState(run).materialNear)
     if (i < n && i != elem && i != sPelem && meetsPath(run.cfg, run.table.elds[i], px, py, dx, dy, tMax)) return 1;
   return 0;
 }
@@ -334,8 +334,8 @@ long ContourNeighbourAt(KxRun& run, long elem, float vx, float vy, bool* atStart
   if (elem < 0 || elem >= run.table.eldsCounter || !atStart) return -1;
   const long n = run.table.eldsCounter;
   // Records without a name are not filed: for such an element every record is looked at.
-  KxMemberCandidates(run, run.table.elds[elem].kontur[0] ? run.table.elds[elem].kontur : nullptr, n, fileState(run).gNeighbourMembers);
-  for (long i : fileState(run).gNeighbourMembers) {
+  KxMemberCandidates(run, run.table.elds[elem].kontur[0] ? run.table.elds[elem].kontur : nullptr, n, fileState(run).neighbourMembers);
+  for (long i : fileState(run).neighbourMembers) {
     const elementdaten& e = run.table.elds[i];
     if (i == elem || (e.type != etLINE && e.type != etARC) || !KxSameName(e.kontur, run.table.elds[elem].kontur)) continue;
     const bool s = IsTolLenB2P(run.cfg, e.sx, e.sy, vx, vy) == 1, t = IsTolLenB2P(run.cfg, e.ex, e.ey, vx, vy) == 1;

@@ -17,16 +17,16 @@
 
 // While SearchKontur runs, the end points of the elements are filed in grids, so
 // that a growth step looks only at the elements near the chain's end; everything
-// it skips would have failed the tolerance test. gChainUsedTwice holds the
+// it skips would have failed the tolerance test. chainUsedTwice holds the
 // elements taken more than once, which end a chain wherever they lie.
 // What this file keeps of a run, owned by the run.
 struct ChainState {
-  bool gChainIndexed = false;          // the grids below are filled and current
-  KxPointGrid gChainEnds;              // start and end points of the lines and arcs
-  KxPointGrid gChainPoints;            // the point elements
-  std::vector<long> gChainUsedTwice;   // elements with used above 1
-  std::vector<long> gChainNear;        // candidates of the current step
-  std::vector<char> gChainOpen;        // by contour number: 1 when its chain came back to no end
+  bool chainIndexed = false;          // the grids below are filled and current
+  KxPointGrid chainEnds;              // start and end points of the lines and arcs
+  KxPointGrid chainPoints;            // the point elements
+  std::vector<long> chainUsedTwice;   // elements with used above 1
+  std::vector<long> chainNear;        // candidates of the current step
+  std::vector<char> chainOpen;        // by contour number: 1 when its chain came back to no end
 };
 
 static ChainState& fileState(KxRun& run) { return run.chainState.get(); }
@@ -114,25 +114,25 @@ static bool chainable(int type) {
 }
 
 static void noteUse(KxRun& run, long i) {
-  if (fileState(run).gChainIndexed && run.table.elds[i].used == 2) fileState(run).gChainUsedTwice.push_back(i);
+  if (fileState(run).chainIndexed && run.table.elds[i].used == 2) fileState(run).chainUsedTwice.push_back(i);
 }
 
 static void indexChaining(KxRun& run) {
   const double reach = toleranceReach(run.cfg);
-  fileState(run).gChainEnds.Reset(reach);
-  fileState(run).gChainPoints.Reset(reach);
-  fileState(run).gChainUsedTwice.clear();
-  fileState(run).gChainIndexed = fileState(run).gChainEnds.Usable();
-  if (!fileState(run).gChainIndexed) return;
+  fileState(run).chainEnds.Reset(reach);
+  fileState(run).chainPoints.Reset(reach);
+  fileState(run).chainUsedTwice.clear();
+  fileState(run).chainIndexed = fileState(run).chainEnds.Usable();
+  if (!fileState(run).chainIndexed) return;
   const long n = liveCount(run);
-  fileState(run).gChainEnds.Reserve(n);
+  fileState(run).chainEnds.Reserve(n);
   for (long i = 0; i < n; ++i) {
     const elementdaten& e = run.table.elds[i];
-    if (e.type == etPNT) fileState(run).gChainPoints.Add(e.sx, e.sy, i);
+    if (e.type == etPNT) fileState(run).chainPoints.Add(e.sx, e.sy, i);
     if (!chainable(e.type)) continue;
-    fileState(run).gChainEnds.Add(e.sx, e.sy, i);
-    fileState(run).gChainEnds.Add(e.ex, e.ey, i);
-    if (e.used > 1) fileState(run).gChainUsedTwice.push_back(i);
+    fileState(run).chainEnds.Add(e.sx, e.sy, i);
+    fileState(run).chainEnds.Add(e.ex, e.ey, i);
+    if (e.used > 1) fileState(run).chainUsedTwice.push_back(i);
   }
 }
 
@@ -148,16 +148,16 @@ int FindNextWithPoint(KxRun& run, float fx, float fy, const char* kn, long knX, 
   if (!foundIn) foundIn = &dummy;
   long n = liveCount(run);
   // The elements to look at, in table order: all of them, or those the grids give.
-  std::vector<long>& near = fileState(run).gChainNear;
+  std::vector<long>& near = fileState(run).chainNear;
   auto each = [&](const KxPointGrid& grid, bool usedTwice, auto&& visit) {
-    if (!fileState(run).gChainIndexed) {
+    if (!fileState(run).chainIndexed) {
       for (long i = 0; i < n; ++i)
         if (int r = visit(i)) return r;
       return 0;
     }
     grid.Near(fx, fy, near);
-    if (usedTwice && !fileState(run).gChainUsedTwice.empty()) {
-      near.insert(near.end(), fileState(run).gChainUsedTwice.begin(), fileState(run).gChainUsedTwice.end());
+    if (usedTwice && !fileState(run).chainUsedTwice.empty()) {
+      near.insert(near.end(), fileState(run).chainUsedTwice.begin(), fileState(run).chainUsedTwice.end());
       std::sort(near.begin(), near.end());
       near.erase(std::unique(near.begin(), near.end()), near.end());
     }
@@ -169,7 +169,7 @@ int FindNextWithPoint(KxRun& run, float fx, float fy, const char* kn, long knX, 
 
   // Points first: a point at the chain's end belongs to the contour before any
   // line or arc that also ends there.
-  int found = each(fileState(run).gChainPoints, false, [&](long i) {
+  int found = each(fileState(run).chainPoints, false, [&](long i) {
     const elementdaten& e = run.table.elds[i];
     if (i == knX || e.type != etPNT || e.used > 0) return 0;
     if (!unnamed(e) && !named(e, kn)) return 0;
@@ -183,7 +183,7 @@ int FindNextWithPoint(KxRun& run, float fx, float fy, const char* kn, long knX, 
   if (found) return 1;
 
   // 3: the chain meets an element of its own contour taken twice.
-  found = each(fileState(run).gChainEnds, true, [&](long i) {
+  found = each(fileState(run).chainEnds, true, [&](long i) {
     const elementdaten& e = run.table.elds[i];
     if (i == knX || !chainable(e.type)) return 0;
     if (!unnamed(e)) {
@@ -257,8 +257,8 @@ static void openContour(KxRun& run, long i, char search, char* name, size_t size
   ++run.contours.count;
   KxContourName(name, size, run.contours.count);
   // A number given up by a rejected chain starts afresh.
-  fileState(run).gChainOpen.resize((size_t)run.contours.count + 1);
-  fileState(run).gChainOpen[(size_t)run.contours.count] = 0;
+  fileState(run).chainOpen.resize((size_t)run.contours.count + 1);
+  fileState(run).chainOpen[(size_t)run.contours.count] = 0;
   KxPrint(run, "\n ..%c search for %s ", search, name);
   ePrintTypeToStream(run, i);
   KxPrint(run, " :%ld\n", i);
@@ -354,14 +354,14 @@ static void chainFrom(KxRun& run, long i) {
     KxPrint(run, " [%ld|%ld] SEEMS OPEN VERTEX..\n", i, last);
   else
     KxPrint(run, " SEEMS CLOSED..\n");
-  if (k == run.contours.count) fileState(run).gChainOpen[(size_t)k] = !closed;
+  if (k == run.contours.count) fileState(run).chainOpen[(size_t)k] = !closed;
   KxPrint(run, "\n");
 }
 
 int SearchKontur(KxRun& run) {
   run.contours.count = 0;
   run.contours.all.clear();
-  fileState(run).gChainOpen.assign(1, 0);
+  fileState(run).chainOpen.assign(1, 0);
   if (run.table.eldsCounter >= run.table.eldsMaximum) {
     KxPrint(run, "-Limit E-");
     return run.contours.count;
@@ -382,15 +382,15 @@ int SearchKontur(KxRun& run) {
 
   for (long i = 0; i < liveCount(run); ++i)
     if (run.table.elds[i].type == etLINE && onPositionLayer(run, run.table.elds[i])) KxPrint(run, "POSITION: %ld\n", i);
-  fileState(run).gChainIndexed = false;
-  fileState(run).gChainEnds.Reset(0);
-  fileState(run).gChainPoints.Reset(0);
-  std::vector<long>().swap(fileState(run).gChainUsedTwice);
+  fileState(run).chainIndexed = false;
+  fileState(run).chainEnds.Reset(0);
+  fileState(run).chainPoints.Reset(0);
+  std::vector<long>().swap(fileState(run).chainUsedTwice);
   // The contours' entries are made once their number is known: for tens of
   // thousands of contours a table grown one by one held two copies at times.
   KxKeepContours(run);
-  for (int k = 1; k <= run.contours.count; ++k) run.contours.all[(size_t)k].open = fileState(run).gChainOpen[(size_t)k] != 0;
-  std::vector<char>().swap(fileState(run).gChainOpen);
+  for (int k = 1; k <= run.contours.count; ++k) run.contours.all[(size_t)k].open = fileState(run).chainOpen[(size_t)k] != 0;
+  std::vector<char>().swap(fileState(run).chainOpen);
   return run.contours.count;
 }
 

@@ -22,52 +22,52 @@ struct MemberList {
 
 // What this file keeps of a run, owned by the run.
 struct MembersState {
-  bool gMembersIndexed = false;                             // the lists below are in use
-  long gMembersFiledUpTo = 0;                               // records below this were filed (or are noted)
-  bool gMembersWithLater = false;                           // records added after the filing are always candidates
-  std::unordered_map<KxNameKey, MemberList, KxNameKeyHash> gMemberLists;  // records by their contour name
+  bool membersIndexed = false;                             // the lists below are in use
+  long membersFiledUpTo = 0;                               // records below this were filed (or are noted)
+  bool membersWithLater = false;                           // records added after the filing are always candidates
+  std::unordered_map<KxNameKey, MemberList, KxNameKeyHash> memberLists;  // records by their contour name
 };
 
 static MembersState& fileState(KxRun& run) { return run.membersState.get(); }
 
 
 void KxIndexMembers(KxRun& run, bool withLater) {
-  fileState(run).gMemberLists.clear();
-  fileState(run).gMembersIndexed = true;
-  fileState(run).gMembersWithLater = withLater;
+  fileState(run).memberLists.clear();
+  fileState(run).membersIndexed = true;
+  fileState(run).membersWithLater = withLater;
   const long n = run.table.eldsCounter;
-  fileState(run).gMembersFiledUpTo = n;
+  fileState(run).membersFiledUpTo = n;
   for (long i = kWorkingRecords; i < n; ++i)
-    if (run.table.elds[i].kontur[0] != '\0') fileState(run).gMemberLists[KxNameKey(run.table.elds[i].kontur)].ids.push_back(i);
+    if (run.table.elds[i].kontur[0] != '\0') fileState(run).memberLists[KxNameKey(run.table.elds[i].kontur)].ids.push_back(i);
 }
 
 void KxForgetMembers(KxRun& run) {
-  fileState(run).gMembersIndexed = false;
-  fileState(run).gMemberLists.clear();
+  fileState(run).membersIndexed = false;
+  fileState(run).memberLists.clear();
 }
 
 void KxNoteMember(KxRun& run, long i) {
-  if (!fileState(run).gMembersIndexed || i < kWorkingRecords || i >= run.table.eldsCounter || run.table.elds[i].kontur[0] == '\0')
+  if (!fileState(run).membersIndexed || i < kWorkingRecords || i >= run.table.eldsCounter || run.table.elds[i].kontur[0] == '\0')
     return;
-  MemberList& list = fileState(run).gMemberLists[KxNameKey(run.table.elds[i].kontur)];
+  MemberList& list = fileState(run).memberLists[KxNameKey(run.table.elds[i].kontur)];
   if (!list.ids.empty() && list.ids.back() >= i) list.sorted = false;
   list.ids.push_back(i);
 }
 
 void KxMemberCandidates(KxRun& run, const char* name, long n, std::vector<long>& out) {
   out.clear();
-  if (!fileState(run).gMembersIndexed || !name) {
+  if (!fileState(run).membersIndexed || !name) {
     for (long i = 0; i < n; ++i) out.push_back(i);
     return;
   }
   for (long i = 0; i < kWorkingRecords && i < n; ++i) out.push_back(i);
   // Records added after the filing follow the filed ones.
   auto later = [&] {
-    if (fileState(run).gMembersWithLater)
-      for (long i = std::max(fileState(run).gMembersFiledUpTo, kWorkingRecords); i < n; ++i) out.push_back(i);
+    if (fileState(run).membersWithLater)
+      for (long i = std::max(fileState(run).membersFiledUpTo, kWorkingRecords); i < n; ++i) out.push_back(i);
   };
-  auto it = fileState(run).gMemberLists.find(KxNameKey(name));
-  if (it == fileState(run).gMemberLists.end()) {
+  auto it = fileState(run).memberLists.find(KxNameKey(name));
+  if (it == fileState(run).memberLists.end()) {
     later();
     return;
   }
@@ -78,6 +78,6 @@ void KxMemberCandidates(KxRun& run, const char* name, long n, std::vector<long>&
     list.sorted = true;
   }
   for (long i : list.ids)
-    if (i < n && (!fileState(run).gMembersWithLater || i < fileState(run).gMembersFiledUpTo)) out.push_back(i);
+    if (i < n && (!fileState(run).membersWithLater || i < fileState(run).membersFiledUpTo)) out.push_back(i);
   later();
 }

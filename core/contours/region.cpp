@@ -29,80 +29,80 @@ int IsCircleInRegion(KxRun& run, long Regi, long InCi) {
 // Records added meanwhile are filed on the next question.
 // What this file keeps of a run, owned by the run.
 struct RegionState {
-  std::vector<long> gRegionMembers;   // records that may belong to the contour whose region is built
-  std::vector<long> gRegionLookup;    // records that may be a contour's, for GetRegionElement
-  bool gCandidatesIndexed = false;      // gCandidateGrid is in use
-  KxBoxGrid gCandidateGrid;             // circles and inserts by their centres
-  long gCandidatesUpTo = 0;             // records below this are filed
-  std::vector<long> gCandidateRecords;  // the working records, then the filed circles and inserts, ascending
+  std::vector<long> regionMembers;   // records that may belong to the contour whose region is built
+  std::vector<long> regionLookup;    // records that may be a contour's, for GetRegionElement
+  bool candidatesIndexed = false;      // candidateGrid is in use
+  KxBoxGrid candidateGrid;             // circles and inserts by their centres
+  long candidatesUpTo = 0;             // records below this are filed
+  std::vector<long> candidateRecords;  // the working records, then the filed circles and inserts, ascending
 };
 
 static RegionState& fileState(KxRun& run) { return run.regionState.get(); }
 
 static void fileCandidates(KxRun& run, long top) {
-  for (long i = fileState(run).gCandidatesUpTo > kWorkingRecords ? fileState(run).gCandidatesUpTo : kWorkingRecords; i < top; ++i) {
+  for (long i = fileState(run).candidatesUpTo > kWorkingRecords ? fileState(run).candidatesUpTo : kWorkingRecords; i < top; ++i) {
     const elementdaten& e = run.table.elds[i];
     if (e.type == etCIR || e.type == etINSE) {
-      fileState(run).gCandidateGrid.Add(e.cx, e.cy, e.cx, e.cy, i);
-      fileState(run).gCandidateRecords.push_back(i);
+      fileState(run).candidateGrid.Add(e.cx, e.cy, e.cx, e.cy, i);
+      fileState(run).candidateRecords.push_back(i);
     }
   }
-  if (top > fileState(run).gCandidatesUpTo) fileState(run).gCandidatesUpTo = top;
+  if (top > fileState(run).candidatesUpTo) fileState(run).candidatesUpTo = top;
 }
 
 void KxIndexCandidates(KxRun& run, double cell) {
-  fileState(run).gCandidateGrid.Reset(cell);
-  fileState(run).gCandidatesUpTo = 0;
-  fileState(run).gCandidateRecords.clear();
-  for (long i = 0; i < kWorkingRecords; ++i) fileState(run).gCandidateRecords.push_back(i);
-  fileState(run).gCandidatesIndexed = true;
+  fileState(run).candidateGrid.Reset(cell);
+  fileState(run).candidatesUpTo = 0;
+  fileState(run).candidateRecords.clear();
+  for (long i = 0; i < kWorkingRecords; ++i) fileState(run).candidateRecords.push_back(i);
+  fileState(run).candidatesIndexed = true;
   fileCandidates(run, run.table.eldsCounter);
 }
 
 void KxForgetCandidates(KxRun& run) {
-  fileState(run).gCandidatesIndexed = false;
-  fileState(run).gCandidateGrid.Reset(1);
-  fileState(run).gCandidatesUpTo = 0;
-  fileState(run).gCandidateRecords.clear();
+  fileState(run).candidatesIndexed = false;
+  fileState(run).candidateGrid.Reset(1);
+  fileState(run).candidatesUpTo = 0;
+  fileState(run).candidateRecords.clear();
 }
 
 const std::vector<long>& KxCandidateRecords(KxRun& run) {
   const long n = run.table.eldsCounter;
-  if (fileState(run).gCandidatesIndexed) {
+  if (fileState(run).candidatesIndexed) {
     fileCandidates(run, n);
-    return fileState(run).gCandidateRecords;
+    return fileState(run).candidateRecords;
   }
-  fileState(run).gCandidateRecords.clear();
-  for (long i = 0; i < n; ++i) fileState(run).gCandidateRecords.push_back(i);
-  return fileState(run).gCandidateRecords;
+  fileState(run).candidateRecords.clear();
+  for (long i = 0; i < n; ++i) fileState(run).candidateRecords.push_back(i);
+  return fileState(run).candidateRecords;
 }
 
 void KxCandidatesIn(KxRun& run, long reg, std::vector<long>& out) {
   out.clear();
   const long n = run.table.eldsCounter;
-  if (!fileState(run).gCandidatesIndexed || !validIndex(run, reg)) {
+  if (!fileState(run).candidatesIndexed || !validIndex(run, reg)) {
     for (long i = 0; i < n; ++i) out.push_back(i);
     return;
   }
   fileCandidates(run, n);
   const elementdaten& rg = run.table.elds[reg];
   std::vector<long> near;
-  fileState(run).gCandidateGrid.Overlapping(rg.sx, rg.ey, rg.ex, rg.sy, near);
+  fileState(run).candidateGrid.Overlapping(rg.sx, rg.ey, rg.ex, rg.sy, near);
   for (long i = 0; i < kWorkingRecords && i < n; ++i) out.push_back(i);
   for (long i : near)
     if (i < n) out.push_back(i);
 }
 
 long KxCandidatesNear(KxRun& run, long reg, std::vector<long>& out) {
-  if (!fileState(run).gCandidatesIndexed || !validIndex(run, reg)) {
+  if (!fileState(run).candidatesIndexed || !validIndex(run, reg)) {
     KxCandidatesIn(run, reg, out);
     return -1;
   }
   KxCandidatesIn(run, reg, out);
   const long n = run.table.eldsCounter;
   // The filed records below n, less those given: the ones the box cannot hold.
-  const long filed = (long)(std::lower_bound(fileState(run).gCandidateRecords.begin(), fileState(run).gCandidateRecords.end(), n) -
-                            fileState(run).gCandidateRecords.begin()) - kWorkingRecords;
+  const long filed = (long)(std::lower_bound(fileState(run).candidateRecords.begin(), fileState(run).candidateRecords.end(), n) -
+                            fileState(run).candidateRecords.begin()) - kWorkingRecords;
   long given = 0;
   for (long i : out)
     if (i >= kWorkingRecords) ++given;
@@ -214,7 +214,7 @@ long GetRegionFor(KxRun& run, const char* kName) {
   KxPrint(run, "\n - - - - - - - - - ");
   KxPrint(run, "\n [Region:%s] ", kName);
 
-  std::vector<long>& members = fileState(run).gRegionMembers;
+  std::vector<long>& members = fileState(run).regionMembers;
   KxMemberCandidates(run, kName, n, members);
   for (long i : members) {
     const elementdaten& e = run.table.elds[i];
@@ -328,7 +328,7 @@ long GetRegionFor(KxRun& run, const char* kName) {
 long GetRegionElement(KxRun& run, const char* kn) {
   if (!kn) return -1;
   long top = run.table.eldsCounter;
-  std::vector<long>& members = fileState(run).gRegionLookup;
+  std::vector<long>& members = fileState(run).regionLookup;
   KxMemberCandidates(run, kn, top, members);
   for (auto it = members.rbegin(); it != members.rend(); ++it) {
     const long i = *it;

@@ -21,8 +21,8 @@
 
 // What this file keeps of a run, owned by the run.
 struct ReaderState {
-  char gRefusal[200];   // why the last take-over of a stream refused it, completing "the drawing ..."; empty when it did not
-  alignas(64) char gLongHead[dxfwindow::kLineChars + 64];   // a long line's first characters, kept while its rest is passed
+  char refusal[200];   // why the last take-over of a stream refused it, completing "the drawing ..."; empty when it did not
+  alignas(64) char longHead[dxfwindow::kLineChars + 64];   // a long line's first characters, kept while its rest is passed
 };
 
 static ReaderState& fileState(KxRun& run) { return run.readerState.get(); }
@@ -98,7 +98,7 @@ void dropSpool(KxRun& run) {
 // more than kMaxStreamDrawing bytes is refused.
 bool spool(KxRun& run, FILE* f) {
   auto refuse = [&run](const char* why, int err) {
-    snprintf(fileState(run).gRefusal, sizeof fileState(run).gRefusal, "is not a regular file and %s (%s)", why, strerror(err));
+    snprintf(fileState(run).refusal, sizeof fileState(run).refusal, "is not a regular file and %s (%s)", why, strerror(err));
     return false;
   };
   FILE* s = tmpfile();
@@ -109,7 +109,7 @@ bool spool(KxRun& run, FILE* f) {
     total += got;
     if (total > kMaxStreamDrawing) {
       fclose(s);
-      snprintf(fileState(run).gRefusal, sizeof fileState(run).gRefusal, "is not a regular file and holds more than %g GiB",
+      snprintf(fileState(run).refusal, sizeof fileState(run).refusal, "is not a regular file and holds more than %g GiB",
                (double)kMaxStreamDrawing / (double)(1ULL << 30));
       return false;
     }
@@ -247,8 +247,8 @@ bool dxfwindow::slowLine(KxRun& run, const char*& p, size_t& n) {
   // No '\n' in the bytes that decide the text (or the drawing's last line
   // without one): the text is kept aside, the rest of the line passed.
   n = lineText(p, limitEnd - w.pos);
-  memcpy(fileState(run).gLongHead, p, n);
-  p = fileState(run).gLongHead;
+  memcpy(fileState(run).longHead, p, n);
+  p = fileState(run).longHead;
   passLine(run, w);
   return true;
 }
@@ -370,7 +370,7 @@ int DxfPassForeignHead(KxRun& run, int code, bool (*refused)(KxRun& run, const c
 
 int DxfOpenDrawing(KxRun& run, const char* path) {
   DxfCloseDrawing(run);
-  fileState(run).gRefusal[0] = '\0';
+  fileState(run).refusal[0] = '\0';
   if (!path) return 0;
   struct stat st;
   if (stat(path, &st) == 0 && S_ISFIFO(st.st_mode)) {
@@ -381,7 +381,7 @@ int DxfOpenDrawing(KxRun& run, const char* path) {
     if (fd < 0) {
       const char* said = why.c_str();
       if (strncmp(said, "it ", 3) == 0) said += 3;   // the reason completes "the drawing 'name' ..."
-      snprintf(fileState(run).gRefusal, sizeof fileState(run).gRefusal, "%s", said);
+      snprintf(fileState(run).refusal, sizeof fileState(run).refusal, "%s", said);
       return 0;
     }
     run.io.i_stream = fdopen(fd, "r");
@@ -394,13 +394,13 @@ int DxfOpenDrawing(KxRun& run, const char* path) {
     // Nothing of it is read: every pass would try the stream again.
     fclose(run.io.i_stream);
     run.io.i_stream = nullptr;
-    if (!fileState(run).gRefusal[0]) snprintf(fileState(run).gRefusal, sizeof fileState(run).gRefusal, "cannot be read from its start");
+    if (!fileState(run).refusal[0]) snprintf(fileState(run).refusal, sizeof fileState(run).refusal, "cannot be read from its start");
     return 0;
   }
   return 1;
 }
 
-const char* DxfOpenRefusal(KxRun& run) { return fileState(run).gRefusal[0] ? fileState(run).gRefusal : nullptr; }
+const char* DxfOpenRefusal(KxRun& run) { return fileState(run).refusal[0] ? fileState(run).refusal : nullptr; }
 
 int DxfRewindDrawing(KxRun& run) {
   if (!run.io.i_stream) return 0;

@@ -30,9 +30,9 @@ struct HeldGroup {
 
 // What this file keeps of a run, owned by the run.
 struct ScannersState {
-  std::vector<HeldGroup> gHeld;
-  int gHeldCount = 0;
-  int gHeldLost = 0;
+  std::vector<HeldGroup> held;
+  int heldCount = 0;
+  int heldLost = 0;
 };
 
 namespace {
@@ -42,14 +42,14 @@ static ScannersState& fileState(KxRun& run) { return run.scannersState.get(); }
 void hold(KxRun& run, int code, const char* value) {
   // The marker every entity of a 2000-format drawing carries says nothing.
   if (code == 100 && value[0] == 'A' && memcmp(value, "AcDbEntity", 11) == 0) return;
-  if (fileState(run).gHeldCount >= run.table.eldsMaximum) {
-    ++fileState(run).gHeldLost;
+  if (fileState(run).heldCount >= run.table.eldsMaximum) {
+    ++fileState(run).heldLost;
     return;
   }
-  if ((size_t)fileState(run).gHeldCount == fileState(run).gHeld.size()) fileState(run).gHeld.emplace_back();
-  fileState(run).gHeld[fileState(run).gHeldCount].code = code;
-  fileState(run).gHeld[fileState(run).gHeldCount].value.assign(value, strnlen(value, kDxfLineSize - 1));
-  ++fileState(run).gHeldCount;
+  if ((size_t)fileState(run).heldCount == fileState(run).held.size()) fileState(run).held.emplace_back();
+  fileState(run).held[fileState(run).heldCount].code = code;
+  fileState(run).held[fileState(run).heldCount].value.assign(value, strnlen(value, kDxfLineSize - 1));
+  ++fileState(run).heldCount;
 }
 
 enum ScanState { ssNone, ssPending, ssReading, ssBlockHead };
@@ -112,8 +112,8 @@ void decide(KxRun& run, Scan& s, const char* layer) {
     BlockEntityOutside(run, read);
   }
   EntityStart(run, s.kind);
-  for (int i = 0; i < fileState(run).gHeldCount; ++i) EntityGroup(run, fileState(run).gHeld[i].code, fileState(run).gHeld[i].value.c_str());
-  if (fileState(run).gHeldLost && !BlockEntityOnLayerNotRead(run)) KxLog(run, " entity: %d groups before its layer not read\n", fileState(run).gHeldLost);
+  for (int i = 0; i < fileState(run).heldCount; ++i) EntityGroup(run, fileState(run).held[i].code, fileState(run).held[i].value.c_str());
+  if (fileState(run).heldLost && !BlockEntityOnLayerNotRead(run)) KxLog(run, " entity: %d groups before its layer not read\n", fileState(run).heldLost);
   s.state = ssReading;
 }
 
@@ -176,7 +176,7 @@ bool groupZero(KxRun& run, Scan& s, const char* value, int kind) {
     }
     return true;
   }
-  fileState(run).gHeldCount = fileState(run).gHeldLost = 0;
+  fileState(run).heldCount = fileState(run).heldLost = 0;
   s.state = ssPending;
   return true;
 }

@@ -294,7 +294,7 @@ Classifier gClassify = pickClassifier(512, gSieveWidth);
 
 // What this file keeps of a run, owned by the run.
 struct SieveState {
-  ChunkBits gChunk;   // the chunk sieved last
+  ChunkBits chunk;   // the chunk sieved last
   Keywords kw;        // the keywords prepared last
 };
 
@@ -305,11 +305,11 @@ static SieveState& fileState(KxRun& run) { return run.sieveState.get(); }
 // The chunk holding the block at `at`, sieved.
 inline const ChunkBits& chunkFor(KxRun& run, const Keywords& kw, size_t at) {
   size_t c = at & ~(kChunk - 1);
-  if (fileState(run).gChunk.at != c) {
-    fileState(run).gChunk.at = c;
-    gClassify(run.dxf.win.data + c, kw, fileState(run).gChunk);
+  if (fileState(run).chunk.at != c) {
+    fileState(run).chunk.at = c;
+    gClassify(run.dxf.win.data + c, kw, fileState(run).chunk);
   }
-  return fileState(run).gChunk;
+  return fileState(run).chunk;
 }
 
 constexpr int kNoLine = -2;
@@ -473,7 +473,7 @@ int findInWindow(KxRun& run, char* buf, const Keywords& kw) {
 
 }  // namespace
 
-void dxfwindow::forgetBlocks(KxRun& run) { fileState(run).gChunk.at = SIZE_MAX; }
+void dxfwindow::forgetBlocks(KxRun& run) { fileState(run).chunk.at = SIZE_MAX; }
 
 int DxfSetSieveWidth(KxRun& run, int bits) {
   int was = gSieveWidth;

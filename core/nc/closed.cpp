@@ -16,7 +16,7 @@
 
 // What this file keeps of a run, owned by the run.
 struct ClosedState {
-  KxPointGrid gWalkGrid;   // ends of the members of the contour being walked
+  KxPointGrid walkGrid;   // ends of the members of the contour being walked
 };
 
 static ClosedState& fileState(KxRun& run) { return run.closedState.get(); }
@@ -455,14 +455,14 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
   // current point, or report one that meets the last element taken; the rest of
   // the range would be passed over without a word.
   std::vector<long> members, near, more;
-  fileState(run).gWalkGrid.Reset((double)run.cfg.fPlusTol * (1.0 + 1e-6) + 1e-30);
-  const bool gridWalk = fileState(run).gWalkGrid.Usable();
+  fileState(run).walkGrid.Reset((double)run.cfg.fPlusTol * (1.0 + 1e-6) + 1e-30);
+  const bool gridWalk = fileState(run).walkGrid.Usable();
   if (gridWalk) {
     KxMemberCandidates(run, kN, run.table.eldsCounter, members);
     for (long i : members)
       if (i >= lowest && i <= highest && isContourMember(run, i, kN)) {
-        fileState(run).gWalkGrid.Add(run.table.elds[i].sx, run.table.elds[i].sy, i);
-        fileState(run).gWalkGrid.Add(run.table.elds[i].ex, run.table.elds[i].ey, i);
+        fileState(run).walkGrid.Add(run.table.elds[i].sx, run.table.elds[i].sy, i);
+        fileState(run).walkGrid.Add(run.table.elds[i].ex, run.table.elds[i].ey, i);
       }
   }
   for (long pass = 0; pass < count; ++pass) {
@@ -473,10 +473,10 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
     }
     for (long from = lowest;;) {
       const elementdaten& l = run.table.elds[last];
-      fileState(run).gWalkGrid.Near(qX, qY, near);
-      fileState(run).gWalkGrid.Near(l.sx, l.sy, more);
+      fileState(run).walkGrid.Near(qX, qY, near);
+      fileState(run).walkGrid.Near(l.sx, l.sy, more);
       near.insert(near.end(), more.begin(), more.end());
-      fileState(run).gWalkGrid.Near(l.ex, l.ey, more);
+      fileState(run).walkGrid.Near(l.ex, l.ey, more);
       near.insert(near.end(), more.begin(), more.end());
       std::sort(near.begin(), near.end());
       near.erase(std::unique(near.begin(), near.end()), near.end());

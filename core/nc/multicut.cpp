@@ -94,26 +94,26 @@ void SimpleAsSubKontur(KxRun& run, FILE* ostream, int k, float ssX, float ssY) {
 // region record. Records added meanwhile (working records) are looked at always.
 // What this file keeps of a run, owned by the run.
 struct MulticutState {
-  bool gChildrenIndexed = false;                                // the lists below are in use
-  long gChildrenFiledUpTo = 0;                                  // records below this were filed
-  std::unordered_map<int, std::vector<long>> gChildrenOf;       // region records by their parent
-  std::vector<long> gChildCandidates;                           // records to look at for one contour
+  bool childrenIndexed = false;                                // the lists below are in use
+  long childrenFiledUpTo = 0;                                  // records below this were filed
+  std::unordered_map<int, std::vector<long>> childrenOf;       // region records by their parent
+  std::vector<long> childCandidates;                           // records to look at for one contour
 };
 
 static MulticutState& fileState(KxRun& run) { return run.multicutState.get(); }
 
 void NcIndexChildren(KxRun& run) {
-  fileState(run).gChildrenOf.clear();
+  fileState(run).childrenOf.clear();
   const long n = run.table.eldsCounter;
   for (long i = 0; i < n; ++i)
-    if (KxSameName(run.table.elds[i].text, gtRegInfo)) fileState(run).gChildrenOf[run.table.elds[i].child].push_back(i);
-  fileState(run).gChildrenFiledUpTo = n;
-  fileState(run).gChildrenIndexed = true;
+    if (KxSameName(run.table.elds[i].text, gtRegInfo)) fileState(run).childrenOf[run.table.elds[i].child].push_back(i);
+  fileState(run).childrenFiledUpTo = n;
+  fileState(run).childrenIndexed = true;
 }
 
 void NcForgetChildren(KxRun& run) {
-  fileState(run).gChildrenIndexed = false;
-  fileState(run).gChildrenOf.clear();
+  fileState(run).childrenIndexed = false;
+  fileState(run).childrenOf.clear();
 }
 
 int SimpleAddChilds(KxRun& run, FILE* ostream, int k) {
@@ -123,17 +123,17 @@ int SimpleAddChilds(KxRun& run, FILE* ostream, int k) {
   long from = run.table.eldsCounter - 3 - run.contours.count - run.contours.autoStartCount;
   if (from < 0) from = 0;
   int found = 0;
-  std::vector<long>& look = fileState(run).gChildCandidates;
+  std::vector<long>& look = fileState(run).childCandidates;
   look.clear();
   const long top = run.table.eldsCounter;
-  if (!fileState(run).gChildrenIndexed) {
+  if (!fileState(run).childrenIndexed) {
     for (long i = from; i < top; ++i) look.push_back(i);
   } else {
-    auto it = fileState(run).gChildrenOf.find(k);
-    if (it != fileState(run).gChildrenOf.end())
+    auto it = fileState(run).childrenOf.find(k);
+    if (it != fileState(run).childrenOf.end())
       for (long i : it->second)
         if (i >= from && i < top) look.push_back(i);
-    for (long i = std::max(from, fileState(run).gChildrenFiledUpTo); i < top; ++i) look.push_back(i);
+    for (long i = std::max(from, fileState(run).childrenFiledUpTo); i < top; ++i) look.push_back(i);
   }
   for (long i : look) {
     const elementdaten& e = run.table.elds[i];
