@@ -208,42 +208,42 @@ TEST(ConfigDevice, KeyAndValueRulesWidthsTheNextFileTheBuiltInSyntaxAndThePathRu
 // refused keyword prints, and the values after each text.
 TEST(ConfigTechno, ResetKeywordsSwitchesCorrectionsAndDirectives) {
   FreshCore();
-  TestRun().cfg.ktechno.dHole = 0.25f;
-  TestRun().cfg.ktechno.G92Mode = 1;
-  TestRun().cfg.ktechno.dROff[3] = 1;
+  TestRun().nc.techno.dHole = 0.25f;
+  TestRun().nc.techno.G92Mode = 1;
+  TestRun().nc.techno.dROff[3] = 1;
   KxCopy(TestRun().dxf.moveType, sizeof TestRun().dxf.moveType, "G00");
   SetTechnologie(TestRun(), nullptr, 0);
-  const std::pair<Field, double> values[] = {{&TestRun().cfg.ktechno.dReg, 1}, {&TestRun().cfg.ktechno.dDLage, 42}, {&TestRun().cfg.ktechno.dQuali, 1},
-      {&TestRun().cfg.ktechno.dKLage, 52}, {&TestRun().cfg.ktechno.dROff[0], 0.25}, {&TestRun().cfg.ktechno.dROff[3], 0}, {&TestRun().cfg.ktechno.G92Mode, 1}};
+  const std::pair<Field, double> values[] = {{&TestRun().nc.techno.dReg, 1}, {&TestRun().nc.techno.dDLage, 42}, {&TestRun().nc.techno.dQuali, 1},
+      {&TestRun().nc.techno.dKLage, 52}, {&TestRun().nc.techno.dROff[0], 0.25}, {&TestRun().nc.techno.dROff[3], 0}, {&TestRun().nc.techno.G92Mode, 1}};
   for (const auto& v : values) EXPECT_FLOAT_EQ(ValueOf(v.first), v.second) << "value " << &v - values;
   EXPECT_STREQ(TestRun().dxf.moveType, "G01");
   Apply("plain note Q3 'G41'");   // no keyword
-  EXPECT_EQ(TestRun().cfg.ktechno.modif, 0);
+  EXPECT_EQ(TestRun().nc.techno.modif, 0);
 
   struct Value { Field field; double want; };
   // fresh: a reset record in that flavour first (-1 goes on with the record as it is).
   // refused: the whole console text of a text with a refused keyword ("oops"), "" where none is refused.
   const struct { int fresh; const char* text; const char* refused; std::vector<Value> values; } steps[] = {
-      {kxCONSOLE, "CQ=7", "[Quality][oops]\n", {{&TestRun().cfg.ktechno.dQuali, 1}}},
-      {-1, "CQ=4", "", {{&TestRun().cfg.ktechno.dQuali, 4}}},
-      {-1, "A=10.5", "", {{&TestRun().cfg.ktechno.dkonik, 10.5}}},
-      {-1, "A=10.6", "[Angle][Ang. oops]\n", {{&TestRun().cfg.ktechno.dkonik, 0}}},
-      {-1, "R=9 OF=0.1", "[Register][Reg. oops][Offset]\n", {{&TestRun().cfg.ktechno.dROff[2], 0.1}}},
-      {-1, "OF=0.3 R=3", "", {{&TestRun().cfg.ktechno.dROff[3], 0}}},   // an offset before the register is not applied
-      {kxDESKTOP, "A=11 R=1", "[Angle][oops][Register][oops]\n", {{&TestRun().cfg.ktechno.dReg, 2}}},
+      {kxCONSOLE, "CQ=7", "[Quality][oops]\n", {{&TestRun().nc.techno.dQuali, 1}}},
+      {-1, "CQ=4", "", {{&TestRun().nc.techno.dQuali, 4}}},
+      {-1, "A=10.5", "", {{&TestRun().nc.techno.dkonik, 10.5}}},
+      {-1, "A=10.6", "[Angle][Ang. oops]\n", {{&TestRun().nc.techno.dkonik, 0}}},
+      {-1, "R=9 OF=0.1", "[Register][Reg. oops][Offset]\n", {{&TestRun().nc.techno.dROff[2], 0.1}}},
+      {-1, "OF=0.3 R=3", "", {{&TestRun().nc.techno.dROff[3], 0}}},   // an offset before the register is not applied
+      {kxDESKTOP, "A=11 R=1", "[Angle][oops][Register][oops]\n", {{&TestRun().nc.techno.dReg, 2}}},
       // The console program ignores 'G41'; ROUGH= does not count as a change.
       {kxCONSOLE, "!NOFEED !NOSTOP !NOCUT 'G41' ROT=12.5 ROUGH=0.02", "",
-       {{&TestRun().cfg.ktechno.NoFeed, 1}, {&TestRun().cfg.ktechno.NoStop, 1}, {&TestRun().cfg.ktechno.NoCut, 1}, {&TestRun().cfg.ktechno.HatRotation, 1},
-        {&TestRun().cfg.ktechno.dRotate, 12.5}, {&TestRun().cfg.ktechno.dDLage, 42}, {&TestRun().cfg.ktechno.RoughOff, 0.02}, {&TestRun().cfg.ktechno.modif, 4}}},
-      {-1, "PE=40 HE=20 OE=41", "", {{&TestRun().cfg.ktechno.dHE, 20}, {&TestRun().cfg.ktechno.dOE, 41}}},
-      {-1, "PE=40", "", {{&TestRun().cfg.ktechno.HatKonik, 1}, {&TestRun().cfg.ktechno.dkonik, 0.0002}}},
-      {kxDESKTOP, "'G41' !NOSTOP", "", {{&TestRun().cfg.ktechno.dDLage, 41}}},
+       {{&TestRun().nc.techno.NoFeed, 1}, {&TestRun().nc.techno.NoStop, 1}, {&TestRun().nc.techno.NoCut, 1}, {&TestRun().nc.techno.HatRotation, 1},
+        {&TestRun().nc.techno.dRotate, 12.5}, {&TestRun().nc.techno.dDLage, 42}, {&TestRun().nc.techno.RoughOff, 0.02}, {&TestRun().nc.techno.modif, 4}}},
+      {-1, "PE=40 HE=20 OE=41", "", {{&TestRun().nc.techno.dHE, 20}, {&TestRun().nc.techno.dOE, 41}}},
+      {-1, "PE=40", "", {{&TestRun().nc.techno.HatKonik, 1}, {&TestRun().nc.techno.dkonik, 0.0002}}},
+      {kxDESKTOP, "'G41' !NOSTOP", "", {{&TestRun().nc.techno.dDLage, 41}}},
       {kxDESKTOP, "#DIRECTIVE G92_ALL_SEPARAT G92_PLATE HE=9 OE=8", "",
-       {{&TestRun().cfg.ktechno.G92Mode, 0}, {&TestRun().cfg.ktechno.dHE, 9}, {&TestRun().cfg.ktechno.dOE, 8}}},
-      {-1, "#DIRECTIVE G92_ALL_SAME G92_PIECES", "", {{&TestRun().cfg.ktechno.G92Mode, 1}}},
-      {-1, "#DIRECTIVE", "", {{&TestRun().cfg.ktechno.G92Mode, 0}}},
+       {{&TestRun().nc.techno.G92Mode, 0}, {&TestRun().nc.techno.dHE, 9}, {&TestRun().nc.techno.dOE, 8}}},
+      {-1, "#DIRECTIVE G92_ALL_SAME G92_PIECES", "", {{&TestRun().nc.techno.G92Mode, 1}}},
+      {-1, "#DIRECTIVE", "", {{&TestRun().nc.techno.G92Mode, 0}}},
       // PE= raises the taper in both readings of the text.
-      {kxCONSOLE, "#DIRECTIVE G92_PIECES PE=50 *Plate 7", "", {{&TestRun().cfg.ktechno.G92Mode, 1}, {&TestRun().cfg.ktechno.dkonik, 0.0002}}},
+      {kxCONSOLE, "#DIRECTIVE G92_PIECES PE=50 *Plate 7", "", {{&TestRun().nc.techno.G92Mode, 1}, {&TestRun().nc.techno.dkonik, 0.0002}}},
   };
   for (const auto& s : steps) {
     if (s.fresh >= 0) FreshTechno(s.fresh);
@@ -251,12 +251,12 @@ TEST(ConfigTechno, ResetKeywordsSwitchesCorrectionsAndDirectives) {
     EXPECT_EQ(Has(printed, "oops") ? printed : "", s.refused) << s.text;
     for (const Value& v : s.values) EXPECT_NEAR(ValueOf(v.field), v.want, 1e-6) << s.text << " #" << &v - &s.values[0];
   }
-  EXPECT_STREQ(TestRun().cfg.ktechno.dInfo, "Plate 7");   // the directive's star text, and the text's first word
-  EXPECT_STREQ(TestRun().cfg.ktechno.sInfo, "Plate");
+  EXPECT_STREQ(TestRun().nc.techno.dInfo, "Plate 7");   // the directive's star text, and the text's first word
+  EXPECT_STREQ(TestRun().nc.techno.sInfo, "Plate");
   Apply("*Die plate left side");   // a star text keeps its first two words, cut to the field
-  EXPECT_STREQ(TestRun().cfg.ktechno.sInfo, "Die plate");
+  EXPECT_STREQ(TestRun().nc.techno.sInfo, "Die plate");
   Apply("*" + std::string(60, 'n'));
-  EXPECT_EQ(std::string(TestRun().cfg.ktechno.sInfo), std::string(38, 'n'));
+  EXPECT_EQ(std::string(TestRun().nc.techno.sInfo), std::string(38, 'n'));
 }
 
 TEST(ConfigTechno, TechnologyCodesReadTheFile) {
@@ -273,28 +273,28 @@ TEST(ConfigTechno, TechnologyCodesReadTheFile) {
             "Q9_X_3*BAD*1*1*1*\nQ9_X_3*E3*\n");   // the later line replaces the whole entry
   KxCopy(TestRun().cfg.mS.TechFile, sizeof TestRun().cfg.mS.TechFile, dir.File("tech.tch").c_str());
   Apply("Q2_AB C");
-  EXPECT_EQ(TestRun().cfg.ktechno.dQuali, 2);
-  EXPECT_STREQ(TestRun().cfg.eTD[1].nwd, "#0.125 E1 H");
-  EXPECT_STREQ(TestRun().cfg.eTD[2].nwd, "#0.100 E2 H");
-  EXPECT_STREQ(TestRun().cfg.eTD[0].nwd, "(-missing-TechData- Q2_AB C)");
+  EXPECT_EQ(TestRun().nc.techno.dQuali, 2);
+  EXPECT_STREQ(TestRun().nc.eTD[1].nwd, "#0.125 E1 H");
+  EXPECT_STREQ(TestRun().nc.eTD[2].nwd, "#0.100 E2 H");
+  EXPECT_STREQ(TestRun().nc.eTD[0].nwd, "(-missing-TechData- Q2_AB C)");
   Apply("#DIRECTIVE Q5_AB");   // a quality above 4 falls back to 1
-  EXPECT_EQ(TestRun().cfg.ktechno.dQuali, 1);
+  EXPECT_EQ(TestRun().nc.techno.dQuali, 1);
 
   KxCopy(TestRun().cfg.mS.TechLine, sizeof TestRun().cfg.mS.TechLine, "R|O|T|V|S|x");
   KxCopy(TestRun().cfg.mS.VReg, sizeof TestRun().cfg.mS.VReg, "@");
   ConsoleCapture cap;
   SetTechData(TestRun(), "Q9_X");
-  const char* texts[][2] = {{TestRun().cfg.eTD[0].nwd, "@|0.500|NA|1|1.0|x"}, {TestRun().cfg.eTD[1].nwd, "@|0.200|E1|3|3.0|x"},
-                            {TestRun().cfg.eTD[1].eTLine, "Q9_X_1"}, {TestRun().cfg.eTD[2].eTechn, "EE2"},
-                            {TestRun().cfg.eTD[2].nwd, "(-missing-TechData- Q9_X)"}, {TestRun().cfg.eTD[4].nwd, "@|0.400|LONGNAME1|5|6.5|x"}};
+  const char* texts[][2] = {{TestRun().nc.eTD[0].nwd, "@|0.500|NA|1|1.0|x"}, {TestRun().nc.eTD[1].nwd, "@|0.200|E1|3|3.0|x"},
+                            {TestRun().nc.eTD[1].eTLine, "Q9_X_1"}, {TestRun().nc.eTD[2].eTechn, "EE2"},
+                            {TestRun().nc.eTD[2].nwd, "(-missing-TechData- Q9_X)"}, {TestRun().nc.eTD[4].nwd, "@|0.400|LONGNAME1|5|6.5|x"}};
   for (const auto& t : texts) EXPECT_STREQ(t[0], t[1]);
-  EXPECT_EQ(TestRun().cfg.eTD[2].ist, 0);
-  EXPECT_FLOAT_EQ(TestRun().cfg.eTD[2].Oft, 0.3f);
-  EXPECT_EQ(TestRun().cfg.eTD[3].ist, 0);
-  EXPECT_EQ(TestRun().cfg.eTD[3].Verz, 0);
+  EXPECT_EQ(TestRun().nc.eTD[2].ist, 0);
+  EXPECT_FLOAT_EQ(TestRun().nc.eTD[2].Oft, 0.3f);
+  EXPECT_EQ(TestRun().nc.eTD[3].ist, 0);
+  EXPECT_EQ(TestRun().nc.eTD[3].Verz, 0);
 
   SetTechData(TestRun(), "reset");
-  for (const auto& e : TestRun().cfg.eTD) EXPECT_STREQ(e.nwd, "(-missing-TechData- reset)");
+  for (const auto& e : TestRun().nc.eTD) EXPECT_STREQ(e.nwd, "(-missing-TechData- reset)");
   // A missing file: said on the console and in the log.
   KxCopy(TestRun().cfg.mS.TechFile, sizeof TestRun().cfg.mS.TechFile, "/nonexistent/tech.tch");
   TestRun().io.log_stream = fopen(dir.File("log").c_str(), "w");

@@ -221,7 +221,6 @@ struct KxSettings {
   const KxUnit* drawingUnits{};  // DrawingUnits: the unit every drawing is read in; null (auto): the unit its header declares
   devSyntax mS{};  // the device syntax of the run
   coTechno ktechno{};  // technology record of the run
-  eTechnologieData eTD[kTechEntries]{};  // per-cut data: 0 = entry A, 1..4 = cuts 1..4
   std::string gSettingNotes;   // the settings file's values that were no number, for the log of each run
   std::string configRefusal;   // why a settings, device or technology file cannot be used; "" when all could
   // Where the run lives (layout.cpp): the command line's choices and what the search found.

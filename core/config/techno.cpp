@@ -57,7 +57,7 @@ void clearEntry(KxSettings& cfg, eTechnologieData& e, const char* tx) {
 void readTechLine(KxRun& run, const char* line, const char* key, const char* tx) {
   int index = cutIndex(line);
   if (index < 0) return;
-  eTechnologieData& e = run.cfg.eTD[index];
+  eTechnologieData& e = run.nc.eTD[index];
   clearEntry(run.cfg, e, tx);
   KxPrint(run, "\n in: %d ", index);
   char head[13];
@@ -123,7 +123,7 @@ void SetTechData(KxRun& run, const char* tx) {
   const bool named = techFilePath(run.cfg, &file);
   const char* path = file.c_str();
 
-  for (eTechnologieData& e : run.cfg.eTD) clearEntry(run.cfg, e, tx);
+  for (eTechnologieData& e : run.nc.eTD) clearEntry(run.cfg, e, tx);
   if (strcmp(tx, "reset") == 0) return;
 
   KxLog(run, "\n\tSetTechData '%s'", tx);

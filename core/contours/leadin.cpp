@@ -33,7 +33,7 @@ static void lineLeadIn(KxRun& run, const elementdaten& feed, const elementdaten&
   // and the vector to the feed point: comparing the two angles breaks wherever
   // they lie on either side of 0 degrees. Feed point on the right: for G42 the
   // wire stays on its side when the cut runs toward the end point.
-  const bool g42 = run.cfg.ktechno.dDLage == 42;
+  const bool g42 = run.nc.techno.dDLage == 42;
   KxPrint(run, g42 ? "ask for ktechno.dDLage == 42 \n" : "ask for ktechno.dDLage == 41 \n");
   const double cross = ((double)ln.ex - ln.sx) * ((double)feed.cy - ln.sy) -
                        ((double)ln.ey - ln.sy) * ((double)feed.cx - ln.sx);
@@ -70,9 +70,9 @@ static void arcLeadIn(KxRun& run, const elementdaten& feed, const elementdaten& 
   if ((outside || inside) && (forward || through0)) {
     // Toward the start point the part is cut clockwise, toward the end point
     // counter-clockwise; the side decides which end is the right one.
-    const bool toStart = run.cfg.ktechno.dDLage == 42 ? inside : outside;
+    const bool toStart = run.nc.techno.dDLage == 42 ? inside : outside;
     const char* label = nullptr;
-    if (run.cfg.ktechno.dDLage == 42) {
+    if (run.nc.techno.dDLage == 42) {
       if (outside) label = forward ? "a42 arEW>arSW EP G03" : "a42 arSW>arEW EP G03";
       else label = forward ? "i42 arEW>arSW SP G02" : "i42 arSW>arEW SP G02";
     } else if (inside && through0) {
@@ -97,11 +97,11 @@ void GetFirstDLagePnt(KxRun& run, long feedE, long firstE, float* nX, float* nY,
     KxPrint(run, "\n ..GFDP-First=bad Type <return>\n");
     return;
   }
-  if (run.cfg.ktechno.dDLage != 41 && run.cfg.ktechno.dDLage != 42) run.cfg.ktechno.dDLage = 42;
+  if (run.nc.techno.dDLage != 41 && run.nc.techno.dDLage != 42) run.nc.techno.dDLage = 42;
   const elementdaten& feed = run.table.elds[feedE];
   const elementdaten& first = run.table.elds[firstE];
-  KxPrint(run, " --GetFirstDLagePnt(%d)\n ", run.cfg.ktechno.dDLage);
-  KxLog(run, "\n --GetFirstDLagePnt(%s)(%d)\n", first.kontur, run.cfg.ktechno.dDLage);
+  KxPrint(run, " --GetFirstDLagePnt(%d)\n ", run.nc.techno.dDLage);
+  KxLog(run, "\n --GetFirstDLagePnt(%s)(%d)\n", first.kontur, run.nc.techno.dDLage);
   KxPrint(run, " splittpoint bei X:%3.3f Y:%3.3f\n", feed.ex, feed.ey);
   if (first.type == etLINE)
     lineLeadIn(run, feed, first, nX, nY);

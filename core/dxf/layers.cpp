@@ -60,7 +60,7 @@ static int layerVaria(KxRun& run, const char* text, long elnum) {
   dxfLayerList& e = run.dxf.fLL[y];
   if (const char* p = strstr(text, "A=")) {
     e.useKonik = DxfValue(p + 2);
-    run.cfg.ktechno.HatKonik = 1;
+    run.nc.techno.HatKonik = 1;
     if (!console) KxPrint(run, "[LAngle]");
     KxLog(run, "[LAngle]");
     if (e.useKonik > kMaxTaper) {

@@ -47,7 +47,7 @@ static bool contourHole(KxRun& run, const char* kn, long* at, float* x, float* y
 }
 
 void HolesAndTechno(KxRun& run) {
-  coTechno& t = run.cfg.ktechno;
+  coTechno& t = run.nc.techno;
   t.PltX = t.KonX = 2899.9f;
   t.PltY = t.KonY = 2999.9f;
   KxLog(run, "\n\n Bohrungsliste:");

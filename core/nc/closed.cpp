@@ -51,10 +51,10 @@ static Members surveyMembers(KxRun& run, const char* kN, Accept accept, Visit vi
 }
 
 static void writeTechnologyLine(KxRun& run, FILE* os) {
-  const eTechnologieData& e = run.cfg.eTD[1];
+  const eTechnologieData& e = run.nc.eTD[1];
   NcNoteTechLine(run, os, e.nwd, e.Speed, e.ist);
-  NcPut(os, "%s%s\n", run.cfg.eTD[1].nwd, run.cfg.mS.EOL);
-  if (run.cfg.eTD[1].ist == 0) ++run.nc.missETechnologie;
+  NcPut(os, "%s%s\n", run.nc.eTD[1].nwd, run.cfg.mS.EOL);
+  if (run.nc.eTD[1].ist == 0) ++run.nc.missETechnologie;
 }
 
 // A contour without feed-point record: a single large circle is a hole, anything else is trouble.
@@ -73,7 +73,7 @@ static void writeHoleOrTrouble(KxRun& run, FILE* os, int k, const char* kN, long
     const elementdaten& in = start >= 0 ? run.table.elds[start] : h;
     NcPut(os, "%s--HOLE-R%.3f--%s%s\n", run.cfg.mS.RemarkOn, h.r, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
     if (child == 0) {
-      if (run.cfg.ktechno.dQuali > 1) SimpleAsSubKontur(run, os, k, in.cx, in.cy);
+      if (run.nc.techno.dQuali > 1) SimpleAsSubKontur(run, os, k, in.cx, in.cy);
       else writeTechnologyLine(run, os);
     }
     // Contours inside the hole are cut before it, as inside any other contour.
@@ -98,7 +98,7 @@ static void writeHoleOrTrouble(KxRun& run, FILE* os, int k, const char* kN, long
 
 // Register lines before the threading: per layer for a multi-layer contour, else for dReg.
 static void writeRegisterLines(KxRun& run, FILE* os) {
-  coTechno& t = run.cfg.ktechno;
+  coTechno& t = run.nc.techno;
   if (t.dLWe > 0) {
     for (int y = 0; y < run.dxf.aktLayEntry; ++y) {
       const dxfLayerList& l = run.dxf.fLL[y];
@@ -155,7 +155,7 @@ static void writeIsoRadius(KxSettings& cfg, FILE* os, float r) {
 // piece mode), the inset contours, the positioning chain and the rapid move to
 // the feed point.
 static void writeTechnologyPart(KxRun& run, FILE* os, int k, const char* kN, long feedElem, int child) {
-  coTechno& t = run.cfg.ktechno;
+  coTechno& t = run.nc.techno;
   const elementdaten& feed = run.table.elds[feedElem];
   if (t.HatRotation) NcPut(os, "%s%.3f%s\n", run.cfg.mS.RotateOn, t.dRotate, run.cfg.mS.EOL);
   if (child == 0) {
@@ -181,8 +181,8 @@ static void writeTechnologyPart(KxRun& run, FILE* os, int k, const char* kN, lon
 
 // Planes (taper in piece mode), register lines, threading and generator on.
 static void writeThreading(KxRun& run, FILE* os) {
-  const coTechno& t = run.cfg.ktechno;
-  if (t.HatKonik == 1 && t.G92Mode == dmPIECE) NcPlaneLines(run.cfg, os);
+  const coTechno& t = run.nc.techno;
+  if (t.HatKonik == 1 && t.G92Mode == dmPIECE) NcPlaneLines(run, os);
   writeRegisterLines(run, os);
   if (t.NoFeed == 0) NcPut(os, "%s%s\n%s%s\n", run.cfg.mS.WireFeed, run.cfg.mS.EOL, run.cfg.mS.GenOn, run.cfg.mS.EOL);
   else NcPut(os, "%sNoFeed%s%s\n%s%s\n", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL, run.cfg.mS.GenOn, run.cfg.mS.EOL);
@@ -194,7 +194,7 @@ static void writeThreading(KxRun& run, FILE* os) {
 // keeps the wire on the start hole's side, with the hold point 4 degrees before
 // the split point.
 static void writePunch(KxRun& run, FILE* os, int k, const char* kN, long feedElem, long circleElem, int child) {
-  coTechno& t = run.cfg.ktechno;
+  coTechno& t = run.nc.techno;
   const elementdaten& feed = run.table.elds[feedElem];
   const elementdaten& c = run.table.elds[circleElem];
   KxPrint(run, "\n -(%s) round punch R%.3f from outside\n", kN, c.r);
@@ -304,7 +304,7 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
     return;
   }
 
-  coTechno& t = run.cfg.ktechno;
+  coTechno& t = run.nc.techno;
   const elementdaten& feed = run.table.elds[feedElem];
   const elementdaten& first = run.table.elds[firstElem];
   // A round punch: a circle entered from a start hole outside it.
@@ -323,11 +323,11 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
       run, kN, [](const elementdaten& e) { return e.type == etARC || e.type == etLINE || e.type == etPNT || e.type == etTEXT; },
       [&run](const elementdaten& e) {
         if (e.type == etTEXT) KxPrint(run, " >%s \n", e.text);
-        if (e.fLayer != run.cfg.ktechno.dAktL) {
-          ++run.cfg.ktechno.dLWe;
-          KxPrint(run, "-- Layer:%d (%s)\n", run.cfg.ktechno.dAktL, NcLayer(run, run.cfg.ktechno.dAktL).Name);
+        if (e.fLayer != run.nc.techno.dAktL) {
+          ++run.nc.techno.dLWe;
+          KxPrint(run, "-- Layer:%d (%s)\n", run.nc.techno.dAktL, NcLayer(run, run.nc.techno.dAktL).Name);
           if (e.fLayer >= 0 && e.fLayer < kMaxLayerEntries) run.dxf.fLL[e.fLayer].used = 1;
-          run.cfg.ktechno.dAktL = e.fLayer;
+          run.nc.techno.dAktL = e.fLayer;
         }
       });
   const long count = m.count, lowest = m.lowest, highest = m.highest;

@@ -39,12 +39,13 @@ void NcPut(FILE* ostream, const char* fmt, ...) {
   va_end(ap);
 }
 
-void NcPlaneLines(KxSettings& cfg, FILE* ostream) {
-  NcPut(ostream, "%s%.3f%s\n", cfg.mS.PrgPlane, cfg.ktechno.dPE, cfg.mS.EOL);
-  NcPut(ostream, "%s%.3f%s\n", cfg.mS.HlpPlane, cfg.ktechno.dHE, cfg.mS.EOL);
+void NcPlaneLines(KxRun& run, FILE* ostream) {
+  const KxSettings& cfg = run.cfg;
+  NcPut(ostream, "%s%.3f%s\n", cfg.mS.PrgPlane, run.nc.techno.dPE, cfg.mS.EOL);
+  NcPut(ostream, "%s%.3f%s\n", cfg.mS.HlpPlane, run.nc.techno.dHE, cfg.mS.EOL);
   // A top plane word that already names a register takes its height from there.
   NcPut(ostream, "%s", cfg.mS.TopPlane);
-  if (!strstr(cfg.mS.TopPlane, cfg.mS.VReg)) NcPut(ostream, "%.3f", cfg.ktechno.dOE);
+  if (!strstr(cfg.mS.TopPlane, cfg.mS.VReg)) NcPut(ostream, "%.3f", run.nc.techno.dOE);
   NcPut(ostream, "%s\n", cfg.mS.EOL);
 }
 
@@ -104,18 +105,18 @@ static void writeHead(KxRun& run, FILE* f) {
     if (run.cfg.gGlobTextInfo == 1) NcPut(f, "%s %s %s%s\n", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, run.table.elds[i].text).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
     SetTechnologie(run, run.table.elds[i].text, i);
   }
-  fileState(run).headNoCut = run.cfg.ktechno.NoCut;
-  fileState(run).headNoFeed = run.cfg.ktechno.NoFeed;
-  fileState(run).taperFrom = run.cfg.ktechno.dkonik != 0.0f ? -1 : 0;
-  fileState(run).offsetFrom = run.cfg.ktechno.dReg != 1 ? -1 : 0;
-  const bool plate = run.cfg.ktechno.G92Mode == dmPLATE;
+  fileState(run).headNoCut = run.nc.techno.NoCut;
+  fileState(run).headNoFeed = run.nc.techno.NoFeed;
+  fileState(run).taperFrom = run.nc.techno.dkonik != 0.0f ? -1 : 0;
+  fileState(run).offsetFrom = run.nc.techno.dReg != 1 ? -1 : 0;
+  const bool plate = run.nc.techno.G92Mode == dmPLATE;
   NcPut(f, plate ? "%s-Plattenmodus-%s%s\n" : "%s-Teilemodus-%s%s\n", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
   NcPut(f, "G54G90%s\n", run.cfg.mS.EOL);
   if (run.cfg.mS.Header[0]) NcPut(f, "%s%s\n", run.cfg.mS.Header, run.cfg.mS.EOL);
   if (plate) {
-    NcPlaneLines(run.cfg, f);
-    NcPut(f, "G92 X%.3f Y%.3f%s\n", run.cfg.ktechno.PltX, run.cfg.ktechno.PltY, run.cfg.mS.EOL);
-    KxLog(run, "\nPLATE LEFT/BOTTOM: G92 X%.3f Y%.3f%s\n", run.cfg.ktechno.PltX, run.cfg.ktechno.PltY, run.cfg.mS.EOL);
+    NcPlaneLines(run, f);
+    NcPut(f, "G92 X%.3f Y%.3f%s\n", run.nc.techno.PltX, run.nc.techno.PltY, run.cfg.mS.EOL);
+    KxLog(run, "\nPLATE LEFT/BOTTOM: G92 X%.3f Y%.3f%s\n", run.nc.techno.PltX, run.nc.techno.PltY, run.cfg.mS.EOL);
   }
 
   // The group list names every top-level contour; the last one is called in piece mode.
@@ -142,7 +143,7 @@ static void writeHead(KxRun& run, FILE* f) {
       GetKonturName(run, name, f);
       NcPut(f, "%s\n", run.cfg.mS.EOL);
     }
-    NcPut(f, "G00 X%.3f Y%.3f%s\n", run.cfg.ktechno.PltX, run.cfg.ktechno.PltY, run.cfg.mS.EOL);
+    NcPut(f, "G00 X%.3f Y%.3f%s\n", run.nc.techno.PltX, run.nc.techno.PltY, run.cfg.mS.EOL);
   } else {
     NcPut(f, "%s%d%s\n", run.cfg.mS.SubJump, lastTop, run.cfg.mS.EOL);
   }
@@ -169,23 +170,23 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
   if (run.cfg.gDataInfo) NcPut(f, "%s--Len:%.3f--%s%s\n", run.cfg.mS.RemarkOn, len, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
 
   // Every piece starts from the defaults; on a plate the technology carries over.
-  if (run.cfg.ktechno.G92Mode == dmPIECE) {
+  if (run.nc.techno.G92Mode == dmPIECE) {
     resetTechnology(run);
     fileState(run).taperFrom = fileState(run).offsetFrom = 0;
   } else {
-    run.cfg.ktechno.NoCut = fileState(run).headNoCut;
-    run.cfg.ktechno.NoFeed = fileState(run).headNoFeed;
+    run.nc.techno.NoCut = fileState(run).headNoCut;
+    run.nc.techno.NoFeed = fileState(run).headNoFeed;
   }
   fLayerList(run, ll_CLR_U, 0, nullptr, 0);
-  run.cfg.ktechno.sInfo[0] = '\0';
+  run.nc.techno.sInfo[0] = '\0';
   // An inset contour is cut with its parent's cuts: its own number of cuts or
   // technology code is not used, which the run reports.
-  const int quality = run.cfg.ktechno.dQuali;
-  char techLine[sizeof run.cfg.eTD[1].nwd];
-  KxCopy(techLine, sizeof techLine, run.cfg.eTD[1].nwd);
-  const float taper = run.cfg.ktechno.dkonik;
-  const int reg = run.cfg.ktechno.dReg;
-  const float offset = registerOffset(run.cfg.ktechno, reg);
+  const int quality = run.nc.techno.dQuali;
+  char techLine[sizeof run.nc.eTD[1].nwd];
+  KxCopy(techLine, sizeof techLine, run.nc.eTD[1].nwd);
+  const float taper = run.nc.techno.dkonik;
+  const int reg = run.nc.techno.dReg;
+  const float offset = registerOffset(run.nc.techno, reg);
 
   std::vector<long> members;
   KxMemberCandidates(run, name, run.table.eldsCounter, members);
@@ -213,17 +214,17 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
     }
     if (e.fLayer >= 0 && e.fLayer < kMaxLayerEntries) run.dxf.fLL[e.fLayer].used = run.dxf.fLL[e.fLayer].GlobUsed = 1;
   }
-  if (child != 0 && (run.cfg.ktechno.dQuali != quality || strcmp(techLine, run.cfg.eTD[1].nwd) != 0)) {
+  if (child != 0 && (run.nc.techno.dQuali != quality || strcmp(techLine, run.nc.eTD[1].nwd) != 0)) {
     ++run.nc.insetTechIgnored;
     KxPrint(run, "\n -%s: inset contour, its own technology is not used (cut with its parent's cuts)\n", name);
     KxLog(run, "\n %s: inset contour, own technology not used", name);
   }
   KxContour& contour = run.contours.all[(size_t)k];
   // Tens of thousands of contours share a few lines: each is kept once.
-  const auto [line, added] = fileState(run).techIndex.try_emplace(run.cfg.eTD[1].nwd, (int)run.contours.techLines.size());
+  const auto [line, added] = fileState(run).techIndex.try_emplace(run.nc.eTD[1].nwd, (int)run.contours.techLines.size());
   if (added) run.contours.techLines.push_back(line->first);
   contour.technology = line->second;
-  contour.quality = run.cfg.ktechno.dQuali;
+  contour.quality = run.nc.techno.dQuali;
   if (pathCount > 0 && !feedMarker) NcPut(f, "(NO FEED-POINT FOUND : %ld ELEMENTS)%s\n", pathCount, run.cfg.mS.EOL);
   const long drill = contour.holePlaced ? contour.startHole : -1;
   if (drill >= 0)
@@ -232,7 +233,7 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
   // Taper and register as this contour's texts leave them: a value they did not
   // change is the one an earlier contour (or a directive) set.
   DriverState& st = fileState(run);
-  const coTechno& t = run.cfg.ktechno;
+  const coTechno& t = run.nc.techno;
   if (t.dkonik != taper) st.taperFrom = k;
   if (t.dReg != reg || registerOffset(t, t.dReg) != offset) st.offsetFrom = k;
   NcCutSetting cut;

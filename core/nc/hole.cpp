@@ -53,8 +53,8 @@ void SimpleHoleForElement(KxRun& run, FILE* ostream, long elem, long startHole) 
   }
 
   const elementdaten& c = run.table.elds[elem];
-  const coTechno& t = run.cfg.ktechno;
-  if (t.HatKonik == 1 && t.G92Mode == dmPIECE) NcPlaneLines(run.cfg, ostream);
+  const coTechno& t = run.nc.techno;
+  if (t.HatKonik == 1 && t.G92Mode == dmPIECE) NcPlaneLines(run, ostream);
   if (t.dReg != 1) {
     NcPut(ostream, "%s%d=%s1", run.cfg.mS.VReg, t.dReg, run.cfg.mS.VReg);
     if (t.dReg >= 0 && t.dReg < kRegisterCount && t.dROff[t.dReg] != 0.0f) NcPut(ostream, "%+.3f", t.dROff[t.dReg]);

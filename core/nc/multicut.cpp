@@ -18,7 +18,7 @@ void SimpleHoldPoint(KxRun& run, FILE* ostream, long feedElem, long firstElem, f
   if (!NcValidElement(run, feedElem) || !NcValidElement(run, firstElem)) return;
   const float sX = run.table.elds[feedElem].ex, sY = run.table.elds[feedElem].ey;
   const elementdaten& f = run.table.elds[firstElem];
-  const coTechno& t = run.cfg.ktechno;
+  const coTechno& t = run.nc.techno;
 
   if (f.type == etLINE) {
     const char* move = SetMoveTypeForLayer(run, f.fLayer);
@@ -69,7 +69,7 @@ void SimpleHoldPoint(KxRun& run, FILE* ostream, long feedElem, long firstElem, f
 }
 
 void SimpleAsSubKontur(KxRun& run, FILE* ostream, int k, float ssX, float ssY) {
-  coTechno& t = run.cfg.ktechno;
+  coTechno& t = run.nc.techno;
   if (t.dQuali <= 0) return;
   KxPrint(run, " Quality: --AsSubKontur--\n");
   const int n = KxContourBlock(k, kxBLOCK_CUTS);
@@ -77,9 +77,9 @@ void SimpleAsSubKontur(KxRun& run, FILE* ostream, int k, float ssX, float ssY) {
   // One technology line and one call of the sub-program per cut; there are four cut entries.
   const int cuts = t.dQuali <= kCutCount ? t.dQuali : kCutCount;
   for (int q = 1; q <= cuts; ++q) {
-    NcNoteTechLine(run, ostream, run.cfg.eTD[q].nwd, run.cfg.eTD[q].Speed, run.cfg.eTD[q].ist);
-    NcPut(ostream, "%s%s\n", run.cfg.eTD[q].nwd, run.cfg.mS.EOL);
-    if (run.cfg.eTD[q].ist == 0) ++run.nc.missETechnologie;
+    NcNoteTechLine(run, ostream, run.nc.eTD[q].nwd, run.nc.eTD[q].Speed, run.nc.eTD[q].ist);
+    NcPut(ostream, "%s%s\n", run.nc.eTD[q].nwd, run.cfg.mS.EOL);
+    if (run.nc.eTD[q].ist == 0) ++run.nc.missETechnologie;
     NcPut(ostream, "%s%d%s\n", run.cfg.mS.SubJump, n, run.cfg.mS.EOL);
   }
   NcPut(ostream, "G00 X%.3f Y%.3f %s\n", ssX, ssY, run.cfg.mS.EOL);
@@ -147,7 +147,7 @@ int SimpleAddChilds(KxRun& run, FILE* ostream, int k) {
     const int own = KxContourBlock(k, kxBLOCK_OWN_CUT);
     NcPut(ostream, "%s%d%s\n", run.cfg.mS.SubJump, own, run.cfg.mS.EOL);
     NcPut(ostream, "%s%s\n", run.cfg.mS.SubReturn, run.cfg.mS.EOL);
-    NcPut(ostream, "N%d%s--%.39s-%s%s\n", own, run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, run.cfg.ktechno.sInfo).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
+    NcPut(ostream, "N%d%s--%.39s-%s%s\n", own, run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, run.nc.techno.sInfo).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
   } else {
     KxPrint(run, " <keine>");
   }

@@ -10,6 +10,8 @@ struct KxSettings;   // the settings a run reads (config.h)
 #include <string>
 #include <vector>
 
+#include "config/config.h"   // coTechno, eTechnologieData
+
 struct dxfLayerList;
 
 // --- counters and state of the output ---
@@ -49,7 +51,7 @@ int SimpleAddChilds(KxRun& run, FILE* ostream, int k);            // calls of co
 
 // --- shared writing helpers (driver.cpp) ---
 void NcPut(FILE* ostream, const char* fmt, ...) __attribute__((format(printf, 2, 3)));  // writes formatted text into the NC file (nothing when null)
-void NcPlaneLines(KxSettings& cfg, FILE* ostream);                     // the programming, auxiliary and top plane lines
+void NcPlaneLines(KxRun& run, FILE* ostream);                           // the programming, auxiliary and top plane lines
 const dxfLayerList& NcLayer(KxRun& run, int nr);                  // layer entry nr, or an empty entry for a number outside the list
 bool NcValidElement(KxRun& run, long i);                          // true when i addresses a record in use
 void NcNoteTechLine(KxRun& run, FILE* ostream, const char* line, float feed, int known);  // notes where the technology line line (without block end) is about to be written, with its feed
@@ -77,6 +79,11 @@ struct NcCutSetting {
 
 // The counters of one run's output.
 struct NcRun {
+  // The technology in force while the program is written: it starts as the
+  // settings leave it and the drawing's texts steer it contour by contour, so the
+  // settings themselves stay as they were read.
+  coTechno techno{};
+  eTechnologieData eTD[kTechEntries]{};  // the technology file's lines of the code in force: 0 = entry A, 1..4 = cuts 1..4
   int ncWriteErrno = 0;    // why the NC program could not be written (the system's errno), 0 when it was
   int ncWriteFailed = 0;  // 1 when the last ProbeNwdOut could not write its NC file, kxNC_ONTO_DRAWING when it would have been the drawing
   int openKoCounter = 0;  // open contours: the walk did not come back to the first element (written without closing, with a trouble remark)

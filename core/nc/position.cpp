@@ -48,7 +48,7 @@ void SimplePosition_Chain(KxRun& run, FILE* ostream, const char* kN, long feedEl
   }
   if (!NcValidElement(run, feedElem)) return;
   const float fx = run.table.elds[feedElem].cx, fy = run.table.elds[feedElem].cy;
-  if (run.cfg.ktechno.KonX == fx && run.cfg.ktechno.KonY == fy) {
+  if (run.nc.techno.KonX == fx && run.nc.techno.KonY == fy) {
     snprintf(line, sizeof line, "%sOn Position%s%s\n", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
     KxPrint(run, "%s", line);
     if (run.cfg.gDataInfo) NcPut(ostream, "%s", line);

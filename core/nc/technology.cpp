@@ -24,8 +24,8 @@ int integerAfter(const char* text, const char* key) {
 }
 
 void correctQuality(KxRun& run) {
-  if (run.cfg.ktechno.dQuali > kCutCount) {
-    run.cfg.ktechno.dQuali = 1;
+  if (run.nc.techno.dQuali > kCutCount) {
+    run.nc.techno.dQuali = 1;
     KxPrint(run, "[oops]");
   }
 }
@@ -34,9 +34,9 @@ void correctQuality(KxRun& run) {
 void technologyCode(KxRun& run, const char* fromQ, const char* closing) {
   KxPrint(run, "[TECHDATA: '%s'] ", fromQ);
   SetTechData(run, fromQ);
-  run.cfg.ktechno.dQuali = (int)KxInteger(fromQ + 1);
-  run.cfg.ktechno.modif++;
-  KxPrint(run, "[Quality now: %d]%s", run.cfg.ktechno.dQuali, closing);
+  run.nc.techno.dQuali = (int)KxInteger(fromQ + 1);
+  run.nc.techno.modif++;
+  KxPrint(run, "[Quality now: %d]%s", run.nc.techno.dQuali, closing);
   correctQuality(run);
 }
 
@@ -63,25 +63,25 @@ void starText(const char* text, char* dst, size_t size) {
 }
 
 void resetTechnologie(KxRun& run) {
-  run.cfg.ktechno.modif = 0;
-  run.cfg.ktechno.dVMod = 1;
-  run.cfg.ktechno.dReg = 1;
-  run.cfg.ktechno.dDLage = 42;
-  run.cfg.ktechno.dKLage = 52;
-  run.cfg.ktechno.dQuali = 1;
-  run.cfg.ktechno.HatRotation = 0;
-  run.cfg.ktechno.dRotate = 0;
-  run.cfg.ktechno.HatKonik = 0;
-  run.cfg.ktechno.dkonik = 0;
-  run.cfg.ktechno.dLWe = 0;
-  run.cfg.ktechno.dAktL = 0;
-  run.cfg.ktechno.dAktR = 0;
-  run.cfg.ktechno.NoFeed = 0;
-  run.cfg.ktechno.NoStop = 0;
-  run.cfg.ktechno.NoCut = 0;
-  run.cfg.ktechno.RoughOff = 0;
-  run.cfg.ktechno.dROff[0] = run.cfg.ktechno.dHole;
-  for (int i = 1; i < kRegisterCount; ++i) run.cfg.ktechno.dROff[i] = 0;
+  run.nc.techno.modif = 0;
+  run.nc.techno.dVMod = 1;
+  run.nc.techno.dReg = 1;
+  run.nc.techno.dDLage = 42;
+  run.nc.techno.dKLage = 52;
+  run.nc.techno.dQuali = 1;
+  run.nc.techno.HatRotation = 0;
+  run.nc.techno.dRotate = 0;
+  run.nc.techno.HatKonik = 0;
+  run.nc.techno.dkonik = 0;
+  run.nc.techno.dLWe = 0;
+  run.nc.techno.dAktL = 0;
+  run.nc.techno.dAktR = 0;
+  run.nc.techno.NoFeed = 0;
+  run.nc.techno.NoStop = 0;
+  run.nc.techno.NoCut = 0;
+  run.nc.techno.RoughOff = 0;
+  run.nc.techno.dROff[0] = run.nc.techno.dHole;
+  for (int i = 1; i < kRegisterCount; ++i) run.nc.techno.dROff[i] = 0;
   KxCopy(run.dxf.moveType, sizeof run.dxf.moveType, "G01");
   KxPrint(run, " SetTechnologie RESET\n");
 }
@@ -91,26 +91,26 @@ void resetTechnologie(KxRun& run) {
 // also nudges the taper angle so that taper output is switched on.
 void planeHeights(KxRun& run, const char* t, bool markTaper) {
   if (strstr(t, "PE=")) {
-    run.cfg.ktechno.dPE = numberAfter(t, "PE=");
-    run.cfg.ktechno.dkonik += 0.0001f;
-    if (markTaper) run.cfg.ktechno.HatKonik = 1;
-    run.cfg.ktechno.modif++;
+    run.nc.techno.dPE = numberAfter(t, "PE=");
+    run.nc.techno.dkonik += 0.0001f;
+    if (markTaper) run.nc.techno.HatKonik = 1;
+    run.nc.techno.modif++;
     KxPrint(run, "[PE]");
   }
   if (strstr(t, "HE=")) {
-    run.cfg.ktechno.dHE = numberAfter(t, "HE=");
-    run.cfg.ktechno.modif++;
+    run.nc.techno.dHE = numberAfter(t, "HE=");
+    run.nc.techno.modif++;
     KxPrint(run, "[HE]");
   }
   if (strstr(t, "OE=")) {
-    run.cfg.ktechno.dOE = numberAfter(t, "OE=");
-    run.cfg.ktechno.modif++;
+    run.nc.techno.dOE = numberAfter(t, "OE=");
+    run.nc.techno.modif++;
     KxPrint(run, "[OE]");
   }
 }
 
 void directive(KxRun& run, const char* t) {
-  run.cfg.ktechno.G92Mode = dmPLATE;
+  run.nc.techno.G92Mode = dmPLATE;
   if (KxConsole(run))
     KxPrint(run, "[DIRECTIVE] '%s' ", t);
   else
@@ -120,16 +120,16 @@ void directive(KxRun& run, const char* t) {
       {"G92_ALL_SEPARAT", dmPIECE}, {"G92_ALL_SAME", dmPLATE}, {"G92_PIECES", dmPIECE}, {"G92_PLATE", dmPLATE}};
   for (const auto& m : kModes) {
     if (!strstr(t, m.word)) continue;
-    run.cfg.ktechno.G92Mode = m.mode;
+    run.nc.techno.G92Mode = m.mode;
     KxPrint(run, "[G92Mode=%d]", m.mode == dmPIECE ? 1 : 0);
-    if (m.mode == dmPIECE) run.cfg.ktechno.modif++;
+    if (m.mode == dmPIECE) run.nc.techno.modif++;
   }
   // Plane heights in a directive mark a taper only in the console program.
   planeHeights(run, t, KxConsole(run));
   if (const char* q = technologyCodeIn(t, false)) technologyCode(run, q, "");
   if (strchr(t, '*')) {
-    starText(t, run.cfg.ktechno.dInfo, sizeof run.cfg.ktechno.dInfo);
-    KxPrint(run, "[dINFO: '%s'] ", run.cfg.ktechno.dInfo);
+    starText(t, run.nc.techno.dInfo, sizeof run.nc.techno.dInfo);
+    KxPrint(run, "[dINFO: '%s'] ", run.nc.techno.dInfo);
   }
   if (KxConsole(run)) KxPrint(run, "[DIRECTIVE-end]\n");
 }
@@ -145,76 +145,76 @@ void interpret(KxRun& run, const char* t, long elnum) {
     return;
   }
   if (strstr(t, "CQ=")) {
-    run.cfg.ktechno.dQuali = integerAfter(t, "CQ=");
-    run.cfg.ktechno.modif++;
+    run.nc.techno.dQuali = integerAfter(t, "CQ=");
+    run.nc.techno.modif++;
     KxPrint(run, "[Quality]");
     correctQuality(run);
   }
   if (const char* q = technologyCodeIn(t, true)) technologyCode(run, q, "\n");
   if (strstr(t, "!NOFEED")) {
-    run.cfg.ktechno.NoFeed = 1;
-    run.cfg.ktechno.modif++;
+    run.nc.techno.NoFeed = 1;
+    run.nc.techno.modif++;
     KxPrint(run, "[NoFeed]");
   }
   if (strstr(t, "!NOSTOP")) {
-    run.cfg.ktechno.NoStop = 1;
-    run.cfg.ktechno.modif++;
+    run.nc.techno.NoStop = 1;
+    run.nc.techno.modif++;
     KxPrint(run, "[NoStop]");
   }
   if (strstr(t, "!NOCUT")) {
-    run.cfg.ktechno.NoCut = 1;
-    run.cfg.ktechno.modif++;
+    run.nc.techno.NoCut = 1;
+    run.nc.techno.modif++;
     KxPrint(run, "[NoCut]");
   }
   // The console program never learnt the quoted compensation switch.
   if (!KxConsole(run) && strstr(t, "'G41'")) {
-    run.cfg.ktechno.dDLage = 41;
-    run.cfg.ktechno.modif++;
+    run.nc.techno.dDLage = 41;
+    run.nc.techno.modif++;
     KxPrint(run, "[G41]");
   }
   if (strstr(t, "ROT=")) {
-    run.cfg.ktechno.dRotate = numberAfter(t, "ROT=");
-    run.cfg.ktechno.HatRotation = 1;
-    run.cfg.ktechno.modif++;
+    run.nc.techno.dRotate = numberAfter(t, "ROT=");
+    run.nc.techno.HatRotation = 1;
+    run.nc.techno.modif++;
     KxPrint(run, "[ROTA]");
   }
   if (strstr(t, "ROUGH=")) {
-    run.cfg.ktechno.RoughOff = numberAfter(t, "ROUGH=");
+    run.nc.techno.RoughOff = numberAfter(t, "ROUGH=");
     KxPrint(run, "[+ROUGH]");
   }
   planeHeights(run, t, true);
   if (strstr(t, "A=")) {
-    run.cfg.ktechno.dkonik = numberAfter(t, "A=");
-    run.cfg.ktechno.modif++;
+    run.nc.techno.dkonik = numberAfter(t, "A=");
+    run.nc.techno.modif++;
     KxPrint(run, "[Angle]");
-    if (run.cfg.ktechno.dkonik > kMaxTaper) {
-      run.cfg.ktechno.dkonik = 0;
+    if (run.nc.techno.dkonik > kMaxTaper) {
+      run.nc.techno.dkonik = 0;
       KxPrint(run, KxConsole(run) ? "[Ang. oops]" : "[oops]");
     }
   }
   if (const char* r = strstr(t, "R=")) {
-    run.cfg.ktechno.dReg = integerAfter(t, "R=");
-    run.cfg.ktechno.modif++;
+    run.nc.techno.dReg = integerAfter(t, "R=");
+    run.nc.techno.modif++;
     KxPrint(run, "[Register]");
-    if (run.cfg.ktechno.dReg < kFirstTextRegister || run.cfg.ktechno.dReg > kLastTextRegister) {
-      run.cfg.ktechno.dReg = kFirstTextRegister;
+    if (run.nc.techno.dReg < kFirstTextRegister || run.nc.techno.dReg > kLastTextRegister) {
+      run.nc.techno.dReg = kFirstTextRegister;
       KxPrint(run, KxConsole(run) ? "[Reg. oops]" : "[oops]");
     }
     // Only an offset written behind the register belongs to it.
     if (strstr(r, "OF=")) {
-      run.cfg.ktechno.dROff[run.cfg.ktechno.dReg] = numberAfter(r, "OF=");
+      run.nc.techno.dROff[run.nc.techno.dReg] = numberAfter(r, "OF=");
       KxPrint(run, "[Offset]");
     }
   }
   if (strchr(t, '*')) {
-    starText(t, run.cfg.ktechno.sInfo, sizeof run.cfg.ktechno.sInfo);
+    starText(t, run.nc.techno.sInfo, sizeof run.nc.techno.sInfo);
     // A name keeps at most two words.
-    char* first = strchr(run.cfg.ktechno.sInfo, ' ');
+    char* first = strchr(run.nc.techno.sInfo, ' ');
     if (first) {
       char* second = strchr(first + 1, ' ');
       *(second ? second : first) = '\0';
     }
-    KxPrint(run, "[sINFO: '%s'] ", run.cfg.ktechno.sInfo);
+    KxPrint(run, "[sINFO: '%s'] ", run.nc.techno.sInfo);
   }
   if (strstr(t, "#DIRECTIVE")) directive(run, t);
   if (run.dxf.multiLayer == 1) fLayerList(run, ll_VARIA, 0, t, elnum);

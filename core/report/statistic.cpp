@@ -111,7 +111,7 @@ static int writePage(KxRun& run, FILE* page) {
   fputs("\tEDMLAYER: ", page); KxHtmlText(page, run.cfg.edmLayer); fputs(" \n", page);
   fputs("   DEVICE: ", page); KxHtmlText(page, run.cfg.gDevTarget.c_str()); fputs(" \n", page);
   fputs(" TECHFILE: ", page); KxHtmlText(page, run.cfg.mS.TechFile); fputs(" \t", page);
-  KxFilePrint(page, "\tDATAMODE: %s \n", run.cfg.ktechno.G92Mode != 0 ? "PIECES" : "PLATE");
+  KxFilePrint(page, "\tDATAMODE: %s \n", run.nc.techno.G92Mode != 0 ? "PIECES" : "PLATE");
   if (const std::string units = KxUnitsText(run); !units.empty()) {
     fputs("    UNITS: ", page); KxHtmlText(page, units.c_str()); fputs(" \n", page);
   }

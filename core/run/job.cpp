@@ -95,8 +95,8 @@ static int consoleShell(KxRun& run, const KxJob& job, std::string* failure) {
   if (status == kxSTATUS_OK) status = KxConvertDrawing(run);
 
   if (run.io.log_stream) {
-    fprintf(run.io.log_stream, "\n\n Ref X:%.3f Y:%.3f ", run.cfg.ktechno.PltX, run.cfg.ktechno.PltY);
-    fprintf(run.io.log_stream, " Kon X:%.3f Y:%.3f \n", run.cfg.ktechno.KonX, run.cfg.ktechno.KonY);
+    fprintf(run.io.log_stream, "\n\n Ref X:%.3f Y:%.3f ", run.nc.techno.PltX, run.nc.techno.PltY);
+    fprintf(run.io.log_stream, " Kon X:%.3f Y:%.3f \n", run.nc.techno.KonX, run.nc.techno.KonY);
     fprintf(run.io.log_stream, "\n");
     fflush(run.io.log_stream);
     fclose(run.io.log_stream);

@@ -56,6 +56,8 @@ static int ConvertDrawingElements(KxRun& run) {
 }
 
 int KxConvertDrawing(KxRun& run) {
+  // The writer's technology starts as the settings leave it; the settings stay as read.
+  run.nc.techno = run.cfg.ktechno;
   // The layer list starts from the settings as they are now: the console reads
   // them into this run after creating it.
   StartLayerList(run);
