@@ -73,6 +73,12 @@ static KxResult convertOne(const KxJob& base, const std::vector<std::string>& dr
 
 std::vector<KxResult> KxConvertBatch(const KxJob& base, const std::vector<std::string>& drawings, int threads,
                                      const std::function<void(const KxResult&)>& done) {
+  // A batch names a folder for its many outputs; one that is not there yet is
+  // made (its parent must exist). Where that fails, each drawing says why.
+  if (!base.output.empty()) {
+    std::error_code ec;
+    fs::create_directory(base.output, ec);
+  }
   std::vector<KxResult> results(drawings.size());
   std::vector<char> finished(drawings.size(), 0);
   std::mutex lock;
