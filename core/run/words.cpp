@@ -103,14 +103,15 @@ std::string KxResultLine(const KxResult& r) {
 }
 
 // Without contour: the layer read, where the drawing's geometry is instead (at most
-// eight layers named), what was refused and what is at the target.
+// kLayersNamed layers named), what was refused and what is at the target.
+static constexpr size_t kLayersNamed = 8;
 static std::string noContourWords(const KxResult& r) {
   std::string words = "\nkorvex: no contour on layer '" + r.layer + "' - " + kNoProgram;
   if (r.geometry.empty()) {
     words += "; " + (!r.notADrawing.empty() ? r.notADrawing : std::string("the drawing holds no lines, arcs, circles or polylines"));
   } else {
     words += std::string("; geometry on layer") + (r.geometry.size() > 1 ? "s" : "");
-    const size_t shown = r.geometry.size() < 8 ? r.geometry.size() : 8;
+    const size_t shown = r.geometry.size() < kLayersNamed ? r.geometry.size() : kLayersNamed;
     for (size_t i = 0; i < shown; ++i)
       words += std::string(i ? "," : "") + " '" + r.geometry[i].name + "' (" + count(r.geometry[i].entities, "element") + ")";
     if (r.geometry.size() > shown || r.moreGeometry) words += " and more";
