@@ -5,9 +5,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 
 #include "config/config.h"
 #include "dxf/dxf.h"
+#include "elements/elements.h"
 #include "geometry/base.h"
 #include "nc/nc.h"
 #include "report/report.h"
@@ -180,6 +182,21 @@ KxResult KxResultOf(KxRun& run, int status) {
   }
   r.units = KxUnitsText(run);
   r.unitsWarning = KxUnitsWarning(run);
+  r.layer = run.cfg.edmLayer;
+  r.elementBound = run.table.maxElemBarrier > 0 ? run.table.eldsMaximum : 0;
+  r.refused = run.dxf.refusedEntities;
+  r.withoutTech = run.nc.contoursWithoutTech;
+  r.nothingCut = KxNothingCut(run);
+  r.checkFaults = run.report.checkFaults;
+  r.checkAsked = run.cfg.gCheckProgram;
+  r.insetTechIgnored = run.nc.insetTechIgnored;
+  r.piecesUncalled = run.nc.piecesUncalled;
+  // Without contour nothing is written: a program at the target is an earlier run's.
+  if (r.contours < 1) {
+    struct stat st;
+    const std::string target = NcTargetPath(run);
+    if (stat(target.c_str(), &st) == 0) r.earlierProgram = target;
+  }
   if (run.contours.autoStartCount > 0) {
     KxKeepContours(run);
     for (int k = 1; k <= run.contours.count; ++k) {

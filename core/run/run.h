@@ -100,7 +100,7 @@ int KxReadDrawing(KxRun& run);            // KxReadLayers, then the chosen layer
 
 // --- the closing summary (summary.cpp) ---
 int KxNothingCut(KxRun& run);                 // 1 when the run found no contour or none of its contours can be cut
-void KxPrintRunSummary(KxRun& run, int status);  // the closing line of a conversion: contours, holes, target, or why nothing is cut
+void KxPrintRunSummary(KxRun& run, int status);  // says the closing line of a conversion, worded from its result (the drawing still open: without contour, the layers holding geometry are counted)
 
 // What single source files keep of a run for themselves (defined there).
 struct BridgeState;   // (core/config/bridge.cpp)
@@ -179,6 +179,12 @@ struct KxDrillRow {
   double x, y, diameter;
 };
 
+// A layer of the drawing that holds geometry, and how much.
+struct KxLayerCount {
+  std::string name;   // the layer's name
+  long entities;      // lines, arcs, circles and polylines on it
+};
+
 // What one conversion found and wrote.
 struct KxResult {
   int status = -1;             // a kxSTATUS_ value
@@ -196,6 +202,19 @@ struct KxResult {
   std::string machineTime;     // "about 5 h 38 min"; "" when none could be computed
   double minutes = -1;         // the same in minutes, -1 when none
   std::string units, unitsWarning;   // the units read in and a doubt about them; "" for millimetres
+  std::string layer;           // the layer cut (LayerName or the one given)
+  long elementBound = 0;       // the element table's bound when the drawing held more (the rest not read); 0 when all was read
+  int refused = 0;             // entities refused for their numbers (named in the log)
+  int withoutTech = 0;         // contours cut without technology data
+  bool nothingCut = false;     // no contour found, or none of them can be cut (KxNothingCut)
+  int checkFaults = -1;        // faults the check of the program found, -1 when it did not run
+  bool checkAsked = false;     // the settings ask for the written program to be checked (CheckProgram)
+  int insetTechIgnored = 0;    // inset contours cut with the parent's cuts, not with their own technology
+  int piecesUncalled = 0;      // piece mode: pieces the main program does not call
+  std::string earlierProgram;  // no contour found: the NC program at the target, left by an earlier run; "" when none is there
+  std::vector<KxLayerCount> geometry;   // no contour found: the layers holding geometry, most first (counted by the console's summary only)
+  bool moreGeometry = false;   // geometry on further layers than geometry lists
+  std::string notADrawing;     // no contour found and no geometry: why the file is no ASCII drawing; "" when it is one
 };
 
 KxResult KxConvert(KxRun& run, const KxJob& job);   // the whole run shell over a new run: drawing, settings, log, conversion, closing; the run keeps what it found
@@ -206,6 +225,7 @@ KxResult KxResultOf(KxRun& run, int status);        // what a finished run found
 std::string KxResultWords(const KxResult& r);     // the desktop's result text: counts, time, units, start holes to drill, program, status in words
 bool KxResultSerious(const KxResult& r);          // the result is worth a message box: the drawing, program or a device file could not be used
 std::string KxResultLine(const KxResult& r);      // one line for the batch: drawing, status, counts, time, program or why not
+std::string KxSummaryWords(const KxResult& r);    // the console's closing line: contours, holes, target, checks, notes, or why nothing is cut
 const char* KxStatusName(int status);             // a status in a few words ("converted", "nothing to cut", ...)
 
 // --- many drawings side by side (batch.cpp) ---
