@@ -17,8 +17,9 @@ TEST(Elements, TheTableGrowsUpToItsBound) {
   EXPECT_EQ(TestRun().table.eldsMaximum, kMaxElementRecords);
   const elementdaten& early = TestRun().table.elds[2];
   for (long i = TestRun().table.eldsCounter; i < 10000; ++i) {
-    TestRun().table.sx = (float)i;
-    AddElement(TestRun(), etLINE, gNoText);
+    KxNewElement line;
+    line.sx = (float)i;
+    AddElement(TestRun(), etLINE, line, gNoText);
   }
   EXPECT_EQ(&early, &TestRun().table.elds[2]);   // a reference held while records are appended stays good
   EXPECT_EQ(TestRun().table.elds[9999].num, 9999);
@@ -26,8 +27,8 @@ TEST(Elements, TheTableGrowsUpToItsBound) {
   EXPECT_EQ(TestRun().table.elds[123456].type, 0);   // a record never touched reads as zero
   TestRun().table.eldsMaximum = 10001;
   ConsoleCapture out;
-  AddElement(TestRun(), etLINE, gNoText);
-  AddElement(TestRun(), etLINE, gNoText);
+  AddElement(TestRun(), etLINE, KxNewElement{}, gNoText);
+  AddElement(TestRun(), etLINE, KxNewElement{}, gNoText);
   out.Clear();
   EXPECT_EQ(TestRun().table.eldsCounter, 10001);
   KxPrintRunSummary(TestRun(), kxSTATUS_OK);   // the run says it was cut short, not that it found no contour

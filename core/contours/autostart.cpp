@@ -333,12 +333,13 @@ std::vector<long> candidateBases(KxRun& run, const Contour& c) {
 // the feed-point search take it. False (and the record gone again) when the
 // search does not choose it.
 bool tryHole(KxRun& run, const char* kn, long reg, long base, double x, double y, double radius) {
-  run.table.sx = run.table.ex = (float)(x + radius);
-  run.table.sy = run.table.ey = (float)y;
-  run.table.cx = (float)x;
-  run.table.cy = (float)y;
-  run.table.rd = (float)radius;
-  AddElement(run, etCIR, gtStartPoint);
+  KxNewElement circle;
+  circle.sx = circle.ex = (float)(x + radius);
+  circle.sy = circle.ey = (float)y;
+  circle.cx = (float)x;
+  circle.cy = (float)y;
+  circle.r = (float)radius;
+  AddElement(run, etCIR, circle, gtStartPoint);
   const long h = run.table.eldsCounter - 1;
   elementdaten& hole = run.table.elds[h];
   KxCopy(hole.kontur, sizeof hole.kontur, kn);

@@ -199,7 +199,12 @@ long GetRegionFor(KxRun& run, const char* kName) {
   long circles = 0, lines = 0, arcs = 0, points = 0, inserts = 0;
   const long n = run.table.eldsCounter;
 
-  AddElement(run, etDELETE, gNoText);
+  // Its box is set below; its centre and radius stay what the drawing's last
+  // entity left, with fresh angles, as the dump has always shown them.
+  KxNewElement region = DxfLeftover(run);
+  region.sw = 0;
+  region.ew = 360;
+  AddElement(run, etDELETE, region, gNoText);
   // A full table refused the record ("-Limit B-" is out): writing at n - 1 would
   // overwrite a drawing element, so this contour simply gets no region.
   if (run.table.eldsCounter != n + 1) return -1;

@@ -63,6 +63,7 @@ struct BlocksState {
   bool gForeign = false;     // the entity being read is an INSERT on a layer not read
   int gLayer = kBlockLayerZero;
   KxGrowingTable<Memo> gMemo;
+  KxNewElement gPlacing;     // the placed records' values: each takes what it does not set from the one placed before
   long gSteps = 0;           // work of the placement under way
   bool gCut = false;         // it reached kMaxPlacementSteps
   // A placement whose geometry reaches beyond the coordinate limit refuses its insert.
@@ -233,26 +234,27 @@ void emitRound(KxRun& run, const Item& it, const Affine& t, bool full) {
   const double det = t.a * t.d - t.b * t.c;
   const double skew = t.a * t.b + t.c * t.d;
   const bool similar = std::fabs(k1 - k2) <= 1e-9 * (k1 + k2) && std::fabs(skew) <= 1e-9 * (k1 * k2 + 1e-300);
+  KxNewElement& el = fileState(run).gPlacing;
   if (similar) {
     if (full) {
-      run.table.cx = placed(run, ocx);
-      run.table.cy = placed(run, ocy);
-      run.table.rd = placed(run, r * k1);
-      run.table.sx = run.table.ex = placed(run, run.table.cx + (double)run.table.rd);
-      run.table.sy = run.table.ey = run.table.cy;
-      AddElement(run, etCIR, gNoText);
+      el.cx = placed(run, ocx);
+      el.cy = placed(run, ocy);
+      el.r = placed(run, r * k1);
+      el.sx = el.ex = placed(run, el.cx + (double)el.r);
+      el.sy = el.ey = el.cy;
+      AddNextElement(run, etCIR, el, gNoText);
       return;
     }
-    run.table.cx = placedFar(run, ocx);
-    run.table.cy = placedFar(run, ocy);
-    run.table.rd = placedFar(run, r * k1);
+    el.cx = placedFar(run, ocx);
+    el.cy = placedFar(run, ocy);
+    el.r = placedFar(run, r * k1);
     const double phi = std::atan2(t.c, t.a) * RAD2DEG;
     double a0 = det > 0 ? it.v[3] + phi : phi - it.v[4];
     double a1 = det > 0 ? it.v[4] + phi : phi - it.v[3];
-    run.table.sw = (float)norm360(a0);
-    run.table.ew = (float)norm360(a1);
-    DxfStageArcEnds(run);
-    AddElement(run, etARC, gNoText);
+    el.sw = (float)norm360(a0);
+    el.ew = (float)norm360(a1);
+    DxfStageArcEnds(el);
+    AddNextElement(run, etARC, el, gNoText);
     return;
   }
   double t0 = 0, t1 = 2 * M_PI;
@@ -271,7 +273,7 @@ void emitRound(KxRun& run, const Item& it, const Affine& t, bool full) {
   }
   for (int i = 0; i < n; ++i)
     for (double v : {pieces[i].sx, pieces[i].sy, pieces[i].ex, pieces[i].ey}) placed(run, v);
-  AddCurvePieces(run, pieces, n, nullptr);
+  AddCurvePieces(run, el, pieces, n, nullptr);
 }
 
 bool stop(KxRun& run) {
@@ -314,11 +316,12 @@ void place(KxRun& run, int bi, const Affine& t, int inherit, int depth) {
       double x1, y1, x2, y2;
       t.apply(it.v[0], it.v[1], x1, y1);
       t.apply(it.v[2], it.v[3], x2, y2);
-      run.table.sx = run.table.cx = placed(run, x1);
-      run.table.sy = run.table.cy = placed(run, y1);
-      run.table.ex = placed(run, x2);
-      run.table.ey = placed(run, y2);
-      AddElement(run, etLINE, gNoText);
+      KxNewElement& el = fileState(run).gPlacing;
+      el.sx = el.cx = placed(run, x1);
+      el.sy = el.cy = placed(run, y1);
+      el.ex = placed(run, x2);
+      el.ey = placed(run, y2);
+      AddNextElement(run, etLINE, el, gNoText);
     } else {
       emitRound(run, it, t, it.kind == ikCircle);
     }
@@ -480,6 +483,8 @@ long BlockPlace(KxRun& run, const char* name, const DxfInsert& ins, bool layerRe
   const int layer = layerRead ? own : kBlockLayerOther;
   fileState(run).gSteps = 0;
   fileState(run).gCut = false;
+  // The first placed record takes what it does not set from the drawing's entities.
+  fileState(run).gPlacing = DxfLeftover(run);
   for (int r = 0; r < ins.rows; ++r)
     for (int c = 0; c < ins.columns; ++c) {
       if (stop(run)) break;

@@ -5,6 +5,7 @@
 
 struct KxRun;        // the state of one conversion (run/run.h)
 struct KxSettings;   // the settings a run reads (config.h)
+struct KxNewElement; // the geometry of a new element record (elements/elements.h)
 
 #include <functional>
 
@@ -91,7 +92,7 @@ void EntityStart(KxRun& run, int kind);           // an entity on a selected lay
 void EntityGroup(KxRun& run, int code, const char* value);  // one group of the entity being read, in the drawing's order
 void EntityFinish(KxRun& run);                  // the entity's ending group 0: its records, in drawing coordinates
 int DxfNumber(const char* value, double* v);  // a group value as a number with nothing but blanks after it (a decimal comma ends it: "1,5" gives 1): kxNUMBER, kxNO_NUMBER or kxNOT_FINITE, *v 0 unless a number
-void DxfStageArcEnds(KxRun& run);              // arc end points from the staged centre, radius and angles (non-finite ones become 0)
+void DxfStageArcEnds(KxNewElement& el);        // el's arc end points from its centre, radius and angles (non-finite ones become 0)
 bool PolylineTakesVertices(KxRun& run);         // is a polyline open whose VERTEX entities are read?
 void PolylineEnd(KxRun& run);                   // SEQEND, or anything else that ends the open polyline
 int getElementsFromLayer(KxRun& run);           // entity pass, both layouts: one forward scan over the group pairs
@@ -104,7 +105,7 @@ struct KxCurvePiece;
 // kKxTooManyPieces when it needs more than max.
 int ConjugateEllipsePieces(double cx, double cy, double ax, double ay, double bx, double by, double t0, double t1,
                            double tol, KxCurvePiece* out, int max);
-long AddCurvePieces(KxRun& run, const KxCurvePiece* pieces, int n, int* arcs);  // appends them as ARC and LINE records; records added, arcs counted in *arcs
+long AddCurvePieces(KxRun& run, KxNewElement& el, const KxCurvePiece* pieces, int n, int* arcs);  // appends them as ARC and LINE records built on el; records added, arcs counted in *arcs
 KxCurvePiece* CurvePieceBuffer(KxRun& run);     // the one scratch buffer of pieces; it moves when it grows
 int CurvePieceRoom(KxRun& run);                 // pieces the scratch buffer holds now
 bool GrowCurvePieces(KxRun& run);               // doubles the buffer while the element table has room for its pieces; false when it may not

@@ -1,5 +1,5 @@
 // Entity conversion: applies the group-code/value pairs of one entity on a
-// selected layer to the staging registers, follows the subclass markers, turns
+// selected layer to the element being staged, follows the subclass markers, turns
 // object coordinates into drawing coordinates, and appends the element records
 // (polylines as start/vertex/close records, each vertex with its bulge).
 #include <cfloat>
@@ -19,17 +19,9 @@
 
 namespace {
 
-// The staging registers as the drawing's entities left them. An entity that does
-// not set a register inherits it from the entity before; block definitions, placed
-// blocks, curves and refused entities must not change what the drawing's next
-// entity inherits.
-struct Staging {
-  float sx, sy, ex, ey, cx, cy, sw, ew, rd;
-};
-Staging saveStaging(KxRun& run) { return Staging{run.table.sx, run.table.sy, run.table.ex, run.table.ey, run.table.cx, run.table.cy, run.table.sw, run.table.ew, run.table.rd}; }
-void restoreStaging(KxRun& run, const Staging& s) {
-  run.table.sx = s.sx, run.table.sy = s.sy, run.table.ex = s.ex, run.table.ey = s.ey, run.table.cx = s.cx, run.table.cy = s.cy, run.table.sw = s.sw, run.table.ew = s.ew, run.table.rd = s.rd;
-}
+// An empty element, angles included: what an entity or polyline found before it
+// until it is read.
+constexpr KxNewElement kNothingStaged{0, 0, 0, 0, 0, 0, 0, 0, 0};
 
 // The entity being read.
 struct Entity {
@@ -54,7 +46,7 @@ struct Entity {
   DxfInsert insert;         // an INSERT's placement
   double d10 = 0, d20 = 0, d11 = 0, d21 = 0, d40 = 0, d41 = 0, d42 = 0;  // an ELLIPSE's groups, unrounded
   bool splineBad = false;   // a SPLINE with more points than are read
-  Staging before{};         // the staging registers as the entity found them
+  KxNewElement before = kNothingStaged;  // the staged element as the entity found it
   std::string refusal;      // why a value of a group it uses refuses it ("" while none does)
   std::string placement;    // the same for an insert's scale, rotation and array groups: they count when its block is placed
 };
@@ -72,7 +64,7 @@ struct Polyline {
   float z0 = 0;
   long start = 0;           // its start record
   char handle[32] = "";
-  Staging before{};         // the staging registers as its header found them
+  KxNewElement before = kNothingStaged;  // the staged element as its header found it
 };
 
 }  // namespace
@@ -82,14 +74,24 @@ struct EntitiesState {
   Entity gEnt;
   Polyline gPoly;
   KxSpline gSpline;
-  Staging gSaved;            // the registers before a block definition's entities, which leave them as they were
+  // The element the drawing's entities stage. An entity that does not set a value
+  // inherits it from the entity before (the first from an empty one with fresh
+  // angles); block definitions, placed blocks, curves and refused entities must
+  // not change what the drawing's next entity inherits.
+  KxNewElement gStaged;
+  KxNewElement gSaved = kNothingStaged;  // the staged element before a block definition's entities, which leave it as it was
   bool gSavedValid = false;
 };
 
 namespace {
 
 static EntitiesState& fileState(KxRun& run) { return run.entitiesState.get(); }
-// Records of a block's entity go into its definition; the registers are as before it.
+// The element the drawing's entities stage, its copy, and putting a copy back.
+KxNewElement& staged(KxRun& run) { return fileState(run).gStaged; }
+KxNewElement saveStaging(KxRun& run) { return staged(run); }
+void restoreStaging(KxRun& run, const KxNewElement& s) { staged(run) = s; }
+
+// Records of a block's entity go into its definition; the staged element is as before it.
 void takeIntoBlock(KxRun& run, long from) {
   BlockTake(run, from);
   if (fileState(run).gSavedValid) restoreStaging(run, fileState(run).gSaved);
@@ -112,12 +114,8 @@ void say(KxRun& run, const char* fmt, ...) {
 // A point computed from huge coordinates may overflow; the table only takes finite values.
 float finite(float v) { return std::isfinite(v) ? v : 0.0f; }
 
-// Appends a record from the staging registers; true when the table took it.
-bool add(KxRun& run, int typ, const char* text) {
-  long before = run.table.eldsCounter;
-  AddElement(run, typ, text);
-  return run.table.eldsCounter > before;
-}
+// Appends a record of the staged element; true when the table took it.
+bool add(KxRun& run, int typ, const char* text) { return AddNextElement(run, typ, staged(run), text); }
 
 // 0: extrusion along +Z; 1: along -Z (object X is drawing -X); 2: any other direction.
 int extrusionCase(KxRun& run) {
@@ -346,9 +344,9 @@ bool bulgeBeyond(KxRun& run, long from, double* value) {
   return false;
 }
 
-// Drops the records from from on, puts the staging registers back as they were
+// Drops the records from from on, puts the staged element back as it was
 // before, and names the entity and the reason in the log.
-void refuse(KxRun& run, const char* type, const char* handle, const std::string& why, long from, const Staging& before) {
+void refuse(KxRun& run, const char* type, const char* handle, const std::string& why, long from, const KxNewElement& before) {
   dropSince(run, from);
   restoreStaging(run, before);
   KxLog(run, " %s [%s] refused: %s\n", type, handle[0] ? handle : "-", why.c_str());
@@ -451,7 +449,7 @@ void finishPolylineHeader(KxRun& run, int ext) {
       for (long i = fileState(run).gEnt.start; i < run.table.eldsCounter; ++i)
         if (run.table.elds[i].type == etVERT) run.table.elds[i].polyOpen = 1;
   }
-  run.table.sx = run.table.sy = run.table.ex = run.table.ey = 0;
+  staged(run).sx = staged(run).sy = staged(run).ex = staged(run).ey = 0;
   add(run, etDELETE, "next PYL");
   add(run, etPOLY, gNoText);
 }
@@ -469,10 +467,10 @@ void finishVertex(KxRun& run) {
     }
   }
   if (fileState(run).gPoly.mirror) {
-    run.table.sx = run.table.cx = -run.table.sx;
+    staged(run).sx = staged(run).cx = -staged(run).sx;
     fileState(run).gEnt.bulge = -fileState(run).gEnt.bulge;
   }
-  run.table.ex = run.table.ey = 0;
+  staged(run).ex = staged(run).ey = 0;
   if (!add(run, etVERT, gNoText)) return;
   run.table.elds[run.table.eldsCounter - 1].bulge = fileState(run).gEnt.bulge;
   run.table.elds[run.table.eldsCounter - 1].polyOpen = fileState(run).gPoly.closed ? 0 : 1;
@@ -503,7 +501,7 @@ bool curveOrInsertGroup(KxRun& run, int code, const char* value, double v) {
       case 71: in.rows = (int)KxInteger(value); return true;
       default: break;
     }
-    return false;   // the staging registers take point and angle as well
+    return false;   // the staged element takes point and angle as well
   }
   if (fileState(run).gEnt.kind == dkELLIPSE) {
     switch (code) {
@@ -605,9 +603,9 @@ void finishCurve(KxRun& run) {
     return;
   }
   int arcs = 0;
-  const Staging before = saveStaging(run);
-  long added = AddCurvePieces(run, pieces, n, &arcs);
-  restoreStaging(run, before);
+  // The pieces build on a copy: the drawing's next entity inherits nothing of them.
+  KxNewElement pieceValues = staged(run);
+  long added = AddCurvePieces(run, pieceValues, pieces, n, &arcs);
   if (fileState(run).gEnt.captured) return;
   KxPrint(run, " ..%s: %d arcs", what, arcs);
   KxLog(run, " %s [%s]: %d arcs", what, fileState(run).gEnt.handle[0] ? fileState(run).gEnt.handle : "-", arcs);
@@ -645,9 +643,8 @@ void finishInsert(KxRun& run, int ext) {
     return;
   }
   const long from = run.table.eldsCounter;
-  const Staging before = saveStaging(run);
+  // The placed records build on their own copy of the staged element.
   long added = BlockPlace(run, fileState(run).gEnt.block, in, !fileState(run).gEnt.foreign);
-  restoreStaging(run, before);
   double far;
   if (BlockPlacedBeyond(run, &far) || recordBeyond(run, from, false, &far)) {
     refuse(run, "INSERT", fileState(run).gEnt.handle, reaches("block " + std::string(fileState(run).gEnt.block) + " placed", far), from, fileState(run).gEnt.before);
@@ -677,12 +674,14 @@ int DxfNumber(const char* value, double* v) {
   return read;
 }
 
-void DxfStageArcEnds(KxRun& run) {
-  run.table.sx = finite(XARC(run.table.sw, run.table.rd) + run.table.cx);
-  run.table.sy = finite(YARC(run.table.sw, run.table.rd) + run.table.cy);
-  run.table.ex = finite(XARC(run.table.ew, run.table.rd) + run.table.cx);
-  run.table.ey = finite(YARC(run.table.ew, run.table.rd) + run.table.cy);
+void DxfStageArcEnds(KxNewElement& el) {
+  el.sx = finite(XARC(el.sw, el.r) + el.cx);
+  el.sy = finite(YARC(el.sw, el.r) + el.cy);
+  el.ex = finite(XARC(el.ew, el.r) + el.cx);
+  el.ey = finite(YARC(el.ew, el.r) + el.cy);
 }
+
+KxNewElement DxfLeftover(KxRun& run) { return staged(run); }
 
 bool PolylineTakesVertices(KxRun& run) { return fileState(run).gPoly.open && !fileState(run).gPoly.skip; }
 
@@ -744,12 +743,12 @@ void EntityGroup(KxRun& run, int code, const char* value) {
   // A finite number beyond the float range would become infinite in the table.
   float v = std::fabs(number) <= (double)FLT_MAX ? (float)number : 0.0f;
   switch (code) {
-    case 10: run.table.sx = run.table.cx = v; break;
-    case 20: run.table.sy = run.table.cy = v; break;
-    case 11: run.table.ex = v; break;
-    case 21: run.table.ey = v; break;
+    case 10: staged(run).sx = staged(run).cx = v; break;
+    case 20: staged(run).sy = staged(run).cy = v; break;
+    case 11: staged(run).ex = v; break;
+    case 21: staged(run).ey = v; break;
     case 30: fileState(run).gEnt.z = v; fileState(run).gEnt.hasZ = true; break;
-    case 40: run.table.rd = v; break;
+    case 40: staged(run).r = v; break;
     case 42:
       if (fileState(run).gEnt.kind == dkLWPOLYLINE) {
         if (fileState(run).gEnt.lastVertex >= fileState(run).gEnt.start && fileState(run).gEnt.lastVertex < run.table.eldsCounter) run.table.elds[fileState(run).gEnt.lastVertex].bulge = v;
@@ -757,8 +756,8 @@ void EntityGroup(KxRun& run, int code, const char* value) {
         fileState(run).gEnt.bulge = v;
       }
       break;
-    case 50: run.table.sw = v; break;
-    case 51: run.table.ew = v; break;
+    case 50: staged(run).sw = v; break;
+    case 51: staged(run).ew = v; break;
     case 70: fileState(run).gEnt.flags = (int)KxInteger(value); break;
     case 1:
       if (fileState(run).gEnt.type >= 0 && add(run, fileState(run).gEnt.type, gNoText)) KxCopy(run.table.elds[run.table.eldsCounter - 1].text, sizeof run.table.elds[0].text, value);
@@ -793,7 +792,7 @@ void EntityGroup(KxRun& run, int code, const char* value) {
   }
   // Lightweight polylines give their vertices as repeated 10/20 pairs.
   if (code == 20 && fileState(run).gEnt.kind == dkLWPOLYLINE && fileState(run).gEnt.type == etPOLY) {
-    run.table.ex = run.table.ey = 0;
+    staged(run).ex = staged(run).ey = 0;
     if (add(run, etVERT, gNoText)) fileState(run).gEnt.lastVertex = run.table.eldsCounter - 1;
   }
 }
@@ -857,38 +856,38 @@ void finishEntity(KxRun& run) {
       if (fileState(run).gEnt.kind == dkVERTEX) {
         finishVertex(run);
       } else {
-        run.table.ex = run.table.ey = 0;
+        staged(run).ex = staged(run).ey = 0;
         add(run, etVERT, gNoText);
       }
       break;
     case etARC:
       if (ext == 1) {
         // Seen from below, the arc turns the other way: its end becomes its start.
-        run.table.cx = -run.table.cx;
-        float s = run.table.sw;
-        run.table.sw = 180 - run.table.ew;
-        run.table.ew = 180 - s;
+        staged(run).cx = -staged(run).cx;
+        float s = staged(run).sw;
+        staged(run).sw = 180 - staged(run).ew;
+        staged(run).ew = 180 - s;
       }
-      if (run.table.sw < 0) run.table.sw += 360;
-      if (run.table.ew < 0) run.table.ew += 360;
-      DxfStageArcEnds(run);
+      if (staged(run).sw < 0) staged(run).sw += 360;
+      if (staged(run).ew < 0) staged(run).ew += 360;
+      DxfStageArcEnds(staged(run));
       add(run, etARC, gNoText);
       break;
     case etCIR:
-      if (ext == 1) run.table.cx = -run.table.cx;
-      run.table.sx = run.table.ex = finite(run.table.cx + run.table.rd);
-      run.table.sy = run.table.ey = run.table.cy;
+      if (ext == 1) staged(run).cx = -staged(run).cx;
+      staged(run).sx = staged(run).ex = finite(staged(run).cx + staged(run).r);
+      staged(run).sy = staged(run).ey = staged(run).cy;
       add(run, etCIR, gNoText);
       break;
     case etINSE:
     case etPNT:
-      if (ext == 1) run.table.sx = run.table.cx = -run.table.sx;
+      if (ext == 1) staged(run).sx = staged(run).cx = -staged(run).sx;
       add(run, fileState(run).gEnt.type, gNoText);
       break;
     case etTEXT:
       // A text was already added at its group 1.
       if (fileState(run).gEnt.argument != etTEXT) {
-        if (ext == 1) run.table.sx = run.table.cx = -run.table.sx;
+        if (ext == 1) staged(run).sx = staged(run).cx = -staged(run).sx;
         add(run, etTEXT, gNoText);
       } else if (ext == 1) {
         for (long i = fileState(run).gEnt.start; i < run.table.eldsCounter; ++i) {

@@ -82,7 +82,9 @@ int ConjugateEllipsePieces(double cx, double cy, double ax, double ay, double bx
   return KxEllipseToPieces(e, tol, out, max);
 }
 
-long AddCurvePieces(KxRun& run, const KxCurvePiece* pieces, int n, int* arcs) {
+// A record takes from el what its piece does not give (a line keeps the radius
+// and angles before it, which the duplicate check compares); el ends as the last left it.
+long AddCurvePieces(KxRun& run, KxNewElement& el, const KxCurvePiece* pieces, int n, int* arcs) {
   long before = run.table.eldsCounter;
   int arcCount = 0;
   // Pieces whose ends the rounding may bring within the element tolerance of each
@@ -102,11 +104,11 @@ long AddCurvePieces(KxRun& run, const KxCurvePiece* pieces, int n, int* arcs) {
       const KxCurvePiece& a = pieces[runFrom];
       const KxCurvePiece& b = pieces[i - 1];
       if (a.sx != b.ex || a.sy != b.ey) {
-        run.table.sx = run.table.cx = (float)a.sx;
-        run.table.sy = run.table.cy = (float)a.sy;
-        run.table.ex = (float)b.ex;
-        run.table.ey = (float)b.ey;
-        AddElement(run, etLINE, gNoText);
+        el.sx = el.cx = (float)a.sx;
+        el.sy = el.cy = (float)a.sy;
+        el.ex = (float)b.ex;
+        el.ey = (float)b.ey;
+        AddNextElement(run, etLINE, el, gNoText);
       }
       runFrom = -1;
     }
@@ -114,27 +116,27 @@ long AddCurvePieces(KxRun& run, const KxCurvePiece* pieces, int n, int* arcs) {
     const KxCurvePiece& p = pieces[i];
     if (!finitePiece(p)) continue;
     if (p.line) {
-      run.table.sx = run.table.cx = (float)p.sx;
-      run.table.sy = run.table.cy = (float)p.sy;
-      run.table.ex = (float)p.ex;
-      run.table.ey = (float)p.ey;
-      AddElement(run, etLINE, gNoText);
+      el.sx = el.cx = (float)p.sx;
+      el.sy = el.cy = (float)p.sy;
+      el.ex = (float)p.ex;
+      el.ey = (float)p.ey;
+      AddNextElement(run, etLINE, el, gNoText);
       continue;
     }
     // Arcs are stored counter-clockwise: a clockwise piece from its end.
     const bool ccw = p.ccw;
     const double x1 = ccw ? p.sx : p.ex, y1 = ccw ? p.sy : p.ey;
     const double x2 = ccw ? p.ex : p.sx, y2 = ccw ? p.ey : p.sy;
-    run.table.cx = (float)p.cx;
-    run.table.cy = (float)p.cy;
-    run.table.rd = (float)p.r;
-    run.table.sw = angleOf(x1, y1, p.cx, p.cy);
-    run.table.ew = angleOf(x2, y2, p.cx, p.cy);
-    run.table.sx = (float)x1;
-    run.table.sy = (float)y1;
-    run.table.ex = (float)x2;
-    run.table.ey = (float)y2;
-    AddElement(run, etARC, gNoText);
+    el.cx = (float)p.cx;
+    el.cy = (float)p.cy;
+    el.r = (float)p.r;
+    el.sw = angleOf(x1, y1, p.cx, p.cy);
+    el.ew = angleOf(x2, y2, p.cx, p.cy);
+    el.sx = (float)x1;
+    el.sy = (float)y1;
+    el.ex = (float)x2;
+    el.ey = (float)y2;
+    AddNextElement(run, etARC, el, gNoText);
     ++arcCount;
   }
   // The pieces join tangentially: the feed-point search may meet any of them.

@@ -1,6 +1,6 @@
 // The element store: one growing table of element records that every step of the
-// conversion reads and rewrites, the staging registers through which the DXF
-// reader fills new records, and the structure check and dump of the table.
+// conversion reads and rewrites, the values a new record is made of, and the
+// structure check and dump of the table.
 #pragma once
 
 struct KxRun;        // the state of one conversion (run/run.h)
@@ -78,14 +78,26 @@ void ClearElements(KxRun& run);                              // erases the used 
 inline constexpr long kWorkingRecords = 7;
 void AddReservedElements(KxRun& run);                        // adds the seven working records at indices 0 to 6
 void AddClosingElements(KxRun& run);                         // adds the two marker records behind the drawing's records
-void AddElement(KxRun& run, int typ, const char* opttext);     // appends a record from the staging registers
+
+// The geometry a new record is made of; a reader builds it and hands it to AddElement.
+struct KxNewElement {
+  float sx = 0, sy = 0;   // start point (a point's or text's position)
+  float ex = 0, ey = 0;   // end point
+  float cx = 0, cy = 0;   // centre / insertion point
+  float sw = 0, ew = 360; // start and end angle, degrees, counter-clockwise
+  float r = 0;            // radius
+};
+
+void AddElement(KxRun& run, int typ, const KxNewElement& el, const char* opttext);  // appends a record made of el
+bool AddNextElement(KxRun& run, int typ, KxNewElement& el, const char* opttext);  // appends el; when taken, el's angles start fresh (0, 360) for the reader's next element
+KxNewElement DxfLeftover(KxRun& run);                           // the values the DXF reader's entities left (dxf/entities.cpp)
 void CopyElementInto(KxRun& run, long des, long tar);          // copies record des into record tar
 void RotaElementCopy(KxRun& run);                            // builds slot 3 from the arc in slot 2, turned to start at 0 degrees
 void ePrintToStream(KxRun& run, elementdaten eld);             // prints one record to the console
 void ePrintTypeToStream(KxRun& run, long elnum);               // prints the type tag of record elnum
 
 
-// The element table of one run with its counters and the reader's staging registers.
+// The element table of one run with its counters.
 struct ElementRun {
   KxGrowingTable<elementdaten> elds{};  // the element table; references into it survive appends
   long eldsMaximum = kMaxElementRecords;  // bound of the table (kMaxElementRecords; tests lower it)
@@ -93,7 +105,6 @@ struct ElementRun {
   int structsChecked = 0;  // completed structure checks
   int maxElemBarrier = 0;  // 1 once an add was refused at the bound of the table
   int aktLayName = 0;  // layer-list index of the entity being read
-  float sx = 0, sy = 0, ex = 0, ey = 0, cx = 0, cy = 0, sw = 0, ew = 0, rd = 0;  // staging registers of the reader
   int killedElements = 0;  // lines deleted as too short
   int duplicateElements = 0;  // elements deleted as drawn twice (same type, ends, centre, radius)
 };

@@ -1,4 +1,4 @@
-// The element table: clearing it, appending records from the staging registers,
+// The element table: clearing it, appending records a reader built,
 // copying records into working slots and rotating a copied arc, finding a
 // contour's region record, and the one-record console prints of the analysis.
 #include <cmath>
@@ -35,22 +35,32 @@ void ClearElements(KxRun& run) {
   run.table.eldsCounter = 0;
 }
 
+// The working records start empty. The first one has always kept an end angle
+// of 0, every later one 360: the dump shows the copy slots' angles.
 void AddReservedElements(KxRun& run) {
-  AddElement(run, etDELETE, "feedbuf");
-  AddElement(run, etDELETE, "sortbuf");
-  AddElement(run, etCPY, "arc copy");
-  AddElement(run, etCPY, "arc rotiert");
-  AddElement(run, etCPY, "point copy");
-  AddElement(run, etCPY, "point rotiert");
-  AddElement(run, etDELETE, "dabei");
+  KxNewElement first;
+  first.ew = 0;
+  AddElement(run, etDELETE, first, "feedbuf");
+  AddElement(run, etDELETE, KxNewElement{}, "sortbuf");
+  AddElement(run, etCPY, KxNewElement{}, "arc copy");
+  AddElement(run, etCPY, KxNewElement{}, "arc rotiert");
+  AddElement(run, etCPY, KxNewElement{}, "point copy");
+  AddElement(run, etCPY, KxNewElement{}, "point rotiert");
+  AddElement(run, etDELETE, KxNewElement{}, "dabei");
 }
 
+// The marker records carry what the drawing's last entity left (the dump prints
+// their centre); the first keeps its angles as well, the second has the fresh ones.
 void AddClosingElements(KxRun& run) {
-  AddElement(run, etDELETE, gNoText);
-  AddElement(run, etDELETE, "end");
+  const KxNewElement left = DxfLeftover(run);
+  KxNewElement fresh = left;
+  fresh.sw = 0;
+  fresh.ew = 360;
+  AddElement(run, etDELETE, left, gNoText);
+  AddElement(run, etDELETE, fresh, "end");
 }
 
-void AddElement(KxRun& run, int typ, const char* opttext) {
+void AddElement(KxRun& run, int typ, const KxNewElement& el, const char* opttext) {
   if (run.table.eldsCounter >= run.table.eldsMaximum) {
     // Said once: a drawing at the bound would otherwise print a line per refused entity.
     if (!run.table.maxElemBarrier) {
@@ -63,15 +73,15 @@ void AddElement(KxRun& run, int typ, const char* opttext) {
   elementdaten& e = run.table.elds[run.table.eldsCounter];
   e.num = run.table.eldsCounter;
   e.type = typ;
-  e.sx = run.table.sx;
-  e.sy = run.table.sy;
-  e.ex = run.table.ex;
-  e.ey = run.table.ey;
-  e.cx = run.table.cx;
-  e.cy = run.table.cy;
-  e.sw = run.table.sw;
-  e.ew = run.table.ew;
-  e.r = run.table.rd;
+  e.sx = el.sx;
+  e.sy = el.sy;
+  e.ex = el.ex;
+  e.ey = el.ey;
+  e.cx = el.cx;
+  e.cy = el.cy;
+  e.sw = el.sw;
+  e.ew = el.ew;
+  e.r = el.r;
   e.used = e.IsFirst = 0;
   e.kElemX = 0;
   e.child = 0;
@@ -81,12 +91,21 @@ void AddElement(KxRun& run, int typ, const char* opttext) {
   e.fLayer = run.table.aktLayName;
   if (opttext && strlen(opttext) > 2) KxCopy(e.text, sizeof e.text, opttext);
   if (typ == etPNT || typ == etTEXT) {
-    e.cx = e.ex = run.table.sx;
-    e.cy = e.ey = run.table.sy;
+    e.cx = e.ex = el.sx;
+    e.cy = e.ey = el.sy;
   }
-  run.table.sw = 0;
-  run.table.ew = 360;
   ++run.table.eldsCounter;
+}
+
+// A reader's element takes what it does not set from the one before it, but its
+// angles start fresh once the one before is in the table.
+bool AddNextElement(KxRun& run, int typ, KxNewElement& el, const char* opttext) {
+  const long before = run.table.eldsCounter;
+  AddElement(run, typ, el, opttext);
+  if (run.table.eldsCounter == before) return false;
+  el.sw = 0;
+  el.ew = 360;
+  return true;
 }
 
 static bool isCopySlot(long i) { return i >= 2 && i <= 5; }

@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), strnlen(reinterpret_cast<const char*>(data), textLen));
   FuzzWrite(home + "devices/DEFAULT.TCH", nl ? nl + 1 : data, nl ? size - textLen - 1 : 0);
   fLayerList(run, ll_ADD, 0, run.cfg.edmLayer, 0);
-  for (int i = 0; i < 8; ++i) AddElement(run, etTEXT, "x");
+  for (int i = 0; i < 8; ++i) AddElement(run, etTEXT, KxNewElement{}, "x");
   SetTechnologie(run, nullptr, 0);
   SetTechnologie(run, text.c_str(), 7);
   SetTechData(run, text.c_str());
