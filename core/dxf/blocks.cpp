@@ -31,7 +31,7 @@ struct Item {
 };
 
 struct Block {
-  int32_t name;   // offset into gNames
+  int32_t name;   // offset into names
   float bx, by;   // base point
   int32_t first, count;
   bool full;      // items were left out
@@ -51,24 +51,24 @@ constexpr long kMaxPlacementSteps = 4000000;
 
 // What this file keeps of a run, owned by the run.
 struct BlocksState {
-  KxGrowingTable<Item> gItems;
-  int gItemCount = 0;
-  KxGrowingTable<Block> gBlocks;
-  int gBlockCount = 0;
-  std::vector<char> gNames;   // every block name, each ended by its '\0'; the offsets stay, the pointers do not
-  int gNameUsed = 0;
-  int gOpen = -1;            // the definition being read
-  bool gNamed = false;       // its name was taken
-  bool gEntityIn = false;    // the entity being read goes into it
-  bool gForeign = false;     // the entity being read is an INSERT on a layer not read
-  int gLayer = kBlockLayerZero;
-  KxGrowingTable<Memo> gMemo;
-  KxNewElement gPlacing;     // the placed records' values: each takes what it does not set from the one placed before
-  long gSteps = 0;           // work of the placement under way
-  bool gCut = false;         // it reached kMaxPlacementSteps
+  KxGrowingTable<Item> items;
+  int itemCount = 0;
+  KxGrowingTable<Block> blocks;
+  int blockCount = 0;
+  std::vector<char> names;   // every block name, each ended by its '\0'; the offsets stay, the pointers do not
+  int nameUsed = 0;
+  int open = -1;            // the definition being read
+  bool named = false;       // its name was taken
+  bool entityIn = false;    // the entity being read goes into it
+  bool foreign = false;     // the entity being read is an INSERT on a layer not read
+  int layer = kBlockLayerZero;
+  KxGrowingTable<Memo> memo;
+  KxNewElement placing;     // the placed records' values: each takes what it does not set from the one placed before
+  long steps = 0;           // work of the placement under way
+  bool cut = false;         // it reached kMaxPlacementSteps
   // A placement whose geometry reaches beyond the coordinate limit refuses its insert.
-  bool gBeyond = false;
-  double gBeyondValue = 0;
+  bool beyond = false;
+  double beyondValue = 0;
 };
 
 namespace {
@@ -77,43 +77,43 @@ static BlocksState& fileState(KxRun& run) { return run.blocksState.get(); }
 
 int storeName(KxRun& run, const char* name) {
   size_t n = strlen(name) + 1;
-  if (fileState(run).gNameUsed + (long)n > INT32_MAX) return -1;
-  fileState(run).gNames.resize((size_t)fileState(run).gNameUsed + n);
-  memcpy(fileState(run).gNames.data() + fileState(run).gNameUsed, name, n);
-  int at = fileState(run).gNameUsed;
-  fileState(run).gNameUsed += (int)n;
+  if (fileState(run).nameUsed + (long)n > INT32_MAX) return -1;
+  fileState(run).names.resize((size_t)fileState(run).nameUsed + n);
+  memcpy(fileState(run).names.data() + fileState(run).nameUsed, name, n);
+  int at = fileState(run).nameUsed;
+  fileState(run).nameUsed += (int)n;
   return at;
 }
 
 int findBlock(KxRun& run, const char* name) {
-  for (int i = 0; i < fileState(run).gBlockCount; ++i)
-    if (fileState(run).gBlocks[i].name >= 0 && strcmp(fileState(run).gNames.data() + fileState(run).gBlocks[i].name, name) == 0) return i;
+  for (int i = 0; i < fileState(run).blockCount; ++i)
+    if (fileState(run).blocks[i].name >= 0 && strcmp(fileState(run).names.data() + fileState(run).blocks[i].name, name) == 0) return i;
   return -1;
 }
 
-const char* blockName(KxRun& run, int b) { return fileState(run).gBlocks[b].name >= 0 ? fileState(run).gNames.data() + fileState(run).gBlocks[b].name : "?"; }
+const char* blockName(KxRun& run, int b) { return fileState(run).blocks[b].name >= 0 ? fileState(run).names.data() + fileState(run).blocks[b].name : "?"; }
 
 bool addItem(KxRun& run, const Item& it) {
-  if (fileState(run).gOpen < 0) return false;
-  Block& b = fileState(run).gBlocks[fileState(run).gOpen];
-  if (fileState(run).gItemCount >= run.table.eldsMaximum) {
-    if (!b.full) KxLog(run, " BLOCK %s: the block store is full (%ld items), the rest of it is left out\n", blockName(run, fileState(run).gOpen),
+  if (fileState(run).open < 0) return false;
+  Block& b = fileState(run).blocks[fileState(run).open];
+  if (fileState(run).itemCount >= run.table.eldsMaximum) {
+    if (!b.full) KxLog(run, " BLOCK %s: the block store is full (%ld items), the rest of it is left out\n", blockName(run, fileState(run).open),
                        run.table.eldsMaximum);
     b.full = true;
     return false;
   }
-  fileState(run).gItems[fileState(run).gItemCount++] = it;
+  fileState(run).items[fileState(run).itemCount++] = it;
   ++b.count;
   return true;
 }
 
 void addLine(KxRun& run, double x1, double y1, double x2, double y2) {
   if (x1 == x2 && y1 == y2) return;
-  addItem(run, Item{ikLine, (int32_t)fileState(run).gLayer, 0, {(float)x1, (float)y1, (float)x2, (float)y2, 0}});
+  addItem(run, Item{ikLine, (int32_t)fileState(run).layer, 0, {(float)x1, (float)y1, (float)x2, (float)y2, 0}});
 }
 
 void addArc(KxRun& run, double ccx, double ccy, double r, double a0, double a1) {
-  addItem(run, Item{ikArc, (int32_t)fileState(run).gLayer, 0, {(float)ccx, (float)ccy, (float)r, (float)a0, (float)a1}});
+  addItem(run, Item{ikArc, (int32_t)fileState(run).layer, 0, {(float)ccx, (float)ccy, (float)r, (float)a0, (float)a1}});
 }
 
 // A polyline segment from (x1, y1) with bulge b to (x2, y2): a line or an arc.
@@ -203,8 +203,8 @@ DxfInsert insertOf(const Item& it, const Item& more) {
 // (its insert is refused) and recorded as 0 meanwhile.
 float placed(KxRun& run, double v) {
   if (std::fabs(v) <= kMaxCoordinate) return (float)v;
-  if (!fileState(run).gBeyond) fileState(run).gBeyondValue = v;
-  fileState(run).gBeyond = true;
+  if (!fileState(run).beyond) fileState(run).beyondValue = v;
+  fileState(run).beyond = true;
   return 0.0f;
 }
 
@@ -213,8 +213,8 @@ float placed(KxRun& run, double v) {
 // is noted. The end points themselves are checked with the records.
 float placedFar(KxRun& run, double v) {
   if (std::fabs(v) < 1e37) return (float)v;
-  if (!fileState(run).gBeyond) fileState(run).gBeyondValue = v;
-  fileState(run).gBeyond = true;
+  if (!fileState(run).beyond) fileState(run).beyondValue = v;
+  fileState(run).beyond = true;
   return 0.0f;
 }
 
@@ -234,7 +234,7 @@ void emitRound(KxRun& run, const Item& it, const Affine& t, bool full) {
   const double det = t.a * t.d - t.b * t.c;
   const double skew = t.a * t.b + t.c * t.d;
   const bool similar = std::fabs(k1 - k2) <= 1e-9 * (k1 + k2) && std::fabs(skew) <= 1e-9 * (k1 * k2 + 1e-300);
-  KxNewElement& el = fileState(run).gPlacing;
+  KxNewElement& el = fileState(run).placing;
   if (similar) {
     if (full) {
       el.cx = placed(run, ocx);
@@ -277,35 +277,35 @@ void emitRound(KxRun& run, const Item& it, const Affine& t, bool full) {
 }
 
 bool stop(KxRun& run) {
-  if (fileState(run).gCut) return true;
-  if (++fileState(run).gSteps > kMaxPlacementSteps || run.table.eldsCounter >= run.table.eldsMaximum) {
-    fileState(run).gCut = true;
+  if (fileState(run).cut) return true;
+  if (++fileState(run).steps > kMaxPlacementSteps || run.table.eldsCounter >= run.table.eldsMaximum) {
+    fileState(run).cut = true;
     KxLog(run, " INSERT: placing stopped, %s\n", run.table.eldsCounter >= run.table.eldsMaximum ? "the element table is full"
                                                                         : "the inserts nest into too many copies");
   }
-  return fileState(run).gCut;
+  return fileState(run).cut;
 }
 
 void place(KxRun& run, int bi, const Affine& t, int inherit, int depth) {
-  const Block& b = fileState(run).gBlocks[bi];
+  const Block& b = fileState(run).blocks[bi];
   for (int i = b.first; i < b.first + b.count; ++i) {
     if (stop(run)) return;
-    const Item& it = fileState(run).gItems[i];
+    const Item& it = fileState(run).items[i];
     const int layer = it.layer == kBlockLayerZero ? inherit : it.layer;
     if (it.kind == ikInsertMore) continue;
     if (it.kind == ikInsert) {
       if (i + 1 >= b.first + b.count) continue;
-      const int child = findBlock(run, fileState(run).gNames.data() + it.ref);
+      const int child = findBlock(run, fileState(run).names.data() + it.ref);
       if (child < 0) continue;
       if (depth + 1 >= kMaxInsertDepth) {
         KxLog(run, " INSERT of %s: nested deeper than %d inserts, left out\n", blockName(run, child), kMaxInsertDepth);
         continue;
       }
-      const DxfInsert ins = insertOf(it, fileState(run).gItems[i + 1]);
+      const DxfInsert ins = insertOf(it, fileState(run).items[i + 1]);
       for (int r = 0; r < ins.rows; ++r)
         for (int c = 0; c < ins.columns; ++c) {
           if (stop(run)) return;
-          place(run, child, compose(t, insertTransform(ins, fileState(run).gBlocks[child].bx, fileState(run).gBlocks[child].by, c, r)), layer,
+          place(run, child, compose(t, insertTransform(ins, fileState(run).blocks[child].bx, fileState(run).blocks[child].by, c, r)), layer,
                 depth + 1);
         }
       continue;
@@ -316,7 +316,7 @@ void place(KxRun& run, int bi, const Affine& t, int inherit, int depth) {
       double x1, y1, x2, y2;
       t.apply(it.v[0], it.v[1], x1, y1);
       t.apply(it.v[2], it.v[3], x2, y2);
-      KxNewElement& el = fileState(run).gPlacing;
+      KxNewElement& el = fileState(run).placing;
       el.sx = el.cx = placed(run, x1);
       el.sy = el.cy = placed(run, y1);
       el.ex = placed(run, x2);
@@ -330,23 +330,23 @@ void place(KxRun& run, int bi, const Affine& t, int inherit, int depth) {
 
 // state: 1 no, 2 yes, 3 being asked (a block inserting itself adds nothing)
 bool hasGeometry(KxRun& run, int bi, bool zeroRead, int depth) {
-  int8_t& m = fileState(run).gMemo[bi].m[zeroRead ? 1 : 0];
+  int8_t& m = fileState(run).memo[bi].m[zeroRead ? 1 : 0];
   if (m == 1 || m == 3) return false;
   if (m == 2) return true;
   if (depth >= kMaxInsertDepth) return false;
   m = 3;
   bool yes = false;
-  const Block& b = fileState(run).gBlocks[bi];
+  const Block& b = fileState(run).blocks[bi];
   for (int i = b.first; i < b.first + b.count && !yes; ++i) {
-    const Item& it = fileState(run).gItems[i];
+    const Item& it = fileState(run).items[i];
     const bool read = it.layer >= 0 || (it.layer == kBlockLayerZero && zeroRead);
     if (it.kind == ikInsertMore) continue;
     if (it.kind != ikInsert) {
       yes = read;
       continue;
     }
-    const int child = findBlock(run, fileState(run).gNames.data() + it.ref);
-    const DxfInsert ins = i + 1 < b.first + b.count ? insertOf(it, fileState(run).gItems[i + 1]) : DxfInsert();
+    const int child = findBlock(run, fileState(run).names.data() + it.ref);
+    const DxfInsert ins = i + 1 < b.first + b.count ? insertOf(it, fileState(run).items[i + 1]) : DxfInsert();
     if (child >= 0 && ins.columns > 0 && ins.rows > 0) yes = hasGeometry(run, child, read, depth + 1);
   }
   m = yes ? 2 : 1;
@@ -356,25 +356,25 @@ bool hasGeometry(KxRun& run, int bi, bool zeroRead, int depth) {
 }  // namespace
 
 void BlocksClear(KxRun& run) {
-  fileState(run).gItemCount = fileState(run).gBlockCount = fileState(run).gNameUsed = 0;
-  fileState(run).gOpen = -1;
-  fileState(run).gEntityIn = false;
-  fileState(run).gMemo.Clear();
+  fileState(run).itemCount = fileState(run).blockCount = fileState(run).nameUsed = 0;
+  fileState(run).open = -1;
+  fileState(run).entityIn = false;
+  fileState(run).memo.Clear();
 }
 
 void BlockBegin(KxRun& run) {
   BlockEnd(run);
-  fileState(run).gMemo.Clear();
-  fileState(run).gOpen = fileState(run).gBlockCount++;
-  fileState(run).gBlocks[fileState(run).gOpen] = Block{-1, 0, 0, fileState(run).gItemCount, 0, false};
-  fileState(run).gNamed = false;
+  fileState(run).memo.Clear();
+  fileState(run).open = fileState(run).blockCount++;
+  fileState(run).blocks[fileState(run).open] = Block{-1, 0, 0, fileState(run).itemCount, 0, false};
+  fileState(run).named = false;
 }
 
 void BlockHeadGroup(KxRun& run, int code, const char* value) {
-  if (fileState(run).gOpen < 0) return;
-  Block& b = fileState(run).gBlocks[fileState(run).gOpen];
-  if (code == 2 && !fileState(run).gNamed) {
-    fileState(run).gNamed = true;
+  if (fileState(run).open < 0) return;
+  Block& b = fileState(run).blocks[fileState(run).open];
+  if (code == 2 && !fileState(run).named) {
+    fileState(run).named = true;
     b.name = storeName(run, value);
     if (b.name < 0) KxLog(run, " BLOCK: the names of the block definitions take more than %d characters\n", INT32_MAX);
   } else if (code == 10 || code == 20) {
@@ -387,30 +387,30 @@ void BlockHeadGroup(KxRun& run, int code, const char* value) {
     at = read == kxNUMBER && std::fabs(v) <= kMaxCoordinate ? (float)v : NAN;
     if (std::isnan(at))
       KxLog(run, " BLOCK %s: base point group %d '%.40s' is no plausible number, its inserts are refused\n",
-            blockName(run, fileState(run).gOpen), code, value);
+            blockName(run, fileState(run).open), code, value);
   }
 }
 
 void BlockEnd(KxRun& run) {
-  fileState(run).gOpen = -1;
-  fileState(run).gEntityIn = false;
+  fileState(run).open = -1;
+  fileState(run).entityIn = false;
 }
 
 bool BlockEntityLayer(KxRun& run, int layer) {
-  fileState(run).gForeign = false;
-  fileState(run).gEntityIn = fileState(run).gOpen >= 0;
-  fileState(run).gLayer = layer;
-  return fileState(run).gEntityIn;
+  fileState(run).foreign = false;
+  fileState(run).entityIn = fileState(run).open >= 0;
+  fileState(run).layer = layer;
+  return fileState(run).entityIn;
 }
 
 void BlockEntityOutside(KxRun& run, bool layerRead) {
-  fileState(run).gEntityIn = false;
-  fileState(run).gForeign = !layerRead;
+  fileState(run).entityIn = false;
+  fileState(run).foreign = !layerRead;
 }
 
-bool BlockEntityOnLayerNotRead(KxRun& run) { return fileState(run).gForeign; }
+bool BlockEntityOnLayerNotRead(KxRun& run) { return fileState(run).foreign; }
 
-bool BlockEntity(KxRun& run) { return fileState(run).gEntityIn; }
+bool BlockEntity(KxRun& run) { return fileState(run).entityIn; }
 
 void BlockTake(KxRun& run, long from) {
   if (from < 0) from = 0;
@@ -425,7 +425,7 @@ void BlockTake(KxRun& run, long from) {
         addArc(run, e.cx, e.cy, e.r, e.sw, e.ew);
         break;
       case etCIR:
-        addItem(run, Item{ikCircle, (int32_t)fileState(run).gLayer, 0, {e.cx, e.cy, e.r, 0, 360}});
+        addItem(run, Item{ikCircle, (int32_t)fileState(run).layer, 0, {e.cx, e.cy, e.r, 0, 360}});
         break;
       case etVERT: {
         // A run of vertices is one polyline: each vertex to the next, the last
@@ -455,17 +455,17 @@ void BlockTake(KxRun& run, long from) {
 }
 
 void BlockTakeInsert(KxRun& run, const char* name, const DxfInsert& ins) {
-  if (fileState(run).gOpen < 0) return;
-  if (fileState(run).gItemCount + 2 > run.table.eldsMaximum) {
-    fileState(run).gItemCount = (int)run.table.eldsMaximum;  // an insert is kept whole or not at all
+  if (fileState(run).open < 0) return;
+  if (fileState(run).itemCount + 2 > run.table.eldsMaximum) {
+    fileState(run).itemCount = (int)run.table.eldsMaximum;  // an insert is kept whole or not at all
     addItem(run, Item{});              // reports the full store
     return;
   }
   int ref = storeName(run, name);
   if (ref < 0) return;
-  addItem(run, Item{ikInsert, (int32_t)fileState(run).gLayer, ref,
+  addItem(run, Item{ikInsert, (int32_t)fileState(run).layer, ref,
                {(float)ins.x, (float)ins.y, (float)ins.sx, (float)ins.sy, (float)ins.rotation}});
-  addItem(run, Item{ikInsertMore, (int32_t)fileState(run).gLayer, 0,
+  addItem(run, Item{ikInsertMore, (int32_t)fileState(run).layer, 0,
                {(float)ins.columns, (float)ins.rows, (float)ins.dx, (float)ins.dy, ins.mirror ? 1.0f : 0.0f}});
 }
 
@@ -475,26 +475,26 @@ bool BlockHasGeometry(KxRun& run, const char* name, bool layerRead) {
 }
 
 long BlockPlace(KxRun& run, const char* name, const DxfInsert& ins, bool layerRead) {
-  fileState(run).gBeyond = false;
+  fileState(run).beyond = false;
   const int b = findBlock(run, name);
   if (b < 0) return 0;
   const long before = run.table.eldsCounter;
   const int own = run.table.aktLayName;
   const int layer = layerRead ? own : kBlockLayerOther;
-  fileState(run).gSteps = 0;
-  fileState(run).gCut = false;
+  fileState(run).steps = 0;
+  fileState(run).cut = false;
   // The first placed record takes what it does not set from the drawing's entities.
-  fileState(run).gPlacing = DxfLeftover(run);
+  fileState(run).placing = DxfLeftover(run);
   for (int r = 0; r < ins.rows; ++r)
     for (int c = 0; c < ins.columns; ++c) {
       if (stop(run)) break;
-      place(run, b, insertTransform(ins, fileState(run).gBlocks[b].bx, fileState(run).gBlocks[b].by, c, r), layer, 0);
+      place(run, b, insertTransform(ins, fileState(run).blocks[b].bx, fileState(run).blocks[b].by, c, r), layer, 0);
     }
   run.table.aktLayName = own;
   return run.table.eldsCounter - before;
 }
 
 bool BlockPlacedBeyond(KxRun& run, double* value) {
-  if (fileState(run).gBeyond) *value = fileState(run).gBeyondValue;
-  return fileState(run).gBeyond;
+  if (fileState(run).beyond) *value = fileState(run).beyondValue;
+  return fileState(run).beyond;
 }

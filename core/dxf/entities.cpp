@@ -71,38 +71,38 @@ struct Polyline {
 
 // What this file keeps of a run, owned by the run.
 struct EntitiesState {
-  Entity gEnt;
-  Polyline gPoly;
-  KxSpline gSpline;
+  Entity ent;
+  Polyline poly;
+  KxSpline spline;
   // The element the drawing's entities stage. An entity that does not set a value
   // inherits it from the entity before (the first from an empty one with fresh
   // angles); block definitions, placed blocks, curves and refused entities must
   // not change what the drawing's next entity inherits.
-  KxNewElement gStaged;
-  KxNewElement gSaved = kNothingStaged;  // the staged element before a block definition's entities, which leave it as it was
-  bool gSavedValid = false;
+  KxNewElement staged;
+  KxNewElement saved = kNothingStaged;  // the staged element before a block definition's entities, which leave it as it was
+  bool savedValid = false;
 };
 
 namespace {
 
 static EntitiesState& fileState(KxRun& run) { return run.entitiesState.get(); }
 // The element the drawing's entities stage, its copy, and putting a copy back.
-KxNewElement& staged(KxRun& run) { return fileState(run).gStaged; }
+KxNewElement& staged(KxRun& run) { return fileState(run).staged; }
 KxNewElement saveStaging(KxRun& run) { return staged(run); }
 void restoreStaging(KxRun& run, const KxNewElement& s) { staged(run) = s; }
 
 // Records of a block's entity go into its definition; the staged element is as before it.
 void takeIntoBlock(KxRun& run, long from) {
   BlockTake(run, from);
-  if (fileState(run).gSavedValid) restoreStaging(run, fileState(run).gSaved);
-  fileState(run).gSavedValid = false;
+  if (fileState(run).savedValid) restoreStaging(run, fileState(run).saved);
+  fileState(run).savedValid = false;
 }
 
 // Console notes of an entity; the entities of block definitions are read quietly,
 // since most of them are never placed.
 void say(KxRun& run, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 void say(KxRun& run, const char* fmt, ...) {
-  if (fileState(run).gEnt.captured || fileState(run).gEnt.foreign) return;
+  if (fileState(run).ent.captured || fileState(run).ent.foreign) return;
   char text[kDxfLineSize + 64];
   va_list ap;
   va_start(ap, fmt);
@@ -119,8 +119,8 @@ bool add(KxRun& run, int typ, const char* text) { return AddNextElement(run, typ
 
 // 0: extrusion along +Z; 1: along -Z (object X is drawing -X); 2: any other direction.
 int extrusionCase(KxRun& run) {
-  if (!DxfKindOf(fileState(run).gEnt.kind).objectCoords) return 0;
-  const double* n = fileState(run).gEnt.extrusion;
+  if (!DxfKindOf(fileState(run).ent.kind).objectCoords) return 0;
+  const double* n = fileState(run).ent.extrusion;
   constexpr double eps = 1e-6;
   if (std::fabs(n[0]) > eps || std::fabs(n[1]) > eps || !(std::fabs(n[2]) > eps)) return 2;
   return n[2] < 0 ? 1 : 0;
@@ -137,7 +137,7 @@ void dropSince(KxRun& run, long start) {
 const char* kindName(int kind) { return DxfKindOf(kind).name; }
 
 void logSkipped(KxRun& run, const char* what, const char* handle) {
-  KxLog(run, " %s [%s] skipped: %s\n", kindName(fileState(run).gEnt.kind), handle[0] ? handle : "-", what);
+  KxLog(run, " %s [%s] skipped: %s\n", kindName(fileState(run).ent.kind), handle[0] ? handle : "-", what);
 }
 
 // --- values that refuse an entity ---
@@ -150,8 +150,8 @@ enum GroupUse { guNone, guCoordinate, guScale, guNumber, guWhole };
 
 GroupUse groupUse(KxRun& run, int code) {
   if (code == 210 || code == 220 || code == 230)
-    return DxfKindOf(fileState(run).gEnt.kind).objectCoords || fileState(run).gEnt.kind == dkELLIPSE ? guNumber : guNone;
-  switch (fileState(run).gEnt.kind) {
+    return DxfKindOf(fileState(run).ent.kind).objectCoords || fileState(run).ent.kind == dkELLIPSE ? guNumber : guNone;
+  switch (fileState(run).ent.kind) {
     case dkINSERT:
       switch (code) {
         case 10: case 20: case 44: case 45: return guCoordinate;
@@ -186,7 +186,7 @@ GroupUse groupUse(KxRun& run, int code) {
     case dkVERTEX:
       switch (code) {
         case 10: case 20: return guCoordinate;
-        case 30: return fileState(run).gPoly.threeD ? guCoordinate : guNone;   // a 3-D polyline must lie in one plane
+        case 30: return fileState(run).poly.threeD ? guCoordinate : guNone;   // a 3-D polyline must lie in one plane
         case 42: return guNumber;
         case 70: return guWhole;
         default: return guNone;
@@ -194,7 +194,7 @@ GroupUse groupUse(KxRun& run, int code) {
     default:
       break;
   }
-  switch (fileState(run).gEnt.type) {
+  switch (fileState(run).ent.type) {
     case etLINE:
       return code == 10 || code == 20 || code == 11 || code == 21 ? guCoordinate : guNone;
     case etARC:
@@ -256,8 +256,8 @@ bool checkGroup(KxRun& run, int code, const char* value, double* v) {
   }
   if (!quotedWhy && !valueWhy) return true;
   // An insert that stands for a feed point is not placed: its placement groups say nothing.
-  const bool placement = fileState(run).gEnt.kind == dkINSERT && code != 10 && code != 20 && code < 210;
-  std::string& slot = placement ? fileState(run).gEnt.placement : fileState(run).gEnt.refusal;
+  const bool placement = fileState(run).ent.kind == dkINSERT && code != 10 && code != 20 && code < 210;
+  std::string& slot = placement ? fileState(run).ent.placement : fileState(run).ent.refusal;
   if (slot.empty()) {
     slot = "group " + std::to_string(code) + " ";
     if (quotedWhy) slot += quoted(value) + quotedWhy;
@@ -356,17 +356,17 @@ void refuse(KxRun& run, const char* type, const char* handle, const std::string&
 // Refuses the entity being read. A polyline without one of its corners would be
 // another figure: a vertex refuses its whole polyline.
 void refuseEntity(KxRun& run, const std::string& why) {
-  if (fileState(run).gEnt.kind == dkVERTEX) {
-    refuse(run, "POLYLINE", fileState(run).gPoly.handle, "VERTEX [" + std::string(fileState(run).gEnt.handle[0] ? fileState(run).gEnt.handle : "-") + "] " + why,
-           fileState(run).gPoly.start, fileState(run).gPoly.before);
-    fileState(run).gPoly.skip = true;
+  if (fileState(run).ent.kind == dkVERTEX) {
+    refuse(run, "POLYLINE", fileState(run).poly.handle, "VERTEX [" + std::string(fileState(run).ent.handle[0] ? fileState(run).ent.handle : "-") + "] " + why,
+           fileState(run).poly.start, fileState(run).poly.before);
+    fileState(run).poly.skip = true;
     return;
   }
-  refuse(run, kindName(fileState(run).gEnt.kind), fileState(run).gEnt.handle, why, fileState(run).gEnt.start, fileState(run).gEnt.before);
-  if (fileState(run).gEnt.kind == dkPOLYLINE) {
+  refuse(run, kindName(fileState(run).ent.kind), fileState(run).ent.handle, why, fileState(run).ent.start, fileState(run).ent.before);
+  if (fileState(run).ent.kind == dkPOLYLINE) {
     // Its vertices are passed over.
-    fileState(run).gPoly = Polyline();
-    fileState(run).gPoly.open = fileState(run).gPoly.skip = true;
+    fileState(run).poly = Polyline();
+    fileState(run).poly.open = fileState(run).poly.skip = true;
   }
 }
 
@@ -409,44 +409,44 @@ int typeOfMarker(KxRun& run, const char* marker) {
 
 void marker(KxRun& run, const char* value) {
   if (DxfIs(value, "AcDbEntity")) return;
-  if (!fileState(run).gEnt.classSeen) {
+  if (!fileState(run).ent.classSeen) {
     // The entity's own class: its type is known from its group 0 already.
-    fileState(run).gEnt.classSeen = true;
+    fileState(run).ent.classSeen = true;
     if (!DxfTwelveRules(run)) say(run, "  AcDbEntity Element: %s\n", value);
     return;
   }
   // An array insert names its own class after the one of every insert.
-  if (fileState(run).gEnt.kind == dkINSERT && DxfIs(value, "AcDbMInsertBlock")) return;
+  if (fileState(run).ent.kind == dkINSERT && DxfIs(value, "AcDbMInsertBlock")) return;
   say(run, " ..%s \n", value);
   int t = typeOfMarker(run, value);
   if (t < 0) {
-    fileState(run).gEnt.rest = fileState(run).gEnt.nothing = true;
+    fileState(run).ent.rest = fileState(run).ent.nothing = true;
     return;
   }
-  fileState(run).gEnt.type = t;
+  fileState(run).ent.type = t;
 }
 
 // The end of a polyline header: its closing records, or nothing for a mesh.
 void finishPolylineHeader(KxRun& run, int ext) {
-  if (fileState(run).gEnt.kind == dkPOLYLINE) {
-    fileState(run).gPoly.open = true;
-    fileState(run).gPoly.captured = fileState(run).gEnt.captured;
-    fileState(run).gPoly.start = fileState(run).gEnt.start;
-    fileState(run).gPoly.before = fileState(run).gEnt.before;
-    KxCopy(fileState(run).gPoly.handle, sizeof fileState(run).gPoly.handle, fileState(run).gEnt.handle);
-    if (fileState(run).gEnt.flags & (16 | 64)) {
-      dropSince(run, fileState(run).gEnt.start);
-      fileState(run).gPoly.skip = true;
-      logSkipped(run, "polyface or polygon mesh", fileState(run).gEnt.handle);
+  if (fileState(run).ent.kind == dkPOLYLINE) {
+    fileState(run).poly.open = true;
+    fileState(run).poly.captured = fileState(run).ent.captured;
+    fileState(run).poly.start = fileState(run).ent.start;
+    fileState(run).poly.before = fileState(run).ent.before;
+    KxCopy(fileState(run).poly.handle, sizeof fileState(run).poly.handle, fileState(run).ent.handle);
+    if (fileState(run).ent.flags & (16 | 64)) {
+      dropSince(run, fileState(run).ent.start);
+      fileState(run).poly.skip = true;
+      logSkipped(run, "polyface or polygon mesh", fileState(run).ent.handle);
       return;
     }
-    fileState(run).gPoly.closed = (fileState(run).gEnt.flags & 1) != 0;
-    fileState(run).gPoly.mirror = ext == 1;
-    fileState(run).gPoly.threeD = (fileState(run).gEnt.flags & 8) != 0;
+    fileState(run).poly.closed = (fileState(run).ent.flags & 1) != 0;
+    fileState(run).poly.mirror = ext == 1;
+    fileState(run).poly.threeD = (fileState(run).ent.flags & 8) != 0;
   } else {
-    if (ext == 1) mirrorVertices(run, fileState(run).gEnt.start);
-    if (!(fileState(run).gEnt.flags & 1))
-      for (long i = fileState(run).gEnt.start; i < run.table.eldsCounter; ++i)
+    if (ext == 1) mirrorVertices(run, fileState(run).ent.start);
+    if (!(fileState(run).ent.flags & 1))
+      for (long i = fileState(run).ent.start; i < run.table.eldsCounter; ++i)
         if (run.table.elds[i].type == etVERT) run.table.elds[i].polyOpen = 1;
   }
   staged(run).sx = staged(run).sy = staged(run).ex = staged(run).ey = 0;
@@ -456,24 +456,24 @@ void finishPolylineHeader(KxRun& run, int ext) {
 
 void finishVertex(KxRun& run) {
   // Frame control points of a spline-fitted polyline do not lie on its path.
-  if (fileState(run).gEnt.flags & 16) return;
-  if (fileState(run).gPoly.threeD) {
-    float z = fileState(run).gEnt.hasZ ? fileState(run).gEnt.z : 0;
-    if (!fileState(run).gPoly.zSet) {
-      fileState(run).gPoly.z0 = z;
-      fileState(run).gPoly.zSet = true;
-    } else if (std::fabs(z - fileState(run).gPoly.z0) > 1e-6f * (1 + std::fabs(fileState(run).gPoly.z0))) {
-      fileState(run).gPoly.zDiffers = true;
+  if (fileState(run).ent.flags & 16) return;
+  if (fileState(run).poly.threeD) {
+    float z = fileState(run).ent.hasZ ? fileState(run).ent.z : 0;
+    if (!fileState(run).poly.zSet) {
+      fileState(run).poly.z0 = z;
+      fileState(run).poly.zSet = true;
+    } else if (std::fabs(z - fileState(run).poly.z0) > 1e-6f * (1 + std::fabs(fileState(run).poly.z0))) {
+      fileState(run).poly.zDiffers = true;
     }
   }
-  if (fileState(run).gPoly.mirror) {
+  if (fileState(run).poly.mirror) {
     staged(run).sx = staged(run).cx = -staged(run).sx;
-    fileState(run).gEnt.bulge = -fileState(run).gEnt.bulge;
+    fileState(run).ent.bulge = -fileState(run).ent.bulge;
   }
   staged(run).ex = staged(run).ey = 0;
   if (!add(run, etVERT, gNoText)) return;
-  run.table.elds[run.table.eldsCounter - 1].bulge = fileState(run).gEnt.bulge;
-  run.table.elds[run.table.eldsCounter - 1].polyOpen = fileState(run).gPoly.closed ? 0 : 1;
+  run.table.elds[run.table.eldsCounter - 1].bulge = fileState(run).ent.bulge;
+  run.table.elds[run.table.eldsCounter - 1].polyOpen = fileState(run).poly.closed ? 0 : 1;
 }
 
 void finishEntity(KxRun& run);
@@ -487,8 +487,8 @@ double groupNumber(KxRun& run, int code, const char* value) {
 // Groups of splines, ellipses and inserts that mean something else for them (v: the
 // value as a number); true when taken.
 bool curveOrInsertGroup(KxRun& run, int code, const char* value, double v) {
-  if (fileState(run).gEnt.kind == dkINSERT) {
-    DxfInsert& in = fileState(run).gEnt.insert;
+  if (fileState(run).ent.kind == dkINSERT) {
+    DxfInsert& in = fileState(run).ent.insert;
     switch (code) {
       case 10: in.x = v; break;
       case 20: in.y = v; break;
@@ -503,53 +503,53 @@ bool curveOrInsertGroup(KxRun& run, int code, const char* value, double v) {
     }
     return false;   // the staged element takes point and angle as well
   }
-  if (fileState(run).gEnt.kind == dkELLIPSE) {
+  if (fileState(run).ent.kind == dkELLIPSE) {
     switch (code) {
-      case 10: fileState(run).gEnt.d10 = v; break;
-      case 20: fileState(run).gEnt.d20 = v; break;
-      case 11: fileState(run).gEnt.d11 = v; return true;
-      case 21: fileState(run).gEnt.d21 = v; return true;
-      case 40: fileState(run).gEnt.d40 = v; return true;
-      case 41: fileState(run).gEnt.d41 = v; return true;
-      case 42: fileState(run).gEnt.d42 = v; return true;
+      case 10: fileState(run).ent.d10 = v; break;
+      case 20: fileState(run).ent.d20 = v; break;
+      case 11: fileState(run).ent.d11 = v; return true;
+      case 21: fileState(run).ent.d21 = v; return true;
+      case 40: fileState(run).ent.d40 = v; return true;
+      case 41: fileState(run).ent.d41 = v; return true;
+      case 42: fileState(run).ent.d42 = v; return true;
       default: break;
     }
     return false;
   }
   // A spline: points, knots and weights come as repeated groups.
-  KxSpline& sp = fileState(run).gSpline;
+  KxSpline& sp = fileState(run).spline;
   switch (code) {
-    case 10: fileState(run).gEnt.d10 = v; return true;
+    case 10: fileState(run).ent.d10 = v; return true;
     case 20:
       if (sp.nControl < kKxSplineMaxPoints) {
-        sp.x[sp.nControl] = fileState(run).gEnt.d10;
+        sp.x[sp.nControl] = fileState(run).ent.d10;
         sp.y[sp.nControl] = v;
         sp.weights[sp.nControl] = 1;
         ++sp.nControl;
       } else {
-        fileState(run).gEnt.splineBad = true;
+        fileState(run).ent.splineBad = true;
       }
       return true;
-    case 11: fileState(run).gEnt.d11 = v; return true;
+    case 11: fileState(run).ent.d11 = v; return true;
     case 21:
       if (sp.nFit < kKxSplineMaxPoints) {
-        sp.fx[sp.nFit] = fileState(run).gEnt.d11;
+        sp.fx[sp.nFit] = fileState(run).ent.d11;
         sp.fy[sp.nFit] = v;
         ++sp.nFit;
       } else {
-        fileState(run).gEnt.splineBad = true;
+        fileState(run).ent.splineBad = true;
       }
       return true;
     case 40:
       if (sp.nKnots < kKxSplineMaxPoints + kKxSplineMaxDegree + 1)
         sp.knots[sp.nKnots++] = v;
       else
-        fileState(run).gEnt.splineBad = true;
+        fileState(run).ent.splineBad = true;
       return true;
     case 41:
       // Weights follow the control points, in their order.
-      if (fileState(run).gEnt.d41 < kKxSplineMaxPoints) sp.weights[(int)fileState(run).gEnt.d41] = v;
-      fileState(run).gEnt.d41 += 1;
+      if (fileState(run).ent.d41 < kKxSplineMaxPoints) sp.weights[(int)fileState(run).ent.d41] = v;
+      fileState(run).ent.d41 += 1;
       return true;
     case 71: sp.degree = (int)KxInteger(value); return true;
     case 42: case 43: case 44: case 70: case 72: case 73: case 74: return true;
@@ -561,27 +561,27 @@ bool curveOrInsertGroup(KxRun& run, int code, const char* value, double v) {
 // so that the arcs stay within it after the program rounds them to thousandths).
 void finishCurve(KxRun& run) {
   // A block may be placed enlarged: its curves are cut finer.
-  const double tol = run.cfg.gCurveTolerance / (fileState(run).gEnt.captured ? 16.0 : 4.0);
-  const char* what = kindName(fileState(run).gEnt.kind);
+  const double tol = run.cfg.gCurveTolerance / (fileState(run).ent.captured ? 16.0 : 4.0);
+  const char* what = kindName(fileState(run).ent.kind);
   int n = -1;
-  if (fileState(run).gEnt.kind == dkELLIPSE) {
-    const double* nz = fileState(run).gEnt.extrusion;
+  if (fileState(run).ent.kind == dkELLIPSE) {
+    const double* nz = fileState(run).ent.extrusion;
     if (std::fabs(nz[0]) > 1e-6 || std::fabs(nz[1]) > 1e-6 || !(std::fabs(nz[2]) > 1e-6)) {
-      logSkipped(run, "its plane is not parallel to XY", fileState(run).gEnt.handle);
+      logSkipped(run, "its plane is not parallel to XY", fileState(run).ent.handle);
       return;
     }
     // The minor axis lies to the left of the major one, seen from the extrusion side.
     const double side = nz[2] < 0 ? -1 : 1;
-    const double mx = fileState(run).gEnt.d11, my = fileState(run).gEnt.d21, q = fileState(run).gEnt.d40 * side;
-    const double t0 = fileState(run).gEnt.d41, t1 = fileState(run).gEnt.d42;
-    do n = ConjugateEllipsePieces(fileState(run).gEnt.d10, fileState(run).gEnt.d20, mx, my, -my * q, mx * q, t0, t1, tol, CurvePieceBuffer(run),
+    const double mx = fileState(run).ent.d11, my = fileState(run).ent.d21, q = fileState(run).ent.d40 * side;
+    const double t0 = fileState(run).ent.d41, t1 = fileState(run).ent.d42;
+    do n = ConjugateEllipsePieces(fileState(run).ent.d10, fileState(run).ent.d20, mx, my, -my * q, mx * q, t0, t1, tol, CurvePieceBuffer(run),
                                   CurvePieceRoom(run));
     while (n == kKxTooManyPieces && GrowCurvePieces(run));
   } else {
-    KxSpline& sp = fileState(run).gSpline;
+    KxSpline& sp = fileState(run).spline;
     // Weights only for the control points there are; a spline without control points is taken by its fit points.
-    if (fileState(run).gEnt.splineBad) {
-      logSkipped(run, "more points than are read", fileState(run).gEnt.handle);
+    if (fileState(run).ent.splineBad) {
+      logSkipped(run, "more points than are read", fileState(run).ent.handle);
       say(run, " ..%s: more than %d points, left out\n", what, kKxSplineMaxPoints);
       return;
     }
@@ -590,7 +590,7 @@ void finishCurve(KxRun& run) {
   }
   const KxCurvePiece* pieces = CurvePieceBuffer(run);
   if (n < 0) {
-    logSkipped(run, "degenerate, or more arcs than one curve may become", fileState(run).gEnt.handle);
+    logSkipped(run, "degenerate, or more arcs than one curve may become", fileState(run).ent.handle);
     say(run, " ..%s: no arcs can be made of it, left out\n", what);
     return;
   }
@@ -606,9 +606,9 @@ void finishCurve(KxRun& run) {
   // The pieces build on a copy: the drawing's next entity inherits nothing of them.
   KxNewElement pieceValues = staged(run);
   long added = AddCurvePieces(run, pieceValues, pieces, n, &arcs);
-  if (fileState(run).gEnt.captured) return;
+  if (fileState(run).ent.captured) return;
   KxPrint(run, " ..%s: %d arcs", what, arcs);
-  KxLog(run, " %s [%s]: %d arcs", what, fileState(run).gEnt.handle[0] ? fileState(run).gEnt.handle : "-", arcs);
+  KxLog(run, " %s [%s]: %d arcs", what, fileState(run).ent.handle[0] ? fileState(run).ent.handle : "-", arcs);
   if (added > arcs) {
     KxPrint(run, ", %ld lines", added - arcs);
     KxLog(run, ", %ld lines", added - arcs);
@@ -632,22 +632,22 @@ void finishCurve(KxRun& run) {
 }
 
 void finishInsert(KxRun& run, int ext) {
-  DxfInsert in = fileState(run).gEnt.insert;
+  DxfInsert in = fileState(run).ent.insert;
   in.mirror = ext == 1;
   // An array of more copies than the table could ever hold is as good as one of that many.
   constexpr int kMaxArray = 100000;
   in.columns = in.columns < 1 ? 1 : in.columns > kMaxArray ? kMaxArray : in.columns;
   in.rows = in.rows < 1 ? 1 : in.rows > kMaxArray ? kMaxArray : in.rows;
-  if (fileState(run).gEnt.captured) {
-    BlockTakeInsert(run, fileState(run).gEnt.block, in);
+  if (fileState(run).ent.captured) {
+    BlockTakeInsert(run, fileState(run).ent.block, in);
     return;
   }
   const long from = run.table.eldsCounter;
   // The placed records build on their own copy of the staged element.
-  long added = BlockPlace(run, fileState(run).gEnt.block, in, !fileState(run).gEnt.foreign);
+  long added = BlockPlace(run, fileState(run).ent.block, in, !fileState(run).ent.foreign);
   double far;
   if (BlockPlacedBeyond(run, &far) || recordBeyond(run, from, false, &far)) {
-    refuse(run, "INSERT", fileState(run).gEnt.handle, reaches("block " + std::string(fileState(run).gEnt.block) + " placed", far), from, fileState(run).gEnt.before);
+    refuse(run, "INSERT", fileState(run).ent.handle, reaches("block " + std::string(fileState(run).ent.block) + " placed", far), from, fileState(run).ent.before);
     return;
   }
   double length = 0;
@@ -658,8 +658,8 @@ void finishInsert(KxRun& run, int ext) {
     if (e.type == etCIR) length += 2 * M_PI * e.r;
   }
   KxPrint(run, " ..<Block placed: %ld elements>\n", added);
-  KxLog(run, " INSERT [%s] of block %s: %ld elements placed, length %.3f mm\n", fileState(run).gEnt.handle[0] ? fileState(run).gEnt.handle : "-",
-        fileState(run).gEnt.block, added, length);
+  KxLog(run, " INSERT [%s] of block %s: %ld elements placed, length %.3f mm\n", fileState(run).ent.handle[0] ? fileState(run).ent.handle : "-",
+        fileState(run).ent.block, added, length);
 }
 
 }  // namespace
@@ -683,42 +683,42 @@ void DxfStageArcEnds(KxNewElement& el) {
 
 KxNewElement DxfLeftover(KxRun& run) { return staged(run); }
 
-bool PolylineTakesVertices(KxRun& run) { return fileState(run).gPoly.open && !fileState(run).gPoly.skip; }
+bool PolylineTakesVertices(KxRun& run) { return fileState(run).poly.open && !fileState(run).poly.skip; }
 
 void PolylineEnd(KxRun& run) {
-  if (!fileState(run).gPoly.open) return;
+  if (!fileState(run).poly.open) return;
   double far;
-  if (!fileState(run).gPoly.skip && fileState(run).gPoly.threeD && fileState(run).gPoly.zDiffers) {
-    dropSince(run, fileState(run).gPoly.start);
+  if (!fileState(run).poly.skip && fileState(run).poly.threeD && fileState(run).poly.zDiffers) {
+    dropSince(run, fileState(run).poly.start);
     KxLog(run, " POLYLINE [%s] skipped: 3-D, its vertices are not in one plane parallel to XY\n",
-          fileState(run).gPoly.handle[0] ? fileState(run).gPoly.handle : "-");
-  } else if (!fileState(run).gPoly.skip && bulgeBeyond(run, fileState(run).gPoly.start, &far)) {
-    refuse(run, "POLYLINE", fileState(run).gPoly.handle, reaches("a bulged segment", far), fileState(run).gPoly.start, fileState(run).gPoly.before);
+          fileState(run).poly.handle[0] ? fileState(run).poly.handle : "-");
+  } else if (!fileState(run).poly.skip && bulgeBeyond(run, fileState(run).poly.start, &far)) {
+    refuse(run, "POLYLINE", fileState(run).poly.handle, reaches("a bulged segment", far), fileState(run).poly.start, fileState(run).poly.before);
   }
-  if (fileState(run).gPoly.captured) takeIntoBlock(run, fileState(run).gPoly.start);
-  fileState(run).gPoly = Polyline();
+  if (fileState(run).poly.captured) takeIntoBlock(run, fileState(run).poly.start);
+  fileState(run).poly = Polyline();
 }
 
 void EntityStart(KxRun& run, int kind) {
-  fileState(run).gEnt = Entity();
-  fileState(run).gEnt.before = saveStaging(run);
-  fileState(run).gEnt.kind = kind;
-  fileState(run).gEnt.argument = fileState(run).gEnt.type = DxfKindOf(kind).record;
-  fileState(run).gEnt.start = run.table.eldsCounter;
-  fileState(run).gEnt.captured = BlockEntity(run);
+  fileState(run).ent = Entity();
+  fileState(run).ent.before = saveStaging(run);
+  fileState(run).ent.kind = kind;
+  fileState(run).ent.argument = fileState(run).ent.type = DxfKindOf(kind).record;
+  fileState(run).ent.start = run.table.eldsCounter;
+  fileState(run).ent.captured = BlockEntity(run);
   // An insert on a layer not read adds nothing unless its block has geometry that is read.
-  fileState(run).gEnt.foreign = !fileState(run).gEnt.captured && kind == dkINSERT && BlockEntityOnLayerNotRead(run);
-  if (fileState(run).gEnt.foreign) fileState(run).gEnt.nothing = true;
-  if (fileState(run).gEnt.captured && !fileState(run).gSavedValid) {
-    fileState(run).gSaved = saveStaging(run);
-    fileState(run).gSavedValid = true;
+  fileState(run).ent.foreign = !fileState(run).ent.captured && kind == dkINSERT && BlockEntityOnLayerNotRead(run);
+  if (fileState(run).ent.foreign) fileState(run).ent.nothing = true;
+  if (fileState(run).ent.captured && !fileState(run).savedValid) {
+    fileState(run).saved = saveStaging(run);
+    fileState(run).savedValid = true;
   }
   if (kind == dkSPLINE) {
-    fileState(run).gSpline.degree = 3;
-    fileState(run).gSpline.nKnots = fileState(run).gSpline.nControl = fileState(run).gSpline.nFit = 0;
+    fileState(run).spline.degree = 3;
+    fileState(run).spline.nKnots = fileState(run).spline.nControl = fileState(run).spline.nFit = 0;
   }
   // The texts of a block definition are not read: they are no geometry.
-  if (fileState(run).gEnt.captured && (kind == dkTEXT || kind == dkMTEXT || kind == dkPOINT)) fileState(run).gEnt.rest = fileState(run).gEnt.nothing = true;
+  if (fileState(run).ent.captured && (kind == dkTEXT || kind == dkMTEXT || kind == dkPOINT)) fileState(run).ent.rest = fileState(run).ent.nothing = true;
   if (kind != dkPOLYLINE && kind != dkLWPOLYLINE) return;
   // The start record carries the staging values of the entity before it; the
   // structure check marks it so that no contour takes it.
@@ -730,14 +730,14 @@ void EntityStart(KxRun& run, int kind) {
 
 void EntityGroup(KxRun& run, int code, const char* value) {
   switch (code) {
-    case 5: KxCopy(fileState(run).gEnt.handle, sizeof fileState(run).gEnt.handle, value); return;
-    case 210: case 220: case 230: fileState(run).gEnt.extrusion[(code - 210) / 10] = groupNumber(run, code, value); return;
-    case 100: if (!fileState(run).gEnt.rest) marker(run, value); return;
+    case 5: KxCopy(fileState(run).ent.handle, sizeof fileState(run).ent.handle, value); return;
+    case 210: case 220: case 230: fileState(run).ent.extrusion[(code - 210) / 10] = groupNumber(run, code, value); return;
+    case 100: if (!fileState(run).ent.rest) marker(run, value); return;
     default: break;
   }
-  if (fileState(run).gEnt.rest) return;
+  if (fileState(run).ent.rest) return;
   const double number = groupNumber(run, code, value);
-  if (fileState(run).gEnt.kind == dkSPLINE || fileState(run).gEnt.kind == dkELLIPSE || fileState(run).gEnt.kind == dkINSERT) {
+  if (fileState(run).ent.kind == dkSPLINE || fileState(run).ent.kind == dkELLIPSE || fileState(run).ent.kind == dkINSERT) {
     if (curveOrInsertGroup(run, code, value, number)) return;
   }
   // A finite number beyond the float range would become infinite in the table.
@@ -747,33 +747,33 @@ void EntityGroup(KxRun& run, int code, const char* value) {
     case 20: staged(run).sy = staged(run).cy = v; break;
     case 11: staged(run).ex = v; break;
     case 21: staged(run).ey = v; break;
-    case 30: fileState(run).gEnt.z = v; fileState(run).gEnt.hasZ = true; break;
+    case 30: fileState(run).ent.z = v; fileState(run).ent.hasZ = true; break;
     case 40: staged(run).r = v; break;
     case 42:
-      if (fileState(run).gEnt.kind == dkLWPOLYLINE) {
-        if (fileState(run).gEnt.lastVertex >= fileState(run).gEnt.start && fileState(run).gEnt.lastVertex < run.table.eldsCounter) run.table.elds[fileState(run).gEnt.lastVertex].bulge = v;
+      if (fileState(run).ent.kind == dkLWPOLYLINE) {
+        if (fileState(run).ent.lastVertex >= fileState(run).ent.start && fileState(run).ent.lastVertex < run.table.eldsCounter) run.table.elds[fileState(run).ent.lastVertex].bulge = v;
       } else {
-        fileState(run).gEnt.bulge = v;
+        fileState(run).ent.bulge = v;
       }
       break;
     case 50: staged(run).sw = v; break;
     case 51: staged(run).ew = v; break;
-    case 70: fileState(run).gEnt.flags = (int)KxInteger(value); break;
+    case 70: fileState(run).ent.flags = (int)KxInteger(value); break;
     case 1:
-      if (fileState(run).gEnt.type >= 0 && add(run, fileState(run).gEnt.type, gNoText)) KxCopy(run.table.elds[run.table.eldsCounter - 1].text, sizeof run.table.elds[0].text, value);
+      if (fileState(run).ent.type >= 0 && add(run, fileState(run).ent.type, gNoText)) KxCopy(run.table.elds[run.table.eldsCounter - 1].text, sizeof run.table.elds[0].text, value);
       break;
     case 2:
       say(run, "[Name:%s]", value);
-      if (fileState(run).gEnt.kind == dkINSERT) {
-        KxCopy(fileState(run).gEnt.block, sizeof fileState(run).gEnt.block, value);
+      if (fileState(run).ent.kind == dkINSERT) {
+        KxCopy(fileState(run).ent.block, sizeof fileState(run).ent.block, value);
         // A block holding geometry that is read is placed where the insert puts it.
-        if (fileState(run).gEnt.captured || BlockHasGeometry(run, value, !fileState(run).gEnt.foreign)) {
-          fileState(run).gEnt.expand = true;
-          fileState(run).gEnt.nothing = false;
+        if (fileState(run).ent.captured || BlockHasGeometry(run, value, !fileState(run).ent.foreign)) {
+          fileState(run).ent.expand = true;
+          fileState(run).ent.nothing = false;
           break;
         }
-        if (fileState(run).gEnt.foreign) {
-          fileState(run).gEnt.rest = true;
+        if (fileState(run).ent.foreign) {
+          fileState(run).ent.rest = true;
           break;
         }
       }
@@ -781,7 +781,7 @@ void EntityGroup(KxRun& run, int code, const char* value) {
       // any other block is a drawing of its own and is left out.
       if (strcmp(value, "$") >= 0) {
         say(run, " ..<Name break>\n");
-        fileState(run).gEnt.rest = fileState(run).gEnt.nothing = true;
+        fileState(run).ent.rest = fileState(run).ent.nothing = true;
       }
       break;
     case 8:
@@ -791,61 +791,61 @@ void EntityGroup(KxRun& run, int code, const char* value) {
       break;
   }
   // Lightweight polylines give their vertices as repeated 10/20 pairs.
-  if (code == 20 && fileState(run).gEnt.kind == dkLWPOLYLINE && fileState(run).gEnt.type == etPOLY) {
+  if (code == 20 && fileState(run).ent.kind == dkLWPOLYLINE && fileState(run).ent.type == etPOLY) {
     staged(run).ex = staged(run).ey = 0;
-    if (add(run, etVERT, gNoText)) fileState(run).gEnt.lastVertex = run.table.eldsCounter - 1;
+    if (add(run, etVERT, gNoText)) fileState(run).ent.lastVertex = run.table.eldsCounter - 1;
   }
 }
 
 void EntityFinish(KxRun& run) {
-  if (fileState(run).gEnt.kind == dkNONE) return;
+  if (fileState(run).ent.kind == dkNONE) return;
   finishEntity(run);
   // A block's entity leaves its records to the definition; a polyline's when its vertices are read.
-  if (fileState(run).gEnt.captured && !(fileState(run).gPoly.open && fileState(run).gPoly.captured)) takeIntoBlock(run, fileState(run).gEnt.start);
-  fileState(run).gEnt = Entity();
+  if (fileState(run).ent.captured && !(fileState(run).poly.open && fileState(run).poly.captured)) takeIntoBlock(run, fileState(run).ent.start);
+  fileState(run).ent = Entity();
 }
 
 namespace {
 
 void finishEntity(KxRun& run) {
   // An insert on a layer not read whose block has nothing that is read: as if never seen.
-  if (fileState(run).gEnt.foreign && !fileState(run).gEnt.expand) return;
+  if (fileState(run).ent.foreign && !fileState(run).ent.expand) return;
   // A value that refuses the entity counts when the entity would add something (a
   // spline frame's control point is no corner of its polyline).
-  const std::string& why = fileState(run).gEnt.refusal.empty() && fileState(run).gEnt.kind == dkINSERT && fileState(run).gEnt.expand ? fileState(run).gEnt.placement : fileState(run).gEnt.refusal;
-  const bool adds = !fileState(run).gEnt.nothing || fileState(run).gEnt.kind == dkPOLYLINE || fileState(run).gEnt.kind == dkLWPOLYLINE;
-  if (!why.empty() && adds && !(fileState(run).gEnt.kind == dkVERTEX && (fileState(run).gEnt.flags & 16))) {
+  const std::string& why = fileState(run).ent.refusal.empty() && fileState(run).ent.kind == dkINSERT && fileState(run).ent.expand ? fileState(run).ent.placement : fileState(run).ent.refusal;
+  const bool adds = !fileState(run).ent.nothing || fileState(run).ent.kind == dkPOLYLINE || fileState(run).ent.kind == dkLWPOLYLINE;
+  if (!why.empty() && adds && !(fileState(run).ent.kind == dkVERTEX && (fileState(run).ent.flags & 16))) {
     refuseEntity(run, why);
     return;
   }
   const int ext = extrusionCase(run);
   if (ext == 2) {
     // Drawn in a plane that is not parallel to the drawing's: nothing of it can be cut.
-    dropSince(run, fileState(run).gEnt.start);
+    dropSince(run, fileState(run).ent.start);
     char what[96];
-    snprintf(what, sizeof what, "extrusion %.6g %.6g %.6g is not along Z", fileState(run).gEnt.extrusion[0], fileState(run).gEnt.extrusion[1],
-             fileState(run).gEnt.extrusion[2]);
-    logSkipped(run, what, fileState(run).gEnt.handle);
-    if (fileState(run).gEnt.kind == dkPOLYLINE) {
-      fileState(run).gPoly = Polyline();
-      fileState(run).gPoly.open = fileState(run).gPoly.skip = true;
+    snprintf(what, sizeof what, "extrusion %.6g %.6g %.6g is not along Z", fileState(run).ent.extrusion[0], fileState(run).ent.extrusion[1],
+             fileState(run).ent.extrusion[2]);
+    logSkipped(run, what, fileState(run).ent.handle);
+    if (fileState(run).ent.kind == dkPOLYLINE) {
+      fileState(run).poly = Polyline();
+      fileState(run).poly.open = fileState(run).poly.skip = true;
     }
     return;
   }
-  if (fileState(run).gEnt.nothing) {
+  if (fileState(run).ent.nothing) {
     // A polyline header always gets its closing records: its vertices follow.
-    if (fileState(run).gEnt.kind == dkPOLYLINE || fileState(run).gEnt.kind == dkLWPOLYLINE) finishPolylineHeader(run, ext);
+    if (fileState(run).ent.kind == dkPOLYLINE || fileState(run).ent.kind == dkLWPOLYLINE) finishPolylineHeader(run, ext);
     return;
   }
-  if (fileState(run).gEnt.kind == dkELLIPSE || fileState(run).gEnt.kind == dkSPLINE) {
+  if (fileState(run).ent.kind == dkELLIPSE || fileState(run).ent.kind == dkSPLINE) {
     finishCurve(run);
     return;
   }
-  if (fileState(run).gEnt.kind == dkINSERT && fileState(run).gEnt.expand) {
+  if (fileState(run).ent.kind == dkINSERT && fileState(run).ent.expand) {
     finishInsert(run, ext);
     return;
   }
-  switch (fileState(run).gEnt.type) {
+  switch (fileState(run).ent.type) {
     case etLINE:
       add(run, etLINE, gNoText);
       break;
@@ -853,7 +853,7 @@ void finishEntity(KxRun& run) {
       finishPolylineHeader(run, ext);
       break;
     case etVERT:
-      if (fileState(run).gEnt.kind == dkVERTEX) {
+      if (fileState(run).ent.kind == dkVERTEX) {
         finishVertex(run);
       } else {
         staged(run).ex = staged(run).ey = 0;
@@ -882,15 +882,15 @@ void finishEntity(KxRun& run) {
     case etINSE:
     case etPNT:
       if (ext == 1) staged(run).sx = staged(run).cx = -staged(run).sx;
-      add(run, fileState(run).gEnt.type, gNoText);
+      add(run, fileState(run).ent.type, gNoText);
       break;
     case etTEXT:
       // A text was already added at its group 1.
-      if (fileState(run).gEnt.argument != etTEXT) {
+      if (fileState(run).ent.argument != etTEXT) {
         if (ext == 1) staged(run).sx = staged(run).cx = -staged(run).sx;
         add(run, etTEXT, gNoText);
       } else if (ext == 1) {
-        for (long i = fileState(run).gEnt.start; i < run.table.eldsCounter; ++i) {
+        for (long i = fileState(run).ent.start; i < run.table.eldsCounter; ++i) {
           run.table.elds[i].sx = run.table.elds[i].cx = run.table.elds[i].ex = -run.table.elds[i].sx;
         }
       }
@@ -901,7 +901,7 @@ void finishEntity(KxRun& run) {
   // What the numbers give must lie within the plausible size of a drawing as well:
   // an arc's end points, a circle's point on its rim, a polyline's bulged segments.
   double far;
-  if (recordBeyond(run, fileState(run).gEnt.start, true, &far) || (fileState(run).gEnt.kind == dkLWPOLYLINE && bulgeBeyond(run, fileState(run).gEnt.start, &far)))
+  if (recordBeyond(run, fileState(run).ent.start, true, &far) || (fileState(run).ent.kind == dkLWPOLYLINE && bulgeBeyond(run, fileState(run).ent.start, &far)))
     refuseEntity(run, reaches("its geometry", far));
 }
 

@@ -19,7 +19,7 @@ constexpr size_t kFirstCurvePieces = 4096;
 
 // What this file keeps of a run, owned by the run.
 struct ShapesState {
-  std::vector<KxCurvePiece> gPieces;
+  std::vector<KxCurvePiece> pieces;
 };
 
 namespace {
@@ -41,16 +41,16 @@ bool finitePiece(const KxCurvePiece& p) {
 }  // namespace
 
 KxCurvePiece* CurvePieceBuffer(KxRun& run) {
-  if (fileState(run).gPieces.empty()) fileState(run).gPieces.resize(kFirstCurvePieces);
-  return fileState(run).gPieces.data();
+  if (fileState(run).pieces.empty()) fileState(run).pieces.resize(kFirstCurvePieces);
+  return fileState(run).pieces.data();
 }
 
-int CurvePieceRoom(KxRun& run) { return fileState(run).gPieces.empty() ? (int)kFirstCurvePieces : (int)fileState(run).gPieces.size(); }
+int CurvePieceRoom(KxRun& run) { return fileState(run).pieces.empty() ? (int)kFirstCurvePieces : (int)fileState(run).pieces.size(); }
 
 bool GrowCurvePieces(KxRun& run) {
   const long room = CurvePieceRoom(run);
   if (room >= run.table.eldsMaximum - run.table.eldsCounter || room > INT32_MAX / 2) return false;
-  fileState(run).gPieces.resize((size_t)room * 2);
+  fileState(run).pieces.resize((size_t)room * 2);
   return true;
 }
 
