@@ -229,8 +229,9 @@ struct KxNcFollower::Reading {
 
   // The line as faults name it: its block end left out, control characters escaped, long ones cut short.
   int quote(int line, const std::string& raw) {
-    std::vector<KxNcQuote>& quotes = f.quotes;
-    if (!quotes.empty() && quotes.back().line == line) return (int)quotes.size() - 1;
+    std::deque<KxNcQuote>& quotes = f.quotes;
+    if (!f.quoteTexts) return line;   // no quote kept: the step names its line itself
+    if (!quotes.empty() && quotes.back().line == line) return (int)quotes.size() - 1;   // no quote kept: the step names its line itself
     size_t n = raw.size();
     const std::string& eol = f.eol;
     if (!eol.empty() && n >= eol.size() && raw.compare(n - eol.size(), eol.size(), eol) == 0) n -= eol.size();

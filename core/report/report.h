@@ -7,6 +7,7 @@ struct KxRun;        // the state of one conversion (run/run.h)
 struct KxSettings;   // the settings a run reads (config.h)
 
 #include <cstdio>
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -142,13 +143,13 @@ enum KxNcKind : unsigned char { kxNC_CALL, kxNC_G92, kxNC_MOVE, kxNC_FEED, kxNC_
                                 kxNC_END, kxNC_STOP, kxNC_HOME, kxNC_NOCUT, kxNC_HOLD, kxNC_MARK };
 struct KxNcStep {
   KxNcKind kind;           // a kxNC_ value
-  int g = -1;              // move: 0..3, -1 for the motion word in force; compensation: 41, 42; end: 1 for '%'; mark: the reader's
   bool hasX = false, hasY = false, ij = false;   // the words it has
   bool asked = false;      // a rapid the device's after-rapid word follows: a rapid-move layer asks for it
-  long long n = 0;         // the block a call names, -1 none, -2 one the control cannot hold
-  double x = 0, y = 0, i = 0, j = 0;   // X/Y of a move, G92 or G28, I/J of an arc
+  int g = -1;              // move: 0..3, -1 for the motion word in force; compensation: 41, 42; end: 1 for '%'; mark: the reader's
   int quote = 0;           // the line it is on, an index into the quotes
   int others = 0;          // a call: technology and register lines before it
+  long long n = 0;         // the block a call names, -1 none, -2 one the control cannot hold
+  double x = 0, y = 0, i = 0, j = 0;   // X/Y of a move, G92 or G28, I/J of an arc
 };
 // A block of the program: the main program (number -1) or an N block.
 struct KxNcBlock {
@@ -185,16 +186,19 @@ class KxNcFollower {
   virtual ~KxNcFollower() = default;
   bool Read(const std::string& path, std::string* why);   // the whole program (a pipe up to a bound); false with the reason when it is no text or unreadable
   void Follow(int block, int depth);                      // follows a block and what it calls from the state in force
-  int LineOf(int quote) const { return quote >= 0 ? quotes[(size_t)quote].line : -1; }   // the line of a quote, -1 for none
+  int LineOf(int quote) const { return quote < 0 ? -1 : quoteTexts ? quotes[(size_t)quote].line : quote; }   // the line of a quote, -1 for none
 
   std::vector<KxNcBlock> blocks;                     // the main program, then every N block
   std::unordered_map<long long, int> blockOf;        // N number -> its first block
-  std::vector<KxNcStep> steps;                       // every block's steps, block after block
-  std::vector<KxNcQuote> quotes;                     // the lines steps and faults name
+  // A program of a large nest has millions of steps: kept in chunks, so that the
+  // list never needs twice its size while it grows.
+  std::deque<KxNcStep> steps;                        // every block's steps, block after block
+  std::deque<KxNcQuote> quotes;                      // the lines steps and faults name
   std::string quoted, eol;                           // the quotes' texts one after the other; the device's block end
   unsigned long long bytes = 0;                      // bytes read
   int moves = 0;                                     // moves read
   bool pieceMode = false;                            // the writer says it is a program of pieces
+  bool quoteTexts = true;                            // keep the quoted lines' texts (for faults); false: a step's quote is its line number
   // The machine's state while following.
   double px = 0, py = 0, feedX = 0, feedY = 0;       // where the wire is, where it was threaded last
   int motion = -1;                                   // the motion word in force, -1 none yet

@@ -25,7 +25,8 @@ struct Runner : KxNcFollower {
   int threadPending = 0;                  // threaded since the last cut began
   std::unordered_set<int> calledSeen{};   // the block numbers in tp.called
 
-  Runner(KxRun& run, KxToolpath& t) : KxNcFollower(run.cfg.mS), tp(t), notes(run.nc.techNotes) {}
+  // The picture names no line, so the lines' texts are not kept: a large nest's program has a million.
+  Runner(KxRun& run, KxToolpath& t) : KxNcFollower(run.cfg.mS), tp(t), notes(run.nc.techNotes) { quoteTexts = false; }
 
   // The technology line the output noted at this place of the program: the feed
   // of the cuts that follow it is known from the technology file.
