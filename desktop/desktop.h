@@ -14,6 +14,8 @@
 #include <QWidget>
 #include <memory>
 #include <string>
+
+#include "run/run.h"   // KxRun, and KxResult, what a Make hands back
 #include <vector>
 
 class QAction;
@@ -28,7 +30,6 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
-struct KxRun;
 
 // The window's hand-off of the conversion settings to the core: korvex.ini and
 // the devices folder of programFolder (ending in "/") read into run.cfg.
@@ -42,8 +43,8 @@ struct KxMakeResult {
   bool dialog;         // worth a message box: the program or a device file could not be used
   QString words;       // the result line
 };
-KxMakeResult KxDescribeMake(KxRun& run, int status);   // the result line of run, which ended with status
-int KxMakeRun(KxRun& run);   // one Make on its own run: log, drawing, conversion, streams closed; a kxSTATUS_ value
+KxMakeResult KxDescribeMake(const KxResult& r);   // the result line of a Make's result
+KxResult KxMakeRun(KxRun& run);   // one Make on its own run: log, drawing, conversion, streams closed; its result
 
 // The preview pane: the drawing's elements on the chosen layer before Make, the
 // program just written after it, drawn with QPainter in the drawing's
@@ -137,7 +138,7 @@ class KxWindow : public QMainWindow {
   std::unique_ptr<KxRun> fRun;              // the window's settings and the drawing chosen
   std::unique_ptr<KxRun> fMaking;           // the run of the Make on the worker thread
   std::unique_ptr<KxRun> fLastMake;         // the run of the last finished Make
-  QFutureWatcher<int> fWatcher;
+  QFutureWatcher<KxResult> fWatcher;
   bool fMakeWaits = false;                  // Make pressed while one runs
   QStringList fOpenWaits;                   // open requests of the running Make
   std::string fFolder;                      // the program folder, ending in "/"

@@ -27,16 +27,15 @@
 #include "report/report.h"
 #include "run/run.h"
 
-int KxMakeRun(KxRun& run) {
+KxResult KxMakeRun(KxRun& run) {
   KxJob job;
   job.drawing = run.io.in_filename;
   job.readSettings = false;   // the window's settings, read into the run
-  return KxConvert(run, job).status;
+  return KxConvert(run, job);
 }
 
-KxMakeResult KxDescribeMake(KxRun& run, int status) {
-  const KxResult r = KxResultOf(run, status);
-  return {status, status != kxSTATUS_OK, KxResultSerious(r), QString::fromUtf8(KxResultWords(r).c_str())};
+KxMakeResult KxDescribeMake(const KxResult& r) {
+  return {r.status, r.status != kxSTATUS_OK, KxResultSerious(r), QString::fromUtf8(KxResultWords(r).c_str())};
 }
 
 void KxWindow::OpenDrawing(const QString& path) {
@@ -180,13 +179,14 @@ void KxWindow::startMake() {
 
 void KxWindow::makeDone() {
   if (!fMaking) return;
-  const int status = fWatcher.result();
+  const KxResult result = fWatcher.result();
+  const int status = result.status;
   fLastMake = std::move(fMaking);
   KxRun& run = *fLastMake;
   fBusy->hide();
   statusBar()->clearMessage();
   fMake->setText("Make");
-  const KxMakeResult r = KxDescribeMake(run, status);
+  const KxMakeResult r = KxDescribeMake(result);
   if (r.dialog) refuse(r.words);
   else showResult(r.words, r.error);
   const QString made = QString::fromStdString(run.io.in_filename);

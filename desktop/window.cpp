@@ -91,7 +91,7 @@ KxWindow::KxWindow(const QString& programFolder) : fRun(std::make_unique<KxRun>(
   fProgram->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   fProgram->resize(560, 640);
 
-  connect(&fWatcher, &QFutureWatcher<int>::finished, this, [this] { makeDone(); });
+  connect(&fWatcher, &QFutureWatcher<KxResult>::finished, this, [this] { makeDone(); });
   listDevices();
   showValues();
   resize(1000, 620);
