@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "support/dxf_text.h"
+#include "support/runs.h"
 #include "support/support.h"
 #include "run/run.h"
 
@@ -193,4 +194,19 @@ TEST(Outputs, TheProgramIsNeverWrittenOntoTheDrawing) {
     EXPECT_TRUE(fs::is_symlink(home.File("alias.dxf")));
     EXPECT_EQ(home.Temporaries(), 0);
   }
+}
+
+// The element dump (-bulk) after the points of a contour were moved to its front:
+// every record keeps the length of what it holds.
+TEST(Outputs, TheElementDumpGivesEveryRecordItsOwnLength) {
+  DxfText d("AC1009");
+  d.Line("DXF_MAIN", 0, 0, 40, 0).Line("DXF_MAIN", 40, 0, 40, 30).Line("DXF_MAIN", 40, 30, 0, 30)
+      .Line("DXF_MAIN", 0, 30, 0, 0).Point("DXF_MAIN", 40, 30).Point("DXF_MAIN", 0, 30).Circle("DXF_MAIN", 5, 5, 0.5);
+  Home home("", d.Str());
+  home.Run({"part.dxf", "-bulk"});
+  const std::string dump = ReadFile(home.File("_elemblk.txt"));
+  for (const char* row : {"(T:POINT) (K:$K01)", "EP x:40.00000 y:0.00000 LEN: 40.00000", "EP x:0.00000 y:30.00000 LEN: 40.00000",
+                          "EP x:40.00000 y:30.00000 LEN: 30.00000", "EP x:0.00000 y:0.00000 LEN: 30.00000"})
+    EXPECT_TRUE(Has(dump, row)) << row << "\n" << dump;
+  EXPECT_EQ(CountOf(dump, "y:30.00000  \n LEN: 0.00000"), 2u) << dump;   // the two points
 }

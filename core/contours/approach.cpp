@@ -150,6 +150,29 @@ int AnchorCrossesMaterial(KxRun& run, long elem, long sPelem, float ax, float ay
 
 namespace {
 
+// The trace shows the arc turned to start at 0 degrees as the record it was
+// once copied into: number 3, a copy of number 2, named "arc rotiert".
+void traceTurnedArc(KxRun& run, const elementdaten& arc) {
+  if (KxConsole(run)) KxPrint(run, " [rota 2]");
+  elementdaten t{};
+  t.num = 3;
+  t.type = etCPY;
+  t.kElemX = 2;
+  KxCopy(t.text, sizeof t.text, "arc rotiert");
+  const float ccx = arc.cx, ccy = arc.cy, r = arc.r;
+  t.cx = ccx;
+  t.cy = ccy;
+  t.r = r;
+  t.sx = XARC(0, r) + ccx;
+  t.sy = YARC(0, r) + ccy;
+  t.sw = 0;
+  const float b = BOGENWINKEL(arc.sw, arc.ew);
+  t.ex = XARC(b, r) + ccx;
+  t.ey = YARC(b, r) + ccy;
+  t.ew = b;
+  ePrintToStream(run, t);
+}
+
 int arcApproach(KxRun& run, long elem, long sPelem, float* al) {
   const elementdaten& arc = run.table.elds[elem];
   elementdaten& feed = run.table.elds[sPelem];
@@ -157,18 +180,9 @@ int arcApproach(KxRun& run, long elem, long sPelem, float* al) {
     KxPrint(run, "..Radius %.3f zu klein =FASLE", arc.r);
     return 0;
   }
-  CopyElementInto(run, elem, 2);
-  RotaElementCopy(run);
-  CopyElementInto(run, sPelem, 4);
-  // The feed point seen from the arc centre, kept in polar form in the last slot.
-  const float fpW = (float)WIV(arc.cx, arc.cy, feed.cx, feed.cy);
-  const float fpL = LENC(arc.cx, arc.cy, feed.cx, feed.cy);
-  run.table.elds[5].cx = arc.cx + XARC(fpW, fpL);
-  run.table.elds[5].cy = arc.cy + YARC(fpW, fpL);
+  traceTurnedArc(run, arc);
   KxPrint(run, "..[elem:%ld]", elem);
 
-  // Angles and centre are read from the arc itself (the copy holds the same
-  // values, but a refused copy on a full table would leave stale ones there).
   if (BOGENWINKEL(arc.sw, arc.ew) < kMinLeadInSweep) {
     KxPrint(run, ".. Bogenwinkel zu klein =FASLE");
     return 0;
@@ -176,8 +190,6 @@ int arcApproach(KxRun& run, long elem, long sPelem, float* al) {
   float cSPWink = (float)WIV(arc.cx, arc.cy, feed.cx, feed.cy);
   const float px = arc.cx + XARC(cSPWink, arc.r);
   const float py = arc.cy + YARC(cSPWink, arc.r);
-  run.table.elds[3].ex = px;
-  run.table.elds[3].ey = py;
   const float d1 = LENC(feed.cx, feed.cy, px, py);
   const float d2 = LENC(px, py, feed.cx, feed.cy);
   KxPrint(run, "\n Laengen FP(sPE)-SP(E3): %.3f mm | SP(E3)-FP(sPE): %.3f mm\n", d1, d2);

@@ -1,18 +1,21 @@
 // After the contour search: the point elements of each contour are moved
 // towards the front of its records, where the start-point search looks first.
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "contours/contours.h"
 #include "elements/elements.h"
 #include "run/run.h"
 
-static void swapThroughSlot(KxRun& run, long p, long q) {
-  CopyElementInto(run, q, 1);
-  CopyElementInto(run, p, q);
-  CopyElementInto(run, 1, p);
-  run.table.elds[1].type = etDELETE;
-  run.table.elds[1].kontur[0] = '\0';
+// Exchanges what two records hold. Each keeps its number, and also its length
+// and polyline marks: only contours' points move, and the members' lengths are
+// only ever summed over the whole contour.
+static void exchange(elementdaten& a, elementdaten& b) {
+  std::swap(a, b);
+  std::swap(a.num, b.num);
+  std::swap(a.bulge, b.bulge);
+  std::swap(a.polyOpen, b.polyOpen);
 }
 
 // Moves the contour's points towards its first records, one exchange per point.
@@ -46,7 +49,7 @@ static void reorgContour(KxRun& run, const char* name, std::vector<long>& member
       else if (q < 1)
         q = k;
       if (p >= 1 && q >= 1) {
-        swapThroughSlot(run, p, q);
+        exchange(run.table.elds[p], run.table.elds[q]);
         break;
       }
     }

@@ -21,7 +21,7 @@ enum etype {
   etTEXT = 6,   // text
   etPNT = 7,    // point
   etDELETE = 8, // reserved or marker record
-  etCPY = 9,    // working copy slot
+  etCPY = 9,    // reserved record (once a working copy)
   etERA = 10    // erased record
 };
 
@@ -72,11 +72,11 @@ extern const char* const gNoText;        // "-na-", text of records without a na
 extern const char* const gtRegInfo;      // "-region info-", text of region records
 
 void ClearElements(KxRun& run);                              // erases the used part of the table
-// The working records AddReservedElements puts in front of the drawing's, at indices
-// 0 to kWorkingRecords - 1: the analysis copies members into them at any time, so
-// every search over the table looks at them.
+// The reserved records AddReservedElements puts in front of the drawing's, at indices
+// 0 to kWorkingRecords - 1. No step writes or reads them any more; they keep the
+// drawing's records numbered from 7, as the traces and the element dump number them.
 inline constexpr long kWorkingRecords = 7;
-void AddReservedElements(KxRun& run);                        // adds the seven working records at indices 0 to 6
+void AddReservedElements(KxRun& run);                        // adds the seven reserved records at indices 0 to 6
 void AddClosingElements(KxRun& run);                         // adds the two marker records behind the drawing's records
 
 // The geometry a new record is made of; a reader builds it and hands it to AddElement.
@@ -91,8 +91,6 @@ struct KxNewElement {
 void AddElement(KxRun& run, int typ, const KxNewElement& el, const char* opttext);  // appends a record made of el
 bool AddNextElement(KxRun& run, int typ, KxNewElement& el, const char* opttext);  // appends el; when taken, el's angles start fresh (0, 360) for the reader's next element
 KxNewElement DxfLeftover(KxRun& run);                           // the values the DXF reader's entities left (dxf/entities.cpp)
-void CopyElementInto(KxRun& run, long des, long tar);          // copies record des into record tar
-void RotaElementCopy(KxRun& run);                            // builds slot 3 from the arc in slot 2, turned to start at 0 degrees
 void ePrintToStream(KxRun& run, elementdaten eld);             // prints one record to the console
 void ePrintTypeToStream(KxRun& run, long elnum);               // prints the type tag of record elnum
 

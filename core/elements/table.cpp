@@ -1,6 +1,5 @@
-// The element table: clearing it, appending records a reader built,
-// copying records into working slots and rotating a copied arc, finding a
-// contour's region record, and the one-record console prints of the analysis.
+// The element table: clearing it, appending records a reader built, the
+// reserved and closing records, and the one-record console prints of the analysis.
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -35,8 +34,8 @@ void ClearElements(KxRun& run) {
   run.table.eldsCounter = 0;
 }
 
-// The working records start empty. The first one has always kept an end angle
-// of 0, every later one 360: the dump shows the copy slots' angles.
+// The reserved records keep the names of the working copies they once were. The
+// first one has always kept an end angle of 0, every later one 360, as the dump shows.
 void AddReservedElements(KxRun& run) {
   KxNewElement first;
   first.ew = 0;
@@ -106,47 +105,6 @@ bool AddNextElement(KxRun& run, int typ, KxNewElement& el, const char* opttext) 
   el.sw = 0;
   el.ew = 360;
   return true;
-}
-
-static bool isCopySlot(long i) { return i >= 2 && i <= 5; }
-
-void CopyElementInto(KxRun& run, long des, long tar) {
-  if (run.table.eldsCounter >= run.table.eldsMaximum) { KxPrint(run, "-Limit BiX-"); return; }
-  if (des >= run.table.eldsMaximum) { KxPrint(run, "-Limit BiD>-"); return; }
-  if (tar >= run.table.eldsMaximum) { KxPrint(run, "-Limit BiT>-"); return; }
-  if (des < 0) { KxPrint(run, "-Limit BiD0-"); return; }
-  if (tar < 0) { KxPrint(run, "-Limit BiT0-"); return; }
-  const elementdaten& s = run.table.elds[des];
-  elementdaten& t = run.table.elds[tar];
-  if (&s == &t) return;
-  t.sx = s.sx; t.sy = s.sy; t.ex = s.ex; t.ey = s.ey;
-  t.cx = s.cx; t.cy = s.cy; t.sw = s.sw; t.ew = s.ew;
-  t.r = s.r; t.child = s.child; t.fLayer = s.fLayer; t.curve = s.curve;
-  if (isCopySlot(tar)) {
-    t.kElemX = des;
-    return;
-  }
-  t.type = s.type;
-  t.used = s.used;
-  t.IsFirst = s.IsFirst;
-  t.kElemX = s.kElemX;
-  memcpy(t.text, s.text, sizeof t.text);
-  memcpy(t.kontur, s.kontur, sizeof t.kontur);
-}
-
-void RotaElementCopy(KxRun& run) {
-  CopyElementInto(run, 2, 3);
-  elementdaten& t = run.table.elds[3];
-  float ccx = t.cx, ccy = t.cy, r = t.r;
-  t.sx = XARC(0, r) + ccx;
-  t.sy = YARC(0, r) + ccy;
-  t.sw = 0;
-  if (KxConsole(run)) KxPrint(run, " [rota 2]");
-  float b = BOGENWINKEL(run.table.elds[2].sw, run.table.elds[2].ew);
-  t.ex = XARC(b, r) + ccx;
-  t.ey = YARC(b, r) + ccy;
-  t.ew = b;
-  ePrintToStream(run, t);
 }
 
 static const char* recordName(int t) {

@@ -127,11 +127,6 @@ inline constexpr long kMaxTraceLines = 1000;   // console traces of one kind pri
 // else and lets the run go on. The add that first meets the bound says so in one
 // line on the console and in the log (table.maxElemBarrier = 1); the later ones are quiet.
 //   "-Limit A-"     ePrintTypeToStream: type tag asked for while the element table is at its bound
-//   "-Limit BiX-"   CopyElementInto: the table is full
-//   "-Limit BiD>-"  CopyElementInto: source index beyond the table
-//   "-Limit BiT>-"  CopyElementInto: target index beyond the table
-//   "-Limit BiD0-"  CopyElementInto: negative source index
-//   "-Limit BiT0-"  CopyElementInto: negative target index
 //   "-Limit C-"     CheckStructs: the table is full, the structure check is skipped
 //   "-Limit RS-"    ReorgStructs: the table is full, the reorganisation is skipped
 //   "-Limit D-"     ProbeNwdOut: the table is full, no NC program is written
