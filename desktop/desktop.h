@@ -4,6 +4,8 @@
 // program just written.
 #pragma once
 
+#include <functional>
+
 #include <QColor>
 #include <QFutureWatcher>
 #include <QMainWindow>
@@ -110,7 +112,8 @@ class KxWindow : public QMainWindow {
   QComboBox* LayerChoice() const { return fLayers; }     // the layers with what they hold
   QStringList RecentFiles() const;         // the drawings opened last, the newest first
   void ShowProgramText(const QString& path);   // the NC program in the read-only view
-  void OpenForUser(const QString& path);   // the core's open requests: the NC program into the view, the rest to the desktop
+  void OpenForUser(const QString& path);   // the NC program into the view, the rest to the desktop
+  void SetOpener(std::function<void(const QString&)> opener) { fOpener = std::move(opener); }   // where a Make's open requests go instead of OpenForUser
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -118,6 +121,7 @@ class KxWindow : public QMainWindow {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  void openRequested(const QString& path);  // a Make's open request: kept while it runs, then to fOpener or OpenForUser
   void buildMenus();                        // File, Settings, Help
   QWidget* buildControls();                 // the panel left of the preview
   void loadSettings();                      // korvex.ini read again, its values shown
@@ -141,6 +145,7 @@ class KxWindow : public QMainWindow {
   QFutureWatcher<KxResult> fWatcher;
   bool fMakeWaits = false;                  // Make pressed while one runs
   QStringList fOpenWaits;                   // open requests of the running Make
+  std::function<void(const QString&)> fOpener;   // takes a Make's open requests when set (an embedding program, the tests)
   std::string fFolder;                      // the program folder, ending in "/"
   QString fDrawing;                         // the chosen drawing, empty when none
   QGroupBox* fIniBox = nullptr;

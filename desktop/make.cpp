@@ -168,7 +168,7 @@ void KxWindow::startMake() {
   // (the window waits for a Make under way before it goes).
   fMaking->report.openHook = [this](const char* path) {
     const QString p = QString::fromLocal8Bit(path);
-    QMetaObject::invokeMethod(this, [this, p] { OpenForUser(p); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, p] { openRequested(p); }, Qt::QueuedConnection);
   };
   fBusy->show();
   statusBar()->showMessage("Making " + QFileInfo(QString::fromStdString(fMaking->io.in_filename)).fileName() + "\u2026");
@@ -195,8 +195,17 @@ void KxWindow::makeDone() {
   else fPreview->ShowProgram(run);
   // The run's open requests, now that its program is complete.
   const QStringList opens = std::exchange(fOpenWaits, {});
-  for (const QString& p : opens) OpenForUser(p);
+  for (const QString& p : opens) openRequested(p);
   if (fMakeWaits) startMake();
+}
+
+void KxWindow::openRequested(const QString& path) {
+  if (fMaking) {
+    fOpenWaits << path;
+    return;
+  }
+  if (fOpener) fOpener(path);
+  else OpenForUser(path);
 }
 
 void KxWindow::OpenForUser(const QString& path) {

@@ -17,16 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> gOpened;   // file names (without folder) the run asked to open
-
-struct ReportPage : ::testing::Test {
-  void SetUp() override {
-    gOpened.clear();
-    gOpenHook = [](const char* path) { gOpened.push_back(fs::path(path).filename().string()); };
-  }
-  void TearDown() override { gOpenHook = nullptr; }
-};
-
 // A square of side s at x with its start hole (none when hole is false).
 DxfText& Square(DxfText& d, double x, double s, bool hole = true) {
   d.Line("DXF_MAIN", x, 0, x + s, 0).Line("DXF_MAIN", x + s, 0, x + s, s).Line("DXF_MAIN", x + s, s, x, s)
@@ -38,7 +28,7 @@ DxfText& Square(DxfText& d, double x, double s, bool hole = true) {
 }  // namespace
 
 // Every type counted with its used records; orphans are a warning, and a page with a warning is opened.
-TEST_F(ReportPage, RowsCountEveryTypeAndAWarningOpensThePage) {
+TEST(ReportPage, RowsCountEveryTypeAndAWarningOpensThePage) {
   DxfText d("AC1009");
   d.Layer("DXF_MAIN");
   Square(d, 0, 20).Circle("DXF_MAIN", 50, 50, 3).Circle("DXF_MAIN", 80, 80, 1.5);
@@ -53,7 +43,7 @@ TEST_F(ReportPage, RowsCountEveryTypeAndAWarningOpensThePage) {
                           "TEXT     :      1 |      0 \n---------------------------\nunknown  :      4 |      0 \n")) << r.page;
   EXPECT_TRUE(Has(r.page, "CONTOURS  :      2 , with 1 HOLES \n")) << r.page;
   EXPECT_TRUE(Has(r.page, "\n OOPS - 2 vermisste Technologie(n)\n Verwaiste Elemente: 2 \n\n Version: korvex_")) << r.page;
-  EXPECT_EQ(gOpened, std::vector<std::string>{"_results.htm"});
+  EXPECT_EQ(r.opened, std::vector<std::string>{"_results.htm"});
   // Without any contour the page also asks to check the layer.
   DxfText none("AC1009");
   EXPECT_TRUE(Has(ConvertHere(none.Layer("DXF_MAIN").Line("DXF_MAIN", 0, 0, 5, 5).Str()).page,
@@ -62,13 +52,12 @@ TEST_F(ReportPage, RowsCountEveryTypeAndAWarningOpensThePage) {
 
 // Lengths aligned without losing a digit and summed; drawn names escaped; the desktop
 // writes its own words; no warning and no program wanted: nothing is opened.
-TEST_F(ReportPage, ContourLinesAlignLengthsAndSumThem) {
+TEST(ReportPage, ContourLinesAlignLengthsAndSumThem) {
   DxfText d("AC1009");
   d.Layer("DXF_MAIN");
   Square(d, 0, 10).Text("DXF_MAIN", 6, 3, "Q1_ST20");
   Square(d, 20, 3086.375).Text("DXF_MAIN", 1563, 3, "Q1_ST20 *<Stempel> rest");
   for (int flavour : {0, 1}) {
-    gOpened.clear();
     const Conversion r = ConvertHere(d.Str(), "", flavour);
     const char* lines[][2] = {{"CONTOURS  :      2 , with 0 HOLES \n\n", "CONTOURES :      2 , with 0 HOLES \n\n"},
                               {"\n$K01   +40.000  (NoName)", "\n$K01    40.000  (NoName)"},
@@ -76,12 +65,12 @@ TEST_F(ReportPage, ContourLinesAlignLengthsAndSumThem) {
     for (const auto& line : lines) EXPECT_TRUE(Has(r.page, line[flavour])) << line[flavour] << r.page;
     EXPECT_TRUE(Has(r.page, "\n1-cut sum: 12385.500 mm\n\n")) << r.page;
     EXPECT_FALSE(Has(r.page, "pruefe EDMLAYER"));
-    EXPECT_TRUE(gOpened.empty());
+    EXPECT_TRUE(r.opened.empty());
   }
 }
 
 // The warnings in their order, singular and plural; with a program wanted it is opened after the page.
-TEST_F(ReportPage, WarningsComeInOrderWithSingularAndPlural) {
+TEST(ReportPage, WarningsComeInOrderWithSingularAndPlural) {
   DxfText d("AC1009");
   d.Layer("DXF_MAIN");
   Square(d, 0, 10).Text("DXF_MAIN", 6, 3, "Q2_NOPE99");
@@ -92,11 +81,11 @@ TEST_F(ReportPage, WarningsComeInOrderWithSingularAndPlural) {
   EXPECT_TRUE(Has(r.page, "\n1-cut sum: 110.000 mm\n\n OOPS - 1 offene Kontur(en) \n OOPS - 4 vermisste Technologie(n)\n"
                           " OOPS - 1 Fehlende Startpunkte \n Verwaiste Elemente: 1 \n"
                           " 2 ignorierte Elemente (&lt;0.0050)\n\n Version: ")) << r.page;
-  EXPECT_EQ(gOpened, (std::vector<std::string>{"_results.htm", "_nwd_out.NC"}));
+  EXPECT_EQ(r.opened, (std::vector<std::string>{"_results.htm", "_nwd_out.NC"}));
 }
 
 // Only a drawing of several layers lists them; drawn names and the file's name are escaped.
-TEST_F(ReportPage, LayerSectionOnlyWithSeveralLayersAndNamesEscaped) {
+TEST(ReportPage, LayerSectionOnlyWithSeveralLayersAndNamesEscaped) {
   DxfText one("AC1009");
   one.Layer("DXF_MAIN");
   EXPECT_FALSE(Has(ConvertHere(Square(one, 0, 10).Str()).page, "used Layer"));

@@ -18,7 +18,6 @@
 
 extern char** environ;
 
-KxOpenFn gOpenHook = nullptr;
 
 static const char* const kOpener = "xdg-open";
 
@@ -64,10 +63,6 @@ int KxPlanOpen(const char* path, const char* display, const char* wayland, KxOpe
 }
 
 int KxOpenForUser(KxRun& run, const char* path) {
-  if (gOpenHook) {
-    gOpenHook(path ? path : "");
-    return kxOPEN_HOOKED;
-  }
   if (run.report.openHook) {
     run.report.openHook(path ? path : "");
     return kxOPEN_HOOKED;

@@ -25,7 +25,7 @@ inline constexpr int kxOPEN_SPAWNED = 0;      // the desktop opener was started 
 inline constexpr int kxOPEN_NO_SESSION = 1;   // no graphical session: nothing was started
 inline constexpr int kxOPEN_NO_PATH = 2;      // empty or missing path: nothing was started
 inline constexpr int kxOPEN_FAILED = 3;       // the opener could not be started (not installed, ...)
-inline constexpr int kxOPEN_HOOKED = 4;       // the request went to gOpenHook instead
+inline constexpr int kxOPEN_HOOKED = 4;       // the request went to the run's openHook instead
 inline constexpr int kxOPEN_MISSING = 6;      // there is no such file: nothing was started
 
 struct KxOpenPlan {
@@ -34,8 +34,6 @@ struct KxOpenPlan {
   const char* argv[3];    // opener, path, terminating null: for posix_spawnp, never for a shell
 };
 
-typedef void (*KxOpenFn)(const char* path);
-extern KxOpenFn gOpenHook;  // tests: receives every run's open requests, before the run's own openHook (set before runs, only read by them)
 
 int KxPlanOpen(const char* path, const char* display, const char* wayland, KxOpenPlan* plan);  // decides and builds the argument vector
 int KxOpenForUser(KxRun& run, const char* path);   // starts the desktop opener for path without waiting; kxOPEN_... result

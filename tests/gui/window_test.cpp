@@ -20,7 +20,6 @@
 #include <QTest>
 #include <QUrl>
 #include <filesystem>
-#include <mutex>
 
 #include "config/config.h"
 #include "desktop.h"
@@ -42,8 +41,7 @@ int main(int argc, char** argv) {
   return RUN_ALL_TESTS();
 }
 
-static std::mutex sOpenedLock;
-static std::vector<std::string> sOpened;   // paths handed to the opener, from whichever thread
+static std::vector<std::string> sOpened;   // paths a Make asked the window to open
 
 class WindowTest : public ::testing::Test {
  protected:
@@ -53,18 +51,14 @@ class WindowTest : public ::testing::Test {
     fs::copy_file(SourceDir() + "/korvex.ini", prog.File("korvex.ini"));
     fs::copy(SourceDir() + "/devices", prog.File("devices"));
     sOpened.clear();
-    gOpenHook = [](const char* path) {
-      std::lock_guard<std::mutex> hold(sOpenedLock);
-      sOpened.push_back(path);
-    };
   }
   void TearDown() override {
     w.reset();
-    gOpenHook = nullptr;
     FreshCore(1);
   }
   KxWindow& Open() {
     w = std::make_unique<KxWindow>(QString::fromStdString(prog.Path()));
+    w->SetOpener([](const QString& path) { sOpened.push_back(path.toStdString()); });
     w->show();
     return *w;
   }

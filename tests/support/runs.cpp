@@ -44,6 +44,8 @@ Conversion ConvertHere(const std::string& dxf, const std::string& extraIni, int 
   static std::string* printed;
   printed = &r.output;
   run.io.consoleSink = [](const char* text, size_t len) { printed->append(text, len); };
+  std::vector<std::string>& opened = r.opened;
+  auto open = [&opened](const std::string& path) { opened.push_back(fs::path(path).filename().string()); };
   std::string program = home.File("korvex"), drawing = home.File(name);
   if (flavour == kxDESKTOP) {
     // As the window does: its settings read once, then Make on the drawing chosen.
@@ -51,8 +53,10 @@ Conversion ConvertHere(const std::string& dxf, const std::string& extraIni, int 
     KxJob job;
     job.drawing = drawing;
     job.readSettings = false;
+    job.opener = open;
     r.status = KxConvert(run, job).status;
   } else {
+    run.report.openHook = [&open](const char* path) { open(path); };
     char* argv[] = {program.data(), drawing.data(), nullptr};
     r.status = KorvexConsoleRun(run, 2, argv);
   }

@@ -12,6 +12,7 @@
 struct Conversion {
   int status = -1;
   std::string output, program, page, log;
+  std::vector<std::string> opened;   // file names (no folder) the run asked to open, in order (ConvertHere only)
 };
 
 // Converts a drawing file (or, with ConvertText, a drawing text) with korvex.ini
