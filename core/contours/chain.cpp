@@ -15,21 +15,18 @@
 #include "run/run.h"
 
 
-// While SearchKontur runs, the end points of the elements are filed in grids, so
-// that a growth step looks only at the elements near the chain's end; everything
-// it skips would have failed the tolerance test. chainUsedTwice holds the
-// elements taken more than once, which end a chain wherever they lie.
-// What this file keeps of a run, owned by the run.
-struct ChainState {
-  bool chainIndexed = false;          // the grids below are filled and current
-  KxPointGrid chainEnds;              // start and end points of the lines and arcs
-  KxPointGrid chainPoints;            // the point elements
-  std::vector<long> chainUsedTwice;   // elements with used above 1
-  std::vector<long> chainNear;        // candidates of the current step
-  std::vector<char> chainOpen;        // by contour number: 1 when its chain came back to no end
+// What the chaining keeps while it runs. The end points of the elements are
+// filed in grids, so that a growth step looks only at the elements near the
+// chain's end; everything it skips would have failed the tolerance test.
+// usedTwice holds the elements taken more than once, which end a chain wherever they lie.
+struct Chaining {
+  bool indexed = false;          // the grids below are filled
+  KxPointGrid ends;              // start and end points of the lines and arcs
+  KxPointGrid points;            // the point elements
+  std::vector<long> usedTwice;   // elements with used above 1
+  std::vector<long> near;        // candidates of the current step
+  std::vector<char> open;        // by contour number: 1 when its chain came back to no end
 };
-
-static ChainState& fileState(KxRun& run) { return run.chainState.get(); }
 
 // Live part of the table, never past its physical end.
 static long liveCount(KxRun& run) { return run.table.eldsCounter; }
@@ -104,7 +101,7 @@ int IsTolLenBetween(KxRun& run, long aElem, long bElem, int view) {
 static bool chainable(int type) {
   switch (type) {
     case etDELETE: case etINSE: case etTEXT: case etCIR: case etPNT:
-    // Working slots and erased records hold no drawing geometry; a contour
+    // Reserved and erased records hold no drawing geometry; a contour
     // through the origin would otherwise swallow them.
     case etCPY: case etERA:
       return false;
@@ -113,51 +110,53 @@ static bool chainable(int type) {
   }
 }
 
-static void noteUse(KxRun& run, long i) {
-  if (fileState(run).chainIndexed && run.table.elds[i].used == 2) fileState(run).chainUsedTwice.push_back(i);
+static void noteUse(Chaining& ch, KxRun& run, long i) {
+  if (ch.indexed && run.table.elds[i].used == 2) ch.usedTwice.push_back(i);
 }
 
-static void indexChaining(KxRun& run) {
+static void indexChaining(Chaining& ch, KxRun& run) {
   const double reach = toleranceReach(run.cfg);
-  fileState(run).chainEnds.Reset(reach);
-  fileState(run).chainPoints.Reset(reach);
-  fileState(run).chainUsedTwice.clear();
-  fileState(run).chainIndexed = fileState(run).chainEnds.Usable();
-  if (!fileState(run).chainIndexed) return;
+  ch.ends.Reset(reach);
+  ch.points.Reset(reach);
+  ch.usedTwice.clear();
+  ch.indexed = ch.ends.Usable();
+  if (!ch.indexed) return;
   const long n = liveCount(run);
-  fileState(run).chainEnds.Reserve(n);
+  ch.ends.Reserve(n);
   for (long i = 0; i < n; ++i) {
     const elementdaten& e = run.table.elds[i];
-    if (e.type == etPNT) fileState(run).chainPoints.Add(e.sx, e.sy, i);
+    if (e.type == etPNT) ch.points.Add(e.sx, e.sy, i);
     if (!chainable(e.type)) continue;
-    fileState(run).chainEnds.Add(e.sx, e.sy, i);
-    fileState(run).chainEnds.Add(e.ex, e.ey, i);
-    if (e.used > 1) fileState(run).chainUsedTwice.push_back(i);
+    ch.ends.Add(e.sx, e.sy, i);
+    ch.ends.Add(e.ex, e.ey, i);
+    if (e.used > 1) ch.usedTwice.push_back(i);
   }
 }
 
 // Takes element i into contour kn.
-static void take(KxRun& run, long i, const char* kn) {
+static void take(Chaining& ch, KxRun& run, long i, const char* kn) {
   ++run.table.elds[i].used;
-  noteUse(run, i);
+  noteUse(ch, run, i);
   KxCopy(run.table.elds[i].kontur, sizeof run.table.elds[i].kontur, kn);
 }
 
-int FindNextWithPoint(KxRun& run, float fx, float fy, const char* kn, long knX, long* foundIn) {
+// Takes the next element of contour kn at (fx, fy) other than knX: 1 when it
+// starts there, 2 when it ends there, 0 none (foundIn: the element, -1 none).
+static int findNextWithPoint(Chaining& ch, KxRun& run, float fx, float fy, const char* kn, long knX, long* foundIn) {
   long dummy = -1;
   if (!foundIn) foundIn = &dummy;
   long n = liveCount(run);
   // The elements to look at, in table order: all of them, or those the grids give.
-  std::vector<long>& near = fileState(run).chainNear;
+  std::vector<long>& near = ch.near;
   auto each = [&](const KxPointGrid& grid, bool usedTwice, auto&& visit) {
-    if (!fileState(run).chainIndexed) {
+    if (!ch.indexed) {
       for (long i = 0; i < n; ++i)
         if (int r = visit(i)) return r;
       return 0;
     }
     grid.Near(fx, fy, near);
-    if (usedTwice && !fileState(run).chainUsedTwice.empty()) {
-      near.insert(near.end(), fileState(run).chainUsedTwice.begin(), fileState(run).chainUsedTwice.end());
+    if (usedTwice && !ch.usedTwice.empty()) {
+      near.insert(near.end(), ch.usedTwice.begin(), ch.usedTwice.end());
       std::sort(near.begin(), near.end());
       near.erase(std::unique(near.begin(), near.end()), near.end());
     }
@@ -169,12 +168,12 @@ int FindNextWithPoint(KxRun& run, float fx, float fy, const char* kn, long knX, 
 
   // Points first: a point at the chain's end belongs to the contour before any
   // line or arc that also ends there.
-  int found = each(fileState(run).chainPoints, false, [&](long i) {
+  int found = each(ch.points, false, [&](long i) {
     const elementdaten& e = run.table.elds[i];
     if (i == knX || e.type != etPNT || e.used > 0) return 0;
     if (!unnamed(e) && !named(e, kn)) return 0;
     if (!IsTolLenB2P(run.cfg, e.sx, e.sy, fx, fy)) return 0;
-    take(run, i, kn);
+    take(ch, run, i, kn);
     *foundIn = i;
     KxPrint(run, " >PNT,%ld ", i);
     ePrintTypeToStream(run, i);
@@ -183,7 +182,7 @@ int FindNextWithPoint(KxRun& run, float fx, float fy, const char* kn, long knX, 
   if (found) return 1;
 
   // 3: the chain meets an element of its own contour taken twice.
-  found = each(fileState(run).chainEnds, true, [&](long i) {
+  found = each(ch.ends, true, [&](long i) {
     const elementdaten& e = run.table.elds[i];
     if (i == knX || !chainable(e.type)) return 0;
     if (!unnamed(e)) {
@@ -204,7 +203,7 @@ int FindNextWithPoint(KxRun& run, float fx, float fy, const char* kn, long knX, 
     // Lines and arcs of a positioning layer guide the rapid moves; they never
     // become contour members.
     if (onPositionLayer(run, e)) return 0;
-    take(run, i, kn);
+    take(ch, run, i, kn);
     *foundIn = i;
     KxPrint(run, " >%ld ", i);
     ePrintTypeToStream(run, i);
@@ -228,11 +227,11 @@ struct ChainCounts {
 };
 
 // Grows the chain from (x, y) until no element continues it.
-static void growChain(KxRun& run, float x, float y, const char* name, long opener, long& count, long& last,
+static void growChain(Chaining& ch, KxRun& run, float x, float y, const char* name, long opener, long& count, long& last,
                       ChainCounts& counts) {
   long found = -1;
   for (;;) {
-    int side = FindNextWithPoint(run, x, y, name, opener, &found);
+    int side = findNextWithPoint(ch, run, x, y, name, opener, &found);
     if (side == 0 || found < 0) return;
     const elementdaten& f = run.table.elds[found];
     if (side == 1) {
@@ -253,25 +252,25 @@ static void growChain(KxRun& run, float x, float y, const char* name, long opene
 
 // Opens the next contour number for element i and says which search found it
 // (A: a hole, B: a chain).
-static void openContour(KxRun& run, long i, char search, char* name, size_t size) {
+static void openContour(Chaining& ch, KxRun& run, long i, char search, char* name, size_t size) {
   ++run.contours.count;
   KxContourName(name, size, run.contours.count);
   // A number given up by a rejected chain starts afresh.
-  fileState(run).chainOpen.resize((size_t)run.contours.count + 1);
-  fileState(run).chainOpen[(size_t)run.contours.count] = 0;
+  ch.open.resize((size_t)run.contours.count + 1);
+  ch.open[(size_t)run.contours.count] = 0;
   KxPrint(run, "\n ..%c search for %s ", search, name);
   ePrintTypeToStream(run, i);
   KxPrint(run, " :%ld\n", i);
 }
 
-static void makeHole(KxRun& run, long i) {
+static void makeHole(Chaining& ch, KxRun& run, long i) {
   elementdaten& e = run.table.elds[i];
   char name[16];
-  openContour(run, i, 'A', name, sizeof name);
+  openContour(ch, run, i, 'A', name, sizeof name);
   KxPrint(run, "%ld =CIRCLE %s Radius:%6.3f ", i, name, e.r);
   KxPrint(run, "  cx:%8.3f  cy:%8.3f \n", e.cx, e.cy);
   ++e.used;
-  noteUse(run, i);
+  noteUse(ch, run, i);
   KxCopy(e.kontur, sizeof e.kontur, name);
   e.kElemX = 0;
   KxLog(run, "\n %s: ", name);
@@ -299,10 +298,10 @@ static bool closedPair(KxRun& run, long a, long b) {
          (IsTolLenB2P(run.cfg, p.sx, p.sy, q.sx, q.sy) && IsTolLenB2P(run.cfg, p.ex, p.ey, q.ex, q.ey));
 }
 
-static void chainFrom(KxRun& run, long i) {
+static void chainFrom(Chaining& ch, KxRun& run, long i) {
   elementdaten& e = run.table.elds[i];
   char name[16];
-  openContour(run, i, 'B', name, sizeof name);
+  openContour(ch, run, i, 'B', name, sizeof name);
   const int k = run.contours.count;
   KxLog(run, "\n %s: ", name);
   KxLog(run, "%d", e.type);
@@ -317,7 +316,7 @@ static void chainFrom(KxRun& run, long i) {
   }
 
   ++e.used;
-  noteUse(run, i);
+  noteUse(ch, run, i);
   KxCopy(e.kontur, sizeof e.kontur, name);
   e.kElemX = 0;
   float ax = e.ex, ay = e.ey;
@@ -336,9 +335,9 @@ static void chainFrom(KxRun& run, long i) {
   }
 
   KxPrint(run, " CHAIN:A| ");
-  growChain(run, ax, ay, name, i, count, last, counts);
+  growChain(ch, run, ax, ay, name, i, count, last, counts);
   KxPrint(run, "\t CHAIN:B| ");
-  growChain(run, bx, by, name, i, count, last, counts);
+  growChain(ch, run, bx, by, name, i, count, last, counts);
   KxPrint(run, "\n");
   KxPrint(run, " ..%s-ELEMENTS LINES:%ld  ARCS:%ld  POINTS:%ld \n", name, counts.lines, counts.arcs,
           counts.points);
@@ -354,43 +353,42 @@ static void chainFrom(KxRun& run, long i) {
     KxPrint(run, " [%ld|%ld] SEEMS OPEN VERTEX..\n", i, last);
   else
     KxPrint(run, " SEEMS CLOSED..\n");
-  if (k == run.contours.count) fileState(run).chainOpen[(size_t)k] = !closed;
+  if (k == run.contours.count) ch.open[(size_t)k] = !closed;
   KxPrint(run, "\n");
 }
 
 int SearchKontur(KxRun& run) {
   run.contours.count = 0;
   run.contours.all.clear();
-  fileState(run).chainOpen.assign(1, 0);
+  Chaining ch;
+  ch.open.assign(1, 0);
   if (run.table.eldsCounter >= run.table.eldsMaximum) {
     KxPrint(run, "-Limit E-");
     return run.contours.count;
   }
   KxLog(run, "\n SearchKontur(): \n");
-  indexChaining(run);
+  indexChaining(ch, run);
 
   for (long i = 0; i < liveCount(run); ++i) {
     const elementdaten& e = run.table.elds[i];
     if (e.used == 0 && e.type == etCIR && run.cfg.gStartPosition < e.r) {
-      makeHole(run, i);
+      makeHole(ch, run, i);
       continue;
     }
     if (strnlen(e.kontur, sizeof e.kontur) >= 3 || e.used != 0) continue;
     if (e.type != etLINE && e.type != etARC) continue;
-    chainFrom(run, i);
+    chainFrom(ch, run, i);
   }
 
   for (long i = 0; i < liveCount(run); ++i)
     if (run.table.elds[i].type == etLINE && onPositionLayer(run, run.table.elds[i])) KxPrint(run, "POSITION: %ld\n", i);
-  fileState(run).chainIndexed = false;
-  fileState(run).chainEnds.Reset(0);
-  fileState(run).chainPoints.Reset(0);
-  std::vector<long>().swap(fileState(run).chainUsedTwice);
+  ch.ends.Reset(0);   // the grids' memory goes before the contours' entries are made
+  ch.points.Reset(0);
+  std::vector<long>().swap(ch.usedTwice);
   // The contours' entries are made once their number is known: for tens of
   // thousands of contours a table grown one by one held two copies at times.
   KxKeepContours(run);
-  for (int k = 1; k <= run.contours.count; ++k) run.contours.all[(size_t)k].open = fileState(run).chainOpen[(size_t)k] != 0;
-  std::vector<char>().swap(fileState(run).chainOpen);
+  for (int k = 1; k <= run.contours.count; ++k) run.contours.all[(size_t)k].open = ch.open[(size_t)k] != 0;
   return run.contours.count;
 }
 

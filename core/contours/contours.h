@@ -35,7 +35,6 @@ inline bool KxSameName(const char* a, const char* b) {
     if (*a == '\0') return true;
   }
 }
-int FindNextWithPoint(KxRun& run, float fx, float fy, const char* kn, long knX, long* foundIn);  // takes the next element of kn at (fx, fy): 1 from its start, 2 from its end, 0 none
 int IsTolLenB2P(KxSettings& cfg, float ax, float ay, float bx, float by);  // 1 when the two points coincide within the tolerance band
 int IsTolLenBetween(KxRun& run, long aElem, long bElem, int view);    // 1 when the two elements share an end point within the band
 

@@ -107,7 +107,6 @@ struct BridgeState;   // (core/config/bridge.cpp)
 struct DevsyntaxState;   // (core/config/devsyntax.cpp)
 struct ApproachState;   // (core/contours/approach.cpp)
 struct AutostartState;   // (core/contours/autostart.cpp)
-struct ChainState;   // (core/contours/chain.cpp)
 struct MembersState;   // (core/contours/members.cpp)
 struct RegionState;   // (core/contours/region.cpp)
 struct StartpointsState;   // (core/contours/startpoints.cpp)
@@ -134,7 +133,6 @@ struct KxRun {
   KxPart<DevsyntaxState> devsyntaxState;
   KxPart<ApproachState> approachState;
   KxPart<AutostartState> autostartState;
-  KxPart<ChainState> chainState;
   KxPart<MembersState> membersState;
   KxPart<RegionState> regionState;
   KxPart<StartpointsState> startpointsState;
