@@ -403,7 +403,7 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
     if (i == corner.lead || i == feedElem || i == last || i == previous || taken[i - lowest]) return false;
     if (!isContourMember(run, i, kN)) return false;
     if (IsTolLenBetween(run, i, last, 0) == 1) KxPrint(run, " %ld<>%ld ", i, last);
-    elementdaten& e = run.table.elds[i];
+    const elementdaten& e = run.table.elds[i];
     int dir = 0;
     bool took = false;
     if (e.type == etLINE || e.type == etARC) {
@@ -419,7 +419,6 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
         took = true;
       }
     } else if (e.type == etPNT && e.sx == qX && e.sy == qY) {
-      KxCopy(e.text, sizeof e.text, "-actionpoint-");
       took = true;
     }
     if (!took) return false;
