@@ -4,6 +4,8 @@
 // texts, and the drawn texts of a contour.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "support/dxf_text.h"
@@ -62,5 +64,35 @@ TEST(NcWriter, ContourBlocksCarryTheirPointsRemarksAndRegisters) {
     const Conversion r = ConvertHere(c.dxf, c.ini, c.flavour);
     for (const std::string& part : c.has) EXPECT_EQ(CountOf(r.program, part), 1u) << part << "\n" << r.program;
     for (const std::string& part : c.lacks) EXPECT_FALSE(Has(r.program, part)) << part << "\n" << r.program;
+  }
+}
+
+// A contour's cutting order is the walk its program makes: every step begins
+// where the one before ended, whatever order and direction the members were drawn in.
+TEST(NcWriter, TheContourKeepsItsCuttingOrder) {
+  DxfText d("AC1009");
+  d.Layer("DXF_MAIN").Line("DXF_MAIN", 0, 10, 10, 10).Line("DXF_MAIN", 0, 0, 10, 0).Arc("DXF_MAIN", 10, 5, 5, 270, 90)
+      .Line("DXF_MAIN", 0, 0, 0, 10).Circle("DXF_MAIN", 5, 2, 0.5);
+  for (int flavour : {0, 1}) {
+    const Conversion c = ConvertHere(d.Str(), "", flavour);
+    ASSERT_EQ(c.contours.size(), 2u) << c.output;
+    const std::vector<KxCutStep>& cut = c.contours[1].cut;
+    ASSERT_EQ(cut.size(), 3u) << c.program;   // between the lead-in element and the return to it
+    float x = 0, y = 0;
+    size_t at = 0;
+    for (size_t i = 0; i < cut.size(); ++i) {
+      const elementdaten& e = c.records.at((size_t)cut[i].element);
+      const bool back = cut[i].dir == kxG02;
+      if (i > 0) {
+        EXPECT_LT(std::hypot((back ? e.ex : e.sx) - x, (back ? e.ey : e.sy) - y), 1e-3) << i;
+      }
+      x = back ? e.sx : e.ex;
+      y = back ? e.sy : e.ey;
+      // The program moves to each step's end, in this order.
+      char move[40];
+      snprintf(move, sizeof move, "X%.3f Y%.3f", x, y);
+      at = c.program.find(move, at);
+      ASSERT_NE(at, std::string::npos) << move << "\n" << c.program;
+    }
   }
 }

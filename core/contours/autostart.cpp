@@ -784,7 +784,8 @@ int PlaceAutoStartHoles(KxRun& run) {
     } else if (fileState(run).verdicts[k] != kvNONE) {
       char why[48];
       const char* refusal = AutoStartRefusal(run, k, why, sizeof why);
-      run.contours.all[(size_t)k].autoRefusal = refusal ? refusal : "";
+      if (refusal) run.contours.autoRefusals[k] = refusal;
+      else run.contours.autoRefusals.erase(k);
       KxPrint(run, "\n NO PLACE FOR A START HOLE %s: %s\n", kn, why);
       KxLog(run, "\n %s: NO PLACE FOR A START HOLE: %s", kn, why);
     }

@@ -360,6 +360,8 @@ static void chainFrom(Chaining& ch, KxRun& run, long i) {
 int SearchKontur(KxRun& run) {
   run.contours.count = 0;
   run.contours.all.clear();
+  run.contours.feedRefusals.clear();
+  run.contours.autoRefusals.clear();
   Chaining ch;
   ch.open.assign(1, 0);
   if (run.table.eldsCounter >= run.table.eldsMaximum) {

@@ -7,9 +7,13 @@ struct KxRun;        // the state of one conversion (run/run.h)
 struct KxSettings;   // the settings a run reads (config.h)
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+#include "geometry/limits.h"   // kMaxElementRecords
 
 // --- chaining ---
 // Arc directions as the NC program writes them ("G%02d"): the number of the arc word.
@@ -92,6 +96,14 @@ int PlaceAutoStartHoles(KxRun& run);                  // with AutoStartHoles on,
 const char* AutoStartRefusal(KxRun& run, int k, char* buf, size_t size);  // why contour k got no start hole (into buf), or null
 bool KxChainIsOpen(KxRun& run, int k);                 // contour k is a chain whose ends do not meet (a hole circle is closed)
 
+// One step of a contour's cut, as its program runs it. Kept small: a large nest
+// holds one for every member of every contour.
+struct KxCutStep {
+  int32_t element = 0;   // the member cut: a line, an arc or a point (record index; the table's bound fits)
+  int8_t dir = 0;        // kxG03 from its start to its end, kxG02 the other way; 0 for a point
+};
+static_assert(sizeof(KxCutStep) == 8);
+
 // One contour as the analysis found it: what the NC program, the page, the
 // drill list and the preview tell of it, so that none of them has to find it
 // again among the element table's marker records.
@@ -99,13 +111,13 @@ struct KxContour {
   std::vector<long> members;       // its lines, arcs, points or hole circle (record indices) as chained, in table order
   std::vector<long> extras;        // the other records carrying its name once the analysis is done (start holes, texts, region), ascending
   std::vector<int> children;       // the contours lying directly inside it, ascending
-  std::string feedRefusal;         // why the start holes drawn for it give no lead-in (FeedPointRefusal), "" when none
-  std::string autoRefusal;         // why korvex placed no start hole for it (AutoStartRefusal), "" when none
+  std::vector<KxCutStep> cut;      // its members in the order its program cuts them, from the lead-in element's end to the return to it (both not among them); empty until it is written
   double area = 0;                 // the area its loop encloses, mm2; 0 for an open chain
-  long region = -1;                // its region record, -1 when the table had no room
-  long nameText = -1;              // the drawn text that names it ('*'), -1 none
-  long startHole = -1;             // the start hole its lead-in comes from (drawn or placed), -1 none
-  long leadIn = 0;                 // the lead-in element, 0 = none
+  // Record indices are kept in 32 bits (the table's bound fits): a large nest holds tens of thousands of contours.
+  int32_t region = -1;             // its region record, -1 when the table had no room
+  int32_t nameText = -1;           // the drawn text that names it ('*'), -1 none
+  int32_t startHole = -1;          // the start hole its lead-in comes from (drawn or placed), -1 none
+  int32_t leadIn = 0;              // the lead-in element, 0 = none
   char name[16] = "";              // "$K01" ...
   int number = 0;                  // 1 .. contours.count (0: the unused entry 0)
   float left = 0, bottom = 0, right = 0, top = 0;   // the box around its members as drawn (its region is this widened by the anchor length)
@@ -113,13 +125,14 @@ struct KxContour {
   float holeX = 0, holeY = 0, holeR = 0;   // the start hole's centre and radius
   float splitX = 0, splitY = 0;    // where the lead-in meets it
   int orientation = 0;             // +1 counter-clockwise, -1 clockwise in table direction, 0 open or a single circle
-  int side = 0;                    // compensation as written: 41 wire left, 42 right; 0 not written
   int parent = 0;                  // the contour it lies inside, 0 top level
   int technology = -1;             // the technology line the NC program cuts it with: an index into the run's techLines, -1 not written
-  int quality = 0;                 // the technology's quality (number of cuts' set) it is cut with
+  int8_t side = 0;                 // compensation as written: 41 wire left, 42 right; 0 not written
+  int16_t quality = 0;             // the technology's quality (number of cuts' set) it is cut with
   bool open = false;               // the chaining came back to no end: its ends do not meet
   bool holePlaced = false;         // the start hole was placed by korvex
 };
+static_assert(kMaxElementRecords <= INT32_MAX, "a contour's record indices must hold every record");
 void KxKeepContours(KxRun& run);   // an entry, numbered and named, for each of the run's contours.count contours (a table made without the chaining has none yet)
 KxContour* KxContourNamed(KxRun& run, const char* name);  // the entry of the contour called name ("$K07"), or null for any other name
 std::vector<long> KxContourRecords(const KxContour& c);   // every record carrying its name: members and extras, ascending
@@ -131,4 +144,14 @@ struct ContourRun {
   int autoStartCount = 0;  // start holes korvex placed in this run
   std::vector<KxContour> all;  // by contour number, 0 .. count (entry 0 unused)
   std::vector<std::string> techLines;  // the distinct technology lines the all are cut with (KxContour::technology)
+  // Why a contour has no start hole, by contour number, for the few that have a
+  // reason (kept apart: a large nest has tens of thousands of contours).
+  std::unordered_map<int, std::string> feedRefusals;  // the start holes drawn for it give no lead-in (FeedPointRefusal)
+  std::unordered_map<int, std::string> autoRefusals;  // korvex placed no start hole for it (AutoStartRefusal)
 };
+// The reason refusals holds for contour k, "" when none.
+inline const std::string& KxReasonFor(const std::unordered_map<int, std::string>& refusals, int k) {
+  static const std::string none;
+  const auto it = refusals.find(k);
+  return it == refusals.end() ? none : it->second;
+}

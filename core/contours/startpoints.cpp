@@ -301,7 +301,8 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, const char* kName, long regElem) {
   if (KxContour* c = KxContourNamed(run, kName)) {
     char why[160];
     const char* refusal = FeedPointRefusal(run, c->number, why, sizeof why);
-    c->feedRefusal = refusal ? refusal : "";
+    if (refusal) run.contours.feedRefusals[c->number] = refusal;
+    else run.contours.feedRefusals.erase(c->number);
   }
   return choice;
 }

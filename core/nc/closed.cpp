@@ -287,7 +287,7 @@ static CornerSplit cornerSplit(KxRun& run, long feedElem, long firstElem, float*
 //   C. survey: members, their index range and the layer changes;
 //   D. technology part, register lines and threading (shared with the punch);
 //   E. lead-in to the split point and along the first element;
-//   F. the path, element by element in chain order;
+//   F. the path: walked member by member from the split point, then written;
 //   G. closing: hold point, lead-out, wire cut and return, or open-contour trouble.
 void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstElem) {
   char kN[16];
@@ -390,7 +390,8 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
     farY = corner.backDir == kxG03 ? b.sy : b.ey;
   }
 
-  // F. The path: as many passes as members, each taking what joins the current point.
+  // F. The path: as many passes as members, each taking what joins the current point;
+  // the contour keeps the walk as its cutting order.
   // Every element is taken once: turning back along a taken one would cut it again
   // and leave the rest of the contour uncut.
   // Only the member range is kept: a mark per record of the table for every
@@ -398,6 +399,8 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
   std::vector<char> taken(highest >= lowest ? (size_t)(highest - lowest + 1) : 0, 0);
   if (corner.back >= lowest && corner.back <= highest) taken[corner.back - lowest] = 1;   // cut last, with the hold point
   long last = 0, previous = corner.lead;
+  std::vector<KxCutStep> path;   // the members as the walk takes them
+  path.reserve((size_t)count);
   // One member at the current point: taken (true) or passed over.
   auto visit = [&](long i) -> bool {
     if (i == corner.lead || i == feedElem || i == last || i == previous || taken[i - lowest]) return false;
@@ -425,29 +428,7 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
     taken[i - lowest] = 1;
     previous = last;
     last = i;
-
-    if (e.type == etPNT) {
-      NcPut(os, "%s-actionpoint-%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff);
-    } else if (e.type == etLINE) {
-      NcPut(os, "%s X%.3f Y%.3f", SetMoveTypeForLayer(run, e.fLayer), qX, qY);
-    } else {
-      NcPut(os, "G%02d X%.3f Y%.3f ", dir, qX, qY);
-      if (dir == kxG03) NcPut(os, "I%.3f J%.3f", e.cx - e.sx, e.cy - e.sy);
-      else NcPut(os, "I%.3f J%.3f", e.cx - e.ex, e.cy - e.ey);
-    }
-    if (multiLayer && e.type != etPNT) {
-      if (e.fLayer != t.dAktL) t.dAktL = e.fLayer;
-      const dxfLayerList& l = NcLayer(run, e.fLayer);
-      if (l.useReg > 0 && l.useReg != t.dAktR) {
-        NcPut(os, " %s%d", run.cfg.mS.OffsetR, l.useReg);
-        t.dAktR = l.useReg;
-      }
-      if (e.type == etLINE) NcPut(os, " %s%.3f", run.cfg.mS.Angel, l.useKonik);
-      else if (fLayerList(run, ll_AISO, e.fLayer, nullptr, 0)) writeIsoRadius(run.cfg, os, e.r);
-      else NcPut(os, " %s%.3f", run.cfg.mS.Angel, l.useKonik);
-    }
-    NcPut(os, "%s\n", run.cfg.mS.EOL);
-    KxLog(run, " %d", e.type);
+    path.push_back({(int32_t)i, (int8_t)(e.type == etPNT ? 0 : dir)});
     return true;
   };
   // The members' ends in a grid: a step can only take a member with an end at the
@@ -491,6 +472,36 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
       from = took + 1;
     }
   }
+
+  // The path written, step by step.
+  for (const KxCutStep& step : path) {
+    const elementdaten& e = run.table.elds[step.element];
+    // Where the wire is after the step: the end it went to.
+    const float x = step.dir == kxG02 ? e.sx : e.ex, y = step.dir == kxG02 ? e.sy : e.ey;
+    if (e.type == etPNT) {
+      NcPut(os, "%s-actionpoint-%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff);
+    } else if (e.type == etLINE) {
+      NcPut(os, "%s X%.3f Y%.3f", SetMoveTypeForLayer(run, e.fLayer), x, y);
+    } else {
+      NcPut(os, "G%02d X%.3f Y%.3f ", step.dir, x, y);
+      if (step.dir == kxG03) NcPut(os, "I%.3f J%.3f", e.cx - e.sx, e.cy - e.sy);
+      else NcPut(os, "I%.3f J%.3f", e.cx - e.ex, e.cy - e.ey);
+    }
+    if (multiLayer && e.type != etPNT) {
+      if (e.fLayer != t.dAktL) t.dAktL = e.fLayer;
+      const dxfLayerList& l = NcLayer(run, e.fLayer);
+      if (l.useReg > 0 && l.useReg != t.dAktR) {
+        NcPut(os, " %s%d", run.cfg.mS.OffsetR, l.useReg);
+        t.dAktR = l.useReg;
+      }
+      if (e.type == etLINE) NcPut(os, " %s%.3f", run.cfg.mS.Angel, l.useKonik);
+      else if (fLayerList(run, ll_AISO, e.fLayer, nullptr, 0)) writeIsoRadius(run.cfg, os, e.r);
+      else NcPut(os, " %s%.3f", run.cfg.mS.Angel, l.useKonik);
+    }
+    NcPut(os, "%s\n", run.cfg.mS.EOL);
+    KxLog(run, " %d", e.type);
+  }
+  if (KxContour* own = KxContourNamed(run, kN)) own->cut = std::move(path);
 
   // G. Closing. Only a walk that came back to the first element is closed; the
   // hold point and the move to the split point of an open one would cut straight

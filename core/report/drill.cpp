@@ -10,12 +10,13 @@
 // The contours left uncut although start holes are drawn for them.
 static void writeUnusableHoles(KxRun& run, FILE* page) {
   int unusable = 0;
-  for (int k = 1; k <= run.contours.count; ++k) unusable += !run.contours.all[(size_t)k].feedRefusal.empty();
+  for (int k = 1; k <= run.contours.count; ++k) unusable += !KxReasonFor(run.contours.feedRefusals, k).empty();
   if (unusable < 1) return;
   fputs("start holes that give no lead-in: \n", page);
   for (int k = 1; k <= run.contours.count; ++k) {
     const KxContour& c = run.contours.all[(size_t)k];
-    if (!c.feedRefusal.empty()) KxFilePrint(page, "%-9s: %s \n", c.name, c.feedRefusal.c_str());
+    const std::string& why = KxReasonFor(run.contours.feedRefusals, k);
+    if (!why.empty()) KxFilePrint(page, "%-9s: %s \n", c.name, why.c_str());
   }
   fputs("\n", page);
 }
@@ -25,7 +26,7 @@ void KxWriteDrillList(KxRun& run, FILE* page) {
   KxKeepContours(run);
   writeUnusableHoles(run, page);
   int refused = 0;
-  for (int k = 1; k <= run.contours.count; ++k) refused += !run.contours.all[(size_t)k].autoRefusal.empty();
+  for (int k = 1; k <= run.contours.count; ++k) refused += !KxReasonFor(run.contours.autoRefusals, k).empty();
   if (run.contours.autoStartCount < 1 && refused < 1) return;
 
   fputs("start holes to drill: \n", page);
@@ -34,7 +35,8 @@ void KxWriteDrillList(KxRun& run, FILE* page) {
   for (int k = 1; k <= run.contours.count; ++k) {
     const KxContour& c = run.contours.all[(size_t)k];
     if (c.holePlaced) KxFilePrint(page, "%-9s: %8.3f | %8.3f | %8.3f \n", c.name, c.holeX, c.holeY, 2 * c.holeR);
-    else if (!c.autoRefusal.empty()) KxFilePrint(page, "%-9s: no place for a start hole (%s) \n", c.name, c.autoRefusal.c_str());
+    else if (const std::string& why = KxReasonFor(run.contours.autoRefusals, k); !why.empty())
+      KxFilePrint(page, "%-9s: no place for a start hole (%s) \n", c.name, why.c_str());
   }
   fputs("------------------------------------------\n\n", page);
 }

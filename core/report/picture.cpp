@@ -383,8 +383,8 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
     const char* why = !cut ? (troubleContours[(size_t)k] ? "no start hole: not cut" : "not cut")
                            : "open contour: its ends do not meet";
     // With start holes placed by korvex, why this one got none.
-    if (!cut && !contour.autoRefusal.empty()) {
-      snprintf(refused, sizeof refused, "no start hole (%s): not cut", contour.autoRefusal.c_str());
+    if (const std::string& placement = KxReasonFor(run.contours.autoRefusals, k); !cut && !placement.empty()) {
+      snprintf(refused, sizeof refused, "no start hole (%s): not cut", placement.c_str());
       why = refused;
     }
     KxFilePrint(f, "<g class='warn' data-contour='%s'><title>%s %s</title>\n", name, name, why);

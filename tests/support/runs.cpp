@@ -61,6 +61,8 @@ Conversion ConvertHere(const std::string& dxf, const std::string& extraIni, int 
     r.status = KorvexConsoleRun(run, 2, argv);
   }
   collect(home, r);
+  r.contours = run.contours.all;
+  for (long i = 0; i < run.table.eldsCounter; ++i) r.records.push_back(run.table.elds[i]);
   FreshCore();
   return r;
 }

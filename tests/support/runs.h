@@ -7,12 +7,16 @@
 #include <vector>
 
 #include "config/config.h"
+#include "contours/contours.h"
+#include "elements/elements.h"
 
 // What one console run left behind.
 struct Conversion {
   int status = -1;
   std::string output, program, page, log;
   std::vector<std::string> opened;   // file names (no folder) the run asked to open, in order (ConvertHere only)
+  std::vector<KxContour> contours;   // what the analysis and the writer found of each contour, by number (ConvertHere only)
+  std::vector<elementdaten> records; // the element table as the run left it (ConvertHere only)
 };
 
 // Converts a drawing file (or, with ConvertText, a drawing text) with korvex.ini
