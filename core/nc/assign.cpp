@@ -15,7 +15,10 @@
 // Hole centre of contour kn: its feed point, else the first member that is a marker or a used circle.
 // The feed point wins wherever it stands in the table: a start hole placed by
 // korvex comes after the contour's region record, and the wire is threaded there.
+// A contour without a hole falls back on its region's top left corner, in the
+// place its region row has in the table.
 static bool contourHole(KxRun& run, const char* kn, long* at, float* x, float* y) {
+  const KxContour* contour = KxContourNamed(run, kn);
   std::vector<long> members;
   KxMemberCandidates(run, kn, run.table.eldsCounter, members);
   for (int pass = 0; pass < 2; ++pass) {
@@ -27,9 +30,9 @@ static bool contourHole(KxRun& run, const char* kn, long* at, float* x, float* y
         *x = e.cx;
         *y = e.cy;
         tag = "(F)";
-      } else if (pass == 1 && e.type == etDELETE && e.kElemX > 0) {
-        *x = e.sx;
-        *y = e.sy;
+      } else if (pass == 1 && contour && i == contour->region && contour->elementCount > 0) {
+        *x = contour->reachLeft;
+        *y = contour->reachTop;
         tag = "(D)";
       } else if (pass == 1 && e.type == etCIR && e.used > 0) {
         *x = e.sx;
@@ -58,7 +61,7 @@ void HolesAndTechno(KxRun& run) {
   // plate point no hole lies at. Without a hole they keep their marks.
   bool anyHole = false;
   // The hole search renames nothing: the contours' records are filed once.
-  KxIndexMembers(run, false);
+  KxMemberIndex members(run, false);
   for (int k = 1; k <= run.contours.count; ++k) {
     KxContourName(name, sizeof name, k);
     KxPrint(run, "\n %s:", name);
@@ -80,7 +83,6 @@ void HolesAndTechno(KxRun& run) {
     KxLog(run, " R:%.3f", run.table.elds[at].r);
     KxLog(run, " x:%8.3f  y:%8.3f ", x, y);
   }
-  KxForgetMembers(run);
   KxLog(run, "\n\n Plt X:%8.3f Y:%8.3f ", t.PltX, t.PltY);
   KxLog(run, "\n Kon X:%8.3f Y:%8.3f \n", t.KonX, t.KonY);
   KxPrint(run, "\n -ktechno.KonX: %8.3f   ktechno.KonY: %8.3f\n", t.KonX, t.KonY);
