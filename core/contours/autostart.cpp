@@ -345,6 +345,7 @@ bool tryHole(KxRun& run, int k, const char* kn, long base, double x, double y, d
   KxCopy(hole.kontur, sizeof hole.kontur, kn);
   KxNoteMember(run, h);
   hole.kElemX = kAutoStartMark;
+  run.contours.placedHoles.push_back(h);
   hole.fLayer = run.table.elds[base].fLayer;
   hole.len = 0;
   KxContour& contour = run.contours.all[(size_t)k];
@@ -355,6 +356,7 @@ bool tryHole(KxRun& run, int k, const char* kn, long base, double x, double y, d
   }
   hole = elementdaten{};
   --run.table.eldsCounter;
+  run.contours.placedHoles.pop_back();
   if (choice.element != 0) KxTakeLeadIn(run, contour, choice);
   return false;
 }
@@ -732,6 +734,7 @@ signed char placeFor(KxRun& run, const std::vector<Contour>& all, int k, const c
 
 static void forgetPlacements(KxRun& run) {
   run.contours.autoStartCount = 0;
+  run.contours.placedHoles.clear();
   fileState(run).verdicts.Clear();
   fileState(run).crowdedBy.Clear();
   fileState(run).roomOf.Clear();
@@ -792,6 +795,11 @@ int PlaceAutoStartHoles(KxRun& run) {
 // A measured room to hundredths, cut rather than rounded: a room just short of
 // what is needed must not read as enough.
 static double roomShown(float room) { return std::floor(room * 100.0 + 1e-4) / 100.0; }
+
+bool KxHolePlaced(KxRun& run, long i) {
+  const std::vector<long>& placed = run.contours.placedHoles;
+  return std::binary_search(placed.begin(), placed.end(), i);
+}
 
 bool KxChainIsOpen(KxRun& run, int k) {
   if (k < 1 || k > run.contours.count) return false;

@@ -128,7 +128,8 @@ void GetFirstDLagePnt(KxRun& run, long feedE, long firstE, float* nX, float* nY,
 int SearchInsetRegions(KxRun& run, FILE* stream, KxCandidateIndex& candidates);  // finds contours inside contours and gives children a second feed search; how many lie inside another
 
 // --- start holes korvex places itself (autostart.cpp) ---
-inline constexpr long kAutoStartMark = -1;  // kElemX of a start hole korvex placed; drawing records carry 0 there
+inline constexpr long kAutoStartMark = -1;  // kElemX of a start hole korvex placed, for the dump; drawing records carry 0 there
+bool KxHolePlaced(KxRun& run, long i);                 // record i is a start hole korvex placed
 int PlaceAutoStartHoles(KxRun& run);                  // with AutoStartHoles on, a start hole for every closed contour left without one; the count
 const char* AutoStartRefusal(KxRun& run, int k, char* buf, size_t size);  // why contour k got no start hole (into buf), or null
 bool KxChainIsOpen(KxRun& run, int k);                 // contour k is a chain whose ends do not meet (a hole circle is closed)
@@ -140,7 +141,7 @@ struct KxContour {
   std::vector<long> members;       // its lines, arcs, points or hole circle (record indices) as chained, in table order
   std::vector<long> extras;        // the other records carrying its name once the analysis is done (start holes, texts, region), ascending
   std::vector<int> children;       // the contours lying directly inside it, ascending
-  std::string feedRefusal;         // why the start holes drawn for it give no lead-in (FeedPointRefusal), "" when none
+  std::string feedRefusal;         // why the start holes drawn for it give no lead-in, "" when none
   std::string autoRefusal;         // why korvex placed no start hole for it (AutoStartRefusal), "" when none
   double area = 0;                 // the area its loop encloses, mm2; 0 for an open chain
   long region = -1;                // its region's row in the element table (kept for the record numbers), -1 when the table had no room
@@ -172,6 +173,7 @@ struct ContourRun {
   int count = 0;  // all found by the chaining, numbered 1 .. count
   char orphan[8] = "$ORPHAN";  // "$ORPHAN", the name of the members of a rejected chain
   int autoStartCount = 0;  // start holes korvex placed in this run
+  std::vector<long> placedHoles;  // the records of the start holes korvex placed (or is trying), ascending
   std::vector<KxContour> all;  // by contour number, 0 .. count (entry 0 unused)
   std::vector<std::string> techLines;  // the distinct technology lines the all are cut with (KxContour::technology)
   KxMemberIndex::Lists* memberLists = nullptr;  // the filing of the KxMemberIndex in use, null when none

@@ -73,7 +73,7 @@ int SearchInsetRegions(KxRun& run, FILE* stream, KxCandidateIndex& candidates) {
       }
     }
   }
-  // Each contour with a region record still without parent mark is compared
+  // Each contour with a region still without parent is compared
   // with every contour A, one trace each. Once those traces are only counted,
   // only A's children are compared, and the others counted: the number of such
   // contours, which falls as the children get their marks.

@@ -52,7 +52,7 @@ void noteRefusal(KxRun& run, KxContour& c, const std::vector<long>& candidates) 
   KxMemberCandidates(run, kName, run.table.eldsCounter, members);
   for (long pA : candidates) {
     // A hole korvex tried itself is gone again when it was not taken.
-    if (run.table.elds[pA].type == etCIR && run.table.elds[pA].kElemX == kAutoStartMark) continue;
+    if (run.table.elds[pA].type == etCIR && KxHolePlaced(run, pA)) continue;
     for (long i : members) {
       const elementdaten& e = run.table.elds[i];
       if ((e.type != etLINE && e.type != etARC) || !KxSameName(e.kontur, kName)) continue;
@@ -282,7 +282,7 @@ void KxTakeLeadIn(KxRun& run, KxContour& c, const KxLeadInChoice& choice) {
   if (choice.element == 0) return;
   const elementdaten& hole = run.table.elds[choice.hole];
   c.startHole = choice.hole;
-  c.holePlaced = hole.type == etCIR && hole.kElemX == kAutoStartMark;
+  c.holePlaced = hole.type == etCIR && KxHolePlaced(run, choice.hole);
   c.holeX = hole.cx;
   c.holeY = hole.cy;
   c.holeR = hole.r;

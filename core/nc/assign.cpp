@@ -14,7 +14,7 @@
 
 // Hole centre of contour kn: its feed point, else the first member that is a marker or a used circle.
 // The feed point wins wherever it stands in the table: a start hole placed by
-// korvex comes after the contour's region record, and the wire is threaded there.
+// korvex comes after the contour's region row, and the wire is threaded there.
 // A contour without a hole falls back on its region's top left corner, in the
 // place its region row has in the table.
 static bool contourHole(KxRun& run, const char* kn, long* at, float* x, float* y) {

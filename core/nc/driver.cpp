@@ -77,7 +77,7 @@ static void resetTechnology(KxRun& run) {
 static int regionChild(KxRun& run, const char* kN, float* len) {
   const KxContour* c = KxContourNamed(run, kN);
   if (!c || !NcValidElement(run, c->region)) {
-    // Without a region record the contour is treated as a top-level contour of length 0.
+    // Without a region the contour is treated as a top-level contour of length 0.
     if (len) *len = 0;
     return 0;
   }
