@@ -299,11 +299,12 @@ int nestingDepth(KxRun& run, const std::vector<Contour>& all, int k) {
   return depth;
 }
 
-bool hasFeedPoint(KxRun& run, const char* kn) {
+// Contour k has a marked start hole, or an insert of its own in use.
+bool hasFeedPoint(KxRun& run, int k, const char* kn) {
+  if (run.contours.all[(size_t)k].feedMarked) return true;
   for (long i = 0; i < run.table.eldsCounter; ++i) {
     const elementdaten& e = run.table.elds[i];
-    if (!KxSameName(e.kontur, kn)) continue;
-    if (KxSameName(e.text, gtFeedPoint) || (e.type == etINSE && e.used > 0)) return true;
+    if (KxSameName(e.kontur, kn) && e.type == etINSE && e.used > 0) return true;
   }
   return false;
 }
@@ -350,7 +351,7 @@ bool tryHole(KxRun& run, int k, const char* kn, long base, double x, double y, d
   hole.len = 0;
   KxContour& contour = run.contours.all[(size_t)k];
   const KxLeadInChoice choice = FindFirstElemFor(run, contour, nullptr);
-  if (choice.element != 0 && KxSameName(hole.text, gtFeedPoint) && KxSameName(hole.kontur, kn)) {
+  if (choice.element != 0 && choice.hole == h) {
     KxTakeLeadIn(run, contour, choice);
     return true;
   }
@@ -645,7 +646,7 @@ signed char placeCloser(KxRun& run, const std::vector<Contour>& all, int k, cons
         }
         if (run.table.eldsCounter + 1 >= run.table.eldsMaximum) return kvTABLE_FULL;
         if (tryHole(run, k, kn, b.base, x, y, radius)) return kvPLACED;
-        if (hasFeedPoint(run, kn)) return kvNONE;
+        if (hasFeedPoint(run, k, kn)) return kvNONE;
         break;
       }
     }
@@ -725,7 +726,7 @@ signed char placeFor(KxRun& run, const std::vector<Contour>& all, int k, const c
     // The last record stays free: the approach test and the NC output need it.
     if (run.table.eldsCounter + 1 >= run.table.eldsMaximum) return kvTABLE_FULL;
     if (tryHole(run, k, kn, base, x, y, radius)) return kvPLACED;
-    if (hasFeedPoint(run, kn)) return kvNONE;
+    if (hasFeedPoint(run, k, kn)) return kvNONE;
   }
   return placeCloser(run, all, k, kn, wantInside, radius, verdict);
 }
@@ -771,7 +772,7 @@ int PlaceAutoStartHoles(KxRun& run) {
     KxContourName(kn, sizeof kn, k);
     const long reg = run.contours.all[(size_t)k].region;
     const Contour& c = all[(size_t)k];
-    if (c.hole || reg < 0 || hasFeedPoint(run, kn)) continue;
+    if (c.hole || reg < 0 || hasFeedPoint(run, k, kn)) continue;
     // An open chain has no side to place a hole on; it is said to be open, as a drawn hole would show.
     fileState(run).verdicts[k] = c.closed ? placeFor(run, all, k, kn) : (signed char)kvOPEN;
     if (fileState(run).verdicts[k] == kvPLACED) {

@@ -163,6 +163,7 @@ struct KxContour {
   int quality = 0;                 // the technology's quality (number of cuts' set) it is cut with
   bool open = false;               // the chaining came back to no end: its ends do not meet
   bool holePlaced = false;         // the start hole was placed by korvex
+  bool feedMarked = false;         // its start hole still carries the feed-point mark (a later region may claim an insert and take it away)
 };
 void KxKeepContours(KxRun& run);   // an entry, numbered and named, for each of the run's contours.count contours (a table made without the chaining has none yet)
 KxContour* KxContourNamed(KxRun& run, const char* name);  // the entry of the contour called name ("$K07"), or null for any other name

@@ -2,7 +2,6 @@
 // contour's region becomes that contour's child, claims the free small circles
 // inside its own region and gets a second feed-point search among them.
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 

@@ -3,7 +3,6 @@
 // marked in the element table for the lead-in point and the NC output.
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -278,10 +277,12 @@ void KxTakeLeadIn(KxRun& run, KxContour& c, const KxLeadInChoice& choice) {
   KxRegionRow(run, c);
   c.startHole = -1;
   c.holePlaced = false;
+  c.feedMarked = false;
   c.holeX = c.holeY = c.holeR = c.splitX = c.splitY = 0;
   if (choice.element == 0) return;
   const elementdaten& hole = run.table.elds[choice.hole];
   c.startHole = choice.hole;
+  c.feedMarked = true;   // the search marks the start hole it chose
   c.holePlaced = hole.type == etCIR && KxHolePlaced(run, choice.hole);
   c.holeX = hole.cx;
   c.holeY = hole.cy;

@@ -19,32 +19,23 @@
 // place its region row has in the table.
 static bool contourHole(KxRun& run, const char* kn, long* at, float* x, float* y) {
   const KxContour* contour = KxContourNamed(run, kn);
+  auto found = [&](long i, float fx, float fy, const char* tag) {
+    *x = fx;
+    *y = fy;
+    KxPrint(run, "%s", tag);
+    KxLog(run, "%s", tag);
+    *at = i;
+    return true;
+  };
+  if (contour && contour->feedMarked && contour->startHole >= 0 && contour->startHole < run.table.eldsCounter)
+    return found(contour->startHole, run.table.elds[contour->startHole].cx, run.table.elds[contour->startHole].cy, "(F)");
   std::vector<long> members;
   KxMemberCandidates(run, kn, run.table.eldsCounter, members);
-  for (int pass = 0; pass < 2; ++pass) {
-    for (long i : members) {
-      const elementdaten& e = run.table.elds[i];
-      if (strcmp(e.kontur, kn) != 0) continue;
-      const char* tag = nullptr;
-      if (strcmp(e.text, gtFeedPoint) == 0) {
-        *x = e.cx;
-        *y = e.cy;
-        tag = "(F)";
-      } else if (pass == 1 && contour && i == contour->region && contour->elementCount > 0) {
-        *x = contour->reachLeft;
-        *y = contour->reachTop;
-        tag = "(D)";
-      } else if (pass == 1 && e.type == etCIR && e.used > 0) {
-        *x = e.sx;
-        *y = e.sy;
-        tag = "(C)";
-      }
-      if (!tag) continue;
-      KxPrint(run, "%s", tag);
-      KxLog(run, "%s", tag);
-      *at = i;
-      return true;
-    }
+  for (long i : members) {
+    const elementdaten& e = run.table.elds[i];
+    if (strcmp(e.kontur, kn) != 0) continue;
+    if (contour && i == contour->region && contour->elementCount > 0) return found(i, contour->reachLeft, contour->reachTop, "(D)");
+    if (e.type == etCIR && e.used > 0) return found(i, e.sx, e.sy, "(C)");
   }
   return false;
 }

@@ -199,11 +199,6 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
         SetTechnologie(run, e.text, i);
         e.used += 1;
         break;
-      case etCIR:
-      case etINSE:
-        // A start hole the search claimed but could not lead in from is no feed point.
-        if ((e.type == etINSE || e.r < run.cfg.gStartPosition) && KxSameName(e.text, gtFeedPoint)) feedMarker = 1;
-        break;
       case etLINE:
       case etARC:
       case etPNT:
@@ -220,6 +215,11 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
     KxLog(run, "\n %s: inset contour, own technology not used", name);
   }
   KxContour& contour = run.contours.all[(size_t)k];
+  // A start hole the search claimed but could not lead in from is no feed point.
+  if (contour.feedMarked && NcValidElement(run, contour.startHole)) {
+    const elementdaten& hole = run.table.elds[contour.startHole];
+    if (hole.type == etINSE || hole.r < run.cfg.gStartPosition) feedMarker = 1;
+  }
   // Tens of thousands of contours share a few lines: each is kept once.
   const auto [line, added] = fileState(run).techIndex.try_emplace(run.nc.eTD[1].nwd, (int)run.contours.techLines.size());
   if (added) run.contours.techLines.push_back(line->first);

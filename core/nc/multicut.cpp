@@ -1,9 +1,7 @@
 // Pieces of a contour's block that the closed contour writer calls at fixed
 // places: the hold point before the contour is cut free, the calls of a
 // multi-cut sub-program, and the calls of inset contours before the own cut.
-#include <algorithm>
 #include <cstring>
-#include <unordered_map>
 #include <vector>
 
 #include "config/config.h"
