@@ -10,7 +10,7 @@
 #include "geometry/base.h"
 #include "run/run.h"
 
-// Contour k's region row when it has a region (with onlyTopLevel: and no parent yet), else -1.
+// c's region row when it has a region (with onlyTopLevel: and no parent yet), else -1.
 static long regionOf(const KxContour& c, bool onlyTopLevel) {
   if (c.region < 0 || (onlyTopLevel && c.parent >= 1)) return -1;
   return c.region;
@@ -21,6 +21,13 @@ static bool holdsRegion(const KxContour& A, const KxContour& B) {
   return A.reachLeft < B.reachLeft && A.reachRight > B.reachRight && A.reachTop > B.reachTop && A.reachBottom < B.reachBottom;
 }
 
+// The nesting, in these steps:
+//   1. the regions filed by their boxes; each contour's parent is the smallest
+//      contour whose region holds its own;
+//   2. every contour A against the contours still without parent (their traces);
+//   3. a child without lead-in claims the free small circles in its region and
+//      gets a second feed-point search; it is marked as A's child;
+//   4. the children lists of the contours.
 int SearchInsetRegions(KxRun& run, FILE* stream, KxCandidateIndex& candidates) {
   KxPrint(run, "\n ...suche innenliegende Konturen\n");
   // The number of contours to search, under the name earlier traces gave it.
@@ -35,12 +42,12 @@ int SearchInsetRegions(KxRun& run, FILE* stream, KxCandidateIndex& candidates) {
   std::vector<int> parent((size_t)(run.contours.count > 0 ? run.contours.count : 0) + 1, 0);
   // A box holding another overlaps it: the contours are filed by their region
   // boxes, and only those overlapping B's box are tried, in number order.
-  std::vector<long> newest((size_t)(run.contours.count > 0 ? run.contours.count : 0) + 1, -1);
+  std::vector<long> rows((size_t)(run.contours.count > 0 ? run.contours.count : 0) + 1, -1);
   double sizes = 0;
   long boxes = 0;
   for (int a = 1; a <= run.contours.count; ++a) {
     const KxContour& A = all[(size_t)a];
-    const long ra = newest[(size_t)a] = regionOf(A, false);
+    const long ra = rows[(size_t)a] = regionOf(A, false);
     if (ra < 0) continue;
     const double s = std::fmax(std::fabs((double)A.reachRight - A.reachLeft), std::fabs((double)A.reachTop - A.reachBottom));
     if (std::isfinite(s)) {
@@ -52,7 +59,7 @@ int SearchInsetRegions(KxRun& run, FILE* stream, KxCandidateIndex& candidates) {
   holders.Reset(boxes ? sizes / (double)boxes : 1.0);
   for (int a = 1; a <= run.contours.count; ++a) {
     const KxContour& A = all[(size_t)a];
-    if (newest[(size_t)a] >= 0) holders.Add(A.reachLeft, A.reachBottom, A.reachRight, A.reachTop, a);
+    if (rows[(size_t)a] >= 0) holders.Add(A.reachLeft, A.reachBottom, A.reachRight, A.reachTop, a);
   }
   std::vector<long> near;
   for (int b = 1; b <= run.contours.count; ++b) {
@@ -62,7 +69,7 @@ int SearchInsetRegions(KxRun& run, FILE* stream, KxCandidateIndex& candidates) {
     holders.Overlapping(B.reachLeft, B.reachBottom, B.reachRight, B.reachTop, near);
     for (long na : near) {
       const int a = (int)na;
-      if (newest[(size_t)a] < 0 || a == b) continue;
+      if (rows[(size_t)a] < 0 || a == b) continue;
       const KxContour& A = all[(size_t)a];
       if (!holdsRegion(A, B)) continue;
       const double area = ((double)A.reachRight - A.reachLeft) * ((double)A.reachTop - A.reachBottom);
