@@ -63,35 +63,37 @@ static bool meetsPath(KxSettings& cfg, const elementdaten& e, double px, double 
   return false;
 }
 
-// While the start-point search runs, the lines, arcs and circles are filed by
-// their boxes: a path meets only elements whose box meets its own. Records added
-// meanwhile are filed on the next question; lines, arcs and circles keep their
-// place while the search runs (it moves only the split points of feed points).
 // What this file keeps of a run, owned by the run.
 struct ApproachState {
-  bool materialIndexed = false;      // materialGrid is in use
-  KxBoxGrid materialGrid;            // lines, arcs and circles by their boxes
-  long materialUpTo = 0;             // records below this are filed
-  std::vector<long> materialNear;    // candidates of the current question
   std::vector<long> neighbourMembers;   // records that may belong to elem's contour
 };
 
 static ApproachState& fileState(KxRun& run) { return run.approachState.get(); }
 
+// What a KxMaterialIndex files. Records added meanwhile are filed on the next
+// question; lines, arcs and circles keep their place while the start-point
+// search runs (it moves only the split points of feed points).
+struct KxMaterialIndex::Grid {
+  KxBoxGrid boxes;                     // lines, arcs and circles by their boxes
+  double cell = 1;                     // the side of its cells
+  long upTo = 0;                       // records below this are filed
+  std::vector<long> near;              // candidates of the current question
+  Grid* outer = nullptr;               // the filing in use before this one
+};
 
-static void fileMaterial(KxRun& run, long top) {
-  for (long i = fileState(run).materialUpTo; i < top; ++i) {
+static void fileMaterial(KxRun& run, KxMaterialIndex::Grid& g, long top) {
+  for (long i = g.upTo; i < top; ++i) {
     const elementdaten& e = run.table.elds[i];
     if (i < kWorkingRecords) continue;
     if (e.type == etLINE)
-      fileState(run).materialGrid.Add(e.sx, e.sy, e.ex, e.ey, i);
+      g.boxes.Add(e.sx, e.sy, e.ex, e.ey, i);
     else if (e.type == etARC || e.type == etCIR)
-      fileState(run).materialGrid.Add((double)e.cx - e.r, (double)e.cy - e.r, (double)e.cx + e.r, (double)e.cy + e.r, i);
+      g.boxes.Add((double)e.cx - e.r, (double)e.cy - e.r, (double)e.cx + e.r, (double)e.cy + e.r, i);
   }
-  if (top > fileState(run).materialUpTo) fileState(run).materialUpTo = top;
+  if (top > g.upTo) g.upTo = top;
 }
 
-double KxIndexMaterial(KxRun& run) {
+KxMaterialIndex::KxMaterialIndex(KxRun& run) : run_(run), grid_(new Grid) {
   const long n = run.table.eldsCounter;
   // Cells about the size of an anchor path or of an average element, whichever is larger.
   double sizes = 0;
@@ -108,19 +110,17 @@ double KxIndexMaterial(KxRun& run) {
   }
   double cell = counted ? sizes / (double)counted : 1.0;
   if ((double)run.cfg.gMaxAnkerLen > cell) cell = run.cfg.gMaxAnkerLen;
-  fileState(run).materialGrid.Reset(cell);
-  fileState(run).materialGrid.Reserve(counted);
-  fileState(run).materialUpTo = 0;
-  fileMaterial(run, n);
-  fileState(run).materialIndexed = true;
-  return cell;
+  grid_->cell = cell;
+  grid_->boxes.Reset(cell);
+  grid_->boxes.Reserve(counted);
+  fileMaterial(run, *grid_, n);
+  grid_->outer = run.contours.material;
+  run.contours.material = grid_.get();
 }
 
-void KxForgetMaterial(KxRun& run) {
-  fileState(run).materialIndexed = false;
-  fileState(run).materialGrid.Reset(1);
-  fileState(run).materialUpTo = 0;
-}
+KxMaterialIndex::~KxMaterialIndex() { run_.contours.material = grid_->outer; }
+
+double KxMaterialIndex::Cell() const { return grid_->cell; }
 
 int AnchorCrossesMaterial(KxRun& run, long elem, long sPelem, float ax, float ay) {
   if (sPelem < 0 || sPelem >= run.table.eldsCounter) return 0;
@@ -131,19 +131,20 @@ int AnchorCrossesMaterial(KxRun& run, long elem, long sPelem, float ax, float ay
   // Meetings closer than the margin to the anchor point are the target's own corner.
   const double tMax = 1.0 - kMeetMargin / len;
   const long n = run.table.eldsCounter;
-  if (!fileState(run).materialIndexed) {
+  KxMaterialIndex::Grid* g = run.contours.material;
+  if (!g) {
     for (long i = 0; i < n; ++i)
       if (i != elem && i != sPelem && meetsPath(run.cfg, run.table.elds[i], px, py, dx, dy, tMax)) return 1;
     return 0;
   }
-  fileMaterial(run, n);
+  fileMaterial(run, *g, n);
   for (long i = 0; i < kWorkingRecords && i < n; ++i)
     if (i != elem && i != sPelem && meetsPath(run.cfg, run.table.elds[i], px, py, dx, dy, tMax)) return 1;
   // A little more than the path's box: the crossing tests round.
   const double margin = 1e-4 + 1e-6 * (std::fabs(px) + std::fabs(py) + len);
-  fileState(run).materialGrid.Overlapping(std::fmin(px, (double)ax) - margin, std::fmin(py, (double)ay) - margin,
-                            std::fmax(px, (double)ax) + margin, std::fmax(py, (double)ay) + margin, fileState(run).materialNear);
-  for (long i : fileState(run).materialNear)
+  g->boxes.Overlapping(std::fmin(px, (double)ax) - margin, std::fmin(py, (double)ay) - margin,
+                       std::fmax(px, (double)ax) + margin, std::fmax(py, (double)ay) + margin, g->near);
+  for (long i : g->near)
     if (i < n && i != elem && i != sPelem && meetsPath(run.cfg, run.table.elds[i], px, py, dx, dy, tMax)) return 1;
   return 0;
 }

@@ -299,11 +299,12 @@ int nestingDepth(KxRun& run, const std::vector<Contour>& all, int k) {
   return depth;
 }
 
-bool hasFeedPoint(KxRun& run, const char* kn) {
+// Contour k has a marked start hole, or an insert of its own in use.
+bool hasFeedPoint(KxRun& run, int k, const char* kn) {
+  if (run.contours.all[(size_t)k].feedMarked) return true;
   for (long i = 0; i < run.table.eldsCounter; ++i) {
     const elementdaten& e = run.table.elds[i];
-    if (!KxSameName(e.kontur, kn)) continue;
-    if (KxSameName(e.text, gtFeedPoint) || (e.type == etINSE && e.used > 0)) return true;
+    if (KxSameName(e.kontur, kn) && e.type == etINSE && e.used > 0) return true;
   }
   return false;
 }
@@ -332,7 +333,7 @@ std::vector<long> candidateBases(KxRun& run, const Contour& c) {
 // Appends the start hole of contour kn at (x, y) as a claimed candidate and lets
 // the feed-point search take it. False (and the record gone again) when the
 // search does not choose it.
-bool tryHole(KxRun& run, const char* kn, long reg, long base, double x, double y, double radius) {
+bool tryHole(KxRun& run, int k, const char* kn, long base, double x, double y, double radius) {
   KxNewElement circle;
   circle.sx = circle.ex = (float)(x + radius);
   circle.sy = circle.ey = (float)y;
@@ -345,22 +346,19 @@ bool tryHole(KxRun& run, const char* kn, long reg, long base, double x, double y
   KxCopy(hole.kontur, sizeof hole.kontur, kn);
   KxNoteMember(run, h);
   hole.kElemX = kAutoStartMark;
+  run.contours.placedHoles.push_back(h);
   hole.fLayer = run.table.elds[base].fLayer;
   hole.len = 0;
-  const KxLeadInChoice choice = FindFirstElemFor(run, kn, reg);
-  KxContour* contour = KxContourNamed(run, kn);
-  const bool mine = contour && contour->region == reg;
-  if (choice.element != 0 && KxSameName(hole.text, gtFeedPoint) && KxSameName(hole.kontur, kn)) {
-    run.table.elds[reg].IsFirst = (int)choice.element;
-    if (mine) KxTakeLeadIn(run, contour->number, choice);
+  KxContour& contour = run.contours.all[(size_t)k];
+  const KxLeadInChoice choice = FindFirstElemFor(run, contour, nullptr);
+  if (choice.element != 0 && choice.hole == h) {
+    KxTakeLeadIn(run, contour, choice);
     return true;
   }
   hole = elementdaten{};
   --run.table.eldsCounter;
-  if (choice.element != 0) {
-    run.table.elds[reg].IsFirst = (int)choice.element;
-    if (mine) KxTakeLeadIn(run, contour->number, choice);
-  }
+  run.contours.placedHoles.pop_back();
+  if (choice.element != 0) KxTakeLeadIn(run, contour, choice);
   return false;
 }
 
@@ -609,7 +607,7 @@ PlaceCheck placeAt(KxRun& run, const Contour& c, bool wantInside, const Beside& 
 // (at the centre of an opening's largest inscribed circle, in the middle of the gap
 // between an outer profile and its neighbours). What has too little room for the
 // hole and its clearance on both sides is refused with the room measured.
-signed char placeCloser(KxRun& run, const std::vector<Contour>& all, int k, const char* kn, long reg, bool wantInside,
+signed char placeCloser(KxRun& run, const std::vector<Contour>& all, int k, const char* kn, bool wantInside,
                         double radius, signed char firstVerdict) {
   const Contour& c = all[(size_t)k];
   // Half the anchor length off, such a loop usually has room enough for either
@@ -647,8 +645,8 @@ signed char placeCloser(KxRun& run, const std::vector<Contour>& all, int k, cons
           continue;
         }
         if (run.table.eldsCounter + 1 >= run.table.eldsMaximum) return kvTABLE_FULL;
-        if (tryHole(run, kn, reg, b.base, x, y, radius)) return kvPLACED;
-        if (hasFeedPoint(run, kn)) return kvNONE;
+        if (tryHole(run, k, kn, b.base, x, y, radius)) return kvPLACED;
+        if (hasFeedPoint(run, k, kn)) return kvNONE;
         break;
       }
     }
@@ -681,7 +679,7 @@ signed char placeCloser(KxRun& run, const std::vector<Contour>& all, int k, cons
 // Looks for a free place for contour k; the verdict says what became of it.
 // First half the anchor length off an element with every other contour an anchor
 // length away, as a drawn start hole would usually lie; else closer (placeCloser).
-signed char placeFor(KxRun& run, const std::vector<Contour>& all, int k, const char* kn, long reg) {
+signed char placeFor(KxRun& run, const std::vector<Contour>& all, int k, const char* kn) {
   const Contour& c = all[(size_t)k];
   const double anchor = run.cfg.gMaxAnkerLen;
   const double half = anchor / 2;
@@ -727,16 +725,17 @@ signed char placeFor(KxRun& run, const std::vector<Contour>& all, int k, const c
     }
     // The last record stays free: the approach test and the NC output need it.
     if (run.table.eldsCounter + 1 >= run.table.eldsMaximum) return kvTABLE_FULL;
-    if (tryHole(run, kn, reg, base, x, y, radius)) return kvPLACED;
-    if (hasFeedPoint(run, kn)) return kvNONE;
+    if (tryHole(run, k, kn, base, x, y, radius)) return kvPLACED;
+    if (hasFeedPoint(run, k, kn)) return kvNONE;
   }
-  return placeCloser(run, all, k, kn, reg, wantInside, radius, verdict);
+  return placeCloser(run, all, k, kn, wantInside, radius, verdict);
 }
 
 }  // namespace
 
 static void forgetPlacements(KxRun& run) {
   run.contours.autoStartCount = 0;
+  run.contours.placedHoles.clear();
   fileState(run).verdicts.Clear();
   fileState(run).crowdedBy.Clear();
   fileState(run).roomOf.Clear();
@@ -773,9 +772,9 @@ int PlaceAutoStartHoles(KxRun& run) {
     KxContourName(kn, sizeof kn, k);
     const long reg = run.contours.all[(size_t)k].region;
     const Contour& c = all[(size_t)k];
-    if (c.hole || reg < 0 || hasFeedPoint(run, kn)) continue;
+    if (c.hole || reg < 0 || hasFeedPoint(run, k, kn)) continue;
     // An open chain has no side to place a hole on; it is said to be open, as a drawn hole would show.
-    fileState(run).verdicts[k] = c.closed ? placeFor(run, all, k, kn, reg) : (signed char)kvOPEN;
+    fileState(run).verdicts[k] = c.closed ? placeFor(run, all, k, kn) : (signed char)kvOPEN;
     if (fileState(run).verdicts[k] == kvPLACED) {
       ++run.contours.autoStartCount;
       const KxContour& h = run.contours.all[(size_t)k];
@@ -798,6 +797,11 @@ int PlaceAutoStartHoles(KxRun& run) {
 // A measured room to hundredths, cut rather than rounded: a room just short of
 // what is needed must not read as enough.
 static double roomShown(float room) { return std::floor(room * 100.0 + 1e-4) / 100.0; }
+
+bool KxHolePlaced(KxRun& run, long i) {
+  const std::vector<long>& placed = run.contours.placedHoles;
+  return std::binary_search(placed.begin(), placed.end(), i);
+}
 
 bool KxChainIsOpen(KxRun& run, int k) {
   if (k < 1 || k > run.contours.count) return false;

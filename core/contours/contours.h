@@ -9,11 +9,14 @@ struct KxSettings;   // the settings a run reads (config.h)
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "geometry/limits.h"   // kMaxElementRecords
+#include "elements/elements.h"   // elementdaten
+#include "geometry/base.h"       // KxBoxGrid
 
 // --- chaining ---
 // Arc directions as the NC program writes them ("G%02d"): the number of the arc word.
@@ -48,10 +51,21 @@ int IsTolLenBetween(KxRun& run, long aElem, long bElem, int view);    // 1 when 
 // lost the name since, so a caller still tests every record it gets; a step that
 // gives a record a contour name meanwhile must note it, or file with withLater
 // when it names only records it adds itself (the NC output's working records).
-void KxIndexMembers(KxRun& run, bool withLater);  // files every record under its contour name; withLater: records added afterwards are always candidates
-void KxForgetMembers(KxRun& run);          // back to scanning the whole table
-void KxNoteMember(KxRun& run, long i);       // record i got a new contour name while the lists are in use
-void KxMemberCandidates(KxRun& run, const char* name, long n, std::vector<long>& out);  // ascending records below n that may be named name: the working records and the filed ones, or all without the lists
+// The filing lives as long as the step's KxMemberIndex; the run's member
+// questions use it while it exists and scan the whole table otherwise.
+class KxMemberIndex {
+ public:
+  KxMemberIndex(KxRun& run, bool withLater);  // files every record under its contour name; withLater: records added afterwards are always candidates
+  ~KxMemberIndex();                           // the run's questions scan the whole table again
+  KxMemberIndex(const KxMemberIndex&) = delete;
+  KxMemberIndex& operator=(const KxMemberIndex&) = delete;
+  struct Lists;                               // the records by name (members.cpp)
+ private:
+  KxRun& run_;
+  std::unique_ptr<Lists> lists_;
+};
+void KxNoteMember(KxRun& run, long i);       // record i got a new contour name while a KxMemberIndex is in use
+void KxMemberCandidates(KxRun& run, const char* name, long n, std::vector<long>& out);  // ascending records below n that may be named name: the working records and the filed ones, or all without a KxMemberIndex
 
 // --- start points ---
 // The lead-in ends on a line, or on a drawn arc of at least this sweep (degrees) with
@@ -63,35 +77,61 @@ int SearchStartPoints(KxRun& run);         // regions, feed points and lead-in e
 // --- analysis ---
 extern const char* const gtFeedPoint;      // "-possible feedpoint-", text of a chosen feed-point circle
 extern const char* const gtStartPoint;     // "-possible Startpoint-", text of a claimed feed-point candidate
-long GetRegionElement(KxRun& run, const char* kn);             // index of contour kn's region record, or -1
-long GetRegionFor(KxRun& run, const char* kName);      // appends contour kName's region record and claims the candidates in it; the record, -1 when the table is full
-int IsCircleInRegion(KxRun& run, long Regi, long InCi);  // 1 when the centre of InCi lies strictly inside region record Regi
-void KxIndexCandidates(KxRun& run, double cell);       // files circles and inserts by their centres (cells of that side) for KxCandidatesIn, until KxForgetCandidates
-void KxForgetCandidates(KxRun& run);                 // KxCandidatesIn gives the whole table again
-const std::vector<long>& KxCandidateRecords(KxRun& run);  // ascending records that may be circles or inserts: the working records and the filed ones, or all
-long KxCandidatesNear(KxRun& run, long reg, std::vector<long>& out);  // KxCandidatesIn, and how many filed circles and inserts it left out as beyond region reg's box; -1 when nothing is filed (out is then all)
-void KxCandidatesIn(KxRun& run, long reg, std::vector<long>& out);  // ascending records that may lie inside region record reg: the working records and the filed circles and inserts near it, or all
+struct KxContour;   // one contour as the analysis found it (below)
+// While the start-point search runs, the circles and inserts are filed by their
+// centres, which it never moves: a region looks only at those its box may hold.
+// Records added meanwhile are filed on the next question.
+class KxCandidateIndex {
+ public:
+  KxCandidateIndex(KxRun& run, double cell);   // files the circles and inserts by their centres, in cells of that side
+  const std::vector<long>& Records();          // ascending records that may be circles or inserts: the working records and the filed ones
+  void In(const KxContour& c, std::vector<long>& out);    // ascending records that may lie inside c's region: the working records and the filed circles and inserts near it
+  long Near(const KxContour& c, std::vector<long>& out);  // In, and how many filed circles and inserts it left out as beyond c's region
+ private:
+  void fileUpTo(long top);                     // files the records below top not filed yet
+  KxRun& run_;
+  KxBoxGrid grid_;                             // circles and inserts by their centres
+  long upTo_ = 0;                              // records below this are filed
+  std::vector<long> records_;                  // the working records, then the filed circles and inserts, ascending
+};
+long GetRegionFor(KxRun& run, KxContour& c, KxCandidateIndex& candidates);  // c's region, length and element count, its row appended, the candidates in it claimed; the row, -1 when the table is full
+int IsCircleInRegion(const KxContour& c, const elementdaten& e);  // 1 when the centre of e lies strictly inside c's region (0 without one)
+elementdaten KxRegionRow(KxRun& run, const KxContour& c);  // c's region row rewritten from c's values (the dump shows it), as the traces print it
 // What the feed-point search chose for a contour.
 struct KxLeadInChoice {
   long element = 0;         // the lead-in element, 0 = none
   long hole = 0;            // the feed-point record it is entered from, 0 = none
   float splitX = 0, splitY = 0;   // where the anchor meets the lead-in element
 };
-KxLeadInChoice FindFirstElemFor(KxRun& run, const char* kName, long regElem);  // chooses feed point and lead-in element with the shortest anchor
-void KxTakeLeadIn(KxRun& run, int k, const KxLeadInChoice& choice);  // files the choice as contour k's lead-in and start hole (none: neither)
+KxLeadInChoice FindFirstElemFor(KxRun& run, KxContour& c, KxCandidateIndex* candidates);  // chooses c's feed point and lead-in element with the shortest anchor (candidates null: the whole table is looked at)
+void KxTakeLeadIn(KxRun& run, KxContour& c, const KxLeadInChoice& choice);  // files the choice as c's lead-in and start hole (none: neither)
 int ApproachRWPossible(KxRun& run, long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches elem shorter than *al
 int CurveApproachPossible(KxRun& run, long elem, long sPelem, float* al);  // 1 when feed point sPelem meets curve piece elem square, shorter than *al
 int CornerApproachPossible(KxRun& run, long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches a corner of elem from outside its angle, shorter than *al
 long ContourNeighbourAt(KxRun& run, long elem, float x, float y, bool* atStart);  // the other line or arc of elem's contour with an end at (x, y) (*atStart: which end), or -1
-double KxIndexMaterial(KxRun& run);  // files the contour elements by their boxes for AnchorCrossesMaterial, until KxForgetMaterial; the side of its cells
-void KxForgetMaterial(KxRun& run);   // AnchorCrossesMaterial scans the whole table again
+// While the start-point search runs, the lines, arcs and circles are filed by
+// their boxes: a path meets only elements whose box meets its own. The filing
+// lives as long as the step's KxMaterialIndex; AnchorCrossesMaterial scans the
+// whole table without one.
+class KxMaterialIndex {
+ public:
+  explicit KxMaterialIndex(KxRun& run);        // files the contour elements by their boxes for AnchorCrossesMaterial
+  ~KxMaterialIndex();                          // AnchorCrossesMaterial scans the whole table again
+  KxMaterialIndex(const KxMaterialIndex&) = delete;
+  KxMaterialIndex& operator=(const KxMaterialIndex&) = delete;
+  double Cell() const;                         // the side of its cells
+  struct Grid;                                 // the elements by their boxes (approach.cpp)
+ private:
+  KxRun& run_;
+  std::unique_ptr<Grid> grid_;
+};
 int AnchorCrossesMaterial(KxRun& run, long elem, long sPelem, float ax, float ay);  // 1 when the path from feed sPelem to (ax, ay) on elem meets another contour element
 void GetFirstDLagePnt(KxRun& run, long feedE, long firstE, float* nX, float* nY, int* fS);  // end point and arc direction of the first cut
-const char* FeedPointRefusal(KxRun& run, int k, char* buf, size_t size);  // why the start holes drawn for contour k give it no lead-in (into buf), or null
-int SearchInsetRegions(KxRun& run, FILE* stream);      // finds contours inside contours and gives children a second feed search; how many lie inside another
+int SearchInsetRegions(KxRun& run, FILE* stream, KxCandidateIndex& candidates);  // finds contours inside contours and gives children a second feed search; how many lie inside another
 
 // --- start holes korvex places itself (autostart.cpp) ---
-inline constexpr long kAutoStartMark = -1;  // kElemX of a start hole korvex placed; drawing records carry 0 there
+inline constexpr long kAutoStartMark = -1;  // kElemX of a start hole korvex placed, for the dump; drawing records carry 0 there
+bool KxHolePlaced(KxRun& run, long i);                 // record i is a start hole korvex placed
 int PlaceAutoStartHoles(KxRun& run);                  // with AutoStartHoles on, a start hole for every closed contour left without one; the count
 const char* AutoStartRefusal(KxRun& run, int k, char* buf, size_t size);  // why contour k got no start hole (into buf), or null
 bool KxChainIsOpen(KxRun& run, int k);                 // contour k is a chain whose ends do not meet (a hole circle is closed)
@@ -114,13 +154,15 @@ struct KxContour {
   std::vector<KxCutStep> cut;      // its members in the order its program cuts them, from the lead-in element's end to the return to it (both not among them); empty until it is written
   double area = 0;                 // the area its loop encloses, mm2; 0 for an open chain
   // Record indices are kept in 32 bits (the table's bound fits): a large nest holds tens of thousands of contours.
-  int32_t region = -1;             // its region record, -1 when the table had no room
+  int32_t region = -1;             // its region's row in the element table (kept for the record numbers), -1 when the table had no room
+  int32_t elementCount = 0;        // what its region counts: lines, arcs, points, hole circle and the start holes and inserts it claimed
   int32_t nameText = -1;           // the drawn text that names it ('*'), -1 none
   int32_t startHole = -1;          // the start hole its lead-in comes from (drawn or placed), -1 none
   int32_t leadIn = 0;              // the lead-in element, 0 = none
   char name[16] = "";              // "$K01" ...
   int number = 0;                  // 1 .. contours.count (0: the unused entry 0)
   float left = 0, bottom = 0, right = 0, top = 0;   // the box around its members as drawn (its region is this widened by the anchor length)
+  float reachLeft = 0, reachBottom = 0, reachRight = 0, reachTop = 0;   // its region: the box widened by the anchor length, where its feed points lie
   float length = 0;                // its length as the region sums it, mm
   float holeX = 0, holeY = 0, holeR = 0;   // the start hole's centre and radius
   float splitX = 0, splitY = 0;    // where the lead-in meets it
@@ -131,6 +173,7 @@ struct KxContour {
   int16_t quality = 0;             // the technology's quality (number of cuts' set) it is cut with
   bool open = false;               // the chaining came back to no end: its ends do not meet
   bool holePlaced = false;         // the start hole was placed by korvex
+  bool feedMarked = false;         // its start hole still carries the feed-point mark (a later region may claim an insert and take it away)
 };
 static_assert(kMaxElementRecords <= INT32_MAX, "a contour's record indices must hold every record");
 void KxKeepContours(KxRun& run);   // an entry, numbered and named, for each of the run's contours.count contours (a table made without the chaining has none yet)
@@ -142,8 +185,11 @@ struct ContourRun {
   int count = 0;  // all found by the chaining, numbered 1 .. count
   char orphan[8] = "$ORPHAN";  // "$ORPHAN", the name of the members of a rejected chain
   int autoStartCount = 0;  // start holes korvex placed in this run
+  std::vector<long> placedHoles;  // the records of the start holes korvex placed (or is trying), ascending
   std::vector<KxContour> all;  // by contour number, 0 .. count (entry 0 unused)
   std::vector<std::string> techLines;  // the distinct technology lines the all are cut with (KxContour::technology)
+  KxMemberIndex::Lists* memberLists = nullptr;  // the filing of the KxMemberIndex in use, null when none
+  KxMaterialIndex::Grid* material = nullptr;    // the filing of the KxMaterialIndex in use, null when none
   // Why a contour has no start hole, by contour number, for the few that have a
   // reason (kept apart: a large nest has tens of thousands of contours).
   std::unordered_map<int, std::string> feedRefusals;  // the start holes drawn for it give no lead-in (FeedPointRefusal)

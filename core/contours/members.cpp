@@ -20,54 +20,49 @@ struct MemberList {
 
 }  // namespace
 
-// What this file keeps of a run, owned by the run.
-struct MembersState {
-  bool membersIndexed = false;                             // the lists below are in use
-  long membersFiledUpTo = 0;                               // records below this were filed (or are noted)
-  bool membersWithLater = false;                           // records added after the filing are always candidates
-  std::unordered_map<KxNameKey, MemberList, KxNameKeyHash> memberLists;  // records by their contour name
+// What a KxMemberIndex files.
+struct KxMemberIndex::Lists {
+  long filedUpTo = 0;                                      // records below this were filed (or are noted)
+  bool withLater = false;                                  // records added after the filing are always candidates
+  std::unordered_map<KxNameKey, MemberList, KxNameKeyHash> byName;  // records by their contour name
+  Lists* outer = nullptr;                                  // the filing in use before this one
 };
 
-static MembersState& fileState(KxRun& run) { return run.membersState.get(); }
-
-
-void KxIndexMembers(KxRun& run, bool withLater) {
-  fileState(run).memberLists.clear();
-  fileState(run).membersIndexed = true;
-  fileState(run).membersWithLater = withLater;
+KxMemberIndex::KxMemberIndex(KxRun& run, bool withLater) : run_(run), lists_(new Lists) {
+  lists_->withLater = withLater;
   const long n = run.table.eldsCounter;
-  fileState(run).membersFiledUpTo = n;
+  lists_->filedUpTo = n;
   for (long i = kWorkingRecords; i < n; ++i)
-    if (run.table.elds[i].kontur[0] != '\0') fileState(run).memberLists[KxNameKey(run.table.elds[i].kontur)].ids.push_back(i);
+    if (run.table.elds[i].kontur[0] != '\0') lists_->byName[KxNameKey(run.table.elds[i].kontur)].ids.push_back(i);
+  lists_->outer = run.contours.memberLists;
+  run.contours.memberLists = lists_.get();
 }
 
-void KxForgetMembers(KxRun& run) {
-  fileState(run).membersIndexed = false;
-  fileState(run).memberLists.clear();
-}
+KxMemberIndex::~KxMemberIndex() { run_.contours.memberLists = lists_->outer; }
 
 void KxNoteMember(KxRun& run, long i) {
-  if (!fileState(run).membersIndexed || i < kWorkingRecords || i >= run.table.eldsCounter || run.table.elds[i].kontur[0] == '\0')
-    return;
-  MemberList& list = fileState(run).memberLists[KxNameKey(run.table.elds[i].kontur)];
+  KxMemberIndex::Lists* lists = run.contours.memberLists;
+  if (!lists || i < kWorkingRecords || i >= run.table.eldsCounter || run.table.elds[i].kontur[0] == '\0') return;
+  MemberList& list = lists->byName[KxNameKey(run.table.elds[i].kontur)];
   if (!list.ids.empty() && list.ids.back() >= i) list.sorted = false;
   list.ids.push_back(i);
 }
 
 void KxMemberCandidates(KxRun& run, const char* name, long n, std::vector<long>& out) {
   out.clear();
-  if (!fileState(run).membersIndexed || !name) {
+  KxMemberIndex::Lists* lists = run.contours.memberLists;
+  if (!lists || !name) {
     for (long i = 0; i < n; ++i) out.push_back(i);
     return;
   }
   for (long i = 0; i < kWorkingRecords && i < n; ++i) out.push_back(i);
   // Records added after the filing follow the filed ones.
   auto later = [&] {
-    if (fileState(run).membersWithLater)
-      for (long i = std::max(fileState(run).membersFiledUpTo, kWorkingRecords); i < n; ++i) out.push_back(i);
+    if (lists->withLater)
+      for (long i = std::max(lists->filedUpTo, kWorkingRecords); i < n; ++i) out.push_back(i);
   };
-  auto it = fileState(run).memberLists.find(KxNameKey(name));
-  if (it == fileState(run).memberLists.end()) {
+  auto it = lists->byName.find(KxNameKey(name));
+  if (it == lists->byName.end()) {
     later();
     return;
   }
@@ -78,6 +73,6 @@ void KxMemberCandidates(KxRun& run, const char* name, long n, std::vector<long>&
     list.sorted = true;
   }
   for (long i : list.ids)
-    if (i < n && (!fileState(run).membersWithLater || i < fileState(run).membersFiledUpTo)) out.push_back(i);
+    if (i < n && (!lists->withLater || i < lists->filedUpTo)) out.push_back(i);
   later();
 }

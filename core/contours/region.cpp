@@ -1,6 +1,7 @@
-// Regions of the contours: each contour gets a record with its bounding box,
-// widened by the anchor length, its length and element count; the small circles
-// and inserts inside that box are claimed as the contour's feed-point candidates.
+// Regions of the contours: each contour's bounding box widened by the anchor
+// length, its length and element count, kept in the contour (its row in the table
+// only keeps the record numbers); the small circles and inserts inside the region
+// are claimed as the contour's feed-point candidates.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -14,95 +15,55 @@
 const char* const gtStartPoint = "-possible Startpoint-";
 
 
-static bool validIndex(KxRun& run, long i) { return i >= 0 && i < run.table.eldsCounter; }
-
-int IsCircleInRegion(KxRun& run, long Regi, long InCi) {
-  if (!validIndex(run, Regi) || !validIndex(run, InCi)) return 0;
-  const elementdaten& rg = run.table.elds[Regi];
-  const elementdaten& c = run.table.elds[InCi];
+int IsCircleInRegion(const KxContour& c, const elementdaten& e) {
+  if (c.region < 0) return 0;
   // Strict on every side: a centre on the widened edge does not belong to the region.
-  return rg.sx < c.cx && c.cx < rg.ex && rg.ey < c.cy && c.cy < rg.sy ? 1 : 0;
+  return c.reachLeft < e.cx && e.cx < c.reachRight && c.reachBottom < e.cy && e.cy < c.reachTop ? 1 : 0;
 }
 
-// While the start-point search runs, the circles and inserts are filed by their
-// centres, which it never moves: a region looks only at those its box may hold.
-// Records added meanwhile are filed on the next question.
-// What this file keeps of a run, owned by the run.
-struct RegionState {
-  std::vector<long> regionMembers;   // records that may belong to the contour whose region is built
-  std::vector<long> regionLookup;    // records that may be a contour's, for GetRegionElement
-  bool candidatesIndexed = false;      // candidateGrid is in use
-  KxBoxGrid candidateGrid;             // circles and inserts by their centres
-  long candidatesUpTo = 0;             // records below this are filed
-  std::vector<long> candidateRecords;  // the working records, then the filed circles and inserts, ascending
-};
+KxCandidateIndex::KxCandidateIndex(KxRun& run, double cell) : run_(run) {
+  grid_.Reset(cell);
+  for (long i = 0; i < kWorkingRecords; ++i) records_.push_back(i);
+  fileUpTo(run.table.eldsCounter);
+}
 
-static RegionState& fileState(KxRun& run) { return run.regionState.get(); }
-
-static void fileCandidates(KxRun& run, long top) {
-  for (long i = fileState(run).candidatesUpTo > kWorkingRecords ? fileState(run).candidatesUpTo : kWorkingRecords; i < top; ++i) {
-    const elementdaten& e = run.table.elds[i];
+void KxCandidateIndex::fileUpTo(long top) {
+  for (long i = upTo_ > kWorkingRecords ? upTo_ : kWorkingRecords; i < top; ++i) {
+    const elementdaten& e = run_.table.elds[i];
     if (e.type == etCIR || e.type == etINSE) {
-      fileState(run).candidateGrid.Add(e.cx, e.cy, e.cx, e.cy, i);
-      fileState(run).candidateRecords.push_back(i);
+      grid_.Add(e.cx, e.cy, e.cx, e.cy, i);
+      records_.push_back(i);
     }
   }
-  if (top > fileState(run).candidatesUpTo) fileState(run).candidatesUpTo = top;
+  if (top > upTo_) upTo_ = top;
 }
 
-void KxIndexCandidates(KxRun& run, double cell) {
-  fileState(run).candidateGrid.Reset(cell);
-  fileState(run).candidatesUpTo = 0;
-  fileState(run).candidateRecords.clear();
-  for (long i = 0; i < kWorkingRecords; ++i) fileState(run).candidateRecords.push_back(i);
-  fileState(run).candidatesIndexed = true;
-  fileCandidates(run, run.table.eldsCounter);
+const std::vector<long>& KxCandidateIndex::Records() {
+  fileUpTo(run_.table.eldsCounter);
+  return records_;
 }
 
-void KxForgetCandidates(KxRun& run) {
-  fileState(run).candidatesIndexed = false;
-  fileState(run).candidateGrid.Reset(1);
-  fileState(run).candidatesUpTo = 0;
-  fileState(run).candidateRecords.clear();
-}
-
-const std::vector<long>& KxCandidateRecords(KxRun& run) {
-  const long n = run.table.eldsCounter;
-  if (fileState(run).candidatesIndexed) {
-    fileCandidates(run, n);
-    return fileState(run).candidateRecords;
-  }
-  fileState(run).candidateRecords.clear();
-  for (long i = 0; i < n; ++i) fileState(run).candidateRecords.push_back(i);
-  return fileState(run).candidateRecords;
-}
-
-void KxCandidatesIn(KxRun& run, long reg, std::vector<long>& out) {
+void KxCandidateIndex::In(const KxContour& c, std::vector<long>& out) {
   out.clear();
-  const long n = run.table.eldsCounter;
-  if (!fileState(run).candidatesIndexed || !validIndex(run, reg)) {
+  const long n = run_.table.eldsCounter;
+  if (c.region < 0) {
     for (long i = 0; i < n; ++i) out.push_back(i);
     return;
   }
-  fileCandidates(run, n);
-  const elementdaten& rg = run.table.elds[reg];
+  fileUpTo(n);
   std::vector<long> near;
-  fileState(run).candidateGrid.Overlapping(rg.sx, rg.ey, rg.ex, rg.sy, near);
+  grid_.Overlapping(c.reachLeft, c.reachBottom, c.reachRight, c.reachTop, near);
   for (long i = 0; i < kWorkingRecords && i < n; ++i) out.push_back(i);
   for (long i : near)
     if (i < n) out.push_back(i);
 }
 
-long KxCandidatesNear(KxRun& run, long reg, std::vector<long>& out) {
-  if (!fileState(run).candidatesIndexed || !validIndex(run, reg)) {
-    KxCandidatesIn(run, reg, out);
-    return -1;
-  }
-  KxCandidatesIn(run, reg, out);
-  const long n = run.table.eldsCounter;
+long KxCandidateIndex::Near(const KxContour& c, std::vector<long>& out) {
+  In(c, out);
+  if (c.region < 0) return -1;
+  const long n = run_.table.eldsCounter;
   // The filed records below n, less those given: the ones the box cannot hold.
-  const long filed = (long)(std::lower_bound(fileState(run).candidateRecords.begin(), fileState(run).candidateRecords.end(), n) -
-                            fileState(run).candidateRecords.begin()) - kWorkingRecords;
+  const long filed = (long)(std::lower_bound(records_.begin(), records_.end(), n) - records_.begin()) - kWorkingRecords;
   long given = 0;
   for (long i : out)
     if (i >= kWorkingRecords) ++given;
@@ -110,8 +71,10 @@ long KxCandidatesNear(KxRun& run, long reg, std::vector<long>& out) {
 }
 
 // A claimed candidate is free again (used 0) and carries the contour's name; the
-// last region that claims it wins.
+// last region that claims it wins, and an insert an earlier contour was entered
+// from loses its feed-point mark.
 static void claimCandidate(KxRun& run, long j, const char* kName) {
+  if (KxContour* owner = KxContourNamed(run, run.table.elds[j].kontur); owner && owner->startHole == j) owner->feedMarked = false;
   KxCopy(run.table.elds[j].kontur, sizeof run.table.elds[j].kontur, kName);
   KxNoteMember(run, j);
   run.table.elds[j].used = 0;
@@ -182,14 +145,31 @@ static void measureLoop(KxRun& run, const std::vector<long>& members, double* ar
   *turn = twice > 0 ? 1 : twice < 0 ? -1 : 0;
 }
 
-// The region record of contour kName, in these steps:
-//   1. append the record (a full table leaves the contour without one);
+elementdaten KxRegionRow(KxRun& run, const KxContour& c) {
+  if (c.region < 0 || c.region >= run.table.eldsCounter) return elementdaten{};
+  elementdaten& row = run.table.elds[c.region];
+  row.used = 1;
+  KxCopy(row.kontur, sizeof row.kontur, c.name);
+  KxCopy(row.text, sizeof row.text, gtRegInfo);
+  row.sx = c.reachLeft;
+  row.sy = c.reachTop;
+  row.ex = c.reachRight;
+  row.ey = c.reachBottom;
+  row.len = c.length;
+  row.kElemX = c.elementCount;
+  row.IsFirst = (int)c.leadIn;
+  row.child = c.parent;
+  return row;
+}
+
+// The region of contour c, in these steps:
+//   1. append its row (a full table leaves the contour without region);
 //   2. bounding box, length and element counts of the members (arcs with their bulges);
-//   3. the box widened by the anchor length on every side, stored in the record;
-//   4. inserts and small circles inside the box claimed as the contour's start points;
-//   5. the element count stored and reported, the contour's facts filed.
-long GetRegionFor(KxRun& run, const char* kName) {
-  if (!kName) return -1;
+//   3. the box widened by the anchor length on every side: the region;
+//   4. inserts and small circles inside the region claimed as the contour's start points;
+//   5. the element count reported, the contour's facts filed and written to its row.
+long GetRegionFor(KxRun& run, KxContour& c, KxCandidateIndex& candidates) {
+  const char* kName = c.name;
   // The box starts from the first member, so that it holds at any coordinate: a
   // fixed start value would stay one side of every contour lying beyond it, and
   // the nesting test could no longer tell an opening inside its part. A contour
@@ -205,12 +185,12 @@ long GetRegionFor(KxRun& run, const char* kName) {
   region.sw = 0;
   region.ew = 360;
   AddElement(run, etDELETE, region, gNoText);
-  // A full table refused the record ("-Limit B-" is out): writing at n - 1 would
+  // A full table refused the row ("-Limit B-" is out): writing at n - 1 would
   // overwrite a drawing element, so this contour simply gets no region.
   if (run.table.eldsCounter != n + 1) return -1;
   const long reg = n;
-  KxContour* contour = KxContourNamed(run, kName);
-  if (contour) contour->members.clear();
+  c.members.clear();
+  // The row carries the contour's name, so the member questions find it in its place.
   elementdaten& rg = run.table.elds[reg];
   rg.used = 1;
   KxCopy(rg.kontur, sizeof rg.kontur, kName);
@@ -219,13 +199,13 @@ long GetRegionFor(KxRun& run, const char* kName) {
   KxPrint(run, "\n - - - - - - - - - ");
   KxPrint(run, "\n [Region:%s] ", kName);
 
-  std::vector<long>& members = fileState(run).regionMembers;
+  std::vector<long> members;
   KxMemberCandidates(run, kName, n, members);
   for (long i : members) {
     const elementdaten& e = run.table.elds[i];
     if (!KxSameName(e.kontur, kName)) continue;
     KxPrint(run, "[%ld]", i);
-    if (contour) contour->members.push_back(i);
+    c.members.push_back(i);
     if (e.type == etCIR) {
       // A hole contour is its circle alone: the box is the circle's square.
       KxPrint(run, " =[BOHRUNG R:%7.3f]", e.r);
@@ -276,12 +256,12 @@ long GetRegionFor(KxRun& run, const char* kName) {
   const float r = right + run.cfg.gMaxAnkerLen;
   const float t = top + run.cfg.gMaxAnkerLen;
   const float b = bottom - run.cfg.gMaxAnkerLen;
-  rg.sx = l;
-  rg.sy = t;
-  rg.ex = r;
-  rg.ey = b;
-  KxCopy(rg.text, sizeof rg.text, gtRegInfo);
-  rg.len = length;
+  c.region = reg;
+  c.reachLeft = l;
+  c.reachTop = t;
+  c.reachRight = r;
+  c.reachBottom = b;
+  c.length = length;
 
   KxPrint(run, "\n [Region:%s] l:%7.3f  r:%7.3f t:%7.3f b:%7.3f \n", kName, l, r, t, b);
   KxPrint(run, " [Region:%s] h:%7.3f  W:%7.3f ", kName, t - b, r - l);
@@ -289,9 +269,9 @@ long GetRegionFor(KxRun& run, const char* kName) {
   KxPrint(run, "\n [Region:%s] punch :", kName);
 
   std::vector<long> inBox;
-  KxCandidatesIn(run, reg, inBox);
+  candidates.In(c, inBox);
   for (long j : inBox) {
-    if (run.table.elds[j].type != etINSE || !IsCircleInRegion(run, reg, j)) continue;
+    if (run.table.elds[j].type != etINSE || !IsCircleInRegion(c, run.table.elds[j])) continue;
     claimCandidate(run, j, kName);
     KxPrint(run, " insert-%ld", j);
     ++inserts;
@@ -299,45 +279,30 @@ long GetRegionFor(KxRun& run, const char* kName) {
   // Circles chosen as another contour's feed point (child -1) stay with it.
   for (long j : inBox) {
     const elementdaten& e = run.table.elds[j];
-    if (e.type != etCIR || !(e.r < run.cfg.gStartPosition) || e.child == -1 || !IsCircleInRegion(run, reg, j)) continue;
+    if (e.type != etCIR || !(e.r < run.cfg.gStartPosition) || e.child == -1 || !IsCircleInRegion(c, e)) continue;
     claimCandidate(run, j, kName);
     KxPrint(run, " circle-%ld", j);
     ++circles;
   }
 
   const long sum = circles + lines + arcs + points + inserts;
-  rg.kElemX = sum;
+  c.elementCount = sum;
   KxPrint(run, "\n [Region:%s] %ld Elemente ", kName, sum);
   KxPrint(run, " -davon %ld LINE | %ld ARC | %ld PNT", lines, arcs, points);
   KxPrint(run, "| %ld TXT | %ld INS| %ld CIR\n", 0L, inserts, circles);
-  if (contour) {
-    contour->members.shrink_to_fit();   // kept to the end of the run
-    if (boxed) {
-      contour->left = left;
-      contour->bottom = bottom;
-      contour->right = right;
-      contour->top = top;
-    }
-    contour->region = reg;
-    contour->length = length;
-    measureLoop(run, contour->members, &contour->area, &contour->orientation);
-    // A hole contour is its circle alone.
-    if (contour->members.size() == 1 && run.table.elds[contour->members[0]].type == etCIR) {
-      const elementdaten& hole = run.table.elds[contour->members[0]];
-      contour->area = awPI * (double)hole.r * hole.r;
-    }
+  KxRegionRow(run, c);
+  c.members.shrink_to_fit();   // kept to the end of the run
+  if (boxed) {
+    c.left = left;
+    c.bottom = bottom;
+    c.right = right;
+    c.top = top;
+  }
+  measureLoop(run, c.members, &c.area, &c.orientation);
+  // A hole contour is its circle alone.
+  if (c.members.size() == 1 && run.table.elds[c.members[0]].type == etCIR) {
+    const elementdaten& hole = run.table.elds[c.members[0]];
+    c.area = awPI * (double)hole.r * hole.r;
   }
   return reg;
-}
-
-long GetRegionElement(KxRun& run, const char* kn) {
-  if (!kn) return -1;
-  long top = run.table.eldsCounter;
-  std::vector<long>& members = fileState(run).regionLookup;
-  KxMemberCandidates(run, kn, top, members);
-  for (auto it = members.rbegin(); it != members.rend(); ++it) {
-    const long i = *it;
-    if (i >= 1 && strcmp(run.table.elds[i].kontur, kn) == 0 && strcmp(run.table.elds[i].text, gtRegInfo) == 0) return i;
-  }
-  return -1;
 }

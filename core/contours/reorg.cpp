@@ -61,7 +61,7 @@ void ReorgStructs(KxRun& run) {
     KxPrint(run, "-Limit RS-");
     return;
   }
-  KxIndexMembers(run, false);
+  const KxMemberIndex filed(run, false);
   std::vector<long> members;   // records that may belong to the contour being reorganised
   for (int k = 1; k <= run.contours.count; ++k) {
     char name[16];
@@ -69,5 +69,4 @@ void ReorgStructs(KxRun& run) {
     KxPrint(run, "\n [%ld] reorg: %s ", run.table.eldsCounter, name);
     reorgContour(run, name, members);
   }
-  KxForgetMembers(run);
 }

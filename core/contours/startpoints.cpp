@@ -3,7 +3,6 @@
 // marked in the element table for the lead-in point and the NC output.
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -16,26 +15,6 @@
 const char* const gtFeedPoint = "-possible feedpoint-";
 
 namespace {
-
-// Why the start holes drawn for a contour give it no lead-in, per contour number,
-// with the hole the reason is told for.
-enum FeedRefusal : signed char { kfNONE = 0, kfFAR, kfCROSSING, kfNO_SQUARE };
-}  // namespace
-
-// What this file keeps of a run, owned by the run.
-struct StartpointsState {
-  KxGrowingTable<signed char> feedRefusals;
-  KxGrowingTable<float> refusedX, refusedY;
-};
-
-namespace {
-
-static StartpointsState& fileState(KxRun& run) { return run.startpointsState.get(); }
-
-int contourNumberOf(KxRun& run, const char* kName) {
-  const long k = kName[0] == '$' && kName[1] == 'K' ? strtol(kName + 2, nullptr, 10) : 0;
-  return k >= 1 && k <= run.table.eldsMaximum ? (int)k : 0;
-}
 
 // The point of line or arc e nearest to (x, y).
 void nearestOn(const elementdaten& e, double x, double y, float* px, float* py) {
@@ -62,9 +41,9 @@ void nearestOn(const elementdaten& e, double x, double y, float* px, float* py) 
 
 // The contour got no lead-in from any of its drawn start holes: the reason is
 // told for the one nearest to it, by its straight way to the nearest point.
-void noteRefusal(KxRun& run, const char* kName, const std::vector<long>& candidates) {
-  const int k = contourNumberOf(run, kName);
-  if (k == 0) return;
+// Without a drawn start hole the reason told before stays.
+void noteRefusal(KxRun& run, KxContour& c, const std::vector<long>& candidates) {
+  const char* kName = c.name;
   double best = 1e30;
   long hole = -1, target = -1;
   float tx = 0, ty = 0;
@@ -72,7 +51,7 @@ void noteRefusal(KxRun& run, const char* kName, const std::vector<long>& candida
   KxMemberCandidates(run, kName, run.table.eldsCounter, members);
   for (long pA : candidates) {
     // A hole korvex tried itself is gone again when it was not taken.
-    if (run.table.elds[pA].type == etCIR && run.table.elds[pA].kElemX == kAutoStartMark) continue;
+    if (run.table.elds[pA].type == etCIR && KxHolePlaced(run, pA)) continue;
     for (long i : members) {
       const elementdaten& e = run.table.elds[i];
       if ((e.type != etLINE && e.type != etARC) || !KxSameName(e.kontur, kName)) continue;
@@ -89,27 +68,15 @@ void noteRefusal(KxRun& run, const char* kName, const std::vector<long>& candida
     }
   }
   if (hole < 0) return;
-  if (!(best <= run.cfg.gMaxAnkerLen)) fileState(run).feedRefusals[k] = kfFAR;
-  else if (AnchorCrossesMaterial(run, target, hole, tx, ty)) fileState(run).feedRefusals[k] = kfCROSSING;
-  else fileState(run).feedRefusals[k] = kfNO_SQUARE;
-  fileState(run).refusedX[k] = run.table.elds[hole].cx;
-  fileState(run).refusedY[k] = run.table.elds[hole].cy;
+  const char* why = !(best <= run.cfg.gMaxAnkerLen)                    ? "farther from the contour than the anchor length"
+                    : AnchorCrossesMaterial(run, target, hole, tx, ty) ? "material on the way to the contour"
+                                                                       : "no element to meet square and no corner facing it";
+  char text[160];
+  snprintf(text, sizeof text, "start hole X%.3f Y%.3f: %s", run.table.elds[hole].cx, run.table.elds[hole].cy, why);
+  run.contours.feedRefusals[c.number] = text;
 }
 
 }  // namespace
-
-const char* FeedPointRefusal(KxRun& run, int k, char* buf, size_t size) {
-  if (!buf || size == 0 || k < 1 || k > run.contours.count) return nullptr;
-  const char* why = nullptr;
-  switch (fileState(run).feedRefusals[k]) {
-    case kfFAR: why = "farther from the contour than the anchor length"; break;
-    case kfCROSSING: why = "material on the way to the contour"; break;
-    case kfNO_SQUARE: why = "no element to meet square and no corner facing it"; break;
-    default: return nullptr;
-  }
-  snprintf(buf, size, "start hole X%.3f Y%.3f: %s", fileState(run).refusedX[k], fileState(run).refusedY[k], why);
-  return buf;
-}
 
 static void printCirclePassedOver(KxRun& run, long pA, const elementdaten& e) {
   if (!KxTraceNext(run, ktPASSED_OVER)) return;
@@ -126,7 +93,8 @@ static void printCirclePassedOver(KxRun& run, long pA, const elementdaten& e) {
 // but one beside it is a round punch: it is cut from that start hole as an outer
 // profile, entering at the circle's nearest point. True when such a start hole
 // was chosen (into *choice).
-static bool findPunchFeed(KxRun& run, const char* kName, long regElem, KxLeadInChoice* choice) {
+static bool findPunchFeed(KxRun& run, const KxContour& contour, KxLeadInChoice* choice) {
+  const char* kName = contour.name;
   long circle = 0;
   std::vector<long> members;
   KxMemberCandidates(run, kName, run.table.eldsCounter, members);
@@ -141,7 +109,7 @@ static bool findPunchFeed(KxRun& run, const char* kName, long regElem, KxLeadInC
   auto candidate = [&](long pA) {
     const elementdaten& s = run.table.elds[pA];
     return s.type == etCIR && s.used <= 0 && s.r < run.cfg.gStartPosition && KxSameName(s.kontur, kName) &&
-           IsCircleInRegion(run, regElem, pA);
+           IsCircleInRegion(contour, s);
   };
   // A start hole inside the circle: it is a hole and cut as one.
   for (long pA : members)
@@ -172,10 +140,11 @@ static bool findPunchFeed(KxRun& run, const char* kName, long regElem, KxLeadInC
   return true;
 }
 
-KxLeadInChoice FindFirstElemFor(KxRun& run, const char* kName, long regElem) {
+KxLeadInChoice FindFirstElemFor(KxRun& run, KxContour& contour, KxCandidateIndex* candidateIndex) {
   KxLeadInChoice choice;
-  if (!kName || regElem < 0 || regElem >= run.table.eldsCounter) return choice;
-  if (findPunchFeed(run, kName, regElem, &choice)) return choice;
+  const char* kName = contour.name;
+  if (contour.region < 0 || contour.region >= run.table.eldsCounter) return choice;
+  if (findPunchFeed(run, contour, &choice)) return choice;
   float AnkerLen = 20.0f;             // best anchor length accepted so far
   float AnkerLenBuf = run.cfg.gMaxAnkerLen;   // running bound, lowered by the approach test
   long lastFeedBuf = 0;               // chosen feed point (0: none yet, the "feedbuf" slot)
@@ -220,17 +189,20 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, const char* kName, long regElem) {
   KxPrint(run, KxConsole(run) ? "\n [FindFirstElementFor:%s %ld items)] " : " [FindFirstElementFor:%s %ld items)] ",
           kName, run.table.eldsCounter);
   KxPrint(run, "[Region]:");
-  ePrintToStream(run, run.table.elds[regElem]);
+  ePrintToStream(run, KxRegionRow(run, contour));
 
   // Only circles and inserts are candidates; the walk keeps their table order.
   // Once the traces of those passed over are only counted, the walk looks at the
   // ones near the region alone: every other one would be passed over (the box
   // cannot hold it) with one trace each, so they are counted without the walk.
-  std::vector<long> near;
+  // Without the filing every record is looked at.
+  std::vector<long> near, every;
   long beyond = -1;
-  if (KxTraceSpent(run, ktPASSED_OVER)) beyond = KxCandidatesNear(run, regElem, near);
+  if (KxTraceSpent(run, ktPASSED_OVER) && candidateIndex) beyond = candidateIndex->Near(contour, near);
   if (beyond >= 0) KxTraceLeaveOut(run, ktPASSED_OVER, beyond);
-  const std::vector<long>& circles = beyond >= 0 ? near : KxCandidateRecords(run);
+  if (!candidateIndex)
+    for (long i = 0; i < run.table.eldsCounter; ++i) every.push_back(i);
+  const std::vector<long>& circles = beyond >= 0 ? near : candidateIndex ? candidateIndex->Records() : every;
   for (size_t c = 0; c < circles.size() && circles[c] < run.table.eldsCounter; ++c) {
     const long pA = circles[c];
     elementdaten& cand = run.table.elds[pA];
@@ -251,7 +223,7 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, const char* kName, long regElem) {
       continue;
     }
 
-    if (!IsCircleInRegion(run, regElem, pA)) {
+    if (!IsCircleInRegion(contour, cand)) {
       if (KxTraceNext(run, ktPASSED_OVER)) KxPrint(run, "\n [INSE/CIR %ld] ->OUT ", pA);
       continue;
     }
@@ -295,29 +267,23 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, const char* kName, long regElem) {
     }
     record();
   }
-  const int k = contourNumberOf(run, kName);
-  if (AnfahrElemBuf > 0 && k > 0) fileState(run).feedRefusals[k] = kfNONE;
-  else if (AnfahrElemBuf == 0) noteRefusal(run, kName, candidates);
-  if (KxContour* c = KxContourNamed(run, kName)) {
-    char why[160];
-    const char* refusal = FeedPointRefusal(run, c->number, why, sizeof why);
-    if (refusal) run.contours.feedRefusals[c->number] = refusal;
-    else run.contours.feedRefusals.erase(c->number);
-  }
+  if (AnfahrElemBuf > 0) run.contours.feedRefusals.erase(contour.number);
+  else noteRefusal(run, contour, candidates);
   return choice;
 }
 
-void KxTakeLeadIn(KxRun& run, int k, const KxLeadInChoice& choice) {
-  if (k < 1 || (size_t)k >= run.contours.all.size()) return;
-  KxContour& c = run.contours.all[(size_t)k];
+void KxTakeLeadIn(KxRun& run, KxContour& c, const KxLeadInChoice& choice) {
   c.leadIn = choice.element;
+  KxRegionRow(run, c);
   c.startHole = -1;
   c.holePlaced = false;
+  c.feedMarked = false;
   c.holeX = c.holeY = c.holeR = c.splitX = c.splitY = 0;
   if (choice.element == 0) return;
   const elementdaten& hole = run.table.elds[choice.hole];
   c.startHole = choice.hole;
-  c.holePlaced = hole.type == etCIR && hole.kElemX == kAutoStartMark;
+  c.feedMarked = true;   // the search marks the start hole it chose
+  c.holePlaced = hole.type == etCIR && KxHolePlaced(run, choice.hole);
   c.holeX = hole.cx;
   c.holeY = hole.cy;
   c.holeR = hole.r;
@@ -332,27 +298,22 @@ int SearchStartPoints(KxRun& run) {
     KxPrint(run, "-Limit E-");
     return 0;
   }
-  char name[16];
   KxKeepContours(run);
-  KxIndexMembers(run, false);
+  KxMemberIndex members(run, false);
+  KxMaterialIndex material(run);
   // Regions are the contours' boxes widened by the anchor length on every side.
-  KxIndexCandidates(run, 2 * KxIndexMaterial(run));
+  KxCandidateIndex candidates(run, 2 * material.Cell());
   for (int k = 1; k <= run.contours.count; ++k) {
-    KxContourName(name, sizeof name, k);
-    // No room for the region record: the contour goes without region and feed point.
-    const long reg = GetRegionFor(run, name);
-    if (reg < 0) continue;
-    const KxLeadInChoice choice = FindFirstElemFor(run, name, reg);
-    KxTakeLeadIn(run, k, choice);
-    run.table.elds[reg].IsFirst = (int)choice.element;
-    if (choice.element != 0) KxPrint(run, "\n >>  [%s AnfahrElement %ld]\n", name, choice.element);
+    KxContour& c = run.contours.all[(size_t)k];
+    // No room for the region's row: the contour goes without region and feed point.
+    if (GetRegionFor(run, c, candidates) < 0) continue;
+    const KxLeadInChoice choice = FindFirstElemFor(run, c, &candidates);
+    KxTakeLeadIn(run, c, choice);
+    if (choice.element != 0) KxPrint(run, "\n >>  [%s AnfahrElement %ld]\n", c.name, choice.element);
   }
   KxTraceCounts(run);
   KxPrint(run, " > gKonturCounter <break>\n");
-  SearchInsetRegions(run, nullptr);
-  KxForgetMembers(run);
-  KxForgetMaterial(run);
-  KxForgetCandidates(run);
+  SearchInsetRegions(run, nullptr, candidates);
   KxPrint(run, "\n ...SearchStartPoints() END\n");
   int leadIns = 0;
   for (int k = 1; k <= run.contours.count; ++k) leadIns += run.contours.all[(size_t)k].leadIn != 0;

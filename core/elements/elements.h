@@ -69,7 +69,7 @@ struct KxExtent {
 };
 
 extern const char* const gNoText;        // "-na-", text of records without a name
-extern const char* const gtRegInfo;      // "-region info-", text of region records
+extern const char* const gtRegInfo;      // "-region info-", text of a contour's region row: passive, it keeps the record numbers the logs print (the contour holds the facts)
 
 void ClearElements(KxRun& run);                              // erases the used part of the table
 // The reserved records AddReservedElements puts in front of the drawing's, at indices

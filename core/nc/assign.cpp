@@ -14,34 +14,28 @@
 
 // Hole centre of contour kn: its feed point, else the first member that is a marker or a used circle.
 // The feed point wins wherever it stands in the table: a start hole placed by
-// korvex comes after the contour's region record, and the wire is threaded there.
+// korvex comes after the contour's region row, and the wire is threaded there.
+// A contour without a hole falls back on its region's top left corner, in the
+// place its region row has in the table.
 static bool contourHole(KxRun& run, const char* kn, long* at, float* x, float* y) {
+  const KxContour* contour = KxContourNamed(run, kn);
+  auto found = [&](long i, float fx, float fy, const char* tag) {
+    *x = fx;
+    *y = fy;
+    KxPrint(run, "%s", tag);
+    KxLog(run, "%s", tag);
+    *at = i;
+    return true;
+  };
+  if (contour && contour->feedMarked && contour->startHole >= 0 && contour->startHole < run.table.eldsCounter)
+    return found(contour->startHole, run.table.elds[contour->startHole].cx, run.table.elds[contour->startHole].cy, "(F)");
   std::vector<long> members;
   KxMemberCandidates(run, kn, run.table.eldsCounter, members);
-  for (int pass = 0; pass < 2; ++pass) {
-    for (long i : members) {
-      const elementdaten& e = run.table.elds[i];
-      if (strcmp(e.kontur, kn) != 0) continue;
-      const char* tag = nullptr;
-      if (strcmp(e.text, gtFeedPoint) == 0) {
-        *x = e.cx;
-        *y = e.cy;
-        tag = "(F)";
-      } else if (pass == 1 && e.type == etDELETE && e.kElemX > 0) {
-        *x = e.sx;
-        *y = e.sy;
-        tag = "(D)";
-      } else if (pass == 1 && e.type == etCIR && e.used > 0) {
-        *x = e.sx;
-        *y = e.sy;
-        tag = "(C)";
-      }
-      if (!tag) continue;
-      KxPrint(run, "%s", tag);
-      KxLog(run, "%s", tag);
-      *at = i;
-      return true;
-    }
+  for (long i : members) {
+    const elementdaten& e = run.table.elds[i];
+    if (strcmp(e.kontur, kn) != 0) continue;
+    if (contour && i == contour->region && contour->elementCount > 0) return found(i, contour->reachLeft, contour->reachTop, "(D)");
+    if (e.type == etCIR && e.used > 0) return found(i, e.sx, e.sy, "(C)");
   }
   return false;
 }
@@ -58,7 +52,7 @@ void HolesAndTechno(KxRun& run) {
   // plate point no hole lies at. Without a hole they keep their marks.
   bool anyHole = false;
   // The hole search renames nothing: the contours' records are filed once.
-  KxIndexMembers(run, false);
+  KxMemberIndex members(run, false);
   for (int k = 1; k <= run.contours.count; ++k) {
     KxContourName(name, sizeof name, k);
     KxPrint(run, "\n %s:", name);
@@ -80,7 +74,6 @@ void HolesAndTechno(KxRun& run) {
     KxLog(run, " R:%.3f", run.table.elds[at].r);
     KxLog(run, " x:%8.3f  y:%8.3f ", x, y);
   }
-  KxForgetMembers(run);
   KxLog(run, "\n\n Plt X:%8.3f Y:%8.3f ", t.PltX, t.PltY);
   KxLog(run, "\n Kon X:%8.3f Y:%8.3f \n", t.KonX, t.KonY);
   KxPrint(run, "\n -ktechno.KonX: %8.3f   ktechno.KonY: %8.3f\n", t.KonX, t.KonY);

@@ -77,7 +77,7 @@ static void resetTechnology(KxRun& run) {
 static int regionChild(KxRun& run, const char* kN, float* len) {
   const KxContour* c = KxContourNamed(run, kN);
   if (!c || !NcValidElement(run, c->region)) {
-    // Without a region record the contour is treated as a top-level contour of length 0.
+    // Without a region the contour is treated as a top-level contour of length 0.
     if (len) *len = 0;
     return 0;
   }
@@ -199,11 +199,6 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
         SetTechnologie(run, e.text, i);
         e.used += 1;
         break;
-      case etCIR:
-      case etINSE:
-        // A start hole the search claimed but could not lead in from is no feed point.
-        if ((e.type == etINSE || e.r < run.cfg.gStartPosition) && KxSameName(e.text, gtFeedPoint)) feedMarker = 1;
-        break;
       case etLINE:
       case etARC:
       case etPNT:
@@ -220,6 +215,11 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
     KxLog(run, "\n %s: inset contour, own technology not used", name);
   }
   KxContour& contour = run.contours.all[(size_t)k];
+  // A start hole the search claimed but could not lead in from is no feed point.
+  if (contour.feedMarked && NcValidElement(run, contour.startHole)) {
+    const elementdaten& hole = run.table.elds[contour.startHole];
+    if (hole.type == etINSE || hole.r < run.cfg.gStartPosition) feedMarker = 1;
+  }
   // Tens of thousands of contours share a few lines: each is kept once.
   const auto [line, added] = fileState(run).techIndex.try_emplace(run.nc.eTD[1].nwd, (int)run.contours.techLines.size());
   if (added) run.contours.techLines.push_back(line->first);
@@ -325,8 +325,7 @@ void ProbeNwdOut(KxRun& run) {
   // Composed even when it cannot be written (into nothing): the summary and the
   // page then count the holes, open contours and missing technologies as found.
   // Writing renames no record; it only adds working records of its own.
-  KxIndexMembers(run, true);
-  NcIndexChildren(run);
+  KxMemberIndex members(run, true);
   run.nc.techNotes.clear();
   run.nc.cutSettings.assign((size_t)run.contours.count + 1, NcCutSetting());
   writeHead(run, f);
@@ -336,8 +335,6 @@ void ProbeNwdOut(KxRun& run) {
     else KxPrint(run, "-\n");
   }
   writeFoot(run.cfg, f);
-  KxForgetMembers(run);
-  NcForgetChildren(run);
   if (!f) return;
   if (KxOutCommit(&out)) KxPrint(run, " -saved (nwdout)-\n");
   else reportWriteError(run, run.io.dataPath.c_str(), out.error);
@@ -347,10 +344,10 @@ void SortKontur(KxRun& run, FILE* ostream, int k) {
   char kN[16];
   KxContourName(kN, sizeof kN, k);
   long keep = run.table.eldsCounter;
-  // The element count stays in the region record; feed point and lead-in are the contour's.
+  // Element count, feed point and lead-in are the contour's.
   if ((size_t)k >= run.contours.all.size()) KxKeepContours(run);
   const KxContour& c = run.contours.all[(size_t)k];
-  const long count = NcValidElement(run, c.region) ? run.table.elds[c.region].kElemX : 0, regFirst = c.leadIn;
+  const long count = NcValidElement(run, c.region) ? c.elementCount : 0, regFirst = c.leadIn;
   const long feed = c.leadIn != 0 ? c.startHole : -1, first = c.leadIn != 0 ? c.leadIn : -1;
   KxPrint(run, "\n[%s] : %ld Elemente | %ld=FirstElement | %ld=FeedPoint \n", kN, count, regFirst, feed);
   if (count > 0) SimpleClosedKontur(run, ostream, k, feed, first);

@@ -1,9 +1,7 @@
 // Pieces of a contour's block that the closed contour writer calls at fixed
 // places: the hold point before the contour is cut free, the calls of a
 // multi-cut sub-program, and the calls of inset contours before the own cut.
-#include <algorithm>
 #include <cstring>
-#include <unordered_map>
 #include <vector>
 
 #include "config/config.h"
@@ -89,58 +87,22 @@ void SimpleAsSubKontur(KxRun& run, FILE* ostream, int k, float ssX, float ssY) {
   NcPut(ostream, "N%d%s--%.39s--%s%s\n", n, run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, t.sInfo).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
 }
 
-// While the program is written, the region records by the contour they are
-// inset in: every contour asks for its children, and the output changes no
-// region record. Records added meanwhile (working records) are looked at always.
-// What this file keeps of a run, owned by the run.
-struct MulticutState {
-  bool childrenIndexed = false;                                // the lists below are in use
-  long childrenFiledUpTo = 0;                                  // records below this were filed
-  std::unordered_map<int, std::vector<long>> childrenOf;       // region records by their parent
-  std::vector<long> childCandidates;                           // records to look at for one contour
-};
-
-static MulticutState& fileState(KxRun& run) { return run.multicutState.get(); }
-
-void NcIndexChildren(KxRun& run) {
-  fileState(run).childrenOf.clear();
-  const long n = run.table.eldsCounter;
-  for (long i = 0; i < n; ++i)
-    if (KxSameName(run.table.elds[i].text, gtRegInfo)) fileState(run).childrenOf[run.table.elds[i].child].push_back(i);
-  fileState(run).childrenFiledUpTo = n;
-  fileState(run).childrenIndexed = true;
-}
-
-void NcForgetChildren(KxRun& run) {
-  fileState(run).childrenIndexed = false;
-  fileState(run).childrenOf.clear();
-}
-
 int SimpleAddChilds(KxRun& run, FILE* ostream, int k) {
   KxPrint(run, " --SimpleAddChilds >");
-  // The region records stand at the end of the table, after the two closing
-  // markers; only the start holes korvex placed itself follow them.
+  // The calls reach as far back as the region rows, which stand at the end of
+  // the table, after the two closing markers; only the start holes korvex
+  // placed itself follow them.
   long from = run.table.eldsCounter - 3 - run.contours.count - run.contours.autoStartCount;
   if (from < 0) from = 0;
   int found = 0;
-  std::vector<long>& look = fileState(run).childCandidates;
-  look.clear();
-  const long top = run.table.eldsCounter;
-  if (!fileState(run).childrenIndexed) {
-    for (long i = from; i < top; ++i) look.push_back(i);
-  } else {
-    auto it = fileState(run).childrenOf.find(k);
-    if (it != fileState(run).childrenOf.end())
-      for (long i : it->second)
-        if (i >= from && i < top) look.push_back(i);
-    for (long i = std::max(from, fileState(run).childrenFiledUpTo); i < top; ++i) look.push_back(i);
-  }
-  for (long i : look) {
-    const elementdaten& e = run.table.elds[i];
-    if (k <= 0 || !KxSameName(e.text, gtRegInfo) || e.child != k || strncmp(e.kontur, "$K", 2) != 0) continue;
+  const std::vector<int> none;
+  const std::vector<int>& children = k >= 1 && (size_t)k < run.contours.all.size() ? run.contours.all[(size_t)k].children : none;
+  for (int b : children) {
+    const KxContour& child = run.contours.all[(size_t)b];
+    if (child.region < from || child.region >= run.table.eldsCounter) continue;
     ++found;
-    const long m = KxContourBlock((int)KxInteger(e.kontur + 2));
-    KxPrint(run, " ADD CHILD(%s->%ld)  ", e.kontur, m);
+    const long m = KxContourBlock(b);
+    KxPrint(run, " ADD CHILD(%s->%ld)  ", child.name, m);
     NcPut(ostream, "%s%ld%s\n", run.cfg.mS.SubJump, m, run.cfg.mS.EOL);
   }
   if (found > 0) {

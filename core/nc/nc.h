@@ -45,8 +45,6 @@ void SimplePosition_Chain(KxRun& run, FILE* ostream, const char* kN, long feedEl
 // --- hold point, multi-cut and inset contours (multicut.cpp) ---
 void SimpleHoldPoint(KxRun& run, FILE* ostream, long feedElem, long firstElem, float qX, float qY, int arcWord);  // last part of the first element with the hold point; arcWord kxG02/kxG03 on an arc
 void SimpleAsSubKontur(KxRun& run, FILE* ostream, int k, float ssX, float ssY);  // calls of contour k's multi-cut sub-program and its head
-void NcIndexChildren(KxRun& run);   // files the region records by their parent for SimpleAddChilds, until NcForgetChildren
-void NcForgetChildren(KxRun& run);  // SimpleAddChilds scans the region records again
 int SimpleAddChilds(KxRun& run, FILE* ostream, int k);            // calls of contour k's inset contours and the head of its own cut; result unused
 
 // --- shared writing helpers (driver.cpp) ---

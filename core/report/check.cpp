@@ -538,7 +538,6 @@ struct Checker : KxNcFollower {
       const elementdaten& e = run.table.elds[i];
       if (e.type != etLINE && e.type != etARC && e.type != etCIR) continue;
       if (e.kontur[0] != '$' || e.kontur[1] != 'K') continue;
-      if (strcmp(e.text, gtRegInfo) == 0 || strcmp(e.text, gtFeedPoint) == 0) continue;
       if (e.type == etCIR && e.r <= run.cfg.gStartPosition) continue;
       if (!std::isfinite(e.sx) || !std::isfinite(e.cx) || !std::isfinite(e.r)) continue;
       const int k = atoi(e.kontur + 2);

@@ -51,7 +51,7 @@ static void countRecords(KxRun& run, PageCounts& c) {
   for (long i = 0; i < top; ++i) {
     const elementdaten& e = run.table.elds[i];
     // Start holes korvex placed are no drawing elements; the drill list shows them.
-    if (e.type == etCIR && e.kElemX == kAutoStartMark) continue;
+    if (e.type == etCIR && KxHolePlaced(run, i)) continue;
     char name[sizeof e.kontur + 1];
     if (strcmp(field(e.kontur, sizeof e.kontur, name, sizeof name), run.contours.orphan) == 0) ++c.orphans;
     RowCount* row = nullptr;

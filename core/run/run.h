@@ -107,9 +107,6 @@ struct BridgeState;   // (core/config/bridge.cpp)
 struct DevsyntaxState;   // (core/config/devsyntax.cpp)
 struct ApproachState;   // (core/contours/approach.cpp)
 struct AutostartState;   // (core/contours/autostart.cpp)
-struct MembersState;   // (core/contours/members.cpp)
-struct RegionState;   // (core/contours/region.cpp)
-struct StartpointsState;   // (core/contours/startpoints.cpp)
 struct BlocksState;   // (core/dxf/blocks.cpp)
 struct EntitiesState;   // (core/dxf/entities.cpp)
 struct ReaderState;   // (core/dxf/reader.cpp)
@@ -119,7 +116,6 @@ struct SieveState;   // (core/dxf/sieve.cpp)
 struct StructureState;   // (core/elements/structure.cpp)
 struct ClosedState;   // (core/nc/closed.cpp)
 struct DriverState;   // (core/nc/driver.cpp)
-struct MulticutState;   // (core/nc/multicut.cpp)
 
 struct KxRun {
   BaseRun io;          // the drawing's and the log's names and streams, the console text and its trace budget
@@ -133,9 +129,6 @@ struct KxRun {
   KxPart<DevsyntaxState> devsyntaxState;
   KxPart<ApproachState> approachState;
   KxPart<AutostartState> autostartState;
-  KxPart<MembersState> membersState;
-  KxPart<RegionState> regionState;
-  KxPart<StartpointsState> startpointsState;
   KxPart<BlocksState> blocksState;
   KxPart<EntitiesState> entitiesState;
   KxPart<ReaderState> readerState;
@@ -145,7 +138,6 @@ struct KxRun {
   KxPart<StructureState> structureState;
   KxPart<ClosedState> closedState;
   KxPart<DriverState> driverState;
-  KxPart<MulticutState> multicutState;
   explicit KxRun(const KxSettings& settings = KxSettings());  // a run on these settings; its conversion starts the layer list from them
 };
 
