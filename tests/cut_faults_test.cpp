@@ -389,3 +389,19 @@ TEST(CutFaults, RoundOpeningIsThreadedAtItsStartHole) {
                       ".000 Y41.340 I-10.000 J0.000 D#4"))
         << r.program;
 }
+
+// One start hole between two parts serves one of them: the second part's region
+// claims the insert the first was to be entered from, and the first is reported
+// without a start hole instead of being entered off its own outline.
+TEST(CutFaults, AStartHoleTwoPartsReachServesOne) {
+  DxfText d("AC1009");
+  d.Layer("DXF_MAIN");
+  for (double x : {0.0, 23.0})
+    d.Line("DXF_MAIN", x, 0, x + 20, 0).Line("DXF_MAIN", x + 20, 0, x + 20, 20).Line("DXF_MAIN", x + 20, 20, x, 20)
+        .Line("DXF_MAIN", x, 20, x, 0);
+  d.Insert("DXF_MAIN", "#1", 21.5, 10);
+  const Conversion c = ConvertText(d.Str());
+  EXPECT_TRUE(Has(c.output, "korvex: 2 contours (0 holes), 1 without start hole")) << c.output;
+  EXPECT_TRUE(Has(c.program, "$K01 HOLE TROUBLE")) << c.program;
+  EXPECT_EQ(CountOf(c.program, "G00 X21.500 Y10.000"), 1u) << c.program;
+}

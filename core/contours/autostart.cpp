@@ -301,7 +301,7 @@ int nestingDepth(KxRun& run, const std::vector<Contour>& all, int k) {
 
 // Contour k has a marked start hole, or an insert of its own in use.
 bool hasFeedPoint(KxRun& run, int k, const char* kn) {
-  if (run.contours.all[(size_t)k].feedMarked) return true;
+  if (KxStillFed(run, run.contours.all[(size_t)k])) return true;
   for (long i = 0; i < run.table.eldsCounter; ++i) {
     const elementdaten& e = run.table.elds[i];
     if (KxSameName(e.kontur, kn) && e.type == etINSE && e.used > 0) return true;

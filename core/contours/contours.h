@@ -173,10 +173,10 @@ struct KxContour {
   int16_t quality = 0;             // the technology's quality (number of cuts' set) it is cut with
   bool open = false;               // the chaining came back to no end: its ends do not meet
   bool holePlaced = false;         // the start hole was placed by korvex
-  bool feedMarked = false;         // its start hole still carries the feed-point mark (a later region may claim an insert and take it away)
 };
 static_assert(kMaxElementRecords <= INT32_MAX, "a contour's record indices must hold every record");
 void KxKeepContours(KxRun& run);   // an entry, numbered and named, for each of the run's contours.count contours (a table made without the chaining has none yet)
+bool KxStillFed(KxRun& run, const KxContour& c);  // its start hole is still its feed point: no later contour's region or search took it since
 KxContour* KxContourNamed(KxRun& run, const char* name);  // the entry of the contour called name ("$K07"), or null for any other name
 std::vector<long> KxContourRecords(const KxContour& c);   // every record carrying its name: members and extras, ascending
 

@@ -72,9 +72,8 @@ long KxCandidateIndex::Near(const KxContour& c, std::vector<long>& out) {
 
 // A claimed candidate is free again (used 0) and carries the contour's name; the
 // last region that claims it wins, and an insert an earlier contour was entered
-// from loses its feed-point mark.
+// from loses its feed-point mark (KxStillFed).
 static void claimCandidate(KxRun& run, long j, const char* kName) {
-  if (KxContour* owner = KxContourNamed(run, run.table.elds[j].kontur); owner && owner->startHole == j) owner->feedMarked = false;
   KxCopy(run.table.elds[j].kontur, sizeof run.table.elds[j].kontur, kName);
   KxNoteMember(run, j);
   run.table.elds[j].used = 0;

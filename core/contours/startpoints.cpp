@@ -272,17 +272,24 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, KxContour& contour, KxCandidateIndex
   return choice;
 }
 
+// The search marks the start hole it chose with the contour's name and the
+// feed-point text; a later contour's region or search that claims the hole
+// renames it, and the first contour is then left without a feed point.
+bool KxStillFed(KxRun& run, const KxContour& c) {
+  if (c.leadIn == 0 || c.startHole < 0 || c.startHole >= run.table.eldsCounter) return false;
+  const elementdaten& hole = run.table.elds[c.startHole];
+  return KxSameName(hole.kontur, c.name) && KxSameName(hole.text, gtFeedPoint);
+}
+
 void KxTakeLeadIn(KxRun& run, KxContour& c, const KxLeadInChoice& choice) {
   c.leadIn = choice.element;
   KxRegionRow(run, c);
   c.startHole = -1;
   c.holePlaced = false;
-  c.feedMarked = false;
   c.holeX = c.holeY = c.holeR = c.splitX = c.splitY = 0;
   if (choice.element == 0) return;
   const elementdaten& hole = run.table.elds[choice.hole];
   c.startHole = choice.hole;
-  c.feedMarked = true;   // the search marks the start hole it chose
   c.holePlaced = hole.type == etCIR && KxHolePlaced(run, choice.hole);
   c.holeX = hole.cx;
   c.holeY = hole.cy;

@@ -27,7 +27,7 @@ static bool contourHole(KxRun& run, const char* kn, long* at, float* x, float* y
     *at = i;
     return true;
   };
-  if (contour && contour->feedMarked && contour->startHole >= 0 && contour->startHole < run.table.eldsCounter)
+  if (contour && KxStillFed(run, *contour))
     return found(contour->startHole, run.table.elds[contour->startHole].cx, run.table.elds[contour->startHole].cy, "(F)");
   std::vector<long> members;
   KxMemberCandidates(run, kn, run.table.eldsCounter, members);

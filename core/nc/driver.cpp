@@ -216,7 +216,7 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
   }
   KxContour& contour = run.contours.all[(size_t)k];
   // A start hole the search claimed but could not lead in from is no feed point.
-  if (contour.feedMarked && NcValidElement(run, contour.startHole)) {
+  if (KxStillFed(run, contour)) {
     const elementdaten& hole = run.table.elds[contour.startHole];
     if (hole.type == etINSE || hole.r < run.cfg.gStartPosition) feedMarker = 1;
   }
@@ -348,7 +348,8 @@ void SortKontur(KxRun& run, FILE* ostream, int k) {
   if ((size_t)k >= run.contours.all.size()) KxKeepContours(run);
   const KxContour& c = run.contours.all[(size_t)k];
   const long count = NcValidElement(run, c.region) ? c.elementCount : 0, regFirst = c.leadIn;
-  const long feed = c.leadIn != 0 ? c.startHole : -1, first = c.leadIn != 0 ? c.leadIn : -1;
+  const bool fed = KxStillFed(run, c);
+  const long feed = fed ? c.startHole : -1, first = fed ? c.leadIn : -1;
   KxPrint(run, "\n[%s] : %ld Elemente | %ld=FirstElement | %ld=FeedPoint \n", kN, count, regFirst, feed);
   if (count > 0) SimpleClosedKontur(run, ostream, k, feed, first);
   else NcPut(ostream, "%s%s\n", run.cfg.mS.SubReturn, run.cfg.mS.EOL);   // the called block still returns
