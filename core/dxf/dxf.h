@@ -25,7 +25,9 @@ int DxfOpenDrawing(KxRun& run, const char* path);      // closes i_stream and op
 const char* DxfOpenRefusal(KxRun& run);              // why the last DxfOpenDrawing refused a file it opened, completing "the drawing 'name' ..." (a stream too large to copy); null when it did not
 int DxfRewindDrawing(KxRun& run);                    // the next pass reads from the drawing's first line (a piped drawing from its temporary copy); 0 when there is no stream or it cannot go back
 void DxfCloseDrawing(KxRun& run);                    // closes i_stream and drops the temporary copy of a piped drawing
-int DxfFindLine(KxRun& run, char* buf, const char* const* words, int count);  // reads lines until one equals one of words (at most 16, fixed strings: kept prepared per array) and puts it into buf; its index, or -1 at end of file
+struct DxfSearch;   // what a pass's keyword searches keep from one to the next, for speed (reading.h)
+int DxfFindLine(KxRun& run, DxfSearch& search, char* buf, const char* const* words, int count);  // reads lines until one equals one of words (at most 16, fixed strings: search keeps them prepared per array) and puts it into buf; its index, or -1 at end of file
+int DxfFindLine(KxRun& run, char* buf, const char* const* words, int count);  // the same with a search of its own, for one call
 int DxfPassForeignHead(KxRun& run, int code, bool (*refused)(KxRun& run, const char* layer, size_t length));  // entity pass, the value of group code next: passes the groups up to the layer group when refused says yes to that layer (1), else reads nothing (0; also at a group 0 or a long line)
 int DxfSetSieveWidth(KxRun& run, int bits);            // tests: the search's vector width, 512, 256 or 128 bits (0: the widest), or the widest below it this processor has; returns the width in use before
 int DxfSetWindowSize(KxRun& run, int bytes);           // tests: the reading window's size for drawings taken over from now on (512 bytes up to the normal size, 0 restores it); returns the previous size
@@ -185,6 +187,7 @@ struct Window {
   FILE* spool = nullptr;      // temporary copy of a stream that cannot be read twice
   bool eof = false;           // the window holds the drawing's last byte
   bool hasNul = false;        // a NUL byte ends a line's text early: the careful path is needed
+  uint64_t moves = 0;         // counts the changes of the text and its offsets (refill, restart, rewind): a search's sieved chunk holds only at the count it was sieved at
 };
 
 }  // namespace dxfwindow
@@ -194,6 +197,11 @@ struct ReaderRun {
   alignas(64) char bytes[dxfwindow::kWindow + dxfwindow::kSlack];  // the window's text with its slack
   dxfwindow::Window win;                      // the window of the drawing stream i_stream
   size_t windowSize = dxfwindow::kWindow;     // the window's size for drawings taken over from now on
+  // A long line's first characters, kept while its rest is passed: the line handed
+  // out lies here until the next one is read (the bytes behind it serve the
+  // fixed-size copies and compares as the window's slack does).
+  alignas(64) char longHead[dxfwindow::kLineChars + 64] = {};
+  char refusal[200] = "";   // why the last DxfOpenDrawing refused a stream it opened, completing "the drawing ..."; empty when it did not
   ReaderRun() { win.data = bytes; }
 };
 

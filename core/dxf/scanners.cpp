@@ -8,6 +8,7 @@
 
 #include "config/config.h"
 #include "dxf/dxf.h"
+#include "dxf/reading.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "run/run.h"
@@ -242,6 +243,7 @@ bool knownSection(const char* name) {
 int getElementsFromLayer(KxRun& run) {
   logHeader(run);
   BlocksClear(run);
+  DxfSearch search;
   Scan s;
   char value[kDxfLineSize];
   char word[kDxfLineSize];
@@ -250,7 +252,7 @@ int getElementsFromLayer(KxRun& run) {
   for (;;) {
     if (!haveLine && s.state == ssNone && !s.sectionName) {
       const StartWords& starts = startWords();
-      int k = DxfFindLine(run, word, starts.words, DxfTwelveRules(run) ? starts.twelve : starts.all);
+      int k = DxfFindLine(run, search, word, starts.words, DxfTwelveRules(run) ? starts.twelve : starts.all);
       if (k < 0) break;
       const int got = DxfReadCode(run, &next);
       if (got < 0) break;
