@@ -5,12 +5,12 @@
 
 struct KxRun;        // the state of one conversion (run/run.h)
 struct KxSettings;   // the settings a run reads (config.h)
-struct KxNewElement; // the geometry of a new element record (elements/elements.h)
 
 #include <functional>
 
 #include <cstring>
 
+#include "elements/elements.h"   // KxNewElement
 #include "geometry/base.h"     // KxUnit
 #include "geometry/limits.h"   // kMaxLayerEntries, kTextLineSize, KxGrowingTable
 
@@ -90,13 +90,14 @@ extern const DxfKind kDxfKinds[dkKindCount];   // indexed by dxfKind
 const DxfKind& DxfKindOf(int kind);            // the row of a kind; dkNONE's for one out of range
 bool DxfTwelveRules(KxRun& run);  // no header, or a version up to AC1011
 int DxfEntityKind(const char* name);  // the kind of a group-0 value (kinds.cpp); dkNONE for types that are not read
-void EntityStart(KxRun& run, int kind);           // an entity on a selected layer begins (a polyline adds its start record)
-void EntityGroup(KxRun& run, int code, const char* value);  // one group of the entity being read, in the drawing's order
-void EntityFinish(KxRun& run);                  // the entity's ending group 0: its records, in drawing coordinates
+struct DxfReading;   // what the entity pass keeps while it reads one drawing (reading.h)
+void EntityStart(KxRun& run, DxfReading& rd, int kind);           // an entity on a selected layer begins (a polyline adds its start record)
+void EntityGroup(KxRun& run, DxfReading& rd, int code, const char* value);  // one group of the entity being read, in the drawing's order
+void EntityFinish(KxRun& run, DxfReading& rd);                  // the entity's ending group 0: its records, in drawing coordinates
 int DxfNumber(const char* value, double* v);  // a group value as a number with nothing but blanks after it (a decimal comma ends it: "1,5" gives 1): kxNUMBER, kxNO_NUMBER or kxNOT_FINITE, *v 0 unless a number
 void DxfStageArcEnds(KxNewElement& el);        // el's arc end points from its centre, radius and angles (non-finite ones become 0)
-bool PolylineTakesVertices(KxRun& run);         // is a polyline open whose VERTEX entities are read?
-void PolylineEnd(KxRun& run);                   // SEQEND, or anything else that ends the open polyline
+bool PolylineTakesVertices(const DxfReading& rd);   // is a polyline open whose VERTEX entities are read?
+void PolylineEnd(KxRun& run, DxfReading& rd);       // SEQEND, or anything else that ends the open polyline
 int getElementsFromLayer(KxRun& run);           // entity pass, both layouts: one forward scan over the group pairs
 
 // --- ellipses and splines as arc records (shapes.cpp) ---
@@ -108,9 +109,9 @@ struct KxCurvePiece;
 int ConjugateEllipsePieces(double cx, double cy, double ax, double ay, double bx, double by, double t0, double t1,
                            double tol, KxCurvePiece* out, int max);
 long AddCurvePieces(KxRun& run, KxNewElement& el, const KxCurvePiece* pieces, int n, int* arcs);  // appends them as ARC and LINE records built on el; records added, arcs counted in *arcs
-KxCurvePiece* CurvePieceBuffer(KxRun& run);     // the one scratch buffer of pieces; it moves when it grows
-int CurvePieceRoom(KxRun& run);                 // pieces the scratch buffer holds now
-bool GrowCurvePieces(KxRun& run);               // doubles the buffer while the element table has room for its pieces; false when it may not
+KxCurvePiece* CurvePieceBuffer(DxfReading& rd);     // the reading's one scratch buffer of pieces; it moves when it grows
+int CurvePieceRoom(const DxfReading& rd);           // pieces the scratch buffer holds now
+bool GrowCurvePieces(KxRun& run, DxfReading& rd);   // doubles the buffer while the element table has room for its pieces; false when it may not
 
 
 // --- block definitions and their inserts (blocks.cpp) ---
@@ -125,19 +126,19 @@ struct DxfInsert {
   double dx = 0, dy = 0;        // column and row spacing 44, 45
   bool mirror = false;          // extrusion along -Z
 };
-void BlocksClear(KxRun& run);                          // forgets every definition (start of the entity pass)
-void BlockBegin(KxRun& run);                           // a BLOCK entity opens a definition; its groups follow
-void BlockHeadGroup(KxRun& run, int code, const char* value);  // name (2) and base point (10, 20) of the open definition
-void BlockEnd(KxRun& run);                             // ENDBLK, or anything else that closes the open definition
-bool BlockEntityLayer(KxRun& run, int layer);            // the next entity belongs to the open definition with this layer (or kBlockLayer...); false when none is open
-void BlockEntityOutside(KxRun& run, bool layerRead);     // the next entity is drawing geometry (an INSERT may stand on a layer not read)
-bool BlockEntity(KxRun& run);                          // does the entity being read go into a definition?
-bool BlockEntityOnLayerNotRead(KxRun& run);            // is the entity being read an INSERT on a layer not read?
-void BlockTake(KxRun& run, long from);                   // moves records from..eldsCounter-1 into the open definition as its items
-void BlockTakeInsert(KxRun& run, const char* name, const DxfInsert& ins);  // a nested insert of the entity being read
-bool BlockHasGeometry(KxRun& run, const char* name, bool layerRead);  // does the block hold geometry on a layer being read (through nested inserts too), its layer-0 entities on a layer read or not?
-long BlockPlace(KxRun& run, const char* name, const DxfInsert& ins, bool layerRead);  // adds the block's geometry as records where the insert puts it (layer 0 as table.aktLayName, or not read); records added
-bool BlockPlacedBeyond(KxRun& run, double* value);   // did the last BlockPlace meet a coordinate or circle radius beyond kMaxCoordinate or one that is no finite number (then recorded as 0)? *value: the first such
+// The definitions live in the reading's block store: a pass starts without any.
+void BlockBegin(DxfReading& rd);                           // a BLOCK entity opens a definition; its groups follow
+void BlockHeadGroup(KxRun& run, DxfReading& rd, int code, const char* value);  // name (2) and base point (10, 20) of the open definition
+void BlockEnd(DxfReading& rd);                             // ENDBLK, or anything else that closes the open definition
+bool BlockEntityLayer(DxfReading& rd, int layer);            // the next entity belongs to the open definition with this layer (or kBlockLayer...); false when none is open
+void BlockEntityOutside(DxfReading& rd, bool layerRead);     // the next entity is drawing geometry (an INSERT may stand on a layer not read)
+bool BlockEntity(const DxfReading& rd);                    // does the entity being read go into a definition?
+bool BlockEntityOnLayerNotRead(const DxfReading& rd);      // is the entity being read an INSERT on a layer not read?
+void BlockTake(KxRun& run, DxfReading& rd, long from);       // moves records from..eldsCounter-1 into the open definition as its items
+void BlockTakeInsert(KxRun& run, DxfReading& rd, const char* name, const DxfInsert& ins);  // a nested insert of the entity being read
+bool BlockHasGeometry(DxfReading& rd, const char* name, bool layerRead);  // does the block hold geometry on a layer being read (through nested inserts too), its layer-0 entities on a layer read or not?
+long BlockPlace(KxRun& run, DxfReading& rd, const char* name, const DxfInsert& ins, bool layerRead);  // adds the block's geometry as records where the insert puts it (layer 0 as table.aktLayName, or not read); records added
+bool BlockPlacedBeyond(const DxfReading& rd, double* value);   // did the last BlockPlace meet a coordinate or circle radius beyond kMaxCoordinate or one that is no finite number (then recorded as 0)? *value: the first such
 
 // --- layers holding geometry (census.cpp) ---
 inline constexpr int kCensusLayers = 64;  // layers told apart; the rest are only counted
@@ -224,4 +225,5 @@ struct DxfRun : ReaderRun {
   double UnitScale() const { return unitsRead ? unitsRead->mm : 1.0; }
   bool layoutByEntities = false;  // no $ACADVER: the entities' subclass markers chose the 2000-format layout
   int refusedEntities = 0;  // entities refused for a value that is no number, not finite or beyond the plausibility limits (limits.h), each named in the log; set to 0 per run
+  KxNewElement leftover;  // what the entity pass's last entities left staged (DxfLeftover): the next pass and the closing records start from it
 };

@@ -109,10 +109,6 @@ struct ChainState;   // (core/contours/chain.cpp)
 struct MembersState;   // (core/contours/members.cpp)
 struct RegionState;   // (core/contours/region.cpp)
 struct StartpointsState;   // (core/contours/startpoints.cpp)
-struct BlocksState;   // (core/dxf/blocks.cpp)
-struct EntitiesState;   // (core/dxf/entities.cpp)
-struct ScannersState;   // (core/dxf/scanners.cpp)
-struct ShapesState;   // (core/dxf/shapes.cpp)
 struct ClosedState;   // (core/nc/closed.cpp)
 struct DriverState;   // (core/nc/driver.cpp)
 struct MulticutState;   // (core/nc/multicut.cpp)
@@ -131,10 +127,6 @@ struct KxRun {
   KxPart<MembersState> membersState;
   KxPart<RegionState> regionState;
   KxPart<StartpointsState> startpointsState;
-  KxPart<BlocksState> blocksState;
-  KxPart<EntitiesState> entitiesState;
-  KxPart<ScannersState> scannersState;
-  KxPart<ShapesState> shapesState;
   KxPart<ClosedState> closedState;
   KxPart<DriverState> driverState;
   KxPart<MulticutState> multicutState;
