@@ -35,15 +35,15 @@ int storeName(DxfReading& rd, const char* name) {
 
 int findBlock(DxfReading& rd, const char* name) {
   for (int i = 0; i < rd.blocks.blockCount; ++i)
-    if (rd.blocks.blocks[i].name >= 0 && strcmp(rd.blocks.names.data() + rd.blocks.blocks[i].name, name) == 0) return i;
+    if (rd.blocks.defs[i].name >= 0 && strcmp(rd.blocks.names.data() + rd.blocks.defs[i].name, name) == 0) return i;
   return -1;
 }
 
-const char* blockName(DxfReading& rd, int b) { return rd.blocks.blocks[b].name >= 0 ? rd.blocks.names.data() + rd.blocks.blocks[b].name : "?"; }
+const char* blockName(DxfReading& rd, int b) { return rd.blocks.defs[b].name >= 0 ? rd.blocks.names.data() + rd.blocks.defs[b].name : "?"; }
 
 bool addItem(KxRun& run, DxfReading& rd, const DxfBlockItem& it) {
   if (rd.blocks.open < 0) return false;
-  DxfBlock& b = rd.blocks.blocks[rd.blocks.open];
+  DxfBlock& b = rd.blocks.defs[rd.blocks.open];
   if (rd.blocks.itemCount >= run.table.eldsMaximum) {
     if (!b.full) KxLog(run, " BLOCK %s: the block store is full (%ld items), the rest of it is left out\n", blockName(rd, rd.blocks.open),
                        run.table.eldsMaximum);
@@ -235,7 +235,7 @@ bool stop(KxRun& run, DxfReading& rd) {
 }
 
 void place(KxRun& run, DxfReading& rd, int bi, const Affine& t, int inherit, int depth) {
-  const DxfBlock& b = rd.blocks.blocks[bi];
+  const DxfBlock& b = rd.blocks.defs[bi];
   for (int i = b.first; i < b.first + b.count; ++i) {
     if (stop(run, rd)) return;
     const DxfBlockItem& it = rd.blocks.items[i];
@@ -253,7 +253,7 @@ void place(KxRun& run, DxfReading& rd, int bi, const Affine& t, int inherit, int
       for (int r = 0; r < ins.rows; ++r)
         for (int c = 0; c < ins.columns; ++c) {
           if (stop(run, rd)) return;
-          place(run, rd, child, compose(t, insertTransform(ins, rd.blocks.blocks[child].bx, rd.blocks.blocks[child].by, c, r)), layer,
+          place(run, rd, child, compose(t, insertTransform(ins, rd.blocks.defs[child].bx, rd.blocks.defs[child].by, c, r)), layer,
                 depth + 1);
         }
       continue;
@@ -284,7 +284,7 @@ bool hasGeometry(DxfReading& rd, int bi, bool zeroRead, int depth) {
   if (depth >= kMaxInsertDepth) return false;
   m = 3;
   bool yes = false;
-  const DxfBlock& b = rd.blocks.blocks[bi];
+  const DxfBlock& b = rd.blocks.defs[bi];
   for (int i = b.first; i < b.first + b.count && !yes; ++i) {
     const DxfBlockItem& it = rd.blocks.items[i];
     const bool read = it.layer >= 0 || (it.layer == kBlockLayerZero && zeroRead);
@@ -307,13 +307,13 @@ void BlockBegin(DxfReading& rd) {
   BlockEnd(rd);
   rd.blocks.memo.Clear();
   rd.blocks.open = rd.blocks.blockCount++;
-  rd.blocks.blocks[rd.blocks.open] = DxfBlock{-1, 0, 0, rd.blocks.itemCount, 0, false};
+  rd.blocks.defs[rd.blocks.open] = DxfBlock{-1, 0, 0, rd.blocks.itemCount, 0, false};
   rd.blocks.named = false;
 }
 
 void BlockHeadGroup(KxRun& run, DxfReading& rd, int code, const char* value) {
   if (rd.blocks.open < 0) return;
-  DxfBlock& b = rd.blocks.blocks[rd.blocks.open];
+  DxfBlock& b = rd.blocks.defs[rd.blocks.open];
   if (code == 2 && !rd.blocks.named) {
     rd.blocks.named = true;
     b.name = storeName(rd, value);
@@ -429,7 +429,7 @@ long BlockPlace(KxRun& run, DxfReading& rd, const char* name, const DxfInsert& i
   for (int r = 0; r < ins.rows; ++r)
     for (int c = 0; c < ins.columns; ++c) {
       if (stop(run, rd)) break;
-      place(run, rd, b, insertTransform(ins, rd.blocks.blocks[b].bx, rd.blocks.blocks[b].by, c, r), layer, 0);
+      place(run, rd, b, insertTransform(ins, rd.blocks.defs[b].bx, rd.blocks.defs[b].by, c, r), layer, 0);
     }
   run.table.aktLayName = own;
   return run.table.eldsCounter - before;

@@ -188,7 +188,7 @@ struct DxfBlockMemo {
 struct DxfBlockStore {
   KxGrowingTable<DxfBlockItem> items;
   int itemCount = 0;
-  KxGrowingTable<DxfBlock> blocks;
+  KxGrowingTable<DxfBlock> defs;   // the definitions, in the drawing's order
   int blockCount = 0;
   std::vector<char> names;   // every block name, each ended by its '\0'; the offsets stay, the pointers do not
   int nameUsed = 0;
