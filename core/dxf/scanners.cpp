@@ -221,6 +221,13 @@ bool knownSection(const char* name) {
 
 }  // namespace
 
+// The pass: (1) a reading object for this drawing, its entities starting from what
+// the run's last read left; (2) where nothing is read, a keyword search to the next
+// word that starts a section, block or entity; (3) within what is read, the
+// group pairs one by one: group 0 ends and starts entities, a pending entity's
+// groups are held until its layer decides, the others go to the conversion;
+// (4) the open polyline ends, the run keeps what the entities left staged, and the
+// count is told.
 int getElementsFromLayer(KxRun& run) {
   logHeader(run);
   // The pass's working state (large: kept off the stack); the entities start from
