@@ -207,7 +207,7 @@ static void read2000Table(KxRun& run, long& count) {
 static void read1009Table(KxRun& run, long& count) {
   static const char* const kLayer[] = {"LAYER", "ENTITIES"};
   char line[kDxfLineSize];
-  DxfSearch search;
+  DxfSearch search{};
   while (DxfFindLine(run, search, line, kLayer, 2) == 0) {
     if (!DxfReadLine(run, line) || !DxfReadLine(run, line)) break;
     ++count;

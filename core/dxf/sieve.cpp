@@ -430,6 +430,6 @@ int DxfFindLine(KxRun& run, DxfSearch& search, char* buf, const char* const* wor
 }
 
 int DxfFindLine(KxRun& run, char* buf, const char* const* words, int count) {
-  DxfSearch search;
+  DxfSearch search{};
   return DxfFindLine(run, search, buf, words, count);
 }

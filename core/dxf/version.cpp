@@ -48,7 +48,7 @@ int getAcadVersion(KxRun& run) {
   run.dxf.declaredUnits = -1;
   run.dxf.layoutByEntities = false;
   bool found = false, inHeader = true;
-  DxfSearch search;
+  DxfSearch search{};
   for (int k; (k = DxfFindLine(run, search, line, kWords, 5)) >= 0;) {
     if (k == kEnd) {
       inHeader = false;
