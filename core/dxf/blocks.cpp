@@ -23,53 +23,53 @@ enum ItemKind : uint8_t { ikLine, ikArc, ikCircle, ikInsert, ikInsertMore };
 // Work of one placement; a drawing that nests inserts into a huge tree is cut off here.
 constexpr long kMaxPlacementSteps = 4000000;
 
-int storeName(DxfReading& rd, const char* name) {
+int storeName(DxfBlockStore& bs, const char* name) {
   size_t n = strlen(name) + 1;
-  if (rd.blocks.nameUsed + (long)n > INT32_MAX) return -1;
-  rd.blocks.names.resize((size_t)rd.blocks.nameUsed + n);
-  memcpy(rd.blocks.names.data() + rd.blocks.nameUsed, name, n);
-  int at = rd.blocks.nameUsed;
-  rd.blocks.nameUsed += (int)n;
+  if (bs.nameUsed + (long)n > INT32_MAX) return -1;
+  bs.names.resize((size_t)bs.nameUsed + n);
+  memcpy(bs.names.data() + bs.nameUsed, name, n);
+  int at = bs.nameUsed;
+  bs.nameUsed += (int)n;
   return at;
 }
 
-int findBlock(DxfReading& rd, const char* name) {
-  for (int i = 0; i < rd.blocks.blockCount; ++i)
-    if (rd.blocks.defs[i].name >= 0 && strcmp(rd.blocks.names.data() + rd.blocks.defs[i].name, name) == 0) return i;
+int findBlock(DxfBlockStore& bs, const char* name) {
+  for (int i = 0; i < bs.blockCount; ++i)
+    if (bs.defs[i].name >= 0 && strcmp(bs.names.data() + bs.defs[i].name, name) == 0) return i;
   return -1;
 }
 
-const char* blockName(DxfReading& rd, int b) { return rd.blocks.defs[b].name >= 0 ? rd.blocks.names.data() + rd.blocks.defs[b].name : "?"; }
+const char* blockName(DxfBlockStore& bs, int b) { return bs.defs[b].name >= 0 ? bs.names.data() + bs.defs[b].name : "?"; }
 
-bool addItem(KxRun& run, DxfReading& rd, const DxfBlockItem& it) {
-  if (rd.blocks.open < 0) return false;
-  DxfBlock& b = rd.blocks.defs[rd.blocks.open];
-  if (rd.blocks.itemCount >= run.table.eldsMaximum) {
-    if (!b.full) KxLog(run, " BLOCK %s: the block store is full (%ld items), the rest of it is left out\n", blockName(rd, rd.blocks.open),
+bool addItem(KxRun& run, DxfBlockStore& bs, const DxfBlockItem& it) {
+  if (bs.open < 0) return false;
+  DxfBlock& b = bs.defs[bs.open];
+  if (bs.itemCount >= run.table.eldsMaximum) {
+    if (!b.full) KxLog(run, " BLOCK %s: the block store is full (%ld items), the rest of it is left out\n", blockName(bs, bs.open),
                        run.table.eldsMaximum);
     b.full = true;
     return false;
   }
-  rd.blocks.items[rd.blocks.itemCount++] = it;
+  bs.items[bs.itemCount++] = it;
   ++b.count;
   return true;
 }
 
-void addLine(KxRun& run, DxfReading& rd, double x1, double y1, double x2, double y2) {
+void addLine(KxRun& run, DxfBlockStore& bs, double x1, double y1, double x2, double y2) {
   if (x1 == x2 && y1 == y2) return;
-  addItem(run, rd, DxfBlockItem{ikLine, (int32_t)rd.blocks.layer, 0, {(float)x1, (float)y1, (float)x2, (float)y2, 0}});
+  addItem(run, bs, DxfBlockItem{ikLine, (int32_t)bs.layer, 0, {(float)x1, (float)y1, (float)x2, (float)y2, 0}});
 }
 
-void addArc(KxRun& run, DxfReading& rd, double ccx, double ccy, double r, double a0, double a1) {
-  addItem(run, rd, DxfBlockItem{ikArc, (int32_t)rd.blocks.layer, 0, {(float)ccx, (float)ccy, (float)r, (float)a0, (float)a1}});
+void addArc(KxRun& run, DxfBlockStore& bs, double ccx, double ccy, double r, double a0, double a1) {
+  addItem(run, bs, DxfBlockItem{ikArc, (int32_t)bs.layer, 0, {(float)ccx, (float)ccy, (float)r, (float)a0, (float)a1}});
 }
 
 // A polyline segment from (x1, y1) with bulge b to (x2, y2): a line or an arc.
-void addSegment(KxRun& run, DxfReading& rd, double x1, double y1, double b, double x2, double y2) {
+void addSegment(KxRun& run, DxfBlockStore& bs, double x1, double y1, double b, double x2, double y2) {
   const double dx = x2 - x1, dy = y2 - y1;
   const double chord = std::sqrt(dx * dx + dy * dy);
   if (b == 0 || !std::isfinite(b) || !(chord > 0)) {
-    addLine(run, rd, x1, y1, x2, y2);
+    addLine(run, bs, x1, y1, x2, y2);
     return;
   }
   const double off = chord * (1 - b * b) / (4 * b);
@@ -77,7 +77,7 @@ void addSegment(KxRun& run, DxfReading& rd, double x1, double y1, double b, doub
   const double ccy = (y1 + y2) / 2 + off * dx / chord;
   const double r = chord * (1 + b * b) / (4 * std::fabs(b));
   if (!std::isfinite(ccx) || !std::isfinite(ccy) || !std::isfinite(r) || r > 3e38) {
-    addLine(run, rd, x1, y1, x2, y2);
+    addLine(run, bs, x1, y1, x2, y2);
     return;
   }
   auto angle = [&](double x, double y) {
@@ -85,9 +85,9 @@ void addSegment(KxRun& run, DxfReading& rd, double x1, double y1, double b, doub
     return a < 0 ? a + 360 : a;
   };
   if (b > 0)
-    addArc(run, rd, ccx, ccy, r, angle(x1, y1), angle(x2, y2));
+    addArc(run, bs, ccx, ccy, r, angle(x1, y1), angle(x2, y2));
   else
-    addArc(run, rd, ccx, ccy, r, angle(x2, y2), angle(x1, y1));
+    addArc(run, bs, ccx, ccy, r, angle(x2, y2), angle(x1, y1));
 }
 
 // x' = a x + b y + e, y' = c x + d y + f
@@ -149,20 +149,20 @@ DxfInsert insertOf(const DxfBlockItem& it, const DxfBlockItem& more) {
 
 // A placed coordinate or circle radius; one beyond the coordinate limit is noted
 // (its insert is refused) and recorded as 0 meanwhile.
-float placed(DxfReading& rd, double v) {
+float placed(DxfBlockStore& bs, double v) {
   if (std::fabs(v) <= kMaxCoordinate) return (float)v;
-  if (!rd.blocks.beyond) rd.blocks.beyondValue = v;
-  rd.blocks.beyond = true;
+  if (!bs.beyond) bs.beyondValue = v;
+  bs.beyond = true;
   return 0.0f;
 }
 
 // The centre and radius of a placed arc: an arc a curve was cut into may be nearly
 // straight, with a far centre; only a value its end points cannot be computed from
 // is noted. The end points themselves are checked with the records.
-float placedFar(DxfReading& rd, double v) {
+float placedFar(DxfBlockStore& bs, double v) {
   if (std::fabs(v) < 1e37) return (float)v;
-  if (!rd.blocks.beyond) rd.blocks.beyondValue = v;
-  rd.blocks.beyond = true;
+  if (!bs.beyond) bs.beyondValue = v;
+  bs.beyond = true;
   return 0.0f;
 }
 
@@ -185,17 +185,17 @@ void emitRound(KxRun& run, DxfReading& rd, const DxfBlockItem& it, const Affine&
   KxNewElement& el = rd.blocks.placing;
   if (similar) {
     if (full) {
-      el.cx = placed(rd, ocx);
-      el.cy = placed(rd, ocy);
-      el.r = placed(rd, r * k1);
-      el.sx = el.ex = placed(rd, el.cx + (double)el.r);
+      el.cx = placed(rd.blocks, ocx);
+      el.cy = placed(rd.blocks, ocy);
+      el.r = placed(rd.blocks, r * k1);
+      el.sx = el.ex = placed(rd.blocks, el.cx + (double)el.r);
       el.sy = el.ey = el.cy;
       AddNextElement(run, etCIR, el, gNoText);
       return;
     }
-    el.cx = placedFar(rd, ocx);
-    el.cy = placedFar(rd, ocy);
-    el.r = placedFar(rd, r * k1);
+    el.cx = placedFar(rd.blocks, ocx);
+    el.cy = placedFar(rd.blocks, ocy);
+    el.r = placedFar(rd.blocks, r * k1);
     const double phi = std::atan2(t.c, t.a) * RAD2DEG;
     double a0 = det > 0 ? it.v[3] + phi : phi - it.v[4];
     double a1 = det > 0 ? it.v[4] + phi : phi - it.v[3];
@@ -220,39 +220,39 @@ void emitRound(KxRun& run, DxfReading& rd, const DxfBlockItem& it, const Affine&
     return;
   }
   for (int i = 0; i < n; ++i)
-    for (double v : {pieces[i].sx, pieces[i].sy, pieces[i].ex, pieces[i].ey}) placed(rd, v);
+    for (double v : {pieces[i].sx, pieces[i].sy, pieces[i].ex, pieces[i].ey}) placed(rd.blocks, v);
   AddCurvePieces(run, el, pieces, n, nullptr);
 }
 
-bool stop(KxRun& run, DxfReading& rd) {
-  if (rd.blocks.cut) return true;
-  if (++rd.blocks.steps > kMaxPlacementSteps || run.table.eldsCounter >= run.table.eldsMaximum) {
-    rd.blocks.cut = true;
+bool stop(KxRun& run, DxfBlockStore& bs) {
+  if (bs.cut) return true;
+  if (++bs.steps > kMaxPlacementSteps || run.table.eldsCounter >= run.table.eldsMaximum) {
+    bs.cut = true;
     KxLog(run, " INSERT: placing stopped, %s\n", run.table.eldsCounter >= run.table.eldsMaximum ? "the element table is full"
                                                                         : "the inserts nest into too many copies");
   }
-  return rd.blocks.cut;
+  return bs.cut;
 }
 
 void place(KxRun& run, DxfReading& rd, int bi, const Affine& t, int inherit, int depth) {
   const DxfBlock& b = rd.blocks.defs[bi];
   for (int i = b.first; i < b.first + b.count; ++i) {
-    if (stop(run, rd)) return;
+    if (stop(run, rd.blocks)) return;
     const DxfBlockItem& it = rd.blocks.items[i];
     const int layer = it.layer == kBlockLayerZero ? inherit : it.layer;
     if (it.kind == ikInsertMore) continue;
     if (it.kind == ikInsert) {
       if (i + 1 >= b.first + b.count) continue;
-      const int child = findBlock(rd, rd.blocks.names.data() + it.ref);
+      const int child = findBlock(rd.blocks, rd.blocks.names.data() + it.ref);
       if (child < 0) continue;
       if (depth + 1 >= kMaxInsertDepth) {
-        KxLog(run, " INSERT of %s: nested deeper than %d inserts, left out\n", blockName(rd, child), kMaxInsertDepth);
+        KxLog(run, " INSERT of %s: nested deeper than %d inserts, left out\n", blockName(rd.blocks, child), kMaxInsertDepth);
         continue;
       }
       const DxfInsert ins = insertOf(it, rd.blocks.items[i + 1]);
       for (int r = 0; r < ins.rows; ++r)
         for (int c = 0; c < ins.columns; ++c) {
-          if (stop(run, rd)) return;
+          if (stop(run, rd.blocks)) return;
           place(run, rd, child, compose(t, insertTransform(ins, rd.blocks.defs[child].bx, rd.blocks.defs[child].by, c, r)), layer,
                 depth + 1);
         }
@@ -265,10 +265,10 @@ void place(KxRun& run, DxfReading& rd, int bi, const Affine& t, int inherit, int
       t.apply(it.v[0], it.v[1], x1, y1);
       t.apply(it.v[2], it.v[3], x2, y2);
       KxNewElement& el = rd.blocks.placing;
-      el.sx = el.cx = placed(rd, x1);
-      el.sy = el.cy = placed(rd, y1);
-      el.ex = placed(rd, x2);
-      el.ey = placed(rd, y2);
+      el.sx = el.cx = placed(rd.blocks, x1);
+      el.sy = el.cy = placed(rd.blocks, y1);
+      el.ex = placed(rd.blocks, x2);
+      el.ey = placed(rd.blocks, y2);
       AddNextElement(run, etLINE, el, gNoText);
     } else {
       emitRound(run, rd, it, t, it.kind == ikCircle);
@@ -277,25 +277,25 @@ void place(KxRun& run, DxfReading& rd, int bi, const Affine& t, int inherit, int
 }
 
 // state: 1 no, 2 yes, 3 being asked (a block inserting itself adds nothing)
-bool hasGeometry(DxfReading& rd, int bi, bool zeroRead, int depth) {
-  int8_t& m = rd.blocks.memo[bi].m[zeroRead ? 1 : 0];
+bool hasGeometry(DxfBlockStore& bs, int bi, bool zeroRead, int depth) {
+  int8_t& m = bs.memo[bi].m[zeroRead ? 1 : 0];
   if (m == 1 || m == 3) return false;
   if (m == 2) return true;
   if (depth >= kMaxInsertDepth) return false;
   m = 3;
   bool yes = false;
-  const DxfBlock& b = rd.blocks.defs[bi];
+  const DxfBlock& b = bs.defs[bi];
   for (int i = b.first; i < b.first + b.count && !yes; ++i) {
-    const DxfBlockItem& it = rd.blocks.items[i];
+    const DxfBlockItem& it = bs.items[i];
     const bool read = it.layer >= 0 || (it.layer == kBlockLayerZero && zeroRead);
     if (it.kind == ikInsertMore) continue;
     if (it.kind != ikInsert) {
       yes = read;
       continue;
     }
-    const int child = findBlock(rd, rd.blocks.names.data() + it.ref);
-    const DxfInsert ins = i + 1 < b.first + b.count ? insertOf(it, rd.blocks.items[i + 1]) : DxfInsert();
-    if (child >= 0 && ins.columns > 0 && ins.rows > 0) yes = hasGeometry(rd, child, read, depth + 1);
+    const int child = findBlock(bs, bs.names.data() + it.ref);
+    const DxfInsert ins = i + 1 < b.first + b.count ? insertOf(it, bs.items[i + 1]) : DxfInsert();
+    if (child >= 0 && ins.columns > 0 && ins.rows > 0) yes = hasGeometry(bs, child, read, depth + 1);
   }
   m = yes ? 2 : 1;
   return yes;
@@ -303,20 +303,20 @@ bool hasGeometry(DxfReading& rd, int bi, bool zeroRead, int depth) {
 
 }  // namespace
 
-void BlockBegin(DxfReading& rd) {
-  BlockEnd(rd);
-  rd.blocks.memo.Clear();
-  rd.blocks.open = rd.blocks.blockCount++;
-  rd.blocks.defs[rd.blocks.open] = DxfBlock{-1, 0, 0, rd.blocks.itemCount, 0, false};
-  rd.blocks.named = false;
+void BlockBegin(DxfBlockStore& bs) {
+  BlockEnd(bs);
+  bs.memo.Clear();
+  bs.open = bs.blockCount++;
+  bs.defs[bs.open] = DxfBlock{-1, 0, 0, bs.itemCount, 0, false};
+  bs.named = false;
 }
 
-void BlockHeadGroup(KxRun& run, DxfReading& rd, int code, const char* value) {
-  if (rd.blocks.open < 0) return;
-  DxfBlock& b = rd.blocks.defs[rd.blocks.open];
-  if (code == 2 && !rd.blocks.named) {
-    rd.blocks.named = true;
-    b.name = storeName(rd, value);
+void BlockHeadGroup(KxRun& run, DxfBlockStore& bs, int code, const char* value) {
+  if (bs.open < 0) return;
+  DxfBlock& b = bs.defs[bs.open];
+  if (code == 2 && !bs.named) {
+    bs.named = true;
+    b.name = storeName(bs, value);
     if (b.name < 0) KxLog(run, " BLOCK: the names of the block definitions take more than %d characters\n", INT32_MAX);
   } else if (code == 10 || code == 20) {
     // A base point that is no plausible number makes every placement of the block
@@ -328,53 +328,53 @@ void BlockHeadGroup(KxRun& run, DxfReading& rd, int code, const char* value) {
     at = read == kxNUMBER && std::fabs(v) <= kMaxCoordinate ? (float)v : NAN;
     if (std::isnan(at))
       KxLog(run, " BLOCK %s: base point group %d '%.40s' is no plausible number, its inserts are refused\n",
-            blockName(rd, rd.blocks.open), code, value);
+            blockName(bs, bs.open), code, value);
   }
 }
 
-void BlockEnd(DxfReading& rd) {
-  rd.blocks.open = -1;
-  rd.blocks.entityIn = false;
+void BlockEnd(DxfBlockStore& bs) {
+  bs.open = -1;
+  bs.entityIn = false;
 }
 
-bool BlockEntityLayer(DxfReading& rd, int layer) {
-  rd.blocks.foreign = false;
-  rd.blocks.entityIn = rd.blocks.open >= 0;
-  rd.blocks.layer = layer;
-  return rd.blocks.entityIn;
+bool BlockEntityLayer(DxfBlockStore& bs, int layer) {
+  bs.foreign = false;
+  bs.entityIn = bs.open >= 0;
+  bs.layer = layer;
+  return bs.entityIn;
 }
 
-void BlockEntityOutside(DxfReading& rd, bool layerRead) {
-  rd.blocks.entityIn = false;
-  rd.blocks.foreign = !layerRead;
+void BlockEntityOutside(DxfBlockStore& bs, bool layerRead) {
+  bs.entityIn = false;
+  bs.foreign = !layerRead;
 }
 
-bool BlockEntityOnLayerNotRead(const DxfReading& rd) { return rd.blocks.foreign; }
+bool BlockEntityOnLayerNotRead(const DxfBlockStore& bs) { return bs.foreign; }
 
-bool BlockEntity(const DxfReading& rd) { return rd.blocks.entityIn; }
+bool BlockEntity(const DxfBlockStore& bs) { return bs.entityIn; }
 
-void BlockTake(KxRun& run, DxfReading& rd, long from) {
+void BlockTake(KxRun& run, DxfBlockStore& bs, long from) {
   if (from < 0) from = 0;
   const long n = run.table.eldsCounter;
   for (long i = from; i < n; ++i) {
     const elementdaten& e = run.table.elds[i];
     switch (e.type) {
       case etLINE:
-        addLine(run, rd, e.sx, e.sy, e.ex, e.ey);
+        addLine(run, bs, e.sx, e.sy, e.ex, e.ey);
         break;
       case etARC:
-        addArc(run, rd, e.cx, e.cy, e.r, e.sw, e.ew);
+        addArc(run, bs, e.cx, e.cy, e.r, e.sw, e.ew);
         break;
       case etCIR:
-        addItem(run, rd, DxfBlockItem{ikCircle, (int32_t)rd.blocks.layer, 0, {e.cx, e.cy, e.r, 0, 360}});
+        addItem(run, bs, DxfBlockItem{ikCircle, (int32_t)bs.layer, 0, {e.cx, e.cy, e.r, 0, 360}});
         break;
       case etVERT: {
         // A run of vertices is one polyline: each vertex to the next, the last
         // back to the first unless the polyline is open.
         long j = i;
         while (j + 1 < n && run.table.elds[j + 1].type == etVERT) ++j;
-        for (long k = i; k < j; ++k) addSegment(run, rd, run.table.elds[k].sx, run.table.elds[k].sy, run.table.elds[k].bulge, run.table.elds[k + 1].sx, run.table.elds[k + 1].sy);
-        if (j > i && !run.table.elds[j].polyOpen) addSegment(run, rd, run.table.elds[j].sx, run.table.elds[j].sy, run.table.elds[j].bulge, run.table.elds[i].sx, run.table.elds[i].sy);
+        for (long k = i; k < j; ++k) addSegment(run, bs, run.table.elds[k].sx, run.table.elds[k].sy, run.table.elds[k].bulge, run.table.elds[k + 1].sx, run.table.elds[k + 1].sy);
+        if (j > i && !run.table.elds[j].polyOpen) addSegment(run, bs, run.table.elds[j].sx, run.table.elds[j].sy, run.table.elds[j].bulge, run.table.elds[i].sx, run.table.elds[i].sy);
         i = j;
         break;
       }
@@ -395,29 +395,29 @@ void BlockTake(KxRun& run, DxfReading& rd, long from) {
   if (from < run.table.eldsCounter) run.table.eldsCounter = from;
 }
 
-void BlockTakeInsert(KxRun& run, DxfReading& rd, const char* name, const DxfInsert& ins) {
-  if (rd.blocks.open < 0) return;
-  if (rd.blocks.itemCount + 2 > run.table.eldsMaximum) {
-    rd.blocks.itemCount = (int)run.table.eldsMaximum;  // an insert is kept whole or not at all
-    addItem(run, rd, DxfBlockItem{});              // reports the full store
+void BlockTakeInsert(KxRun& run, DxfBlockStore& bs, const char* name, const DxfInsert& ins) {
+  if (bs.open < 0) return;
+  if (bs.itemCount + 2 > run.table.eldsMaximum) {
+    bs.itemCount = (int)run.table.eldsMaximum;  // an insert is kept whole or not at all
+    addItem(run, bs, DxfBlockItem{});              // reports the full store
     return;
   }
-  int ref = storeName(rd, name);
+  int ref = storeName(bs, name);
   if (ref < 0) return;
-  addItem(run, rd, DxfBlockItem{ikInsert, (int32_t)rd.blocks.layer, ref,
+  addItem(run, bs, DxfBlockItem{ikInsert, (int32_t)bs.layer, ref,
                {(float)ins.x, (float)ins.y, (float)ins.sx, (float)ins.sy, (float)ins.rotation}});
-  addItem(run, rd, DxfBlockItem{ikInsertMore, (int32_t)rd.blocks.layer, 0,
+  addItem(run, bs, DxfBlockItem{ikInsertMore, (int32_t)bs.layer, 0,
                {(float)ins.columns, (float)ins.rows, (float)ins.dx, (float)ins.dy, ins.mirror ? 1.0f : 0.0f}});
 }
 
-bool BlockHasGeometry(DxfReading& rd, const char* name, bool layerRead) {
-  const int b = findBlock(rd, name);
-  return b >= 0 && hasGeometry(rd, b, layerRead, 0);
+bool BlockHasGeometry(DxfBlockStore& bs, const char* name, bool layerRead) {
+  const int b = findBlock(bs, name);
+  return b >= 0 && hasGeometry(bs, b, layerRead, 0);
 }
 
 long BlockPlace(KxRun& run, DxfReading& rd, const char* name, const DxfInsert& ins, bool layerRead) {
   rd.blocks.beyond = false;
-  const int b = findBlock(rd, name);
+  const int b = findBlock(rd.blocks, name);
   if (b < 0) return 0;
   const long before = run.table.eldsCounter;
   const int own = run.table.aktLayName;
@@ -428,14 +428,14 @@ long BlockPlace(KxRun& run, DxfReading& rd, const char* name, const DxfInsert& i
   rd.blocks.placing = rd.staged;
   for (int r = 0; r < ins.rows; ++r)
     for (int c = 0; c < ins.columns; ++c) {
-      if (stop(run, rd)) break;
+      if (stop(run, rd.blocks)) break;
       place(run, rd, b, insertTransform(ins, rd.blocks.defs[b].bx, rd.blocks.defs[b].by, c, r), layer, 0);
     }
   run.table.aktLayName = own;
   return run.table.eldsCounter - before;
 }
 
-bool BlockPlacedBeyond(const DxfReading& rd, double* value) {
-  if (rd.blocks.beyond) *value = rd.blocks.beyondValue;
-  return rd.blocks.beyond;
+bool BlockPlacedBeyond(const DxfBlockStore& bs, double* value) {
+  if (bs.beyond) *value = bs.beyondValue;
+  return bs.beyond;
 }

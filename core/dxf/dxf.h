@@ -126,19 +126,20 @@ struct DxfInsert {
   double dx = 0, dy = 0;        // column and row spacing 44, 45
   bool mirror = false;          // extrusion along -Z
 };
-// The definitions live in the reading's block store: a pass starts without any.
-void BlockBegin(DxfReading& rd);                           // a BLOCK entity opens a definition; its groups follow
-void BlockHeadGroup(KxRun& run, DxfReading& rd, int code, const char* value);  // name (2) and base point (10, 20) of the open definition
-void BlockEnd(DxfReading& rd);                             // ENDBLK, or anything else that closes the open definition
-bool BlockEntityLayer(DxfReading& rd, int layer);            // the next entity belongs to the open definition with this layer (or kBlockLayer...); false when none is open
-void BlockEntityOutside(DxfReading& rd, bool layerRead);     // the next entity is drawing geometry (an INSERT may stand on a layer not read)
-bool BlockEntity(const DxfReading& rd);                    // does the entity being read go into a definition?
-bool BlockEntityOnLayerNotRead(const DxfReading& rd);      // is the entity being read an INSERT on a layer not read?
-void BlockTake(KxRun& run, DxfReading& rd, long from);       // moves records from..eldsCounter-1 into the open definition as its items
-void BlockTakeInsert(KxRun& run, DxfReading& rd, const char* name, const DxfInsert& ins);  // a nested insert of the entity being read
-bool BlockHasGeometry(DxfReading& rd, const char* name, bool layerRead);  // does the block hold geometry on a layer being read (through nested inserts too), its layer-0 entities on a layer read or not?
+// The definitions live in the reading's block store (reading.h): a pass starts without any.
+struct DxfBlockStore;   // the block definitions read so far and the placement under way (reading.h)
+void BlockBegin(DxfBlockStore& bs);                           // a BLOCK entity opens a definition; its groups follow
+void BlockHeadGroup(KxRun& run, DxfBlockStore& bs, int code, const char* value);  // name (2) and base point (10, 20) of the open definition
+void BlockEnd(DxfBlockStore& bs);                             // ENDBLK, or anything else that closes the open definition
+bool BlockEntityLayer(DxfBlockStore& bs, int layer);            // the next entity belongs to the open definition with this layer (or kBlockLayer...); false when none is open
+void BlockEntityOutside(DxfBlockStore& bs, bool layerRead);     // the next entity is drawing geometry (an INSERT may stand on a layer not read)
+bool BlockEntity(const DxfBlockStore& bs);                    // does the entity being read go into a definition?
+bool BlockEntityOnLayerNotRead(const DxfBlockStore& bs);      // is the entity being read an INSERT on a layer not read?
+void BlockTake(KxRun& run, DxfBlockStore& bs, long from);       // moves records from..eldsCounter-1 into the open definition as its items
+void BlockTakeInsert(KxRun& run, DxfBlockStore& bs, const char* name, const DxfInsert& ins);  // a nested insert of the entity being read
+bool BlockHasGeometry(DxfBlockStore& bs, const char* name, bool layerRead);  // does the block hold geometry on a layer being read (through nested inserts too), its layer-0 entities on a layer read or not?
 long BlockPlace(KxRun& run, DxfReading& rd, const char* name, const DxfInsert& ins, bool layerRead);  // adds the block's geometry as records where the insert puts it (layer 0 as table.aktLayName, or not read); records added
-bool BlockPlacedBeyond(const DxfReading& rd, double* value);   // did the last BlockPlace meet a coordinate or circle radius beyond kMaxCoordinate or one that is no finite number (then recorded as 0)? *value: the first such
+bool BlockPlacedBeyond(const DxfBlockStore& bs, double* value);   // did the last BlockPlace meet a coordinate or circle radius beyond kMaxCoordinate or one that is no finite number (then recorded as 0)? *value: the first such
 
 // --- layers holding geometry (census.cpp) ---
 inline constexpr int kCensusLayers = 64;  // layers told apart; the rest are only counted

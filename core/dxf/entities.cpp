@@ -21,7 +21,7 @@ namespace {
 
 // Records of a block's entity go into its definition; the staged element is as before it.
 void takeIntoBlock(KxRun& run, DxfReading& rd, long from) {
-  BlockTake(run, rd, from);
+  BlockTake(run, rd.blocks, from);
   if (rd.savedValid) rd.staged = rd.saved;
   rd.savedValid = false;
 }
@@ -567,14 +567,14 @@ void finishInsert(KxRun& run, DxfReading& rd, int ext) {
   in.columns = in.columns < 1 ? 1 : in.columns > kMaxArray ? kMaxArray : in.columns;
   in.rows = in.rows < 1 ? 1 : in.rows > kMaxArray ? kMaxArray : in.rows;
   if (rd.ent.captured) {
-    BlockTakeInsert(run, rd, rd.ent.block, in);
+    BlockTakeInsert(run, rd.blocks, rd.ent.block, in);
     return;
   }
   const long from = run.table.eldsCounter;
   // The placed records build on their own copy of the staged element.
   long added = BlockPlace(run, rd, rd.ent.block, in, !rd.ent.foreign);
   double far;
-  if (BlockPlacedBeyond(rd, &far) || recordBeyond(run, from, false, &far)) {
+  if (BlockPlacedBeyond(rd.blocks, &far) || recordBeyond(run, from, false, &far)) {
     refuse(run, rd, "INSERT", rd.ent.handle, reaches("block " + std::string(rd.ent.block) + " placed", far), from, rd.ent.before);
     return;
   }
@@ -633,9 +633,9 @@ void EntityStart(KxRun& run, DxfReading& rd, int kind) {
   rd.ent.kind = kind;
   rd.ent.argument = rd.ent.type = DxfKindOf(kind).record;
   rd.ent.start = run.table.eldsCounter;
-  rd.ent.captured = BlockEntity(rd);
+  rd.ent.captured = BlockEntity(rd.blocks);
   // An insert on a layer not read adds nothing unless its block has geometry that is read.
-  rd.ent.foreign = !rd.ent.captured && kind == dkINSERT && BlockEntityOnLayerNotRead(rd);
+  rd.ent.foreign = !rd.ent.captured && kind == dkINSERT && BlockEntityOnLayerNotRead(rd.blocks);
   if (rd.ent.foreign) rd.ent.nothing = true;
   if (rd.ent.captured && !rd.savedValid) {
     rd.saved = rd.staged;
@@ -695,7 +695,7 @@ void EntityGroup(KxRun& run, DxfReading& rd, int code, const char* value) {
       if (rd.ent.kind == dkINSERT) {
         KxCopy(rd.ent.block, sizeof rd.ent.block, value);
         // A block holding geometry that is read is placed where the insert puts it.
-        if (rd.ent.captured || BlockHasGeometry(rd, value, !rd.ent.foreign)) {
+        if (rd.ent.captured || BlockHasGeometry(rd.blocks, value, !rd.ent.foreign)) {
           rd.ent.expand = true;
           rd.ent.nothing = false;
           break;

@@ -80,7 +80,7 @@ void decide(KxRun& run, DxfReading& rd, Scan& s, const char* layer) {
       as = run.table.aktLayName;
     // Other geometry of a layer not read is never placed; a definition the store
     // has no room for keeps nothing.
-    if ((as == kBlockLayerOther && s.kind != dkINSERT) || !BlockEntityLayer(rd, as)) {
+    if ((as == kBlockLayerOther && s.kind != dkINSERT) || !BlockEntityLayer(rd.blocks, as)) {
       s.state = ssNone;
       return;
     }
@@ -91,11 +91,11 @@ void decide(KxRun& run, DxfReading& rd, Scan& s, const char* layer) {
       s.state = ssNone;
       return;
     }
-    BlockEntityOutside(rd, read);
+    BlockEntityOutside(rd.blocks, read);
   }
   EntityStart(run, rd, s.kind);
   for (int i = 0; i < rd.heldCount; ++i) EntityGroup(run, rd, rd.held[i].code, rd.held[i].value.c_str());
-  if (rd.heldLost && !BlockEntityOnLayerNotRead(rd)) KxLog(run, " entity: %d groups before its layer not read\n", rd.heldLost);
+  if (rd.heldLost && !BlockEntityOnLayerNotRead(rd.blocks)) KxLog(run, " entity: %d groups before its layer not read\n", rd.heldLost);
   s.state = ssReading;
 }
 
@@ -118,21 +118,21 @@ bool groupZero(KxRun& run, DxfReading& rd, Scan& s, const char* value, int kind)
       s.sectionName = true;
       s.readable = false;
       s.inBlock = s.blocks = false;
-      BlockEnd(rd);
+      BlockEnd(rd.blocks);
     } else if (DxfIs(value, "ENDSEC")) {
       s.readable = true;
       s.inBlock = s.blocks = false;
-      BlockEnd(rd);
+      BlockEnd(rd.blocks);
     } else if (DxfIs(value, "BLOCK")) {
       s.inBlock = true;
       if (s.blocks) {
         // Its name and base point follow as its groups.
-        BlockBegin(rd);
+        BlockBegin(rd.blocks);
         s.state = ssBlockHead;
       }
     } else if (DxfIs(value, "ENDBLK")) {
       s.inBlock = false;
-      BlockEnd(rd);
+      BlockEnd(rd.blocks);
     } else if (DxfIs(value, "EOF")) {
       return false;
     }
@@ -313,7 +313,7 @@ int getElementsFromLayer(KxRun& run) {
       continue;
     }
     if (s.state == ssBlockHead) {
-      BlockHeadGroup(run, rd, code, value);
+      BlockHeadGroup(run, rd.blocks, code, value);
       continue;
     }
     if (s.state == ssPending) {
