@@ -213,7 +213,7 @@ QWidget* KxWindow::buildControls() {
   auto* reload = new QPushButton("reload");
   reload->setObjectName("iniReload");
   reload->setToolTip("Reads the settings file again");
-  connect(fIniOpen, &QPushButton::clicked, this, [this] { KxOpenForUser(*fRun, GuiBridgeText(*fRun, kxASK_SETTINGS_PATH)); });
+  connect(fIniOpen, &QPushButton::clicked, this, [this] { KxOpenForUser(*fRun, GuiBridgeText(*fRun, kxASK_SETTINGS_PATH).c_str()); });
   connect(reload, &QPushButton::clicked, this, [this] { loadSettings(); });
   iniButtons->addWidget(fIniOpen);
   iniButtons->addWidget(reload);
@@ -314,7 +314,7 @@ void KxWindow::showValues() {
   SetDevSyntax(*fRun, c.gDevTarget.c_str());
   fExtension->setText(QString::fromLocal8Bit(c.mS.Extension));
 
-  const QString ini = QString::fromLocal8Bit(GuiBridgeText(*fRun, kxASK_SETTINGS_PATH));
+  const QString ini = QString::fromLocal8Bit(GuiBridgeText(*fRun, kxASK_SETTINGS_PATH).c_str());
   fIniBox->setTitle("Settings: " + ini);
   // Looked at, not opened: opening a pipe would wait for a writer.
   struct stat st;

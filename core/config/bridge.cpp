@@ -9,14 +9,6 @@
 #include "geometry/base.h"
 #include "run/run.h"
 
-// The path the last text request handed out; it stays valid until the next one.
-// What this file keeps of a run, owned by the run.
-struct BridgeState {
-  std::string bridgeText;
-};
-
-static BridgeState& fileState(KxRun& run) { return run.bridgeState.get(); }
-
 // Reports an absent place and tells whether the request can go on.
 static bool given(KxRun& run, const void* place, const char* name) {
   if (place) return true;
@@ -89,12 +81,11 @@ void GuiBridge(KxRun& run, int ask, char* backCH, float* backFL, long* backLG) {
   }
 }
 
-const char* GuiBridgeText(KxRun& run, int ask) {
+std::string GuiBridgeText(const KxRun& run, int ask) {
   switch (ask) {
-    case kxASK_SETTINGS_PATH: fileState(run).bridgeText = run.cfg.settingsPath.empty() ? run.cfg.homepath + run.cfg.ini_filename : run.cfg.settingsPath; break;
-    default: fileState(run).bridgeText.clear(); break;
+    case kxASK_SETTINGS_PATH: return run.cfg.settingsPath.empty() ? run.cfg.homepath + run.cfg.ini_filename : run.cfg.settingsPath;
+    default: return "";
   }
-  return fileState(run).bridgeText.c_str();
 }
 
 void ContactInfo(const KxSettings& cfg, FILE* out) { fprintf(out, "\n Version: %s%s \n", gAPPNAME, KxVersionText(cfg.flavour)); }

@@ -183,7 +183,7 @@ enum KxBridgeAsk {
   kxSET_EXTENSION = kxSET + kxASK_EXTENSION         // mS.Extension from backCH
 };
 void GuiBridge(KxRun& run, int ask, char* backCH, float* backFL, long* backLG);  // one KxBridgeAsk request; others do nothing
-const char* GuiBridgeText(KxRun& run, int ask);  // the text of a read request (the settings path), valid until the next call; "" for others
+std::string GuiBridgeText(const KxRun& run, int ask);  // the text of a read request (the settings path); "" for others
 void ContactInfo(const KxSettings& cfg, FILE* out);   // writes the version line of cfg's flavour to out
 
 

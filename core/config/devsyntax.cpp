@@ -66,28 +66,22 @@ void installDefaultSyntax(devSyntax& syntax) {
   for (const SyntaxKey& k : kKeys) KxCopy(wordOf(syntax, k), k.width, k.fallback);
 }
 
-}  // namespace
-
-// What this file keeps of a run, owned by the run.
-struct DevsyntaxState {
+// What the reading of one device file finds besides the words it sets.
+struct SyntaxReading {
   int keysRead = 0;   // keys of the device file being read
   bool techFileCut = false;   // its $TechFile value does not fit the name: another file would be read
 };
 
-namespace {
-
-static DevsyntaxState& fileState(KxRun& run) { return run.devsyntaxState.get(); }
-
 // One line of the file: "(na)" marks a key without value; the value stands in
 // double quotes, and "|" and "<" after its first character spell CR and LF so
 // that one line can carry a multi-line header.
-void applyLine(KxRun& run, char* line) {
+void applyLine(KxRun& run, SyntaxReading& reading, char* line) {
   const SyntaxKey* target = nullptr;
   for (const SyntaxKey& k : kKeys)
     if (strstr(line, k.key)) target = &k;
   if (target) {
     KxCopy(wordOf(run.cfg.mS, *target), target->width, "(na)");
-    ++fileState(run).keysRead;
+    ++reading.keysRead;
   }
 
   char* value = strchr(line, '"');
@@ -101,7 +95,7 @@ void applyLine(KxRun& run, char* line) {
     }
   }
   if (!target) return;
-  if (target->field == offsetof(devSyntax, TechFile) && strlen(value) >= target->width) fileState(run).techFileCut = true;
+  if (target->field == offsetof(devSyntax, TechFile) && strlen(value) >= target->width) reading.techFileCut = true;
   else KxCopy(wordOf(run.cfg.mS, *target), target->width, value);
 }
 
@@ -124,16 +118,15 @@ void SetDevSyntax(KxRun& run, const char* dev) {
 
   run.cfg.mS.Header[0] = '\0';
   run.cfg.mS.Footer[0] = '\0';
-  fileState(run).keysRead = 0;
-  fileState(run).techFileCut = false;
-  ForEachTextLine(f, [&](char* line) { applyLine(run, line); }, ';');
+  SyntaxReading reading;
+  ForEachTextLine(f, [&](char* line) { applyLine(run, reading, line); }, ';');
   fclose(f);
-  if (fileState(run).techFileCut) {
+  if (reading.techFileCut) {
     const std::string why = "its $TechFile value is longer than " + std::to_string(sizeof run.cfg.mS.TechFile - 1) + " characters";
     ConfigRefuse(run, "device syntax file", path, why.c_str());
   }
   // A file without a single key would leave a program without machine words.
-  if (fileState(run).keysRead == 0) {
+  if (reading.keysRead == 0) {
     ConfigRefuse(run, "device syntax file", path, "it holds none of the device keys such as $RemarkOn or $EOL");
     installDefaultSyntax(run.cfg.mS);
   }

@@ -5,12 +5,12 @@
 
 struct KxRun;        // the state of one conversion (run/run.h)
 struct KxSettings;   // the settings a run reads (config.h)
-struct KxNewElement; // the geometry of a new element record (elements/elements.h)
 
 #include <functional>
 
 #include <cstring>
 
+#include "elements/elements.h"   // KxNewElement
 #include "geometry/base.h"     // KxUnit
 #include "geometry/limits.h"   // kMaxLayerEntries, kTextLineSize, KxGrowingTable
 
@@ -25,7 +25,9 @@ int DxfOpenDrawing(KxRun& run, const char* path);      // closes i_stream and op
 const char* DxfOpenRefusal(KxRun& run);              // why the last DxfOpenDrawing refused a file it opened, completing "the drawing 'name' ..." (a stream too large to copy); null when it did not
 int DxfRewindDrawing(KxRun& run);                    // the next pass reads from the drawing's first line (a piped drawing from its temporary copy); 0 when there is no stream or it cannot go back
 void DxfCloseDrawing(KxRun& run);                    // closes i_stream and drops the temporary copy of a piped drawing
-int DxfFindLine(KxRun& run, char* buf, const char* const* words, int count);  // reads lines until one equals one of words (at most 16, fixed strings: kept prepared per array) and puts it into buf; its index, or -1 at end of file
+struct DxfSearch;   // what a pass's keyword searches keep from one to the next, for speed (reading.h)
+int DxfFindLine(KxRun& run, DxfSearch& search, char* buf, const char* const* words, int count);  // reads lines until one equals one of words (at most 16, fixed strings: search keeps them prepared per array) and puts it into buf; its index, or -1 at end of file
+int DxfFindLine(KxRun& run, char* buf, const char* const* words, int count);  // the same with a search of its own, for one call
 int DxfPassForeignHead(KxRun& run, int code, bool (*refused)(KxRun& run, const char* layer, size_t length));  // entity pass, the value of group code next: passes the groups up to the layer group when refused says yes to that layer (1), else reads nothing (0; also at a group 0 or a long line)
 int DxfSetSieveWidth(KxRun& run, int bits);            // tests: the search's vector width, 512, 256 or 128 bits (0: the widest), or the widest below it this processor has; returns the width in use before
 int DxfSetWindowSize(KxRun& run, int bytes);           // tests: the reading window's size for drawings taken over from now on (512 bytes up to the normal size, 0 restores it); returns the previous size
@@ -88,13 +90,14 @@ extern const DxfKind kDxfKinds[dkKindCount];   // indexed by dxfKind
 const DxfKind& DxfKindOf(int kind);            // the row of a kind; dkNONE's for one out of range
 bool DxfTwelveRules(KxRun& run);  // no header, or a version up to AC1011
 int DxfEntityKind(const char* name);  // the kind of a group-0 value (kinds.cpp); dkNONE for types that are not read
-void EntityStart(KxRun& run, int kind);           // an entity on a selected layer begins (a polyline adds its start record)
-void EntityGroup(KxRun& run, int code, const char* value);  // one group of the entity being read, in the drawing's order
-void EntityFinish(KxRun& run);                  // the entity's ending group 0: its records, in drawing coordinates
+struct DxfReading;   // what the entity pass keeps while it reads one drawing (reading.h)
+void EntityStart(KxRun& run, DxfReading& rd, int kind);           // an entity on a selected layer begins (a polyline adds its start record)
+void EntityGroup(KxRun& run, DxfReading& rd, int code, const char* value);  // one group of the entity being read, in the drawing's order
+void EntityFinish(KxRun& run, DxfReading& rd);                  // the entity's ending group 0: its records, in drawing coordinates
 int DxfNumber(const char* value, double* v);  // a group value as a number with nothing but blanks after it (a decimal comma ends it: "1,5" gives 1): kxNUMBER, kxNO_NUMBER or kxNOT_FINITE, *v 0 unless a number
 void DxfStageArcEnds(KxNewElement& el);        // el's arc end points from its centre, radius and angles (non-finite ones become 0)
-bool PolylineTakesVertices(KxRun& run);         // is a polyline open whose VERTEX entities are read?
-void PolylineEnd(KxRun& run);                   // SEQEND, or anything else that ends the open polyline
+bool PolylineTakesVertices(const DxfReading& rd);   // is a polyline open whose VERTEX entities are read?
+void PolylineEnd(KxRun& run, DxfReading& rd);       // SEQEND, or anything else that ends the open polyline
 int getElementsFromLayer(KxRun& run);           // entity pass, both layouts: one forward scan over the group pairs
 
 // --- ellipses and splines as arc records (shapes.cpp) ---
@@ -106,9 +109,9 @@ struct KxCurvePiece;
 int ConjugateEllipsePieces(double cx, double cy, double ax, double ay, double bx, double by, double t0, double t1,
                            double tol, KxCurvePiece* out, int max);
 long AddCurvePieces(KxRun& run, KxNewElement& el, const KxCurvePiece* pieces, int n, int* arcs);  // appends them as ARC and LINE records built on el; records added, arcs counted in *arcs
-KxCurvePiece* CurvePieceBuffer(KxRun& run);     // the one scratch buffer of pieces; it moves when it grows
-int CurvePieceRoom(KxRun& run);                 // pieces the scratch buffer holds now
-bool GrowCurvePieces(KxRun& run);               // doubles the buffer while the element table has room for its pieces; false when it may not
+KxCurvePiece* CurvePieceBuffer(DxfReading& rd);     // the reading's one scratch buffer of pieces; it moves when it grows
+int CurvePieceRoom(const DxfReading& rd);           // pieces the scratch buffer holds now
+bool GrowCurvePieces(KxRun& run, DxfReading& rd);   // doubles the buffer while the element table has room for its pieces; false when it may not
 
 
 // --- block definitions and their inserts (blocks.cpp) ---
@@ -123,19 +126,20 @@ struct DxfInsert {
   double dx = 0, dy = 0;        // column and row spacing 44, 45
   bool mirror = false;          // extrusion along -Z
 };
-void BlocksClear(KxRun& run);                          // forgets every definition (start of the entity pass)
-void BlockBegin(KxRun& run);                           // a BLOCK entity opens a definition; its groups follow
-void BlockHeadGroup(KxRun& run, int code, const char* value);  // name (2) and base point (10, 20) of the open definition
-void BlockEnd(KxRun& run);                             // ENDBLK, or anything else that closes the open definition
-bool BlockEntityLayer(KxRun& run, int layer);            // the next entity belongs to the open definition with this layer (or kBlockLayer...); false when none is open
-void BlockEntityOutside(KxRun& run, bool layerRead);     // the next entity is drawing geometry (an INSERT may stand on a layer not read)
-bool BlockEntity(KxRun& run);                          // does the entity being read go into a definition?
-bool BlockEntityOnLayerNotRead(KxRun& run);            // is the entity being read an INSERT on a layer not read?
-void BlockTake(KxRun& run, long from);                   // moves records from..eldsCounter-1 into the open definition as its items
-void BlockTakeInsert(KxRun& run, const char* name, const DxfInsert& ins);  // a nested insert of the entity being read
-bool BlockHasGeometry(KxRun& run, const char* name, bool layerRead);  // does the block hold geometry on a layer being read (through nested inserts too), its layer-0 entities on a layer read or not?
-long BlockPlace(KxRun& run, const char* name, const DxfInsert& ins, bool layerRead);  // adds the block's geometry as records where the insert puts it (layer 0 as table.aktLayName, or not read); records added
-bool BlockPlacedBeyond(KxRun& run, double* value);   // did the last BlockPlace meet a coordinate or circle radius beyond kMaxCoordinate or one that is no finite number (then recorded as 0)? *value: the first such
+// The definitions live in the reading's block store (reading.h): a pass starts without any.
+struct DxfBlockStore;   // the block definitions read so far and the placement under way (reading.h)
+void BlockBegin(DxfBlockStore& bs);                           // a BLOCK entity opens a definition; its groups follow
+void BlockHeadGroup(KxRun& run, DxfBlockStore& bs, int code, const char* value);  // name (2) and base point (10, 20) of the open definition
+void BlockEnd(DxfBlockStore& bs);                             // ENDBLK, or anything else that closes the open definition
+bool BlockEntityLayer(DxfBlockStore& bs, int layer);            // the next entity belongs to the open definition with this layer (or kBlockLayer...); false when none is open
+void BlockEntityOutside(DxfBlockStore& bs, bool layerRead);     // the next entity is drawing geometry (an INSERT may stand on a layer not read)
+bool BlockEntity(const DxfBlockStore& bs);                    // does the entity being read go into a definition?
+bool BlockEntityOnLayerNotRead(const DxfBlockStore& bs);      // is the entity being read an INSERT on a layer not read?
+void BlockTake(KxRun& run, DxfBlockStore& bs, long from);       // moves records from..eldsCounter-1 into the open definition as its items
+void BlockTakeInsert(KxRun& run, DxfBlockStore& bs, const char* name, const DxfInsert& ins);  // a nested insert of the entity being read
+bool BlockHasGeometry(DxfBlockStore& bs, const char* name, bool layerRead);  // does the block hold geometry on a layer being read (through nested inserts too), its layer-0 entities on a layer read or not?
+long BlockPlace(KxRun& run, DxfReading& rd, const char* name, const DxfInsert& ins, bool layerRead);  // adds the block's geometry as records where the insert puts it (layer 0 as table.aktLayName, or not read); records added
+bool BlockPlacedBeyond(const DxfBlockStore& bs, double* value);   // did the last BlockPlace meet a coordinate or circle radius beyond kMaxCoordinate or one that is no finite number (then recorded as 0)? *value: the first such
 
 // --- layers holding geometry (census.cpp) ---
 inline constexpr int kCensusLayers = 64;  // layers told apart; the rest are only counted
@@ -185,6 +189,7 @@ struct Window {
   FILE* spool = nullptr;      // temporary copy of a stream that cannot be read twice
   bool eof = false;           // the window holds the drawing's last byte
   bool hasNul = false;        // a NUL byte ends a line's text early: the careful path is needed
+  uint64_t moves = 0;         // counts the changes of the text and its offsets (refill, restart, rewind): a search's sieved chunk holds only at the count it was sieved at
 };
 
 }  // namespace dxfwindow
@@ -194,6 +199,11 @@ struct ReaderRun {
   alignas(64) char bytes[dxfwindow::kWindow + dxfwindow::kSlack];  // the window's text with its slack
   dxfwindow::Window win;                      // the window of the drawing stream i_stream
   size_t windowSize = dxfwindow::kWindow;     // the window's size for drawings taken over from now on
+  // A long line's first characters, kept while its rest is passed: the line handed
+  // out lies here until the next one is read (the bytes behind it serve the
+  // fixed-size copies and compares as the window's slack does).
+  alignas(64) char longHead[dxfwindow::kLineChars + 64] = {};
+  char refusal[200] = "";   // why the last DxfOpenDrawing refused a stream it opened, completing "the drawing ..."; empty when it did not
   ReaderRun() { win.data = bytes; }
 };
 
@@ -216,4 +226,5 @@ struct DxfRun : ReaderRun {
   double UnitScale() const { return unitsRead ? unitsRead->mm : 1.0; }
   bool layoutByEntities = false;  // no $ACADVER: the entities' subclass markers chose the 2000-format layout
   int refusedEntities = 0;  // entities refused for a value that is no number, not finite or beyond the plausibility limits (limits.h), each named in the log; set to 0 per run
+  KxNewElement leftover;  // what the entity pass's last entities left staged (DxfLeftover): the next pass and the closing records start from it
 };

@@ -5,6 +5,7 @@
 
 #include "config/config.h"
 #include "dxf/dxf.h"
+#include "dxf/reading.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "run/run.h"
@@ -206,7 +207,8 @@ static void read2000Table(KxRun& run, long& count) {
 static void read1009Table(KxRun& run, long& count) {
   static const char* const kLayer[] = {"LAYER", "ENTITIES"};
   char line[kDxfLineSize];
-  while (DxfFindLine(run, line, kLayer, 2) == 0) {
+  DxfSearch search{};
+  while (DxfFindLine(run, search, line, kLayer, 2) == 0) {
     if (!DxfReadLine(run, line) || !DxfReadLine(run, line)) break;
     ++count;
     if (count == 1) KxPrint(run, "..possible Layer:\n");

@@ -19,21 +19,13 @@
 #include "geometry/base.h"
 #include "run/run.h"
 
-// What this file keeps of a run, owned by the run.
-struct ReaderState {
-  char refusal[200];   // why the last take-over of a stream refused it, completing "the drawing ..."; empty when it did not
-  alignas(64) char longHead[dxfwindow::kLineChars + 64];   // a long line's first characters, kept while its rest is passed
-};
-
-static ReaderState& fileState(KxRun& run) { return run.readerState.get(); }
-
 namespace dxfwindow {
 
 
 // Empties the window; the next refill reads from source offset from.
 void restartAt(KxRun& run, uint64_t from) {
   Window& w = run.dxf.win;
-  forgetBlocks(run);
+  forgetBlocks(w);
   w.cap = run.dxf.windowSize;
   w.len = 0;
   w.hold = SIZE_MAX;
@@ -67,7 +59,7 @@ bool refill(KxRun& run) {
   w.pos -= from;
   w.blockAt = w.blockAt >= from ? w.blockAt - from : 0;
   if (w.hold != SIZE_MAX) w.hold -= from;
-  forgetBlocks(run);
+  forgetBlocks(w);
   bool got = false;
   while (w.len < w.cap) {
     ssize_t n = pread(w.fd, w.data + w.len, w.cap - w.len, (off_t)w.next);
@@ -98,7 +90,7 @@ void dropSpool(KxRun& run) {
 // more than kMaxStreamDrawing bytes is refused.
 bool spool(KxRun& run, FILE* f) {
   auto refuse = [&run](const char* why, int err) {
-    snprintf(fileState(run).refusal, sizeof fileState(run).refusal, "is not a regular file and %s (%s)", why, strerror(err));
+    snprintf(run.dxf.refusal, sizeof run.dxf.refusal, "is not a regular file and %s (%s)", why, strerror(err));
     return false;
   };
   FILE* s = tmpfile();
@@ -109,7 +101,7 @@ bool spool(KxRun& run, FILE* f) {
     total += got;
     if (total > kMaxStreamDrawing) {
       fclose(s);
-      snprintf(fileState(run).refusal, sizeof fileState(run).refusal, "is not a regular file and holds more than %g GiB",
+      snprintf(run.dxf.refusal, sizeof run.dxf.refusal, "is not a regular file and holds more than %g GiB",
                (double)kMaxStreamDrawing / (double)(1ULL << 30));
       return false;
     }
@@ -202,10 +194,6 @@ inline size_t nextNewline(Window& w, size_t limitEnd) {
   }
 }
 
-// The text of a line without '\n' in its first kLineChars bytes, kept while the
-// rest of the line is passed, which may read the window full again; the bytes
-// behind it serve the fixed-size copies and compares as the window's slack does.
-
 // Passes the rest of the line the search for '\n' stands in, up to and with its
 // '\n' or to the end of the drawing, reading on as far as that is. A line start
 // the keyword search held is given up: the search goes on after the line.
@@ -247,8 +235,8 @@ bool dxfwindow::slowLine(KxRun& run, const char*& p, size_t& n) {
   // No '\n' in the bytes that decide the text (or the drawing's last line
   // without one): the text is kept aside, the rest of the line passed.
   n = lineText(p, limitEnd - w.pos);
-  memcpy(fileState(run).longHead, p, n);
-  p = fileState(run).longHead;
+  memcpy(run.dxf.longHead, p, n);
+  p = run.dxf.longHead;
   passLine(run, w);
   return true;
 }
@@ -370,7 +358,7 @@ int DxfPassForeignHead(KxRun& run, int code, bool (*refused)(KxRun& run, const c
 
 int DxfOpenDrawing(KxRun& run, const char* path) {
   DxfCloseDrawing(run);
-  fileState(run).refusal[0] = '\0';
+  run.dxf.refusal[0] = '\0';
   if (!path) return 0;
   struct stat st;
   if (stat(path, &st) == 0 && S_ISFIFO(st.st_mode)) {
@@ -381,7 +369,7 @@ int DxfOpenDrawing(KxRun& run, const char* path) {
     if (fd < 0) {
       const char* said = why.c_str();
       if (strncmp(said, "it ", 3) == 0) said += 3;   // the reason completes "the drawing 'name' ..."
-      snprintf(fileState(run).refusal, sizeof fileState(run).refusal, "%s", said);
+      snprintf(run.dxf.refusal, sizeof run.dxf.refusal, "%s", said);
       return 0;
     }
     run.io.i_stream = fdopen(fd, "r");
@@ -394,13 +382,13 @@ int DxfOpenDrawing(KxRun& run, const char* path) {
     // Nothing of it is read: every pass would try the stream again.
     fclose(run.io.i_stream);
     run.io.i_stream = nullptr;
-    if (!fileState(run).refusal[0]) snprintf(fileState(run).refusal, sizeof fileState(run).refusal, "cannot be read from its start");
+    if (!run.dxf.refusal[0]) snprintf(run.dxf.refusal, sizeof run.dxf.refusal, "cannot be read from its start");
     return 0;
   }
   return 1;
 }
 
-const char* DxfOpenRefusal(KxRun& run) { return fileState(run).refusal[0] ? fileState(run).refusal : nullptr; }
+const char* DxfOpenRefusal(KxRun& run) { return run.dxf.refusal[0] ? run.dxf.refusal : nullptr; }
 
 int DxfRewindDrawing(KxRun& run) {
   if (!run.io.i_stream) return 0;
@@ -408,7 +396,7 @@ int DxfRewindDrawing(KxRun& run) {
   if (windowCurrent(run, run.io.i_stream)) {
     // A drawing that fits the window is still there whole.
     if (w.start == 0 && w.eof && w.cap == run.dxf.windowSize) {
-      forgetBlocks(run);
+      forgetBlocks(w);
       seekLine(w, 0);
     } else {
       restartAt(run, 0);

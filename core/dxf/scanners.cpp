@@ -3,11 +3,13 @@
 // its layer is its group 8 wherever that stands. Entities of the selected layers
 // outside block definitions go to the entity conversion.
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "config/config.h"
 #include "dxf/dxf.h"
+#include "dxf/reading.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "run/run.h"
@@ -18,38 +20,18 @@ void logHeader(KxRun& run) {
   KxLog(run, "\n %s (ACAD_VERSION: %s)\n Worklayer:%s\n\n-- Elements: ---\n", run.io.in_filename.c_str(), run.dxf.acad_VersInfo, run.cfg.edmLayer);
 }
 
-// Groups of an entity that come before its layer group wait here until the
-// layer decides whether the entity is read. Writers put the layer among the
-// first groups; the places grow for one that does not, up to the bound of the
-// element table, and are kept for the next entity.
-struct HeldGroup {
-  int code;
-  std::string value;
-};
-}  // namespace
-
-// What this file keeps of a run, owned by the run.
-struct ScannersState {
-  std::vector<HeldGroup> held;
-  int heldCount = 0;
-  int heldLost = 0;
-};
-
-namespace {
-
-static ScannersState& fileState(KxRun& run) { return run.scannersState.get(); }
-
-void hold(KxRun& run, int code, const char* value) {
+// Holds a group that came before the entity's layer group.
+void hold(KxRun& run, DxfReading& rd, int code, const char* value) {
   // The marker every entity of a 2000-format drawing carries says nothing.
   if (code == 100 && value[0] == 'A' && memcmp(value, "AcDbEntity", 11) == 0) return;
-  if (fileState(run).heldCount >= run.table.eldsMaximum) {
-    ++fileState(run).heldLost;
+  if (rd.heldCount >= run.table.eldsMaximum) {
+    ++rd.heldLost;
     return;
   }
-  if ((size_t)fileState(run).heldCount == fileState(run).held.size()) fileState(run).held.emplace_back();
-  fileState(run).held[fileState(run).heldCount].code = code;
-  fileState(run).held[fileState(run).heldCount].value.assign(value, strnlen(value, kDxfLineSize - 1));
-  ++fileState(run).heldCount;
+  if ((size_t)rd.heldCount == rd.held.size()) rd.held.emplace_back();
+  rd.held[rd.heldCount].code = code;
+  rd.held[rd.heldCount].value.assign(value, strnlen(value, kDxfLineSize - 1));
+  ++rd.heldCount;
 }
 
 enum ScanState { ssNone, ssPending, ssReading, ssBlockHead };
@@ -86,7 +68,7 @@ bool foreignLayer(KxRun& run, const char* layer, size_t n) {
 }
 
 // The layer decides: the held groups are then read in their order.
-void decide(KxRun& run, Scan& s, const char* layer) {
+void decide(KxRun& run, DxfReading& rd, Scan& s, const char* layer) {
   s.layerSeen = true;
   if (s.capture) {
     // In a block definition, layer 0 stands for the layer of the insert; an
@@ -98,7 +80,7 @@ void decide(KxRun& run, Scan& s, const char* layer) {
       as = run.table.aktLayName;
     // Other geometry of a layer not read is never placed; a definition the store
     // has no room for keeps nothing.
-    if ((as == kBlockLayerOther && s.kind != dkINSERT) || !BlockEntityLayer(run, as)) {
+    if ((as == kBlockLayerOther && s.kind != dkINSERT) || !BlockEntityLayer(rd.blocks, as)) {
       s.state = ssNone;
       return;
     }
@@ -109,48 +91,48 @@ void decide(KxRun& run, Scan& s, const char* layer) {
       s.state = ssNone;
       return;
     }
-    BlockEntityOutside(run, read);
+    BlockEntityOutside(rd.blocks, read);
   }
-  EntityStart(run, s.kind);
-  for (int i = 0; i < fileState(run).heldCount; ++i) EntityGroup(run, fileState(run).held[i].code, fileState(run).held[i].value.c_str());
-  if (fileState(run).heldLost && !BlockEntityOnLayerNotRead(run)) KxLog(run, " entity: %d groups before its layer not read\n", fileState(run).heldLost);
+  EntityStart(run, rd, s.kind);
+  for (int i = 0; i < rd.heldCount; ++i) EntityGroup(run, rd, rd.held[i].code, rd.held[i].value.c_str());
+  if (rd.heldLost && !BlockEntityOnLayerNotRead(rd.blocks)) KxLog(run, " entity: %d groups before its layer not read\n", rd.heldLost);
   s.state = ssReading;
 }
 
 // The group 0 that ends the current entity.
-void endEntity(KxRun& run, Scan& s) {
+void endEntity(KxRun& run, DxfReading& rd, Scan& s) {
   // Every entity a CAD program writes has its layer group; a group 0 value without
   // one was a word inside some other group's text, and adds nothing.
-  if (s.state == ssReading) EntityFinish(run);
+  if (s.state == ssReading) EntityFinish(run, rd);
   s.state = ssNone;
 }
 
 // A group 0: the end of the current entity and the start of whatever it names,
 // of the given kind (DxfEntityKind of the value). False at the end of the drawing.
-bool groupZero(KxRun& run, Scan& s, const char* value, int kind) {
-  endEntity(run, s);
+bool groupZero(KxRun& run, DxfReading& rd, Scan& s, const char* value, int kind) {
+  endEntity(run, rd, s);
   s.sectionName = false;
-  if (kind != dkVERTEX) PolylineEnd(run);
+  if (kind != dkVERTEX) PolylineEnd(run, rd);
   if (kind == dkNONE) {
     if (DxfIs(value, "SECTION")) {
       s.sectionName = true;
       s.readable = false;
       s.inBlock = s.blocks = false;
-      BlockEnd(run);
+      BlockEnd(rd.blocks);
     } else if (DxfIs(value, "ENDSEC")) {
       s.readable = true;
       s.inBlock = s.blocks = false;
-      BlockEnd(run);
+      BlockEnd(rd.blocks);
     } else if (DxfIs(value, "BLOCK")) {
       s.inBlock = true;
       if (s.blocks) {
         // Its name and base point follow as its groups.
-        BlockBegin(run);
+        BlockBegin(rd.blocks);
         s.state = ssBlockHead;
       }
     } else if (DxfIs(value, "ENDBLK")) {
       s.inBlock = false;
-      BlockEnd(run);
+      BlockEnd(rd.blocks);
     } else if (DxfIs(value, "EOF")) {
       return false;
     }
@@ -170,18 +152,18 @@ bool groupZero(KxRun& run, Scan& s, const char* value, int kind) {
   s.layerSeen = false;
   if (kind == dkVERTEX) {
     // A vertex belongs to its polyline, whatever its own layer.
-    if (PolylineTakesVertices(run)) {
-      EntityStart(run, kind);
+    if (PolylineTakesVertices(rd)) {
+      EntityStart(run, rd, kind);
       s.state = ssReading;
     }
     return true;
   }
-  fileState(run).heldCount = fileState(run).heldLost = 0;
+  rd.heldCount = rd.heldLost = 0;
   s.state = ssPending;
   return true;
 }
 
-bool groupZero(KxRun& run, Scan& s, const char* value) { return groupZero(run, s, value, DxfEntityKind(value)); }
+bool groupZero(KxRun& run, DxfReading& rd, Scan& s, const char* value) { return groupZero(run, rd, s, value, DxfEntityKind(value)); }
 
 // The groups the entity conversion looks at; the values of all others are passed unread.
 inline bool relevant(int code) {
@@ -239,9 +221,20 @@ bool knownSection(const char* name) {
 
 }  // namespace
 
+// The pass: (1) a reading object for this drawing, its entities starting from what
+// the run's last read left; (2) where nothing is read, a keyword search to the next
+// word that starts a section, block or entity; (3) within what is read, the
+// group pairs one by one: group 0 ends and starts entities, a pending entity's
+// groups are held until its layer decides, the others go to the conversion;
+// (4) the open polyline ends, the run keeps what the entities left staged, and the
+// count is told.
 int getElementsFromLayer(KxRun& run) {
   logHeader(run);
-  BlocksClear(run);
+  // The pass's working state (large: kept off the stack); the entities start from
+  // what the run's last read left.
+  auto owned = std::make_unique<DxfReading>();
+  DxfReading& rd = *owned;
+  rd.staged = run.dxf.leftover;
   Scan s;
   char value[kDxfLineSize];
   char word[kDxfLineSize];
@@ -250,14 +243,14 @@ int getElementsFromLayer(KxRun& run) {
   for (;;) {
     if (!haveLine && s.state == ssNone && !s.sectionName) {
       const StartWords& starts = startWords();
-      int k = DxfFindLine(run, word, starts.words, DxfTwelveRules(run) ? starts.twelve : starts.all);
+      int k = DxfFindLine(run, rd.search, word, starts.words, DxfTwelveRules(run) ? starts.twelve : starts.all);
       if (k < 0) break;
       const int got = DxfReadCode(run, &next);
       if (got < 0) break;
       if (got == 0) continue;
       haveLine = true;
       if (k >= kSectionWords) {
-        groupZero(run, s, word, starts.kinds[k]);
+        groupZero(run, rd, s, word, starts.kinds[k]);
         // The head of an entity on a layer not read is passed where it lies (an
         // insert may still place what its block holds, a definition keeps more).
         if (s.state == ssPending && !s.capture && s.kind != dkINSERT && DxfPassForeignHead(run, next, foreignLayer)) {
@@ -272,7 +265,7 @@ int getElementsFromLayer(KxRun& run) {
         haveLine = false;
         if (!DxfReadLine(run, value)) break;
         if (knownSection(value)) {
-          groupZero(run, s, word);
+          groupZero(run, rd, s, word);
           s.sectionName = false;
           s.readable = DxfIs(value, "ENTITIES");
           s.blocks = DxfIs(value, "BLOCKS");
@@ -280,7 +273,7 @@ int getElementsFromLayer(KxRun& run) {
         continue;
       }
       if (DxfIs(word, "ENDSEC")) {
-        if (next == 0) groupZero(run, s, word);
+        if (next == 0) groupZero(run, rd, s, word);
         continue;
       }
       // BLOCK and ENDBLK open an entity of their own: a handle, an owner or a layer follows.
@@ -290,7 +283,7 @@ int getElementsFromLayer(KxRun& run) {
         if (!DxfReadLine(run, value)) break;
         entityHead = DxfIs(value, "AcDbEntity");
       }
-      if (entityHead) groupZero(run, s, word);
+      if (entityHead) groupZero(run, rd, s, word);
       continue;
     }
     int code = next;
@@ -316,28 +309,29 @@ int getElementsFromLayer(KxRun& run) {
     }
     if (!DxfReadLine(run, value)) break;
     if (code == 0) {
-      if (!groupZero(run, s, value)) break;
+      if (!groupZero(run, rd, s, value)) break;
       continue;
     }
     if (s.state == ssBlockHead) {
-      BlockHeadGroup(run, code, value);
+      BlockHeadGroup(run, rd.blocks, code, value);
       continue;
     }
     if (s.state == ssPending) {
       if (code == 8)
-        decide(run, s, value);
+        decide(run, rd, s, value);
       else
-        hold(run, code, value);
+        hold(run, rd, code, value);
       continue;
     }
     if (code == 8 && !s.layerSeen) {
       s.layerSeen = true;
       continue;
     }
-    EntityGroup(run, code, value);
+    EntityGroup(run, rd, code, value);
   }
   // An entity cut off by the end of the file adds nothing more.
-  PolylineEnd(run);
+  PolylineEnd(run, rd);
+  run.dxf.leftover = rd.staged;
   if (DxfTwelveRules(run)) {
     KxPrint(run, " %ld Elemente found\n\n", run.table.eldsCounter);
     KxLog(run, " %ld Elemente found\n\n", run.table.eldsCounter);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dxf/dxf.h"
+#include "dxf/reading.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "run/run.h"
@@ -15,16 +16,6 @@ namespace {
 // Starts at what most curves need and doubles for a curve that needs more: every
 // piece becomes a record, so the room left in the element table bounds it.
 constexpr size_t kFirstCurvePieces = 4096;
-}  // namespace
-
-// What this file keeps of a run, owned by the run.
-struct ShapesState {
-  std::vector<KxCurvePiece> pieces;
-};
-
-namespace {
-
-static ShapesState& fileState(KxRun& run) { return run.shapesState.get(); }
 
 float angleOf(double x, double y, double ccx, double ccy) {
   double a = std::atan2(y - ccy, x - ccx) * (180.0 / M_PI);
@@ -40,17 +31,17 @@ bool finitePiece(const KxCurvePiece& p) {
 
 }  // namespace
 
-KxCurvePiece* CurvePieceBuffer(KxRun& run) {
-  if (fileState(run).pieces.empty()) fileState(run).pieces.resize(kFirstCurvePieces);
-  return fileState(run).pieces.data();
+KxCurvePiece* CurvePieceBuffer(DxfReading& rd) {
+  if (rd.pieces.empty()) rd.pieces.resize(kFirstCurvePieces);
+  return rd.pieces.data();
 }
 
-int CurvePieceRoom(KxRun& run) { return fileState(run).pieces.empty() ? (int)kFirstCurvePieces : (int)fileState(run).pieces.size(); }
+int CurvePieceRoom(const DxfReading& rd) { return rd.pieces.empty() ? (int)kFirstCurvePieces : (int)rd.pieces.size(); }
 
-bool GrowCurvePieces(KxRun& run) {
-  const long room = CurvePieceRoom(run);
+bool GrowCurvePieces(KxRun& run, DxfReading& rd) {
+  const long room = CurvePieceRoom(rd);
   if (room >= run.table.eldsMaximum - run.table.eldsCounter || room > INT32_MAX / 2) return false;
-  fileState(run).pieces.resize((size_t)room * 2);
+  rd.pieces.resize((size_t)room * 2);
   return true;
 }
 

@@ -12,6 +12,7 @@
 #endif
 
 #include "dxf/dxf.h"
+#include "dxf/reading.h"
 #include "dxf/window.h"
 #include "geometry/base.h"
 #include "run/run.h"
@@ -20,122 +21,14 @@ using namespace dxfwindow;
 
 namespace {
 
-// The keywords of a search, with the two quick sieves every line passes first:
-// the lengths of the words (63 standing for all longer ones) and their first
-// characters. Group codes and values rarely pass both.
 constexpr int kCompareSeconds = 2;  // first characters up to which the second one is sieved too
 
 // Starts whose next byte is a second character (bits of those bytes in sec); the
 // last byte's next one lies in the next block and is not asked.
 inline uint64_t beforeSeconds(uint64_t sec) { return (sec >> 1) | (1ULL << 63); }
 
-struct Keywords {
-  const char* const* words = nullptr;
-  int count = 0;
-  const char* given[16] = {};     // the word pointers the sieves were made for
-  size_t lengths[16] = {};
-  uint64_t lengthSet = 0;
-  uint64_t firstSet[4] = {0, 0, 0, 0};
-  unsigned char firsts[16] = {};  // the distinct first characters
-  int firstCount = 0;
-  // With one or two first characters the sieve also asks for a second one, when
-  // the words have one or two: a search for LAYER then passes over every LINE.
-  unsigned char seconds[2] = {};
-  int secondCount = 0;
-  bool anyEmpty = false;
-  bool anyLong = false;           // a word of 64 characters or more: no line-end sieve
-  bool plainWords = true;         // no word holds a byte up to '\r': its line's text ends at the first stop after it
-  uint64_t lengthsOf[256] = {};   // per first character, the lengths of the words starting with it
-  alignas(16) char head[16][16];  // each word's first 16 characters, zero-padded: one compare for a short word
-  // The first characters as a set for a table look-up by nibbles: a character
-  // is in it when the bits of its low and its high nibble meet. Eight bits keep up
-  // to eight characters apart; more share bits and let a few others through.
-  // Written four times over, so a vector of any width loads its table at once.
-  alignas(64) unsigned char lowNibble[64] = {};
-  alignas(64) unsigned char highNibble[64] = {};
-
-  void prepare(KxRun& run, const char* const* w, int n) {
-    forgetBlocks(run);
-    *this = Keywords();
-    words = w;
-    count = n;
-    for (int k = 0; k < count; ++k) {
-      given[k] = words[k];
-      lengths[k] = strlen(words[k]);
-      memcpy(head[k], words[k], lengths[k] < 16 ? lengths[k] : 16);
-      if (lengths[k] == 0) anyEmpty = true;
-      if (lengths[k] >= 64) anyLong = true;
-      for (size_t i = 0; i < lengths[k]; ++i)
-        if ((unsigned char)words[k][i] <= (unsigned char)'\r') plainWords = false;
-      if (lengths[k] > 0 && lengths[k] < 64) lengthsOf[(unsigned char)words[k][0]] |= (uint64_t)1 << lengths[k];
-      lengthSet |= (uint64_t)1 << (lengths[k] < 63 ? lengths[k] : 63);
-      unsigned char c = (unsigned char)words[k][0];
-      if (!((firstSet[c >> 6] >> (c & 63)) & 1)) {
-        for (int r = 0; r < 64; r += 16) {
-          lowNibble[r + (c & 15)] |= (unsigned char)(1u << (firstCount & 7));
-          highNibble[r + (c >> 4)] |= (unsigned char)(1u << (firstCount & 7));
-        }
-        firsts[firstCount++] = c;
-      }
-      firstSet[c >> 6] |= (uint64_t)1 << (c & 63);
-    }
-    for (int k = 0; k < count && secondCount >= 0; ++k) {
-      unsigned char c2 = lengths[k] >= 2 ? (unsigned char)words[k][1] : 0;
-      bool known = false;
-      for (int i = 0; i < secondCount; ++i) known = known || seconds[i] == c2;
-      if (known) continue;
-      if (c2 == 0 || secondCount == 2) secondCount = -1;  // a word of one character, or too many
-      else seconds[secondCount++] = c2;
-    }
-    if (firstCount > kCompareSeconds || secondCount <= 0) secondCount = 0;
-  }
-
-  // The passes search for the same fixed words again and again (the entity pass
-  // once per entity); the sieves are made once for them.
-  bool preparedFor(const char* const* w, int n) const {
-    if (w != words || n != count) return false;
-    uintptr_t differ = 0;  // no branch and no call per word: the entity pass asks once per entity
-    for (int k = 0; k < n; ++k) differ |= (uintptr_t)w[k] ^ (uintptr_t)given[k];
-    return differ == 0;
-  }
-
-  // The index of the word the line equals, or -1.
-  int match(const char* p, size_t n) const {
-    if (!((lengthSet >> (n < 63 ? n : 63)) & 1)) return -1;
-    unsigned char c = n ? (unsigned char)p[0] : 0;
-    if (!((firstSet[c >> 6] >> (c & 63)) & 1)) return -1;
-    for (int k = 0; k < count; ++k)
-      if (n == lengths[k] && (n <= 16 ? sameHead(p, k, n) : memcmp(p, words[k], n) == 0)) return k;
-    return -1;
-  }
-
-  // Whether the n (at most 16) characters at p are word k. The line lies in the
-  // window or in the reader's copy of a long line's start, both with zero bytes
-  // behind them, so 16 bytes can always be loaded.
-  bool sameHead(const char* p, int k, size_t n) const {
-#if defined(__SSE2__)
-    const __m128i eq = _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)p), _mm_load_si128((const __m128i*)head[k]));
-    const unsigned want = (1u << n) - 1;
-    return ((unsigned)_mm_movemask_epi8(eq) & want) == want;
-#else
-    return memcmp(p, head[k], n) == 0;
-#endif
-  }
-};
-
-// Eight 64-byte blocks (a chunk), one bit per byte: the line ends and the
-// keywords' first characters. The entity pass searches again a few lines after
-// each entity type it found, mostly in the chunk it stopped in, which is then
-// sieved already.
-constexpr size_t kChunkBlocks = 8;
+constexpr size_t kChunkBlocks = kDxfChunkBlocks;
 constexpr size_t kChunk = kChunkBlocks * kBlock;
-
-struct ChunkBits {
-  size_t at = SIZE_MAX;           // offset of the chunk in the window
-  uint64_t ends[kChunkBlocks];    // '\n'
-  uint64_t starts[kChunkBlocks];  // a keyword's first character
-  uint64_t stops[kChunkBlocks];   // control characters up to '\r': where the text of a short line can end
-};
 
 // Where the text of a short line can end among the 64 bytes at p: '\n', '\r'
 // and the zero bytes behind the text, found in one compare as every byte up to
@@ -165,7 +58,7 @@ inline uint64_t stopsOf(const char* p) {
 constexpr int kCompareFirsts = 2;
 
 // The bits of the 32 bytes of v that are a keyword's first character.
-__attribute__((target("avx2"))) inline uint32_t startsAvx2(__m256i v, const Keywords& kw, const __m256i* firsts,
+__attribute__((target("avx2"))) inline uint32_t startsAvx2(__m256i v, const DxfKeywords& kw, const __m256i* firsts,
                                                          __m256i lowTab, __m256i highTab) {
   const __m256i nibble = _mm256_set1_epi8(0x0f), zero = _mm256_setzero_si256();
   if (kw.firstCount > kCompareFirsts) {
@@ -178,7 +71,7 @@ __attribute__((target("avx2"))) inline uint32_t startsAvx2(__m256i v, const Keyw
   return (uint32_t)_mm256_movemask_epi8(a);
 }
 
-__attribute__((target("avx2"))) void classifyAvx2(const char* p, const Keywords& kw, ChunkBits& c) {
+__attribute__((target("avx2"))) void classifyAvx2(const char* p, const DxfKeywords& kw, DxfChunkBits& c) {
   const __m256i nl = _mm256_set1_epi8('\n'), last = _mm256_set1_epi8(kLastStop);
   const __m256i lowTab = _mm256_load_si256((const __m256i*)kw.lowNibble);
   const __m256i highTab = _mm256_load_si256((const __m256i*)kw.highNibble);
@@ -208,7 +101,7 @@ __attribute__((target("avx2"))) void classifyAvx2(const char* p, const Keywords&
 }
 
 // One compare per 64-byte block, straight into a bit mask.
-__attribute__((target("avx512f,avx512bw"))) void classifyAvx512(const char* p, const Keywords& kw, ChunkBits& c) {
+__attribute__((target("avx512f,avx512bw"))) void classifyAvx512(const char* p, const DxfKeywords& kw, DxfChunkBits& c) {
   const __m512i nl = _mm512_set1_epi8('\n'), last = _mm512_set1_epi8(kLastStop);
   const __m512i lowTab = _mm512_load_si512((const void*)kw.lowNibble);
   const __m512i highTab = _mm512_load_si512((const void*)kw.highNibble);
@@ -238,7 +131,7 @@ __attribute__((target("avx512f,avx512bw"))) void classifyAvx512(const char* p, c
 }
 #endif
 
-void classifyPlain(const char* p, const Keywords& kw, ChunkBits& c) {
+void classifyPlain(const char* p, const DxfKeywords& kw, DxfChunkBits& c) {
   for (size_t b = 0; b < kChunkBlocks; ++b, p += kBlock) {
     c.ends[b] = newlinesOf(p);
     c.stops[b] = stopsOf(p);
@@ -267,7 +160,7 @@ void classifyPlain(const char* p, const Keywords& kw, ChunkBits& c) {
   }
 }
 
-using Classifier = void (*)(const char*, const Keywords&, ChunkBits&);
+using Classifier = void (*)(const char*, const DxfKeywords&, DxfChunkBits&);
 
 // The widest sieve this processor has, up to `bits` wide: 512 (AVX-512BW), 256
 // (AVX2), 128 (SSE2, which every x86-64 has). All give the same bits.
@@ -292,24 +185,53 @@ int gSieveWidth = 128;
 Classifier gClassify = pickClassifier(512, gSieveWidth);
 }  // namespace
 
-// What this file keeps of a run, owned by the run.
-struct SieveState {
-  ChunkBits chunk;   // the chunk sieved last
-  Keywords kw;        // the keywords prepared last
-};
+void DxfKeywords::prepare(const char* const* w, int n) {
+  *this = DxfKeywords();
+  words = w;
+  count = n;
+  for (int k = 0; k < count; ++k) {
+    given[k] = words[k];
+    lengths[k] = strlen(words[k]);
+    memcpy(head[k], words[k], lengths[k] < 16 ? lengths[k] : 16);
+    if (lengths[k] == 0) anyEmpty = true;
+    if (lengths[k] >= 64) anyLong = true;
+    for (size_t i = 0; i < lengths[k]; ++i)
+      if ((unsigned char)words[k][i] <= (unsigned char)'\r') plainWords = false;
+    if (lengths[k] > 0 && lengths[k] < 64) lengthsOf[(unsigned char)words[k][0]] |= (uint64_t)1 << lengths[k];
+    lengthSet |= (uint64_t)1 << (lengths[k] < 63 ? lengths[k] : 63);
+    unsigned char c = (unsigned char)words[k][0];
+    if (!((firstSet[c >> 6] >> (c & 63)) & 1)) {
+      for (int r = 0; r < 64; r += 16) {
+        lowNibble[r + (c & 15)] |= (unsigned char)(1u << (firstCount & 7));
+        highNibble[r + (c >> 4)] |= (unsigned char)(1u << (firstCount & 7));
+      }
+      firsts[firstCount++] = c;
+    }
+    firstSet[c >> 6] |= (uint64_t)1 << (c & 63);
+  }
+  for (int k = 0; k < count && secondCount >= 0; ++k) {
+    unsigned char c2 = lengths[k] >= 2 ? (unsigned char)words[k][1] : 0;
+    bool known = false;
+    for (int i = 0; i < secondCount; ++i) known = known || seconds[i] == c2;
+    if (known) continue;
+    if (c2 == 0 || secondCount == 2) secondCount = -1;  // a word of one character, or too many
+    else seconds[secondCount++] = c2;
+  }
+  if (firstCount > kCompareSeconds || secondCount <= 0) secondCount = 0;
+}
 
 namespace {
 
-static SieveState& fileState(KxRun& run) { return run.sieveState.get(); }
-
-// The chunk holding the block at `at`, sieved.
-inline const ChunkBits& chunkFor(KxRun& run, const Keywords& kw, size_t at) {
+// The chunk holding the block at `at`, sieved for the search's keywords.
+inline const DxfChunkBits& chunkFor(const Window& w, DxfSearch& search, size_t at) {
   size_t c = at & ~(kChunk - 1);
-  if (fileState(run).chunk.at != c) {
-    fileState(run).chunk.at = c;
-    gClassify(run.dxf.win.data + c, kw, fileState(run).chunk);
+  DxfChunkBits& chunk = search.chunk;
+  if (chunk.at != c || chunk.moves != w.moves) {
+    chunk.at = c;
+    chunk.moves = w.moves;
+    gClassify(w.data + c, search.kw, chunk);
   }
-  return fileState(run).chunk;
+  return chunk;
 }
 
 constexpr int kNoLine = -2;
@@ -317,7 +239,7 @@ constexpr int kCareful = -3;  // the search meets NUL bytes: it goes on line by 
 
 // Reads the next line and compares it: the word's index with the line in buf,
 // -1 for another line, kNoLine at the end of the drawing.
-int matchNext(KxRun& run, char* buf, const Keywords& kw) {
+int matchNext(KxRun& run, char* buf, const DxfKeywords& kw) {
   const char* p;
   size_t n;
   if (!nextLine(run, p, n)) return kNoLine;
@@ -328,7 +250,7 @@ int matchNext(KxRun& run, char* buf, const Keywords& kw) {
 
 // Line starts (bits of the block whose line ends are stops) whose line may end
 // right after a word: a stop `length` bytes further on, in this block or the next.
-inline uint64_t fitting(const Keywords& kw, uint64_t stops, uint64_t nextStops) {
+inline uint64_t fitting(const DxfKeywords& kw, uint64_t stops, uint64_t nextStops) {
   if (kw.anyLong) return ~0ULL;
   uint64_t fit = 0;
   for (uint64_t set = kw.lengthSet; set; set &= set - 1) {
@@ -340,12 +262,12 @@ inline uint64_t fitting(const Keywords& kw, uint64_t stops, uint64_t nextStops) 
 
 // The stops of the block after block i of the chunk (at its offset at). The zero
 // bytes behind the text end a line everywhere.
-inline uint64_t nextStopsOf(KxRun& run, const ChunkBits& ch, size_t i, size_t at) {
+inline uint64_t nextStopsOf(KxRun& run, const DxfChunkBits& ch, size_t i, size_t at) {
   return i + 1 < kChunkBlocks ? ch.stops[i + 1] : stopsOf(run.dxf.win.data + at + kBlock);
 }
 
 // Reads the line at offset at (a line start) and compares it, as matchNext.
-int lineAt(KxRun& run, char* buf, const Keywords& kw, size_t at) {
+int lineAt(KxRun& run, char* buf, const DxfKeywords& kw, size_t at) {
   seekLine(run.dxf.win, at);
   return matchNext(run, buf, kw);
 }
@@ -358,7 +280,8 @@ int lineAt(KxRun& run, char* buf, const Keywords& kw, size_t at) {
 // the text read so far is sieved after a refill, which moves the text (and so
 // every offset held here) towards the front. Every read leaves the window at a
 // line start, so the search always starts at one.
-int findInWindow(KxRun& run, char* buf, const Keywords& kw) {
+int findInWindow(KxRun& run, DxfSearch& search, char* buf) {
+  const DxfKeywords& kw = search.kw;
   Window& w = run.dxf.win;
   for (;;) {
     int k;
@@ -392,7 +315,7 @@ int findInWindow(KxRun& run, char* buf, const Keywords& kw) {
           continue;
         }
       }
-      const ChunkBits& ch = chunkFor(run, kw, at);
+      const DxfChunkBits& ch = chunkFor(w, search, at);
       const size_t i = (at / kBlock) & (kChunkBlocks - 1);
       uint64_t ends = ch.ends[i];
       const uint64_t starts = ch.starts[i];
@@ -473,26 +396,27 @@ int findInWindow(KxRun& run, char* buf, const Keywords& kw) {
 
 }  // namespace
 
-void dxfwindow::forgetBlocks(KxRun& run) { fileState(run).chunk.at = SIZE_MAX; }
-
 int DxfSetSieveWidth(KxRun& run, int bits) {
   int was = gSieveWidth;
   gClassify = pickClassifier(bits > 0 ? bits : 512, gSieveWidth);
-  forgetBlocks(run);
+  forgetBlocks(run.dxf.win);
   return was;
 }
 
-int DxfFindLine(KxRun& run, char* buf, const char* const* words, int count) {
+int DxfFindLine(KxRun& run, DxfSearch& search, char* buf, const char* const* words, int count) {
   if (!buf) return -1;
   if (count < 0) count = 0;
   if (count > 16) count = 16;
-  Keywords& kw = fileState(run).kw;
-  if (!kw.preparedFor(words, count)) kw.prepare(run, words, count);
+  DxfKeywords& kw = search.kw;
+  if (!kw.preparedFor(words, count)) {
+    kw.prepare(words, count);
+    search.chunk.at = SIZE_MAX;
+  }
   if (run.io.i_stream && !windowCurrent(run, run.io.i_stream)) takeOver(run, run.io.i_stream);
   // A window without NUL bytes is sieved; anything else (NUL bytes, an empty
   // keyword) goes line by line.
   if (count > 0 && !kw.anyEmpty && run.io.i_stream && windowCurrent(run, run.io.i_stream)) {
-    int k = findInWindow(run, buf, kw);
+    int k = findInWindow(run, search, buf);
     if (k != kCareful) return k;
   }
   // The lines in between are looked at where they lie: no copy, no call per line.
@@ -503,4 +427,9 @@ int DxfFindLine(KxRun& run, char* buf, const char* const* words, int count) {
   }
   buf[0] = '\0';
   return -1;
+}
+
+int DxfFindLine(KxRun& run, char* buf, const char* const* words, int count) {
+  DxfSearch search{};
+  return DxfFindLine(run, search, buf, words, count);
 }

@@ -12,14 +12,6 @@
 #include "geometry/base.h"
 #include "run/run.h"
 
-// What this file keeps of a run, owned by the run.
-struct StructureState {
-  KxPointGrid duplicateGrid;          // checked records by start point or centre
-  std::vector<long> duplicateNear;    // candidates for the record being checked
-};
-
-static StructureState& fileState(KxRun& run) { return run.structureState.get(); }
-
 
 // Live part of the table, never past its physical end.
 static long liveCount(KxRun& run) { return run.table.eldsCounter; }
@@ -197,10 +189,11 @@ static bool mayRepeat(const elementdaten& e) {
 // leave the rest of the contour uncut: the later copy is marked deleted.
 static void deleteDuplicates(KxRun& run) {
   long n = liveCount(run);
-  fileState(run).duplicateGrid.Reset(run.cfg.gNpTolerance < 0 ? 0.0 : (double)run.cfg.gNpTolerance);
-  const bool indexed = fileState(run).duplicateGrid.Usable();
-  if (indexed) fileState(run).duplicateGrid.Reserve(n);
-  std::vector<long>& near = fileState(run).duplicateNear;
+  KxPointGrid grid;          // checked records by start point or centre
+  std::vector<long> near;    // candidates for the record being checked
+  grid.Reset(run.cfg.gNpTolerance < 0 ? 0.0 : (double)run.cfg.gNpTolerance);
+  const bool indexed = grid.Usable();
+  if (indexed) grid.Reserve(n);
   for (long i = 0; i < n; ++i) {
     elementdaten& e = run.table.elds[i];
     // Only records the chaining may take count: marked ones ("-del-", "xPF") never join a contour.
@@ -211,13 +204,13 @@ static void deleteDuplicates(KxRun& run) {
     } else if (e.type == etLINE) {
       // The earlier line starts where this one starts or, drawn the other way, ends.
       std::vector<long> other;
-      fileState(run).duplicateGrid.Near(e.sx, e.sy, near);
-      fileState(run).duplicateGrid.Near(e.ex, e.ey, other);
+      grid.Near(e.sx, e.sy, near);
+      grid.Near(e.ex, e.ey, other);
       near.insert(near.end(), other.begin(), other.end());
       std::sort(near.begin(), near.end());
       near.erase(std::unique(near.begin(), near.end()), near.end());
     } else {
-      fileState(run).duplicateGrid.Near(e.cx, e.cy, near);
+      grid.Near(e.cx, e.cy, near);
     }
     for (long j : near) {
       const elementdaten& o = run.table.elds[j];
@@ -231,11 +224,10 @@ static void deleteDuplicates(KxRun& run) {
       break;
     }
     if (indexed && mayRepeat(e)) {
-      if (e.type == etLINE) fileState(run).duplicateGrid.Add(e.sx, e.sy, i);
-      else fileState(run).duplicateGrid.Add(e.cx, e.cy, i);
+      if (e.type == etLINE) grid.Add(e.sx, e.sy, i);
+      else grid.Add(e.cx, e.cy, i);
     }
   }
-  fileState(run).duplicateGrid.Reset(0);
 }
 
 static void computeLengths(KxRun& run) {

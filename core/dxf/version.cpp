@@ -4,6 +4,7 @@
 // layout its entities are written in.
 #include "config/config.h"
 #include "dxf/dxf.h"
+#include "dxf/reading.h"
 #include "geometry/base.h"
 #include "run/run.h"
 
@@ -47,7 +48,8 @@ int getAcadVersion(KxRun& run) {
   run.dxf.declaredUnits = -1;
   run.dxf.layoutByEntities = false;
   bool found = false, inHeader = true;
-  for (int k; (k = DxfFindLine(run, line, kWords, 5)) >= 0;) {
+  DxfSearch search{};
+  for (int k; (k = DxfFindLine(run, search, line, kWords, 5)) >= 0;) {
     if (k == kEnd) {
       inHeader = false;
       if (found) break;

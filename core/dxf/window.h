@@ -19,7 +19,7 @@
 namespace dxfwindow {
 
 
-void forgetBlocks(KxRun& run);          // the search's memory of sieved blocks no longer holds (sieve.cpp)
+inline void forgetBlocks(Window& w) { ++w.moves; }   // the searches' sieved blocks of the window no longer hold
 bool refill(KxRun& run);                // moves the unread text to the front and reads on; false when nothing more came
 bool takeOver(KxRun& run, FILE* f);       // takes the drawing over from f, from where f stands
 bool slowLine(KxRun& run, const char*& p, size_t& n);   // nextLine for every case but the common one

@@ -103,17 +103,8 @@ int KxNothingCut(KxRun& run);                 // 1 when the run found no contour
 void KxPrintRunSummary(KxRun& run, int status);  // says the closing line of a conversion, worded from its result (the drawing still open: without contour, the layers holding geometry are counted)
 
 // What single source files keep of a run for themselves (defined there).
-struct BridgeState;   // (core/config/bridge.cpp)
-struct DevsyntaxState;   // (core/config/devsyntax.cpp)
 struct ApproachState;   // (core/contours/approach.cpp)
 struct AutostartState;   // (core/contours/autostart.cpp)
-struct BlocksState;   // (core/dxf/blocks.cpp)
-struct EntitiesState;   // (core/dxf/entities.cpp)
-struct ReaderState;   // (core/dxf/reader.cpp)
-struct ScannersState;   // (core/dxf/scanners.cpp)
-struct ShapesState;   // (core/dxf/shapes.cpp)
-struct SieveState;   // (core/dxf/sieve.cpp)
-struct StructureState;   // (core/elements/structure.cpp)
 struct ClosedState;   // (core/nc/closed.cpp)
 struct DriverState;   // (core/nc/driver.cpp)
 
@@ -125,17 +116,8 @@ struct KxRun {
   NcRun nc;            // the NC program written: its path's fate, counts and technology notes
   ReportRun report;    // the program read back for the page, the check's result, the parts' size
   KxSettings cfg;   // the settings, device words and technology the run reads (its own copy)
-  KxPart<BridgeState> bridgeState;
-  KxPart<DevsyntaxState> devsyntaxState;
   KxPart<ApproachState> approachState;
   KxPart<AutostartState> autostartState;
-  KxPart<BlocksState> blocksState;
-  KxPart<EntitiesState> entitiesState;
-  KxPart<ReaderState> readerState;
-  KxPart<ScannersState> scannersState;
-  KxPart<ShapesState> shapesState;
-  KxPart<SieveState> sieveState;
-  KxPart<StructureState> structureState;
   KxPart<ClosedState> closedState;
   KxPart<DriverState> driverState;
   explicit KxRun(const KxSettings& settings = KxSettings());  // a run on these settings; its conversion starts the layer list from them
