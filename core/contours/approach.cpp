@@ -63,12 +63,6 @@ static bool meetsPath(KxSettings& cfg, const elementdaten& e, double px, double 
   return false;
 }
 
-// What this file keeps of a run, owned by the run.
-struct ApproachState {
-  std::vector<long> neighbourMembers;   // records that may belong to elem's contour
-};
-
-static ApproachState& fileState(KxRun& run) { return run.approachState.get(); }
 
 // What a KxMaterialIndex files. Records added meanwhile are filed on the next
 // question; lines, arcs and circles keep their place while the start-point
@@ -347,8 +341,9 @@ long ContourNeighbourAt(KxRun& run, long elem, float vx, float vy, bool* atStart
   if (elem < 0 || elem >= run.table.eldsCounter || !atStart) return -1;
   const long n = run.table.eldsCounter;
   // Records without a name are not filed: for such an element every record is looked at.
-  KxMemberCandidates(run, run.table.elds[elem].kontur[0] ? run.table.elds[elem].kontur : nullptr, n, fileState(run).neighbourMembers);
-  for (long i : fileState(run).neighbourMembers) {
+  std::vector<long> members;
+  KxMemberCandidates(run, run.table.elds[elem].kontur[0] ? run.table.elds[elem].kontur : nullptr, n, members);
+  for (long i : members) {
     const elementdaten& e = run.table.elds[i];
     if (i == elem || (e.type != etLINE && e.type != etARC) || !KxSameName(e.kontur, run.table.elds[elem].kontur)) continue;
     const bool s = IsTolLenB2P(run.cfg, e.sx, e.sy, vx, vy) == 1, t = IsTolLenB2P(run.cfg, e.ex, e.ey, vx, vy) == 1;

@@ -14,12 +14,6 @@
 #include "nc/nc.h"
 #include "run/run.h"
 
-// What this file keeps of a run, owned by the run.
-struct ClosedState {
-  KxPointGrid walkGrid;   // ends of the members of the contour being walked
-};
-
-static ClosedState& fileState(KxRun& run) { return run.closedState.get(); }
 
 static bool isContourMember(KxRun& run, long i, const char* kN) { return KxSameName(run.table.elds[i].kontur, kN); }
 
@@ -289,7 +283,7 @@ static CornerSplit cornerSplit(KxRun& run, long feedElem, long firstElem, float*
 //   E. lead-in to the split point and along the first element;
 //   F. the path: walked member by member from the split point, then written;
 //   G. closing: hold point, lead-out, wire cut and return, or open-contour trouble.
-void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstElem) {
+void SimpleClosedKontur(KxRun& run, NcWriting& w, FILE* os, int k, long feedElem, long firstElem) {
   char kN[16];
   KxContourName(kN, sizeof kN, k);
   KxPrint(run, "[%s] SimpleClosedKontur FEED:%ld  FIRST:%ld ", kN, feedElem, firstElem);
@@ -435,14 +429,14 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
   // current point, or report one that meets the last element taken; the rest of
   // the range would be passed over without a word.
   std::vector<long> members, near, more;
-  fileState(run).walkGrid.Reset((double)run.cfg.fPlusTol * (1.0 + 1e-6) + 1e-30);
-  const bool gridWalk = fileState(run).walkGrid.Usable();
+  w.walkGrid.Reset((double)run.cfg.fPlusTol * (1.0 + 1e-6) + 1e-30);
+  const bool gridWalk = w.walkGrid.Usable();
   if (gridWalk) {
     KxMemberCandidates(run, kN, run.table.eldsCounter, members);
     for (long i : members)
       if (i >= lowest && i <= highest && isContourMember(run, i, kN)) {
-        fileState(run).walkGrid.Add(run.table.elds[i].sx, run.table.elds[i].sy, i);
-        fileState(run).walkGrid.Add(run.table.elds[i].ex, run.table.elds[i].ey, i);
+        w.walkGrid.Add(run.table.elds[i].sx, run.table.elds[i].sy, i);
+        w.walkGrid.Add(run.table.elds[i].ex, run.table.elds[i].ey, i);
       }
   }
   for (long pass = 0; pass < count; ++pass) {
@@ -453,10 +447,10 @@ void SimpleClosedKontur(KxRun& run, FILE* os, int k, long feedElem, long firstEl
     }
     for (long from = lowest;;) {
       const elementdaten& l = run.table.elds[last];
-      fileState(run).walkGrid.Near(qX, qY, near);
-      fileState(run).walkGrid.Near(l.sx, l.sy, more);
+      w.walkGrid.Near(qX, qY, near);
+      w.walkGrid.Near(l.sx, l.sy, more);
       near.insert(near.end(), more.begin(), more.end());
-      fileState(run).walkGrid.Near(l.ex, l.ey, more);
+      w.walkGrid.Near(l.ex, l.ey, more);
       near.insert(near.end(), more.begin(), more.end());
       std::sort(near.begin(), near.end());
       near.erase(std::unique(near.begin(), near.end()), near.end());

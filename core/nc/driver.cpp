@@ -18,16 +18,6 @@
 #include "run/run.h"
 
 
-// The wire switches as the program head's directives leave them: every contour
-// starts from these, so a !NOCUT or !NOFEED of one contour never reaches the next.
-// What this file keeps of a run, owned by the run.
-struct DriverState {
-  std::map<std::string, int> techIndex;   // the distinct technology lines of run.contours.techLines, by their text
-  int headNoCut = 0, headNoFeed = 0;
-  int taperFrom = 0, offsetFrom = 0;   // who set the taper and the register in force (as NcCutSetting says)
-};
-
-static DriverState& fileState(KxRun& run) { return run.driverState.get(); }
 
 void NcPut(FILE* ostream, const char* fmt, ...) {
   if (!ostream) return;
@@ -97,7 +87,7 @@ std::string NcTargetPath(KxRun& run) {
   return KxOutputFolder(run.cfg) + run.cfg.data_filename + run.cfg.mS.Extension;
 }
 
-static void writeHead(KxRun& run, FILE* f) {
+static void writeHead(KxRun& run, NcWriting& w, FILE* f) {
   NcPut(f, "%s%s\n", run.cfg.mS.ProEpilog, run.cfg.mS.EOL);
   if (run.cfg.gGlobTextInfo == 1) NcPut(f, "%sFILE: %s %s%s\n", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, run.io.in_filename.c_str()).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
   for (long i = 0; i < run.table.eldsCounter; ++i) {
@@ -105,10 +95,10 @@ static void writeHead(KxRun& run, FILE* f) {
     if (run.cfg.gGlobTextInfo == 1) NcPut(f, "%s %s %s%s\n", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, run.table.elds[i].text).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
     SetTechnologie(run, run.table.elds[i].text, i);
   }
-  fileState(run).headNoCut = run.nc.techno.NoCut;
-  fileState(run).headNoFeed = run.nc.techno.NoFeed;
-  fileState(run).taperFrom = run.nc.techno.dkonik != 0.0f ? -1 : 0;
-  fileState(run).offsetFrom = run.nc.techno.dReg != 1 ? -1 : 0;
+  w.headNoCut = run.nc.techno.NoCut;
+  w.headNoFeed = run.nc.techno.NoFeed;
+  w.taperFrom = run.nc.techno.dkonik != 0.0f ? -1 : 0;
+  w.offsetFrom = run.nc.techno.dReg != 1 ? -1 : 0;
   const bool plate = run.nc.techno.G92Mode == dmPLATE;
   NcPut(f, plate ? "%s-Plattenmodus-%s%s\n" : "%s-Teilemodus-%s%s\n", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
   NcPut(f, "G54G90%s\n", run.cfg.mS.EOL);
@@ -151,7 +141,7 @@ static void writeHead(KxRun& run, FILE* f) {
   NcPut(f, "%s%s\n", run.cfg.mS.PrgEnd, run.cfg.mS.EOL);
 }
 
-static void writeContourBlock(KxRun& run, FILE* f, int k) {
+static void writeContourBlock(KxRun& run, NcWriting& w, FILE* f, int k) {
   char name[16];
   KxContourName(name, sizeof name, k);
   int feedMarker = 0;
@@ -172,10 +162,10 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
   // Every piece starts from the defaults; on a plate the technology carries over.
   if (run.nc.techno.G92Mode == dmPIECE) {
     resetTechnology(run);
-    fileState(run).taperFrom = fileState(run).offsetFrom = 0;
+    w.taperFrom = w.offsetFrom = 0;
   } else {
-    run.nc.techno.NoCut = fileState(run).headNoCut;
-    run.nc.techno.NoFeed = fileState(run).headNoFeed;
+    run.nc.techno.NoCut = w.headNoCut;
+    run.nc.techno.NoFeed = w.headNoFeed;
   }
   fLayerList(run, ll_CLR_U, 0, nullptr, 0);
   run.nc.techno.sInfo[0] = '\0';
@@ -221,7 +211,7 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
     if (hole.type == etINSE || hole.r < run.cfg.gStartPosition) feedMarker = 1;
   }
   // Tens of thousands of contours share a few lines: each is kept once.
-  const auto [line, added] = fileState(run).techIndex.try_emplace(run.nc.eTD[1].nwd, (int)run.contours.techLines.size());
+  const auto [line, added] = w.techIndex.try_emplace(run.nc.eTD[1].nwd, (int)run.contours.techLines.size());
   if (added) run.contours.techLines.push_back(line->first);
   contour.technology = line->second;
   contour.quality = run.nc.techno.dQuali;
@@ -232,27 +222,26 @@ static void writeContourBlock(KxRun& run, FILE* f, int k) {
 
   // Taper and register as this contour's texts leave them: a value they did not
   // change is the one an earlier contour (or a directive) set.
-  DriverState& st = fileState(run);
   const coTechno& t = run.nc.techno;
-  if (t.dkonik != taper) st.taperFrom = k;
-  if (t.dReg != reg || registerOffset(t, t.dReg) != offset) st.offsetFrom = k;
+  if (t.dkonik != taper) w.taperFrom = k;
+  if (t.dReg != reg || registerOffset(t, t.dReg) != offset) w.offsetFrom = k;
   NcCutSetting cut;
   cut.noted = 1;
   cut.taper = t.dkonik;
-  cut.taperFrom = st.taperFrom == k ? 0 : st.taperFrom;
+  cut.taperFrom = w.taperFrom == k ? 0 : w.taperFrom;
   cut.reg = t.dReg;
   cut.offset = registerOffset(t, t.dReg);
-  cut.offsetFrom = st.offsetFrom == k ? 0 : st.offsetFrom;
+  cut.offsetFrom = w.offsetFrom == k ? 0 : w.offsetFrom;
 
   KxPrint(run, "\n -Sortiere Kontur '%s' ", name);
   const int missing = run.nc.missETechnologie;
   const int holes = run.nc.holesCounter;
-  SortKontur(run, f, k);
+  SortKontur(run, w, f, k);
   contour.side = t.dDLage == 41 || t.dDLage == 42 ? t.dDLage : 0;
   if (run.nc.missETechnologie > missing) ++run.nc.contoursWithoutTech;
   // The layers of a contour may leave their taper and register to the contours after it.
-  if (t.dkonik != cut.taper) st.taperFrom = k;
-  if (t.dReg != cut.reg) st.offsetFrom = k;
+  if (t.dkonik != cut.taper) w.taperFrom = k;
+  if (t.dReg != cut.reg) w.offsetFrom = k;
   // A hole is cut with register 4, the hole offset on top of the register in force.
   if (run.nc.holesCounter > holes) {
     cut.reg = 4;
@@ -291,7 +280,7 @@ void ProbeNwdOut(KxRun& run) {
   run.nc.ncWriteFailed = 0;
   KxKeepContours(run);
   run.contours.techLines.clear();
-  fileState(run).techIndex.clear();
+  NcWriting w;   // what the writer keeps while it writes this program
   if (run.table.eldsCounter >= run.table.eldsMaximum) {
     KxPrint(run, "-Limit D-");
     // No program comes out of this run; the caller must not report success.
@@ -328,9 +317,9 @@ void ProbeNwdOut(KxRun& run) {
   KxMemberIndex members(run, true);
   run.nc.techNotes.clear();
   run.nc.cutSettings.assign((size_t)run.contours.count + 1, NcCutSetting());
-  writeHead(run, f);
+  writeHead(run, w, f);
   for (int k = 1; k <= run.contours.count; ++k) {
-    writeContourBlock(run, f, k);
+    writeContourBlock(run, w, f, k);
     if (k >= run.contours.count) KxPrint(run, "\n > gKonturCounter <break>\n");
     else KxPrint(run, "-\n");
   }
@@ -340,7 +329,7 @@ void ProbeNwdOut(KxRun& run) {
   else reportWriteError(run, run.io.dataPath.c_str(), out.error);
 }
 
-void SortKontur(KxRun& run, FILE* ostream, int k) {
+void SortKontur(KxRun& run, NcWriting& w, FILE* ostream, int k) {
   char kN[16];
   KxContourName(kN, sizeof kN, k);
   long keep = run.table.eldsCounter;
@@ -351,7 +340,7 @@ void SortKontur(KxRun& run, FILE* ostream, int k) {
   const bool fed = KxStillFed(run, c);
   const long feed = fed ? c.startHole : -1, first = fed ? c.leadIn : -1;
   KxPrint(run, "\n[%s] : %ld Elemente | %ld=FirstElement | %ld=FeedPoint \n", kN, count, regFirst, feed);
-  if (count > 0) SimpleClosedKontur(run, ostream, k, feed, first);
+  if (count > 0) SimpleClosedKontur(run, w, ostream, k, feed, first);
   else NcPut(ostream, "%s%s\n", run.cfg.mS.SubReturn, run.cfg.mS.EOL);   // the called block still returns
   // Working records appended while the contour was written are dropped.
   run.table.eldsCounter = keep;

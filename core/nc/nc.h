@@ -7,10 +7,12 @@ struct KxRun;        // the state of one conversion (run/run.h)
 struct KxSettings;   // the settings a run reads (config.h)
 
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "config/config.h"   // coTechno, eTechnologieData
+#include "geometry/base.h"     // KxPointGrid
 
 struct dxfLayerList;
 
@@ -26,14 +28,24 @@ void TextToFeedPointKontur(KxRun& run, long telem);              // attaches tex
 void GetKonturName(KxRun& run, const char* kn, FILE* ostream);   // writes the remark with contour kn's drawn name
 void PutKonturName(KxRun& run, long textElem, FILE* ostream);   // writes that remark from text record textElem ("NoName" for -1)
 
+// What the writer keeps while it writes one program.
+struct NcWriting {
+  std::map<std::string, int> techIndex;   // the distinct technology lines of run.contours.techLines, by their text
+  // The wire switches as the program head's directives leave them: every contour
+  // starts from these, so a !NOCUT or !NOFEED of one contour never reaches the next.
+  int headNoCut = 0, headNoFeed = 0;
+  int taperFrom = 0, offsetFrom = 0;   // who set the taper and the register in force (as NcCutSetting says)
+  KxPointGrid walkGrid;                // ends of the members of the contour being walked (closed.cpp)
+};
+
 // --- driver (driver.cpp) ---
 void ProbeNwdOut(KxRun& run);                                   // writes the NC program of the run into its file
 bool NcNamedAfterDrawing(KxSettings& cfg);                           // true when the program name setting holds "*infile*": the program takes the drawing's name and folder
 std::string NcTargetPath(KxRun& run);                          // where the run's NC program goes
-void SortKontur(KxRun& run, FILE* ostream, int k);                // finds contour k's region and feed records and writes its path
+void SortKontur(KxRun& run, NcWriting& w, FILE* ostream, int k);                // finds contour k's region and feed records and writes its path
 
 // --- closed contour writer (closed.cpp) ---
-void SimpleClosedKontur(KxRun& run, FILE* ostream, int k, long feedElem, long firstElem);  // writes contour k's cutting program
+void SimpleClosedKontur(KxRun& run, NcWriting& w, FILE* ostream, int k, long feedElem, long firstElem);  // writes contour k's cutting program
 
 // --- hole writer (hole.cpp) ---
 long HoleStartFor(KxRun& run, const char* kN, long elem);         // the start hole drawn inside contour kN's hole circle elem, off its centre; -1: none (threaded at the centre)

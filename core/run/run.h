@@ -103,10 +103,7 @@ int KxNothingCut(KxRun& run);                 // 1 when the run found no contour
 void KxPrintRunSummary(KxRun& run, int status);  // says the closing line of a conversion, worded from its result (the drawing still open: without contour, the layers holding geometry are counted)
 
 // What single source files keep of a run for themselves (defined there).
-struct ApproachState;   // (core/contours/approach.cpp)
 struct AutostartState;   // (core/contours/autostart.cpp)
-struct ClosedState;   // (core/nc/closed.cpp)
-struct DriverState;   // (core/nc/driver.cpp)
 
 struct KxRun {
   BaseRun io;          // the drawing's and the log's names and streams, the console text and its trace budget
@@ -116,10 +113,7 @@ struct KxRun {
   NcRun nc;            // the NC program written: its path's fate, counts and technology notes
   ReportRun report;    // the program read back for the page, the check's result, the parts' size
   KxSettings cfg;   // the settings, device words and technology the run reads (its own copy)
-  KxPart<ApproachState> approachState;
   KxPart<AutostartState> autostartState;
-  KxPart<ClosedState> closedState;
-  KxPart<DriverState> driverState;
   explicit KxRun(const KxSettings& settings = KxSettings());  // a run on these settings; its conversion starts the layer list from them
 };
 
