@@ -31,8 +31,9 @@ struct Room {
 };
 }  // namespace
 
-// What this file keeps of a run, owned by the run.
-struct AutostartState {
+// What the placing of start holes finds for each contour while it works, for the
+// reason it gives when it places none.
+struct Placing {
   KxGrowingTable<signed char> verdicts;
   KxGrowingTable<int> crowdedBy;
   KxGrowingTable<Room> roomOf;
@@ -42,7 +43,6 @@ struct AutostartState {
 
 namespace {
 
-static AutostartState& fileState(KxRun& run) { return run.autostartState.get(); }
 
 struct Seg {
   double ax, ay, bx, by;
@@ -607,7 +607,7 @@ PlaceCheck placeAt(KxRun& run, const Contour& c, bool wantInside, const Beside& 
 // (at the centre of an opening's largest inscribed circle, in the middle of the gap
 // between an outer profile and its neighbours). What has too little room for the
 // hole and its clearance on both sides is refused with the room measured.
-signed char placeCloser(KxRun& run, const std::vector<Contour>& all, int k, const char* kn, bool wantInside,
+signed char placeCloser(KxRun& run, Placing& pl, const std::vector<Contour>& all, int k, const char* kn, bool wantInside,
                         double radius, signed char firstVerdict) {
   const Contour& c = all[(size_t)k];
   // Half the anchor length off, such a loop usually has room enough for either
@@ -617,7 +617,7 @@ signed char placeCloser(KxRun& run, const std::vector<Contour>& all, int k, cons
   const double half = run.cfg.gMaxAnkerLen / 2, need = radius + kAutoHoleClearance;
   std::vector<Beside> places;
   const std::vector<long> bases = candidateBases(run, c);
-  fileState(run).onlyShortArcs[k] = bases.empty();
+  pl.onlyShortArcs[k] = bases.empty();
   for (long base : bases) {
     Beside b;
     if (!sideOf(run, c, base, wantInside, &b)) continue;
@@ -664,22 +664,22 @@ signed char placeCloser(KxRun& run, const std::vector<Contour>& all, int k, cons
   }
   if (places.empty() || !(places[0].room < need - 0.001)) {
     if (!holeInTheWay) return firstVerdict;
-    fileState(run).crowdedBy[k] = -1;
+    pl.crowdedBy[k] = -1;
     return kvCROWDED;
   }
   const Beside& best = places[0];
-  fileState(run).roomOf[k].mm = (float)(2 * best.room);
+  pl.roomOf[k].mm = (float)(2 * best.room);
   // Without a binder the room is half the anchor length, and that is too small for the hole.
   const int o = best.binder < 0 ? k : contourNumber(run.table.elds[best.binder].kontur, konturs);
   if (o == k || o == 0) return kvTOO_SMALL;
-  fileState(run).crowdedBy[k] = (int)o;
+  pl.crowdedBy[k] = (int)o;
   return kvCROWDED;
 }
 
 // Looks for a free place for contour k; the verdict says what became of it.
 // First half the anchor length off an element with every other contour an anchor
 // length away, as a drawn start hole would usually lie; else closer (placeCloser).
-signed char placeFor(KxRun& run, const std::vector<Contour>& all, int k, const char* kn) {
+signed char placeFor(KxRun& run, Placing& pl, const std::vector<Contour>& all, int k, const char* kn) {
   const Contour& c = all[(size_t)k];
   const double anchor = run.cfg.gMaxAnkerLen;
   const double half = anchor / 2;
@@ -720,7 +720,7 @@ signed char placeFor(KxRun& run, const std::vector<Contour>& all, int k, const c
     }
     if (neighbour) {
       verdict = kvCROWDED;
-      fileState(run).crowdedBy[k] = (int)neighbour;
+      pl.crowdedBy[k] = (int)neighbour;
       continue;
     }
     // The last record stays free: the approach test and the NC output need it.
@@ -728,7 +728,7 @@ signed char placeFor(KxRun& run, const std::vector<Contour>& all, int k, const c
     if (tryHole(run, k, kn, base, x, y, radius)) return kvPLACED;
     if (hasFeedPoint(run, k, kn)) return kvNONE;
   }
-  return placeCloser(run, all, k, kn, wantInside, radius, verdict);
+  return placeCloser(run, pl, all, k, kn, wantInside, radius, verdict);
 }
 
 }  // namespace
@@ -736,11 +736,44 @@ signed char placeFor(KxRun& run, const std::vector<Contour>& all, int k, const c
 static void forgetPlacements(KxRun& run) {
   run.contours.autoStartCount = 0;
   run.contours.placedHoles.clear();
-  fileState(run).verdicts.Clear();
-  fileState(run).crowdedBy.Clear();
-  fileState(run).roomOf.Clear();
-  fileState(run).onlyShortArcs.Clear();
-  fileState(run).roomNeeded = 0;
+}
+
+// A measured room to hundredths, cut rather than rounded: a room just short of
+// what is needed must not read as enough.
+static double roomShown(float room) { return std::floor(room * 100.0 + 1e-4) / 100.0; }
+
+// Why contour k got no start hole (into buf), or null.
+static const char* refusalOf(KxRun& run, const Placing& pl, int k, char* buf, size_t size) {
+  if (!buf || size == 0 || k < 1 || k > run.contours.count) return nullptr;
+  // A reason longer than buf is cut short there.
+  int n = 0;
+  switch (pl.verdicts[k]) {
+    case kvTOO_SMALL:
+      if (pl.onlyShortArcs[k])
+        n = snprintf(buf, size, "too small (only arcs under R%.2f mm/%.1f deg)", run.cfg.gMaxAnkerLen, kMinLeadInSweep);
+      else if (pl.roomOf[k].mm < 0)
+        n = snprintf(buf, size, "too small");
+      else
+        n = snprintf(buf, size, "too small (room %.2f mm, needs %.2f mm)", roomShown(pl.roomOf[k].mm), pl.roomNeeded);
+      break;
+    case kvTABLE_FULL: n = snprintf(buf, size, "element table full"); break;
+    case kvCROSSING: n = snprintf(buf, size, "outline crosses itself"); break;
+    case kvOPEN: n = snprintf(buf, size, "open: its ends do not meet"); break;
+    case kvCROWDED:
+      if (pl.crowdedBy[k] > 0) {
+        char name[16];
+        KxContourName(name, sizeof name, pl.crowdedBy[k]);
+        if (pl.roomOf[k].mm < 0)
+          n = snprintf(buf, size, "crowded by %s", name);
+        else
+          n = snprintf(buf, size, "crowded by %s (gap %.2f mm, needs %.2f mm)", name, roomShown(pl.roomOf[k].mm), pl.roomNeeded);
+      } else {
+        n = snprintf(buf, size, "crowded by a start hole");
+      }
+      break;
+    default: return nullptr;
+  }
+  return n < 0 ? nullptr : buf;
 }
 
 int PlaceAutoStartHoles(KxRun& run) {
@@ -750,7 +783,8 @@ int PlaceAutoStartHoles(KxRun& run) {
   const int konturs = run.contours.count;
   KxPrint(run, "\n ...AutoStartHoles()\n");
   KxLog(run, "\n\n AutoStartHoles:");
-  fileState(run).roomNeeded = (float)(2 * (holeRadius(run.cfg) + kAutoHoleClearance));
+  Placing pl;
+  pl.roomNeeded = (float)(2 * (holeRadius(run.cfg) + kAutoHoleClearance));
 
   std::vector<Contour> all((size_t)konturs + 1);
   const long top = run.table.eldsCounter;
@@ -774,15 +808,15 @@ int PlaceAutoStartHoles(KxRun& run) {
     const Contour& c = all[(size_t)k];
     if (c.hole || reg < 0 || hasFeedPoint(run, k, kn)) continue;
     // An open chain has no side to place a hole on; it is said to be open, as a drawn hole would show.
-    fileState(run).verdicts[k] = c.closed ? placeFor(run, all, k, kn) : (signed char)kvOPEN;
-    if (fileState(run).verdicts[k] == kvPLACED) {
+    pl.verdicts[k] = c.closed ? placeFor(run, pl, all, k, kn) : (signed char)kvOPEN;
+    if (pl.verdicts[k] == kvPLACED) {
       ++run.contours.autoStartCount;
       const KxContour& h = run.contours.all[(size_t)k];
       KxPrint(run, "\n AUTO START HOLE %s X%.3f Y%.3f D%.3f\n", kn, h.holeX, h.holeY, 2 * h.holeR);
       KxLog(run, "\n %s: AUTO START HOLE X%.3f Y%.3f D%.3f", kn, h.holeX, h.holeY, 2 * h.holeR);
-    } else if (fileState(run).verdicts[k] != kvNONE) {
+    } else if (pl.verdicts[k] != kvNONE) {
       char why[48];
-      const char* refusal = AutoStartRefusal(run, k, why, sizeof why);
+      const char* refusal = refusalOf(run, pl, k, why, sizeof why);
       if (refusal) run.contours.autoRefusals[k] = refusal;
       else run.contours.autoRefusals.erase(k);
       KxPrint(run, "\n NO PLACE FOR A START HOLE %s: %s\n", kn, why);
@@ -794,10 +828,6 @@ int PlaceAutoStartHoles(KxRun& run) {
   return run.contours.autoStartCount;
 }
 
-// A measured room to hundredths, cut rather than rounded: a room just short of
-// what is needed must not read as enough.
-static double roomShown(float room) { return std::floor(room * 100.0 + 1e-4) / 100.0; }
-
 bool KxHolePlaced(KxRun& run, long i) {
   const std::vector<long>& placed = run.contours.placedHoles;
   return std::binary_search(placed.begin(), placed.end(), i);
@@ -805,7 +835,6 @@ bool KxHolePlaced(KxRun& run, long i) {
 
 bool KxChainIsOpen(KxRun& run, int k) {
   if (k < 1 || k > run.contours.count) return false;
-  if (run.cfg.gAutoStartHoles && fileState(run).verdicts[k] != kvNONE) return fileState(run).verdicts[k] == kvOPEN;
   char kn[16];
   KxContourName(kn, sizeof kn, k);
   std::vector<long> candidates, members;
@@ -820,35 +849,3 @@ bool KxChainIsOpen(KxRun& run, int k) {
   return !hole && !members.empty() && !closesIntoLoop(run, members);
 }
 
-const char* AutoStartRefusal(KxRun& run, int k, char* buf, size_t size) {
-  if (!buf || size == 0 || k < 1 || k > run.contours.count) return nullptr;
-  // A reason longer than buf is cut short there.
-  int n = 0;
-  switch (fileState(run).verdicts[k]) {
-    case kvTOO_SMALL:
-      if (fileState(run).onlyShortArcs[k])
-        n = snprintf(buf, size, "too small (only arcs under R%.2f mm/%.1f deg)", run.cfg.gMaxAnkerLen, kMinLeadInSweep);
-      else if (fileState(run).roomOf[k].mm < 0)
-        n = snprintf(buf, size, "too small");
-      else
-        n = snprintf(buf, size, "too small (room %.2f mm, needs %.2f mm)", roomShown(fileState(run).roomOf[k].mm), fileState(run).roomNeeded);
-      break;
-    case kvTABLE_FULL: n = snprintf(buf, size, "element table full"); break;
-    case kvCROSSING: n = snprintf(buf, size, "outline crosses itself"); break;
-    case kvOPEN: n = snprintf(buf, size, "open: its ends do not meet"); break;
-    case kvCROWDED:
-      if (fileState(run).crowdedBy[k] > 0) {
-        char name[16];
-        KxContourName(name, sizeof name, fileState(run).crowdedBy[k]);
-        if (fileState(run).roomOf[k].mm < 0)
-          n = snprintf(buf, size, "crowded by %s", name);
-        else
-          n = snprintf(buf, size, "crowded by %s (gap %.2f mm, needs %.2f mm)", name, roomShown(fileState(run).roomOf[k].mm), fileState(run).roomNeeded);
-      } else {
-        n = snprintf(buf, size, "crowded by a start hole");
-      }
-      break;
-    default: return nullptr;
-  }
-  return n < 0 ? nullptr : buf;
-}

@@ -133,7 +133,6 @@ int SearchInsetRegions(KxRun& run, FILE* stream, KxCandidateIndex& candidates); 
 inline constexpr long kAutoStartMark = -1;  // kElemX of a start hole korvex placed, for the dump; drawing records carry 0 there
 bool KxHolePlaced(KxRun& run, long i);                 // record i is a start hole korvex placed
 int PlaceAutoStartHoles(KxRun& run);                  // with AutoStartHoles on, a start hole for every closed contour left without one; the count
-const char* AutoStartRefusal(KxRun& run, int k, char* buf, size_t size);  // why contour k got no start hole (into buf), or null
 bool KxChainIsOpen(KxRun& run, int k);                 // contour k is a chain whose ends do not meet (a hole circle is closed)
 
 // One step of a contour's cut, as its program runs it. Kept small: a large nest
@@ -193,7 +192,7 @@ struct ContourRun {
   // Why a contour has no start hole, by contour number, for the few that have a
   // reason (kept apart: a large nest has tens of thousands of contours).
   std::unordered_map<int, std::string> feedRefusals;  // the start holes drawn for it give no lead-in (FeedPointRefusal)
-  std::unordered_map<int, std::string> autoRefusals;  // korvex placed no start hole for it (AutoStartRefusal)
+  std::unordered_map<int, std::string> autoRefusals;  // korvex placed no start hole for it (PlaceAutoStartHoles)
 };
 // The reason refusals holds for contour k, "" when none.
 inline const std::string& KxReasonFor(const std::unordered_map<int, std::string>& refusals, int k) {

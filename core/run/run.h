@@ -61,17 +61,6 @@ FILE* KxOpenLog(const char* path, std::string* why);  // opens the log for writi
 // --- state ---
 
 // The file names and streams of one conversion and the trace budget of its console text.
-// State a source file keeps to itself: its type is defined and the object created
-// there, on first use, and the run that owns it deletes it.
-template <class T>
-struct KxPart {
-  std::unique_ptr<T, void (*)(T*)> p{nullptr, nullptr};
-  T& get() {
-    if (!p) p = std::unique_ptr<T, void (*)(T*)>(new T(), [](T* t) { delete t; });
-    return *p;
-  }
-};
-
 struct BaseRun {
   std::string in_filename = "-not-set-";  // path of the DXF drawing as given
   std::string dataPath = "unset";  // full path of the NC program file
@@ -102,9 +91,6 @@ int KxReadDrawing(KxRun& run);            // KxReadLayers, then the chosen layer
 int KxNothingCut(KxRun& run);                 // 1 when the run found no contour or none of its contours can be cut
 void KxPrintRunSummary(KxRun& run, int status);  // says the closing line of a conversion, worded from its result (the drawing still open: without contour, the layers holding geometry are counted)
 
-// What single source files keep of a run for themselves (defined there).
-struct AutostartState;   // (core/contours/autostart.cpp)
-
 struct KxRun {
   BaseRun io;          // the drawing's and the log's names and streams, the console text and its trace budget
   DxfRun dxf;          // what the reader found of the drawing: version, layers, units, its reading window
@@ -113,7 +99,6 @@ struct KxRun {
   NcRun nc;            // the NC program written: its path's fate, counts and technology notes
   ReportRun report;    // the program read back for the page, the check's result, the parts' size
   KxSettings cfg;   // the settings, device words and technology the run reads (its own copy)
-  KxPart<AutostartState> autostartState;
   explicit KxRun(const KxSettings& settings = KxSettings());  // a run on these settings; its conversion starts the layer list from them
 };
 
