@@ -68,6 +68,9 @@ static KxResult convertOne(const KxJob& base, const std::vector<std::string>& dr
     }
   }
   r.log = job.log;
+  // The job sheet needs the counts only: a batch of large drawings would
+  // otherwise hold every drawing's contours to its end.
+  std::vector<KxContour>().swap(r.outlines);
   return r;
 }
 

@@ -197,6 +197,7 @@ KxResult KxResultOf(KxRun& run, int status) {
     const std::string target = NcTargetPath(run);
     if (stat(target.c_str(), &st) == 0) r.earlierProgram = target;
   }
+  r.outlines = run.contours.all;
   if (run.contours.autoStartCount > 0) {
     KxKeepContours(run);
     for (int k = 1; k <= run.contours.count; ++k) {

@@ -145,6 +145,7 @@ struct KxResult {
   int contours = 0, holes = 0, missing = 0, open = 0;   // contours, of them holes, without start hole, open
   int toDrill = 0;             // start holes korvex placed
   std::vector<KxDrillRow> drill;   // where they are
+  std::vector<KxContour> outlines; // every contour as the analysis and the writer found it, by number (entry 0 unused)
   bool programWritten = false; // the NC program was written (and is this run's)
   bool programOntoDrawing = false;  // it was not written: it would have been the drawing itself
   int programErrno = 0;        // errno of the failed write, 0 when none

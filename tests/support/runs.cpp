@@ -54,14 +54,16 @@ Conversion ConvertHere(const std::string& dxf, const std::string& extraIni, int 
     job.drawing = drawing;
     job.readSettings = false;
     job.opener = open;
-    r.status = KxConvert(run, job).status;
+    const KxResult result = KxConvert(run, job);
+    r.status = result.status;
+    r.contours = result.outlines;
   } else {
     run.report.openHook = [&open](const char* path) { open(path); };
     char* argv[] = {program.data(), drawing.data(), nullptr};
     r.status = KorvexConsoleRun(run, 2, argv);
   }
   collect(home, r);
-  r.contours = run.contours.all;
+  if (flavour != kxDESKTOP) r.contours = run.contours.all;
   for (long i = 0; i < run.table.eldsCounter; ++i) r.records.push_back(run.table.elds[i]);
   FreshCore();
   return r;

@@ -15,7 +15,7 @@ struct Conversion {
   int status = -1;
   std::string output, program, page, log;
   std::vector<std::string> opened;   // file names (no folder) the run asked to open, in order (ConvertHere only)
-  std::vector<KxContour> contours;   // what the analysis and the writer found of each contour, by number (ConvertHere only)
+  std::vector<KxContour> contours;   // what the analysis and the writer found of each contour, by number (ConvertHere only; the desktop flavour takes the result's)
   std::vector<elementdaten> records; // the element table as the run left it (ConvertHere only)
 };
 
