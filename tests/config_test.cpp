@@ -211,12 +211,12 @@ TEST(ConfigTechno, ResetKeywordsSwitchesCorrectionsAndDirectives) {
   TestRun().nc.techno.dHole = 0.25f;
   TestRun().nc.techno.G92Mode = 1;
   TestRun().nc.techno.dROff[3] = 1;
-  KxCopy(TestRun().dxf.moveType, sizeof TestRun().dxf.moveType, "G00");
+  KxCopy(TestRun().nc.moveType, sizeof TestRun().nc.moveType, "G00");
   SetTechnologie(TestRun(), nullptr, 0);
   const std::pair<Field, double> values[] = {{&TestRun().nc.techno.dReg, 1}, {&TestRun().nc.techno.dDLage, 42}, {&TestRun().nc.techno.dQuali, 1},
       {&TestRun().nc.techno.dKLage, 52}, {&TestRun().nc.techno.dROff[0], 0.25}, {&TestRun().nc.techno.dROff[3], 0}, {&TestRun().nc.techno.G92Mode, 1}};
   for (const auto& v : values) EXPECT_FLOAT_EQ(ValueOf(v.first), v.second) << "value " << &v - values;
-  EXPECT_STREQ(TestRun().dxf.moveType, "G01");
+  EXPECT_STREQ(TestRun().nc.moveType, "G01");
   Apply("plain note Q3 'G41'");   // no keyword
   EXPECT_EQ(TestRun().nc.techno.modif, 0);
 

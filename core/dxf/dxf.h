@@ -62,7 +62,6 @@ typedef std::function<void(const char* name)> KxLayerNameFn;   // receives the l
 
 void StartLayerList(KxRun& run);                 // the layer list of the main layer alone, as the settings leave it (start of a conversion)
 int fLayerList(KxRun& run, int modus, int nr, const char* lName, long elnum);  // the questions and changes of the layer list
-const char* SetMoveTypeForLayer(KxRun& run, int nr);  // sets moveType for a path element on layer nr and returns it ("G00" on a rapid-move layer)
 int LayerSelected(KxRun& run, const char* name);  // is an entity on this layer read (a listed layer or the main layer)? sets table.aktLayName
 int getLayers(KxRun& run);                      // layer pass
 
@@ -218,7 +217,6 @@ struct DxfRun : ReaderRun {
   int aktLayEntry = 0;  // entries in use
   int multiLayer = 1;  // 1: the layer list is in use
   int positionLayer = 0;  // 1 once a POSITION layer was added
-  char moveType[24] = "G01";  // move word of the path: "G00", "G01", or the after-rapid word and "G01"
   KxLayerNameFn layerNameHook;  // desktop: receives every layer name of the layer pass for the window's list; empty in the console
   int declaredUnits = -1;  // $INSUNITS of the drawing's header; -1 when it names none
   const KxUnit* unitsRead = nullptr;  // the unit the drawing is read in when it is not millimetres as ever (declared or chosen); null otherwise

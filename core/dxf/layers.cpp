@@ -86,28 +86,6 @@ static int layerVaria(KxRun& run, const char* text, long elnum) {
   return 1;
 }
 
-// Without the layer list the move type stays as it is.
-const char* SetMoveTypeForLayer(KxRun& run, int nr) {
-  if (run.dxf.multiLayer == 0) return run.dxf.moveType;
-  const char* name = entryName(run, nr);
-  if (contains(name, "G0MOVE") || contains(name, "EILGANG")) {
-    KxCopy(run.dxf.moveType, sizeof run.dxf.moveType, "G00");
-    return run.dxf.moveType;
-  }
-  if (!KxConsole(run) || contains(run.dxf.moveType, "G01")) {
-    KxCopy(run.dxf.moveType, sizeof run.dxf.moveType, "G01");
-    return run.dxf.moveType;
-  }
-  // The console control needs its after-rapid word in front of the first feed move;
-  // the word must never cut off the G01 behind it, or every later move stays rapid.
-  static_assert(sizeof run.dxf.moveType >= sizeof run.cfg.mS.AfterRapid + 3, "after-rapid word and G01 must fit");
-  char word[sizeof run.dxf.moveType];
-  KxCopy(word, sizeof word, run.cfg.mS.AfterRapid);
-  KxCat(word, sizeof word, "G01");
-  KxCopy(run.dxf.moveType, sizeof run.dxf.moveType, word);
-  return run.dxf.moveType;
-}
-
 void StartLayerList(KxRun& run) {
   run.dxf.fLL.Clear();
   // The list starts as the settings leave it: the main layer alone, as entry 0.
@@ -115,7 +93,6 @@ void StartLayerList(KxRun& run) {
   run.dxf.aktLayEntry = 1;
   run.dxf.multiLayer = 1;
   run.dxf.positionLayer = contains(run.cfg.edmLayer, "POSITION") ? 1 : 0;
-  KxCopy(run.dxf.moveType, sizeof run.dxf.moveType, "G01");
   run.dxf.refusedEntities = 0;
 }
 

@@ -288,7 +288,7 @@ void SimpleClosedKontur(KxRun& run, NcWriting& w, FILE* os, int k, long feedElem
   KxContourName(kN, sizeof kN, k);
   KxPrint(run, "[%s] SimpleClosedKontur FEED:%ld  FIRST:%ld ", kN, feedElem, firstElem);
   // A rapid move of the previous contour never carries over into this one.
-  KxCopy(run.dxf.moveType, sizeof run.dxf.moveType, "G01");
+  KxCopy(run.nc.moveType, sizeof run.nc.moveType, "G01");
   const KxContour* contour = KxContourNamed(run, kN);
   const int child = contour && NcValidElement(run, contour->region) ? contour->parent : 0;
 

@@ -44,6 +44,28 @@ const dxfLayerList& NcLayer(KxRun& run, int nr) {
   return nr >= 0 && nr < kMaxLayerEntries ? run.dxf.fLL[nr] : none;
 }
 
+// Without the layer list the move type stays as it is.
+const char* SetMoveTypeForLayer(KxRun& run, int nr) {
+  if (run.dxf.multiLayer == 0) return run.nc.moveType;
+  const char* name = NcLayer(run, nr).Name;
+  if (strstr(name, "G0MOVE") || strstr(name, "EILGANG")) {
+    KxCopy(run.nc.moveType, sizeof run.nc.moveType, "G00");
+    return run.nc.moveType;
+  }
+  if (!KxConsole(run) || strstr(run.nc.moveType, "G01")) {
+    KxCopy(run.nc.moveType, sizeof run.nc.moveType, "G01");
+    return run.nc.moveType;
+  }
+  // The console control needs its after-rapid word in front of the first feed move;
+  // the word must never cut off the G01 behind it, or every later move stays rapid.
+  static_assert(sizeof run.nc.moveType >= sizeof run.cfg.mS.AfterRapid + 3, "after-rapid word and G01 must fit");
+  char word[sizeof run.nc.moveType];
+  KxCopy(word, sizeof word, run.cfg.mS.AfterRapid);
+  KxCat(word, sizeof word, "G01");
+  KxCopy(run.nc.moveType, sizeof run.nc.moveType, word);
+  return run.nc.moveType;
+}
+
 bool NcValidElement(KxRun& run, long i) { return i >= 0 && i < run.table.eldsCounter; }
 
 void NcNoteTechLine(KxRun& run, FILE* ostream, const char* line, float feed, int known) {
@@ -281,6 +303,7 @@ void ProbeNwdOut(KxRun& run) {
   KxKeepContours(run);
   run.contours.techLines.clear();
   NcWriting w;   // what the writer keeps while it writes this program
+  KxCopy(run.nc.moveType, sizeof run.nc.moveType, "G01");
   if (run.table.eldsCounter >= run.table.eldsMaximum) {
     KxPrint(run, "-Limit D-");
     // No program comes out of this run; the caller must not report success.

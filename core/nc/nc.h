@@ -63,6 +63,7 @@ int SimpleAddChilds(KxRun& run, FILE* ostream, int k);            // calls of co
 void NcPut(FILE* ostream, const char* fmt, ...) __attribute__((format(printf, 2, 3)));  // writes formatted text into the NC file (nothing when null)
 void NcPlaneLines(KxRun& run, FILE* ostream);                           // the programming, auxiliary and top plane lines
 const dxfLayerList& NcLayer(KxRun& run, int nr);                  // layer entry nr, or an empty entry for a number outside the list
+const char* SetMoveTypeForLayer(KxRun& run, int nr);             // sets moveType for a path element on layer nr and returns it ("G00" on a rapid-move layer)
 bool NcValidElement(KxRun& run, long i);                          // true when i addresses a record in use
 void NcNoteTechLine(KxRun& run, FILE* ostream, const char* line, float feed, int known);  // notes where the technology line line (without block end) is about to be written, with its feed
 
@@ -94,6 +95,7 @@ struct NcRun {
   // settings themselves stay as they were read.
   coTechno techno{};
   eTechnologieData eTD[kTechEntries]{};  // the technology file's lines of the code in force: 0 = entry A, 1..4 = cuts 1..4
+  char moveType[24] = "G01";  // move word of the path being written: "G00", "G01", or the after-rapid word and "G01"
   int ncWriteErrno = 0;    // why the NC program could not be written (the system's errno), 0 when it was
   int ncWriteFailed = 0;  // 1 when the last ProbeNwdOut could not write its NC file, kxNC_ONTO_DRAWING when it would have been the drawing
   int openKoCounter = 0;  // open contours: the walk did not come back to the first element (written without closing, with a trouble remark)

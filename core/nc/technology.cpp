@@ -82,7 +82,7 @@ void resetTechnologie(KxRun& run) {
   run.nc.techno.RoughOff = 0;
   run.nc.techno.dROff[0] = run.nc.techno.dHole;
   for (int i = 1; i < kRegisterCount; ++i) run.nc.techno.dROff[i] = 0;
-  KxCopy(run.dxf.moveType, sizeof run.dxf.moveType, "G01");
+  KxCopy(run.nc.moveType, sizeof run.nc.moveType, "G01");
   KxPrint(run, " SetTechnologie RESET\n");
 }
 
