@@ -123,7 +123,7 @@ int ParseOptions(KxRun& run, int argc, char** argv) {
     const char* a = argv[i] ? argv[i] : "";
     KxPrint(run, " argv[%d]: %s \n", i, a);
     if (strcmp(a, "-bulk") == 0) {
-      run.cfg.gBulkOut = 1;
+      run.cfg.bulkDump = 1;
       KxPrint(run, " %d found: -bulk \n", i);
     }
   }
@@ -219,7 +219,7 @@ static void printHelp(KxRun& run, bool full, const char* program = "") {
   }
   KxSay(run, "Settings file now: %s\nDevice syntax file now: %s\n\n",
         cfg.settingsPath.empty() ? "none found (built-in defaults)" : cfg.settingsPath.c_str(),
-        DeviceFilePath(run.cfg, cfg.gDevTarget.c_str(), "devices/").c_str());
+        DeviceFilePath(run.cfg, cfg.devTarget.c_str(), "devices/").c_str());
   KxSay(run, "Exit status: 0 converted; 1 no argument; 2 drawing not readable; 3 log not\n"
         "writable; 4 NC program not written; 5 nothing to cut (no contour, or none\n"
         "with a start hole); 6 no argument names a .dxf file, or an unknown option;\n"

@@ -66,7 +66,7 @@ KxWindow::KxWindow(const QString& programFolder) : fRun(std::make_unique<KxRun>(
   // The device and layer chosen last time take the place of the settings file's.
   QSettings p = prefs();
   const QString device = p.value("lastDevice").toString(), layer = p.value("lastLayer").toString();
-  if (!device.isEmpty() && QFileInfo(device).isFile()) fRun->cfg.gDevTarget = device.toStdString();
+  if (!device.isEmpty() && QFileInfo(device).isFile()) fRun->cfg.devTarget = device.toStdString();
   if (!layer.isEmpty()) KxCopy(fRun->cfg.edmLayer, sizeof fRun->cfg.edmLayer, layer.toUtf8().constData());
 
   buildMenus();
@@ -125,7 +125,7 @@ void KxWindow::buildMenus() {
   fAutoStart = settings->addAction("Place &start holes where the drawing has none");
   fAutoStart->setCheckable(true);
   fAutoStart->setToolTip(QString("AutoStartHoles: ") + KxSettingKeyNamed("AutoStartHoles")->help);
-  connect(fAutoStart, &QAction::toggled, this, [this](bool on) { fRun->cfg.gAutoStartHoles = on ? 1 : 0; });
+  connect(fAutoStart, &QAction::toggled, this, [this](bool on) { fRun->cfg.autoStartHoles = on ? 1 : 0; });
   // Installed, the shipped settings are read-only: the user edits a copy in their own folder.
   settings->addAction("&Open settings file", this, [this] {
     std::string why;
@@ -189,8 +189,8 @@ QWidget* KxWindow::buildControls() {
   ini->addLayout(form);
   auto* switches = new QVBoxLayout;
   const struct { QCheckBox** box; const char* label; int KxSettings::*value; } checks[] = {
-      {&fGlobInfo, "GlobTextInfo", &KxSettings::gGlobTextInfo}, {&fDataInfo, "AddDataInfo", &KxSettings::gDataInfo},
-      {&fRemarkInfo, "RemTextInfo", &KxSettings::gCancelTextInfo}, {&fOpenData, "OpenDataFile", &KxSettings::OpenDataFile}};
+      {&fGlobInfo, "GlobTextInfo", &KxSettings::globTextInfo}, {&fDataInfo, "AddDataInfo", &KxSettings::dataInfo},
+      {&fRemarkInfo, "RemTextInfo", &KxSettings::cancelTextInfo}, {&fOpenData, "OpenDataFile", &KxSettings::OpenDataFile}};
   for (const auto& c : checks) {
     *c.box = new QCheckBox(c.label);
     switches->addWidget(*c.box);
@@ -230,16 +230,16 @@ QWidget* KxWindow::buildControls() {
   fDevices->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   connect(fDevices, &QComboBox::activated, this, [this](int i) {
     const QString path = fDevices->itemData(i).toString();
-    fRun->cfg.gDevTarget = path.toStdString();
-    KxPrint(*fRun, " > gDevTarget :'%s'\n", fRun->cfg.gDevTarget.c_str());
-    SetDevSyntax(*fRun, fRun->cfg.gDevTarget.c_str());
+    fRun->cfg.devTarget = path.toStdString();
+    KxPrint(*fRun, " > gDevTarget :'%s'\n", fRun->cfg.devTarget.c_str());
+    SetDevSyntax(*fRun, fRun->cfg.devTarget.c_str());
     fExtension->setText(QString::fromLocal8Bit(fRun->cfg.mS.Extension));
     prefs().setValue("lastDevice", path);
   });
   auto* devOpen = new QPushButton("open");
   devOpen->setToolTip("Shows the device syntax file");
   connect(devOpen, &QPushButton::clicked, this, [this] {
-    KxOpenForUser(*fRun, DeviceFilePath(fRun->cfg, fRun->cfg.gDevTarget.c_str(), "devices/").c_str());
+    KxOpenForUser(*fRun, DeviceFilePath(fRun->cfg, fRun->cfg.devTarget.c_str(), "devices/").c_str());
   });
   devRow->addWidget(new QLabel("DevTarget:"));
   devRow->addWidget(fDevices, 1);
@@ -304,14 +304,14 @@ void KxWindow::showValues() {
   for (QLineEdit* f : {fTolerance, fGridRadius, fAnchor, fHoleOffset}) f->setText(valueInForce(*fRun, *keyOf(f)));
   fOutName->setText(QString::fromStdString(c.data_filename));
   const QSignalBlocker b1(fGlobInfo), b2(fDataInfo), b3(fRemarkInfo), b4(fOpenData), b5(fPiece), b6(fAutoStart);
-  fGlobInfo->setChecked(c.gGlobTextInfo);
-  fDataInfo->setChecked(c.gDataInfo);
-  fRemarkInfo->setChecked(c.gCancelTextInfo);
+  fGlobInfo->setChecked(c.globTextInfo);
+  fDataInfo->setChecked(c.dataInfo);
+  fRemarkInfo->setChecked(c.cancelTextInfo);
   fOpenData->setChecked(c.OpenDataFile);
-  fAutoStart->setChecked(c.gAutoStartHoles != 0);
+  fAutoStart->setChecked(c.autoStartHoles != 0);
   (c.ktechno.G92Mode ? fPiece : fPlate)->setChecked(true);
   fOptLayer->setText(QString::fromUtf8(c.optLayer));
-  SetDevSyntax(*fRun, c.gDevTarget.c_str());
+  SetDevSyntax(*fRun, c.devTarget.c_str());
   fExtension->setText(QString::fromLocal8Bit(c.mS.Extension));
 
   const QString ini = QString::fromLocal8Bit(GuiBridgeText(*fRun, kxASK_SETTINGS_PATH).c_str());
@@ -322,7 +322,7 @@ void KxWindow::showValues() {
   fIniOpen->setEnabled(stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) && access(path.constData(), R_OK) == 0);
 
   // The device in force: its full path, or a name that the path of an item ends in.
-  const QString device = QString::fromStdString(c.gDevTarget);
+  const QString device = QString::fromStdString(c.devTarget);
   int at = -1;
   for (int i = 0; i < fDevices->count() && at < 0 && !device.isEmpty(); ++i) {
     const QString path = fDevices->itemData(i).toString();

@@ -82,7 +82,7 @@ TEST(ConfigSettings, ProgramFolderShippedFileAndAMissingFileLookedForBelowDevice
   FreshCore();
   WriteFile(dir.File("devices/korvex.ini"), "GridRadius: 7\n");
   EXPECT_TRUE(Has(RunSettings(home + "korvex"), "(sec.try) OK\n"));
-  EXPECT_FLOAT_EQ(TestRun().cfg.gStartPosition, 7.0f);
+  EXPECT_FLOAT_EQ(TestRun().cfg.gridRadius, 7.0f);
   EXPECT_FALSE(Has(RunSettings(TestRun().cfg.homepath), "sec.try"));
   EXPECT_EQ(TestRun().cfg.ini_filename, "devices/korvex.ini");
 }
@@ -106,7 +106,7 @@ TEST(ConfigSettings, EveryKeyReadPrintedAndBoundedAndTheNotesOfRefusedValues) {
                   "    CurveTolerance: 0.0000\n  AutoHoleDiameter: 0.500\n     ThreadingTime: 0.00\n         RapidFeed: 1500\n"
                   "         WireSpeed: 2.5\n      DrawingUnits: inch\n ---Globals end\n"));
   EXPECT_FLOAT_EQ(TestRun().cfg.fMinusTol, -0.01f);   // the chaining's band follows the tolerance
-  EXPECT_EQ(TestRun().cfg.gDevTarget, std::string(150, 'D'));   // a path, taken whole
+  EXPECT_EQ(TestRun().cfg.devTarget, std::string(150, 'D'));   // a path, taken whole
   EXPECT_STREQ(TestRun().dxf.fLL[0].Name, "A");   // the main layer enters the layer list
 
   FreshCore();
@@ -129,7 +129,7 @@ TEST(ConfigSettings, EveryKeyReadPrintedAndBoundedAndTheNotesOfRefusedValues) {
   std::string block = kDefaultBlock;   // but a sound key on the line of a bad one is taken
   block.replace(block.find("'0=No'\t RemTextInfo"), 6, "'2=Yes'");
   EXPECT_TRUE(Has(out, " OK\n" + notes + block)) << out;
-  EXPECT_EQ(TestRun().cfg.gDevTarget, "MAK_EE3.SYN");   // an unclosed quote leaves the value alone
+  EXPECT_EQ(TestRun().cfg.devTarget, "MAK_EE3.SYN");   // an unclosed quote leaves the value alone
   // Each conversion's log starts with the notes; a settings file read again forgets them.
   TestRun().io.log_stream = fopen(dir.File("log.txt").c_str(), "w");
   KxLogSettingNotes(TestRun());
@@ -150,15 +150,15 @@ TEST(ConfigSettings, TheDesktopsReloadAndTheValuesItHandsOver) {
   WriteFile(dir.File("korvex.ini"), "; emptied\n");
   RunSettings(TestRun().cfg.homepath);  // the desktop program reloads with the folder itself
   EXPECT_EQ(TestRun().cfg.homepath, dir.Path() + "/");
-  EXPECT_FLOAT_EQ(TestRun().cfg.gStartPosition, 2.605f);
+  EXPECT_FLOAT_EQ(TestRun().cfg.gridRadius, 2.605f);
   EXPECT_EQ(TestRun().cfg.data_filename, "_nwd_out");
   EXPECT_FLOAT_EQ(TestRun().cfg.ktechno.dPE, 30.0f);
-  EXPECT_EQ(TestRun().cfg.gDevTarget, "OTHER.SYN");
+  EXPECT_EQ(TestRun().cfg.devTarget, "OTHER.SYN");
   EXPECT_EQ(TestRun().cfg.ktechno.G92Mode, 1);
   // A value the window hands over must be a number.
   for (float typed : {0.005f, NAN, INFINITY}) {
     GuiBridge(TestRun(), kxSET_TOLERANCE, nullptr, &typed, nullptr);
-    EXPECT_FLOAT_EQ(TestRun().cfg.gNpTolerance, 0.005f) << typed;
+    EXPECT_FLOAT_EQ(TestRun().cfg.elementTolerance, 0.005f) << typed;
   }
 }
 

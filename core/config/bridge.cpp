@@ -28,13 +28,13 @@ static bool givenNumber(KxRun& run, const float* place) {
 void GuiBridge(KxRun& run, int ask, char* backCH, float* backFL, long* backLG) {
   switch (ask) {
     case kxASK_ANCHOR:
-      if (given(run, backFL, "backFL")) *backFL = run.cfg.gMaxAnkerLen;
+      if (given(run, backFL, "backFL")) *backFL = run.cfg.anchorLength;
       break;
     case kxASK_GRID_RADIUS:
-      if (given(run, backFL, "backFL")) *backFL = run.cfg.gStartPosition;
+      if (given(run, backFL, "backFL")) *backFL = run.cfg.gridRadius;
       break;
     case kxASK_TOLERANCE:
-      if (given(run, backFL, "backFL")) *backFL = run.cfg.gNpTolerance;
+      if (given(run, backFL, "backFL")) *backFL = run.cfg.elementTolerance;
       break;
     case kxASK_DATA_MODE:
       if (given(run, backLG, "backLG")) *backLG = run.cfg.ktechno.G92Mode;
@@ -47,21 +47,21 @@ void GuiBridge(KxRun& run, int ask, char* backCH, float* backFL, long* backLG) {
       break;
     case kxSET_ANCHOR:
       if (!givenNumber(run, backFL)) break;
-      run.cfg.gMaxAnkerLen = *backFL;
-      KxPrint(run, "gMaxAnkerLen=%.3f\n", run.cfg.gMaxAnkerLen);
+      run.cfg.anchorLength = *backFL;
+      KxPrint(run, "gMaxAnkerLen=%.3f\n", run.cfg.anchorLength);
       break;
     case kxSET_GRID_RADIUS:
       if (!givenNumber(run, backFL)) break;
-      run.cfg.gStartPosition = *backFL;
-      KxPrint(run, "gStartPosition=%.3f\n", run.cfg.gStartPosition);
+      run.cfg.gridRadius = *backFL;
+      KxPrint(run, "gStartPosition=%.3f\n", run.cfg.gridRadius);
       break;
     case kxSET_TOLERANCE:
       if (!givenNumber(run, backFL)) break;
       // The chaining compares against the band, so a tolerance typed into the
       // window must move the band as the settings file does.
-      run.cfg.gNpTolerance = *backFL;
+      run.cfg.elementTolerance = *backFL;
       ConfigToleranceBand(run.cfg);
-      KxPrint(run, "gNpTolerance=%.3f\n", run.cfg.gNpTolerance);
+      KxPrint(run, "gNpTolerance=%.3f\n", run.cfg.elementTolerance);
       break;
     case kxSET_DATA_MODE:
       if (!given(run, backLG, "backLG")) break;

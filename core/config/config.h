@@ -168,16 +168,16 @@ void CheckTechFile(KxRun& run);                                // refuses the de
 // Requests of the bridge: a read hands the value back, the set request (read + 100) takes it.
 enum KxBridgeAsk {
   kxASK_SETTINGS_PATH = 9,    // GuiBridgeText only: homepath + ini_filename
-  kxASK_ANCHOR = 41,          // backFL: gMaxAnkerLen
-  kxASK_GRID_RADIUS = 42,     // backFL: gStartPosition
-  kxASK_TOLERANCE = 43,       // backFL: gNpTolerance
+  kxASK_ANCHOR = 41,          // backFL: anchorLength
+  kxASK_GRID_RADIUS = 42,     // backFL: gridRadius
+  kxASK_TOLERANCE = 43,       // backFL: elementTolerance
   kxASK_DATA_MODE = 50,       // backLG: ktechno.G92Mode
   kxASK_HOLE_OFFSET = 51,     // backFL: ktechno.dHole
   kxASK_EXTENSION = 70,       // backCH: mS.Extension
   kxSET = 100,                // added to a read request: the set request of the same value
-  kxSET_ANCHOR = kxSET + kxASK_ANCHOR,              // gMaxAnkerLen from backFL
-  kxSET_GRID_RADIUS = kxSET + kxASK_GRID_RADIUS,    // gStartPosition from backFL
-  kxSET_TOLERANCE = kxSET + kxASK_TOLERANCE,        // gNpTolerance and its band from backFL
+  kxSET_ANCHOR = kxSET + kxASK_ANCHOR,              // anchorLength from backFL
+  kxSET_GRID_RADIUS = kxSET + kxASK_GRID_RADIUS,    // gridRadius from backFL
+  kxSET_TOLERANCE = kxSET + kxASK_TOLERANCE,        // elementTolerance and its band from backFL
   kxSET_DATA_MODE = kxSET + kxASK_DATA_MODE,        // ktechno.G92Mode from backLG
   kxSET_HOLE_OFFSET = kxSET + kxASK_HOLE_OFFSET,    // ktechno.dHole from backFL
   kxSET_EXTENSION = kxSET + kxASK_EXTENSION         // mS.Extension from backCH
@@ -196,32 +196,32 @@ struct KxSettings {
   std::string ini_filename = "korvex.ini";  // name of the settings file below homepath (a path when it holds a '/')
   std::string homepath = "/boot/home/VL-Source/korvex/";  // folder of the program, ending with its separator
   std::string data_filename{};  // name of the NC program file (DataName)
-  int gBulkOut = 0;  // 1: write the element dump after the NC program
-  int gLogNameGiven = 0;  // 1 when the command line named the log file; it then wins over the default
-  int gIniNameGiven = 0;  // 1 when the command line named the settings file; it must then be there
-  float gNpTolerance{};  // element tolerance: end points this close count as one point (NextElemTol)
-  float fPlusTol{};  // upper bound of the tolerance band (= gNpTolerance)
-  float fMinusTol{};  // lower bound of the tolerance band (= -gNpTolerance)
-  float gStartPosition{};  // grid radius: circles up to it are feed points, larger ones holes (GridRadius)
-  float gMaxAnkerLen{};  // anchor length: longest admissible lead-in path (AnchorLength)
+  int bulkDump = 0;  // 1: write the element dump after the NC program
+  int logNameGiven = 0;  // 1 when the command line named the log file; it then wins over the default
+  int iniNameGiven = 0;  // 1 when the command line named the settings file; it must then be there
+  float elementTolerance{};  // element tolerance: end points this close count as one point (NextElemTol)
+  float fPlusTol{};  // upper bound of the tolerance band (= elementTolerance)
+  float fMinusTol{};  // lower bound of the tolerance band (= -elementTolerance)
+  float gridRadius{};  // grid radius: circles up to it are feed points, larger ones holes (GridRadius)
+  float anchorLength{};  // anchor length: longest admissible lead-in path (AnchorLength)
   char edmLayer[80]{};  // main EDM layer (LayerName)
   char optLayer[20]{};  // prefix of optional layers (LayerOptN)
-  std::string gDevTarget = "MAK_EE3.SYN";  // device syntax file: a name in the devices folder or a path
-  int gGlobTextInfo{};  // 1: directives and the drawing name go into the NC program as remarks
-  int gDataInfo{};  // non-zero: additional data remarks in the NC program
-  int gCancelTextInfo{};  // 0: contour texts are copied as remarks; non-zero: left out
+  std::string devTarget = "MAK_EE3.SYN";  // device syntax file: a name in the devices folder or a path
+  int globTextInfo{};  // 1: directives and the drawing name go into the NC program as remarks
+  int dataInfo{};  // non-zero: additional data remarks in the NC program
+  int cancelTextInfo{};  // 0: contour texts are copied as remarks; non-zero: left out
   int OpenDataFile{};  // non-zero: show the NC program to the user after the run
-  int gAutoStartHoles{};  // 1: closed contours without a drawn start hole get one placed by korvex
-  int gCheckProgram{};  // 1: the written program is followed and checked against the drawing (CheckProgram)
-  float gCurveTolerance{};  // largest distance of the arcs that replace an ellipse or spline from the true curve, mm
-  float gAutoHoleDiameter{};  // diameter of the start holes korvex places (AutoStartHoles), mm; at most the grid radius is used
-  float gThreadingTime{};  // minutes the machine takes to thread the wire once, for the machine time
-  float gRapidFeed{};  // speed of the positioning moves, mm/min, for the machine time
-  float gWireSpeed{};  // wire run off while cutting, m/min; 0: the wire used is not shown
+  int autoStartHoles{};  // 1: closed contours without a drawn start hole get one placed by korvex
+  int checkProgram{};  // 1: the written program is followed and checked against the drawing (CheckProgram)
+  float curveTolerance{};  // largest distance of the arcs that replace an ellipse or spline from the true curve, mm
+  float autoHoleDiameter{};  // diameter of the start holes korvex places (AutoStartHoles), mm; at most the grid radius is used
+  float threadingTime{};  // minutes the machine takes to thread the wire once, for the machine time
+  float rapidFeed{};  // speed of the positioning moves, mm/min, for the machine time
+  float wireSpeed{};  // wire run off while cutting, m/min; 0: the wire used is not shown
   const KxUnit* drawingUnits{};  // DrawingUnits: the unit every drawing is read in; null (auto): the unit its header declares
   devSyntax mS{};  // the device syntax of the run
   coTechno ktechno{};  // technology record of the run
-  std::string gSettingNotes;   // the settings file's values that were no number, for the log of each run
+  std::string settingNotes;   // the settings file's values that were no number, for the log of each run
   std::string configRefusal;   // why a settings, device or technology file cannot be used; "" when all could
   // Where the run lives (layout.cpp): the command line's choices and what the search found.
   bool installed = false;      // no writable program folder with settings: settings searched, outputs into the current folder

@@ -105,7 +105,7 @@ static FILE* openInProgramFolder(KxRun& run) {
   if (f) cfg.settingsPath = second;
   // A settings file the user named must be there: a run on the defaults would
   // cut with tolerances and layers nobody chose.
-  if (!f && cfg.gIniNameGiven) ConfigRefuse(run, "settings file", first.c_str(), "No such file, nor below devices/");
+  if (!f && cfg.iniNameGiven) ConfigRefuse(run, "settings file", first.c_str(), "No such file, nor below devices/");
   if (cfg.ini_filename.compare(0, strlen(kDevicesFolder), kDevicesFolder) != 0) cfg.ini_filename.insert(0, kDevicesFolder);
   return f;
 }
@@ -132,7 +132,7 @@ FILE* KxOpenSettingsFile(KxRun& run) {
     }
     if (ConfigRefusal(cfg)[0]) return nullptr;
   }
-  if (cfg.gIniNameGiven) {
+  if (cfg.iniNameGiven) {
     if (tries.size() == 1) {
       ConfigRefuse(run, "settings file", tries[0].c_str(), strerror(ENOENT));
     } else {
@@ -158,7 +158,7 @@ std::string DeviceFilePath(KxSettings& cfg, const char* name, const char* folder
 
 void KxPlaceOutputs(KxSettings& cfg, const std::string& folder) {
   cfg.outputGiven = folder;
-  if (!cfg.gLogNameGiven) cfg.log_filename = KxOutputFolder(cfg) + (KxConsole(cfg) ? "_outlog.txt" : "_outlogBe.txt");
+  if (!cfg.logNameGiven) cfg.log_filename = KxOutputFolder(cfg) + (KxConsole(cfg) ? "_outlog.txt" : "_outlogBe.txt");
 }
 
 std::string KxOutputFolder(const KxSettings& cfg) {
@@ -204,5 +204,5 @@ void KxLogLayout(KxRun& run) {
   if (!run.cfg.installed) return;
   KxLog(run, "\n settings file: %s\n device syntax file: %s\n",
         run.cfg.settingsPath.empty() ? "none found, defaults used" : run.cfg.settingsPath.c_str(),
-        DeviceFilePath(run.cfg, run.cfg.gDevTarget.c_str()).c_str());
+        DeviceFilePath(run.cfg, run.cfg.devTarget.c_str()).c_str());
 }

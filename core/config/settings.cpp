@@ -81,7 +81,7 @@ static bool quotedValue(const char* line, std::string* value) {
 
 // A value of the settings file that was not taken, for the console and the log
 // (ConfigReadSettings says a line's notes once the line is read).
-static void noteSetting(KxSettings& cfg, const std::string& note) { cfg.gSettingNotes += note; }
+static void noteSetting(KxSettings& cfg, const std::string& note) { cfg.settingNotes += note; }
 
 // A quoted value for a name of fixed size: one that does not fit keeps the name as
 // it is and says so, for a cut name would be another layer.
@@ -262,9 +262,9 @@ void ConfigReadSettings(KxRun& run, const char* arg) {
   KxPrint(run, "\n-(homepath) '%s'\n", run.cfg.homepath.c_str());
   KxPrint(run, "-(ini_filename) '%s'\n", run.cfg.ini_filename.c_str());
   KxFindLayout(run);
-  if (!run.cfg.gLogNameGiven) run.cfg.log_filename = KxOutputFolder(run.cfg) + "_outlog.txt";
+  if (!run.cfg.logNameGiven) run.cfg.log_filename = KxOutputFolder(run.cfg) + "_outlog.txt";
   setDefaults(run.cfg);
-  run.cfg.gSettingNotes.clear();
+  run.cfg.settingNotes.clear();
 
   ConfigClearRefusal(run.cfg);
   FILE* f = KxOpenSettingsFile(run);
@@ -273,15 +273,15 @@ void ConfigReadSettings(KxRun& run, const char* arg) {
   } else {
     KxPrint(run, " OK\n");
     ForEachTextLine(f, [&](char* line) {
-      const size_t said = run.cfg.gSettingNotes.size();
+      const size_t said = run.cfg.settingNotes.size();
       applyLine(run.cfg, line);
-      if (run.cfg.gSettingNotes.size() > said) KxSay(run, "%s", run.cfg.gSettingNotes.c_str() + said);
+      if (run.cfg.settingNotes.size() > said) KxSay(run, "%s", run.cfg.settingNotes.c_str() + said);
     }, ';');
     fclose(f);
   }
   // The command line's choices win over the file's.
   if (!run.cfg.layerGiven.empty()) KxCopy(run.cfg.edmLayer, sizeof run.cfg.edmLayer, run.cfg.layerGiven.c_str());
-  if (run.cfg.autoGiven) run.cfg.gAutoStartHoles = 1;
+  if (run.cfg.autoGiven) run.cfg.autoStartHoles = 1;
   if (!run.cfg.unitsGiven.empty()) ConfigUnits(run.cfg.unitsGiven.c_str(), &run.cfg.drawingUnits);
 
   printSettingsBlock(run);
@@ -290,6 +290,6 @@ void ConfigReadSettings(KxRun& run, const char* arg) {
 }
 
 void KxLogSettingNotes(KxRun& run) {
-  if (!run.cfg.gSettingNotes.empty()) KxLog(run, "%s", run.cfg.gSettingNotes.c_str());
+  if (!run.cfg.settingNotes.empty()) KxLog(run, "%s", run.cfg.settingNotes.c_str());
 }
 

@@ -48,7 +48,7 @@ static bool meetsPath(KxSettings& cfg, const elementdaten& e, double px, double 
     const double t = (qx * ey - qy * ex) / den;
     const double u = (qx * dy - qy * dx) / den;
     if (t >= 0 && t < tMax && u >= 0 && u <= 1) return true;
-  } else if (e.type == etARC || (e.type == etCIR && e.r > cfg.gStartPosition)) {
+  } else if (e.type == etARC || (e.type == etCIR && e.r > cfg.gridRadius)) {
     double t[2];
     const int k = segmentCircle(px, py, dx, dy, e.cx, e.cy, e.r, t);
     for (int j = 0; j < k; ++j) {
@@ -103,7 +103,7 @@ KxMaterialIndex::KxMaterialIndex(KxRun& run) : run_(run), grid_(new Grid) {
     }
   }
   double cell = counted ? sizes / (double)counted : 1.0;
-  if ((double)run.cfg.gMaxAnkerLen > cell) cell = run.cfg.gMaxAnkerLen;
+  if ((double)run.cfg.anchorLength > cell) cell = run.cfg.anchorLength;
   grid_->cell = cell;
   grid_->boxes.Reset(cell);
   grid_->boxes.Reserve(counted);
@@ -171,7 +171,7 @@ void traceTurnedArc(KxRun& run, const elementdaten& arc) {
 int arcApproach(KxRun& run, long elem, long sPelem, float* al) {
   const elementdaten& arc = run.table.elds[elem];
   elementdaten& feed = run.table.elds[sPelem];
-  if (arc.r < run.cfg.gMaxAnkerLen) {
+  if (arc.r < run.cfg.anchorLength) {
     KxPrint(run, "..Radius %.3f zu klein =FASLE", arc.r);
     return 0;
   }
@@ -188,11 +188,11 @@ int arcApproach(KxRun& run, long elem, long sPelem, float* al) {
   const float d1 = LENC(feed.cx, feed.cy, px, py);
   const float d2 = LENC(px, py, feed.cx, feed.cy);
   KxPrint(run, "\n Laengen FP(sPE)-SP(E3): %.3f mm | SP(E3)-FP(sPE): %.3f mm\n", d1, d2);
-  if (d1 > run.cfg.gMaxAnkerLen) {
+  if (d1 > run.cfg.anchorLength) {
     KxPrint(run, "..ausserhalb gMaxAnkerLen A =FASLE");
     return 0;
   }
-  if (d2 > run.cfg.gMaxAnkerLen) {
+  if (d2 > run.cfg.anchorLength) {
     KxPrint(run, "..ausserhalb gMaxAnkerLen B =FASLE");
     return 0;
   }
@@ -221,11 +221,11 @@ int arcApproach(KxRun& run, long elem, long sPelem, float* al) {
   KxPrint(run, " >A> Ankerposition an Elem:%ld  x:%.3f y:%.3f \n", elem, px, py);
   KxPrint(run, " >A> Ankerlaenge:%.3f Ankerwinkel CP-SpP %.3f \n", ankL, (float)WIV(feed.cx, feed.cy, px, py));
   // A lead-in through another element would cut through material.
-  if (*al > ankL && ankL < run.cfg.gMaxAnkerLen && AnchorCrossesMaterial(run, elem, sPelem, px, py)) {
+  if (*al > ankL && ankL < run.cfg.anchorLength && AnchorCrossesMaterial(run, elem, sPelem, px, py)) {
     KxPrint(run, " anchor crosses an element ");
     return 0;
   }
-  if (*al > ankL && ankL < run.cfg.gMaxAnkerLen) {
+  if (*al > ankL && ankL < run.cfg.anchorLength) {
     KxPrint(run, " ankL:%.3f al:%.3f  ", ankL, *al);
     *al = ankL;
     KxPrint(run, " | al wurde neu gesetzt al:%.3f \n", *al);
@@ -254,7 +254,7 @@ int lineApproach(KxRun& run, long elem, long sPelem, float* al) {
     perp = -perp;
     KxPrint(run, " (ankL <0)");
   }
-  if (perp > run.cfg.gMaxAnkerLen) {
+  if (perp > run.cfg.anchorLength) {
     KxPrint(run, " %.3f =FALSE ", perp);
     return 0;
   }
@@ -381,7 +381,7 @@ int CurveApproachPossible(KxRun& run, long elem, long sPelem, float* al) {
   }
   const float ankL = LENC(feed.cx, feed.cy, px, py);
   KxPrint(run, " Ankerlaenge:%.3f ", ankL);
-  if (!(ankL < run.cfg.gMaxAnkerLen) || !(ankL < *al)) return 0;
+  if (!(ankL < run.cfg.anchorLength) || !(ankL < *al)) return 0;
   if (AnchorCrossesMaterial(run, elem, sPelem, px, py)) {
     KxPrint(run, " anchor crosses an element ");
     return 0;
@@ -407,7 +407,7 @@ int CornerApproachPossible(KxRun& run, long elem, long sPelem, float* al) {
     if (nb < 0) continue;
     const double wx = (double)feed.cx - vx, wy = (double)feed.cy - vy;
     const float ankL = LENC(feed.cx, feed.cy, vx, vy);
-    if (!(ankL > 0) || !(ankL < run.cfg.gMaxAnkerLen) || !(ankL < *al)) continue;
+    if (!(ankL > 0) || !(ankL < run.cfg.anchorLength) || !(ankL < *al)) continue;
     double tex, tey, tnx, tny;
     tangentFrom(e, atStart, &tex, &tey);
     tangentFrom(run.table.elds[nb], nStart, &tnx, &tny);

@@ -317,7 +317,7 @@ std::vector<long> candidateBases(KxRun& run, const Contour& c) {
   for (long i : c.members) {
     const elementdaten& e = run.table.elds[i];
     if (e.type == etLINE) lines.push_back(i);
-    else if (e.type == etARC && (e.curve || (!(e.r < run.cfg.gMaxAnkerLen) && sweepOf(e) >= kMinLeadInSweep))) arcs.push_back(i);
+    else if (e.type == etARC && (e.curve || (!(e.r < run.cfg.anchorLength) && sweepOf(e) >= kMinLeadInSweep))) arcs.push_back(i);
   }
   auto length = [&run](long i) {
     const elementdaten& e = run.table.elds[i];
@@ -364,7 +364,7 @@ bool tryHole(KxRun& run, int k, const char* kn, long base, double x, double y, d
 
 // The radius of the start holes korvex places: AutoHoleDiameter, at most the grid
 // radius wide, so that the circle stays a start hole and is not cut as a hole.
-double holeRadius(KxSettings& cfg) { return std::min((double)cfg.gAutoHoleDiameter, (double)cfg.gStartPosition) / 2; }
+double holeRadius(KxSettings& cfg) { return std::min((double)cfg.autoHoleDiameter, (double)cfg.gridRadius) / 2; }
 
 // A place beside a base element: its midpoint and the unit normal toward the side the
 // nesting asks for, the elements near enough to matter, and the room found there.
@@ -392,7 +392,7 @@ bool sideOf(KxRun& run, const Contour& c, long base, bool wantInside, Beside* b)
   return true;
 }
 
-bool isSmallCircle(KxSettings& cfg, const elementdaten& e) { return e.type == etCIR && !(e.r > cfg.gStartPosition); }
+bool isSmallCircle(KxSettings& cfg, const elementdaten& e) { return e.type == etCIR && !(e.r > cfg.gridRadius); }
 
 // The contour elements within reach of the base's midpoint, and the start holes
 // whose edge is within holeReach of it.
@@ -614,7 +614,7 @@ signed char placeCloser(KxRun& run, Placing& pl, const std::vector<Contour>& all
   // way of the cut; closer to it, it does not.
   if (touchesItself(run, c)) return kvCROSSING;
   const int konturs = (int)all.size() - 1;
-  const double half = run.cfg.gMaxAnkerLen / 2, need = radius + kAutoHoleClearance;
+  const double half = run.cfg.anchorLength / 2, need = radius + kAutoHoleClearance;
   std::vector<Beside> places;
   const std::vector<long> bases = candidateBases(run, c);
   pl.onlyShortArcs[k] = bases.empty();
@@ -681,7 +681,7 @@ signed char placeCloser(KxRun& run, Placing& pl, const std::vector<Contour>& all
 // length away, as a drawn start hole would usually lie; else closer (placeCloser).
 signed char placeFor(KxRun& run, Placing& pl, const std::vector<Contour>& all, int k, const char* kn) {
   const Contour& c = all[(size_t)k];
-  const double anchor = run.cfg.gMaxAnkerLen;
+  const double anchor = run.cfg.anchorLength;
   const double half = anchor / 2;
   const double radius = holeRadius(run.cfg);
   const bool wantInside = nestingDepth(run, all, k) % 2 == 1;
@@ -750,7 +750,7 @@ static const char* refusalOf(KxRun& run, const Placing& pl, int k, char* buf, si
   switch (pl.verdicts[k]) {
     case kvTOO_SMALL:
       if (pl.onlyShortArcs[k])
-        n = snprintf(buf, size, "too small (only arcs under R%.2f mm/%.1f deg)", run.cfg.gMaxAnkerLen, kMinLeadInSweep);
+        n = snprintf(buf, size, "too small (only arcs under R%.2f mm/%.1f deg)", run.cfg.anchorLength, kMinLeadInSweep);
       else if (pl.roomOf[k].mm < 0)
         n = snprintf(buf, size, "too small");
       else
@@ -778,7 +778,7 @@ static const char* refusalOf(KxRun& run, const Placing& pl, int k, char* buf, si
 
 int PlaceAutoStartHoles(KxRun& run) {
   forgetPlacements(run);
-  if (!run.cfg.gAutoStartHoles || run.contours.count < 1) return 0;
+  if (!run.cfg.autoStartHoles || run.contours.count < 1) return 0;
   KxKeepContours(run);
   const int konturs = run.contours.count;
   KxPrint(run, "\n ...AutoStartHoles()\n");
@@ -792,7 +792,7 @@ int PlaceAutoStartHoles(KxRun& run) {
     if (!isGeometry(run.table.elds[i].type)) continue;
     const int k = contourNumber(run.table.elds[i].kontur, konturs);
     // Small circles are start holes, not contour geometry.
-    if (k && !(run.table.elds[i].type == etCIR && !(run.table.elds[i].r > run.cfg.gStartPosition))) all[(size_t)k].members.push_back(i);
+    if (k && !(run.table.elds[i].type == etCIR && !(run.table.elds[i].r > run.cfg.gridRadius))) all[(size_t)k].members.push_back(i);
   }
   for (int k = 1; k <= konturs; ++k) {
     Contour& c = all[(size_t)k];
@@ -842,7 +842,7 @@ bool KxChainIsOpen(KxRun& run, int k) {
   for (long i : candidates) {
     const elementdaten& e = run.table.elds[i];
     // Small circles are start holes, not contour geometry.
-    if (KxSameName(e.kontur, kn) && isGeometry(e.type) && !(e.type == etCIR && !(e.r > run.cfg.gStartPosition)))
+    if (KxSameName(e.kontur, kn) && isGeometry(e.type) && !(e.type == etCIR && !(e.r > run.cfg.gridRadius)))
       members.push_back(i);
   }
   const bool hole = members.size() == 1 && run.table.elds[members[0]].type == etCIR;

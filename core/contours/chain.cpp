@@ -94,7 +94,7 @@ int IsTolLenBetween(KxRun& run, long aElem, long bElem, int view) {
     }
     if (d < smallest) smallest = d;
   }
-  if (view) KxPrint(run, "\n OUT OF: [min was:%.4f | (+/-) %.4f] \n", smallest, run.cfg.gNpTolerance);
+  if (view) KxPrint(run, "\n OUT OF: [min was:%.4f | (+/-) %.4f] \n", smallest, run.cfg.elementTolerance);
   return 0;
 }
 
@@ -373,7 +373,7 @@ int SearchKontur(KxRun& run) {
 
   for (long i = 0; i < liveCount(run); ++i) {
     const elementdaten& e = run.table.elds[i];
-    if (e.used == 0 && e.type == etCIR && run.cfg.gStartPosition < e.r) {
+    if (e.used == 0 && e.type == etCIR && run.cfg.gridRadius < e.r) {
       makeHole(ch, run, i);
       continue;
     }

@@ -251,10 +251,10 @@ long GetRegionFor(KxRun& run, KxContour& c, KxCandidateIndex& candidates) {
     length += e.len;
   }
 
-  const float l = left - run.cfg.gMaxAnkerLen;
-  const float r = right + run.cfg.gMaxAnkerLen;
-  const float t = top + run.cfg.gMaxAnkerLen;
-  const float b = bottom - run.cfg.gMaxAnkerLen;
+  const float l = left - run.cfg.anchorLength;
+  const float r = right + run.cfg.anchorLength;
+  const float t = top + run.cfg.anchorLength;
+  const float b = bottom - run.cfg.anchorLength;
   c.region = reg;
   c.reachLeft = l;
   c.reachTop = t;
@@ -278,7 +278,7 @@ long GetRegionFor(KxRun& run, KxContour& c, KxCandidateIndex& candidates) {
   // Circles chosen as another contour's feed point (child -1) stay with it.
   for (long j : inBox) {
     const elementdaten& e = run.table.elds[j];
-    if (e.type != etCIR || !(e.r < run.cfg.gStartPosition) || e.child == -1 || !IsCircleInRegion(c, e)) continue;
+    if (e.type != etCIR || !(e.r < run.cfg.gridRadius) || e.child == -1 || !IsCircleInRegion(c, e)) continue;
     claimCandidate(run, j, kName);
     KxPrint(run, " circle-%ld", j);
     ++circles;

@@ -68,7 +68,7 @@ void noteRefusal(KxRun& run, KxContour& c, const std::vector<long>& candidates) 
     }
   }
   if (hole < 0) return;
-  const char* why = !(best <= run.cfg.gMaxAnkerLen)                    ? "farther from the contour than the anchor length"
+  const char* why = !(best <= run.cfg.anchorLength)                    ? "farther from the contour than the anchor length"
                     : AnchorCrossesMaterial(run, target, hole, tx, ty) ? "material on the way to the contour"
                                                                        : "no element to meet square and no corner facing it";
   char text[160];
@@ -102,20 +102,20 @@ static bool findPunchFeed(KxRun& run, const KxContour& contour, KxLeadInChoice* 
     const elementdaten& e = run.table.elds[i];
     if (!KxSameName(e.kontur, kName)) continue;
     if (e.type == etLINE || e.type == etARC) return false;
-    if (e.type == etCIR && e.r > run.cfg.gStartPosition) circle = i;
+    if (e.type == etCIR && e.r > run.cfg.gridRadius) circle = i;
   }
   if (circle == 0) return false;
   const elementdaten& c = run.table.elds[circle];
   auto candidate = [&](long pA) {
     const elementdaten& s = run.table.elds[pA];
-    return s.type == etCIR && s.used <= 0 && s.r < run.cfg.gStartPosition && KxSameName(s.kontur, kName) &&
+    return s.type == etCIR && s.used <= 0 && s.r < run.cfg.gridRadius && KxSameName(s.kontur, kName) &&
            IsCircleInRegion(contour, s);
   };
   // A start hole inside the circle: it is a hole and cut as one.
   for (long pA : members)
     if (candidate(pA) && LENC(c.cx, c.cy, run.table.elds[pA].cx, run.table.elds[pA].cy) < c.r) return false;
   long best = 0;
-  float bestGap = run.cfg.gMaxAnkerLen;
+  float bestGap = run.cfg.anchorLength;
   for (long pA : members) {
     if (!candidate(pA)) continue;
     const elementdaten& s = run.table.elds[pA];
@@ -146,7 +146,7 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, KxContour& contour, KxCandidateIndex
   if (contour.region < 0 || contour.region >= run.table.eldsCounter) return choice;
   if (findPunchFeed(run, contour, &choice)) return choice;
   float AnkerLen = 20.0f;             // best anchor length accepted so far
-  float AnkerLenBuf = run.cfg.gMaxAnkerLen;   // running bound, lowered by the approach test
+  float AnkerLenBuf = run.cfg.anchorLength;   // running bound, lowered by the approach test
   long lastFeedBuf = 0;               // chosen feed point (0: none yet, the "feedbuf" slot)
   long AnfahrElemBuf = 0;             // chosen lead-in element
   long CheckedCirIns = 0;             // candidates inside the region
@@ -211,7 +211,7 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, KxContour& contour, KxCandidateIndex
         printCirclePassedOver(run, pA, cand);
         continue;
       }
-      if (cand.r > run.cfg.gStartPosition) {
+      if (cand.r > run.cfg.gridRadius) {
         if (KxTraceNext(run, ktPASSED_OVER)) KxPrint(run, "\n [CIR %ld|r:%6.2f]  -> r2big ", pA, cand.r);
         continue;
       }

@@ -211,7 +211,7 @@ void emitRound(KxRun& run, DxfReading& rd, const DxfBlockItem& it, const Affine&
     t1 = it.v[4] / RAD2DEG;
   }
   int n;
-  do n = ConjugateEllipsePieces(ocx, ocy, t.a * r, t.c * r, t.b * r, t.d * r, t0, t1, run.cfg.gCurveTolerance / 4,
+  do n = ConjugateEllipsePieces(ocx, ocy, t.a * r, t.c * r, t.b * r, t.d * r, t0, t1, run.cfg.curveTolerance / 4,
                                 CurvePieceBuffer(rd), CurvePieceRoom(rd));
   while (n == kKxTooManyPieces && GrowCurvePieces(run, rd));
   const KxCurvePiece* pieces = CurvePieceBuffer(rd);

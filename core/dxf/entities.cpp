@@ -489,7 +489,7 @@ bool curveOrInsertGroup(DxfReading& rd, int code, const char* value, double v) {
 // so that the arcs stay within it after the program rounds them to thousandths).
 void finishCurve(KxRun& run, DxfReading& rd) {
   // A block may be placed enlarged: its curves are cut finer.
-  const double tol = run.cfg.gCurveTolerance / (rd.ent.captured ? 16.0 : 4.0);
+  const double tol = run.cfg.curveTolerance / (rd.ent.captured ? 16.0 : 4.0);
   const char* what = kindName(rd.ent.kind);
   int n = -1;
   if (rd.ent.kind == dkELLIPSE) {
@@ -556,7 +556,7 @@ void finishCurve(KxRun& run, DxfReading& rd) {
     length += std::fabs(sweep) * p.r;
   }
   KxPrint(run, "\n");
-  KxLog(run, ", length %.3f mm (tolerance %.4f mm)\n", length, run.cfg.gCurveTolerance);
+  KxLog(run, ", length %.3f mm (tolerance %.4f mm)\n", length, run.cfg.curveTolerance);
 }
 
 void finishInsert(KxRun& run, DxfReading& rd, int ext) {

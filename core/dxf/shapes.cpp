@@ -82,7 +82,7 @@ long AddCurvePieces(KxRun& run, KxNewElement& el, const KxCurvePiece* pieces, in
   // other (a knot span of almost nothing) are joined into one line: a run of pieces
   // each too short to chain would leave a gap. The curve module has already joined
   // what a line can replace within the curve tolerance.
-  const double tooShort = 2.0 * run.cfg.gNpTolerance;
+  const double tooShort = 2.0 * run.cfg.elementTolerance;
   int runFrom = -1;
   for (int i = 0; i <= n; ++i) {
     const bool tiny = i < n && finitePiece(pieces[i]) &&

@@ -141,7 +141,7 @@ static void deleteShortElements(KxRun& run) {
     if (e.type == etLINE) d = LENC(e.sx, e.sy, e.ex, e.ey);
     else if (e.type == etARC) d = (float)(BOGENWINKEL(e.sw, e.ew) / RAD2DEG * e.r);
     else continue;
-    if (!(d <= run.cfg.gNpTolerance || std::isnan(d))) continue;
+    if (!(d <= run.cfg.elementTolerance || std::isnan(d))) continue;
     KxCopy(e.kontur, sizeof e.kontur, "-del-");
     KxCopy(e.text, sizeof e.text, "-del-");
     e.used = 1;
@@ -162,7 +162,7 @@ static void deleteShortElements(KxRun& run) {
 
 static bool samePoint(KxSettings& cfg, float ax, float ay, float bx, float by) {
   float d = LENC(ax, ay, bx, by);
-  return d <= cfg.gNpTolerance;
+  return d <= cfg.elementTolerance;
 }
 
 // Whether record b repeats record a: same type, the same end points (a line in
@@ -173,7 +173,7 @@ static bool sameElement(KxSettings& cfg, const elementdaten& a, const elementdat
     return (samePoint(cfg, a.sx, a.sy, b.sx, b.sy) && samePoint(cfg, a.ex, a.ey, b.ex, b.ey)) ||
            (samePoint(cfg, a.sx, a.sy, b.ex, b.ey) && samePoint(cfg, a.ex, a.ey, b.sx, b.sy));
   if (a.type != etARC && a.type != etCIR) return false;
-  if (!samePoint(cfg, a.cx, a.cy, b.cx, b.cy) || std::fabs(a.r - b.r) > cfg.gNpTolerance) return false;
+  if (!samePoint(cfg, a.cx, a.cy, b.cx, b.cy) || std::fabs(a.r - b.r) > cfg.elementTolerance) return false;
   return a.type == etCIR || (samePoint(cfg, a.sx, a.sy, b.sx, b.sy) && samePoint(cfg, a.ex, a.ey, b.ex, b.ey));
 }
 
@@ -191,7 +191,7 @@ static void deleteDuplicates(KxRun& run) {
   long n = liveCount(run);
   KxPointGrid grid;          // checked records by start point or centre
   std::vector<long> near;    // candidates for the record being checked
-  grid.Reset(run.cfg.gNpTolerance < 0 ? 0.0 : (double)run.cfg.gNpTolerance);
+  grid.Reset(run.cfg.elementTolerance < 0 ? 0.0 : (double)run.cfg.elementTolerance);
   const bool indexed = grid.Usable();
   if (indexed) grid.Reserve(n);
   for (long i = 0; i < n; ++i) {

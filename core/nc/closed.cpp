@@ -55,7 +55,7 @@ static void writeTechnologyLine(KxRun& run, FILE* os) {
 static void writeHoleOrTrouble(KxRun& run, FILE* os, int k, const char* kN, long feedElem, long firstElem, int child) {
   KxPrint(run, "\n -(%s) Bohrungen abfangen:", kN);
   KxPrint(run, " - fKMenge:%ld Erste:%ld  Letzte:%ld  \n ", 0L, run.table.eldsCounter, 0L);
-  const Members m = surveyMembers(run, kN, [&run](const elementdaten& e) { return e.type == etCIR && e.r > run.cfg.gStartPosition; },
+  const Members m = surveyMembers(run, kN, [&run](const elementdaten& e) { return e.type == etCIR && e.r > run.cfg.gridRadius; },
                                   [](const elementdaten&) {});
   const long count = m.count, lowest = m.lowest, highest = m.highest;
   KxPrint(run, " - fKMenge:%ld Erste:%ld  Letzte:%ld  \n ", count, lowest, highest);
@@ -98,7 +98,7 @@ static void writeRegisterLines(KxRun& run, FILE* os) {
       const dxfLayerList& l = run.dxf.fLL[y];
       if (l.useReg == 0 || l.used <= 0) continue;
       NcPut(os, "%s%d=%s1%+.3f", run.cfg.mS.VReg, l.useReg, run.cfg.mS.VReg, l.useOft);
-      if (run.cfg.gDataInfo) NcPut(os, "%sLayer %s%s", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, l.Name).c_str(), run.cfg.mS.RemarkOff);
+      if (run.cfg.dataInfo) NcPut(os, "%sLayer %s%s", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, l.Name).c_str(), run.cfg.mS.RemarkOff);
       NcPut(os, "%s\n", run.cfg.mS.EOL);
     }
     if (t.RoughOff != 0.0f) {
@@ -117,7 +117,7 @@ static void writeRegisterLines(KxRun& run, FILE* os) {
   if (t.dReg == 1) return;
   NcPut(os, "%s%d=%s1", run.cfg.mS.VReg, t.dReg, run.cfg.mS.VReg);
   if (t.dReg >= 0 && t.dReg < kRegisterCount && t.dROff[t.dReg] != 0.0f) NcPut(os, "%+.3f", t.dROff[t.dReg]);
-  if (run.cfg.gDataInfo) NcPut(os, "%sDefault%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff);
+  if (run.cfg.dataInfo) NcPut(os, "%sDefault%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff);
   NcPut(os, "%s\n", run.cfg.mS.EOL);
   if (t.RoughOff != 0.0f) {
     NcPut(os, "(Rough)%s\n", run.cfg.mS.EOL);
@@ -140,7 +140,7 @@ static void writeIsoRadius(KxSettings& cfg, FILE* os, float r) {
   } else {
     NcPut(os, " %s", cfg.mS.SingleIsoRad);
   }
-  if (cfg.gDataInfo) NcPut(os, " (ISO)");
+  if (cfg.dataInfo) NcPut(os, " (ISO)");
 }
 
 // The technology part of a contour cut from a start hole (a round punch or a
@@ -158,7 +158,7 @@ static void writeTechnologyPart(KxRun& run, FILE* os, int k, const char* kN, lon
     } else {
       if (t.G92Mode == dmPIECE) {
         NcPut(os, "G92 X%.3f Y%.3f", feed.cx, feed.cy);
-        if (run.cfg.gDataInfo) NcPut(os, " (SetCoord)");
+        if (run.cfg.dataInfo) NcPut(os, " (SetCoord)");
         NcPut(os, "%s\n", run.cfg.mS.EOL);
         t.KonX = feed.cx;
         t.KonY = feed.cy;
@@ -169,7 +169,7 @@ static void writeTechnologyPart(KxRun& run, FILE* os, int k, const char* kN, lon
   SimpleAddChilds(run, os, k);
   SimplePosition_Chain(run, os, kN, feedElem);
   NcPut(os, "G00 X%.3f Y%.3f", feed.cx, feed.cy);
-  if (run.cfg.gDataInfo) NcPut(os, " (FeedPoint)");
+  if (run.cfg.dataInfo) NcPut(os, " (FeedPoint)");
   NcPut(os, "%s\n", run.cfg.mS.EOL);
 }
 
@@ -206,7 +206,7 @@ static void writePunch(KxRun& run, FILE* os, int k, const char* kN, long feedEle
   NcPut(os, "G90G%dG44G%d%s\n", t.dDLage, t.dKLage, run.cfg.mS.EOL);
   NcPut(os, "G01 X%.3f Y%.3f", feed.ex, feed.ey);
   NcPut(os, "%s%s0", run.cfg.mS.NylOffset, run.cfg.mS.Angel);
-  if (run.cfg.gDataInfo) NcPut(os, " (SplittPoint)");
+  if (run.cfg.dataInfo) NcPut(os, " (SplittPoint)");
   NcPut(os, "%s\n", run.cfg.mS.EOL);
   const double a0 = WIV(c.cx, c.cy, feed.ex, feed.ey);
   const double ends[3] = {a0 + step * 180.0, a0 + step * 356.0, a0};
@@ -216,7 +216,7 @@ static void writePunch(KxRun& run, FILE* os, int k, const char* kN, long feedEle
     const float y = n == 2 ? feed.ey : c.cy + YARC(ends[n], c.r);
     NcPut(os, "G%02d X%.3f Y%.3f I%.3f J%.3f", dir, x, y, c.cx - px, c.cy - py);
     if (n == 0) NcPut(os, " %s%d %s%.3f", run.cfg.mS.OffsetR, t.dReg, run.cfg.mS.Angel, t.dkonik);
-    if (n == 1 && run.cfg.gDataInfo) NcPut(os, " (StopPoint)");
+    if (n == 1 && run.cfg.dataInfo) NcPut(os, " (StopPoint)");
     NcPut(os, "%s\n", run.cfg.mS.EOL);
     if (n == 1) {
       if (t.NoStop) NcPut(os, "%sNoStop%s%s\n", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
@@ -231,7 +231,7 @@ static void writePunch(KxRun& run, FILE* os, int k, const char* kN, long feedEle
   if (t.HatRotation && t.dQuali == 1) NcPut(os, "%s%s\n", run.cfg.mS.RotateOff, run.cfg.mS.EOL);
   if (t.NoCut == 0) NcPut(os, "%s%s\n%s", run.cfg.mS.WireCut, run.cfg.mS.EOL, run.cfg.mS.SubReturn);
   else NcPut(os, "%sNoCut%s%s\n%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL, run.cfg.mS.SubReturn);
-  if (run.cfg.gDataInfo) NcPut(os, KxConsole(run) ? "(-CLOSED.CONTOUR-)" : "(-CLOSED KONTOUR-)");
+  if (run.cfg.dataInfo) NcPut(os, KxConsole(run) ? "(-CLOSED.CONTOUR-)" : "(-CLOSED KONTOUR-)");
   NcPut(os, "%s\n", run.cfg.mS.EOL);
   fLayerList(run, ll_CLR_U, 0, nullptr, 0);
 }
@@ -361,7 +361,7 @@ void SimpleClosedKontur(KxRun& run, NcWriting& w, FILE* os, int k, long feedElem
   const char* move = SetMoveTypeForLayer(run, first.fLayer);
   NcPut(os, "%s X%.3f Y%.3f", move, feed.ex, feed.ey);
   NcPut(os, "%s%s0", run.cfg.mS.NylOffset, run.cfg.mS.Angel);
-  if (run.cfg.gDataInfo) NcPut(os, " (SplittPoint)");
+  if (run.cfg.dataInfo) NcPut(os, " (SplittPoint)");
   NcPut(os, "%s\n", run.cfg.mS.EOL);
   if (lead.type == etARC) {
     NcPut(os, "G%02d X%.3f Y%.3f", clockType, qX, qY);
@@ -513,7 +513,7 @@ void SimpleClosedKontur(KxRun& run, NcWriting& w, FILE* os, int k, long feedElem
   else NcPut(os, "%sNoCut%s%s\n%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL, run.cfg.mS.SubReturn);
 
   if (closed) {
-    if (run.cfg.gDataInfo) NcPut(os, KxConsole(run) ? "(-CLOSED.CONTOUR-)" : "(-CLOSED KONTOUR-)");
+    if (run.cfg.dataInfo) NcPut(os, KxConsole(run) ? "(-CLOSED.CONTOUR-)" : "(-CLOSED KONTOUR-)");
     KxPrint(run, " -CLOSED KONTOUR -\n");
     KxLog(run, " (CLOSED)");
   } else {

@@ -111,10 +111,10 @@ std::string NcTargetPath(KxRun& run) {
 
 static void writeHead(KxRun& run, NcWriting& w, FILE* f) {
   NcPut(f, "%s%s\n", run.cfg.mS.ProEpilog, run.cfg.mS.EOL);
-  if (run.cfg.gGlobTextInfo == 1) NcPut(f, "%sFILE: %s %s%s\n", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, run.io.in_filename.c_str()).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
+  if (run.cfg.globTextInfo == 1) NcPut(f, "%sFILE: %s %s%s\n", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, run.io.in_filename.c_str()).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
   for (long i = 0; i < run.table.eldsCounter; ++i) {
     if (run.table.elds[i].type != etTEXT || run.table.elds[i].kontur[0] != '\0') continue;
-    if (run.cfg.gGlobTextInfo == 1) NcPut(f, "%s %s %s%s\n", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, run.table.elds[i].text).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
+    if (run.cfg.globTextInfo == 1) NcPut(f, "%s %s %s%s\n", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, run.table.elds[i].text).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
     SetTechnologie(run, run.table.elds[i].text, i);
   }
   w.headNoCut = run.nc.techno.NoCut;
@@ -179,7 +179,7 @@ static void writeContourBlock(KxRun& run, NcWriting& w, FILE* f, int k) {
   else
     NcPut(f, "N%d%s-- child of N%d --%s%s\n", KxContourBlock(k), run.cfg.mS.RemarkOn, KxContourBlock(child), run.cfg.mS.RemarkOff,
           run.cfg.mS.EOL);
-  if (run.cfg.gDataInfo) NcPut(f, "%s--Len:%.3f--%s%s\n", run.cfg.mS.RemarkOn, len, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
+  if (run.cfg.dataInfo) NcPut(f, "%s--Len:%.3f--%s%s\n", run.cfg.mS.RemarkOn, len, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
 
   // Every piece starts from the defaults; on a plate the technology carries over.
   if (run.nc.techno.G92Mode == dmPIECE) {
@@ -207,7 +207,7 @@ static void writeContourBlock(KxRun& run, NcWriting& w, FILE* f, int k) {
     if (!KxSameName(e.kontur, name)) continue;
     switch (e.type) {
       case etTEXT:
-        if (run.cfg.gCancelTextInfo == 0) NcPut(f, "%s--%s%s%s\n", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, e.text).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
+        if (run.cfg.cancelTextInfo == 0) NcPut(f, "%s--%s%s%s\n", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, e.text).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
         SetTechnologie(run, e.text, i);
         e.used += 1;
         break;
@@ -230,7 +230,7 @@ static void writeContourBlock(KxRun& run, NcWriting& w, FILE* f, int k) {
   // A start hole the search claimed but could not lead in from is no feed point.
   if (KxStillFed(run, contour)) {
     const elementdaten& hole = run.table.elds[contour.startHole];
-    if (hole.type == etINSE || hole.r < run.cfg.gStartPosition) feedMarker = 1;
+    if (hole.type == etINSE || hole.r < run.cfg.gridRadius) feedMarker = 1;
   }
   // Tens of thousands of contours share a few lines: each is kept once.
   const auto [line, added] = w.techIndex.try_emplace(run.nc.eTD[1].nwd, (int)run.contours.techLines.size());

@@ -25,7 +25,7 @@ long HoleStartFor(KxRun& run, const char* kN, long elem) {
   KxMemberCandidates(run, kN, run.table.eldsCounter, members);
   for (long i : members) {
     const elementdaten& s = run.table.elds[i];
-    if (i == elem || s.type != etCIR || !(s.r < run.cfg.gStartPosition) || s.used > 0 || !KxSameName(s.kontur, kN)) continue;
+    if (i == elem || s.type != etCIR || !(s.r < run.cfg.gridRadius) || s.used > 0 || !KxSameName(s.kontur, kN)) continue;
     const float d = LENC(c.cx, c.cy, s.cx, s.cy);
     if (!(d < c.r)) continue;
     // A start hole at the centre is where a hole is threaded anyway.
@@ -64,7 +64,7 @@ void SimpleHoleForElement(KxRun& run, FILE* ostream, long elem, long startHole) 
   if (!(t.dReg == 4 && t.dHole == 0.0f)) {
     NcPut(ostream, "%s4=%s%d", run.cfg.mS.VReg, run.cfg.mS.VReg, t.dReg);
     if (t.dHole != 0.0f) NcPut(ostream, "%+.3f", t.dHole);
-    if (run.cfg.gDataInfo) NcPut(ostream, "(HoleOffset)");
+    if (run.cfg.dataInfo) NcPut(ostream, "(HoleOffset)");
     NcPut(ostream, "%s\n", run.cfg.mS.EOL);
   }
 
@@ -105,7 +105,7 @@ void SimpleHoleForElement(KxRun& run, FILE* ostream, long elem, long startHole) 
   NcPut(ostream, "G01 X%.3f Y%.3f%s%s0%s\n", tx, ty, run.cfg.mS.NylOffset, run.cfg.mS.Angel, run.cfg.mS.EOL);
   NcPut(ostream, "G40G43G50%s\n", run.cfg.mS.EOL);
   NcPut(ostream, "%s%s\n%s", run.cfg.mS.WireCut, run.cfg.mS.EOL, run.cfg.mS.SubReturn);
-  if (run.cfg.gDataInfo) NcPut(ostream, "(--END HOLE--)");
+  if (run.cfg.dataInfo) NcPut(ostream, "(--END HOLE--)");
   NcPut(ostream, "%s\n", run.cfg.mS.EOL);
 
   fLayerList(run, ll_LIST, 1, nullptr, 0);

@@ -28,12 +28,12 @@ void SimpleHoldPoint(KxRun& run, FILE* ostream, long feedElem, long firstElem, f
       NcPut(ostream, " %s%d", run.cfg.mS.OffsetR, t.dReg);
       NcPut(ostream, " %s%.3f", run.cfg.mS.Angel, NcLayer(run, f.fLayer).useKonik);
     }
-    if (run.cfg.gDataInfo) NcPut(ostream, " (StopPoint)");
+    if (run.cfg.dataInfo) NcPut(ostream, " (StopPoint)");
     NcPut(ostream, "%s\n", run.cfg.mS.EOL);
     if (t.NoStop) NcPut(ostream, "%sNoStop%s%s\n", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
     else NcPut(ostream, "%s%s\n", run.cfg.mS.HoldPoint, run.cfg.mS.EOL);
     NcPut(ostream, "%s X%.3f Y%.3f", move, sX, sY);
-    if (run.cfg.gDataInfo) NcPut(ostream, " (SplittPoint)");
+    if (run.cfg.dataInfo) NcPut(ostream, " (SplittPoint)");
     NcPut(ostream, "%s\n", run.cfg.mS.EOL);
     return;
   }
@@ -57,12 +57,12 @@ void SimpleHoldPoint(KxRun& run, FILE* ostream, long feedElem, long firstElem, f
     NcPut(ostream, " %s%d", run.cfg.mS.OffsetR, t.dReg);
     NcPut(ostream, " %s%.3f", run.cfg.mS.Angel, NcLayer(run, f.fLayer).useKonik);
   }
-  if (run.cfg.gDataInfo) NcPut(ostream, " (StopPoint)");
+  if (run.cfg.dataInfo) NcPut(ostream, " (StopPoint)");
   NcPut(ostream, "%s\n", run.cfg.mS.EOL);
   NcPut(ostream, "%s%s\n", run.cfg.mS.HoldPoint, run.cfg.mS.EOL);
   NcPut(ostream, "G0%d X%.3f Y%.3f", d, sX, sY);
   NcPut(ostream, " I%.3f J%.3f", f.cx - px, f.cy - py);
-  if (run.cfg.gDataInfo) NcPut(ostream, " (SplittPoint)");
+  if (run.cfg.dataInfo) NcPut(ostream, " (SplittPoint)");
   NcPut(ostream, "%s\n", run.cfg.mS.EOL);
 }
 

@@ -51,7 +51,7 @@ void SimplePosition_Chain(KxRun& run, FILE* ostream, const char* kN, long feedEl
   if (run.nc.techno.KonX == fx && run.nc.techno.KonY == fy) {
     snprintf(line, sizeof line, "%sOn Position%s%s\n", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
     KxPrint(run, "%s", line);
-    if (run.cfg.gDataInfo) NcPut(ostream, "%s", line);
+    if (run.cfg.dataInfo) NcPut(ostream, "%s", line);
     return;
   }
 
@@ -59,7 +59,7 @@ void SimplePosition_Chain(KxRun& run, FILE* ostream, const char* kN, long feedEl
   float qx, qy;
   chainStart(run, kN, &qx, &qy);
   NcPut(ostream, "G00 X%.3f Y%.3f", qx, qy);
-  if (run.cfg.gDataInfo) NcPut(ostream, " %sPosVector%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff);
+  if (run.cfg.dataInfo) NcPut(ostream, " %sPosVector%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff);
   NcPut(ostream, "%s\n", run.cfg.mS.EOL);
 
   for (long i = 0; i < run.table.eldsCounter; ++i)
@@ -82,7 +82,7 @@ void SimplePosition_Chain(KxRun& run, FILE* ostream, const char* kN, long feedEl
     }
     e.used = 1;
     NcPut(ostream, "G00 X%.3f Y%.3f", qx, qy);
-    if (run.cfg.gDataInfo) NcPut(ostream, " %sN-PosVector%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff);
+    if (run.cfg.dataInfo) NcPut(ostream, " %sN-PosVector%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff);
     NcPut(ostream, "%s\n", run.cfg.mS.EOL);
     i = -1;   // every followed line restarts the scan from the top of the table
   }
@@ -92,5 +92,5 @@ void SimplePosition_Chain(KxRun& run, FILE* ostream, const char* kN, long feedEl
              run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
   else
     snprintf(line, sizeof line, "%sOn Position%s%s\n", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
-  if (run.cfg.gDataInfo) NcPut(ostream, "%s", line);
+  if (run.cfg.dataInfo) NcPut(ostream, "%s", line);
 }

@@ -538,7 +538,7 @@ struct Checker : KxNcFollower {
       const elementdaten& e = run.table.elds[i];
       if (e.type != etLINE && e.type != etARC && e.type != etCIR) continue;
       if (e.kontur[0] != '$' || e.kontur[1] != 'K') continue;
-      if (e.type == etCIR && e.r <= run.cfg.gStartPosition) continue;
+      if (e.type == etCIR && e.r <= run.cfg.gridRadius) continue;
       if (!std::isfinite(e.sx) || !std::isfinite(e.cx) || !std::isfinite(e.r)) continue;
       const int k = atoi(e.kontur + 2);
       Drawn d = {e.type, e.sx, e.sy, e.ex, e.ey, e.cx, e.cy, e.r, e.sw / RAD2DEG, e.ew / RAD2DEG, k};
@@ -556,7 +556,7 @@ struct Checker : KxNcFollower {
       drawnClosed.emplace(d.contour, true);
       if (d.type != etCIR) ends[d.contour].push_back({d.sx, d.sy}), ends[d.contour].push_back({d.ex, d.ey});
     }
-    const double reach = run.cfg.gNpTolerance + 1e-4;
+    const double reach = run.cfg.elementTolerance + 1e-4;
     for (auto& entry : ends) {
       const auto& k = entry.first;   // named references: clang 14 lambdas cannot capture structured bindings
       auto& pts = entry.second;
@@ -582,7 +582,7 @@ struct Checker : KxNcFollower {
     std::vector<int> near;
     std::vector<char> mark(drawn.size(), 0);
     std::vector<std::pair<double, double>> pts;
-    const double tol = run.cfg.gNpTolerance;
+    const double tol = run.cfg.elementTolerance;
     std::set<int> followed;
     for (Loop& l : loops) {
       std::map<int, int> votes;
@@ -862,7 +862,7 @@ int KxCheckProgram(KxRun& run, const std::string& program, const std::string& dr
   KxTraceQuiet(run, true);
   StartLayerList(run);
   ConfigClearRefusal(run.cfg);
-  SetDevSyntax(run, run.cfg.gDevTarget.c_str());
+  SetDevSyntax(run, run.cfg.devTarget.c_str());
   int status = kxSTATUS_OK;
   std::string why;
   if (!drawing.empty()) {

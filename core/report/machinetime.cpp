@@ -73,11 +73,11 @@ void KxComputeMachineTime(KxRun& run, const KxToolpath& tp, KxMachineTime* mt) {
     mt->threadings += l.threadings;
     mt->cutMinutes += l.minutes;
   }
-  mt->threadMinutes = mt->threadings * (double)run.cfg.gThreadingTime;
-  mt->rapidMinutes = run.cfg.gRapidFeed > 0 ? tp.rapidLength / run.cfg.gRapidFeed : 0;
+  mt->threadMinutes = mt->threadings * (double)run.cfg.threadingTime;
+  mt->rapidMinutes = run.cfg.rapidFeed > 0 ? tp.rapidLength / run.cfg.rapidFeed : 0;
   mt->total = mt->cutMinutes + mt->threadMinutes + mt->rapidMinutes;
   // The wire runs off while the generator cuts.
-  mt->wireMetres = mt->cutMinutes * (double)run.cfg.gWireSpeed;
+  mt->wireMetres = mt->cutMinutes * (double)run.cfg.wireSpeed;
   mt->valid = mt->contours > 0;
 }
 
@@ -92,7 +92,7 @@ std::string KxMachineTimeLine(KxRun& run, const KxMachineTime& mt) {
   if (!mt.valid) return mt.unknown.empty() ? "" : "machine time not known - no technology data: " + names(mt.unknown);
   std::string line = "machine time " + KxDurationText(mt.total) + " for " + counted(mt.contours, "contour", "contours") +
                      ", " + counted(mt.cuts, "cut", "cuts") + ", " + counted(mt.threadings, "threading", "threadings");
-  if (run.cfg.gWireSpeed > 0) line += format(", about %ld m of wire", std::lround(mt.wireMetres));
+  if (run.cfg.wireSpeed > 0) line += format(", about %ld m of wire", std::lround(mt.wireMetres));
   if (!mt.unknown.empty()) line += " - left out, no technology data: " + names(mt.unknown);
   return line;
 }
@@ -120,7 +120,7 @@ void KxLogMachineTime(KxRun& run, const KxToolpath& tp) {
   }
   KxMachineTime mt;
   KxComputeMachineTime(run, tp, &mt);
-  KxLog(run, " positioning: %.3f mm / %.0f mm/min = %.1f min\n", tp.rapidLength, run.cfg.gRapidFeed, mt.rapidMinutes);
-  KxLog(run, " threadings: %d x %.2f min = %.1f min\n", mt.threadings, run.cfg.gThreadingTime, mt.threadMinutes);
+  KxLog(run, " positioning: %.3f mm / %.0f mm/min = %.1f min\n", tp.rapidLength, run.cfg.rapidFeed, mt.rapidMinutes);
+  KxLog(run, " threadings: %d x %.2f min = %.1f min\n", mt.threadings, run.cfg.threadingTime, mt.threadMinutes);
   KxLog(run, " %s\n", KxMachineTimeLine(run, mt).c_str());
 }

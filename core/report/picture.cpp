@@ -109,7 +109,7 @@ int openEnds(KxRun& run, const std::vector<long>& members, float* xs, float* ys,
     if (!std::isnan(b.ex)) all.push_back({b.ex, b.ey, i});
   }
   std::sort(all.begin(), all.end(), [](const End& p, const End& q) { return p.x < q.x; });
-  const double reach = run.cfg.gNpTolerance + 1e-4;
+  const double reach = run.cfg.elementTolerance + 1e-4;
   const double window = reach * (1 + 1e-5) + 1e-6;   // wider than any distance LENC keeps within reach
   int n = 0;
   for (long i : members) {
@@ -405,7 +405,7 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
     bool killed = strcmp(e.kontur, "-del-") == 0;
     if (!orphan && !killed) continue;
     if (orphan) fputs("<g class='warn'><title>orphan: too few elements for a contour, not cut</title><path d='", f);
-    else KxFilePrint(f, "<g class='warn'><title>short line removed (&lt;%.4f)</title><path d='", run.cfg.gNpTolerance);
+    else KxFilePrint(f, "<g class='warn'><title>short line removed (&lt;%.4f)</title><path d='", run.cfg.elementTolerance);
     elementData(f, e);
     fputs("'/>", f);
     if (killed) KxFilePrint(f, "<circle cx='%.3f' cy='%.3f' r='%.3f'/>", e.sx, e.sy, mark * 1.5);

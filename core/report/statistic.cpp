@@ -60,7 +60,7 @@ static void countRecords(KxRun& run, PageCounts& c) {
       case etPOLY:
       case etVERT: row = &c.lines; break;
       case etARC: row = &c.arcs; break;
-      case etCIR: row = e.r > run.cfg.gStartPosition ? &c.circles : &c.small; break;
+      case etCIR: row = e.r > run.cfg.gridRadius ? &c.circles : &c.small; break;
       case etINSE: row = &c.inserts; break;
       case etPNT: row = &c.points; break;
       case etTEXT: row = &c.texts; break;
@@ -109,7 +109,7 @@ static int writePage(KxRun& run, FILE* page) {
   fputs("     FILE: ", page); KxHtmlText(page, run.io.in_filename.c_str()); fputs(" \n", page);
   fputs("  VERSION: ", page); KxHtmlText(page, run.dxf.acad_VersInfo); fputs(" \t", page);
   fputs("\tEDMLAYER: ", page); KxHtmlText(page, run.cfg.edmLayer); fputs(" \n", page);
-  fputs("   DEVICE: ", page); KxHtmlText(page, run.cfg.gDevTarget.c_str()); fputs(" \n", page);
+  fputs("   DEVICE: ", page); KxHtmlText(page, run.cfg.devTarget.c_str()); fputs(" \n", page);
   fputs(" TECHFILE: ", page); KxHtmlText(page, run.cfg.mS.TechFile); fputs(" \t", page);
   KxFilePrint(page, "\tDATAMODE: %s \n", run.nc.techno.G92Mode != 0 ? "PIECES" : "PLATE");
   if (const std::string units = KxUnitsText(run); !units.empty()) {
@@ -186,7 +186,7 @@ static int writePage(KxRun& run, FILE* page) {
   if (c.orphans > 0) KxFilePrint(page, " Verwaiste Elemente: %ld \n", c.orphans);
   if (run.table.killedElements > 0) {
     KxFilePrint(page, " %d %s (&lt;%.4f)\n", run.table.killedElements,
-            run.table.killedElements == 1 ? "ignoriertes Element" : "ignorierte Elemente", run.cfg.gNpTolerance);
+            run.table.killedElements == 1 ? "ignoriertes Element" : "ignorierte Elemente", run.cfg.elementTolerance);
     ++warnings;
   }
   if (run.table.duplicateElements > 0) {

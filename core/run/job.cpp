@@ -22,15 +22,15 @@ void KxTakeJob(KxRun& run, const KxJob& job) {
   if (!job.output.empty()) cfg.outputGiven = job.output;
   if (!job.settingsFile.empty()) {
     cfg.ini_filename = job.settingsFile;
-    cfg.gIniNameGiven = 1;
+    cfg.iniNameGiven = 1;
   }
   if (job.autoStartHoles) cfg.autoGiven = true;
   if (!job.units.empty()) cfg.unitsGiven = job.units;
   if (!job.log.empty()) {
     cfg.log_filename = job.log;
-    cfg.gLogNameGiven = 1;
+    cfg.logNameGiven = 1;
   }
-  if (job.bulk) cfg.gBulkOut = 1;
+  if (job.bulk) cfg.bulkDump = 1;
   run.io.quiet = job.quiet;
   run.io.namePrefix = job.namePrefix;
   if (job.opener) {
@@ -188,7 +188,7 @@ KxResult KxResultOf(KxRun& run, int status) {
   r.withoutTech = run.nc.contoursWithoutTech;
   r.nothingCut = KxNothingCut(run);
   r.checkFaults = run.report.checkFaults;
-  r.checkAsked = run.cfg.gCheckProgram;
+  r.checkAsked = run.cfg.checkProgram;
   r.insetTechIgnored = run.nc.insetTechIgnored;
   r.piecesUncalled = run.nc.piecesUncalled;
   // Without contour nothing is written: a program at the target is an earlier run's.

@@ -64,7 +64,7 @@ int KxConvertDrawing(KxRun& run) {
   run.report.checkFaults = -1;
   KxLogSettingNotes(run);
   ConfigClearRefusal(run.cfg);
-  SetDevSyntax(run, run.cfg.gDevTarget.c_str());
+  SetDevSyntax(run, run.cfg.devTarget.c_str());
   CheckTechFile(run);
   KxLogLayout(run);
   // Without its machine words or cutting data a program must not be written.
@@ -76,12 +76,12 @@ int KxConvertDrawing(KxRun& run) {
   if (status != kxSTATUS_OK) return status;
   if (ConvertDrawingElements(run) >= 1) {
     if (run.nc.ncWriteFailed) status = kxSTATUS_NO_PROGRAM;
-    if (run.cfg.gBulkOut) SaveStructs(run, (run.io.namePrefix + "_elemblk.txt").c_str(), "nach ProbeNwdOut()");
+    if (run.cfg.bulkDump) SaveStructs(run, (run.io.namePrefix + "_elemblk.txt").c_str(), "nach ProbeNwdOut()");
   }
   SaveStatistic(run);
   if (status == kxSTATUS_OK && KxNothingCut(run)) status = kxSTATUS_NOTHING_CUT;
   // The program just written, followed as the machine will: a fault found is the run's failure.
-  if (run.cfg.gCheckProgram && run.contours.count >= 1 && !run.nc.ncWriteFailed && KxCheckOwnProgram(run) > 0 &&
+  if (run.cfg.checkProgram && run.contours.count >= 1 && !run.nc.ncWriteFailed && KxCheckOwnProgram(run) > 0 &&
       status == kxSTATUS_OK)
     status = kxSTATUS_FAULTS;
   KxPrintRunSummary(run, status);

@@ -115,9 +115,9 @@ TEST_F(WindowTest, FieldsAcceptOnlyTheirOpenRangesAndSwitchesReachTheCore) {
   // Per field: typed text, then the text shown and the core's value; a refused value shows the one before.
   struct Step { const char* typed; const char* shown; float value; };
   const struct { const char* field; float* value; std::vector<Step> steps; } fields[] = {
-      {"nETol", &cfg.gNpTolerance, {{"0.006", "0.002", 0.002f}, {"0.0059", "0.0059", 0.0059f}, {"0", "0.006", 0.0059f}}},
-      {"grRad", &cfg.gStartPosition, {{"6.01", "2.605", 2.605f}, {"6", "6", 6}, {"abc", "6.000", 6}}},
-      {"anLen", &cfg.gMaxAnkerLen, {{"-1", "4.500", 4.5f}, {"6", "6", 6}}},
+      {"nETol", &cfg.elementTolerance, {{"0.006", "0.002", 0.002f}, {"0.0059", "0.0059", 0.0059f}, {"0", "0.006", 0.0059f}}},
+      {"grRad", &cfg.gridRadius, {{"6.01", "2.605", 2.605f}, {"6", "6", 6}, {"abc", "6.000", 6}}},
+      {"anLen", &cfg.anchorLength, {{"-1", "4.500", 4.5f}, {"6", "6", 6}}},
       {"hoOff", &cfg.ktechno.dHole, {{"-0.03", "-0.002", -0.002f}, {"xyz", "xyz", 0}, {"-0.029", "-0.029", -0.029f}}}};
   for (const auto& f : fields) {
     for (const Step& s : f.steps) {
@@ -128,7 +128,7 @@ TEST_F(WindowTest, FieldsAcceptOnlyTheirOpenRangesAndSwitchesReachTheCore) {
   }
   EXPECT_FLOAT_EQ(cfg.fMinusTol, -0.0059f);   // the chaining's band follows the typed tolerance
   for (QCheckBox* box : w->findChildren<QCheckBox*>()) box->setChecked(!box->isChecked());
-  EXPECT_EQ(std::vector<int>({cfg.gGlobTextInfo, cfg.gDataInfo, cfg.gCancelTextInfo, cfg.OpenDataFile}),
+  EXPECT_EQ(std::vector<int>({cfg.globTextInfo, cfg.dataInfo, cfg.cancelTextInfo, cfg.OpenDataFile}),
             std::vector<int>({1, 1, 0, 0}));
   for (QAbstractButton* b : w->findChildren<QAbstractButton*>())
     if (b->text() == "G92Piece") b->click();
@@ -148,11 +148,11 @@ TEST_F(WindowTest, FieldsAcceptOnlyTheirOpenRangesAndSwitchesReachTheCore) {
   EXPECT_EQ(dev->currentText().toStdString(), "MAK_EE3.SYN");
   dev->setCurrentIndex(1);
   emit dev->activated(1);
-  EXPECT_EQ(w->Settings().cfg.gDevTarget, prog.File("devices/OTHER.syn"));
+  EXPECT_EQ(w->Settings().cfg.devTarget, prog.File("devices/OTHER.syn"));
   EXPECT_EQ(Field("ofExtens")->text().toStdString(), ".ISO");
   // Reloading reads the settings file's device again.
   w->findChild<QPushButton*>("iniReload")->click();
-  EXPECT_EQ(w->Settings().cfg.gDevTarget, "MAK_EE3.SYN");
+  EXPECT_EQ(w->Settings().cfg.devTarget, "MAK_EE3.SYN");
   EXPECT_EQ(dev->currentText().toStdString(), "MAK_EE3.SYN");
   EXPECT_EQ(Field("ofExtens")->text().toStdString(), ".NC");
 }
@@ -291,7 +291,7 @@ TEST_F(WindowTest, TheNextStartHasTheSizeTheRecentDrawingsAndTheChoicesOfTheLast
   const QStringList recent = w->RecentFiles();
   ASSERT_EQ(recent.size(), 10);
   EXPECT_EQ(recent.first().toStdString(), prog.File("part11.dxf"));
-  EXPECT_EQ(w->Settings().cfg.gDevTarget, prog.File("devices/OTHER.SYN"));
+  EXPECT_EQ(w->Settings().cfg.devTarget, prog.File("devices/OTHER.SYN"));
   EXPECT_STREQ(w->Settings().cfg.edmLayer, "EDMX_POSITION");
 }
 
@@ -301,7 +301,7 @@ TEST_F(WindowTest, PreviewDrawsEveryLoopOfALongProgram) {
   auto owned = std::make_unique<KxRun>();
   KxRun& run = *owned;
   KxDeskLoadSettings(run, prog.Path() + "/");
-  SetDevSyntax(run, run.cfg.gDevTarget.c_str());
+  SetDevSyntax(run, run.cfg.devTarget.c_str());
   const int n = 4200;   // squares in a row, each a block with its start hole, cut loop and leads
   std::string nc = "G92 X0.000 Y0.000;\n", blocks;
   for (int b = 1; b <= n; ++b) {
