@@ -198,7 +198,6 @@ void KxPreview::ShowProgram(KxRun& run) {
     const int k = KxBlockContour(tp.loops[l].block);
     if (k >= 1 && k <= run.contours.count) cut[(size_t)k] = 1;
   }
-  KxKeepContours(run);
   for (int k = 1; k <= run.contours.count; ++k) {
     if (cut[(size_t)k]) continue;
     const char* name = run.contours.all[(size_t)k].name;

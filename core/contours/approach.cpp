@@ -78,7 +78,6 @@ struct KxMaterialIndex::Grid {
 static void fileMaterial(KxRun& run, KxMaterialIndex::Grid& g, long top) {
   for (long i = g.upTo; i < top; ++i) {
     const elementdaten& e = run.table.elds[i];
-    if (i < kWorkingRecords) continue;
     if (e.type == etLINE)
       g.boxes.Add(e.sx, e.sy, e.ex, e.ey, i);
     else if (e.type == etARC || e.type == etCIR)
@@ -92,7 +91,7 @@ KxMaterialIndex::KxMaterialIndex(KxRun& run) : run_(run), grid_(new Grid) {
   // Cells about the size of an anchor path or of an average element, whichever is larger.
   double sizes = 0;
   long counted = 0;
-  for (long i = kWorkingRecords; i < n; ++i) {
+  for (long i = 0; i < n; ++i) {
     const elementdaten& e = run.table.elds[i];
     double s = -1;
     if (e.type == etLINE) s = std::fmax(std::fabs((double)e.ex - e.sx), std::fabs((double)e.ey - e.sy));
@@ -132,8 +131,6 @@ int AnchorCrossesMaterial(KxRun& run, long elem, long sPelem, float ax, float ay
     return 0;
   }
   fileMaterial(run, *g, n);
-  for (long i = 0; i < kWorkingRecords && i < n; ++i)
-    if (i != elem && i != sPelem && meetsPath(run.cfg, run.table.elds[i], px, py, dx, dy, tMax)) return 1;
   // A little more than the path's box: the crossing tests round.
   const double margin = 1e-4 + 1e-6 * (std::fabs(px) + std::fabs(py) + len);
   g->boxes.Overlapping(std::fmin(px, (double)ax) - margin, std::fmin(py, (double)ay) - margin,

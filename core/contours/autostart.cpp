@@ -779,7 +779,6 @@ static const char* refusalOf(KxRun& run, const Placing& pl, int k, char* buf, si
 int PlaceAutoStartHoles(KxRun& run) {
   forgetPlacements(run);
   if (!run.cfg.autoStartHoles || run.contours.count < 1) return 0;
-  KxKeepContours(run);
   const int konturs = run.contours.count;
   KxPrint(run, "\n ...AutoStartHoles()\n");
   KxLog(run, "\n\n AutoStartHoles:");

@@ -357,6 +357,19 @@ static void chainFrom(Chaining& ch, KxRun& run, long i) {
   KxPrint(run, "\n");
 }
 
+// An entry, numbered and named, for each of the contours found: every later step
+// reads run.contours.all[1 .. count], so the chaining leaves it so on every return.
+static void keepContours(KxRun& run) {
+  const int konturs = run.contours.count > 0 ? run.contours.count : 0;
+  run.contours.all.resize((size_t)konturs + 1);
+  for (int k = 1; k <= konturs; ++k) {
+    KxContour& c = run.contours.all[(size_t)k];
+    if (c.number == k) continue;
+    c.number = k;
+    KxContourName(c.name, sizeof c.name, k);
+  }
+}
+
 int SearchKontur(KxRun& run) {
   run.contours.count = 0;
   run.contours.all.clear();
@@ -366,6 +379,7 @@ int SearchKontur(KxRun& run) {
   ch.open.assign(1, 0);
   if (run.table.eldsCounter >= run.table.eldsMaximum) {
     KxPrint(run, "-Limit E-");
+    keepContours(run);
     return run.contours.count;
   }
   KxLog(run, "\n SearchKontur(): \n");
@@ -389,23 +403,13 @@ int SearchKontur(KxRun& run) {
   std::vector<long>().swap(ch.usedTwice);
   // The contours' entries are made once their number is known: for tens of
   // thousands of contours a table grown one by one held two copies at times.
-  KxKeepContours(run);
+  keepContours(run);
   for (int k = 1; k <= run.contours.count; ++k) run.contours.all[(size_t)k].open = ch.open[(size_t)k] != 0;
   return run.contours.count;
 }
 
 void KxContourName(char* buf, size_t size, int k) { snprintf(buf, size, "$K%02d", k); }
 
-void KxKeepContours(KxRun& run) {
-  const int konturs = run.contours.count > 0 ? run.contours.count : 0;
-  run.contours.all.resize((size_t)konturs + 1);
-  for (int k = 1; k <= konturs; ++k) {
-    KxContour& c = run.contours.all[(size_t)k];
-    if (c.number == k) continue;
-    c.number = k;
-    KxContourName(c.name, sizeof c.name, k);
-  }
-}
 
 std::vector<long> KxContourRecords(const KxContour& c) {
   std::vector<long> all(c.members.size() + c.extras.size());

@@ -65,7 +65,7 @@ class KxMemberIndex {
   std::unique_ptr<Lists> lists_;
 };
 void KxNoteMember(KxRun& run, long i);       // record i got a new contour name while a KxMemberIndex is in use
-void KxMemberCandidates(KxRun& run, const char* name, long n, std::vector<long>& out);  // ascending records below n that may be named name: the working records and the filed ones, or all without a KxMemberIndex
+void KxMemberCandidates(KxRun& run, const char* name, long n, std::vector<long>& out);  // ascending records below n that may be named name: the filed ones, or all without a KxMemberIndex
 
 // --- start points ---
 // The lead-in ends on a line, or on a drawn arc of at least this sweep (degrees) with
@@ -84,15 +84,15 @@ struct KxContour;   // one contour as the analysis found it (below)
 class KxCandidateIndex {
  public:
   KxCandidateIndex(KxRun& run, double cell);   // files the circles and inserts by their centres, in cells of that side
-  const std::vector<long>& Records();          // ascending records that may be circles or inserts: the working records and the filed ones
-  void In(const KxContour& c, std::vector<long>& out);    // ascending records that may lie inside c's region: the working records and the filed circles and inserts near it
+  const std::vector<long>& Records();          // ascending records that may be circles or inserts: the filed ones
+  void In(const KxContour& c, std::vector<long>& out);    // ascending records that may lie inside c's region: the filed circles and inserts near it
   long Near(const KxContour& c, std::vector<long>& out);  // In, and how many filed circles and inserts it left out as beyond c's region
  private:
   void fileUpTo(long top);                     // files the records below top not filed yet
   KxRun& run_;
   KxBoxGrid grid_;                             // circles and inserts by their centres
   long upTo_ = 0;                              // records below this are filed
-  std::vector<long> records_;                  // the working records, then the filed circles and inserts, ascending
+  std::vector<long> records_;                  // the filed circles and inserts, ascending
 };
 long GetRegionFor(KxRun& run, KxContour& c, KxCandidateIndex& candidates);  // c's region, length and element count, its row appended, the candidates in it claimed; the row, -1 when the table is full
 int IsCircleInRegion(const KxContour& c, const elementdaten& e);  // 1 when the centre of e lies strictly inside c's region (0 without one)
@@ -174,7 +174,6 @@ struct KxContour {
   bool holePlaced = false;         // the start hole was placed by korvex
 };
 static_assert(kMaxElementRecords <= INT32_MAX, "a contour's record indices must hold every record");
-void KxKeepContours(KxRun& run);   // an entry, numbered and named, for each of the run's contours.count contours (a table made without the chaining has none yet)
 bool KxStillFed(KxRun& run, const KxContour& c);  // its start hole is still its feed point: no later contour's region or search took it since
 KxContour* KxContourNamed(KxRun& run, const char* name);  // the entry of the contour called name ("$K07"), or null for any other name
 std::vector<long> KxContourRecords(const KxContour& c);   // every record carrying its name: members and extras, ascending

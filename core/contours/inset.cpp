@@ -33,7 +33,6 @@ int SearchInsetRegions(KxRun& run, FILE* stream, KxCandidateIndex& candidates) {
   // The number of contours to search, under the name earlier traces gave it.
   KxPrint(run, " ... sPKonturCounter %d  Stream: %p \n", run.contours.count, (void*)stream);
 
-  KxKeepContours(run);
   std::vector<KxContour>& all = run.contours.all;
   std::vector<long> inBox;   // the circles region B may hold
   // The parent of a contour is the smallest contour whose box holds its box, so

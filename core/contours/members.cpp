@@ -32,7 +32,7 @@ KxMemberIndex::KxMemberIndex(KxRun& run, bool withLater) : run_(run), lists_(new
   lists_->withLater = withLater;
   const long n = run.table.eldsCounter;
   lists_->filedUpTo = n;
-  for (long i = kWorkingRecords; i < n; ++i)
+  for (long i = 0; i < n; ++i)
     if (run.table.elds[i].kontur[0] != '\0') lists_->byName[KxNameKey(run.table.elds[i].kontur)].ids.push_back(i);
   lists_->outer = run.contours.memberLists;
   run.contours.memberLists = lists_.get();
@@ -42,7 +42,7 @@ KxMemberIndex::~KxMemberIndex() { run_.contours.memberLists = lists_->outer; }
 
 void KxNoteMember(KxRun& run, long i) {
   KxMemberIndex::Lists* lists = run.contours.memberLists;
-  if (!lists || i < kWorkingRecords || i >= run.table.eldsCounter || run.table.elds[i].kontur[0] == '\0') return;
+  if (!lists || i < 0 || i >= run.table.eldsCounter || run.table.elds[i].kontur[0] == '\0') return;
   MemberList& list = lists->byName[KxNameKey(run.table.elds[i].kontur)];
   if (!list.ids.empty() && list.ids.back() >= i) list.sorted = false;
   list.ids.push_back(i);
@@ -55,11 +55,10 @@ void KxMemberCandidates(KxRun& run, const char* name, long n, std::vector<long>&
     for (long i = 0; i < n; ++i) out.push_back(i);
     return;
   }
-  for (long i = 0; i < kWorkingRecords && i < n; ++i) out.push_back(i);
   // Records added after the filing follow the filed ones.
   auto later = [&] {
     if (lists->withLater)
-      for (long i = std::max(lists->filedUpTo, kWorkingRecords); i < n; ++i) out.push_back(i);
+      for (long i = lists->filedUpTo; i < n; ++i) out.push_back(i);
   };
   auto it = lists->byName.find(KxNameKey(name));
   if (it == lists->byName.end()) {

@@ -23,12 +23,11 @@ int IsCircleInRegion(const KxContour& c, const elementdaten& e) {
 
 KxCandidateIndex::KxCandidateIndex(KxRun& run, double cell) : run_(run) {
   grid_.Reset(cell);
-  for (long i = 0; i < kWorkingRecords; ++i) records_.push_back(i);
   fileUpTo(run.table.eldsCounter);
 }
 
 void KxCandidateIndex::fileUpTo(long top) {
-  for (long i = upTo_ > kWorkingRecords ? upTo_ : kWorkingRecords; i < top; ++i) {
+  for (long i = upTo_; i < top; ++i) {
     const elementdaten& e = run_.table.elds[i];
     if (e.type == etCIR || e.type == etINSE) {
       grid_.Add(e.cx, e.cy, e.cx, e.cy, i);
@@ -53,7 +52,6 @@ void KxCandidateIndex::In(const KxContour& c, std::vector<long>& out) {
   fileUpTo(n);
   std::vector<long> near;
   grid_.Overlapping(c.reachLeft, c.reachBottom, c.reachRight, c.reachTop, near);
-  for (long i = 0; i < kWorkingRecords && i < n; ++i) out.push_back(i);
   for (long i : near)
     if (i < n) out.push_back(i);
 }
@@ -63,11 +61,8 @@ long KxCandidateIndex::Near(const KxContour& c, std::vector<long>& out) {
   if (c.region < 0) return -1;
   const long n = run_.table.eldsCounter;
   // The filed records below n, less those given: the ones the box cannot hold.
-  const long filed = (long)(std::lower_bound(records_.begin(), records_.end(), n) - records_.begin()) - kWorkingRecords;
-  long given = 0;
-  for (long i : out)
-    if (i >= kWorkingRecords) ++given;
-  return filed - given;
+  const long filed = (long)(std::lower_bound(records_.begin(), records_.end(), n) - records_.begin());
+  return filed - (long)out.size();
 }
 
 // A claimed candidate is free again (used 0) and carries the contour's name; the

@@ -305,7 +305,6 @@ int SearchStartPoints(KxRun& run) {
     KxPrint(run, "-Limit E-");
     return 0;
   }
-  KxKeepContours(run);
   KxMemberIndex members(run, false);
   KxMaterialIndex material(run);
   // Regions are the contours' boxes widened by the anchor length on every side.

@@ -73,9 +73,8 @@ extern const char* const gtRegInfo;      // "-region info-", text of a contour's
 
 void ClearElements(KxRun& run);                              // erases the used part of the table
 // The reserved records AddReservedElements puts in front of the drawing's, at indices
-// 0 to kWorkingRecords - 1. No step writes or reads them any more; they keep the
-// drawing's records numbered from 7, as the traces and the element dump number them.
-inline constexpr long kWorkingRecords = 7;
+// 0 to 6. No step writes or reads them; they keep the drawing's records numbered
+// from 7, as the traces and the element dump number them.
 void AddReservedElements(KxRun& run);                        // adds the seven reserved records at indices 0 to 6
 void AddClosingElements(KxRun& run);                         // adds the two marker records behind the drawing's records
 

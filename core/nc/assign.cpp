@@ -93,7 +93,6 @@ void HolesAndTechno(KxRun& run) {
   KxTraceCounts(run);
   // What each contour holds now that every record has its contour; the first
   // star text a contour got names it.
-  KxKeepContours(run);
   std::vector<size_t> member(run.contours.all.size(), 0);   // per contour: its members passed so far
   for (KxContour& c : run.contours.all) {
     c.extras.clear();

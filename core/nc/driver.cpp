@@ -300,7 +300,6 @@ static void reportOntoDrawing(KxRun& run, const char* path) {
 
 void ProbeNwdOut(KxRun& run) {
   run.nc.ncWriteFailed = 0;
-  KxKeepContours(run);
   run.contours.techLines.clear();
   NcWriting w;   // what the writer keeps while it writes this program
   KxCopy(run.nc.moveType, sizeof run.nc.moveType, "G01");
@@ -357,7 +356,6 @@ void SortKontur(KxRun& run, NcWriting& w, FILE* ostream, int k) {
   KxContourName(kN, sizeof kN, k);
   long keep = run.table.eldsCounter;
   // Element count, feed point and lead-in are the contour's.
-  if ((size_t)k >= run.contours.all.size()) KxKeepContours(run);
   const KxContour& c = run.contours.all[(size_t)k];
   const long count = NcValidElement(run, c.region) ? c.elementCount : 0, regFirst = c.leadIn;
   const bool fed = KxStillFed(run, c);

@@ -23,7 +23,6 @@ static void writeUnusableHoles(KxRun& run, FILE* page) {
 
 void KxWriteDrillList(KxRun& run, FILE* page) {
   if (!page || run.contours.count < 1) return;
-  KxKeepContours(run);
   writeUnusableHoles(run, page);
   int refused = 0;
   for (int k = 1; k <= run.contours.count; ++k) refused += !KxReasonFor(run.contours.autoRefusals, k).empty();

@@ -268,7 +268,6 @@ const char* kCss =
 
 void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   if (!f) return;
-  KxKeepContours(run);
   char name[16];
 
   // Extent: everything the picture shows.

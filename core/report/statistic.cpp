@@ -137,7 +137,6 @@ static int writePage(KxRun& run, FILE* page) {
   // Contours with their lengths: the integer part right-aligned in four
   // places; longer lengths widen the field instead of losing digits.
   float cutSum = 0;
-  KxKeepContours(run);
   for (int k = 1; k <= run.contours.count; ++k) {
     const KxContour& c = run.contours.all[(size_t)k];
     const float len = c.region >= 0 ? c.length : 0.0f;

@@ -199,7 +199,6 @@ KxResult KxResultOf(KxRun& run, int status) {
   }
   r.outlines = run.contours.all;
   if (run.contours.autoStartCount > 0) {
-    KxKeepContours(run);
     for (int k = 1; k <= run.contours.count; ++k) {
       const KxContour& c = run.contours.all[(size_t)k];
       if (c.holePlaced) r.drill.push_back({c.name, c.holeX, c.holeY, 2 * c.holeR});
