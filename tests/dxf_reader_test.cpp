@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dxf/dxf.h"
+#include "dxf/reading.h"   // DxfSearch
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "support/dxf_passes.h"
@@ -42,7 +43,8 @@ static Lines Read(const char* const* words = nullptr, int count = 0) {
   Lines out;
   char buf[kDxfLineSize];
   int k = 0;
-  while (words ? (k = DxfFindLine(TestRun(), buf, words, count)) >= 0 : DxfReadLine(TestRun(), buf)) {
+  DxfSearch search{};   // kept from one search to the next, as a pass keeps it
+  while (words ? (k = DxfFindLine(TestRun(), search, buf, words, count)) >= 0 : DxfReadLine(TestRun(), buf)) {
     out.push_back(words ? std::to_string(k) + ":" + buf : std::string(buf));
     if (words && DxfReadLine(TestRun(), buf)) out.back() += "|" + std::string(buf);
   }
@@ -72,6 +74,7 @@ static void ExpectSameMixedSteps(const Lines& want, unsigned seed, const std::st
   std::mt19937 rng(seed);
   size_t next = 0;  // the reference's next line
   char buf[kDxfLineSize];
+  DxfSearch search{};
   for (int step = 0; step < 400; ++step) {
     if (rng() % 3 == 0) {
       const bool got = DxfReadLine(TestRun(), buf);
@@ -79,7 +82,7 @@ static void ExpectSameMixedSteps(const Lines& want, unsigned seed, const std::st
       continue;
     }
     int count = 1 + (int)(rng() % 6);
-    int k = DxfFindLine(TestRun(), buf, words, count);
+    int k = DxfFindLine(TestRun(), search, buf, words, count);
     int expect = -1;
     for (; next < want.size() && expect < 0; ++next)
       for (int w = 0; w < count && expect < 0; ++w)
@@ -266,7 +269,8 @@ TEST(DxfReader, ForeignEntityHeadsArePassedUpToTheirLayer) {
       std::string what = "head " + head.substr(0, 12) + " at " + std::to_string(at);
       ASSERT_EQ(DxfOpenDrawing(TestRun(), path.c_str()), 1);
       char buf[kDxfLineSize];
-      ASSERT_EQ(DxfFindLine(TestRun(), buf, kLine, 1), 0) << what;
+      DxfSearch search{};
+      ASSERT_EQ(DxfFindLine(TestRun(), search, buf, kLine, 1), 0) << what;
       ASSERT_TRUE(DxfReadLine(TestRun(), buf)) << what;
       int got = DxfPassForeignHead(TestRun(), DxfCode(buf), refused);
       EXPECT_TRUE(got == 0 || passed >= 0) << what;

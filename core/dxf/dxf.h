@@ -27,7 +27,6 @@ int DxfRewindDrawing(KxRun& run);                    // the next pass reads from
 void DxfCloseDrawing(KxRun& run);                    // closes i_stream and drops the temporary copy of a piped drawing
 struct DxfSearch;   // what a pass's keyword searches keep from one to the next, for speed (reading.h)
 int DxfFindLine(KxRun& run, DxfSearch& search, char* buf, const char* const* words, int count);  // reads lines until one equals one of words (at most 16, fixed strings: search keeps them prepared per array) and puts it into buf; its index, or -1 at end of file
-int DxfFindLine(KxRun& run, char* buf, const char* const* words, int count);  // the same with a search of its own, for one call
 int DxfPassForeignHead(KxRun& run, int code, bool (*refused)(KxRun& run, const char* layer, size_t length));  // entity pass, the value of group code next: passes the groups up to the layer group when refused says yes to that layer (1), else reads nothing (0; also at a group 0 or a long line)
 int DxfSetSieveWidth(KxRun& run, int bits);            // tests: the search's vector width, 512, 256 or 128 bits (0: the widest), or the widest below it this processor has; returns the width in use before
 int DxfSetWindowSize(KxRun& run, int bytes);           // tests: the reading window's size for drawings taken over from now on (512 bytes up to the normal size, 0 restores it); returns the previous size

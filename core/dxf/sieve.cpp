@@ -428,8 +428,3 @@ int DxfFindLine(KxRun& run, DxfSearch& search, char* buf, const char* const* wor
   buf[0] = '\0';
   return -1;
 }
-
-int DxfFindLine(KxRun& run, char* buf, const char* const* words, int count) {
-  DxfSearch search{};
-  return DxfFindLine(run, search, buf, words, count);
-}
