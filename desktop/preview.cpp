@@ -134,7 +134,7 @@ void KxPreview::ShowDrawing(KxRun& run) {
     const elementdaten& e = run.table.elds[i];
     if ((e.type != etLINE && e.type != etARC && e.type != etCIR) || !finite(e)) continue;
     // A polyline's head record is no geometry of the drawing: its ends are left-over values.
-    if (strncmp(e.kontur, "xPF", sizeof e.kontur) == 0) continue;
+    if (strncmp(run.table.marks[i].kontur, "xPF", sizeof(KxMarks::kontur)) == 0) continue;
     add(elementPath(e), kElement, 1.2, false);
   }
   finish();
@@ -209,7 +209,8 @@ void KxPreview::ShowProgram(KxRun& run) {
   }
   for (long i = 0; i < top; ++i) {
     const elementdaten& e = run.table.elds[i];
-    if (!finite(e) || (strncmp(e.kontur, run.contours.orphan, sizeof e.kontur) != 0 && strcmp(e.kontur, "-del-") != 0)) continue;
+    const char* name = run.table.marks[i].kontur;
+    if (!finite(e) || (strncmp(name, run.contours.orphan, sizeof(KxMarks::kontur)) != 0 && strcmp(name, "-del-") != 0)) continue;
     add(elementPath(e), kWarn, 2, true);
   }
   finish();

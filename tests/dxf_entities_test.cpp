@@ -50,7 +50,7 @@ TEST(DxfEntities, EveryTypeInBothLayouts) {
                                          : "D(next PYL) P V V V P(begPoly) D(next PYL) P V V"));
     const std::string recs = RecordsText();
     for (const char* v : {"\nV(0,0)(", "\nV(4,0)(", "\nV(4,4)(", "\nV(1,2)(", "\nV(3,4)("}) EXPECT_TRUE(Has(recs, v)) << v;
-    EXPECT_EQ(std::string(TestRun().table.elds[13].kontur), d.Is2000() ? "xPFirst" : "");
+    EXPECT_EQ(std::string(TestRun().table.marks[13].kontur), d.Is2000() ? "xPFirst" : "");
   }
 }
 

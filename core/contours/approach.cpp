@@ -37,9 +37,9 @@ int segmentCircle(double px, double py, double dx, double dy, double cx, double 
 }  // namespace
 
 // Whether contour element e meets the path p + t*d before tMax.
-static bool meetsPath(KxSettings& cfg, const elementdaten& e, double px, double py, double dx, double dy, double tMax) {
+static bool meetsPath(KxSettings& cfg, const elementdaten& e, const KxMarks& m, double px, double py, double dx, double dy, double tMax) {
   // Only the drawn contours are material; start holes and marks are not.
-  if (strncmp(e.kontur, "$K", 2) != 0) return false;
+  if (strncmp(m.kontur, "$K", 2) != 0) return false;
   if (e.type == etLINE) {
     const double ex = e.ex - e.sx, ey = e.ey - e.sy;
     const double den = dx * ey - dy * ex;
@@ -127,7 +127,7 @@ int AnchorCrossesMaterial(KxRun& run, long elem, long sPelem, float ax, float ay
   KxMaterialIndex::Grid* g = run.contours.material;
   if (!g) {
     for (long i = 0; i < n; ++i)
-      if (i != elem && i != sPelem && meetsPath(run.cfg, run.table.elds[i], px, py, dx, dy, tMax)) return 1;
+      if (i != elem && i != sPelem && meetsPath(run.cfg, run.table.elds[i], run.table.marks[i], px, py, dx, dy, tMax)) return 1;
     return 0;
   }
   fileMaterial(run, *g, n);
@@ -136,7 +136,7 @@ int AnchorCrossesMaterial(KxRun& run, long elem, long sPelem, float ax, float ay
   g->boxes.Overlapping(std::fmin(px, (double)ax) - margin, std::fmin(py, (double)ay) - margin,
                        std::fmax(px, (double)ax) + margin, std::fmax(py, (double)ay) + margin, g->near);
   for (long i : g->near)
-    if (i < n && i != elem && i != sPelem && meetsPath(run.cfg, run.table.elds[i], px, py, dx, dy, tMax)) return 1;
+    if (i < n && i != elem && i != sPelem && meetsPath(run.cfg, run.table.elds[i], run.table.marks[i], px, py, dx, dy, tMax)) return 1;
   return 0;
 }
 
@@ -149,7 +149,6 @@ void traceTurnedArc(KxRun& run, const elementdaten& arc) {
   elementdaten t{};
   t.num = 3;
   t.type = etCPY;
-  t.kElemX = 2;
   KxCopy(t.text, sizeof t.text, "arc rotiert");
   const float ccx = arc.cx, ccy = arc.cy, r = arc.r;
   t.cx = ccx;
@@ -162,7 +161,9 @@ void traceTurnedArc(KxRun& run, const elementdaten& arc) {
   t.ex = XARC(b, r) + ccx;
   t.ey = YARC(b, r) + ccy;
   t.ew = b;
-  ePrintToStream(run, t);
+  KxMarks copied{};
+  copied.kElemX = 2;
+  ePrintToStream(run, t, copied);
 }
 
 int arcApproach(KxRun& run, long elem, long sPelem, float* al) {
@@ -339,10 +340,11 @@ long ContourNeighbourAt(KxRun& run, long elem, float vx, float vy, bool* atStart
   const long n = run.table.eldsCounter;
   // Records without a name are not filed: for such an element every record is looked at.
   std::vector<long> members;
-  KxMemberCandidates(run, run.table.elds[elem].kontur[0] ? run.table.elds[elem].kontur : nullptr, n, members);
+  const char* name = run.table.marks[elem].kontur;
+  KxMemberCandidates(run, name[0] ? name : nullptr, n, members);
   for (long i : members) {
     const elementdaten& e = run.table.elds[i];
-    if (i == elem || (e.type != etLINE && e.type != etARC) || !KxSameName(e.kontur, run.table.elds[elem].kontur)) continue;
+    if (i == elem || (e.type != etLINE && e.type != etARC) || !KxSameName(run.table.marks[i].kontur, name)) continue;
     const bool s = IsTolLenB2P(run.cfg, e.sx, e.sy, vx, vy) == 1, t = IsTolLenB2P(run.cfg, e.ex, e.ey, vx, vy) == 1;
     if (!s && !t) continue;
     *atStart = s && (!t || LENC(e.sx, e.sy, vx, vy) <= LENC(e.ex, e.ey, vx, vy));

@@ -304,7 +304,7 @@ bool hasFeedPoint(KxRun& run, int k, const char* kn) {
   if (KxStillFed(run, run.contours.all[(size_t)k])) return true;
   for (long i = 0; i < run.table.eldsCounter; ++i) {
     const elementdaten& e = run.table.elds[i];
-    if (KxSameName(e.kontur, kn) && e.type == etINSE && e.used > 0) return true;
+    if (KxSameName(run.table.marks[i].kontur, kn) && e.type == etINSE && run.table.marks[i].used > 0) return true;
   }
   return false;
 }
@@ -343,9 +343,9 @@ bool tryHole(KxRun& run, int k, const char* kn, long base, double x, double y, d
   AddElement(run, etCIR, circle, gtStartPoint);
   const long h = run.table.eldsCounter - 1;
   elementdaten& hole = run.table.elds[h];
-  KxCopy(hole.kontur, sizeof hole.kontur, kn);
+  KxCopy(run.table.marks[h].kontur, sizeof run.table.marks[h].kontur, kn);
   KxNoteMember(run, h);
-  hole.kElemX = kAutoStartMark;
+  run.table.marks[h].kElemX = kAutoStartMark;
   run.contours.placedHoles.push_back(h);
   hole.fLayer = run.table.elds[base].fLayer;
   hole.len = 0;
@@ -402,7 +402,7 @@ void gatherNear(KxRun& run, int konturs, Beside* b, double reach, double holeRea
     const elementdaten& e = run.table.elds[i];
     if (isSmallCircle(run.cfg, e) || e.type == etINSE) {
       if (std::hypot(e.cx - b->mx, e.cy - b->my) < holeReach + (e.type == etCIR ? e.r : 0)) b->holes.push_back(i);
-    } else if (i != b->base && isGeometry(e.type) && contourNumber(e.kontur, konturs) != 0 &&
+    } else if (i != b->base && isGeometry(e.type) && contourNumber(run.table.marks[i].kontur, konturs) != 0 &&
                elemDist(e, b->mx, b->my) < reach) {
       b->near.push_back(i);
     }
@@ -478,7 +478,7 @@ bool widestInside(KxRun& run, const std::vector<Contour>& all, int k, const std:
   const long top = run.table.eldsCounter;
   for (long i = 0; i < top; ++i) {
     const elementdaten& e = run.table.elds[i];
-    const int o = contourNumber(e.kontur, konturs);
+    const int o = contourNumber(run.table.marks[i].kontur, konturs);
     if (!isGeometry(e.type) || o == 0 || o == k || isSmallCircle(run.cfg, e)) continue;
     const double reach = e.type == etLINE ? 0 : e.r;
     const double l = std::min(e.sx, e.ex) - reach, r = std::max(e.sx, e.ex) + reach;
@@ -670,7 +670,7 @@ signed char placeCloser(KxRun& run, Placing& pl, const std::vector<Contour>& all
   const Beside& best = places[0];
   pl.roomOf[k].mm = (float)(2 * best.room);
   // Without a binder the room is half the anchor length, and that is too small for the hole.
-  const int o = best.binder < 0 ? k : contourNumber(run.table.elds[best.binder].kontur, konturs);
+  const int o = best.binder < 0 ? k : contourNumber(run.table.marks[best.binder].kontur, konturs);
   if (o == k || o == 0) return kvTOO_SMALL;
   pl.crowdedBy[k] = (int)o;
   return kvCROWDED;
@@ -711,7 +711,7 @@ signed char placeFor(KxRun& run, Placing& pl, const std::vector<Contour>& all, i
     int neighbour = 0;
     for (long i = 0; i < top && !neighbour; ++i) {
       const elementdaten& e = run.table.elds[i];
-      const int o = contourNumber(e.kontur, (int)all.size() - 1);
+      const int o = contourNumber(run.table.marks[i].kontur, (int)all.size() - 1);
       if (isGeometry(e.type) && o != 0 && o != k && !isSmallCircle(run.cfg, e)) {
         if (elemDist(e, x, y) < anchor) neighbour = o;
       } else if (isSmallCircle(run.cfg, e) || e.type == etINSE) {
@@ -789,7 +789,7 @@ int PlaceAutoStartHoles(KxRun& run) {
   const long top = run.table.eldsCounter;
   for (long i = 0; i < top; ++i) {
     if (!isGeometry(run.table.elds[i].type)) continue;
-    const int k = contourNumber(run.table.elds[i].kontur, konturs);
+    const int k = contourNumber(run.table.marks[i].kontur, konturs);
     // Small circles are start holes, not contour geometry.
     if (k && !(run.table.elds[i].type == etCIR && !(run.table.elds[i].r > run.cfg.gridRadius))) all[(size_t)k].members.push_back(i);
   }
@@ -841,7 +841,7 @@ bool KxChainIsOpen(KxRun& run, int k) {
   for (long i : candidates) {
     const elementdaten& e = run.table.elds[i];
     // Small circles are start holes, not contour geometry.
-    if (KxSameName(e.kontur, kn) && isGeometry(e.type) && !(e.type == etCIR && !(e.r > run.cfg.gridRadius)))
+    if (KxSameName(run.table.marks[i].kontur, kn) && isGeometry(e.type) && !(e.type == etCIR && !(e.r > run.cfg.gridRadius)))
       members.push_back(i);
   }
   const bool hole = members.size() == 1 && run.table.elds[members[0]].type == etCIR;

@@ -32,11 +32,11 @@ struct Chaining {
 static long liveCount(KxRun& run) { return run.table.eldsCounter; }
 
 // A name of at most one character counts as no contour at all.
-static bool unnamed(const elementdaten& e) { return e.kontur[0] == '\0' || e.kontur[1] == '\0'; }
+static bool unnamed(const KxMarks& e) { return e.kontur[0] == '\0' || e.kontur[1] == '\0'; }
 
 // As strncmp over the name's size, without the library call: every growth step
 // asks it for every element of the table.
-static bool named(const elementdaten& e, const char* kn) {
+static bool named(const KxMarks& e, const char* kn) {
   for (size_t i = 0; i < sizeof e.kontur; ++i) {
     if (e.kontur[i] != kn[i]) return false;
     if (kn[i] == '\0') return true;
@@ -111,7 +111,7 @@ static bool chainable(int type) {
 }
 
 static void noteUse(Chaining& ch, KxRun& run, long i) {
-  if (ch.indexed && run.table.elds[i].used == 2) ch.usedTwice.push_back(i);
+  if (ch.indexed && run.table.marks[i].used == 2) ch.usedTwice.push_back(i);
 }
 
 static void indexChaining(Chaining& ch, KxRun& run) {
@@ -129,15 +129,16 @@ static void indexChaining(Chaining& ch, KxRun& run) {
     if (!chainable(e.type)) continue;
     ch.ends.Add(e.sx, e.sy, i);
     ch.ends.Add(e.ex, e.ey, i);
-    if (e.used > 1) ch.usedTwice.push_back(i);
+    if (run.table.marks[i].used > 1) ch.usedTwice.push_back(i);
   }
 }
 
 // Takes element i into contour kn.
 static void take(Chaining& ch, KxRun& run, long i, const char* kn) {
-  ++run.table.elds[i].used;
+  KxMarks& m = run.table.marks[i];
+  ++m.used;
   noteUse(ch, run, i);
-  KxCopy(run.table.elds[i].kontur, sizeof run.table.elds[i].kontur, kn);
+  KxCopy(m.kontur, sizeof m.kontur, kn);
 }
 
 // Takes the next element of contour kn at (fx, fy) other than knX: 1 when it
@@ -170,8 +171,9 @@ static int findNextWithPoint(Chaining& ch, KxRun& run, float fx, float fy, const
   // line or arc that also ends there.
   int found = each(ch.points, false, [&](long i) {
     const elementdaten& e = run.table.elds[i];
-    if (i == knX || e.type != etPNT || e.used > 0) return 0;
-    if (!unnamed(e) && !named(e, kn)) return 0;
+    const KxMarks& m = run.table.marks[i];
+    if (i == knX || e.type != etPNT || m.used > 0) return 0;
+    if (!unnamed(m) && !named(m, kn)) return 0;
     if (!IsTolLenB2P(run.cfg, e.sx, e.sy, fx, fy)) return 0;
     take(ch, run, i, kn);
     *foundIn = i;
@@ -184,10 +186,11 @@ static int findNextWithPoint(Chaining& ch, KxRun& run, float fx, float fy, const
   // 3: the chain meets an element of its own contour taken twice.
   found = each(ch.ends, true, [&](long i) {
     const elementdaten& e = run.table.elds[i];
+    const KxMarks& m = run.table.marks[i];
     if (i == knX || !chainable(e.type)) return 0;
-    if (!unnamed(e)) {
-      if (!named(e, kn)) return 0;
-      if (e.used > 1) {
+    if (!unnamed(m)) {
+      if (!named(m, kn)) return 0;
+      if (m.used > 1) {
         KxPrint(run, " -second used (closed) \n");
         *foundIn = -1;
         return 3;
@@ -243,7 +246,7 @@ static void growChain(Chaining& ch, KxRun& run, float x, float y, const char* na
     }
     last = found;
     ++count;
-    KxCopy(run.table.elds[found].kontur, sizeof run.table.elds[found].kontur, name);
+    KxCopy(run.table.marks[found].kontur, sizeof run.table.marks[found].kontur, name);
     counts.add(f.type);
     KxLog(run, " %d", f.type);
     KxLog(run, "[%ld]", found);
@@ -269,10 +272,11 @@ static void makeHole(Chaining& ch, KxRun& run, long i) {
   openContour(ch, run, i, 'A', name, sizeof name);
   KxPrint(run, "%ld =CIRCLE %s Radius:%6.3f ", i, name, e.r);
   KxPrint(run, "  cx:%8.3f  cy:%8.3f \n", e.cx, e.cy);
-  ++e.used;
+  KxMarks& m = run.table.marks[i];
+  ++m.used;
   noteUse(ch, run, i);
-  KxCopy(e.kontur, sizeof e.kontur, name);
-  e.kElemX = 0;
+  KxCopy(m.kontur, sizeof m.kontur, name);
+  m.kElemX = 0;
   KxLog(run, "\n %s: ", name);
   KxLog(run, "[%ld] HOLE ", i);
 }
@@ -282,7 +286,7 @@ static void makeHole(Chaining& ch, KxRun& run, long i) {
 static void rejectChain(KxRun& run, const char* name) {
   long n = liveCount(run);
   for (long k = 0; k < n; ++k)
-    if (named(run.table.elds[k], name)) KxCopy(run.table.elds[k].kontur, sizeof run.table.elds[k].kontur, run.contours.orphan);
+    if (named(run.table.marks[k], name)) KxCopy(run.table.marks[k].kontur, sizeof run.table.marks[k].kontur, run.contours.orphan);
   --run.contours.count;
   KxPrint(run, "!! kECounter <=2  ELEMENTS NOT SUPPORTED !!\n");
 }
@@ -315,10 +319,11 @@ static void chainFrom(Chaining& ch, KxRun& run, long i) {
     return;
   }
 
-  ++e.used;
+  KxMarks& m = run.table.marks[i];
+  ++m.used;
   noteUse(ch, run, i);
-  KxCopy(e.kontur, sizeof e.kontur, name);
-  e.kElemX = 0;
+  KxCopy(m.kontur, sizeof m.kontur, name);
+  m.kElemX = 0;
   float ax = e.ex, ay = e.ey;
   float bx = e.sx, by = e.sy;
   long count = 1;
@@ -387,11 +392,12 @@ int SearchKontur(KxRun& run) {
 
   for (long i = 0; i < liveCount(run); ++i) {
     const elementdaten& e = run.table.elds[i];
-    if (e.used == 0 && e.type == etCIR && run.cfg.gridRadius < e.r) {
+    const KxMarks& m = run.table.marks[i];
+    if (m.used == 0 && e.type == etCIR && run.cfg.gridRadius < e.r) {
       makeHole(ch, run, i);
       continue;
     }
-    if (strnlen(e.kontur, sizeof e.kontur) >= 3 || e.used != 0) continue;
+    if (strnlen(m.kontur, sizeof m.kontur) >= 3 || m.used != 0) continue;
     if (e.type != etLINE && e.type != etARC) continue;
     chainFrom(ch, run, i);
   }

@@ -75,8 +75,6 @@ int SearchStartPoints(KxRun& run);         // regions, feed points and lead-in e
 
 
 // --- analysis ---
-extern const char* const gtFeedPoint;      // "-possible feedpoint-", text of a chosen feed-point circle
-extern const char* const gtStartPoint;     // "-possible Startpoint-", text of a claimed feed-point candidate
 struct KxContour;   // one contour as the analysis found it (below)
 // While the start-point search runs, the circles and inserts are filed by their
 // centres, which it never moves: a region looks only at those its box may hold.
@@ -96,7 +94,7 @@ class KxCandidateIndex {
 };
 long GetRegionFor(KxRun& run, KxContour& c, KxCandidateIndex& candidates);  // c's region, length and element count, its row appended, the candidates in it claimed; the row, -1 when the table is full
 int IsCircleInRegion(const KxContour& c, const elementdaten& e);  // 1 when the centre of e lies strictly inside c's region (0 without one)
-elementdaten KxRegionRow(KxRun& run, const KxContour& c);  // c's region row rewritten from c's values (the dump shows it), as the traces print it
+KxRecordView KxRegionRow(const KxRun& run, const KxContour& c);  // c's region row as traces and dump show it: the table's placeholder with c's facts
 // What the feed-point search chose for a contour.
 struct KxLeadInChoice {
   long element = 0;         // the lead-in element, 0 = none

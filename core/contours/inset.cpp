@@ -124,20 +124,20 @@ int SearchInsetRegions(KxRun& run, FILE* stream, KxCandidateIndex& candidates) {
       } else {
         candidates.In(B, inBox);
         for (long j : inBox) {
-          elementdaten& c = run.table.elds[j];
-          if (c.type != etCIR || c.used != 0 || !IsCircleInRegion(B, c)) continue;
-          KxPrint(run, "\n ( ex: %s)", c.kontur);
-          KxCopy(c.kontur, sizeof c.kontur, B.name);
+          const elementdaten& c = run.table.elds[j];
+          KxMarks& m = run.table.marks[j];
+          if (c.type != etCIR || m.used != 0 || !IsCircleInRegion(B, c)) continue;
+          KxPrint(run, "\n ( ex: %s)", m.kontur);
+          KxCopy(m.kontur, sizeof m.kontur, B.name);
           KxNoteMember(run, j);
-          KxCopy(c.text, sizeof c.text, gtStartPoint);
-          KxPrint(run, " %s (%s)", c.kontur, B.name);
+          m.note = kNoteStartPoint;
+          KxPrint(run, " %s (%s)", m.kontur, B.name);
         }
         const KxLeadInChoice choice = FindFirstElemFor(run, B, &candidates);
         KxTakeLeadIn(run, B, choice);
         if (choice.element != 0) KxPrint(run, "\n >>  [%s AnfahrElement %ld Child]\n", A.name, choice.element);
       }
       B.parent = a;
-      KxRegionRow(run, B);
       --topLevel;
     }
   }

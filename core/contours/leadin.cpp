@@ -101,7 +101,7 @@ void GetFirstDLagePnt(KxRun& run, long feedE, long firstE, float* nX, float* nY,
   const elementdaten& feed = run.table.elds[feedE];
   const elementdaten& first = run.table.elds[firstE];
   KxPrint(run, " --GetFirstDLagePnt(%d)\n ", run.nc.techno.dDLage);
-  KxLog(run, "\n --GetFirstDLagePnt(%s)(%d)\n", first.kontur, run.nc.techno.dDLage);
+  KxLog(run, "\n --GetFirstDLagePnt(%s)(%d)\n", run.table.marks[firstE].kontur, run.nc.techno.dDLage);
   KxPrint(run, " splittpoint bei X:%3.3f Y:%3.3f\n", feed.ex, feed.ey);
   if (first.type == etLINE)
     lineLeadIn(run, feed, first, nX, nY);

@@ -33,7 +33,7 @@ KxMemberIndex::KxMemberIndex(KxRun& run, bool withLater) : run_(run), lists_(new
   const long n = run.table.eldsCounter;
   lists_->filedUpTo = n;
   for (long i = 0; i < n; ++i)
-    if (run.table.elds[i].kontur[0] != '\0') lists_->byName[KxNameKey(run.table.elds[i].kontur)].ids.push_back(i);
+    if (run.table.marks[i].kontur[0] != '\0') lists_->byName[KxNameKey(run.table.marks[i].kontur)].ids.push_back(i);
   lists_->outer = run.contours.memberLists;
   run.contours.memberLists = lists_.get();
 }
@@ -42,8 +42,8 @@ KxMemberIndex::~KxMemberIndex() { run_.contours.memberLists = lists_->outer; }
 
 void KxNoteMember(KxRun& run, long i) {
   KxMemberIndex::Lists* lists = run.contours.memberLists;
-  if (!lists || i < 0 || i >= run.table.eldsCounter || run.table.elds[i].kontur[0] == '\0') return;
-  MemberList& list = lists->byName[KxNameKey(run.table.elds[i].kontur)];
+  if (!lists || i < 0 || i >= run.table.eldsCounter || run.table.marks[i].kontur[0] == '\0') return;
+  MemberList& list = lists->byName[KxNameKey(run.table.marks[i].kontur)];
   if (!list.ids.empty() && list.ids.back() >= i) list.sorted = false;
   list.ids.push_back(i);
 }

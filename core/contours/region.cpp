@@ -12,8 +12,6 @@
 #include "geometry/base.h"
 #include "run/run.h"
 
-const char* const gtStartPoint = "-possible Startpoint-";
-
 
 int IsCircleInRegion(const KxContour& c, const elementdaten& e) {
   if (c.region < 0) return 0;
@@ -69,10 +67,11 @@ long KxCandidateIndex::Near(const KxContour& c, std::vector<long>& out) {
 // last region that claims it wins, and an insert an earlier contour was entered
 // from loses its feed-point mark (KxStillFed).
 static void claimCandidate(KxRun& run, long j, const char* kName) {
-  KxCopy(run.table.elds[j].kontur, sizeof run.table.elds[j].kontur, kName);
+  KxMarks& m = run.table.marks[j];
+  KxCopy(m.kontur, sizeof m.kontur, kName);
   KxNoteMember(run, j);
-  run.table.elds[j].used = 0;
-  KxCopy(run.table.elds[j].text, sizeof run.table.elds[j].text, gtStartPoint);
+  m.used = 0;
+  m.note = kNoteStartPoint;
 }
 
 // The area the loop of members (lines and arcs) encloses and its turn when it is
@@ -139,21 +138,21 @@ static void measureLoop(KxRun& run, const std::vector<long>& members, double* ar
   *turn = twice > 0 ? 1 : twice < 0 ? -1 : 0;
 }
 
-elementdaten KxRegionRow(KxRun& run, const KxContour& c) {
-  if (c.region < 0 || c.region >= run.table.eldsCounter) return elementdaten{};
-  elementdaten& row = run.table.elds[c.region];
-  row.used = 1;
-  KxCopy(row.kontur, sizeof row.kontur, c.name);
-  KxCopy(row.text, sizeof row.text, gtRegInfo);
-  row.sx = c.reachLeft;
-  row.sy = c.reachTop;
-  row.ex = c.reachRight;
-  row.ey = c.reachBottom;
-  row.len = c.length;
-  row.kElemX = c.elementCount;
-  row.IsFirst = (int)c.leadIn;
-  row.child = c.parent;
-  return row;
+KxRecordView KxRegionRow(const KxRun& run, const KxContour& c) {
+  if (c.region < 0 || c.region >= run.table.eldsCounter) return KxRecordView{};
+  KxRecordView v{run.table.elds[c.region], run.table.marks[c.region]};
+  v.marks.used = 1;
+  KxCopy(v.marks.kontur, sizeof v.marks.kontur, c.name);
+  v.marks.note = kNoteRegion;
+  v.record.sx = c.reachLeft;
+  v.record.sy = c.reachTop;
+  v.record.ex = c.reachRight;
+  v.record.ey = c.reachBottom;
+  v.record.len = c.length;
+  v.marks.kElemX = c.elementCount;
+  v.marks.IsFirst = (int)c.leadIn;
+  v.marks.child = c.parent;
+  return v;
 }
 
 // The region of contour c, in these steps:
@@ -185,7 +184,7 @@ long GetRegionFor(KxRun& run, KxContour& c, KxCandidateIndex& candidates) {
   const long reg = n;
   c.members.clear();
   // The row carries the contour's name, so the member questions find it in its place.
-  elementdaten& rg = run.table.elds[reg];
+  KxMarks& rg = run.table.marks[reg];
   rg.used = 1;
   KxCopy(rg.kontur, sizeof rg.kontur, kName);
   KxNoteMember(run, reg);
@@ -197,7 +196,7 @@ long GetRegionFor(KxRun& run, KxContour& c, KxCandidateIndex& candidates) {
   KxMemberCandidates(run, kName, n, members);
   for (long i : members) {
     const elementdaten& e = run.table.elds[i];
-    if (!KxSameName(e.kontur, kName)) continue;
+    if (!KxSameName(run.table.marks[i].kontur, kName)) continue;
     KxPrint(run, "[%ld]", i);
     c.members.push_back(i);
     if (e.type == etCIR) {
@@ -273,7 +272,7 @@ long GetRegionFor(KxRun& run, KxContour& c, KxCandidateIndex& candidates) {
   // Circles chosen as another contour's feed point (child -1) stay with it.
   for (long j : inBox) {
     const elementdaten& e = run.table.elds[j];
-    if (e.type != etCIR || !(e.r < run.cfg.gridRadius) || e.child == -1 || !IsCircleInRegion(c, e)) continue;
+    if (e.type != etCIR || !(e.r < run.cfg.gridRadius) || run.table.marks[j].child == -1 || !IsCircleInRegion(c, e)) continue;
     claimCandidate(run, j, kName);
     KxPrint(run, " circle-%ld", j);
     ++circles;
@@ -284,7 +283,6 @@ long GetRegionFor(KxRun& run, KxContour& c, KxCandidateIndex& candidates) {
   KxPrint(run, "\n [Region:%s] %ld Elemente ", kName, sum);
   KxPrint(run, " -davon %ld LINE | %ld ARC | %ld PNT", lines, arcs, points);
   KxPrint(run, "| %ld TXT | %ld INS| %ld CIR\n", 0L, inserts, circles);
-  KxRegionRow(run, c);
   c.members.shrink_to_fit();   // kept to the end of the run
   if (boxed) {
     c.left = left;

@@ -8,14 +8,16 @@
 #include "elements/elements.h"
 #include "run/run.h"
 
-// Exchanges what two records hold. Each keeps its number, and also its length
-// and polyline marks: only contours' points move, and the members' lengths are
-// only ever summed over the whole contour.
-static void exchange(elementdaten& a, elementdaten& b) {
+// Exchanges what records p and q hold, their marks with them. Each keeps its
+// number, and also its bulge and polyline mark: only contours' points move.
+static void exchange(KxRun& run, long p, long q) {
+  elementdaten& a = run.table.elds[p];
+  elementdaten& b = run.table.elds[q];
   std::swap(a, b);
   std::swap(a.num, b.num);
   std::swap(a.bulge, b.bulge);
   std::swap(a.polyOpen, b.polyOpen);
+  std::swap(run.table.marks[p], run.table.marks[q]);
 }
 
 // Moves the contour's points towards its first records, one exchange per point.
@@ -27,14 +29,14 @@ static void reorgContour(KxRun& run, const char* name, std::vector<long>& member
   KxMemberCandidates(run, name, n, members);
   long first = -1, last = -1;
   for (long i : members) {
-    if (strcmp(run.table.elds[i].kontur, name) != 0) continue;
+    if (strcmp(run.table.marks[i].kontur, name) != 0) continue;
     if (first < 0) first = i;
     last = i;
   }
   long points = 0;
   if (first >= 0)
     for (long i : members)
-      if (i >= first && i <= last && run.table.elds[i].type == etPNT && strcmp(run.table.elds[i].kontur, name) == 0) ++points;
+      if (i >= first && i <= last && run.table.elds[i].type == etPNT && strcmp(run.table.marks[i].kontur, name) == 0) ++points;
   KxPrint(run, " movable PNTs:%ld ", points);
 
   for (long t = 0; t < points; ++t) {
@@ -43,13 +45,13 @@ static void reorgContour(KxRun& run, const char* name, std::vector<long>& member
     long p = 0, q = 0;
     for (long k : members) {
       if (k < start || k > last) continue;
-      if (strcmp(run.table.elds[k].kontur, name) != 0) continue;
+      if (strcmp(run.table.marks[k].kontur, name) != 0) continue;
       if (run.table.elds[k].type == etPNT)
         p = k;
       else if (q < 1)
         q = k;
       if (p >= 1 && q >= 1) {
-        exchange(run.table.elds[p], run.table.elds[q]);
+        exchange(run, p, q);
         break;
       }
     }

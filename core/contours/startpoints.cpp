@@ -12,8 +12,6 @@
 #include "geometry/base.h"
 #include "run/run.h"
 
-const char* const gtFeedPoint = "-possible feedpoint-";
-
 namespace {
 
 // The point of line or arc e nearest to (x, y).
@@ -54,7 +52,7 @@ void noteRefusal(KxRun& run, KxContour& c, const std::vector<long>& candidates) 
     if (run.table.elds[pA].type == etCIR && KxHolePlaced(run, pA)) continue;
     for (long i : members) {
       const elementdaten& e = run.table.elds[i];
-      if ((e.type != etLINE && e.type != etARC) || !KxSameName(e.kontur, kName)) continue;
+      if ((e.type != etLINE && e.type != etARC) || !KxSameName(run.table.marks[i].kontur, kName)) continue;
       float px, py;
       nearestOn(e, run.table.elds[pA].cx, run.table.elds[pA].cy, &px, &py);
       const double d = std::hypot((double)px - run.table.elds[pA].cx, (double)py - run.table.elds[pA].cy);
@@ -78,14 +76,14 @@ void noteRefusal(KxRun& run, KxContour& c, const std::vector<long>& candidates) 
 
 }  // namespace
 
-static void printCirclePassedOver(KxRun& run, long pA, const elementdaten& e) {
+static void printCirclePassedOver(KxRun& run, long pA, const elementdaten& e, const KxMarks& m) {
   if (!KxTraceNext(run, ktPASSED_OVER)) return;
   if (!KxConsole(run)) {
-    KxPrint(run, "\n [CIR %ld|r:%6.2f]  -> used (%s)", pA, e.r, e.kontur);
-  } else if (e.used > 0) {
-    KxPrint(run, "\n [CIR %ld|r:%6.2f]  -> used A (%s)", pA, e.r, e.kontur);
+    KxPrint(run, "\n [CIR %ld|r:%6.2f]  -> used (%s)", pA, e.r, m.kontur);
+  } else if (m.used > 0) {
+    KxPrint(run, "\n [CIR %ld|r:%6.2f]  -> used A (%s)", pA, e.r, m.kontur);
   } else {
-    KxPrint(run, "\n [CIR %ld|r:%6.2f]  -> used B (%s)", pA, e.r, e.kontur);
+    KxPrint(run, "\n [CIR %ld|r:%6.2f]  -> used B (%s)", pA, e.r, m.kontur);
   }
 }
 
@@ -100,7 +98,7 @@ static bool findPunchFeed(KxRun& run, const KxContour& contour, KxLeadInChoice* 
   KxMemberCandidates(run, kName, run.table.eldsCounter, members);
   for (long i : members) {
     const elementdaten& e = run.table.elds[i];
-    if (!KxSameName(e.kontur, kName)) continue;
+    if (!KxSameName(run.table.marks[i].kontur, kName)) continue;
     if (e.type == etLINE || e.type == etARC) return false;
     if (e.type == etCIR && e.r > run.cfg.gridRadius) circle = i;
   }
@@ -108,7 +106,8 @@ static bool findPunchFeed(KxRun& run, const KxContour& contour, KxLeadInChoice* 
   const elementdaten& c = run.table.elds[circle];
   auto candidate = [&](long pA) {
     const elementdaten& s = run.table.elds[pA];
-    return s.type == etCIR && s.used <= 0 && s.r < run.cfg.gridRadius && KxSameName(s.kontur, kName) &&
+    const KxMarks& m = run.table.marks[pA];
+    return s.type == etCIR && m.used <= 0 && s.r < run.cfg.gridRadius && KxSameName(m.kontur, kName) &&
            IsCircleInRegion(contour, s);
   };
   // A start hole inside the circle: it is a hole and cut as one.
@@ -130,11 +129,12 @@ static bool findPunchFeed(KxRun& run, const KxContour& contour, KxLeadInChoice* 
     run.table.elds[pA].ey = ay;
   }
   if (best == 0) return false;
-  elementdaten& feed = run.table.elds[best];
-  ++feed.used;
-  feed.IsFirst = (int)circle;
-  KxCopy(feed.text, sizeof feed.text, gtFeedPoint);
-  feed.child = -1;
+  const elementdaten& feed = run.table.elds[best];
+  KxMarks& mark = run.table.marks[best];
+  ++mark.used;
+  mark.IsFirst = (int)circle;
+  mark.note = kNoteFeedPoint;
+  mark.child = -1;
   *choice = {circle, best, feed.ex, feed.ey};
   KxPrint(run, "\n >> B[%s] PUNCH FEED IN = %ld  SPLITT = x%.3f y:%.3f \n", kName, best, feed.ex, feed.ey);
   return true;
@@ -155,10 +155,10 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, KxContour& contour, KxCandidateIndex
 
   // A better pair: it frees the feed point chosen before it.
   auto take = [&](long pA, long pB) {
-    elementdaten& old = run.table.elds[lastFeedBuf];
+    KxMarks& old = run.table.marks[lastFeedBuf];
     old.used = 0;
     old.kontur[0] = '\0';
-    KxCopy(old.text, sizeof old.text, gNoText);
+    old.note = kNoteNoText;
     KxPrint(run, " | used removed by %ld |", lastFeedBuf);
     AnkerLen = AnkerLenBuf;
     lastFeedBuf = pA;
@@ -168,28 +168,31 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, KxContour& contour, KxCandidateIndex
   // The pair accepted so far is recorded in the table.
   auto record = [&]() {
     if (AnfahrElemBuf <= 0) return;
-    elementdaten& feed = run.table.elds[lastFeedBuf];
+    const elementdaten& feed = run.table.elds[lastFeedBuf];
+    KxMarks& mark = run.table.marks[lastFeedBuf];
     KxPrint(run, "\n >> B[%s] ANFAHREL. = %ld ", kName, AnfahrElemBuf);
     ePrintTypeToStream(run, AnfahrElemBuf);
-    KxCopy(feed.kontur, sizeof feed.kontur, kName);
+    KxCopy(mark.kontur, sizeof mark.kontur, kName);
     KxNoteMember(run, lastFeedBuf);
-    ++feed.used;
+    ++mark.used;
     KxPrint(run, "\n >> B[%s] FEED IN = %ld  ", kName, lastFeedBuf);
     ePrintTypeToStream(run, lastFeedBuf);
-    feed.IsFirst = (int)AnfahrElemBuf;
+    mark.IsFirst = (int)AnfahrElemBuf;
     KxPrint(run, "\n >> B[%s] SPLITT = x%.3fld y:%.3f \n", kName, feed.ex, feed.ey);
-    run.table.elds[AnfahrElemBuf].IsFirst = 1;
+    run.table.marks[AnfahrElemBuf].IsFirst = 1;
     choice = {AnfahrElemBuf, lastFeedBuf, feed.ex, feed.ey};
-    // The feed-point text is how the NC output finds the feed point, for an
-    // insert as for a circle; -1 keeps it from being claimed by a later region.
-    KxCopy(feed.text, sizeof feed.text, gtFeedPoint);
-    feed.child = -1;
+    // The feed-point note is how a later contour's search knows the hole is
+    // taken (KxStillFed), for an insert as for a circle; -1 keeps it from being
+    // claimed by a later region.
+    mark.note = kNoteFeedPoint;
+    mark.child = -1;
   };
 
   KxPrint(run, KxConsole(run) ? "\n [FindFirstElementFor:%s %ld items)] " : " [FindFirstElementFor:%s %ld items)] ",
           kName, run.table.eldsCounter);
   KxPrint(run, "[Region]:");
-  ePrintToStream(run, KxRegionRow(run, contour));
+  const KxRecordView row = KxRegionRow(run, contour);
+  ePrintToStream(run, row.record, row.marks);
 
   // Only circles and inserts are candidates; the walk keeps their table order.
   // Once the traces of those passed over are only counted, the walk looks at the
@@ -205,10 +208,11 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, KxContour& contour, KxCandidateIndex
   const std::vector<long>& circles = beyond >= 0 ? near : candidateIndex ? candidateIndex->Records() : every;
   for (size_t c = 0; c < circles.size() && circles[c] < run.table.eldsCounter; ++c) {
     const long pA = circles[c];
-    elementdaten& cand = run.table.elds[pA];
+    const elementdaten& cand = run.table.elds[pA];
+    const KxMarks& mark = run.table.marks[pA];
     if (cand.type == etCIR) {
-      if (cand.used > 0 || !KxSameName(cand.kontur, kName)) {
-        printCirclePassedOver(run, pA, cand);
+      if (mark.used > 0 || !KxSameName(mark.kontur, kName)) {
+        printCirclePassedOver(run, pA, cand, mark);
         continue;
       }
       if (cand.r > run.cfg.gridRadius) {
@@ -217,9 +221,9 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, KxContour& contour, KxCandidateIndex
       }
     } else if (cand.type != etINSE) {
       continue;
-    } else if (cand.child == -1 && cand.used > 0 && !KxSameName(cand.kontur, kName)) {
+    } else if (mark.child == -1 && mark.used > 0 && !KxSameName(mark.kontur, kName)) {
       // An insert chosen as another contour's feed point stays with it.
-      if (KxTraceNext(run, ktPASSED_OVER)) KxPrint(run, "\n [INSE %ld]  -> used (%s)", pA, cand.kontur);
+      if (KxTraceNext(run, ktPASSED_OVER)) KxPrint(run, "\n [INSE %ld]  -> used (%s)", pA, mark.kontur);
       continue;
     }
 
@@ -233,14 +237,14 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, KxContour& contour, KxCandidateIndex
     KxPrint(run, " IN ");
     if (CheckedCirIns > 1) {
       KxPrint(run, "\n ..oops, next poss.Feedpoint <break>\n");
-      ePrintToStream(run, run.table.elds[AnfahrElemBuf]);
+      ePrintToStream(run, run.table.elds[AnfahrElemBuf], run.table.marks[AnfahrElemBuf]);
     }
     KxPrint(run, " r:%6.2f]", cand.r);
 
     KxMemberCandidates(run, kName, run.table.eldsCounter, members);
     for (long pB : members) {
       const elementdaten& el = run.table.elds[pB];
-      if ((el.type != etLINE && el.type != etARC) || !KxSameName(el.kontur, kName)) continue;
+      if ((el.type != etLINE && el.type != etARC) || !KxSameName(run.table.marks[pB].kontur, kName)) continue;
       // The first start hole is tested against each element once; the further
       // ones of the same contour would repeat that for every hole.
       KxTraceQuiet(run, CheckedCirIns > 1 && !KxTraceNext(run, ktFURTHER_APPROACH));
@@ -258,7 +262,7 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, KxContour& contour, KxCandidateIndex
       KxMemberCandidates(run, kName, run.table.eldsCounter, members);
       for (long pB : members) {
         const elementdaten& el = run.table.elds[pB];
-        if ((el.type != etLINE && el.type != etARC) || !KxSameName(el.kontur, kName)) continue;
+        if ((el.type != etLINE && el.type != etARC) || !KxSameName(run.table.marks[pB].kontur, kName)) continue;
         KxTraceQuiet(run, pA != candidates.front() && !KxTraceNext(run, ktFURTHER_APPROACH));
         const int ok = pass == 0 ? CurveApproachPossible(run, pB, pA, &AnkerLenBuf) : CornerApproachPossible(run, pB, pA, &AnkerLenBuf);
         if (ok == 1 && AnkerLen > AnkerLenBuf) take(pA, pB);
@@ -277,13 +281,12 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, KxContour& contour, KxCandidateIndex
 // renames it, and the first contour is then left without a feed point.
 bool KxStillFed(KxRun& run, const KxContour& c) {
   if (c.leadIn == 0 || c.startHole < 0 || c.startHole >= run.table.eldsCounter) return false;
-  const elementdaten& hole = run.table.elds[c.startHole];
-  return KxSameName(hole.kontur, c.name) && KxSameName(hole.text, gtFeedPoint);
+  const KxMarks& hole = run.table.marks[c.startHole];
+  return KxSameName(hole.kontur, c.name) && hole.note == kNoteFeedPoint;
 }
 
 void KxTakeLeadIn(KxRun& run, KxContour& c, const KxLeadInChoice& choice) {
   c.leadIn = choice.element;
-  KxRegionRow(run, c);
   c.startHole = -1;
   c.holePlaced = false;
   c.holeX = c.holeY = c.holeR = c.splitX = c.splitY = 0;

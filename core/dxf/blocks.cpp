@@ -387,10 +387,9 @@ void BlockTake(KxRun& run, DxfBlockStore& bs, long from) {
   for (long i = from; i < n; ++i) {
     elementdaten& e = run.table.elds[i];
     e.type = etERA;
-    e.used = e.IsFirst = e.child = 0;
-    e.kElemX = 0;
     e.fLayer = -1;
-    e.kontur[0] = e.text[0] = '\0';
+    e.text[0] = '\0';
+    run.table.marks[i] = KxMarks{};
   }
   if (from < run.table.eldsCounter) run.table.eldsCounter = from;
 }

@@ -58,7 +58,7 @@ int extrusionCase(DxfReading& rd) {
 // the contour mark of a polyline start.
 void dropSince(KxRun& run, long start) {
   if (start < 0 || start >= run.table.eldsCounter) return;
-  for (long i = start; i < run.table.eldsCounter; ++i) run.table.elds[i].kontur[0] = '\0';
+  for (long i = start; i < run.table.eldsCounter; ++i) run.table.marks[i].kontur[0] = '\0';
   run.table.eldsCounter = start;
 }
 
@@ -651,9 +651,9 @@ void EntityStart(KxRun& run, DxfReading& rd, int kind) {
   // The start record carries the staging values of the entity before it; the
   // structure check marks it so that no contour takes it.
   if (!add(run, rd, etPOLY, "begPoly") || DxfTwelveRules(run)) return;
-  elementdaten& e = run.table.elds[run.table.eldsCounter - 1];
-  KxCopy(e.kontur, sizeof e.kontur, "xPFirst");
-  e.used += 1;
+  KxMarks& m = run.table.marks[run.table.eldsCounter - 1];
+  KxCopy(m.kontur, sizeof m.kontur, "xPFirst");
+  m.used += 1;
 }
 
 void EntityGroup(KxRun& run, DxfReading& rd, int code, const char* value) {

@@ -89,8 +89,9 @@ static void convertPolylines(KxRun& run) {
     elementdaten& head = run.table.elds[i];
     if (head.type != etPOLY) continue;
     head.type = etLINE;
-    ++head.used;
-    KxCopy(head.kontur, sizeof head.kontur, "xPF");
+    KxMarks& mark = run.table.marks[i];
+    ++mark.used;
+    KxCopy(mark.kontur, sizeof mark.kontur, "xPF");
     KxPrint(run, "%ld-", i);
     if (!continuesPolyline(run, i + 1, n)) continue;
     // The first vertex's own point: its record may turn into a clockwise arc stored from its end.
@@ -104,7 +105,7 @@ static void convertPolylines(KxRun& run) {
         run.table.elds[j].type = etDELETE;
       } else {
         makeSegment(run.table.elds[j], firstX, firstY);
-        ++run.table.elds[j].used;
+        ++run.table.marks[j].used;
       }
       i = j;
       break;
@@ -124,8 +125,15 @@ static void roundCoordinates(KxRun& run) {
     e.cx = FL3NKS(e.cx);
     e.cy = FL3NKS(e.cy);
     e.r = FL3NKS(e.r);
-    e.child = 0;
+    run.table.marks[i].child = 0;
   }
+}
+
+// A record the check leaves out: no contour takes it, and the dump shows it as deleted.
+static void markDeleted(KxMarks& m) {
+  KxCopy(m.kontur, sizeof m.kontur, "-del-");
+  m.note = kNoteDeleted;
+  m.used = 1;
 }
 
 // A line or an arc not longer than the element tolerance is a point: it cannot
@@ -142,9 +150,7 @@ static void deleteShortElements(KxRun& run) {
     else if (e.type == etARC) d = (float)(BOGENWINKEL(e.sw, e.ew) / RAD2DEG * e.r);
     else continue;
     if (!(d <= run.cfg.elementTolerance || std::isnan(d))) continue;
-    KxCopy(e.kontur, sizeof e.kontur, "-del-");
-    KxCopy(e.text, sizeof e.text, "-del-");
-    e.used = 1;
+    markDeleted(run.table.marks[i]);
     if (e.type == etLINE) {
       KxPrint(run, " ## %ld LINE TOO SHORT ! ##\n", i);
     } else {
@@ -181,8 +187,8 @@ static bool sameElement(KxSettings& cfg, const elementdaten& a, const elementdat
 // point (lines) or centre (arcs, circles): a repeat lies within the tolerance of
 // one of them, so only the records near it need the full comparison.
 
-static bool mayRepeat(const elementdaten& e) {
-  return (e.type == etLINE || e.type == etARC || e.type == etCIR) && strnlen(e.kontur, 2) <= 1;
+static bool mayRepeat(const elementdaten& e, const KxMarks& m) {
+  return (e.type == etLINE || e.type == etARC || e.type == etCIR) && strnlen(m.kontur, 2) <= 1;
 }
 
 // An element drawn twice would let the contour walk turn back along the copy and
@@ -197,7 +203,7 @@ static void deleteDuplicates(KxRun& run) {
   for (long i = 0; i < n; ++i) {
     elementdaten& e = run.table.elds[i];
     // Only records the chaining may take count: marked ones ("-del-", "xPF") never join a contour.
-    if (!mayRepeat(e)) continue;
+    if (!mayRepeat(e, run.table.marks[i])) continue;
     near.clear();
     if (!indexed) {
       for (long j = 0; j < i; ++j) near.push_back(j);
@@ -214,16 +220,14 @@ static void deleteDuplicates(KxRun& run) {
     }
     for (long j : near) {
       const elementdaten& o = run.table.elds[j];
-      if (strnlen(o.kontur, 2) > 1 || !sameElement(run.cfg, o, e)) continue;
-      KxCopy(e.kontur, sizeof e.kontur, "-del-");
-      KxCopy(e.text, sizeof e.text, "-del-");
-      e.used = 1;
+      if (strnlen(run.table.marks[j].kontur, 2) > 1 || !sameElement(run.cfg, o, e)) continue;
+      markDeleted(run.table.marks[i]);
       KxPrint(run, " ## %ld DUPLICATE OF %ld ! ##\n", i, j);
       KxLog(run, "\n ## %ld DUPLICATE OF %ld ! ##", i, j);
       ++run.table.duplicateElements;
       break;
     }
-    if (indexed && mayRepeat(e)) {
+    if (indexed && mayRepeat(e, run.table.marks[i])) {
       if (e.type == etLINE) grid.Add(e.sx, e.sy, i);
       else grid.Add(e.cx, e.cy, i);
     }

@@ -1,6 +1,6 @@
-// The element store: one growing table of element records that every step of the
-// conversion reads and rewrites, the values a new record is made of, and the
-// structure check and dump of the table.
+// The element store: one growing table of the drawing's records, the marks the
+// steps of the conversion put on each record beside it, the values a new record
+// is made of, and the one-record prints of the traces.
 #pragma once
 
 struct KxRun;        // the state of one conversion (run/run.h)
@@ -25,16 +25,14 @@ enum etype {
   etERA = 10    // erased record
 };
 
+// One record of the drawing: what an entity says (its geometry, layer and text),
+// or a placeholder that keeps the record numbers the traces print (the reserved,
+// closing and region rows). What the steps find of a record is in its marks.
 struct elementdaten {
   long num;          // own index in elds
   int type;          // etype
   float sx, sy;      // start point
   float ex, ey;      // end point
-  char kontur[10];   // contour name ($K01 ...) or a marker
-  int used;          // 0 while free
-  int IsFirst;       // lead-in mark / lead-in element index
-  long kElemX;       // copied index (slots), element count (regions), analysis value
-  int child;         // nesting mark
   int fLayer;        // index into the layer list, -1 after clearing
   char text[60];     // drawing text or record name
   float cx, cy;      // centre / insertion point
@@ -46,7 +44,38 @@ struct elementdaten {
   int curve;         // 1: a piece of an ellipse or spline, tangent to the pieces beside it; 0: drawn as it is
 };
 
-// A contour name as a record holds it (at most the field's size, as strncmp
+// The text the traces and the dump show for a record in place of its own.
+enum KxNote : int8_t {
+  kNoteOwn = 0,      // the record's own text
+  kNoteDeleted,      // "-del-": left out by the structure check (too short, drawn twice)
+  kNoteFeedPoint,    // gtFeedPoint: the start hole a contour's search chose
+  kNoteStartPoint,   // gtStartPoint: a candidate a region claimed
+  kNoteNoText,       // gNoText: a start hole given up again
+  kNoteRegion        // gtRegInfo: a contour's region row
+};
+
+// What the reading and the analysis mark on one record, kept beside the element
+// table index for index (ElementRun::marks): the record stays what the drawing
+// says, the marks say what the steps made of it. All zero for a new record.
+struct KxMarks {
+  char kontur[10];   // contour the record belongs to ($K01 ...), or the reader's "never chain it" mark ("-del-", "xPF", "xPFirst")
+  KxNote note;       // the text shown for the record (kNoteOwn: its own)
+  int32_t used;      // times a step took it (chained, claimed as start hole, cut, left out); above 0 the chaining passes it over
+  int32_t IsFirst;   // shown in traces and dump: a feed point's lead-in element, 1 on that element, a region row's lead-in
+  int32_t kElemX;    // shown in the dump: a region row's element count, kAutoStartMark on a start hole korvex placed
+  int32_t child;     // -1: a start hole a contour was entered from; a region row: its contour's parent
+};
+
+// A record with its marks as traces and the dump show it.
+struct KxRecordView {
+  elementdaten record{};  // the record's values
+  KxMarks marks{};        // its marks
+};
+
+const char* KxRecordText(const elementdaten& e, const KxMarks& m);  // the text traces and dump show: m's note, else e's own
+
+
+// A contour name as a record's marks hold it (at most the field's size, as strncmp
 // compares it), packed into two words: the analysis and the page look up
 // contours by name hundreds of thousands of times, and a std::string key spent
 // that time in allocation and byte hashing.
@@ -69,6 +98,8 @@ struct KxExtent {
 };
 
 extern const char* const gNoText;        // "-na-", text of records without a name
+extern const char* const gtFeedPoint;    // "-possible feedpoint-", shown for the start hole a contour's search chose
+extern const char* const gtStartPoint;   // "-possible Startpoint-", shown for a start-hole candidate a region claimed
 extern const char* const gtRegInfo;      // "-region info-", text of a contour's region row: passive, it keeps the record numbers the logs print (the contour holds the facts)
 
 void ClearElements(KxRun& run);                              // erases the used part of the table
@@ -90,13 +121,14 @@ struct KxNewElement {
 void AddElement(KxRun& run, int typ, const KxNewElement& el, const char* opttext);  // appends a record made of el
 bool AddNextElement(KxRun& run, int typ, KxNewElement& el, const char* opttext);  // appends el; when taken, el's angles start fresh (0, 360) for the reader's next element
 KxNewElement DxfLeftover(KxRun& run);                           // the values the DXF reader's entities left (dxf/entities.cpp)
-void ePrintToStream(KxRun& run, elementdaten eld);             // prints one record to the console
+void ePrintToStream(KxRun& run, const elementdaten& e, const KxMarks& m);  // prints one record with its marks to the console
 void ePrintTypeToStream(KxRun& run, long elnum);               // prints the type tag of record elnum
 
 
 // The element table of one run with its counters.
 struct ElementRun {
   KxGrowingTable<elementdaten> elds{};  // the element table; references into it survive appends
+  KxGrowingTable<KxMarks> marks{};      // the marks of each record, index for index with elds
   long eldsMaximum = kMaxElementRecords;  // bound of the table (kMaxElementRecords; tests lower it)
   long eldsCounter = 0;  // records in use; next add goes here
   int structsChecked = 0;  // completed structure checks

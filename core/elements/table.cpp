@@ -10,11 +10,13 @@
 
 const char* const gNoText = "-na-";
 const char* const gtRegInfo = "-region info-";
+const char* const gtFeedPoint = "-possible feedpoint-";
+const char* const gtStartPoint = "-possible Startpoint-";
 
 KxNameKey::KxNameKey(const char* name) {
   char buf[16] = {};
-  static_assert(sizeof(elementdaten::kontur) <= sizeof buf);
-  if (name) memcpy(buf, name, strnlen(name, sizeof(elementdaten::kontur)));
+  static_assert(sizeof(KxMarks::kontur) <= sizeof buf);
+  if (name) memcpy(buf, name, strnlen(name, sizeof(KxMarks::kontur)));
   memcpy(&lo, buf, 8);
   memcpy(&hi, buf + 8, 8);
 }
@@ -23,13 +25,9 @@ void ClearElements(KxRun& run) {
   for (long i = 0; i <= run.table.eldsCounter; ++i) {
     elementdaten& e = run.table.elds[i];
     e.type = etERA;
-    e.child = 0;
     e.fLayer = -1;
-    e.used = 0;
-    e.IsFirst = 0;
-    e.kElemX = 0;
-    e.kontur[0] = '\0';
     e.text[0] = '\0';
+    run.table.marks[i] = KxMarks{};
   }
   run.table.eldsCounter = 0;
 }
@@ -81,9 +79,11 @@ void AddElement(KxRun& run, int typ, const KxNewElement& el, const char* opttext
   e.sw = el.sw;
   e.ew = el.ew;
   e.r = el.r;
-  e.used = e.IsFirst = 0;
-  e.kElemX = 0;
-  e.child = 0;
+  // A new record starts unmarked but for its contour name, which it has always
+  // kept from a record once cleared at its place (none: clearing empties it).
+  KxMarks& m = run.table.marks[run.table.eldsCounter];
+  m.used = m.IsFirst = m.kElemX = m.child = 0;
+  m.note = kNoteOwn;
   e.bulge = 0;
   e.polyOpen = 0;
   e.curve = 0;
@@ -119,19 +119,31 @@ static const char* typeTag(int t) {
   return t >= 0 && t <= etCPY ? tags[t] : "***";
 }
 
-void ePrintToStream(KxRun& run, elementdaten eld) {
-  eld.kontur[sizeof eld.kontur - 1] = '\0';
-  eld.text[sizeof eld.text - 1] = '\0';
-  KxPrint(run, "\n [%ld]  (T:%s) (K:%s) IsFirst:%d  used:%d ", eld.num, recordName(eld.type),
-          eld.kontur, eld.IsFirst, eld.used);
-  KxPrint(run, eld.type == etCPY ? " ( orgIs:%ld" : " (kElemX:%ld", eld.kElemX);
+const char* KxRecordText(const elementdaten& e, const KxMarks& m) {
+  switch (m.note) {
+    case kNoteDeleted: return "-del-";
+    case kNoteFeedPoint: return gtFeedPoint;
+    case kNoteStartPoint: return gtStartPoint;
+    case kNoteNoText: return gNoText;
+    case kNoteRegion: return gtRegInfo;
+    case kNoteOwn: break;
+  }
+  return e.text;
+}
+
+void ePrintToStream(KxRun& run, const elementdaten& e, const KxMarks& m) {
+  char kontur[sizeof m.kontur], text[sizeof e.text];
+  KxCopy(kontur, sizeof kontur, m.kontur);
+  KxCopy(text, sizeof text, KxRecordText(e, m));
+  KxPrint(run, "\n [%ld]  (T:%s) (K:%s) IsFirst:%d  used:%d ", e.num, recordName(e.type), kontur, m.IsFirst, m.used);
+  KxPrint(run, e.type == etCPY ? " ( orgIs:%ld" : " (kElemX:%ld", (long)m.kElemX);
   KxPrint(run, " )\n");
-  KxPrint(run, " sx:%.3f sy:%.3f ex:%.3f ey:%.3f ", eld.sx, eld.sy, eld.ex, eld.ey);
-  KxPrint(run, " len:%.3f ", eld.len);
-  if (eld.type == etARC || eld.type == etCIR || eld.type == etINSE || eld.type == etCPY)
-    KxPrint(run, "\n cx:%.3f cy:%.3f rad:%.3f \n sw:%.3f ew:%.3f  ", eld.cx, eld.cy, eld.r, eld.sw, eld.ew);
-  if (eld.type == etARC || eld.type == etCPY) KxPrint(run, " bw:%.3f ", BOGENWINKEL(eld.sw, eld.ew));
-  if (strcmp(eld.text, gNoText) != 0) KxPrint(run, "\n text:%s ", eld.text);
+  KxPrint(run, " sx:%.3f sy:%.3f ex:%.3f ey:%.3f ", e.sx, e.sy, e.ex, e.ey);
+  KxPrint(run, " len:%.3f ", e.len);
+  if (e.type == etARC || e.type == etCIR || e.type == etINSE || e.type == etCPY)
+    KxPrint(run, "\n cx:%.3f cy:%.3f rad:%.3f \n sw:%.3f ew:%.3f  ", e.cx, e.cy, e.r, e.sw, e.ew);
+  if (e.type == etARC || e.type == etCPY) KxPrint(run, " bw:%.3f ", BOGENWINKEL(e.sw, e.ew));
+  if (strcmp(text, gNoText) != 0) KxPrint(run, "\n text:%s ", text);
   KxPrint(run, "\n");
 }
 

@@ -13,7 +13,7 @@
 // --- tables ---
 // The tables grow as the drawing needs; these bounds only keep a runaway drawing
 // (an array of a billion inserts) from taking all the memory of the machine.
-inline constexpr long kMaxElementRecords = 50000000;   // records of the element table elds (about 170 bytes each)
+inline constexpr long kMaxElementRecords = 50000000;   // records of the element table elds (about 160 bytes each with their marks)
 inline constexpr int kMaxLayerEntries = 100000;        // entries of the layer list fLL (main, optional and positioning layers)
 
 // A table indexed like an array that grows on the first touch of an index. Its

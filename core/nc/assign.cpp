@@ -33,9 +33,10 @@ static bool contourHole(KxRun& run, const char* kn, long* at, float* x, float* y
   KxMemberCandidates(run, kn, run.table.eldsCounter, members);
   for (long i : members) {
     const elementdaten& e = run.table.elds[i];
-    if (strcmp(e.kontur, kn) != 0) continue;
+    const KxMarks& m = run.table.marks[i];
+    if (strcmp(m.kontur, kn) != 0) continue;
     if (contour && i == contour->region && contour->elementCount > 0) return found(i, contour->reachLeft, contour->reachTop, "(D)");
-    if (e.type == etCIR && e.used > 0) return found(i, e.sx, e.sy, "(C)");
+    if (e.type == etCIR && m.used > 0) return found(i, e.sx, e.sy, "(C)");
   }
   return false;
 }
@@ -83,7 +84,7 @@ void HolesAndTechno(KxRun& run) {
   KxPrint(run, "\n >Direktiven:\n");
   KxLog(run, "\n\n Direktiven:");
   for (long i = 0; i < run.table.eldsCounter; ++i)
-    if (run.table.elds[i].type == etTEXT && run.table.elds[i].kontur[0] == '\0') SetTechnologie(run, run.table.elds[i].text, i);
+    if (run.table.elds[i].type == etTEXT && run.table.marks[i].kontur[0] == '\0') SetTechnologie(run, run.table.elds[i].text, i);
   KxPrint(run, "\n >Direktiven end\n\n");
 
   KxPrint(run, "\n >TEXT to holes:\n");
@@ -100,7 +101,7 @@ void HolesAndTechno(KxRun& run) {
   }
   for (long i = 0; i < run.table.eldsCounter; ++i) {
     const elementdaten& e = run.table.elds[i];
-    KxContour* c = KxContourNamed(run, e.kontur);
+    KxContour* c = KxContourNamed(run, run.table.marks[i].kontur);
     if (!c) continue;
     size_t& m = member[(size_t)c->number];
     while (m < c->members.size() && c->members[m] < i) ++m;   // the chaining's members keep their name
@@ -116,41 +117,43 @@ void HolesAndTechno(KxRun& run) {
 void TextToFeedPointKontur(KxRun& run, long telem) {
   if (telem < 0 || telem >= run.table.eldsCounter) return;
   elementdaten& t = run.table.elds[telem];
+  KxMarks& tm = run.table.marks[telem];
   t.len = 5000.0f;
-  KxCopy(t.kontur, sizeof t.kontur, "info");
+  KxCopy(tm.kontur, sizeof tm.kontur, "info");
   bool candidate = strchr(t.text, '=') || strchr(t.text, '*') || strchr(t.text, '!') || strchr(t.text, 'Q');
   if (strstr(t.text, "#DIR")) {
     // A directive stays a global text for the program head.
     KxPrint(run, " '#DIR' Directive found \n");
-    t.kontur[0] = '\0';
+    tm.kontur[0] = '\0';
     candidate = false;
   }
   if (candidate) {
     bool anyCircle = false;
     for (long i = 0; i < run.table.eldsCounter; ++i) {
       const elementdaten& c = run.table.elds[i];
+      const KxMarks& cm = run.table.marks[i];
       if (c.type != etCIR) continue;
-      if (strcmp(c.kontur, "$") == 0) {
+      if (strcmp(cm.kontur, "$") == 0) {
         if (KxTraceNext(run, ktTEXT_CIRCLE)) KxPrint(run, "etCIR no Konturname\n");
         continue;
       }
       anyCircle = true;
       // Only a circle of a contour can carry a text: a start hole that no contour
       // uses (released, or never claimed) would turn it into a global directive.
-      if (strncmp(c.kontur, "$K", 2) != 0) continue;
+      if (strncmp(cm.kontur, "$K", 2) != 0) continue;
       // Strictly nearer only: of two circles at the same distance the first one keeps the text.
       float d = LENC(t.sx, t.sy, c.cx, c.cy);
       if (d < t.len) {
         t.len = d;
-        KxCopy(t.kontur, sizeof t.kontur, c.kontur);
+        KxCopy(tm.kontur, sizeof tm.kontur, cm.kontur);
       }
     }
-    if (anyCircle && strcmp(t.kontur, "info") == 0) {
+    if (anyCircle && strcmp(tm.kontur, "info") == 0) {
       KxPrint(run, "Textelement %ld belongs to no contour, not applied: %s \n", telem, t.text);
       KxLog(run, "\n Textelement %ld belongs to no contour, not applied: %s", telem, t.text);
     }
   }
-  KxPrint(run, "Textelement %ld  an Kontur: %s  ", telem, t.kontur);
+  KxPrint(run, "Textelement %ld  an Kontur: %s  ", telem, tm.kontur);
   KxPrint(run, " (len:%f) %s \n", t.len, t.text);
 }
 
@@ -160,7 +163,7 @@ void GetKonturName(KxRun& run, const char* kn, FILE* ostream) {
   if (kn) KxMemberCandidates(run, kn, run.table.eldsCounter, members);
   for (long i : members) {
     const elementdaten& e = run.table.elds[i];
-    if (e.type == etTEXT && strcmp(e.kontur, kn) == 0 && strchr(e.text, '*')) {
+    if (e.type == etTEXT && strcmp(run.table.marks[i].kontur, kn) == 0 && strchr(e.text, '*')) {
       found = i;
       break;
     }

@@ -15,7 +15,7 @@
 #include "run/run.h"
 
 
-static bool isContourMember(KxRun& run, long i, const char* kN) { return KxSameName(run.table.elds[i].kontur, kN); }
+static bool isContourMember(KxRun& run, long i, const char* kN) { return KxSameName(run.table.marks[i].kontur, kN); }
 
 static float radiusAt(KxRun& run, long i) { return NcValidElement(run, i) ? run.table.elds[i].r : 0.0f; }
 

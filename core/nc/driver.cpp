@@ -113,7 +113,7 @@ static void writeHead(KxRun& run, NcWriting& w, FILE* f) {
   NcPut(f, "%s%s\n", run.cfg.mS.ProEpilog, run.cfg.mS.EOL);
   if (run.cfg.globTextInfo == 1) NcPut(f, "%sFILE: %s %s%s\n", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, run.io.in_filename.c_str()).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
   for (long i = 0; i < run.table.eldsCounter; ++i) {
-    if (run.table.elds[i].type != etTEXT || run.table.elds[i].kontur[0] != '\0') continue;
+    if (run.table.elds[i].type != etTEXT || run.table.marks[i].kontur[0] != '\0') continue;
     if (run.cfg.globTextInfo == 1) NcPut(f, "%s %s %s%s\n", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, run.table.elds[i].text).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
     SetTechnologie(run, run.table.elds[i].text, i);
   }
@@ -204,12 +204,12 @@ static void writeContourBlock(KxRun& run, NcWriting& w, FILE* f, int k) {
   KxMemberCandidates(run, name, run.table.eldsCounter, members);
   for (long i : members) {
     elementdaten& e = run.table.elds[i];
-    if (!KxSameName(e.kontur, name)) continue;
+    if (!KxSameName(run.table.marks[i].kontur, name)) continue;
     switch (e.type) {
       case etTEXT:
         if (run.cfg.cancelTextInfo == 0) NcPut(f, "%s--%s%s%s\n", run.cfg.mS.RemarkOn, NcRemarkText(run.cfg, e.text).c_str(), run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
         SetTechnologie(run, e.text, i);
-        e.used += 1;
+        run.table.marks[i].used += 1;
         break;
       case etLINE:
       case etARC:

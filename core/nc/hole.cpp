@@ -25,7 +25,7 @@ long HoleStartFor(KxRun& run, const char* kN, long elem) {
   KxMemberCandidates(run, kN, run.table.eldsCounter, members);
   for (long i : members) {
     const elementdaten& s = run.table.elds[i];
-    if (i == elem || s.type != etCIR || !(s.r < run.cfg.gridRadius) || s.used > 0 || !KxSameName(s.kontur, kN)) continue;
+    if (i == elem || s.type != etCIR || !(s.r < run.cfg.gridRadius) || run.table.marks[i].used > 0 || !KxSameName(run.table.marks[i].kontur, kN)) continue;
     const float d = LENC(c.cx, c.cy, s.cx, s.cy);
     if (!(d < c.r)) continue;
     // A start hole at the centre is where a hole is threaded anyway.

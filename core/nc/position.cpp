@@ -26,7 +26,7 @@ static void chainStart(KxRun& run, const char* kN, float* x, float* y) {
   char prev[24];
   KxContourName(prev, sizeof prev, (int)(n - 1));
   for (long i = 0; i < run.table.eldsCounter; ++i) {
-    if (run.table.elds[i].type == etCIR && strstr(run.table.elds[i].kontur, prev)) {
+    if (run.table.elds[i].type == etCIR && strstr(run.table.marks[i].kontur, prev)) {
       *x = run.table.elds[i].cx;
       *y = run.table.elds[i].cy;
       return;
@@ -63,12 +63,12 @@ void SimplePosition_Chain(KxRun& run, FILE* ostream, const char* kN, long feedEl
   NcPut(ostream, "%s\n", run.cfg.mS.EOL);
 
   for (long i = 0; i < run.table.eldsCounter; ++i)
-    if (isPositionLine(run, i, kN)) run.table.elds[i].used = 0;
+    if (isPositionLine(run, i, kN)) run.table.marks[i].used = 0;
 
   // Lines must meet end to end exactly; the first matching line in table order is followed.
   KxPrint(run, " Suche position-kette:\n");
   for (long i = 0; i < run.table.eldsCounter; ++i) {
-    if (!isPositionLine(run, i, kN) || run.table.elds[i].used != 0) continue;
+    if (!isPositionLine(run, i, kN) || run.table.marks[i].used != 0) continue;
     if (qx == fx && qy == fy) break;
     elementdaten& e = run.table.elds[i];
     if (e.sx == qx && e.sy == qy) {
@@ -80,7 +80,7 @@ void SimplePosition_Chain(KxRun& run, FILE* ostream, const char* kN, long feedEl
     } else {
       continue;
     }
-    e.used = 1;
+    run.table.marks[i].used = 1;
     NcPut(ostream, "G00 X%.3f Y%.3f", qx, qy);
     if (run.cfg.dataInfo) NcPut(ostream, " %sN-PosVector%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff);
     NcPut(ostream, "%s\n", run.cfg.mS.EOL);

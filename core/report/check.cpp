@@ -537,10 +537,10 @@ struct Checker : KxNcFollower {
     for (long i = 0; i < run.table.eldsCounter; ++i) {
       const elementdaten& e = run.table.elds[i];
       if (e.type != etLINE && e.type != etARC && e.type != etCIR) continue;
-      if (e.kontur[0] != '$' || e.kontur[1] != 'K') continue;
+      if (run.table.marks[i].kontur[0] != '$' || run.table.marks[i].kontur[1] != 'K') continue;
       if (e.type == etCIR && e.r <= run.cfg.gridRadius) continue;
       if (!std::isfinite(e.sx) || !std::isfinite(e.cx) || !std::isfinite(e.r)) continue;
-      const int k = atoi(e.kontur + 2);
+      const int k = atoi(run.table.marks[i].kontur + 2);
       Drawn d = {e.type, e.sx, e.sy, e.ex, e.ey, e.cx, e.cy, e.r, e.sw / RAD2DEG, e.ew / RAD2DEG, k};
       if (e.type == etARC) {
         d.sx = e.cx + e.r * cos(d.sw), d.sy = e.cy + e.r * sin(d.sw);

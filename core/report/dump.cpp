@@ -2,9 +2,11 @@
 // folder ("-bulk" on the console): every record with its type, contour, marks,
 // layer, points, circle data, length and text.
 #include <cstring>
+#include <unordered_map>
 
 #include "dxf/dxf.h"
 #include "config/config.h"
+#include "contours/contours.h"
 #include "elements/elements.h"
 #include "geometry/base.h"
 #include "run/run.h"
@@ -37,13 +39,13 @@ static const char* layerName(KxRun& run, int index, char* buf, size_t size) {
   return buf;
 }
 
-static void dumpRecord(KxRun& run, FILE* f, const elementdaten& e) {
+static void dumpRecord(KxRun& run, FILE* f, const elementdaten& e, const KxMarks& m) {
   const bool console = KxConsole(run);
   char lay[sizeof run.dxf.fLL[0].Name + 1];
   KxFilePrint(f, "\n [%ld]  (T:%s) (K:%.*s)  IsFirst:%d  used:%d ", e.num, dumpTypeName(e.type),
-          (int)sizeof e.kontur, e.kontur, e.IsFirst, e.used);
+          (int)sizeof m.kontur, m.kontur, m.IsFirst, m.used);
   fputs(e.type == etCPY ? "(orgElem:" : " (kElemX:", f);
-  KxFilePrint(f, "%4ld) ", e.kElemX);
+  KxFilePrint(f, "%4ld) ", (long)m.kElemX);
   KxFilePrint(f, " LAY: '%s' (%d)\n", layerName(run, e.fLayer, lay, sizeof lay), e.fLayer);
   KxFilePrint(f, console ? "SP x:%.5f y:%.5f" : "SP x:%.3f y:%.3f", e.sx, e.sy);
   KxFilePrint(f, console ? " EP x:%.5f y:%.5f" : " EP x:%.3f y:%.3f", e.ex, e.ey);
@@ -54,8 +56,8 @@ static void dumpRecord(KxRun& run, FILE* f, const elementdaten& e) {
   if (e.type == etPNT || e.type == etDELETE)
     KxFilePrint(f, console ? " CP x:%.5f y:%.5f  \n" : "CP x:%.3f y:%.3f  \n", e.cx, e.cy);
   KxFilePrint(f, " LEN: %.5f ", e.len);
-  if (e.child != 0) KxFilePrint(f, "Child %d | ", e.child);
-  KxFilePrint(f, " text:'%.*s' \n", (int)sizeof e.text, e.text);
+  if (m.child != 0) KxFilePrint(f, "Child %d | ", m.child);
+  KxFilePrint(f, " text:'%.*s' \n", (int)sizeof e.text, KxRecordText(e, m));
 }
 
 void SaveStructs(KxRun& run, const char* fname, const char* info) {
@@ -69,8 +71,20 @@ void SaveStructs(KxRun& run, const char* fname, const char* info) {
     return;
   }
   KxFilePrint(f, " Info: %s \n", info ? info : "");
+  // A region row shows its contour's facts, as the traces print it.
+  std::unordered_map<long, const KxContour*> regionOf;
+  for (const KxContour& c : run.contours.all)
+    if (c.region >= 0) regionOf[c.region] = &c;
   long top = run.table.eldsCounter;
-  for (long i = 0; i < top; ++i) dumpRecord(run, f, run.table.elds[i]);
+  for (long i = 0; i < top; ++i) {
+    auto row = regionOf.find(i);
+    if (row == regionOf.end()) {
+      dumpRecord(run, f, run.table.elds[i], run.table.marks[i]);
+    } else {
+      const KxRecordView v = KxRegionRow(run, *row->second);
+      dumpRecord(run, f, v.record, v.marks);
+    }
+  }
   if (!KxOutCommit(&out)) {
     KxPrint(run, " -dump not written: '%s' (%s)\n", path, strerror(out.error));
     return;

@@ -289,8 +289,8 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   long top = run.table.eldsCounter;
   for (long i = 0; i < top; ++i) {
     const elementdaten& e = run.table.elds[i];
-    if (!drawable(e) || e.kontur[0] == '\0') continue;
-    if (e.kontur[0] == '$' || strcmp(e.kontur, "-del-") == 0) b.AddElement(e);
+    if (!drawable(e) || run.table.marks[i].kontur[0] == '\0') continue;
+    if (run.table.marks[i].kontur[0] == '$' || strcmp(run.table.marks[i].kontur, "-del-") == 0) b.AddElement(e);
   }
   if (b.Empty()) {
     b.Add(0, 0);
@@ -400,8 +400,8 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   for (long i = 0; i < top; ++i) {
     const elementdaten& e = run.table.elds[i];
     if (!drawable(e)) continue;
-    bool orphan = strncmp(e.kontur, run.contours.orphan, sizeof e.kontur) == 0;
-    bool killed = strcmp(e.kontur, "-del-") == 0;
+    bool orphan = strncmp(run.table.marks[i].kontur, run.contours.orphan, sizeof(KxMarks::kontur)) == 0;
+    bool killed = strcmp(run.table.marks[i].kontur, "-del-") == 0;
     if (!orphan && !killed) continue;
     if (orphan) fputs("<g class='warn'><title>orphan: too few elements for a contour, not cut</title><path d='", f);
     else KxFilePrint(f, "<g class='warn'><title>short line removed (&lt;%.4f)</title><path d='", run.cfg.elementTolerance);
@@ -532,7 +532,7 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   // The run's warnings in words.
   long orphans = 0;
   for (long i = 0; i < top; ++i)
-    if (strncmp(run.table.elds[i].kontur, run.contours.orphan, sizeof run.table.elds[i].kontur) == 0) ++orphans;
+    if (strncmp(run.table.marks[i].kontur, run.contours.orphan, sizeof(KxMarks::kontur)) == 0) ++orphans;
   fputs("<ul class='kxwarn'>\n", f);
   int said = 0;
   auto say = [&](long n, const char* one, const char* many) {

@@ -52,8 +52,8 @@ static void countRecords(KxRun& run, PageCounts& c) {
     const elementdaten& e = run.table.elds[i];
     // Start holes korvex placed are no drawing elements; the drill list shows them.
     if (e.type == etCIR && KxHolePlaced(run, i)) continue;
-    char name[sizeof e.kontur + 1];
-    if (strcmp(field(e.kontur, sizeof e.kontur, name, sizeof name), run.contours.orphan) == 0) ++c.orphans;
+    char name[sizeof(KxMarks::kontur) + 1];
+    if (strcmp(field(run.table.marks[i].kontur, sizeof(KxMarks::kontur), name, sizeof name), run.contours.orphan) == 0) ++c.orphans;
     RowCount* row = nullptr;
     switch (e.type) {
       case etLINE:
@@ -69,7 +69,7 @@ static void countRecords(KxRun& run, PageCounts& c) {
     }
     if (!row) continue;
     ++row->sum;
-    if (e.used != 0) ++row->used;
+    if (run.table.marks[i].used != 0) ++row->used;
   }
 }
 

@@ -19,7 +19,7 @@ static void measureParts(KxRun& run) {
     const elementdaten& e = run.table.elds[i];
     if (e.type != etLINE && e.type != etARC && e.type != etCIR) continue;
     all.AddElement(e);
-    if (e.kontur[0] == '$' && e.kontur[1] == 'K') parts.AddElement(e);
+    if (run.table.marks[i].kontur[0] == '$' && run.table.marks[i].kontur[1] == 'K') parts.AddElement(e);
   }
   const KxExtent& box = parts.Empty() ? all : parts;
   run.report.partsWidth = box.Empty() ? 0 : box.x1 - box.x0;

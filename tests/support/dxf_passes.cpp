@@ -80,6 +80,6 @@ std::map<std::string, double> ContourLengths() {
   SearchKontur(TestRun());
   std::map<std::string, double> len;
   for (long i = 0; i < TestRun().table.eldsCounter; ++i)
-    if (strncmp(TestRun().table.elds[i].kontur, "$K", 2) == 0) len[TestRun().table.elds[i].kontur] += TestRun().table.elds[i].len;
+    if (strncmp(TestRun().table.marks[i].kontur, "$K", 2) == 0) len[TestRun().table.marks[i].kontur] += TestRun().table.elds[i].len;
   return len;
 }
