@@ -166,9 +166,9 @@ void traceTurnedArc(KxRun& run, const elementdaten& arc) {
   ePrintToStream(run, t, copied);
 }
 
-int arcApproach(KxRun& run, long elem, long sPelem, float* al) {
+int arcApproach(KxRun& run, long elem, long sPelem, KxAnchor* a) {
   const elementdaten& arc = run.table.elds[elem];
-  elementdaten& feed = run.table.elds[sPelem];
+  const elementdaten& feed = run.table.elds[sPelem];
   if (arc.r < run.cfg.anchorLength) {
     KxPrint(run, "..Radius %.3f zu klein =FASLE", arc.r);
     return 0;
@@ -219,24 +219,24 @@ int arcApproach(KxRun& run, long elem, long sPelem, float* al) {
   KxPrint(run, " >A> Ankerposition an Elem:%ld  x:%.3f y:%.3f \n", elem, px, py);
   KxPrint(run, " >A> Ankerlaenge:%.3f Ankerwinkel CP-SpP %.3f \n", ankL, (float)WIV(feed.cx, feed.cy, px, py));
   // A lead-in through another element would cut through material.
-  if (*al > ankL && ankL < run.cfg.anchorLength && AnchorCrossesMaterial(run, elem, sPelem, px, py)) {
+  if (a->length > ankL && ankL < run.cfg.anchorLength && AnchorCrossesMaterial(run, elem, sPelem, px, py)) {
     KxPrint(run, " anchor crosses an element ");
     return 0;
   }
-  if (*al > ankL && ankL < run.cfg.anchorLength) {
-    KxPrint(run, " ankL:%.3f al:%.3f  ", ankL, *al);
-    *al = ankL;
-    KxPrint(run, " | al wurde neu gesetzt al:%.3f \n", *al);
-    feed.ex = px;
-    feed.ey = py;
+  if (a->length > ankL && ankL < run.cfg.anchorLength) {
+    KxPrint(run, " ankL:%.3f al:%.3f  ", ankL, a->length);
+    a->length = ankL;
+    KxPrint(run, " | al wurde neu gesetzt al:%.3f \n", a->length);
+    a->x = px;
+    a->y = py;
     return 1;
   }
   return 0;
 }
 
-int lineApproach(KxRun& run, long elem, long sPelem, float* al) {
+int lineApproach(KxRun& run, long elem, long sPelem, KxAnchor* a) {
   const elementdaten& ln = run.table.elds[elem];
-  elementdaten& feed = run.table.elds[sPelem];
+  const elementdaten& feed = run.table.elds[sPelem];
   const float len = LENC(ln.sx, ln.sy, ln.ex, ln.ey);
   float lineW = (float)WIV(ln.sx, ln.sy, ln.ex, ln.ey);
   if (lineW < 0) lineW += 360;
@@ -266,17 +266,17 @@ int lineApproach(KxRun& run, long elem, long sPelem, float* al) {
   const float fx = ln.sx + XARC(lineW, along);
   const float fy = ln.sy + YARC(lineW, along);
   const float ankL = LENC(feed.cx, feed.cy, fx, fy);
-  const double beat = *al - kLineImprovement;
+  const double beat = a->length - kLineImprovement;
   KxPrint(run, "\n >zu unterbieten: %.3f (%.3f) ", beat, ankL);
   int result = 0;
   // A lead-in through another element would cut through material.
   if (ankL < beat && AnchorCrossesMaterial(run, elem, sPelem, fx, fy)) KxPrint(run, " anchor crosses an element ");
   else if (ankL < beat) {
-    KxPrint(run, " >ankL:%.3f al:%.3f  ", ankL, *al);
-    *al = ankL;
-    KxPrint(run, " | al wurde neu gesetzt al:%.3f \n", *al);
-    feed.ex = fx;
-    feed.ey = fy;
+    KxPrint(run, " >ankL:%.3f al:%.3f  ", ankL, a->length);
+    a->length = ankL;
+    KxPrint(run, " | al wurde neu gesetzt al:%.3f \n", a->length);
+    a->x = fx;
+    a->y = fy;
     KxPrint(run, " >L> Ankerposition an Elem:%ld  x:%.3f y:%.3f \n", elem, fx, fy);
     KxPrint(run, " >L> Ankerlaenge:%.3f Ankerwinkel CP-SpP %.3f \n", ankL, (float)WIV(feed.cx, feed.cy, fx, fy));
     result = 1;
@@ -294,8 +294,8 @@ namespace {
 // print alike, which a control reads as a full circle.
 const double kCurveEndSnap = 0.01;
 
-bool validPair(KxRun& run, long elem, long sPelem, const float* al) {
-  return al && elem >= 0 && sPelem >= 0 && elem != sPelem && elem < run.table.eldsCounter && sPelem < run.table.eldsCounter;
+bool validPair(KxRun& run, long elem, long sPelem, const KxAnchor* a) {
+  return a && elem >= 0 && sPelem >= 0 && elem != sPelem && elem < run.table.eldsCounter && sPelem < run.table.eldsCounter;
 }
 
 // Unit tangent of a line or an arc at one of its ends, pointing along the element
@@ -353,10 +353,10 @@ long ContourNeighbourAt(KxRun& run, long elem, float vx, float vy, bool* atStart
   return -1;
 }
 
-int CurveApproachPossible(KxRun& run, long elem, long sPelem, float* al) {
-  if (!validPair(run, elem, sPelem, al)) return 0;
+int CurveApproachPossible(KxRun& run, long elem, long sPelem, KxAnchor* a) {
+  if (!validPair(run, elem, sPelem, a)) return 0;
   const elementdaten& arc = run.table.elds[elem];
-  elementdaten& feed = run.table.elds[sPelem];
+  const elementdaten& feed = run.table.elds[sPelem];
   if (arc.type != etARC || !arc.curve) return 0;
   KxPrint(run, "\n CurveApproach: %ld zu: %ld ", sPelem, elem);
   // The nearest point of the arc's circle, which must lie on the arc itself.
@@ -380,22 +380,22 @@ int CurveApproachPossible(KxRun& run, long elem, long sPelem, float* al) {
   }
   const float ankL = LENC(feed.cx, feed.cy, px, py);
   KxPrint(run, " Ankerlaenge:%.3f ", ankL);
-  if (!(ankL < run.cfg.anchorLength) || !(ankL < *al)) return 0;
+  if (!(ankL < run.cfg.anchorLength) || !(ankL < a->length)) return 0;
   if (AnchorCrossesMaterial(run, elem, sPelem, px, py)) {
     KxPrint(run, " anchor crosses an element ");
     return 0;
   }
-  *al = ankL;
-  feed.ex = px;
-  feed.ey = py;
+  a->length = ankL;
+  a->x = px;
+  a->y = py;
   KxPrint(run, " >C> Ankerposition an Elem:%ld  x:%.3f y:%.3f \n", elem, px, py);
   return 1;
 }
 
-int CornerApproachPossible(KxRun& run, long elem, long sPelem, float* al) {
-  if (!validPair(run, elem, sPelem, al)) return 0;
+int CornerApproachPossible(KxRun& run, long elem, long sPelem, KxAnchor* a) {
+  if (!validPair(run, elem, sPelem, a)) return 0;
   const elementdaten& e = run.table.elds[elem];
-  elementdaten& feed = run.table.elds[sPelem];
+  const elementdaten& feed = run.table.elds[sPelem];
   if (e.type != etLINE && e.type != etARC) return 0;
   int result = 0;
   for (int end = 0; end < 2; ++end) {
@@ -406,7 +406,7 @@ int CornerApproachPossible(KxRun& run, long elem, long sPelem, float* al) {
     if (nb < 0) continue;
     const double wx = (double)feed.cx - vx, wy = (double)feed.cy - vy;
     const float ankL = LENC(feed.cx, feed.cy, vx, vy);
-    if (!(ankL > 0) || !(ankL < run.cfg.anchorLength) || !(ankL < *al)) continue;
+    if (!(ankL > 0) || !(ankL < run.cfg.anchorLength) || !(ankL < a->length)) continue;
     double tex, tey, tnx, tny;
     tangentFrom(e, atStart, &tex, &tey);
     tangentFrom(run.table.elds[nb], nStart, &tnx, &tny);
@@ -423,16 +423,16 @@ int CornerApproachPossible(KxRun& run, long elem, long sPelem, float* al) {
       KxPrint(run, " anchor crosses an element ");
       continue;
     }
-    *al = ankL;
-    feed.ex = vx;
-    feed.ey = vy;
+    a->length = ankL;
+    a->x = vx;
+    a->y = vy;
     result = 1;
   }
   return result;
 }
 
-int ApproachRWPossible(KxRun& run, long elem, long sPelem, float* al) {
-  if (!al || elem < 0 || sPelem < 0 || elem >= run.table.eldsCounter || sPelem >= run.table.eldsCounter)
+int ApproachRWPossible(KxRun& run, long elem, long sPelem, KxAnchor* a) {
+  if (!a || elem < 0 || sPelem < 0 || elem >= run.table.eldsCounter || sPelem >= run.table.eldsCounter)
     return 0;
   KxPrint(run, "\n ApproachRWPossible: %ld  ", sPelem);
   ePrintTypeToStream(run, sPelem);
@@ -447,7 +447,7 @@ int ApproachRWPossible(KxRun& run, long elem, long sPelem, float* al) {
     KxPrint(run, " ..BAD INSE/CIR etTYPE!");
     return 0;
   }
-  if (t == etARC) return arcApproach(run, elem, sPelem, al);
-  if (t == etLINE) return lineApproach(run, elem, sPelem, al);
+  if (t == etARC) return arcApproach(run, elem, sPelem, a);
+  if (t == etLINE) return lineApproach(run, elem, sPelem, a);
   return 0;
 }

@@ -267,7 +267,7 @@ static void openContour(Chaining& ch, KxRun& run, long i, char search, char* nam
 }
 
 static void makeHole(Chaining& ch, KxRun& run, long i) {
-  elementdaten& e = run.table.elds[i];
+  const elementdaten& e = run.table.elds[i];
   char name[16];
   openContour(ch, run, i, 'A', name, sizeof name);
   KxPrint(run, "%ld =CIRCLE %s Radius:%6.3f ", i, name, e.r);
@@ -303,7 +303,7 @@ static bool closedPair(KxRun& run, long a, long b) {
 }
 
 static void chainFrom(Chaining& ch, KxRun& run, long i) {
-  elementdaten& e = run.table.elds[i];
+  const elementdaten& e = run.table.elds[i];
   char name[16];
   openContour(ch, run, i, 'B', name, sizeof name);
   const int k = run.contours.count;

@@ -103,9 +103,15 @@ struct KxLeadInChoice {
 };
 KxLeadInChoice FindFirstElemFor(KxRun& run, KxContour& c, KxCandidateIndex* candidates);  // chooses c's feed point and lead-in element with the shortest anchor (candidates null: the whole table is looked at)
 void KxTakeLeadIn(KxRun& run, KxContour& c, const KxLeadInChoice& choice);  // files the choice as c's lead-in and start hole (none: neither)
-int ApproachRWPossible(KxRun& run, long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches elem shorter than *al
-int CurveApproachPossible(KxRun& run, long elem, long sPelem, float* al);  // 1 when feed point sPelem meets curve piece elem square, shorter than *al
-int CornerApproachPossible(KxRun& run, long elem, long sPelem, float* al);  // 1 when feed point sPelem reaches a corner of elem from outside its angle, shorter than *al
+// The anchor an approach test looks for: shorter than length, it is taken, and
+// the test leaves its length and the point where it meets the element.
+struct KxAnchor {
+  float length;        // the bound a new anchor must stay below; the new anchor's length once one is found
+  float x = 0, y = 0;  // where the anchor found meets the element: the split point
+};
+int ApproachRWPossible(KxRun& run, long elem, long sPelem, KxAnchor* a);  // 1 when feed point sPelem reaches elem square, shorter than a->length
+int CurveApproachPossible(KxRun& run, long elem, long sPelem, KxAnchor* a);  // 1 when feed point sPelem meets curve piece elem square, shorter than a->length
+int CornerApproachPossible(KxRun& run, long elem, long sPelem, KxAnchor* a);  // 1 when feed point sPelem reaches a corner of elem from outside its angle, shorter than a->length
 long ContourNeighbourAt(KxRun& run, long elem, float x, float y, bool* atStart);  // the other line or arc of elem's contour with an end at (x, y) (*atStart: which end), or -1
 // While the start-point search runs, the lines, arcs and circles are filed by
 // their boxes: a path meets only elements whose box meets its own. The filing
@@ -124,7 +130,7 @@ class KxMaterialIndex {
   std::unique_ptr<Grid> grid_;
 };
 int AnchorCrossesMaterial(KxRun& run, long elem, long sPelem, float ax, float ay);  // 1 when the path from feed sPelem to (ax, ay) on elem meets another contour element
-void GetFirstDLagePnt(KxRun& run, long feedE, long firstE, float* nX, float* nY, int* fS);  // end point and arc direction of the first cut
+void GetFirstDLagePnt(KxRun& run, long feedE, long firstE, float splitX, float splitY, float* nX, float* nY, int* fS);  // end point and arc direction of the first cut from the split point
 int SearchInsetRegions(KxRun& run, FILE* stream, KxCandidateIndex& candidates);  // finds contours inside contours and gives children a second feed search; how many lie inside another
 
 // --- start holes korvex places itself (autostart.cpp) ---

@@ -52,12 +52,13 @@ static void lineLeadIn(KxRun& run, const elementdaten& feed, const elementdaten&
   *nY = toStart ? ln.sy : ln.ey;
 }
 
-static void arcLeadIn(KxRun& run, const elementdaten& feed, const elementdaten& arc, float* nX, float* nY, int* fS) {
+static void arcLeadIn(KxRun& run, const elementdaten& feed, float splitX, float splitY, const elementdaten& arc, float* nX,
+                      float* nY, int* fS) {
   KxPrint(run, " Erstes element = ARC\n");
   const float arSW = arc.sw, arEW = arc.ew;
-  const float ioBLen = LENC(arc.cx, arc.cy, feed.ex, feed.ey);
+  const float ioBLen = LENC(arc.cx, arc.cy, splitX, splitY);
   const float ioFLen = LENC(arc.cx, arc.cy, feed.cx, feed.cy);
-  const float toSplit = (float)WIV(arc.cx, arc.cy, feed.ex, feed.ey);
+  const float toSplit = (float)WIV(arc.cx, arc.cy, splitX, splitY);
   KxPrint(run, " ioBLen:%.3f  ioFLen:%.3f (R:%.3f)\n", ioBLen, ioFLen, arc.r);
   KxPrint(run, " Wink zum SP:%.3f |", arSW);
   KxPrint(run, " zum BP:%.3f |", toSplit);
@@ -87,7 +88,7 @@ static void arcLeadIn(KxRun& run, const elementdaten& feed, const elementdaten& 
   KxPrint(run, " *fS: G0%d \n", *fS);
 }
 
-void GetFirstDLagePnt(KxRun& run, long feedE, long firstE, float* nX, float* nY, int* fS) {
+void GetFirstDLagePnt(KxRun& run, long feedE, long firstE, float splitX, float splitY, float* nX, float* nY, int* fS) {
   if (!nX || !nY || !fS) return;
   if (!validIndex(run, feedE) || (run.table.elds[feedE].type != etCIR && run.table.elds[feedE].type != etINSE)) {
     KxPrint(run, "\n ..GFDP-Feed=bad Type <return>\n");
@@ -102,9 +103,9 @@ void GetFirstDLagePnt(KxRun& run, long feedE, long firstE, float* nX, float* nY,
   const elementdaten& first = run.table.elds[firstE];
   KxPrint(run, " --GetFirstDLagePnt(%d)\n ", run.nc.techno.dDLage);
   KxLog(run, "\n --GetFirstDLagePnt(%s)(%d)\n", run.table.marks[firstE].kontur, run.nc.techno.dDLage);
-  KxPrint(run, " splittpoint bei X:%3.3f Y:%3.3f\n", feed.ex, feed.ey);
+  KxPrint(run, " splittpoint bei X:%3.3f Y:%3.3f\n", splitX, splitY);
   if (first.type == etLINE)
     lineLeadIn(run, feed, first, nX, nY);
   else
-    arcLeadIn(run, feed, first, nX, nY, fS);
+    arcLeadIn(run, feed, splitX, splitY, first, nX, nY, fS);
 }

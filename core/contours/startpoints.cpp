@@ -115,6 +115,7 @@ static bool findPunchFeed(KxRun& run, const KxContour& contour, KxLeadInChoice* 
     if (candidate(pA) && LENC(c.cx, c.cy, run.table.elds[pA].cx, run.table.elds[pA].cy) < c.r) return false;
   long best = 0;
   float bestGap = run.cfg.anchorLength;
+  float splitX = 0, splitY = 0;   // where the best start hole's anchor meets the circle
   for (long pA : members) {
     if (!candidate(pA)) continue;
     const elementdaten& s = run.table.elds[pA];
@@ -125,18 +126,17 @@ static bool findPunchFeed(KxRun& run, const KxContour& contour, KxLeadInChoice* 
     if (AnchorCrossesMaterial(run, circle, pA, ax, ay)) continue;
     best = pA;
     bestGap = gap;
-    run.table.elds[pA].ex = ax;
-    run.table.elds[pA].ey = ay;
+    splitX = ax;
+    splitY = ay;
   }
   if (best == 0) return false;
-  const elementdaten& feed = run.table.elds[best];
   KxMarks& mark = run.table.marks[best];
   ++mark.used;
   mark.IsFirst = (int)circle;
   mark.note = kNoteFeedPoint;
   mark.child = -1;
-  *choice = {circle, best, feed.ex, feed.ey};
-  KxPrint(run, "\n >> B[%s] PUNCH FEED IN = %ld  SPLITT = x%.3f y:%.3f \n", kName, best, feed.ex, feed.ey);
+  *choice = {circle, best, splitX, splitY};
+  KxPrint(run, "\n >> B[%s] PUNCH FEED IN = %ld  SPLITT = x%.3f y:%.3f \n", kName, best, splitX, splitY);
   return true;
 }
 
@@ -146,7 +146,8 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, KxContour& contour, KxCandidateIndex
   if (contour.region < 0 || contour.region >= run.table.eldsCounter) return choice;
   if (findPunchFeed(run, contour, &choice)) return choice;
   float AnkerLen = 20.0f;             // best anchor length accepted so far
-  float AnkerLenBuf = run.cfg.anchorLength;   // running bound, lowered by the approach test
+  KxAnchor anchor{run.cfg.anchorLength};   // running bound, lowered by the approach test, and the anchor it found
+  float splitX = 0, splitY = 0;       // where the chosen pair's anchor meets the lead-in element
   long lastFeedBuf = 0;               // chosen feed point (0: none yet, the "feedbuf" slot)
   long AnfahrElemBuf = 0;             // chosen lead-in element
   long CheckedCirIns = 0;             // candidates inside the region
@@ -160,7 +161,9 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, KxContour& contour, KxCandidateIndex
     old.kontur[0] = '\0';
     old.note = kNoteNoText;
     KxPrint(run, " | used removed by %ld |", lastFeedBuf);
-    AnkerLen = AnkerLenBuf;
+    AnkerLen = anchor.length;
+    splitX = anchor.x;
+    splitY = anchor.y;
     lastFeedBuf = pA;
     AnfahrElemBuf = pB;
     KxPrint(run, " used new set by %ld\n", pB);
@@ -168,7 +171,6 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, KxContour& contour, KxCandidateIndex
   // The pair accepted so far is recorded in the table.
   auto record = [&]() {
     if (AnfahrElemBuf <= 0) return;
-    const elementdaten& feed = run.table.elds[lastFeedBuf];
     KxMarks& mark = run.table.marks[lastFeedBuf];
     KxPrint(run, "\n >> B[%s] ANFAHREL. = %ld ", kName, AnfahrElemBuf);
     ePrintTypeToStream(run, AnfahrElemBuf);
@@ -178,9 +180,9 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, KxContour& contour, KxCandidateIndex
     KxPrint(run, "\n >> B[%s] FEED IN = %ld  ", kName, lastFeedBuf);
     ePrintTypeToStream(run, lastFeedBuf);
     mark.IsFirst = (int)AnfahrElemBuf;
-    KxPrint(run, "\n >> B[%s] SPLITT = x%.3fld y:%.3f \n", kName, feed.ex, feed.ey);
+    KxPrint(run, "\n >> B[%s] SPLITT = x%.3fld y:%.3f \n", kName, splitX, splitY);
     run.table.marks[AnfahrElemBuf].IsFirst = 1;
-    choice = {AnfahrElemBuf, lastFeedBuf, feed.ex, feed.ey};
+    choice = {AnfahrElemBuf, lastFeedBuf, splitX, splitY};
     // The feed-point note is how a later contour's search knows the hole is
     // taken (KxStillFed), for an insert as for a circle; -1 keeps it from being
     // claimed by a later region.
@@ -248,7 +250,7 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, KxContour& contour, KxCandidateIndex
       // The first start hole is tested against each element once; the further
       // ones of the same contour would repeat that for every hole.
       KxTraceQuiet(run, CheckedCirIns > 1 && !KxTraceNext(run, ktFURTHER_APPROACH));
-      if (ApproachRWPossible(run, pB, pA, &AnkerLenBuf) == 1 && AnkerLen > AnkerLenBuf) take(pA, pB);
+      if (ApproachRWPossible(run, pB, pA, &anchor) == 1 && AnkerLen > anchor.length) take(pA, pB);
       KxTraceQuiet(run, false);
     }
     record();
@@ -264,8 +266,8 @@ KxLeadInChoice FindFirstElemFor(KxRun& run, KxContour& contour, KxCandidateIndex
         const elementdaten& el = run.table.elds[pB];
         if ((el.type != etLINE && el.type != etARC) || !KxSameName(run.table.marks[pB].kontur, kName)) continue;
         KxTraceQuiet(run, pA != candidates.front() && !KxTraceNext(run, ktFURTHER_APPROACH));
-        const int ok = pass == 0 ? CurveApproachPossible(run, pB, pA, &AnkerLenBuf) : CornerApproachPossible(run, pB, pA, &AnkerLenBuf);
-        if (ok == 1 && AnkerLen > AnkerLenBuf) take(pA, pB);
+        const int ok = pass == 0 ? CurveApproachPossible(run, pB, pA, &anchor) : CornerApproachPossible(run, pB, pA, &anchor);
+        if (ok == 1 && AnkerLen > anchor.length) take(pA, pB);
         KxTraceQuiet(run, false);
       }
     }

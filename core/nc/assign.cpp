@@ -116,9 +116,9 @@ void HolesAndTechno(KxRun& run) {
 
 void TextToFeedPointKontur(KxRun& run, long telem) {
   if (telem < 0 || telem >= run.table.eldsCounter) return;
-  elementdaten& t = run.table.elds[telem];
+  const elementdaten& t = run.table.elds[telem];
   KxMarks& tm = run.table.marks[telem];
-  t.len = 5000.0f;
+  float nearest = 5000.0f;   // distance to the circle that has the text so far
   KxCopy(tm.kontur, sizeof tm.kontur, "info");
   bool candidate = strchr(t.text, '=') || strchr(t.text, '*') || strchr(t.text, '!') || strchr(t.text, 'Q');
   if (strstr(t.text, "#DIR")) {
@@ -143,8 +143,8 @@ void TextToFeedPointKontur(KxRun& run, long telem) {
       if (strncmp(cm.kontur, "$K", 2) != 0) continue;
       // Strictly nearer only: of two circles at the same distance the first one keeps the text.
       float d = LENC(t.sx, t.sy, c.cx, c.cy);
-      if (d < t.len) {
-        t.len = d;
+      if (d < nearest) {
+        nearest = d;
         KxCopy(tm.kontur, sizeof tm.kontur, cm.kontur);
       }
     }
@@ -154,7 +154,7 @@ void TextToFeedPointKontur(KxRun& run, long telem) {
     }
   }
   KxPrint(run, "Textelement %ld  an Kontur: %s  ", telem, tm.kontur);
-  KxPrint(run, " (len:%f) %s \n", t.len, t.text);
+  KxPrint(run, " (len:%f) %s \n", nearest, t.text);
 }
 
 void GetKonturName(KxRun& run, const char* kn, FILE* ostream) {

@@ -187,7 +187,7 @@ static void writeThreading(KxRun& run, FILE* os) {
 // the circle at its nearest point; the circle goes round in the direction that
 // keeps the wire on the start hole's side, with the hold point 4 degrees before
 // the split point.
-static void writePunch(KxRun& run, FILE* os, int k, const char* kN, long feedElem, long circleElem, int child) {
+static void writePunch(KxRun& run, FILE* os, int k, const char* kN, long feedElem, long circleElem, int child, float splitX, float splitY) {
   coTechno& t = run.nc.techno;
   const elementdaten& feed = run.table.elds[feedElem];
   const elementdaten& c = run.table.elds[circleElem];
@@ -204,16 +204,16 @@ static void writePunch(KxRun& run, FILE* os, int k, const char* kN, long feedEle
   const int dir = t.dDLage == 42 ? kxG03 : kxG02;
   const double step = dir == kxG03 ? 1.0 : -1.0;
   NcPut(os, "G90G%dG44G%d%s\n", t.dDLage, t.dKLage, run.cfg.mS.EOL);
-  NcPut(os, "G01 X%.3f Y%.3f", feed.ex, feed.ey);
+  NcPut(os, "G01 X%.3f Y%.3f", splitX, splitY);
   NcPut(os, "%s%s0", run.cfg.mS.NylOffset, run.cfg.mS.Angel);
   if (run.cfg.dataInfo) NcPut(os, " (SplittPoint)");
   NcPut(os, "%s\n", run.cfg.mS.EOL);
-  const double a0 = WIV(c.cx, c.cy, feed.ex, feed.ey);
+  const double a0 = WIV(c.cx, c.cy, splitX, splitY);
   const double ends[3] = {a0 + step * 180.0, a0 + step * 356.0, a0};
-  float px = feed.ex, py = feed.ey;
+  float px = splitX, py = splitY;
   for (int n = 0; n < 3; ++n) {
-    const float x = n == 2 ? feed.ex : c.cx + XARC(ends[n], c.r);
-    const float y = n == 2 ? feed.ey : c.cy + YARC(ends[n], c.r);
+    const float x = n == 2 ? splitX : c.cx + XARC(ends[n], c.r);
+    const float y = n == 2 ? splitY : c.cy + YARC(ends[n], c.r);
     NcPut(os, "G%02d X%.3f Y%.3f I%.3f J%.3f", dir, x, y, c.cx - px, c.cy - py);
     if (n == 0) NcPut(os, " %s%d %s%.3f", run.cfg.mS.OffsetR, t.dReg, run.cfg.mS.Angel, t.dkonik);
     if (n == 1 && run.cfg.dataInfo) NcPut(os, " (StopPoint)");
@@ -246,19 +246,18 @@ struct CornerSplit {
   int backDir;   // its arc word toward the corner, kxG02 or kxG03 (forward: toward its end point)
 };
 
-static CornerSplit cornerSplit(KxRun& run, long feedElem, long firstElem, float* qX, float* qY, int* clockType) {
+static CornerSplit cornerSplit(KxRun& run, float splitX, float splitY, long firstElem, float* qX, float* qY, int* clockType) {
   CornerSplit c{firstElem, -1, kxG03};
-  const elementdaten& feed = run.table.elds[feedElem];
   const elementdaten& first = run.table.elds[firstElem];
   // Closer than half a thousandth the two points are written alike.
   const float kSame = 0.0005f;
-  const bool atStart = LENC(feed.ex, feed.ey, first.sx, first.sy) <= kSame;
-  if (!atStart && !(LENC(feed.ex, feed.ey, first.ex, first.ey) <= kSame)) return c;
+  const bool atStart = LENC(splitX, splitY, first.sx, first.sy) <= kSame;
+  if (!atStart && !(LENC(splitX, splitY, first.ex, first.ey) <= kSame)) return c;
   bool nStart = false;
-  const long nb = ContourNeighbourAt(run, firstElem, feed.ex, feed.ey, &nStart);
+  const long nb = ContourNeighbourAt(run, firstElem, splitX, splitY, &nStart);
   if (nb < 0) return c;
   const elementdaten& n = run.table.elds[nb];
-  if (LENC(*qX, *qY, feed.ex, feed.ey) <= kSame) {
+  if (LENC(*qX, *qY, splitX, splitY) <= kSame) {
     // The rule runs the first element into the corner: the cut leaves along the
     // neighbour and comes back along the first element.
     c.lead = nb;
@@ -293,7 +292,7 @@ void SimpleClosedKontur(KxRun& run, NcWriting& w, FILE* os, int k, long feedElem
   const int child = contour && NcValidElement(run, contour->region) ? contour->parent : 0;
 
   // An index that addresses no record in use is no feed point either.
-  if (!NcValidElement(run, feedElem) || !NcValidElement(run, firstElem)) {
+  if (!contour || !NcValidElement(run, feedElem) || !NcValidElement(run, firstElem)) {
     writeHoleOrTrouble(run, os, k, kN, feedElem, firstElem, child);
     return;
   }
@@ -301,9 +300,11 @@ void SimpleClosedKontur(KxRun& run, NcWriting& w, FILE* os, int k, long feedElem
   coTechno& t = run.nc.techno;
   const elementdaten& feed = run.table.elds[feedElem];
   const elementdaten& first = run.table.elds[firstElem];
+  // The wire enters at the split point the start-point search found.
+  const float splitX = contour->splitX, splitY = contour->splitY;
   // A round punch: a circle entered from a start hole outside it.
   if (first.type == etCIR) {
-    writePunch(run, os, k, kN, feedElem, firstElem, child);
+    writePunch(run, os, k, kN, feedElem, firstElem, child, splitX, splitY);
     return;
   }
 
@@ -354,19 +355,19 @@ void SimpleClosedKontur(KxRun& run, NcWriting& w, FILE* os, int k, long feedElem
   // E. Lead-in: to the split point, then along the first element toward the side dDLage asks for.
   float qX = first.ex, qY = first.ey;
   int clockType = kxG03;   // the arc's own direction, toward its end point, unless the lead-in rule says otherwise
-  GetFirstDLagePnt(run, feedElem, firstElem, &qX, &qY, &clockType);
-  const CornerSplit corner = cornerSplit(run, feedElem, firstElem, &qX, &qY, &clockType);
+  GetFirstDLagePnt(run, feedElem, firstElem, splitX, splitY, &qX, &qY, &clockType);
+  const CornerSplit corner = cornerSplit(run, splitX, splitY, firstElem, &qX, &qY, &clockType);
   const elementdaten& lead = run.table.elds[corner.lead];
   NcPut(os, "G90G%dG44G%d%s\n", t.dDLage, t.dKLage, run.cfg.mS.EOL);
   const char* move = SetMoveTypeForLayer(run, first.fLayer);
-  NcPut(os, "%s X%.3f Y%.3f", move, feed.ex, feed.ey);
+  NcPut(os, "%s X%.3f Y%.3f", move, splitX, splitY);
   NcPut(os, "%s%s0", run.cfg.mS.NylOffset, run.cfg.mS.Angel);
   if (run.cfg.dataInfo) NcPut(os, " (SplittPoint)");
   NcPut(os, "%s\n", run.cfg.mS.EOL);
   if (lead.type == etARC) {
     NcPut(os, "G%02d X%.3f Y%.3f", clockType, qX, qY);
-    NcPut(os, " I%.3f", lead.cx - feed.ex);
-    NcPut(os, " J%.3f", lead.cy - feed.ey);
+    NcPut(os, " I%.3f", lead.cx - splitX);
+    NcPut(os, " J%.3f", lead.cy - splitY);
   } else {
     NcPut(os, "%s X%.3f Y%.3f", corner.lead == firstElem ? move : SetMoveTypeForLayer(run, lead.fLayer), qX, qY);
   }
@@ -502,8 +503,8 @@ void SimpleClosedKontur(KxRun& run, NcWriting& w, FILE* os, int k, long feedElem
   // through the part, so it ends where its path ends, reported as trouble.
   const bool closed = IsTolLenB2P(run.cfg, qX, qY, farX, farY) == 1;
   if (closed) {
-    if (corner.back >= 0) SimpleHoldPoint(run, os, feedElem, corner.back, qX, qY, corner.backDir);
-    else SimpleHoldPoint(run, os, feedElem, firstElem, qX, qY, clockType);
+    if (corner.back >= 0) SimpleHoldPoint(run, os, splitX, splitY, corner.back, qX, qY, corner.backDir);
+    else SimpleHoldPoint(run, os, splitX, splitY, firstElem, qX, qY, clockType);
     NcPut(os, "%s X%.3f Y%.3f", SetMoveTypeForLayer(run, first.fLayer), feed.cx, feed.cy);
     NcPut(os, "%s%s0%s\n", run.cfg.mS.NylOffset, run.cfg.mS.Angel, run.cfg.mS.EOL);
   }

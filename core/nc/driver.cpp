@@ -203,7 +203,7 @@ static void writeContourBlock(KxRun& run, NcWriting& w, FILE* f, int k) {
   std::vector<long> members;
   KxMemberCandidates(run, name, run.table.eldsCounter, members);
   for (long i : members) {
-    elementdaten& e = run.table.elds[i];
+    const elementdaten& e = run.table.elds[i];
     if (!KxSameName(run.table.marks[i].kontur, name)) continue;
     switch (e.type) {
       case etTEXT:

@@ -12,9 +12,8 @@
 #include "nc/nc.h"
 #include "run/run.h"
 
-void SimpleHoldPoint(KxRun& run, FILE* ostream, long feedElem, long firstElem, float qX, float qY, int arcWord) {
-  if (!NcValidElement(run, feedElem) || !NcValidElement(run, firstElem)) return;
-  const float sX = run.table.elds[feedElem].ex, sY = run.table.elds[feedElem].ey;
+void SimpleHoldPoint(KxRun& run, FILE* ostream, float sX, float sY, long firstElem, float qX, float qY, int arcWord) {
+  if (!NcValidElement(run, firstElem)) return;
   const elementdaten& f = run.table.elds[firstElem];
   const coTechno& t = run.nc.techno;
 

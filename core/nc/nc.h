@@ -55,7 +55,7 @@ void SimpleHoleForElement(KxRun& run, FILE* ostream, long elem, long startHole =
 void SimplePosition_Chain(KxRun& run, FILE* ostream, const char* kN, long feedElem);  // rapid moves along the position layer to the feed point
 
 // --- hold point, multi-cut and inset contours (multicut.cpp) ---
-void SimpleHoldPoint(KxRun& run, FILE* ostream, long feedElem, long firstElem, float qX, float qY, int arcWord);  // last part of the first element with the hold point; arcWord kxG02/kxG03 on an arc
+void SimpleHoldPoint(KxRun& run, FILE* ostream, float sX, float sY, long firstElem, float qX, float qY, int arcWord);  // last part of the first element, back to the split point (sX, sY), with the hold point; arcWord kxG02/kxG03 on an arc
 void SimpleAsSubKontur(KxRun& run, FILE* ostream, int k, float ssX, float ssY);  // calls of contour k's multi-cut sub-program and its head
 int SimpleAddChilds(KxRun& run, FILE* ostream, int k);            // calls of contour k's inset contours and the head of its own cut; result unused
 

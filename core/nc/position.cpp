@@ -70,7 +70,7 @@ void SimplePosition_Chain(KxRun& run, FILE* ostream, const char* kN, long feedEl
   for (long i = 0; i < run.table.eldsCounter; ++i) {
     if (!isPositionLine(run, i, kN) || run.table.marks[i].used != 0) continue;
     if (qx == fx && qy == fy) break;
-    elementdaten& e = run.table.elds[i];
+    const elementdaten& e = run.table.elds[i];
     if (e.sx == qx && e.sy == qy) {
       qx = e.ex;
       qy = e.ey;
