@@ -130,7 +130,7 @@ class KxMaterialIndex {
   std::unique_ptr<Grid> grid_;
 };
 int AnchorCrossesMaterial(KxRun& run, long elem, long sPelem, float ax, float ay);  // 1 when the path from feed sPelem to (ax, ay) on elem meets another contour element
-void GetFirstDLagePnt(KxRun& run, long feedE, long firstE, float splitX, float splitY, float* nX, float* nY, int* fS);  // end point and arc direction of the first cut from the split point
+int GetFirstDLagePnt(KxRun& run, long feedE, long firstE, float splitX, float splitY, int side, float* nX, float* nY, int* fS);  // end point and arc direction of the first cut from the split point with the wire on side (41 left, 42 right; anything else taken as 42); the side it worked on
 int SearchInsetRegions(KxRun& run, FILE* stream, KxCandidateIndex& candidates);  // finds contours inside contours and gives children a second feed search; how many lie inside another
 
 // --- start holes korvex places itself (autostart.cpp) ---

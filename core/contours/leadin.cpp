@@ -9,7 +9,7 @@
 
 static bool validIndex(KxRun& run, long i) { return i >= 0 && i < run.table.eldsCounter; }
 
-static void lineLeadIn(KxRun& run, const elementdaten& feed, const elementdaten& ln, float* nX, float* nY) {
+static void lineLeadIn(KxRun& run, int side, const elementdaten& feed, const elementdaten& ln, float* nX, float* nY) {
   KxPrint(run, " Erstes element = LINE\n");
   float masterWinkel = (float)WIV(ln.sx, ln.sy, ln.ex, ln.ey);
   float diffFeedWinkel = (float)WIV(ln.sx, ln.sy, feed.cx, feed.cy);
@@ -33,7 +33,7 @@ static void lineLeadIn(KxRun& run, const elementdaten& feed, const elementdaten&
   // and the vector to the feed point: comparing the two angles breaks wherever
   // they lie on either side of 0 degrees. Feed point on the right: for G42 the
   // wire stays on its side when the cut runs toward the end point.
-  const bool g42 = run.nc.techno.dDLage == 42;
+  const bool g42 = side == 42;
   KxPrint(run, g42 ? "ask for ktechno.dDLage == 42 \n" : "ask for ktechno.dDLage == 41 \n");
   const double cross = ((double)ln.ex - ln.sx) * ((double)feed.cy - ln.sy) -
                        ((double)ln.ey - ln.sy) * ((double)feed.cx - ln.sx);
@@ -52,8 +52,8 @@ static void lineLeadIn(KxRun& run, const elementdaten& feed, const elementdaten&
   *nY = toStart ? ln.sy : ln.ey;
 }
 
-static void arcLeadIn(KxRun& run, const elementdaten& feed, float splitX, float splitY, const elementdaten& arc, float* nX,
-                      float* nY, int* fS) {
+static void arcLeadIn(KxRun& run, int side, const elementdaten& feed, float splitX, float splitY, const elementdaten& arc,
+                      float* nX, float* nY, int* fS) {
   KxPrint(run, " Erstes element = ARC\n");
   const float arSW = arc.sw, arEW = arc.ew;
   const float ioBLen = LENC(arc.cx, arc.cy, splitX, splitY);
@@ -71,9 +71,9 @@ static void arcLeadIn(KxRun& run, const elementdaten& feed, float splitX, float 
   if ((outside || inside) && (forward || through0)) {
     // Toward the start point the part is cut clockwise, toward the end point
     // counter-clockwise; the side decides which end is the right one.
-    const bool toStart = run.nc.techno.dDLage == 42 ? inside : outside;
+    const bool toStart = side == 42 ? inside : outside;
     const char* label = nullptr;
-    if (run.nc.techno.dDLage == 42) {
+    if (side == 42) {
       if (outside) label = forward ? "a42 arEW>arSW EP G03" : "a42 arSW>arEW EP G03";
       else label = forward ? "i42 arEW>arSW SP G02" : "i42 arSW>arEW SP G02";
     } else if (inside && through0) {
@@ -88,24 +88,25 @@ static void arcLeadIn(KxRun& run, const elementdaten& feed, float splitX, float 
   KxPrint(run, " *fS: G0%d \n", *fS);
 }
 
-void GetFirstDLagePnt(KxRun& run, long feedE, long firstE, float splitX, float splitY, float* nX, float* nY, int* fS) {
-  if (!nX || !nY || !fS) return;
+int GetFirstDLagePnt(KxRun& run, long feedE, long firstE, float splitX, float splitY, int side, float* nX, float* nY, int* fS) {
+  if (!nX || !nY || !fS) return side;
   if (!validIndex(run, feedE) || (run.table.elds[feedE].type != etCIR && run.table.elds[feedE].type != etINSE)) {
     KxPrint(run, "\n ..GFDP-Feed=bad Type <return>\n");
-    return;
+    return side;
   }
   if (!validIndex(run, firstE) || (run.table.elds[firstE].type != etLINE && run.table.elds[firstE].type != etARC)) {
     KxPrint(run, "\n ..GFDP-First=bad Type <return>\n");
-    return;
+    return side;
   }
-  if (run.nc.techno.dDLage != 41 && run.nc.techno.dDLage != 42) run.nc.techno.dDLage = 42;
+  if (side != 41 && side != 42) side = 42;
   const elementdaten& feed = run.table.elds[feedE];
   const elementdaten& first = run.table.elds[firstE];
-  KxPrint(run, " --GetFirstDLagePnt(%d)\n ", run.nc.techno.dDLage);
-  KxLog(run, "\n --GetFirstDLagePnt(%s)(%d)\n", run.table.marks[firstE].kontur, run.nc.techno.dDLage);
+  KxPrint(run, " --GetFirstDLagePnt(%d)\n ", side);
+  KxLog(run, "\n --GetFirstDLagePnt(%s)(%d)\n", run.table.marks[firstE].kontur, side);
   KxPrint(run, " splittpoint bei X:%3.3f Y:%3.3f\n", splitX, splitY);
   if (first.type == etLINE)
-    lineLeadIn(run, feed, first, nX, nY);
+    lineLeadIn(run, side, feed, first, nX, nY);
   else
-    arcLeadIn(run, feed, splitX, splitY, first, nX, nY, fS);
+    arcLeadIn(run, side, feed, splitX, splitY, first, nX, nY, fS);
+  return side;
 }

@@ -355,7 +355,7 @@ void SimpleClosedKontur(KxRun& run, NcWriting& w, FILE* os, int k, long feedElem
   // E. Lead-in: to the split point, then along the first element toward the side dDLage asks for.
   float qX = first.ex, qY = first.ey;
   int clockType = kxG03;   // the arc's own direction, toward its end point, unless the lead-in rule says otherwise
-  GetFirstDLagePnt(run, feedElem, firstElem, splitX, splitY, &qX, &qY, &clockType);
+  t.dDLage = GetFirstDLagePnt(run, feedElem, firstElem, splitX, splitY, t.dDLage, &qX, &qY, &clockType);
   const CornerSplit corner = cornerSplit(run, splitX, splitY, firstElem, &qX, &qY, &clockType);
   const elementdaten& lead = run.table.elds[corner.lead];
   NcPut(os, "G90G%dG44G%d%s\n", t.dDLage, t.dKLage, run.cfg.mS.EOL);
