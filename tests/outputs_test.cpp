@@ -198,10 +198,13 @@ TEST(Outputs, TheProgramIsNeverWrittenOntoTheDrawing) {
 
 // The element dump (-bulk) after the points of a contour were moved to its front:
 // every record keeps the length of what it holds.
-TEST(Outputs, TheElementDumpGivesEveryRecordItsOwnLength) {
+// The dump shows each record as drawn, with what the analysis marked on it: a
+// point moved to its contour's front keeps its own length, and the start hole
+// keeps its drawn end point (the split point is the contour's, not the hole's).
+TEST(Outputs, TheElementDumpShowsEveryRecordAsDrawnWithItsMarks) {
   DxfText d("AC1009");
   d.Line("DXF_MAIN", 0, 0, 40, 0).Line("DXF_MAIN", 40, 0, 40, 30).Line("DXF_MAIN", 40, 30, 0, 30)
-      .Line("DXF_MAIN", 0, 30, 0, 0).Point("DXF_MAIN", 40, 30).Point("DXF_MAIN", 0, 30).Circle("DXF_MAIN", 5, 5, 0.5);
+      .Line("DXF_MAIN", 0, 30, 0, 0).Point("DXF_MAIN", 40, 30).Point("DXF_MAIN", 0, 30).Circle("DXF_MAIN", 3, 5, 0.5);
   Home home("", d.Str());
   home.Run({"part.dxf", "-bulk"});
   const std::string dump = ReadFile(home.File("_elemblk.txt"));
@@ -209,4 +212,6 @@ TEST(Outputs, TheElementDumpGivesEveryRecordItsOwnLength) {
                           "EP x:40.00000 y:30.00000 LEN: 30.00000", "EP x:0.00000 y:0.00000 LEN: 30.00000"})
     EXPECT_TRUE(Has(dump, row)) << row << "\n" << dump;
   EXPECT_EQ(CountOf(dump, "y:30.00000  \n LEN: 0.00000"), 2u) << dump;   // the two points
+  EXPECT_TRUE(Has(dump, "SP x:3.50000 y:5.00000 EP x:3.50000 y:5.00000 CP x:3.00000 y:5.000| Rad:0.50000")) << dump;
+  EXPECT_TRUE(Has(dump, "Child -1 |  text:'-possible feedpoint-'")) << dump;
 }
