@@ -155,3 +155,20 @@ inline constexpr double kKxMinCurvePiece = 0.01;   // pieces shorter than this a
 inline constexpr int kKxTooManyPieces = -2;   // what the curve cutters return when the curve needs more than max pieces
 int KxEllipseToPieces(const KxEllipse& e, double tol, KxCurvePiece* out, int max);  // tangent arcs within tol; count, -1 when unusable, kKxTooManyPieces when more than max
 int KxSplineToPieces(const KxSpline& s, double tol, KxCurvePiece* out, int max);    // the same for a spline
+
+// --- ruled surfaces: a wire tilted between two loops (ruled.cpp) ---
+// A point of the bottom loop and the point of the top loop the wire passes with it.
+struct KxWirePair {
+  double bx = 0, by = 0;   // in the bottom plane (X, Y)
+  double tx = 0, ty = 0;   // in the top plane
+};
+// The pairs the wire passes from the bottom loop's point nearest (startX, startY) once round and
+// back to it: closed loops of end-to-end pieces, the top run the bottom's way round. Ties join a
+// bottom point to a top point passed together; between two of them (round the loop without ties,
+// from the bottom's first piece start and the top point lying as it does from its loop's centre)
+// piece starts pair one to one when both sides have as many, otherwise points pair by equal
+// fractions of length. Every piece start of either side is a pair, and between them the chords
+// of both paths stay within tol. Empty when a loop is empty or the ties cross.
+std::vector<KxWirePair> KxRuledPairs(const std::vector<KxCurvePiece>& bottom, const std::vector<KxCurvePiece>& top,
+                                     const std::vector<KxWirePair>& ties, double startX, double startY, double tol);
+double KxWireTilt(const KxWirePair& p, double height);   // the wire's angle to the vertical in degrees, planes height apart
