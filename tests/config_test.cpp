@@ -97,14 +97,16 @@ TEST(ConfigSettings, EveryKeyReadPrintedAndBoundedAndTheNotesOfRefusedValues) {
       "OpenDataFile: 0 AddDataInfo: 3 RemTextInfo: 0 GlobTextInfo: 1\nG92Modus: 1\nDevTarget: '" + std::string(150, 'D') +
       "'\nLayerName: 'A'\nLayerOptN: 'OPT_'\nDataName: '' later'\nAutoStartHoles: 2\nCheckProgram: 1\n"
       "CurveTolerance: 0.00001\nAutoHoleDiameter: 0.5\nThreadingTime: 0\nRapidFeed: 1500\nWireSpeed: 2.55\n"
-      "DrawingUnits: 'INCH'\n";
+      "DrawingUnits: 'INCH'\nTopLayer: 'T'\nSyncLayer: 'S'\nPartHeight: 25\nMaxTaper: 5\nChordTolerance: 0.002\n";
   for (const KxSettingKey& k : KxSettingKeys()) EXPECT_TRUE(Has(taken, std::string(k.key) + ":")) << k.key;
   EXPECT_TRUE(Has(WithIni(dir, taken), " OK\n\n ---Globals:\n  NextElemToleranz: 0.010\n    gStartPosition: 3.000\n"
                   "      gMaxAnkerLen: 6.250\n        HoleOffset: 0.010\n          edmLayer: 'A'\n          optLayer: 'OPT_'\n"
                   "          G92Modus: 'PIECES'\n     data-filename: '' later'\n\n   GlobaleTextInfo: '1=Yes'\tOpenDataFile: '0=No'\n"
                   "       AddDataInfo: '3=Yes'\t RemTextInfo: '0=No'\n    AutoStartHoles: '1=Yes'\n      CheckProgram: '1=Yes'\n"
                   "    CurveTolerance: 0.0000\n  AutoHoleDiameter: 0.500\n     ThreadingTime: 0.00\n         RapidFeed: 1500\n"
-                  "         WireSpeed: 2.5\n      DrawingUnits: inch\n ---Globals end\n"));
+                  "         WireSpeed: 2.5\n      DrawingUnits: inch\n        PartHeight: 25.000\n          MaxTaper: 5.00\n"
+                  "    ChordTolerance: 0.0020\n ---Globals end\n"));
+  EXPECT_STREQ(TestRun().cfg.topLayer, "T");
   EXPECT_FLOAT_EQ(TestRun().cfg.fMinusTol, -0.01f);   // the chaining's band follows the tolerance
   EXPECT_EQ(TestRun().cfg.devTarget, std::string(150, 'D'));   // a path, taken whole
   EXPECT_STREQ(TestRun().dxf.fLL[0].Name, "A");   // the main layer enters the layer list

@@ -218,6 +218,11 @@ struct KxSettings {
   float threadingTime{};  // minutes the machine takes to thread the wire once, for the machine time
   float rapidFeed{};  // speed of the positioning moves, mm/min, for the machine time
   float wireSpeed{};  // wire run off while cutting, m/min; 0: the wire used is not shown
+  char topLayer[80]{};  // TopLayer: layer of the top contours; "" for the main layer's name and "_TOP"
+  char syncLayer[80]{};  // SyncLayer: layer of the lines joining points cut together; "" for the main layer's name and "_SYNC"
+  float partHeight{};  // PartHeight: distance of the top contours above the bottom ones when no TH= text gives it, mm; 0 none
+  float maxTaper{};  // MaxTaper: largest angle of the wire to the vertical in a four-axis cut, degrees
+  float chordTolerance{};  // ChordTolerance: largest distance of a four-axis cut's straight moves from the drawn contours, mm
   const KxUnit* drawingUnits{};  // DrawingUnits: the unit every drawing is read in; null (auto): the unit its header declares
   devSyntax mS{};  // the device syntax of the run
   coTechno ktechno{};  // technology record of the run

@@ -74,6 +74,19 @@ static constexpr KxSettingKey kKeys[] = {
     {.key = "DrawingUnits", .kind = kxKEY_UNITS, .at = [](KxSettings& c) -> KxSettingSlot { return &c.drawingUnits; },
      .fallback = "auto", .line = "      DrawingUnits: %s\n", .printAt = 20, .onlyChanged = true,
      .help = "unit every drawing is read in; auto: the one its header names"},
+    {.key = "TopLayer", .kind = kxKEY_NAME, .at = [](KxSettings& c) -> KxSettingSlot { return KxName{c.topLayer, sizeof c.topLayer}; },
+     .fallback = "''", .help = "layer of the top contours of four-axis cuts; '': the main layer's name and _TOP"},
+    {.key = "SyncLayer", .kind = kxKEY_NAME, .at = [](KxSettings& c) -> KxSettingSlot { return KxName{c.syncLayer, sizeof c.syncLayer}; },
+     .fallback = "''", .help = "layer of the lines joining points cut together; '': the main layer's name and _SYNC"},
+    {.key = "PartHeight", .kind = kxKEY_NUMBER, .at = [](KxSettings& c) -> KxSettingSlot { return &c.partHeight; },
+     .fallback = "0", .lowest = 0, .format = "%.3f", .line = "        PartHeight: %s\n", .printAt = 21, .onlyChanged = true,
+     .help = "distance between bottom and top contour when no TH= text gives it, mm; 0: none"},
+    {.key = "MaxTaper", .kind = kxKEY_NUMBER, .at = [](KxSettings& c) -> KxSettingSlot { return &c.maxTaper; },
+     .fallback = "10.5", .lowest = 0, .format = "%.2f", .line = "          MaxTaper: %s\n", .printAt = 22, .onlyChanged = true,
+     .help = "largest angle of the wire to the vertical in a four-axis cut, degrees"},
+    {.key = "ChordTolerance", .kind = kxKEY_NUMBER, .at = [](KxSettings& c) -> KxSettingSlot { return &c.chordTolerance; },
+     .fallback = "0.001", .lowest = 0.00001f, .format = "%.4f", .line = "    ChordTolerance: %s\n", .printAt = 23,
+     .onlyChanged = true, .help = "largest distance of a four-axis cut's straight moves from both drawn contours, mm"},
 };
 
 std::span<const KxSettingKey> KxSettingKeys() { return kKeys; }

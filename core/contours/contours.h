@@ -176,6 +176,11 @@ struct KxContour {
   int16_t quality = 0;             // the technology's quality (number of cuts' set) it is cut with
   bool open = false;               // the chaining came back to no end: its ends do not meet
   bool holePlaced = false;         // the start hole was placed by korvex
+  // Four-axis: the contour the upper guide follows while this one is cut below.
+  std::vector<KxCurvePiece> topLoop;   // its pieces end to end (the bottom's way round); empty for a cut with an upright wire
+  std::vector<KxWirePair> ties;        // the drawn lines joining a point of this contour to a point of its top contour
+  float topX = 0, topY = 0;            // the top contour's centre, to name it
+  float tilt = 0;                      // the largest angle of the wire to the vertical round the contour, degrees
 };
 static_assert(kMaxElementRecords <= INT32_MAX, "a contour's record indices must hold every record");
 bool KxStillFed(KxRun& run, const KxContour& c);  // its start hole is still its feed point: no later contour's region or search took it since
@@ -196,6 +201,7 @@ struct ContourRun {
   // reason (kept apart: a large nest has tens of thousands of contours).
   std::unordered_map<int, std::string> feedRefusals;  // the start holes drawn for it give no lead-in (FeedPointRefusal)
   std::unordered_map<int, std::string> autoRefusals;  // korvex placed no start hole for it (PlaceAutoStartHoles)
+  std::vector<std::string> topRefusals;  // four-axis: the top contours given to no contour, and why
 };
 // The reason refusals holds for contour k, "" when none.
 inline const std::string& KxReasonFor(const std::unordered_map<int, std::string>& refusals, int k) {

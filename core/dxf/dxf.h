@@ -223,5 +223,7 @@ struct DxfRun : ReaderRun {
   double UnitScale() const { return unitsRead ? unitsRead->mm : 1.0; }
   bool layoutByEntities = false;  // no $ACADVER: the entities' subclass markers chose the 2000-format layout
   int refusedEntities = 0;  // entities refused for a value that is no number, not finite or beyond the plausibility limits (limits.h), each named in the log; set to 0 per run
+  std::string topLayer, syncLayer;  // four-axis: the layers of the top contours and of the lines tying them (settings, or the main layer's name and _TOP, _SYNC)
+  bool topDrawn = false, syncDrawn = false;  // an entity of the entity pass lay on the top layer, on the sync layer
   KxNewElement leftover;  // what the entity pass's last entities left staged (DxfLeftover): the next pass and the closing records start from it
 };

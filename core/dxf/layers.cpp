@@ -94,6 +94,9 @@ void StartLayerList(KxRun& run) {
   run.dxf.multiLayer = 1;
   run.dxf.positionLayer = contains(run.cfg.edmLayer, "POSITION") ? 1 : 0;
   run.dxf.refusedEntities = 0;
+  run.dxf.topLayer = run.cfg.topLayer[0] ? run.cfg.topLayer : std::string(run.cfg.edmLayer) + "_TOP";
+  run.dxf.syncLayer = run.cfg.syncLayer[0] ? run.cfg.syncLayer : std::string(run.cfg.edmLayer) + "_SYNC";
+  run.dxf.topDrawn = run.dxf.syncDrawn = false;
 }
 
 int fLayerList(KxRun& run, int modus, int nr, const char* lName, long elnum) {
@@ -142,7 +145,11 @@ int LayerSelected(KxRun& run, const char* name) {
     }
   }
   if (run.dxf.aktLayEntry == 0) run.table.aktLayName = 0;
-  return DxfIs(name, run.cfg.edmLayer) ? 1 : 0;
+  if (DxfIs(name, run.cfg.edmLayer)) return 1;
+  // The four-axis layers are read apart, and only when the drawing has them.
+  if (!run.dxf.topDrawn && DxfIs(name, run.dxf.topLayer.c_str())) run.dxf.topDrawn = true;
+  if (!run.dxf.syncDrawn && DxfIs(name, run.dxf.syncLayer.c_str())) run.dxf.syncDrawn = true;
+  return 0;
 }
 
 static void handOver(KxRun& run, const char* name) {

@@ -179,6 +179,14 @@ int stepsFor(const Measured& m, double from, double to, double tol) {
 
 }  // namespace
 
+double KxLoopDistance(const std::vector<KxCurvePiece>& loop, double x, double y) {
+  if (loop.empty()) return 1e300;
+  const Measured m = measure(loop);
+  double px, py;
+  pointAt(m, nearestAt(m, x, y), &px, &py);
+  return std::hypot(px - x, py - y);
+}
+
 double KxWireTilt(const KxWirePair& p, double height) {
   return std::atan2(std::hypot(p.tx - p.bx, p.ty - p.by), height) * 180.0 / M_PI;
 }

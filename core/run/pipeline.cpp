@@ -46,6 +46,7 @@ static int ConvertDrawingElements(KxRun& run) {
   KxPrint(run, "\n\t = %d OUTLINES\n", run.contours.count);
   if (run.contours.count >= 1) {
     SearchStartPoints(run);
+    KxFindTopContours(run);
     PlaceAutoStartHoles(run);
     HolesAndTechno(run);
     ProbeNwdOut(run);

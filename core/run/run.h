@@ -86,6 +86,7 @@ int KxConvertDrawing(KxRun& run);         // the whole run over the drawing open
 bool KxRewindDrawing(KxRun& run);         // puts the drawing back to its first line for the next pass (reopens it by name if need be)
 int KxReadLayers(KxRun& run);             // version and layer passes over the drawing opened at its start; kxSTATUS_OK or _NO_DRAWING
 int KxReadDrawing(KxRun& run);            // KxReadLayers, then the chosen layers' elements, checked; kxSTATUS_OK or _NO_DRAWING
+void KxFindTopContours(KxRun& run);       // four-axis: the top layer's contours given to the contours below them, with their sync lines and wire angle
 
 // --- the closing summary (summary.cpp) ---
 int KxNothingCut(KxRun& run);                 // 1 when the run found no contour or none of its contours can be cut
