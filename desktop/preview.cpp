@@ -3,6 +3,8 @@
 // picture on the statistics page.
 #include "desktop.h"
 
+#include <algorithm>
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -18,7 +20,7 @@
 namespace {
 
 const QColor kCut(0x10, 0x40, 0xc0), kLead(0x10, 0x80, 0x30), kRapid(0x66, 0x66, 0x66), kWarn(0xe0, 0, 0),
-    kHold(0xd0, 0x20, 0x90), kElement(0x20, 0x20, 0x20), kSide(0xc0, 0x70, 0x00);
+    kHold(0xd0, 0x20, 0x90), kElement(0x20, 0x20, 0x20), kSide(0xc0, 0x70, 0x00), kUpper(0x80, 0x40, 0xc0);
 
 // An arc as short straight pieces, enough to look round at any zoom the pane offers.
 void arcTo(QPainterPath& p, double cx, double cy, double r, double a0, double sweep) {
@@ -148,6 +150,21 @@ void KxPreview::ShowProgram(KxRun& run) {
     p.moveTo(tp.rapids[r].x0, tp.rapids[r].y0);
     p.lineTo(tp.rapids[r].x1, tp.rapids[r].y1);
     add(p, kRapid, 1, true);
+  }
+  // Four-axis: the upper guide's path dashed, and the wire now and then.
+  if (!tp.upper.empty()) {
+    QPainterPath top, wire;
+    for (size_t i = 0; i < tp.upper.size(); ++i) {
+      const KxRapid& u = tp.upper[i];
+      top.moveTo(u.x0, u.y0);
+      top.lineTo(u.x1, u.y1);
+      if (i % std::max<size_t>(1, tp.upper.size() / 48) == 0 && u.order >= 0 && u.order < tp.moveCount) {
+        wire.moveTo(tp.moves[(size_t)u.order].x1, tp.moves[(size_t)u.order].y1);
+        wire.lineTo(u.x1, u.y1);
+      }
+    }
+    add(top, kUpper, 1.2, true);
+    add(wire, kUpper, 0.5, false);
   }
   double mark = 0;
   {

@@ -7,6 +7,12 @@ die_plate.dxf   12-format: a die plate with an outer profile of lines and arcs,
                 directive.
 bracket_2000.dxf 2000-format: a bracket whose outline is a lightweight polyline,
                 a slot of arcs and lines, and their feed circles.
+square_round_die.dxf 12-format, four-axis: a die opening that is a square at
+                the bottom (DXF_MAIN) and a circle at the top (DXF_MAIN_TOP), 40 mm
+                apart (TH=40).
+turned_punch_2000.dxf 2000-format, four-axis: a square punch whose top (a
+                lightweight polyline) is the same square turned by 15 degrees,
+                entered from outside.
 Run it again after a change: python3 examples/make_examples.py
 """
 import os
@@ -180,6 +186,35 @@ def bracket():
     d.write(os.path.join(HERE, "bracket_2000.dxf"))
 
 
+def square_round_die():
+    d = Dxf("AC1009")
+    main, top = "DXF_MAIN", "DXF_MAIN_TOP"
+    d.layers = ["0", main, top]
+    polygon(d, main, [(20, 10), (40, 10), (40, 30), (20, 30)])
+    d.circle(main, (22, 20), 0.5)
+    d.text(main, (24, 21), "TH=40 Q2_ST20 *SQUARE-ROUND")
+    d.circle(top, (30, 20), 9)
+    d.write(os.path.join(HERE, "square_round_die.dxf"))
+
+
+def turned_punch():
+    import math
+    d = Dxf("AC1015")
+    main, top = "DXF_MAIN", "DXF_MAIN_TOP"
+    d.layers = ["0", main, top]
+    polygon(d, main, [(0, 0), (20, 0), (20, 20), (0, 20)])
+    d.circle(main, (10, -3), 0.5)
+    d.text(main, (12, -4), "TH=40 Q2_ST20 *TURNED-PUNCH")
+    turn = math.radians(15)
+    corners = []
+    for x, y in [(-10, -10), (10, -10), (10, 10), (-10, 10)]:
+        corners.append((10 + x * math.cos(turn) - y * math.sin(turn), 10 + x * math.sin(turn) + y * math.cos(turn)))
+    d.lwpolyline(top, [(round(x, 6), round(y, 6)) for x, y in corners])
+    d.write(os.path.join(HERE, "turned_punch_2000.dxf"))
+
+
 if __name__ == "__main__":
     die_plate()
     bracket()
+    square_round_die()
+    turned_punch()

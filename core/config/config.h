@@ -109,6 +109,10 @@ struct devSyntax {
   char Reserv_C[8];
   char Reserv_B[8];
   char Reserv_A[8];
+  char FourAxisOn[32];   // four-axis cutting on: the upper guide follows the U and V words
+  char FourAxisOff[32];  // four-axis cutting off
+  char UpperAxes[4];     // the letters of the upper guide's axes, U then V ("UV")
+  char UVAbsolute[4];    // "1": U and V are the top point itself; otherwise the top point less the bottom point
 };
 
 std::string NcRemarkText(KxSettings& cfg, const char* text);          // text from outside (drawing, file names, settings) safe inside a remark: whatever would end the remark or the block becomes a blank

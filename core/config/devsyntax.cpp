@@ -56,6 +56,10 @@ const SyntaxKey kKeys[] = {
     {"$Reserv_C", offsetof(devSyntax, Reserv_C), sizeof devSyntax::Reserv_C, "(na)"},
     {"$Reserv_B", offsetof(devSyntax, Reserv_B), sizeof devSyntax::Reserv_B, "(na)"},
     {"$Reserv_A", offsetof(devSyntax, Reserv_A), sizeof devSyntax::Reserv_A, "(na)"},
+    {"$FourAxisOn", offsetof(devSyntax, FourAxisOn), sizeof devSyntax::FourAxisOn, "G151"},
+    {"$FourAxisOff", offsetof(devSyntax, FourAxisOff), sizeof devSyntax::FourAxisOff, "G150"},
+    {"$UpperAxes", offsetof(devSyntax, UpperAxes), sizeof devSyntax::UpperAxes, "UV"},
+    {"$UVAbsolute", offsetof(devSyntax, UVAbsolute), sizeof devSyntax::UVAbsolute, "0"},
 };
 
 static_assert(sizeof kKeys / sizeof kKeys[0] == kDeviceKeyCount, "one entry per keyword of the device file");

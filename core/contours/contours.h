@@ -181,8 +181,11 @@ struct KxContour {
   std::vector<KxWirePair> ties;        // the drawn lines joining a point of this contour to a point of its top contour
   float topX = 0, topY = 0;            // the top contour's centre, to name it
   float tilt = 0;                      // the largest angle of the wire to the vertical round the contour, degrees
+  float height = 0;                    // the distance between the two contours (TH= text or PartHeight), mm
+  bool topRefused = false;             // its top contour would lean the wire beyond MaxTaper, or no height is given: not cut
 };
 static_assert(kMaxElementRecords <= INT32_MAX, "a contour's record indices must hold every record");
+std::vector<KxCurvePiece> KxLoopOf(const KxRun& run, const std::vector<long>& members);  // the lines, arcs and circles among members walked end to end into one closed loop; empty when they make none
 bool KxStillFed(KxRun& run, const KxContour& c);  // its start hole is still its feed point: no later contour's region or search took it since
 KxContour* KxContourNamed(KxRun& run, const char* name);  // the entry of the contour called name ("$K07"), or null for any other name
 std::vector<long> KxContourRecords(const KxContour& c);   // every record carrying its name: members and extras, ascending

@@ -172,4 +172,5 @@ struct KxWirePair {
 std::vector<KxWirePair> KxRuledPairs(const std::vector<KxCurvePiece>& bottom, const std::vector<KxCurvePiece>& top,
                                      const std::vector<KxWirePair>& ties, double startX, double startY, double tol);
 double KxWireTilt(const KxWirePair& p, double height);   // the wire's angle to the vertical in degrees, planes height apart
+std::vector<KxCurvePiece> KxReversedLoop(const std::vector<KxCurvePiece>& loop);   // the same loop walked the other way round
 double KxLoopDistance(const std::vector<KxCurvePiece>& loop, double x, double y);   // how far (x, y) lies from the loop

@@ -179,6 +179,8 @@ int stepsFor(const Measured& m, double from, double to, double tol) {
 
 }  // namespace
 
+std::vector<KxCurvePiece> KxReversedLoop(const std::vector<KxCurvePiece>& loop) { return reversed(loop); }
+
 double KxLoopDistance(const std::vector<KxCurvePiece>& loop, double x, double y) {
   if (loop.empty()) return 1e300;
   const Measured m = measure(loop);

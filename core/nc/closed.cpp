@@ -282,6 +282,29 @@ static CornerSplit cornerSplit(KxRun& run, float splitX, float splitY, long firs
 //   E. lead-in to the split point and along the first element;
 //   F. the path: walked member by member from the split point, then written;
 //   G. closing: hold point, lead-out, wire cut and return, or open-contour trouble.
+// The end of a contour's block: compensation and taper off, the wire cut (or
+// the remark that it is not) and the return, and what the walk came to.
+static void closeContour(KxRun& run, FILE* os, const char* kN, bool closed) {
+  const coTechno& t = run.nc.techno;
+  NcPut(os, "G40G43G50%s\n", run.cfg.mS.EOL);
+  if (t.HatRotation && t.dQuali == 1) NcPut(os, "%s%s\n", run.cfg.mS.RotateOff, run.cfg.mS.EOL);
+  if (t.NoCut == 0 || !closed) NcPut(os, "%s%s\n%s", run.cfg.mS.WireCut, run.cfg.mS.EOL, run.cfg.mS.SubReturn);
+  else NcPut(os, "%sNoCut%s%s\n%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL, run.cfg.mS.SubReturn);
+
+  if (closed) {
+    if (run.cfg.dataInfo) NcPut(os, KxConsole(run) ? "(-CLOSED.CONTOUR-)" : "(-CLOSED KONTOUR-)");
+    KxPrint(run, " -CLOSED KONTOUR -\n");
+    KxLog(run, " (CLOSED)");
+  } else {
+    NcPut(os, "%s-- %s OPEN CONTOUR TROUBLE --%s", run.cfg.mS.RemarkOn, kN, run.cfg.mS.RemarkOff);
+    KxPrint(run, KxConsole(run) ? " -OPEN CONTOUR -\n" : " -OPEN KONTOUR -\n");
+    KxLog(run, " (OPEN)");
+  }
+  NcPut(os, "%s\n", run.cfg.mS.EOL);
+  fLayerList(run, ll_CLR_U, 0, nullptr, 0);
+  if (!closed) ++run.nc.openKoCounter;
+}
+
 void SimpleClosedKontur(KxRun& run, NcWriting& w, FILE* os, int k, long feedElem, long firstElem) {
   char kN[16];
   KxContourName(kN, sizeof kN, k);
@@ -291,6 +314,13 @@ void SimpleClosedKontur(KxRun& run, NcWriting& w, FILE* os, int k, long feedElem
   const KxContour* contour = KxContourNamed(run, kN);
   const int child = contour && NcValidElement(run, contour->region) ? contour->parent : 0;
 
+  // A four-axis contour whose wire would lean too far is not cut at all.
+  if (contour && contour->topRefused) {
+    NcPut(os, "%s%s-- %s FOUR-AXIS REFUSED --%s%s\n", run.cfg.mS.SubReturn, run.cfg.mS.RemarkOn, kN,
+          run.cfg.mS.RemarkOff, run.cfg.mS.EOL);
+    ++run.nc.topRefused;
+    return;
+  }
   // An index that addresses no record in use is no feed point either.
   if (!contour || !NcValidElement(run, feedElem) || !NcValidElement(run, firstElem)) {
     writeHoleOrTrouble(run, os, k, kN, feedElem, firstElem, child);
@@ -359,6 +389,11 @@ void SimpleClosedKontur(KxRun& run, NcWriting& w, FILE* os, int k, long feedElem
   const CornerSplit corner = cornerSplit(run, splitX, splitY, firstElem, &qX, &qY, &clockType);
   const elementdaten& lead = run.table.elds[corner.lead];
   NcPut(os, "G90G%dG44G%d%s\n", t.dDLage, t.dKLage, run.cfg.mS.EOL);
+  // A contour with a top contour: both guides' paths instead of the two-axis walk.
+  if (!contour->topLoop.empty() && NcFourAxisPath(run, os, *contour, splitX, splitY, qX, qY, feed)) {
+    closeContour(run, os, kN, true);
+    return;
+  }
   const char* move = SetMoveTypeForLayer(run, first.fLayer);
   NcPut(os, "%s X%.3f Y%.3f", move, splitX, splitY);
   NcPut(os, "%s%s0", run.cfg.mS.NylOffset, run.cfg.mS.Angel);
@@ -508,21 +543,5 @@ void SimpleClosedKontur(KxRun& run, NcWriting& w, FILE* os, int k, long feedElem
     NcPut(os, "%s X%.3f Y%.3f", SetMoveTypeForLayer(run, first.fLayer), feed.cx, feed.cy);
     NcPut(os, "%s%s0%s\n", run.cfg.mS.NylOffset, run.cfg.mS.Angel, run.cfg.mS.EOL);
   }
-  NcPut(os, "G40G43G50%s\n", run.cfg.mS.EOL);
-  if (t.HatRotation && t.dQuali == 1) NcPut(os, "%s%s\n", run.cfg.mS.RotateOff, run.cfg.mS.EOL);
-  if (t.NoCut == 0 || !closed) NcPut(os, "%s%s\n%s", run.cfg.mS.WireCut, run.cfg.mS.EOL, run.cfg.mS.SubReturn);
-  else NcPut(os, "%sNoCut%s%s\n%s", run.cfg.mS.RemarkOn, run.cfg.mS.RemarkOff, run.cfg.mS.EOL, run.cfg.mS.SubReturn);
-
-  if (closed) {
-    if (run.cfg.dataInfo) NcPut(os, KxConsole(run) ? "(-CLOSED.CONTOUR-)" : "(-CLOSED KONTOUR-)");
-    KxPrint(run, " -CLOSED KONTOUR -\n");
-    KxLog(run, " (CLOSED)");
-  } else {
-    NcPut(os, "%s-- %s OPEN CONTOUR TROUBLE --%s", run.cfg.mS.RemarkOn, kN, run.cfg.mS.RemarkOff);
-    KxPrint(run, KxConsole(run) ? " -OPEN CONTOUR -\n" : " -OPEN KONTOUR -\n");
-    KxLog(run, " (OPEN)");
-  }
-  NcPut(os, "%s\n", run.cfg.mS.EOL);
-  fLayerList(run, ll_CLR_U, 0, nullptr, 0);
-  if (!closed) ++run.nc.openKoCounter;
+  closeContour(run, os, kN, closed);
 }

@@ -13,6 +13,7 @@ struct KxSettings;   // the settings a run reads (config.h)
 
 #include "config/config.h"   // coTechno, eTechnologieData
 #include "geometry/base.h"     // KxPointGrid
+struct KxContour;   // one contour as the analysis found it (contours/contours.h)
 
 struct dxfLayerList;
 
@@ -55,6 +56,8 @@ void SimpleHoleForElement(KxRun& run, FILE* ostream, long elem, long startHole =
 void SimplePosition_Chain(KxRun& run, FILE* ostream, const char* kN, long feedElem);  // rapid moves along the position layer to the feed point
 
 // --- hold point, multi-cut and inset contours (multicut.cpp) ---
+bool NcFourAxisPath(KxRun& run, FILE* ostream, const KxContour& c, double splitX, double splitY, double towardX, double towardY,
+                    const elementdaten& feed);  // c's cut with its top contour from the split point (leaving toward toward), back to the start hole feed; false when none can be paired
 void SimpleHoldPoint(KxRun& run, FILE* ostream, float sX, float sY, long firstElem, float qX, float qY, int arcWord);  // last part of the first element, back to the split point (sX, sY), with the hold point; arcWord kxG02/kxG03 on an arc
 void SimpleAsSubKontur(KxRun& run, FILE* ostream, int k, float ssX, float ssY);  // calls of contour k's multi-cut sub-program and its head
 int SimpleAddChilds(KxRun& run, FILE* ostream, int k);            // calls of contour k's inset contours and the head of its own cut; result unused
@@ -100,6 +103,7 @@ struct NcRun {
   int ncWriteFailed = 0;  // 1 when the last ProbeNwdOut could not write its NC file, kxNC_ONTO_DRAWING when it would have been the drawing
   int openKoCounter = 0;  // open contours: the walk did not come back to the first element (written without closing, with a trouble remark)
   int bigTrouble = 0;  // contours without feed point that are no single hole
+  int topRefused = 0;  // four-axis contours not cut: the wire would lean beyond MaxTaper, or no part height
   int missETechnologie = 0;  // technology lines written without an entry in the technology file
   int contoursWithoutTech = 0;  // contours with at least one such line
   int holesCounter = 0;  // holes written by the hole writer

@@ -28,6 +28,7 @@ namespace {
 
 constexpr double kArcTolerance = 0.001;      // an arc's end this far off its circle still meets it
 constexpr double kWritten = 0.0005;          // half the last digit of the program's numbers
+constexpr double kUpperReach = 0.005;        // four-axis: how far a guide's point may lie off its contour (chords and rounding)
 // The drawing's numbers and the program's moves come from single floats: a point
 // far from the origin is only that exact (a relative 2^-23), which a drawing in
 // inches or metres, scaled to millimetres, makes plain.
@@ -261,6 +262,8 @@ struct Checker : KxNcFollower {
   std::map<std::string, std::string> firstOf;    // the first fault of each kind, to name the kind
   long faultCount = 0;
   std::vector<std::pair<double, double>> rapids;   // positioning moves, pairs of points
+  std::vector<KxWirePair> passed;                  // four-axis: where both guides stood together while cutting
+  std::map<int, std::vector<KxCurvePiece>> bottoms;   // four-axis: the loops of the contours with a top contour, by number
   bool orphan = false;   // following a block that should have been called
 
   // Drawing.
@@ -339,11 +342,55 @@ struct Checker : KxNcFollower {
       return;
     }
     if (record) loops[(size_t)loop].moves.push_back(m);
+    if (m.tilted && first) checkUpper(st, m);
+  }
+
+  // Four-axis: the wire's angle within MaxTaper, the upper guide on a top contour
+  // of the drawing, and the sync lines' points passed together.
+  void checkUpper(const KxNcStep& st, const Move& m) {
+    const KxWirePair end{m.x1, m.y1, m.tx1, m.ty1};
+    double off = 1e300;
+    const KxContour* nearest = nullptr;
+    for (const KxContour& c : run.contours.all) {
+      if (c.topLoop.empty()) continue;
+      const double d = KxLoopDistance(c.topLoop, m.tx1, m.ty1);
+      if (d < off) off = d, nearest = &c;
+    }
+    // The height the contour's text or the settings give; without a top contour the settings'.
+    const double height = nearest && nearest->height > 0 ? nearest->height : run.cfg.partHeight;
+    if (height > 0 && KxWireTilt(end, height) > run.cfg.maxTaper + 0.005)
+      fault(st.quote, "tilt", KxNcText("the wire leans %.2f degrees, more than MaxTaper %.2f", KxWireTilt(end, height),
+                                       (double)run.cfg.maxTaper), true, m.x1, m.y1);
+    // At the start hole and back to it the upper guide is off the contour: only moves that cut count.
+    if (nearest && !bottoms.count(nearest->number)) bottoms[nearest->number] = KxLoopOf(run, nearest->members);
+    const bool onBottom = nearest && KxLoopDistance(bottoms[nearest->number], m.x1, m.y1) <= kUpperReach;
+    if (nearest && onBottom && off > kUpperReach)
+      fault(st.quote, "upper", KxNcText("the upper guide is %.4f mm off the top contour of %s", off, nearest->name), true, m.x1, m.y1);
+    if (nearest && onBottom) passed.push_back(end);
+  }
+
+  // Every sync line of a contour that was cut four-axis: its two points passed together.
+  void checkTies() {
+    if (passed.empty()) return;
+    for (const KxContour& c : run.contours.all)
+      for (const KxWirePair& tie : c.ties) {
+        bool met = false;
+        for (const KxWirePair& p : passed)
+          if (std::hypot(p.bx - tie.bx, p.by - tie.by) <= kUpperReach && std::hypot(p.tx - tie.tx, p.ty - tie.ty) <= kUpperReach) {
+            met = true;
+            break;
+          }
+        if (!met)
+          fault(-1, "sync", KxNcText("%s: the sync line from X%.3f Y%.3f to X%.3f Y%.3f is not passed: the wire never joins its ends",
+                                     c.name, tie.bx, tie.by, tie.tx, tie.ty));
+      }
   }
 
   // Compensation on starts a cut (a new loop the first time); a reference return or
   // a program stop is told.
   void Stepped(int, const KxNcStep& st, int block) override {
+    if (st.kind == kxNC_FEED && (pu != 0 || pv != 0))
+      fault(st.quote, "tilt", KxNcText("the wire is threaded tilted (U%.3f V%.3f off the lower guide): it is threaded upright", pu, pv));
     if (st.kind == kxNC_HOME && threaded) fault(st.quote, "home", "G28 (reference return) with the wire threaded");
     if (st.kind == kxNC_STOP) fault(st.quote, "stop", "M00 (program stop): the machine waits for the operator here");
     if (st.kind != kxNC_COMP) return;
@@ -820,6 +867,7 @@ int checkAndReport(KxRun& run, const std::string& program, const std::string& dr
   if (withDrawing) {
     c.takeDrawing();
     c.compareWithDrawing();
+    c.checkTies();
   }
   std::stable_sort(c.faults.begin(), c.faults.end(), [&c](const Found& a, const Found& b) { return c.LineOf(a.quote) < c.LineOf(b.quote); });
   for (const Found& x : c.faults) KxPrint(run, "korvex: %s\n", c.told(x).c_str());
@@ -879,6 +927,7 @@ int KxCheckProgram(KxRun& run, const std::string& program, const std::string& dr
       status = kxSTATUS_NO_DRAWING;
     } else {
       SearchKontur(run);
+      KxFindTopContours(run);
       ReorgStructs(run);
     }
     if (run.io.i_stream) DxfCloseDrawing(run);

@@ -194,6 +194,7 @@ struct KxNcFollower::Reading {
   std::string remarkOn, remarkOff, hold, noCutLine;
   Role feedWord, cutWord, returnWord, endWord, callWord;
   std::set<std::pair<char, int>> deviceWords;   // the G and M words the device's texts use
+  char upperU = 'U', upperV = 'V';        // the letters of the upper guide's axes
   std::vector<int> pendingRapids;         // rapids not yet followed by another line
   int others = 0;                         // technology and register lines so far
   bool opened = false;                    // the program's opening '%' was met
@@ -203,6 +204,9 @@ struct KxNcFollower::Reading {
   explicit Reading(KxNcFollower& follower) : f(follower) {
     const devSyntax& d = f.dev_;
     f.eol = d.EOL;
+    f.upperAbsolute_ = strcmp(d.UVAbsolute, "1") == 0;
+    upperU = (char)toupper((unsigned char)(d.UpperAxes[0] ? d.UpperAxes[0] : 'U'));
+    upperV = (char)toupper((unsigned char)(d.UpperAxes[0] && d.UpperAxes[1] ? d.UpperAxes[1] : 'V'));
     remarkOn = d.RemarkOn;
     remarkOff = d.RemarkOff;
     hold = d.HoldPoint;
@@ -219,7 +223,7 @@ struct KxNcFollower::Reading {
     // Every G and M word the device's texts hold is one of its words.
     for (const char* t : {d.WireFeed, d.WireCut, d.OptStop, d.HoldPoint, d.PrgEnd, d.SubJump, d.SubReturn, d.GenOn,
                           d.GenOff, d.AfterRapid, d.RotateOn, d.RotateOff, d.MirrorOn, d.MirrorOff, d.SingleIsoRad,
-                          d.PrgPlane, d.HlpPlane, d.TopPlane, d.Header, d.Footer})
+                          d.PrgPlane, d.HlpPlane, d.TopPlane, d.Header, d.Footer, d.FourAxisOn, d.FourAxisOff})
       for (const char* p = t; *p; ++p) {
         const char c = (char)toupper((unsigned char)*p);
         if ((c == 'G' || c == 'M') && p[1] >= '0' && p[1] <= '9' && (p == t || !isalpha((unsigned char)p[-1])))
@@ -333,7 +337,8 @@ struct KxNcFollower::Reading {
       }
     } else {
       KxNcStep cur{kxNC_MOVE};
-      bool started = false;
+      bool started = false, hasUV = false;
+      std::pair<double, double> uv{0, 0};
       int g = -1;
       auto flush = [&]() {
         if (!started) return;
@@ -344,7 +349,9 @@ struct KxNcFollower::Reading {
         s.quote = quote(line, raw);
         s.g = g;
         if (g <= 0) pendingRapids.push_back((int)f.steps.size() - 1);
+        if (hasUV) f.upper[(int)f.steps.size() - 1] = uv;
         cur = KxNcStep{kxNC_MOVE};
+        hasUV = false;
       };
       int movesHere = 0;
       for (size_t k = w0; k < words.size(); ++k) {
@@ -354,6 +361,13 @@ struct KxNcFollower::Reading {
           if (cur.hasX || cur.hasY) flush(), ++movesHere;
           g = (int)w.value;
           started = true;
+          continue;
+        }
+        if ((L == upperU || L == upperV) && !w.variable) {
+          // The upper guide's words go with the move they stand in.
+          if (!hasUV) uv = {NAN, NAN};   // a word left out keeps its value in force
+          (L == upperU ? uv.first : uv.second) = w.value;
+          hasUV = true;
           continue;
         }
         if (L != 'X' && L != 'Y' && L != 'I' && L != 'J') continue;
@@ -426,7 +440,8 @@ struct KxNcFollower::Reading {
     KxNcBlock& b = f.blocks.back();
     const bool hole = raw.find("HOLE TROUBLE") != std::string::npos;
     b.trouble = b.trouble || hole;
-    if (hole || raw.find("NO FEED-POINT FOUND") != std::string::npos) b.uncut = true;
+    if (hole || raw.find("NO FEED-POINT FOUND") != std::string::npos || raw.find("FOUR-AXIS REFUSED") != std::string::npos)
+      b.uncut = true;
     if (raw.find("OPEN CONTOUR TROUBLE") != std::string::npos) b.open = true;
     if (raw.find("-Teilemodus-") != std::string::npos) f.pieceMode = true;
     // A rapid inside a cut the drawing asks for: the writer puts the device's
@@ -640,6 +655,14 @@ void KxNcFollower::Follow(int block, int depth) {
         }
         KxNcMove m = {g, px, py, st.hasX ? st.x : px, st.hasY ? st.y : py, 0, 0, st.quote};
         if (g >= 2) m.cx = px + st.i, m.cy = py + st.j;
+        // U and V stand off the lower guide; an absolute device's are taken back to that.
+        const double u0 = pu, v0 = pv;
+        if (auto uv = upper.find(k); uv != upper.end()) {
+          if (!std::isnan(uv->second.first)) pu = uv->second.first - (upperAbsolute_ ? m.x1 : 0);
+          if (!std::isnan(uv->second.second)) pv = uv->second.second - (upperAbsolute_ ? m.y1 : 0);
+        }
+        m.tilted = u0 != 0 || v0 != 0 || pu != 0 || pv != 0;
+        m.tx0 = m.x0 + u0, m.ty0 = m.y0 + v0, m.tx1 = m.x1 + pu, m.ty1 = m.y1 + pv;
         Moved(st, m, first);
         px = m.x1;
         py = m.y1;

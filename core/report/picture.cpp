@@ -286,6 +286,7 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
     b.Add(tp.rapids[r].x0, tp.rapids[r].y0);
     b.Add(tp.rapids[r].x1, tp.rapids[r].y1);
   }
+  for (const KxRapid& u : tp.upper) b.Add(u.x1, u.y1);
   long top = run.table.eldsCounter;
   for (long i = 0; i < top; ++i) {
     const elementdaten& e = run.table.elds[i];
@@ -324,6 +325,21 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
             p.order, p.x0, p.y0, p.x1, p.y1, p.order);
   }
   fputs("</g>\n", f);
+
+  // Four-axis: the upper guide's path dashed, and the wire (a ruling line) now and then.
+  if (!tp.upper.empty()) {
+    fputs("<g class='upper' style='fill:none;stroke:#8040c0;stroke-width:1.1;stroke-dasharray:5 3'><title>top contour (upper guide)</title>\n", f);
+    for (const KxRapid& u : tp.upper)
+      KxFilePrint(f, "<line x1='%.3f' y1='%.3f' x2='%.3f' y2='%.3f'/>\n", u.x0, u.y0, u.x1, u.y1);
+    fputs("</g>\n<g class='wire' style='fill:none;stroke:#8040c0;stroke-width:0.5'><title>the wire</title>\n", f);
+    // About fifty lines round a contour, and one at every move of a contour of few.
+    const size_t stride = std::max<size_t>(1, tp.upper.size() / 48);
+    for (size_t i = 0; i < tp.upper.size(); i += stride) {
+      const KxMove& m = tp.moves[(size_t)tp.upper[i].order];
+      KxFilePrint(f, "<line x1='%.3f' y1='%.3f' x2='%.3f' y2='%.3f'/>\n", m.x1, m.y1, tp.upper[i].x1, tp.upper[i].y1);
+    }
+    fputs("</g>\n", f);
+  }
 
   fputs("<g class='cuts'>\n", f);
   for (int l = 0; l < tp.loopCount; ++l) {
@@ -558,6 +574,18 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   say(run.nc.missETechnologie, "cut without technology data", "cuts without technology data");
   say(orphans, "orphan element (not part of any contour)", "orphan elements (not part of any contour)");
   say(run.table.killedElements, "short line removed", "short lines removed");
+  say(run.nc.topRefused, "four-axis contour not cut (see below)", "four-axis contours not cut (see below)");
+  for (const std::string& why : run.contours.topRefusals) {
+    fputs("<li>", f);
+    KxHtmlText(f, why.c_str());
+    fputs("</li>\n", f);
+    ++said;
+  }
   if (said == 0) fputs("<li>no warnings</li>\n", f);
+  // Four-axis contours: what the top contour is and how far the wire leans.
+  for (const KxContour& c : run.contours.all)
+    if (!c.topLoop.empty())
+      KxFilePrint(f, "<li class='fouraxis'>%s: four-axis, top contour at X%.3f Y%.3f (dashed), largest wire angle %.2f degrees; "
+                     "its machine time counts the longer of the two guides' paths</li>\n", c.name, c.topX, c.topY, c.tilt);
   fputs("</ul>\n<pre>", f);
 }

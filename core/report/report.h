@@ -101,6 +101,7 @@ struct KxToolpath {
   std::vector<KxCutRun> cutRuns;    // every cut in the order the machine makes them
   int threadings = 0;               // how often the wire is threaded
   double rapidLength = 0;           // positioning travelled outside the cuts, mm
+  std::vector<KxRapid> upper;       // four-axis: the upper guide's moves while it stands off the lower one (order: the move's index)
 };
 
 int ReadToolpath(KxRun& run, const char* path, KxToolpath* tp);     // reads and follows the NC program at path; 0 when unreadable
@@ -171,6 +172,8 @@ struct KxNcMove {
   int g;                           // 0..3: the motion word in force, an arc without centre as 1
   double x0, y0, x1, y1, cx, cy;   // from, to, the arc's centre (the start plus I/J)
   int quote;                       // its line
+  bool tilted = false;             // the upper guide stands off the lower one at either end (four-axis)
+  double tx0 = 0, ty0 = 0, tx1 = 0, ty1 = 0;   // where the upper guide goes from and to, in the program's coordinates
 };
 std::string KxNcText(const char* f, ...) __attribute__((format(printf, 1, 2)));   // printf into a string
 std::string KxNcShown(const char* p, size_t n, size_t most);   // text with control characters escaped, cut to most characters
@@ -199,6 +202,8 @@ class KxNcFollower {
   bool quoteTexts = true;                            // keep the quoted lines' texts (for faults); false: a step's quote is its line number
   // The machine's state while following.
   double px = 0, py = 0, feedX = 0, feedY = 0;       // where the wire is, where it was threaded last
+  double pu = 0, pv = 0;                             // where the upper guide stands off the lower one (U, V as relative words)
+  std::unordered_map<int, std::pair<double, double>> upper;   // four-axis: the U and V words of a move step (kept apart: most programs have none)
   int motion = -1;                                   // the motion word in force, -1 none yet
   bool fed = false, threaded = false, noCut = false;   // threaded since compensation was last off; threaded; a NoCut remark since
   int loop = -1;                                     // the loop being cut (a compensation step's number), -1 outside
@@ -222,6 +227,7 @@ class KxNcFollower {
   std::unordered_map<int, int> loopOf_;              // compensation step -> its loop
   long executed_ = 0, maxExecuted_ = 0;              // steps followed, and at most
   bool runsAfter(const KxNcBlock& b, int k) const;   // a step after k still does something
+  bool upperAbsolute_ = false;                       // the device writes U and V as the upper guide's own place
 };
 
 // --- the check of a written program against its drawing (check.cpp) ---

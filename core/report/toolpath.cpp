@@ -56,7 +56,9 @@ struct Runner : KxNcFollower {
       m.cx = m.x0 + (float)st.i;
       m.cy = m.y0 + (float)st.j;
     }
-    const double length = KxMoveLength(m);
+    double length = KxMoveLength(m);
+    // A four-axis move takes as long as the longer of the two guides' paths.
+    if (f.tilted) length = std::max(length, std::hypot(f.tx1 - f.tx0, f.ty1 - f.ty0));
     if (std::isfinite(length)) {
       if (loop >= 0) tp.cutRuns.back().length += length;
       else tp.rapidLength += length;
@@ -70,6 +72,7 @@ struct Runner : KxNcFollower {
     }
     if (!record) return;
     KxLoop& l = tp.loops[loop];
+    if (f.tilted) tp.upper.push_back({(float)f.tx0, (float)f.ty0, (float)f.tx1, (float)f.ty1, tp.moveCount});
     tp.moves.push_back(m);
     if (phase == 0) {
       l.leadIn = tp.moveCount;

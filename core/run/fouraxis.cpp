@@ -3,6 +3,7 @@
 // that tie points of the two, and the largest angle the wire takes between them.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -34,61 +35,6 @@ struct LayerRun {
   }
 };
 
-KxCurvePiece pieceOf(const elementdaten& e) {
-  KxCurvePiece p{};
-  p.line = e.type == etLINE;
-  p.sx = e.sx, p.sy = e.sy, p.ex = e.ex, p.ey = e.ey;
-  p.cx = e.cx, p.cy = e.cy, p.r = e.r;
-  p.ccw = true;
-  if (e.type == etCIR) p.sx = p.ex = e.cx + e.r, p.sy = p.ey = e.cy;
-  return p;
-}
-
-// Members (lines, arcs, circles) walked end to end from the first one; empty
-// when they do not close into one loop.
-std::vector<KxCurvePiece> loopOf(const KxRun& r, const std::vector<long>& members) {
-  std::vector<KxCurvePiece> pieces;
-  for (long i : members) {
-    const elementdaten& e = r.table.elds[i];
-    if (e.type == etLINE || e.type == etARC || e.type == etCIR) pieces.push_back(pieceOf(e));
-  }
-  if (pieces.empty() || (pieces.size() == 1 && !(pieces[0].sx == pieces[0].ex && pieces[0].sy == pieces[0].ey)))
-    return {};
-  const double reach = std::max((double)r.cfg.elementTolerance, 1e-6);
-  KxPointGrid ends;
-  ends.Reset(reach);
-  for (size_t i = 0; i < pieces.size(); ++i) {
-    ends.Add(pieces[i].sx, pieces[i].sy, (long)i);
-    ends.Add(pieces[i].ex, pieces[i].ey, (long)i);
-  }
-  std::vector<char> taken(pieces.size(), 0);
-  std::vector<KxCurvePiece> loop{pieces[0]};
-  taken[0] = 1;
-  std::vector<long> near;
-  while (loop.size() < pieces.size()) {
-    const double x = loop.back().ex, y = loop.back().ey;
-    ends.Near(x, y, near);
-    bool found = false;
-    for (long i : near) {
-      if (taken[(size_t)i]) continue;
-      KxCurvePiece p = pieces[(size_t)i];
-      if (std::hypot(p.ex - x, p.ey - y) <= reach && !(std::hypot(p.sx - x, p.sy - y) <= reach)) {
-        std::swap(p.sx, p.ex);
-        std::swap(p.sy, p.ey);
-        p.ccw = !p.ccw;
-      }
-      if (!(std::hypot(p.sx - x, p.sy - y) <= reach)) continue;
-      taken[(size_t)i] = 1;
-      loop.push_back(p);
-      found = true;
-      break;
-    }
-    if (!found) return {};
-  }
-  if (!(std::hypot(loop.back().ex - loop.front().sx, loop.back().ey - loop.front().sy) <= reach)) return {};
-  return loop;
-}
-
 void centre(const KxContour& c, double* x, double* y) {
   *x = (c.left + c.right) / 2.0;
   *y = (c.bottom + c.top) / 2.0;
@@ -98,15 +44,16 @@ bool overlap(const KxContour& a, const KxContour& b) {
   return a.left <= b.right && b.left <= a.right && a.bottom <= b.top && b.bottom <= a.top;
 }
 
-// Why top contour t belongs to no bottom contour, or its number.
-int partnerOf(KxRun& run, const KxContour& t, std::string* why) {
+// Why top contour t belongs to no bottom contour, or its number; shapes holds
+// the bottom contours' boxes (an empty loop for one that makes none).
+int partnerOf(KxRun& run, const std::vector<KxContour>& shapes, const KxContour& t, std::string* why) {
   double tx, ty;
   centre(t, &tx, &ty);
   int best = 0, second = 0;
   double bestD = 0, bestArea = 0;
   for (size_t k = 1; k < run.contours.all.size(); ++k) {
-    const KxContour& b = run.contours.all[k];
-    if (b.open || !overlap(b, t)) continue;
+    const KxContour& b = shapes[k];
+    if (b.topLoop.empty() || !overlap(b, t)) continue;
     double bx, by;
     centre(b, &bx, &by);
     const double d = std::hypot(bx - tx, by - ty), area = ((double)b.right - b.left) * ((double)b.top - b.bottom);
@@ -144,9 +91,49 @@ void box(const std::vector<KxCurvePiece>& loop, KxContour* c) {
   c->left = (float)e.x0, c->right = (float)e.x1, c->bottom = (float)e.y0, c->top = (float)e.y1;
 }
 
-void refuse(KxRun& run, double x, double y, const std::string& why) {
+// The part height of each contour: a text "TH=<mm>" within its box widened by the
+// anchor length (of two contours the smaller), else one in a directive, else PartHeight.
+std::vector<float> partHeights(KxRun& run, const std::vector<KxContour>& shapes) {
+  std::vector<float> height(shapes.size(), 0);
+  float directive = run.cfg.partHeight;
+  const float reach = run.cfg.anchorLength;
+  for (long i = 0; i < run.table.eldsCounter; ++i) {
+    const elementdaten& e = run.table.elds[i];
+    const char* th = e.type == etTEXT ? strstr(e.text, "TH=") : nullptr;
+    if (!th) continue;
+    const float value = (float)KxNumber(th + 3);
+    if (!(value > 0)) continue;
+    if (strstr(e.text, "#DIR")) {
+      directive = value;
+      continue;
+    }
+    size_t owner = 0;
+    double least = 1e300;
+    for (size_t k = 1; k < shapes.size(); ++k) {
+      const KxContour& s = shapes[k];
+      if (s.topLoop.empty() || e.sx < s.left - reach || e.sx > s.right + reach || e.sy < s.bottom - reach || e.sy > s.top + reach)
+        continue;
+      const double a = ((double)s.right - s.left) * ((double)s.top - s.bottom);
+      if (a < least) least = a, owner = k;
+    }
+    if (owner) height[owner] = value;
+  }
+  for (float& h : height)
+    if (!(h > 0)) h = directive;
+  return height;
+}
+
+// The records of each contour by number, as the chaining named them.
+std::vector<std::vector<long>> membersOf(KxRun& r) {
+  std::vector<std::vector<long>> members(r.contours.all.size());
+  for (long i = 0; i < r.table.eldsCounter; ++i)
+    if (const KxContour* c = KxContourNamed(r, r.table.marks[i].kontur)) members[(size_t)c->number].push_back(i);
+  return members;
+}
+
+void refuse(KxRun& run, double x, double y, const std::string& why, const std::string& uncut = "not cut") {
   char text[300];
-  snprintf(text, sizeof text, "top contour at X%.3f Y%.3f %s: not cut", x, y, why.c_str());
+  snprintf(text, sizeof text, "top contour at X%.3f Y%.3f %s: %s", x, y, why.c_str(), uncut.c_str());
   run.contours.topRefusals.push_back(text);
   KxSay(run, "\nkorvex: warning: %s\n", text);
   KxLog(run, "\n four-axis: %s", text);
@@ -164,15 +151,24 @@ void KxFindTopContours(KxRun& run) {
   LayerRun top(run, run.dxf.topLayer);
   if (!top.read) return;
   SearchKontur(top.run);
-  // The chaining names its contours' records; their members are gathered here.
-  std::vector<std::vector<long>> members(top.run.contours.all.size());
-  for (long i = 0; i < top.run.table.eldsCounter; ++i)
-    if (const KxContour* t = KxContourNamed(top.run, top.run.table.marks[i].kontur)) members[(size_t)t->number].push_back(i);
+  const std::vector<std::vector<long>> members = membersOf(top.run);
+  // The bottom contours as loops with their boxes. A check's run has no regions:
+  // its contours get their members here, as the chaining named them.
+  const std::vector<std::vector<long>> drawnBelow = membersOf(run);
+  std::vector<KxContour> shapes(run.contours.all.size());
+  std::vector<std::vector<KxCurvePiece>> bottoms(run.contours.all.size());
+  for (size_t k = 1; k < run.contours.all.size(); ++k) {
+    if (run.contours.all[k].members.empty()) run.contours.all[k].members = drawnBelow[k];
+    bottoms[k] = KxLoopOf(run, run.contours.all[k].members);
+    shapes[k].topLoop = bottoms[k];
+    if (!bottoms[k].empty()) box(bottoms[k], &shapes[k]);
+    KxCopy(shapes[k].name, sizeof shapes[k].name, run.contours.all[k].name);
+  }
 
   for (int k = 1; k <= top.run.contours.count; ++k) {
     const std::vector<long>& drawn = members[(size_t)k];
     KxContour shape;
-    shape.topLoop = loopOf(top.run, drawn);
+    shape.topLoop = KxLoopOf(top.run, drawn);
     if (shape.topLoop.empty()) {
       double x = 0, y = 0;
       if (!drawn.empty()) x = top.run.table.elds[drawn[0]].sx, y = top.run.table.elds[drawn[0]].sy;
@@ -183,7 +179,7 @@ void KxFindTopContours(KxRun& run) {
     double x, y;
     centre(shape, &x, &y);
     std::string why;
-    const int b = partnerOf(run, shape, &why);
+    const int b = partnerOf(run, shapes, shape, &why);
     KxContour* bottom = b ? &run.contours.all[(size_t)b] : nullptr;
     if (bottom && !bottom->topLoop.empty()) {
       why = std::string("is the second one over ") + bottom->name;
@@ -196,10 +192,6 @@ void KxFindTopContours(KxRun& run) {
     bottom->topLoop = std::move(shape.topLoop);
     bottom->topX = (float)x, bottom->topY = (float)y;
   }
-
-  std::vector<std::vector<KxCurvePiece>> bottoms(run.contours.all.size());
-  for (size_t k = 1; k < run.contours.all.size(); ++k)
-    if (!run.contours.all[k].topLoop.empty()) bottoms[k] = loopOf(run, run.contours.all[k].members);
 
   if (run.dxf.syncDrawn) {
     LayerRun sync(run, run.dxf.syncLayer);
@@ -216,6 +208,7 @@ void KxFindTopContours(KxRun& run) {
     }
   }
 
+  const std::vector<float> heights = partHeights(run, shapes);
   for (size_t k = 1; k < run.contours.all.size(); ++k) {
     KxContour& c = run.contours.all[k];
     if (c.topLoop.empty()) continue;
@@ -228,25 +221,24 @@ void KxFindTopContours(KxRun& run) {
       c.topLoop.clear();
       continue;
     }
-    const double height = run.cfg.partHeight;
+    const double height = heights[k];
+    c.height = (float)height;
     double tilt = 0;
     for (const KxWirePair& p : pairs) tilt = std::max(tilt, height > 0 ? KxWireTilt(p, height) : 90.0);
     c.tilt = (float)tilt;
     KxLog(run, "\n four-axis: %s with the top contour at X%.3f Y%.3f, %zu sync lines, largest wire angle %.2f degrees",
           c.name, c.topX, c.topY, c.ties.size(), tilt);
     if (!(height > 0)) {
-      refuse(run, c.topX, c.topY, std::string("over ") + c.name + ": no part height (PartHeight)");
+      refuse(run, c.topX, c.topY, std::string("over ") + c.name + ": no part height (TH= or PartHeight)", std::string(c.name) + " not cut");
       c.topLoop.clear();
+      c.topRefused = true;
     } else if (tilt > run.cfg.maxTaper) {
       char why[160];
       snprintf(why, sizeof why, "over %s: the wire would lean %.2f degrees, more than MaxTaper %.2f", c.name, tilt,
                (double)run.cfg.maxTaper);
-      refuse(run, c.topX, c.topY, why);
+      refuse(run, c.topX, c.topY, why, std::string(c.name) + " not cut");
       c.topLoop.clear();
-    } else {
-      // The program's moves for the upper guide come with a later version: said, not hidden.
-      KxSay(run, "\nkorvex: warning: %s has a top contour (largest wire angle %.2f degrees); four-axis moves are not "
-                 "written yet, it is cut with an upright wire\n", c.name, tilt);
+      c.topRefused = true;
     }
   }
 }

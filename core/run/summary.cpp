@@ -9,7 +9,7 @@
 #include "nc/nc.h"
 #include "run/run.h"
 
-int KxNothingCut(KxRun& run) { return run.contours.count < 1 || run.nc.bigTrouble >= run.contours.count; }
+int KxNothingCut(KxRun& run) { return run.contours.count < 1 || run.nc.bigTrouble + run.nc.topRefused >= run.contours.count; }
 
 // The layers that do hold geometry, so the user sees what to put into LayerName;
 // for a file that is no ASCII drawing at all, what it is instead. Reads the drawing again.
