@@ -145,24 +145,19 @@ std::vector<double> startsBetween(const Measured& m, double from, double to) {
   return out;
 }
 
-// Where the wire is between two knots: the top follows the bottom in proportion.
-double topAt(const std::vector<Knot>& knots, double b) {
-  auto k = std::upper_bound(knots.begin(), knots.end(), b, [](double v, const Knot& n) { return v < n.b; });
-  if (k == knots.begin()) return knots.front().t;
-  if (k == knots.end()) return knots.back().t;
+// Where one loop stands while the other stands at v (from, to: the knots' fields
+// of the two): in proportion between the knots either side.
+double along(const std::vector<Knot>& knots, double v, double Knot::*from, double Knot::*to) {
+  auto k = std::upper_bound(knots.begin(), knots.end(), v, [from](double x, const Knot& n) { return x < n.*from; });
+  if (k == knots.begin()) return knots.front().*to;
+  if (k == knots.end()) return knots.back().*to;
   const Knot& lo = *(k - 1);
   const Knot& hi = *k;
-  return hi.b > lo.b ? lo.t + (b - lo.b) / (hi.b - lo.b) * (hi.t - lo.t) : lo.t;
+  return hi.*from > lo.*from ? lo.*to + (v - lo.*from) / (hi.*from - lo.*from) * (hi.*to - lo.*to) : lo.*to;
 }
 
-double bottomAt(const std::vector<Knot>& knots, double t) {
-  auto k = std::upper_bound(knots.begin(), knots.end(), t, [](double v, const Knot& n) { return v < n.t; });
-  if (k == knots.begin()) return knots.front().b;
-  if (k == knots.end()) return knots.back().b;
-  const Knot& lo = *(k - 1);
-  const Knot& hi = *k;
-  return hi.t > lo.t ? lo.b + (t - lo.t) / (hi.t - lo.t) * (hi.b - lo.b) : lo.b;
-}
+double topAt(const std::vector<Knot>& knots, double b) { return along(knots, b, &Knot::b, &Knot::t); }
+double bottomAt(const std::vector<Knot>& knots, double t) { return along(knots, t, &Knot::t, &Knot::b); }
 
 // Steps an interval of the loop needs so that its chords stay within tol of it.
 int stepsFor(const Measured& m, double from, double to, double tol) {
