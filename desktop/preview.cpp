@@ -3,8 +3,6 @@
 // picture on the statistics page.
 #include "desktop.h"
 
-#include <algorithm>
-
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -151,17 +149,16 @@ void KxPreview::ShowProgram(KxRun& run) {
     p.lineTo(tp.rapids[r].x1, tp.rapids[r].y1);
     add(p, kRapid, 1, true);
   }
-  // Four-axis: the upper guide's path dashed, and the wire now and then.
+  // Four-axis: the upper guide's path dashed, and the wire at corners and sync points.
   if (!tp.upper.empty()) {
     QPainterPath top, wire;
-    for (size_t i = 0; i < tp.upper.size(); ++i) {
-      const KxRapid& u = tp.upper[i];
+    for (const KxRapid& u : tp.upper) {
       top.moveTo(u.x0, u.y0);
       top.lineTo(u.x1, u.y1);
-      if (i % std::max<size_t>(1, tp.upper.size() / 48) == 0 && u.order >= 0 && u.order < tp.moveCount) {
-        wire.moveTo(tp.moves[(size_t)u.order].x1, tp.moves[(size_t)u.order].y1);
-        wire.lineTo(u.x1, u.y1);
-      }
+    }
+    for (const KxWirePair& p : KxRulingLines(run)) {
+      wire.moveTo(p.bx, p.by);
+      wire.lineTo(p.tx, p.ty);
     }
     add(top, kUpper, 1.2, true);
     add(wire, kUpper, 0.5, false);

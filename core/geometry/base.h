@@ -161,6 +161,7 @@ int KxSplineToPieces(const KxSpline& s, double tol, KxCurvePiece* out, int max);
 struct KxWirePair {
   double bx = 0, by = 0;   // in the bottom plane (X, Y)
   double tx = 0, ty = 0;   // in the top plane
+  bool knot = false;       // KxRuledPairs: a piece start of either loop or a tie (a ruling line worth drawing)
 };
 // The pairs the wire passes from the bottom loop's point nearest (startX, startY) once round and
 // back to it: closed loops of end-to-end pieces, the top run the bottom's way round. Ties join a

@@ -259,17 +259,19 @@ std::vector<KxWirePair> KxRuledPairs(const std::vector<KxCurvePiece>& bottomIn, 
   std::sort(breaks.begin(), breaks.end());
   breaks.erase(std::unique(breaks.begin(), breaks.end(), [](double x, double y) { return y - x < 1e-9; }), breaks.end());
 
-  auto emit = [&](double s) {
+  auto emit = [&](double s, bool knot) {
     KxWirePair p;
     pointAt(b, s, &p.bx, &p.by);
     pointAt(t, topAt(knots, s), &p.tx, &p.ty);
+    p.knot = knot;
     out.push_back(p);
   };
-  emit(breaks.front());
+  emit(breaks.front(), false);
   for (size_t i = 0; i + 1 < breaks.size(); ++i) {
     const double s = breaks[i], e = breaks[i + 1];
     const int n = std::max(stepsFor(b, s, e, tol), stepsFor(t, topAt(knots, s), topAt(knots, e), tol));
-    for (int k = 1; k <= n; ++k) emit(k == n ? e : s + (e - s) * k / n);
+    // Every break but the split point's return is a piece start or a tie.
+    for (int k = 1; k <= n; ++k) emit(k == n ? e : s + (e - s) * k / n, k == n && i + 2 < breaks.size());
   }
   return out;
 }

@@ -266,6 +266,16 @@ const char* kCss =
 
 }  // namespace
 
+std::vector<KxWirePair> KxRulingLines(KxRun& run) {
+  std::vector<KxWirePair> lines;
+  for (const KxContour& c : run.contours.all) {
+    if (c.topLoop.empty()) continue;
+    for (const KxWirePair& p : KxRuledPairs(KxLoopOf(run, c.members), c.topLoop, c.ties, c.splitX, c.splitY, run.cfg.chordTolerance))
+      if (p.knot) lines.push_back(p);
+  }
+  return lines;
+}
+
 void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   if (!f) return;
   char name[16];
@@ -331,13 +341,9 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
     fputs("<g class='upper' style='fill:none;stroke:#8040c0;stroke-width:1.1;stroke-dasharray:5 3'><title>top contour (upper guide)</title>\n", f);
     for (const KxRapid& u : tp.upper)
       KxFilePrint(f, "<line x1='%.3f' y1='%.3f' x2='%.3f' y2='%.3f'/>\n", u.x0, u.y0, u.x1, u.y1);
-    fputs("</g>\n<g class='wire' style='fill:none;stroke:#8040c0;stroke-width:0.5'><title>the wire</title>\n", f);
-    // About fifty lines round a contour, and one at every move of a contour of few.
-    const size_t stride = std::max<size_t>(1, tp.upper.size() / 48);
-    for (size_t i = 0; i < tp.upper.size(); i += stride) {
-      const KxMove& m = tp.moves[(size_t)tp.upper[i].order];
-      KxFilePrint(f, "<line x1='%.3f' y1='%.3f' x2='%.3f' y2='%.3f'/>\n", m.x1, m.y1, tp.upper[i].x1, tp.upper[i].y1);
-    }
+    fputs("</g>\n<g class='wire' style='fill:none;stroke:#8040c0;stroke-width:0.5'><title>the wire at corners and sync points</title>\n", f);
+    for (const KxWirePair& p : KxRulingLines(run))
+      KxFilePrint(f, "<line x1='%.3f' y1='%.3f' x2='%.3f' y2='%.3f'/>\n", p.bx, p.by, p.tx, p.ty);
     fputs("</g>\n", f);
   }
 
@@ -512,9 +518,13 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   // One row per cut loop, with its time and the taper and offset it is cut with.
   KxMachineTime mt;
   KxComputeMachineTime(run, tp, &mt);
+  // A job with four-axis contours gives each row its top contour and largest wire angle.
+  bool fourAxis = false;
+  for (const KxContour& c : run.contours.all) fourAxis = fourAxis || !c.topLoop.empty();
   fputs("<table class='kxtab'>\n<tr><th>contour</th><th>block</th><th>cuts</th><th>length per cut</th>"
-        "<th>side</th><th>position</th><th>start hole</th><th>cuts time</th><th>threadings</th><th>taper / offset</th></tr>\n",
+        "<th>side</th><th>position</th><th>start hole</th><th>cuts time</th><th>threadings</th><th>taper / offset</th>",
         f);
+  fputs(fourAxis ? "<th>top contour</th><th>largest wire angle</th></tr>\n" : "</tr>\n", f);
   for (int l = 0; l < tp.loopCount; ++l) {
     const KxLoop& lp = tp.loops[l];
     int k = KxBlockContour(lp.block);
@@ -535,7 +545,13 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
     const KxLoopTime& lt = mt.loops[(size_t)l];
     if (lt.known) KxFilePrint(f, "<td>%.1f min</td>", lt.minutes);
     else fputs("<td>no technology data</td>", f);
-    KxFilePrint(f, "<td>%d</td><td>%s</td></tr>\n", lt.threadings, cutSetting(run, k).c_str());
+    KxFilePrint(f, "<td>%d</td><td>%s</td>", lt.threadings, cutSetting(run, k).c_str());
+    const KxContour* top = k >= 1 && k <= run.contours.count ? &run.contours.all[(size_t)k] : nullptr;
+    if (fourAxis && top && !top->topLoop.empty())
+      KxFilePrint(f, "<td>at X%.3f Y%.3f, %.0f mm up</td><td>%.2f degrees</td>", top->topX, top->topY, top->height, top->tilt);
+    else if (fourAxis)
+      fputs("<td>-</td><td>-</td>", f);
+    fputs("</tr>\n", f);
   }
   fputs("</table>\n", f);
   const std::string total = KxMachineTimeLine(run, mt);

@@ -13,6 +13,7 @@ struct KxSettings;   // the settings a run reads (config.h)
 #include <vector>
 
 #include "elements/elements.h"   // KxNameKey
+#include "geometry/base.h"       // KxWirePair
 
 // --- the statistics page (statistic.cpp) ---
 void SaveStatistic(KxRun& run);            // writes the statistics page into the program folder and opens what is due
@@ -133,6 +134,7 @@ void KxLogMachineTime(KxRun& run, const KxToolpath& tp);   // every cut's length
 
 // --- the picture of the page (picture.cpp) ---
 void WriteToolpathFigure(KxRun& run, FILE* page, const KxToolpath& tp);  // the SVG figure, the contour table and the run's warnings
+std::vector<KxWirePair> KxRulingLines(KxRun& run);   // four-axis: the wire at every corner and sync point of the contours cut with a top contour
 
 
 // --- an NC program read and followed as the control does (follow.cpp) ---
