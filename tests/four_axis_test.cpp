@@ -99,6 +99,25 @@ TEST(FourAxis, SyncLinesThePartHeightAndMaxTaper) {
   EXPECT_TRUE(Has(flat.output, "over $K01: no part height (TH= or PartHeight): $K01 not cut")) << flat.output;
 }
 
+// A device that names the upper arc's centre gets one block for two arcs of the
+// same sweep; the shipped one writes their chords.
+TEST(FourAxis, ArcsOfTheSameSweepInOneBlock) {
+  DxfText d("AC1015");
+  d.Line("DXF_MAIN", 20, 15, 40, 15).Arc("DXF_MAIN", 40, 20, 5, 270, 90).Line("DXF_MAIN", 40, 25, 20, 25).Arc("DXF_MAIN", 20, 20, 5, 90, 270);
+  d.Circle("DXF_MAIN", 22, 18, 0.5);
+  d.Line("DXF_MAIN_TOP", 20, 16, 40, 16).Arc("DXF_MAIN_TOP", 40, 20, 4, 270, 90).Line("DXF_MAIN_TOP", 40, 24, 20, 24);
+  d.Arc("DXF_MAIN_TOP", 20, 20, 4, 90, 270);
+  TempDir dir;
+  WriteFile(dir.File("ARCS.SYN"), ReadFile(SourceDir() + "/devices/MAK_EE3.SYN") + "$UpperArc    \"KL\"\n");
+  const Conversion arcs = ConvertHere(d.Str(), "PartHeight: 30\nCheckProgram: 1\nDevTarget: '" + dir.File("ARCS.SYN") + "'");
+  EXPECT_TRUE(Has(arcs.program, "G02 X20.000 Y25.000 I0.000 J5.000 U0.000 V-1.000 K0.000 L4.000;")) << arcs.program;
+  EXPECT_TRUE(Has(arcs.output, "program checked: 0 faults")) << arcs.output;
+  const Conversion chords = ConvertHere(d.Str(), "PartHeight: 30\nCheckProgram: 1");
+  EXPECT_FALSE(Has(chords.program, "G02")) << chords.program;
+  EXPECT_GT(count(chords.program, "G01 X"), 50u);
+  EXPECT_TRUE(Has(chords.output, "program checked: 0 faults")) << chords.output;
+}
+
 // What the check finds in a four-axis program that was changed by hand.
 TEST(FourAxis, TheCheckFollowsBothGuides) {
   DxfText d = die("AC1009", 30, 9.5);

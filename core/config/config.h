@@ -113,6 +113,7 @@ struct devSyntax {
   char FourAxisOff[32];  // four-axis cutting off
   char UpperAxes[4];     // the letters of the upper guide's axes, U then V ("UV")
   char UVAbsolute[4];    // "1": U and V are the top point itself; otherwise the top point less the bottom point
+  char UpperArc[8];      // the letters of the upper arc's centre (from its start, as I and J); "(na)": arcs go as straight moves
 };
 
 std::string NcRemarkText(KxSettings& cfg, const char* text);          // text from outside (drawing, file names, settings) safe inside a remark: whatever would end the remark or the block becomes a blank

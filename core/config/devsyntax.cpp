@@ -60,6 +60,7 @@ const SyntaxKey kKeys[] = {
     {"$FourAxisOff", offsetof(devSyntax, FourAxisOff), sizeof devSyntax::FourAxisOff, "G150"},
     {"$UpperAxes", offsetof(devSyntax, UpperAxes), sizeof devSyntax::UpperAxes, "UV"},
     {"$UVAbsolute", offsetof(devSyntax, UVAbsolute), sizeof devSyntax::UVAbsolute, "0"},
+    {"$UpperArc", offsetof(devSyntax, UpperArc), sizeof devSyntax::UpperArc, "(na)"},
 };
 
 static_assert(sizeof kKeys / sizeof kKeys[0] == kDeviceKeyCount, "one entry per keyword of the device file");

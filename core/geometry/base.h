@@ -162,6 +162,9 @@ struct KxWirePair {
   double bx = 0, by = 0;   // in the bottom plane (X, Y)
   double tx = 0, ty = 0;   // in the top plane
   bool knot = false;       // KxRuledPairs: a piece start of either loop or a tie (a ruling line worth drawing)
+  bool arc = false;        // KxRuledPairs with arcs: reached on an arc of each loop of the same sweep from the pair before
+  bool ccw = false;        // that arc turns counter-clockwise (both do)
+  double bcx = 0, bcy = 0, tcx = 0, tcy = 0;   // the two arcs' centres
 };
 // The pairs the wire passes from the bottom loop's point nearest (startX, startY) once round and
 // back to it: closed loops of end-to-end pieces, the top run the bottom's way round. Ties join a
@@ -170,8 +173,10 @@ struct KxWirePair {
 // piece starts pair one to one when both sides have as many, otherwise points pair by equal
 // fractions of length. Every piece start of either side is a pair, and between them the chords
 // of both paths stay within tol. Empty when a loop is empty or the ties cross.
+// With arcs, two arcs of the same sweep between two breaks give one pair (arc set) instead of their chords.
 std::vector<KxWirePair> KxRuledPairs(const std::vector<KxCurvePiece>& bottom, const std::vector<KxCurvePiece>& top,
-                                     const std::vector<KxWirePair>& ties, double startX, double startY, double tol);
+                                     const std::vector<KxWirePair>& ties, double startX, double startY, double tol,
+                                     bool arcs = false);
 double KxWireTilt(const KxWirePair& p, double height);   // the wire's angle to the vertical in degrees, planes height apart
 std::vector<KxCurvePiece> KxReversedLoop(const std::vector<KxCurvePiece>& loop);   // the same loop walked the other way round
 double KxLoopDistance(const std::vector<KxCurvePiece>& loop, double x, double y);   // how far (x, y) lies from the loop

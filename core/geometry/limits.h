@@ -107,7 +107,7 @@ inline constexpr float kMaxTaper = 10.5f;        // largest taper angle in degre
 
 // --- texts and files ---
 inline constexpr int kTextLineSize = 255;        // a line of a drawing, settings, device or technology file: 254 characters
-inline constexpr int kDeviceKeyCount = 40;       // keywords of a device syntax file ($Device ... $UVAbsolute)
+inline constexpr int kDeviceKeyCount = 41;       // keywords of a device syntax file ($Device ... $UpperArc)
 inline constexpr int kShortDeviceName = 13;      // a device or technology file name up to this length lies in the devices folder; a longer one is a full path
 inline constexpr unsigned long long kMaxStreamDrawing = 1ULL << 30;   // bytes read of a drawing that is no regular file (a pipe, a device): one holding more is refused
 inline constexpr unsigned long long kMaxStreamProgram = kMaxStreamDrawing;   // bytes read of an NC program to check that is no regular file: one holding more is refused

@@ -159,6 +159,15 @@ double along(const std::vector<Knot>& knots, double v, double Knot::*from, doubl
 double topAt(const std::vector<Knot>& knots, double b) { return along(knots, b, &Knot::b, &Knot::t); }
 double bottomAt(const std::vector<Knot>& knots, double t) { return along(knots, t, &Knot::t, &Knot::b); }
 
+// The piece an interval of the loop lies on (taken at its middle).
+const KxCurvePiece* pieceAround(const Measured& m, double from, double to) {
+  double into;
+  const double len = m.Length();
+  double mid = std::fmod((from + to) / 2, len);
+  if (mid < 0) mid += len;
+  return &m.pieces[pieceAt(m, mid, &into)];
+}
+
 // Steps an interval of the loop needs so that its chords stay within tol of it.
 int stepsFor(const Measured& m, double from, double to, double tol) {
   double into;
@@ -197,7 +206,8 @@ double KxWireTilt(const KxWirePair& p, double height) {
 //   4. the breaks (every piece start of either side) from the split point round,
 //      and between them steps within the chord tolerance on both sides.
 std::vector<KxWirePair> KxRuledPairs(const std::vector<KxCurvePiece>& bottomIn, const std::vector<KxCurvePiece>& topIn,
-                                     const std::vector<KxWirePair>& ties, double startX, double startY, double tol) {
+                                     const std::vector<KxWirePair>& ties, double startX, double startY, double tol,
+                                     bool arcs) {
   std::vector<KxWirePair> out;
   if (bottomIn.empty() || topIn.empty() || !(tol > 0)) return out;
   const std::vector<KxCurvePiece> top =
@@ -269,7 +279,22 @@ std::vector<KxWirePair> KxRuledPairs(const std::vector<KxCurvePiece>& bottomIn, 
   emit(breaks.front(), false);
   for (size_t i = 0; i + 1 < breaks.size(); ++i) {
     const double s = breaks[i], e = breaks[i + 1];
-    const int n = std::max(stepsFor(b, s, e, tol), stepsFor(t, topAt(knots, s), topAt(knots, e), tol));
+    const double ts = topAt(knots, s), te = topAt(knots, e);
+    if (arcs) {
+      // Both on an arc turning alike through the same angle: one block for both.
+      const KxCurvePiece* pb = pieceAround(b, s, e);
+      const KxCurvePiece* pt = pieceAround(t, ts, te);
+      if (!pb->line && !pt->line && pb->ccw == pt->ccw && pb->r > 0 && pt->r > 0 &&
+          std::fabs((e - s) / pb->r - (te - ts) / pt->r) <= 1e-9 * std::max(1.0, (e - s) / pb->r)) {
+        emit(e, i + 2 < breaks.size());
+        KxWirePair& p = out.back();
+        p.arc = true;
+        p.ccw = pb->ccw;
+        p.bcx = pb->cx, p.bcy = pb->cy, p.tcx = pt->cx, p.tcy = pt->cy;
+        continue;
+      }
+    }
+    const int n = std::max(stepsFor(b, s, e, tol), stepsFor(t, ts, te, tol));
     // Every break but the split point's return is a piece start or a tie.
     for (int k = 1; k <= n; ++k) emit(k == n ? e : s + (e - s) * k / n, k == n && i + 2 < breaks.size());
   }
