@@ -49,9 +49,10 @@ TEST(FourAxis, ATopContourBelongsToTheContourBelowIt) {
   for (const char* version : {"AC1009", "AC1015"}) {
     const Conversion r = ConvertHere(die(version, 30, 9.5).Str(), "PartHeight: 40\nCheckProgram: 1");
     ASSERT_EQ(r.contours.size(), 2u) << version;
-    EXPECT_EQ(r.contours[1].topLoop.size(), 1u) << version;
+    ASSERT_TRUE(r.contours[1].upper) << version;
+    EXPECT_EQ(r.contours[1].upper->loop.size(), 1u) << version;
     // Corner (20, 10) goes with the circle's point at 225 degrees: 4.64 mm off over 40 mm.
-    EXPECT_NEAR(r.contours[1].tilt, std::atan(std::hypot(10 - 9.5 / std::sqrt(2.0), 10 - 9.5 / std::sqrt(2.0)) / 40) * 180 / M_PI,
+    EXPECT_NEAR(r.contours[1].upper->tilt, std::atan(std::hypot(10 - 9.5 / std::sqrt(2.0), 10 - 9.5 / std::sqrt(2.0)) / 40) * 180 / M_PI,
                 0.01) << version;
     EXPECT_TRUE(Has(r.output, "program checked: 0 faults")) << r.output;
     // Upright at the start hole, tilted to the split point's pair, upright again at the end.
@@ -70,7 +71,7 @@ TEST(FourAxis, ATopContourBelongsToTheContourBelowIt) {
   two.Circle("DXF_MAIN_TOP", 15, 5, 7);
   const Conversion both = ConvertHere(two.Str(), "PartHeight: 40");
   EXPECT_TRUE(Has(both.output, "top contour at X15.000 Y5.000 lies over $K01 and $K02 alike: not cut")) << both.output;
-  EXPECT_TRUE(both.contours[1].topLoop.empty() && both.contours[2].topLoop.empty());
+  EXPECT_TRUE(!both.contours[1].upper && !both.contours[2].upper);
   EXPECT_EQ(both.status, 0);   // both cut upright
 }
 

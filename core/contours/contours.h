@@ -139,6 +139,16 @@ bool KxHolePlaced(KxRun& run, long i);                 // record i is a start ho
 int PlaceAutoStartHoles(KxRun& run);                  // with AutoStartHoles on, a start hole for every closed contour left without one; the count
 bool KxChainIsOpen(KxRun& run, int k);                 // contour k is a chain whose ends do not meet (a hole circle is closed)
 
+// Four-axis: the contour the upper guide follows while its bottom contour is cut,
+// kept apart from the contour value (a large nest has none, and pays one pointer).
+struct KxTopContour {
+  std::vector<KxCurvePiece> loop;   // its pieces end to end (turned the bottom's way round when paired)
+  std::vector<KxWirePair> ties;     // the drawn lines joining a point of the bottom contour to a point of this one
+  float x = 0, y = 0;               // its centre, to name it
+  float tilt = 0;                   // the largest angle of the wire to the vertical round the contour, degrees
+  float height = 0;                 // the distance between the two contours (TH= text or PartHeight), mm
+};
+
 // One step of a contour's cut, as its program runs it. Kept small: a large nest
 // holds one for every member of every contour.
 struct KxCutStep {
@@ -176,13 +186,8 @@ struct KxContour {
   int16_t quality = 0;             // the technology's quality (number of cuts' set) it is cut with
   bool open = false;               // the chaining came back to no end: its ends do not meet
   bool holePlaced = false;         // the start hole was placed by korvex
-  // Four-axis: the contour the upper guide follows while this one is cut below.
-  std::vector<KxCurvePiece> topLoop;   // its pieces end to end (the bottom's way round); empty for a cut with an upright wire
-  std::vector<KxWirePair> ties;        // the drawn lines joining a point of this contour to a point of its top contour
-  float topX = 0, topY = 0;            // the top contour's centre, to name it
-  float tilt = 0;                      // the largest angle of the wire to the vertical round the contour, degrees
-  float height = 0;                    // the distance between the two contours (TH= text or PartHeight), mm
-  bool topRefused = false;             // its top contour would lean the wire beyond MaxTaper, or no height is given: not cut
+  bool topRefused = false;         // four-axis: its top contour would lean the wire beyond MaxTaper, or no height is given: not cut
+  std::shared_ptr<const KxTopContour> upper;   // four-axis: the contour the upper guide follows; null for a cut with an upright wire (shared by the result's copies)
 };
 static_assert(kMaxElementRecords <= INT32_MAX, "a contour's record indices must hold every record");
 std::vector<KxCurvePiece> KxLoopOf(const KxRun& run, const std::vector<long>& members);  // the lines, arcs and circles among members walked end to end into one closed loop; empty when they make none

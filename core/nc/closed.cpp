@@ -390,7 +390,7 @@ void SimpleClosedKontur(KxRun& run, NcWriting& w, FILE* os, int k, long feedElem
   const elementdaten& lead = run.table.elds[corner.lead];
   NcPut(os, "G90G%dG44G%d%s\n", t.dDLage, t.dKLage, run.cfg.mS.EOL);
   // A contour with a top contour: both guides' paths instead of the two-axis walk.
-  if (!contour->topLoop.empty() && NcFourAxisPath(run, os, *contour, splitX, splitY, qX, qY, feed)) {
+  if (contour->upper && NcFourAxisPath(run, os, *contour, splitX, splitY, qX, qY, feed)) {
     closeContour(run, os, kN, true);
     return;
   }

@@ -78,22 +78,22 @@ bool NcFourAxisPath(KxRun& run, FILE* os, const KxContour& c, double splitX, dou
   //   3. the pairs, the first with the register, the hold point short of the last one;
   //   4. back to the start hole with the wire upright, four-axis off.
   const std::vector<KxCurvePiece> bottom = KxLoopOf(run, c.members);
-  if (bottom.empty() || c.topLoop.empty()) return false;
+  if (bottom.empty() || !c.upper) return false;
   const double tol = run.cfg.chordTolerance;
   char k, l;
   const bool arcs = upperArcLetters(run.cfg.mS, &k, &l);
   // The way round is the one the two-axis rule leads in: the first chord's direction tells.
-  std::vector<KxWirePair> pairs = KxRuledPairs(bottom, c.topLoop, c.ties, splitX, splitY, tol);
+  std::vector<KxWirePair> pairs = KxRuledPairs(bottom, c.upper->loop, c.upper->ties, splitX, splitY, tol);
   if (pairs.size() < 3) return false;
   const bool backwards =
       (pairs[1].bx - pairs[0].bx) * (towardX - splitX) + (pairs[1].by - pairs[0].by) * (towardY - splitY) < 0;
   const std::vector<KxCurvePiece> way = backwards ? KxReversedLoop(bottom) : bottom;
-  if (backwards || arcs) pairs = KxRuledPairs(way, c.topLoop, c.ties, splitX, splitY, tol, arcs);
+  if (backwards || arcs) pairs = KxRuledPairs(way, c.upper->loop, c.upper->ties, splitX, splitY, tol, arcs);
   if (pairs.size() < 2 || (!arcs && pairs.size() < 3)) return false;
 
   const devSyntax& s = run.cfg.mS;
   const coTechno& t = run.nc.techno;
-  NcPut(os, "%s%.3f%s\n", s.TopPlane, (double)c.height, s.EOL);
+  NcPut(os, "%s%.3f%s\n", s.TopPlane, (double)c.upper->height, s.EOL);
   NcPut(os, "%s%s\n", s.FourAxisOn, s.EOL);
   putPair(run, os, pairs[0]);
   NcPut(os, "%s", s.NylOffset);

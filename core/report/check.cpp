@@ -352,12 +352,12 @@ struct Checker : KxNcFollower {
     double off = 1e300;
     const KxContour* nearest = nullptr;
     for (const KxContour& c : run.contours.all) {
-      if (c.topLoop.empty()) continue;
-      const double d = KxLoopDistance(c.topLoop, m.tx1, m.ty1);
+      if (!c.upper) continue;
+      const double d = KxLoopDistance(c.upper->loop, m.tx1, m.ty1);
       if (d < off) off = d, nearest = &c;
     }
     // The height the contour's text or the settings give; without a top contour the settings'.
-    const double height = nearest && nearest->height > 0 ? nearest->height : run.cfg.partHeight;
+    const double height = nearest && nearest->upper->height > 0 ? nearest->upper->height : run.cfg.partHeight;
     if (height > 0 && KxWireTilt(end, height) > run.cfg.maxTaper + 0.005)
       fault(st.quote, "tilt", KxNcText("the wire leans %.2f degrees, more than MaxTaper %.2f", KxWireTilt(end, height),
                                        (double)run.cfg.maxTaper), true, m.x1, m.y1);
@@ -373,7 +373,7 @@ struct Checker : KxNcFollower {
   void checkTies() {
     if (passed.empty()) return;
     for (const KxContour& c : run.contours.all)
-      for (const KxWirePair& tie : c.ties) {
+      for (const KxWirePair& tie : c.upper ? c.upper->ties : std::vector<KxWirePair>{}) {
         bool met = false;
         for (const KxWirePair& p : passed)
           if (std::hypot(p.bx - tie.bx, p.by - tie.by) <= kUpperReach && std::hypot(p.tx - tie.tx, p.ty - tie.ty) <= kUpperReach) {

@@ -269,8 +269,8 @@ const char* kCss =
 std::vector<KxWirePair> KxRulingLines(KxRun& run) {
   std::vector<KxWirePair> lines;
   for (const KxContour& c : run.contours.all) {
-    if (c.topLoop.empty()) continue;
-    for (const KxWirePair& p : KxRuledPairs(KxLoopOf(run, c.members), c.topLoop, c.ties, c.splitX, c.splitY, run.cfg.chordTolerance))
+    if (!c.upper) continue;
+    for (const KxWirePair& p : KxRuledPairs(KxLoopOf(run, c.members), c.upper->loop, c.upper->ties, c.splitX, c.splitY, run.cfg.chordTolerance))
       if (p.knot) lines.push_back(p);
   }
   return lines;
@@ -520,7 +520,7 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   KxComputeMachineTime(run, tp, &mt);
   // A job with four-axis contours gives each row its top contour and largest wire angle.
   bool fourAxis = false;
-  for (const KxContour& c : run.contours.all) fourAxis = fourAxis || !c.topLoop.empty();
+  for (const KxContour& c : run.contours.all) fourAxis = fourAxis || c.upper;
   fputs("<table class='kxtab'>\n<tr><th>contour</th><th>block</th><th>cuts</th><th>length per cut</th>"
         "<th>side</th><th>position</th><th>start hole</th><th>cuts time</th><th>threadings</th><th>taper / offset</th>",
         f);
@@ -546,9 +546,9 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
     if (lt.known) KxFilePrint(f, "<td>%.1f min</td>", lt.minutes);
     else fputs("<td>no technology data</td>", f);
     KxFilePrint(f, "<td>%d</td><td>%s</td>", lt.threadings, cutSetting(run, k).c_str());
-    const KxContour* top = k >= 1 && k <= run.contours.count ? &run.contours.all[(size_t)k] : nullptr;
-    if (fourAxis && top && !top->topLoop.empty())
-      KxFilePrint(f, "<td>at X%.3f Y%.3f, %.0f mm up</td><td>%.2f degrees</td>", top->topX, top->topY, top->height, top->tilt);
+    const KxTopContour* top = k >= 1 && k <= run.contours.count ? run.contours.all[(size_t)k].upper.get() : nullptr;
+    if (fourAxis && top)
+      KxFilePrint(f, "<td>at X%.3f Y%.3f, %.0f mm up</td><td>%.2f degrees</td>", top->x, top->y, top->height, top->tilt);
     else if (fourAxis)
       fputs("<td>-</td><td>-</td>", f);
     fputs("</tr>\n", f);
@@ -600,8 +600,8 @@ void WriteToolpathFigure(KxRun& run, FILE* f, const KxToolpath& tp) {
   if (said == 0) fputs("<li>no warnings</li>\n", f);
   // Four-axis contours: what the top contour is and how far the wire leans.
   for (const KxContour& c : run.contours.all)
-    if (!c.topLoop.empty())
+    if (c.upper)
       KxFilePrint(f, "<li class='fouraxis'>%s: four-axis, top contour at X%.3f Y%.3f (dashed), largest wire angle %.2f degrees; "
-                     "its machine time counts the longer of the two guides' paths</li>\n", c.name, c.topX, c.topY, c.tilt);
+                     "its machine time counts the longer of the two guides' paths</li>\n", c.name, c.upper->x, c.upper->y, c.upper->tilt);
   fputs("</ul>\n<pre>", f);
 }

@@ -35,25 +35,31 @@ struct LayerRun {
   }
 };
 
-void centre(const KxContour& c, double* x, double* y) {
+// A loop with its box, while the top contours are given to the ones below.
+struct Shape {
+  std::vector<KxCurvePiece> loop;   // empty for a contour that closes into no loop
+  float left = 0, bottom = 0, right = 0, top = 0;
+};
+
+void centre(const Shape& c, double* x, double* y) {
   *x = (c.left + c.right) / 2.0;
   *y = (c.bottom + c.top) / 2.0;
 }
 
-bool overlap(const KxContour& a, const KxContour& b) {
+bool overlap(const Shape& a, const Shape& b) {
   return a.left <= b.right && b.left <= a.right && a.bottom <= b.top && b.bottom <= a.top;
 }
 
 // Why top contour t belongs to no bottom contour, or its number; shapes holds
 // the bottom contours' boxes (an empty loop for one that makes none).
-int partnerOf(KxRun& run, const std::vector<KxContour>& shapes, const KxContour& t, std::string* why) {
+int partnerOf(KxRun& run, const std::vector<Shape>& shapes, const Shape& t, std::string* why) {
   double tx, ty;
   centre(t, &tx, &ty);
   int best = 0, second = 0;
   double bestD = 0, bestArea = 0;
   for (size_t k = 1; k < run.contours.all.size(); ++k) {
-    const KxContour& b = shapes[k];
-    if (b.topLoop.empty() || !overlap(b, t)) continue;
+    const Shape& b = shapes[k];
+    if (b.loop.empty() || !overlap(b, t)) continue;
     double bx, by;
     centre(b, &bx, &by);
     const double d = std::hypot(bx - tx, by - ty), area = ((double)b.right - b.left) * ((double)b.top - b.bottom);
@@ -75,7 +81,7 @@ int partnerOf(KxRun& run, const std::vector<KxContour>& shapes, const KxContour&
 }
 
 // The box of a loop.
-void box(const std::vector<KxCurvePiece>& loop, KxContour* c) {
+void box(const std::vector<KxCurvePiece>& loop, Shape* c) {
   KxExtent e;
   for (const KxCurvePiece& p : loop) {
     if (p.line) {
@@ -93,7 +99,7 @@ void box(const std::vector<KxCurvePiece>& loop, KxContour* c) {
 
 // The part height of each contour: a text "TH=<mm>" within its box widened by the
 // anchor length (of two contours the smaller), else one in a directive, else PartHeight.
-std::vector<float> partHeights(KxRun& run, const std::vector<KxContour>& shapes) {
+std::vector<float> partHeights(KxRun& run, const std::vector<Shape>& shapes) {
   std::vector<float> height(shapes.size(), 0);
   float directive = run.cfg.partHeight;
   const float reach = run.cfg.anchorLength;
@@ -110,8 +116,8 @@ std::vector<float> partHeights(KxRun& run, const std::vector<KxContour>& shapes)
     size_t owner = 0;
     double least = 1e300;
     for (size_t k = 1; k < shapes.size(); ++k) {
-      const KxContour& s = shapes[k];
-      if (s.topLoop.empty() || e.sx < s.left - reach || e.sx > s.right + reach || e.sy < s.bottom - reach || e.sy > s.top + reach)
+      const Shape& s = shapes[k];
+      if (s.loop.empty() || e.sx < s.left - reach || e.sx > s.right + reach || e.sy < s.bottom - reach || e.sy > s.top + reach)
         continue;
       const double a = ((double)s.right - s.left) * ((double)s.top - s.bottom);
       if (a < least) least = a, owner = k;
@@ -155,42 +161,37 @@ void KxFindTopContours(KxRun& run) {
   // The bottom contours as loops with their boxes. A check's run has no regions:
   // its contours get their members here, as the chaining named them.
   const std::vector<std::vector<long>> drawnBelow = membersOf(run);
-  std::vector<KxContour> shapes(run.contours.all.size());
-  std::vector<std::vector<KxCurvePiece>> bottoms(run.contours.all.size());
+  std::vector<Shape> shapes(run.contours.all.size());
   for (size_t k = 1; k < run.contours.all.size(); ++k) {
     if (run.contours.all[k].members.empty()) run.contours.all[k].members = drawnBelow[k];
-    bottoms[k] = KxLoopOf(run, run.contours.all[k].members);
-    shapes[k].topLoop = bottoms[k];
-    if (!bottoms[k].empty()) box(bottoms[k], &shapes[k]);
-    KxCopy(shapes[k].name, sizeof shapes[k].name, run.contours.all[k].name);
+    shapes[k].loop = KxLoopOf(run, run.contours.all[k].members);
+    if (!shapes[k].loop.empty()) box(shapes[k].loop, &shapes[k]);
   }
+  // What each bottom contour gets, filed into it once complete.
+  std::vector<KxTopContour> tops(run.contours.all.size());
 
   for (int k = 1; k <= top.run.contours.count; ++k) {
     const std::vector<long>& drawn = members[(size_t)k];
-    KxContour shape;
-    shape.topLoop = KxLoopOf(top.run, drawn);
-    if (shape.topLoop.empty()) {
+    Shape shape;
+    shape.loop = KxLoopOf(top.run, drawn);
+    if (shape.loop.empty()) {
       double x = 0, y = 0;
       if (!drawn.empty()) x = top.run.table.elds[drawn[0]].sx, y = top.run.table.elds[drawn[0]].sy;
       refuse(run, x, y, "is no closed loop");
       continue;
     }
-    box(shape.topLoop, &shape);
+    box(shape.loop, &shape);
     double x, y;
     centre(shape, &x, &y);
     std::string why;
     const int b = partnerOf(run, shapes, shape, &why);
-    KxContour* bottom = b ? &run.contours.all[(size_t)b] : nullptr;
-    if (bottom && !bottom->topLoop.empty()) {
-      why = std::string("is the second one over ") + bottom->name;
-      bottom = nullptr;
-    }
-    if (!bottom) {
+    if (b && !tops[(size_t)b].loop.empty()) why = std::string("is the second one over ") + run.contours.all[(size_t)b].name;
+    if (!b || !tops[(size_t)b].loop.empty()) {
       refuse(run, x, y, why);
       continue;
     }
-    bottom->topLoop = std::move(shape.topLoop);
-    bottom->topX = (float)x, bottom->topY = (float)y;
+    tops[(size_t)b].loop = std::move(shape.loop);
+    tops[(size_t)b].x = (float)x, tops[(size_t)b].y = (float)y;
   }
 
   if (run.dxf.syncDrawn) {
@@ -199,46 +200,45 @@ void KxFindTopContours(KxRun& run) {
       const elementdaten& e = sync.run.table.elds[i];
       if (e.type != etLINE || sync.run.table.marks[i].used > 0) continue;
       for (size_t k = 1; k < run.contours.all.size(); ++k) {
-        KxContour& c = run.contours.all[k];
-        if (c.topLoop.empty()) continue;
+        KxTopContour& c = tops[k];
+        if (c.loop.empty()) continue;
         auto on = [&](const std::vector<KxCurvePiece>& loop, double x, double y) { return KxLoopDistance(loop, x, y) <= kTieReach; };
-        if (on(bottoms[k], e.sx, e.sy) && on(c.topLoop, e.ex, e.ey)) c.ties.push_back({e.sx, e.sy, e.ex, e.ey});
-        else if (on(bottoms[k], e.ex, e.ey) && on(c.topLoop, e.sx, e.sy)) c.ties.push_back({e.ex, e.ey, e.sx, e.sy});
+        if (on(shapes[k].loop, e.sx, e.sy) && on(c.loop, e.ex, e.ey)) c.ties.push_back({e.sx, e.sy, e.ex, e.ey});
+        else if (on(shapes[k].loop, e.ex, e.ey) && on(c.loop, e.sx, e.sy)) c.ties.push_back({e.ex, e.ey, e.sx, e.sy});
       }
     }
   }
 
   const std::vector<float> heights = partHeights(run, shapes);
   for (size_t k = 1; k < run.contours.all.size(); ++k) {
+    KxTopContour& t = tops[k];
+    if (t.loop.empty()) continue;
     KxContour& c = run.contours.all[k];
-    if (c.topLoop.empty()) continue;
-    const std::vector<KxCurvePiece>& bottomLoop = bottoms[k];
+    const std::vector<KxCurvePiece>& bottomLoop = shapes[k].loop;
     const std::vector<KxWirePair> pairs =
-        bottomLoop.empty() ? std::vector<KxWirePair>{}
-                           : KxRuledPairs(bottomLoop, c.topLoop, c.ties, bottomLoop[0].sx, bottomLoop[0].sy, run.cfg.chordTolerance);
+        KxRuledPairs(bottomLoop, t.loop, t.ties, bottomLoop[0].sx, bottomLoop[0].sy, run.cfg.chordTolerance);
     if (pairs.empty()) {
-      refuse(run, c.topX, c.topY, std::string("cannot be paired with ") + c.name + (c.ties.empty() ? "" : ": its sync lines cross"));
-      c.topLoop.clear();
+      refuse(run, t.x, t.y, std::string("cannot be paired with ") + c.name + (t.ties.empty() ? "" : ": its sync lines cross"));
       continue;
     }
     const double height = heights[k];
-    c.height = (float)height;
+    t.height = (float)height;
     double tilt = 0;
     for (const KxWirePair& p : pairs) tilt = std::max(tilt, height > 0 ? KxWireTilt(p, height) : 90.0);
-    c.tilt = (float)tilt;
+    t.tilt = (float)tilt;
     KxLog(run, "\n four-axis: %s with the top contour at X%.3f Y%.3f, %zu sync lines, largest wire angle %.2f degrees",
-          c.name, c.topX, c.topY, c.ties.size(), tilt);
+          c.name, t.x, t.y, t.ties.size(), tilt);
     if (!(height > 0)) {
-      refuse(run, c.topX, c.topY, std::string("over ") + c.name + ": no part height (TH= or PartHeight)", std::string(c.name) + " not cut");
-      c.topLoop.clear();
+      refuse(run, t.x, t.y, std::string("over ") + c.name + ": no part height (TH= or PartHeight)", std::string(c.name) + " not cut");
       c.topRefused = true;
     } else if (tilt > run.cfg.maxTaper) {
       char why[160];
       snprintf(why, sizeof why, "over %s: the wire would lean %.2f degrees, more than MaxTaper %.2f", c.name, tilt,
                (double)run.cfg.maxTaper);
-      refuse(run, c.topX, c.topY, why, std::string(c.name) + " not cut");
-      c.topLoop.clear();
+      refuse(run, t.x, t.y, why, std::string(c.name) + " not cut");
       c.topRefused = true;
+    } else {
+      c.upper = std::make_shared<const KxTopContour>(std::move(t));
     }
   }
 }
