@@ -143,6 +143,7 @@ bool KxChainIsOpen(KxRun& run, int k);                 // contour k is a chain w
 // kept apart from the contour value (a large nest has none, and pays one pointer).
 struct KxTopContour {
   std::vector<KxCurvePiece> loop;   // its pieces end to end (turned the bottom's way round when paired)
+  std::vector<KxCurvePiece> bottom; // the bottom contour's members as one loop, as the pairing took them
   std::vector<KxWirePair> ties;     // the drawn lines joining a point of the bottom contour to a point of this one
   float x = 0, y = 0;               // its centre, to name it
   float tilt = 0;                   // the largest angle of the wire to the vertical round the contour, degrees

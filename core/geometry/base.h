@@ -178,5 +178,6 @@ std::vector<KxWirePair> KxRuledPairs(const std::vector<KxCurvePiece>& bottom, co
                                      const std::vector<KxWirePair>& ties, double startX, double startY, double tol,
                                      bool arcs = false);
 double KxWireTilt(const KxWirePair& p, double height);   // the wire's angle to the vertical in degrees, planes height apart
+double KxPieceSweep(const KxCurvePiece& p);   // how far an arc piece turns, radians, above 0 (a full circle when it ends where it starts); 0 for a line
 std::vector<KxCurvePiece> KxReversedLoop(const std::vector<KxCurvePiece>& loop);   // the same loop walked the other way round
 double KxLoopDistance(const std::vector<KxCurvePiece>& loop, double x, double y);   // how far (x, y) lies from the loop

@@ -18,13 +18,7 @@ struct Measured {
   double Length() const { return at.back(); }
 };
 
-double sweepOf(const KxCurvePiece& p) {
-  if (p.line) return 0;
-  double a0 = std::atan2(p.sy - p.cy, p.sx - p.cx), a1 = std::atan2(p.ey - p.cy, p.ex - p.cx);
-  double s = p.ccw ? a1 - a0 : a0 - a1;
-  while (s <= 1e-12) s += kTwoPi;   // start and end alike: a full circle
-  return s;
-}
+double sweepOf(const KxCurvePiece& p) { return KxPieceSweep(p); }
 
 double lengthOf(const KxCurvePiece& p) { return p.line ? std::hypot(p.ex - p.sx, p.ey - p.sy) : p.r * sweepOf(p); }
 
@@ -170,11 +164,7 @@ const KxCurvePiece* pieceAround(const Measured& m, double from, double to) {
 
 // Steps an interval of the loop needs so that its chords stay within tol of it.
 int stepsFor(const Measured& m, double from, double to, double tol) {
-  double into;
-  const double len = m.Length();
-  double mid = std::fmod((from + to) / 2, len);
-  if (mid < 0) mid += len;
-  const KxCurvePiece& p = m.pieces[pieceAt(m, mid, &into)];
+  const KxCurvePiece& p = *pieceAround(m, from, to);
   if (p.line || !(p.r > 0)) return 1;
   const double sweep = (to - from) / p.r;
   const double step = tol < p.r ? 2 * std::acos(1 - tol / p.r) : M_PI;
@@ -182,6 +172,14 @@ int stepsFor(const Measured& m, double from, double to, double tol) {
 }
 
 }  // namespace
+
+double KxPieceSweep(const KxCurvePiece& p) {
+  if (p.line) return 0;
+  double a0 = std::atan2(p.sy - p.cy, p.sx - p.cx), a1 = std::atan2(p.ey - p.cy, p.ex - p.cx);
+  double s = p.ccw ? a1 - a0 : a0 - a1;
+  while (s <= 1e-12) s += kTwoPi;   // start and end alike: a full circle
+  return s;
+}
 
 std::vector<KxCurvePiece> KxReversedLoop(const std::vector<KxCurvePiece>& loop) { return reversed(loop); }
 

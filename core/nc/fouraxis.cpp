@@ -77,8 +77,8 @@ bool NcFourAxisPath(KxRun& run, FILE* os, const KxContour& c, double splitX, dou
   //   2. the top plane at the part's height, four-axis on, the lead-in tilting the wire;
   //   3. the pairs, the first with the register, the hold point short of the last one;
   //   4. back to the start hole with the wire upright, four-axis off.
-  const std::vector<KxCurvePiece> bottom = KxLoopOf(run, c.members);
-  if (bottom.empty() || !c.upper) return false;
+  if (!c.upper || c.upper->bottom.empty()) return false;
+  const std::vector<KxCurvePiece>& bottom = c.upper->bottom;
   const double tol = run.cfg.chordTolerance;
   char k, l;
   const bool arcs = upperArcLetters(run.cfg.mS, &k, &l);

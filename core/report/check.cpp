@@ -263,7 +263,6 @@ struct Checker : KxNcFollower {
   long faultCount = 0;
   std::vector<std::pair<double, double>> rapids;   // positioning moves, pairs of points
   std::vector<KxWirePair> passed;                  // four-axis: where both guides stood together while cutting
-  std::map<int, std::vector<KxCurvePiece>> bottoms;   // four-axis: the loops of the contours with a top contour, by number
   bool orphan = false;   // following a block that should have been called
 
   // Drawing.
@@ -362,8 +361,7 @@ struct Checker : KxNcFollower {
       fault(st.quote, "tilt", KxNcText("the wire leans %.2f degrees, more than MaxTaper %.2f", KxWireTilt(end, height),
                                        (double)run.cfg.maxTaper), true, m.x1, m.y1);
     // At the start hole and back to it the upper guide is off the contour: only moves that cut count.
-    if (nearest && !bottoms.count(nearest->number)) bottoms[nearest->number] = KxLoopOf(run, nearest->members);
-    const bool onBottom = nearest && KxLoopDistance(bottoms[nearest->number], m.x1, m.y1) <= kUpperReach;
+    const bool onBottom = nearest && KxLoopDistance(nearest->upper->bottom, m.x1, m.y1) <= kUpperReach;
     if (nearest && onBottom && off > kUpperReach)
       fault(st.quote, "upper", KxNcText("the upper guide is %.4f mm off the top contour of %s", off, nearest->name), true, m.x1, m.y1);
     if (nearest && onBottom) passed.push_back(end);

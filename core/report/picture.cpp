@@ -270,7 +270,7 @@ std::vector<KxWirePair> KxRulingLines(KxRun& run) {
   std::vector<KxWirePair> lines;
   for (const KxContour& c : run.contours.all) {
     if (!c.upper) continue;
-    for (const KxWirePair& p : KxRuledPairs(KxLoopOf(run, c.members), c.upper->loop, c.upper->ties, c.splitX, c.splitY, run.cfg.chordTolerance))
+    for (const KxWirePair& p : KxRuledPairs(c.upper->bottom, c.upper->loop, c.upper->ties, c.splitX, c.splitY, run.cfg.chordTolerance))
       if (p.knot) lines.push_back(p);
   }
   return lines;

@@ -88,10 +88,8 @@ void box(const std::vector<KxCurvePiece>& loop, Shape* c) {
       e.Add(p.sx, p.sy);
       e.Add(p.ex, p.ey);
     } else {
-      const double a0 = std::atan2(p.sy - p.cy, p.sx - p.cx), a1 = std::atan2(p.ey - p.cy, p.ex - p.cx);
-      double sweep = p.ccw ? a1 - a0 : a0 - a1;
-      while (sweep <= 1e-12) sweep += 2 * M_PI;
-      e.AddArc(p.cx, p.cy, p.r, a0, p.ccw ? sweep : -sweep);
+      const double sweep = KxPieceSweep(p);
+      e.AddArc(p.cx, p.cy, p.r, std::atan2(p.sy - p.cy, p.sx - p.cx), p.ccw ? sweep : -sweep);
     }
   }
   c->left = (float)e.x0, c->right = (float)e.x1, c->bottom = (float)e.y0, c->top = (float)e.y1;
@@ -238,6 +236,7 @@ void KxFindTopContours(KxRun& run) {
       refuse(run, t.x, t.y, why, std::string(c.name) + " not cut");
       c.topRefused = true;
     } else {
+      t.bottom = bottomLoop;
       c.upper = std::make_shared<const KxTopContour>(std::move(t));
     }
   }
